@@ -1,0 +1,44 @@
+// One typed field of a protocol message. Nothing on the wire names an
+// element: both ends know each message's sequence of elements, and each
+// element knows its own encoding.
+#ifndef VELORA_PROTOCOL_ELEMENT_H
+#define VELORA_PROTOCOL_ELEMENT_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "driver/LinkedList.h"
+
+// Exchange status, stored by whatever fails.
+enum ExchangeStatus {
+  kStatusCommunicationFailure = 0,
+  kStatusInternalError = 1,
+  kStatusMemoryFailure = 2,
+  kStatusReplied = 3,
+};
+
+// A position in a frame buffer with the end of the bytes that may be read
+// or written: decoding never reads past end.
+struct ElementCursor {
+  uint8_t* position;
+  const uint8_t* end;
+  std::size_t Left() const { return static_cast<std::size_t>(end - position); }
+};
+
+class Element : public ListItem {
+ public:
+  // Decodes the element at cursor and advances it by the bytes read. On
+  // failure stores the reason in *status (memory: 2; bytes missing: 0)
+  // and returns false.
+  virtual bool GetElement(ElementCursor* cursor, int* status) = 0;
+  // Encodes the element at cursor and advances it by ElementSize() bytes.
+  virtual bool PutElement(ElementCursor* cursor, int* status) = 0;
+  // Index in the element name table (0..61); used for trace lines only.
+  virtual int ElementId() const = 0;
+  // Bytes the element occupies on the wire with its current value.
+  virtual uint32_t ElementSize() const = 0;
+};
+
+class ElementList : public TypedList<Element> {};
+
+#endif

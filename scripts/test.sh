@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the plain build, the build under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzz targets
+# (clang, libFuzzer) for a bounded number of runs.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/deps.sh"
+jobs=$(nproc)
+
+run() {  # run NAME CMAKE-ARGS...
+  local dir="$root/build/$1"; shift
+  cmake -S "$root" -B "$dir" "$@" >/dev/null
+  cmake --build "$dir" -j"$jobs"
+  (cd "$dir" && ctest --output-on-failure -j"$jobs")
+}
+
+run plain -DCMAKE_BUILD_TYPE=RelWithDebInfo
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  run sanitize -DCMAKE_BUILD_TYPE=Debug -DVEL_SANITIZE=ON
+CC=clang CXX=clang++ run fuzz -DCMAKE_BUILD_TYPE=Debug -DVEL_FUZZ=ON -DVEL_TESTS=OFF
