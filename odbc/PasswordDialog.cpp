@@ -1,0 +1,43 @@
+// The password prompt of SQLDriverConnect.
+#include "odbc/PasswordDialog.h"
+
+#include <cstdint>
+
+#include "platform/dialog_support.h"
+#include "platform/dialog_template.h"
+
+char g_loginUserName[kLoginNameSize];
+char g_loginPassword[kLoginNameSize];
+
+INT_PTR PasswordDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      CenterDialog(dialog, 0, 0);
+      SetDlgItemTextA(dialog, kPasswordUserField, reinterpret_cast<const char*>(lParam));
+      SetFocus(GetDlgItem(dialog, kPasswordField));
+      return TRUE;
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDOK:
+          GetDlgItemTextA(dialog, kPasswordUserField, g_loginUserName, kLoginNameSize);
+          GetDlgItemTextA(dialog, kPasswordField, g_loginPassword, kLoginNameSize);
+          EndDialog(dialog, 1);
+          return TRUE;
+        case IDCANCEL:
+          EndDialog(dialog, 0);
+          return TRUE;
+        default:
+          return FALSE;
+      }
+    default:
+      return FALSE;
+  }
+}
+
+INT_PTR RunPasswordDialog(HWND parent) {
+  LoadCtl3D(nullptr);
+  INT_PTR result = DialogBoxParamA(nullptr, reinterpret_cast<LPCSTR>(static_cast<uintptr_t>(kPasswordDialogId)),
+                                   parent, PasswordDialogProc, reinterpret_cast<LPARAM>(g_loginUserName));
+  UnloadCtl3D(nullptr);
+  return result;
+}
