@@ -36,6 +36,9 @@ class ClibConnection {
   // stands for 10000; numbers below 10000 give an empty text).
   static void LoadErrorText(int number, char* buffer, int size);
 
+  // Test seam: the next construction reads "UseKeepAlive" again.
+  static void ForgetSettings();
+
  private:
   int socket_ = -1;
   int state_ = 0;

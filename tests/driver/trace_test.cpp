@@ -47,10 +47,12 @@ TEST_F(TraceTest, ModeStringSelectsLettersAndLevels) {
   EXPECT_TRUE(TraceEnabled('N', 1));
   EXPECT_FALSE(TraceEnabled('N', 2));
   EXPECT_FALSE(TraceEnabled('a', 0));
-  SetTraceMode("*1A3", file_);
+  // Installing a mode closes the file installed before it: give each its own.
+  file_ = nullptr;
+  SetTraceMode("*1A3", std::tmpfile());
   EXPECT_TRUE(TraceEnabled('Z', 1));
   EXPECT_TRUE(TraceEnabled('A', 3));
-  SetTraceMode("a2", file_);
+  SetTraceMode("a2", std::tmpfile());
   EXPECT_FALSE(TraceEnabled('A', 1));
   EXPECT_TRUE(TraceEnabled('A', 0));
 }

@@ -1,0 +1,22 @@
+// Modal message boxes. Without a windowing system a box is shown as one
+// line on standard error; tests install a sink that captures the texts.
+#ifndef VELORA_PLATFORM_MESSAGEBOX_H
+#define VELORA_PLATFORM_MESSAGEBOX_H
+
+// Button and icon flags, with the values the Windows interface gives them.
+enum : unsigned {
+  VEL_MB_OK = 0x0000,
+  VEL_MB_ICONSTOP = 0x0010,
+};
+
+// Shows text with caption and the given flags and returns the button chosen
+// (1, "OK": the only button the driver offers). owner may be null.
+int VelMessageBox(void* owner, const char* text, const char* caption, unsigned flags);
+
+// Receives every box instead of the default display while installed.
+typedef void (*MessageBoxSink)(void* context, const char* caption, const char* text,
+                               unsigned flags);
+// Installs sink (null restores the default display on standard error).
+void SetMessageBoxSink(MessageBoxSink sink, void* context);
+
+#endif

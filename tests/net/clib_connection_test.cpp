@@ -1,0 +1,396 @@
+// ClibConnection against a loopback peer: refusals, resets, a peer closing
+// mid-block, end of stream, exact trace lines and the boxes shown.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "net/ClibConnection.h"
+#include "net/SocketErrors.h"
+#include "support/capture.h"
+
+namespace {
+
+// A socket bound to 127.0.0.1 on a port of the system's choice; listening
+// unless asked not to (then connections to it are refused).
+class Peer {
+ public:
+  explicit Peer(bool listening = true) {
+    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t size = sizeof a;
+    getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &size);
+    port_ = ntohs(a.sin_port);
+    if (listening) listen(fd_, 4);
+  }
+  ~Peer() {
+    if (accepted_ >= 0) close(accepted_);
+    close(fd_);
+  }
+  std::string Port() const { return std::to_string(port_); }
+  int Accept() {
+    accepted_ = accept(fd_, nullptr, nullptr);
+    return accepted_;
+  }
+  void Close() {
+    close(accepted_);
+    accepted_ = -1;
+  }
+  // Closes the accepted connection with a reset instead of a graceful end.
+  void Reset() {
+    linger l{1, 0};
+    setsockopt(accepted_, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+    Close();
+  }
+  void Send(const std::string& bytes) { send(accepted_, bytes.data(), bytes.size(), 0); }
+  std::string Receive(size_t count) {
+    std::string out(count, '\0');
+    size_t got = 0;
+    while (got < count) {
+      ssize_t n = recv(accepted_, &out[got], count - got, 0);
+      if (n <= 0) break;
+      got += static_cast<size_t>(n);
+    }
+    out.resize(got);
+    return out;
+  }
+  int accepted() const { return accepted_; }
+
+ private:
+  int fd_ = -1;
+  int accepted_ = -1;
+  uint16_t port_ = 0;
+};
+
+std::string ErrnoLine(int number) {
+  char text[256];
+  ClibConnection::LoadErrorText(number, text, sizeof text);
+  return " errno " + std::to_string(number) + ": " + text;
+}
+
+TEST(ClibConnectionTest, RefusedConnectionIsTracedAndBoxed) {
+  TraceCapture trace("");
+  BoxCapture boxes;
+  Peer peer(false);
+  ClibConnection conn;
+  EXPECT_EQ(0, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
+  EXPECT_FALSE(conn.IsOpen());
+  EXPECT_EQ(1, conn.State());
+  EXPECT_EQ(VEL_WSAECONNREFUSED, LastSocketError());
+  EXPECT_EQ(TraceCapture::Line('N', 0, "connect() failed.") +
+                TraceCapture::Line('N', 0, " errno 10061: [10061] Connection refused"),
+            trace.Text());
+  ASSERT_EQ(1u, boxes.texts.size());
+  EXPECT_EQ("VELODBC", boxes.captions[0]);
+  EXPECT_EQ("Unable to connect to host.\nHost 127.0.0.1, Service " + peer.Port() +
+                "\nerrno 10061: [10061] Connection refused",
+            boxes.texts[0]);
+}
+
+TEST(ClibConnectionTest, InvalidPortNumbersAreRefused) {
+  BoxCapture boxes;
+  for (const char* service : {"0", "65536", "70000", "99999999999999999999"}) {
+    TraceCapture trace("");
+    ClibConnection conn;
+    EXPECT_EQ(0, conn.InitiateConnection("127.0.0.1", service)) << service;
+    EXPECT_FALSE(conn.IsOpen());
+    std::string message = std::string(service) + ": Invalid port number.";
+    EXPECT_EQ(TraceCapture::Line('N', 0, message), trace.Text());
+    ASSERT_FALSE(boxes.texts.empty());
+    EXPECT_EQ(message, boxes.texts.back());
+  }
+  EXPECT_EQ(4u, boxes.texts.size());
+}
+
+TEST(ClibConnectionTest, ServiceDigitsFollowedByLettersUseTheDigits) {
+  Peer peer;
+  ClibConnection conn;
+  ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", (peer.Port() + "abc").c_str()));
+  EXPECT_TRUE(conn.IsOpen());
+}
+
+TEST(ClibConnectionTest, InvalidHostAddressAndUnknownNames) {
+  BoxCapture boxes;
+  Peer peer;
+  {
+    TraceCapture trace("");
+    ClibConnection conn;
+    EXPECT_EQ(0, conn.InitiateConnection("255.255.255.255", peer.Port().c_str()));
+    EXPECT_EQ(TraceCapture::Line('N', 0, "255.255.255.255: Invalid host address."),
+              trace.Text());
+    EXPECT_EQ("255.255.255.255: Invalid host address.", boxes.texts.back());
+    EXPECT_FALSE(conn.IsOpen());
+  }
+  {
+    TraceCapture trace("");
+    ClibConnection conn;
+    EXPECT_EQ(0, conn.InitiateConnection("no-such-host.invalid", peer.Port().c_str()));
+    EXPECT_EQ(TraceCapture::Line('N', 0, "gethostbyname() failed."), trace.Text());
+    EXPECT_EQ("Unable to resolve host name:\nHost no-such-host.invalid not found in your HOSTS file.",
+              boxes.texts.back());
+    // Without a name server the resolver may only say "try again".
+    EXPECT_TRUE(LastSocketError() == VEL_WSAHOST_NOT_FOUND || LastSocketError() == VEL_WSATRY_AGAIN)
+        << LastSocketError();
+  }
+  {
+    TraceCapture trace("");
+    ClibConnection conn;
+    EXPECT_EQ(0, conn.InitiateConnection("127.0.0.1", "no-such-service-velora"));
+    EXPECT_EQ(TraceCapture::Line('N', 0, "getservbyname() failed."), trace.Text());
+    EXPECT_EQ("Unable to resolve service name:\nService no-such-service-velora/tcp not found in "
+              "your SERVICES file.",
+              boxes.texts.back());
+  }
+  EXPECT_EQ(3u, boxes.texts.size());
+}
+
+TEST(ClibConnectionTest, WriteAndReadExactBlocksWithTraceAndDumps) {
+  Peer peer;
+  TraceCapture trace("N3");
+  BoxCapture boxes;
+  ClibConnection conn;
+  ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
+  ASSERT_GE(peer.Accept(), 0);
+  EXPECT_EQ(1, conn.Write("hello", 5));
+  EXPECT_EQ("hello", peer.Receive(5));
+  peer.Send("world!");
+  char buf[6];
+  EXPECT_EQ(1, conn.Read(buf, 6));
+  EXPECT_EQ("world!", std::string(buf, 6));
+  EXPECT_EQ(1, conn.ReleaseConnection());
+  EXPECT_FALSE(conn.IsOpen());
+  EXPECT_EQ(0, conn.State());
+
+  std::string text = trace.Text();
+  EXPECT_TRUE(trace.Has('N', 2, "ClibConnection::ClibConnection"));
+  EXPECT_TRUE(trace.Has('N', 2, "ClibConnection::InitiateConnection: server=\"127.0.0.1\", "
+                               "service=\"" + peer.Port() + "\""));
+  EXPECT_TRUE(trace.Has('N', 2, " Version=0x0101, HighVersion=0x0101"));
+  EXPECT_NE(std::string::npos, text.find(") N0: Connected to 127.0.0.1 on port "));
+  char pid[16];
+  std::snprintf(pid, sizeof pid, "(%5d)", static_cast<int>(getpid()));
+  EXPECT_NE(std::string::npos,
+            text.find(std::string(pid) + " ClibConnection::Write()\nbuffer contains 5 bytes of "
+                                         "data\n000: 68 65 6c 6c 6f"));
+  EXPECT_TRUE(trace.Has('N', 3, "ClibConnection::Read(len=6)"));
+  EXPECT_NE(std::string::npos, text.find(std::string(pid) + " ClibConnection::Read()\n"));
+  EXPECT_TRUE(trace.Has('N', 2, "ClibConnection::ReleaseConnection"));
+  EXPECT_TRUE(boxes.texts.empty());
+}
+
+TEST(ClibConnectionTest, PeerClosingAtOnceIsEndOfStream) {
+  Peer peer;
+  ClibConnection conn;
+  ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
+  ASSERT_GE(peer.Accept(), 0);
+  peer.Close();
+  TraceCapture trace("");
+  BoxCapture boxes;
+  char buf[4];
+  EXPECT_EQ(0, conn.Read(buf, 4));
+  EXPECT_EQ(TraceCapture::Line('N', 0, "recv() returned EOF."), trace.Text());
+  EXPECT_TRUE(boxes.texts.empty());
+}
+
+TEST(ClibConnectionTest, PeerClosingMidBlockIsTruncation) {
+  Peer peer;
+  ClibConnection conn;
+  ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
+  ASSERT_GE(peer.Accept(), 0);
+  peer.Send("abc");
+  peer.Close();
+  TraceCapture trace("");
+  BoxCapture boxes;
+  char buf[10];
+  EXPECT_EQ(0, conn.Read(buf, 10));
+  EXPECT_EQ(TraceCapture::Line('N', 0, "recv() failed: Truncation."), trace.Text());
+  EXPECT_TRUE(boxes.texts.empty());
+  EXPECT_EQ(1, conn.State());
+}
+
+TEST(ClibConnectionTest, ResetShowsOneBoxThenNoMore) {
+  Peer peer;
+  ClibConnection conn;
+  ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
+  ASSERT_GE(peer.Accept(), 0);
+  peer.Reset();
+  TraceCapture trace("");
+  BoxCapture boxes;
+  char buf[4];
+  EXPECT_EQ(0, conn.Read(buf, 4));
+  EXPECT_EQ(TraceCapture::Line('N', 0, "recv() failed.") +
+                TraceCapture::Line('N', 0, ErrnoLine(10054)),
+            trace.Text());
+  ASSERT_EQ(1u, boxes.texts.size());
+  EXPECT_EQ("Receive failed.\nerrno 10054: [10054] Connection reset by peer", boxes.texts[0]);
+  EXPECT_EQ(2, conn.State());
+  // Every later failure on this object is traced, never boxed.
+  EXPECT_EQ(0, conn.Write("x", 1));
+  EXPECT_EQ(0, conn.Read(buf, 4));
+  EXPECT_EQ(1u, boxes.texts.size());
+  EXPECT_NE(std::string::npos, trace.Text().find("send() failed."));
+}
+
+TEST(ClibConnectionTest, SendOnDroppedConnectionRaisesNoSigpipe) {
+  signal(SIGPIPE, SIG_DFL);  // a SIGPIPE would end this test's process
+  Peer peer;
+  ClibConnection conn;
+  ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
+  ASSERT_GE(peer.Accept(), 0);
+  // Our own end can no longer send: the next send fails with a broken pipe.
+  shutdown(conn.Socket(), SHUT_WR);
+  BoxCapture boxes;
+  TraceCapture trace("");
+  EXPECT_EQ(0, conn.Write("abc", 3));
+  EXPECT_EQ(TraceCapture::Line('N', 0, "send() failed.") +
+                TraceCapture::Line('N', 0, ErrnoLine(10054)),
+            trace.Text());
+  ASSERT_EQ(1u, boxes.texts.size());
+  EXPECT_EQ("Send failed.\nerrno 10054: [10054] Connection reset by peer", boxes.texts[0]);
+
+  // A peer that went away: sends fail within a few blocks, without a signal.
+  Peer peer2;
+  ClibConnection conn2;
+  ASSERT_EQ(1, conn2.InitiateConnection("127.0.0.1", peer2.Port().c_str()));
+  ASSERT_GE(peer2.Accept(), 0);
+  peer2.Close();
+  int result = 1;
+  for (int i = 0; i < 100 && result == 1; ++i) result = conn2.Write("abcdefgh", 8);
+  EXPECT_EQ(0, result);
+  EXPECT_EQ(2, conn2.State());
+}
+
+TEST(ClibConnectionTest, LargeBlockIsWrittenWhole) {
+  Peer peer;
+  ClibConnection conn;
+  ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
+  ASSERT_GE(peer.Accept(), 0);
+  std::string block(8 << 20, '\0');
+  for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 7 + (i >> 12));
+  std::string received;
+  std::thread reader([&] { received = peer.Receive(block.size()); });
+  EXPECT_EQ(1, conn.Write(block.data(), static_cast<uint32_t>(block.size())));
+  reader.join();
+  EXPECT_TRUE(received == block);
+}
+
+void IgnoreSignal(int) {}
+
+TEST(ClibConnectionTest, ReadContinuesAfterInterruptedCall) {
+  struct sigaction action {};
+  action.sa_handler = IgnoreSignal;  // no SA_RESTART: recv returns EINTR
+  sigaction(SIGUSR1, &action, nullptr);
+  Peer peer;
+  ClibConnection conn;
+  ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
+  ASSERT_GE(peer.Accept(), 0);
+  pthread_t self = pthread_self();
+  std::thread writer([&] {
+    // The signal lands before or during the read; either way the read must
+    // go on and deliver the whole block.
+    pthread_kill(self, SIGUSR1);
+    peer.Send("ab");
+    pthread_kill(self, SIGUSR1);
+    peer.Send("cd");
+  });
+  char buf[4];
+  EXPECT_EQ(1, conn.Read(buf, 4));
+  writer.join();
+  EXPECT_EQ("abcd", std::string(buf, 4));
+}
+
+TEST(ClibConnectionTest, ZeroLengthReadSucceedsWithoutSocket) {
+  TraceCapture trace("");
+  ClibConnection conn;
+  char buf[1];
+  EXPECT_EQ(1, conn.Read(buf, 0));
+  EXPECT_EQ("", trace.Text());
+}
+
+TEST(ClibConnectionTest, DestructionResetsTheConnection) {
+  Peer peer;
+  {
+    ClibConnection conn;
+    ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
+    ASSERT_GE(peer.Accept(), 0);
+  }
+  char c;
+  errno = 0;
+  EXPECT_EQ(-1, recv(peer.accepted(), &c, 1, 0));
+  EXPECT_EQ(ECONNRESET, errno);
+}
+
+TEST(ClibConnectionTest, ReconnectAfterRelease) {
+  Peer peer;
+  ClibConnection conn;
+  ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
+  conn.ReleaseConnection();
+  ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
+  EXPECT_TRUE(conn.IsOpen());
+  EXPECT_EQ(1, conn.State());
+}
+
+TEST(ClibConnectionTest, KeepAliveSwitchIsReadOnceAndNoDelayAlwaysSet) {
+  Peer peer;
+  int keepAlive = 0;
+  int noDelay = 0;
+  socklen_t size = sizeof keepAlive;
+  {
+    SettingsFile settings("[Config]\nUseKeepAlive=1\n");
+    ClibConnection::ForgetSettings();
+    TraceCapture trace("N2");
+    ClibConnection conn;
+    EXPECT_TRUE(trace.Has('N', 2, " UseKeepAlive = 1"));
+    ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
+    getsockopt(conn.Socket(), SOL_SOCKET, SO_KEEPALIVE, &keepAlive, &size);
+    getsockopt(conn.Socket(), IPPROTO_TCP, TCP_NODELAY, &noDelay, &size);
+    EXPECT_NE(0, keepAlive);
+    EXPECT_NE(0, noDelay);
+  }
+  {
+    SettingsFile settings("[Config]\nUseKeepAlive=0\n");
+    TraceCapture trace("N2");
+    ClibConnection conn;  // the switch was read once: still on
+    EXPECT_FALSE(trace.Has('N', 2, " UseKeepAlive = 0"));
+    ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
+    keepAlive = 0;
+    getsockopt(conn.Socket(), SOL_SOCKET, SO_KEEPALIVE, &keepAlive, &size);
+    EXPECT_NE(0, keepAlive);
+  }
+  ClibConnection::ForgetSettings();
+}
+
+TEST(ClibConnectionTest, ErrorTexts) {
+  char text[256];
+  ClibConnection::LoadErrorText(0, text, sizeof text);
+  EXPECT_STREQ("[10000] No Error", text);
+  ClibConnection::LoadErrorText(9999, text, sizeof text);
+  EXPECT_STREQ("", text);
+  ClibConnection::LoadErrorText(10001, text, sizeof text);
+  EXPECT_STREQ("", text);
+  ClibConnection::LoadErrorText(11003, text, sizeof text);
+  EXPECT_STREQ("[11003] Non-Recoverable errors: FORMERR, REFUSED, NOTIMP", text);
+  ClibConnection::LoadErrorText(10061, text, 8);
+  EXPECT_STREQ("[10061]", text);
+  EXPECT_EQ(10061, SocketErrorFromErrno(ECONNREFUSED));
+  EXPECT_EQ(10054, SocketErrorFromErrno(ECONNRESET));
+  EXPECT_EQ(10054, SocketErrorFromErrno(EPIPE));
+  EXPECT_EQ(10060, SocketErrorFromErrno(ETIMEDOUT));
+  EXPECT_EQ(11001, SocketErrorFromResolver(EAI_NONAME, 0));
+}
+
+}  // namespace

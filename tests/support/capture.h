@@ -1,0 +1,93 @@
+// Test doubles shared by the driver's unit tests: a trace file read back as
+// text, captured message boxes, and a settings file for one test.
+#ifndef VELORA_TESTS_SUPPORT_CAPTURE_H
+#define VELORA_TESTS_SUPPORT_CAPTURE_H
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "driver/trace.h"
+#include "platform/messagebox.h"
+
+// Installs a temporary trace file with a mode; Text() reads it back.
+class TraceCapture {
+ public:
+  explicit TraceCapture(const char* mode) {
+    file_ = std::tmpfile();
+    reader_ = fdopen(dup(fileno(file_)), "r");
+    SetTraceMode(mode, file_);
+  }
+  ~TraceCapture() {
+    SetTraceMode("", nullptr);
+    std::fclose(reader_);
+  }
+  std::string Text() {
+    std::fflush(file_);
+    std::string out;
+    std::rewind(reader_);
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, reader_)) > 0) out.append(buf, n);
+    return out;
+  }
+  // "(  pid) L<level>: text\n", the form of one trace line.
+  static std::string Line(char letter, int level, const std::string& text) {
+    char prefix[32];
+    std::snprintf(prefix, sizeof prefix, "(%5d) %c%d: ", static_cast<int>(getpid()), letter,
+                  level);
+    return prefix + text + "\n";
+  }
+  bool Has(char letter, int level, const std::string& text) {
+    return Text().find(Line(letter, level, text)) != std::string::npos;
+  }
+
+ private:
+  FILE* file_ = nullptr;
+  FILE* reader_ = nullptr;
+};
+
+// Captures message boxes while it lives.
+class BoxCapture {
+ public:
+  BoxCapture() { SetMessageBoxSink(&BoxCapture::Sink, this); }
+  ~BoxCapture() { SetMessageBoxSink(nullptr, nullptr); }
+  std::vector<std::string> texts;
+  std::vector<std::string> captions;
+
+ private:
+  static void Sink(void* context, const char* caption, const char* text, unsigned) {
+    BoxCapture* self = static_cast<BoxCapture*>(context);
+    self->captions.push_back(caption);
+    self->texts.push_back(text);
+  }
+};
+
+// Writes a "velodbc.ini" for this test and points VELODBC_INI at it.
+class SettingsFile {
+ public:
+  explicit SettingsFile(const std::string& content) {
+    char name[] = "/tmp/velodbc-test-XXXXXX";
+    int fd = mkstemp(name);
+    path_ = name;
+    if (fd >= 0) {
+      ssize_t ignored = write(fd, content.data(), content.size());
+      (void)ignored;
+      close(fd);
+    }
+    setenv("VELODBC_INI", path_.c_str(), 1);
+  }
+  ~SettingsFile() {
+    unsetenv("VELODBC_INI");
+    unlink(path_.c_str());
+  }
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+#endif
