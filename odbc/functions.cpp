@@ -1,0 +1,62 @@
+// The fixed table behind SQLGetFunctions.
+#include "odbc/functions.h"
+
+#include <sqlext.h>
+
+#include "driver/trace.h"
+
+namespace {
+
+// Every function the driver reports as supported; every other entry of the
+// table is FALSE. SQLExtendedFetch (59) in particular stays FALSE: the
+// driver manager then passes application fetches to SQLFetch.
+constexpr SQLUSMALLINT kSupported[] = {
+    SQL_API_SQLALLOCCONNECT,     SQL_API_SQLALLOCENV,        SQL_API_SQLALLOCSTMT,
+    SQL_API_SQLBINDCOL,          SQL_API_SQLCANCEL,          SQL_API_SQLCOLATTRIBUTES,
+    SQL_API_SQLCONNECT,          SQL_API_SQLDESCRIBECOL,     SQL_API_SQLDISCONNECT,
+    SQL_API_SQLERROR,            SQL_API_SQLEXECDIRECT,      SQL_API_SQLEXECUTE,
+    SQL_API_SQLFETCH,            SQL_API_SQLFREECONNECT,     SQL_API_SQLFREEENV,
+    SQL_API_SQLFREESTMT,         SQL_API_SQLGETCURSORNAME,   SQL_API_SQLNUMRESULTCOLS,
+    SQL_API_SQLPREPARE,          SQL_API_SQLROWCOUNT,        SQL_API_SQLSETCURSORNAME,
+    SQL_API_SQLTRANSACT,         SQL_API_SQLCOLUMNS,         SQL_API_SQLDRIVERCONNECT,
+    SQL_API_SQLGETCONNECTOPTION, SQL_API_SQLGETDATA,         SQL_API_SQLGETFUNCTIONS,
+    SQL_API_SQLGETINFO,          SQL_API_SQLGETSTMTOPTION,   SQL_API_SQLGETTYPEINFO,
+    SQL_API_SQLPARAMDATA,        SQL_API_SQLPUTDATA,         SQL_API_SQLSETCONNECTOPTION,
+    SQL_API_SQLSETSTMTOPTION,    SQL_API_SQLSPECIALCOLUMNS,  SQL_API_SQLSTATISTICS,
+    SQL_API_SQLTABLES,           SQL_API_SQLDESCRIBEPARAM,   SQL_API_SQLNATIVESQL,
+    SQL_API_SQLBINDPARAMETER,
+};
+
+// Entries 1 to 71 are traced; 0 and 72 are not.
+constexpr SQLUSMALLINT kLastTracedEntry = 71;
+
+}  // namespace
+
+bool FunctionSupported(SQLUSMALLINT fFunction) {
+  for (SQLUSMALLINT supported : kSupported) {
+    if (supported == fFunction) return true;
+  }
+  return false;
+}
+
+SQLRETURN GetFunctions(SQLUSMALLINT fFunction, SQLUSMALLINT* pfExists) {
+  // A number of 100 or more lies outside the table: it is answered FALSE,
+  // which is what the driver manager expects of functions it asks about
+  // one by one.
+  if (pfExists != nullptr) {
+    if (fFunction == SQL_API_ALL_FUNCTIONS) {
+      for (SQLUSMALLINT i = 0; i < kFunctionTableSize; ++i) {
+        pfExists[i] = FunctionSupported(i) ? SQL_TRUE : SQL_FALSE;
+      }
+    } else {
+      *pfExists = FunctionSupported(fFunction) ? SQL_TRUE : SQL_FALSE;
+    }
+  }
+  if (TraceEnabled('A', 2)) {
+    Trace('A', 2, "SQLGetFunctions: Results");
+    for (SQLUSMALLINT i = 1; i <= kLastTracedEntry; ++i) {
+      Trace('A', 2, "%s", FunctionSupported(i) ? "    TRUE" : "    FALSE");
+    }
+  }
+  return SQL_SUCCESS;
+}

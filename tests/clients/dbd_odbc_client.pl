@@ -1,0 +1,64 @@
+#!/usr/bin/perl
+# Perl DBI with DBD::ODBC against velora-server through unixODBC: connect,
+# selectall_arrayref over every SQL type, long values, a server error.
+# Run by run_with_server.sh, which sets VELORA_DSN.
+use strict;
+use warnings;
+use DBI;
+
+my @failures;
+sub check {
+    my ($what, $got, $want) = @_;
+    my $g = defined $got ? "'$got'" : 'undef';
+    my $w = defined $want ? "'$want'" : 'undef';
+    push @failures, "$what: got $g, want $w" if $g ne $w;
+}
+
+my @columns = qw(id c_char c_varchar c_longvar c_binary c_varbin c_longvarb c_bit c_tinyint
+                 c_smallint c_integer c_bigint c_real c_float c_numeric c_date c_time c_timestamp);
+my @row1 = ('1', 'abc', 'hello world', 'a longer text value', 'ABCD', 'EF', 'HIJKL', '1', '-12',
+            '1234', '-123456', '9000000000000000001', '2.5', '-1234.625', '12345.67',
+            '2024-02-29', '13:45:30', '2024-02-29 13:45:30.250');
+
+my $dbh = DBI->connect("dbi:ODBC:DSN=$ENV{VELORA_DSN}", 'tester', 'secret',
+                       { RaiseError => 0, PrintError => 0, LongReadLen => 100000 });
+if (!$dbh) {
+    print "FAIL connect: $DBI::state $DBI::errstr\n";
+    exit 1;
+}
+
+my $rows = $dbh->selectall_arrayref('SELECT ' . join(', ', @columns) . ' FROM all_types ORDER BY id');
+if (!$rows) {
+    push @failures, "selectall_arrayref: " . ($dbh->state // '') . ' ' . ($dbh->errstr // '');
+} else {
+    check('row count', scalar @$rows, 2);
+    for my $i (0 .. $#columns) {
+        my $got = $rows->[0][$i];
+        # A CHAR(8) value may come back padded with blanks.
+        $got =~ s/ +$// if defined $got && $columns[$i] eq 'c_char';
+        check($columns[$i], $got, $row1[$i]);
+        check("$columns[$i] NULL", $rows->[1][$i], undef) if $i > 0;
+    }
+    check('row 2 id', $rows->[1][0], '2');
+}
+
+my $long = join(',', 0 .. 2999);
+my $longs = $dbh->selectall_arrayref('SELECT t, b FROM long_values');
+if (!$longs) {
+    push @failures, "long values: " . ($dbh->state // '') . ' ' . ($dbh->errstr // '');
+} else {
+    check('long text', $longs->[0][0], $long);
+    check('long binary', $longs->[0][1], $long);
+}
+
+my $missing = $dbh->selectall_arrayref('SELECT * FROM no_such_table');
+check('missing table result', $missing, undef);
+my $state = $dbh->state // '';
+push @failures, "missing table: SQLSTATE '$state'" unless $state eq '42S02' || $state eq 'S0002';
+push @failures, "missing table: message does not name the table: " . ($dbh->errstr // '')
+    unless ($dbh->errstr // '') =~ /no_such_table/;
+
+$dbh->disconnect;
+print "FAIL $_\n" for @failures;
+print 'DBD::ODBC client: ', (@failures ? scalar(@failures) . " failures\n" : "OK\n");
+exit(@failures ? 1 : 0);

@@ -1,0 +1,91 @@
+#!/usr/bin/python3
+# pyodbc against velora-server through unixODBC: connect, SELECT over every
+# SQL type, cursor.description, commit and rollback, a server error.
+# Run by run_with_server.sh, which sets VELORA_DSN.
+import datetime
+import decimal
+import os
+import sys
+
+import pyodbc
+
+failures = []
+
+
+def check(what, got, want):
+    if got != want:
+        failures.append(f"{what}: got {got!r}, want {want!r}")
+
+
+COLUMNS = ["id", "c_char", "c_varchar", "c_longvar", "c_binary", "c_varbin", "c_longvarb",
+           "c_bit", "c_tinyint", "c_smallint", "c_integer", "c_bigint", "c_real", "c_float",
+           "c_numeric", "c_date", "c_time", "c_timestamp"]
+
+# Python types pyodbc reports in cursor.description for each column.
+TYPES = [int, str, str, str, bytearray, bytearray, bytearray, bool, int, int, int, int,
+         float, float, decimal.Decimal, datetime.date, datetime.time, datetime.datetime]
+
+ROW1 = [1, "abc", "hello world", "a longer text value", b"ABCD", b"EF", b"HIJKL",
+        True, -12, 1234, -123456, 9000000000000000001, 2.5, -1234.625,
+        decimal.Decimal("12345.67"), datetime.date(2024, 2, 29), datetime.time(13, 45, 30),
+        datetime.datetime(2024, 2, 29, 13, 45, 30, 250000)]
+
+
+def main():
+    cn = pyodbc.connect(f"DSN={os.environ['VELORA_DSN']};User=tester;Password=secret",
+                        autocommit=False)
+    cur = cn.cursor()
+
+    cur.execute(f"SELECT {', '.join(COLUMNS)} FROM all_types ORDER BY id")
+    check("description names", [d[0] for d in cur.description], COLUMNS)
+    check("description types", [d[1] for d in cur.description], TYPES)
+    rows = cur.fetchall()
+    check("row count", len(rows), 2)
+    if len(rows) == 2:
+        for name, got, want in zip(COLUMNS, rows[0], ROW1):
+            if name == "c_char":
+                # A CHAR(8) value may come back padded with blanks.
+                check(name, got.rstrip(" "), want)
+            else:
+                check(name, got, want)
+                if got is not None and want is not None:
+                    check(name + " type", type(got), type(want))
+        check("row 2 id", rows[1][0], 2)
+        check("row 2 NULLs", list(rows[1][1:]), [None] * (len(COLUMNS) - 1))
+
+    # A long text read in pieces must come back whole and exactly once.
+    long_text = ",".join(str(i) for i in range(3000))
+    row = cur.execute("SELECT t, b FROM long_values").fetchone()
+    check("long text", row[0], long_text)
+    check("long binary", row[1], long_text.encode())
+
+    # Transactions: autocommit is off, so a rollback undoes the insert.
+    cur.execute("CREATE TABLE tx (a INTEGER)")
+    cn.commit()
+    cur.execute("INSERT INTO tx VALUES (1)")
+    cn.rollback()
+    check("after rollback", cur.execute("SELECT COUNT(*) FROM tx").fetchone()[0], 0)
+    cur.execute("INSERT INTO tx VALUES (2)")
+    cn.commit()
+    check("after commit", cur.execute("SELECT a FROM tx").fetchall()[0][0], 2)
+
+    # A server error surfaces as pyodbc.Error with its SQLSTATE.
+    try:
+        cur.execute("SELECT * FROM no_such_table")
+        failures.append("SELECT from a missing table did not raise")
+    except pyodbc.Error as error:
+        state = error.args[0]
+        if state not in ("42S02", "S0002"):
+            failures.append(f"missing table: SQLSTATE {state!r} ({error})")
+        if "no_such_table" not in str(error):
+            failures.append(f"missing table: message does not name the table: {error}")
+
+    cn.close()
+    for failure in failures:
+        print("FAIL", failure)
+    print("pyodbc client:", "OK" if not failures else f"{len(failures)} failures")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

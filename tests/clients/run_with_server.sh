@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Runs one client test against a velora-server of its own:
+#   run_with_server.sh DRIVER_SO SERVER_EXE FIXTURE_SQL WORKDIR [ASAN_RUNTIME] -- COMMAND...
+# Creates the database from the fixture, starts the server on a free
+# loopback port, registers the driver and the data source "VeloraTest" in a
+# private folder (ODBCSYSINI, ODBCINI, HOME), runs COMMAND and stops the
+# server. Exit status: COMMAND's, or 77 (skipped) when a client cannot load
+# the sanitized driver.
+set -euo pipefail
+driver=$1 server=$2 fixture=$3 work=$4
+shift 4
+asan=""
+if [[ $1 != "--" ]]; then asan=$1; shift; fi
+shift  # --
+
+rm -rf "$work"
+mkdir -p "$work/odbc/home"
+sqlite3 "$work/test.db" <"$fixture"
+
+server_pid=""
+cleanup() {
+  if [[ -n "$server_pid" ]]; then
+    kill "$server_pid" 2>/dev/null || true
+    wait "$server_pid" 2>/dev/null || true
+  fi
+}
+trap cleanup EXIT
+
+# The server writes its port once it listens; reading a FIFO waits for it.
+mkfifo "$work/port"
+"$server" --address 127.0.0.1 --port 0 --port-file "$work/port" --database "$work/test.db" \
+  2>"$work/server.log" &
+server_pid=$!
+port=$(timeout 20 cat "$work/port" || true)
+port=${port//[^0-9]/}
+if [[ -z "$port" ]]; then
+  echo "velora-server did not start:" >&2
+  cat "$work/server.log" >&2
+  exit 1
+fi
+
+export ODBCSYSINI="$work/odbc" ODBCINI="$work/odbc/odbc.ini" HOME="$work/odbc/home"
+cat >"$ODBCSYSINI/odbcinst.ini" <<INI
+[Velora ODBC]
+Driver    = $driver
+Setup     = $driver
+Threading = 3
+INI
+cat >"$ODBCINI" <<INI
+[VeloraTest]
+Driver  = Velora ODBC
+Server  = 127.0.0.1
+Service = $port
+User    = tester
+INI
+export VELORA_DSN=VeloraTest VELORA_WORK="$work"
+
+if [[ -n "$asan" ]]; then
+  # The sanitized driver needs its runtime loaded first in the client.
+  export LD_PRELOAD="$asan" ASAN_OPTIONS="detect_leaks=0:verify_asan_link_order=0"
+  if ! /usr/bin/python3 -c 'import ctypes, sys; ctypes.CDLL(sys.argv[1])' "$driver" >/dev/null 2>&1; then
+    echo "SKIP: the client cannot load the sanitized driver" >&2
+    exit 77
+  fi
+fi
+"$@"
