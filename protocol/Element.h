@@ -15,6 +15,8 @@ enum ExchangeStatus {
   kStatusInternalError = 1,
   kStatusMemoryFailure = 2,
   kStatusReplied = 3,
+  // A value too long for its element: refused before anything was sent.
+  kStatusValueTooLong = 4,
 };
 
 // A position in a frame buffer with the end of the bytes that may be read
@@ -37,6 +39,9 @@ class Element : public ListItem {
   virtual int ElementId() const = 0;
   // Bytes the element occupies on the wire with its current value.
   virtual uint32_t ElementSize() const = 0;
+  // False when the current value cannot be encoded faithfully (a text
+  // longer than a length field can carry); such a request is not sent.
+  virtual bool FitsOnWire() const { return true; }
 };
 
 class ElementList : public TypedList<Element> {};

@@ -10,6 +10,7 @@
 
 class FetchDataElement : public Element {
  public:
+  static constexpr int kId = 15;
   FetchDataElement() = default;
   ~FetchDataElement() override;
 
@@ -17,11 +18,13 @@ class FetchDataElement : public Element {
   bool PutElement(ElementCursor* cursor, int* status) override;
   int ElementId() const override { return 15; }
   uint32_t ElementSize() const override { return length_ + 7; }
+  bool FitsOnWire() const override { return length_ <= UINT32_MAX - 7; }
 
   // Stores the column number and, unless isNull, a copy of length bytes of
   // data (zeros when data is null). Returns false, leaving the element null
   // with length 0, when memory runs out.
   bool Set(uint16_t column, const void* data, uint32_t length, bool isNull);
+  // Set with other's values; other must be given (consistency check).
   bool CopyFrom(const FetchDataElement* other);
 
   uint16_t Column() const { return column_; }

@@ -1,0 +1,87 @@
+// Row and parameter elements: fetchDataSet (one row's column values),
+// parameterDataElement (one parameter value) and parameterDataSetElement
+// (the parameters of one execution).
+#ifndef VELORA_PROTOCOL_DATASETS_H
+#define VELORA_PROTOCOL_DATASETS_H
+
+#include <cstdint>
+
+#include "protocol/Element.h"
+#include "protocol/FetchData.h"
+
+class FetchDataList : public TypedList<FetchDataElement> {};
+
+// 16-bit count n, then n fetchData encodings.
+class FetchDataSetElement : public Element {
+ public:
+  static constexpr int kId = 16;
+  ~FetchDataSetElement() override;
+  bool GetElement(ElementCursor* cursor, int* status) override;
+  bool PutElement(ElementCursor* cursor, int* status) override;
+  int ElementId() const override { return kId; }
+  uint32_t ElementSize() const override;
+  bool FitsOnWire() const override;
+
+  // Destroys the list and gives the element a new empty one; false (no
+  // list) when memory runs out.
+  bool ResetList();
+  // The values received, or null before the first decoding/ResetList.
+  FetchDataList* List() { return list_; }
+
+ private:
+  FetchDataList* list_ = nullptr;
+};
+
+// Parameter number (2 bytes), SQL type (low 16 bits), null flag (1 byte),
+// length n (4 bytes), then n data bytes.
+class ParameterDataElement : public Element {
+ public:
+  static constexpr int kId = 34;
+  ~ParameterDataElement() override;
+  bool GetElement(ElementCursor* cursor, int* status) override;
+  bool PutElement(ElementCursor* cursor, int* status) override;
+  int ElementId() const override { return kId; }
+  uint32_t ElementSize() const override { return length_ + 9; }
+  bool FitsOnWire() const override { return length_ <= UINT32_MAX - 9; }
+
+  // As FetchDataElement::Set, with the SQL type added. Returns false,
+  // leaving the element null with length 0, when memory runs out.
+  bool Set(uint16_t number, int32_t sqlType, const void* data, uint32_t length, bool isNull);
+
+  uint16_t Number() const { return number_; }
+  int32_t SqlType() const { return sqlType_; }
+  bool IsNull() const { return nullFlag_; }
+  uint32_t Length() const { return length_; }
+  const uint8_t* Data() const { return data_; }
+
+ private:
+  void Release();
+  uint16_t number_ = 0;
+  int32_t sqlType_ = 0;
+  bool nullFlag_ = true;
+  uint32_t length_ = 0;
+  uint8_t* data_ = nullptr;
+};
+
+class ParameterDataList : public TypedList<ParameterDataElement> {};
+
+// 16-bit count n, then n parameterDataElement encodings.
+class ParameterDataSetElement : public Element {
+ public:
+  static constexpr int kId = 35;
+  ~ParameterDataSetElement() override;
+  bool GetElement(ElementCursor* cursor, int* status) override;
+  bool PutElement(ElementCursor* cursor, int* status) override;
+  int ElementId() const override { return kId; }
+  uint32_t ElementSize() const override;
+  bool FitsOnWire() const override;
+
+  // Destroys the current list, if any, and takes ownership of list.
+  void SetList(ParameterDataList* list);
+  ParameterDataList* List() { return list_; }
+
+ private:
+  ParameterDataList* list_ = nullptr;
+};
+
+#endif

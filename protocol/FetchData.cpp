@@ -1,0 +1,105 @@
+// fetchData: one column value of a row, with its encoding and dump.
+#include "protocol/FetchData.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "driver/check.h"
+#include "driver/trace.h"
+#include "protocol/ElementNames.h"
+#include "protocol/WireCodec.h"
+
+namespace {
+
+void DumpFetchData(const char* direction, const FetchDataElement& e, const uint8_t* start) {
+  if (!TraceEnabled('P', 2)) return;
+  char title[160];
+  std::snprintf(title, sizeof title, "%s.%s() column=%u, nullFlag=%d, length=%lu",
+                ElementName(FetchDataElement::kId), direction, e.Column(), e.IsNull() ? 1 : 0,
+                static_cast<unsigned long>(e.Length()));
+  TraceDump(title, start, e.ElementSize());
+}
+
+}  // namespace
+
+FetchDataElement::~FetchDataElement() { Release(); }
+
+void FetchDataElement::Release() {
+  VelFree(data_);
+  data_ = nullptr;
+  length_ = 0;
+}
+
+bool FetchDataElement::Set(uint16_t column, const void* data, uint32_t length, bool isNull) {
+  column_ = column;
+  Release();
+  nullFlag_ = true;
+  if (isNull) return true;
+  if (length > 0) {
+    data_ = static_cast<uint8_t*>(VelAlloc(length));
+    if (data_ == nullptr) return false;
+    if (data != nullptr) {
+      std::memcpy(data_, data, length);
+    } else {
+      std::memset(data_, 0, length);
+    }
+  }
+  length_ = length;
+  nullFlag_ = false;
+  return true;
+}
+
+bool FetchDataElement::CopyFrom(const FetchDataElement* other) {
+  VEL_CHECK_TEXT(other != nullptr, "fData != 0", "CQELEMEN");
+  return Set(other->column_, other->data_, other->length_, other->nullFlag_);
+}
+
+// The length field decides how many bytes follow, also for a value flagged
+// null (a peer should send none): they are kept, so that re-encoding the
+// element reproduces what arrived.
+bool FetchDataElement::GetElement(ElementCursor* cursor, int* status) {
+  ElementCursor start = *cursor;
+  uint16_t column = 0;
+  uint8_t flag = 0;
+  uint32_t n = 0;
+  if (!wire::Read(cursor, &column, status) || !wire::Read(cursor, &flag, status) ||
+      !wire::Read(cursor, &n, status) || cursor->Left() < n) {
+    *cursor = start;
+    *status = kStatusCommunicationFailure;
+    return false;
+  }
+  Release();
+  column_ = column;
+  nullFlag_ = true;
+  if (n > 0) {
+    data_ = static_cast<uint8_t*>(VelAlloc(n));
+    if (data_ == nullptr) {
+      *cursor = start;
+      *status = kStatusMemoryFailure;
+      return false;
+    }
+    wire::Take(cursor, data_, n, status);
+    length_ = n;
+  }
+  nullFlag_ = flag != 0;
+  DumpFetchData("GetElement", *this, start.position);
+  return true;
+}
+
+bool FetchDataElement::PutElement(ElementCursor* cursor, int* status) {
+  if (!FitsOnWire()) {
+    *status = kStatusValueTooLong;
+    return false;
+  }
+  if (cursor->Left() < static_cast<std::size_t>(length_) + 7) {
+    *status = kStatusInternalError;
+    return false;
+  }
+  const uint8_t* start = cursor->position;
+  wire::Write(cursor, column_, status);
+  wire::Write(cursor, static_cast<uint8_t>(nullFlag_ ? 1 : 0), status);
+  wire::Write(cursor, length_, status);
+  wire::Give(cursor, data_, length_, status);
+  DumpFetchData("PutElement", *this, start);
+  return true;
+}
