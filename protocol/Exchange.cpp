@@ -23,7 +23,12 @@ void Discard(ClibConnection* connection, uint32_t length) {
 
 bool Request::Send(int* status, ClibConnection* connection) {
   if (!BuildFrame(status)) return false;
-  if (connection == nullptr || !connection->Write(FrameBytes(), FrameLength())) {
+  if (connection == nullptr || !connection->IsOpen()) {
+    Trace('P', 1, "Request::Send: connection is closed");
+    *status = kStatusCommunicationFailure;
+    return false;
+  }
+  if (!connection->Write(FrameBytes(), FrameLength())) {
     *status = kStatusCommunicationFailure;
     return false;
   }
@@ -32,7 +37,7 @@ bool Request::Send(int* status, ClibConnection* connection) {
 
 bool Request::Receive(int* status, ClibConnection* connection) {
   uint32_t length = 0;
-  if (connection == nullptr || !connection->Read(&length, 4)) {
+  if (connection == nullptr || !connection->IsOpen() || !connection->Read(&length, 4)) {
     *status = kStatusCommunicationFailure;
     return false;
   }

@@ -1,0 +1,71 @@
+// A scripted server on loopback for exchange tests: binds 127.0.0.1 on a
+// port of the system's choice, accepts one connection on its own thread
+// and runs a script of steps (expect exact request bytes, send reply
+// bytes, close). Every wait is bounded, so a broken client cannot hang a
+// test: on a mismatch or time-out the server records the error and closes.
+#ifndef VELORA_TESTS_SUPPORT_FAKE_SERVER_H
+#define VELORA_TESTS_SUPPORT_FAKE_SERVER_H
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <thread>
+#include <vector>
+
+class FakeServer {
+ public:
+  FakeServer();
+  // Joins the script thread (closing first if it still runs).
+  ~FakeServer();
+  FakeServer(const FakeServer&) = delete;
+  FakeServer& operator=(const FakeServer&) = delete;
+
+  // Script steps, run in order after the connection is accepted.
+  FakeServer& Expect(const std::string& bytes);  // read exactly these bytes
+  FakeServer& ExpectAny(size_t count);           // read count bytes, any value
+  FakeServer& Send(const std::string& bytes);    // write these bytes
+  FakeServer& Close();                           // close the connection
+  // Waits (bounded) for the client to close; what arrives is recorded.
+  FakeServer& ExpectEnd();
+
+  // Starts the script thread; call after the steps are given.
+  void Start();
+  // Waits for the script to end; true when every step succeeded.
+  bool Finish();
+
+  std::string Port() const { return std::to_string(port_); }
+  // Bytes read by Expect/ExpectAny/ExpectEnd steps, one entry per step.
+  const std::vector<std::string>& Received() const { return received_; }
+  const std::string& Error() const { return error_; }
+
+  // Time limit of each wait, in milliseconds.
+  static const int kWaitMillis = 10000;
+
+ private:
+  struct Step {
+    enum Kind { kExpect, kExpectAny, kSend, kClose, kExpectEnd } kind;
+    std::string bytes;
+    size_t count;
+  };
+  void Run();
+  bool ReadExactly(size_t count, std::string* out);
+  void Fail(const std::string& text);
+
+  int listener_ = -1;
+  int peer_ = -1;
+  uint16_t port_ = 0;
+  std::vector<Step> steps_;
+  std::vector<std::string> received_;
+  std::string error_;
+  std::thread thread_;
+};
+
+// Little-endian byte helpers for building frames in tests.
+std::string Bytes(std::initializer_list<int> values);
+std::string U16(uint16_t v);
+std::string U32(uint32_t v);
+std::string Text16(const std::string& text);  // 16-bit length + bytes
+std::string ReplyFrame(const std::string& body);  // 4-byte length + body
+std::string Hex(const std::string& bytes);        // "0a 1b ..." for messages
+
+#endif
