@@ -5,11 +5,13 @@
 
 namespace {
 long g_failAfter = -1;
+long g_failOnce = -1;
 unsigned long g_count = 0;
 }  // namespace
 
 void* VelAlloc(std::size_t size) {
   ++g_count;
+  if (g_failOnce >= 0 && g_failOnce-- == 0) return nullptr;
   if (g_failAfter == 0) return nullptr;
   if (g_failAfter > 0) --g_failAfter;
   return std::malloc(size == 0 ? 1 : size);
@@ -18,5 +20,9 @@ void* VelAlloc(std::size_t size) {
 void VelFree(void* block) { std::free(block); }
 
 void SetAllocFailAfter(long n) { g_failAfter = n < 0 ? -1 : n; }
-void ResetAllocFailure() { g_failAfter = -1; }
+void ResetAllocFailure() {
+  g_failAfter = -1;
+  g_failOnce = -1;
+}
+void SetAllocFailOnce(long n) { g_failOnce = n < 0 ? -1 : n; }
 unsigned long AllocCount() { return g_count; }

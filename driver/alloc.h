@@ -16,6 +16,9 @@ void VelFree(void* block);
 // every one after them fails, until ResetAllocFailure(). n < 0 turns it off.
 void SetAllocFailAfter(long n);
 void ResetAllocFailure();
+// Test seam: the next n allocations succeed, the one after them fails, and
+// every later one succeeds again (until ResetAllocFailure()).
+void SetAllocFailOnce(long n);
 // Number of allocations made through VelAlloc since the process started.
 unsigned long AllocCount();
 

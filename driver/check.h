@@ -6,6 +6,17 @@
 
 [[noreturn]] void CheckFailed(const char* expression, const char* module, int line);
 
+// The name of a source file without its directories: the module that
+// consistency checks and diagnostic records name.
+constexpr const char* VelBaseName(const char* path) {
+  const char* base = path;
+  for (const char* p = path; *p != '\0'; ++p) {
+    if (*p == '/' || *p == '\\') base = p + 1;
+  }
+  return base;
+}
+#define VEL_MODULE VelBaseName(__FILE__)
+
 #define VEL_CHECK(expr, module) \
   ((expr) ? static_cast<void>(0) : CheckFailed(#expr, module, __LINE__))
 // For checks whose reported text differs from the C++ expression.
