@@ -1,0 +1,249 @@
+// The transfer of one column value into an application buffer, and the
+// piecewise reading of long character and binary values by SQLGetData.
+#include "odbc/transfer.h"
+
+#include <sqlext.h>
+
+#include <cstring>
+
+#include "convert/ColumnValue.h"
+#include "diag/ClientDiagnostics.h"
+#include "driver/alloc.h"
+#include "driver/trace.h"
+#include "odbc/Statement.h"
+#include "protocol/FetchData.h"
+
+namespace {
+
+using FixedConversion = int (ColumnValue::*)(void*, SQLLEN*) const;
+using SizedConversion = int (ColumnValue::*)(void*, SQLLEN, SQLLEN*) const;
+
+// The conversion of each C type. SQL_C_SBIGINT and SQL_C_UBIGINT are ODBC 3
+// types that applications pass through the driver manager unchanged.
+struct CTypeConversion {
+  SQLSMALLINT cType;
+  FixedConversion fixed;
+  SizedConversion sized;
+};
+
+constexpr CTypeConversion kConversions[] = {
+    {SQL_C_CHAR, nullptr, &ColumnValue::GetChar},
+    {SQL_C_BINARY, nullptr, &ColumnValue::GetBinary},
+    {SQL_C_BIT, &ColumnValue::GetBit, nullptr},
+    {SQL_C_TINYINT, &ColumnValue::GetTinyInt, nullptr},
+    {SQL_C_STINYINT, &ColumnValue::GetTinyInt, nullptr},
+    {SQL_C_UTINYINT, &ColumnValue::GetUTinyInt, nullptr},
+    {SQL_C_SHORT, &ColumnValue::GetShort, nullptr},
+    {SQL_C_SSHORT, &ColumnValue::GetShort, nullptr},
+    {SQL_C_USHORT, &ColumnValue::GetUShort, nullptr},
+    {SQL_C_LONG, &ColumnValue::GetLong, nullptr},
+    {SQL_C_SLONG, &ColumnValue::GetLong, nullptr},
+    {SQL_C_ULONG, &ColumnValue::GetULong, nullptr},
+    {SQL_C_FLOAT, &ColumnValue::GetFloat, nullptr},
+    {SQL_C_DOUBLE, &ColumnValue::GetDouble, nullptr},
+    {SQL_C_DATE, &ColumnValue::GetDate, nullptr},
+    {SQL_C_TIME, &ColumnValue::GetTime, nullptr},
+    {SQL_C_TIMESTAMP, &ColumnValue::GetTimestamp, nullptr},
+    {SQL_C_SBIGINT, &ColumnValue::GetSBigInt, nullptr},
+    {SQL_C_UBIGINT, &ColumnValue::GetUBigInt, nullptr},
+};
+
+// The C type SQL_C_DEFAULT stands for, by the column's SQL type.
+struct DefaultCType {
+  int32_t sqlType;
+  SQLSMALLINT cType;
+};
+
+constexpr DefaultCType kDefaults[] = {
+    {SQL_BIT, SQL_C_BIT},           {SQL_TINYINT, SQL_C_TINYINT},
+    {SQL_SMALLINT, SQL_C_SHORT},    {SQL_INTEGER, SQL_C_LONG},
+    {SQL_REAL, SQL_C_FLOAT},        {SQL_FLOAT, SQL_C_DOUBLE},
+    {SQL_DOUBLE, SQL_C_DOUBLE},     {SQL_CHAR, SQL_C_CHAR},
+    {SQL_VARCHAR, SQL_C_CHAR},      {SQL_LONGVARCHAR, SQL_C_CHAR},
+    {SQL_BIGINT, SQL_C_CHAR},       {SQL_NUMERIC, SQL_C_CHAR},
+    {SQL_DECIMAL, SQL_C_CHAR},      {SQL_BINARY, SQL_C_BINARY},
+    {SQL_VARBINARY, SQL_C_BINARY},  {SQL_LONGVARBINARY, SQL_C_BINARY},
+    {SQL_DATE, SQL_C_DATE},         {SQL_TIME, SQL_C_TIME},
+    {SQL_TIMESTAMP, SQL_C_TIMESTAMP},
+};
+
+// SQL_C_DEFAULT resolved by the column's SQL type; 0 when the type has no
+// default. Other C types are returned as they are.
+SQLSMALLINT EffectiveCType(const ColumnValue* value, SQLSMALLINT fCType) {
+  if (fCType != SQL_C_DEFAULT) return fCType;
+  for (const DefaultCType& entry : kDefaults) {
+    if (entry.sqlType == value->SqlType()) return entry.cType;
+  }
+  return 0;
+}
+
+bool IsPiecewise(SQLSMALLINT cType) { return cType == SQL_C_CHAR || cType == SQL_C_BINARY; }
+
+// Posts the diagnostic of a conversion result and returns the call's code.
+SQLRETURN MapResult(Statement* stmt, int result) {
+  switch (result) {
+    case kConversionDone:
+      return SQL_SUCCESS;
+    case kConversionTruncated:
+      return VEL_POST(stmt, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated);
+    case kConversionNoMemory:
+      return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
+    case -1:
+      // A C type outside the conversion table, or SQL_C_DEFAULT for a column
+      // type without a default: refused with the interface's SQLSTATE for a
+      // program type out of range; nothing is written.
+      return VEL_POST_ERROR(stmt, SQL_ERROR, VEL_NATIVE_CONVERSION, "S1003",
+                            "program type out of range");
+    default:
+      return VEL_POST(stmt, SQL_ERROR, kDiagLossOfSignificance);
+  }
+}
+
+// "GetDataFinal" dump of what was written: never more than the buffer
+// holds, whatever length the conversion reports for the whole value.
+void TraceFinal(SQLSMALLINT cType, const void* rgbValue, SQLLEN cbValueMax, SQLLEN length,
+                int result) {
+  if (!TraceEnabled('X', 3) || rgbValue == nullptr || length < 0) return;
+  if (result != kConversionDone && result != kConversionTruncated) return;
+  uint64_t shown = static_cast<uint64_t>(length);
+  if (IsPiecewise(cType)) {
+    uint64_t room = cbValueMax > 0 ? static_cast<uint64_t>(cbValueMax) : 0;
+    if (shown > room) shown = room;
+  }
+  if (shown > 16384) shown = 16384;
+  TraceDump("GetDataFinal", rgbValue, shown);
+}
+
+// A later piece of a value under way: converts the value again into a
+// scratch buffer that reaches as far as this piece, and copies the piece
+// that starts at position->offset.
+SQLRETURN ContinuePiece(Statement* stmt, ColumnValue* value, SQLSMALLINT cType,
+                        const TransferTarget& target, GetDataPosition* position) {
+  const bool text = cType == SQL_C_CHAR;
+  const uint64_t offset = position->offset;
+  const uint64_t room = target.cbValueMax > 0 ? static_cast<uint64_t>(target.cbValueMax) : 0;
+  uint64_t scratchSize = offset + room;
+  const uint64_t whole = position->total + (text ? 1 : 0);
+  if (scratchSize > whole) scratchSize = whole;
+  if (scratchSize == 0) scratchSize = 1;
+
+  char local[1024];
+  char* scratch = local;
+  if (scratchSize > sizeof local) {
+    scratch = static_cast<char*>(VelAlloc(static_cast<std::size_t>(scratchSize)));
+    if (scratch == nullptr) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
+  }
+  SQLLEN length = 0;
+  int result = ConvertValue(value, cType, scratch, static_cast<SQLLEN>(scratchSize), &length);
+  SQLRETURN rc = SQL_SUCCESS;
+  if (result != kConversionDone && result != kConversionTruncated) {
+    rc = MapResult(stmt, result);
+  } else if (length < 0 || static_cast<uint64_t>(length) <= offset) {
+    position->finished = true;
+    rc = SQL_NO_DATA_FOUND;
+  } else {
+    const uint64_t total = static_cast<uint64_t>(length);
+    const uint64_t remaining = total - offset;
+    // Bytes of the value present in the scratch buffer.
+    uint64_t valid = text ? scratchSize - 1 : scratchSize;
+    if (valid > total) valid = total;
+    uint64_t piece = remaining;
+    const uint64_t capacity = text ? (room > 0 ? room - 1 : 0) : room;
+    bool cut = false;
+    if (piece > capacity || (text && room == 0)) {
+      piece = capacity;
+      cut = true;
+    }
+    if (offset + piece > valid) {
+      piece = valid > offset ? valid - offset : 0;
+      cut = true;
+    }
+    if (target.rgbValue != nullptr && room > 0) {
+      std::memcpy(target.rgbValue, scratch + offset, static_cast<std::size_t>(piece));
+      if (text) static_cast<char*>(target.rgbValue)[piece] = '\0';
+    }
+    if (target.pcbValue != nullptr) *target.pcbValue = static_cast<SQLLEN>(remaining);
+    position->total = total;
+    if (cut) {
+      position->offset = offset + piece;
+      rc = VEL_POST(stmt, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated);
+    } else {
+      position->offset = total;
+      position->finished = true;
+    }
+    TraceFinal(cType, target.rgbValue, target.cbValueMax, static_cast<SQLLEN>(piece),
+               kConversionDone);
+  }
+  if (scratch != local) VelFree(scratch);
+  return rc;
+}
+
+}  // namespace
+
+int ConvertValue(const ColumnValue* value, SQLSMALLINT fCType, SQLPOINTER rgbValue,
+                 SQLLEN cbValueMax, SQLLEN* length) {
+  SQLSMALLINT cType = EffectiveCType(value, fCType);
+  for (const CTypeConversion& entry : kConversions) {
+    if (entry.cType != cType) continue;
+    if (entry.sized != nullptr) return (value->*entry.sized)(rgbValue, cbValueMax, length);
+    return (value->*entry.fixed)(rgbValue, length);
+  }
+  return -1;
+}
+
+SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElement* element,
+                        const TransferTarget& target, uint16_t icol,
+                        GetDataPosition* position) {
+  const SQLSMALLINT cType = EffectiveCType(value, target.fCType);
+  const bool piecewise = position != nullptr && IsPiecewise(cType);
+  if (position != nullptr) {
+    if (piecewise && position->Covers(icol, target.fCType)) {
+      if (position->finished) return SQL_NO_DATA_FOUND;
+    } else {
+      position->Reset();
+      if (piecewise) {
+        position->column = icol;
+        position->cType = target.fCType;
+      }
+    }
+  }
+
+  if (element->IsNull()) {
+    if (target.pcbValue != nullptr) *target.pcbValue = SQL_NULL_DATA;
+    if (piecewise) position->finished = true;
+    return SQL_SUCCESS;
+  }
+
+  // When the application gives no length indicator the length still has a
+  // place to go, and is not reported.
+  SQLLEN length = SQL_NO_TOTAL;
+  if (target.pcbValue != nullptr) *target.pcbValue = SQL_NO_TOTAL;
+
+  int loaded = value->Load(element->Data(), element->Length());
+  if (loaded == kLoadNoMemory) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
+  if (loaded != kLoadDone) {
+    // The server sent fewer bytes than the column's layout needs: the
+    // reply is malformed.
+    return VEL_POST(stmt, SQL_ERROR, kDiagCommunicationFailure);
+  }
+
+  if (piecewise && position->offset > 0) {
+    return ContinuePiece(stmt, value, cType, target, position);
+  }
+
+  int result = ConvertValue(value, target.fCType, target.rgbValue, target.cbValueMax, &length);
+  if (target.pcbValue != nullptr && result != -1) *target.pcbValue = length;
+  TraceFinal(cType, target.rgbValue, target.cbValueMax, length, result);
+
+  if (piecewise) {
+    position->total = length > 0 ? static_cast<uint64_t>(length) : 0;
+    if (result == kConversionDone) {
+      position->offset = position->total;
+      position->finished = true;
+    } else if (result == kConversionTruncated && target.cbValueMax > 0) {
+      position->offset = static_cast<uint64_t>(target.cbValueMax) - (cType == SQL_C_CHAR ? 1 : 0);
+      if (position->offset >= position->total) position->finished = true;
+    }
+  }
+  return MapResult(stmt, result);
+}
