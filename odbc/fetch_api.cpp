@@ -1,16 +1,14 @@
 // Exported entry points of binding, fetching, SQLGetData, the scrolling
-// functions the driver does not implement, and SQLGetFunctions.
+// functions the driver does not implement.
 #include <sql.h>
 #include <sqlext.h>
 
 #include "diag/ClientDiagnostics.h"
-#include "driver/Connection.h"
 #include "driver/Environment.h"
 #include "driver/Statement.h"
 #include "driver/frame.h"
 #include "driver/trace.h"
 #include "odbc/fetch.h"
-#include "odbc/functions.h"
 #include "odbc/getdata.h"
 
 namespace {
@@ -77,13 +75,4 @@ VEL_EXPORT SQLRETURN SQLSetScrollOptions(SQLHSTMT hstmt, SQLUSMALLINT fConcurren
   Trace('A', 2, "SQLSetScrollOptions: hstmt=0x%08lx, fConcurrency=%u, crowKeyset=%ld, crowRowset=%u",
         HandleValue(hstmt), fConcurrency, static_cast<long>(crowKeyset), crowRowset);
   return NotImplemented(hstmt, "SQLSetScrollOptions not implemented");
-}
-
-VEL_EXPORT SQLRETURN SQLGetFunctions(SQLHDBC hdbc, SQLUSMALLINT fFunction,
-                                     SQLUSMALLINT* pfExists) {
-  Trace('A', 2, "SQLGetFunctions: hdbc=0x%08lx, fFunction=%u", HandleValue(hdbc), fFunction);
-  Connection* conn = Registry().FindConnection(hdbc);
-  if (conn == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  conn->ClearErrors();
-  return TraceReturnCode(GetFunctions(fFunction, pfExists));
 }

@@ -1,15 +1,21 @@
-// The fixed table behind SQLGetFunctions.
+// SQLGetFunctions and the fixed table behind it.
 #include "odbc/functions.h"
 
 #include <sqlext.h>
 
+#include "driver/Connection.h"
+#include "driver/Environment.h"
+#include "driver/frame.h"
 #include "driver/trace.h"
 
 namespace {
 
 // Every function the driver reports as supported; every other entry of the
 // table is FALSE. SQLExtendedFetch (59) in particular stays FALSE: the
-// driver manager then passes application fetches to SQLFetch.
+// driver manager then passes application fetches to SQLFetch. The table
+// goes by number: 63 is TRUE and 62 FALSE. In unixODBC's numbering 63 is
+// SQLNumParams, which answers, and 62 SQLNativeSql, which never does; the
+// driver manager therefore keeps the one and disables the other.
 constexpr SQLUSMALLINT kSupported[] = {
     SQL_API_SQLALLOCCONNECT,     SQL_API_SQLALLOCENV,        SQL_API_SQLALLOCSTMT,
     SQL_API_SQLBINDCOL,          SQL_API_SQLCANCEL,          SQL_API_SQLCOLATTRIBUTES,
@@ -23,7 +29,7 @@ constexpr SQLUSMALLINT kSupported[] = {
     SQL_API_SQLGETINFO,          SQL_API_SQLGETSTMTOPTION,   SQL_API_SQLGETTYPEINFO,
     SQL_API_SQLPARAMDATA,        SQL_API_SQLPUTDATA,         SQL_API_SQLSETCONNECTOPTION,
     SQL_API_SQLSETSTMTOPTION,    SQL_API_SQLSPECIALCOLUMNS,  SQL_API_SQLSTATISTICS,
-    SQL_API_SQLTABLES,           SQL_API_SQLDESCRIBEPARAM,   SQL_API_SQLNATIVESQL,
+    SQL_API_SQLTABLES,           SQL_API_SQLDESCRIBEPARAM,   63,
     SQL_API_SQLBINDPARAMETER,
 };
 
@@ -59,4 +65,13 @@ SQLRETURN GetFunctions(SQLUSMALLINT fFunction, SQLUSMALLINT* pfExists) {
     }
   }
   return SQL_SUCCESS;
+}
+
+VEL_EXPORT SQLRETURN SQLGetFunctions(SQLHDBC hdbc, SQLUSMALLINT fFunction,
+                                     SQLUSMALLINT* pfExists) {
+  Trace('A', 2, "SQLGetFunctions: hdbc=0x%08lx, fFunction=%u", HandleValue(hdbc), fFunction);
+  Connection* conn = Registry().FindConnection(hdbc);
+  if (conn == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  conn->ClearErrors();
+  return TraceReturnCode(GetFunctions(fFunction, pfExists));
 }
