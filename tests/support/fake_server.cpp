@@ -143,6 +143,9 @@ void FakeServer::Run() {
       }
     }
   }
+  // The script is over: a client waiting for more sees the end at once.
+  close(peer_);
+  peer_ = -1;
 }
 
 std::string Bytes(std::initializer_list<int> values) {

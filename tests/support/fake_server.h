@@ -2,7 +2,8 @@
 // port of the system's choice, accepts one connection on its own thread
 // and runs a script of steps (expect exact request bytes, send reply
 // bytes, close). Every wait is bounded, so a broken client cannot hang a
-// test: on a mismatch or time-out the server records the error and closes.
+// test: on a mismatch or time-out the server records the error and closes,
+// and it closes the connection when the script is over.
 #ifndef VELORA_TESTS_SUPPORT_FAKE_SERVER_H
 #define VELORA_TESTS_SUPPORT_FAKE_SERVER_H
 
