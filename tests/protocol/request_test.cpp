@@ -11,6 +11,7 @@
 #include "protocol/ElementNames.h"
 #include "protocol/Requests.h"
 #include "protocol/fill.h"
+#include "support/capture.h"
 #include "support/fake_server.h"
 
 namespace {
@@ -37,6 +38,10 @@ std::string Names(ElementList& list) {
     out += ElementName(e->ElementId());
   }
   return out;
+}
+
+void FillList(ElementList& list, int seed) {
+  for (Element* e = list.First(); e != nullptr; e = list.Next()) FillElement(e, seed++);
 }
 
 TEST(RequestFrame, ExamplesAreByteExact) {
@@ -146,10 +151,6 @@ TEST(RequestFrame, CatalogueSequences) {
   EXPECT_TRUE(TablesRequest().ReturnsResultSet());
 }
 
-void FillList(ElementList& list, int seed) {
-  for (Element* e = list.First(); e != nullptr; e = list.Next()) FillElement(e, seed++);
-}
-
 // Client encodes the request, the server decodes it; the server encodes the
 // reply, the client decodes it. Re-encoding on the receiving side must give
 // the same bytes, so every value arrived.
@@ -237,6 +238,40 @@ TEST(ReplyDecoding, ReturnCodeOnlyRepliesAndShortBodies) {
   const uint8_t body[] = {7, 0, 0, 0, 1};
   EXPECT_FALSE(server.DecodeRequestBody(body, sizeof body, &status));
   EXPECT_EQ(kStatusCommunicationFailure, status);
+}
+
+TEST(ReplyDecoding, ShortBodyAfterSuccessIsTraced) {
+  TraceCapture trace("P1");
+  FetchRequest cut;
+  int status = -1;
+  EXPECT_FALSE(DecodeReply(cut, Bytes({0, 0, 5}), &status));
+  EXPECT_TRUE(trace.Has('P', 1, "body of 3 bytes ends inside fetchDataSet")) << trace.Text();
+}
+
+// Fail the 1st, 2nd, ... allocation while decoding each message's reply:
+// the decoding either completes or reports status 2, and nothing leaks.
+TEST(ReplyDecoding, AllocationFailureSweep) {
+  for (int i = 0; i < MessageCount(); ++i) {
+    uint16_t code = MessageCodeAt(i);
+    std::unique_ptr<Request> server = Create(code);
+    FillList(server->ReplyBody(), 5);
+    int status = -1;
+    ASSERT_TRUE(server->EncodeReply(&status));
+    std::string body(reinterpret_cast<const char*>(server->FrameBytes()) + 4,
+                     server->FrameLength() - 4);
+    bool decoded = false;
+    for (long n = 0; n < 60 && !decoded; ++n) {
+      std::unique_ptr<Request> client = Create(code);
+      status = -1;
+      SetAllocFailAfter(n);
+      decoded = DecodeReply(*client, body, &status);
+      ResetAllocFailure();
+      if (!decoded) {
+        EXPECT_EQ(kStatusMemoryFailure, status) << code << " at " << n;
+      }
+    }
+    EXPECT_TRUE(decoded) << code;
+  }
 }
 
 TEST(RequestFrame, TooLongTextIsRefusedBeforeSending) {
