@@ -8,13 +8,26 @@
 
 namespace {
 
+// A frame cut short in either direction leaves the stream out of step:
+// whatever arrives later would be taken for the next reply. The connection
+// is closed, so that every later exchange on it fails as a communication
+// failure instead of decoding the wrong bytes.
+bool Abandon(ClibConnection* connection, int* status) {
+  connection->ReleaseConnection();
+  *status = kStatusCommunicationFailure;
+  return false;
+}
+
 // Reads and drops length bytes so that the next reply starts where it
 // should; used when the body cannot be held.
 void Discard(ClibConnection* connection, uint32_t length) {
   uint8_t sink[4096];
   while (length > 0) {
     uint32_t n = length < sizeof sink ? length : static_cast<uint32_t>(sizeof sink);
-    if (!connection->Read(sink, n)) return;
+    if (!connection->Read(sink, n)) {
+      connection->ReleaseConnection();
+      return;
+    }
     length -= n;
   }
 }
@@ -28,37 +41,30 @@ bool Request::Send(int* status, ClibConnection* connection) {
     *status = kStatusCommunicationFailure;
     return false;
   }
-  if (!connection->Write(FrameBytes(), FrameLength())) {
-    *status = kStatusCommunicationFailure;
-    return false;
-  }
+  if (!connection->Write(FrameBytes(), FrameLength())) return Abandon(connection, status);
   return true;
 }
 
 bool Request::Receive(int* status, ClibConnection* connection) {
   uint32_t length = 0;
-  if (connection == nullptr || !connection->IsOpen() || !connection->Read(&length, 4)) {
+  if (connection == nullptr || !connection->IsOpen()) {
     *status = kStatusCommunicationFailure;
     return false;
   }
+  if (!connection->Read(&length, 4)) return Abandon(connection, status);
   if (length > kMaxBodyLength) {
     // The stream cannot be resynchronised without reading the whole body:
     // the connection is closed, and every later exchange fails on it.
     Trace('P', 1, "reply length %lu exceeds %lu; connection closed",
           static_cast<unsigned long>(length), static_cast<unsigned long>(kMaxBodyLength));
-    connection->ReleaseConnection();
-    *status = kStatusCommunicationFailure;
-    return false;
+    return Abandon(connection, status);
   }
   if (!Allocate(length, status)) {
     Discard(connection, length);
     return false;
   }
   size_ = length;
-  if (!connection->Read(frame_, length)) {
-    *status = kStatusCommunicationFailure;
-    return false;
-  }
+  if (!connection->Read(frame_, length)) return Abandon(connection, status);
   return DecodeReplyBody(frame_, length, status);
 }
 

@@ -84,7 +84,10 @@ class Request {
 
   // Sends the request and receives and decodes the reply. Returns the
   // reply's returnCode with *status 3, or -1 with *status 0
-  // (communication), 2 (memory) or 4 (a value too long to send).
+  // (communication), 2 (memory) or 4 (a value too long to send). A frame
+  // cut short, a failed write or a reply length over kMaxBodyLength closes
+  // the connection (the stream is out of step); later exchanges on it fail
+  // with *status 0 without writing.
   int Exchange(int* status, ClibConnection* connection);
   // Builds the request frame and writes it in one call; false with *status
   // set on failure (nothing written unless the write itself failed).

@@ -96,6 +96,11 @@ TEST_F(ExchangeTest, TruncatedBodyIsCommunicationFailure) {
   int status = -1;
   EXPECT_EQ(-1, rows.Exchange(&status, &connection));
   EXPECT_EQ(kStatusCommunicationFailure, status);
+  // The stream is out of step: the connection says so from now on.
+  EXPECT_FALSE(connection.IsOpen());
+  status = -1;
+  EXPECT_EQ(-1, rows.Exchange(&status, &connection));
+  EXPECT_EQ(kStatusCommunicationFailure, status);
 }
 
 TEST_F(ExchangeTest, SuccessWithShortBodyIsCommunicationFailure) {
