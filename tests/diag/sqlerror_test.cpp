@@ -208,6 +208,26 @@ TEST_F(SQLErrorTest, NoMemoryForTheMessageLosesTheRecord) {
   EXPECT_EQ("S1001", r.state);
 }
 
+TEST_F(SQLErrorTest, EveryAllocationFailureLosesOnlyThatRecord) {
+  // Fail each allocation of SQLError in turn: the call either succeeds or
+  // returns SQL_ERROR having consumed the record, never anything else.
+  bool succeeded = false;
+  for (long n = 0; n < 20 && !succeeded; ++n) {
+    VEL_POST(conn_, SQL_ERROR, kDiagMemory);
+    SetAllocFailOnce(n);
+    Result r = Error(nullptr, hdbc_, nullptr);
+    ResetAllocFailure();
+    ASSERT_TRUE(r.rc == SQL_SUCCESS || r.rc == SQL_ERROR) << n;
+    succeeded = r.rc == SQL_SUCCESS;
+    if (succeeded) {
+      EXPECT_EQ("[QTX][Velora ODBC Client]memory allocation failure", r.text);
+    }
+    EXPECT_EQ(0u, conn_->errors.Count()) << n;
+  }
+  EXPECT_TRUE(succeeded);
+  EXPECT_EQ(SQL_NO_DATA_FOUND, Error(nullptr, hdbc_, nullptr).rc);
+}
+
 TEST(ErrorDataTest, PostReturnsTheCodeEvenWithoutMemory) {
   ErrorList list;
   SetAllocFailAfter(0);
