@@ -30,9 +30,8 @@ VEL_EXPORT SQLRETURN SQLAllocEnv(SQLHENV* phenv) {
 
 VEL_EXPORT SQLRETURN SQLAllocConnect(SQLHENV henv, SQLHDBC* phdbc) {
   Trace('A', 2, "SQLAllocConnect: henv=0x%08lx", HandleValue(henv));
-  Environment* env = Registry().FindEnvironment(henv);
+  Environment* env = FindAndClearEnvironment(henv);
   if (env == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  env->ClearErrors();
   if (phdbc == nullptr) {
     return TraceReturnCode(VEL_POST(env, SQL_ERROR, kDiagInvalidArgument));
   }

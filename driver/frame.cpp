@@ -6,7 +6,28 @@
 
 #include <cstring>
 
+#include "driver/Connection.h"
+#include "driver/Environment.h"
+#include "driver/Statement.h"
 #include "driver/trace.h"
+
+Environment* FindAndClearEnvironment(const void* henv) {
+  Environment* env = Registry().FindEnvironment(henv);
+  if (env != nullptr) env->ClearErrors();
+  return env;
+}
+
+Connection* FindAndClearConnection(const void* hdbc) {
+  Connection* conn = Registry().FindConnection(hdbc);
+  if (conn != nullptr) conn->ClearErrors();
+  return conn;
+}
+
+Statement* FindAndClearStatement(const void* hstmt) {
+  Statement* stmt = Registry().FindStatement(hstmt);
+  if (stmt != nullptr) stmt->ClearErrors();
+  return stmt;
+}
 
 void TraceArgument(const char* name, const char* value, int32_t length) {
   if (!TraceEnabled('A', 2)) return;

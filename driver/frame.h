@@ -8,6 +8,17 @@
 // Marks a function as one of the library's exports (C linkage, visible).
 #define VEL_EXPORT extern "C" __attribute__((visibility("default")))
 
+class Environment;
+class Connection;
+class Statement;
+
+// Steps 2 and 3 of the frame: the live object behind the handle with its
+// diagnostics cleared, or null (the entry point then returns
+// TraceReturnCode(SQL_INVALID_HANDLE) and touches nothing).
+Environment* FindAndClearEnvironment(const void* henv);
+Connection* FindAndClearConnection(const void* hdbc);
+Statement* FindAndClearStatement(const void* hstmt);
+
 // A handle as the trace shows it with "0x%08lx".
 inline unsigned long HandleValue(const void* handle) {
   return static_cast<unsigned long>(reinterpret_cast<uintptr_t>(handle));

@@ -206,6 +206,31 @@ TEST(RegistryTest, DiagnosticsLiveUntilTheNextCallOnTheHandle) {
   EXPECT_EQ(SQL_SUCCESS, SQLFreeEnv(henv));
 }
 
+TEST(RegistryTest, FrameLookupClearsOnlyTheObjectFound) {
+  Connection* conn = new (std::nothrow) Connection;
+  SQLHENV henv = nullptr;
+  ASSERT_EQ(SQL_SUCCESS, SQLAllocEnv(&henv));
+  Environment* env = Registry().FindEnvironment(henv);
+  conn->environment = env;
+  env->AddConnection(conn);
+  Statement* stmt = AddStatement(conn);
+  VEL_POST(env, SQL_ERROR, kDiagMemory);
+  VEL_POST(conn, SQL_ERROR, kDiagMemory);
+  VEL_POST(stmt, SQL_ERROR, kDiagMemory);
+  EXPECT_EQ(stmt, FindAndClearStatement(stmt));
+  EXPECT_EQ(0u, stmt->errors.Count());
+  EXPECT_EQ(1u, conn->errors.Count());
+  EXPECT_EQ(conn, FindAndClearConnection(conn));
+  EXPECT_EQ(0u, conn->errors.Count());
+  EXPECT_EQ(1u, env->errors.Count());
+  EXPECT_EQ(nullptr, FindAndClearStatement(conn));
+  EXPECT_EQ(nullptr, FindAndClearConnection(env));
+  EXPECT_EQ(1u, env->errors.Count());
+  EXPECT_EQ(env, FindAndClearEnvironment(env));
+  EXPECT_EQ(0u, env->errors.Count());
+  EXPECT_EQ(SQL_SUCCESS, SQLFreeEnv(henv));
+}
+
 TEST(RegistryTest, AllocationFailures) {
   SQLHENV henv = reinterpret_cast<SQLHENV>(0x1);
   SetAllocFailOnce(0);
