@@ -148,6 +148,20 @@ TEST(RegistryTest, RemoveStatementDeletesAndUnregisters) {
   EXPECT_FALSE(other.ValidStatement(b));
 }
 
+TEST(RegistryDeathTest, RemovingAForeignConnectionIsAConsistencyFailure) {
+  Environment env;
+  Environment other;
+  Connection* conn = new (std::nothrow) Connection;
+  other.AddConnection(conn);
+  EXPECT_DEATH(env.RemoveConnection(conn),
+               "consistency check failed: ValidConnection\\(conn\\), module Registry.cpp");
+  Connection owner;
+  Statement foreign;
+  EXPECT_DEATH(owner.RemoveStatement(&foreign),
+               "consistency check failed: ValidStatement\\(stmt\\), module Registry.cpp");
+  EXPECT_DEATH(env.AddConnection(nullptr), "consistency check failed: conn, module");
+}
+
 TEST(RegistryTest, FreeConnectResetsAnOpenSocketWithoutSending) {
   int listener = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in a{};
