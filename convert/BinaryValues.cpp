@@ -1,0 +1,76 @@
+// Loading and converting the binary values.
+#include "convert/BinaryValues.h"
+
+#include <cstring>
+
+#include "convert/ValueOutput.h"
+
+BinaryValueBase::~BinaryValueBase() { VelFree(bytes_); }
+
+int BinaryValueBase::GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
+  return PutWholeText(reinterpret_cast<const char*>(bytes_), length, rgbValue, cbValueMax,
+                      pcbValue);
+}
+
+int BinaryValueBase::GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
+  return PutCutBytes(bytes_, length, rgbValue, cbValueMax, pcbValue);
+}
+
+// Two hexadecimal characters per byte; capped rather than wrapped for
+// declared lengths above 2^31.
+uint32_t BinaryValueBase::DisplaySize() const {
+  uint64_t n = 2ull * (description ? description->length : length);
+  return n > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(n);
+}
+
+int BinaryValueBase::Hold(const uint8_t* source, uint32_t count) {
+  VelFree(bytes_);
+  bytes_ = static_cast<uint8_t*>(VelAlloc(count));
+  if (!bytes_) return kLoadNoMemory;
+  if (count > 0) std::memcpy(bytes_, source, count);
+  return kLoadDone;
+}
+
+void BinaryValueBase::Drop() {
+  VelFree(bytes_);
+  bytes_ = nullptr;
+}
+
+// Fewer bytes than the declared length: the value is malformed. The held
+// bytes are dropped; conversions then see the declared length of zeros.
+int BinaryValue::Load(const uint8_t* bytes, uint32_t size) {
+  if (size < length) {
+    Drop();
+    return kLoadMalformed;
+  }
+  return Hold(bytes, length);
+}
+
+// A count beyond the bytes present: malformed; the value becomes empty.
+int VarBinaryValue::Load(const uint8_t* bytes, uint32_t size) {
+  Drop();
+  length = 0;
+  if (size < 1 || size - 1u < bytes[0]) return kLoadMalformed;
+  uint32_t count = bytes[0];
+  int result = Hold(bytes + 1, count);
+  if (result == kLoadDone) length = count;
+  return result;
+}
+
+int LongVarBinaryValue::Load(const uint8_t* bytes, uint32_t size) {
+  Drop();
+  length = 0;
+  if (size < 4) return kLoadMalformed;
+  uint32_t count;
+  std::memcpy(&count, bytes, 4);
+  if (size - 4u < count) return kLoadMalformed;
+  int result = Hold(bytes + 4, count);
+  if (result == kLoadDone) length = count;
+  return result;
+}
+
+// The only binary kind whose characters are cut to the buffer.
+int LongVarBinaryValue::GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
+  return PutCutText(reinterpret_cast<const char*>(bytes_), length, rgbValue, cbValueMax,
+                    pcbValue);
+}

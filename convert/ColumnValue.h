@@ -1,0 +1,90 @@
+// One result column's current value in the server's form, converted on
+// demand into the application's C types. One class per SQL type.
+#ifndef VELORA_CONVERT_COLUMNVALUE_H
+#define VELORA_CONVERT_COLUMNVALUE_H
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdint>
+
+#include "driver/LinkedList.h"
+#include "protocol/ColumnDescription.h"
+
+class ColumnBinding;
+class FetchDataElement;
+
+// Outcome of a conversion; the caller turns it into the ODBC result.
+enum ConversionResult : int {
+  kConversionFailed = 0,     // out of range, not convertible, buffer too small, not supported
+  kConversionDone = 1,
+  kConversionTruncated = 2,  // characters, bytes, fractional digits or time fields dropped
+  kConversionNoMemory = 3,
+};
+
+// Outcome of Load.
+enum LoadResult : int {
+  kLoadNoMemory = 0,    // a value buffer could not be allocated
+  kLoadDone = 1,
+  // The row bytes are fewer than the layout needs (or a BCD digit is not a
+  // digit): the reply is malformed. The held value is left empty (zero, or
+  // no bytes), so later conversions read a defined value.
+  kLoadMalformed = -1,
+};
+
+class ColumnValue : public ListItem {
+ public:
+  ~ColumnValue() override;
+
+  ColumnBinding* binding = nullptr;         // not owned
+  ColumnDescription* description = nullptr; // owned
+  // Declared length for fixed kinds; actual byte count of the loaded value
+  // for VARCHAR, LONGVARCHAR, VARBINARY and LONGVARBINARY.
+  uint32_t length = 0;
+  FetchDataElement* data = nullptr;         // owned, set by the fetch code
+  uint8_t flags = 0;                        // bit 0: read by SQLGetData
+
+  // Every conversion reads the held value only. Conversions to SQL_C_CHAR
+  // and SQL_C_BINARY never write past cbValueMax; fixed-size targets write
+  // exactly the size of their C type. *pcbValue (when pcbValue is given)
+  // receives the length produced or, for the character and binary targets,
+  // the length that would be produced. On kConversionFailed nothing is
+  // written to rgbValue. The base answers kConversionFailed for every pair
+  // that the class does not support, writing nothing at all.
+  virtual int GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const = 0;
+  virtual int GetBit(void* rgbValue, SQLLEN* pcbValue) const;
+  virtual int GetTinyInt(void* rgbValue, SQLLEN* pcbValue) const;
+  virtual int GetShort(void* rgbValue, SQLLEN* pcbValue) const;
+  virtual int GetLong(void* rgbValue, SQLLEN* pcbValue) const;
+  virtual int GetFloat(void* rgbValue, SQLLEN* pcbValue) const;
+  virtual int GetDouble(void* rgbValue, SQLLEN* pcbValue) const;
+  virtual int GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const = 0;
+  virtual int GetDate(void* rgbValue, SQLLEN* pcbValue) const;
+  virtual int GetTime(void* rgbValue, SQLLEN* pcbValue) const;
+  virtual int GetTimestamp(void* rgbValue, SQLLEN* pcbValue) const;
+  virtual int GetUShort(void* rgbValue, SQLLEN* pcbValue) const;
+  virtual int GetULong(void* rgbValue, SQLLEN* pcbValue) const;
+  virtual int GetUTinyInt(void* rgbValue, SQLLEN* pcbValue) const;
+  // 8-byte integers (SQL_C_SBIGINT, SQL_C_UBIGINT) for ODBC 3 applications.
+  virtual int GetSBigInt(void* rgbValue, SQLLEN* pcbValue) const;
+  virtual int GetUBigInt(void* rgbValue, SQLLEN* pcbValue) const;
+
+  // Characters needed to show the column's values.
+  virtual uint32_t DisplaySize() const = 0;
+  // Replaces the held value from the column's row bytes; size is the number
+  // of bytes available, and nothing past them is read. Returns a LoadResult.
+  virtual int Load(const uint8_t* bytes, uint32_t size) = 0;
+
+  int32_t SqlType() const { return description ? description->sqlDataType : 0; }
+};
+
+// Creates the value class of description's SQL type with its own copy of
+// the description and `length` set for the fixed-length kinds. Returns
+// nullptr when the type has no class (SQL_DECIMAL, SQL_DOUBLE, unknown
+// codes) or memory runs out.
+ColumnValue* CreateColumnValue(const ColumnDescription* description);
+
+// True when a value class exists for sqlType.
+bool HasColumnValueClass(int32_t sqlType);
+
+#endif

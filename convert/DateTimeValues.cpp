@@ -1,0 +1,128 @@
+// Loading and converting dates, times and timestamps.
+#include "convert/DateTimeValues.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "convert/ValueOutput.h"
+
+namespace {
+
+int PutText(const char* text, int n, void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) {
+  return PutWholeText(text, static_cast<uint64_t>(n), rgbValue, cbValueMax, pcbValue);
+}
+
+}  // namespace
+
+// Short row bytes (fewer than the layout's 6 or 16): malformed; the value
+// becomes all zeros.
+int DateValue::Load(const uint8_t* bytes, uint32_t size) {
+  std::memset(&value_, 0, sizeof value_);
+  if (size < 6) return kLoadMalformed;
+  std::memcpy(&value_, bytes, 6);
+  return kLoadDone;
+}
+
+int DateValue::GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
+  char text[32];
+  int n = std::snprintf(text, sizeof text, "%04d-%02u-%02u", value_.year, value_.month,
+                        value_.day);
+  return PutText(text, n, rgbValue, cbValueMax, pcbValue);
+}
+
+int DateValue::GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
+  return PutWhole(&value_, 6, rgbValue, cbValueMax, pcbValue);
+}
+
+int DateValue::GetDate(void* rgbValue, SQLLEN* pcbValue) const {
+  return PutFixed(&value_, sizeof value_, rgbValue, pcbValue);
+}
+
+int DateValue::GetTimestamp(void* rgbValue, SQLLEN* pcbValue) const {
+  TIMESTAMP_STRUCT ts;
+  std::memset(&ts, 0, sizeof ts);
+  ts.year = value_.year;
+  ts.month = value_.month;
+  ts.day = value_.day;
+  return PutFixed(&ts, sizeof ts, rgbValue, pcbValue);
+}
+
+int TimeValue::Load(const uint8_t* bytes, uint32_t size) {
+  std::memset(&value_, 0, sizeof value_);
+  if (size < 6) return kLoadMalformed;
+  std::memcpy(&value_, bytes, 6);
+  return kLoadDone;
+}
+
+int TimeValue::GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
+  char text[32];
+  int n = std::snprintf(text, sizeof text, "%02u:%02u:%02u", value_.hour, value_.minute,
+                        value_.second);
+  return PutText(text, n, rgbValue, cbValueMax, pcbValue);
+}
+
+int TimeValue::GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
+  return PutWhole(&value_, 6, rgbValue, cbValueMax, pcbValue);
+}
+
+int TimeValue::GetTime(void* rgbValue, SQLLEN* pcbValue) const {
+  return PutFixed(&value_, sizeof value_, rgbValue, pcbValue);
+}
+
+// The date part is zero: a time carries no date.
+int TimeValue::GetTimestamp(void* rgbValue, SQLLEN* pcbValue) const {
+  TIMESTAMP_STRUCT ts;
+  std::memset(&ts, 0, sizeof ts);
+  ts.hour = value_.hour;
+  ts.minute = value_.minute;
+  ts.second = value_.second;
+  return PutFixed(&ts, sizeof ts, rgbValue, pcbValue);
+}
+
+int TimestampValue::Load(const uint8_t* bytes, uint32_t size) {
+  std::memset(&value_, 0, sizeof value_);
+  if (size < 16) return kLoadMalformed;
+  std::memcpy(&value_, bytes, 16);
+  return kLoadDone;
+}
+
+int TimestampValue::GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
+  char text[64];
+  int n = std::snprintf(text, sizeof text, "%04d-%02u-%02u %02u:%02u:%02u", value_.year,
+                        value_.month, value_.day, value_.hour, value_.minute, value_.second);
+  unsigned long f = value_.fraction;
+  if (f != 0) {
+    unsigned long middle = (f / 1000) % 1000, last = f % 1000;
+    n += std::snprintf(text + n, sizeof text - n, ".%03lu", f / 1000000);
+    if (middle != 0 || last != 0) n += std::snprintf(text + n, sizeof text - n, "%03lu", middle);
+    if (last != 0) n += std::snprintf(text + n, sizeof text - n, "%03lu", last);
+  }
+  return PutText(text, n, rgbValue, cbValueMax, pcbValue);
+}
+
+int TimestampValue::GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
+  return PutWhole(&value_, 16, rgbValue, cbValueMax, pcbValue);
+}
+
+int TimestampValue::GetDate(void* rgbValue, SQLLEN* pcbValue) const {
+  DATE_STRUCT date;
+  date.year = value_.year;
+  date.month = value_.month;
+  date.day = value_.day;
+  PutFixed(&date, sizeof date, rgbValue, pcbValue);
+  bool timeDropped = value_.hour != 0 || value_.minute != 0 || value_.second != 0;
+  return timeDropped ? kConversionTruncated : kConversionDone;
+}
+
+int TimestampValue::GetTime(void* rgbValue, SQLLEN* pcbValue) const {
+  TIME_STRUCT time;
+  time.hour = value_.hour;
+  time.minute = value_.minute;
+  time.second = value_.second;
+  PutFixed(&time, sizeof time, rgbValue, pcbValue);
+  return value_.fraction != 0 ? kConversionTruncated : kConversionDone;
+}
+
+int TimestampValue::GetTimestamp(void* rgbValue, SQLLEN* pcbValue) const {
+  return PutFixed(&value_, sizeof value_, rgbValue, pcbValue);
+}

@@ -1,0 +1,104 @@
+// Loading text values and converting them to characters, bytes and numbers.
+#include "convert/TextValues.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+
+#include "convert/ValueOutput.h"
+
+namespace {
+
+// The text's length: up to its NUL, or all size bytes when it has none
+// (the element's length bounds the value, so nothing is lost).
+uint32_t TextBytes(const uint8_t* bytes, uint32_t size) {
+  if (size == 0) return 0;
+  const void* nul = std::memchr(bytes, 0, size);
+  return nul ? static_cast<uint32_t>(static_cast<const uint8_t*>(nul) - bytes) : size;
+}
+
+}  // namespace
+
+TextValue::~TextValue() { VelFree(buffer_); }
+
+int TextValue::GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
+  return PutCutText(buffer_, length, rgbValue, cbValueMax, pcbValue);
+}
+
+int TextValue::GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
+  return PutCutBytes(buffer_, length, rgbValue, cbValueMax, pcbValue);
+}
+
+uint32_t TextValue::DisplaySize() const { return description ? description->length : length; }
+
+// The whole text must be a number (blanks around it and a sign allowed):
+// "7abc" is refused rather than read as 7, and "0" and "-5" read as the
+// numbers they are.
+bool TextValue::ReadNumber(Decimal* value) const {
+  return ParseDecimalText(Text(), textLength_, value);
+}
+
+uint32_t TextValue::TrimmedLength() const {
+  uint32_t n = textLength_;
+  while (n > 0 && (buffer_[n - 1] == ' ' || buffer_[n - 1] == '\t')) --n;
+  return n;
+}
+
+int TextValue::StoreInteger(IntegerTarget target, void* rgbValue, SQLLEN* pcbValue) const {
+  Decimal value;
+  uint64_t magnitude;
+  bool hasFraction;
+  if (!ReadNumber(&value) || !DecimalToInteger(value, &magnitude, &hasFraction))
+    return kConversionFailed;
+  return StoreExactInteger(target, value.negative, magnitude, hasFraction, rgbValue, pcbValue);
+}
+
+// Only magnitudes above the largest single-precision value are out of
+// range; zero and negative numbers convert.
+int TextValue::GetFloat(void* rgbValue, SQLLEN* pcbValue) const {
+  Decimal value;
+  if (!ReadNumber(&value)) return kConversionFailed;
+  double v = DecimalToDouble(value);
+  if (std::fabs(v) > FLT_MAX) return kConversionFailed;
+  float f = static_cast<float>(v);
+  return PutFixed(&f, sizeof f, rgbValue, pcbValue);
+}
+
+int TextValue::GetDouble(void* rgbValue, SQLLEN* pcbValue) const {
+  Decimal value;
+  if (!ReadNumber(&value)) return kConversionFailed;
+  double v = DecimalToDouble(value);
+  if (std::isinf(v)) return kConversionFailed;
+  return PutFixed(&v, sizeof v, rgbValue, pcbValue);
+}
+
+int CharValue::Load(const uint8_t* bytes, uint32_t size) {
+  if (!buffer_) {
+    std::size_t room = static_cast<std::size_t>(length) + 1;
+    buffer_ = static_cast<char*>(VelAlloc(room));
+    if (!buffer_) return kLoadNoMemory;
+    std::memset(buffer_, 0, room);
+  } else {
+    std::memset(buffer_, 0, textLength_);
+  }
+  uint32_t n = TextBytes(bytes, size);
+  if (n > length) n = length;
+  if (n > 0) std::memcpy(buffer_, bytes, n);
+  textLength_ = n;
+  return kLoadDone;
+}
+
+int VarCharValue::Load(const uint8_t* bytes, uint32_t size) {
+  VelFree(buffer_);
+  buffer_ = nullptr;
+  length = 0;
+  textLength_ = 0;
+  uint32_t n = TextBytes(bytes, size);
+  buffer_ = static_cast<char*>(VelAlloc(static_cast<std::size_t>(n) + 1));
+  if (!buffer_) return kLoadNoMemory;
+  if (n > 0) std::memcpy(buffer_, bytes, n);
+  buffer_[n] = '\0';
+  length = n;
+  textLength_ = n;
+  return kLoadDone;
+}

@@ -1,0 +1,57 @@
+// CHAR, VARCHAR and LONGVARCHAR values: the family that converts to every
+// C type.
+#ifndef VELORA_CONVERT_TEXTVALUES_H
+#define VELORA_CONVERT_TEXTVALUES_H
+
+#include "convert/Decimal.h"
+#include "convert/NumberValue.h"
+
+class TextValue : public NumberValue {
+ public:
+  ~TextValue() override;
+
+  // *pcbValue = `length` (for CHAR the declared length: the text and its
+  // NUL padding are copied).
+  int GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const override;
+  int GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const override;
+  int GetFloat(void* rgbValue, SQLLEN* pcbValue) const override;
+  int GetDouble(void* rgbValue, SQLLEN* pcbValue) const override;
+  // Fields at fixed positions: yyyy-mm-dd, hh:mm:ss, yyyy-mm-dd hh:mm:ss.f
+  int GetDate(void* rgbValue, SQLLEN* pcbValue) const override;
+  int GetTime(void* rgbValue, SQLLEN* pcbValue) const override;
+  int GetTimestamp(void* rgbValue, SQLLEN* pcbValue) const override;
+  uint32_t DisplaySize() const override;
+
+  // The held text (NUL-terminated, "" before any load) and its length
+  // without CHAR's NUL padding.
+  const char* Text() const { return buffer_ ? buffer_ : ""; }
+  uint32_t TextLength() const { return textLength_; }
+
+ protected:
+  int StoreInteger(IntegerTarget target, void* rgbValue, SQLLEN* pcbValue) const override;
+  // Reads the whole text as a number; false when it is not one.
+  bool ReadNumber(Decimal* value) const;
+  // Text length without trailing blanks: where the fixed date and time
+  // positions end.
+  uint32_t TrimmedLength() const;
+
+  char* buffer_ = nullptr;
+  uint32_t textLength_ = 0;
+};
+
+// Holds at most the declared length; the buffer (declared length + 1) is
+// allocated by the first Load and cleared before each copy.
+class CharValue : public TextValue {
+ public:
+  int Load(const uint8_t* bytes, uint32_t size) override;
+};
+
+// Holds the whole text; every Load allocates a new buffer.
+class VarCharValue : public TextValue {
+ public:
+  int Load(const uint8_t* bytes, uint32_t size) override;
+};
+
+class LongVarCharValue : public VarCharValue {};
+
+#endif

@@ -1,0 +1,48 @@
+// Writing converted values into the application's buffer: the length and
+// truncation rules shared by the value classes.
+#ifndef VELORA_CONVERT_VALUEOUTPUT_H
+#define VELORA_CONVERT_VALUEOUTPUT_H
+
+#include <sql.h>
+
+#include <cstddef>
+#include <cstdint>
+
+inline void StoreLength(SQLLEN* pcbValue, uint64_t length) {
+  if (pcbValue) *pcbValue = static_cast<SQLLEN>(length);
+}
+
+// Fixed-size C type: writes size bytes, *pcbValue = size, kConversionDone.
+int PutFixed(const void* value, std::size_t size, void* rgbValue, SQLLEN* pcbValue);
+
+// Whole value or nothing: *pcbValue = size; kConversionFailed when
+// cbValueMax < size, else the size bytes and kConversionDone.
+int PutWhole(const void* value, std::size_t size, void* rgbValue, SQLLEN cbValueMax,
+             SQLLEN* pcbValue);
+
+// Whole text or nothing: *pcbValue = length; kConversionFailed when
+// length + 1 exceeds cbValueMax, else the text, a NUL and kConversionDone.
+int PutWholeText(const char* text, uint64_t length, void* rgbValue, SQLLEN cbValueMax,
+                 SQLLEN* pcbValue);
+
+// Text cut to the buffer: *pcbValue = length; when length < cbValueMax the
+// text and a NUL (kConversionDone), else cbValueMax-1 bytes and a NUL
+// (nothing when cbValueMax <= 0) and kConversionTruncated. A null text
+// stands for length NUL bytes.
+int PutCutText(const char* text, uint64_t length, void* rgbValue, SQLLEN cbValueMax,
+               SQLLEN* pcbValue);
+
+// Bytes cut to the buffer, no NUL: *pcbValue = length; min(length,
+// cbValueMax) bytes; kConversionTruncated when length > cbValueMax. A null
+// source stands for length zero bytes.
+int PutCutBytes(const void* bytes, uint64_t length, void* rgbValue, SQLLEN cbValueMax,
+                SQLLEN* pcbValue);
+
+// A number's text: *pcbValue = length; whole text when it is shorter than
+// cbValueMax (kConversionDone); when only fractional digits are lost (the
+// wholeLength characters before the point and a NUL fit) cbValueMax-1
+// characters and a NUL (kConversionTruncated); otherwise kConversionFailed.
+int PutNumberText(const char* text, uint64_t length, uint64_t wholeLength, void* rgbValue,
+                  SQLLEN cbValueMax, SQLLEN* pcbValue);
+
+#endif
