@@ -27,12 +27,15 @@ void AddDigit(Decimal* out, char c, bool afterPoint) {
   }
 }
 
+// Trailing zeros move into the exponent, except when digits were dropped:
+// the dropped ones stand right after the last digit held.
 void Normalise(Decimal* out) {
+  if (out->inexact) return;
   while (out->count > 0 && out->digits[out->count - 1] == '0') {
     --out->count;
     ++out->exponent;
   }
-  if (out->count == 0 && !out->inexact) out->exponent = 0;
+  if (out->count == 0) out->exponent = 0;
 }
 
 }  // namespace
@@ -123,8 +126,9 @@ bool DecimalToInteger(const Decimal& value, uint64_t* magnitude, bool* hasFracti
     m = m * 10 + d;
   }
   *magnitude = m;
-  // Trailing zeros are normalised away: any digit after the whole part is
-  // a non-zero fraction.
+  // Trailing zeros are normalised away (unless digits were dropped, which
+  // makes a fraction anyway): any digit after the whole part is a non-zero
+  // fraction.
   *hasFraction = wholeDigits < static_cast<int64_t>(value.count) || value.inexact;
   return true;
 }

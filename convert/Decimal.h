@@ -8,7 +8,8 @@
 #include <cstdint>
 
 // value = (negative ? -1 : 1) * digits * 10^exponent, where digits are the
-// significant digits without leading or trailing zeros ("" for zero).
+// significant digits without leading zeros ("" for zero) and, unless
+// digits were dropped, without trailing zeros.
 struct Decimal {
   // Enough digits to round any decimal text to the nearest double.
   static const uint32_t kMaxDigits = 800;
