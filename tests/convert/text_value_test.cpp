@@ -248,7 +248,7 @@ TEST(TextValueTest, BinaryCopiesBytesWithoutNul) {
     EXPECT_EQ(c.result, out.result);
     EXPECT_EQ(5, out.pcb);
     EXPECT_TRUE(out.guardsIntact);
-    EXPECT_EQ(0, std::memcmp(c.text, out.buffer.data(), c.written));
+    EXPECT_EQ(std::string(c.text, c.written), std::string(out.buffer.begin(), out.buffer.begin() + c.written));
     for (size_t i = c.written; i < out.buffer.size(); ++i) EXPECT_EQ(kGuardByte, out.buffer[i]);
   }
 }
