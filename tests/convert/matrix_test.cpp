@@ -4,6 +4,7 @@
 
 #include "convert_test_util.h"
 #include "driver/alloc.h"
+#include "protocol/FetchData.h"
 
 namespace convert_test {
 namespace {
@@ -171,6 +172,18 @@ TEST(CreateColumnValueTest, CopiesTheDescriptionAndSetsFixedLengths) {
     EXPECT_EQ(nullptr, v->data);
     EXPECT_EQ(0, v->flags);
   }
+}
+
+// The row element kept for a later SQLGetData is the value's own: it is
+// loaded from where it lies and deleted with the value (the leak check of
+// the sanitizer build proves the latter).
+TEST(CreateColumnValueTest, OwnsItsRowElement) {
+  ValuePtr v = Make(SQL_VARCHAR, 20);
+  v->data = new (std::nothrow) FetchDataElement;
+  ASSERT_NE(nullptr, v->data);
+  ASSERT_TRUE(v->data->Set(1, "held", 5, false));
+  ASSERT_EQ(kLoadDone, v->Load(v->data->Data(), v->data->Length()));
+  EXPECT_EQ("held", Convert(v.get(), SQL_C_CHAR).Text());
 }
 
 // Fail the 1st, 2nd, ... allocation: creation either succeeds or gives
