@@ -1,0 +1,58 @@
+// The tables of the four option functions: for each option what is done,
+// which stored value it concerns, which request tells the server, and the
+// refusal posted for options the driver does not support.
+#ifndef VELORA_ODBC_OPTIONTABLE_H
+#define VELORA_ODBC_OPTIONTABLE_H
+
+#include <cstdint>
+
+enum class OptionAction : uint8_t {
+  kNothing,       // set: nothing, SQL_SUCCESS; get: nothing written
+  kStore,         // set: store only; get: answer the stored value
+  kStoreAndSend,  // set: store, then send the option's request
+  kRefuse,        // post the row's refusal, SQL_ERROR
+  kQualifier,     // SQL_CURRENT_QUALIFIER text
+  kAnswerZero,    // get: answer 0
+  kRowNumber,     // get: ask the server (request 18)
+};
+
+enum class OptionField : uint8_t {
+  kNone,
+  kQueryTimeout,
+  kMaxRows,
+  kNoscan,
+  kMaxLength,
+  kCursorType,
+  kConcurrency,
+  kRowsetSize,
+  kRetrieveData,
+  kUseBookmarks,
+  kAccessMode,
+  kAutocommit,
+  kLoginTimeout,
+  kTxnIsolation,
+  kQuietMode,
+};
+
+struct OptionRefusal {
+  const char* sqlstate;
+  int32_t native;
+  const char* text;
+};
+
+struct OptionRow {
+  uint16_t option;
+  OptionAction action;
+  OptionField field;
+  uint16_t requestCode;  // 0: none
+  const OptionRefusal* refusal;
+};
+
+// The row for option in each table; options without a row of their own get
+// the table's default row (nothing done, SQL_SUCCESS). Never null.
+const OptionRow* SetConnectOptionRow(uint16_t option);  // when logged in
+const OptionRow* GetConnectOptionRow(uint16_t option);
+const OptionRow* SetStmtOptionRow(uint16_t option);
+const OptionRow* GetStmtOptionRow(uint16_t option);
+
+#endif
