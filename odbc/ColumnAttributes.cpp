@@ -1,0 +1,112 @@
+// The answers of SQLColAttributes and the SQL type names, as data.
+#include "odbc/ColumnAttributes.h"
+
+#include <sqlext.h>
+
+namespace {
+
+using K = AttributeKind;
+using S = AttributeSource;
+
+const AttributeRow kAttributes[] = {
+    {SQL_COLUMN_COUNT, K::kNumber, S::kColumnCount},
+    {SQL_COLUMN_NAME, K::kString, S::kName},
+    {SQL_COLUMN_TYPE, K::kNumber, S::kSqlType},
+    {SQL_COLUMN_LENGTH, K::kNumber, S::kValueLength},
+    {SQL_COLUMN_PRECISION, K::kNumber, S::kPrecision},
+    {SQL_COLUMN_SCALE, K::kNumber, S::kScale},
+    {SQL_COLUMN_DISPLAY_SIZE, K::kNumber, S::kDisplaySize},
+    {SQL_COLUMN_NULLABLE, K::kNumber, S::kNullable},
+    {SQL_COLUMN_UNSIGNED, K::kNumber, S::kUnsigned},
+    {SQL_COLUMN_MONEY, K::kNumber, S::kZero},
+    {SQL_COLUMN_UPDATABLE, K::kNumber, S::kUpdatable},
+    {SQL_COLUMN_AUTO_INCREMENT, K::kNumber, S::kZero},
+    {SQL_COLUMN_CASE_SENSITIVE, K::kNumber, S::kCaseSensitive},
+    {SQL_COLUMN_SEARCHABLE, K::kNumber, S::kSearchable},
+    {SQL_COLUMN_TYPE_NAME, K::kString, S::kTypeName},
+    {SQL_COLUMN_TABLE_NAME, K::kString, S::kTableName},
+    {SQL_COLUMN_OWNER_NAME, K::kString, S::kOwnerName},
+    {SQL_COLUMN_QUALIFIER_NAME, K::kString, S::kEmpty},
+    {SQL_COLUMN_LABEL, K::kString, S::kEmpty},
+    // ODBC 3 descriptor fields that reach a 2.x driver unchanged.
+    {SQL_DESC_BASE_COLUMN_NAME, K::kString, S::kName},
+    {SQL_DESC_BASE_TABLE_NAME, K::kString, S::kTableName},
+    {SQL_DESC_LITERAL_PREFIX, K::kString, S::kLiteralPrefix},
+    {SQL_DESC_LITERAL_SUFFIX, K::kString, S::kLiteralSuffix},
+    {SQL_DESC_LOCAL_TYPE_NAME, K::kString, S::kTypeName},
+    {SQL_DESC_NUM_PREC_RADIX, K::kNumber, S::kRadix},
+    {SQL_DESC_UNNAMED, K::kNumber, S::kUnnamed},
+    {SQL_DESC_OCTET_LENGTH, K::kNumber, S::kOctetLength},
+};
+
+struct TypeRow {
+  int32_t type;
+  const char* name;
+  bool isUnsigned;
+  bool caseSensitive;
+  bool quoted;
+  bool numeric;
+};
+
+const TypeRow kTypes[] = {
+    {SQL_BIT, "BIT", true, false, false, false},
+    {SQL_TINYINT, "TINYINT", false, false, false, true},
+    {SQL_BIGINT, "BIGINT", false, false, false, true},
+    {SQL_LONGVARBINARY, "LONGVARBINARY", true, false, false, false},
+    {SQL_VARBINARY, "VARBINARY", true, false, false, false},
+    {SQL_BINARY, "BINARY", true, false, false, false},
+    {SQL_LONGVARCHAR, "LONGVARCHAR", true, true, true, false},
+    {SQL_CHAR, "CHAR", true, true, true, false},
+    {SQL_NUMERIC, "NUMERIC", false, false, false, true},
+    {SQL_DECIMAL, "NUMERIC", false, false, false, true},
+    {SQL_INTEGER, "INTEGER", false, false, false, true},
+    {SQL_SMALLINT, "SMALLINT", false, false, false, true},
+    {SQL_FLOAT, "FLOAT", false, false, false, true},
+    {SQL_REAL, "REAL", false, false, false, true},
+    {SQL_DOUBLE, "FLOAT", false, false, false, true},
+    {SQL_DATE, "DATE", true, false, true, false},
+    {SQL_TIME, "TIME", true, false, true, false},
+    {SQL_TIMESTAMP, "TIMESTAMP", true, false, true, false},
+    {SQL_VARCHAR, "VARCHAR", true, true, true, false},
+};
+
+const TypeRow* FindType(int32_t type) {
+  for (const TypeRow& row : kTypes) {
+    if (row.type == type) return &row;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+const AttributeRow* FindAttribute(uint16_t descType) {
+  for (const AttributeRow& row : kAttributes) {
+    if (row.descType == descType) return &row;
+  }
+  return nullptr;
+}
+
+const char* SqlTypeName(int32_t sqlType) {
+  const TypeRow* row = FindType(sqlType);
+  return row ? row->name : "";
+}
+
+bool SqlTypeUnsigned(int32_t sqlType) {
+  const TypeRow* row = FindType(sqlType);
+  return row && row->isUnsigned;
+}
+
+bool SqlTypeCaseSensitive(int32_t sqlType) {
+  const TypeRow* row = FindType(sqlType);
+  return row && row->caseSensitive;
+}
+
+const char* SqlTypeLiteralQuote(int32_t sqlType) {
+  const TypeRow* row = FindType(sqlType);
+  return row && row->quoted ? "'" : "";
+}
+
+int32_t SqlTypeRadix(int32_t sqlType) {
+  const TypeRow* row = FindType(sqlType);
+  return row && row->numeric ? 10 : 0;
+}

@@ -1,0 +1,189 @@
+// Logging a connection in and out: the greeting block, the connect request
+// and the connection-string handling of SQLDriverConnect.
+#include <odbcinst.h>
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "diag/ClientDiagnostics.h"
+#include "driver/Connection.h"
+#include "driver/trace.h"
+#include "odbc/ConnectString.h"
+#include "odbc/PasswordDialog.h"
+#include "odbc/workers.h"
+#include "platform/messagebox.h"
+#include "protocol/Requests.h"
+
+namespace {
+
+constexpr int kGreetingSize = 80;
+constexpr int kSwitchSize = 10;  // the "Password" switch: at most 9 characters
+
+// Reads key of the connection's data source from ODBC.INI into buffer.
+void ReadDataSourceKey(const Connection* c, const char* key, const char* defaultValue,
+                       char* buffer, int size) {
+  SQLGetPrivateProfileString(c->dataSourceName.TextOrEmpty(), key, defaultValue, buffer, size,
+                             "ODBC.INI");
+}
+
+}  // namespace
+
+int Connection::Login(const String& password) {
+  // Server and service belong to this connection: its connection string
+  // set them, else its own data source supplies them here.
+  if (server[0] == '\0') ReadDataSourceKey(this, "Server", "unknown", server, sizeof server);
+  if (service[0] == '\0') ReadDataSourceKey(this, "Service", "unknown", service, sizeof service);
+
+  if (!clib.InitiateConnection(server, service)) {
+    return VEL_POST(this, SQL_ERROR, kDiagConnectionFailure);
+  }
+  char greeting[kGreetingSize];
+  std::memset(greeting, 0, sizeof greeting);
+  std::snprintf(greeting, sizeof greeting, "L%c %s %s", 6, "WIN32", "iso8859-1");
+  if (!clib.Write(greeting, sizeof greeting)) {
+    clib.ReleaseConnection();
+    return VEL_POST(this, SQL_ERROR, kDiagCommunicationFailure);
+  }
+  uint8_t answer[2];
+  if (!clib.Read(answer, sizeof answer)) {
+    clib.ReleaseConnection();
+    return VEL_POST(this, SQL_ERROR, kDiagCommunicationFailure);
+  }
+  const int16_t greetingStatus = static_cast<int16_t>(answer[0] | (answer[1] << 8));
+  if (greetingStatus != 0) {
+    clib.ReleaseConnection();
+    char text[80];
+    std::snprintf(text, sizeof text, "Unable to connect.\nProtocol failure #%d detected.",
+                  greetingStatus);
+    VelMessageBox(nullptr, text, "VELODBC: Connect", VEL_MB_OK | VEL_MB_ICONSTOP);
+    return VEL_POST_ERROR(this, SQL_ERROR, kDiagCommunicationFailure.native,
+                          kDiagCommunicationFailure.sqlstate, text);
+  }
+
+  ConnectRequest request;
+  if (request.Failed() || !request.SetLogin(loginDataSource, userName, password)) {
+    clib.ReleaseConnection();
+    return VEL_POST(this, SQL_ERROR, kDiagMemory);
+  }
+  int status = kStatusCommunicationFailure;
+  const int rc = request.Exchange(&status, &clib);
+  // SQL_SUCCESS_WITH_INFO is a login too: the server's record is queued
+  // and the call reports the warning on a connection that is logged in.
+  const bool accepted = status == kStatusReplied && (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO);
+  if (accepted) {
+    if (!dbmsVersion.SetString(request.Get<VersionElement>()->value)) {
+      clib.ReleaseConnection();
+      return VEL_POST(this, SQL_ERROR, kDiagMemory);
+    }
+    const NativeLengthValuesElement* sizes = request.Get<NativeLengthValuesElement>();
+    for (int i = 0; i < kTypeSizeCount; ++i) typeSizes.size[i] = sizes->values[i];
+    flags |= VEL_CONNECTION_LOGGED_IN;
+  }
+  const int result = CheckResult(rc, status);
+  if (!accepted) clib.ReleaseConnection();
+  return result;
+}
+
+int Connection::ParseConnectString(HWND hwnd, const String& in, String* out) {
+  const char* text = in.TextOrEmpty();
+  const uint32_t length = in.Length();
+  const char* value;
+  uint32_t valueLength;
+  if (!FindConnectKey(text, length, "DSN=", &value, &valueLength)) {
+    return VEL_POST(this, SQL_ERROR, kDiagMissingDataSourceName);
+  }
+  if (!dataSourceName.SetString(value, static_cast<int32_t>(valueLength)) ||
+      !loginDataSource.SetString(value, static_cast<int32_t>(valueLength))) {
+    return VEL_POST(this, SQL_ERROR, kDiagMemory);
+  }
+  server[0] = '\0';
+  service[0] = '\0';
+  CopyConnectValue(text, length, "Server=", server, sizeof server);
+  CopyConnectValue(text, length, "Service=", service, sizeof service);
+  if (!CopyConnectValue(text, length, "User=", g_loginUserName, sizeof g_loginUserName)) {
+    ReadDataSourceKey(this, "User", "public", g_loginUserName, sizeof g_loginUserName);
+  }
+  char passwordSwitch[kSwitchSize];
+  if (!CopyConnectValue(text, length, "Password=", passwordSwitch, sizeof passwordSwitch)) {
+    ReadDataSourceKey(this, "Password", "no", passwordSwitch, sizeof passwordSwitch);
+  }
+  std::memset(g_loginPassword, 0, sizeof g_loginPassword);
+  for (char* p = passwordSwitch; *p; ++p) *p = static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+  if (std::strcmp(passwordSwitch, "yes") == 0) {
+    // Cancel ends the connect attempt; a dialog that cannot be shown at all
+    // (no terminal, no window system) lets the login go on without a
+    // password.
+    if (RunPasswordDialog(hwnd) == 0) return SQL_NO_DATA_FOUND;
+  }
+  String password;
+  const bool copied = userName.SetString(g_loginUserName) && password.SetString(g_loginPassword);
+  std::memset(g_loginPassword, 0, sizeof g_loginPassword);
+  if (!copied) return VEL_POST(this, SQL_ERROR, kDiagMemory);
+
+  const int rc = Login(password);
+  if (!LoggedIn()) return rc;
+  if (!out->SetString("DSN=") || !out->Concatenate(dataSourceName) || !out->Concatenate(";Server=") ||
+      !out->Concatenate(server) || !out->Concatenate(";Service=") || !out->Concatenate(service) ||
+      !out->Concatenate(";User=") || !out->Concatenate(g_loginUserName) ||
+      !out->Concatenate(";Password=") || !out->Concatenate(passwordSwitch)) {
+    return VEL_POST(this, SQL_ERROR, kDiagMemory);
+  }
+  return rc;
+}
+
+int ConnectWorker(Connection* c, const SQLCHAR* dsn, SQLSMALLINT cbDSN, const SQLCHAR* uid,
+                  SQLSMALLINT cbUID, const SQLCHAR* auth, SQLSMALLINT cbAuth) {
+  if (c->LoggedIn()) return VEL_POST(c, SQL_ERROR, kDiagConnectionInUse);
+  if (!ValidLength(cbDSN) || !ValidLength(cbUID) || !ValidLength(cbAuth)) {
+    return VEL_POST(c, SQL_ERROR, kDiagInvalidLength);
+  }
+  const char* dsnText = reinterpret_cast<const char*>(dsn);
+  String password;
+  if (!c->dataSourceName.SetString(dsnText, cbDSN) || !c->loginDataSource.SetString(dsnText, cbDSN) ||
+      !c->userName.SetString(reinterpret_cast<const char*>(uid), cbUID) ||
+      !password.SetString(reinterpret_cast<const char*>(auth), cbAuth)) {
+    return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  }
+  c->server[0] = '\0';
+  c->service[0] = '\0';
+  return c->Login(password);
+}
+
+int DriverConnectWorker(Connection* c, HWND hwnd, const SQLCHAR* in, SQLSMALLINT cbIn,
+                        SQLCHAR* out, SQLSMALLINT cbOutMax, SQLSMALLINT* pcbOut) {
+  if (c->LoggedIn()) return VEL_POST(c, SQL_ERROR, kDiagConnectionInUse);
+  if (!ValidLength(cbIn) || cbOutMax < 0) return VEL_POST(c, SQL_ERROR, kDiagInvalidLength);
+  String input;
+  if (!input.SetString(reinterpret_cast<const char*>(in), cbIn)) {
+    return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  }
+  String output;
+  const int rc = c->ParseConnectString(hwnd, input, &output);
+  if (rc == SQL_ERROR || rc == SQL_NO_DATA_FOUND) return rc;
+  if (pcbOut) *pcbOut = static_cast<SQLSMALLINT>(output.Length());
+  char* target = reinterpret_cast<char*>(out);
+  if (!target || cbOutMax == 0) {
+    Trace('A', 2, "szConnStrOut=<NULL>");
+    return VEL_POST(c, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated);
+  }
+  if (CopyOutput(output.TextOrEmpty(), output.Length(), target, cbOutMax)) {
+    Trace('A', 2, "szConnStrOut=[%s]", target);
+    return rc;
+  }
+  Trace('A', 2, "szConnStrOut=TRUNC [%s]", target);
+  return VEL_POST(c, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated);
+}
+
+int DisconnectWorker(Connection* c) {
+  DisconnectRequest request;
+  if (request.Failed()) return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  int status = kStatusCommunicationFailure;
+  const int rc = request.Exchange(&status, &c->clib);
+  if (rc != SQL_SUCCESS) return c->CheckResult(rc, status);
+  c->clib.ReleaseConnection();
+  c->flags &= static_cast<uint8_t>(~VEL_CONNECTION_LOGGED_IN);
+  return SQL_SUCCESS;
+}

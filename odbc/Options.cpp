@@ -1,0 +1,208 @@
+// The four option functions: the values kept in the Connection and the
+// Statement, and the option requests that tell the server.
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstring>
+
+#include "driver/Connection.h"
+#include "driver/Statement.h"
+#include "odbc/OptionTable.h"
+#include "odbc/workers.h"
+#include "protocol/Requests.h"
+
+namespace {
+
+int32_t* ConnectionField(Connection* c, OptionField field) {
+  switch (field) {
+    case OptionField::kQueryTimeout: return &c->queryTimeout;
+    case OptionField::kMaxRows: return &c->maxRows;
+    case OptionField::kNoscan: return &c->noScan;
+    case OptionField::kMaxLength: return &c->maxLength;
+    case OptionField::kCursorType: return &c->cursorType;
+    case OptionField::kConcurrency: return &c->concurrency;
+    case OptionField::kRowsetSize: return &c->rowsetSize;
+    case OptionField::kRetrieveData: return &c->retrieveData;
+    case OptionField::kUseBookmarks: return &c->useBookmarks;
+    case OptionField::kAccessMode: return &c->accessMode;
+    case OptionField::kAutocommit: return &c->autocommit;
+    case OptionField::kLoginTimeout: return &c->loginTimeout;
+    case OptionField::kTxnIsolation: return &c->txnIsolation;
+    default: return nullptr;
+  }
+}
+
+int32_t* StatementField(Statement* s, OptionField field) {
+  switch (field) {
+    case OptionField::kQueryTimeout: return &s->queryTimeout;
+    case OptionField::kMaxRows: return &s->maxRows;
+    case OptionField::kNoscan: return &s->noScan;
+    case OptionField::kMaxLength: return &s->maxLength;
+    case OptionField::kCursorType: return &s->cursorType;
+    case OptionField::kConcurrency: return &s->concurrency;
+    case OptionField::kRowsetSize: return &s->rowsetSize;
+    case OptionField::kRetrieveData: return &s->retrieveData;
+    case OptionField::kUseBookmarks: return &s->useBookmarks;
+    default: return nullptr;
+  }
+}
+
+// Puts value into the option element of an option request.
+void SetOptionValue(Request* request, uint16_t code, uint32_t value) {
+  const int32_t asEnum = static_cast<int32_t>(value);
+  switch (code) {
+    case 26: request->Get<AccessModeElement>()->value = asEnum; break;
+    case 27: request->Get<AutocommitModeElement>()->value = asEnum; break;
+    case 28: request->Get<ConcurrencyOptionElement>()->value = asEnum; break;
+    case 30: request->Get<CursorTypeOptionElement>()->value = asEnum; break;
+    case 31: request->Get<MaxLengthElement>()->value = value; break;
+    case 32: request->Get<MaxRowsElement>()->value = value; break;
+    case 33: request->Get<NoscanOptionElement>()->value = asEnum; break;
+    case 35: request->Get<RetrieveDataOptionElement>()->value = asEnum; break;
+    case 36: request->Get<RowsetSizeElement>()->value = value; break;
+    case 38: request->Get<TransactionIsolationLevelElement>()->value = asEnum; break;
+    case 39: request->Get<BookmarkUseOptionElement>()->value = asEnum; break;
+    default: break;
+  }
+}
+
+// Sends the option request code with value on connection's socket; the
+// outcome is posted on owner (the connection or the statement).
+template <class Owner>
+int SendOption(Owner* owner, Connection* connection, uint16_t code, uint32_t statementId,
+               uint32_t value) {
+  Request* request = Request::CreateRequest(code);
+  if (request == nullptr || request->Failed()) {
+    delete request;
+    return VEL_POST(owner, SQL_ERROR, kDiagMemory);
+  }
+  request->SetStatementId(statementId);
+  SetOptionValue(request, code, value);
+  int status = kStatusCommunicationFailure;
+  const int rc = request->Exchange(&status, &connection->clib);
+  delete request;
+  return rc == SQL_SUCCESS ? SQL_SUCCESS : owner->CheckResult(rc, status);
+}
+
+template <class Owner>
+int Refuse(Owner* owner, const OptionRow* row) {
+  return VEL_POST_ERROR(owner, SQL_ERROR, row->refusal->native, row->refusal->sqlstate,
+                        row->refusal->text);
+}
+
+}  // namespace
+
+int SetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLULEN vParam) {
+  if (!c->LoggedIn()) {
+    if (fOption == SQL_LOGIN_TIMEOUT) {
+      c->loginTimeout = static_cast<int32_t>(vParam);
+      return SQL_SUCCESS;
+    }
+    return VEL_POST(c, SQL_ERROR, kDiagConnectionNotOpen);
+  }
+  const OptionRow* row = SetConnectOptionRow(fOption);
+  switch (row->action) {
+    case OptionAction::kStore:
+      if (row->field == OptionField::kQuietMode) {
+        c->quietModeWindow = reinterpret_cast<void*>(vParam);
+      } else {
+        *ConnectionField(c, row->field) = static_cast<int32_t>(vParam);
+      }
+      return SQL_SUCCESS;
+    case OptionAction::kStoreAndSend:
+      // Statement options set here are the default of later statements and
+      // travel with statementId 0; existing statements keep their values.
+      *ConnectionField(c, row->field) = static_cast<int32_t>(vParam);
+      return SendOption(c, c, row->requestCode, 0, static_cast<uint32_t>(vParam));
+    case OptionAction::kRefuse:
+      return Refuse(c, row);
+    case OptionAction::kQualifier:
+      // A qualifier that cannot be stored leaves the empty one; the call
+      // still succeeds, as nothing reaches the server either way.
+      c->currentQualifier.SetString(reinterpret_cast<const char*>(vParam));
+      return SQL_SUCCESS;
+    default:
+      return SQL_SUCCESS;
+  }
+}
+
+int GetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLPOINTER pvParam) {
+  const OptionRow* row = GetConnectOptionRow(fOption);
+  switch (row->action) {
+    case OptionAction::kStore: {
+      // Connection options are read through 32-bit variables, by unixODBC
+      // itself and by its clients; the quiet-mode window handle is cut to
+      // them like every other value.
+      const uint32_t value =
+          row->field == OptionField::kQuietMode
+              ? static_cast<uint32_t>(reinterpret_cast<uintptr_t>(c->quietModeWindow))
+              : static_cast<uint32_t>(*ConnectionField(c, row->field));
+      if (pvParam) std::memcpy(pvParam, &value, sizeof value);
+      return SQL_SUCCESS;
+    }
+    case OptionAction::kQualifier: {
+      // Option texts are at most SQL_MAX_OPTION_STRING_LENGTH bytes with
+      // their NUL; a longer qualifier is cut there.
+      if (!pvParam) return SQL_SUCCESS;
+      uint32_t n = c->currentQualifier.Length();
+      if (n > SQL_MAX_OPTION_STRING_LENGTH - 1) n = SQL_MAX_OPTION_STRING_LENGTH - 1;
+      char* target = static_cast<char*>(pvParam);
+      if (n) std::memcpy(target, c->currentQualifier.TextOrEmpty(), n);
+      target[n] = '\0';
+      return SQL_SUCCESS;
+    }
+    case OptionAction::kRefuse:
+      return Refuse(c, row);
+    default:
+      return SQL_SUCCESS;
+  }
+}
+
+int SetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLULEN vParam) {
+  const OptionRow* row = SetStmtOptionRow(fOption);
+  switch (row->action) {
+    case OptionAction::kStore:
+      *StatementField(s, row->field) = static_cast<int32_t>(vParam);
+      return SQL_SUCCESS;
+    case OptionAction::kStoreAndSend:
+      *StatementField(s, row->field) = static_cast<int32_t>(vParam);
+      return SendOption(s, s->connection, row->requestCode, s->statementId,
+                        static_cast<uint32_t>(vParam));
+    case OptionAction::kRefuse:
+      return Refuse(s, row);
+    default:
+      return SQL_SUCCESS;
+  }
+}
+
+int GetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLPOINTER pvParam) {
+  // Applications read statement options through SQLULEN variables (the
+  // driver manager hands SQLGetStmtAttr's buffer through), so every numeric
+  // answer fills a whole SQLULEN.
+  const OptionRow* row = GetStmtOptionRow(fOption);
+  SQLULEN answer = 0;
+  switch (row->action) {
+    case OptionAction::kStore:
+      answer = static_cast<uint32_t>(*StatementField(s, row->field));
+      break;
+    case OptionAction::kAnswerZero:
+      answer = 0;
+      break;
+    case OptionAction::kRefuse:
+      return Refuse(s, row);
+    case OptionAction::kRowNumber: {
+      GetRowNumberRequest request;
+      if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
+      request.SetStatementId(s->statementId);
+      int status = kStatusCommunicationFailure;
+      const int rc = request.Exchange(&status, &s->connection->clib);
+      if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);
+      answer = request.Get<RowNumberElement>()->value;
+      break;
+    }
+    default:
+      return SQL_SUCCESS;
+  }
+  if (pvParam) std::memcpy(pvParam, &answer, sizeof answer);
+  return SQL_SUCCESS;
+}

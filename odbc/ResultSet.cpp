@@ -1,0 +1,120 @@
+// Result-set description: adopting a reply's column descriptions and
+// answering SQLNumResultCols, SQLDescribeCol and SQLColAttributes from them
+// without asking the server.
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstring>
+
+#include "convert/ColumnValue.h"
+#include "driver/Statement.h"
+#include "odbc/ColumnAttributes.h"
+#include "odbc/ConnectString.h"
+#include "odbc/workers.h"
+#include "protocol/ResultSetDescription.h"
+
+int Statement::AdoptResultSet(ResultSetDescriptionElement* description) {
+  columns.Clear();
+  ColumnDescriptionList* list = description ? description->Columns() : nullptr;
+  if (list == nullptr) return SQL_SUCCESS;
+  uint16_t number = 1;
+  for (ColumnDescription* d = list->First(); d != nullptr; d = list->Next(), ++number) {
+    // A type without a value class (DECIMAL, DOUBLE, an unknown code) cannot
+    // be held either; the columns before it stay.
+    ColumnValue* value = CreateColumnValue(d);
+    if (value == nullptr) return VEL_POST(this, SQL_ERROR, kDiagMemory);
+    value->binding = bindings.Find(number);
+    columns.Append(value);
+  }
+  return SQL_SUCCESS;
+}
+
+namespace {
+
+// The value of column icol (from 1), or null.
+ColumnValue* Column(Statement* s, SQLUSMALLINT icol) {
+  if (icol == 0 || icol > s->columns.Count()) return nullptr;
+  return s->columns.ItemAt(static_cast<uint16_t>(icol - 1));
+}
+
+int CopyText(Statement* s, const char* text, uint32_t length, SQLCHAR* buffer, long size) {
+  if (CopyOutput(text, length, reinterpret_cast<char*>(buffer), size)) return SQL_SUCCESS;
+  return VEL_POST(s, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated);
+}
+
+}  // namespace
+
+int NumResultColsWorker(Statement* s, SQLSMALLINT* pccol) {
+  if (pccol == nullptr) return VEL_POST(s, SQL_ERROR, kDiagNullPccol);
+  *pccol = static_cast<SQLSMALLINT>(s->columns.Count());
+  return SQL_SUCCESS;
+}
+
+int DescribeColWorker(Statement* s, SQLUSMALLINT icol, SQLCHAR* name, SQLSMALLINT cbNameMax,
+                      SQLSMALLINT* pcbName, SQLSMALLINT* pfSqlType, SQLULEN* pcbColDef,
+                      SQLSMALLINT* pibScale, SQLSMALLINT* pfNullable) {
+  if (s->columns.Count() == 0) return VEL_POST(s, SQL_ERROR, kDiagNoResultSet);
+  ColumnValue* value = Column(s, icol);
+  if (value == nullptr) return VEL_POST(s, SQL_ERROR, kDiagColumnOutOfRange);
+  const ColumnDescription* d = value->description;
+  if (pcbName) *pcbName = static_cast<SQLSMALLINT>(d->columnName.Length());
+  if (pfSqlType) *pfSqlType = static_cast<SQLSMALLINT>(d->sqlDataType);
+  if (pcbColDef) *pcbColDef = d->precision;
+  if (pibScale) *pibScale = d->scale;
+  if (pfNullable) *pfNullable = static_cast<SQLSMALLINT>(d->nullability);
+  return CopyText(s, d->columnName.TextOrEmpty(), d->columnName.Length(), name, cbNameMax);
+}
+
+int ColAttributesWorker(Statement* s, SQLUSMALLINT icol, SQLUSMALLINT fDescType, SQLPOINTER rgbDesc,
+                        SQLSMALLINT cbDescMax, SQLSMALLINT* pcbDesc, SQLLEN* pfDesc) {
+  if (s->columns.Count() == 0) return VEL_POST(s, SQL_ERROR, kDiagNoResultSet);
+  if (icol == 0) return VEL_POST(s, SQL_ERROR, kDiagBookmarks);
+  const AttributeRow* row = FindAttribute(fDescType);
+  if (row != nullptr && row->source == AttributeSource::kColumnCount) {
+    if (pfDesc) *pfDesc = static_cast<SQLLEN>(s->columns.Count());
+    return SQL_SUCCESS;
+  }
+  ColumnValue* value = Column(s, icol);
+  if (value == nullptr) return VEL_POST(s, SQL_ERROR, kDiagColumnOutOfRange);
+  if (row == nullptr) return SQL_SUCCESS;  // nothing to say about other types
+  const ColumnDescription* d = value->description;
+  const int32_t type = d->sqlDataType;
+
+  if (row->kind == AttributeKind::kString) {
+    const char* text = "";
+    uint32_t length = 0;
+    switch (row->source) {
+      case AttributeSource::kName: text = d->columnName.TextOrEmpty(); length = d->columnName.Length(); break;
+      case AttributeSource::kTableName: text = d->tableName.TextOrEmpty(); length = d->tableName.Length(); break;
+      case AttributeSource::kOwnerName: text = d->tableOwner.TextOrEmpty(); length = d->tableOwner.Length(); break;
+      case AttributeSource::kTypeName: text = SqlTypeName(type); break;
+      case AttributeSource::kLiteralPrefix:
+      case AttributeSource::kLiteralSuffix: text = SqlTypeLiteralQuote(type); break;
+      default: break;
+    }
+    if (length == 0) length = static_cast<uint32_t>(std::strlen(text));
+    if (pcbDesc) *pcbDesc = static_cast<SQLSMALLINT>(length);
+    return CopyText(s, text, length, static_cast<SQLCHAR*>(rgbDesc), cbDescMax);
+  }
+
+  SQLLEN answer = 0;
+  switch (row->source) {
+    case AttributeSource::kSqlType: answer = type; break;
+    case AttributeSource::kValueLength: answer = value->length; break;
+    case AttributeSource::kPrecision: answer = d->precision; break;
+    case AttributeSource::kScale: answer = d->scale; break;
+    case AttributeSource::kDisplaySize: answer = value->DisplaySize(); break;
+    case AttributeSource::kNullable: answer = d->nullability; break;
+    case AttributeSource::kUnsigned: answer = SqlTypeUnsigned(type) ? SQL_TRUE : SQL_FALSE; break;
+    case AttributeSource::kUpdatable: answer = d->updatable ? SQL_ATTR_WRITE : SQL_ATTR_READONLY; break;
+    case AttributeSource::kCaseSensitive: answer = SqlTypeCaseSensitive(type) ? 1 : 0; break;
+    case AttributeSource::kSearchable: answer = SQL_SEARCHABLE; break;
+    case AttributeSource::kOctetLength: answer = d->length; break;
+    case AttributeSource::kUnnamed: answer = d->columnName.Length() ? SQL_NAMED : SQL_UNNAMED; break;
+    case AttributeSource::kRadix: answer = SqlTypeRadix(type); break;
+    default: answer = 0; break;
+  }
+  // The whole SQLLEN: the driver manager and its clients read 64 bits.
+  if (pfDesc) *pfDesc = answer;
+  return SQL_SUCCESS;
+}

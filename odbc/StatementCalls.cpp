@@ -1,0 +1,72 @@
+// The small statement calls that are one request each (cursor names, row
+// count) and the ones the driver does not offer.
+#include <sql.h>
+#include <sqlext.h>
+
+#include "driver/Connection.h"
+#include "driver/Statement.h"
+#include "driver/frame.h"
+#include "odbc/ConnectString.h"
+#include "odbc/workers.h"
+#include "protocol/Requests.h"
+
+namespace {
+
+inline constexpr ClientDiagnostic kDiagNativeSql{"S1C00", 3028, "SQLNativeSql not implemented"};
+
+int Outcome(Statement* s, int rc, int status) {
+  return rc == SQL_SUCCESS ? SQL_SUCCESS : s->CheckResult(rc, status);
+}
+
+}  // namespace
+
+int SetCursorNameWorker(Statement* s, const SQLCHAR* cursor, SQLSMALLINT cbCursor) {
+  if (!ValidLength(cbCursor)) return VEL_POST(s, SQL_ERROR, kDiagInvalidLength);
+  SetCursorNameRequest request;
+  if (request.Failed() ||
+      !request.Get<CursorNameElement>()->value.SetString(reinterpret_cast<const char*>(cursor),
+                                                         cbCursor)) {
+    return VEL_POST(s, SQL_ERROR, kDiagCursorNameMemory);
+  }
+  request.SetStatementId(s->statementId);
+  int status = kStatusCommunicationFailure;
+  const int rc = request.Exchange(&status, &s->connection->clib);
+  return Outcome(s, rc, status);
+}
+
+int GetCursorNameWorker(Statement* s, SQLCHAR* cursor, SQLSMALLINT cbCursorMax,
+                        SQLSMALLINT* pcbCursor) {
+  GetCursorNameRequest request;
+  if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  request.SetStatementId(s->statementId);
+  int status = kStatusCommunicationFailure;
+  const int rc = request.Exchange(&status, &s->connection->clib);
+  if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);
+  const String& name = request.Get<CursorNameElement>()->value;
+  if (pcbCursor) *pcbCursor = static_cast<SQLSMALLINT>(name.Length());
+  if (CopyOutput(name.TextOrEmpty(), name.Length(), reinterpret_cast<char*>(cursor), cbCursorMax)) {
+    return SQL_SUCCESS;
+  }
+  return VEL_POST(s, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated);
+}
+
+int RowCountWorker(Statement* s, SQLLEN* pcrow) {
+  RowCountRequest request;
+  if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  request.SetStatementId(s->statementId);
+  int status = kStatusCommunicationFailure;
+  const int rc = request.Exchange(&status, &s->connection->clib);
+  if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);
+  if (pcrow == nullptr) return VEL_POST(s, SQL_ERROR, kDiagNullPcrow);
+  *pcrow = request.Get<NumberOfRowsElement>()->value;
+  return SQL_SUCCESS;
+}
+
+int NativeSqlWorker(Connection* c, const SQLCHAR* in, SQLINTEGER cbIn) {
+  if (!ValidLength(cbIn)) return VEL_POST(c, SQL_ERROR, kDiagInvalidLength);
+  String text;
+  if (!text.SetString(reinterpret_cast<const char*>(in), static_cast<int32_t>(cbIn))) {
+    return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  }
+  return VEL_POST(c, SQL_ERROR, kDiagNativeSql);
+}

@@ -1,0 +1,159 @@
+// Statement handles: allocation, freeing and closing, preparation and
+// execution.
+#include <sql.h>
+#include <sqlext.h>
+
+#include <new>
+
+#include "driver/Connection.h"
+#include "driver/Statement.h"
+#include "driver/frame.h"
+#include "driver/trace.h"
+#include "odbc/workers.h"
+#include "protocol/Requests.h"
+
+namespace {
+
+// Moves every record of from to the end of to, oldest first.
+void MoveErrors(ErrorList* from, ErrorList* to) {
+  while (ErrorData* record = from->Head()) to->Append(from->Unlink(record));
+}
+
+// Makes text the SQL of a request; false when a String cannot be made.
+bool SetSql(StringElement* element, const SQLCHAR* sql, SQLINTEGER cbSql) {
+  return element->value.SetString(reinterpret_cast<const char*>(sql), static_cast<int32_t>(cbSql));
+}
+
+// Makes request the statement's active request with an empty parameter
+// set; false when memory runs out.
+bool Activate(Statement* s, Request* request) {
+  s->activeRequest = request;
+  request->SetStatementId(s->statementId);
+  ParameterDataSetElement* set = request->Get<ParameterDataSetElement>();
+  ParameterDataList* list = new (std::nothrow) ParameterDataList;
+  if (list == nullptr) return false;
+  set->SetList(list);
+  s->parameterValues = set;
+  return true;
+}
+
+// Sends the active request and drops it; the outcome of the exchange.
+int SendActive(Statement* s) {
+  int status = kStatusCommunicationFailure;
+  const int rc = s->activeRequest->Exchange(&status, &s->connection->clib);
+  return rc == SQL_SUCCESS ? SQL_SUCCESS : s->CheckResult(rc, status);
+}
+
+}  // namespace
+
+int AllocStmtWorker(Connection* c, SQLHSTMT* phstmt) {
+  if (phstmt == nullptr) return VEL_POST(c, SQL_ERROR, kDiagInvalidArgument);
+  Statement* s = new (std::nothrow) Statement;
+  if (s == nullptr) {
+    *phstmt = SQL_NULL_HSTMT;
+    return VEL_POST(c, SQL_ERROR, kDiagHstmtAllocation);
+  }
+  s->connection = c;
+  AllocStatementRequest request;
+  int rc = SQL_ERROR;
+  int status = kStatusMemoryFailure;
+  if (!request.Failed()) rc = request.Exchange(&status, &c->clib);
+  if (rc == SQL_SUCCESS) {
+    s->statementId = request.Get<StatementIdElement>()->value;
+    s->CopyOptions(*c);
+    c->AddStatement(s);
+    *phstmt = s;
+    Trace('A', 2, " hstmt=0x%08lx", HandleValue(s));
+    return SQL_SUCCESS;
+  }
+  // The statement never existed for the application; the reasons gathered
+  // on it go to the connection, where the application looks for them.
+  s->CheckResult(rc, status);
+  MoveErrors(&s->errors, &c->errors);
+  delete s;
+  *phstmt = SQL_NULL_HSTMT;
+  return SQL_ERROR;
+}
+
+int FreeStmtWorker(Statement* s, SQLUSMALLINT fOption, bool remove) {
+  s->DropActiveRequest();
+  if (fOption == SQL_DROP || fOption == SQL_UNBIND) {
+    s->Unbind();
+    if (fOption == SQL_UNBIND) return SQL_SUCCESS;
+  }
+  if (fOption == SQL_RESET_PARAMS) {
+    s->parameters.Clear();
+    return SQL_SUCCESS;
+  }
+  FreeStatementRequest request;
+  if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  request.SetStatementId(s->statementId);
+  request.Get<FreeOptionElement>()->value = fOption;
+  int status = kStatusCommunicationFailure;
+  const int rc = request.Exchange(&status, &s->connection->clib);
+  const int result = rc == SQL_SUCCESS ? SQL_SUCCESS : s->CheckResult(rc, status);
+  if (remove && fOption == SQL_DROP && result != SQL_ERROR) s->connection->RemoveStatement(s);
+  return result;
+}
+
+int PrepareWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
+  if (!ValidLength(cbSql)) return VEL_POST(s, SQL_ERROR, kDiagInvalidLength);
+  PrepareRequest request;
+  if (request.Failed() || !SetSql(request.Get<StatementElement>(), sql, cbSql)) {
+    return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  }
+  s->columns.Clear();
+  request.SetStatementId(s->statementId);
+  int status = kStatusCommunicationFailure;
+  const int rc = request.Exchange(&status, &s->connection->clib);
+  if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);
+  return s->AdoptResultSet(request.Get<ResultSetDescriptionElement>());
+}
+
+int ExecuteWorker(Statement* s) {
+  s->DropActiveRequest();
+  ExecuteRequest* request = new (std::nothrow) ExecuteRequest;
+  if (request == nullptr || request->Failed()) {
+    delete request;
+    return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  }
+  if (!Activate(s, request)) {
+    s->DropActiveRequest();
+    return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  }
+  int rc = s->AddParameterValues();
+  if (rc != SQL_SUCCESS) {
+    // SQL_NEED_DATA keeps the request for SQLParamData; a failure drops it.
+    if (rc != SQL_NEED_DATA) s->DropActiveRequest();
+    return rc;
+  }
+  // The description taken at prepare time stays; this reply has none.
+  rc = SendActive(s);
+  s->DropActiveRequest();
+  return rc;
+}
+
+int ExecDirectWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
+  if (!ValidLength(cbSql)) return VEL_POST(s, SQL_ERROR, kDiagInvalidLength);
+  s->DropActiveRequest();
+  ExecDirectRequest* request = new (std::nothrow) ExecDirectRequest;
+  if (request == nullptr || request->Failed() ||
+      !SetSql(request->Get<StatementElement>(), sql, cbSql)) {
+    delete request;
+    return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  }
+  s->columns.Clear();
+  if (!Activate(s, request)) {
+    s->DropActiveRequest();
+    return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  }
+  int rc = s->AddParameterValues();
+  if (rc != SQL_SUCCESS) {
+    if (rc != SQL_NEED_DATA) s->DropActiveRequest();
+    return rc;
+  }
+  rc = SendActive(s);
+  if (rc == SQL_SUCCESS) rc = s->AdoptResultSet(request->Get<ResultSetDescriptionElement>());
+  s->DropActiveRequest();
+  return rc;
+}

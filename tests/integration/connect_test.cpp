@@ -1,0 +1,149 @@
+// Connecting through the unixODBC driver manager to real servers: by data
+// source name and by connection string, refusals, and each connection
+// going to its own data source's server.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "odbc_app.h"
+#include "servers.h"
+
+namespace {
+
+// Captures what the process writes to standard error (where message boxes
+// go without a windowing system) while it lives.
+class StderrCapture {
+ public:
+  StderrCapture() {
+    std::fflush(stderr);
+    file_ = std::tmpfile();
+    saved_ = dup(2);
+    dup2(fileno(file_), 2);
+  }
+  ~StderrCapture() {
+    Restore();
+    std::fclose(file_);
+  }
+  std::string Text() {
+    Restore();
+    std::string out;
+    std::rewind(file_);
+    char buffer[1024];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0) out.append(buffer, n);
+    return out;
+  }
+
+ private:
+  void Restore() {
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    dup2(saved_, 2);
+    close(saved_);
+    saved_ = -1;
+  }
+  FILE* file_;
+  int saved_ = -1;
+};
+
+std::string Expected(const std::string& dsn, const VeloraServer& server, const std::string& user,
+                     const std::string& password) {
+  return "DSN=" + dsn + ";Server=127.0.0.1;Service=" + server.PortText() + ";User=" + user +
+         ";Password=" + password;
+}
+
+TEST(Connect, ByDataSourceNameAndDisconnectAndAgain) {
+  OdbcConnection c;
+  // An ODBC 3 application on a 2.x driver gets the driver manager's 01000
+  // warning with an otherwise successful connect.
+  SQLRETURN rc = c.Connect("VelOpen", "public", "");
+  ASSERT_TRUE(SQL_SUCCEEDED(rc)) << c.Diag();
+  EXPECT_EQ(c.Disconnect(), SQL_SUCCESS) << c.Diag();
+  ASSERT_TRUE(SQL_SUCCEEDED(c.Connect("VelOpen", "public", ""))) << c.Diag();
+  EXPECT_EQ(c.Execute("CREATE TABLE connect_again (a INTEGER)"), SQL_SUCCESS);
+}
+
+TEST(Connect, ByConnectionStringReturnsTheCompletedString) {
+  OdbcConnection c;
+  ASSERT_TRUE(SQL_SUCCEEDED(c.DriverConnect("DSN=VelOpen"))) << c.Diag();
+  EXPECT_EQ(c.Out(), Expected("VelOpen", Servers::A(), "public", "no"));
+}
+
+TEST(Connect, ConnectionStringKeysOverrideTheDataSource) {
+  OdbcConnection c;
+  std::string in = "DSN=VelOther;Server=127.0.0.1;Service=" + Servers::A().PortText() +
+                   ";User=bob;Password=NO";
+  ASSERT_TRUE(SQL_SUCCEEDED(c.DriverConnect(in))) << c.Diag();
+  EXPECT_EQ(c.Out(), Expected("VelOther", Servers::A(), "bob", "no"));
+}
+
+TEST(Connect, EachConnectionUsesItsOwnDataSourcesServer) {
+  OdbcConnection first, second;
+  ASSERT_TRUE(SQL_SUCCEEDED(first.DriverConnect("DSN=VelOpen"))) << first.Diag();
+  ASSERT_TRUE(SQL_SUCCEEDED(second.DriverConnect("DSN=VelOther"))) << second.Diag();
+  EXPECT_EQ(second.Out(), Expected("VelOther", Servers::B(), "public", "no"));
+  ASSERT_EQ(first.Execute("CREATE TABLE only_on_a (a INTEGER)"), SQL_SUCCESS);
+  std::string diag;
+  EXPECT_EQ(second.Execute("INSERT INTO only_on_a VALUES (1)", nullptr, &diag), SQL_ERROR);
+  EXPECT_EQ(first.Execute("INSERT INTO only_on_a VALUES (1)"), SQL_SUCCESS);
+}
+
+TEST(Connect, WrongPasswordIsRefusedByTheServer) {
+  OdbcConnection c;
+  EXPECT_EQ(c.Connect("VelAuth", "alice", "wrong"), SQL_ERROR);
+  auto records = Diagnostics(SQL_HANDLE_DBC, c.dbc());
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records[0].state, "28000");
+  EXPECT_EQ(records[0].message.rfind("[QTX][Velora ODBC Server]", 0), 0u) << records[0].message;
+
+  OdbcConnection right;
+  EXPECT_TRUE(SQL_SUCCEEDED(right.Connect("VelAuth", "alice", "wonderland"))) << right.Diag();
+}
+
+TEST(Connect, RefusedPortIsConnectionFailureWithItsMessageBox) {
+  OdbcConnection c;
+  StderrCapture box;
+  SQLRETURN rc = c.Connect("VelRefused", "public", "");
+  std::string shown = box.Text();
+  EXPECT_EQ(rc, SQL_ERROR);
+  auto records = Diagnostics(SQL_HANDLE_DBC, c.dbc());
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records[0].state, "08001");
+  EXPECT_EQ(records[0].message, "[QTX][Velora ODBC Client]connection failure");
+  // Without a windowing system the box is a line on standard error.
+  EXPECT_NE(shown.find("VELODBC: Unable to connect to host. Host 127.0.0.1, Service " +
+                       std::to_string(Servers::RefusedPort())),
+            std::string::npos)
+      << shown;
+}
+
+TEST(Connect, ConnectionStringWithoutDataSourceIsRefused) {
+  OdbcConnection c;
+  EXPECT_EQ(c.DriverConnect("DRIVER=Velora;Server=127.0.0.1;Service=" + Servers::A().PortText()),
+            SQL_ERROR);
+  auto records = Diagnostics(SQL_HANDLE_DBC, c.dbc());
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records[0].state, "IM007");
+  EXPECT_EQ(records[0].message, "[QTX][Velora ODBC Client]missing data source name");
+}
+
+TEST(Connect, BrowseConnectIsNotImplemented) {
+  OdbcConnection c;
+  SQLCHAR out[256];
+  SQLSMALLINT length = 0;
+  EXPECT_EQ(SQLBrowseConnect(c.dbc(), (SQLCHAR*)"DSN=VelOpen", SQL_NTS, out, sizeof out, &length),
+            SQL_ERROR);
+  auto records = Diagnostics(SQL_HANDLE_DBC, c.dbc());
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records[0].message, "[QTX][Velora ODBC Client]SQLBrowseConnect not implemented");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  ::testing::AddGlobalTestEnvironment(new Servers("connect_test"));
+  return RUN_ALL_TESTS();
+}
