@@ -11,6 +11,7 @@
 #include "driver/String.h"
 #include "driver/TypeSizes.h"
 #include "net/ClibConnection.h"
+#include "platform/dialog.h"
 
 class Environment;
 class Statement;
@@ -54,6 +55,20 @@ class Connection : public HandleObject {
   // code into the call's return code and diagnostics.
   int CheckResult(int rc, int status);
 
+  // Logs in with the data source, user name and password set by the caller:
+  // resolves server and service (this connection's own, else its data
+  // source's keys), connects, exchanges the greeting and sends the connect
+  // request. SQL_SUCCESS or SQL_SUCCESS_WITH_INFO leave the connection logged
+  // in with the version text and type sizes kept; any other result leaves
+  // the socket closed. (odbc/Login.cpp)
+  int Login(const String& password);
+  // SQLDriverConnect's handling of the connection string in: the keys, the
+  // password prompt, the login, and the completed string in out. Returns
+  // SQL_NO_DATA_FOUND when the user cancels the prompt (nothing is sent).
+  int ParseConnectString(HWND hwnd, const String& in, String* out);
+  // Commits (0) or rolls back (1) the server's transaction. (odbc/Transact.cpp)
+  int Transact(int fType);
+
   ClibConnection clib;
   ErrorList errors;
   StatementList statements;
@@ -86,6 +101,11 @@ class Connection : public HandleObject {
   String currentQualifier;  // "" from construction on
 
   uint8_t flags = 0;
+
+  // Where this connection logs in: its connection string's "Server=" and
+  // "Service=", else its data source's keys. SQLGetInfo reports server.
+  char server[64] = "";
+  char service[32] = "";
 
   bool LoggedIn() const { return (flags & VEL_CONNECTION_LOGGED_IN) != 0; }
 
