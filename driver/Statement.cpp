@@ -17,11 +17,6 @@ int Statement::Exchange(Request* request, int* status) {
   return request->Exchange(status, &connection->clib);
 }
 
-ColumnValue* Statement::Column(unsigned icol) {
-  if (icol == 0 || icol > columns.Count()) return nullptr;
-  return columns.ItemAt(static_cast<uint16_t>(icol - 1));
-}
-
 void Statement::CopyOptions(const Connection& c) {
   useBookmarks = c.useBookmarks;
   concurrency = c.concurrency;
@@ -32,13 +27,6 @@ void Statement::CopyOptions(const Connection& c) {
   queryTimeout = c.queryTimeout;
   retrieveData = c.retrieveData;
   rowsetSize = c.rowsetSize;
-}
-
-void Statement::Unbind() {
-  for (ColumnValue* v = columns.Head(); v != nullptr; v = static_cast<ColumnValue*>(v->NextItem())) {
-    v->binding = nullptr;
-  }
-  bindings.Clear();
 }
 
 void Statement::DropActiveRequest() {

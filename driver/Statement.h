@@ -6,13 +6,13 @@
 
 #include <cstdint>
 
-#include "convert/ColumnValue.h"
 #include "diag/ErrorData.h"
 #include "driver/HandleIndex.h"
 #include "driver/LinkedList.h"
 #include "odbc/ColumnBinding.h"
 #include "odbc/transfer.h"
 
+class ColumnValue;
 class Connection;
 class ParameterDataSetElement;
 class Request;

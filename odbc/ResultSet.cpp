@@ -29,13 +29,17 @@ int Statement::AdoptResultSet(ResultSetDescriptionElement* description) {
   return SQL_SUCCESS;
 }
 
-namespace {
-
-// The value of column icol (from 1), or null.
-ColumnValue* Column(Statement* s, SQLUSMALLINT icol) {
-  if (icol == 0 || icol > s->columns.Count()) return nullptr;
-  return s->columns.ItemAt(static_cast<uint16_t>(icol - 1));
+ColumnValue* Statement::Column(unsigned icol) {
+  if (icol == 0 || icol > columns.Count()) return nullptr;
+  return columns.ItemAt(static_cast<uint16_t>(icol - 1));
 }
+
+void Statement::Unbind() {
+  for (ColumnValue* v = columns.First(); v != nullptr; v = columns.Next()) v->binding = nullptr;
+  bindings.Clear();
+}
+
+namespace {
 
 int CopyText(Statement* s, const char* text, uint32_t length, SQLCHAR* buffer, long size) {
   if (CopyOutput(text, length, reinterpret_cast<char*>(buffer), size)) return SQL_SUCCESS;
@@ -54,7 +58,7 @@ int DescribeColWorker(Statement* s, SQLUSMALLINT icol, SQLCHAR* name, SQLSMALLIN
                       SQLSMALLINT* pcbName, SQLSMALLINT* pfSqlType, SQLULEN* pcbColDef,
                       SQLSMALLINT* pibScale, SQLSMALLINT* pfNullable) {
   if (s->columns.Count() == 0) return VEL_POST(s, SQL_ERROR, kDiagNoResultSet);
-  ColumnValue* value = Column(s, icol);
+  ColumnValue* value = s->Column(icol);
   if (value == nullptr) return VEL_POST(s, SQL_ERROR, kDiagColumnOutOfRange);
   const ColumnDescription* d = value->description;
   if (pcbName) *pcbName = static_cast<SQLSMALLINT>(d->columnName.Length());
@@ -74,7 +78,7 @@ int ColAttributesWorker(Statement* s, SQLUSMALLINT icol, SQLUSMALLINT fDescType,
     if (pfDesc) *pfDesc = static_cast<SQLLEN>(s->columns.Count());
     return SQL_SUCCESS;
   }
-  ColumnValue* value = Column(s, icol);
+  ColumnValue* value = s->Column(icol);
   if (value == nullptr) return VEL_POST(s, SQL_ERROR, kDiagColumnOutOfRange);
   if (row == nullptr) return SQL_SUCCESS;  // nothing to say about other types
   const ColumnDescription* d = value->description;

@@ -1,0 +1,246 @@
+// Logging in against the scripted server: the greeting and connect request
+// bytes, refusals, warnings, the connection string and its output, the
+// password prompt, and where each connection's server comes from.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+#include <cstdio>
+#include <fstream>
+
+#include "driver_session.h"
+#include "odbc/PasswordDialog.h"
+#include "support/scripted_dialog_host.h"
+#include "support/velora_server.h"
+
+namespace {
+
+// Points unixODBC at a private odbc.ini (a new name for every test, since
+// unixODBC caches what it reads for a while).
+void UseDataSources(const std::string& content) {
+  static std::atomic<int> serial{0};
+  std::string folder = "/tmp/velora-login-test-" + std::to_string(getpid());
+  mkdir(folder.c_str(), 0700);
+  std::string ini = folder + "/odbc" + std::to_string(serial++) + ".ini";
+  std::ofstream(ini) << content;
+  setenv("ODBCSYSINI", folder.c_str(), 1);
+  setenv("ODBCINI", ini.c_str(), 1);
+}
+
+std::string Section(const std::string& name, const std::string& port, const std::string& extra = "") {
+  return "[" + name + "]\nServer = 127.0.0.1\nService = " + port + "\n" + extra + "\n";
+}
+
+using LoginTest = DriverSession;
+
+TEST_F(LoginTest, GreetingAndConnectRequestAreExactAndTheOutputStringIsComplete) {
+  UseDataSources("");
+  ScriptLogin(server, "Sales", "bob", "");
+  server.Expect(Frame(8, "")).Send(ReturnOnly(0)).ExpectEnd();
+  ASSERT_EQ(Connect(server, ";User=bob;Password=NO"), SQL_SUCCESS);
+  EXPECT_EQ(out, "DSN=Sales;Server=127.0.0.1;Service=" + server.Port() + ";User=bob;Password=no");
+  EXPECT_EQ(SQLDisconnect(hdbc), SQL_SUCCESS);
+  // After the disconnect nothing more is sent.
+}
+
+TEST_F(LoginTest, ConnectSendsTheGivenPasswordAndReadsDataSourceKeys) {
+  server.Expect(Greeting()).Send(U16(0)).Expect(ConnectFrame("Shop", "ann", "secret"))
+      .Send(ConnectReply()).ExpectEnd();
+  server.Start();
+  UseDataSources(Section("Shop", server.Port(), "User = ignored\nPassword = yes\n"));
+  EXPECT_EQ(SQLConnect(hdbc, (SQLCHAR*)"Shop", SQL_NTS, (SQLCHAR*)"ann", SQL_NTS,
+                       (SQLCHAR*)"secret", SQL_NTS),
+            SQL_SUCCESS);
+}
+
+TEST_F(LoginTest, LoggedInConnectionRefusesASecondLogin) {
+  UseDataSources("");
+  ScriptLogin(server);
+  server.ExpectEnd();
+  ASSERT_EQ(Connect(server), SQL_SUCCESS);
+  std::string in = "DSN=Sales;Server=127.0.0.1;Service=" + server.Port();
+  EXPECT_EQ(SQLDriverConnect(hdbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, nullptr,
+                             SQL_DRIVER_NOPROMPT),
+            SQL_ERROR);
+  auto records = ConnectionErrors();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].state, "08002");
+}
+
+TEST_F(LoginTest, RefusedGreetingShowsItsBoxAndClosesTheSocket) {
+  UseDataSources("");
+  server.Expect(Greeting()).Send(U16(3)).ExpectEnd();
+  EXPECT_EQ(Connect(server), SQL_ERROR);
+  const std::string text = "Unable to connect.\nProtocol failure #3 detected.";
+  ASSERT_EQ(boxes.texts.size(), 1u);
+  EXPECT_EQ(boxes.texts[0], text);
+  EXPECT_EQ(boxes.captions[0], "VELODBC: Connect");
+  auto records = ConnectionErrors();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].state, "08S01");
+  EXPECT_EQ(records[0].native, 3047);
+  EXPECT_EQ(records[0].message, "[QTX][Velora ODBC Client]" + text);
+}
+
+TEST_F(LoginTest, GreetingCutShortIsCommunicationFailure) {
+  UseDataSources("");
+  server.Expect(Greeting()).Send(Bytes({0})).Close();
+  EXPECT_EQ(Connect(server), SQL_ERROR);
+  auto records = ConnectionErrors();
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records[0].state, "08S01");
+  EXPECT_EQ(records[0].message, "[QTX][Velora ODBC Client]communication failure");
+}
+
+TEST_F(LoginTest, RefusedLoginQueuesTheServerRecordAndClosesTheSocket) {
+  UseDataSources("");
+  server.Expect(Greeting()).Send(U16(0)).Expect(ConnectFrame("Sales", "public", ""))
+      .Send(ReplyFrame(U16(0xFFFF)))
+      .Expect(Frame(9, U32(0)))
+      .Send(ErrorReply("28000", 18, "wrong password"))
+      .ExpectEnd();
+  EXPECT_EQ(Connect(server), SQL_ERROR);
+  EXPECT_EQ(out, "");
+  auto records = ConnectionErrors();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].state, "28000");
+  EXPECT_EQ(records[0].message, "[QTX][Velora ODBC Server]wrong password");
+  // Not logged in: options other than the login timeout are refused.
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_AUTOCOMMIT, 0), SQL_ERROR);
+}
+
+TEST_F(LoginTest, LoginWithWarningIsALogin) {
+  UseDataSources("");
+  server.Expect(Greeting()).Send(U16(0)).Expect(ConnectFrame("Sales", "public", ""))
+      .Send(ConnectReply(SQL_SUCCESS_WITH_INFO))
+      .Expect(Frame(9, U32(0)))
+      .Send(ErrorReply("01000", 5, "password expires soon"))
+      .Expect(Frame(8, ""))
+      .Send(ReturnOnly(0))
+      .ExpectEnd();
+  EXPECT_EQ(Connect(server), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(out.rfind("DSN=Sales;Server=127.0.0.1;", 0), 0u) << out;
+  auto records = ConnectionErrors();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].message, "[QTX][Velora ODBC Server]password expires soon");
+  EXPECT_EQ(SQLDisconnect(hdbc), SQL_SUCCESS);
+}
+
+TEST_F(LoginTest, MissingDataSourceNameOpensNoSocket) {
+  UseDataSources("");
+  EXPECT_EQ(SQLDriverConnect(hdbc, nullptr, (SQLCHAR*)"Server=127.0.0.1", SQL_NTS, nullptr, 0,
+                             nullptr, SQL_DRIVER_NOPROMPT),
+            SQL_ERROR);
+  auto records = ConnectionErrors();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].state, "IM007");
+  EXPECT_EQ(records[0].message, "[QTX][Velora ODBC Client]missing data source name");
+}
+
+TEST_F(LoginTest, DataSourceKeyMayEndALongerKeyName) {
+  UseDataSources("");
+  ScriptLogin(server, "x");
+  server.ExpectEnd();
+  server.Start();
+  std::string in = "MyDSN=x;Server=127.0.0.1;Service=" + server.Port();
+  EXPECT_EQ(SQLDriverConnect(hdbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, nullptr,
+                             SQL_DRIVER_NOPROMPT),
+            SQL_SUCCESS_WITH_INFO);
+}
+
+TEST_F(LoginTest, OutputBufferOfZeroGivesTheLengthAndTruncation) {
+  UseDataSources("");
+  ScriptLogin(server);
+  server.ExpectEnd();
+  server.Start();
+  std::string in = "DSN=Sales;Server=127.0.0.1;Service=" + server.Port();
+  SQLSMALLINT length = 0;
+  EXPECT_EQ(SQLDriverConnect(hdbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, &length,
+                             SQL_DRIVER_NOPROMPT),
+            SQL_SUCCESS_WITH_INFO);
+  std::string expected = "DSN=Sales;Server=127.0.0.1;Service=" + server.Port() +
+                         ";User=public;Password=no";
+  EXPECT_EQ(length, static_cast<SQLSMALLINT>(expected.size()));
+  auto records = ConnectionErrors();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].state, "01004");
+}
+
+TEST_F(LoginTest, ShortOutputBufferIsCutWithItsNul) {
+  UseDataSources("");
+  ScriptLogin(server);
+  server.ExpectEnd();
+  server.Start();
+  std::string in = "DSN=Sales;Server=127.0.0.1;Service=" + server.Port();
+  SQLCHAR buffer[8];
+  std::memset(buffer, 'x', sizeof buffer);
+  SQLSMALLINT length = 0;
+  EXPECT_EQ(SQLDriverConnect(hdbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, buffer, 6, &length,
+                             SQL_DRIVER_NOPROMPT),
+            SQL_SUCCESS_WITH_INFO);
+  EXPECT_STREQ(reinterpret_cast<char*>(buffer), "DSN=S");
+  EXPECT_EQ(buffer[6], 'x');
+}
+
+TEST_F(LoginTest, PasswordPromptSendsWhatTheUserTyped) {
+  UseDataSources("");
+  ScriptedDialogHost host;
+  host.Type(kPasswordField, "typed secret").Click(IDOK);
+  ScriptLogin(server, "Sales", "carol", "typed secret");
+  server.ExpectEnd();
+  ASSERT_EQ(Connect(server, ";User=carol;Password=YES"), SQL_SUCCESS);
+  ASSERT_EQ(host.seen().size(), 1u);
+  EXPECT_EQ(host.seen()[0].texts.at(kPasswordUserField), "carol");
+  // The switch is echoed, never the password.
+  EXPECT_EQ(out.substr(out.size() - 13), ";Password=yes");
+  EXPECT_STREQ(g_loginPassword, "");
+}
+
+TEST_F(LoginTest, CancelInThePromptEndsWithoutContactingTheServer) {
+  UseDataSources("");
+  ScriptedDialogHost host;
+  host.Click(IDCANCEL);
+  int port = UnusedLoopbackPort();
+  std::string in = "DSN=Sales;Server=127.0.0.1;Service=" + std::to_string(port) + ";Password=yes";
+  EXPECT_EQ(SQLDriverConnect(hdbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, nullptr,
+                             SQL_DRIVER_NOPROMPT),
+            SQL_NO_DATA_FOUND);
+  EXPECT_TRUE(ConnectionErrors().empty());
+  EXPECT_TRUE(boxes.texts.empty());
+}
+
+TEST_F(LoginTest, WithoutADialogHostTheLoginGoesOnWithAnEmptyPassword) {
+  UseDataSources("");
+  ScriptLogin(server, "Sales", "public", "");
+  server.ExpectEnd();
+  EXPECT_EQ(Connect(server, ";Password=Yes"), SQL_SUCCESS);
+}
+
+TEST_F(LoginTest, EachConnectionLogsInToItsOwnDataSourcesServer) {
+  FakeServer second;
+  ScriptLogin(server);
+  server.ExpectEnd();
+  second.Expect(Greeting()).Send(U16(0)).Expect(ConnectFrame("Other", "public", ""))
+      .Send(ConnectReply()).ExpectEnd();
+  second.Start();
+  UseDataSources(Section("Other", second.Port()));
+  ASSERT_EQ(Connect(server), SQL_SUCCESS);
+  SQLHDBC other = nullptr;
+  ASSERT_EQ(SQLAllocConnect(henv, &other), SQL_SUCCESS);
+  EXPECT_EQ(SQLConnect(other, (SQLCHAR*)"Other", SQL_NTS, (SQLCHAR*)"public", SQL_NTS,
+                       (SQLCHAR*)"", SQL_NTS),
+            SQL_SUCCESS);
+  SQLFreeConnect(other);
+  EXPECT_TRUE(second.Finish()) << second.Error();
+}
+
+TEST_F(LoginTest, BrowseConnectIsNotImplemented) {
+  EXPECT_EQ(SQLBrowseConnect(hdbc, (SQLCHAR*)"DSN=x", SQL_NTS, nullptr, 0, nullptr), SQL_ERROR);
+  auto records = ConnectionErrors();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].state, "S1C00");
+  EXPECT_EQ(records[0].message, "[QTX][Velora ODBC Client]SQLBrowseConnect not implemented");
+}
+
+}  // namespace
