@@ -36,14 +36,15 @@ int ReadPort(const std::string& path) {
 }  // namespace
 
 bool VeloraServer::WriteUsers(const std::string& path) {
-  // The server's own subcommand hashes the passwords; it reads the password
-  // from standard input when no terminal is attached.
+  // The server's own subcommand hashes the passwords, read from its
+  // standard input.
   for (const auto& user : users_) {
-    std::string command = std::string(VEL_SERVER_PATH) + " adduser --users '" + path + "' '" +
-                          user.first + "' >>'" + folder_ + "/server.log' 2>&1";
+    std::string command = std::string(VEL_SERVER_PATH) + " adduser --users '" + path +
+                          "' --password-stdin '" + user.first + "' >>'" + folder_ +
+                          "/server.log' 2>&1";
     FILE* pipe = popen(command.c_str(), "w");
     if (!pipe) return false;
-    std::fprintf(pipe, "%s\n%s\n", user.second.c_str(), user.second.c_str());
+    std::fprintf(pipe, "%s\n", user.second.c_str());
     if (pclose(pipe) != 0) {
       error_ = "adding user " + user.first + " failed: " + Log();
       return false;

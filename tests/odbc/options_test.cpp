@@ -1,0 +1,191 @@
+// The option functions against the scripted server: which requests are
+// sent with which identifier, what is only stored, the refusals, and how
+// answers are written.
+#include <cstring>
+
+#include "driver_session.h"
+
+namespace {
+
+class OptionsTest : public DriverSession {
+ protected:
+  SQLHSTMT Allocate() {
+    SQLHSTMT s = nullptr;
+    EXPECT_EQ(SQLAllocStmt(hdbc, &s), SQL_SUCCESS);
+    return s;
+  }
+};
+
+TEST_F(OptionsTest, BeforeLoginOnlyTheLoginTimeoutIsAccepted) {
+  SQLUINTEGER value = 0;
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_LOGIN_TIMEOUT, 30), SQL_SUCCESS);
+  EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_LOGIN_TIMEOUT, &value), SQL_SUCCESS);
+  EXPECT_EQ(value, 30u);
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_AUTOCOMMIT, 0), SQL_ERROR);
+  auto records = ConnectionErrors();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].state, "08003");
+  EXPECT_EQ(records[0].native, 1054);
+  EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_AUTOCOMMIT, &value), SQL_SUCCESS);
+  EXPECT_EQ(value, 1u);
+  EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_TXN_ISOLATION, &value), SQL_SUCCESS);
+  EXPECT_EQ(value, 8u);
+  value = 12345;
+  EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_MAX_ROWS, &value), SQL_SUCCESS);
+  EXPECT_EQ(value, 12345u);
+}
+
+TEST_F(OptionsTest, ConnectionOptionFramesCarryNoOrAZeroStatementId) {
+  ScriptLogin(server);
+  server.Expect(Bytes({2, 0, 0, 0, 0x1A, 0, 1, 0}))  // access mode: read only
+      .Send(ReturnOnly(0))
+      .Expect(Frame(27, U16(0)))
+      .Send(ReturnOnly(0))
+      .Expect(Frame(38, U16(2)))
+      .Send(ReturnOnly(0))
+      .Expect(Frame(32, U32(0) + U32(10)))
+      .Send(ReturnOnly(0))
+      .Expect(Frame(0, ""))
+      .Send(AllocReply(7))
+      .ExpectEnd();
+  ASSERT_EQ(Connect(server), SQL_SUCCESS);
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_ACCESS_MODE, SQL_MODE_READ_ONLY), SQL_SUCCESS);
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_AUTOCOMMIT, SQL_AUTOCOMMIT_OFF), SQL_SUCCESS);
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_TXN_ISOLATION, SQL_TXN_READ_COMMITTED), SQL_SUCCESS);
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_MAX_ROWS, 10), SQL_SUCCESS);
+  // Stored only, or nothing at all: no frame.
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_QUERY_TIMEOUT, 9), SQL_SUCCESS);
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_LOGIN_TIMEOUT, 60), SQL_SUCCESS);
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_ODBC_CURSORS, 1), SQL_SUCCESS);
+  EXPECT_EQ(SQLSetConnectOption(hdbc, 4321, 1), SQL_SUCCESS);
+  SQLUINTEGER value = 0;
+  EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_LOGIN_TIMEOUT, &value), SQL_SUCCESS);
+  EXPECT_EQ(value, 15u);
+  EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_ACCESS_MODE, &value), SQL_SUCCESS);
+  EXPECT_EQ(value, 1u);
+  // A statement allocated later takes the connection's values.
+  SQLHSTMT s = Allocate();
+  SQLULEN answer = 0;
+  EXPECT_EQ(SQLGetStmtOption(s, SQL_MAX_ROWS, &answer), SQL_SUCCESS);
+  EXPECT_EQ(answer, 10u);
+  EXPECT_EQ(SQLGetStmtOption(s, SQL_QUERY_TIMEOUT, &answer), SQL_SUCCESS);
+  EXPECT_EQ(answer, 9u);
+}
+
+TEST_F(OptionsTest, UnsupportedConnectionOptionsAreRefusedWithTheirTexts) {
+  ScriptLogin(server);
+  server.ExpectEnd();
+  ASSERT_EQ(Connect(server), SQL_SUCCESS);
+  const struct {
+    SQLUSMALLINT option;
+    const char* text;
+  } refused[] = {{SQL_PACKET_SIZE, "can't change network packet size"},
+                 {SQL_TRANSLATE_DLL, "translation DLL not supported"},
+                 {SQL_TRANSLATE_OPTION, "translation DLL not supported"},
+                 {SQL_KEYSET_SIZE, "keyset-driven cursors not supported"},
+                 {SQL_SIMULATE_CURSOR, "simulated cursors not used"}};
+  for (const auto& r : refused) {
+    EXPECT_EQ(SQLSetConnectOption(hdbc, r.option, 1), SQL_ERROR);
+    auto records = ConnectionErrors();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].state, "S1C00");
+    EXPECT_EQ(records[0].message, std::string("[QTX][Velora ODBC Client]") + r.text);
+  }
+  char buffer[300];
+  EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_PACKET_SIZE, buffer), SQL_ERROR);
+  EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_TRANSLATE_DLL, buffer), SQL_ERROR);
+}
+
+TEST_F(OptionsTest, CurrentQualifierIsStoredWithoutARequestAndReadBackCut) {
+  ScriptLogin(server);
+  server.ExpectEnd();
+  ASSERT_EQ(Connect(server), SQL_SUCCESS);
+  std::string name(300, 'q');
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_CURRENT_QUALIFIER, reinterpret_cast<SQLULEN>(name.c_str())),
+            SQL_SUCCESS);
+  char buffer[400];
+  std::memset(buffer, 'x', sizeof buffer);
+  EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_CURRENT_QUALIFIER, buffer), SQL_SUCCESS);
+  EXPECT_EQ(std::strlen(buffer), 255u);
+  EXPECT_EQ(buffer[256], 'x');
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_CURRENT_QUALIFIER, reinterpret_cast<SQLULEN>("sales")),
+            SQL_SUCCESS);
+  EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_CURRENT_QUALIFIER, buffer), SQL_SUCCESS);
+  EXPECT_STREQ(buffer, "sales");
+}
+
+TEST_F(OptionsTest, StatementOptionsCarryTheStatementIdAndAreKeptWhenRefused) {
+  ScriptLogin(server);
+  server.Expect(Frame(0, ""))
+      .Send(AllocReply(7))
+      .Expect(Frame(36, U32(7) + U32(10)))
+      .Send(ReturnOnly(0xFFFF))
+      .Expect(Frame(9, U32(7)))
+      .Send(ErrorReply("S1009", 3, "rowset size not allowed"))
+      .Expect(Frame(32, U32(7) + U32(5)))
+      .Send(ReturnOnly(0))
+      .Expect(Frame(18, U32(7)))
+      .Send(ReplyFrame(U16(0) + U32(42)))
+      .Expect(Frame(18, U32(7)))
+      .Send(ReplyFrame(U16(0) + U32(43)))
+      .ExpectEnd();
+  ASSERT_EQ(Connect(server), SQL_SUCCESS);
+  SQLHSTMT s = Allocate();
+  EXPECT_EQ(SQLSetStmtOption(s, SQL_ROWSET_SIZE, 10), SQL_ERROR);
+  auto records = StatementErrors(s);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].message, "[QTX][Velora ODBC Server]rowset size not allowed");
+  SQLULEN answer;
+  std::memset(&answer, 0xFF, sizeof answer);
+  EXPECT_EQ(SQLGetStmtOption(s, SQL_ROWSET_SIZE, &answer), SQL_SUCCESS);
+  EXPECT_EQ(answer, 10u);  // every byte of the SQLULEN written
+  EXPECT_EQ(SQLSetStmtOption(s, SQL_MAX_ROWS, 5), SQL_SUCCESS);
+  EXPECT_EQ(SQLSetStmtOption(s, SQL_QUERY_TIMEOUT, 5), SQL_SUCCESS);  // stored only
+  EXPECT_EQ(SQLSetStmtOption(s, SQL_BIND_TYPE, 8), SQL_SUCCESS);
+  EXPECT_EQ(SQLGetStmtOption(s, SQL_ROW_NUMBER, &answer), SQL_SUCCESS);
+  EXPECT_EQ(answer, 42u);
+  EXPECT_EQ(SQLGetStmtOption(s, SQL_ROW_NUMBER, &answer), SQL_SUCCESS);
+  EXPECT_EQ(answer, 43u);
+  EXPECT_EQ(SQLGetStmtOption(s, SQL_QUERY_TIMEOUT, &answer), SQL_SUCCESS);
+  EXPECT_EQ(answer, 5u);
+  EXPECT_EQ(SQLGetStmtOption(s, SQL_ASYNC_ENABLE, &answer), SQL_SUCCESS);
+  EXPECT_EQ(answer, 0u);
+  EXPECT_EQ(SQLGetStmtOption(s, SQL_BIND_TYPE, &answer), SQL_ERROR);
+  records = StatementErrors(s);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].message, "[QTX][Velora ODBC Client]extended fetch not supported yet");
+  EXPECT_EQ(SQLGetStmtOption(s, SQL_GET_BOOKMARK, &answer), SQL_ERROR);
+  EXPECT_EQ(SQLSetStmtOption(s, SQL_KEYSET_SIZE, 1), SQL_ERROR);
+}
+
+TEST_F(OptionsTest, TransactSendsTheTypeUncheckedAndANullConnectionMeansAll) {
+  ScriptLogin(server);
+  server.Expect(Frame(44, U16(0)))
+      .Send(ReturnOnly(0))
+      .Expect(Frame(44, U16(7)))
+      .Send(ReturnOnly(0xFFFF))
+      .Expect(Frame(9, U32(0)))
+      .Send(ErrorReply("S1012", 1, "invalid transaction operation code"))
+      .Expect(Frame(44, U16(1)))
+      .Send(ReturnOnly(0))
+      .ExpectEnd();
+  ASSERT_EQ(Connect(server), SQL_SUCCESS);
+  SQLHDBC idle = nullptr;
+  ASSERT_EQ(SQLAllocConnect(henv, &idle), SQL_SUCCESS);  // not logged in: left alone
+  EXPECT_EQ(SQLTransact(henv, hdbc, SQL_COMMIT), SQL_SUCCESS);
+  EXPECT_EQ(SQLTransact(nullptr, hdbc, 7), SQL_ERROR);
+  auto records = ConnectionErrors();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].message, "[QTX][Velora ODBC Server]invalid transaction operation code");
+  EXPECT_EQ(SQLTransact(henv, SQL_NULL_HDBC, SQL_ROLLBACK), SQL_SUCCESS);
+  SQLFreeConnect(idle);
+}
+
+TEST_F(OptionsTest, TransactOnAConnectionNotLoggedInIsCommunicationFailure) {
+  EXPECT_EQ(SQLTransact(henv, hdbc, SQL_COMMIT), SQL_ERROR);
+  auto records = ConnectionErrors();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].state, "08S01");
+}
+
+}  // namespace
