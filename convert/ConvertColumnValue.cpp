@@ -87,6 +87,11 @@ const SqlTypeEntry* FindSqlType(int32_t sqlType) {
 
 }  // namespace
 
+bool IsKnownCType(SQLSMALLINT fCType) {
+  Operation op;
+  return fCType == SQL_C_DEFAULT || FindOperation(fCType, &op);
+}
+
 SQLSMALLINT DefaultCType(int32_t sqlType) {
   const SqlTypeEntry* entry = FindSqlType(sqlType);
   return entry ? entry->defaultCType : static_cast<SQLSMALLINT>(SQL_C_DEFAULT);

@@ -20,6 +20,10 @@ const int kConversionUnknownCType = -1;
 int ConvertColumnValue(const ColumnValue* value, SQLSMALLINT fCType, void* rgbValue,
                        SQLLEN cbValueMax, SQLLEN* pcbValue);
 
+// True when fCType is SQL_C_DEFAULT or a C type with a conversion: what
+// the caller tests before anything else to answer "S1003".
+bool IsKnownCType(SQLSMALLINT fCType);
+
 // The C type SQL_C_DEFAULT stands for with a column of sqlType, or
 // SQL_C_DEFAULT itself when the type has none.
 SQLSMALLINT DefaultCType(int32_t sqlType);

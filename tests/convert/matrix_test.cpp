@@ -107,7 +107,9 @@ TEST(ConvertColumnValueTest, UnknownCTypesHaveTheirOwnAnswer) {
     EXPECT_TRUE(out.untouched);
     EXPECT_EQ(SQL_NO_TOTAL, out.pcb);
     EXPECT_FALSE(IsConversionSupported(SQL_VARCHAR, c));
+    EXPECT_FALSE(IsKnownCType(c));
   }
+  for (SQLSMALLINT c : kAllCTypes) EXPECT_TRUE(IsKnownCType(c));
 }
 
 TEST(ConvertColumnValueTest, OdbcThreeCTypesAreServed) {
