@@ -1,0 +1,353 @@
+// Catalog result sets built from the storage's schema information.
+#include "server/Catalog.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "server/SqlTypes.h"
+
+namespace velsrv {
+
+namespace {
+
+constexpr uint32_t kNameLength = 128;
+
+struct ColumnSpec {
+  const char* name;
+  int16_t sqlType;
+  uint32_t size;
+  int nullability;
+};
+
+std::vector<ColumnOut> Describe(const ColumnSpec* specs, size_t count) {
+  std::vector<ColumnOut> out;
+  for (size_t i = 0; i < count; ++i) {
+    ColumnOut c;
+    c.name = specs[i].name;
+    c.type = TypeForCode(specs[i].sqlType, specs[i].size);
+    c.nullability = specs[i].nullability;
+    out.push_back(c);
+  }
+  return out;
+}
+
+const ColumnSpec kTablesColumns[] = {
+    {"TABLE_QUALIFIER", kSqlVarChar, kNameLength, 1}, {"TABLE_OWNER", kSqlVarChar, kNameLength, 1},
+    {"TABLE_NAME", kSqlVarChar, kNameLength, 1},      {"TABLE_TYPE", kSqlVarChar, kNameLength, 1},
+    {"REMARKS", kSqlVarChar, 254, 1},
+};
+
+const ColumnSpec kColumnsColumns[] = {
+    {"TABLE_QUALIFIER", kSqlVarChar, kNameLength, 1}, {"TABLE_OWNER", kSqlVarChar, kNameLength, 1},
+    {"TABLE_NAME", kSqlVarChar, kNameLength, 0},      {"COLUMN_NAME", kSqlVarChar, kNameLength, 0},
+    {"DATA_TYPE", kSqlSmallInt, 0, 0},                {"TYPE_NAME", kSqlVarChar, kNameLength, 0},
+    {"PRECISION", kSqlInteger, 0, 1},                 {"LENGTH", kSqlInteger, 0, 1},
+    {"SCALE", kSqlSmallInt, 0, 1},                    {"RADIX", kSqlSmallInt, 0, 1},
+    {"NULLABLE", kSqlSmallInt, 0, 0},                 {"REMARKS", kSqlVarChar, 254, 1},
+};
+
+const ColumnSpec kStatisticsColumns[] = {
+    {"TABLE_QUALIFIER", kSqlVarChar, kNameLength, 1}, {"TABLE_OWNER", kSqlVarChar, kNameLength, 1},
+    {"TABLE_NAME", kSqlVarChar, kNameLength, 0},      {"NON_UNIQUE", kSqlSmallInt, 0, 1},
+    {"INDEX_QUALIFIER", kSqlVarChar, kNameLength, 1}, {"INDEX_NAME", kSqlVarChar, kNameLength, 1},
+    {"TYPE", kSqlSmallInt, 0, 0},                     {"SEQ_IN_INDEX", kSqlSmallInt, 0, 1},
+    {"COLUMN_NAME", kSqlVarChar, kNameLength, 1},     {"COLLATION", kSqlChar, 1, 1},
+    {"CARDINALITY", kSqlInteger, 0, 1},               {"PAGES", kSqlInteger, 0, 1},
+    {"FILTER_CONDITION", kSqlVarChar, kNameLength, 1},
+};
+
+const ColumnSpec kSpecialColumns[] = {
+    {"SCOPE", kSqlSmallInt, 0, 1},         {"COLUMN_NAME", kSqlVarChar, kNameLength, 0},
+    {"DATA_TYPE", kSqlSmallInt, 0, 0},     {"TYPE_NAME", kSqlVarChar, kNameLength, 0},
+    {"PRECISION", kSqlInteger, 0, 1},      {"LENGTH", kSqlInteger, 0, 1},
+    {"SCALE", kSqlSmallInt, 0, 1},         {"PSEUDO_COLUMN", kSqlSmallInt, 0, 1},
+};
+
+const ColumnSpec kTypeInfoColumns[] = {
+    {"TYPE_NAME", kSqlVarChar, kNameLength, 0},       {"DATA_TYPE", kSqlSmallInt, 0, 0},
+    {"PRECISION", kSqlInteger, 0, 1},                 {"LITERAL_PREFIX", kSqlVarChar, kNameLength, 1},
+    {"LITERAL_SUFFIX", kSqlVarChar, kNameLength, 1},  {"CREATE_PARAMS", kSqlVarChar, kNameLength, 1},
+    {"NULLABLE", kSqlSmallInt, 0, 0},                 {"CASE_SENSITIVE", kSqlSmallInt, 0, 0},
+    {"SEARCHABLE", kSqlSmallInt, 0, 0},               {"UNSIGNED_ATTRIBUTE", kSqlSmallInt, 0, 1},
+    {"MONEY", kSqlSmallInt, 0, 0},                    {"AUTO_INCREMENT", kSqlSmallInt, 0, 1},
+    {"LOCAL_TYPE_NAME", kSqlVarChar, kNameLength, 1}, {"MINIMUM_SCALE", kSqlSmallInt, 0, 1},
+    {"MAXIMUM_SCALE", kSqlSmallInt, 0, 1},
+};
+
+// The type table, ordered by DATA_TYPE as SQLGetTypeInfo requires.
+struct TypeRow {
+  const char* name;
+  int16_t sqlType;
+  int64_t precision;
+  const char* prefix;
+  const char* suffix;
+  const char* createParams;
+  int caseSensitive;
+  int searchable;    // 3 searchable, 2 all except LIKE
+  int numeric;       // 1: UNSIGNED_ATTRIBUTE and AUTO_INCREMENT are 0, else NULL
+  int minScale;      // -1: NULL
+  int maxScale;
+};
+
+const TypeRow kTypes[] = {
+    {"BIT", kSqlBit, 1, nullptr, nullptr, nullptr, 0, 2, 1, 0, 0},
+    {"TINYINT", kSqlTinyInt, 3, nullptr, nullptr, nullptr, 0, 2, 1, 0, 0},
+    {"BIGINT", kSqlBigInt, 19, nullptr, nullptr, nullptr, 0, 2, 1, 0, 0},
+    {"BLOB", kSqlLongVarBinary, kLongLength, "X'", "'", nullptr, 0, 2, 0, -1, -1},
+    {"VARBINARY", kSqlVarBinary, 255, "X'", "'", "max length", 0, 2, 0, -1, -1},
+    {"BINARY", kSqlBinary, 65535, "X'", "'", "length", 0, 2, 0, -1, -1},
+    {"TEXT", kSqlLongVarChar, kLongLength, "'", "'", nullptr, 1, 3, 0, -1, -1},
+    {"CHAR", kSqlChar, 65535, "'", "'", "length", 1, 3, 0, -1, -1},
+    {"NUMERIC", kSqlNumeric, kNumericDigits, nullptr, nullptr, "precision,scale", 0, 2, 1, 0, kNumericDigits},
+    {"INTEGER", kSqlInteger, 10, nullptr, nullptr, nullptr, 0, 2, 1, 0, 0},
+    {"SMALLINT", kSqlSmallInt, 5, nullptr, nullptr, nullptr, 0, 2, 1, 0, 0},
+    {"FLOAT", kSqlFloat, 15, nullptr, nullptr, nullptr, 0, 2, 1, -1, -1},
+    {"REAL", kSqlReal, 7, nullptr, nullptr, nullptr, 0, 2, 1, -1, -1},
+    {"DATE", kSqlDate, 10, "'", "'", nullptr, 0, 2, 0, -1, -1},
+    {"TIME", kSqlTime, 8, "'", "'", nullptr, 0, 2, 0, -1, -1},
+    {"TIMESTAMP", kSqlTimestamp, 19, "'", "'", nullptr, 0, 2, 0, 0, 9},
+    {"VARCHAR", kSqlVarChar, 65535, "'", "'", "max length", 1, 3, 0, -1, -1},
+};
+
+Value Str(const char* s) { return s ? Value::Text(s) : Value::Null(); }
+Value Str(const std::string& s) { return Value::Text(s); }
+Value Int(int64_t v) { return Value::Integer(v); }
+
+std::string Upper(const std::string& s) {
+  std::string out;
+  for (char c : s) out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool IsNumericType(int16_t t) {
+  return t == kSqlBit || t == kSqlTinyInt || t == kSqlSmallInt || t == kSqlInteger || t == kSqlBigInt ||
+         t == kSqlReal || t == kSqlFloat || t == kSqlNumeric;
+}
+
+// The rows of one type description in the layout shared by SQLColumns and
+// SQLSpecialColumns: DATA_TYPE, TYPE_NAME, PRECISION, LENGTH, SCALE.
+void TypeFields(const SqlTypeDesc& t, std::vector<Value>* row) {
+  row->push_back(Int(t.sqlType));
+  row->push_back(Str(SqlTypeName(t.sqlType)));
+  row->push_back(Int(t.precision));
+  row->push_back(Int(t.length));
+  bool scaled = t.sqlType == kSqlNumeric || t.sqlType == kSqlTinyInt || t.sqlType == kSqlSmallInt ||
+                t.sqlType == kSqlInteger || t.sqlType == kSqlBigInt || t.sqlType == kSqlBit ||
+                t.sqlType == kSqlTimestamp;
+  row->push_back(scaled ? Int(t.scale) : Value::Null());
+}
+
+SqlTypeDesc ColumnType(const std::string& declared) {
+  SqlTypeDesc t;
+  if (!TypeFromDeclared(declared, &t)) t = TypeForCode(kSqlVarChar, 255);
+  return t;
+}
+
+bool MatchAt(const std::string& p, size_t pi, const std::string& t, size_t ti) {
+  while (pi < p.size()) {
+    char c = p[pi];
+    if (c == '%') {
+      while (pi < p.size() && p[pi] == '%') ++pi;
+      if (pi == p.size()) return true;
+      for (size_t k = ti; k <= t.size(); ++k)
+        if (MatchAt(p, pi, t, k)) return true;
+      return false;
+    }
+    if (ti >= t.size()) return false;
+    if (c == '_') {
+      ++pi, ++ti;
+      continue;
+    }
+    if (c == '\\' && pi + 1 < p.size()) c = p[++pi];
+    if (std::toupper(static_cast<unsigned char>(c)) != std::toupper(static_cast<unsigned char>(t[ti]))) return false;
+    ++pi, ++ti;
+  }
+  return ti == t.size();
+}
+
+// The matching tables, sorted by name.
+Status MatchingTables(StorageSession* storage, const std::string& pattern, std::vector<TableEntry>* out) {
+  std::vector<TableEntry> all;
+  Status st = storage->Tables(&all);
+  if (!st.ok) return st;
+  for (const TableEntry& t : all)
+    if (PatternMatch(pattern, t.name)) out->push_back(t);
+  return Status::Ok();
+}
+
+// Finds a table by exact name (without case).
+bool FindTable(StorageSession* storage, const std::string& name, TableEntry* out) {
+  std::vector<TableEntry> all;
+  if (!storage->Tables(&all).ok) return false;
+  for (const TableEntry& t : all)
+    if (Upper(t.name) == Upper(name)) {
+      *out = t;
+      return true;
+    }
+  return false;
+}
+
+}  // namespace
+
+bool PatternMatch(const std::string& pattern, const std::string& text) {
+  if (pattern.empty()) return true;
+  // Bounded work: a pattern with many "%" against a long name stays cheap
+  // enough at catalog sizes; names are short.
+  return MatchAt(pattern, 0, text, 0);
+}
+
+Status CatalogTables(StorageSession* storage, const std::string& qualifier, const std::string& owner,
+                     const std::string& name, const std::string& types, ResultSet* out) {
+  out->columns = Describe(kTablesColumns, sizeof kTablesColumns / sizeof kTablesColumns[0]);
+  // The enumerations: qualifiers and owners do not exist here, so their
+  // lists are empty; table types are listed.
+  if (name.empty() && ((qualifier == "%" && owner.empty()) || (owner == "%" && qualifier.empty())) &&
+      types.empty())
+    return Status::Ok();
+  if (types == "%" && qualifier.empty() && owner.empty() && name.empty()) {
+    for (const char* t : {"SYSTEM TABLE", "TABLE", "VIEW"})
+      out->rows.push_back({Value::Null(), Value::Null(), Value::Null(), Str(t), Value::Null()});
+    return Status::Ok();
+  }
+  // Table types: a comma-separated list, each possibly in single quotes.
+  std::vector<std::string> wanted;
+  size_t start = 0;
+  while (start <= types.size() && !types.empty()) {
+    size_t comma = types.find(',', start);
+    std::string item = types.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    std::string clean;
+    for (char c : item)
+      if (c != '\'') clean += c;
+    size_t b = clean.find_first_not_of(' '), e = clean.find_last_not_of(' ');
+    if (b != std::string::npos) wanted.push_back(Upper(clean.substr(b, e - b + 1)));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  std::vector<TableEntry> tables;
+  Status st = MatchingTables(storage, name, &tables);
+  if (!st.ok) return st;
+  std::stable_sort(tables.begin(), tables.end(),
+                   [](const TableEntry& a, const TableEntry& b) { return a.type < b.type; });
+  for (const TableEntry& t : tables) {
+    if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), t.type) == wanted.end()) continue;
+    out->rows.push_back({Value::Null(), Value::Null(), Str(t.name), Str(t.type), Value::Null()});
+  }
+  return Status::Ok();
+}
+
+Status CatalogColumns(StorageSession* storage, const std::string&, const std::string&, const std::string& table,
+                      const std::string& column, ResultSet* out) {
+  out->columns = Describe(kColumnsColumns, sizeof kColumnsColumns / sizeof kColumnsColumns[0]);
+  std::vector<TableEntry> tables;
+  Status st = MatchingTables(storage, table, &tables);
+  if (!st.ok) return st;
+  for (const TableEntry& t : tables) {
+    std::vector<TableColumnEntry> columns;
+    st = storage->TableColumns(t.name, &columns);
+    if (!st.ok) return st;
+    for (const TableColumnEntry& c : columns) {
+      if (!PatternMatch(column, c.name)) continue;
+      SqlTypeDesc type = ColumnType(c.declaredType);
+      std::vector<Value> row = {Value::Null(), Value::Null(), Str(t.name), Str(c.name)};
+      TypeFields(type, &row);
+      row.push_back(IsNumericType(type.sqlType) ? Int(10) : Value::Null());
+      // A primary key of SQLite may hold NULL unless declared NOT NULL,
+      // except the INTEGER PRIMARY KEY that is the row identifier.
+      bool rowid = c.primaryKeyPosition == 1 && Upper(c.declaredType) == "INTEGER";
+      row.push_back(Int(c.notNull || rowid ? 0 : 1));
+      row.push_back(Value::Null());
+      out->rows.push_back(std::move(row));
+    }
+  }
+  return Status::Ok();
+}
+
+Status CatalogStatistics(StorageSession* storage, const std::string&, const std::string&, const std::string& table,
+                         int unique, int accuracy, ResultSet* out) {
+  out->columns = Describe(kStatisticsColumns, sizeof kStatisticsColumns / sizeof kStatisticsColumns[0]);
+  TableEntry t;
+  if (!FindTable(storage, table, &t)) return Status::Ok();
+  Value cardinality = Value::Null();
+  if (accuracy == 1 && t.type != "VIEW") {
+    int64_t n = 0;
+    Status st = storage->RowCount(t.name, &n);
+    if (!st.ok) return st;
+    cardinality = Int(n);
+  }
+  out->rows.push_back({Value::Null(), Value::Null(), Str(t.name), Value::Null(), Value::Null(), Value::Null(),
+                       Int(0), Value::Null(), Value::Null(), Value::Null(), cardinality, Value::Null(),
+                       Value::Null()});
+  std::vector<IndexEntry> indexes;
+  Status st = storage->Indexes(t.name, &indexes);
+  if (!st.ok) return st;
+  // Unique indexes first (NON_UNIQUE 0), then by name.
+  std::stable_sort(indexes.begin(), indexes.end(),
+                   [](const IndexEntry& a, const IndexEntry& b) { return a.unique > b.unique; });
+  for (const IndexEntry& index : indexes) {
+    if (unique == 0 && !index.unique) continue;
+    for (size_t k = 0; k < index.columns.size(); ++k) {
+      out->rows.push_back({Value::Null(), Value::Null(), Str(t.name), Int(index.unique ? 0 : 1), Value::Null(),
+                           Str(index.name), Int(3), Int(static_cast<int64_t>(k + 1)),
+                           index.columns[k].empty() ? Value::Null() : Str(index.columns[k]), Str("A"),
+                           Value::Null(), Value::Null(), Value::Null()});
+    }
+  }
+  return Status::Ok();
+}
+
+Status CatalogSpecialColumns(StorageSession* storage, int columnType, const std::string&, const std::string&,
+                             const std::string& table, int scope, int nullable, ResultSet* out) {
+  out->columns = Describe(kSpecialColumns, sizeof kSpecialColumns / sizeof kSpecialColumns[0]);
+  if (columnType != 1) return Status::Ok();  // no automatically updated columns
+  TableEntry t;
+  if (!FindTable(storage, table, &t) || t.type == "VIEW") return Status::Ok();
+  std::vector<TableColumnEntry> columns;
+  Status st = storage->TableColumns(t.name, &columns);
+  if (!st.ok) return st;
+  std::vector<TableColumnEntry> key;
+  for (const TableColumnEntry& c : columns)
+    if (c.primaryKeyPosition > 0) key.push_back(c);
+  std::sort(key.begin(), key.end(), [](const TableColumnEntry& a, const TableColumnEntry& b) {
+    return a.primaryKeyPosition < b.primaryKeyPosition;
+  });
+  bool keyNullable = false;
+  for (const TableColumnEntry& c : key) {
+    bool rowid = key.size() == 1 && Upper(c.declaredType) == "INTEGER";
+    if (!c.notNull && !rowid) keyNullable = true;
+  }
+  if (!key.empty() && !(nullable == 0 && keyNullable)) {
+    // The primary key identifies a row for the whole session.
+    for (const TableColumnEntry& c : key) {
+      std::vector<Value> row = {Int(2), Str(c.name)};
+      TypeFields(ColumnType(c.declaredType), &row);
+      row.push_back(Int(1));  // SQL_PC_NOT_PSEUDO
+      out->rows.push_back(std::move(row));
+    }
+    return Status::Ok();
+  }
+  // Otherwise the row identifier, stable within a transaction (VACUUM may
+  // renumber it).
+  if (scope <= 1 && storage->HasRowId(t.name)) {
+    std::vector<Value> row = {Int(1), Str("ROWID")};
+    TypeFields(TypeForCode(kSqlBigInt), &row);
+    row.push_back(Int(2));  // SQL_PC_PSEUDO
+    out->rows.push_back(std::move(row));
+  }
+  return Status::Ok();
+}
+
+ResultSet TypeInfo(int sqlType) {
+  ResultSet r;
+  r.columns = Describe(kTypeInfoColumns, sizeof kTypeInfoColumns / sizeof kTypeInfoColumns[0]);
+  for (const TypeRow& t : kTypes) {
+    if (sqlType != 0 && t.sqlType != sqlType) continue;
+    r.rows.push_back({Str(t.name), Int(t.sqlType), Int(t.precision), Str(t.prefix), Str(t.suffix),
+                      Str(t.createParams), Int(1), Int(t.caseSensitive), Int(t.searchable),
+                      t.numeric ? Int(0) : Value::Null(), Int(0), t.numeric ? Int(0) : Value::Null(),
+                      Value::Null(), t.minScale < 0 ? Value::Null() : Int(t.minScale),
+                      t.maxScale < 0 ? Value::Null() : Int(t.maxScale)});
+  }
+  return r;
+}
+
+}  // namespace velsrv

@@ -1,0 +1,39 @@
+// Catalog and type-information result sets with the columns ODBC 2.0
+// defines for SQLTables, SQLColumns, SQLStatistics, SQLSpecialColumns and
+// SQLGetTypeInfo (names, order, types).
+#ifndef VELORA_SERVER_CATALOG_H
+#define VELORA_SERVER_CATALOG_H
+
+#include <string>
+#include <vector>
+
+#include "server/Session.h"
+#include "server/storage/Storage.h"
+
+namespace velsrv {
+
+struct ResultSet {
+  std::vector<ColumnOut> columns;
+  std::vector<std::vector<Value>> rows;
+};
+
+// Search pattern match: "%" any run, "_" any one character, "\" escapes
+// the next character; letters compare without case, as SQLite names do.
+// An empty pattern matches everything.
+bool PatternMatch(const std::string& pattern, const std::string& text);
+
+Status CatalogTables(StorageSession* storage, const std::string& qualifier, const std::string& owner,
+                     const std::string& name, const std::string& types, ResultSet* out);
+Status CatalogColumns(StorageSession* storage, const std::string& qualifier, const std::string& owner,
+                      const std::string& table, const std::string& column, ResultSet* out);
+Status CatalogStatistics(StorageSession* storage, const std::string& qualifier, const std::string& owner,
+                         const std::string& table, int unique, int accuracy, ResultSet* out);
+Status CatalogSpecialColumns(StorageSession* storage, int columnType, const std::string& qualifier,
+                             const std::string& owner, const std::string& table, int scope, int nullable,
+                             ResultSet* out);
+// Every type (sqlType 0) or the one asked for; unknown types give no rows.
+ResultSet TypeInfo(int sqlType);
+
+}  // namespace velsrv
+
+#endif

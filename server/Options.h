@@ -1,0 +1,37 @@
+// The server's command line.
+#ifndef VELORA_SERVER_OPTIONS_H
+#define VELORA_SERVER_OPTIONS_H
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace velsrv {
+
+struct Options {
+  std::string address = "127.0.0.1";
+  int port = 5480;
+  std::string database = "velora.db";
+  std::map<std::string, std::string> datasources;  // NAME -> PATH
+  std::string users;                               // empty: any login accepted
+  std::string portFile;
+  int maxClients = 64;
+  uint32_t maxFrame = 16u << 20;
+  int maxStatements = 256;  // per client
+  int verbosity = 0;
+  bool traceFrames = false;
+  bool help = false;
+
+  // The database of a data source name: its --datasource pair, else
+  // --database.
+  const std::string& DatabaseFor(const std::string& name) const;
+};
+
+// Parses argv (without the program name). Returns false with *error set.
+bool ParseOptions(int argc, char** argv, Options* options, std::string* error);
+
+extern const char kUsage[];
+
+}  // namespace velsrv
+
+#endif

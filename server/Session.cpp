@@ -1,0 +1,672 @@
+// Session: statements and cursors over the storage interface.
+#include "server/Session.h"
+
+#include <cctype>
+
+#include "server/Catalog.h"
+#include "server/Log.h"
+#include "server/Users.h"
+#include "server/ValueCodec.h"
+
+namespace velsrv {
+
+namespace {
+constexpr char kVersion[] = "Velora ODBC Server 0.1.0";
+constexpr char kFile[] = "Session.cpp";
+
+enum class Position { kNone, kBefore, kOnRow, kAfter };
+
+// True for statements whose row count is the rows they changed.
+bool ChangesRows(const std::string& sql) {
+  size_t i = 0;
+  while (i < sql.size()) {
+    if (std::isspace(static_cast<unsigned char>(sql[i]))) {
+      ++i;
+    } else if (sql.compare(i, 2, "--") == 0) {
+      i = sql.find('\n', i);
+      if (i == std::string::npos) return false;
+    } else if (sql.compare(i, 2, "/*") == 0) {
+      i = sql.find("*/", i + 2);
+      if (i == std::string::npos) return false;
+      i += 2;
+    } else {
+      break;
+    }
+  }
+  std::string word;
+  while (i < sql.size() && std::isalpha(static_cast<unsigned char>(sql[i])))
+    word += static_cast<char>(std::toupper(static_cast<unsigned char>(sql[i++])));
+  return word == "INSERT" || word == "UPDATE" || word == "DELETE" || word == "REPLACE" || word == "WITH";
+}
+
+bool OnlyBlanks(const std::string& text) {
+  for (char c : text)
+    if (!std::isspace(static_cast<unsigned char>(c)) && c != ';') return false;
+  return true;
+}
+}  // namespace
+
+struct Session::Statement {
+  uint32_t id = 0;
+  std::string cursorName;
+  StatementOptions options;
+  std::unique_ptr<StorageStatement> storage;
+  bool prepared = false;       // Execute allowed
+  bool dmlText = false;        // INSERT/UPDATE/DELETE: row count is meaningful
+  std::vector<ColumnOut> description;
+  // The cursor.
+  Position position = Position::kNone;
+  bool pendingRow = false;     // a row already stepped and not yet fetched
+  uint32_t rowNumber = 0;
+  bool isStatic = false;
+  std::vector<std::vector<Value>> rows;
+  size_t staticIndex = 0;
+  int64_t rowCount = -1;
+};
+
+Session::Session(const Options& options, StorageEngine* engine, std::string peer)
+    : options_(options), engine_(engine), peer_(std::move(peer)) {}
+
+Session::~Session() {
+  statements_.clear();  // statements finalise before the database closes
+  storage_.reset();
+}
+
+// ---- diagnostics ----
+
+int Session::Fail(uint32_t subject, const char* sqlstate, int native, const std::string& text, int rc, int line) {
+  Diagnostic d;
+  d.sqlstate = sqlstate;
+  d.native = native & 0xFFFF;
+  d.text = text;
+  d.file = kFile;
+  d.line = line;
+  if (subject == 0 || statements_.count(subject)) {
+    diagnostics_[subject] = d;
+  } else {
+    strayId_ = subject;
+    strayDiagnostic_ = d;
+    hasStray_ = true;
+  }
+  Log(1, "%s: %s %s", peer_.c_str(), sqlstate, text.c_str());
+  return rc;
+}
+
+int Session::FailStatus(uint32_t subject, const Status& status, int line) {
+  return Fail(subject, status.sqlstate.c_str(), status.native, status.message, kSqlError, line);
+}
+
+int Session::Info(uint32_t subject, const char* sqlstate, const std::string& text) {
+  return Fail(subject, sqlstate, 0, text, kSqlSuccessWithInfo, __LINE__);
+}
+
+int Session::NotLoggedIn(uint32_t subject) {
+  return Fail(subject, "08003", 0, "connection not open: log in first", kSqlError, __LINE__);
+}
+
+int Session::GetError(uint32_t id, Diagnostic* diagnostic) {
+  auto it = diagnostics_.find(id);
+  if (it != diagnostics_.end()) {
+    *diagnostic = it->second;
+    diagnostics_.erase(it);
+    return kSqlSuccess;
+  }
+  if (hasStray_ && strayId_ == id) {
+    *diagnostic = strayDiagnostic_;
+    hasStray_ = false;
+    return kSqlSuccess;
+  }
+  *diagnostic = Diagnostic();
+  return kSqlNoDataFound;
+}
+
+// ---- login ----
+
+int Session::Connect(const std::string& dataSource, const std::string& user, const std::string& password,
+                     std::string* version) {
+  if (loggedIn_) return Fail(0, "08002", 0, "connection already open");
+  if (!options_.users.empty()) {
+    std::string error;
+    if (!CheckUser(options_.users, user, password, &error)) {
+      if (!error.empty()) Log(0, "%s", error.c_str());
+      Log(0, "%s: login refused for user \"%s\"", peer_.c_str(), user.c_str());
+      return Fail(0, "28000", 0, "invalid authorization specification: wrong user name or password");
+    }
+  }
+  const std::string& path = options_.DatabaseFor(dataSource);
+  Status st = engine_->Open(path, &storage_);
+  if (!st.ok) {
+    Log(0, "%s: data source \"%s\": %s", peer_.c_str(), dataSource.c_str(), st.message.c_str());
+    return FailStatus(0, st, __LINE__);
+  }
+  loggedIn_ = true;
+  *version = std::string(kVersion) + " (" + storage_->EngineVersion() + ")";
+  Log(0, "%s: user \"%s\" logged in to data source \"%s\" (%s)", peer_.c_str(), user.c_str(),
+      dataSource.c_str(), path.c_str());
+  return kSqlSuccess;
+}
+
+int Session::Disconnect() {
+  // An open transaction is rolled back: nothing is committed that the
+  // client did not commit.
+  if (storage_ && storage_->InTransaction()) {
+    CloseAllCursors();
+    storage_->Rollback();
+  }
+  statements_.clear();
+  diagnostics_.clear();
+  storage_.reset();
+  loggedIn_ = false;
+  finished_ = true;
+  return kSqlSuccess;
+}
+
+// ---- statements ----
+
+Session::Statement* Session::Find(uint32_t id) {
+  auto it = statements_.find(id);
+  return it == statements_.end() ? nullptr : it->second.get();
+}
+
+Session::Statement* Session::Require(uint32_t id) {
+  Statement* s = Find(id);
+  if (!s) Fail(id, "S1000", 0, "unknown statement identifier " + std::to_string(id), kSqlError, __LINE__);
+  return s;
+}
+
+int Session::AllocStatement(uint32_t* id) {
+  *id = 0;
+  if (!loggedIn_) return NotLoggedIn(0);
+  if (static_cast<int>(statements_.size()) >= options_.maxStatements)
+    return Fail(0, "S1014", 0, "no more statements: the limit per connection is " +
+                                   std::to_string(options_.maxStatements));
+  while (nextId_ == 0 || statements_.count(nextId_)) ++nextId_;
+  std::unique_ptr<Statement> s(new Statement());
+  s->id = nextId_++;
+  s->cursorName = "SQL_CUR" + std::to_string(s->id);
+  s->options = defaults_;
+  *id = s->id;
+  statements_[s->id] = std::move(s);
+  return kSqlSuccess;
+}
+
+void Session::CloseCursor(Statement* s) {
+  if (s->storage && s->position != Position::kNone) s->storage->Reset();
+  s->position = Position::kNone;
+  s->pendingRow = false;
+  s->rowNumber = 0;
+  s->isStatic = false;
+  s->rows.clear();
+  s->staticIndex = 0;
+}
+
+void Session::CloseAllCursors() {
+  for (auto& entry : statements_) CloseCursor(entry.second.get());
+}
+
+int Session::FreeStatement(uint32_t id, int option) {
+  if (!loggedIn_) return NotLoggedIn(id);
+  Statement* s = Require(id);
+  if (!s) return kSqlError;
+  if (option == 0) {
+    CloseCursor(s);  // closing without a cursor is fine
+    return kSqlSuccess;
+  }
+  if (option == 1) {
+    CloseCursor(s);
+    statements_.erase(id);
+    diagnostics_.erase(id);
+    return kSqlSuccess;
+  }
+  return Fail(id, "S1092", 0, "option type out of range: " + std::to_string(option));
+}
+
+int Session::BeginIfNeeded(Statement* s) {
+  if (autocommit_ || storage_->InTransaction()) return kSqlSuccess;
+  Status st = storage_->Begin();
+  return st.ok ? kSqlSuccess : FailStatus(s->id, st, __LINE__);
+}
+
+int Session::BindParameters(Statement* s, const std::vector<ParamIn>& params) {
+  int markers = s->storage->ParameterCount();
+  if (static_cast<int>(params.size()) != markers)
+    return Fail(s->id, "07001", 0,
+                "wrong number of parameters: the statement has " + std::to_string(markers) + ", " +
+                    std::to_string(params.size()) + " were sent");
+  std::vector<bool> seen(markers + 1, false);
+  for (const ParamIn& p : params) {
+    if (p.number < 1 || p.number > markers || seen[p.number])
+      return Fail(s->id, "S1093", 0, "invalid parameter number " + std::to_string(p.number));
+    seen[p.number] = true;
+    Value v;
+    if (!p.isNull) {
+      Status st = DecodeParameter(p.sqlType, reinterpret_cast<const uint8_t*>(p.data.data()),
+                                  static_cast<uint32_t>(p.data.size()), &v);
+      if (!st.ok) {
+        st.message = "parameter " + std::to_string(p.number) + ": " + st.message;
+        return FailStatus(s->id, st, __LINE__);
+      }
+    }
+    Status st = s->storage->Bind(p.number, v);
+    if (!st.ok) return FailStatus(s->id, st, __LINE__);
+  }
+  return kSqlSuccess;
+}
+
+// Binds, executes up to the first row and opens the cursor.
+int Session::Run(Statement* s, const std::vector<ParamIn>& params) {
+  CloseCursor(s);
+  s->rowCount = -1;
+  int rc = BindParameters(s, params);
+  if (rc != kSqlSuccess) return rc;
+  rc = BeginIfNeeded(s);
+  if (rc != kSqlSuccess) return rc;
+  Status st;
+  StepResult r = s->storage->Step(&st);
+  if (r == StepResult::kError) return FailStatus(s->id, st, __LINE__);
+  if (s->storage->ColumnCount() > 0) {
+    s->position = r == StepResult::kRow ? Position::kBefore : Position::kAfter;
+    s->pendingRow = r == StepResult::kRow;
+  } else {
+    // Run a statement without result columns to its end.
+    while (r == StepResult::kRow) r = s->storage->Step(&st);
+    if (r == StepResult::kError) return FailStatus(s->id, st, __LINE__);
+    if (s->dmlText) s->rowCount = s->storage->ChangedRows();
+    s->storage->Reset();
+  }
+  return kSqlSuccess;
+}
+
+void Session::Describe(Statement* s, bool fromFirstRow, std::vector<ColumnOut>* columns) {
+  s->description.clear();
+  int n = s->storage->ColumnCount();
+  for (int i = 0; i < n; ++i) {
+    ColumnMeta meta = s->storage->Column(i);
+    ColumnOut c;
+    c.name = meta.name;
+    c.table = meta.table;
+    c.nullability = meta.nullability;
+    if (!TypeFromDeclared(meta.declaredType, &c.type)) {
+      // No declared type: a direct execution looks at the first row's
+      // value; a prepared statement has no row yet and says VARCHAR,
+      // which carries any value.
+      if (fromFirstRow && s->pendingRow)
+        c.type = TypeFromValue(s->storage->ColumnValue(i));
+      else
+        c.type = TypeForCode(kSqlVarChar, 255);
+    }
+    s->description.push_back(c);
+  }
+  *columns = s->description;
+}
+
+int Session::Prepare(uint32_t id, const std::string& sql, std::vector<ColumnOut>* columns) {
+  columns->clear();
+  if (!loggedIn_) return NotLoggedIn(id);
+  Statement* s = Require(id);
+  if (!s) return kSqlError;
+  // An open cursor is closed implicitly rather than refused, as most
+  // applications expect when they reuse a statement.
+  CloseCursor(s);
+  s->prepared = false;
+  s->storage.reset();
+  s->description.clear();
+  std::string rest;
+  Status st = storage_->Prepare(sql, &s->storage, &rest);
+  if (!st.ok) return FailStatus(id, st, __LINE__);
+  if (!OnlyBlanks(rest)) {
+    s->storage.reset();
+    return Fail(id, "37000", 0, "only one SQL statement per request");
+  }
+  s->prepared = true;
+  s->dmlText = ChangesRows(sql);
+  s->rowCount = -1;
+  Describe(s, false, columns);
+  return kSqlSuccess;
+}
+
+int Session::ExecDirect(uint32_t id, const std::string& sql, const std::vector<ParamIn>& params,
+                        std::vector<ColumnOut>* columns) {
+  columns->clear();
+  if (!loggedIn_) return NotLoggedIn(id);
+  Statement* s = Require(id);
+  if (!s) return kSqlError;
+  CloseCursor(s);
+  s->prepared = false;
+  s->storage.reset();
+  s->description.clear();
+  s->rowCount = -1;
+  std::string rest;
+  Status st = storage_->Prepare(sql, &s->storage, &rest);
+  if (!st.ok) return FailStatus(id, st, __LINE__);
+  if (!OnlyBlanks(rest)) {
+    s->storage.reset();
+    return Fail(id, "37000", 0, "only one SQL statement per request");
+  }
+  s->dmlText = ChangesRows(sql);
+  int rc = Run(s, params);
+  if (rc != kSqlSuccess) {
+    s->storage.reset();
+    return rc;
+  }
+  Describe(s, true, columns);
+  return kSqlSuccess;
+}
+
+int Session::Execute(uint32_t id, const std::vector<ParamIn>& params) {
+  if (!loggedIn_) return NotLoggedIn(id);
+  Statement* s = Require(id);
+  if (!s) return kSqlError;
+  if (!s->prepared || !s->storage) return Fail(id, "S1010", 0, "function sequence error: no prepared statement");
+  return Run(s, params);
+}
+
+// ---- rows ----
+
+Value Session::CurrentValue(Statement* s, int index) {
+  if (s->isStatic) return s->rows[s->staticIndex - 1][index];
+  return s->storage->ColumnValue(index);
+}
+
+int Session::EncodeCell(Statement* s, int column, CellOut* cell) {
+  cell->column = static_cast<uint16_t>(column);
+  Value v = CurrentValue(s, column - 1);
+  cell->isNull = v.IsNull();
+  cell->data.clear();
+  if (cell->isNull) return kSqlSuccess;
+  Status st = EncodeRowValue(v, s->description[column - 1].type, s->options.maxLength, &cell->data);
+  if (!st.ok) {
+    st.message = "column " + std::to_string(column) + " (" + s->description[column - 1].name + "): " + st.message;
+    return FailStatus(s->id, st, __LINE__);
+  }
+  return kSqlSuccess;
+}
+
+int Session::Fetch(uint32_t id, const std::vector<uint16_t>& wanted, std::vector<CellOut>* row) {
+  row->clear();
+  if (!loggedIn_) return NotLoggedIn(id);
+  Statement* s = Require(id);
+  if (!s) return kSqlError;
+  if (s->position == Position::kNone) return Fail(id, "24000", 0, "invalid cursor state: no open cursor");
+  for (uint16_t c : wanted)
+    if (c < 1 || c > s->description.size())
+      return Fail(id, "S1002", 0, "invalid column number " + std::to_string(c));
+  bool limited = s->options.maxRows != 0 && s->rowNumber >= s->options.maxRows;
+  if (s->position == Position::kAfter || limited) {
+    s->position = Position::kAfter;
+    return Fail(id, "02000", 100, "no data found: the end of the result set", kSqlNoDataFound);
+  }
+  if (s->isStatic) {
+    if (s->staticIndex >= s->rows.size()) {
+      s->position = Position::kAfter;
+      return Fail(id, "02000", 100, "no data found: the end of the result set", kSqlNoDataFound);
+    }
+    s->staticIndex++;
+  } else if (s->pendingRow) {
+    s->pendingRow = false;
+  } else {
+    Status st;
+    StepResult r = s->storage->Step(&st);
+    if (r == StepResult::kError) {
+      s->position = Position::kAfter;
+      return FailStatus(id, st, __LINE__);
+    }
+    if (r == StepResult::kDone) {
+      s->position = Position::kAfter;
+      return Fail(id, "02000", 100, "no data found: the end of the result set", kSqlNoDataFound);
+    }
+  }
+  s->position = Position::kOnRow;
+  s->rowNumber++;
+  for (uint16_t c : wanted) {
+    CellOut cell;
+    int rc = EncodeCell(s, c, &cell);
+    if (rc != kSqlSuccess) {
+      row->clear();
+      return rc;
+    }
+    row->push_back(std::move(cell));
+  }
+  return kSqlSuccess;
+}
+
+int Session::GetData(uint32_t id, int column, CellOut* cell) {
+  if (!loggedIn_) return NotLoggedIn(id);
+  Statement* s = Require(id);
+  if (!s) return kSqlError;
+  if (s->position != Position::kOnRow)
+    return Fail(id, "24000", 0, "invalid cursor state: the cursor is not on a row");
+  if (column < 1 || column > static_cast<int>(s->description.size()))
+    return Fail(id, "S1002", 0, "invalid column number " + std::to_string(column));
+  return EncodeCell(s, column, cell);
+}
+
+int Session::GetRowNumber(uint32_t id, uint32_t* number) {
+  *number = 0;
+  if (!loggedIn_) return NotLoggedIn(id);
+  Statement* s = Require(id);
+  if (!s) return kSqlError;
+  if (s->position != Position::kOnRow)
+    return Fail(id, "24000", 0, "invalid cursor state: the cursor is not on a row");
+  *number = s->rowNumber;
+  return kSqlSuccess;
+}
+
+int Session::RowCount(uint32_t id, int32_t* count) {
+  *count = -1;
+  if (!loggedIn_) return NotLoggedIn(id);
+  Statement* s = Require(id);
+  if (!s) return kSqlError;
+  int64_t n = s->rowCount;
+  *count = n > INT32_MAX ? INT32_MAX : static_cast<int32_t>(n);
+  return kSqlSuccess;
+}
+
+// ---- cursor names ----
+
+int Session::GetCursorName(uint32_t id, std::string* name) {
+  name->clear();
+  if (!loggedIn_) return NotLoggedIn(id);
+  Statement* s = Require(id);
+  if (!s) return kSqlError;
+  *name = s->cursorName;
+  return kSqlSuccess;
+}
+
+int Session::SetCursorName(uint32_t id, const std::string& name) {
+  if (!loggedIn_) return NotLoggedIn(id);
+  Statement* s = Require(id);
+  if (!s) return kSqlError;
+  if (s->position != Position::kNone) return Fail(id, "24000", 0, "invalid cursor state: a cursor is open");
+  bool valid = !name.empty() && name.size() <= 18 && (std::isalpha(static_cast<unsigned char>(name[0])));
+  for (char c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') valid = false;
+  std::string upper;
+  for (char c : name) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (upper.compare(0, 7, "SQL_CUR") == 0 || upper.compare(0, 6, "SQLCUR") == 0) valid = false;
+  if (!valid) return Fail(id, "34000", 0, "invalid cursor name \"" + name + "\"");
+  for (auto& entry : statements_) {
+    if (entry.first == id) continue;
+    std::string other;
+    for (char c : entry.second->cursorName) other += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (other == upper) return Fail(id, "3C000", 0, "duplicate cursor name \"" + name + "\"");
+  }
+  s->cursorName = name;
+  return kSqlSuccess;
+}
+
+// ---- catalog ----
+
+int Session::OpenStatic(Statement* s, std::vector<ColumnOut> description, std::vector<std::vector<Value>> rows,
+                        std::vector<ColumnOut>* columns) {
+  CloseCursor(s);
+  s->prepared = false;
+  s->storage.reset();
+  s->rowCount = -1;
+  s->description = std::move(description);
+  s->rows = std::move(rows);
+  s->isStatic = true;
+  s->staticIndex = 0;
+  s->position = Position::kBefore;
+  *columns = s->description;
+  return kSqlSuccess;
+}
+
+int Session::GetTypeInfo(uint32_t id, int sqlType, std::vector<ColumnOut>* columns) {
+  columns->clear();
+  if (!loggedIn_) return NotLoggedIn(id);
+  Statement* s = Require(id);
+  if (!s) return kSqlError;
+  ResultSet r = TypeInfo(sqlType);
+  return OpenStatic(s, std::move(r.columns), std::move(r.rows), columns);
+}
+
+int Session::Tables(uint32_t id, const std::string& qualifier, const std::string& owner, const std::string& name,
+                    const std::string& types, std::vector<ColumnOut>* columns) {
+  columns->clear();
+  if (!loggedIn_) return NotLoggedIn(id);
+  Statement* s = Require(id);
+  if (!s) return kSqlError;
+  ResultSet r;
+  Status st = CatalogTables(storage_.get(), qualifier, owner, name, types, &r);
+  if (!st.ok) return FailStatus(id, st, __LINE__);
+  return OpenStatic(s, std::move(r.columns), std::move(r.rows), columns);
+}
+
+int Session::Columns(uint32_t id, const std::string& qualifier, const std::string& owner, const std::string& table,
+                     const std::string& column, std::vector<ColumnOut>* columns) {
+  columns->clear();
+  if (!loggedIn_) return NotLoggedIn(id);
+  Statement* s = Require(id);
+  if (!s) return kSqlError;
+  ResultSet r;
+  Status st = CatalogColumns(storage_.get(), qualifier, owner, table, column, &r);
+  if (!st.ok) return FailStatus(id, st, __LINE__);
+  return OpenStatic(s, std::move(r.columns), std::move(r.rows), columns);
+}
+
+int Session::Statistics(uint32_t id, const std::string& qualifier, const std::string& owner,
+                        const std::string& table, int unique, int accuracy, std::vector<ColumnOut>* columns) {
+  columns->clear();
+  if (!loggedIn_) return NotLoggedIn(id);
+  Statement* s = Require(id);
+  if (!s) return kSqlError;
+  if (unique != 0 && unique != 1) return Fail(id, "S1100", 0, "uniqueness option type out of range");
+  if (accuracy != 0 && accuracy != 1) return Fail(id, "S1101", 0, "accuracy option type out of range");
+  ResultSet r;
+  Status st = CatalogStatistics(storage_.get(), qualifier, owner, table, unique, accuracy, &r);
+  if (!st.ok) return FailStatus(id, st, __LINE__);
+  return OpenStatic(s, std::move(r.columns), std::move(r.rows), columns);
+}
+
+int Session::SpecialColumns(uint32_t id, int columnType, const std::string& qualifier, const std::string& owner,
+                            const std::string& table, int scope, int nullable, std::vector<ColumnOut>* columns) {
+  columns->clear();
+  if (!loggedIn_) return NotLoggedIn(id);
+  Statement* s = Require(id);
+  if (!s) return kSqlError;
+  if (columnType != 1 && columnType != 2) return Fail(id, "S1097", 0, "column type out of range");
+  if (scope < 0 || scope > 2) return Fail(id, "S1098", 0, "scope type out of range");
+  if (nullable != 0 && nullable != 1) return Fail(id, "S1099", 0, "nullable type out of range");
+  ResultSet r;
+  Status st = CatalogSpecialColumns(storage_.get(), columnType, qualifier, owner, table, scope, nullable, &r);
+  if (!st.ok) return FailStatus(id, st, __LINE__);
+  return OpenStatic(s, std::move(r.columns), std::move(r.rows), columns);
+}
+
+// ---- options and transactions ----
+
+int Session::SetAccessMode(int mode) {
+  if (!loggedIn_) return NotLoggedIn(0);
+  if (mode != 0 && mode != 1) return Fail(0, "S1009", 0, "invalid access mode " + std::to_string(mode));
+  Status st = storage_->SetReadOnly(mode == 1);
+  if (!st.ok) return FailStatus(0, st, __LINE__);
+  accessMode_ = static_cast<uint32_t>(mode);
+  return kSqlSuccess;
+}
+
+int Session::SetAutocommit(int mode) {
+  if (!loggedIn_) return NotLoggedIn(0);
+  if (mode != 0 && mode != 1) return Fail(0, "S1009", 0, "invalid autocommit mode " + std::to_string(mode));
+  if (mode == 1 && !autocommit_ && storage_->InTransaction()) {
+    // Switching autocommit on commits the open transaction.
+    CloseAllCursors();
+    Status st = storage_->Commit();
+    if (!st.ok) return FailStatus(0, st, __LINE__);
+  }
+  autocommit_ = mode == 1;
+  return kSqlSuccess;
+}
+
+int Session::SetIsolation(int level) {
+  if (!loggedIn_) return NotLoggedIn(0);
+  if (level == 8) {
+    isolation_ = 8;
+    return kSqlSuccess;
+  }
+  if (level == 1 || level == 2 || level == 4) {
+    // SQLite transactions are serializable; weaker levels are served by it.
+    isolation_ = 8;
+    return Info(0, "01S02", "option value changed: transactions are serializable");
+  }
+  return Fail(0, "S1009", 0, "invalid transaction isolation level " + std::to_string(level));
+}
+
+int Session::SetStatementOption(int code, uint32_t id, uint32_t value) {
+  if (!loggedIn_) return NotLoggedIn(id);
+  StatementOptions* o = &defaults_;
+  if (id != 0) {
+    Statement* s = Require(id);
+    if (!s) return kSqlError;
+    o = &s->options;
+  }
+  switch (code) {
+    case 28:  // concurrency
+      o->concurrency = value;
+      if (value != 1) return Info(id, "01S02", "option value changed: cursors are read-only");
+      return kSqlSuccess;
+    case 30:  // cursor type
+      o->cursorType = value;
+      if (value != 0) return Info(id, "01S02", "option value changed: cursors are forward-only");
+      return kSqlSuccess;
+    case 31:
+      o->maxLength = value;
+      return kSqlSuccess;
+    case 32:
+      o->maxRows = value;
+      return kSqlSuccess;
+    case 33:
+      if (value > 1) return Fail(id, "S1009", 0, "invalid no-scan option " + std::to_string(value));
+      o->noscan = value;
+      return kSqlSuccess;
+    case 35:
+      if (value > 1) return Fail(id, "S1009", 0, "invalid retrieve-data option " + std::to_string(value));
+      o->retrieveData = value;
+      return kSqlSuccess;
+    case 36:
+      if (value == 0) return Fail(id, "S1009", 0, "rowset size 0 is invalid");
+      o->rowsetSize = value;
+      if (value != 1) return Info(id, "01S02", "option value changed: rows are fetched one at a time");
+      return kSqlSuccess;
+    case 39:
+      if (value > 1) return Fail(id, "S1009", 0, "invalid bookmark option " + std::to_string(value));
+      o->useBookmarks = value;
+      if (value != 0) return Info(id, "01S02", "option value changed: bookmarks are not supported");
+      return kSqlSuccess;
+    default:
+      return Fail(id, "S1092", 0, "option type out of range");
+  }
+}
+
+int Session::Transact(int type) {
+  if (!loggedIn_) return NotLoggedIn(0);
+  if (type != 0 && type != 1) return Fail(0, "S1012", 0, "invalid transaction operation code " + std::to_string(type));
+  if (!storage_->InTransaction()) return kSqlSuccess;
+  // Cursors close at the end of a transaction; prepared statements stay.
+  CloseAllCursors();
+  Status st = type == 0 ? storage_->Commit() : storage_->Rollback();
+  if (!st.ok) return FailStatus(0, st, __LINE__);
+  return kSqlSuccess;
+}
+
+}  // namespace velsrv

@@ -1,0 +1,155 @@
+// One client's session: login state, statements, cursors, options,
+// transactions and the last diagnostic of each subject. The operations
+// follow the protocol's messages but know nothing of their encodings
+// (Dispatch.cpp decodes requests and encodes replies around them).
+// Every operation returns an ODBC return code; a code other than
+// SQL_SUCCESS leaves a diagnostic for the following get-error request.
+#ifndef VELORA_SERVER_SESSION_H
+#define VELORA_SERVER_SESSION_H
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "server/Options.h"
+#include "server/SqlTypes.h"
+#include "server/Value.h"
+#include "server/storage/Storage.h"
+
+namespace velsrv {
+
+enum ReturnCode : int16_t {
+  kSqlSuccess = 0,
+  kSqlSuccessWithInfo = 1,
+  kSqlNoDataFound = 100,
+  kSqlError = -1,
+};
+
+struct Diagnostic {
+  std::string sqlstate = "00000";
+  int native = 0;
+  std::string text;
+  std::string file;
+  int line = 0;
+};
+
+// One column of a result set description.
+struct ColumnOut {
+  std::string name;
+  SqlTypeDesc type;
+  int nullability = 2;
+  std::string owner;
+  std::string table;
+};
+
+// One parameter value as received.
+struct ParamIn {
+  uint16_t number = 0;
+  int16_t sqlType = 0;
+  bool isNull = true;
+  std::string data;
+};
+
+// One column value of a row as sent.
+struct CellOut {
+  uint16_t column = 0;
+  bool isNull = true;
+  std::string data;
+};
+
+// Per-statement options (also the connection's defaults).
+struct StatementOptions {
+  uint32_t concurrency = 1, cursorType = 0, maxLength = 0, maxRows = 0, noscan = 0;
+  uint32_t retrieveData = 1, rowsetSize = 1, useBookmarks = 0;
+};
+
+class Session {
+ public:
+  Session(const Options& options, StorageEngine* engine, std::string peer);
+  ~Session();
+
+  int Connect(const std::string& dataSource, const std::string& user, const std::string& password,
+              std::string* version);
+  int Disconnect();
+  int AllocStatement(uint32_t* id);
+  int Prepare(uint32_t id, const std::string& sql, std::vector<ColumnOut>* columns);
+  int ExecDirect(uint32_t id, const std::string& sql, const std::vector<ParamIn>& params,
+                 std::vector<ColumnOut>* columns);
+  int Execute(uint32_t id, const std::vector<ParamIn>& params);
+  int Fetch(uint32_t id, const std::vector<uint16_t>& wanted, std::vector<CellOut>* row);
+  int GetData(uint32_t id, int column, CellOut* cell);
+  int FreeStatement(uint32_t id, int option);
+  int GetCursorName(uint32_t id, std::string* name);
+  int SetCursorName(uint32_t id, const std::string& name);
+  int GetRowNumber(uint32_t id, uint32_t* number);
+  int RowCount(uint32_t id, int32_t* count);
+  int GetTypeInfo(uint32_t id, int sqlType, std::vector<ColumnOut>* columns);
+  int Tables(uint32_t id, const std::string& qualifier, const std::string& owner,
+             const std::string& name, const std::string& types, std::vector<ColumnOut>* columns);
+  int Columns(uint32_t id, const std::string& qualifier, const std::string& owner,
+              const std::string& table, const std::string& column, std::vector<ColumnOut>* columns);
+  int Statistics(uint32_t id, const std::string& qualifier, const std::string& owner,
+                 const std::string& table, int unique, int accuracy, std::vector<ColumnOut>* columns);
+  int SpecialColumns(uint32_t id, int columnType, const std::string& qualifier,
+                     const std::string& owner, const std::string& table, int scope, int nullable,
+                     std::vector<ColumnOut>* columns);
+  int SetAccessMode(int mode);
+  int SetAutocommit(int mode);
+  int SetIsolation(int level);
+  // Statement options by message code (28, 30, 31, 32, 33, 35, 36, 39);
+  // id 0 sets the default for statements allocated later.
+  int SetStatementOption(int code, uint32_t id, uint32_t value);
+  int Transact(int type);
+  // The last diagnostic of the statement (or of the connection for id 0);
+  // SQL_NO_DATA_FOUND with "00000" when there is none. Taking it clears it.
+  int GetError(uint32_t id, Diagnostic* diagnostic);
+
+  bool LoggedIn() const { return loggedIn_; }
+  // True once the client has logged out: the connection ends after the
+  // reply.
+  bool Finished() const { return finished_; }
+  size_t StatementCount() const { return statements_.size(); }
+
+ private:
+  struct Statement;
+  Statement* Find(uint32_t id);
+  Statement* Require(uint32_t id);  // posts S1000 when unknown
+  int Fail(uint32_t subject, const char* sqlstate, int native, const std::string& text, int rc = kSqlError,
+           int line = 0);
+  int FailStatus(uint32_t subject, const Status& status, int line);
+  int Info(uint32_t subject, const char* sqlstate, const std::string& text);
+  int NotLoggedIn(uint32_t subject);
+  void CloseCursor(Statement* s);
+  void CloseAllCursors();
+  int Run(Statement* s, const std::vector<ParamIn>& params);
+  int BindParameters(Statement* s, const std::vector<ParamIn>& params);
+  void Describe(Statement* s, bool fromFirstRow, std::vector<ColumnOut>* columns);
+  int OpenStatic(Statement* s, std::vector<ColumnOut> description, std::vector<std::vector<Value>> rows,
+                 std::vector<ColumnOut>* columns);
+  Value CurrentValue(Statement* s, int index);
+  int EncodeCell(Statement* s, int column, CellOut* cell);
+  int BeginIfNeeded(Statement* s);
+
+  const Options& options_;
+  StorageEngine* engine_;
+  std::string peer_;
+  std::unique_ptr<StorageSession> storage_;
+  bool loggedIn_ = false;
+  bool finished_ = false;
+  bool autocommit_ = true;
+  uint32_t accessMode_ = 0;
+  uint32_t isolation_ = 8;
+  StatementOptions defaults_;
+  uint32_t nextId_ = 1;
+  std::map<uint32_t, std::unique_ptr<Statement>> statements_;
+  std::map<uint32_t, Diagnostic> diagnostics_;  // of 0 and existing statements
+  uint32_t strayId_ = 0;                        // last unknown id that failed
+  Diagnostic strayDiagnostic_;
+  bool hasStray_ = false;
+};
+
+}  // namespace velsrv
+
+#endif

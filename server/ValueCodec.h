@@ -1,0 +1,37 @@
+// Value layouts on the wire: row data the server sends (one layout per
+// described SQL type) and the parameter forms it receives.
+#ifndef VELORA_SERVER_VALUECODEC_H
+#define VELORA_SERVER_VALUECODEC_H
+
+#include <cstdint>
+#include <string>
+
+#include "server/SqlTypes.h"
+#include "server/Value.h"
+#include "server/storage/Storage.h"
+
+namespace velsrv {
+
+// Encodes a non-null value in the row layout of type into *out. A value
+// that does not fit the type is converted where that keeps it intact;
+// otherwise an error Status (22001, 22003, 22005) is returned and *out is
+// unspecified. maxLength > 0 cuts character and variable binary values to
+// that many bytes.
+Status EncodeRowValue(const Value& value, const SqlTypeDesc& type, uint32_t maxLength,
+                      std::string* out);
+
+// Decodes a parameter value of sqlType sent in its parameter form. Wrong
+// sizes and unknown types give an error Status and leave *out untouched.
+Status DecodeParameter(int16_t sqlType, const uint8_t* data, uint32_t length, Value* out);
+
+// The thirteen value sizes reported at login, in the order BIGINT, BIT,
+// DATE, DECIMAL, DOUBLE, FLOAT, INTEGER, NUMERIC, REAL, SMALLINT, TIME,
+// TIMESTAMP, TINYINT.
+extern const uint16_t kNativeLengthValues[13];
+
+// Text of a real with the fewest digits that read back as the same value.
+std::string FormatReal(double value);
+
+}  // namespace velsrv
+
+#endif

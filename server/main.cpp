@@ -1,0 +1,2 @@
+// velora-server entry point (placeholder until the listener lands).
+int main() { return 0; }

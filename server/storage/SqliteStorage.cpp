@@ -1,0 +1,285 @@
+// The SQLite storage engine: one database connection per client session,
+// in WAL mode with a busy timeout so that clients wait for each other's
+// writes instead of failing at once.
+#include <sqlite3.h>
+
+#include <cstring>
+
+#include "server/storage/SqliteErrors.h"
+#include "server/storage/Storage.h"
+
+namespace velsrv {
+
+namespace {
+
+std::string Text(const unsigned char* text) { return text ? reinterpret_cast<const char*>(text) : ""; }
+std::string Text(const char* text) { return text ? text : ""; }
+
+// An identifier quoted for SQL text.
+std::string Quote(const std::string& name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+class SqliteStatement : public StorageStatement {
+ public:
+  SqliteStatement(sqlite3* db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
+  ~SqliteStatement() override { sqlite3_finalize(stmt_); }
+
+  int ParameterCount() const override { return sqlite3_bind_parameter_count(stmt_); }
+  int ColumnCount() const override { return sqlite3_column_count(stmt_); }
+
+  ColumnMeta Column(int index) const override {
+    ColumnMeta meta;
+    meta.name = Text(sqlite3_column_name(stmt_, index));
+    meta.declaredType = Text(sqlite3_column_decltype(stmt_, index));
+    meta.table = Text(sqlite3_column_table_name(stmt_, index));
+    const char* origin = sqlite3_column_origin_name(stmt_, index);
+    const char* database = sqlite3_column_database_name(stmt_, index);
+    if (origin && !meta.table.empty()) {
+      int notNull = 0, primaryKey = 0, autoIncrement = 0;
+      if (sqlite3_table_column_metadata(db_, database, meta.table.c_str(), origin, nullptr, nullptr,
+                                        &notNull, &primaryKey, &autoIncrement) == SQLITE_OK)
+        meta.nullability = notNull ? 0 : 1;
+    }
+    return meta;
+  }
+
+  bool IsReadOnly() const override { return sqlite3_stmt_readonly(stmt_) != 0; }
+
+  Status Bind(int index, const Value& value) override {
+    int rc = SQLITE_OK;
+    switch (value.kind) {
+      case Value::Kind::kNull:
+        rc = sqlite3_bind_null(stmt_, index);
+        break;
+      case Value::Kind::kInteger:
+        rc = sqlite3_bind_int64(stmt_, index, value.integer);
+        break;
+      case Value::Kind::kReal:
+        rc = sqlite3_bind_double(stmt_, index, value.real);
+        break;
+      case Value::Kind::kText:
+        rc = sqlite3_bind_text64(stmt_, index, value.bytes.data(), value.bytes.size(),
+                                 SQLITE_TRANSIENT, SQLITE_UTF8);
+        break;
+      case Value::Kind::kBlob:
+        rc = sqlite3_bind_blob64(stmt_, index, value.bytes.data(), value.bytes.size(),
+                                 SQLITE_TRANSIENT);
+        break;
+    }
+    if (rc != SQLITE_OK) return SqliteStatus(rc, sqlite3_errmsg(db_));
+    return Status::Ok();
+  }
+
+  StepResult Step(Status* status) override {
+    int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return StepResult::kRow;
+    if (rc == SQLITE_DONE) {
+      changed_ = sqlite3_changes64(db_);
+      return StepResult::kDone;
+    }
+    *status = SqliteStatus(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_));
+    sqlite3_reset(stmt_);
+    return StepResult::kError;
+  }
+
+  Value ColumnValue(int index) const override {
+    switch (sqlite3_column_type(stmt_, index)) {
+      case SQLITE_INTEGER:
+        return Value::Integer(sqlite3_column_int64(stmt_, index));
+      case SQLITE_FLOAT:
+        return Value::Real(sqlite3_column_double(stmt_, index));
+      case SQLITE_TEXT: {
+        const unsigned char* text = sqlite3_column_text(stmt_, index);
+        int n = sqlite3_column_bytes(stmt_, index);
+        return Value::Text(std::string(reinterpret_cast<const char*>(text), text ? n : 0));
+      }
+      case SQLITE_BLOB: {
+        const void* blob = sqlite3_column_blob(stmt_, index);
+        int n = sqlite3_column_bytes(stmt_, index);
+        return Value::Blob(std::string(static_cast<const char*>(blob), blob ? n : 0));
+      }
+      default:
+        return Value::Null();
+    }
+  }
+
+  void Reset() override { sqlite3_reset(stmt_); }
+  int64_t ChangedRows() const override { return changed_; }
+
+ private:
+  sqlite3* db_;
+  sqlite3_stmt* stmt_;
+  int64_t changed_ = 0;
+};
+
+class SqliteSession : public StorageSession {
+ public:
+  explicit SqliteSession(sqlite3* db) : db_(db) {}
+  ~SqliteSession() override {
+    if (InTransaction()) Exec("ROLLBACK");
+    sqlite3_close_v2(db_);
+  }
+
+  Status Prepare(const std::string& sql, std::unique_ptr<StorageStatement>* out,
+                 std::string* rest) override {
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, &tail);
+    if (rc != SQLITE_OK) return SqliteStatus(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_));
+    if (rest) *rest = tail ? std::string(tail) : std::string();
+    if (!stmt) return Status::Error("37000", 0, "the statement text holds no statement");
+    out->reset(new SqliteStatement(db_, stmt));
+    return Status::Ok();
+  }
+
+  Status Begin() override { return Exec("BEGIN"); }
+  Status Commit() override { return Exec("COMMIT"); }
+  Status Rollback() override { return Exec("ROLLBACK"); }
+  bool InTransaction() const override { return sqlite3_get_autocommit(db_) == 0; }
+  Status SetReadOnly(bool readOnly) override {
+    return Exec(readOnly ? "PRAGMA query_only=1" : "PRAGMA query_only=0");
+  }
+  std::string EngineVersion() const override { return std::string("SQLite ") + sqlite3_libversion(); }
+
+  Status Tables(std::vector<TableEntry>* out) override {
+    return Query(
+        "SELECT name, type FROM sqlite_schema WHERE type IN ('table','view') ORDER BY name",
+        [out](sqlite3_stmt* s) {
+          TableEntry e;
+          e.name = Text(sqlite3_column_text(s, 0));
+          std::string type = Text(sqlite3_column_text(s, 1));
+          if (e.name.compare(0, 7, "sqlite_") == 0)
+            e.type = "SYSTEM TABLE";
+          else
+            e.type = type == "view" ? "VIEW" : "TABLE";
+          out->push_back(e);
+        });
+  }
+
+  Status TableColumns(const std::string& table, std::vector<TableColumnEntry>* out) override {
+    return Query("SELECT name, type, \"notnull\", pk FROM pragma_table_info(?1)", table,
+                 [out](sqlite3_stmt* s) {
+                   TableColumnEntry e;
+                   e.name = Text(sqlite3_column_text(s, 0));
+                   e.declaredType = Text(sqlite3_column_text(s, 1));
+                   e.notNull = sqlite3_column_int(s, 2) != 0;
+                   e.primaryKeyPosition = sqlite3_column_int(s, 3);
+                   out->push_back(e);
+                 });
+  }
+
+  Status Indexes(const std::string& table, std::vector<IndexEntry>* out) override {
+    std::vector<IndexEntry> found;
+    Status st = Query("SELECT name, \"unique\" FROM pragma_index_list(?1) ORDER BY name", table,
+                      [&found](sqlite3_stmt* s) {
+                        IndexEntry e;
+                        e.name = Text(sqlite3_column_text(s, 0));
+                        e.unique = sqlite3_column_int(s, 1) != 0;
+                        found.push_back(e);
+                      });
+    if (!st.ok) return st;
+    for (IndexEntry& index : found) {
+      st = Query("SELECT name FROM pragma_index_info(?1) ORDER BY seqno", index.name,
+                 [&index](sqlite3_stmt* s) { index.columns.push_back(Text(sqlite3_column_text(s, 0))); });
+      if (!st.ok) return st;
+      out->push_back(index);
+    }
+    return Status::Ok();
+  }
+
+  Status RowCount(const std::string& table, int64_t* out) override {
+    *out = 0;
+    return Query("SELECT count(*) FROM " + Quote(table),
+                 [out](sqlite3_stmt* s) { *out = sqlite3_column_int64(s, 0); });
+  }
+
+  bool HasRowId(const std::string& table) override {
+    sqlite3_stmt* stmt = nullptr;
+    std::string sql = "SELECT rowid FROM " + Quote(table) + " LIMIT 0";
+    int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr);
+    sqlite3_finalize(stmt);
+    return rc == SQLITE_OK;
+  }
+
+  Status Exec(const char* sql) {
+    char* error = nullptr;
+    int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &error);
+    if (rc == SQLITE_OK) return Status::Ok();
+    std::string message = error ? error : sqlite3_errstr(rc);
+    sqlite3_free(error);
+    return SqliteStatus(sqlite3_extended_errcode(db_), message);
+  }
+
+ private:
+  template <typename RowFn>
+  Status Query(const std::string& sql, RowFn row) {
+    return Query(sql, nullptr, row);
+  }
+  template <typename RowFn>
+  Status Query(const std::string& sql, const std::string& argument, RowFn row) {
+    return Query(sql, &argument, row);
+  }
+  template <typename RowFn>
+  Status Query(const std::string& sql, const std::string* argument, RowFn row) {
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr);
+    if (rc != SQLITE_OK) return SqliteStatus(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_));
+    if (argument) sqlite3_bind_text(stmt, 1, argument->c_str(), -1, SQLITE_TRANSIENT);
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) row(stmt);
+    Status st;
+    if (rc != SQLITE_DONE) st = SqliteStatus(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_));
+    sqlite3_finalize(stmt);
+    return st;
+  }
+
+  sqlite3* db_;
+};
+
+class SqliteEngine : public StorageEngine {
+ public:
+  explicit SqliteEngine(int busyTimeoutMs) : busyTimeoutMs_(busyTimeoutMs) {}
+
+  Status Open(const std::string& path, std::unique_ptr<StorageSession>* out) override {
+    sqlite3* db = nullptr;
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+    int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+      Status st = SqliteStatus(rc, std::string("cannot open database: ") +
+                                       (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
+      st.sqlstate = "08001";
+      sqlite3_close_v2(db);
+      return st;
+    }
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, busyTimeoutMs_);
+    auto* session = new SqliteSession(db);
+    // WAL lets readers go on while one client writes. An in-memory
+    // database has no journal file and keeps its own mode.
+    session->Exec("PRAGMA journal_mode=WAL");
+    Status st = session->Exec("PRAGMA foreign_keys=ON");
+    if (!st.ok) {
+      delete session;
+      st.sqlstate = "08001";
+      return st;
+    }
+    out->reset(session);
+    return Status::Ok();
+  }
+
+ private:
+  int busyTimeoutMs_;
+};
+
+}  // namespace
+
+std::unique_ptr<StorageEngine> CreateSqliteEngine(int busyTimeoutMs) {
+  return std::unique_ptr<StorageEngine>(new SqliteEngine(busyTimeoutMs));
+}
+
+}  // namespace velsrv

@@ -1,0 +1,118 @@
+// The storage interface of the server: what the protocol side needs from a
+// database engine, kept narrow so that another engine can stand beside
+// SQLite. One StorageSession per client; statements belong to it.
+#ifndef VELORA_SERVER_STORAGE_STORAGE_H
+#define VELORA_SERVER_STORAGE_STORAGE_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "server/Value.h"
+
+namespace velsrv {
+
+// Outcome of a storage call: ok, or an ODBC 2.0 SQLSTATE with the engine's
+// native code (fits 16 bits) and message.
+struct Status {
+  bool ok = true;
+  std::string sqlstate;
+  int native = 0;
+  std::string message;
+
+  static Status Ok() { return Status(); }
+  static Status Error(const std::string& state, int nativeCode, const std::string& text) {
+    Status s;
+    s.ok = false;
+    s.sqlstate = state;
+    s.native = nativeCode;
+    s.message = text;
+    return s;
+  }
+};
+
+// What the engine knows about one result column before any row exists.
+struct ColumnMeta {
+  std::string name;
+  std::string declaredType;  // as written in CREATE TABLE; empty if none
+  std::string table;         // source table, empty for expressions
+  int nullability = 2;       // 0 no nulls, 1 nullable, 2 unknown
+};
+
+enum class StepResult { kRow, kDone, kError };
+
+class StorageStatement {
+ public:
+  virtual ~StorageStatement() = default;
+  virtual int ParameterCount() const = 0;
+  virtual int ColumnCount() const = 0;
+  virtual ColumnMeta Column(int index) const = 0;  // 0-based
+  // True when the statement cannot change the database.
+  virtual bool IsReadOnly() const = 0;
+  // Binds value to the 1-based parameter index.
+  virtual Status Bind(int index, const Value& value) = 0;
+  // Runs to the next row. kError leaves the reason in *status.
+  virtual StepResult Step(Status* status) = 0;
+  // The current row's value of the 0-based column (valid after kRow).
+  virtual Value ColumnValue(int index) const = 0;
+  // Ends the current execution; bindings stay.
+  virtual void Reset() = 0;
+  // Rows changed by the last completed execution of a data-changing
+  // statement.
+  virtual int64_t ChangedRows() const = 0;
+};
+
+struct TableEntry {
+  std::string name;
+  std::string type;  // "TABLE", "VIEW" or "SYSTEM TABLE"
+};
+
+struct TableColumnEntry {
+  std::string name;
+  std::string declaredType;
+  bool notNull = false;
+  int primaryKeyPosition = 0;  // 1-based position in the key, 0 if none
+};
+
+struct IndexEntry {
+  std::string name;
+  bool unique = false;
+  std::vector<std::string> columns;  // in key order; empty names for expressions
+};
+
+class StorageSession {
+ public:
+  virtual ~StorageSession() = default;
+  // Compiles the first statement of sql. *rest receives the text after it.
+  virtual Status Prepare(const std::string& sql, std::unique_ptr<StorageStatement>* out,
+                         std::string* rest) = 0;
+  virtual Status Begin() = 0;
+  virtual Status Commit() = 0;
+  virtual Status Rollback() = 0;
+  virtual bool InTransaction() const = 0;
+  virtual Status SetReadOnly(bool readOnly) = 0;
+  virtual std::string EngineVersion() const = 0;
+
+  // Catalog: every table and view, the columns and indexes of one table,
+  // its row count; and whether it has an implicit row identifier.
+  virtual Status Tables(std::vector<TableEntry>* out) = 0;
+  virtual Status TableColumns(const std::string& table, std::vector<TableColumnEntry>* out) = 0;
+  virtual Status Indexes(const std::string& table, std::vector<IndexEntry>* out) = 0;
+  virtual Status RowCount(const std::string& table, int64_t* out) = 0;
+  virtual bool HasRowId(const std::string& table) = 0;
+};
+
+class StorageEngine {
+ public:
+  virtual ~StorageEngine() = default;
+  // Opens one client's session on the database at path.
+  virtual Status Open(const std::string& path, std::unique_ptr<StorageSession>* out) = 0;
+};
+
+// The SQLite engine (storage/SqliteStorage.cpp).
+std::unique_ptr<StorageEngine> CreateSqliteEngine(int busyTimeoutMs);
+
+}  // namespace velsrv
+
+#endif
