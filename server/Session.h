@@ -106,6 +106,12 @@ class Session {
   // SQL_NO_DATA_FOUND with "00000" when there is none. Taking it clears it.
   int GetError(uint32_t id, Diagnostic* diagnostic);
 
+  // Leaves a diagnostic for subject (0: the connection); returns
+  // SQL_ERROR.
+  int PostError(uint32_t subject, const char* sqlstate, const std::string& text) {
+    return Fail(subject, sqlstate, 0, text);
+  }
+
   bool LoggedIn() const { return loggedIn_; }
   // True once the client has logged out: the connection ends after the
   // reply.

@@ -1,0 +1,271 @@
+// Request decoding and reply encoding around the session's operations.
+// A reply whose return code is not SQL_SUCCESS still carries every reply
+// element (in its zero state): the driver reads only the return code then.
+#include "server/Dispatch.h"
+
+#include <memory>
+
+#include "protocol/Elements.h"
+#include "protocol/Request.h"
+#include "server/Log.h"
+#include "server/ValueCodec.h"
+
+namespace velsrv {
+
+namespace {
+
+std::string Text(StringElement* e) {
+  if (!e) return "";
+  return std::string(e->value.TextOrEmpty(), e->value.Length());
+}
+
+void SetText(StringElement* e, const std::string& text) {
+  if (!e) return;
+  size_t n = text.size() > kMaxStringElementLength ? kMaxStringElementLength : text.size();
+  e->value.SetString(text.data(), static_cast<int32_t>(n));
+}
+
+uint32_t Id(Request* r) {
+  StatementIdElement* e = r->Get<StatementIdElement>();
+  return e ? e->value : 0;
+}
+
+template <class T>
+int32_t Code(Request* r) {
+  T* e = r->Get<T>();
+  return e ? e->value : 0;
+}
+
+bool SetDescription(Request* r, const std::vector<ColumnOut>& columns) {
+  ResultSetDescriptionElement* e = r->Get<ResultSetDescriptionElement>();
+  if (!e) return true;
+  ColumnDescriptionList* list = new (std::nothrow) ColumnDescriptionList();
+  if (!list) return false;
+  for (const ColumnOut& c : columns) {
+    ColumnDescription* d = new (std::nothrow) ColumnDescription();
+    if (!d) {
+      delete list;
+      return false;
+    }
+    size_t n = c.name.size() > kMaxStringElementLength ? kMaxStringElementLength : c.name.size();
+    d->columnName.SetString(c.name.data(), static_cast<int32_t>(n));
+    d->length = c.type.length;
+    d->nullability = c.nullability;
+    d->tableOwner.SetString(c.owner.c_str());
+    d->precision = c.type.precision;
+    d->scale = c.type.scale;
+    n = c.table.size() > kMaxStringElementLength ? kMaxStringElementLength : c.table.size();
+    d->tableName.SetString(c.table.data(), static_cast<int32_t>(n));
+    d->sqlDataType = c.type.sqlType;
+    d->updatable = false;  // cursors are read-only
+    list->Append(d);
+  }
+  e->SetColumns(list);
+  return true;
+}
+
+std::vector<ParamIn> Parameters(Request* r) {
+  std::vector<ParamIn> out;
+  ParameterDataSetElement* set = r->Get<ParameterDataSetElement>();
+  if (!set || !set->List()) return out;
+  for (ParameterDataElement* p = set->List()->Head(); p; p = static_cast<ParameterDataElement*>(p->NextItem())) {
+    ParamIn in;
+    in.number = p->Number();
+    in.sqlType = static_cast<int16_t>(p->SqlType());
+    in.isNull = p->IsNull();
+    if (!in.isNull && p->Data()) in.data.assign(reinterpret_cast<const char*>(p->Data()), p->Length());
+    out.push_back(std::move(in));
+  }
+  return out;
+}
+
+bool PutCell(FetchDataList* list, const CellOut& cell) {
+  FetchDataElement* e = new (std::nothrow) FetchDataElement();
+  if (!e) return false;
+  if (!e->Set(cell.column, cell.data.data(), static_cast<uint32_t>(cell.data.size()), cell.isNull)) {
+    delete e;
+    return false;
+  }
+  list->Append(e);
+  return true;
+}
+
+// Runs the request on the session; fills the reply elements. Returns the
+// return code.
+int Run(Session* s, uint16_t code, Request* r) {
+  std::vector<ColumnOut> columns;
+  int rc = kSqlError;
+  switch (code) {
+    case 0: {
+      uint32_t id = 0;
+      rc = s->AllocStatement(&id);
+      r->Get<StatementIdElement>()->value = id;
+      return rc;
+    }
+    case 4:
+      rc = s->Columns(Id(r), Text(r->Get<TableQualifierElement>()), Text(r->Get<TableOwnerElement>()),
+                      Text(r->Get<TableNameElement>()), Text(r->Get<ColumnNameElement>()), &columns);
+      break;
+    case 5: {
+      std::string version;
+      rc = s->Connect(Text(r->Get<DataSourceElement>()), Text(r->Get<UserNameElement>()),
+                      Text(r->Get<PasswordElement>()), &version);
+      if (rc == kSqlSuccess) {
+        SetText(r->Get<VersionElement>(), version);
+        NativeLengthValuesElement* sizes = r->Get<NativeLengthValuesElement>();
+        for (int i = 0; i < NativeLengthValuesElement::kCount; ++i) sizes->values[i] = kNativeLengthValues[i];
+      }
+      return rc;
+    }
+    case 8:
+      return s->Disconnect();
+    case 9: {
+      Diagnostic d;
+      rc = s->GetError(Id(r), &d);
+      SetText(r->Get<SqlstateElement>(), d.sqlstate);
+      r->Get<ErrorCodeElement>()->value = static_cast<int16_t>(d.native);
+      SetText(r->Get<ErrorTextElement>(), d.text);
+      SetText(r->Get<FileNameElement>(), d.file);
+      r->Get<LineNumberElement>()->value = static_cast<int16_t>(d.line);
+      return rc;
+    }
+    case 10:
+      rc = s->ExecDirect(Id(r), Text(r->Get<StatementElement>()), Parameters(r), &columns);
+      break;
+    case 11:
+      return s->Execute(Id(r), Parameters(r));
+    case 13: {
+      std::vector<uint16_t> wanted;
+      ShortVectorElement* v = r->Get<ColumnNumberVectorElement>();
+      for (uint16_t i = 0; i < v->Count(); ++i) wanted.push_back(v->At(i));
+      std::vector<CellOut> row;
+      rc = s->Fetch(Id(r), wanted, &row);
+      if (rc == kSqlSuccess) {
+        FetchDataSetElement* set = r->Get<FetchDataSetElement>();
+        if (!set->ResetList()) return s->PostError(Id(r), "S1001", "memory allocation failure");
+        for (const CellOut& cell : row)
+          if (!PutCell(set->List(), cell)) return s->PostError(Id(r), "S1001", "memory allocation failure");
+      }
+      return rc;
+    }
+    case 15:
+      return s->FreeStatement(Id(r), Code<FreeOptionElement>(r));
+    case 16: {
+      std::string name;
+      rc = s->GetCursorName(Id(r), &name);
+      SetText(r->Get<CursorNameElement>(), name);
+      return rc;
+    }
+    case 17: {
+      CellOut cell;
+      rc = s->GetData(Id(r), r->Get<ColumnNumberElement>()->value, &cell);
+      if (rc == kSqlSuccess) {
+        FetchDataElement* e = r->Get<FetchDataElement>();
+        if (!e->Set(cell.column, cell.data.data(), static_cast<uint32_t>(cell.data.size()), cell.isNull))
+          return s->PostError(Id(r), "S1001", "memory allocation failure");
+      }
+      return rc;
+    }
+    case 18: {
+      uint32_t n = 0;
+      rc = s->GetRowNumber(Id(r), &n);
+      r->Get<RowNumberElement>()->value = n;
+      return rc;
+    }
+    case 19:
+      rc = s->GetTypeInfo(Id(r), Code<SqlDataTypeElement>(r), &columns);
+      break;
+    case 23:
+      rc = s->Prepare(Id(r), Text(r->Get<StatementElement>()), &columns);
+      break;
+    case 25: {
+      int32_t n = -1;
+      rc = s->RowCount(Id(r), &n);
+      r->Get<NumberOfRowsElement>()->value = n;
+      return rc;
+    }
+    case 26:
+      return s->SetAccessMode(Code<AccessModeElement>(r));
+    case 27:
+      return s->SetAutocommit(Code<AutocommitModeElement>(r));
+    case 28:
+      return s->SetStatementOption(code, Id(r), static_cast<uint32_t>(Code<ConcurrencyOptionElement>(r)));
+    case 29:
+      return s->SetCursorName(Id(r), Text(r->Get<CursorNameElement>()));
+    case 30:
+      return s->SetStatementOption(code, Id(r), static_cast<uint32_t>(Code<CursorTypeOptionElement>(r)));
+    case 31:
+      return s->SetStatementOption(code, Id(r), r->Get<MaxLengthElement>()->value);
+    case 32:
+      return s->SetStatementOption(code, Id(r), r->Get<MaxRowsElement>()->value);
+    case 33:
+      return s->SetStatementOption(code, Id(r), static_cast<uint32_t>(Code<NoscanOptionElement>(r)));
+    case 35:
+      return s->SetStatementOption(code, Id(r), static_cast<uint32_t>(Code<RetrieveDataOptionElement>(r)));
+    case 36:
+      return s->SetStatementOption(code, Id(r), r->Get<RowsetSizeElement>()->value);
+    case 38:
+      return s->SetIsolation(Code<TransactionIsolationLevelElement>(r));
+    case 39:
+      return s->SetStatementOption(code, Id(r), static_cast<uint32_t>(Code<BookmarkUseOptionElement>(r)));
+    case 40:
+      rc = s->SpecialColumns(Id(r), Code<SpecialColumnTypeElement>(r), Text(r->Get<TableQualifierElement>()),
+                             Text(r->Get<TableOwnerElement>()), Text(r->Get<TableNameElement>()),
+                             Code<SpecialColumnScopeElement>(r), Code<NullabilityElement>(r), &columns);
+      break;
+    case 41:
+      rc = s->Statistics(Id(r), Text(r->Get<TableQualifierElement>()), Text(r->Get<TableOwnerElement>()),
+                         Text(r->Get<TableNameElement>()), Code<IndexTypeElement>(r), Code<AccuracyElement>(r),
+                         &columns);
+      break;
+    case 43:
+      rc = s->Tables(Id(r), Text(r->Get<TableQualifierElement>()), Text(r->Get<TableOwnerElement>()),
+                     Text(r->Get<TableNameElement>()), Text(r->Get<TableTypeElement>()), &columns);
+      break;
+    case 44:
+      return s->Transact(Code<TransactionTypeElement>(r));
+    default:
+      return kSqlError;
+  }
+  // The requests whose reply is a result set description.
+  if (rc == kSqlSuccess && !SetDescription(r, columns))
+    return s->PostError(Id(r), "S1001", "memory allocation failure");
+  return rc;
+}
+
+}  // namespace
+
+bool Dispatch(Session* session, uint16_t code, const uint8_t* body, uint32_t size, std::string* reply,
+              std::string* why) {
+  std::unique_ptr<Request> request(Request::CreateRequest(code));
+  if (!request || request->Failed()) {
+    *why = "unknown message code " + std::to_string(code);
+    return false;
+  }
+  int status = 0;
+  if (!request->DecodeRequestBody(body, size, &status)) {
+    *why = "malformed body for message code " + std::to_string(code);
+    return false;
+  }
+  int rc = Run(session, code, request.get());
+  request->Get<ReturnCodeElement>()->value = rc;
+  Log(2, "request %u -> %d", code, rc);
+  if (!request->EncodeReply(&status)) {
+    // A reply too large for the frame: answer the error instead.
+    session->PostError(Id(request.get()), "S1000", "the reply is too large to send");
+    request.reset(Request::CreateRequest(code));
+    if (!request || request->Failed()) {
+      *why = "out of memory";
+      return false;
+    }
+    request->Get<ReturnCodeElement>()->value = kSqlError;
+    if (!request->EncodeReply(&status)) {
+      *why = "reply cannot be encoded";
+      return false;
+    }
+  }
+  reply->assign(reinterpret_cast<const char*>(request->FrameBytes()), request->FrameLength());
+  return true;
+}
+
+}  // namespace velsrv

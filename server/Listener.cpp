@@ -1,0 +1,339 @@
+// Listening socket, client threads, frame reading and writing.
+#include "server/Listener.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "server/Dispatch.h"
+#include "server/Greeting.h"
+#include "server/Log.h"
+#include "server/Session.h"
+#include "server/storage/Storage.h"
+
+namespace velsrv {
+
+namespace {
+
+int gSignalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+  int saved = errno;
+  char c = 1;
+  ssize_t ignored = write(gSignalPipe[1], &c, 1);
+  (void)ignored;
+  errno = saved;
+}
+
+// Reads exactly n bytes; false on end of stream, error or timeout.
+bool ReadAll(int fd, void* buffer, size_t n) {
+  uint8_t* p = static_cast<uint8_t*>(buffer);
+  while (n > 0) {
+    ssize_t got = recv(fd, p, n, 0);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    p += got;
+    n -= static_cast<size_t>(got);
+  }
+  return true;
+}
+
+bool WriteAll(int fd, const void* buffer, size_t n) {
+  const uint8_t* p = static_cast<const uint8_t*>(buffer);
+  while (n > 0) {
+    ssize_t sent = send(fd, p, n, MSG_NOSIGNAL);
+    if (sent < 0 && errno == EINTR) continue;
+    if (sent <= 0) return false;
+    p += sent;
+    n -= static_cast<size_t>(sent);
+  }
+  return true;
+}
+
+void SetTimeout(int fd, int seconds) {
+  timeval tv{};
+  tv.tv_sec = seconds;
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+}
+
+std::string AddressText(const sockaddr_storage& a) {
+  char host[NI_MAXHOST] = "?", port[NI_MAXSERV] = "?";
+  getnameinfo(reinterpret_cast<const sockaddr*>(&a), sizeof a, host, sizeof host, port, sizeof port,
+              NI_NUMERICHOST | NI_NUMERICSERV);
+  std::string h = host;
+  if (a.ss_family == AF_INET6) h = "[" + h + "]";
+  return h + ":" + port;
+}
+
+bool IsLoopback(const sockaddr* a) {
+  if (a->sa_family == AF_INET)
+    return (ntohl(reinterpret_cast<const sockaddr_in*>(a)->sin_addr.s_addr) >> 24) == 127;
+  if (a->sa_family == AF_INET6) {
+    const in6_addr& x = reinterpret_cast<const sockaddr_in6*>(a)->sin6_addr;
+    return IN6_IS_ADDR_LOOPBACK(&x) || (IN6_IS_ADDR_V4MAPPED(&x) && x.s6_addr[12] == 127);
+  }
+  return false;
+}
+
+bool WritePortFile(const std::string& path, int port, std::string* error) {
+  std::string temp = path + ".tmp." + std::to_string(getpid());
+  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    *error = "cannot write " + temp + ": " + std::strerror(errno);
+    return false;
+  }
+  std::string text = std::to_string(port) + "\n";
+  bool ok = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  ok = close(fd) == 0 && ok;
+  if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
+    *error = "cannot write " + path + ": " + std::strerror(errno);
+    unlink(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+struct Client {
+  std::thread thread;
+  std::atomic<bool> done{false};
+  int fd = -1;
+};
+
+class Server {
+ public:
+  explicit Server(const Options& options) : options_(options), engine_(CreateSqliteEngine(5000)) {}
+
+  int Run();
+
+ private:
+  bool Listen(std::string* error);
+  void Serve(Client* client, std::string peer);
+  void Session(int fd, const std::string& peer);
+  void Reap(bool all);
+
+  const Options& options_;
+  std::unique_ptr<StorageEngine> engine_;
+  int listenFd_ = -1;
+  std::mutex mutex_;
+  std::list<std::unique_ptr<Client>> clients_;
+  std::atomic<int> active_{0};
+  std::atomic<bool> stopping_{false};
+  unsigned long serial_ = 0;
+};
+
+bool Server::Listen(std::string* error) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  std::string port = std::to_string(options_.port);
+  int rc = getaddrinfo(options_.address.c_str(), port.c_str(), &hints, &found);
+  if (rc != 0) {
+    *error = "cannot resolve " + options_.address + ": " + gai_strerror(rc);
+    return false;
+  }
+  std::unique_ptr<addrinfo, void (*)(addrinfo*)> guard(found, freeaddrinfo);
+  if (options_.users.empty()) {
+    for (addrinfo* a = found; a; a = a->ai_next) {
+      if (!IsLoopback(a->ai_addr)) {
+        *error = "without --users every login is accepted, so only a loopback address may be used, not " +
+                 options_.address;
+        return false;
+      }
+    }
+  }
+  for (addrinfo* a = found; a; a = a->ai_next) {
+    int fd = socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
+    if (fd < 0) continue;
+    int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (bind(fd, a->ai_addr, a->ai_addrlen) == 0 && listen(fd, 64) == 0) {
+      listenFd_ = fd;
+      return true;
+    }
+    *error = "cannot listen on " + options_.address + ":" + port + ": " + std::strerror(errno);
+    close(fd);
+  }
+  if (error->empty()) *error = "cannot listen on " + options_.address + ":" + port;
+  return false;
+}
+
+void Server::Reap(bool all) {
+  std::list<std::unique_ptr<Client>> finished;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto it = clients_.begin(); it != clients_.end();) {
+      auto next = std::next(it);
+      if (all || (*it)->done) finished.splice(finished.end(), clients_, it);
+      it = next;
+    }
+  }
+  // Joined outside the lock: a finishing thread takes it to close its
+  // socket.
+  for (auto& c : finished) c->thread.join();
+}
+
+void Server::Serve(Client* client, std::string peer) {
+  int fd = client->fd;
+  bool admitted = ++active_ <= options_.maxClients;
+  SetTimeout(fd, 30);
+  uint8_t block[kGreetingSize];
+  if (!ReadAll(fd, block, sizeof block)) {
+    Log(0, "%s: no greeting", peer.c_str());
+  } else {
+    GreetingStatus status = admitted ? CheckGreeting(block) : kGreetingTooManyClients;
+    uint8_t answer[2] = {static_cast<uint8_t>(status & 0xFF), static_cast<uint8_t>((status >> 8) & 0xFF)};
+    if (WriteAll(fd, answer, 2) && status == kGreetingAccepted) {
+      SetTimeout(fd, 0);
+      Session(fd, peer);
+    } else if (status != kGreetingAccepted) {
+      Log(0, "%s: greeting refused with status %d", peer.c_str(), status);
+    }
+  }
+  --active_;
+  // The socket is closed by this thread only; the stop path shuts it down.
+  std::lock_guard<std::mutex> lock(mutex_);
+  close(fd);
+  client->fd = -1;
+  client->done = true;
+}
+
+void Server::Session(int fd, const std::string& peer) {
+  Log(0, "%s: connection started", peer.c_str());
+  velsrv::Session session(options_, engine_.get(), peer);
+  std::vector<uint8_t> body;
+  std::string reply, why;
+  for (;;) {
+    uint8_t header[6];
+    if (!ReadAll(fd, header, sizeof header)) {
+      why = session.LoggedIn() ? "client vanished without logging out" : "client closed the connection";
+      break;
+    }
+    uint32_t length = header[0] | (header[1] << 8) | (header[2] << 16) | (static_cast<uint32_t>(header[3]) << 24);
+    uint16_t code = static_cast<uint16_t>(header[4] | (header[5] << 8));
+    if (length > options_.maxFrame) {
+      why = "frame of " + std::to_string(length) + " bytes exceeds --max-frame";
+      break;
+    }
+    body.resize(length);
+    if (length && !ReadAll(fd, body.data(), length)) {
+      why = "client vanished in the middle of a request";
+      break;
+    }
+    if (FrameTrace()) {
+      std::vector<uint8_t> frame(header, header + 6);
+      frame.insert(frame.end(), body.begin(), body.end());
+      LogFrame(("request from " + peer).c_str(), frame.data(), frame.size());
+    }
+    Log(1, "%s: request %u, %u bytes", peer.c_str(), code, length);
+    if (!Dispatch(&session, code, body.data(), length, &reply, &why)) break;
+    LogFrame(("reply to " + peer).c_str(), reinterpret_cast<const uint8_t*>(reply.data()), reply.size());
+    if (!WriteAll(fd, reply.data(), reply.size())) {
+      why = "cannot send the reply";
+      break;
+    }
+    if (session.Finished()) {
+      why = "logged out";
+      break;
+    }
+    if (body.capacity() > (1u << 20)) std::vector<uint8_t>().swap(body);  // keep idle memory small
+  }
+  if (stopping_) why = "server stopping";
+  Log(0, "%s: connection ended (%s)", peer.c_str(), why.c_str());
+}
+
+int Server::Run() {
+  std::string error;
+  if (!Listen(&error)) {
+    Log(0, "%s", error.c_str());
+    return 1;
+  }
+  sockaddr_storage bound{};
+  socklen_t len = sizeof bound;
+  getsockname(listenFd_, reinterpret_cast<sockaddr*>(&bound), &len);
+  int port = ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
+                                               : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+  if (options_.users.empty())
+    Log(0, "no --users file: every login is accepted (loopback only)");
+  if (!options_.portFile.empty() && !WritePortFile(options_.portFile, port, &error)) {
+    Log(0, "%s", error.c_str());
+    close(listenFd_);
+    return 1;
+  }
+  Log(0, "listening on %s", AddressText(bound).c_str());
+
+  for (;;) {
+    pollfd fds[2] = {{listenFd_, POLLIN, 0}, {gSignalPipe[0], POLLIN, 0}};
+    int n = poll(fds, 2, 1000);
+    if (n < 0 && errno != EINTR) break;
+    if (fds[1].revents) break;
+    Reap(false);
+    if (n <= 0 || !(fds[0].revents & POLLIN)) continue;
+    sockaddr_storage from{};
+    socklen_t fromLen = sizeof from;
+    int fd = accept4(listenFd_, reinterpret_cast<sockaddr*>(&from), &fromLen, SOCK_CLOEXEC);
+    if (fd < 0) continue;
+    int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    std::lock_guard<std::mutex> lock(mutex_);
+    // Threads beyond the limit only answer "too many connections"; a flood
+    // past that is closed at once.
+    if (clients_.size() >= static_cast<size_t>(options_.maxClients) + 16) {
+      close(fd);
+      Log(0, "%s: refused, too many connections", AddressText(from).c_str());
+      continue;
+    }
+    std::unique_ptr<Client> client(new Client());
+    client->fd = fd;
+    Client* raw = client.get();
+    std::string peer = AddressText(from) + "#" + std::to_string(++serial_);
+    client->thread = std::thread(&Server::Serve, this, raw, peer);
+    clients_.push_back(std::move(client));
+  }
+  Log(0, "stopping");
+  stopping_ = true;
+  close(listenFd_);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& c : clients_)
+      if (!c->done && c->fd >= 0) shutdown(c->fd, SHUT_RDWR);
+  }
+  Reap(true);
+  Log(0, "stopped");
+  return 0;
+}
+
+}  // namespace
+
+int RunServer(const Options& options) {
+  if (pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    Log(0, "cannot create the signal pipe: %s", std::strerror(errno));
+    return 1;
+  }
+  struct sigaction sa {};
+  sa.sa_handler = OnSignal;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+  Server server(options);
+  return server.Run();
+}
+
+}  // namespace velsrv
