@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -91,13 +92,27 @@ bool IsLoopback(const sockaddr* a) {
 }
 
 bool WritePortFile(const std::string& path, int port, std::string* error) {
+  std::string text = std::to_string(port) + "\n";
+  struct stat st {};
+  if (stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
+    // A FIFO is written in place (its reader waits for the port); opening
+    // it waits for that reader, so a thread of its own does it.
+    std::thread([path, text] {
+      int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+      if (fd < 0) return;
+      ssize_t ignored = write(fd, text.data(), text.size());
+      (void)ignored;
+      close(fd);
+    }).detach();
+    return true;
+  }
+  // A regular file appears complete or not at all: temp file, then rename.
   std::string temp = path + ".tmp." + std::to_string(getpid());
   int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) {
     *error = "cannot write " + temp + ": " + std::strerror(errno);
     return false;
   }
-  std::string text = std::to_string(port) + "\n";
   bool ok = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
   ok = close(fd) == 0 && ok;
   if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
@@ -123,7 +138,7 @@ class Server {
  private:
   bool Listen(std::string* error);
   void Serve(Client* client, std::string peer);
-  void Session(int fd, const std::string& peer);
+  std::string Session(int fd, const std::string& peer);
   void Reap(bool all);
 
   const Options& options_;
@@ -192,6 +207,7 @@ void Server::Reap(bool all) {
 void Server::Serve(Client* client, std::string peer) {
   int fd = client->fd;
   bool admitted = ++active_ <= options_.maxClients;
+  std::string why;
   SetTimeout(fd, 30);
   uint8_t block[kGreetingSize];
   if (!ReadAll(fd, block, sizeof block)) {
@@ -199,14 +215,16 @@ void Server::Serve(Client* client, std::string peer) {
   } else {
     GreetingStatus status = admitted ? CheckGreeting(block) : kGreetingTooManyClients;
     uint8_t answer[2] = {static_cast<uint8_t>(status & 0xFF), static_cast<uint8_t>((status >> 8) & 0xFF)};
+    if (status != kGreetingAccepted) Log(0, "%s: greeting refused with status %d", peer.c_str(), status);
     if (WriteAll(fd, answer, 2) && status == kGreetingAccepted) {
       SetTimeout(fd, 0);
-      Session(fd, peer);
-    } else if (status != kGreetingAccepted) {
-      Log(0, "%s: greeting refused with status %d", peer.c_str(), status);
+      why = Session(fd, peer);
     }
   }
+  // The slot is free before the end is logged, so a client that waits for
+  // the log line finds room.
   --active_;
+  if (!why.empty()) Log(0, "%s: connection ended (%s)", peer.c_str(), why.c_str());
   // The socket is closed by this thread only; the stop path shuts it down.
   std::lock_guard<std::mutex> lock(mutex_);
   close(fd);
@@ -214,7 +232,7 @@ void Server::Serve(Client* client, std::string peer) {
   client->done = true;
 }
 
-void Server::Session(int fd, const std::string& peer) {
+std::string Server::Session(int fd, const std::string& peer) {
   Log(0, "%s: connection started", peer.c_str());
   velsrv::Session session(options_, engine_.get(), peer);
   std::vector<uint8_t> body;
@@ -255,7 +273,7 @@ void Server::Session(int fd, const std::string& peer) {
     if (body.capacity() > (1u << 20)) std::vector<uint8_t>().swap(body);  // keep idle memory small
   }
   if (stopping_) why = "server stopping";
-  Log(0, "%s: connection ended (%s)", peer.c_str(), why.c_str());
+  return why;
 }
 
 int Server::Run() {

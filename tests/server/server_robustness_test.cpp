@@ -1,0 +1,151 @@
+// Malformed and oversized frames, unknown codes, clients that vanish, and
+// several clients writing and reading at once.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "server_harness.h"
+
+namespace srvtest {
+namespace {
+
+class ServerRobustness : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(server.Start({"--max-frame", "4096"})); }
+  // A logged-in bystander whose session must survive the others.
+  void ExpectBystanderWorks(Client* bystander, uint32_t id) {
+    auto rows = bystander->Query(id, "SELECT 41 + 1");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][0].bytes, Le32(42));
+  }
+  ServerProcess server;
+};
+
+TEST_F(ServerRobustness, BadFramesEndOnlyThatSession) {
+  Client bystander;
+  ASSERT_TRUE(bystander.Open(server.port()));
+  ASSERT_EQ(bystander.Login(), 0);
+  uint32_t b = bystander.Alloc();
+  ASSERT_EQ(bystander.ExecDirect(b, "SELECT 1 UNION ALL SELECT 2"), 0);  // an open cursor
+
+  const std::string frames[] = {
+      Le32(0) + Le16(7),                                  // a code that is never sent
+      Le32(0) + Le16(999),                                // beyond the catalogue
+      Le32(5000) + Le16(10),                              // over --max-frame
+      Le32(3) + Le16(15) + "abc",                         // body ends inside an element
+      Le32(8) + Le16(23) + Le32(1) + Le16(100) + "xy",    // string longer than the body
+      Le32(6) + Le16(13) + Le32(1) + Le16(30000),         // vector count beyond the body
+  };
+  for (const std::string& frame : frames) {
+    Client c;
+    ASSERT_TRUE(c.Open(server.port()));
+    ASSERT_EQ(c.Login(), 0);
+    ASSERT_NE(c.Alloc(), 0u);
+    ASSERT_TRUE(c.SendRaw(frame));
+    EXPECT_TRUE(c.PeerClosed());
+  }
+  EXPECT_NE(server.Log().find("exceeds --max-frame"), std::string::npos);
+  EXPECT_NE(server.Log().find("unknown message code 7"), std::string::npos);
+  EXPECT_NE(server.Log().find("malformed body"), std::string::npos);
+  std::vector<Cell> row;
+  ASSERT_EQ(bystander.Fetch(b, {1}, &row), 0);
+  EXPECT_EQ(row[0].bytes, Le32(1));
+  ExpectBystanderWorks(&bystander, bystander.Alloc());
+}
+
+TEST_F(ServerRobustness, ClientsThatVanishAreCleanedUp) {
+  Client bystander;
+  ASSERT_TRUE(bystander.Open(server.port()));
+  ASSERT_EQ(bystander.Login(), 0);
+  uint32_t b = bystander.Alloc();
+  ASSERT_EQ(bystander.ExecDirect(b, "CREATE TABLE v (x)"), 0);
+  {
+    // Gone before the greeting is complete.
+    Client c;
+    ASSERT_TRUE(c.Open(server.port()));
+    ASSERT_TRUE(c.SendRaw("L\x06"));
+  }
+  {
+    // Gone in the middle of a request, holding a write transaction.
+    Client c;
+    ASSERT_TRUE(c.Open(server.port()));
+    ASSERT_EQ(c.Login(), 0);
+    uint32_t s = c.Alloc();
+    ASSERT_EQ(c.SetAutocommit(0), 0);
+    ASSERT_EQ(c.ExecDirect(s, "INSERT INTO v VALUES (1)"), 0);
+    ASSERT_TRUE(c.SendRaw(Le32(100) + Le16(10) + "partial"));
+  }
+  {
+    // Gone after the frame header.
+    Client c;
+    ASSERT_TRUE(c.Open(server.port()));
+    ASSERT_EQ(c.Login(), 0);
+    ASSERT_TRUE(c.SendRaw(Le32(4) + Le16(25)));
+  }
+  ASSERT_TRUE(server.WaitForLog("client vanished in the middle of a request"));
+  // The vanished writer's transaction was rolled back and its lock freed.
+  ASSERT_EQ(bystander.ExecDirect(b, "INSERT INTO v VALUES (2)"), 0);
+  auto rows = bystander.Query(b, "SELECT count(*) FROM v");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0].bytes, Le32(1));
+}
+
+TEST_F(ServerRobustness, StatementLimitPerClient) {
+  server.Stop();
+  ServerProcess limited;
+  ASSERT_TRUE(limited.Start({"--max-statements", "3"}));
+  Client c;
+  ASSERT_TRUE(c.Open(limited.port()));
+  ASSERT_EQ(c.Login(), 0);
+  uint32_t ids[3];
+  for (uint32_t& id : ids) ASSERT_NE(id = c.Alloc(), 0u);
+  std::unique_ptr<Request> r(Request::CreateRequest(0));
+  EXPECT_EQ(c.Exchange(r.get()), -1);
+  EXPECT_EQ(c.State(0), "S1014");
+  EXPECT_EQ(c.Free(ids[1], 1), 0);
+  EXPECT_NE(c.Alloc(), 0u);
+}
+
+TEST_F(ServerRobustness, ConcurrentClientsWriteAndRead) {
+  {
+    Client setup;
+    ASSERT_TRUE(setup.Open(server.port()));
+    ASSERT_EQ(setup.Login(), 0);
+    ASSERT_EQ(setup.ExecDirect(setup.Alloc(), "CREATE TABLE log (client INTEGER, n INTEGER)"), 0);
+  }
+  constexpr int kClients = 4, kRows = 40;
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int k = 0; k < kClients; ++k) {
+    threads.emplace_back([&, k] {
+      Client c;
+      if (!c.Open(server.port()) || c.Login() != 0) {
+        ++failures;
+        return;
+      }
+      uint32_t s = c.Alloc(), q = c.Alloc();
+      if (c.Prepare(s, "INSERT INTO log VALUES (?, ?)") != 0) ++failures;
+      for (int i = 0; i < kRows; ++i) {
+        if (c.Execute(s, {{1, 4, Le32(static_cast<uint32_t>(k))}, {2, 4, Le32(static_cast<uint32_t>(i))}}) != 0)
+          ++failures;
+        if (i % 10 == 9) {
+          auto rows = c.Query(q, "SELECT count(*) FROM log WHERE client = " + std::to_string(k));
+          if (rows.size() != 1 || Get32(rows[0][0].bytes, 0) != static_cast<uint32_t>(i + 1)) ++failures;
+        }
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(failures.load(), 0);
+  Client check;
+  ASSERT_TRUE(check.Open(server.port()));
+  ASSERT_EQ(check.Login(), 0);
+  auto rows = check.Query(check.Alloc(), "SELECT count(*), count(DISTINCT client) FROM log");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0].bytes, Le32(kClients * kRows));
+  EXPECT_EQ(rows[0][1].bytes, Le32(kClients));
+}
+
+}  // namespace
+}  // namespace srvtest

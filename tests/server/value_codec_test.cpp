@@ -1,0 +1,137 @@
+// In-process checks of the value forms, the type mapping, search
+// patterns, SQLSTATE mapping and the greeting check.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "server/Catalog.h"
+#include "server/Greeting.h"
+#include "server/SqlTypes.h"
+#include "server/ValueCodec.h"
+#include "server/storage/SqliteErrors.h"
+
+namespace velsrv {
+namespace {
+
+std::string Row(const Value& v, int16_t type, uint32_t n = 0, uint32_t maxLength = 0) {
+  std::string out;
+  Status st = EncodeRowValue(v, TypeForCode(type, n), maxLength, &out);
+  return st.ok ? out : "error " + st.sqlstate;
+}
+
+TEST(ServerTypeMapping, DeclaredTypes) {
+  struct Case {
+    const char* declared;
+    int16_t type;
+    uint32_t precision;
+    int16_t scale;
+  } cases[] = {
+      {"INTEGER", kSqlInteger, 10, 0},        {"int", kSqlInteger, 10, 0},
+      {"BIGINT", kSqlBigInt, 19, 0},          {"varchar(40)", kSqlVarChar, 40, 0},
+      {"CHARACTER VARYING(7)", kSqlVarChar, 7, 0}, {"TEXT", kSqlLongVarChar, kLongLength, 0},
+      {"DECIMAL(10,3)", kSqlNumeric, 10, 3},  {"NUMERIC(30,2)", kSqlNumeric, 16, 2},
+      {"DOUBLE", kSqlFloat, 15, 0},           {"DOUBLE PRECISION", kSqlFloat, 15, 0},
+      {"REAL", kSqlReal, 7, 0},               {"VARBINARY(300)", kSqlLongVarBinary, kLongLength, 0},
+      {"VARBINARY(16)", kSqlVarBinary, 16, 0}, {"DATETIME", kSqlTimestamp, 19, 0},
+      {"UNSIGNED BIG INT", kSqlBigInt, 19, 0}, {"NVARCHAR(5)", kSqlVarChar, 5, 0},
+      {"STRING", kSqlVarChar, 255, 0},         {"BOOLEAN", kSqlBit, 1, 0},
+  };
+  for (const Case& k : cases) {
+    SqlTypeDesc d;
+    ASSERT_TRUE(TypeFromDeclared(k.declared, &d)) << k.declared;
+    EXPECT_EQ(d.sqlType, k.type) << k.declared;
+    EXPECT_EQ(d.precision, k.precision) << k.declared;
+    EXPECT_EQ(d.scale, k.scale) << k.declared;
+  }
+  SqlTypeDesc d;
+  EXPECT_FALSE(TypeFromDeclared("  ", &d));
+  EXPECT_EQ(TypeFromValue(Value::Integer(1)).sqlType, kSqlInteger);
+  EXPECT_EQ(TypeFromValue(Value::Integer(1LL << 40)).sqlType, kSqlBigInt);
+  EXPECT_EQ(TypeFromValue(Value::Real(1)).sqlType, kSqlFloat);
+  EXPECT_EQ(TypeForCode(kSqlDecimal).sqlType, kSqlNumeric);
+  EXPECT_EQ(TypeForCode(kSqlDouble).sqlType, kSqlFloat);
+}
+
+TEST(ServerValueForms, RowLayouts) {
+  EXPECT_EQ(Row(Value::Integer(-1), kSqlBigInt), std::string("\x00\x00\x00\x00\x00\x00\x01\x00\x01\x00", 10));
+  EXPECT_EQ(Row(Value::Integer(INT64_MIN), kSqlBigInt), std::string("\x00\x80\x00\x00\x00\x00\x00\x00\x01\x00", 10));
+  EXPECT_EQ(Row(Value::Text("12"), kSqlSmallInt), std::string("\x0c\x00", 2));
+  EXPECT_EQ(Row(Value::Integer(40000), kSqlSmallInt), "error 22003");
+  EXPECT_EQ(Row(Value::Real(0), kSqlNumeric), std::string(10, '\0'));
+  EXPECT_EQ(Row(Value::Text("-0.005"), kSqlNumeric), std::string("\x01\xfd\x05\x00\x00\x00\x00\x00\x00\x00", 10));
+  // 17 significant digits round to 16.
+  EXPECT_EQ(Row(Value::Text("12345678901234567"), kSqlNumeric),
+            std::string("\x00\x01\x57\x34\x12\x90\x78\x56\x34\x12", 10));
+  EXPECT_EQ(Row(Value::Text("1e300"), kSqlNumeric), "error 22003");
+  EXPECT_EQ(Row(Value::Text("abcdef"), kSqlVarChar, 0, 2), std::string("ab\0", 3));
+  EXPECT_EQ(Row(Value::Text(std::string("a\0b", 3)), kSqlVarChar), std::string("a\0", 2));
+  EXPECT_EQ(Row(Value::Blob(std::string(256, 'x')), kSqlVarBinary, 255), "error 22001");
+  EXPECT_EQ(Row(Value::Text("2024-01-02T03:04:05.000123"), kSqlTimestamp).substr(12), std::string("\x78\xe0\x01\x00", 4));
+  EXPECT_EQ(Row(Value::Text("2024-01-02 03:04"), kSqlTime), std::string("\x03\x00\x04\x00\x00\x00", 6));
+  EXPECT_EQ(Row(Value::Text("2024-13-02"), kSqlDate), "error 22005");
+  EXPECT_EQ(Row(Value::Real(1e39), kSqlReal), "error 22003");
+}
+
+TEST(ServerValueForms, ParameterForms) {
+  Value v;
+  auto decode = [&](int16_t type, const std::string& bytes) {
+    return DecodeParameter(type, reinterpret_cast<const uint8_t*>(bytes.data()),
+                           static_cast<uint32_t>(bytes.size()), &v);
+  };
+  // BIGINT from a C integer: -65536 = 0x8000, 0, 1, 0, sign 1.
+  ASSERT_TRUE(decode(kSqlBigInt, std::string("\x00\x80\x00\x00\x01\x00\x00\x00\x01\x00", 10)).ok);
+  EXPECT_EQ(v.integer, -65536);
+  // From text: no mark, full magnitude.
+  ASSERT_TRUE(decode(kSqlBigInt, std::string("\xff\x7f\xff\xff\xff\xff\xff\xff\x00\x00", 10)).ok);
+  EXPECT_EQ(v.integer, INT64_MAX);
+  EXPECT_FALSE(decode(kSqlBigInt, std::string("\x00\x80\x00\x00\x00\x00\x00\x00\x00\x00", 10)).ok);
+  // NUMERIC with a non-integral value becomes a real; huge integers too.
+  ASSERT_TRUE(decode(kSqlNumeric, std::string("\x01\xf1\x00\x00", 4) + std::string("\x00\x00\x00\x00\x00\x00\x00\x15", 8)).ok);
+  EXPECT_EQ(v.kind, Value::Kind::kReal);
+  EXPECT_DOUBLE_EQ(v.real, -1.5);
+  ASSERT_TRUE(decode(kSqlDecimal, std::string("\x00\x05\x00\x00", 4) + std::string("\x00\x00\x00\x00\x00\x00\x00\x10", 8)).ok);
+  EXPECT_EQ(v.kind, Value::Kind::kReal);
+  EXPECT_DOUBLE_EQ(v.real, 1e20);
+  EXPECT_FALSE(decode(kSqlNumeric, std::string("\x00\x00\x00\x00", 4) + std::string("\x0a\x00\x00\x00\x00\x00\x00\x00", 8)).ok);
+  ASSERT_TRUE(decode(kSqlChar, std::string("abc", 3)).ok);  // without NUL too
+  EXPECT_EQ(v.bytes, "abc");
+  ASSERT_TRUE(decode(kSqlTimestamp, std::string("\xd0\x07\x01\x00\x02\x00\x03\x00\x04\x00\x05\x00\x40\x42\x0f\x00", 16)).ok);
+  EXPECT_EQ(v.bytes, "2000-01-02 03:04:05.001");
+  ASSERT_TRUE(decode(kSqlTinyInt, "\x80").ok);
+  EXPECT_EQ(v.integer, -128);
+}
+
+TEST(ServerCatalog, SearchPatterns) {
+  EXPECT_TRUE(PatternMatch("", "anything"));
+  EXPECT_TRUE(PatternMatch("EMP%", "employees"));
+  EXPECT_TRUE(PatternMatch("e_p", "emp"));
+  EXPECT_FALSE(PatternMatch("e\\_p", "emp"));
+  EXPECT_TRUE(PatternMatch("e\\_p", "e_p"));
+  EXPECT_TRUE(PatternMatch("%a%b%", "xxaxxbxx"));
+  EXPECT_FALSE(PatternMatch("%a%b%", "xxbxxaxx"));
+  EXPECT_FALSE(PatternMatch("emp", "emp2"));
+}
+
+TEST(ServerErrors, SqliteCodesMapToSqlstates) {
+  EXPECT_STREQ(SqliteSqlState(1, "near \"SELEC\": syntax error"), "37000");
+  EXPECT_STREQ(SqliteSqlState(1, "no such table: x"), "S0002");
+  EXPECT_STREQ(SqliteSqlState(1, "no such column: y"), "S0022");
+  EXPECT_STREQ(SqliteSqlState(1, "index i already exists"), "S0011");
+  EXPECT_STREQ(SqliteSqlState(1, "table t already exists"), "S0001");
+  EXPECT_STREQ(SqliteSqlState(2067, "UNIQUE constraint failed"), "23000");
+  EXPECT_STREQ(SqliteSqlState(5, "database is locked"), "S1T00");
+  EXPECT_STREQ(SqliteSqlState(8, "attempt to write a readonly database"), "42000");
+  EXPECT_STREQ(SqliteSqlState(20, "datatype mismatch"), "22005");
+  EXPECT_EQ(SqliteStatus(2067, "x").native, 2067);
+}
+
+TEST(ServerGreeting, Block) {
+  uint8_t block[80] = {};
+  std::memcpy(block, "L\x06 LINUX ISO8859-1", 18);
+  EXPECT_EQ(CheckGreeting(block), kGreetingAccepted);
+  block[79] = 1;
+  EXPECT_EQ(CheckGreeting(block), kGreetingMalformed);
+}
+
+}  // namespace
+}  // namespace velsrv
