@@ -8,7 +8,7 @@
 #include "diag/ClientDiagnostics.h"
 #include "driver/check.h"
 #include "odbc/ColumnBinding.h"
-#include "odbc/Statement.h"
+#include "driver/Statement.h"
 #include "protocol/Requests.h"
 
 namespace {

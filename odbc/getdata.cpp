@@ -7,7 +7,7 @@
 
 #include "convert/ColumnValue.h"
 #include "diag/ClientDiagnostics.h"
-#include "odbc/Statement.h"
+#include "driver/Statement.h"
 #include "odbc/transfer.h"
 #include "protocol/Requests.h"
 

@@ -7,74 +7,19 @@
 #include <cstring>
 
 #include "convert/ColumnValue.h"
+#include "convert/ConvertColumnValue.h"
 #include "diag/ClientDiagnostics.h"
 #include "driver/alloc.h"
 #include "driver/trace.h"
-#include "odbc/Statement.h"
+#include "driver/Statement.h"
 #include "protocol/FetchData.h"
 
 namespace {
 
-using FixedConversion = int (ColumnValue::*)(void*, SQLLEN*) const;
-using SizedConversion = int (ColumnValue::*)(void*, SQLLEN, SQLLEN*) const;
-
-// The conversion of each C type. SQL_C_SBIGINT and SQL_C_UBIGINT are ODBC 3
-// types that applications pass through the driver manager unchanged.
-struct CTypeConversion {
-  SQLSMALLINT cType;
-  FixedConversion fixed;
-  SizedConversion sized;
-};
-
-constexpr CTypeConversion kConversions[] = {
-    {SQL_C_CHAR, nullptr, &ColumnValue::GetChar},
-    {SQL_C_BINARY, nullptr, &ColumnValue::GetBinary},
-    {SQL_C_BIT, &ColumnValue::GetBit, nullptr},
-    {SQL_C_TINYINT, &ColumnValue::GetTinyInt, nullptr},
-    {SQL_C_STINYINT, &ColumnValue::GetTinyInt, nullptr},
-    {SQL_C_UTINYINT, &ColumnValue::GetUTinyInt, nullptr},
-    {SQL_C_SHORT, &ColumnValue::GetShort, nullptr},
-    {SQL_C_SSHORT, &ColumnValue::GetShort, nullptr},
-    {SQL_C_USHORT, &ColumnValue::GetUShort, nullptr},
-    {SQL_C_LONG, &ColumnValue::GetLong, nullptr},
-    {SQL_C_SLONG, &ColumnValue::GetLong, nullptr},
-    {SQL_C_ULONG, &ColumnValue::GetULong, nullptr},
-    {SQL_C_FLOAT, &ColumnValue::GetFloat, nullptr},
-    {SQL_C_DOUBLE, &ColumnValue::GetDouble, nullptr},
-    {SQL_C_DATE, &ColumnValue::GetDate, nullptr},
-    {SQL_C_TIME, &ColumnValue::GetTime, nullptr},
-    {SQL_C_TIMESTAMP, &ColumnValue::GetTimestamp, nullptr},
-    {SQL_C_SBIGINT, &ColumnValue::GetSBigInt, nullptr},
-    {SQL_C_UBIGINT, &ColumnValue::GetUBigInt, nullptr},
-};
-
-// The C type SQL_C_DEFAULT stands for, by the column's SQL type.
-struct DefaultCType {
-  int32_t sqlType;
-  SQLSMALLINT cType;
-};
-
-constexpr DefaultCType kDefaults[] = {
-    {SQL_BIT, SQL_C_BIT},           {SQL_TINYINT, SQL_C_TINYINT},
-    {SQL_SMALLINT, SQL_C_SHORT},    {SQL_INTEGER, SQL_C_LONG},
-    {SQL_REAL, SQL_C_FLOAT},        {SQL_FLOAT, SQL_C_DOUBLE},
-    {SQL_DOUBLE, SQL_C_DOUBLE},     {SQL_CHAR, SQL_C_CHAR},
-    {SQL_VARCHAR, SQL_C_CHAR},      {SQL_LONGVARCHAR, SQL_C_CHAR},
-    {SQL_BIGINT, SQL_C_CHAR},       {SQL_NUMERIC, SQL_C_CHAR},
-    {SQL_DECIMAL, SQL_C_CHAR},      {SQL_BINARY, SQL_C_BINARY},
-    {SQL_VARBINARY, SQL_C_BINARY},  {SQL_LONGVARBINARY, SQL_C_BINARY},
-    {SQL_DATE, SQL_C_DATE},         {SQL_TIME, SQL_C_TIME},
-    {SQL_TIMESTAMP, SQL_C_TIMESTAMP},
-};
-
-// SQL_C_DEFAULT resolved by the column's SQL type; 0 when the type has no
-// default. Other C types are returned as they are.
+// SQL_C_DEFAULT resolved by the column's SQL type (SQL_C_DEFAULT itself
+// when the type has no default). Other C types are returned as they are.
 SQLSMALLINT EffectiveCType(const ColumnValue* value, SQLSMALLINT fCType) {
-  if (fCType != SQL_C_DEFAULT) return fCType;
-  for (const DefaultCType& entry : kDefaults) {
-    if (entry.sqlType == value->SqlType()) return entry.cType;
-  }
-  return 0;
+  return fCType == SQL_C_DEFAULT ? DefaultCType(value->SqlType()) : fCType;
 }
 
 bool IsPiecewise(SQLSMALLINT cType) { return cType == SQL_C_CHAR || cType == SQL_C_BINARY; }
@@ -88,7 +33,7 @@ SQLRETURN MapResult(Statement* stmt, int result) {
       return VEL_POST(stmt, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated);
     case kConversionNoMemory:
       return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
-    case -1:
+    case kConversionUnknownCType:
       // A C type outside the conversion table, or SQL_C_DEFAULT for a column
       // type without a default: refused with the interface's SQLSTATE for a
       // program type out of range; nothing is written.
@@ -134,7 +79,7 @@ SQLRETURN ContinuePiece(Statement* stmt, ColumnValue* value, SQLSMALLINT cType,
     if (scratch == nullptr) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
   }
   SQLLEN length = 0;
-  int result = ConvertValue(value, cType, scratch, static_cast<SQLLEN>(scratchSize), &length);
+  int result = ConvertColumnValue(value, cType, scratch, static_cast<SQLLEN>(scratchSize), &length);
   SQLRETURN rc = SQL_SUCCESS;
   if (result != kConversionDone && result != kConversionTruncated) {
     rc = MapResult(stmt, result);
@@ -180,17 +125,6 @@ SQLRETURN ContinuePiece(Statement* stmt, ColumnValue* value, SQLSMALLINT cType,
 
 }  // namespace
 
-int ConvertValue(const ColumnValue* value, SQLSMALLINT fCType, SQLPOINTER rgbValue,
-                 SQLLEN cbValueMax, SQLLEN* length) {
-  SQLSMALLINT cType = EffectiveCType(value, fCType);
-  for (const CTypeConversion& entry : kConversions) {
-    if (entry.cType != cType) continue;
-    if (entry.sized != nullptr) return (value->*entry.sized)(rgbValue, cbValueMax, length);
-    return (value->*entry.fixed)(rgbValue, length);
-  }
-  return -1;
-}
-
 SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElement* element,
                         const TransferTarget& target, uint16_t icol,
                         GetDataPosition* position) {
@@ -231,8 +165,8 @@ SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElem
     return ContinuePiece(stmt, value, cType, target, position);
   }
 
-  int result = ConvertValue(value, target.fCType, target.rgbValue, target.cbValueMax, &length);
-  if (target.pcbValue != nullptr && result != -1) *target.pcbValue = length;
+  int result = ConvertColumnValue(value, target.fCType, target.rgbValue, target.cbValueMax, &length);
+  if (target.pcbValue != nullptr && result != kConversionUnknownCType) *target.pcbValue = length;
   TraceFinal(cType, target.rgbValue, target.cbValueMax, length, result);
 
   if (piecewise) {

@@ -53,10 +53,4 @@ SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElem
                         const TransferTarget& target, uint16_t icol,
                         GetDataPosition* position);
 
-// The conversion of value into C type fCType: 0 failed, 1 done,
-// 2 truncated, 3 out of memory, or -1 when the driver has no conversion
-// for fCType (or SQL_C_DEFAULT for a column type without a default).
-int ConvertValue(const ColumnValue* value, SQLSMALLINT fCType, SQLPOINTER rgbValue,
-                 SQLLEN cbValueMax, SQLLEN* length);
-
 #endif

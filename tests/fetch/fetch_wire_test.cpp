@@ -1,0 +1,238 @@
+// Which columns travel with each row, observed at a scripted server
+// through the real unixODBC driver manager: bound columns, columns read
+// with SQLGetData on the previous row, the get-data request for values that
+// did not travel, unbinding, the end of the result set.
+#include <gtest/gtest.h>
+#include <sql.h>
+#include <sqlext.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "frame_server.h"
+
+namespace {
+
+// unixODBC reads its files once per process: one private folder for the
+// whole program, with one data source whose server and service every test
+// gives in its connection string.
+class OdbcFolder : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    std::string dir = std::string(VEL_TEST_WORK_DIR) + "/fetch_wire_odbc";
+    mkdir(dir.c_str(), 0700);
+    mkdir((dir + "/home").c_str(), 0700);
+    FILE* inst = std::fopen((dir + "/odbcinst.ini").c_str(), "w");
+    std::fprintf(inst, "[Velora Fetch Test]\nDriver = %s\nThreading = 3\n", VEL_DRIVER_PATH);
+    std::fclose(inst);
+    FILE* ini = std::fopen((dir + "/odbc.ini").c_str(), "w");
+    std::fprintf(ini, "[VeloraFake]\nDriver = Velora Fetch Test\nServer = 127.0.0.1\nService = 1\n");
+    std::fclose(ini);
+    setenv("ODBCSYSINI", dir.c_str(), 1);
+    setenv("ODBCINI", (dir + "/odbc.ini").c_str(), 1);
+    setenv("HOME", (dir + "/home").c_str(), 1);
+  }
+};
+
+const ::testing::Environment* const kFolder =
+    ::testing::AddGlobalTestEnvironment(new OdbcFolder);
+
+const int kRows = 5;
+
+// Three columns: a INTEGER, b VARCHAR(20), c VARCHAR(20); row r holds r,
+// "b-r", "c-r". A request about a row that does not exist fails with 24000.
+class FakeResultSet {
+ public:
+  std::string Reply(const Frame& f) {
+    switch (f.code) {
+      case 5:  // connect: version and the thirteen type sizes
+        return Le16(0) + Str("fake server") + std::string(26, '\0');
+      case 0:  // allocate statement
+        return Le16(0) + Le32(7);
+      case 10:  // execute directly: the result set's description
+        row_ = 0;
+        return Le16(0) + Le16(3) + ColumnDesc("a", SQL_INTEGER, 4) +
+               ColumnDesc("b", SQL_VARCHAR, 20) + ColumnDesc("c", SQL_VARCHAR, 20);
+      case 13: {  // fetch: the requested columns of the next row
+        if (++row_ > kRows) return Le16(SQL_NO_DATA_FOUND);
+        std::vector<uint16_t> columns = Columns(f);
+        std::string reply = Le16(0) + Le16(static_cast<int>(columns.size()));
+        for (uint16_t c : columns) reply += Cell(c);
+        return reply;
+      }
+      case 17: {  // get data: one column of the current row
+        uint16_t column = static_cast<uint16_t>(static_cast<uint8_t>(f.body[4]) |
+                                                static_cast<uint8_t>(f.body[5]) << 8);
+        if (row_ < 1 || row_ > kRows) return Le16(SQL_ERROR);
+        return Le16(0) + Cell(column);
+      }
+      case 9:  // get error
+        return Le16(0) + Str(row_ > kRows ? "01000" : "24000") + Le16(1) +
+               Str(row_ > kRows ? "no more rows" : "invalid cursor state") + Str("fake") +
+               Le16(1);
+      default:
+        return Le16(0);
+    }
+  }
+
+  // The column numbers of a fetch request.
+  static std::vector<uint16_t> Columns(const Frame& f) {
+    std::vector<uint16_t> out;
+    size_t count = static_cast<uint8_t>(f.body[4]) | static_cast<uint8_t>(f.body[5]) << 8;
+    for (size_t i = 0; i < count; ++i) {
+      out.push_back(static_cast<uint16_t>(static_cast<uint8_t>(f.body[6 + 2 * i]) |
+                                          static_cast<uint8_t>(f.body[7 + 2 * i]) << 8));
+    }
+    return out;
+  }
+
+ private:
+  std::string Cell(uint16_t column) const {
+    if (column == 1) return Value(1, Le32(static_cast<uint32_t>(row_)));
+    std::string text = std::string(column == 2 ? "b-" : "c-") + std::to_string(row_);
+    return Value(column, text + std::string(1, '\0'));
+  }
+
+  int row_ = 0;
+};
+
+class FetchWireTest : public ::testing::Test {
+ protected:
+  FetchWireTest() : server_([this](const Frame& f) { return results_.Reply(f); }) {}
+
+  void SetUp() override {
+    ASSERT_NE(0, server_.Port());
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_)));
+    SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_)));
+    std::string in = "DSN=VeloraFake;Server=127.0.0.1;Service=" + std::to_string(server_.Port()) +
+                     ";User=u;Password=p";
+    SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0,
+                                    nullptr, SQL_DRIVER_NOPROMPT);
+    ASSERT_TRUE(SQL_SUCCEEDED(rc)) << Diagnostic(SQL_HANDLE_DBC, dbc_);
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_)));
+    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, (SQLCHAR*)"SELECT a, b, c FROM t", SQL_NTS));
+  }
+  void TearDown() override {
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+    SQLDisconnect(dbc_);
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+    SQLFreeHandle(SQL_HANDLE_ENV, env_);
+  }
+
+  static std::string Diagnostic(SQLSMALLINT type, SQLHANDLE handle) {
+    SQLCHAR state[6] = {0}, text[512] = {0};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetDiagRec(type, handle, 1, state, &native, text, sizeof text, &length)))
+      return "";
+    return std::string((char*)state) + " " + (char*)text;
+  }
+  std::string State() { return Diagnostic(SQL_HANDLE_STMT, stmt_).substr(0, 5); }
+
+  // The columns asked for by the last fetch request.
+  std::vector<uint16_t> LastFetch() {
+    std::vector<Frame> fetches = server_.Requests(13);
+    return fetches.empty() ? std::vector<uint16_t>{99} : FakeResultSet::Columns(fetches.back());
+  }
+  size_t GetDataRequests() { return server_.Requests(17).size(); }
+
+  std::string Text(SQLUSMALLINT column) {
+    char buffer[32] = {0};
+    SQLLEN length = 0;
+    SQLRETURN rc = SQLGetData(stmt_, column, SQL_C_CHAR, buffer, sizeof buffer, &length);
+    return SQL_SUCCEEDED(rc) ? std::string(buffer) : "rc " + std::to_string(rc);
+  }
+
+  FakeResultSet results_;
+  FrameServer server_;
+  SQLHENV env_ = SQL_NULL_HENV;
+  SQLHDBC dbc_ = SQL_NULL_HDBC;
+  SQLHSTMT stmt_ = SQL_NULL_HSTMT;
+};
+
+using Columns = std::vector<uint16_t>;
+
+TEST_F(FetchWireTest, ColumnsTravelWhenBoundOrReadOnThePreviousRow) {
+  SQLINTEGER a = 0;
+  SQLLEN aLength = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, &a, 0, &aLength));
+
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+  EXPECT_EQ(Columns({1}), LastFetch());
+  EXPECT_EQ(1, a);
+  EXPECT_EQ(4, aLength);
+  // Column 3 did not travel: SQLGetData asks the server for it.
+  EXPECT_EQ("c-1", Text(3));
+  EXPECT_EQ(1u, GetDataRequests());
+  // A second read asks again: the answer of a get-data request is not kept.
+  EXPECT_EQ("c-1", Text(3));
+  EXPECT_EQ(2u, GetDataRequests());
+
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+  EXPECT_EQ(Columns({1, 3}), LastFetch());
+  EXPECT_EQ(2, a);
+  EXPECT_EQ("c-2", Text(3));  // held: no request
+  EXPECT_EQ(2u, GetDataRequests());
+  EXPECT_EQ("b-2", Text(2));
+  EXPECT_EQ(3u, GetDataRequests());
+
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+  EXPECT_EQ(Columns({1, 2, 3}), LastFetch());
+  // Nothing read on row 3: only the bound column travels with row 4.
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+  EXPECT_EQ(Columns({1}), LastFetch());
+  EXPECT_EQ(4, a);
+
+  // Unbinding: the next fetch only advances the cursor.
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, nullptr, 0, nullptr));
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+  EXPECT_EQ(Columns({}), LastFetch());
+  EXPECT_EQ(4, a);
+  EXPECT_EQ(3u, GetDataRequests());
+
+  // The end of the result set comes from the server.
+  EXPECT_EQ(SQL_NO_DATA, SQLFetch(stmt_));
+  EXPECT_EQ(6u, server_.Requests(13).size());
+}
+
+TEST_F(FetchWireTest, GetDataBeforeTheFirstRowIsRefusedByTheServer) {
+  char buffer[16];
+  SQLLEN length = 0;
+  EXPECT_EQ(SQL_ERROR, SQLGetData(stmt_, 2, SQL_C_CHAR, buffer, sizeof buffer, &length));
+  EXPECT_EQ("24000", State());
+  EXPECT_EQ(1u, GetDataRequests());
+  // The failed read does not make the column travel.
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+  EXPECT_EQ(Columns({}), LastFetch());
+}
+
+TEST_F(FetchWireTest, RefusedConversionSendsNothing) {
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+  SQL_DATE_STRUCT date;
+  EXPECT_EQ(SQL_ERROR, SQLGetData(stmt_, 1, SQL_C_TYPE_DATE, &date, sizeof date, nullptr));
+  EXPECT_EQ("22018", State());  // 22005 as an ODBC 3 application sees it
+  EXPECT_EQ(0u, GetDataRequests());
+  EXPECT_EQ(SQL_ERROR, SQLGetData(stmt_, 4, SQL_C_CHAR, nullptr, 0, nullptr));
+  EXPECT_EQ("07009", State());  // S1002
+  EXPECT_EQ(0u, GetDataRequests());
+}
+
+TEST_F(FetchWireTest, RebindingKeepsOneBindingPerColumn) {
+  SQLINTEGER first = 0, second = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, &first, 0, nullptr));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, &second, 0, nullptr));
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+  EXPECT_EQ(Columns({1}), LastFetch());
+  EXPECT_EQ(0, first);
+  EXPECT_EQ(1, second);
+  // SQL_UNBIND removes every binding; nothing travels any more.
+  ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(stmt_, SQL_UNBIND));
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+  EXPECT_EQ(Columns({}), LastFetch());
+  EXPECT_EQ(1, second);
+}
+
+}  // namespace

@@ -1,0 +1,135 @@
+// The protocol-aware scripted server of the fetch tests.
+#include "frame_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// Every wait is bounded so that a broken client cannot hang a test.
+const int kWaitMillis = 10000;
+
+bool ReadExactly(int fd, size_t count, std::string* out) {
+  out->clear();
+  while (out->size() < count) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, kWaitMillis) <= 0) return false;
+    char buffer[65536];
+    size_t want = count - out->size();
+    ssize_t n = recv(fd, buffer, want < sizeof buffer ? want : sizeof buffer, 0);
+    if (n <= 0) return false;
+    out->append(buffer, static_cast<size_t>(n));
+  }
+  return true;
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+uint32_t ReadLe32(const std::string& b, size_t at) {
+  return static_cast<uint32_t>(static_cast<uint8_t>(b[at])) |
+         static_cast<uint32_t>(static_cast<uint8_t>(b[at + 1])) << 8 |
+         static_cast<uint32_t>(static_cast<uint8_t>(b[at + 2])) << 16 |
+         static_cast<uint32_t>(static_cast<uint8_t>(b[at + 3])) << 24;
+}
+
+}  // namespace
+
+FrameServer::FrameServer(Handler handler) : handler_(std::move(handler)) {
+  listener_ = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      listen(listener_, 1) == 0 &&
+      getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+    port_ = ntohs(address.sin_port);
+  }
+  thread_ = std::thread([this] { Run(); });
+}
+
+FrameServer::~FrameServer() {
+  shutdown(listener_, SHUT_RDWR);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (peer_ >= 0) shutdown(peer_, SHUT_RDWR);
+  }
+  thread_.join();
+  close(listener_);
+}
+
+std::vector<Frame> FrameServer::Requests() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return requests_;
+}
+
+std::vector<Frame> FrameServer::Requests(uint16_t code) {
+  std::vector<Frame> out;
+  for (const Frame& f : Requests()) {
+    if (f.code == code) out.push_back(f);
+  }
+  return out;
+}
+
+void FrameServer::Run() {
+  pollfd p{listener_, POLLIN, 0};
+  if (poll(&p, 1, kWaitMillis) <= 0) return;
+  int fd = accept(listener_, nullptr, nullptr);
+  if (fd < 0) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    peer_ = fd;
+  }
+  std::string greeting;
+  if (ReadExactly(fd, 80, &greeting) && WriteAll(fd, Le16(0))) {
+    std::string header, body;
+    while (ReadExactly(fd, 6, &header)) {
+      uint32_t length = ReadLe32(header, 0);
+      uint16_t code = static_cast<uint16_t>(static_cast<uint8_t>(header[4]) |
+                                            static_cast<uint8_t>(header[5]) << 8);
+      if (!ReadExactly(fd, length, &body)) break;
+      Frame frame{code, body};
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        requests_.push_back(frame);
+      }
+      std::string reply = handler_(frame);
+      if (!WriteAll(fd, Le32(static_cast<uint32_t>(reply.size())) + reply)) break;
+    }
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  close(fd);
+  peer_ = -1;
+}
+
+std::string Le16(int v) {
+  return std::string{static_cast<char>(v & 0xff), static_cast<char>((v >> 8) & 0xff)};
+}
+
+std::string Le32(uint32_t v) {
+  return Le16(static_cast<int>(v & 0xffff)) + Le16(static_cast<int>(v >> 16));
+}
+
+std::string Str(const std::string& text) { return Le16(static_cast<int>(text.size())) + text; }
+
+std::string Value(uint16_t column, const std::string& bytes, bool isNull) {
+  std::string b = isNull ? std::string() : bytes;
+  return Le16(column) + std::string(1, isNull ? 1 : 0) + Le32(static_cast<uint32_t>(b.size())) + b;
+}
+
+std::string ColumnDesc(const std::string& name, int16_t sqlType, uint32_t length) {
+  // name, length, nullability, owner, precision, scale, table, type, updatable
+  return Str(name) + Le32(length) + Le16(1) + Str("") + Le32(length) + Le16(0) + Str("t") +
+         Le16(sqlType) + Le16(0);
+}

@@ -1,0 +1,242 @@
+// The transfer of one value into an application buffer: result mapping,
+// NULLs, unknown C types, and SQLGetData's piecewise reading of long
+// character and binary values. Runs on value classes and row elements
+// built in the test, without a server.
+#include <gtest/gtest.h>
+#include <sqlext.h>
+
+#include <cstring>
+#include <string>
+
+#include "convert/ColumnValue.h"
+#include "driver/Statement.h"
+#include "driver/alloc.h"
+#include "odbc/getdata.h"
+#include "odbc/transfer.h"
+#include "protocol/FetchData.h"
+
+namespace {
+
+class TransferTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    ResetAllocFailure();
+    delete value_;
+  }
+
+  // A column of sqlType (length for the fixed kinds) holding rowBytes.
+  void Column(int32_t sqlType, uint32_t length, const std::string& rowBytes, bool isNull = false) {
+    ColumnDescription description;
+    description.sqlDataType = sqlType;
+    description.length = length;
+    description.precision = length;
+    delete value_;
+    value_ = CreateColumnValue(&description);
+    ASSERT_NE(nullptr, value_);
+    ASSERT_TRUE(element_.Set(1, rowBytes.data(), static_cast<uint32_t>(rowBytes.size()), isNull));
+  }
+  void Text(int32_t sqlType, const std::string& text) {
+    Column(sqlType, 0, text + std::string(1, '\0'));
+  }
+  void Bytes(const std::string& bytes) {
+    Column(SQL_VARBINARY, 0, std::string(1, static_cast<char>(bytes.size())) + bytes);
+  }
+
+  // One SQLGetData-like transfer into buffer_ (cbValueMax bytes offered).
+  SQLRETURN Get(SQLSMALLINT cType, SQLLEN cbValueMax, uint16_t icol = 1, bool piecewise = true) {
+    std::memset(buffer_, '#', sizeof buffer_);
+    length_ = 12345;
+    stmt_.ClearErrors();
+    return TransferValue(&stmt_, value_, &element_, {cType, buffer_, cbValueMax, &length_}, icol,
+                         piecewise ? &position_ : nullptr);
+  }
+  std::string State() {
+    ErrorData* e = stmt_.errors.Last();
+    return e ? e->sqlstate.TextOrEmpty() : "";
+  }
+  std::string Chars() const { return std::string(buffer_); }
+
+  Statement stmt_;
+  ColumnValue* value_ = nullptr;
+  FetchDataElement element_;
+  GetDataPosition position_;
+  char buffer_[8192];
+  SQLLEN length_ = 0;
+};
+
+const std::string kText25 = "abcdefghijklmnopqrstuvwxy";
+
+TEST_F(TransferTest, CharacterValueComesInPiecesAndThenNoData) {
+  Text(SQL_VARCHAR, kText25);
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_CHAR, 10));
+  EXPECT_EQ("01004", State());
+  EXPECT_EQ("abcdefghi", Chars());
+  EXPECT_EQ(25, length_);
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_CHAR, 10));
+  EXPECT_EQ("jklmnopqr", Chars());
+  EXPECT_EQ(16, length_);
+  EXPECT_EQ(SQL_SUCCESS, Get(SQL_C_CHAR, 10));
+  EXPECT_EQ("stuvwxy", Chars());
+  EXPECT_EQ(7, length_);
+  EXPECT_EQ('#', buffer_[8]);  // nothing written past the NUL
+  EXPECT_EQ(SQL_NO_DATA_FOUND, Get(SQL_C_CHAR, 10));
+  EXPECT_EQ('#', buffer_[0]);
+  EXPECT_EQ(SQL_NO_DATA_FOUND, Get(SQL_C_CHAR, 10));
+}
+
+TEST_F(TransferTest, ValueThatFitsIsReturnedOnceWhole) {
+  Text(SQL_VARCHAR, "123456789");
+  EXPECT_EQ(SQL_SUCCESS, Get(SQL_C_CHAR, 10));
+  EXPECT_EQ("123456789", Chars());
+  EXPECT_EQ(9, length_);
+  EXPECT_EQ(SQL_NO_DATA_FOUND, Get(SQL_C_CHAR, 10));
+  // SQL_C_DEFAULT of a character column reads the same way.
+  position_.Reset();
+  EXPECT_EQ(SQL_SUCCESS, Get(SQL_C_DEFAULT, 100));
+  EXPECT_EQ(SQL_NO_DATA_FOUND, Get(SQL_C_DEFAULT, 100));
+}
+
+TEST_F(TransferTest, BinaryValueComesInPieces) {
+  Bytes(std::string("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a", 10));
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_BINARY, 4));
+  EXPECT_EQ(std::string("\x01\x02\x03\x04", 4), std::string(buffer_, 4));
+  EXPECT_EQ('#', buffer_[4]);
+  EXPECT_EQ(10, length_);
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_BINARY, 4));
+  EXPECT_EQ(std::string("\x05\x06\x07\x08", 4), std::string(buffer_, 4));
+  EXPECT_EQ(6, length_);
+  EXPECT_EQ(SQL_SUCCESS, Get(SQL_C_BINARY, 4));
+  EXPECT_EQ(std::string("\x09\x0a", 2), std::string(buffer_, 2));
+  EXPECT_EQ('#', buffer_[2]);
+  EXPECT_EQ(2, length_);
+  EXPECT_EQ(SQL_NO_DATA_FOUND, Get(SQL_C_BINARY, 4));
+}
+
+TEST_F(TransferTest, LongValueReassemblesExactly) {
+  std::string text;
+  for (int i = 0; text.size() < 20000; ++i) text += std::to_string(i) + ",";
+  Text(SQL_LONGVARCHAR, text);
+  std::string gathered;
+  SQLRETURN rc;
+  int calls = 0;
+  while ((rc = Get(SQL_C_CHAR, 2048)) != SQL_NO_DATA_FOUND && calls++ < 100) {
+    ASSERT_TRUE(rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO);
+    EXPECT_EQ(static_cast<SQLLEN>(text.size() - gathered.size()), length_);
+    gathered += Chars();
+  }
+  EXPECT_EQ(text, gathered);
+  EXPECT_EQ(static_cast<int>((text.size() + 2046) / 2047), calls);
+}
+
+TEST_F(TransferTest, AnotherColumnOrCTypeStartsAgain) {
+  Text(SQL_VARCHAR, kText25);
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_CHAR, 10, 1));
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_CHAR, 10, 2));
+  EXPECT_EQ("abcdefghi", Chars());
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_CHAR, 10, 1));
+  EXPECT_EQ("abcdefghi", Chars());
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_BINARY, 10, 1));
+  EXPECT_EQ("abcdefghij", std::string(buffer_, 10));
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_CHAR, 10, 1));
+  EXPECT_EQ("abcdefghi", Chars());
+}
+
+TEST_F(TransferTest, BoundTransferAlwaysStartsAtTheBeginning) {
+  Text(SQL_VARCHAR, "abcdef");
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_CHAR, 4, 1, false));
+    EXPECT_EQ("abc", Chars());
+    EXPECT_EQ(6, length_);
+    EXPECT_EQ("01004", State());
+  }
+}
+
+TEST_F(TransferTest, FixedTypesConvertAgainOnEveryCall) {
+  Column(SQL_INTEGER, 4, std::string("\x2a\x00\x00\x00", 4));
+  for (int i = 0; i < 2; ++i) {
+    SQLINTEGER out = 0;
+    length_ = 0;
+    EXPECT_EQ(SQL_SUCCESS, TransferValue(&stmt_, value_, &element_,
+                                         {SQL_C_SLONG, &out, 0, &length_}, 1, &position_));
+    EXPECT_EQ(42, out);
+    EXPECT_EQ(4, length_);
+  }
+  SQLBIGINT big = 0;
+  EXPECT_EQ(SQL_SUCCESS, TransferValue(&stmt_, value_, &element_,
+                                       {SQL_C_SBIGINT, &big, 0, nullptr}, 1, &position_));
+  EXPECT_EQ(42, big);
+}
+
+TEST_F(TransferTest, NullValueSetsMinusOneAndLeavesTheBuffer) {
+  Column(SQL_VARCHAR, 0, "", true);
+  EXPECT_EQ(SQL_SUCCESS, Get(SQL_C_CHAR, 10));
+  EXPECT_EQ(SQL_NULL_DATA, length_);
+  EXPECT_EQ('#', buffer_[0]);
+  EXPECT_EQ(SQL_NO_DATA_FOUND, Get(SQL_C_CHAR, 10));
+  // Without a length indicator a NULL still succeeds.
+  EXPECT_EQ(SQL_SUCCESS, TransferValue(&stmt_, value_, &element_,
+                                       {SQL_C_CHAR, buffer_, 10, nullptr}, 1, nullptr));
+}
+
+TEST_F(TransferTest, ConversionResultsBecomeDiagnostics) {
+  Column(SQL_INTEGER, 4, std::string("\x7b\x00\x00\x00", 4));  // 123
+  EXPECT_EQ(SQL_ERROR, Get(SQL_C_CHAR, 3));
+  EXPECT_EQ("22003", State());
+  EXPECT_EQ('#', buffer_[0]);
+  EXPECT_EQ(SQL_SUCCESS, Get(SQL_C_CHAR, 4));
+  EXPECT_EQ("123", Chars());
+  // A C type without a conversion writes nothing.
+  EXPECT_EQ(SQL_ERROR, Get(SQL_C_WCHAR, 100));
+  EXPECT_EQ("S1003", State());
+  EXPECT_EQ('#', buffer_[0]);
+  EXPECT_EQ(SQL_ERROR, Get(SQL_C_GUID, 100));
+  EXPECT_EQ("S1003", State());
+}
+
+TEST_F(TransferTest, MemoryFailuresAreReported) {
+  Text(SQL_VARCHAR, std::string(3000, 'x') + "end");
+  // With memory exhausted the diagnostic record cannot be queued either;
+  // the call still fails cleanly.
+  SetAllocFailAfter(0);  // Load cannot allocate the value
+  EXPECT_EQ(SQL_ERROR, Get(SQL_C_CHAR, 2000));
+  ResetAllocFailure();
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_CHAR, 2000));
+  SetAllocFailAfter(1);  // Load succeeds, the scratch of the next piece fails
+  EXPECT_EQ(SQL_ERROR, Get(SQL_C_CHAR, 2000));
+  ResetAllocFailure();
+  // The failed piece is offered again.
+  EXPECT_EQ(SQL_SUCCESS, Get(SQL_C_CHAR, 2000));
+  EXPECT_EQ(std::string(1001, 'x') + "end", Chars());
+  EXPECT_EQ(SQL_NO_DATA_FOUND, Get(SQL_C_CHAR, 2000));
+}
+
+TEST(GetDataConversionCheck, RefusedPairsFollowTheColumnType) {
+  const SQLSMALLINT all[] = {SQL_C_CHAR,   SQL_C_BINARY, SQL_C_BIT,      SQL_C_TINYINT,
+                             SQL_C_STINYINT, SQL_C_UTINYINT, SQL_C_SHORT, SQL_C_SSHORT,
+                             SQL_C_USHORT, SQL_C_LONG,   SQL_C_SLONG,    SQL_C_ULONG,
+                             SQL_C_FLOAT,  SQL_C_DOUBLE, SQL_C_DATE,     SQL_C_TIME,
+                             SQL_C_TIMESTAMP, SQL_C_SBIGINT, SQL_C_UBIGINT, SQL_C_DEFAULT};
+  auto dateTime = [](SQLSMALLINT c) {
+    return c == SQL_C_DATE || c == SQL_C_TIME || c == SQL_C_TIMESTAMP;
+  };
+  for (SQLSMALLINT c : all) {
+    for (int32_t t : {SQL_CHAR, SQL_VARCHAR, SQL_LONGVARCHAR}) {
+      EXPECT_TRUE(GetDataConversionAllowed(t, c)) << t << " " << c;
+    }
+    for (int32_t t : {SQL_BIT, SQL_TINYINT, SQL_BIGINT, SQL_NUMERIC, SQL_INTEGER, SQL_SMALLINT,
+                      SQL_FLOAT, SQL_REAL}) {
+      EXPECT_EQ(!dateTime(c), GetDataConversionAllowed(t, c)) << t << " " << c;
+    }
+    const bool base = c == SQL_C_CHAR || c == SQL_C_BINARY || c == SQL_C_DEFAULT;
+    for (int32_t t : {SQL_BINARY, SQL_VARBINARY, SQL_LONGVARBINARY}) {
+      EXPECT_EQ(base, GetDataConversionAllowed(t, c)) << t << " " << c;
+    }
+    EXPECT_EQ(base || c == SQL_C_DATE || c == SQL_C_TIMESTAMP,
+              GetDataConversionAllowed(SQL_DATE, c)) << c;
+    EXPECT_EQ(base || c == SQL_C_TIME || c == SQL_C_TIMESTAMP,
+              GetDataConversionAllowed(SQL_TIME, c)) << c;
+    EXPECT_EQ(base || dateTime(c), GetDataConversionAllowed(SQL_TIMESTAMP, c)) << c;
+  }
+}
+
+}  // namespace
