@@ -4,7 +4,6 @@
 #include <sqlext.h>
 
 #include "diag/ClientDiagnostics.h"
-#include "driver/Environment.h"
 #include "driver/Statement.h"
 #include "driver/frame.h"
 #include "driver/trace.h"
@@ -13,16 +12,8 @@
 
 namespace {
 
-// The frame's lookup and clearing for a statement handle; null when the
-// registry does not hold it.
-Statement* EnterStatement(SQLHSTMT hstmt) {
-  Statement* stmt = Registry().FindStatement(hstmt);
-  if (stmt != nullptr) stmt->ClearErrors();
-  return stmt;
-}
-
 SQLRETURN NotImplemented(SQLHSTMT hstmt, const char* text) {
-  Statement* stmt = EnterStatement(hstmt);
+  Statement* stmt = FindAndClearStatement(hstmt);
   if (stmt == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(VEL_POST_ERROR(stmt, SQL_ERROR, VEL_NATIVE_INTERNAL, "S1C00", text));
 }
@@ -34,14 +25,14 @@ VEL_EXPORT SQLRETURN SQLBindCol(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLSMALLINT f
   Trace('A', 2, "SQLBindCol: hstmt=0x%08lx, icol=%u", HandleValue(hstmt), icol);
   Trace('A', 2, " fCType=%d, rgbValue=%p, cbValueMax=%ld", fCType, rgbValue,
         static_cast<long>(cbValueMax));
-  Statement* stmt = EnterStatement(hstmt);
+  Statement* stmt = FindAndClearStatement(hstmt);
   if (stmt == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(BindColumn(stmt, icol, {fCType, rgbValue, cbValueMax, pcbValue}));
 }
 
 VEL_EXPORT SQLRETURN SQLFetch(SQLHSTMT hstmt) {
   Trace('A', 2, "SQLFetch: hstmt=0x%08lx", HandleValue(hstmt));
-  Statement* stmt = EnterStatement(hstmt);
+  Statement* stmt = FindAndClearStatement(hstmt);
   if (stmt == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(FetchRow(stmt));
 }
@@ -51,7 +42,7 @@ VEL_EXPORT SQLRETURN SQLGetData(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLSMALLINT f
   Trace('A', 2, "SQLGetData: hstmt=0x%08lx, icol=%u", HandleValue(hstmt), icol);
   Trace('A', 2, " fCType=%d, rgbValue=%p, cbValueMax=%ld", fCType, rgbValue,
         static_cast<long>(cbValueMax));
-  Statement* stmt = EnterStatement(hstmt);
+  Statement* stmt = FindAndClearStatement(hstmt);
   if (stmt == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(GetData(stmt, icol, {fCType, rgbValue, cbValueMax, pcbValue}));
 }

@@ -3,8 +3,6 @@
 
 #include <sqlext.h>
 
-#include "driver/Connection.h"
-#include "driver/Environment.h"
 #include "driver/frame.h"
 #include "driver/trace.h"
 
@@ -70,8 +68,6 @@ SQLRETURN GetFunctions(SQLUSMALLINT fFunction, SQLUSMALLINT* pfExists) {
 VEL_EXPORT SQLRETURN SQLGetFunctions(SQLHDBC hdbc, SQLUSMALLINT fFunction,
                                      SQLUSMALLINT* pfExists) {
   Trace('A', 2, "SQLGetFunctions: hdbc=0x%08lx, fFunction=%u", HandleValue(hdbc), fFunction);
-  Connection* conn = Registry().FindConnection(hdbc);
-  if (conn == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  conn->ClearErrors();
+  if (FindAndClearConnection(hdbc) == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(GetFunctions(fFunction, pfExists));
 }
