@@ -117,7 +117,9 @@ class FetchServerTest : public ::testing::Test {
     setenv("ODBCINI", (dir + "/odbc.ini").c_str(), 1);
     setenv("HOME", (dir + "/home").c_str(), 1);
 
-    FetchServerTest setup;
+    struct Setup : FetchServerTest {
+      void TestBody() override {}
+    } setup;
     setup.Connect();
     std::string create = "CREATE TABLE all_types (id INTEGER";
     std::string insert = "INSERT INTO all_types VALUES (1";
