@@ -1,6 +1,11 @@
 // ODBC 3 application helpers for the integration tests.
 #include "odbc_app.h"
 
+std::string DriverMessage(const std::string& message) {
+  const std::string prefix = "[unixODBC]";
+  return message.rfind(prefix, 0) == 0 ? message.substr(prefix.size()) : message;
+}
+
 std::vector<DiagRecord> Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
   std::vector<DiagRecord> records;
   for (SQLSMALLINT i = 1;; ++i) {

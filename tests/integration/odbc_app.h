@@ -16,6 +16,10 @@ struct DiagRecord {
   std::string message;
 };
 
+// The driver's own message: unixODBC puts "[unixODBC]" before the records
+// it copies at connect time.
+std::string DriverMessage(const std::string& message);
+
 // Every diagnostic record of a handle, in SQLGetDiagRec order.
 std::vector<DiagRecord> Diagnostics(SQLSMALLINT type, SQLHANDLE handle);
 // "STATE native message" lines of every record, for failure messages.
