@@ -131,7 +131,8 @@ struct Client {
 
 class Server {
  public:
-  explicit Server(const Options& options) : options_(options), engine_(CreateSqliteEngine(5000)) {}
+  explicit Server(const Options& options)
+      : options_(options), engine_(CreateSqliteEngine(5000, 256 << 20, &stopping_)) {}
 
   int Run();
 
@@ -142,12 +143,12 @@ class Server {
   void Reap(bool all);
 
   const Options& options_;
+  std::atomic<bool> stopping_{false};
   std::unique_ptr<StorageEngine> engine_;
   int listenFd_ = -1;
   std::mutex mutex_;
   std::list<std::unique_ptr<Client>> clients_;
   std::atomic<int> active_{0};
-  std::atomic<bool> stopping_{false};
   unsigned long serial_ = 0;
 };
 

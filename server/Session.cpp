@@ -88,7 +88,8 @@ int Session::Fail(uint32_t subject, const char* sqlstate, int native, const std:
     strayDiagnostic_ = d;
     hasStray_ = true;
   }
-  Log(1, "%s: %s %s", peer_.c_str(), sqlstate, text.c_str());
+  // Errors are logged by default; warnings and the end of data only with -v.
+  Log(rc == kSqlError ? 0 : 1, "%s: %s %s", peer_.c_str(), sqlstate, text.c_str());
   return rc;
 }
 

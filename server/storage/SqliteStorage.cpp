@@ -241,9 +241,14 @@ class SqliteSession : public StorageSession {
   sqlite3* db_;
 };
 
+// Asked by SQLite every few thousand steps: non-zero interrupts the
+// statement, so a server that is stopping is not held up by a long query.
+int StopRequested(void* flag) { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; }
+
 class SqliteEngine : public StorageEngine {
  public:
-  explicit SqliteEngine(int busyTimeoutMs) : busyTimeoutMs_(busyTimeoutMs) {}
+  SqliteEngine(int busyTimeoutMs, int maxValueBytes, const std::atomic<bool>* stop)
+      : busyTimeoutMs_(busyTimeoutMs), maxValueBytes_(maxValueBytes), stop_(stop) {}
 
   Status Open(const std::string& path, std::unique_ptr<StorageSession>* out) override {
     sqlite3* db = nullptr;
@@ -258,6 +263,8 @@ class SqliteEngine : public StorageEngine {
     }
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, busyTimeoutMs_);
+    sqlite3_limit(db, SQLITE_LIMIT_LENGTH, maxValueBytes_);
+    if (stop_) sqlite3_progress_handler(db, 10000, StopRequested, const_cast<std::atomic<bool>*>(stop_));
     auto* session = new SqliteSession(db);
     // WAL lets readers go on while one client writes. An in-memory
     // database has no journal file and keeps its own mode.
@@ -274,12 +281,15 @@ class SqliteEngine : public StorageEngine {
 
  private:
   int busyTimeoutMs_;
+  int maxValueBytes_;
+  const std::atomic<bool>* stop_;
 };
 
 }  // namespace
 
-std::unique_ptr<StorageEngine> CreateSqliteEngine(int busyTimeoutMs) {
-  return std::unique_ptr<StorageEngine>(new SqliteEngine(busyTimeoutMs));
+std::unique_ptr<StorageEngine> CreateSqliteEngine(int busyTimeoutMs, int maxValueBytes,
+                                                  const std::atomic<bool>* stop) {
+  return std::unique_ptr<StorageEngine>(new SqliteEngine(busyTimeoutMs, maxValueBytes, stop));
 }
 
 }  // namespace velsrv

@@ -4,6 +4,7 @@
 #ifndef VELORA_SERVER_STORAGE_STORAGE_H
 #define VELORA_SERVER_STORAGE_STORAGE_H
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -110,8 +111,12 @@ class StorageEngine {
   virtual Status Open(const std::string& path, std::unique_ptr<StorageSession>* out) = 0;
 };
 
-// The SQLite engine (storage/SqliteStorage.cpp).
-std::unique_ptr<StorageEngine> CreateSqliteEngine(int busyTimeoutMs);
+// The SQLite engine (storage/SqliteStorage.cpp). Writers wait up to
+// busyTimeoutMs for each other; a value may hold at most maxValueBytes;
+// a running statement stops with "S1008" once *stop is set (stop may be
+// null).
+std::unique_ptr<StorageEngine> CreateSqliteEngine(int busyTimeoutMs, int maxValueBytes = 256 << 20,
+                                                  const std::atomic<bool>* stop = nullptr);
 
 }  // namespace velsrv
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "server/Dispatch.h"
+#include "server/Log.h"
 #include "server/Options.h"
 #include "server/Session.h"
 #include "server/storage/Storage.h"
@@ -15,6 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     velsrv::Options o;
     o.database = ":memory:";
     o.maxStatements = 16;
+    velsrv::SetLogVerbosity(-1);  // no log lines per input
     return o;
   }();
   static std::unique_ptr<velsrv::StorageEngine> engine = velsrv::CreateSqliteEngine(0);

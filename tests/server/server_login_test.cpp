@@ -165,3 +165,28 @@ TEST(ServerLogin, StopsCleanlyOnSigterm) {
 
 }  // namespace
 }  // namespace srvtest
+
+namespace srvtest {
+namespace {
+
+TEST(ServerLogin, StopsWhileAClientRunsAnEndlessQuery) {
+  ServerProcess server;
+  ASSERT_TRUE(server.Start({"-v"}));
+  Client c;
+  ASSERT_TRUE(c.Open(server.port()));
+  ASSERT_EQ(c.Login(), 0);
+  uint32_t s = c.Alloc();
+  std::unique_ptr<Request> r(Request::CreateRequest(10));
+  r->SetStatementId(s);
+  r->Get<StatementElement>()->value.SetString(
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT count(*) FROM n");
+  r->Get<ParameterDataSetElement>()->SetList(new (std::nothrow) ParameterDataList());
+  int status = 0;
+  ASSERT_TRUE(r->BuildFrame(&status));
+  ASSERT_TRUE(c.SendRaw(std::string(reinterpret_cast<const char*>(r->FrameBytes()), r->FrameLength())));
+  ASSERT_TRUE(server.WaitForLog("request 10"));
+  EXPECT_EQ(server.Stop(), 0);
+}
+
+}  // namespace
+}  // namespace srvtest
