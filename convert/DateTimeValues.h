@@ -45,7 +45,10 @@ class TimestampValue : public ColumnValue {
   // kConversionTruncated when a fraction is dropped.
   int GetTime(void* rgbValue, SQLLEN* pcbValue) const override;
   int GetTimestamp(void* rgbValue, SQLLEN* pcbValue) const override;
-  uint32_t DisplaySize() const override { return 19; }
+  // Room for the longest text GetChar makes, "yyyy-mm-dd hh:mm:ss" and a
+  // nine-digit fraction: applications size character buffers from it, and
+  // a value with a fraction must fit.
+  uint32_t DisplaySize() const override { return 29; }
   int Load(const uint8_t* bytes, uint32_t size) override;
   const TIMESTAMP_STRUCT& Value() const { return value_; }
 

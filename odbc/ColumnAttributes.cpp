@@ -27,7 +27,9 @@ const AttributeRow kAttributes[] = {
     {SQL_COLUMN_TABLE_NAME, K::kString, S::kTableName},
     {SQL_COLUMN_OWNER_NAME, K::kString, S::kOwnerName},
     {SQL_COLUMN_QUALIFIER_NAME, K::kString, S::kEmpty},
-    {SQL_COLUMN_LABEL, K::kString, S::kEmpty},
+    // A column without a label of its own is labelled with its name, as
+    // the interface defines: clients (isql) print the label as the header.
+    {SQL_COLUMN_LABEL, K::kString, S::kName},
     // ODBC 3 descriptor fields that reach a 2.x driver unchanged.
     {SQL_DESC_BASE_COLUMN_NAME, K::kString, S::kName},
     {SQL_DESC_BASE_TABLE_NAME, K::kString, S::kTableName},

@@ -279,6 +279,13 @@ Status EncodeText(const Value& value, const SqlTypeDesc& type, uint32_t maxLengt
   // The text travels NUL-terminated: an embedded NUL would end it early.
   size_t nul = text.find('\0');
   if (nul != std::string::npos) text.resize(nul);
+  // A CHAR(n) value is n characters, padded with blanks: the driver holds
+  // CHAR values at their declared length, and padding it with NUL bytes
+  // would hand applications NULs inside their strings.
+  if (type.sqlType == kSqlChar) {
+    size_t width = (maxLength && maxLength < type.length) ? maxLength : type.length;
+    if (text.size() < width) text.resize(width, ' ');
+  }
   *out = text;
   out->push_back('\0');
   return Status::Ok();

@@ -5,7 +5,7 @@
 set -euo pipefail
 expected=$1
 actual="$VELORA_WORK/isql.out"
-isql -b -v "$VELORA_DSN" tester secret >"$actual" 2>&1 <<'SQL'
+isql -b -v -m30 "$VELORA_DSN" tester secret >"$actual" 2>&1 <<'SQL'
 SELECT id, c_char, c_varchar, c_longvar, c_binary, c_varbin, c_longvarb FROM all_types ORDER BY id
 SELECT id, c_bit, c_tinyint, c_smallint, c_integer, c_bigint, c_real, c_float, c_numeric FROM all_types ORDER BY id
 SELECT id, c_date, c_time, c_timestamp FROM all_types ORDER BY id

@@ -43,7 +43,7 @@ std::vector<TypeRow> Rows() {
       {SQL_DATE, 6, DateBytes(1996, 1, 1), "Y------YY-Y-----", SQL_C_DATE, 10},
       {SQL_TIME, 6, TimeBytes(1, 1, 1), "Y------Y-YY-----", SQL_C_TIME, 8},
       {SQL_TIMESTAMP, 16, TimestampBytes(1996, 1, 1, 0, 0, 0, 0), "Y------YYYY-----",
-       SQL_C_TIMESTAMP, 19},
+       SQL_C_TIMESTAMP, 29},
   };
 }
 

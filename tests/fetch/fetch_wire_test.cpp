@@ -6,6 +6,7 @@
 #include <sql.h>
 #include <sqlext.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -21,7 +22,9 @@ namespace {
 class OdbcFolder : public ::testing::Environment {
  public:
   void SetUp() override {
-    std::string dir = std::string(VEL_TEST_WORK_DIR) + "/fetch_wire_odbc";
+    // One folder per process: ctest runs the cases in parallel processes.
+    dir_ = std::string(VEL_TEST_WORK_DIR) + "/fetch_wire_odbc." + std::to_string(getpid());
+    const std::string& dir = dir_;
     mkdir(dir.c_str(), 0700);
     mkdir((dir + "/home").c_str(), 0700);
     FILE* inst = std::fopen((dir + "/odbcinst.ini").c_str(), "w");
@@ -34,6 +37,13 @@ class OdbcFolder : public ::testing::Environment {
     setenv("ODBCINI", (dir + "/odbc.ini").c_str(), 1);
     setenv("HOME", (dir + "/home").c_str(), 1);
   }
+  void TearDown() override {
+    std::string remove = "rm -rf '" + dir_ + "'";
+    if (std::system(remove.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir_.c_str());
+  }
+
+ private:
+  std::string dir_;
 };
 
 const ::testing::Environment* const kFolder =

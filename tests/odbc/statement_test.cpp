@@ -176,7 +176,7 @@ TEST_F(StatementTest, ColumnAttributesAnswerEveryDescriptorType) {
   EXPECT_EQ(text(1, SQL_COLUMN_TABLE_NAME), "SALES");
   EXPECT_EQ(text(1, SQL_COLUMN_OWNER_NAME), "dbo");
   EXPECT_EQ(text(1, SQL_COLUMN_QUALIFIER_NAME), "");
-  EXPECT_EQ(text(1, SQL_COLUMN_LABEL), "");
+  EXPECT_EQ(text(1, SQL_COLUMN_LABEL), "AMOUNT");  // the name when there is no label
   // ODBC 3 fields that the driver manager passes through.
   EXPECT_EQ(number(2, SQL_DESC_OCTET_LENGTH), 20);
   EXPECT_EQ(number(1, SQL_DESC_NUM_PREC_RADIX), 10);
@@ -195,7 +195,7 @@ TEST_F(StatementTest, ColumnAttributesAnswerEveryDescriptorType) {
   SQLSMALLINT length = -1;
   EXPECT_EQ(SQLColAttributes(s, 1, SQL_COLUMN_LABEL, buffer, 0, &length, nullptr),
             SQL_SUCCESS_WITH_INFO);
-  EXPECT_EQ(length, 0);
+  EXPECT_EQ(length, 6);
   EXPECT_EQ(SQLColAttributes(s, 1, SQL_COLUMN_NAME, buffer, sizeof buffer, &length, nullptr),
             SQL_SUCCESS_WITH_INFO);
   EXPECT_STREQ(buffer, "AMO");

@@ -52,7 +52,7 @@ TEST_F(ServerTypes, RowLayoutOfEveryType) {
   EXPECT_EQ(cols[15].precision, 5u);
   ASSERT_EQ(rows.size(), 2u);
   const std::vector<Cell>& r = rows[0];
-  EXPECT_EQ(r[0].bytes, Bytes("abc", 4));
+  EXPECT_EQ(r[0].bytes, Bytes("abc     ", 9));  // CHAR(8): blank-padded
   EXPECT_EQ(r[1].bytes, Bytes("hello", 6));
   EXPECT_EQ(r[2].bytes, Bytes("long text", 10));
   EXPECT_EQ(r[3].bytes, "ABCD");
