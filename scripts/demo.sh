@@ -89,7 +89,7 @@ echo "== Driver and data source VeloraDemo registered in $ODBCSYSINI"
 
 if ((interactive)); then
   echo "== isql session on VeloraDemo (tables: products, events, tags; 'quit' ends it)"
-  isql -v VeloraDemo demo demo
+  isql -v -m40 VeloraDemo demo demo
   exit $?
 fi
 
@@ -108,5 +108,5 @@ EOF
 while IFS= read -r line; do
   echo
   echo "SQL> $line"
-  echo "$line" | isql -v -b VeloraDemo demo demo
+  echo "$line" | isql -v -b -m40 VeloraDemo demo demo
 done <"$session"

@@ -9,10 +9,10 @@ CREATE TABLE products (
   in_stock  BIT,
   added     DATE
 );
-INSERT INTO products VALUES (1, 'KB-101', 'Keyboard',      49.90,  0.85, 1, '2024-01-15');
-INSERT INTO products VALUES (2, 'MS-202', 'Mouse',         19.50,  0.12, 1, '2024-02-29');
-INSERT INTO products VALUES (3, 'MN-303', 'Monitor 27"',  289.00,  5.40, 0, '2023-11-02');
-INSERT INTO products VALUES (4, 'CB-404', 'USB-C cable',    7.25,  0.05, 1, NULL);
+INSERT INTO products VALUES (1, 'KB-101', 'Keyboard',      49.90,  0.75, 1, '2024-01-15');
+INSERT INTO products VALUES (2, 'MS-202', 'Mouse',         19.50,  0.125, 1, '2024-02-29');
+INSERT INTO products VALUES (3, 'MN-303', 'Monitor 27"',  289.00,  5.5, 0, '2023-11-02');
+INSERT INTO products VALUES (4, 'CB-404', 'USB-C cable',    7.25,  0.0625, 1, NULL);
 
 CREATE TABLE events (
   id        BIGINT,
