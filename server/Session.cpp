@@ -3,7 +3,7 @@
 
 #include <cctype>
 
-#include "server/Catalog.h"
+#include "server/SessionStatement.h"
 #include "server/Log.h"
 #include "server/Users.h"
 #include "server/ValueCodec.h"
@@ -13,8 +13,6 @@ namespace velsrv {
 namespace {
 constexpr char kVersion[] = "Velora ODBC Server 0.1.0";
 constexpr char kFile[] = "Session.cpp";
-
-enum class Position { kNone, kBefore, kOnRow, kAfter };
 
 // True for statements whose row count is the rows they changed.
 bool ChangesRows(const std::string& sql) {
@@ -45,24 +43,6 @@ bool OnlyBlanks(const std::string& text) {
   return true;
 }
 }  // namespace
-
-struct Session::Statement {
-  uint32_t id = 0;
-  std::string cursorName;
-  StatementOptions options;
-  std::unique_ptr<StorageStatement> storage;
-  bool prepared = false;       // Execute allowed
-  bool dmlText = false;        // INSERT/UPDATE/DELETE: row count is meaningful
-  std::vector<ColumnOut> description;
-  // The cursor.
-  Position position = Position::kNone;
-  bool pendingRow = false;     // a row already stepped and not yet fetched
-  uint32_t rowNumber = 0;
-  bool isStatic = false;
-  std::vector<std::vector<Value>> rows;
-  size_t staticIndex = 0;
-  int64_t rowCount = -1;
-};
 
 Session::Session(const Options& options, StorageEngine* engine, std::string peer)
     : options_(options), engine_(engine), peer_(std::move(peer)) {}
@@ -460,213 +440,6 @@ int Session::RowCount(uint32_t id, int32_t* count) {
   if (!s) return kSqlError;
   int64_t n = s->rowCount;
   *count = n > INT32_MAX ? INT32_MAX : static_cast<int32_t>(n);
-  return kSqlSuccess;
-}
-
-// ---- cursor names ----
-
-int Session::GetCursorName(uint32_t id, std::string* name) {
-  name->clear();
-  if (!loggedIn_) return NotLoggedIn(id);
-  Statement* s = Require(id);
-  if (!s) return kSqlError;
-  *name = s->cursorName;
-  return kSqlSuccess;
-}
-
-int Session::SetCursorName(uint32_t id, const std::string& name) {
-  if (!loggedIn_) return NotLoggedIn(id);
-  Statement* s = Require(id);
-  if (!s) return kSqlError;
-  if (s->position != Position::kNone) return Fail(id, "24000", 0, "invalid cursor state: a cursor is open");
-  bool valid = !name.empty() && name.size() <= 18 && (std::isalpha(static_cast<unsigned char>(name[0])));
-  for (char c : name)
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') valid = false;
-  std::string upper;
-  for (char c : name) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (upper.compare(0, 7, "SQL_CUR") == 0 || upper.compare(0, 6, "SQLCUR") == 0) valid = false;
-  if (!valid) return Fail(id, "34000", 0, "invalid cursor name \"" + name + "\"");
-  for (auto& entry : statements_) {
-    if (entry.first == id) continue;
-    std::string other;
-    for (char c : entry.second->cursorName) other += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (other == upper) return Fail(id, "3C000", 0, "duplicate cursor name \"" + name + "\"");
-  }
-  s->cursorName = name;
-  return kSqlSuccess;
-}
-
-// ---- catalog ----
-
-int Session::OpenStatic(Statement* s, std::vector<ColumnOut> description, std::vector<std::vector<Value>> rows,
-                        std::vector<ColumnOut>* columns) {
-  CloseCursor(s);
-  s->prepared = false;
-  s->storage.reset();
-  s->rowCount = -1;
-  s->description = std::move(description);
-  s->rows = std::move(rows);
-  s->isStatic = true;
-  s->staticIndex = 0;
-  s->position = Position::kBefore;
-  *columns = s->description;
-  return kSqlSuccess;
-}
-
-int Session::GetTypeInfo(uint32_t id, int sqlType, std::vector<ColumnOut>* columns) {
-  columns->clear();
-  if (!loggedIn_) return NotLoggedIn(id);
-  Statement* s = Require(id);
-  if (!s) return kSqlError;
-  ResultSet r = TypeInfo(sqlType);
-  return OpenStatic(s, std::move(r.columns), std::move(r.rows), columns);
-}
-
-int Session::Tables(uint32_t id, const std::string& qualifier, const std::string& owner, const std::string& name,
-                    const std::string& types, std::vector<ColumnOut>* columns) {
-  columns->clear();
-  if (!loggedIn_) return NotLoggedIn(id);
-  Statement* s = Require(id);
-  if (!s) return kSqlError;
-  ResultSet r;
-  Status st = CatalogTables(storage_.get(), qualifier, owner, name, types, &r);
-  if (!st.ok) return FailStatus(id, st, __LINE__);
-  return OpenStatic(s, std::move(r.columns), std::move(r.rows), columns);
-}
-
-int Session::Columns(uint32_t id, const std::string& qualifier, const std::string& owner, const std::string& table,
-                     const std::string& column, std::vector<ColumnOut>* columns) {
-  columns->clear();
-  if (!loggedIn_) return NotLoggedIn(id);
-  Statement* s = Require(id);
-  if (!s) return kSqlError;
-  ResultSet r;
-  Status st = CatalogColumns(storage_.get(), qualifier, owner, table, column, &r);
-  if (!st.ok) return FailStatus(id, st, __LINE__);
-  return OpenStatic(s, std::move(r.columns), std::move(r.rows), columns);
-}
-
-int Session::Statistics(uint32_t id, const std::string& qualifier, const std::string& owner,
-                        const std::string& table, int unique, int accuracy, std::vector<ColumnOut>* columns) {
-  columns->clear();
-  if (!loggedIn_) return NotLoggedIn(id);
-  Statement* s = Require(id);
-  if (!s) return kSqlError;
-  if (unique != 0 && unique != 1) return Fail(id, "S1100", 0, "uniqueness option type out of range");
-  if (accuracy != 0 && accuracy != 1) return Fail(id, "S1101", 0, "accuracy option type out of range");
-  ResultSet r;
-  Status st = CatalogStatistics(storage_.get(), qualifier, owner, table, unique, accuracy, &r);
-  if (!st.ok) return FailStatus(id, st, __LINE__);
-  return OpenStatic(s, std::move(r.columns), std::move(r.rows), columns);
-}
-
-int Session::SpecialColumns(uint32_t id, int columnType, const std::string& qualifier, const std::string& owner,
-                            const std::string& table, int scope, int nullable, std::vector<ColumnOut>* columns) {
-  columns->clear();
-  if (!loggedIn_) return NotLoggedIn(id);
-  Statement* s = Require(id);
-  if (!s) return kSqlError;
-  if (columnType != 1 && columnType != 2) return Fail(id, "S1097", 0, "column type out of range");
-  if (scope < 0 || scope > 2) return Fail(id, "S1098", 0, "scope type out of range");
-  if (nullable != 0 && nullable != 1) return Fail(id, "S1099", 0, "nullable type out of range");
-  ResultSet r;
-  Status st = CatalogSpecialColumns(storage_.get(), columnType, qualifier, owner, table, scope, nullable, &r);
-  if (!st.ok) return FailStatus(id, st, __LINE__);
-  return OpenStatic(s, std::move(r.columns), std::move(r.rows), columns);
-}
-
-// ---- options and transactions ----
-
-int Session::SetAccessMode(int mode) {
-  if (!loggedIn_) return NotLoggedIn(0);
-  if (mode != 0 && mode != 1) return Fail(0, "S1009", 0, "invalid access mode " + std::to_string(mode));
-  Status st = storage_->SetReadOnly(mode == 1);
-  if (!st.ok) return FailStatus(0, st, __LINE__);
-  accessMode_ = static_cast<uint32_t>(mode);
-  return kSqlSuccess;
-}
-
-int Session::SetAutocommit(int mode) {
-  if (!loggedIn_) return NotLoggedIn(0);
-  if (mode != 0 && mode != 1) return Fail(0, "S1009", 0, "invalid autocommit mode " + std::to_string(mode));
-  if (mode == 1 && !autocommit_ && storage_->InTransaction()) {
-    // Switching autocommit on commits the open transaction.
-    CloseAllCursors();
-    Status st = storage_->Commit();
-    if (!st.ok) return FailStatus(0, st, __LINE__);
-  }
-  autocommit_ = mode == 1;
-  return kSqlSuccess;
-}
-
-int Session::SetIsolation(int level) {
-  if (!loggedIn_) return NotLoggedIn(0);
-  if (level == 8) {
-    isolation_ = 8;
-    return kSqlSuccess;
-  }
-  if (level == 1 || level == 2 || level == 4) {
-    // SQLite transactions are serializable; weaker levels are served by it.
-    isolation_ = 8;
-    return Info(0, "01S02", "option value changed: transactions are serializable");
-  }
-  return Fail(0, "S1009", 0, "invalid transaction isolation level " + std::to_string(level));
-}
-
-int Session::SetStatementOption(int code, uint32_t id, uint32_t value) {
-  if (!loggedIn_) return NotLoggedIn(id);
-  StatementOptions* o = &defaults_;
-  if (id != 0) {
-    Statement* s = Require(id);
-    if (!s) return kSqlError;
-    o = &s->options;
-  }
-  switch (code) {
-    case 28:  // concurrency
-      o->concurrency = value;
-      if (value != 1) return Info(id, "01S02", "option value changed: cursors are read-only");
-      return kSqlSuccess;
-    case 30:  // cursor type
-      o->cursorType = value;
-      if (value != 0) return Info(id, "01S02", "option value changed: cursors are forward-only");
-      return kSqlSuccess;
-    case 31:
-      o->maxLength = value;
-      return kSqlSuccess;
-    case 32:
-      o->maxRows = value;
-      return kSqlSuccess;
-    case 33:
-      if (value > 1) return Fail(id, "S1009", 0, "invalid no-scan option " + std::to_string(value));
-      o->noscan = value;
-      return kSqlSuccess;
-    case 35:
-      if (value > 1) return Fail(id, "S1009", 0, "invalid retrieve-data option " + std::to_string(value));
-      o->retrieveData = value;
-      return kSqlSuccess;
-    case 36:
-      if (value == 0) return Fail(id, "S1009", 0, "rowset size 0 is invalid");
-      o->rowsetSize = value;
-      if (value != 1) return Info(id, "01S02", "option value changed: rows are fetched one at a time");
-      return kSqlSuccess;
-    case 39:
-      if (value > 1) return Fail(id, "S1009", 0, "invalid bookmark option " + std::to_string(value));
-      o->useBookmarks = value;
-      if (value != 0) return Info(id, "01S02", "option value changed: bookmarks are not supported");
-      return kSqlSuccess;
-    default:
-      return Fail(id, "S1092", 0, "option type out of range");
-  }
-}
-
-int Session::Transact(int type) {
-  if (!loggedIn_) return NotLoggedIn(0);
-  if (type != 0 && type != 1) return Fail(0, "S1012", 0, "invalid transaction operation code " + std::to_string(type));
-  if (!storage_->InTransaction()) return kSqlSuccess;
-  // Cursors close at the end of a transaction; prepared statements stay.
-  CloseAllCursors();
-  Status st = type == 0 ? storage_->Commit() : storage_->Rollback();
-  if (!st.ok) return FailStatus(0, st, __LINE__);
   return kSqlSuccess;
 }
 

@@ -1,5 +1,5 @@
-// Row layouts (BIGINT words, packed NUMERIC, DATE/TIME/TIMESTAMP fields,
-// counted binaries, NUL-terminated texts) and parameter forms.
+// Row layouts the server sends: BIGINT words, packed NUMERIC digits,
+// DATE/TIME/TIMESTAMP fields, counted binaries, NUL-terminated texts.
 #include "server/ValueCodec.h"
 
 #include <cerrno>
@@ -9,13 +9,17 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "server/DecimalText.h"
+
 namespace velsrv {
 
 const uint16_t kNativeLengthValues[13] = {10, 1, 6, 12, 8, 8, 4, 12, 4, 2, 6, 16, 1};
 
 namespace {
 
-Status TooLong(const char* what) { return Status::Error("22001", 0, std::string(what) + " is longer than the column allows"); }
+Status TooLong(const char* what) {
+  return Status::Error("22001", 0, std::string(what) + " is longer than the column allows");
+}
 Status OutOfRange(const char* type) {
   return Status::Error("22003", 0, std::string("value out of range for ") + type);
 }
@@ -30,12 +34,6 @@ void Put16(std::string* out, uint16_t v) {
 void Put32(std::string* out, uint32_t v) {
   for (int i = 0; i < 4; ++i) out->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
 std::string Trimmed(const std::string& s) {
   size_t b = s.find_first_not_of(" \t\r\n");
   if (b == std::string::npos) return "";
@@ -111,79 +109,6 @@ Status ToDouble(const Value& v, const char* type, double* out) {
     default:
       return NotConvertible(type);
   }
-}
-
-// A decimal number as sign, significant digits (no leading zeros) and a
-// power of ten: value = digits * 10^exponent.
-struct Decimal {
-  bool negative = false;
-  std::string digits;
-  int exponent = 0;
-};
-
-// Parses [+-]digits[.digits][(e|E)[+-]digits]; false for anything else.
-bool ParseDecimal(const std::string& text, Decimal* out) {
-  std::string t = Trimmed(text);
-  size_t i = 0;
-  Decimal d;
-  if (i < t.size() && (t[i] == '+' || t[i] == '-')) d.negative = t[i++] == '-';
-  bool any = false;
-  for (; i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])); ++i, any = true) d.digits += t[i];
-  if (i < t.size() && t[i] == '.') {
-    for (++i; i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])); ++i, any = true) {
-      d.digits += t[i];
-      --d.exponent;
-    }
-  }
-  if (!any) return false;
-  if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
-    ++i;
-    bool neg = false;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) neg = t[i++] == '-';
-    if (i >= t.size()) return false;
-    long e = 0;
-    for (; i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])); ++i) {
-      e = e * 10 + (t[i] - '0');
-      if (e > 100000) return false;
-    }
-    d.exponent += static_cast<int>(neg ? -e : e);
-  }
-  if (i != t.size()) return false;
-  *out = d;
-  return true;
-}
-
-// Drops leading zeros, moves trailing zeros into the exponent and rounds
-// to at most kNumericDigits digits.
-void Normalize(Decimal* d) {
-  size_t lead = d->digits.find_first_not_of('0');
-  if (lead == std::string::npos) {
-    d->digits.clear();
-    d->exponent = 0;
-    d->negative = false;
-    return;
-  }
-  d->digits.erase(0, lead);
-  if (d->digits.size() > kNumericDigits) {
-    int dropped = static_cast<int>(d->digits.size() - kNumericDigits);
-    bool roundUp = d->digits[kNumericDigits] >= '5';
-    d->digits.resize(kNumericDigits);
-    d->exponent += dropped;
-    if (roundUp) {
-      int i = static_cast<int>(kNumericDigits) - 1;
-      while (i >= 0 && d->digits[i] == '9') d->digits[i--] = '0';
-      if (i >= 0) {
-        d->digits[i]++;
-      } else {
-        d->digits.insert(d->digits.begin(), '1');
-        d->digits.pop_back();
-        d->exponent++;
-      }
-    }
-  }
-  size_t last = d->digits.find_last_not_of('0');
-  d->exponent += static_cast<int>(d->digits.size() - 1 - last);
-  d->digits.resize(last + 1);
 }
 
 Status ToDecimal(const Value& v, Decimal* out) {
@@ -429,164 +354,6 @@ Status EncodeRowValue(const Value& value, const SqlTypeDesc& type, uint32_t maxL
     }
     default:
       return Status::Error("S1004", 0, "column type has no row layout");
-  }
-}
-
-namespace {
-
-Status WrongSize(int16_t sqlType, uint32_t length) {
-  return Status::Error("S1090", 0,
-                       std::string("parameter of type ") + SqlTypeName(sqlType) + " has " +
-                           std::to_string(length) + " bytes, not the size of its form");
-}
-
-std::string TwoDigits(unsigned v) {
-  char b[16];
-  std::snprintf(b, sizeof b, "%02u", v);
-  return b;
-}
-
-// The fraction as a point and three, six or nine digits, or nothing.
-std::string FractionText(uint32_t f) {
-  if (f == 0) return "";
-  char b[16];
-  std::snprintf(b, sizeof b, ".%09u", f % 1000000000u);
-  std::string s = b;
-  while (s.size() > 4 && s.compare(s.size() - 3, 3, "000") == 0) s.resize(s.size() - 3);
-  return s;
-}
-
-Status DecodeNumericParameter(const uint8_t* p, Value* out) {
-  bool negative = p[0] != 0;
-  int exponent = static_cast<int8_t>(p[1]);
-  uint32_t words[2] = {Get32(p + 4), Get32(p + 8)};
-  // Digit k (k = 0 least significant) sits in nibble k of the two words.
-  std::string digits;
-  for (int k = 15; k >= 0; --k) {
-    uint32_t nibble = (words[k / 8] >> (4 * (k % 8))) & 0xF;
-    if (nibble > 9) return Status::Error("22005", 0, "NUMERIC parameter holds a digit above 9");
-    digits += static_cast<char>('0' + nibble);
-  }
-  Decimal d;
-  d.negative = negative;
-  d.digits = digits;
-  d.exponent = exponent;
-  Normalize(&d);
-  if (d.digits.empty()) {
-    *out = Value::Integer(0);
-    return Status::Ok();
-  }
-  // Whole numbers that fit stay exact as integers; others become reals.
-  if (d.exponent >= 0 && d.digits.size() + d.exponent <= 18) {
-    int64_t v = std::strtoll(d.digits.c_str(), nullptr, 10);
-    for (int i = 0; i < d.exponent; ++i) v *= 10;
-    *out = Value::Integer(d.negative ? -v : v);
-    return Status::Ok();
-  }
-  std::string text = (d.negative ? "-" : "") + d.digits + "e" + std::to_string(d.exponent);
-  *out = Value::Real(std::strtod(text.c_str(), nullptr));
-  return Status::Ok();
-}
-
-Status DecodeBigIntParameter(const uint8_t* p, Value* out) {
-  uint16_t w[4] = {Get16(p), Get16(p + 2), Get16(p + 4), Get16(p + 6)};
-  bool negative = Get16(p + 8) != 0;
-  // A negative value made from a C integer carries 0x8000 in w0 beside a
-  // magnitude below 2^32; the one true magnitude with w0 = 0x8000 and
-  // nothing in w1 is 2^63 itself, whose w2 and w3 are zero.
-  if (negative && w[0] == 0x8000 && w[1] == 0 && (w[2] | w[3]) != 0) w[0] = 0;
-  uint64_t magnitude = (static_cast<uint64_t>(w[0]) << 48) | (static_cast<uint64_t>(w[1]) << 32) |
-                       (static_cast<uint64_t>(w[2]) << 16) | w[3];
-  if (negative) {
-    if (magnitude > (static_cast<uint64_t>(1) << 63)) return OutOfRange("BIGINT");
-    *out = Value::Integer(static_cast<int64_t>(0 - magnitude));
-  } else {
-    if (magnitude > static_cast<uint64_t>(INT64_MAX)) return OutOfRange("BIGINT");
-    *out = Value::Integer(static_cast<int64_t>(magnitude));
-  }
-  return Status::Ok();
-}
-
-}  // namespace
-
-Status DecodeParameter(int16_t sqlType, const uint8_t* data, uint32_t length, Value* out) {
-  const uint8_t* p = data;
-  switch (sqlType) {
-    case kSqlChar:
-    case kSqlVarChar:
-    case kSqlLongVarChar: {
-      std::string text(reinterpret_cast<const char*>(p), length);
-      if (!text.empty() && text.back() == '\0') text.pop_back();  // the form counts its NUL
-      *out = Value::Text(text);
-      return Status::Ok();
-    }
-    case kSqlBinary:
-    case kSqlVarBinary:
-    case kSqlLongVarBinary:
-      *out = Value::Blob(std::string(reinterpret_cast<const char*>(p), length));
-      return Status::Ok();
-    case kSqlBit:
-      if (length != 1) return WrongSize(sqlType, length);
-      *out = Value::Integer(p[0]);
-      return Status::Ok();
-    case kSqlTinyInt:
-      if (length != 1) return WrongSize(sqlType, length);
-      *out = Value::Integer(static_cast<int8_t>(p[0]));
-      return Status::Ok();
-    case kSqlSmallInt:
-      if (length != 2) return WrongSize(sqlType, length);
-      *out = Value::Integer(static_cast<int16_t>(Get16(p)));
-      return Status::Ok();
-    case kSqlInteger:
-      if (length != 4) return WrongSize(sqlType, length);
-      *out = Value::Integer(static_cast<int32_t>(Get32(p)));
-      return Status::Ok();
-    case kSqlBigInt:
-      if (length != 10) return WrongSize(sqlType, length);
-      return DecodeBigIntParameter(p, out);
-    case kSqlReal: {
-      if (length != 4) return WrongSize(sqlType, length);
-      float f;
-      std::memcpy(&f, p, 4);
-      *out = Value::Real(f);
-      return Status::Ok();
-    }
-    case kSqlFloat:
-    case kSqlDouble: {
-      if (length != 8) return WrongSize(sqlType, length);
-      double d;
-      std::memcpy(&d, p, 8);
-      *out = Value::Real(d);
-      return Status::Ok();
-    }
-    case kSqlNumeric:
-    case kSqlDecimal:
-      if (length != 12) return WrongSize(sqlType, length);
-      return DecodeNumericParameter(p, out);
-    case kSqlDate: {
-      if (length != 6) return WrongSize(sqlType, length);
-      char b[32];
-      std::snprintf(b, sizeof b, "%04d-%s-%s", static_cast<int16_t>(Get16(p)), TwoDigits(Get16(p + 2)).c_str(),
-                    TwoDigits(Get16(p + 4)).c_str());
-      *out = Value::Text(b);
-      return Status::Ok();
-    }
-    case kSqlTime: {
-      if (length != 6) return WrongSize(sqlType, length);
-      *out = Value::Text(TwoDigits(Get16(p)) + ":" + TwoDigits(Get16(p + 2)) + ":" + TwoDigits(Get16(p + 4)));
-      return Status::Ok();
-    }
-    case kSqlTimestamp: {
-      if (length != 16) return WrongSize(sqlType, length);
-      char b[32];
-      std::snprintf(b, sizeof b, "%04d-%s-%s ", static_cast<int16_t>(Get16(p)), TwoDigits(Get16(p + 2)).c_str(),
-                    TwoDigits(Get16(p + 4)).c_str());
-      *out = Value::Text(std::string(b) + TwoDigits(Get16(p + 6)) + ":" + TwoDigits(Get16(p + 8)) + ":" +
-                         TwoDigits(Get16(p + 10)) + FractionText(Get32(p + 12)));
-      return Status::Ok();
-    }
-    default:
-      return Status::Error("S1004", 0, "parameter SQL type " + std::to_string(sqlType) + " is not supported");
   }
 }
 
