@@ -48,8 +48,6 @@ bool ParseDecimal(const std::string& text, Decimal* out) {
   return true;
 }
 
-// Drops leading zeros, moves trailing zeros into the exponent and rounds
-// to at most kNumericDigits digits.
 void Normalize(Decimal* d) {
   size_t lead = d->digits.find_first_not_of('0');
   if (lead == std::string::npos) {

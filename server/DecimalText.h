@@ -15,8 +15,6 @@ struct Decimal {
   int exponent = 0;
 };
 
-// Parses [+-]digits[.digits][(e|E)[+-]digits]; false for anything else.
-
 // Parses [+-]digits[.digits][(e|E)[+-]digits] (blanks around allowed);
 // false for anything else.
 bool ParseDecimal(const std::string& text, Decimal* out);
