@@ -1,7 +1,12 @@
 // Helpers of the driver session tests.
 #include "driver_session.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cstring>
+#include <fstream>
 
 std::vector<Record> Errors(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt) {
   std::vector<Record> records;
@@ -17,6 +22,16 @@ std::vector<Record> Errors(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt) {
     records.push_back({reinterpret_cast<char*>(state), native, reinterpret_cast<char*>(message)});
   }
   return records;
+}
+
+void UsePrivateIni(const std::string& content) {
+  static std::atomic<int> serial{0};
+  std::string folder = "/tmp/velora-session-test-" + std::to_string(getpid());
+  mkdir(folder.c_str(), 0700);
+  std::string ini = folder + "/odbc" + std::to_string(serial++) + ".ini";
+  std::ofstream(ini) << content;
+  setenv("ODBCSYSINI", folder.c_str(), 1);
+  setenv("ODBCINI", ini.c_str(), 1);
 }
 
 std::string Greeting() {
@@ -57,6 +72,9 @@ std::string ColumnBytes(const std::string& name, uint32_t length, int nullable,
 
 void DriverSession::SetUp() {
   setenv("VELODBC_DIALOG", "none", 1);
+  // Data-source keys come from a private, empty odbc.ini unless a test
+  // writes its own.
+  UsePrivateIni("");
   ASSERT_EQ(SQLAllocEnv(&henv), SQL_SUCCESS);
   ASSERT_EQ(SQLAllocConnect(henv, &hdbc), SQL_SUCCESS);
 }

@@ -23,6 +23,10 @@ struct Record {
 // Every record of the handle, newest first, as SQLError returns them.
 std::vector<Record> Errors(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt);
 
+// Points unixODBC at a private odbc.ini holding content (a new file each
+// time, since unixODBC caches what it reads for a while).
+void UsePrivateIni(const std::string& content);
+
 // The 80-byte greeting block.
 std::string Greeting();
 // A connect request frame for the three texts.

@@ -16,17 +16,7 @@
 
 namespace {
 
-// Points unixODBC at a private odbc.ini (a new name for every test, since
-// unixODBC caches what it reads for a while).
-void UseDataSources(const std::string& content) {
-  static std::atomic<int> serial{0};
-  std::string folder = "/tmp/velora-login-test-" + std::to_string(getpid());
-  mkdir(folder.c_str(), 0700);
-  std::string ini = folder + "/odbc" + std::to_string(serial++) + ".ini";
-  std::ofstream(ini) << content;
-  setenv("ODBCSYSINI", folder.c_str(), 1);
-  setenv("ODBCINI", ini.c_str(), 1);
-}
+void UseDataSources(const std::string& content) { UsePrivateIni(content); }
 
 std::string Section(const std::string& name, const std::string& port, const std::string& extra = "") {
   return "[" + name + "]\nServer = 127.0.0.1\nService = " + port + "\n" + extra + "\n";
