@@ -9,6 +9,8 @@
 #include "driver/Connection.h"
 #include "driver/Environment.h"
 #include "driver/Statement.h"
+#include "driver/frame.h"
+#include "support/capture.h"
 
 namespace {
 
@@ -82,6 +84,20 @@ TEST_F(RefusalTest, BindColNeverTouchesTheBuffersAndBindsByNumber) {
   ASSERT_EQ(1u, stmt_->bindings.Count());
   EXPECT_EQ(2, stmt_->bindings.Head()->columnNumber);
   EXPECT_EQ(SQL_INVALID_HANDLE, SQLBindCol(hdbc_, 1, SQL_C_CHAR, offset, 1, nullptr));
+}
+
+TEST_F(RefusalTest, BindColAndGetDataTraceTwoEntryLines) {
+  TraceCapture trace("A2");
+  SQLPOINTER offset = reinterpret_cast<SQLPOINTER>(0x10);
+  SQLBindCol(stmt_, 3, SQL_C_CHAR, offset, 100, nullptr);
+  SQLGetData(stmt_, 2, SQL_C_SLONG, offset, 4, nullptr);
+  char handle[32];
+  std::snprintf(handle, sizeof handle, "0x%08lx", HandleValue(stmt_));
+  EXPECT_TRUE(trace.Has('A', 2, std::string("SQLBindCol: hstmt=") + handle + ", icol=3"))
+      << trace.Text();
+  EXPECT_TRUE(trace.Has('A', 2, " fCType=1, rgbValue=0x10, cbValueMax=100")) << trace.Text();
+  EXPECT_TRUE(trace.Has('A', 2, std::string("SQLGetData: hstmt=") + handle + ", icol=2"));
+  EXPECT_TRUE(trace.Has('A', 2, " fCType=-16, rgbValue=0x10, cbValueMax=4"));
 }
 
 }  // namespace
