@@ -98,6 +98,10 @@ bool CheckUser(const std::string& path, const std::string& name, const std::stri
     if (stored.empty()) return false;
     return SameText(Hash(password, stored.c_str()), stored);
   }
+  // An unknown name costs a hash as well, so that response times do not
+  // tell which names exist.
+  char salt[CRYPT_GENSALT_OUTPUT_SIZE];
+  if (crypt_gensalt_rn(nullptr, 0, nullptr, 0, salt, sizeof salt)) Hash(password, salt);
   return false;
 }
 
