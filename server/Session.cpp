@@ -3,6 +3,7 @@
 
 #include <cctype>
 
+#include "server/Escapes.h"
 #include "server/SessionStatement.h"
 #include "server/Log.h"
 #include "server/Users.h"
@@ -292,8 +293,10 @@ int Session::Prepare(uint32_t id, const std::string& sql, std::vector<ColumnOut>
   s->prepared = false;
   s->storage.reset();
   s->description.clear();
-  std::string rest;
-  Status st = storage_->Prepare(sql, &s->storage, &rest);
+  std::string rest, text = sql, error;
+  if (s->options.noscan == 0 && !TranslateEscapes(sql, &text, &error))
+    return Fail(id, "37000", 0, "syntax error in escape clause: " + error);
+  Status st = storage_->Prepare(text, &s->storage, &rest);
   if (!st.ok) return FailStatus(id, st, __LINE__);
   if (!OnlyBlanks(rest)) {
     s->storage.reset();
@@ -317,8 +320,10 @@ int Session::ExecDirect(uint32_t id, const std::string& sql, const std::vector<P
   s->storage.reset();
   s->description.clear();
   s->rowCount = -1;
-  std::string rest;
-  Status st = storage_->Prepare(sql, &s->storage, &rest);
+  std::string rest, text = sql, error;
+  if (s->options.noscan == 0 && !TranslateEscapes(sql, &text, &error))
+    return Fail(id, "37000", 0, "syntax error in escape clause: " + error);
+  Status st = storage_->Prepare(text, &s->storage, &rest);
   if (!st.ok) return FailStatus(id, st, __LINE__);
   if (!OnlyBlanks(rest)) {
     s->storage.reset();

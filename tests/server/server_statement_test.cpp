@@ -448,6 +448,18 @@ TEST_F(ServerStatement, TypeInformation) {
   EXPECT_EQ(c.Fetch(s, wanted, &row), 100);
 }
 
+TEST_F(ServerStatement, EscapeClausesUnlessNoscan) {
+  auto rows = c.Query(s, "SELECT {fn YEAR({d '2024-05-06'})}, {fn CONVERT('12', SQL_INTEGER)} + 1");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0].bytes, Le32(2024));
+  EXPECT_EQ(rows[0][1].bytes, Le32(13));
+  EXPECT_EQ(c.ExecDirect(s, "{call proc}"), -1);
+  EXPECT_EQ(c.State(s), "37000");
+  EXPECT_EQ(Option(33, s, 1), 0);  // no-scan: the text goes to SQLite as it is
+  EXPECT_EQ(c.ExecDirect(s, "SELECT {d '2024-05-06'}"), -1);
+  EXPECT_EQ(c.State(s), "37000");
+}
+
 TEST_F(ServerStatement, DisconnectEndsTheSession) {
   std::unique_ptr<Request> out(Request::CreateRequest(8));
   ASSERT_EQ(c.Exchange(out.get()), 0);

@@ -135,3 +135,38 @@ TEST(ServerGreeting, Block) {
 
 }  // namespace
 }  // namespace velsrv
+
+#include "server/Escapes.h"
+
+namespace velsrv {
+namespace {
+
+TEST(ServerEscapes, ClausesBecomeSqlite) {
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"SELECT {d '2024-01-02'}", "SELECT '2024-01-02'"},
+      {"SELECT * FROM {oj a LEFT OUTER JOIN b ON a.x = b.x}", "SELECT * FROM a LEFT OUTER JOIN b ON a.x = b.x"},
+      {"SELECT {fn YEAR({ts '2024-01-02 03:04:05'})}", "SELECT CAST(strftime('%Y', '2024-01-02 03:04:05') AS INTEGER)"},
+      {"SELECT {fn CONVERT(x, SQL_INTEGER)} FROM t", "SELECT CAST(x AS INTEGER) FROM t"},
+      {"SELECT {fn CONCAT('a', {fn UCASE(b)})}", "SELECT ('a' || upper(b))"},
+      {"SELECT '{d x}' -- {oj\n", "SELECT '{d x}' -- {oj\n"},
+      {"SELECT 1 WHERE a LIKE 'x\\_%' {escape '\\'}", "SELECT 1 WHERE a LIKE 'x\\_%'  ESCAPE '\\'"},
+      {"SELECT {fn LENGTH('ab')}", "SELECT LENGTH('ab')"},
+  };
+  for (const Case& k : cases) {
+    std::string out, error;
+    ASSERT_TRUE(TranslateEscapes(k.in, &out, &error)) << k.in << ": " << error;
+    EXPECT_EQ(out, k.out);
+  }
+  for (const char* bad : {"SELECT {call p}", "SELECT {d 5}", "SELECT {zz 1}", "SELECT {fn YEAR(1, 2)}",
+                          "SELECT {oj a", "SELECT {d '1'} }", "SELECT {d 'open}"}) {
+    std::string out, error;
+    EXPECT_FALSE(TranslateEscapes(bad, &out, &error)) << bad;
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+}  // namespace
+}  // namespace velsrv
