@@ -2,6 +2,8 @@
 // file authentication, the adduser subcommand, data sources.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <cstring>
 #include <fstream>
 
@@ -186,6 +188,43 @@ TEST(ServerLogin, StopsWhileAClientRunsAnEndlessQuery) {
   ASSERT_TRUE(c.SendRaw(std::string(reinterpret_cast<const char*>(r->FrameBytes()), r->FrameLength())));
   ASSERT_TRUE(server.WaitForLog("request 10"));
   EXPECT_EQ(server.Stop(), 0);
+}
+
+}  // namespace
+}  // namespace srvtest
+
+namespace srvtest {
+namespace {
+
+std::string RunCommand(const std::string& arguments, int* status) {
+  std::string command = std::string(VEL_SERVER_PATH) + " " + arguments + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  std::string out;
+  char buffer[256];
+  size_t n;
+  while (pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  int raw = pipe ? pclose(pipe) : -1;
+  *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return out;
+}
+
+TEST(ServerCommandLine, HelpAndBadOptions) {
+  int status = -1;
+  std::string out = RunCommand("--help", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(out.find("--port-file"), std::string::npos);
+  EXPECT_NE(out.find("adduser"), std::string::npos);
+  out = RunCommand("--port 70000", &status);
+  EXPECT_EQ(status, 2);
+  EXPECT_NE(out.find("invalid port"), std::string::npos);
+  out = RunCommand("--bogus", &status);
+  EXPECT_EQ(status, 2);
+  out = RunCommand("--datasource nameonly", &status);
+  EXPECT_EQ(status, 2);
+  out = RunCommand("adduser --users /nonexistent/dir/users --password-stdin bob </dev/null", &status);
+  EXPECT_EQ(status, 1);
+  out = RunCommand("adduser bob", &status);
+  EXPECT_EQ(status, 2);
 }
 
 }  // namespace
