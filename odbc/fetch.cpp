@@ -28,7 +28,7 @@ SQLRETURN BindColumn(Statement* stmt, SQLUSMALLINT icol, const TransferTarget& t
   ColumnBinding* existing = nullptr;
   if (value != nullptr && value->binding != nullptr) {
     existing = value->binding;
-    VEL_CHECK_TEXT(existing->ColumnNumber() == icol, "bc->ColumnNumber() == colNo", "fetch");
+    VEL_CHECK_TEXT(existing->ColumnNumber() == icol, "bc->ColumnNumber() == colNo", VEL_MODULE);
   } else {
     existing = stmt->bindings.Find(icol);
   }

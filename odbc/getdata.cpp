@@ -57,6 +57,11 @@ bool Contains(const T* list, T value) {
 }  // namespace
 
 bool GetDataConversionAllowed(int32_t sqlType, SQLSMALLINT fCType) {
+  // The ODBC 3 names of the date and time types, for callers that reach the
+  // driver without a driver manager mapping them.
+  if (fCType == SQL_C_TYPE_DATE) fCType = SQL_C_DATE;
+  if (fCType == SQL_C_TYPE_TIME) fCType = SQL_C_TIME;
+  if (fCType == SQL_C_TYPE_TIMESTAMP) fCType = SQL_C_TIMESTAMP;
   for (const ConversionRule& rule : kRules) {
     if (!Contains(rule.sqlTypes, sqlType)) continue;
     return Contains(rule.cTypes, fCType) == rule.only;

@@ -116,8 +116,9 @@ SQLRETURN ContinuePiece(Statement* stmt, ColumnValue* value, SQLSMALLINT cType,
       position->offset = total;
       position->finished = true;
     }
-    TraceFinal(cType, target.rgbValue, target.cbValueMax, static_cast<SQLLEN>(piece),
-               kConversionDone);
+    // What this call wrote: the piece and, for characters, its NUL.
+    TraceFinal(cType, target.rgbValue, target.cbValueMax,
+               static_cast<SQLLEN>(piece + (text ? 1 : 0)), kConversionDone);
   }
   if (scratch != local) VelFree(scratch);
   return rc;

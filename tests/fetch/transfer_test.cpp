@@ -14,6 +14,7 @@
 #include "odbc/getdata.h"
 #include "odbc/transfer.h"
 #include "protocol/FetchData.h"
+#include "support/capture.h"
 
 namespace {
 
@@ -210,6 +211,19 @@ TEST_F(TransferTest, MemoryFailuresAreReported) {
   EXPECT_EQ(SQL_NO_DATA_FOUND, Get(SQL_C_CHAR, 2000));
 }
 
+TEST_F(TransferTest, FinalDumpShowsOnlyWhatTheBufferHolds) {
+  Text(SQL_VARCHAR, kText25);
+  TraceCapture trace("X3");
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_CHAR, 10));
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_CHAR, 10));
+  std::string text = trace.Text();
+  // The value is 25 characters long; each buffer holds 10 bytes.
+  EXPECT_NE(std::string::npos, text.find("GetDataFinal\nbuffer contains 10 bytes of data\n")) << text;
+  EXPECT_NE(std::string::npos, text.find("|abcdefghi.      |")) << text;
+  EXPECT_NE(std::string::npos, text.find("|jklmnopqr.      |")) << text;
+  EXPECT_EQ(std::string::npos, text.find("buffer contains 25")) << text;
+}
+
 TEST(GetDataConversionCheck, RefusedPairsFollowTheColumnType) {
   const SQLSMALLINT all[] = {SQL_C_CHAR,   SQL_C_BINARY, SQL_C_BIT,      SQL_C_TINYINT,
                              SQL_C_STINYINT, SQL_C_UTINYINT, SQL_C_SHORT, SQL_C_SSHORT,
@@ -237,6 +251,9 @@ TEST(GetDataConversionCheck, RefusedPairsFollowTheColumnType) {
               GetDataConversionAllowed(SQL_TIME, c)) << c;
     EXPECT_EQ(base || dateTime(c), GetDataConversionAllowed(SQL_TIMESTAMP, c)) << c;
   }
+  EXPECT_FALSE(GetDataConversionAllowed(SQL_INTEGER, SQL_C_TYPE_DATE));
+  EXPECT_FALSE(GetDataConversionAllowed(SQL_TIME, SQL_C_TYPE_DATE));
+  EXPECT_TRUE(GetDataConversionAllowed(SQL_TIME, SQL_C_TYPE_TIMESTAMP));
 }
 
 }  // namespace
