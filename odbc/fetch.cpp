@@ -62,6 +62,8 @@ SQLRETURN FetchRow(Statement* stmt) {
     if (Travels(value)) ++wanted;
   }
   ColumnNumberVectorElement* vector = request.Get<ColumnNumberVectorElement>();
+  // Like every other allocation failure of a fetch, a vector that cannot
+  // be sized is reported as "S1001".
   if (!vector->SetCount(wanted)) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
   uint16_t place = 0;
   uint16_t column = 1;
@@ -80,7 +82,7 @@ SQLRETURN FetchRow(Statement* stmt) {
   if (row == nullptr) return SQL_SUCCESS;
   for (FetchDataElement* element = row->First(); element != nullptr; element = row->Next()) {
     ColumnValue* value = stmt->Column(element->Column());
-    if (value == nullptr) return SQL_ERROR;
+    if (value == nullptr) return SQL_ERROR;  // a column the result set does not have
     if (value->binding != nullptr) {
       const ColumnBinding* b = value->binding;
       TransferTarget target{b->fCType, b->rgbValue, b->cbValueMax, b->pcbValue};
