@@ -48,19 +48,15 @@ bool ReadLine(int fd, char* line, int size) {
   return true;
 }
 
-// Reads a line with echo switched off, restoring the terminal afterwards.
-bool ReadSecret(int fd, char* line, int size) {
-  termios saved;
-  bool restore = tcgetattr(fd, &saved) == 0;
-  if (restore) {
-    termios quiet = saved;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    quiet.c_lflag |= ECHONL;
-    tcsetattr(fd, TCSAFLUSH, &quiet);
-  }
-  bool ok = ReadLine(fd, line, size);
-  if (restore) tcsetattr(fd, TCSAFLUSH, &saved);
-  return ok;
+// Switches echo off on fd (saving the settings in *saved); false when fd
+// is not a terminal. Typed-ahead input is kept.
+bool EchoOff(int fd, termios* saved) {
+  if (tcgetattr(fd, saved) != 0) return false;
+  termios quiet = *saved;
+  quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+  quiet.c_lflag |= ECHONL;
+  tcsetattr(fd, TCSANOW, &quiet);
+  return true;
 }
 
 // A label's text as shown: without the mnemonic marks.
@@ -117,6 +113,11 @@ class TerminalHost : public DialogHost {
 
  private:
   bool AskEdit(HWND dialog, const DialogItemInfo& info, const char* label) {
+    // Echo goes off before the prompt shows, so that nothing typed after
+    // it can appear.
+    termios saved;
+    const bool secret = info.enabled && !(info.style & kStyleReadOnly) &&
+                        (info.style & kStylePassword) && EchoOff(fd_, &saved);
     Put(fd_, "  ");
     Put(fd_, label);
     Put(fd_, " ");
@@ -127,7 +128,9 @@ class TerminalHost : public DialogHost {
     }
     char line[kLineSize];
     if (info.style & kStylePassword) {
-      if (!ReadSecret(fd_, line, sizeof line)) return false;
+      const bool read = ReadLine(fd_, line, sizeof line);
+      if (secret) tcsetattr(fd_, TCSANOW, &saved);
+      if (!read) return false;
       TypeDialogText(dialog, info.id, line);
       std::memset(line, 0, sizeof line);
       return true;
