@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "driver/Connection.h"
 #include "driver_session.h"
 #include "odbc/PasswordDialog.h"
 #include "support/scripted_dialog_host.h"
@@ -32,6 +33,33 @@ TEST_F(LoginTest, GreetingAndConnectRequestAreExactAndTheOutputStringIsComplete)
   EXPECT_EQ(out, "DSN=Sales;Server=127.0.0.1;Service=" + server.Port() + ";User=bob;Password=no");
   EXPECT_EQ(SQLDisconnect(hdbc), SQL_SUCCESS);
   // After the disconnect nothing more is sent.
+}
+
+TEST_F(LoginTest, LoginKeepsTheVersionTextAndTypeSizes) {
+  ScriptLogin(server);
+  server.ExpectEnd();
+  ASSERT_EQ(Connect(server), SQL_SUCCESS);
+  const Connection* c = static_cast<Connection*>(hdbc);  // an HDBC is the object's address
+  EXPECT_TRUE(c->LoggedIn());
+  EXPECT_STREQ(c->dbmsVersion.Text(), "Velora 1.0");
+  for (int i = 0; i < kTypeSizeCount; ++i) EXPECT_EQ(c->typeSizes.size[i], i + 1);
+  EXPECT_STREQ(c->server, "127.0.0.1");
+  EXPECT_EQ(std::string(c->service), server.Port());
+}
+
+TEST_F(LoginTest, OutputStringIsTracedAsCopiedOrCut) {
+  TraceCapture trace("A2P2");
+  ScriptLogin(server);
+  server.Expect(Frame(44, U16(1))).Send(ReturnOnly(0)).ExpectEnd();
+  server.Start();
+  std::string in = "DSN=Sales;Server=127.0.0.1;Service=" + server.Port();
+  SQLCHAR buffer[6];
+  EXPECT_EQ(SQLDriverConnect(hdbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, buffer, sizeof buffer,
+                             nullptr, SQL_DRIVER_NOPROMPT),
+            SQL_SUCCESS_WITH_INFO);
+  EXPECT_TRUE(trace.Has('A', 2, "szConnStrOut=TRUNC [DSN=S]")) << trace.Text();
+  EXPECT_EQ(SQLTransact(henv, hdbc, SQL_ROLLBACK), SQL_SUCCESS);
+  EXPECT_TRUE(trace.Has('P', 2, "Connection::Transact: tType=1")) << trace.Text();
 }
 
 TEST_F(LoginTest, ConnectSendsTheGivenPasswordAndReadsDataSourceKeys) {
