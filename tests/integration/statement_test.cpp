@@ -76,6 +76,14 @@ TEST_F(Statements, CommitAndRollbackAreSeenFromASecondConnection) {
   EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, c.dbc(), SQL_COMMIT), SQL_SUCCESS) << c.Diag();
   EXPECT_EQ(Visible(other, "ledger"), 1);
   EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, c.dbc(), SQL_COMMIT), SQL_SUCCESS) << c.Diag();
+
+  // Through the environment: the driver manager asks each connection.
+  ASSERT_EQ(c.Execute("INSERT INTO ledger VALUES (3)"), SQL_SUCCESS);
+  EXPECT_EQ(SQLEndTran(SQL_HANDLE_ENV, c.env(), SQL_ROLLBACK), SQL_SUCCESS);
+  EXPECT_EQ(Visible(other, "ledger"), 1);
+  ASSERT_EQ(c.Execute("INSERT INTO ledger VALUES (4)"), SQL_SUCCESS);
+  EXPECT_EQ(SQLEndTran(SQL_HANDLE_ENV, c.env(), SQL_COMMIT), SQL_SUCCESS);
+  EXPECT_EQ(Visible(other, "ledger"), 2);
 }
 
 TEST_F(Statements, ReadOnlyAccessModeReachesTheServer) {
