@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "driver/module.h"
 #include "platform/dialog_support.h"
 #include "platform/dialog_template.h"
 
@@ -35,9 +36,11 @@ INT_PTR PasswordDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 INT_PTR RunPasswordDialog(HWND parent) {
-  LoadCtl3D(nullptr);
-  INT_PTR result = DialogBoxParamA(nullptr, reinterpret_cast<LPCSTR>(static_cast<uintptr_t>(kPasswordDialogId)),
-                                   parent, PasswordDialogProc, reinterpret_cast<LPARAM>(g_loginUserName));
-  UnloadCtl3D(nullptr);
+  HINSTANCE instance = ModuleInstance();
+  LoadCtl3D(instance);
+  INT_PTR result =
+      DialogBoxParamA(instance, reinterpret_cast<LPCSTR>(static_cast<uintptr_t>(kPasswordDialogId)),
+                      parent, PasswordDialogProc, reinterpret_cast<LPARAM>(g_loginUserName));
+  UnloadCtl3D(instance);
   return result;
 }
