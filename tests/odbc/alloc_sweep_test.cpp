@@ -9,6 +9,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "driver/alloc.h"
@@ -92,6 +93,8 @@ TEST(AllocationSweep, EveryFailureIsReportedAndNothingLeaks) {
   }
   EXPECT_TRUE(completed) << "the session never ran without failures";
   EXPECT_GT(n, 10);
+  std::string remove = "rm -rf '" + folder + "'";
+  EXPECT_EQ(std::system(remove.c_str()), 0);
 }
 
 }  // namespace

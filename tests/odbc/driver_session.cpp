@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
@@ -24,9 +25,11 @@ std::vector<Record> Errors(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt) {
   return records;
 }
 
+std::string PrivateIniFolder() { return "/tmp/velora-session-test-" + std::to_string(getpid()); }
+
 void UsePrivateIni(const std::string& content) {
   static std::atomic<int> serial{0};
-  std::string folder = "/tmp/velora-session-test-" + std::to_string(getpid());
+  std::string folder = PrivateIniFolder();
   mkdir(folder.c_str(), 0700);
   std::string ini = folder + "/odbc" + std::to_string(serial++) + ".ini";
   std::ofstream(ini) << content;
@@ -85,6 +88,8 @@ void DriverSession::TearDown() {
   SQLFreeConnect(hdbc);
   SQLFreeEnv(henv);
   EXPECT_TRUE(server.Finish()) << server.Error();
+  std::string remove = "rm -rf '" + PrivateIniFolder() + "'";
+  EXPECT_EQ(std::system(remove.c_str()), 0);
 }
 
 void DriverSession::ScriptLogin(FakeServer& s, const std::string& dsn, const std::string& user,
