@@ -24,8 +24,10 @@
 
 namespace {
 
-// The keep-alive switch: -1 until read at the first construction.
-int g_useKeepAlive = -1;
+// The keep-alive switch, read at the first construction; any non-zero
+// value (negative ones included) turns it on.
+bool g_keepAliveRead = false;
+int g_useKeepAlive = 0;
 // Text of the last socket error looked up.
 char g_errorText[256];
 
@@ -120,7 +122,8 @@ uint16_t ParsePort(const char* service) {
 
 ClibConnection::ClibConnection() {
   Trace('N', 2, "ClibConnection::ClibConnection");
-  if (g_useKeepAlive < 0) {
+  if (!g_keepAliveRead) {
+    g_keepAliveRead = true;
     g_useKeepAlive =
         static_cast<int>(GetPrivateProfileIntA("Config", "UseKeepAlive", 0, "velodbc.ini"));
     Trace('N', 2, " UseKeepAlive = %d", g_useKeepAlive);
@@ -353,4 +356,7 @@ void ClibConnection::LoadErrorText(int number, char* buffer, int size) {
   std::snprintf(buffer, static_cast<size_t>(size), "%s", text);
 }
 
-void ClibConnection::ForgetSettings() { g_useKeepAlive = -1; }
+void ClibConnection::ForgetSettings() {
+  g_keepAliveRead = false;
+  g_useKeepAlive = 0;
+}

@@ -374,6 +374,27 @@ TEST(ClibConnectionTest, KeepAliveSwitchIsReadOnceAndNoDelayAlwaysSet) {
   ClibConnection::ForgetSettings();
 }
 
+// A negative value is "on" like any other non-zero one, and is still read
+// only once.
+TEST(ClibConnectionTest, NegativeKeepAliveIsOnAndReadOnce) {
+  Peer peer;
+  SettingsFile settings("[Config]\nUseKeepAlive=-1\n");
+  ClibConnection::ForgetSettings();
+  TraceCapture trace("N2");
+  ClibConnection first;
+  ClibConnection second;
+  std::string text = trace.Text();
+  std::string line = TraceCapture::Line('N', 2, " UseKeepAlive = -1");
+  ASSERT_NE(std::string::npos, text.find(line));
+  EXPECT_EQ(text.find(line), text.rfind(line));
+  ASSERT_EQ(1, second.InitiateConnection("127.0.0.1", peer.Port().c_str()));
+  int keepAlive = 0;
+  socklen_t size = sizeof keepAlive;
+  getsockopt(second.Socket(), SOL_SOCKET, SO_KEEPALIVE, &keepAlive, &size);
+  EXPECT_NE(0, keepAlive);
+  ClibConnection::ForgetSettings();
+}
+
 TEST(ClibConnectionTest, ErrorTexts) {
   char text[256];
   ClibConnection::LoadErrorText(0, text, sizeof text);
