@@ -111,33 +111,11 @@ bool FetchDataSetElement::PutElement(ElementCursor* cursor, int* status) {
   return PutList(list_, cursor, status);
 }
 
-ParameterDataElement::~ParameterDataElement() { Release(); }
-
-void ParameterDataElement::Release() {
-  VelFree(data_);
-  data_ = nullptr;
-  length_ = 0;
-}
-
 bool ParameterDataElement::Set(uint16_t number, int32_t sqlType, const void* data,
                                uint32_t length, bool isNull) {
   number_ = number;
   sqlType_ = sqlType;
-  Release();
-  nullFlag_ = true;
-  if (isNull) return true;
-  if (length > 0) {
-    data_ = static_cast<uint8_t*>(VelAlloc(length));
-    if (data_ == nullptr) return false;
-    if (data != nullptr) {
-      std::memcpy(data_, data, length);
-    } else {
-      std::memset(data_, 0, length);
-    }
-  }
-  length_ = length;
-  nullFlag_ = false;
-  return true;
+  return value_.Set(data, length, isNull);
 }
 
 namespace {
@@ -152,36 +130,21 @@ void DumpParameter(const char* direction, const ParameterDataElement& e, const u
 }
 }  // namespace
 
-// As with fetchData, the length field decides the bytes that follow, also
-// for a value flagged null.
 bool ParameterDataElement::GetElement(ElementCursor* cursor, int* status) {
   ElementCursor start = *cursor;
   uint16_t number = 0;
   int16_t type = 0;
-  uint8_t flag = 0;
-  uint32_t n = 0;
   if (!wire::Read(cursor, &number, status) || !wire::Read(cursor, &type, status) ||
-      !wire::Read(cursor, &flag, status) || !wire::Read(cursor, &n, status) ||
-      cursor->Left() < n) {
+      !value_.Get(cursor, status)) {
     *cursor = start;
-    *status = kStatusCommunicationFailure;
+    if (*status == kStatusMemoryFailure) {
+      number_ = number;
+      sqlType_ = type;
+    }
     return false;
   }
-  Release();
   number_ = number;
   sqlType_ = type;
-  nullFlag_ = true;
-  if (n > 0) {
-    data_ = static_cast<uint8_t*>(VelAlloc(n));
-    if (data_ == nullptr) {
-      *cursor = start;
-      *status = kStatusMemoryFailure;
-      return false;
-    }
-    wire::Take(cursor, data_, n, status);
-    length_ = n;
-  }
-  nullFlag_ = flag != 0;
   DumpParameter("GetElement", *this, start.position);
   return true;
 }
@@ -191,16 +154,14 @@ bool ParameterDataElement::PutElement(ElementCursor* cursor, int* status) {
     *status = kStatusValueTooLong;
     return false;
   }
-  if (cursor->Left() < static_cast<std::size_t>(length_) + 9) {
+  if (cursor->Left() < static_cast<std::size_t>(ElementSize())) {
     *status = kStatusInternalError;
     return false;
   }
   const uint8_t* start = cursor->position;
   wire::Write(cursor, number_, status);
   wire::Write(cursor, static_cast<uint16_t>(sqlType_), status);
-  wire::Write(cursor, static_cast<uint8_t>(nullFlag_ ? 1 : 0), status);
-  wire::Write(cursor, length_, status);
-  wire::Give(cursor, data_, length_, status);
+  value_.Put(cursor, status);
   DumpParameter("PutElement", *this, start);
   return true;
 }

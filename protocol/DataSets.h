@@ -37,12 +37,11 @@ class FetchDataSetElement : public Element {
 class ParameterDataElement : public Element {
  public:
   static constexpr int kId = 34;
-  ~ParameterDataElement() override;
   bool GetElement(ElementCursor* cursor, int* status) override;
   bool PutElement(ElementCursor* cursor, int* status) override;
   int ElementId() const override { return kId; }
-  uint32_t ElementSize() const override { return length_ + 9; }
-  bool FitsOnWire() const override { return length_ <= UINT32_MAX - 9; }
+  uint32_t ElementSize() const override { return value_.Length() + 9; }
+  bool FitsOnWire() const override { return value_.Length() <= UINT32_MAX - 9; }
 
   // As FetchDataElement::Set, with the SQL type added. Returns false,
   // leaving the element null with length 0, when memory runs out.
@@ -50,17 +49,14 @@ class ParameterDataElement : public Element {
 
   uint16_t Number() const { return number_; }
   int32_t SqlType() const { return sqlType_; }
-  bool IsNull() const { return nullFlag_; }
-  uint32_t Length() const { return length_; }
-  const uint8_t* Data() const { return data_; }
+  bool IsNull() const { return value_.IsNull(); }
+  uint32_t Length() const { return value_.Length(); }
+  const uint8_t* Data() const { return value_.Data(); }
 
  private:
-  void Release();
   uint16_t number_ = 0;
   int32_t sqlType_ = 0;
-  bool nullFlag_ = true;
-  uint32_t length_ = 0;
-  uint8_t* data_ = nullptr;
+  ValueBytes value_;
 };
 
 class ParameterDataList : public TypedList<ParameterDataElement> {};

@@ -1,4 +1,5 @@
-// fetchData: one column value of a row, with its encoding and dump.
+// fetchData: one column value of a row, with its encoding and dump, and the
+// value part (flag, length, data) it shares with parameterDataElement.
 #include "protocol/FetchData.h"
 
 #include <cstdio>
@@ -22,18 +23,17 @@ void DumpFetchData(const char* direction, const FetchDataElement& e, const uint8
 
 }  // namespace
 
-FetchDataElement::~FetchDataElement() { Release(); }
+ValueBytes::~ValueBytes() { Release(); }
 
-void FetchDataElement::Release() {
+void ValueBytes::Release() {
   VelFree(data_);
   data_ = nullptr;
   length_ = 0;
 }
 
-bool FetchDataElement::Set(uint16_t column, const void* data, uint32_t length, bool isNull) {
-  column_ = column;
+bool ValueBytes::Set(const void* data, uint32_t length, bool isNull) {
   Release();
-  nullFlag_ = true;
+  null_ = true;
   if (isNull) return true;
   if (length > 0) {
     data_ = static_cast<uint8_t*>(VelAlloc(length));
@@ -45,32 +45,22 @@ bool FetchDataElement::Set(uint16_t column, const void* data, uint32_t length, b
     }
   }
   length_ = length;
-  nullFlag_ = false;
+  null_ = false;
   return true;
 }
 
-bool FetchDataElement::CopyFrom(const FetchDataElement* other) {
-  VEL_CHECK_TEXT(other != nullptr, "fData != 0", "CQELEMEN");
-  return Set(other->column_, other->data_, other->length_, other->nullFlag_);
-}
-
-// The length field decides how many bytes follow, also for a value flagged
-// null (a peer should send none): they are kept, so that re-encoding the
-// element reproduces what arrived.
-bool FetchDataElement::GetElement(ElementCursor* cursor, int* status) {
+bool ValueBytes::Get(ElementCursor* cursor, int* status) {
   ElementCursor start = *cursor;
-  uint16_t column = 0;
   uint8_t flag = 0;
   uint32_t n = 0;
-  if (!wire::Read(cursor, &column, status) || !wire::Read(cursor, &flag, status) ||
-      !wire::Read(cursor, &n, status) || cursor->Left() < n) {
+  if (!wire::Read(cursor, &flag, status) || !wire::Read(cursor, &n, status) ||
+      cursor->Left() < n) {
     *cursor = start;
     *status = kStatusCommunicationFailure;
     return false;
   }
   Release();
-  column_ = column;
-  nullFlag_ = true;
+  null_ = true;
   if (n > 0) {
     data_ = static_cast<uint8_t*>(VelAlloc(n));
     if (data_ == nullptr) {
@@ -81,7 +71,40 @@ bool FetchDataElement::GetElement(ElementCursor* cursor, int* status) {
     wire::Take(cursor, data_, n, status);
     length_ = n;
   }
-  nullFlag_ = flag != 0;
+  null_ = flag != 0;
+  return true;
+}
+
+bool ValueBytes::Put(ElementCursor* cursor, int* status) const {
+  if (cursor->Left() < static_cast<std::size_t>(length_) + 5) {
+    *status = kStatusInternalError;
+    return false;
+  }
+  wire::Write(cursor, static_cast<uint8_t>(null_ ? 1 : 0), status);
+  wire::Write(cursor, length_, status);
+  return wire::Give(cursor, data_, length_, status);
+}
+
+bool FetchDataElement::Set(uint16_t column, const void* data, uint32_t length, bool isNull) {
+  column_ = column;
+  return value_.Set(data, length, isNull);
+}
+
+bool FetchDataElement::CopyFrom(const FetchDataElement* other) {
+  VEL_CHECK_TEXT(other != nullptr, "fData != 0", "CQELEMEN");
+  if (other == this) return true;
+  return Set(other->column_, other->Data(), other->Length(), other->IsNull());
+}
+
+bool FetchDataElement::GetElement(ElementCursor* cursor, int* status) {
+  ElementCursor start = *cursor;
+  uint16_t column = 0;
+  if (!wire::Read(cursor, &column, status) || !value_.Get(cursor, status)) {
+    *cursor = start;
+    if (*status == kStatusMemoryFailure) column_ = column;
+    return false;
+  }
+  column_ = column;
   DumpFetchData("GetElement", *this, start.position);
   return true;
 }
@@ -91,15 +114,13 @@ bool FetchDataElement::PutElement(ElementCursor* cursor, int* status) {
     *status = kStatusValueTooLong;
     return false;
   }
-  if (cursor->Left() < static_cast<std::size_t>(length_) + 7) {
+  if (cursor->Left() < static_cast<std::size_t>(ElementSize())) {
     *status = kStatusInternalError;
     return false;
   }
   const uint8_t* start = cursor->position;
   wire::Write(cursor, column_, status);
-  wire::Write(cursor, static_cast<uint8_t>(nullFlag_ ? 1 : 0), status);
-  wire::Write(cursor, length_, status);
-  wire::Give(cursor, data_, length_, status);
+  value_.Put(cursor, status);
   DumpFetchData("PutElement", *this, start);
   return true;
 }

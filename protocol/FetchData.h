@@ -8,17 +8,52 @@
 
 #include "protocol/Element.h"
 
+// The value part that fetchData and parameterDataElement share after their
+// numbers: null flag (1 byte), length n (4 bytes), then n data bytes. A
+// new value is null with length 0.
+class ValueBytes {
+ public:
+  ValueBytes() = default;
+  ~ValueBytes();
+  ValueBytes(const ValueBytes&) = delete;
+  ValueBytes& operator=(const ValueBytes&) = delete;
+
+  // Releases the old data and, unless isNull, stores a copy of length bytes
+  // of data (zeros when data is null). Returns false, leaving the value null
+  // with length 0, when memory runs out.
+  bool Set(const void* data, uint32_t length, bool isNull);
+  // Decodes flag, length and data at cursor. The length decides how many
+  // bytes follow, also for a value flagged null (they are kept, so that
+  // encoding again reproduces what arrived). False with *status 0 (nothing
+  // changed) when the bytes are missing, or 2 (the value left null with
+  // length 0) when memory runs out; the caller restores the cursor.
+  bool Get(ElementCursor* cursor, int* status);
+  // Encodes flag (1 or 0), length and data; false (status 1) without room.
+  bool Put(ElementCursor* cursor, int* status) const;
+
+  // Bytes on the wire: flag, length and data.
+  uint32_t WireSize() const { return length_ + 5; }
+  bool IsNull() const { return null_; }
+  uint32_t Length() const { return length_; }
+  const uint8_t* Data() const { return data_; }
+
+ private:
+  void Release();
+  bool null_ = true;
+  uint32_t length_ = 0;
+  uint8_t* data_ = nullptr;
+};
+
 class FetchDataElement : public Element {
  public:
   static constexpr int kId = 15;
   FetchDataElement() = default;
-  ~FetchDataElement() override;
 
   bool GetElement(ElementCursor* cursor, int* status) override;
   bool PutElement(ElementCursor* cursor, int* status) override;
   int ElementId() const override { return 15; }
-  uint32_t ElementSize() const override { return length_ + 7; }
-  bool FitsOnWire() const override { return length_ <= UINT32_MAX - 7; }
+  uint32_t ElementSize() const override { return value_.Length() + 7; }
+  bool FitsOnWire() const override { return value_.Length() <= UINT32_MAX - 7; }
 
   // Stores the column number and, unless isNull, a copy of length bytes of
   // data (zeros when data is null). Returns false, leaving the element null
@@ -28,16 +63,13 @@ class FetchDataElement : public Element {
   bool CopyFrom(const FetchDataElement* other);
 
   uint16_t Column() const { return column_; }
-  bool IsNull() const { return nullFlag_; }
-  uint32_t Length() const { return length_; }
-  const uint8_t* Data() const { return data_; }
+  bool IsNull() const { return value_.IsNull(); }
+  uint32_t Length() const { return value_.Length(); }
+  const uint8_t* Data() const { return value_.Data(); }
 
  private:
-  void Release();
   uint16_t column_ = 0;
-  bool nullFlag_ = true;
-  uint32_t length_ = 0;
-  uint8_t* data_ = nullptr;
+  ValueBytes value_;
 };
 
 #endif
