@@ -150,7 +150,14 @@ TEST_F(SQLErrorTest, ServerRecordsAndTrailingBlanks) {
   state.SetString("42S02XYZ");  // longer than an SQLSTATE: cut to five
   text.SetString("no such table: t   ");
   file.SetString("engine.c");
-  ASSERT_EQ(1, record->Setup(VEL_SOURCE_SERVER, 17, state, text, file, 88));
+  {
+    TraceCapture trace("P2");
+    ASSERT_EQ(1, record->Setup(VEL_SOURCE_SERVER, 17, state, text, file, 88));
+    EXPECT_EQ(TraceCapture::Line('P', 2,
+                                 "ErrorData::Setup (String): \n     Source=2, Codes=17, "
+                                 "State=42S02XYZ, Text=no such table: t, File=engine.c, Line=88"),
+              trace.Text().substr(trace.Text().find("]\n\n") + 3));
+  }
   conn_->errors.Append(record);
   Result r = Error(nullptr, hdbc_, nullptr);
   EXPECT_EQ("42S02", r.state);
