@@ -3,6 +3,7 @@
 
 #include "driver/String.h"
 #include "driver/alloc.h"
+#include "support/capture.h"
 
 namespace {
 
@@ -56,16 +57,21 @@ TEST(StringTest, ConcatenateRules) {
   EXPECT_STREQ("abc (x", s.Text());
 }
 
-TEST(StringTest, AllocationFailureLeavesEmptyOrUnchanged) {
+TEST(StringTest, AllocationFailureLeavesEmptyOrUnchangedAndIsTraced) {
   String s;
   ASSERT_EQ(1, s.SetString("keep"));
+  TraceCapture trace("X2");
   SetAllocFailAfter(0);
-  EXPECT_EQ(0, s.Concatenate("more"));
+  EXPECT_EQ(0, s.Concatenate("more  "));
   EXPECT_STREQ("keep", s.Text());
-  EXPECT_EQ(0, s.SetString("new"));
+  EXPECT_EQ(0, s.SetString("new "));
   ResetAllocFailure();
   EXPECT_EQ(nullptr, s.Text());
   EXPECT_EQ(0u, s.Length());
+  std::string text = trace.Text();
+  EXPECT_EQ(TraceCapture::Line('X', 2, "String::Concatenate() failed, line=127, alloc=9") +
+                TraceCapture::Line('X', 2, "String::SetString() failed, line=65, alloc=4"),
+            text.substr(text.find("]\n\n") + 3));
 }
 
 }  // namespace
