@@ -268,9 +268,14 @@ TEST(ClibConnectionTest, SendOnDroppedConnectionRaisesNoSigpipe) {
   ASSERT_EQ(1, conn2.InitiateConnection("127.0.0.1", peer2.Port().c_str()));
   ASSERT_GE(peer2.Accept(), 0);
   peer2.Close();
-  int result = 1;
-  for (int i = 0; i < 100 && result == 1; ++i) result = conn2.Write("abcdefgh", 8);
-  EXPECT_EQ(0, result);
+  // The peer has only closed its side: this block is accepted, and the
+  // peer's system answers it with a reset. Wait (bounded) until the reset
+  // has arrived rather than racing it with more writes.
+  ASSERT_EQ(1, conn2.Write("abcdefgh", 8));
+  pollfd p{conn2.Socket(), 0, 0};
+  for (int i = 0; i < 100 && (p.revents & (POLLERR | POLLHUP)) == 0; ++i) poll(&p, 1, 100);
+  ASSERT_NE(0, p.revents & (POLLERR | POLLHUP));
+  EXPECT_EQ(0, conn2.Write("abcdefgh", 8));
   EXPECT_EQ(2, conn2.State());
 }
 
