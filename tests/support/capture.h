@@ -25,8 +25,10 @@ class TraceCapture {
     SetTraceMode("", nullptr);
     std::fclose(reader_);
   }
+  // What was written; also after CloseTrace, which flushed and closed the
+  // file (the reader keeps its own descriptor).
   std::string Text() {
-    std::fflush(file_);
+    if (TraceIsOpen()) std::fflush(file_);
     std::string out;
     std::rewind(reader_);
     char buf[4096];
