@@ -42,8 +42,8 @@ __attribute__((constructor)) void LibraryLoaded() {
   DllMain(OwnModule(), kProcessAttach, nullptr);
 }
 
-// Runs after the process's exit handlers and static destructors: the trace
-// is closed first (later trace calls write nothing), then the registry
+// Runs when the library is unloaded or the process ends: the trace is
+// closed first (later trace calls write nothing), then the registry
 // deletes every environment, connection and statement the application left,
 // resetting their sockets.
 __attribute__((destructor)) void LibraryUnloaded() {
