@@ -29,6 +29,13 @@ void ReadDataSourceKey(const Connection* c, const char* key, const char* default
                              "ODBC.INI");
 }
 
+// Closes the connection's socket without a word to the server and marks it
+// not logged in.
+void DropSession(Connection* c) {
+  c->clib.ReleaseConnection();
+  c->flags &= static_cast<uint8_t>(~VEL_CONNECTION_LOGGED_IN);
+}
+
 }  // namespace
 
 int Connection::Login(const String& password) {
@@ -82,8 +89,10 @@ int Connection::Login(const String& password) {
     for (int i = 0; i < kTypeSizeCount; ++i) typeSizes.size[i] = sizes->values[i];
     flags |= VEL_CONNECTION_LOGGED_IN;
   }
+  // Fetching the server's record can itself fail (no memory for the
+  // request); a login that ends in an error must not stay logged in.
   const int result = CheckResult(rc, status);
-  if (!accepted) clib.ReleaseConnection();
+  if (!accepted || (result != SQL_SUCCESS && result != SQL_SUCCESS_WITH_INFO)) DropSession(this);
   return result;
 }
 
@@ -129,6 +138,8 @@ int Connection::ParseConnectString(HWND hwnd, const String& in, String* out) {
       !out->Concatenate(server) || !out->Concatenate(";Service=") || !out->Concatenate(service) ||
       !out->Concatenate(";User=") || !out->Concatenate(g_loginUserName) ||
       !out->Concatenate(";Password=") || !out->Concatenate(passwordSwitch)) {
+    // The call fails, so the connection must not stay logged in.
+    DropSession(this);
     return VEL_POST(this, SQL_ERROR, kDiagMemory);
   }
   return rc;
@@ -183,7 +194,6 @@ int DisconnectWorker(Connection* c) {
   int status = kStatusCommunicationFailure;
   const int rc = request.Exchange(&status, &c->clib);
   if (rc != SQL_SUCCESS) return c->CheckResult(rc, status);
-  c->clib.ReleaseConnection();
-  c->flags &= static_cast<uint8_t>(~VEL_CONNECTION_LOGGED_IN);
+  DropSession(c);
   return SQL_SUCCESS;
 }

@@ -1,6 +1,9 @@
 // Logging in against the scripted server: the greeting and connect request
 // bytes, refusals, warnings, the connection string and its output, the
 // password prompt, and where each connection's server comes from.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +13,7 @@
 #include <fstream>
 
 #include "driver/Connection.h"
+#include "driver/alloc.h"
 #include "driver_session.h"
 #include "odbc/PasswordDialog.h"
 #include "support/scripted_dialog_host.h"
@@ -18,6 +22,18 @@
 namespace {
 
 void UseDataSources(const std::string& content) { UsePrivateIni(content); }
+
+// Connects to port and hangs up at once: a scripted server still waiting
+// for its client (one the driver never opened) ends its script now.
+void HangUp(const std::string& port) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(std::stoi(port)));
+  connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  close(fd);
+}
 
 std::string Section(const std::string& name, const std::string& port, const std::string& extra = "") {
   return "[" + name + "]\nServer = 127.0.0.1\nService = " + port + "\n" + extra + "\n";
@@ -143,6 +159,41 @@ TEST_F(LoginTest, LoginWithWarningIsALogin) {
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].message, "[QTX][Velora ODBC Server]password expires soon");
   EXPECT_EQ(SQLDisconnect(hdbc), SQL_SUCCESS);
+}
+
+// Whichever single allocation fails during a login that the server answers
+// with a warning, the call's result and the connection agree: a result of
+// SQL_SUCCESS or SQL_SUCCESS_WITH_INFO means logged in, any other means
+// not logged in (and the login may be tried again).
+TEST_F(LoginTest, FailedAllocationNeverLeavesAFailedLoginLoggedIn) {
+  bool completed = false;
+  long n = 0;
+  for (; n < 400 && !completed; ++n) {
+    FakeServer s;
+    s.Expect(Greeting()).Send(U16(0)).Expect(ConnectFrame("Sales", "public", ""))
+        .Send(ConnectReply(SQL_SUCCESS_WITH_INFO))
+        .Expect(Frame(9, U32(0)))
+        .Send(ErrorReply("01000", 5, "password expires soon"))
+        .ExpectEnd();
+    s.Start();
+    SQLHDBC dbc = nullptr;
+    ASSERT_EQ(SQLAllocConnect(henv, &dbc), SQL_SUCCESS);
+    std::string in = "DSN=Sales;Server=127.0.0.1;Service=" + s.Port();
+    const unsigned long before = AllocCount();
+    SetAllocFailOnce(n);
+    SQLRETURN rc = SQLDriverConnect(dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0,
+                                    nullptr, SQL_DRIVER_NOPROMPT);
+    ResetAllocFailure();
+    // Once the call makes no more than n allocations, none of them failed.
+    completed = AllocCount() - before <= static_cast<unsigned long>(n);
+    const Connection* c = static_cast<Connection*>(dbc);
+    EXPECT_EQ(c->LoggedIn(), SQL_SUCCEEDED(rc)) << "allocation " << n << " failing, rc " << rc;
+    SQLFreeConnect(dbc);
+    HangUp(s.Port());
+    s.Finish();  // the script may end early; only the driver's state matters here
+  }
+  EXPECT_TRUE(completed);
+  EXPECT_GT(n, 5);
 }
 
 TEST_F(LoginTest, MissingDataSourceNameOpensNoSocket) {
