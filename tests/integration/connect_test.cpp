@@ -1,10 +1,18 @@
 // Connecting through the unixODBC driver manager to real servers: by data
 // source name and by connection string, refusals, and each connection
 // going to its own data source's server.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "odbc_app.h"
@@ -139,6 +147,59 @@ TEST(Connect, BrowseConnectIsNotImplemented) {
   auto records = Diagnostics(SQL_HANDLE_DBC, c.dbc());
   ASSERT_FALSE(records.empty());
   EXPECT_EQ(DriverMessage(records[0].message), "[QTX][Velora ODBC Client]SQLBrowseConnect not implemented");
+}
+
+// True when something accepts connections on the loopback port.
+bool Listening(int port) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  const bool accepted = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  close(fd);
+  return accepted;
+}
+
+// A test program that dies without stopping its server (a crash, a kill
+// at its time limit) takes the server with it.
+TEST(TestServers, AServerEndsWithItsTestProgram) {
+  int channel[2];
+  ASSERT_EQ(pipe(channel), 0);
+  pid_t program = fork();
+  if (program == 0) {
+    close(channel[0]);
+    VeloraServer* server = new VeloraServer;  // never stopped
+    char line[512] = "0 0 none";
+    if (server->Start()) {
+      std::snprintf(line, sizeof line, "%d %d %s", server->Port(), static_cast<int>(server->Pid()),
+                    server->Folder().c_str());
+    }
+    ssize_t ignored = write(channel[1], line, sizeof line);
+    (void)ignored;
+    _exit(0);
+  }
+  close(channel[1]);
+  char line[512] = {0};
+  ssize_t got = read(channel[0], line, sizeof line - 1);
+  close(channel[0]);
+  int status = 0;
+  waitpid(program, &status, 0);
+  ASSERT_GT(got, 0);
+  int port = 0, pid = 0;
+  char folder[256] = {0};
+  ASSERT_EQ(std::sscanf(line, "%d %d %255s", &port, &pid, folder), 3);
+  ASSERT_GT(port, 0) << "the server did not start";
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  bool listening = true;
+  while (listening && std::chrono::steady_clock::now() < deadline) {
+    listening = Listening(port);
+    if (listening) poll(nullptr, 0, 20);
+  }
+  EXPECT_FALSE(listening) << "the server outlived its test program";
+  if (listening) kill(pid, SIGKILL);  // it outlived the program: end it here
+  std::string remove = std::string("rm -rf '") + folder + "'";
+  EXPECT_EQ(std::system(remove.c_str()), 0);
 }
 
 }  // namespace

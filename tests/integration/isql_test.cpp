@@ -21,8 +21,11 @@ std::string RunIsql(const std::string& input) {
   std::ofstream(folder + "/input.sql") << input;
   // isql is not built with the sanitizers; a sanitized driver needs their
   // runtime loaded first (VEL_SANITIZER_PRELOAD is empty otherwise).
-  std::string command = std::string("env ") + VEL_SANITIZER_PRELOAD + " isql -b -v VeloraSample < '" +
-                        folder + "/input.sql' > '" + folder + "/isql.out' 2>&1";
+  // isql gets a minute at most: a hang ends as a failed case, not as the
+  // whole program killed at its limit.
+  std::string command = std::string("timeout -s KILL 60 env ") + VEL_SANITIZER_PRELOAD +
+                        " isql -b -v VeloraSample < '" + folder + "/input.sql' > '" + folder +
+                        "/isql.out' 2>&1";
   int status = std::system(command.c_str());
   std::ifstream in(folder + "/isql.out");
   std::stringstream text;

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -73,8 +74,13 @@ bool VeloraServer::Start() {
     args.push_back("--users");
     args.push_back(usersFile);
   }
+  const pid_t parent = getpid();
   pid_ = fork();
   if (pid_ == 0) {
+    // The server goes with the test program, however that ends (a crash,
+    // a time-out kill): no server outlives its test.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(126);
     std::FILE* log = std::fopen((folder_ + "/server.log").c_str(), "a");
     if (log) {
       dup2(fileno(log), 1);

@@ -32,6 +32,7 @@ class VeloraServer {
   void Stop();
 
   int Port() const { return port_; }
+  pid_t Pid() const { return pid_; }
   std::string PortText() const { return std::to_string(port_); }
   const std::string& Folder() const { return folder_; }
   const std::string& Error() const { return error_; }
