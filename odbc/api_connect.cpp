@@ -16,19 +16,23 @@ const char* Shown(const SQLCHAR* text) {
   return text ? reinterpret_cast<const char*>(text) : "<null>";
 }
 
+// The precision that traces a text argument with "%.*s": its explicit
+// length, so that a text without a NUL is never read past its end, or
+// (SQL_NTS, a null text) up to the NUL.
+int ShownLength(const SQLCHAR* text, SQLSMALLINT length) { return text && length >= 0 ? length : -1; }
+
 inline constexpr ClientDiagnostic kDiagBrowseConnect{"S1C00", 3028,
                                                      "SQLBrowseConnect not implemented"};
 
 }  // namespace
 
-// Texts given with an explicit length are traced up to their NUL as well;
-// the entry line is a trace, not a copy of the arguments.
 VEL_EXPORT SQLRETURN SQLConnect(SQLHDBC hdbc, SQLCHAR* szDSN, SQLSMALLINT cbDSN, SQLCHAR* szUID,
                                 SQLSMALLINT cbUID, SQLCHAR* szAuthStr, SQLSMALLINT cbAuthStr) {
   Trace('A', 2,
-        "SQLConnect: hdbc=0x%08lx\n             szDSN=[%s]\n             szUID=[%s]\n"
-        "             szAuthStr=[%s]",
-        HandleValue(hdbc), Shown(szDSN), Shown(szUID), Shown(szAuthStr));
+        "SQLConnect: hdbc=0x%08lx\n             szDSN=[%.*s]\n             szUID=[%.*s]\n"
+        "             szAuthStr=[%.*s]",
+        HandleValue(hdbc), ShownLength(szDSN, cbDSN), Shown(szDSN), ShownLength(szUID, cbUID),
+        Shown(szUID), ShownLength(szAuthStr, cbAuthStr), Shown(szAuthStr));
   Connection* c = Registry().FindConnection(hdbc);
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   c->ClearErrors();
@@ -40,9 +44,10 @@ VEL_EXPORT SQLRETURN SQLDriverConnect(SQLHDBC hdbc, SQLHWND hwnd, SQLCHAR* szCon
                                       SQLSMALLINT cbConnStrOutMax, SQLSMALLINT* pcbConnStrOut,
                                       SQLUSMALLINT fDriverCompletion) {
   Trace('A', 2,
-        "SQLDriverConnect: hdbc=0x%08lx\n             szConnStrIn=[%s]\n"
+        "SQLDriverConnect: hdbc=0x%08lx\n             szConnStrIn=[%.*s]\n"
         "             fDriverCompletion=%u",
-        HandleValue(hdbc), Shown(szConnStrIn), fDriverCompletion);
+        HandleValue(hdbc), ShownLength(szConnStrIn, cbConnStrIn), Shown(szConnStrIn),
+        fDriverCompletion);
   Connection* c = Registry().FindConnection(hdbc);
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   c->ClearErrors();
@@ -52,8 +57,8 @@ VEL_EXPORT SQLRETURN SQLDriverConnect(SQLHDBC hdbc, SQLHWND hwnd, SQLCHAR* szCon
 
 VEL_EXPORT SQLRETURN SQLBrowseConnect(SQLHDBC hdbc, SQLCHAR* szConnStrIn, SQLSMALLINT cbConnStrIn,
                                       SQLCHAR*, SQLSMALLINT, SQLSMALLINT*) {
-  Trace('A', 2, "SQLBrowseConnect: hdbc=0x%08lx\n             szConnStrIn=[%s]", HandleValue(hdbc),
-        Shown(szConnStrIn));
+  Trace('A', 2, "SQLBrowseConnect: hdbc=0x%08lx\n             szConnStrIn=[%.*s]",
+        HandleValue(hdbc), ShownLength(szConnStrIn, cbConnStrIn), Shown(szConnStrIn));
   Connection* c = Registry().FindConnection(hdbc);
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   c->ClearErrors();

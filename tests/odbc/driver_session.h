@@ -24,7 +24,8 @@ struct Record {
 std::vector<Record> Errors(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt);
 
 // Points unixODBC at a private odbc.ini holding content (a new file each
-// time, since unixODBC caches what it reads for a while).
+// time). unixODBC keeps what it has read for a while whichever file it
+// came from, so every test of the program names its own data sources.
 void UsePrivateIni(const std::string& content);
 
 // The 80-byte greeting block.

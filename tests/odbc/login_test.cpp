@@ -196,6 +196,25 @@ TEST_F(LoginTest, FailedAllocationNeverLeavesAFailedLoginLoggedIn) {
   EXPECT_GT(n, 5);
 }
 
+// Texts passed with an explicit length need no NUL: the entry traces show
+// exactly the given characters and read nothing beyond them.
+TEST_F(LoginTest, EntryTracesShowTextsOfExplicitLengthOnly) {
+  TraceCapture trace("A2");
+  server.Expect(Greeting()).Send(U16(0)).Expect(ConnectFrame("Trace", "ann", "pw"))
+      .Send(ConnectReply()).ExpectEnd();
+  server.Start();
+  UseDataSources(Section("Trace", server.Port()));
+  const char dsn[] = "TraceXYZ", uid[] = "annXYZ", pwd[] = "pwXYZ";
+  EXPECT_EQ(SQLConnect(hdbc, (SQLCHAR*)dsn, 5, (SQLCHAR*)uid, 3, (SQLCHAR*)pwd, 2), SQL_SUCCESS);
+  const std::string text = trace.Text();
+  EXPECT_NE(text.find("szDSN=[Trace]\n             szUID=[ann]\n             szAuthStr=[pw]\n"),
+            std::string::npos)
+      << text;
+  const char in[] = "DSN=x;Server=nowhereXYZ";
+  EXPECT_EQ(SQLBrowseConnect(hdbc, (SQLCHAR*)in, 5, nullptr, 0, nullptr), SQL_ERROR);
+  EXPECT_NE(trace.Text().find("szConnStrIn=[DSN=x]\n"), std::string::npos) << trace.Text();
+}
+
 TEST_F(LoginTest, MissingDataSourceNameOpensNoSocket) {
   UseDataSources("");
   EXPECT_EQ(SQLDriverConnect(hdbc, nullptr, (SQLCHAR*)"Server=127.0.0.1", SQL_NTS, nullptr, 0,
