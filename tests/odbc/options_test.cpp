@@ -72,28 +72,113 @@ TEST_F(OptionsTest, ConnectionOptionFramesCarryNoOrAZeroStatementId) {
   EXPECT_EQ(answer, 9u);
 }
 
+// Every statement option with a request: its frame from the connection
+// (statementId 0, the default of later statements) and from a statement
+// (its identifier), and the value read back from the statement.
+TEST_F(OptionsTest, EveryStatementOptionRequestHasItsFrameFromBothHandles) {
+  const struct {
+    SQLUSMALLINT option;
+    uint16_t code;
+    bool wide;  // a 32-bit number rather than a 16-bit enumerated value
+    SQLULEN value;
+  } rows[] = {{SQL_MAX_ROWS, 32, true, 70000},   {SQL_NOSCAN, 33, false, 1},
+              {SQL_MAX_LENGTH, 31, true, 4096},  {SQL_CURSOR_TYPE, 30, false, 3},
+              {SQL_CONCURRENCY, 28, false, 2},   {SQL_ROWSET_SIZE, 36, true, 25},
+              {SQL_RETRIEVE_DATA, 35, false, 0}, {SQL_USE_BOOKMARKS, 39, false, 1}};
+  ScriptLogin(server);
+  server.Expect(Frame(0, "")).Send(AllocReply(7));
+  for (const auto& r : rows) {
+    const std::string value = r.wide ? U32(static_cast<uint32_t>(r.value))
+                                     : U16(static_cast<uint16_t>(r.value));
+    server.Expect(Frame(r.code, U32(0) + value)).Send(ReturnOnly(0));
+    server.Expect(Frame(r.code, U32(7) + value)).Send(ReturnOnly(0));
+  }
+  server.ExpectEnd();
+  ASSERT_EQ(Connect(server), SQL_SUCCESS);
+  SQLHSTMT s = Allocate();
+  for (const auto& r : rows) {
+    EXPECT_EQ(SQLSetConnectOption(hdbc, r.option, r.value), SQL_SUCCESS) << r.option;
+    EXPECT_EQ(SQLSetStmtOption(s, r.option, r.value), SQL_SUCCESS) << r.option;
+    SQLULEN answer = 12345;
+    EXPECT_EQ(SQLGetStmtOption(s, r.option, &answer), SQL_SUCCESS) << r.option;
+    EXPECT_EQ(answer, r.value) << r.option;
+  }
+}
+
 TEST_F(OptionsTest, UnsupportedConnectionOptionsAreRefusedWithTheirTexts) {
   ScriptLogin(server);
   server.ExpectEnd();
   ASSERT_EQ(Connect(server), SQL_SUCCESS);
   const struct {
     SQLUSMALLINT option;
+    SQLINTEGER native;
     const char* text;
-  } refused[] = {{SQL_PACKET_SIZE, "can't change network packet size"},
-                 {SQL_TRANSLATE_DLL, "translation DLL not supported"},
-                 {SQL_TRANSLATE_OPTION, "translation DLL not supported"},
-                 {SQL_KEYSET_SIZE, "keyset-driven cursors not supported"},
-                 {SQL_SIMULATE_CURSOR, "simulated cursors not used"}};
+  } refused[] = {{SQL_PACKET_SIZE, 1056, "can't change network packet size"},
+                 {SQL_TRANSLATE_DLL, 1057, "translation DLL not supported"},
+                 {SQL_TRANSLATE_OPTION, 1057, "translation DLL not supported"},
+                 {SQL_KEYSET_SIZE, 1059, "keyset-driven cursors not supported"},
+                 {SQL_SIMULATE_CURSOR, 1060, "simulated cursors not used"}};
   for (const auto& r : refused) {
     EXPECT_EQ(SQLSetConnectOption(hdbc, r.option, 1), SQL_ERROR);
     auto records = ConnectionErrors();
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].state, "S1C00");
+    EXPECT_EQ(records[0].native, r.native);
     EXPECT_EQ(records[0].message, std::string("[QTX][Velora ODBC Client]") + r.text);
   }
   char buffer[300];
   EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_PACKET_SIZE, buffer), SQL_ERROR);
   EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_TRANSLATE_DLL, buffer), SQL_ERROR);
+}
+
+// The refusals and the options that are neither stored nor sent: the
+// whole exchange is the login and the allocation, so nothing else is sent.
+TEST_F(OptionsTest, RefusalsAndIgnoredOptionsOfBothHandles) {
+  ScriptLogin(server);
+  server.Expect(Frame(0, "")).Send(AllocReply(7)).ExpectEnd();
+  ASSERT_EQ(Connect(server), SQL_SUCCESS);
+  SQLHSTMT s = Allocate();
+  const struct {
+    bool get;
+    SQLUSMALLINT option;
+    SQLINTEGER native;
+    const char* text;
+  } refused[] = {{true, SQL_BIND_TYPE, 1062, "extended fetch not supported yet"},
+                 {true, SQL_KEYSET_SIZE, 1059, "keyset-driven cursors not supported"},
+                 {false, SQL_KEYSET_SIZE, 1059, "keyset-driven cursors not supported"},
+                 {true, SQL_SIMULATE_CURSOR, 1060, "simulated cursors not used"},
+                 {false, SQL_SIMULATE_CURSOR, 1060, "simulated cursors not used"},
+                 {true, SQL_GET_BOOKMARK, 1061, "bookmarks not supported yet"}};
+  for (const auto& r : refused) {
+    SQLULEN answer = 99;
+    EXPECT_EQ(r.get ? SQLGetStmtOption(s, r.option, &answer) : SQLSetStmtOption(s, r.option, 1),
+              SQL_ERROR)
+        << r.option;
+    EXPECT_EQ(answer, 99u);
+    auto records = StatementErrors(s);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].state, "S1C00");
+    EXPECT_EQ(records[0].native, r.native);
+    EXPECT_EQ(records[0].message, std::string("[QTX][Velora ODBC Client]") + r.text);
+  }
+  char text[16] = "untouched";
+  EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_PACKET_SIZE, text), SQL_ERROR);
+  EXPECT_EQ(ConnectionErrors().at(0).native, 1056);
+  EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_TRANSLATE_OPTION, text), SQL_ERROR);
+  EXPECT_EQ(ConnectionErrors().at(0).native, 1057);
+  for (SQLUSMALLINT option : {SQL_OPT_TRACE, SQL_OPT_TRACEFILE, SQL_ODBC_CURSORS, SQL_MAX_ROWS}) {
+    EXPECT_EQ(SQLGetConnectOption(hdbc, option, text), SQL_SUCCESS) << option;
+  }
+  EXPECT_STREQ(text, "untouched");
+  SQLULEN answer = 99;
+  EXPECT_EQ(SQLSetStmtOption(s, SQL_ASYNC_ENABLE, 1), SQL_SUCCESS);
+  EXPECT_EQ(SQLSetStmtOption(s, SQL_ROW_NUMBER, 1), SQL_SUCCESS);
+  EXPECT_EQ(SQLGetStmtOption(s, 15, &answer), SQL_SUCCESS);
+  EXPECT_EQ(answer, 99u);
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_QUIET_MODE, 0x1234), SQL_SUCCESS);
+  SQLUINTEGER window = 0;
+  EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_QUIET_MODE, &window), SQL_SUCCESS);
+  EXPECT_EQ(window, 0x1234u);
 }
 
 TEST_F(OptionsTest, CurrentQualifierIsStoredWithoutARequestAndReadBackCut) {
