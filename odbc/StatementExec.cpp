@@ -110,6 +110,31 @@ int PrepareWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
   return s->AdoptResultSet(request.Get<ResultSetDescriptionElement>());
 }
 
+namespace {
+
+// Runs an execution request (made here, not yet checked): it becomes the
+// active request with the parameter values; SQL_NEED_DATA keeps it for
+// SQLParamData, anything else sends it (unless adding a value failed) and
+// drops it. A reply that describes a result set replaces the description.
+int RunExecution(Statement* s, Request* request) {
+  if (!Activate(s, request)) {
+    s->DropActiveRequest();
+    return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  }
+  int rc = s->AddParameterValues();
+  if (rc == SQL_NEED_DATA) return rc;
+  if (rc == SQL_SUCCESS) {
+    rc = SendActive(s);
+    if (rc == SQL_SUCCESS && request->ReturnsResultSet()) {
+      rc = s->AdoptResultSet(request->Get<ResultSetDescriptionElement>());
+    }
+  }
+  s->DropActiveRequest();
+  return rc;
+}
+
+}  // namespace
+
 int ExecuteWorker(Statement* s) {
   s->DropActiveRequest();
   ExecuteRequest* request = new (std::nothrow) ExecuteRequest;
@@ -117,20 +142,8 @@ int ExecuteWorker(Statement* s) {
     delete request;
     return VEL_POST(s, SQL_ERROR, kDiagMemory);
   }
-  if (!Activate(s, request)) {
-    s->DropActiveRequest();
-    return VEL_POST(s, SQL_ERROR, kDiagMemory);
-  }
-  int rc = s->AddParameterValues();
-  if (rc != SQL_SUCCESS) {
-    // SQL_NEED_DATA keeps the request for SQLParamData; a failure drops it.
-    if (rc != SQL_NEED_DATA) s->DropActiveRequest();
-    return rc;
-  }
   // The description taken at prepare time stays; this reply has none.
-  rc = SendActive(s);
-  s->DropActiveRequest();
-  return rc;
+  return RunExecution(s, request);
 }
 
 int ExecDirectWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
@@ -143,17 +156,5 @@ int ExecDirectWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
     return VEL_POST(s, SQL_ERROR, kDiagMemory);
   }
   s->columns.Clear();
-  if (!Activate(s, request)) {
-    s->DropActiveRequest();
-    return VEL_POST(s, SQL_ERROR, kDiagMemory);
-  }
-  int rc = s->AddParameterValues();
-  if (rc != SQL_SUCCESS) {
-    if (rc != SQL_NEED_DATA) s->DropActiveRequest();
-    return rc;
-  }
-  rc = SendActive(s);
-  if (rc == SQL_SUCCESS) rc = s->AdoptResultSet(request->Get<ResultSetDescriptionElement>());
-  s->DropActiveRequest();
-  return rc;
+  return RunExecution(s, request);
 }
