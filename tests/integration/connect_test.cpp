@@ -79,6 +79,15 @@ TEST(Connect, ByConnectionStringReturnsTheCompletedString) {
   EXPECT_EQ(c.Out(), Expected("VelOpen", Servers::A(), "public", "no"));
 }
 
+// The data source's "Password" switch asks for the password; with no way
+// to show the prompt (no terminal here) the login goes on with an empty
+// one, and the output string echoes the switch in lower case.
+TEST(Connect, DataSourceThatAsksForThePasswordWithoutAPrompt) {
+  OdbcConnection c;
+  ASSERT_TRUE(SQL_SUCCEEDED(c.DriverConnect("DSN=VelPrompt"))) << c.Diag();
+  EXPECT_EQ(c.Out(), Expected("VelPrompt", Servers::A(), "public", "yes"));
+}
+
 TEST(Connect, ConnectionStringKeysOverrideTheDataSource) {
   OdbcConnection c;
   std::string in = "DSN=VelOther;Server=127.0.0.1;Service=" + Servers::A().PortText() +

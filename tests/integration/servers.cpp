@@ -1,6 +1,8 @@
 // Starting the shared servers and writing the data sources.
 #include "servers.h"
 
+#include <cstdlib>
+
 #include "support/odbc_environment.h"
 
 namespace {
@@ -14,6 +16,8 @@ VeloraServer& Servers::C() { return g_c; }
 int Servers::RefusedPort() { return g_refused; }
 
 void Servers::SetUp() {
+  // Never a prompt on the terminal of whoever runs the program.
+  setenv("VELODBC_DIALOG", "none", 1);
   g_c.AddUser("alice", "wonderland");
   ASSERT_TRUE(g_a.Start()) << g_a.Error();
   ASSERT_TRUE(g_b.Start()) << g_b.Error();
