@@ -21,10 +21,12 @@ class DialogHost {
 
 // Installs host for every later dialog; null goes back to the default.
 void SetDialogHost(DialogHost* host);
-// The installed host, else the terminal host when the process has a
-// controlling terminal (and VELODBC_DIALOG is not "none"), else null.
+// The installed host, else the terminal host when the process is in the
+// foreground of its controlling terminal (and VELODBC_DIALOG is not
+// "none"), else null.
 DialogHost* CurrentDialogHost();
-// The terminal host, or null when /dev/tty cannot be opened.
+// The terminal host, or null when /dev/tty cannot be opened or the
+// process is not in the foreground of its terminal.
 DialogHost* TerminalDialogHost();
 
 // What a host can see of a control.

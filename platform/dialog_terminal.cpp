@@ -174,6 +174,9 @@ DialogHost* TerminalDialogHost() {
   static int fd = -2;
   if (fd == -2) fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return nullptr;
+  // A process in the background of its terminal would be stopped by the
+  // terminal as soon as it prompted: for it there is no terminal.
+  if (tcgetpgrp(fd) != getpgrp()) return nullptr;
   static TerminalHost host(fd);
   return &host;
 }

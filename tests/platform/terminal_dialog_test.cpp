@@ -109,6 +109,49 @@ TEST(TerminalDialogTest, EndOfInputCancels) {
   EXPECT_EQ(Wait(c), 10);
 }
 
+// A job in the background of its terminal (started with "&") would be
+// stopped by the terminal the moment it touched it: no dialog is shown
+// there, and the login goes on as without a terminal.
+TEST(TerminalDialogTest, BackgroundJobGetsNoDialog) {
+  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const std::string slaveName = ptsname(master);
+  pid_t shell = fork();
+  if (shell == 0) {
+    // The "shell": a session on the pty, in its foreground.
+    setsid();
+    int slave = open(slaveName.c_str(), O_RDWR);
+    if (slave < 0) _exit(2);
+    ioctl(slave, TIOCSCTTY, 0);
+    pid_t job = fork();
+    if (job == 0) {
+      setpgid(0, 0);  // its own process group: a background job
+      unsetenv("VELODBC_DIALOG");
+      SetDialogHost(nullptr);
+      std::strcpy(g_loginUserName, "alice");
+      _exit(RunPasswordDialog(nullptr) == -1 ? 0 : 1);
+    }
+    setpgid(job, job);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    int status = 0;
+    for (;;) {
+      pid_t got = waitpid(job, &status, WNOHANG | WUNTRACED);
+      if (got == job && WIFSTOPPED(status)) break;  // stopped by the terminal
+      if (got == job) _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 4);
+      if (std::chrono::steady_clock::now() > deadline) break;
+      poll(nullptr, 0, 10);
+    }
+    kill(job, SIGKILL);
+    waitpid(job, &status, 0);
+    _exit(3);
+  }
+  ASSERT_GT(shell, 0);
+  EXPECT_EQ(WaitExit(shell), 0);
+  close(master);
+}
+
 TEST(TerminalDialogTest, NoTerminalNoDialog) {
   pid_t pid = fork();
   if (pid == 0) {
