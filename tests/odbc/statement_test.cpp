@@ -3,6 +3,8 @@
 // and the description of result sets.
 #include <cstring>
 
+#include "convert/ColumnValue.h"
+#include "driver/Statement.h"
 #include "driver_session.h"
 
 namespace {
@@ -247,6 +249,42 @@ TEST_F(StatementTest, UnknownColumnTypeFailsTheDescriptionKeepingEarlierColumns)
   SQLSMALLINT count = 0;
   EXPECT_EQ(SQLNumResultCols(s, &count), SQL_SUCCESS);
   EXPECT_EQ(count, 1);
+}
+
+// Bindings are made by column number and outlive result sets: a binding
+// beyond the last column waits for a result set that has its column, and
+// SQL_CLOSE keeps the links while SQL_UNBIND removes them.
+TEST_F(StatementTest, BindingsLinkToTheColumnsOfEachNewResultSet) {
+  ScriptLogin(server);
+  server.Expect(Frame(0, "")).Send(AllocReply(7))
+      .Expect(Frame(23, U32(7) + Text16("two")))
+      .Send(ReplyFrame(U16(0) + U16(2) + ColumnBytes("A", 4, 1, "", 10, 0, "T", SQL_INTEGER, 0) +
+                       ColumnBytes("B", 4, 1, "", 10, 0, "T", SQL_INTEGER, 0)))
+      .Expect(Frame(23, U32(7) + Text16("three"))).Send(ReplyFrame(U16(0) + ThreeColumns()))
+      .Expect(FreeFrame(SQL_CLOSE)).Send(ReturnOnly(0))
+      .ExpectEnd();
+  ASSERT_EQ(Connect(server), SQL_SUCCESS);
+  SQLHSTMT hstmt = Allocate();
+  Statement* s = static_cast<Statement*>(hstmt);  // an HSTMT is the object's address
+  SQLINTEGER value = 0;
+  SQLLEN length = 0;
+  ASSERT_EQ(SQLBindCol(hstmt, 3, SQL_C_SLONG, &value, 0, &length), SQL_SUCCESS);
+  ASSERT_EQ(SQLPrepare(hstmt, (SQLCHAR*)"two", SQL_NTS), SQL_SUCCESS);
+  EXPECT_EQ(s->bindings.Count(), 1u);
+  EXPECT_EQ(s->Column(1)->binding, nullptr);
+  EXPECT_EQ(s->Column(2)->binding, nullptr);
+  ASSERT_EQ(SQLPrepare(hstmt, (SQLCHAR*)"three", SQL_NTS), SQL_SUCCESS);
+  ASSERT_NE(s->Column(3), nullptr);
+  EXPECT_EQ(s->Column(3)->binding, s->bindings.Find(3));
+  EXPECT_NE(s->Column(3)->binding, nullptr);
+  EXPECT_EQ(SQLFreeStmt(hstmt, SQL_CLOSE), SQL_SUCCESS);
+  EXPECT_NE(s->Column(3)->binding, nullptr);
+  EXPECT_EQ(SQLFreeStmt(hstmt, SQL_UNBIND), SQL_SUCCESS);
+  EXPECT_EQ(s->Column(3)->binding, nullptr);
+  EXPECT_EQ(s->bindings.Count(), 0u);
+  SQLSMALLINT count = 0;
+  EXPECT_EQ(SQLNumResultCols(hstmt, &count), SQL_SUCCESS);
+  EXPECT_EQ(count, 3);  // the description stays
 }
 
 TEST_F(StatementTest, CursorNamesRowCountAndTheCallsNotOffered) {
