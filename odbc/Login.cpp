@@ -195,5 +195,9 @@ int DisconnectWorker(Connection* c) {
   const int rc = request.Exchange(&status, &c->clib);
   if (rc != SQL_SUCCESS) return c->CheckResult(rc, status);
   DropSession(c);
+  // The statements still open belong to the session that ended: the
+  // server has forgotten their identifiers, so their handles go with it
+  // (nothing is sent). A later login cannot reach them by mistake.
+  c->statements.Clear();
   return SQL_SUCCESS;
 }

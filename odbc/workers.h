@@ -31,6 +31,8 @@ int ConnectWorker(Connection* c, const SQLCHAR* dsn, SQLSMALLINT cbDSN, const SQ
                   SQLSMALLINT cbUID, const SQLCHAR* auth, SQLSMALLINT cbAuth);
 int DriverConnectWorker(Connection* c, HWND hwnd, const SQLCHAR* in, SQLSMALLINT cbIn,
                         SQLCHAR* out, SQLSMALLINT cbOutMax, SQLSMALLINT* pcbOut);
+// A successful disconnect closes the socket and frees the statements left
+// on the connection; a refused one leaves everything as it was.
 int DisconnectWorker(Connection* c);
 
 // Options (odbc/Options.cpp).

@@ -57,6 +57,21 @@ TEST_F(StatementTest, UnbindAndResetParamsSendNothingEvenWhenTheServerIsGone) {
   EXPECT_EQ(StatementErrors(s).at(0).state, "08S01");
 }
 
+// The server forgets a session's statements when it ends; so does the
+// driver: a statement left at disconnect is freed with the session, and
+// its handle can never reach a statement of a later session.
+TEST_F(StatementTest, DisconnectFreesTheStatementsLeftOnTheConnection) {
+  ScriptLogin(server);
+  server.Expect(Frame(0, "")).Send(AllocReply(7))
+      .Expect(Frame(8, "")).Send(ReturnOnly(0))
+      .ExpectEnd();
+  ASSERT_EQ(Connect(server), SQL_SUCCESS);
+  SQLHSTMT s = Allocate();
+  ASSERT_EQ(SQLDisconnect(hdbc), SQL_SUCCESS);
+  EXPECT_EQ(SQLFreeStmt(s, SQL_CLOSE), SQL_INVALID_HANDLE);
+  EXPECT_EQ(SQLFreeStmt(s, SQL_DROP), SQL_INVALID_HANDLE);
+}
+
 TEST_F(StatementTest, RefusedDropKeepsTheHandleUsable) {
   ScriptLogin(server);
   server.Expect(Frame(0, "")).Send(AllocReply(7))
