@@ -62,6 +62,12 @@ class DriverSession : public ::testing::Test {
   // Scripts an allocate-statement exchange giving id and allocates hstmt.
   std::string AllocFrame() { return Frame(0, ""); }
   std::string AllocReply(uint32_t id) { return ReplyFrame(U16(0) + U32(id)); }
+  // SQLAllocStmt on the session's connection (whose script must allocate).
+  SQLHSTMT Allocate() {
+    SQLHSTMT s = nullptr;
+    EXPECT_EQ(SQLAllocStmt(hdbc, &s), SQL_SUCCESS);
+    return s;
+  }
 
   std::vector<Record> ConnectionErrors() { return Errors(nullptr, hdbc, nullptr); }
   std::vector<Record> StatementErrors(SQLHSTMT s) { return Errors(nullptr, nullptr, s); }

@@ -7,14 +7,7 @@
 
 namespace {
 
-class OptionsTest : public DriverSession {
- protected:
-  SQLHSTMT Allocate() {
-    SQLHSTMT s = nullptr;
-    EXPECT_EQ(SQLAllocStmt(hdbc, &s), SQL_SUCCESS);
-    return s;
-  }
-};
+using OptionsTest = DriverSession;
 
 TEST_F(OptionsTest, BeforeLoginOnlyTheLoginTimeoutIsAccepted) {
   SQLUINTEGER value = 0;

@@ -17,14 +17,7 @@ std::string ThreeColumns() {
          ColumnBytes("FLAG", 1, SQL_NULLABLE, "", 1, 0, "SALES", SQL_BIT, 0);
 }
 
-class StatementTest : public DriverSession {
- protected:
-  SQLHSTMT Allocate() {
-    SQLHSTMT s = nullptr;
-    EXPECT_EQ(SQLAllocStmt(hdbc, &s), SQL_SUCCESS);
-    return s;
-  }
-};
+using StatementTest = DriverSession;
 
 std::string FreeFrame(uint16_t option) { return Frame(15, U32(7) + U16(option)); }
 
