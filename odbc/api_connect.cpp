@@ -4,7 +4,6 @@
 #include <sqlext.h>
 
 #include "driver/Connection.h"
-#include "driver/Environment.h"
 #include "driver/frame.h"
 #include "driver/trace.h"
 #include "odbc/PasswordDialog.h"
@@ -33,9 +32,8 @@ VEL_EXPORT SQLRETURN SQLConnect(SQLHDBC hdbc, SQLCHAR* szDSN, SQLSMALLINT cbDSN,
         "             szAuthStr=[%.*s]",
         HandleValue(hdbc), ShownLength(szDSN, cbDSN), Shown(szDSN), ShownLength(szUID, cbUID),
         Shown(szUID), ShownLength(szAuthStr, cbAuthStr), Shown(szAuthStr));
-  Connection* c = Registry().FindConnection(hdbc);
+  Connection* c = FindAndClearConnection(hdbc);
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  c->ClearErrors();
   return TraceReturnCode(ConnectWorker(c, szDSN, cbDSN, szUID, cbUID, szAuthStr, cbAuthStr));
 }
 
@@ -48,9 +46,8 @@ VEL_EXPORT SQLRETURN SQLDriverConnect(SQLHDBC hdbc, SQLHWND hwnd, SQLCHAR* szCon
         "             fDriverCompletion=%u",
         HandleValue(hdbc), ShownLength(szConnStrIn, cbConnStrIn), Shown(szConnStrIn),
         fDriverCompletion);
-  Connection* c = Registry().FindConnection(hdbc);
+  Connection* c = FindAndClearConnection(hdbc);
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  c->ClearErrors();
   return TraceReturnCode(DriverConnectWorker(c, hwnd, szConnStrIn, cbConnStrIn, szConnStrOut,
                                              cbConnStrOutMax, pcbConnStrOut));
 }
@@ -59,9 +56,8 @@ VEL_EXPORT SQLRETURN SQLBrowseConnect(SQLHDBC hdbc, SQLCHAR* szConnStrIn, SQLSMA
                                       SQLCHAR*, SQLSMALLINT, SQLSMALLINT*) {
   Trace('A', 2, "SQLBrowseConnect: hdbc=0x%08lx\n             szConnStrIn=[%.*s]",
         HandleValue(hdbc), ShownLength(szConnStrIn, cbConnStrIn), Shown(szConnStrIn));
-  Connection* c = Registry().FindConnection(hdbc);
+  Connection* c = FindAndClearConnection(hdbc);
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  c->ClearErrors();
   String in;
   if (!ValidLength(cbConnStrIn)) return TraceReturnCode(VEL_POST(c, SQL_ERROR, kDiagInvalidLength));
   if (!in.SetString(reinterpret_cast<const char*>(szConnStrIn), cbConnStrIn)) {
@@ -72,9 +68,8 @@ VEL_EXPORT SQLRETURN SQLBrowseConnect(SQLHDBC hdbc, SQLCHAR* szConnStrIn, SQLSMA
 
 VEL_EXPORT SQLRETURN SQLDisconnect(SQLHDBC hdbc) {
   Trace('A', 2, "SQLDisconnect: hdbc=0x%08lx", HandleValue(hdbc));
-  Connection* c = Registry().FindConnection(hdbc);
+  Connection* c = FindAndClearConnection(hdbc);
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  c->ClearErrors();
   return TraceReturnCode(DisconnectWorker(c));
 }
 
@@ -82,15 +77,13 @@ VEL_EXPORT SQLRETURN SQLTransact(SQLHENV henv, SQLHDBC hdbc, SQLUSMALLINT fType)
   Trace('A', 2, "SQLTransact: henv=0x%08lx, hdbc=0x%08lx, fType=%u", HandleValue(henv),
         HandleValue(hdbc), fType);
   if (hdbc == SQL_NULL_HDBC) {
-    Environment* env = Registry().FindEnvironment(henv);
+    Environment* env = FindAndClearEnvironment(henv);
     if (env == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-    env->ClearErrors();
     return TraceReturnCode(TransactEnvironment(env, fType));
   }
   // With a connection the environment is only traced.
-  Connection* c = Registry().FindConnection(hdbc);
+  Connection* c = FindAndClearConnection(hdbc);
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  c->ClearErrors();
   return TraceReturnCode(c->Transact(fType));
 }
 

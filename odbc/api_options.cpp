@@ -3,7 +3,6 @@
 #include <sqlext.h>
 
 #include "driver/Connection.h"
-#include "driver/Environment.h"
 #include "driver/Statement.h"
 #include "driver/frame.h"
 #include "driver/trace.h"
@@ -11,33 +10,29 @@
 
 VEL_EXPORT SQLRETURN SQLSetConnectOption(SQLHDBC hdbc, SQLUSMALLINT fOption, SQLULEN vParam) {
   Trace('A', 2, "SQLSetConnectOption: hdbc=0x%08lx, fOption=%u", HandleValue(hdbc), fOption);
-  Connection* c = Registry().FindConnection(hdbc);
+  Connection* c = FindAndClearConnection(hdbc);
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  c->ClearErrors();
   return TraceReturnCode(SetConnectOptionWorker(c, fOption, vParam));
 }
 
 VEL_EXPORT SQLRETURN SQLGetConnectOption(SQLHDBC hdbc, SQLUSMALLINT fOption, SQLPOINTER pvParam) {
   Trace('A', 2, "SQLGetConnectOption: hdbc=0x%08lx, fOption=%u", HandleValue(hdbc), fOption);
-  Connection* c = Registry().FindConnection(hdbc);
+  Connection* c = FindAndClearConnection(hdbc);
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  c->ClearErrors();
   return TraceReturnCode(GetConnectOptionWorker(c, fOption, pvParam));
 }
 
 VEL_EXPORT SQLRETURN SQLSetStmtOption(SQLHSTMT hstmt, SQLUSMALLINT fOption, SQLULEN vParam) {
   Trace('A', 2, "SQLSetStmtOption: hstmt=0x%08lx, fOption=%u, vParam=%lu", HandleValue(hstmt),
         fOption, static_cast<unsigned long>(vParam));
-  Statement* s = Registry().FindStatement(hstmt);
+  Statement* s = FindAndClearStatement(hstmt);
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  s->ClearErrors();
   return TraceReturnCode(SetStmtOptionWorker(s, fOption, vParam));
 }
 
 VEL_EXPORT SQLRETURN SQLGetStmtOption(SQLHSTMT hstmt, SQLUSMALLINT fOption, SQLPOINTER pvParam) {
   Trace('A', 2, "SQLGetStmtOption: hstmt=0x%08lx, fOption=%u", HandleValue(hstmt), fOption);
-  Statement* s = Registry().FindStatement(hstmt);
+  Statement* s = FindAndClearStatement(hstmt);
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  s->ClearErrors();
   return TraceReturnCode(GetStmtOptionWorker(s, fOption, pvParam));
 }

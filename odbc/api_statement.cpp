@@ -4,7 +4,6 @@
 #include <sqlext.h>
 
 #include "driver/Connection.h"
-#include "driver/Environment.h"
 #include "driver/Statement.h"
 #include "driver/frame.h"
 #include "driver/trace.h"
@@ -15,36 +14,23 @@ namespace {
 inline constexpr ClientDiagnostic kDiagMoreResults{"S1C00", 3028,
                                                    "SQLMoreResults not implemented"};
 
-// The statement of hstmt with its diagnostics cleared, or null.
-Statement* Enter(SQLHSTMT hstmt) {
-  Statement* s = Registry().FindStatement(hstmt);
-  if (s != nullptr) s->ClearErrors();
-  return s;
-}
-
-Connection* EnterConnection(SQLHDBC hdbc) {
-  Connection* c = Registry().FindConnection(hdbc);
-  if (c != nullptr) c->ClearErrors();
-  return c;
-}
-
 }  // namespace
 
 #define VEL_STATEMENT_ENTRY(name)                                       \
   Trace('A', 2, name ": hstmt=0x%08lx", HandleValue(hstmt));            \
-  Statement* s = Enter(hstmt);                                          \
+  Statement* s = FindAndClearStatement(hstmt);                                          \
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE)
 
 VEL_EXPORT SQLRETURN SQLAllocStmt(SQLHDBC hdbc, SQLHSTMT* phstmt) {
   Trace('A', 2, "SQLAllocStmt: hdbc=0x%08lx", HandleValue(hdbc));
-  Connection* c = EnterConnection(hdbc);
+  Connection* c = FindAndClearConnection(hdbc);
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(AllocStmtWorker(c, phstmt));
 }
 
 VEL_EXPORT SQLRETURN SQLFreeStmt(SQLHSTMT hstmt, SQLUSMALLINT fOption) {
   Trace('A', 2, "SQLFreeStmt: hstmt=0x%08lx, fOption=%u", HandleValue(hstmt), fOption);
-  Statement* s = Enter(hstmt);
+  Statement* s = FindAndClearStatement(hstmt);
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(FreeStmtWorker(s, fOption, true));
 }
@@ -57,7 +43,7 @@ VEL_EXPORT SQLRETURN SQLCancel(SQLHSTMT hstmt) {
 VEL_EXPORT SQLRETURN SQLPrepare(SQLHSTMT hstmt, SQLCHAR* szSqlStr, SQLINTEGER cbSqlStr) {
   Trace('A', 2, "SQLPrepare: hstmt=0x%08lx", HandleValue(hstmt));
   TraceArgument("szSqlStr", reinterpret_cast<const char*>(szSqlStr), cbSqlStr);
-  Statement* s = Enter(hstmt);
+  Statement* s = FindAndClearStatement(hstmt);
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(PrepareWorker(s, szSqlStr, cbSqlStr));
 }
@@ -70,7 +56,7 @@ VEL_EXPORT SQLRETURN SQLExecute(SQLHSTMT hstmt) {
 VEL_EXPORT SQLRETURN SQLExecDirect(SQLHSTMT hstmt, SQLCHAR* szSqlStr, SQLINTEGER cbSqlStr) {
   Trace('A', 2, "SQLExecDirect: hstmt=0x%08lx", HandleValue(hstmt));
   TraceArgument("szSqlStr", reinterpret_cast<const char*>(szSqlStr), cbSqlStr);
-  Statement* s = Enter(hstmt);
+  Statement* s = FindAndClearStatement(hstmt);
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(ExecDirectWorker(s, szSqlStr, cbSqlStr));
 }
@@ -100,7 +86,7 @@ VEL_EXPORT SQLRETURN SQLNativeSql(SQLHDBC hdbc, SQLCHAR* szSqlStrIn, SQLINTEGER 
                                   SQLCHAR*, SQLINTEGER, SQLINTEGER*) {
   Trace('A', 2, "SQLNativeSql: hdbc=0x%08lx", HandleValue(hdbc));
   TraceArgument("szSqlStrIn", reinterpret_cast<const char*>(szSqlStrIn), cbSqlStrIn);
-  Connection* c = EnterConnection(hdbc);
+  Connection* c = FindAndClearConnection(hdbc);
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(NativeSqlWorker(c, szSqlStrIn, cbSqlStrIn));
 }
@@ -115,7 +101,7 @@ VEL_EXPORT SQLRETURN SQLDescribeCol(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLCHAR* 
                                     SQLSMALLINT* pfSqlType, SQLULEN* pcbColDef,
                                     SQLSMALLINT* pibScale, SQLSMALLINT* pfNullable) {
   Trace('A', 2, "SQLDescribeCol: hstmt=0x%08lx, icol=%u", HandleValue(hstmt), icol);
-  Statement* s = Enter(hstmt);
+  Statement* s = FindAndClearStatement(hstmt);
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(DescribeColWorker(s, icol, szColName, cbColNameMax, pcbColName, pfSqlType,
                                            pcbColDef, pibScale, pfNullable));
@@ -126,7 +112,7 @@ VEL_EXPORT SQLRETURN SQLColAttributes(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLUSMA
                                       SQLSMALLINT* pcbDesc, SQLLEN* pfDesc) {
   Trace('A', 2, "SQLColAttributes: hstmt=0x%08lx, icol=%u, fDescType=%u", HandleValue(hstmt), icol,
         fDescType);
-  Statement* s = Enter(hstmt);
+  Statement* s = FindAndClearStatement(hstmt);
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(
       ColAttributesWorker(s, icol, fDescType, rgbDesc, cbDescMax, pcbDesc, pfDesc));
