@@ -170,6 +170,19 @@ bool Listening(int port) {
   return accepted;
 }
 
+// The refused port stays refused while the program runs: nothing else
+// can bind it, so no other server can appear there.
+TEST(TestServers, TheRefusedPortCannotBeTakenByAnotherSocket) {
+  int other = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(Servers::RefusedPort()));
+  EXPECT_NE(bind(other, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  close(other);
+  EXPECT_FALSE(Listening(Servers::RefusedPort()));
+}
+
 // A test program that dies without stopping its server (a crash, a kill
 // at its time limit) takes the server with it.
 TEST(TestServers, AServerEndsWithItsTestProgram) {

@@ -155,7 +155,10 @@ void VeloraServer::Stop() {
 std::string VeloraServer::Log() const { return ReadFile(folder_ + "/server.log"); }
 
 int UnusedLoopbackPort() {
-  int s = socket(AF_INET, SOCK_STREAM, 0);
+  // The socket stays bound, never listening, for the rest of the program:
+  // a connect to the port is refused, and no other program running at the
+  // same time (another test, a server given port 0) can take the port.
+  int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address = {};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -164,7 +167,8 @@ int UnusedLoopbackPort() {
   if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
       getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
     port = ntohs(address.sin_port);
+  } else {
+    close(s);
   }
-  close(s);
   return port;
 }

@@ -49,7 +49,8 @@ class VeloraServer {
   std::string error_;
 };
 
-// A loopback port on which nothing listens (bound, then closed).
+// A loopback port on which nothing listens and nothing else can: it stays
+// bound (not listening) until the program ends.
 int UnusedLoopbackPort();
 
 #endif
