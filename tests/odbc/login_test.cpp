@@ -285,6 +285,25 @@ TEST_F(LoginTest, PasswordPromptSendsWhatTheUserTyped) {
   EXPECT_STREQ(g_loginPassword, "");
 }
 
+// Only the "Password" switch decides about the prompt: the completion
+// mode is traced and otherwise not used.
+TEST_F(LoginTest, CompletionModeNeverDecidesAboutThePrompt) {
+  UseDataSources("");
+  ScriptedDialogHost host;
+  host.Click(IDCANCEL);
+  ScriptLogin(server);
+  server.ExpectEnd();
+  server.Start();
+  TraceCapture trace("A2");
+  std::string in = "DSN=Sales;Server=127.0.0.1;Service=" + server.Port() + ";Password=no";
+  int hwnd = 0;  // any window of the application
+  EXPECT_EQ(SQLDriverConnect(hdbc, &hwnd, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, nullptr,
+                             SQL_DRIVER_PROMPT),
+            SQL_SUCCESS_WITH_INFO);  // the output buffer of 0 bytes
+  EXPECT_TRUE(host.seen().empty());
+  EXPECT_NE(trace.Text().find("fDriverCompletion=2"), std::string::npos) << trace.Text();
+}
+
 TEST_F(LoginTest, CancelInThePromptEndsWithoutContactingTheServer) {
   UseDataSources("");
   ScriptedDialogHost host;
