@@ -5,13 +5,6 @@
 
 namespace {
 
-const OptionRefusal kPacketSize = {"S1C00", 1056, "can't change network packet size"};
-const OptionRefusal kTranslation = {"S1C00", 1057, "translation DLL not supported"};
-const OptionRefusal kKeyset = {"S1C00", 1059, "keyset-driven cursors not supported"};
-const OptionRefusal kSimulated = {"S1C00", 1060, "simulated cursors not used"};
-const OptionRefusal kBookmarks = {"S1C00", 1061, "bookmarks not supported yet"};
-const OptionRefusal kBindType = {"S1C00", 1062, "extended fetch not supported yet"};
-
 using A = OptionAction;
 using F = OptionField;
 
@@ -26,9 +19,9 @@ using F = OptionField;
       {SQL_BIND_TYPE, A::kNothing, F::kNone, 0, nullptr},                     \
       {SQL_CURSOR_TYPE, A::kStoreAndSend, F::kCursorType, 30, nullptr},       \
       {SQL_CONCURRENCY, A::kStoreAndSend, F::kConcurrency, 28, nullptr},      \
-      {SQL_KEYSET_SIZE, A::kRefuse, F::kNone, 0, &kKeyset},                   \
+      {SQL_KEYSET_SIZE, A::kRefuse, F::kNone, 0, &kDiagKeysetCursors},                   \
       {SQL_ROWSET_SIZE, A::kStoreAndSend, F::kRowsetSize, 36, nullptr},       \
-      {SQL_SIMULATE_CURSOR, A::kRefuse, F::kNone, 0, &kSimulated},            \
+      {SQL_SIMULATE_CURSOR, A::kRefuse, F::kNone, 0, &kDiagSimulatedCursors},            \
       {SQL_RETRIEVE_DATA, A::kStoreAndSend, F::kRetrieveData, 35, nullptr},   \
       {SQL_USE_BOOKMARKS, A::kStoreAndSend, F::kUseBookmarks, 39, nullptr}
 
@@ -40,13 +33,13 @@ const OptionRow kSetConnect[] = {
     {SQL_LOGIN_TIMEOUT, A::kNothing, F::kNone, 0, nullptr},
     {SQL_OPT_TRACE, A::kNothing, F::kNone, 0, nullptr},
     {SQL_OPT_TRACEFILE, A::kNothing, F::kNone, 0, nullptr},
-    {SQL_TRANSLATE_DLL, A::kRefuse, F::kNone, 0, &kTranslation},
-    {SQL_TRANSLATE_OPTION, A::kRefuse, F::kNone, 0, &kTranslation},
+    {SQL_TRANSLATE_DLL, A::kRefuse, F::kNone, 0, &kDiagTranslationDll},
+    {SQL_TRANSLATE_OPTION, A::kRefuse, F::kNone, 0, &kDiagTranslationDll},
     {SQL_TXN_ISOLATION, A::kStoreAndSend, F::kTxnIsolation, 38, nullptr},
     {SQL_CURRENT_QUALIFIER, A::kQualifier, F::kNone, 0, nullptr},
     {SQL_ODBC_CURSORS, A::kNothing, F::kNone, 0, nullptr},
     {SQL_QUIET_MODE, A::kStore, F::kQuietMode, 0, nullptr},
-    {SQL_PACKET_SIZE, A::kRefuse, F::kNone, 0, &kPacketSize},
+    {SQL_PACKET_SIZE, A::kRefuse, F::kNone, 0, &kDiagPacketSize},
 };
 
 const OptionRow kGetConnect[] = {
@@ -56,9 +49,9 @@ const OptionRow kGetConnect[] = {
     {SQL_TXN_ISOLATION, A::kStore, F::kTxnIsolation, 0, nullptr},
     {SQL_QUIET_MODE, A::kStore, F::kQuietMode, 0, nullptr},
     {SQL_CURRENT_QUALIFIER, A::kQualifier, F::kNone, 0, nullptr},
-    {SQL_TRANSLATE_DLL, A::kRefuse, F::kNone, 0, &kTranslation},
-    {SQL_TRANSLATE_OPTION, A::kRefuse, F::kNone, 0, &kTranslation},
-    {SQL_PACKET_SIZE, A::kRefuse, F::kNone, 0, &kPacketSize},
+    {SQL_TRANSLATE_DLL, A::kRefuse, F::kNone, 0, &kDiagTranslationDll},
+    {SQL_TRANSLATE_OPTION, A::kRefuse, F::kNone, 0, &kDiagTranslationDll},
+    {SQL_PACKET_SIZE, A::kRefuse, F::kNone, 0, &kDiagPacketSize},
 };
 
 const OptionRow kSetStmt[] = {VEL_STATEMENT_OPTION_ROWS};
@@ -69,15 +62,15 @@ const OptionRow kGetStmt[] = {
     {SQL_NOSCAN, A::kStore, F::kNoscan, 0, nullptr},
     {SQL_MAX_LENGTH, A::kStore, F::kMaxLength, 0, nullptr},
     {SQL_ASYNC_ENABLE, A::kAnswerZero, F::kNone, 0, nullptr},
-    {SQL_BIND_TYPE, A::kRefuse, F::kNone, 0, &kBindType},
+    {SQL_BIND_TYPE, A::kRefuse, F::kNone, 0, &kDiagExtendedFetch},
     {SQL_CURSOR_TYPE, A::kStore, F::kCursorType, 0, nullptr},
     {SQL_CONCURRENCY, A::kStore, F::kConcurrency, 0, nullptr},
-    {SQL_KEYSET_SIZE, A::kRefuse, F::kNone, 0, &kKeyset},
+    {SQL_KEYSET_SIZE, A::kRefuse, F::kNone, 0, &kDiagKeysetCursors},
     {SQL_ROWSET_SIZE, A::kStore, F::kRowsetSize, 0, nullptr},
-    {SQL_SIMULATE_CURSOR, A::kRefuse, F::kNone, 0, &kSimulated},
+    {SQL_SIMULATE_CURSOR, A::kRefuse, F::kNone, 0, &kDiagSimulatedCursors},
     {SQL_RETRIEVE_DATA, A::kStore, F::kRetrieveData, 0, nullptr},
     {SQL_USE_BOOKMARKS, A::kStore, F::kUseBookmarks, 0, nullptr},
-    {SQL_GET_BOOKMARK, A::kRefuse, F::kNone, 0, &kBookmarks},
+    {SQL_GET_BOOKMARK, A::kRefuse, F::kNone, 0, &kDiagBookmarks},
     {SQL_ROW_NUMBER, A::kRowNumber, F::kNone, 18, nullptr},
 };
 

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "diag/ClientDiagnostics.h"
+
 enum class OptionAction : uint8_t {
   kNothing,       // set: nothing, SQL_SUCCESS; get: nothing written
   kStore,         // set: store only; get: answer the stored value
@@ -34,18 +36,12 @@ enum class OptionField : uint8_t {
   kQuietMode,
 };
 
-struct OptionRefusal {
-  const char* sqlstate;
-  int32_t native;
-  const char* text;
-};
-
 struct OptionRow {
   uint16_t option;
   OptionAction action;
   OptionField field;
   uint16_t requestCode;  // 0: none
-  const OptionRefusal* refusal;
+  const ClientDiagnostic* refusal;  // kRefuse rows only
 };
 
 // The row for option in each table; options without a row of their own get

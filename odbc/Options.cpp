@@ -86,8 +86,7 @@ int SendOption(Owner* owner, Connection* connection, uint16_t code, uint32_t sta
 
 template <class Owner>
 int Refuse(Owner* owner, const OptionRow* row) {
-  return VEL_POST_ERROR(owner, SQL_ERROR, row->refusal->native, row->refusal->sqlstate,
-                        row->refusal->text);
+  return VEL_POST(owner, SQL_ERROR, *row->refusal);
 }
 
 }  // namespace
