@@ -24,6 +24,18 @@ SQLSMALLINT EffectiveCType(const ColumnValue* value, SQLSMALLINT fCType) {
 
 bool IsPiecewise(SQLSMALLINT cType) { return cType == SQL_C_CHAR || cType == SQL_C_BINARY; }
 
+// True when the transfer has a conversion for cType (SQL_C_DEFAULT already
+// resolved by the column's SQL type).
+bool HasConversion(SQLSMALLINT cType) { return cType != SQL_C_DEFAULT && IsKnownCType(cType); }
+
+// Bytes of the application's buffer a conversion may use: none without a
+// buffer, whatever cbValueMax says.
+uint64_t Room(const TransferTarget& target) {
+  return target.rgbValue != nullptr && target.cbValueMax > 0
+             ? static_cast<uint64_t>(target.cbValueMax)
+             : 0;
+}
+
 // Posts the diagnostic of a conversion result and returns the call's code.
 SQLRETURN MapResult(Statement* stmt, int result) {
   switch (result) {
@@ -66,7 +78,7 @@ SQLRETURN ContinuePiece(Statement* stmt, ColumnValue* value, SQLSMALLINT cType,
                         const TransferTarget& target, GetDataPosition* position) {
   const bool text = cType == SQL_C_CHAR;
   const uint64_t offset = position->offset;
-  const uint64_t room = target.cbValueMax > 0 ? static_cast<uint64_t>(target.cbValueMax) : 0;
+  const uint64_t room = Room(target);
   uint64_t scratchSize = offset + room;
   const uint64_t whole = position->total + (text ? 1 : 0);
   if (scratchSize > whole) scratchSize = whole;
@@ -103,7 +115,7 @@ SQLRETURN ContinuePiece(Statement* stmt, ColumnValue* value, SQLSMALLINT cType,
       piece = valid > offset ? valid - offset : 0;
       cut = true;
     }
-    if (target.rgbValue != nullptr && room > 0) {
+    if (room > 0) {
       std::memcpy(target.rgbValue, scratch + offset, static_cast<std::size_t>(piece));
       if (text) static_cast<char*>(target.rgbValue)[piece] = '\0';
     }
@@ -130,6 +142,10 @@ SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElem
                         const TransferTarget& target, uint16_t icol,
                         GetDataPosition* position) {
   const SQLSMALLINT cType = EffectiveCType(value, target.fCType);
+  // A C type without a conversion is refused before anything is loaded or
+  // written (the length indicator included), whatever the value holds; a
+  // value being read in pieces stays where it was.
+  if (!HasConversion(cType)) return MapResult(stmt, kConversionUnknownCType);
   const bool piecewise = position != nullptr && IsPiecewise(cType);
   if (position != nullptr) {
     if (piecewise && position->Covers(icol, target.fCType)) {
@@ -167,7 +183,7 @@ SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElem
   }
 
   int result = ConvertColumnValue(value, target.fCType, target.rgbValue, target.cbValueMax, &length);
-  if (target.pcbValue != nullptr && result != kConversionUnknownCType) *target.pcbValue = length;
+  if (target.pcbValue != nullptr) *target.pcbValue = length;
   TraceFinal(cType, target.rgbValue, target.cbValueMax, length, result);
 
   if (piecewise) {
@@ -175,8 +191,9 @@ SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElem
     if (result == kConversionDone) {
       position->offset = position->total;
       position->finished = true;
-    } else if (result == kConversionTruncated && target.cbValueMax > 0) {
-      position->offset = static_cast<uint64_t>(target.cbValueMax) - (cType == SQL_C_CHAR ? 1 : 0);
+    } else if (result == kConversionTruncated && Room(target) > 0) {
+      // What this call returned; a call without a buffer returned nothing.
+      position->offset = Room(target) - (cType == SQL_C_CHAR ? 1 : 0);
       if (position->offset >= position->total) position->finished = true;
     }
   }

@@ -194,6 +194,55 @@ TEST_F(TransferTest, ConversionResultsBecomeDiagnostics) {
   EXPECT_EQ("S1003", State());
 }
 
+TEST_F(TransferTest, UnknownCTypeLeavesTheLengthIndicatorAlone) {
+  Text(SQL_VARCHAR, "abc");
+  EXPECT_EQ(SQL_ERROR, Get(SQL_C_GUID, 100));
+  EXPECT_EQ("S1003", State());
+  EXPECT_EQ(12345, length_);
+  EXPECT_EQ('#', buffer_[0]);
+  // Refused whatever the value holds, NULL included.
+  Column(SQL_VARCHAR, 0, "", true);
+  EXPECT_EQ(SQL_ERROR, Get(SQL_C_GUID, 100));
+  EXPECT_EQ("S1003", State());
+  EXPECT_EQ(12345, length_);
+  // The refusal leaves no piece under way: the column reads from its start.
+  Text(SQL_VARCHAR, kText25);
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_CHAR, 10));
+  EXPECT_EQ(SQL_ERROR, Get(SQL_C_GUID, 10));
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_CHAR, 10));
+  EXPECT_EQ("jklmnopqr", Chars());
+}
+
+// Asking for the length only (no buffer) returns no characters, so the
+// next call still starts at the beginning of the value.
+TEST_F(TransferTest, LengthOnlyCallDoesNotConsumeThePiece) {
+  Text(SQL_VARCHAR, kText25);
+  length_ = 0;
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, TransferValue(&stmt_, value_, &element_,
+                                                 {SQL_C_CHAR, nullptr, 10, &length_}, 1,
+                                                 &position_));
+  EXPECT_EQ(25, length_);
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_CHAR, 10));
+  EXPECT_EQ("abcdefghi", Chars());
+  EXPECT_EQ(25, length_);
+  // Likewise in the middle of the value.
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, TransferValue(&stmt_, value_, &element_,
+                                                 {SQL_C_CHAR, nullptr, 10, &length_}, 1,
+                                                 &position_));
+  EXPECT_EQ(16, length_);
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_CHAR, 10));
+  EXPECT_EQ("jklmnopqr", Chars());
+  // And for bytes.
+  Bytes(std::string("\x01\x02\x03\x04\x05\x06", 6));
+  position_.Reset();
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, TransferValue(&stmt_, value_, &element_,
+                                                 {SQL_C_BINARY, nullptr, 4, &length_}, 1,
+                                                 &position_));
+  EXPECT_EQ(6, length_);
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_BINARY, 4));
+  EXPECT_EQ(std::string("\x01\x02\x03\x04", 4), std::string(buffer_, 4));
+}
+
 TEST_F(TransferTest, MemoryFailuresAreReported) {
   Text(SQL_VARCHAR, std::string(3000, 'x') + "end");
   // With memory exhausted the diagnostic record cannot be queued either;
