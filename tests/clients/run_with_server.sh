@@ -6,6 +6,12 @@
 # private folder (ODBCSYSINI, ODBCINI, HOME), runs COMMAND and stops the
 # server. Exit status: COMMAND's, or 77 (skipped) when a client cannot load
 # the sanitized driver.
+#
+# Nothing can hang or outlive the test: COMMAND runs under a time limit
+# (VELORA_CLIENT_SECONDS, default 80), the server under a longer one, so a
+# server is gone even when this script is killed outright (as a test runner
+# does on its own timeout); on any other exit or signal the server is
+# stopped at once.
 set -euo pipefail
 driver=$1 server=$2 fixture=$3 work=$4
 shift 4
@@ -17,20 +23,29 @@ rm -rf "$work"
 mkdir -p "$work/odbc/home"
 sqlite3 "$work/test.db" <"$fixture"
 
+client_seconds=${VELORA_CLIENT_SECONDS:-80}
+server_seconds=$((client_seconds + 20))
+
 server_pid=""
 cleanup() {
   if [[ -n "$server_pid" ]]; then
     kill "$server_pid" 2>/dev/null || true
     wait "$server_pid" 2>/dev/null || true
+    server_pid=""
   fi
 }
 trap cleanup EXIT
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 # The server writes its port once it listens; reading a FIFO waits for it.
 mkfifo "$work/port"
-"$server" --address 127.0.0.1 --port 0 --port-file "$work/port" --database "$work/test.db" \
+timeout -k 5 "$server_seconds" \
+  "$server" --address 127.0.0.1 --port 0 --port-file "$work/port" --database "$work/test.db" \
   2>"$work/server.log" &
 server_pid=$!
+echo "$server_pid" >"$work/server.pid"
 port=$(timeout 20 cat "$work/port" || true)
 port=${port//[^0-9]/}
 if [[ -z "$port" ]]; then
@@ -63,4 +78,9 @@ if [[ -n "$asan" ]]; then
     exit 77
   fi
 fi
-"$@"
+status=0
+timeout -k 5 "$client_seconds" "$@" || status=$?
+if [[ $status -eq 124 || $status -eq 137 ]]; then
+  echo "client did not finish within $client_seconds seconds: $*" >&2
+fi
+exit "$status"
