@@ -8,10 +8,14 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlite3.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -28,8 +32,37 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// What a failure has to clean up: the server (stopped, never left running)
+// and the work folder.
+pid_t g_server = -1;
+std::string g_dir;
+
+void StopServer() {
+  if (g_server <= 0) return;
+  kill(g_server, SIGTERM);
+  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(5);
+  while (waitpid(g_server, nullptr, WNOHANG) == 0) {
+    if (Clock::now() > deadline) {
+      kill(g_server, SIGKILL);
+      waitpid(g_server, nullptr, 0);
+      break;
+    }
+    poll(nullptr, 0, 20);
+  }
+  g_server = -1;
+}
+
+void RemoveDir() {
+  if (g_dir.empty()) return;
+  std::string cleanup = "rm -rf '" + g_dir + "'";
+  if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "fetch_bench: could not remove %s\n", g_dir.c_str());
+  g_dir.clear();
+}
+
 [[noreturn]] void Fail(const std::string& what) {
   std::fprintf(stderr, "fetch_bench: %s\n", what.c_str());
+  StopServer();
+  RemoveDir();
   std::exit(1);
 }
 
@@ -65,24 +98,48 @@ void CreateDatabase(const std::string& path, long rows) {
   sqlite3_close(db);
 }
 
-// Starts the server on a free loopback port; the port file is a FIFO, so
-// reading it waits until the server listens.
-pid_t StartServer(const std::string& server, const std::string& dir, const std::string& db,
-                  int* port) {
+// Starts the server on a free loopback port (g_server) and returns the
+// port. The port file is a FIFO opened without blocking: the wait for the
+// port is bounded, and a server that exits early is noticed at once.
+int StartServer(const std::string& server, const std::string& dir, const std::string& db) {
   std::string portFile = dir + "/port";
   if (mkfifo(portFile.c_str(), 0600) != 0) Fail("mkfifo");
-  pid_t pid = fork();
-  if (pid == 0) {
+  int fifo = open(portFile.c_str(), O_RDONLY | O_NONBLOCK);
+  if (fifo < 0) Fail("opening the port file");
+  g_server = fork();
+  if (g_server < 0) Fail("fork");
+  if (g_server == 0) {
+#ifdef __linux__
+    // Interrupted or killed, the benchmark takes its server with it.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+#endif
     int devnull = open("/dev/null", O_WRONLY);
     dup2(devnull, 2);
     execl(server.c_str(), server.c_str(), "--address", "127.0.0.1", "--port", "0",
           "--port-file", portFile.c_str(), "--database", db.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
-  FILE* f = std::fopen(portFile.c_str(), "r");
-  if (f == nullptr || std::fscanf(f, "%d", port) != 1) Fail("the server did not report its port");
-  std::fclose(f);
-  return pid;
+  std::string text;
+  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(20);
+  while (text.find('\n') == std::string::npos) {
+    if (Clock::now() > deadline) Fail("the server did not report its port within 20 seconds");
+    if (waitpid(g_server, nullptr, WNOHANG) == g_server) {
+      g_server = -1;
+      Fail("the server exited before it listened (" + server + ")");
+    }
+    pollfd p{fifo, POLLIN, 0};
+    if (poll(&p, 1, 100) <= 0 || (p.revents & POLLIN) == 0) {
+      // No writer yet (or one that has gone): wait for the next slice.
+      continue;
+    }
+    char buffer[32];
+    ssize_t n = read(fifo, buffer, sizeof buffer);
+    if (n > 0) text.append(buffer, static_cast<size_t>(n));
+  }
+  close(fifo);
+  int port = std::atoi(text.c_str());
+  if (port <= 0 || port > 65535) Fail("the server reported no port: " + text);
+  return port;
 }
 
 void WriteIni(const std::string& dir, const std::string& driver, int port) {
@@ -229,12 +286,12 @@ int main(int argc, char** argv) {
 
   char dirTemplate[] = "/tmp/fetch_bench.XXXXXX";
   if (mkdtemp(dirTemplate) == nullptr) Fail("mkdtemp");
-  std::string dir = dirTemplate;
+  g_dir = dirTemplate;
+  const std::string dir = g_dir;
   std::string db = dir + "/bench.db";
   std::printf("fetch_bench: creating %ld rows of (INTEGER, VARCHAR(20), FLOAT, TIMESTAMP)\n", rows);
   CreateDatabase(db, rows);
-  int port = 0;
-  pid_t pid = StartServer(server, dir, db, &port);
+  int port = StartServer(server, dir, db);
   WriteIni(dir, driver, port);
 
   Odbc odbc = Connect();
@@ -261,9 +318,7 @@ int main(int argc, char** argv) {
   std::printf("  driver + server cost: %.1f%% of the loopback round-trip rate (bound)\n",
               100.0 * boundRate / pingRate);
 
-  kill(pid, SIGTERM);
-  waitpid(pid, nullptr, 0);
-  std::string cleanup = "rm -rf '" + dir + "'";
-  if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "fetch_bench: could not remove %s\n", dir.c_str());
+  StopServer();
+  RemoveDir();
   return 0;
 }
