@@ -28,9 +28,10 @@ class OdbcFolder : public ::testing::Environment {
     mkdir(dir.c_str(), 0700);
     mkdir((dir + "/home").c_str(), 0700);
     FILE* inst = std::fopen((dir + "/odbcinst.ini").c_str(), "w");
+    FILE* ini = std::fopen((dir + "/odbc.ini").c_str(), "w");
+    ASSERT_TRUE(inst != nullptr && ini != nullptr) << "cannot write the ini files in " << dir;
     std::fprintf(inst, "[Velora Fetch Test]\nDriver = %s\nThreading = 3\n", VEL_DRIVER_PATH);
     std::fclose(inst);
-    FILE* ini = std::fopen((dir + "/odbc.ini").c_str(), "w");
     std::fprintf(ini, "[VeloraFake]\nDriver = Velora Fetch Test\nServer = 127.0.0.1\nService = 1\n");
     std::fclose(ini);
     setenv("ODBCSYSINI", dir.c_str(), 1);

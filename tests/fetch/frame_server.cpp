@@ -2,6 +2,7 @@
 #include "frame_server.h"
 
 #include <arpa/inet.h>
+#include <errno.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -9,14 +10,22 @@
 
 namespace {
 
-// Every wait is bounded so that a broken client cannot hang a test.
-const int kWaitMillis = 10000;
+// Waits until fd is readable; false when the wake descriptor fires first
+// (the test is over) or polling fails.
+bool WaitReadable(int fd, int wake) {
+  for (;;) {
+    pollfd p[2] = {{fd, POLLIN, 0}, {wake, POLLIN, 0}};
+    int n = poll(p, 2, -1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0 || p[1].revents != 0) return false;
+    if (p[0].revents != 0) return true;
+  }
+}
 
-bool ReadExactly(int fd, size_t count, std::string* out) {
+bool ReadExactly(int fd, int wake, size_t count, std::string* out) {
   out->clear();
   while (out->size() < count) {
-    pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, kWaitMillis) <= 0) return false;
+    if (!WaitReadable(fd, wake)) return false;
     char buffer[65536];
     size_t want = count - out->size();
     ssize_t n = recv(fd, buffer, want < sizeof buffer ? want : sizeof buffer, 0);
@@ -46,6 +55,7 @@ uint32_t ReadLe32(const std::string& b, size_t at) {
 }  // namespace
 
 FrameServer::FrameServer(Handler handler) : handler_(std::move(handler)) {
+  if (pipe(wake_) != 0) wake_[0] = wake_[1] = -1;
   listener_ = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -60,13 +70,12 @@ FrameServer::FrameServer(Handler handler) : handler_(std::move(handler)) {
 }
 
 FrameServer::~FrameServer() {
-  shutdown(listener_, SHUT_RDWR);
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (peer_ >= 0) shutdown(peer_, SHUT_RDWR);
-  }
+  char stop = 1;
+  if (write(wake_[1], &stop, 1) != 1) shutdown(listener_, SHUT_RDWR);
   thread_.join();
   close(listener_);
+  close(wake_[0]);
+  close(wake_[1]);
 }
 
 std::vector<Frame> FrameServer::Requests() {
@@ -83,22 +92,17 @@ std::vector<Frame> FrameServer::Requests(uint16_t code) {
 }
 
 void FrameServer::Run() {
-  pollfd p{listener_, POLLIN, 0};
-  if (poll(&p, 1, kWaitMillis) <= 0) return;
+  if (listener_ < 0 || wake_[0] < 0 || !WaitReadable(listener_, wake_[0])) return;
   int fd = accept(listener_, nullptr, nullptr);
   if (fd < 0) return;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    peer_ = fd;
-  }
   std::string greeting;
-  if (ReadExactly(fd, 80, &greeting) && WriteAll(fd, Le16(0))) {
+  if (ReadExactly(fd, wake_[0], 80, &greeting) && WriteAll(fd, Le16(0))) {
     std::string header, body;
-    while (ReadExactly(fd, 6, &header)) {
+    while (ReadExactly(fd, wake_[0], 6, &header)) {
       uint32_t length = ReadLe32(header, 0);
       uint16_t code = static_cast<uint16_t>(static_cast<uint8_t>(header[4]) |
                                             static_cast<uint8_t>(header[5]) << 8);
-      if (!ReadExactly(fd, length, &body)) break;
+      if (!ReadExactly(fd, wake_[0], length, &body)) break;
       Frame frame{code, body};
       {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -108,9 +112,7 @@ void FrameServer::Run() {
       if (!WriteAll(fd, Le32(static_cast<uint32_t>(reply.size())) + reply)) break;
     }
   }
-  std::lock_guard<std::mutex> lock(mutex_);
   close(fd);
-  peer_ = -1;
 }
 
 std::string Le16(int v) {

@@ -23,7 +23,7 @@ class FrameServer {
   using Handler = std::function<std::string(const Frame&)>;
 
   explicit FrameServer(Handler handler);
-  // Closes the listener and the connection and joins the thread.
+  // Ends the server's waits, joins the thread, closes the sockets.
   ~FrameServer();
 
   int Port() const { return port_; }
@@ -37,8 +37,11 @@ class FrameServer {
 
   Handler handler_;
   int listener_ = -1;
-  int peer_ = -1;
   int port_ = 0;
+  // Written by the destructor: the server's waits end with the test, never
+  // on a clock, so a client slowed down by a loaded machine still finds
+  // the server there.
+  int wake_[2] = {-1, -1};
   std::mutex mutex_;
   std::vector<Frame> requests_;
   std::thread thread_;
