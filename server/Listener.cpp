@@ -123,6 +123,22 @@ bool WritePortFile(const std::string& path, int port, std::string* error) {
   return true;
 }
 
+// Blanks out the password of a connect request body (data source, user
+// name, password as counted strings) so that a frame trace never shows
+// it.
+void MaskPassword(uint8_t* body, size_t size) {
+  size_t at = 0;
+  for (int skip = 0; skip < 2; ++skip) {
+    if (size - at < 2) return;
+    at += 2 + (body[at] | (body[at + 1] << 8));
+    if (at > size) return;
+  }
+  if (size - at < 2) return;
+  size_t n = body[at] | (body[at + 1] << 8);
+  at += 2;
+  for (size_t i = 0; i < n && at + i < size; ++i) body[at + i] = '*';
+}
+
 struct Client {
   std::thread thread;
   std::atomic<bool> done{false};
@@ -258,6 +274,7 @@ std::string Server::Session(int fd, const std::string& peer) {
     if (FrameTrace()) {
       std::vector<uint8_t> frame(header, header + 6);
       frame.insert(frame.end(), body.begin(), body.end());
+      if (code == 5) MaskPassword(frame.data() + 6, length);
       LogFrame(("request from " + peer).c_str(), frame.data(), frame.size());
     }
     Log(1, "%s: request %u, %u bytes", peer.c_str(), code, length);

@@ -118,6 +118,23 @@ TEST(ServerLogin, UsersFileChecksPasswords) {
   EXPECT_NE(ok.Alloc(), 0u);
 }
 
+TEST(ServerLogin, FrameTraceNeverShowsThePassword) {
+  ServerProcess server;
+  std::string users = server.dir() + "/users";
+  ASSERT_EQ(AddUser(users, "tester", "zq8Wx7"), 0);
+  ASSERT_TRUE(server.Start({"--users", users, "--trace-frames"}));
+  Client c;
+  ASSERT_TRUE(c.Open(server.port()));
+  ASSERT_EQ(c.Login("any", "tester", "zq8Wx7"), 0);
+  ASSERT_NE(c.Alloc(), 0u);  // its reply is traced after the connect request's
+  ASSERT_TRUE(server.WaitForLog("reply to"));
+  std::string log = server.Log();
+  EXPECT_NE(log.find("74 65 73"), std::string::npos);  // the user name is shown
+  EXPECT_EQ(log.find("zq8Wx7"), std::string::npos);
+  EXPECT_EQ(log.find("7A 71 38 57 78 37"), std::string::npos);
+  EXPECT_NE(log.find("******"), std::string::npos);
+}
+
 TEST(ServerLogin, WithoutUsersFileRefusesNonLoopbackAddress) {
   ServerProcess server;
   EXPECT_FALSE(server.Start({"--address", "0.0.0.0"}));
