@@ -245,6 +245,16 @@ class SqliteSession : public StorageSession {
 // statement, so a server that is stopping is not held up by a long query.
 int StopRequested(void* flag) { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; }
 
+// A session works on the one database its data source names. Attaching
+// another file (ATTACH, VACUUM INTO) would reach every file the server
+// may read or write, so only temporary and in-memory databases may be
+// attached.
+int Authorize(void*, int action, const char* file, const char*, const char*, const char*) {
+  if (action == SQLITE_ATTACH && file && file[0] != '\0' && std::strcmp(file, ":memory:") != 0)
+    return SQLITE_DENY;
+  return SQLITE_OK;
+}
+
 class SqliteEngine : public StorageEngine {
  public:
   SqliteEngine(int busyTimeoutMs, int maxValueBytes, const std::atomic<bool>* stop)
@@ -264,6 +274,7 @@ class SqliteEngine : public StorageEngine {
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, busyTimeoutMs_);
     sqlite3_limit(db, SQLITE_LIMIT_LENGTH, maxValueBytes_);
+    sqlite3_set_authorizer(db, Authorize, nullptr);
     if (stop_) sqlite3_progress_handler(db, 10000, StopRequested, const_cast<std::atomic<bool>*>(stop_));
     auto* session = new SqliteSession(db);
     // WAL lets readers go on while one client writes. An in-memory

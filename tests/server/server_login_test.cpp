@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <fstream>
@@ -160,6 +161,15 @@ TEST(ServerLogin, DataSourcesSelectDatabases) {
   EXPECT_EQ(d.ExecDirect(s, "SELECT * FROM only_in_other"), -1);
   EXPECT_EQ(d.State(s), "S0002");
   ASSERT_EQ(d.ExecDirect(s, "CREATE TABLE only_in_default (x)"), 0);
+  // Another data source's database, or any other file, is out of reach.
+  EXPECT_EQ(d.ExecDirect(s, "ATTACH '" + other + "' AS o"), -1);
+  EXPECT_EQ(d.State(s), "42000");
+  std::string copy = server.dir() + "/copy.db";
+  EXPECT_EQ(d.ExecDirect(s, "VACUUM INTO '" + copy + "'"), -1);
+  EXPECT_EQ(d.State(s), "42000");
+  EXPECT_NE(access(copy.c_str(), F_OK), 0);
+  EXPECT_EQ(d.ExecDirect(s, "VACUUM"), 0);
+  EXPECT_EQ(d.ExecDirect(s, "ATTACH ':memory:' AS scratch"), 0);
 }
 
 TEST(ServerLogin, UnopenableDatabaseFailsTheConnect) {
