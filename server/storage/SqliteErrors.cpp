@@ -19,6 +19,10 @@ const MessageState kMessageStates[] = {
     {"no such table", "S0002"},
     {"no such view", "S0002"},
     {"no such column", "S0022"},
+    {"has no column named", "S0022"},     // INSERT naming an unknown column
+    {"values were supplied", "21S01"},    // "table t has 2 columns but 3 values ..."
+    {"values for", "21S01"},              // "1 values for 2 columns"
+    {"ambiguous column name", "37000"},
     {"no such index", "S0012"},
     {"duplicate column name", "S0021"},
     {"index", "S0011"},  // "index X already exists"; only with "already exists"

@@ -116,6 +116,10 @@ TEST(ServerErrors, SqliteCodesMapToSqlstates) {
   EXPECT_STREQ(SqliteSqlState(1, "near \"SELEC\": syntax error"), "37000");
   EXPECT_STREQ(SqliteSqlState(1, "no such table: x"), "S0002");
   EXPECT_STREQ(SqliteSqlState(1, "no such column: y"), "S0022");
+  EXPECT_STREQ(SqliteSqlState(1, "table t has no column named y"), "S0022");
+  EXPECT_STREQ(SqliteSqlState(1, "table t has 2 columns but 3 values were supplied"), "21S01");
+  EXPECT_STREQ(SqliteSqlState(1, "1 values for 2 columns"), "21S01");
+  EXPECT_STREQ(SqliteSqlState(1, "ambiguous column name: a"), "37000");
   EXPECT_STREQ(SqliteSqlState(1, "index i already exists"), "S0011");
   EXPECT_STREQ(SqliteSqlState(1, "table t already exists"), "S0001");
   EXPECT_STREQ(SqliteSqlState(2067, "UNIQUE constraint failed"), "23000");
