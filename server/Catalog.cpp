@@ -245,6 +245,9 @@ Status CatalogColumns(StorageSession* storage, const std::string&, const std::st
     std::vector<TableColumnEntry> columns;
     st = storage->TableColumns(t.name, &columns);
     if (!st.ok) return st;
+    size_t keyColumns = 0;
+    for (const TableColumnEntry& c : columns)
+      if (c.primaryKeyPosition > 0) ++keyColumns;
     for (const TableColumnEntry& c : columns) {
       if (!PatternMatch(column, c.name)) continue;
       SqlTypeDesc type = ColumnType(c.declaredType);
@@ -252,8 +255,9 @@ Status CatalogColumns(StorageSession* storage, const std::string&, const std::st
       TypeFields(type, &row);
       row.push_back(IsNumericType(type.sqlType) ? Int(10) : Value::Null());
       // A primary key of SQLite may hold NULL unless declared NOT NULL,
-      // except the INTEGER PRIMARY KEY that is the row identifier.
-      bool rowid = c.primaryKeyPosition == 1 && Upper(c.declaredType) == "INTEGER";
+      // except the INTEGER PRIMARY KEY that is the row identifier (a key
+      // of that one column alone).
+      bool rowid = keyColumns == 1 && c.primaryKeyPosition == 1 && Upper(c.declaredType) == "INTEGER";
       row.push_back(Int(c.notNull || rowid ? 0 : 1));
       row.push_back(Value::Null());
       out->rows.push_back(std::move(row));

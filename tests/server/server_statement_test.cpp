@@ -369,6 +369,16 @@ TEST_F(ServerStatement, TablesColumnsStatisticsSpecialColumns) {
   EXPECT_EQ(Get16(rows[2][9].bytes, 0), 10);
   EXPECT_EQ(Get16(rows[3][4].bytes, 0), 9);
   EXPECT_TRUE(rows[3][9].isNull);
+  EXPECT_EQ(Get16(rows[0][10].bytes, 0), 0);  // the INTEGER PRIMARY KEY holds no NULL
+  // An INTEGER column that is only part of a key may hold NULL.
+  ASSERT_EQ(c.ExecDirect(s, "CREATE TABLE pair (a INTEGER, b TEXT, PRIMARY KEY (a, b))"), 0);
+  ASSERT_EQ(c.ExecDirect(s, "INSERT INTO pair VALUES (NULL, 'x')"), 0);
+  columns->Get<TableNameElement>()->value.SetString("pair");
+  ASSERT_EQ(c.Exchange(columns.get()), 0);
+  rows = fetchAll(&cols);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(text(rows[0][3]), "a");
+  EXPECT_EQ(Get16(rows[0][10].bytes, 0), 1);
 
   // SQLStatistics: the table row, then the unique index, then the other.
   std::unique_ptr<Request> stats(Request::CreateRequest(41));
