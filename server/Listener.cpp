@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -148,7 +149,12 @@ struct Client {
 class Server {
  public:
   explicit Server(const Options& options)
-      : options_(options), engine_(CreateSqliteEngine(5000, 256 << 20, &stopping_)) {}
+      : options_(options),
+        // No value may grow beyond what a frame may carry: this keeps the
+        // memory of each client within --max-frame per value, also for
+        // values built by SQL (zeroblob, group_concat, ...).
+        engine_(CreateSqliteEngine(5000, static_cast<int>(std::min<uint32_t>(options.maxFrame, 256u << 20)),
+                                   &stopping_)) {}
 
   int Run();
 

@@ -91,6 +91,24 @@ TEST_F(ServerRobustness, ClientsThatVanishAreCleanedUp) {
   EXPECT_EQ(rows[0][0].bytes, Le32(1));
 }
 
+TEST_F(ServerRobustness, NoValueGrowsBeyondTheFrameLimit) {
+  Client c;
+  ASSERT_TRUE(c.Open(server.port()));
+  ASSERT_EQ(c.Login(), 0);
+  uint32_t s = c.Alloc();
+  // A value built by SQL, larger than --max-frame, fails with "string or
+  // blob too big" instead of being built and sent.
+  ASSERT_EQ(c.ExecDirect(s, "SELECT length(zeroblob(2000))"), 0);
+  EXPECT_EQ(c.ExecDirect(s, "SELECT zeroblob(10000)"), -1);
+  EXPECT_EQ(c.State(s), "22001");
+  EXPECT_EQ(c.ExecDirect(s, "SELECT length(group_concat(printf('%.100c', 'x'))) FROM "
+                            "(WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100) "
+                            "SELECT i FROM n)"),
+            -1);
+  EXPECT_EQ(c.State(s), "22001");
+  ExpectBystanderWorks(&c, s);
+}
+
 TEST_F(ServerRobustness, StatementLimitPerClient) {
   server.Stop();
   ServerProcess limited;
