@@ -135,8 +135,12 @@ bool AddUser(const std::string& path, const std::string& name, const std::string
     text << line << '\n';
   }
   if (!replaced) text << name << ':' << hash << '\n';
+  // The new file is made afresh: an existing file at the temporary name
+  // (left over, or planted with other permissions or as a link) is
+  // removed first, and O_EXCL refuses one that appears in between.
   std::string temp = path + ".tmp." + std::to_string(getpid());
-  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  unlink(temp.c_str());
+  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) {
     *error = "cannot write " + temp + ": " + std::strerror(errno);
     return false;

@@ -1,12 +1,19 @@
 // In-process checks of the value forms, the type mapping, search
-// patterns, SQLSTATE mapping and the greeting check.
+// patterns, SQLSTATE mapping, the greeting check and the users file.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 #include "server/Catalog.h"
 #include "server/Greeting.h"
 #include "server/SqlTypes.h"
+#include "server/Users.h"
 #include "server/ValueCodec.h"
 #include "server/storage/SqliteErrors.h"
 
@@ -170,6 +177,32 @@ TEST(ServerEscapes, ClausesBecomeSqlite) {
     EXPECT_FALSE(TranslateEscapes(bad, &out, &error)) << bad;
     EXPECT_FALSE(error.empty());
   }
+}
+
+TEST(ServerUsers, FileIsPrivateEvenOverAPlantedTemporaryFile) {
+  char dir[] = "/tmp/velusers.XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  std::string users = std::string(dir) + "/users";
+  // A file at the temporary name, open to everybody, must not become the
+  // users file.
+  std::string planted = users + ".tmp." + std::to_string(getpid());
+  { std::ofstream(planted) << "mallory:x\n"; }
+  ASSERT_EQ(chmod(planted.c_str(), 0666), 0);
+  std::string error;
+  ASSERT_TRUE(AddUser(users, "alice", "pw one", &error)) << error;
+  struct stat st {};
+  ASSERT_EQ(stat(users.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  std::ifstream in(users);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text.find("mallory"), std::string::npos);
+  EXPECT_EQ(text.find("pw one"), std::string::npos);
+  EXPECT_TRUE(CheckUser(users, "alice", "pw one", &error));
+  EXPECT_FALSE(CheckUser(users, "alice", "pw two", &error));
+  EXPECT_FALSE(CheckUser(users, "mallory", "x", &error));
+  EXPECT_NE(access(planted.c_str(), F_OK), 0);
+  std::string cleanup = std::string("rm -rf '") + dir + "'";
+  EXPECT_EQ(std::system(cleanup.c_str()), 0);
 }
 
 }  // namespace
