@@ -25,6 +25,11 @@ void Log(int level, const char* format, ...) {
   va_start(args, format);
   std::vsnprintf(line, sizeof line, format, args);
   va_end(args);
+  // Texts from clients (user and data source names, SQL messages) end up
+  // in the line: control characters are shown as "?", so that one entry
+  // stays one line and cannot pass for another.
+  for (char* p = line; *p; ++p)
+    if (static_cast<unsigned char>(*p) < 0x20 || *p == 0x7f) *p = '?';
   std::lock_guard<std::mutex> lock(gLogMutex);
   std::fprintf(stderr, "velora-server: %s\n", line);
 }

@@ -136,6 +136,19 @@ TEST(ServerLogin, FrameTraceNeverShowsThePassword) {
   EXPECT_NE(log.find("******"), std::string::npos);
 }
 
+TEST(ServerLogin, NamesFromClientsStayOnTheirLogLine) {
+  ServerProcess server;
+  ASSERT_TRUE(server.Start());
+  Client c;
+  ASSERT_TRUE(c.Open(server.port()));
+  ASSERT_EQ(c.Login("db\r\nvelora-server: stopped", "x\nvelora-server: forged"), 0);
+  ASSERT_TRUE(server.WaitForLog("logged in"));
+  std::string log = server.Log();
+  EXPECT_EQ(log.find("\nvelora-server: forged"), std::string::npos);
+  EXPECT_EQ(log.find("\nvelora-server: stopped"), std::string::npos);
+  EXPECT_NE(log.find("x?velora-server: forged"), std::string::npos);
+}
+
 TEST(ServerLogin, WithoutUsersFileRefusesNonLoopbackAddress) {
   ServerProcess server;
   EXPECT_FALSE(server.Start({"--address", "0.0.0.0"}));
