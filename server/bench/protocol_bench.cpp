@@ -28,8 +28,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+pid_t gServer = -1;
+
+// Reports the failure and stops the benchmark's server with it.
 [[noreturn]] void Die(const char* what) {
   std::fprintf(stderr, "velora-protocol-bench: %s\n", what);
+  if (gServer > 0) {
+    kill(gServer, SIGTERM);
+    waitpid(gServer, nullptr, 0);
+  }
   std::exit(1);
 }
 
@@ -140,6 +147,7 @@ int main(int argc, char** argv) {
     _exit(127);
   }
   close(pipeFds[1]);
+  gServer = pid;
   // The server reports "listening on" once its port file is written.
   std::string log;
   char buffer[512];

@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -40,12 +41,18 @@ bool ServerProcess::Start(const std::vector<std::string>& extra) {
   std::vector<std::string> args = {VEL_SERVER_PATH, "--port", "0", "--port-file", portFile, "--database",
                                    database()};
   args.insert(args.end(), extra.begin(), extra.end());
+  // Everything the child needs is made before the fork: the child of a
+  // threaded process may only call async-signal-safe functions.
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(&a[0]);
+  argv.push_back(nullptr);
+  pid_t parent = getpid();
   pid_ = fork();
   if (pid_ == 0) {
+    // A test process that dies (crash, time-out) takes its server along.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) _exit(127);
     dup2(err[1], 2);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(&a[0]);
-    argv.push_back(nullptr);
     execv(argv[0], argv.data());
     _exit(127);
   }
