@@ -142,7 +142,7 @@ TEST(ServerLogin, NamesFromClientsStayOnTheirLogLine) {
   Client c;
   ASSERT_TRUE(c.Open(server.port()));
   ASSERT_EQ(c.Login("db\r\nvelora-server: stopped", "x\nvelora-server: forged"), 0);
-  ASSERT_TRUE(server.WaitForLog("logged in"));
+  ASSERT_TRUE(server.WaitForLog("velora-server: stopped\" ("));  // the end of the line
   std::string log = server.Log();
   EXPECT_EQ(log.find("\nvelora-server: forged"), std::string::npos);
   EXPECT_EQ(log.find("\nvelora-server: stopped"), std::string::npos);
