@@ -282,29 +282,37 @@ void Session::Describe(Statement* s, bool fromFirstRow, std::vector<ColumnOut>* 
   *columns = s->description;
 }
 
+// Replaces the statement's SQL with sql: the open cursor is closed
+// implicitly rather than refused, as most applications expect when they
+// reuse a statement; escape clauses are rewritten unless no-scan is on;
+// only one statement is accepted.
+int Session::Compile(Statement* s, const std::string& sql) {
+  CloseCursor(s);
+  s->prepared = false;
+  s->storage.reset();
+  s->description.clear();
+  s->rowCount = -1;
+  std::string rest, text = sql, error;
+  if (s->options.noscan == 0 && !TranslateEscapes(sql, &text, &error))
+    return Fail(s->id, "37000", 0, "syntax error in escape clause: " + error);
+  Status st = storage_->Prepare(text, &s->storage, &rest);
+  if (!st.ok) return FailStatus(s->id, st, __LINE__);
+  if (!OnlyBlanks(rest)) {
+    s->storage.reset();
+    return Fail(s->id, "37000", 0, "only one SQL statement per request");
+  }
+  s->dmlText = ChangesRows(sql);
+  return kSqlSuccess;
+}
+
 int Session::Prepare(uint32_t id, const std::string& sql, std::vector<ColumnOut>* columns) {
   columns->clear();
   if (!loggedIn_) return NotLoggedIn(id);
   Statement* s = Require(id);
   if (!s) return kSqlError;
-  // An open cursor is closed implicitly rather than refused, as most
-  // applications expect when they reuse a statement.
-  CloseCursor(s);
-  s->prepared = false;
-  s->storage.reset();
-  s->description.clear();
-  std::string rest, text = sql, error;
-  if (s->options.noscan == 0 && !TranslateEscapes(sql, &text, &error))
-    return Fail(id, "37000", 0, "syntax error in escape clause: " + error);
-  Status st = storage_->Prepare(text, &s->storage, &rest);
-  if (!st.ok) return FailStatus(id, st, __LINE__);
-  if (!OnlyBlanks(rest)) {
-    s->storage.reset();
-    return Fail(id, "37000", 0, "only one SQL statement per request");
-  }
+  int rc = Compile(s, sql);
+  if (rc != kSqlSuccess) return rc;
   s->prepared = true;
-  s->dmlText = ChangesRows(sql);
-  s->rowCount = -1;
   Describe(s, false, columns);
   return kSqlSuccess;
 }
@@ -315,22 +323,9 @@ int Session::ExecDirect(uint32_t id, const std::string& sql, const std::vector<P
   if (!loggedIn_) return NotLoggedIn(id);
   Statement* s = Require(id);
   if (!s) return kSqlError;
-  CloseCursor(s);
-  s->prepared = false;
-  s->storage.reset();
-  s->description.clear();
-  s->rowCount = -1;
-  std::string rest, text = sql, error;
-  if (s->options.noscan == 0 && !TranslateEscapes(sql, &text, &error))
-    return Fail(id, "37000", 0, "syntax error in escape clause: " + error);
-  Status st = storage_->Prepare(text, &s->storage, &rest);
-  if (!st.ok) return FailStatus(id, st, __LINE__);
-  if (!OnlyBlanks(rest)) {
-    s->storage.reset();
-    return Fail(id, "37000", 0, "only one SQL statement per request");
-  }
-  s->dmlText = ChangesRows(sql);
-  int rc = Run(s, params);
+  int rc = Compile(s, sql);
+  if (rc != kSqlSuccess) return rc;
+  rc = Run(s, params);
   if (rc != kSqlSuccess) {
     s->storage.reset();
     return rc;

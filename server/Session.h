@@ -129,6 +129,7 @@ class Session {
   int NotLoggedIn(uint32_t subject);
   void CloseCursor(Statement* s);
   void CloseAllCursors();
+  int Compile(Statement* s, const std::string& sql);
   int Run(Statement* s, const std::vector<ParamIn>& params);
   int BindParameters(Statement* s, const std::vector<ParamIn>& params);
   void Describe(Statement* s, bool fromFirstRow, std::vector<ColumnOut>* columns);
