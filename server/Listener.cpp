@@ -26,6 +26,7 @@
 #include "server/Greeting.h"
 #include "server/Log.h"
 #include "server/Session.h"
+#include "server/Users.h"
 #include "server/storage/Storage.h"
 
 namespace velsrv {
@@ -301,7 +302,14 @@ std::string Server::Session(int fd, const std::string& peer) {
 }
 
 int Server::Run() {
-  std::string error;
+  std::string error, warning;
+  if (!options_.users.empty()) {
+    if (!CheckUsersFile(options_.users, &error, &warning)) {
+      Log(0, "%s", error.c_str());
+      return 1;
+    }
+    if (!warning.empty()) Log(0, "%s", warning.c_str());
+  }
   if (!Listen(&error)) {
     Log(0, "%s", error.c_str());
     return 1;

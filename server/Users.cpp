@@ -4,6 +4,7 @@
 
 #include <crypt.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -103,6 +104,24 @@ bool CheckUser(const std::string& path, const std::string& name, const std::stri
   char salt[CRYPT_GENSALT_OUTPUT_SIZE];
   if (crypt_gensalt_rn(nullptr, 0, nullptr, 0, salt, sizeof salt)) Hash(password, salt);
   return false;
+}
+
+bool CheckUsersFile(const std::string& path, std::string* error, std::string* warning) {
+  warning->clear();
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0 || access(path.c_str(), R_OK) != 0) {
+    *warning = "cannot read users file " + path + ": " + std::strerror(errno) + "; every login will be refused";
+    return true;
+  }
+  if (st.st_mode & (S_IWGRP | S_IWOTH)) {
+    *error = "users file " + path + " may be written by others than its owner (mode " +
+             std::to_string((st.st_mode >> 6) & 7) + std::to_string((st.st_mode >> 3) & 7) +
+             std::to_string(st.st_mode & 7) + "); make it private, for example chmod 600";
+    return false;
+  }
+  if (st.st_mode & (S_IRGRP | S_IROTH))
+    *warning = "users file " + path + " may be read by others than its owner; chmod 600 keeps its hashes private";
+  return true;
 }
 
 bool AddUser(const std::string& path, const std::string& name, const std::string& password,

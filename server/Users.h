@@ -13,6 +13,12 @@ namespace velsrv {
 bool CheckUser(const std::string& path, const std::string& name, const std::string& password,
                std::string* error);
 
+// Checks the users file's permissions before the server starts. Returns
+// false with *error set when others than its owner may write it (anyone
+// could add a user); sets *warning (else leaves it empty) when others may
+// read the hashes or the file cannot be read at all.
+bool CheckUsersFile(const std::string& path, std::string* error, std::string* warning);
+
 // Adds name with a fresh hash of password, replacing an existing line for
 // it. The file is rewritten atomically with mode 0600. Returns false with
 // *error set on failure.

@@ -2,6 +2,7 @@
 // file authentication, the adduser subcommand, data sources.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -147,6 +148,26 @@ TEST(ServerLogin, NamesFromClientsStayOnTheirLogLine) {
   EXPECT_EQ(log.find("\nvelora-server: forged"), std::string::npos);
   EXPECT_EQ(log.find("\nvelora-server: stopped"), std::string::npos);
   EXPECT_NE(log.find("x?velora-server: forged"), std::string::npos);
+}
+
+TEST(ServerLogin, UsersFileOthersMayWriteIsRefused) {
+  ServerProcess server;
+  std::string users = server.dir() + "/users";
+  ASSERT_EQ(AddUser(users, "alice", "pw"), 0);
+  ASSERT_EQ(chmod(users.c_str(), 0666), 0);
+  EXPECT_FALSE(server.Start({"--users", users}));
+  EXPECT_NE(server.Log().find("may be written by others"), std::string::npos);
+  EXPECT_EQ(server.Stop(), 1);
+  // Readable by others: the server starts and says so.
+  ServerProcess readable;
+  std::string shared = readable.dir() + "/users";
+  ASSERT_EQ(AddUser(shared, "alice", "pw"), 0);
+  ASSERT_EQ(chmod(shared.c_str(), 0644), 0);
+  ASSERT_TRUE(readable.Start({"--users", shared}));
+  EXPECT_NE(readable.Log().find("may be read by others"), std::string::npos);
+  Client c;
+  ASSERT_TRUE(c.Open(readable.port()));
+  EXPECT_EQ(c.Login("db", "alice", "pw"), 0);
 }
 
 TEST(ServerLogin, WithoutUsersFileRefusesNonLoopbackAddress) {
