@@ -18,7 +18,7 @@ const char kUsage[] =
     "                       login is accepted and only loopback is allowed\n"
     "  --port-file FILE     write the listening port to FILE\n"
     "  --max-clients N      concurrent connections (default 64)\n"
-    "  --max-frame BYTES    largest request frame body and value (default 16777216)\n"
+    "  --max-frame BYTES    largest request body, value and fetched row (default 16777216)\n"
     "  --max-statements N   statements per connection (default 256)\n"
     "  -v, --verbose        log every request (twice: more)\n"
     "  --trace-frames       hex dump of every frame on standard error\n"

@@ -108,6 +108,20 @@ TEST_F(ServerRobustness, NoValueGrowsBeyondTheFrameLimit) {
                             "SELECT i FROM n)"),
             -1);
   EXPECT_EQ(c.State(s), "22001");
+  // A row may not add up to more: not by naming one column many times,
+  // nor by many large columns; such a column is still read on its own.
+  ASSERT_EQ(c.ExecDirect(s, "SELECT zeroblob(3000), zeroblob(3000) UNION ALL SELECT x'01', x'02'"), 0);
+  EXPECT_EQ(c.Fetch(s, std::vector<uint16_t>(100, 1)), -1);
+  EXPECT_EQ(c.State(s), "S1000");
+  Cell cell;
+  ASSERT_EQ(c.GetData(s, 2, &cell), 0);
+  EXPECT_EQ(cell.bytes.size(), 4u + 3000u);
+  std::vector<Cell> row;
+  ASSERT_EQ(c.Fetch(s, {1, 2}, &row), 0);
+  EXPECT_EQ(row[1].bytes, Le32(1) + "\x02");
+  ASSERT_EQ(c.ExecDirect(s, "SELECT zeroblob(3000), zeroblob(3000)"), 0);
+  EXPECT_EQ(c.Fetch(s, {1, 2}), -1);
+  EXPECT_EQ(c.State(s), "S1000");
   ExpectBystanderWorks(&c, s);
 }
 
