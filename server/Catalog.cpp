@@ -143,26 +143,30 @@ SqlTypeDesc ColumnType(const std::string& declared) {
   return t;
 }
 
-bool MatchAt(const std::string& p, size_t pi, const std::string& t, size_t ti) {
-  while (pi < p.size()) {
-    char c = p[pi];
-    if (c == '%') {
-      while (pi < p.size() && p[pi] == '%') ++pi;
-      if (pi == p.size()) return true;
-      for (size_t k = ti; k <= t.size(); ++k)
-        if (MatchAt(p, pi, t, k)) return true;
-      return false;
+// One element of a search pattern: any run ("%"), any one character
+// ("_"), or a character (escaped with "\\" when it is one of those).
+struct PatternItem {
+  enum Kind { kAnyRun, kAnyOne, kChar } kind;
+  char c;
+};
+
+std::vector<PatternItem> ParsePattern(const std::string& p) {
+  std::vector<PatternItem> items;
+  for (size_t i = 0; i < p.size(); ++i) {
+    if (p[i] == '%') {
+      if (items.empty() || items.back().kind != PatternItem::kAnyRun) items.push_back({PatternItem::kAnyRun, 0});
+    } else if (p[i] == '_') {
+      items.push_back({PatternItem::kAnyOne, 0});
+    } else {
+      if (p[i] == '\\' && i + 1 < p.size()) ++i;
+      items.push_back({PatternItem::kChar, p[i]});
     }
-    if (ti >= t.size()) return false;
-    if (c == '_') {
-      ++pi, ++ti;
-      continue;
-    }
-    if (c == '\\' && pi + 1 < p.size()) c = p[++pi];
-    if (std::toupper(static_cast<unsigned char>(c)) != std::toupper(static_cast<unsigned char>(t[ti]))) return false;
-    ++pi, ++ti;
   }
-  return ti == t.size();
+  return items;
+}
+
+bool SameLetter(char a, char b) {
+  return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
 }
 
 // The matching tables, sorted by name.
@@ -191,9 +195,27 @@ bool FindTable(StorageSession* storage, const std::string& name, TableEntry* out
 
 bool PatternMatch(const std::string& pattern, const std::string& text) {
   if (pattern.empty()) return true;
-  // Bounded work: a pattern with many "%" against a long name stays cheap
-  // enough at catalog sizes; names are short.
-  return MatchAt(pattern, 0, text, 0);
+  // Greedy matching that returns only to the last "%": at most pattern
+  // length times text length steps, whatever the client sends (a search
+  // that tried every split at every "%" could run for years).
+  std::vector<PatternItem> items = ParsePattern(pattern);
+  size_t p = 0, t = 0, star = std::string::npos, mark = 0;
+  while (t < text.size()) {
+    if (p < items.size() && (items[p].kind == PatternItem::kAnyOne ||
+                             (items[p].kind == PatternItem::kChar && SameLetter(items[p].c, text[t])))) {
+      ++p, ++t;
+    } else if (p < items.size() && items[p].kind == PatternItem::kAnyRun) {
+      star = p++;
+      mark = t;
+    } else if (star != std::string::npos) {
+      p = star + 1;
+      t = ++mark;
+    } else {
+      return false;
+    }
+  }
+  while (p < items.size() && items[p].kind == PatternItem::kAnyRun) ++p;
+  return p == items.size();
 }
 
 Status CatalogTables(StorageSession* storage, const std::string& qualifier, const std::string& owner,

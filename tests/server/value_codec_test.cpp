@@ -117,6 +117,19 @@ TEST(ServerCatalog, SearchPatterns) {
   EXPECT_TRUE(PatternMatch("%a%b%", "xxaxxbxx"));
   EXPECT_FALSE(PatternMatch("%a%b%", "xxbxxaxx"));
   EXPECT_FALSE(PatternMatch("emp", "emp2"));
+  EXPECT_TRUE(PatternMatch("%", ""));
+  EXPECT_FALSE(PatternMatch("_", ""));
+  EXPECT_TRUE(PatternMatch("a%%b", "ab"));
+  EXPECT_TRUE(PatternMatch("100\\%", "100%"));
+  EXPECT_FALSE(PatternMatch("100\\%", "1000"));
+  EXPECT_TRUE(PatternMatch("x\\", "x\\"));  // a final "\\" stands for itself
+  EXPECT_TRUE(PatternMatch("%a_c", "abcabc"));
+  // Many "%" against a long name that almost matches: every split would
+  // be tried by a naive search.
+  std::string pattern;
+  for (int i = 0; i < 30; ++i) pattern += "%a";
+  EXPECT_FALSE(PatternMatch(pattern + "%b", std::string(200, 'a')));
+  EXPECT_TRUE(PatternMatch(pattern + "%b", std::string(200, 'a') + "b"));
 }
 
 TEST(ServerErrors, SqliteCodesMapToSqlstates) {
