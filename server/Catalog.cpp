@@ -12,32 +12,32 @@ namespace {
 
 constexpr uint32_t kNameLength = 128;
 
-struct ColumnSpec {
+struct ColumnLayout {
   const char* name;
   int16_t sqlType;
   uint32_t size;
   int nullability;
 };
 
-std::vector<ColumnOut> Describe(const ColumnSpec* specs, size_t count) {
+std::vector<ColumnOut> Describe(const ColumnLayout* layout, size_t count) {
   std::vector<ColumnOut> out;
   for (size_t i = 0; i < count; ++i) {
     ColumnOut c;
-    c.name = specs[i].name;
-    c.type = TypeForCode(specs[i].sqlType, specs[i].size);
-    c.nullability = specs[i].nullability;
+    c.name = layout[i].name;
+    c.type = TypeForCode(layout[i].sqlType, layout[i].size);
+    c.nullability = layout[i].nullability;
     out.push_back(c);
   }
   return out;
 }
 
-const ColumnSpec kTablesColumns[] = {
+const ColumnLayout kTablesColumns[] = {
     {"TABLE_QUALIFIER", kSqlVarChar, kNameLength, 1}, {"TABLE_OWNER", kSqlVarChar, kNameLength, 1},
     {"TABLE_NAME", kSqlVarChar, kNameLength, 1},      {"TABLE_TYPE", kSqlVarChar, kNameLength, 1},
     {"REMARKS", kSqlVarChar, 254, 1},
 };
 
-const ColumnSpec kColumnsColumns[] = {
+const ColumnLayout kColumnsColumns[] = {
     {"TABLE_QUALIFIER", kSqlVarChar, kNameLength, 1}, {"TABLE_OWNER", kSqlVarChar, kNameLength, 1},
     {"TABLE_NAME", kSqlVarChar, kNameLength, 0},      {"COLUMN_NAME", kSqlVarChar, kNameLength, 0},
     {"DATA_TYPE", kSqlSmallInt, 0, 0},                {"TYPE_NAME", kSqlVarChar, kNameLength, 0},
@@ -46,7 +46,7 @@ const ColumnSpec kColumnsColumns[] = {
     {"NULLABLE", kSqlSmallInt, 0, 0},                 {"REMARKS", kSqlVarChar, 254, 1},
 };
 
-const ColumnSpec kStatisticsColumns[] = {
+const ColumnLayout kStatisticsColumns[] = {
     {"TABLE_QUALIFIER", kSqlVarChar, kNameLength, 1}, {"TABLE_OWNER", kSqlVarChar, kNameLength, 1},
     {"TABLE_NAME", kSqlVarChar, kNameLength, 0},      {"NON_UNIQUE", kSqlSmallInt, 0, 1},
     {"INDEX_QUALIFIER", kSqlVarChar, kNameLength, 1}, {"INDEX_NAME", kSqlVarChar, kNameLength, 1},
@@ -56,14 +56,14 @@ const ColumnSpec kStatisticsColumns[] = {
     {"FILTER_CONDITION", kSqlVarChar, kNameLength, 1},
 };
 
-const ColumnSpec kSpecialColumns[] = {
+const ColumnLayout kSpecialColumns[] = {
     {"SCOPE", kSqlSmallInt, 0, 1},         {"COLUMN_NAME", kSqlVarChar, kNameLength, 0},
     {"DATA_TYPE", kSqlSmallInt, 0, 0},     {"TYPE_NAME", kSqlVarChar, kNameLength, 0},
     {"PRECISION", kSqlInteger, 0, 1},      {"LENGTH", kSqlInteger, 0, 1},
     {"SCALE", kSqlSmallInt, 0, 1},         {"PSEUDO_COLUMN", kSqlSmallInt, 0, 1},
 };
 
-const ColumnSpec kTypeInfoColumns[] = {
+const ColumnLayout kTypeInfoColumns[] = {
     {"TYPE_NAME", kSqlVarChar, kNameLength, 0},       {"DATA_TYPE", kSqlSmallInt, 0, 0},
     {"PRECISION", kSqlInteger, 0, 1},                 {"LITERAL_PREFIX", kSqlVarChar, kNameLength, 1},
     {"LITERAL_SUFFIX", kSqlVarChar, kNameLength, 1},  {"CREATE_PARAMS", kSqlVarChar, kNameLength, 1},

@@ -112,7 +112,7 @@ int Session::Connect(const std::string& dataSource, const std::string& user, con
     if (!CheckUser(options_.users, user, password, &error)) {
       if (!error.empty()) Log(0, "%s", error.c_str());
       Log(0, "%s: login refused for user \"%s\"", peer_.c_str(), user.c_str());
-      return Fail(0, "28000", 0, "invalid authorization specification: wrong user name or password");
+      return Fail(0, "28000", 0, "login refused: wrong user name or password");
     }
   }
   const std::string& path = options_.DatabaseFor(dataSource);

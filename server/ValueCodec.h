@@ -14,9 +14,9 @@ namespace velsrv {
 
 // Encodes a non-null value in the row layout of type into *out. A value
 // that does not fit the type is converted where that keeps it intact;
-// otherwise an error Status (22001, 22003, 22005) is returned and *out is
-// unspecified. maxLength > 0 cuts character and variable binary values to
-// that many bytes.
+// otherwise an error Status (22001, 22003, 22005) is returned and *out
+// holds nothing useful. maxLength > 0 cuts character and variable binary
+// values to that many bytes.
 Status EncodeRowValue(const Value& value, const SqlTypeDesc& type, uint32_t maxLength,
                       std::string* out);
 
