@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "server/SqlTypes.h"
+#include "server/TextCase.h"
 
 namespace velsrv {
 
@@ -112,12 +113,6 @@ const TypeRow kTypes[] = {
 Value Str(const char* s) { return s ? Value::Text(s) : Value::Null(); }
 Value Str(const std::string& s) { return Value::Text(s); }
 Value Int(int64_t v) { return Value::Integer(v); }
-
-std::string Upper(const std::string& s) {
-  std::string out;
-  for (char c : s) out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
 
 bool IsNumericType(int16_t t) {
   return t == kSqlBit || t == kSqlTinyInt || t == kSqlSmallInt || t == kSqlInteger || t == kSqlBigInt ||

@@ -5,20 +5,12 @@
 #include <cctype>
 
 #include "server/SqlTypes.h"
+#include "server/TextCase.h"
 
 namespace velsrv {
 
-namespace {
-std::string Trimmed(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return "";
-  size_t e = s.find_last_not_of(" \t\r\n");
-  return s.substr(b, e - b + 1);
-}
-}  // namespace
-
 bool ParseDecimal(const std::string& text, Decimal* out) {
-  std::string t = Trimmed(text);
+  std::string t = Trim(text);
   size_t i = 0;
   Decimal d;
   if (i < t.size() && (t[i] == '+' || t[i] == '-')) d.negative = t[i++] == '-';

@@ -5,21 +5,11 @@
 #include <cctype>
 #include <vector>
 
+#include "server/TextCase.h"
+
 namespace velsrv {
 
 namespace {
-
-std::string Upper(const std::string& s) {
-  std::string out;
-  for (char c : s) out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string Trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return "";
-  return s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
-}
 
 class Scanner {
  public:

@@ -5,6 +5,7 @@
 #include "server/Catalog.h"
 #include "server/Session.h"
 #include "server/SessionStatement.h"
+#include "server/TextCase.h"
 
 namespace velsrv {
 
@@ -27,15 +28,12 @@ int Session::SetCursorName(uint32_t id, const std::string& name) {
   bool valid = !name.empty() && name.size() <= 18 && (std::isalpha(static_cast<unsigned char>(name[0])));
   for (char c : name)
     if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') valid = false;
-  std::string upper;
-  for (char c : name) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  std::string upper = Upper(name);
   if (upper.compare(0, 7, "SQL_CUR") == 0 || upper.compare(0, 6, "SQLCUR") == 0) valid = false;
   if (!valid) return Fail(id, "34000", 0, "invalid cursor name \"" + name + "\"");
   for (auto& entry : statements_) {
     if (entry.first == id) continue;
-    std::string other;
-    for (char c : entry.second->cursorName) other += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (other == upper) return Fail(id, "3C000", 0, "duplicate cursor name \"" + name + "\"");
+    if (Upper(entry.second->cursorName) == upper) return Fail(id, "3C000", 0, "duplicate cursor name \"" + name + "\"");
   }
   s->cursorName = name;
   return kSqlSuccess;

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "server/TextCase.h"
+
 namespace velsrv {
 
 namespace {
@@ -77,19 +79,6 @@ const DeclaredName kDeclaredNames[] = {
     {"LONG VARBINARY", kSqlLongVarBinary},
     {"IMAGE", kSqlLongVarBinary},
 };
-
-std::string Upper(const std::string& s) {
-  std::string out;
-  for (char c : s) out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string Trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return "";
-  size_t e = s.find_last_not_of(" \t\r\n");
-  return s.substr(b, e - b + 1);
-}
 
 // Collapses runs of blanks to one.
 std::string Squeeze(const std::string& s) {

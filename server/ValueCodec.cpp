@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "server/DecimalText.h"
+#include "server/TextCase.h"
 
 namespace velsrv {
 
@@ -34,13 +35,6 @@ void Put16(std::string* out, uint16_t v) {
 void Put32(std::string* out, uint32_t v) {
   for (int i = 0; i < 4; ++i) out->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
-std::string Trimmed(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return "";
-  size_t e = s.find_last_not_of(" \t\r\n");
-  return s.substr(b, e - b + 1);
-}
-
 // Text form of any value.
 std::string AsText(const Value& v) {
   switch (v.kind) {
@@ -54,7 +48,7 @@ std::string AsText(const Value& v) {
 }
 
 bool ParseDouble(const std::string& text, double* out) {
-  std::string t = Trimmed(text);
+  std::string t = Trim(text);
   if (t.empty()) return false;
   char* end = nullptr;
   errno = 0;
@@ -76,7 +70,7 @@ Status ToInt64(const Value& v, const char* type, int64_t* out) {
       *out = static_cast<int64_t>(v.real);
       return Status::Ok();
     case Value::Kind::kText: {
-      std::string t = Trimmed(v.bytes);
+      std::string t = Trim(v.bytes);
       if (t.empty()) return NotConvertible(type);
       char* end = nullptr;
       errno = 0;
@@ -189,7 +183,7 @@ bool ParseTime(const std::string& t, size_t pos, DateTime* dt) {
 // wantTime also "hh:mm[:ss]".
 bool ParseDateTime(const Value& v, bool wantTime, DateTime* dt) {
   if (v.kind != Value::Kind::kText) return false;
-  std::string t = Trimmed(v.bytes);
+  std::string t = Trim(v.bytes);
   if (t.size() >= 10 && ParseDate(t, 0, dt)) {
     if (t.size() == 10) return true;
     return (t[10] == ' ' || t[10] == 'T') && ParseTime(t, 11, dt);
