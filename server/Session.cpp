@@ -15,34 +15,39 @@ namespace {
 constexpr char kVersion[] = "Velora ODBC Server 0.1.0";
 constexpr char kFile[] = "Session.cpp";
 
-// True for statements whose row count is the rows they changed.
-bool ChangesRows(const std::string& sql) {
-  size_t i = 0;
+// The position of the first character of sql from i on that is neither a
+// blank nor inside a comment ("--" to the end of the line, "/* */", which
+// may stay open at the end of the text); semicolons count as blanks when
+// semicolons is set. sql.size() when there is none.
+size_t SkipBlanks(const std::string& sql, size_t i, bool semicolons) {
   while (i < sql.size()) {
-    if (std::isspace(static_cast<unsigned char>(sql[i]))) {
+    if (std::isspace(static_cast<unsigned char>(sql[i])) || (semicolons && sql[i] == ';')) {
       ++i;
     } else if (sql.compare(i, 2, "--") == 0) {
       i = sql.find('\n', i);
-      if (i == std::string::npos) return false;
+      if (i == std::string::npos) return sql.size();
     } else if (sql.compare(i, 2, "/*") == 0) {
       i = sql.find("*/", i + 2);
-      if (i == std::string::npos) return false;
+      if (i == std::string::npos) return sql.size();
       i += 2;
     } else {
       break;
     }
   }
+  return i;
+}
+
+// True for statements whose row count is the rows they changed.
+bool ChangesRows(const std::string& sql) {
+  size_t i = SkipBlanks(sql, 0, false);
   std::string word;
   while (i < sql.size() && std::isalpha(static_cast<unsigned char>(sql[i])))
     word += static_cast<char>(std::toupper(static_cast<unsigned char>(sql[i++])));
   return word == "INSERT" || word == "UPDATE" || word == "DELETE" || word == "REPLACE" || word == "WITH";
 }
 
-bool OnlyBlanks(const std::string& text) {
-  for (char c : text)
-    if (!std::isspace(static_cast<unsigned char>(c)) && c != ';') return false;
-  return true;
-}
+// True when the text after a statement holds no further statement.
+bool OnlyBlanks(const std::string& text) { return SkipBlanks(text, 0, true) == text.size(); }
 }  // namespace
 
 Session::Session(const Options& options, StorageEngine* engine, std::string peer)

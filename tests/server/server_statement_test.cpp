@@ -161,6 +161,7 @@ TEST_F(ServerStatement, ErrorsCarryTheirSqlstates) {
       {"INSERT INTO u (k) VALUES (1)", "23000"},
       {"CREATE TABLE u (x)", "S0001"},
       {"SELECT 1; SELECT 2", "37000"},
+      {"SELECT 1; -- the end\n/* still */ SELECT 2", "37000"},
   };
   for (const Case& k : cases) {
     EXPECT_EQ(c.ExecDirect(s, k.sql), -1) << k.sql;
@@ -169,6 +170,10 @@ TEST_F(ServerStatement, ErrorsCarryTheirSqlstates) {
     EXPECT_EQ(c.State(s, &native, &text), k.state) << k.sql;
     EXPECT_FALSE(text.empty());
   }
+  // One statement with a closing semicolon and comments after it is fine.
+  EXPECT_EQ(c.ExecDirect(s, "SELECT 1; -- the end"), 0);
+  EXPECT_EQ(c.ExecDirect(s, "SELECT 1;\n/* done */ ; -- really\n"), 0);
+  EXPECT_EQ(c.Prepare(s, "INSERT INTO u VALUES (9, 'x'); /* open comment"), 0);
   // The native code is SQLite's (SQLITE_CONSTRAINT_NOTNULL = 1299).
   EXPECT_EQ(c.ExecDirect(s, "INSERT INTO u (k) VALUES (2)"), -1);
   int native = 0;
