@@ -90,9 +90,9 @@ bool ServerProcess::WaitForLog(const std::string& text) {
          log_.find(text) != std::string::npos;
 }
 
-int ServerProcess::Stop() {
+int ServerProcess::Stop(int signal) {
   if (pid_ <= 0) return 0;
-  kill(pid_, SIGTERM);
+  kill(pid_, signal);
   int status = 0;
   // Bounded wait: a server that does not stop is killed.
   for (int i = 0; i < 200; ++i) {

@@ -3,6 +3,8 @@
 #ifndef VELORA_TESTS_SERVER_HARNESS_H
 #define VELORA_TESTS_SERVER_HARNESS_H
 
+#include <signal.h>
+
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -22,8 +24,9 @@ class ServerProcess {
   // Starts the server with --port 0, --port-file and --database in a
   // fresh folder, plus extra; waits (at most 20 s) until it listens.
   bool Start(const std::vector<std::string>& extra = {});
-  // SIGTERM and wait; returns the exit status (-1 if it had to be killed).
-  int Stop();
+  // Sends signal (SIGTERM by default) and waits; returns the exit status
+  // (-1 if it had to be killed).
+  int Stop(int signal = SIGTERM);
   int port() const { return port_; }
   const std::string& dir() const { return dir_; }
   std::string database() const { return dir_ + "/test.db"; }

@@ -2,6 +2,7 @@
 // file authentication, the adduser subcommand, data sources.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -215,15 +216,17 @@ TEST(ServerLogin, UnopenableDatabaseFailsTheConnect) {
   EXPECT_EQ(c.State(0), "08001");
 }
 
-TEST(ServerLogin, StopsCleanlyOnSigterm) {
-  ServerProcess server;
-  ASSERT_TRUE(server.Start());
-  Client c;
-  ASSERT_TRUE(c.Open(server.port()));
-  ASSERT_EQ(c.Login(), 0);
-  EXPECT_EQ(server.Stop(), 0);
-  EXPECT_NE(server.Log().find("stopped"), std::string::npos);
-  EXPECT_TRUE(c.PeerClosed());
+TEST(ServerLogin, StopsCleanlyOnSigtermAndSigint) {
+  for (int signal : {SIGTERM, SIGINT}) {
+    ServerProcess server;
+    ASSERT_TRUE(server.Start());
+    Client c;
+    ASSERT_TRUE(c.Open(server.port()));
+    ASSERT_EQ(c.Login(), 0);
+    EXPECT_EQ(server.Stop(signal), 0) << signal;
+    EXPECT_NE(server.Log().find("stopped"), std::string::npos);
+    EXPECT_TRUE(c.PeerClosed());
+  }
 }
 
 }  // namespace
