@@ -16,6 +16,12 @@ void CopyOrZero(void* dest, const void* src, uint64_t n) {
     std::memset(dest, 0, n);
 }
 
+// n characters of text (NULs when text is null) and a terminating NUL.
+void WriteText(void* rgbValue, const char* text, uint64_t n) {
+  CopyOrZero(rgbValue, text, n);
+  static_cast<char*>(rgbValue)[n] = '\0';
+}
+
 bool Fits(uint64_t needed, SQLLEN cbValueMax) {
   return cbValueMax >= 0 && needed <= static_cast<uint64_t>(cbValueMax);
 }
@@ -40,8 +46,7 @@ int PutWholeText(const char* text, uint64_t length, void* rgbValue, SQLLEN cbVal
                  SQLLEN* pcbValue) {
   StoreLength(pcbValue, length);
   if (!Fits(length + 1, cbValueMax)) return kConversionFailed;
-  CopyOrZero(rgbValue, text, length);
-  static_cast<char*>(rgbValue)[length] = '\0';
+  WriteText(rgbValue, text, length);
   return kConversionDone;
 }
 
@@ -49,15 +54,10 @@ int PutCutText(const char* text, uint64_t length, void* rgbValue, SQLLEN cbValue
                SQLLEN* pcbValue) {
   StoreLength(pcbValue, length);
   if (Fits(length + 1, cbValueMax)) {
-    CopyOrZero(rgbValue, text, length);
-    static_cast<char*>(rgbValue)[length] = '\0';
+    WriteText(rgbValue, text, length);
     return kConversionDone;
   }
-  if (cbValueMax > 0) {
-    uint64_t n = static_cast<uint64_t>(cbValueMax) - 1;
-    CopyOrZero(rgbValue, text, n);
-    static_cast<char*>(rgbValue)[n] = '\0';
-  }
+  if (cbValueMax > 0) WriteText(rgbValue, text, static_cast<uint64_t>(cbValueMax) - 1);
   return kConversionTruncated;
 }
 
@@ -74,13 +74,10 @@ int PutNumberText(const char* text, uint64_t length, uint64_t wholeLength, void*
                   SQLLEN cbValueMax, SQLLEN* pcbValue) {
   StoreLength(pcbValue, length);
   if (Fits(length + 1, cbValueMax)) {
-    std::memcpy(rgbValue, text, length);
-    static_cast<char*>(rgbValue)[length] = '\0';
+    WriteText(rgbValue, text, length);
     return kConversionDone;
   }
   if (!Fits(wholeLength + 1, cbValueMax)) return kConversionFailed;
-  uint64_t n = static_cast<uint64_t>(cbValueMax) - 1;
-  std::memcpy(rgbValue, text, n);
-  static_cast<char*>(rgbValue)[n] = '\0';
+  WriteText(rgbValue, text, static_cast<uint64_t>(cbValueMax) - 1);
   return kConversionTruncated;
 }
