@@ -19,23 +19,23 @@ bool ReadField(const char* text, uint32_t end, uint32_t first, uint32_t last, un
   return true;
 }
 
-struct FieldSpec {
+struct FieldPosition {
   uint32_t first;
   uint32_t last;
   unsigned max;
 };
 
 // year, month, day, hour, minute, second
-const FieldSpec kFields[6] = {
+const FieldPosition kFields[6] = {
     {0, 3, 9999}, {5, 6, 12}, {8, 9, 31}, {11, 12, 23}, {14, 15, 59}, {17, 18, 59},
 };
 
 bool ReadFields(const char* text, uint32_t end, int firstField, int lastField,
                 uint32_t offset, unsigned* out) {
   for (int f = firstField; f <= lastField; ++f) {
-    const FieldSpec& spec = kFields[f];
+    const FieldPosition& field = kFields[f];
     unsigned v;
-    if (!ReadField(text, end, spec.first - offset, spec.last - offset, &v) || v > spec.max)
+    if (!ReadField(text, end, field.first - offset, field.last - offset, &v) || v > field.max)
       return false;
     out[f] = v;
   }
