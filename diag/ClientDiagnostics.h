@@ -47,6 +47,8 @@ inline constexpr ClientDiagnostic kDiagInternalError{"S1000", 3028, "internal er
 inline constexpr ClientDiagnostic kDiagMemory{"S1001", 3008, "memory allocation failure"};
 inline constexpr ClientDiagnostic kDiagColumnOutOfRange{"S1002", 1044,
                                                         "column number out of range"};
+inline constexpr ClientDiagnostic kDiagProgramTypeOutOfRange{"S1003", 1027,
+                                                             "program type out of range"};
 inline constexpr ClientDiagnostic kDiagInvalidArgument{
     "S1009", 1072, "function called with invalid argument value"};
 inline constexpr ClientDiagnostic kDiagSequenceError{"S1010", 1064, "function sequence error"};

@@ -76,6 +76,11 @@ SQLRETURN GetData(Statement* stmt, SQLUSMALLINT icol, const TransferTarget& targ
   if (!GetDataConversionAllowed(value->SqlType(), target.fCType)) {
     return VEL_POST(stmt, SQL_ERROR, kDiagInvalidConversionRequested);
   }
+  // A C type the transfer has no conversion for is refused before the
+  // server is asked, and the column does not start travelling with rows.
+  if (!TransferConverts(value, target.fCType)) {
+    return VEL_POST(stmt, SQL_ERROR, kDiagProgramTypeOutOfRange);
+  }
 
   // A value under way that has been returned whole answers without asking
   // the server again.

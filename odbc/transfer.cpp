@@ -24,10 +24,6 @@ SQLSMALLINT EffectiveCType(const ColumnValue* value, SQLSMALLINT fCType) {
 
 bool IsPiecewise(SQLSMALLINT cType) { return cType == SQL_C_CHAR || cType == SQL_C_BINARY; }
 
-// True when the transfer has a conversion for cType (SQL_C_DEFAULT already
-// resolved by the column's SQL type).
-bool HasConversion(SQLSMALLINT cType) { return cType != SQL_C_DEFAULT && IsKnownCType(cType); }
-
 // Bytes of the application's buffer a conversion may use: none without a
 // buffer, whatever cbValueMax says.
 uint64_t Room(const TransferTarget& target) {
@@ -49,8 +45,7 @@ SQLRETURN MapResult(Statement* stmt, int result) {
       // A C type outside the conversion table, or SQL_C_DEFAULT for a column
       // type without a default: refused with the interface's SQLSTATE for a
       // program type out of range; nothing is written.
-      return VEL_POST_ERROR(stmt, SQL_ERROR, VEL_NATIVE_CONVERSION, "S1003",
-                            "program type out of range");
+      return VEL_POST(stmt, SQL_ERROR, kDiagProgramTypeOutOfRange);
     default:
       return VEL_POST(stmt, SQL_ERROR, kDiagLossOfSignificance);
   }
@@ -138,6 +133,11 @@ SQLRETURN ContinuePiece(Statement* stmt, ColumnValue* value, SQLSMALLINT cType,
 
 }  // namespace
 
+bool TransferConverts(const ColumnValue* value, SQLSMALLINT fCType) {
+  const SQLSMALLINT cType = EffectiveCType(value, fCType);
+  return cType != SQL_C_DEFAULT && IsKnownCType(cType);
+}
+
 SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElement* element,
                         const TransferTarget& target, uint16_t icol,
                         GetDataPosition* position) {
@@ -145,7 +145,7 @@ SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElem
   // A C type without a conversion is refused before anything is loaded or
   // written (the length indicator included), whatever the value holds; a
   // value being read in pieces stays where it was.
-  if (!HasConversion(cType)) return MapResult(stmt, kConversionUnknownCType);
+  if (!TransferConverts(value, target.fCType)) return MapResult(stmt, kConversionUnknownCType);
   const bool piecewise = position != nullptr && IsPiecewise(cType);
   if (position != nullptr) {
     if (piecewise && position->Covers(icol, target.fCType)) {

@@ -181,6 +181,15 @@ TEST_F(FetchWireTest, RefusedConversionSendsNothing) {
   EXPECT_EQ(SQL_ERROR, SQLGetData(stmt_, 4, SQL_C_CHAR, buffer, sizeof buffer, nullptr));
   EXPECT_EQ("07009", State());  // S1002
   EXPECT_EQ(0u, GetDataRequests());
+  // A C type without a conversion: refused before asking, and the column
+  // does not travel with the next row.
+  SQLLEN length = 77;
+  EXPECT_EQ(SQL_ERROR, SQLGetData(stmt_, 2, SQL_C_GUID, buffer, sizeof buffer, &length));
+  EXPECT_EQ("HY003", State());  // S1003
+  EXPECT_EQ(77, length);
+  EXPECT_EQ(0u, GetDataRequests());
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+  EXPECT_EQ(Columns({}), LastFetch());
 }
 
 TEST_F(FetchWireTest, RebindingKeepsOneBindingPerColumn) {
