@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -41,8 +42,12 @@ const int kSendFlags = 0;  // SO_NOSIGPIPE is set on the socket instead
 #endif
 
 // Records the socket error for the current errno and returns its number.
-int TakeErrno() {
-  int number = SocketErrorFromErrno(errno);
+// With a time limit set, a call that ran out of time (EAGAIN from a receive
+// or send, EINPROGRESS from a connect) is a timed-out connection.
+int TakeErrno(bool timed = false) {
+  int number = timed && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINPROGRESS)
+                   ? VEL_WSAETIMEDOUT
+                   : SocketErrorFromErrno(errno);
   SetLastSocketError(number);
   return number;
 }
@@ -78,14 +83,16 @@ void CloseTraced(int fd) {
   if (close(fd) != 0) TraceFailure("closesocket() failed.", TakeErrno());
 }
 
-// Waits for a connect that a signal interrupted; returns 0 or an errno.
-int FinishInterruptedConnect(int fd) {
+// Waits for a connect that a signal interrupted, at most timeoutSeconds
+// when that is not 0; returns 0 or an errno.
+int FinishInterruptedConnect(int fd, int timeoutSeconds) {
   pollfd p{fd, POLLOUT, 0};
   int rc;
   do {
-    rc = poll(&p, 1, -1);
+    rc = poll(&p, 1, timeoutSeconds > 0 ? timeoutSeconds * 1000 : -1);
   } while (rc < 0 && errno == EINTR);
   if (rc < 0) return errno;
+  if (rc == 0) return EINPROGRESS;
   int error = 0;
   socklen_t size = sizeof error;
   if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) return errno;
@@ -173,6 +180,7 @@ int ClibConnection::InitiateConnection(const char* server, const char* service) 
   int one = 1;
   setsockopt(socket_, SOL_SOCKET, SO_NOSIGPIPE, &one, sizeof one);
 #endif
+  ApplyTimeout();
 
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -245,12 +253,12 @@ int ClibConnection::InitiateConnection(const char* server, const char* service) 
   int rc = connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address);
   if (rc != 0 && errno == EINTR) {
     // The connection attempt goes on after a signal; wait for its outcome.
-    int error = FinishInterruptedConnect(socket_);
+    int error = FinishInterruptedConnect(socket_, timeoutSeconds_);
     if (error != 0) errno = error;
     rc = error == 0 ? 0 : -1;
   }
   if (rc != 0) {
-    int number = TakeErrno();
+    int number = TakeErrno(timeoutSeconds_ > 0);
     TraceFailure("connect() failed.", number);
     Box("Unable to connect to host.\nHost %s, Service %s\nerrno %d: %s", server, service, number,
         ErrorText(number));
@@ -290,7 +298,7 @@ int ClibConnection::Write(const void* buffer, uint32_t length) {
     ssize_t n = send(socket_, bytes + sent, length - sent, kSendFlags);
     if (n < 0) {
       if (errno == EINTR) continue;
-      int number = TakeErrno();
+      int number = TakeErrno(timeoutSeconds_ > 0);
       TraceFailure("send() failed.", number);
       if (state_ != 2) Box("Send failed.\nerrno %d: %s", number, ErrorText(number));
       if (IsDroppedConnection(number)) state_ = 2;
@@ -315,7 +323,7 @@ int ClibConnection::Read(void* buffer, uint32_t length) {
     ssize_t n = recv(socket_, bytes + received, length - received, 0);
     if (n < 0) {
       if (errno == EINTR) continue;
-      int number = TakeErrno();
+      int number = TakeErrno(timeoutSeconds_ > 0);
       TraceFailure("recv() failed.", number);
       if (state_ != 2) Box("Receive failed.\nerrno %d: %s", number, ErrorText(number));
       if (IsDroppedConnection(number)) state_ = 2;
@@ -334,6 +342,23 @@ int ClibConnection::Read(void* buffer, uint32_t length) {
   if (received == length) return 1;
   Trace('N', 0, "recv() failed: Truncation.");
   return 0;
+}
+
+void ClibConnection::SetTimeout(int seconds) {
+  timeoutSeconds_ = seconds > 0 ? seconds : 0;
+  ApplyTimeout();
+}
+
+// A blocking connect, send and receive on Linux all honour the socket's
+// send and receive time limits.
+void ClibConnection::ApplyTimeout() {
+  if (socket_ < 0) return;
+  timeval limit{};
+  limit.tv_sec = timeoutSeconds_;
+  if (setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0 ||
+      setsockopt(socket_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) != 0) {
+    TraceFailure("setsockopt(SO_RCVTIMEO) failed.", TakeErrno());
+  }
 }
 
 int ClibConnection::ReleaseConnection() {

@@ -28,6 +28,11 @@ class ClibConnection {
   // Closes the socket gracefully and stops the socket library; returns 1.
   int ReleaseConnection();
 
+  // Bounds every later connect, send and receive on this object to seconds
+  // (0: no bound, the default). A call that runs out of time fails as a
+  // timed-out connection (10060). Login uses it for the login timeout.
+  void SetTimeout(int seconds);
+
   int Socket() const { return socket_; }
   int State() const { return state_; }
   bool IsOpen() const { return socket_ >= 0; }
@@ -40,8 +45,10 @@ class ClibConnection {
   static void ForgetSettings();
 
  private:
+  void ApplyTimeout();
   int socket_ = -1;
   int state_ = 0;
+  int timeoutSeconds_ = 0;
 };
 
 #endif
