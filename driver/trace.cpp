@@ -85,7 +85,7 @@ void OpenTrace() {
   char logMode[256];
   GetPrivateProfileStringA("Debug", "LogFile", "", logFile, sizeof logFile, "velodbc.ini");
   FILE* file = nullptr;
-  if (logFile[0] != '\0') file = std::fopen(logFile, "a");
+  if (logFile[0] != '\0') file = std::fopen(logFile, "ae");  // not inherited by programs the application starts
   GetPrivateProfileStringA("Debug", "LogMode", "", logMode, sizeof logMode, "velodbc.ini");
   SetTraceMode(logMode, file);
 }
