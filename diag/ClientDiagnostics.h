@@ -24,6 +24,7 @@ enum : int32_t {
   VEL_NATIVE_COMMUNICATION = 3047,
 };
 
+inline constexpr ClientDiagnostic kDiagDisconnectError{"01002", 3047, "disconnect error"};
 inline constexpr ClientDiagnostic kDiagDataTruncated{"01004", 1041, "data truncated"};
 inline constexpr ClientDiagnostic kDiagConversionNotSupported{"07006", 1027,
                                                               "requested conversion not supported"};

@@ -36,9 +36,25 @@ void DropSession(Connection* c) {
   c->flags &= static_cast<uint8_t>(~VEL_CONNECTION_LOGGED_IN);
 }
 
+// Bounds the login's socket traffic by the login timeout and lifts the
+// bound again when the login ends, whatever its outcome: a server that
+// accepts the connection but never answers cannot hang the application,
+// while later requests may take as long as their statements run.
+class LoginTimeout {
+ public:
+  LoginTimeout(ClibConnection* clib, int32_t seconds) : clib_(clib) { clib_->SetTimeout(seconds); }
+  ~LoginTimeout() { clib_->SetTimeout(0); }
+  LoginTimeout(const LoginTimeout&) = delete;
+  LoginTimeout& operator=(const LoginTimeout&) = delete;
+
+ private:
+  ClibConnection* clib_;
+};
+
 }  // namespace
 
 int Connection::Login(const String& password) {
+  LoginTimeout timeout(&clib, loginTimeout);
   // Server and service belong to this connection: its connection string
   // set them, else its own data source supplies them here.
   if (server[0] == '\0') ReadDataSourceKey(this, "Server", "unknown", server, sizeof server);
@@ -91,8 +107,12 @@ int Connection::Login(const String& password) {
   }
   // Fetching the server's record can itself fail (no memory for the
   // request); a login that ends in an error must not stay logged in.
-  const int result = CheckResult(rc, status);
-  if (!accepted || (result != SQL_SUCCESS && result != SQL_SUCCESS_WITH_INFO)) DropSession(this);
+  int result = CheckResult(rc, status);
+  if (!accepted || (result != SQL_SUCCESS && result != SQL_SUCCESS_WITH_INFO)) {
+    DropSession(this);
+    return result;
+  }
+  if (SendChangedOptions(this) != SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
   return result;
 }
 
@@ -193,11 +213,17 @@ int DisconnectWorker(Connection* c) {
   if (request.Failed()) return VEL_POST(c, SQL_ERROR, kDiagMemory);
   int status = kStatusCommunicationFailure;
   const int rc = request.Exchange(&status, &c->clib);
-  if (rc != SQL_SUCCESS) return c->CheckResult(rc, status);
+  // A server that refuses the logout keeps the session. A server that can no
+  // longer be reached has ended it already: keeping the connection "logged
+  // in" would leave the application unable ever to free it (the driver
+  // manager refuses to free a connected handle), so the session ends here
+  // with a warning.
+  bool unreachable = rc != SQL_SUCCESS && status == kStatusCommunicationFailure;
+  if (rc != SQL_SUCCESS && !unreachable) return c->CheckResult(rc, status);
   DropSession(c);
   // The statements still open belong to the session that ended: the
   // server has forgotten their identifiers, so their handles go with it
   // (nothing is sent). A later login cannot reach them by mistake.
   c->statements.Clear();
-  return SQL_SUCCESS;
+  return unreachable ? VEL_POST(c, SQL_SUCCESS_WITH_INFO, kDiagDisconnectError) : SQL_SUCCESS;
 }

@@ -92,14 +92,23 @@ int Refuse(Owner* owner, const OptionRow* row) {
 }  // namespace
 
 int SetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLULEN vParam) {
+  const OptionRow* row = SetConnectOptionRow(fOption);
   if (!c->LoggedIn()) {
     if (fOption == SQL_LOGIN_TIMEOUT) {
       c->loginTimeout = static_cast<int32_t>(vParam);
       return SQL_SUCCESS;
     }
+    // Options the server is told about may be set before the login: the
+    // value is kept and sent once the session exists (SendChangedOptions).
+    // The driver manager replays the options an application set before
+    // connecting at this point and ignores any refusal, so refusing them
+    // would silently lose, say, autocommit off.
+    if (row->action == OptionAction::kStoreAndSend) {
+      *ConnectionField(c, row->field) = static_cast<int32_t>(vParam);
+      return SQL_SUCCESS;
+    }
     return VEL_POST(c, SQL_ERROR, kDiagConnectionNotOpen);
   }
-  const OptionRow* row = SetConnectOptionRow(fOption);
   switch (row->action) {
     case OptionAction::kStore:
       if (row->field == OptionField::kQuietMode) {
@@ -204,4 +213,32 @@ int GetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLPOINTER pvParam) 
   }
   if (pvParam) std::memcpy(pvParam, &answer, sizeof answer);
   return SQL_SUCCESS;
+}
+
+namespace {
+
+// The options a session starts with on the server, as a new connection
+// holds them.
+struct SessionDefault {
+  uint16_t option;
+  int32_t value;
+};
+const SessionDefault kSessionDefaults[] = {
+    {SQL_ACCESS_MODE, 0},   {SQL_AUTOCOMMIT, 1}, {SQL_TXN_ISOLATION, 8}, {SQL_MAX_ROWS, 0},
+    {SQL_NOSCAN, 0},        {SQL_MAX_LENGTH, 0}, {SQL_CURSOR_TYPE, 0},   {SQL_CONCURRENCY, 1},
+    {SQL_ROWSET_SIZE, 1},   {SQL_RETRIEVE_DATA, 1}, {SQL_USE_BOOKMARKS, 0},
+};
+
+}  // namespace
+
+int SendChangedOptions(Connection* c) {
+  int result = SQL_SUCCESS;
+  for (const SessionDefault& d : kSessionDefaults) {
+    const OptionRow* row = SetConnectOptionRow(d.option);
+    const int32_t value = *ConnectionField(c, row->field);
+    if (value == d.value) continue;
+    const int rc = SendOption(c, c, row->requestCode, 0, static_cast<uint32_t>(value));
+    if (rc != SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
+  }
+  return result;
 }

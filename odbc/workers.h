@@ -40,6 +40,11 @@ int SetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLULEN vParam);
 int GetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLPOINTER pvParam);
 int SetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLULEN vParam);
 int GetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLPOINTER pvParam);
+// Tells a session that has just begun every server option whose value on
+// the connection differs from a new session's (set before the login, or
+// kept from an earlier session). SQL_SUCCESS, or SQL_SUCCESS_WITH_INFO
+// when the server refused one (its record is queued on the connection).
+int SendChangedOptions(Connection* c);
 
 // Transactions (odbc/Transact.cpp): every logged-in connection of env,
 // each with its own diagnostics; the worst of their results.

@@ -86,6 +86,20 @@ TEST_F(Statements, CommitAndRollbackAreSeenFromASecondConnection) {
   EXPECT_EQ(Visible(other, "ledger"), 2);
 }
 
+// Autocommit turned off before connecting (the driver manager replays it
+// to the driver before the login) holds in the session: a rolled-back row
+// never becomes visible.
+TEST_F(Statements, AutocommitOffSetBeforeConnectingHolds) {
+  ASSERT_EQ(c.Execute("CREATE TABLE early (a INTEGER)"), SQL_SUCCESS);
+  OdbcConnection early;
+  ASSERT_EQ(SQLSetConnectAttr(early.dbc(), SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0),
+            SQL_SUCCESS);
+  ASSERT_TRUE(SQL_SUCCEEDED(early.DriverConnect("DSN=VelOpen"))) << early.Diag();
+  ASSERT_EQ(early.Execute("INSERT INTO early VALUES (1)"), SQL_SUCCESS);
+  EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, early.dbc(), SQL_ROLLBACK), SQL_SUCCESS) << early.Diag();
+  EXPECT_EQ(Visible(c, "early"), 0);
+}
+
 TEST_F(Statements, ReadOnlyAccessModeReachesTheServer) {
   ASSERT_EQ(c.Execute("CREATE TABLE guarded (a INTEGER)"), SQL_SUCCESS);
   ASSERT_EQ(SQLSetConnectAttr(c.dbc(), SQL_ATTR_ACCESS_MODE, (SQLPOINTER)SQL_MODE_READ_ONLY, 0),

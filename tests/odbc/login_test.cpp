@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -127,6 +128,55 @@ TEST_F(LoginTest, GreetingCutShortIsCommunicationFailure) {
   EXPECT_EQ(records[0].message, "[QTX][Velora ODBC Client]communication failure");
 }
 
+// A server that accepts the connection but never answers the greeting
+// cannot hang the application: the login timeout ends the wait.
+TEST_F(LoginTest, SilentServerEndsTheLoginAtTheLoginTimeout) {
+  UseDataSources("");
+  server.Expect(Greeting()).ExpectEnd();
+  ASSERT_EQ(SQLSetConnectOption(hdbc, SQL_LOGIN_TIMEOUT, 1), SQL_SUCCESS);
+  EXPECT_EQ(Connect(server), SQL_ERROR);
+  auto records = ConnectionErrors();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].state, "08S01");
+  ASSERT_EQ(boxes.texts.size(), 1u);
+  EXPECT_EQ(boxes.texts[0], "Receive failed.\nerrno 10060: [10060] Connection timed out");
+  EXPECT_FALSE(static_cast<Connection*>(hdbc)->LoggedIn());
+}
+
+// After the login the time limit is lifted: a request may take as long as
+// its statement runs.
+TEST_F(LoginTest, LoginTimeoutDoesNotBoundLaterRequests) {
+  UseDataSources("");
+  ScriptLogin(server);
+  server.Expect(Frame(44, U16(0))).Send(ReturnOnly(0)).ExpectEnd();
+  ASSERT_EQ(SQLSetConnectOption(hdbc, SQL_LOGIN_TIMEOUT, 1), SQL_SUCCESS);
+  ASSERT_EQ(Connect(server), SQL_SUCCESS);
+  timeval limit{7, 7};
+  socklen_t size = sizeof limit;
+  const Connection* c = static_cast<Connection*>(hdbc);
+  ASSERT_EQ(getsockopt(c->clib.Socket(), SOL_SOCKET, SO_RCVTIMEO, &limit, &size), 0);
+  EXPECT_EQ(limit.tv_sec, 0);
+  EXPECT_EQ(limit.tv_usec, 0);
+  EXPECT_EQ(SQLTransact(henv, hdbc, SQL_COMMIT), SQL_SUCCESS);
+}
+
+// A server that went away has ended the session already: SQLDisconnect
+// closes it with a warning instead of leaving a connection that can never
+// be freed.
+TEST_F(LoginTest, DisconnectFromAVanishedServerEndsTheSessionWithAWarning) {
+  UseDataSources("");
+  ScriptLogin(server);
+  server.Close();
+  ASSERT_EQ(Connect(server), SQL_SUCCESS);
+  ASSERT_TRUE(server.Finish()) << server.Error();
+  EXPECT_EQ(SQLDisconnect(hdbc), SQL_SUCCESS_WITH_INFO);
+  auto records = ConnectionErrors();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].state, "01002");
+  EXPECT_EQ(records[0].message, "[QTX][Velora ODBC Client]disconnect error");
+  EXPECT_FALSE(static_cast<Connection*>(hdbc)->LoggedIn());
+}
+
 TEST_F(LoginTest, RefusedLoginQueuesTheServerRecordAndClosesTheSocket) {
   UseDataSources("");
   server.Expect(Greeting()).Send(U16(0)).Expect(ConnectFrame("Sales", "public", ""))
@@ -140,8 +190,8 @@ TEST_F(LoginTest, RefusedLoginQueuesTheServerRecordAndClosesTheSocket) {
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].state, "28000");
   EXPECT_EQ(records[0].message, "[QTX][Velora ODBC Server]wrong password");
-  // Not logged in: options other than the login timeout are refused.
-  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_AUTOCOMMIT, 0), SQL_ERROR);
+  // Not logged in: options that are not kept for the session are refused.
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_CURRENT_QUALIFIER, (SQLULEN) "main"), SQL_ERROR);
 }
 
 TEST_F(LoginTest, LoginWithWarningIsALogin) {

@@ -9,23 +9,36 @@ namespace {
 
 using OptionsTest = DriverSession;
 
-TEST_F(OptionsTest, BeforeLoginOnlyTheLoginTimeoutIsAccepted) {
+// Before the login the server's options are kept and sent as soon as the
+// session exists (the driver manager replays an application's options
+// there and ignores refusals); options the server never hears of are
+// refused with "08003".
+TEST_F(OptionsTest, ServerOptionsSetBeforeLoginReachTheSession) {
   SQLUINTEGER value = 0;
   EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_LOGIN_TIMEOUT, 30), SQL_SUCCESS);
   EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_LOGIN_TIMEOUT, &value), SQL_SUCCESS);
   EXPECT_EQ(value, 30u);
-  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_AUTOCOMMIT, 0), SQL_ERROR);
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_AUTOCOMMIT, 0), SQL_SUCCESS);
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_MAX_ROWS, 5), SQL_SUCCESS);
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_TXN_ISOLATION, 8), SQL_SUCCESS);  // the default: not sent
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_CURRENT_QUALIFIER, (SQLULEN) "main"), SQL_ERROR);
   auto records = ConnectionErrors();
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].state, "08003");
   EXPECT_EQ(records[0].native, 1054);
   EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_AUTOCOMMIT, &value), SQL_SUCCESS);
-  EXPECT_EQ(value, 1u);
-  EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_TXN_ISOLATION, &value), SQL_SUCCESS);
-  EXPECT_EQ(value, 8u);
+  EXPECT_EQ(value, 0u);
   value = 12345;
   EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_MAX_ROWS, &value), SQL_SUCCESS);
-  EXPECT_EQ(value, 12345u);
+  EXPECT_EQ(value, 12345u);  // a statement option: nothing to answer here
+
+  ScriptLogin(server);
+  server.Expect(Frame(27, U16(0)))
+      .Send(ReturnOnly(0))
+      .Expect(Frame(32, U32(0) + U32(5)))
+      .Send(ReturnOnly(0))
+      .ExpectEnd();
+  EXPECT_EQ(Connect(server), SQL_SUCCESS);
 }
 
 TEST_F(OptionsTest, ConnectionOptionFramesCarryNoOrAZeroStatementId) {
