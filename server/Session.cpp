@@ -407,11 +407,13 @@ int Session::Fetch(uint32_t id, const std::vector<uint16_t>& wanted, std::vector
   // The row's size is checked while it is built: a column vector may name
   // a column many times, and values built by SQL may each reach the
   // largest frame, so an unchecked row could take any amount of memory.
+  // A single value always travels (it is bounded by the value limit, and
+  // the get-data request would send it as well).
   uint64_t total = 0;
   for (uint16_t c : wanted) {
     CellOut cell;
     int rc = EncodeCell(s, c, &cell);
-    if (rc == kSqlSuccess && (total += cell.data.size() + 7) > options_.maxFrame)
+    if (rc == kSqlSuccess && (total += cell.data.size() + 7) > options_.maxFrame && !row->empty())
       rc = Fail(id, "S1000", 0, "the row is larger than the largest frame (" + std::to_string(options_.maxFrame) +
                                     " bytes); fetch fewer columns or read them one at a time");
     if (rc != kSqlSuccess) {

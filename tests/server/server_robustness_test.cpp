@@ -122,6 +122,10 @@ TEST_F(ServerRobustness, NoValueGrowsBeyondTheFrameLimit) {
   ASSERT_EQ(c.ExecDirect(s, "SELECT zeroblob(3000), zeroblob(3000)"), 0);
   EXPECT_EQ(c.Fetch(s, {1, 2}), -1);
   EXPECT_EQ(c.State(s), "S1000");
+  // The largest value travels with its row on its own.
+  ASSERT_EQ(c.ExecDirect(s, "SELECT zeroblob(4096)"), 0);
+  ASSERT_EQ(c.Fetch(s, {1}, &row), 0);
+  EXPECT_EQ(row[0].bytes.size(), 4u + 4096u);
   ExpectBystanderWorks(&c, s);
 }
 
