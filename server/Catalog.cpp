@@ -96,9 +96,9 @@ const TypeRow kTypes[] = {
     {"BIGINT", kSqlBigInt, 19, nullptr, nullptr, nullptr, 0, 2, 1, 0, 0},
     {"BLOB", kSqlLongVarBinary, kLongLength, "X'", "'", nullptr, 0, 2, 0, -1, -1},
     {"VARBINARY", kSqlVarBinary, 255, "X'", "'", "max length", 0, 2, 0, -1, -1},
-    {"BINARY", kSqlBinary, 65535, "X'", "'", "length", 0, 2, 0, -1, -1},
+    {"BINARY", kSqlBinary, kMaxFixedLength, "X'", "'", "length", 0, 2, 0, -1, -1},
     {"TEXT", kSqlLongVarChar, kLongLength, "'", "'", nullptr, 1, 3, 0, -1, -1},
-    {"CHAR", kSqlChar, 65535, "'", "'", "length", 1, 3, 0, -1, -1},
+    {"CHAR", kSqlChar, kMaxFixedLength, "'", "'", "length", 1, 3, 0, -1, -1},
     {"NUMERIC", kSqlNumeric, kNumericDigits, nullptr, nullptr, "precision,scale", 0, 2, 1, 0, kNumericDigits},
     {"INTEGER", kSqlInteger, 10, nullptr, nullptr, nullptr, 0, 2, 1, 0, 0},
     {"SMALLINT", kSqlSmallInt, 5, nullptr, nullptr, nullptr, 0, 2, 1, 0, 0},
@@ -107,7 +107,7 @@ const TypeRow kTypes[] = {
     {"DATE", kSqlDate, 10, "'", "'", nullptr, 0, 2, 0, -1, -1},
     {"TIME", kSqlTime, 8, "'", "'", nullptr, 0, 2, 0, -1, -1},
     {"TIMESTAMP", kSqlTimestamp, 19, "'", "'", nullptr, 0, 2, 0, 0, 9},
-    {"VARCHAR", kSqlVarChar, 65535, "'", "'", "max length", 1, 3, 0, -1, -1},
+    {"VARCHAR", kSqlVarChar, kMaxFixedLength, "'", "'", "max length", 1, 3, 0, -1, -1},
 };
 
 Value Str(const char* s) { return s ? Value::Text(s) : Value::Null(); }

@@ -174,11 +174,16 @@ bool TypeFromDeclared(const std::string& declared, SqlTypeDesc* out) {
   for (const DeclaredName& entry : kDeclaredNames) {
     if (name == entry.name) {
       // A variable binary column longer than its one-byte length field
-      // can count is described as LONGVARBINARY.
+      // can count is described as LONGVARBINARY. Character and binary
+      // columns declared longer than the longest CHAR, VARCHAR and BINARY
+      // of the type information are long columns: fixed-length values are
+      // padded to their declared length, which must stay reasonable.
       if (entry.sqlType == kSqlVarBinary && n > 255)
         *out = TypeForCode(kSqlLongVarBinary);
-      else if (entry.sqlType == kSqlBinary && n > 65535)
+      else if (entry.sqlType == kSqlBinary && n > kMaxFixedLength)
         *out = TypeForCode(kSqlLongVarBinary);
+      else if ((entry.sqlType == kSqlChar || entry.sqlType == kSqlVarChar) && n > kMaxFixedLength)
+        *out = TypeForCode(kSqlLongVarChar);
       else
         *out = TypeForCode(entry.sqlType, n, scale);
       return true;
@@ -189,7 +194,7 @@ bool TypeFromDeclared(const std::string& declared, SqlTypeDesc* out) {
     *out = TypeForCode(kSqlInteger);
   else if (name.find("CHAR") != std::string::npos || name.find("CLOB") != std::string::npos ||
            name.find("TEXT") != std::string::npos)
-    *out = n ? TypeForCode(kSqlVarChar, n) : TypeForCode(kSqlLongVarChar);
+    *out = n && n <= kMaxFixedLength ? TypeForCode(kSqlVarChar, n) : TypeForCode(kSqlLongVarChar);
   else if (name.find("BLOB") != std::string::npos)
     *out = TypeForCode(kSqlLongVarBinary);
   else if (name.find("REAL") != std::string::npos || name.find("FLOA") != std::string::npos ||

@@ -37,6 +37,9 @@ enum SqlType : int16_t {
 
 // Longest value of the long types, SQLite's default length limit.
 constexpr uint32_t kLongLength = 1000000000;
+// Longest CHAR, VARCHAR and BINARY column; longer declarations are long
+// columns.
+constexpr uint32_t kMaxFixedLength = 65535;
 // Digits the NUMERIC row form holds.
 constexpr uint32_t kNumericDigits = 16;
 

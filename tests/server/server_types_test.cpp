@@ -107,6 +107,21 @@ TEST_F(ServerTypes, ValuesThatDoNotFitFailTheFetch) {
   EXPECT_EQ(rows[0][2].bytes, Bytes("\x00\xff\x15\x00\x00\x00\x00\x00\x00\x00", 10));
 }
 
+TEST_F(ServerTypes, HugeDeclaredLengthsBecomeLongColumns) {
+  // A CHAR value travels padded to its declared length: a declaration of
+  // millions of characters must not make every value that long.
+  ASSERT_EQ(c.ExecDirect(s, "CREATE TABLE huge (c CHAR(100000), b BINARY(100000))"), 0);
+  ASSERT_EQ(c.ExecDirect(s, "INSERT INTO huge VALUES ('a', X'01')"), 0);
+  std::vector<Column> cols;
+  auto rows = c.Query(s, "SELECT c, b FROM huge", &cols);
+  ASSERT_EQ(cols.size(), 2u);
+  EXPECT_EQ(cols[0].sqlType, -1);
+  EXPECT_EQ(cols[1].sqlType, -4);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0].bytes, Bytes("a", 2));
+  EXPECT_EQ(rows[0][1].bytes, Le32(1) + "\x01");
+}
+
 TEST_F(ServerTypes, EveryParameterForm) {
   uint32_t q = c.Alloc();
   // NUMERIC 12-byte form: sign, exponent, two zero bytes, 16 BCD digits

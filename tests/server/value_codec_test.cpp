@@ -42,6 +42,9 @@ TEST(ServerTypeMapping, DeclaredTypes) {
       {"VARBINARY(16)", kSqlVarBinary, 16, 0}, {"DATETIME", kSqlTimestamp, 19, 0},
       {"UNSIGNED BIG INT", kSqlBigInt, 19, 0}, {"NVARCHAR(5)", kSqlVarChar, 5, 0},
       {"STRING", kSqlVarChar, 255, 0},         {"BOOLEAN", kSqlBit, 1, 0},
+      {"CHAR(65535)", kSqlChar, 65535, 0},     {"CHAR(2000000000)", kSqlLongVarChar, kLongLength, 0},
+      {"VARCHAR(70000)", kSqlLongVarChar, kLongLength, 0}, {"BINARY(70000)", kSqlLongVarBinary, kLongLength, 0},
+      {"MYCHAR(70000)", kSqlLongVarChar, kLongLength, 0},
   };
   for (const Case& k : cases) {
     SqlTypeDesc d;
