@@ -338,7 +338,17 @@ int Server::Run() {
     sockaddr_storage from{};
     socklen_t fromLen = sizeof from;
     int fd = accept4(listenFd_, reinterpret_cast<sockaddr*>(&from), &fromLen, SOCK_CLOEXEC);
-    if (fd < 0) continue;
+    if (fd < 0) {
+      // Out of descriptors or memory: the pending connection stays queued
+      // and would wake the loop again at once. Pause (still answering a
+      // stop signal) until finished clients have given some back.
+      if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+        Log(0, "accept: %s; pausing", std::strerror(errno));
+        pollfd stop = {gSignalPipe[0], POLLIN, 0};
+        poll(&stop, 1, 200);
+      }
+      continue;
+    }
     int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     std::lock_guard<std::mutex> lock(mutex_);
