@@ -16,6 +16,15 @@ int BinaryValueBase::GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbVal
   return PutCutBytes(bytes_, length, rgbValue, cbValueMax, pcbValue);
 }
 
+// Binary and VarBinary characters are whole or nothing: never read in
+// pieces, so only the bytes themselves are offered.
+bool BinaryValueBase::HeldBytes(bool text, const char** bytes, uint64_t* count) const {
+  if (text || (bytes_ == nullptr && length > 0)) return false;
+  *bytes = reinterpret_cast<const char*>(bytes_);
+  *count = length;
+  return true;
+}
+
 // Two hexadecimal characters per byte; capped rather than wrapped for
 // declared lengths above 2^31.
 uint32_t BinaryValueBase::DisplaySize() const {
@@ -67,6 +76,10 @@ int LongVarBinaryValue::Load(const uint8_t* bytes, uint32_t size) {
   int result = Hold(bytes + 4, count);
   if (result == kLoadDone) length = count;
   return result;
+}
+
+bool LongVarBinaryValue::HeldBytes(bool, const char** bytes, uint64_t* count) const {
+  return BinaryValueBase::HeldBytes(false, bytes, count);
 }
 
 // The only binary kind whose characters are cut to the buffer.

@@ -69,6 +69,12 @@ class ColumnValue : public ListItem {
   virtual int GetSBigInt(void* rgbValue, SQLLEN* pcbValue) const;
   virtual int GetUBigInt(void* rgbValue, SQLLEN* pcbValue) const;
 
+  // The held bytes that GetChar (text true) or GetBinary (text false)
+  // copies unchanged, and their count: what a reader of a long value in
+  // pieces can copy from directly. False when that conversion is not a
+  // plain copy of held bytes (nothing is stored then).
+  virtual bool HeldBytes(bool text, const char** bytes, uint64_t* count) const;
+
   // Characters needed to show the column's values.
   virtual uint32_t DisplaySize() const = 0;
   // Replaces the held value from the column's row bytes; size is the number

@@ -29,6 +29,13 @@ int TextValue::GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) co
   return PutCutBytes(buffer_, length, rgbValue, cbValueMax, pcbValue);
 }
 
+bool TextValue::HeldBytes(bool, const char** bytes, uint64_t* count) const {
+  if (buffer_ == nullptr) return false;  // nothing loaded: the conversions write NULs
+  *bytes = buffer_;
+  *count = length;
+  return true;
+}
+
 uint32_t TextValue::DisplaySize() const { return description ? description->length : length; }
 
 // The whole text must be a number (blanks around it and a sign allowed):

@@ -66,19 +66,69 @@ void TraceFinal(SQLSMALLINT cType, const void* rgbValue, SQLLEN cbValueMax, SQLL
   TraceDump("GetDataFinal", rgbValue, shown);
 }
 
-// A later piece of a value under way: converts the value again into a
-// scratch buffer that reaches as far as this piece, and copies the piece
-// that starts at position->offset.
-SQLRETURN ContinuePiece(Statement* stmt, ColumnValue* value, SQLSMALLINT cType,
-                        const TransferTarget& target, GetDataPosition* position) {
+// Copies the piece of a value under way that starts at position->offset
+// from source, which holds the first valid bytes of the value's converted
+// form (total bytes long), and advances position.
+SQLRETURN CopyPiece(Statement* stmt, SQLSMALLINT cType, const char* source, uint64_t valid,
+                    uint64_t total, const TransferTarget& target, GetDataPosition* position) {
   const bool text = cType == SQL_C_CHAR;
   const uint64_t offset = position->offset;
   const uint64_t room = Room(target);
-  uint64_t scratchSize = offset + room;
+  if (total <= offset) {
+    position->finished = true;
+    return SQL_NO_DATA_FOUND;
+  }
+  const uint64_t remaining = total - offset;
+  if (valid > total) valid = total;
+  uint64_t piece = remaining;
+  const uint64_t capacity = text ? (room > 0 ? room - 1 : 0) : room;
+  bool cut = false;
+  if (piece > capacity || (text && room == 0)) {
+    piece = capacity;
+    cut = true;
+  }
+  if (offset + piece > valid) {
+    piece = valid > offset ? valid - offset : 0;
+    cut = true;
+  }
+  if (room > 0) {
+    std::memcpy(target.rgbValue, source + offset, static_cast<std::size_t>(piece));
+    if (text) static_cast<char*>(target.rgbValue)[piece] = '\0';
+  }
+  if (target.pcbValue != nullptr) *target.pcbValue = static_cast<SQLLEN>(remaining);
+  position->total = total;
+  SQLRETURN rc = SQL_SUCCESS;
+  if (cut) {
+    position->offset = offset + piece;
+    rc = VEL_POST(stmt, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated);
+  } else {
+    position->offset = total;
+    position->finished = true;
+  }
+  // What this call wrote: the piece and, for characters, its NUL.
+  TraceFinal(cType, target.rgbValue, target.cbValueMax,
+             static_cast<SQLLEN>(piece + (text ? 1 : 0)), kConversionDone);
+  return rc;
+}
+
+// A later piece of a value under way. When the conversion is a plain copy
+// of the held bytes (text and binary values) the piece comes straight from
+// them, so reading a long value in pieces costs neither a scratch buffer
+// nor a new conversion per piece; otherwise the value is converted again
+// into a scratch buffer that reaches as far as this piece.
+SQLRETURN ContinuePiece(Statement* stmt, ColumnValue* value, SQLSMALLINT cType,
+                        const TransferTarget& target, GetDataPosition* position) {
+  const bool text = cType == SQL_C_CHAR;
+  const char* held = nullptr;
+  uint64_t heldLength = 0;
+  if (value->HeldBytes(text, &held, &heldLength)) {
+    return CopyPiece(stmt, cType, held, heldLength, heldLength, target, position);
+  }
+
+  uint64_t scratchSize = position->offset + Room(target);
   const uint64_t whole = position->total + (text ? 1 : 0);
   if (scratchSize > whole) scratchSize = whole;
   if (scratchSize == 0) scratchSize = 1;
-
   char local[1024];
   char* scratch = local;
   if (scratchSize > sizeof local) {
@@ -87,45 +137,14 @@ SQLRETURN ContinuePiece(Statement* stmt, ColumnValue* value, SQLSMALLINT cType,
   }
   SQLLEN length = 0;
   int result = ConvertColumnValue(value, cType, scratch, static_cast<SQLLEN>(scratchSize), &length);
-  SQLRETURN rc = SQL_SUCCESS;
+  SQLRETURN rc;
   if (result != kConversionDone && result != kConversionTruncated) {
     rc = MapResult(stmt, result);
-  } else if (length < 0 || static_cast<uint64_t>(length) <= offset) {
-    position->finished = true;
-    rc = SQL_NO_DATA_FOUND;
   } else {
-    const uint64_t total = static_cast<uint64_t>(length);
-    const uint64_t remaining = total - offset;
     // Bytes of the value present in the scratch buffer.
-    uint64_t valid = text ? scratchSize - 1 : scratchSize;
-    if (valid > total) valid = total;
-    uint64_t piece = remaining;
-    const uint64_t capacity = text ? (room > 0 ? room - 1 : 0) : room;
-    bool cut = false;
-    if (piece > capacity || (text && room == 0)) {
-      piece = capacity;
-      cut = true;
-    }
-    if (offset + piece > valid) {
-      piece = valid > offset ? valid - offset : 0;
-      cut = true;
-    }
-    if (room > 0) {
-      std::memcpy(target.rgbValue, scratch + offset, static_cast<std::size_t>(piece));
-      if (text) static_cast<char*>(target.rgbValue)[piece] = '\0';
-    }
-    if (target.pcbValue != nullptr) *target.pcbValue = static_cast<SQLLEN>(remaining);
-    position->total = total;
-    if (cut) {
-      position->offset = offset + piece;
-      rc = VEL_POST(stmt, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated);
-    } else {
-      position->offset = total;
-      position->finished = true;
-    }
-    // What this call wrote: the piece and, for characters, its NUL.
-    TraceFinal(cType, target.rgbValue, target.cbValueMax,
-               static_cast<SQLLEN>(piece + (text ? 1 : 0)), kConversionDone);
+    const uint64_t valid = text ? scratchSize - 1 : scratchSize;
+    rc = CopyPiece(stmt, cType, scratch, valid, length > 0 ? static_cast<uint64_t>(length) : 0,
+                   target, position);
   }
   if (scratch != local) VelFree(scratch);
   return rc;

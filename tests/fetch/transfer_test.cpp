@@ -251,13 +251,55 @@ TEST_F(TransferTest, MemoryFailuresAreReported) {
   EXPECT_EQ(SQL_ERROR, Get(SQL_C_CHAR, 2000));
   ResetAllocFailure();
   EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_CHAR, 2000));
-  SetAllocFailAfter(1);  // Load succeeds, the scratch of the next piece fails
+  SetAllocFailAfter(0);  // the next piece cannot load the value
   EXPECT_EQ(SQL_ERROR, Get(SQL_C_CHAR, 2000));
   ResetAllocFailure();
   // The failed piece is offered again.
   EXPECT_EQ(SQL_SUCCESS, Get(SQL_C_CHAR, 2000));
   EXPECT_EQ(std::string(1001, 'x') + "end", Chars());
   EXPECT_EQ(SQL_NO_DATA_FOUND, Get(SQL_C_CHAR, 2000));
+}
+
+// Later pieces of text and bytes come straight from the held value: no
+// allocation beyond the value's own, however long it is.
+TEST_F(TransferTest, LaterPiecesAllocateNothingButTheValue) {
+  Text(SQL_LONGVARCHAR, std::string(16000, 'x') + "end");
+  unsigned long before = AllocCount();
+  ASSERT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_CHAR, 8001));
+  const unsigned long firstPiece = AllocCount() - before;  // Load and the 01004 record
+  before = AllocCount();
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_CHAR, 8001));
+  EXPECT_EQ(std::string(8000, 'x'), Chars());
+  EXPECT_EQ(firstPiece, AllocCount() - before);
+  EXPECT_EQ(SQL_SUCCESS, Get(SQL_C_CHAR, 8001));
+  EXPECT_EQ("end", Chars());
+  // CHAR pieces carry the NUL padding up to the declared length.
+  Column(SQL_CHAR, 6, std::string("abc\0", 4));
+  position_.Reset();
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_BINARY, 4));
+  EXPECT_EQ(SQL_SUCCESS, Get(SQL_C_BINARY, 4));
+  EXPECT_EQ(2, length_);
+  EXPECT_EQ(std::string(2, '\0'), std::string(buffer_, 2));
+  EXPECT_EQ('#', buffer_[2]);
+  // LONGVARBINARY read as characters: the raw bytes, NUL-terminated pieces.
+  Column(SQL_LONGVARBINARY, 0, std::string("\x05\0\0\0ABCDE", 9));
+  position_.Reset();
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_CHAR, 3));
+  EXPECT_EQ("AB", Chars());
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_CHAR, 3));
+  EXPECT_EQ("CD", Chars());
+  EXPECT_EQ(SQL_SUCCESS, Get(SQL_C_CHAR, 3));
+  EXPECT_EQ("E", Chars());
+  EXPECT_EQ(1, length_);
+  EXPECT_EQ(SQL_NO_DATA_FOUND, Get(SQL_C_CHAR, 3));
+  // Numbers are converted again for each piece, into a scratch buffer.
+  Column(SQL_FLOAT, 8, std::string("\0\0\0\0\x80\x4a\x93\xc0", 8));  // -1234.625
+  position_.Reset();
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_CHAR, 7));
+  EXPECT_EQ("-1234.", Chars());
+  EXPECT_EQ(SQL_SUCCESS, Get(SQL_C_CHAR, 7));
+  EXPECT_EQ("625", Chars());
+  EXPECT_EQ(3, length_);
 }
 
 TEST_F(TransferTest, FinalDumpShowsOnlyWhatTheBufferHolds) {
