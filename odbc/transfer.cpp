@@ -189,12 +189,20 @@ SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElem
   SQLLEN length = SQL_NO_TOTAL;
   if (target.pcbValue != nullptr) *target.pcbValue = SQL_NO_TOTAL;
 
-  int loaded = value->Load(element->Data(), element->Length());
-  if (loaded == kLoadNoMemory) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
-  if (loaded != kLoadDone) {
-    // The server sent fewer bytes than the column's layout needs: the
-    // reply is malformed.
-    return VEL_POST(stmt, SQL_ERROR, kDiagCommunicationFailure);
+  // A later piece of a held value finds the value still loaded from it:
+  // reading a long value in pieces then copies it once, not once a piece.
+  const bool stillLoaded = piecewise && position->offset > 0 && element == value->data &&
+                           position->loadedFrom == element;
+  if (!stillLoaded) {
+    if (piecewise) position->loadedFrom = nullptr;
+    int loaded = value->Load(element->Data(), element->Length());
+    if (loaded == kLoadNoMemory) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
+    if (loaded != kLoadDone) {
+      // The server sent fewer bytes than the column's layout needs: the
+      // reply is malformed.
+      return VEL_POST(stmt, SQL_ERROR, kDiagCommunicationFailure);
+    }
+    if (piecewise && element == value->data) position->loadedFrom = element;
   }
 
   if (piecewise && position->offset > 0) {

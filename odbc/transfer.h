@@ -23,6 +23,10 @@ struct GetDataPosition {
   uint64_t offset = 0;        // bytes (characters) already returned
   uint64_t total = 0;         // the converted value's whole length
   bool finished = false;      // everything returned: further calls get no data
+  // The held row element the column's value was last loaded from: a later
+  // piece of the same held value needs no new Load. Held elements live
+  // until the next fetch, which resets the position.
+  const FetchDataElement* loadedFrom = nullptr;
 
   void Reset() { *this = GetDataPosition(); }
   bool Covers(uint16_t icol, SQLSMALLINT fCType) const {

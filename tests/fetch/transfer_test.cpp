@@ -302,6 +302,52 @@ TEST_F(TransferTest, LaterPiecesAllocateNothingButTheValue) {
   EXPECT_EQ(3, length_);
 }
 
+// A value held with the row is loaded once for all its pieces; a failed
+// load is never mistaken for a loaded value.
+TEST_F(TransferTest, HeldValueIsLoadedOnceForAllItsPieces) {
+  Text(SQL_LONGVARCHAR, "");
+  FetchDataElement* held = new (std::nothrow) FetchDataElement;
+  ASSERT_NE(nullptr, held);
+  value_->data = held;  // owned by the value from here on
+  std::string text(9000, 'x');
+  text += "end";
+  ASSERT_TRUE(held->Set(1, (text + std::string(1, '\0')).data(),
+                        static_cast<uint32_t>(text.size() + 1), false));
+  auto piece = [&](SQLLEN size) {
+    std::memset(buffer_, '#', sizeof buffer_);
+    stmt_.ClearErrors();
+    return TransferValue(&stmt_, value_, held, {SQL_C_CHAR, buffer_, size, &length_}, 1,
+                         &position_);
+  };
+  ASSERT_EQ(SQL_SUCCESS_WITH_INFO, piece(3001));
+  stmt_.ClearErrors();
+  unsigned long before = AllocCount();
+  ASSERT_EQ(SQL_SUCCESS_WITH_INFO, piece(3001));
+  EXPECT_EQ(std::string(3000, 'x'), Chars());
+  const unsigned long later = AllocCount() - before;
+  // Only the 01004 record allocates: a Load would add the value's copy.
+  stmt_.ClearErrors();
+  before = AllocCount();
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, TransferValue(&stmt_, value_, held,
+                                                 {SQL_C_CHAR, buffer_, 3001, &length_}, 1,
+                                                 nullptr));  // bound-style: loads
+  EXPECT_EQ(later + 1, AllocCount() - before);
+  // A load that fails leaves the value empty; the next piece loads again.
+  position_.Reset();
+  ASSERT_EQ(SQL_SUCCESS_WITH_INFO, piece(3001));
+  SetAllocFailOnce(0);
+  stmt_.ClearErrors();
+  position_.loadedFrom = nullptr;  // as after a failed load
+  EXPECT_EQ(SQL_ERROR, piece(3001));
+  ResetAllocFailure();
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, piece(3001));
+  EXPECT_EQ(std::string(3000, 'x'), Chars());
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, piece(3001));
+  EXPECT_EQ(SQL_SUCCESS, piece(3001));
+  EXPECT_EQ("end", Chars());
+  EXPECT_EQ(SQL_NO_DATA_FOUND, piece(3001));
+}
+
 TEST_F(TransferTest, FinalDumpShowsOnlyWhatTheBufferHolds) {
   Text(SQL_VARCHAR, kText25);
   TraceCapture trace("X3");
