@@ -95,8 +95,10 @@ SQLRETURN GetData(Statement* stmt, SQLUSMALLINT icol, const TransferTarget& targ
     return TransferValue(stmt, value, value->data, target, icol, position);
   }
 
-  // Not held: ask the server for this one value of the current row. The
-  // value is not kept; the column travels with the next row instead.
+  // Not held: ask the server for this one value of the current row. A
+  // value read whole is not kept (the column travels with the next row
+  // instead); a value read in pieces is kept for its remaining pieces, so
+  // that a long value crosses the network once, not once a piece.
   GetDataRequest request;
   if (request.Failed()) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
   request.SetStatementId(stmt->StatementId());
@@ -106,5 +108,15 @@ SQLRETURN GetData(Statement* stmt, SQLUSMALLINT icol, const TransferTarget& targ
   if (rc != SQL_SUCCESS) return stmt->CheckResult(rc, status);
   FetchDataElement* element = request.Get<FetchDataElement>();
   value->flags |= 1;
-  return TransferValue(stmt, value, element, target, icol, position);
+  SQLRETURN result = TransferValue(stmt, value, element, target, icol, position);
+  if (position->Covers(icol, target.fCType) && !position->finished && position->offset > 0) {
+    // Not kept when the copy cannot be made: the next piece asks again.
+    FetchDataElement* copy = new (std::nothrow) FetchDataElement;
+    if (copy != nullptr && copy->CopyFrom(element)) {
+      value->data = copy;
+    } else {
+      delete copy;
+    }
+  }
+  return result;
 }
