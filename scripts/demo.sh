@@ -50,7 +50,10 @@ cleanup() {
     echo "== velora-server stopped"
   fi
 }
-trap cleanup EXIT INT TERM
+# A signal ends the script (and so stops the server) instead of resuming it.
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 # The server writes its port into the port file once it listens; a FIFO
 # makes the read below wait for exactly that moment.
