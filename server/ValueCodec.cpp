@@ -47,9 +47,11 @@ std::string AsText(const Value& v) {
   }
 }
 
+// Decimal number text (strtod's hexadecimal forms such as "0x10" are not
+// numbers of SQL text).
 bool ParseDouble(const std::string& text, double* out) {
   std::string t = Trim(text);
-  if (t.empty()) return false;
+  if (t.empty() || t.find_first_of("xX") != std::string::npos) return false;
   char* end = nullptr;
   errno = 0;
   double d = std::strtod(t.c_str(), &end);
@@ -149,10 +151,19 @@ struct DateTime {
   uint32_t fraction = 0;  // nanoseconds
 };
 
+// Days in month 1..12 of year (Gregorian calendar).
+int DaysInMonth(int year, int month) {
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// yyyy-mm-dd at pos, a date that exists: year 1 to 9999, the day within
+// its month ("2023-02-29" is not a date and must not reach applications).
 bool ParseDate(const std::string& t, size_t pos, DateTime* dt) {
   return Field(t, pos, 4, &dt->year) && t[pos + 4] == '-' && Field(t, pos + 5, 2, &dt->month) &&
-         t[pos + 7] == '-' && Field(t, pos + 8, 2, &dt->day) && dt->month >= 1 && dt->month <= 12 &&
-         dt->day >= 1 && dt->day <= 31;
+         t[pos + 7] == '-' && Field(t, pos + 8, 2, &dt->day) && dt->year >= 1 && dt->month >= 1 &&
+         dt->month <= 12 && dt->day >= 1 && dt->day <= DaysInMonth(dt->year, dt->month);
 }
 
 // hh:mm[:ss[.fffffffff]] at pos, to the end of the text.

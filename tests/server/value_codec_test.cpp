@@ -79,6 +79,18 @@ TEST(ServerValueForms, RowLayouts) {
   EXPECT_EQ(Row(Value::Text("2024-01-02T03:04:05.000123"), kSqlTimestamp).substr(12), std::string("\x78\xe0\x01\x00", 4));
   EXPECT_EQ(Row(Value::Text("2024-01-02 03:04"), kSqlTime), std::string("\x03\x00\x04\x00\x00\x00", 6));
   EXPECT_EQ(Row(Value::Text("2024-13-02"), kSqlDate), "error 22005");
+  // Dates that do not exist never travel as date fields.
+  EXPECT_EQ(Row(Value::Text("2024-02-29"), kSqlDate), std::string("\xe8\x07\x02\x00\x1d\x00", 6));
+  EXPECT_EQ(Row(Value::Text("2000-02-29"), kSqlDate), std::string("\xd0\x07\x02\x00\x1d\x00", 6));
+  EXPECT_EQ(Row(Value::Text("2024-02-30"), kSqlDate), "error 22005");
+  EXPECT_EQ(Row(Value::Text("2023-02-29"), kSqlDate), "error 22005");
+  EXPECT_EQ(Row(Value::Text("1900-02-29 10:00:00"), kSqlTimestamp), "error 22005");
+  EXPECT_EQ(Row(Value::Text("2024-04-31"), kSqlDate), "error 22005");
+  EXPECT_EQ(Row(Value::Text("0000-01-01"), kSqlDate), "error 22005");
+  // Texts are decimal numbers only.
+  EXPECT_EQ(Row(Value::Text("0x10"), kSqlBigInt), "error 22005");
+  EXPECT_EQ(Row(Value::Text("0x1p3"), kSqlFloat), "error 22005");
+  EXPECT_EQ(Row(Value::Text(" 1e3 "), kSqlInteger), std::string("\xe8\x03\x00\x00", 4));
   EXPECT_EQ(Row(Value::Real(1e39), kSqlReal), "error 22003");
 }
 
