@@ -3,45 +3,22 @@
 // with SQLGetData on the previous row, the get-data request for values that
 // did not travel, unbinding, the end of the result set.
 #include <gtest/gtest.h>
-#include <sql.h>
-#include <sqlext.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "frame_server.h"
+#include "odbc_folder.h"
 
 namespace {
 
 // unixODBC reads its files once per process: one private folder for the
-// whole program, with one data source whose server and service every test
-// gives in its connection string.
+// whole program, with one data source whose service every test gives in
+// its connection string.
 class OdbcFolder : public ::testing::Environment {
  public:
-  void SetUp() override {
-    // One folder per process: ctest runs the cases in parallel processes.
-    dir_ = std::string(VEL_TEST_WORK_DIR) + "/fetch_wire_odbc." + std::to_string(getpid());
-    const std::string& dir = dir_;
-    mkdir(dir.c_str(), 0700);
-    mkdir((dir + "/home").c_str(), 0700);
-    FILE* inst = std::fopen((dir + "/odbcinst.ini").c_str(), "w");
-    FILE* ini = std::fopen((dir + "/odbc.ini").c_str(), "w");
-    ASSERT_TRUE(inst != nullptr && ini != nullptr) << "cannot write the ini files in " << dir;
-    std::fprintf(inst, "[Velora Fetch Test]\nDriver = %s\nThreading = 3\n", VEL_DRIVER_PATH);
-    std::fclose(inst);
-    std::fprintf(ini, "[VeloraFake]\nDriver = Velora Fetch Test\nServer = 127.0.0.1\nService = 1\n");
-    std::fclose(ini);
-    setenv("ODBCSYSINI", dir.c_str(), 1);
-    setenv("ODBCINI", (dir + "/odbc.ini").c_str(), 1);
-    setenv("HOME", (dir + "/home").c_str(), 1);
-  }
-  void TearDown() override {
-    std::string remove = "rm -rf '" + dir_ + "'";
-    if (std::system(remove.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir_.c_str());
-  }
+  void SetUp() override { dir_ = UseOdbcFolder("fetch_wire_odbc", "VeloraFake", 1); }
+  void TearDown() override { RemoveOdbcFolder(dir_); }
 
  private:
   std::string dir_;
@@ -56,32 +33,13 @@ class FetchWireTest : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_NE(0, server_.Port());
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_)));
-    SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_)));
-    std::string in = "DSN=VeloraFake;Server=127.0.0.1;Service=" + std::to_string(server_.Port()) +
-                     ";User=u;Password=p";
-    SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0,
-                                    nullptr, SQL_DRIVER_NOPROMPT);
-    ASSERT_TRUE(SQL_SUCCEEDED(rc)) << Diagnostic(SQL_HANDLE_DBC, dbc_);
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_)));
+    ConnectOdbc3("DSN=VeloraFake;Server=127.0.0.1;Service=" + std::to_string(server_.Port()) +
+                     ";User=u;Password=p",
+                 &env_, &dbc_, &stmt_);
     ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, (SQLCHAR*)"SELECT a, b, c FROM t", SQL_NTS));
   }
-  void TearDown() override {
-    SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
-    SQLDisconnect(dbc_);
-    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
-    SQLFreeHandle(SQL_HANDLE_ENV, env_);
-  }
+  void TearDown() override { DisconnectOdbc3(&env_, &dbc_, &stmt_); }
 
-  static std::string Diagnostic(SQLSMALLINT type, SQLHANDLE handle) {
-    SQLCHAR state[6] = {0}, text[512] = {0};
-    SQLINTEGER native = 0;
-    SQLSMALLINT length = 0;
-    if (!SQL_SUCCEEDED(SQLGetDiagRec(type, handle, 1, state, &native, text, sizeof text, &length)))
-      return "";
-    return std::string((char*)state) + " " + (char*)text;
-  }
   std::string State() { return Diagnostic(SQL_HANDLE_STMT, stmt_).substr(0, 5); }
 
   // The columns asked for by the last fetch request.

@@ -113,22 +113,6 @@ TEST_F(TransferTest, BinaryValueComesInPieces) {
   EXPECT_EQ(SQL_NO_DATA_FOUND, Get(SQL_C_BINARY, 4));
 }
 
-TEST_F(TransferTest, LongValueReassemblesExactly) {
-  std::string text;
-  for (int i = 0; text.size() < 20000; ++i) text += std::to_string(i) + ",";
-  Text(SQL_LONGVARCHAR, text);
-  std::string gathered;
-  SQLRETURN rc;
-  int calls = 0;
-  while ((rc = Get(SQL_C_CHAR, 2048)) != SQL_NO_DATA_FOUND && calls++ < 100) {
-    ASSERT_TRUE(rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO);
-    EXPECT_EQ(static_cast<SQLLEN>(text.size() - gathered.size()), length_);
-    gathered += Chars();
-  }
-  EXPECT_EQ(text, gathered);
-  EXPECT_EQ(static_cast<int>((text.size() + 2046) / 2047), calls);
-}
-
 TEST_F(TransferTest, AnotherColumnOrCTypeStartsAgain) {
   Text(SQL_VARCHAR, kText25);
   EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Get(SQL_C_CHAR, 10, 1));
@@ -359,38 +343,6 @@ TEST_F(TransferTest, FinalDumpShowsOnlyWhatTheBufferHolds) {
   EXPECT_NE(std::string::npos, text.find("|abcdefghi.      |")) << text;
   EXPECT_NE(std::string::npos, text.find("|jklmnopqr.      |")) << text;
   EXPECT_EQ(std::string::npos, text.find("buffer contains 25")) << text;
-}
-
-TEST(GetDataConversionCheck, RefusedPairsFollowTheColumnType) {
-  const SQLSMALLINT all[] = {SQL_C_CHAR,   SQL_C_BINARY, SQL_C_BIT,      SQL_C_TINYINT,
-                             SQL_C_STINYINT, SQL_C_UTINYINT, SQL_C_SHORT, SQL_C_SSHORT,
-                             SQL_C_USHORT, SQL_C_LONG,   SQL_C_SLONG,    SQL_C_ULONG,
-                             SQL_C_FLOAT,  SQL_C_DOUBLE, SQL_C_DATE,     SQL_C_TIME,
-                             SQL_C_TIMESTAMP, SQL_C_SBIGINT, SQL_C_UBIGINT, SQL_C_DEFAULT};
-  auto dateTime = [](SQLSMALLINT c) {
-    return c == SQL_C_DATE || c == SQL_C_TIME || c == SQL_C_TIMESTAMP;
-  };
-  for (SQLSMALLINT c : all) {
-    for (int32_t t : {SQL_CHAR, SQL_VARCHAR, SQL_LONGVARCHAR}) {
-      EXPECT_TRUE(GetDataConversionAllowed(t, c)) << t << " " << c;
-    }
-    for (int32_t t : {SQL_BIT, SQL_TINYINT, SQL_BIGINT, SQL_NUMERIC, SQL_INTEGER, SQL_SMALLINT,
-                      SQL_FLOAT, SQL_REAL}) {
-      EXPECT_EQ(!dateTime(c), GetDataConversionAllowed(t, c)) << t << " " << c;
-    }
-    const bool base = c == SQL_C_CHAR || c == SQL_C_BINARY || c == SQL_C_DEFAULT;
-    for (int32_t t : {SQL_BINARY, SQL_VARBINARY, SQL_LONGVARBINARY}) {
-      EXPECT_EQ(base, GetDataConversionAllowed(t, c)) << t << " " << c;
-    }
-    EXPECT_EQ(base || c == SQL_C_DATE || c == SQL_C_TIMESTAMP,
-              GetDataConversionAllowed(SQL_DATE, c)) << c;
-    EXPECT_EQ(base || c == SQL_C_TIME || c == SQL_C_TIMESTAMP,
-              GetDataConversionAllowed(SQL_TIME, c)) << c;
-    EXPECT_EQ(base || dateTime(c), GetDataConversionAllowed(SQL_TIMESTAMP, c)) << c;
-  }
-  EXPECT_FALSE(GetDataConversionAllowed(SQL_INTEGER, SQL_C_TYPE_DATE));
-  EXPECT_FALSE(GetDataConversionAllowed(SQL_TIME, SQL_C_TYPE_DATE));
-  EXPECT_TRUE(GetDataConversionAllowed(SQL_TIME, SQL_C_TYPE_TIMESTAMP));
 }
 
 }  // namespace
