@@ -4,6 +4,7 @@
 #ifndef VELORA_TESTS_CONVERT_UTIL_H
 #define VELORA_TESTS_CONVERT_UTIL_H
 
+#include <gtest/gtest.h>
 #include <sql.h>
 #include <sqlext.h>
 
@@ -169,6 +170,47 @@ inline Conversion Convert(const ColumnValue* v, SQLSMALLINT cType, SQLLEN cbValu
   for (uint8_t b : c.buffer)
     if (b != kGuardByte) c.untouched = false;
   return c;
+}
+
+// An integer target's outcome: a failure writes nothing and reports no
+// length; a success holds value and reports the C type's size.
+inline void ExpectInteger(const Conversion& out, SQLSMALLINT cType, int result, int64_t value) {
+  EXPECT_EQ(result, out.result);
+  EXPECT_TRUE(out.guardsIntact);
+  if (result == kConversionFailed) {
+    EXPECT_TRUE(out.untouched);
+    EXPECT_EQ(SQL_NO_TOTAL, out.pcb);
+  } else {
+    EXPECT_EQ(value, out.Int(cType));
+    EXPECT_EQ(static_cast<SQLLEN>(FixedSize(cType)), out.pcb);
+  }
+}
+
+// A character target's outcome: a failure writes nothing; otherwise the
+// buffer holds text and its NUL and nothing after them.
+inline void ExpectText(const Conversion& out, int result, const std::string& text) {
+  EXPECT_EQ(result, out.result);
+  EXPECT_TRUE(out.guardsIntact);
+  if (result == kConversionFailed) {
+    EXPECT_TRUE(out.untouched);
+    return;
+  }
+  EXPECT_EQ(text, out.Text());
+  for (size_t i = text.size() + 1; i < out.buffer.size(); ++i) EXPECT_EQ(kGuardByte, out.buffer[i]);
+}
+
+// A binary target's outcome: a failure writes nothing; otherwise the
+// buffer starts with bytes and nothing follows them.
+inline void ExpectBytes(const Conversion& out, int result, const Bytes& bytes) {
+  EXPECT_EQ(result, out.result);
+  EXPECT_TRUE(out.guardsIntact);
+  if (result == kConversionFailed) {
+    EXPECT_TRUE(out.untouched);
+    return;
+  }
+  ASSERT_LE(bytes.size(), out.buffer.size());
+  EXPECT_EQ(bytes, Bytes(out.buffer.begin(), out.buffer.begin() + bytes.size()));
+  for (size_t i = bytes.size(); i < out.buffer.size(); ++i) EXPECT_EQ(kGuardByte, out.buffer[i]);
 }
 
 // Every C type the dispatch knows, with SQL_C_DEFAULT.

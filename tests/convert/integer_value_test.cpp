@@ -87,16 +87,7 @@ TEST(IntegerValueTest, IntegerTargets) {
                  std::to_string(c.cType));
     ValuePtr v = Loaded(c.type, RowOf(c.type, c.held), 4);
     ASSERT_TRUE(v);
-    Conversion out = Convert(v.get(), c.cType);
-    EXPECT_EQ(c.result, out.result);
-    EXPECT_TRUE(out.guardsIntact);
-    if (c.result == kFail) {
-      EXPECT_TRUE(out.untouched);
-      EXPECT_EQ(SQL_NO_TOTAL, out.pcb);
-    } else {
-      EXPECT_EQ(c.value, out.Int(c.cType));
-      EXPECT_EQ(static_cast<SQLLEN>(FixedSize(c.cType)), out.pcb);
-    }
+    ExpectInteger(Convert(v.get(), c.cType), c.cType, c.result, c.value);
   }
 }
 
@@ -137,16 +128,8 @@ TEST(IntegerValueTest, CharIsWholeOrNothing) {
     SCOPED_TRACE(std::string(c.text) + " in " + std::to_string(c.cbValueMax));
     ValuePtr v = Loaded(c.type, RowOf(c.type, c.held), 4);
     Conversion out = Convert(v.get(), SQL_C_CHAR, c.cbValueMax);
-    EXPECT_EQ(c.result, out.result);
-    EXPECT_TRUE(out.guardsIntact);
     EXPECT_EQ(static_cast<SQLLEN>(std::strlen(c.text)), out.pcb);
-    if (c.result == kFail) {
-      EXPECT_TRUE(out.untouched);
-    } else {
-      EXPECT_EQ(c.text, out.Text());
-      for (size_t i = std::strlen(c.text) + 1; i < out.buffer.size(); ++i)
-        EXPECT_EQ(kGuardByte, out.buffer[i]);
-    }
+    ExpectText(out, c.result, c.text);
   }
 }
 
@@ -173,15 +156,8 @@ TEST(IntegerValueTest, BinaryWritesTheValuesOwnBytes) {
     Bytes row = RowOf(c.type, c.type == SQL_BIT ? 1 : -2);
     ValuePtr v = Loaded(c.type, row, c.declared);
     Conversion out = Convert(v.get(), SQL_C_BINARY, c.cbValueMax);
-    EXPECT_EQ(c.result, out.result);
     EXPECT_EQ(c.size, out.pcb);
-    EXPECT_TRUE(out.guardsIntact);
-    if (c.result == kFail) {
-      EXPECT_TRUE(out.untouched);
-    } else {
-      EXPECT_EQ(0, std::memcmp(row.data(), out.buffer.data(), row.size()));
-      for (size_t i = row.size(); i < out.buffer.size(); ++i) EXPECT_EQ(kGuardByte, out.buffer[i]);
-    }
+    ExpectBytes(out, c.result, row);
   }
 }
 
