@@ -60,33 +60,6 @@ TEST(RegistryTest, TwoEnvironmentsAreDistinctAndTheirConnectionsFound) {
   EXPECT_EQ(SQL_SUCCESS, SQLFreeEnv(env2));
 }
 
-TEST(RegistryTest, ConnectionDefaults) {
-  Connection conn;
-  EXPECT_FALSE(conn.Failed());
-  EXPECT_EQ(0, conn.accessMode);
-  EXPECT_EQ(1, conn.autocommit);
-  EXPECT_EQ(0, conn.useBookmarks);
-  EXPECT_EQ(1, conn.concurrency);
-  EXPECT_EQ(0, conn.cursorType);
-  EXPECT_EQ(nullptr, conn.quietModeWindow);
-  EXPECT_EQ(nullptr, conn.environment);
-  EXPECT_EQ(15, conn.loginTimeout);
-  EXPECT_EQ(0, conn.maxLength);
-  EXPECT_EQ(0, conn.maxRows);
-  EXPECT_EQ(0, conn.noScan);
-  EXPECT_EQ(0, conn.queryTimeout);
-  EXPECT_EQ(1, conn.retrieveData);
-  EXPECT_EQ(1, conn.rowsetSize);
-  EXPECT_EQ(8, conn.txnIsolation);
-  EXPECT_EQ(nullptr, conn.dataSourceName.Text());
-  EXPECT_STREQ("", conn.currentQualifier.Text());
-  EXPECT_EQ(0, conn.flags);
-  EXPECT_FALSE(conn.LoggedIn());
-  EXPECT_FALSE(conn.clib.IsOpen());
-  EXPECT_EQ(0, conn.clib.State());
-  EXPECT_EQ(0u, conn.statements.Count());
-}
-
 TEST(RegistryTest, FreeingAnEnvironmentFreesEverythingBelowIt) {
   SQLHENV henv = nullptr;
   SQLHDBC hdbc1 = nullptr, hdbc2 = nullptr;

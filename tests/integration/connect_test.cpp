@@ -155,6 +155,7 @@ TEST(Connect, BrowseConnectIsNotImplemented) {
             SQL_ERROR);
   auto records = Diagnostics(SQL_HANDLE_DBC, c.dbc());
   ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records[0].state, "HYC00");  // S1C00
   EXPECT_EQ(DriverMessage(records[0].message), "[QTX][Velora ODBC Client]SQLBrowseConnect not implemented");
 }
 

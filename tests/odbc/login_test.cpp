@@ -392,12 +392,4 @@ TEST_F(LoginTest, EachConnectionLogsInToItsOwnDataSourcesServer) {
   EXPECT_TRUE(second.Finish()) << second.Error();
 }
 
-TEST_F(LoginTest, BrowseConnectIsNotImplemented) {
-  EXPECT_EQ(SQLBrowseConnect(hdbc, (SQLCHAR*)"DSN=x", SQL_NTS, nullptr, 0, nullptr), SQL_ERROR);
-  auto records = ConnectionErrors();
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].state, "S1C00");
-  EXPECT_EQ(records[0].message, "[QTX][Velora ODBC Client]SQLBrowseConnect not implemented");
-}
-
 }  // namespace
