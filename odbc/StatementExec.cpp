@@ -91,6 +91,14 @@ int FreeStmtWorker(Statement* s, SQLUSMALLINT fOption, bool remove) {
   request.Get<FreeOptionElement>()->value = fOption;
   int status = kStatusCommunicationFailure;
   const int rc = request.Exchange(&status, &s->connection->clib);
+  // A server that refuses the drop keeps the statement. A server that can no
+  // longer be reached has forgotten it with the session: the handle goes
+  // (its records with it), so that an application closing its cursors after
+  // a lost connection is not left with handles it can never free.
+  if (remove && fOption == SQL_DROP && rc != SQL_SUCCESS && status == kStatusCommunicationFailure) {
+    s->connection->RemoveStatement(s);
+    return SQL_SUCCESS;
+  }
   const int result = rc == SQL_SUCCESS ? SQL_SUCCESS : s->CheckResult(rc, status);
   if (remove && fOption == SQL_DROP && result != SQL_ERROR) s->connection->RemoveStatement(s);
   return result;

@@ -78,6 +78,23 @@ TEST_F(StatementTest, RefusedDropKeepsTheHandleUsable) {
   EXPECT_EQ(SQLFreeStmt(s, SQL_CLOSE), SQL_SUCCESS);
 }
 
+// A server that went away has forgotten the statement already: dropping it
+// frees the handle (else an application that closes its cursors after a
+// lost connection could never get rid of them), while SQL_CLOSE still
+// reports the failure.
+TEST_F(StatementTest, DropAfterTheServerWentAwayFreesTheHandle) {
+  ScriptLogin(server);
+  server.Expect(Frame(0, "")).Send(AllocReply(7)).Close();
+  ASSERT_EQ(Connect(server), SQL_SUCCESS);
+  SQLHSTMT s = Allocate();
+  ASSERT_TRUE(server.Finish()) << server.Error();
+  EXPECT_EQ(SQLFreeStmt(s, SQL_CLOSE), SQL_ERROR);
+  EXPECT_EQ(StatementErrors(s).at(0).state, "08S01");
+  EXPECT_EQ(SQLFreeStmt(s, SQL_DROP), SQL_SUCCESS);
+  EXPECT_EQ(SQLFreeStmt(s, SQL_CLOSE), SQL_INVALID_HANDLE);
+  EXPECT_EQ(SQLDisconnect(hdbc), SQL_SUCCESS_WITH_INFO);
+}
+
 TEST_F(StatementTest, RefusedAllocationLeavesNoStatementAndTellsTheConnection) {
   ScriptLogin(server);
   server.Expect(Frame(0, "")).Send(ReplyFrame(U16(0xFFFF)))
