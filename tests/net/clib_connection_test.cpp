@@ -82,6 +82,17 @@ std::string ErrnoLine(int number) {
   return " errno " + std::to_string(number) + ": " + text;
 }
 
+// A connection to a listening peer that has accepted it.
+class ConnectedTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
+    ASSERT_GE(peer.Accept(), 0);
+  }
+  Peer peer;
+  ClibConnection conn;
+};
+
 TEST(ClibConnectionTest, RefusedConnectionIsTracedAndBoxed) {
   TraceCapture trace("");
   BoxCapture boxes;
@@ -192,11 +203,7 @@ TEST(ClibConnectionTest, WriteAndReadExactBlocksWithTraceAndDumps) {
   EXPECT_TRUE(boxes.texts.empty());
 }
 
-TEST(ClibConnectionTest, PeerClosingAtOnceIsEndOfStream) {
-  Peer peer;
-  ClibConnection conn;
-  ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
-  ASSERT_GE(peer.Accept(), 0);
+TEST_F(ConnectedTest, PeerClosingAtOnceIsEndOfStream) {
   peer.Close();
   TraceCapture trace("");
   BoxCapture boxes;
@@ -206,11 +213,7 @@ TEST(ClibConnectionTest, PeerClosingAtOnceIsEndOfStream) {
   EXPECT_TRUE(boxes.texts.empty());
 }
 
-TEST(ClibConnectionTest, PeerClosingMidBlockIsTruncation) {
-  Peer peer;
-  ClibConnection conn;
-  ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
-  ASSERT_GE(peer.Accept(), 0);
+TEST_F(ConnectedTest, PeerClosingMidBlockIsTruncation) {
   peer.Send("abc");
   peer.Close();
   TraceCapture trace("");
@@ -222,11 +225,7 @@ TEST(ClibConnectionTest, PeerClosingMidBlockIsTruncation) {
   EXPECT_EQ(1, conn.State());
 }
 
-TEST(ClibConnectionTest, ResetShowsOneBoxThenNoMore) {
-  Peer peer;
-  ClibConnection conn;
-  ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
-  ASSERT_GE(peer.Accept(), 0);
+TEST_F(ConnectedTest, ResetShowsOneBoxThenNoMore) {
   peer.Reset();
   TraceCapture trace("");
   BoxCapture boxes;
@@ -245,12 +244,8 @@ TEST(ClibConnectionTest, ResetShowsOneBoxThenNoMore) {
   EXPECT_NE(std::string::npos, trace.Text().find("send() failed."));
 }
 
-TEST(ClibConnectionTest, SendOnDroppedConnectionRaisesNoSigpipe) {
+TEST_F(ConnectedTest, SendOnDroppedConnectionRaisesNoSigpipe) {
   signal(SIGPIPE, SIG_DFL);  // a SIGPIPE would end this test's process
-  Peer peer;
-  ClibConnection conn;
-  ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
-  ASSERT_GE(peer.Accept(), 0);
   // Our own end can no longer send: the next send fails with a broken pipe.
   shutdown(conn.Socket(), SHUT_WR);
   BoxCapture boxes;
@@ -279,11 +274,7 @@ TEST(ClibConnectionTest, SendOnDroppedConnectionRaisesNoSigpipe) {
   EXPECT_EQ(2, conn2.State());
 }
 
-TEST(ClibConnectionTest, LargeBlockIsWrittenWhole) {
-  Peer peer;
-  ClibConnection conn;
-  ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
-  ASSERT_GE(peer.Accept(), 0);
+TEST_F(ConnectedTest, LargeBlockIsWrittenWhole) {
   std::string block(8 << 20, '\0');
   for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 7 + (i >> 12));
   std::string received;
@@ -295,14 +286,10 @@ TEST(ClibConnectionTest, LargeBlockIsWrittenWhole) {
 
 void IgnoreSignal(int) {}
 
-TEST(ClibConnectionTest, ReadContinuesAfterInterruptedCall) {
+TEST_F(ConnectedTest, ReadContinuesAfterInterruptedCall) {
   struct sigaction action {};
   action.sa_handler = IgnoreSignal;  // no SA_RESTART: recv returns EINTR
   sigaction(SIGUSR1, &action, nullptr);
-  Peer peer;
-  ClibConnection conn;
-  ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
-  ASSERT_GE(peer.Accept(), 0);
   pthread_t self = pthread_self();
   std::thread writer([&] {
     // The signal lands before or during the read; either way the read must
@@ -349,17 +336,22 @@ TEST(ClibConnectionTest, ReconnectAfterRelease) {
   EXPECT_EQ(1, conn.State());
 }
 
+// The keep-alive switch is read once per process; any non-zero value (a
+// negative one too) turns it on. No-delay is always set.
 TEST(ClibConnectionTest, KeepAliveSwitchIsReadOnceAndNoDelayAlwaysSet) {
   Peer peer;
-  int keepAlive = 0;
-  int noDelay = 0;
+  int keepAlive = 0, noDelay = 0;
   socklen_t size = sizeof keepAlive;
   {
-    SettingsFile settings("[Config]\nUseKeepAlive=1\n");
+    SettingsFile settings("[Config]\nUseKeepAlive=-1\n");
     ClibConnection::ForgetSettings();
     TraceCapture trace("N2");
+    ClibConnection first;
     ClibConnection conn;
-    EXPECT_TRUE(trace.Has('N', 2, " UseKeepAlive = 1"));
+    std::string text = trace.Text();
+    std::string line = TraceCapture::Line('N', 2, " UseKeepAlive = -1");
+    ASSERT_NE(std::string::npos, text.find(line));
+    EXPECT_EQ(text.find(line), text.rfind(line));
     ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
     getsockopt(conn.Socket(), SOL_SOCKET, SO_KEEPALIVE, &keepAlive, &size);
     getsockopt(conn.Socket(), IPPROTO_TCP, TCP_NODELAY, &noDelay, &size);
@@ -376,27 +368,6 @@ TEST(ClibConnectionTest, KeepAliveSwitchIsReadOnceAndNoDelayAlwaysSet) {
     getsockopt(conn.Socket(), SOL_SOCKET, SO_KEEPALIVE, &keepAlive, &size);
     EXPECT_NE(0, keepAlive);
   }
-  ClibConnection::ForgetSettings();
-}
-
-// A negative value is "on" like any other non-zero one, and is still read
-// only once.
-TEST(ClibConnectionTest, NegativeKeepAliveIsOnAndReadOnce) {
-  Peer peer;
-  SettingsFile settings("[Config]\nUseKeepAlive=-1\n");
-  ClibConnection::ForgetSettings();
-  TraceCapture trace("N2");
-  ClibConnection first;
-  ClibConnection second;
-  std::string text = trace.Text();
-  std::string line = TraceCapture::Line('N', 2, " UseKeepAlive = -1");
-  ASSERT_NE(std::string::npos, text.find(line));
-  EXPECT_EQ(text.find(line), text.rfind(line));
-  ASSERT_EQ(1, second.InitiateConnection("127.0.0.1", peer.Port().c_str()));
-  int keepAlive = 0;
-  socklen_t size = sizeof keepAlive;
-  getsockopt(second.Socket(), SOL_SOCKET, SO_KEEPALIVE, &keepAlive, &size);
-  EXPECT_NE(0, keepAlive);
   ClibConnection::ForgetSettings();
 }
 

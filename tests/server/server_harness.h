@@ -3,6 +3,7 @@
 #ifndef VELORA_TESTS_SERVER_HARNESS_H
 #define VELORA_TESTS_SERVER_HARNESS_H
 
+#include <gtest/gtest.h>
 #include <signal.h>
 
 #include <condition_variable>
@@ -118,6 +119,21 @@ class Client {
 
  private:
   int fd_ = -1;
+};
+
+// A started server and a logged-in client with one statement s.
+class ServerSessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server.Start());
+    ASSERT_TRUE(c.Open(server.port()));
+    ASSERT_EQ(c.Login(), 0);
+    s = c.Alloc();
+    ASSERT_NE(s, 0u);
+  }
+  ServerProcess server;
+  Client c;
+  uint32_t s = 0;
 };
 
 // Little-endian helpers.

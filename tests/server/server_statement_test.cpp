@@ -8,15 +8,8 @@
 namespace srvtest {
 namespace {
 
-class ServerStatement : public ::testing::Test {
+class ServerStatement : public ServerSessionTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(server.Start());
-    ASSERT_TRUE(c.Open(server.port()));
-    ASSERT_EQ(c.Login(), 0);
-    s = c.Alloc();
-    ASSERT_NE(s, 0u);
-  }
   // Sends a request of code with the statement id (if it has one) and
   // one option value.
   int Option(uint16_t code, uint32_t id, int32_t value) {
@@ -30,9 +23,6 @@ class ServerStatement : public ::testing::Test {
     if (auto* ul = dynamic_cast<ULongElement*>(e)) ul->value = static_cast<uint32_t>(value);
     return c.Exchange(r.get());
   }
-  ServerProcess server;
-  Client c;
-  uint32_t s = 0;
 };
 
 TEST_F(ServerStatement, PrepareExecuteFetchGetDataRowCount) {
@@ -314,14 +304,19 @@ TEST_F(ServerStatement, TablesColumnsStatisticsSpecialColumns) {
   };
   auto text = [](const Cell& cell) { return cell.isNull ? std::string("<null>") : std::string(cell.bytes.c_str()); };
 
-  // SQLTables
-  std::unique_ptr<Request> tables(Request::CreateRequest(43));
-  tables->SetStatementId(s);
-  tables->Get<TableNameElement>()->value.SetString("EMP%");
-  ASSERT_EQ(c.Exchange(tables.get()), 0);
-  std::vector<Column> cols = Client::Columns(tables.get());
+  // SQLTables with a name and a type pattern: the result's columns and rows.
+  auto tablesOf = [&](const char* name, const char* type, std::vector<Column>* cols) {
+    std::unique_ptr<Request> tables(Request::CreateRequest(43));
+    tables->SetStatementId(s);
+    tables->Get<TableNameElement>()->value.SetString(name);
+    tables->Get<TableTypeElement>()->value.SetString(type);
+    EXPECT_EQ(c.Exchange(tables.get()), 0);
+    *cols = Client::Columns(tables.get());
+    return fetchAll(cols);
+  };
+  std::vector<Column> cols;
+  auto rows = tablesOf("EMP%", "", &cols);
   EXPECT_EQ(names(cols), "TABLE_QUALIFIER/12 TABLE_OWNER/12 TABLE_NAME/12 TABLE_TYPE/12 REMARKS/12 ");
-  auto rows = fetchAll(&cols);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(text(rows[0][2]), "emp");
   EXPECT_EQ(text(rows[0][3]), "TABLE");
@@ -329,28 +324,12 @@ TEST_F(ServerStatement, TablesColumnsStatisticsSpecialColumns) {
   EXPECT_EQ(text(rows[1][3]), "VIEW");
   EXPECT_TRUE(rows[0][0].isNull);
   // "_" is one character, "\" escapes it.
-  tables.reset(Request::CreateRequest(43));
-  tables->SetStatementId(s);
-  tables->Get<TableNameElement>()->value.SetString("e\\_%");
-  ASSERT_EQ(c.Exchange(tables.get()), 0);
-  cols = Client::Columns(tables.get());
-  rows = fetchAll(&cols);
+  rows = tablesOf("e\\_%", "", &cols);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(text(rows[0][2]), "e_x");
   // Table types only, and the list of types.
-  tables.reset(Request::CreateRequest(43));
-  tables->SetStatementId(s);
-  tables->Get<TableTypeElement>()->value.SetString("'VIEW'");
-  ASSERT_EQ(c.Exchange(tables.get()), 0);
-  cols = Client::Columns(tables.get());
-  rows = fetchAll(&cols);
-  ASSERT_EQ(rows.size(), 1u);
-  tables.reset(Request::CreateRequest(43));
-  tables->SetStatementId(s);
-  tables->Get<TableTypeElement>()->value.SetString("%");
-  ASSERT_EQ(c.Exchange(tables.get()), 0);
-  cols = Client::Columns(tables.get());
-  EXPECT_EQ(fetchAll(&cols).size(), 3u);
+  EXPECT_EQ(tablesOf("", "'VIEW'", &cols).size(), 1u);
+  EXPECT_EQ(tablesOf("", "%", &cols).size(), 3u);
 
   // SQLColumns
   std::unique_ptr<Request> columns(Request::CreateRequest(4));

@@ -13,13 +13,11 @@ std::string Bytes(const void* p, size_t n) { return std::string(static_cast<cons
 std::string F32(float f) { return Bytes(&f, 4); }
 std::string F64(double d) { return Bytes(&d, 8); }
 
-class ServerTypes : public ::testing::Test {
+class ServerTypes : public ServerSessionTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(server.Start());
-    ASSERT_TRUE(c.Open(server.port()));
-    ASSERT_EQ(c.Login(), 0);
-    s = c.Alloc();
+    ServerSessionTest::SetUp();
+    if (HasFatalFailure()) return;
     ASSERT_EQ(c.ExecDirect(s,
                            "CREATE TABLE all_types (c_char CHAR(8), c_varchar VARCHAR(20), c_longvar LONGVARCHAR, "
                            "c_binary BINARY(4), c_varbin VARBINARY(8), c_longvarb BLOB, c_bit BIT, "
@@ -28,9 +26,6 @@ class ServerTypes : public ::testing::Test {
                            "c_decimal DECIMAL(5), c_date DATE, c_time TIME, c_timestamp TIMESTAMP)"),
               0);
   }
-  ServerProcess server;
-  Client c;
-  uint32_t s = 0;
 };
 
 TEST_F(ServerTypes, RowLayoutOfEveryType) {
