@@ -229,16 +229,6 @@ TEST(ReplyDecoding, AllocationFailureSweep) {
   }
 }
 
-TEST(RequestFrame, TooLongTextIsRefusedBeforeSending) {
-  PrepareRequest prepare;
-  std::string text(40000, 's');
-  prepare.Get<StatementElement>()->value.SetString(text.c_str());
-  int status = -1;
-  EXPECT_FALSE(prepare.BuildFrame(&status));
-  EXPECT_EQ(kStatusValueTooLong, status);
-  EXPECT_EQ(nullptr, prepare.FrameBytes());
-}
-
 TEST(RequestConstruction, AllocationFailureSetsFailed) {
   for (int i = 0; i < MessageCount(); ++i) {
     uint16_t code = MessageCodeAt(i);
