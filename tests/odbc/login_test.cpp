@@ -265,17 +265,6 @@ TEST_F(LoginTest, EntryTracesShowTextsOfExplicitLengthOnly) {
   EXPECT_NE(trace.Text().find("szConnStrIn=[DSN=x]\n"), std::string::npos) << trace.Text();
 }
 
-TEST_F(LoginTest, MissingDataSourceNameOpensNoSocket) {
-  UseDataSources("");
-  EXPECT_EQ(SQLDriverConnect(hdbc, nullptr, (SQLCHAR*)"Server=127.0.0.1", SQL_NTS, nullptr, 0,
-                             nullptr, SQL_DRIVER_NOPROMPT),
-            SQL_ERROR);
-  auto records = ConnectionErrors();
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].state, "IM007");
-  EXPECT_EQ(records[0].message, "[QTX][Velora ODBC Client]missing data source name");
-}
-
 TEST_F(LoginTest, DataSourceKeyMayEndALongerKeyName) {
   UseDataSources("");
   ScriptLogin(server, "x");
@@ -372,24 +361,6 @@ TEST_F(LoginTest, WithoutADialogHostTheLoginGoesOnWithAnEmptyPassword) {
   ScriptLogin(server, "Sales", "public", "");
   server.ExpectEnd();
   EXPECT_EQ(Connect(server, ";Password=Yes"), SQL_SUCCESS);
-}
-
-TEST_F(LoginTest, EachConnectionLogsInToItsOwnDataSourcesServer) {
-  FakeServer second;
-  ScriptLogin(server);
-  server.ExpectEnd();
-  second.Expect(Greeting()).Send(U16(0)).Expect(ConnectFrame("Other", "public", ""))
-      .Send(ConnectReply()).ExpectEnd();
-  second.Start();
-  UseDataSources(Section("Other", second.Port()));
-  ASSERT_EQ(Connect(server), SQL_SUCCESS);
-  SQLHDBC other = nullptr;
-  ASSERT_EQ(SQLAllocConnect(henv, &other), SQL_SUCCESS);
-  EXPECT_EQ(SQLConnect(other, (SQLCHAR*)"Other", SQL_NTS, (SQLCHAR*)"public", SQL_NTS,
-                       (SQLCHAR*)"", SQL_NTS),
-            SQL_SUCCESS);
-  SQLFreeConnect(other);
-  EXPECT_TRUE(second.Finish()) << second.Error();
 }
 
 }  // namespace

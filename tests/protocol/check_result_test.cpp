@@ -9,7 +9,6 @@
 
 #include "diag/ErrorData.h"
 #include "driver/Connection.h"
-#include "driver/HandleIndex.h"
 #include "driver/Statement.h"
 #include "support/capture.h"
 #include "support/fake_server.h"
@@ -89,18 +88,6 @@ TEST_F(CheckResultTest, ServerRecordIsFetchedForTheStatement) {
   EXPECT_STREQ("no such table", record->text.Text());
   EXPECT_STREQ("engine.cpp", record->file.Text());
   EXPECT_EQ(77, record->line);
-
-  // What the application reads back.
-  Handles().Insert(&statement);
-  SQLCHAR state[6];
-  SQLINTEGER native = 0;
-  SQLCHAR message[128];
-  SQLSMALLINT length = 0;
-  ASSERT_EQ(SQL_SUCCESS, SQLError(SQL_NULL_HENV, SQL_NULL_HDBC, &statement, state, &native,
-                                  message, sizeof message, &length));
-  EXPECT_STREQ("42S02", reinterpret_cast<char*>(state));
-  EXPECT_EQ(1234, native);
-  EXPECT_STREQ("[QTX][Velora ODBC Server]no such table", reinterpret_cast<char*>(message));
 }
 
 TEST_F(CheckResultTest, ConnectionAsksWithStatementIdZero) {
