@@ -132,7 +132,11 @@ int Connection::ParseConnectString(HWND hwnd, const String& in, String* out) {
   service[0] = '\0';
   CopyConnectValue(text, length, "Server=", server, sizeof server);
   CopyConnectValue(text, length, "Service=", service, sizeof service);
-  if (!CopyConnectValue(text, length, "User=", g_loginUserName, sizeof g_loginUserName)) {
+  // ODBC's standard keys UID= and PWD=, which applications (pyodbc's users
+  // above all) write in connection strings, serve where the driver's own
+  // User= is absent; PWD= is the password itself, so no prompt is needed.
+  if (!CopyConnectValue(text, length, "User=", g_loginUserName, sizeof g_loginUserName) &&
+      !CopyConnectValue(text, length, "UID=", g_loginUserName, sizeof g_loginUserName)) {
     ReadDataSourceKey(this, "User", "public", g_loginUserName, sizeof g_loginUserName);
   }
   char passwordSwitch[kSwitchSize];
@@ -141,7 +145,9 @@ int Connection::ParseConnectString(HWND hwnd, const String& in, String* out) {
   }
   std::memset(g_loginPassword, 0, sizeof g_loginPassword);
   for (char* p = passwordSwitch; *p; ++p) *p = static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
-  if (std::strcmp(passwordSwitch, "yes") == 0) {
+  const bool givenPassword =
+      CopyConnectValue(text, length, "PWD=", g_loginPassword, sizeof g_loginPassword);
+  if (!givenPassword && std::strcmp(passwordSwitch, "yes") == 0) {
     // Cancel ends the connect attempt; a dialog that cannot be shown at all
     // (no terminal, no window system) lets the login go on without a
     // password.
@@ -157,7 +163,8 @@ int Connection::ParseConnectString(HWND hwnd, const String& in, String* out) {
   if (!out->SetString("DSN=") || !out->Concatenate(dataSourceName) || !out->Concatenate(";Server=") ||
       !out->Concatenate(server) || !out->Concatenate(";Service=") || !out->Concatenate(service) ||
       !out->Concatenate(";User=") || !out->Concatenate(g_loginUserName) ||
-      !out->Concatenate(";Password=") || !out->Concatenate(passwordSwitch)) {
+      !out->Concatenate(";Password=") || !out->Concatenate(passwordSwitch) ||
+      (givenPassword && (!out->Concatenate(";PWD=") || !out->Concatenate(password)))) {
     // The call fails, so the connection must not stay logged in.
     DropSession(this);
     return VEL_POST(this, SQL_ERROR, kDiagMemory);

@@ -89,6 +89,21 @@ TEST_F(LoginTest, ConnectSendsTheGivenPasswordAndReadsDataSourceKeys) {
             SQL_SUCCESS);
 }
 
+// The standard keys applications write: UID= names the user where User=
+// is absent, PWD= is the password itself (no prompt, even when the switch
+// asks for one) and comes back in the output string.
+TEST_F(LoginTest, StandardUidAndPwdKeysGiveUserAndPassword) {
+  UseDataSources("");
+  ScriptedDialogHost host;
+  host.Type(kPasswordField, "typed").Click(IDOK);  // would be sent if prompted
+  ScriptLogin(server, "Sales", "bob", "secret");
+  server.ExpectEnd();
+  ASSERT_EQ(Connect(server, ";UID=bob;PWD=secret;Password=yes"), SQL_SUCCESS);
+  EXPECT_TRUE(host.seen().empty());
+  EXPECT_EQ(out, "DSN=Sales;Server=127.0.0.1;Service=" + server.Port() +
+                     ";User=bob;Password=yes;PWD=secret");
+}
+
 TEST_F(LoginTest, LoggedInConnectionRefusesASecondLogin) {
   UseDataSources("");
   ScriptLogin(server);
