@@ -60,7 +60,6 @@ class DriverSession : public ::testing::Test {
   // SQLDriverConnect to server (whose script must already hold the login).
   SQLRETURN Connect(FakeServer& s, const std::string& extra = "");
   // Scripts an allocate-statement exchange giving id and allocates hstmt.
-  std::string AllocFrame() { return Frame(0, ""); }
   std::string AllocReply(uint32_t id) { return ReplyFrame(U16(0) + U32(id)); }
   // SQLAllocStmt on the session's connection (whose script must allocate).
   SQLHSTMT Allocate() {

@@ -93,6 +93,8 @@ class Client {
   // within 10 s).
   bool PeerClosed();
 
+  // Open and a login that returns 0.
+  bool OpenAndLogin(int port) { return Open(port) && Login() == 0; }
   // Greeting and connect request; rc.
   int Login(const std::string& dsn = "any", const std::string& user = "tester", const std::string& password = "");
   uint32_t Alloc();
@@ -126,8 +128,7 @@ class ServerSessionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(server.Start());
-    ASSERT_TRUE(c.Open(server.port()));
-    ASSERT_EQ(c.Login(), 0);
+    ASSERT_TRUE(c.OpenAndLogin(server.port()));
     s = c.Alloc();
     ASSERT_NE(s, 0u);
   }

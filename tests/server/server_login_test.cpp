@@ -19,8 +19,7 @@ TEST(ServerLogin, AcceptsGreetingAndReportsVersionAndValueSizes) {
   ServerProcess server;
   ASSERT_TRUE(server.Start());
   Client c;
-  ASSERT_TRUE(c.Open(server.port()));
-  ASSERT_EQ(c.Login(), 0);
+  ASSERT_TRUE(c.OpenAndLogin(server.port()));
   EXPECT_NE(c.version.find("Velora ODBC Server"), std::string::npos);
   EXPECT_NE(c.version.find("SQLite 3."), std::string::npos);
   const uint16_t expected[13] = {10, 1, 6, 12, 8, 8, 4, 12, 4, 2, 6, 16, 1};
@@ -67,8 +66,7 @@ TEST(ServerLogin, TooManyConnectionsGetsStatus3) {
   ServerProcess server;
   ASSERT_TRUE(server.Start({"--max-clients", "1"}));
   Client first;
-  ASSERT_TRUE(first.Open(server.port()));
-  ASSERT_EQ(first.Login(), 0);
+  ASSERT_TRUE(first.OpenAndLogin(server.port()));
   Client second;
   ASSERT_TRUE(second.Open(server.port()));
   EXPECT_EQ(second.Greet(), 3);
@@ -221,8 +219,7 @@ TEST(ServerLogin, StopsCleanlyOnSigtermAndSigint) {
     ServerProcess server;
     ASSERT_TRUE(server.Start());
     Client c;
-    ASSERT_TRUE(c.Open(server.port()));
-    ASSERT_EQ(c.Login(), 0);
+    ASSERT_TRUE(c.OpenAndLogin(server.port()));
     EXPECT_EQ(server.Stop(signal), 0) << signal;
     EXPECT_NE(server.Log().find("stopped"), std::string::npos);
     EXPECT_TRUE(c.PeerClosed());
@@ -239,8 +236,7 @@ TEST(ServerLogin, StopsWhileAClientRunsAnEndlessQuery) {
   ServerProcess server;
   ASSERT_TRUE(server.Start({"-v"}));
   Client c;
-  ASSERT_TRUE(c.Open(server.port()));
-  ASSERT_EQ(c.Login(), 0);
+  ASSERT_TRUE(c.OpenAndLogin(server.port()));
   uint32_t s = c.Alloc();
   std::unique_ptr<Request> r(Request::CreateRequest(10));
   r->SetStatementId(s);

@@ -24,8 +24,7 @@ class ServerRobustness : public ::testing::Test {
 
 TEST_F(ServerRobustness, BadFramesEndOnlyThatSession) {
   Client bystander;
-  ASSERT_TRUE(bystander.Open(server.port()));
-  ASSERT_EQ(bystander.Login(), 0);
+  ASSERT_TRUE(bystander.OpenAndLogin(server.port()));
   uint32_t b = bystander.Alloc();
   ASSERT_EQ(bystander.ExecDirect(b, "SELECT 1 UNION ALL SELECT 2"), 0);  // an open cursor
 
@@ -39,8 +38,7 @@ TEST_F(ServerRobustness, BadFramesEndOnlyThatSession) {
   };
   for (const std::string& frame : frames) {
     Client c;
-    ASSERT_TRUE(c.Open(server.port()));
-    ASSERT_EQ(c.Login(), 0);
+    ASSERT_TRUE(c.OpenAndLogin(server.port()));
     ASSERT_NE(c.Alloc(), 0u);
     ASSERT_TRUE(c.SendRaw(frame));
     EXPECT_TRUE(c.PeerClosed());
@@ -58,8 +56,7 @@ TEST_F(ServerRobustness, BadFramesEndOnlyThatSession) {
 
 TEST_F(ServerRobustness, ClientsThatVanishAreCleanedUp) {
   Client bystander;
-  ASSERT_TRUE(bystander.Open(server.port()));
-  ASSERT_EQ(bystander.Login(), 0);
+  ASSERT_TRUE(bystander.OpenAndLogin(server.port()));
   uint32_t b = bystander.Alloc();
   ASSERT_EQ(bystander.ExecDirect(b, "CREATE TABLE v (x)"), 0);
   {
@@ -71,8 +68,7 @@ TEST_F(ServerRobustness, ClientsThatVanishAreCleanedUp) {
   {
     // Gone in the middle of a request, holding a write transaction.
     Client c;
-    ASSERT_TRUE(c.Open(server.port()));
-    ASSERT_EQ(c.Login(), 0);
+    ASSERT_TRUE(c.OpenAndLogin(server.port()));
     uint32_t s = c.Alloc();
     ASSERT_EQ(c.SetAutocommit(0), 0);
     ASSERT_EQ(c.ExecDirect(s, "INSERT INTO v VALUES (1)"), 0);
@@ -81,8 +77,7 @@ TEST_F(ServerRobustness, ClientsThatVanishAreCleanedUp) {
   {
     // Gone after the frame header.
     Client c;
-    ASSERT_TRUE(c.Open(server.port()));
-    ASSERT_EQ(c.Login(), 0);
+    ASSERT_TRUE(c.OpenAndLogin(server.port()));
     ASSERT_TRUE(c.SendRaw(Le32(4) + Le16(25)));
   }
   ASSERT_TRUE(server.WaitForLog("client vanished in the middle of a request"));
@@ -95,8 +90,7 @@ TEST_F(ServerRobustness, ClientsThatVanishAreCleanedUp) {
 
 TEST_F(ServerRobustness, NoValueGrowsBeyondTheFrameLimit) {
   Client c;
-  ASSERT_TRUE(c.Open(server.port()));
-  ASSERT_EQ(c.Login(), 0);
+  ASSERT_TRUE(c.OpenAndLogin(server.port()));
   uint32_t s = c.Alloc();
   // A value built by SQL, larger than --max-frame, fails with "string or
   // blob too big" instead of being built and sent.
@@ -134,8 +128,7 @@ TEST_F(ServerRobustness, StatementLimitPerClient) {
   ServerProcess limited;
   ASSERT_TRUE(limited.Start({"--max-statements", "3"}));
   Client c;
-  ASSERT_TRUE(c.Open(limited.port()));
-  ASSERT_EQ(c.Login(), 0);
+  ASSERT_TRUE(c.OpenAndLogin(limited.port()));
   uint32_t ids[3];
   for (uint32_t& id : ids) ASSERT_NE(id = c.Alloc(), 0u);
   std::unique_ptr<Request> r(Request::CreateRequest(0));
@@ -148,8 +141,7 @@ TEST_F(ServerRobustness, StatementLimitPerClient) {
 TEST_F(ServerRobustness, ConcurrentClientsWriteAndRead) {
   {
     Client setup;
-    ASSERT_TRUE(setup.Open(server.port()));
-    ASSERT_EQ(setup.Login(), 0);
+    ASSERT_TRUE(setup.OpenAndLogin(server.port()));
     ASSERT_EQ(setup.ExecDirect(setup.Alloc(), "CREATE TABLE log (client INTEGER, n INTEGER)"), 0);
   }
   constexpr int kClients = 4, kRows = 40;
@@ -177,8 +169,7 @@ TEST_F(ServerRobustness, ConcurrentClientsWriteAndRead) {
   for (std::thread& t : threads) t.join();
   EXPECT_EQ(failures.load(), 0);
   Client check;
-  ASSERT_TRUE(check.Open(server.port()));
-  ASSERT_EQ(check.Login(), 0);
+  ASSERT_TRUE(check.OpenAndLogin(server.port()));
   auto rows = check.Query(check.Alloc(), "SELECT count(*), count(DISTINCT client) FROM log");
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0][0].bytes, Le32(kClients * kRows));

@@ -248,8 +248,7 @@ TEST_F(ServerStatement, ConnectionOptionsAndStatementOptions) {
 TEST_F(ServerStatement, TransactionsWithAutocommitOff) {
   ASSERT_EQ(c.ExecDirect(s, "CREATE TABLE acct (n INTEGER)"), 0);
   Client other;
-  ASSERT_TRUE(other.Open(server.port()));
-  ASSERT_EQ(other.Login(), 0);
+  ASSERT_TRUE(other.OpenAndLogin(server.port()));
   uint32_t o = other.Alloc();
   auto count = [&]() {
     auto rows = other.Query(o, "SELECT count(*) FROM acct");
