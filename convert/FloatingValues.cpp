@@ -12,7 +12,7 @@ int FloatingValue::GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) 
   // Room for any double's full text: whole digits are never cut here.
   char text[kFormatDoubleMaxText + 1];
   uint32_t whole = 0;
-  uint32_t n = FormatDouble(AsDouble(), text, sizeof text, &whole);
+  uint32_t n = FormatDouble(AsDouble(), text, sizeof text, &whole, TextDigits());
   return PutNumberText(text, n, whole, rgbValue, cbValueMax, pcbValue);
 }
 

@@ -18,6 +18,8 @@ class FloatingValue : public NumberValue {
 
  protected:
   int StoreInteger(IntegerTarget target, void* rgbValue, SQLLEN* pcbValue) const override;
+  // Significant digits of the text.
+  virtual int TextDigits() const { return 12; }
 };
 
 class RealValue : public FloatingValue {
@@ -27,6 +29,13 @@ class RealValue : public FloatingValue {
   uint32_t DisplaySize() const override { return 13; }
   int Load(const uint8_t* bytes, uint32_t size) override;
   double AsDouble() const override { return value_; }
+
+ protected:
+  // A REAL holds 7 decimal digits (the precision the server describes);
+  // more would show the noise of widening it to a double (0.85 as
+  // 0.85000002384), longer than its display size of 13, which clients
+  // size their buffers by.
+  int TextDigits() const override { return 7; }
 
  private:
   float value_ = 0;

@@ -8,13 +8,13 @@
 
 namespace {
 
-// The 12 rounded significant digits of |value| into digits and the
-// position of the point relative to them (digits "125", point 2: 12.5).
-// Reads printf's exponent form and skips whatever radix character the
-// locale uses.
-void TwelveDigits(double value, char digits[12], int* point) {
+// The significant (at most 12) rounded digits of |value| into digits, the
+// rest of the 12 places "0", and the position of the point relative to
+// them (digits "125", point 2: 12.5). Reads printf's exponent form and
+// skips whatever radix character the locale uses.
+void RoundedDigits(double value, int significant, char digits[12], int* point) {
   char text[48];
-  std::snprintf(text, sizeof text, "%.11e", std::fabs(value));
+  std::snprintf(text, sizeof text, "%.*e", significant - 1, std::fabs(value));
   int n = 0;
   const char* p = text;
   for (; *p && *p != 'e' && *p != 'E'; ++p) {
@@ -27,7 +27,9 @@ void TwelveDigits(double value, char digits[12], int* point) {
 
 }  // namespace
 
-uint32_t FormatDouble(double value, char* dest, uint32_t limit, uint32_t* wholeLength) {
+uint32_t FormatDouble(double value, char* dest, uint32_t limit, uint32_t* wholeLength,
+                      int significant) {
+  if (significant < 1 || significant > 12) significant = 12;
   char text[kFormatDoubleMaxText + 8];
   uint32_t n = 0;
   uint32_t whole = 0;
@@ -42,7 +44,7 @@ uint32_t FormatDouble(double value, char* dest, uint32_t limit, uint32_t* wholeL
   } else {
     char digits[12];
     int point = 0;
-    TwelveDigits(value, digits, &point);
+    RoundedDigits(value, significant, digits, &point);
     int count = 12;
     while (count > 0 && digits[count - 1] == '0') --count;
     if (count == 0) {

@@ -1,4 +1,5 @@
-// A double as plain decimal text: 12 significant digits, never an exponent.
+// A double as plain decimal text: 12 significant digits (or fewer, when
+// asked), never an exponent.
 #ifndef VELORA_CONVERT_FORMATDOUBLE_H
 #define VELORA_CONVERT_FORMATDOUBLE_H
 
@@ -14,6 +15,9 @@ const uint32_t kFormatDoubleMaxText = 340;
 // wholeLength is given it receives the number of characters before the
 // point (the whole length when there is none). NaN and infinities give
 // "nan", "inf" and "-inf".
-uint32_t FormatDouble(double value, char* dest, uint32_t limit, uint32_t* wholeLength = nullptr);
+// significant (1..12) rounds to fewer digits: a single-precision value is
+// shown with the 7 digits it holds, not with the noise of its widening.
+uint32_t FormatDouble(double value, char* dest, uint32_t limit, uint32_t* wholeLength = nullptr,
+                      int significant = 12);
 
 #endif

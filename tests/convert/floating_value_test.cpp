@@ -3,6 +3,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 
 #include "convert/FloatingValues.h"
 #include "convert/FormatDouble.h"
@@ -175,8 +176,30 @@ TEST(FloatingValueTest, HugeValuesKeepEveryWholeDigit) {
   EXPECT_EQ(301, out.pcb);
   EXPECT_EQ("1" + std::string(300, '0'), out.Text());
   EXPECT_EQ(kFail, Convert(v.get(), SQL_C_CHAR, 128).result);
-  ValuePtr real = Loaded(SQL_REAL, LE(0.1f), 4);
-  EXPECT_EQ("0.10000000149", Convert(real.get(), SQL_C_CHAR).Text());
+}
+
+// A REAL shows the 7 digits it holds, so its text fits its display size
+// of 13 (a client sizes its buffer by it) for values of every sign.
+TEST(FloatingValueTest, RealTextHasTheDigitsARealHolds) {
+  const struct {
+    float held;
+    const char* text;
+  } cases[] = {
+      {0.1f, "0.1"}, {-0.1f, "-0.1"}, {0.85f, "0.85"}, {-1234.567f, "-1234.567"},
+      {16777216.0f, "16777220"}, {3.4028235e38f, "340282300000000000000000000000000000000"},
+  };
+  for (const auto& c : cases) {
+    ValuePtr real = Loaded(SQL_REAL, LE(c.held), 4);
+    Conversion out = Convert(real.get(), SQL_C_CHAR, 14);
+    if (std::strlen(c.text) < 14) {
+      EXPECT_EQ(kDone, out.result) << c.text;
+      EXPECT_EQ(c.text, out.Text());
+    } else {
+      EXPECT_EQ(static_cast<SQLLEN>(std::strlen(c.text)), out.pcb);
+    }
+  }
+  ValuePtr wide = Loaded(SQL_FLOAT, LE(static_cast<double>(0.1f)), 8);
+  EXPECT_EQ("0.10000000149", Convert(wide.get(), SQL_C_CHAR).Text());  // a FLOAT keeps 12
 }
 
 TEST(FloatingValueTest, BinaryIsTheHeldBytes) {
