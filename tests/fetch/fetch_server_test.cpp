@@ -302,6 +302,14 @@ TEST_F(FetchServerTest, NullsGiveMinusOneAndLeaveTheBuffer) {
     EXPECT_EQ(SQL_NULL_DATA, bound.length) << column.name;
     EXPECT_EQ('#', bound.bytes[0]) << column.name;
   }
+  // A NULL read once has no data left.
+  Exec("SELECT c_varchar FROM all_types WHERE id = 2");
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+  char buffer[8];
+  SQLLEN length = 0;
+  EXPECT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 1, SQL_C_CHAR, buffer, sizeof buffer, &length));
+  EXPECT_EQ(SQL_NULL_DATA, length);
+  EXPECT_EQ(SQL_NO_DATA, SQLGetData(stmt_, 1, SQL_C_CHAR, buffer, sizeof buffer, &length));
   // Without a length indicator a NULL value still fetches.
   SQLFreeStmt(stmt_, SQL_CLOSE);
   SQLINTEGER value = 7;

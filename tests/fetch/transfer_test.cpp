@@ -152,17 +152,6 @@ TEST_F(TransferTest, FixedTypesConvertAgainOnEveryCall) {
   EXPECT_EQ(42, big);
 }
 
-TEST_F(TransferTest, NullValueSetsMinusOneAndLeavesTheBuffer) {
-  Column(SQL_VARCHAR, 0, "", true);
-  EXPECT_EQ(SQL_SUCCESS, Get(SQL_C_CHAR, 10));
-  EXPECT_EQ(SQL_NULL_DATA, length_);
-  EXPECT_EQ('#', buffer_[0]);
-  EXPECT_EQ(SQL_NO_DATA_FOUND, Get(SQL_C_CHAR, 10));
-  // Without a length indicator a NULL still succeeds.
-  EXPECT_EQ(SQL_SUCCESS, TransferValue(&stmt_, value_, &element_,
-                                       {SQL_C_CHAR, buffer_, 10, nullptr}, 1, nullptr));
-}
-
 TEST_F(TransferTest, ConversionResultsBecomeDiagnostics) {
   Column(SQL_INTEGER, 4, std::string("\x7b\x00\x00\x00", 4));  // 123
   EXPECT_EQ(SQL_ERROR, Get(SQL_C_CHAR, 3));
