@@ -96,7 +96,7 @@ void FrameServer::Run() {
   int fd = accept(listener_, nullptr, nullptr);
   if (fd < 0) return;
   std::string greeting;
-  if (ReadExactly(fd, wake_[0], 80, &greeting) && WriteAll(fd, Le16(0))) {
+  if (ReadExactly(fd, wake_[0], 80, &greeting) && WriteAll(fd, U16(0))) {
     std::string header, body;
     while (ReadExactly(fd, wake_[0], 6, &header)) {
       uint32_t length = ReadLe32(header, 0);
@@ -109,29 +109,19 @@ void FrameServer::Run() {
         requests_.push_back(frame);
       }
       std::string reply = handler_(frame);
-      if (!WriteAll(fd, Le32(static_cast<uint32_t>(reply.size())) + reply)) break;
+      if (!WriteAll(fd, U32(static_cast<uint32_t>(reply.size())) + reply)) break;
     }
   }
   close(fd);
 }
 
-std::string Le16(int v) {
-  return std::string{static_cast<char>(v & 0xff), static_cast<char>((v >> 8) & 0xff)};
-}
-
-std::string Le32(uint32_t v) {
-  return Le16(static_cast<int>(v & 0xffff)) + Le16(static_cast<int>(v >> 16));
-}
-
-std::string Str(const std::string& text) { return Le16(static_cast<int>(text.size())) + text; }
-
 std::string Value(uint16_t column, const std::string& bytes, bool isNull) {
   std::string b = isNull ? std::string() : bytes;
-  return Le16(column) + std::string(1, isNull ? 1 : 0) + Le32(static_cast<uint32_t>(b.size())) + b;
+  return U16(column) + std::string(1, isNull ? 1 : 0) + U32(static_cast<uint32_t>(b.size())) + b;
 }
 
 std::string ColumnDesc(const std::string& name, int16_t sqlType, uint32_t length) {
   // name, length, nullability, owner, precision, scale, table, type, updatable
-  return Str(name) + Le32(length) + Le16(1) + Str("") + Le32(length) + Le16(0) + Str("t") +
-         Le16(sqlType) + Le16(0);
+  return Text16(name) + U32(length) + U16(1) + Text16("") + U32(length) + U16(0) + Text16("t") +
+         U16(sqlType) + U16(0);
 }

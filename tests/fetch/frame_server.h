@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/bytes.h"
+
 struct Frame {
   uint16_t code;
   std::string body;
@@ -48,9 +50,6 @@ class FrameServer {
 };
 
 // Little-endian pieces of reply bodies.
-std::string Le16(int v);
-std::string Le32(uint32_t v);
-std::string Str(const std::string& text);  // StringElement: 16-bit length, bytes
 // One fetchData element.
 std::string Value(uint16_t column, const std::string& bytes, bool isNull = false);
 // One column of a resultSetDescription.
@@ -69,32 +68,32 @@ class FakeResultSet {
   std::string Reply(const Frame& f) {
     switch (f.code) {
       case 5:  // connect: version and the thirteen type sizes
-        return Le16(0) + Str("fake server") + std::string(26, '\0');
+        return U16(0) + Text16("fake server") + std::string(26, '\0');
       case 0:  // allocate statement
-        return Le16(0) + Le32(7);
+        return U16(0) + U32(7);
       case 10:  // execute directly: the result set's description
         row_ = 0;
-        return Le16(0) + Le16(3) + ColumnDesc("a", SQL_INTEGER, 4) +
+        return U16(0) + U16(3) + ColumnDesc("a", SQL_INTEGER, 4) +
                ColumnDesc("b", SQL_VARCHAR, 20) + ColumnDesc("c", SQL_VARCHAR, 20);
       case 13: {  // fetch: the requested columns of the next row
-        if (++row_ > rows_) return Le16(SQL_NO_DATA_FOUND);
+        if (++row_ > rows_) return U16(SQL_NO_DATA_FOUND);
         std::vector<uint16_t> columns = Columns(f);
-        std::string reply = Le16(0) + Le16(static_cast<int>(columns.size()));
+        std::string reply = U16(0) + U16(static_cast<int>(columns.size()));
         for (uint16_t c : columns) reply += Cell(c);
         return reply;
       }
       case 17: {  // get data: one column of the current row
         uint16_t column = static_cast<uint16_t>(static_cast<uint8_t>(f.body[4]) |
                                                 static_cast<uint8_t>(f.body[5]) << 8);
-        if (row_ < 1 || row_ > rows_) return Le16(SQL_ERROR);
-        return Le16(0) + Cell(column);
+        if (row_ < 1 || row_ > rows_) return U16(SQL_ERROR);
+        return U16(0) + Cell(column);
       }
       case 9:  // get error
-        return Le16(0) + Str(row_ > rows_ ? "01000" : "24000") + Le16(1) +
-               Str(row_ > rows_ ? "no more rows" : "invalid cursor state") + Str("fake") +
-               Le16(1);
+        return U16(0) + Text16(row_ > rows_ ? "01000" : "24000") + U16(1) +
+               Text16(row_ > rows_ ? "no more rows" : "invalid cursor state") + Text16("fake") +
+               U16(1);
       default:
-        return Le16(0);
+        return U16(0);
     }
   }
 
@@ -111,7 +110,7 @@ class FakeResultSet {
 
  private:
   std::string Cell(uint16_t column) const {
-    if (column == 1) return Value(1, Le32(static_cast<uint32_t>(row_)));
+    if (column == 1) return Value(1, U32(static_cast<uint32_t>(row_)));
     std::string text = std::string(column == 2 ? "b-" : "c-") + std::to_string(row_);
     return Value(column, text + std::string(1, '\0'));
   }

@@ -116,8 +116,6 @@ int AddUser(const std::string& users, const std::string& name, const std::string
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string Le16(uint16_t v) { return std::string{static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; }
-std::string Le32(uint32_t v) { return Le16(static_cast<uint16_t>(v)) + Le16(static_cast<uint16_t>(v >> 16)); }
 uint16_t Get16(const std::string& s, size_t at) {
   return static_cast<uint16_t>(static_cast<uint8_t>(s[at]) | (static_cast<uint8_t>(s[at + 1]) << 8));
 }

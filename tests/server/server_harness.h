@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "protocol/Elements.h"
+#include "support/bytes.h"
 #include "protocol/Request.h"
 
 namespace srvtest {
@@ -138,8 +139,6 @@ class ServerSessionTest : public ::testing::Test {
 };
 
 // Little-endian helpers.
-std::string Le16(uint16_t v);
-std::string Le32(uint32_t v);
 uint16_t Get16(const std::string& s, size_t at);
 uint32_t Get32(const std::string& s, size_t at);
 void SetParams(Request* request, const std::vector<Param>& params);

@@ -17,7 +17,7 @@ class ServerRobustness : public ::testing::Test {
   void ExpectBystanderWorks(Client* bystander, uint32_t id) {
     auto rows = bystander->Query(id, "SELECT 41 + 1");
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0][0].bytes, Le32(42));
+    EXPECT_EQ(rows[0][0].bytes, U32(42));
   }
   ServerProcess server;
 };
@@ -29,12 +29,12 @@ TEST_F(ServerRobustness, BadFramesEndOnlyThatSession) {
   ASSERT_EQ(bystander.ExecDirect(b, "SELECT 1 UNION ALL SELECT 2"), 0);  // an open cursor
 
   const std::string frames[] = {
-      Le32(0) + Le16(7),                                  // a code that is never sent
-      Le32(0) + Le16(999),                                // beyond the catalogue
-      Le32(5000) + Le16(10),                              // over --max-frame
-      Le32(3) + Le16(15) + "abc",                         // body ends inside an element
-      Le32(8) + Le16(23) + Le32(1) + Le16(100) + "xy",    // string longer than the body
-      Le32(6) + Le16(13) + Le32(1) + Le16(30000),         // vector count beyond the body
+      U32(0) + U16(7),                                  // a code that is never sent
+      U32(0) + U16(999),                                // beyond the catalogue
+      U32(5000) + U16(10),                              // over --max-frame
+      U32(3) + U16(15) + "abc",                         // body ends inside an element
+      U32(8) + U16(23) + U32(1) + U16(100) + "xy",    // string longer than the body
+      U32(6) + U16(13) + U32(1) + U16(30000),         // vector count beyond the body
   };
   for (const std::string& frame : frames) {
     Client c;
@@ -50,7 +50,7 @@ TEST_F(ServerRobustness, BadFramesEndOnlyThatSession) {
   EXPECT_TRUE(server.WaitForLog("malformed body"));
   std::vector<Cell> row;
   ASSERT_EQ(bystander.Fetch(b, {1}, &row), 0);
-  EXPECT_EQ(row[0].bytes, Le32(1));
+  EXPECT_EQ(row[0].bytes, U32(1));
   ExpectBystanderWorks(&bystander, bystander.Alloc());
 }
 
@@ -72,20 +72,20 @@ TEST_F(ServerRobustness, ClientsThatVanishAreCleanedUp) {
     uint32_t s = c.Alloc();
     ASSERT_EQ(c.SetAutocommit(0), 0);
     ASSERT_EQ(c.ExecDirect(s, "INSERT INTO v VALUES (1)"), 0);
-    ASSERT_TRUE(c.SendRaw(Le32(100) + Le16(10) + "partial"));
+    ASSERT_TRUE(c.SendRaw(U32(100) + U16(10) + "partial"));
   }
   {
     // Gone after the frame header.
     Client c;
     ASSERT_TRUE(c.OpenAndLogin(server.port()));
-    ASSERT_TRUE(c.SendRaw(Le32(4) + Le16(25)));
+    ASSERT_TRUE(c.SendRaw(U32(4) + U16(25)));
   }
   ASSERT_TRUE(server.WaitForLog("client vanished in the middle of a request"));
   // The vanished writer's transaction was rolled back and its lock freed.
   ASSERT_EQ(bystander.ExecDirect(b, "INSERT INTO v VALUES (2)"), 0);
   auto rows = bystander.Query(b, "SELECT count(*) FROM v");
   ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][0].bytes, Le32(1));
+  EXPECT_EQ(rows[0][0].bytes, U32(1));
 }
 
 TEST_F(ServerRobustness, NoValueGrowsBeyondTheFrameLimit) {
@@ -112,7 +112,7 @@ TEST_F(ServerRobustness, NoValueGrowsBeyondTheFrameLimit) {
   EXPECT_EQ(cell.bytes.size(), 4u + 3000u);
   std::vector<Cell> row;
   ASSERT_EQ(c.Fetch(s, {1, 2}, &row), 0);
-  EXPECT_EQ(row[1].bytes, Le32(1) + "\x02");
+  EXPECT_EQ(row[1].bytes, U32(1) + "\x02");
   ASSERT_EQ(c.ExecDirect(s, "SELECT zeroblob(3000), zeroblob(3000)"), 0);
   EXPECT_EQ(c.Fetch(s, {1, 2}), -1);
   EXPECT_EQ(c.State(s), "S1000");
@@ -157,7 +157,7 @@ TEST_F(ServerRobustness, ConcurrentClientsWriteAndRead) {
       uint32_t s = c.Alloc(), q = c.Alloc();
       if (c.Prepare(s, "INSERT INTO log VALUES (?, ?)") != 0) ++failures;
       for (int i = 0; i < kRows; ++i) {
-        if (c.Execute(s, {{1, 4, Le32(static_cast<uint32_t>(k))}, {2, 4, Le32(static_cast<uint32_t>(i))}}) != 0)
+        if (c.Execute(s, {{1, 4, U32(static_cast<uint32_t>(k))}, {2, 4, U32(static_cast<uint32_t>(i))}}) != 0)
           ++failures;
         if (i % 10 == 9) {
           auto rows = c.Query(q, "SELECT count(*) FROM log WHERE client = " + std::to_string(k));
@@ -172,8 +172,8 @@ TEST_F(ServerRobustness, ConcurrentClientsWriteAndRead) {
   ASSERT_TRUE(check.OpenAndLogin(server.port()));
   auto rows = check.Query(check.Alloc(), "SELECT count(*), count(DISTINCT client) FROM log");
   ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][0].bytes, Le32(kClients * kRows));
-  EXPECT_EQ(rows[0][1].bytes, Le32(kClients));
+  EXPECT_EQ(rows[0][0].bytes, U32(kClients * kRows));
+  EXPECT_EQ(rows[0][1].bytes, U32(kClients));
 }
 
 }  // namespace

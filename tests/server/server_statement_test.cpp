@@ -34,7 +34,7 @@ TEST_F(ServerStatement, PrepareExecuteFetchGetDataRowCount) {
   ASSERT_EQ(c.Prepare(s, "INSERT INTO t (name, v) VALUES (?, ?)", &cols), 0);
   EXPECT_TRUE(cols.empty());
   for (const char* name : {"a", "b", "c"}) {
-    ASSERT_EQ(c.Execute(s, {{1, 12, std::string(name) + '\0'}, {2, 4, Le32(7)}}), 0);
+    ASSERT_EQ(c.Execute(s, {{1, 12, std::string(name) + '\0'}, {2, 4, U32(7)}}), 0);
     ASSERT_EQ(c.RowCount(s, &n), 0);
     EXPECT_EQ(n, 1);
   }
@@ -68,7 +68,7 @@ TEST_F(ServerStatement, PrepareExecuteFetchGetDataRowCount) {
   EXPECT_EQ(rn->Get<RowNumberElement>()->value, 1u);
   ASSERT_EQ(c.Fetch(s, {}), 0);
   ASSERT_EQ(c.Fetch(s, {1, 2, 3}, &row), 0);
-  EXPECT_EQ(row[0].bytes, Le32(3));
+  EXPECT_EQ(row[0].bytes, U32(3));
   EXPECT_EQ(c.Fetch(s, {1}), 100);
   EXPECT_EQ(c.State(s), "02000");  // SQL_NO_DATA_FOUND leaves a diagnostic
   EXPECT_EQ(c.Fetch(s, {1}), 100);
@@ -93,9 +93,9 @@ TEST_F(ServerStatement, DirectExecutionTypesUntypedColumnsFromFirstRow) {
   EXPECT_EQ(cols[5].sqlType, 12);
   std::vector<Cell> row;
   ASSERT_EQ(c.Fetch(s, {1, 2, 5, 6}, &row), 0);
-  EXPECT_EQ(row[0].bytes, Le32(1));
-  EXPECT_EQ(row[1].bytes, Le16(0) + Le16(1) + Le16(0x2A05) + Le16(0xF200) + Le16(0));
-  EXPECT_EQ(row[2].bytes, Le32(2) + std::string("\x00\xff", 2));
+  EXPECT_EQ(row[0].bytes, U32(1));
+  EXPECT_EQ(row[1].bytes, U16(0) + U16(1) + U16(0x2A05) + U16(0xF200) + U16(0));
+  EXPECT_EQ(row[2].bytes, U32(2) + std::string("\x00\xff", 2));
   EXPECT_TRUE(row[3].isNull);
   EXPECT_EQ(c.Fetch(s, {1}), 100);
 }
@@ -178,11 +178,11 @@ TEST_F(ServerStatement, ErrorsCarryTheirSqlstates) {
   EXPECT_EQ(c.Execute(t), -1);
   EXPECT_EQ(c.State(t), "S1010");
   ASSERT_EQ(c.Prepare(t, "SELECT ?, ?"), 0);
-  EXPECT_EQ(c.Execute(t, {{1, 4, Le32(1)}}), -1);
+  EXPECT_EQ(c.Execute(t, {{1, 4, U32(1)}}), -1);
   EXPECT_EQ(c.State(t), "07001");
-  EXPECT_EQ(c.Execute(t, {{1, 4, Le32(1)}, {1, 4, Le32(1)}}), -1);
+  EXPECT_EQ(c.Execute(t, {{1, 4, U32(1)}, {1, 4, U32(1)}}), -1);
   EXPECT_EQ(c.State(t), "S1093");
-  EXPECT_EQ(c.Execute(t, {{1, 4, "abc"}, {2, 4, Le32(1)}}), -1);
+  EXPECT_EQ(c.Execute(t, {{1, 4, "abc"}, {2, 4, U32(1)}}), -1);
   EXPECT_EQ(c.State(t), "S1090");
   ASSERT_EQ(c.ExecDirect(t, "SELECT 'abc'"), 0);
   EXPECT_EQ(c.Fetch(t, {2}), -1);
@@ -447,8 +447,8 @@ TEST_F(ServerStatement, TypeInformation) {
 TEST_F(ServerStatement, EscapeClausesUnlessNoscan) {
   auto rows = c.Query(s, "SELECT {fn YEAR({d '2024-05-06'})}, {fn CONVERT('12', SQL_INTEGER)} + 1");
   ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][0].bytes, Le32(2024));
-  EXPECT_EQ(rows[0][1].bytes, Le32(13));
+  EXPECT_EQ(rows[0][0].bytes, U32(2024));
+  EXPECT_EQ(rows[0][1].bytes, U32(13));
   EXPECT_EQ(c.ExecDirect(s, "{call proc}"), -1);
   EXPECT_EQ(c.State(s), "37000");
   EXPECT_EQ(Option(33, s, 1), 0);  // no-scan: the text goes to SQLite as it is

@@ -52,13 +52,13 @@ TEST_F(ServerTypes, RowLayoutOfEveryType) {
   EXPECT_EQ(r[2].bytes, Bytes("long text", 10));
   EXPECT_EQ(r[3].bytes, "ABCD");
   EXPECT_EQ(r[4].bytes, Bytes("\x02" "EF", 3));
-  EXPECT_EQ(r[5].bytes, Le32(3) + "HIJ");
+  EXPECT_EQ(r[5].bytes, U32(3) + "HIJ");
   EXPECT_EQ(r[6].bytes, Bytes("\x01", 1));
   EXPECT_EQ(r[7].bytes, Bytes("\xf4", 1));
-  EXPECT_EQ(r[8].bytes, Le16(1234));
-  EXPECT_EQ(r[9].bytes, Le32(static_cast<uint32_t>(-123456)));
+  EXPECT_EQ(r[8].bytes, U16(1234));
+  EXPECT_EQ(r[9].bytes, U32(static_cast<uint32_t>(-123456)));
   // 9000000000000000001 = 0x7CE66C50E2840001, negative: sign word 1, no mark.
-  EXPECT_EQ(r[10].bytes, Le16(0x7CE6) + Le16(0x6C50) + Le16(0xE284) + Le16(0x0001) + Le16(1));
+  EXPECT_EQ(r[10].bytes, U16(0x7CE6) + U16(0x6C50) + U16(0xE284) + U16(0x0001) + U16(1));
   EXPECT_EQ(r[11].bytes, F32(2.5f));
   EXPECT_EQ(r[12].bytes, F64(-1234.625));
   EXPECT_EQ(r[13].bytes, F64(0.1));
@@ -66,9 +66,9 @@ TEST_F(ServerTypes, RowLayoutOfEveryType) {
   EXPECT_EQ(r[14].bytes, Bytes("\x00\xfe\x67\x45\x23\x01\x00\x00\x00\x00", 10));
   // -42: sign 1, digits 42, exponent 0.
   EXPECT_EQ(r[15].bytes, Bytes("\x01\x00\x42\x00\x00\x00\x00\x00\x00\x00", 10));
-  EXPECT_EQ(r[16].bytes, Le16(2024) + Le16(2) + Le16(29));
-  EXPECT_EQ(r[17].bytes, Le16(13) + Le16(45) + Le16(30));
-  EXPECT_EQ(r[18].bytes, Le16(2024) + Le16(2) + Le16(29) + Le16(13) + Le16(45) + Le16(30) + Le32(250000000));
+  EXPECT_EQ(r[16].bytes, U16(2024) + U16(2) + U16(29));
+  EXPECT_EQ(r[17].bytes, U16(13) + U16(45) + U16(30));
+  EXPECT_EQ(r[18].bytes, U16(2024) + U16(2) + U16(29) + U16(13) + U16(45) + U16(30) + U32(250000000));
   for (const Cell& cell : rows[1]) EXPECT_TRUE(cell.isNull) << cell.column;
 }
 
@@ -97,7 +97,7 @@ TEST_F(ServerTypes, ValuesThatDoNotFitFailTheFetch) {
   ASSERT_EQ(c.ExecDirect(s, "INSERT INTO all_types (c_integer, c_binary, c_numeric) VALUES (7.0, X'01', '1.5')"), 0);
   auto rows = c.Query(s, "SELECT c_integer, c_binary, c_numeric FROM all_types");
   ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][0].bytes, Le32(7));
+  EXPECT_EQ(rows[0][0].bytes, U32(7));
   EXPECT_EQ(rows[0][1].bytes, Bytes("\x01\x00\x00\x00", 4));
   EXPECT_EQ(rows[0][2].bytes, Bytes("\x00\xff\x15\x00\x00\x00\x00\x00\x00\x00", 10));
 }
@@ -114,7 +114,7 @@ TEST_F(ServerTypes, HugeDeclaredLengthsBecomeLongColumns) {
   EXPECT_EQ(cols[1].sqlType, -4);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0][0].bytes, Bytes("a", 2));
-  EXPECT_EQ(rows[0][1].bytes, Le32(1) + "\x01");
+  EXPECT_EQ(rows[0][1].bytes, U32(1) + "\x01");
 }
 
 TEST_F(ServerTypes, EveryParameterForm) {
@@ -122,11 +122,11 @@ TEST_F(ServerTypes, EveryParameterForm) {
   // NUMERIC 12-byte form: sign, exponent, two zero bytes, 16 BCD digits
   // in two 32-bit words, least significant digit in the low nibble of the
   // first word, left-aligned: 12.5 = digits 1,2,5 at 15,14,13, exp -14.
-  std::string numeric = Bytes("\x00\xf2\x00\x00", 4) + Le32(0) + Le32(0x12500000);
-  std::string negNumeric = Bytes("\x01\xf1\x00\x00", 4) + Le32(0) + Le32(0x70000000);  // -7
+  std::string numeric = Bytes("\x00\xf2\x00\x00", 4) + U32(0) + U32(0x12500000);
+  std::string negNumeric = Bytes("\x01\xf1\x00\x00", 4) + U32(0) + U32(0x70000000);  // -7
   // BIGINT from a C integer: -5 is 0x8000, 0, 0, 5 with sign 1.
-  std::string bigNeg = Le16(0x8000) + Le16(0) + Le16(0) + Le16(5) + Le16(1);
-  std::string bigPos = Le16(0x0001) + Le16(0) + Le16(0) + Le16(0) + Le16(0);  // 2^48
+  std::string bigNeg = U16(0x8000) + U16(0) + U16(0) + U16(5) + U16(1);
+  std::string bigPos = U16(0x0001) + U16(0) + U16(0) + U16(0) + U16(0);  // 2^48
   ASSERT_EQ(c.ExecDirect(q,
                          "INSERT INTO all_types VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                          {{1, 1, Bytes("ab\0", 3)},
@@ -137,17 +137,17 @@ TEST_F(ServerTypes, EveryParameterForm) {
                           {6, -4, "blob"},
                           {7, -7, Bytes("\x01", 1)},
                           {8, -6, Bytes("\xfe", 1)},
-                          {9, 5, Le16(static_cast<uint16_t>(-300))},
-                          {10, 4, Le32(70000)},
+                          {9, 5, U16(static_cast<uint16_t>(-300))},
+                          {10, 4, U32(70000)},
                           {11, -5, bigNeg},
                           {12, 7, F32(1.5f)},
                           {13, 6, F64(-0.25)},
                           {14, 8, F64(3.0)},
                           {15, 2, numeric},
                           {16, 3, negNumeric},
-                          {17, 9, Le16(1996) + Le16(5) + Le16(1)},
-                          {18, 10, Le16(7) + Le16(8) + Le16(9)},
-                          {19, 11, Le16(2000) + Le16(1) + Le16(2) + Le16(3) + Le16(4) + Le16(5) + Le32(500000000)}}),
+                          {17, 9, U16(1996) + U16(5) + U16(1)},
+                          {18, 10, U16(7) + U16(8) + U16(9)},
+                          {19, 11, U16(2000) + U16(1) + U16(2) + U16(3) + U16(4) + U16(5) + U32(500000000)}}),
             0);
   ASSERT_EQ(c.ExecDirect(q, "INSERT INTO all_types (c_bigint, c_varchar) VALUES (?, ?)",
                          {{1, -5, bigPos}, {2, 12, "", true}}),
@@ -179,14 +179,14 @@ TEST_F(ServerTypes, ParameterFormsOfTheWrongSizeAreRefused) {
   EXPECT_EQ(c.ExecDirect(s, "SELECT ?", {{1, 99, "x"}}), -1);
   EXPECT_EQ(c.State(s), "S1004");
   // A magnitude beyond BIGINT.
-  EXPECT_EQ(c.ExecDirect(s, "SELECT ?", {{1, -5, Le16(0x8000) + Le16(0) + Le16(0) + Le16(0) + Le16(0)}}), -1);
+  EXPECT_EQ(c.ExecDirect(s, "SELECT ?", {{1, -5, U16(0x8000) + U16(0) + U16(0) + U16(0) + U16(0)}}), -1);
   EXPECT_EQ(c.State(s), "22003");
   // -2^63 itself is fine.
   std::vector<Column> cols;
-  ASSERT_EQ(c.ExecDirect(s, "SELECT ?", {{1, -5, Le16(0x8000) + Le16(0) + Le16(0) + Le16(0) + Le16(1)}}, &cols), 0);
+  ASSERT_EQ(c.ExecDirect(s, "SELECT ?", {{1, -5, U16(0x8000) + U16(0) + U16(0) + U16(0) + U16(1)}}, &cols), 0);
   std::vector<Cell> row;
   ASSERT_EQ(c.Fetch(s, {1}, &row), 0);
-  EXPECT_EQ(row[0].bytes, Le16(0x8000) + Le16(0) + Le16(0) + Le16(0) + Le16(1));
+  EXPECT_EQ(row[0].bytes, U16(0x8000) + U16(0) + U16(0) + U16(0) + U16(1));
 }
 
 }  // namespace

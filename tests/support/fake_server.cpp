@@ -148,27 +148,6 @@ void FakeServer::Run() {
   peer_ = -1;
 }
 
-std::string Bytes(std::initializer_list<int> values) {
-  std::string out;
-  for (int v : values) out.push_back(static_cast<char>(v));
-  return out;
-}
-
-std::string U16(uint16_t v) { return Bytes({v & 0xFF, v >> 8}); }
-
-std::string U32(uint32_t v) {
-  return Bytes({static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF),
-                static_cast<int>((v >> 16) & 0xFF), static_cast<int>(v >> 24)});
-}
-
-std::string Text16(const std::string& text) {
-  return U16(static_cast<uint16_t>(text.size())) + text;
-}
-
-std::string ReplyFrame(const std::string& body) {
-  return U32(static_cast<uint32_t>(body.size())) + body;
-}
-
 std::string Hex(const std::string& bytes) {
   std::string out;
   char b[4];

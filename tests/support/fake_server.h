@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/bytes.h"
+
 class FakeServer {
  public:
   FakeServer();
@@ -61,12 +63,6 @@ class FakeServer {
   std::thread thread_;
 };
 
-// Little-endian byte helpers for building frames in tests.
-std::string Bytes(std::initializer_list<int> values);
-std::string U16(uint16_t v);
-std::string U32(uint32_t v);
-std::string Text16(const std::string& text);  // 16-bit length + bytes
-std::string ReplyFrame(const std::string& body);  // 4-byte length + body
 std::string Hex(const std::string& bytes);        // "0a 1b ..." for messages
 
 #endif
