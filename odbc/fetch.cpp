@@ -80,24 +80,26 @@ SQLRETURN FetchRow(Statement* stmt) {
   SQLRETURN result = SQL_SUCCESS;
   FetchDataList* row = request.Get<FetchDataSetElement>()->List();
   if (row == nullptr) return SQL_SUCCESS;
-  for (FetchDataElement* element = row->First(); element != nullptr; element = row->Next()) {
+  // Each value is taken off the reply as it is handled: an unbound one is
+  // kept for SQLGetData as it arrived, so a row costs no copy of its
+  // values and no allocation beyond the reply's own.
+  for (FetchDataElement* element = row->Head(); element != nullptr; element = row->Head()) {
+    row->Unlink(element);
     ColumnValue* value = stmt->Column(element->Column());
-    if (value == nullptr) return SQL_ERROR;  // a column the result set does not have
-    if (value->binding != nullptr) {
-      const ColumnBinding* b = value->binding;
-      TransferTarget target{b->fCType, b->rgbValue, b->cbValueMax, b->pcbValue};
-      SQLRETURN rc2 = TransferValue(stmt, value, element, target, element->Column(), nullptr);
-      if (rc2 == SQL_ERROR) return SQL_ERROR;
-      if (rc2 == SQL_SUCCESS_WITH_INFO) result = SQL_SUCCESS_WITH_INFO;
-    } else {
-      FetchDataElement* copy = new (std::nothrow) FetchDataElement;
-      if (copy == nullptr || !copy->CopyFrom(element)) {
-        delete copy;
-        // The value cannot be kept for SQLGetData: the row is not usable.
-        return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
+    if (value == nullptr || value->binding == nullptr) {
+      if (value == nullptr) {
+        delete element;
+        return SQL_ERROR;  // a column the result set does not have
       }
-      value->data = copy;
+      value->data = element;
+      continue;
     }
+    const ColumnBinding* b = value->binding;
+    TransferTarget target{b->fCType, b->rgbValue, b->cbValueMax, b->pcbValue};
+    SQLRETURN rc2 = TransferValue(stmt, value, element, target, element->Column(), nullptr);
+    delete element;
+    if (rc2 == SQL_ERROR) return SQL_ERROR;
+    if (rc2 == SQL_SUCCESS_WITH_INFO) result = SQL_SUCCESS_WITH_INFO;
   }
   return result;
 }

@@ -110,13 +110,11 @@ SQLRETURN GetData(Statement* stmt, SQLUSMALLINT icol, const TransferTarget& targ
   value->flags |= 1;
   SQLRETURN result = TransferValue(stmt, value, element, target, icol, position);
   if (position->Covers(icol, target.fCType) && !position->finished && position->offset > 0) {
-    // Not kept when the copy cannot be made: the next piece asks again.
-    FetchDataElement* copy = new (std::nothrow) FetchDataElement;
-    if (copy != nullptr && copy->CopyFrom(element)) {
-      value->data = copy;
-    } else {
-      delete copy;
-    }
+    // Kept as it arrived, taken off the reply: the column value is still
+    // loaded from it, so the next piece neither asks nor loads again.
+    request.ReplyBody().Unlink(element);
+    value->data = element;
+    position->loadedFrom = element;
   }
   return result;
 }
