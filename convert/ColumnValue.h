@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "driver/LinkedList.h"
+#include "base/LinkedList.h"
 #include "protocol/ColumnDescription.h"
 
 class ColumnBinding;

@@ -18,21 +18,18 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver/trace.h"
+#include "base/Trace.h"
 #include "net/SocketErrors.h"
-#include "platform/messagebox.h"
-#include "platform/profile.h"
+#include "base/Settings.h"
 
 namespace {
 
-// The keep-alive switch, read at the first construction; any non-zero
-// value (negative ones included) turns it on.
-bool g_keepAliveRead = false;
-int g_useKeepAlive = 0;
+// The keep-alive switch is traced at the first construction after each
+// reading of the settings.
+unsigned g_keepAliveTraced = 0;
 // Text of the last socket error looked up.
 char g_errorText[256];
 
-const char kCaption[] = "VELODBC";
 const uint32_t kDumpLimit = 16384;
 
 #ifdef MSG_NOSIGNAL
@@ -62,16 +59,6 @@ const char* ErrorText(int number) {
 void TraceFailure(const char* line, int number) {
   Trace('N', 0, "%s", line);
   Trace('N', 0, " errno %d: %s", number, ErrorText(number));
-}
-
-void Box(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void Box(const char* format, ...) {
-  char text[1024];  // server and service names are cut at its end
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  VelMessageBox(nullptr, text, kCaption, VEL_MB_OK | VEL_MB_ICONSTOP);
 }
 
 bool IsDroppedConnection(int number) {
@@ -129,11 +116,10 @@ uint16_t ParsePort(const char* service) {
 
 ClibConnection::ClibConnection() {
   Trace('N', 2, "ClibConnection::ClibConnection");
-  if (!g_keepAliveRead) {
-    g_keepAliveRead = true;
-    g_useKeepAlive =
-        static_cast<int>(GetPrivateProfileIntA("Config", "UseKeepAlive", 0, "velodbc.ini"));
-    Trace('N', 2, " UseKeepAlive = %d", g_useKeepAlive);
+  const DriverSettings& settings = Settings();
+  if (g_keepAliveTraced != settings.reading) {
+    g_keepAliveTraced = settings.reading;
+    Trace('N', 2, " UseKeepAlive = %d", settings.useKeepAlive);
   }
 }
 
@@ -147,10 +133,10 @@ ClibConnection::~ClibConnection() {
     close(socket_);
     socket_ = -1;
   }
-  state_ = 0;  // nothing to stop: POSIX sockets need no library start-up
+  state_ = SocketState::kClosed;  // nothing to stop: POSIX sockets need no library start-up
 }
 
-int ClibConnection::InitiateConnection(const char* server, const char* service) {
+bool ClibConnection::InitiateConnection(const char* server, const char* service) {
   if (server == nullptr) server = "";
   if (service == nullptr) service = "";
   Trace('N', 2, "ClibConnection::InitiateConnection: server=\"%s\", service=\"%s\"", server,
@@ -161,7 +147,7 @@ int ClibConnection::InitiateConnection(const char* server, const char* service) 
     CloseTraced(socket_);
     socket_ = -1;
   }
-  state_ = 1;
+  state_ = SocketState::kOpen;
   TraceSocketLibrary();
 
   int flags = SOCK_STREAM;
@@ -172,9 +158,9 @@ int ClibConnection::InitiateConnection(const char* server, const char* service) 
   if (socket_ < 0) {
     int number = TakeErrno();
     TraceFailure("socket() failed.", number);
-    Box("Unable to create communication socket.\n errno %d: %s", number, ErrorText(number));
+    Report("Unable to create communication socket.\n errno %d: %s", number, ErrorText(number));
     socket_ = -1;
-    return 0;
+    return false;
   }
 #ifdef SO_NOSIGPIPE
   int one = 1;
@@ -190,7 +176,7 @@ int ClibConnection::InitiateConnection(const char* server, const char* service) 
     if (port == 0) {
       SetLastSocketError(VEL_WSAEINVAL);
       Trace('N', 0, "%s: Invalid port number.", service);
-      Box("%s: Invalid port number.", service);
+      Report("%s: Invalid port number.", service);
     } else {
       address.sin_port = htons(port);
       resolved = true;
@@ -208,7 +194,7 @@ int ClibConnection::InitiateConnection(const char* server, const char* service) 
     } else {
       SetLastSocketError(SocketErrorFromResolver(rc != 0 ? rc : EAI_SERVICE, errno));
       Trace('N', 0, "getservbyname() failed.");
-      Box("Unable to resolve service name:\nService %s/tcp not found in your SERVICES file.",
+      Report("Unable to resolve service name:\nService %s/tcp not found in your SERVICES file.",
           service);
     }
     if (found != nullptr) freeaddrinfo(found);
@@ -221,7 +207,7 @@ int ClibConnection::InitiateConnection(const char* server, const char* service) 
       if (host == INADDR_NONE) {
         SetLastSocketError(VEL_WSAEINVAL);
         Trace('N', 0, "%s: Invalid host address.", server);
-        Box("%s: Invalid host address.", server);
+        Report("%s: Invalid host address.", server);
       } else {
         address.sin_addr.s_addr = host;
         resolved = true;
@@ -238,7 +224,7 @@ int ClibConnection::InitiateConnection(const char* server, const char* service) 
       } else {
         SetLastSocketError(SocketErrorFromResolver(rc != 0 ? rc : EAI_NONAME, errno));
         Trace('N', 0, "gethostbyname() failed.");
-        Box("Unable to resolve host name:\nHost %s not found in your HOSTS file.", server);
+        Report("Unable to resolve host name:\nHost %s not found in your HOSTS file.", server);
       }
       if (found != nullptr) freeaddrinfo(found);
     }
@@ -247,7 +233,7 @@ int ClibConnection::InitiateConnection(const char* server, const char* service) 
   if (!resolved) {
     CloseTraced(socket_);
     socket_ = -1;
-    return 0;
+    return false;
   }
 
   int rc = connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address);
@@ -260,11 +246,11 @@ int ClibConnection::InitiateConnection(const char* server, const char* service) 
   if (rc != 0) {
     int number = TakeErrno(timeoutSeconds_ > 0);
     TraceFailure("connect() failed.", number);
-    Box("Unable to connect to host.\nHost %s, Service %s\nerrno %d: %s", server, service, number,
+    Report("Unable to connect to host.\nHost %s, Service %s\nerrno %d: %s", server, service, number,
         ErrorText(number));
     CloseTraced(socket_);
     socket_ = -1;
-    return 0;
+    return false;
   }
 
   if (TraceEnabled('N', 2)) {
@@ -281,14 +267,14 @@ int ClibConnection::InitiateConnection(const char* server, const char* service) 
   if (setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0) {
     TraceFailure("setsockopt(TCP_NODELAY) failed.", TakeErrno());
   }
-  if (g_useKeepAlive != 0 &&
+  if (Settings().useKeepAlive != 0 &&
       setsockopt(socket_, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) != 0) {
     TraceFailure("setsockopt(SO_KEEPALIVE) failed.", TakeErrno());
   }
-  return 1;
+  return true;
 }
 
-int ClibConnection::Write(const void* buffer, uint32_t length) {
+bool ClibConnection::Write(const void* buffer, uint32_t length) {
   if (TraceEnabled('N', 3)) {
     TraceDump("ClibConnection::Write()", buffer, length < kDumpLimit ? length : kDumpLimit);
   }
@@ -300,23 +286,23 @@ int ClibConnection::Write(const void* buffer, uint32_t length) {
       if (errno == EINTR) continue;
       int number = TakeErrno(timeoutSeconds_ > 0);
       TraceFailure("send() failed.", number);
-      if (state_ != 2) Box("Send failed.\nerrno %d: %s", number, ErrorText(number));
-      if (IsDroppedConnection(number)) state_ = 2;
-      return 0;
+      if (state_ != SocketState::kDropped) Report("Send failed.\nerrno %d: %s", number, ErrorText(number));
+      if (IsDroppedConnection(number)) state_ = SocketState::kDropped;
+      return false;
     }
     if (n == 0) {
       // A stream socket that accepts nothing for a non-empty block.
       Trace('N', 0, "send() failed: Truncation.");
-      return 0;
+      return false;
     }
     sent += static_cast<uint32_t>(n);
   }
-  return 1;
+  return true;
 }
 
-int ClibConnection::Read(void* buffer, uint32_t length) {
+bool ClibConnection::Read(void* buffer, uint32_t length) {
   Trace('N', 3, "ClibConnection::Read(len=%u)", length);
-  if (length == 0) return 1;  // nothing to wait for; the socket is not touched
+  if (length == 0) return true;  // nothing to wait for; the socket is not touched
   char* bytes = static_cast<char*>(buffer);
   uint32_t received = 0;
   while (received < length) {
@@ -325,23 +311,23 @@ int ClibConnection::Read(void* buffer, uint32_t length) {
       if (errno == EINTR) continue;
       int number = TakeErrno(timeoutSeconds_ > 0);
       TraceFailure("recv() failed.", number);
-      if (state_ != 2) Box("Receive failed.\nerrno %d: %s", number, ErrorText(number));
-      if (IsDroppedConnection(number)) state_ = 2;
-      return 0;
+      if (state_ != SocketState::kDropped) Report("Receive failed.\nerrno %d: %s", number, ErrorText(number));
+      if (IsDroppedConnection(number)) state_ = SocketState::kDropped;
+      return false;
     }
     if (n == 0) break;
     received += static_cast<uint32_t>(n);
   }
   if (received == 0) {
     Trace('N', 0, "recv() returned EOF.");
-    return 0;
+    return false;
   }
   if (TraceEnabled('N', 3)) {
     TraceDump("ClibConnection::Read()", buffer, received < kDumpLimit ? received : kDumpLimit);
   }
-  if (received == length) return 1;
+  if (received == length) return true;
   Trace('N', 0, "recv() failed: Truncation.");
-  return 0;
+  return false;
 }
 
 void ClibConnection::SetTimeout(int seconds) {
@@ -361,14 +347,13 @@ void ClibConnection::ApplyTimeout() {
   }
 }
 
-int ClibConnection::ReleaseConnection() {
+void ClibConnection::ReleaseConnection() {
   Trace('N', 2, "ClibConnection::ReleaseConnection");
   if (socket_ >= 0) {
     CloseTraced(socket_);
     socket_ = -1;
   }
-  state_ = 0;
-  return 1;
+  state_ = SocketState::kClosed;
 }
 
 void ClibConnection::LoadErrorText(int number, char* buffer, int size) {
@@ -381,7 +366,12 @@ void ClibConnection::LoadErrorText(int number, char* buffer, int size) {
   std::snprintf(buffer, static_cast<size_t>(size), "%s", text);
 }
 
-void ClibConnection::ForgetSettings() {
-  g_keepAliveRead = false;
-  g_useKeepAlive = 0;
+void ClibConnection::Report(const char* format, ...) {
+  if (reporter_ == nullptr) return;
+  char text[1024];  // server and service names are cut at its end
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  reporter_(text);
 }

@@ -1,12 +1,21 @@
 // The TCP connection to the server: connect, write whole blocks, read
-// exact blocks, close. Failures are traced (category N) and shown in a
-// message box; the exchange turns them into diagnostics.
+// exact blocks, close. Failures are traced (category N) and their texts
+// handed to the owner's reporter (the handle layer shows them as message
+// boxes); the exchange turns them into diagnostics.
 #ifndef VELORA_NET_CLIBCONNECTION_H
 #define VELORA_NET_CLIBCONNECTION_H
 
 #include <cstdint>
 
-#include "driver/alloc.h"
+#include "base/Alloc.h"
+
+// Closed: no socket. Open: connected. Dropped: the peer reset or aborted
+// the connection; no further failure is reported until it is closed.
+enum class SocketState { kClosed, kOpen, kDropped };
+
+// Receives the text of a failure (a connect that could not be made, a send
+// or receive that failed) as it happens.
+using SocketFailureReporter = void (*)(const char* text);
 
 class ClibConnection {
   VEL_NOTHROW_ALLOCATED
@@ -17,16 +26,16 @@ class ClibConnection {
   ClibConnection& operator=(const ClibConnection&) = delete;
 
   // server: host name or dotted IPv4 address; service: port number or
-  // service name. Returns 1 when connected, 0 otherwise.
-  int InitiateConnection(const char* server, const char* service);
+  // service name. True when connected.
+  bool InitiateConnection(const char* server, const char* service);
   // Sends all length bytes (continuing after partial sends and interrupted
-  // calls); 1 on success, 0 on a real error.
-  int Write(const void* buffer, uint32_t length);
-  // Receives exactly length bytes; 1 when all arrived, 0 on end of stream,
-  // a short stream or a socket error. A length of 0 succeeds at once.
-  int Read(void* buffer, uint32_t length);
-  // Closes the socket gracefully and stops the socket library; returns 1.
-  int ReleaseConnection();
+  // calls); false on a real error.
+  bool Write(const void* buffer, uint32_t length);
+  // Receives exactly length bytes; true when all arrived, false on end of
+  // stream, a short stream or a socket error. A length of 0 succeeds at once.
+  bool Read(void* buffer, uint32_t length);
+  // Closes the socket gracefully and stops the socket library.
+  void ReleaseConnection();
 
   // Bounds every later connect, send and receive on this object to seconds
   // (0: no bound, the default). A call that runs out of time fails as a
@@ -34,20 +43,21 @@ class ClibConnection {
   void SetTimeout(int seconds);
 
   int Socket() const { return socket_; }
-  int State() const { return state_; }
+  SocketState State() const { return state_; }
+  // Failures from now on go to reporter (null: reported to nobody).
+  void SetFailureReporter(SocketFailureReporter reporter) { reporter_ = reporter; }
   bool IsOpen() const { return socket_ >= 0; }
 
   // Clears buffer and loads the text of socket error number into it (0
   // stands for 10000; numbers below 10000 give an empty text).
   static void LoadErrorText(int number, char* buffer, int size);
 
-  // Test seam: the next construction reads "UseKeepAlive" again.
-  static void ForgetSettings();
-
  private:
   void ApplyTimeout();
+  void Report(const char* format, ...) __attribute__((format(printf, 2, 3)));
   int socket_ = -1;
-  int state_ = 0;
+  SocketState state_ = SocketState::kClosed;
+  SocketFailureReporter reporter_ = nullptr;
   int timeoutSeconds_ = 0;
 };
 

@@ -8,13 +8,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "diag/ClientDiagnostics.h"
-#include "driver/Connection.h"
-#include "driver/trace.h"
+#include "handles/ClientDiagnostics.h"
+#include "handles/Connection.h"
+#include "base/Trace.h"
 #include "odbc/ConnectString.h"
 #include "odbc/PasswordDialog.h"
-#include "odbc/workers.h"
-#include "platform/messagebox.h"
+#include "odbc/Workers.h"
+#include "platform/MessageBox.h"
 #include "protocol/Requests.h"
 
 namespace {
@@ -53,95 +53,95 @@ class LoginTimeout {
 
 }  // namespace
 
-int Connection::Login(const String& password) {
-  LoginTimeout timeout(&clib, loginTimeout);
+int LoginConnection(Connection* c, const String& password) {
+  LoginTimeout timeout(&c->clib, c->loginTimeout);
   // Server and service belong to this connection: its connection string
   // set them, else its own data source supplies them here.
-  if (server[0] == '\0') ReadDataSourceKey(this, "Server", "unknown", server, sizeof server);
-  if (service[0] == '\0') ReadDataSourceKey(this, "Service", "unknown", service, sizeof service);
+  if (c->server[0] == '\0') ReadDataSourceKey(c, "Server", "unknown", c->server, sizeof c->server);
+  if (c->service[0] == '\0') ReadDataSourceKey(c, "Service", "unknown", c->service, sizeof c->service);
 
-  if (!clib.InitiateConnection(server, service)) {
-    return VEL_POST(this, SQL_ERROR, kDiagConnectionFailure);
+  if (!c->clib.InitiateConnection(c->server, c->service)) {
+    return VEL_POST(c, SQL_ERROR, kDiagConnectionFailure);
   }
   char greeting[kGreetingSize];
   std::memset(greeting, 0, sizeof greeting);
   std::snprintf(greeting, sizeof greeting, "L%c %s %s", 6, "WIN32", "iso8859-1");
-  if (!clib.Write(greeting, sizeof greeting)) {
-    clib.ReleaseConnection();
-    return VEL_POST(this, SQL_ERROR, kDiagCommunicationFailure);
+  if (!c->clib.Write(greeting, sizeof greeting)) {
+    c->clib.ReleaseConnection();
+    return VEL_POST(c, SQL_ERROR, kDiagCommunicationFailure);
   }
   uint8_t answer[2];
-  if (!clib.Read(answer, sizeof answer)) {
-    clib.ReleaseConnection();
-    return VEL_POST(this, SQL_ERROR, kDiagCommunicationFailure);
+  if (!c->clib.Read(answer, sizeof answer)) {
+    c->clib.ReleaseConnection();
+    return VEL_POST(c, SQL_ERROR, kDiagCommunicationFailure);
   }
   const int16_t greetingStatus = static_cast<int16_t>(answer[0] | (answer[1] << 8));
   if (greetingStatus != 0) {
-    clib.ReleaseConnection();
+    c->clib.ReleaseConnection();
     char text[80];
     std::snprintf(text, sizeof text, "Unable to connect.\nProtocol failure #%d detected.",
                   greetingStatus);
     VelMessageBox(nullptr, text, "VELODBC: Connect", VEL_MB_OK | VEL_MB_ICONSTOP);
-    return VEL_POST_ERROR(this, SQL_ERROR, kDiagCommunicationFailure.native,
+    return VEL_POST_ERROR(c, SQL_ERROR, kDiagCommunicationFailure.native,
                           kDiagCommunicationFailure.sqlstate, text);
   }
 
   ConnectRequest request;
-  if (request.Failed() || !request.SetLogin(loginDataSource, userName, password)) {
-    clib.ReleaseConnection();
-    return VEL_POST(this, SQL_ERROR, kDiagMemory);
+  if (request.Failed() || !request.SetLogin(c->loginDataSource, c->userName, password)) {
+    c->clib.ReleaseConnection();
+    return VEL_POST(c, SQL_ERROR, kDiagMemory);
   }
   int status = kStatusCommunicationFailure;
-  const int rc = request.Exchange(&status, &clib);
+  const int rc = request.Exchange(&status, &c->clib);
   // SQL_SUCCESS_WITH_INFO is a login too: the server's record is queued
   // and the call reports the warning on a connection that is logged in.
   const bool accepted = status == kStatusReplied && (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO);
   if (accepted) {
-    if (!dbmsVersion.SetString(request.Get<VersionElement>()->value)) {
-      clib.ReleaseConnection();
-      return VEL_POST(this, SQL_ERROR, kDiagMemory);
+    if (!c->dbmsVersion.SetString(request.Get<VersionElement>()->value)) {
+      c->clib.ReleaseConnection();
+      return VEL_POST(c, SQL_ERROR, kDiagMemory);
     }
     const NativeLengthValuesElement* sizes = request.Get<NativeLengthValuesElement>();
-    for (int i = 0; i < kTypeSizeCount; ++i) typeSizes.size[i] = sizes->values[i];
-    flags |= VEL_CONNECTION_LOGGED_IN;
+    for (int i = 0; i < kTypeSizeCount; ++i) c->typeSizes.size[i] = sizes->values[i];
+    c->flags |= VEL_CONNECTION_LOGGED_IN;
   }
   // Fetching the server's record can itself fail (no memory for the
   // request); a login that ends in an error must not stay logged in.
-  int result = CheckResult(rc, status);
+  int result = c->CheckResult(rc, status);
   if (!accepted || (result != SQL_SUCCESS && result != SQL_SUCCESS_WITH_INFO)) {
-    DropSession(this);
+    DropSession(c);
     return result;
   }
-  if (SendChangedOptions(this) != SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
+  if (SendChangedOptions(c) != SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
   return result;
 }
 
-int Connection::ParseConnectString(HWND hwnd, const String& in, String* out) {
+int ParseConnectString(Connection* c, HWND hwnd, const String& in, String* out) {
   const char* text = in.TextOrEmpty();
   const uint32_t length = in.Length();
   const char* value;
   uint32_t valueLength;
   if (!FindConnectKey(text, length, "DSN=", &value, &valueLength)) {
-    return VEL_POST(this, SQL_ERROR, kDiagMissingDataSourceName);
+    return VEL_POST(c, SQL_ERROR, kDiagMissingDataSourceName);
   }
-  if (!dataSourceName.SetString(value, static_cast<int32_t>(valueLength)) ||
-      !loginDataSource.SetString(value, static_cast<int32_t>(valueLength))) {
-    return VEL_POST(this, SQL_ERROR, kDiagMemory);
+  if (!c->dataSourceName.SetString(value, static_cast<int32_t>(valueLength)) ||
+      !c->loginDataSource.SetString(value, static_cast<int32_t>(valueLength))) {
+    return VEL_POST(c, SQL_ERROR, kDiagMemory);
   }
-  server[0] = '\0';
-  service[0] = '\0';
-  CopyConnectValue(text, length, "Server=", server, sizeof server);
-  CopyConnectValue(text, length, "Service=", service, sizeof service);
+  c->server[0] = '\0';
+  c->service[0] = '\0';
+  CopyConnectValue(text, length, "Server=", c->server, sizeof c->server);
+  CopyConnectValue(text, length, "Service=", c->service, sizeof c->service);
   // ODBC's standard keys UID= and PWD=, which applications (pyodbc's users
   // above all) write in connection strings, serve where the driver's own
   // User= is absent; PWD= is the password itself, so no prompt is needed.
   if (!CopyConnectValue(text, length, "User=", g_loginUserName, sizeof g_loginUserName) &&
       !CopyConnectValue(text, length, "UID=", g_loginUserName, sizeof g_loginUserName)) {
-    ReadDataSourceKey(this, "User", "public", g_loginUserName, sizeof g_loginUserName);
+    ReadDataSourceKey(c, "User", "public", g_loginUserName, sizeof g_loginUserName);
   }
   char passwordSwitch[kSwitchSize];
   if (!CopyConnectValue(text, length, "Password=", passwordSwitch, sizeof passwordSwitch)) {
-    ReadDataSourceKey(this, "Password", "no", passwordSwitch, sizeof passwordSwitch);
+    ReadDataSourceKey(c, "Password", "no", passwordSwitch, sizeof passwordSwitch);
   }
   std::memset(g_loginPassword, 0, sizeof g_loginPassword);
   for (char* p = passwordSwitch; *p; ++p) *p = static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
@@ -154,20 +154,20 @@ int Connection::ParseConnectString(HWND hwnd, const String& in, String* out) {
     if (RunPasswordDialog(hwnd) == 0) return SQL_NO_DATA_FOUND;
   }
   String password;
-  const bool copied = userName.SetString(g_loginUserName) && password.SetString(g_loginPassword);
+  const bool copied = c->userName.SetString(g_loginUserName) && password.SetString(g_loginPassword);
   std::memset(g_loginPassword, 0, sizeof g_loginPassword);
-  if (!copied) return VEL_POST(this, SQL_ERROR, kDiagMemory);
+  if (!copied) return VEL_POST(c, SQL_ERROR, kDiagMemory);
 
-  const int rc = Login(password);
-  if (!LoggedIn()) return rc;
-  if (!out->SetString("DSN=") || !out->Concatenate(dataSourceName) || !out->Concatenate(";Server=") ||
-      !out->Concatenate(server) || !out->Concatenate(";Service=") || !out->Concatenate(service) ||
+  const int rc = LoginConnection(c, password);
+  if (!c->LoggedIn()) return rc;
+  if (!out->SetString("DSN=") || !out->Concatenate(c->dataSourceName) || !out->Concatenate(";Server=") ||
+      !out->Concatenate(c->server) || !out->Concatenate(";Service=") || !out->Concatenate(c->service) ||
       !out->Concatenate(";User=") || !out->Concatenate(g_loginUserName) ||
       !out->Concatenate(";Password=") || !out->Concatenate(passwordSwitch) ||
       (givenPassword && (!out->Concatenate(";PWD=") || !out->Concatenate(password)))) {
     // The call fails, so the connection must not stay logged in.
-    DropSession(this);
-    return VEL_POST(this, SQL_ERROR, kDiagMemory);
+    DropSession(c);
+    return VEL_POST(c, SQL_ERROR, kDiagMemory);
   }
   return rc;
 }
@@ -187,7 +187,7 @@ int ConnectWorker(Connection* c, const SQLCHAR* dsn, SQLSMALLINT cbDSN, const SQ
   }
   c->server[0] = '\0';
   c->service[0] = '\0';
-  return c->Login(password);
+  return LoginConnection(c, password);
 }
 
 int DriverConnectWorker(Connection* c, HWND hwnd, const SQLCHAR* in, SQLSMALLINT cbIn,
@@ -199,7 +199,7 @@ int DriverConnectWorker(Connection* c, HWND hwnd, const SQLCHAR* in, SQLSMALLINT
     return VEL_POST(c, SQL_ERROR, kDiagMemory);
   }
   String output;
-  const int rc = c->ParseConnectString(hwnd, input, &output);
+  const int rc = ParseConnectString(c, hwnd, input, &output);
   if (rc == SQL_ERROR || rc == SQL_NO_DATA_FOUND) return rc;
   if (pcbOut) *pcbOut = static_cast<SQLSMALLINT>(output.Length());
   char* target = reinterpret_cast<char*>(out);

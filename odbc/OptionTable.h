@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "diag/ClientDiagnostics.h"
+#include "handles/ClientDiagnostics.h"
 
 enum class OptionAction : uint8_t {
   kNothing,       // set: nothing, SQL_SUCCESS; get: nothing written

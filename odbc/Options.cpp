@@ -5,10 +5,10 @@
 
 #include <cstring>
 
-#include "driver/Connection.h"
-#include "driver/Statement.h"
+#include "handles/Connection.h"
+#include "handles/Statement.h"
 #include "odbc/OptionTable.h"
-#include "odbc/workers.h"
+#include "odbc/Workers.h"
 #include "protocol/Requests.h"
 
 namespace {

@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-#include "driver/module.h"
-#include "platform/dialog_support.h"
-#include "platform/dialog_template.h"
+#include "base/Module.h"
+#include "platform/DialogSupport.h"
+#include "platform/DialogTemplate.h"
 
 char g_loginUserName[kLoginNameSize];
 char g_loginPassword[kLoginNameSize];

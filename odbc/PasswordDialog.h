@@ -3,7 +3,7 @@
 #ifndef VELORA_ODBC_PASSWORDDIALOG_H
 #define VELORA_ODBC_PASSWORDDIALOG_H
 
-#include "platform/dialog.h"
+#include "platform/Dialog.h"
 
 constexpr int kLoginNameSize = 32;
 

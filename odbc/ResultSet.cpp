@@ -7,37 +7,11 @@
 #include <cstring>
 
 #include "convert/ColumnValue.h"
-#include "driver/Statement.h"
+#include "handles/Statement.h"
 #include "odbc/ColumnAttributes.h"
 #include "odbc/ConnectString.h"
-#include "odbc/workers.h"
+#include "odbc/Workers.h"
 #include "protocol/ResultSetDescription.h"
-
-int Statement::AdoptResultSet(ResultSetDescriptionElement* description) {
-  columns.Clear();
-  ColumnDescriptionList* list = description ? description->Columns() : nullptr;
-  if (list == nullptr) return SQL_SUCCESS;
-  uint16_t number = 1;
-  for (ColumnDescription* d = list->First(); d != nullptr; d = list->Next(), ++number) {
-    // A type without a value class (DECIMAL, DOUBLE, an unknown code) cannot
-    // be held either; the columns before it stay.
-    ColumnValue* value = CreateColumnValue(d);
-    if (value == nullptr) return VEL_POST(this, SQL_ERROR, kDiagMemory);
-    value->binding = bindings.Find(number);
-    columns.Append(value);
-  }
-  return SQL_SUCCESS;
-}
-
-ColumnValue* Statement::Column(unsigned icol) {
-  if (icol == 0 || icol > columns.Count()) return nullptr;
-  return columns.ItemAt(static_cast<uint16_t>(icol - 1));
-}
-
-void Statement::Unbind() {
-  for (ColumnValue* v = columns.First(); v != nullptr; v = columns.Next()) v->binding = nullptr;
-  bindings.Clear();
-}
 
 namespace {
 

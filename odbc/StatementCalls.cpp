@@ -3,11 +3,11 @@
 #include <sql.h>
 #include <sqlext.h>
 
-#include "driver/Connection.h"
-#include "driver/Statement.h"
-#include "driver/frame.h"
+#include "handles/Connection.h"
+#include "handles/Statement.h"
+#include "handles/Frame.h"
 #include "odbc/ConnectString.h"
-#include "odbc/workers.h"
+#include "odbc/Workers.h"
 #include "protocol/Requests.h"
 
 namespace {

@@ -5,11 +5,11 @@
 
 #include <new>
 
-#include "driver/Connection.h"
-#include "driver/Statement.h"
-#include "driver/frame.h"
-#include "driver/trace.h"
-#include "odbc/workers.h"
+#include "handles/Connection.h"
+#include "handles/Statement.h"
+#include "handles/Frame.h"
+#include "base/Trace.h"
+#include "odbc/Workers.h"
 #include "protocol/Requests.h"
 
 namespace {

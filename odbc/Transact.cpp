@@ -3,21 +3,21 @@
 #include <sql.h>
 #include <sqlext.h>
 
-#include "driver/Connection.h"
-#include "driver/Environment.h"
-#include "driver/trace.h"
-#include "odbc/workers.h"
+#include "handles/Connection.h"
+#include "handles/Environment.h"
+#include "base/Trace.h"
+#include "odbc/Workers.h"
 #include "protocol/Requests.h"
 
-int Connection::Transact(int fType) {
+int TransactConnection(Connection* c, int fType) {
   TransactRequest request;
   Trace('P', 2, "Connection::Transact: tType=%u", static_cast<unsigned>(fType));
-  if (request.Failed()) return VEL_POST(this, SQL_ERROR, kDiagMemory);
+  if (request.Failed()) return VEL_POST(c, SQL_ERROR, kDiagMemory);
   // The completion type is the server's to judge.
   request.Get<TransactionTypeElement>()->value = fType;
   int status = kStatusCommunicationFailure;
-  const int rc = request.Exchange(&status, &clib);
-  return rc == SQL_SUCCESS ? SQL_SUCCESS : CheckResult(rc, status);
+  const int rc = request.Exchange(&status, &c->clib);
+  return rc == SQL_SUCCESS ? SQL_SUCCESS : c->CheckResult(rc, status);
 }
 
 namespace {
@@ -43,7 +43,7 @@ int TransactEnvironment(Environment* env, SQLUSMALLINT fType) {
        c = static_cast<Connection*>(c->NextItem())) {
     if (!c->LoggedIn()) continue;
     c->ClearErrors();
-    const int rc = c->Transact(fType);
+    const int rc = TransactConnection(c, fType);
     if (Badness(rc) > Badness(worst)) worst = rc;
   }
   return worst;

@@ -4,8 +4,8 @@
 
 #include <cstdio>
 
-#include "driver/check.h"
-#include "driver/trace.h"
+#include "base/Check.h"
+#include "base/Trace.h"
 #include "protocol/ElementNames.h"
 #include "protocol/WireCodec.h"
 

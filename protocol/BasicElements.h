@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "driver/String.h"
+#include "base/String.h"
 #include "protocol/Element.h"
 
 // A concrete element: a kind with its element number fixed. Each

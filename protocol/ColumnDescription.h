@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "driver/LinkedList.h"
-#include "driver/String.h"
+#include "base/LinkedList.h"
+#include "base/String.h"
 
 class ColumnDescription : public ListItem {
  public:

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver/trace.h"
+#include "base/Trace.h"
 #include "protocol/ElementNames.h"
 #include "protocol/WireCodec.h"
 

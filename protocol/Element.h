@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "driver/LinkedList.h"
+#include "base/LinkedList.h"
 
 // Exchange status, stored by whatever fails.
 enum ExchangeStatus {

@@ -2,7 +2,7 @@
 // decoded, on the connection's socket.
 #include <cstring>
 
-#include "driver/trace.h"
+#include "base/Trace.h"
 #include "net/ClibConnection.h"
 #include "protocol/Request.h"
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver/check.h"
-#include "driver/trace.h"
+#include "base/Check.h"
+#include "base/Trace.h"
 #include "protocol/ElementNames.h"
 #include "protocol/WireCodec.h"
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "driver/trace.h"
+#include "base/Trace.h"
 #include "protocol/BasicElements.h"
 #include "protocol/Catalog.h"
 #include "protocol/ElementNames.h"

@@ -27,7 +27,7 @@
 
 #include <cstdint>
 
-#include "driver/alloc.h"
+#include "base/Alloc.h"
 #include "protocol/Element.h"
 
 class ClibConnection;

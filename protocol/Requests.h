@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "driver/String.h"
+#include "base/String.h"
 #include "protocol/Catalog.h"
 #include "protocol/Elements.h"
 #include "protocol/Request.h"

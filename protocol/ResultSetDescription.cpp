@@ -2,7 +2,7 @@
 // sub-elements, which also write the per-column trace lines.
 #include "protocol/ResultSetDescription.h"
 
-#include "driver/trace.h"
+#include "base/Trace.h"
 #include "protocol/ElementNames.h"
 #include "protocol/WireCodec.h"
 

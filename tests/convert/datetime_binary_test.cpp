@@ -4,7 +4,7 @@
 #include "convert/BinaryValues.h"
 #include "convert/DateTimeValues.h"
 #include "convert_test_util.h"
-#include "driver/alloc.h"
+#include "base/Alloc.h"
 
 namespace convert_test {
 namespace {

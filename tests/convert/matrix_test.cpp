@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "convert_test_util.h"
-#include "driver/alloc.h"
+#include "base/Alloc.h"
 #include "protocol/FetchData.h"
 
 namespace convert_test {

@@ -6,7 +6,7 @@
 
 #include "convert/TextValues.h"
 #include "convert_test_util.h"
-#include "driver/alloc.h"
+#include "base/Alloc.h"
 
 namespace convert_test {
 namespace {

@@ -7,12 +7,12 @@
 #include <cstring>
 #include <string>
 
-#include "diag/ClientDiagnostics.h"
-#include "diag/ErrorData.h"
-#include "diag/SQLError.h"
-#include "driver/Connection.h"
-#include "driver/Environment.h"
-#include "driver/Statement.h"
+#include "handles/ClientDiagnostics.h"
+#include "handles/ErrorData.h"
+#include "base/Settings.h"
+#include "handles/Connection.h"
+#include "handles/Environment.h"
+#include "handles/Statement.h"
 #include "support/capture.h"
 
 namespace {
@@ -21,7 +21,7 @@ namespace {
 class SQLErrorTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ForgetDiagnosticDetail();
+    ForgetSettings();
     ASSERT_EQ(SQL_SUCCESS, SQLAllocEnv(&henv_));
     ASSERT_EQ(SQL_SUCCESS, SQLAllocConnect(henv_, &hdbc_));
     env_ = Registry().FindEnvironment(henv_);
@@ -32,7 +32,7 @@ class SQLErrorTest : public ::testing::Test {
   }
   void TearDown() override {
     SQLFreeEnv(henv_);
-    ForgetDiagnosticDetail();
+    ForgetSettings();
   }
 
   struct Result {
@@ -167,7 +167,7 @@ TEST_F(SQLErrorTest, ServerRecordsAndTrailingBlanks) {
 
 TEST_F(SQLErrorTest, DetailSwitchAppendsFileAndLine) {
   SettingsFile settings("[Debug]\nDebug=1\n");
-  ForgetDiagnosticDetail();
+  ForgetSettings();
   conn_->PostError(SQL_ERROR, 3047, "08S01", "communication failure  ", "Exchange.cpp", 214);
   Result r = Error(nullptr, hdbc_, nullptr);
   EXPECT_EQ("[QTX][Velora ODBC Client]communication failure (Exchange.cpp,214)", r.text);
@@ -183,13 +183,14 @@ TEST_F(SQLErrorTest, DetailSwitchAppendsFileAndLine) {
 TEST_F(SQLErrorTest, DetailSwitchIsReadOnceAndNegativeCountsAsOn) {
   {
     SettingsFile settings("[Debug]\nDebug=-4\n");
-    EXPECT_EQ(1, DiagnosticDetail());
+    ForgetSettings();
+    EXPECT_EQ(1, Settings().debug);
   }
   {
     SettingsFile settings("[Debug]\nDebug=0\n");
-    EXPECT_EQ(1, DiagnosticDetail());  // read once per process
-    ForgetDiagnosticDetail();
-    EXPECT_EQ(0, DiagnosticDetail());
+    EXPECT_EQ(1, Settings().debug);  // read once per process
+    ForgetSettings();
+    EXPECT_EQ(0, Settings().debug);
   }
 }
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "driver/LinkedList.h"
+#include "base/LinkedList.h"
 
 namespace {
 

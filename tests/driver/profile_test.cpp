@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/profile.h"
+#include "base/Profile.h"
 
 namespace {
 

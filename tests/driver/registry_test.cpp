@@ -11,13 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "diag/ClientDiagnostics.h"
-#include "driver/Connection.h"
-#include "driver/Environment.h"
-#include "driver/HandleIndex.h"
-#include "driver/Statement.h"
-#include "driver/frame.h"
-#include "driver/module.h"
+#include "handles/ClientDiagnostics.h"
+#include "handles/Connection.h"
+#include "handles/Environment.h"
+#include "base/HandleIndex.h"
+#include "handles/Statement.h"
+#include "handles/Frame.h"
+#include "base/Module.h"
+#include "base/Settings.h"
 #include "support/capture.h"
 
 extern "C" BOOL DllMain(HINSTANCE, DWORD, void*);
@@ -352,6 +353,7 @@ TEST(LibraryTest, LoadHookKeepsTheModuleHandleAndOpensTheTrace) {
   close(fd);
   {
     SettingsFile settings(std::string("[Debug]\nLogFile=") + path + "\nLogMode=A2\n");
+    ForgetSettings();  // as in a process whose first act is loading the driver
     EXPECT_EQ(1, DllMain(reinterpret_cast<HINSTANCE>(0x5000), 1, nullptr));
     EXPECT_EQ(reinterpret_cast<HINSTANCE>(0x5000), ModuleInstance());
     EXPECT_TRUE(TraceIsOpen());

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 #include <sql.h>
 
-#include "driver/String.h"
-#include "driver/alloc.h"
+#include "base/String.h"
+#include "base/Alloc.h"
 #include "support/capture.h"
 
 namespace {

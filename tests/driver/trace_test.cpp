@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "driver/trace.h"
+#include "base/Trace.h"
 #include "support/capture.h"
 
 namespace {

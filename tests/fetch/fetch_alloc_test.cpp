@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "driver/Statement.h"
-#include "driver/alloc.h"
+#include "handles/Statement.h"
+#include "base/Alloc.h"
 #include "fetch/frame_server.h"
 
 namespace {

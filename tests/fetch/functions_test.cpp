@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
-#include "driver/trace.h"
-#include "odbc/functions.h"
+#include "base/Trace.h"
+#include "odbc/Functions.h"
 
 namespace {
 

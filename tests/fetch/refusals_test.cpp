@@ -6,10 +6,10 @@
 
 #include <string>
 
-#include "driver/Connection.h"
-#include "driver/Environment.h"
-#include "driver/Statement.h"
-#include "driver/frame.h"
+#include "handles/Connection.h"
+#include "handles/Environment.h"
+#include "handles/Statement.h"
+#include "handles/Frame.h"
 #include "support/capture.h"
 
 namespace {

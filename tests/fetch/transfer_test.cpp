@@ -9,10 +9,10 @@
 #include <string>
 
 #include "convert/ColumnValue.h"
-#include "driver/Statement.h"
-#include "driver/alloc.h"
-#include "odbc/getdata.h"
-#include "odbc/transfer.h"
+#include "handles/Statement.h"
+#include "base/Alloc.h"
+#include "odbc/GetData.h"
+#include "odbc/Transfer.h"
 #include "protocol/FetchData.h"
 #include "support/capture.h"
 

@@ -18,9 +18,19 @@
 
 #include "net/ClibConnection.h"
 #include "net/SocketErrors.h"
+#include "platform/MessageBox.h"
+#include "base/Settings.h"
 #include "support/capture.h"
 
 namespace {
+
+void ShowFailure(const char* text) { VelMessageBox(nullptr, text, "VELODBC", VEL_MB_OK | VEL_MB_ICONSTOP); }
+
+// A connection whose failures are shown as boxes, as a driver connection's are.
+class BoxedConnection : public ClibConnection {
+ public:
+  BoxedConnection() { SetFailureReporter(ShowFailure); }
+};
 
 // A socket bound to 127.0.0.1 on a port of the system's choice; listening
 // unless asked not to (then connections to it are refused).
@@ -86,21 +96,21 @@ std::string ErrnoLine(int number) {
 class ConnectedTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
+    ASSERT_TRUE(conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
     ASSERT_GE(peer.Accept(), 0);
   }
   Peer peer;
-  ClibConnection conn;
+  BoxedConnection conn;
 };
 
 TEST(ClibConnectionTest, RefusedConnectionIsTracedAndBoxed) {
   TraceCapture trace("");
   BoxCapture boxes;
   Peer peer(false);
-  ClibConnection conn;
-  EXPECT_EQ(0, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
+  BoxedConnection conn;
+  EXPECT_FALSE(conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
   EXPECT_FALSE(conn.IsOpen());
-  EXPECT_EQ(1, conn.State());
+  EXPECT_EQ(SocketState::kOpen, conn.State());
   EXPECT_EQ(VEL_WSAECONNREFUSED, LastSocketError());
   EXPECT_EQ(TraceCapture::Line('N', 0, "connect() failed.") +
                 TraceCapture::Line('N', 0, " errno 10061: [10061] Connection refused"),
@@ -116,8 +126,8 @@ TEST(ClibConnectionTest, InvalidPortNumbersAreRefused) {
   BoxCapture boxes;
   for (const char* service : {"0", "65536", "70000", "99999999999999999999"}) {
     TraceCapture trace("");
-    ClibConnection conn;
-    EXPECT_EQ(0, conn.InitiateConnection("127.0.0.1", service)) << service;
+    BoxedConnection conn;
+    EXPECT_FALSE(conn.InitiateConnection("127.0.0.1", service)) << service;
     EXPECT_FALSE(conn.IsOpen());
     std::string message = std::string(service) + ": Invalid port number.";
     EXPECT_EQ(TraceCapture::Line('N', 0, message), trace.Text());
@@ -129,8 +139,8 @@ TEST(ClibConnectionTest, InvalidPortNumbersAreRefused) {
 
 TEST(ClibConnectionTest, ServiceDigitsFollowedByLettersUseTheDigits) {
   Peer peer;
-  ClibConnection conn;
-  ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", (peer.Port() + "abc").c_str()));
+  BoxedConnection conn;
+  ASSERT_TRUE(conn.InitiateConnection("127.0.0.1", (peer.Port() + "abc").c_str()));
   EXPECT_TRUE(conn.IsOpen());
 }
 
@@ -139,8 +149,8 @@ TEST(ClibConnectionTest, InvalidHostAddressAndUnknownNames) {
   Peer peer;
   {
     TraceCapture trace("");
-    ClibConnection conn;
-    EXPECT_EQ(0, conn.InitiateConnection("255.255.255.255", peer.Port().c_str()));
+    BoxedConnection conn;
+    EXPECT_FALSE(conn.InitiateConnection("255.255.255.255", peer.Port().c_str()));
     EXPECT_EQ(TraceCapture::Line('N', 0, "255.255.255.255: Invalid host address."),
               trace.Text());
     EXPECT_EQ("255.255.255.255: Invalid host address.", boxes.texts.back());
@@ -148,8 +158,8 @@ TEST(ClibConnectionTest, InvalidHostAddressAndUnknownNames) {
   }
   {
     TraceCapture trace("");
-    ClibConnection conn;
-    EXPECT_EQ(0, conn.InitiateConnection("no-such-host.invalid", peer.Port().c_str()));
+    BoxedConnection conn;
+    EXPECT_FALSE(conn.InitiateConnection("no-such-host.invalid", peer.Port().c_str()));
     EXPECT_EQ(TraceCapture::Line('N', 0, "gethostbyname() failed."), trace.Text());
     EXPECT_EQ("Unable to resolve host name:\nHost no-such-host.invalid not found in your HOSTS file.",
               boxes.texts.back());
@@ -159,8 +169,8 @@ TEST(ClibConnectionTest, InvalidHostAddressAndUnknownNames) {
   }
   {
     TraceCapture trace("");
-    ClibConnection conn;
-    EXPECT_EQ(0, conn.InitiateConnection("127.0.0.1", "no-such-service-velora"));
+    BoxedConnection conn;
+    EXPECT_FALSE(conn.InitiateConnection("127.0.0.1", "no-such-service-velora"));
     EXPECT_EQ(TraceCapture::Line('N', 0, "getservbyname() failed."), trace.Text());
     EXPECT_EQ("Unable to resolve service name:\nService no-such-service-velora/tcp not found in "
               "your SERVICES file.",
@@ -173,18 +183,18 @@ TEST(ClibConnectionTest, WriteAndReadExactBlocksWithTraceAndDumps) {
   Peer peer;
   TraceCapture trace("N3");
   BoxCapture boxes;
-  ClibConnection conn;
-  ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
+  BoxedConnection conn;
+  ASSERT_TRUE(conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
   ASSERT_GE(peer.Accept(), 0);
-  EXPECT_EQ(1, conn.Write("hello", 5));
+  EXPECT_TRUE(conn.Write("hello", 5));
   EXPECT_EQ("hello", peer.Receive(5));
   peer.Send("world!");
   char buf[6];
-  EXPECT_EQ(1, conn.Read(buf, 6));
+  EXPECT_TRUE(conn.Read(buf, 6));
   EXPECT_EQ("world!", std::string(buf, 6));
-  EXPECT_EQ(1, conn.ReleaseConnection());
+  conn.ReleaseConnection();
   EXPECT_FALSE(conn.IsOpen());
-  EXPECT_EQ(0, conn.State());
+  EXPECT_EQ(SocketState::kClosed, conn.State());
 
   std::string text = trace.Text();
   EXPECT_TRUE(trace.Has('N', 2, "ClibConnection::ClibConnection"));
@@ -208,7 +218,7 @@ TEST_F(ConnectedTest, PeerClosingAtOnceIsEndOfStream) {
   TraceCapture trace("");
   BoxCapture boxes;
   char buf[4];
-  EXPECT_EQ(0, conn.Read(buf, 4));
+  EXPECT_FALSE(conn.Read(buf, 4));
   EXPECT_EQ(TraceCapture::Line('N', 0, "recv() returned EOF."), trace.Text());
   EXPECT_TRUE(boxes.texts.empty());
 }
@@ -219,10 +229,10 @@ TEST_F(ConnectedTest, PeerClosingMidBlockIsTruncation) {
   TraceCapture trace("");
   BoxCapture boxes;
   char buf[10];
-  EXPECT_EQ(0, conn.Read(buf, 10));
+  EXPECT_FALSE(conn.Read(buf, 10));
   EXPECT_EQ(TraceCapture::Line('N', 0, "recv() failed: Truncation."), trace.Text());
   EXPECT_TRUE(boxes.texts.empty());
-  EXPECT_EQ(1, conn.State());
+  EXPECT_EQ(SocketState::kOpen, conn.State());
 }
 
 TEST_F(ConnectedTest, ResetShowsOneBoxThenNoMore) {
@@ -230,16 +240,16 @@ TEST_F(ConnectedTest, ResetShowsOneBoxThenNoMore) {
   TraceCapture trace("");
   BoxCapture boxes;
   char buf[4];
-  EXPECT_EQ(0, conn.Read(buf, 4));
+  EXPECT_FALSE(conn.Read(buf, 4));
   EXPECT_EQ(TraceCapture::Line('N', 0, "recv() failed.") +
                 TraceCapture::Line('N', 0, ErrnoLine(10054)),
             trace.Text());
   ASSERT_EQ(1u, boxes.texts.size());
   EXPECT_EQ("Receive failed.\nerrno 10054: [10054] Connection reset by peer", boxes.texts[0]);
-  EXPECT_EQ(2, conn.State());
+  EXPECT_EQ(SocketState::kDropped, conn.State());
   // Every later failure on this object is traced, never boxed.
-  EXPECT_EQ(0, conn.Write("x", 1));
-  EXPECT_EQ(0, conn.Read(buf, 4));
+  EXPECT_FALSE(conn.Write("x", 1));
+  EXPECT_FALSE(conn.Read(buf, 4));
   EXPECT_EQ(1u, boxes.texts.size());
   EXPECT_NE(std::string::npos, trace.Text().find("send() failed."));
 }
@@ -250,7 +260,7 @@ TEST_F(ConnectedTest, SendOnDroppedConnectionRaisesNoSigpipe) {
   shutdown(conn.Socket(), SHUT_WR);
   BoxCapture boxes;
   TraceCapture trace("");
-  EXPECT_EQ(0, conn.Write("abc", 3));
+  EXPECT_FALSE(conn.Write("abc", 3));
   EXPECT_EQ(TraceCapture::Line('N', 0, "send() failed.") +
                 TraceCapture::Line('N', 0, ErrnoLine(10054)),
             trace.Text());
@@ -259,19 +269,19 @@ TEST_F(ConnectedTest, SendOnDroppedConnectionRaisesNoSigpipe) {
 
   // A peer that went away: sends fail within a few blocks, without a signal.
   Peer peer2;
-  ClibConnection conn2;
-  ASSERT_EQ(1, conn2.InitiateConnection("127.0.0.1", peer2.Port().c_str()));
+  BoxedConnection conn2;
+  ASSERT_TRUE(conn2.InitiateConnection("127.0.0.1", peer2.Port().c_str()));
   ASSERT_GE(peer2.Accept(), 0);
   peer2.Close();
   // The peer has only closed its side: this block is accepted, and the
   // peer's system answers it with a reset. Wait (bounded) until the reset
   // has arrived rather than racing it with more writes.
-  ASSERT_EQ(1, conn2.Write("abcdefgh", 8));
+  ASSERT_TRUE(conn2.Write("abcdefgh", 8));
   pollfd p{conn2.Socket(), 0, 0};
   for (int i = 0; i < 100 && (p.revents & (POLLERR | POLLHUP)) == 0; ++i) poll(&p, 1, 100);
   ASSERT_NE(0, p.revents & (POLLERR | POLLHUP));
-  EXPECT_EQ(0, conn2.Write("abcdefgh", 8));
-  EXPECT_EQ(2, conn2.State());
+  EXPECT_FALSE(conn2.Write("abcdefgh", 8));
+  EXPECT_EQ(SocketState::kDropped, conn2.State());
 }
 
 TEST_F(ConnectedTest, LargeBlockIsWrittenWhole) {
@@ -279,7 +289,7 @@ TEST_F(ConnectedTest, LargeBlockIsWrittenWhole) {
   for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 7 + (i >> 12));
   std::string received;
   std::thread reader([&] { received = peer.Receive(block.size()); });
-  EXPECT_EQ(1, conn.Write(block.data(), static_cast<uint32_t>(block.size())));
+  EXPECT_TRUE(conn.Write(block.data(), static_cast<uint32_t>(block.size())));
   reader.join();
   EXPECT_TRUE(received == block);
 }
@@ -300,24 +310,24 @@ TEST_F(ConnectedTest, ReadContinuesAfterInterruptedCall) {
     peer.Send("cd");
   });
   char buf[4];
-  EXPECT_EQ(1, conn.Read(buf, 4));
+  EXPECT_TRUE(conn.Read(buf, 4));
   writer.join();
   EXPECT_EQ("abcd", std::string(buf, 4));
 }
 
 TEST(ClibConnectionTest, ZeroLengthReadSucceedsWithoutSocket) {
   TraceCapture trace("");
-  ClibConnection conn;
+  BoxedConnection conn;
   char buf[1];
-  EXPECT_EQ(1, conn.Read(buf, 0));
+  EXPECT_TRUE(conn.Read(buf, 0));
   EXPECT_EQ("", trace.Text());
 }
 
 TEST(ClibConnectionTest, DestructionResetsTheConnection) {
   Peer peer;
   {
-    ClibConnection conn;
-    ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
+    BoxedConnection conn;
+    ASSERT_TRUE(conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
     ASSERT_GE(peer.Accept(), 0);
   }
   char c;
@@ -328,12 +338,12 @@ TEST(ClibConnectionTest, DestructionResetsTheConnection) {
 
 TEST(ClibConnectionTest, ReconnectAfterRelease) {
   Peer peer;
-  ClibConnection conn;
-  ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
+  BoxedConnection conn;
+  ASSERT_TRUE(conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
   conn.ReleaseConnection();
-  ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
+  ASSERT_TRUE(conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
   EXPECT_TRUE(conn.IsOpen());
-  EXPECT_EQ(1, conn.State());
+  EXPECT_EQ(SocketState::kOpen, conn.State());
 }
 
 // The keep-alive switch is read once per process; any non-zero value (a
@@ -344,15 +354,15 @@ TEST(ClibConnectionTest, KeepAliveSwitchIsReadOnceAndNoDelayAlwaysSet) {
   socklen_t size = sizeof keepAlive;
   {
     SettingsFile settings("[Config]\nUseKeepAlive=-1\n");
-    ClibConnection::ForgetSettings();
+    ForgetSettings();
     TraceCapture trace("N2");
-    ClibConnection first;
-    ClibConnection conn;
+    BoxedConnection first;
+    BoxedConnection conn;
     std::string text = trace.Text();
     std::string line = TraceCapture::Line('N', 2, " UseKeepAlive = -1");
     ASSERT_NE(std::string::npos, text.find(line));
     EXPECT_EQ(text.find(line), text.rfind(line));
-    ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
+    ASSERT_TRUE(conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
     getsockopt(conn.Socket(), SOL_SOCKET, SO_KEEPALIVE, &keepAlive, &size);
     getsockopt(conn.Socket(), IPPROTO_TCP, TCP_NODELAY, &noDelay, &size);
     EXPECT_NE(0, keepAlive);
@@ -361,14 +371,14 @@ TEST(ClibConnectionTest, KeepAliveSwitchIsReadOnceAndNoDelayAlwaysSet) {
   {
     SettingsFile settings("[Config]\nUseKeepAlive=0\n");
     TraceCapture trace("N2");
-    ClibConnection conn;  // the switch was read once: still on
+    BoxedConnection conn;  // the switch was read once: still on
     EXPECT_FALSE(trace.Has('N', 2, " UseKeepAlive = 0"));
-    ASSERT_EQ(1, conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
+    ASSERT_TRUE(conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
     keepAlive = 0;
     getsockopt(conn.Socket(), SOL_SOCKET, SO_KEEPALIVE, &keepAlive, &size);
     EXPECT_NE(0, keepAlive);
   }
-  ClibConnection::ForgetSettings();
+  ForgetSettings();
 }
 
 TEST(ClibConnectionTest, ErrorTexts) {

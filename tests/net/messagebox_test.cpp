@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/messagebox.h"
+#include "platform/MessageBox.h"
 #include "support/capture.h"
 
 namespace {

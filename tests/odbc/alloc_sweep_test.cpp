@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "driver/alloc.h"
+#include "base/Alloc.h"
 #include "support/capture.h"
 #include "support/velora_server.h"
 

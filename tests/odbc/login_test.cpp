@@ -13,8 +13,8 @@
 #include <cstdio>
 #include <fstream>
 
-#include "driver/Connection.h"
-#include "driver/alloc.h"
+#include "handles/Connection.h"
+#include "base/Alloc.h"
 #include "driver_session.h"
 #include "odbc/PasswordDialog.h"
 #include "support/scripted_dialog_host.h"

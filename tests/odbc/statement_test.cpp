@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "convert/ColumnValue.h"
-#include "driver/Statement.h"
+#include "handles/Statement.h"
 #include "driver_session.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "odbc/PasswordDialog.h"
-#include "platform/dialog_support.h"
+#include "platform/DialogSupport.h"
 #include "support/scripted_dialog_host.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "odbc/PasswordDialog.h"
-#include "platform/dialog_host.h"
+#include "platform/DialogHost.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 
 #include <string>
 
-#include "diag/ErrorData.h"
-#include "driver/Connection.h"
-#include "driver/Statement.h"
+#include "handles/ErrorData.h"
+#include "handles/Connection.h"
+#include "handles/Statement.h"
 #include "support/capture.h"
 #include "support/fake_server.h"
 

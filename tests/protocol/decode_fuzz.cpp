@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "driver/alloc.h"
+#include "base/Alloc.h"
 #include "protocol/Catalog.h"
 #include "protocol/Request.h"
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/trace.h"
-#include "platform/messagebox.h"
+#include "base/Trace.h"
+#include "platform/MessageBox.h"
 
 // Installs a temporary trace file with a mode; Text() reads it back.
 class TraceCapture {

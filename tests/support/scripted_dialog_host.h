@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/dialog_host.h"
+#include "platform/DialogHost.h"
 
 class ScriptedDialogHost : public DialogHost {
  public:

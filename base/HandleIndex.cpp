@@ -1,0 +1,87 @@
+// The handle index: a hash of object addresses chained through the objects.
+#include "base/HandleIndex.h"
+
+#include <cstring>
+
+#include "base/Alloc.h"
+
+namespace {
+HandleIndex g_index;  // trivially constructed, lives as long as the process
+}  // namespace
+
+HandleIndex& Handles() { return g_index; }
+
+HandleObject::~HandleObject() {
+  if (indexed_) Handles().Remove(this);
+}
+
+uint32_t HandleIndex::Slot(const void* handle) const {
+  // Objects are at least 16-byte aligned; Fibonacci hashing spreads the rest.
+  uint64_t value = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(handle)) >> 4;
+  return static_cast<uint32_t>((value * 0x9E3779B97F4A7C15ull) >> 32) & mask_;
+}
+
+void HandleIndex::Insert(HandleObject* object) {
+  if (object == nullptr || object->indexed_) return;
+  HandleObject** buckets = Buckets();
+  uint32_t slot = Slot(object);
+  object->indexNext_ = buckets[slot];
+  buckets[slot] = object;
+  object->indexed_ = true;
+  ++count_;
+  if (count_ > 2 * (mask_ + 1)) Grow();
+}
+
+void HandleIndex::Remove(HandleObject* object) {
+  if (object == nullptr || !object->indexed_) return;
+  HandleObject** link = &Buckets()[Slot(object)];
+  while (*link != nullptr && *link != object) link = &(*link)->indexNext_;
+  if (*link == object) {
+    *link = object->indexNext_;
+    --count_;
+  }
+  object->indexNext_ = nullptr;
+  object->indexed_ = false;
+  if (count_ == 0) Shrink();
+}
+
+HandleObject* HandleIndex::Find(const void* handle, HandleKind kind) const {
+  if (handle == nullptr) return nullptr;
+  for (HandleObject* o = Buckets()[Slot(handle)]; o != nullptr; o = o->indexNext_) {
+    if (o == handle) return o->kind_ == kind ? o : nullptr;
+  }
+  return nullptr;
+}
+
+void HandleIndex::Grow() {
+  uint32_t newCount = (mask_ + 1) * 4;
+  if (newCount > (1u << 24)) return;
+  HandleObject** fresh =
+      static_cast<HandleObject**>(VelAlloc(sizeof(HandleObject*) * static_cast<size_t>(newCount)));
+  if (fresh == nullptr) return;  // chains get longer; lookups still work
+  std::memset(fresh, 0, sizeof(HandleObject*) * static_cast<size_t>(newCount));
+  HandleObject** old = Buckets();
+  uint32_t oldCount = mask_ + 1;
+  HandleObject** oldHeap = heap_;
+  heap_ = fresh;
+  mask_ = newCount - 1;
+  for (uint32_t i = 0; i < oldCount; ++i) {
+    HandleObject* o = old[i];
+    while (o != nullptr) {
+      HandleObject* next = o->indexNext_;
+      uint32_t slot = Slot(o);
+      o->indexNext_ = fresh[slot];
+      fresh[slot] = o;
+      o = next;
+    }
+  }
+  if (oldHeap != nullptr) VelFree(oldHeap);
+}
+
+void HandleIndex::Shrink() {
+  if (heap_ == nullptr) return;
+  VelFree(heap_);
+  heap_ = nullptr;
+  mask_ = kFixedBuckets - 1;
+  std::memset(fixed_, 0, sizeof fixed_);
+}

@@ -1,9 +1,0 @@
-// The process-wide module instance handle.
-#include "driver/module.h"
-
-namespace {
-HINSTANCE g_instance = nullptr;
-}  // namespace
-
-HINSTANCE ModuleInstance() { return g_instance; }
-void SetModuleInstance(HINSTANCE instance) { g_instance = instance; }

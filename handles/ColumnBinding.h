@@ -1,0 +1,45 @@
+// What SQLBindCol records: one bound result column and the application
+// memory its values go to at fetch time. The statement owns the list.
+#ifndef VELORA_HANDLES_COLUMNBINDING_H
+#define VELORA_HANDLES_COLUMNBINDING_H
+
+#include <sql.h>
+
+#include <cstdint>
+
+#include "base/LinkedList.h"
+
+class ColumnBinding : public ListItem {
+ public:
+  ColumnBinding(uint16_t column, SQLSMALLINT cType, SQLPOINTER value, SQLLEN valueMax,
+                SQLLEN* length)
+      : columnNumber(column), fCType(cType), rgbValue(value), cbValueMax(valueMax),
+        pcbValue(length) {}
+  ~ColumnBinding() override = default;
+
+  uint16_t ColumnNumber() const { return columnNumber; }
+
+  // The pointers are the application's and are never dereferenced before
+  // a fetch: applications may bind offsets before they set their bases.
+  uint16_t columnNumber;  // counted from 1
+  SQLSMALLINT fCType;
+  SQLPOINTER rgbValue;    // not owned
+  SQLLEN cbValueMax;
+  SQLLEN* pcbValue;       // not owned; may be null
+};
+
+// The statement's bindings, at most one per column number.
+class ColumnBindingList : public TypedList<ColumnBinding> {
+ public:
+  ~ColumnBindingList() override = default;
+
+  // The first binding of column, or null. Moves the list's cursor.
+  ColumnBinding* Find(uint16_t column) {
+    for (ColumnBinding* b = First(); b != nullptr; b = Next()) {
+      if (b->columnNumber == column) return b;
+    }
+    return nullptr;
+  }
+};
+
+#endif

@@ -1,0 +1,103 @@
+// A connection handle: the socket to the server, the connection's options
+// and login data, its statements and its diagnostics.
+#ifndef VELORA_HANDLES_CONNECTION_H
+#define VELORA_HANDLES_CONNECTION_H
+
+#include <cstdint>
+
+#include "handles/ErrorData.h"
+#include "base/HandleIndex.h"
+#include "base/LinkedList.h"
+#include "base/String.h"
+#include "protocol/TypeSizes.h"
+#include "net/ClibConnection.h"
+#include "platform/Dialog.h"
+
+class Environment;
+class Statement;
+
+class StatementList : public TypedList<Statement> {
+ public:
+  ~StatementList() override = default;
+};
+
+enum : uint8_t {
+  VEL_CONNECTION_LOGGED_IN = 0x01,  // bit of Connection::flags
+};
+
+// An HDBC is the address of a Connection. Members are destroyed in reverse
+// order: the strings, the statements, the records, then the socket.
+class Connection : public HandleObject {
+ public:
+  Connection();
+  ~Connection() override = default;
+
+  // True when construction could not complete (no memory for the current
+  // qualifier); such a connection is deleted, never registered.
+  bool Failed() const { return failed_; }
+
+  // Appends stmt and makes its handle known; stmt must not be null.
+  void AddStatement(Statement* stmt);
+  bool ValidStatement(const Statement* stmt) const;
+  // stmt must be one of this connection's statements; deletes it.
+  void RemoveStatement(Statement* stmt);
+
+  void ClearErrors() { errors.Clear(); }
+  // Queues a client record (see VEL_POST_ERROR); returns rc.
+  int PostError(int rc, int32_t native, const char* sqlstate, const char* text, const char* file,
+                int32_t line) {
+    return errors.Post(rc, native, sqlstate, text, file, line);
+  }
+  ErrorData* TakeLastError() { return errors.TakeLast(); }
+
+  // Turns the outcome of an exchange (status 0 communication failure, 1
+  // internal failure, 2 no memory, 3 the server replied) and its return
+  // code into the call's return code and diagnostics.
+  int CheckResult(int rc, int status);
+
+
+  ClibConnection clib;
+  ErrorList errors;
+  StatementList statements;
+
+  int32_t accessMode = 0;
+  int32_t autocommit = 1;
+  int32_t useBookmarks = 0;
+  int32_t concurrency = 1;
+  int32_t cursorType = 0;
+
+  String dataSourceName;  // as passed by the application
+  void* quietModeWindow = nullptr;
+  Environment* environment = nullptr;  // the owner; not owned
+
+  int32_t loginTimeout = 15;
+  int32_t maxLength = 0;
+  int32_t maxRows = 0;
+
+  TypeSizes typeSizes = {};  // valid once logged in
+
+  int32_t noScan = 0;
+  int32_t queryTimeout = 0;
+  int32_t retrieveData = 1;
+  int32_t rowsetSize = 1;
+  int32_t txnIsolation = 8;
+
+  String loginDataSource;
+  String userName;
+  String dbmsVersion;
+  String currentQualifier;  // "" from construction on
+
+  uint8_t flags = 0;
+
+  // Where this connection logs in: its connection string's "Server=" and
+  // "Service=", else its data source's keys. SQLGetInfo reports server.
+  char server[64] = "";
+  char service[32] = "";
+
+  bool LoggedIn() const { return (flags & VEL_CONNECTION_LOGGED_IN) != 0; }
+
+ private:
+  bool failed_ = false;
+};
+
+#endif

@@ -1,0 +1,55 @@
+// Diagnostic records: one ErrorData per failure or warning, queued on the
+// ErrorList of the handle object that the call names.
+#ifndef VELORA_HANDLES_ERRORDATA_H
+#define VELORA_HANDLES_ERRORDATA_H
+
+#include <cstdint>
+
+#include "base/LinkedList.h"
+#include "base/Check.h"
+#include "base/String.h"
+
+enum : int32_t {
+  VEL_SOURCE_CLIENT = 1,  // posted by the driver
+  VEL_SOURCE_SERVER = 2,  // fetched from the server
+};
+
+class ErrorData : public ListItem {
+ public:
+  ErrorData() = default;
+  ~ErrorData() override = default;
+
+  // Client form. Traces the record (P, 2), then stores it; the strings lose
+  // their trailing blanks. Returns 1, or 0 when a string cannot be stored.
+  int Setup(int32_t source, int32_t native, const char* sqlstate, const char* text,
+            const char* file, int32_t line);
+  // Server form: the same with the values read from a reply.
+  int Setup(int32_t source, int32_t native, const String& sqlstate, const String& text,
+            const String& file, int32_t line);
+
+  int32_t source = 0;
+  int32_t native = 0;
+  String sqlstate;
+  String text;
+  String file;
+  int32_t line = 0;
+};
+
+class ErrorList : public TypedList<ErrorData> {
+ public:
+  ~ErrorList() override = default;
+
+  // Creates a client record (source 1) and appends it. Returns rc in every
+  // case; when the record cannot be created or set up nothing is queued.
+  int Post(int rc, int32_t native, const char* sqlstate, const char* text, const char* file,
+           int32_t line);
+  // Unlinks the newest record without deleting it; null when empty.
+  ErrorData* TakeLast();
+};
+
+// Posts a client record on a handle object (Environment, Connection or
+// Statement) with the file and line of the posting site; evaluates to rc.
+#define VEL_POST_ERROR(object, rc, native, sqlstate, text) \
+  ((object)->PostError((rc), (native), (sqlstate), (text), VEL_MODULE, __LINE__))
+
+#endif

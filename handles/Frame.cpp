@@ -1,0 +1,87 @@
+// The trace helpers of the entry frame.
+#include "handles/Frame.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstring>
+
+#include "handles/Connection.h"
+#include "handles/Environment.h"
+#include "handles/Statement.h"
+#include "base/Trace.h"
+
+Environment* FindAndClearEnvironment(const void* henv) {
+  Environment* env = Registry().FindEnvironment(henv);
+  if (env != nullptr) env->ClearErrors();
+  return env;
+}
+
+Connection* FindAndClearConnection(const void* hdbc) {
+  Connection* conn = Registry().FindConnection(hdbc);
+  if (conn != nullptr) conn->ClearErrors();
+  return conn;
+}
+
+Statement* FindAndClearStatement(const void* hstmt) {
+  Statement* stmt = Registry().FindStatement(hstmt);
+  if (stmt != nullptr) stmt->ClearErrors();
+  return stmt;
+}
+
+void TraceArgument(const char* name, const char* value, int32_t length) {
+  if (!TraceEnabled('A', 2)) return;
+  if (name == nullptr) name = "";
+  if (value == nullptr) {
+    Trace('A', 2, " %s=[%s]", name, "<null>");
+    return;
+  }
+  if (length == SQL_NULL_DATA) {
+    Trace('A', 2, " %s=[%s]", name, "<null data>");
+    return;
+  }
+  if (length == SQL_NTS) {
+    length = static_cast<int32_t>(strnlen(value, 0x7FFFFFFF));
+  } else if (length < 0) {
+    Trace('A', 2, " %s=[<invalid length %d>]", name, static_cast<int>(length));
+    return;
+  }
+  if (length <= 80) {
+    Trace('A', 2, " %s=[%.*s]", name, static_cast<int>(length), value);
+  } else {
+    Trace('A', 2, " %s=[%.80s...]", name, value);
+  }
+}
+
+int TraceReturnCode(int rc) {
+  if (!TraceEnabled('A', 2)) return rc;
+  const char* name = nullptr;
+  switch (rc) {
+    case SQL_ERROR:
+      name = "SQL_ERROR";
+      break;
+    case SQL_SUCCESS:
+      name = "SQL_SUCCESS";
+      break;
+    case SQL_SUCCESS_WITH_INFO:
+      name = "SQL_SUCCESS_WITH_INFO";
+      break;
+    case SQL_STILL_EXECUTING:
+      name = "SQL_STILL_EXECUTING";
+      break;
+    case SQL_NEED_DATA:
+      name = "SQL_NEED_DATA";
+      break;
+    case SQL_NO_DATA_FOUND:
+      name = "SQL_NO_DATA_FOUND";
+      break;
+    default:
+      break;
+  }
+  if (name != nullptr) {
+    Trace('A', 2, "Return code: %s\n", name);
+  } else {
+    Trace('A', 2, "Return code: %d (unknown)\n", rc);
+  }
+  return rc;
+}

@@ -1,0 +1,98 @@
+// A statement handle: its connection and server-side id, its options, its
+// column and parameter bindings, the description of its current result
+// set and the state of a pending data-at-execution sequence.
+#ifndef VELORA_HANDLES_STATEMENT_H
+#define VELORA_HANDLES_STATEMENT_H
+
+#include <cstdint>
+
+#include "handles/ErrorData.h"
+#include "base/HandleIndex.h"
+#include "base/LinkedList.h"
+#include "handles/ColumnBinding.h"
+#include "handles/GetDataPosition.h"
+
+class ColumnValue;
+class Connection;
+class ParameterDataSetElement;
+class Request;
+class ResultSetDescriptionElement;
+
+// One ColumnValue per column of the current result set, in column order.
+class ResultColumnList : public TypedList<ColumnValue> {
+ public:
+  ~ResultColumnList() override = default;
+};
+
+// What SQLBindParameter records, in ascending parameter number.
+class ParameterBindingList : public LinkedList {
+ public:
+  ~ParameterBindingList() override = default;
+};
+
+// An HSTMT is the address of a Statement. It is registered with
+// Connection::AddStatement, which also makes its handle known. Deleting it
+// deletes the active request, the result columns, the parameter bindings,
+// the records and the column bindings, in that order, and sends nothing.
+class Statement : public HandleObject {
+ public:
+  Statement() : HandleObject(HandleKind::kStatement) {}
+  ~Statement() override;
+
+  void ClearErrors() { errors.Clear(); }
+  // Queues a client record (see VEL_POST_ERROR); returns rc.
+  int PostError(int rc, int32_t native, const char* sqlstate, const char* text, const char* file,
+                int32_t line) {
+    return errors.Post(rc, native, sqlstate, text, file, line);
+  }
+  ErrorData* TakeLastError() { return errors.TakeLast(); }
+
+  // As Connection::CheckResult, for an exchange about this statement.
+  int CheckResult(int rc, int status);
+
+  // Exchanges request on the connection's socket; as Request::Exchange.
+  int Exchange(Request* request, int* status);
+  uint32_t StatementId() const { return statementId; }
+  // The value of result column icol (from 1), or null when there is none.
+  ColumnValue* Column(unsigned icol);
+
+  // Takes the connection's current statement options (at allocation).
+  void CopyOptions(const Connection& c);
+  // Rebuilds the result columns from a reply's description: one
+  // ColumnValue per column, linked to its binding. SQL_ERROR ("S1001") when
+  // a column cannot be made; the columns made before it stay. A null or
+  // empty description leaves no result set. (odbc/ResultSet.cpp)
+  int AdoptResultSet(ResultSetDescriptionElement* description);
+  // Unlinks every result column from its binding and deletes the bindings.
+  void Unbind();
+  // Abandons a pending execution: deletes the active request and clears
+  // the need-data state.
+  void DropActiveRequest();
+  // Adds the bound parameters' values to the active request's parameter
+  // set: SQL_SUCCESS, SQL_NEED_DATA when a parameter's data comes at
+  // execution, or SQL_ERROR with the diagnostic posted.
+  int AddParameterValues();
+
+  Request* activeRequest = nullptr;  // owned; only during data at execution
+  int32_t useBookmarks = 0;
+  ColumnBindingList bindings;
+  int32_t concurrency = 1;
+  Connection* connection = nullptr;     // the owner; not owned
+  ListItem* currentParameter = nullptr;  // the binding whose data is awaited
+  int32_t cursorType = 0;
+  ErrorList errors;
+  ParameterDataSetElement* parameterValues = nullptr;  // in activeRequest
+  ParameterBindingList parameters;
+  int32_t maxLength = 0;
+  int32_t maxRows = 0;
+  int32_t noScan = 0;
+  int32_t queryTimeout = 0;
+  ResultColumnList columns;
+  int32_t retrieveData = 1;
+  int32_t rowsetSize = 1;
+  int32_t needData = 0;      // 0 none, 1 stopped at a parameter, 2 its data coming
+  uint32_t statementId = 0;  // the server's id; 0 until allocated there
+  GetDataPosition getDataPosition;  // where SQLGetData stands in the current row
+};
+
+#endif

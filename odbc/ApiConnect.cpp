@@ -1,0 +1,92 @@
+// Exports: SQLConnect, SQLDriverConnect, SQLBrowseConnect, SQLDisconnect,
+// SQLTransact and the password dialog procedure.
+#include <sql.h>
+#include <sqlext.h>
+
+#include "handles/Connection.h"
+#include "handles/Frame.h"
+#include "base/Trace.h"
+#include "odbc/PasswordDialog.h"
+#include "odbc/Workers.h"
+
+namespace {
+
+const char* Shown(const SQLCHAR* text) {
+  return text ? reinterpret_cast<const char*>(text) : "<null>";
+}
+
+// The precision that traces a text argument with "%.*s": its explicit
+// length, so that a text without a NUL is never read past its end, or
+// (SQL_NTS, a null text) up to the NUL.
+int ShownLength(const SQLCHAR* text, SQLSMALLINT length) { return text && length >= 0 ? length : -1; }
+
+inline constexpr ClientDiagnostic kDiagBrowseConnect{"S1C00", 3028,
+                                                     "SQLBrowseConnect not implemented"};
+
+}  // namespace
+
+VEL_EXPORT SQLRETURN SQLConnect(SQLHDBC hdbc, SQLCHAR* szDSN, SQLSMALLINT cbDSN, SQLCHAR* szUID,
+                                SQLSMALLINT cbUID, SQLCHAR* szAuthStr, SQLSMALLINT cbAuthStr) {
+  Trace('A', 2,
+        "SQLConnect: hdbc=0x%08lx\n             szDSN=[%.*s]\n             szUID=[%.*s]\n"
+        "             szAuthStr=[%.*s]",
+        HandleValue(hdbc), ShownLength(szDSN, cbDSN), Shown(szDSN), ShownLength(szUID, cbUID),
+        Shown(szUID), ShownLength(szAuthStr, cbAuthStr), Shown(szAuthStr));
+  Connection* c = FindAndClearConnection(hdbc);
+  if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(ConnectWorker(c, szDSN, cbDSN, szUID, cbUID, szAuthStr, cbAuthStr));
+}
+
+VEL_EXPORT SQLRETURN SQLDriverConnect(SQLHDBC hdbc, SQLHWND hwnd, SQLCHAR* szConnStrIn,
+                                      SQLSMALLINT cbConnStrIn, SQLCHAR* szConnStrOut,
+                                      SQLSMALLINT cbConnStrOutMax, SQLSMALLINT* pcbConnStrOut,
+                                      SQLUSMALLINT fDriverCompletion) {
+  Trace('A', 2,
+        "SQLDriverConnect: hdbc=0x%08lx\n             szConnStrIn=[%.*s]\n"
+        "             fDriverCompletion=%u",
+        HandleValue(hdbc), ShownLength(szConnStrIn, cbConnStrIn), Shown(szConnStrIn),
+        fDriverCompletion);
+  Connection* c = FindAndClearConnection(hdbc);
+  if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(DriverConnectWorker(c, hwnd, szConnStrIn, cbConnStrIn, szConnStrOut,
+                                             cbConnStrOutMax, pcbConnStrOut));
+}
+
+VEL_EXPORT SQLRETURN SQLBrowseConnect(SQLHDBC hdbc, SQLCHAR* szConnStrIn, SQLSMALLINT cbConnStrIn,
+                                      SQLCHAR*, SQLSMALLINT, SQLSMALLINT*) {
+  Trace('A', 2, "SQLBrowseConnect: hdbc=0x%08lx\n             szConnStrIn=[%.*s]",
+        HandleValue(hdbc), ShownLength(szConnStrIn, cbConnStrIn), Shown(szConnStrIn));
+  Connection* c = FindAndClearConnection(hdbc);
+  if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  String in;
+  if (!ValidLength(cbConnStrIn)) return TraceReturnCode(VEL_POST(c, SQL_ERROR, kDiagInvalidLength));
+  if (!in.SetString(reinterpret_cast<const char*>(szConnStrIn), cbConnStrIn)) {
+    return TraceReturnCode(VEL_POST(c, SQL_ERROR, kDiagMemory));
+  }
+  return TraceReturnCode(VEL_POST(c, SQL_ERROR, kDiagBrowseConnect));
+}
+
+VEL_EXPORT SQLRETURN SQLDisconnect(SQLHDBC hdbc) {
+  Trace('A', 2, "SQLDisconnect: hdbc=0x%08lx", HandleValue(hdbc));
+  Connection* c = FindAndClearConnection(hdbc);
+  if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(DisconnectWorker(c));
+}
+
+VEL_EXPORT SQLRETURN SQLTransact(SQLHENV henv, SQLHDBC hdbc, SQLUSMALLINT fType) {
+  Trace('A', 2, "SQLTransact: henv=0x%08lx, hdbc=0x%08lx, fType=%u", HandleValue(henv),
+        HandleValue(hdbc), fType);
+  if (hdbc == SQL_NULL_HDBC) {
+    Environment* env = FindAndClearEnvironment(henv);
+    if (env == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+    return TraceReturnCode(TransactEnvironment(env, fType));
+  }
+  // With a connection the environment is only traced.
+  Connection* c = FindAndClearConnection(hdbc);
+  if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(TransactConnection(c, fType));
+}
+
+VEL_EXPORT INT_PTR PswdDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  return PasswordDialogProc(hwnd, message, wParam, lParam);
+}

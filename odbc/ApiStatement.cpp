@@ -1,0 +1,119 @@
+// Exports: statement allocation, freeing, preparation and execution, cursor
+// names, row count, and the result-set description calls.
+#include <sql.h>
+#include <sqlext.h>
+
+#include "handles/Connection.h"
+#include "handles/Statement.h"
+#include "handles/Frame.h"
+#include "base/Trace.h"
+#include "odbc/Workers.h"
+
+namespace {
+
+inline constexpr ClientDiagnostic kDiagMoreResults{"S1C00", 3028,
+                                                   "SQLMoreResults not implemented"};
+
+}  // namespace
+
+#define VEL_STATEMENT_ENTRY(name)                                       \
+  Trace('A', 2, name ": hstmt=0x%08lx", HandleValue(hstmt));            \
+  Statement* s = FindAndClearStatement(hstmt);                                          \
+  if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE)
+
+VEL_EXPORT SQLRETURN SQLAllocStmt(SQLHDBC hdbc, SQLHSTMT* phstmt) {
+  Trace('A', 2, "SQLAllocStmt: hdbc=0x%08lx", HandleValue(hdbc));
+  Connection* c = FindAndClearConnection(hdbc);
+  if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(AllocStmtWorker(c, phstmt));
+}
+
+VEL_EXPORT SQLRETURN SQLFreeStmt(SQLHSTMT hstmt, SQLUSMALLINT fOption) {
+  Trace('A', 2, "SQLFreeStmt: hstmt=0x%08lx, fOption=%u", HandleValue(hstmt), fOption);
+  Statement* s = FindAndClearStatement(hstmt);
+  if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(FreeStmtWorker(s, fOption, true));
+}
+
+VEL_EXPORT SQLRETURN SQLCancel(SQLHSTMT hstmt) {
+  VEL_STATEMENT_ENTRY("SQLCancel");
+  return TraceReturnCode(FreeStmtWorker(s, SQL_CLOSE, false));
+}
+
+VEL_EXPORT SQLRETURN SQLPrepare(SQLHSTMT hstmt, SQLCHAR* szSqlStr, SQLINTEGER cbSqlStr) {
+  Trace('A', 2, "SQLPrepare: hstmt=0x%08lx", HandleValue(hstmt));
+  TraceArgument("szSqlStr", reinterpret_cast<const char*>(szSqlStr), cbSqlStr);
+  Statement* s = FindAndClearStatement(hstmt);
+  if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(PrepareWorker(s, szSqlStr, cbSqlStr));
+}
+
+VEL_EXPORT SQLRETURN SQLExecute(SQLHSTMT hstmt) {
+  VEL_STATEMENT_ENTRY("SQLExecute");
+  return TraceReturnCode(ExecuteWorker(s));
+}
+
+VEL_EXPORT SQLRETURN SQLExecDirect(SQLHSTMT hstmt, SQLCHAR* szSqlStr, SQLINTEGER cbSqlStr) {
+  Trace('A', 2, "SQLExecDirect: hstmt=0x%08lx", HandleValue(hstmt));
+  TraceArgument("szSqlStr", reinterpret_cast<const char*>(szSqlStr), cbSqlStr);
+  Statement* s = FindAndClearStatement(hstmt);
+  if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(ExecDirectWorker(s, szSqlStr, cbSqlStr));
+}
+
+VEL_EXPORT SQLRETURN SQLSetCursorName(SQLHSTMT hstmt, SQLCHAR* szCursor, SQLSMALLINT cbCursor) {
+  VEL_STATEMENT_ENTRY("SQLSetCursorName");
+  return TraceReturnCode(SetCursorNameWorker(s, szCursor, cbCursor));
+}
+
+VEL_EXPORT SQLRETURN SQLGetCursorName(SQLHSTMT hstmt, SQLCHAR* szCursor, SQLSMALLINT cbCursorMax,
+                                      SQLSMALLINT* pcbCursor) {
+  VEL_STATEMENT_ENTRY("SQLGetCursorName");
+  return TraceReturnCode(GetCursorNameWorker(s, szCursor, cbCursorMax, pcbCursor));
+}
+
+VEL_EXPORT SQLRETURN SQLRowCount(SQLHSTMT hstmt, SQLLEN* pcrow) {
+  VEL_STATEMENT_ENTRY("SQLRowCount");
+  return TraceReturnCode(RowCountWorker(s, pcrow));
+}
+
+VEL_EXPORT SQLRETURN SQLMoreResults(SQLHSTMT hstmt) {
+  VEL_STATEMENT_ENTRY("SQLMoreResults");
+  return TraceReturnCode(VEL_POST(s, SQL_ERROR, kDiagMoreResults));
+}
+
+VEL_EXPORT SQLRETURN SQLNativeSql(SQLHDBC hdbc, SQLCHAR* szSqlStrIn, SQLINTEGER cbSqlStrIn,
+                                  SQLCHAR*, SQLINTEGER, SQLINTEGER*) {
+  Trace('A', 2, "SQLNativeSql: hdbc=0x%08lx", HandleValue(hdbc));
+  TraceArgument("szSqlStrIn", reinterpret_cast<const char*>(szSqlStrIn), cbSqlStrIn);
+  Connection* c = FindAndClearConnection(hdbc);
+  if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(NativeSqlWorker(c, szSqlStrIn, cbSqlStrIn));
+}
+
+VEL_EXPORT SQLRETURN SQLNumResultCols(SQLHSTMT hstmt, SQLSMALLINT* pccol) {
+  VEL_STATEMENT_ENTRY("SQLNumResultCols");
+  return TraceReturnCode(NumResultColsWorker(s, pccol));
+}
+
+VEL_EXPORT SQLRETURN SQLDescribeCol(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLCHAR* szColName,
+                                    SQLSMALLINT cbColNameMax, SQLSMALLINT* pcbColName,
+                                    SQLSMALLINT* pfSqlType, SQLULEN* pcbColDef,
+                                    SQLSMALLINT* pibScale, SQLSMALLINT* pfNullable) {
+  Trace('A', 2, "SQLDescribeCol: hstmt=0x%08lx, icol=%u", HandleValue(hstmt), icol);
+  Statement* s = FindAndClearStatement(hstmt);
+  if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(DescribeColWorker(s, icol, szColName, cbColNameMax, pcbColName, pfSqlType,
+                                           pcbColDef, pibScale, pfNullable));
+}
+
+VEL_EXPORT SQLRETURN SQLColAttributes(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLUSMALLINT fDescType,
+                                      SQLPOINTER rgbDesc, SQLSMALLINT cbDescMax,
+                                      SQLSMALLINT* pcbDesc, SQLLEN* pfDesc) {
+  Trace('A', 2, "SQLColAttributes: hstmt=0x%08lx, icol=%u, fDescType=%u", HandleValue(hstmt), icol,
+        fDescType);
+  Statement* s = FindAndClearStatement(hstmt);
+  if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(
+      ColAttributesWorker(s, icol, fDescType, rgbDesc, cbDescMax, pcbDesc, pfDesc));
+}

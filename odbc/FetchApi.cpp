@@ -1,0 +1,69 @@
+// Exported entry points of binding, fetching, SQLGetData, the scrolling
+// functions the driver does not implement.
+#include <sql.h>
+#include <sqlext.h>
+
+#include "handles/ClientDiagnostics.h"
+#include "handles/Statement.h"
+#include "handles/Frame.h"
+#include "base/Trace.h"
+#include "odbc/Fetch.h"
+#include "odbc/GetData.h"
+
+namespace {
+
+SQLRETURN NotImplemented(SQLHSTMT hstmt, const char* text) {
+  Statement* stmt = FindAndClearStatement(hstmt);
+  if (stmt == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(VEL_POST_ERROR(stmt, SQL_ERROR, VEL_NATIVE_INTERNAL, "S1C00", text));
+}
+
+}  // namespace
+
+VEL_EXPORT SQLRETURN SQLBindCol(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLSMALLINT fCType,
+                                SQLPOINTER rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) {
+  Trace('A', 2, "SQLBindCol: hstmt=0x%08lx, icol=%u", HandleValue(hstmt), icol);
+  Trace('A', 2, " fCType=%d, rgbValue=%p, cbValueMax=%ld", fCType, rgbValue,
+        static_cast<long>(cbValueMax));
+  Statement* stmt = FindAndClearStatement(hstmt);
+  if (stmt == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(BindColumn(stmt, icol, {fCType, rgbValue, cbValueMax, pcbValue}));
+}
+
+VEL_EXPORT SQLRETURN SQLFetch(SQLHSTMT hstmt) {
+  Trace('A', 2, "SQLFetch: hstmt=0x%08lx", HandleValue(hstmt));
+  Statement* stmt = FindAndClearStatement(hstmt);
+  if (stmt == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(FetchRow(stmt));
+}
+
+VEL_EXPORT SQLRETURN SQLGetData(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLSMALLINT fCType,
+                                SQLPOINTER rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) {
+  Trace('A', 2, "SQLGetData: hstmt=0x%08lx, icol=%u", HandleValue(hstmt), icol);
+  Trace('A', 2, " fCType=%d, rgbValue=%p, cbValueMax=%ld", fCType, rgbValue,
+        static_cast<long>(cbValueMax));
+  Statement* stmt = FindAndClearStatement(hstmt);
+  if (stmt == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(GetData(stmt, icol, {fCType, rgbValue, cbValueMax, pcbValue}));
+}
+
+VEL_EXPORT SQLRETURN SQLExtendedFetch(SQLHSTMT hstmt, SQLUSMALLINT fFetchType, SQLLEN irow,
+                                      SQLULEN* /*pcrow*/, SQLUSMALLINT* /*rgfRowStatus*/) {
+  Trace('A', 2, "SQLExtendedFetch: hstmt=0x%08lx, fFetchType=%u, irow=%ld", HandleValue(hstmt),
+        fFetchType, static_cast<long>(irow));
+  return NotImplemented(hstmt, "SQLExtendedFetch not implemented");
+}
+
+VEL_EXPORT SQLRETURN SQLSetPos(SQLHSTMT hstmt, SQLSETPOSIROW irow, SQLUSMALLINT fOption,
+                               SQLUSMALLINT fLock) {
+  Trace('A', 2, "SQLSetPos: hstmt=0x%08lx, irow=%lu, fOption=%u, fLock=%u", HandleValue(hstmt),
+        static_cast<unsigned long>(irow), fOption, fLock);
+  return NotImplemented(hstmt, "SQLSetPos not implemented");
+}
+
+VEL_EXPORT SQLRETURN SQLSetScrollOptions(SQLHSTMT hstmt, SQLUSMALLINT fConcurrency,
+                                         SQLLEN crowKeyset, SQLUSMALLINT crowRowset) {
+  Trace('A', 2, "SQLSetScrollOptions: hstmt=0x%08lx, fConcurrency=%u, crowKeyset=%ld, crowRowset=%u",
+        HandleValue(hstmt), fConcurrency, static_cast<long>(crowKeyset), crowRowset);
+  return NotImplemented(hstmt, "SQLSetScrollOptions not implemented");
+}

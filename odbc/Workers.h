@@ -1,0 +1,79 @@
+// The workers behind the exported connection, option, transaction,
+// statement and result-set functions. Each returns an ODBC return code and
+// posts its diagnostics on the handle object of the call; the exports in
+// odbc/Api*.cpp only run the entry frame around them.
+#ifndef VELORA_ODBC_WORKERS_H
+#define VELORA_ODBC_WORKERS_H
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include "handles/ClientDiagnostics.h"
+#include "platform/Dialog.h"
+
+class Connection;
+class String;
+class Environment;
+class Statement;
+
+// Conditions of these workers that the shared table does not list.
+inline constexpr ClientDiagnostic kDiagConnectionInUse{"08002", 1054, "connection in use"};
+inline constexpr ClientDiagnostic kDiagInvalidLength{"S1090", 1072,
+                                                     "invalid string or buffer length"};
+inline constexpr ClientDiagnostic kDiagCursorNameMemory{"S1001", 3008,
+                                                        "memory allocation failiure"};
+
+// A text length an application may pass: 0 or more, or SQL_NTS.
+inline bool ValidLength(long length) { return length >= 0 || length == SQL_NTS; }
+
+// Connecting (odbc/Login.cpp). A connection already logged in is refused
+// with "08002".
+int ConnectWorker(Connection* c, const SQLCHAR* dsn, SQLSMALLINT cbDSN, const SQLCHAR* uid,
+                  SQLSMALLINT cbUID, const SQLCHAR* auth, SQLSMALLINT cbAuth);
+int DriverConnectWorker(Connection* c, HWND hwnd, const SQLCHAR* in, SQLSMALLINT cbIn,
+                        SQLCHAR* out, SQLSMALLINT cbOutMax, SQLSMALLINT* pcbOut);
+// A successful disconnect closes the socket and frees the statements left
+// on the connection; a refused one leaves everything as it was.
+int DisconnectWorker(Connection* c);
+
+// Options (odbc/Options.cpp).
+int SetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLULEN vParam);
+int GetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLPOINTER pvParam);
+int SetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLULEN vParam);
+int GetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLPOINTER pvParam);
+// Tells a session that has just begun every server option whose value on
+// the connection differs from a new session's (set before the login, or
+// kept from an earlier session). SQL_SUCCESS, or SQL_SUCCESS_WITH_INFO
+// when the server refused one (its record is queued on the connection).
+int SendChangedOptions(Connection* c);
+
+// Transactions (odbc/Transact.cpp): commits (0) or rolls back (1) one
+// connection's server transaction; for a null hdbc, every logged-in
+// connection of env, each with its own diagnostics, and the worst of
+// their results.
+int TransactConnection(Connection* c, int fType);
+int TransactEnvironment(Environment* env, SQLUSMALLINT fType);
+
+// Statements (odbc/StatementExec.cpp, odbc/StatementCalls.cpp).
+int AllocStmtWorker(Connection* c, SQLHSTMT* phstmt);
+// Serves SQLFreeStmt (remove true: a successful SQL_DROP deletes s) and
+// SQLCancel (SQL_CLOSE, remove false).
+int FreeStmtWorker(Statement* s, SQLUSMALLINT fOption, bool remove);
+int PrepareWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql);
+int ExecuteWorker(Statement* s);
+int ExecDirectWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql);
+int SetCursorNameWorker(Statement* s, const SQLCHAR* cursor, SQLSMALLINT cbCursor);
+int GetCursorNameWorker(Statement* s, SQLCHAR* cursor, SQLSMALLINT cbCursorMax,
+                        SQLSMALLINT* pcbCursor);
+int RowCountWorker(Statement* s, SQLLEN* pcrow);
+int NativeSqlWorker(Connection* c, const SQLCHAR* in, SQLINTEGER cbIn);
+
+// Result-set description (odbc/ResultSet.cpp).
+int NumResultColsWorker(Statement* s, SQLSMALLINT* pccol);
+int DescribeColWorker(Statement* s, SQLUSMALLINT icol, SQLCHAR* name, SQLSMALLINT cbNameMax,
+                      SQLSMALLINT* pcbName, SQLSMALLINT* pfSqlType, SQLULEN* pcbColDef,
+                      SQLSMALLINT* pibScale, SQLSMALLINT* pfNullable);
+int ColAttributesWorker(Statement* s, SQLUSMALLINT icol, SQLUSMALLINT fDescType, SQLPOINTER rgbDesc,
+                        SQLSMALLINT cbDescMax, SQLSMALLINT* pcbDesc, SQLLEN* pfDesc);
+
+#endif
