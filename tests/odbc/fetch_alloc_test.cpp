@@ -10,7 +10,7 @@
 
 #include "handles/Statement.h"
 #include "base/Alloc.h"
-#include "fetch/frame_server.h"
+#include "odbc/frame_server.h"
 
 namespace {
 
