@@ -1,6 +1,7 @@
 #include "base/Settings.h"
 
 #include "base/Profile.h"
+#include "base/Trace.h"
 
 namespace {
 
@@ -32,3 +33,13 @@ const DriverSettings& Settings() {
 }
 
 void ForgetSettings() { g_read = false; }
+
+// Here rather than beside the trace: a program that traces without reading
+// velodbc.ini (velora-server) links the trace alone.
+void OpenTrace() {
+  const DriverSettings& settings = Settings();
+  FILE* file = nullptr;
+  // "e": not inherited by programs the application starts.
+  if (settings.logFile[0] != '\0') file = std::fopen(settings.logFile, "ae");
+  SetTraceMode(settings.logMode, file);
+}

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <ctime>
 
-#include "base/Settings.h"
 
 namespace {
 FILE* g_file = nullptr;
@@ -78,14 +77,6 @@ void TraceDump(const char* title, const void* bytes, unsigned long count) {
     std::fputs("|\n", g_file);
   }
   std::fflush(g_file);
-}
-
-void OpenTrace() {
-  const DriverSettings& settings = Settings();
-  FILE* file = nullptr;
-  // "e": not inherited by programs the application starts.
-  if (settings.logFile[0] != '\0') file = std::fopen(settings.logFile, "ae");
-  SetTraceMode(settings.logMode, file);
 }
 
 void SetTraceMode(const char* mode, FILE* file) {
