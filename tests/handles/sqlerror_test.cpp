@@ -195,18 +195,18 @@ TEST_F(SQLErrorTest, DetailSwitchIsReadOnceAndNegativeCountsAsOn) {
 }
 
 TEST_F(SQLErrorTest, MessageLineIsTracedAtLevelOne) {
-  VEL_POST(stmt_, SQL_ERROR, kDiagSequenceError);
+  VEL_POST(stmt_, SQL_ERROR, kDiagColumnOutOfRange);
   TraceCapture trace("A");
   EXPECT_EQ(SQL_SUCCESS, Error(nullptr, nullptr, stmt_).rc);
   std::string text = trace.Text();
   EXPECT_EQ(TraceCapture::Line('A', 1,
-                               " ErrorMsg=\"[QTX][Velora ODBC Client]function sequence error\""),
+                               " ErrorMsg=\"[QTX][Velora ODBC Client]column number out of range\""),
             text.substr(text.find("]\n\n") + 3));
 }
 
 TEST_F(SQLErrorTest, NoMemoryForTheMessageLosesTheRecord) {
   VEL_POST(conn_, SQL_ERROR, kDiagMemory);
-  VEL_POST(conn_, SQL_ERROR, kDiagSequenceError);
+  VEL_POST(conn_, SQL_ERROR, kDiagColumnOutOfRange);
   SetAllocFailOnce(0);
   Result r = Error(nullptr, hdbc_, nullptr);
   ResetAllocFailure();
