@@ -1,59 +1,73 @@
+// The profile reader and the settings read from it once per process.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "base/Profile.h"
+#include "base/Settings.h"
+#include "support/capture.h"
 
 namespace {
 
-class ProfileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    path_ = ::testing::TempDir() + "velodbc_profile_test.ini";
-    FILE* f = std::fopen(path_.c_str(), "w");
-    ASSERT_NE(nullptr, f);
-    std::fputs("; comment\n[debug]\n  LOGFILE = /tmp/x.log  \nLogMode=\"A2\"\nDebug=-3\n"
-               "[Config]\nUseKeepAlive=1x\nEmpty=\n",
-               f);
-    std::fclose(f);
-    setenv("VELODBC_INI", path_.c_str(), 1);
+const char kIni[] = "velodbc.ini";
+
+TEST(ProfileTest, StringsAndIntegers) {
+  SettingsFile file(
+      "; comment\n[debug]\n  LOGFILE = /tmp/x.log  \nLogMode=\"A2\"\nDebug=-3\n"
+      "[Config]\nUseKeepAlive=1x\nEmpty=\n");
+  // Names without regard to case, values trimmed and unquoted, the default
+  // when absent, everything cut at the buffer size.
+  struct Row {
+    const char* section;
+    const char* key;
+    unsigned size;
+    const char* expected;
+  } rows[] = {
+      {"Debug", "LogFile", 256, "/tmp/x.log"}, {"DEBUG", "logmode", 256, "A2"},
+      {"Config", "Empty", 256, ""},            {"Debug", "Missing", 5, "defa"},
+      {"Debug", "LogFile", 5, "/tmp"},         {"Nowhere", "LogFile", 256, "default"},
+  };
+  for (const Row& r : rows) {
+    char buf[256];
+    unsigned n = GetPrivateProfileStringA(r.section, r.key, "default", buf, r.size, kIni);
+    EXPECT_STREQ(r.expected, buf) << r.key;
+    EXPECT_EQ(std::string(r.expected).size(), n) << r.key;
   }
-  void TearDown() override {
-    unsetenv("VELODBC_INI");
-    std::remove(path_.c_str());
-  }
-  std::string path_;
-};
-
-TEST_F(ProfileTest, NamesAreCaseInsensitiveAndValuesTrimmed) {
-  char buf[256];
-  EXPECT_EQ(10u, GetPrivateProfileStringA("Debug", "LogFile", "", buf, sizeof buf, "velodbc.ini"));
-  EXPECT_STREQ("/tmp/x.log", buf);
-  GetPrivateProfileStringA("DEBUG", "logmode", "", buf, sizeof buf, "velodbc.ini");
-  EXPECT_STREQ("A2", buf);
-  GetPrivateProfileStringA("Config", "Empty", "dflt", buf, sizeof buf, "velodbc.ini");
-  EXPECT_STREQ("", buf);
-}
-
-TEST_F(ProfileTest, DefaultWhenAbsentAndCutAtBufferSize) {
-  char buf[5];
-  GetPrivateProfileStringA("Debug", "Missing", "default", buf, sizeof buf, "velodbc.ini");
-  EXPECT_STREQ("defa", buf);
-  GetPrivateProfileStringA("Debug", "LogFile", "", buf, sizeof buf, "velodbc.ini");
-  EXPECT_STREQ("/tmp", buf);
-  GetPrivateProfileStringA("Nowhere", "LogFile", "d", buf, sizeof buf, "velodbc.ini");
-  EXPECT_STREQ("d", buf);
-}
-
-TEST_F(ProfileTest, IntegersReadLeadingNumber) {
-  EXPECT_EQ(static_cast<unsigned>(-3), GetPrivateProfileIntA("Debug", "Debug", 0, "velodbc.ini"));
-  EXPECT_EQ(1u, GetPrivateProfileIntA("Config", "UseKeepAlive", 0, "velodbc.ini"));
-  EXPECT_EQ(7u, GetPrivateProfileIntA("Config", "Missing", 7, "velodbc.ini"));
-  unsetenv("VELODBC_INI");
+  EXPECT_EQ(static_cast<unsigned>(-3), GetPrivateProfileIntA("Debug", "Debug", 0, kIni));
+  EXPECT_EQ(1u, GetPrivateProfileIntA("Config", "UseKeepAlive", 0, kIni));
+  EXPECT_EQ(0u, GetPrivateProfileIntA("Config", "Empty", 9, kIni));
+  EXPECT_EQ(7u, GetPrivateProfileIntA("Config", "Missing", 7, kIni));
   setenv("VELODBC_INI", "/nonexistent/velodbc.ini", 1);
-  EXPECT_EQ(4u, GetPrivateProfileIntA("Config", "UseKeepAlive", 4, "velodbc.ini"));
+  EXPECT_EQ(4u, GetPrivateProfileIntA("Config", "UseKeepAlive", 4, kIni));
+}
+
+// Every key lands in the one structure; the file is read once until the
+// test seam asks again; a negative Debug counts as on.
+TEST(SettingsTest, ReadOncePerProcessIntoOneStructure) {
+  ForgetSettings();
+  {
+    SettingsFile file("[Debug]\nLogFile=/tmp/t.log\nLogMode=A2N\nDebug=-4\n"
+                      "[Config]\nUseKeepAlive=2\nCtl3D=0\n");
+    const DriverSettings& s = Settings();
+    EXPECT_STREQ("/tmp/t.log", s.logFile);
+    EXPECT_STREQ("A2N", s.logMode);
+    EXPECT_EQ(1, s.debug);
+    EXPECT_EQ(2, s.useKeepAlive);
+    EXPECT_EQ(0, s.ctl3d);
+  }
+  const unsigned reading = Settings().reading;
+  SettingsFile empty("");
+  EXPECT_EQ(reading, Settings().reading);
+  EXPECT_STREQ("A2N", Settings().logMode);
+  ForgetSettings();
+  const DriverSettings& s = Settings();
+  EXPECT_EQ(reading + 1, s.reading);
+  EXPECT_STREQ("", s.logFile);
+  EXPECT_STREQ("", s.logMode);
+  EXPECT_EQ(0, s.debug);
+  EXPECT_EQ(0, s.useKeepAlive);
+  EXPECT_EQ(1, s.ctl3d);  // on unless switched off
+  ForgetSettings();
 }
 
 }  // namespace

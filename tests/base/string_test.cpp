@@ -1,60 +1,43 @@
 #include <gtest/gtest.h>
 #include <sql.h>
 
-#include "base/String.h"
 #include "base/Alloc.h"
+#include "base/String.h"
 #include "support/capture.h"
 
 namespace {
 
-TEST(StringTest, AssignmentDropsTrailingBlanksOnly) {
-  String s;
-  ASSERT_EQ(1, s.SetString("abc   ", SQL_NTS));
-  EXPECT_STREQ("abc", s.Text());
-  EXPECT_EQ(3u, s.Length());
-  ASSERT_EQ(1, s.SetString("ab\t ", SQL_NTS));
-  EXPECT_STREQ("ab\t", s.Text());
-  ASSERT_EQ(1, s.SetString("   ", 3));
-  EXPECT_EQ(0u, s.Length());
-  ASSERT_NE(nullptr, s.Text());
-  EXPECT_STREQ("", s.Text());
+// SetString: a count wins over the terminator; SQL_NTS and other negative
+// counts read to the NUL; trailing blanks (not tabs) are dropped; null
+// text and SQL_NULL_DATA store an empty, non-null text.
+TEST(StringTest, SetStringLengthsAndBlanks) {
+  struct Row {
+    const char* text;
+    int32_t count;
+    std::string stored;
+  } rows[] = {
+      {"abc   ", SQL_NTS, "abc"},      {"ab\t ", SQL_NTS, "ab\t"}, {"   ", 3, ""},
+      {nullptr, 5, ""},                {"xyz", SQL_NULL_DATA, ""}, {"abcdef", 3, "abc"},
+      {"abcdef", -3, "abcdef"},        {"a\0b", 3, std::string("a\0b", 3)},
+  };
+  for (const Row& r : rows) {
+    String s;
+    ASSERT_EQ(1, s.SetString(r.text, r.count)) << r.stored;
+    ASSERT_NE(nullptr, s.Text());
+    EXPECT_EQ(r.stored, std::string(s.Text(), s.Length())) << r.count;
+  }
+  EXPECT_EQ(nullptr, String().Text());
 }
 
-TEST(StringTest, NullTextAndNullDataStoreEmpty) {
-  String s;
-  EXPECT_EQ(nullptr, s.Text());
-  ASSERT_EQ(1, s.SetString(nullptr, 5));
-  EXPECT_STREQ("", s.Text());
-  ASSERT_EQ(1, s.SetString("xyz", SQL_NULL_DATA));
-  EXPECT_STREQ("", s.Text());
-  EXPECT_EQ(0u, s.Length());
-}
-
-TEST(StringTest, CountWinsOverTerminator) {
-  String s;
-  ASSERT_EQ(1, s.SetString("abcdef", 3));
-  EXPECT_STREQ("abc", s.Text());
-  ASSERT_EQ(1, s.SetString("abcdef", static_cast<int16_t>(-3)));
-  EXPECT_STREQ("abcdef", s.Text());
-  ASSERT_EQ(1, s.SetString("a\0b", 3));
-  EXPECT_EQ(3u, s.Length());
-}
-
-TEST(StringTest, ConcatenateRules) {
-  String s;
+TEST(StringTest, ConcatenateDropsEachPiecesTrailingBlank) {
+  String s, other;
   ASSERT_EQ(1, s.SetString("ab"));
-  ASSERT_EQ(1, s.Concatenate("c "));
-  EXPECT_STREQ("abc", s.Text());
-  EXPECT_EQ(3u, s.Length());
-  ASSERT_EQ(1, s.Concatenate(" ("));
-  EXPECT_STREQ("abc (", s.Text());
-  EXPECT_EQ(5u, s.Length());
-  ASSERT_EQ(1, s.Concatenate(static_cast<const char*>(nullptr)));
-  EXPECT_STREQ("abc (", s.Text());
-  String other;
   ASSERT_EQ(1, other.SetString("x"));
+  for (const char* piece : {"c ", " (", static_cast<const char*>(nullptr)}) {
+    ASSERT_EQ(1, s.Concatenate(piece));
+  }
   ASSERT_EQ(1, s.Concatenate(other));
-  EXPECT_STREQ("abc (x", s.Text());
+  EXPECT_EQ("abc (x", std::string(s.Text(), s.Length()));
 }
 
 TEST(StringTest, AllocationFailureLeavesEmptyOrUnchangedAndIsTraced) {
@@ -68,10 +51,9 @@ TEST(StringTest, AllocationFailureLeavesEmptyOrUnchangedAndIsTraced) {
   ResetAllocFailure();
   EXPECT_EQ(nullptr, s.Text());
   EXPECT_EQ(0u, s.Length());
-  std::string text = trace.Text();
   EXPECT_EQ(TraceCapture::Line('X', 2, "String::Concatenate() failed, line=127, alloc=9") +
                 TraceCapture::Line('X', 2, "String::SetString() failed, line=65, alloc=4"),
-            text.substr(text.find("]\n\n") + 3));
+            trace.Body());
 }
 
 }  // namespace
