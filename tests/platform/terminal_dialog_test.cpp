@@ -6,12 +6,10 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "odbc/PasswordDialog.h"
@@ -19,149 +17,121 @@
 
 namespace {
 
-// Reads what arrives on fd until text has been seen or five seconds pass.
-std::string ReadUntil(int fd, const std::string& text, std::string* all) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (all->find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+using Clock = std::chrono::steady_clock;
+
+// Appends what arrives on fd to *all until text has been seen or five
+// seconds pass.
+void ReadUntil(int fd, const std::string& text, std::string* all) {
+  const auto deadline = Clock::now() + std::chrono::seconds(5);
+  while (all->find(text) == std::string::npos && Clock::now() < deadline) {
     pollfd p = {fd, POLLIN, 0};
-    if (poll(&p, 1, 100) <= 0) continue;
     char buffer[256];
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n <= 0) break;
+    ssize_t n = poll(&p, 1, 100) > 0 ? read(fd, buffer, sizeof buffer) : 0;
+    if (n < 0) break;
     all->append(buffer, static_cast<size_t>(n));
   }
-  return *all;
 }
 
-// Runs the prompt in a child whose controlling terminal is a new pty; the
-// child exits with the dialog's result + 10 and, after OK, 50 + the
-// password's length, checking the password itself.
-struct Child {
-  pid_t pid = -1;
-  int master = -1;
-};
-
-Child StartPrompt(const char* expectedPassword) {
-  Child c;
-  c.master = posix_openpt(O_RDWR | O_NOCTTY);
-  if (c.master < 0 || grantpt(c.master) != 0 || unlockpt(c.master) != 0) return c;
-  const std::string slaveName = ptsname(c.master);
-  c.pid = fork();
-  if (c.pid == 0) {
-    setsid();
-    int slave = open(slaveName.c_str(), O_RDWR);  // becomes the controlling terminal
-    if (slave < 0) _exit(2);
-    ioctl(slave, TIOCSCTTY, 0);
-    unsetenv("VELODBC_DIALOG");
-    SetDialogHost(nullptr);
-    std::strcpy(g_loginUserName, "alice");
-    INT_PTR result = RunPasswordDialog(nullptr);
-    if (result == 1 && std::strcmp(g_loginPassword, expectedPassword) != 0) _exit(3);
-    _exit(static_cast<int>(result) + 10);
-  }
-  return c;
-}
-
-// The child's exit code, waiting at most five seconds (then it is killed
+// The exit code of pid, waiting at most five seconds (then it is killed
 // and the answer is -1).
 int WaitExit(pid_t pid) {
   int status = 0;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
+  for (auto deadline = Clock::now() + std::chrono::seconds(5); waitpid(pid, &status, WNOHANG) == 0;
+       poll(nullptr, 0, 10)) {
+    if (Clock::now() > deadline) {
       kill(pid, SIGKILL);
       waitpid(pid, &status, 0);
       return -1;
     }
-    poll(nullptr, 0, 10);
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-int Wait(const Child& c) {
-  const int code = WaitExit(c.pid);
-  close(c.master);
-  return code;
+// The prompt as a child would run it, with no host but the terminal:
+// its result + 10, or 3 when OK gave a password other than expected.
+int Prompt(const char* expected) {
+  unsetenv("VELODBC_DIALOG");
+  SetDialogHost(nullptr);
+  std::strcpy(g_loginUserName, "alice");
+  INT_PTR result = RunPasswordDialog(nullptr);
+  return result == 1 && std::strcmp(g_loginPassword, expected) != 0 ? 3 : int(result) + 10;
 }
 
+// Forks a child that leads a new session whose controlling terminal is a
+// new pty (none when pty is false) and exits with body's answer.
+struct Child {
+  Child(bool pty, const std::function<int()>& body) {
+    master = pty ? posix_openpt(O_RDWR | O_NOCTTY) : -1;
+    if (pty && (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)) return;
+    const std::string slave = pty ? ptsname(master) : "";
+    pid = fork();
+    if (pid != 0) return;
+    setsid();
+    if (pty) {
+      int fd = open(slave.c_str(), O_RDWR);  // becomes the controlling terminal
+      if (fd < 0 || ioctl(fd, TIOCSCTTY, 0) != 0) _exit(2);
+    }
+    _exit(body());
+  }
+  int Exit() {
+    int code = WaitExit(pid);
+    if (master >= 0) close(master);
+    return code;
+  }
+  pid_t pid = -1;
+  int master = -1;
+};
+
 TEST(TerminalDialogTest, ShowsCaptionAndUserAndReadsThePasswordWithoutEcho) {
-  Child c = StartPrompt("hunter2");
+  Child c(true, [] { return Prompt("hunter2"); });
   ASSERT_GT(c.pid, 0);
   std::string shown;
   ReadUntil(c.master, "Password: ", &shown);
-  EXPECT_NE(shown.find("Input Password"), std::string::npos) << shown;
-  EXPECT_NE(shown.find("User Name: alice"), std::string::npos) << shown;
-  ASSERT_EQ(write(c.master, "hunter2\n", 8), 8);
-  // The terminal echoes only the newline.
-  std::string rest;
-  ReadUntil(c.master, "\n", &rest);
-  EXPECT_EQ(Wait(c), 11);
-  EXPECT_EQ((shown + rest).find("hunter2"), std::string::npos) << shown + rest;
+  EXPECT_NE(std::string::npos, shown.find("Input Password")) << shown;
+  EXPECT_NE(std::string::npos, shown.find("User Name: alice")) << shown;
+  ASSERT_EQ(8, write(c.master, "hunter2\n", 8));
+  ReadUntil(c.master, "\n", &shown);  // the terminal echoes only the newline
+  EXPECT_EQ(11, c.Exit());
+  EXPECT_EQ(std::string::npos, shown.find("hunter2")) << shown;
 }
 
 TEST(TerminalDialogTest, EndOfInputCancels) {
-  Child c = StartPrompt("");
+  Child c(true, [] { return Prompt(""); });
   ASSERT_GT(c.pid, 0);
   std::string shown;
   ReadUntil(c.master, "Password: ", &shown);
-  char eof = 4;  // ^D on an empty line
-  ASSERT_EQ(write(c.master, &eof, 1), 1);
-  EXPECT_EQ(Wait(c), 10);
+  ASSERT_EQ(1, write(c.master, "\x04", 1));  // ^D on an empty line
+  EXPECT_EQ(10, c.Exit());
 }
 
 // A job in the background of its terminal (started with "&") would be
 // stopped by the terminal the moment it touched it: no dialog is shown
-// there, and the login goes on as without a terminal.
-TEST(TerminalDialogTest, BackgroundJobGetsNoDialog) {
-  int master = posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_GE(master, 0);
-  ASSERT_EQ(grantpt(master), 0);
-  ASSERT_EQ(unlockpt(master), 0);
-  const std::string slaveName = ptsname(master);
-  pid_t shell = fork();
-  if (shell == 0) {
-    // The "shell": a session on the pty, in its foreground.
-    setsid();
-    int slave = open(slaveName.c_str(), O_RDWR);
-    if (slave < 0) _exit(2);
-    ioctl(slave, TIOCSCTTY, 0);
+// there (-1), as for a process without a terminal. The child here is the
+// shell, in the pty's foreground; it reports what its job did.
+TEST(TerminalDialogTest, BackgroundJobOrNoTerminalGetsNoDialog) {
+  Child shell(true, [] {
     pid_t job = fork();
     if (job == 0) {
       setpgid(0, 0);  // its own process group: a background job
-      unsetenv("VELODBC_DIALOG");
-      SetDialogHost(nullptr);
-      std::strcpy(g_loginUserName, "alice");
-      _exit(RunPasswordDialog(nullptr) == -1 ? 0 : 1);
+      _exit(Prompt("") == 9 ? 0 : 1);
     }
     setpgid(job, job);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     int status = 0;
-    for (;;) {
+    for (auto deadline = Clock::now() + std::chrono::seconds(5); Clock::now() < deadline;
+         poll(nullptr, 0, 10)) {
       pid_t got = waitpid(job, &status, WNOHANG | WUNTRACED);
       if (got == job && WIFSTOPPED(status)) break;  // stopped by the terminal
-      if (got == job) _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 4);
-      if (std::chrono::steady_clock::now() > deadline) break;
-      poll(nullptr, 0, 10);
+      if (got == job) return WIFEXITED(status) ? WEXITSTATUS(status) : 4;
     }
     kill(job, SIGKILL);
     waitpid(job, &status, 0);
-    _exit(3);
-  }
-  ASSERT_GT(shell, 0);
-  EXPECT_EQ(WaitExit(shell), 0);
-  close(master);
-}
-
-TEST(TerminalDialogTest, NoTerminalNoDialog) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    setsid();  // no controlling terminal any more
-    unsetenv("VELODBC_DIALOG");
-    SetDialogHost(nullptr);
-    _exit(TerminalDialogHost() == nullptr && RunPasswordDialog(nullptr) == -1 ? 0 : 1);
-  }
-  ASSERT_GT(pid, 0);
-  EXPECT_EQ(WaitExit(pid), 0);
+    return 3;
+  });
+  ASSERT_GT(shell.pid, 0);
+  EXPECT_EQ(0, shell.Exit());
+  Child alone(false, [] { return TerminalDialogHost() == nullptr && Prompt("") == 9 ? 0 : 1; });
+  ASSERT_GT(alone.pid, 0);
+  EXPECT_EQ(0, alone.Exit());
 }
 
 }  // namespace
