@@ -223,26 +223,25 @@ struct Child {
   int master = -1;
 };
 
-TEST(TerminalDialogTest, ShowsCaptionAndUserAndReadsThePasswordWithoutEcho) {
-  Child c(true, [] { return Prompt("hunter2"); });
-  ASSERT_GT(c.pid, 0);
-  std::string shown;
-  ReadUntil(c.master, "Password: ", &shown);
-  EXPECT_NE(std::string::npos, shown.find("Input Password")) << shown;
-  EXPECT_NE(std::string::npos, shown.find("User Name: alice")) << shown;
-  ASSERT_EQ(8, write(c.master, "hunter2\n", 8));
-  ReadUntil(c.master, "\n", &shown);  // the terminal echoes only the newline
-  EXPECT_EQ(11, c.Exit());
-  EXPECT_EQ(std::string::npos, shown.find("hunter2")) << shown;
-}
-
-TEST(TerminalDialogTest, EndOfInputCancels) {
-  Child c(true, [] { return Prompt(""); });
-  ASSERT_GT(c.pid, 0);
-  std::string shown;
-  ReadUntil(c.master, "Password: ", &shown);
-  ASSERT_EQ(1, write(c.master, "\x04", 1));  // ^D on an empty line
-  EXPECT_EQ(10, c.Exit());
+// The prompt shows its caption and the user; the typed password is read
+// without echo (OK: 1), end of input (^D on an empty line) cancels (0).
+TEST(TerminalDialogTest, PasswordPromptOnTheTerminal) {
+  const struct {
+    std::string typed;
+    int exit;
+  } rows[] = {{"hunter2\n", 11}, {"\x04", 10}};
+  for (auto& r : rows) {
+    Child c(true, [] { return Prompt("hunter2"); });
+    ASSERT_GT(c.pid, 0);
+    std::string shown, echoed;
+    ReadUntil(c.master, "Password: ", &shown);
+    EXPECT_NE(std::string::npos, shown.find("Input Password")) << shown;
+    EXPECT_NE(std::string::npos, shown.find("User Name: alice")) << shown;
+    ASSERT_EQ(static_cast<ssize_t>(r.typed.size()), write(c.master, r.typed.data(), r.typed.size()));
+    if (r.exit == 11) ReadUntil(c.master, "\n", &echoed);  // only the newline is echoed
+    EXPECT_EQ(r.exit, c.Exit());
+    EXPECT_EQ(std::string::npos, echoed.find("hunter2")) << echoed;
+  }
 }
 
 // A job in the background of its terminal (started with "&") would be
