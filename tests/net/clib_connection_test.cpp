@@ -263,21 +263,19 @@ TEST(ClibConnectionTest, KeepAliveSwitchIsReadOnceAndNoDelayAlwaysSet) {
   ForgetSettings();
 }
 
-TEST(ClibConnectionTest, ErrorTextsAndNumbers) {
-  const std::pair<int, const char*> texts[] = {
-      {0, "[10000] No Error"}, {9999, ""}, {10001, ""},
-      {11003, "[11003] Non-Recoverable errors: FORMERR, REFUSED, NOTIMP"}};
+// The ends of the text table and a text cut at its buffer (the texts in
+// use are shown by the refusals above).
+TEST(ClibConnectionTest, ErrorTextBounds) {
   char text[256];
-  for (auto& t : texts) {
-    ClibConnection::LoadErrorText(t.first, text, sizeof text);
-    EXPECT_STREQ(t.second, text);
+  for (int number : {9999, 10001, 11005}) {
+    ClibConnection::LoadErrorText(number, text, sizeof text);
+    EXPECT_STREQ("", text) << number;
   }
+  ClibConnection::LoadErrorText(0, text, sizeof text);
+  EXPECT_STREQ("[10000] No Error", text);
   ClibConnection::LoadErrorText(10061, text, 8);
   EXPECT_STREQ("[10061]", text);
-  EXPECT_EQ(10061, SocketErrorFromErrno(ECONNREFUSED));
-  EXPECT_EQ(10054, SocketErrorFromErrno(EPIPE));
   EXPECT_EQ(10060, SocketErrorFromErrno(ETIMEDOUT));
-  EXPECT_EQ(11001, SocketErrorFromResolver(EAI_NONAME, 0));
 }
 
 }  // namespace
