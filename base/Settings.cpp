@@ -9,24 +9,40 @@ const char kFile[] = "velodbc.ini";
 DriverSettings g_settings;
 bool g_read = false;
 
-int ReadInt(const char* section, const char* key, int defaultValue) {
-  return static_cast<int>(GetPrivateProfileIntA(section, key, defaultValue, kFile));
-}
+// Every key of the file: a text key fills its array, a number key its int
+// (its default when absent).
+struct Key {
+  const char* section;
+  const char* name;
+  char (DriverSettings::*text)[256];
+  int DriverSettings::*number;
+  int defaultValue;
+};
+
+const Key kKeys[] = {
+    {"Debug", "LogFile", &DriverSettings::logFile, nullptr, 0},
+    {"Debug", "LogMode", &DriverSettings::logMode, nullptr, 0},
+    {"Debug", "Debug", nullptr, &DriverSettings::debug, 0},
+    {"Config", "UseKeepAlive", nullptr, &DriverSettings::useKeepAlive, 0},
+    {"Config", "Ctl3D", nullptr, &DriverSettings::ctl3d, 1},
+};
 
 }  // namespace
 
 const DriverSettings& Settings() {
   if (!g_read) {
     g_read = true;
-    GetPrivateProfileStringA("Debug", "LogFile", "", g_settings.logFile,
-                             sizeof g_settings.logFile, kFile);
-    GetPrivateProfileStringA("Debug", "LogMode", "", g_settings.logMode,
-                             sizeof g_settings.logMode, kFile);
+    for (const Key& key : kKeys) {
+      if (key.text != nullptr) {
+        GetPrivateProfileStringA(key.section, key.name, "", g_settings.*key.text,
+                                 sizeof(g_settings.*key.text), kFile);
+      } else {
+        g_settings.*key.number = static_cast<int>(
+            GetPrivateProfileIntA(key.section, key.name, key.defaultValue, kFile));
+      }
+    }
     // Any non-zero Debug value asks for the detail; a negative one too.
-    const int debug = ReadInt("Debug", "Debug", 0);
-    g_settings.debug = debug < 0 ? 1 : debug;
-    g_settings.useKeepAlive = ReadInt("Config", "UseKeepAlive", 0);
-    g_settings.ctl3d = ReadInt("Config", "Ctl3D", 1);
+    if (g_settings.debug < 0) g_settings.debug = 1;
     ++g_settings.reading;
   }
   return g_settings;

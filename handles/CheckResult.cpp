@@ -14,13 +14,6 @@
 
 namespace {
 
-// A text longer than a StringElement can carry is refused before anything
-// is sent, never cut: S1090 (invalid string or buffer length), with the
-// native code of the argument checks.
-constexpr ClientDiagnostic kDiagValueTooLong{"S1090", 1072,
-                                             "string too long: texts are sent with at most "
-                                             "32767 bytes"};
-
 // SQLSTATEs have five characters; a longer one from the server is cut.
 const uint32_t kSqlstateLength = 5;
 
@@ -62,7 +55,7 @@ int Check(Object* object, int rc, int status, ClibConnection* clib, uint32_t sta
       return VEL_POST(object, rc, kDiagCommunicationFailure);
     case kStatusMemoryFailure:
       return VEL_POST(object, rc, kDiagMemory);
-    case kStatusValueTooLong:
+    case kStatusValueTooLong:  // refused before anything is sent, never cut
       return VEL_POST(object, rc, kDiagValueTooLong);
     case kStatusReplied:
       if (!FetchServerRecord(clib, statementId, &object->errors)) {

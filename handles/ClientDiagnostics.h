@@ -1,5 +1,11 @@
-// The client diagnostics the driver posts: SQLSTATE, native code and text
-// of each, as data. Post one with VEL_POST(object, rc, kDiag...).
+// Every diagnostic the driver itself posts, one row each: SQLSTATE, native
+// code and text. Post one with VEL_POST(object, rc, kDiag...); a row whose
+// text is a printf format is posted with VEL_POST_TEXT and the formatted text.
+//
+// Native codes: 1006..1072 client conditions found while checking
+// arguments, options and conversions (1027 all data conversions); 3008
+// exhausted memory and failed allocations; 3028 internal errors and
+// unimplemented functions; 3047 connection and communication failures.
 #ifndef VELORA_HANDLES_CLIENTDIAGNOSTICS_H
 #define VELORA_HANDLES_CLIENTDIAGNOSTICS_H
 
@@ -13,68 +19,52 @@ struct ClientDiagnostic {
   const char* text;
 };
 
-// Native codes: 1006..1072 client conditions found while checking
-// arguments, options and conversions (1027 all data conversions); 3008
-// exhausted memory and failed allocations; 3028 internal errors and
-// unimplemented functions; 3047 connection and communication failures.
-enum : int32_t {
-  VEL_NATIVE_CONVERSION = 1027,
-  VEL_NATIVE_MEMORY = 3008,
-  VEL_NATIVE_INTERNAL = 3028,
-  VEL_NATIVE_COMMUNICATION = 3047,
-};
-
-inline constexpr ClientDiagnostic kDiagDisconnectError{"01002", 3047, "disconnect error"};
-inline constexpr ClientDiagnostic kDiagDataTruncated{"01004", 1041, "data truncated"};
-inline constexpr ClientDiagnostic kDiagConversionNotSupported{"07006", 1027,
-                                                              "requested conversion not supported"};
-inline constexpr ClientDiagnostic kDiagConnectionFailure{"08001", 3047, "connection failure"};
-inline constexpr ClientDiagnostic kDiagConnectionNotOpen{"08003", 1054, "connection not open"};
-inline constexpr ClientDiagnostic kDiagCommunicationFailure{"08S01", 3047,
-                                                            "communication failure"};
-inline constexpr ClientDiagnostic kDiagBinaryLengthMismatch{
-    "22003", 1063, "binary length doesn't match size of object on data source"};
-inline constexpr ClientDiagnostic kDiagLossOfSignificance{"22003", 1045, "loss of significance"};
-inline constexpr ClientDiagnostic kDiagInvalidConversionRequested{"22005", 1027,
-                                                                  "invalid conversion requested"};
-inline constexpr ClientDiagnostic kDiagNoResultSet{"24000", 1006, "result set does not exist"};
-inline constexpr ClientDiagnostic kDiagMissingDataSourceName{"IM007", 3047,
-                                                             "missing data source name"};
-inline constexpr ClientDiagnostic kDiagNullPccol{"S1000", 1072, "NULL pointer in argument pccol"};
-inline constexpr ClientDiagnostic kDiagNullPcrow{"S1000", 1072, "NULL pointer in argument pcrow"};
-inline constexpr ClientDiagnostic kDiagHdbcAllocation{"S1000", 3008, "HDBC: Allocation failed"};
-inline constexpr ClientDiagnostic kDiagHstmtAllocation{"S1000", 3008, "HSTMT: Allocation failed"};
-inline constexpr ClientDiagnostic kDiagInternalError{"S1000", 3028, "internal error"};
-inline constexpr ClientDiagnostic kDiagMemory{"S1001", 3008, "memory allocation failure"};
-inline constexpr ClientDiagnostic kDiagColumnOutOfRange{"S1002", 1044,
-                                                        "column number out of range"};
-inline constexpr ClientDiagnostic kDiagProgramTypeOutOfRange{"S1003", 1027,
-                                                             "program type out of range"};
-inline constexpr ClientDiagnostic kDiagInvalidArgument{
-    "S1009", 1072, "function called with invalid argument value"};
-inline constexpr ClientDiagnostic kDiagSequenceError{"S1010", 1064, "function sequence error"};
-inline constexpr ClientDiagnostic kDiagPutDataWrongContext{"S1010", 1064,
-                                                           "SQLPutData called in wrong context"};
-inline constexpr ClientDiagnostic kDiagInvalidParameterNumber{
-    "S1093", 1070, "invalid parameter number for SQLDescribeParam"};
-inline constexpr ClientDiagnostic kDiagPacketSize{"S1C00", 1056,
-                                                  "can't change network packet size"};
-inline constexpr ClientDiagnostic kDiagTranslationDll{"S1C00", 1057,
-                                                      "translation DLL not supported"};
-inline constexpr ClientDiagnostic kDiagKeysetCursors{"S1C00", 1059,
-                                                     "keyset-driven cursors not supported"};
-inline constexpr ClientDiagnostic kDiagSimulatedCursors{"S1C00", 1060,
-                                                        "simulated cursors not used"};
-inline constexpr ClientDiagnostic kDiagBookmarks{"S1C00", 1061, "bookmarks not supported yet"};
-inline constexpr ClientDiagnostic kDiagExtendedFetch{"S1C00", 1062,
-                                                     "extended fetch not supported yet"};
-inline constexpr ClientDiagnostic kDiagProcedures{"S1C00", 1071,
-                                                  "SQL procedures are not supported"};
+// Texts are what applications and their tests see; keep them byte for byte
+// (including "failiure" of the cursor-name row).
+// clang-format off
+inline constexpr ClientDiagnostic
+  kDiagDisconnectError                  {"01002", 3047, "disconnect error"},
+  kDiagDataTruncated                    {"01004", 1041, "data truncated"},
+  kDiagConnectionFailure                {"08001", 3047, "connection failure"},
+  kDiagConnectionInUse                  {"08002", 1054, "connection in use"},
+  kDiagConnectionNotOpen                {"08003", 1054, "connection not open"},
+  kDiagCommunicationFailure             {"08S01", 3047, "communication failure"},
+  kDiagProtocolFailure                  {"08S01", 3047, "Unable to connect.\nProtocol failure #%d detected."},
+  kDiagLossOfSignificance               {"22003", 1045, "loss of significance"},
+  kDiagInvalidConversionRequested       {"22005", 1027, "invalid conversion requested"},
+  kDiagNoResultSet                      {"24000", 1006, "result set does not exist"},
+  kDiagMissingDataSourceName            {"IM007", 3047, "missing data source name"},
+  kDiagNullPccol                        {"S1000", 1072, "NULL pointer in argument pccol"},
+  kDiagNullPcrow                        {"S1000", 1072, "NULL pointer in argument pcrow"},
+  kDiagHdbcAllocation                   {"S1000", 3008, "HDBC: Allocation failed"},
+  kDiagHstmtAllocation                  {"S1000", 3008, "HSTMT: Allocation failed"},
+  kDiagInternalError                    {"S1000", 3028, "internal error"},
+  kDiagMemory                           {"S1001", 3008, "memory allocation failure"},
+  kDiagCursorNameMemory                 {"S1001", 3008, "memory allocation failiure"},
+  kDiagColumnOutOfRange                 {"S1002", 1044, "column number out of range"},
+  kDiagProgramTypeOutOfRange            {"S1003", 1027, "program type out of range"},
+  kDiagInvalidArgument                  {"S1009", 1072, "function called with invalid argument value"},
+  kDiagInvalidLength                    {"S1090", 1072, "invalid string or buffer length"},
+  kDiagValueTooLong                     {"S1090", 1072, "string too long: texts are sent with at most 32767 bytes"},
+  kDiagPacketSize                       {"S1C00", 1056, "can't change network packet size"},
+  kDiagTranslationDll                   {"S1C00", 1057, "translation DLL not supported"},
+  kDiagKeysetCursors                    {"S1C00", 1059, "keyset-driven cursors not supported"},
+  kDiagSimulatedCursors                 {"S1C00", 1060, "simulated cursors not used"},
+  kDiagBookmarks                        {"S1C00", 1061, "bookmarks not supported yet"},
+  kDiagExtendedFetch                    {"S1C00", 1062, "extended fetch not supported yet"},
+  kDiagBrowseConnectUnimplemented       {"S1C00", 3028, "SQLBrowseConnect not implemented"},
+  kDiagExtendedFetchUnimplemented       {"S1C00", 3028, "SQLExtendedFetch not implemented"},
+  kDiagMoreResultsUnimplemented         {"S1C00", 3028, "SQLMoreResults not implemented"},
+  kDiagNativeSqlUnimplemented           {"S1C00", 3028, "SQLNativeSql not implemented"},
+  kDiagSetPosUnimplemented              {"S1C00", 3028, "SQLSetPos not implemented"},
+  kDiagSetScrollOptionsUnimplemented    {"S1C00", 3028, "SQLSetScrollOptions not implemented"};
+// clang-format on
 
 // Posts diagnostic d on a handle object with the posting site's file and
-// line; evaluates to rc. Conditions with several texts (the conversion
-// conditions, "not implemented" of each function) use VEL_POST_ERROR with
-// the native code and SQLSTATE of their row.
+// line; evaluates to rc.
 #define VEL_POST(object, rc, d) VEL_POST_ERROR(object, rc, (d).native, (d).sqlstate, (d).text)
+// The same with text in place of d's (d's text formatted by the caller).
+#define VEL_POST_TEXT(object, rc, d, text) \
+  VEL_POST_ERROR(object, rc, (d).native, (d).sqlstate, (text))
 
 #endif

@@ -20,9 +20,6 @@ const char* Shown(const SQLCHAR* text) {
 // (SQL_NTS, a null text) up to the NUL.
 int ShownLength(const SQLCHAR* text, SQLSMALLINT length) { return text && length >= 0 ? length : -1; }
 
-inline constexpr ClientDiagnostic kDiagBrowseConnect{"S1C00", 3028,
-                                                     "SQLBrowseConnect not implemented"};
-
 }  // namespace
 
 VEL_EXPORT SQLRETURN SQLConnect(SQLHDBC hdbc, SQLCHAR* szDSN, SQLSMALLINT cbDSN, SQLCHAR* szUID,
@@ -63,7 +60,7 @@ VEL_EXPORT SQLRETURN SQLBrowseConnect(SQLHDBC hdbc, SQLCHAR* szConnStrIn, SQLSMA
   if (!in.SetString(reinterpret_cast<const char*>(szConnStrIn), cbConnStrIn)) {
     return TraceReturnCode(VEL_POST(c, SQL_ERROR, kDiagMemory));
   }
-  return TraceReturnCode(VEL_POST(c, SQL_ERROR, kDiagBrowseConnect));
+  return TraceReturnCode(VEL_POST(c, SQL_ERROR, kDiagBrowseConnectUnimplemented));
 }
 
 VEL_EXPORT SQLRETURN SQLDisconnect(SQLHDBC hdbc) {

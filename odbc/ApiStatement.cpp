@@ -9,13 +9,6 @@
 #include "base/Trace.h"
 #include "odbc/Workers.h"
 
-namespace {
-
-inline constexpr ClientDiagnostic kDiagMoreResults{"S1C00", 3028,
-                                                   "SQLMoreResults not implemented"};
-
-}  // namespace
-
 #define VEL_STATEMENT_ENTRY(name)                                       \
   Trace('A', 2, name ": hstmt=0x%08lx", HandleValue(hstmt));            \
   Statement* s = FindAndClearStatement(hstmt);                                          \
@@ -79,7 +72,7 @@ VEL_EXPORT SQLRETURN SQLRowCount(SQLHSTMT hstmt, SQLLEN* pcrow) {
 
 VEL_EXPORT SQLRETURN SQLMoreResults(SQLHSTMT hstmt) {
   VEL_STATEMENT_ENTRY("SQLMoreResults");
-  return TraceReturnCode(VEL_POST(s, SQL_ERROR, kDiagMoreResults));
+  return TraceReturnCode(VEL_POST(s, SQL_ERROR, kDiagMoreResultsUnimplemented));
 }
 
 VEL_EXPORT SQLRETURN SQLNativeSql(SQLHDBC hdbc, SQLCHAR* szSqlStrIn, SQLINTEGER cbSqlStrIn,

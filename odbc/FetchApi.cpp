@@ -12,10 +12,10 @@
 
 namespace {
 
-SQLRETURN NotImplemented(SQLHSTMT hstmt, const char* text) {
+SQLRETURN NotImplemented(SQLHSTMT hstmt, const ClientDiagnostic& d) {
   Statement* stmt = FindAndClearStatement(hstmt);
   if (stmt == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  return TraceReturnCode(VEL_POST_ERROR(stmt, SQL_ERROR, VEL_NATIVE_INTERNAL, "S1C00", text));
+  return TraceReturnCode(VEL_POST(stmt, SQL_ERROR, d));
 }
 
 }  // namespace
@@ -51,19 +51,19 @@ VEL_EXPORT SQLRETURN SQLExtendedFetch(SQLHSTMT hstmt, SQLUSMALLINT fFetchType, S
                                       SQLULEN* /*pcrow*/, SQLUSMALLINT* /*rgfRowStatus*/) {
   Trace('A', 2, "SQLExtendedFetch: hstmt=0x%08lx, fFetchType=%u, irow=%ld", HandleValue(hstmt),
         fFetchType, static_cast<long>(irow));
-  return NotImplemented(hstmt, "SQLExtendedFetch not implemented");
+  return NotImplemented(hstmt, kDiagExtendedFetchUnimplemented);
 }
 
 VEL_EXPORT SQLRETURN SQLSetPos(SQLHSTMT hstmt, SQLSETPOSIROW irow, SQLUSMALLINT fOption,
                                SQLUSMALLINT fLock) {
   Trace('A', 2, "SQLSetPos: hstmt=0x%08lx, irow=%lu, fOption=%u, fLock=%u", HandleValue(hstmt),
         static_cast<unsigned long>(irow), fOption, fLock);
-  return NotImplemented(hstmt, "SQLSetPos not implemented");
+  return NotImplemented(hstmt, kDiagSetPosUnimplemented);
 }
 
 VEL_EXPORT SQLRETURN SQLSetScrollOptions(SQLHSTMT hstmt, SQLUSMALLINT fConcurrency,
                                          SQLLEN crowKeyset, SQLUSMALLINT crowRowset) {
   Trace('A', 2, "SQLSetScrollOptions: hstmt=0x%08lx, fConcurrency=%u, crowKeyset=%ld, crowRowset=%u",
         HandleValue(hstmt), fConcurrency, static_cast<long>(crowKeyset), crowRowset);
-  return NotImplemented(hstmt, "SQLSetScrollOptions not implemented");
+  return NotImplemented(hstmt, kDiagSetScrollOptionsUnimplemented);
 }

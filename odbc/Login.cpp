@@ -79,11 +79,9 @@ int LoginConnection(Connection* c, const String& password) {
   if (greetingStatus != 0) {
     c->clib.ReleaseConnection();
     char text[80];
-    std::snprintf(text, sizeof text, "Unable to connect.\nProtocol failure #%d detected.",
-                  greetingStatus);
+    std::snprintf(text, sizeof text, kDiagProtocolFailure.text, greetingStatus);
     VelMessageBox(nullptr, text, "VELODBC: Connect", VEL_MB_OK | VEL_MB_ICONSTOP);
-    return VEL_POST_ERROR(c, SQL_ERROR, kDiagCommunicationFailure.native,
-                          kDiagCommunicationFailure.sqlstate, text);
+    return VEL_POST_TEXT(c, SQL_ERROR, kDiagProtocolFailure, text);
   }
 
   ConnectRequest request;

@@ -12,8 +12,6 @@
 
 namespace {
 
-inline constexpr ClientDiagnostic kDiagNativeSql{"S1C00", 3028, "SQLNativeSql not implemented"};
-
 int Outcome(Statement* s, int rc, int status) {
   return rc == SQL_SUCCESS ? SQL_SUCCESS : s->CheckResult(rc, status);
 }
@@ -68,5 +66,5 @@ int NativeSqlWorker(Connection* c, const SQLCHAR* in, SQLINTEGER cbIn) {
   if (!text.SetString(reinterpret_cast<const char*>(in), static_cast<int32_t>(cbIn))) {
     return VEL_POST(c, SQL_ERROR, kDiagMemory);
   }
-  return VEL_POST(c, SQL_ERROR, kDiagNativeSql);
+  return VEL_POST(c, SQL_ERROR, kDiagNativeSqlUnimplemented);
 }

@@ -16,13 +16,6 @@ class String;
 class Environment;
 class Statement;
 
-// Conditions of these workers that the shared table does not list.
-inline constexpr ClientDiagnostic kDiagConnectionInUse{"08002", 1054, "connection in use"};
-inline constexpr ClientDiagnostic kDiagInvalidLength{"S1090", 1072,
-                                                     "invalid string or buffer length"};
-inline constexpr ClientDiagnostic kDiagCursorNameMemory{"S1001", 3008,
-                                                        "memory allocation failiure"};
-
 // A text length an application may pass: 0 or more, or SQL_NTS.
 inline bool ValidLength(long length) { return length >= 0 || length == SQL_NTS; }
 

@@ -3,285 +3,197 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netdb.h>
-#include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <cstring>
-#include <string>
 #include <thread>
-#include <vector>
 
+#include "base/Settings.h"
 #include "net/ClibConnection.h"
 #include "net/SocketErrors.h"
-#include "platform/MessageBox.h"
-#include "base/Settings.h"
 #include "support/capture.h"
 
 namespace {
 
-void ShowFailure(const char* text) { VelMessageBox(nullptr, text, "VELODBC", VEL_MB_OK | VEL_MB_ICONSTOP); }
+void ShowFailure(const char* text) { VelMessageBox(nullptr, text, "VELODBC", VEL_MB_OK); }
 
 // A connection whose failures are shown as boxes, as a driver connection's are.
-class BoxedConnection : public ClibConnection {
- public:
+struct BoxedConnection : ClibConnection {
   BoxedConnection() { SetFailureReporter(ShowFailure); }
+  bool Open(const std::string& service) { return InitiateConnection("127.0.0.1", service.c_str()); }
 };
 
-// A socket bound to 127.0.0.1 on a port of the system's choice; listening
-// unless asked not to (then connections to it are refused).
-class Peer {
- public:
-  explicit Peer(bool listening = true) {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+// A socket on 127.0.0.1 at a port of the system's choice; listening unless
+// asked not to (then connections to it are refused).
+struct Peer {
+  explicit Peer(bool listening = true) : fd(socket(AF_INET, SOCK_STREAM, 0)) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
     socklen_t size = sizeof a;
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &size);
-    port_ = ntohs(a.sin_port);
-    if (listening) listen(fd_, 4);
+    bind(fd, reinterpret_cast<sockaddr*>(&a), size);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
+    port = std::to_string(ntohs(a.sin_port));
+    if (listening) listen(fd, 4);
   }
   ~Peer() {
-    if (accepted_ >= 0) close(accepted_);
-    close(fd_);
+    close(accepted);
+    close(fd);
   }
-  std::string Port() const { return std::to_string(port_); }
-  int Accept() {
-    accepted_ = accept(fd_, nullptr, nullptr);
-    return accepted_;
-  }
-  void Close() {
-    close(accepted_);
-    accepted_ = -1;
-  }
-  // Closes the accepted connection with a reset instead of a graceful end.
-  void Reset() {
+  // Closes the accepted connection, with a reset instead of an end if asked.
+  void Close(bool reset = false) {
     linger l{1, 0};
-    setsockopt(accepted_, SOL_SOCKET, SO_LINGER, &l, sizeof l);
-    Close();
+    if (reset) setsockopt(accepted, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+    close(accepted);
+    accepted = -1;
   }
-  void Send(const std::string& bytes) { send(accepted_, bytes.data(), bytes.size(), 0); }
+  void Send(const std::string& bytes) { send(accepted, bytes.data(), bytes.size(), 0); }
   std::string Receive(size_t count) {
     std::string out(count, '\0');
     size_t got = 0;
-    while (got < count) {
-      ssize_t n = recv(accepted_, &out[got], count - got, 0);
-      if (n <= 0) break;
-      got += static_cast<size_t>(n);
+    for (ssize_t n = 1; got < count && n > 0; got += n > 0 ? static_cast<size_t>(n) : 0) {
+      n = recv(accepted, &out[got], count - got, 0);
     }
-    out.resize(got);
-    return out;
+    return out.substr(0, got);
   }
-  int accepted() const { return accepted_; }
-
- private:
-  int fd_ = -1;
-  int accepted_ = -1;
-  uint16_t port_ = 0;
+  int fd, accepted = -1;
+  std::string port;
 };
 
-std::string ErrnoLine(int number) {
-  char text[256];
-  ClibConnection::LoadErrorText(number, text, sizeof text);
-  return " errno " + std::to_string(number) + ": " + text;
-}
+std::string N0(const std::string& text) { return TraceCapture::Line('N', 0, text); }
 
 // A connection to a listening peer that has accepted it.
-class ConnectedTest : public ::testing::Test {
- protected:
+struct ConnectedTest : ::testing::Test {
   void SetUp() override {
-    ASSERT_TRUE(conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
-    ASSERT_GE(peer.Accept(), 0);
+    ASSERT_TRUE(conn.Open(peer.port));
+    peer.accepted = accept(peer.fd, nullptr, nullptr);
   }
   Peer peer;
   BoxedConnection conn;
 };
 
-TEST(ClibConnectionTest, RefusedConnectionIsTracedAndBoxed) {
-  TraceCapture trace("");
-  BoxCapture boxes;
-  Peer peer(false);
-  BoxedConnection conn;
-  EXPECT_FALSE(conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
-  EXPECT_FALSE(conn.IsOpen());
-  EXPECT_EQ(SocketState::kOpen, conn.State());
-  EXPECT_EQ(VEL_WSAECONNREFUSED, LastSocketError());
-  EXPECT_EQ(TraceCapture::Line('N', 0, "connect() failed.") +
-                TraceCapture::Line('N', 0, " errno 10061: [10061] Connection refused"),
-            trace.Text());
-  ASSERT_EQ(1u, boxes.texts.size());
-  EXPECT_EQ("VELODBC", boxes.captions[0]);
-  EXPECT_EQ("Unable to connect to host.\nHost 127.0.0.1, Service " + peer.Port() +
-                "\nerrno 10061: [10061] Connection refused",
-            boxes.texts[0]);
-}
-
-TEST(ClibConnectionTest, InvalidPortNumbersAreRefused) {
-  BoxCapture boxes;
-  for (const char* service : {"0", "65536", "70000", "99999999999999999999"}) {
+// Each refusal is one trace line (two with the errno) and one box, and
+// leaves no socket.
+TEST(ClibConnectionTest, RefusalsAreTracedAndBoxedOnce) {
+  Peer refusing(false);
+  const std::string refused = "errno 10061: [10061] Connection refused";
+  struct Row {
+    const char* host;
+    std::string service, trace, box;
+  } rows[] = {
+      {"127.0.0.1", refusing.port, N0("connect() failed.") + N0(" " + refused),
+       "Unable to connect to host.\nHost 127.0.0.1, Service " + refusing.port + "\n" + refused},
+      {"127.0.0.1", "0", N0("0: Invalid port number."), "0: Invalid port number."},
+      {"127.0.0.1", "65536", N0("65536: Invalid port number."), "65536: Invalid port number."},
+      {"127.0.0.1", "99999999999999999999", N0("99999999999999999999: Invalid port number."),
+       "99999999999999999999: Invalid port number."},
+      {"255.255.255.255", "1", N0("255.255.255.255: Invalid host address."),
+       "255.255.255.255: Invalid host address."},
+      {"no-such-host.invalid", "1", N0("gethostbyname() failed."),
+       "Unable to resolve host name:\nHost no-such-host.invalid not found in your HOSTS file."},
+      {"127.0.0.1", "no-such-service-velora", N0("getservbyname() failed."),
+       "Unable to resolve service name:\nService no-such-service-velora/tcp not found in your "
+       "SERVICES file."},
+  };
+  for (const Row& r : rows) {
     TraceCapture trace("");
+    BoxCapture boxes;
     BoxedConnection conn;
-    EXPECT_FALSE(conn.InitiateConnection("127.0.0.1", service)) << service;
+    EXPECT_FALSE(conn.InitiateConnection(r.host, r.service.c_str()));
     EXPECT_FALSE(conn.IsOpen());
-    std::string message = std::string(service) + ": Invalid port number.";
-    EXPECT_EQ(TraceCapture::Line('N', 0, message), trace.Text());
-    ASSERT_FALSE(boxes.texts.empty());
-    EXPECT_EQ(message, boxes.texts.back());
+    EXPECT_EQ(r.trace, trace.Text());
+    EXPECT_EQ(std::vector<std::string>{r.box}, boxes.texts);
+    EXPECT_EQ(std::vector<std::string>{"VELODBC"}, boxes.captions);
   }
-  EXPECT_EQ(4u, boxes.texts.size());
 }
 
-TEST(ClibConnectionTest, ServiceDigitsFollowedByLettersUseTheDigits) {
-  Peer peer;
-  BoxedConnection conn;
-  ASSERT_TRUE(conn.InitiateConnection("127.0.0.1", (peer.Port() + "abc").c_str()));
-  EXPECT_TRUE(conn.IsOpen());
-}
-
-TEST(ClibConnectionTest, InvalidHostAddressAndUnknownNames) {
-  BoxCapture boxes;
-  Peer peer;
-  {
-    TraceCapture trace("");
-    BoxedConnection conn;
-    EXPECT_FALSE(conn.InitiateConnection("255.255.255.255", peer.Port().c_str()));
-    EXPECT_EQ(TraceCapture::Line('N', 0, "255.255.255.255: Invalid host address."),
-              trace.Text());
-    EXPECT_EQ("255.255.255.255: Invalid host address.", boxes.texts.back());
-    EXPECT_FALSE(conn.IsOpen());
-  }
-  {
-    TraceCapture trace("");
-    BoxedConnection conn;
-    EXPECT_FALSE(conn.InitiateConnection("no-such-host.invalid", peer.Port().c_str()));
-    EXPECT_EQ(TraceCapture::Line('N', 0, "gethostbyname() failed."), trace.Text());
-    EXPECT_EQ("Unable to resolve host name:\nHost no-such-host.invalid not found in your HOSTS file.",
-              boxes.texts.back());
-    // Without a name server the resolver may only say "try again".
-    EXPECT_TRUE(LastSocketError() == VEL_WSAHOST_NOT_FOUND || LastSocketError() == VEL_WSATRY_AGAIN)
-        << LastSocketError();
-  }
-  {
-    TraceCapture trace("");
-    BoxedConnection conn;
-    EXPECT_FALSE(conn.InitiateConnection("127.0.0.1", "no-such-service-velora"));
-    EXPECT_EQ(TraceCapture::Line('N', 0, "getservbyname() failed."), trace.Text());
-    EXPECT_EQ("Unable to resolve service name:\nService no-such-service-velora/tcp not found in "
-              "your SERVICES file.",
-              boxes.texts.back());
-  }
-  EXPECT_EQ(3u, boxes.texts.size());
-}
-
-TEST(ClibConnectionTest, WriteAndReadExactBlocksWithTraceAndDumps) {
-  Peer peer;
+TEST_F(ConnectedTest, WriteAndReadExactBlocksWithTraceAndDumps) {
+  conn.ReleaseConnection();
+  EXPECT_EQ(SocketState::kClosed, conn.State());
   TraceCapture trace("N3");
   BoxCapture boxes;
-  BoxedConnection conn;
-  ASSERT_TRUE(conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
-  ASSERT_GE(peer.Accept(), 0);
+  ASSERT_TRUE(conn.Open(peer.port + "abc"));  // digits followed by letters: the digits
+  EXPECT_EQ(SocketState::kOpen, conn.State());
+  peer.accepted = accept(peer.fd, nullptr, nullptr);
   EXPECT_TRUE(conn.Write("hello", 5));
   EXPECT_EQ("hello", peer.Receive(5));
   peer.Send("world!");
   char buf[6];
   EXPECT_TRUE(conn.Read(buf, 6));
   EXPECT_EQ("world!", std::string(buf, 6));
-  conn.ReleaseConnection();
-  EXPECT_FALSE(conn.IsOpen());
-  EXPECT_EQ(SocketState::kClosed, conn.State());
-
-  std::string text = trace.Text();
-  EXPECT_TRUE(trace.Has('N', 2, "ClibConnection::ClibConnection"));
-  EXPECT_TRUE(trace.Has('N', 2, "ClibConnection::InitiateConnection: server=\"127.0.0.1\", "
-                               "service=\"" + peer.Port() + "\""));
-  EXPECT_TRUE(trace.Has('N', 2, " Version=0x0101, HighVersion=0x0101"));
-  EXPECT_NE(std::string::npos, text.find(") N0: Connected to 127.0.0.1 on port "));
-  char pid[16];
-  std::snprintf(pid, sizeof pid, "(%5d)", static_cast<int>(getpid()));
-  EXPECT_NE(std::string::npos,
-            text.find(std::string(pid) + " ClibConnection::Write()\nbuffer contains 5 bytes of "
-                                         "data\n000: 68 65 6c 6c 6f"));
-  EXPECT_TRUE(trace.Has('N', 3, "ClibConnection::Read(len=6)"));
-  EXPECT_NE(std::string::npos, text.find(std::string(pid) + " ClibConnection::Read()\n"));
-  EXPECT_TRUE(trace.Has('N', 2, "ClibConnection::ReleaseConnection"));
+  EXPECT_TRUE(conn.Read(buf, 0));
+  const std::string pid = N0("").substr(0, 7);
+  for (const std::string& line :
+       {TraceCapture::Line('N', 2, "ClibConnection::InitiateConnection: server=\"127.0.0.1\", "
+                                   "service=\"" + peer.port + "abc\""),
+        pid + " N0: Connected to 127.0.0.1 on port ",
+        pid + " ClibConnection::Write()\nbuffer contains 5 bytes of data\n000: 68 65 6c 6c 6f",
+        TraceCapture::Line('N', 3, "ClibConnection::Read(len=6)"),
+        pid + " ClibConnection::Read()\n"}) {
+    EXPECT_NE(std::string::npos, trace.Text().find(line)) << line;
+  }
   EXPECT_TRUE(boxes.texts.empty());
 }
 
-TEST_F(ConnectedTest, PeerClosingAtOnceIsEndOfStream) {
-  peer.Close();
-  TraceCapture trace("");
-  BoxCapture boxes;
-  char buf[4];
-  EXPECT_FALSE(conn.Read(buf, 4));
-  EXPECT_EQ(TraceCapture::Line('N', 0, "recv() returned EOF."), trace.Text());
-  EXPECT_TRUE(boxes.texts.empty());
+// The peer ends at once, mid-block, or with a reset: only the reset drops
+// the connection, and shows the one box this connection ever shows.
+TEST(ClibConnectionTest, EndTruncationAndResetOfTheStream) {
+  const std::string reset = " errno 10054: [10054] Connection reset by peer";
+  struct Row {
+    std::string sent;
+    bool reset;
+    std::string trace;
+    SocketState state;
+    std::vector<std::string> boxes;
+  } rows[] = {{"", false, N0("recv() returned EOF."), SocketState::kOpen, {}},
+              {"abc", false, N0("recv() failed: Truncation."), SocketState::kOpen, {}},
+              {"", true, N0("recv() failed.") + N0(reset), SocketState::kDropped,
+               {"Receive failed.\n" + reset.substr(1)}}};
+  for (const Row& r : rows) {
+    Peer peer;
+    BoxedConnection conn;
+    ASSERT_TRUE(conn.Open(peer.port));
+    peer.accepted = accept(peer.fd, nullptr, nullptr);
+    peer.Send(r.sent);
+    peer.Close(r.reset);
+    TraceCapture trace("");
+    BoxCapture boxes;
+    char buf[10];
+    EXPECT_FALSE(conn.Read(buf, 10));
+    EXPECT_EQ(r.trace, trace.Text());
+    EXPECT_EQ(r.state, conn.State());
+    if (r.reset) {  // every later failure is traced, never boxed
+      EXPECT_FALSE(conn.Write("x", 1));
+      EXPECT_FALSE(conn.Read(buf, 1));
+    }
+    EXPECT_EQ(r.boxes, boxes.texts);
+  }
 }
 
-TEST_F(ConnectedTest, PeerClosingMidBlockIsTruncation) {
-  peer.Send("abc");
-  peer.Close();
-  TraceCapture trace("");
-  BoxCapture boxes;
-  char buf[10];
-  EXPECT_FALSE(conn.Read(buf, 10));
-  EXPECT_EQ(TraceCapture::Line('N', 0, "recv() failed: Truncation."), trace.Text());
-  EXPECT_TRUE(boxes.texts.empty());
-  EXPECT_EQ(SocketState::kOpen, conn.State());
-}
-
-TEST_F(ConnectedTest, ResetShowsOneBoxThenNoMore) {
-  peer.Reset();
-  TraceCapture trace("");
-  BoxCapture boxes;
-  char buf[4];
-  EXPECT_FALSE(conn.Read(buf, 4));
-  EXPECT_EQ(TraceCapture::Line('N', 0, "recv() failed.") +
-                TraceCapture::Line('N', 0, ErrnoLine(10054)),
-            trace.Text());
-  ASSERT_EQ(1u, boxes.texts.size());
-  EXPECT_EQ("Receive failed.\nerrno 10054: [10054] Connection reset by peer", boxes.texts[0]);
-  EXPECT_EQ(SocketState::kDropped, conn.State());
-  // Every later failure on this object is traced, never boxed.
-  EXPECT_FALSE(conn.Write("x", 1));
-  EXPECT_FALSE(conn.Read(buf, 4));
-  EXPECT_EQ(1u, boxes.texts.size());
-  EXPECT_NE(std::string::npos, trace.Text().find("send() failed."));
-}
-
-TEST_F(ConnectedTest, SendOnDroppedConnectionRaisesNoSigpipe) {
+TEST_F(ConnectedTest, SendOnADroppedConnectionRaisesNoSigpipe) {
   signal(SIGPIPE, SIG_DFL);  // a SIGPIPE would end this test's process
-  // Our own end can no longer send: the next send fails with a broken pipe.
-  shutdown(conn.Socket(), SHUT_WR);
+  shutdown(conn.Socket(), SHUT_WR);  // our own end can no longer send
   BoxCapture boxes;
   TraceCapture trace("");
   EXPECT_FALSE(conn.Write("abc", 3));
-  EXPECT_EQ(TraceCapture::Line('N', 0, "send() failed.") +
-                TraceCapture::Line('N', 0, ErrnoLine(10054)),
+  EXPECT_EQ(N0("send() failed.") + N0(" errno 10054: [10054] Connection reset by peer"),
             trace.Text());
-  ASSERT_EQ(1u, boxes.texts.size());
-  EXPECT_EQ("Send failed.\nerrno 10054: [10054] Connection reset by peer", boxes.texts[0]);
-
-  // A peer that went away: sends fail within a few blocks, without a signal.
-  Peer peer2;
-  BoxedConnection conn2;
-  ASSERT_TRUE(conn2.InitiateConnection("127.0.0.1", peer2.Port().c_str()));
-  ASSERT_GE(peer2.Accept(), 0);
-  peer2.Close();
-  // The peer has only closed its side: this block is accepted, and the
-  // peer's system answers it with a reset. Wait (bounded) until the reset
-  // has arrived rather than racing it with more writes.
-  ASSERT_TRUE(conn2.Write("abcdefgh", 8));
-  pollfd p{conn2.Socket(), 0, 0};
+  EXPECT_EQ(std::vector<std::string>{"Send failed.\nerrno 10054: [10054] Connection reset by peer"},
+            boxes.texts);
+  // A peer that went away: its system answers the next block with a reset.
+  // Wait (bounded) for it rather than racing it with more writes.
+  Peer gone;
+  BoxedConnection second;
+  ASSERT_TRUE(second.Open(gone.port));
+  gone.accepted = accept(gone.fd, nullptr, nullptr);
+  gone.Close();
+  ASSERT_TRUE(second.Write("abcdefgh", 8));
+  pollfd p{second.Socket(), 0, 0};
   for (int i = 0; i < 100 && (p.revents & (POLLERR | POLLHUP)) == 0; ++i) poll(&p, 1, 100);
-  ASSERT_NE(0, p.revents & (POLLERR | POLLHUP));
-  EXPECT_FALSE(conn2.Write("abcdefgh", 8));
-  EXPECT_EQ(SocketState::kDropped, conn2.State());
+  EXPECT_FALSE(second.Write("abcdefgh", 8));
+  EXPECT_EQ(SocketState::kDropped, second.State());
 }
 
 TEST_F(ConnectedTest, LargeBlockIsWrittenWhole) {
@@ -296,7 +208,7 @@ TEST_F(ConnectedTest, LargeBlockIsWrittenWhole) {
 
 void IgnoreSignal(int) {}
 
-TEST_F(ConnectedTest, ReadContinuesAfterInterruptedCall) {
+TEST_F(ConnectedTest, ReadContinuesAfterAnInterruptedCall) {
   struct sigaction action {};
   action.sa_handler = IgnoreSignal;  // no SA_RESTART: recv returns EINTR
   sigaction(SIGUSR1, &action, nullptr);
@@ -304,10 +216,10 @@ TEST_F(ConnectedTest, ReadContinuesAfterInterruptedCall) {
   std::thread writer([&] {
     // The signal lands before or during the read; either way the read must
     // go on and deliver the whole block.
-    pthread_kill(self, SIGUSR1);
-    peer.Send("ab");
-    pthread_kill(self, SIGUSR1);
-    peer.Send("cd");
+    for (const char* piece : {"ab", "cd"}) {
+      pthread_kill(self, SIGUSR1);
+      peer.Send(piece);
+    }
   });
   char buf[4];
   EXPECT_TRUE(conn.Read(buf, 4));
@@ -315,89 +227,55 @@ TEST_F(ConnectedTest, ReadContinuesAfterInterruptedCall) {
   EXPECT_EQ("abcd", std::string(buf, 4));
 }
 
-TEST(ClibConnectionTest, ZeroLengthReadSucceedsWithoutSocket) {
-  TraceCapture trace("");
-  BoxedConnection conn;
-  char buf[1];
-  EXPECT_TRUE(conn.Read(buf, 0));
-  EXPECT_EQ("", trace.Text());
-}
-
 TEST(ClibConnectionTest, DestructionResetsTheConnection) {
   Peer peer;
   {
     BoxedConnection conn;
-    ASSERT_TRUE(conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
-    ASSERT_GE(peer.Accept(), 0);
+    ASSERT_TRUE(conn.Open(peer.port));
+    peer.accepted = accept(peer.fd, nullptr, nullptr);
   }
   char c;
-  errno = 0;
-  EXPECT_EQ(-1, recv(peer.accepted(), &c, 1, 0));
+  EXPECT_EQ(-1, recv(peer.accepted, &c, 1, 0));
   EXPECT_EQ(ECONNRESET, errno);
 }
 
-TEST(ClibConnectionTest, ReconnectAfterRelease) {
-  Peer peer;
-  BoxedConnection conn;
-  ASSERT_TRUE(conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
-  conn.ReleaseConnection();
-  ASSERT_TRUE(conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
-  EXPECT_TRUE(conn.IsOpen());
-  EXPECT_EQ(SocketState::kOpen, conn.State());
-}
-
-// The keep-alive switch is read once per process; any non-zero value (a
-// negative one too) turns it on. No-delay is always set.
+// The keep-alive switch is read once per process and traced once per
+// reading; any non-zero value (a negative one too) turns it on. No-delay
+// is always set.
 TEST(ClibConnectionTest, KeepAliveSwitchIsReadOnceAndNoDelayAlwaysSet) {
   Peer peer;
+  SettingsFile on("[Config]\nUseKeepAlive=-1\n");
+  ForgetSettings();
+  TraceCapture trace("N2");
+  BoxedConnection first;
+  SettingsFile off("[Config]\nUseKeepAlive=0\n");
+  BoxedConnection conn;
+  ASSERT_TRUE(conn.Open(peer.port));
+  const std::string text = trace.Text(), line = TraceCapture::Line('N', 2, " UseKeepAlive = -1");
+  EXPECT_NE(std::string::npos, text.find(line));
+  EXPECT_EQ(text.find(line), text.rfind(line));
   int keepAlive = 0, noDelay = 0;
   socklen_t size = sizeof keepAlive;
-  {
-    SettingsFile settings("[Config]\nUseKeepAlive=-1\n");
-    ForgetSettings();
-    TraceCapture trace("N2");
-    BoxedConnection first;
-    BoxedConnection conn;
-    std::string text = trace.Text();
-    std::string line = TraceCapture::Line('N', 2, " UseKeepAlive = -1");
-    ASSERT_NE(std::string::npos, text.find(line));
-    EXPECT_EQ(text.find(line), text.rfind(line));
-    ASSERT_TRUE(conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
-    getsockopt(conn.Socket(), SOL_SOCKET, SO_KEEPALIVE, &keepAlive, &size);
-    getsockopt(conn.Socket(), IPPROTO_TCP, TCP_NODELAY, &noDelay, &size);
-    EXPECT_NE(0, keepAlive);
-    EXPECT_NE(0, noDelay);
-  }
-  {
-    SettingsFile settings("[Config]\nUseKeepAlive=0\n");
-    TraceCapture trace("N2");
-    BoxedConnection conn;  // the switch was read once: still on
-    EXPECT_FALSE(trace.Has('N', 2, " UseKeepAlive = 0"));
-    ASSERT_TRUE(conn.InitiateConnection("127.0.0.1", peer.Port().c_str()));
-    keepAlive = 0;
-    getsockopt(conn.Socket(), SOL_SOCKET, SO_KEEPALIVE, &keepAlive, &size);
-    EXPECT_NE(0, keepAlive);
-  }
+  getsockopt(conn.Socket(), SOL_SOCKET, SO_KEEPALIVE, &keepAlive, &size);
+  getsockopt(conn.Socket(), IPPROTO_TCP, TCP_NODELAY, &noDelay, &size);
+  EXPECT_NE(0, keepAlive);
+  EXPECT_NE(0, noDelay);
   ForgetSettings();
 }
 
-TEST(ClibConnectionTest, ErrorTexts) {
+// The ends of the text table and a text cut at its buffer (the texts in
+// use are shown by the refusals above).
+TEST(ClibConnectionTest, ErrorTextBounds) {
   char text[256];
+  for (int number : {9999, 10001, 11005}) {
+    ClibConnection::LoadErrorText(number, text, sizeof text);
+    EXPECT_STREQ("", text) << number;
+  }
   ClibConnection::LoadErrorText(0, text, sizeof text);
   EXPECT_STREQ("[10000] No Error", text);
-  ClibConnection::LoadErrorText(9999, text, sizeof text);
-  EXPECT_STREQ("", text);
-  ClibConnection::LoadErrorText(10001, text, sizeof text);
-  EXPECT_STREQ("", text);
-  ClibConnection::LoadErrorText(11003, text, sizeof text);
-  EXPECT_STREQ("[11003] Non-Recoverable errors: FORMERR, REFUSED, NOTIMP", text);
   ClibConnection::LoadErrorText(10061, text, 8);
   EXPECT_STREQ("[10061]", text);
-  EXPECT_EQ(10061, SocketErrorFromErrno(ECONNREFUSED));
-  EXPECT_EQ(10054, SocketErrorFromErrno(ECONNRESET));
-  EXPECT_EQ(10054, SocketErrorFromErrno(EPIPE));
   EXPECT_EQ(10060, SocketErrorFromErrno(ETIMEDOUT));
-  EXPECT_EQ(11001, SocketErrorFromResolver(EAI_NONAME, 0));
 }
 
 }  // namespace

@@ -13,11 +13,12 @@
 #include "base/Trace.h"
 #include "platform/MessageBox.h"
 
-// Installs a temporary trace file with a mode; Text() reads it back.
+// Installs a temporary trace file with a mode; Text() reads it back through
+// its own descriptor (also after CloseTrace). Text() never flushes: what it
+// sees is what the trace itself has written out.
 class TraceCapture {
  public:
-  explicit TraceCapture(const char* mode) {
-    file_ = std::tmpfile();
+  explicit TraceCapture(const char* mode) : file_(std::tmpfile()) {
     reader_ = fdopen(dup(fileno(file_)), "r");
     SetTraceMode(mode, file_);
   }
@@ -25,16 +26,18 @@ class TraceCapture {
     SetTraceMode("", nullptr);
     std::fclose(reader_);
   }
-  // What was written; also after CloseTrace, which flushed and closed the
-  // file (the reader keeps its own descriptor).
   std::string Text() {
-    if (TraceIsOpen()) std::fflush(file_);
     std::string out;
     std::rewind(reader_);
     char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, reader_)) > 0) out.append(buf, n);
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, reader_)) > 0;) out.append(buf, n);
     return out;
+  }
+  // What follows the header (everything when there is none).
+  std::string Body() {
+    std::string out = Text();
+    size_t header = out.find("]\n\n");
+    return header == std::string::npos ? out : out.substr(header + 3);
   }
   // "(  pid) L<level>: text\n", the form of one trace line.
   static std::string Line(char letter, int level, const std::string& text) {
@@ -48,8 +51,8 @@ class TraceCapture {
   }
 
  private:
-  FILE* file_ = nullptr;
-  FILE* reader_ = nullptr;
+  FILE* file_;
+  FILE* reader_;
 };
 
 // Captures message boxes while it lives.
@@ -61,10 +64,9 @@ class BoxCapture {
   std::vector<std::string> captions;
 
  private:
-  static void Sink(void* context, const char* caption, const char* text, unsigned) {
-    BoxCapture* self = static_cast<BoxCapture*>(context);
-    self->captions.push_back(caption);
-    self->texts.push_back(text);
+  static void Sink(void* self, const char* caption, const char* text, unsigned) {
+    static_cast<BoxCapture*>(self)->captions.push_back(caption);
+    static_cast<BoxCapture*>(self)->texts.push_back(text);
   }
 };
 
@@ -75,18 +77,13 @@ class SettingsFile {
     char name[] = "/tmp/velodbc-test-XXXXXX";
     int fd = mkstemp(name);
     path_ = name;
-    if (fd >= 0) {
-      ssize_t ignored = write(fd, content.data(), content.size());
-      (void)ignored;
-      close(fd);
-    }
-    setenv("VELODBC_INI", path_.c_str(), 1);
+    if (fd >= 0 && write(fd, content.data(), content.size()) >= 0) close(fd);
+    setenv("VELODBC_INI", name, 1);
   }
   ~SettingsFile() {
     unsetenv("VELODBC_INI");
     unlink(path_.c_str());
   }
-  const std::string& Path() const { return path_; }
 
  private:
   std::string path_;
