@@ -69,4 +69,19 @@ int DescribeColWorker(Statement* s, SQLUSMALLINT icol, SQLCHAR* name, SQLSMALLIN
 int ColAttributesWorker(Statement* s, SQLUSMALLINT icol, SQLUSMALLINT fDescType, SQLPOINTER rgbDesc,
                         SQLSMALLINT cbDescMax, SQLSMALLINT* pcbDesc, SQLLEN* pfDesc);
 
+// Catalog functions and type information (odbc/Catalog.cpp): one request
+// each, whose reply's description becomes the statement's result set. The
+// texts are the call's arguments, stored in argument order.
+int TablesWorker(Statement* s, const String* texts);
+int ColumnsWorker(Statement* s, const String* texts);
+int StatisticsWorker(Statement* s, const String* texts, SQLUSMALLINT fUnique,
+                     SQLUSMALLINT fAccuracy);
+int SpecialColumnsWorker(Statement* s, SQLUSMALLINT fColType, const String* texts,
+                         SQLUSMALLINT fScope, SQLUSMALLINT fNullable);
+int GetTypeInfoWorker(Statement* s, SQLSMALLINT fSqlType);
+
+// SQLGetInfo (odbc/GetInfo.cpp, its table in odbc/InfoTable.cpp).
+int GetInfoWorker(Connection* c, SQLUSMALLINT fInfoType, SQLPOINTER rgbInfoValue,
+                  SQLSMALLINT cbInfoValueMax, SQLSMALLINT* pcbInfoValue);
+
 #endif

@@ -1,0 +1,279 @@
+// The catalog functions and SQLGetTypeInfo. SQLTables, SQLColumns,
+// SQLStatistics, SQLSpecialColumns and SQLGetTypeInfo are one request each
+// whose reply describes a result set, fetched like a query's; the other
+// six catalog functions are refused.
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdio>
+
+#include "base/String.h"
+#include "base/Trace.h"
+#include "handles/Connection.h"
+#include "handles/Frame.h"
+#include "handles/Statement.h"
+#include "odbc/Workers.h"
+#include "protocol/Requests.h"
+
+namespace {
+
+// Sends request and adopts the result set its reply describes. The
+// statement's old description goes first: any outcome but SQL_SUCCESS
+// leaves it without a result set.
+int SendCatalogRequest(Statement* s, Request* request) {
+  request->SetStatementId(s->statementId);
+  int status = kStatusCommunicationFailure;
+  const int rc = request->Exchange(&status, &s->connection->clib);
+  if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);
+  return s->AdoptResultSet(request->Get<ResultSetDescriptionElement>());
+}
+
+// Copies the texts into the request's string elements E..., in order.
+template <class... E>
+bool PutTexts(Request* request, const String* texts) {
+  [[maybe_unused]] int i = 0;
+  return ((request->Get<E>()->value.SetString(texts[i++]) != 0) && ...);
+}
+
+// Builds request R, empties the statement's result set, fills in the texts
+// (element classes E...) and then the numbers with fill, and sends it.
+template <class R, class... E, class Fill>
+int Forward(Statement* s, const String* texts, Fill fill) {
+  R request;
+  if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  s->columns.Clear();
+  if (!PutTexts<E...>(&request, texts)) return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  fill(&request);
+  return SendCatalogRequest(s, &request);
+}
+
+}  // namespace
+
+int TablesWorker(Statement* s, const String* texts) {
+  return Forward<TablesRequest, TableQualifierElement, TableOwnerElement, TableNameElement,
+                 TableTypeElement>(s, texts, [](Request*) {});
+}
+
+int ColumnsWorker(Statement* s, const String* texts) {
+  return Forward<ColumnsRequest, TableQualifierElement, TableOwnerElement, TableNameElement,
+                 ColumnNameElement>(s, texts, [](Request*) {});
+}
+
+int StatisticsWorker(Statement* s, const String* texts, SQLUSMALLINT fUnique,
+                     SQLUSMALLINT fAccuracy) {
+  return Forward<StatisticsRequest, TableQualifierElement, TableOwnerElement, TableNameElement>(
+      s, texts, [=](Request* r) {
+        r->Get<IndexTypeElement>()->value = fUnique;
+        r->Get<AccuracyElement>()->value = fAccuracy;
+      });
+}
+
+int SpecialColumnsWorker(Statement* s, SQLUSMALLINT fColType, const String* texts,
+                         SQLUSMALLINT fScope, SQLUSMALLINT fNullable) {
+  return Forward<SpecialColumnsRequest, TableQualifierElement, TableOwnerElement,
+                 TableNameElement>(s, texts, [=](Request* r) {
+    r->Get<SpecialColumnTypeElement>()->value = fColType;
+    r->Get<SpecialColumnScopeElement>()->value = fScope;
+    r->Get<NullabilityElement>()->value = fNullable;
+  });
+}
+
+int GetTypeInfoWorker(Statement* s, SQLSMALLINT fSqlType) {
+  return Forward<GetTypeInfoRequest>(
+      s, nullptr, [=](Request* r) { r->Get<SqlDataTypeElement>()->value = fSqlType; });
+}
+
+namespace {
+
+// One text argument of a catalog function: its ODBC name, the text and its
+// length, and what a failure to store it posts.
+struct TextArgument {
+  const char* name;
+  const SQLCHAR* text;
+  SQLSMALLINT length;
+  const ClientDiagnostic* memory = &kDiagMemory;
+};
+
+inline constexpr ClientDiagnostic kDiagMemoryTypo1{"S1001", 3008, "memory allocationn failure"};
+inline constexpr ClientDiagnostic kDiagMemoryTypo2{"S1001", 3008, "memory allcoation failure"};
+
+// The common entry after the entry trace line: traces each text, finds the
+// statement and stores the texts in argument order. Null with *rc the
+// call's result when the call ends here.
+template <int N>
+Statement* CatalogEntry(SQLHSTMT hstmt, const TextArgument (&args)[N], String (&texts)[N],
+                        int* rc) {
+  for (const TextArgument& a : args) {
+    TraceArgument(a.name, reinterpret_cast<const char*>(a.text), a.length);
+  }
+  Statement* s = FindAndClearStatement(hstmt);
+  *rc = SQL_INVALID_HANDLE;
+  if (s == nullptr) return nullptr;
+  for (const TextArgument& a : args) {
+    if (!ValidLength(a.length)) {
+      *rc = VEL_POST(s, SQL_ERROR, kDiagInvalidLength);
+      return nullptr;
+    }
+  }
+  for (int i = 0; i < N; ++i) {
+    if (!texts[i].SetString(reinterpret_cast<const char*>(args[i].text), args[i].length)) {
+      *rc = VEL_POST(s, SQL_ERROR, *args[i].memory);
+      return nullptr;
+    }
+  }
+  return s;
+}
+
+// A refused catalog function: "S1C00" "<function> not implemented"; the
+// statement's result set stays.
+int Refuse(Statement* s, const char* function) {
+  char text[64];
+  snprintf(text, sizeof text, "%s not implemented", function);
+  return VEL_POST_ERROR(s, SQL_ERROR, VEL_NATIVE_INTERNAL, "S1C00", text);
+}
+
+}  // namespace
+
+// The rest of a catalog export, after its entry line and its args.
+#define VEL_CATALOG_CALL(worker)                            \
+  String texts[sizeof args / sizeof args[0]];               \
+  int rc = SQL_SUCCESS;                                     \
+  Statement* s = CatalogEntry(hstmt, args, texts, &rc);     \
+  if (s == nullptr) return TraceReturnCode(rc);             \
+  return TraceReturnCode(worker)
+
+VEL_EXPORT SQLRETURN SQLTables(SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
+                               SQLSMALLINT cbTableQualifier, SQLCHAR* szTableOwner,
+                               SQLSMALLINT cbTableOwner, SQLCHAR* szTableName,
+                               SQLSMALLINT cbTableName, SQLCHAR* szTableType,
+                               SQLSMALLINT cbTableType) {
+  Trace('A', 2, "SQLTables: hstmt=0x%08lx", HandleValue(hstmt));
+  const TextArgument args[] = {{"szTableQualifier", szTableQualifier, cbTableQualifier},
+                               {"szTableOwner", szTableOwner, cbTableOwner},
+                               {"szTableName", szTableName, cbTableName},
+                               {"szTableType", szTableType, cbTableType, &kDiagMemoryTypo1}};
+  VEL_CATALOG_CALL(TablesWorker(s, texts));
+}
+
+VEL_EXPORT SQLRETURN SQLColumns(SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
+                                SQLSMALLINT cbTableQualifier, SQLCHAR* szTableOwner,
+                                SQLSMALLINT cbTableOwner, SQLCHAR* szTableName,
+                                SQLSMALLINT cbTableName, SQLCHAR* szColumnName,
+                                SQLSMALLINT cbColumnName) {
+  Trace('A', 2, "SQLColumns: hstmt=0x%08lx", HandleValue(hstmt));
+  const TextArgument args[] = {{"szTableQualifier", szTableQualifier, cbTableQualifier},
+                               {"szTableOwner", szTableOwner, cbTableOwner},
+                               {"szTableName", szTableName, cbTableName},
+                               {"szColumnName", szColumnName, cbColumnName, &kDiagMemoryTypo2}};
+  VEL_CATALOG_CALL(ColumnsWorker(s, texts));
+}
+
+VEL_EXPORT SQLRETURN SQLStatistics(SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
+                                   SQLSMALLINT cbTableQualifier, SQLCHAR* szTableOwner,
+                                   SQLSMALLINT cbTableOwner, SQLCHAR* szTableName,
+                                   SQLSMALLINT cbTableName, SQLUSMALLINT fUnique,
+                                   SQLUSMALLINT fAccuracy) {
+  Trace('A', 2, "SQLStatistics: hstmt=0x%08lx, fUnique=%u, fAccuracy=%u", HandleValue(hstmt),
+        fUnique, fAccuracy);
+  const TextArgument args[] = {{"szTableQualifier", szTableQualifier, cbTableQualifier},
+                               {"szTableOwner", szTableOwner, cbTableOwner},
+                               {"szTableName", szTableName, cbTableName}};
+  VEL_CATALOG_CALL(StatisticsWorker(s, texts, fUnique, fAccuracy));
+}
+
+VEL_EXPORT SQLRETURN SQLSpecialColumns(SQLHSTMT hstmt, SQLUSMALLINT fColType,
+                                       SQLCHAR* szTableQualifier, SQLSMALLINT cbTableQualifier,
+                                       SQLCHAR* szTableOwner, SQLSMALLINT cbTableOwner,
+                                       SQLCHAR* szTableName, SQLSMALLINT cbTableName,
+                                       SQLUSMALLINT fScope, SQLUSMALLINT fNullable) {
+  Trace('A', 2, "SQLSpecialColumns: hstmt=0x%08lx, fColType=%u, fScope=%u, fNullable=%u",
+        HandleValue(hstmt), fColType, fScope, fNullable);
+  const TextArgument args[] = {{"szTableQualifier", szTableQualifier, cbTableQualifier},
+                               {"szTableOwner", szTableOwner, cbTableOwner},
+                               {"szTableName", szTableName, cbTableName}};
+  VEL_CATALOG_CALL(SpecialColumnsWorker(s, fColType, texts, fScope, fNullable));
+}
+
+VEL_EXPORT SQLRETURN SQLTablePrivileges(SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
+                                        SQLSMALLINT cbTableQualifier, SQLCHAR* szTableOwner,
+                                        SQLSMALLINT cbTableOwner, SQLCHAR* szTableName,
+                                        SQLSMALLINT cbTableName) {
+  Trace('A', 2, "SQLTablePrivileges: hstmt=0x%08lx", HandleValue(hstmt));
+  const TextArgument args[] = {{"szTableQualifier", szTableQualifier, cbTableQualifier},
+                               {"szTableOwner", szTableOwner, cbTableOwner},
+                               {"szTableName", szTableName, cbTableName}};
+  VEL_CATALOG_CALL(Refuse(s, "SQLTablePrivileges"));
+}
+
+VEL_EXPORT SQLRETURN SQLColumnPrivileges(SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
+                                         SQLSMALLINT cbTableQualifier, SQLCHAR* szTableOwner,
+                                         SQLSMALLINT cbTableOwner, SQLCHAR* szTableName,
+                                         SQLSMALLINT cbTableName, SQLCHAR* szColumnName,
+                                         SQLSMALLINT cbColumnName) {
+  Trace('A', 2, "SQLColumnPrivileges: hstmt=0x%08lx", HandleValue(hstmt));
+  const TextArgument args[] = {
+      {"szTableQualifier", szTableQualifier, cbTableQualifier, &kDiagMemoryTypo2},
+      {"szTableOwner", szTableOwner, cbTableOwner},
+      {"szTableName", szTableName, cbTableName},
+      {"szColumnName", szColumnName, cbColumnName}};
+  VEL_CATALOG_CALL(Refuse(s, "SQLColumnPrivileges"));
+}
+
+VEL_EXPORT SQLRETURN SQLPrimaryKeys(SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
+                                    SQLSMALLINT cbTableQualifier, SQLCHAR* szTableOwner,
+                                    SQLSMALLINT cbTableOwner, SQLCHAR* szTableName,
+                                    SQLSMALLINT cbTableName) {
+  Trace('A', 2, "SQLPrimaryKeys: hstmt=0x%08lx", HandleValue(hstmt));
+  const TextArgument args[] = {{"szTableQualifier", szTableQualifier, cbTableQualifier},
+                               {"szTableOwner", szTableOwner, cbTableOwner},
+                               {"szTableName", szTableName, cbTableName}};
+  VEL_CATALOG_CALL(Refuse(s, "SQLPrimaryKeys"));
+}
+
+VEL_EXPORT SQLRETURN SQLForeignKeys(SQLHSTMT hstmt, SQLCHAR* szPkTableQualifier,
+                                    SQLSMALLINT cbPkTableQualifier, SQLCHAR* szPkTableOwner,
+                                    SQLSMALLINT cbPkTableOwner, SQLCHAR* szPkTableName,
+                                    SQLSMALLINT cbPkTableName, SQLCHAR* szFkTableQualifier,
+                                    SQLSMALLINT cbFkTableQualifier, SQLCHAR* szFkTableOwner,
+                                    SQLSMALLINT cbFkTableOwner, SQLCHAR* szFkTableName,
+                                    SQLSMALLINT cbFkTableName) {
+  Trace('A', 2, "SQLForeignKeys: hstmt=0x%08lx", HandleValue(hstmt));
+  const TextArgument args[] = {{"szPkTableQualifier", szPkTableQualifier, cbPkTableQualifier},
+                               {"szPkTableOwner", szPkTableOwner, cbPkTableOwner},
+                               {"szPkTableName", szPkTableName, cbPkTableName},
+                               {"szFkTableQualifier", szFkTableQualifier, cbFkTableQualifier},
+                               {"szFkTableOwner", szFkTableOwner, cbFkTableOwner},
+                               {"szFkTableName", szFkTableName, cbFkTableName}};
+  VEL_CATALOG_CALL(Refuse(s, "SQLForeignKeys"));
+}
+
+VEL_EXPORT SQLRETURN SQLProcedures(SQLHSTMT hstmt, SQLCHAR* szProcQualifier,
+                                   SQLSMALLINT cbProcQualifier, SQLCHAR* szProcOwner,
+                                   SQLSMALLINT cbProcOwner, SQLCHAR* szProcName,
+                                   SQLSMALLINT cbProcName) {
+  Trace('A', 2, "SQLProcedures: hstmt=0x%08lx", HandleValue(hstmt));
+  const TextArgument args[] = {{"szProcQualifier", szProcQualifier, cbProcQualifier},
+                               {"szProcOwner", szProcOwner, cbProcOwner},
+                               {"szProcName", szProcName, cbProcName}};
+  VEL_CATALOG_CALL(Refuse(s, "SQLProcedures"));
+}
+
+VEL_EXPORT SQLRETURN SQLProcedureColumns(SQLHSTMT hstmt, SQLCHAR* szProcQualifier,
+                                         SQLSMALLINT cbProcQualifier, SQLCHAR* szProcOwner,
+                                         SQLSMALLINT cbProcOwner, SQLCHAR* szProcName,
+                                         SQLSMALLINT cbProcName, SQLCHAR* szColumnName,
+                                         SQLSMALLINT cbColumnName) {
+  Trace('A', 2, "SQLProcedureColumns: hstmt=0x%08lx", HandleValue(hstmt));
+  const TextArgument args[] = {{"szProcQualifier", szProcQualifier, cbProcQualifier},
+                               {"szProcOwner", szProcOwner, cbProcOwner},
+                               {"szProcName", szProcName, cbProcName},
+                               {"szColumnName", szColumnName, cbColumnName}};
+  VEL_CATALOG_CALL(Refuse(s, "SQLProcedureColumns"));
+}
+
+VEL_EXPORT SQLRETURN SQLGetTypeInfo(SQLHSTMT hstmt, SQLSMALLINT fSqlType) {
+  Trace('A', 2, "SQLGetTypeInfo: hstmt=0x%08lx, fSqlType=%d", HandleValue(hstmt), fSqlType);
+  Statement* s = FindAndClearStatement(hstmt);
+  if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(GetTypeInfoWorker(s, fSqlType));
+}
