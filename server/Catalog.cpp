@@ -106,7 +106,8 @@ const TypeRow kTypes[] = {
     {"REAL", kSqlReal, 7, nullptr, nullptr, nullptr, 0, 2, 1, -1, -1},
     {"DATE", kSqlDate, 10, "'", "'", nullptr, 0, 2, 0, -1, -1},
     {"TIME", kSqlTime, 8, "'", "'", nullptr, 0, 2, 0, -1, -1},
-    {"TIMESTAMP", kSqlTimestamp, 19, "'", "'", nullptr, 0, 2, 0, 0, 9},
+    // "yyyy-mm-dd hh:mm:ss" and the nine fraction digits values keep.
+    {"TIMESTAMP", kSqlTimestamp, 29, "'", "'", nullptr, 0, 2, 0, 0, 9},
     {"VARCHAR", kSqlVarChar, kMaxFixedLength, "'", "'", "max length", 1, 3, 0, -1, -1},
 };
 
@@ -217,9 +218,8 @@ Status CatalogTables(StorageSession* storage, const std::string& qualifier, cons
                      const std::string& name, const std::string& types, ResultSet* out) {
   out->columns = Describe(kTablesColumns, sizeof kTablesColumns / sizeof kTablesColumns[0]);
   // The enumerations: qualifiers and owners do not exist here, so their
-  // lists are empty; table types are listed.
-  if (name.empty() && ((qualifier == "%" && owner.empty()) || (owner == "%" && qualifier.empty())) &&
-      types.empty())
+  // lists are empty whatever the table types say; table types are listed.
+  if (name.empty() && ((qualifier == "%" && owner.empty()) || (owner == "%" && qualifier.empty())))
     return Status::Ok();
   if (types == "%" && qualifier.empty() && owner.empty() && name.empty()) {
     for (const char* t : {"SYSTEM TABLE", "TABLE", "VIEW"})
@@ -358,6 +358,9 @@ Status CatalogSpecialColumns(StorageSession* storage, int columnType, const std:
 }
 
 ResultSet TypeInfo(int sqlType) {
+  // ODBC 3 applications name the date and time types 91, 92 and 93, and
+  // the driver manager passes them on unchanged.
+  if (sqlType >= 91 && sqlType <= 93) sqlType -= 82;
   ResultSet r;
   r.columns = Describe(kTypeInfoColumns, sizeof kTypeInfoColumns / sizeof kTypeInfoColumns[0]);
   for (const TypeRow& t : kTypes) {

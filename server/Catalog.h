@@ -31,7 +31,8 @@ Status CatalogStatistics(StorageSession* storage, const std::string& qualifier, 
 Status CatalogSpecialColumns(StorageSession* storage, int columnType, const std::string& qualifier,
                              const std::string& owner, const std::string& table, int scope, int nullable,
                              ResultSet* out);
-// Every type (sqlType 0) or the one asked for; unknown types give no rows.
+// Every type (sqlType 0) or the one asked for (91, 92, 93 as 9, 10, 11);
+// unknown types give no rows.
 ResultSet TypeInfo(int sqlType);
 
 }  // namespace velsrv
