@@ -31,3 +31,7 @@ CREATE TABLE long_values (t LONGVARCHAR, b LONGVARBINARY);
 INSERT INTO long_values
   WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 2999)
   SELECT group_concat(i, ','), CAST(group_concat(i, ',') AS BLOB) FROM (SELECT i FROM n ORDER BY i);
+
+-- Catalog calls see a view and an index.
+CREATE VIEW all_types_view AS SELECT id, c_varchar FROM all_types;
+CREATE UNIQUE INDEX all_types_id ON all_types (id);

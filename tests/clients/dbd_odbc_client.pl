@@ -1,6 +1,7 @@
 #!/usr/bin/perl
 # Perl DBI with DBD::ODBC against velora-server through unixODBC: connect,
-# selectall_arrayref over every SQL type, long values, a server error.
+# selectall_arrayref over every SQL type, long values, a server error, and
+# the catalog: get_info, table_info, column_info, type_info_all.
 # Run by run_with_server.sh, which sets VELORA_DSN.
 use strict;
 use warnings;
@@ -25,6 +26,25 @@ my $dbh = DBI->connect("dbi:ODBC:DSN=$ENV{VELORA_DSN}", 'tester', 'secret',
 if (!$dbh) {
     print "FAIL connect: $DBI::state $DBI::errstr\n";
     exit 1;
+}
+
+# A successful connect leaves no error behind (the driver manager's note
+# about the driver's ODBC version is information only).
+check('error after connect', $dbh->err ? $dbh->errstr : '', '');
+check('get_info DBMS_NAME', $dbh->get_info(17), 'Velora');
+check('get_info DBMS_VER', $dbh->get_info(18) =~ /^Velora ODBC Server / ? 1 : 0, 1);
+check('get_info SERVER_NAME', $dbh->get_info(13), '127.0.0.1');
+my $tables = $dbh->table_info(undef, undef, 'all%', undef)->fetchall_arrayref;
+check('table_info', join(' ', map { "$_->[2]/$_->[3]" } @$tables), 'all_types/TABLE all_types_view/VIEW');
+my $cols = $dbh->column_info(undef, undef, 'all_types_view', undef)->fetchall_arrayref;
+check('column_info', join(' ', map { "$_->[3]/$_->[4]/$_->[5]" } @$cols), 'id/4/INTEGER c_varchar/12/VARCHAR');
+my $types = $dbh->type_info_all;
+check('type_info_all', scalar(@$types) - 1, 17);
+# The types DBD::ODBC looks up for its own tables.
+for my $type ([12, 'VARCHAR'], [4, 'INTEGER'], [-1, 'TEXT'], [-4, 'BLOB'], [11, 'TIMESTAMP'],
+              [9, 'DATE'], [6, 'FLOAT'], [-7, 'BIT']) {
+    my @info = $dbh->type_info($type->[0]);
+    check("type_info $type->[0]", @info ? $info[0]{TYPE_NAME} : undef, $type->[1]);
 }
 
 my $rows = $dbh->selectall_arrayref('SELECT ' . join(', ', @columns) . ' FROM all_types ORDER BY id');

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # unixODBC's isql against velora-server: SELECTs over every SQL type must
-# print exactly the expected tables. Run by run_with_server.sh.
+# print exactly the expected tables, and so must `help` (SQLTables) and
+# `help TABLE` (SQLColumns). Run by run_with_server.sh.
 #   isql_client.sh EXPECTED_FILE
 set -euo pipefail
 expected=$1
@@ -9,6 +10,8 @@ isql -b -v -m30 "$VELORA_DSN" tester secret >"$actual" 2>&1 <<'SQL'
 SELECT id, c_char, c_varchar, c_longvar, c_binary, c_varbin, c_longvarb FROM all_types ORDER BY id
 SELECT id, c_bit, c_tinyint, c_smallint, c_integer, c_bigint, c_real, c_float, c_numeric FROM all_types ORDER BY id
 SELECT id, c_date, c_time, c_timestamp FROM all_types ORDER BY id
+help
+help all_types_view
 SELECT * FROM no_such_table
 SQL
 if ! diff -u "$expected" "$actual"; then

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 # pyodbc against velora-server through unixODBC: connect, SELECT over every
-# SQL type, cursor.description, commit and rollback, a server error.
+# SQL type, cursor.description, commit and rollback, a server error, and
+# the catalog: getinfo, tables, columns, statistics, getTypeInfo.
 # Run by run_with_server.sh, which sets VELORA_DSN.
 import datetime
 import decimal
@@ -80,11 +81,31 @@ def main():
         if "no_such_table" not in str(error):
             failures.append(f"missing table: message does not name the table: {error}")
 
+    catalog(cn, cn.cursor())
     cn.close()
     for failure in failures:
         print("FAIL", failure)
     print("pyodbc client:", "OK" if not failures else f"{len(failures)} failures")
     return 1 if failures else 0
+
+
+def catalog(cn, cur):
+    for info, want in ((pyodbc.SQL_DBMS_NAME, "Velora"), (pyodbc.SQL_SERVER_NAME, "127.0.0.1"),
+                       (pyodbc.SQL_DRIVER_NAME, "VELDRV32.DLL"), (pyodbc.SQL_SEARCH_PATTERN_ESCAPE, "\\"),
+                       (pyodbc.SQL_DATA_SOURCE_READ_ONLY, True), (pyodbc.SQL_TXN_CAPABLE, 0)):
+        check(f"getinfo {info}", cn.getinfo(info), want)
+    check("getinfo DBMS_VER", cn.getinfo(pyodbc.SQL_DBMS_VER).startswith("Velora ODBC Server "), True)
+    check("tables", [(r.table_name, r.table_type) for r in cur.tables()],
+          [("all_types", "TABLE"), ("long_values", "TABLE"), ("tx", "TABLE"), ("all_types_view", "VIEW")])
+    check("columns", [(r.column_name, r.data_type) for r in cur.columns(table="all_types")],
+          list(zip(COLUMNS, [4, 1, 12, -1, -2, -3, -4, -7, -6, 5, 4, -5, 7, 6, 2, 9, 10, 11])))
+    check("statistics", [(r.type, r.index_name, r.column_name) for r in cur.statistics("all_types")],
+          [(0, None, None), (3, "all_types_id", "id")])
+    types = cur.getTypeInfo().fetchall()
+    check("getTypeInfo", [r.data_type for r in types], sorted(r.data_type for r in types))
+    check("getTypeInfo count", len(types), 17)
+    check("getTypeInfo TIMESTAMP", [(r.type_name, r.precision) for r in cur.getTypeInfo(pyodbc.SQL_TYPE_TIMESTAMP)],
+          [("TIMESTAMP", 29)])
 
 
 if __name__ == "__main__":
