@@ -70,12 +70,12 @@ int StatisticsWorker(Statement* s, const String* texts, SQLUSMALLINT fUnique,
 
 int SpecialColumnsWorker(Statement* s, SQLUSMALLINT fColType, const String* texts,
                          SQLUSMALLINT fScope, SQLUSMALLINT fNullable) {
-  return Forward<SpecialColumnsRequest, TableQualifierElement, TableOwnerElement,
-                 TableNameElement>(s, texts, [=](Request* r) {
-    r->Get<SpecialColumnTypeElement>()->value = fColType;
-    r->Get<SpecialColumnScopeElement>()->value = fScope;
-    r->Get<NullabilityElement>()->value = fNullable;
-  });
+  return Forward<SpecialColumnsRequest, TableQualifierElement, TableOwnerElement, TableNameElement>(
+      s, texts, [=](Request* r) {
+        r->Get<SpecialColumnTypeElement>()->value = fColType;
+        r->Get<SpecialColumnScopeElement>()->value = fScope;
+        r->Get<NullabilityElement>()->value = fNullable;
+      });
 }
 
 int GetTypeInfoWorker(Statement* s, SQLSMALLINT fSqlType) {
@@ -135,11 +135,11 @@ int Refuse(Statement* s, const char* function) {
 }  // namespace
 
 // The rest of a catalog export, after its entry line and its args.
-#define VEL_CATALOG_CALL(worker)                            \
-  String texts[sizeof args / sizeof args[0]];               \
-  int rc = SQL_SUCCESS;                                     \
-  Statement* s = CatalogEntry(hstmt, args, texts, &rc);     \
-  if (s == nullptr) return TraceReturnCode(rc);             \
+#define VEL_CATALOG_CALL(worker)                        \
+  String texts[sizeof args / sizeof args[0]];           \
+  int rc = SQL_SUCCESS;                                 \
+  Statement* s = CatalogEntry(hstmt, args, texts, &rc); \
+  if (s == nullptr) return TraceReturnCode(rc);         \
   return TraceReturnCode(worker)
 
 VEL_EXPORT SQLRETURN SQLTables(SQLHSTMT hstmt, SQLCHAR* szTableQualifier,

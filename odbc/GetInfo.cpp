@@ -80,7 +80,8 @@ void TraceAnswer(const InfoRow& row, const Answer& a) {
 void PutNumber(const void* value, SQLSMALLINT size, SQLPOINTER rgb, SQLSMALLINT cbMax,
                SQLSMALLINT* pcb) {
   if (pcb != nullptr) *pcb = size;
-  if (rgb != nullptr && cbMax > 0) std::memcpy(rgb, value, static_cast<size_t>(cbMax < size ? cbMax : size));
+  if (rgb != nullptr && cbMax > 0)
+    std::memcpy(rgb, value, static_cast<size_t>(cbMax < size ? cbMax : size));
 }
 
 }  // namespace
