@@ -20,7 +20,8 @@ struct ClientDiagnostic {
 };
 
 // Texts are what applications and their tests see; keep them byte for byte
-// (including "failiure" of the cursor-name row).
+// (including "failiure" of the cursor-name row and the misspellings of
+// the table-type and column-name rows).
 // clang-format off
 inline constexpr ClientDiagnostic
   kDiagDisconnectError                  {"01002", 3047, "disconnect error"},
@@ -39,8 +40,11 @@ inline constexpr ClientDiagnostic
   kDiagHdbcAllocation                   {"S1000", 3008, "HDBC: Allocation failed"},
   kDiagHstmtAllocation                  {"S1000", 3008, "HSTMT: Allocation failed"},
   kDiagInternalError                    {"S1000", 3028, "internal error"},
+  kDiagUnknownInfoType                  {"S1000", 3028, "Internal error"},
   kDiagMemory                           {"S1001", 3008, "memory allocation failure"},
   kDiagCursorNameMemory                 {"S1001", 3008, "memory allocation failiure"},
+  kDiagTableTypeMemory                  {"S1001", 3008, "memory allocationn failure"},
+  kDiagColumnNameMemory                 {"S1001", 3008, "memory allcoation failure"},
   kDiagColumnOutOfRange                 {"S1002", 1044, "column number out of range"},
   kDiagProgramTypeOutOfRange            {"S1003", 1027, "program type out of range"},
   kDiagInvalidArgument                  {"S1009", 1072, "function called with invalid argument value"},
@@ -53,11 +57,17 @@ inline constexpr ClientDiagnostic
   kDiagBookmarks                        {"S1C00", 1061, "bookmarks not supported yet"},
   kDiagExtendedFetch                    {"S1C00", 1062, "extended fetch not supported yet"},
   kDiagBrowseConnectUnimplemented       {"S1C00", 3028, "SQLBrowseConnect not implemented"},
+  kDiagColumnPrivilegesUnimplemented    {"S1C00", 3028, "SQLColumnPrivileges not implemented"},
   kDiagExtendedFetchUnimplemented       {"S1C00", 3028, "SQLExtendedFetch not implemented"},
+  kDiagForeignKeysUnimplemented         {"S1C00", 3028, "SQLForeignKeys not implemented"},
   kDiagMoreResultsUnimplemented         {"S1C00", 3028, "SQLMoreResults not implemented"},
   kDiagNativeSqlUnimplemented           {"S1C00", 3028, "SQLNativeSql not implemented"},
+  kDiagPrimaryKeysUnimplemented         {"S1C00", 3028, "SQLPrimaryKeys not implemented"},
+  kDiagProcedureColumnsUnimplemented    {"S1C00", 3028, "SQLProcedureColumns not implemented"},
+  kDiagProceduresUnimplemented          {"S1C00", 3028, "SQLProcedures not implemented"},
   kDiagSetPosUnimplemented              {"S1C00", 3028, "SQLSetPos not implemented"},
-  kDiagSetScrollOptionsUnimplemented    {"S1C00", 3028, "SQLSetScrollOptions not implemented"};
+  kDiagSetScrollOptionsUnimplemented    {"S1C00", 3028, "SQLSetScrollOptions not implemented"},
+  kDiagTablePrivilegesUnimplemented     {"S1C00", 3028, "SQLTablePrivileges not implemented"};
 // clang-format on
 
 // Posts diagnostic d on a handle object with the posting site's file and

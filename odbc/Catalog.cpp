@@ -5,8 +5,6 @@
 #include <sql.h>
 #include <sqlext.h>
 
-#include <cstdio>
-
 #include "base/String.h"
 #include "base/Trace.h"
 #include "handles/Connection.h"
@@ -94,8 +92,6 @@ struct TextArgument {
   const ClientDiagnostic* memory = &kDiagMemory;
 };
 
-inline constexpr ClientDiagnostic kDiagMemoryTypo1{"S1001", 3008, "memory allocationn failure"};
-inline constexpr ClientDiagnostic kDiagMemoryTypo2{"S1001", 3008, "memory allcoation failure"};
 
 // The common entry after the entry trace line: traces each text, finds the
 // statement and stores the texts in argument order. Null with *rc the
@@ -126,11 +122,7 @@ Statement* CatalogEntry(SQLHSTMT hstmt, const TextArgument (&args)[N], String (&
 
 // A refused catalog function: "S1C00" "<function> not implemented"; the
 // statement's result set stays.
-int Refuse(Statement* s, const char* function) {
-  char text[64];
-  snprintf(text, sizeof text, "%s not implemented", function);
-  return VEL_POST_ERROR(s, SQL_ERROR, VEL_NATIVE_INTERNAL, "S1C00", text);
-}
+int Refuse(Statement* s, const ClientDiagnostic& d) { return VEL_POST(s, SQL_ERROR, d); }
 
 }  // namespace
 
@@ -151,7 +143,7 @@ VEL_EXPORT SQLRETURN SQLTables(SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
   const TextArgument args[] = {{"szTableQualifier", szTableQualifier, cbTableQualifier},
                                {"szTableOwner", szTableOwner, cbTableOwner},
                                {"szTableName", szTableName, cbTableName},
-                               {"szTableType", szTableType, cbTableType, &kDiagMemoryTypo1}};
+                               {"szTableType", szTableType, cbTableType, &kDiagTableTypeMemory}};
   VEL_CATALOG_CALL(TablesWorker(s, texts));
 }
 
@@ -164,7 +156,7 @@ VEL_EXPORT SQLRETURN SQLColumns(SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
   const TextArgument args[] = {{"szTableQualifier", szTableQualifier, cbTableQualifier},
                                {"szTableOwner", szTableOwner, cbTableOwner},
                                {"szTableName", szTableName, cbTableName},
-                               {"szColumnName", szColumnName, cbColumnName, &kDiagMemoryTypo2}};
+                               {"szColumnName", szColumnName, cbColumnName, &kDiagColumnNameMemory}};
   VEL_CATALOG_CALL(ColumnsWorker(s, texts));
 }
 
@@ -202,7 +194,7 @@ VEL_EXPORT SQLRETURN SQLTablePrivileges(SQLHSTMT hstmt, SQLCHAR* szTableQualifie
   const TextArgument args[] = {{"szTableQualifier", szTableQualifier, cbTableQualifier},
                                {"szTableOwner", szTableOwner, cbTableOwner},
                                {"szTableName", szTableName, cbTableName}};
-  VEL_CATALOG_CALL(Refuse(s, "SQLTablePrivileges"));
+  VEL_CATALOG_CALL(Refuse(s, kDiagTablePrivilegesUnimplemented));
 }
 
 VEL_EXPORT SQLRETURN SQLColumnPrivileges(SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
@@ -212,11 +204,11 @@ VEL_EXPORT SQLRETURN SQLColumnPrivileges(SQLHSTMT hstmt, SQLCHAR* szTableQualifi
                                          SQLSMALLINT cbColumnName) {
   Trace('A', 2, "SQLColumnPrivileges: hstmt=0x%08lx", HandleValue(hstmt));
   const TextArgument args[] = {
-      {"szTableQualifier", szTableQualifier, cbTableQualifier, &kDiagMemoryTypo2},
+      {"szTableQualifier", szTableQualifier, cbTableQualifier, &kDiagColumnNameMemory},
       {"szTableOwner", szTableOwner, cbTableOwner},
       {"szTableName", szTableName, cbTableName},
       {"szColumnName", szColumnName, cbColumnName}};
-  VEL_CATALOG_CALL(Refuse(s, "SQLColumnPrivileges"));
+  VEL_CATALOG_CALL(Refuse(s, kDiagColumnPrivilegesUnimplemented));
 }
 
 VEL_EXPORT SQLRETURN SQLPrimaryKeys(SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
@@ -227,7 +219,7 @@ VEL_EXPORT SQLRETURN SQLPrimaryKeys(SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
   const TextArgument args[] = {{"szTableQualifier", szTableQualifier, cbTableQualifier},
                                {"szTableOwner", szTableOwner, cbTableOwner},
                                {"szTableName", szTableName, cbTableName}};
-  VEL_CATALOG_CALL(Refuse(s, "SQLPrimaryKeys"));
+  VEL_CATALOG_CALL(Refuse(s, kDiagPrimaryKeysUnimplemented));
 }
 
 VEL_EXPORT SQLRETURN SQLForeignKeys(SQLHSTMT hstmt, SQLCHAR* szPkTableQualifier,
@@ -244,7 +236,7 @@ VEL_EXPORT SQLRETURN SQLForeignKeys(SQLHSTMT hstmt, SQLCHAR* szPkTableQualifier,
                                {"szFkTableQualifier", szFkTableQualifier, cbFkTableQualifier},
                                {"szFkTableOwner", szFkTableOwner, cbFkTableOwner},
                                {"szFkTableName", szFkTableName, cbFkTableName}};
-  VEL_CATALOG_CALL(Refuse(s, "SQLForeignKeys"));
+  VEL_CATALOG_CALL(Refuse(s, kDiagForeignKeysUnimplemented));
 }
 
 VEL_EXPORT SQLRETURN SQLProcedures(SQLHSTMT hstmt, SQLCHAR* szProcQualifier,
@@ -255,7 +247,7 @@ VEL_EXPORT SQLRETURN SQLProcedures(SQLHSTMT hstmt, SQLCHAR* szProcQualifier,
   const TextArgument args[] = {{"szProcQualifier", szProcQualifier, cbProcQualifier},
                                {"szProcOwner", szProcOwner, cbProcOwner},
                                {"szProcName", szProcName, cbProcName}};
-  VEL_CATALOG_CALL(Refuse(s, "SQLProcedures"));
+  VEL_CATALOG_CALL(Refuse(s, kDiagProceduresUnimplemented));
 }
 
 VEL_EXPORT SQLRETURN SQLProcedureColumns(SQLHSTMT hstmt, SQLCHAR* szProcQualifier,
@@ -268,7 +260,7 @@ VEL_EXPORT SQLRETURN SQLProcedureColumns(SQLHSTMT hstmt, SQLCHAR* szProcQualifie
                                {"szProcOwner", szProcOwner, cbProcOwner},
                                {"szProcName", szProcName, cbProcName},
                                {"szColumnName", szColumnName, cbColumnName}};
-  VEL_CATALOG_CALL(Refuse(s, "SQLProcedureColumns"));
+  VEL_CATALOG_CALL(Refuse(s, kDiagProcedureColumnsUnimplemented));
 }
 
 VEL_EXPORT SQLRETURN SQLGetTypeInfo(SQLHSTMT hstmt, SQLSMALLINT fSqlType) {

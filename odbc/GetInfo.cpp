@@ -16,8 +16,6 @@
 
 namespace {
 
-inline constexpr ClientDiagnostic kDiagUnknownInfoType{"S1000", 3028, "Internal error"};
-
 // One answer before it is delivered: a number (as wide as its kind) or a
 // text.
 struct Answer {
