@@ -21,6 +21,7 @@
 #include "platform/MessageBox.h"
 #include "base/Settings.h"
 #include "support/capture.h"
+#include "support/socket_io.h"
 
 namespace {
 
@@ -68,14 +69,8 @@ class Peer {
   }
   void Send(const std::string& bytes) { send(accepted_, bytes.data(), bytes.size(), 0); }
   std::string Receive(size_t count) {
-    std::string out(count, '\0');
-    size_t got = 0;
-    while (got < count) {
-      ssize_t n = recv(accepted_, &out[got], count - got, 0);
-      if (n <= 0) break;
-      got += static_cast<size_t>(n);
-    }
-    out.resize(got);
+    std::string out;
+    ReadExactly(accepted_, count, &out);
     return out;
   }
   int accepted() const { return accepted_; }

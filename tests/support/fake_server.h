@@ -51,7 +51,6 @@ class FakeServer {
     size_t count;
   };
   void Run();
-  bool ReadExactly(size_t count, std::string* out);
   void Fail(const std::string& text);
 
   int listener_ = -1;
