@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <set>
 #include <string>
 
 #include "protocol/Catalog.h"
@@ -65,21 +64,6 @@ TEST(RequestFrame, ExamplesAreByteExact) {
       {connect, "09 00 00 00 05 00 01 00 'd' 00 00 02 00 'pw'"},
   };
   for (const auto& r : rows) EXPECT_EQ(Hex(FromHex(r.frame)), Hex(FrameOf(r.request)));
-}
-
-// Only the catalogue's codes make requests, each answering with a return
-// code first.
-TEST(RequestFrame, OnlyTheCataloguesCodesMakeRequests) {
-  std::set<int> codes;
-  for (int i = 0; i < MessageCount(); ++i) codes.insert(MessageCodeAt(i));
-  EXPECT_EQ(31u, codes.size());
-  for (int code : {0, 1, 5, 13, 44, 45, 0xFFFF}) {
-    std::unique_ptr<Request> r = Create(static_cast<uint16_t>(code));
-    EXPECT_EQ(codes.count(code) == 1, r != nullptr) << code;
-    EXPECT_EQ(El::returnCode, r ? r->ReplyHeader().First()->ElementId() : El::returnCode);
-  }
-  EXPECT_FALSE(DisconnectRequest().ReturnsResultSet());
-  EXPECT_TRUE(TablesRequest().ReturnsResultSet());
 }
 
 // Client encodes the request, the server decodes it; the server encodes the

@@ -32,23 +32,19 @@ FakeServer::~FakeServer() {
 }
 
 FakeServer& FakeServer::Expect(const std::string& bytes) {
-  steps_.push_back({Step::kExpect, bytes, bytes.size()});
-  return *this;
-}
-FakeServer& FakeServer::ExpectAny(size_t count) {
-  steps_.push_back({Step::kExpectAny, std::string(), count});
+  steps_.push_back({Step::kExpect, bytes});
   return *this;
 }
 FakeServer& FakeServer::Send(const std::string& bytes) {
-  steps_.push_back({Step::kSend, bytes, bytes.size()});
+  steps_.push_back({Step::kSend, bytes});
   return *this;
 }
 FakeServer& FakeServer::Close() {
-  steps_.push_back({Step::kClose, std::string(), 0});
+  steps_.push_back({Step::kClose, std::string()});
   return *this;
 }
 FakeServer& FakeServer::ExpectEnd() {
-  steps_.push_back({Step::kExpectEnd, std::string(), 0});
+  steps_.push_back({Step::kExpectEnd, std::string()});
   return *this;
 }
 
@@ -76,12 +72,11 @@ void FakeServer::Run() {
     const Step& step = steps_[i];
     std::string got;
     switch (step.kind) {
-      case Step::kExpect:
-      case Step::kExpectAny: {
-        bool complete = ReadExactly(peer_, step.count, &got, kWaitMillis);
+      case Step::kExpect: {
+        bool complete = ReadExactly(peer_, step.bytes.size(), &got, kWaitMillis);
         received_.push_back(got);
         if (!complete) return Fail("step " + std::to_string(i) + ": short request: " + Hex(got));
-        if (step.kind == Step::kExpect && got != step.bytes) {
+        if (got != step.bytes) {
           return Fail("step " + std::to_string(i) + ": expected " + Hex(step.bytes) + ", got " +
                       Hex(got));
         }
