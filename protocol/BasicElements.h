@@ -7,6 +7,7 @@
 
 #include "base/String.h"
 #include "protocol/Element.h"
+#include "protocol/WireNumbers.h"
 
 // A concrete element: a kind with its element number fixed. Each
 // instantiation is a class of its own (see protocol/Elements.h).
@@ -96,7 +97,7 @@ class ShortVectorElement : public Element {
 // count on the wire.
 class NativeLengthValuesElement : public Element {
  public:
-  static constexpr int kId = 27;
+  static constexpr int kId = El::nativeLengthValues;
   static constexpr int kCount = 13;
   bool GetElement(ElementCursor* cursor, int* status) override;
   bool PutElement(ElementCursor* cursor, int* status) override;

@@ -1,13 +1,13 @@
-// The message catalogue: per message code, the element numbers of the
-// request header, request body and reply body (the reply header is always
-// returnCode alone), and whether the reply is a result set.
+// The message catalogue: per message code (protocol/WireNumbers.h), the
+// element numbers of the request header, request body and reply body (the
+// reply header is always returnCode alone), and whether the reply is a
+// result set.
 #ifndef VELORA_PROTOCOL_CATALOG_H
 #define VELORA_PROTOCOL_CATALOG_H
 
 #include <cstdint>
 
-constexpr int kReturnCodeElementId = 41;
-constexpr int kStatementIdElementId = 50;
+#include "protocol/WireNumbers.h"
 
 struct MessageLayout {
   // Each sequence ends at the first negative entry.

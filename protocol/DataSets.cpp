@@ -11,7 +11,6 @@
 
 namespace {
 
-const int kSqlDataTypeId = 47;
 const uint32_t kMaxCount = 65535;
 
 // Sum of the items' sizes, saturated so that an absurd total cannot wrap.
@@ -124,7 +123,7 @@ void DumpParameter(const char* direction, const ParameterDataElement& e, const u
   char title[160];
   std::snprintf(title, sizeof title, "%s.%s() #%u type=%s, nullFlag=%d, length=%lu",
                 ElementName(ParameterDataElement::kId), direction, e.Number(),
-                ValueName(kSqlDataTypeId, e.SqlType()), e.IsNull() ? 1 : 0,
+                ValueName(El::sqlDataType, e.SqlType()), e.IsNull() ? 1 : 0,
                 static_cast<unsigned long>(e.Length()));
   TraceDump(title, start, e.ElementSize());
 }

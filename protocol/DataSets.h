@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "protocol/Element.h"
+#include "protocol/WireNumbers.h"
 #include "protocol/FetchData.h"
 
 class FetchDataList : public TypedList<FetchDataElement> {};
@@ -14,7 +15,7 @@ class FetchDataList : public TypedList<FetchDataElement> {};
 // 16-bit count n, then n fetchData encodings.
 class FetchDataSetElement : public Element {
  public:
-  static constexpr int kId = 16;
+  static constexpr int kId = El::fetchDataSet;
   ~FetchDataSetElement() override;
   bool GetElement(ElementCursor* cursor, int* status) override;
   bool PutElement(ElementCursor* cursor, int* status) override;
@@ -36,7 +37,7 @@ class FetchDataSetElement : public Element {
 // length n (4 bytes), then n data bytes.
 class ParameterDataElement : public Element {
  public:
-  static constexpr int kId = 34;
+  static constexpr int kId = El::parameterDataElement;
   bool GetElement(ElementCursor* cursor, int* status) override;
   bool PutElement(ElementCursor* cursor, int* status) override;
   int ElementId() const override { return kId; }
@@ -64,7 +65,7 @@ class ParameterDataList : public TypedList<ParameterDataElement> {};
 // 16-bit count n, then n parameterDataElement encodings.
 class ParameterDataSetElement : public Element {
  public:
-  static constexpr int kId = 35;
+  static constexpr int kId = El::parameterDataSetElement;
   ~ParameterDataSetElement() override;
   bool GetElement(ElementCursor* cursor, int* status) override;
   bool PutElement(ElementCursor* cursor, int* status) override;

@@ -6,70 +6,20 @@
 
 namespace {
 
-const char* const kElementNames[kElementIdCount] = {
-    "accessMode",                 // 0
-    "autocommitMode",             // 1
-    "accuracy",                   // 2
-    "binaryValue",                // 3
-    "bookmarkUseOption",          // 4
-    "columnName",                 // 5
-    "columnNumber",               // 6
-    "columnNumberVector",         // 7
-    "concurrencyOption",          // 8
-    "connectOption",              // 9
-    "cursorName",                 // 10
-    "cursorTypeOption",           // 11
-    "descriptorType",             // 12
-    "errorCode",                  // 13
-    "errorText",                  // 14
-    "fetchData",                  // 15
-    "fetchDataSet",               // 16
-    "fetchType",                  // 17
-    "fileName",                   // 18
-    "freeOption",                 // 19
-    "indexType",                  // 20
-    "keysetOption",               // 21
-    "lengthElement",              // 22
-    "lineNumber",                 // 23
-    "maxLength",                  // 24
-    "maxRows",                    // 25
-    "nativeError",                // 26
-    "nativeLengthValues",         // 27
-    "noscanOption",               // 28
-    "numberOfColumns",            // 29
-    "numberOfParameters",         // 30
-    "numberOfRows",               // 31
-    "numberOfRowsInSet",          // 32
-    "nullability",                // 33
-    "parameterDataElement",       // 34
-    "parameterDataSetElement",    // 35
-    "parameterSetDescription",    // 36
-    "password",                   // 37
-    "precision",                  // 38
-    "resultSetDescription",       // 39
-    "retrieveDataOption",         // 40
-    "returnCode",                 // 41
-    "rowNumber",                  // 42
-    "rowsetSize",                 // 43
-    "scale",                      // 44
-    "specialColumnScope",         // 45
-    "specialColumnType",          // 46
-    "sqlDataType",                // 47
-    "sqlstate",                   // 48
-    "statement",                  // 49
-    "statementId",                // 50
-    "statusValueArray",           // 51
-    "tableName",                  // 52
-    "tableOwner",                 // 53
-    "tableQualifier",             // 54
-    "tableType",                  // 55
-    "transactionIsolationLevel",  // 56
-    "transactionType",            // 57
-    "updatableElement",           // 58
-    "userName",                   // 59
-    "versionElement",             // 60
-    "dataSource",                 // 61
+// The name table, indexed by element number, made from the one list.
+struct NameTable {
+  const char* names[kElementIdCount];
 };
+
+constexpr NameTable MakeNameTable() {
+  NameTable table{};
+#define VEL_ELEMENT_NAME(number, name) table.names[number] = #name;
+  VEL_ELEMENT_NUMBERS(VEL_ELEMENT_NAME)
+#undef VEL_ELEMENT_NAME
+  return table;
+}
+
+constexpr NameTable kElementNames = MakeNameTable();
 
 const char kUnknown[] = "<unknown>";
 
@@ -121,23 +71,23 @@ const ValueNameEntry kTransactionType[] = {{0, "COMMIT"}, {1, "ROLLBACK"}};
 
 #define VEL_VALUE_TABLE(id, table) {id, table, sizeof(table) / sizeof(table[0])}
 const ValueNameTable kValueTables[] = {
-    VEL_VALUE_TABLE(0, kAccessMode),
-    VEL_VALUE_TABLE(1, kAutocommitMode),
-    VEL_VALUE_TABLE(2, kAccuracy),
-    VEL_VALUE_TABLE(4, kBookmarkUseOption),
-    VEL_VALUE_TABLE(8, kConcurrencyOption),
-    VEL_VALUE_TABLE(11, kCursorTypeOption),
-    VEL_VALUE_TABLE(19, kFreeOption),
-    VEL_VALUE_TABLE(20, kIndexType),
-    VEL_VALUE_TABLE(28, kNoscanOption),
-    VEL_VALUE_TABLE(33, kNullability),
-    VEL_VALUE_TABLE(40, kRetrieveDataOption),
-    VEL_VALUE_TABLE(41, kReturnCode),
-    VEL_VALUE_TABLE(45, kSpecialColumnScope),
-    VEL_VALUE_TABLE(46, kSpecialColumnType),
-    VEL_VALUE_TABLE(47, kSqlDataType),
-    VEL_VALUE_TABLE(56, kTransactionIsolationLevel),
-    VEL_VALUE_TABLE(57, kTransactionType),
+    VEL_VALUE_TABLE(El::accessMode, kAccessMode),
+    VEL_VALUE_TABLE(El::autocommitMode, kAutocommitMode),
+    VEL_VALUE_TABLE(El::accuracy, kAccuracy),
+    VEL_VALUE_TABLE(El::bookmarkUseOption, kBookmarkUseOption),
+    VEL_VALUE_TABLE(El::concurrencyOption, kConcurrencyOption),
+    VEL_VALUE_TABLE(El::cursorTypeOption, kCursorTypeOption),
+    VEL_VALUE_TABLE(El::freeOption, kFreeOption),
+    VEL_VALUE_TABLE(El::indexType, kIndexType),
+    VEL_VALUE_TABLE(El::noscanOption, kNoscanOption),
+    VEL_VALUE_TABLE(El::nullability, kNullability),
+    VEL_VALUE_TABLE(El::retrieveDataOption, kRetrieveDataOption),
+    VEL_VALUE_TABLE(El::returnCode, kReturnCode),
+    VEL_VALUE_TABLE(El::specialColumnScope, kSpecialColumnScope),
+    VEL_VALUE_TABLE(El::specialColumnType, kSpecialColumnType),
+    VEL_VALUE_TABLE(El::sqlDataType, kSqlDataType),
+    VEL_VALUE_TABLE(El::transactionIsolationLevel, kTransactionIsolationLevel),
+    VEL_VALUE_TABLE(El::transactionType, kTransactionType),
 };
 #undef VEL_VALUE_TABLE
 
@@ -152,7 +102,7 @@ const ValueNameTable* TableFor(int elementId) {
 
 const char* ElementName(int elementId) {
   if (elementId < 0 || elementId >= kElementIdCount) return kUnknown;
-  return kElementNames[elementId];
+  return kElementNames.names[elementId];
 }
 
 const char* ValueName(int elementId, int32_t value) {

@@ -6,8 +6,7 @@
 
 #include <cstdint>
 
-// Number of entries of the element name table (element ids 0..61).
-constexpr int kElementIdCount = 62;
+#include "protocol/WireNumbers.h"
 
 // The element's name, or "<unknown>" for a number outside 0..61. The names
 // are constants: no shared buffer is overwritten by the next call.

@@ -1,6 +1,6 @@
 // Every concrete protocol element, one class per element number, and the
 // factory that creates an element from its number. The element sequences
-// of the messages (protocol/Catalog.cpp) name elements by number.
+// of the messages (protocol/Catalog.cpp) name elements by El:: number.
 #ifndef VELORA_PROTOCOL_ELEMENTS_H
 #define VELORA_PROTOCOL_ELEMENTS_H
 
@@ -9,55 +9,56 @@
 #include "protocol/Element.h"
 #include "protocol/FetchData.h"
 #include "protocol/ResultSetDescription.h"
+#include "protocol/WireNumbers.h"
 
-// X(number, Name, Kind): the elements made from a plain kind; each becomes
+// X(El::number, Name, Kind): the elements made from a plain kind; each becomes
 // the class NameElement.
-#define VEL_KIND_ELEMENTS(X)                          \
-  X(0, AccessMode, EnumElement)                       \
-  X(1, AutocommitMode, EnumElement)                   \
-  X(2, Accuracy, EnumElement)                         \
-  X(4, BookmarkUseOption, EnumElement)                \
-  X(5, ColumnName, StringElement)                     \
-  X(6, ColumnNumber, ShortElement)                    \
-  X(7, ColumnNumberVector, ShortVectorElement)        \
-  X(8, ConcurrencyOption, EnumElement)                \
-  X(10, CursorName, StringElement)                    \
-  X(11, CursorTypeOption, EnumElement)                \
-  X(13, ErrorCode, EnumElement)                       \
-  X(14, ErrorText, StringElement)                     \
-  X(18, FileName, StringElement)                      \
-  X(19, FreeOption, EnumElement)                      \
-  X(20, IndexType, EnumElement)                       \
-  X(22, Length, ULongElement)                         \
-  X(23, LineNumber, ShortElement)                     \
-  X(24, MaxLength, ULongElement)                      \
-  X(25, MaxRows, ULongElement)                        \
-  X(28, NoscanOption, EnumElement)                    \
-  X(31, NumberOfRows, LongElement)                    \
-  X(33, Nullability, EnumElement)                     \
-  X(37, Password, StringElement)                      \
-  X(38, Precision, ULongElement)                      \
-  X(40, RetrieveDataOption, EnumElement)              \
-  X(41, ReturnCode, EnumElement)                      \
-  X(42, RowNumber, ULongElement)                      \
-  X(43, RowsetSize, ULongElement)                     \
-  X(44, Scale, ShortElement)                          \
-  X(45, SpecialColumnScope, EnumElement)              \
-  X(46, SpecialColumnType, EnumElement)               \
-  X(47, SqlDataType, EnumElement)                     \
-  X(48, Sqlstate, StringElement)                      \
-  X(49, Statement, StringElement)                     \
-  X(50, StatementId, ULongElement)                    \
-  X(52, TableName, StringElement)                     \
-  X(53, TableOwner, StringElement)                    \
-  X(54, TableQualifier, StringElement)                \
-  X(55, TableType, StringElement)                     \
-  X(56, TransactionIsolationLevel, EnumElement)       \
-  X(57, TransactionType, EnumElement)                 \
-  X(58, Updatable, ShortElement)                      \
-  X(59, UserName, StringElement)                      \
-  X(60, Version, StringElement)                       \
-  X(61, DataSource, StringElement)
+#define VEL_KIND_ELEMENTS(X)                              \
+  X(El::accessMode, AccessMode, EnumElement)              \
+  X(El::autocommitMode, AutocommitMode, EnumElement)      \
+  X(El::accuracy, Accuracy, EnumElement)                  \
+  X(El::bookmarkUseOption, BookmarkUseOption, EnumElement)\
+  X(El::columnName, ColumnName, StringElement)            \
+  X(El::columnNumber, ColumnNumber, ShortElement)         \
+  X(El::columnNumberVector, ColumnNumberVector, ShortVectorElement)\
+  X(El::concurrencyOption, ConcurrencyOption, EnumElement)\
+  X(El::cursorName, CursorName, StringElement)            \
+  X(El::cursorTypeOption, CursorTypeOption, EnumElement)  \
+  X(El::errorCode, ErrorCode, EnumElement)                \
+  X(El::errorText, ErrorText, StringElement)              \
+  X(El::fileName, FileName, StringElement)                \
+  X(El::freeOption, FreeOption, EnumElement)              \
+  X(El::indexType, IndexType, EnumElement)                \
+  X(El::lengthElement, Length, ULongElement)              \
+  X(El::lineNumber, LineNumber, ShortElement)             \
+  X(El::maxLength, MaxLength, ULongElement)               \
+  X(El::maxRows, MaxRows, ULongElement)                   \
+  X(El::noscanOption, NoscanOption, EnumElement)          \
+  X(El::numberOfRows, NumberOfRows, LongElement)          \
+  X(El::nullability, Nullability, EnumElement)            \
+  X(El::password, Password, StringElement)                \
+  X(El::precision, Precision, ULongElement)               \
+  X(El::retrieveDataOption, RetrieveDataOption, EnumElement)\
+  X(El::returnCode, ReturnCode, EnumElement)              \
+  X(El::rowNumber, RowNumber, ULongElement)               \
+  X(El::rowsetSize, RowsetSize, ULongElement)             \
+  X(El::scale, Scale, ShortElement)                       \
+  X(El::specialColumnScope, SpecialColumnScope, EnumElement)\
+  X(El::specialColumnType, SpecialColumnType, EnumElement)\
+  X(El::sqlDataType, SqlDataType, EnumElement)            \
+  X(El::sqlstate, Sqlstate, StringElement)                \
+  X(El::statement, Statement, StringElement)              \
+  X(El::statementId, StatementId, ULongElement)           \
+  X(El::tableName, TableName, StringElement)              \
+  X(El::tableOwner, TableOwner, StringElement)            \
+  X(El::tableQualifier, TableQualifier, StringElement)    \
+  X(El::tableType, TableType, StringElement)              \
+  X(El::transactionIsolationLevel, TransactionIsolationLevel, EnumElement)\
+  X(El::transactionType, TransactionType, EnumElement)    \
+  X(El::updatableElement, Updatable, ShortElement)        \
+  X(El::userName, UserName, StringElement)                \
+  X(El::versionElement, Version, StringElement)           \
+  X(El::dataSource, DataSource, StringElement)
 
 // X(ClassName): the composite and row elements, each a class of its own
 // with a static kId.

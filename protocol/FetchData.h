@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "protocol/Element.h"
+#include "protocol/WireNumbers.h"
 
 // The value part that fetchData and parameterDataElement share after their
 // numbers: null flag (1 byte), length n (4 bytes), then n data bytes. A
@@ -46,12 +47,12 @@ class ValueBytes {
 
 class FetchDataElement : public Element {
  public:
-  static constexpr int kId = 15;
+  static constexpr int kId = El::fetchData;
   FetchDataElement() = default;
 
   bool GetElement(ElementCursor* cursor, int* status) override;
   bool PutElement(ElementCursor* cursor, int* status) override;
-  int ElementId() const override { return 15; }
+  int ElementId() const override { return kId; }
   uint32_t ElementSize() const override { return value_.Length() + 7; }
   bool FitsOnWire() const override { return value_.Length() <= UINT32_MAX - 7; }
 

@@ -15,10 +15,10 @@ bool ConnectRequest::SetLogin(const String& dataSource, const String& userName,
 
 Request* Request::CreateRequest(uint16_t code) {
   switch (code) {
-#define VEL_CREATE_REQUEST(number, Name) \
-  case number:                           \
-    return new (std::nothrow) Name;
-    VEL_CATALOG_REQUESTS(VEL_CREATE_REQUEST)
+#define VEL_CREATE_REQUEST(code, Name) \
+  case Msg::k##Name:                   \
+    return new (std::nothrow) Name##Request;
+    VEL_CATALOG_MESSAGES(VEL_CREATE_REQUEST)
 #undef VEL_CREATE_REQUEST
     case ConnectRequest::kCode:
       return new (std::nothrow) ConnectRequest;

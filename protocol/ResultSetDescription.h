@@ -9,10 +9,11 @@
 #include "protocol/BasicElements.h"
 #include "protocol/ColumnDescription.h"
 #include "protocol/Element.h"
+#include "protocol/WireNumbers.h"
 
 class ResultSetDescriptionElement : public Element {
  public:
-  static constexpr int kId = 39;
+  static constexpr int kId = El::resultSetDescription;
   ~ResultSetDescriptionElement() override;
   bool GetElement(ElementCursor* cursor, int* status) override;
   bool PutElement(ElementCursor* cursor, int* status) override;

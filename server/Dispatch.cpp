@@ -7,6 +7,7 @@
 
 #include "protocol/Elements.h"
 #include "protocol/Request.h"
+#include "protocol/WireNumbers.h"
 #include "server/Log.h"
 #include "server/ValueCodec.h"
 
@@ -96,17 +97,17 @@ int Run(Session* s, uint16_t code, Request* r) {
   std::vector<ColumnOut> columns;
   int rc = kSqlError;
   switch (code) {
-    case 0: {
+    case Msg::kAllocStatement: {
       uint32_t id = 0;
       rc = s->AllocStatement(&id);
       r->Get<StatementIdElement>()->value = id;
       return rc;
     }
-    case 4:
+    case Msg::kColumns:
       rc = s->Columns(Id(r), Text(r->Get<TableQualifierElement>()), Text(r->Get<TableOwnerElement>()),
                       Text(r->Get<TableNameElement>()), Text(r->Get<ColumnNameElement>()), &columns);
       break;
-    case 5: {
+    case Msg::kConnect: {
       std::string version;
       rc = s->Connect(Text(r->Get<DataSourceElement>()), Text(r->Get<UserNameElement>()),
                       Text(r->Get<PasswordElement>()), &version);
@@ -117,9 +118,9 @@ int Run(Session* s, uint16_t code, Request* r) {
       }
       return rc;
     }
-    case 8:
+    case Msg::kDisconnect:
       return s->Disconnect();
-    case 9: {
+    case Msg::kGetError: {
       Diagnostic d;
       rc = s->GetError(Id(r), &d);
       SetText(r->Get<SqlstateElement>(), d.sqlstate);
@@ -129,12 +130,12 @@ int Run(Session* s, uint16_t code, Request* r) {
       r->Get<LineNumberElement>()->value = static_cast<int16_t>(d.line);
       return rc;
     }
-    case 10:
+    case Msg::kExecDirect:
       rc = s->ExecDirect(Id(r), Text(r->Get<StatementElement>()), Parameters(r), &columns);
       break;
-    case 11:
+    case Msg::kExecute:
       return s->Execute(Id(r), Parameters(r));
-    case 13: {
+    case Msg::kFetch: {
       std::vector<uint16_t> wanted;
       ShortVectorElement* v = r->Get<ColumnNumberVectorElement>();
       for (uint16_t i = 0; i < v->Count(); ++i) wanted.push_back(v->At(i));
@@ -148,15 +149,15 @@ int Run(Session* s, uint16_t code, Request* r) {
       }
       return rc;
     }
-    case 15:
+    case Msg::kFreeStatement:
       return s->FreeStatement(Id(r), Code<FreeOptionElement>(r));
-    case 16: {
+    case Msg::kGetCursorName: {
       std::string name;
       rc = s->GetCursorName(Id(r), &name);
       SetText(r->Get<CursorNameElement>(), name);
       return rc;
     }
-    case 17: {
+    case Msg::kGetData: {
       CellOut cell;
       rc = s->GetData(Id(r), r->Get<ColumnNumberElement>()->value, &cell);
       if (rc == kSqlSuccess) {
@@ -166,63 +167,63 @@ int Run(Session* s, uint16_t code, Request* r) {
       }
       return rc;
     }
-    case 18: {
+    case Msg::kGetRowNumber: {
       uint32_t n = 0;
       rc = s->GetRowNumber(Id(r), &n);
       r->Get<RowNumberElement>()->value = n;
       return rc;
     }
-    case 19:
+    case Msg::kGetTypeInfo:
       rc = s->GetTypeInfo(Id(r), Code<SqlDataTypeElement>(r), &columns);
       break;
-    case 23:
+    case Msg::kPrepare:
       rc = s->Prepare(Id(r), Text(r->Get<StatementElement>()), &columns);
       break;
-    case 25: {
+    case Msg::kRowCount: {
       int32_t n = -1;
       rc = s->RowCount(Id(r), &n);
       r->Get<NumberOfRowsElement>()->value = n;
       return rc;
     }
-    case 26:
+    case Msg::kSetAccessMode:
       return s->SetAccessMode(Code<AccessModeElement>(r));
-    case 27:
+    case Msg::kSetAutocommit:
       return s->SetAutocommit(Code<AutocommitModeElement>(r));
-    case 28:
+    case Msg::kSetConcurrency:
       return s->SetStatementOption(code, Id(r), static_cast<uint32_t>(Code<ConcurrencyOptionElement>(r)));
-    case 29:
+    case Msg::kSetCursorName:
       return s->SetCursorName(Id(r), Text(r->Get<CursorNameElement>()));
-    case 30:
+    case Msg::kSetCursorType:
       return s->SetStatementOption(code, Id(r), static_cast<uint32_t>(Code<CursorTypeOptionElement>(r)));
-    case 31:
+    case Msg::kSetMaxLength:
       return s->SetStatementOption(code, Id(r), r->Get<MaxLengthElement>()->value);
-    case 32:
+    case Msg::kSetMaxRows:
       return s->SetStatementOption(code, Id(r), r->Get<MaxRowsElement>()->value);
-    case 33:
+    case Msg::kSetNoscan:
       return s->SetStatementOption(code, Id(r), static_cast<uint32_t>(Code<NoscanOptionElement>(r)));
-    case 35:
+    case Msg::kSetRetrieveData:
       return s->SetStatementOption(code, Id(r), static_cast<uint32_t>(Code<RetrieveDataOptionElement>(r)));
-    case 36:
+    case Msg::kSetRowsetSize:
       return s->SetStatementOption(code, Id(r), r->Get<RowsetSizeElement>()->value);
-    case 38:
+    case Msg::kSetIsolation:
       return s->SetIsolation(Code<TransactionIsolationLevelElement>(r));
-    case 39:
+    case Msg::kSetUseBookmarks:
       return s->SetStatementOption(code, Id(r), static_cast<uint32_t>(Code<BookmarkUseOptionElement>(r)));
-    case 40:
+    case Msg::kSpecialColumns:
       rc = s->SpecialColumns(Id(r), Code<SpecialColumnTypeElement>(r), Text(r->Get<TableQualifierElement>()),
                              Text(r->Get<TableOwnerElement>()), Text(r->Get<TableNameElement>()),
                              Code<SpecialColumnScopeElement>(r), Code<NullabilityElement>(r), &columns);
       break;
-    case 41:
+    case Msg::kStatistics:
       rc = s->Statistics(Id(r), Text(r->Get<TableQualifierElement>()), Text(r->Get<TableOwnerElement>()),
                          Text(r->Get<TableNameElement>()), Code<IndexTypeElement>(r), Code<AccuracyElement>(r),
                          &columns);
       break;
-    case 43:
+    case Msg::kTables:
       rc = s->Tables(Id(r), Text(r->Get<TableQualifierElement>()), Text(r->Get<TableOwnerElement>()),
                      Text(r->Get<TableNameElement>()), Text(r->Get<TableTypeElement>()), &columns);
       break;
-    case 44:
+    case Msg::kTransact:
       return s->Transact(Code<TransactionTypeElement>(r));
     default:
       return kSqlError;

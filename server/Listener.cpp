@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "protocol/WireNumbers.h"
 #include "server/Dispatch.h"
 #include "server/Greeting.h"
 #include "server/Log.h"
@@ -281,7 +282,7 @@ std::string Server::Session(int fd, const std::string& peer) {
     if (FrameTrace()) {
       std::vector<uint8_t> frame(header, header + 6);
       frame.insert(frame.end(), body.begin(), body.end());
-      if (code == 5) MaskPassword(frame.data() + 6, length);
+      if (code == Msg::kConnect) MaskPassword(frame.data() + 6, length);
       LogFrame(("request from " + peer).c_str(), frame.data(), frame.size());
     }
     Log(1, "%s: request %u, %u bytes", peer.c_str(), code, length);

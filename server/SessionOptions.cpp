@@ -2,6 +2,7 @@
 // statement options, transactions.
 #include <cctype>
 
+#include "protocol/WireNumbers.h"
 #include "server/Catalog.h"
 #include "server/Session.h"
 #include "server/SessionStatement.h"
@@ -165,34 +166,34 @@ int Session::SetStatementOption(int code, uint32_t id, uint32_t value) {
     o = &s->options;
   }
   switch (code) {
-    case 28:  // concurrency
+    case Msg::kSetConcurrency:
       o->concurrency = value;
       if (value != 1) return Info(id, "01S02", "option value changed: cursors are read-only");
       return kSqlSuccess;
-    case 30:  // cursor type
+    case Msg::kSetCursorType:
       o->cursorType = value;
       if (value != 0) return Info(id, "01S02", "option value changed: cursors are forward-only");
       return kSqlSuccess;
-    case 31:
+    case Msg::kSetMaxLength:
       o->maxLength = value;
       return kSqlSuccess;
-    case 32:
+    case Msg::kSetMaxRows:
       o->maxRows = value;
       return kSqlSuccess;
-    case 33:
+    case Msg::kSetNoscan:
       if (value > 1) return Fail(id, "S1009", 0, "invalid no-scan option " + std::to_string(value));
       o->noscan = value;
       return kSqlSuccess;
-    case 35:
+    case Msg::kSetRetrieveData:
       if (value > 1) return Fail(id, "S1009", 0, "invalid retrieve-data option " + std::to_string(value));
       o->retrieveData = value;
       return kSqlSuccess;
-    case 36:
+    case Msg::kSetRowsetSize:
       if (value == 0) return Fail(id, "S1009", 0, "rowset size 0 is invalid");
       o->rowsetSize = value;
       if (value != 1) return Info(id, "01S02", "option value changed: rows are fetched one at a time");
       return kSqlSuccess;
-    case 39:
+    case Msg::kSetUseBookmarks:
       if (value > 1) return Fail(id, "S1009", 0, "invalid bookmark option " + std::to_string(value));
       o->useBookmarks = value;
       if (value != 0) return Info(id, "01S02", "option value changed: bookmarks are not supported");

@@ -163,14 +163,14 @@ int main(int argc, char** argv) {
   std::memcpy(greeting, "L\x06 WIN32 iso8859-1", 18);
   uint8_t status[2];
   if (!WriteAll(fd, greeting, 80) || !ReadAll(fd, status, 2) || status[0] || status[1]) Die("greeting refused");
-  std::unique_ptr<Request> connect(Request::CreateRequest(5));
+  std::unique_ptr<Request> connect(Request::CreateRequest(Msg::kConnect));
   connect->Get<UserNameElement>()->value.SetString("bench");
   if (Exchange(fd, connect.get()) != 0) Die("login failed");
-  std::unique_ptr<Request> alloc(Request::CreateRequest(0));
+  std::unique_ptr<Request> alloc(Request::CreateRequest(Msg::kAllocStatement));
   if (Exchange(fd, alloc.get()) != 0) Die("no statement");
   uint32_t id = alloc->Get<StatementIdElement>()->value;
 
-  std::unique_ptr<Request> exec(Request::CreateRequest(10));
+  std::unique_ptr<Request> exec(Request::CreateRequest(Msg::kExecDirect));
   exec->SetStatementId(id);
   // A cursor that never ends: every fetch returns the same small row.
   exec->Get<StatementElement>()->value.SetString(
@@ -180,12 +180,12 @@ int main(int argc, char** argv) {
   exec->Get<ParameterDataSetElement>()->SetList(none);
   if (Exchange(fd, exec.get()) != 0) Die("query failed");
 
-  std::unique_ptr<Request> fetch(Request::CreateRequest(13));
+  std::unique_ptr<Request> fetch(Request::CreateRequest(Msg::kFetch));
   fetch->SetStatementId(id);
   ShortVectorElement* wanted = fetch->Get<ColumnNumberVectorElement>();
   wanted->SetCount(3);
   for (uint16_t i = 0; i < 3; ++i) wanted->SetAt(i, static_cast<uint16_t>(i + 1));
-  std::unique_ptr<Request> rowNumber(Request::CreateRequest(18));
+  std::unique_ptr<Request> rowNumber(Request::CreateRequest(Msg::kGetRowNumber));
   rowNumber->SetStatementId(id);
 
   if (Exchange(fd, fetch.get()) != 0) Die("fetch failed");  // the row number needs a current row

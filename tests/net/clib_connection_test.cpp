@@ -14,6 +14,7 @@
 #include "net/ClibConnection.h"
 #include "net/SocketErrors.h"
 #include "support/capture.h"
+#include "support/socket_io.h"
 
 namespace {
 
@@ -51,12 +52,9 @@ struct Peer {
   }
   void Send(const std::string& bytes) { send(accepted, bytes.data(), bytes.size(), 0); }
   std::string Receive(size_t count) {
-    std::string out(count, '\0');
-    size_t got = 0;
-    for (ssize_t n = 1; got < count && n > 0; got += n > 0 ? static_cast<size_t>(n) : 0) {
-      n = recv(accepted, &out[got], count - got, 0);
-    }
-    return out.substr(0, got);
+    std::string out;
+    ReadExactly(accepted, count, &out);
+    return out;
   }
   int fd, accepted = -1;
   std::string port;

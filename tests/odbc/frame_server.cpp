@@ -2,48 +2,13 @@
 #include "frame_server.h"
 
 #include <arpa/inet.h>
-#include <errno.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "support/socket_io.h"
+
 namespace {
-
-// Waits until fd is readable; false when the wake descriptor fires first
-// (the test is over) or polling fails.
-bool WaitReadable(int fd, int wake) {
-  for (;;) {
-    pollfd p[2] = {{fd, POLLIN, 0}, {wake, POLLIN, 0}};
-    int n = poll(p, 2, -1);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0 || p[1].revents != 0) return false;
-    if (p[0].revents != 0) return true;
-  }
-}
-
-bool ReadExactly(int fd, int wake, size_t count, std::string* out) {
-  out->clear();
-  while (out->size() < count) {
-    if (!WaitReadable(fd, wake)) return false;
-    char buffer[65536];
-    size_t want = count - out->size();
-    ssize_t n = recv(fd, buffer, want < sizeof buffer ? want : sizeof buffer, 0);
-    if (n <= 0) return false;
-    out->append(buffer, static_cast<size_t>(n));
-  }
-  return true;
-}
-
-bool WriteAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
 
 uint32_t ReadLe32(const std::string& b, size_t at) {
   return static_cast<uint32_t>(static_cast<uint8_t>(b[at])) |
@@ -92,17 +57,17 @@ std::vector<Frame> FrameServer::Requests(uint16_t code) {
 }
 
 void FrameServer::Run() {
-  if (listener_ < 0 || wake_[0] < 0 || !WaitReadable(listener_, wake_[0])) return;
+  if (listener_ < 0 || wake_[0] < 0 || !WaitReadable(listener_, -1, wake_[0])) return;
   int fd = accept(listener_, nullptr, nullptr);
   if (fd < 0) return;
   std::string greeting;
-  if (ReadExactly(fd, wake_[0], 80, &greeting) && WriteAll(fd, U16(0))) {
+  if (ReadExactly(fd, 80, &greeting, -1, wake_[0]) && WriteAll(fd, U16(0))) {
     std::string header, body;
-    while (ReadExactly(fd, wake_[0], 6, &header)) {
+    while (ReadExactly(fd, 6, &header, -1, wake_[0])) {
       uint32_t length = ReadLe32(header, 0);
       uint16_t code = static_cast<uint16_t>(static_cast<uint8_t>(header[4]) |
                                             static_cast<uint8_t>(header[5]) << 8);
-      if (!ReadExactly(fd, wake_[0], length, &body)) break;
+      if (!ReadExactly(fd, length, &body, -1, wake_[0])) break;
       Frame frame{code, body};
       {
         std::lock_guard<std::mutex> lock(mutex_);

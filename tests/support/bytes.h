@@ -3,12 +3,31 @@
 #define VELORA_TESTS_SUPPORT_BYTES_H
 
 #include <cstdint>
+#include <cstdlib>
 #include <initializer_list>
 #include <string>
 
 inline std::string Bytes(std::initializer_list<int> values) {
   std::string out;
   for (int v : values) out.push_back(static_cast<char>(v));
+  return out;
+}
+
+// "0c 00 'ab'": hex bytes separated by blanks; 'text' stands for its bytes.
+inline std::string FromHex(const std::string& hex) {
+  std::string out;
+  for (size_t i = 0; i < hex.size();) {
+    if (hex[i] == ' ') {
+      ++i;
+    } else if (hex[i] == '\'') {
+      size_t end = hex.find('\'', i + 1);
+      out += hex.substr(i + 1, end - i - 1);
+      i = end + 1;
+    } else {
+      out.push_back(static_cast<char>(std::strtol(hex.substr(i, 2).c_str(), nullptr, 16)));
+      i += 2;
+    }
+  }
   return out;
 }
 

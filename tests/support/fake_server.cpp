@@ -3,25 +3,12 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 
-namespace {
-
-bool WaitReadable(int fd) {
-  pollfd p{fd, POLLIN, 0};
-  int rc;
-  do {
-    rc = poll(&p, 1, FakeServer::kWaitMillis);
-  } while (rc < 0 && errno == EINTR);
-  return rc > 0;
-}
-
-}  // namespace
+#include "support/socket_io.h"
 
 FakeServer::FakeServer() {
   listener_ = socket(AF_INET, SOCK_STREAM, 0);
@@ -45,23 +32,19 @@ FakeServer::~FakeServer() {
 }
 
 FakeServer& FakeServer::Expect(const std::string& bytes) {
-  steps_.push_back({Step::kExpect, bytes, bytes.size()});
-  return *this;
-}
-FakeServer& FakeServer::ExpectAny(size_t count) {
-  steps_.push_back({Step::kExpectAny, std::string(), count});
+  steps_.push_back({Step::kExpect, bytes});
   return *this;
 }
 FakeServer& FakeServer::Send(const std::string& bytes) {
-  steps_.push_back({Step::kSend, bytes, bytes.size()});
+  steps_.push_back({Step::kSend, bytes});
   return *this;
 }
 FakeServer& FakeServer::Close() {
-  steps_.push_back({Step::kClose, std::string(), 0});
+  steps_.push_back({Step::kClose, std::string()});
   return *this;
 }
 FakeServer& FakeServer::ExpectEnd() {
-  steps_.push_back({Step::kExpectEnd, std::string(), 0});
+  steps_.push_back({Step::kExpectEnd, std::string()});
   return *this;
 }
 
@@ -80,65 +63,36 @@ void FakeServer::Fail(const std::string& text) {
   }
 }
 
-bool FakeServer::ReadExactly(size_t count, std::string* out) {
-  out->clear();
-  char buffer[4096];
-  while (out->size() < count) {
-    if (!WaitReadable(peer_)) return false;
-    size_t want = count - out->size();
-    ssize_t n = recv(peer_, buffer, want < sizeof buffer ? want : sizeof buffer, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    out->append(buffer, static_cast<size_t>(n));
-  }
-  return true;
-}
-
 void FakeServer::Run() {
   if (listener_ < 0) return;
-  if (!WaitReadable(listener_)) return Fail("no connection arrived");
+  if (!WaitReadable(listener_, kWaitMillis)) return Fail("no connection arrived");
   peer_ = accept(listener_, nullptr, nullptr);
   if (peer_ < 0) return Fail("accept failed");
   for (size_t i = 0; i < steps_.size(); ++i) {
     const Step& step = steps_[i];
     std::string got;
     switch (step.kind) {
-      case Step::kExpect:
-      case Step::kExpectAny: {
-        bool complete = ReadExactly(step.count, &got);
+      case Step::kExpect: {
+        bool complete = ReadExactly(peer_, step.bytes.size(), &got, kWaitMillis);
         received_.push_back(got);
         if (!complete) return Fail("step " + std::to_string(i) + ": short request: " + Hex(got));
-        if (step.kind == Step::kExpect && got != step.bytes) {
+        if (got != step.bytes) {
           return Fail("step " + std::to_string(i) + ": expected " + Hex(step.bytes) + ", got " +
                       Hex(got));
         }
         break;
       }
-      case Step::kSend: {
-        size_t sent = 0;
-        while (sent < step.bytes.size()) {
-          ssize_t n = send(peer_, step.bytes.data() + sent, step.bytes.size() - sent,
-                           MSG_NOSIGNAL);
-          if (n < 0 && errno == EINTR) continue;
-          if (n <= 0) return Fail("send failed");
-          sent += static_cast<size_t>(n);
-        }
+      case Step::kSend:
+        if (!WriteAll(peer_, step.bytes)) return Fail("send failed");
         break;
-      }
       case Step::kClose:
         close(peer_);
         peer_ = -1;
         return;
       case Step::kExpectEnd: {
-        char buffer[4096];
-        for (;;) {
-          if (!WaitReadable(peer_)) return Fail("client did not close");
-          ssize_t n = recv(peer_, buffer, sizeof buffer, 0);
-          if (n < 0 && errno == EINTR) continue;
-          if (n <= 0) break;
-          got.append(buffer, static_cast<size_t>(n));
-        }
+        bool ended = ReadToEnd(peer_, &got, kWaitMillis);
         received_.push_back(got);
+        if (!ended) return Fail("client did not close");
         break;
       }
     }

@@ -25,7 +25,6 @@ class FakeServer {
 
   // Script steps, run in order after the connection is accepted.
   FakeServer& Expect(const std::string& bytes);  // read exactly these bytes
-  FakeServer& ExpectAny(size_t count);           // read count bytes, any value
   FakeServer& Send(const std::string& bytes);    // write these bytes
   FakeServer& Close();                           // close the connection
   // Waits (bounded) for the client to close; what arrives is recorded.
@@ -37,7 +36,7 @@ class FakeServer {
   bool Finish();
 
   std::string Port() const { return std::to_string(port_); }
-  // Bytes read by Expect/ExpectAny/ExpectEnd steps, one entry per step.
+  // Bytes read by Expect/ExpectEnd steps, one entry per step.
   const std::vector<std::string>& Received() const { return received_; }
   const std::string& Error() const { return error_; }
 
@@ -46,12 +45,10 @@ class FakeServer {
 
  private:
   struct Step {
-    enum Kind { kExpect, kExpectAny, kSend, kClose, kExpectEnd } kind;
+    enum Kind { kExpect, kSend, kClose, kExpectEnd } kind;
     std::string bytes;
-    size_t count;
   };
   void Run();
-  bool ReadExactly(size_t count, std::string* out);
   void Fail(const std::string& text);
 
   int listener_ = -1;

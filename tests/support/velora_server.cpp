@@ -3,7 +3,6 @@
 
 #include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/inotify.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -13,11 +12,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path);
@@ -26,133 +26,136 @@ std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
-// The port once the server has written it completely (digits and a newline,
-// or digits in a file the server has closed).
-int ReadPort(const std::string& path) {
-  std::string text = ReadFile(path);
-  int port = std::atoi(text.c_str());
-  return (port > 0 && port < 65536) ? port : 0;
+int ExitStatus(int status) {
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 }  // namespace
 
-bool VeloraServer::WriteUsers(const std::string& path) {
-  // The server's own subcommand hashes the passwords, read from its
-  // standard input.
+int AddServerUser(const std::string& users, const std::string& name,
+                  const std::string& password, const std::string& log) {
+  std::string command = std::string(VEL_SERVER_PATH) + " adduser --users '" + users +
+                        "' --password-stdin '" + name + "' >>'" + log + "' 2>&1";
+  FILE* pipe = popen(command.c_str(), "w");
+  if (!pipe) return -1;
+  std::fprintf(pipe, "%s\n", password.c_str());
+  int status = pclose(pipe);
+  return status == -1 ? -1 : ExitStatus(status);
+}
+
+VeloraServer::VeloraServer() {
+  char folder[] = "/tmp/velora-server-XXXXXX";
+  if (mkdtemp(folder)) folder_ = folder;
+}
+
+VeloraServer::~VeloraServer() {
+  Stop();
+  if (folder_.empty()) return;
+  std::string command = "rm -rf '" + folder_ + "'";
+  int ignored = std::system(command.c_str());
+  (void)ignored;
+}
+
+bool VeloraServer::Start(const std::vector<std::string>& extra) {
+  if (folder_.empty()) {
+    error_ = "cannot make a folder";
+    return false;
+  }
+  const std::string portFile = folder_ + "/port", usersFile = folder_ + "/users";
+  const std::string logFile = folder_ + "/server.log";
+  std::vector<std::string> args = {VEL_SERVER_PATH, "--address", "127.0.0.1", "--port", "0",
+                                   "--port-file", portFile, "--database", Database()};
+  // The server's own subcommand hashes the passwords.
   for (const auto& user : users_) {
-    std::string command = std::string(VEL_SERVER_PATH) + " adduser --users '" + path +
-                          "' --password-stdin '" + user.first + "' >>'" + folder_ +
-                          "/server.log' 2>&1";
-    FILE* pipe = popen(command.c_str(), "w");
-    if (!pipe) return false;
-    std::fprintf(pipe, "%s\n", user.second.c_str());
-    if (pclose(pipe) != 0) {
+    if (AddServerUser(usersFile, user.first, user.second, logFile) != 0) {
       error_ = "adding user " + user.first + " failed: " + Log();
       return false;
     }
   }
-  return true;
-}
-
-bool VeloraServer::Start() {
-  char folder[] = "/tmp/velora-server-XXXXXX";
-  if (!mkdtemp(folder)) {
-    error_ = "cannot make a folder";
-    return false;
-  }
-  folder_ = folder;
-  const std::string portFile = folder_ + "/port";
-  const std::string usersFile = folder_ + "/users";
-  if (!users_.empty() && !WriteUsers(usersFile)) return false;
-
+  if (!users_.empty()) args.insert(args.end(), {"--users", usersFile});
+  args.insert(args.end(), extra.begin(), extra.end());
+  // Everything the child needs is made before the fork: the child of a
+  // threaded program may only call async-signal-safe functions.
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(&a[0]);
+  argv.push_back(nullptr);
+  std::FILE* log = std::fopen(logFile.c_str(), "ae");
   int watch = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
   if (watch >= 0) inotify_add_watch(watch, folder_.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO);
-
-  std::vector<std::string> args = {VEL_SERVER_PATH, "--address", "127.0.0.1", "--port", "0",
-                                   "--port-file", portFile, "--database", folder_ + "/test.db"};
-  if (!users_.empty()) {
-    args.push_back("--users");
-    args.push_back(usersFile);
-  }
   const pid_t parent = getpid();
   pid_ = fork();
   if (pid_ == 0) {
     // The server goes with the test program, however that ends (a crash,
-    // a time-out kill): no server outlives its test.
+    // a time-out kill).
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) _exit(126);
-    std::FILE* log = std::fopen((folder_ + "/server.log").c_str(), "a");
     if (log) {
       dup2(fileno(log), 1);
       dup2(fileno(log), 2);
     }
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
     execv(argv[0], argv.data());
     _exit(127);
   }
-  if (pid_ < 0) {
-    error_ = "fork failed";
-    if (watch >= 0) close(watch);
-    return false;
-  }
+  if (log) std::fclose(log);
+  if (pid_ < 0) error_ = "fork failed";
   // Wait for the port file, bounded; every file event (or a slice of the
   // time limit, in case an event was missed) checks the file again.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (std::chrono::steady_clock::now() < deadline) {
-    port_ = ReadPort(portFile);
-    if (port_) break;
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  while (pid_ > 0 && !port_ && Clock::now() < deadline) {
+    int port = std::atoi(ReadFile(portFile).c_str());
+    if (port > 0 && port < 65536) port_ = port;
     int status;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+    if (!port_ && waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;
+      exitStatus_ = ExitStatus(status);
       error_ = "server exited: " + Log();
-      break;
-    }
-    if (watch >= 0) {
+    } else if (!port_) {
       pollfd p = {watch, POLLIN, 0};
-      if (poll(&p, 1, 100) > 0) {
-        char events[4096];
+      char events[4096];
+      if (watch >= 0 && poll(&p, 1, 100) > 0) {
         while (read(watch, events, sizeof events) > 0) {
         }
+      } else if (watch < 0) {
+        poll(nullptr, 0, 50);
       }
-    } else {
-      poll(nullptr, 0, 50);
     }
   }
   if (watch >= 0) close(watch);
-  if (!port_) {
-    if (error_.empty()) error_ = "no port within ten seconds: " + Log();
-    Stop();
-    return false;
-  }
-  return true;
+  if (port_) return true;
+  if (error_.empty()) error_ = "no port within ten seconds: " + Log();
+  Stop();
+  return false;
 }
 
-void VeloraServer::Stop() {
-  if (pid_ > 0) {
-    kill(pid_, SIGTERM);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    int status;
-    while (waitpid(pid_, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > deadline) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, &status, 0);
-        break;
-      }
-      poll(nullptr, 0, 20);
+int VeloraServer::Stop(int signal) {
+  if (pid_ <= 0) return exitStatus_;
+  kill(pid_, signal);
+  const auto deadline = Clock::now() + std::chrono::seconds(5);
+  int status = 0;
+  while (waitpid(pid_, &status, WNOHANG) == 0) {
+    if (Clock::now() > deadline) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, &status, 0);
+      status = -1;
+      break;
     }
-    pid_ = -1;
+    poll(nullptr, 0, 20);
   }
-  if (!folder_.empty()) {
-    std::string command = "rm -rf '" + folder_ + "'";
-    int ignored = std::system(command.c_str());
-    (void)ignored;
-    folder_.clear();
-  }
+  pid_ = -1;
+  exitStatus_ = status == -1 ? -1 : ExitStatus(status);
+  return exitStatus_;
 }
 
 std::string VeloraServer::Log() const { return ReadFile(folder_ + "/server.log"); }
+
+bool VeloraServer::WaitForLog(const std::string& text) const {
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  for (;;) {
+    if (Log().find(text) != std::string::npos) return true;
+    if (Clock::now() > deadline) return false;
+    poll(nullptr, 0, 20);
+  }
+}
 
 int UnusedLoopbackPort() {
   // The socket stays bound, never listening, for the rest of the program:

@@ -1,9 +1,10 @@
 // Runs a real velora-server for a test: on a free loopback port, with its
-// own database and (optionally) users file in a private folder, stopped
-// when the object goes away.
+// own database and (optionally) users file in a private folder that goes
+// with the object. No server outlives its test program.
 #ifndef VELORA_TESTS_SUPPORT_VELORA_SERVER_H
 #define VELORA_TESTS_SUPPORT_VELORA_SERVER_H
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <string>
@@ -12,8 +13,8 @@
 
 class VeloraServer {
  public:
-  VeloraServer() = default;
-  ~VeloraServer() { Stop(); }
+  VeloraServer();  // makes the private folder
+  ~VeloraServer();  // stops the server and removes the folder
   VeloraServer(const VeloraServer&) = delete;
   VeloraServer& operator=(const VeloraServer&) = delete;
 
@@ -23,31 +24,40 @@ class VeloraServer {
     users_.emplace_back(name, password);
   }
 
-  // Starts the server binary (path from VEL_SERVER_PATH) and waits, at most
-  // ten seconds, for it to write its port. False, with Error() telling why,
-  // when it does not come up.
-  bool Start();
-  // Stops the server (SIGTERM, then SIGKILL after five seconds) and removes
-  // its folder. Safe to call twice.
-  void Stop();
+  // Starts the server binary (VEL_SERVER_PATH) with its port file, database
+  // and users file in Folder(), then the extra arguments; waits at most ten
+  // seconds for its port. False, with Error() telling why, when it does not
+  // come up (its log stays readable).
+  bool Start(const std::vector<std::string>& extra = {});
+  // Sends signal and waits (SIGKILL after five seconds). Returns the exit
+  // status (128 + signal number when a signal ended it, -1 when it had to
+  // be killed), also for a server that ended by itself; 0 if never started.
+  int Stop(int signal = SIGTERM);
 
   int Port() const { return port_; }
   pid_t Pid() const { return pid_; }
   std::string PortText() const { return std::to_string(port_); }
   const std::string& Folder() const { return folder_; }
+  std::string Database() const { return folder_ + "/test.db"; }
   const std::string& Error() const { return error_; }
-  // The server's standard error, read back from its log file.
+  // The server's standard error so far.
   std::string Log() const;
+  // Waits (at most ten seconds) until the log contains text.
+  bool WaitForLog(const std::string& text) const;
 
  private:
-  bool WriteUsers(const std::string& path);
-
   std::vector<std::pair<std::string, std::string>> users_;
   pid_t pid_ = -1;
   int port_ = 0;
+  int exitStatus_ = 0;
   std::string folder_;
   std::string error_;
 };
+
+// "velora-server adduser --users users --password-stdin name" with the
+// password on standard input; its exit status. Output goes to log.
+int AddServerUser(const std::string& users, const std::string& name,
+                  const std::string& password, const std::string& log = "/dev/null");
 
 // A loopback port on which nothing listens and nothing else can: it stays
 // bound (not listening) until the program ends.

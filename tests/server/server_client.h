@@ -1,0 +1,87 @@
+// A protocol client for a real velora-server (tests/support/velora_server.h),
+// speaking with the shared request classes.
+#ifndef VELORA_TESTS_SERVER_CLIENT_H
+#define VELORA_TESTS_SERVER_CLIENT_H
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "protocol/Requests.h"
+#include "support/bytes.h"
+#include "support/velora_server.h"
+
+struct Param {
+  uint16_t number;
+  int16_t sqlType;
+  std::string bytes;
+  bool isNull = false;
+};
+
+struct Cell {
+  bool isNull = true;
+  std::string bytes;
+};
+using Rows = std::vector<std::vector<Cell>>;
+
+constexpr int kCommFailure = -1000;
+
+class Client {
+ public:
+  ~Client();
+  bool Open(int port);
+  // Sends the greeting block (80 bytes, zero-padded) and returns the
+  // status, or kCommFailure.
+  int Greet(const std::string& text = "L\x06 WIN32 iso8859-1");
+  // Sends the request's frame and decodes the reply into it; the return
+  // code, or kCommFailure.
+  int Exchange(Request* request);
+  bool SendRaw(const std::string& bytes);
+  // True when the server closes the connection within ten seconds.
+  bool PeerClosed();
+  // Greeting and connect request: the return code (status + 2000 negated
+  // for a refused greeting).
+  int Login(const std::string& dsn = "any", const std::string& user = "tester",
+            const std::string& password = "");
+  bool OpenAndLogin(int port) { return Open(port) && Login() == 0; }
+  uint32_t Alloc();
+  // A request of code for statement id whose one other request element
+  // (if any) is value; the request stays readable in *out.
+  int Call(uint16_t code, uint32_t id, int32_t value = 0, std::unique_ptr<Request>* out = nullptr);
+  // Exec direct (or prepare when prepare) with parameters; the result's
+  // SQL types go to types.
+  int Exec(uint32_t id, const std::string& sql, const std::vector<Param>& params = {},
+           std::vector<int>* types = nullptr, bool prepare = false);
+  int Execute(uint32_t id, const std::vector<Param>& params = {});
+  int Fetch(uint32_t id, const std::vector<uint16_t>& wanted, std::vector<Cell>* row = nullptr);
+  // The get-error reply for id: its SQLSTATE ("" on failure).
+  std::string State(uint32_t id, int* native = nullptr);
+  // Runs sql and fetches every column of every row; fetches into a
+  // result set open on id when sql is empty.
+  Rows Query(uint32_t id, const std::string& sql, size_t columns = 0);
+
+  std::string version;
+  uint16_t sizes[13] = {};
+
+ private:
+  int fd_ = -1;
+};
+
+// A started server and a logged-in client with one statement s.
+class ServerSessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server.Start()) << server.Error();
+    ASSERT_TRUE(c.OpenAndLogin(server.Port()));
+    ASSERT_NE(s = c.Alloc(), 0u);
+  }
+  VeloraServer server;
+  Client c;
+  uint32_t s = 0;
+};
+
+uint32_t Get32(const std::string& s, size_t at = 0);
+
+#endif

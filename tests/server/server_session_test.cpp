@@ -1,0 +1,301 @@
+// Sessions of a real server: the greeting and its statuses, login and its
+// refusals, data sources, stopping, the command line, and frames that are
+// malformed, oversized or cut short.
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <fstream>
+#include <thread>
+
+#include "server_client.h"
+
+namespace {
+
+TEST(ServerLogin, GreetingStatusesAndTheConnectReply) {
+  VeloraServer server;
+  ASSERT_TRUE(server.Start({"--max-clients", "2"})) << server.Error();
+  const struct {
+    std::string block;
+    int status;
+  } greetings[] = {
+      {"X\x06 WIN32 iso8859-1", 1},  {"L\x05 WIN32 iso8859-1", 2},
+      {"L\x06 WIN32 utf-8", 4},      {"L\x06WIN32 iso8859-1", 1},
+      {"L\x06 WIN32iso8859-1", 1},   {std::string("L\x06 WIN32 iso8859-1\0junk", 23), 1},
+  };
+  for (const auto& g : greetings) {
+    Client c;
+    ASSERT_TRUE(c.Open(server.Port()));
+    EXPECT_EQ(c.Greet(g.block), g.status) << g.block;
+    EXPECT_TRUE(c.PeerClosed());
+  }
+  Client c, full, third;
+  ASSERT_TRUE(c.OpenAndLogin(server.Port()));
+  EXPECT_NE(c.version.find("Velora ODBC Server"), std::string::npos);
+  EXPECT_NE(c.version.find("SQLite 3."), std::string::npos);
+  EXPECT_EQ(std::vector<uint16_t>(c.sizes, c.sizes + 13),
+            std::vector<uint16_t>({10, 1, 6, 12, 8, 8, 4, 12, 4, 2, 6, 16, 1}));
+  ConnectRequest again;
+  EXPECT_EQ(c.Exchange(&again), -1);
+  EXPECT_EQ(c.State(0), "08002");
+  // Beyond --max-clients: status 3; room again once a client logs out.
+  ASSERT_TRUE(full.OpenAndLogin(server.Port()));
+  ASSERT_TRUE(third.Open(server.Port()));
+  EXPECT_EQ(third.Greet(), 3);
+  EXPECT_EQ(full.Call(Msg::kDisconnect, 0), 0);
+  EXPECT_TRUE(full.PeerClosed());
+  ASSERT_TRUE(server.WaitForLog("logged out"));
+  Client fourth;
+  EXPECT_TRUE(fourth.OpenAndLogin(server.Port()));
+}
+
+TEST(ServerLogin, UsersFileRefusesWith28000AndNeverLogsThePassword) {
+  VeloraServer server;
+  std::string users = server.Folder() + "/users";
+  ASSERT_EQ(AddServerUser(users, "alice", "s3cret word"), 0);
+  ASSERT_EQ(AddServerUser(users, "tester", "zq8Wx7"), 0);
+  ASSERT_EQ(AddServerUser(users, "alice", "new one"), 0);  // replaces her line
+  ASSERT_NE(AddServerUser(users, "bad:name", "x"), 0);
+  std::ifstream in(users);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text.find("s3cret"), std::string::npos);  // hashes only
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2);
+  ASSERT_TRUE(server.Start({"--users", users, "--trace-frames"})) << server.Error();
+  const char* refused[][2] = {{"alice", "s3cret word"}, {"nobody", "new one"}};
+  for (auto& login : refused) {
+    Client c;
+    ASSERT_TRUE(c.Open(server.Port()));
+    EXPECT_EQ(c.Login("db", login[0], login[1]), -1);
+    EXPECT_EQ(c.State(0), "28000") << login[0];
+    EXPECT_EQ(c.Call(Msg::kAllocStatement, 0), -1);  // still not logged in
+    EXPECT_EQ(c.State(0), "08003");
+  }
+  Client ok;
+  ASSERT_TRUE(ok.Open(server.Port()));
+  ASSERT_EQ(ok.Login("any", "tester", "zq8Wx7"), 0);
+  ASSERT_NE(ok.Alloc(), 0u);  // its reply is traced after the connect request's
+  ASSERT_TRUE(server.WaitForLog("reply to"));
+  std::string log = server.Log();
+  EXPECT_NE(log.find("74 65 73"), std::string::npos);  // the user name is shown
+  EXPECT_EQ(log.find("zq8Wx7"), std::string::npos);
+  EXPECT_EQ(log.find("7A 71 38 57 78 37"), std::string::npos);
+  EXPECT_NE(log.find("******"), std::string::npos);
+}
+
+TEST(ServerLogin, UnsafeSetupsAreRefusedAtStart) {
+  VeloraServer open, readable, wide;
+  std::string users = open.Folder() + "/users";
+  ASSERT_EQ(AddServerUser(users, "alice", "pw"), 0);
+  ASSERT_EQ(chmod(users.c_str(), 0666), 0);
+  EXPECT_FALSE(open.Start({"--users", users}));
+  EXPECT_NE(open.Log().find("may be written by others"), std::string::npos);
+  EXPECT_EQ(open.Stop(), 1);
+  EXPECT_FALSE(wide.Start({"--address", "0.0.0.0"}));  // no users file
+  EXPECT_NE(wide.Log().find("only a loopback address"), std::string::npos);
+  EXPECT_EQ(wide.Stop(), 1);
+  // Readable by others: the server starts and says so.
+  ASSERT_EQ(chmod(users.c_str(), 0644), 0);
+  ASSERT_TRUE(readable.Start({"--users", users}));
+  EXPECT_NE(readable.Log().find("may be read by others"), std::string::npos);
+  Client c;
+  ASSERT_TRUE(c.Open(readable.Port()));
+  EXPECT_EQ(c.Login("db", "alice", "pw"), 0);
+}
+
+TEST(ServerLogin, DataSourcesAndNamesFromClients) {
+  VeloraServer server;
+  std::string other = server.Folder() + "/other.db", copy = server.Folder() + "/copy.db";
+  ASSERT_TRUE(server.Start({"--datasource", "Other=" + other, "--datasource", "Broken=/nonexistent/x.db"}));
+  Client o, d, broken;
+  ASSERT_TRUE(o.Open(server.Port()));
+  ASSERT_EQ(o.Login("Other"), 0);
+  ASSERT_EQ(o.Exec(o.Alloc(), "CREATE TABLE only_in_other (x)"), 0);
+  ASSERT_TRUE(d.Open(server.Port()));
+  ASSERT_EQ(d.Login("db\r\nvelora-server: stopped", "x\nvelora-server: forged"), 0);
+  uint32_t s = d.Alloc();
+  const struct {
+    std::string sql;
+    const char* state;  // "" for success
+  } rows[] = {
+      {"SELECT * FROM only_in_other", "S0002"}, {"ATTACH '" + other + "' AS o", "42000"},
+      {"VACUUM INTO '" + copy + "'", "42000"},  {"VACUUM", ""},
+      {"ATTACH ':memory:' AS scratch", ""},
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(d.Exec(s, r.sql), *r.state ? -1 : 0) << r.sql;
+    if (*r.state) {
+      EXPECT_EQ(d.State(s), r.state) << r.sql;
+    }
+  }
+  EXPECT_NE(access(copy.c_str(), F_OK), 0);
+  ASSERT_TRUE(broken.Open(server.Port()));
+  EXPECT_EQ(broken.Login("Broken"), -1);
+  EXPECT_EQ(broken.State(0), "08001");
+  // A client's names stay on their own log line.
+  ASSERT_TRUE(server.WaitForLog("velora-server: stopped\" ("));
+  std::string log = server.Log();
+  EXPECT_EQ(log.find("\nvelora-server: forged"), std::string::npos);
+  EXPECT_EQ(log.find("\nvelora-server: stopped"), std::string::npos);
+  EXPECT_NE(log.find("x?velora-server: forged"), std::string::npos);
+}
+
+TEST(ServerLogin, StopsCleanlyOnSignalsEvenDuringAnEndlessQuery) {
+  for (int signal : {SIGTERM, SIGINT}) {
+    VeloraServer server;
+    ASSERT_TRUE(server.Start({"-v"}));
+    Client c;
+    ASSERT_TRUE(c.OpenAndLogin(server.Port()));
+    ExecDirectRequest r;
+    r.SetStatementId(c.Alloc());
+    r.Get<StatementElement>()->value.SetString(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT count(*) FROM n");
+    int status = 0;
+    ASSERT_TRUE(r.BuildFrame(&status));
+    ASSERT_TRUE(c.SendRaw(std::string(reinterpret_cast<const char*>(r.FrameBytes()), r.FrameLength())));
+    ASSERT_TRUE(server.WaitForLog("request 10"));
+    EXPECT_EQ(server.Stop(signal), 0) << signal;
+    EXPECT_NE(server.Log().find("stopped"), std::string::npos);
+    EXPECT_TRUE(c.PeerClosed());
+  }
+}
+
+TEST(ServerCommandLine, HelpAndBadOptions) {
+  const struct {
+    const char* arguments;
+    int status;
+    const char* output;
+  } rows[] = {
+      {"--help", 0, "--port-file"}, {"--help", 0, "adduser"},   {"--port 70000", 2, "invalid port"},
+      {"--bogus", 2, ""},           {"--datasource nameonly", 2, ""}, {"adduser bob", 2, ""},
+      {"adduser --users /nonexistent/dir/users --password-stdin bob </dev/null", 1, ""},
+  };
+  for (const auto& r : rows) {
+    std::string command = std::string(VEL_SERVER_PATH) + " " + r.arguments + " 2>&1", out;
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[256];
+    size_t n;
+    while (pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    int raw = pipe ? pclose(pipe) : -1;
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, r.status) << r.arguments;
+    EXPECT_NE(out.find(r.output), std::string::npos) << r.arguments;
+  }
+}
+
+class ServerRobustness : public ServerSessionTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server.Start({"--max-frame", "4096", "--max-statements", "3"})) << server.Error();
+    ASSERT_TRUE(c.OpenAndLogin(server.Port()));
+    ASSERT_NE(s = c.Alloc(), 0u);
+  }
+  // The bystander c still works: its open cursor and a new query.
+  void ExpectBystanderWorks() {
+    Rows rows = c.Query(s, "SELECT 41 + 1");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][0].bytes, U32(42));
+  }
+};
+
+TEST_F(ServerRobustness, BadFramesAndVanishingClientsEndOnlyTheirSession) {
+  ASSERT_EQ(c.Exec(s, "CREATE TABLE v (x)"), 0);
+  const std::string frames[] = {
+      U32(0) + U16(7),                              // a code that is never sent
+      U32(0) + U16(999),                            // beyond the catalogue
+      U32(5000) + U16(Msg::kExecDirect),            // over --max-frame
+      U32(3) + U16(Msg::kFreeStatement) + "abc",    // body ends inside an element
+      U32(8) + U16(Msg::kPrepare) + U32(1) + U16(100) + "xy",  // string longer than the body
+      U32(6) + U16(Msg::kFetch) + U32(1) + U16(30000),         // vector count beyond the body
+  };
+  for (const std::string& frame : frames) {
+    Client other;
+    ASSERT_TRUE(other.OpenAndLogin(server.Port()));
+    ASSERT_TRUE(other.SendRaw(frame));
+    EXPECT_TRUE(other.PeerClosed()) << frame.size();
+  }
+  {
+    Client early;  // gone before the greeting is complete
+    ASSERT_TRUE(early.Open(server.Port()));
+    ASSERT_TRUE(early.SendRaw("L\x06"));
+  }
+  {
+    // Gone in the middle of a request, holding a write transaction.
+    Client other;
+    ASSERT_TRUE(other.OpenAndLogin(server.Port()));
+    ASSERT_EQ(other.Call(Msg::kSetAutocommit, 0, 0), 0);
+    ASSERT_EQ(other.Exec(other.Alloc(), "INSERT INTO v VALUES (1)"), 0);
+    ASSERT_TRUE(other.SendRaw(U32(100) + U16(Msg::kExecDirect) + "partial"));
+  }
+  {
+    Client other;  // gone after the frame header
+    ASSERT_TRUE(other.OpenAndLogin(server.Port()));
+    ASSERT_TRUE(other.SendRaw(U32(4) + U16(Msg::kRowCount)));
+  }
+  for (const char* line : {"exceeds --max-frame", "unknown message code 7", "malformed body",
+                           "client vanished in the middle of a request"}) {
+    EXPECT_TRUE(server.WaitForLog(line)) << line;
+  }
+  ASSERT_EQ(c.Exec(s, "INSERT INTO v VALUES (2)"), 0);
+  Rows rows = c.Query(s, "SELECT count(*) FROM v");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0].bytes, U32(1));
+  ExpectBystanderWorks();
+}
+
+TEST_F(ServerRobustness, NoValueOrRowGrowsBeyondTheFrameLimit) {
+  const struct {
+    const char* sql;
+    std::vector<uint16_t> fetch;  // empty: the execution itself fails
+    const char* state;            // "" for a row that travels
+  } rows[] = {
+      {"SELECT zeroblob(10000)", {}, "22001"},
+      {"SELECT length(group_concat(printf('%.100c', 'x'))) FROM (WITH RECURSIVE n(i) AS "
+       "(SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100) SELECT i FROM n)", {}, "22001"},
+      {"SELECT zeroblob(3000), zeroblob(3000)", std::vector<uint16_t>(100, 1), "S1000"},
+      {"SELECT zeroblob(3000), zeroblob(3000)", {1, 2}, "S1000"},
+      {"SELECT zeroblob(3000), x'02'", {1, 2}, ""},
+      {"SELECT zeroblob(4096)", {1}, ""},  // the largest value, alone in its row
+  };
+  for (const auto& r : rows) {
+    int rc = c.Exec(s, r.sql);
+    if (!r.fetch.empty()) rc = rc ? rc : c.Fetch(s, r.fetch);
+    EXPECT_EQ(rc, *r.state ? -1 : 0) << r.sql;
+    if (*r.state) {
+      EXPECT_EQ(c.State(s), r.state) << r.sql;
+    }
+  }
+  ExpectBystanderWorks();
+}
+
+TEST_F(ServerRobustness, StatementLimitAndConcurrentClients) {
+  uint32_t t = c.Alloc(), u = c.Alloc();
+  ASSERT_NE(u, 0u);
+  EXPECT_EQ(c.Call(Msg::kAllocStatement, 0), -1);  // the fourth of --max-statements 3
+  EXPECT_EQ(c.State(0), "S1014");
+  EXPECT_EQ(c.Call(Msg::kFreeStatement, t, 1), 0);
+  ASSERT_NE(c.Alloc(), 0u);
+  ASSERT_EQ(c.Exec(s, "CREATE TABLE log (client INTEGER, n INTEGER)"), 0);
+  constexpr int kClients = 4, kRows = 40;
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (uint32_t k = 0; k < kClients; ++k) {
+    threads.emplace_back([&, k] {
+      Client w;
+      uint32_t ins = w.OpenAndLogin(server.Port()) ? w.Alloc() : 0, q = w.Alloc();
+      if (w.Exec(ins, "INSERT INTO log VALUES (?, ?)", {}, nullptr, true) != 0) ++failures;
+      for (uint32_t i = 0; i < kRows; ++i) {
+        if (w.Execute(ins, {{1, 4, U32(k)}, {2, 4, U32(i)}}) != 0) ++failures;
+        Rows rows = w.Query(q, "SELECT count(*) FROM log WHERE client = " + std::to_string(k));
+        if (rows.size() != 1 || Get32(rows[0][0].bytes) != i + 1) ++failures;
+      }
+    });
+  }
+  for (std::thread& th : threads) th.join();
+  EXPECT_EQ(failures.load(), 0);
+  Rows rows = c.Query(s, "SELECT count(*), count(DISTINCT client) FROM log");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0].bytes + rows[0][1].bytes, U32(kClients * kRows) + U32(kClients));
+}
+
+}  // namespace
