@@ -5,64 +5,51 @@
 namespace convert_test {
 namespace {
 
-// Text of a fixed-size value fits whole (with its NUL) or fails; so do its
-// held bytes as SQL_C_BINARY.
-void CheckWhole(const ColumnValue* v, const std::string& text, const Bytes& held) {
-  const SQLLEN n = SQLLEN(text.size()), h = SQLLEN(held.size());
-  for (SQLLEN cb : {SQLLEN(0), n, n + 1}) CheckText(v, cb, cb <= n ? kFail : kDone, text, n);
-  for (SQLLEN cb : {h - 1, h, h + 1}) Check(v, SQL_C_BINARY, cb, cb < h ? kFail : kDone, held, h);
-}
+Bytes Ts(int y, int mo, int d, int h, int mi, int s, uint32_t f) { return TimestampBytes(y, mo, d, h, mi, s, f); }
 
+// Text and bytes of a fixed-size value fit whole (text with its NUL) or
+// fail; a timestamp's date and time report the fields they drop.
 TEST(DateTimeValueTest, Conversions) {
   const struct {
     int32_t type;
     Bytes row;
-    const char* text;
+    std::string text;
     int dateResult, timeResult;
     Bytes date, time, timestamp;
   } cases[] = {
-      {SQL_DATE, Fields({1996, 5, 1}), "1996-05-01", kDone, kFail, Fields({1996, 5, 1}), {},
-       TimestampBytes(1996, 5, 1, 0, 0, 0, 0)},
-      {SQL_DATE, Fields({-1, 0, 0}), "-001-00-00", kDone, kFail, Fields({-1, 0, 0}), {},
-       TimestampBytes(-1, 0, 0, 0, 0, 0, 0)},
-      {SQL_TIME, Fields({10, 20, 30}), "10:20:30", kFail, kDone, {}, Fields({10, 20, 30}),
-       TimestampBytes(0, 0, 0, 10, 20, 30, 0)},
-      // A timestamp's date and time report the fields they drop.
-      {SQL_TIMESTAMP, TimestampBytes(1996, 5, 1, 10, 20, 30, 0), "1996-05-01 10:20:30", kCut, kDone,
-       Fields({1996, 5, 1}), Fields({10, 20, 30}), TimestampBytes(1996, 5, 1, 10, 20, 30, 0)},
-      {SQL_TIMESTAMP, TimestampBytes(1996, 5, 1, 0, 0, 0, 5), "1996-05-01 00:00:00.000000005", kDone,
-       kCut, Fields({1996, 5, 1}), Fields({0, 0, 0}), TimestampBytes(1996, 5, 1, 0, 0, 0, 5)},
-      {SQL_TIMESTAMP, TimestampBytes(1996, 5, 1, 0, 0, 1, 0), "1996-05-01 00:00:01", kCut, kDone,
-       Fields({1996, 5, 1}), Fields({0, 0, 1}), TimestampBytes(1996, 5, 1, 0, 0, 1, 0)},
+      {SQL_DATE, Fields({1996, 5, 1}), "1996-05-01", kDone, kFail, Fields({1996, 5, 1}), {}, Ts(1996, 5, 1, 0, 0, 0, 0)},
+      {SQL_DATE, Fields({-1, 0, 0}), "-001-00-00", kDone, kFail, Fields({-1, 0, 0}), {}, Ts(-1, 0, 0, 0, 0, 0, 0)},
+      {SQL_TIME, Fields({10, 20, 30}), "10:20:30", kFail, kDone, {}, Fields({10, 20, 30}), Ts(0, 0, 0, 10, 20, 30, 0)},
+      {SQL_TIMESTAMP, Ts(1996, 5, 1, 10, 20, 30, 0), "1996-05-01 10:20:30", kCut, kDone, Fields({1996, 5, 1}),
+       Fields({10, 20, 30}), Ts(1996, 5, 1, 10, 20, 30, 0)},
+      {SQL_TIMESTAMP, Ts(1996, 5, 1, 0, 0, 0, 5), "1996-05-01 00:00:00.000000005", kDone, kCut, Fields({1996, 5, 1}),
+       Fields({0, 0, 0}), Ts(1996, 5, 1, 0, 0, 0, 5)},
+      {SQL_TIMESTAMP, Ts(1996, 5, 1, 0, 0, 1, 0), "1996-05-01 00:00:01", kCut, kDone, Fields({1996, 5, 1}),
+       Fields({0, 0, 1}), Ts(1996, 5, 1, 0, 0, 1, 0)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     ValuePtr v = Loaded(c.type, c.row, 16);
-    CheckWhole(v.get(), c.text, c.row);
+    const SQLLEN n = SQLLEN(c.text.size()), h = SQLLEN(c.row.size());
+    for (SQLLEN cb : {SQLLEN(0), n, n + 1}) CheckText(v.get(), cb, cb <= n ? kFail : kDone, c.text, n);
+    for (SQLLEN cb : {h - 1, h, h + 1}) Check(v.get(), SQL_C_BINARY, cb, cb < h ? kFail : kDone, c.row, h);
     Check(v.get(), SQL_C_DATE, 0, c.dateResult, c.date, c.dateResult == kFail ? SQL_NO_TOTAL : 6);
     Check(v.get(), SQL_C_TIME, 0, c.timeResult, c.time, c.timeResult == kFail ? SQL_NO_TOTAL : 6);
     Check(v.get(), SQL_C_TIMESTAMP, 0, kDone, c.timestamp, 16);
   }
-}
-
-// Three, six or nine fraction digits, as the fraction needs.
-TEST(DateTimeValueTest, TimestampFractionDigits) {
-  const std::pair<uint32_t, const char*> cases[] = {
-      {500000000, ".500"}, {123456000, ".123456"}, {100000, ".000100"}, {1000, ".000001"},
-      {999999999, ".999999999"},
-  };
-  for (const auto& c : cases) {
-    ValuePtr v = Loaded(SQL_TIMESTAMP, TimestampBytes(1996, 5, 1, 10, 20, 30, c.first), 16);
-    CheckText(v.get(), 40, kDone, std::string("1996-05-01 10:20:30") + c.second, 19 + SQLLEN(std::strlen(c.second)));
+  // Three, six or nine fraction digits, as the fraction needs.
+  const std::pair<uint32_t, const char*> fractions[] = {
+      {500000000, ".500"}, {123456000, ".123456"}, {100000, ".000100"}, {1000, ".000001"}, {999999999, ".999999999"}};
+  for (const auto& f : fractions) {
+    std::string text = std::string("1996-05-01 10:20:30") + f.second;
+    CheckText(Loaded(SQL_TIMESTAMP, Ts(1996, 5, 1, 10, 20, 30, f.first)).get(), 40, kDone, text, SQLLEN(text.size()));
   }
 }
 
 TEST(BinaryValueTest, CharAndBinaryAreCutToTheBuffer) {
   const Bytes data = {1, 0, 2, 0xff};
-  ValuePtr values[] = {Loaded(SQL_BINARY, data, 4), Loaded(SQL_VARBINARY, Cat({4}, data)),
-                       Loaded(SQL_LONGVARBINARY, Cat({4, 0, 0, 0}, data))};
-  for (const ValuePtr& v : values) {
-    ASSERT_TRUE(v);
+  for (const ValuePtr& v : {Loaded(SQL_BINARY, data, 4), Loaded(SQL_VARBINARY, Cat({4}, data)),
+                            Loaded(SQL_LONGVARBINARY, Cat({4, 0, 0, 0}, data))}) {
     for (SQLLEN cb : {0, 1, 3, 4, 5})
       Check(v.get(), SQL_C_BINARY, cb, cb < 4 ? kCut : kDone, Bytes(data.begin(), data.begin() + std::min<SQLLEN>(cb, 4)), 4);
   }
@@ -75,32 +62,31 @@ TEST(BinaryValueTest, CharAndBinaryAreCutToTheBuffer) {
   CheckText(Loaded(SQL_BINARY, {'A', 'B', 'C'}, 3).get(), 4, kDone, "ABC", 3);
 }
 
+// Counts are checked against the bytes; a refused load allocates nothing
+// and leaves the value empty (a fixed length reads as zeros).
 TEST(BinaryValueTest, LoadChecksCountsAgainstTheBytes) {
   Bytes full255(256, 7), short255(255, 7);
   full255[0] = short255[0] = 255;
+  const int32_t kVar = SQL_VARBINARY, kLong = SQL_LONGVARBINARY;
   const struct {
     int32_t type;
     Bytes row;
     int result;
     uint32_t length;
   } cases[] = {
-      {SQL_VARBINARY, {}, kLoadMalformed, 0}, {SQL_VARBINARY, {0}, kLoadDone, 0},
-      {SQL_VARBINARY, {2, 9}, kLoadMalformed, 0}, {SQL_VARBINARY, full255, kLoadDone, 255},
-      {SQL_VARBINARY, short255, kLoadMalformed, 0}, {SQL_LONGVARBINARY, {0, 0, 0}, kLoadMalformed, 0},
-      {SQL_LONGVARBINARY, {0, 0, 0, 0}, kLoadDone, 0}, {SQL_LONGVARBINARY, {2, 0, 0, 0, 9}, kLoadMalformed, 0},
-      {SQL_LONGVARBINARY, {0xff, 0xff, 0xff, 0xff, 1, 2, 3}, kLoadMalformed, 0},
-      {SQL_LONGVARBINARY, {1, 0, 0, 0, 9, 9}, kLoadDone, 1},
-      {SQL_BINARY, {1, 2}, kLoadMalformed, 3},  // a fixed length reads as zeros
+      {kVar, {}, kLoadMalformed, 0}, {kVar, {0}, kLoadDone, 0}, {kVar, {2, 9}, kLoadMalformed, 0},
+      {kVar, full255, kLoadDone, 255}, {kVar, short255, kLoadMalformed, 0}, {kLong, {0, 0, 0}, kLoadMalformed, 0},
+      {kLong, {0, 0, 0, 0}, kLoadDone, 0}, {kLong, {2, 0, 0, 0, 9}, kLoadMalformed, 0},
+      {kLong, {0xff, 0xff, 0xff, 0xff, 1, 2, 3}, kLoadMalformed, 0}, {kLong, {1, 0, 0, 0, 9, 9}, kLoadDone, 1},
+      {SQL_BINARY, {1, 2}, kLoadMalformed, 3},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.type) + " of " + std::to_string(c.row.size()));
     ValuePtr v = Make(c.type, 3);
-    ASSERT_EQ(kLoadDone, LoadBytes(v.get(), c.type == SQL_VARBINARY ? Bytes{1, 5} : Bytes{1, 0, 0, 0, 5}));
+    ASSERT_EQ(kLoadDone, LoadBytes(v.get(), c.type == kVar ? Bytes{1, 5} : Bytes{1, 0, 0, 0, 5}));
     unsigned long before = AllocCount();
     EXPECT_EQ(c.result, LoadBytes(v.get(), c.row));
-    if (c.result == kLoadMalformed) {
-      EXPECT_EQ(before, AllocCount());
-    }
+    EXPECT_TRUE(c.result != kLoadMalformed || before == AllocCount());
     Bytes held = c.type == SQL_BINARY ? Bytes(3, 0) : Bytes(c.row.end() - c.length, c.row.end());
     Check(v.get(), SQL_C_BINARY, 300, kDone, held, c.length);
   }
@@ -108,21 +94,17 @@ TEST(BinaryValueTest, LoadChecksCountsAgainstTheBytes) {
   EXPECT_EQ(kLoadDone, LoadBytes(v.get(), {1, 2, 3, 4}));
   Check(v.get(), SQL_C_BINARY, 3, kDone, {1, 2, 3}, 3);
   const uint32_t n = 1u << 20;
-  ValuePtr large = Loaded(SQL_LONGVARBINARY, Cat(LE(n), Bytes(n, 0x5a)));
-  Check(large.get(), SQL_C_BINARY, 16, kCut, Bytes(16, 0x5a), n);
-}
-
-TEST(BinaryValueTest, AllocationFailureLeavesAnEmptyValue) {
-  for (int32_t type : {SQL_VARBINARY, SQL_LONGVARBINARY, SQL_BINARY}) {
-    ValuePtr v = Make(type, 2);
-    Bytes row = type == SQL_VARBINARY ? Bytes{2, 8, 9} : type == SQL_BINARY ? Bytes{8, 9} : Bytes{2, 0, 0, 0, 8, 9};
+  Check(Loaded(kLong, Cat(LE(n), Bytes(n, 0x5a))).get(), SQL_C_BINARY, 16, kCut, Bytes(16, 0x5a), n);
+  // A failed allocation leaves an empty value; the next load works.
+  for (int32_t type : {kVar, kLong, SQL_BINARY}) {
+    ValuePtr empty = Make(type, 2);
+    Bytes row = type == kVar ? Bytes{2, 8, 9} : type == SQL_BINARY ? Bytes{8, 9} : Bytes{2, 0, 0, 0, 8, 9};
     SetAllocFailAfter(0);
-    int result = LoadBytes(v.get(), row);
+    EXPECT_EQ(kLoadNoMemory, LoadBytes(empty.get(), row));
     ResetAllocFailure();
-    EXPECT_EQ(kLoadNoMemory, result);
-    Check(v.get(), SQL_C_BINARY, 4, kDone, type == SQL_BINARY ? Bytes(2, 0) : Bytes(), type == SQL_BINARY ? 2 : 0);
-    EXPECT_EQ(kLoadDone, LoadBytes(v.get(), row));
-    Check(v.get(), SQL_C_BINARY, 4, kDone, {8, 9}, 2);
+    Check(empty.get(), SQL_C_BINARY, 4, kDone, Bytes(type == SQL_BINARY ? 2 : 0, 0), type == SQL_BINARY ? 2 : 0);
+    EXPECT_EQ(kLoadDone, LoadBytes(empty.get(), row));
+    Check(empty.get(), SQL_C_BINARY, 4, kDone, {8, 9}, 2);
   }
 }
 

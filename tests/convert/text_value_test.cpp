@@ -39,67 +39,47 @@ TEST(TextValueTest, IntegerTargets) {
   // A CHAR column's padding is not part of the number.
   CheckInt(Loaded(SQL_CHAR, TextBytes("-5"), 10).get(), SQL_C_SLONG, kDone, -5);
   CheckInt(Loaded(SQL_CHAR, TextBytes("12        "), 10).get(), SQL_C_SSHORT, kDone, 12);
-  // More digits than a double holds still round to the nearest one.
   CheckInt(Loaded(SQL_LONGVARCHAR, TextBytes("1." + std::string(1000, '0') + "1")).get(), SQL_C_SLONG, kCut, 1);
 }
 
-TEST(TextValueTest, FloatingTargets) {
+Bytes D(double v) { return LE(v); }
+Bytes R(float v) { return LE(v); }
+Bytes Ts(int y, int mo, int d, int h, int mi, int s, uint32_t f) { return TimestampBytes(y, mo, d, h, mi, s, f); }
+
+// Floating values; dates and times read at fixed positions, with no
+// calendar check and no check of the separators.
+TEST(TextValueTest, FloatingAndDateTimeTargets) {
+  const SQLSMALLINT kD = SQL_C_DOUBLE, kR = SQL_C_FLOAT, kDate = SQL_C_DATE, kTime = SQL_C_TIME, kTs = SQL_C_TIMESTAMP;
   const struct {
     std::string text;
     SQLSMALLINT cType;
     int result;
-    double value;
+    Bytes out;
   } cases[] = {
-      {"-2.5e-3", SQL_C_DOUBLE, kDone, -0.0025}, {"-0.0", SQL_C_DOUBLE, kDone, -0.0},
-      {"1.7976931348623157e308", SQL_C_DOUBLE, kDone, 1.7976931348623157e308},
-      {"1e309", SQL_C_DOUBLE, kFail, 0}, {"abc", SQL_C_DOUBLE, kFail, 0},
-      {"3.4e38", SQL_C_FLOAT, kDone, 3.4e38}, {"3.5e38", SQL_C_FLOAT, kFail, 0},
-      {"-3.5e38", SQL_C_FLOAT, kFail, 0}, {"1e-50", SQL_C_FLOAT, kDone, 0.0}, {"7abc", SQL_C_FLOAT, kFail, 0},
-      {"0." + std::string(400, '0') + "1", SQL_C_DOUBLE, kDone, 0.0},
-      {"1." + std::string(1000, '0') + "1", SQL_C_DOUBLE, kDone, 1.0},
+      {"-2.5e-3", kD, kDone, D(-0.0025)}, {"-0.0", kD, kDone, D(-0.0)}, {"1e309", kD, kFail, {}}, {"abc", kD, kFail, {}},
+      {"1.7976931348623157e308", kD, kDone, D(1.7976931348623157e308)}, {"3.4e38", kR, kDone, R(3.4e38f)},
+      {"3.5e38", kR, kFail, {}}, {"-3.5e38", kR, kFail, {}}, {"1e-50", kR, kDone, R(0)}, {"7abc", kR, kFail, {}},
+      {"0." + std::string(400, '0') + "1", kD, kDone, D(0)}, {"1." + std::string(1000, '0') + "1", kD, kDone, D(1)},
+      {"1996-02-30", kDate, kDone, Fields({1996, 2, 30})}, {"1996-13-01", kDate, kFail, {}},
+      {"1996-12-32", kDate, kFail, {}}, {"1996-12-31", kDate, kDone, Fields({1996, 12, 31})},
+      {"1996/02/03", kDate, kDone, Fields({1996, 2, 3})}, {"1996-5", kDate, kDone, Fields({1996, 5, 0})},
+      {"", kDate, kDone, Fields({0, 0, 0})}, {"19a6-01-01", kDate, kFail, {}},
+      {"1996-01-01 10:20:30", kDate, kDone, Fields({1996, 1, 1})}, {"23:59:59", kTime, kDone, Fields({23, 59, 59})},
+      {"24:00:00", kTime, kFail, {}}, {"23:60:00", kTime, kFail, {}}, {"23:59:60", kTime, kFail, {}},
+      {"7:30", kTime, kFail, {}}, {"10:20", kTime, kDone, Fields({10, 20, 0})},
+      {"1996-05-01 10:20:30.", kTs, kDone, Ts(1996, 5, 1, 10, 20, 30, 0)},
+      {"1996-05-01 10:20:30.5", kTs, kDone, Ts(1996, 5, 1, 10, 20, 30, 500000000)},
+      {"1996-05-01 10:20:30.000000001", kTs, kDone, Ts(1996, 5, 1, 10, 20, 30, 1)},
+      {"1996-05-01 10:20:30.1234567891", kTs, kCut, Ts(1996, 5, 1, 10, 20, 30, 123456789)},
+      {"1996-05-01 10:20:30.12a", kTs, kFail, {}}, {"1996-05-01 24:20:30", kTs, kFail, {}},
+      {"1996-05-01", kTs, kDone, Ts(1996, 5, 1, 0, 0, 0, 0)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text.substr(0, 30));
-    Bytes out = c.cType == SQL_C_FLOAT ? LE(static_cast<float>(c.value)) : LE(c.value);
-    Check(Loaded(SQL_LONGVARCHAR, TextBytes(c.text)).get(), c.cType, 0, c.result, out,
-          c.result == kFail ? SQL_NO_TOTAL : SQLLEN(out.size()));
-  }
-}
-
-// Dates and times read their fields at fixed positions.
-TEST(TextValueTest, DateTimeAndTimestampTargets) {
-  const struct {
-    const char* text;
-    SQLSMALLINT cType;
-    int result;
-    Bytes out;
-  } cases[] = {
-      {"1996-02-30", SQL_C_DATE, kDone, Fields({1996, 2, 30})},  // no calendar check
-      {"1996-13-01", SQL_C_DATE, kFail, {}}, {"1996-12-32", SQL_C_DATE, kFail, {}},
-      {"1996-12-31", SQL_C_DATE, kDone, Fields({1996, 12, 31})},
-      {"1996/02/03", SQL_C_DATE, kDone, Fields({1996, 2, 3})},  // separators are not checked
-      {"1996-5", SQL_C_DATE, kDone, Fields({1996, 5, 0})}, {"", SQL_C_DATE, kDone, Fields({0, 0, 0})},
-      {"19a6-01-01", SQL_C_DATE, kFail, {}},
-      {"1996-01-01 10:20:30", SQL_C_DATE, kDone, Fields({1996, 1, 1})},
-      {"23:59:59", SQL_C_TIME, kDone, Fields({23, 59, 59})}, {"24:00:00", SQL_C_TIME, kFail, {}},
-      {"23:60:00", SQL_C_TIME, kFail, {}}, {"23:59:60", SQL_C_TIME, kFail, {}},
-      {"7:30", SQL_C_TIME, kFail, {}}, {"10:20", SQL_C_TIME, kDone, Fields({10, 20, 0})},
-      {"1996-05-01 10:20:30.", SQL_C_TIMESTAMP, kDone, TimestampBytes(1996, 5, 1, 10, 20, 30, 0)},
-      {"1996-05-01 10:20:30.5", SQL_C_TIMESTAMP, kDone, TimestampBytes(1996, 5, 1, 10, 20, 30, 500000000)},
-      {"1996-05-01 10:20:30.000000001", SQL_C_TIMESTAMP, kDone, TimestampBytes(1996, 5, 1, 10, 20, 30, 1)},
-      {"1996-05-01 10:20:30.1234567891", SQL_C_TIMESTAMP, kCut,
-       TimestampBytes(1996, 5, 1, 10, 20, 30, 123456789)},
-      {"1996-05-01 10:20:30.12a", SQL_C_TIMESTAMP, kFail, {}},
-      {"1996-05-01 24:20:30", SQL_C_TIMESTAMP, kFail, {}},
-      {"1996-05-01", SQL_C_TIMESTAMP, kDone, TimestampBytes(1996, 5, 1, 0, 0, 0, 0)},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
-    Check(Loaded(SQL_VARCHAR, TextBytes(c.text)).get(), c.cType, 0, c.result, c.out,
+    Check(Loaded(SQL_LONGVARCHAR, TextBytes(c.text)).get(), c.cType, 0, c.result, c.out,
           c.result == kFail ? SQL_NO_TOTAL : SQLLEN(c.out.size()));
   }
-  Check(Loaded(SQL_CHAR, TextBytes("1996-05-01          "), 20).get(), SQL_C_TIMESTAMP, 0, kDone,
-        TimestampBytes(1996, 5, 1, 0, 0, 0, 0), 16);
+  Check(Loaded(SQL_CHAR, TextBytes("1996-05-01          "), 20).get(), kTs, 0, kDone, Ts(1996, 5, 1, 0, 0, 0, 0), 16);
 }
 
 // Characters and bytes are cut at the buffer (a negative size is none);
@@ -135,11 +115,9 @@ TEST(TextValueTest, LoadKeepsWhatTheBytesAndDeclaredLengthAllow) {
   ASSERT_EQ(kLoadDone, v->Load(nullptr, 0));
   CheckText(v.get(), 1, kDone, "", 0);
   CheckInt(v.get(), SQL_C_SLONG, kFail, 0);
-}
-
-TEST(TextValueTest, AllocationFailures) {
-  ValuePtr v = Loaded(SQL_VARCHAR, TextBytes("old"));
-  ValuePtr c = Make(SQL_CHAR, 4);
+  // A failed allocation leaves an empty value (a CHAR's NULs).
+  ASSERT_EQ(kLoadDone, LoadBytes(v.get(), TextBytes("old")));
+  c = Make(SQL_CHAR, 4);
   SetAllocFailAfter(0);
   EXPECT_EQ(kLoadNoMemory, LoadBytes(v.get(), TextBytes("new")));
   EXPECT_EQ(kLoadNoMemory, LoadBytes(c.get(), TextBytes("abcd")));

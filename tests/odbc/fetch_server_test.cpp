@@ -1,7 +1,6 @@
 // Binding, fetching and SQLGetData through the real unixODBC driver manager
 // against a real velora-server: representative conversions bound and
-// unbound, refusals, truncation, NULLs, pieces, the ends of the result set
-// and the columns' radix.
+// unbound, refusals, truncation, NULLs, pieces and the columns' radix.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -89,7 +88,7 @@ class FetchServerTest : public ::testing::Test {
   }
   std::string State() { return ::State(SQL_HANDLE_STMT, stmt_); }
 
-  // Column name of row id into a 48-byte buffer: "rc state length bytes".
+  // Column name of row id, bound or read with SQLGetData, into 48 bytes.
   struct Outcome {
     SQLRETURN rc;
     std::string state;
@@ -145,27 +144,22 @@ TEST_F(FetchServerTest, ConversionsBoundAndUnbound) {
   for (const Pair& p : pairs) {
     SCOPED_TRACE(std::string(p.column) + " as C type " + std::to_string(p.cType));
     Outcome unbound = Read(p.column, p.cType, false), bound = Read(p.column, p.cType, true);
-    const std::string untouched(sizeof unbound.buffer - p.out.size(), '#');
-    EXPECT_EQ(p.state, unbound.state);
+    const std::string written = p.out + std::string(sizeof unbound.buffer - p.out.size(), '#');
     EXPECT_EQ(*p.state == 0 ? SQL_SUCCESS : p.state[0] == '0' ? SQL_SUCCESS_WITH_INFO : SQL_ERROR, unbound.rc);
-    EXPECT_EQ(p.length, unbound.length);
-    EXPECT_EQ(p.out + untouched, std::string(unbound.buffer, sizeof unbound.buffer));
+    EXPECT_EQ(p.state + std::string(" ") + std::to_string(p.length) + " " + written,
+              unbound.state + " " + std::to_string(unbound.length) + " " + std::string(unbound.buffer, 48));
     const bool refused = std::string(p.state) == "22018";
     EXPECT_EQ(refused ? (p.cType == SQL_C_GUID ? "HY003" : "22003") : p.state, bound.state);
-    EXPECT_EQ(unbound.rc, bound.rc);
-    EXPECT_EQ(p.out + untouched, std::string(bound.buffer, sizeof bound.buffer));
+    EXPECT_EQ(written, std::string(bound.buffer, sizeof bound.buffer));
     EXPECT_TRUE(p.length == 999 || p.length == bound.length) << bound.length;
   }
   // A bound buffer too small: the first characters, the whole length, 01004.
   char small[4];
   SQLLEN length = 0;
-  SQLFreeStmt(stmt_, SQL_CLOSE);
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_CHAR, small, sizeof small, &length));
   Exec("SELECT c_varchar FROM all_types WHERE id = 1");
   EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLFetch(stmt_));
-  EXPECT_EQ("01004", State());
-  EXPECT_STREQ("hel", small);
-  EXPECT_EQ(11, length);
+  EXPECT_EQ("01004 hel 11", State() + " " + small + " " + std::to_string(length));
 }
 
 TEST_F(FetchServerTest, NullsAndRadixOfEveryColumn) {
@@ -200,40 +194,19 @@ TEST_F(FetchServerTest, NullsAndRadixOfEveryColumn) {
 TEST_F(FetchServerTest, LongValuesComeInPiecesThenNoData) {
   Exec("SELECT t, b FROM long_values");
   ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
-  for (SQLSMALLINT c : {SQL_C_CHAR, SQL_C_BINARY}) {
+  char piece[1000];
+  for (SQLSMALLINT c : {SQL_C_CHAR, SQL_C_BINARY, SQL_C_CHAR}) {  // reading again starts from the beginning
     std::string value;
-    char piece[1000];
     SQLLEN length = 0;
-    SQLRETURN rc;
     int calls = 0;
-    while ((rc = SQLGetData(stmt_, c == SQL_C_CHAR ? 1 : 2, c, piece, sizeof piece, &length)) != SQL_NO_DATA &&
-           ++calls < 100) {
-      ASSERT_TRUE(SQL_SUCCEEDED(rc)) << State();
+    for (SQLRETURN rc; (rc = SQLGetData(stmt_, c == SQL_C_CHAR ? 1 : 2, c, piece, 1000, &length)) != SQL_NO_DATA;) {
+      ASSERT_TRUE(SQL_SUCCEEDED(rc) && ++calls < 100) << State();
       EXPECT_EQ(SQLLEN(kLong.size() - value.size()), length);
       value.append(piece, c == SQL_C_CHAR ? std::strlen(piece) : std::min<size_t>(size_t(length), sizeof piece));
     }
     EXPECT_EQ(kLong, value);
     EXPECT_EQ(14, calls);
   }
-  // Reading column 1 again starts from its beginning.
-  char piece[1000];
-  ASSERT_TRUE(SQL_SUCCEEDED(SQLGetData(stmt_, 1, SQL_C_CHAR, piece, sizeof piece, nullptr)));
-  EXPECT_EQ(kLong.substr(0, 999), piece);
-}
-
-TEST_F(FetchServerTest, BeforeTheFirstRowAndAfterTheLast) {
-  Exec("SELECT id FROM all_types ORDER BY id");
-  SQLINTEGER id = 0;
-  EXPECT_EQ(SQL_ERROR, SQLGetData(stmt_, 1, SQL_C_SLONG, &id, 0, nullptr));
-  for (SQLINTEGER expected : {1, 2}) {
-    EXPECT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
-    EXPECT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 1, SQL_C_SLONG, &id, 0, nullptr));
-    EXPECT_EQ(expected, id);
-  }
-  EXPECT_EQ(SQL_NO_DATA, SQLFetch(stmt_));
-  EXPECT_EQ(SQL_ERROR, SQLGetData(stmt_, 1, SQL_C_SLONG, &id, 0, nullptr));
-  EXPECT_EQ(2, id);
-  EXPECT_EQ(SQL_ERROR, SQLGetData(stmt_, 9, SQL_C_SLONG, &id, 0, nullptr));
 }
 
 }  // namespace

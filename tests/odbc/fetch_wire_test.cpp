@@ -85,6 +85,7 @@ TEST_F(FetchWireTest, ColumnsTravelWhenBoundOrReadOnThePreviousRow) {
   ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
   EXPECT_EQ(4, a);
   EXPECT_EQ(SQL_NO_DATA, SQLFetch(stmt_));  // the end comes from the server
+  EXPECT_EQ("rc -1 24000", Text(1));        // no row after it
   EXPECT_EQ(Fetch({1}) + Fetch({1, 2, 3}) + Fetch({1, 3}) + Fetch({1}) + Fetch({}) + Fetch({}), Sent(13));
   EXPECT_EQ(GetData(3) + GetData(2), Sent(17));
 }
