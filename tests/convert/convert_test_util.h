@@ -8,6 +8,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -72,19 +73,6 @@ inline ValuePtr Loaded(int32_t sqlType, const Bytes& b, uint32_t length = 0, uin
   return v;
 }
 
-// Bytes of a fixed-size C type, 0 for the character and binary types.
-inline size_t FixedSize(SQLSMALLINT c) {
-  switch (c) {
-    case SQL_C_BIT: case SQL_C_TINYINT: case SQL_C_STINYINT: case SQL_C_UTINYINT: return 1;
-    case SQL_C_SHORT: case SQL_C_SSHORT: case SQL_C_USHORT: return 2;
-    case SQL_C_LONG: case SQL_C_SLONG: case SQL_C_ULONG: case SQL_C_FLOAT: return 4;
-    case SQL_C_DOUBLE: case SQL_C_SBIGINT: case SQL_C_UBIGINT: return 8;
-    case SQL_C_DATE: case SQL_C_TIME: case SQL_C_TYPE_DATE: case SQL_C_TYPE_TIME: return 6;
-    case SQL_C_TIMESTAMP: case SQL_C_TYPE_TIMESTAMP: return 16;
-    default: return 0;
-  }
-}
-
 const uint8_t kGuard = 0xA5;
 
 struct Conversion {
@@ -94,11 +82,13 @@ struct Conversion {
   std::string Text() const { return std::string(buffer.begin(), buffer.end()).c_str(); }
 };
 
-// Converts into cbValueMax bytes (character and binary types) or the C
-// type's size, with guard bytes after them (a buffer starts where the
-// vector does, so a write before it is the sanitizer's to catch).
+// Converts into cbValueMax bytes (character and binary types; at least 16
+// for the others), then guard bytes: a write past the bytes a conversion
+// may use shows as a changed guard, one before the buffer is the
+// sanitizer's to catch.
 inline Conversion Convert(const ColumnValue* v, SQLSMALLINT cType, SQLLEN cbValueMax = 64) {
-  size_t fixed = FixedSize(cType), size = fixed ? fixed : cbValueMax > 0 ? size_t(cbValueMax) : 0;
+  const bool counted = cType == SQL_C_CHAR || cType == SQL_C_BINARY;
+  size_t size = size_t(std::max<SQLLEN>(cbValueMax, counted ? 0 : 16));
   Conversion c;
   c.buffer.assign(size + 32, kGuard);
   c.result = ConvertColumnValue(v, cType, c.buffer.data(), cbValueMax, &c.pcb);
@@ -120,7 +110,9 @@ inline void Check(const ColumnValue* v, SQLSMALLINT cType, SQLLEN cb, int result
 // An integer target: the value in the C type's width and its size.
 inline void CheckInt(const ColumnValue* v, SQLSMALLINT cType, int result, int64_t value) {
   Bytes b = LE(value);
-  b.resize(FixedSize(cType));
+  b.resize(cType == SQL_C_BIT || cType == SQL_C_TINYINT || cType == SQL_C_STINYINT || cType == SQL_C_UTINYINT ? 1
+           : cType == SQL_C_SHORT || cType == SQL_C_SSHORT || cType == SQL_C_USHORT                          ? 2
+           : cType == SQL_C_SBIGINT || cType == SQL_C_UBIGINT                                               ? 8 : 4);
   Check(v, cType, 0, result, b, result == kFail ? SQL_NO_TOTAL : SQLLEN(b.size()));
 }
 // A character target: text and its NUL.

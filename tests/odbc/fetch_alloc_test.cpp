@@ -42,16 +42,10 @@ class FetchAllocTest : public ::testing::Test {
     failures_ += rc == SQL_ERROR;
     memoryRecords_ += state == "S1001";
   }
-  static SQLRETURN GetC(SQLHSTMT s) {  // column 3, so that it travels with the next rows
-    char text[16];
-    SQLLEN length = 0;
-    return SQLGetData(s, 3, SQL_C_CHAR, text, sizeof text, &length);
-  }
-  static SQLRETURN GetB(SQLHSTMT s) {
-    char text[4];
-    SQLLEN length = 0;
-    return SQLGetData(s, 2, SQL_C_CHAR, text, sizeof text, &length);
-  }
+  // Column 3 whole (so that it travels with the next rows); column 2 in pieces.
+  static SQLRETURN GetC(SQLHSTMT s) { return SQLGetData(s, 3, SQL_C_CHAR, text_, 16, nullptr); }
+  static SQLRETURN GetB(SQLHSTMT s) { return SQLGetData(s, 2, SQL_C_CHAR, text_, 4, nullptr); }
+  static char text_[16];
 
   FakeResultSet results_{1000};
   FrameServer server_;
@@ -60,6 +54,7 @@ class FetchAllocTest : public ::testing::Test {
   SQLHSTMT hstmt_ = SQL_NULL_HSTMT;
   int failures_ = 0, memoryRecords_ = 0;
 };
+char FetchAllocTest::text_[16];
 
 TEST_F(FetchAllocTest, EveryAllocationOfAFetchMayFail) {
   SQLINTEGER a = 0;

@@ -45,8 +45,9 @@ TEST(GetFunctions, TraceShowsEntriesOneToSeventyOne) {
     SQLUSMALLINT table[100];
     GetFunctions(function, table);
     std::string lines = trace.Text();
-    ASSERT_NE(std::string::npos, lines.find("SQLGetFunctions: Results\n")) << lines;
-    lines = lines.substr(lines.find("SQLGetFunctions: Results\n"));
+    const size_t results = lines.find("SQLGetFunctions: Results\n");
+    ASSERT_NE(std::string::npos, results) << lines;
+    lines = lines.substr(results);
     int trues = 0, falses = 0;
     for (size_t p = lines.find("A2:     "); p != std::string::npos; p = lines.find("A2:     ", p + 1)) {
       trues += lines.compare(p + 8, 5, "TRUE\n") == 0;
