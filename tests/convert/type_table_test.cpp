@@ -82,7 +82,8 @@ TEST(SqlTypeTableTest, RefusedPairsAndTheirClasses) {
   EXPECT_FALSE(HasConversion(SQL_DOUBLE, SQL_C_DEFAULT));
 }
 
-// SQL_C_DEFAULT converts as the row's default C type; a null buffer gets
+// SQL_C_DEFAULT converts as the row's default C type, the ODBC 3 date and
+// time types as their ODBC 2 forms; a null buffer gets
 // the length only, and fixed-size targets refuse it.
 TEST(SqlTypeTableTest, DefaultCTypeAndNullBuffers) {
   Check(Loaded(SQL_BIGINT, BigIntBytes(-5)).get(), SQL_C_DEFAULT, 8, kDone, TextBytes("-5"), 2);
@@ -91,6 +92,9 @@ TEST(SqlTypeTableTest, DefaultCTypeAndNullBuffers) {
   Check(Loaded(SQL_DATE, Fields({1996, 5, 1})).get(), SQL_C_DEFAULT, 6, kDone, Fields({1996, 5, 1}), 6);
   Check(Loaded(SQL_VARBINARY, {2, 8, 9}).get(), SQL_C_DEFAULT, 4, kDone, {8, 9}, 2);
   Check(Loaded(SQL_REAL, LE(1.5f)).get(), SQL_C_DEFAULT, 4, kDone, LE(1.5f), 4);
+  ValuePtr ts = Loaded(SQL_TIMESTAMP, TimestampBytes(1996, 5, 1, 10, 20, 30, 0));  // the ODBC 3 names
+  Check(ts.get(), SQL_C_TYPE_TIME, 0, kDone, Fields({10, 20, 30}), 6);
+  Check(ts.get(), SQL_C_TYPE_DATE, 0, kCut, Fields({1996, 5, 1}), 6);
   ValuePtr text = Loaded(SQL_VARCHAR, TextBytes("5"));
   SQLLEN pcb = SQL_NO_TOTAL;
   EXPECT_EQ(kCut, ConvertColumnValue(text.get(), SQL_C_BINARY, nullptr, 100, &pcb));
