@@ -10,13 +10,7 @@ Bytes Ts(int y, int mo, int d, int h, int mi, int s, uint32_t f) { return Timest
 // Text and bytes of a fixed-size value fit whole (text with its NUL) or
 // fail; a timestamp's date and time report the fields they drop.
 TEST(DateTimeValueTest, Conversions) {
-  const struct {
-    int32_t type;
-    Bytes row;
-    std::string text;
-    int dateResult, timeResult;
-    Bytes date, time, timestamp;
-  } cases[] = {
+  const struct { int32_t type; Bytes row; std::string text; int dateResult, timeResult; Bytes date, time, timestamp; } cases[] = {
       {SQL_DATE, Fields({1996, 5, 1}), "1996-05-01", kDone, kFail, Fields({1996, 5, 1}), {}, Ts(1996, 5, 1, 0, 0, 0, 0)},
       {SQL_DATE, Fields({-1, 0, 0}), "-001-00-00", kDone, kFail, Fields({-1, 0, 0}), {}, Ts(-1, 0, 0, 0, 0, 0, 0)},
       {SQL_TIME, Fields({10, 20, 30}), "10:20:30", kFail, kDone, {}, Fields({10, 20, 30}), Ts(0, 0, 0, 10, 20, 30, 0)},
@@ -68,12 +62,7 @@ TEST(BinaryValueTest, LoadChecksCountsAgainstTheBytes) {
   Bytes full255(256, 7), short255(255, 7);
   full255[0] = short255[0] = 255;
   const int32_t kVar = SQL_VARBINARY, kLong = SQL_LONGVARBINARY;
-  const struct {
-    int32_t type;
-    Bytes row;
-    int result;
-    uint32_t length;
-  } cases[] = {
+  const struct { int32_t type; Bytes row; int result; uint32_t length; } cases[] = {
       {kVar, {}, kLoadMalformed, 0}, {kVar, {0}, kLoadDone, 0}, {kVar, {2, 9}, kLoadMalformed, 0},
       {kVar, full255, kLoadDone, 255}, {kVar, short255, kLoadMalformed, 0}, {kLong, {0, 0, 0}, kLoadMalformed, 0},
       {kLong, {0, 0, 0, 0}, kLoadDone, 0}, {kLong, {2, 0, 0, 0, 9}, kLoadMalformed, 0},

@@ -10,13 +10,7 @@
 namespace convert_test {
 namespace {
 
-struct IntCase {
-  int32_t type;
-  Bytes row;
-  SQLSMALLINT cType;
-  int result;
-  int64_t value;
-};
+struct IntCase { int32_t type; Bytes row; SQLSMALLINT cType; int result; int64_t value; };
 
 const uint16_t kMax = 0xffff;
 Bytes I8(int v) { return LE(static_cast<int8_t>(v)); }
@@ -28,20 +22,13 @@ Bytes N(bool neg, int8_t exp, const char* digits) { return NumericBytes(neg, exp
 // Each integer target's limits and one past them, as BIGINT (exact sign
 // and magnitude) and as text: {lowest negative magnitude, highest}.
 TEST(NumberValueTest, IntegerTargetLimits) {
-  const struct {
-    SQLSMALLINT cType;
-    uint64_t lowest, highest;
-  } limits[] = {
+  const struct { SQLSMALLINT cType; uint64_t lowest, highest; } limits[] = {
       {SQL_C_BIT, 0, 1}, {SQL_C_STINYINT, 128, 127}, {SQL_C_SSHORT, 32768, 32767}, {SQL_C_SLONG, 1ull << 31, INT32_MAX},
       {SQL_C_SBIGINT, 1ull << 63, INT64_MAX}, {SQL_C_UTINYINT, 0, 255}, {SQL_C_USHORT, 0, 65535},
       {SQL_C_ULONG, 0, UINT32_MAX}, {SQL_C_UBIGINT, 0, UINT64_MAX},
   };
   for (const auto& l : limits) {
-    const struct {
-      bool negative;
-      uint64_t magnitude;
-      int result;
-    } values[] = {{l.lowest > 0, l.lowest, kDone}, {true, l.lowest + 1, kFail}, {false, l.highest, kDone},
+    const struct { bool negative; uint64_t magnitude; int result; } values[] = {{l.lowest > 0, l.lowest, kDone}, {true, l.lowest + 1, kFail}, {false, l.highest, kDone},
                   {false, l.highest + 1, kFail}};
     for (const auto& v : values) {
       std::string text = (v.negative ? "-" : "") + std::to_string(v.magnitude);
@@ -113,15 +100,7 @@ const SQLLEN kNone = SQL_NO_TOTAL;
 // BIGINT as sign and magnitude, refused (length 8, nothing written) when
 // the magnitude needs bit 63; NUMERIC as twelve bytes. Floating targets.
 TEST(NumberValueTest, CharBinaryAndFloatingTargets) {
-  const struct {
-    int32_t type;
-    Bytes row;
-    SQLSMALLINT cType;
-    SQLLEN cb;
-    int result;
-    Bytes out;
-    SQLLEN length;
-  } cases[] = {
+  const struct { int32_t type; Bytes row; SQLSMALLINT cType; SQLLEN cb; int result; Bytes out; SQLLEN length; } cases[] = {
       {kInt, I32(123), kC, 4, kDone, T("123"), 3}, {kInt, I32(123), kC, 3, kFail, {}, 3}, {kInt, I32(123), kC, 0, kFail, {}, 3},
       {kInt, I32(-2147483648LL), kC, 12, kDone, T("-2147483648"), 11}, {kInt, I32(-2147483648LL), kC, 11, kFail, {}, 11},
       {kSmall, I16(-32768), kC, 7, kDone, T("-32768"), 6}, {kTiny, I8(-128), kC, 5, kDone, T("-128"), 4},
@@ -174,11 +153,7 @@ TEST(NumberValueTest, CharBinaryAndFloatingTargets) {
 TEST(NumberValueTest, LoadRefusesShortBytesAndBadDigits) {
   Bytes badDigit = N(false, 0, "42");
   badDigit[5] = 0x1a;
-  const struct {
-    int32_t type;
-    Bytes good, bad;
-    const char* text;
-  } cases[] = {
+  const struct { int32_t type; Bytes good, bad; const char* text; } cases[] = {
       {SQL_BIT, {0xff}, {}, "1"}, {SQL_TINYINT, {0x7f, 0x99}, {}, "127"},
       {SQL_SMALLINT, {0x00, 0x80}, {0}, "-32768"}, {SQL_INTEGER, {0xff, 0xff, 0xff, 0x7f}, {1, 2, 3}, "2147483647"},
       {SQL_BIGINT, B(42), Bytes(9, 1), "42"}, {SQL_REAL, LE(-1.5f), {1, 2, 3}, "-1.5"},
@@ -196,11 +171,7 @@ TEST(NumberValueTest, LoadRefusesShortBytesAndBadDigits) {
 }
 
 TEST(FormatDoubleTest, PlainDecimalWithTwelveDigits) {
-  const struct {
-    double value;
-    const char* text;
-    uint32_t whole;
-  } cases[] = {
+  const struct { double value; const char* text; uint32_t whole; } cases[] = {
       {12.5, "12.5", 2}, {0.001, "0.001", 1}, {-0.0, "0", 1},
       {1234567890123456.0, "1234567890120000", 16}, {0.1 + 0.2, "0.3", 1},
       {123456789012.5, "123456789012", 12}, {123456789013.5, "123456789014", 12},  // half to even

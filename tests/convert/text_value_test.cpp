@@ -6,12 +6,7 @@
 namespace convert_test {
 namespace {
 
-struct IntCase {
-  const char* text;
-  SQLSMALLINT cType;
-  int result;
-  int64_t value;
-};
+struct IntCase { const char* text; SQLSMALLINT cType; int result; int64_t value; };
 
 const IntCase kIntCases[] = {
     // Fractions: truncated within the range, refused beyond a limit.
@@ -50,12 +45,7 @@ Bytes Ts(int y, int mo, int d, int h, int mi, int s, uint32_t f) { return Timest
 // calendar check and no check of the separators.
 TEST(TextValueTest, FloatingAndDateTimeTargets) {
   const SQLSMALLINT kD = SQL_C_DOUBLE, kR = SQL_C_FLOAT, kDate = SQL_C_DATE, kTime = SQL_C_TIME, kTs = SQL_C_TIMESTAMP;
-  const struct {
-    std::string text;
-    SQLSMALLINT cType;
-    int result;
-    Bytes out;
-  } cases[] = {
+  const struct { std::string text; SQLSMALLINT cType; int result; Bytes out; } cases[] = {
       {"-2.5e-3", kD, kDone, D(-0.0025)}, {"-0.0", kD, kDone, D(-0.0)}, {"1e309", kD, kFail, {}}, {"abc", kD, kFail, {}},
       {"1.7976931348623157e308", kD, kDone, D(1.7976931348623157e308)}, {"3.4e38", kR, kDone, R(3.4e38f)},
       {"3.5e38", kR, kFail, {}}, {"-3.5e38", kR, kFail, {}}, {"1e-50", kR, kDone, R(0)}, {"7abc", kR, kFail, {}},

@@ -8,11 +8,8 @@ namespace convert_test {
 namespace {
 
 TEST(SqlTypeTableTest, CreationCopiesTheDescriptionAndSetsFixedLengths) {
-  const struct {
-    int32_t sqlType;
-    bool fixedLength;
-    uint32_t displaySize;  // declared length 12, precision 10
-  } cases[] = {
+  // The display size with declared length 12, precision 10.
+  const struct { int32_t sqlType; bool fixedLength; uint32_t displaySize; } cases[] = {
       {SQL_CHAR, true, 12},     {SQL_VARCHAR, false, 12}, {SQL_LONGVARCHAR, false, 12}, {SQL_BINARY, true, 24},
       {SQL_VARBINARY, false, 24}, {SQL_LONGVARBINARY, false, 24}, {SQL_BIT, true, 1}, {SQL_TINYINT, true, 4},
       {SQL_SMALLINT, true, 6},  {SQL_INTEGER, true, 11}, {SQL_BIGINT, true, 20}, {SQL_REAL, true, 13},
@@ -51,11 +48,8 @@ TEST(SqlTypeTableTest, CreationCopiesTheDescriptionAndSetsFixedLengths) {
 }
 
 TEST(SqlTypeTableTest, RefusedPairsAndTheirClasses) {
-  const struct {
-    int32_t sqlType;
-    SQLSMALLINT cType;
-    bool refused;  // by SQLGetData ("22005"); the class fails and writes nothing
-  } cases[] = {
+  // Refused by SQLGetData ("22005"); the class then fails and writes nothing.
+  const struct { int32_t sqlType; SQLSMALLINT cType; bool refused; } cases[] = {
       {SQL_INTEGER, SQL_C_DATE, true},      {SQL_INTEGER, SQL_C_TYPE_TIMESTAMP, true}, {SQL_NUMERIC, SQL_C_TIME, true},
       {SQL_INTEGER, SQL_C_SBIGINT, false},  {SQL_VARBINARY, SQL_C_SLONG, true},   {SQL_BINARY, SQL_C_DATE, true},
       {SQL_VARBINARY, SQL_C_DEFAULT, false}, {SQL_VARCHAR, SQL_C_TIMESTAMP, false}, {SQL_DATE, SQL_C_TIME, true},

@@ -12,14 +12,9 @@
 
 namespace {
 
-struct Column {
-  const char* name;
-  const char* declared;
-  const char* literal;
-  SQLLEN radix;  // SQL_DESC_NUM_PREC_RADIX
-};
-
-// Row 1 holds these values; row 2 is NULL in every column but id.
+// Row 1 holds these values; row 2 is NULL in every column but id. The
+// radix is SQL_DESC_NUM_PREC_RADIX.
+struct Column { const char* name; const char* declared; const char* literal; SQLLEN radix; };
 const Column kColumns[] = {
     {"c_char", "CHAR(8)", "'abc'", 0}, {"c_varchar", "VARCHAR(20)", "'hello world'", 0},
     {"c_longvar", "LONGVARCHAR", "'2024-02-29 13:45:30'", 0}, {"c_binary", "BINARY(4)", "X'41424344'", 0},
@@ -38,15 +33,10 @@ std::string Raw(T v) {
 std::string Z(const std::string& text) { return text + std::string(1, '\0'); }
 std::string Date(int y, int m, int d) { return U16(uint16_t(y)) + U16(uint16_t(m)) + U16(uint16_t(d)); }
 
-struct Pair {
-  const char* column;
-  SQLSMALLINT cType;
-  // "22018" (22005): refused by SQLGetData. Bound columns are not checked:
-  // the class fails with 22003, a C type without a conversion gives HY003.
-  const char* state;
-  std::string out;  // the bytes written
-  SQLLEN length;    // 999: not written
-};
+// state "22018" (22005): refused by SQLGetData. Bound columns are not
+// checked: the class fails with 22003, a C type without a conversion gives
+// HY003. out: the bytes written; length 999: not written.
+struct Pair { const char* column; SQLSMALLINT cType; const char* state; std::string out; SQLLEN length; };
 
 const std::string kLong = [] {
   std::string s;
@@ -89,12 +79,7 @@ class FetchServerTest : public ::testing::Test {
   std::string State() { return ::State(SQL_HANDLE_STMT, stmt_); }
 
   // Column name of row id, bound or read with SQLGetData, into 48 bytes.
-  struct Outcome {
-    SQLRETURN rc;
-    std::string state;
-    SQLLEN length = 999;
-    char buffer[48];
-  };
+  struct Outcome { SQLRETURN rc; std::string state; SQLLEN length = 999; char buffer[48]; };
   Outcome Read(const std::string& name, SQLSMALLINT c, bool bound, int id = 1) {
     Outcome o;
     std::memset(o.buffer, '#', sizeof o.buffer);

@@ -15,10 +15,7 @@
 
 #include "support/bytes.h"
 
-struct Frame {
-  uint16_t code;
-  std::string body;
-};
+struct Frame { uint16_t code; std::string body; };
 
 class FrameServer {
  public:

@@ -17,22 +17,13 @@
 
 namespace {
 
-struct Step {
-  SQLSMALLINT cType;
-  SQLLEN cb;      // negative: no buffer, cbValueMax -cb
-  uint16_t icol;  // 0: a bound column's transfer (no piece position)
-  const char* outcome;  // "", "01004", "100" (no data) or an error's SQLSTATE
-  std::string out;      // bytes written (a character piece's NUL added)
-  SQLLEN length;    // 12345: not written
-};
+// cb negative: no buffer, cbValueMax -cb. icol 0: a bound column's
+// transfer (no piece position). outcome: "", "01004", "100" (no data) or an
+// error's SQLSTATE. out: the bytes written (a character piece's NUL
+// added). length 12345: not written.
+struct Step { SQLSMALLINT cType; SQLLEN cb; uint16_t icol; const char* outcome; std::string out; SQLLEN length; };
 
-struct Scenario {
-  int32_t type;
-  uint32_t length;
-  std::string row;
-  bool isNull;
-  std::vector<Step> steps;
-};
+struct Scenario { int32_t type; uint32_t length; std::string row; bool isNull; std::vector<Step> steps; };
 
 const SQLRETURN kOk = SQL_SUCCESS, kInfo = SQL_SUCCESS_WITH_INFO, kErr = SQL_ERROR,
                 kEnd = SQL_NO_DATA_FOUND;
