@@ -10,7 +10,13 @@ Bytes Ts(int y, int mo, int d, int h, int mi, int s, uint32_t f) { return Timest
 // Text and bytes of a fixed-size value fit whole (text with its NUL) or
 // fail; a timestamp's date and time report the fields they drop.
 TEST(DateTimeValueTest, Conversions) {
-  const struct { int32_t type; Bytes row; std::string text; int dateResult, timeResult; Bytes date, time, timestamp; } cases[] = {
+  const struct {
+    int32_t type;
+    Bytes row;
+    std::string text;
+    int dateResult, timeResult;
+    Bytes date, time, timestamp;
+  } cases[] = {
       {SQL_DATE, Fields({1996, 5, 1}), "1996-05-01", kDone, kFail, Fields({1996, 5, 1}), {}, Ts(1996, 5, 1, 0, 0, 0, 0)},
       {SQL_DATE, Fields({-1, 0, 0}), "-001-00-00", kDone, kFail, Fields({-1, 0, 0}), {}, Ts(-1, 0, 0, 0, 0, 0, 0)},
       {SQL_TIME, Fields({10, 20, 30}), "10:20:30", kFail, kDone, {}, Fields({10, 20, 30}), Ts(0, 0, 0, 10, 20, 30, 0)},
@@ -45,7 +51,8 @@ TEST(BinaryValueTest, CharAndBinaryAreCutToTheBuffer) {
   for (const ValuePtr& v : {Loaded(SQL_BINARY, data, 4), Loaded(SQL_VARBINARY, Cat({4}, data)),
                             Loaded(SQL_LONGVARBINARY, Cat({4, 0, 0, 0}, data))}) {
     for (SQLLEN cb : {0, 1, 3, 4, 5})
-      Check(v.get(), SQL_C_BINARY, cb, cb < 4 ? kCut : kDone, Bytes(data.begin(), data.begin() + std::min<SQLLEN>(cb, 4)), 4);
+      Check(v.get(), SQL_C_BINARY, cb, cb < 4 ? kCut : kDone, Bytes(data.begin(), data.begin() + std::min<SQLLEN>(cb, 4)),
+            4);
   }
   // As characters: the raw bytes, NUL-terminated.
   ValuePtr text = Loaded(SQL_LONGVARBINARY, {3, 0, 0, 0, 'A', 'B', 'C'});

@@ -28,8 +28,8 @@ TEST(NumberValueTest, IntegerTargetLimits) {
       {SQL_C_ULONG, 0, UINT32_MAX}, {SQL_C_UBIGINT, 0, UINT64_MAX},
   };
   for (const auto& l : limits) {
-    const struct { bool negative; uint64_t magnitude; int result; } values[] = {{l.lowest > 0, l.lowest, kDone}, {true, l.lowest + 1, kFail}, {false, l.highest, kDone},
-                  {false, l.highest + 1, kFail}};
+    const struct { bool negative; uint64_t magnitude; int result; } values[] = {
+        {l.lowest > 0, l.lowest, kDone}, {true, l.lowest + 1, kFail}, {false, l.highest, kDone}, {false, l.highest + 1, kFail}};
     for (const auto& v : values) {
       std::string text = (v.negative ? "-" : "") + std::to_string(v.magnitude);
       if (!v.negative && v.result == kFail && v.magnitude == 0) text = "18446744073709551616";
@@ -65,7 +65,8 @@ const IntCase kIntCases[] = {
     {kF, F(-2147483648.5), SQL_C_LONG, kFail, 0}, {kF, F(127.5), SQL_C_TINYINT, kFail, 0},
     {kF, F(126.9), SQL_C_TINYINT, kCut, 126}, {kF, F(-0.5), SQL_C_UTINYINT, kFail, 0}, {kF, F(0.5), SQL_C_BIT, kCut, 0},
     {kF, F(1.5), SQL_C_BIT, kCut, 1}, {kF, F(2.0), SQL_C_BIT, kFail, 0}, {kF, F(-0.5), SQL_C_BIT, kFail, 0},
-    {kF, F(9223372036854775808.0), SQL_C_SBIGINT, kFail, 0}, {kF, F(-9223372036854775808.0), SQL_C_SBIGINT, kDone, INT64_MIN},
+    {kF, F(9223372036854775808.0), SQL_C_SBIGINT, kFail, 0},
+    {kF, F(-9223372036854775808.0), SQL_C_SBIGINT, kDone, INT64_MIN},
     {kF, F(18446744073709549568.0), SQL_C_UBIGINT, kDone, int64_t(18446744073709549568ull)},
     {kF, F(18446744073709551616.0), SQL_C_UBIGINT, kFail, 0}, {kF, F(NAN), SQL_C_SLONG, kFail, 0},
     {kF, F(INFINITY), SQL_C_SBIGINT, kFail, 0}, {kF, F(-INFINITY), SQL_C_SBIGINT, kFail, 0},
@@ -101,24 +102,29 @@ const SQLLEN kNone = SQL_NO_TOTAL;
 // the magnitude needs bit 63; NUMERIC as twelve bytes. Floating targets.
 TEST(NumberValueTest, CharBinaryAndFloatingTargets) {
   const struct { int32_t type; Bytes row; SQLSMALLINT cType; SQLLEN cb; int result; Bytes out; SQLLEN length; } cases[] = {
-      {kInt, I32(123), kC, 4, kDone, T("123"), 3}, {kInt, I32(123), kC, 3, kFail, {}, 3}, {kInt, I32(123), kC, 0, kFail, {}, 3},
+      {kInt, I32(123), kC, 4, kDone, T("123"), 3}, {kInt, I32(123), kC, 3, kFail, {}, 3},
+      {kInt, I32(123), kC, 0, kFail, {}, 3},
       {kInt, I32(-2147483648LL), kC, 12, kDone, T("-2147483648"), 11}, {kInt, I32(-2147483648LL), kC, 11, kFail, {}, 11},
       {kSmall, I16(-32768), kC, 7, kDone, T("-32768"), 6}, {kTiny, I8(-128), kC, 5, kDone, T("-128"), 4},
       {SQL_BIT, {2}, kC, 2, kDone, T("1"), 1}, {SQL_BIT, {1}, kC, 1, kFail, {}, 1},
-      {SQL_BIGINT, B(INT64_MIN), kC, 21, kDone, T("-9223372036854775808"), 20}, {SQL_BIGINT, B(INT64_MIN), kC, 20, kFail, {}, 20},
+      {SQL_BIGINT, B(INT64_MIN), kC, 21, kDone, T("-9223372036854775808"), 20},
+      {SQL_BIGINT, B(INT64_MIN), kC, 20, kFail, {}, 20},
       {SQL_BIGINT, BigIntBytes(kMax, kMax, kMax, kMax, 1), kC, 22, kDone, T("-18446744073709551615"), 21},
       {SQL_BIGINT, BigIntBytes(0, 0, 0, 0, 1), kC, 2, kDone, T("0"), 1}, {kF, F(3.25), kC, 1, kFail, {}, 4},
-      {kF, F(3.25), kC, 2, kCut, T("3"), 4}, {kF, F(3.25), kC, 4, kCut, T("3.2"), 4}, {kF, F(3.25), kC, 5, kDone, T("3.25"), 4},
+      {kF, F(3.25), kC, 2, kCut, T("3"), 4}, {kF, F(3.25), kC, 4, kCut, T("3.2"), 4},
+      {kF, F(3.25), kC, 5, kDone, T("3.25"), 4},
       {kF, F(-3.25), kC, 2, kFail, {}, 5}, {kF, F(1.5e-7), kC, 20, kDone, T("0.00000015"), 10},
       {kF, F(1e20), kC, 21, kFail, {}, 21}, {kF, F(12345678901234567.0), kC, 40, kDone, T("12345678901200000"), 17},
       {kF, F(double(0.1f)), kC, 40, kDone, T("0.10000000149"), 13},  // a FLOAT keeps 12 digits
       {SQL_REAL, R(-1234.567f), kC, 14, kDone, T("-1234.567"), 9},  // a REAL 7, within its display size
-      {SQL_REAL, R(16777216.0f), kC, 14, kDone, T("16777220"), 8}, {kN, N(true, -3, "12340"), kC, 8, kDone, T("-12.340"), 7},
+      {SQL_REAL, R(-0.1f), kC, 14, kDone, T("-0.1"), 4}, {SQL_REAL, R(16777216.0f), kC, 14, kDone, T("16777220"), 8},
+      {kN, N(true, -3, "12340"), kC, 8, kDone, T("-12.340"), 7},
       {kN, N(true, -3, "12340"), kC, 7, kCut, T("-12.34"), 7}, {kN, N(true, -3, "12340"), kC, 4, kCut, T("-12"), 7},
       {kN, N(true, -3, "12340"), kC, 3, kFail, {}, 7}, {kN, N(true, -2, "5"), kC, 9, kDone, T("-0.05"), 5},
       {kN, N(true, 0, "0"), kC, 9, kDone, T("0"), 1}, {kN, N(false, 3, "12"), kC, 9, kDone, T("12000"), 5},
       {kN, N(true, -16, "1234567890123456"), kC, 20, kDone, T("-0.1234567890123456"), 19},
-      {kInt, I32(-2), kB, 3, kFail, {}, 4}, {kInt, I32(-2), kB, 5, kDone, I32(-2), 4}, {kSmall, I16(-2), kB, 2, kDone, I16(-2), 2},
+      {kInt, I32(-2), kB, 3, kFail, {}, 4}, {kInt, I32(-2), kB, 5, kDone, I32(-2), 4},
+      {kSmall, I16(-2), kB, 2, kDone, I16(-2), 2},
       {kTiny, I8(-2), kB, 0, kFail, {}, 1}, {SQL_BIT, {1}, kB, 1, kDone, {1}, 1}, {SQL_REAL, R(-2.5f), kB, 3, kFail, {}, 4},
       {SQL_REAL, R(-2.5f), kB, 4, kDone, R(-2.5f), 4}, {kF, F(-2.5), kB, 9, kDone, F(-2.5), 8},
       {SQL_BIGINT, B(-5), kB, 7, kFail, {}, 8}, {SQL_BIGINT, B(-5), kB, 9, kDone, LE(0x8000000000000005ull), 8},
@@ -145,7 +151,8 @@ TEST(NumberValueTest, CharBinaryAndFloatingTargets) {
   CheckText(huge.get(), 400, kDone, "1" + std::string(300, '0'), 301);
   CheckText(huge.get(), 128, kFail, "", 301);
   CheckText(Loaded(kN, N(false, -128, "1")).get(), 200, kDone, "0." + std::string(127, '0') + "1", 130);
-  CheckText(Loaded(kN, N(true, 127, "9999999999999999")).get(), 200, kDone, "-9999999999999999" + std::string(127, '0'), 144);
+  CheckText(Loaded(kN, N(true, 127, "9999999999999999")).get(), 200, kDone, "-9999999999999999" + std::string(127, '0'),
+            144);
 }
 
 // Fewer bytes than the layout (or a BCD digit that is not one) leave the

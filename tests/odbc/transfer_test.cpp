@@ -79,10 +79,9 @@ TEST_F(TransferTest, Scenarios) {
       {SQL_INTEGER, 4, k123.substr(0, 4), false, {{SQL_C_SLONG, 4, 1, "", k123.substr(0, 4), 4},
         {SQL_C_SLONG, 4, 1, "", k123.substr(0, 4), 4}, {SQL_C_SBIGINT, 8, 1, "", k123, 8}, {kC, 3, 1, "22003", "", 3},
         {kC, 4, 1, "", "123", 3}, {SQL_C_WCHAR, 100, 1, "S1003", "", kNot}, {SQL_C_GUID, 100, 0, "S1003", "", kNot}}},
-      // An unknown C type is refused whatever the value holds and leaves no
-      // piece under way; a NULL writes -1 only.
-      {SQL_VARCHAR, 0, "", true, {{SQL_C_GUID, 100, 1, "S1003", "", kNot}, {kC, 100, 1, "", "", SQL_NULL_DATA},
-        {kC, 100, 1, "100", "", kNot}}},
+      // An unknown C type is refused whatever the value holds (NULL too) and
+      // leaves no piece under way.
+      {SQL_VARCHAR, 0, "", true, {{SQL_C_GUID, 100, 1, "S1003", "", kNot}}},
       {SQL_VARCHAR, 0, k25, false, {{kC, 10, 1, "01004", "abcdefghi", 25}, {SQL_C_GUID, 10, 1, "S1003", "", kNot},
         {kC, 10, 1, "01004", "jklmnopqr", 16}, {kC, 10, 1, "", "stuvwxy", 7}, {kC, 10, 1, "100", "", kNot}}},
       // Asking for the length only does not consume a piece.
