@@ -84,13 +84,10 @@ class ColumnValue : public ListItem {
   int32_t SqlType() const { return description ? description->sqlDataType : 0; }
 };
 
-// Creates the value class of description's SQL type with its own copy of
-// the description and `length` set for the fixed-length kinds. Returns
-// nullptr when the type has no class (SQL_DECIMAL, SQL_DOUBLE, unknown
-// codes) or memory runs out.
+// Creates the value class of description's SQL type (convert/SqlTypeTable)
+// with its own copy of the description and `length` set for the
+// fixed-length kinds. Returns nullptr when the type has no class
+// (SQL_DECIMAL, SQL_DOUBLE, unknown codes) or memory runs out.
 ColumnValue* CreateColumnValue(const ColumnDescription* description);
-
-// True when a value class exists for sqlType.
-bool HasColumnValueClass(int32_t sqlType);
 
 #endif

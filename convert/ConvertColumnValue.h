@@ -3,6 +3,7 @@
 #define VELORA_CONVERT_CONVERTCOLUMNVALUE_H
 
 #include "convert/ColumnValue.h"
+#include "convert/SqlTypeTable.h"
 
 // Answer of ConvertColumnValue for a C type that has no conversion at all
 // (the caller posts "S1003"); also for SQL_C_DEFAULT on a column type
@@ -19,19 +20,5 @@ const int kConversionUnknownCType = -1;
 // 0, the fixed-size targets answer kConversionFailed and write nothing.
 int ConvertColumnValue(const ColumnValue* value, SQLSMALLINT fCType, void* rgbValue,
                        SQLLEN cbValueMax, SQLLEN* pcbValue);
-
-// True when fCType is SQL_C_DEFAULT or a C type with a conversion: what
-// the caller tests before anything else to answer "S1003".
-bool IsKnownCType(SQLSMALLINT fCType);
-
-// The C type SQL_C_DEFAULT stands for with a column of sqlType, or
-// SQL_C_DEFAULT itself when the type has none.
-SQLSMALLINT DefaultCType(int32_t sqlType);
-
-// True when the class of sqlType converts to fCType (the conversion
-// matrix; SQL_C_DEFAULT counts as supported where the type has a
-// default). Pairs answering false are refused with "22005" before
-// converting; the class itself would answer kConversionFailed.
-bool IsConversionSupported(int32_t sqlType, SQLSMALLINT fCType);
 
 #endif

@@ -1,4 +1,4 @@
-// SQLGetData's worker and its conversion check.
+// SQLGetData's worker.
 #ifndef VELORA_ODBC_GETDATA_H
 #define VELORA_ODBC_GETDATA_H
 
@@ -10,13 +10,9 @@
 
 class Statement;
 
-// False when SQLGetData refuses C type fCType for a column of sqlType
-// ("22005" "invalid conversion requested"). Character columns accept every
-// C type; the check is not made for bound columns.
-bool GetDataConversionAllowed(int32_t sqlType, SQLSMALLINT fCType);
-
-// Converts column icol of the current row into target. Bookmarks (icol 0)
-// and columns beyond the result set are refused; a value that did not
+// Converts column icol of the current row into target. Bookmarks (icol 0),
+// columns beyond the result set and the pairs the SQL type table refuses
+// ("22005", RefusesConversion) are refused; a value that did not
 // travel with the row is asked from the server. Character and binary
 // values are returned in pieces by successive calls; once a value has been
 // returned whole, further calls answer SQL_NO_DATA_FOUND.

@@ -152,11 +152,6 @@ SQLRETURN ContinuePiece(Statement* stmt, ColumnValue* value, SQLSMALLINT cType,
 
 }  // namespace
 
-bool TransferConverts(const ColumnValue* value, SQLSMALLINT fCType) {
-  const SQLSMALLINT cType = EffectiveCType(value, fCType);
-  return cType != SQL_C_DEFAULT && IsKnownCType(cType);
-}
-
 SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElement* element,
                         const TransferTarget& target, uint16_t icol,
                         GetDataPosition* position) {
@@ -164,7 +159,7 @@ SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElem
   // A C type without a conversion is refused before anything is loaded or
   // written (the length indicator included), whatever the value holds; a
   // value being read in pieces stays where it was.
-  if (!TransferConverts(value, target.fCType)) return MapResult(stmt, kConversionUnknownCType);
+  if (!HasConversion(value->SqlType(), target.fCType)) return MapResult(stmt, kConversionUnknownCType);
   const bool piecewise = position != nullptr && IsPiecewise(cType);
   if (position != nullptr) {
     if (piecewise && position->Covers(icol, target.fCType)) {

@@ -24,10 +24,6 @@ struct TransferTarget {
   SQLLEN* pcbValue;  // may be null
 };
 
-// True when the transfer converts value into fCType (SQL_C_DEFAULT taken
-// by the column's SQL type); otherwise it refuses with "S1003".
-bool TransferConverts(const ColumnValue* value, SQLSMALLINT fCType);
-
 // Converts element (the column's value of the current row) through value
 // into target. A null element value stores SQL_NULL_DATA in *pcbValue and
 // leaves rgbValue alone. Returns SQL_SUCCESS, SQL_SUCCESS_WITH_INFO with

@@ -19,18 +19,16 @@ uint32_t ReadLe32(const std::string& b, size_t at) {
 
 }  // namespace
 
-FrameServer::FrameServer(Handler handler) : handler_(std::move(handler)) {
+FrameServer::FrameServer(std::function<std::string(const Frame&)> handler) : handler_(std::move(handler)) {
   if (pipe(wake_) != 0) wake_[0] = wake_[1] = -1;
   listener_ = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof address;
-  if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      listen(listener_, 1) == 0 &&
-      getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+  if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(listener_, 1) == 0 &&
+      getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
     port_ = ntohs(address.sin_port);
-  }
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -43,16 +41,11 @@ FrameServer::~FrameServer() {
   close(wake_[1]);
 }
 
-std::vector<Frame> FrameServer::Requests() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return requests_;
-}
-
 std::vector<Frame> FrameServer::Requests(uint16_t code) {
+  std::lock_guard<std::mutex> lock(mutex_);
   std::vector<Frame> out;
-  for (const Frame& f : Requests()) {
+  for (const Frame& f : requests_)
     if (f.code == code) out.push_back(f);
-  }
   return out;
 }
 
@@ -73,8 +66,7 @@ void FrameServer::Run() {
         std::lock_guard<std::mutex> lock(mutex_);
         requests_.push_back(frame);
       }
-      std::string reply = handler_(frame);
-      if (!WriteAll(fd, U32(static_cast<uint32_t>(reply.size())) + reply)) break;
+      if (!WriteAll(fd, ReplyFrame(handler_(frame)))) break;
     }
   }
   close(fd);
@@ -82,11 +74,10 @@ void FrameServer::Run() {
 
 std::string Value(uint16_t column, const std::string& bytes, bool isNull) {
   std::string b = isNull ? std::string() : bytes;
-  return U16(column) + std::string(1, isNull ? 1 : 0) + U32(static_cast<uint32_t>(b.size())) + b;
+  return U16(column) + std::string(1, isNull ? 1 : 0) + U32(uint32_t(b.size())) + b;
 }
 
 std::string ColumnDesc(const std::string& name, int16_t sqlType, uint32_t length) {
   // name, length, nullability, owner, precision, scale, table, type, updatable
-  return Text16(name) + U32(length) + U16(1) + Text16("") + U32(length) + U16(0) + Text16("t") +
-         U16(sqlType) + U16(0);
+  return Text16(name) + U32(length) + U16(1) + Text16("") + U32(length) + U16(0) + Text16("t") + U16(sqlType) + U16(0);
 }
