@@ -80,6 +80,7 @@ class Connection : public HandleObject {
   int32_t queryTimeout = 0;
   int32_t retrieveData = 1;
   int32_t rowsetSize = 1;
+  int32_t bindType = 0;
   int32_t txnIsolation = 8;
 
   String loginDataSource;
@@ -88,6 +89,14 @@ class Connection : public HandleObject {
   String currentQualifier;  // "" from construction on
 
   uint8_t flags = 0;
+
+  // Options set before the login that only a session can answer (the
+  // refused ones among them): kept, one slot per option, and applied once
+  // the session exists.
+  static constexpr int kKeptOptionSlots = 4;
+  uint16_t keptOption[kKeptOptionSlots] = {};
+  uint64_t keptValue[kKeptOptionSlots] = {};
+  uint8_t keptCount = 0;
 
   // Where this connection logs in: its connection string's "Server=" and
   // "Service=", else its data source's keys. SQLGetInfo reports server.

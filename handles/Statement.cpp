@@ -30,6 +30,7 @@ void Statement::CopyOptions(const Connection& c) {
   queryTimeout = c.queryTimeout;
   retrieveData = c.retrieveData;
   rowsetSize = c.rowsetSize;
+  bindType = c.bindType;
 }
 
 void Statement::DropActiveRequest() {
@@ -49,6 +50,7 @@ int Statement::AddParameterValues() {
 
 int Statement::AdoptResultSet(ResultSetDescriptionElement* description) {
   columns.Clear();
+  rowsFetched = 0;
   ColumnDescriptionList* list = description ? description->Columns() : nullptr;
   if (list == nullptr) return SQL_SUCCESS;
   uint16_t number = 1;

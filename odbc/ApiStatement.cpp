@@ -72,7 +72,7 @@ VEL_EXPORT SQLRETURN SQLRowCount(SQLHSTMT hstmt, SQLLEN* pcrow) {
 
 VEL_EXPORT SQLRETURN SQLMoreResults(SQLHSTMT hstmt) {
   VEL_STATEMENT_ENTRY("SQLMoreResults");
-  return TraceReturnCode(VEL_POST(s, SQL_ERROR, kDiagMoreResultsUnimplemented));
+  return TraceReturnCode(MoreResultsWorker(s));
 }
 
 VEL_EXPORT SQLRETURN SQLNativeSql(SQLHDBC hdbc, SQLCHAR* szSqlStrIn, SQLINTEGER cbSqlStrIn,

@@ -19,6 +19,40 @@ bool Travels(const ColumnValue* value) {
   return value->binding != nullptr || (value->flags & 1) != 0;
 }
 
+// The size of one value of a fixed-size C type; 0 for the types whose
+// buffers are as long as the application says (characters, binary).
+SQLLEN FixedSize(SQLSMALLINT fCType) {
+  switch (fCType) {
+    case SQL_C_BIT: case SQL_C_TINYINT: case SQL_C_STINYINT: case SQL_C_UTINYINT: return 1;
+    case SQL_C_SHORT: case SQL_C_SSHORT: case SQL_C_USHORT: return 2;
+    case SQL_C_LONG: case SQL_C_SLONG: case SQL_C_ULONG: case SQL_C_FLOAT: return 4;
+    case SQL_C_DOUBLE: case SQL_C_SBIGINT: case SQL_C_UBIGINT: return 8;
+    case SQL_C_DATE: case SQL_C_TYPE_DATE: case SQL_C_TIME: case SQL_C_TYPE_TIME: return 6;
+    case SQL_C_TIMESTAMP: case SQL_C_TYPE_TIMESTAMP: return 16;
+    default: return 0;
+  }
+}
+
+// Where row number row of a rowset goes: column-wise (bindType 0) each
+// column is an array of values and one of lengths; row-wise every address
+// moves on by the size of the application's row structure.
+TransferTarget RowTarget(const ColumnBinding& b, uint32_t row, int32_t bindType) {
+  TransferTarget target{b.fCType, b.rgbValue, b.cbValueMax, b.pcbValue};
+  if (row == 0) return target;
+  SQLLEN valueStride = bindType;
+  SQLLEN lengthStride = bindType;
+  if (bindType == SQL_BIND_BY_COLUMN) {
+    const SQLLEN fixed = FixedSize(b.fCType);
+    valueStride = fixed != 0 ? fixed : b.cbValueMax;
+    lengthStride = static_cast<SQLLEN>(sizeof(SQLLEN));
+  }
+  if (target.rgbValue != nullptr) target.rgbValue = static_cast<char*>(target.rgbValue) + valueStride * row;
+  if (target.pcbValue != nullptr) {
+    target.pcbValue = reinterpret_cast<SQLLEN*>(reinterpret_cast<char*>(target.pcbValue) + lengthStride * row);
+  }
+  return target;
+}
+
 }  // namespace
 
 SQLRETURN BindColumn(Statement* stmt, SQLUSMALLINT icol, const TransferTarget& target) {
@@ -47,7 +81,8 @@ SQLRETURN BindColumn(Statement* stmt, SQLUSMALLINT icol, const TransferTarget& t
   return SQL_SUCCESS;
 }
 
-SQLRETURN FetchRow(Statement* stmt) {
+SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived) {
+  if (arrived) *arrived = false;
   // A fetch ends any value SQLGetData was reading in pieces.
   stmt->getDataPosition.Reset();
 
@@ -76,15 +111,17 @@ SQLRETURN FetchRow(Statement* stmt) {
   int status = 0;
   int rc = stmt->Exchange(&request, &status);
   if (rc != SQL_SUCCESS) return stmt->CheckResult(rc, status);
+  if (arrived) *arrived = true;
+  ++stmt->rowsFetched;
 
   SQLRETURN result = SQL_SUCCESS;
-  FetchDataList* row = request.Get<FetchDataSetElement>()->List();
-  if (row == nullptr) return SQL_SUCCESS;
+  FetchDataList* values = request.Get<FetchDataSetElement>()->List();
+  if (values == nullptr) return SQL_SUCCESS;
   // Each value is taken off the reply as it is handled: an unbound one is
   // kept for SQLGetData as it arrived, so a row costs no copy of its
   // values and no allocation beyond the reply's own.
-  for (FetchDataElement* element = row->Head(); element != nullptr; element = row->Head()) {
-    row->Unlink(element);
+  for (FetchDataElement* element = values->Head(); element != nullptr; element = values->Head()) {
+    values->Unlink(element);
     ColumnValue* value = stmt->Column(element->Column());
     if (value == nullptr || value->binding == nullptr) {
       if (value == nullptr) {
@@ -94,12 +131,50 @@ SQLRETURN FetchRow(Statement* stmt) {
       value->data = element;
       continue;
     }
-    const ColumnBinding* b = value->binding;
-    TransferTarget target{b->fCType, b->rgbValue, b->cbValueMax, b->pcbValue};
+    const TransferTarget target = RowTarget(*value->binding, row, stmt->bindType);
     SQLRETURN rc2 = TransferValue(stmt, value, element, target, element->Column(), nullptr);
     delete element;
     if (rc2 == SQL_ERROR) return SQL_ERROR;
     if (rc2 == SQL_SUCCESS_WITH_INFO) result = SQL_SUCCESS_WITH_INFO;
+  }
+  return result;
+}
+
+SQLRETURN FetchRowset(Statement* stmt, SQLUSMALLINT fFetchType, SQLULEN* pcrow,
+                      SQLUSMALLINT* rgfRowStatus) {
+  // Forward-only: only the next rowset, or the first one while it is next.
+  if (fFetchType != SQL_FETCH_NEXT && !(fFetchType == SQL_FETCH_FIRST && stmt->rowsFetched == 0)) {
+    return VEL_POST(stmt, SQL_ERROR, kDiagFetchTypeOutOfRange);
+  }
+  const uint32_t size = stmt->rowsetSize > 1 ? static_cast<uint32_t>(stmt->rowsetSize) : 1;
+  if (pcrow) *pcrow = 0;
+  SQLRETURN result = SQL_SUCCESS;
+  uint32_t row = 0;
+  for (; row < size; ++row) {
+    const uint32_t recordsBefore = stmt->errors.Count();
+    bool arrived = false;
+    const SQLRETURN rc = FetchRow(stmt, row, &arrived);
+    if (!arrived) {
+      if (row == 0) return rc;  // the end, or a failure before any row
+      if (rc == SQL_NO_DATA_FOUND) {
+        // A partial last rowset: the end's record is not the caller's.
+        while (stmt->errors.Count() > recordsBefore) delete stmt->errors.TakeLast();
+      } else {
+        result = rc;
+      }
+      break;
+    }
+    if (pcrow) *pcrow = row + 1;
+    if (rgfRowStatus) rgfRowStatus[row] = rc == SQL_ERROR ? SQL_ROW_ERROR : SQL_ROW_SUCCESS;
+    // One row's failure does not end a rowset of several: the call warns.
+    if (rc == SQL_ERROR) {
+      result = size == 1 ? SQL_ERROR : SQL_SUCCESS_WITH_INFO;
+    } else if (rc == SQL_SUCCESS_WITH_INFO && result == SQL_SUCCESS) {
+      result = SQL_SUCCESS_WITH_INFO;
+    }
+  }
+  if (rgfRowStatus) {
+    for (; row < size; ++row) rgfRowStatus[row] = SQL_ROW_NOROW;
   }
   return result;
 }

@@ -1,5 +1,5 @@
-// Exported entry points of binding, fetching, SQLGetData, the scrolling
-// functions the driver does not implement.
+// Exported entry points of binding, fetching (row by row and by rowset),
+// SQLGetData, the scrolling functions the driver does not implement.
 #include <sql.h>
 #include <sqlext.h>
 
@@ -48,10 +48,12 @@ VEL_EXPORT SQLRETURN SQLGetData(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLSMALLINT f
 }
 
 VEL_EXPORT SQLRETURN SQLExtendedFetch(SQLHSTMT hstmt, SQLUSMALLINT fFetchType, SQLLEN irow,
-                                      SQLULEN* /*pcrow*/, SQLUSMALLINT* /*rgfRowStatus*/) {
+                                      SQLULEN* pcrow, SQLUSMALLINT* rgfRowStatus) {
   Trace('A', 2, "SQLExtendedFetch: hstmt=0x%08lx, fFetchType=%u, irow=%ld", HandleValue(hstmt),
         fFetchType, static_cast<long>(irow));
-  return NotImplemented(hstmt, kDiagExtendedFetchUnimplemented);
+  Statement* stmt = FindAndClearStatement(hstmt);
+  if (stmt == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(FetchRowset(stmt, fFetchType, pcrow, rgfRowStatus));
 }
 
 VEL_EXPORT SQLRETURN SQLSetPos(SQLHSTMT hstmt, SQLSETPOSIROW irow, SQLUSMALLINT fOption,

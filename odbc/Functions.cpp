@@ -9,8 +9,8 @@
 namespace {
 
 // Every function the driver reports as supported; every other entry of the
-// table is FALSE. SQLExtendedFetch (59) in particular stays FALSE: the
-// driver manager then passes application fetches to SQLFetch. The table
+// table is FALSE. With SQLExtendedFetch reported, unixODBC passes every
+// application fetch to it (SQLFetch and SQLFetchScroll alike). The table
 // goes by number: 63 is TRUE and 62 FALSE. In unixODBC's numbering 63 is
 // SQLNumParams, which answers, and 62 SQLNativeSql, which never does; the
 // driver manager therefore keeps the one and disables the other.
@@ -28,7 +28,7 @@ constexpr SQLUSMALLINT kSupported[] = {
     SQL_API_SQLPARAMDATA,        SQL_API_SQLPUTDATA,         SQL_API_SQLSETCONNECTOPTION,
     SQL_API_SQLSETSTMTOPTION,    SQL_API_SQLSPECIALCOLUMNS,  SQL_API_SQLSTATISTICS,
     SQL_API_SQLTABLES,           SQL_API_SQLDESCRIBEPARAM,   63,
-    SQL_API_SQLBINDPARAMETER,
+    SQL_API_SQLBINDPARAMETER,    SQL_API_SQLEXTENDEDFETCH,   SQL_API_SQLMORERESULTS,
 };
 
 // Entries 1 to 71 are traced; 0 and 72 are not.

@@ -16,7 +16,7 @@ using F = OptionField;
       {SQL_NOSCAN, A::kStoreAndSend, F::kNoscan, 33, nullptr},                \
       {SQL_MAX_LENGTH, A::kStoreAndSend, F::kMaxLength, 31, nullptr},         \
       {SQL_ASYNC_ENABLE, A::kNothing, F::kNone, 0, nullptr},                  \
-      {SQL_BIND_TYPE, A::kNothing, F::kNone, 0, nullptr},                     \
+      {SQL_BIND_TYPE, A::kStore, F::kBindType, 0, nullptr},                   \
       {SQL_CURSOR_TYPE, A::kStoreAndSend, F::kCursorType, 30, nullptr},       \
       {SQL_CONCURRENCY, A::kStoreAndSend, F::kConcurrency, 28, nullptr},      \
       {SQL_KEYSET_SIZE, A::kRefuse, F::kNone, 0, &kDiagKeysetCursors},                   \

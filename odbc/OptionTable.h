@@ -34,6 +34,7 @@ enum class OptionField : uint8_t {
   kLoginTimeout,
   kTxnIsolation,
   kQuietMode,
+  kBindType,
 };
 
 struct OptionRow {

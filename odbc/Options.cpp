@@ -28,6 +28,7 @@ int32_t* ConnectionField(Connection* c, OptionField field) {
     case OptionField::kAutocommit: return &c->autocommit;
     case OptionField::kLoginTimeout: return &c->loginTimeout;
     case OptionField::kTxnIsolation: return &c->txnIsolation;
+    case OptionField::kBindType: return &c->bindType;
     default: return nullptr;
   }
 }
@@ -43,6 +44,7 @@ int32_t* StatementField(Statement* s, OptionField field) {
     case OptionField::kRowsetSize: return &s->rowsetSize;
     case OptionField::kRetrieveData: return &s->retrieveData;
     case OptionField::kUseBookmarks: return &s->useBookmarks;
+    case OptionField::kBindType: return &s->bindType;
     default: return nullptr;
   }
 }
@@ -81,12 +83,68 @@ int SendOption(Owner* owner, Connection* connection, uint16_t code, uint32_t sta
   int status = kStatusCommunicationFailure;
   const int rc = request->Exchange(&status, &connection->clib);
   delete request;
-  return rc == SQL_SUCCESS ? SQL_SUCCESS : owner->CheckResult(rc, status);
+  if (rc == SQL_SUCCESS) return SQL_SUCCESS;
+  const uint32_t recordsBefore = owner->errors.Count();
+  const int result = owner->CheckResult(rc, status);
+  // The server fetches one row per request whatever the rowset size and
+  // says so (01S02); the driver builds the rowsets itself, so any size is
+  // honoured and that warning is not the application's.
+  if (code == 36 && result == SQL_SUCCESS_WITH_INFO && owner->errors.Count() == recordsBefore + 1 &&
+      std::strcmp(owner->errors.Last()->sqlstate.TextOrEmpty(), "01S02") == 0) {
+    delete owner->errors.TakeLast();
+    return SQL_SUCCESS;
+  }
+  return result;
 }
 
 template <class Owner>
 int Refuse(Owner* owner, const OptionRow* row) {
   return VEL_POST(owner, SQL_ERROR, *row->refusal);
+}
+
+}  // namespace
+
+namespace {
+
+// The slot of an option kept before the login, or -1.
+int KeptSlot(const Connection* c, uint16_t option) {
+  for (int i = 0; i < c->keptCount; ++i) {
+    if (c->keptOption[i] == option) return i;
+  }
+  return -1;
+}
+
+// An option set before the login. The driver manager replays the options
+// an application set before connecting at this point and ignores any
+// refusal, so each is kept: stored where the session will read it, sent
+// once the session exists (SendChangedOptions), or, when only a session
+// can answer it, held and applied then.
+int KeepBeforeLogin(Connection* c, const OptionRow* row, SQLUSMALLINT fOption, SQLULEN vParam) {
+  switch (row->action) {
+    case OptionAction::kStore:
+      if (row->field == OptionField::kQuietMode) {
+        c->quietModeWindow = reinterpret_cast<void*>(vParam);
+        return SQL_SUCCESS;
+      }
+      *ConnectionField(c, row->field) = static_cast<int32_t>(vParam);
+      return SQL_SUCCESS;
+    case OptionAction::kStoreAndSend:
+      *ConnectionField(c, row->field) = static_cast<int32_t>(vParam);
+      return SQL_SUCCESS;
+    case OptionAction::kQualifier:
+      c->currentQualifier.SetString(reinterpret_cast<const char*>(vParam));
+      return SQL_SUCCESS;
+    case OptionAction::kRefuse: {
+      int slot = KeptSlot(c, fOption);
+      if (slot < 0 && c->keptCount < Connection::kKeptOptionSlots) slot = c->keptCount++;
+      if (slot < 0) return VEL_POST(c, SQL_ERROR, kDiagInternalError);
+      c->keptOption[slot] = fOption;
+      c->keptValue[slot] = vParam;
+      return SQL_SUCCESS;
+    }
+    default:
+      return SQL_SUCCESS;
+  }
 }
 
 }  // namespace
@@ -98,16 +156,11 @@ int SetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLULEN vParam) 
       c->loginTimeout = static_cast<int32_t>(vParam);
       return SQL_SUCCESS;
     }
-    // Options the server is told about may be set before the login: the
-    // value is kept and sent once the session exists (SendChangedOptions).
-    // The driver manager replays the options an application set before
-    // connecting at this point and ignores any refusal, so refusing them
-    // would silently lose, say, autocommit off.
-    if (row->action == OptionAction::kStoreAndSend) {
-      *ConnectionField(c, row->field) = static_cast<int32_t>(vParam);
-      return SQL_SUCCESS;
+    // A translation library belongs to a session.
+    if (fOption == SQL_TRANSLATE_DLL || fOption == SQL_TRANSLATE_OPTION) {
+      return VEL_POST(c, SQL_ERROR, kDiagConnectionNotOpen);
     }
-    return VEL_POST(c, SQL_ERROR, kDiagConnectionNotOpen);
+    return KeepBeforeLogin(c, row, fOption, vParam);
   }
   switch (row->action) {
     case OptionAction::kStore:
@@ -135,6 +188,12 @@ int SetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLULEN vParam) 
 }
 
 int GetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLPOINTER pvParam) {
+  const int slot = c->LoggedIn() ? -1 : KeptSlot(c, fOption);
+  if (slot >= 0) {
+    const uint32_t value = static_cast<uint32_t>(c->keptValue[slot]);
+    if (pvParam) std::memcpy(pvParam, &value, sizeof value);
+    return SQL_SUCCESS;
+  }
   const OptionRow* row = GetConnectOptionRow(fOption);
   switch (row->action) {
     case OptionAction::kStore: {
@@ -238,6 +297,14 @@ int SendChangedOptions(Connection* c) {
     const int32_t value = *ConnectionField(c, row->field);
     if (value == d.value) continue;
     const int rc = SendOption(c, c, row->requestCode, 0, static_cast<uint32_t>(value));
+    if (rc != SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
+  }
+  // The options only a session answers, as if set now; a refusal is the
+  // connect's warning.
+  const uint8_t kept = c->keptCount;
+  c->keptCount = 0;
+  for (uint8_t i = 0; i < kept; ++i) {
+    const int rc = SetConnectOptionWorker(c, c->keptOption[i], static_cast<SQLULEN>(c->keptValue[i]));
     if (rc != SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
   }
   return result;

@@ -1,5 +1,5 @@
 // The small statement calls that are one request each (cursor names, row
-// count) and the ones the driver does not offer.
+// count, more results) and the ones the driver does not offer.
 #include <sql.h>
 #include <sqlext.h>
 
@@ -58,6 +58,16 @@ int RowCountWorker(Statement* s, SQLLEN* pcrow) {
   if (pcrow == nullptr) return VEL_POST(s, SQL_ERROR, kDiagNullPcrow);
   *pcrow = request.Get<NumberOfRowsElement>()->value;
   return SQL_SUCCESS;
+}
+
+int MoreResultsWorker(Statement* s) {
+  // A statement has one result set at most: there is never another, and
+  // the cursor of the one there was is closed (nothing to close without).
+  if (s->columns.Count() != 0) {
+    const int rc = FreeStmtWorker(s, SQL_CLOSE, false);
+    if (rc == SQL_ERROR) return rc;
+  }
+  return SQL_NO_DATA_FOUND;
 }
 
 int NativeSqlWorker(Connection* c, const SQLCHAR* in, SQLINTEGER cbIn) {

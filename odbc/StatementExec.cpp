@@ -125,6 +125,7 @@ namespace {
 // SQLParamData, anything else sends it (unless adding a value failed) and
 // drops it. A reply that describes a result set replaces the description.
 int RunExecution(Statement* s, Request* request) {
+  s->rowsFetched = 0;
   if (!Activate(s, request)) {
     s->DropActiveRequest();
     return VEL_POST(s, SQL_ERROR, kDiagMemory);

@@ -36,8 +36,9 @@ int SetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLULEN vParam);
 int GetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLPOINTER pvParam);
 // Tells a session that has just begun every server option whose value on
 // the connection differs from a new session's (set before the login, or
-// kept from an earlier session). SQL_SUCCESS, or SQL_SUCCESS_WITH_INFO
-// when the server refused one (its record is queued on the connection).
+// kept from an earlier session), then applies the options kept before the
+// login that only a session answers. SQL_SUCCESS, or SQL_SUCCESS_WITH_INFO
+// when one was refused (its record is queued on the connection).
 int SendChangedOptions(Connection* c);
 
 // Transactions (odbc/Transact.cpp): commits (0) or rolls back (1) one
@@ -59,6 +60,9 @@ int SetCursorNameWorker(Statement* s, const SQLCHAR* cursor, SQLSMALLINT cbCurso
 int GetCursorNameWorker(Statement* s, SQLCHAR* cursor, SQLSMALLINT cbCursorMax,
                         SQLSMALLINT* pcbCursor);
 int RowCountWorker(Statement* s, SQLLEN* pcrow);
+// SQL_NO_DATA_FOUND, having closed the cursor of a statement with a result
+// set; SQL_ERROR when that close fails.
+int MoreResultsWorker(Statement* s);
 int NativeSqlWorker(Connection* c, const SQLCHAR* in, SQLINTEGER cbIn);
 
 // Result-set description (odbc/ResultSet.cpp).

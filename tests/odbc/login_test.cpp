@@ -206,7 +206,7 @@ TEST_F(LoginTest, RefusedLoginQueuesTheServerRecordAndClosesTheSocket) {
   EXPECT_EQ(records[0].state, "28000");
   EXPECT_EQ(records[0].message, "[QTX][Velora ODBC Server]wrong password");
   // Not logged in: options that are not kept for the session are refused.
-  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_CURRENT_QUALIFIER, (SQLULEN) "main"), SQL_ERROR);
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_TRANSLATE_DLL, (SQLULEN) "x.so"), SQL_ERROR);
 }
 
 TEST_F(LoginTest, LoginWithWarningIsALogin) {

@@ -21,7 +21,7 @@ TEST_F(OptionsTest, ServerOptionsSetBeforeLoginReachTheSession) {
   EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_AUTOCOMMIT, 0), SQL_SUCCESS);
   EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_MAX_ROWS, 5), SQL_SUCCESS);
   EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_TXN_ISOLATION, 8), SQL_SUCCESS);  // the default: not sent
-  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_CURRENT_QUALIFIER, (SQLULEN) "main"), SQL_ERROR);
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_TRANSLATE_DLL, (SQLULEN) "x.so"), SQL_ERROR);
   auto records = ConnectionErrors();
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].state, "08003");
