@@ -1,15 +1,28 @@
 // Connection-string keys and output buffers.
 #include "odbc/ConnectString.h"
 
+#include <cctype>
 #include <cstring>
 
-bool FindConnectKey(const char* text, uint32_t length, const char* key, const char** value,
-                    uint32_t* valueLength) {
+namespace {
+
+bool SameText(const char* a, const char* b, uint32_t n, bool anyCase) {
+  if (!anyCase) return std::memcmp(a, b, n) == 0;
+  for (uint32_t i = 0; i < n; ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool FindKey(const char* text, uint32_t length, const char* key, const char** value,
+             uint32_t* valueLength, bool anyCase) {
   if (!text) return false;
   const uint32_t keyLength = static_cast<uint32_t>(std::strlen(key));
   if (keyLength == 0 || keyLength > length) return false;
   for (uint32_t at = 0; at + keyLength <= length; ++at) {
-    if (std::memcmp(text + at, key, keyLength) != 0) continue;
+    if (!SameText(text + at, key, keyLength, anyCase)) continue;
     const char* start = text + at + keyLength;
     uint32_t n = 0;
     while (at + keyLength + n < length && start[n] != ';') ++n;
@@ -18,6 +31,18 @@ bool FindConnectKey(const char* text, uint32_t length, const char* key, const ch
     return true;
   }
   return false;
+}
+
+}  // namespace
+
+bool FindConnectKey(const char* text, uint32_t length, const char* key, const char** value,
+                    uint32_t* valueLength) {
+  return FindKey(text, length, key, value, valueLength, false);
+}
+
+bool FindConnectKeyAnyCase(const char* text, uint32_t length, const char* key, const char** value,
+                           uint32_t* valueLength) {
+  return FindKey(text, length, key, value, valueLength, true);
 }
 
 bool CopyConnectValue(const char* text, uint32_t length, const char* key, char* buffer,

@@ -12,6 +12,10 @@
 bool FindConnectKey(const char* text, uint32_t length, const char* key, const char** value,
                     uint32_t* valueLength);
 
+// The same with the key's letter case ignored.
+bool FindConnectKeyAnyCase(const char* text, uint32_t length, const char* key, const char** value,
+                           uint32_t* valueLength);
+
 // Copies the value of key into buffer, at most size - 1 characters and a
 // NUL; returns false (buffer untouched) when the key does not occur.
 bool CopyConnectValue(const char* text, uint32_t length, const char* key, char* buffer,

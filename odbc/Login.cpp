@@ -117,28 +117,51 @@ int LoginConnection(Connection* c, const String& password) {
 int ParseConnectString(Connection* c, HWND hwnd, const String& in, String* out) {
   const char* text = in.TextOrEmpty();
   const uint32_t length = in.Length();
-  const char* value;
-  uint32_t valueLength;
-  if (!FindConnectKey(text, length, "DSN=", &value, &valueLength)) {
-    return VEL_POST(c, SQL_ERROR, kDiagMissingDataSourceName);
+  const char* value = "";
+  uint32_t valueLength = 0;
+  // A string that names the driver instead of a data source carries all
+  // it needs itself: no ODBC.INI key is read, and the session uses the
+  // data source "Database=" names, else the server's default one.
+  String driver;
+  String database;
+  const bool named = FindConnectKey(text, length, "DSN=", &value, &valueLength);
+  if (!named) {
+    const char* found;
+    uint32_t foundLength;
+    if (!FindConnectKeyAnyCase(text, length, "DRIVER=", &found, &foundLength)) {
+      return VEL_POST(c, SQL_ERROR, kDiagMissingDataSourceName);
+    }
+    if (!driver.SetString(found, static_cast<int32_t>(foundLength))) return VEL_POST(c, SQL_ERROR, kDiagMemory);
+    if (FindConnectKey(text, length, "Database=", &found, &foundLength) &&
+        !database.SetString(found, static_cast<int32_t>(foundLength))) {
+      return VEL_POST(c, SQL_ERROR, kDiagMemory);
+    }
   }
   if (!c->dataSourceName.SetString(value, static_cast<int32_t>(valueLength)) ||
-      !c->loginDataSource.SetString(value, static_cast<int32_t>(valueLength))) {
+      !c->loginDataSource.SetString(named ? c->dataSourceName : database)) {
     return VEL_POST(c, SQL_ERROR, kDiagMemory);
   }
   c->server[0] = '\0';
   c->service[0] = '\0';
-  CopyConnectValue(text, length, "Server=", c->server, sizeof c->server);
-  CopyConnectValue(text, length, "Service=", c->service, sizeof c->service);
+  if (!CopyConnectValue(text, length, "Server=", c->server, sizeof c->server) && !named) {
+    std::snprintf(c->server, sizeof c->server, "%s", "unknown");
+  }
+  if (!CopyConnectValue(text, length, "Service=", c->service, sizeof c->service) && !named) {
+    std::snprintf(c->service, sizeof c->service, "%s", "unknown");
+  }
   // ODBC's standard keys UID= and PWD=, which applications (pyodbc's users
   // above all) write in connection strings, serve where the driver's own
   // User= is absent; PWD= is the password itself, so no prompt is needed.
   if (!CopyConnectValue(text, length, "User=", g_loginUserName, sizeof g_loginUserName) &&
       !CopyConnectValue(text, length, "UID=", g_loginUserName, sizeof g_loginUserName)) {
-    ReadDataSourceKey(c, "User", "public", g_loginUserName, sizeof g_loginUserName);
+    if (named) {
+      ReadDataSourceKey(c, "User", "public", g_loginUserName, sizeof g_loginUserName);
+    } else {
+      std::snprintf(g_loginUserName, sizeof g_loginUserName, "%s", "public");
+    }
   }
-  char passwordSwitch[kSwitchSize];
-  if (!CopyConnectValue(text, length, "Password=", passwordSwitch, sizeof passwordSwitch)) {
+  char passwordSwitch[kSwitchSize] = "no";
+  if (!CopyConnectValue(text, length, "Password=", passwordSwitch, sizeof passwordSwitch) && named) {
     ReadDataSourceKey(c, "Password", "no", passwordSwitch, sizeof passwordSwitch);
   }
   std::memset(g_loginPassword, 0, sizeof g_loginPassword);
@@ -158,7 +181,13 @@ int ParseConnectString(Connection* c, HWND hwnd, const String& in, String* out) 
 
   const int rc = LoginConnection(c, password);
   if (!c->LoggedIn()) return rc;
-  if (!out->SetString("DSN=") || !out->Concatenate(c->dataSourceName) || !out->Concatenate(";Server=") ||
+  // The completed string says what was used: the data source, or the
+  // driver and the server's data source when one was named.
+  const bool begun = named ? out->SetString("DSN=") && out->Concatenate(c->dataSourceName)
+                           : out->SetString("DRIVER=") && out->Concatenate(driver) &&
+                                 (database.Length() == 0 ||
+                                  (out->Concatenate(";Database=") && out->Concatenate(database)));
+  if (!begun || !out->Concatenate(";Server=") ||
       !out->Concatenate(c->server) || !out->Concatenate(";Service=") || !out->Concatenate(c->service) ||
       !out->Concatenate(";User=") || !out->Concatenate(g_loginUserName) ||
       !out->Concatenate(";Password=") || !out->Concatenate(passwordSwitch) ||

@@ -137,16 +137,6 @@ TEST(Connect, RefusedPortIsConnectionFailureWithItsMessageBox) {
       << shown;
 }
 
-TEST(Connect, ConnectionStringWithoutDataSourceIsRefused) {
-  OdbcConnection c;
-  EXPECT_EQ(c.DriverConnect("DRIVER=Velora;Server=127.0.0.1;Service=" + Servers::A().PortText()),
-            SQL_ERROR);
-  auto records = Diagnostics(SQL_HANDLE_DBC, c.dbc());
-  ASSERT_FALSE(records.empty());
-  EXPECT_EQ(records[0].state, "IM007");
-  EXPECT_EQ(DriverMessage(records[0].message), "[QTX][Velora ODBC Client]missing data source name");
-}
-
 TEST(Connect, BrowseConnectIsNotImplemented) {
   OdbcConnection c;
   SQLCHAR out[256];
