@@ -19,7 +19,7 @@ TEST_F(BeforeLoginTest, EveryOptionIsKeptReadBackAndAppliedOnceTheSessionExists)
     long long get;
   } rows[] = {{SQL_QUIET_MODE, 0x1234, 0x1234}, {SQL_PACKET_SIZE, 4096, 4096},
               {SQL_ROWSET_SIZE, 3, -1},         {SQL_BIND_TYPE, 24, -1},
-              {SQL_QUERY_TIMEOUT, 9, -1},       {SQL_KEYSET_SIZE, 10, -1},
+              {SQL_QUERY_TIMEOUT, 9, -1},       {SQL_KEYSET_SIZE, 10, 10},
               {SQL_ODBC_CURSORS, 2, -1},        {SQL_ASYNC_ENABLE, 1, -1},
               {SQL_OPT_TRACE, 0, -1},           {4321, 1, -1}};
   for (const auto& r : rows) {
