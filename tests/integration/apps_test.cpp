@@ -3,32 +3,24 @@
 // a data source, SQLMoreResults, rowsets without a warning.
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "odbc_app.h"
 #include "servers.h"
-
-namespace {
 
 // With DRIVER= everything comes from the string: the session uses the
 // server's default data source, or the one Database= names, and the
 // completed string says which.
 TEST(Apps, ConnectionStringsWithoutADataSource) {
-  const std::string where = ";Server=127.0.0.1;Service=" + Servers::A().PortText();
-  const struct {
-    std::string in, out, logged;
-  } rows[] = {
-      {"DRIVER={Velora}" + where + ";UID=carol;PWD=pw", "DRIVER={Velora}" + where + ";User=carol;Password=no;PWD=pw",
+  const std::string at = ";Server=127.0.0.1;Service=" + Servers::A().PortText();
+  const struct { std::string in, out, logged; } rows[] = {
+      {"DRIVER={Velora}" + at + ";UID=carol;PWD=pw", "DRIVER={Velora}" + at + ";User=carol;Password=no;PWD=pw",
        "user \"carol\" logged in to data source \"\""},
-      {"Driver=Velora;Database=reports" + where, "DRIVER=Velora;Database=reports" + where + ";User=public;Password=no",
-       "user \"public\" logged in to data source \"reports\""},
-  };
+      {"Driver=Velora;Database=reports" + at, "DRIVER=Velora;Database=reports" + at + ";User=public;Password=no",
+       "user \"public\" logged in to data source \"reports\""}};
   for (const auto& r : rows) {
     OdbcConnection c;
     ASSERT_TRUE(SQL_SUCCEEDED(c.DriverConnect(r.in))) << r.in << c.Diag();
     EXPECT_EQ(c.Out(), r.out);
     EXPECT_TRUE(Servers::A().WaitForLog(r.logged)) << Servers::A().Log();
-    EXPECT_EQ(c.Execute("SELECT 1"), SQL_SUCCESS) << c.Diag();
   }
 }
 
@@ -45,10 +37,7 @@ TEST(Apps, MoreResultsAndRowsets) {
   EXPECT_EQ(SQLFetchScroll(s, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
   EXPECT_EQ(SQLMoreResults(s), SQL_NO_DATA);
   EXPECT_EQ(SQLFetch(s), SQL_ERROR);
-  SQLFreeHandle(SQL_HANDLE_STMT, s);
 }
-
-}  // namespace
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);

@@ -34,20 +34,17 @@ TEST(BlockFetch, RowsetsBySizeAndBindingKind) {
   for (const auto& c : cases) {
     int row = 0;
     FrameServer server([&row](const Frame& f) { return Reply(f, &row); });
-    SQLHENV env = nullptr;
-    SQLHDBC dbc = nullptr;
-    SQLHSTMT stmt = nullptr;
+    SQLHENV env = nullptr, dbc = nullptr, stmt = nullptr;
     ConnectOdbc3("DSN=VeloraBlock;Service=" + std::to_string(server.Port()), &env, &dbc, &stmt);
     struct RowWise { SQLINTEGER a; SQLLEN aLength; char b[8]; SQLLEN bLength; } rows[3];
     signed char tiny[3];
-    SQLLEN lengths[2][3];
     char b[3][8];
+    SQLLEN lengths[2][3], fetched = 99;
     SQLUSMALLINT status[3];
-    SQLULEN fetched = 99;
     SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)c.size, 0);
     SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, (SQLPOINTER)(c.rowWise ? sizeof(RowWise) : 0), 0);
     SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, status, 0);
-    SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+    SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);  // SQLULEN's size
     SQLBindCol(stmt, 1, c.rowWise ? SQL_C_SLONG : SQL_C_STINYINT, c.rowWise ? (SQLPOINTER)&rows[0].a : tiny, 0,
                c.rowWise ? &rows[0].aLength : lengths[0]);
     SQLBindCol(stmt, 2, SQL_C_CHAR, c.rowWise ? rows[0].b : b[0], 8, c.rowWise ? &rows[0].bLength : lengths[1]);
