@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake g++ make pkg-config libgtest-dev googletest unixodbc unixodbc-dev odbcinst
           libsqlite3-dev sqlite3 libcrypt-dev clang clang-format libclang-rt-14-dev
-          python3 python3-pyodbc perl libdbd-odbc-perl)
+          python3 python3-pyodbc perl libdbd-odbc-perl php-cli php-odbc)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
