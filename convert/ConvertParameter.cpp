@@ -264,7 +264,7 @@ ParamOutcome FromDouble(Job& j, double v) {
       return PutForm(j, &v, 8);
     case SQL_BIGINT: {
       const double whole = std::trunc(v);
-      if (!(whole > -9223372036854775808.0 - 1 && whole < 9223372036854775808.0))
+      if (!(whole >= -9223372036854775808.0 && whole < 9223372036854775808.0))
         return kParamDataOutOfRange;
       return PutBigInt(j, Whole{whole < 0, static_cast<uint64_t>(std::fabs(whole))}, true);
     }
