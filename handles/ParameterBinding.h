@@ -23,6 +23,7 @@ class ParameterBinding : public ListItem {
     if (ownsPieces) VelFree(const_cast<void*>(putData));
     putData = nullptr;
     collected = 0;
+    capacity = 0;
     ownsPieces = false;
   }
   // True when the length indicator asks for the value at execution.
@@ -35,6 +36,7 @@ class ParameterBinding : public ListItem {
   ConvertedValue converted;      // NULL until converted
   const void* putData = nullptr; // the value given at execution, or null
   SQLLEN collected = 0;          // bytes collected from SQLPutData
+  SQLLEN capacity = 0;           // bytes the collecting block holds
   bool ownsPieces = false;       // putData is the driver's block
   SQLLEN* pcbValue = nullptr;    // the application's; may be null
   SQLPOINTER rgbValue = nullptr; // the application's; read at execution

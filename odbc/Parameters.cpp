@@ -152,17 +152,19 @@ int PutDataWorker(Statement* s, SQLPOINTER rgbValue, SQLLEN cbValue) {
     }
   }
   const std::size_t had = b->ownsPieces ? static_cast<std::size_t>(b->collected) : 0;
-  uint8_t* block = static_cast<uint8_t*>(VelAlloc(had + piece + 1));
-  if (block == nullptr) return VEL_POST(s, SQL_ERROR, kDiagMemory);
-  if (had != 0) std::memcpy(block, b->putData, had);
-  if (piece != 0) std::memcpy(block + had, rgbValue, piece);
-  if (b->ownsPieces) {
-    VelFree(const_cast<void*>(b->putData));
-  } else {
+  if (!b->ownsPieces || had + piece > static_cast<std::size_t>(b->capacity)) {
+    // The block grows by half again at least, so many small pieces are
+    // copied a bounded number of times.
+    const std::size_t room = had + piece + (had + piece) / 2 + 64;
+    uint8_t* block = static_cast<uint8_t*>(VelAlloc(room));
+    if (block == nullptr) return VEL_POST(s, SQL_ERROR, kDiagMemory);
+    if (had != 0) std::memcpy(block, b->putData, had);
     b->DropPieces();
+    b->putData = block;
+    b->ownsPieces = true;
+    b->capacity = static_cast<SQLLEN>(room);
   }
-  b->putData = block;
-  b->ownsPieces = true;
+  if (piece != 0) std::memcpy(static_cast<uint8_t*>(const_cast<void*>(b->putData)) + had, rgbValue, piece);
   b->collected = static_cast<SQLLEN>(had + piece);
   return SQL_SUCCESS;
 }

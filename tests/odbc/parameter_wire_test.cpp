@@ -133,6 +133,14 @@ TEST_F(ParameterWireTest, RefusalsPostOneRecordAndSendNothing) {
     EXPECT_EQ(SQLExecDirect(s, M("?"), SQL_NTS), SQL_ERROR);
     EXPECT_EQ(Newest(s), r.out) << r.c << " " << r.sql;
   }
+  // A value that makes the request longer than any frame may be.
+  std::string huge((257 << 20) - 8, 'h');
+  SQLLEN atExec = SQL_DATA_AT_EXEC;
+  ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_LONGVARBINARY, 0, 0, nullptr, 0, &atExec), SQL_SUCCESS);
+  ASSERT_EQ(SQLExecDirect(s, M("?"), SQL_NTS) + SQLParamData(s, nullptr), 2 * SQL_NEED_DATA);
+  EXPECT_EQ(SQLPutData(s, &huge[0], 8) + SQLPutData(s, &huge[0], static_cast<SQLLEN>(huge.size())), 0);
+  EXPECT_EQ(SQLParamData(s, nullptr), SQL_ERROR);
+  EXPECT_EQ(Newest(s), "S1090 1072 request too long: a request carries at most 268435456 bytes");
   EXPECT_EQ(SQLParamOptions(s, 2, nullptr), SQL_ERROR);
   EXPECT_EQ(Newest(s), "S1C00 3028 SQLParamOptions not implemented");
 }
