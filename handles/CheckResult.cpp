@@ -57,6 +57,8 @@ int Check(Object* object, int rc, int status, ClibConnection* clib, uint32_t sta
       return VEL_POST(object, rc, kDiagMemory);
     case kStatusValueTooLong:  // refused before anything is sent, never cut
       return VEL_POST(object, rc, kDiagValueTooLong);
+    case kStatusBodyTooLong:
+      return VEL_POST(object, rc, kDiagRequestTooLong);
     case kStatusReplied:
       if (!FetchServerRecord(clib, statementId, &object->errors)) {
         return VEL_POST(object, SQL_ERROR, kDiagInternalError);

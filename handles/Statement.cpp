@@ -3,10 +3,14 @@
 #include "handles/Statement.h"
 
 #include <sql.h>
+#include <sqlext.h>
+
+#include <new>
 
 #include "convert/ColumnValue.h"
 #include "handles/ClientDiagnostics.h"
 #include "handles/Connection.h"
+#include "protocol/DataSets.h"
 #include "protocol/Request.h"
 #include "protocol/ResultSetDescription.h"
 
@@ -41,10 +45,54 @@ void Statement::DropActiveRequest() {
   needData = 0;
 }
 
+namespace {
+
+// The client diagnostic of each conversion outcome, by ParamOutcome.
+const ClientDiagnostic* const kOutcomeDiagnostics[kParamOutcomeCount] = {
+    nullptr,                      &kDiagMemory,
+    &kDiagConversionNotSupported, &kDiagProcedures,
+    &kDiagInvalidArgument,        &kDiagDataOutOfRange,
+    &kDiagWholeDigitsLost,        &kDiagValueOutOfRange,
+    &kDiagBitOutOfRange,          &kDiagTooStupid,
+    &kDiagBinaryLength,           &kDiagNonNumeric,
+    &kDiagNotNumeric,             &kDiagDataTruncated,
+    &kDiagFractionalDigitsLost,   &kDiagFractionalValue,
+    &kDiagBitFraction,            &kDiagTimeLost,
+    &kDiagFractionLost,           &kDiagDateText,
+    &kDiagTimeText,
+};
+
+}  // namespace
+
+int Statement::AddParameterValue(ParameterBinding* b, bool atExec) {
+  ParameterInput in{b->fCType, b->fSqlType, atExec ? b->putData : b->rgbValue, b->pcbValue,
+                    atExec, b->collected};
+  const ParamOutcome outcome = ConvertParameter(in, connection->typeSizes, &b->converted);
+  if (outcome != kParamDone) return VEL_POST(this, SQL_ERROR, *kOutcomeDiagnostics[outcome]);
+  ParameterDataElement* e = new (std::nothrow) ParameterDataElement;
+  if (e == nullptr) return VEL_POST(this, SQL_ERROR, kDiagMemory);
+  if (!e->Set(b->ipar, SentSqlType(b->fSqlType), b->converted.Data(), b->converted.Length(),
+              b->converted.IsNull())) {
+    delete e;
+    return VEL_POST(this, SQL_ERROR, kDiagMemory);
+  }
+  parameterValues->List()->Append(e);
+  return SQL_SUCCESS;
+}
+
 int Statement::AddParameterValues() {
-  // Parameters are bound with SQLBindParameter, which comes with its own
-  // conversions; until then every execution carries the empty set, the
-  // right request for a statement without parameter markers.
+  ParameterBinding* b = currentParameter != nullptr
+                            ? static_cast<ParameterBinding*>(currentParameter->NextItem())
+                            : parameters.Head();
+  for (; b != nullptr; b = static_cast<ParameterBinding*>(b->NextItem())) {
+    if (b->pcbValue != nullptr && *b->pcbValue == SQL_IGNORE) continue;
+    if (b->AtExec()) {
+      currentParameter = b;
+      return SQL_NEED_DATA;
+    }
+    if (AddParameterValue(b, false) != SQL_SUCCESS) return SQL_ERROR;
+  }
+  currentParameter = nullptr;
   return SQL_SUCCESS;
 }
 

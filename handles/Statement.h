@@ -11,6 +11,7 @@
 #include "base/LinkedList.h"
 #include "handles/ColumnBinding.h"
 #include "handles/GetDataPosition.h"
+#include "handles/ParameterBinding.h"
 
 class ColumnValue;
 class Connection;
@@ -22,12 +23,6 @@ class ResultSetDescriptionElement;
 class ResultColumnList : public TypedList<ColumnValue> {
  public:
   ~ResultColumnList() override = default;
-};
-
-// What SQLBindParameter records, in ascending parameter number.
-class ParameterBindingList : public LinkedList {
- public:
-  ~ParameterBindingList() override = default;
 };
 
 // An HSTMT is the address of a Statement. It is registered with
@@ -69,16 +64,21 @@ class Statement : public HandleObject {
   // the need-data state.
   void DropActiveRequest();
   // Adds the bound parameters' values to the active request's parameter
-  // set: SQL_SUCCESS, SQL_NEED_DATA when a parameter's data comes at
-  // execution, or SQL_ERROR with the diagnostic posted.
+  // set, from the first binding or from the one after the current
+  // parameter: SQL_SUCCESS, SQL_NEED_DATA when a parameter's data comes at
+  // execution (it becomes the current parameter), or SQL_ERROR with the
+  // diagnostic posted.
   int AddParameterValues();
+  // Converts binding b (its value given at execution when atExec) and
+  // appends it to the parameter set; SQL_SUCCESS or SQL_ERROR, posted.
+  int AddParameterValue(ParameterBinding* b, bool atExec);
 
   Request* activeRequest = nullptr;  // owned; only during data at execution
   int32_t useBookmarks = 0;
   ColumnBindingList bindings;
   int32_t concurrency = 1;
   Connection* connection = nullptr;     // the owner; not owned
-  ListItem* currentParameter = nullptr;  // the binding whose data is awaited
+  ParameterBinding* currentParameter = nullptr;  // the binding whose data is awaited
   int32_t cursorType = 0;
   ErrorList errors;
   ParameterDataSetElement* parameterValues = nullptr;  // in activeRequest
@@ -95,6 +95,9 @@ class Statement : public HandleObject {
   int32_t needData = 0;      // 0 none, 1 stopped at a parameter, 2 its data coming
   uint32_t statementId = 0;  // the server's id; 0 until allocated there
   GetDataPosition getDataPosition;  // where SQLGetData stands in the current row
+  // Parameter markers of the text last prepared or executed directly.
+  uint16_t markers = 0;
+  bool hasText = false;
 };
 
 #endif

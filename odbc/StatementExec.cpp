@@ -111,6 +111,8 @@ int PrepareWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
     return VEL_POST(s, SQL_ERROR, kDiagMemory);
   }
   s->columns.Clear();
+  s->markers = CountMarkers(reinterpret_cast<const char*>(sql), cbSql);
+  s->hasText = true;
   request.SetStatementId(s->statementId);
   int status = kStatusCommunicationFailure;
   const int rc = request.Exchange(&status, &s->connection->clib);
@@ -131,7 +133,10 @@ int RunExecution(Statement* s, Request* request) {
     return VEL_POST(s, SQL_ERROR, kDiagMemory);
   }
   int rc = s->AddParameterValues();
-  if (rc == SQL_NEED_DATA) return rc;
+  if (rc == SQL_NEED_DATA) {
+    s->needData = 1;
+    return rc;
+  }
   if (rc == SQL_SUCCESS) {
     rc = SendActive(s);
     if (rc == SQL_SUCCESS && request->ReturnsResultSet()) {
@@ -165,5 +170,7 @@ int ExecDirectWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
     return VEL_POST(s, SQL_ERROR, kDiagMemory);
   }
   s->columns.Clear();
+  s->markers = CountMarkers(reinterpret_cast<const char*>(sql), cbSql);
+  s->hasText = true;
   return RunExecution(s, request);
 }

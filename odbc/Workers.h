@@ -65,6 +65,23 @@ int RowCountWorker(Statement* s, SQLLEN* pcrow);
 int MoreResultsWorker(Statement* s);
 int NativeSqlWorker(Connection* c, const SQLCHAR* in, SQLINTEGER cbIn);
 
+// Parameters (odbc/Parameters.cpp). Bindings are read at execution only.
+// The parameter markers of sql: question marks outside string literals,
+// quoted identifiers and comments.
+uint16_t CountMarkers(const char* sql, long length);
+int BindParameterWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT fParamType,
+                        SQLSMALLINT fCType, SQLSMALLINT fSqlType, SQLULEN cbColDef,
+                        SQLSMALLINT ibScale, SQLPOINTER rgbValue, SQLLEN cbValueMax,
+                        SQLLEN* pcbValue);
+// A marker without a binding is described as SQL_VARCHAR, 255, 0.
+int DescribeParamWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT* pfSqlType,
+                        SQLULEN* pcbColDef, SQLSMALLINT* pibScale, SQLSMALLINT* pfNullable);
+// The markers of the text last prepared or executed directly; without a
+// text, the number of bindings.
+int NumParamsWorker(Statement* s, SQLSMALLINT* pcpar);
+int ParamDataWorker(Statement* s, SQLPOINTER* prgbValue);
+int PutDataWorker(Statement* s, SQLPOINTER rgbValue, SQLLEN cbValue);
+
 // Result-set description (odbc/ResultSet.cpp).
 int NumResultColsWorker(Statement* s, SQLSMALLINT* pccol);
 int DescribeColWorker(Statement* s, SQLUSMALLINT icol, SQLCHAR* name, SQLSMALLINT cbNameMax,

@@ -17,6 +17,8 @@ enum ExchangeStatus {
   kStatusReplied = 3,
   // A value too long for its element: refused before anything was sent.
   kStatusValueTooLong = 4,
+  // A request body over Request::kMaxBodyLength: nothing was sent.
+  kStatusBodyTooLong = 5,
 };
 
 // A position in a frame buffer with the end of the bytes that may be read

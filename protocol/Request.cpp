@@ -97,7 +97,7 @@ bool Request::Encode(ElementList* first, ElementList* second, uint32_t prefix, i
   if (size > kMaxBodyLength) {
     Trace('P', 1, "frame body of %llu bytes exceeds %lu; nothing is sent",
           static_cast<unsigned long long>(size), static_cast<unsigned long>(kMaxBodyLength));
-    *status = kStatusValueTooLong;
+    *status = kStatusBodyTooLong;
     return false;
   }
   size_ = 0;

@@ -84,7 +84,8 @@ class Request {
 
   // Sends the request and receives and decodes the reply. Returns the
   // reply's returnCode with *status 3, or -1 with *status 0
-  // (communication), 2 (memory) or 4 (a value too long to send). A frame
+  // (communication), 2 (memory), 4 (a value too long to send) or 5 (a body
+  // over kMaxBodyLength). A frame
   // cut short, a failed write or a reply length over kMaxBodyLength closes
   // the connection (the stream is out of step); later exchanges on it fail
   // with *status 0 without writing.

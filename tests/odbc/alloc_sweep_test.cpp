@@ -51,6 +51,11 @@ bool Session(const std::string& port, bool* completed, std::string* why) {
     }
     return false;
   };
+  // Parameters: one converted at execution, one given in a piece.
+  auto Need = [](SQLRETURN rc) { return rc == SQL_NEED_DATA ? SQL_SUCCESS : rc; };
+  SQLINTEGER a = 0x4241;
+  SQLLEN atExec = SQL_DATA_AT_EXEC;
+  SQLPOINTER token = nullptr;
   const std::string in = "DSN=Sweep;Server=127.0.0.1;Service=" + port;
   if (step(SQLAllocEnv(&env), "SQLAllocEnv") && step(SQLAllocConnect(env, &dbc), "SQLAllocConnect") &&
       step(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, nullptr,
@@ -60,6 +65,11 @@ bool Session(const std::string& port, bool* completed, std::string* why) {
       step(SQLExecDirect(stmt, (SQLCHAR*)"CREATE TABLE IF NOT EXISTS sweep (a INTEGER, b VARCHAR(9))",
                          SQL_NTS),
            "SQLExecDirect") &&
+      step(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &a, 0, nullptr), "SQLBindParameter") &&
+      step(SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 9, 0, &a, 0, &atExec), "SQLBindParameter") &&
+      step(Need(SQLExecDirect(stmt, (SQLCHAR*)"INSERT INTO sweep VALUES (?, ?)", SQL_NTS)), "SQLExecDirect ?") &&
+      step(Need(SQLParamData(stmt, &token)), "SQLParamData") && step(SQLPutData(stmt, &a, 2), "SQLPutData") &&
+      step(SQLParamData(stmt, &token), "SQLParamData") && step(SQLFreeStmt(stmt, SQL_RESET_PARAMS), "SQLFreeStmt") &&
       step(SQLPrepare(stmt, (SQLCHAR*)"SELECT a, b FROM sweep", SQL_NTS), "SQLPrepare") &&
       step(SQLColAttributes(stmt, 2, SQL_COLUMN_TYPE_NAME, nullptr, 0, nullptr, nullptr),
            "SQLColAttributes") &&

@@ -1,0 +1,44 @@
+// What the benchmarks share: a velora-server of their own on loopback, a
+// private driver-manager setup, a connection, and failing cleanly (the
+// server stopped, the work folder removed).
+#ifndef VELORA_BENCH_BENCH_SUPPORT_H
+#define VELORA_BENCH_BENCH_SUPPORT_H
+
+#include <sql.h>
+#include <sqlext.h>
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+
+using Clock = std::chrono::steady_clock;
+
+extern const char* g_program;  // names the benchmark in its messages
+extern pid_t g_server;
+extern std::string g_dir;
+
+void StopServer();
+void RemoveDir();
+[[noreturn]] void Fail(const std::string& what);
+void OdbcFail(const char* call, SQLSMALLINT type, SQLHANDLE handle);
+
+#define ODBC_OK(call, type, handle) \
+  do {                              \
+    SQLRETURN rc_ = (call);         \
+    if (!SQL_SUCCEEDED(rc_)) OdbcFail(#call, type, handle); \
+  } while (0)
+
+// Makes the work folder /tmp/PROGRAM.XXXXXX (g_dir).
+void MakeWorkDir();
+int StartServer(const std::string& server, const std::string& dir, const std::string& db);
+void WriteIni(const std::string& dir, const std::string& driver, int port);
+
+struct Odbc {
+  SQLHENV env = SQL_NULL_HENV;
+  SQLHDBC dbc = SQL_NULL_HDBC;
+};
+// Connects to the data source "VeloraBench" as an ODBC 3 application.
+Odbc Connect();
+void Disconnect(Odbc* odbc);
+
+#endif

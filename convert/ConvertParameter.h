@@ -1,0 +1,94 @@
+// Parameter conversion: an application's value (C type, buffer, length
+// indicator) made into the value form of the parameter's SQL type, the
+// form the server receives.
+#ifndef VELORA_CONVERT_CONVERTPARAMETER_H
+#define VELORA_CONVERT_CONVERTPARAMETER_H
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdint>
+
+#include "protocol/TypeSizes.h"
+
+// A converted value: bytes in the server's form, or NULL.
+class ConvertedValue {
+ public:
+  ConvertedValue() = default;
+  ~ConvertedValue();
+  ConvertedValue(const ConvertedValue&) = delete;
+  ConvertedValue& operator=(const ConvertedValue&) = delete;
+
+  void SetNull();
+  // Copies n bytes; false (the value unchanged) when memory runs out.
+  bool SetBytes(const void* bytes, uint32_t n);
+  // Copies n characters and adds a NUL, which the length counts.
+  bool SetText(const char* text, uint32_t n);
+  // n zero bytes for the caller to fill, or null when memory runs out.
+  uint8_t* SetSized(uint32_t n);
+  // Takes other's value, leaving other NULL.
+  void Take(ConvertedValue* other);
+
+  bool IsNull() const { return null_; }
+  uint32_t Length() const { return length_; }
+  const uint8_t* Data() const { return data_; }
+
+ private:
+  uint8_t* data_ = nullptr;
+  uint32_t length_ = 0;
+  bool null_ = true;
+};
+
+// What a conversion ends in; every outcome but kParamDone names one client
+// diagnostic (the caller posts it with SQL_ERROR).
+enum ParamOutcome : uint8_t {
+  kParamDone,
+  kParamMemory,               // S1001
+  kParamNotSupported,         // 07006 requested conversion not supported
+  kParamProcedures,           // S1C00 SQL_DEFAULT_PARAM
+  kParamInvalidLength,        // S1009 another negative length
+  kParamDataOutOfRange,       // 22003
+  kParamWholeDigitsLost,      // 22003
+  kParamValueOutOfRange,      // 22003
+  kParamBitOutOfRange,        // 22003 out of range for BIT column
+  kParamTooStupid,            // 22003 SQL_C_ULONG above 2^31-1 to NUMERIC
+  kParamBinaryLength,         // 22003 binary length against TypeSizes
+  kParamNonNumeric,           // 22005 character data is non-numeric
+  kParamNotNumeric,           // 22005 could not convert character to numeric
+  kParamDataTruncated,        // 01004 data truncated
+  kParamFractionalDigitsLost, // 01004
+  kParamFractionalValue,      // 01004 value out of range (BIT from 0..2)
+  kParamBitFraction,          // 01004 fractional value for BIT column
+  kParamTimeLost,             // 01004 time information lost
+  kParamFractionLost,         // 01004 fraction information lost
+  kParamDateText,             // 01004 could not convert character to date
+  kParamTimeText,             // 01004 could not convert character to time
+  kParamOutcomeCount
+};
+
+// One parameter's value as the application gave it.
+struct ParameterInput {
+  SQLSMALLINT cType;
+  int32_t sqlType;
+  const void* data;          // null: the value is NULL
+  const SQLLEN* indicator;   // may be null
+  // Data given at execution: its length is collected (bytes put), the
+  // indicator is not read.
+  bool atExec;
+  SQLLEN collected;
+};
+
+// Converts in into *out with the fixed sizes of sizes. On failure *out is
+// left as it was.
+ParamOutcome ConvertParameter(const ParameterInput& in, const TypeSizes& sizes,
+                              ConvertedValue* out);
+
+// True when parameters of cType and sqlType collect the pieces given with
+// SQLPutData (text and bytes); other types keep the last buffer given.
+bool CollectsPieces(SQLSMALLINT cType, int32_t sqlType);
+
+// The code a parameter of sqlType travels under (wide texts as narrow
+// ones), or sqlType itself when it has none.
+int32_t SentSqlType(int32_t sqlType);
+
+#endif

@@ -1,0 +1,65 @@
+// What SQLBindParameter records: one bound parameter, the application
+// memory its value is read from at execution time, and the value as last
+// converted. The statement owns the list.
+#ifndef VELORA_HANDLES_PARAMETERBINDING_H
+#define VELORA_HANDLES_PARAMETERBINDING_H
+
+#include <sql.h>
+
+#include <cstdint>
+
+#include "base/Alloc.h"
+#include "base/LinkedList.h"
+#include "convert/ConvertParameter.h"
+
+class ParameterBinding : public ListItem {
+ public:
+  ParameterBinding() = default;
+  ~ParameterBinding() override { DropPieces(); }
+
+  // Frees the pieces collected by SQLPutData and forgets the data given
+  // at execution.
+  void DropPieces() {
+    if (ownsPieces) VelFree(const_cast<void*>(putData));
+    putData = nullptr;
+    collected = 0;
+    capacity = 0;
+    ownsPieces = false;
+  }
+  // True when the length indicator asks for the value at execution.
+  bool AtExec() const {
+    return pcbValue != nullptr &&
+           (*pcbValue == SQL_DATA_AT_EXEC || *pcbValue <= SQL_LEN_DATA_AT_EXEC_OFFSET);
+  }
+
+  SQLSMALLINT fCType = 0;
+  ConvertedValue converted;      // NULL until converted
+  const void* putData = nullptr; // the value given at execution, or null
+  SQLLEN collected = 0;          // bytes collected from SQLPutData
+  SQLLEN capacity = 0;           // bytes the collecting block holds
+  bool ownsPieces = false;       // putData is the driver's block
+  SQLLEN* pcbValue = nullptr;    // the application's; may be null
+  SQLPOINTER rgbValue = nullptr; // the application's; read at execution
+  uint16_t ipar = 0;
+  SQLULEN cbColDef = 0;
+  SQLSMALLINT fParamType = 0;
+  SQLSMALLINT ibScale = 0;
+  SQLSMALLINT fSqlType = 0;
+  SQLLEN cbValueMax = 0;
+};
+
+// The statement's bindings, at most one per parameter number, ascending.
+class ParameterBindingList : public TypedList<ParameterBinding> {
+ public:
+  ~ParameterBindingList() override = default;
+
+  // The binding of ipar, or null. Moves the list's cursor.
+  ParameterBinding* Find(uint16_t ipar) {
+    for (ParameterBinding* b = First(); b != nullptr; b = Next()) {
+      if (b->ipar == ipar) return b;
+    }
+    return nullptr;
+  }
+};
+
+#endif

@@ -1,0 +1,57 @@
+// Exports: parameter binding and description, data at execution.
+#include <sql.h>
+#include <sqlext.h>
+
+#include "base/Trace.h"
+#include "handles/ClientDiagnostics.h"
+#include "handles/Frame.h"
+#include "handles/Statement.h"
+#include "odbc/Workers.h"
+
+#define VEL_STATEMENT_ENTRY(name)                            \
+  Trace('A', 2, name ": hstmt=0x%08lx", HandleValue(hstmt)); \
+  Statement* s = FindAndClearStatement(hstmt);               \
+  if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE)
+
+VEL_EXPORT SQLRETURN SQLBindParameter(SQLHSTMT hstmt, SQLUSMALLINT ipar, SQLSMALLINT fParamType,
+                                      SQLSMALLINT fCType, SQLSMALLINT fSqlType, SQLULEN cbColDef,
+                                      SQLSMALLINT ibScale, SQLPOINTER rgbValue,
+                                      SQLLEN cbValueMax, SQLLEN* pcbValue) {
+  Trace('A', 2, "SQLBindParameter: hstmt=0x%08lx, ipar=%u, fCType=%d, fSqlType=%d",
+        HandleValue(hstmt), ipar, fCType, fSqlType);
+  Statement* s = FindAndClearStatement(hstmt);
+  if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(BindParameterWorker(s, ipar, fParamType, fCType, fSqlType, cbColDef,
+                                             ibScale, rgbValue, cbValueMax, pcbValue));
+}
+
+VEL_EXPORT SQLRETURN SQLDescribeParam(SQLHSTMT hstmt, SQLUSMALLINT ipar, SQLSMALLINT* pfSqlType,
+                                      SQLULEN* pcbColDef, SQLSMALLINT* pibScale,
+                                      SQLSMALLINT* pfNullable) {
+  Trace('A', 2, "SQLDescribeParam: hstmt=0x%08lx, ipar=%u", HandleValue(hstmt), ipar);
+  Statement* s = FindAndClearStatement(hstmt);
+  if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(DescribeParamWorker(s, ipar, pfSqlType, pcbColDef, pibScale, pfNullable));
+}
+
+VEL_EXPORT SQLRETURN SQLNumParams(SQLHSTMT hstmt, SQLSMALLINT* pcpar) {
+  VEL_STATEMENT_ENTRY("SQLNumParams");
+  return TraceReturnCode(NumParamsWorker(s, pcpar));
+}
+
+VEL_EXPORT SQLRETURN SQLParamData(SQLHSTMT hstmt, SQLPOINTER* prgbValue) {
+  VEL_STATEMENT_ENTRY("SQLParamData");
+  return TraceReturnCode(ParamDataWorker(s, prgbValue));
+}
+
+VEL_EXPORT SQLRETURN SQLPutData(SQLHSTMT hstmt, SQLPOINTER rgbValue, SQLLEN cbValue) {
+  VEL_STATEMENT_ENTRY("SQLPutData");
+  return TraceReturnCode(PutDataWorker(s, rgbValue, cbValue));
+}
+
+VEL_EXPORT SQLRETURN SQLParamOptions(SQLHSTMT hstmt, SQLULEN crow, SQLULEN* pirow) {
+  (void)crow;
+  (void)pirow;
+  VEL_STATEMENT_ENTRY("SQLParamOptions");
+  return TraceReturnCode(VEL_POST(s, SQL_ERROR, kDiagParamOptionsUnimplemented));
+}
