@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "base/Alloc.h"
@@ -102,6 +103,21 @@ ParamOutcome PutBigInt(Job& j, const Whole& w, bool marked) {
   return PutForm(j, words, sizeof words);
 }
 
+// The NUMERIC form of digits[0..count) (at most 16, the first not 0) set
+// left-aligned in the 16 digit places, times 10^exponent.
+ParamOutcome PutNumericForm(Job& j, bool negative, const char* digits, int count, int exponent) {
+  uint8_t form[12] = {};
+  form[0] = negative ? 1 : 0;
+  form[1] = static_cast<uint8_t>(static_cast<int8_t>(exponent));
+  uint32_t words[2] = {0, 0};
+  for (int k = 0; k < count; ++k) {
+    const int position = 15 - k;
+    words[position / 8] |= static_cast<uint32_t>(digits[k] - '0') << (4 * (position % 8));
+  }
+  std::memcpy(form + 4, words, 8);
+  return PutForm(j, form, sizeof form);
+}
+
 // Digits, one point and a leading sign; fewer than 18 characters after the
 // sign; at most 16 significant digits.
 ParamOutcome PutNumeric(Job& j, const char* t, uint32_t n) {
@@ -131,15 +147,7 @@ ParamOutcome PutNumeric(Job& j, const char* t, uint32_t n) {
     ++exponent;
   }
   if (count > 16) return kParamDataTruncated;
-  exponent -= 16 - count;
-  form[1] = static_cast<uint8_t>(static_cast<int8_t>(exponent));
-  uint32_t words[2] = {0, 0};
-  for (int k = 0; k < count; ++k) {
-    const int position = 15 - k;
-    words[position / 8] |= static_cast<uint32_t>(digits[k] - '0') << (4 * (position % 8));
-  }
-  std::memcpy(form + 4, words, 8);
-  return PutForm(j, form, sizeof form);
+  return PutNumericForm(j, form[0] != 0, digits, count, exponent - (16 - count));
 }
 
 // Optional sign and decimal digits (none reads as 0). False for anything
@@ -235,9 +243,21 @@ ParamOutcome FromDouble(Job& j, double v) {
   switch (j.sql->sentAs) {
     case SQL_NUMERIC:
     case SQL_DECIMAL: {
-      char text[40];
-      std::snprintf(text, sizeof text, "%.17g", v);
-      return PutNumeric(j, text, static_cast<uint32_t>(std::strlen(text)));
+      // The 16 significant digits the form holds, rounded, at any magnitude
+      // the exponent byte reaches: a double's text would need 17 digits
+      // (0.1 is 0.10000000000000001) or an exponent, which text refuses.
+      if (v == 0) return PutNumeric(j, "0", 1);
+      if (!std::isfinite(v)) return kParamValueOutOfRange;
+      char text[40];  // "-d.ddddddddddddddde+ddd"
+      std::snprintf(text, sizeof text, "%.15e", v);
+      const bool negative = text[0] == '-';
+      const char* m = text + (negative ? 1 : 0);
+      char digits[16];
+      digits[0] = m[0];
+      std::memcpy(digits + 1, m + 2, 15);
+      const int exponent = std::atoi(m + 18) - 15;
+      if (exponent < -128 || exponent > 127) return kParamValueOutOfRange;
+      return PutNumericForm(j, negative, digits, 16, exponent);
     }
     case SQL_INTEGER:
     case SQL_SMALLINT:
