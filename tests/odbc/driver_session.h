@@ -7,75 +7,128 @@
 #include <gtest/gtest.h>
 #include <sql.h>
 #include <sqlext.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <string>
-#include <vector>
 
 #include "support/capture.h"
 #include "support/fake_server.h"
 
-struct Record {
-  std::string state;
-  SQLINTEGER native;
-  std::string message;
-};
-
-// Every record of the handle, newest first, as SQLError returns them.
-std::vector<Record> Errors(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt);
+// The first diagnostic record of a handle as "STATE native message", and
+// how many records it holds after that one ("+1" each).
+inline std::string Diag(SQLHDBC hdbc, SQLHSTMT hstmt) {
+  std::string text;
+  SQLCHAR state[6] = {0}, message[512] = {0};
+  SQLINTEGER native = 0;
+  for (int i = 0; SQLError(nullptr, hdbc, hstmt, state, &native, message, sizeof message,
+                           nullptr) == SQL_SUCCESS;
+       ++i) {
+    text += i ? std::string("+1") : std::string((char*)state) + " " + std::to_string(native) +
+                                        " " + (char*)message;
+  }
+  return text;
+}
 
 // Points unixODBC at a private odbc.ini holding content (a new file each
-// time). unixODBC keeps what it has read for a while whichever file it
-// came from, so every test of the program names its own data sources.
-void UsePrivateIni(const std::string& content);
+// time): unixODBC keeps what it has read for a while whichever file it
+// came from, so every test names its own data sources.
+inline std::string IniFolder() { return "/tmp/velora-session-test-" + std::to_string(getpid()); }
+inline void UsePrivateIni(const std::string& content) {
+  static int serial = 0;
+  mkdir(IniFolder().c_str(), 0700);
+  std::string ini = IniFolder() + "/odbc" + std::to_string(serial++) + ".ini";
+  std::ofstream(ini) << content;
+  setenv("ODBCSYSINI", IniFolder().c_str(), 1);
+  setenv("ODBCINI", ini.c_str(), 1);
+}
 
-// The 80-byte greeting block.
-std::string Greeting();
-// A connect request frame for the three texts.
-std::string ConnectFrame(const std::string& dsn, const std::string& user,
-                         const std::string& password);
-// The connect reply: return code, version text and thirteen sizes 1..13.
-std::string ConnectReply(int rc = 0, const std::string& version = "Velora 1.0");
 // A request frame: length, code, body.
-std::string Frame(uint16_t code, const std::string& body);
-// A reply frame holding only a return code.
-std::string ReturnOnly(int rc);
+inline std::string Frame(uint16_t code, const std::string& body) {
+  return U32(static_cast<uint32_t>(body.size())) + U16(code) + body;
+}
+inline std::string ReturnOnly(int rc) { return ReplyFrame(U16(static_cast<uint16_t>(rc))); }
 // A get-error reply carrying one record.
-std::string ErrorReply(const std::string& state, int native, const std::string& text);
-// One column of a resultSetDescription.
-std::string ColumnBytes(const std::string& name, uint32_t length, int nullable,
-                        const std::string& owner, uint32_t precision, int16_t scale,
-                        const std::string& table, int sqlType, int updatable);
+inline std::string ErrorReply(const std::string& state, int native, const std::string& text) {
+  return ReplyFrame(U16(0) + Text16(state) + U16(static_cast<uint16_t>(native)) + Text16(text) +
+                    Text16("server.cpp") + U16(12));
+}
+// The 80-byte greeting block.
+inline std::string Greeting() {
+  std::string block = std::string("L") + '\x06' + " WIN32 iso8859-1";
+  block.resize(80, '\0');
+  return block;
+}
+inline std::string ConnectFrame(const std::string& dsn, const std::string& user,
+                                const std::string& password) {
+  return Frame(5, Text16(dsn) + Text16(user) + Text16(password));
+}
+// The connect reply: return code, version text and thirteen sizes 1..13.
+inline std::string ConnectReply(int rc = 0) {
+  std::string body = U16(static_cast<uint16_t>(rc)) + Text16("Velora 1.0");
+  for (uint16_t i = 1; i <= 13; ++i) body += U16(i);
+  return ReplyFrame(body);
+}
+// One column of a result-set description.
+inline std::string Column(const std::string& name, uint32_t length, int nullable, int sqlType,
+                          uint32_t precision = 10, int16_t scale = 0, int updatable = 0) {
+  return Text16(name) + U32(length) + U16(static_cast<uint16_t>(nullable)) + Text16("dbo") +
+         U32(precision) + U16(static_cast<uint16_t>(scale)) + Text16("SALES") +
+         U16(static_cast<uint16_t>(sqlType)) + U16(static_cast<uint16_t>(updatable));
+}
 
-// Allocates an environment and a connection through the driver's own
-// exports; frees them at the end. Login() scripts the greeting and the
-// connect request on server and connects by connection string.
+// An environment and a connection allocated through the driver's exports,
+// freed at the end, when the server's script must have run to its end.
 class DriverSession : public ::testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
-
-  // Adds the login steps to server's script.
-  void ScriptLogin(FakeServer& s, const std::string& dsn = "Sales",
-                   const std::string& user = "public", const std::string& password = "");
-  // SQLDriverConnect to server (whose script must already hold the login).
-  SQLRETURN Connect(FakeServer& s, const std::string& extra = "");
-  // Scripts an allocate-statement exchange giving id and allocates hstmt.
-  std::string AllocReply(uint32_t id) { return ReplyFrame(U16(0) + U32(id)); }
-  // SQLAllocStmt on the session's connection (whose script must allocate).
-  SQLHSTMT Allocate() {
+  void SetUp() override {
+    setenv("VELODBC_DIALOG", "none", 1);
+    UsePrivateIni("");
+    ASSERT_EQ(SQLAllocEnv(&henv), SQL_SUCCESS);
+    ASSERT_EQ(SQLAllocConnect(henv, &hdbc), SQL_SUCCESS);
+  }
+  void TearDown() override {
+    SQLFreeConnect(hdbc);  // closes the socket: every script's ExpectEnd
+    SQLFreeEnv(henv);
+    EXPECT_TRUE(server.Finish()) << server.Error();
+    EXPECT_EQ(std::system(("rm -rf '" + IniFolder() + "'").c_str()), 0);
+  }
+  // The greeting and connect request with their replies.
+  FakeServer& ScriptLogin(const std::string& user = "public", const std::string& password = "") {
+    return server.Expect(Greeting()).Send(U16(0)).Expect(ConnectFrame("Sales", user, password))
+        .Send(ConnectReply());
+  }
+  // The login, then a statement allocation answered with id 7.
+  FakeServer& ScriptStatement() { return ScriptLogin().Expect(Frame(0, "")).Send(Alloc7()); }
+  static std::string Alloc7() { return ReplyFrame(U16(0) + U32(7)); }
+  std::string In() { return "DSN=Sales;Server=127.0.0.1;Service=" + server.Port(); }
+  // Starts the script and connects by connection string.
+  SQLRETURN Connect(const std::string& extra = "", SQLSMALLINT outMax = 512) {
+    server.Start();
+    std::string in = In() + extra;
+    SQLCHAR buffer[512] = {0};
+    SQLRETURN rc = SQLDriverConnect(hdbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, buffer, outMax,
+                                    &outLength, SQL_DRIVER_NOPROMPT);
+    out = reinterpret_cast<char*>(buffer);
+    return rc;
+  }
+  // Connects and allocates a statement (the script must allocate).
+  SQLHSTMT Open() {
+    EXPECT_EQ(Connect(), SQL_SUCCESS);
     SQLHSTMT s = nullptr;
     EXPECT_EQ(SQLAllocStmt(hdbc, &s), SQL_SUCCESS);
     return s;
   }
-
-  std::vector<Record> ConnectionErrors() { return Errors(nullptr, hdbc, nullptr); }
-  std::vector<Record> StatementErrors(SQLHSTMT s) { return Errors(nullptr, nullptr, s); }
+  std::string ConnDiag() { return Diag(hdbc, nullptr); }
 
   BoxCapture boxes;
   FakeServer server;
   SQLHENV henv = nullptr;
   SQLHDBC hdbc = nullptr;
   std::string out;
+  SQLSMALLINT outLength = 0;
 };
 
 #endif
