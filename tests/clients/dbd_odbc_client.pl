@@ -27,32 +27,30 @@ if (!$dbh) {
     exit 1;
 }
 
-my $rows = $dbh->selectall_arrayref('SELECT ' . join(', ', @columns) . ' FROM all_types ORDER BY id');
-if (!$rows) {
-    push @failures, "selectall_arrayref: " . ($dbh->state // '') . ' ' . ($dbh->errstr // '');
-} else {
-    check('row count', scalar @$rows, 2);
-    for my $i (0 .. $#columns) {
-        my $got = $rows->[0][$i];
-        # A CHAR(8) value may come back padded with blanks.
-        $got =~ s/ +$// if defined $got && $columns[$i] eq 'c_char';
-        check($columns[$i], $got, $row1[$i]);
-        check("$columns[$i] NULL", $rows->[1][$i], undef) if $i > 0;
-    }
-    check('row 2 id', $rows->[1][0], '2');
+# Each query's rows, or a failure naming the query.
+sub rows {
+    my ($what, $sql) = @_;
+    my $rows = $dbh->selectall_arrayref($sql);
+    push @failures, "$what: " . ($dbh->state // '') . ' ' . ($dbh->errstr // '') unless $rows;
+    return $rows // [];
+}
+
+my $rows = rows('every type', 'SELECT ' . join(', ', @columns) . ' FROM all_types ORDER BY id');
+check('row count', scalar @$rows, 2);
+for my $i (0 .. $#columns) {
+    my $got = $rows->[0][$i];
+    # A CHAR(8) value may come back padded with blanks.
+    $got =~ s/ +$// if defined $got && $columns[$i] eq 'c_char';
+    check($columns[$i], $got, $row1[$i]);
+    check("$columns[$i] NULL", $rows->[1][$i], $i ? undef : '2');
 }
 
 my $long = join(',', 0 .. 2999);
-my $longs = $dbh->selectall_arrayref('SELECT t, b FROM long_values');
-if (!$longs) {
-    push @failures, "long values: " . ($dbh->state // '') . ' ' . ($dbh->errstr // '');
-} else {
-    check('long text', $longs->[0][0], $long);
-    check('long binary', $longs->[0][1], $long);
-}
+my $longs = rows('long values', 'SELECT t, b FROM long_values');
+check('long text', $longs->[0][0], $long);
+check('long binary', $longs->[0][1], $long);
 
-my $missing = $dbh->selectall_arrayref('SELECT * FROM no_such_table');
-check('missing table result', $missing, undef);
+check('missing table result', $dbh->selectall_arrayref('SELECT * FROM no_such_table'), undef);
 my $state = $dbh->state // '';
 push @failures, "missing table: SQLSTATE '$state'" unless $state eq '42S02' || $state eq 'S0002';
 push @failures, "missing table: message does not name the table: " . ($dbh->errstr // '')

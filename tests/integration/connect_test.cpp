@@ -1,6 +1,7 @@
 // Connecting through the unixODBC driver manager to real servers: by data
 // source name and by connection string, refusals, and each connection
-// going to its own data source's server.
+// going to its own data source's server, and transactions seen from a
+// second connection.
 #include <arpa/inet.h>
 #include <poll.h>
 #include <signal.h>
@@ -91,6 +92,36 @@ TEST(Connect, RefusalsGiveTheirStatesAndTexts) {
                                    std::to_string(g_refused)),
             std::string::npos)
       << text;
+}
+
+// Autocommit turned off before connecting (the driver manager replays it
+// to the driver before the login) holds in the session; rollback and
+// commit, on the connection and through the environment, are seen from a
+// second connection.
+TEST(Connect, TransactionsOfAConnectionWithoutAutocommitSetBeforeConnecting) {
+  OdbcConnection c, t;
+  ASSERT_TRUE(SQL_SUCCEEDED(c.DriverConnect("DSN=VelOpen"))) << c.Diag();
+  ASSERT_EQ(c.Execute("CREATE TABLE ledger (a INTEGER)"), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetConnectAttr(t.dbc(), SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0),
+            SQL_SUCCESS);
+  ASSERT_TRUE(SQL_SUCCEEDED(t.DriverConnect("DSN=VelOpen"))) << t.Diag();
+  SQLUINTEGER autocommit = 99;
+  EXPECT_EQ(SQLGetConnectAttr(t.dbc(), SQL_ATTR_AUTOCOMMIT, &autocommit, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(autocommit, SQL_AUTOCOMMIT_OFF);
+  const struct {
+    SQLSMALLINT type;
+    SQLSMALLINT end;
+    SQLLEN visible;
+  } rows[] = {{SQL_HANDLE_DBC, SQL_ROLLBACK, 0}, {SQL_HANDLE_DBC, SQL_COMMIT, 1},
+              {SQL_HANDLE_ENV, SQL_ROLLBACK, 1}, {SQL_HANDLE_ENV, SQL_COMMIT, 2}};
+  for (const auto& r : rows) {
+    ASSERT_EQ(t.Execute("INSERT INTO ledger VALUES (1)"), SQL_SUCCESS);
+    EXPECT_EQ(SQLEndTran(r.type, r.type == SQL_HANDLE_DBC ? t.dbc() : t.env(), r.end), SQL_SUCCESS)
+        << t.Diag();
+    SQLLEN rows = -2;  // an UPDATE that changes nothing counts the rows c sees
+    EXPECT_EQ(c.Execute("UPDATE ledger SET a = a", &rows), SQL_SUCCESS);
+    EXPECT_EQ(rows, r.visible) << r.type << " " << r.end;
+  }
 }
 
 // True when something accepts connections on the loopback port.

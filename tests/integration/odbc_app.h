@@ -1,6 +1,6 @@
 // What the integration tests do as an ODBC 3 application (handles made with
 // SQLAllocHandle, diagnostics read with SQLGetDiagRec), and the servers and
-// data sources one test program shares: "VelOpen" (server A, any login),
+// data sources the test program shares: "VelOpen" (server A, any login),
 // "VelOther" (server B), "VelAuth" (server C, alice / wonderland),
 // "VelRefused" (a port nobody listens on), "VelPrompt" (server A, asks for
 // the password). unixODBC reads only the build tree's private folder: the
@@ -60,17 +60,11 @@ class OdbcConnection {
                       (SQLCHAR*)password.c_str(), SQL_NTS);
   }
   std::string Diag() { return ::Diag(SQL_HANDLE_DBC, dbc_); }
-  SQLHSTMT Statement() {
+  // SQLExecDirect on a statement of its own; the row count when asked for.
+  SQLRETURN Execute(const std::string& sql, SQLLEN* rows = nullptr) {
     SQLHSTMT stmt = SQL_NULL_HSTMT;
     SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt);
-    return stmt;
-  }
-  // SQLExecDirect on a statement of its own; the row count and the
-  // statement's records when asked for.
-  SQLRETURN Execute(const std::string& sql, SQLLEN* rows = nullptr, std::string* diag = nullptr) {
-    SQLHSTMT stmt = Statement();
     SQLRETURN rc = SQLExecDirect(stmt, (SQLCHAR*)sql.c_str(), SQL_NTS);
-    if (diag) *diag = ::Diag(SQL_HANDLE_STMT, stmt);
     if (rows && SQL_SUCCEEDED(rc)) SQLRowCount(stmt, rows);
     SQLFreeHandle(SQL_HANDLE_STMT, stmt);
     return rc;
