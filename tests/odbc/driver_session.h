@@ -17,17 +17,15 @@
 #include "support/capture.h"
 #include "support/fake_server.h"
 
-// The first diagnostic record of a handle as "STATE native message", and
-// how many records it holds after that one ("+1" each).
+// The first diagnostic record of a handle as "STATE native message", then
+// "+1" for every further one.
 inline std::string Diag(SQLHDBC hdbc, SQLHSTMT hstmt) {
   std::string text;
   SQLCHAR state[6] = {0}, message[512] = {0};
   SQLINTEGER native = 0;
-  for (int i = 0; SQLError(nullptr, hdbc, hstmt, state, &native, message, sizeof message,
-                           nullptr) == SQL_SUCCESS;
-       ++i) {
-    text += i ? std::string("+1") : std::string((char*)state) + " " + std::to_string(native) +
-                                        " " + (char*)message;
+  while (SQLError(nullptr, hdbc, hstmt, state, &native, message, sizeof message, nullptr) ==
+         SQL_SUCCESS) {
+    text += !text.empty() ? "+1" : (char*)state + (" " + std::to_string(native)) + " " + (char*)message;
   }
   return text;
 }
@@ -56,13 +54,9 @@ inline std::string ErrorReply(const std::string& state, int native, const std::s
                     Text16("server.cpp") + U16(12));
 }
 // The 80-byte greeting block.
-inline std::string Greeting() {
-  std::string block = std::string("L") + '\x06' + " WIN32 iso8859-1";
-  block.resize(80, '\0');
-  return block;
-}
-inline std::string ConnectFrame(const std::string& dsn, const std::string& user,
-                                const std::string& password) {
+inline std::string Greeting() { return ("L\x06 WIN32 iso8859-1" + std::string(80, '\0')).substr(0, 80); }
+inline std::string ConnectFrame(const std::string& user, const std::string& password,
+                                const std::string& dsn = "Sales") {
   return Frame(5, Text16(dsn) + Text16(user) + Text16(password));
 }
 // The connect reply: return code, version text and thirteen sizes 1..13.
@@ -97,21 +91,20 @@ class DriverSession : public ::testing::Test {
   }
   // The greeting and connect request with their replies.
   FakeServer& ScriptLogin(const std::string& user = "public", const std::string& password = "") {
-    return server.Expect(Greeting()).Send(U16(0)).Expect(ConnectFrame("Sales", user, password))
-        .Send(ConnectReply());
+    return server.Expect(Greeting()).Send(U16(0)).Expect(ConnectFrame(user, password)).Send(ConnectReply());
   }
   // The login, then a statement allocation answered with id 7.
-  FakeServer& ScriptStatement() { return ScriptLogin().Expect(Frame(0, "")).Send(Alloc7()); }
-  static std::string Alloc7() { return ReplyFrame(U16(0) + U32(7)); }
+  FakeServer& ScriptStatement() { return ScriptLogin().Expect(Frame(0, "")).Send(Alloc(7)); }
+  static std::string Alloc(uint32_t id) { return ReplyFrame(U16(0) + U32(id)); }
   std::string In() { return "DSN=Sales;Server=127.0.0.1;Service=" + server.Port(); }
   // Starts the script and connects by connection string.
-  SQLRETURN Connect(const std::string& extra = "", SQLSMALLINT outMax = 512) {
+  SQLRETURN Connect(const std::string& extra = "") {
     server.Start();
     std::string in = In() + extra;
     SQLCHAR buffer[512] = {0};
-    SQLRETURN rc = SQLDriverConnect(hdbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, buffer, outMax,
-                                    &outLength, SQL_DRIVER_NOPROMPT);
-    out = reinterpret_cast<char*>(buffer);
+    SQLRETURN rc = SQLDriverConnect(hdbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, buffer,
+                                    sizeof buffer, nullptr, SQL_DRIVER_NOPROMPT);
+    out = (char*)buffer;
     return rc;
   }
   // Connects and allocates a statement (the script must allocate).
@@ -128,7 +121,6 @@ class DriverSession : public ::testing::Test {
   SQLHENV henv = nullptr;
   SQLHDBC hdbc = nullptr;
   std::string out;
-  SQLSMALLINT outLength = 0;
 };
 
 #endif

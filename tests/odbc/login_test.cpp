@@ -16,13 +16,25 @@
 namespace {
 
 using LoginTest = DriverSession;
+// A login the server accepts with a warning, which the driver fetches.
+FakeServer& ScriptWarningLogin(FakeServer& s) {
+  return s.Expect(Greeting()).Send(U16(0)).Expect(ConnectFrame("public", ""))
+      .Send(ConnectReply(SQL_SUCCESS_WITH_INFO)).Expect(Frame(9, U32(0)))
+      .Send(ErrorReply("01000", 5, "password expires soon"));
+}
 bool LoggedIn(SQLHDBC hdbc) { return static_cast<Connection*>(hdbc)->LoggedIn(); }
 
-TEST_F(LoginTest, GreetingAndConnectRequestAreExactAndTheOutputStringIsComplete) {
-  ScriptLogin("bob").Expect(Frame(8, "")).Send(ReturnOnly(0)).ExpectEnd();
+// The standard keys applications write: UID= names the user where User=
+// is absent, PWD= is the password itself (no prompt, even when the switch
+// asks for one) and comes back in the output string.
+TEST_F(LoginTest, GreetingAndConnectRequestAreExactAndUidAndPwdKeysAreTaken) {
+  ScriptedDialogHost host;
+  host.Type(kPasswordField, "typed").Click(IDOK);  // would be sent if prompted
+  ScriptLogin("bob", "secret").Expect(Frame(8, "")).Send(ReturnOnly(0)).ExpectEnd();
   ASSERT_EQ(SQLSetConnectOption(hdbc, SQL_LOGIN_TIMEOUT, 1), SQL_SUCCESS);
-  ASSERT_EQ(Connect(";User=bob;Password=NO"), SQL_SUCCESS);
-  EXPECT_EQ(out, In() + ";User=bob;Password=no");
+  ASSERT_EQ(Connect(";UID=bob;PWD=secret;Password=yes"), SQL_SUCCESS);
+  EXPECT_TRUE(host.seen().empty());
+  EXPECT_EQ(out, In() + ";User=bob;Password=yes;PWD=secret");
   // The login timeout bounds the login only, not the requests after it.
   timeval limit{7, 7};
   socklen_t size = sizeof limit;
@@ -31,8 +43,7 @@ TEST_F(LoginTest, GreetingAndConnectRequestAreExactAndTheOutputStringIsComplete)
   EXPECT_EQ(limit.tv_sec + limit.tv_usec, 0);
   // A second login on the connection is refused without a word on the wire.
   EXPECT_EQ(SQLDriverConnect(hdbc, nullptr, (SQLCHAR*)In().c_str(), SQL_NTS, nullptr, 0, nullptr,
-                             SQL_DRIVER_NOPROMPT),
-            SQL_ERROR);
+                             SQL_DRIVER_NOPROMPT), SQL_ERROR);
   EXPECT_EQ(ConnDiag(), "08002 1054 [QTX][Velora ODBC Client]connection in use");
   EXPECT_EQ(SQLDisconnect(hdbc), SQL_SUCCESS);  // after it nothing more is sent
 }
@@ -48,6 +59,7 @@ TEST_F(LoginTest, OutputStringCutTracedAndCompletionModeIgnored) {
   server.Start();
   const std::string in = In() + ";Password=no";
   SQLCHAR buffer[8] = "xxxxxxx";
+  SQLSMALLINT outLength = 0;
   int hwnd = 0;  // any window of the application
   EXPECT_EQ(SQLDriverConnect(hdbc, &hwnd, (SQLCHAR*)in.c_str(), SQL_NTS, buffer, 6, &outLength,
                              SQL_DRIVER_PROMPT),
@@ -61,18 +73,6 @@ TEST_F(LoginTest, OutputStringCutTracedAndCompletionModeIgnored) {
   EXPECT_NE(trace.Text().find("fDriverCompletion=2"), std::string::npos) << trace.Text();
   EXPECT_EQ(SQLTransact(henv, hdbc, SQL_ROLLBACK), SQL_SUCCESS);
   EXPECT_TRUE(trace.Has('P', 2, "Connection::Transact: tType=1")) << trace.Text();
-}
-
-// The standard keys applications write: UID= names the user where User=
-// is absent, PWD= is the password itself (no prompt, even when the switch
-// asks for one) and comes back in the output string.
-TEST_F(LoginTest, StandardUidAndPwdKeysGiveUserAndPassword) {
-  ScriptedDialogHost host;
-  host.Type(kPasswordField, "typed").Click(IDOK);  // would be sent if prompted
-  ScriptLogin("bob", "secret").ExpectEnd();
-  ASSERT_EQ(Connect(";UID=bob;PWD=secret;Password=yes"), SQL_SUCCESS);
-  EXPECT_TRUE(host.seen().empty());
-  EXPECT_EQ(out, In() + ";User=bob;Password=yes;PWD=secret");
 }
 
 TEST_F(LoginTest, PasswordPromptSendsWhatTheUserTyped) {
@@ -103,7 +103,7 @@ TEST_F(LoginTest, CancelInThePromptEndsWithoutContactingTheServer) {
 // NUL: the entry traces show exactly the given characters.
 TEST_F(LoginTest, ConnectReadsDataSourceKeysAndTracesTextsOfExplicitLength) {
   TraceCapture trace("A2");
-  server.Expect(Greeting()).Send(U16(0)).Expect(ConnectFrame("Trace", "ann", "pw"))
+  server.Expect(Greeting()).Send(U16(0)).Expect(ConnectFrame("ann", "pw", "Trace"))
       .Send(ConnectReply()).ExpectEnd();
   server.Start();
   UsePrivateIni("[Trace]\nServer = 127.0.0.1\nService = " + server.Port() +
@@ -153,12 +153,8 @@ INSTANTIATE_TEST_SUITE_P(Login, LoginOutcome, ::testing::Values(
     Outcome{"SilentServer", [](FakeServer& s) { s.Expect(Greeting()).ExpectEnd(); }, SQL_ERROR,
             "08S01 3047 [QTX][Velora ODBC Client]communication failure",
             "VELODBC: Receive failed.\nerrno 10060: [10060] Connection timed out"},
-    Outcome{"LoginWithWarning", [](FakeServer& s) {
-              s.Expect(Greeting()).Send(U16(0)).Expect(ConnectFrame("Sales", "public", ""))
-                  .Send(ConnectReply(SQL_SUCCESS_WITH_INFO)).Expect(Frame(9, U32(0)))
-                  .Send(ErrorReply("01000", 5, "password expires soon"))
-                  .Expect(Frame(8, "")).Send(ReturnOnly(0)).ExpectEnd();
-            },
+    Outcome{"LoginWithWarning",
+            [](FakeServer& s) { ScriptWarningLogin(s).Expect(Frame(8, "")).Send(ReturnOnly(0)).ExpectEnd(); },
             SQL_SUCCESS_WITH_INFO, "01000 5 [QTX][Velora ODBC Server]password expires soon", ""}),
     [](const ::testing::TestParamInfo<Outcome>& info) { return std::string(info.param.name); });
 
@@ -170,9 +166,7 @@ TEST_F(LoginTest, FailedAllocationNeverLeavesAFailedLoginLoggedIn) {
   long n = 0;
   for (; n < 400 && !completed; ++n) {
     FakeServer s;
-    s.Expect(Greeting()).Send(U16(0)).Expect(ConnectFrame("Sales", "public", ""))
-        .Send(ConnectReply(SQL_SUCCESS_WITH_INFO)).Expect(Frame(9, U32(0)))
-        .Send(ErrorReply("01000", 5, "password expires soon")).ExpectEnd();
+    ScriptWarningLogin(s).ExpectEnd();
     s.Start();
     SQLHDBC dbc = nullptr;
     ASSERT_EQ(SQLAllocConnect(henv, &dbc), SQL_SUCCESS);

@@ -63,7 +63,7 @@ TEST_F(OptionsTest, EveryOptionRequestHasItsFrame) {
   };
   ScriptLogin();
   for (const auto& r : rows) server.Expect(Frame(r.code, body(r, 0))).Send(ReturnOnly(0));
-  server.Expect(Frame(0, "")).Send(Alloc7());
+  server.Expect(Frame(0, "")).Send(Alloc(7));
   for (const auto& r : rows) {
     if (r.statement) server.Expect(Frame(r.code, body(r, 7))).Send(ReturnOnly(0));
   }

@@ -19,19 +19,6 @@ std::string ThreeColumns() {
          Column("NAME", 20, SQL_NO_NULLS, SQL_VARCHAR, 20) + Column("FLAG", 1, 1, SQL_BIT, 1);
 }
 
-TEST_F(StatementTest, FreeOptionsSendCloseAndDropOnlyAndDropDeletesTheHandle) {
-  ScriptStatement().Expect(FreeFrame(SQL_CLOSE)).Send(ReturnOnly(0))
-      .Expect(FreeFrame(SQL_CLOSE)).Send(ReturnOnly(0))  // SQLCancel
-      .Expect(Bytes({6, 0, 0, 0, 0x0F, 0, 7, 0, 0, 0, 1, 0})).Send(ReturnOnly(0)).ExpectEnd();
-  SQLHSTMT s = Open();
-  EXPECT_EQ(SQLFreeStmt(s, SQL_UNBIND), SQL_SUCCESS);
-  EXPECT_EQ(SQLFreeStmt(s, SQL_RESET_PARAMS), SQL_SUCCESS);
-  EXPECT_EQ(SQLFreeStmt(s, SQL_CLOSE), SQL_SUCCESS);
-  EXPECT_EQ(SQLCancel(s), SQL_SUCCESS);
-  EXPECT_EQ(SQLFreeStmt(s, SQL_DROP), SQL_SUCCESS);
-  EXPECT_EQ(SQLFreeStmt(s, SQL_CLOSE), SQL_INVALID_HANDLE);
-}
-
 // A server that went away has forgotten the statement and the session:
 // SQL_UNBIND and SQL_RESET_PARAMS send nothing, SQL_CLOSE reports the
 // failure, SQL_DROP frees the handle (else an application closing its
@@ -52,28 +39,36 @@ TEST_F(StatementTest, LostServerStillLetsTheApplicationFreeEverything) {
   EXPECT_FALSE(static_cast<Connection*>(hdbc)->LoggedIn());
 }
 
-// A refused allocation leaves no statement; a refused drop leaves the
-// handle working. The server forgets a session's statements when it ends;
-// so does the driver: a statement left at disconnect is freed with the
-// session, and its handle can never reach a statement of a later session.
-TEST_F(StatementTest, RefusedAllocationRefusedDropAndDisconnectFreesWhatIsLeft) {
+// A refused allocation leaves no statement and a refused drop a working
+// handle; of the free options only SQL_CLOSE (also SQLCancel's) and
+// SQL_DROP reach the server. The server forgets a session's statements
+// when it ends; so does the driver: a statement left at disconnect is
+// freed with the session, and its handle can never reach a later one.
+TEST_F(StatementTest, AllocationFreeingAndDisconnectFreesWhatIsLeft) {
   ScriptLogin().Expect(Frame(0, "")).Send(ReturnOnly(0xFFFF))
       .Expect(Frame(9, U32(0))).Send(ErrorReply("S1000", 9, "too many statements"))
-      .Expect(Frame(0, "")).Send(Alloc7()).Expect(FreeFrame(SQL_DROP)).Send(ReturnOnly(0xFFFF))
+      .Expect(Frame(0, "")).Send(Alloc(7)).Expect(FreeFrame(SQL_DROP)).Send(ReturnOnly(0xFFFF))
       .Expect(Frame(9, U32(7))).Send(ErrorReply("S1010", 2, "busy"))
-      .Expect(FreeFrame(SQL_CLOSE)).Send(ReturnOnly(0)).Expect(Frame(8, "")).Send(ReturnOnly(0))
-      .ExpectEnd();
+      .Expect(FreeFrame(SQL_CLOSE)).Send(ReturnOnly(0)).Expect(FreeFrame(SQL_CLOSE)).Send(ReturnOnly(0))
+      .Expect(Bytes({6, 0, 0, 0, 0x0F, 0, 7, 0, 0, 0, 1, 0})).Send(ReturnOnly(0))
+      .Expect(Frame(0, "")).Send(Alloc(8)).Expect(Frame(8, "")).Send(ReturnOnly(0)).ExpectEnd();
   ASSERT_EQ(Connect(), SQL_SUCCESS);
-  SQLHSTMT s = reinterpret_cast<SQLHSTMT>(1);
+  SQLHSTMT s = reinterpret_cast<SQLHSTMT>(1), left = nullptr;
   EXPECT_EQ(SQLAllocStmt(hdbc, &s), SQL_ERROR);
   EXPECT_EQ(s, nullptr);
   EXPECT_EQ(ConnDiag(), "S1000 9 [QTX][Velora ODBC Server]too many statements");
   ASSERT_EQ(SQLAllocStmt(hdbc, &s), SQL_SUCCESS);
   EXPECT_EQ(SQLFreeStmt(s, SQL_DROP), SQL_ERROR);
+  EXPECT_EQ(SQLFreeStmt(s, SQL_UNBIND), SQL_SUCCESS);
+  EXPECT_EQ(SQLFreeStmt(s, SQL_RESET_PARAMS), SQL_SUCCESS);
   EXPECT_EQ(SQLFreeStmt(s, SQL_CLOSE), SQL_SUCCESS);
-  ASSERT_EQ(SQLDisconnect(hdbc), SQL_SUCCESS);
+  EXPECT_EQ(SQLCancel(s), SQL_SUCCESS);
+  EXPECT_EQ(SQLFreeStmt(s, SQL_DROP), SQL_SUCCESS);
   EXPECT_EQ(SQLFreeStmt(s, SQL_CLOSE), SQL_INVALID_HANDLE);
-  EXPECT_EQ(SQLFreeStmt(s, SQL_DROP), SQL_INVALID_HANDLE);
+  ASSERT_EQ(SQLAllocStmt(hdbc, &left), SQL_SUCCESS);
+  ASSERT_EQ(SQLDisconnect(hdbc), SQL_SUCCESS);
+  EXPECT_EQ(SQLFreeStmt(left, SQL_CLOSE), SQL_INVALID_HANDLE);
+  EXPECT_EQ(SQLFreeStmt(left, SQL_DROP), SQL_INVALID_HANDLE);
 }
 
 // The description survives SQL_CLOSE for the executions that follow; a
