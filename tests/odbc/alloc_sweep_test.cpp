@@ -32,10 +32,9 @@ std::string Session(const std::string& port, bool once, bool* completed) {
     SQLINTEGER native = 0;
     bool clean = rc == SQL_ERROR;
     int records = 0;
-    while (clean && SQLError(env, dbc, stmt, state, &native, message, sizeof message, nullptr) ==
-                        SQL_SUCCESS) {
+    for (; clean && SQLError(env, dbc, stmt, state, &native, message, sizeof message, nullptr) ==
+                        SQL_SUCCESS; ++records) {
       clean = native == 3008;
-      ++records;
     }
     if (!clean || (once && env && records == 0)) {  // no environment: nowhere to queue
       why = std::string(name) + " rc " + std::to_string(rc) + ": " + (char*)state + " " + (char*)message;
@@ -43,20 +42,19 @@ std::string Session(const std::string& port, bool once, bool* completed) {
     return false;
   };
   const std::string in = "DSN=Sweep;Server=127.0.0.1;Service=" + port;
-  *completed =
-      step(SQLAllocEnv(&env), "SQLAllocEnv") && step(SQLAllocConnect(env, &dbc), "SQLAllocConnect") &&
-      step(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, nullptr,
-                            SQL_DRIVER_NOPROMPT), "SQLDriverConnect") &&
-      step(SQLAllocStmt(dbc, &stmt), "SQLAllocStmt") &&
-      step(SQLExecDirect(stmt, (SQLCHAR*)"CREATE TABLE IF NOT EXISTS sweep (a INTEGER, b VARCHAR(9))",
-                         SQL_NTS), "SQLExecDirect") &&
-      step(SQLPrepare(stmt, (SQLCHAR*)"SELECT a, b FROM sweep", SQL_NTS), "SQLPrepare") &&
-      step(SQLColAttributes(stmt, 2, SQL_COLUMN_TYPE_NAME, nullptr, 0, nullptr, nullptr),
-           "SQLColAttributes") &&
-      step(SQLSetStmtOption(stmt, SQL_MAX_ROWS, 4), "SQLSetStmtOption") &&
-      step(SQLSetConnectOption(dbc, SQL_AUTOCOMMIT, 1), "SQLSetConnectOption") &&
-      step(SQLTransact(env, dbc, SQL_COMMIT), "SQLTransact") &&
-      step(SQLFreeStmt(stmt, SQL_DROP), "SQLFreeStmt") && step(SQLDisconnect(dbc), "SQLDisconnect");
+  *completed = step(SQLAllocEnv(&env), "AllocEnv") && step(SQLAllocConnect(env, &dbc), "AllocConnect") &&
+               step(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, nullptr,
+                                     SQL_DRIVER_NOPROMPT), "DriverConnect") &&
+               step(SQLAllocStmt(dbc, &stmt), "AllocStmt") &&
+               step(SQLExecDirect(stmt, (SQLCHAR*)"CREATE TABLE IF NOT EXISTS sweep (a INTEGER, b VARCHAR(9))",
+                                  SQL_NTS), "ExecDirect") &&
+               step(SQLPrepare(stmt, (SQLCHAR*)"SELECT a, b FROM sweep", SQL_NTS), "Prepare") &&
+               step(SQLColAttributes(stmt, 2, SQL_COLUMN_TYPE_NAME, nullptr, 0, nullptr, nullptr),
+                    "ColAttributes") &&
+               step(SQLSetStmtOption(stmt, SQL_MAX_ROWS, 4), "SetStmtOption") &&
+               step(SQLSetConnectOption(dbc, SQL_AUTOCOMMIT, 1), "SetConnectOption") &&
+               step(SQLTransact(env, dbc, SQL_COMMIT), "Transact") &&
+               step(SQLFreeStmt(stmt, SQL_DROP), "FreeStmt") && step(SQLDisconnect(dbc), "Disconnect");
   ResetAllocFailure();
   if (dbc) SQLFreeConnect(dbc);
   if (env) SQLFreeEnv(env);
