@@ -97,9 +97,10 @@ class DriverSession : public ::testing::Test {
   FakeServer& ScriptStatement() { return ScriptLogin().Expect(Frame(0, "")).Send(Alloc(7)); }
   static std::string Alloc(uint32_t id) { return ReplyFrame(U16(0) + U32(id)); }
   std::string In() { return "DSN=Sales;Server=127.0.0.1;Service=" + server.Port(); }
-  // Starts the script and connects by connection string.
+  // Starts the script (once) and connects by connection string.
   SQLRETURN Connect(const std::string& extra = "") {
-    server.Start();
+    if (!started) server.Start();
+    started = true;
     std::string in = In() + extra;
     SQLCHAR buffer[512] = {0};
     SQLRETURN rc = SQLDriverConnect(hdbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, buffer,
@@ -121,6 +122,7 @@ class DriverSession : public ::testing::Test {
   SQLHENV henv = nullptr;
   SQLHDBC hdbc = nullptr;
   std::string out;
+  bool started = false;
 };
 
 #endif
