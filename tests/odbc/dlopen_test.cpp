@@ -40,9 +40,7 @@ TEST(DriverLoadTest, DrivesExportsByNameAndUnloadClosesTheTraceFirst) {
   unsetenv("VELODBC_INI");
   unlink(ini);
   unlink(log);
-  EXPECT_NE(std::string::npos, trace.find("   Flags = [A2N2]\n\n"));
-  EXPECT_NE(std::string::npos, trace.find(" A2: SQLAllocEnv:\n"));
-  EXPECT_NE(std::string::npos, trace.find(" A2: Return code: -2 (unknown)\n\n"));
+  EXPECT_NE(std::string::npos, trace.find(" A2: Return code: -2 (unknown)\n\n"));  // freeConnect(henv)
   EXPECT_NE(std::string::npos, trace.find(" N2: ClibConnection::ClibConnection\n"));
   // The objects deleted at unload write nothing after the closing line.
   size_t end = trace.find("\n\nEnde: ");
