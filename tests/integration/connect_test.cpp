@@ -13,6 +13,7 @@
 #include <signal.h>
 #include <sql.h>
 #include <sqlext.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -40,19 +41,14 @@ class OdbcConnection {
     SQLFreeHandle(SQL_HANDLE_DBC, dbc);
     SQLFreeHandle(SQL_HANDLE_ENV, env);
   }
-  // Every record, one "STATE message" line each, without the "[unixODBC]"
-  // unixODBC puts before the records it copies at connect time.
+  // The first record as "STATE message", without the "[unixODBC]" unixODBC
+  // puts before the records it copies at connect time.
   std::string Diag() {
-    std::string text;
     SQLCHAR state[6] = {0}, message[SQL_MAX_MESSAGE_LENGTH + 1] = {0};
     SQLINTEGER native = 0;
-    for (SQLSMALLINT i = 1; SQL_SUCCEEDED(SQLGetDiagRec(SQL_HANDLE_DBC, dbc, i, state, &native,
-                                                        message, sizeof message, nullptr));
-         ++i) {
-      std::string m = (char*)message;
-      text += std::string((char*)state) + " " + (m.rfind("[unixODBC]", 0) ? m : m.substr(10)) + "\n";
-    }
-    return text;
+    SQLGetDiagRec(SQL_HANDLE_DBC, dbc, 1, state, &native, message, sizeof message, nullptr);
+    std::string m = (char*)message;
+    return (char*)state + (" " + (m.rfind("[unixODBC]", 0) ? m : m.substr(10)));
   }
   // SQLDriverConnect without a prompt; the output string is kept in out.
   SQLRETURN DriverConnect(const std::string& in) {
@@ -119,15 +115,30 @@ TEST(Connect, EachConnectionUsesItsOwnDataSourcesServer) {
   EXPECT_TRUE(SQL_SUCCEEDED(right.Connect("VelAuth", "alice", "wonderland"))) << right.Diag();
 }
 
+// True when something accepts connections on the loopback port.
+bool Listening(int port, bool bindToo = false) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  EXPECT_FALSE(bindToo && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+  const bool accepted = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  close(fd);
+  return accepted;
+}
+
+// Refusals with their first record. The refused port stays bound (never
+// listening) while the program runs, so no other server can appear there.
 TEST(Connect, RefusalsGiveTheirStatesAndTexts) {
   const struct {
     char call;  // C SQLConnect, D SQLDriverConnect, B SQLBrowseConnect
     std::string in, first;
   } rows[] = {{'C', "VelAuth", "28000 [QTX][Velora ODBC Server]"},  // wrong password
-              {'C', "VelRefused", "08001 [QTX][Velora ODBC Client]connection failure\n"},
+              {'C', "VelRefused", "08001 [QTX][Velora ODBC Client]connection failure"},
               {'D', "DRIVER=Velora;Server=127.0.0.1;Service=" + g_a.PortText(),
-               "IM007 [QTX][Velora ODBC Client]missing data source name\n"},
-              {'B', "DSN=VelOpen", "HYC00 [QTX][Velora ODBC Client]SQLBrowseConnect not implemented\n"}};
+               "IM007 [QTX][Velora ODBC Client]missing data source name"},
+              {'B', "DSN=VelOpen", "HYC00 [QTX][Velora ODBC Client]SQLBrowseConnect not implemented"}};
   for (const auto& r : rows) {
     OdbcConnection c;
     SQLCHAR out[256];
@@ -139,6 +150,7 @@ TEST(Connect, RefusalsGiveTheirStatesAndTexts) {
     EXPECT_EQ(rc, SQL_ERROR) << r.in;
     EXPECT_EQ(c.Diag().substr(0, r.first.size()), r.first) << r.in;
   }
+  EXPECT_FALSE(Listening(g_refused, true));
 }
 
 // Autocommit turned off before connecting (the driver manager replays it
@@ -167,56 +179,32 @@ TEST(Connect, TransactionsOfAConnectionWithoutAutocommitSetBeforeConnecting) {
   }
 }
 
-// True when something accepts connections on the loopback port.
-bool Listening(int port, bool bindToo = false) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  // The refused port stays bound while the program runs: nothing else can
-  // take it, so no other server can appear there.
-  EXPECT_FALSE(bindToo && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
-  const bool accepted = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  close(fd);
-  return accepted;
-}
-
-TEST(TestServers, TheRefusedPortCannotBeTakenByAnotherSocket) {
-  EXPECT_FALSE(Listening(g_refused, true));
-}
-
 // A test program that dies without stopping its server (a crash, a kill
 // at its time limit) takes the server with it.
 TEST(TestServers, AServerEndsWithItsTestProgram) {
-  int channel[2];
-  ASSERT_EQ(pipe(channel), 0);
+  struct Started {
+    int port, pid;
+    char folder[256];
+  }* started = static_cast<Started*>(
+      mmap(nullptr, sizeof(Started), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+  ASSERT_NE(started, MAP_FAILED);
+  *started = {};
   pid_t program = fork();
   if (program == 0) {
     VeloraServer* server = new VeloraServer;  // never stopped
-    char line[512] = "0 0 none";
-    if (server->Start()) {
-      std::snprintf(line, sizeof line, "%d %d %s", server->Port(), static_cast<int>(server->Pid()),
-                    server->Folder().c_str());
-    }
-    _exit(write(channel[1], line, sizeof line) > 0 ? 0 : 1);
+    if (server->Start()) *started = {server->Port(), server->Pid(), {}};
+    std::snprintf(started->folder, sizeof started->folder, "%s", server->Folder().c_str());
+    _exit(0);
   }
-  close(channel[1]);
-  char line[512] = {0};
-  ssize_t got = read(channel[0], line, sizeof line - 1);
-  close(channel[0]);
   waitpid(program, nullptr, 0);
-  int port = 0, pid = 0;
-  char folder[256] = {0};
-  ASSERT_TRUE(got > 0 && std::sscanf(line, "%d %d %255s", &port, &pid, folder) == 3 && port > 0)
-      << "the server did not start";
+  ASSERT_GT(started->port, 0) << "the server did not start";
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (Listening(port) && std::chrono::steady_clock::now() < deadline) poll(nullptr, 0, 20);
-  if (Listening(port)) {
+  while (Listening(started->port) && std::chrono::steady_clock::now() < deadline) poll(nullptr, 0, 20);
+  if (Listening(started->port)) {
     ADD_FAILURE() << "the server outlived its test program";
-    kill(pid, SIGKILL);
+    kill(started->pid, SIGKILL);
   }
-  EXPECT_EQ(std::system((std::string("rm -rf '") + folder + "'").c_str()), 0);
+  EXPECT_EQ(std::system((std::string("rm -rf '") + started->folder + "'").c_str()), 0);
 }
 
 std::string Section(const std::string& name, const std::string& service,
@@ -231,10 +219,8 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   setenv("VELODBC_DIALOG", "none", 1);  // never a prompt on whoever's terminal
   g_c.AddUser("alice", "wonderland");
-  if (!g_a.Start() || !g_b.Start() || !g_c.Start()) {
-    std::fprintf(stderr, "velora-server did not start: %s%s%s\n", g_a.Error().c_str(),
-                 g_b.Error().c_str(), g_c.Error().c_str());
-    return 1;
+  for (VeloraServer* server : {&g_a, &g_b, &g_c}) {
+    if (!server->Start()) return std::fprintf(stderr, "no server: %s\n", server->Error().c_str()), 1;
   }
   g_refused = UnusedLoopbackPort();
   const std::string ini = VEL_ODBC_DIR "/connect_test.odbc.ini";
@@ -246,8 +232,6 @@ int main(int argc, char** argv) {
   setenv("ODBCINI", ini.c_str(), 1);
   setenv("HOME", VEL_ODBC_DIR "/home", 1);
   const int rc = RUN_ALL_TESTS();
-  g_a.Stop();
-  g_b.Stop();
-  g_c.Stop();
+  for (VeloraServer* server : {&g_a, &g_b, &g_c}) server->Stop();
   return rc;
 }
