@@ -116,6 +116,13 @@ class DriverSession : public ::testing::Test {
     return s;
   }
   std::string ConnDiag() { return Diag(hdbc, nullptr); }
+  // A call's result ("ERROR", "INFO" or the number) and the first record.
+  static std::string Got(SQLRETURN rc, SQLHDBC c, SQLHSTMT s) {
+    return (rc == SQL_ERROR ? "ERROR " : rc == SQL_SUCCESS_WITH_INFO ? "INFO " : std::to_string(rc) + " ") +
+           Diag(c, s);
+  }
+  std::string Conn(SQLRETURN rc) { return Got(rc, hdbc, nullptr); }
+  static std::string Stmt(SQLRETURN rc, SQLHSTMT s) { return Got(rc, nullptr, s); }
 
   BoxCapture boxes;
   FakeServer server;

@@ -16,16 +16,16 @@ using OptionsTest = DriverSession;
 // and a null connection means every logged-in connection of the
 // environment (the idle one is left alone).
 TEST_F(OptionsTest, OptionsSetBeforeLoginReachTheSessionAndTransactions) {
-  EXPECT_EQ(SQLTransact(henv, hdbc, SQL_COMMIT), SQL_ERROR);
-  EXPECT_EQ(ConnDiag(), "08S01 3047 [QTX][Velora ODBC Client]communication failure");
+  EXPECT_EQ(Conn(SQLTransact(henv, hdbc, SQL_COMMIT)),
+            "ERROR 08S01 3047 [QTX][Velora ODBC Client]communication failure");
   SQLUINTEGER value = 12345;
   EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_AUTOCOMMIT, 0), SQL_SUCCESS);
   EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_MAX_ROWS, 5), SQL_SUCCESS);
   EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_TXN_ISOLATION, 8), SQL_SUCCESS);  // the default: not sent
   EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_MAX_ROWS, &value), SQL_SUCCESS);
   EXPECT_EQ(value, 12345u);  // a statement option: nothing to answer here
-  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_CURRENT_QUALIFIER, (SQLULEN) "main"), SQL_ERROR);
-  EXPECT_EQ(ConnDiag(), "08003 1054 [QTX][Velora ODBC Client]connection not open");
+  EXPECT_EQ(Conn(SQLSetConnectOption(hdbc, SQL_CURRENT_QUALIFIER, (SQLULEN) "main")),
+            "ERROR 08003 1054 [QTX][Velora ODBC Client]connection not open");
   ScriptLogin().Expect(Frame(27, U16(0))).Send(ReturnOnly(0))
       .Expect(Frame(32, U32(0) + U32(5))).Send(ReturnOnly(0))
       .Expect(Frame(44, U16(7))).Send(ReturnOnly(0xFFFF))
@@ -34,8 +34,8 @@ TEST_F(OptionsTest, OptionsSetBeforeLoginReachTheSessionAndTransactions) {
   EXPECT_EQ(Connect(), SQL_SUCCESS);
   SQLHDBC idle = nullptr;
   ASSERT_EQ(SQLAllocConnect(henv, &idle), SQL_SUCCESS);
-  EXPECT_EQ(SQLTransact(nullptr, hdbc, 7), SQL_ERROR);
-  EXPECT_EQ(ConnDiag(), "S1012 1 [QTX][Velora ODBC Server]invalid transaction operation code");
+  EXPECT_EQ(Conn(SQLTransact(nullptr, hdbc, 7)),
+            "ERROR S1012 1 [QTX][Velora ODBC Server]invalid transaction operation code");
   EXPECT_EQ(SQLTransact(henv, SQL_NULL_HDBC, SQL_ROLLBACK), SQL_SUCCESS);
   SQLFreeConnect(idle);
 }
@@ -122,8 +122,8 @@ TEST_F(OptionsTest, RefusalsQualifierAndRowNumber) {
   std::memset(buffer, 'x', sizeof buffer);
   EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_CURRENT_QUALIFIER, buffer), SQL_SUCCESS);
   EXPECT_EQ(std::string(buffer, 257), std::string(255, 'q') + '\0' + 'x');
-  EXPECT_EQ(SQLSetStmtOption(s, SQL_ROWSET_SIZE, 10), SQL_ERROR);
-  EXPECT_EQ(Diag(nullptr, s), "S1009 3 [QTX][Velora ODBC Server]rowset size not allowed");
+  EXPECT_EQ(Stmt(SQLSetStmtOption(s, SQL_ROWSET_SIZE, 10), s),
+            "ERROR S1009 3 [QTX][Velora ODBC Server]rowset size not allowed");
   SQLULEN answer = 0;
   EXPECT_EQ(SQLGetStmtOption(s, SQL_ROWSET_SIZE, &answer), SQL_SUCCESS);
   EXPECT_EQ(answer, 10u);
