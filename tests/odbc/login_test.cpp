@@ -51,10 +51,10 @@ TEST_F(LoginTest, GreetingAndConnectRequestAreExactAndUidAndPwdKeysAreTaken) {
 // and 01004; the completion mode is traced and never decides about the
 // prompt (only the "Password" switch does).
 TEST_F(LoginTest, OutputStringCutTracedAndCompletionModeIgnored) {
-  TraceCapture trace("A2P2");
+  TraceCapture trace("A2");
   ScriptedDialogHost host;
   host.Click(IDCANCEL);
-  ScriptLogin().Expect(Frame(44, U16(1))).Send(ReturnOnly(0)).ExpectEnd();
+  ScriptLogin().ExpectEnd();
   server.Start();
   const std::string in = In() + ";Password=no";
   SQLCHAR buffer[8] = "xxxxxxx";
@@ -70,8 +70,6 @@ TEST_F(LoginTest, OutputStringCutTracedAndCompletionModeIgnored) {
   EXPECT_TRUE(host.seen().empty());
   EXPECT_TRUE(trace.Has('A', 2, "szConnStrOut=TRUNC [DSN=S]")) << trace.Text();
   EXPECT_NE(trace.Text().find("fDriverCompletion=2"), std::string::npos) << trace.Text();
-  EXPECT_EQ(SQLTransact(henv, hdbc, SQL_ROLLBACK), SQL_SUCCESS);
-  EXPECT_TRUE(trace.Has('P', 2, "Connection::Transact: tType=1")) << trace.Text();
 }
 
 // Cancel in the password prompt ends the call with SQL_NO_DATA_FOUND
