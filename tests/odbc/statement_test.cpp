@@ -4,9 +4,7 @@
 #include <cstring>
 
 #include "driver_session.h"
-#include "convert/ColumnValue.h"
 #include "handles/Connection.h"
-#include "handles/Statement.h"
 
 namespace {
 
@@ -99,13 +97,9 @@ TEST_F(StatementTest, PrepareDescribesAndCloseKeepsTheDescriptionForExecute) {
     const char* text = nullptr;  // set for the text answers
   } rows[] = {{1, SQL_COLUMN_COUNT, 3}, {99, SQL_COLUMN_COUNT, 3}, {2, SQL_COLUMN_TYPE, SQL_VARCHAR},
               {1, SQL_COLUMN_LENGTH, 12}, {2, SQL_COLUMN_LENGTH, 0},  // VARCHAR: no row yet
-              {1, SQL_COLUMN_PRECISION, 10}, {1, SQL_COLUMN_SCALE, 2}, {2, SQL_COLUMN_DISPLAY_SIZE, 20},
-              {2, SQL_COLUMN_NULLABLE, SQL_NO_NULLS}, {1, SQL_COLUMN_UPDATABLE, SQL_ATTR_WRITE},
-              {2, SQL_COLUMN_UPDATABLE, SQL_ATTR_READONLY}, {2, SQL_DESC_OCTET_LENGTH, 20},
-              {1, 5000, -1},  // unknown: nothing written
-              {1, SQL_COLUMN_NAME, 0, "AMOUNT"}, {1, SQL_COLUMN_TABLE_NAME, 0, "SALES"},
-              {1, SQL_COLUMN_OWNER_NAME, 0, "dbo"}, {2, SQL_DESC_BASE_COLUMN_NAME, 0, "NAME"},
-              {1, SQL_COLUMN_LABEL, 0, "AMOUNT"}};  // the name when there is no label
+              {2, SQL_COLUMN_DISPLAY_SIZE, 20}, {2, SQL_COLUMN_NULLABLE, SQL_NO_NULLS},
+              {1, SQL_COLUMN_UPDATABLE, SQL_ATTR_WRITE}, {1, 5000, -1},  // unknown: nothing written
+              {1, SQL_COLUMN_TABLE_NAME, 0, "SALES"}, {1, SQL_COLUMN_LABEL, 0, "AMOUNT"}};  // no label: the name
   for (const auto& r : rows) {
     char text[64] = {0};
     SQLLEN number = -1;  // every bit set: the whole SQLLEN must be written
@@ -169,30 +163,6 @@ TEST_F(StatementTest, NoResultSetCursorNamesAndRowCount) {
   EXPECT_EQ(SQLRowCount(s, &rows), SQL_SUCCESS);
   EXPECT_EQ(rows, -1);  // the server's "no count"
   EXPECT_EQ(Stmt(SQLPrepare(s, (SQLCHAR*)"x", -7), s).substr(0, 11), "ERROR S1090");
-}
-
-// Bindings are made by column number and outlive result sets: a binding
-// beyond the last column waits for a result set that has its column, and
-// SQL_CLOSE keeps the links while SQL_UNBIND removes them.
-TEST_F(StatementTest, BindingsLinkToTheColumnsOfEachNewResultSet) {
-  ScriptStatement().Expect(Frame(23, U32(7) + Text16("two")))
-      .Send(ReplyFrame(U16(0) + U16(2) + Column("A", 4, 1, SQL_INTEGER) + Column("B", 4, 1, SQL_INTEGER)))
-      .Expect(Frame(23, U32(7) + Text16("three"))).Send(ReplyFrame(U16(0) + ThreeColumns()))
-      .Expect(FreeFrame(SQL_CLOSE)).Send(ReturnOnly(0)).ExpectEnd();
-  SQLHSTMT hstmt = Open();
-  Statement* s = static_cast<Statement*>(hstmt);  // an HSTMT is the object's address
-  SQLINTEGER value = 0;
-  ASSERT_EQ(SQLBindCol(hstmt, 3, SQL_C_SLONG, &value, 0, nullptr), SQL_SUCCESS);
-  ASSERT_EQ(SQLPrepare(hstmt, (SQLCHAR*)"two", SQL_NTS), SQL_SUCCESS);
-  EXPECT_EQ(s->bindings.Count(), 1u);
-  EXPECT_TRUE(s->Column(1)->binding == nullptr && s->Column(2)->binding == nullptr);
-  ASSERT_EQ(SQLPrepare(hstmt, (SQLCHAR*)"three", SQL_NTS), SQL_SUCCESS);
-  ASSERT_NE(s->Column(3), nullptr);
-  EXPECT_TRUE(s->Column(3)->binding != nullptr && s->Column(3)->binding == s->bindings.Find(3));
-  EXPECT_EQ(SQLFreeStmt(hstmt, SQL_CLOSE), SQL_SUCCESS);
-  EXPECT_NE(s->Column(3)->binding, nullptr);
-  EXPECT_EQ(SQLFreeStmt(hstmt, SQL_UNBIND), SQL_SUCCESS);
-  EXPECT_TRUE(s->Column(3)->binding == nullptr && s->bindings.Count() == 0u);
 }
 
 }  // namespace
