@@ -8,10 +8,8 @@ use DBI;
 
 my @failures;
 sub check {
-    my ($what, $got, $want) = @_;
-    my $g = defined $got ? "'$got'" : 'undef';
-    my $w = defined $want ? "'$want'" : 'undef';
-    push @failures, "$what: got $g, want $w" if $g ne $w;
+    my ($what, $got, $want) = map { defined $_ ? "'$_'" : 'undef' } @_;
+    push @failures, "$_[0]: got $got, want $want" if $got ne $want;
 }
 
 my @columns = qw(id c_char c_varchar c_longvar c_binary c_varbin c_longvarb c_bit c_tinyint
@@ -21,11 +19,8 @@ my @row1 = ('1', 'abc', 'hello world', 'a longer text value', 'ABCD', 'EF', 'HIJ
             '2024-02-29', '13:45:30', '2024-02-29 13:45:30.250');
 
 my $dbh = DBI->connect("dbi:ODBC:DSN=$ENV{VELORA_DSN}", 'tester', 'secret',
-                       { RaiseError => 0, PrintError => 0, LongReadLen => 100000 });
-if (!$dbh) {
-    print "FAIL connect: $DBI::state $DBI::errstr\n";
-    exit 1;
-}
+                       { RaiseError => 0, PrintError => 0, LongReadLen => 100000 })
+    or die "FAIL connect: $DBI::state $DBI::errstr\n";
 
 # Each query's rows, or a failure naming the query.
 sub rows {

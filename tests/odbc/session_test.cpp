@@ -126,11 +126,11 @@ class DriverSession : public ::testing::Test {
     EXPECT_EQ(SQLAllocStmt(hdbc, &s), SQL_SUCCESS);
     return s;
   }
-  std::string ConnDiag() { return Diag(hdbc, nullptr); }
-  // A call's result ("ERROR", "INFO" or the number) and the first record.
+  // A call's result and its first record: "ERROR 08S01 3047 [QTX]...".
   static std::string Got(SQLRETURN rc, SQLHDBC c, SQLHSTMT s) {
-    return (rc == SQL_ERROR ? "ERROR " : rc == SQL_SUCCESS_WITH_INFO ? "INFO " : std::to_string(rc) + " ") +
-           Diag(c, s);
+    const std::string diag = Diag(c, s);
+    return (rc == SQL_ERROR ? "ERROR" : rc == SQL_SUCCESS_WITH_INFO ? "INFO" : rc == SQL_NO_DATA_FOUND
+            ? "NO_DATA" : std::to_string(rc)) + (diag.empty() ? "" : " " + diag);
   }
   std::string Conn(SQLRETURN rc) { return Got(rc, hdbc, nullptr); }
   static std::string Stmt(SQLRETURN rc, SQLHSTMT s) { return Got(rc, nullptr, s); }
@@ -191,13 +191,11 @@ TEST_F(LoginTest, OutputStringCutTracedAndCompletionModeIgnored) {
   SQLCHAR buffer[8] = "xxxxxxx";
   SQLSMALLINT outLength = 0;
   int hwnd = 0;  // any window of the application
-  EXPECT_EQ(SQLDriverConnect(hdbc, &hwnd, (SQLCHAR*)in.c_str(), SQL_NTS, buffer, 6, &outLength,
-                             SQL_DRIVER_PROMPT),
-            SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(Conn(SQLDriverConnect(hdbc, &hwnd, (SQLCHAR*)in.c_str(), SQL_NTS, buffer, 6, &outLength,
+                                  SQL_DRIVER_PROMPT)), "INFO 01004 1041 [QTX][Velora ODBC Client]data truncated");
   EXPECT_STREQ((char*)buffer, "DSN=S");
   EXPECT_EQ(buffer[6], 'x');
   EXPECT_EQ(outLength, static_cast<SQLSMALLINT>((In() + ";User=public;Password=no").size()));
-  EXPECT_EQ(ConnDiag(), "01004 1041 [QTX][Velora ODBC Client]data truncated");
   EXPECT_TRUE(host.seen().empty());
   EXPECT_TRUE(trace.Has('A', 2, "szConnStrOut=TRUNC [DSN=S]")) << trace.Text();
   EXPECT_NE(trace.Text().find("fDriverCompletion=2"), std::string::npos) << trace.Text();
@@ -209,8 +207,7 @@ TEST_F(LoginTest, PasswordPromptCancelledThenTyped) {
   ScriptedDialogHost host;
   host.Click(IDCANCEL).Type(kPasswordField, "typed secret").Click(IDOK);
   ScriptLogin("carol", "typed secret").ExpectEnd();
-  EXPECT_EQ(Connect(";User=carol;Password=YES"), SQL_NO_DATA_FOUND);
-  EXPECT_EQ(ConnDiag(), "");
+  EXPECT_EQ(Conn(Connect(";User=carol;Password=YES")), "NO_DATA");
   EXPECT_TRUE(boxes.texts.empty());
   ASSERT_EQ(Connect(";User=carol;Password=YES"), SQL_SUCCESS);
   ASSERT_EQ(host.seen().size(), 2u);
@@ -246,38 +243,33 @@ TEST_F(LoginTest, ConnectReadsDataSourceKeysAndTracesTextsOfExplicitLength) {
 struct Outcome {
   const char* name;
   void (*script)(FakeServer&);
-  SQLRETURN rc;
-  std::string diag, box;
+  std::string diag, box;  // logged in when the call succeeds ("INFO")
 };
 class LoginOutcome : public DriverSession, public ::testing::WithParamInterface<Outcome> {};
 
 TEST_P(LoginOutcome, ResultRecordBoxAndLoginAgree) {
   GetParam().script(server);
   ASSERT_EQ(SQLSetConnectOption(hdbc, SQL_LOGIN_TIMEOUT, 1), SQL_SUCCESS);
-  EXPECT_EQ(Connect(), GetParam().rc);
-  EXPECT_EQ(ConnDiag(), GetParam().diag);
+  EXPECT_EQ(Conn(Connect()), GetParam().diag);
   std::string shown;
   for (size_t i = 0; i < boxes.texts.size(); ++i) shown += boxes.captions[i] + ": " + boxes.texts[i];
   EXPECT_EQ(shown, GetParam().box);
-  EXPECT_EQ(LoggedIn(hdbc), SQL_SUCCEEDED(GetParam().rc));
-  if (SQL_SUCCEEDED(GetParam().rc)) {
+  EXPECT_EQ(LoggedIn(hdbc), GetParam().diag.rfind("INFO", 0) == 0);
+  if (LoggedIn(hdbc)) {
     EXPECT_EQ(SQLDisconnect(hdbc), SQL_SUCCESS);
   }
 }
 
 const char kRefused[] = "Unable to connect.\nProtocol failure #3 detected.";
 INSTANTIATE_TEST_SUITE_P(Login, LoginOutcome, ::testing::Values(
-    Outcome{"GreetingRefused", [](FakeServer& s) { s.Expect(Greeting()).Send(U16(3)).ExpectEnd(); }, SQL_ERROR,
-            std::string("08S01 3047 [QTX][Velora ODBC Client]") + kRefused,
+    Outcome{"GreetingRefused", [](FakeServer& s) { s.Expect(Greeting()).Send(U16(3)).ExpectEnd(); }, std::string("ERROR 08S01 3047 [QTX][Velora ODBC Client]") + kRefused,
             std::string("VELODBC: Connect: ") + kRefused},
-    Outcome{"GreetingCutShort", [](FakeServer& s) { s.Expect(Greeting()).Send(Bytes({0})).Close(); }, SQL_ERROR,
-            "08S01 3047 [QTX][Velora ODBC Client]communication failure", ""},
-    Outcome{"SilentServer", [](FakeServer& s) { s.Expect(Greeting()).ExpectEnd(); }, SQL_ERROR,
-            "08S01 3047 [QTX][Velora ODBC Client]communication failure",
+    Outcome{"GreetingCutShort", [](FakeServer& s) { s.Expect(Greeting()).Send(Bytes({0})).Close(); }, "ERROR 08S01 3047 [QTX][Velora ODBC Client]communication failure", ""},
+    Outcome{"SilentServer", [](FakeServer& s) { s.Expect(Greeting()).ExpectEnd(); }, "ERROR 08S01 3047 [QTX][Velora ODBC Client]communication failure",
             "VELODBC: Receive failed.\nerrno 10060: [10060] Connection timed out"},
     Outcome{"LoginWithWarning",
             [](FakeServer& s) { ScriptWarningLogin(s).Expect(Frame(8, "")).Send(ReturnOnly(0)).ExpectEnd(); },
-            SQL_SUCCESS_WITH_INFO, "01000 5 [QTX][Velora ODBC Server]password expires soon", ""}),
+            "INFO 01000 5 [QTX][Velora ODBC Server]password expires soon", ""}),
     [](const ::testing::TestParamInfo<Outcome>& info) { return std::string(info.param.name); });
 
 // Whichever single allocation fails during a login that the server answers
@@ -482,9 +474,8 @@ TEST_F(StatementTest, AllocationFreeingAndDisconnectFreesWhatIsLeft) {
       .Expect(Frame(0, "")).Send(Alloc(8)).Expect(Frame(8, "")).Send(ReturnOnly(0)).ExpectEnd();
   ASSERT_EQ(Connect(), SQL_SUCCESS);
   SQLHSTMT s = reinterpret_cast<SQLHSTMT>(1), left = nullptr;
-  EXPECT_EQ(SQLAllocStmt(hdbc, &s), SQL_ERROR);
+  EXPECT_EQ(Conn(SQLAllocStmt(hdbc, &s)), "ERROR S1000 9 [QTX][Velora ODBC Server]too many statements");
   EXPECT_EQ(s, nullptr);
-  EXPECT_EQ(ConnDiag(), "S1000 9 [QTX][Velora ODBC Server]too many statements");
   ASSERT_EQ(SQLAllocStmt(hdbc, &s), SQL_SUCCESS);
   EXPECT_EQ(SQLFreeStmt(s, SQL_DROP), SQL_ERROR);
   EXPECT_EQ(SQLFreeStmt(s, SQL_CLOSE), SQL_SUCCESS);
@@ -517,12 +508,11 @@ TEST_F(StatementTest, PrepareDescribesAndCloseKeepsTheDescriptionForExecute) {
   SQLCHAR name[16];
   SQLSMALLINT count = 0, length = 0, type = 0, scale = 0, nullable = 0;
   SQLULEN precision = 0;
-  EXPECT_EQ(SQLDescribeCol(s, 1, name, 5, &length, &type, &precision, &scale, &nullable),
-            SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(Stmt(SQLDescribeCol(s, 1, name, 5, &length, &type, &precision, &scale, &nullable), s),
+            "INFO 01004 1041 [QTX][Velora ODBC Client]data truncated");
   EXPECT_EQ((char*)name + (" " + std::to_string(length)) + " " + std::to_string(type) + " " +
                 std::to_string(precision) + " " + std::to_string(scale) + " " + std::to_string(nullable),
             "AMOU 6 2 10 2 1");
-  EXPECT_EQ(Diag(nullptr, s), "01004 1041 [QTX][Velora ODBC Client]data truncated");
   const struct {
     SQLUSMALLINT icol, type;
     SQLLEN number;
@@ -584,9 +574,9 @@ TEST_F(StatementTest, NoResultSetCursorNamesAndRowCount) {
   SQLSMALLINT length = 0;
   EXPECT_EQ(SQLGetCursorName(s, (SQLCHAR*)text, sizeof text, &length), SQL_SUCCESS);
   EXPECT_STREQ(text, "mine");
-  EXPECT_EQ(SQLGetCursorName(s, (SQLCHAR*)text, 4, &length), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(Stmt(SQLGetCursorName(s, (SQLCHAR*)text, 4, &length), s),
+            "INFO 01004 1041 [QTX][Velora ODBC Client]data truncated");
   EXPECT_STREQ(text, "min");
-  EXPECT_EQ(Diag(nullptr, s), "01004 1041 [QTX][Velora ODBC Client]data truncated");
   EXPECT_EQ(SQLGetCursorName(s, nullptr, 0, &length), SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(length, 4);
   EXPECT_EQ(Stmt(SQLRowCount(s, nullptr), s),
