@@ -55,12 +55,10 @@ def main():
     # Transactions: autocommit is off, so a rollback undoes the insert.
     cur.execute("CREATE TABLE tx (a INTEGER)")
     cn.commit()
-    cur.execute("INSERT INTO tx VALUES (1)")
-    cn.rollback()
-    check("after rollback", cur.execute("SELECT COUNT(*) FROM tx").fetchone()[0], 0)
-    cur.execute("INSERT INTO tx VALUES (2)")
-    cn.commit()
-    check("after commit", cur.execute("SELECT a FROM tx").fetchall()[0][0], 2)
+    for value, end, want in ((1, cn.rollback, []), (2, cn.commit, [2])):
+        cur.execute(f"INSERT INTO tx VALUES ({value})")
+        end()
+        check("after " + end.__name__, [row[0] for row in cur.execute("SELECT a FROM tx")], want)
 
     cn.close()
     for failure in failures:

@@ -25,9 +25,7 @@ client_seconds=${VELORA_CLIENT_SECONDS:-80}
 server_pid=""
 cleanup() { [[ -z "$server_pid" ]] || { kill "$server_pid"; wait "$server_pid"; } 2>/dev/null || true; }
 trap cleanup EXIT
-trap 'exit 129' HUP
-trap 'exit 130' INT
-trap 'exit 143' TERM
+trap 'exit 129' HUP; trap 'exit 130' INT; trap 'exit 143' TERM
 
 # The server writes its port once it listens; reading a FIFO waits for it.
 mkfifo "$work/port"
@@ -37,11 +35,7 @@ server_pid=$!
 echo "$server_pid" >"$work/server.pid"
 port=$(timeout 20 cat "$work/port" || true)
 port=${port//[^0-9]/}
-if [[ -z "$port" ]]; then
-  echo "velora-server did not start:" >&2
-  cat "$work/server.log" >&2
-  exit 1
-fi
+[[ -n "$port" ]] || { echo "velora-server did not start:" >&2; cat "$work/server.log" >&2; exit 1; }
 
 export ODBCSYSINI="$work/odbc" ODBCINI="$work/odbc/odbc.ini" HOME="$work/odbc/home"
 printf '[Velora ODBC]\nDriver = %s\nSetup = %s\nThreading = 3\n' "$driver" "$driver" \
@@ -53,14 +47,10 @@ export VELORA_DSN=VeloraTest VELORA_WORK="$work"
 if [[ -n "$asan" ]]; then
   # The sanitized driver needs its runtime loaded first in the client.
   export LD_PRELOAD="$asan" ASAN_OPTIONS="detect_leaks=0:verify_asan_link_order=0"
-  if ! /usr/bin/python3 -c 'import ctypes, sys; ctypes.CDLL(sys.argv[1])' "$driver" >/dev/null 2>&1; then
-    echo "SKIP: the client cannot load the sanitized driver" >&2
-    exit 77
-  fi
+  /usr/bin/python3 -c 'import ctypes, sys; ctypes.CDLL(sys.argv[1])' "$driver" >/dev/null 2>&1 ||
+    { echo "SKIP: the client cannot load the sanitized driver" >&2; exit 77; }
 fi
 status=0
 timeout -k 5 "$client_seconds" "$@" || status=$?
-if [[ $status -eq 124 || $status -eq 137 ]]; then
-  echo "client did not finish within $client_seconds seconds: $*" >&2
-fi
+[[ $status -ne 124 && $status -ne 137 ]] || echo "client did not finish within $client_seconds seconds: $*" >&2
 exit "$status"

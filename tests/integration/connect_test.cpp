@@ -132,10 +132,7 @@ TEST(Connect, RefusalsGiveTheirStatesAndTexts) {
     EXPECT_EQ(c.Diag().substr(0, r.first.size()), r.first) << r.in;
   }
   int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<uint16_t>(g_refused));
+  sockaddr_in address = {AF_INET, htons(static_cast<uint16_t>(g_refused)), {htonl(INADDR_LOOPBACK)}, {}};
   EXPECT_NE(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   close(fd);
 }

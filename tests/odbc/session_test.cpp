@@ -296,10 +296,7 @@ TEST_F(LoginTest, FailedAllocationNeverLeavesAFailedLoginLoggedIn) {
     SQLFreeConnect(dbc);
     // A script still waiting for a client the driver never opened ends now.
     int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(std::stoi(s.Port())));
+    sockaddr_in address = {AF_INET, htons(static_cast<uint16_t>(std::stoi(s.Port()))), {htonl(INADDR_LOOPBACK)}, {}};
     connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
     close(fd);
     s.Finish();  // the script may end early; only the driver's state matters here
@@ -307,7 +304,6 @@ TEST_F(LoginTest, FailedAllocationNeverLeavesAFailedLoginLoggedIn) {
   EXPECT_TRUE(completed);
   EXPECT_GT(n, 5);
 }
-
 
 // Before the login the server's options are kept and sent as soon as the
 // session exists (the driver manager replays an application's options
@@ -432,7 +428,6 @@ TEST_F(OptionsTest, RefusalsQualifierAndRowNumber) {
     EXPECT_EQ(answer, row);
   }
 }
-
 
 std::string FreeFrame(uint16_t option) { return Frame(15, U32(7) + U16(option)); }
 // AMOUNT NUMERIC(10,2) updatable, NAME VARCHAR(20) not null, FLAG BIT.
