@@ -10,7 +10,6 @@
 #include <sql.h>
 #include <sqlext.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -39,19 +38,6 @@ std::string Diag(SQLHDBC hdbc, SQLHSTMT hstmt) {
     text += !text.empty() ? "+1" : (char*)state + (" " + std::to_string(native)) + " " + (char*)message;
   }
   return text;
-}
-
-// Points unixODBC at a private odbc.ini holding content (a new file each
-// time): unixODBC keeps what it has read for a while whichever file it
-// came from, so every test names its own data sources.
-std::string IniFolder() { return "/tmp/velora-session-test-" + std::to_string(getpid()); }
-void UsePrivateIni(const std::string& content) {
-  static int serial = 0;
-  mkdir(IniFolder().c_str(), 0700);
-  std::string ini = IniFolder() + "/odbc" + std::to_string(serial++) + ".ini";
-  std::ofstream(ini) << content;
-  setenv("ODBCSYSINI", IniFolder().c_str(), 1);
-  setenv("ODBCINI", ini.c_str(), 1);
 }
 
 // A request frame: length, code, body.
@@ -86,11 +72,14 @@ std::string Column(const std::string& name, uint32_t length, int nullable, int s
 
 // An environment and a connection allocated through the driver's exports,
 // freed at the end, when the server's script must have run to its end.
-class DriverSession : public ::testing::Test {
+class SessionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     setenv("VELODBC_DIALOG", "none", 1);
-    UsePrivateIni("");
+    // A new, empty odbc.ini for every test (unixODBC caches what it read).
+    close(mkstemp(ini));
+    setenv("ODBCSYSINI", "/nonexistent", 1);
+    setenv("ODBCINI", ini, 1);
     ASSERT_EQ(SQLAllocEnv(&henv), SQL_SUCCESS);
     ASSERT_EQ(SQLAllocConnect(henv, &hdbc), SQL_SUCCESS);
   }
@@ -98,7 +87,7 @@ class DriverSession : public ::testing::Test {
     SQLFreeConnect(hdbc);  // closes the socket: every script's ExpectEnd
     SQLFreeEnv(henv);
     EXPECT_TRUE(server.Finish()) << server.Error();
-    EXPECT_EQ(std::system(("rm -rf '" + IniFolder() + "'").c_str()), 0);
+    unlink(ini);
   }
   // The greeting and connect request with their replies.
   FakeServer& ScriptLogin(const std::string& user = "public", const std::string& password = "") {
@@ -141,11 +130,9 @@ class DriverSession : public ::testing::Test {
   SQLHDBC hdbc = nullptr;
   std::string out;
   bool started = false;
+  char ini[32] = "/tmp/velora-session-XXXXXX";
 };
 
-using LoginTest = DriverSession;
-using OptionsTest = DriverSession;
-using StatementTest = DriverSession;
 
 // A login the server accepts with a warning, which the driver fetches.
 FakeServer& ScriptWarningLogin(FakeServer& s) {
@@ -158,7 +145,7 @@ bool LoggedIn(SQLHDBC hdbc) { return static_cast<Connection*>(hdbc)->LoggedIn();
 // The standard keys applications write: UID= names the user where User=
 // is absent, PWD= is the password itself (no prompt, even when the switch
 // asks for one) and comes back in the output string.
-TEST_F(LoginTest, GreetingAndConnectRequestAreExactAndUidAndPwdKeysAreTaken) {
+TEST_F(SessionTest, LoginGreetingAndConnectRequestAreExactAndUidAndPwdKeysAreTaken) {
   ScriptedDialogHost host;
   host.Type(kPasswordField, "typed").Click(IDOK);  // would be sent if prompted
   ScriptLogin("bob", "secret").Expect(Frame(8, "")).Send(ReturnOnly(0)).ExpectEnd();
@@ -181,7 +168,7 @@ TEST_F(LoginTest, GreetingAndConnectRequestAreExactAndUidAndPwdKeysAreTaken) {
 // A short output buffer gets the string cut with its NUL, the full length
 // and 01004; the completion mode is traced and never decides about the
 // prompt (only the "Password" switch does).
-TEST_F(LoginTest, OutputStringCutTracedAndCompletionModeIgnored) {
+TEST_F(SessionTest, LoginOutputStringCutTracedAndCompletionModeIgnored) {
   TraceCapture trace("A2");
   ScriptedDialogHost host;
   host.Click(IDCANCEL);
@@ -203,7 +190,7 @@ TEST_F(LoginTest, OutputStringCutTracedAndCompletionModeIgnored) {
 
 // Cancel in the password prompt ends the call with SQL_NO_DATA_FOUND
 // before the server is contacted; the next prompt's password is sent.
-TEST_F(LoginTest, PasswordPromptCancelledThenTyped) {
+TEST_F(SessionTest, LoginPasswordPromptCancelledThenTyped) {
   ScriptedDialogHost host;
   host.Click(IDCANCEL).Type(kPasswordField, "typed secret").Click(IDOK);
   ScriptLogin("carol", "typed secret").ExpectEnd();
@@ -219,13 +206,13 @@ TEST_F(LoginTest, PasswordPromptCancelledThenTyped) {
 // SQLConnect takes the data source's keys but the given user and password
 // (no prompt although the switch asks); texts of explicit length need no
 // NUL: the entry traces show exactly the given characters.
-TEST_F(LoginTest, ConnectReadsDataSourceKeysAndTracesTextsOfExplicitLength) {
+TEST_F(SessionTest, ConnectReadsDataSourceKeysAndTracesTextsOfExplicitLength) {
   TraceCapture trace("A2");
   server.Expect(Greeting()).Send(U16(0)).Expect(ConnectFrame("ann", "pw", "Trace"))
       .Send(ConnectReply()).ExpectEnd();
   server.Start();
-  UsePrivateIni("[Trace]\nServer = 127.0.0.1\nService = " + server.Port() +
-                "\nUser = ignored\nPassword = yes\n");
+  std::ofstream(ini) << "[Trace]\nServer = 127.0.0.1\nService = " << server.Port()
+                     << "\nUser = ignored\nPassword = yes\n";
   EXPECT_EQ(SQLConnect(hdbc, (SQLCHAR*)"TraceXYZ", 5, (SQLCHAR*)"annXYZ", 3, (SQLCHAR*)"pwXYZ", 2),
             SQL_SUCCESS);
   EXPECT_NE(trace.Text().find("szDSN=[Trace]\n             szUID=[ann]\n             szAuthStr=[pw]\n"),
@@ -245,7 +232,7 @@ struct Outcome {
   void (*script)(FakeServer&);
   std::string diag, box;  // logged in when the call succeeds ("INFO")
 };
-class LoginOutcome : public DriverSession, public ::testing::WithParamInterface<Outcome> {};
+class LoginOutcome : public SessionTest, public ::testing::WithParamInterface<Outcome> {};
 
 TEST_P(LoginOutcome, ResultRecordBoxAndLoginAgree) {
   GetParam().script(server);
@@ -275,7 +262,7 @@ INSTANTIATE_TEST_SUITE_P(Login, LoginOutcome, ::testing::Values(
 // Whichever single allocation fails during a login that the server answers
 // with a warning, the call's result and the connection agree: a result of
 // SQL_SUCCESS or SQL_SUCCESS_WITH_INFO means logged in, any other not.
-TEST_F(LoginTest, FailedAllocationNeverLeavesAFailedLoginLoggedIn) {
+TEST_F(SessionTest, LoginFailedAllocationNeverLeavesAFailedLoginLoggedIn) {
   bool completed = false;
   long n = 0;
   for (; n < 400 && !completed; ++n) {
@@ -311,7 +298,7 @@ TEST_F(LoginTest, FailedAllocationNeverLeavesAFailedLoginLoggedIn) {
 // a transaction fails. After it the transaction type goes out unchecked,
 // and a null connection means every logged-in connection of the
 // environment (the idle one is left alone).
-TEST_F(OptionsTest, OptionsSetBeforeLoginReachTheSessionAndTransactions) {
+TEST_F(SessionTest, OptionsSetBeforeLoginReachTheSessionAndTransactions) {
   EXPECT_EQ(Conn(SQLTransact(henv, hdbc, SQL_COMMIT)),
             "ERROR 08S01 3047 [QTX][Velora ODBC Client]communication failure");
   SQLUINTEGER value = 12345;
@@ -340,7 +327,7 @@ TEST_F(OptionsTest, OptionsSetBeforeLoginReachTheSessionAndTransactions) {
 // statement options from the connection with id 0 (the default of later
 // statements, read back whole) and from a statement with its id. Options
 // only stored, or not kept at all, send nothing.
-TEST_F(OptionsTest, EveryOptionRequestHasItsFrame) {
+TEST_F(SessionTest, EveryOptionRequestHasItsFrame) {
   const struct {
     SQLUSMALLINT option;
     uint16_t code;
@@ -388,7 +375,7 @@ TEST_F(OptionsTest, EveryOptionRequestHasItsFrame) {
 // record; the current qualifier is stored and read back cut to 255; a
 // statement option the server refuses is kept all the same; the row
 // number is asked from the server each time.
-TEST_F(OptionsTest, RefusalsQualifierAndRowNumber) {
+TEST_F(SessionTest, OptionRefusalsQualifierAndRowNumber) {
   ScriptStatement().Expect(Frame(36, U32(7) + U32(10))).Send(ReturnOnly(0xFFFF))
       .Expect(Frame(9, U32(7))).Send(ErrorReply("S1009", 3, "rowset size not allowed"))
       .Expect(Frame(18, U32(7))).Send(ReplyFrame(U16(0) + U32(42)))
@@ -441,7 +428,7 @@ std::string ThreeColumns() {
 // failure, SQL_DROP frees the handle (else an application closing its
 // cursors after a lost connection could never get rid of them), and
 // SQLDisconnect ends the session with 01002.
-TEST_F(StatementTest, LostServerStillLetsTheApplicationFreeEverything) {
+TEST_F(SessionTest, LostServerStillLetsTheApplicationFreeEverything) {
   ScriptStatement().Close();
   SQLHSTMT s = Open();
   ASSERT_TRUE(server.Finish()) << server.Error();
@@ -459,7 +446,7 @@ TEST_F(StatementTest, LostServerStillLetsTheApplicationFreeEverything) {
 // handle; SQLCancel closes. The server forgets a session's statements
 // when it ends; so does the driver: a statement left at disconnect is
 // freed with the session, and its handle can never reach a later one.
-TEST_F(StatementTest, AllocationFreeingAndDisconnectFreesWhatIsLeft) {
+TEST_F(SessionTest, StatementAllocationFreeingAndDisconnectFreesWhatIsLeft) {
   ScriptLogin().Expect(Frame(0, "")).Send(ReturnOnly(0xFFFF))
       .Expect(Frame(9, U32(0))).Send(ErrorReply("S1000", 9, "too many statements"))
       .Expect(Frame(0, "")).Send(Alloc(7)).Expect(FreeFrame(SQL_DROP)).Send(ReturnOnly(0xFFFF))
@@ -487,7 +474,7 @@ TEST_F(StatementTest, AllocationFreeingAndDisconnectFreesWhatIsLeft) {
 // column attributes come from it (or are refused at its limits); a
 // description with an unknown column type fails, keeping the columns
 // before it.
-TEST_F(StatementTest, PrepareDescribesAndCloseKeepsTheDescriptionForExecute) {
+TEST_F(SessionTest, StatementPrepareDescribesAndCloseKeepsTheDescriptionForExecute) {
   const std::string sql = "SELECT AMOUNT, NAME, FLAG FROM SALES";
   ScriptStatement().Expect(Frame(23, U32(7) + Text16(sql))).Send(ReplyFrame(U16(0) + ThreeColumns()))
       .Expect(FreeFrame(SQL_CLOSE)).Send(ReturnOnly(0))
@@ -545,7 +532,7 @@ TEST_F(StatementTest, PrepareDescribesAndCloseKeepsTheDescriptionForExecute) {
 // Without a description (none, or a warning instead) the calls that need
 // one say so; cursor names lose trailing blanks and are cut with 01004;
 // the server's "no count" reaches the application as -1.
-TEST_F(StatementTest, NoResultSetCursorNamesAndRowCount) {
+TEST_F(SessionTest, StatementNoResultSetCursorNamesAndRowCount) {
   const std::string name = ReplyFrame(U16(0) + Text16("mine"));
   ScriptStatement().Expect(Frame(10, U32(7) + Text16("CREATE TABLE t (a INT)") + U16(0)))
       .Send(ReplyFrame(U16(0) + U16(0))).Expect(Frame(10, U32(7) + Text16("x") + U16(0)))
