@@ -6,7 +6,6 @@
 // description of result sets, cursor names, row counts).
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <sql.h>
 #include <sqlext.h>
 #include <sys/socket.h>

@@ -48,11 +48,7 @@ class ScriptedDialogHost : public DialogHost {
   const std::vector<bool>& results() const { return results_; }
 
  private:
-  struct Action {
-    char kind;  // T type, C click, S stop
-    int id;
-    std::string text;
-  };
+  struct Action { char kind; int id; std::string text; };  // kind: T type, C click, S stop
   ScriptedDialogHost& Add(char kind, int id, const std::string& text) {
     actions_.push_back({kind, id, text});
     return *this;
