@@ -61,8 +61,7 @@ def main():
         check("after " + end.__name__, [row[0] for row in cur.execute("SELECT a FROM tx")], want)
 
     cn.close()
-    for failure in failures:
-        print("FAIL", failure)
+    print("".join(f"FAIL {failure}\n" for failure in failures), end="")
     print("pyodbc client:", "OK" if not failures else f"{len(failures)} failures")
     return 1 if failures else 0
 

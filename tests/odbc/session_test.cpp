@@ -32,8 +32,7 @@ std::string Diag(SQLHDBC hdbc, SQLHSTMT hstmt) {
   std::string text;
   SQLCHAR state[6] = {0}, message[512] = {0};
   SQLINTEGER native = 0;
-  while (SQLError(nullptr, hdbc, hstmt, state, &native, message, sizeof message, nullptr) ==
-         SQL_SUCCESS) {
+  while (SQLError(nullptr, hdbc, hstmt, state, &native, message, sizeof message, nullptr) == SQL_SUCCESS) {
     text += !text.empty() ? "+1" : (char*)state + (" " + std::to_string(native)) + " " + (char*)message;
   }
   return text;
@@ -52,7 +51,7 @@ std::string ErrorReply(const std::string& state, int native, const std::string& 
 // The 80-byte greeting block.
 std::string Greeting() { return ("L\x06 WIN32 iso8859-1" + std::string(80, '\0')).substr(0, 80); }
 std::string ConnectFrame(const std::string& user, const std::string& password,
-                                const std::string& dsn = "Sales") {
+                         const std::string& dsn = "Sales") {
   return Frame(5, Text16(dsn) + Text16(user) + Text16(password));
 }
 // The connect reply: return code, version text and thirteen sizes 1..13.
@@ -63,7 +62,7 @@ std::string ConnectReply(int rc = 0) {
 }
 // One column of a result-set description.
 std::string Column(const std::string& name, uint32_t length, int nullable, int sqlType,
-                          uint32_t precision = 10, int16_t scale = 0, int updatable = 0) {
+                   uint32_t precision = 10, int16_t scale = 0, int updatable = 0) {
   return Text16(name) + U32(length) + U16(static_cast<uint16_t>(nullable)) + Text16("dbo") +
          U32(precision) + U16(static_cast<uint16_t>(scale)) + Text16("SALES") +
          U16(static_cast<uint16_t>(sqlType)) + U16(static_cast<uint16_t>(updatable));
@@ -117,8 +116,9 @@ class SessionTest : public ::testing::Test {
   // A call's result and its first record: "ERROR 08S01 3047 [QTX]...".
   static std::string Got(SQLRETURN rc, SQLHDBC c, SQLHSTMT s) {
     const std::string diag = Diag(c, s);
-    return (rc == SQL_ERROR ? "ERROR" : rc == SQL_SUCCESS_WITH_INFO ? "INFO" : rc == SQL_NO_DATA_FOUND
-            ? "NO_DATA" : std::to_string(rc)) + (diag.empty() ? "" : " " + diag);
+    const std::string name = rc == SQL_ERROR ? "ERROR" : rc == SQL_SUCCESS_WITH_INFO ? "INFO"
+                             : rc == SQL_NO_DATA_FOUND ? "NO_DATA" : std::to_string(rc);
+    return name + (diag.empty() ? "" : " " + diag);
   }
   std::string Conn(SQLRETURN rc) { return Got(rc, hdbc, nullptr); }
   static std::string Stmt(SQLRETURN rc, SQLHSTMT s) { return Got(rc, nullptr, s); }
@@ -131,7 +131,6 @@ class SessionTest : public ::testing::Test {
   bool started = false;
   char ini[32] = "/tmp/velora-session-XXXXXX";
 };
-
 
 // A login the server accepts with a warning, which the driver fetches.
 FakeServer& ScriptWarningLogin(FakeServer& s) {
@@ -231,6 +230,7 @@ struct Outcome {
   void (*script)(FakeServer&);
   std::string diag, box;  // logged in when the call succeeds ("INFO")
 };
+void PrintTo(const Outcome& o, std::ostream* os) { *os << o.name; }
 class LoginOutcome : public SessionTest, public ::testing::WithParamInterface<Outcome> {};
 
 TEST_P(LoginOutcome, ResultRecordBoxAndLoginAgree) {
@@ -247,11 +247,13 @@ TEST_P(LoginOutcome, ResultRecordBoxAndLoginAgree) {
 }
 
 const char kRefused[] = "Unable to connect.\nProtocol failure #3 detected.";
+const std::string kLost = "ERROR 08S01 3047 [QTX][Velora ODBC Client]communication failure";
 INSTANTIATE_TEST_SUITE_P(Login, LoginOutcome, ::testing::Values(
-    Outcome{"GreetingRefused", [](FakeServer& s) { s.Expect(Greeting()).Send(U16(3)).ExpectEnd(); }, std::string("ERROR 08S01 3047 [QTX][Velora ODBC Client]") + kRefused,
+    Outcome{"GreetingRefused", [](FakeServer& s) { s.Expect(Greeting()).Send(U16(3)).ExpectEnd(); },
+            std::string("ERROR 08S01 3047 [QTX][Velora ODBC Client]") + kRefused,
             std::string("VELODBC: Connect: ") + kRefused},
-    Outcome{"GreetingCutShort", [](FakeServer& s) { s.Expect(Greeting()).Send(Bytes({0})).Close(); }, "ERROR 08S01 3047 [QTX][Velora ODBC Client]communication failure", ""},
-    Outcome{"SilentServer", [](FakeServer& s) { s.Expect(Greeting()).ExpectEnd(); }, "ERROR 08S01 3047 [QTX][Velora ODBC Client]communication failure",
+    Outcome{"GreetingCutShort", [](FakeServer& s) { s.Expect(Greeting()).Send(Bytes({0})).Close(); }, kLost, ""},
+    Outcome{"SilentServer", [](FakeServer& s) { s.Expect(Greeting()).ExpectEnd(); }, kLost,
             "VELODBC: Receive failed.\nerrno 10060: [10060] Connection timed out"},
     Outcome{"LoginWithWarning",
             [](FakeServer& s) { ScriptWarningLogin(s).Expect(Frame(8, "")).Send(ReturnOnly(0)).ExpectEnd(); },
@@ -497,12 +499,12 @@ TEST_F(SessionTest, StatementPrepareDescribesAndCloseKeepsTheDescriptionForExecu
   const struct {
     SQLUSMALLINT icol, type;
     SQLLEN number;
-    const char* text = nullptr;  // set for the text answers
+    const char* text = nullptr;  // set for the text answers; the label is the name when there is none
   } rows[] = {{1, SQL_COLUMN_COUNT, 3}, {99, SQL_COLUMN_COUNT, 3}, {2, SQL_COLUMN_TYPE, SQL_VARCHAR},
               {1, SQL_COLUMN_LENGTH, 12}, {2, SQL_COLUMN_LENGTH, 0},  // VARCHAR: no row yet
               {2, SQL_COLUMN_DISPLAY_SIZE, 20}, {2, SQL_COLUMN_NULLABLE, SQL_NO_NULLS},
               {1, SQL_COLUMN_UPDATABLE, SQL_ATTR_WRITE}, {1, 5000, -1},  // unknown: nothing written
-              {1, SQL_COLUMN_TABLE_NAME, 0, "SALES"}, {1, SQL_COLUMN_LABEL, 0, "AMOUNT"}};  // no label: the name
+              {1, SQL_COLUMN_TABLE_NAME, 0, "SALES"}, {1, SQL_COLUMN_LABEL, 0, "AMOUNT"}};
   for (const auto& r : rows) {
     char text[64] = {0};
     SQLLEN number = -1;  // every bit set: the whole SQLLEN must be written
@@ -560,8 +562,9 @@ TEST_F(SessionTest, StatementNoResultSetCursorNamesAndRowCount) {
   EXPECT_STREQ(text, "min");
   EXPECT_EQ(SQLGetCursorName(s, nullptr, 0, &length), SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(length, 4);
+  // The row-count request still goes out.
   EXPECT_EQ(Stmt(SQLRowCount(s, nullptr), s),
-            "ERROR S1000 1072 [QTX][Velora ODBC Client]NULL pointer in argument pcrow");  // the request still goes out
+            "ERROR S1000 1072 [QTX][Velora ODBC Client]NULL pointer in argument pcrow");
   SQLLEN rows = 0;
   EXPECT_EQ(SQLRowCount(s, &rows), SQL_SUCCESS);
   EXPECT_EQ(rows, -1);  // the server's "no count"
