@@ -9,10 +9,8 @@ use DBI;
 
 my @failures;
 sub check {
-    my ($what, $got, $want) = @_;
-    my $g = defined $got ? "'$got'" : 'undef';
-    my $w = defined $want ? "'$want'" : 'undef';
-    push @failures, "$what: got $g, want $w" if $g ne $w;
+    my ($what, $got, $want) = map { defined $_ ? "'$_'" : 'undef' } @_;
+    push @failures, "$_[0]: got $got, want $want" if $got ne $want;
 }
 
 my @columns = qw(id c_char c_varchar c_longvar c_binary c_varbin c_longvarb c_bit c_tinyint
@@ -22,10 +20,15 @@ my @row1 = ('1', 'abc', 'hello world', 'a longer text value', 'ABCD', 'EF', 'HIJ
             '2024-02-29', '13:45:30', '2024-02-29 13:45:30.250');
 
 my $dbh = DBI->connect("dbi:ODBC:DSN=$ENV{VELORA_DSN}", 'tester', 'secret',
-                       { RaiseError => 0, PrintError => 0, LongReadLen => 100000 });
-if (!$dbh) {
-    print "FAIL connect: $DBI::state $DBI::errstr\n";
-    exit 1;
+                       { RaiseError => 0, PrintError => 0, LongReadLen => 100000 })
+    or die "FAIL connect: $DBI::state $DBI::errstr\n";
+
+# Each query's rows, or a failure naming the query.
+sub rows {
+    my ($what, $sql) = @_;
+    my $rows = $dbh->selectall_arrayref($sql);
+    push @failures, "$what: " . ($dbh->state // '') . ' ' . ($dbh->errstr // '') unless $rows;
+    return $rows // [];
 }
 
 # A successful connect leaves no error behind (the driver manager's note
@@ -44,32 +47,22 @@ check('type_info_all', scalar(@$types) - 1, 17);
 check('type_info', join(' ', map { ($dbh->type_info($_))[0]{TYPE_NAME} } 12, 4, -1, -4, 11, 9, 6, -7),
       'VARCHAR INTEGER TEXT BLOB TIMESTAMP DATE FLOAT BIT');
 
-my $rows = $dbh->selectall_arrayref('SELECT ' . join(', ', @columns) . ' FROM all_types ORDER BY id');
-if (!$rows) {
-    push @failures, "selectall_arrayref: " . ($dbh->state // '') . ' ' . ($dbh->errstr // '');
-} else {
-    check('row count', scalar @$rows, 2);
-    for my $i (0 .. $#columns) {
-        my $got = $rows->[0][$i];
-        # A CHAR(8) value may come back padded with blanks.
-        $got =~ s/ +$// if defined $got && $columns[$i] eq 'c_char';
-        check($columns[$i], $got, $row1[$i]);
-        check("$columns[$i] NULL", $rows->[1][$i], undef) if $i > 0;
-    }
-    check('row 2 id', $rows->[1][0], '2');
+my $rows = rows('every type', 'SELECT ' . join(', ', @columns) . ' FROM all_types ORDER BY id');
+check('row count', scalar @$rows, 2);
+for my $i (0 .. $#columns) {
+    my $got = $rows->[0][$i];
+    # A CHAR(8) value may come back padded with blanks.
+    $got =~ s/ +$// if defined $got && $columns[$i] eq 'c_char';
+    check($columns[$i], $got, $row1[$i]);
+    check("$columns[$i] NULL", $rows->[1][$i], $i ? undef : '2');
 }
 
 my $long = join(',', 0 .. 2999);
-my $longs = $dbh->selectall_arrayref('SELECT t, b FROM long_values');
-if (!$longs) {
-    push @failures, "long values: " . ($dbh->state // '') . ' ' . ($dbh->errstr // '');
-} else {
-    check('long text', $longs->[0][0], $long);
-    check('long binary', $longs->[0][1], $long);
-}
+my $longs = rows('long values', 'SELECT t, b FROM long_values');
+check('long text', $longs->[0][0], $long);
+check('long binary', $longs->[0][1], $long);
 
-my $missing = $dbh->selectall_arrayref('SELECT * FROM no_such_table');
-check('missing table result', $missing, undef);
+check('missing table result', $dbh->selectall_arrayref('SELECT * FROM no_such_table'), undef);
 my $state = $dbh->state // '';
 push @failures, "missing table: SQLSTATE '$state'" unless $state eq '42S02' || $state eq 'S0002';
 push @failures, "missing table: message does not name the table: " . ($dbh->errstr // '')

@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# unixODBC's isql against velora-server: SELECTs over every SQL type must
-# print exactly the expected tables, and so must `help` (SQLTables) and
-# `help TABLE` (SQLColumns). Run by run_with_server.sh.
+# unixODBC's isql against velora-server: a table made and filled, SELECTs
+# over every SQL type, a server error, `help` (SQLTables) and `help TABLE`
+# (SQLColumns) must print exactly the expected output. Run by
+# run_with_server.sh.
 #   isql_client.sh EXPECTED_FILE
 set -euo pipefail
 expected=$1
 actual="$VELORA_WORK/isql.out"
 isql -b -v -m30 "$VELORA_DSN" tester secret >"$actual" 2>&1 <<'SQL'
+CREATE TABLE isql_made (a INTEGER, b VARCHAR(10))
+INSERT INTO isql_made VALUES (1, 'one')
+INSERT INTO isql_made VALUES (2, 'two')
+SELECT a, b FROM isql_made
 SELECT id, c_char, c_varchar, c_longvar, c_binary, c_varbin, c_longvarb FROM all_types ORDER BY id
 SELECT id, c_bit, c_tinyint, c_smallint, c_integer, c_bigint, c_real, c_float, c_numeric FROM all_types ORDER BY id
 SELECT id, c_date, c_time, c_timestamp FROM all_types ORDER BY id

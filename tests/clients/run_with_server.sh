@@ -13,74 +13,44 @@
 # does on its own timeout); on any other exit or signal the server is
 # stopped at once.
 set -euo pipefail
-driver=$1 server=$2 fixture=$3 work=$4
+driver=$1 server=$2 fixture=$3 work=$4 asan=""
 shift 4
-asan=""
 if [[ $1 != "--" ]]; then asan=$1; shift; fi
 shift  # --
-
 rm -rf "$work"
 mkdir -p "$work/odbc/home"
 sqlite3 "$work/test.db" <"$fixture"
-
 client_seconds=${VELORA_CLIENT_SECONDS:-80}
-server_seconds=$((client_seconds + 20))
 
 server_pid=""
-cleanup() {
-  if [[ -n "$server_pid" ]]; then
-    kill "$server_pid" 2>/dev/null || true
-    wait "$server_pid" 2>/dev/null || true
-    server_pid=""
-  fi
-}
+cleanup() { [[ -z "$server_pid" ]] || { kill "$server_pid"; wait "$server_pid"; } 2>/dev/null || true; }
 trap cleanup EXIT
-trap 'exit 129' HUP
-trap 'exit 130' INT
-trap 'exit 143' TERM
+trap 'exit 129' HUP; trap 'exit 130' INT; trap 'exit 143' TERM
 
 # The server writes its port once it listens; reading a FIFO waits for it.
 mkfifo "$work/port"
-timeout -k 5 "$server_seconds" \
-  "$server" --address 127.0.0.1 --port 0 --port-file "$work/port" --database "$work/test.db" \
-  2>"$work/server.log" &
+timeout -k 5 $((client_seconds + 20)) "$server" --address 127.0.0.1 --port 0 \
+  --port-file "$work/port" --database "$work/test.db" 2>"$work/server.log" &
 server_pid=$!
 echo "$server_pid" >"$work/server.pid"
 port=$(timeout 20 cat "$work/port" || true)
 port=${port//[^0-9]/}
-if [[ -z "$port" ]]; then
-  echo "velora-server did not start:" >&2
-  cat "$work/server.log" >&2
-  exit 1
-fi
+[[ -n "$port" ]] || { echo "velora-server did not start:" >&2; cat "$work/server.log" >&2; exit 1; }
 
 export ODBCSYSINI="$work/odbc" ODBCINI="$work/odbc/odbc.ini" HOME="$work/odbc/home"
-cat >"$ODBCSYSINI/odbcinst.ini" <<INI
-[Velora ODBC]
-Driver    = $driver
-Setup     = $driver
-Threading = 3
-INI
-cat >"$ODBCINI" <<INI
-[VeloraTest]
-Driver  = Velora ODBC
-Server  = 127.0.0.1
-Service = $port
-User    = tester
-INI
+printf '[Velora ODBC]\nDriver = %s\nSetup = %s\nThreading = 3\n' "$driver" "$driver" \
+  >"$ODBCSYSINI/odbcinst.ini"
+printf '[VeloraTest]\nDriver = Velora ODBC\nServer = 127.0.0.1\nService = %s\nUser = tester\n' \
+  "$port" >"$ODBCINI"
 export VELORA_DSN=VeloraTest VELORA_WORK="$work"
 
 if [[ -n "$asan" ]]; then
   # The sanitized driver needs its runtime loaded first in the client.
   export LD_PRELOAD="$asan" ASAN_OPTIONS="detect_leaks=0:verify_asan_link_order=0"
-  if ! /usr/bin/python3 -c 'import ctypes, sys; ctypes.CDLL(sys.argv[1])' "$driver" >/dev/null 2>&1; then
-    echo "SKIP: the client cannot load the sanitized driver" >&2
-    exit 77
-  fi
+  /usr/bin/python3 -c 'import ctypes, sys; ctypes.CDLL(sys.argv[1])' "$driver" >/dev/null 2>&1 ||
+    { echo "SKIP: the client cannot load the sanitized driver" >&2; exit 77; }
 fi
 status=0
 timeout -k 5 "$client_seconds" "$@" || status=$?
-if [[ $status -eq 124 || $status -eq 137 ]]; then
-  echo "client did not finish within $client_seconds seconds: $*" >&2
-fi
+[[ $status -ne 124 && $status -ne 137 ]] || echo "client did not finish within $client_seconds seconds: $*" >&2
 exit "$status"

@@ -4,28 +4,26 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "odbc/ConnectString.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 4096) return 0;
-  // A copy of exactly size bytes, so that any read past them is caught.
-  char* text = new char[size ? size : 1];
-  if (size) std::memcpy(text, data, size);
-  const uint32_t length = static_cast<uint32_t>(size);
-  const struct {
-    const char* key;
-    uint32_t size;
-  } keys[] = {{"DSN=", 64}, {"Server=", 64}, {"Service=", 32}, {"User=", 32}, {"Password=", 10}};
+  // Copies of exactly their size, so that any access past them is caught.
+  std::vector<char> text(data, data + size), out(7);
+  text.reserve(1);  // never a null pointer, also for no bytes
+  const std::pair<const char*, size_t> keys[] = {
+      {"DSN=", 64}, {"Server=", 64}, {"Service=", 32}, {"User=", 32}, {"Password=", 10}};
   for (const auto& k : keys) {
-    char* buffer = new char[k.size];
-    if (CopyConnectValue(text, length, k.key, buffer, k.size) && std::strlen(buffer) >= k.size) {
-      __builtin_trap();
+    std::vector<char> buffer(k.second);
+    if (CopyConnectValue(text.data(), static_cast<uint32_t>(size), k.first, buffer.data(),
+                         static_cast<uint32_t>(k.second)) &&
+        strnlen(buffer.data(), k.second) == k.second) {
+      __builtin_trap();  // no NUL within the buffer
     }
-    delete[] buffer;
   }
-  char out[7];
-  CopyOutput(text, length, out, sizeof out);
-  delete[] text;
+  CopyOutput(text.data(), static_cast<uint32_t>(size), out.data(), static_cast<long>(out.size()));
   return 0;
 }

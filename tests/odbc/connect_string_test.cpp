@@ -1,4 +1,5 @@
-// Connection-string keys and output buffers.
+// Connection-string keys: found anywhere (also ending a longer key's name),
+// with their case, ending at a semicolon, and copied cut to the buffer.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,53 +9,31 @@
 
 namespace {
 
-std::string Value(const std::string& text, const char* key) {
-  const char* value;
-  uint32_t length;
-  if (!FindConnectKey(text.data(), static_cast<uint32_t>(text.size()), key, &value, &length)) {
-    return "<absent>";
-  }
-  return std::string(value, length);
-}
-
 TEST(ConnectStringTest, KeysAreFoundAnywhereWithCaseAndEndAtSemicolon) {
-  EXPECT_EQ(Value("DSN=a;Server=b", "DSN="), "a");
-  EXPECT_EQ(Value("DSN=a;Server=b", "Server="), "b");
-  EXPECT_EQ(Value("MyDSN=x;DSN=y", "DSN="), "x");  // the first occurrence, inside a longer key
-  EXPECT_EQ(Value("dsn=a", "DSN="), "<absent>");
-  EXPECT_EQ(Value("DSN=", "DSN="), "");
-  EXPECT_EQ(Value("User=;DSN=z", "User="), "");
-  EXPECT_EQ(Value("", "DSN="), "<absent>");
-}
-
-TEST(ConnectStringTest, CopiedValuesAreCutAtTheBufferSize) {
-  char buffer[4];
-  std::string text = "Service=123456;";
-  ASSERT_TRUE(CopyConnectValue(text.data(), static_cast<uint32_t>(text.size()), "Service=", buffer,
-                               sizeof buffer));
-  EXPECT_STREQ(buffer, "123");
-  std::strcpy(buffer, "old");
-  EXPECT_FALSE(CopyConnectValue(text.data(), static_cast<uint32_t>(text.size()), "Server=", buffer,
-                                sizeof buffer));
+  const struct {
+    const char *text, *key, *value;  // value null: absent
+  } rows[] = {{"DSN=a;Server=b", "DSN=", "a"}, {"DSN=a;Server=b", "Server=", "b"},
+              {"MyDSN=x;DSN=y", "DSN=", "x"}, {"dsn=a", "DSN=", nullptr}, {"DSN=", "DSN=", ""},
+              {"User=;DSN=z", "User=", ""}, {"", "DSN=", nullptr}};
+  for (const auto& r : rows) {
+    const char* value = nullptr;
+    uint32_t length = 0;
+    bool found = FindConnectKey(r.text, static_cast<uint32_t>(std::strlen(r.text)), r.key, &value, &length);
+    EXPECT_EQ(found ? std::string(value, length) : "<absent>", r.value ? r.value : "<absent>") << r.text;
+  }
+  char buffer[4] = "old";
+  EXPECT_FALSE(CopyConnectValue("Service=123456;", 15, "Server=", buffer, sizeof buffer));
   EXPECT_STREQ(buffer, "old");
-}
-
-TEST(ConnectStringTest, OutputFitsOnlyWithRoomForTheNul) {
-  char buffer[8];
-  std::memset(buffer, 'x', sizeof buffer);
+  EXPECT_TRUE(CopyConnectValue("Service=123456;", 15, "Service=", buffer, sizeof buffer));
+  EXPECT_STREQ(buffer, "123");
+  // The output string fits only with room for its NUL; a size below 1 or
+  // no buffer writes nothing.
   EXPECT_TRUE(CopyOutput("abc", 3, buffer, 4));
-  EXPECT_STREQ(buffer, "abc");
-  std::memset(buffer, 'x', sizeof buffer);
   EXPECT_FALSE(CopyOutput("abcd", 4, buffer, 4));
   EXPECT_STREQ(buffer, "abc");
-  std::memset(buffer, 'x', sizeof buffer);
-  EXPECT_FALSE(CopyOutput("abcd", 4, buffer, 0));
-  EXPECT_EQ(buffer[0], 'x');
-  EXPECT_FALSE(CopyOutput("abcd", 4, buffer, -5));
-  EXPECT_EQ(buffer[0], 'x');
-  EXPECT_FALSE(CopyOutput("abcd", 4, nullptr, 2));
-  EXPECT_TRUE(CopyOutput("", 0, buffer, 1));
-  EXPECT_STREQ(buffer, "");
+  EXPECT_FALSE(CopyOutput("abcd", 4, buffer, 0) || CopyOutput("abcd", 4, buffer, -5) ||
+               CopyOutput("abcd", 4, nullptr, 2));
+  EXPECT_STREQ(buffer, "abc");
 }
 
 }  // namespace

@@ -11,63 +11,48 @@
 
 class ScriptedDialogHost : public DialogHost {
  public:
-  struct Action {
-    enum Kind { kType, kClick, kStop } kind;
-    int id;
-    std::string text;
-  };
-
   // What a dialog looked like when the host got it.
   struct Seen {
     std::string caption;
-    std::map<int, std::string> texts;
-    std::map<int, bool> enabled;
-    std::map<int, bool> checked;
+    std::map<int, std::string> texts;  // by control id
     int focus = 0;
   };
 
   ScriptedDialogHost() { SetDialogHost(this); }
   ~ScriptedDialogHost() override { SetDialogHost(nullptr); }
 
-  ScriptedDialogHost& Type(int id, const std::string& text) {
-    actions_.push_back({Action::kType, id, text});
-    return *this;
-  }
-  ScriptedDialogHost& Click(int id) {
-    actions_.push_back({Action::kClick, id, ""});
-    return *this;
-  }
+  ScriptedDialogHost& Type(int id, const std::string& text) { return Add('T', id, text); }
+  ScriptedDialogHost& Click(int id) { return Add('C', id, ""); }
   // Gives up: the runtime cancels the dialog.
-  ScriptedDialogHost& Stop() {
-    actions_.push_back({Action::kStop, 0, ""});
-    return *this;
-  }
+  ScriptedDialogHost& Stop() { return Add('S', 0, ""); }
 
   void Run(HWND dialog) override {
     Seen seen;
     seen.caption = DialogCaption(dialog);
     DialogItemInfo info;
     for (int i = 0; DialogItemAt(dialog, i, &info); ++i) {
-      if (info.id == kStaticId) continue;
-      seen.texts[info.id] = info.text;
-      seen.enabled[info.id] = info.enabled;
-      seen.checked[info.id] = info.checked;
+      if (info.id != kStaticId) seen.texts[info.id] = info.text;
     }
     seen.focus = GetFocus() ? GetDlgCtrlID(GetFocus()) : 0;
     seen_.push_back(seen);
     while (next_ < actions_.size() && !DialogHasEnded(dialog)) {
       const Action& a = actions_[next_++];
-      if (a.kind == Action::kStop) return;
-      bool ok = a.kind == Action::kType ? TypeDialogText(dialog, a.id, a.text.c_str())
-                                        : ClickDialogButton(dialog, a.id);
-      results_.push_back(ok);
+      if (a.kind == 'S') return;
+      results_.push_back(a.kind == 'T' ? TypeDialogText(dialog, a.id, a.text.c_str())
+                                       : ClickDialogButton(dialog, a.id));
     }
   }
 
   const std::vector<Seen>& seen() const { return seen_; }
+  // Whether each typing or click took effect.
   const std::vector<bool>& results() const { return results_; }
 
  private:
+  struct Action { char kind; int id; std::string text; };  // kind: T type, C click, S stop
+  ScriptedDialogHost& Add(char kind, int id, const std::string& text) {
+    actions_.push_back({kind, id, text});
+    return *this;
+  }
   std::vector<Action> actions_;
   size_t next_ = 0;
   std::vector<Seen> seen_;

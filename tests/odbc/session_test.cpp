@@ -1,0 +1,574 @@
+// The driver as an application meets it (its exported functions, linked
+// statically) against the scripted fake server: logging in (the greeting
+// and connect request bytes, refusals and warnings, the connection string
+// and its output, the password prompt), the option and transaction
+// requests, and statements (allocation, freeing, a lost server, the
+// description of result sets, cursor names, row counts).
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <sql.h>
+#include <sqlext.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "base/Alloc.h"
+#include "handles/Connection.h"
+#include "odbc/PasswordDialog.h"
+#include "support/capture.h"
+#include "support/fake_server.h"
+#include "support/scripted_dialog_host.h"
+
+namespace {
+
+// The first diagnostic record of a handle as "STATE native message", then
+// "+1" for every further one.
+std::string Diag(SQLHDBC hdbc, SQLHSTMT hstmt) {
+  std::string text;
+  SQLCHAR state[6] = {0}, message[512] = {0};
+  SQLINTEGER native = 0;
+  while (SQLError(nullptr, hdbc, hstmt, state, &native, message, sizeof message, nullptr) == SQL_SUCCESS) {
+    text += !text.empty() ? "+1" : (char*)state + (" " + std::to_string(native)) + " " + (char*)message;
+  }
+  return text;
+}
+
+// A request frame: length, code, body.
+std::string Frame(uint16_t code, const std::string& body) {
+  return U32(static_cast<uint32_t>(body.size())) + U16(code) + body;
+}
+std::string ReturnOnly(int rc) { return ReplyFrame(U16(static_cast<uint16_t>(rc))); }
+// A get-error reply carrying one record.
+std::string ErrorReply(const std::string& state, int native, const std::string& text) {
+  return ReplyFrame(U16(0) + Text16(state) + U16(static_cast<uint16_t>(native)) + Text16(text) +
+                    Text16("server.cpp") + U16(12));
+}
+// The 80-byte greeting block.
+std::string Greeting() { return ("L\x06 WIN32 iso8859-1" + std::string(80, '\0')).substr(0, 80); }
+std::string ConnectFrame(const std::string& user, const std::string& password,
+                         const std::string& dsn = "Sales") {
+  return Frame(5, Text16(dsn) + Text16(user) + Text16(password));
+}
+// The connect reply: return code, version text and thirteen sizes 1..13.
+std::string ConnectReply(int rc = 0) {
+  std::string body = U16(static_cast<uint16_t>(rc)) + Text16("Velora 1.0");
+  for (uint16_t i = 1; i <= 13; ++i) body += U16(i);
+  return ReplyFrame(body);
+}
+// One column of a result-set description.
+std::string Column(const std::string& name, uint32_t length, int nullable, int sqlType,
+                   uint32_t precision = 10, int16_t scale = 0, int updatable = 0) {
+  return Text16(name) + U32(length) + U16(static_cast<uint16_t>(nullable)) + Text16("dbo") +
+         U32(precision) + U16(static_cast<uint16_t>(scale)) + Text16("SALES") +
+         U16(static_cast<uint16_t>(sqlType)) + U16(static_cast<uint16_t>(updatable));
+}
+
+// An environment and a connection allocated through the driver's exports,
+// freed at the end, when the server's script must have run to its end.
+class SessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("VELODBC_DIALOG", "none", 1);
+    // A new, empty odbc.ini for every test (unixODBC caches what it read).
+    close(mkstemp(ini));
+    setenv("ODBCSYSINI", "/nonexistent", 1);
+    setenv("ODBCINI", ini, 1);
+    ASSERT_EQ(SQLAllocEnv(&henv), SQL_SUCCESS);
+    ASSERT_EQ(SQLAllocConnect(henv, &hdbc), SQL_SUCCESS);
+  }
+  void TearDown() override {
+    SQLFreeConnect(hdbc);  // closes the socket: every script's ExpectEnd
+    SQLFreeEnv(henv);
+    EXPECT_TRUE(server.Finish()) << server.Error();
+    unlink(ini);
+  }
+  // The greeting and connect request with their replies.
+  FakeServer& ScriptLogin(const std::string& user = "public", const std::string& password = "") {
+    return server.Expect(Greeting()).Send(U16(0)).Expect(ConnectFrame(user, password)).Send(ConnectReply());
+  }
+  // The login, then a statement allocation answered with id 7.
+  FakeServer& ScriptStatement() { return ScriptLogin().Expect(Frame(0, "")).Send(Alloc(7)); }
+  static std::string Alloc(uint32_t id) { return ReplyFrame(U16(0) + U32(id)); }
+  std::string In() { return "DSN=Sales;Server=127.0.0.1;Service=" + server.Port(); }
+  // Starts the script (once) and connects by connection string.
+  SQLRETURN Connect(const std::string& extra = "") {
+    if (!started) server.Start();
+    started = true;
+    std::string in = In() + extra;
+    SQLCHAR buffer[512] = {0};
+    SQLRETURN rc = SQLDriverConnect(hdbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, buffer,
+                                    sizeof buffer, nullptr, SQL_DRIVER_NOPROMPT);
+    out = (char*)buffer;
+    return rc;
+  }
+  // Connects and allocates a statement (the script must allocate).
+  SQLHSTMT Open() {
+    EXPECT_EQ(Connect(), SQL_SUCCESS);
+    SQLHSTMT s = nullptr;
+    EXPECT_EQ(SQLAllocStmt(hdbc, &s), SQL_SUCCESS);
+    return s;
+  }
+  // A call's result and its first record: "ERROR 08S01 3047 [QTX]...".
+  static std::string Got(SQLRETURN rc, SQLHDBC c, SQLHSTMT s) {
+    const std::string diag = Diag(c, s);
+    const std::string name = rc == SQL_ERROR ? "ERROR" : rc == SQL_SUCCESS_WITH_INFO ? "INFO"
+                             : rc == SQL_NO_DATA_FOUND ? "NO_DATA" : std::to_string(rc);
+    return name + (diag.empty() ? "" : " " + diag);
+  }
+  std::string Conn(SQLRETURN rc) { return Got(rc, hdbc, nullptr); }
+  static std::string Stmt(SQLRETURN rc, SQLHSTMT s) { return Got(rc, nullptr, s); }
+
+  BoxCapture boxes;
+  FakeServer server;
+  SQLHENV henv = nullptr;
+  SQLHDBC hdbc = nullptr;
+  std::string out;
+  bool started = false;
+  char ini[32] = "/tmp/velora-session-XXXXXX";
+};
+
+// A login the server accepts with a warning, which the driver fetches.
+FakeServer& ScriptWarningLogin(FakeServer& s) {
+  return s.Expect(Greeting()).Send(U16(0)).Expect(ConnectFrame("public", ""))
+      .Send(ConnectReply(SQL_SUCCESS_WITH_INFO)).Expect(Frame(9, U32(0)))
+      .Send(ErrorReply("01000", 5, "password expires soon"));
+}
+bool LoggedIn(SQLHDBC hdbc) { return static_cast<Connection*>(hdbc)->LoggedIn(); }
+
+// The standard keys applications write: UID= names the user where User=
+// is absent, PWD= is the password itself (no prompt, even when the switch
+// asks for one) and comes back in the output string.
+TEST_F(SessionTest, LoginGreetingAndConnectRequestAreExactAndUidAndPwdKeysAreTaken) {
+  ScriptedDialogHost host;
+  host.Type(kPasswordField, "typed").Click(IDOK);  // would be sent if prompted
+  ScriptLogin("bob", "secret").Expect(Frame(8, "")).Send(ReturnOnly(0)).ExpectEnd();
+  ASSERT_EQ(SQLSetConnectOption(hdbc, SQL_LOGIN_TIMEOUT, 1), SQL_SUCCESS);
+  ASSERT_EQ(Connect(";UID=bob;PWD=secret;Password=yes"), SQL_SUCCESS);
+  EXPECT_TRUE(host.seen().empty());
+  EXPECT_EQ(out, In() + ";User=bob;Password=yes;PWD=secret");
+  // The login timeout bounds the login only, not the requests after it.
+  timeval limit{7, 7};
+  socklen_t size = sizeof limit;
+  const int socket = static_cast<Connection*>(hdbc)->clib.Socket();  // an HDBC is the object
+  ASSERT_EQ(getsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, &size), 0);
+  EXPECT_EQ(limit.tv_sec + limit.tv_usec, 0);
+  // A second login on the connection is refused without a word on the wire.
+  EXPECT_EQ(Conn(SQLDriverConnect(hdbc, nullptr, (SQLCHAR*)In().c_str(), SQL_NTS, nullptr, 0, nullptr,
+                             SQL_DRIVER_NOPROMPT)), "ERROR 08002 1054 [QTX][Velora ODBC Client]connection in use");
+  EXPECT_EQ(SQLDisconnect(hdbc), SQL_SUCCESS);  // after it nothing more is sent
+}
+
+// A short output buffer gets the string cut with its NUL, the full length
+// and 01004; the completion mode is traced and never decides about the
+// prompt (only the "Password" switch does).
+TEST_F(SessionTest, LoginOutputStringCutTracedAndCompletionModeIgnored) {
+  TraceCapture trace("A2");
+  ScriptedDialogHost host;
+  host.Click(IDCANCEL);
+  ScriptLogin().ExpectEnd();
+  server.Start();
+  const std::string in = In() + ";Password=no";
+  SQLCHAR buffer[8] = "xxxxxxx";
+  SQLSMALLINT outLength = 0;
+  int hwnd = 0;  // any window of the application
+  EXPECT_EQ(Conn(SQLDriverConnect(hdbc, &hwnd, (SQLCHAR*)in.c_str(), SQL_NTS, buffer, 6, &outLength,
+                                  SQL_DRIVER_PROMPT)), "INFO 01004 1041 [QTX][Velora ODBC Client]data truncated");
+  EXPECT_STREQ((char*)buffer, "DSN=S");
+  EXPECT_EQ(buffer[6], 'x');
+  EXPECT_EQ(outLength, static_cast<SQLSMALLINT>((In() + ";User=public;Password=no").size()));
+  EXPECT_TRUE(host.seen().empty());
+  EXPECT_TRUE(trace.Has('A', 2, "szConnStrOut=TRUNC [DSN=S]")) << trace.Text();
+  EXPECT_NE(trace.Text().find("fDriverCompletion=2"), std::string::npos) << trace.Text();
+}
+
+// Cancel in the password prompt ends the call with SQL_NO_DATA_FOUND
+// before the server is contacted; the next prompt's password is sent.
+TEST_F(SessionTest, LoginPasswordPromptCancelledThenTyped) {
+  ScriptedDialogHost host;
+  host.Click(IDCANCEL).Type(kPasswordField, "typed secret").Click(IDOK);
+  ScriptLogin("carol", "typed secret").ExpectEnd();
+  EXPECT_EQ(Conn(Connect(";User=carol;Password=YES")), "NO_DATA");
+  EXPECT_TRUE(boxes.texts.empty());
+  ASSERT_EQ(Connect(";User=carol;Password=YES"), SQL_SUCCESS);
+  ASSERT_EQ(host.seen().size(), 2u);
+  EXPECT_EQ(host.seen()[1].texts.at(kPasswordUserField), "carol");
+  EXPECT_EQ(out, In() + ";User=carol;Password=yes");  // the switch, never the password
+  EXPECT_STREQ(g_loginPassword, "");
+}
+
+// SQLConnect takes the data source's keys but the given user and password
+// (no prompt although the switch asks); texts of explicit length need no
+// NUL: the entry traces show exactly the given characters.
+TEST_F(SessionTest, ConnectReadsDataSourceKeysAndTracesTextsOfExplicitLength) {
+  TraceCapture trace("A2");
+  server.Expect(Greeting()).Send(U16(0)).Expect(ConnectFrame("ann", "pw", "Trace"))
+      .Send(ConnectReply()).ExpectEnd();
+  server.Start();
+  std::ofstream(ini) << "[Trace]\nServer = 127.0.0.1\nService = " << server.Port()
+                     << "\nUser = ignored\nPassword = yes\n";
+  EXPECT_EQ(SQLConnect(hdbc, (SQLCHAR*)"TraceXYZ", 5, (SQLCHAR*)"annXYZ", 3, (SQLCHAR*)"pwXYZ", 2),
+            SQL_SUCCESS);
+  EXPECT_NE(trace.Text().find("szDSN=[Trace]\n             szUID=[ann]\n             szAuthStr=[pw]\n"),
+            std::string::npos)
+      << trace.Text();
+  EXPECT_EQ(SQLBrowseConnect(hdbc, (SQLCHAR*)"DSN=x;Server=nowhereXYZ", 5, nullptr, 0, nullptr),
+            SQL_ERROR);
+  EXPECT_NE(trace.Text().find("szConnStrIn=[DSN=x]\n"), std::string::npos) << trace.Text();
+}
+
+// Greetings the server refuses, cuts short or never answers (ended by the
+// login timeout), and a login accepted with a warning: the call's result,
+// the first record, the message box, and logged in exactly when the call
+// succeeded.
+struct Outcome {
+  const char* name;
+  void (*script)(FakeServer&);
+  std::string diag, box;  // logged in when the call succeeds ("INFO")
+};
+void PrintTo(const Outcome& o, std::ostream* os) { *os << o.name; }
+class LoginOutcome : public SessionTest, public ::testing::WithParamInterface<Outcome> {};
+
+TEST_P(LoginOutcome, ResultRecordBoxAndLoginAgree) {
+  GetParam().script(server);
+  ASSERT_EQ(SQLSetConnectOption(hdbc, SQL_LOGIN_TIMEOUT, 1), SQL_SUCCESS);
+  EXPECT_EQ(Conn(Connect()), GetParam().diag);
+  std::string shown;
+  for (size_t i = 0; i < boxes.texts.size(); ++i) shown += boxes.captions[i] + ": " + boxes.texts[i];
+  EXPECT_EQ(shown, GetParam().box);
+  EXPECT_EQ(LoggedIn(hdbc), GetParam().diag.rfind("INFO", 0) == 0);
+  if (LoggedIn(hdbc)) {
+    EXPECT_EQ(SQLDisconnect(hdbc), SQL_SUCCESS);
+  }
+}
+
+const char kRefused[] = "Unable to connect.\nProtocol failure #3 detected.";
+const std::string kLost = "ERROR 08S01 3047 [QTX][Velora ODBC Client]communication failure";
+INSTANTIATE_TEST_SUITE_P(Login, LoginOutcome, ::testing::Values(
+    Outcome{"GreetingRefused", [](FakeServer& s) { s.Expect(Greeting()).Send(U16(3)).ExpectEnd(); },
+            std::string("ERROR 08S01 3047 [QTX][Velora ODBC Client]") + kRefused,
+            std::string("VELODBC: Connect: ") + kRefused},
+    Outcome{"GreetingCutShort", [](FakeServer& s) { s.Expect(Greeting()).Send(Bytes({0})).Close(); }, kLost, ""},
+    Outcome{"SilentServer", [](FakeServer& s) { s.Expect(Greeting()).ExpectEnd(); }, kLost,
+            "VELODBC: Receive failed.\nerrno 10060: [10060] Connection timed out"},
+    Outcome{"LoginWithWarning",
+            [](FakeServer& s) { ScriptWarningLogin(s).Expect(Frame(8, "")).Send(ReturnOnly(0)).ExpectEnd(); },
+            "INFO 01000 5 [QTX][Velora ODBC Server]password expires soon", ""}),
+    [](const ::testing::TestParamInfo<Outcome>& info) { return std::string(info.param.name); });
+
+// Whichever single allocation fails during a login that the server answers
+// with a warning, the call's result and the connection agree: a result of
+// SQL_SUCCESS or SQL_SUCCESS_WITH_INFO means logged in, any other not.
+TEST_F(SessionTest, LoginFailedAllocationNeverLeavesAFailedLoginLoggedIn) {
+  bool completed = false;
+  long n = 0;
+  for (; n < 400 && !completed; ++n) {
+    FakeServer s;
+    ScriptWarningLogin(s).ExpectEnd();
+    s.Start();
+    SQLHDBC dbc = nullptr;
+    ASSERT_EQ(SQLAllocConnect(henv, &dbc), SQL_SUCCESS);
+    std::string in = "DSN=Sales;Server=127.0.0.1;Service=" + s.Port();
+    const unsigned long before = AllocCount();
+    SetAllocFailOnce(n);
+    SQLRETURN rc = SQLDriverConnect(dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0,
+                                    nullptr, SQL_DRIVER_NOPROMPT);
+    ResetAllocFailure();
+    // Once the call makes no more than n allocations, none of them failed.
+    completed = AllocCount() - before <= static_cast<unsigned long>(n);
+    EXPECT_EQ(LoggedIn(dbc), SQL_SUCCEEDED(rc)) << "allocation " << n << " failing, rc " << rc;
+    SQLFreeConnect(dbc);
+    // A script still waiting for a client the driver never opened ends now.
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {AF_INET, htons(static_cast<uint16_t>(std::stoi(s.Port()))), {htonl(INADDR_LOOPBACK)}, {}};
+    connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    close(fd);
+    s.Finish();  // the script may end early; only the driver's state matters here
+  }
+  EXPECT_TRUE(completed);
+  EXPECT_GT(n, 5);
+}
+
+// Before the login the server's options are kept and sent as soon as the
+// session exists (the driver manager replays an application's options
+// there); options the server never hears of are refused with 08003, and
+// a transaction fails. After it the transaction type goes out unchecked,
+// and a null connection means every logged-in connection of the
+// environment (the idle one is left alone).
+TEST_F(SessionTest, OptionsSetBeforeLoginReachTheSessionAndTransactions) {
+  EXPECT_EQ(Conn(SQLTransact(henv, hdbc, SQL_COMMIT)),
+            "ERROR 08S01 3047 [QTX][Velora ODBC Client]communication failure");
+  SQLUINTEGER value = 12345;
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_AUTOCOMMIT, 0), SQL_SUCCESS);
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_MAX_ROWS, 5), SQL_SUCCESS);
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_TXN_ISOLATION, 8), SQL_SUCCESS);  // the default: not sent
+  EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_MAX_ROWS, &value), SQL_SUCCESS);
+  EXPECT_EQ(value, 12345u);  // a statement option: nothing to answer here
+  EXPECT_EQ(Conn(SQLSetConnectOption(hdbc, SQL_TRANSLATE_DLL, (SQLULEN) "x.so")),
+            "ERROR 08003 1054 [QTX][Velora ODBC Client]connection not open");
+  ScriptLogin().Expect(Frame(27, U16(0))).Send(ReturnOnly(0))
+      .Expect(Frame(32, U32(0) + U32(5))).Send(ReturnOnly(0))
+      .Expect(Frame(44, U16(7))).Send(ReturnOnly(0xFFFF))
+      .Expect(Frame(9, U32(0))).Send(ErrorReply("S1012", 1, "invalid transaction operation code"))
+      .Expect(Frame(44, U16(1))).Send(ReturnOnly(0)).ExpectEnd();
+  EXPECT_EQ(Connect(), SQL_SUCCESS);
+  SQLHDBC idle = nullptr;
+  ASSERT_EQ(SQLAllocConnect(henv, &idle), SQL_SUCCESS);
+  EXPECT_EQ(Conn(SQLTransact(nullptr, hdbc, 7)),
+            "ERROR S1012 1 [QTX][Velora ODBC Server]invalid transaction operation code");
+  EXPECT_EQ(SQLTransact(henv, SQL_NULL_HDBC, SQL_ROLLBACK), SQL_SUCCESS);
+  SQLFreeConnect(idle);
+}
+
+// Every option with a request: connection options without a statement id;
+// statement options from the connection with id 0 (the default of later
+// statements, read back whole) and from a statement with its id. Options
+// only stored, or not kept at all, send nothing.
+TEST_F(SessionTest, EveryOptionRequestHasItsFrame) {
+  const struct {
+    SQLUSMALLINT option;
+    uint16_t code;
+    bool wide;  // a 32-bit number rather than a 16-bit enumerated value
+    SQLULEN value;
+    bool statement;
+  } rows[] = {{SQL_ACCESS_MODE, 26, false, 1, false}, {SQL_AUTOCOMMIT, 27, false, 0, false},
+              {SQL_TXN_ISOLATION, 38, false, 2, false}, {SQL_MAX_ROWS, 32, true, 70000, true},
+              {SQL_NOSCAN, 33, false, 1, true},         {SQL_MAX_LENGTH, 31, true, 4096, true},
+              {SQL_CURSOR_TYPE, 30, false, 3, true},    {SQL_CONCURRENCY, 28, false, 2, true},
+              {SQL_ROWSET_SIZE, 36, true, 25, true},    {SQL_RETRIEVE_DATA, 35, false, 0, true},
+              {SQL_USE_BOOKMARKS, 39, false, 1, true}};
+  auto body = [](const auto& r, uint32_t id) {
+    return (r.statement ? U32(id) : "") + (r.wide ? U32(static_cast<uint32_t>(r.value))
+                                                  : U16(static_cast<uint16_t>(r.value)));
+  };
+  ScriptLogin();
+  for (const auto& r : rows) server.Expect(Frame(r.code, body(r, 0))).Send(ReturnOnly(0));
+  server.Expect(Frame(0, "")).Send(Alloc(7));
+  for (const auto& r : rows) {
+    if (r.statement) server.Expect(Frame(r.code, body(r, 7))).Send(ReturnOnly(0));
+  }
+  server.ExpectEnd();
+  ASSERT_EQ(Connect(), SQL_SUCCESS);
+  for (const auto& r : rows) EXPECT_EQ(SQLSetConnectOption(hdbc, r.option, r.value), SQL_SUCCESS);
+  for (SQLUSMALLINT stored : {SQL_QUERY_TIMEOUT, SQL_LOGIN_TIMEOUT, SQL_ODBC_CURSORS, 4321}) {
+    EXPECT_EQ(SQLSetConnectOption(hdbc, stored, 9), SQL_SUCCESS) << stored;
+  }
+  SQLHSTMT s = nullptr;
+  ASSERT_EQ(SQLAllocStmt(hdbc, &s), SQL_SUCCESS);
+  SQLULEN answer;
+  std::memset(&answer, 0xFF, sizeof answer);
+  EXPECT_EQ(SQLGetStmtOption(s, SQL_QUERY_TIMEOUT, &answer), SQL_SUCCESS);
+  EXPECT_EQ(answer, 9u);
+  for (const auto& r : rows) {
+    if (!r.statement) continue;
+    std::memset(&answer, 0xFF, sizeof answer);
+    EXPECT_EQ(SQLGetStmtOption(s, r.option, &answer), SQL_SUCCESS) << r.option;
+    EXPECT_EQ(answer, r.value) << r.option;
+    EXPECT_EQ(SQLSetStmtOption(s, r.option, r.value), SQL_SUCCESS) << r.option;
+  }
+}
+
+// Refusals of both handles and both directions write nothing and queue one
+// record; the current qualifier is stored and read back cut to 255; a
+// statement option the server refuses is kept all the same; the row
+// number is asked from the server each time.
+TEST_F(SessionTest, OptionRefusalsQualifierAndRowNumber) {
+  ScriptStatement().Expect(Frame(36, U32(7) + U32(10))).Send(ReturnOnly(0xFFFF))
+      .Expect(Frame(9, U32(7))).Send(ErrorReply("S1009", 3, "rowset size not allowed"))
+      .Expect(Frame(18, U32(7))).Send(ReplyFrame(U16(0) + U32(42)))
+      .Expect(Frame(18, U32(7))).Send(ReplyFrame(U16(0) + U32(43))).ExpectEnd();
+  SQLHSTMT s = Open();
+  const struct {
+    bool statement, get;
+    SQLUSMALLINT option;
+    const char* diag;
+  } refused[] = {{0, 0, SQL_PACKET_SIZE, "1056 [QTX][Velora ODBC Client]can't change network packet size"},
+                 {0, 1, SQL_TRANSLATE_OPTION, "1057 [QTX][Velora ODBC Client]translation DLL not supported"},
+                 {1, 0, SQL_KEYSET_SIZE, "1059 [QTX][Velora ODBC Client]keyset-driven cursors not supported"},
+                 {1, 1, SQL_GET_BOOKMARK, "1061 [QTX][Velora ODBC Client]bookmarks not supported yet"}};
+  for (const auto& r : refused) {
+    SQLULEN answer = 99;
+    SQLRETURN rc = r.statement ? (r.get ? SQLGetStmtOption(s, r.option, &answer)
+                                        : SQLSetStmtOption(s, r.option, 1))
+                               : (r.get ? SQLGetConnectOption(hdbc, r.option, &answer)
+                                        : SQLSetConnectOption(hdbc, r.option, 1));
+    EXPECT_EQ(rc, SQL_ERROR) << r.option;
+    EXPECT_EQ(answer, 99u);
+    EXPECT_EQ(Diag(r.statement ? nullptr : hdbc, r.statement ? s : nullptr), std::string("S1C00 ") + r.diag);
+  }
+  std::string name(300, 'q');
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_CURRENT_QUALIFIER, (SQLULEN)name.c_str()), SQL_SUCCESS);
+  char buffer[400];
+  std::memset(buffer, 'x', sizeof buffer);
+  EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_CURRENT_QUALIFIER, buffer), SQL_SUCCESS);
+  EXPECT_EQ(std::string(buffer, 257), std::string(255, 'q') + '\0' + 'x');
+  EXPECT_EQ(Stmt(SQLSetStmtOption(s, SQL_ROWSET_SIZE, 10), s),
+            "ERROR S1009 3 [QTX][Velora ODBC Server]rowset size not allowed");
+  SQLULEN answer = 0;
+  EXPECT_EQ(SQLGetStmtOption(s, SQL_ROWSET_SIZE, &answer), SQL_SUCCESS);
+  EXPECT_EQ(answer, 10u);
+  for (SQLULEN row : {42u, 43u}) {
+    EXPECT_EQ(SQLGetStmtOption(s, SQL_ROW_NUMBER, &answer), SQL_SUCCESS);
+    EXPECT_EQ(answer, row);
+  }
+}
+
+std::string FreeFrame(uint16_t option) { return Frame(15, U32(7) + U16(option)); }
+// AMOUNT NUMERIC(10,2) updatable, NAME VARCHAR(20) not null, FLAG BIT.
+std::string ThreeColumns() {
+  return U16(3) + Column("AMOUNT", 12, SQL_NULLABLE, SQL_NUMERIC, 10, 2, 1) +
+         Column("NAME", 20, SQL_NO_NULLS, SQL_VARCHAR, 20) + Column("FLAG", 1, 1, SQL_BIT, 1);
+}
+
+// A server that went away has forgotten the statement and the session:
+// SQL_UNBIND and SQL_RESET_PARAMS send nothing, SQL_CLOSE reports the
+// failure, SQL_DROP frees the handle (else an application closing its
+// cursors after a lost connection could never get rid of them), and
+// SQLDisconnect ends the session with 01002.
+TEST_F(SessionTest, LostServerStillLetsTheApplicationFreeEverything) {
+  ScriptStatement().Close();
+  SQLHSTMT s = Open();
+  ASSERT_TRUE(server.Finish()) << server.Error();
+  EXPECT_EQ(SQLFreeStmt(s, SQL_UNBIND), SQL_SUCCESS);
+  EXPECT_EQ(SQLFreeStmt(s, SQL_RESET_PARAMS), SQL_SUCCESS);
+  EXPECT_EQ(Stmt(SQLFreeStmt(s, SQL_CLOSE), s),
+            "ERROR 08S01 3047 [QTX][Velora ODBC Client]communication failure");
+  EXPECT_EQ(SQLFreeStmt(s, SQL_DROP), SQL_SUCCESS);
+  EXPECT_EQ(SQLFreeStmt(s, SQL_CLOSE), SQL_INVALID_HANDLE);
+  EXPECT_EQ(Conn(SQLDisconnect(hdbc)), "INFO 01002 3047 [QTX][Velora ODBC Client]disconnect error");
+  EXPECT_FALSE(static_cast<Connection*>(hdbc)->LoggedIn());
+}
+
+// A refused allocation leaves no statement and a refused drop a working
+// handle; SQLCancel closes. The server forgets a session's statements
+// when it ends; so does the driver: a statement left at disconnect is
+// freed with the session, and its handle can never reach a later one.
+TEST_F(SessionTest, StatementAllocationFreeingAndDisconnectFreesWhatIsLeft) {
+  ScriptLogin().Expect(Frame(0, "")).Send(ReturnOnly(0xFFFF))
+      .Expect(Frame(9, U32(0))).Send(ErrorReply("S1000", 9, "too many statements"))
+      .Expect(Frame(0, "")).Send(Alloc(7)).Expect(FreeFrame(SQL_DROP)).Send(ReturnOnly(0xFFFF))
+      .Expect(Frame(9, U32(7))).Send(ErrorReply("S1010", 2, "busy"))
+      .Expect(FreeFrame(SQL_CLOSE)).Send(ReturnOnly(0)).Expect(FreeFrame(SQL_CLOSE)).Send(ReturnOnly(0))
+      .Expect(Bytes({6, 0, 0, 0, 0x0F, 0, 7, 0, 0, 0, 1, 0})).Send(ReturnOnly(0))
+      .Expect(Frame(0, "")).Send(Alloc(8)).Expect(Frame(8, "")).Send(ReturnOnly(0)).ExpectEnd();
+  ASSERT_EQ(Connect(), SQL_SUCCESS);
+  SQLHSTMT s = reinterpret_cast<SQLHSTMT>(1), left = nullptr;
+  EXPECT_EQ(Conn(SQLAllocStmt(hdbc, &s)), "ERROR S1000 9 [QTX][Velora ODBC Server]too many statements");
+  EXPECT_EQ(s, nullptr);
+  ASSERT_EQ(SQLAllocStmt(hdbc, &s), SQL_SUCCESS);
+  EXPECT_EQ(SQLFreeStmt(s, SQL_DROP), SQL_ERROR);
+  EXPECT_EQ(SQLFreeStmt(s, SQL_CLOSE), SQL_SUCCESS);
+  EXPECT_EQ(SQLCancel(s), SQL_SUCCESS);
+  EXPECT_EQ(SQLFreeStmt(s, SQL_DROP), SQL_SUCCESS);
+  EXPECT_EQ(SQLFreeStmt(s, SQL_CLOSE), SQL_INVALID_HANDLE);
+  ASSERT_EQ(SQLAllocStmt(hdbc, &left), SQL_SUCCESS);
+  ASSERT_EQ(SQLDisconnect(hdbc), SQL_SUCCESS);
+  EXPECT_EQ(SQLFreeStmt(left, SQL_CLOSE), SQL_INVALID_HANDLE);
+  EXPECT_EQ(SQLFreeStmt(left, SQL_DROP), SQL_INVALID_HANDLE);
+}
+
+// The description survives SQL_CLOSE for the executions that follow; the
+// column attributes come from it (or are refused at its limits); a
+// description with an unknown column type fails, keeping the columns
+// before it.
+TEST_F(SessionTest, StatementPrepareDescribesAndCloseKeepsTheDescriptionForExecute) {
+  const std::string sql = "SELECT AMOUNT, NAME, FLAG FROM SALES";
+  ScriptStatement().Expect(Frame(23, U32(7) + Text16(sql))).Send(ReplyFrame(U16(0) + ThreeColumns()))
+      .Expect(FreeFrame(SQL_CLOSE)).Send(ReturnOnly(0))
+      .Expect(Frame(11, U32(7) + U16(0))).Send(ReturnOnly(0))
+      .Expect(Frame(11, U32(7) + U16(0))).Send(ReturnOnly(0)).Expect(Frame(23, U32(7) + Text16("q")))
+      .Send(ReplyFrame(U16(0) + U16(2) + Column("A", 4, 1, SQL_INTEGER) + Column("B", 8, 1, SQL_DOUBLE)))
+      .ExpectEnd();
+  SQLHSTMT s = Open();
+  ASSERT_EQ(SQLPrepare(s, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_SUCCESS);
+  EXPECT_EQ(SQLFreeStmt(s, SQL_CLOSE), SQL_SUCCESS);
+  EXPECT_EQ(SQLExecute(s), SQL_SUCCESS);
+  EXPECT_EQ(SQLExecute(s), SQL_SUCCESS);
+  SQLCHAR name[16];
+  SQLSMALLINT count = 0, length = 0, type = 0, scale = 0, nullable = 0;
+  SQLULEN precision = 0;
+  EXPECT_EQ(Stmt(SQLDescribeCol(s, 1, name, 5, &length, &type, &precision, &scale, &nullable), s),
+            "INFO 01004 1041 [QTX][Velora ODBC Client]data truncated");
+  EXPECT_EQ((char*)name + (" " + std::to_string(length)) + " " + std::to_string(type) + " " +
+                std::to_string(precision) + " " + std::to_string(scale) + " " + std::to_string(nullable),
+            "AMOU 6 2 10 2 1");
+  const struct {
+    SQLUSMALLINT icol, type;
+    SQLLEN number;
+    const char* text = nullptr;  // set for the text answers; the label is the name when there is none
+  } rows[] = {{1, SQL_COLUMN_COUNT, 3}, {99, SQL_COLUMN_COUNT, 3}, {2, SQL_COLUMN_TYPE, SQL_VARCHAR},
+              {1, SQL_COLUMN_LENGTH, 12}, {2, SQL_COLUMN_LENGTH, 0},  // VARCHAR: no row yet
+              {2, SQL_COLUMN_DISPLAY_SIZE, 20}, {2, SQL_COLUMN_NULLABLE, SQL_NO_NULLS},
+              {1, SQL_COLUMN_UPDATABLE, SQL_ATTR_WRITE}, {1, 5000, -1},  // unknown: nothing written
+              {1, SQL_COLUMN_TABLE_NAME, 0, "SALES"}, {1, SQL_COLUMN_LABEL, 0, "AMOUNT"}};
+  for (const auto& r : rows) {
+    char text[64] = {0};
+    SQLLEN number = -1;  // every bit set: the whole SQLLEN must be written
+    EXPECT_EQ(SQLColAttributes(s, r.icol, r.type, text, sizeof text, &length, &number), SQL_SUCCESS);
+    EXPECT_EQ(r.text ? text + ("/" + std::to_string(length)) : std::to_string(number),
+              r.text ? r.text + ("/" + std::to_string(std::strlen(r.text))) : std::to_string(r.number))
+        << r.icol << " " << r.type;
+  }
+  EXPECT_EQ(SQLColAttributes(s, 1, SQL_COLUMN_LABEL, name, 0, &length, nullptr), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(length, 6);
+  EXPECT_EQ(SQLColAttributes(s, 1, SQL_COLUMN_NAME, name, 4, &length, nullptr), SQL_SUCCESS_WITH_INFO);
+  EXPECT_STREQ((char*)name, "AMO");
+  EXPECT_EQ(Stmt(SQLColAttributes(s, 0, SQL_COLUMN_COUNT, nullptr, 0, nullptr, nullptr), s),
+            "ERROR S1C00 1061 [QTX][Velora ODBC Client]bookmarks not supported yet");
+  for (SQLUSMALLINT outside : {0, 4}) {
+    EXPECT_EQ(Stmt(SQLDescribeCol(s, outside, name, sizeof name, nullptr, nullptr, nullptr, nullptr,
+                             nullptr), s), "ERROR S1002 1044 [QTX][Velora ODBC Client]column number out of range");
+  }
+  EXPECT_EQ(Stmt(SQLColAttributes(s, 4, SQL_COLUMN_NAME, nullptr, 0, nullptr, nullptr), s),
+            "ERROR S1002 1044 [QTX][Velora ODBC Client]column number out of range");
+  EXPECT_EQ(Stmt(SQLPrepare(s, (SQLCHAR*)"q", SQL_NTS), s).substr(0, 11), "ERROR S1001");
+  EXPECT_EQ(SQLNumResultCols(s, &count), SQL_SUCCESS);
+  EXPECT_EQ(count, 1);
+}
+
+// Without a description (none, or a warning instead) the calls that need
+// one say so; cursor names lose trailing blanks and are cut with 01004;
+// the server's "no count" reaches the application as -1.
+TEST_F(SessionTest, StatementNoResultSetCursorNamesAndRowCount) {
+  const std::string name = ReplyFrame(U16(0) + Text16("mine"));
+  ScriptStatement().Expect(Frame(10, U32(7) + Text16("CREATE TABLE t (a INT)") + U16(0)))
+      .Send(ReplyFrame(U16(0) + U16(0))).Expect(Frame(10, U32(7) + Text16("x") + U16(0)))
+      .Send(ReplyFrame(U16(1))).Expect(Frame(9, U32(7))).Send(ErrorReply("01000", 1, "warning"))
+      .Expect(Frame(29, U32(7) + Text16("mine"))).Send(ReturnOnly(0))
+      .Expect(Frame(16, U32(7))).Send(name).Expect(Frame(16, U32(7))).Send(name)
+      .Expect(Frame(16, U32(7))).Send(name).Expect(Frame(25, U32(7))).Send(ReplyFrame(U16(0) + U32(3)))
+      .Expect(Frame(25, U32(7))).Send(ReplyFrame(U16(0) + U32(0xFFFFFFFF))).ExpectEnd();
+  SQLHSTMT s = Open();
+  const std::string none = "24000 1006 [QTX][Velora ODBC Client]result set does not exist";
+  for (const char* sql : {"CREATE TABLE t (a INT)", "x"}) {  // "x": a warning, no description
+    EXPECT_TRUE(SQL_SUCCEEDED(SQLExecDirect(s, (SQLCHAR*)sql, SQL_NTS)));
+    EXPECT_EQ(Stmt(SQLDescribeCol(s, 1, nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr), s),
+              "ERROR " + none);
+    EXPECT_EQ(Stmt(SQLColAttributes(s, 1, SQL_COLUMN_COUNT, nullptr, 0, nullptr, nullptr), s), "ERROR " + none);
+  }
+  EXPECT_EQ(Stmt(SQLNumResultCols(s, nullptr), s),
+            "ERROR S1000 1072 [QTX][Velora ODBC Client]NULL pointer in argument pccol");
+  EXPECT_EQ(SQLSetCursorName(s, (SQLCHAR*)"mine  ", SQL_NTS), SQL_SUCCESS);
+  char text[8];
+  SQLSMALLINT length = 0;
+  EXPECT_EQ(SQLGetCursorName(s, (SQLCHAR*)text, sizeof text, &length), SQL_SUCCESS);
+  EXPECT_STREQ(text, "mine");
+  EXPECT_EQ(Stmt(SQLGetCursorName(s, (SQLCHAR*)text, 4, &length), s),
+            "INFO 01004 1041 [QTX][Velora ODBC Client]data truncated");
+  EXPECT_STREQ(text, "min");
+  EXPECT_EQ(SQLGetCursorName(s, nullptr, 0, &length), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(length, 4);
+  // The row-count request still goes out.
+  EXPECT_EQ(Stmt(SQLRowCount(s, nullptr), s),
+            "ERROR S1000 1072 [QTX][Velora ODBC Client]NULL pointer in argument pcrow");
+  SQLLEN rows = 0;
+  EXPECT_EQ(SQLRowCount(s, &rows), SQL_SUCCESS);
+  EXPECT_EQ(rows, -1);  // the server's "no count"
+  EXPECT_EQ(Stmt(SQLPrepare(s, (SQLCHAR*)"x", -7), s).substr(0, 11), "ERROR S1090");
+}
+
+}  // namespace
