@@ -76,7 +76,6 @@ inline constexpr ClientDiagnostic
   kDiagKeysetCursors                    {"S1C00", 1059, "keyset-driven cursors not supported"},
   kDiagSimulatedCursors                 {"S1C00", 1060, "simulated cursors not used"},
   kDiagBookmarks                        {"S1C00", 1061, "bookmarks not supported yet"},
-  kDiagExtendedFetch                    {"S1C00", 1062, "extended fetch not supported yet"},
   kDiagProcedures                       {"S1C00", 1071, "SQL procedures are not supported"},
   kDiagBrowseConnectUnimplemented       {"S1C00", 3028, "SQLBrowseConnect not implemented"},
   kDiagColumnPrivilegesUnimplemented    {"S1C00", 3028, "SQLColumnPrivileges not implemented"},

@@ -62,7 +62,7 @@ const OptionRow kGetStmt[] = {
     {SQL_NOSCAN, A::kStore, F::kNoscan, 0, nullptr},
     {SQL_MAX_LENGTH, A::kStore, F::kMaxLength, 0, nullptr},
     {SQL_ASYNC_ENABLE, A::kAnswerZero, F::kNone, 0, nullptr},
-    {SQL_BIND_TYPE, A::kRefuse, F::kNone, 0, &kDiagExtendedFetch},
+    {SQL_BIND_TYPE, A::kStore, F::kBindType, 0, nullptr},
     {SQL_CURSOR_TYPE, A::kStore, F::kCursorType, 0, nullptr},
     {SQL_CONCURRENCY, A::kStore, F::kConcurrency, 0, nullptr},
     {SQL_KEYSET_SIZE, A::kRefuse, F::kNone, 0, &kDiagKeysetCursors},

@@ -43,6 +43,9 @@ TEST(BlockFetch, RowsetsBySizeAndBindingKind) {
     SQLUSMALLINT status[3];
     SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)c.size, 0);
     SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, (SQLPOINTER)(c.rowWise ? sizeof(RowWise) : 0), 0);
+    SQLULEN bindType = 99;  // reads back what was set
+    ASSERT_EQ(SQL_SUCCESS, SQLGetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, &bindType, 0, nullptr));
+    EXPECT_EQ(bindType, c.rowWise ? sizeof(RowWise) : 0);
     SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, status, 0);
     SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);  // SQLULEN's size
     SQLBindCol(stmt, 1, c.rowWise ? SQL_C_SLONG : SQL_C_STINYINT, c.rowWise ? (SQLPOINTER)&rows[0].a : tiny, 0,
