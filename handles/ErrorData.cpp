@@ -13,7 +13,7 @@ const char* Shown(const String& text) { return text.TextOrEmpty(); }
 // Both forms of Setup: the trace line names the form ("pNC" for C strings,
 // "String" for values read from a reply).
 template <class Text>
-int SetUp(ErrorData* record, const char* form, int32_t source, int32_t native, const Text& state,
+bool SetUp(ErrorData* record, const char* form, int32_t source, int32_t native, const Text& state,
           const Text& message, const Text& module, int32_t line) {
   Trace('P', 2,
         "ErrorData::Setup (%s): \n     Source=%d, Codes=%d, State=%s, Text=%s, File=%s, Line=%d",
@@ -22,20 +22,20 @@ int SetUp(ErrorData* record, const char* form, int32_t source, int32_t native, c
   record->native = native;
   if (!record->sqlstate.SetString(state) || !record->text.SetString(message) ||
       !record->file.SetString(module)) {
-    return 0;
+    return false;
   }
   record->line = line;
-  return 1;
+  return true;
 }
 
 }  // namespace
 
-int ErrorData::Setup(int32_t sourceValue, int32_t nativeCode, const char* state, const char* message,
+bool ErrorData::Setup(int32_t sourceValue, int32_t nativeCode, const char* state, const char* message,
                      const char* module, int32_t lineNumber) {
   return SetUp(this, "pNC", sourceValue, nativeCode, state, message, module, lineNumber);
 }
 
-int ErrorData::Setup(int32_t sourceValue, int32_t nativeCode, const String& state,
+bool ErrorData::Setup(int32_t sourceValue, int32_t nativeCode, const String& state,
                      const String& message, const String& module, int32_t lineNumber) {
   return SetUp(this, "String", sourceValue, nativeCode, state, message, module, lineNumber);
 }

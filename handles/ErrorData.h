@@ -20,11 +20,11 @@ class ErrorData : public ListItem {
   ~ErrorData() override = default;
 
   // Client form. Traces the record (P, 2), then stores it; the strings lose
-  // their trailing blanks. Returns 1, or 0 when a string cannot be stored.
-  int Setup(int32_t source, int32_t native, const char* sqlstate, const char* text,
+  // their trailing blanks. False when a string cannot be stored.
+  bool Setup(int32_t source, int32_t native, const char* sqlstate, const char* text,
             const char* file, int32_t line);
   // Server form: the same with the values read from a reply.
-  int Setup(int32_t source, int32_t native, const String& sqlstate, const String& text,
+  bool Setup(int32_t source, int32_t native, const String& sqlstate, const String& text,
             const String& file, int32_t line);
 
   int32_t source = 0;

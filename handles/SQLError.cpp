@@ -18,22 +18,22 @@ namespace {
 
 // Builds "[QTX][Velora ODBC Client] text" (or "...Server] text"), with
 // " (file, line)" when the detail switch is on. Every piece goes through
-// Concatenate, which drops a piece's trailing blank. Returns 0 when memory
-// runs out.
-int BuildMessage(const ErrorData& record, String* message) {
-  if (!message->SetString("[QTX]")) return 0;
+// Concatenate, which drops a piece's trailing blank. False when memory runs
+// out.
+bool BuildMessage(const ErrorData& record, String* message) {
+  if (!message->SetString("[QTX]")) return false;
   const char* prefix = record.source == VEL_SOURCE_CLIENT ? "[Velora ODBC Client] "
                                                           : "[Velora ODBC Server] ";
-  if (!message->Concatenate(prefix) || !message->Concatenate(record.text)) return 0;
+  if (!message->Concatenate(prefix) || !message->Concatenate(record.text)) return false;
   if (Settings().debug != 0) {
     char line[16];
     std::snprintf(line, sizeof line, "%d)", static_cast<int>(record.line));
     if (!message->Concatenate(" (") || !message->Concatenate(record.file) ||
         !message->Concatenate(", ") || !message->Concatenate(line)) {
-      return 0;
+      return false;
     }
   }
-  return 1;
+  return true;
 }
 
 SQLRETURN ReturnRecord(ErrorData* record, SQLCHAR* szSqlState, SQLINTEGER* pfNativeError,
@@ -46,7 +46,7 @@ SQLRETURN ReturnRecord(ErrorData* record, SQLCHAR* szSqlState, SQLINTEGER* pfNat
   if (pfNativeError != nullptr) *pfNativeError = record->native;
 
   String message;
-  int built = BuildMessage(*record, &message);
+  const bool built = BuildMessage(*record, &message);
   delete record;
   if (!built) return SQL_ERROR;  // the record is lost with the memory
 
