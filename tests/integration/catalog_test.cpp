@@ -1,25 +1,22 @@
-// Catalog functions, type information and SQLGetInfo through the unixODBC
-// driver manager against a real server: tables, views and indexes over
-// every SQL type, read back as an ODBC 3 application reads them.
-#include <gtest/gtest.h>
-
+// Catalog functions and type information through the unixODBC driver
+// manager against a real server: tables, views and indexes read back as an
+// ODBC 3 application reads them, and the columns each type name makes.
 #include <sstream>
-#include <string>
 #include <vector>
 
-#include "odbc_app.h"
-#include "servers.h"
+#include "integration.h"
 
 namespace {
 
 SQLCHAR* S(const char* text) { return reinterpret_cast<SQLCHAR*>(const_cast<char*>(text)); }
 SQLSMALLINT L(const char* text) { return text ? SQL_NTS : 0; }
 
+// On server B, which the other tests leave without tables.
 class Catalog : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     OdbcConnection c;
-    ASSERT_TRUE(SQL_SUCCEEDED(c.DriverConnect("DSN=VelOpen"))) << c.Diag();
+    ASSERT_TRUE(SQL_SUCCEEDED(c.DriverConnect("DSN=VelOther"))) << c.Diag();
     for (const char* sql :
          {"CREATE TABLE cat_types (id INTEGER PRIMARY KEY, c_char CHAR(8), c_date DATE, n INT)",
           "INSERT INTO cat_types (c_char) VALUES ('a'), ('b')",
@@ -31,7 +28,7 @@ class Catalog : public ::testing::Test {
     }
   }
   void SetUp() override {
-    ASSERT_TRUE(SQL_SUCCEEDED(c.DriverConnect("DSN=VelOpen"))) << c.Diag();
+    ASSERT_TRUE(SQL_SUCCEEDED(c.DriverConnect("DSN=VelOther"))) << c.Diag();
     s = c.Statement();
   }
   void TearDown() override { SQLFreeHandle(SQL_HANDLE_STMT, s); }
@@ -39,7 +36,7 @@ class Catalog : public ::testing::Test {
   // The given columns (from 1) of every row: NULL as "-", "/" between
   // values, ";" between rows. Closes the cursor.
   std::string Rows(SQLRETURN rc, const std::vector<int>& columns) {
-    if (rc != SQL_SUCCESS) return "rc " + std::to_string(rc) + " " + DiagText(SQL_HANDLE_STMT, s);
+    if (rc != SQL_SUCCESS) return "rc " + std::to_string(rc) + " " + Diag(SQL_HANDLE_STMT, s);
     std::string out;
     for (const char* row = ""; SQLFetch(s) == SQL_SUCCESS; row = ";") {
       out += row;
@@ -121,9 +118,3 @@ TEST_F(Catalog, EveryTypeNameAndItsParametersMakeAColumnOfThatType) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  ::testing::AddGlobalTestEnvironment(new Servers("catalog_test"));
-  return RUN_ALL_TESTS();
-}

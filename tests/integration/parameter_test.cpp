@@ -1,35 +1,28 @@
 // Parameters through the unixODBC driver manager against a real server:
 // a value of every SQL type inserted through a parameter reads back equal,
 // and long values go in pieces through data at execution.
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <string>
 #include <vector>
 
-#include "odbc_app.h"
-#include "servers.h"
+#include "integration.h"
 
 namespace {
 
-class Parameters : public ::testing::Test {
+class Parameters : public Open {
  protected:
-  void SetUp() override { ASSERT_TRUE(SQL_SUCCEEDED(c.DriverConnect("DSN=VelOpen"))) << c.Diag(); }
   // The first value that query returns, as text.
   std::string ReadBack(const std::string& query) {
     SQLHSTMT s = c.Statement();
     std::string text;
     EXPECT_EQ(SQLExecDirect(s, (SQLCHAR*)query.c_str(), SQL_NTS), SQL_SUCCESS);
-    EXPECT_EQ(SQLFetch(s), SQL_SUCCESS) << DiagText(SQL_HANDLE_STMT, s);
+    EXPECT_EQ(SQLFetch(s), SQL_SUCCESS) << Diag(SQL_HANDLE_STMT, s);
     std::vector<char> buffer(3 << 20);
     SQLLEN length = 0;
     SQLRETURN rc = SQLGetData(s, 1, SQL_C_CHAR, buffer.data(), static_cast<SQLLEN>(buffer.size()), &length);
-    EXPECT_TRUE(SQL_SUCCEEDED(rc)) << DiagText(SQL_HANDLE_STMT, s);
+    EXPECT_TRUE(SQL_SUCCEEDED(rc)) << Diag(SQL_HANDLE_STMT, s);
     text = length == SQL_NULL_DATA ? "NULL" : std::string(buffer.data(), static_cast<size_t>(length));
     SQLFreeHandle(SQL_HANDLE_STMT, s);
     return text;
   }
-  OdbcConnection c;
 };
 
 DATE_STRUCT kDate = {2024, 2, 29};
@@ -84,7 +77,7 @@ TEST_F(Parameters, EveryTypeReadsBackEqual) {
     SQLLEN length = t.length;
     ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, t.cType, t.sqlType, 20, 2,
                                const_cast<void*>(t.value), 0, &length), SQL_SUCCESS);
-    EXPECT_EQ(SQLExecute(s), SQL_SUCCESS) << t.declared << " " << DiagText(SQL_HANDLE_STMT, s);
+    EXPECT_EQ(SQLExecute(s), SQL_SUCCESS) << t.declared << " " << Diag(SQL_HANDLE_STMT, s);
     SQLFreeHandle(SQL_HANDLE_STMT, s);
     EXPECT_EQ(ReadBack("SELECT v FROM " + table), t.expected) << t.declared << " from C type " << t.cType;
   }
@@ -104,21 +97,15 @@ TEST_F(Parameters, LongValuesInPieces) {
   ASSERT_EQ(SQLExecDirect(s, (SQLCHAR*)"INSERT INTO p_long VALUES (?, ?)", SQL_NTS), SQL_NEED_DATA);
   SQLPOINTER which = nullptr;
   for (const std::string* value : {&text, &bytes}) {
-    ASSERT_EQ(SQLParamData(s, &which), SQL_NEED_DATA) << DiagText(SQL_HANDLE_STMT, s);
+    ASSERT_EQ(SQLParamData(s, &which), SQL_NEED_DATA) << Diag(SQL_HANDLE_STMT, s);
     EXPECT_EQ(which, (SQLPOINTER)(uintptr_t)(value == &text ? 1 : 2));
     for (size_t at = 0; at < value->size(); at += 65536)
       ASSERT_EQ(SQLPutData(s, (SQLPOINTER)(value->data() + at), 65536), SQL_SUCCESS);
   }
-  ASSERT_EQ(SQLParamData(s, &which), SQL_SUCCESS) << DiagText(SQL_HANDLE_STMT, s);
+  ASSERT_EQ(SQLParamData(s, &which), SQL_SUCCESS) << Diag(SQL_HANDLE_STMT, s);
   SQLFreeHandle(SQL_HANDLE_STMT, s);
   EXPECT_TRUE(ReadBack("SELECT v FROM p_long") == text);
   EXPECT_TRUE(ReadBack("SELECT b FROM p_long") == bytes);
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  ::testing::AddGlobalTestEnvironment(new Servers("parameter_test"));
-  return RUN_ALL_TESTS();
-}
