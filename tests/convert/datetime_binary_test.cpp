@@ -1,11 +1,9 @@
 // DATE, TIME, TIMESTAMP and the binary values.
-#include "base/Alloc.h"
 #include "convert_test_util.h"
 
 namespace convert_test {
 namespace {
 
-Bytes Ts(int y, int mo, int d, int h, int mi, int s, uint32_t f) { return TimestampBytes(y, mo, d, h, mi, s, f); }
 
 // Text and bytes of a fixed-size value fit whole (text with its NUL) or
 // fail; a timestamp's date and time report the fields they drop.
