@@ -22,19 +22,9 @@ namespace {
 
 // The button and what one box shows on standard error without a sink.
 std::string ShownOnStandardError(const char* text, const char* caption) {
-  std::fflush(stderr);
-  FILE* file = std::tmpfile();
-  int saved = dup(fileno(stderr));
-  dup2(fileno(file), fileno(stderr));
+  testing::internal::CaptureStderr();
   int button = VelMessageBox(nullptr, text, caption, VEL_MB_OK | VEL_MB_ICONSTOP);
-  std::fflush(stderr);
-  dup2(saved, fileno(stderr));
-  close(saved);
-  std::rewind(file);
-  char buf[256] = {};
-  std::string shown(buf, std::fread(buf, 1, sizeof buf - 1, file));
-  std::fclose(file);
-  return std::to_string(button) + ":" + shown;
+  return std::to_string(button) + ":" + testing::internal::GetCapturedStderr();
 }
 
 TEST(MessageBoxTest, OneLineOnStandardErrorUnlessASinkIsInstalled) {
@@ -173,19 +163,16 @@ void ReadUntil(int fd, const std::string& text, std::string* all) {
   }
 }
 
-// The exit code of pid, waiting at most five seconds (then it is killed
-// and the answer is -1).
-int WaitExit(pid_t pid) {
+// The exit code of pid, waiting at most five seconds; -1 when it stopped
+// (flags WUNTRACED) or did not end in time: then it is killed.
+int WaitExit(pid_t pid, int flags = 0) {
   int status = 0;
-  for (auto deadline = Clock::now() + std::chrono::seconds(5); waitpid(pid, &status, WNOHANG) == 0;
-       poll(nullptr, 0, 10)) {
-    if (Clock::now() > deadline) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      return -1;
-    }
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  pid_t got = 0;
+  for (auto end = Clock::now() + std::chrono::seconds(5); got == 0 && Clock::now() < end; poll(nullptr, 0, 10))
+    got = waitpid(pid, &status, WNOHANG | flags);
+  if (got == pid && WIFEXITED(status)) return WEXITSTATUS(status);
+  if (got != pid || WIFSTOPPED(status)) kill(pid, SIGKILL), waitpid(pid, &status, 0);
+  return -1;
 }
 
 // The prompt as a child would run it, with no host but the terminal:
@@ -256,16 +243,7 @@ TEST(TerminalDialogTest, BackgroundJobOrNoTerminalGetsNoDialog) {
       _exit(Prompt("") == 9 ? 0 : 1);
     }
     setpgid(job, job);
-    int status = 0;
-    for (auto deadline = Clock::now() + std::chrono::seconds(5); Clock::now() < deadline;
-         poll(nullptr, 0, 10)) {
-      pid_t got = waitpid(job, &status, WNOHANG | WUNTRACED);
-      if (got == job && WIFSTOPPED(status)) break;  // stopped by the terminal
-      if (got == job) return WIFEXITED(status) ? WEXITSTATUS(status) : 4;
-    }
-    kill(job, SIGKILL);
-    waitpid(job, &status, 0);
-    return 3;
+    return WaitExit(job, WUNTRACED);  // -1 when stopped by the terminal
   });
   ASSERT_GT(shell.pid, 0);
   EXPECT_EQ(0, shell.Exit());
