@@ -76,10 +76,7 @@ struct ConnectedTest : ::testing::Test {
 TEST(ClibConnectionTest, RefusalsAreTracedAndBoxedOnce) {
   Peer refusing(false);
   const std::string refused = "errno 10061: [10061] Connection refused";
-  struct Row {
-    const char* host;
-    std::string service, trace, box;
-  } rows[] = {
+  struct Row { const char* host; std::string service, trace, box; } rows[] = {
       {"127.0.0.1", refusing.port, N0("connect() failed.") + N0(" " + refused),
        "Unable to connect to host.\nHost 127.0.0.1, Service " + refusing.port + "\n" + refused},
       {"127.0.0.1", "0", N0("0: Invalid port number."), "0: Invalid port number."},
@@ -136,13 +133,7 @@ TEST_F(ConnectedTest, WriteAndReadExactBlocksWithTraceAndDumps) {
 // the connection, and shows the one box this connection ever shows.
 TEST(ClibConnectionTest, EndTruncationAndResetOfTheStream) {
   const std::string reset = " errno 10054: [10054] Connection reset by peer";
-  struct Row {
-    std::string sent;
-    bool reset;
-    std::string trace;
-    SocketState state;
-    std::vector<std::string> boxes;
-  } rows[] = {{"", false, N0("recv() returned EOF."), SocketState::kOpen, {}},
+  struct Row { std::string sent; bool reset; std::string trace; SocketState state; std::vector<std::string> boxes; } rows[] = {{"", false, N0("recv() returned EOF."), SocketState::kOpen, {}},
               {"abc", false, N0("recv() failed: Truncation."), SocketState::kOpen, {}},
               {"", true, N0("recv() failed.") + N0(reset), SocketState::kDropped,
                {"Receive failed.\n" + reset.substr(1)}}};
