@@ -1,10 +1,9 @@
 // The number classes: every integer target's limits (BIGINT, exact), the
 // small integers' widening rules, doubles with fractions, NaN and
-// infinities, NUMERIC digits, texts and bytes, and FormatDouble.
+// infinities, NUMERIC digits, texts (twelve digits, half to even) and bytes.
 #include <cfloat>
 #include <cmath>
 
-#include "convert/FormatDouble.h"
 #include "convert_test_util.h"
 
 namespace convert_test {
@@ -106,6 +105,10 @@ TEST(NumberValueTest, CharBinaryAndFloatingTargets) {
       {kF, F(-3.25), kC, 2, kFail, {}, 5}, {kF, F(1.5e-7), kC, 20, kDone, T("0.00000015"), 10},
       {kF, F(1e20), kC, 21, kFail, {}, 21}, {kF, F(12345678901234567.0), kC, 40, kDone, T("12345678901200000"), 17},
       {kF, F(double(0.1f)), kC, 40, kDone, T("0.10000000149"), 13},  // a FLOAT keeps 12 digits
+      {kF, F(123456789012.5), kC, 13, kDone, T("123456789012"), 12},  // the 13th rounds half to even
+      {kF, F(123456789013.5), kC, 13, kDone, T("123456789014"), 12}, {kF, F(9.9999999999999), kC, 3, kDone, T("10"), 2},
+      {kF, F(0.1 + 0.2), kC, 4, kDone, T("0.3"), 3}, {kF, F(-0.0), kC, 2, kDone, T("0"), 1},
+      {kF, F(NAN), kC, 4, kDone, T("nan"), 3}, {kF, F(-INFINITY), kC, 5, kDone, T("-inf"), 4},
       {SQL_REAL, R(-1234.567f), kC, 14, kDone, T("-1234.567"), 9},  // a REAL 7, within its display size
       {SQL_REAL, R(-0.1f), kC, 14, kDone, T("-0.1"), 4}, {SQL_REAL, R(16777216.0f), kC, 14, kDone, T("16777220"), 8},
       {kN, N(true, -3, "12340"), kC, 8, kDone, T("-12.340"), 7},
@@ -140,6 +143,8 @@ TEST(NumberValueTest, CharBinaryAndFloatingTargets) {
   ValuePtr huge = Loaded(kF, F(1e300));
   CheckText(huge.get(), 400, kDone, "1" + std::string(300, '0'), 301);
   CheckText(huge.get(), 128, kFail, "", 301);
+  CheckText(Loaded(kF, F(-DBL_MAX)).get(), 400, kDone, "-179769313486" + std::string(297, '0'), 310);
+  CheckText(Loaded(kF, F(-5e-324)).get(), 400, kDone, "-0." + std::string(323, '0') + "494065645841", 338);
   CheckText(Loaded(kN, N(false, -128, "1")).get(), 200, kDone, "0." + std::string(127, '0') + "1", 130);
   CheckText(Loaded(kN, N(true, 127, "9999999999999999")).get(), 200, kDone, "-9999999999999999" + std::string(127, '0'),
             144);
@@ -165,30 +170,6 @@ TEST(NumberValueTest, LoadRefusesShortBytesAndBadDigits) {
     EXPECT_EQ(kLoadMalformed, LoadBytes(v.get(), c.bad));
     EXPECT_EQ("0", Convert(v.get(), SQL_C_CHAR).Text());
   }
-}
-
-TEST(FormatDoubleTest, PlainDecimalWithTwelveDigits) {
-  const struct { double value; const char* text; uint32_t whole; } cases[] = {
-      {12.5, "12.5", 2}, {0.001, "0.001", 1}, {-0.0, "0", 1},
-      {1234567890123456.0, "1234567890120000", 16}, {0.1 + 0.2, "0.3", 1},
-      {123456789012.5, "123456789012", 12}, {123456789013.5, "123456789014", 12},  // half to even
-      {-0.000123, "-0.000123", 2}, {9.9999999999999, "10", 2}, {NAN, "nan", 3}, {-INFINITY, "-inf", 4},
-  };
-  for (const auto& c : cases) {
-    char text[kFormatDoubleMaxText + 1];
-    uint32_t whole = 99;
-    EXPECT_EQ(std::strlen(c.text), FormatDouble(c.value, text, sizeof text, &whole));
-    EXPECT_STREQ(c.text, text);
-    EXPECT_EQ(c.whole, whole);
-  }
-  char text[8] = "xxxxxxx";
-  EXPECT_EQ(9u, FormatDouble(-1234.125, text, 5));  // copies at most limit - 1
-  EXPECT_STREQ("-123", text);
-  EXPECT_EQ('x', text[5]);
-  char big[kFormatDoubleMaxText + 1];
-  EXPECT_LE(FormatDouble(-DBL_MAX, big, sizeof big), kFormatDoubleMaxText);
-  EXPECT_LE(FormatDouble(-5e-324, big, sizeof big), kFormatDoubleMaxText);
-  EXPECT_EQ(std::string("-0.") + std::string(323, '0') + "494065645841", big);
 }
 
 }  // namespace
