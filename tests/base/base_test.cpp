@@ -50,8 +50,7 @@ TEST(StringTest, AllocationFailureLeavesEmptyOrUnchangedAndIsTraced) {
   ResetAllocFailure();
   EXPECT_EQ("<null>", Of(s));
   EXPECT_EQ(TraceCapture::Line('X', 2, "String::Concatenate() failed, line=127, alloc=9") +
-                TraceCapture::Line('X', 2, "String::SetString() failed, line=65, alloc=4"),
-            trace.Body());
+                TraceCapture::Line('X', 2, "String::SetString() failed, line=65, alloc=4"), trace.Body());
 }
 
 std::vector<int> g_deleted;
@@ -203,8 +202,7 @@ TEST(TraceTest, LevelZeroCutsAndDumpWithoutHeader) {
                 " P0:  x=\"<null>\"\n" + Pid() + " P0:  y=\"" + std::string(80, 'w') + "\"\n" + Pid() +
                 " title\nbuffer contains 20 bytes of data\n"
                 "000: 41 42 43 01 45 46 47 48 49 4a 4b 4c 4d 4e 4f 50 |ABC.EFGHIJKLMNOP|\n"
-                "010: 51 52 53 54" + std::string(36, ' ') + " |QRST" + std::string(12, ' ') + "|\n",
-            trace.Text());
+                "010: 51 52 53 54" + std::string(36, ' ') + " |QRST" + std::string(12, ' ') + "|\n", trace.Text());
 }
 
 TEST(TraceTest, CloseWritesEndeAndStopsTracing) {

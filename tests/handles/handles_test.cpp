@@ -212,8 +212,7 @@ TEST_F(HandlesTest, NewestFirstThenNoDataAndOnlyTheMostSpecificHandle) {
   EXPECT_EQ("0 S1000 3008 48 " + kClient + "HDBC: Allocation failed", Error(henv, nullptr, nullptr));
   // Null output pointers are simply skipped.
   VEL_POST(c1, SQL_ERROR, kDiagMemory);
-  EXPECT_EQ(SQL_SUCCESS_WITH_INFO,
-            SQLError(nullptr, hdbc1, nullptr, nullptr, nullptr, nullptr, 0, nullptr));
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLError(nullptr, hdbc1, nullptr, nullptr, nullptr, nullptr, 0, nullptr));
 }
 
 // Buffer sizes around the message's length (46); a negative one is the
@@ -230,8 +229,7 @@ TEST_F(HandlesTest, TruncationAndTheLengthCap) {
   for (size_t extra : {size_t{0}, size_t{1}, size_t{7000}}) {
     const std::string text(32766 - kClient.size() + extra, 'L');
     c1->PostError(SQL_ERROR, 1, "S1000", text.c_str(), "x.cpp", 1);
-    EXPECT_EQ("1 S1000 1 " + std::to_string(extra ? 32767 : 32766) + " " + kUnwritten,
-              ConnError(0));
+    EXPECT_EQ("1 S1000 1 " + std::to_string(extra ? 32767 : 32766) + " " + kUnwritten, ConnError(0));
   }
 }
 
@@ -244,10 +242,8 @@ TEST_F(HandlesTest, ServerRecordsCutTheStateAndTraceTheSetup) {
   {
     TraceCapture trace("P2");
     ASSERT_EQ(1, record->Setup(VEL_SOURCE_SERVER, 17, state, text, file, 88));
-    EXPECT_EQ(TraceCapture::Line('P', 2,
-                                 "ErrorData::Setup (String): \n     Source=2, Codes=17, "
-                                 "State=42S02XYZ, Text=no such table: t, File=engine.c, Line=88"),
-              trace.Body());
+    EXPECT_EQ(TraceCapture::Line('P', 2, "ErrorData::Setup (String): \n     Source=2, Codes=17, "
+                                 "State=42S02XYZ, Text=no such table: t, File=engine.c, Line=88"), trace.Body());
   }
   c1->errors.Append(record);
   EXPECT_EQ("0 42S02 17 41 [QTX][Velora ODBC Server]no such table: t", ConnError());
@@ -257,16 +253,14 @@ TEST_F(HandlesTest, DetailSwitchAppendsFileAndLineAndTheMessageIsTraced) {
   SettingsFile settings("[Debug]\nDebug=1\n");
   ForgetSettings();
   c1->PostError(SQL_ERROR, 3047, "08S01", "communication failure  ", "Exchange.cpp", 214);
-  EXPECT_EQ("0 08S01 3047 65 " + kClient + "communication failure (Exchange.cpp,214)",
-            ConnError());
+  EXPECT_EQ("0 08S01 3047 65 " + kClient + "communication failure (Exchange.cpp,214)", ConnError());
   // The posting macro names this file.
   int line = __LINE__ + 1;
   VEL_POST(s1, SQL_ERROR, kDiagColumnOutOfRange);
   TraceCapture trace("A");
   Error(nullptr, nullptr, s1);
   EXPECT_EQ(TraceCapture::Line('A', 1, " ErrorMsg=\"" + kClient + "column number out of range (" +
-                                           "handles_test.cpp," + std::to_string(line) + ")\""),
-            trace.Body());
+                                           "handles_test.cpp," + std::to_string(line) + ")\""), trace.Body());
 }
 
 TEST_F(HandlesTest, EveryAllocationFailureLosesOnlyThatRecord) {

@@ -82,8 +82,7 @@ TEST(ClibConnectionTest, RefusalsAreTracedAndBoxedOnce) {
       {"127.0.0.1", "0", N0("0: Invalid port number."), "0: Invalid port number."},
       {"127.0.0.1", "65536", N0("65536: Invalid port number."), "65536: Invalid port number."},
       {"255.255.255.255", "1", N0("255.255.255.255: Invalid host address."),
-       "255.255.255.255: Invalid host address."},
-      {"no-such-host.invalid", "1", N0("gethostbyname() failed."),
+       "255.255.255.255: Invalid host address."}, {"no-such-host.invalid", "1", N0("gethostbyname() failed."),
        "Unable to resolve host name:\nHost no-such-host.invalid not found in your HOSTS file."},
       {"127.0.0.1", "no-such-service-velora", N0("getservbyname() failed."),
        "Unable to resolve service name:\nService no-such-service-velora/tcp not found in your "
@@ -119,11 +118,9 @@ TEST_F(ConnectedTest, WriteAndReadExactBlocksWithTraceAndDumps) {
   const std::string pid = N0("").substr(0, 7);
   for (const std::string& line :
        {TraceCapture::Line('N', 2, "ClibConnection::InitiateConnection: server=\"127.0.0.1\", "
-                                   "service=\"" + peer.port + "abc\""),
-        pid + " N0: Connected to 127.0.0.1 on port ",
+                                   "service=\"" + peer.port + "abc\""), pid + " N0: Connected to 127.0.0.1 on port ",
         pid + " ClibConnection::Write()\nbuffer contains 5 bytes of data\n000: 68 65 6c 6c 6f",
-        TraceCapture::Line('N', 3, "ClibConnection::Read(len=6)"),
-        pid + " ClibConnection::Read()\n"}) {
+        TraceCapture::Line('N', 3, "ClibConnection::Read(len=6)"), pid + " ClibConnection::Read()\n"}) {
     EXPECT_NE(std::string::npos, trace.Text().find(line)) << line;
   }
   EXPECT_TRUE(boxes.texts.empty());
@@ -164,10 +161,8 @@ TEST_F(ConnectedTest, SendOnADroppedConnectionRaisesNoSigpipe) {
   BoxCapture boxes;
   TraceCapture trace("");
   EXPECT_FALSE(conn.Write("abc", 3));
-  EXPECT_EQ(N0("send() failed.") + N0(" errno 10054: [10054] Connection reset by peer"),
-            trace.Text());
-  EXPECT_EQ(std::vector<std::string>{"Send failed.\nerrno 10054: [10054] Connection reset by peer"},
-            boxes.texts);
+  EXPECT_EQ(N0("send() failed.") + N0(" errno 10054: [10054] Connection reset by peer"), trace.Text());
+  EXPECT_EQ(std::vector<std::string>{"Send failed.\nerrno 10054: [10054] Connection reset by peer"}, boxes.texts);
   // A peer that went away: its system answers the next block with a reset.
   // Wait (bounded) for it rather than racing it with more writes.
   Peer gone;

@@ -29,8 +29,7 @@ std::string ShownOnStandardError(const char* text, const char* caption) {
 
 TEST(MessageBoxTest, OneLineOnStandardErrorUnlessASinkIsInstalled) {
   EXPECT_EQ("1:VELODBC: Receive failed. errno 10054: [10054] Connection reset by peer\n",
-            ShownOnStandardError("Receive failed.\nerrno 10054: [10054] Connection reset by peer",
-                                 "VELODBC"));
+            ShownOnStandardError("Receive failed.\nerrno 10054: [10054] Connection reset by peer", "VELODBC"));
   {
     BoxCapture boxes;
     EXPECT_EQ("1:", ShownOnStandardError("text", "caption"));
@@ -72,10 +71,8 @@ TEST(DialogTest, ProcedureGetsInitThenCommandsAndEndDialogGivesTheResult) {
   ScriptedDialogHost host;
   host.Type(400, "abcdefgh").Click(IDOK);
   EXPECT_EQ(77, Show());
-  EXPECT_EQ((std::vector<std::pair<UINT, WPARAM>>{{WM_INITDIALOG, 0},
-                                                  {WM_COMMAND, MAKEWPARAM(400, EN_CHANGE)},
-                                                  {WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)}}),
-            g_messages);
+  EXPECT_EQ((std::vector<std::pair<UINT, WPARAM>>{{WM_INITDIALOG, 0}, {WM_COMMAND, MAKEWPARAM(400, EN_CHANGE)},
+                                                  {WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)}}), g_messages);
   EXPECT_EQ("Velora ODBC Driver Setup", host.seen().at(0).caption);
   // An empty name disables OK: the click fails, Cancel ends.
   ScriptedDialogHost second;
