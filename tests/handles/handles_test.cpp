@@ -233,22 +233,6 @@ TEST_F(HandlesTest, TruncationAndTheLengthCap) {
   }
 }
 
-TEST_F(HandlesTest, ServerRecordsCutTheStateAndTraceTheSetup) {
-  ErrorData* record = new (std::nothrow) ErrorData;
-  String state, text, file;
-  state.SetString("42S02XYZ");  // longer than an SQLSTATE: cut to five
-  text.SetString("no such table: t   ");
-  file.SetString("engine.c");
-  {
-    TraceCapture trace("P2");
-    ASSERT_EQ(1, record->Setup(VEL_SOURCE_SERVER, 17, state, text, file, 88));
-    EXPECT_EQ(TraceCapture::Line('P', 2, "ErrorData::Setup (String): \n     Source=2, Codes=17, "
-                                 "State=42S02XYZ, Text=no such table: t, File=engine.c, Line=88"), trace.Body());
-  }
-  c1->errors.Append(record);
-  EXPECT_EQ("0 42S02 17 41 [QTX][Velora ODBC Server]no such table: t", ConnError());
-}
-
 TEST_F(HandlesTest, DetailSwitchAppendsFileAndLineAndTheMessageIsTraced) {
   SettingsFile settings("[Debug]\nDebug=1\n");
   ForgetSettings();
@@ -348,15 +332,19 @@ TEST_F(CheckResultTest, ClientFailuresBecomeClientRecordsAndBuildFailuresErrors)
 }
 
 // The connection asks with statement id 0; the reply's 16-bit native code
-// and line are signed, its SQLSTATE cut to five, its text's blanks dropped.
+// and line are signed, its SQLSTATE cut to five, its text's blanks dropped;
+// the record's setup is traced.
 TEST_F(CheckResultTest, ServerRecordOfTheConnection) {
   server.Expect(Bytes({4, 0, 0, 0, 9, 0}) + U32(0))
       .Send(ReplyFrame(Bytes({0, 0}) + Text16("S1000xyz") + U16(0xFFFF) + Text16("general  ") +
                        Text16("engine.cpp") + U16(0xFFFE)))
       .ExpectEnd();
   Connect();
+  TraceCapture trace("P2");
   EXPECT_EQ(SQL_SUCCESS_WITH_INFO, connection.CheckResult(SQL_SUCCESS_WITH_INFO, 3));
   EXPECT_EQ("2 S1000 -1 -2 general engine.cpp", Last(&connection));
+  EXPECT_TRUE(trace.Has('P', 2, "ErrorData::Setup (String): \n     Source=2, Codes=-1, State=S1000, "
+                                "Text=general, File=engine.cpp, Line=-2"));
 }
 
 // A failed second exchange is not examined: the call keeps the server's
