@@ -79,7 +79,7 @@ TEST(TextValueTest, CharAndBinaryTruncate) {
   CheckText(v.get(), 6, kDone, "hello", 5);
   Check(v.get(), SQL_C_BINARY, 0, kCut, {}, 5);
   Check(v.get(), SQL_C_BINARY, 4, kCut, T("hell", false), 5);
-  Check(v.get(), SQL_C_BINARY, 6, kDone, T("hello", false), 5);
+  Check(v.get(), SQL_C_BINARY, 5, kDone, T("hello", false), 5);
   ValuePtr fixed = Loaded(SQL_CHAR, T("ab"), 10);
   Check(fixed.get(), SQL_C_CHAR, 20, kDone, Cat(T("ab", false), Bytes(9, 0)), 10);
   Check(fixed.get(), SQL_C_CHAR, 10, kCut, Cat(T("ab", false), Bytes(8, 0)), 10);
