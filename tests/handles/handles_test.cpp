@@ -124,19 +124,6 @@ TEST(RegistryDeathTest, RemovingAForeignObjectIsAConsistencyFailure) {
   EXPECT_DEATH(env.AddConnection(nullptr), "consistency check failed: conn, module");
 }
 
-// A logged-in connection that is freed sends nothing: its socket is reset.
-TEST_F(HandlesTest, FreeConnectOfALoggedInConnectionSendsNothing) {
-  BoxCapture boxes;
-  FakeServer server;
-  server.ExpectEnd();
-  server.Start();
-  ASSERT_EQ(1, c1->clib.InitiateConnection("127.0.0.1", server.Port().c_str()));
-  c1->flags |= VEL_CONNECTION_LOGGED_IN;
-  EXPECT_EQ(SQL_SUCCESS, SQLFreeConnect(hdbc1));
-  ASSERT_TRUE(server.Finish()) << server.Error();
-  EXPECT_EQ("", server.Received().at(0));
-}
-
 // The environment, the connection object or its current qualifier: each
 // failure gives a null handle and (but without any memory) a record.
 TEST_F(HandlesTest, AllocationFailures) {
