@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sql.h>
 
+#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -22,11 +23,7 @@ std::string Of(const String& s) { return s.Text() ? std::string(s.Text(), s.Leng
 // text and SQL_NULL_DATA store an empty, non-null text. Concatenate drops
 // each piece's trailing blank.
 TEST(StringTest, LengthsBlanksAndConcatenation) {
-  const struct {
-    const char* text;
-    int32_t count;
-    std::string stored;
-  } rows[] = {{"abc   ", SQL_NTS, "abc"}, {"ab\t ", SQL_NTS, "ab\t"}, {"   ", 3, ""},
+  const struct { const char* text; int32_t count; std::string stored; } rows[] = {{"abc   ", SQL_NTS, "abc"}, {"ab\t ", SQL_NTS, "ab\t"}, {"   ", 3, ""},
               {nullptr, 5, ""},         {"xyz", SQL_NULL_DATA, ""}, {"abcdef", 3, "abc"},
               {"abcdef", -3, "abcdef"}, {"a\0b", 3, std::string("a\0b", 3)}};
   for (auto& r : rows) {
@@ -53,8 +50,7 @@ TEST(StringTest, AllocationFailureLeavesEmptyOrUnchangedAndIsTraced) {
   ResetAllocFailure();
   EXPECT_EQ("<null>", Of(s));
   EXPECT_EQ(TraceCapture::Line('X', 2, "String::Concatenate() failed, line=127, alloc=9") +
-                TraceCapture::Line('X', 2, "String::SetString() failed, line=65, alloc=4"),
-            trace.Body());
+                TraceCapture::Line('X', 2, "String::SetString() failed, line=65, alloc=4"), trace.Body());
 }
 
 std::vector<int> g_deleted;
@@ -124,11 +120,7 @@ TEST(ListDeathTest, UnlinkOfAForeignItemStops) {
 TEST(ProfileTest, StringsAndIntegers) {
   SettingsFile file("; comment\n[debug]\n  LOGFILE = /tmp/x.log  \nLogMode=\"A2\"\nDebug=-3\n"
                     "[Config]\nUseKeepAlive=1x\nEmpty=\n");
-  const struct {
-    const char *section, *key;
-    unsigned size;
-    std::string expected;
-  } rows[] = {{"Debug", "LogFile", 99, "/tmp/x.log"}, {"DEBUG", "logmode", 99, "A2"},
+  const struct { const char *section, *key; unsigned size; std::string expected; } rows[] = {{"Debug", "LogFile", 99, "/tmp/x.log"}, {"DEBUG", "logmode", 99, "A2"},
               {"Config", "Empty", 99, ""},            {"Debug", "Missing", 5, "defa"},
               {"Debug", "LogFile", 5, "/tmp"},        {"Nowhere", "LogFile", 99, "default"}};
   for (auto& r : rows) {
@@ -136,10 +128,7 @@ TEST(ProfileTest, StringsAndIntegers) {
     EXPECT_EQ(r.expected.size(), GetPrivateProfileStringA(r.section, r.key, "default", buf, r.size, "velodbc.ini"));
     EXPECT_EQ(r.expected, buf) << r.key;
   }
-  const struct {
-    const char *section, *key;
-    unsigned expected;
-  } numbers[] = {{"Debug", "Debug", static_cast<unsigned>(-3)}, {"Config", "UseKeepAlive", 1}, {"Config", "Empty", 0}, {"Config", "Missing", 7}};
+  const struct { const char *section, *key; unsigned expected; } numbers[] = {{"Debug", "Debug", static_cast<unsigned>(-3)}, {"Config", "UseKeepAlive", 1}, {"Config", "Empty", 0}, {"Config", "Missing", 7}};
   for (auto& n : numbers) EXPECT_EQ(n.expected, GetPrivateProfileIntA(n.section, n.key, 7, "velodbc.ini")) << n.key;
   setenv("VELODBC_INI", "/nonexistent/velodbc.ini", 1);
   EXPECT_EQ(4u, GetPrivateProfileIntA("Config", "UseKeepAlive", 4, "velodbc.ini"));
@@ -213,8 +202,7 @@ TEST(TraceTest, LevelZeroCutsAndDumpWithoutHeader) {
                 " P0:  x=\"<null>\"\n" + Pid() + " P0:  y=\"" + std::string(80, 'w') + "\"\n" + Pid() +
                 " title\nbuffer contains 20 bytes of data\n"
                 "000: 41 42 43 01 45 46 47 48 49 4a 4b 4c 4d 4e 4f 50 |ABC.EFGHIJKLMNOP|\n"
-                "010: 51 52 53 54" + std::string(36, ' ') + " |QRST" + std::string(12, ' ') + "|\n",
-            trace.Text());
+                "010: 51 52 53 54" + std::string(36, ' ') + " |QRST" + std::string(12, ' ') + "|\n", trace.Text());
 }
 
 TEST(TraceTest, CloseWritesEndeAndStopsTracing) {
@@ -240,10 +228,8 @@ TEST(TraceTest, EachLineIsOnDiskBeforeClose) {
   OpenTrace();
   ForgetSettings();
   Trace('A', 2, "one line");
-  FILE* f = std::fopen(path, "r");
-  char buf[512] = {};
-  std::string text(buf, f ? std::fread(buf, 1, sizeof buf - 1, f) : 0);
-  if (f) std::fclose(f);
+  std::ifstream file(path);
+  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   CloseTrace();
   unlink(path);
   EXPECT_NE(std::string::npos, text.find("Flags = [A2]\n\n" + Pid() + " A2: one line\n")) << text;

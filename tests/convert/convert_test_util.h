@@ -1,11 +1,10 @@
-// Shared helpers of the value-class tests: values, row-byte builders and
-// one check of a conversion into a buffer followed by guard bytes, which
-// proves nothing is written past the bytes a conversion may use.
+// Shared helpers of the value-class tests: row-byte builders and one check
+// of a conversion into a buffer followed by guard bytes, which proves
+// nothing is written past the bytes a conversion may use.
 #ifndef VELORA_TESTS_CONVERT_UTIL_H
 #define VELORA_TESTS_CONVERT_UTIL_H
 
 #include <gtest/gtest.h>
-#include <sql.h>
 #include <sqlext.h>
 
 #include <algorithm>
@@ -14,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Alloc.h"
 #include "convert/ConvertColumnValue.h"
 
 namespace convert_test {
@@ -21,14 +21,7 @@ namespace convert_test {
 using ValuePtr = std::unique_ptr<ColumnValue>;
 using Bytes = std::vector<uint8_t>;
 const int kFail = kConversionFailed, kDone = kConversionDone, kCut = kConversionTruncated;
-
-inline ValuePtr Make(int32_t sqlType, uint32_t length = 0, uint32_t precision = 0) {
-  ColumnDescription d;
-  d.sqlDataType = sqlType;
-  d.length = length;
-  d.precision = precision;
-  return ValuePtr(CreateColumnValue(&d));
-}
+const uint8_t kGuard = 0xA5;
 
 template <typename T>
 Bytes LE(T v) {
@@ -36,20 +29,19 @@ Bytes LE(T v) {
   std::memcpy(b.data(), &v, sizeof v);
   return b;
 }
+inline Bytes F(double v) { return LE(v); }
+inline Bytes R(float v) { return LE(v); }
 inline Bytes Cat(Bytes a, const Bytes& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
-inline Bytes TextBytes(const std::string& s, bool nul = true) {
-  return nul ? Cat(Bytes(s.begin(), s.end()), {0}) : Bytes(s.begin(), s.end());
-}
+inline Bytes T(const std::string& s, bool nul = true) { return Cat(Bytes(s.begin(), s.end()), Bytes(nul, 0)); }
 // Magnitude in four 16-bit words, most significant first, then the sign.
-inline Bytes BigIntBytes(uint16_t w0, uint16_t w1, uint16_t w2, uint16_t w3, uint16_t sign) {
-  return Cat(Cat(Cat(LE(w0), LE(w1)), Cat(LE(w2), LE(w3))), LE(sign));
+inline Bytes BigIntBytes(uint64_t m, bool negative) {
+  Bytes b;
+  for (int shift : {48, 32, 16, 0}) b = Cat(b, LE(uint16_t(m >> shift)));
+  return Cat(b, LE(uint16_t(negative)));
 }
-inline Bytes BigIntBytes(int64_t v) {
-  uint64_t m = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
-  return BigIntBytes(uint16_t(m >> 48), uint16_t(m >> 32), uint16_t(m >> 16), uint16_t(m), v < 0);
-}
+inline Bytes B(int64_t v) { return BigIntBytes(v < 0 ? 0 - uint64_t(v) : uint64_t(v), v < 0); }
 // Sign, exponent and up to 16 right-aligned decimal digits in BCD.
-inline Bytes NumericBytes(bool negative, int8_t exponent, const std::string& digits) {
+inline Bytes N(bool negative, int8_t exponent, const std::string& digits) {
   std::string d = std::string(16 - digits.size(), '0') + digits;
   Bytes b = {uint8_t(negative), uint8_t(exponent)};
   for (int k = 0; k < 8; ++k) b.push_back(uint8_t((d[14 - 2 * k] - '0') << 4 | (d[15 - 2 * k] - '0')));
@@ -60,10 +52,15 @@ inline Bytes Fields(std::initializer_list<int> v) {
   for (int x : v) b = Cat(b, LE(static_cast<uint16_t>(x)));
   return b;
 }
-inline Bytes TimestampBytes(int y, int mo, int d, int h, int mi, int s, uint32_t f) {
+inline Bytes Ts(int y, int mo, int d, int h, int mi, int s, uint32_t f) {
   return Cat(Fields({y, mo, d, h, mi, s}), LE(f));
 }
 
+inline ValuePtr Make(int32_t sqlType, uint32_t length = 0, uint32_t precision = 0) {
+  ColumnDescription d;
+  d.sqlDataType = sqlType, d.length = length, d.precision = precision;
+  return ValuePtr(CreateColumnValue(&d));
+}
 inline int LoadBytes(ColumnValue* v, const Bytes& b) {
   return v->Load(b.empty() ? nullptr : b.data(), static_cast<uint32_t>(b.size()));
 }
@@ -73,28 +70,23 @@ inline ValuePtr Loaded(int32_t sqlType, const Bytes& b, uint32_t length = 0, uin
   return v;
 }
 
-const uint8_t kGuard = 0xA5;
-
 struct Conversion {
   int result;
   SQLLEN pcb = SQL_NO_TOTAL;
   Bytes buffer;  // the bytes the conversion may use, then 32 guard bytes
   std::string Text() const { return std::string(buffer.begin(), buffer.end()).c_str(); }
 };
-
 // Converts into cbValueMax bytes (character and binary types; at least 16
 // for the others), then guard bytes: a write past the bytes a conversion
 // may use shows as a changed guard, one before the buffer is the
 // sanitizer's to catch.
 inline Conversion Convert(const ColumnValue* v, SQLSMALLINT cType, SQLLEN cbValueMax = 64) {
   const bool counted = cType == SQL_C_CHAR || cType == SQL_C_BINARY;
-  size_t size = size_t(std::max<SQLLEN>(cbValueMax, counted ? 0 : 16));
   Conversion c;
-  c.buffer.assign(size + 32, kGuard);
+  c.buffer.assign(size_t(std::max<SQLLEN>(cbValueMax, counted ? 0 : 16)) + 32, kGuard);
   c.result = ConvertColumnValue(v, cType, c.buffer.data(), cbValueMax, &c.pcb);
   return c;
 }
-
 // One conversion's result and length; on failure nothing written, else
 // the buffer starts with out and holds nothing after it.
 inline void Check(const ColumnValue* v, SQLSMALLINT cType, SQLLEN cb, int result, const Bytes& out, SQLLEN pcb) {
@@ -117,7 +109,7 @@ inline void CheckInt(const ColumnValue* v, SQLSMALLINT cType, int result, int64_
 }
 // A character target: text and its NUL.
 inline void CheckText(const ColumnValue* v, SQLLEN cb, int result, const std::string& text, SQLLEN pcb) {
-  Check(v, SQL_C_CHAR, cb, result, TextBytes(text), pcb);
+  Check(v, SQL_C_CHAR, cb, result, T(text), pcb);
 }
 
 }  // namespace convert_test

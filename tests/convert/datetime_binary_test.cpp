@@ -1,22 +1,14 @@
 // DATE, TIME, TIMESTAMP and the binary values.
-#include "base/Alloc.h"
 #include "convert_test_util.h"
 
 namespace convert_test {
 namespace {
 
-Bytes Ts(int y, int mo, int d, int h, int mi, int s, uint32_t f) { return TimestampBytes(y, mo, d, h, mi, s, f); }
 
 // Text and bytes of a fixed-size value fit whole (text with its NUL) or
 // fail; a timestamp's date and time report the fields they drop.
 TEST(DateTimeValueTest, Conversions) {
-  const struct {
-    int32_t type;
-    Bytes row;
-    std::string text;
-    int dateResult, timeResult;
-    Bytes date, time, timestamp;
-  } cases[] = {
+  const struct { int32_t type; Bytes row; std::string text; int dateResult, timeResult; Bytes date, time, timestamp; } cases[] = {
       {SQL_DATE, Fields({1996, 5, 1}), "1996-05-01", kDone, kFail, Fields({1996, 5, 1}), {}, Ts(1996, 5, 1, 0, 0, 0, 0)},
       {SQL_DATE, Fields({-1, 0, 0}), "-001-00-00", kDone, kFail, Fields({-1, 0, 0}), {}, Ts(-1, 0, 0, 0, 0, 0, 0)},
       {SQL_TIME, Fields({10, 20, 30}), "10:20:30", kFail, kDone, {}, Fields({10, 20, 30}), Ts(0, 0, 0, 10, 20, 30, 0)},

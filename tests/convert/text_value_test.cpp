@@ -1,6 +1,5 @@
 // CHAR, VARCHAR and LONGVARCHAR values: numbers read from text, dates and
 // times at fixed positions, truncation, loading and its failures.
-#include "base/Alloc.h"
 #include "convert_test_util.h"
 
 namespace convert_test {
@@ -29,27 +28,24 @@ const IntCase kIntCases[] = {
 TEST(TextValueTest, IntegerTargets) {
   for (const IntCase& c : kIntCases) {
     SCOPED_TRACE(std::string(c.text) + " as " + std::to_string(c.cType));
-    CheckInt(Loaded(SQL_VARCHAR, TextBytes(c.text)).get(), c.cType, c.result, c.value);
+    CheckInt(Loaded(SQL_VARCHAR, T(c.text)).get(), c.cType, c.result, c.value);
   }
   // A CHAR column's padding is not part of the number.
-  CheckInt(Loaded(SQL_CHAR, TextBytes("-5"), 10).get(), SQL_C_SLONG, kDone, -5);
-  CheckInt(Loaded(SQL_CHAR, TextBytes("12        "), 10).get(), SQL_C_SSHORT, kDone, 12);
-  CheckInt(Loaded(SQL_LONGVARCHAR, TextBytes("1." + std::string(1000, '0') + "1")).get(), SQL_C_SLONG, kCut, 1);
+  CheckInt(Loaded(SQL_CHAR, T("-5"), 10).get(), SQL_C_SLONG, kDone, -5);
+  CheckInt(Loaded(SQL_CHAR, T("12        "), 10).get(), SQL_C_SSHORT, kDone, 12);
+  CheckInt(Loaded(SQL_LONGVARCHAR, T("1." + std::string(1000, '0') + "1")).get(), SQL_C_SLONG, kCut, 1);
 }
 
-Bytes D(double v) { return LE(v); }
-Bytes R(float v) { return LE(v); }
-Bytes Ts(int y, int mo, int d, int h, int mi, int s, uint32_t f) { return TimestampBytes(y, mo, d, h, mi, s, f); }
 
 // Floating values; dates and times read at fixed positions, with no
 // calendar check and no check of the separators.
 TEST(TextValueTest, FloatingAndDateTimeTargets) {
   const SQLSMALLINT kD = SQL_C_DOUBLE, kR = SQL_C_FLOAT, kDate = SQL_C_DATE, kTime = SQL_C_TIME, kTs = SQL_C_TIMESTAMP;
   const struct { std::string text; SQLSMALLINT cType; int result; Bytes out; } cases[] = {
-      {"-2.5e-3", kD, kDone, D(-0.0025)}, {"-0.0", kD, kDone, D(-0.0)}, {"1e309", kD, kFail, {}}, {"abc", kD, kFail, {}},
-      {"1.7976931348623157e308", kD, kDone, D(1.7976931348623157e308)}, {"3.4e38", kR, kDone, R(3.4e38f)},
+      {"-2.5e-3", kD, kDone, F(-0.0025)}, {"-0.0", kD, kDone, F(-0.0)}, {"1e309", kD, kFail, {}}, {"abc", kD, kFail, {}},
+      {"1.7976931348623157e308", kD, kDone, F(1.7976931348623157e308)}, {"3.4e38", kR, kDone, R(3.4e38f)},
       {"3.5e38", kR, kFail, {}}, {"-3.5e38", kR, kFail, {}}, {"1e-50", kR, kDone, R(0)}, {"7abc", kR, kFail, {}},
-      {"0." + std::string(400, '0') + "1", kD, kDone, D(0)}, {"1." + std::string(1000, '0') + "1", kD, kDone, D(1)},
+      {"0." + std::string(400, '0') + "1", kD, kDone, F(0)}, {"1." + std::string(1000, '0') + "1", kD, kDone, F(1)},
       {"1996-02-30", kDate, kDone, Fields({1996, 2, 30})}, {"1996-13-01", kDate, kFail, {}},
       {"1996-12-32", kDate, kFail, {}}, {"1996-12-31", kDate, kDone, Fields({1996, 12, 31})},
       {"1996/02/03", kDate, kDone, Fields({1996, 2, 3})}, {"1996-5", kDate, kDone, Fields({1996, 5, 0})},
@@ -66,39 +62,39 @@ TEST(TextValueTest, FloatingAndDateTimeTargets) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text.substr(0, 30));
-    Check(Loaded(SQL_LONGVARCHAR, TextBytes(c.text)).get(), c.cType, 0, c.result, c.out,
+    Check(Loaded(SQL_LONGVARCHAR, T(c.text)).get(), c.cType, 0, c.result, c.out,
           c.result == kFail ? SQL_NO_TOTAL : SQLLEN(c.out.size()));
   }
-  Check(Loaded(SQL_CHAR, TextBytes("1996-05-01          "), 20).get(), kTs, 0, kDone, Ts(1996, 5, 1, 0, 0, 0, 0), 16);
+  Check(Loaded(SQL_CHAR, T("1996-05-01          "), 20).get(), kTs, 0, kDone, Ts(1996, 5, 1, 0, 0, 0, 0), 16);
 }
 
 // Characters and bytes are cut at the buffer (a negative size is none);
 // a CHAR value is its declared length, NUL-padded.
 TEST(TextValueTest, CharAndBinaryTruncate) {
-  ValuePtr v = Loaded(SQL_VARCHAR, TextBytes("hello"));
+  ValuePtr v = Loaded(SQL_VARCHAR, T("hello"));
   Check(v.get(), SQL_C_CHAR, -1, kCut, {}, 5);
   Check(v.get(), SQL_C_CHAR, 0, kCut, {}, 5);
   CheckText(v.get(), 1, kCut, "", 5);
   CheckText(v.get(), 5, kCut, "hell", 5);
   CheckText(v.get(), 6, kDone, "hello", 5);
   Check(v.get(), SQL_C_BINARY, 0, kCut, {}, 5);
-  Check(v.get(), SQL_C_BINARY, 4, kCut, TextBytes("hell", false), 5);
-  Check(v.get(), SQL_C_BINARY, 6, kDone, TextBytes("hello", false), 5);
-  ValuePtr fixed = Loaded(SQL_CHAR, TextBytes("ab"), 10);
-  Check(fixed.get(), SQL_C_CHAR, 20, kDone, Cat(TextBytes("ab", false), Bytes(9, 0)), 10);
-  Check(fixed.get(), SQL_C_CHAR, 10, kCut, Cat(TextBytes("ab", false), Bytes(8, 0)), 10);
-  ValuePtr big = Loaded(SQL_LONGVARCHAR, TextBytes(std::string(100000, 'x'), false));
+  Check(v.get(), SQL_C_BINARY, 4, kCut, T("hell", false), 5);
+  Check(v.get(), SQL_C_BINARY, 5, kDone, T("hello", false), 5);
+  ValuePtr fixed = Loaded(SQL_CHAR, T("ab"), 10);
+  Check(fixed.get(), SQL_C_CHAR, 20, kDone, Cat(T("ab", false), Bytes(9, 0)), 10);
+  Check(fixed.get(), SQL_C_CHAR, 10, kCut, Cat(T("ab", false), Bytes(8, 0)), 10);
+  ValuePtr big = Loaded(SQL_LONGVARCHAR, T(std::string(100000, 'x'), false));
   CheckText(big.get(), 10, kCut, std::string(9, 'x'), 100000);
 }
 
 TEST(TextValueTest, LoadKeepsWhatTheBytesAndDeclaredLengthAllow) {
   ValuePtr c = Make(SQL_CHAR, 5);
-  ASSERT_EQ(kLoadDone, LoadBytes(c.get(), TextBytes("abcdefgh")));
+  ASSERT_EQ(kLoadDone, LoadBytes(c.get(), T("abcdefgh")));
   CheckText(c.get(), 6, kDone, "abcde", 5);
-  ASSERT_EQ(kLoadDone, LoadBytes(c.get(), TextBytes("x")));  // the old text is cleared
+  ASSERT_EQ(kLoadDone, LoadBytes(c.get(), T("x")));  // the old text is cleared
   Check(c.get(), SQL_C_CHAR, 6, kDone, Cat({'x'}, Bytes(5, 0)), 5);
   ValuePtr v = Make(SQL_VARCHAR);
-  ASSERT_EQ(kLoadDone, LoadBytes(v.get(), TextBytes("abc", false)));  // no NUL: ends with the bytes
+  ASSERT_EQ(kLoadDone, LoadBytes(v.get(), T("abc", false)));  // no NUL: ends with the bytes
   CheckText(v.get(), 8, kDone, "abc", 3);
   ASSERT_EQ(kLoadDone, LoadBytes(v.get(), Bytes{'a', 'b', 0, 'c', 'd'}));  // an inner NUL ends it
   EXPECT_EQ(2u, v->length);
@@ -106,18 +102,18 @@ TEST(TextValueTest, LoadKeepsWhatTheBytesAndDeclaredLengthAllow) {
   CheckText(v.get(), 1, kDone, "", 0);
   CheckInt(v.get(), SQL_C_SLONG, kFail, 0);
   // A failed allocation leaves an empty value (a CHAR's NULs).
-  ASSERT_EQ(kLoadDone, LoadBytes(v.get(), TextBytes("old")));
+  ASSERT_EQ(kLoadDone, LoadBytes(v.get(), T("old")));
   c = Make(SQL_CHAR, 4);
   SetAllocFailAfter(0);
-  EXPECT_EQ(kLoadNoMemory, LoadBytes(v.get(), TextBytes("new")));
-  EXPECT_EQ(kLoadNoMemory, LoadBytes(c.get(), TextBytes("abcd")));
+  EXPECT_EQ(kLoadNoMemory, LoadBytes(v.get(), T("new")));
+  EXPECT_EQ(kLoadNoMemory, LoadBytes(c.get(), T("abcd")));
   ResetAllocFailure();
   CheckText(v.get(), 8, kDone, "", 0);
   Check(c.get(), SQL_C_CHAR, 10, kDone, Bytes(5, 0), 4);
-  EXPECT_EQ(kLoadDone, LoadBytes(c.get(), TextBytes("abcd")));
+  EXPECT_EQ(kLoadDone, LoadBytes(c.get(), T("abcd")));
   CheckText(c.get(), 10, kDone, "abcd", 4);
   // Conversions never allocate.
-  ValuePtr ts = Loaded(SQL_VARCHAR, TextBytes("1996-05-01 10:20:30.5"));
+  ValuePtr ts = Loaded(SQL_VARCHAR, T("1996-05-01 10:20:30.5"));
   unsigned long before = AllocCount();
   for (SQLSMALLINT t : {SQL_C_CHAR, SQL_C_SLONG, SQL_C_DOUBLE, SQL_C_BINARY, SQL_C_TIMESTAMP, SQL_C_SBIGINT})
     Convert(ts.get(), t);

@@ -1,7 +1,6 @@
 // The SQL type table's consequences: which class a column gets and with
 // which length, what SQL_C_DEFAULT means, which pairs SQLGetData refuses
 // and that a refused pair's class writes nothing.
-#include "base/Alloc.h"
 #include "convert_test_util.h"
 
 namespace convert_test {
@@ -68,7 +67,7 @@ TEST(SqlTypeTableTest, RefusedPairsAndTheirClasses) {
   for (SQLSMALLINT c : {SQLSMALLINT(SQL_C_GUID), SQLSMALLINT(SQL_C_WCHAR), SQLSMALLINT(0)}) {
     EXPECT_FALSE(HasConversion(SQL_VARCHAR, c) || RefusesConversion(SQL_VARCHAR, c) || RefusesConversion(SQL_INTEGER, c));
     EXPECT_TRUE(RefusesConversion(SQL_VARBINARY, c) && RefusesConversion(SQL_TIMESTAMP, c));
-    Conversion out = Convert(Loaded(SQL_VARCHAR, TextBytes("1")).get(), c, 64);
+    Conversion out = Convert(Loaded(SQL_VARCHAR, T("1")).get(), c, 64);
     EXPECT_EQ(kConversionUnknownCType, out.result);
     EXPECT_EQ(SQL_NO_TOTAL, out.pcb);
   }
@@ -80,16 +79,16 @@ TEST(SqlTypeTableTest, RefusedPairsAndTheirClasses) {
 // time types as their ODBC 2 forms; a null buffer gets
 // the length only, and fixed-size targets refuse it.
 TEST(SqlTypeTableTest, DefaultCTypeAndNullBuffers) {
-  Check(Loaded(SQL_BIGINT, BigIntBytes(-5)).get(), SQL_C_DEFAULT, 8, kDone, TextBytes("-5"), 2);
+  Check(Loaded(SQL_BIGINT, B(-5)).get(), SQL_C_DEFAULT, 8, kDone, T("-5"), 2);
   Check(Loaded(SQL_INTEGER, LE<int32_t>(-5)).get(), SQL_C_DEFAULT, 4, kDone, LE<int32_t>(-5), 4);
   Check(Loaded(SQL_SMALLINT, LE<int16_t>(7)).get(), SQL_C_DEFAULT, 2, kDone, LE<int16_t>(7), 2);
   Check(Loaded(SQL_DATE, Fields({1996, 5, 1})).get(), SQL_C_DEFAULT, 6, kDone, Fields({1996, 5, 1}), 6);
   Check(Loaded(SQL_VARBINARY, {2, 8, 9}).get(), SQL_C_DEFAULT, 4, kDone, {8, 9}, 2);
   Check(Loaded(SQL_REAL, LE(1.5f)).get(), SQL_C_DEFAULT, 4, kDone, LE(1.5f), 4);
-  ValuePtr ts = Loaded(SQL_TIMESTAMP, TimestampBytes(1996, 5, 1, 10, 20, 30, 0));  // the ODBC 3 names
+  ValuePtr ts = Loaded(SQL_TIMESTAMP, Ts(1996, 5, 1, 10, 20, 30, 0));  // the ODBC 3 names
   Check(ts.get(), SQL_C_TYPE_TIME, 0, kDone, Fields({10, 20, 30}), 6);
   Check(ts.get(), SQL_C_TYPE_DATE, 0, kCut, Fields({1996, 5, 1}), 6);
-  ValuePtr text = Loaded(SQL_VARCHAR, TextBytes("5"));
+  ValuePtr text = Loaded(SQL_VARCHAR, T("5"));
   SQLLEN pcb = SQL_NO_TOTAL;
   EXPECT_EQ(kCut, ConvertColumnValue(text.get(), SQL_C_BINARY, nullptr, 100, &pcb));
   EXPECT_EQ(1, pcb);

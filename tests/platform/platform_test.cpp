@@ -22,25 +22,14 @@ namespace {
 
 // The button and what one box shows on standard error without a sink.
 std::string ShownOnStandardError(const char* text, const char* caption) {
-  std::fflush(stderr);
-  FILE* file = std::tmpfile();
-  int saved = dup(fileno(stderr));
-  dup2(fileno(file), fileno(stderr));
+  testing::internal::CaptureStderr();
   int button = VelMessageBox(nullptr, text, caption, VEL_MB_OK | VEL_MB_ICONSTOP);
-  std::fflush(stderr);
-  dup2(saved, fileno(stderr));
-  close(saved);
-  std::rewind(file);
-  char buf[256] = {};
-  std::string shown(buf, std::fread(buf, 1, sizeof buf - 1, file));
-  std::fclose(file);
-  return std::to_string(button) + ":" + shown;
+  return std::to_string(button) + ":" + testing::internal::GetCapturedStderr();
 }
 
 TEST(MessageBoxTest, OneLineOnStandardErrorUnlessASinkIsInstalled) {
   EXPECT_EQ("1:VELODBC: Receive failed. errno 10054: [10054] Connection reset by peer\n",
-            ShownOnStandardError("Receive failed.\nerrno 10054: [10054] Connection reset by peer",
-                                 "VELODBC"));
+            ShownOnStandardError("Receive failed.\nerrno 10054: [10054] Connection reset by peer", "VELODBC"));
   {
     BoxCapture boxes;
     EXPECT_EQ("1:", ShownOnStandardError("text", "caption"));
@@ -82,10 +71,8 @@ TEST(DialogTest, ProcedureGetsInitThenCommandsAndEndDialogGivesTheResult) {
   ScriptedDialogHost host;
   host.Type(400, "abcdefgh").Click(IDOK);
   EXPECT_EQ(77, Show());
-  EXPECT_EQ((std::vector<std::pair<UINT, WPARAM>>{{WM_INITDIALOG, 0},
-                                                  {WM_COMMAND, MAKEWPARAM(400, EN_CHANGE)},
-                                                  {WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)}}),
-            g_messages);
+  EXPECT_EQ((std::vector<std::pair<UINT, WPARAM>>{{WM_INITDIALOG, 0}, {WM_COMMAND, MAKEWPARAM(400, EN_CHANGE)},
+                                                  {WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)}}), g_messages);
   EXPECT_EQ("Velora ODBC Driver Setup", host.seen().at(0).caption);
   // An empty name disables OK: the click fails, Cancel ends.
   ScriptedDialogHost second;
@@ -173,19 +160,16 @@ void ReadUntil(int fd, const std::string& text, std::string* all) {
   }
 }
 
-// The exit code of pid, waiting at most five seconds (then it is killed
-// and the answer is -1).
-int WaitExit(pid_t pid) {
+// The exit code of pid, waiting at most five seconds; -1 when it stopped
+// (flags WUNTRACED) or did not end in time: then it is killed.
+int WaitExit(pid_t pid, int flags = 0) {
   int status = 0;
-  for (auto deadline = Clock::now() + std::chrono::seconds(5); waitpid(pid, &status, WNOHANG) == 0;
-       poll(nullptr, 0, 10)) {
-    if (Clock::now() > deadline) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      return -1;
-    }
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  pid_t got = 0;
+  for (auto end = Clock::now() + std::chrono::seconds(5); got == 0 && Clock::now() < end; poll(nullptr, 0, 10))
+    got = waitpid(pid, &status, WNOHANG | flags);
+  if (got == pid && WIFEXITED(status)) return WEXITSTATUS(status);
+  if (got != pid || WIFSTOPPED(status)) kill(pid, SIGKILL), waitpid(pid, &status, 0);
+  return -1;
 }
 
 // The prompt as a child would run it, with no host but the terminal:
@@ -226,10 +210,7 @@ struct Child {
 // The prompt shows its caption and the user; the typed password is read
 // without echo (OK: 1), end of input (^D on an empty line) cancels (0).
 TEST(TerminalDialogTest, PasswordPromptOnTheTerminal) {
-  const struct {
-    std::string typed;
-    int exit;
-  } rows[] = {{"hunter2\n", 11}, {"\x04", 10}};
+  const struct { std::string typed; int exit; } rows[] = {{"hunter2\n", 11}, {"\x04", 10}};
   for (auto& r : rows) {
     Child c(true, [] { return Prompt("hunter2"); });
     ASSERT_GT(c.pid, 0);
@@ -256,16 +237,7 @@ TEST(TerminalDialogTest, BackgroundJobOrNoTerminalGetsNoDialog) {
       _exit(Prompt("") == 9 ? 0 : 1);
     }
     setpgid(job, job);
-    int status = 0;
-    for (auto deadline = Clock::now() + std::chrono::seconds(5); Clock::now() < deadline;
-         poll(nullptr, 0, 10)) {
-      pid_t got = waitpid(job, &status, WNOHANG | WUNTRACED);
-      if (got == job && WIFSTOPPED(status)) break;  // stopped by the terminal
-      if (got == job) return WIFEXITED(status) ? WEXITSTATUS(status) : 4;
-    }
-    kill(job, SIGKILL);
-    waitpid(job, &status, 0);
-    return 3;
+    return WaitExit(job, WUNTRACED);  // -1 when stopped by the terminal
   });
   ASSERT_GT(shell.pid, 0);
   EXPECT_EQ(0, shell.Exit());

@@ -18,14 +18,9 @@
 // sees is what the trace itself has written out.
 class TraceCapture {
  public:
-  explicit TraceCapture(const char* mode) : file_(std::tmpfile()) {
-    reader_ = fdopen(dup(fileno(file_)), "r");
-    SetTraceMode(mode, file_);
-  }
-  ~TraceCapture() {
-    SetTraceMode("", nullptr);
-    std::fclose(reader_);
-  }
+  explicit TraceCapture(const char* mode)
+      : file_(std::tmpfile()), reader_(fdopen(dup(fileno(file_)), "r")) { SetTraceMode(mode, file_); }
+  ~TraceCapture() { SetTraceMode("", nullptr), std::fclose(reader_); }
   std::string Text() {
     std::string out;
     std::rewind(reader_);
@@ -42,8 +37,7 @@ class TraceCapture {
   // "(  pid) L<level>: text\n", the form of one trace line.
   static std::string Line(char letter, int level, const std::string& text) {
     char prefix[32];
-    std::snprintf(prefix, sizeof prefix, "(%5d) %c%d: ", static_cast<int>(getpid()), letter,
-                  level);
+    std::snprintf(prefix, sizeof prefix, "(%5d) %c%d: ", static_cast<int>(getpid()), letter, level);
     return prefix + text + "\n";
   }
   bool Has(char letter, int level, const std::string& text) {
@@ -51,23 +45,18 @@ class TraceCapture {
   }
 
  private:
-  FILE* file_;
-  FILE* reader_;
+  FILE *file_, *reader_;
 };
 
 // Captures message boxes while it lives.
-class BoxCapture {
- public:
+struct BoxCapture {
   BoxCapture() { SetMessageBoxSink(&BoxCapture::Sink, this); }
   ~BoxCapture() { SetMessageBoxSink(nullptr, nullptr); }
-  std::vector<std::string> texts;
-  std::vector<std::string> captions;
-
- private:
   static void Sink(void* self, const char* caption, const char* text, unsigned) {
     static_cast<BoxCapture*>(self)->captions.push_back(caption);
     static_cast<BoxCapture*>(self)->texts.push_back(text);
   }
+  std::vector<std::string> texts, captions;
 };
 
 // Writes a "velodbc.ini" for this test and points VELODBC_INI at it.
@@ -80,10 +69,7 @@ class SettingsFile {
     if (fd >= 0 && write(fd, content.data(), content.size()) >= 0) close(fd);
     setenv("VELODBC_INI", name, 1);
   }
-  ~SettingsFile() {
-    unsetenv("VELODBC_INI");
-    unlink(path_.c_str());
-  }
+  ~SettingsFile() { unsetenv("VELODBC_INI"), unlink(path_.c_str()); }
 
  private:
   std::string path_;

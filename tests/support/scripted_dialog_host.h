@@ -27,19 +27,14 @@ class ScriptedDialogHost : public DialogHost {
   ScriptedDialogHost& Stop() { return Add('S', 0, ""); }
 
   void Run(HWND dialog) override {
-    Seen seen;
-    seen.caption = DialogCaption(dialog);
+    seen_.push_back({DialogCaption(dialog), {}, GetFocus() ? GetDlgCtrlID(GetFocus()) : 0});
     DialogItemInfo info;
-    for (int i = 0; DialogItemAt(dialog, i, &info); ++i) {
-      if (info.id != kStaticId) seen.texts[info.id] = info.text;
-    }
-    seen.focus = GetFocus() ? GetDlgCtrlID(GetFocus()) : 0;
-    seen_.push_back(seen);
+    for (int i = 0; DialogItemAt(dialog, i, &info); ++i)
+      if (info.id != kStaticId) seen_.back().texts[info.id] = info.text;
     while (next_ < actions_.size() && !DialogHasEnded(dialog)) {
       const Action& a = actions_[next_++];
       if (a.kind == 'S') return;
-      results_.push_back(a.kind == 'T' ? TypeDialogText(dialog, a.id, a.text.c_str())
-                                       : ClickDialogButton(dialog, a.id));
+      results_.push_back(a.kind == 'T' ? TypeDialogText(dialog, a.id, a.text.c_str()) : ClickDialogButton(dialog, a.id));
     }
   }
 
@@ -49,10 +44,7 @@ class ScriptedDialogHost : public DialogHost {
 
  private:
   struct Action { char kind; int id; std::string text; };  // kind: T type, C click, S stop
-  ScriptedDialogHost& Add(char kind, int id, const std::string& text) {
-    actions_.push_back({kind, id, text});
-    return *this;
-  }
+  ScriptedDialogHost& Add(char kind, int id, const std::string& text) { return actions_.push_back({kind, id, text}), *this; }
   std::vector<Action> actions_;
   size_t next_ = 0;
   std::vector<Seen> seen_;
