@@ -24,14 +24,12 @@ unsigned long AllocCount();
 
 // Gives a class nothrow-only allocation through VelAlloc: `new T` does not
 // compile, `new (std::nothrow) T` returns nullptr when memory runs out.
-#define VEL_NOTHROW_ALLOCATED                                                    \
- public:                                                                         \
+#define VEL_NOTHROW_ALLOCATED                                                   \
+ public:                                                                        \
   static void* operator new(std::size_t size, const std::nothrow_t&) noexcept { \
-    return VelAlloc(size);                                                       \
-  }                                                                              \
-  static void operator delete(void* block) noexcept { VelFree(block); }          \
-  static void operator delete(void* block, const std::nothrow_t&) noexcept {     \
-    VelFree(block);                                                              \
-  }
+    return VelAlloc(size);                                                      \
+  }                                                                             \
+  static void operator delete(void* block) noexcept { VelFree(block); }         \
+  static void operator delete(void* block, const std::nothrow_t&) noexcept { VelFree(block); }
 
 #endif

@@ -11,8 +11,8 @@ namespace {
 // Removes blanks and tabs around [*begin, *end).
 void Trim(const char** begin, const char** end) {
   while (*begin < *end && (**begin == ' ' || **begin == '\t')) ++*begin;
-  while (*end > *begin && ((*end)[-1] == ' ' || (*end)[-1] == '\t' || (*end)[-1] == '\r' ||
-                           (*end)[-1] == '\n'))
+  while (*end > *begin &&
+         ((*end)[-1] == ' ' || (*end)[-1] == '\t' || (*end)[-1] == '\r' || (*end)[-1] == '\n'))
     --*end;
 }
 

@@ -37,8 +37,8 @@ const DriverSettings& Settings() {
         GetPrivateProfileStringA(key.section, key.name, "", g_settings.*key.text,
                                  sizeof(g_settings.*key.text), kFile);
       } else {
-        g_settings.*key.number = static_cast<int>(
-            GetPrivateProfileIntA(key.section, key.name, key.defaultValue, kFile));
+        g_settings.*key.number =
+            static_cast<int>(GetPrivateProfileIntA(key.section, key.name, key.defaultValue, kFile));
       }
     }
     // Any non-zero Debug value asks for the detail; a negative one too.

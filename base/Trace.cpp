@@ -6,7 +6,6 @@
 #include <cstring>
 #include <ctime>
 
-
 namespace {
 FILE* g_file = nullptr;
 signed char g_levels[26] = {};

@@ -11,8 +11,7 @@
 bool TraceEnabled(char letter, int level);
 // Writes "(%5d) %c%d: %s\n" with the formatted message (cut at 1023
 // characters) when TraceEnabled(letter, level).
-void Trace(char letter, int level, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
+void Trace(char letter, int level, const char* format, ...) __attribute__((format(printf, 3, 4)));
 // " name=\"value\"", the value cut at 80 characters with "...".
 void TraceString(char letter, int level, const char* name, const char* value);
 // Hex dump of count bytes when a trace file is open (callers test levels).

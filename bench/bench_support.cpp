@@ -38,7 +38,8 @@ void StopServer() {
 void RemoveDir() {
   if (g_dir.empty()) return;
   std::string cleanup = "rm -rf '" + g_dir + "'";
-  if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "%s: could not remove %s\n", g_program, g_dir.c_str());
+  if (std::system(cleanup.c_str()) != 0)
+    std::fprintf(stderr, "%s: could not remove %s\n", g_program, g_dir.c_str());
   g_dir.clear();
 }
 
@@ -81,8 +82,8 @@ int StartServer(const std::string& server, const std::string& dir, const std::st
 #endif
     int devnull = open("/dev/null", O_WRONLY);
     dup2(devnull, 2);
-    execl(server.c_str(), server.c_str(), "--address", "127.0.0.1", "--port", "0",
-          "--port-file", portFile.c_str(), "--database", db.c_str(), static_cast<char*>(nullptr));
+    execl(server.c_str(), server.c_str(), "--address", "127.0.0.1", "--port", "0", "--port-file",
+          portFile.c_str(), "--database", db.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   std::string text;
@@ -115,7 +116,8 @@ void WriteIni(const std::string& dir, const std::string& driver, int port) {
   FILE* ini = std::fopen((dir + "/odbc.ini").c_str(), "w");
   if (inst == nullptr || ini == nullptr) Fail("cannot write the ini files");
   std::fprintf(inst, "[Velora ODBC]\nDriver = %s\nThreading = 3\n", driver.c_str());
-  std::fprintf(ini, "[VeloraBench]\nDriver = Velora ODBC\nServer = 127.0.0.1\nService = %d\n", port);
+  std::fprintf(ini, "[VeloraBench]\nDriver = Velora ODBC\nServer = 127.0.0.1\nService = %d\n",
+               port);
   std::fclose(inst);
   std::fclose(ini);
   setenv("ODBCSYSINI", dir.c_str(), 1);
@@ -129,8 +131,9 @@ Odbc Connect() {
   SQLSetEnvAttr(odbc.env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
   SQLAllocHandle(SQL_HANDLE_DBC, odbc.env, &odbc.dbc);
   SQLCHAR in[] = "DSN=VeloraBench;User=bench;Password=bench";
-  ODBC_OK(SQLDriverConnect(odbc.dbc, nullptr, in, SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT),
-          SQL_HANDLE_DBC, odbc.dbc);
+  ODBC_OK(
+      SQLDriverConnect(odbc.dbc, nullptr, in, SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT),
+      SQL_HANDLE_DBC, odbc.dbc);
   return odbc;
 }
 

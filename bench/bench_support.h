@@ -22,9 +22,9 @@ void RemoveDir();
 [[noreturn]] void Fail(const std::string& what);
 void OdbcFail(const char* call, SQLSMALLINT type, SQLHANDLE handle);
 
-#define ODBC_OK(call, type, handle) \
-  do {                              \
-    SQLRETURN rc_ = (call);         \
+#define ODBC_OK(call, type, handle)                         \
+  do {                                                      \
+    SQLRETURN rc_ = (call);                                 \
     if (!SQL_SUCCEEDED(rc_)) OdbcFail(#call, type, handle); \
   } while (0)
 

@@ -39,7 +39,9 @@ void CreateDatabase(const std::string& path, long rows) {
   std::string sql =
       "CREATE TABLE bench (id INTEGER, name VARCHAR(20), amount FLOAT, at TIMESTAMP);"
       "INSERT INTO bench WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
-      "WHERE i < " + std::to_string(rows) + ") "
+      "WHERE i < " +
+      std::to_string(rows) +
+      ") "
       "SELECT i, printf('row-%06d', i), i * 1.25, "
       "datetime('2024-01-01 00:00:00', '+' || i || ' seconds') FROM n;";
   char* error = nullptr;
@@ -76,9 +78,11 @@ double FetchRows(SQLHDBC dbc, bool bound, long* count) {
     if (!SQL_SUCCEEDED(rc)) OdbcFail("SQLFetch", SQL_HANDLE_STMT, stmt);
     if (!bound) {
       ODBC_OK(SQLGetData(stmt, 1, SQL_C_SLONG, &id, 0, &lengths[0]), SQL_HANDLE_STMT, stmt);
-      ODBC_OK(SQLGetData(stmt, 2, SQL_C_CHAR, name, sizeof name, &lengths[1]), SQL_HANDLE_STMT, stmt);
+      ODBC_OK(SQLGetData(stmt, 2, SQL_C_CHAR, name, sizeof name, &lengths[1]), SQL_HANDLE_STMT,
+              stmt);
       ODBC_OK(SQLGetData(stmt, 3, SQL_C_DOUBLE, &amount, 0, &lengths[2]), SQL_HANDLE_STMT, stmt);
-      ODBC_OK(SQLGetData(stmt, 4, SQL_C_TYPE_TIMESTAMP, &at, 0, &lengths[3]), SQL_HANDLE_STMT, stmt);
+      ODBC_OK(SQLGetData(stmt, 4, SQL_C_TYPE_TIMESTAMP, &at, 0, &lengths[3]), SQL_HANDLE_STMT,
+              stmt);
     }
     checksum += id;
     ++rows;
@@ -132,7 +136,8 @@ double PingPong(size_t requestSize, size_t replySize, long rounds) {
     close(fd);
   });
   int fd = socket(AF_INET, SOCK_STREAM, 0);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) Fail("ping-pong connect");
+  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+    Fail("ping-pong connect");
   std::string request(requestSize, 'q'), reply(replySize, '\0');
   Clock::time_point start = Clock::now();
   for (long i = 0; i < rounds; ++i) {
@@ -154,10 +159,14 @@ int main(int argc, char** argv) {
   long rows = 100000;
   std::string server = VEL_BENCH_SERVER, driver = VEL_BENCH_DRIVER;
   for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--rows") == 0) rows = std::atol(argv[i + 1]);
-    else if (std::strcmp(argv[i], "--server") == 0) server = argv[i + 1];
-    else if (std::strcmp(argv[i], "--driver") == 0) driver = argv[i + 1];
-    else Fail(std::string("unknown option ") + argv[i]);
+    if (std::strcmp(argv[i], "--rows") == 0)
+      rows = std::atol(argv[i + 1]);
+    else if (std::strcmp(argv[i], "--server") == 0)
+      server = argv[i + 1];
+    else if (std::strcmp(argv[i], "--driver") == 0)
+      driver = argv[i + 1];
+    else
+      Fail(std::string("unknown option ") + argv[i]);
   }
   if (rows < 1) Fail("--rows must be positive");
 

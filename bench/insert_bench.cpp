@@ -20,7 +20,8 @@ namespace {
 void CreateTable(const std::string& path) {
   sqlite3* db = nullptr;
   if (sqlite3_open(path.c_str(), &db) != SQLITE_OK ||
-      sqlite3_exec(db, "CREATE TABLE ins (id INTEGER, name VARCHAR(20), amount FLOAT, at TIMESTAMP)",
+      sqlite3_exec(db,
+                   "CREATE TABLE ins (id INTEGER, name VARCHAR(20), amount FLOAT, at TIMESTAMP)",
                    nullptr, nullptr, nullptr) != SQLITE_OK) {
     Fail("cannot create " + path);
   }
@@ -36,13 +37,20 @@ double InsertRows(SQLHDBC dbc, long rows) {
   double amount = 0;
   SQL_TIMESTAMP_STRUCT at = {2024, 1, 1, 0, 0, 0, 0};
   SQLLEN nts = SQL_NTS;
-  ODBC_OK(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &id, 0, nullptr), SQL_HANDLE_STMT, stmt);
-  ODBC_OK(SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0, name, 0, &nts), SQL_HANDLE_STMT, stmt);
-  ODBC_OK(SQLBindParameter(stmt, 3, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_FLOAT, 0, 0, &amount, 0, nullptr), SQL_HANDLE_STMT, stmt);
-  ODBC_OK(SQLBindParameter(stmt, 4, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 0, 0, &at, 0, nullptr),
+  ODBC_OK(
+      SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &id, 0, nullptr),
+      SQL_HANDLE_STMT, stmt);
+  ODBC_OK(SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0, name, 0, &nts),
+          SQL_HANDLE_STMT, stmt);
+  ODBC_OK(SQLBindParameter(stmt, 3, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_FLOAT, 0, 0, &amount, 0,
+                           nullptr),
+          SQL_HANDLE_STMT, stmt);
+  ODBC_OK(SQLBindParameter(stmt, 4, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 0, 0,
+                           &at, 0, nullptr),
           SQL_HANDLE_STMT, stmt);
   Clock::time_point start = Clock::now();
-  ODBC_OK(SQLPrepare(stmt, (SQLCHAR*)"INSERT INTO ins VALUES (?, ?, ?, ?)", SQL_NTS), SQL_HANDLE_STMT, stmt);
+  ODBC_OK(SQLPrepare(stmt, (SQLCHAR*)"INSERT INTO ins VALUES (?, ?, ?, ?)", SQL_NTS),
+          SQL_HANDLE_STMT, stmt);
   for (long i = 1; i <= rows; ++i) {
     id = static_cast<SQLINTEGER>(i);
     std::snprintf(name, sizeof name, "row-%06ld", i);
@@ -54,9 +62,11 @@ double InsertRows(SQLHDBC dbc, long rows) {
   double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   SQLFreeStmt(stmt, SQL_RESET_PARAMS);
   SQLINTEGER count = 0;
-  ODBC_OK(SQLExecDirect(stmt, (SQLCHAR*)"SELECT COUNT(*), SUM(id) FROM ins", SQL_NTS), SQL_HANDLE_STMT, stmt);
+  ODBC_OK(SQLExecDirect(stmt, (SQLCHAR*)"SELECT COUNT(*), SUM(id) FROM ins", SQL_NTS),
+          SQL_HANDLE_STMT, stmt);
   double sum = 0;
-  if (SQLFetch(stmt) != SQL_SUCCESS || SQLGetData(stmt, 1, SQL_C_SLONG, &count, 0, nullptr) != SQL_SUCCESS ||
+  if (SQLFetch(stmt) != SQL_SUCCESS ||
+      SQLGetData(stmt, 1, SQL_C_SLONG, &count, 0, nullptr) != SQL_SUCCESS ||
       SQLGetData(stmt, 2, SQL_C_DOUBLE, &sum, 0, nullptr) != SQL_SUCCESS || count != rows ||
       sum != static_cast<double>(rows) * (rows + 1) / 2) {
     Fail("the rows inserted did not come back");
@@ -72,10 +82,14 @@ int main(int argc, char** argv) {
   long rows = 20000;
   std::string server = VEL_BENCH_SERVER, driver = VEL_BENCH_DRIVER;
   for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--rows") == 0) rows = std::atol(argv[i + 1]);
-    else if (std::strcmp(argv[i], "--server") == 0) server = argv[i + 1];
-    else if (std::strcmp(argv[i], "--driver") == 0) driver = argv[i + 1];
-    else Fail(std::string("unknown option ") + argv[i]);
+    if (std::strcmp(argv[i], "--rows") == 0)
+      rows = std::atol(argv[i + 1]);
+    else if (std::strcmp(argv[i], "--server") == 0)
+      server = argv[i + 1];
+    else if (std::strcmp(argv[i], "--driver") == 0)
+      driver = argv[i + 1];
+    else
+      Fail(std::string("unknown option ") + argv[i]);
   }
   if (rows < 1) Fail("--rows must be positive");
   MakeWorkDir();
@@ -84,7 +98,8 @@ int main(int argc, char** argv) {
   int port = StartServer(server, g_dir, db);
   WriteIni(g_dir, driver, port);
   Odbc odbc = Connect();
-  ODBC_OK(SQLSetConnectAttr(odbc.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0), SQL_HANDLE_DBC, odbc.dbc);
+  ODBC_OK(SQLSetConnectAttr(odbc.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0),
+          SQL_HANDLE_DBC, odbc.dbc);
   double rate = InsertRows(odbc.dbc, rows);
   Disconnect(&odbc);
   std::printf("velora-server on 127.0.0.1:%d, %ld rows inserted in one transaction\n", port, rows);

@@ -84,6 +84,5 @@ bool LongVarBinaryValue::HeldBytes(bool, const char** bytes, uint64_t* count) co
 
 // The only binary kind whose characters are cut to the buffer.
 int LongVarBinaryValue::GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
-  return PutCutText(reinterpret_cast<const char*>(bytes_), length, rgbValue, cbValueMax,
-                    pcbValue);
+  return PutCutText(reinterpret_cast<const char*>(bytes_), length, rgbValue, cbValueMax, pcbValue);
 }

@@ -16,7 +16,7 @@ class FetchDataElement;
 
 // Outcome of a conversion; the caller turns it into the ODBC result.
 enum ConversionResult : int {
-  kConversionFailed = 0,     // out of range, not convertible, buffer too small, not supported
+  kConversionFailed = 0,  // out of range, not convertible, buffer too small, not supported
   kConversionDone = 1,
   kConversionTruncated = 2,  // characters, bytes, fractional digits or time fields dropped
   kConversionNoMemory = 3,
@@ -24,7 +24,7 @@ enum ConversionResult : int {
 
 // Outcome of Load.
 enum LoadResult : int {
-  kLoadNoMemory = 0,    // a value buffer could not be allocated
+  kLoadNoMemory = 0,  // a value buffer could not be allocated
   kLoadDone = 1,
   // The row bytes are fewer than the layout needs (or a BCD digit is not a
   // digit): the reply is malformed. The held value is left empty (zero, or
@@ -36,13 +36,13 @@ class ColumnValue : public ListItem {
  public:
   ~ColumnValue() override;
 
-  ColumnBinding* binding = nullptr;         // not owned
-  ColumnDescription* description = nullptr; // owned
+  ColumnBinding* binding = nullptr;          // not owned
+  ColumnDescription* description = nullptr;  // owned
   // Declared length for fixed kinds; actual byte count of the loaded value
   // for VARCHAR, LONGVARCHAR, VARBINARY and LONGVARBINARY.
   uint32_t length = 0;
-  FetchDataElement* data = nullptr;         // owned, set by the fetch code
-  uint8_t flags = 0;                        // bit 0: read by SQLGetData
+  FetchDataElement* data = nullptr;  // owned, set by the fetch code
+  uint8_t flags = 0;                 // bit 0: read by SQLGetData
 
   // Every conversion reads the held value only. Conversions to SQL_C_CHAR
   // and SQL_C_BINARY never write past cbValueMax; fixed-size targets write

@@ -14,20 +14,35 @@ int ConvertColumnValue(const ColumnValue* value, SQLSMALLINT fCType, void* rgbVa
   }
   if (!rgbValue) return kConversionFailed;
   switch (op) {
-    case kToBit: return value->GetBit(rgbValue, pcbValue);
-    case kToTinyInt: return value->GetTinyInt(rgbValue, pcbValue);
-    case kToShort: return value->GetShort(rgbValue, pcbValue);
-    case kToLong: return value->GetLong(rgbValue, pcbValue);
-    case kToFloat: return value->GetFloat(rgbValue, pcbValue);
-    case kToDouble: return value->GetDouble(rgbValue, pcbValue);
-    case kToDate: return value->GetDate(rgbValue, pcbValue);
-    case kToTime: return value->GetTime(rgbValue, pcbValue);
-    case kToTimestamp: return value->GetTimestamp(rgbValue, pcbValue);
-    case kToUShort: return value->GetUShort(rgbValue, pcbValue);
-    case kToULong: return value->GetULong(rgbValue, pcbValue);
-    case kToUTinyInt: return value->GetUTinyInt(rgbValue, pcbValue);
-    case kToSBigInt: return value->GetSBigInt(rgbValue, pcbValue);
-    case kToUBigInt: return value->GetUBigInt(rgbValue, pcbValue);
-    default: return kConversionFailed;
+    case kToBit:
+      return value->GetBit(rgbValue, pcbValue);
+    case kToTinyInt:
+      return value->GetTinyInt(rgbValue, pcbValue);
+    case kToShort:
+      return value->GetShort(rgbValue, pcbValue);
+    case kToLong:
+      return value->GetLong(rgbValue, pcbValue);
+    case kToFloat:
+      return value->GetFloat(rgbValue, pcbValue);
+    case kToDouble:
+      return value->GetDouble(rgbValue, pcbValue);
+    case kToDate:
+      return value->GetDate(rgbValue, pcbValue);
+    case kToTime:
+      return value->GetTime(rgbValue, pcbValue);
+    case kToTimestamp:
+      return value->GetTimestamp(rgbValue, pcbValue);
+    case kToUShort:
+      return value->GetUShort(rgbValue, pcbValue);
+    case kToULong:
+      return value->GetULong(rgbValue, pcbValue);
+    case kToUTinyInt:
+      return value->GetUTinyInt(rgbValue, pcbValue);
+    case kToSBigInt:
+      return value->GetSBigInt(rgbValue, pcbValue);
+    case kToUBigInt:
+      return value->GetUBigInt(rgbValue, pcbValue);
+    default:
+      return kConversionFailed;
   }
 }

@@ -95,8 +95,8 @@ ParamOutcome PutBigInt(Job& j, const Whole& w, bool marked) {
   if (w.magnitude > kInt64Max + (w.negative ? 1 : 0)) return kParamDataOutOfRange;
   uint16_t words[5] = {static_cast<uint16_t>(w.magnitude >> 48),
                        static_cast<uint16_t>(w.magnitude >> 32),
-                       static_cast<uint16_t>(w.magnitude >> 16),
-                       static_cast<uint16_t>(w.magnitude), static_cast<uint16_t>(w.negative)};
+                       static_cast<uint16_t>(w.magnitude >> 16), static_cast<uint16_t>(w.magnitude),
+                       static_cast<uint16_t>(w.negative)};
   // A negative value made from a C number below 2^32 carries the mark the
   // server expects of it.
   if (marked && w.negative && w.magnitude <= 0xffffffffull) words[0] = 0x8000;
@@ -195,7 +195,8 @@ ParamOutcome PutInteger(Job& j, const Whole& w, uint32_t sourceWidth) {
   if (w.magnitude > limit) {
     return sourceWidth > width ? kParamWholeDigitsLost : kParamDataOutOfRange;
   }
-  const int64_t v = w.negative ? -static_cast<int64_t>(w.magnitude) : static_cast<int64_t>(w.magnitude);
+  const int64_t v =
+      w.negative ? -static_cast<int64_t>(w.magnitude) : static_cast<int64_t>(w.magnitude);
   uint8_t bytes[8];
   std::memcpy(bytes, &v, sizeof bytes);  // little-endian: the low bytes first
   return PutForm(j, bytes, width);
@@ -472,10 +473,32 @@ ParamOutcome FromNumber(Job& j) {
   int64_t s = 0;
   uint64_t u = 0;
   switch (j.c->width) {
-    case 1: { int8_t v; std::memcpy(&v, p, 1); s = v; u = static_cast<uint8_t>(v); break; }
-    case 2: { int16_t v; std::memcpy(&v, p, 2); s = v; u = static_cast<uint16_t>(v); break; }
-    case 4: { int32_t v; std::memcpy(&v, p, 4); s = v; u = static_cast<uint32_t>(v); break; }
-    default: { std::memcpy(&u, p, 8); s = static_cast<int64_t>(u); break; }
+    case 1: {
+      int8_t v;
+      std::memcpy(&v, p, 1);
+      s = v;
+      u = static_cast<uint8_t>(v);
+      break;
+    }
+    case 2: {
+      int16_t v;
+      std::memcpy(&v, p, 2);
+      s = v;
+      u = static_cast<uint16_t>(v);
+      break;
+    }
+    case 4: {
+      int32_t v;
+      std::memcpy(&v, p, 4);
+      s = v;
+      u = static_cast<uint32_t>(v);
+      break;
+    }
+    default: {
+      std::memcpy(&u, p, 8);
+      s = static_cast<int64_t>(u);
+      break;
+    }
   }
   Whole w{false, u};
   if (j.c->isSigned && s < 0) w = Whole{true, 0 - static_cast<uint64_t>(s)};
@@ -554,8 +577,8 @@ ParamOutcome ConvertParameter(const ParameterInput& in, const TypeSizes& sizes,
   const ParamCTypeRow* c = FindParamCType(cType);
   // The length: NULL first, then the refused indicators, then the value's.
   uint64_t length = 0;
-  const bool measured = c != nullptr && (c->source == kSrcChar || c->source == kSrcBinary ||
-                                         c->source == kSrcWide);
+  const bool measured =
+      c != nullptr && (c->source == kSrcChar || c->source == kSrcBinary || c->source == kSrcWide);
   if (in.atExec) {
     length = in.collected < 0 ? 0 : static_cast<uint64_t>(in.collected);
   } else if (in.indicator != nullptr && *in.indicator < 0 && *in.indicator != SQL_NTS) {

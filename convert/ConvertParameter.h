@@ -43,26 +43,26 @@ class ConvertedValue {
 // diagnostic (the caller posts it with SQL_ERROR).
 enum ParamOutcome : uint8_t {
   kParamDone,
-  kParamMemory,               // S1001
-  kParamNotSupported,         // 07006 requested conversion not supported
-  kParamProcedures,           // S1C00 SQL_DEFAULT_PARAM
-  kParamInvalidLength,        // S1009 another negative length
-  kParamDataOutOfRange,       // 22003
-  kParamWholeDigitsLost,      // 22003
-  kParamValueOutOfRange,      // 22003
-  kParamBitOutOfRange,        // 22003 out of range for BIT column
-  kParamTooStupid,            // 22003 SQL_C_ULONG above 2^31-1 to NUMERIC
-  kParamBinaryLength,         // 22003 binary length against TypeSizes
-  kParamNonNumeric,           // 22005 character data is non-numeric
-  kParamNotNumeric,           // 22005 could not convert character to numeric
-  kParamDataTruncated,        // 01004 data truncated
-  kParamFractionalDigitsLost, // 01004
-  kParamFractionalValue,      // 01004 value out of range (BIT from 0..2)
-  kParamBitFraction,          // 01004 fractional value for BIT column
-  kParamTimeLost,             // 01004 time information lost
-  kParamFractionLost,         // 01004 fraction information lost
-  kParamDateText,             // 01004 could not convert character to date
-  kParamTimeText,             // 01004 could not convert character to time
+  kParamMemory,                // S1001
+  kParamNotSupported,          // 07006 requested conversion not supported
+  kParamProcedures,            // S1C00 SQL_DEFAULT_PARAM
+  kParamInvalidLength,         // S1009 another negative length
+  kParamDataOutOfRange,        // 22003
+  kParamWholeDigitsLost,       // 22003
+  kParamValueOutOfRange,       // 22003
+  kParamBitOutOfRange,         // 22003 out of range for BIT column
+  kParamTooStupid,             // 22003 SQL_C_ULONG above 2^31-1 to NUMERIC
+  kParamBinaryLength,          // 22003 binary length against TypeSizes
+  kParamNonNumeric,            // 22005 character data is non-numeric
+  kParamNotNumeric,            // 22005 could not convert character to numeric
+  kParamDataTruncated,         // 01004 data truncated
+  kParamFractionalDigitsLost,  // 01004
+  kParamFractionalValue,       // 01004 value out of range (BIT from 0..2)
+  kParamBitFraction,           // 01004 fractional value for BIT column
+  kParamTimeLost,              // 01004 time information lost
+  kParamFractionLost,          // 01004 fraction information lost
+  kParamDateText,              // 01004 could not convert character to date
+  kParamTimeText,              // 01004 could not convert character to time
   kParamOutcomeCount
 };
 
@@ -70,8 +70,8 @@ enum ParamOutcome : uint8_t {
 struct ParameterInput {
   SQLSMALLINT cType;
   int32_t sqlType;
-  const void* data;          // null: the value is NULL
-  const SQLLEN* indicator;   // may be null
+  const void* data;         // null: the value is NULL
+  const SQLLEN* indicator;  // may be null
   // Data given at execution: its length is collected (bytes put), the
   // indicator is not read.
   bool atExec;

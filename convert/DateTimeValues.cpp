@@ -25,8 +25,7 @@ int DateValue::Load(const uint8_t* bytes, uint32_t size) {
 
 int DateValue::GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
   char text[32];
-  int n = std::snprintf(text, sizeof text, "%04d-%02u-%02u", value_.year, value_.month,
-                        value_.day);
+  int n = std::snprintf(text, sizeof text, "%04d-%02u-%02u", value_.year, value_.month, value_.day);
   return PutText(text, n, rgbValue, cbValueMax, pcbValue);
 }
 
@@ -56,8 +55,8 @@ int TimeValue::Load(const uint8_t* bytes, uint32_t size) {
 
 int TimeValue::GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
   char text[32];
-  int n = std::snprintf(text, sizeof text, "%02u:%02u:%02u", value_.hour, value_.minute,
-                        value_.second);
+  int n =
+      std::snprintf(text, sizeof text, "%02u:%02u:%02u", value_.hour, value_.minute, value_.second);
   return PutText(text, n, rgbValue, cbValueMax, pcbValue);
 }
 

@@ -51,18 +51,16 @@ int StoreRawInteger(IntegerTarget target, uint64_t bits, void* rgbValue, SQLLEN*
   }
 }
 
-int StoreExactInteger(IntegerTarget target, bool negative, uint64_t magnitude,
-                      bool hasFraction, void* rgbValue, SQLLEN* pcbValue) {
+int StoreExactInteger(IntegerTarget target, bool negative, uint64_t magnitude, bool hasFraction,
+                      void* rgbValue, SQLLEN* pcbValue) {
   const TargetRange& range = kRanges[target];
   bool inRange;
   if (negative && (magnitude > 0 || hasFraction)) {
-    inRange = magnitude < range.negativeLimit ||
-              (magnitude == range.negativeLimit && !hasFraction);
+    inRange = magnitude < range.negativeLimit || (magnitude == range.negativeLimit && !hasFraction);
   } else if (target == kTargetBit) {
     inRange = magnitude <= 1;
   } else {
-    inRange = magnitude < range.positiveLimit ||
-              (magnitude == range.positiveLimit && !hasFraction);
+    inRange = magnitude < range.positiveLimit || (magnitude == range.positiveLimit && !hasFraction);
   }
   if (!inRange) return kConversionFailed;
   uint64_t bits = negative ? 0 - magnitude : magnitude;

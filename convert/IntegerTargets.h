@@ -28,8 +28,8 @@ unsigned IntegerTargetSize(IntegerTarget target);
 // kConversionFailed and writes nothing. Otherwise the value truncated
 // toward zero is written, *pcbValue = the target's size, and the result is
 // kConversionTruncated when a fraction was dropped, else kConversionDone.
-int StoreExactInteger(IntegerTarget target, bool negative, uint64_t magnitude,
-                      bool hasFraction, void* rgbValue, SQLLEN* pcbValue);
+int StoreExactInteger(IntegerTarget target, bool negative, uint64_t magnitude, bool hasFraction,
+                      void* rgbValue, SQLLEN* pcbValue);
 
 // As StoreExactInteger for a double; NaN and infinities are out of range.
 int StoreDoubleInteger(IntegerTarget target, double value, void* rgbValue, SQLLEN* pcbValue);

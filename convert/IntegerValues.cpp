@@ -9,12 +9,12 @@
 #include "convert/ValueOutput.h"
 
 struct IntegerKind {
-  uint8_t bytes;           // row bytes and GetBinary bytes
-  bool isSigned;           // held bytes are signed
-  bool bitText;            // GetChar writes "1" for any non-zero value
-  bool bitAsIs;            // GetBit writes the byte unchecked
-  bool ushortWidens;       // GetUShort widens with the sign, unchecked
-  bool utinyIsByte;        // GetUTinyInt writes the low byte unchecked
+  uint8_t bytes;      // row bytes and GetBinary bytes
+  bool isSigned;      // held bytes are signed
+  bool bitText;       // GetChar writes "1" for any non-zero value
+  bool bitAsIs;       // GetBit writes the byte unchecked
+  bool ushortWidens;  // GetUShort widens with the sign, unchecked
+  bool utinyIsByte;   // GetUTinyInt writes the low byte unchecked
   uint32_t displaySize;
 };
 
@@ -96,8 +96,7 @@ int IntegerFamilyValue::GetDouble(void* rgbValue, SQLLEN* pcbValue) const {
   return PutFixed(&d, sizeof d, rgbValue, pcbValue);
 }
 
-int IntegerFamilyValue::StoreInteger(IntegerTarget target, void* rgbValue,
-                                     SQLLEN* pcbValue) const {
+int IntegerFamilyValue::StoreInteger(IntegerTarget target, void* rgbValue, SQLLEN* pcbValue) const {
   uint64_t widened = static_cast<uint64_t>(static_cast<int64_t>(value_));
   switch (target) {
     case kTargetBit:

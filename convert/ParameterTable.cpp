@@ -6,18 +6,30 @@
 namespace {
 
 const ParamCTypeRow kCTypes[] = {
-    {SQL_C_CHAR, kSrcChar, 0, false},           {SQL_C_WCHAR, kSrcWide, 0, false},
-    {SQL_C_BINARY, kSrcBinary, 0, false},       {SQL_C_DEFAULT, kSrcDefault, 0, false},
-    {SQL_C_BIT, kSrcInteger, 1, false},         {SQL_C_UTINYINT, kSrcInteger, 1, false},
-    {SQL_C_TINYINT, kSrcInteger, 1, true},      {SQL_C_STINYINT, kSrcInteger, 1, true},
-    {SQL_C_SHORT, kSrcInteger, 2, true},        {SQL_C_SSHORT, kSrcInteger, 2, true},
-    {SQL_C_USHORT, kSrcInteger, 2, false},      {SQL_C_LONG, kSrcInteger, 4, true},
-    {SQL_C_SLONG, kSrcInteger, 4, true},        {SQL_C_ULONG, kSrcInteger, 4, false},
-    {SQL_C_SBIGINT, kSrcInteger, 8, true},      {SQL_C_UBIGINT, kSrcInteger, 8, false},
-    {SQL_C_FLOAT, kSrcFloating, 4, true},       {SQL_C_DOUBLE, kSrcFloating, 8, true},
-    {SQL_C_DATE, kSrcDate, 6, false},           {SQL_C_TYPE_DATE, kSrcDate, 6, false},
-    {SQL_C_TIME, kSrcTime, 6, false},           {SQL_C_TYPE_TIME, kSrcTime, 6, false},
-    {SQL_C_TIMESTAMP, kSrcTimestamp, 16, false}, {SQL_C_TYPE_TIMESTAMP, kSrcTimestamp, 16, false},
+    {SQL_C_CHAR, kSrcChar, 0, false},
+    {SQL_C_WCHAR, kSrcWide, 0, false},
+    {SQL_C_BINARY, kSrcBinary, 0, false},
+    {SQL_C_DEFAULT, kSrcDefault, 0, false},
+    {SQL_C_BIT, kSrcInteger, 1, false},
+    {SQL_C_UTINYINT, kSrcInteger, 1, false},
+    {SQL_C_TINYINT, kSrcInteger, 1, true},
+    {SQL_C_STINYINT, kSrcInteger, 1, true},
+    {SQL_C_SHORT, kSrcInteger, 2, true},
+    {SQL_C_SSHORT, kSrcInteger, 2, true},
+    {SQL_C_USHORT, kSrcInteger, 2, false},
+    {SQL_C_LONG, kSrcInteger, 4, true},
+    {SQL_C_SLONG, kSrcInteger, 4, true},
+    {SQL_C_ULONG, kSrcInteger, 4, false},
+    {SQL_C_SBIGINT, kSrcInteger, 8, true},
+    {SQL_C_UBIGINT, kSrcInteger, 8, false},
+    {SQL_C_FLOAT, kSrcFloating, 4, true},
+    {SQL_C_DOUBLE, kSrcFloating, 8, true},
+    {SQL_C_DATE, kSrcDate, 6, false},
+    {SQL_C_TYPE_DATE, kSrcDate, 6, false},
+    {SQL_C_TIME, kSrcTime, 6, false},
+    {SQL_C_TYPE_TIME, kSrcTime, 6, false},
+    {SQL_C_TIMESTAMP, kSrcTimestamp, 16, false},
+    {SQL_C_TYPE_TIMESTAMP, kSrcTimestamp, 16, false},
 };
 
 // The wide types travel as their narrow ones, the ODBC 3 date and time
@@ -56,7 +68,11 @@ constexpr uint8_t kNumbers = Bit(kTgtText) | Bit(kTgtNumber);
 
 // Per ParamSource: the targets it converts to.
 const uint8_t kMatrix[] = {
-    kAny, kAny, kAny, kNumbers, kNumbers,
+    kAny,
+    kAny,
+    kAny,
+    kNumbers,
+    kNumbers,
     Bit(kTgtText) | Bit(kTgtDate) | Bit(kTgtTimestamp),
     Bit(kTgtText) | Bit(kTgtTime) | Bit(kTgtTimestamp),
     Bit(kTgtText) | Bit(kTgtDate) | Bit(kTgtTime) | Bit(kTgtTimestamp),

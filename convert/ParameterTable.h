@@ -11,15 +11,15 @@
 
 // How a C type's value is read.
 enum ParamSource : uint8_t {
-  kSrcChar,       // text (SQL_C_CHAR, and SQL_C_WCHAR once made UTF-8)
-  kSrcBinary,     // bytes
-  kSrcDefault,    // the SQL type's own form
-  kSrcInteger,    // a signed or unsigned integer of width bytes
-  kSrcFloating,   // a float or double of width bytes
+  kSrcChar,      // text (SQL_C_CHAR, and SQL_C_WCHAR once made UTF-8)
+  kSrcBinary,    // bytes
+  kSrcDefault,   // the SQL type's own form
+  kSrcInteger,   // a signed or unsigned integer of width bytes
+  kSrcFloating,  // a float or double of width bytes
   kSrcDate,
   kSrcTime,
   kSrcTimestamp,
-  kSrcWide,       // UTF-16LE text, lengths in bytes
+  kSrcWide,  // UTF-16LE text, lengths in bytes
 };
 
 // The value form a SQL type travels in.
@@ -34,9 +34,9 @@ struct ParamCTypeRow {
 
 struct ParamSqlTypeRow {
   int32_t sqlType;
-  int32_t sentAs;     // the code the value travels under
+  int32_t sentAs;  // the code the value travels under
   ParamTarget target;
-  int8_t sizeIndex;   // TypeSizes position of the fixed form, or -1
+  int8_t sizeIndex;  // TypeSizes position of the fixed form, or -1
 };
 
 // The row of cType or sqlType, or null: those are refused with "07006".

@@ -24,18 +24,28 @@ struct CTypeEntry {
 };
 
 const CTypeEntry kCTypes[] = {
-    {SQL_C_CHAR, kToChar},         {SQL_C_BINARY, kToBinary},
-    {SQL_C_BIT, kToBit},           {SQL_C_TINYINT, kToTinyInt},
-    {SQL_C_STINYINT, kToTinyInt},  {SQL_C_UTINYINT, kToUTinyInt},
-    {SQL_C_SHORT, kToShort},       {SQL_C_SSHORT, kToShort},
-    {SQL_C_USHORT, kToUShort},     {SQL_C_LONG, kToLong},
-    {SQL_C_SLONG, kToLong},        {SQL_C_ULONG, kToULong},
-    {SQL_C_FLOAT, kToFloat},       {SQL_C_DOUBLE, kToDouble},
-    {SQL_C_DATE, kToDate},         {SQL_C_TIME, kToTime},
+    {SQL_C_CHAR, kToChar},
+    {SQL_C_BINARY, kToBinary},
+    {SQL_C_BIT, kToBit},
+    {SQL_C_TINYINT, kToTinyInt},
+    {SQL_C_STINYINT, kToTinyInt},
+    {SQL_C_UTINYINT, kToUTinyInt},
+    {SQL_C_SHORT, kToShort},
+    {SQL_C_SSHORT, kToShort},
+    {SQL_C_USHORT, kToUShort},
+    {SQL_C_LONG, kToLong},
+    {SQL_C_SLONG, kToLong},
+    {SQL_C_ULONG, kToULong},
+    {SQL_C_FLOAT, kToFloat},
+    {SQL_C_DOUBLE, kToDouble},
+    {SQL_C_DATE, kToDate},
+    {SQL_C_TIME, kToTime},
     {SQL_C_TIMESTAMP, kToTimestamp},
-    {SQL_C_TYPE_DATE, kToDate},    {SQL_C_TYPE_TIME, kToTime},
+    {SQL_C_TYPE_DATE, kToDate},
+    {SQL_C_TYPE_TIME, kToTime},
     {SQL_C_TYPE_TIMESTAMP, kToTimestamp},
-    {SQL_C_SBIGINT, kToSBigInt},   {SQL_C_UBIGINT, kToUBigInt},
+    {SQL_C_SBIGINT, kToSBigInt},
+    {SQL_C_UBIGINT, kToUBigInt},
 };
 
 constexpr uint16_t Bit(CTarget t) { return static_cast<uint16_t>(1u << t); }

@@ -14,8 +14,22 @@ class ColumnValue;
 
 // The conversion operations of a value; several C types may share one.
 enum CTarget : uint8_t {
-  kToChar, kToBit, kToTinyInt, kToShort, kToLong, kToFloat, kToDouble, kToBinary,
-  kToDate, kToTime, kToTimestamp, kToUShort, kToULong, kToUTinyInt, kToSBigInt, kToUBigInt,
+  kToChar,
+  kToBit,
+  kToTinyInt,
+  kToShort,
+  kToLong,
+  kToFloat,
+  kToDouble,
+  kToBinary,
+  kToDate,
+  kToTime,
+  kToTimestamp,
+  kToUShort,
+  kToULong,
+  kToUTinyInt,
+  kToSBigInt,
+  kToUBigInt,
 };
 
 struct SqlTypeRow {

@@ -30,8 +30,8 @@ const FieldPosition kFields[6] = {
     {0, 3, 9999}, {5, 6, 12}, {8, 9, 31}, {11, 12, 23}, {14, 15, 59}, {17, 18, 59},
 };
 
-bool ReadFields(const char* text, uint32_t end, int firstField, int lastField,
-                uint32_t offset, unsigned* out) {
+bool ReadFields(const char* text, uint32_t end, int firstField, int lastField, uint32_t offset,
+                unsigned* out) {
   for (int f = firstField; f <= lastField; ++f) {
     const FieldPosition& field = kFields[f];
     unsigned v;

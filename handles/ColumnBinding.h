@@ -13,7 +13,10 @@ class ColumnBinding : public ListItem {
  public:
   ColumnBinding(uint16_t column, SQLSMALLINT cType, SQLPOINTER value, SQLLEN valueMax,
                 SQLLEN* length)
-      : columnNumber(column), fCType(cType), rgbValue(value), cbValueMax(valueMax),
+      : columnNumber(column),
+        fCType(cType),
+        rgbValue(value),
+        cbValueMax(valueMax),
         pcbValue(length) {}
   ~ColumnBinding() override = default;
 
@@ -23,9 +26,9 @@ class ColumnBinding : public ListItem {
   // a fetch: applications may bind offsets before they set their bases.
   uint16_t columnNumber;  // counted from 1
   SQLSMALLINT fCType;
-  SQLPOINTER rgbValue;    // not owned
+  SQLPOINTER rgbValue;  // not owned
   SQLLEN cbValueMax;
-  SQLLEN* pcbValue;       // not owned; may be null
+  SQLLEN* pcbValue;  // not owned; may be null
 };
 
 // The statement's bindings, at most one per column number.

@@ -55,7 +55,6 @@ class Connection : public HandleObject {
   // code into the call's return code and diagnostics.
   int CheckResult(int rc, int status);
 
-
   ClibConnection clib;
   ErrorList errors;
   StatementList statements;

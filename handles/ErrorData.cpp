@@ -14,7 +14,7 @@ const char* Shown(const String& text) { return text.TextOrEmpty(); }
 // "String" for values read from a reply).
 template <class Text>
 bool SetUp(ErrorData* record, const char* form, int32_t source, int32_t native, const Text& state,
-          const Text& message, const Text& module, int32_t line) {
+           const Text& message, const Text& module, int32_t line) {
   Trace('P', 2,
         "ErrorData::Setup (%s): \n     Source=%d, Codes=%d, State=%s, Text=%s, File=%s, Line=%d",
         form, source, native, Shown(state), Shown(message), Shown(module), line);
@@ -30,13 +30,13 @@ bool SetUp(ErrorData* record, const char* form, int32_t source, int32_t native, 
 
 }  // namespace
 
-bool ErrorData::Setup(int32_t sourceValue, int32_t nativeCode, const char* state, const char* message,
-                     const char* module, int32_t lineNumber) {
+bool ErrorData::Setup(int32_t sourceValue, int32_t nativeCode, const char* state,
+                      const char* message, const char* module, int32_t lineNumber) {
   return SetUp(this, "pNC", sourceValue, nativeCode, state, message, module, lineNumber);
 }
 
 bool ErrorData::Setup(int32_t sourceValue, int32_t nativeCode, const String& state,
-                     const String& message, const String& module, int32_t lineNumber) {
+                      const String& message, const String& module, int32_t lineNumber) {
   return SetUp(this, "String", sourceValue, nativeCode, state, message, module, lineNumber);
 }
 

@@ -22,10 +22,10 @@ class ErrorData : public ListItem {
   // Client form. Traces the record (P, 2), then stores it; the strings lose
   // their trailing blanks. False when a string cannot be stored.
   bool Setup(int32_t source, int32_t native, const char* sqlstate, const char* text,
-            const char* file, int32_t line);
+             const char* file, int32_t line);
   // Server form: the same with the values read from a reply.
   bool Setup(int32_t source, int32_t native, const String& sqlstate, const String& text,
-            const String& file, int32_t line);
+             const String& file, int32_t line);
 
   int32_t source = 0;
   int32_t native = 0;

@@ -33,13 +33,13 @@ class ParameterBinding : public ListItem {
   }
 
   SQLSMALLINT fCType = 0;
-  ConvertedValue converted;      // NULL until converted
-  const void* putData = nullptr; // the value given at execution, or null
-  SQLLEN collected = 0;          // bytes collected from SQLPutData
-  SQLLEN capacity = 0;           // bytes the collecting block holds
-  bool ownsPieces = false;       // putData is the driver's block
-  SQLLEN* pcbValue = nullptr;    // the application's; may be null
-  SQLPOINTER rgbValue = nullptr; // the application's; read at execution
+  ConvertedValue converted;       // NULL until converted
+  const void* putData = nullptr;  // the value given at execution, or null
+  SQLLEN collected = 0;           // bytes collected from SQLPutData
+  SQLLEN capacity = 0;            // bytes the collecting block holds
+  bool ownsPieces = false;        // putData is the driver's block
+  SQLLEN* pcbValue = nullptr;     // the application's; may be null
+  SQLPOINTER rgbValue = nullptr;  // the application's; read at execution
   uint16_t ipar = 0;
   SQLULEN cbColDef = 0;
   SQLSMALLINT fParamType = 0;

@@ -22,8 +22,8 @@ namespace {
 // out.
 bool BuildMessage(const ErrorData& record, String* message) {
   if (!message->SetString("[QTX]")) return false;
-  const char* prefix = record.source == VEL_SOURCE_CLIENT ? "[Velora ODBC Client] "
-                                                          : "[Velora ODBC Server] ";
+  const char* prefix =
+      record.source == VEL_SOURCE_CLIENT ? "[Velora ODBC Client] " : "[Velora ODBC Server] ";
   if (!message->Concatenate(prefix) || !message->Concatenate(record.text)) return false;
   if (Settings().debug != 0) {
     char line[16];
@@ -37,8 +37,7 @@ bool BuildMessage(const ErrorData& record, String* message) {
 }
 
 SQLRETURN ReturnRecord(ErrorData* record, SQLCHAR* szSqlState, SQLINTEGER* pfNativeError,
-                       SQLCHAR* szErrorMsg, SQLSMALLINT cbErrorMsgMax,
-                       SQLSMALLINT* pcbErrorMsg) {
+                       SQLCHAR* szErrorMsg, SQLSMALLINT cbErrorMsgMax, SQLSMALLINT* pcbErrorMsg) {
   // A server SQLSTATE longer than five characters is cut to five.
   char state[6] = {};
   std::strncpy(state, record->sqlstate.TextOrEmpty(), 5);
@@ -69,7 +68,6 @@ SQLRETURN ReturnRecord(ErrorData* record, SQLCHAR* szSqlState, SQLINTEGER* pfNat
 }
 
 }  // namespace
-
 
 VEL_EXPORT SQLRETURN SQLError(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLCHAR* szSqlState,
                               SQLINTEGER* pfNativeError, SQLCHAR* szErrorMsg,
@@ -112,6 +110,6 @@ VEL_EXPORT SQLRETURN SQLError(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLCHA
     if (szErrorMsg != nullptr && cbErrorMsgMax > 0) szErrorMsg[0] = '\0';
     return TraceReturnCode(SQL_NO_DATA_FOUND);
   }
-  return TraceReturnCode(ReturnRecord(record, szSqlState, pfNativeError, szErrorMsg,
-                                      cbErrorMsgMax, pcbErrorMsg));
+  return TraceReturnCode(
+      ReturnRecord(record, szSqlState, pfNativeError, szErrorMsg, cbErrorMsgMax, pcbErrorMsg));
 }

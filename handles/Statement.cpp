@@ -49,24 +49,34 @@ namespace {
 
 // The client diagnostic of each conversion outcome, by ParamOutcome.
 const ClientDiagnostic* const kOutcomeDiagnostics[kParamOutcomeCount] = {
-    nullptr,                      &kDiagMemory,
-    &kDiagConversionNotSupported, &kDiagProcedures,
-    &kDiagInvalidArgument,        &kDiagDataOutOfRange,
-    &kDiagWholeDigitsLost,        &kDiagValueOutOfRange,
-    &kDiagBitOutOfRange,          &kDiagTooStupid,
-    &kDiagBinaryLength,           &kDiagNonNumeric,
-    &kDiagNotNumeric,             &kDiagDataTruncated,
-    &kDiagFractionalDigitsLost,   &kDiagFractionalValue,
-    &kDiagBitFraction,            &kDiagTimeLost,
-    &kDiagFractionLost,           &kDiagDateText,
+    nullptr,
+    &kDiagMemory,
+    &kDiagConversionNotSupported,
+    &kDiagProcedures,
+    &kDiagInvalidArgument,
+    &kDiagDataOutOfRange,
+    &kDiagWholeDigitsLost,
+    &kDiagValueOutOfRange,
+    &kDiagBitOutOfRange,
+    &kDiagTooStupid,
+    &kDiagBinaryLength,
+    &kDiagNonNumeric,
+    &kDiagNotNumeric,
+    &kDiagDataTruncated,
+    &kDiagFractionalDigitsLost,
+    &kDiagFractionalValue,
+    &kDiagBitFraction,
+    &kDiagTimeLost,
+    &kDiagFractionLost,
+    &kDiagDateText,
     &kDiagTimeText,
 };
 
 }  // namespace
 
 int Statement::AddParameterValue(ParameterBinding* b, bool atExec) {
-  ParameterInput in{b->fCType, b->fSqlType, atExec ? b->putData : b->rgbValue, b->pcbValue,
-                    atExec, b->collected};
+  ParameterInput in{b->fCType,   b->fSqlType, atExec ? b->putData : b->rgbValue,
+                    b->pcbValue, atExec,      b->collected};
   const ParamOutcome outcome = ConvertParameter(in, connection->typeSizes, &b->converted);
   if (outcome != kParamDone) return VEL_POST(this, SQL_ERROR, *kOutcomeDiagnostics[outcome]);
   ParameterDataElement* e = new (std::nothrow) ParameterDataElement;

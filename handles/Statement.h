@@ -77,7 +77,7 @@ class Statement : public HandleObject {
   int32_t useBookmarks = 0;
   ColumnBindingList bindings;
   int32_t concurrency = 1;
-  Connection* connection = nullptr;     // the owner; not owned
+  Connection* connection = nullptr;              // the owner; not owned
   ParameterBinding* currentParameter = nullptr;  // the binding whose data is awaited
   int32_t cursorType = 0;
   ErrorList errors;
@@ -90,10 +90,10 @@ class Statement : public HandleObject {
   ResultColumnList columns;
   int32_t retrieveData = 1;
   int32_t rowsetSize = 1;
-  int32_t bindType = 0;      // SQL_BIND_TYPE: 0 column-wise, else the row's size
-  uint32_t rowsFetched = 0;  // rows fetched from the current result set
-  int32_t needData = 0;      // 0 none, 1 stopped at a parameter, 2 its data coming
-  uint32_t statementId = 0;  // the server's id; 0 until allocated there
+  int32_t bindType = 0;             // SQL_BIND_TYPE: 0 column-wise, else the row's size
+  uint32_t rowsFetched = 0;         // rows fetched from the current result set
+  int32_t needData = 0;             // 0 none, 1 stopped at a parameter, 2 its data coming
+  uint32_t statementId = 0;         // the server's id; 0 until allocated there
   GetDataPosition getDataPosition;  // where SQLGetData stands in the current row
   // Parameter markers of the text last prepared or executed directly.
   uint16_t markers = 0;

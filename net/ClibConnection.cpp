@@ -62,8 +62,7 @@ void TraceFailure(const char* line, int number) {
 }
 
 bool IsDroppedConnection(int number) {
-  return number == VEL_WSAENETRESET || number == VEL_WSAECONNABORTED ||
-         number == VEL_WSAECONNRESET;
+  return number == VEL_WSAENETRESET || number == VEL_WSAECONNABORTED || number == VEL_WSAECONNRESET;
 }
 
 void CloseTraced(int fd) {
@@ -195,7 +194,7 @@ bool ClibConnection::InitiateConnection(const char* server, const char* service)
       SetLastSocketError(SocketErrorFromResolver(rc != 0 ? rc : EAI_SERVICE, errno));
       Trace('N', 0, "getservbyname() failed.");
       Report("Unable to resolve service name:\nService %s/tcp not found in your SERVICES file.",
-          service);
+             service);
     }
     if (found != nullptr) freeaddrinfo(found);
   }
@@ -247,7 +246,7 @@ bool ClibConnection::InitiateConnection(const char* server, const char* service)
     int number = TakeErrno(timeoutSeconds_ > 0);
     TraceFailure("connect() failed.", number);
     Report("Unable to connect to host.\nHost %s, Service %s\nerrno %d: %s", server, service, number,
-        ErrorText(number));
+           ErrorText(number));
     CloseTraced(socket_);
     socket_ = -1;
     return false;
@@ -257,7 +256,8 @@ bool ClibConnection::InitiateConnection(const char* server, const char* service)
     sockaddr_in local{};
     socklen_t size = sizeof local;
     if (getsockname(socket_, reinterpret_cast<sockaddr*>(&local), &size) == 0) {
-      Trace('N', 0, "Connected to %s on port %u", server, static_cast<unsigned>(ntohs(local.sin_port)));
+      Trace('N', 0, "Connected to %s on port %u", server,
+            static_cast<unsigned>(ntohs(local.sin_port)));
     } else {
       TraceFailure("getsockname() failed.", TakeErrno());
     }
@@ -286,7 +286,8 @@ bool ClibConnection::Write(const void* buffer, uint32_t length) {
       if (errno == EINTR) continue;
       int number = TakeErrno(timeoutSeconds_ > 0);
       TraceFailure("send() failed.", number);
-      if (state_ != SocketState::kDropped) Report("Send failed.\nerrno %d: %s", number, ErrorText(number));
+      if (state_ != SocketState::kDropped)
+        Report("Send failed.\nerrno %d: %s", number, ErrorText(number));
       if (IsDroppedConnection(number)) state_ = SocketState::kDropped;
       return false;
     }
@@ -311,7 +312,8 @@ bool ClibConnection::Read(void* buffer, uint32_t length) {
       if (errno == EINTR) continue;
       int number = TakeErrno(timeoutSeconds_ > 0);
       TraceFailure("recv() failed.", number);
-      if (state_ != SocketState::kDropped) Report("Receive failed.\nerrno %d: %s", number, ErrorText(number));
+      if (state_ != SocketState::kDropped)
+        Report("Receive failed.\nerrno %d: %s", number, ErrorText(number));
       if (IsDroppedConnection(number)) state_ = SocketState::kDropped;
       return false;
     }

@@ -18,7 +18,9 @@ const char* Shown(const SQLCHAR* text) {
 // The precision that traces a text argument with "%.*s": its explicit
 // length, so that a text without a NUL is never read past its end, or
 // (SQL_NTS, a null text) up to the NUL.
-int ShownLength(const SQLCHAR* text, SQLSMALLINT length) { return text && length >= 0 ? length : -1; }
+int ShownLength(const SQLCHAR* text, SQLSMALLINT length) {
+  return text && length >= 0 ? length : -1;
+}
 
 }  // namespace
 

@@ -15,8 +15,8 @@
 
 VEL_EXPORT SQLRETURN SQLBindParameter(SQLHSTMT hstmt, SQLUSMALLINT ipar, SQLSMALLINT fParamType,
                                       SQLSMALLINT fCType, SQLSMALLINT fSqlType, SQLULEN cbColDef,
-                                      SQLSMALLINT ibScale, SQLPOINTER rgbValue,
-                                      SQLLEN cbValueMax, SQLLEN* pcbValue) {
+                                      SQLSMALLINT ibScale, SQLPOINTER rgbValue, SQLLEN cbValueMax,
+                                      SQLLEN* pcbValue) {
   Trace('A', 2, "SQLBindParameter: hstmt=0x%08lx, ipar=%u, fCType=%d, fSqlType=%d",
         HandleValue(hstmt), ipar, fCType, fSqlType);
   Statement* s = FindAndClearStatement(hstmt);

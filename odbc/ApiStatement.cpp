@@ -9,9 +9,9 @@
 #include "base/Trace.h"
 #include "odbc/Workers.h"
 
-#define VEL_STATEMENT_ENTRY(name)                                       \
-  Trace('A', 2, name ": hstmt=0x%08lx", HandleValue(hstmt));            \
-  Statement* s = FindAndClearStatement(hstmt);                                          \
+#define VEL_STATEMENT_ENTRY(name)                            \
+  Trace('A', 2, name ": hstmt=0x%08lx", HandleValue(hstmt)); \
+  Statement* s = FindAndClearStatement(hstmt);               \
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE)
 
 VEL_EXPORT SQLRETURN SQLAllocStmt(SQLHDBC hdbc, SQLHSTMT* phstmt) {

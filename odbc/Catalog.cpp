@@ -92,7 +92,6 @@ struct TextArgument {
   const ClientDiagnostic* memory = &kDiagMemory;
 };
 
-
 // The common entry after the entry trace line: traces each text, finds the
 // statement and stores the texts in argument order. Null with *rc the
 // call's result when the call ends here.
@@ -153,10 +152,11 @@ VEL_EXPORT SQLRETURN SQLColumns(SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
                                 SQLSMALLINT cbTableName, SQLCHAR* szColumnName,
                                 SQLSMALLINT cbColumnName) {
   Trace('A', 2, "SQLColumns: hstmt=0x%08lx", HandleValue(hstmt));
-  const TextArgument args[] = {{"szTableQualifier", szTableQualifier, cbTableQualifier},
-                               {"szTableOwner", szTableOwner, cbTableOwner},
-                               {"szTableName", szTableName, cbTableName},
-                               {"szColumnName", szColumnName, cbColumnName, &kDiagColumnNameMemory}};
+  const TextArgument args[] = {
+      {"szTableQualifier", szTableQualifier, cbTableQualifier},
+      {"szTableOwner", szTableOwner, cbTableOwner},
+      {"szTableName", szTableName, cbTableName},
+      {"szColumnName", szColumnName, cbColumnName, &kDiagColumnNameMemory}};
   VEL_CATALOG_CALL(ColumnsWorker(s, texts));
 }
 

@@ -9,7 +9,8 @@ namespace {
 bool SameText(const char* a, const char* b, uint32_t n, bool anyCase) {
   if (!anyCase) return std::memcmp(a, b, n) == 0;
   for (uint32_t i = 0; i < n; ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
       return false;
     }
   }

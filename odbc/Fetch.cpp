@@ -23,13 +23,34 @@ bool Travels(const ColumnValue* value) {
 // buffers are as long as the application says (characters, binary).
 SQLLEN FixedSize(SQLSMALLINT fCType) {
   switch (fCType) {
-    case SQL_C_BIT: case SQL_C_TINYINT: case SQL_C_STINYINT: case SQL_C_UTINYINT: return 1;
-    case SQL_C_SHORT: case SQL_C_SSHORT: case SQL_C_USHORT: return 2;
-    case SQL_C_LONG: case SQL_C_SLONG: case SQL_C_ULONG: case SQL_C_FLOAT: return 4;
-    case SQL_C_DOUBLE: case SQL_C_SBIGINT: case SQL_C_UBIGINT: return 8;
-    case SQL_C_DATE: case SQL_C_TYPE_DATE: case SQL_C_TIME: case SQL_C_TYPE_TIME: return 6;
-    case SQL_C_TIMESTAMP: case SQL_C_TYPE_TIMESTAMP: return 16;
-    default: return 0;
+    case SQL_C_BIT:
+    case SQL_C_TINYINT:
+    case SQL_C_STINYINT:
+    case SQL_C_UTINYINT:
+      return 1;
+    case SQL_C_SHORT:
+    case SQL_C_SSHORT:
+    case SQL_C_USHORT:
+      return 2;
+    case SQL_C_LONG:
+    case SQL_C_SLONG:
+    case SQL_C_ULONG:
+    case SQL_C_FLOAT:
+      return 4;
+    case SQL_C_DOUBLE:
+    case SQL_C_SBIGINT:
+    case SQL_C_UBIGINT:
+      return 8;
+    case SQL_C_DATE:
+    case SQL_C_TYPE_DATE:
+    case SQL_C_TIME:
+    case SQL_C_TYPE_TIME:
+      return 6;
+    case SQL_C_TIMESTAMP:
+    case SQL_C_TYPE_TIMESTAMP:
+      return 16;
+    default:
+      return 0;
   }
 }
 
@@ -46,9 +67,11 @@ TransferTarget RowTarget(const ColumnBinding& b, uint32_t row, int32_t bindType)
     valueStride = fixed != 0 ? fixed : b.cbValueMax;
     lengthStride = static_cast<SQLLEN>(sizeof(SQLLEN));
   }
-  if (target.rgbValue != nullptr) target.rgbValue = static_cast<char*>(target.rgbValue) + valueStride * row;
+  if (target.rgbValue != nullptr)
+    target.rgbValue = static_cast<char*>(target.rgbValue) + valueStride * row;
   if (target.pcbValue != nullptr) {
-    target.pcbValue = reinterpret_cast<SQLLEN*>(reinterpret_cast<char*>(target.pcbValue) + lengthStride * row);
+    target.pcbValue =
+        reinterpret_cast<SQLLEN*>(reinterpret_cast<char*>(target.pcbValue) + lengthStride * row);
   }
   return target;
 }

@@ -65,7 +65,8 @@ VEL_EXPORT SQLRETURN SQLSetPos(SQLHSTMT hstmt, SQLSETPOSIROW irow, SQLUSMALLINT 
 
 VEL_EXPORT SQLRETURN SQLSetScrollOptions(SQLHSTMT hstmt, SQLUSMALLINT fConcurrency,
                                          SQLLEN crowKeyset, SQLUSMALLINT crowRowset) {
-  Trace('A', 2, "SQLSetScrollOptions: hstmt=0x%08lx, fConcurrency=%u, crowKeyset=%ld, crowRowset=%u",
+  Trace('A', 2,
+        "SQLSetScrollOptions: hstmt=0x%08lx, fConcurrency=%u, crowKeyset=%ld, crowRowset=%u",
         HandleValue(hstmt), fConcurrency, static_cast<long>(crowKeyset), crowRowset);
   return NotImplemented(hstmt, kDiagSetScrollOptionsUnimplemented);
 }

@@ -23,8 +23,8 @@ constexpr int kGreetingSize = 80;
 constexpr int kSwitchSize = 10;  // the "Password" switch: at most 9 characters
 
 // Reads key of the connection's data source from ODBC.INI into buffer.
-void ReadDataSourceKey(const Connection* c, const char* key, const char* defaultValue,
-                       char* buffer, int size) {
+void ReadDataSourceKey(const Connection* c, const char* key, const char* defaultValue, char* buffer,
+                       int size) {
   SQLGetPrivateProfileString(c->dataSourceName.TextOrEmpty(), key, defaultValue, buffer, size,
                              "ODBC.INI");
 }
@@ -58,7 +58,8 @@ int LoginConnection(Connection* c, const String& password) {
   // Server and service belong to this connection: its connection string
   // set them, else its own data source supplies them here.
   if (c->server[0] == '\0') ReadDataSourceKey(c, "Server", "unknown", c->server, sizeof c->server);
-  if (c->service[0] == '\0') ReadDataSourceKey(c, "Service", "unknown", c->service, sizeof c->service);
+  if (c->service[0] == '\0')
+    ReadDataSourceKey(c, "Service", "unknown", c->service, sizeof c->service);
 
   if (!c->clib.InitiateConnection(c->server, c->service)) {
     return VEL_POST(c, SQL_ERROR, kDiagConnectionFailure);
@@ -93,7 +94,8 @@ int LoginConnection(Connection* c, const String& password) {
   const int rc = request.Exchange(&status, &c->clib);
   // SQL_SUCCESS_WITH_INFO is a login too: the server's record is queued
   // and the call reports the warning on a connection that is logged in.
-  const bool accepted = status == kStatusReplied && (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO);
+  const bool accepted =
+      status == kStatusReplied && (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO);
   if (accepted) {
     if (!c->dbmsVersion.SetString(request.Get<VersionElement>()->value)) {
       c->clib.ReleaseConnection();
@@ -131,7 +133,8 @@ int ParseConnectString(Connection* c, HWND hwnd, const String& in, String* out) 
     if (!FindConnectKeyAnyCase(text, length, "DRIVER=", &found, &foundLength)) {
       return VEL_POST(c, SQL_ERROR, kDiagMissingDataSourceName);
     }
-    if (!driver.SetString(found, static_cast<int32_t>(foundLength))) return VEL_POST(c, SQL_ERROR, kDiagMemory);
+    if (!driver.SetString(found, static_cast<int32_t>(foundLength)))
+      return VEL_POST(c, SQL_ERROR, kDiagMemory);
     if (FindConnectKey(text, length, "Database=", &found, &foundLength) &&
         !database.SetString(found, static_cast<int32_t>(foundLength))) {
       return VEL_POST(c, SQL_ERROR, kDiagMemory);
@@ -161,11 +164,13 @@ int ParseConnectString(Connection* c, HWND hwnd, const String& in, String* out) 
     }
   }
   char passwordSwitch[kSwitchSize] = "no";
-  if (!CopyConnectValue(text, length, "Password=", passwordSwitch, sizeof passwordSwitch) && named) {
+  if (!CopyConnectValue(text, length, "Password=", passwordSwitch, sizeof passwordSwitch) &&
+      named) {
     ReadDataSourceKey(c, "Password", "no", passwordSwitch, sizeof passwordSwitch);
   }
   std::memset(g_loginPassword, 0, sizeof g_loginPassword);
-  for (char* p = passwordSwitch; *p; ++p) *p = static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+  for (char* p = passwordSwitch; *p; ++p)
+    *p = static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
   const bool givenPassword =
       CopyConnectValue(text, length, "PWD=", g_loginPassword, sizeof g_loginPassword);
   if (!givenPassword && std::strcmp(passwordSwitch, "yes") == 0) {
@@ -187,8 +192,8 @@ int ParseConnectString(Connection* c, HWND hwnd, const String& in, String* out) 
                            : out->SetString("DRIVER=") && out->Concatenate(driver) &&
                                  (database.Length() == 0 ||
                                   (out->Concatenate(";Database=") && out->Concatenate(database)));
-  if (!begun || !out->Concatenate(";Server=") ||
-      !out->Concatenate(c->server) || !out->Concatenate(";Service=") || !out->Concatenate(c->service) ||
+  if (!begun || !out->Concatenate(";Server=") || !out->Concatenate(c->server) ||
+      !out->Concatenate(";Service=") || !out->Concatenate(c->service) ||
       !out->Concatenate(";User=") || !out->Concatenate(g_loginUserName) ||
       !out->Concatenate(";Password=") || !out->Concatenate(passwordSwitch) ||
       (givenPassword && (!out->Concatenate(";PWD=") || !out->Concatenate(password)))) {
@@ -207,7 +212,8 @@ int ConnectWorker(Connection* c, const SQLCHAR* dsn, SQLSMALLINT cbDSN, const SQ
   }
   const char* dsnText = reinterpret_cast<const char*>(dsn);
   String password;
-  if (!c->dataSourceName.SetString(dsnText, cbDSN) || !c->loginDataSource.SetString(dsnText, cbDSN) ||
+  if (!c->dataSourceName.SetString(dsnText, cbDSN) ||
+      !c->loginDataSource.SetString(dsnText, cbDSN) ||
       !c->userName.SetString(reinterpret_cast<const char*>(uid), cbUID) ||
       !password.SetString(reinterpret_cast<const char*>(auth), cbAuth)) {
     return VEL_POST(c, SQL_ERROR, kDiagMemory);
@@ -217,8 +223,8 @@ int ConnectWorker(Connection* c, const SQLCHAR* dsn, SQLSMALLINT cbDSN, const SQ
   return LoginConnection(c, password);
 }
 
-int DriverConnectWorker(Connection* c, HWND hwnd, const SQLCHAR* in, SQLSMALLINT cbIn,
-                        SQLCHAR* out, SQLSMALLINT cbOutMax, SQLSMALLINT* pcbOut) {
+int DriverConnectWorker(Connection* c, HWND hwnd, const SQLCHAR* in, SQLSMALLINT cbIn, SQLCHAR* out,
+                        SQLSMALLINT cbOutMax, SQLSMALLINT* pcbOut) {
   if (c->LoggedIn()) return VEL_POST(c, SQL_ERROR, kDiagConnectionInUse);
   if (!ValidLength(cbIn) || cbOutMax < 0) return VEL_POST(c, SQL_ERROR, kDiagInvalidLength);
   String input;

@@ -19,11 +19,12 @@ using F = OptionField;
       {SQL_BIND_TYPE, A::kStore, F::kBindType, 0, nullptr},                   \
       {SQL_CURSOR_TYPE, A::kStoreAndSend, F::kCursorType, 30, nullptr},       \
       {SQL_CONCURRENCY, A::kStoreAndSend, F::kConcurrency, 28, nullptr},      \
-      {SQL_KEYSET_SIZE, A::kRefuse, F::kNone, 0, &kDiagKeysetCursors},                   \
+      {SQL_KEYSET_SIZE, A::kRefuse, F::kNone, 0, &kDiagKeysetCursors},        \
       {SQL_ROWSET_SIZE, A::kStoreAndSend, F::kRowsetSize, 36, nullptr},       \
-      {SQL_SIMULATE_CURSOR, A::kRefuse, F::kNone, 0, &kDiagSimulatedCursors},            \
-      {SQL_RETRIEVE_DATA, A::kStoreAndSend, F::kRetrieveData, 35, nullptr},   \
-      {SQL_USE_BOOKMARKS, A::kStoreAndSend, F::kUseBookmarks, 39, nullptr}
+      {SQL_SIMULATE_CURSOR, A::kRefuse, F::kNone, 0, &kDiagSimulatedCursors}, \
+      {SQL_RETRIEVE_DATA, A::kStoreAndSend, F::kRetrieveData, 35, nullptr}, { \
+    SQL_USE_BOOKMARKS, A::kStoreAndSend, F::kUseBookmarks, 39, nullptr        \
+  }
 
 const OptionRow kSetConnect[] = {
     VEL_STATEMENT_OPTION_ROWS,

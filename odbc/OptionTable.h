@@ -41,7 +41,7 @@ struct OptionRow {
   uint16_t option;
   OptionAction action;
   OptionField field;
-  uint16_t requestCode;  // 0: none
+  uint16_t requestCode;             // 0: none
   const ClientDiagnostic* refusal;  // kRefuse rows only
 };
 

@@ -15,37 +15,63 @@ namespace {
 
 int32_t* ConnectionField(Connection* c, OptionField field) {
   switch (field) {
-    case OptionField::kQueryTimeout: return &c->queryTimeout;
-    case OptionField::kMaxRows: return &c->maxRows;
-    case OptionField::kNoscan: return &c->noScan;
-    case OptionField::kMaxLength: return &c->maxLength;
-    case OptionField::kCursorType: return &c->cursorType;
-    case OptionField::kConcurrency: return &c->concurrency;
-    case OptionField::kRowsetSize: return &c->rowsetSize;
-    case OptionField::kRetrieveData: return &c->retrieveData;
-    case OptionField::kUseBookmarks: return &c->useBookmarks;
-    case OptionField::kAccessMode: return &c->accessMode;
-    case OptionField::kAutocommit: return &c->autocommit;
-    case OptionField::kLoginTimeout: return &c->loginTimeout;
-    case OptionField::kTxnIsolation: return &c->txnIsolation;
-    case OptionField::kBindType: return &c->bindType;
-    default: return nullptr;
+    case OptionField::kQueryTimeout:
+      return &c->queryTimeout;
+    case OptionField::kMaxRows:
+      return &c->maxRows;
+    case OptionField::kNoscan:
+      return &c->noScan;
+    case OptionField::kMaxLength:
+      return &c->maxLength;
+    case OptionField::kCursorType:
+      return &c->cursorType;
+    case OptionField::kConcurrency:
+      return &c->concurrency;
+    case OptionField::kRowsetSize:
+      return &c->rowsetSize;
+    case OptionField::kRetrieveData:
+      return &c->retrieveData;
+    case OptionField::kUseBookmarks:
+      return &c->useBookmarks;
+    case OptionField::kAccessMode:
+      return &c->accessMode;
+    case OptionField::kAutocommit:
+      return &c->autocommit;
+    case OptionField::kLoginTimeout:
+      return &c->loginTimeout;
+    case OptionField::kTxnIsolation:
+      return &c->txnIsolation;
+    case OptionField::kBindType:
+      return &c->bindType;
+    default:
+      return nullptr;
   }
 }
 
 int32_t* StatementField(Statement* s, OptionField field) {
   switch (field) {
-    case OptionField::kQueryTimeout: return &s->queryTimeout;
-    case OptionField::kMaxRows: return &s->maxRows;
-    case OptionField::kNoscan: return &s->noScan;
-    case OptionField::kMaxLength: return &s->maxLength;
-    case OptionField::kCursorType: return &s->cursorType;
-    case OptionField::kConcurrency: return &s->concurrency;
-    case OptionField::kRowsetSize: return &s->rowsetSize;
-    case OptionField::kRetrieveData: return &s->retrieveData;
-    case OptionField::kUseBookmarks: return &s->useBookmarks;
-    case OptionField::kBindType: return &s->bindType;
-    default: return nullptr;
+    case OptionField::kQueryTimeout:
+      return &s->queryTimeout;
+    case OptionField::kMaxRows:
+      return &s->maxRows;
+    case OptionField::kNoscan:
+      return &s->noScan;
+    case OptionField::kMaxLength:
+      return &s->maxLength;
+    case OptionField::kCursorType:
+      return &s->cursorType;
+    case OptionField::kConcurrency:
+      return &s->concurrency;
+    case OptionField::kRowsetSize:
+      return &s->rowsetSize;
+    case OptionField::kRetrieveData:
+      return &s->retrieveData;
+    case OptionField::kUseBookmarks:
+      return &s->useBookmarks;
+    case OptionField::kBindType:
+      return &s->bindType;
+    default:
+      return nullptr;
   }
 }
 
@@ -53,18 +79,41 @@ int32_t* StatementField(Statement* s, OptionField field) {
 void SetOptionValue(Request* request, uint16_t code, uint32_t value) {
   const int32_t asEnum = static_cast<int32_t>(value);
   switch (code) {
-    case 26: request->Get<AccessModeElement>()->value = asEnum; break;
-    case 27: request->Get<AutocommitModeElement>()->value = asEnum; break;
-    case 28: request->Get<ConcurrencyOptionElement>()->value = asEnum; break;
-    case 30: request->Get<CursorTypeOptionElement>()->value = asEnum; break;
-    case 31: request->Get<MaxLengthElement>()->value = value; break;
-    case 32: request->Get<MaxRowsElement>()->value = value; break;
-    case 33: request->Get<NoscanOptionElement>()->value = asEnum; break;
-    case 35: request->Get<RetrieveDataOptionElement>()->value = asEnum; break;
-    case 36: request->Get<RowsetSizeElement>()->value = value; break;
-    case 38: request->Get<TransactionIsolationLevelElement>()->value = asEnum; break;
-    case 39: request->Get<BookmarkUseOptionElement>()->value = asEnum; break;
-    default: break;
+    case 26:
+      request->Get<AccessModeElement>()->value = asEnum;
+      break;
+    case 27:
+      request->Get<AutocommitModeElement>()->value = asEnum;
+      break;
+    case 28:
+      request->Get<ConcurrencyOptionElement>()->value = asEnum;
+      break;
+    case 30:
+      request->Get<CursorTypeOptionElement>()->value = asEnum;
+      break;
+    case 31:
+      request->Get<MaxLengthElement>()->value = value;
+      break;
+    case 32:
+      request->Get<MaxRowsElement>()->value = value;
+      break;
+    case 33:
+      request->Get<NoscanOptionElement>()->value = asEnum;
+      break;
+    case 35:
+      request->Get<RetrieveDataOptionElement>()->value = asEnum;
+      break;
+    case 36:
+      request->Get<RowsetSizeElement>()->value = value;
+      break;
+    case 38:
+      request->Get<TransactionIsolationLevelElement>()->value = asEnum;
+      break;
+    case 39:
+      request->Get<BookmarkUseOptionElement>()->value = asEnum;
+      break;
+    default:
+      break;
   }
 }
 
@@ -283,9 +332,9 @@ struct SessionDefault {
   int32_t value;
 };
 const SessionDefault kSessionDefaults[] = {
-    {SQL_ACCESS_MODE, 0},   {SQL_AUTOCOMMIT, 1}, {SQL_TXN_ISOLATION, 8}, {SQL_MAX_ROWS, 0},
-    {SQL_NOSCAN, 0},        {SQL_MAX_LENGTH, 0}, {SQL_CURSOR_TYPE, 0},   {SQL_CONCURRENCY, 1},
-    {SQL_ROWSET_SIZE, 1},   {SQL_RETRIEVE_DATA, 1}, {SQL_USE_BOOKMARKS, 0},
+    {SQL_ACCESS_MODE, 0}, {SQL_AUTOCOMMIT, 1},    {SQL_TXN_ISOLATION, 8}, {SQL_MAX_ROWS, 0},
+    {SQL_NOSCAN, 0},      {SQL_MAX_LENGTH, 0},    {SQL_CURSOR_TYPE, 0},   {SQL_CONCURRENCY, 1},
+    {SQL_ROWSET_SIZE, 1}, {SQL_RETRIEVE_DATA, 1}, {SQL_USE_BOOKMARKS, 0},
 };
 
 }  // namespace
@@ -304,7 +353,8 @@ int SendChangedOptions(Connection* c) {
   const uint8_t kept = c->keptCount;
   c->keptCount = 0;
   for (uint8_t i = 0; i < kept; ++i) {
-    const int rc = SetConnectOptionWorker(c, c->keptOption[i], static_cast<SQLULEN>(c->keptValue[i]));
+    const int rc =
+        SetConnectOptionWorker(c, c->keptOption[i], static_cast<SQLULEN>(c->keptValue[i]));
     if (rc != SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
   }
   return result;

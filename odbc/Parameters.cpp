@@ -37,10 +37,9 @@ uint16_t CountMarkers(const char* sql, long length) {
   return count;
 }
 
-int BindParameterWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT fParamType,
-                        SQLSMALLINT fCType, SQLSMALLINT fSqlType, SQLULEN cbColDef,
-                        SQLSMALLINT ibScale, SQLPOINTER rgbValue, SQLLEN cbValueMax,
-                        SQLLEN* pcbValue) {
+int BindParameterWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT fParamType, SQLSMALLINT fCType,
+                        SQLSMALLINT fSqlType, SQLULEN cbColDef, SQLSMALLINT ibScale,
+                        SQLPOINTER rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) {
   ParameterBinding* b = s->parameters.Head();
   while (b != nullptr && b->ipar < ipar) b = static_cast<ParameterBinding*>(b->NextItem());
   if (b == nullptr || b->ipar != ipar) {
@@ -68,8 +67,8 @@ int BindParameterWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT fParamType,
   return SQL_SUCCESS;
 }
 
-int DescribeParamWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT* pfSqlType,
-                        SQLULEN* pcbColDef, SQLSMALLINT* pibScale, SQLSMALLINT* pfNullable) {
+int DescribeParamWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT* pfSqlType, SQLULEN* pcbColDef,
+                        SQLSMALLINT* pibScale, SQLSMALLINT* pfNullable) {
   ParameterBinding* b = s->parameters.Find(ipar);
   SQLSMALLINT type = SQL_VARCHAR;
   SQLULEN size = 255;
@@ -164,7 +163,8 @@ int PutDataWorker(Statement* s, SQLPOINTER rgbValue, SQLLEN cbValue) {
     b->ownsPieces = true;
     b->capacity = static_cast<SQLLEN>(room);
   }
-  if (piece != 0) std::memcpy(static_cast<uint8_t*>(const_cast<void*>(b->putData)) + had, rgbValue, piece);
+  if (piece != 0)
+    std::memcpy(static_cast<uint8_t*>(const_cast<void*>(b->putData)) + had, rgbValue, piece);
   b->collected = static_cast<SQLLEN>(had + piece);
   return SQL_SUCCESS;
 }

@@ -62,13 +62,27 @@ int ColAttributesWorker(Statement* s, SQLUSMALLINT icol, SQLUSMALLINT fDescType,
     const char* text = "";
     uint32_t length = 0;
     switch (row->source) {
-      case AttributeSource::kName: text = d->columnName.TextOrEmpty(); length = d->columnName.Length(); break;
-      case AttributeSource::kTableName: text = d->tableName.TextOrEmpty(); length = d->tableName.Length(); break;
-      case AttributeSource::kOwnerName: text = d->tableOwner.TextOrEmpty(); length = d->tableOwner.Length(); break;
-      case AttributeSource::kTypeName: text = SqlTypeName(type); break;
+      case AttributeSource::kName:
+        text = d->columnName.TextOrEmpty();
+        length = d->columnName.Length();
+        break;
+      case AttributeSource::kTableName:
+        text = d->tableName.TextOrEmpty();
+        length = d->tableName.Length();
+        break;
+      case AttributeSource::kOwnerName:
+        text = d->tableOwner.TextOrEmpty();
+        length = d->tableOwner.Length();
+        break;
+      case AttributeSource::kTypeName:
+        text = SqlTypeName(type);
+        break;
       case AttributeSource::kLiteralPrefix:
-      case AttributeSource::kLiteralSuffix: text = SqlTypeLiteralQuote(type); break;
-      default: break;
+      case AttributeSource::kLiteralSuffix:
+        text = SqlTypeLiteralQuote(type);
+        break;
+      default:
+        break;
     }
     if (length == 0) length = static_cast<uint32_t>(std::strlen(text));
     if (pcbDesc) *pcbDesc = static_cast<SQLSMALLINT>(length);
@@ -77,20 +91,48 @@ int ColAttributesWorker(Statement* s, SQLUSMALLINT icol, SQLUSMALLINT fDescType,
 
   SQLLEN answer = 0;
   switch (row->source) {
-    case AttributeSource::kSqlType: answer = type; break;
-    case AttributeSource::kValueLength: answer = value->length; break;
-    case AttributeSource::kPrecision: answer = d->precision; break;
-    case AttributeSource::kScale: answer = d->scale; break;
-    case AttributeSource::kDisplaySize: answer = value->DisplaySize(); break;
-    case AttributeSource::kNullable: answer = d->nullability; break;
-    case AttributeSource::kUnsigned: answer = SqlTypeUnsigned(type) ? SQL_TRUE : SQL_FALSE; break;
-    case AttributeSource::kUpdatable: answer = d->updatable ? SQL_ATTR_WRITE : SQL_ATTR_READONLY; break;
-    case AttributeSource::kCaseSensitive: answer = SqlTypeCaseSensitive(type) ? 1 : 0; break;
-    case AttributeSource::kSearchable: answer = SQL_SEARCHABLE; break;
-    case AttributeSource::kOctetLength: answer = d->length; break;
-    case AttributeSource::kUnnamed: answer = d->columnName.Length() ? SQL_NAMED : SQL_UNNAMED; break;
-    case AttributeSource::kRadix: answer = SqlTypeRadix(type); break;
-    default: answer = 0; break;
+    case AttributeSource::kSqlType:
+      answer = type;
+      break;
+    case AttributeSource::kValueLength:
+      answer = value->length;
+      break;
+    case AttributeSource::kPrecision:
+      answer = d->precision;
+      break;
+    case AttributeSource::kScale:
+      answer = d->scale;
+      break;
+    case AttributeSource::kDisplaySize:
+      answer = value->DisplaySize();
+      break;
+    case AttributeSource::kNullable:
+      answer = d->nullability;
+      break;
+    case AttributeSource::kUnsigned:
+      answer = SqlTypeUnsigned(type) ? SQL_TRUE : SQL_FALSE;
+      break;
+    case AttributeSource::kUpdatable:
+      answer = d->updatable ? SQL_ATTR_WRITE : SQL_ATTR_READONLY;
+      break;
+    case AttributeSource::kCaseSensitive:
+      answer = SqlTypeCaseSensitive(type) ? 1 : 0;
+      break;
+    case AttributeSource::kSearchable:
+      answer = SQL_SEARCHABLE;
+      break;
+    case AttributeSource::kOctetLength:
+      answer = d->length;
+      break;
+    case AttributeSource::kUnnamed:
+      answer = d->columnName.Length() ? SQL_NAMED : SQL_UNNAMED;
+      break;
+    case AttributeSource::kRadix:
+      answer = SqlTypeRadix(type);
+      break;
+    default:
+      answer = 0;
+      break;
   }
   // The whole SQLLEN: the driver manager and its clients read 64 bits.
   if (pfDesc) *pfDesc = answer;

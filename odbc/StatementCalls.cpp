@@ -21,9 +21,8 @@ int Outcome(Statement* s, int rc, int status) {
 int SetCursorNameWorker(Statement* s, const SQLCHAR* cursor, SQLSMALLINT cbCursor) {
   if (!ValidLength(cbCursor)) return VEL_POST(s, SQL_ERROR, kDiagInvalidLength);
   SetCursorNameRequest request;
-  if (request.Failed() ||
-      !request.Get<CursorNameElement>()->value.SetString(reinterpret_cast<const char*>(cursor),
-                                                         cbCursor)) {
+  if (request.Failed() || !request.Get<CursorNameElement>()->value.SetString(
+                              reinterpret_cast<const char*>(cursor), cbCursor)) {
     return VEL_POST(s, SQL_ERROR, kDiagCursorNameMemory);
   }
   request.SetStatementId(s->statementId);

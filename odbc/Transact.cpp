@@ -25,10 +25,14 @@ namespace {
 // Orders results from best to worst.
 int Badness(int rc) {
   switch (rc) {
-    case SQL_SUCCESS: return 0;
-    case SQL_NO_DATA_FOUND: return 1;
-    case SQL_SUCCESS_WITH_INFO: return 2;
-    default: return 3;
+    case SQL_SUCCESS:
+      return 0;
+    case SQL_NO_DATA_FOUND:
+      return 1;
+    case SQL_SUCCESS_WITH_INFO:
+      return 2;
+    default:
+      return 3;
   }
 }
 

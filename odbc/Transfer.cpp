@@ -106,8 +106,8 @@ SQLRETURN CopyPiece(Statement* stmt, SQLSMALLINT cType, const char* source, uint
     position->finished = true;
   }
   // What this call wrote: the piece and, for characters, its NUL.
-  TraceFinal(cType, target.rgbValue, target.cbValueMax,
-             static_cast<SQLLEN>(piece + (text ? 1 : 0)), kConversionDone);
+  TraceFinal(cType, target.rgbValue, target.cbValueMax, static_cast<SQLLEN>(piece + (text ? 1 : 0)),
+             kConversionDone);
   return rc;
 }
 
@@ -153,13 +153,13 @@ SQLRETURN ContinuePiece(Statement* stmt, ColumnValue* value, SQLSMALLINT cType,
 }  // namespace
 
 SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElement* element,
-                        const TransferTarget& target, uint16_t icol,
-                        GetDataPosition* position) {
+                        const TransferTarget& target, uint16_t icol, GetDataPosition* position) {
   const SQLSMALLINT cType = EffectiveCType(value, target.fCType);
   // A C type without a conversion is refused before anything is loaded or
   // written (the length indicator included), whatever the value holds; a
   // value being read in pieces stays where it was.
-  if (!HasConversion(value->SqlType(), target.fCType)) return MapResult(stmt, kConversionUnknownCType);
+  if (!HasConversion(value->SqlType(), target.fCType))
+    return MapResult(stmt, kConversionUnknownCType);
   const bool piecewise = position != nullptr && IsPiecewise(cType);
   if (position != nullptr) {
     if (piecewise && position->Covers(icol, target.fCType)) {
@@ -204,7 +204,8 @@ SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElem
     return ContinuePiece(stmt, value, cType, target, position);
   }
 
-  int result = ConvertColumnValue(value, target.fCType, target.rgbValue, target.cbValueMax, &length);
+  int result =
+      ConvertColumnValue(value, target.fCType, target.rgbValue, target.cbValueMax, &length);
   if (target.pcbValue != nullptr) *target.pcbValue = length;
   TraceFinal(cType, target.rgbValue, target.cbValueMax, length, result);
 

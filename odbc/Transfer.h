@@ -35,7 +35,6 @@ struct TransferTarget {
 // the value is then returned in pieces (see GetDataPosition), and a call
 // after the last piece answers SQL_NO_DATA_FOUND.
 SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElement* element,
-                        const TransferTarget& target, uint16_t icol,
-                        GetDataPosition* position);
+                        const TransferTarget& target, uint16_t icol, GetDataPosition* position);
 
 #endif

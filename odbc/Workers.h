@@ -23,8 +23,8 @@ inline bool ValidLength(long length) { return length >= 0 || length == SQL_NTS; 
 // with "08002".
 int ConnectWorker(Connection* c, const SQLCHAR* dsn, SQLSMALLINT cbDSN, const SQLCHAR* uid,
                   SQLSMALLINT cbUID, const SQLCHAR* auth, SQLSMALLINT cbAuth);
-int DriverConnectWorker(Connection* c, HWND hwnd, const SQLCHAR* in, SQLSMALLINT cbIn,
-                        SQLCHAR* out, SQLSMALLINT cbOutMax, SQLSMALLINT* pcbOut);
+int DriverConnectWorker(Connection* c, HWND hwnd, const SQLCHAR* in, SQLSMALLINT cbIn, SQLCHAR* out,
+                        SQLSMALLINT cbOutMax, SQLSMALLINT* pcbOut);
 // A successful disconnect closes the socket and frees the statements left
 // on the connection; a refused one leaves everything as it was.
 int DisconnectWorker(Connection* c);
@@ -69,13 +69,12 @@ int NativeSqlWorker(Connection* c, const SQLCHAR* in, SQLINTEGER cbIn);
 // The parameter markers of sql: question marks outside string literals,
 // quoted identifiers and comments.
 uint16_t CountMarkers(const char* sql, long length);
-int BindParameterWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT fParamType,
-                        SQLSMALLINT fCType, SQLSMALLINT fSqlType, SQLULEN cbColDef,
-                        SQLSMALLINT ibScale, SQLPOINTER rgbValue, SQLLEN cbValueMax,
-                        SQLLEN* pcbValue);
+int BindParameterWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT fParamType, SQLSMALLINT fCType,
+                        SQLSMALLINT fSqlType, SQLULEN cbColDef, SQLSMALLINT ibScale,
+                        SQLPOINTER rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue);
 // A marker without a binding is described as SQL_VARCHAR, 255, 0.
-int DescribeParamWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT* pfSqlType,
-                        SQLULEN* pcbColDef, SQLSMALLINT* pibScale, SQLSMALLINT* pfNullable);
+int DescribeParamWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT* pfSqlType, SQLULEN* pcbColDef,
+                        SQLSMALLINT* pibScale, SQLSMALLINT* pfNullable);
 // The markers of the text last prepared or executed directly; without a
 // text, the number of bindings.
 int NumParamsWorker(Statement* s, SQLSMALLINT* pcpar);

@@ -128,7 +128,8 @@ DialogHost* CurrentDialogHost() {
 INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR resourceId, HWND parent, DLGPROC procedure,
                         LPARAM initParam) {
   // Resource ids travel as small integers in the name argument.
-  const DialogTemplate* t = FindDialogTemplate(static_cast<int>(reinterpret_cast<uintptr_t>(resourceId)));
+  const DialogTemplate* t =
+      FindDialogTemplate(static_cast<int>(reinterpret_cast<uintptr_t>(resourceId)));
   DialogHost* host = CurrentDialogHost();
   if (!t || !procedure || !host || g_liveCount == kMaxLiveDialogs) return -1;
   Dialog* d = new (std::nothrow) Dialog;
@@ -300,7 +301,9 @@ int GetSystemMetrics(int index) {
 intptr_t SetWindowLongPtrA(HWND window, int index, intptr_t value) {
   Dialog* d = FindDialog(window);
   if (!d) return 0;
-  intptr_t* slot = index == DWLP_USER ? &d->dialogUser : index == GWLP_USERDATA ? &d->userData : nullptr;
+  intptr_t* slot = index == DWLP_USER       ? &d->dialogUser
+                   : index == GWLP_USERDATA ? &d->userData
+                                            : nullptr;
   if (!slot) return 0;
   intptr_t previous = *slot;
   *slot = value;
@@ -336,7 +339,8 @@ bool DialogItemAt(HWND dialog, int index, DialogItemInfo* info) {
 bool TypeDialogText(HWND dialog, int id, const char* text) {
   Dialog* d = FindDialog(dialog);
   Control* c = FindItem(dialog, id);
-  if (!d || d->ended || !c || c->kind != kDialogEdit || !c->enabled || (c->style & kStyleReadOnly)) {
+  if (!d || d->ended || !c || c->kind != kDialogEdit || !c->enabled ||
+      (c->style & kStyleReadOnly)) {
     return false;
   }
   CopyText(c->text, text, c->limit);

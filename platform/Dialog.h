@@ -49,8 +49,9 @@ struct RECT {
 #define GWLP_USERDATA (-21)
 #define LOWORD(l) (static_cast<WORD>(static_cast<uintptr_t>(l) & 0xffff))
 #define HIWORD(l) (static_cast<WORD>((static_cast<uintptr_t>(l) >> 16) & 0xffff))
-#define MAKEWPARAM(low, high) \
-  (static_cast<WPARAM>((static_cast<uintptr_t>(low) & 0xffff) | ((static_cast<uintptr_t>(high) & 0xffff) << 16)))
+#define MAKEWPARAM(low, high)                                   \
+  (static_cast<WPARAM>((static_cast<uintptr_t>(low) & 0xffff) | \
+                       ((static_cast<uintptr_t>(high) & 0xffff) << 16)))
 
 // Runs the dialog whose template has id resourceId modally: creates it,
 // sends WM_INITDIALOG with initParam, lets the current host play the user

@@ -28,9 +28,11 @@ void LoadCtl3D(HINSTANCE instance) {
   if (Settings().ctl3d == 0 || g_ctl3d) return;
   HMODULE library = LoadLibraryA("CTL3D32.DLL");
   if (reinterpret_cast<uintptr_t>(library) < 32) return;
-  Ctl3dCall autoSubclass = reinterpret_cast<Ctl3dCall>(GetProcAddress(library, "Ctl3dAutoSubclass"));
+  Ctl3dCall autoSubclass =
+      reinterpret_cast<Ctl3dCall>(GetProcAddress(library, "Ctl3dAutoSubclass"));
   Ctl3dCall registerLook = reinterpret_cast<Ctl3dCall>(GetProcAddress(library, "Ctl3dRegister"));
-  Ctl3dCall unregisterLook = reinterpret_cast<Ctl3dCall>(GetProcAddress(library, "Ctl3dUnregister"));
+  Ctl3dCall unregisterLook =
+      reinterpret_cast<Ctl3dCall>(GetProcAddress(library, "Ctl3dUnregister"));
   if (!autoSubclass || !registerLook || !unregisterLook) {
     FreeLibrary(library);
     return;

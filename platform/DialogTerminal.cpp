@@ -105,7 +105,8 @@ class TerminalHost : public DialogHost {
       }
       label[0] = '\0';
     }
-    if (!DialogHasEnded(dialog) && !ClickDialogButton(dialog, FindButton(dialog, kDialogDefaultButton))) {
+    if (!DialogHasEnded(dialog) &&
+        !ClickDialogButton(dialog, FindButton(dialog, kDialogDefaultButton))) {
       Put(fd_, "The dialog cannot be completed.\n");
       ClickDialogButton(dialog, FindButton(dialog, kDialogPushButton));
     }

@@ -46,14 +46,12 @@ bool LongElement::PutElement(ElementCursor* cursor, int* status) {
 
 bool ULongElement::GetElement(ElementCursor* cursor, int* status) {
   if (!wire::Read(cursor, &value, status)) return false;
-  Trace('P', 2, "%s.GetElement()=%lu", ElementName(ElementId()),
-        static_cast<unsigned long>(value));
+  Trace('P', 2, "%s.GetElement()=%lu", ElementName(ElementId()), static_cast<unsigned long>(value));
   return true;
 }
 
 bool ULongElement::PutElement(ElementCursor* cursor, int* status) {
-  Trace('P', 2, "%s.PutElement()=%lu", ElementName(ElementId()),
-        static_cast<unsigned long>(value));
+  Trace('P', 2, "%s.PutElement()=%lu", ElementName(ElementId()), static_cast<unsigned long>(value));
   return wire::Write(cursor, value, status);
 }
 
@@ -106,8 +104,7 @@ bool StringElement::GetElement(ElementCursor* cursor, int* status) {
     *status = kStatusCommunicationFailure;
     return false;
   }
-  if (!value.SetString(reinterpret_cast<const char*>(cursor->position),
-                       static_cast<int32_t>(n))) {
+  if (!value.SetString(reinterpret_cast<const char*>(cursor->position), static_cast<int32_t>(n))) {
     *cursor = start;
     *status = kStatusMemoryFailure;
     return false;

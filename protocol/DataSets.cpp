@@ -110,8 +110,8 @@ bool FetchDataSetElement::PutElement(ElementCursor* cursor, int* status) {
   return PutList(list_, cursor, status);
 }
 
-bool ParameterDataElement::Set(uint16_t number, int32_t sqlType, const void* data,
-                               uint32_t length, bool isNull) {
+bool ParameterDataElement::Set(uint16_t number, int32_t sqlType, const void* data, uint32_t length,
+                               bool isNull) {
   number_ = number;
   sqlType_ = sqlType;
   return value_.Set(data, length, isNull);

@@ -48,8 +48,7 @@ const ValueNameEntry kFreeOption[] = {
     {0, "CLOSE"}, {1, "DROP"}, {2, "UNBIND"}, {3, "RESET_PARAMS"}};
 const ValueNameEntry kIndexType[] = {{0, "UNIQUE"}, {1, "ALL"}};
 const ValueNameEntry kNoscanOption[] = {{0, "NOSCAN_OFF"}, {1, "NOSCAN_ON"}};
-const ValueNameEntry kNullability[] = {
-    {0, "NO_NULLS"}, {1, "YES_NULLS"}, {2, "NULLABLE_UNKNOWN"}};
+const ValueNameEntry kNullability[] = {{0, "NO_NULLS"}, {1, "YES_NULLS"}, {2, "NULLABLE_UNKNOWN"}};
 const ValueNameEntry kRetrieveDataOption[] = {{0, "RD_OFF"}, {1, "RD_ON"}};
 const ValueNameEntry kReturnCode[] = {
     {-2, "INVALID_HANDLE"}, {-1, "RC_ERROR"},  {0, "SUCCESS"},        {1, "SUCCESS_WITH_INFO"},
@@ -57,11 +56,10 @@ const ValueNameEntry kReturnCode[] = {
 const ValueNameEntry kSpecialColumnScope[] = {{0, "CURROW"}, {1, "TRANSACTION"}, {2, "SESSION"}};
 const ValueNameEntry kSpecialColumnType[] = {{1, "BEST_ROWID"}, {2, "SCT_ROWVER"}};
 const ValueNameEntry kSqlDataType[] = {
-    {-7, "BIT"},      {-6, "TINYINT"},   {-5, "BIGINT"},   {-4, "LONGVARBINARY"},
-    {-3, "VARBINARY"}, {-2, "BINARY"},    {-1, "LONGVARCHAR"}, {0, "ALL_TYPES"},
-    {1, "CHAR"},      {2, "NUMERIC"},    {3, "DECIMAL"},   {4, "INTEGER"},
-    {5, "SMALLINT"},  {6, "FLOAT"},      {7, "REAL"},      {8, "DOUBLE"},
-    {9, "DATE"},      {10, "TIME"},      {11, "TIMESTAMP"}, {12, "VARCHAR"}};
+    {-7, "BIT"},    {-6, "TINYINT"},     {-5, "BIGINT"},   {-4, "LONGVARBINARY"}, {-3, "VARBINARY"},
+    {-2, "BINARY"}, {-1, "LONGVARCHAR"}, {0, "ALL_TYPES"}, {1, "CHAR"},           {2, "NUMERIC"},
+    {3, "DECIMAL"}, {4, "INTEGER"},      {5, "SMALLINT"},  {6, "FLOAT"},          {7, "REAL"},
+    {8, "DOUBLE"},  {9, "DATE"},         {10, "TIME"},     {11, "TIMESTAMP"},     {12, "VARCHAR"}};
 const ValueNameEntry kTransactionIsolationLevel[] = {{1, "TXN_READ_UNCOMMITTED"},
                                                      {2, "TXN_READ_COMMITTED"},
                                                      {4, "TXN_REPEATABLE_READ"},
@@ -69,7 +67,8 @@ const ValueNameEntry kTransactionIsolationLevel[] = {{1, "TXN_READ_UNCOMMITTED"}
                                                      {16, "TXN_VERSIONING"}};
 const ValueNameEntry kTransactionType[] = {{0, "COMMIT"}, {1, "ROLLBACK"}};
 
-#define VEL_VALUE_TABLE(id, table) {id, table, sizeof(table) / sizeof(table[0])}
+#define VEL_VALUE_TABLE(id, table) \
+  { id, table, sizeof(table) / sizeof(table[0]) }
 const ValueNameTable kValueTables[] = {
     VEL_VALUE_TABLE(El::accessMode, kAccessMode),
     VEL_VALUE_TABLE(El::autocommitMode, kAutocommitMode),

@@ -53,8 +53,7 @@ bool ValueBytes::Get(ElementCursor* cursor, int* status) {
   ElementCursor start = *cursor;
   uint8_t flag = 0;
   uint32_t n = 0;
-  if (!wire::Read(cursor, &flag, status) || !wire::Read(cursor, &n, status) ||
-      cursor->Left() < n) {
+  if (!wire::Read(cursor, &flag, status) || !wire::Read(cursor, &n, status) || cursor->Left() < n) {
     *cursor = start;
     *status = kStatusCommunicationFailure;
     return false;

@@ -59,8 +59,8 @@ void ResultSetDescriptionElement::EmptyTexts() {
 }
 
 bool ResultSetDescriptionElement::GetColumn(ElementCursor* cursor, int* status) {
-  Element* parts[] = {&columnName_, &length_,      &nullability_, &tableOwner_, &precision_,
-                      &scale_,      &tableName_,   &sqlDataType_, &updatable_};
+  Element* parts[] = {&columnName_, &length_,    &nullability_, &tableOwner_, &precision_,
+                      &scale_,      &tableName_, &sqlDataType_, &updatable_};
   for (Element* part : parts) {
     if (!part->GetElement(cursor, status)) return false;
   }
@@ -108,8 +108,8 @@ bool ResultSetDescriptionElement::GetElement(ElementCursor* cursor, int* status)
   return ok;
 }
 
-bool ResultSetDescriptionElement::PutColumn(const ColumnDescription& column,
-                                            ElementCursor* cursor, int* status) {
+bool ResultSetDescriptionElement::PutColumn(const ColumnDescription& column, ElementCursor* cursor,
+                                            int* status) {
   if (!columnName_.value.SetString(column.columnName) ||
       !tableOwner_.value.SetString(column.tableOwner) ||
       !tableName_.value.SetString(column.tableName)) {
@@ -122,8 +122,8 @@ bool ResultSetDescriptionElement::PutColumn(const ColumnDescription& column,
   scale_.value = column.scale;
   sqlDataType_.value = column.sqlDataType;
   updatable_.value = column.updatable ? 1 : 0;
-  Element* parts[] = {&columnName_, &length_,      &nullability_, &tableOwner_, &precision_,
-                      &scale_,      &tableName_,   &sqlDataType_, &updatable_};
+  Element* parts[] = {&columnName_, &length_,    &nullability_, &tableOwner_, &precision_,
+                      &scale_,      &tableName_, &sqlDataType_, &updatable_};
   for (Element* part : parts) {
     if (!part->PutElement(cursor, status)) return false;
   }

@@ -9,68 +9,68 @@
 #include <cstdint>
 
 // X(number, name): every element number with its traced name, in order.
-#define VEL_ELEMENT_NUMBERS(X)         \
-  X(0, accessMode)                     \
-  X(1, autocommitMode)                 \
-  X(2, accuracy)                       \
-  X(3, binaryValue)                    \
-  X(4, bookmarkUseOption)              \
-  X(5, columnName)                     \
-  X(6, columnNumber)                   \
-  X(7, columnNumberVector)             \
-  X(8, concurrencyOption)              \
-  X(9, connectOption)                  \
-  X(10, cursorName)                    \
-  X(11, cursorTypeOption)              \
-  X(12, descriptorType)                \
-  X(13, errorCode)                     \
-  X(14, errorText)                     \
-  X(15, fetchData)                     \
-  X(16, fetchDataSet)                  \
-  X(17, fetchType)                     \
-  X(18, fileName)                      \
-  X(19, freeOption)                    \
-  X(20, indexType)                     \
-  X(21, keysetOption)                  \
-  X(22, lengthElement)                 \
-  X(23, lineNumber)                    \
-  X(24, maxLength)                     \
-  X(25, maxRows)                       \
-  X(26, nativeError)                   \
-  X(27, nativeLengthValues)            \
-  X(28, noscanOption)                  \
-  X(29, numberOfColumns)               \
-  X(30, numberOfParameters)            \
-  X(31, numberOfRows)                  \
-  X(32, numberOfRowsInSet)             \
-  X(33, nullability)                   \
-  X(34, parameterDataElement)          \
-  X(35, parameterDataSetElement)       \
-  X(36, parameterSetDescription)       \
-  X(37, password)                      \
-  X(38, precision)                     \
-  X(39, resultSetDescription)          \
-  X(40, retrieveDataOption)            \
-  X(41, returnCode)                    \
-  X(42, rowNumber)                     \
-  X(43, rowsetSize)                    \
-  X(44, scale)                         \
-  X(45, specialColumnScope)            \
-  X(46, specialColumnType)             \
-  X(47, sqlDataType)                   \
-  X(48, sqlstate)                      \
-  X(49, statement)                     \
-  X(50, statementId)                   \
-  X(51, statusValueArray)              \
-  X(52, tableName)                     \
-  X(53, tableOwner)                    \
-  X(54, tableQualifier)                \
-  X(55, tableType)                     \
-  X(56, transactionIsolationLevel)     \
-  X(57, transactionType)               \
-  X(58, updatableElement)              \
-  X(59, userName)                      \
-  X(60, versionElement)                \
+#define VEL_ELEMENT_NUMBERS(X)     \
+  X(0, accessMode)                 \
+  X(1, autocommitMode)             \
+  X(2, accuracy)                   \
+  X(3, binaryValue)                \
+  X(4, bookmarkUseOption)          \
+  X(5, columnName)                 \
+  X(6, columnNumber)               \
+  X(7, columnNumberVector)         \
+  X(8, concurrencyOption)          \
+  X(9, connectOption)              \
+  X(10, cursorName)                \
+  X(11, cursorTypeOption)          \
+  X(12, descriptorType)            \
+  X(13, errorCode)                 \
+  X(14, errorText)                 \
+  X(15, fetchData)                 \
+  X(16, fetchDataSet)              \
+  X(17, fetchType)                 \
+  X(18, fileName)                  \
+  X(19, freeOption)                \
+  X(20, indexType)                 \
+  X(21, keysetOption)              \
+  X(22, lengthElement)             \
+  X(23, lineNumber)                \
+  X(24, maxLength)                 \
+  X(25, maxRows)                   \
+  X(26, nativeError)               \
+  X(27, nativeLengthValues)        \
+  X(28, noscanOption)              \
+  X(29, numberOfColumns)           \
+  X(30, numberOfParameters)        \
+  X(31, numberOfRows)              \
+  X(32, numberOfRowsInSet)         \
+  X(33, nullability)               \
+  X(34, parameterDataElement)      \
+  X(35, parameterDataSetElement)   \
+  X(36, parameterSetDescription)   \
+  X(37, password)                  \
+  X(38, precision)                 \
+  X(39, resultSetDescription)      \
+  X(40, retrieveDataOption)        \
+  X(41, returnCode)                \
+  X(42, rowNumber)                 \
+  X(43, rowsetSize)                \
+  X(44, scale)                     \
+  X(45, specialColumnScope)        \
+  X(46, specialColumnType)         \
+  X(47, sqlDataType)               \
+  X(48, sqlstate)                  \
+  X(49, statement)                 \
+  X(50, statementId)               \
+  X(51, statusValueArray)          \
+  X(52, tableName)                 \
+  X(53, tableOwner)                \
+  X(54, tableQualifier)            \
+  X(55, tableType)                 \
+  X(56, transactionIsolationLevel) \
+  X(57, transactionType)           \
+  X(58, updatableElement)          \
+  X(59, userName)                  \
+  X(60, versionElement)            \
   X(61, dataSource)
 
 // Element numbers by their traced name: El::statementId.
@@ -125,7 +125,7 @@ enum Code : uint16_t {
 #define VEL_MESSAGE_ENUMERATOR(code, Name) k##Name = code,
   VEL_CATALOG_MESSAGES(VEL_MESSAGE_ENUMERATOR)
 #undef VEL_MESSAGE_ENUMERATOR
-  kConnect = 5,
+      kConnect = 5,
 };
 }  // namespace Msg
 

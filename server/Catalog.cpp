@@ -33,45 +33,66 @@ std::vector<ColumnOut> Describe(const ColumnLayout* layout, size_t count) {
 }
 
 const ColumnLayout kTablesColumns[] = {
-    {"TABLE_QUALIFIER", kSqlVarChar, kNameLength, 1}, {"TABLE_OWNER", kSqlVarChar, kNameLength, 1},
-    {"TABLE_NAME", kSqlVarChar, kNameLength, 1},      {"TABLE_TYPE", kSqlVarChar, kNameLength, 1},
+    {"TABLE_QUALIFIER", kSqlVarChar, kNameLength, 1},
+    {"TABLE_OWNER", kSqlVarChar, kNameLength, 1},
+    {"TABLE_NAME", kSqlVarChar, kNameLength, 1},
+    {"TABLE_TYPE", kSqlVarChar, kNameLength, 1},
     {"REMARKS", kSqlVarChar, 254, 1},
 };
 
 const ColumnLayout kColumnsColumns[] = {
-    {"TABLE_QUALIFIER", kSqlVarChar, kNameLength, 1}, {"TABLE_OWNER", kSqlVarChar, kNameLength, 1},
-    {"TABLE_NAME", kSqlVarChar, kNameLength, 0},      {"COLUMN_NAME", kSqlVarChar, kNameLength, 0},
-    {"DATA_TYPE", kSqlSmallInt, 0, 0},                {"TYPE_NAME", kSqlVarChar, kNameLength, 0},
-    {"PRECISION", kSqlInteger, 0, 1},                 {"LENGTH", kSqlInteger, 0, 1},
-    {"SCALE", kSqlSmallInt, 0, 1},                    {"RADIX", kSqlSmallInt, 0, 1},
-    {"NULLABLE", kSqlSmallInt, 0, 0},                 {"REMARKS", kSqlVarChar, 254, 1},
+    {"TABLE_QUALIFIER", kSqlVarChar, kNameLength, 1},
+    {"TABLE_OWNER", kSqlVarChar, kNameLength, 1},
+    {"TABLE_NAME", kSqlVarChar, kNameLength, 0},
+    {"COLUMN_NAME", kSqlVarChar, kNameLength, 0},
+    {"DATA_TYPE", kSqlSmallInt, 0, 0},
+    {"TYPE_NAME", kSqlVarChar, kNameLength, 0},
+    {"PRECISION", kSqlInteger, 0, 1},
+    {"LENGTH", kSqlInteger, 0, 1},
+    {"SCALE", kSqlSmallInt, 0, 1},
+    {"RADIX", kSqlSmallInt, 0, 1},
+    {"NULLABLE", kSqlSmallInt, 0, 0},
+    {"REMARKS", kSqlVarChar, 254, 1},
 };
 
 const ColumnLayout kStatisticsColumns[] = {
-    {"TABLE_QUALIFIER", kSqlVarChar, kNameLength, 1}, {"TABLE_OWNER", kSqlVarChar, kNameLength, 1},
-    {"TABLE_NAME", kSqlVarChar, kNameLength, 0},      {"NON_UNIQUE", kSqlSmallInt, 0, 1},
-    {"INDEX_QUALIFIER", kSqlVarChar, kNameLength, 1}, {"INDEX_NAME", kSqlVarChar, kNameLength, 1},
-    {"TYPE", kSqlSmallInt, 0, 0},                     {"SEQ_IN_INDEX", kSqlSmallInt, 0, 1},
-    {"COLUMN_NAME", kSqlVarChar, kNameLength, 1},     {"COLLATION", kSqlChar, 1, 1},
-    {"CARDINALITY", kSqlInteger, 0, 1},               {"PAGES", kSqlInteger, 0, 1},
+    {"TABLE_QUALIFIER", kSqlVarChar, kNameLength, 1},
+    {"TABLE_OWNER", kSqlVarChar, kNameLength, 1},
+    {"TABLE_NAME", kSqlVarChar, kNameLength, 0},
+    {"NON_UNIQUE", kSqlSmallInt, 0, 1},
+    {"INDEX_QUALIFIER", kSqlVarChar, kNameLength, 1},
+    {"INDEX_NAME", kSqlVarChar, kNameLength, 1},
+    {"TYPE", kSqlSmallInt, 0, 0},
+    {"SEQ_IN_INDEX", kSqlSmallInt, 0, 1},
+    {"COLUMN_NAME", kSqlVarChar, kNameLength, 1},
+    {"COLLATION", kSqlChar, 1, 1},
+    {"CARDINALITY", kSqlInteger, 0, 1},
+    {"PAGES", kSqlInteger, 0, 1},
     {"FILTER_CONDITION", kSqlVarChar, kNameLength, 1},
 };
 
 const ColumnLayout kSpecialColumns[] = {
-    {"SCOPE", kSqlSmallInt, 0, 1},         {"COLUMN_NAME", kSqlVarChar, kNameLength, 0},
-    {"DATA_TYPE", kSqlSmallInt, 0, 0},     {"TYPE_NAME", kSqlVarChar, kNameLength, 0},
-    {"PRECISION", kSqlInteger, 0, 1},      {"LENGTH", kSqlInteger, 0, 1},
-    {"SCALE", kSqlSmallInt, 0, 1},         {"PSEUDO_COLUMN", kSqlSmallInt, 0, 1},
+    {"SCOPE", kSqlSmallInt, 0, 1},     {"COLUMN_NAME", kSqlVarChar, kNameLength, 0},
+    {"DATA_TYPE", kSqlSmallInt, 0, 0}, {"TYPE_NAME", kSqlVarChar, kNameLength, 0},
+    {"PRECISION", kSqlInteger, 0, 1},  {"LENGTH", kSqlInteger, 0, 1},
+    {"SCALE", kSqlSmallInt, 0, 1},     {"PSEUDO_COLUMN", kSqlSmallInt, 0, 1},
 };
 
 const ColumnLayout kTypeInfoColumns[] = {
-    {"TYPE_NAME", kSqlVarChar, kNameLength, 0},       {"DATA_TYPE", kSqlSmallInt, 0, 0},
-    {"PRECISION", kSqlInteger, 0, 1},                 {"LITERAL_PREFIX", kSqlVarChar, kNameLength, 1},
-    {"LITERAL_SUFFIX", kSqlVarChar, kNameLength, 1},  {"CREATE_PARAMS", kSqlVarChar, kNameLength, 1},
-    {"NULLABLE", kSqlSmallInt, 0, 0},                 {"CASE_SENSITIVE", kSqlSmallInt, 0, 0},
-    {"SEARCHABLE", kSqlSmallInt, 0, 0},               {"UNSIGNED_ATTRIBUTE", kSqlSmallInt, 0, 1},
-    {"MONEY", kSqlSmallInt, 0, 0},                    {"AUTO_INCREMENT", kSqlSmallInt, 0, 1},
-    {"LOCAL_TYPE_NAME", kSqlVarChar, kNameLength, 1}, {"MINIMUM_SCALE", kSqlSmallInt, 0, 1},
+    {"TYPE_NAME", kSqlVarChar, kNameLength, 0},
+    {"DATA_TYPE", kSqlSmallInt, 0, 0},
+    {"PRECISION", kSqlInteger, 0, 1},
+    {"LITERAL_PREFIX", kSqlVarChar, kNameLength, 1},
+    {"LITERAL_SUFFIX", kSqlVarChar, kNameLength, 1},
+    {"CREATE_PARAMS", kSqlVarChar, kNameLength, 1},
+    {"NULLABLE", kSqlSmallInt, 0, 0},
+    {"CASE_SENSITIVE", kSqlSmallInt, 0, 0},
+    {"SEARCHABLE", kSqlSmallInt, 0, 0},
+    {"UNSIGNED_ATTRIBUTE", kSqlSmallInt, 0, 1},
+    {"MONEY", kSqlSmallInt, 0, 0},
+    {"AUTO_INCREMENT", kSqlSmallInt, 0, 1},
+    {"LOCAL_TYPE_NAME", kSqlVarChar, kNameLength, 1},
+    {"MINIMUM_SCALE", kSqlSmallInt, 0, 1},
     {"MAXIMUM_SCALE", kSqlSmallInt, 0, 1},
 };
 
@@ -84,9 +105,9 @@ struct TypeRow {
   const char* suffix;
   const char* createParams;
   int caseSensitive;
-  int searchable;    // 3 searchable, 2 all except LIKE
-  int numeric;       // 1: UNSIGNED_ATTRIBUTE and AUTO_INCREMENT are 0, else NULL
-  int minScale;      // -1: NULL
+  int searchable;  // 3 searchable, 2 all except LIKE
+  int numeric;     // 1: UNSIGNED_ATTRIBUTE and AUTO_INCREMENT are 0, else NULL
+  int minScale;    // -1: NULL
   int maxScale;
 };
 
@@ -99,7 +120,8 @@ const TypeRow kTypes[] = {
     {"BINARY", kSqlBinary, kMaxFixedLength, "X'", "'", "length", 0, 2, 0, -1, -1},
     {"TEXT", kSqlLongVarChar, kLongLength, "'", "'", nullptr, 1, 3, 0, -1, -1},
     {"CHAR", kSqlChar, kMaxFixedLength, "'", "'", "length", 1, 3, 0, -1, -1},
-    {"NUMERIC", kSqlNumeric, kNumericDigits, nullptr, nullptr, "precision,scale", 0, 2, 1, 0, kNumericDigits},
+    {"NUMERIC", kSqlNumeric, kNumericDigits, nullptr, nullptr, "precision,scale", 0, 2, 1, 0,
+     kNumericDigits},
     {"INTEGER", kSqlInteger, 10, nullptr, nullptr, nullptr, 0, 2, 1, 0, 0},
     {"SMALLINT", kSqlSmallInt, 5, nullptr, nullptr, nullptr, 0, 2, 1, 0, 0},
     {"FLOAT", kSqlFloat, 15, nullptr, nullptr, nullptr, 0, 2, 1, -1, -1},
@@ -116,8 +138,8 @@ Value Str(const std::string& s) { return Value::Text(s); }
 Value Int(int64_t v) { return Value::Integer(v); }
 
 bool IsNumericType(int16_t t) {
-  return t == kSqlBit || t == kSqlTinyInt || t == kSqlSmallInt || t == kSqlInteger || t == kSqlBigInt ||
-         t == kSqlReal || t == kSqlFloat || t == kSqlNumeric;
+  return t == kSqlBit || t == kSqlTinyInt || t == kSqlSmallInt || t == kSqlInteger ||
+         t == kSqlBigInt || t == kSqlReal || t == kSqlFloat || t == kSqlNumeric;
 }
 
 // The rows of one type description in the layout shared by SQLColumns and
@@ -150,7 +172,8 @@ std::vector<PatternItem> ParsePattern(const std::string& p) {
   std::vector<PatternItem> items;
   for (size_t i = 0; i < p.size(); ++i) {
     if (p[i] == '%') {
-      if (items.empty() || items.back().kind != PatternItem::kAnyRun) items.push_back({PatternItem::kAnyRun, 0});
+      if (items.empty() || items.back().kind != PatternItem::kAnyRun)
+        items.push_back({PatternItem::kAnyRun, 0});
     } else if (p[i] == '_') {
       items.push_back({PatternItem::kAnyOne, 0});
     } else {
@@ -166,7 +189,8 @@ bool SameLetter(char a, char b) {
 }
 
 // The matching tables, sorted by name.
-Status MatchingTables(StorageSession* storage, const std::string& pattern, std::vector<TableEntry>* out) {
+Status MatchingTables(StorageSession* storage, const std::string& pattern,
+                      std::vector<TableEntry>* out) {
   std::vector<TableEntry> all;
   Status st = storage->Tables(&all);
   if (!st.ok) return st;
@@ -197,8 +221,9 @@ bool PatternMatch(const std::string& pattern, const std::string& text) {
   std::vector<PatternItem> items = ParsePattern(pattern);
   size_t p = 0, t = 0, star = std::string::npos, mark = 0;
   while (t < text.size()) {
-    if (p < items.size() && (items[p].kind == PatternItem::kAnyOne ||
-                             (items[p].kind == PatternItem::kChar && SameLetter(items[p].c, text[t])))) {
+    if (p < items.size() &&
+        (items[p].kind == PatternItem::kAnyOne ||
+         (items[p].kind == PatternItem::kChar && SameLetter(items[p].c, text[t])))) {
       ++p, ++t;
     } else if (p < items.size() && items[p].kind == PatternItem::kAnyRun) {
       star = p++;
@@ -214,8 +239,9 @@ bool PatternMatch(const std::string& pattern, const std::string& text) {
   return p == items.size();
 }
 
-Status CatalogTables(StorageSession* storage, const std::string& qualifier, const std::string& owner,
-                     const std::string& name, const std::string& types, ResultSet* out) {
+Status CatalogTables(StorageSession* storage, const std::string& qualifier,
+                     const std::string& owner, const std::string& name, const std::string& types,
+                     ResultSet* out) {
   out->columns = Describe(kTablesColumns, sizeof kTablesColumns / sizeof kTablesColumns[0]);
   // The enumerations: qualifiers and owners do not exist here, so their
   // lists are empty whatever the table types say; table types are listed.
@@ -231,7 +257,8 @@ Status CatalogTables(StorageSession* storage, const std::string& qualifier, cons
   size_t start = 0;
   while (start <= types.size() && !types.empty()) {
     size_t comma = types.find(',', start);
-    std::string item = types.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    std::string item =
+        types.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     std::string clean;
     for (char c : item)
       if (c != '\'') clean += c;
@@ -246,14 +273,15 @@ Status CatalogTables(StorageSession* storage, const std::string& qualifier, cons
   std::stable_sort(tables.begin(), tables.end(),
                    [](const TableEntry& a, const TableEntry& b) { return a.type < b.type; });
   for (const TableEntry& t : tables) {
-    if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), t.type) == wanted.end()) continue;
+    if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), t.type) == wanted.end())
+      continue;
     out->rows.push_back({Value::Null(), Value::Null(), Str(t.name), Str(t.type), Value::Null()});
   }
   return Status::Ok();
 }
 
-Status CatalogColumns(StorageSession* storage, const std::string&, const std::string&, const std::string& table,
-                      const std::string& column, ResultSet* out) {
+Status CatalogColumns(StorageSession* storage, const std::string&, const std::string&,
+                      const std::string& table, const std::string& column, ResultSet* out) {
   out->columns = Describe(kColumnsColumns, sizeof kColumnsColumns / sizeof kColumnsColumns[0]);
   std::vector<TableEntry> tables;
   Status st = MatchingTables(storage, table, &tables);
@@ -274,7 +302,8 @@ Status CatalogColumns(StorageSession* storage, const std::string&, const std::st
       // A primary key of SQLite may hold NULL unless declared NOT NULL,
       // except the INTEGER PRIMARY KEY that is the row identifier (a key
       // of that one column alone).
-      bool rowid = keyColumns == 1 && c.primaryKeyPosition == 1 && Upper(c.declaredType) == "INTEGER";
+      bool rowid =
+          keyColumns == 1 && c.primaryKeyPosition == 1 && Upper(c.declaredType) == "INTEGER";
       row.push_back(Int(c.notNull || rowid ? 0 : 1));
       row.push_back(Value::Null());
       out->rows.push_back(std::move(row));
@@ -283,9 +312,10 @@ Status CatalogColumns(StorageSession* storage, const std::string&, const std::st
   return Status::Ok();
 }
 
-Status CatalogStatistics(StorageSession* storage, const std::string&, const std::string&, const std::string& table,
-                         int unique, int accuracy, ResultSet* out) {
-  out->columns = Describe(kStatisticsColumns, sizeof kStatisticsColumns / sizeof kStatisticsColumns[0]);
+Status CatalogStatistics(StorageSession* storage, const std::string&, const std::string&,
+                         const std::string& table, int unique, int accuracy, ResultSet* out) {
+  out->columns =
+      Describe(kStatisticsColumns, sizeof kStatisticsColumns / sizeof kStatisticsColumns[0]);
   TableEntry t;
   if (!FindTable(storage, table, &t)) return Status::Ok();
   Value cardinality = Value::Null();
@@ -295,9 +325,9 @@ Status CatalogStatistics(StorageSession* storage, const std::string&, const std:
     if (!st.ok) return st;
     cardinality = Int(n);
   }
-  out->rows.push_back({Value::Null(), Value::Null(), Str(t.name), Value::Null(), Value::Null(), Value::Null(),
-                       Int(0), Value::Null(), Value::Null(), Value::Null(), cardinality, Value::Null(),
-                       Value::Null()});
+  out->rows.push_back({Value::Null(), Value::Null(), Str(t.name), Value::Null(), Value::Null(),
+                       Value::Null(), Int(0), Value::Null(), Value::Null(), Value::Null(),
+                       cardinality, Value::Null(), Value::Null()});
   std::vector<IndexEntry> indexes;
   Status st = storage->Indexes(t.name, &indexes);
   if (!st.ok) return st;
@@ -307,17 +337,18 @@ Status CatalogStatistics(StorageSession* storage, const std::string&, const std:
   for (const IndexEntry& index : indexes) {
     if (unique == 0 && !index.unique) continue;
     for (size_t k = 0; k < index.columns.size(); ++k) {
-      out->rows.push_back({Value::Null(), Value::Null(), Str(t.name), Int(index.unique ? 0 : 1), Value::Null(),
-                           Str(index.name), Int(3), Int(static_cast<int64_t>(k + 1)),
-                           index.columns[k].empty() ? Value::Null() : Str(index.columns[k]), Str("A"),
-                           Value::Null(), Value::Null(), Value::Null()});
+      out->rows.push_back({Value::Null(), Value::Null(), Str(t.name), Int(index.unique ? 0 : 1),
+                           Value::Null(), Str(index.name), Int(3), Int(static_cast<int64_t>(k + 1)),
+                           index.columns[k].empty() ? Value::Null() : Str(index.columns[k]),
+                           Str("A"), Value::Null(), Value::Null(), Value::Null()});
     }
   }
   return Status::Ok();
 }
 
-Status CatalogSpecialColumns(StorageSession* storage, int columnType, const std::string&, const std::string&,
-                             const std::string& table, int scope, int nullable, ResultSet* out) {
+Status CatalogSpecialColumns(StorageSession* storage, int columnType, const std::string&,
+                             const std::string&, const std::string& table, int scope, int nullable,
+                             ResultSet* out) {
   out->columns = Describe(kSpecialColumns, sizeof kSpecialColumns / sizeof kSpecialColumns[0]);
   if (columnType != 1) return Status::Ok();  // no automatically updated columns
   TableEntry t;
@@ -367,8 +398,9 @@ ResultSet TypeInfo(int sqlType) {
     if (sqlType != 0 && t.sqlType != sqlType) continue;
     r.rows.push_back({Str(t.name), Int(t.sqlType), Int(t.precision), Str(t.prefix), Str(t.suffix),
                       Str(t.createParams), Int(1), Int(t.caseSensitive), Int(t.searchable),
-                      t.numeric ? Int(0) : Value::Null(), Int(0), t.numeric ? Int(0) : Value::Null(),
-                      Value::Null(), t.minScale < 0 ? Value::Null() : Int(t.minScale),
+                      t.numeric ? Int(0) : Value::Null(), Int(0),
+                      t.numeric ? Int(0) : Value::Null(), Value::Null(),
+                      t.minScale < 0 ? Value::Null() : Int(t.minScale),
                       t.maxScale < 0 ? Value::Null() : Int(t.maxScale)});
   }
   return r;

@@ -22,15 +22,18 @@ struct ResultSet {
 // An empty pattern matches everything.
 bool PatternMatch(const std::string& pattern, const std::string& text);
 
-Status CatalogTables(StorageSession* storage, const std::string& qualifier, const std::string& owner,
-                     const std::string& name, const std::string& types, ResultSet* out);
-Status CatalogColumns(StorageSession* storage, const std::string& qualifier, const std::string& owner,
-                      const std::string& table, const std::string& column, ResultSet* out);
-Status CatalogStatistics(StorageSession* storage, const std::string& qualifier, const std::string& owner,
-                         const std::string& table, int unique, int accuracy, ResultSet* out);
+Status CatalogTables(StorageSession* storage, const std::string& qualifier,
+                     const std::string& owner, const std::string& name, const std::string& types,
+                     ResultSet* out);
+Status CatalogColumns(StorageSession* storage, const std::string& qualifier,
+                      const std::string& owner, const std::string& table, const std::string& column,
+                      ResultSet* out);
+Status CatalogStatistics(StorageSession* storage, const std::string& qualifier,
+                         const std::string& owner, const std::string& table, int unique,
+                         int accuracy, ResultSet* out);
 Status CatalogSpecialColumns(StorageSession* storage, int columnType, const std::string& qualifier,
-                             const std::string& owner, const std::string& table, int scope, int nullable,
-                             ResultSet* out);
+                             const std::string& owner, const std::string& table, int scope,
+                             int nullable, ResultSet* out);
 // Every type (sqlType 0) or the one asked for (91, 92, 93 as 9, 10, 11);
 // unknown types give no rows.
 ResultSet TypeInfo(int sqlType);

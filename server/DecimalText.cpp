@@ -15,7 +15,8 @@ bool ParseDecimal(const std::string& text, Decimal* out) {
   Decimal d;
   if (i < t.size() && (t[i] == '+' || t[i] == '-')) d.negative = t[i++] == '-';
   bool any = false;
-  for (; i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])); ++i, any = true) d.digits += t[i];
+  for (; i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])); ++i, any = true)
+    d.digits += t[i];
   if (i < t.size() && t[i] == '.') {
     for (++i; i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])); ++i, any = true) {
       d.digits += t[i];

@@ -69,12 +69,14 @@ std::vector<ParamIn> Parameters(Request* r) {
   std::vector<ParamIn> out;
   ParameterDataSetElement* set = r->Get<ParameterDataSetElement>();
   if (!set || !set->List()) return out;
-  for (ParameterDataElement* p = set->List()->Head(); p; p = static_cast<ParameterDataElement*>(p->NextItem())) {
+  for (ParameterDataElement* p = set->List()->Head(); p;
+       p = static_cast<ParameterDataElement*>(p->NextItem())) {
     ParamIn in;
     in.number = p->Number();
     in.sqlType = static_cast<int16_t>(p->SqlType());
     in.isNull = p->IsNull();
-    if (!in.isNull && p->Data()) in.data.assign(reinterpret_cast<const char*>(p->Data()), p->Length());
+    if (!in.isNull && p->Data())
+      in.data.assign(reinterpret_cast<const char*>(p->Data()), p->Length());
     out.push_back(std::move(in));
   }
   return out;
@@ -83,7 +85,8 @@ std::vector<ParamIn> Parameters(Request* r) {
 bool PutCell(FetchDataList* list, const CellOut& cell) {
   FetchDataElement* e = new (std::nothrow) FetchDataElement();
   if (!e) return false;
-  if (!e->Set(cell.column, cell.data.data(), static_cast<uint32_t>(cell.data.size()), cell.isNull)) {
+  if (!e->Set(cell.column, cell.data.data(), static_cast<uint32_t>(cell.data.size()),
+              cell.isNull)) {
     delete e;
     return false;
   }
@@ -104,8 +107,9 @@ int Run(Session* s, uint16_t code, Request* r) {
       return rc;
     }
     case Msg::kColumns:
-      rc = s->Columns(Id(r), Text(r->Get<TableQualifierElement>()), Text(r->Get<TableOwnerElement>()),
-                      Text(r->Get<TableNameElement>()), Text(r->Get<ColumnNameElement>()), &columns);
+      rc = s->Columns(Id(r), Text(r->Get<TableQualifierElement>()),
+                      Text(r->Get<TableOwnerElement>()), Text(r->Get<TableNameElement>()),
+                      Text(r->Get<ColumnNameElement>()), &columns);
       break;
     case Msg::kConnect: {
       std::string version;
@@ -114,7 +118,8 @@ int Run(Session* s, uint16_t code, Request* r) {
       if (rc == kSqlSuccess) {
         SetText(r->Get<VersionElement>(), version);
         NativeLengthValuesElement* sizes = r->Get<NativeLengthValuesElement>();
-        for (int i = 0; i < NativeLengthValuesElement::kCount; ++i) sizes->values[i] = kNativeLengthValues[i];
+        for (int i = 0; i < NativeLengthValuesElement::kCount; ++i)
+          sizes->values[i] = kNativeLengthValues[i];
       }
       return rc;
     }
@@ -145,7 +150,8 @@ int Run(Session* s, uint16_t code, Request* r) {
         FetchDataSetElement* set = r->Get<FetchDataSetElement>();
         if (!set->ResetList()) return s->PostError(Id(r), "S1001", "memory allocation failure");
         for (const CellOut& cell : row)
-          if (!PutCell(set->List(), cell)) return s->PostError(Id(r), "S1001", "memory allocation failure");
+          if (!PutCell(set->List(), cell))
+            return s->PostError(Id(r), "S1001", "memory allocation failure");
       }
       return rc;
     }
@@ -162,7 +168,8 @@ int Run(Session* s, uint16_t code, Request* r) {
       rc = s->GetData(Id(r), r->Get<ColumnNumberElement>()->value, &cell);
       if (rc == kSqlSuccess) {
         FetchDataElement* e = r->Get<FetchDataElement>();
-        if (!e->Set(cell.column, cell.data.data(), static_cast<uint32_t>(cell.data.size()), cell.isNull))
+        if (!e->Set(cell.column, cell.data.data(), static_cast<uint32_t>(cell.data.size()),
+                    cell.isNull))
           return s->PostError(Id(r), "S1001", "memory allocation failure");
       }
       return rc;
@@ -190,38 +197,45 @@ int Run(Session* s, uint16_t code, Request* r) {
     case Msg::kSetAutocommit:
       return s->SetAutocommit(Code<AutocommitModeElement>(r));
     case Msg::kSetConcurrency:
-      return s->SetStatementOption(code, Id(r), static_cast<uint32_t>(Code<ConcurrencyOptionElement>(r)));
+      return s->SetStatementOption(code, Id(r),
+                                   static_cast<uint32_t>(Code<ConcurrencyOptionElement>(r)));
     case Msg::kSetCursorName:
       return s->SetCursorName(Id(r), Text(r->Get<CursorNameElement>()));
     case Msg::kSetCursorType:
-      return s->SetStatementOption(code, Id(r), static_cast<uint32_t>(Code<CursorTypeOptionElement>(r)));
+      return s->SetStatementOption(code, Id(r),
+                                   static_cast<uint32_t>(Code<CursorTypeOptionElement>(r)));
     case Msg::kSetMaxLength:
       return s->SetStatementOption(code, Id(r), r->Get<MaxLengthElement>()->value);
     case Msg::kSetMaxRows:
       return s->SetStatementOption(code, Id(r), r->Get<MaxRowsElement>()->value);
     case Msg::kSetNoscan:
-      return s->SetStatementOption(code, Id(r), static_cast<uint32_t>(Code<NoscanOptionElement>(r)));
+      return s->SetStatementOption(code, Id(r),
+                                   static_cast<uint32_t>(Code<NoscanOptionElement>(r)));
     case Msg::kSetRetrieveData:
-      return s->SetStatementOption(code, Id(r), static_cast<uint32_t>(Code<RetrieveDataOptionElement>(r)));
+      return s->SetStatementOption(code, Id(r),
+                                   static_cast<uint32_t>(Code<RetrieveDataOptionElement>(r)));
     case Msg::kSetRowsetSize:
       return s->SetStatementOption(code, Id(r), r->Get<RowsetSizeElement>()->value);
     case Msg::kSetIsolation:
       return s->SetIsolation(Code<TransactionIsolationLevelElement>(r));
     case Msg::kSetUseBookmarks:
-      return s->SetStatementOption(code, Id(r), static_cast<uint32_t>(Code<BookmarkUseOptionElement>(r)));
+      return s->SetStatementOption(code, Id(r),
+                                   static_cast<uint32_t>(Code<BookmarkUseOptionElement>(r)));
     case Msg::kSpecialColumns:
-      rc = s->SpecialColumns(Id(r), Code<SpecialColumnTypeElement>(r), Text(r->Get<TableQualifierElement>()),
-                             Text(r->Get<TableOwnerElement>()), Text(r->Get<TableNameElement>()),
-                             Code<SpecialColumnScopeElement>(r), Code<NullabilityElement>(r), &columns);
+      rc = s->SpecialColumns(
+          Id(r), Code<SpecialColumnTypeElement>(r), Text(r->Get<TableQualifierElement>()),
+          Text(r->Get<TableOwnerElement>()), Text(r->Get<TableNameElement>()),
+          Code<SpecialColumnScopeElement>(r), Code<NullabilityElement>(r), &columns);
       break;
     case Msg::kStatistics:
-      rc = s->Statistics(Id(r), Text(r->Get<TableQualifierElement>()), Text(r->Get<TableOwnerElement>()),
-                         Text(r->Get<TableNameElement>()), Code<IndexTypeElement>(r), Code<AccuracyElement>(r),
-                         &columns);
+      rc = s->Statistics(Id(r), Text(r->Get<TableQualifierElement>()),
+                         Text(r->Get<TableOwnerElement>()), Text(r->Get<TableNameElement>()),
+                         Code<IndexTypeElement>(r), Code<AccuracyElement>(r), &columns);
       break;
     case Msg::kTables:
-      rc = s->Tables(Id(r), Text(r->Get<TableQualifierElement>()), Text(r->Get<TableOwnerElement>()),
-                     Text(r->Get<TableNameElement>()), Text(r->Get<TableTypeElement>()), &columns);
+      rc =
+          s->Tables(Id(r), Text(r->Get<TableQualifierElement>()), Text(r->Get<TableOwnerElement>()),
+                    Text(r->Get<TableNameElement>()), Text(r->Get<TableTypeElement>()), &columns);
       break;
     case Msg::kTransact:
       return s->Transact(Code<TransactionTypeElement>(r));
@@ -236,8 +250,8 @@ int Run(Session* s, uint16_t code, Request* r) {
 
 }  // namespace
 
-bool Dispatch(Session* session, uint16_t code, const uint8_t* body, uint32_t size, std::string* reply,
-              std::string* why) {
+bool Dispatch(Session* session, uint16_t code, const uint8_t* body, uint32_t size,
+              std::string* reply, std::string* why) {
   std::unique_ptr<Request> request(Request::CreateRequest(code));
   if (!request || request->Failed()) {
     *why = "unknown message code " + std::to_string(code);

@@ -15,8 +15,8 @@ namespace velsrv {
 // *reply and returns true. Returns false, with the reason in *why, for an
 // unknown message code or a body that does not decode: the client's
 // session then ends without a reply.
-bool Dispatch(Session* session, uint16_t code, const uint8_t* body, uint32_t size, std::string* reply,
-              std::string* why);
+bool Dispatch(Session* session, uint16_t code, const uint8_t* body, uint32_t size,
+              std::string* reply, std::string* why);
 
 }  // namespace velsrv
 

@@ -80,8 +80,8 @@ class Scanner {
   bool Clause(std::string* out) {
     while (i_ < sql_.size() && std::isspace(static_cast<unsigned char>(sql_[i_]))) ++i_;
     size_t start = i_;
-    while (i_ < sql_.size() && (std::isalpha(static_cast<unsigned char>(sql_[i_])) || sql_[i_] == '?' ||
-                                sql_[i_] == '='))
+    while (i_ < sql_.size() && (std::isalpha(static_cast<unsigned char>(sql_[i_])) ||
+                                sql_[i_] == '?' || sql_[i_] == '='))
       ++i_;
     std::string keyword = Upper(sql_.substr(start, i_ - start));
     std::string inner;
@@ -141,7 +141,9 @@ class Scanner {
       out->append(text);
       return true;
     }
-    auto need = [&](size_t n) { return a.size() == n || Fail("{fn " + name + "} takes " + std::to_string(n) + " arguments"); };
+    auto need = [&](size_t n) {
+      return a.size() == n || Fail("{fn " + name + "} takes " + std::to_string(n) + " arguments");
+    };
     if (name == "CONVERT") {
       if (!need(2)) return false;
       std::string type = Upper(a[1]);
@@ -149,20 +151,28 @@ class Scanner {
       if (type == "SQL_TIME") return out->append("time(" + a[0] + ")"), true;
       if (type == "SQL_TIMESTAMP") return out->append("datetime(" + a[0] + ")"), true;
       const char* cast = nullptr;
-      if (type == "SQL_CHAR" || type == "SQL_VARCHAR" || type == "SQL_LONGVARCHAR") cast = "TEXT";
-      else if (type == "SQL_INTEGER" || type == "SQL_SMALLINT" || type == "SQL_TINYINT" || type == "SQL_BIGINT" ||
-               type == "SQL_BIT")
+      if (type == "SQL_CHAR" || type == "SQL_VARCHAR" || type == "SQL_LONGVARCHAR")
+        cast = "TEXT";
+      else if (type == "SQL_INTEGER" || type == "SQL_SMALLINT" || type == "SQL_TINYINT" ||
+               type == "SQL_BIGINT" || type == "SQL_BIT")
         cast = "INTEGER";
-      else if (type == "SQL_NUMERIC" || type == "SQL_DECIMAL") cast = "NUMERIC";
-      else if (type == "SQL_FLOAT" || type == "SQL_DOUBLE" || type == "SQL_REAL") cast = "REAL";
-      else if (type == "SQL_BINARY" || type == "SQL_VARBINARY" || type == "SQL_LONGVARBINARY") cast = "BLOB";
+      else if (type == "SQL_NUMERIC" || type == "SQL_DECIMAL")
+        cast = "NUMERIC";
+      else if (type == "SQL_FLOAT" || type == "SQL_DOUBLE" || type == "SQL_REAL")
+        cast = "REAL";
+      else if (type == "SQL_BINARY" || type == "SQL_VARBINARY" || type == "SQL_LONGVARBINARY")
+        cast = "BLOB";
       if (!cast) return Fail("{fn CONVERT} to unknown type " + a[1]);
       out->append("CAST(" + a[0] + " AS " + cast + ")");
-    } else if (name == "MONTH" || name == "YEAR" || name == "DAYOFMONTH" || name == "HOUR" || name == "MINUTE" ||
-               name == "SECOND") {
+    } else if (name == "MONTH" || name == "YEAR" || name == "DAYOFMONTH" || name == "HOUR" ||
+               name == "MINUTE" || name == "SECOND") {
       if (!need(1)) return false;
-      const char* f = name == "MONTH" ? "%m" : name == "YEAR" ? "%Y" : name == "DAYOFMONTH" ? "%d"
-                      : name == "HOUR" ? "%H" : name == "MINUTE" ? "%M" : "%S";
+      const char* f = name == "MONTH"        ? "%m"
+                      : name == "YEAR"       ? "%Y"
+                      : name == "DAYOFMONTH" ? "%d"
+                      : name == "HOUR"       ? "%H"
+                      : name == "MINUTE"     ? "%M"
+                                             : "%S";
       out->append(std::string("CAST(strftime('") + f + "', " + a[0] + ") AS INTEGER)");
     } else if (name == "UCASE" || name == "LCASE") {
       if (!need(1)) return false;
@@ -171,7 +181,9 @@ class Scanner {
       if (!need(2)) return false;
       out->append("(" + a[0] + " || " + a[1] + ")");
     } else if (name == "NOW" || name == "CURDATE" || name == "CURTIME") {
-      out->append(name == "NOW" ? "CURRENT_TIMESTAMP" : name == "CURDATE" ? "CURRENT_DATE" : "CURRENT_TIME");
+      out->append(name == "NOW"       ? "CURRENT_TIMESTAMP"
+                  : name == "CURDATE" ? "CURRENT_DATE"
+                                      : "CURRENT_TIME");
     } else {
       out->append(text);  // the same name in SQLite (LENGTH, ABS, ...)
     }

@@ -16,7 +16,8 @@ GreetingStatus CheckGreeting(const uint8_t block[kGreetingSize]) {
     if (block[i] != 0) return kGreetingMalformed;
   std::string text(reinterpret_cast<const char*>(block + 3), end - 3);
   size_t blank = text.find(' ');
-  if (blank == std::string::npos || blank == 0 || blank + 1 >= text.size()) return kGreetingMalformed;
+  if (blank == std::string::npos || blank == 0 || blank + 1 >= text.size())
+    return kGreetingMalformed;
   std::string platform = text.substr(0, blank);
   std::string charset = text.substr(blank + 1);
   if (charset.find(' ') != std::string::npos) return kGreetingMalformed;

@@ -155,8 +155,9 @@ class Server {
         // No value may grow beyond what a frame may carry: this keeps the
         // memory of each client within --max-frame per value, also for
         // values built by SQL (zeroblob, group_concat, ...).
-        engine_(CreateSqliteEngine(5000, static_cast<int>(std::min<uint32_t>(options.maxFrame, 256u << 20)),
-                                   &stopping_)) {}
+        engine_(CreateSqliteEngine(
+            5000, static_cast<int>(std::min<uint32_t>(options.maxFrame, 256u << 20)), &stopping_)) {
+  }
 
   int Run();
 
@@ -192,8 +193,10 @@ bool Server::Listen(std::string* error) {
   if (options_.users.empty()) {
     for (addrinfo* a = found; a; a = a->ai_next) {
       if (!IsLoopback(a->ai_addr)) {
-        *error = "without --users every login is accepted, so only a loopback address may be used, not " +
-                 options_.address;
+        *error =
+            "without --users every login is accepted, so only a loopback address may be used, "
+            "not " +
+            options_.address;
         return false;
       }
     }
@@ -239,8 +242,10 @@ void Server::Serve(Client* client, std::string peer) {
     Log(0, "%s: no greeting", peer.c_str());
   } else {
     GreetingStatus status = admitted ? CheckGreeting(block) : kGreetingTooManyClients;
-    uint8_t answer[2] = {static_cast<uint8_t>(status & 0xFF), static_cast<uint8_t>((status >> 8) & 0xFF)};
-    if (status != kGreetingAccepted) Log(0, "%s: greeting refused with status %d", peer.c_str(), status);
+    uint8_t answer[2] = {static_cast<uint8_t>(status & 0xFF),
+                         static_cast<uint8_t>((status >> 8) & 0xFF)};
+    if (status != kGreetingAccepted)
+      Log(0, "%s: greeting refused with status %d", peer.c_str(), status);
     if (WriteAll(fd, answer, 2) && status == kGreetingAccepted) {
       SetTimeout(fd, 0);
       why = Session(fd, peer);
@@ -265,10 +270,12 @@ std::string Server::Session(int fd, const std::string& peer) {
   for (;;) {
     uint8_t header[6];
     if (!ReadAll(fd, header, sizeof header)) {
-      why = session.LoggedIn() ? "client vanished without logging out" : "client closed the connection";
+      why = session.LoggedIn() ? "client vanished without logging out"
+                               : "client closed the connection";
       break;
     }
-    uint32_t length = header[0] | (header[1] << 8) | (header[2] << 16) | (static_cast<uint32_t>(header[3]) << 24);
+    uint32_t length =
+        header[0] | (header[1] << 8) | (header[2] << 16) | (static_cast<uint32_t>(header[3]) << 24);
     uint16_t code = static_cast<uint16_t>(header[4] | (header[5] << 8));
     if (length > options_.maxFrame) {
       why = "frame of " + std::to_string(length) + " bytes exceeds --max-frame";
@@ -287,7 +294,8 @@ std::string Server::Session(int fd, const std::string& peer) {
     }
     Log(1, "%s: request %u, %u bytes", peer.c_str(), code, length);
     if (!Dispatch(&session, code, body.data(), length, &reply, &why)) break;
-    LogFrame(("reply to " + peer).c_str(), reinterpret_cast<const uint8_t*>(reply.data()), reply.size());
+    LogFrame(("reply to " + peer).c_str(), reinterpret_cast<const uint8_t*>(reply.data()),
+             reply.size());
     if (!WriteAll(fd, reply.data(), reply.size())) {
       why = "cannot send the reply";
       break;
@@ -320,8 +328,7 @@ int Server::Run() {
   getsockname(listenFd_, reinterpret_cast<sockaddr*>(&bound), &len);
   int port = ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
                                                : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
-  if (options_.users.empty())
-    Log(0, "no --users file: every login is accepted (loopback only)");
+  if (options_.users.empty()) Log(0, "no --users file: every login is accepted (loopback only)");
   if (!options_.portFile.empty() && !WritePortFile(options_.portFile, port, &error)) {
     Log(0, "%s", error.c_str());
     close(listenFd_);

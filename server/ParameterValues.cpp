@@ -155,27 +155,29 @@ Status DecodeParameter(int16_t sqlType, const uint8_t* data, uint32_t length, Va
     case kSqlDate: {
       if (length != 6) return WrongSize(sqlType, length);
       char b[32];
-      std::snprintf(b, sizeof b, "%04d-%s-%s", static_cast<int16_t>(Get16(p)), TwoDigits(Get16(p + 2)).c_str(),
-                    TwoDigits(Get16(p + 4)).c_str());
+      std::snprintf(b, sizeof b, "%04d-%s-%s", static_cast<int16_t>(Get16(p)),
+                    TwoDigits(Get16(p + 2)).c_str(), TwoDigits(Get16(p + 4)).c_str());
       *out = Value::Text(b);
       return Status::Ok();
     }
     case kSqlTime: {
       if (length != 6) return WrongSize(sqlType, length);
-      *out = Value::Text(TwoDigits(Get16(p)) + ":" + TwoDigits(Get16(p + 2)) + ":" + TwoDigits(Get16(p + 4)));
+      *out = Value::Text(TwoDigits(Get16(p)) + ":" + TwoDigits(Get16(p + 2)) + ":" +
+                         TwoDigits(Get16(p + 4)));
       return Status::Ok();
     }
     case kSqlTimestamp: {
       if (length != 16) return WrongSize(sqlType, length);
       char b[32];
-      std::snprintf(b, sizeof b, "%04d-%s-%s ", static_cast<int16_t>(Get16(p)), TwoDigits(Get16(p + 2)).c_str(),
-                    TwoDigits(Get16(p + 4)).c_str());
-      *out = Value::Text(std::string(b) + TwoDigits(Get16(p + 6)) + ":" + TwoDigits(Get16(p + 8)) + ":" +
-                         TwoDigits(Get16(p + 10)) + FractionText(Get32(p + 12)));
+      std::snprintf(b, sizeof b, "%04d-%s-%s ", static_cast<int16_t>(Get16(p)),
+                    TwoDigits(Get16(p + 2)).c_str(), TwoDigits(Get16(p + 4)).c_str());
+      *out = Value::Text(std::string(b) + TwoDigits(Get16(p + 6)) + ":" + TwoDigits(Get16(p + 8)) +
+                         ":" + TwoDigits(Get16(p + 10)) + FractionText(Get32(p + 12)));
       return Status::Ok();
     }
     default:
-      return Status::Error("S1004", 0, "parameter SQL type " + std::to_string(sqlType) + " is not supported");
+      return Status::Error("S1004", 0,
+                           "parameter SQL type " + std::to_string(sqlType) + " is not supported");
   }
 }
 

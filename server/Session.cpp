@@ -43,7 +43,8 @@ bool ChangesRows(const std::string& sql) {
   std::string word;
   while (i < sql.size() && std::isalpha(static_cast<unsigned char>(sql[i])))
     word += static_cast<char>(std::toupper(static_cast<unsigned char>(sql[i++])));
-  return word == "INSERT" || word == "UPDATE" || word == "DELETE" || word == "REPLACE" || word == "WITH";
+  return word == "INSERT" || word == "UPDATE" || word == "DELETE" || word == "REPLACE" ||
+         word == "WITH";
 }
 
 // True when the text after a statement holds no further statement.
@@ -60,7 +61,8 @@ Session::~Session() {
 
 // ---- diagnostics ----
 
-int Session::Fail(uint32_t subject, const char* sqlstate, int native, const std::string& text, int rc, int line) {
+int Session::Fail(uint32_t subject, const char* sqlstate, int native, const std::string& text,
+                  int rc, int line) {
   Diagnostic d;
   d.sqlstate = sqlstate;
   d.native = native & 0xFFFF;
@@ -109,8 +111,8 @@ int Session::GetError(uint32_t id, Diagnostic* diagnostic) {
 
 // ---- login ----
 
-int Session::Connect(const std::string& dataSource, const std::string& user, const std::string& password,
-                     std::string* version) {
+int Session::Connect(const std::string& dataSource, const std::string& user,
+                     const std::string& password, std::string* version) {
   if (loggedIn_) return Fail(0, "08002", 0, "connection already open");
   if (!options_.users.empty()) {
     std::string error;
@@ -157,7 +159,8 @@ Session::Statement* Session::Find(uint32_t id) {
 
 Session::Statement* Session::Require(uint32_t id) {
   Statement* s = Find(id);
-  if (!s) Fail(id, "S1000", 0, "unknown statement identifier " + std::to_string(id), kSqlError, __LINE__);
+  if (!s)
+    Fail(id, "S1000", 0, "unknown statement identifier " + std::to_string(id), kSqlError, __LINE__);
   return s;
 }
 
@@ -165,8 +168,9 @@ int Session::AllocStatement(uint32_t* id) {
   *id = 0;
   if (!loggedIn_) return NotLoggedIn(0);
   if (static_cast<int>(statements_.size()) >= options_.maxStatements)
-    return Fail(0, "S1014", 0, "no more statements: the limit per connection is " +
-                                   std::to_string(options_.maxStatements));
+    return Fail(0, "S1014", 0,
+                "no more statements: the limit per connection is " +
+                    std::to_string(options_.maxStatements));
   while (nextId_ == 0 || statements_.count(nextId_)) ++nextId_;
   std::unique_ptr<Statement> s(new Statement());
   s->id = nextId_++;
@@ -343,7 +347,8 @@ int Session::Execute(uint32_t id, const std::vector<ParamIn>& params) {
   if (!loggedIn_) return NotLoggedIn(id);
   Statement* s = Require(id);
   if (!s) return kSqlError;
-  if (!s->prepared || !s->storage) return Fail(id, "S1010", 0, "function sequence error: no prepared statement");
+  if (!s->prepared || !s->storage)
+    return Fail(id, "S1010", 0, "function sequence error: no prepared statement");
   return Run(s, params);
 }
 
@@ -362,7 +367,8 @@ int Session::EncodeCell(Statement* s, int column, CellOut* cell) {
   if (cell->isNull) return kSqlSuccess;
   Status st = EncodeRowValue(v, s->description[column - 1].type, s->options.maxLength, &cell->data);
   if (!st.ok) {
-    st.message = "column " + std::to_string(column) + " (" + s->description[column - 1].name + "): " + st.message;
+    st.message = "column " + std::to_string(column) + " (" + s->description[column - 1].name +
+                 "): " + st.message;
     return FailStatus(s->id, st, __LINE__);
   }
   return kSqlSuccess;
@@ -373,7 +379,8 @@ int Session::Fetch(uint32_t id, const std::vector<uint16_t>& wanted, std::vector
   if (!loggedIn_) return NotLoggedIn(id);
   Statement* s = Require(id);
   if (!s) return kSqlError;
-  if (s->position == Position::kNone) return Fail(id, "24000", 0, "invalid cursor state: no open cursor");
+  if (s->position == Position::kNone)
+    return Fail(id, "24000", 0, "invalid cursor state: no open cursor");
   for (uint16_t c : wanted)
     if (c < 1 || c > s->description.size())
       return Fail(id, "S1002", 0, "invalid column number " + std::to_string(c));
@@ -414,8 +421,9 @@ int Session::Fetch(uint32_t id, const std::vector<uint16_t>& wanted, std::vector
     CellOut cell;
     int rc = EncodeCell(s, c, &cell);
     if (rc == kSqlSuccess && (total += cell.data.size() + 7) > options_.maxFrame && !row->empty())
-      rc = Fail(id, "S1000", 0, "the row is larger than the largest frame (" + std::to_string(options_.maxFrame) +
-                                    " bytes); fetch fewer columns or read them one at a time");
+      rc = Fail(id, "S1000", 0,
+                "the row is larger than the largest frame (" + std::to_string(options_.maxFrame) +
+                    " bytes); fetch fewer columns or read them one at a time");
     if (rc != kSqlSuccess) {
       row->clear();
       return rc;

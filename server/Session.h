@@ -91,7 +91,8 @@ class Session {
   int Columns(uint32_t id, const std::string& qualifier, const std::string& owner,
               const std::string& table, const std::string& column, std::vector<ColumnOut>* columns);
   int Statistics(uint32_t id, const std::string& qualifier, const std::string& owner,
-                 const std::string& table, int unique, int accuracy, std::vector<ColumnOut>* columns);
+                 const std::string& table, int unique, int accuracy,
+                 std::vector<ColumnOut>* columns);
   int SpecialColumns(uint32_t id, int columnType, const std::string& qualifier,
                      const std::string& owner, const std::string& table, int scope, int nullable,
                      std::vector<ColumnOut>* columns);
@@ -122,8 +123,8 @@ class Session {
   struct Statement;
   Statement* Find(uint32_t id);
   Statement* Require(uint32_t id);  // posts S1000 when unknown
-  int Fail(uint32_t subject, const char* sqlstate, int native, const std::string& text, int rc = kSqlError,
-           int line = 0);
+  int Fail(uint32_t subject, const char* sqlstate, int native, const std::string& text,
+           int rc = kSqlError, int line = 0);
   int FailStatus(uint32_t subject, const Status& status, int line);
   int Info(uint32_t subject, const char* sqlstate, const std::string& text);
   int NotLoggedIn(uint32_t subject);
@@ -133,8 +134,8 @@ class Session {
   int Run(Statement* s, const std::vector<ParamIn>& params);
   int BindParameters(Statement* s, const std::vector<ParamIn>& params);
   void Describe(Statement* s, bool fromFirstRow, std::vector<ColumnOut>* columns);
-  int OpenStatic(Statement* s, std::vector<ColumnOut> description, std::vector<std::vector<Value>> rows,
-                 std::vector<ColumnOut>* columns);
+  int OpenStatic(Statement* s, std::vector<ColumnOut> description,
+                 std::vector<std::vector<Value>> rows, std::vector<ColumnOut>* columns);
   Value CurrentValue(Statement* s, int index);
   int EncodeCell(Statement* s, int column, CellOut* cell);
   int BeginIfNeeded(Statement* s);

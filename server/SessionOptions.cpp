@@ -25,8 +25,10 @@ int Session::SetCursorName(uint32_t id, const std::string& name) {
   if (!loggedIn_) return NotLoggedIn(id);
   Statement* s = Require(id);
   if (!s) return kSqlError;
-  if (s->position != Position::kNone) return Fail(id, "24000", 0, "invalid cursor state: a cursor is open");
-  bool valid = !name.empty() && name.size() <= 18 && (std::isalpha(static_cast<unsigned char>(name[0])));
+  if (s->position != Position::kNone)
+    return Fail(id, "24000", 0, "invalid cursor state: a cursor is open");
+  bool valid =
+      !name.empty() && name.size() <= 18 && (std::isalpha(static_cast<unsigned char>(name[0])));
   for (char c : name)
     if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') valid = false;
   std::string upper = Upper(name);
@@ -34,7 +36,8 @@ int Session::SetCursorName(uint32_t id, const std::string& name) {
   if (!valid) return Fail(id, "34000", 0, "invalid cursor name \"" + name + "\"");
   for (auto& entry : statements_) {
     if (entry.first == id) continue;
-    if (Upper(entry.second->cursorName) == upper) return Fail(id, "3C000", 0, "duplicate cursor name \"" + name + "\"");
+    if (Upper(entry.second->cursorName) == upper)
+      return Fail(id, "3C000", 0, "duplicate cursor name \"" + name + "\"");
   }
   s->cursorName = name;
   return kSqlSuccess;
@@ -42,8 +45,8 @@ int Session::SetCursorName(uint32_t id, const std::string& name) {
 
 // ---- catalog ----
 
-int Session::OpenStatic(Statement* s, std::vector<ColumnOut> description, std::vector<std::vector<Value>> rows,
-                        std::vector<ColumnOut>* columns) {
+int Session::OpenStatic(Statement* s, std::vector<ColumnOut> description,
+                        std::vector<std::vector<Value>> rows, std::vector<ColumnOut>* columns) {
   CloseCursor(s);
   s->prepared = false;
   s->storage.reset();
@@ -66,8 +69,9 @@ int Session::GetTypeInfo(uint32_t id, int sqlType, std::vector<ColumnOut>* colum
   return OpenStatic(s, std::move(r.columns), std::move(r.rows), columns);
 }
 
-int Session::Tables(uint32_t id, const std::string& qualifier, const std::string& owner, const std::string& name,
-                    const std::string& types, std::vector<ColumnOut>* columns) {
+int Session::Tables(uint32_t id, const std::string& qualifier, const std::string& owner,
+                    const std::string& name, const std::string& types,
+                    std::vector<ColumnOut>* columns) {
   columns->clear();
   if (!loggedIn_) return NotLoggedIn(id);
   Statement* s = Require(id);
@@ -78,8 +82,9 @@ int Session::Tables(uint32_t id, const std::string& qualifier, const std::string
   return OpenStatic(s, std::move(r.columns), std::move(r.rows), columns);
 }
 
-int Session::Columns(uint32_t id, const std::string& qualifier, const std::string& owner, const std::string& table,
-                     const std::string& column, std::vector<ColumnOut>* columns) {
+int Session::Columns(uint32_t id, const std::string& qualifier, const std::string& owner,
+                     const std::string& table, const std::string& column,
+                     std::vector<ColumnOut>* columns) {
   columns->clear();
   if (!loggedIn_) return NotLoggedIn(id);
   Statement* s = Require(id);
@@ -91,21 +96,25 @@ int Session::Columns(uint32_t id, const std::string& qualifier, const std::strin
 }
 
 int Session::Statistics(uint32_t id, const std::string& qualifier, const std::string& owner,
-                        const std::string& table, int unique, int accuracy, std::vector<ColumnOut>* columns) {
+                        const std::string& table, int unique, int accuracy,
+                        std::vector<ColumnOut>* columns) {
   columns->clear();
   if (!loggedIn_) return NotLoggedIn(id);
   Statement* s = Require(id);
   if (!s) return kSqlError;
-  if (unique != 0 && unique != 1) return Fail(id, "S1100", 0, "uniqueness option type out of range");
-  if (accuracy != 0 && accuracy != 1) return Fail(id, "S1101", 0, "accuracy option type out of range");
+  if (unique != 0 && unique != 1)
+    return Fail(id, "S1100", 0, "uniqueness option type out of range");
+  if (accuracy != 0 && accuracy != 1)
+    return Fail(id, "S1101", 0, "accuracy option type out of range");
   ResultSet r;
   Status st = CatalogStatistics(storage_.get(), qualifier, owner, table, unique, accuracy, &r);
   if (!st.ok) return FailStatus(id, st, __LINE__);
   return OpenStatic(s, std::move(r.columns), std::move(r.rows), columns);
 }
 
-int Session::SpecialColumns(uint32_t id, int columnType, const std::string& qualifier, const std::string& owner,
-                            const std::string& table, int scope, int nullable, std::vector<ColumnOut>* columns) {
+int Session::SpecialColumns(uint32_t id, int columnType, const std::string& qualifier,
+                            const std::string& owner, const std::string& table, int scope,
+                            int nullable, std::vector<ColumnOut>* columns) {
   columns->clear();
   if (!loggedIn_) return NotLoggedIn(id);
   Statement* s = Require(id);
@@ -114,7 +123,8 @@ int Session::SpecialColumns(uint32_t id, int columnType, const std::string& qual
   if (scope < 0 || scope > 2) return Fail(id, "S1098", 0, "scope type out of range");
   if (nullable != 0 && nullable != 1) return Fail(id, "S1099", 0, "nullable type out of range");
   ResultSet r;
-  Status st = CatalogSpecialColumns(storage_.get(), columnType, qualifier, owner, table, scope, nullable, &r);
+  Status st = CatalogSpecialColumns(storage_.get(), columnType, qualifier, owner, table, scope,
+                                    nullable, &r);
   if (!st.ok) return FailStatus(id, st, __LINE__);
   return OpenStatic(s, std::move(r.columns), std::move(r.rows), columns);
 }
@@ -123,7 +133,8 @@ int Session::SpecialColumns(uint32_t id, int columnType, const std::string& qual
 
 int Session::SetAccessMode(int mode) {
   if (!loggedIn_) return NotLoggedIn(0);
-  if (mode != 0 && mode != 1) return Fail(0, "S1009", 0, "invalid access mode " + std::to_string(mode));
+  if (mode != 0 && mode != 1)
+    return Fail(0, "S1009", 0, "invalid access mode " + std::to_string(mode));
   Status st = storage_->SetReadOnly(mode == 1);
   if (!st.ok) return FailStatus(0, st, __LINE__);
   accessMode_ = static_cast<uint32_t>(mode);
@@ -132,7 +143,8 @@ int Session::SetAccessMode(int mode) {
 
 int Session::SetAutocommit(int mode) {
   if (!loggedIn_) return NotLoggedIn(0);
-  if (mode != 0 && mode != 1) return Fail(0, "S1009", 0, "invalid autocommit mode " + std::to_string(mode));
+  if (mode != 0 && mode != 1)
+    return Fail(0, "S1009", 0, "invalid autocommit mode " + std::to_string(mode));
   if (mode == 1 && !autocommit_ && storage_->InTransaction()) {
     // Switching autocommit on commits the open transaction.
     CloseAllCursors();
@@ -185,16 +197,19 @@ int Session::SetStatementOption(int code, uint32_t id, uint32_t value) {
       o->noscan = value;
       return kSqlSuccess;
     case Msg::kSetRetrieveData:
-      if (value > 1) return Fail(id, "S1009", 0, "invalid retrieve-data option " + std::to_string(value));
+      if (value > 1)
+        return Fail(id, "S1009", 0, "invalid retrieve-data option " + std::to_string(value));
       o->retrieveData = value;
       return kSqlSuccess;
     case Msg::kSetRowsetSize:
       if (value == 0) return Fail(id, "S1009", 0, "rowset size 0 is invalid");
       o->rowsetSize = value;
-      if (value != 1) return Info(id, "01S02", "option value changed: rows are fetched one at a time");
+      if (value != 1)
+        return Info(id, "01S02", "option value changed: rows are fetched one at a time");
       return kSqlSuccess;
     case Msg::kSetUseBookmarks:
-      if (value > 1) return Fail(id, "S1009", 0, "invalid bookmark option " + std::to_string(value));
+      if (value > 1)
+        return Fail(id, "S1009", 0, "invalid bookmark option " + std::to_string(value));
       o->useBookmarks = value;
       if (value != 0) return Info(id, "01S02", "option value changed: bookmarks are not supported");
       return kSqlSuccess;
@@ -205,7 +220,8 @@ int Session::SetStatementOption(int code, uint32_t id, uint32_t value) {
 
 int Session::Transact(int type) {
   if (!loggedIn_) return NotLoggedIn(0);
-  if (type != 0 && type != 1) return Fail(0, "S1012", 0, "invalid transaction operation code " + std::to_string(type));
+  if (type != 0 && type != 1)
+    return Fail(0, "S1012", 0, "invalid transaction operation code " + std::to_string(type));
   if (!storage_->InTransaction()) return kSqlSuccess;
   // Cursors close at the end of a transaction; prepared statements stay.
   CloseAllCursors();

@@ -15,12 +15,12 @@ struct Session::Statement {
   std::string cursorName;
   StatementOptions options;
   std::unique_ptr<StorageStatement> storage;
-  bool prepared = false;       // Execute allowed
-  bool dmlText = false;        // INSERT/UPDATE/DELETE: row count is meaningful
+  bool prepared = false;  // Execute allowed
+  bool dmlText = false;   // INSERT/UPDATE/DELETE: row count is meaningful
   std::vector<ColumnOut> description;
   // The cursor.
   Position position = Position::kNone;
-  bool pendingRow = false;     // a row already stepped and not yet fetched
+  bool pendingRow = false;  // a row already stepped and not yet fetched
   uint32_t rowNumber = 0;
   bool isStatic = false;
   std::vector<std::vector<Value>> rows;

@@ -16,12 +16,23 @@ struct TypeName {
 };
 
 const TypeName kTypeNames[] = {
-    {kSqlBit, "BIT"},         {kSqlTinyInt, "TINYINT"},     {kSqlBigInt, "BIGINT"},
-    {kSqlLongVarBinary, "LONGVARBINARY"}, {kSqlVarBinary, "VARBINARY"}, {kSqlBinary, "BINARY"},
-    {kSqlLongVarChar, "LONGVARCHAR"},     {kSqlChar, "CHAR"},           {kSqlNumeric, "NUMERIC"},
-    {kSqlInteger, "INTEGER"}, {kSqlSmallInt, "SMALLINT"},   {kSqlFloat, "FLOAT"},
-    {kSqlReal, "REAL"},       {kSqlDate, "DATE"},           {kSqlTime, "TIME"},
-    {kSqlTimestamp, "TIMESTAMP"}, {kSqlVarChar, "VARCHAR"},
+    {kSqlBit, "BIT"},
+    {kSqlTinyInt, "TINYINT"},
+    {kSqlBigInt, "BIGINT"},
+    {kSqlLongVarBinary, "LONGVARBINARY"},
+    {kSqlVarBinary, "VARBINARY"},
+    {kSqlBinary, "BINARY"},
+    {kSqlLongVarChar, "LONGVARCHAR"},
+    {kSqlChar, "CHAR"},
+    {kSqlNumeric, "NUMERIC"},
+    {kSqlInteger, "INTEGER"},
+    {kSqlSmallInt, "SMALLINT"},
+    {kSqlFloat, "FLOAT"},
+    {kSqlReal, "REAL"},
+    {kSqlDate, "DATE"},
+    {kSqlTime, "TIME"},
+    {kSqlTimestamp, "TIMESTAMP"},
+    {kSqlVarChar, "VARCHAR"},
 };
 
 // Declared names matched exactly (after upper-casing and dropping the
@@ -169,7 +180,8 @@ bool TypeFromDeclared(const std::string& declared, SqlTypeDesc* out) {
     const char* p = text.c_str() + open + 1;
     n = static_cast<uint32_t>(std::strtoul(p, nullptr, 10));
     size_t comma = text.find(',', open);
-    if (comma != std::string::npos) scale = static_cast<int16_t>(std::atoi(text.c_str() + comma + 1));
+    if (comma != std::string::npos)
+      scale = static_cast<int16_t>(std::atoi(text.c_str() + comma + 1));
   }
   for (const DeclaredName& entry : kDeclaredNames) {
     if (name == entry.name) {
@@ -217,7 +229,8 @@ SqlTypeDesc TypeFromValue(const Value& value) {
     case Value::Kind::kBlob:
       return TypeForCode(kSqlLongVarBinary);
     case Value::Kind::kText:
-      return value.bytes.size() <= 255 ? TypeForCode(kSqlVarChar, 255) : TypeForCode(kSqlLongVarChar);
+      return value.bytes.size() <= 255 ? TypeForCode(kSqlVarChar, 255)
+                                       : TypeForCode(kSqlLongVarChar);
     default:
       return TypeForCode(kSqlVarChar, 255);
   }

@@ -94,7 +94,8 @@ bool CheckUser(const std::string& path, const std::string& name, const std::stri
   for (const std::string& line : lines) {
     if (line.empty() || line[0] == '#') continue;
     size_t colon = line.find(':');
-    if (colon == std::string::npos || line.compare(0, colon, name) != 0 || colon != name.size()) continue;
+    if (colon == std::string::npos || line.compare(0, colon, name) != 0 || colon != name.size())
+      continue;
     std::string stored = line.substr(colon + 1);
     if (stored.empty()) return false;
     return SameText(Hash(password, stored.c_str()), stored);
@@ -110,7 +111,8 @@ bool CheckUsersFile(const std::string& path, std::string* error, std::string* wa
   warning->clear();
   struct stat st {};
   if (stat(path.c_str(), &st) != 0 || access(path.c_str(), R_OK) != 0) {
-    *warning = "cannot read users file " + path + ": " + std::strerror(errno) + "; every login will be refused";
+    *warning = "cannot read users file " + path + ": " + std::strerror(errno) +
+               "; every login will be refused";
     return true;
   }
   if (st.st_mode & (S_IWGRP | S_IWOTH)) {
@@ -120,7 +122,8 @@ bool CheckUsersFile(const std::string& path, std::string* error, std::string* wa
     return false;
   }
   if (st.st_mode & (S_IRGRP | S_IROTH))
-    *warning = "users file " + path + " may be read by others than its owner; chmod 600 keeps its hashes private";
+    *warning = "users file " + path +
+               " may be read by others than its owner; chmod 600 keeps its hashes private";
   return true;
 }
 
@@ -146,7 +149,8 @@ bool AddUser(const std::string& path, const std::string& name, const std::string
   bool replaced = false;
   for (const std::string& line : lines) {
     size_t colon = line.find(':');
-    if (!line.empty() && line[0] != '#' && colon == name.size() && line.compare(0, colon, name) == 0) {
+    if (!line.empty() && line[0] != '#' && colon == name.size() &&
+        line.compare(0, colon, name) == 0) {
       if (!replaced) text << name << ':' << hash << '\n';
       replaced = true;
       continue;
@@ -223,7 +227,8 @@ int AddUserCommand(int argc, char** argv) {
     std::fprintf(stderr, "velora-server adduser: %s\n", error.c_str());
     return 1;
   }
-  std::fprintf(stderr, "velora-server adduser: user %s written to %s\n", name.c_str(), users.c_str());
+  std::fprintf(stderr, "velora-server adduser: user %s written to %s\n", name.c_str(),
+               users.c_str());
   return 0;
 }
 

@@ -68,7 +68,8 @@ Status ToInt64(const Value& v, const char* type, int64_t* out) {
       return Status::Ok();
     case Value::Kind::kReal:
       if (!std::isfinite(v.real) || v.real != std::trunc(v.real)) return NotConvertible(type);
-      if (v.real < -9223372036854775808.0 || v.real >= 9223372036854775808.0) return OutOfRange(type);
+      if (v.real < -9223372036854775808.0 || v.real >= 9223372036854775808.0)
+        return OutOfRange(type);
       *out = static_cast<int64_t>(v.real);
       return Status::Ok();
     case Value::Kind::kText: {
@@ -112,7 +113,8 @@ Status ToDecimal(const Value& v, Decimal* out) {
   switch (v.kind) {
     case Value::Kind::kInteger: {
       d.negative = v.integer < 0;
-      uint64_t magnitude = d.negative ? 0 - static_cast<uint64_t>(v.integer) : static_cast<uint64_t>(v.integer);
+      uint64_t magnitude =
+          d.negative ? 0 - static_cast<uint64_t>(v.integer) : static_cast<uint64_t>(v.integer);
       d.digits = std::to_string(magnitude);
       break;
     }
@@ -202,7 +204,8 @@ bool ParseDateTime(const Value& v, bool wantTime, DateTime* dt) {
   return wantTime && ParseTime(t, 0, dt);
 }
 
-Status EncodeText(const Value& value, const SqlTypeDesc& type, uint32_t maxLength, std::string* out) {
+Status EncodeText(const Value& value, const SqlTypeDesc& type, uint32_t maxLength,
+                  std::string* out) {
   std::string text = AsText(value);
   if (type.sqlType == kSqlChar && text.size() > type.length) return TooLong("the value");
   if (maxLength && text.size() > maxLength) text.resize(maxLength);
@@ -221,7 +224,8 @@ Status EncodeText(const Value& value, const SqlTypeDesc& type, uint32_t maxLengt
   return Status::Ok();
 }
 
-Status EncodeBinary(const Value& value, const SqlTypeDesc& type, uint32_t maxLength, std::string* out) {
+Status EncodeBinary(const Value& value, const SqlTypeDesc& type, uint32_t maxLength,
+                    std::string* out) {
   std::string bytes = AsText(value);
   switch (type.sqlType) {
     case kSqlBinary:
@@ -274,7 +278,8 @@ std::string FormatReal(double value) {
   return buffer;
 }
 
-Status EncodeRowValue(const Value& value, const SqlTypeDesc& type, uint32_t maxLength, std::string* out) {
+Status EncodeRowValue(const Value& value, const SqlTypeDesc& type, uint32_t maxLength,
+                      std::string* out) {
   out->clear();
   const char* name = SqlTypeName(type.sqlType);
   switch (type.sqlType) {
@@ -313,7 +318,8 @@ Status EncodeRowValue(const Value& value, const SqlTypeDesc& type, uint32_t maxL
       Status st = ToInt64(value, name, &x);
       if (!st.ok) return st;
       uint64_t magnitude = x < 0 ? 0 - static_cast<uint64_t>(x) : static_cast<uint64_t>(x);
-      for (int shift = 48; shift >= 0; shift -= 16) Put16(out, static_cast<uint16_t>(magnitude >> shift));
+      for (int shift = 48; shift >= 0; shift -= 16)
+        Put16(out, static_cast<uint16_t>(magnitude >> shift));
       Put16(out, x < 0 ? 1 : 0);
       return Status::Ok();
     }

@@ -10,7 +10,8 @@
 #include "server/Users.h"
 
 int main(int argc, char** argv) {
-  if (argc >= 2 && std::strcmp(argv[1], "adduser") == 0) return velsrv::AddUserCommand(argc - 2, argv + 2);
+  if (argc >= 2 && std::strcmp(argv[1], "adduser") == 0)
+    return velsrv::AddUserCommand(argc - 2, argv + 2);
   velsrv::Options options;
   std::string error;
   if (!velsrv::ParseOptions(argc - 1, argv + 1, &options, &error)) {

@@ -71,10 +71,12 @@ int Connect(int port) {
 // into the request.
 int Exchange(int fd, Request* r) {
   int status = 0;
-  if (!r->BuildFrame(&status) || !WriteAll(fd, r->FrameBytes(), r->FrameLength())) Die("send failed");
+  if (!r->BuildFrame(&status) || !WriteAll(fd, r->FrameBytes(), r->FrameLength()))
+    Die("send failed");
   uint8_t length[4];
   if (!ReadAll(fd, length, 4)) Die("receive failed");
-  uint32_t n = length[0] | (length[1] << 8) | (length[2] << 16) | (static_cast<uint32_t>(length[3]) << 24);
+  uint32_t n =
+      length[0] | (length[1] << 8) | (length[2] << 16) | (static_cast<uint32_t>(length[3]) << 24);
   std::vector<uint8_t> body(n);
   if (n && !ReadAll(fd, body.data(), n)) Die("receive failed");
   if (!r->DecodeReplyBody(body.data(), n, &status)) Die("reply does not decode");
@@ -86,7 +88,8 @@ double RoundTripsPerSecond(double seconds, Fn once) {
   for (int i = 0; i < 200; ++i) once();  // warm up
   long count = 0;
   Clock::time_point start = Clock::now();
-  Clock::time_point end = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+  Clock::time_point end =
+      start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
   while (Clock::now() < end) {
     for (int i = 0; i < 100; ++i) once();
     count += 100;
@@ -117,7 +120,8 @@ double BarePingPong(double seconds) {
   int fd = Connect(ntohs(a.sin_port));
   uint8_t request[10] = {4, 0, 0, 0, 18, 0, 1, 0, 0, 0}, reply[6];
   double rate = RoundTripsPerSecond(seconds, [&] {
-    if (!WriteAll(fd, request, sizeof request) || !ReadAll(fd, reply, sizeof reply)) Die("echo failed");
+    if (!WriteAll(fd, request, sizeof request) || !ReadAll(fd, reply, sizeof reply))
+      Die("echo failed");
   });
   close(fd);
   echo.join();
@@ -131,8 +135,10 @@ int main(int argc, char** argv) {
   double seconds = 2;
   std::string server = VEL_BENCH_SERVER_PATH;
   for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::atof(argv[i + 1]);
-    else if (std::strcmp(argv[i], "--server") == 0) server = argv[i + 1];
+    if (std::strcmp(argv[i], "--seconds") == 0)
+      seconds = std::atof(argv[i + 1]);
+    else if (std::strcmp(argv[i], "--server") == 0)
+      server = argv[i + 1];
   }
   char dir[] = "/tmp/velbench.XXXXXX";
   if (!mkdtemp(dir)) Die("no temporary folder");
@@ -142,8 +148,8 @@ int main(int argc, char** argv) {
   pid_t pid = fork();
   if (pid == 0) {
     dup2(pipeFds[1], 2);
-    execl(server.c_str(), server.c_str(), "--port", "0", "--port-file", portFile.c_str(), "--database", db.c_str(),
-          static_cast<char*>(nullptr));
+    execl(server.c_str(), server.c_str(), "--port", "0", "--port-file", portFile.c_str(),
+          "--database", db.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   close(pipeFds[1]);
@@ -152,7 +158,8 @@ int main(int argc, char** argv) {
   std::string log;
   char buffer[512];
   ssize_t n;
-  while (log.find("listening on") == std::string::npos && (n = read(pipeFds[0], buffer, sizeof buffer)) > 0)
+  while (log.find("listening on") == std::string::npos &&
+         (n = read(pipeFds[0], buffer, sizeof buffer)) > 0)
     log.append(buffer, static_cast<size_t>(n));
   int port = 0;
   std::ifstream(portFile) >> port;
@@ -162,7 +169,8 @@ int main(int argc, char** argv) {
   uint8_t greeting[80] = {};
   std::memcpy(greeting, "L\x06 WIN32 iso8859-1", 18);
   uint8_t status[2];
-  if (!WriteAll(fd, greeting, 80) || !ReadAll(fd, status, 2) || status[0] || status[1]) Die("greeting refused");
+  if (!WriteAll(fd, greeting, 80) || !ReadAll(fd, status, 2) || status[0] || status[1])
+    Die("greeting refused");
   std::unique_ptr<Request> connect(Request::CreateRequest(Msg::kConnect));
   connect->Get<UserNameElement>()->value.SetString("bench");
   if (Exchange(fd, connect.get()) != 0) Die("login failed");
@@ -200,8 +208,9 @@ int main(int argc, char** argv) {
   std::printf("  bare ping-pong, no server      %10.0f /s  %7.1f us\n", bare, 1e6 / bare);
   std::printf("  server, row-number request     %10.0f /s  %7.1f us\n", cheapest, 1e6 / cheapest);
   std::printf("  server, fetch of a small row   %10.0f /s  %7.1f us\n", fetches, 1e6 / fetches);
-  std::printf("  server cost per request: %.1f us (row number), %.1f us (fetch) above the bare exchange\n",
-              1e6 / cheapest - 1e6 / bare, 1e6 / fetches - 1e6 / bare);
+  std::printf(
+      "  server cost per request: %.1f us (row number), %.1f us (fetch) above the bare exchange\n",
+      1e6 / cheapest - 1e6 / bare, 1e6 / fetches - 1e6 / bare);
 
   close(fd);
   kill(pid, SIGTERM);

@@ -19,9 +19,9 @@ const MessageState kMessageStates[] = {
     {"no such table", "S0002"},
     {"no such view", "S0002"},
     {"no such column", "S0022"},
-    {"has no column named", "S0022"},     // INSERT naming an unknown column
-    {"values were supplied", "21S01"},    // "table t has 2 columns but 3 values ..."
-    {"values for", "21S01"},              // "1 values for 2 columns"
+    {"has no column named", "S0022"},   // INSERT naming an unknown column
+    {"values were supplied", "21S01"},  // "table t has 2 columns but 3 values ..."
+    {"values for", "21S01"},            // "1 values for 2 columns"
     {"ambiguous column name", "37000"},
     {"no such index", "S0012"},
     {"duplicate column name", "S0021"},
@@ -41,7 +41,8 @@ const char* ForGenericError(const std::string& message) {
   for (const MessageState& entry : kMessageStates) {
     if (message.find(entry.fragment) == std::string::npos) continue;
     if (std::strcmp(entry.fragment, "index") == 0 &&
-        (message.compare(0, 6, "index ") != 0 || message.find("already exists") == std::string::npos))
+        (message.compare(0, 6, "index ") != 0 ||
+         message.find("already exists") == std::string::npos))
       continue;
     return entry.sqlstate;
   }

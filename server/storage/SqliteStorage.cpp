@@ -12,7 +12,9 @@ namespace velsrv {
 
 namespace {
 
-std::string Text(const unsigned char* text) { return text ? reinterpret_cast<const char*>(text) : ""; }
+std::string Text(const unsigned char* text) {
+  return text ? reinterpret_cast<const char*>(text) : "";
+}
 std::string Text(const char* text) { return text ? text : ""; }
 
 // An identifier quoted for SQL text.
@@ -145,7 +147,9 @@ class SqliteSession : public StorageSession {
   Status SetReadOnly(bool readOnly) override {
     return Exec(readOnly ? "PRAGMA query_only=1" : "PRAGMA query_only=0");
   }
-  std::string EngineVersion() const override { return std::string("SQLite ") + sqlite3_libversion(); }
+  std::string EngineVersion() const override {
+    return std::string("SQLite ") + sqlite3_libversion();
+  }
 
   Status Tables(std::vector<TableEntry>* out) override {
     return Query(
@@ -185,8 +189,9 @@ class SqliteSession : public StorageSession {
                       });
     if (!st.ok) return st;
     for (IndexEntry& index : found) {
-      st = Query("SELECT name FROM pragma_index_info(?1) ORDER BY seqno", index.name,
-                 [&index](sqlite3_stmt* s) { index.columns.push_back(Text(sqlite3_column_text(s, 0))); });
+      st = Query(
+          "SELECT name FROM pragma_index_info(?1) ORDER BY seqno", index.name,
+          [&index](sqlite3_stmt* s) { index.columns.push_back(Text(sqlite3_column_text(s, 0))); });
       if (!st.ok) return st;
       out->push_back(index);
     }
@@ -243,7 +248,9 @@ class SqliteSession : public StorageSession {
 
 // Asked by SQLite every few thousand steps: non-zero interrupts the
 // statement, so a server that is stopping is not held up by a long query.
-int StopRequested(void* flag) { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; }
+int StopRequested(void* flag) {
+  return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0;
+}
 
 // A session works on the one database its data source names. Attaching
 // another file (ATTACH, VACUUM INTO) would reach every file the server
@@ -275,7 +282,8 @@ class SqliteEngine : public StorageEngine {
     sqlite3_busy_timeout(db, busyTimeoutMs_);
     sqlite3_limit(db, SQLITE_LIMIT_LENGTH, maxValueBytes_);
     sqlite3_set_authorizer(db, Authorize, nullptr);
-    if (stop_) sqlite3_progress_handler(db, 10000, StopRequested, const_cast<std::atomic<bool>*>(stop_));
+    if (stop_)
+      sqlite3_progress_handler(db, 10000, StopRequested, const_cast<std::atomic<bool>*>(stop_));
     auto* session = new SqliteSession(db);
     // WAL lets readers go on while one client writes. An in-memory
     // database has no journal file and keeps its own mode.
