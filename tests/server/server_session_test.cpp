@@ -152,8 +152,7 @@ TEST(ServerLogin, StopsCleanlyOnSignalsEvenDuringAnEndlessQuery) {
     r.Get<StatementElement>()->value.SetString(
         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT count(*) FROM n");
     int status = 0;
-    ASSERT_TRUE(r.BuildFrame(&status));
-    ASSERT_TRUE(c.SendRaw(std::string(reinterpret_cast<const char*>(r.FrameBytes()), r.FrameLength())));
+    ASSERT_TRUE(r.Send(&status, &c.connection));  // no wait for the reply
     ASSERT_TRUE(server.WaitForLog("request 10"));
     EXPECT_EQ(server.Stop(signal), 0) << signal;
     EXPECT_NE(server.Log().find("stopped"), std::string::npos);
@@ -185,11 +184,7 @@ TEST(ServerCommandLine, HelpAndBadOptions) {
 
 class ServerRobustness : public ServerSessionTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(server.Start({"--max-frame", "4096", "--max-statements", "3"})) << server.Error();
-    ASSERT_TRUE(c.OpenAndLogin(server.Port()));
-    ASSERT_NE(s = c.Alloc(), 0u);
-  }
+  ServerRobustness() { args = {"--max-frame", "4096", "--max-statements", "3"}; }
   // The bystander c still works: its open cursor and a new query.
   void ExpectBystanderWorks() {
     Rows rows = c.Query(s, "SELECT 41 + 1");
