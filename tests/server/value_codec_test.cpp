@@ -83,25 +83,6 @@ TEST(ServerValueForms, RowLayouts) {
   }
 }
 
-TEST(ServerValueForms, ParameterForms) {
-  Value v;
-  auto decode = [&](int16_t type, const char* hex) {
-    std::string b = FromHex(hex);
-    return DecodeParameter(type, reinterpret_cast<const uint8_t*>(b.data()), static_cast<uint32_t>(b.size()), &v).ok;
-  };
-  // NUMERIC with a fraction, or beyond BIGINT, becomes a real.
-  ASSERT_TRUE(decode(kSqlNumeric, "01 f1 00 00 00 00 00 00 00 00 00 15"));
-  EXPECT_EQ(v.kind, Value::Kind::kReal);
-  EXPECT_DOUBLE_EQ(v.real, -1.5);
-  ASSERT_TRUE(decode(kSqlDecimal, "00 05 00 00 00 00 00 00 00 00 00 10"));
-  EXPECT_DOUBLE_EQ(v.kind == Value::Kind::kReal ? v.real : 0, 1e20);
-  EXPECT_FALSE(decode(kSqlNumeric, "00 00 00 00 0a 00 00 00 00 00 00 00"));  // not a BCD digit
-  ASSERT_TRUE(decode(kSqlTimestamp, "d0 07 01 00 02 00 03 00 04 00 05 00 40 42 0f 00"));
-  EXPECT_EQ(v.bytes, "2000-01-02 03:04:05.001");
-  ASSERT_TRUE(decode(kSqlTinyInt, "80"));
-  EXPECT_EQ(v.integer, -128);
-}
-
 TEST(ServerCatalog, SearchPatterns) {
   const char* matching[][2] = {{"", "anything"}, {"e_p", "emp"}, {"e\\_p", "e_p"}, {"%a%b%", "xxaxxbxx"}, {"%", ""},
                                {"a%%b", "ab"}, {"100\\%", "100%"}, {"x\\", "x\\"}, {"%a_c", "abcabc"}};
