@@ -112,16 +112,6 @@ TEST(ElementEncoding, SettersThatCannotAllocateLeaveEmptyValues) {
   EXPECT_EQ(FromHex("00 00") + FromHex("03 00 01 00 00 00 00"), Encode(&v) + Encode(&a));
 }
 
-TEST(ElementEncoding, TextsOver32767BytesAreRefused) {
-  StatementElement s;
-  s.value.SetString(std::string(32768, 'q').c_str());
-  int status = -1;
-  EXPECT_EQ("", Encode(&s, &status));
-  EXPECT_EQ(kStatusValueTooLong, status);
-  s.value.SetString(std::string(32767, 'q').c_str());
-  EXPECT_EQ(32769u, Encode(&s).size());
-}
-
 class ElementTrace : public ::testing::Test {
  protected:
   TraceCapture trace{"P2"};

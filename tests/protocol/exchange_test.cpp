@@ -66,6 +66,7 @@ TEST(Exchange, RepliesAndWhatTheConnectionIsWorthAfterwards) {
   }
 }
 
+// Texts up to 32767 bytes are sent; a longer one sends nothing.
 TEST(Exchange, TooLongTextSendsNothing) {
   BoxCapture boxes;
   FakeServer server;
@@ -77,6 +78,9 @@ TEST(Exchange, TooLongTextSendsNothing) {
   int status = -1;
   EXPECT_EQ(-1, prepare.Exchange(&status, &connection));
   EXPECT_EQ(kStatusValueTooLong, status);
+  prepare.Get<StatementElement>()->value.SetString(std::string(32767, 'z').c_str());  // the longest
+  ASSERT_TRUE(prepare.BuildFrame(&status));
+  EXPECT_EQ(6 + 4 + 2 + 32767u, prepare.FrameLength());
   connection.ReleaseConnection();
   ASSERT_TRUE(server.Finish()) << server.Error();
   EXPECT_EQ("", server.Received().at(0));
