@@ -56,6 +56,8 @@ class Client {
   int Fetch(uint32_t id, const std::vector<uint16_t>& wanted, std::vector<Cell>* row = nullptr);
   // The get-error reply for id: its SQLSTATE ("" on failure).
   std::string State(uint32_t id, int* native = nullptr);
+  // A call's return code and then id's SQLSTATE: "-1 37000", "0 00000".
+  std::string Outcome(int rc, uint32_t id) { return std::to_string(rc) + " " + State(id); }
   // Runs sql and fetches every column of every row; fetches columns from
   // a result set open on id when sql is empty.
   Rows Query(uint32_t id, const std::string& sql, size_t columns = 0);
