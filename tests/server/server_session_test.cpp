@@ -38,8 +38,7 @@ TEST(ServerLogin, GreetingStatusesAndTheConnectReply) {
   EXPECT_EQ(std::vector<uint16_t>(c.sizes, c.sizes + 13),
             std::vector<uint16_t>({10, 1, 6, 12, 8, 8, 4, 12, 4, 2, 6, 16, 1}));
   ConnectRequest again;
-  EXPECT_EQ(c.Exchange(&again), -1);
-  EXPECT_EQ(c.State(0), "08002");
+  EXPECT_EQ(c.Outcome(c.Exchange(&again), 0), "-1 08002");
   // Beyond --max-clients: status 3; room again once a client logs out.
   ASSERT_TRUE(full.OpenAndLogin(server.Port()));
   ASSERT_TRUE(third.Open(server.Port()));
@@ -67,10 +66,8 @@ TEST(ServerLogin, UsersFileRefusesWith28000AndNeverLogsThePassword) {
   for (auto& login : refused) {
     Client c;
     ASSERT_TRUE(c.Open(server.Port()));
-    EXPECT_EQ(c.Login("db", login[0], login[1]), -1);
-    EXPECT_EQ(c.State(0), "28000") << login[0];
-    EXPECT_EQ(c.Call(Msg::kAllocStatement, 0), -1);  // still not logged in
-    EXPECT_EQ(c.State(0), "08003");
+    EXPECT_EQ(c.Outcome(c.Login("db", login[0], login[1]), 0), "-1 28000") << login[0];
+    EXPECT_EQ(c.Outcome(c.Call(Msg::kAllocStatement, 0), 0), "-1 08003");  // still not logged in
   }
   Client ok;
   ASSERT_TRUE(ok.Open(server.Port()));
@@ -115,24 +112,15 @@ TEST(ServerLogin, DataSourcesAndNamesFromClients) {
   ASSERT_TRUE(d.Open(server.Port()));
   ASSERT_EQ(d.Login("db\r\nvelora-server: stopped", "x\nvelora-server: forged"), 0);
   uint32_t s = d.Alloc();
-  const struct {
-    std::string sql;
-    const char* state;  // "" for success
-  } rows[] = {
-      {"SELECT * FROM only_in_other", "S0002"}, {"ATTACH '" + other + "' AS o", "42000"},
-      {"VACUUM INTO '" + copy + "'", "42000"},  {"VACUUM", ""},
-      {"ATTACH ':memory:' AS scratch", ""},
+  const std::string rows[][2] = {
+      {"SELECT * FROM only_in_other", "-1 S0002"}, {"ATTACH '" + other + "' AS o", "-1 42000"},
+      {"VACUUM INTO '" + copy + "'", "-1 42000"},  {"VACUUM", "0 00000"},
+      {"ATTACH ':memory:' AS scratch", "0 00000"},
   };
-  for (const auto& r : rows) {
-    EXPECT_EQ(d.Exec(s, r.sql), *r.state ? -1 : 0) << r.sql;
-    if (*r.state) {
-      EXPECT_EQ(d.State(s), r.state) << r.sql;
-    }
-  }
+  for (const auto& r : rows) EXPECT_EQ(d.Outcome(d.Exec(s, r[0]), s), r[1]) << r[0];
   EXPECT_NE(access(copy.c_str(), F_OK), 0);
   ASSERT_TRUE(broken.Open(server.Port()));
-  EXPECT_EQ(broken.Login("Broken"), -1);
-  EXPECT_EQ(broken.State(0), "08001");
+  EXPECT_EQ(broken.Outcome(broken.Login("Broken"), 0), "-1 08001");
   // A client's names stay on their own log line.
   ASSERT_TRUE(server.WaitForLog("velora-server: stopped\" ("));
   std::string log = server.Log();
@@ -242,23 +230,19 @@ TEST_F(ServerRobustness, NoValueOrRowGrowsBeyondTheFrameLimit) {
   const struct {
     const char* sql;
     std::vector<uint16_t> fetch;  // empty: the execution itself fails
-    const char* state;            // "" for a row that travels
+    const char* outcome;
   } rows[] = {
-      {"SELECT zeroblob(10000)", {}, "22001"},
+      {"SELECT zeroblob(10000)", {}, "-1 22001"},
       {"SELECT length(group_concat(printf('%.100c', 'x'))) FROM (WITH RECURSIVE n(i) AS "
-       "(SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100) SELECT i FROM n)", {}, "22001"},
-      {"SELECT zeroblob(3000), zeroblob(3000)", std::vector<uint16_t>(100, 1), "S1000"},
-      {"SELECT zeroblob(3000), zeroblob(3000)", {1, 2}, "S1000"},
-      {"SELECT zeroblob(3000), x'02'", {1, 2}, ""},
-      {"SELECT zeroblob(4096)", {1}, ""},  // the largest value, alone in its row
+       "(SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100) SELECT i FROM n)", {}, "-1 22001"},
+      {"SELECT zeroblob(3000), zeroblob(3000)", std::vector<uint16_t>(100, 1), "-1 S1000"},
+      {"SELECT zeroblob(3000), zeroblob(3000)", {1, 2}, "-1 S1000"},
+      {"SELECT zeroblob(3000), x'02'", {1, 2}, "0 00000"},
+      {"SELECT zeroblob(4096)", {1}, "0 00000"},  // the largest value, alone in its row
   };
   for (const auto& r : rows) {
     int rc = c.Exec(s, r.sql);
-    if (!r.fetch.empty()) rc = rc ? rc : c.Fetch(s, r.fetch);
-    EXPECT_EQ(rc, *r.state ? -1 : 0) << r.sql;
-    if (*r.state) {
-      EXPECT_EQ(c.State(s), r.state) << r.sql;
-    }
+    EXPECT_EQ(c.Outcome(rc || r.fetch.empty() ? rc : c.Fetch(s, r.fetch), s), r.outcome) << r.sql;
   }
   ExpectBystanderWorks();
 }
@@ -266,8 +250,7 @@ TEST_F(ServerRobustness, NoValueOrRowGrowsBeyondTheFrameLimit) {
 TEST_F(ServerRobustness, StatementLimitAndConcurrentClients) {
   uint32_t t = c.Alloc(), u = c.Alloc();
   ASSERT_NE(u, 0u);
-  EXPECT_EQ(c.Call(Msg::kAllocStatement, 0), -1);  // the fourth of --max-statements 3
-  EXPECT_EQ(c.State(0), "S1014");
+  EXPECT_EQ(c.Outcome(c.Call(Msg::kAllocStatement, 0), 0), "-1 S1014");  // the fourth of --max-statements 3
   EXPECT_EQ(c.Call(Msg::kFreeStatement, t, 1), 0);
   ASSERT_NE(c.Alloc(), 0u);
   ASSERT_EQ(c.Exec(s, "CREATE TABLE log (client INTEGER, n INTEGER)"), 0);
