@@ -43,7 +43,11 @@ class Client {
   // Greeting and connect request: the return code (-2000 - status for a
   // refused greeting).
   int Login(const std::string& dsn = "any", const std::string& user = "tester", const std::string& password = "");
-  bool OpenAndLogin(int port) { return Open(port) && Login() == 0; }
+  int Connect(int port, const std::string& dsn = "any", const std::string& user = "tester",
+              const std::string& password = "") {
+    return Open(port) ? Login(dsn, user, password) : kCommFailure;
+  }
+  bool OpenAndLogin(int port) { return Connect(port) == 0; }
   uint32_t Alloc();
   // A request of code for statement id whose other number elements (if
   // any) are value; the request stays readable in *out.

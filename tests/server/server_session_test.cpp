@@ -65,13 +65,11 @@ TEST(ServerLogin, UsersFileRefusesWith28000AndNeverLogsThePassword) {
   const char* refused[][2] = {{"alice", "s3cret word"}, {"nobody", "new one"}};
   for (auto& login : refused) {
     Client c;
-    ASSERT_TRUE(c.Open(server.Port()));
-    EXPECT_EQ(c.Outcome(c.Login("db", login[0], login[1]), 0), "-1 28000") << login[0];
+    EXPECT_EQ(c.Outcome(c.Connect(server.Port(), "db", login[0], login[1]), 0), "-1 28000") << login[0];
     EXPECT_EQ(c.Outcome(c.Call(Msg::kAllocStatement, 0), 0), "-1 08003");  // still not logged in
   }
   Client ok;
-  ASSERT_TRUE(ok.Open(server.Port()));
-  ASSERT_EQ(ok.Login("any", "tester", "zq8Wx7"), 0);
+  ASSERT_EQ(ok.Connect(server.Port(), "any", "tester", "zq8Wx7"), 0);
   ASSERT_NE(ok.Alloc(), 0u);  // its reply is traced after the connect request's
   ASSERT_TRUE(server.WaitForLog("reply to"));
   std::string log = server.Log();
@@ -97,8 +95,7 @@ TEST(ServerLogin, UnsafeSetupsAreRefusedAtStart) {
   ASSERT_TRUE(readable.Start({"--users", users}));
   EXPECT_NE(readable.Log().find("may be read by others"), std::string::npos);
   Client c;
-  ASSERT_TRUE(c.Open(readable.Port()));
-  EXPECT_EQ(c.Login("db", "alice", "pw"), 0);
+  EXPECT_EQ(c.Connect(readable.Port(), "db", "alice", "pw"), 0);
 }
 
 TEST(ServerLogin, DataSourcesAndNamesFromClients) {
@@ -106,11 +103,9 @@ TEST(ServerLogin, DataSourcesAndNamesFromClients) {
   std::string other = server.Folder() + "/other.db", copy = server.Folder() + "/copy.db";
   ASSERT_TRUE(server.Start({"--datasource", "Other=" + other, "--datasource", "Broken=/nonexistent/x.db"}));
   Client o, d, broken;
-  ASSERT_TRUE(o.Open(server.Port()));
-  ASSERT_EQ(o.Login("Other"), 0);
+  ASSERT_EQ(o.Connect(server.Port(), "Other"), 0);
   ASSERT_EQ(o.Exec(o.Alloc(), "CREATE TABLE only_in_other (x)"), 0);
-  ASSERT_TRUE(d.Open(server.Port()));
-  ASSERT_EQ(d.Login("db\r\nvelora-server: stopped", "x\nvelora-server: forged"), 0);
+  ASSERT_EQ(d.Connect(server.Port(), "db\r\nvelora-server: stopped", "x\nvelora-server: forged"), 0);
   uint32_t s = d.Alloc();
   const std::string rows[][2] = {
       {"SELECT * FROM only_in_other", "-1 S0002"}, {"ATTACH '" + other + "' AS o", "-1 42000"},
@@ -119,8 +114,7 @@ TEST(ServerLogin, DataSourcesAndNamesFromClients) {
   };
   for (const auto& r : rows) EXPECT_EQ(d.Outcome(d.Exec(s, r[0]), s), r[1]) << r[0];
   EXPECT_NE(access(copy.c_str(), F_OK), 0);
-  ASSERT_TRUE(broken.Open(server.Port()));
-  EXPECT_EQ(broken.Outcome(broken.Login("Broken"), 0), "-1 08001");
+  EXPECT_EQ(broken.Outcome(broken.Connect(server.Port(), "Broken"), 0), "-1 08001");
   // A client's names stay on their own log line.
   ASSERT_TRUE(server.WaitForLog("velora-server: stopped\" ("));
   std::string log = server.Log();
