@@ -40,36 +40,13 @@ void FillList(ElementList& list) {
   for (Element* e = list.First(); e != nullptr; e = list.Next()) ASSERT_TRUE(FillElement(e));
 }
 
-// Frame: 32-bit body length, 16-bit message code, then the elements.
-TEST(RequestFrame, ExamplesAreByteExact) {
-  DisconnectRequest disconnect;
-  FreeStatementRequest free;
-  free.SetStatementId(7);
-  free.Get<FreeOptionElement>()->value = 1;
-  TablesRequest tables;
-  tables.SetStatementId(0x01020304);
+// Frame: 32-bit body length, 16-bit message code, then the elements. The
+// frames the driver sends are pinned byte for byte by its wire tests
+// (tests/odbc); here, a statement id given to a message without one.
+TEST(RequestFrame, StatementIdOnlyWhereTheMessageHasOne) {
   DisconnectRequest none;
-  none.SetStatementId(99);  // no statementId: unchanged
-  ExecuteRequest execute;
-  execute.SetStatementId(2);
-  execute.Get<ParameterDataSetElement>()->SetList(new (std::nothrow) ParameterDataList);
-  ConnectRequest connect;
-  String dsn, user, password;
-  dsn.SetString("d");
-  user.SetString("");
-  password.SetString("pw");
-  ASSERT_TRUE(connect.SetLogin(dsn, user, password));
-  const struct {
-    Request& request;
-    const char* frame;
-  } rows[] = {
-      {disconnect, "00 00 00 00 08 00"}, {none, "00 00 00 00 08 00"},
-      {free, "06 00 00 00 0f 00 07 00 00 00 01 00"},
-      {tables, "0c 00 00 00 2b 00 04 03 02 01 00 00 00 00 00 00 00 00"},
-      {execute, "06 00 00 00 0b 00 02 00 00 00 00 00"},
-      {connect, "09 00 00 00 05 00 01 00 'd' 00 00 02 00 'pw'"},
-  };
-  for (const auto& r : rows) EXPECT_EQ(Hex(FromHex(r.frame)), Hex(FrameOf(r.request)));
+  none.SetStatementId(99);
+  EXPECT_EQ(Hex(FromHex("00 00 00 00 08 00")), Hex(FrameOf(none)));
 }
 
 // Reply bodies: after a return code other than success, a body cut short
