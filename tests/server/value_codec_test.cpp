@@ -41,8 +41,6 @@ TEST(ServerTypeMapping, DeclaredTypes) {
   EXPECT_FALSE(TypeFromDeclared("  ", &d));
   EXPECT_EQ(TypeFromValue(Value::Integer(1LL << 31)).sqlType, kSqlBigInt);
   EXPECT_EQ(TypeFromValue(Value::Integer(-(1LL << 31))).sqlType, kSqlInteger);
-  EXPECT_EQ(TypeForCode(kSqlDecimal).sqlType, kSqlNumeric);
-  EXPECT_EQ(TypeForCode(kSqlDouble).sqlType, kSqlFloat);
 }
 
 // Row values: hex of the wire form, or the SQLSTATE.
