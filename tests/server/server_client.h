@@ -1,5 +1,5 @@
-// A protocol client for a real velora-server (tests/support/velora_server.h),
-// speaking with the shared request classes.
+// A protocol client for a real velora-server (tests/support/velora_server.h):
+// the driver's own connection and request classes, with bounded waits.
 #ifndef VELORA_TESTS_SERVER_CLIENT_H
 #define VELORA_TESTS_SERVER_CLIENT_H
 
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "net/ClibConnection.h"
 #include "protocol/Requests.h"
 #include "support/bytes.h"
 #include "support/velora_server.h"
@@ -19,7 +20,6 @@ struct Param {
   std::string bytes;
   bool isNull = false;
 };
-
 struct Cell {
   bool isNull = true;
   std::string bytes;
@@ -30,53 +30,56 @@ constexpr int kCommFailure = -1000;
 
 class Client {
  public:
-  ~Client();
   bool Open(int port);
-  // Sends the greeting block (80 bytes, zero-padded) and returns the
-  // status, or kCommFailure.
+  // Sends the greeting block (80 bytes, zero-padded); its status, or
+  // kCommFailure.
   int Greet(const std::string& text = "L\x06 WIN32 iso8859-1");
-  // Sends the request's frame and decodes the reply into it; the return
-  // code, or kCommFailure.
+  // Sends the request and decodes the reply into it: the return code, or
+  // kCommFailure.
   int Exchange(Request* request);
-  bool SendRaw(const std::string& bytes);
+  bool SendRaw(const std::string& bytes) { return connection.Write(bytes.data(), static_cast<uint32_t>(bytes.size())); }
   // True when the server closes the connection within ten seconds.
   bool PeerClosed();
-  // Greeting and connect request: the return code (status + 2000 negated
-  // for a refused greeting).
-  int Login(const std::string& dsn = "any", const std::string& user = "tester",
-            const std::string& password = "");
-  bool OpenAndLogin(int port) { return Open(port) && Login() == 0; }
+  // Greeting and connect request: the return code (-2000 - status for a
+  // refused greeting).
+  int Login(const std::string& dsn = "any", const std::string& user = "tester", const std::string& password = "");
+  int Connect(int port, const std::string& dsn = "any", const std::string& user = "tester",
+              const std::string& password = "") {
+    return Open(port) ? Login(dsn, user, password) : kCommFailure;
+  }
+  bool OpenAndLogin(int port) { return Connect(port) == 0; }
   uint32_t Alloc();
-  // A request of code for statement id whose one other request element
-  // (if any) is value; the request stays readable in *out.
+  // A request of code for statement id whose other number elements (if
+  // any) are value; the request stays readable in *out.
   int Call(uint16_t code, uint32_t id, int32_t value = 0, std::unique_ptr<Request>* out = nullptr);
-  // Exec direct (or prepare when prepare) with parameters; the result's
-  // SQL types go to types.
+  // Exec direct (or prepare) with parameters; the result's SQL types go to
+  // types.
   int Exec(uint32_t id, const std::string& sql, const std::vector<Param>& params = {},
            std::vector<int>* types = nullptr, bool prepare = false);
   int Execute(uint32_t id, const std::vector<Param>& params = {});
   int Fetch(uint32_t id, const std::vector<uint16_t>& wanted, std::vector<Cell>* row = nullptr);
   // The get-error reply for id: its SQLSTATE ("" on failure).
   std::string State(uint32_t id, int* native = nullptr);
-  // Runs sql and fetches every column of every row; fetches into a
-  // result set open on id when sql is empty.
+  // A call's return code and then id's SQLSTATE: "-1 37000", "0 00000".
+  std::string Outcome(int rc, uint32_t id) { return std::to_string(rc) + " " + State(id); }
+  // Runs sql and fetches every column of every row; fetches columns from
+  // a result set open on id when sql is empty.
   Rows Query(uint32_t id, const std::string& sql, size_t columns = 0);
 
+  ClibConnection connection;
   std::string version;
   uint16_t sizes[13] = {};
-
- private:
-  int fd_ = -1;
 };
 
-// A started server and a logged-in client with one statement s.
+// A started server (with args) and a logged-in client with one statement s.
 class ServerSessionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(server.Start()) << server.Error();
+    ASSERT_TRUE(server.Start(args)) << server.Error();
     ASSERT_TRUE(c.OpenAndLogin(server.Port()));
     ASSERT_NE(s = c.Alloc(), 0u);
   }
+  std::vector<std::string> args;
   VeloraServer server;
   Client c;
   uint32_t s = 0;

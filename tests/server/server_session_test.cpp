@@ -38,8 +38,7 @@ TEST(ServerLogin, GreetingStatusesAndTheConnectReply) {
   EXPECT_EQ(std::vector<uint16_t>(c.sizes, c.sizes + 13),
             std::vector<uint16_t>({10, 1, 6, 12, 8, 8, 4, 12, 4, 2, 6, 16, 1}));
   ConnectRequest again;
-  EXPECT_EQ(c.Exchange(&again), -1);
-  EXPECT_EQ(c.State(0), "08002");
+  EXPECT_EQ(c.Outcome(c.Exchange(&again), 0), "-1 08002");
   // Beyond --max-clients: status 3; room again once a client logs out.
   ASSERT_TRUE(full.OpenAndLogin(server.Port()));
   ASSERT_TRUE(third.Open(server.Port()));
@@ -66,15 +65,11 @@ TEST(ServerLogin, UsersFileRefusesWith28000AndNeverLogsThePassword) {
   const char* refused[][2] = {{"alice", "s3cret word"}, {"nobody", "new one"}};
   for (auto& login : refused) {
     Client c;
-    ASSERT_TRUE(c.Open(server.Port()));
-    EXPECT_EQ(c.Login("db", login[0], login[1]), -1);
-    EXPECT_EQ(c.State(0), "28000") << login[0];
-    EXPECT_EQ(c.Call(Msg::kAllocStatement, 0), -1);  // still not logged in
-    EXPECT_EQ(c.State(0), "08003");
+    EXPECT_EQ(c.Outcome(c.Connect(server.Port(), "db", login[0], login[1]), 0), "-1 28000") << login[0];
+    EXPECT_EQ(c.Outcome(c.Call(Msg::kAllocStatement, 0), 0), "-1 08003");  // still not logged in
   }
   Client ok;
-  ASSERT_TRUE(ok.Open(server.Port()));
-  ASSERT_EQ(ok.Login("any", "tester", "zq8Wx7"), 0);
+  ASSERT_EQ(ok.Connect(server.Port(), "any", "tester", "zq8Wx7"), 0);
   ASSERT_NE(ok.Alloc(), 0u);  // its reply is traced after the connect request's
   ASSERT_TRUE(server.WaitForLog("reply to"));
   std::string log = server.Log();
@@ -100,8 +95,7 @@ TEST(ServerLogin, UnsafeSetupsAreRefusedAtStart) {
   ASSERT_TRUE(readable.Start({"--users", users}));
   EXPECT_NE(readable.Log().find("may be read by others"), std::string::npos);
   Client c;
-  ASSERT_TRUE(c.Open(readable.Port()));
-  EXPECT_EQ(c.Login("db", "alice", "pw"), 0);
+  EXPECT_EQ(c.Connect(readable.Port(), "db", "alice", "pw"), 0);
 }
 
 TEST(ServerLogin, DataSourcesAndNamesFromClients) {
@@ -109,30 +103,18 @@ TEST(ServerLogin, DataSourcesAndNamesFromClients) {
   std::string other = server.Folder() + "/other.db", copy = server.Folder() + "/copy.db";
   ASSERT_TRUE(server.Start({"--datasource", "Other=" + other, "--datasource", "Broken=/nonexistent/x.db"}));
   Client o, d, broken;
-  ASSERT_TRUE(o.Open(server.Port()));
-  ASSERT_EQ(o.Login("Other"), 0);
+  ASSERT_EQ(o.Connect(server.Port(), "Other"), 0);
   ASSERT_EQ(o.Exec(o.Alloc(), "CREATE TABLE only_in_other (x)"), 0);
-  ASSERT_TRUE(d.Open(server.Port()));
-  ASSERT_EQ(d.Login("db\r\nvelora-server: stopped", "x\nvelora-server: forged"), 0);
+  ASSERT_EQ(d.Connect(server.Port(), "db\r\nvelora-server: stopped", "x\nvelora-server: forged"), 0);
   uint32_t s = d.Alloc();
-  const struct {
-    std::string sql;
-    const char* state;  // "" for success
-  } rows[] = {
-      {"SELECT * FROM only_in_other", "S0002"}, {"ATTACH '" + other + "' AS o", "42000"},
-      {"VACUUM INTO '" + copy + "'", "42000"},  {"VACUUM", ""},
-      {"ATTACH ':memory:' AS scratch", ""},
+  const std::string rows[][2] = {
+      {"SELECT * FROM only_in_other", "-1 S0002"}, {"ATTACH '" + other + "' AS o", "-1 42000"},
+      {"VACUUM INTO '" + copy + "'", "-1 42000"},  {"VACUUM", "0 00000"},
+      {"ATTACH ':memory:' AS scratch", "0 00000"},
   };
-  for (const auto& r : rows) {
-    EXPECT_EQ(d.Exec(s, r.sql), *r.state ? -1 : 0) << r.sql;
-    if (*r.state) {
-      EXPECT_EQ(d.State(s), r.state) << r.sql;
-    }
-  }
+  for (const auto& r : rows) EXPECT_EQ(d.Outcome(d.Exec(s, r[0]), s), r[1]) << r[0];
   EXPECT_NE(access(copy.c_str(), F_OK), 0);
-  ASSERT_TRUE(broken.Open(server.Port()));
-  EXPECT_EQ(broken.Login("Broken"), -1);
-  EXPECT_EQ(broken.State(0), "08001");
+  EXPECT_EQ(broken.Outcome(broken.Connect(server.Port(), "Broken"), 0), "-1 08001");
   // A client's names stay on their own log line.
   ASSERT_TRUE(server.WaitForLog("velora-server: stopped\" ("));
   std::string log = server.Log();
@@ -152,8 +134,7 @@ TEST(ServerLogin, StopsCleanlyOnSignalsEvenDuringAnEndlessQuery) {
     r.Get<StatementElement>()->value.SetString(
         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT count(*) FROM n");
     int status = 0;
-    ASSERT_TRUE(r.BuildFrame(&status));
-    ASSERT_TRUE(c.SendRaw(std::string(reinterpret_cast<const char*>(r.FrameBytes()), r.FrameLength())));
+    ASSERT_TRUE(r.Send(&status, &c.connection));  // no wait for the reply
     ASSERT_TRUE(server.WaitForLog("request 10"));
     EXPECT_EQ(server.Stop(signal), 0) << signal;
     EXPECT_NE(server.Log().find("stopped"), std::string::npos);
@@ -185,17 +166,7 @@ TEST(ServerCommandLine, HelpAndBadOptions) {
 
 class ServerRobustness : public ServerSessionTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(server.Start({"--max-frame", "4096", "--max-statements", "3"})) << server.Error();
-    ASSERT_TRUE(c.OpenAndLogin(server.Port()));
-    ASSERT_NE(s = c.Alloc(), 0u);
-  }
-  // The bystander c still works: its open cursor and a new query.
-  void ExpectBystanderWorks() {
-    Rows rows = c.Query(s, "SELECT 41 + 1");
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0][0].bytes, U32(42));
-  }
+  ServerRobustness() { args = {"--max-frame", "4096", "--max-statements", "3"}; }
 };
 
 TEST_F(ServerRobustness, BadFramesAndVanishingClientsEndOnlyTheirSession) {
@@ -214,65 +185,51 @@ TEST_F(ServerRobustness, BadFramesAndVanishingClientsEndOnlyTheirSession) {
     ASSERT_TRUE(other.SendRaw(frame));
     EXPECT_TRUE(other.PeerClosed()) << frame.size();
   }
-  {
-    Client early;  // gone before the greeting is complete
-    ASSERT_TRUE(early.Open(server.Port()));
-    ASSERT_TRUE(early.SendRaw("L\x06"));
-  }
-  {
-    // Gone in the middle of a request, holding a write transaction.
+  // Clients that vanish: before the greeting is complete, after a frame
+  // header, and in the middle of a request while holding a write transaction.
+  const std::string partial[] = {"L\x06", U32(4) + U16(Msg::kRowCount), U32(100) + U16(Msg::kExecDirect) + "part"};
+  for (const std::string& bytes : partial) {
     Client other;
-    ASSERT_TRUE(other.OpenAndLogin(server.Port()));
-    ASSERT_EQ(other.Call(Msg::kSetAutocommit, 0, 0), 0);
-    ASSERT_EQ(other.Exec(other.Alloc(), "INSERT INTO v VALUES (1)"), 0);
-    ASSERT_TRUE(other.SendRaw(U32(100) + U16(Msg::kExecDirect) + "partial"));
-  }
-  {
-    Client other;  // gone after the frame header
-    ASSERT_TRUE(other.OpenAndLogin(server.Port()));
-    ASSERT_TRUE(other.SendRaw(U32(4) + U16(Msg::kRowCount)));
+    ASSERT_TRUE(&bytes == partial ? other.Open(server.Port()) : other.OpenAndLogin(server.Port()));
+    if (&bytes == partial + 2) {
+      ASSERT_EQ(other.Call(Msg::kSetAutocommit, 0, 0), 0);
+      ASSERT_EQ(other.Exec(other.Alloc(), "INSERT INTO v VALUES (1)"), 0);
+    }
+    ASSERT_TRUE(other.SendRaw(bytes));
   }
   for (const char* line : {"exceeds --max-frame", "unknown message code 7", "malformed body",
                            "client vanished in the middle of a request"}) {
     EXPECT_TRUE(server.WaitForLog(line)) << line;
   }
-  ASSERT_EQ(c.Exec(s, "INSERT INTO v VALUES (2)"), 0);
-  Rows rows = c.Query(s, "SELECT count(*) FROM v");
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][0].bytes, U32(1));
-  ExpectBystanderWorks();
+  ASSERT_EQ(c.Exec(s, "INSERT INTO v VALUES (2)"), 0);  // the vanished client's row rolled back
+  EXPECT_EQ(c.Query(s, "SELECT count(*) FROM v").at(0).at(0).bytes, U32(1));
 }
 
 TEST_F(ServerRobustness, NoValueOrRowGrowsBeyondTheFrameLimit) {
   const struct {
     const char* sql;
     std::vector<uint16_t> fetch;  // empty: the execution itself fails
-    const char* state;            // "" for a row that travels
+    const char* outcome;
   } rows[] = {
-      {"SELECT zeroblob(10000)", {}, "22001"},
+      {"SELECT zeroblob(10000)", {}, "-1 22001"},
       {"SELECT length(group_concat(printf('%.100c', 'x'))) FROM (WITH RECURSIVE n(i) AS "
-       "(SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100) SELECT i FROM n)", {}, "22001"},
-      {"SELECT zeroblob(3000), zeroblob(3000)", std::vector<uint16_t>(100, 1), "S1000"},
-      {"SELECT zeroblob(3000), zeroblob(3000)", {1, 2}, "S1000"},
-      {"SELECT zeroblob(3000), x'02'", {1, 2}, ""},
-      {"SELECT zeroblob(4096)", {1}, ""},  // the largest value, alone in its row
+       "(SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100) SELECT i FROM n)", {}, "-1 22001"},
+      {"SELECT zeroblob(3000), zeroblob(3000)", std::vector<uint16_t>(100, 1), "-1 S1000"},
+      {"SELECT zeroblob(3000), zeroblob(3000)", {1, 2}, "-1 S1000"},
+      {"SELECT zeroblob(3000), x'02'", {1, 2}, "0 00000"},
+      {"SELECT zeroblob(4096)", {1}, "0 00000"},  // the largest value, alone in its row
   };
   for (const auto& r : rows) {
     int rc = c.Exec(s, r.sql);
-    if (!r.fetch.empty()) rc = rc ? rc : c.Fetch(s, r.fetch);
-    EXPECT_EQ(rc, *r.state ? -1 : 0) << r.sql;
-    if (*r.state) {
-      EXPECT_EQ(c.State(s), r.state) << r.sql;
-    }
+    EXPECT_EQ(c.Outcome(rc || r.fetch.empty() ? rc : c.Fetch(s, r.fetch), s), r.outcome) << r.sql;
   }
-  ExpectBystanderWorks();
+  EXPECT_EQ(c.Query(s, "SELECT 41 + 1").at(0).at(0).bytes, U32(42));  // the session goes on
 }
 
 TEST_F(ServerRobustness, StatementLimitAndConcurrentClients) {
   uint32_t t = c.Alloc(), u = c.Alloc();
   ASSERT_NE(u, 0u);
-  EXPECT_EQ(c.Call(Msg::kAllocStatement, 0), -1);  // the fourth of --max-statements 3
-  EXPECT_EQ(c.State(0), "S1014");
+  EXPECT_EQ(c.Outcome(c.Call(Msg::kAllocStatement, 0), 0), "-1 S1014");  // the fourth of --max-statements 3
   EXPECT_EQ(c.Call(Msg::kFreeStatement, t, 1), 0);
   ASSERT_NE(c.Alloc(), 0u);
   ASSERT_EQ(c.Exec(s, "CREATE TABLE log (client INTEGER, n INTEGER)"), 0);
@@ -294,8 +251,7 @@ TEST_F(ServerRobustness, StatementLimitAndConcurrentClients) {
   for (std::thread& th : threads) th.join();
   EXPECT_EQ(failures.load(), 0);
   Rows rows = c.Query(s, "SELECT count(*), count(DISTINCT client) FROM log");
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][0].bytes + rows[0][1].bytes, U32(kClients * kRows) + U32(kClients));
+  EXPECT_EQ(rows.at(0).at(0).bytes + rows.at(0).at(1).bytes, U32(kClients * kRows) + U32(kClients));
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/inotify.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -17,13 +16,22 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path);
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+// Checks done() every 20 ms for at most seconds; true once it holds.
+template <class Done>
+bool Until(Done done, int seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  for (;;) {
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    poll(nullptr, 0, 20);
+  }
 }
 
 int ExitStatus(int status) {
@@ -80,8 +88,6 @@ bool VeloraServer::Start(const std::vector<std::string>& extra) {
   for (auto& a : args) argv.push_back(&a[0]);
   argv.push_back(nullptr);
   std::FILE* log = std::fopen(logFile.c_str(), "ae");
-  int watch = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
-  if (watch >= 0) inotify_add_watch(watch, folder_.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO);
   const pid_t parent = getpid();
   pid_ = fork();
   if (pid_ == 0) {
@@ -98,29 +104,18 @@ bool VeloraServer::Start(const std::vector<std::string>& extra) {
   }
   if (log) std::fclose(log);
   if (pid_ < 0) error_ = "fork failed";
-  // Wait for the port file, bounded; every file event (or a slice of the
-  // time limit, in case an event was missed) checks the file again.
-  const auto deadline = Clock::now() + std::chrono::seconds(10);
-  while (pid_ > 0 && !port_ && Clock::now() < deadline) {
-    int port = std::atoi(ReadFile(portFile).c_str());
-    if (port > 0 && port < 65536) port_ = port;
-    int status;
-    if (!port_ && waitpid(pid_, &status, WNOHANG) == pid_) {
+  // The server writes its port file whole (a rename): wait for it, bounded.
+  Until([&] {
+    int port = std::atoi(ReadFile(portFile).c_str()), status;
+    if (port > 0 && port < 65536) {
+      port_ = port;
+    } else if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;
       exitStatus_ = ExitStatus(status);
       error_ = "server exited: " + Log();
-    } else if (!port_) {
-      pollfd p = {watch, POLLIN, 0};
-      char events[4096];
-      if (watch >= 0 && poll(&p, 1, 100) > 0) {
-        while (read(watch, events, sizeof events) > 0) {
-        }
-      } else if (watch < 0) {
-        poll(nullptr, 0, 50);
-      }
     }
-  }
-  if (watch >= 0) close(watch);
+    return port_ || pid_ <= 0;
+  }, 10);
   if (port_) return true;
   if (error_.empty()) error_ = "no port within ten seconds: " + Log();
   Stop();
@@ -130,16 +125,11 @@ bool VeloraServer::Start(const std::vector<std::string>& extra) {
 int VeloraServer::Stop(int signal) {
   if (pid_ <= 0) return exitStatus_;
   kill(pid_, signal);
-  const auto deadline = Clock::now() + std::chrono::seconds(5);
   int status = 0;
-  while (waitpid(pid_, &status, WNOHANG) == 0) {
-    if (Clock::now() > deadline) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, &status, 0);
-      status = -1;
-      break;
-    }
-    poll(nullptr, 0, 20);
+  if (!Until([&] { return waitpid(pid_, &status, WNOHANG) != 0; }, 5)) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, &status, 0);
+    status = -1;
   }
   pid_ = -1;
   exitStatus_ = status == -1 ? -1 : ExitStatus(status);
@@ -149,12 +139,7 @@ int VeloraServer::Stop(int signal) {
 std::string VeloraServer::Log() const { return ReadFile(folder_ + "/server.log"); }
 
 bool VeloraServer::WaitForLog(const std::string& text) const {
-  const auto deadline = Clock::now() + std::chrono::seconds(10);
-  for (;;) {
-    if (Log().find(text) != std::string::npos) return true;
-    if (Clock::now() > deadline) return false;
-    poll(nullptr, 0, 20);
-  }
+  return Until([&] { return Log().find(text) != std::string::npos; }, 10);
 }
 
 int UnusedLoopbackPort() {
