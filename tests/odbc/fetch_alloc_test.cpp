@@ -2,33 +2,25 @@
 // SQLGetData made to fail in turn, against the scripted server, called on
 // the driver directly. Each call succeeds or fails cleanly with "S1001"
 // (or "08S01" when the exchange itself could not be made).
-#include <gtest/gtest.h>
-#include <sql.h>
-#include <sqlext.h>
-
-#include <string>
-
 #include "base/Alloc.h"
 #include "handles/Statement.h"
-#include "odbc/frame_server.h"
+#include "odbc/session.h"
 
 namespace {
 
-class FetchAllocTest : public ::testing::Test {
+class FetchAllocTest : public SessionTest {
  protected:
-  FetchAllocTest() : server_([this](const Frame& f) { return results_.Reply(f); }) {}
+  FetchAllocTest() : frames_([this](const Request& f) { return results_.Reply(f); }) {}
   void SetUp() override {
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocEnv(&henv_));
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocConnect(henv_, &hdbc_));
-    std::string in = "DSN=VeloraFake;Server=127.0.0.1;Service=" + std::to_string(server_.Port()) + ";User=u;Password=p";
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLDriverConnect(hdbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, nullptr,
-                                               SQL_DRIVER_NOPROMPT)));
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocStmt(hdbc_, &hstmt_));
-    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(hstmt_, (SQLCHAR*)"SELECT a, b, c FROM t", SQL_NTS));
+    SessionTest::SetUp();
+    std::string in = "DSN=VeloraFake;Server=127.0.0.1;Service=" + std::to_string(frames_.Port()) + ";User=u;Password=p";
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLDriverConnect(hdbc, nullptr, M(in.c_str()), SQL_NTS, nullptr, 0, nullptr, 0)));
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocStmt(hdbc, &hstmt_));
+    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(hstmt_, M("SELECT a, b, c FROM t"), SQL_NTS));
   }
   void TearDown() override {
     ResetAllocFailure();
-    SQLFreeEnv(henv_);
+    SessionTest::TearDown();
   }
   // Runs call with allocation n failing; counts the clean failures.
   void Fail(long n, SQLRETURN (*call)(SQLHSTMT)) {
@@ -48,9 +40,7 @@ class FetchAllocTest : public ::testing::Test {
   static char text_[16];
 
   FakeResultSet results_{1000};
-  FrameServer server_;
-  SQLHENV henv_ = SQL_NULL_HENV;
-  SQLHDBC hdbc_ = SQL_NULL_HDBC;
+  FrameServer frames_;
   SQLHSTMT hstmt_ = SQL_NULL_HSTMT;
   int failures_ = 0, memoryRecords_ = 0;
 };

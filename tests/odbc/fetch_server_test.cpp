@@ -49,7 +49,6 @@ class FetchServerTest : public ::testing::Test {
   static void SetUpTestSuite() {
     server_ = new VeloraServer;
     ASSERT_TRUE(server_->Start()) << server_->Error();
-    dir_ = UseOdbcFolder("fetch_server_odbc", "VeloraFetch", server_->Port());
     struct Setup : FetchServerTest {
       void TestBody() override {}
     } setup;
@@ -66,11 +65,8 @@ class FetchServerTest : public ::testing::Test {
     setup.Exec("INSERT INTO long_values VALUES ('" + kLong + "', CAST('" + kLong + "' AS BLOB))");
     setup.TearDown();
   }
-  static void TearDownTestSuite() {
-    delete server_;
-    RemoveOdbcFolder(dir_);
-  }
-  void SetUp() override { ConnectOdbc3("DSN=VeloraFetch;User=t;Password=p", &env_, &dbc_, &stmt_); }
+  static void TearDownTestSuite() { delete server_; }
+  void SetUp() override { ConnectOdbc3(server_->Port(), &env_, &dbc_, &stmt_); }
   void TearDown() override { DisconnectOdbc3(&env_, &dbc_, &stmt_); }
   void Exec(const std::string& sql) {
     SQLFreeStmt(stmt_, SQL_CLOSE);
@@ -95,14 +91,12 @@ class FetchServerTest : public ::testing::Test {
   }
 
   static VeloraServer* server_;
-  static std::string dir_;
   SQLHENV env_ = nullptr;
   SQLHDBC dbc_ = nullptr;
   SQLHSTMT stmt_ = nullptr;
 };
 
 VeloraServer* FetchServerTest::server_ = nullptr;
-std::string FetchServerTest::dir_;
 
 TEST_F(FetchServerTest, ConversionsBoundAndUnbound) {
   const Pair pairs[] = {

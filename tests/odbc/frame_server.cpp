@@ -1,4 +1,4 @@
-// The protocol-aware scripted server of the fetch tests.
+// The handler-driven scripted server of the odbc tests.
 #include "frame_server.h"
 
 #include <arpa/inet.h>
@@ -19,7 +19,7 @@ uint32_t ReadLe32(const std::string& b, size_t at) {
 
 }  // namespace
 
-FrameServer::FrameServer(std::function<std::string(const Frame&)> handler) : handler_(std::move(handler)) {
+FrameServer::FrameServer(std::function<std::string(const Request&)> handler) : handler_(std::move(handler)) {
   if (pipe(wake_) != 0) wake_[0] = wake_[1] = -1;
   listener_ = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
@@ -41,12 +41,12 @@ FrameServer::~FrameServer() {
   close(wake_[1]);
 }
 
-std::vector<Frame> FrameServer::Requests(uint16_t code) {
+std::string FrameServer::Sent(uint16_t code) {
   std::lock_guard<std::mutex> lock(mutex_);
-  std::vector<Frame> out;
-  for (const Frame& f : requests_)
-    if (f.code == code) out.push_back(f);
-  return out;
+  std::string all;
+  for (const Request& f : requests_)
+    if (f.code == code) all += f.body;
+  return all;
 }
 
 void FrameServer::Run() {
@@ -61,7 +61,7 @@ void FrameServer::Run() {
       uint16_t code = static_cast<uint16_t>(static_cast<uint8_t>(header[4]) |
                                             static_cast<uint8_t>(header[5]) << 8);
       if (!ReadExactly(fd, length, &body, -1, wake_[0])) break;
-      Frame frame{code, body};
+      Request frame{code, body};
       {
         std::lock_guard<std::mutex> lock(mutex_);
         requests_.push_back(frame);
@@ -70,14 +70,4 @@ void FrameServer::Run() {
     }
   }
   close(fd);
-}
-
-std::string Value(uint16_t column, const std::string& bytes, bool isNull) {
-  std::string b = isNull ? std::string() : bytes;
-  return U16(column) + std::string(1, isNull ? 1 : 0) + U32(uint32_t(b.size())) + b;
-}
-
-std::string ColumnDesc(const std::string& name, int16_t sqlType, uint32_t length) {
-  // name, length, nullability, owner, precision, scale, table, type, updatable
-  return Text16(name) + U32(length) + U16(1) + Text16("") + U32(length) + U16(0) + Text16("t") + U16(sqlType) + U16(0);
 }

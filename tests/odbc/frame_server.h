@@ -1,8 +1,9 @@
-// A protocol-aware scripted server for the fetch tests: it answers the
-// login greeting and every request frame on loopback with the reply of a
-// handler, and records each request so that tests see exactly what went.
-#ifndef VELORA_TESTS_FETCH_FRAME_SERVER_H
-#define VELORA_TESTS_FETCH_FRAME_SERVER_H
+// The scripted-server helpers of the odbc tests: the frames of the wire
+// protocol, and FrameServer, which answers the greeting and every request
+// on loopback with the reply of a handler and records each request (for
+// fetches, whose request sequence a fixed script cannot foresee).
+#ifndef VELORA_TESTS_ODBC_FRAME_SERVER_H
+#define VELORA_TESTS_ODBC_FRAME_SERVER_H
 
 #include <sql.h>
 #include <sqlext.h>
@@ -15,43 +16,75 @@
 
 #include "support/bytes.h"
 
-struct Frame { uint16_t code; std::string body; };
+// A request frame: length, code, body.
+inline std::string Frame(uint16_t code, const std::string& body) {
+  return U32(static_cast<uint32_t>(body.size())) + U16(code) + body;
+}
+inline std::string ReturnOnly(int rc) { return ReplyFrame(U16(static_cast<uint16_t>(rc))); }
+// A get-error reply carrying one record.
+inline std::string ErrorReply(const std::string& state, int native, const std::string& text) {
+  return ReplyFrame(U16(0) + Text16(state) + U16(static_cast<uint16_t>(native)) + Text16(text) +
+                    Text16("server.cpp") + U16(12));
+}
+// The 80-byte greeting block.
+inline std::string Greeting() { return ("L\x06 WIN32 iso8859-1" + std::string(80, '\0')).substr(0, 80); }
+inline std::string ConnectFrame(const std::string& user, const std::string& password,
+                                const std::string& dsn = "Sales") {
+  return Frame(5, Text16(dsn) + Text16(user) + Text16(password));
+}
+// The connect reply's body: return code, version text and the server's
+// thirteen value sizes.
+inline std::string ConnectBody(int rc = 0) {
+  std::string body = U16(static_cast<uint16_t>(rc)) + Text16("Velora 1.0");
+  for (int size : {10, 1, 6, 12, 8, 8, 4, 12, 4, 2, 6, 16, 1}) body += U16(static_cast<uint16_t>(size));
+  return body;
+}
+inline std::string ConnectReply(int rc = 0) { return ReplyFrame(ConnectBody(rc)); }
+// One column of a result-set description; one fetchData element.
+inline std::string Column(const std::string& name, uint32_t length, int nullable, int sqlType,
+                          uint32_t precision = 10, int16_t scale = 0, int updatable = 0) {
+  return Text16(name) + U32(length) + U16(static_cast<uint16_t>(nullable)) + Text16("dbo") +
+         U32(precision) + U16(static_cast<uint16_t>(scale)) + Text16("SALES") +
+         U16(static_cast<uint16_t>(sqlType)) + U16(static_cast<uint16_t>(updatable));
+}
+inline std::string Value(uint16_t column, const std::string& bytes) {
+  return U16(column) + std::string(1, '\0') + U32(uint32_t(bytes.size())) + bytes;
+}
+
+struct Request { uint16_t code; std::string body; };
 
 class FrameServer {
  public:
   // Builds the reply body (return code first) for a request frame.
-  explicit FrameServer(std::function<std::string(const Frame&)> handler);
+  explicit FrameServer(std::function<std::string(const Request&)> handler);
   ~FrameServer();  // ends the server's waits (never a clock) and joins it
   int Port() const { return port_; }
-  // The requests of one message code so far, in order.
-  std::vector<Frame> Requests(uint16_t code);
+  // The bodies of the requests of one message code so far, concatenated.
+  std::string Sent(uint16_t code);
 
  private:
   void Run();
-  std::function<std::string(const Frame&)> handler_;
+  std::function<std::string(const Request&)> handler_;
   int listener_ = -1, port_ = 0, wake_[2] = {-1, -1};
   std::mutex mutex_;
-  std::vector<Frame> requests_;
+  std::vector<Request> requests_;
   std::thread thread_;
 };
 
-// One fetchData element; one column of a resultSetDescription.
-std::string Value(uint16_t column, const std::string& bytes, bool isNull = false);
-std::string ColumnDesc(const std::string& name, int16_t sqlType, uint32_t length);
-
-// Columns a INTEGER, b VARCHAR(20), c VARCHAR(20); row r holds r, "b-r",
-// "c-r". Statement 7. A get-data request off the rows fails.
+// Columns a INTEGER, b VARCHAR(20), c VARCHAR(20); row r holds r (but row
+// 2 holds 300, which no SQL_C_STINYINT takes), "b-r", "c-r". Statement 7.
+// A get-data request off the rows fails.
 class FakeResultSet {
  public:
   explicit FakeResultSet(int rows) : rows_(rows) {}
-  std::string Reply(const Frame& f) {
+  std::string Reply(const Request& f) {
     switch (f.code) {
-      case 5: return U16(0) + Text16("fake server") + std::string(26, '\0');  // connect
-      case 0: return U16(0) + U32(7);                                          // allocate statement
-      case 10:                                                                 // execute directly
+      case 5: return ConnectBody();
+      case 0: return U16(0) + U32(7);  // allocate statement
+      case 10:                         // execute directly
         row_ = 0;
-        return U16(0) + U16(3) + ColumnDesc("a", SQL_INTEGER, 4) + ColumnDesc("b", SQL_VARCHAR, 20) +
-               ColumnDesc("c", SQL_VARCHAR, 20);
+        return U16(0) + U16(3) + Column("a", 4, 1, SQL_INTEGER, 4) + Column("b", 20, 1, SQL_VARCHAR, 20) +
+               Column("c", 20, 1, SQL_VARCHAR, 20);
       case 13: {  // fetch: the requested columns of the next row
         if (++row_ > rows_) return U16(SQL_NO_DATA_FOUND);
         const uint8_t count = uint8_t(f.body[4]);
@@ -69,7 +102,7 @@ class FakeResultSet {
 
  private:
   std::string Cell(uint16_t column) const {
-    if (column == 1) return Value(1, U32(uint32_t(row_)));
+    if (column == 1) return Value(1, U32(row_ == 2 ? 300u : uint32_t(row_)));
     return Value(column, (column == 2 ? "b-" : "c-") + std::to_string(row_) + std::string(1, '\0'));
   }
   int rows_, row_ = 0;

@@ -1,8 +1,10 @@
-// What the fetch programs share as ODBC 3 applications of the real driver
-// manager: a private unixODBC folder for the process, the first diagnostic
+// What the programs of the real driver manager share as ODBC 3
+// applications: one unixODBC folder for the process (unixODBC reads its
+// files once per process) naming the driver under test and the data source
+// VeloraFake (connection strings give its Service=), the first diagnostic
 // record of a handle, and a connection made with SQLDriverConnect.
-#ifndef VELORA_TESTS_FETCH_ODBC_FOLDER_H
-#define VELORA_TESTS_FETCH_ODBC_FOLDER_H
+#ifndef VELORA_TESTS_ODBC_ODBC_FOLDER_H
+#define VELORA_TESTS_ODBC_ODBC_FOLDER_H
 
 #include <gtest/gtest.h>
 #include <sql.h>
@@ -10,30 +12,24 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 
-// Writes odbcinst.ini (the driver under test) and odbc.ini (dataSource at
-// 127.0.0.1:service) into a folder of this process and points unixODBC,
-// which reads them once per process, at it: call before any ODBC call.
-inline std::string UseOdbcFolder(const std::string& name, const std::string& dataSource, int service) {
-  const std::string dir = std::string(VEL_TEST_WORK_DIR) + "/" + name + "." + std::to_string(getpid());
-  mkdir(dir.c_str(), 0700);
-  mkdir((dir + "/home").c_str(), 0700);
-  std::ofstream(dir + "/odbcinst.ini") << "[Velora Fetch Test]\nDriver = " << VEL_DRIVER_PATH << "\nThreading = 3\n";
-  std::ofstream(dir + "/odbc.ini") << "[" << dataSource << "]\nDriver = Velora Fetch Test\nServer = 127.0.0.1\n"
-                                   << "Service = " << service << "\n";
-  setenv("ODBCSYSINI", dir.c_str(), 1);
-  setenv("ODBCINI", (dir + "/odbc.ini").c_str(), 1);
-  setenv("HOME", (dir + "/home").c_str(), 1);
-  return dir;
-}
-
-inline void RemoveOdbcFolder(const std::string& dir) {
-  if (std::system(("rm -rf '" + dir + "'").c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir.c_str());
-}
+class OdbcFolder : public ::testing::Environment {
+  void SetUp() override {
+    mkdir(dir_.c_str(), 0700);
+    mkdir((dir_ + "/home").c_str(), 0700);
+    std::ofstream(dir_ + "/odbcinst.ini") << "[Velora Test]\nDriver = " << VEL_DRIVER_PATH << "\nThreading = 3\n";
+    std::ofstream(dir_ + "/odbc.ini") << "[VeloraFake]\nDriver = Velora Test\nServer = 127.0.0.1\nService = 1\n";
+    setenv("ODBCSYSINI", dir_.c_str(), 1);
+    setenv("ODBCINI", (dir_ + "/odbc.ini").c_str(), 1);
+    setenv("HOME", (dir_ + "/home").c_str(), 1);
+  }
+  void TearDown() override { EXPECT_EQ(std::system(("rm -rf '" + dir_ + "'").c_str()), 0); }
+  const std::string dir_ = std::string(VEL_TEST_WORK_DIR) + "/odbc_dm." + std::to_string(getpid());
+};
+inline const ::testing::Environment* const kOdbcFolder = ::testing::AddGlobalTestEnvironment(new OdbcFolder);
 
 // The SQLSTATE of the first record, or "".
 inline std::string State(SQLSMALLINT type, SQLHANDLE handle) {
@@ -44,12 +40,13 @@ inline std::string State(SQLSMALLINT type, SQLHANDLE handle) {
              ? reinterpret_cast<char*>(state) : "";
 }
 
-// An ODBC 3 environment, a connection made with SQLDriverConnect(in) and a
+// An ODBC 3 environment, a connection to VeloraFake at service and a
 // statement; DisconnectOdbc3 frees them.
-inline void ConnectOdbc3(const std::string& in, SQLHENV* env, SQLHDBC* dbc, SQLHSTMT* stmt) {
+inline void ConnectOdbc3(int service, SQLHENV* env, SQLHDBC* dbc, SQLHSTMT* stmt) {
   ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, env)));
   SQLSetEnvAttr(*env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
   ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, *env, dbc)));
+  const std::string in = "DSN=VeloraFake;Service=" + std::to_string(service) + ";User=u;Password=p";
   SQLRETURN rc = SQLDriverConnect(*dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, nullptr,
                                   SQL_DRIVER_NOPROMPT);
   ASSERT_TRUE(SQL_SUCCEEDED(rc)) << State(SQL_HANDLE_DBC, *dbc);

@@ -3,11 +3,10 @@
 // the values, and the data-at-execution sequences.
 #include <cstring>
 
-#include "driver_session.h"
+#include "odbc/session.h"
 
 namespace {
 
-SQLCHAR* M(const char* text) { return reinterpret_cast<SQLCHAR*>(const_cast<char*>(text)); }
 std::string F(float v) { return std::string(reinterpret_cast<const char*>(&v), 4); }
 std::string D(double v) { return std::string(reinterpret_cast<const char*>(&v), 8); }
 std::string I(int32_t v) { return U32(static_cast<uint32_t>(v)); }
@@ -21,18 +20,12 @@ std::string Direct(const std::string& sql, const std::string& set) { return Fram
 const std::string kNoColumns = ReplyFrame(U16(0) + U16(0));
 const std::string kDate = U16(2024) + U16(2) + U16(29), kTime = U16(13) + U16(45) + U16(30);
 
-class ParameterWireTest : public DriverSession {
+class ParameterWireTest : public SessionTest {
  protected:
-  // Logs in with the server's usual sizes and allocates statement 7.
-  void Login() {
-    std::string sizes;
-    for (int size : {10, 1, 6, 12, 8, 8, 4, 12, 4, 2, 6, 16, 1}) sizes += U16(static_cast<uint16_t>(size));
-    server.Expect(Greeting()).Send(U16(0)).Expect(ConnectFrame("Sales", "public", ""))
-        .Send(ReplyFrame(U16(0) + Text16("Velora 1.0") + sizes)).Expect(Frame(0, "")).Send(AllocReply(7));
-  }
-  std::string Newest(SQLHSTMT s) {
-    std::vector<Record> r = StatementErrors(s);
-    return r.empty() ? "" : r[0].state + " " + std::to_string(r[0].native) + " " + r[0].message.substr(25);
+  // The newest record without the "[QTX][Velora ODBC ...]" prefix.
+  static std::string Newest(SQLHSTMT s) {
+    std::string d = Diag(nullptr, s);
+    return d.find('[') == std::string::npos ? d : d.erase(d.find('['), 25);
   }
 };
 
@@ -76,11 +69,9 @@ const Row kForms[] = {
 };
 
 TEST_F(ParameterWireTest, EachPairSendsItsValueForm) {
-  Login();
+  ScriptStatement();
   for (const Row& r : kForms) server.Expect(Direct("?", U16(1) + r.out)).Send(kNoColumns);
-  server.ExpectEnd();
-  ASSERT_EQ(Connect(server), SQL_SUCCESS);
-  SQLHSTMT s = Allocate();
+  SQLHSTMT s = Open();
   for (const Row& r : kForms) {
     SQLLEN ind = r.ind;
     ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, r.c, r.sql, 0, 0, (SQLPOINTER)r.in.data(), 0, &ind), SQL_SUCCESS);
@@ -115,10 +106,8 @@ const Row kRefusals[] = {
 
 // Nothing is sent for a refused value; the bindings stay for the next try.
 TEST_F(ParameterWireTest, RefusalsPostOneRecordAndSendNothing) {
-  Login();
-  server.ExpectEnd();
-  ASSERT_EQ(Connect(server), SQL_SUCCESS);
-  SQLHSTMT s = Allocate();
+  ScriptStatement();
+  SQLHSTMT s = Open();
   for (const Row& r : kRefusals) {
     SQLLEN ind = r.ind;
     ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, r.c, r.sql, 0, 0, (SQLPOINTER)r.in.data(), 0, &ind), SQL_SUCCESS);
@@ -140,11 +129,9 @@ TEST_F(ParameterWireTest, RefusalsPostOneRecordAndSendNothing) {
 // Values travel in parameter order whatever the binding order; SQL_IGNORE
 // leaves one out; a null buffer is NULL. Markers are counted in the text.
 TEST_F(ParameterWireTest, OrderIgnoreNullAndDescription) {
-  Login();
-  server.Expect(Direct("? '?' \"?\" /* ? */ ?-- ?\n?", U16(2) + P(1, 4, "", true) + P(3, 12, Z("c")))).Send(kNoColumns);
-  server.ExpectEnd();
-  ASSERT_EQ(Connect(server), SQL_SUCCESS);
-  SQLHSTMT s = Allocate();
+  ScriptStatement().Expect(Direct("? '?' \"?\" /* ? */ ?-- ?\n?", U16(2) + P(1, 4, "", true) + P(3, 12, Z("c"))))
+      .Send(kNoColumns);
+  SQLHSTMT s = Open();
   SQLLEN nts = SQL_NTS, ignore = SQL_IGNORE;
   SQLSMALLINT n = 0, type = 0, scale = 0, nullable = 0;
   SQLULEN size = 0;
@@ -168,15 +155,12 @@ TEST_F(ParameterWireTest, OrderIgnoreNullAndDescription) {
 // keeping the last buffer, a value never put (NULL); then a sequence
 // abandoned by SQLCancel, and one whose final execution the server refuses.
 TEST_F(ParameterWireTest, DataAtExecution) {
-  Login();
   const std::string sql = "?,?,?,?";
-  server.Expect(Direct(sql, U16(4) + P(1, 12, Z("abcd")) + P(2, 4, I(2)) + P(3, 12, "", true) + P(4, -1, Z("\xc3\xa9"))))
+  ScriptStatement().Expect(Direct(sql, U16(4) + P(1, 12, Z("abcd")) + P(2, 4, I(2)) + P(3, 12, "", true) + P(4, -1, Z("\xc3\xa9"))))
       .Send(kNoColumns).Expect(Frame(15, U32(7) + U16(0))).Send(ReturnOnly(0))
       .Expect(Direct(sql, U16(4) + P(1, 12, Z("")) + P(2, 4, I(1)) + P(3, 12, "", true) + P(4, -1, "", true)))
       .Send(ReturnOnly(0xffff)).Expect(Frame(9, U32(7))).Send(ErrorReply("23000", 19, "constraint"));
-  server.ExpectEnd();
-  ASSERT_EQ(Connect(server), SQL_SUCCESS);
-  SQLHSTMT s = Allocate();
+  SQLHSTMT s = Open();
   SQLLEN atExec = SQL_DATA_AT_EXEC, len = SQL_LEN_DATA_AT_EXEC(0);
   SQLINTEGER one = 1, two = 2;
   for (SQLUSMALLINT i = 1; i <= 4; ++i) {
