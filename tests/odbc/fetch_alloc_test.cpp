@@ -10,10 +10,10 @@ namespace {
 
 class FetchAllocTest : public SessionTest {
  protected:
-  FetchAllocTest() : frames_([this](const Request& f) { return results_.Reply(f); }) {}
   void SetUp() override {
     SessionTest::SetUp();
-    std::string in = "DSN=VeloraFake;Server=127.0.0.1;Service=" + std::to_string(frames_.Port()) + ";User=u;Password=p";
+    results_.Serve(server);
+    std::string in = In() + ";User=u;Password=p";
     ASSERT_TRUE(SQL_SUCCEEDED(SQLDriverConnect(hdbc, nullptr, M(in.c_str()), SQL_NTS, nullptr, 0, nullptr, 0)));
     ASSERT_EQ(SQL_SUCCESS, SQLAllocStmt(hdbc, &hstmt_));
     ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(hstmt_, M("SELECT a, b, c FROM t"), SQL_NTS));
@@ -40,7 +40,6 @@ class FetchAllocTest : public SessionTest {
   static char text_[16];
 
   FakeResultSet results_{1000};
-  FrameServer frames_;
   SQLHSTMT hstmt_ = SQL_NULL_HSTMT;
   int failures_ = 0, memoryRecords_ = 0;
 };

@@ -66,7 +66,7 @@ class FetchServerTest : public ::testing::Test {
     setup.TearDown();
   }
   static void TearDownTestSuite() { delete server_; }
-  void SetUp() override { ConnectOdbc3(server_->Port(), &env_, &dbc_, &stmt_); }
+  void SetUp() override { ConnectOdbc3(server_->PortText(), &env_, &dbc_, &stmt_); }
   void TearDown() override { DisconnectOdbc3(&env_, &dbc_, &stmt_); }
   void Exec(const std::string& sql) {
     SQLFreeStmt(stmt_, SQL_CLOSE);

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "frame_server.h"
+#include "frames.h"
 #include "odbc_folder.h"
 
 namespace {
@@ -26,15 +26,17 @@ std::string GetData(uint16_t column) { return U32(7) + U16(column); }
 
 class FetchWireTest : public ::testing::Test {
  protected:
-  FetchWireTest() : server_([this](const Request& f) { return results_.Reply(f); }) {}
   void SetUp() override {
-    ASSERT_NE(0, server_.Port());
+    results_.Serve(server_);
     ConnectOdbc3(server_.Port(), &env_, &dbc_, &stmt_);
     ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, (SQLCHAR*)"SELECT a, b, c FROM t", SQL_NTS));
   }
-  void TearDown() override { DisconnectOdbc3(&env_, &dbc_, &stmt_); }
+  void TearDown() override {
+    DisconnectOdbc3(&env_, &dbc_, &stmt_);
+    EXPECT_TRUE(server_.Finish()) << server_.Error();
+  }
 
-  std::string Sent(uint16_t code) { return server_.Sent(code); }
+  std::string Sent(uint16_t code) { return results_.Sent(code); }
   std::string Text(SQLUSMALLINT column, SQLLEN size = 32, SQLLEN expectedLength = -99) {
     char buffer[32] = {0};
     SQLLEN length = 0;
@@ -44,7 +46,7 @@ class FetchWireTest : public ::testing::Test {
   }
 
   FakeResultSet results_{5};
-  FrameServer server_;
+  FakeServer server_;
   SQLHENV env_ = SQL_NULL_HENV;
   SQLHDBC dbc_ = SQL_NULL_HDBC;
   SQLHSTMT stmt_ = SQL_NULL_HSTMT;
@@ -113,7 +115,8 @@ TEST(BlockFetch, RowsetsBySizeAndBindingKind) {
   };
   for (const auto& c : cases) {
     FakeResultSet results(5);
-    FrameServer server([&results](const Request& f) { return results.Reply(f); });
+    FakeServer server;
+    results.Serve(server);
     SQLHENV env = nullptr, dbc = nullptr, stmt = nullptr;
     ConnectOdbc3(server.Port(), &env, &dbc, &stmt);
     struct RowWise { SQLINTEGER a; SQLLEN aLength; char b[8]; SQLLEN bLength; } rows[3];
@@ -151,11 +154,12 @@ TEST(BlockFetch, RowsetsBySizeAndBindingKind) {
     // One fetch request per row and one for each call that meets the end.
     std::string expected;
     for (size_t i = 0; i < (c.size == 1 ? 6u : 7u); ++i) expected += Fetch({1, 2});
-    EXPECT_EQ(expected, server.Sent(13));
+    EXPECT_EQ(expected, results.Sent(13));
     // A forward-only cursor has no way back.
     EXPECT_EQ(SQL_ERROR, SQLFetchScroll(stmt, SQL_FETCH_FIRST, 0));
     EXPECT_EQ("HY106", State(SQL_HANDLE_STMT, stmt));
     DisconnectOdbc3(&env, &dbc, &stmt);
+    EXPECT_TRUE(server.Finish()) << server.Error();
   }
 }
 

@@ -42,11 +42,11 @@ inline std::string State(SQLSMALLINT type, SQLHANDLE handle) {
 
 // An ODBC 3 environment, a connection to VeloraFake at service and a
 // statement; DisconnectOdbc3 frees them.
-inline void ConnectOdbc3(int service, SQLHENV* env, SQLHDBC* dbc, SQLHSTMT* stmt) {
+inline void ConnectOdbc3(const std::string& service, SQLHENV* env, SQLHDBC* dbc, SQLHSTMT* stmt) {
   ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, env)));
   SQLSetEnvAttr(*env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
   ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, *env, dbc)));
-  const std::string in = "DSN=VeloraFake;Service=" + std::to_string(service) + ";User=u;Password=p";
+  const std::string in = "DSN=VeloraFake;Service=" + service + ";User=u;Password=p";
   SQLRETURN rc = SQLDriverConnect(*dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, nullptr,
                                   SQL_DRIVER_NOPROMPT);
   ASSERT_TRUE(SQL_SUCCEEDED(rc)) << State(SQL_HANDLE_DBC, *dbc);

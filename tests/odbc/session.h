@@ -11,9 +11,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "odbc/frame_server.h"
+#include "odbc/frames.h"
 #include "support/capture.h"
-#include "support/fake_server.h"
 
 // The first diagnostic record of a handle as "STATE native message", then
 // "+native" for every further one.

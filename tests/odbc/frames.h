@@ -1,20 +1,17 @@
 // The scripted-server helpers of the odbc tests: the frames of the wire
-// protocol, and FrameServer, which answers the greeting and every request
-// on loopback with the reply of a handler and records each request (for
-// fetches, whose request sequence a fixed script cannot foresee).
-#ifndef VELORA_TESTS_ODBC_FRAME_SERVER_H
-#define VELORA_TESTS_ODBC_FRAME_SERVER_H
+// protocol for FakeServer scripts, and a result set that answers fetches,
+// whose request sequence a fixed script cannot foresee.
+#ifndef VELORA_TESTS_ODBC_FRAMES_H
+#define VELORA_TESTS_ODBC_FRAMES_H
 
 #include <sql.h>
 #include <sqlext.h>
 
-#include <functional>
+#include <map>
 #include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
-#include "support/bytes.h"
+#include "support/fake_server.h"
 
 // A request frame: length, code, body.
 inline std::string Frame(uint16_t code, const std::string& body) {
@@ -51,34 +48,30 @@ inline std::string Value(uint16_t column, const std::string& bytes) {
   return U16(column) + std::string(1, '\0') + U32(uint32_t(bytes.size())) + bytes;
 }
 
-struct Request { uint16_t code; std::string body; };
-
-class FrameServer {
- public:
-  // Builds the reply body (return code first) for a request frame.
-  explicit FrameServer(std::function<std::string(const Request&)> handler);
-  ~FrameServer();  // ends the server's waits (never a clock) and joins it
-  int Port() const { return port_; }
-  // The bodies of the requests of one message code so far, concatenated.
-  std::string Sent(uint16_t code);
-
- private:
-  void Run();
-  std::function<std::string(const Request&)> handler_;
-  int listener_ = -1, port_ = 0, wake_[2] = {-1, -1};
-  std::mutex mutex_;
-  std::vector<Request> requests_;
-  std::thread thread_;
-};
-
 // Columns a INTEGER, b VARCHAR(20), c VARCHAR(20); row r holds r (but row
 // 2 holds 300, which no SQL_C_STINYINT takes), "b-r", "c-r". Statement 7.
 // A get-data request off the rows fails.
 class FakeResultSet {
  public:
   explicit FakeResultSet(int rows) : rows_(rows) {}
-  std::string Reply(const Request& f) {
-    switch (f.code) {
+  // Scripts and starts server: the greeting, then every request answered.
+  void Serve(FakeServer& server) {
+    server.Expect(Greeting()).Send(U16(0)).Answer([this](uint16_t code, const std::string& body) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      sent_[code] += body;
+      return Reply(code, body);
+    });
+    server.Start();
+  }
+  // The bodies of the requests of one code so far, concatenated.
+  std::string Sent(uint16_t code) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return sent_[code];
+  }
+
+ private:
+  std::string Reply(uint16_t code, const std::string& body) {
+    switch (code) {
       case 5: return ConnectBody();
       case 0: return U16(0) + U32(7);  // allocate statement
       case 10:                         // execute directly
@@ -87,25 +80,26 @@ class FakeResultSet {
                Column("c", 20, 1, SQL_VARCHAR, 20);
       case 13: {  // fetch: the requested columns of the next row
         if (++row_ > rows_) return U16(SQL_NO_DATA_FOUND);
-        const uint8_t count = uint8_t(f.body[4]);
+        const uint8_t count = uint8_t(body[4]);
         std::string reply = U16(0) + U16(count);
-        for (size_t i = 0; i < count; ++i) reply += Cell(uint8_t(f.body[6 + 2 * i]));
+        for (size_t i = 0; i < count; ++i) reply += Cell(uint8_t(body[6 + 2 * i]));
         return reply;
       }
       case 17:  // get data: one column of the current row
-        return row_ < 1 || row_ > rows_ ? U16(SQL_ERROR) : U16(0) + Cell(uint8_t(f.body[4]));
+        return row_ < 1 || row_ > rows_ ? U16(SQL_ERROR) : U16(0) + Cell(uint8_t(body[4]));
       case 9:  // get error
         return U16(0) + Text16("24000") + U16(1) + Text16("invalid cursor state") + Text16("fake") + U16(1);
       default: return U16(0);
     }
   }
 
- private:
   std::string Cell(uint16_t column) const {
     if (column == 1) return Value(1, U32(row_ == 2 ? 300u : uint32_t(row_)));
     return Value(column, (column == 2 ? "b-" : "c-") + std::to_string(row_) + std::string(1, '\0'));
   }
   int rows_, row_ = 0;
+  std::mutex mutex_;
+  std::map<uint16_t, std::string> sent_;
 };
 
 #endif
