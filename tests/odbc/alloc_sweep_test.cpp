@@ -1,5 +1,6 @@
 // Allocation-failure sweep over a whole session against a real server:
-// connect, allocate, execute, prepare, describe, options, commit, free,
+// connect, allocate, execute, parameters, prepare, describe, fetch (bound,
+// in pieces, a value read on the previous row), options, commit, free,
 // disconnect, with the 1st, 2nd, ... allocation failing. Every call either
 // succeeds or fails with SQL_ERROR and only memory diagnostics (native
 // 3008); nothing crashes or leaks (AddressSanitizer checks the leaks).
@@ -31,9 +32,13 @@ std::string Session(const std::string& port, bool once, bool* completed) {
     SQLINTEGER native = 0;
     bool clean = rc == SQL_ERROR;
     int records = 0;
-    for (; clean && SQLError(env, dbc, stmt, state, &native, message, sizeof message, nullptr) ==
-                        SQL_SUCCESS; ++records) {
-      clean = native == 3008;
+    // The records of the statement, the connection and the environment.
+    const SQLHANDLE handles[3][3] = {{nullptr, nullptr, stmt}, {nullptr, dbc, nullptr}, {env, nullptr, nullptr}};
+    for (const auto& h : handles) {
+      for (; clean && SQLError(h[0], h[1], h[2], state, &native, message, sizeof message, nullptr) == SQL_SUCCESS;
+           ++records) {
+        clean = native == 3008;
+      }
     }
     if (!clean || (once && env && records == 0)) {  // no environment: nowhere to queue
       why = std::string(name) + " rc " + std::to_string(rc) + ": " + (char*)state + " " + (char*)message;
@@ -45,6 +50,7 @@ std::string Session(const std::string& port, bool once, bool* completed) {
   SQLINTEGER a = 0x4241;
   SQLLEN atExec = SQL_DATA_AT_EXEC;
   SQLPOINTER token = nullptr;
+  char piece[2];
   const std::string in = "DSN=Sweep;Server=127.0.0.1;Service=" + port;
   *completed = step(SQLAllocEnv(&env), "AllocEnv") && step(SQLAllocConnect(env, &dbc), "AllocConnect") &&
                step(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, nullptr,
@@ -62,10 +68,16 @@ std::string Session(const std::string& port, bool once, bool* completed) {
                step(SQLPrepare(stmt, (SQLCHAR*)"SELECT a, b FROM sweep", SQL_NTS), "Prepare") &&
                step(SQLColAttributes(stmt, 2, SQL_COLUMN_TYPE_NAME, nullptr, 0, nullptr, nullptr),
                     "ColAttributes") &&
+               step(SQLBindCol(stmt, 1, SQL_C_SLONG, &a, 0, nullptr), "BindCol") &&
+               step(SQLExecute(stmt), "Execute") && step(SQLFetch(stmt), "Fetch") &&
+               step(SQLGetData(stmt, 2, SQL_C_CHAR, piece, 2, nullptr), "GetData") &&  // in pieces
+               step(SQLGetData(stmt, 2, SQL_C_CHAR, piece, 2, nullptr), "GetData") && step(SQLFetch(stmt), "Fetch") &&
+               step(SQLFreeStmt(stmt, SQL_CLOSE), "FreeStmt") &&
                step(SQLSetStmtOption(stmt, SQL_MAX_ROWS, 4), "SetStmtOption") &&
                step(SQLSetConnectOption(dbc, SQL_AUTOCOMMIT, 1), "SetConnectOption") &&
                step(SQLTransact(env, dbc, SQL_COMMIT), "Transact") &&
-               step(SQLFreeStmt(stmt, SQL_DROP), "FreeStmt") && step(SQLDisconnect(dbc), "Disconnect");
+               step(SQLFreeStmt(stmt, SQL_DROP), "FreeStmt") && !(stmt = nullptr) &&
+               step(SQLDisconnect(dbc), "Disconnect");
   ResetAllocFailure();
   if (dbc) SQLFreeConnect(dbc);
   if (env) SQLFreeEnv(env);
@@ -87,8 +99,11 @@ TEST(AllocationSweep, EveryFailureIsReportedAndNothingLeaks) {
     bool completed = false;
     int n = 0;
     for (; n < 3000 && !completed; ++n) {
+      const unsigned long before = AllocCount();
       once ? SetAllocFailOnce(n) : SetAllocFailAfter(n);
       ASSERT_EQ(Session(server.PortText(), once, &completed), "") << "allocation " << n << " " << once;
+      // A single failure may be absorbed: done once allocation n is never reached.
+      if (once) completed = completed && AllocCount() - before <= static_cast<unsigned long>(n);
     }
     EXPECT_TRUE(completed) << "the session never ran without failures";
     EXPECT_GT(n, 10);
