@@ -79,7 +79,6 @@ TEST_F(CatalogWireTest, RefusalsKeepTheResultSetAndOnlySuccessAdoptsOne) {
             "INFO 01000 5 [QTX][Velora ODBC Server]cut short 0");
 }
 
-std::string Z(const char* text) { return std::string(text) + '\0'; }
 
 // Numbers: 2 or 4 bytes, cut without a warning to cbInfoValueMax. Texts:
 // whole with their NUL, or cut to cbInfoValueMax - 1 characters and a NUL

@@ -13,6 +13,11 @@
 
 #include "support/fake_server.h"
 
+// A text with its NUL; the bytes of a value as the machine holds it.
+inline std::string Z(const std::string& text) { return text + '\0'; }
+template <typename T>
+std::string Raw(T v) { return std::string(reinterpret_cast<const char*>(&v), sizeof v); }
+
 // A request frame: length, code, body.
 inline std::string Frame(uint16_t code, const std::string& body) {
   return U32(static_cast<uint32_t>(body.size())) + U16(code) + body;

@@ -1,8 +1,7 @@
 // What the programs of the real driver manager share as ODBC 3
 // applications: one unixODBC folder for the process (unixODBC reads its
 // files once per process) naming the driver under test and the data source
-// VeloraFake (connection strings give its Service=), the first diagnostic
-// record of a handle, and a connection made with SQLDriverConnect.
+// VeloraFake (connection strings give its Service=), and a fixture.
 #ifndef VELORA_TESTS_ODBC_ODBC_FOLDER_H
 #define VELORA_TESTS_ODBC_ODBC_FOLDER_H
 
@@ -31,34 +30,39 @@ class OdbcFolder : public ::testing::Environment {
 };
 inline const ::testing::Environment* const kOdbcFolder = ::testing::AddGlobalTestEnvironment(new OdbcFolder);
 
-// The SQLSTATE of the first record, or "".
-inline std::string State(SQLSMALLINT type, SQLHANDLE handle) {
-  SQLCHAR state[6] = {0}, text[512] = {0};
-  SQLINTEGER native = 0;
-  SQLSMALLINT length = 0;
-  return SQL_SUCCEEDED(SQLGetDiagRec(type, handle, 1, state, &native, text, sizeof text, &length))
-             ? reinterpret_cast<char*>(state) : "";
-}
+// An ODBC 3 application's handles: Connect() makes a connection to
+// VeloraFake at a service and a statement, Disconnect() (also at the end)
+// frees them.
+class OdbcTest : public ::testing::Test {
+ protected:
+  void TearDown() override { Disconnect(); }
+  void Connect(const std::string& service) {
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_)));
+    SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_)));
+    const std::string in = "DSN=VeloraFake;Service=" + service + ";User=u;Password=p";
+    SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, nullptr, 0);
+    ASSERT_TRUE(SQL_SUCCEEDED(rc)) << State(SQL_HANDLE_DBC, dbc_);
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_)));
+  }
+  void Disconnect() {
+    if (stmt_) SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+    if (dbc_) SQLDisconnect(dbc_);
+    if (dbc_) SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+    if (env_) SQLFreeHandle(SQL_HANDLE_ENV, env_);
+    stmt_ = dbc_ = env_ = nullptr;
+  }
+  // The SQLSTATE of the first record (of the statement unless told), or "".
+  std::string State(SQLSMALLINT type = SQL_HANDLE_STMT, SQLHANDLE handle = nullptr) {
+    SQLCHAR state[6] = {0}, text[512] = {0};
+    SQLINTEGER native = 0;
+    return SQL_SUCCEEDED(SQLGetDiagRec(type, handle ? handle : stmt_, 1, state, &native, text, sizeof text, nullptr))
+               ? reinterpret_cast<char*>(state) : "";
+  }
 
-// An ODBC 3 environment, a connection to VeloraFake at service and a
-// statement; DisconnectOdbc3 frees them.
-inline void ConnectOdbc3(const std::string& service, SQLHENV* env, SQLHDBC* dbc, SQLHSTMT* stmt) {
-  ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, env)));
-  SQLSetEnvAttr(*env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-  ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, *env, dbc)));
-  const std::string in = "DSN=VeloraFake;Service=" + service + ";User=u;Password=p";
-  SQLRETURN rc = SQLDriverConnect(*dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, nullptr,
-                                  SQL_DRIVER_NOPROMPT);
-  ASSERT_TRUE(SQL_SUCCEEDED(rc)) << State(SQL_HANDLE_DBC, *dbc);
-  ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, *dbc, stmt)));
-}
-
-inline void DisconnectOdbc3(SQLHENV* env, SQLHDBC* dbc, SQLHSTMT* stmt) {
-  if (*stmt) SQLFreeHandle(SQL_HANDLE_STMT, *stmt);
-  if (*dbc) SQLDisconnect(*dbc);
-  if (*dbc) SQLFreeHandle(SQL_HANDLE_DBC, *dbc);
-  if (*env) SQLFreeHandle(SQL_HANDLE_ENV, *env);
-  *stmt = *dbc = *env = nullptr;
-}
+  SQLHENV env_ = nullptr;
+  SQLHDBC dbc_ = nullptr;
+  SQLHSTMT stmt_ = nullptr;
+};
 
 #endif

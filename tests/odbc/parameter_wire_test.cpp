@@ -7,10 +7,6 @@
 
 namespace {
 
-std::string F(float v) { return std::string(reinterpret_cast<const char*>(&v), 4); }
-std::string D(double v) { return std::string(reinterpret_cast<const char*>(&v), 8); }
-std::string I(int32_t v) { return U32(static_cast<uint32_t>(v)); }
-std::string Z(const std::string& text) { return text + '\0'; }
 // One parameterDataElement.
 std::string P(uint16_t n, int16_t type, const std::string& data, bool null = false) {
   return U16(n) + U16(static_cast<uint16_t>(type)) + (null ? "\x01" : std::string(1, '\0')) +
@@ -38,34 +34,34 @@ struct Row {
 const Row kForms[] = {
     {SQL_C_CHAR, SQL_VARCHAR, "ab", SQL_NTS, P(1, 12, Z("ab"))},
     {SQL_C_CHAR, SQL_BINARY, "AB", 2, P(1, -2, "AB")},
-    {SQL_C_CHAR, SQL_INTEGER, "-5", SQL_NTS, P(1, 4, I(-5))},
+    {SQL_C_CHAR, SQL_INTEGER, "-5", SQL_NTS, P(1, 4, Raw(-5))},
     {SQL_C_CHAR, SQL_BIGINT, "-9000000000000000001", SQL_NTS, P(1, -5, FromHex("e6 7c 50 6c 84 e2 01 00 01 00"))},
     {SQL_C_CHAR, SQL_NUMERIC, "12.5", SQL_NTS, P(1, 2, FromHex("00 f2 00 00 00 00 00 00 00 00 50 12"))},
-    {SQL_C_CHAR, SQL_REAL, "-1.5", SQL_NTS, P(1, 7, F(-1.5f))},
+    {SQL_C_CHAR, SQL_REAL, "-1.5", SQL_NTS, P(1, 7, Raw(-1.5f))},
     {SQL_C_CHAR, SQL_BIT, "1", SQL_NTS, P(1, -7, "\x01")},
     {SQL_C_CHAR, SQL_DATE, "2024-02-29", SQL_NTS, P(1, 9, kDate)},
     {SQL_C_CHAR, SQL_TIME, "13:45:30", SQL_NTS, P(1, 10, kTime)},
     {SQL_C_CHAR, SQL_TIMESTAMP, "2024-02-29 13:45:30.5", SQL_NTS, P(1, 11, kDate + kTime + U32(500000000))},
     {SQL_C_WCHAR, SQL_WVARCHAR, std::string("\xe9\0\xac\x20\x3d\xd8\x00\xde\0\0", 10), SQL_NTS, P(1, 12, Z("\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"))},
-    {SQL_C_BINARY, SQL_INTEGER, I(-2), 4, P(1, 4, I(-2))},
+    {SQL_C_BINARY, SQL_INTEGER, Raw(-2), 4, P(1, 4, Raw(-2))},
     {SQL_C_BINARY, SQL_CHAR, std::string("A\0B", 3), 3, P(1, 1, std::string("A\0B\0", 4))},
-    {SQL_C_DEFAULT, SQL_INTEGER, I(7), 0, P(1, 4, I(7))},
+    {SQL_C_DEFAULT, SQL_INTEGER, Raw(7), 0, P(1, 4, Raw(7))},
     {SQL_C_DEFAULT, SQL_BIGINT, "42", SQL_NTS, P(1, -5, U16(0) + U16(0) + U16(0) + U16(42) + U16(0))},
-    {SQL_C_SLONG, SQL_BIGINT, I(-5), 0, P(1, -5, U16(0x8000) + U16(0) + U16(0) + U16(5) + U16(1))},
+    {SQL_C_SLONG, SQL_BIGINT, Raw(-5), 0, P(1, -5, U16(0x8000) + U16(0) + U16(0) + U16(5) + U16(1))},
     {SQL_C_SBIGINT, SQL_BIGINT, U32(0) + U32(0xffffff00), 0, P(1, -5, U16(0) + U16(0x100) + U16(0) + U16(0) + U16(1))},
-    {SQL_C_SLONG, SQL_NUMERIC, I(-7), 0, P(1, 2, FromHex("01 f1 00 00 00 00 00 00 00 00 00 70"))},
+    {SQL_C_SLONG, SQL_NUMERIC, Raw(-7), 0, P(1, 2, FromHex("01 f1 00 00 00 00 00 00 00 00 00 70"))},
     {SQL_C_UTINYINT, SQL_VARCHAR, "\xc8", 0, P(1, 12, Z("200"))},
-    {SQL_C_STINYINT, SQL_DOUBLE, "\xfe", 0, P(1, 8, D(-2))},
-    {SQL_C_DOUBLE, SQL_INTEGER, D(3.0), 0, P(1, 4, I(3))},
-    {SQL_C_DOUBLE, SQL_BIGINT, D(-3e9), 0, P(1, -5, U16(0x8000) + U16(0) + U16(0xb2d0) + U16(0x5e00) + U16(1))},
-    {SQL_C_FLOAT, SQL_CHAR, F(12.5f), 0, P(1, 1, Z("12.5000000"))},
-    {SQL_C_DOUBLE, SQL_VARCHAR, D(0.5), 0, P(1, 12, Z(".50000000000000000"))},
+    {SQL_C_STINYINT, SQL_DOUBLE, "\xfe", 0, P(1, 8, Raw(-2.0))},
+    {SQL_C_DOUBLE, SQL_INTEGER, Raw(3.0), 0, P(1, 4, Raw(3))},
+    {SQL_C_DOUBLE, SQL_BIGINT, Raw(-3e9), 0, P(1, -5, U16(0x8000) + U16(0) + U16(0xb2d0) + U16(0x5e00) + U16(1))},
+    {SQL_C_FLOAT, SQL_CHAR, Raw(12.5f), 0, P(1, 1, Z("12.5000000"))},
+    {SQL_C_DOUBLE, SQL_VARCHAR, Raw(0.5), 0, P(1, 12, Z(".50000000000000000"))},
     {SQL_C_DATE, SQL_TIMESTAMP, kDate, 0, P(1, 11, kDate + U16(0) + U16(0) + U16(0) + U32(0))},
     {SQL_C_TIME, SQL_CHAR, kTime, 0, P(1, 1, Z("13:45:30"))},
     {SQL_C_TIMESTAMP, SQL_VARCHAR, kDate + kTime + U32(250000000), 0, P(1, 12, Z("2024-02-29 13:45:30.250"))},
     {SQL_C_TIMESTAMP, SQL_DATE, kDate + U16(0) + U16(0) + U16(0) + U32(0), 0, P(1, 9, kDate)},
     {SQL_C_TIMESTAMP, SQL_TIME, kDate + kTime + U32(0), 0, P(1, 10, kTime)},
-    {SQL_C_SLONG, SQL_INTEGER, I(1), SQL_NULL_DATA, P(1, 4, "", true)},
+    {SQL_C_SLONG, SQL_INTEGER, Raw(1), SQL_NULL_DATA, P(1, 4, "", true)},
 };
 
 TEST_F(ParameterWireTest, EachPairSendsItsValueForm) {
@@ -80,13 +76,13 @@ TEST_F(ParameterWireTest, EachPairSendsItsValueForm) {
 }
 
 const Row kRefusals[] = {
-    {SQL_C_SLONG, SQL_DATE, I(1), 0, "07006 1027 requested conversion not supported"},
-    {SQL_C_SLONG, SQL_GUID, I(1), 0, "07006 1027 requested conversion not supported"},
-    {SQL_C_GUID, SQL_CHAR, I(1), 0, "07006 1027 requested conversion not supported"},
-    {SQL_C_SLONG, SQL_SMALLINT, I(70000), 0, "22003 1027 whole digits lost"},
+    {SQL_C_SLONG, SQL_DATE, Raw(1), 0, "07006 1027 requested conversion not supported"},
+    {SQL_C_SLONG, SQL_GUID, Raw(1), 0, "07006 1027 requested conversion not supported"},
+    {SQL_C_GUID, SQL_CHAR, Raw(1), 0, "07006 1027 requested conversion not supported"},
+    {SQL_C_SLONG, SQL_SMALLINT, Raw(70000), 0, "22003 1027 whole digits lost"},
     {SQL_C_USHORT, SQL_SMALLINT, U16(40000), 0, "22003 1027 data out of range"},
     {SQL_C_ULONG, SQL_NUMERIC, U32(3000000000u), 0, "22003 1027 machine too stupid to convert this to character"},
-    {SQL_C_SLONG, SQL_BIT, I(2), 0, "22003 1027 value out of range"},
+    {SQL_C_SLONG, SQL_BIT, Raw(2), 0, "22003 1027 value out of range"},
     {SQL_C_CHAR, SQL_NUMERIC, "1x", SQL_NTS, "22005 1027 character data is non-numeric"},
     {SQL_C_CHAR, SQL_NUMERIC, "123456789012345678", SQL_NTS, "01004 1041 data truncated"},
     {SQL_C_DEFAULT, SQL_BIGINT, "4x", SQL_NTS, "22005 1027 could not convert character to numeric"},
@@ -96,8 +92,8 @@ const Row kRefusals[] = {
     {SQL_C_CHAR, SQL_DATE, "1996-05-01x", SQL_NTS, "01004 1027 could not convert character to date"},
     {SQL_C_CHAR, SQL_TIME, "13:45:30xx", SQL_NTS, "01004 1027 could not convert character to time"},
     {SQL_C_BINARY, SQL_INTEGER, "abc", 3, "22003 1063 binary length doesn't match size of object on data source"},
-    {SQL_C_DOUBLE, SQL_INTEGER, D(3.5), 0, "01004 1027 fractional digits lost"},
-    {SQL_C_DOUBLE, SQL_BIT, D(0.5), 0, "01004 1027 value out of range"},
+    {SQL_C_DOUBLE, SQL_INTEGER, Raw(3.5), 0, "01004 1027 fractional digits lost"},
+    {SQL_C_DOUBLE, SQL_BIT, Raw(0.5), 0, "01004 1027 value out of range"},
     {SQL_C_TIMESTAMP, SQL_DATE, kDate + kTime + U32(0), 0, "01004 1027 time information lost"},
     {SQL_C_TIMESTAMP, SQL_TIME, kDate + kTime + U32(1), 0, "01004 1027 fraction information lost"},
     {SQL_C_CHAR, SQL_CHAR, "a", SQL_DEFAULT_PARAM, "S1C00 1071 SQL procedures are not supported"},
@@ -156,9 +152,9 @@ TEST_F(ParameterWireTest, OrderIgnoreNullAndDescription) {
 // abandoned by SQLCancel, and one whose final execution the server refuses.
 TEST_F(ParameterWireTest, DataAtExecution) {
   const std::string sql = "?,?,?,?";
-  ScriptStatement().Expect(Direct(sql, U16(4) + P(1, 12, Z("abcd")) + P(2, 4, I(2)) + P(3, 12, "", true) + P(4, -1, Z("\xc3\xa9"))))
+  ScriptStatement().Expect(Direct(sql, U16(4) + P(1, 12, Z("abcd")) + P(2, 4, Raw(2)) + P(3, 12, "", true) + P(4, -1, Z("\xc3\xa9"))))
       .Send(kNoColumns).Expect(Frame(15, U32(7) + U16(0))).Send(ReturnOnly(0))
-      .Expect(Direct(sql, U16(4) + P(1, 12, Z("")) + P(2, 4, I(1)) + P(3, 12, "", true) + P(4, -1, "", true)))
+      .Expect(Direct(sql, U16(4) + P(1, 12, Z("")) + P(2, 4, Raw(1)) + P(3, 12, "", true) + P(4, -1, "", true)))
       .Send(ReturnOnly(0xffff)).Expect(Frame(9, U32(7))).Send(ErrorReply("23000", 19, "constraint"));
   SQLHSTMT s = Open();
   SQLLEN atExec = SQL_DATA_AT_EXEC, len = SQL_LEN_DATA_AT_EXEC(0);
