@@ -48,8 +48,7 @@ TEST_F(CatalogWireTest, RequestsAreExactAndTheReplyDescribesTheResultSet) {
   for (const auto& c : kCalls) EXPECT_EQ(Cols(s, Stmt(c.first(s), s)), "0 1") << Hex(c.second);
   // The entry line and each text argument as given.
   char line[96];
-  std::snprintf(line, sizeof line,
-                "SQLSpecialColumns: hstmt=0x%08lx, fColType=2, fScope=9, fNullable=0",
+  std::snprintf(line, sizeof line, "SQLSpecialColumns: hstmt=0x%08lx, fColType=2, fScope=9, fNullable=0",
                 static_cast<unsigned long>(reinterpret_cast<uintptr_t>(s)));
   EXPECT_TRUE(trace.Has('A', 2, line) && trace.Has('A', 2, " szTableName=[e  ]")) << trace.Text();
 }
@@ -71,12 +70,11 @@ TEST_F(CatalogWireTest, RefusalsKeepTheResultSetAndOnlySuccessAdoptsOne) {
   const char* names[] = {"TablePrivileges", "ColumnPrivileges", "PrimaryKeys", "ForeignKeys", "Procedures",
                          "ProcedureColumns"};
   for (int i = 0; i < 6; ++i) {
-    EXPECT_EQ(got[i], std::string("ERROR S1C00 3028 [QTX][Velora ODBC Client]SQL") + names[i] + " not implemented");
+    EXPECT_EQ(got[i], std::string("ERROR S1C00 3028 C:SQL") + names[i] + " not implemented");
   }
-  EXPECT_EQ(got[6], "ERROR S1090 1072 [QTX][Velora ODBC Client]invalid string or buffer length");
+  EXPECT_EQ(got[6], "ERROR S1090 1072 C:invalid string or buffer length");
   EXPECT_EQ(Cols(s), " 1");
-  EXPECT_EQ(Cols(s, Stmt(SQLColumns(s, 0, 0, 0, 0, M("emp"), SQL_NTS, 0, 0), s)),
-            "INFO 01000 5 [QTX][Velora ODBC Server]cut short 0");
+  EXPECT_EQ(Cols(s, Stmt(SQLColumns(s, 0, 0, 0, 0, M("emp"), SQL_NTS, 0, 0), s)), "INFO 01000 5 S:cut short 0");
 }
 
 
@@ -125,7 +123,7 @@ TEST_F(CatalogWireTest, GetInfoAnswersByKindLengthTruncationAndTrace) {
     SQLSMALLINT pcb = 99;
     const std::string rc = Conn(SQLGetInfo(hdbc, c.type, &buffer[0], c.cbMax, &pcb));
     EXPECT_EQ(rc + "|" + buffer.substr(0, c.bytes.size()) + "|" + std::to_string(pcb),
-              (c.rc ? "INFO 01004 1041 [QTX][Velora ODBC Client]data truncated|" : "0|") + c.bytes + "|" +
+              (c.rc ? "INFO 01004 1041 C:data truncated|" : "0|") + c.bytes + "|" +
                   std::to_string(c.pcb));
     EXPECT_TRUE(trace.Has('A', 2, "    " + c.trace)) << trace.Text();
   }
@@ -137,7 +135,7 @@ TEST_F(CatalogWireTest, GetInfoAnswersByKindLengthTruncationAndTrace) {
   for (SQLUSMALLINT type = 0; type <= 116; ++type) {
     EXPECT_EQ(SQLGetInfo(hdbc, type, b, sizeof b, nullptr), type < 115 ? 0 : -1) << type;
   }
-  EXPECT_EQ(Diag(hdbc, nullptr), "S1000 3028 [QTX][Velora ODBC Client]Internal error");
+  EXPECT_EQ(Diag(hdbc, nullptr), "S1000 3028 C:Internal error");
   // Handles are as wide as a pointer; SQL_DRIVER_HSTMT leaves the buffer.
   void* handle = nullptr;
   EXPECT_EQ(SQLGetInfo(hdbc, SQL_DRIVER_HDBC, &handle, sizeof handle, &pcb), SQL_SUCCESS);

@@ -18,10 +18,10 @@ const std::string kDate = U16(2024) + U16(2) + U16(29), kTime = U16(13) + U16(45
 
 class ParameterWireTest : public SessionTest {
  protected:
-  // The newest record without the "[QTX][Velora ODBC ...]" prefix.
+  // The newest record without the "C:" or "S:" prefix.
   static std::string Newest(SQLHSTMT s) {
     std::string d = Diag(nullptr, s);
-    return d.find('[') == std::string::npos ? d : d.erase(d.find('['), 25);
+    return d.find(':') == std::string::npos ? d : d.erase(d.find(':') - 1, 2);
   }
 };
 

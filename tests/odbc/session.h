@@ -15,13 +15,18 @@
 #include "support/capture.h"
 
 // The first diagnostic record of a handle as "STATE native message", then
-// "+native" for every further one.
+// "+native" for every further one. A message's prefix "[QTX][Velora ODBC
+// Client]" is shown as "C:", "[QTX][Velora ODBC Server]" as "S:".
 inline std::string Diag(SQLHDBC hdbc, SQLHSTMT hstmt) {
   std::string text;
   SQLCHAR state[6] = {0}, message[512] = {0};
   SQLINTEGER native = 0;
   while (SQLError(nullptr, hdbc, hstmt, state, &native, message, sizeof message, nullptr) == SQL_SUCCESS) {
-    text += !text.empty() ? "+" + std::to_string(native) : (char*)state + (" " + std::to_string(native)) + " " + (char*)message;
+    std::string m = (char*)message;
+    for (const char* who : {"Client]", "Server]"}) {
+      if (m.rfind(std::string("[QTX][Velora ODBC ") + who, 0) == 0) m = who[0] + (":" + m.substr(25));
+    }
+    text += !text.empty() ? "+" + std::to_string(native) : (char*)state + (" " + std::to_string(native)) + " " + m;
   }
   return text;
 }
@@ -72,7 +77,7 @@ class SessionTest : public ::testing::Test {
     EXPECT_EQ(SQLAllocStmt(hdbc, &s), SQL_SUCCESS);
     return s;
   }
-  // A call's result and its first record: "ERROR 08S01 3047 [QTX]...".
+  // A call's result and its first record: "ERROR 08S01 3047 C:...".
   static std::string Got(SQLRETURN rc, SQLHDBC c, SQLHSTMT s) {
     const std::string diag = Diag(c, s);
     const std::string name = rc == SQL_ERROR ? "ERROR" : rc == SQL_SUCCESS_WITH_INFO ? "INFO"

@@ -46,7 +46,7 @@ TEST_F(SessionTest, LoginGreetingAndConnectRequestAreExactAndUidAndPwdKeysAreTak
   EXPECT_EQ(limit.tv_sec + limit.tv_usec, 0);
   // A second login on the connection is refused without a word on the wire.
   EXPECT_EQ(Conn(SQLDriverConnect(hdbc, nullptr, (SQLCHAR*)In().c_str(), SQL_NTS, nullptr, 0, nullptr,
-                             SQL_DRIVER_NOPROMPT)), "ERROR 08002 1054 [QTX][Velora ODBC Client]connection in use");
+                             SQL_DRIVER_NOPROMPT)), "ERROR 08002 1054 C:connection in use");
   EXPECT_EQ(SQLDisconnect(hdbc), SQL_SUCCESS);  // after it nothing more is sent
 }
 
@@ -64,7 +64,7 @@ TEST_F(SessionTest, LoginOutputStringCutTracedAndCompletionModeIgnored) {
   SQLSMALLINT outLength = 0;
   int hwnd = 0;  // any window of the application
   EXPECT_EQ(Conn(SQLDriverConnect(hdbc, &hwnd, (SQLCHAR*)in.c_str(), SQL_NTS, buffer, 6, &outLength,
-                                  SQL_DRIVER_PROMPT)), "INFO 01004 1041 [QTX][Velora ODBC Client]data truncated");
+                                  SQL_DRIVER_PROMPT)), "INFO 01004 1041 C:data truncated");
   EXPECT_STREQ((char*)buffer, "DSN=S");
   EXPECT_EQ(buffer[6], 'x');
   EXPECT_EQ(outLength, static_cast<SQLSMALLINT>((In() + ";User=public;Password=no").size()));
@@ -134,17 +134,16 @@ TEST_P(LoginOutcome, ResultRecordBoxAndLoginAgree) {
 }
 
 const char kRefused[] = "Unable to connect.\nProtocol failure #3 detected.";
-const std::string kLost = "ERROR 08S01 3047 [QTX][Velora ODBC Client]communication failure";
+const std::string kLost = "ERROR 08S01 3047 C:communication failure";
 INSTANTIATE_TEST_SUITE_P(Login, LoginOutcome, ::testing::Values(
     Outcome{"GreetingRefused", [](FakeServer& s) { s.Expect(Greeting()).Send(U16(3)).ExpectEnd(); },
-            std::string("ERROR 08S01 3047 [QTX][Velora ODBC Client]") + kRefused,
-            std::string("VELODBC: Connect: ") + kRefused},
+            std::string("ERROR 08S01 3047 C:") + kRefused, std::string("VELODBC: Connect: ") + kRefused},
     Outcome{"GreetingCutShort", [](FakeServer& s) { s.Expect(Greeting()).Send(Bytes({0})).Close(); }, kLost, ""},
     Outcome{"SilentServer", [](FakeServer& s) { s.Expect(Greeting()).ExpectEnd(); }, kLost,
             "VELODBC: Receive failed.\nerrno 10060: [10060] Connection timed out"},
     Outcome{"LoginWithWarning",
             [](FakeServer& s) { ScriptWarningLogin(s).Expect(Frame(8, "")).Send(ReturnOnly(0)).ExpectEnd(); },
-            "INFO 01000 5 [QTX][Velora ODBC Server]password expires soon", ""}),
+            "INFO 01000 5 S:password expires soon", ""}),
     [](const ::testing::TestParamInfo<Outcome>& info) { return std::string(info.param.name); });
 
 // Whichever single allocation fails during a login that the server answers
@@ -193,8 +192,7 @@ TEST_F(SessionTest, LoginFailedAllocationNeverLeavesAFailedLoginLoggedIn) {
 // idle one is left alone). (Strings without a data source:
 // tests/integration/apps_test.cpp.)
 TEST_F(SessionTest, OptionsSetBeforeLoginReachTheSessionAndTransactions) {
-  EXPECT_EQ(Conn(SQLTransact(henv, hdbc, SQL_COMMIT)),
-            "ERROR 08S01 3047 [QTX][Velora ODBC Client]communication failure");
+  EXPECT_EQ(Conn(SQLTransact(henv, hdbc, SQL_COMMIT)), "ERROR 08S01 3047 C:communication failure");
   const struct { SQLUSMALLINT option; SQLULEN value, get; } rows[] = {
       {SQL_QUIET_MODE, 0x1234, 0x1234}, {SQL_PACKET_SIZE, 4096, 4096}, {SQL_KEYSET_SIZE, 10, 10},
       {SQL_AUTOCOMMIT, 0, 0}, {SQL_TXN_ISOLATION, 8, 8}, {SQL_MAX_ROWS, 5, 7}, {SQL_ROWSET_SIZE, 3, 7},
@@ -207,10 +205,10 @@ TEST_F(SessionTest, OptionsSetBeforeLoginReachTheSessionAndTransactions) {
   }
   EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_CURRENT_QUALIFIER, (SQLULEN) "main"), SQL_SUCCESS);
   EXPECT_EQ(Conn(SQLSetConnectOption(hdbc, SQL_TRANSLATE_DLL, (SQLULEN) "x.so")),
-            "ERROR 08003 1054 [QTX][Velora ODBC Client]connection not open");
+            "ERROR 08003 1054 C:connection not open");
   // A string with neither DSN= nor DRIVER= is refused as ever.
   EXPECT_EQ(Conn(SQLDriverConnect(hdbc, nullptr, M("UID=u"), SQL_NTS, nullptr, 0, nullptr, 0)),
-            "ERROR IM007 3047 [QTX][Velora ODBC Client]missing data source name");
+            "ERROR IM007 3047 C:missing data source name");
   ScriptLogin().Expect(Frame(27, U16(0))).Send(ReturnOnly(0))
       .Expect(Frame(32, U32(0) + U32(5))).Send(ReturnOnly(0))
       .Expect(Frame(36, U32(0) + U32(3))).Send(ReturnOnly(SQL_SUCCESS_WITH_INFO))
@@ -218,14 +216,13 @@ TEST_F(SessionTest, OptionsSetBeforeLoginReachTheSessionAndTransactions) {
       .Expect(Frame(44, U16(7))).Send(ReturnOnly(0xFFFF))
       .Expect(Frame(9, U32(0))).Send(ErrorReply("S1012", 1, "invalid transaction operation code"))
       .Expect(Frame(44, U16(1))).Send(ReturnOnly(0)).Expect(Frame(0, "")).Send(Alloc(7)).ExpectEnd();
-  EXPECT_EQ(Conn(Connect()), "INFO S1C00 1059 [QTX][Velora ODBC Client]keyset-driven cursors not supported+1056");
+  EXPECT_EQ(Conn(Connect()), "INFO S1C00 1059 C:keyset-driven cursors not supported+1056");
   char qualifier[16] = "";
   EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_CURRENT_QUALIFIER, qualifier), SQL_SUCCESS);
   EXPECT_STREQ(qualifier, "main");
   SQLHDBC idle = nullptr;
   ASSERT_EQ(SQLAllocConnect(henv, &idle), SQL_SUCCESS);
-  EXPECT_EQ(Conn(SQLTransact(nullptr, hdbc, 7)),
-            "ERROR S1012 1 [QTX][Velora ODBC Server]invalid transaction operation code");
+  EXPECT_EQ(Conn(SQLTransact(nullptr, hdbc, 7)), "ERROR S1012 1 S:invalid transaction operation code");
   EXPECT_EQ(SQLTransact(henv, SQL_NULL_HDBC, SQL_ROLLBACK), SQL_SUCCESS);
   SQLFreeConnect(idle);
   SQLHSTMT s = nullptr;
@@ -240,13 +237,8 @@ TEST_F(SessionTest, OptionsSetBeforeLoginReachTheSessionAndTransactions) {
 // statements, read back whole) and from a statement with its id. Options
 // only stored, or not kept at all, send nothing.
 TEST_F(SessionTest, EveryOptionRequestHasItsFrame) {
-  const struct {
-    SQLUSMALLINT option;
-    uint16_t code;
-    bool wide;  // a 32-bit number rather than a 16-bit enumerated value
-    SQLULEN value;
-    bool statement;
-  } rows[] = {{SQL_ACCESS_MODE, 26, false, 1, false}, {SQL_AUTOCOMMIT, 27, false, 0, false},
+  // wide: a 32-bit number rather than a 16-bit enumerated value.
+  const struct { SQLUSMALLINT option; uint16_t code; bool wide; SQLULEN value; bool statement; } rows[] = {{SQL_ACCESS_MODE, 26, false, 1, false}, {SQL_AUTOCOMMIT, 27, false, 0, false},
               {SQL_TXN_ISOLATION, 38, false, 2, false}, {SQL_MAX_ROWS, 32, true, 70000, true},
               {SQL_NOSCAN, 33, false, 1, true},         {SQL_MAX_LENGTH, 31, true, 4096, true},
               {SQL_CURSOR_TYPE, 30, false, 3, true},    {SQL_CONCURRENCY, 28, false, 2, true},
@@ -270,13 +262,12 @@ TEST_F(SessionTest, EveryOptionRequestHasItsFrame) {
   }
   SQLHSTMT s = nullptr;
   ASSERT_EQ(SQLAllocStmt(hdbc, &s), SQL_SUCCESS);
-  SQLULEN answer;
-  std::memset(&answer, 0xFF, sizeof answer);
+  SQLULEN answer = ~SQLULEN{0};  // every bit set: the whole SQLULEN must be written
   EXPECT_EQ(SQLGetStmtOption(s, SQL_QUERY_TIMEOUT, &answer), SQL_SUCCESS);
   EXPECT_EQ(answer, 9u);
   for (const auto& r : rows) {
+    answer = ~SQLULEN{0};
     if (!r.statement) continue;
-    std::memset(&answer, 0xFF, sizeof answer);
     EXPECT_EQ(SQLGetStmtOption(s, r.option, &answer), SQL_SUCCESS) << r.option;
     EXPECT_EQ(answer, r.value) << r.option;
     EXPECT_EQ(SQLSetStmtOption(s, r.option, r.value), SQL_SUCCESS) << r.option;
@@ -293,14 +284,10 @@ TEST_F(SessionTest, OptionRefusalsQualifierAndRowNumber) {
       .Expect(Frame(18, U32(7))).Send(ReplyFrame(U16(0) + U32(42)))
       .Expect(Frame(18, U32(7))).Send(ReplyFrame(U16(0) + U32(43)));
   SQLHSTMT s = Open();
-  const struct {
-    bool statement, get;
-    SQLUSMALLINT option;
-    const char* diag;
-  } refused[] = {{0, 0, SQL_PACKET_SIZE, "1056 [QTX][Velora ODBC Client]can't change network packet size"},
-                 {0, 1, SQL_TRANSLATE_OPTION, "1057 [QTX][Velora ODBC Client]translation DLL not supported"},
-                 {1, 0, SQL_KEYSET_SIZE, "1059 [QTX][Velora ODBC Client]keyset-driven cursors not supported"},
-                 {1, 1, SQL_GET_BOOKMARK, "1061 [QTX][Velora ODBC Client]bookmarks not supported yet"}};
+  const struct { bool statement, get; SQLUSMALLINT option; const char* diag; } refused[] = {{0, 0, SQL_PACKET_SIZE, "1056 C:can't change network packet size"},
+                 {0, 1, SQL_TRANSLATE_OPTION, "1057 C:translation DLL not supported"},
+                 {1, 0, SQL_KEYSET_SIZE, "1059 C:keyset-driven cursors not supported"},
+                 {1, 1, SQL_GET_BOOKMARK, "1061 C:bookmarks not supported yet"}};
   for (const auto& r : refused) {
     SQLULEN answer = 99;
     SQLRETURN rc = r.statement ? (r.get ? SQLGetStmtOption(s, r.option, &answer)
@@ -317,8 +304,7 @@ TEST_F(SessionTest, OptionRefusalsQualifierAndRowNumber) {
   std::memset(buffer, 'x', sizeof buffer);
   EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_CURRENT_QUALIFIER, buffer), SQL_SUCCESS);
   EXPECT_EQ(std::string(buffer, 257), std::string(255, 'q') + '\0' + 'x');
-  EXPECT_EQ(Stmt(SQLSetStmtOption(s, SQL_ROWSET_SIZE, 10), s),
-            "ERROR S1009 3 [QTX][Velora ODBC Server]rowset size not allowed");
+  EXPECT_EQ(Stmt(SQLSetStmtOption(s, SQL_ROWSET_SIZE, 10), s), "ERROR S1009 3 S:rowset size not allowed");
   SQLULEN answer = 0;
   EXPECT_EQ(SQLGetStmtOption(s, SQL_ROWSET_SIZE, &answer), SQL_SUCCESS);
   EXPECT_EQ(answer, 10u);
@@ -346,11 +332,10 @@ TEST_F(SessionTest, LostServerStillLetsTheApplicationFreeEverything) {
   ASSERT_TRUE(server.Finish()) << server.Error();
   EXPECT_EQ(SQLFreeStmt(s, SQL_UNBIND), SQL_SUCCESS);
   EXPECT_EQ(SQLFreeStmt(s, SQL_RESET_PARAMS), SQL_SUCCESS);
-  EXPECT_EQ(Stmt(SQLFreeStmt(s, SQL_CLOSE), s),
-            "ERROR 08S01 3047 [QTX][Velora ODBC Client]communication failure");
+  EXPECT_EQ(Stmt(SQLFreeStmt(s, SQL_CLOSE), s), "ERROR 08S01 3047 C:communication failure");
   EXPECT_EQ(SQLFreeStmt(s, SQL_DROP), SQL_SUCCESS);
   EXPECT_EQ(SQLFreeStmt(s, SQL_CLOSE), SQL_INVALID_HANDLE);
-  EXPECT_EQ(Conn(SQLDisconnect(hdbc)), "INFO 01002 3047 [QTX][Velora ODBC Client]disconnect error");
+  EXPECT_EQ(Conn(SQLDisconnect(hdbc)), "INFO 01002 3047 C:disconnect error");
   EXPECT_FALSE(static_cast<Connection*>(hdbc)->LoggedIn());
 }
 
@@ -368,7 +353,7 @@ TEST_F(SessionTest, StatementAllocationFreeingAndDisconnectFreesWhatIsLeft) {
       .Expect(Frame(0, "")).Send(Alloc(8)).Expect(Frame(8, "")).Send(ReturnOnly(0)).ExpectEnd();
   ASSERT_EQ(Connect(), SQL_SUCCESS);
   SQLHSTMT s = reinterpret_cast<SQLHSTMT>(1), left = nullptr;
-  EXPECT_EQ(Conn(SQLAllocStmt(hdbc, &s)), "ERROR S1000 9 [QTX][Velora ODBC Server]too many statements");
+  EXPECT_EQ(Conn(SQLAllocStmt(hdbc, &s)), "ERROR S1000 9 S:too many statements");
   EXPECT_EQ(s, nullptr);
   ASSERT_EQ(SQLAllocStmt(hdbc, &s), SQL_SUCCESS);
   EXPECT_EQ(SQLFreeStmt(s, SQL_DROP), SQL_ERROR);
@@ -402,7 +387,7 @@ TEST_F(SessionTest, StatementPrepareDescribesAndCloseKeepsTheDescriptionForExecu
   SQLSMALLINT count = 0, length = 0, type = 0, scale = 0, nullable = 0;
   SQLULEN precision = 0;
   EXPECT_EQ(Stmt(SQLDescribeCol(s, 1, name, 5, &length, &type, &precision, &scale, &nullable), s),
-            "INFO 01004 1041 [QTX][Velora ODBC Client]data truncated");
+            "INFO 01004 1041 C:data truncated");
   EXPECT_EQ((char*)name + (" " + std::to_string(length)) + " " + std::to_string(type) + " " +
                 std::to_string(precision) + " " + std::to_string(scale) + " " + std::to_string(nullable),
             "AMOU 6 2 10 2 1");
@@ -428,13 +413,13 @@ TEST_F(SessionTest, StatementPrepareDescribesAndCloseKeepsTheDescriptionForExecu
   EXPECT_EQ(SQLColAttributes(s, 1, SQL_COLUMN_NAME, name, 4, &length, nullptr), SQL_SUCCESS_WITH_INFO);
   EXPECT_STREQ((char*)name, "AMO");
   EXPECT_EQ(Stmt(SQLColAttributes(s, 0, SQL_COLUMN_COUNT, nullptr, 0, nullptr, nullptr), s),
-            "ERROR S1C00 1061 [QTX][Velora ODBC Client]bookmarks not supported yet");
+            "ERROR S1C00 1061 C:bookmarks not supported yet");
   for (SQLUSMALLINT outside : {0, 4}) {
     EXPECT_EQ(Stmt(SQLDescribeCol(s, outside, name, sizeof name, nullptr, nullptr, nullptr, nullptr,
-                             nullptr), s), "ERROR S1002 1044 [QTX][Velora ODBC Client]column number out of range");
+                             nullptr), s), "ERROR S1002 1044 C:column number out of range");
   }
   EXPECT_EQ(Stmt(SQLColAttributes(s, 4, SQL_COLUMN_NAME, nullptr, 0, nullptr, nullptr), s),
-            "ERROR S1002 1044 [QTX][Velora ODBC Client]column number out of range");
+            "ERROR S1002 1044 C:column number out of range");
   EXPECT_EQ(Stmt(SQLPrepare(s, (SQLCHAR*)"q", SQL_NTS), s).substr(0, 11), "ERROR S1001");
   EXPECT_EQ(SQLNumResultCols(s, &count), SQL_SUCCESS);
   EXPECT_EQ(count, 1);
@@ -453,28 +438,25 @@ TEST_F(SessionTest, StatementNoResultSetCursorNamesAndRowCount) {
       .Expect(Frame(16, U32(7))).Send(name).Expect(Frame(25, U32(7))).Send(ReplyFrame(U16(0) + U32(3)))
       .Expect(Frame(25, U32(7))).Send(ReplyFrame(U16(0) + U32(0xFFFFFFFF)));
   SQLHSTMT s = Open();
-  const std::string none = "24000 1006 [QTX][Velora ODBC Client]result set does not exist";
+  const std::string none = "24000 1006 C:result set does not exist";
   for (const char* sql : {"CREATE TABLE t (a INT)", "x"}) {  // "x": a warning, no description
     EXPECT_TRUE(SQL_SUCCEEDED(SQLExecDirect(s, (SQLCHAR*)sql, SQL_NTS)));
     EXPECT_EQ(Stmt(SQLDescribeCol(s, 1, nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr), s),
               "ERROR " + none);
     EXPECT_EQ(Stmt(SQLColAttributes(s, 1, SQL_COLUMN_COUNT, nullptr, 0, nullptr, nullptr), s), "ERROR " + none);
   }
-  EXPECT_EQ(Stmt(SQLNumResultCols(s, nullptr), s),
-            "ERROR S1000 1072 [QTX][Velora ODBC Client]NULL pointer in argument pccol");
+  EXPECT_EQ(Stmt(SQLNumResultCols(s, nullptr), s), "ERROR S1000 1072 C:NULL pointer in argument pccol");
   EXPECT_EQ(SQLSetCursorName(s, (SQLCHAR*)"mine  ", SQL_NTS), SQL_SUCCESS);
   char text[8];
   SQLSMALLINT length = 0;
   EXPECT_EQ(SQLGetCursorName(s, (SQLCHAR*)text, sizeof text, &length), SQL_SUCCESS);
   EXPECT_STREQ(text, "mine");
-  EXPECT_EQ(Stmt(SQLGetCursorName(s, (SQLCHAR*)text, 4, &length), s),
-            "INFO 01004 1041 [QTX][Velora ODBC Client]data truncated");
+  EXPECT_EQ(Stmt(SQLGetCursorName(s, (SQLCHAR*)text, 4, &length), s), "INFO 01004 1041 C:data truncated");
   EXPECT_STREQ(text, "min");
   EXPECT_EQ(SQLGetCursorName(s, nullptr, 0, &length), SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(length, 4);
   // The row-count request still goes out.
-  EXPECT_EQ(Stmt(SQLRowCount(s, nullptr), s),
-            "ERROR S1000 1072 [QTX][Velora ODBC Client]NULL pointer in argument pcrow");
+  EXPECT_EQ(Stmt(SQLRowCount(s, nullptr), s), "ERROR S1000 1072 C:NULL pointer in argument pcrow");
   SQLLEN rows = 0;
   EXPECT_EQ(SQLRowCount(s, &rows), SQL_SUCCESS);
   EXPECT_EQ(rows, -1);  // the server's "no count"
