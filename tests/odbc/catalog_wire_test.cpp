@@ -97,8 +97,7 @@ const struct {
     {SQL_GETDATA_EXTENSIONS, 4, U32(11), 4, 0, "GETDATA_EXTENSIONS=GD_ANY_COLUMN | GD_ANY_ORDER"},
     {65003, 4, U32(33), 4, 0, "OJ_CAPABILITIES=OJ_LEFT|OJ_INNER"},
     {SQL_DBMS_NAME, 7, Z("Velora"), 6, 0, "DBMS_NAME=Velora"},
-    {SQL_DBMS_NAME, 6, Z("Velor"), 6, 1, "DBMS_NAME=Velora"},
-    {SQL_DBMS_NAME, 0, "#", 6, 1, "DBMS_NAME=Velora"},
+    {SQL_DBMS_NAME, 6, Z("Velor"), 6, 1, "DBMS_NAME=Velora"}, {SQL_DBMS_NAME, 0, "#", 6, 1, "DBMS_NAME=Velora"},
     {SQL_KEYWORDS, 758, "ABS,ACOS,", 757, 0, "KEYWORDS"},
     {SQL_PROCEDURE_TERM, 4, Z("") + '#', 0, 0, "PROCEDURE_TERM=empty"},
     {SQL_ORDER_BY_COLUMNS_IN_SELECT, 4, Z("Y"), 1, 0, "ORDER_BY_COLUMNC_IN_SELECT=Yes"},
@@ -109,8 +108,7 @@ const struct {
     {SQL_DBMS_VER, 16, Z("Velora 1.0"), 10, 0, "DBMS_VER=Velora 1.0"},
     {SQL_DATABASE_NAME, 8, Z(""), 0, 0, "DATABASE_NAME="},
     // ODBC 3 types clients ask at connect; the driver manager's own answer.
-    {10002, 4, Z("N"), 1, 0, "DESCRIBE_PARAMETER=No"},
-    {10003, 4, Z("N"), 1, 0, "CATALOG_NAME=No"},
+    {10002, 4, Z("N"), 1, 0, "DESCRIBE_PARAMETER=No"}, {10003, 4, Z("N"), 1, 0, "CATALOG_NAME=No"},
     {SQL_ODBC_VER, 8, "########", -1, 0, "ODBC_VER="},
 };
 

@@ -32,8 +32,7 @@ struct Row {
   std::string out;  // type, null flag, length and value sent; or the record
 };
 const Row kForms[] = {
-    {SQL_C_CHAR, SQL_VARCHAR, "ab", SQL_NTS, P(1, 12, Z("ab"))},
-    {SQL_C_CHAR, SQL_BINARY, "AB", 2, P(1, -2, "AB")},
+    {SQL_C_CHAR, SQL_VARCHAR, "ab", SQL_NTS, P(1, 12, Z("ab"))}, {SQL_C_CHAR, SQL_BINARY, "AB", 2, P(1, -2, "AB")},
     {SQL_C_CHAR, SQL_INTEGER, "-5", SQL_NTS, P(1, 4, Raw(-5))},
     {SQL_C_CHAR, SQL_BIGINT, "-9000000000000000001", SQL_NTS, P(1, -5, FromHex("e6 7c 50 6c 84 e2 01 00 01 00"))},
     {SQL_C_CHAR, SQL_NUMERIC, "12.5", SQL_NTS, P(1, 2, FromHex("00 f2 00 00 00 00 00 00 00 00 50 12"))},
