@@ -16,14 +16,7 @@ std::string Direct(const std::string& sql, const std::string& set) { return Fram
 const std::string kNoColumns = ReplyFrame(U16(0) + U16(0));
 const std::string kDate = U16(2024) + U16(2) + U16(29), kTime = U16(13) + U16(45) + U16(30);
 
-class ParameterWireTest : public SessionTest {
- protected:
-  // The newest record without the "C:" or "S:" prefix.
-  static std::string Newest(SQLHSTMT s) {
-    std::string d = Diag(nullptr, s);
-    return d.find(':') == std::string::npos ? d : d.erase(d.find(':') - 1, 2);
-  }
-};
+using ParameterWireTest = SessionTest;
 
 struct Row {
   SQLSMALLINT c, sql;
@@ -70,33 +63,33 @@ TEST_F(ParameterWireTest, EachPairSendsItsValueForm) {
   for (const Row& r : kForms) {
     SQLLEN ind = r.ind;
     ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, r.c, r.sql, 0, 0, (SQLPOINTER)r.in.data(), 0, &ind), SQL_SUCCESS);
-    ASSERT_EQ(SQLExecDirect(s, M("?"), SQL_NTS), SQL_SUCCESS) << r.c << " " << r.sql << " " << Newest(s);
+    ASSERT_EQ(SQLExecDirect(s, M("?"), SQL_NTS), SQL_SUCCESS) << r.c << " " << r.sql << " " << Diag(nullptr, s);
   }
 }
 
 const Row kRefusals[] = {
-    {SQL_C_SLONG, SQL_DATE, Raw(1), 0, "07006 1027 requested conversion not supported"},
-    {SQL_C_SLONG, SQL_GUID, Raw(1), 0, "07006 1027 requested conversion not supported"},
-    {SQL_C_GUID, SQL_CHAR, Raw(1), 0, "07006 1027 requested conversion not supported"},
-    {SQL_C_SLONG, SQL_SMALLINT, Raw(70000), 0, "22003 1027 whole digits lost"},
-    {SQL_C_USHORT, SQL_SMALLINT, U16(40000), 0, "22003 1027 data out of range"},
-    {SQL_C_ULONG, SQL_NUMERIC, U32(3000000000u), 0, "22003 1027 machine too stupid to convert this to character"},
-    {SQL_C_SLONG, SQL_BIT, Raw(2), 0, "22003 1027 value out of range"},
-    {SQL_C_CHAR, SQL_NUMERIC, "1x", SQL_NTS, "22005 1027 character data is non-numeric"},
-    {SQL_C_CHAR, SQL_NUMERIC, "123456789012345678", SQL_NTS, "01004 1041 data truncated"},
-    {SQL_C_DEFAULT, SQL_BIGINT, "4x", SQL_NTS, "22005 1027 could not convert character to numeric"},
-    {SQL_C_CHAR, SQL_REAL, "1" + std::string(39, '0'), SQL_NTS, "22003 1027 data out of range"},
-    {SQL_C_CHAR, SQL_BIT, "2", SQL_NTS, "22003 1027 out of range for BIT column"},
-    {SQL_C_CHAR, SQL_BIT, "1.5", SQL_NTS, "01004 1027 fractional value for BIT column"},
-    {SQL_C_CHAR, SQL_DATE, "1996-05-01x", SQL_NTS, "01004 1027 could not convert character to date"},
-    {SQL_C_CHAR, SQL_TIME, "13:45:30xx", SQL_NTS, "01004 1027 could not convert character to time"},
-    {SQL_C_BINARY, SQL_INTEGER, "abc", 3, "22003 1063 binary length doesn't match size of object on data source"},
-    {SQL_C_DOUBLE, SQL_INTEGER, Raw(3.5), 0, "01004 1027 fractional digits lost"},
-    {SQL_C_DOUBLE, SQL_BIT, Raw(0.5), 0, "01004 1027 value out of range"},
-    {SQL_C_TIMESTAMP, SQL_DATE, kDate + kTime + U32(0), 0, "01004 1027 time information lost"},
-    {SQL_C_TIMESTAMP, SQL_TIME, kDate + kTime + U32(1), 0, "01004 1027 fraction information lost"},
-    {SQL_C_CHAR, SQL_CHAR, "a", SQL_DEFAULT_PARAM, "S1C00 1071 SQL procedures are not supported"},
-    {SQL_C_CHAR, SQL_CHAR, "a", -7, "S1009 1072 function called with invalid argument value"},
+    {SQL_C_SLONG, SQL_DATE, Raw(1), 0, "07006 1027 C:requested conversion not supported"},
+    {SQL_C_SLONG, SQL_GUID, Raw(1), 0, "07006 1027 C:requested conversion not supported"},
+    {SQL_C_GUID, SQL_CHAR, Raw(1), 0, "07006 1027 C:requested conversion not supported"},
+    {SQL_C_SLONG, SQL_SMALLINT, Raw(70000), 0, "22003 1027 C:whole digits lost"},
+    {SQL_C_USHORT, SQL_SMALLINT, U16(40000), 0, "22003 1027 C:data out of range"},
+    {SQL_C_ULONG, SQL_NUMERIC, U32(3000000000u), 0, "22003 1027 C:machine too stupid to convert this to character"},
+    {SQL_C_SLONG, SQL_BIT, Raw(2), 0, "22003 1027 C:value out of range"},
+    {SQL_C_CHAR, SQL_NUMERIC, "1x", SQL_NTS, "22005 1027 C:character data is non-numeric"},
+    {SQL_C_CHAR, SQL_NUMERIC, "123456789012345678", SQL_NTS, "01004 1041 C:data truncated"},
+    {SQL_C_DEFAULT, SQL_BIGINT, "4x", SQL_NTS, "22005 1027 C:could not convert character to numeric"},
+    {SQL_C_CHAR, SQL_REAL, "1" + std::string(39, '0'), SQL_NTS, "22003 1027 C:data out of range"},
+    {SQL_C_CHAR, SQL_BIT, "2", SQL_NTS, "22003 1027 C:out of range for BIT column"},
+    {SQL_C_CHAR, SQL_BIT, "1.5", SQL_NTS, "01004 1027 C:fractional value for BIT column"},
+    {SQL_C_CHAR, SQL_DATE, "1996-05-01x", SQL_NTS, "01004 1027 C:could not convert character to date"},
+    {SQL_C_CHAR, SQL_TIME, "13:45:30xx", SQL_NTS, "01004 1027 C:could not convert character to time"},
+    {SQL_C_BINARY, SQL_INTEGER, "abc", 3, "22003 1063 C:binary length doesn't match size of object on data source"},
+    {SQL_C_DOUBLE, SQL_INTEGER, Raw(3.5), 0, "01004 1027 C:fractional digits lost"},
+    {SQL_C_DOUBLE, SQL_BIT, Raw(0.5), 0, "01004 1027 C:value out of range"},
+    {SQL_C_TIMESTAMP, SQL_DATE, kDate + kTime + U32(0), 0, "01004 1027 C:time information lost"},
+    {SQL_C_TIMESTAMP, SQL_TIME, kDate + kTime + U32(1), 0, "01004 1027 C:fraction information lost"},
+    {SQL_C_CHAR, SQL_CHAR, "a", SQL_DEFAULT_PARAM, "S1C00 1071 C:SQL procedures are not supported"},
+    {SQL_C_CHAR, SQL_CHAR, "a", -7, "S1009 1072 C:function called with invalid argument value"},
 };
 
 // Nothing is sent for a refused value; the bindings stay for the next try.
@@ -107,7 +100,7 @@ TEST_F(ParameterWireTest, RefusalsPostOneRecordAndSendNothing) {
     SQLLEN ind = r.ind;
     ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, r.c, r.sql, 0, 0, (SQLPOINTER)r.in.data(), 0, &ind), SQL_SUCCESS);
     EXPECT_EQ(SQLExecDirect(s, M("?"), SQL_NTS), SQL_ERROR);
-    EXPECT_EQ(Newest(s), r.out) << r.c << " " << r.sql;
+    EXPECT_EQ(Diag(nullptr, s), r.out) << r.c << " " << r.sql;
   }
   // A value that makes the request longer than any frame may be.
   std::string huge((257 << 20) - 8, 'h');
@@ -116,9 +109,9 @@ TEST_F(ParameterWireTest, RefusalsPostOneRecordAndSendNothing) {
   ASSERT_EQ(SQLExecDirect(s, M("?"), SQL_NTS) + SQLParamData(s, nullptr), 2 * SQL_NEED_DATA);
   EXPECT_EQ(SQLPutData(s, &huge[0], 8) + SQLPutData(s, &huge[0], static_cast<SQLLEN>(huge.size())), 0);
   EXPECT_EQ(SQLParamData(s, nullptr), SQL_ERROR);
-  EXPECT_EQ(Newest(s), "S1090 1072 request too long: a request carries at most 268435456 bytes");
+  EXPECT_EQ(Diag(nullptr, s), "S1090 1072 C:request too long: a request carries at most 268435456 bytes");
   EXPECT_EQ(SQLParamOptions(s, 2, nullptr), SQL_ERROR);
-  EXPECT_EQ(Newest(s), "S1C00 3028 SQLParamOptions not implemented");
+  EXPECT_EQ(Diag(nullptr, s), "S1C00 3028 C:SQLParamOptions not implemented");
 }
 
 // Values travel in parameter order whatever the binding order; SQL_IGNORE
@@ -137,13 +130,13 @@ TEST_F(ParameterWireTest, OrderIgnoreNullAndDescription) {
   ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_INTEGER, 10, 3, nullptr, 0, nullptr), SQL_SUCCESS);
   EXPECT_EQ(SQLNumParams(s, &n), SQL_SUCCESS);
   EXPECT_EQ(n, 3);
-  EXPECT_EQ(SQLExecDirect(s, M("? '?' \"?\" /* ? */ ?-- ?\n?"), SQL_NTS), SQL_SUCCESS) << Newest(s);
+  EXPECT_EQ(SQLExecDirect(s, M("? '?' \"?\" /* ? */ ?-- ?\n?"), SQL_NTS), SQL_SUCCESS) << Diag(nullptr, s);
   EXPECT_EQ(SQLNumParams(s, &n), SQL_SUCCESS);
   EXPECT_EQ(n, 3);
   EXPECT_EQ(SQLDescribeParam(s, 1, &type, &size, &scale, &nullable), SQL_SUCCESS);
   EXPECT_EQ(std::to_string(type) + " " + std::to_string(size) + " " + std::to_string(scale) + " " + std::to_string(nullable), "4 10 3 2");
   EXPECT_EQ(SQLDescribeParam(s, 4, &type, &size, &scale, &nullable), SQL_ERROR);
-  EXPECT_EQ(Newest(s), "S1093 1070 invalid parameter number for SQLDescribeParam");
+  EXPECT_EQ(Diag(nullptr, s), "S1093 1070 C:invalid parameter number for SQLDescribeParam");
 }
 
 // Texts in pieces (SQL_NTS pieces, UTF-16 split inside a character), a fixed-size value
@@ -165,7 +158,7 @@ TEST_F(ParameterWireTest, DataAtExecution) {
   }
   SQLPOINTER which = nullptr;
   EXPECT_EQ(SQLPutData(s, M("x"), 1), SQL_ERROR);
-  EXPECT_EQ(Newest(s), "S1010 1064 SQLPutData called in wrong context");
+  EXPECT_EQ(Diag(nullptr, s), "S1010 1064 C:SQLPutData called in wrong context");
   ASSERT_EQ(SQLExecDirect(s, M(sql.c_str()), SQL_NTS), SQL_NEED_DATA);
   std::string order;
   for (SQLRETURN rc; (rc = SQLParamData(s, &which)) == SQL_NEED_DATA;) {
@@ -182,7 +175,7 @@ TEST_F(ParameterWireTest, DataAtExecution) {
   ASSERT_EQ(SQLExecDirect(s, M(sql.c_str()), SQL_NTS), SQL_NEED_DATA);
   EXPECT_EQ(SQLCancel(s), SQL_SUCCESS);
   EXPECT_EQ(SQLParamData(s, &which), SQL_ERROR);
-  EXPECT_EQ(Newest(s), "S1010 1064 function sequence error");
+  EXPECT_EQ(Diag(nullptr, s), "S1010 1064 C:function sequence error");
   // Refused at the end: the server's record, and no sequence left.
   ASSERT_EQ(SQLExecDirect(s, M(sql.c_str()), SQL_NTS), SQL_NEED_DATA);
   EXPECT_EQ(SQLParamData(s, &which), SQL_NEED_DATA);
@@ -191,10 +184,10 @@ TEST_F(ParameterWireTest, DataAtExecution) {
   EXPECT_EQ(SQLPutData(s, &one, 0), SQL_SUCCESS);
   EXPECT_EQ(SQLParamData(s, &which) + SQLParamData(s, &which), 2 * SQL_NEED_DATA);
   EXPECT_EQ(SQLPutData(s, M("-"), SQL_DEFAULT_PARAM), SQL_ERROR);
-  EXPECT_EQ(Newest(s), "S1C00 1071 SQL procedures are not supported");
+  EXPECT_EQ(Diag(nullptr, s), "S1C00 1071 C:SQL procedures are not supported");
   EXPECT_EQ(SQLPutData(s, M("e"), SQL_NULL_DATA), SQL_SUCCESS);
   EXPECT_EQ(SQLParamData(s, &which), SQL_ERROR);
-  EXPECT_EQ(Newest(s), "23000 19 constraint");
+  EXPECT_EQ(Diag(nullptr, s), "23000 19 S:constraint");
   EXPECT_EQ(SQLParamData(s, &which), SQL_ERROR);
 }
 
