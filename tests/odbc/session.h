@@ -61,10 +61,9 @@ class SessionTest : public ::testing::Test {
   SQLRETURN Connect(const std::string& extra = "") {
     if (!started) server.Start();
     started = true;
-    std::string in = In() + extra;
     SQLCHAR buffer[512] = {0};
-    SQLRETURN rc = SQLDriverConnect(hdbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, buffer,
-                                    sizeof buffer, nullptr, SQL_DRIVER_NOPROMPT);
+    SQLRETURN rc =
+        SQLDriverConnect(hdbc, nullptr, M((In() + extra).c_str()), SQL_NTS, buffer, sizeof buffer, nullptr, 0);
     out = (char*)buffer;
     return rc;
   }

@@ -45,8 +45,8 @@ TEST_F(SessionTest, LoginGreetingAndConnectRequestAreExactAndUidAndPwdKeysAreTak
   ASSERT_EQ(getsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, &size), 0);
   EXPECT_EQ(limit.tv_sec + limit.tv_usec, 0);
   // A second login on the connection is refused without a word on the wire.
-  EXPECT_EQ(Conn(SQLDriverConnect(hdbc, nullptr, (SQLCHAR*)In().c_str(), SQL_NTS, nullptr, 0, nullptr,
-                             SQL_DRIVER_NOPROMPT)), "ERROR 08002 1054 C:connection in use");
+  EXPECT_EQ(Conn(SQLDriverConnect(hdbc, nullptr, M(In().c_str()), SQL_NTS, nullptr, 0, nullptr, 0)),
+            "ERROR 08002 1054 C:connection in use");
   EXPECT_EQ(SQLDisconnect(hdbc), SQL_SUCCESS);  // after it nothing more is sent
 }
 
@@ -158,11 +158,10 @@ TEST_F(SessionTest, LoginFailedAllocationNeverLeavesAFailedLoginLoggedIn) {
     s.Start();
     SQLHDBC dbc = nullptr;
     ASSERT_EQ(SQLAllocConnect(henv, &dbc), SQL_SUCCESS);
-    std::string in = "DSN=Sales;Server=127.0.0.1;Service=" + s.Port();
+    const std::string in = "DSN=Sales;Server=127.0.0.1;Service=" + s.Port();
     const unsigned long before = AllocCount();
     SetAllocFailOnce(n);
-    SQLRETURN rc = SQLDriverConnect(dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0,
-                                    nullptr, SQL_DRIVER_NOPROMPT);
+    SQLRETURN rc = SQLDriverConnect(dbc, nullptr, M(in.c_str()), SQL_NTS, nullptr, 0, nullptr, 0);
     ResetAllocFailure();
     // Once the call makes no more than n allocations, none of them failed.
     completed = AllocCount() - before <= static_cast<unsigned long>(n);
