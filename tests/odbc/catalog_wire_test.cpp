@@ -121,8 +121,7 @@ TEST_F(CatalogWireTest, GetInfoAnswersByKindLengthTruncationAndTrace) {
     SQLSMALLINT pcb = 99;
     const std::string rc = Conn(SQLGetInfo(hdbc, c.type, &buffer[0], c.cbMax, &pcb));
     EXPECT_EQ(rc + "|" + buffer.substr(0, c.bytes.size()) + "|" + std::to_string(pcb),
-              (c.rc ? "INFO 01004 1041 C:data truncated|" : "0|") + c.bytes + "|" +
-                  std::to_string(c.pcb));
+              (c.rc ? "INFO 01004 1041 C:data truncated|" : "0|") + c.bytes + "|" + std::to_string(c.pcb));
     EXPECT_TRUE(trace.Has('A', 2, "    " + c.trace)) << trace.Text();
   }
   SQLSMALLINT pcb = 0;

@@ -98,13 +98,11 @@ TEST_F(SessionTest, ConnectReadsDataSourceKeysAndTracesTextsOfExplicitLength) {
   server.Start();
   std::ofstream(ini) << "[Trace]\nServer = 127.0.0.1\nService = " << server.Port()
                      << "\nUser = ignored\nPassword = yes\n";
-  EXPECT_EQ(SQLConnect(hdbc, (SQLCHAR*)"TraceXYZ", 5, (SQLCHAR*)"annXYZ", 3, (SQLCHAR*)"pwXYZ", 2),
-            SQL_SUCCESS);
+  EXPECT_EQ(SQLConnect(hdbc, (SQLCHAR*)"TraceXYZ", 5, (SQLCHAR*)"annXYZ", 3, (SQLCHAR*)"pwXYZ", 2), SQL_SUCCESS);
   EXPECT_NE(trace.Text().find("szDSN=[Trace]\n             szUID=[ann]\n             szAuthStr=[pw]\n"),
             std::string::npos)
       << trace.Text();
-  EXPECT_EQ(SQLBrowseConnect(hdbc, (SQLCHAR*)"DSN=x;Server=nowhereXYZ", 5, nullptr, 0, nullptr),
-            SQL_ERROR);
+  EXPECT_EQ(SQLBrowseConnect(hdbc, (SQLCHAR*)"DSN=x;Server=nowhereXYZ", 5, nullptr, 0, nullptr), SQL_ERROR);
   EXPECT_NE(trace.Text().find("szConnStrIn=[DSN=x]\n"), std::string::npos) << trace.Text();
 }
 

@@ -25,8 +25,7 @@ struct Step { SQLSMALLINT cType; SQLLEN cb; uint16_t icol; const char* outcome; 
 
 struct Scenario { int32_t type; uint32_t length; std::string row; bool isNull; std::vector<Step> steps; };
 
-const SQLRETURN kOk = SQL_SUCCESS, kInfo = SQL_SUCCESS_WITH_INFO, kErr = SQL_ERROR,
-                kEnd = SQL_NO_DATA_FOUND;
+const SQLRETURN kOk = SQL_SUCCESS, kInfo = SQL_SUCCESS_WITH_INFO, kErr = SQL_ERROR, kEnd = SQL_NO_DATA_FOUND;
 const std::string k25 = std::string("abcdefghijklmnopqrstuvwxy") + '\0';
 
 class TransferTest : public ::testing::Test {
