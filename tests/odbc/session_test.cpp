@@ -235,12 +235,11 @@ TEST_F(SessionTest, OptionsSetBeforeLoginReachTheSessionAndTransactions) {
 // only stored, or not kept at all, send nothing.
 TEST_F(SessionTest, EveryOptionRequestHasItsFrame) {
   // wide: a 32-bit number rather than a 16-bit enumerated value.
-  const struct { SQLUSMALLINT option; uint16_t code; bool wide; SQLULEN value; bool statement; } rows[] = {{SQL_ACCESS_MODE, 26, false, 1, false}, {SQL_AUTOCOMMIT, 27, false, 0, false},
-              {SQL_TXN_ISOLATION, 38, false, 2, false}, {SQL_MAX_ROWS, 32, true, 70000, true},
-              {SQL_NOSCAN, 33, false, 1, true},         {SQL_MAX_LENGTH, 31, true, 4096, true},
-              {SQL_CURSOR_TYPE, 30, false, 3, true},    {SQL_CONCURRENCY, 28, false, 2, true},
-              {SQL_ROWSET_SIZE, 36, true, 25, true},    {SQL_RETRIEVE_DATA, 35, false, 0, true},
-              {SQL_USE_BOOKMARKS, 39, false, 1, true}};
+  const struct { SQLUSMALLINT option; uint16_t code; bool wide; SQLULEN value; bool statement; } rows[] = {
+      {SQL_ACCESS_MODE, 26, false, 1, false}, {SQL_AUTOCOMMIT, 27, false, 0, false}, {SQL_TXN_ISOLATION, 38, 0, 2, 0},
+      {SQL_MAX_ROWS, 32, true, 70000, true}, {SQL_NOSCAN, 33, false, 1, true}, {SQL_MAX_LENGTH, 31, true, 4096, true},
+      {SQL_CURSOR_TYPE, 30, false, 3, true}, {SQL_CONCURRENCY, 28, false, 2, true}, {SQL_ROWSET_SIZE, 36, true, 25, true},
+      {SQL_RETRIEVE_DATA, 35, false, 0, true}, {SQL_USE_BOOKMARKS, 39, false, 1, true}};
   auto body = [](const auto& r, uint32_t id) {
     return (r.statement ? U32(id) : "") + (r.wide ? U32(static_cast<uint32_t>(r.value))
                                                   : U16(static_cast<uint16_t>(r.value)));
@@ -281,10 +280,11 @@ TEST_F(SessionTest, OptionRefusalsQualifierAndRowNumber) {
       .Expect(Frame(18, U32(7))).Send(ReplyFrame(U16(0) + U32(42)))
       .Expect(Frame(18, U32(7))).Send(ReplyFrame(U16(0) + U32(43)));
   SQLHSTMT s = Open();
-  const struct { bool statement, get; SQLUSMALLINT option; const char* diag; } refused[] = {{0, 0, SQL_PACKET_SIZE, "1056 C:can't change network packet size"},
-                 {0, 1, SQL_TRANSLATE_OPTION, "1057 C:translation DLL not supported"},
-                 {1, 0, SQL_KEYSET_SIZE, "1059 C:keyset-driven cursors not supported"},
-                 {1, 1, SQL_GET_BOOKMARK, "1061 C:bookmarks not supported yet"}};
+  const struct { bool statement, get; SQLUSMALLINT option; const char* diag; } refused[] = {
+      {0, 0, SQL_PACKET_SIZE, "1056 C:can't change network packet size"},
+      {0, 1, SQL_TRANSLATE_OPTION, "1057 C:translation DLL not supported"},
+      {1, 0, SQL_KEYSET_SIZE, "1059 C:keyset-driven cursors not supported"},
+      {1, 1, SQL_GET_BOOKMARK, "1061 C:bookmarks not supported yet"}};
   for (const auto& r : refused) {
     SQLULEN answer = 99;
     SQLRETURN rc = r.statement ? (r.get ? SQLGetStmtOption(s, r.option, &answer)
