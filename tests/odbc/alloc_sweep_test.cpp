@@ -1,18 +1,11 @@
 // Allocation-failure sweep over a whole session against a real server:
-// connect, allocate, execute, prepare, describe, options, commit, free,
+// connect, allocate, execute, parameters, prepare, describe, fetch (bound,
+// in pieces, a value read on the previous row), options, commit, free,
 // disconnect, with the 1st, 2nd, ... allocation failing. Every call either
 // succeeds or fails with SQL_ERROR and only memory diagnostics (native
 // 3008); nothing crashes or leaks (AddressSanitizer checks the leaks).
-#include <gtest/gtest.h>
-#include <sql.h>
-#include <sqlext.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <string>
-
 #include "base/Alloc.h"
-#include "support/capture.h"
+#include "odbc/session.h"
 #include "support/velora_server.h"
 
 namespace {
@@ -31,9 +24,13 @@ std::string Session(const std::string& port, bool once, bool* completed) {
     SQLINTEGER native = 0;
     bool clean = rc == SQL_ERROR;
     int records = 0;
-    for (; clean && SQLError(env, dbc, stmt, state, &native, message, sizeof message, nullptr) ==
-                        SQL_SUCCESS; ++records) {
-      clean = native == 3008;
+    // The records of the statement, the connection and the environment.
+    const SQLHANDLE handles[3][3] = {{nullptr, nullptr, stmt}, {nullptr, dbc, nullptr}, {env, nullptr, nullptr}};
+    for (const auto& h : handles) {
+      for (; clean && SQLError(h[0], h[1], h[2], state, &native, message, sizeof message, nullptr) == SQL_SUCCESS;
+           ++records) {
+        clean = native == 3008;
+      }
     }
     if (!clean || (once && env && records == 0)) {  // no environment: nowhere to queue
       why = std::string(name) + " rc " + std::to_string(rc) + ": " + (char*)state + " " + (char*)message;
@@ -45,55 +42,53 @@ std::string Session(const std::string& port, bool once, bool* completed) {
   SQLINTEGER a = 0x4241;
   SQLLEN atExec = SQL_DATA_AT_EXEC;
   SQLPOINTER token = nullptr;
+  char piece[2];
   const std::string in = "DSN=Sweep;Server=127.0.0.1;Service=" + port;
-  *completed = step(SQLAllocEnv(&env), "AllocEnv") && step(SQLAllocConnect(env, &dbc), "AllocConnect") &&
-               step(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, nullptr,
-                                     SQL_DRIVER_NOPROMPT), "DriverConnect") &&
-               step(SQLAllocStmt(dbc, &stmt), "AllocStmt") &&
-               step(SQLExecDirect(stmt, (SQLCHAR*)"CREATE TABLE IF NOT EXISTS sweep (a INTEGER, b VARCHAR(9))",
-                                  SQL_NTS), "ExecDirect") &&
-               step(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &a, 0, nullptr),
-                    "BindParameter") &&
-               step(SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 9, 0, &a, 0, &atExec),
-                    "BindParameter") &&
-               step(Need(SQLExecDirect(stmt, (SQLCHAR*)"INSERT INTO sweep VALUES (?, ?)", SQL_NTS)), "ExecDirect ?") &&
-               step(Need(SQLParamData(stmt, &token)), "ParamData") && step(SQLPutData(stmt, &a, 2), "PutData") &&
-               step(SQLParamData(stmt, &token), "ParamData") && step(SQLFreeStmt(stmt, SQL_RESET_PARAMS), "FreeStmt") &&
-               step(SQLPrepare(stmt, (SQLCHAR*)"SELECT a, b FROM sweep", SQL_NTS), "Prepare") &&
-               step(SQLColAttributes(stmt, 2, SQL_COLUMN_TYPE_NAME, nullptr, 0, nullptr, nullptr),
-                    "ColAttributes") &&
-               step(SQLSetStmtOption(stmt, SQL_MAX_ROWS, 4), "SetStmtOption") &&
-               step(SQLSetConnectOption(dbc, SQL_AUTOCOMMIT, 1), "SetConnectOption") &&
-               step(SQLTransact(env, dbc, SQL_COMMIT), "Transact") &&
-               step(SQLFreeStmt(stmt, SQL_DROP), "FreeStmt") && step(SQLDisconnect(dbc), "Disconnect");
+#define STEP(call) step(call, #call)
+  *completed = STEP(SQLAllocEnv(&env)) && STEP(SQLAllocConnect(env, &dbc)) &&
+               STEP(SQLDriverConnect(dbc, nullptr, M(in.c_str()), SQL_NTS, nullptr, 0, nullptr, 0)) &&
+               STEP(SQLAllocStmt(dbc, &stmt)) &&
+               STEP(SQLExecDirect(stmt, M("CREATE TABLE IF NOT EXISTS sweep (a INTEGER, b VARCHAR(9))"), SQL_NTS)) &&
+               STEP(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &a, 0, nullptr)) &&
+               STEP(SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 9, 0, &a, 0, &atExec)) &&
+               STEP(Need(SQLExecDirect(stmt, M("INSERT INTO sweep VALUES (?, ?)"), SQL_NTS))) &&
+               STEP(Need(SQLParamData(stmt, &token))) && STEP(SQLPutData(stmt, &a, 2)) &&
+               STEP(SQLParamData(stmt, &token)) && STEP(SQLFreeStmt(stmt, SQL_RESET_PARAMS)) &&
+               STEP(SQLPrepare(stmt, M("SELECT a, b FROM sweep"), SQL_NTS)) &&
+               STEP(SQLColAttributes(stmt, 2, SQL_COLUMN_TYPE_NAME, nullptr, 0, nullptr, nullptr)) &&
+               STEP(SQLBindCol(stmt, 1, SQL_C_SLONG, &a, 0, nullptr)) && STEP(SQLExecute(stmt)) &&
+               STEP(SQLFetch(stmt)) && STEP(SQLGetData(stmt, 2, SQL_C_CHAR, piece, 2, nullptr)) &&  // in pieces
+               STEP(SQLGetData(stmt, 2, SQL_C_CHAR, piece, 2, nullptr)) && STEP(SQLFetch(stmt)) &&
+               STEP(SQLFreeStmt(stmt, SQL_CLOSE)) && STEP(SQLSetStmtOption(stmt, SQL_MAX_ROWS, 4)) &&
+               STEP(SQLSetConnectOption(dbc, SQL_AUTOCOMMIT, 1)) && STEP(SQLTransact(env, dbc, SQL_COMMIT)) &&
+               STEP(SQLFreeStmt(stmt, SQL_DROP)) && !(stmt = nullptr) && STEP(SQLDisconnect(dbc));
+#undef STEP
   ResetAllocFailure();
   if (dbc) SQLFreeConnect(dbc);
   if (env) SQLFreeEnv(env);
   return why;
 }
 
-TEST(AllocationSweep, EveryFailureIsReportedAndNothingLeaks) {
-  setenv("VELODBC_DIALOG", "none", 1);
-  char ini[] = "/tmp/velora-sweep-XXXXXX";  // an empty odbc.ini: no data-source keys
-  close(mkstemp(ini));
-  setenv("ODBCSYSINI", "/nonexistent", 1);
-  setenv("ODBCINI", ini, 1);
-  VeloraServer server;
-  ASSERT_TRUE(server.Start()) << server.Error();
-  BoxCapture boxes;  // failed exchanges show their boxes
+using AllocationSweep = SessionTest;  // an empty odbc.ini: no data-source keys
+
+TEST_F(AllocationSweep, EveryFailureIsReportedAndNothingLeaks) {
+  VeloraServer velora;
+  ASSERT_TRUE(velora.Start()) << velora.Error();
   // Every allocation from the n-th on failing, or only the n-th (when the
   // failed call can still queue its memory diagnostic).
   for (bool once : {false, true}) {
     bool completed = false;
     int n = 0;
     for (; n < 3000 && !completed; ++n) {
+      const unsigned long before = AllocCount();
       once ? SetAllocFailOnce(n) : SetAllocFailAfter(n);
-      ASSERT_EQ(Session(server.PortText(), once, &completed), "") << "allocation " << n << " " << once;
+      ASSERT_EQ(Session(velora.PortText(), once, &completed), "") << "allocation " << n << " " << once;
+      // A single failure may be absorbed: done once allocation n is never reached.
+      if (once) completed = completed && AllocCount() - before <= static_cast<unsigned long>(n);
     }
     EXPECT_TRUE(completed) << "the session never ran without failures";
     EXPECT_GT(n, 10);
   }
-  unlink(ini);
 }
 
 }  // namespace

@@ -3,35 +3,23 @@
 // SQL_SUCCESS, and SQLGetInfo's answers by kind, length and trace line.
 #include <functional>
 
-#include "driver_session.h"
+#include "odbc/session.h"
 
 namespace {
 
-using CatalogWireTest = DriverSession;
-
-SQLCHAR* M(const char* text) { return reinterpret_cast<SQLCHAR*>(const_cast<char*>(text)); }
+using CatalogWireTest = SessionTest;
 
 std::string Texts(std::initializer_list<const char*> texts) {
   std::string out;
   for (const char* t : texts) out += Text16(t);
   return out;
 }
-
-const std::string kOneColumn =
-    ReplyFrame(U16(0) + U16(1) + ColumnBytes("TABLE_NAME", 128, 1, "", 128, 0, "", 12, 0));
-
-// What a call left: its code, the handle's newest record and, for a
-// statement, its result columns.
-std::string Outcome(SQLHSTMT s, SQLHDBC c, SQLRETURN rc) {
-  std::vector<Record> records = Errors(nullptr, c, s);
-  std::string out = std::to_string(rc);
-  if (!records.empty()) out += " " + records[0].state + " " + records[0].message.substr(25);
+const std::string kOneColumn = ReplyFrame(U16(0) + U16(1) + Column("TABLE_NAME", 128, 1, 12, 128));
+// The statement's result columns.
+std::string Cols(SQLHSTMT s, const std::string& got = "") {
   SQLSMALLINT count = -1;
-  if (s != nullptr && SQLNumResultCols(s, &count) == SQL_SUCCESS)
-    out += " " + std::to_string(count);
-  return out;
+  return got + " " + (SQLNumResultCols(s, &count) == SQL_SUCCESS ? std::to_string(count) : "none");
 }
-std::string Outcome(SQLHSTMT s, SQLRETURN rc) { return Outcome(s, nullptr, rc); }
 
 // Texts lose trailing blanks, null pointers with length 0 are empty texts,
 // numbers travel unchanged and unchecked; each reply's description becomes
@@ -53,18 +41,14 @@ const std::pair<std::function<SQLRETURN(SQLHSTMT)>, std::string> kCalls[] = {
 };
 
 TEST_F(CatalogWireTest, RequestsAreExactAndTheReplyDescribesTheResultSet) {
-  ScriptLogin(server);
-  server.Expect(Frame(0, "")).Send(AllocReply(7));
+  ScriptStatement();
   for (const auto& c : kCalls) server.Expect(c.second).Send(kOneColumn);
-  server.ExpectEnd();
-  ASSERT_EQ(Connect(server), SQL_SUCCESS);
-  SQLHSTMT s = Allocate();
+  SQLHSTMT s = Open();
   TraceCapture trace("A2");
-  for (const auto& c : kCalls) EXPECT_EQ(Outcome(s, c.first(s)), "0 1") << Hex(c.second);
+  for (const auto& c : kCalls) EXPECT_EQ(Cols(s, Stmt(c.first(s), s)), "0 1") << Hex(c.second);
   // The entry line and each text argument as given.
   char line[96];
-  std::snprintf(line, sizeof line,
-                "SQLSpecialColumns: hstmt=0x%08lx, fColType=2, fScope=9, fNullable=0",
+  std::snprintf(line, sizeof line, "SQLSpecialColumns: hstmt=0x%08lx, fColType=2, fScope=9, fNullable=0",
                 static_cast<unsigned long>(reinterpret_cast<uintptr_t>(s)));
   EXPECT_TRUE(trace.Has('A', 2, line) && trace.Has('A', 2, " szTableName=[e  ]")) << trace.Text();
 }
@@ -73,37 +57,26 @@ TEST_F(CatalogWireTest, RequestsAreExactAndTheReplyDescribesTheResultSet) {
 // result set; so does a text of invalid length. Only SQL_SUCCESS adopts a
 // description: after a warning the statement has none.
 TEST_F(CatalogWireTest, RefusalsKeepTheResultSetAndOnlySuccessAdoptsOne) {
-  ScriptLogin(server);
-  for (const auto& step : std::vector<std::pair<std::string, std::string>>{
-           {Frame(0, ""), AllocReply(7)},
-           {Frame(19, U32(7) + U16(0)), kOneColumn},
-           {Frame(4, U32(7) + Texts({"", "", "emp", ""})), ReturnOnly(1)},
-           {Frame(9, U32(7)), ErrorReply("01000", 5, "cut short")}}) {
-    server.Expect(step.first).Send(step.second);
-  }
-  server.ExpectEnd();
-  ASSERT_EQ(Connect(server), SQL_SUCCESS);
-  SQLHSTMT s = Allocate();
+  ScriptStatement().Expect(Frame(19, U32(7) + U16(0))).Send(kOneColumn)
+      .Expect(Frame(4, U32(7) + Texts({"", "", "emp", ""}))).Send(ReturnOnly(1))
+      .Expect(Frame(9, U32(7))).Send(ErrorReply("01000", 5, "cut short"));
+  SQLHSTMT s = Open();
   ASSERT_EQ(SQLGetTypeInfo(s, SQL_ALL_TYPES), SQL_SUCCESS);
-  const char* no = " not implemented 1";
-  EXPECT_EQ(Outcome(s, SQLTablePrivileges(s, 0, 0, 0, 0, M("t"), 1)),
-            "-1 S1C00 SQLTablePrivileges" + std::string(no));
-  EXPECT_EQ(Outcome(s, SQLColumnPrivileges(s, 0, 0, 0, 0, 0, 0, 0, 0)),
-            "-1 S1C00 SQLColumnPrivileges" + std::string(no));
-  EXPECT_EQ(Outcome(s, SQLPrimaryKeys(s, 0, 0, 0, 0, M("t"), 1)),
-            "-1 S1C00 SQLPrimaryKeys" + std::string(no));
-  EXPECT_EQ(Outcome(s, SQLForeignKeys(s, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0)),
-            "-1 S1C00 SQLForeignKeys" + std::string(no));
-  EXPECT_EQ(Outcome(s, SQLProcedures(s, 0, 0, 0, 0, 0, 0)),
-            "-1 S1C00 SQLProcedures" + std::string(no));
-  EXPECT_EQ(Outcome(s, SQLProcedureColumns(s, 0, 0, 0, 0, 0, 0, 0, 0)),
-            "-1 S1C00 SQLProcedureColumns" + std::string(no));
-  EXPECT_EQ(Outcome(s, SQLTables(s, 0, 0, 0, 0, M("t"), -5, 0, 0)),
-            "-1 S1090 invalid string or buffer length 1");
-  EXPECT_EQ(Outcome(s, SQLColumns(s, 0, 0, 0, 0, M("emp"), SQL_NTS, 0, 0)), "1 01000 cut short 0");
+  const std::string got[] = {
+      Stmt(SQLTablePrivileges(s, 0, 0, 0, 0, M("t"), 1), s), Stmt(SQLColumnPrivileges(s, 0, 0, 0, 0, 0, 0, 0, 0), s),
+      Stmt(SQLPrimaryKeys(s, 0, 0, 0, 0, M("t"), 1), s), Stmt(SQLForeignKeys(s, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0), s),
+      Stmt(SQLProcedures(s, 0, 0, 0, 0, 0, 0), s), Stmt(SQLProcedureColumns(s, 0, 0, 0, 0, 0, 0, 0, 0), s),
+      Stmt(SQLTables(s, 0, 0, 0, 0, M("t"), -5, 0, 0), s)};
+  const char* names[] = {"TablePrivileges", "ColumnPrivileges", "PrimaryKeys", "ForeignKeys", "Procedures",
+                         "ProcedureColumns"};
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(got[i], std::string("ERROR S1C00 3028 C:SQL") + names[i] + " not implemented");
+  }
+  EXPECT_EQ(got[6], "ERROR S1090 1072 C:invalid string or buffer length");
+  EXPECT_EQ(Cols(s), " 1");
+  EXPECT_EQ(Cols(s, Stmt(SQLColumns(s, 0, 0, 0, 0, M("emp"), SQL_NTS, 0, 0), s)), "INFO 01000 5 S:cut short 0");
 }
 
-std::string Z(const char* text) { return std::string(text) + '\0'; }
 
 // Numbers: 2 or 4 bytes, cut without a warning to cbInfoValueMax. Texts:
 // whole with their NUL, or cut to cbInfoValueMax - 1 characters and a NUL
@@ -124,8 +97,7 @@ const struct {
     {SQL_GETDATA_EXTENSIONS, 4, U32(11), 4, 0, "GETDATA_EXTENSIONS=GD_ANY_COLUMN | GD_ANY_ORDER"},
     {65003, 4, U32(33), 4, 0, "OJ_CAPABILITIES=OJ_LEFT|OJ_INNER"},
     {SQL_DBMS_NAME, 7, Z("Velora"), 6, 0, "DBMS_NAME=Velora"},
-    {SQL_DBMS_NAME, 6, Z("Velor"), 6, 1, "DBMS_NAME=Velora"},
-    {SQL_DBMS_NAME, 0, "#", 6, 1, "DBMS_NAME=Velora"},
+    {SQL_DBMS_NAME, 6, Z("Velor"), 6, 1, "DBMS_NAME=Velora"}, {SQL_DBMS_NAME, 0, "#", 6, 1, "DBMS_NAME=Velora"},
     {SQL_KEYWORDS, 758, "ABS,ACOS,", 757, 0, "KEYWORDS"},
     {SQL_PROCEDURE_TERM, 4, Z("") + '#', 0, 0, "PROCEDURE_TERM=empty"},
     {SQL_ORDER_BY_COLUMNS_IN_SELECT, 4, Z("Y"), 1, 0, "ORDER_BY_COLUMNC_IN_SELECT=Yes"},
@@ -136,23 +108,20 @@ const struct {
     {SQL_DBMS_VER, 16, Z("Velora 1.0"), 10, 0, "DBMS_VER=Velora 1.0"},
     {SQL_DATABASE_NAME, 8, Z(""), 0, 0, "DATABASE_NAME="},
     // ODBC 3 types clients ask at connect; the driver manager's own answer.
-    {10002, 4, Z("N"), 1, 0, "DESCRIBE_PARAMETER=No"},
-    {10003, 4, Z("N"), 1, 0, "CATALOG_NAME=No"},
+    {10002, 4, Z("N"), 1, 0, "DESCRIBE_PARAMETER=No"}, {10003, 4, Z("N"), 1, 0, "CATALOG_NAME=No"},
     {SQL_ODBC_VER, 8, "########", -1, 0, "ODBC_VER="},
 };
 
 TEST_F(CatalogWireTest, GetInfoAnswersByKindLengthTruncationAndTrace) {
-  ScriptLogin(server);
-  server.ExpectEnd();
-  ASSERT_EQ(Connect(server), SQL_SUCCESS);
+  ScriptLogin().ExpectEnd();
+  ASSERT_EQ(Connect(), SQL_SUCCESS);
   for (const auto& c : kInfo) {
     TraceCapture trace("A2");
     std::string buffer(800, '#');
     SQLSMALLINT pcb = 99;
-    const std::string rc =
-        Outcome(nullptr, hdbc, SQLGetInfo(hdbc, c.type, &buffer[0], c.cbMax, &pcb));
+    const std::string rc = Conn(SQLGetInfo(hdbc, c.type, &buffer[0], c.cbMax, &pcb));
     EXPECT_EQ(rc + "|" + buffer.substr(0, c.bytes.size()) + "|" + std::to_string(pcb),
-              (c.rc ? "1 01004 data truncated|" : "0|") + c.bytes + "|" + std::to_string(c.pcb));
+              (c.rc ? "INFO 01004 1041 C:data truncated|" : "0|") + c.bytes + "|" + std::to_string(c.pcb));
     EXPECT_TRUE(trace.Has('A', 2, "    " + c.trace)) << trace.Text();
   }
   SQLSMALLINT pcb = 0;
@@ -163,7 +132,7 @@ TEST_F(CatalogWireTest, GetInfoAnswersByKindLengthTruncationAndTrace) {
   for (SQLUSMALLINT type = 0; type <= 116; ++type) {
     EXPECT_EQ(SQLGetInfo(hdbc, type, b, sizeof b, nullptr), type < 115 ? 0 : -1) << type;
   }
-  EXPECT_EQ(ConnectionErrors().at(0).message, "[QTX][Velora ODBC Client]Internal error");
+  EXPECT_EQ(Diag(hdbc, nullptr), "S1000 3028 C:Internal error");
   // Handles are as wide as a pointer; SQL_DRIVER_HSTMT leaves the buffer.
   void* handle = nullptr;
   EXPECT_EQ(SQLGetInfo(hdbc, SQL_DRIVER_HDBC, &handle, sizeof handle, &pcb), SQL_SUCCESS);

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "frames.h"
 #include "odbc_folder.h"
-#include "support/bytes.h"
 #include "support/velora_server.h"
 
 namespace {
@@ -26,11 +26,6 @@ const Column kColumns[] = {
     {"c_timestamp", "TIMESTAMP", "'2024-02-29 13:45:30.250'", 0},
 };
 
-template <typename T>
-std::string Raw(T v) {
-  return std::string(reinterpret_cast<const char*>(&v), sizeof v);
-}
-std::string Z(const std::string& text) { return text + std::string(1, '\0'); }
 std::string Date(int y, int m, int d) { return U16(uint16_t(y)) + U16(uint16_t(m)) + U16(uint16_t(d)); }
 
 // state "22018" (22005): refused by SQLGetData. Bound columns are not
@@ -44,39 +39,30 @@ const std::string kLong = [] {
   return s;
 }();
 
-class FetchServerTest : public ::testing::Test {
+class FetchServerTest : public OdbcTest {
  protected:
-  static void SetUpTestSuite() {
-    server_ = new VeloraServer;
-    ASSERT_TRUE(server_->Start()) << server_->Error();
-    dir_ = UseOdbcFolder("fetch_server_odbc", "VeloraFetch", server_->Port());
-    struct Setup : FetchServerTest {
-      void TestBody() override {}
-    } setup;
-    setup.SetUp();
+  // The server and its tables, made for the first test.
+  void SetUp() override {
+    const bool first = server_ == nullptr;
+    if (first) server_ = new VeloraServer;
+    ASSERT_TRUE(!first || server_->Start()) << server_->Error();
+    Connect(server_->PortText());
     std::string create = "CREATE TABLE all_types (id INTEGER", insert = "INSERT INTO all_types VALUES (1";
     for (const Column& c : kColumns) {
       create += std::string(", ") + c.name + " " + c.declared;
       insert += std::string(", ") + c.literal;
     }
-    setup.Exec(create + ")");
-    setup.Exec(insert + ")");
-    setup.Exec("INSERT INTO all_types (id) VALUES (2)");
-    setup.Exec("CREATE TABLE long_values (t LONGVARCHAR, b LONGVARBINARY)");
-    setup.Exec("INSERT INTO long_values VALUES ('" + kLong + "', CAST('" + kLong + "' AS BLOB))");
-    setup.TearDown();
+    for (const std::string& sql : {create + ")", insert + ")", std::string("INSERT INTO all_types (id) VALUES (2)"),
+                                   std::string("CREATE TABLE long_values (t LONGVARCHAR, b LONGVARBINARY)"),
+                                   "INSERT INTO long_values VALUES ('" + kLong + "', CAST('" + kLong + "' AS BLOB))"}) {
+      if (first) Exec(sql);
+    }
   }
-  static void TearDownTestSuite() {
-    delete server_;
-    RemoveOdbcFolder(dir_);
-  }
-  void SetUp() override { ConnectOdbc3("DSN=VeloraFetch;User=t;Password=p", &env_, &dbc_, &stmt_); }
-  void TearDown() override { DisconnectOdbc3(&env_, &dbc_, &stmt_); }
+  static void TearDownTestSuite() { delete server_; }
   void Exec(const std::string& sql) {
     SQLFreeStmt(stmt_, SQL_CLOSE);
     ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS))) << sql.substr(0, 200);
   }
-  std::string State() { return ::State(SQL_HANDLE_STMT, stmt_); }
 
   // Column name of row id, bound or read with SQLGetData, into 48 bytes.
   struct Outcome { SQLRETURN rc; std::string state; SQLLEN length = 999; char buffer[48]; };
@@ -95,14 +81,9 @@ class FetchServerTest : public ::testing::Test {
   }
 
   static VeloraServer* server_;
-  static std::string dir_;
-  SQLHENV env_ = nullptr;
-  SQLHDBC dbc_ = nullptr;
-  SQLHSTMT stmt_ = nullptr;
 };
 
 VeloraServer* FetchServerTest::server_ = nullptr;
-std::string FetchServerTest::dir_;
 
 TEST_F(FetchServerTest, ConversionsBoundAndUnbound) {
   const Pair pairs[] = {

@@ -1,23 +1,19 @@
 // What travels with each row, as byte-exact request frames at a scripted
 // server through the real unixODBC driver manager: bound columns, columns
 // read with SQLGetData on the previous row, the get-data request for values
-// that did not travel, refusals that send nothing, unbinding, the end.
+// that did not travel, refusals that send nothing, unbinding, the end; and
+// rowsets (SQLFetchScroll, which it passes to SQLExtendedFetch): sizes 1
+// and 3, column-wise and row-wise binding, the partial last rowset and a
+// row whose value fails inside a rowset.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
-#include "frame_server.h"
+#include "frames.h"
 #include "odbc_folder.h"
 
 namespace {
-
-// unixODBC reads its files once per process: one folder for the program.
-class OdbcFolder : public ::testing::Environment {
-  void SetUp() override { dir_ = UseOdbcFolder("fetch_wire_odbc", "VeloraFake", 1); }
-  void TearDown() override { RemoveOdbcFolder(dir_); }
-  std::string dir_;
-};
-const ::testing::Environment* const kFolder = ::testing::AddGlobalTestEnvironment(new OdbcFolder);
 
 // The body of a fetch request of statement 7 asking for columns; of a
 // get-data request for one column.
@@ -28,35 +24,28 @@ std::string Fetch(std::initializer_list<uint16_t> columns) {
 }
 std::string GetData(uint16_t column) { return U32(7) + U16(column); }
 
-class FetchWireTest : public ::testing::Test {
+class FetchWireTest : public OdbcTest {
  protected:
-  FetchWireTest() : server_([this](const Frame& f) { return results_.Reply(f); }) {}
   void SetUp() override {
-    ASSERT_NE(0, server_.Port());
-    ConnectOdbc3("DSN=VeloraFake;Service=" + std::to_string(server_.Port()) + ";User=u;Password=p", &env_, &dbc_, &stmt_);
+    results_.Serve(server_);
+    Connect(server_.Port());
     ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, (SQLCHAR*)"SELECT a, b, c FROM t", SQL_NTS));
   }
-  void TearDown() override { DisconnectOdbc3(&env_, &dbc_, &stmt_); }
-
-  // The bodies of all requests of one code, concatenated.
-  std::string Sent(uint16_t code) {
-    std::string all;
-    for (const Frame& f : server_.Requests(code)) all += f.body;
-    return all;
+  void TearDown() override {
+    Disconnect();
+    EXPECT_TRUE(server_.Finish()) << server_.Error();
   }
+  std::string Sent(uint16_t code) { return results_.Sent(code); }
   std::string Text(SQLUSMALLINT column, SQLLEN size = 32, SQLLEN expectedLength = -99) {
     char buffer[32] = {0};
     SQLLEN length = 0;
     SQLRETURN rc = SQLGetData(stmt_, column, SQL_C_CHAR, buffer, size, &length);
     EXPECT_TRUE(expectedLength == -99 || expectedLength == length) << length;
-    return SQL_SUCCEEDED(rc) ? std::string(buffer) : "rc " + std::to_string(rc) + " " + State(SQL_HANDLE_STMT, stmt_);
+    return SQL_SUCCEEDED(rc) ? std::string(buffer) : "rc " + std::to_string(rc) + " " + State();
   }
 
   FakeResultSet results_{5};
-  FrameServer server_;
-  SQLHENV env_ = SQL_NULL_HENV;
-  SQLHDBC dbc_ = SQL_NULL_HDBC;
-  SQLHSTMT stmt_ = SQL_NULL_HSTMT;
+  FakeServer server_;
 };
 
 TEST_F(FetchWireTest, ColumnsTravelWhenBoundOrReadOnThePreviousRow) {
@@ -90,25 +79,75 @@ TEST_F(FetchWireTest, ColumnsTravelWhenBoundOrReadOnThePreviousRow) {
   EXPECT_EQ(GetData(3) + GetData(2), Sent(17));
 }
 
-// Refused calls send nothing and do not make the column travel.
+// Refused calls send nothing and do not make the column travel (the
+// refused conversions themselves: fetch_server_test.cpp).
 TEST_F(FetchWireTest, RefusalsSendNothing) {
   SQLINTEGER a = 0;
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, &a, 0, nullptr));
-  EXPECT_EQ("rc -1 24000", Text(2));  // before the first row: the driver manager answers
   ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
-  SQL_DATE_STRUCT date;
-  EXPECT_EQ(SQL_ERROR, SQLGetData(stmt_, 1, SQL_C_TYPE_DATE, &date, sizeof date, nullptr));
-  EXPECT_EQ("22018", State(SQL_HANDLE_STMT, stmt_));  // 22005 as an ODBC 3 application sees it
-  EXPECT_EQ("rc -1 07009", Text(4));                   // S1002
+  EXPECT_EQ("rc -1 07009", Text(4));  // S1002
   char buffer[8];
   SQLLEN length = 77;
   EXPECT_EQ(SQL_ERROR, SQLGetData(stmt_, 2, SQL_C_GUID, buffer, sizeof buffer, &length));
-  EXPECT_EQ("HY003", State(SQL_HANDLE_STMT, stmt_));  // S1003
+  EXPECT_EQ("HY003", State());  // S1003
   EXPECT_EQ(77, length);
   ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(stmt_, SQL_UNBIND));  // removes every binding
   ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
   EXPECT_EQ("", Sent(17));
   EXPECT_EQ(Fetch({1}) + Fetch({}), Sent(13));
+}
+
+// Five rows; a bound as SQL_C_STINYINT, where row 2 fails (its later
+// columns are not transferred), or row-wise as SQL_C_SLONG. Per call:
+// return code, rows, statuses (0 success, 5 error, 3 no row), values ("-"
+// untouched).
+struct Rowsets { SQLULEN size; bool rowWise; std::string calls; };
+class BlockFetch : public FetchWireTest, public ::testing::WithParamInterface<Rowsets> {};
+INSTANTIATE_TEST_SUITE_P(SizesAndBindings, BlockFetch, ::testing::Values(
+    Rowsets{1, false, "0 1 0 1 b-1; -1 1 5 - -; 0 1 0 3 b-3; 0 1 0 4 b-4; 0 1 0 5 b-5; "},
+    Rowsets{3, false, "1 3 050 1 - 3 b-1 - b-3; 0 2 003 4 5 - b-4 b-5 -; "},
+    Rowsets{3, true, "0 3 000 1 300 3 b-1 b-2 b-3; 0 2 003 4 5 - b-4 b-5 -; "}));
+
+TEST_P(BlockFetch, RowsetsBySizeAndBindingKind) {
+  const Rowsets& c = GetParam();
+  struct RowWise { SQLINTEGER a; SQLLEN aLength; char b[8]; SQLLEN bLength; } rows[3];
+  signed char tiny[3];
+  char b[3][8];
+  SQLLEN lengths[2][3], fetched = 99;
+  SQLUSMALLINT status[3];
+  SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)c.size, 0);
+  SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_TYPE, (SQLPOINTER)(c.rowWise ? sizeof(RowWise) : 0), 0);
+  SQLULEN bindType = 99;  // reads back what was set
+  ASSERT_EQ(SQL_SUCCESS, SQLGetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_TYPE, &bindType, 0, nullptr));
+  EXPECT_EQ(bindType, c.rowWise ? sizeof(RowWise) : 0);
+  SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, status, 0);
+  SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);  // SQLULEN's size
+  SQLBindCol(stmt_, 1, c.rowWise ? SQL_C_SLONG : SQL_C_STINYINT, c.rowWise ? (SQLPOINTER)&rows[0].a : tiny, 0,
+             c.rowWise ? &rows[0].aLength : lengths[0]);
+  SQLBindCol(stmt_, 2, SQL_C_CHAR, c.rowWise ? rows[0].b : b[0], 8, c.rowWise ? &rows[0].bLength : lengths[1]);
+  std::string calls;
+  // The first rowset may be asked for as the first one.
+  for (SQLSMALLINT type = SQL_FETCH_FIRST;; type = SQL_FETCH_NEXT) {
+    for (int i = 0; i < 3; ++i) rows[i] = {-1, 0, "-", 0}, tiny[i] = -1, std::strcpy(b[i], "-");
+    const SQLRETURN rc = SQLFetchScroll(stmt_, type, 0);
+    if (rc == SQL_NO_DATA || calls.size() > 200) break;
+    std::string line = std::to_string(rc) + " " + std::to_string(fetched) + " ", values, texts;
+    for (size_t i = 0; i < c.size; ++i) {
+      const int a = c.rowWise ? rows[i].a : tiny[i];
+      line += std::to_string(status[i]);
+      values += " " + (a == -1 ? "-" : std::to_string(a));
+      texts += std::string(" ") + (c.rowWise ? rows[i].b : b[i]);
+    }
+    calls += line + values + texts + "; ";
+  }
+  EXPECT_EQ(c.calls, calls);
+  // One fetch request per row and one for each call that meets the end.
+  std::string expected;
+  for (size_t i = 0; i < (c.size == 1 ? 6u : 7u); ++i) expected += Fetch({1, 2});
+  EXPECT_EQ(expected, Sent(13));
+  // A forward-only cursor has no way back.
+  EXPECT_EQ(SQL_ERROR, SQLFetchScroll(stmt_, SQL_FETCH_FIRST, 0));
+  EXPECT_EQ("HY106", State());
 }
 
 }  // namespace

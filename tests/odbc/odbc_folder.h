@@ -1,8 +1,9 @@
-// What the fetch programs share as ODBC 3 applications of the real driver
-// manager: a private unixODBC folder for the process, the first diagnostic
-// record of a handle, and a connection made with SQLDriverConnect.
-#ifndef VELORA_TESTS_FETCH_ODBC_FOLDER_H
-#define VELORA_TESTS_FETCH_ODBC_FOLDER_H
+// What the programs of the real driver manager share as ODBC 3
+// applications: one unixODBC folder for the process (unixODBC reads its
+// files once per process) naming the driver under test and the data source
+// VeloraFake (connection strings give its Service=), and a fixture.
+#ifndef VELORA_TESTS_ODBC_ODBC_FOLDER_H
+#define VELORA_TESTS_ODBC_ODBC_FOLDER_H
 
 #include <gtest/gtest.h>
 #include <sql.h>
@@ -10,58 +11,58 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 
-// Writes odbcinst.ini (the driver under test) and odbc.ini (dataSource at
-// 127.0.0.1:service) into a folder of this process and points unixODBC,
-// which reads them once per process, at it: call before any ODBC call.
-inline std::string UseOdbcFolder(const std::string& name, const std::string& dataSource, int service) {
-  const std::string dir = std::string(VEL_TEST_WORK_DIR) + "/" + name + "." + std::to_string(getpid());
-  mkdir(dir.c_str(), 0700);
-  mkdir((dir + "/home").c_str(), 0700);
-  std::ofstream(dir + "/odbcinst.ini") << "[Velora Fetch Test]\nDriver = " << VEL_DRIVER_PATH << "\nThreading = 3\n";
-  std::ofstream(dir + "/odbc.ini") << "[" << dataSource << "]\nDriver = Velora Fetch Test\nServer = 127.0.0.1\n"
-                                   << "Service = " << service << "\n";
-  setenv("ODBCSYSINI", dir.c_str(), 1);
-  setenv("ODBCINI", (dir + "/odbc.ini").c_str(), 1);
-  setenv("HOME", (dir + "/home").c_str(), 1);
-  return dir;
-}
+class OdbcFolder : public ::testing::Environment {
+  void SetUp() override {
+    mkdir(dir_.c_str(), 0700);
+    mkdir((dir_ + "/home").c_str(), 0700);
+    std::ofstream(dir_ + "/odbcinst.ini") << "[Velora Test]\nDriver = " << VEL_DRIVER_PATH << "\nThreading = 3\n";
+    std::ofstream(dir_ + "/odbc.ini") << "[VeloraFake]\nDriver = Velora Test\nServer = 127.0.0.1\nService = 1\n";
+    setenv("ODBCSYSINI", dir_.c_str(), 1);
+    setenv("ODBCINI", (dir_ + "/odbc.ini").c_str(), 1);
+    setenv("HOME", (dir_ + "/home").c_str(), 1);
+  }
+  void TearDown() override { EXPECT_EQ(std::system(("rm -rf '" + dir_ + "'").c_str()), 0); }
+  const std::string dir_ = std::string(VEL_TEST_WORK_DIR) + "/odbc_dm." + std::to_string(getpid());
+};
+inline const ::testing::Environment* const kOdbcFolder = ::testing::AddGlobalTestEnvironment(new OdbcFolder);
 
-inline void RemoveOdbcFolder(const std::string& dir) {
-  if (std::system(("rm -rf '" + dir + "'").c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir.c_str());
-}
+// An ODBC 3 application's handles: Connect() makes a connection to
+// VeloraFake at a service and a statement, Disconnect() (also at the end)
+// frees them.
+class OdbcTest : public ::testing::Test {
+ protected:
+  void TearDown() override { Disconnect(); }
+  void Connect(const std::string& service) {
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_)));
+    SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_)));
+    const std::string in = "DSN=VeloraFake;Service=" + service + ";User=u;Password=p";
+    SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, nullptr, 0);
+    ASSERT_TRUE(SQL_SUCCEEDED(rc)) << State(SQL_HANDLE_DBC, dbc_);
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_)));
+  }
+  void Disconnect() {
+    if (stmt_) SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+    if (dbc_) SQLDisconnect(dbc_);
+    if (dbc_) SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+    if (env_) SQLFreeHandle(SQL_HANDLE_ENV, env_);
+    stmt_ = dbc_ = env_ = nullptr;
+  }
+  // The SQLSTATE of the first record (of the statement unless told), or "".
+  std::string State(SQLSMALLINT type = SQL_HANDLE_STMT, SQLHANDLE handle = nullptr) {
+    SQLCHAR state[6] = {0}, text[512] = {0};
+    SQLINTEGER native = 0;
+    return SQL_SUCCEEDED(SQLGetDiagRec(type, handle ? handle : stmt_, 1, state, &native, text, sizeof text, nullptr))
+               ? reinterpret_cast<char*>(state) : "";
+  }
 
-// The SQLSTATE of the first record, or "".
-inline std::string State(SQLSMALLINT type, SQLHANDLE handle) {
-  SQLCHAR state[6] = {0}, text[512] = {0};
-  SQLINTEGER native = 0;
-  SQLSMALLINT length = 0;
-  return SQL_SUCCEEDED(SQLGetDiagRec(type, handle, 1, state, &native, text, sizeof text, &length))
-             ? reinterpret_cast<char*>(state) : "";
-}
-
-// An ODBC 3 environment, a connection made with SQLDriverConnect(in) and a
-// statement; DisconnectOdbc3 frees them.
-inline void ConnectOdbc3(const std::string& in, SQLHENV* env, SQLHDBC* dbc, SQLHSTMT* stmt) {
-  ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, env)));
-  SQLSetEnvAttr(*env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-  ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, *env, dbc)));
-  SQLRETURN rc = SQLDriverConnect(*dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, nullptr,
-                                  SQL_DRIVER_NOPROMPT);
-  ASSERT_TRUE(SQL_SUCCEEDED(rc)) << State(SQL_HANDLE_DBC, *dbc);
-  ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, *dbc, stmt)));
-}
-
-inline void DisconnectOdbc3(SQLHENV* env, SQLHDBC* dbc, SQLHSTMT* stmt) {
-  if (*stmt) SQLFreeHandle(SQL_HANDLE_STMT, *stmt);
-  if (*dbc) SQLDisconnect(*dbc);
-  if (*dbc) SQLFreeHandle(SQL_HANDLE_DBC, *dbc);
-  if (*env) SQLFreeHandle(SQL_HANDLE_ENV, *env);
-  *stmt = *dbc = *env = nullptr;
-}
+  SQLHENV env_ = nullptr;
+  SQLHDBC dbc_ = nullptr;
+  SQLHSTMT stmt_ = nullptr;
+};
 
 #endif

@@ -5,132 +5,19 @@
 // requests, and statements (allocation, freeing, a lost server, the
 // description of result sets, cursor names, row counts).
 #include <arpa/inet.h>
-#include <gtest/gtest.h>
-#include <sql.h>
-#include <sqlext.h>
 #include <sys/socket.h>
 #include <sys/time.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <string>
 
 #include "base/Alloc.h"
 #include "handles/Connection.h"
 #include "odbc/PasswordDialog.h"
-#include "support/capture.h"
-#include "support/fake_server.h"
+#include "odbc/session.h"
 #include "support/scripted_dialog_host.h"
 
 namespace {
-
-// The first diagnostic record of a handle as "STATE native message", then
-// "+1" for every further one.
-std::string Diag(SQLHDBC hdbc, SQLHSTMT hstmt) {
-  std::string text;
-  SQLCHAR state[6] = {0}, message[512] = {0};
-  SQLINTEGER native = 0;
-  while (SQLError(nullptr, hdbc, hstmt, state, &native, message, sizeof message, nullptr) == SQL_SUCCESS) {
-    text += !text.empty() ? "+1" : (char*)state + (" " + std::to_string(native)) + " " + (char*)message;
-  }
-  return text;
-}
-
-// A request frame: length, code, body.
-std::string Frame(uint16_t code, const std::string& body) {
-  return U32(static_cast<uint32_t>(body.size())) + U16(code) + body;
-}
-std::string ReturnOnly(int rc) { return ReplyFrame(U16(static_cast<uint16_t>(rc))); }
-// A get-error reply carrying one record.
-std::string ErrorReply(const std::string& state, int native, const std::string& text) {
-  return ReplyFrame(U16(0) + Text16(state) + U16(static_cast<uint16_t>(native)) + Text16(text) +
-                    Text16("server.cpp") + U16(12));
-}
-// The 80-byte greeting block.
-std::string Greeting() { return ("L\x06 WIN32 iso8859-1" + std::string(80, '\0')).substr(0, 80); }
-std::string ConnectFrame(const std::string& user, const std::string& password,
-                         const std::string& dsn = "Sales") {
-  return Frame(5, Text16(dsn) + Text16(user) + Text16(password));
-}
-// The connect reply: return code, version text and thirteen sizes 1..13.
-std::string ConnectReply(int rc = 0) {
-  std::string body = U16(static_cast<uint16_t>(rc)) + Text16("Velora 1.0");
-  for (uint16_t i = 1; i <= 13; ++i) body += U16(i);
-  return ReplyFrame(body);
-}
-// One column of a result-set description.
-std::string Column(const std::string& name, uint32_t length, int nullable, int sqlType,
-                   uint32_t precision = 10, int16_t scale = 0, int updatable = 0) {
-  return Text16(name) + U32(length) + U16(static_cast<uint16_t>(nullable)) + Text16("dbo") +
-         U32(precision) + U16(static_cast<uint16_t>(scale)) + Text16("SALES") +
-         U16(static_cast<uint16_t>(sqlType)) + U16(static_cast<uint16_t>(updatable));
-}
-
-// An environment and a connection allocated through the driver's exports,
-// freed at the end, when the server's script must have run to its end.
-class SessionTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    setenv("VELODBC_DIALOG", "none", 1);
-    // A new, empty odbc.ini for every test (unixODBC caches what it read).
-    close(mkstemp(ini));
-    setenv("ODBCSYSINI", "/nonexistent", 1);
-    setenv("ODBCINI", ini, 1);
-    ASSERT_EQ(SQLAllocEnv(&henv), SQL_SUCCESS);
-    ASSERT_EQ(SQLAllocConnect(henv, &hdbc), SQL_SUCCESS);
-  }
-  void TearDown() override {
-    SQLFreeConnect(hdbc);  // closes the socket: every script's ExpectEnd
-    SQLFreeEnv(henv);
-    EXPECT_TRUE(server.Finish()) << server.Error();
-    unlink(ini);
-  }
-  // The greeting and connect request with their replies.
-  FakeServer& ScriptLogin(const std::string& user = "public", const std::string& password = "") {
-    return server.Expect(Greeting()).Send(U16(0)).Expect(ConnectFrame(user, password)).Send(ConnectReply());
-  }
-  // The login, then a statement allocation answered with id 7.
-  FakeServer& ScriptStatement() { return ScriptLogin().Expect(Frame(0, "")).Send(Alloc(7)); }
-  static std::string Alloc(uint32_t id) { return ReplyFrame(U16(0) + U32(id)); }
-  std::string In() { return "DSN=Sales;Server=127.0.0.1;Service=" + server.Port(); }
-  // Starts the script (once) and connects by connection string.
-  SQLRETURN Connect(const std::string& extra = "") {
-    if (!started) server.Start();
-    started = true;
-    std::string in = In() + extra;
-    SQLCHAR buffer[512] = {0};
-    SQLRETURN rc = SQLDriverConnect(hdbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, buffer,
-                                    sizeof buffer, nullptr, SQL_DRIVER_NOPROMPT);
-    out = (char*)buffer;
-    return rc;
-  }
-  // Connects and allocates a statement (the script must allocate).
-  SQLHSTMT Open() {
-    EXPECT_EQ(Connect(), SQL_SUCCESS);
-    SQLHSTMT s = nullptr;
-    EXPECT_EQ(SQLAllocStmt(hdbc, &s), SQL_SUCCESS);
-    return s;
-  }
-  // A call's result and its first record: "ERROR 08S01 3047 [QTX]...".
-  static std::string Got(SQLRETURN rc, SQLHDBC c, SQLHSTMT s) {
-    const std::string diag = Diag(c, s);
-    const std::string name = rc == SQL_ERROR ? "ERROR" : rc == SQL_SUCCESS_WITH_INFO ? "INFO"
-                             : rc == SQL_NO_DATA_FOUND ? "NO_DATA" : std::to_string(rc);
-    return name + (diag.empty() ? "" : " " + diag);
-  }
-  std::string Conn(SQLRETURN rc) { return Got(rc, hdbc, nullptr); }
-  static std::string Stmt(SQLRETURN rc, SQLHSTMT s) { return Got(rc, nullptr, s); }
-
-  BoxCapture boxes;
-  FakeServer server;
-  SQLHENV henv = nullptr;
-  SQLHDBC hdbc = nullptr;
-  std::string out;
-  bool started = false;
-  char ini[32] = "/tmp/velora-session-XXXXXX";
-};
 
 // A login the server accepts with a warning, which the driver fetches.
 FakeServer& ScriptWarningLogin(FakeServer& s) {
@@ -158,8 +45,8 @@ TEST_F(SessionTest, LoginGreetingAndConnectRequestAreExactAndUidAndPwdKeysAreTak
   ASSERT_EQ(getsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, &size), 0);
   EXPECT_EQ(limit.tv_sec + limit.tv_usec, 0);
   // A second login on the connection is refused without a word on the wire.
-  EXPECT_EQ(Conn(SQLDriverConnect(hdbc, nullptr, (SQLCHAR*)In().c_str(), SQL_NTS, nullptr, 0, nullptr,
-                             SQL_DRIVER_NOPROMPT)), "ERROR 08002 1054 [QTX][Velora ODBC Client]connection in use");
+  EXPECT_EQ(Conn(SQLDriverConnect(hdbc, nullptr, M(In().c_str()), SQL_NTS, nullptr, 0, nullptr, 0)),
+            "ERROR 08002 1054 C:connection in use");
   EXPECT_EQ(SQLDisconnect(hdbc), SQL_SUCCESS);  // after it nothing more is sent
 }
 
@@ -177,7 +64,7 @@ TEST_F(SessionTest, LoginOutputStringCutTracedAndCompletionModeIgnored) {
   SQLSMALLINT outLength = 0;
   int hwnd = 0;  // any window of the application
   EXPECT_EQ(Conn(SQLDriverConnect(hdbc, &hwnd, (SQLCHAR*)in.c_str(), SQL_NTS, buffer, 6, &outLength,
-                                  SQL_DRIVER_PROMPT)), "INFO 01004 1041 [QTX][Velora ODBC Client]data truncated");
+                                  SQL_DRIVER_PROMPT)), "INFO 01004 1041 C:data truncated");
   EXPECT_STREQ((char*)buffer, "DSN=S");
   EXPECT_EQ(buffer[6], 'x');
   EXPECT_EQ(outLength, static_cast<SQLSMALLINT>((In() + ";User=public;Password=no").size()));
@@ -211,13 +98,11 @@ TEST_F(SessionTest, ConnectReadsDataSourceKeysAndTracesTextsOfExplicitLength) {
   server.Start();
   std::ofstream(ini) << "[Trace]\nServer = 127.0.0.1\nService = " << server.Port()
                      << "\nUser = ignored\nPassword = yes\n";
-  EXPECT_EQ(SQLConnect(hdbc, (SQLCHAR*)"TraceXYZ", 5, (SQLCHAR*)"annXYZ", 3, (SQLCHAR*)"pwXYZ", 2),
-            SQL_SUCCESS);
+  EXPECT_EQ(SQLConnect(hdbc, (SQLCHAR*)"TraceXYZ", 5, (SQLCHAR*)"annXYZ", 3, (SQLCHAR*)"pwXYZ", 2), SQL_SUCCESS);
   EXPECT_NE(trace.Text().find("szDSN=[Trace]\n             szUID=[ann]\n             szAuthStr=[pw]\n"),
             std::string::npos)
       << trace.Text();
-  EXPECT_EQ(SQLBrowseConnect(hdbc, (SQLCHAR*)"DSN=x;Server=nowhereXYZ", 5, nullptr, 0, nullptr),
-            SQL_ERROR);
+  EXPECT_EQ(SQLBrowseConnect(hdbc, (SQLCHAR*)"DSN=x;Server=nowhereXYZ", 5, nullptr, 0, nullptr), SQL_ERROR);
   EXPECT_NE(trace.Text().find("szConnStrIn=[DSN=x]\n"), std::string::npos) << trace.Text();
 }
 
@@ -247,17 +132,16 @@ TEST_P(LoginOutcome, ResultRecordBoxAndLoginAgree) {
 }
 
 const char kRefused[] = "Unable to connect.\nProtocol failure #3 detected.";
-const std::string kLost = "ERROR 08S01 3047 [QTX][Velora ODBC Client]communication failure";
+const std::string kLost = "ERROR 08S01 3047 C:communication failure";
 INSTANTIATE_TEST_SUITE_P(Login, LoginOutcome, ::testing::Values(
     Outcome{"GreetingRefused", [](FakeServer& s) { s.Expect(Greeting()).Send(U16(3)).ExpectEnd(); },
-            std::string("ERROR 08S01 3047 [QTX][Velora ODBC Client]") + kRefused,
-            std::string("VELODBC: Connect: ") + kRefused},
+            std::string("ERROR 08S01 3047 C:") + kRefused, std::string("VELODBC: Connect: ") + kRefused},
     Outcome{"GreetingCutShort", [](FakeServer& s) { s.Expect(Greeting()).Send(Bytes({0})).Close(); }, kLost, ""},
     Outcome{"SilentServer", [](FakeServer& s) { s.Expect(Greeting()).ExpectEnd(); }, kLost,
             "VELODBC: Receive failed.\nerrno 10060: [10060] Connection timed out"},
     Outcome{"LoginWithWarning",
             [](FakeServer& s) { ScriptWarningLogin(s).Expect(Frame(8, "")).Send(ReturnOnly(0)).ExpectEnd(); },
-            "INFO 01000 5 [QTX][Velora ODBC Server]password expires soon", ""}),
+            "INFO 01000 5 S:password expires soon", ""}),
     [](const ::testing::TestParamInfo<Outcome>& info) { return std::string(info.param.name); });
 
 // Whichever single allocation fails during a login that the server answers
@@ -272,11 +156,10 @@ TEST_F(SessionTest, LoginFailedAllocationNeverLeavesAFailedLoginLoggedIn) {
     s.Start();
     SQLHDBC dbc = nullptr;
     ASSERT_EQ(SQLAllocConnect(henv, &dbc), SQL_SUCCESS);
-    std::string in = "DSN=Sales;Server=127.0.0.1;Service=" + s.Port();
+    const std::string in = "DSN=Sales;Server=127.0.0.1;Service=" + s.Port();
     const unsigned long before = AllocCount();
     SetAllocFailOnce(n);
-    SQLRETURN rc = SQLDriverConnect(dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0,
-                                    nullptr, SQL_DRIVER_NOPROMPT);
+    SQLRETURN rc = SQLDriverConnect(dbc, nullptr, M(in.c_str()), SQL_NTS, nullptr, 0, nullptr, 0);
     ResetAllocFailure();
     // Once the call makes no more than n allocations, none of them failed.
     completed = AllocCount() - before <= static_cast<unsigned long>(n);
@@ -293,35 +176,57 @@ TEST_F(SessionTest, LoginFailedAllocationNeverLeavesAFailedLoginLoggedIn) {
   EXPECT_GT(n, 5);
 }
 
-// Before the login the server's options are kept and sent as soon as the
-// session exists (the driver manager replays an application's options
-// there); options the server never hears of are refused with 08003, and
-// a transaction fails. After it the transaction type goes out unchecked,
-// and a null connection means every logged-in connection of the
-// environment (the idle one is left alone).
+// Before the login the options are kept (read back where a connection
+// answers them; 7: nothing written, as for a statement option) and the
+// server's are sent as soon as the session exists (the driver manager
+// replays an application's options there; the default isolation is not
+// sent). Options only a session answers are refused there: the connect
+// warns with their records, newest first; the server's "one row at a
+// time" is no news (the driver builds the rowsets). Options the server
+// never hears of are refused with 08003, and a transaction fails. After
+// the login the transaction type goes out unchecked, and a null
+// connection means every logged-in connection of the environment (the
+// idle one is left alone). (Strings without a data source:
+// tests/integration/apps_test.cpp.)
 TEST_F(SessionTest, OptionsSetBeforeLoginReachTheSessionAndTransactions) {
-  EXPECT_EQ(Conn(SQLTransact(henv, hdbc, SQL_COMMIT)),
-            "ERROR 08S01 3047 [QTX][Velora ODBC Client]communication failure");
-  SQLUINTEGER value = 12345;
-  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_AUTOCOMMIT, 0), SQL_SUCCESS);
-  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_MAX_ROWS, 5), SQL_SUCCESS);
-  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_TXN_ISOLATION, 8), SQL_SUCCESS);  // the default: not sent
-  EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_MAX_ROWS, &value), SQL_SUCCESS);
-  EXPECT_EQ(value, 12345u);  // a statement option: nothing to answer here
+  EXPECT_EQ(Conn(SQLTransact(henv, hdbc, SQL_COMMIT)), "ERROR 08S01 3047 C:communication failure");
+  const struct { SQLUSMALLINT option; SQLULEN value, get; } rows[] = {
+      {SQL_QUIET_MODE, 0x1234, 0x1234}, {SQL_PACKET_SIZE, 4096, 4096}, {SQL_KEYSET_SIZE, 10, 10},
+      {SQL_AUTOCOMMIT, 0, 0}, {SQL_TXN_ISOLATION, 8, 8}, {SQL_MAX_ROWS, 5, 7}, {SQL_ROWSET_SIZE, 3, 7},
+      {SQL_QUERY_TIMEOUT, 9, 7}, {SQL_ODBC_CURSORS, 2, 7}, {SQL_ASYNC_ENABLE, 1, 7}};
+  for (const auto& r : rows) {
+    SQLUINTEGER answer = 7;
+    EXPECT_EQ(SQLSetConnectOption(hdbc, r.option, r.value), SQL_SUCCESS) << r.option;
+    EXPECT_EQ(SQLGetConnectOption(hdbc, r.option, &answer), SQL_SUCCESS) << r.option;
+    EXPECT_EQ(answer, r.get) << r.option;
+  }
+  EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_CURRENT_QUALIFIER, (SQLULEN) "main"), SQL_SUCCESS);
   EXPECT_EQ(Conn(SQLSetConnectOption(hdbc, SQL_TRANSLATE_DLL, (SQLULEN) "x.so")),
-            "ERROR 08003 1054 [QTX][Velora ODBC Client]connection not open");
+            "ERROR 08003 1054 C:connection not open");
+  // A string with neither DSN= nor DRIVER= is refused as ever.
+  EXPECT_EQ(Conn(SQLDriverConnect(hdbc, nullptr, M("UID=u"), SQL_NTS, nullptr, 0, nullptr, 0)),
+            "ERROR IM007 3047 C:missing data source name");
   ScriptLogin().Expect(Frame(27, U16(0))).Send(ReturnOnly(0))
       .Expect(Frame(32, U32(0) + U32(5))).Send(ReturnOnly(0))
+      .Expect(Frame(36, U32(0) + U32(3))).Send(ReturnOnly(SQL_SUCCESS_WITH_INFO))
+      .Expect(Frame(9, U32(0))).Send(ErrorReply("01S02", 0, "rows are fetched one at a time"))
       .Expect(Frame(44, U16(7))).Send(ReturnOnly(0xFFFF))
       .Expect(Frame(9, U32(0))).Send(ErrorReply("S1012", 1, "invalid transaction operation code"))
-      .Expect(Frame(44, U16(1))).Send(ReturnOnly(0)).ExpectEnd();
-  EXPECT_EQ(Connect(), SQL_SUCCESS);
+      .Expect(Frame(44, U16(1))).Send(ReturnOnly(0)).Expect(Frame(0, "")).Send(Alloc(7)).ExpectEnd();
+  EXPECT_EQ(Conn(Connect()), "INFO S1C00 1059 C:keyset-driven cursors not supported+1056");
+  char qualifier[16] = "";
+  EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_CURRENT_QUALIFIER, qualifier), SQL_SUCCESS);
+  EXPECT_STREQ(qualifier, "main");
   SQLHDBC idle = nullptr;
   ASSERT_EQ(SQLAllocConnect(henv, &idle), SQL_SUCCESS);
-  EXPECT_EQ(Conn(SQLTransact(nullptr, hdbc, 7)),
-            "ERROR S1012 1 [QTX][Velora ODBC Server]invalid transaction operation code");
+  EXPECT_EQ(Conn(SQLTransact(nullptr, hdbc, 7)), "ERROR S1012 1 S:invalid transaction operation code");
   EXPECT_EQ(SQLTransact(henv, SQL_NULL_HDBC, SQL_ROLLBACK), SQL_SUCCESS);
   SQLFreeConnect(idle);
+  SQLHSTMT s = nullptr;
+  SQLULEN rowset = 0;
+  ASSERT_EQ(SQLAllocStmt(hdbc, &s), SQL_SUCCESS);
+  EXPECT_EQ(SQLGetStmtOption(s, SQL_ROWSET_SIZE, &rowset), SQL_SUCCESS);
+  EXPECT_EQ(rowset, 3u);
 }
 
 // Every option with a request: connection options without a statement id;
@@ -329,18 +234,12 @@ TEST_F(SessionTest, OptionsSetBeforeLoginReachTheSessionAndTransactions) {
 // statements, read back whole) and from a statement with its id. Options
 // only stored, or not kept at all, send nothing.
 TEST_F(SessionTest, EveryOptionRequestHasItsFrame) {
-  const struct {
-    SQLUSMALLINT option;
-    uint16_t code;
-    bool wide;  // a 32-bit number rather than a 16-bit enumerated value
-    SQLULEN value;
-    bool statement;
-  } rows[] = {{SQL_ACCESS_MODE, 26, false, 1, false}, {SQL_AUTOCOMMIT, 27, false, 0, false},
-              {SQL_TXN_ISOLATION, 38, false, 2, false}, {SQL_MAX_ROWS, 32, true, 70000, true},
-              {SQL_NOSCAN, 33, false, 1, true},         {SQL_MAX_LENGTH, 31, true, 4096, true},
-              {SQL_CURSOR_TYPE, 30, false, 3, true},    {SQL_CONCURRENCY, 28, false, 2, true},
-              {SQL_ROWSET_SIZE, 36, true, 25, true},    {SQL_RETRIEVE_DATA, 35, false, 0, true},
-              {SQL_USE_BOOKMARKS, 39, false, 1, true}};
+  // wide: a 32-bit number rather than a 16-bit enumerated value.
+  const struct { SQLUSMALLINT option; uint16_t code; bool wide; SQLULEN value; bool statement; } rows[] = {
+      {SQL_ACCESS_MODE, 26, false, 1, false}, {SQL_AUTOCOMMIT, 27, false, 0, false}, {SQL_TXN_ISOLATION, 38, 0, 2, 0},
+      {SQL_MAX_ROWS, 32, true, 70000, true}, {SQL_NOSCAN, 33, false, 1, true}, {SQL_MAX_LENGTH, 31, true, 4096, true},
+      {SQL_CURSOR_TYPE, 30, false, 3, true}, {SQL_CONCURRENCY, 28, false, 2, true}, {SQL_ROWSET_SIZE, 36, true, 25, true},
+      {SQL_RETRIEVE_DATA, 35, false, 0, true}, {SQL_USE_BOOKMARKS, 39, false, 1, true}};
   auto body = [](const auto& r, uint32_t id) {
     return (r.statement ? U32(id) : "") + (r.wide ? U32(static_cast<uint32_t>(r.value))
                                                   : U16(static_cast<uint16_t>(r.value)));
@@ -359,13 +258,12 @@ TEST_F(SessionTest, EveryOptionRequestHasItsFrame) {
   }
   SQLHSTMT s = nullptr;
   ASSERT_EQ(SQLAllocStmt(hdbc, &s), SQL_SUCCESS);
-  SQLULEN answer;
-  std::memset(&answer, 0xFF, sizeof answer);
+  SQLULEN answer = ~SQLULEN{0};  // every bit set: the whole SQLULEN must be written
   EXPECT_EQ(SQLGetStmtOption(s, SQL_QUERY_TIMEOUT, &answer), SQL_SUCCESS);
   EXPECT_EQ(answer, 9u);
   for (const auto& r : rows) {
+    answer = ~SQLULEN{0};
     if (!r.statement) continue;
-    std::memset(&answer, 0xFF, sizeof answer);
     EXPECT_EQ(SQLGetStmtOption(s, r.option, &answer), SQL_SUCCESS) << r.option;
     EXPECT_EQ(answer, r.value) << r.option;
     EXPECT_EQ(SQLSetStmtOption(s, r.option, r.value), SQL_SUCCESS) << r.option;
@@ -380,16 +278,13 @@ TEST_F(SessionTest, OptionRefusalsQualifierAndRowNumber) {
   ScriptStatement().Expect(Frame(36, U32(7) + U32(10))).Send(ReturnOnly(0xFFFF))
       .Expect(Frame(9, U32(7))).Send(ErrorReply("S1009", 3, "rowset size not allowed"))
       .Expect(Frame(18, U32(7))).Send(ReplyFrame(U16(0) + U32(42)))
-      .Expect(Frame(18, U32(7))).Send(ReplyFrame(U16(0) + U32(43))).ExpectEnd();
+      .Expect(Frame(18, U32(7))).Send(ReplyFrame(U16(0) + U32(43)));
   SQLHSTMT s = Open();
-  const struct {
-    bool statement, get;
-    SQLUSMALLINT option;
-    const char* diag;
-  } refused[] = {{0, 0, SQL_PACKET_SIZE, "1056 [QTX][Velora ODBC Client]can't change network packet size"},
-                 {0, 1, SQL_TRANSLATE_OPTION, "1057 [QTX][Velora ODBC Client]translation DLL not supported"},
-                 {1, 0, SQL_KEYSET_SIZE, "1059 [QTX][Velora ODBC Client]keyset-driven cursors not supported"},
-                 {1, 1, SQL_GET_BOOKMARK, "1061 [QTX][Velora ODBC Client]bookmarks not supported yet"}};
+  const struct { bool statement, get; SQLUSMALLINT option; const char* diag; } refused[] = {
+      {0, 0, SQL_PACKET_SIZE, "1056 C:can't change network packet size"},
+      {0, 1, SQL_TRANSLATE_OPTION, "1057 C:translation DLL not supported"},
+      {1, 0, SQL_KEYSET_SIZE, "1059 C:keyset-driven cursors not supported"},
+      {1, 1, SQL_GET_BOOKMARK, "1061 C:bookmarks not supported yet"}};
   for (const auto& r : refused) {
     SQLULEN answer = 99;
     SQLRETURN rc = r.statement ? (r.get ? SQLGetStmtOption(s, r.option, &answer)
@@ -406,8 +301,7 @@ TEST_F(SessionTest, OptionRefusalsQualifierAndRowNumber) {
   std::memset(buffer, 'x', sizeof buffer);
   EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_CURRENT_QUALIFIER, buffer), SQL_SUCCESS);
   EXPECT_EQ(std::string(buffer, 257), std::string(255, 'q') + '\0' + 'x');
-  EXPECT_EQ(Stmt(SQLSetStmtOption(s, SQL_ROWSET_SIZE, 10), s),
-            "ERROR S1009 3 [QTX][Velora ODBC Server]rowset size not allowed");
+  EXPECT_EQ(Stmt(SQLSetStmtOption(s, SQL_ROWSET_SIZE, 10), s), "ERROR S1009 3 S:rowset size not allowed");
   SQLULEN answer = 0;
   EXPECT_EQ(SQLGetStmtOption(s, SQL_ROWSET_SIZE, &answer), SQL_SUCCESS);
   EXPECT_EQ(answer, 10u);
@@ -431,15 +325,14 @@ std::string ThreeColumns() {
 // SQLDisconnect ends the session with 01002.
 TEST_F(SessionTest, LostServerStillLetsTheApplicationFreeEverything) {
   ScriptStatement().Close();
-  SQLHSTMT s = Open();
+  SQLHSTMT s = Open(false);
   ASSERT_TRUE(server.Finish()) << server.Error();
   EXPECT_EQ(SQLFreeStmt(s, SQL_UNBIND), SQL_SUCCESS);
   EXPECT_EQ(SQLFreeStmt(s, SQL_RESET_PARAMS), SQL_SUCCESS);
-  EXPECT_EQ(Stmt(SQLFreeStmt(s, SQL_CLOSE), s),
-            "ERROR 08S01 3047 [QTX][Velora ODBC Client]communication failure");
+  EXPECT_EQ(Stmt(SQLFreeStmt(s, SQL_CLOSE), s), "ERROR 08S01 3047 C:communication failure");
   EXPECT_EQ(SQLFreeStmt(s, SQL_DROP), SQL_SUCCESS);
   EXPECT_EQ(SQLFreeStmt(s, SQL_CLOSE), SQL_INVALID_HANDLE);
-  EXPECT_EQ(Conn(SQLDisconnect(hdbc)), "INFO 01002 3047 [QTX][Velora ODBC Client]disconnect error");
+  EXPECT_EQ(Conn(SQLDisconnect(hdbc)), "INFO 01002 3047 C:disconnect error");
   EXPECT_FALSE(static_cast<Connection*>(hdbc)->LoggedIn());
 }
 
@@ -457,7 +350,7 @@ TEST_F(SessionTest, StatementAllocationFreeingAndDisconnectFreesWhatIsLeft) {
       .Expect(Frame(0, "")).Send(Alloc(8)).Expect(Frame(8, "")).Send(ReturnOnly(0)).ExpectEnd();
   ASSERT_EQ(Connect(), SQL_SUCCESS);
   SQLHSTMT s = reinterpret_cast<SQLHSTMT>(1), left = nullptr;
-  EXPECT_EQ(Conn(SQLAllocStmt(hdbc, &s)), "ERROR S1000 9 [QTX][Velora ODBC Server]too many statements");
+  EXPECT_EQ(Conn(SQLAllocStmt(hdbc, &s)), "ERROR S1000 9 S:too many statements");
   EXPECT_EQ(s, nullptr);
   ASSERT_EQ(SQLAllocStmt(hdbc, &s), SQL_SUCCESS);
   EXPECT_EQ(SQLFreeStmt(s, SQL_DROP), SQL_ERROR);
@@ -481,8 +374,7 @@ TEST_F(SessionTest, StatementPrepareDescribesAndCloseKeepsTheDescriptionForExecu
       .Expect(FreeFrame(SQL_CLOSE)).Send(ReturnOnly(0))
       .Expect(Frame(11, U32(7) + U16(0))).Send(ReturnOnly(0))
       .Expect(Frame(11, U32(7) + U16(0))).Send(ReturnOnly(0)).Expect(Frame(23, U32(7) + Text16("q")))
-      .Send(ReplyFrame(U16(0) + U16(2) + Column("A", 4, 1, SQL_INTEGER) + Column("B", 8, 1, SQL_DOUBLE)))
-      .ExpectEnd();
+      .Send(ReplyFrame(U16(0) + U16(2) + Column("A", 4, 1, SQL_INTEGER) + Column("B", 8, 1, SQL_DOUBLE)));
   SQLHSTMT s = Open();
   ASSERT_EQ(SQLPrepare(s, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_SUCCESS);
   EXPECT_EQ(SQLFreeStmt(s, SQL_CLOSE), SQL_SUCCESS);
@@ -492,7 +384,7 @@ TEST_F(SessionTest, StatementPrepareDescribesAndCloseKeepsTheDescriptionForExecu
   SQLSMALLINT count = 0, length = 0, type = 0, scale = 0, nullable = 0;
   SQLULEN precision = 0;
   EXPECT_EQ(Stmt(SQLDescribeCol(s, 1, name, 5, &length, &type, &precision, &scale, &nullable), s),
-            "INFO 01004 1041 [QTX][Velora ODBC Client]data truncated");
+            "INFO 01004 1041 C:data truncated");
   EXPECT_EQ((char*)name + (" " + std::to_string(length)) + " " + std::to_string(type) + " " +
                 std::to_string(precision) + " " + std::to_string(scale) + " " + std::to_string(nullable),
             "AMOU 6 2 10 2 1");
@@ -518,13 +410,13 @@ TEST_F(SessionTest, StatementPrepareDescribesAndCloseKeepsTheDescriptionForExecu
   EXPECT_EQ(SQLColAttributes(s, 1, SQL_COLUMN_NAME, name, 4, &length, nullptr), SQL_SUCCESS_WITH_INFO);
   EXPECT_STREQ((char*)name, "AMO");
   EXPECT_EQ(Stmt(SQLColAttributes(s, 0, SQL_COLUMN_COUNT, nullptr, 0, nullptr, nullptr), s),
-            "ERROR S1C00 1061 [QTX][Velora ODBC Client]bookmarks not supported yet");
+            "ERROR S1C00 1061 C:bookmarks not supported yet");
   for (SQLUSMALLINT outside : {0, 4}) {
     EXPECT_EQ(Stmt(SQLDescribeCol(s, outside, name, sizeof name, nullptr, nullptr, nullptr, nullptr,
-                             nullptr), s), "ERROR S1002 1044 [QTX][Velora ODBC Client]column number out of range");
+                             nullptr), s), "ERROR S1002 1044 C:column number out of range");
   }
   EXPECT_EQ(Stmt(SQLColAttributes(s, 4, SQL_COLUMN_NAME, nullptr, 0, nullptr, nullptr), s),
-            "ERROR S1002 1044 [QTX][Velora ODBC Client]column number out of range");
+            "ERROR S1002 1044 C:column number out of range");
   EXPECT_EQ(Stmt(SQLPrepare(s, (SQLCHAR*)"q", SQL_NTS), s).substr(0, 11), "ERROR S1001");
   EXPECT_EQ(SQLNumResultCols(s, &count), SQL_SUCCESS);
   EXPECT_EQ(count, 1);
@@ -541,30 +433,27 @@ TEST_F(SessionTest, StatementNoResultSetCursorNamesAndRowCount) {
       .Expect(Frame(29, U32(7) + Text16("mine"))).Send(ReturnOnly(0))
       .Expect(Frame(16, U32(7))).Send(name).Expect(Frame(16, U32(7))).Send(name)
       .Expect(Frame(16, U32(7))).Send(name).Expect(Frame(25, U32(7))).Send(ReplyFrame(U16(0) + U32(3)))
-      .Expect(Frame(25, U32(7))).Send(ReplyFrame(U16(0) + U32(0xFFFFFFFF))).ExpectEnd();
+      .Expect(Frame(25, U32(7))).Send(ReplyFrame(U16(0) + U32(0xFFFFFFFF)));
   SQLHSTMT s = Open();
-  const std::string none = "24000 1006 [QTX][Velora ODBC Client]result set does not exist";
+  const std::string none = "24000 1006 C:result set does not exist";
   for (const char* sql : {"CREATE TABLE t (a INT)", "x"}) {  // "x": a warning, no description
     EXPECT_TRUE(SQL_SUCCEEDED(SQLExecDirect(s, (SQLCHAR*)sql, SQL_NTS)));
     EXPECT_EQ(Stmt(SQLDescribeCol(s, 1, nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr), s),
               "ERROR " + none);
     EXPECT_EQ(Stmt(SQLColAttributes(s, 1, SQL_COLUMN_COUNT, nullptr, 0, nullptr, nullptr), s), "ERROR " + none);
   }
-  EXPECT_EQ(Stmt(SQLNumResultCols(s, nullptr), s),
-            "ERROR S1000 1072 [QTX][Velora ODBC Client]NULL pointer in argument pccol");
+  EXPECT_EQ(Stmt(SQLNumResultCols(s, nullptr), s), "ERROR S1000 1072 C:NULL pointer in argument pccol");
   EXPECT_EQ(SQLSetCursorName(s, (SQLCHAR*)"mine  ", SQL_NTS), SQL_SUCCESS);
   char text[8];
   SQLSMALLINT length = 0;
   EXPECT_EQ(SQLGetCursorName(s, (SQLCHAR*)text, sizeof text, &length), SQL_SUCCESS);
   EXPECT_STREQ(text, "mine");
-  EXPECT_EQ(Stmt(SQLGetCursorName(s, (SQLCHAR*)text, 4, &length), s),
-            "INFO 01004 1041 [QTX][Velora ODBC Client]data truncated");
+  EXPECT_EQ(Stmt(SQLGetCursorName(s, (SQLCHAR*)text, 4, &length), s), "INFO 01004 1041 C:data truncated");
   EXPECT_STREQ(text, "min");
   EXPECT_EQ(SQLGetCursorName(s, nullptr, 0, &length), SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(length, 4);
   // The row-count request still goes out.
-  EXPECT_EQ(Stmt(SQLRowCount(s, nullptr), s),
-            "ERROR S1000 1072 [QTX][Velora ODBC Client]NULL pointer in argument pcrow");
+  EXPECT_EQ(Stmt(SQLRowCount(s, nullptr), s), "ERROR S1000 1072 C:NULL pointer in argument pcrow");
   SQLLEN rows = 0;
   EXPECT_EQ(SQLRowCount(s, &rows), SQL_SUCCESS);
   EXPECT_EQ(rows, -1);  // the server's "no count"

@@ -25,8 +25,7 @@ struct Step { SQLSMALLINT cType; SQLLEN cb; uint16_t icol; const char* outcome; 
 
 struct Scenario { int32_t type; uint32_t length; std::string row; bool isNull; std::vector<Step> steps; };
 
-const SQLRETURN kOk = SQL_SUCCESS, kInfo = SQL_SUCCESS_WITH_INFO, kErr = SQL_ERROR,
-                kEnd = SQL_NO_DATA_FOUND;
+const SQLRETURN kOk = SQL_SUCCESS, kInfo = SQL_SUCCESS_WITH_INFO, kErr = SQL_ERROR, kEnd = SQL_NO_DATA_FOUND;
 const std::string k25 = std::string("abcdefghijklmnopqrstuvwxy") + '\0';
 
 class TransferTest : public ::testing::Test {
@@ -122,14 +121,12 @@ TEST_F(TransferTest, Scenarios) {
 // later pieces of text come from the held value without new allocations.
 TEST_F(TransferTest, MemoryFailuresAndAllocations) {
   Column(SQL_VARCHAR, 0, std::string(3000, 'x') + "end" + '\0');
-  SetAllocFailAfter(0);
-  EXPECT_EQ(kErr, Get(SQL_C_CHAR, 2000));
-  ResetAllocFailure();
-  EXPECT_EQ(kInfo, Get(SQL_C_CHAR, 2000));
-  SetAllocFailAfter(0);
-  EXPECT_EQ(kErr, Get(SQL_C_CHAR, 2000));
-  ResetAllocFailure();
-  EXPECT_EQ(kOk, Get(SQL_C_CHAR, 2000));
+  for (SQLRETURN next : {kInfo, kOk}) {
+    SetAllocFailAfter(0);
+    EXPECT_EQ(kErr, Get(SQL_C_CHAR, 2000));
+    ResetAllocFailure();
+    EXPECT_EQ(next, Get(SQL_C_CHAR, 2000));
+  }
   EXPECT_EQ(std::string(1001, 'x') + "end", buffer_);
   EXPECT_EQ(kEnd, Get(SQL_C_CHAR, 2000));
 

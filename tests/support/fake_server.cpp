@@ -48,6 +48,11 @@ FakeServer& FakeServer::ExpectEnd() {
   return *this;
 }
 
+FakeServer& FakeServer::Answer(Answerer answer) {
+  steps_.push_back({Step::kAnswer, std::string(), std::move(answer)});
+  return *this;
+}
+
 void FakeServer::Start() { thread_ = std::thread(&FakeServer::Run, this); }
 
 bool FakeServer::Finish() {
@@ -95,6 +100,16 @@ void FakeServer::Run() {
         if (!ended) return Fail("client did not close");
         break;
       }
+      case Step::kAnswer:
+        for (std::string head, body; ReadExactly(peer_, 6, &head, kWaitMillis) || !head.empty();) {
+          const uint8_t* h = reinterpret_cast<const uint8_t*>(head.data());
+          const uint32_t length = h[0] | h[1] << 8 | h[2] << 16 | uint32_t(h[3]) << 24;
+          if (head.size() < 6 || !ReadExactly(peer_, length, &body, kWaitMillis) ||
+              !WriteAll(peer_, ReplyFrame(step.answer(static_cast<uint16_t>(h[4] | h[5] << 8), body)))) {
+            return Fail("step " + std::to_string(i) + ": request cut short: " + Hex(head));
+          }
+        }
+        break;
     }
   }
   // The script is over: a client waiting for more sees the end at once.

@@ -8,6 +8,7 @@
 #define VELORA_TESTS_SUPPORT_FAKE_SERVER_H
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <thread>
@@ -29,6 +30,10 @@ class FakeServer {
   FakeServer& Close();                           // close the connection
   // Waits (bounded) for the client to close; what arrives is recorded.
   FakeServer& ExpectEnd();
+  using Answerer = std::function<std::string(uint16_t code, const std::string& body)>;
+  // Until the client closes, reads each request frame (length, code, body)
+  // and sends the reply frame holding answer's body.
+  FakeServer& Answer(Answerer answer);
 
   // Starts the script thread; call after the steps are given.
   void Start();
@@ -45,8 +50,9 @@ class FakeServer {
 
  private:
   struct Step {
-    enum Kind { kExpect, kSend, kClose, kExpectEnd } kind;
+    enum Kind { kExpect, kSend, kClose, kExpectEnd, kAnswer } kind;
     std::string bytes;
+    Answerer answer = nullptr;
   };
   void Run();
   void Fail(const std::string& text);
