@@ -23,9 +23,13 @@ std::string Of(const String& s) { return s.Text() ? std::string(s.Text(), s.Leng
 // text and SQL_NULL_DATA store an empty, non-null text. Concatenate drops
 // each piece's trailing blank.
 TEST(StringTest, LengthsBlanksAndConcatenation) {
-  const struct { const char* text; int32_t count; std::string stored; } rows[] = {{"abc   ", SQL_NTS, "abc"}, {"ab\t ", SQL_NTS, "ab\t"}, {"   ", 3, ""},
-              {nullptr, 5, ""},         {"xyz", SQL_NULL_DATA, ""}, {"abcdef", 3, "abc"},
-              {"abcdef", -3, "abcdef"}, {"a\0b", 3, std::string("a\0b", 3)}};
+  const struct {
+    const char* text;
+    int32_t count;
+    std::string stored;
+  } rows[] = {{"abc   ", SQL_NTS, "abc"}, {"ab\t ", SQL_NTS, "ab\t"},         {"   ", 3, ""},
+              {nullptr, 5, ""},           {"xyz", SQL_NULL_DATA, ""},         {"abcdef", 3, "abc"},
+              {"abcdef", -3, "abcdef"},   {"a\0b", 3, std::string("a\0b", 3)}};
   for (auto& r : rows) {
     String s;
     EXPECT_EQ(1, s.SetString(r.text, r.count));
@@ -34,7 +38,8 @@ TEST(StringTest, LengthsBlanksAndConcatenation) {
   String s, other;
   EXPECT_EQ("<null>", Of(s));
   ASSERT_TRUE(s.SetString("ab") && other.SetString("x"));
-  for (const char* piece : {"c ", " (", static_cast<const char*>(nullptr)}) ASSERT_EQ(1, s.Concatenate(piece));
+  for (const char* piece : {"c ", " (", static_cast<const char*>(nullptr)})
+    ASSERT_EQ(1, s.Concatenate(piece));
   ASSERT_EQ(1, s.Concatenate(other));
   EXPECT_EQ("abc (x", Of(s));
 }
@@ -50,7 +55,8 @@ TEST(StringTest, AllocationFailureLeavesEmptyOrUnchangedAndIsTraced) {
   ResetAllocFailure();
   EXPECT_EQ("<null>", Of(s));
   EXPECT_EQ(TraceCapture::Line('X', 2, "String::Concatenate() failed, line=127, alloc=9") +
-                TraceCapture::Line('X', 2, "String::SetString() failed, line=65, alloc=4"), trace.Body());
+                TraceCapture::Line('X', 2, "String::SetString() failed, line=65, alloc=4"),
+            trace.Body());
 }
 
 std::vector<int> g_deleted;
@@ -118,18 +124,34 @@ TEST(ListDeathTest, UnlinkOfAForeignItemStops) {
 // when absent, everything cut at the buffer size; integers are the
 // leading number, 0 without digits, the default when absent.
 TEST(ProfileTest, StringsAndIntegers) {
-  SettingsFile file("; comment\n[debug]\n  LOGFILE = /tmp/x.log  \nLogMode=\"A2\"\nDebug=-3\n"
-                    "[Config]\nUseKeepAlive=1x\nEmpty=\n");
-  const struct { const char *section, *key; unsigned size; std::string expected; } rows[] = {{"Debug", "LogFile", 99, "/tmp/x.log"}, {"DEBUG", "logmode", 99, "A2"},
-              {"Config", "Empty", 99, ""},            {"Debug", "Missing", 5, "defa"},
-              {"Debug", "LogFile", 5, "/tmp"},        {"Nowhere", "LogFile", 99, "default"}};
+  SettingsFile file(
+      "; comment\n[debug]\n  LOGFILE = /tmp/x.log  \nLogMode=\"A2\"\nDebug=-3\n"
+      "[Config]\nUseKeepAlive=1x\nEmpty=\n");
+  const struct {
+    const char *section, *key;
+    unsigned size;
+    std::string expected;
+  } rows[] = {{"Debug", "LogFile", 99, "/tmp/x.log"},
+              {"DEBUG", "logmode", 99, "A2"},
+              {"Config", "Empty", 99, ""},
+              {"Debug", "Missing", 5, "defa"},
+              {"Debug", "LogFile", 5, "/tmp"},
+              {"Nowhere", "LogFile", 99, "default"}};
   for (auto& r : rows) {
     char buf[99];
-    EXPECT_EQ(r.expected.size(), GetPrivateProfileStringA(r.section, r.key, "default", buf, r.size, "velodbc.ini"));
+    EXPECT_EQ(r.expected.size(),
+              GetPrivateProfileStringA(r.section, r.key, "default", buf, r.size, "velodbc.ini"));
     EXPECT_EQ(r.expected, buf) << r.key;
   }
-  const struct { const char *section, *key; unsigned expected; } numbers[] = {{"Debug", "Debug", static_cast<unsigned>(-3)}, {"Config", "UseKeepAlive", 1}, {"Config", "Empty", 0}, {"Config", "Missing", 7}};
-  for (auto& n : numbers) EXPECT_EQ(n.expected, GetPrivateProfileIntA(n.section, n.key, 7, "velodbc.ini")) << n.key;
+  const struct {
+    const char *section, *key;
+    unsigned expected;
+  } numbers[] = {{"Debug", "Debug", static_cast<unsigned>(-3)},
+                 {"Config", "UseKeepAlive", 1},
+                 {"Config", "Empty", 0},
+                 {"Config", "Missing", 7}};
+  for (auto& n : numbers)
+    EXPECT_EQ(n.expected, GetPrivateProfileIntA(n.section, n.key, 7, "velodbc.ini")) << n.key;
   setenv("VELODBC_INI", "/nonexistent/velodbc.ini", 1);
   EXPECT_EQ(4u, GetPrivateProfileIntA("Config", "UseKeepAlive", 4, "velodbc.ini"));
 }
@@ -143,7 +165,8 @@ TEST(SettingsTest, ReadOncePerProcessIntoOneStructure) {
            std::to_string(s.useKeepAlive) + "|" + std::to_string(s.ctl3d);
   };
   {
-    SettingsFile file("[Debug]\nLogFile=/tmp/t.log\nLogMode=A2N\nDebug=-4\n[Config]\nUseKeepAlive=2\nCtl3D=0\n");
+    SettingsFile file(
+        "[Debug]\nLogFile=/tmp/t.log\nLogMode=A2N\nDebug=-4\n[Config]\nUseKeepAlive=2\nCtl3D=0\n");
     EXPECT_EQ("/tmp/t.log|A2N|1|2|0", shown(Settings()));
   }
   const unsigned reading = Settings().reading;
@@ -159,12 +182,14 @@ std::string Pid() { return TraceCapture::Line('A', 0, "").substr(0, 7); }
 
 TEST(TraceTest, ModeStringSelectsLettersAndLevels) {
   // mode, letter+level pairs enabled, pairs not enabled
-  const char* rows[][3] = {{"A2N", "A2 N1", "A3 N2 a0"}, {"*1A3", "Z1 A3", "Z2"}, {"a2", "A0", "A1"}};
+  const char* rows[][3] = {
+      {"A2N", "A2 N1", "A3 N2 a0"}, {"*1A3", "Z1 A3", "Z2"}, {"a2", "A0", "A1"}};
   for (auto& row : rows) {
     TraceCapture trace(row[0]);
     for (int on = 1; on <= 2; ++on) {
       std::istringstream pairs(row[on]);
-      for (std::string p; pairs >> p;) EXPECT_EQ(on == 1, TraceEnabled(p[0], p[1] - '0')) << row[0] << p;
+      for (std::string p; pairs >> p;)
+        EXPECT_EQ(on == 1, TraceEnabled(p[0], p[1] - '0')) << row[0] << p;
     }
   }
 }
@@ -180,8 +205,9 @@ TEST(TraceTest, HeaderAndLineFormat) {
   ASSERT_EQ(0u, out.find("\n** "));
   EXPECT_EQ(std::string::npos, out.substr(4, 24).find('\n'));
   EXPECT_EQ("   Flags = [A2]\n\n", out.substr(28, 17));
-  EXPECT_EQ(Pid() + " A2: SQLFetch: hstmt=0x00001234\n\n" + Pid() + " A2: Return code: SQL_SUCCESS\n\n",
-            trace.Body());
+  EXPECT_EQ(
+      Pid() + " A2: SQLFetch: hstmt=0x00001234\n\n" + Pid() + " A2: Return code: SQL_SUCCESS\n\n",
+      trace.Body());
 }
 
 // Without a mode only level 0 is written, and no header; a message is cut
@@ -197,12 +223,15 @@ TEST(TraceTest, LevelZeroCutsAndDumpWithoutHeader) {
   unsigned char bytes[20];
   for (int i = 0; i < 20; ++i) bytes[i] = static_cast<unsigned char>(i == 3 ? 1 : 0x41 + i);
   TraceDump("title", bytes, 20);
-  EXPECT_EQ(Pid() + " N0: recv() returned EOF.\n" + Pid() + " A0: " + std::string(1023, 'q') + "\n" +
-                Pid() + " P0:  statement.PutElement()=\"" + std::string(80, 'v') + "...\"\n" + Pid() +
-                " P0:  x=\"<null>\"\n" + Pid() + " P0:  y=\"" + std::string(80, 'w') + "\"\n" + Pid() +
+  EXPECT_EQ(Pid() + " N0: recv() returned EOF.\n" + Pid() + " A0: " + std::string(1023, 'q') +
+                "\n" + Pid() + " P0:  statement.PutElement()=\"" + std::string(80, 'v') +
+                "...\"\n" + Pid() + " P0:  x=\"<null>\"\n" + Pid() + " P0:  y=\"" +
+                std::string(80, 'w') + "\"\n" + Pid() +
                 " title\nbuffer contains 20 bytes of data\n"
                 "000: 41 42 43 01 45 46 47 48 49 4a 4b 4c 4d 4e 4f 50 |ABC.EFGHIJKLMNOP|\n"
-                "010: 51 52 53 54" + std::string(36, ' ') + " |QRST" + std::string(12, ' ') + "|\n", trace.Text());
+                "010: 51 52 53 54" +
+                std::string(36, ' ') + " |QRST" + std::string(12, ' ') + "|\n",
+            trace.Text());
 }
 
 TEST(TraceTest, CloseWritesEndeAndStopsTracing) {

@@ -4,37 +4,69 @@
 namespace convert_test {
 namespace {
 
-
 // Text and bytes of a fixed-size value fit whole (text with its NUL) or
 // fail; a timestamp's date and time report the fields they drop.
 TEST(DateTimeValueTest, Conversions) {
-  const struct { int32_t type; Bytes row; std::string text; int dateResult, timeResult; Bytes date, time, timestamp; } cases[] = {
-      {SQL_DATE, Fields({1996, 5, 1}), "1996-05-01", kDone, kFail, Fields({1996, 5, 1}), {}, Ts(1996, 5, 1, 0, 0, 0, 0)},
-      {SQL_DATE, Fields({-1, 0, 0}), "-001-00-00", kDone, kFail, Fields({-1, 0, 0}), {}, Ts(-1, 0, 0, 0, 0, 0, 0)},
-      {SQL_TIME, Fields({10, 20, 30}), "10:20:30", kFail, kDone, {}, Fields({10, 20, 30}), Ts(0, 0, 0, 10, 20, 30, 0)},
-      {SQL_TIMESTAMP, Ts(1996, 5, 1, 10, 20, 30, 0), "1996-05-01 10:20:30", kCut, kDone, Fields({1996, 5, 1}),
-       Fields({10, 20, 30}), Ts(1996, 5, 1, 10, 20, 30, 0)},
-      {SQL_TIMESTAMP, Ts(1996, 5, 1, 0, 0, 0, 5), "1996-05-01 00:00:00.000000005", kDone, kCut, Fields({1996, 5, 1}),
-       Fields({0, 0, 0}), Ts(1996, 5, 1, 0, 0, 0, 5)},
-      {SQL_TIMESTAMP, Ts(1996, 5, 1, 0, 0, 1, 0), "1996-05-01 00:00:01", kCut, kDone, Fields({1996, 5, 1}),
-       Fields({0, 0, 1}), Ts(1996, 5, 1, 0, 0, 1, 0)},
+  const struct {
+    int32_t type;
+    Bytes row;
+    std::string text;
+    int dateResult, timeResult;
+    Bytes date, time, timestamp;
+  } cases[] = {
+      {SQL_DATE,
+       Fields({1996, 5, 1}),
+       "1996-05-01",
+       kDone,
+       kFail,
+       Fields({1996, 5, 1}),
+       {},
+       Ts(1996, 5, 1, 0, 0, 0, 0)},
+      {SQL_DATE,
+       Fields({-1, 0, 0}),
+       "-001-00-00",
+       kDone,
+       kFail,
+       Fields({-1, 0, 0}),
+       {},
+       Ts(-1, 0, 0, 0, 0, 0, 0)},
+      {SQL_TIME,
+       Fields({10, 20, 30}),
+       "10:20:30",
+       kFail,
+       kDone,
+       {},
+       Fields({10, 20, 30}),
+       Ts(0, 0, 0, 10, 20, 30, 0)},
+      {SQL_TIMESTAMP, Ts(1996, 5, 1, 10, 20, 30, 0), "1996-05-01 10:20:30", kCut, kDone,
+       Fields({1996, 5, 1}), Fields({10, 20, 30}), Ts(1996, 5, 1, 10, 20, 30, 0)},
+      {SQL_TIMESTAMP, Ts(1996, 5, 1, 0, 0, 0, 5), "1996-05-01 00:00:00.000000005", kDone, kCut,
+       Fields({1996, 5, 1}), Fields({0, 0, 0}), Ts(1996, 5, 1, 0, 0, 0, 5)},
+      {SQL_TIMESTAMP, Ts(1996, 5, 1, 0, 0, 1, 0), "1996-05-01 00:00:01", kCut, kDone,
+       Fields({1996, 5, 1}), Fields({0, 0, 1}), Ts(1996, 5, 1, 0, 0, 1, 0)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     ValuePtr v = Loaded(c.type, c.row, 16);
     const SQLLEN n = SQLLEN(c.text.size()), h = SQLLEN(c.row.size());
-    for (SQLLEN cb : {SQLLEN(0), n, n + 1}) CheckText(v.get(), cb, cb <= n ? kFail : kDone, c.text, n);
-    for (SQLLEN cb : {h - 1, h, h + 1}) Check(v.get(), SQL_C_BINARY, cb, cb < h ? kFail : kDone, c.row, h);
+    for (SQLLEN cb : {SQLLEN(0), n, n + 1})
+      CheckText(v.get(), cb, cb <= n ? kFail : kDone, c.text, n);
+    for (SQLLEN cb : {h - 1, h, h + 1})
+      Check(v.get(), SQL_C_BINARY, cb, cb < h ? kFail : kDone, c.row, h);
     Check(v.get(), SQL_C_DATE, 0, c.dateResult, c.date, c.dateResult == kFail ? SQL_NO_TOTAL : 6);
     Check(v.get(), SQL_C_TIME, 0, c.timeResult, c.time, c.timeResult == kFail ? SQL_NO_TOTAL : 6);
     Check(v.get(), SQL_C_TIMESTAMP, 0, kDone, c.timestamp, 16);
   }
   // Three, six or nine fraction digits, as the fraction needs.
-  const std::pair<uint32_t, const char*> fractions[] = {
-      {500000000, ".500"}, {123456000, ".123456"}, {100000, ".000100"}, {1000, ".000001"}, {999999999, ".999999999"}};
+  const std::pair<uint32_t, const char*> fractions[] = {{500000000, ".500"},
+                                                        {123456000, ".123456"},
+                                                        {100000, ".000100"},
+                                                        {1000, ".000001"},
+                                                        {999999999, ".999999999"}};
   for (const auto& f : fractions) {
     std::string text = std::string("1996-05-01 10:20:30") + f.second;
-    CheckText(Loaded(SQL_TIMESTAMP, Ts(1996, 5, 1, 10, 20, 30, f.first)).get(), 40, kDone, text, SQLLEN(text.size()));
+    CheckText(Loaded(SQL_TIMESTAMP, Ts(1996, 5, 1, 10, 20, 30, f.first)).get(), 40, kDone, text,
+              SQLLEN(text.size()));
   }
 }
 
@@ -43,8 +75,8 @@ TEST(BinaryValueTest, CharAndBinaryAreCutToTheBuffer) {
   for (const ValuePtr& v : {Loaded(SQL_BINARY, data, 4), Loaded(SQL_VARBINARY, Cat({4}, data)),
                             Loaded(SQL_LONGVARBINARY, Cat({4, 0, 0, 0}, data))}) {
     for (SQLLEN cb : {0, 1, 3, 4, 5})
-      Check(v.get(), SQL_C_BINARY, cb, cb < 4 ? kCut : kDone, Bytes(data.begin(), data.begin() + std::min<SQLLEN>(cb, 4)),
-            4);
+      Check(v.get(), SQL_C_BINARY, cb, cb < 4 ? kCut : kDone,
+            Bytes(data.begin(), data.begin() + std::min<SQLLEN>(cb, 4)), 4);
   }
   // As characters: the raw bytes, NUL-terminated.
   ValuePtr text = Loaded(SQL_LONGVARBINARY, {3, 0, 0, 0, 'A', 'B', 'C'});
@@ -61,11 +93,22 @@ TEST(BinaryValueTest, LoadChecksCountsAgainstTheBytes) {
   Bytes full255(256, 7), short255(255, 7);
   full255[0] = short255[0] = 255;
   const int32_t kVar = SQL_VARBINARY, kLong = SQL_LONGVARBINARY;
-  const struct { int32_t type; Bytes row; int result; uint32_t length; } cases[] = {
-      {kVar, {}, kLoadMalformed, 0}, {kVar, {0}, kLoadDone, 0}, {kVar, {2, 9}, kLoadMalformed, 0},
-      {kVar, full255, kLoadDone, 255}, {kVar, short255, kLoadMalformed, 0}, {kLong, {0, 0, 0}, kLoadMalformed, 0},
-      {kLong, {0, 0, 0, 0}, kLoadDone, 0}, {kLong, {2, 0, 0, 0, 9}, kLoadMalformed, 0},
-      {kLong, {0xff, 0xff, 0xff, 0xff, 1, 2, 3}, kLoadMalformed, 0}, {kLong, {1, 0, 0, 0, 9, 9}, kLoadDone, 1},
+  const struct {
+    int32_t type;
+    Bytes row;
+    int result;
+    uint32_t length;
+  } cases[] = {
+      {kVar, {}, kLoadMalformed, 0},
+      {kVar, {0}, kLoadDone, 0},
+      {kVar, {2, 9}, kLoadMalformed, 0},
+      {kVar, full255, kLoadDone, 255},
+      {kVar, short255, kLoadMalformed, 0},
+      {kLong, {0, 0, 0}, kLoadMalformed, 0},
+      {kLong, {0, 0, 0, 0}, kLoadDone, 0},
+      {kLong, {2, 0, 0, 0, 9}, kLoadMalformed, 0},
+      {kLong, {0xff, 0xff, 0xff, 0xff, 1, 2, 3}, kLoadMalformed, 0},
+      {kLong, {1, 0, 0, 0, 9, 9}, kLoadDone, 1},
       {SQL_BINARY, {1, 2}, kLoadMalformed, 3},
   };
   for (const auto& c : cases) {
@@ -82,15 +125,19 @@ TEST(BinaryValueTest, LoadChecksCountsAgainstTheBytes) {
   EXPECT_EQ(kLoadDone, LoadBytes(v.get(), {1, 2, 3, 4}));
   Check(v.get(), SQL_C_BINARY, 3, kDone, {1, 2, 3}, 3);
   const uint32_t n = 1u << 20;
-  Check(Loaded(kLong, Cat(LE(n), Bytes(n, 0x5a))).get(), SQL_C_BINARY, 16, kCut, Bytes(16, 0x5a), n);
+  Check(Loaded(kLong, Cat(LE(n), Bytes(n, 0x5a))).get(), SQL_C_BINARY, 16, kCut, Bytes(16, 0x5a),
+        n);
   // A failed allocation leaves an empty value; the next load works.
   for (int32_t type : {kVar, kLong, SQL_BINARY}) {
     ValuePtr empty = Make(type, 2);
-    Bytes row = type == kVar ? Bytes{2, 8, 9} : type == SQL_BINARY ? Bytes{8, 9} : Bytes{2, 0, 0, 0, 8, 9};
+    Bytes row = type == kVar         ? Bytes{2, 8, 9}
+                : type == SQL_BINARY ? Bytes{8, 9}
+                                     : Bytes{2, 0, 0, 0, 8, 9};
     SetAllocFailAfter(0);
     EXPECT_EQ(kLoadNoMemory, LoadBytes(empty.get(), row));
     ResetAllocFailure();
-    Check(empty.get(), SQL_C_BINARY, 4, kDone, Bytes(type == SQL_BINARY ? 2 : 0, 0), type == SQL_BINARY ? 2 : 0);
+    Check(empty.get(), SQL_C_BINARY, 4, kDone, Bytes(type == SQL_BINARY ? 2 : 0, 0),
+          type == SQL_BINARY ? 2 : 0);
     EXPECT_EQ(kLoadDone, LoadBytes(empty.get(), row));
     Check(empty.get(), SQL_C_BINARY, 4, kDone, {8, 9}, 2);
   }

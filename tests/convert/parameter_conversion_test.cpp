@@ -16,11 +16,20 @@ const SQLSMALLINT kCh = SQL_C_CHAR, kDb = SQL_C_DOUBLE;
 const TypeSizes kSizes = {{10, 1, 6, 12, 8, 8, 4, 12, 4, 2, 6, 16, 1}};
 
 // form: hex of the converted value; none after a failure.
-const struct { SQLSMALLINT c, sql; std::string in; ParamOutcome outcome; std::string form; } kBounds[] = {
-    {kCh, SQL_INTEGER, "-2147483648", kParamDone, "00 00 00 80"}, {kCh, SQL_INTEGER, "", kParamDone, "00 00 00 00"},
-    {kCh, SQL_INTEGER, "-", kParamNonNumeric, ""}, {kCh, SQL_INTEGER, "99999999999999999999", kParamDataOutOfRange, ""},
-    {kCh, SQL_SMALLINT, "-32768", kParamDone, "00 80"}, {kCh, SQL_SMALLINT, "32768", kParamDataOutOfRange, ""},
-    {kCh, SQL_TINYINT, "-128", kParamDone, "80"}, {kCh, SQL_TINYINT, "128", kParamDataOutOfRange, ""},
+const struct {
+  SQLSMALLINT c, sql;
+  std::string in;
+  ParamOutcome outcome;
+  std::string form;
+} kBounds[] = {
+    {kCh, SQL_INTEGER, "-2147483648", kParamDone, "00 00 00 80"},
+    {kCh, SQL_INTEGER, "", kParamDone, "00 00 00 00"},
+    {kCh, SQL_INTEGER, "-", kParamNonNumeric, ""},
+    {kCh, SQL_INTEGER, "99999999999999999999", kParamDataOutOfRange, ""},
+    {kCh, SQL_SMALLINT, "-32768", kParamDone, "00 80"},
+    {kCh, SQL_SMALLINT, "32768", kParamDataOutOfRange, ""},
+    {kCh, SQL_TINYINT, "-128", kParamDone, "80"},
+    {kCh, SQL_TINYINT, "128", kParamDataOutOfRange, ""},
     {SQL_C_SLONG, SQL_SMALLINT, I(-32769), kParamWholeDigitsLost, ""},
     {SQL_C_SSHORT, SQL_TINYINT, U16(128), kParamWholeDigitsLost, ""},
     {SQL_C_UTINYINT, SQL_TINYINT, "\x80", kParamDataOutOfRange, ""},
@@ -32,7 +41,8 @@ const struct { SQLSMALLINT c, sql; std::string in; ParamOutcome outcome; std::st
     {kCh, SQL_BIGINT, "-9223372036854775808", kParamDone, "00 80 00 00 00 00 00 00 01 00"},
     {kCh, SQL_BIGINT, "9223372036854775808", kParamDataOutOfRange, ""},
     {kCh, SQL_BIGINT, "000000000000000000001", kParamDataTruncated, ""},
-    {kCh, SQL_REAL, "-1", kParamDone, "00 00 80 bf"}, {kCh, SQL_REAL, "0", kParamDone, "00 00 00 00"},
+    {kCh, SQL_REAL, "-1", kParamDone, "00 00 80 bf"},
+    {kCh, SQL_REAL, "0", kParamDone, "00 00 00 00"},
     {kCh, SQL_REAL, "0.00000000000000000000000000000000000000000001", kParamDone, "07 00 00 00"},
     {kCh, SQL_NUMERIC, "0", kParamDone, "00 f0 00 00 00 00 00 00 00 00 00 00"},
     {kCh, SQL_DECIMAL, "-.05", kParamDone, "01 ef 00 00 00 00 00 00 00 00 00 50"},
@@ -52,8 +62,11 @@ TEST(ParameterConversion, Boundaries) {
     SCOPED_TRACE(std::to_string(r.c) + " " + std::to_string(r.sql) + " " + r.in);
     ConvertedValue out;
     SQLLEN ind = static_cast<SQLLEN>(r.in.size());
-    EXPECT_EQ(ConvertParameter(ParameterInput{r.c, r.sql, r.in.data(), &ind, false, 0}, kSizes, &out), r.outcome);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(out.Data()), out.Length()), FromHex(r.form));
+    EXPECT_EQ(
+        ConvertParameter(ParameterInput{r.c, r.sql, r.in.data(), &ind, false, 0}, kSizes, &out),
+        r.outcome);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(out.Data()), out.Length()),
+              FromHex(r.form));
   }
 }
 

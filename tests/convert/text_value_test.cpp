@@ -5,23 +5,48 @@
 namespace convert_test {
 namespace {
 
-struct IntCase { const char* text; SQLSMALLINT cType; int result; int64_t value; };
+struct IntCase {
+  const char* text;
+  SQLSMALLINT cType;
+  int result;
+  int64_t value;
+};
 
 const IntCase kIntCases[] = {
     // Fractions: truncated within the range, refused beyond a limit.
-    {"1.999", SQL_C_BIT, kCut, 1}, {"-0.5", SQL_C_BIT, kFail, 0}, {"127.5", SQL_C_TINYINT, kFail, 0},
-    {"-128.5", SQL_C_TINYINT, kFail, 0}, {"-4.5", SQL_C_TINYINT, kCut, -4}, {"254.9", SQL_C_UTINYINT, kCut, 254},
-    {"-0.5", SQL_C_UTINYINT, kFail, 0}, {"12345678901234567.5", SQL_C_SBIGINT, kCut, 12345678901234567LL},
+    {"1.999", SQL_C_BIT, kCut, 1},
+    {"-0.5", SQL_C_BIT, kFail, 0},
+    {"127.5", SQL_C_TINYINT, kFail, 0},
+    {"-128.5", SQL_C_TINYINT, kFail, 0},
+    {"-4.5", SQL_C_TINYINT, kCut, -4},
+    {"254.9", SQL_C_UTINYINT, kCut, 254},
+    {"-0.5", SQL_C_UTINYINT, kFail, 0},
+    {"12345678901234567.5", SQL_C_SBIGINT, kCut, 12345678901234567LL},
     // Forms of numbers.
-    {"  42  ", SQL_C_SLONG, kDone, 42}, {"+7", SQL_C_SLONG, kDone, 7}, {"007", SQL_C_SLONG, kDone, 7},
-    {".5", SQL_C_SLONG, kCut, 0}, {"5.", SQL_C_SLONG, kDone, 5}, {"1.5e3", SQL_C_SLONG, kDone, 1500},
-    {"15E-1", SQL_C_SLONG, kCut, 1}, {"1e18", SQL_C_SBIGINT, kDone, 1000000000000000000LL},
-    {"1e400", SQL_C_SLONG, kFail, 0}, {"1e-400", SQL_C_SLONG, kCut, 0}, {"0.0", SQL_C_TINYINT, kDone, 0},
+    {"  42  ", SQL_C_SLONG, kDone, 42},
+    {"+7", SQL_C_SLONG, kDone, 7},
+    {"007", SQL_C_SLONG, kDone, 7},
+    {".5", SQL_C_SLONG, kCut, 0},
+    {"5.", SQL_C_SLONG, kDone, 5},
+    {"1.5e3", SQL_C_SLONG, kDone, 1500},
+    {"15E-1", SQL_C_SLONG, kCut, 1},
+    {"1e18", SQL_C_SBIGINT, kDone, 1000000000000000000LL},
+    {"1e400", SQL_C_SLONG, kFail, 0},
+    {"1e-400", SQL_C_SLONG, kCut, 0},
+    {"0.0", SQL_C_TINYINT, kDone, 0},
     // Not numbers: the whole text is tested.
-    {"abc", SQL_C_SLONG, kFail, 0}, {"7abc", SQL_C_SLONG, kFail, 0}, {"", SQL_C_SLONG, kFail, 0},
-    {"   ", SQL_C_SLONG, kFail, 0}, {"-", SQL_C_SLONG, kFail, 0}, {".", SQL_C_SLONG, kFail, 0},
-    {"1.2.3", SQL_C_SLONG, kFail, 0}, {"1e", SQL_C_SLONG, kFail, 0}, {"+-1", SQL_C_SLONG, kFail, 0},
-    {"0x10", SQL_C_SLONG, kFail, 0}, {"inf", SQL_C_SLONG, kFail, 0}, {"nan", SQL_C_SLONG, kFail, 0},
+    {"abc", SQL_C_SLONG, kFail, 0},
+    {"7abc", SQL_C_SLONG, kFail, 0},
+    {"", SQL_C_SLONG, kFail, 0},
+    {"   ", SQL_C_SLONG, kFail, 0},
+    {"-", SQL_C_SLONG, kFail, 0},
+    {".", SQL_C_SLONG, kFail, 0},
+    {"1.2.3", SQL_C_SLONG, kFail, 0},
+    {"1e", SQL_C_SLONG, kFail, 0},
+    {"+-1", SQL_C_SLONG, kFail, 0},
+    {"0x10", SQL_C_SLONG, kFail, 0},
+    {"inf", SQL_C_SLONG, kFail, 0},
+    {"nan", SQL_C_SLONG, kFail, 0},
     {"1 2", SQL_C_SLONG, kFail, 0},
 };
 
@@ -33,31 +58,54 @@ TEST(TextValueTest, IntegerTargets) {
   // A CHAR column's padding is not part of the number.
   CheckInt(Loaded(SQL_CHAR, T("-5"), 10).get(), SQL_C_SLONG, kDone, -5);
   CheckInt(Loaded(SQL_CHAR, T("12        "), 10).get(), SQL_C_SSHORT, kDone, 12);
-  CheckInt(Loaded(SQL_LONGVARCHAR, T("1." + std::string(1000, '0') + "1")).get(), SQL_C_SLONG, kCut, 1);
+  CheckInt(Loaded(SQL_LONGVARCHAR, T("1." + std::string(1000, '0') + "1")).get(), SQL_C_SLONG, kCut,
+           1);
 }
-
 
 // Floating values; dates and times read at fixed positions, with no
 // calendar check and no check of the separators.
 TEST(TextValueTest, FloatingAndDateTimeTargets) {
-  const SQLSMALLINT kD = SQL_C_DOUBLE, kR = SQL_C_FLOAT, kDate = SQL_C_DATE, kTime = SQL_C_TIME, kTs = SQL_C_TIMESTAMP;
-  const struct { std::string text; SQLSMALLINT cType; int result; Bytes out; } cases[] = {
-      {"-2.5e-3", kD, kDone, F(-0.0025)}, {"-0.0", kD, kDone, F(-0.0)}, {"1e309", kD, kFail, {}}, {"abc", kD, kFail, {}},
-      {"1.7976931348623157e308", kD, kDone, F(1.7976931348623157e308)}, {"3.4e38", kR, kDone, R(3.4e38f)},
-      {"3.5e38", kR, kFail, {}}, {"-3.5e38", kR, kFail, {}}, {"1e-50", kR, kDone, R(0)}, {"7abc", kR, kFail, {}},
-      {"0." + std::string(400, '0') + "1", kD, kDone, F(0)}, {"1." + std::string(1000, '0') + "1", kD, kDone, F(1)},
-      {"1996-02-30", kDate, kDone, Fields({1996, 2, 30})}, {"1996-13-01", kDate, kFail, {}},
-      {"1996-12-32", kDate, kFail, {}}, {"1996-12-31", kDate, kDone, Fields({1996, 12, 31})},
-      {"1996/02/03", kDate, kDone, Fields({1996, 2, 3})}, {"1996-5", kDate, kDone, Fields({1996, 5, 0})},
-      {"", kDate, kDone, Fields({0, 0, 0})}, {"19a6-01-01", kDate, kFail, {}},
-      {"1996-01-01 10:20:30", kDate, kDone, Fields({1996, 1, 1})}, {"23:59:59", kTime, kDone, Fields({23, 59, 59})},
-      {"24:00:00", kTime, kFail, {}}, {"23:60:00", kTime, kFail, {}}, {"23:59:60", kTime, kFail, {}},
-      {"7:30", kTime, kFail, {}}, {"10:20", kTime, kDone, Fields({10, 20, 0})},
+  const SQLSMALLINT kD = SQL_C_DOUBLE, kR = SQL_C_FLOAT, kDate = SQL_C_DATE, kTime = SQL_C_TIME,
+                    kTs = SQL_C_TIMESTAMP;
+  const struct {
+    std::string text;
+    SQLSMALLINT cType;
+    int result;
+    Bytes out;
+  } cases[] = {
+      {"-2.5e-3", kD, kDone, F(-0.0025)},
+      {"-0.0", kD, kDone, F(-0.0)},
+      {"1e309", kD, kFail, {}},
+      {"abc", kD, kFail, {}},
+      {"1.7976931348623157e308", kD, kDone, F(1.7976931348623157e308)},
+      {"3.4e38", kR, kDone, R(3.4e38f)},
+      {"3.5e38", kR, kFail, {}},
+      {"-3.5e38", kR, kFail, {}},
+      {"1e-50", kR, kDone, R(0)},
+      {"7abc", kR, kFail, {}},
+      {"0." + std::string(400, '0') + "1", kD, kDone, F(0)},
+      {"1." + std::string(1000, '0') + "1", kD, kDone, F(1)},
+      {"1996-02-30", kDate, kDone, Fields({1996, 2, 30})},
+      {"1996-13-01", kDate, kFail, {}},
+      {"1996-12-32", kDate, kFail, {}},
+      {"1996-12-31", kDate, kDone, Fields({1996, 12, 31})},
+      {"1996/02/03", kDate, kDone, Fields({1996, 2, 3})},
+      {"1996-5", kDate, kDone, Fields({1996, 5, 0})},
+      {"", kDate, kDone, Fields({0, 0, 0})},
+      {"19a6-01-01", kDate, kFail, {}},
+      {"1996-01-01 10:20:30", kDate, kDone, Fields({1996, 1, 1})},
+      {"23:59:59", kTime, kDone, Fields({23, 59, 59})},
+      {"24:00:00", kTime, kFail, {}},
+      {"23:60:00", kTime, kFail, {}},
+      {"23:59:60", kTime, kFail, {}},
+      {"7:30", kTime, kFail, {}},
+      {"10:20", kTime, kDone, Fields({10, 20, 0})},
       {"1996-05-01 10:20:30.", kTs, kDone, Ts(1996, 5, 1, 10, 20, 30, 0)},
       {"1996-05-01 10:20:30.5", kTs, kDone, Ts(1996, 5, 1, 10, 20, 30, 500000000)},
       {"1996-05-01 10:20:30.000000001", kTs, kDone, Ts(1996, 5, 1, 10, 20, 30, 1)},
       {"1996-05-01 10:20:30.1234567891", kTs, kCut, Ts(1996, 5, 1, 10, 20, 30, 123456789)},
-      {"1996-05-01 10:20:30.12a", kTs, kFail, {}}, {"1996-05-01 24:20:30", kTs, kFail, {}},
+      {"1996-05-01 10:20:30.12a", kTs, kFail, {}},
+      {"1996-05-01 24:20:30", kTs, kFail, {}},
       {"1996-05-01", kTs, kDone, Ts(1996, 5, 1, 0, 0, 0, 0)},
   };
   for (const auto& c : cases) {
@@ -65,7 +113,8 @@ TEST(TextValueTest, FloatingAndDateTimeTargets) {
     Check(Loaded(SQL_LONGVARCHAR, T(c.text)).get(), c.cType, 0, c.result, c.out,
           c.result == kFail ? SQL_NO_TOTAL : SQLLEN(c.out.size()));
   }
-  Check(Loaded(SQL_CHAR, T("1996-05-01          "), 20).get(), kTs, 0, kDone, Ts(1996, 5, 1, 0, 0, 0, 0), 16);
+  Check(Loaded(SQL_CHAR, T("1996-05-01          "), 20).get(), kTs, 0, kDone,
+        Ts(1996, 5, 1, 0, 0, 0, 0), 16);
 }
 
 // Characters and bytes are cut at the buffer (a negative size is none);
@@ -115,7 +164,8 @@ TEST(TextValueTest, LoadKeepsWhatTheBytesAndDeclaredLengthAllow) {
   // Conversions never allocate.
   ValuePtr ts = Loaded(SQL_VARCHAR, T("1996-05-01 10:20:30.5"));
   unsigned long before = AllocCount();
-  for (SQLSMALLINT t : {SQL_C_CHAR, SQL_C_SLONG, SQL_C_DOUBLE, SQL_C_BINARY, SQL_C_TIMESTAMP, SQL_C_SBIGINT})
+  for (SQLSMALLINT t :
+       {SQL_C_CHAR, SQL_C_SLONG, SQL_C_DOUBLE, SQL_C_BINARY, SQL_C_TIMESTAMP, SQL_C_SBIGINT})
     Convert(ts.get(), t);
   EXPECT_EQ(before, AllocCount());
 }

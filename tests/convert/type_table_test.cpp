@@ -8,12 +8,17 @@ namespace {
 
 TEST(SqlTypeTableTest, CreationCopiesTheDescriptionAndSetsFixedLengths) {
   // The display size with declared length 12, precision 10.
-  const struct { int32_t sqlType; bool fixedLength; uint32_t displaySize; } cases[] = {
-      {SQL_CHAR, true, 12},     {SQL_VARCHAR, false, 12}, {SQL_LONGVARCHAR, false, 12}, {SQL_BINARY, true, 24},
-      {SQL_VARBINARY, false, 24}, {SQL_LONGVARBINARY, false, 24}, {SQL_BIT, true, 1}, {SQL_TINYINT, true, 4},
-      {SQL_SMALLINT, true, 6},  {SQL_INTEGER, true, 11}, {SQL_BIGINT, true, 20}, {SQL_REAL, true, 13},
-      {SQL_FLOAT, true, 22},    {SQL_NUMERIC, true, 12}, {SQL_DATE, true, 10}, {SQL_TIME, true, 8},
-      {SQL_TIMESTAMP, true, 29},
+  const struct {
+    int32_t sqlType;
+    bool fixedLength;
+    uint32_t displaySize;
+  } cases[] = {
+      {SQL_CHAR, true, 12},    {SQL_VARCHAR, false, 12},   {SQL_LONGVARCHAR, false, 12},
+      {SQL_BINARY, true, 24},  {SQL_VARBINARY, false, 24}, {SQL_LONGVARBINARY, false, 24},
+      {SQL_BIT, true, 1},      {SQL_TINYINT, true, 4},     {SQL_SMALLINT, true, 6},
+      {SQL_INTEGER, true, 11}, {SQL_BIGINT, true, 20},     {SQL_REAL, true, 13},
+      {SQL_FLOAT, true, 22},   {SQL_NUMERIC, true, 12},    {SQL_DATE, true, 10},
+      {SQL_TIME, true, 8},     {SQL_TIMESTAMP, true, 29},
   };
   ColumnDescription d;
   d.length = 12;
@@ -48,12 +53,25 @@ TEST(SqlTypeTableTest, CreationCopiesTheDescriptionAndSetsFixedLengths) {
 
 TEST(SqlTypeTableTest, RefusedPairsAndTheirClasses) {
   // Refused by SQLGetData ("22005"); the class then fails and writes nothing.
-  const struct { int32_t sqlType; SQLSMALLINT cType; bool refused; } cases[] = {
-      {SQL_INTEGER, SQL_C_DATE, true},      {SQL_INTEGER, SQL_C_TYPE_TIMESTAMP, true}, {SQL_NUMERIC, SQL_C_TIME, true},
-      {SQL_INTEGER, SQL_C_SBIGINT, false},  {SQL_VARBINARY, SQL_C_SLONG, true},   {SQL_BINARY, SQL_C_DATE, true},
-      {SQL_VARBINARY, SQL_C_DEFAULT, false}, {SQL_VARCHAR, SQL_C_TIMESTAMP, false}, {SQL_DATE, SQL_C_TIME, true},
-      {SQL_DATE, SQL_C_DOUBLE, true},       {SQL_DATE, SQL_C_TYPE_TIMESTAMP, false}, {SQL_TIME, SQL_C_DATE, true},
-      {SQL_TIMESTAMP, SQL_C_TYPE_TIME, false}, {SQL_TIMESTAMP, SQL_C_UTINYINT, true},
+  const struct {
+    int32_t sqlType;
+    SQLSMALLINT cType;
+    bool refused;
+  } cases[] = {
+      {SQL_INTEGER, SQL_C_DATE, true},
+      {SQL_INTEGER, SQL_C_TYPE_TIMESTAMP, true},
+      {SQL_NUMERIC, SQL_C_TIME, true},
+      {SQL_INTEGER, SQL_C_SBIGINT, false},
+      {SQL_VARBINARY, SQL_C_SLONG, true},
+      {SQL_BINARY, SQL_C_DATE, true},
+      {SQL_VARBINARY, SQL_C_DEFAULT, false},
+      {SQL_VARCHAR, SQL_C_TIMESTAMP, false},
+      {SQL_DATE, SQL_C_TIME, true},
+      {SQL_DATE, SQL_C_DOUBLE, true},
+      {SQL_DATE, SQL_C_TYPE_TIMESTAMP, false},
+      {SQL_TIME, SQL_C_DATE, true},
+      {SQL_TIMESTAMP, SQL_C_TYPE_TIME, false},
+      {SQL_TIMESTAMP, SQL_C_UTINYINT, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.sqlType) + " as " + std::to_string(c.cType));
@@ -65,7 +83,8 @@ TEST(SqlTypeTableTest, RefusedPairsAndTheirClasses) {
   // A C type without any conversion: refused by the types that name their
   // C types, left to the transfer's S1003 by the others.
   for (SQLSMALLINT c : {SQLSMALLINT(SQL_C_GUID), SQLSMALLINT(SQL_C_WCHAR), SQLSMALLINT(0)}) {
-    EXPECT_FALSE(HasConversion(SQL_VARCHAR, c) || RefusesConversion(SQL_VARCHAR, c) || RefusesConversion(SQL_INTEGER, c));
+    EXPECT_FALSE(HasConversion(SQL_VARCHAR, c) || RefusesConversion(SQL_VARCHAR, c) ||
+                 RefusesConversion(SQL_INTEGER, c));
     EXPECT_TRUE(RefusesConversion(SQL_VARBINARY, c) && RefusesConversion(SQL_TIMESTAMP, c));
     Conversion out = Convert(Loaded(SQL_VARCHAR, T("1")).get(), c, 64);
     EXPECT_EQ(kConversionUnknownCType, out.result);
@@ -82,7 +101,8 @@ TEST(SqlTypeTableTest, DefaultCTypeAndNullBuffers) {
   Check(Loaded(SQL_BIGINT, B(-5)).get(), SQL_C_DEFAULT, 8, kDone, T("-5"), 2);
   Check(Loaded(SQL_INTEGER, LE<int32_t>(-5)).get(), SQL_C_DEFAULT, 4, kDone, LE<int32_t>(-5), 4);
   Check(Loaded(SQL_SMALLINT, LE<int16_t>(7)).get(), SQL_C_DEFAULT, 2, kDone, LE<int16_t>(7), 2);
-  Check(Loaded(SQL_DATE, Fields({1996, 5, 1})).get(), SQL_C_DEFAULT, 6, kDone, Fields({1996, 5, 1}), 6);
+  Check(Loaded(SQL_DATE, Fields({1996, 5, 1})).get(), SQL_C_DEFAULT, 6, kDone, Fields({1996, 5, 1}),
+        6);
   Check(Loaded(SQL_VARBINARY, {2, 8, 9}).get(), SQL_C_DEFAULT, 4, kDone, {8, 9}, 2);
   Check(Loaded(SQL_REAL, LE(1.5f)).get(), SQL_C_DEFAULT, 4, kDone, LE(1.5f), 4);
   ValuePtr ts = Loaded(SQL_TIMESTAMP, Ts(1996, 5, 1, 10, 20, 30, 0));  // the ODBC 3 names

@@ -91,7 +91,8 @@ TEST_F(HandlesTest, HandlesGoWithTheirOwnerAndStaleOnesAreInvalid) {
     EXPECT_EQ(SQL_INVALID_HANDLE, SQLFreeEnv(h));
   }
   SQLCHAR state[6] = "xxxxx";
-  EXPECT_EQ(SQL_INVALID_HANDLE, SQLError(nullptr, nullptr, s2, state, nullptr, nullptr, 0, nullptr));
+  EXPECT_EQ(SQL_INVALID_HANDLE,
+            SQLError(nullptr, nullptr, s2, state, nullptr, nullptr, 0, nullptr));
   EXPECT_STREQ("xxxxx", reinterpret_cast<char*>(state));
   henv = nullptr;
 }
@@ -155,12 +156,14 @@ TEST(FrameTest, ReturnCodeAndArgumentTraceLines) {
   TraceArgument("szShort", "abcdef", 3);
   TraceArgument("szOdd", "abcdef", -7);
   std::string expected;
-  for (std::string line : {"-2 (unknown)", "SQL_NO_DATA_FOUND", "SQL_NEED_DATA", "SQL_STILL_EXECUTING",
-                                  "SQL_SUCCESS_WITH_INFO", "SQL_ERROR", "SQL_SUCCESS"})
+  for (std::string line :
+       {"-2 (unknown)", "SQL_NO_DATA_FOUND", "SQL_NEED_DATA", "SQL_STILL_EXECUTING",
+        "SQL_SUCCESS_WITH_INFO", "SQL_ERROR", "SQL_SUCCESS"})
     expected += TraceCapture::Line('A', 2, "Return code: " + line + "\n");
-  for (const std::string& line : {" szSqlStr=[" + std::string(80, 'q') + "...]", std::string(" szTableName=[<null>]"),
-                                  std::string(" szColumn=[<null data>]"), std::string(" szShort=[abc]"),
-                                  std::string(" szOdd=[<invalid length -7>]")})
+  for (const std::string& line :
+       {" szSqlStr=[" + std::string(80, 'q') + "...]", std::string(" szTableName=[<null>]"),
+        std::string(" szColumn=[<null data>]"), std::string(" szShort=[abc]"),
+        std::string(" szOdd=[<invalid length -7>]")})
     expected += TraceCapture::Line('A', 2, line);
   EXPECT_EQ(expected, trace.Body());
   TraceCapture quiet("A1");  // nothing below level two
@@ -196,18 +199,25 @@ TEST_F(HandlesTest, NewestFirstThenNoDataAndOnlyTheMostSpecificHandle) {
   EXPECT_EQ("100 00000 0 0 ", Error(nullptr, nullptr, nullptr));
   EXPECT_EQ("0 24000 1006 50 " + kClient + "result set does not exist", Error(henv, hdbc1, s1));
   EXPECT_EQ("100 00000 0 0 ", Error(henv, hdbc1, s1));
-  EXPECT_EQ("0 S1000 3008 48 " + kClient + "HDBC: Allocation failed", Error(henv, nullptr, nullptr));
+  EXPECT_EQ("0 S1000 3008 48 " + kClient + "HDBC: Allocation failed",
+            Error(henv, nullptr, nullptr));
   // Null output pointers are simply skipped.
   VEL_POST(c1, SQL_ERROR, kDiagMemory);
-  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLError(nullptr, hdbc1, nullptr, nullptr, nullptr, nullptr, 0, nullptr));
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO,
+            SQLError(nullptr, hdbc1, nullptr, nullptr, nullptr, nullptr, 0, nullptr));
 }
 
 // Buffer sizes around the message's length (46); a negative one is the
 // caller's error and consumes nothing; the length reported stops at 32767.
 TEST_F(HandlesTest, TruncationAndTheLengthCap) {
   const std::string full = "08S01 3047 46 " + kClient + "communication failure";
-  struct Row { SQLSMALLINT size; std::string expected; } rows[] = {{46, "1 " + full.substr(0, full.size() - 1)}, {47, "0 " + full},
-              {0, "1 08S01 3047 46 " + kUnwritten},          {-1, "-1 ????? -99 -99 " + kUnwritten}};
+  struct Row {
+    SQLSMALLINT size;
+    std::string expected;
+  } rows[] = {{46, "1 " + full.substr(0, full.size() - 1)},
+              {47, "0 " + full},
+              {0, "1 08S01 3047 46 " + kUnwritten},
+              {-1, "-1 ????? -99 -99 " + kUnwritten}};
   for (const Row& row : rows) {
     VEL_POST(c1, SQL_ERROR, kDiagCommunicationFailure);
     EXPECT_EQ(row.expected, ConnError(row.size)) << row.size;
@@ -216,7 +226,8 @@ TEST_F(HandlesTest, TruncationAndTheLengthCap) {
   for (size_t extra : {size_t{0}, size_t{1}, size_t{7000}}) {
     const std::string text(32766 - kClient.size() + extra, 'L');
     c1->PostError(SQL_ERROR, 1, "S1000", text.c_str(), "x.cpp", 1);
-    EXPECT_EQ("1 S1000 1 " + std::to_string(extra ? 32767 : 32766) + " " + kUnwritten, ConnError(0));
+    EXPECT_EQ("1 S1000 1 " + std::to_string(extra ? 32767 : 32766) + " " + kUnwritten,
+              ConnError(0));
   }
 }
 
@@ -230,8 +241,10 @@ TEST_F(HandlesTest, DetailSwitchAppendsFileAndLineAndTheMessageIsTraced) {
   VEL_POST(s1, SQL_ERROR, kDiagColumnOutOfRange);
   TraceCapture trace("A");
   Error(nullptr, nullptr, s1);
-  EXPECT_EQ(TraceCapture::Line('A', 1, " ErrorMsg=\"" + kClient + "column number out of range (" +
-                                           "handles_test.cpp," + std::to_string(line) + ")\""), trace.Body());
+  EXPECT_EQ(TraceCapture::Line('A', 1,
+                               " ErrorMsg=\"" + kClient + "column number out of range (" +
+                                   "handles_test.cpp," + std::to_string(line) + ")\""),
+            trace.Body());
 }
 
 TEST_F(HandlesTest, EveryAllocationFailureLosesOnlyThatRecord) {
@@ -260,21 +273,24 @@ TEST(ErrorDataTest, PostWithoutMemoryAndTheSetupTrace) {
   ErrorList list;
   for (long n : {0, 2}) {
     SetAllocFailOnce(n);
-    EXPECT_EQ(SQL_SUCCESS_WITH_INFO, list.Post(SQL_SUCCESS_WITH_INFO, 1041, "01004", "x", "x.cpp", 1));
+    EXPECT_EQ(SQL_SUCCESS_WITH_INFO,
+              list.Post(SQL_SUCCESS_WITH_INFO, 1041, "01004", "x", "x.cpp", 1));
     ResetAllocFailure();
   }
   EXPECT_EQ(nullptr, list.TakeLast());
   list.Post(SQL_ERROR, 1044, "S1002", "column number out of range ", "Fetch.cpp", 12);
-  EXPECT_TRUE(trace.Has('P', 2, "ErrorData::Setup (pNC): \n     Source=1, Codes=1044, State=S1002, "
-                                "Text=column number out of range , File=Fetch.cpp, Line=12"));
+  EXPECT_TRUE(trace.Has('P', 2,
+                        "ErrorData::Setup (pNC): \n     Source=1, Codes=1044, State=S1002, "
+                        "Text=column number out of range , File=Fetch.cpp, Line=12"));
 }
 
 // "source state native line text file" of the newest record on a handle.
 template <typename H>
 std::string Last(H* h) {
   ErrorData* r = h->TakeLastError();
-  std::string out = r ? std::to_string(r->source) + " " + r->sqlstate.TextOrEmpty() + " " + std::to_string(r->native) +
-                            " " + std::to_string(r->line) + " " + r->text.TextOrEmpty() + " " + r->file.TextOrEmpty()
+  std::string out = r ? std::to_string(r->source) + " " + r->sqlstate.TextOrEmpty() + " " +
+                            std::to_string(r->native) + " " + std::to_string(r->line) + " " +
+                            r->text.TextOrEmpty() + " " + r->file.TextOrEmpty()
                       : "none";
   return delete r, out;
 }
@@ -301,7 +317,9 @@ TEST_F(CheckResultTest, ClientFailuresBecomeClientRecordsAndBuildFailuresErrors)
   Connect();
   EXPECT_EQ(SQL_SUCCESS, statement.CheckResult(SQL_SUCCESS, 3));
   EXPECT_EQ("none", Last(&statement));
-  const char* rows[][2] = {{"0", "1 08S01 3047 "}, {"1", "1 S1000 3028 "}, {"2", "1 S1001 3008 "},
+  const char* rows[][2] = {{"0", "1 08S01 3047 "},
+                           {"1", "1 S1000 3028 "},
+                           {"2", "1 S1001 3008 "},
                            {"4", "1 S1090 1072 "}};
   for (auto& row : rows) {
     EXPECT_EQ(SQL_ERROR, statement.CheckResult(SQL_ERROR, std::atoi(row[0])));
@@ -330,8 +348,9 @@ TEST_F(CheckResultTest, ServerRecordOfTheConnection) {
   TraceCapture trace("P2");
   EXPECT_EQ(SQL_SUCCESS_WITH_INFO, connection.CheckResult(SQL_SUCCESS_WITH_INFO, 3));
   EXPECT_EQ("2 S1000 -1 -2 general engine.cpp", Last(&connection));
-  EXPECT_TRUE(trace.Has('P', 2, "ErrorData::Setup (String): \n     Source=2, Codes=-1, State=S1000, "
-                                "Text=general, File=engine.cpp, Line=-2"));
+  EXPECT_TRUE(trace.Has('P', 2,
+                        "ErrorData::Setup (String): \n     Source=2, Codes=-1, State=S1000, "
+                        "Text=general, File=engine.cpp, Line=-2"));
 }
 
 // A failed second exchange is not examined: the call keeps the server's

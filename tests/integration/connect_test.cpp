@@ -24,14 +24,15 @@ TEST(Connect, ConnectionStringIsCompleted) {
   const std::string at = ";Server=127.0.0.1;Service=" + g_a.PortText();
   const struct {
     std::string in, out, logged;
-  } rows[] = {{"DSN=VelPrompt", Out("VelPrompt", g_a, "public", "yes"), ""},
-              {"DSN=VelOther" + at + ";User=bob;Password=NO", Out("VelOther", g_a, "bob", "no"), ""},
-              {"DRIVER={Velora}" + at + ";UID=carol;PWD=pw",
-               "DRIVER={Velora}" + at + ";User=carol;Password=no;PWD=pw",
-               "user \"carol\" logged in to data source \"\""},
-              {"Driver=Velora;Database=reports" + at,
-               "DRIVER=Velora;Database=reports" + at + ";User=public;Password=no",
-               "user \"public\" logged in to data source \"reports\""}};
+  } rows[] = {
+      {"DSN=VelPrompt", Out("VelPrompt", g_a, "public", "yes"), ""},
+      {"DSN=VelOther" + at + ";User=bob;Password=NO", Out("VelOther", g_a, "bob", "no"), ""},
+      {"DRIVER={Velora}" + at + ";UID=carol;PWD=pw",
+       "DRIVER={Velora}" + at + ";User=carol;Password=no;PWD=pw",
+       "user \"carol\" logged in to data source \"\""},
+      {"Driver=Velora;Database=reports" + at,
+       "DRIVER=Velora;Database=reports" + at + ";User=public;Password=no",
+       "user \"public\" logged in to data source \"reports\""}};
   for (const auto& r : rows) {
     OdbcConnection c;
     ASSERT_TRUE(SQL_SUCCEEDED(c.DriverConnect(r.in))) << r.in << c.Diag();
@@ -61,9 +62,10 @@ TEST(Connect, RefusalsGiveTheirStatesAndTexts) {
   const struct {
     bool browse;
     std::string in, first;
-  } rows[] = {{false, "VelAuth", "28000 [QTX][Velora ODBC Server]"},  // wrong password
-              {false, "VelRefused", "08001 [QTX][Velora ODBC Client]connection failure"},
-              {true, "DSN=VelOpen", "HYC00 [QTX][Velora ODBC Client]SQLBrowseConnect not implemented"}};
+  } rows[] = {
+      {false, "VelAuth", "28000 [QTX][Velora ODBC Server]"},  // wrong password
+      {false, "VelRefused", "08001 [QTX][Velora ODBC Client]connection failure"},
+      {true, "DSN=VelOpen", "HYC00 [QTX][Velora ODBC Client]SQLBrowseConnect not implemented"}};
   for (const auto& r : rows) {
     OdbcConnection c;
     SQLCHAR out[256];
@@ -75,7 +77,8 @@ TEST(Connect, RefusalsGiveTheirStatesAndTexts) {
     EXPECT_EQ(c.Diag().substr(0, r.first.size()), r.first) << r.in;
   }
   int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address = {AF_INET, htons(static_cast<uint16_t>(g_refused)), {htonl(INADDR_LOOPBACK)}, {}};
+  sockaddr_in address = {
+      AF_INET, htons(static_cast<uint16_t>(g_refused)), {htonl(INADDR_LOOPBACK)}, {}};
   EXPECT_NE(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   close(fd);
 }
@@ -93,8 +96,10 @@ TEST_F(Open, TransactionsOfAConnectionWithoutAutocommitSetBeforeConnecting) {
   const struct {
     SQLSMALLINT type, end;
     SQLLEN visible;
-  } rows[] = {{SQL_HANDLE_DBC, SQL_ROLLBACK, 0}, {SQL_HANDLE_DBC, SQL_COMMIT, 1},
-              {SQL_HANDLE_ENV, SQL_ROLLBACK, 1}, {SQL_HANDLE_ENV, SQL_COMMIT, 2}};
+  } rows[] = {{SQL_HANDLE_DBC, SQL_ROLLBACK, 0},
+              {SQL_HANDLE_DBC, SQL_COMMIT, 1},
+              {SQL_HANDLE_ENV, SQL_ROLLBACK, 1},
+              {SQL_HANDLE_ENV, SQL_COMMIT, 2}};
   for (const auto& r : rows) {
     ASSERT_EQ(t.Execute("INSERT INTO ledger VALUES (1)"), SQL_SUCCESS);
     EXPECT_EQ(SQLEndTran(r.type, r.type == SQL_HANDLE_DBC ? t.dbc : t.env, r.end), SQL_SUCCESS)
@@ -113,7 +118,8 @@ TEST_F(Open, MoreResultsAndRowsets) {
   EXPECT_EQ(SQLMoreResults(s), SQL_NO_DATA);
   EXPECT_EQ(SQLSetStmtAttr(s, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)2, 0), SQL_SUCCESS)
       << Diag(SQL_HANDLE_STMT, s);
-  ASSERT_EQ(SQLExecDirect(s, (SQLCHAR*)"SELECT 1 UNION SELECT 2 UNION SELECT 3", SQL_NTS), SQL_SUCCESS);
+  ASSERT_EQ(SQLExecDirect(s, (SQLCHAR*)"SELECT 1 UNION SELECT 2 UNION SELECT 3", SQL_NTS),
+            SQL_SUCCESS);
   EXPECT_EQ(SQLFetchScroll(s, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
   EXPECT_EQ(SQLMoreResults(s), SQL_NO_DATA);
   EXPECT_EQ(SQLFetch(s), SQL_ERROR);

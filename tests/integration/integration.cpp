@@ -16,10 +16,12 @@ std::string Diag(SQLSMALLINT type, SQLHANDLE handle) {
   std::string text;
   SQLCHAR state[6] = {0}, message[SQL_MAX_MESSAGE_LENGTH + 1] = {0};
   SQLINTEGER native = 0;
-  for (SQLSMALLINT i = 1; SQL_SUCCEEDED(SQLGetDiagRec(type, handle, i, state, &native, message,
-                                                      sizeof message, nullptr)); ++i) {
+  for (SQLSMALLINT i = 1; SQL_SUCCEEDED(
+           SQLGetDiagRec(type, handle, i, state, &native, message, sizeof message, nullptr));
+       ++i) {
     const std::string m = reinterpret_cast<char*>(message);
-    text += reinterpret_cast<char*>(state) + (" " + (m.rfind("[unixODBC]", 0) ? m : m.substr(10))) + "\n";
+    text += reinterpret_cast<char*>(state) + (" " + (m.rfind("[unixODBC]", 0) ? m : m.substr(10))) +
+            "\n";
   }
   return text;
 }
@@ -77,7 +79,8 @@ int main(int argc, char** argv) {
   setenv("VELODBC_DIALOG", "none", 1);  // never a prompt on whoever's terminal
   g_c.AddUser("alice", "wonderland");
   for (VeloraServer* server : {&g_a, &g_b, &g_c}) {
-    if (!server->Start()) return std::fprintf(stderr, "no server: %s\n", server->Error().c_str()), 1;
+    if (!server->Start())
+      return std::fprintf(stderr, "no server: %s\n", server->Error().c_str()), 1;
   }
   g_refused = UnusedLoopbackPort();
   const std::string ini = VEL_ODBC_DIR "/integration_test.odbc.ini";

@@ -17,9 +17,11 @@ class Parameters : public Open {
     EXPECT_EQ(SQLFetch(s), SQL_SUCCESS) << Diag(SQL_HANDLE_STMT, s);
     std::vector<char> buffer(3 << 20);
     SQLLEN length = 0;
-    SQLRETURN rc = SQLGetData(s, 1, SQL_C_CHAR, buffer.data(), static_cast<SQLLEN>(buffer.size()), &length);
+    SQLRETURN rc =
+        SQLGetData(s, 1, SQL_C_CHAR, buffer.data(), static_cast<SQLLEN>(buffer.size()), &length);
     EXPECT_TRUE(SQL_SUCCEEDED(rc)) << Diag(SQL_HANDLE_STMT, s);
-    text = length == SQL_NULL_DATA ? "NULL" : std::string(buffer.data(), static_cast<size_t>(length));
+    text =
+        length == SQL_NULL_DATA ? "NULL" : std::string(buffer.data(), static_cast<size_t>(length));
     SQLFreeHandle(SQL_HANDLE_STMT, s);
     return text;
   }
@@ -42,7 +44,7 @@ const struct {
   SQLSMALLINT cType;
   SQLSMALLINT sqlType;
   const void* value;
-  SQLLEN length;  // SQL_NTS for texts
+  SQLLEN length;         // SQL_NTS for texts
   std::string expected;  // binary values come back as their bytes
 } kTypes[] = {
     {"CHAR(8)", SQL_C_CHAR, SQL_CHAR, "abc", SQL_NTS, "abc     "},
@@ -73,13 +75,16 @@ TEST_F(Parameters, EveryTypeReadsBackEqual) {
     const std::string table = "p_type" + std::to_string(++n);
     ASSERT_EQ(c.Execute("CREATE TABLE " + table + " (v " + t.declared + ")"), SQL_SUCCESS);
     SQLHSTMT s = c.Statement();
-    ASSERT_EQ(SQLPrepare(s, (SQLCHAR*)("INSERT INTO " + table + " VALUES (?)").c_str(), SQL_NTS), SQL_SUCCESS);
+    ASSERT_EQ(SQLPrepare(s, (SQLCHAR*)("INSERT INTO " + table + " VALUES (?)").c_str(), SQL_NTS),
+              SQL_SUCCESS);
     SQLLEN length = t.length;
     ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, t.cType, t.sqlType, 20, 2,
-                               const_cast<void*>(t.value), 0, &length), SQL_SUCCESS);
+                               const_cast<void*>(t.value), 0, &length),
+              SQL_SUCCESS);
     EXPECT_EQ(SQLExecute(s), SQL_SUCCESS) << t.declared << " " << Diag(SQL_HANDLE_STMT, s);
     SQLFreeHandle(SQL_HANDLE_STMT, s);
-    EXPECT_EQ(ReadBack("SELECT v FROM " + table), t.expected) << t.declared << " from C type " << t.cType;
+    EXPECT_EQ(ReadBack("SELECT v FROM " + table), t.expected)
+        << t.declared << " from C type " << t.cType;
   }
 }
 
@@ -87,13 +92,16 @@ TEST_F(Parameters, EveryTypeReadsBackEqual) {
 TEST_F(Parameters, LongValuesInPieces) {
   ASSERT_EQ(c.Execute("CREATE TABLE p_long (v LONGVARCHAR, b LONGVARBINARY)"), SQL_SUCCESS);
   std::string text(1 << 20, 'x'), bytes(1 << 20, '\0');
-  for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 26), bytes[i] = static_cast<char>(i * 7);
+  for (size_t i = 0; i < text.size(); ++i)
+    text[i] = static_cast<char>('a' + i % 26), bytes[i] = static_cast<char>(i * 7);
   SQLHSTMT s = c.Statement();
   SQLLEN atExec = SQL_LEN_DATA_AT_EXEC(0);
   ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR, 0, 0,
-                             (SQLPOINTER)1, 0, &atExec), SQL_SUCCESS);
+                             (SQLPOINTER)1, 0, &atExec),
+            SQL_SUCCESS);
   ASSERT_EQ(SQLBindParameter(s, 2, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_LONGVARBINARY, 0, 0,
-                             (SQLPOINTER)2, 0, &atExec), SQL_SUCCESS);
+                             (SQLPOINTER)2, 0, &atExec),
+            SQL_SUCCESS);
   ASSERT_EQ(SQLExecDirect(s, (SQLCHAR*)"INSERT INTO p_long VALUES (?, ?)", SQL_NTS), SQL_NEED_DATA);
   SQLPOINTER which = nullptr;
   for (const std::string* value : {&text, &bytes}) {

@@ -76,13 +76,17 @@ struct ConnectedTest : ::testing::Test {
 TEST(ClibConnectionTest, RefusalsAreTracedAndBoxedOnce) {
   Peer refusing(false);
   const std::string refused = "errno 10061: [10061] Connection refused";
-  struct Row { const char* host; std::string service, trace, box; } rows[] = {
+  struct Row {
+    const char* host;
+    std::string service, trace, box;
+  } rows[] = {
       {"127.0.0.1", refusing.port, N0("connect() failed.") + N0(" " + refused),
        "Unable to connect to host.\nHost 127.0.0.1, Service " + refusing.port + "\n" + refused},
       {"127.0.0.1", "0", N0("0: Invalid port number."), "0: Invalid port number."},
       {"127.0.0.1", "65536", N0("65536: Invalid port number."), "65536: Invalid port number."},
       {"255.255.255.255", "1", N0("255.255.255.255: Invalid host address."),
-       "255.255.255.255: Invalid host address."}, {"no-such-host.invalid", "1", N0("gethostbyname() failed."),
+       "255.255.255.255: Invalid host address."},
+      {"no-such-host.invalid", "1", N0("gethostbyname() failed."),
        "Unable to resolve host name:\nHost no-such-host.invalid not found in your HOSTS file."},
       {"127.0.0.1", "no-such-service-velora", N0("getservbyname() failed."),
        "Unable to resolve service name:\nService no-such-service-velora/tcp not found in your "
@@ -117,10 +121,14 @@ TEST_F(ConnectedTest, WriteAndReadExactBlocksWithTraceAndDumps) {
   EXPECT_TRUE(conn.Read(buf, 0));
   const std::string pid = N0("").substr(0, 7);
   for (const std::string& line :
-       {TraceCapture::Line('N', 2, "ClibConnection::InitiateConnection: server=\"127.0.0.1\", "
-                                   "service=\"" + peer.port + "abc\""), pid + " N0: Connected to 127.0.0.1 on port ",
+       {TraceCapture::Line('N', 2,
+                           "ClibConnection::InitiateConnection: server=\"127.0.0.1\", "
+                           "service=\"" +
+                               peer.port + "abc\""),
+        pid + " N0: Connected to 127.0.0.1 on port ",
         pid + " ClibConnection::Write()\nbuffer contains 5 bytes of data\n000: 68 65 6c 6c 6f",
-        TraceCapture::Line('N', 3, "ClibConnection::Read(len=6)"), pid + " ClibConnection::Read()\n"}) {
+        TraceCapture::Line('N', 3, "ClibConnection::Read(len=6)"),
+        pid + " ClibConnection::Read()\n"}) {
     EXPECT_NE(std::string::npos, trace.Text().find(line)) << line;
   }
   EXPECT_TRUE(boxes.texts.empty());
@@ -130,9 +138,18 @@ TEST_F(ConnectedTest, WriteAndReadExactBlocksWithTraceAndDumps) {
 // the connection, and shows the one box this connection ever shows.
 TEST(ClibConnectionTest, EndTruncationAndResetOfTheStream) {
   const std::string reset = " errno 10054: [10054] Connection reset by peer";
-  struct Row { std::string sent; bool reset; std::string trace; SocketState state; std::vector<std::string> boxes; } rows[] = {{"", false, N0("recv() returned EOF."), SocketState::kOpen, {}},
+  struct Row {
+    std::string sent;
+    bool reset;
+    std::string trace;
+    SocketState state;
+    std::vector<std::string> boxes;
+  } rows[] = {{"", false, N0("recv() returned EOF."), SocketState::kOpen, {}},
               {"abc", false, N0("recv() failed: Truncation."), SocketState::kOpen, {}},
-              {"", true, N0("recv() failed.") + N0(reset), SocketState::kDropped,
+              {"",
+               true,
+               N0("recv() failed.") + N0(reset),
+               SocketState::kDropped,
                {"Receive failed.\n" + reset.substr(1)}}};
   for (const Row& r : rows) {
     Peer peer;
@@ -156,13 +173,15 @@ TEST(ClibConnectionTest, EndTruncationAndResetOfTheStream) {
 }
 
 TEST_F(ConnectedTest, SendOnADroppedConnectionRaisesNoSigpipe) {
-  signal(SIGPIPE, SIG_DFL);  // a SIGPIPE would end this test's process
+  signal(SIGPIPE, SIG_DFL);          // a SIGPIPE would end this test's process
   shutdown(conn.Socket(), SHUT_WR);  // our own end can no longer send
   BoxCapture boxes;
   TraceCapture trace("");
   EXPECT_FALSE(conn.Write("abc", 3));
-  EXPECT_EQ(N0("send() failed.") + N0(" errno 10054: [10054] Connection reset by peer"), trace.Text());
-  EXPECT_EQ(std::vector<std::string>{"Send failed.\nerrno 10054: [10054] Connection reset by peer"}, boxes.texts);
+  EXPECT_EQ(N0("send() failed.") + N0(" errno 10054: [10054] Connection reset by peer"),
+            trace.Text());
+  EXPECT_EQ(std::vector<std::string>{"Send failed.\nerrno 10054: [10054] Connection reset by peer"},
+            boxes.texts);
   // A peer that went away: its system answers the next block with a reset.
   // Wait (bounded) for it rather than racing it with more writes.
   Peer gone;
@@ -247,8 +266,15 @@ TEST(ClibConnectionTest, KeepAliveSwitchIsReadOnceAndNoDelayAlwaysSet) {
 // The ends of the text table and a text cut at its buffer (the texts in
 // use are shown by the refusals above).
 TEST(ClibConnectionTest, ErrorTextBounds) {
-  const struct { int number; size_t size; const char* text; } rows[] = {
-      {9999, 256, ""}, {10001, 256, ""}, {11005, 256, ""}, {0, 256, "[10000] No Error"}, {10061, 8, "[10061]"}};
+  const struct {
+    int number;
+    size_t size;
+    const char* text;
+  } rows[] = {{9999, 256, ""},
+              {10001, 256, ""},
+              {11005, 256, ""},
+              {0, 256, "[10000] No Error"},
+              {10061, 8, "[10061]"}};
   for (const auto& r : rows) {
     char text[256];
     ClibConnection::LoadErrorText(r.number, text, r.size);

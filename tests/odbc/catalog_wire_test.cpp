@@ -48,7 +48,8 @@ TEST_F(CatalogWireTest, RequestsAreExactAndTheReplyDescribesTheResultSet) {
   for (const auto& c : kCalls) EXPECT_EQ(Cols(s, Stmt(c.first(s), s)), "0 1") << Hex(c.second);
   // The entry line and each text argument as given.
   char line[96];
-  std::snprintf(line, sizeof line, "SQLSpecialColumns: hstmt=0x%08lx, fColType=2, fScope=9, fNullable=0",
+  std::snprintf(line, sizeof line,
+                "SQLSpecialColumns: hstmt=0x%08lx, fColType=2, fScope=9, fNullable=0",
                 static_cast<unsigned long>(reinterpret_cast<uintptr_t>(s)));
   EXPECT_TRUE(trace.Has('A', 2, line) && trace.Has('A', 2, " szTableName=[e  ]")) << trace.Text();
 }
@@ -57,26 +58,32 @@ TEST_F(CatalogWireTest, RequestsAreExactAndTheReplyDescribesTheResultSet) {
 // result set; so does a text of invalid length. Only SQL_SUCCESS adopts a
 // description: after a warning the statement has none.
 TEST_F(CatalogWireTest, RefusalsKeepTheResultSetAndOnlySuccessAdoptsOne) {
-  ScriptStatement().Expect(Frame(19, U32(7) + U16(0))).Send(kOneColumn)
-      .Expect(Frame(4, U32(7) + Texts({"", "", "emp", ""}))).Send(ReturnOnly(1))
-      .Expect(Frame(9, U32(7))).Send(ErrorReply("01000", 5, "cut short"));
+  ScriptStatement()
+      .Expect(Frame(19, U32(7) + U16(0)))
+      .Send(kOneColumn)
+      .Expect(Frame(4, U32(7) + Texts({"", "", "emp", ""})))
+      .Send(ReturnOnly(1))
+      .Expect(Frame(9, U32(7)))
+      .Send(ErrorReply("01000", 5, "cut short"));
   SQLHSTMT s = Open();
   ASSERT_EQ(SQLGetTypeInfo(s, SQL_ALL_TYPES), SQL_SUCCESS);
-  const std::string got[] = {
-      Stmt(SQLTablePrivileges(s, 0, 0, 0, 0, M("t"), 1), s), Stmt(SQLColumnPrivileges(s, 0, 0, 0, 0, 0, 0, 0, 0), s),
-      Stmt(SQLPrimaryKeys(s, 0, 0, 0, 0, M("t"), 1), s), Stmt(SQLForeignKeys(s, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0), s),
-      Stmt(SQLProcedures(s, 0, 0, 0, 0, 0, 0), s), Stmt(SQLProcedureColumns(s, 0, 0, 0, 0, 0, 0, 0, 0), s),
-      Stmt(SQLTables(s, 0, 0, 0, 0, M("t"), -5, 0, 0), s)};
-  const char* names[] = {"TablePrivileges", "ColumnPrivileges", "PrimaryKeys", "ForeignKeys", "Procedures",
-                         "ProcedureColumns"};
+  const std::string got[] = {Stmt(SQLTablePrivileges(s, 0, 0, 0, 0, M("t"), 1), s),
+                             Stmt(SQLColumnPrivileges(s, 0, 0, 0, 0, 0, 0, 0, 0), s),
+                             Stmt(SQLPrimaryKeys(s, 0, 0, 0, 0, M("t"), 1), s),
+                             Stmt(SQLForeignKeys(s, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0), s),
+                             Stmt(SQLProcedures(s, 0, 0, 0, 0, 0, 0), s),
+                             Stmt(SQLProcedureColumns(s, 0, 0, 0, 0, 0, 0, 0, 0), s),
+                             Stmt(SQLTables(s, 0, 0, 0, 0, M("t"), -5, 0, 0), s)};
+  const char* names[] = {"TablePrivileges", "ColumnPrivileges", "PrimaryKeys",
+                         "ForeignKeys",     "Procedures",       "ProcedureColumns"};
   for (int i = 0; i < 6; ++i) {
     EXPECT_EQ(got[i], std::string("ERROR S1C00 3028 C:SQL") + names[i] + " not implemented");
   }
   EXPECT_EQ(got[6], "ERROR S1090 1072 C:invalid string or buffer length");
   EXPECT_EQ(Cols(s), " 1");
-  EXPECT_EQ(Cols(s, Stmt(SQLColumns(s, 0, 0, 0, 0, M("emp"), SQL_NTS, 0, 0), s)), "INFO 01000 5 S:cut short 0");
+  EXPECT_EQ(Cols(s, Stmt(SQLColumns(s, 0, 0, 0, 0, M("emp"), SQL_NTS, 0, 0), s)),
+            "INFO 01000 5 S:cut short 0");
 }
-
 
 // Numbers: 2 or 4 bytes, cut without a warning to cbInfoValueMax. Texts:
 // whole with their NUL, or cut to cbInfoValueMax - 1 characters and a NUL
@@ -97,7 +104,8 @@ const struct {
     {SQL_GETDATA_EXTENSIONS, 4, U32(11), 4, 0, "GETDATA_EXTENSIONS=GD_ANY_COLUMN | GD_ANY_ORDER"},
     {65003, 4, U32(33), 4, 0, "OJ_CAPABILITIES=OJ_LEFT|OJ_INNER"},
     {SQL_DBMS_NAME, 7, Z("Velora"), 6, 0, "DBMS_NAME=Velora"},
-    {SQL_DBMS_NAME, 6, Z("Velor"), 6, 1, "DBMS_NAME=Velora"}, {SQL_DBMS_NAME, 0, "#", 6, 1, "DBMS_NAME=Velora"},
+    {SQL_DBMS_NAME, 6, Z("Velor"), 6, 1, "DBMS_NAME=Velora"},
+    {SQL_DBMS_NAME, 0, "#", 6, 1, "DBMS_NAME=Velora"},
     {SQL_KEYWORDS, 758, "ABS,ACOS,", 757, 0, "KEYWORDS"},
     {SQL_PROCEDURE_TERM, 4, Z("") + '#', 0, 0, "PROCEDURE_TERM=empty"},
     {SQL_ORDER_BY_COLUMNS_IN_SELECT, 4, Z("Y"), 1, 0, "ORDER_BY_COLUMNC_IN_SELECT=Yes"},
@@ -108,7 +116,8 @@ const struct {
     {SQL_DBMS_VER, 16, Z("Velora 1.0"), 10, 0, "DBMS_VER=Velora 1.0"},
     {SQL_DATABASE_NAME, 8, Z(""), 0, 0, "DATABASE_NAME="},
     // ODBC 3 types clients ask at connect; the driver manager's own answer.
-    {10002, 4, Z("N"), 1, 0, "DESCRIBE_PARAMETER=No"}, {10003, 4, Z("N"), 1, 0, "CATALOG_NAME=No"},
+    {10002, 4, Z("N"), 1, 0, "DESCRIBE_PARAMETER=No"},
+    {10003, 4, Z("N"), 1, 0, "CATALOG_NAME=No"},
     {SQL_ODBC_VER, 8, "########", -1, 0, "ODBC_VER="},
 };
 
@@ -121,7 +130,8 @@ TEST_F(CatalogWireTest, GetInfoAnswersByKindLengthTruncationAndTrace) {
     SQLSMALLINT pcb = 99;
     const std::string rc = Conn(SQLGetInfo(hdbc, c.type, &buffer[0], c.cbMax, &pcb));
     EXPECT_EQ(rc + "|" + buffer.substr(0, c.bytes.size()) + "|" + std::to_string(pcb),
-              (c.rc ? "INFO 01004 1041 C:data truncated|" : "0|") + c.bytes + "|" + std::to_string(c.pcb));
+              (c.rc ? "INFO 01004 1041 C:data truncated|" : "0|") + c.bytes + "|" +
+                  std::to_string(c.pcb));
     EXPECT_TRUE(trace.Has('A', 2, "    " + c.trace)) << trace.Text();
   }
   SQLSMALLINT pcb = 0;

@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const auto& k : keys) {
     std::vector<char> buffer(k.second);
     if (CopyConnectValue(text.data(), static_cast<uint32_t>(size), k.first, buffer.data(),
-                         static_cast<uint32_t>(k.second)) && strnlen(buffer.data(), k.second) == k.second) {
+                         static_cast<uint32_t>(k.second)) &&
+        strnlen(buffer.data(), k.second) == k.second) {
       __builtin_trap();  // no NUL within the buffer
     }
   }

@@ -12,14 +12,20 @@ namespace {
 TEST(ConnectStringTest, KeysAreFoundAnywhereWithCaseAndEndAtSemicolon) {
   const struct {
     const char *text, *key, *value;  // value null: absent
-  } rows[] = {{"DSN=a;Server=b", "DSN=", "a"}, {"DSN=a;Server=b", "Server=", "b"},
-              {"MyDSN=x;DSN=y", "DSN=", "x"}, {"dsn=a", "DSN=", nullptr}, {"DSN=", "DSN=", ""},
-              {"User=;DSN=z", "User=", ""}, {"", "DSN=", nullptr}};
+  } rows[] = {{"DSN=a;Server=b", "DSN=", "a"},
+              {"DSN=a;Server=b", "Server=", "b"},
+              {"MyDSN=x;DSN=y", "DSN=", "x"},
+              {"dsn=a", "DSN=", nullptr},
+              {"DSN=", "DSN=", ""},
+              {"User=;DSN=z", "User=", ""},
+              {"", "DSN=", nullptr}};
   for (const auto& r : rows) {
     const char* value = nullptr;
     uint32_t length = 0;
-    bool found = FindConnectKey(r.text, static_cast<uint32_t>(std::strlen(r.text)), r.key, &value, &length);
-    EXPECT_EQ(found ? std::string(value, length) : "<absent>", r.value ? r.value : "<absent>") << r.text;
+    bool found =
+        FindConnectKey(r.text, static_cast<uint32_t>(std::strlen(r.text)), r.key, &value, &length);
+    EXPECT_EQ(found ? std::string(value, length) : "<absent>", r.value ? r.value : "<absent>")
+        << r.text;
   }
   char buffer[4] = "old";
   EXPECT_FALSE(CopyConnectValue("Service=123456;", 15, "Server=", buffer, sizeof buffer));

@@ -14,24 +14,46 @@ namespace {
 
 // Row 1 holds these values; row 2 is NULL in every column but id. The
 // radix is SQL_DESC_NUM_PREC_RADIX.
-struct Column { const char* name; const char* declared; const char* literal; SQLLEN radix; };
+struct Column {
+  const char* name;
+  const char* declared;
+  const char* literal;
+  SQLLEN radix;
+};
 const Column kColumns[] = {
-    {"c_char", "CHAR(8)", "'abc'", 0}, {"c_varchar", "VARCHAR(20)", "'hello world'", 0},
-    {"c_longvar", "LONGVARCHAR", "'2024-02-29 13:45:30'", 0}, {"c_binary", "BINARY(4)", "X'41424344'", 0},
-    {"c_varbin", "VARBINARY(8)", "X'4546'", 0}, {"c_longvarb", "LONGVARBINARY", "X'48494A4B4C'", 0},
-    {"c_bit", "BIT", "1", 0}, {"c_tinyint", "TINYINT", "-12", 10}, {"c_smallint", "SMALLINT", "1234", 10},
-    {"c_integer", "INTEGER", "-123456", 10}, {"c_bigint", "BIGINT", "9000000000000000001", 10},
-    {"c_real", "REAL", "2.5", 10}, {"c_float", "FLOAT", "-1234.625", 10}, {"c_numeric", "NUMERIC(10,2)", "12345.67", 10},
-    {"c_date", "DATE", "'2024-02-29'", 0}, {"c_time", "TIME", "'13:45:30'", 0},
+    {"c_char", "CHAR(8)", "'abc'", 0},
+    {"c_varchar", "VARCHAR(20)", "'hello world'", 0},
+    {"c_longvar", "LONGVARCHAR", "'2024-02-29 13:45:30'", 0},
+    {"c_binary", "BINARY(4)", "X'41424344'", 0},
+    {"c_varbin", "VARBINARY(8)", "X'4546'", 0},
+    {"c_longvarb", "LONGVARBINARY", "X'48494A4B4C'", 0},
+    {"c_bit", "BIT", "1", 0},
+    {"c_tinyint", "TINYINT", "-12", 10},
+    {"c_smallint", "SMALLINT", "1234", 10},
+    {"c_integer", "INTEGER", "-123456", 10},
+    {"c_bigint", "BIGINT", "9000000000000000001", 10},
+    {"c_real", "REAL", "2.5", 10},
+    {"c_float", "FLOAT", "-1234.625", 10},
+    {"c_numeric", "NUMERIC(10,2)", "12345.67", 10},
+    {"c_date", "DATE", "'2024-02-29'", 0},
+    {"c_time", "TIME", "'13:45:30'", 0},
     {"c_timestamp", "TIMESTAMP", "'2024-02-29 13:45:30.250'", 0},
 };
 
-std::string Date(int y, int m, int d) { return U16(uint16_t(y)) + U16(uint16_t(m)) + U16(uint16_t(d)); }
+std::string Date(int y, int m, int d) {
+  return U16(uint16_t(y)) + U16(uint16_t(m)) + U16(uint16_t(d));
+}
 
 // state "22018" (22005): refused by SQLGetData. Bound columns are not
 // checked: the class fails with 22003, a C type without a conversion gives
 // HY003. out: the bytes written; length 999: not written.
-struct Pair { const char* column; SQLSMALLINT cType; const char* state; std::string out; SQLLEN length; };
+struct Pair {
+  const char* column;
+  SQLSMALLINT cType;
+  const char* state;
+  std::string out;
+  SQLLEN length;
+};
 
 const std::string kLong = [] {
   std::string s;
@@ -47,34 +69,44 @@ class FetchServerTest : public OdbcTest {
     if (first) server_ = new VeloraServer;
     ASSERT_TRUE(!first || server_->Start()) << server_->Error();
     Connect(server_->PortText());
-    std::string create = "CREATE TABLE all_types (id INTEGER", insert = "INSERT INTO all_types VALUES (1";
+    std::string create = "CREATE TABLE all_types (id INTEGER",
+                insert = "INSERT INTO all_types VALUES (1";
     for (const Column& c : kColumns) {
       create += std::string(", ") + c.name + " " + c.declared;
       insert += std::string(", ") + c.literal;
     }
-    for (const std::string& sql : {create + ")", insert + ")", std::string("INSERT INTO all_types (id) VALUES (2)"),
-                                   std::string("CREATE TABLE long_values (t LONGVARCHAR, b LONGVARBINARY)"),
-                                   "INSERT INTO long_values VALUES ('" + kLong + "', CAST('" + kLong + "' AS BLOB))"}) {
+    for (const std::string& sql :
+         {create + ")", insert + ")", std::string("INSERT INTO all_types (id) VALUES (2)"),
+          std::string("CREATE TABLE long_values (t LONGVARCHAR, b LONGVARBINARY)"),
+          "INSERT INTO long_values VALUES ('" + kLong + "', CAST('" + kLong + "' AS BLOB))"}) {
       if (first) Exec(sql);
     }
   }
   static void TearDownTestSuite() { delete server_; }
   void Exec(const std::string& sql) {
     SQLFreeStmt(stmt_, SQL_CLOSE);
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS))) << sql.substr(0, 200);
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS)))
+        << sql.substr(0, 200);
   }
 
   // Column name of row id, bound or read with SQLGetData, into 48 bytes.
-  struct Outcome { SQLRETURN rc; std::string state; SQLLEN length = 999; char buffer[48]; };
+  struct Outcome {
+    SQLRETURN rc;
+    std::string state;
+    SQLLEN length = 999;
+    char buffer[48];
+  };
   Outcome Read(const std::string& name, SQLSMALLINT c, bool bound, int id = 1) {
     Outcome o;
     std::memset(o.buffer, '#', sizeof o.buffer);
     SQLFreeStmt(stmt_, SQL_CLOSE);
-    SQLRETURN bind = bound ? SQLBindCol(stmt_, 1, c, o.buffer, sizeof o.buffer, &o.length) : SQL_SUCCESS;
+    SQLRETURN bind =
+        bound ? SQLBindCol(stmt_, 1, c, o.buffer, sizeof o.buffer, &o.length) : SQL_SUCCESS;
     EXPECT_EQ(SQL_SUCCESS, bind);
     Exec("SELECT " + name + " FROM all_types WHERE id = " + std::to_string(id));
     o.rc = SQLFetch(stmt_);
-    if (!bound && o.rc == SQL_SUCCESS) o.rc = SQLGetData(stmt_, 1, c, o.buffer, sizeof o.buffer, &o.length);
+    if (!bound && o.rc == SQL_SUCCESS)
+      o.rc = SQLGetData(stmt_, 1, c, o.buffer, sizeof o.buffer, &o.length);
     o.state = o.rc == SQL_SUCCESS ? "" : State();
     SQLFreeStmt(stmt_, SQL_UNBIND);
     return o;
@@ -87,33 +119,50 @@ VeloraServer* FetchServerTest::server_ = nullptr;
 
 TEST_F(FetchServerTest, ConversionsBoundAndUnbound) {
   const Pair pairs[] = {
-      {"c_char", SQL_C_CHAR, "", Z("abc     "), 8}, {"c_varchar", SQL_C_DEFAULT, "", Z("hello world"), 11},
-      {"c_binary", SQL_C_BINARY, "", "ABCD", 4}, {"c_longvarb", SQL_C_BINARY, "", "HIJKL", 5},
-      {"c_varbin", SQL_C_CHAR, "", Z("EF"), 2}, {"c_bit", SQL_C_BIT, "", "\x01", 1},
+      {"c_char", SQL_C_CHAR, "", Z("abc     "), 8},
+      {"c_varchar", SQL_C_DEFAULT, "", Z("hello world"), 11},
+      {"c_binary", SQL_C_BINARY, "", "ABCD", 4},
+      {"c_longvarb", SQL_C_BINARY, "", "HIJKL", 5},
+      {"c_varbin", SQL_C_CHAR, "", Z("EF"), 2},
+      {"c_bit", SQL_C_BIT, "", "\x01", 1},
       {"c_tinyint", SQL_C_UTINYINT, "", "\xf4", 1},  // the byte as it is
-      {"c_smallint", SQL_C_SSHORT, "", Raw<int16_t>(1234), 2}, {"c_integer", SQL_C_CHAR, "", Z("-123456"), 7},
-      {"c_integer", SQL_C_SSHORT, "22003", "", SQL_NO_TOTAL}, {"c_bigint", SQL_C_DEFAULT, "", Z("9000000000000000001"), 19},
+      {"c_smallint", SQL_C_SSHORT, "", Raw<int16_t>(1234), 2},
+      {"c_integer", SQL_C_CHAR, "", Z("-123456"), 7},
+      {"c_integer", SQL_C_SSHORT, "22003", "", SQL_NO_TOTAL},
+      {"c_bigint", SQL_C_DEFAULT, "", Z("9000000000000000001"), 19},
       {"c_bigint", SQL_C_SBIGINT, "", Raw<int64_t>(9000000000000000001LL), 8},
-      {"c_bigint", SQL_C_SLONG, "22003", "", SQL_NO_TOTAL}, {"c_real", SQL_C_FLOAT, "", Raw(2.5f), 4},
-      {"c_float", SQL_C_SLONG, "01004", Raw<int32_t>(-1234), 4}, {"c_numeric", SQL_C_CHAR, "", Z("12345.67"), 8},
-      {"c_date", SQL_C_TYPE_DATE, "", Date(2024, 2, 29), 6}, {"c_date", SQL_C_CHAR, "", Z("2024-02-29"), 10},
+      {"c_bigint", SQL_C_SLONG, "22003", "", SQL_NO_TOTAL},
+      {"c_real", SQL_C_FLOAT, "", Raw(2.5f), 4},
+      {"c_float", SQL_C_SLONG, "01004", Raw<int32_t>(-1234), 4},
+      {"c_numeric", SQL_C_CHAR, "", Z("12345.67"), 8},
+      {"c_date", SQL_C_TYPE_DATE, "", Date(2024, 2, 29), 6},
+      {"c_date", SQL_C_CHAR, "", Z("2024-02-29"), 10},
       {"c_time", SQL_C_TYPE_TIME, "", Date(13, 45, 30), 6},
       {"c_timestamp", SQL_C_TYPE_DATE, "01004", Date(2024, 2, 29), 6},
-      {"c_timestamp", SQL_C_TYPE_TIMESTAMP, "", Date(2024, 2, 29) + Date(13, 45, 30) + Raw<uint32_t>(250000000), 16},
+      {"c_timestamp", SQL_C_TYPE_TIMESTAMP, "",
+       Date(2024, 2, 29) + Date(13, 45, 30) + Raw<uint32_t>(250000000), 16},
       {"c_timestamp", SQL_C_CHAR, "", Z("2024-02-29 13:45:30.250"), 23},
-      {"c_longvar", SQL_C_TYPE_TIMESTAMP, "", Date(2024, 2, 29) + Date(13, 45, 30) + Raw<uint32_t>(0), 16},
+      {"c_longvar", SQL_C_TYPE_TIMESTAMP, "",
+       Date(2024, 2, 29) + Date(13, 45, 30) + Raw<uint32_t>(0), 16},
       // Refused pairs, and a C type the driver has no conversion for.
-      {"c_integer", SQL_C_TYPE_DATE, "22018", "", 999}, {"c_varbin", SQL_C_SLONG, "22018", "", 999},
-      {"c_date", SQL_C_TYPE_TIME, "22018", "", 999}, {"c_time", SQL_C_DOUBLE, "22018", "", 999},
-      {"c_varchar", SQL_C_GUID, "HY003", "", 999}, {"c_binary", SQL_C_GUID, "22018", "", 999},
+      {"c_integer", SQL_C_TYPE_DATE, "22018", "", 999},
+      {"c_varbin", SQL_C_SLONG, "22018", "", 999},
+      {"c_date", SQL_C_TYPE_TIME, "22018", "", 999},
+      {"c_time", SQL_C_DOUBLE, "22018", "", 999},
+      {"c_varchar", SQL_C_GUID, "HY003", "", 999},
+      {"c_binary", SQL_C_GUID, "22018", "", 999},
   };
   for (const Pair& p : pairs) {
     SCOPED_TRACE(std::string(p.column) + " as C type " + std::to_string(p.cType));
     Outcome unbound = Read(p.column, p.cType, false), bound = Read(p.column, p.cType, true);
     const std::string written = p.out + std::string(sizeof unbound.buffer - p.out.size(), '#');
-    EXPECT_EQ(*p.state == 0 ? SQL_SUCCESS : p.state[0] == '0' ? SQL_SUCCESS_WITH_INFO : SQL_ERROR, unbound.rc);
+    EXPECT_EQ(*p.state == 0       ? SQL_SUCCESS
+              : p.state[0] == '0' ? SQL_SUCCESS_WITH_INFO
+                                  : SQL_ERROR,
+              unbound.rc);
     EXPECT_EQ(p.state + std::string(" ") + std::to_string(p.length) + " " + written,
-              unbound.state + " " + std::to_string(unbound.length) + " " + std::string(unbound.buffer, 48));
+              unbound.state + " " + std::to_string(unbound.length) + " " +
+                  std::string(unbound.buffer, 48));
     const bool refused = std::string(p.state) == "22018";
     EXPECT_EQ(refused ? (p.cType == SQL_C_GUID ? "HY003" : "22003") : p.state, bound.state);
     EXPECT_EQ(written, std::string(bound.buffer, sizeof bound.buffer));
@@ -137,7 +186,8 @@ TEST_F(FetchServerTest, NullsAndRadixOfEveryColumn) {
       EXPECT_EQ('#', o.buffer[0]) << c.name;
     }
     SQLLEN radix = 77;
-    EXPECT_EQ(SQL_SUCCESS, SQLColAttribute(stmt_, 1, SQL_DESC_NUM_PREC_RADIX, nullptr, 0, nullptr, &radix));
+    EXPECT_EQ(SQL_SUCCESS,
+              SQLColAttribute(stmt_, 1, SQL_DESC_NUM_PREC_RADIX, nullptr, 0, nullptr, &radix));
     EXPECT_EQ(c.radix, radix) << c.name;
   }
   // A NULL read once has no data left.
@@ -161,14 +211,17 @@ TEST_F(FetchServerTest, LongValuesComeInPiecesThenNoData) {
   Exec("SELECT t, b FROM long_values");
   ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
   char piece[1000];
-  for (SQLSMALLINT c : {SQL_C_CHAR, SQL_C_BINARY, SQL_C_CHAR}) {  // reading again starts from the beginning
+  for (SQLSMALLINT c :
+       {SQL_C_CHAR, SQL_C_BINARY, SQL_C_CHAR}) {  // reading again starts from the beginning
     std::string value;
     SQLLEN length = 0;
     int calls = 0;
-    for (SQLRETURN rc; (rc = SQLGetData(stmt_, c == SQL_C_CHAR ? 1 : 2, c, piece, 1000, &length)) != SQL_NO_DATA;) {
+    for (SQLRETURN rc; (rc = SQLGetData(stmt_, c == SQL_C_CHAR ? 1 : 2, c, piece, 1000, &length)) !=
+                       SQL_NO_DATA;) {
       ASSERT_TRUE(SQL_SUCCEEDED(rc) && ++calls < 100) << State();
       EXPECT_EQ(SQLLEN(kLong.size() - value.size()), length);
-      value.append(piece, c == SQL_C_CHAR ? std::strlen(piece) : std::min<size_t>(size_t(length), sizeof piece));
+      value.append(piece, c == SQL_C_CHAR ? std::strlen(piece)
+                                          : std::min<size_t>(size_t(length), sizeof piece));
     }
     EXPECT_EQ(kLong, value);
     EXPECT_EQ(14, calls);

@@ -16,7 +16,9 @@
 // A text with its NUL; the bytes of a value as the machine holds it.
 inline std::string Z(const std::string& text) { return text + '\0'; }
 template <typename T>
-std::string Raw(T v) { return std::string(reinterpret_cast<const char*>(&v), sizeof v); }
+std::string Raw(T v) {
+  return std::string(reinterpret_cast<const char*>(&v), sizeof v);
+}
 
 // A request frame: length, code, body.
 inline std::string Frame(uint16_t code, const std::string& body) {
@@ -29,7 +31,9 @@ inline std::string ErrorReply(const std::string& state, int native, const std::s
                     Text16("server.cpp") + U16(12));
 }
 // The 80-byte greeting block.
-inline std::string Greeting() { return ("L\x06 WIN32 iso8859-1" + std::string(80, '\0')).substr(0, 80); }
+inline std::string Greeting() {
+  return ("L\x06 WIN32 iso8859-1" + std::string(80, '\0')).substr(0, 80);
+}
 inline std::string ConnectFrame(const std::string& user, const std::string& password,
                                 const std::string& dsn = "Sales") {
   return Frame(5, Text16(dsn) + Text16(user) + Text16(password));
@@ -38,7 +42,8 @@ inline std::string ConnectFrame(const std::string& user, const std::string& pass
 // thirteen value sizes.
 inline std::string ConnectBody(int rc = 0) {
   std::string body = U16(static_cast<uint16_t>(rc)) + Text16("Velora 1.0");
-  for (int size : {10, 1, 6, 12, 8, 8, 4, 12, 4, 2, 6, 16, 1}) body += U16(static_cast<uint16_t>(size));
+  for (int size : {10, 1, 6, 12, 8, 8, 4, 12, 4, 2, 6, 16, 1})
+    body += U16(static_cast<uint16_t>(size));
   return body;
 }
 inline std::string ConnectReply(int rc = 0) { return ReplyFrame(ConnectBody(rc)); }
@@ -77,12 +82,14 @@ class FakeResultSet {
  private:
   std::string Reply(uint16_t code, const std::string& body) {
     switch (code) {
-      case 5: return ConnectBody();
-      case 0: return U16(0) + U32(7);  // allocate statement
-      case 10:                         // execute directly
+      case 5:
+        return ConnectBody();
+      case 0:
+        return U16(0) + U32(7);  // allocate statement
+      case 10:                   // execute directly
         row_ = 0;
-        return U16(0) + U16(3) + Column("a", 4, 1, SQL_INTEGER, 4) + Column("b", 20, 1, SQL_VARCHAR, 20) +
-               Column("c", 20, 1, SQL_VARCHAR, 20);
+        return U16(0) + U16(3) + Column("a", 4, 1, SQL_INTEGER, 4) +
+               Column("b", 20, 1, SQL_VARCHAR, 20) + Column("c", 20, 1, SQL_VARCHAR, 20);
       case 13: {  // fetch: the requested columns of the next row
         if (++row_ > rows_) return U16(SQL_NO_DATA_FOUND);
         const uint8_t count = uint8_t(body[4]);
@@ -93,8 +100,10 @@ class FakeResultSet {
       case 17:  // get data: one column of the current row
         return row_ < 1 || row_ > rows_ ? U16(SQL_ERROR) : U16(0) + Cell(uint8_t(body[4]));
       case 9:  // get error
-        return U16(0) + Text16("24000") + U16(1) + Text16("invalid cursor state") + Text16("fake") + U16(1);
-      default: return U16(0);
+        return U16(0) + Text16("24000") + U16(1) + Text16("invalid cursor state") + Text16("fake") +
+               U16(1);
+      default:
+        return U16(0);
     }
   }
 

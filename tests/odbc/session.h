@@ -21,12 +21,15 @@ inline std::string Diag(SQLHDBC hdbc, SQLHSTMT hstmt) {
   std::string text;
   SQLCHAR state[6] = {0}, message[512] = {0};
   SQLINTEGER native = 0;
-  while (SQLError(nullptr, hdbc, hstmt, state, &native, message, sizeof message, nullptr) == SQL_SUCCESS) {
+  while (SQLError(nullptr, hdbc, hstmt, state, &native, message, sizeof message, nullptr) ==
+         SQL_SUCCESS) {
     std::string m = (char*)message;
     for (const char* who : {"Client]", "Server]"}) {
-      if (m.rfind(std::string("[QTX][Velora ODBC ") + who, 0) == 0) m = who[0] + (":" + m.substr(25));
+      if (m.rfind(std::string("[QTX][Velora ODBC ") + who, 0) == 0)
+        m = who[0] + (":" + m.substr(25));
     }
-    text += !text.empty() ? "+" + std::to_string(native) : (char*)state + (" " + std::to_string(native)) + " " + m;
+    text += !text.empty() ? "+" + std::to_string(native)
+                          : (char*)state + (" " + std::to_string(native)) + " " + m;
   }
   return text;
 }
@@ -51,7 +54,10 @@ class SessionTest : public ::testing::Test {
   }
   // The greeting and connect request with their replies.
   FakeServer& ScriptLogin(const std::string& user = "public", const std::string& password = "") {
-    return server.Expect(Greeting()).Send(U16(0)).Expect(ConnectFrame(user, password)).Send(ConnectReply());
+    return server.Expect(Greeting())
+        .Send(U16(0))
+        .Expect(ConnectFrame(user, password))
+        .Send(ConnectReply());
   }
   // The login, then a statement allocation answered with id 7.
   FakeServer& ScriptStatement() { return ScriptLogin().Expect(Frame(0, "")).Send(Alloc(7)); }
@@ -62,8 +68,8 @@ class SessionTest : public ::testing::Test {
     if (!started) server.Start();
     started = true;
     SQLCHAR buffer[512] = {0};
-    SQLRETURN rc =
-        SQLDriverConnect(hdbc, nullptr, M((In() + extra).c_str()), SQL_NTS, buffer, sizeof buffer, nullptr, 0);
+    SQLRETURN rc = SQLDriverConnect(hdbc, nullptr, M((In() + extra).c_str()), SQL_NTS, buffer,
+                                    sizeof buffer, nullptr, 0);
     out = (char*)buffer;
     return rc;
   }
@@ -79,8 +85,10 @@ class SessionTest : public ::testing::Test {
   // A call's result and its first record: "ERROR 08S01 3047 C:...".
   static std::string Got(SQLRETURN rc, SQLHDBC c, SQLHSTMT s) {
     const std::string diag = Diag(c, s);
-    const std::string name = rc == SQL_ERROR ? "ERROR" : rc == SQL_SUCCESS_WITH_INFO ? "INFO"
-                             : rc == SQL_NO_DATA_FOUND ? "NO_DATA" : std::to_string(rc);
+    const std::string name = rc == SQL_ERROR               ? "ERROR"
+                             : rc == SQL_SUCCESS_WITH_INFO ? "INFO"
+                             : rc == SQL_NO_DATA_FOUND     ? "NO_DATA"
+                                                           : std::to_string(rc);
     return name + (diag.empty() ? "" : " " + diag);
   }
   std::string Conn(SQLRETURN rc) { return Got(rc, hdbc, nullptr); }

@@ -21,11 +21,25 @@ namespace {
 // transfer (no piece position). outcome: "", "01004", "100" (no data) or an
 // error's SQLSTATE. out: the bytes written (a character piece's NUL
 // added). length 12345: not written.
-struct Step { SQLSMALLINT cType; SQLLEN cb; uint16_t icol; const char* outcome; std::string out; SQLLEN length; };
+struct Step {
+  SQLSMALLINT cType;
+  SQLLEN cb;
+  uint16_t icol;
+  const char* outcome;
+  std::string out;
+  SQLLEN length;
+};
 
-struct Scenario { int32_t type; uint32_t length; std::string row; bool isNull; std::vector<Step> steps; };
+struct Scenario {
+  int32_t type;
+  uint32_t length;
+  std::string row;
+  bool isNull;
+  std::vector<Step> steps;
+};
 
-const SQLRETURN kOk = SQL_SUCCESS, kInfo = SQL_SUCCESS_WITH_INFO, kErr = SQL_ERROR, kEnd = SQL_NO_DATA_FOUND;
+const SQLRETURN kOk = SQL_SUCCESS, kInfo = SQL_SUCCESS_WITH_INFO, kErr = SQL_ERROR,
+                kEnd = SQL_NO_DATA_FOUND;
 const std::string k25 = std::string("abcdefghijklmnopqrstuvwxy") + '\0';
 
 class TransferTest : public ::testing::Test {
@@ -48,8 +62,9 @@ class TransferTest : public ::testing::Test {
     std::memset(buffer_, '#', sizeof buffer_);
     length_ = 12345;
     stmt_.ClearErrors();
-    return TransferValue(&stmt_, value_, &element_, {cType, cb < 0 ? nullptr : buffer_, cb < 0 ? -cb : cb, &length_},
-                         icol, icol ? &position_ : nullptr);
+    return TransferValue(&stmt_, value_, &element_,
+                         {cType, cb < 0 ? nullptr : buffer_, cb < 0 ? -cb : cb, &length_}, icol,
+                         icol ? &position_ : nullptr);
   }
   std::string State() {
     ErrorData* e = stmt_.errors.Last();
@@ -71,30 +86,78 @@ TEST_F(TransferTest, Scenarios) {
   const Scenario scenarios[] = {
       // A whole value is returned once; another column or C type starts
       // again; a bound column always starts at the beginning.
-      {SQL_VARCHAR, 0, k25, false, {{kC, 10, 1, "01004", "abcdefghi", 25}, {kC, 10, 2, "01004", "abcdefghi", 25},
-        {kC, 10, 1, "01004", "abcdefghi", 25}, {kB, 10, 1, "01004", "abcdefghij", 25}, {kC, 4, 0, "01004", "abc", 25},
-        {kC, 4, 0, "01004", "abc", 25}, {kDef, 30, 3, "", k25.substr(0, 25), 25}, {kDef, 30, 3, "100", "", kNot}}},
+      {SQL_VARCHAR,
+       0,
+       k25,
+       false,
+       {{kC, 10, 1, "01004", "abcdefghi", 25},
+        {kC, 10, 2, "01004", "abcdefghi", 25},
+        {kC, 10, 1, "01004", "abcdefghi", 25},
+        {kB, 10, 1, "01004", "abcdefghij", 25},
+        {kC, 4, 0, "01004", "abc", 25},
+        {kC, 4, 0, "01004", "abc", 25},
+        {kDef, 30, 3, "", k25.substr(0, 25), 25},
+        {kDef, 30, 3, "100", "", kNot}}},
       // Fixed types convert again on every call; results become diagnostics.
-      {SQL_INTEGER, 4, k123.substr(0, 4), false, {{SQL_C_SLONG, 4, 1, "", k123.substr(0, 4), 4},
-        {SQL_C_SLONG, 4, 1, "", k123.substr(0, 4), 4}, {SQL_C_SBIGINT, 8, 1, "", k123, 8}, {kC, 3, 1, "22003", "", 3},
-        {kC, 4, 1, "", "123", 3}, {SQL_C_WCHAR, 100, 1, "S1003", "", kNot}, {SQL_C_GUID, 100, 0, "S1003", "", kNot}}},
+      {SQL_INTEGER,
+       4,
+       k123.substr(0, 4),
+       false,
+       {{SQL_C_SLONG, 4, 1, "", k123.substr(0, 4), 4},
+        {SQL_C_SLONG, 4, 1, "", k123.substr(0, 4), 4},
+        {SQL_C_SBIGINT, 8, 1, "", k123, 8},
+        {kC, 3, 1, "22003", "", 3},
+        {kC, 4, 1, "", "123", 3},
+        {SQL_C_WCHAR, 100, 1, "S1003", "", kNot},
+        {SQL_C_GUID, 100, 0, "S1003", "", kNot}}},
       // An unknown C type is refused whatever the value holds (NULL too) and
       // leaves no piece under way.
       {SQL_VARCHAR, 0, "", true, {{SQL_C_GUID, 100, 1, "S1003", "", kNot}}},
-      {SQL_VARCHAR, 0, k25, false, {{kC, 10, 1, "01004", "abcdefghi", 25}, {SQL_C_GUID, 10, 1, "S1003", "", kNot},
-        {kC, 10, 1, "01004", "jklmnopqr", 16}, {kC, 10, 1, "", "stuvwxy", 7}, {kC, 10, 1, "100", "", kNot}}},
+      {SQL_VARCHAR,
+       0,
+       k25,
+       false,
+       {{kC, 10, 1, "01004", "abcdefghi", 25},
+        {SQL_C_GUID, 10, 1, "S1003", "", kNot},
+        {kC, 10, 1, "01004", "jklmnopqr", 16},
+        {kC, 10, 1, "", "stuvwxy", 7},
+        {kC, 10, 1, "100", "", kNot}}},
       // Asking for the length only does not consume a piece.
-      {SQL_VARCHAR, 0, k25, false, {{kC, -10, 1, "01004", "", 25}, {kC, 10, 1, "01004", "abcdefghi", 25},
-        {kC, -10, 1, "01004", "", 16}, {kC, 10, 1, "01004", "jklmnopqr", 16}}},
-      {SQL_VARBINARY, 0, std::string("\x06\x01\x02\x03\x04\x05\x06", 7), false, {{kB, -4, 1, "01004", "", 6},
-        {kB, 4, 1, "01004", "\x01\x02\x03\x04", 6}, {kB, 4, 1, "", "\x05\x06", 2}, {kB, 4, 1, "100", "", kNot}}},
+      {SQL_VARCHAR,
+       0,
+       k25,
+       false,
+       {{kC, -10, 1, "01004", "", 25},
+        {kC, 10, 1, "01004", "abcdefghi", 25},
+        {kC, -10, 1, "01004", "", 16},
+        {kC, 10, 1, "01004", "jklmnopqr", 16}}},
+      {SQL_VARBINARY,
+       0,
+       std::string("\x06\x01\x02\x03\x04\x05\x06", 7),
+       false,
+       {{kB, -4, 1, "01004", "", 6},
+        {kB, 4, 1, "01004", "\x01\x02\x03\x04", 6},
+        {kB, 4, 1, "", "\x05\x06", 2},
+        {kB, 4, 1, "100", "", kNot}}},
       // Pieces of a CHAR carry its NUL padding; binary read as characters;
       // numbers converted again into a scratch buffer for each piece.
-      {SQL_CHAR, 6, std::string("abc\0", 4), false, {{kB, 4, 1, "01004", std::string("abc\0", 4), 6},
-        {kB, 4, 1, "", std::string(2, '\0'), 2}}},
-      {SQL_LONGVARBINARY, 0, std::string("\x05\0\0\0ABCDE", 9), false, {{kC, 3, 1, "01004", "AB", 5},
-        {kC, 3, 1, "01004", "CD", 3}, {kC, 3, 1, "", "E", 1}, {kC, 3, 1, "100", "", kNot}}},
-      {SQL_FLOAT, 8, std::string("\0\0\0\0\x80\x4a\x93\xc0", 8), false,  // -1234.625
+      {SQL_CHAR,
+       6,
+       std::string("abc\0", 4),
+       false,
+       {{kB, 4, 1, "01004", std::string("abc\0", 4), 6}, {kB, 4, 1, "", std::string(2, '\0'), 2}}},
+      {SQL_LONGVARBINARY,
+       0,
+       std::string("\x05\0\0\0ABCDE", 9),
+       false,
+       {{kC, 3, 1, "01004", "AB", 5},
+        {kC, 3, 1, "01004", "CD", 3},
+        {kC, 3, 1, "", "E", 1},
+        {kC, 3, 1, "100", "", kNot}}},
+      {SQL_FLOAT,
+       8,
+       std::string("\0\0\0\0\x80\x4a\x93\xc0", 8),
+       false,  // -1234.625
        {{kC, 7, 1, "01004", "-1234.", 9}, {kC, 7, 1, "", "625", 3}}},
   };
   for (size_t s = 0; s < sizeof scenarios / sizeof scenarios[0]; ++s) {
@@ -104,12 +167,15 @@ TEST_F(TransferTest, Scenarios) {
       const Step& st = sc.steps[i];
       SCOPED_TRACE("scenario " + std::to_string(s) + " step " + std::to_string(i));
       const std::string outcome = st.outcome;
-      const SQLRETURN rc = outcome.empty() ? kOk : outcome == "01004" ? kInfo : outcome == "100" ? kEnd : kErr;
+      const SQLRETURN rc = outcome.empty()      ? kOk
+                           : outcome == "01004" ? kInfo
+                           : outcome == "100"   ? kEnd
+                                                : kErr;
       EXPECT_EQ(rc, Get(st.cType, st.cb, st.icol));
       EXPECT_EQ(rc == kEnd ? "" : outcome, State());
       EXPECT_EQ(st.length, length_);
-      const bool text = (st.cType == SQL_C_CHAR || st.cType == SQL_C_DEFAULT) && SQL_SUCCEEDED(rc) &&
-                        st.length != SQL_NULL_DATA && st.cb > 0;
+      const bool text = (st.cType == SQL_C_CHAR || st.cType == SQL_C_DEFAULT) &&
+                        SQL_SUCCEEDED(rc) && st.length != SQL_NULL_DATA && st.cb > 0;
       const std::string out = st.out + (text ? std::string(1, '\0') : "");
       EXPECT_EQ(out, std::string(buffer_, out.size()));
       EXPECT_EQ('#', buffer_[out.size()]);
@@ -179,7 +245,8 @@ TEST_F(TransferTest, FinalDumpShowsOnlyWhatTheBufferHolds) {
   EXPECT_EQ(kInfo, Get(SQL_C_CHAR, 10));
   EXPECT_EQ(kInfo, Get(SQL_C_CHAR, 10));
   std::string text = trace.Text();
-  EXPECT_NE(std::string::npos, text.find("GetDataFinal\nbuffer contains 10 bytes of data\n")) << text;
+  EXPECT_NE(std::string::npos, text.find("GetDataFinal\nbuffer contains 10 bytes of data\n"))
+      << text;
   EXPECT_NE(std::string::npos, text.find("|abcdefghi.      |")) << text;
   EXPECT_NE(std::string::npos, text.find("|jklmnopqr.      |")) << text;
   EXPECT_EQ(std::string::npos, text.find("buffer contains 25")) << text;

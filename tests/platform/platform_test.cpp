@@ -29,7 +29,8 @@ std::string ShownOnStandardError(const char* text, const char* caption) {
 
 TEST(MessageBoxTest, OneLineOnStandardErrorUnlessASinkIsInstalled) {
   EXPECT_EQ("1:VELODBC: Receive failed. errno 10054: [10054] Connection reset by peer\n",
-            ShownOnStandardError("Receive failed.\nerrno 10054: [10054] Connection reset by peer", "VELODBC"));
+            ShownOnStandardError("Receive failed.\nerrno 10054: [10054] Connection reset by peer",
+                                 "VELODBC"));
   {
     BoxCapture boxes;
     EXPECT_EQ("1:", ShownOnStandardError("text", "caption"));
@@ -71,8 +72,10 @@ TEST(DialogTest, ProcedureGetsInitThenCommandsAndEndDialogGivesTheResult) {
   ScriptedDialogHost host;
   host.Type(400, "abcdefgh").Click(IDOK);
   EXPECT_EQ(77, Show());
-  EXPECT_EQ((std::vector<std::pair<UINT, WPARAM>>{{WM_INITDIALOG, 0}, {WM_COMMAND, MAKEWPARAM(400, EN_CHANGE)},
-                                                  {WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)}}), g_messages);
+  EXPECT_EQ((std::vector<std::pair<UINT, WPARAM>>{{WM_INITDIALOG, 0},
+                                                  {WM_COMMAND, MAKEWPARAM(400, EN_CHANGE)},
+                                                  {WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)}}),
+            g_messages);
   EXPECT_EQ("Velora ODBC Driver Setup", host.seen().at(0).caption);
   // An empty name disables OK: the click fails, Cancel ends.
   ScriptedDialogHost second;
@@ -142,7 +145,8 @@ TEST(DialogTest, PasswordPrompt) {
   EXPECT_EQ(std::string(31, 'p'), g_loginPassword);
   int window = 0;  // other messages and commands are not the procedure's
   EXPECT_EQ(FALSE, PasswordDialogProc(&window, 0x0200, 0, 0));
-  EXPECT_EQ(FALSE, PasswordDialogProc(&window, WM_COMMAND, MAKEWPARAM(kPasswordField, EN_CHANGE), 0));
+  EXPECT_EQ(FALSE,
+            PasswordDialogProc(&window, WM_COMMAND, MAKEWPARAM(kPasswordField, EN_CHANGE), 0));
 }
 
 using Clock = std::chrono::steady_clock;
@@ -165,7 +169,8 @@ void ReadUntil(int fd, const std::string& text, std::string* all) {
 int WaitExit(pid_t pid, int flags = 0) {
   int status = 0;
   pid_t got = 0;
-  for (auto end = Clock::now() + std::chrono::seconds(5); got == 0 && Clock::now() < end; poll(nullptr, 0, 10))
+  for (auto end = Clock::now() + std::chrono::seconds(5); got == 0 && Clock::now() < end;
+       poll(nullptr, 0, 10))
     got = waitpid(pid, &status, WNOHANG | flags);
   if (got == pid && WIFEXITED(status)) return WEXITSTATUS(status);
   if (got != pid || WIFSTOPPED(status)) kill(pid, SIGKILL), waitpid(pid, &status, 0);
@@ -210,7 +215,10 @@ struct Child {
 // The prompt shows its caption and the user; the typed password is read
 // without echo (OK: 1), end of input (^D on an empty line) cancels (0).
 TEST(TerminalDialogTest, PasswordPromptOnTheTerminal) {
-  const struct { std::string typed; int exit; } rows[] = {{"hunter2\n", 11}, {"\x04", 10}};
+  const struct {
+    std::string typed;
+    int exit;
+  } rows[] = {{"hunter2\n", 11}, {"\x04", 10}};
   for (auto& r : rows) {
     Child c(true, [] { return Prompt("hunter2"); });
     ASSERT_GT(c.pid, 0);
@@ -218,7 +226,8 @@ TEST(TerminalDialogTest, PasswordPromptOnTheTerminal) {
     ReadUntil(c.master, "Password: ", &shown);
     EXPECT_NE(std::string::npos, shown.find("Input Password")) << shown;
     EXPECT_NE(std::string::npos, shown.find("User Name: alice")) << shown;
-    ASSERT_EQ(static_cast<ssize_t>(r.typed.size()), write(c.master, r.typed.data(), r.typed.size()));
+    ASSERT_EQ(static_cast<ssize_t>(r.typed.size()),
+              write(c.master, r.typed.data(), r.typed.size()));
     if (r.exit == 11) ReadUntil(c.master, "\n", &echoed);  // only the newline is echoed
     EXPECT_EQ(r.exit, c.Exit());
     EXPECT_EQ(std::string::npos, echoed.find("hunter2")) << echoed;

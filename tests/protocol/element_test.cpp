@@ -26,7 +26,8 @@ TEST(ElementEncoding, EveryElementClassRoundTripsItsSample) {
     std::string sample = SampleOf(e.get());
     int status = -1;
     EXPECT_EQ(id, e->ElementId());
-    ASSERT_EQ(static_cast<long>(sample.size()), Decode(e.get(), sample + "tail", &status)) << ElementName(id);
+    ASSERT_EQ(static_cast<long>(sample.size()), Decode(e.get(), sample + "tail", &status))
+        << ElementName(id);
     EXPECT_EQ(sample.size(), e->ElementSize()) << ElementName(id);
     EXPECT_EQ(Hex(sample), Hex(Encode(e.get()))) << ElementName(id);
   }
@@ -42,10 +43,11 @@ TEST(ElementDecoding, ValuesArrive) {
   ASSERT_GT(Decode(&description, SampleOf(&description), &status), 0);
   ColumnDescription* c = description.Columns()->ItemAt(1);
   ASSERT_NE(nullptr, c);
-  EXPECT_EQ("NAME owner T 11 21 12 0 3", std::string(c->columnName.Text()) + " " + c->tableOwner.Text() + " " +
-                                           c->tableName.Text() + " " + std::to_string(c->length) + " " +
-                                           std::to_string(c->precision) + " " + std::to_string(c->sqlDataType) +
-                                           " " + std::to_string(c->updatable) + " " + std::to_string(c->scale));
+  EXPECT_EQ("NAME owner T 11 21 12 0 3",
+            std::string(c->columnName.Text()) + " " + c->tableOwner.Text() + " " +
+                c->tableName.Text() + " " + std::to_string(c->length) + " " +
+                std::to_string(c->precision) + " " + std::to_string(c->sqlDataType) + " " +
+                std::to_string(c->updatable) + " " + std::to_string(c->scale));
   // Any non-zero null flag means null.
   FetchDataElement f;
   ASSERT_EQ(9, Decode(&f, FromHex("04 00 80 02 00 00 00 'hi'"), &status));
@@ -61,7 +63,8 @@ TEST(ElementDecoding, ValuesArrive) {
   FetchDataSetElement rows;
   EXPECT_EQ(2, Decode(&rows, FromHex("00 00 09"), &status));
   EXPECT_EQ(2, Decode(&description, FromHex("00 00"), &status));
-  EXPECT_EQ(0u, (rows.List() ? rows.List()->Count() : 9) + (description.Columns() ? description.Columns()->Count() : 9));
+  EXPECT_EQ(0u, (rows.List() ? rows.List()->Count() : 9) +
+                    (description.Columns() ? description.Columns()->Count() : 9));
 }
 
 // Bodies that end inside an element, and counts or lengths larger than the
@@ -71,13 +74,21 @@ TEST(ElementDecoding, ShortBodiesFailWithCommunicationStatus) {
     int id;
     std::string bytes;
   } rows[] = {
-      {El::columnNumber, FromHex("01")}, {El::statementId, FromHex("01 02 03")}, {El::returnCode, FromHex("01")},
-      {El::columnName, FromHex("05 00 'ab'")}, {El::columnName, FromHex("01")},
-      {El::columnNumberVector, FromHex("03 00 01 00 02 00")}, {El::nativeLengthValues, std::string(25, '\1')},
-      {El::fetchData, FromHex("01 00 00 05 00 00 00 'a'")}, {El::fetchData, FromHex("01 00 00 ff ff ff ff")},
-      {El::fetchDataSet, FromHex("ff ff 01 00 00 00 00 00 00")}, {El::fetchDataSet, FromHex("02 00 01 00 00 00 00 00 00")},
-      {El::parameterDataElement, FromHex("01 00 04 00 00 03 00 00 00")}, {El::parameterDataSetElement, FromHex("ff ff")},
-      {El::resultSetDescription, FromHex("ff ff 00 00")}, {El::resultSetDescription, FromHex("01 00") + std::string(21, '\0')},
+      {El::columnNumber, FromHex("01")},
+      {El::statementId, FromHex("01 02 03")},
+      {El::returnCode, FromHex("01")},
+      {El::columnName, FromHex("05 00 'ab'")},
+      {El::columnName, FromHex("01")},
+      {El::columnNumberVector, FromHex("03 00 01 00 02 00")},
+      {El::nativeLengthValues, std::string(25, '\1')},
+      {El::fetchData, FromHex("01 00 00 05 00 00 00 'a'")},
+      {El::fetchData, FromHex("01 00 00 ff ff ff ff")},
+      {El::fetchDataSet, FromHex("ff ff 01 00 00 00 00 00 00")},
+      {El::fetchDataSet, FromHex("02 00 01 00 00 00 00 00 00")},
+      {El::parameterDataElement, FromHex("01 00 04 00 00 03 00 00 00")},
+      {El::parameterDataSetElement, FromHex("ff ff")},
+      {El::resultSetDescription, FromHex("ff ff 00 00")},
+      {El::resultSetDescription, FromHex("01 00") + std::string(21, '\0')},
   };
   for (const auto& r : rows) {
     ElementPtr e(CreateElement(r.id));
@@ -112,7 +123,8 @@ class ElementTrace : public ::testing::Test {
   }
   // A dump: its title, its size and one row of hex and characters.
   static std::string Dump(const std::string& title, size_t size, const std::string& row) {
-    return Line("").substr(0, 8) + title + "\nbuffer contains " + std::to_string(size) + " bytes of data\n000: " + row;
+    return Line("").substr(0, 8) + title + "\nbuffer contains " + std::to_string(size) +
+           " bytes of data\n000: " + row;
   }
   template <class E>
   void Put(long value) {
@@ -140,15 +152,18 @@ TEST_F(ElementTrace, EachKindsLine) {
   Get<ErrorCodeElement>(FromHex("10 27"));
   Put<ErrorCodeElement>(-3);
   Get<StatementElement>(Text16("short"));  // cutting long texts: tests/base
-  EXPECT_EQ(Line("statementId.PutElement()=4000000000") + Line("statementId.GetElement()=7") +
-                Line("columnNumber.GetElement()=-2") + Line("numberOfRows.GetElement()=-1") +
-                Line("returnCode.GetEnumeratedElement()=100") + Line("returnCode.GetElement()=NO_DATA_FOUND") +
-                Line("returnCode.GetEnumeratedElement()=7") + Line("returnCode.GetElement()=<unknown>") +
-                Line("returnCode.PutElement()=RC_ERROR") + Line("returnCode.PutEnumeratedElement()=65535") +
-                Line("errorCode.GetEnumeratedElement()=10000") + Line("errorCode.GetElement()=10000") +
-                Line("errorCode.PutElement()=-3") + Line("errorCode.PutEnumeratedElement()=65533") +
-                Line(" statement.GetElement()=\"short\""),
-            Lines());
+  EXPECT_EQ(
+      Line("statementId.PutElement()=4000000000") + Line("statementId.GetElement()=7") +
+          Line("columnNumber.GetElement()=-2") + Line("numberOfRows.GetElement()=-1") +
+          Line("returnCode.GetEnumeratedElement()=100") +
+          Line("returnCode.GetElement()=NO_DATA_FOUND") +
+          Line("returnCode.GetEnumeratedElement()=7") + Line("returnCode.GetElement()=<unknown>") +
+          Line("returnCode.PutElement()=RC_ERROR") +
+          Line("returnCode.PutEnumeratedElement()=65535") +
+          Line("errorCode.GetEnumeratedElement()=10000") + Line("errorCode.GetElement()=10000") +
+          Line("errorCode.PutElement()=-3") + Line("errorCode.PutEnumeratedElement()=65533") +
+          Line(" statement.GetElement()=\"short\""),
+      Lines());
   EXPECT_STREQ("<unknown>", ElementName(kElementIdCount));
   EXPECT_STREQ("<unknown>", ElementName(-1));
 }
@@ -164,8 +179,10 @@ TEST_F(ElementTrace, DumpsNameTheirElementAndValues) {
   std::string text = trace.Text();
   for (const std::string& expected :
        {Line("columnNumberVector.GetElement()"), Line("resultSetDescription.GetElement()"),
-        Dump("columnNumberVector.GetElement()", 2, "09 00 "), Dump("fetchData.GetElement() column=2, nullFlag=0, length=3", 10, "02 00 00 03"),
-        Dump("parameterDataElement.PutElement() #1 type=VARCHAR, nullFlag=0, length=3", 12, "01 00 0c 00")}) {
+        Dump("columnNumberVector.GetElement()", 2, "09 00 "),
+        Dump("fetchData.GetElement() column=2, nullFlag=0, length=3", 10, "02 00 00 03"),
+        Dump("parameterDataElement.PutElement() #1 type=VARCHAR, nullFlag=0, length=3", 12,
+             "01 00 0c 00")}) {
     EXPECT_NE(std::string::npos, text.find(expected)) << expected;
   }
 }

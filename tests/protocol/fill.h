@@ -28,12 +28,14 @@ inline std::string SampleOf(Element* e) {
   }
   // number, SQL type, null flag, 32-bit length, bytes
   if (dynamic_cast<ParameterDataElement*>(e)) hex = "01 00 fb ff 00 03 00 00 00 10 20 30";
-  if (dynamic_cast<ParameterDataSetElement*>(e)) hex = "02 00 01 00 0c 00 00 03 00 00 00 'abc' 02 00 04 00 01 00 00 00 00";
+  if (dynamic_cast<ParameterDataSetElement*>(e))
+    hex = "02 00 01 00 0c 00 00 03 00 00 00 'abc' 02 00 04 00 01 00 00 00 00";
   // Per column: name, length, nullability, owner, precision, scale, table,
   // SQL type, updatable.
   if (dynamic_cast<ResultSetDescriptionElement*>(e)) {
-    hex = "02 00 02 00 'ID' 0a 00 00 00 01 00 00 00 14 00 00 00 02 00 01 00 'T' 04 00 01 00"
-          " 04 00 'NAME' 0b 00 00 00 00 00 05 00 'owner' 15 00 00 00 03 00 01 00 'T' 0c 00 00 00";
+    hex =
+        "02 00 02 00 'ID' 0a 00 00 00 01 00 00 00 14 00 00 00 02 00 01 00 'T' 04 00 01 00"
+        " 04 00 'NAME' 0b 00 00 00 00 00 05 00 'owner' 15 00 00 00 03 00 01 00 'T' 0c 00 00 00";
   }
   return FromHex(hex);
 }
@@ -42,7 +44,8 @@ inline std::string SampleOf(Element* e) {
 inline std::string Encode(Element* e, int* status = nullptr) {
   std::string out(e->ElementSize(), '\0');
   int local = -1;
-  ElementCursor c{reinterpret_cast<uint8_t*>(&out[0]), reinterpret_cast<uint8_t*>(&out[0]) + out.size()};
+  ElementCursor c{reinterpret_cast<uint8_t*>(&out[0]),
+                  reinterpret_cast<uint8_t*>(&out[0]) + out.size()};
   if (!e->PutElement(&c, status ? status : &local)) return "";
   return c.position == reinterpret_cast<uint8_t*>(&out[0]) + out.size() ? out : "size mismatch";
 }

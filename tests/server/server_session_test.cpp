@@ -21,9 +21,9 @@ TEST(ServerLogin, GreetingStatusesAndTheConnectReply) {
     std::string block;
     int status;
   } greetings[] = {
-      {"X\x06 WIN32 iso8859-1", 1},  {"L\x05 WIN32 iso8859-1", 2},
-      {"L\x06 WIN32 utf-8", 4},      {"L\x06WIN32 iso8859-1", 1},
-      {"L\x06 WIN32iso8859-1", 1},   {std::string("L\x06 WIN32 iso8859-1\0junk", 23), 1},
+      {"X\x06 WIN32 iso8859-1", 1}, {"L\x05 WIN32 iso8859-1", 2},
+      {"L\x06 WIN32 utf-8", 4},     {"L\x06WIN32 iso8859-1", 1},
+      {"L\x06 WIN32iso8859-1", 1},  {std::string("L\x06 WIN32 iso8859-1\0junk", 23), 1},
   };
   for (const auto& g : greetings) {
     Client c;
@@ -65,7 +65,8 @@ TEST(ServerLogin, UsersFileRefusesWith28000AndNeverLogsThePassword) {
   const char* refused[][2] = {{"alice", "s3cret word"}, {"nobody", "new one"}};
   for (auto& login : refused) {
     Client c;
-    EXPECT_EQ(c.Outcome(c.Connect(server.Port(), "db", login[0], login[1]), 0), "-1 28000") << login[0];
+    EXPECT_EQ(c.Outcome(c.Connect(server.Port(), "db", login[0], login[1]), 0), "-1 28000")
+        << login[0];
     EXPECT_EQ(c.Outcome(c.Call(Msg::kAllocStatement, 0), 0), "-1 08003");  // still not logged in
   }
   Client ok;
@@ -101,11 +102,13 @@ TEST(ServerLogin, UnsafeSetupsAreRefusedAtStart) {
 TEST(ServerLogin, DataSourcesAndNamesFromClients) {
   VeloraServer server;
   std::string other = server.Folder() + "/other.db", copy = server.Folder() + "/copy.db";
-  ASSERT_TRUE(server.Start({"--datasource", "Other=" + other, "--datasource", "Broken=/nonexistent/x.db"}));
+  ASSERT_TRUE(
+      server.Start({"--datasource", "Other=" + other, "--datasource", "Broken=/nonexistent/x.db"}));
   Client o, d, broken;
   ASSERT_EQ(o.Connect(server.Port(), "Other"), 0);
   ASSERT_EQ(o.Exec(o.Alloc(), "CREATE TABLE only_in_other (x)"), 0);
-  ASSERT_EQ(d.Connect(server.Port(), "db\r\nvelora-server: stopped", "x\nvelora-server: forged"), 0);
+  ASSERT_EQ(d.Connect(server.Port(), "db\r\nvelora-server: stopped", "x\nvelora-server: forged"),
+            0);
   uint32_t s = d.Alloc();
   const std::string rows[][2] = {
       {"SELECT * FROM only_in_other", "-1 S0002"}, {"ATTACH '" + other + "' AS o", "-1 42000"},
@@ -148,8 +151,12 @@ TEST(ServerCommandLine, HelpAndBadOptions) {
     int status;
     const char* output;
   } rows[] = {
-      {"--help", 0, "--port-file"}, {"--help", 0, "adduser"},   {"--port 70000", 2, "invalid port"},
-      {"--bogus", 2, ""},           {"--datasource nameonly", 2, ""}, {"adduser bob", 2, ""},
+      {"--help", 0, "--port-file"},
+      {"--help", 0, "adduser"},
+      {"--port 70000", 2, "invalid port"},
+      {"--bogus", 2, ""},
+      {"--datasource nameonly", 2, ""},
+      {"adduser bob", 2, ""},
       {"adduser --users /nonexistent/dir/users --password-stdin bob </dev/null", 1, ""},
   };
   for (const auto& r : rows) {
@@ -172,10 +179,10 @@ class ServerRobustness : public ServerSessionTest {
 TEST_F(ServerRobustness, BadFramesAndVanishingClientsEndOnlyTheirSession) {
   ASSERT_EQ(c.Exec(s, "CREATE TABLE v (x)"), 0);
   const std::string frames[] = {
-      U32(0) + U16(7),                              // a code that is never sent
-      U32(0) + U16(999),                            // beyond the catalogue
-      U32(5000) + U16(Msg::kExecDirect),            // over --max-frame
-      U32(3) + U16(Msg::kFreeStatement) + "abc",    // body ends inside an element
+      U32(0) + U16(7),                                         // a code that is never sent
+      U32(0) + U16(999),                                       // beyond the catalogue
+      U32(5000) + U16(Msg::kExecDirect),                       // over --max-frame
+      U32(3) + U16(Msg::kFreeStatement) + "abc",               // body ends inside an element
       U32(8) + U16(Msg::kPrepare) + U32(1) + U16(100) + "xy",  // string longer than the body
       U32(6) + U16(Msg::kFetch) + U32(1) + U16(30000),         // vector count beyond the body
   };
@@ -187,7 +194,8 @@ TEST_F(ServerRobustness, BadFramesAndVanishingClientsEndOnlyTheirSession) {
   }
   // Clients that vanish: before the greeting is complete, after a frame
   // header, and in the middle of a request while holding a write transaction.
-  const std::string partial[] = {"L\x06", U32(4) + U16(Msg::kRowCount), U32(100) + U16(Msg::kExecDirect) + "part"};
+  const std::string partial[] = {"L\x06", U32(4) + U16(Msg::kRowCount),
+                                 U32(100) + U16(Msg::kExecDirect) + "part"};
   for (const std::string& bytes : partial) {
     Client other;
     ASSERT_TRUE(&bytes == partial ? other.Open(server.Port()) : other.OpenAndLogin(server.Port()));
@@ -213,7 +221,9 @@ TEST_F(ServerRobustness, NoValueOrRowGrowsBeyondTheFrameLimit) {
   } rows[] = {
       {"SELECT zeroblob(10000)", {}, "-1 22001"},
       {"SELECT length(group_concat(printf('%.100c', 'x'))) FROM (WITH RECURSIVE n(i) AS "
-       "(SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100) SELECT i FROM n)", {}, "-1 22001"},
+       "(SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100) SELECT i FROM n)",
+       {},
+       "-1 22001"},
       {"SELECT zeroblob(3000), zeroblob(3000)", std::vector<uint16_t>(100, 1), "-1 S1000"},
       {"SELECT zeroblob(3000), zeroblob(3000)", {1, 2}, "-1 S1000"},
       {"SELECT zeroblob(3000), x'02'", {1, 2}, "0 00000"},
@@ -229,7 +239,8 @@ TEST_F(ServerRobustness, NoValueOrRowGrowsBeyondTheFrameLimit) {
 TEST_F(ServerRobustness, StatementLimitAndConcurrentClients) {
   uint32_t t = c.Alloc(), u = c.Alloc();
   ASSERT_NE(u, 0u);
-  EXPECT_EQ(c.Outcome(c.Call(Msg::kAllocStatement, 0), 0), "-1 S1014");  // the fourth of --max-statements 3
+  EXPECT_EQ(c.Outcome(c.Call(Msg::kAllocStatement, 0), 0),
+            "-1 S1014");  // the fourth of --max-statements 3
   EXPECT_EQ(c.Call(Msg::kFreeStatement, t, 1), 0);
   ASSERT_NE(c.Alloc(), 0u);
   ASSERT_EQ(c.Exec(s, "CREATE TABLE log (client INTEGER, n INTEGER)"), 0);

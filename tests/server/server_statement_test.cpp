@@ -14,7 +14,8 @@ TEST_F(ServerStatement, PrepareExecuteFetchGetData) {
   ASSERT_EQ(c.Exec(s, "CREATE TABLE t (id INTEGER PRIMARY KEY, name VARCHAR(10) NOT NULL, v)"), 0);
   std::unique_ptr<Request> r;
   ASSERT_EQ(c.Exec(s, "INSERT INTO t (name, v) VALUES (?, ?)", {}, nullptr, true), 0);
-  for (const char* name : {"a", "b", "c"}) ASSERT_EQ(c.Execute(s, {{1, 12, std::string(name) + '\0'}, {2, 4, U32(7)}}), 0);
+  for (const char* name : {"a", "b", "c"})
+    ASSERT_EQ(c.Execute(s, {{1, 12, std::string(name) + '\0'}, {2, 4, U32(7)}}), 0);
   ASSERT_EQ(c.Exec(s, "UPDATE t SET v = v + 1 WHERE name <> 'a'"), 0);
   ASSERT_EQ(c.Call(Msg::kRowCount, s, 0, &r), 0);
   EXPECT_EQ(r->Get<NumberOfRowsElement>()->value, 2);
@@ -49,12 +50,19 @@ TEST_F(ServerStatement, PrepareExecuteFetchGetData) {
 TEST_F(ServerStatement, FailuresCarryTheirSqlstates) {
   ASSERT_EQ(c.Exec(s, "CREATE TABLE u (k INTEGER PRIMARY KEY, v TEXT NOT NULL)"), 0);
   const char* rows[][2] = {
-      {"SELEC 1", "-1 37000"}, {"SELECT * FROM missing", "-1 S0002"}, {"SELECT nope FROM u", "-1 S0022"},
-      {"INSERT INTO u (nope) VALUES (1)", "-1 S0022"}, {"INSERT INTO u VALUES (1, 'a', 3)", "-1 21S01"},
-      {"INSERT INTO u (k, v) VALUES (1)", "-1 21S01"}, {"INSERT INTO u (k) VALUES (1)", "-1 23000"},
-      {"CREATE TABLE u (x)", "-1 S0001"}, {"SELECT 1; SELECT 2", "-1 37000"},
-      {"SELECT 1; -- the end\n/* still */ SELECT 2", "-1 37000"}, {"{call proc}", "-1 37000"},
-      {"SELECT 1; -- the end", "0 00000"}, {"SELECT 1;\n/* done */ ; -- really\n", "0 00000"},
+      {"SELEC 1", "-1 37000"},
+      {"SELECT * FROM missing", "-1 S0002"},
+      {"SELECT nope FROM u", "-1 S0022"},
+      {"INSERT INTO u (nope) VALUES (1)", "-1 S0022"},
+      {"INSERT INTO u VALUES (1, 'a', 3)", "-1 21S01"},
+      {"INSERT INTO u (k, v) VALUES (1)", "-1 21S01"},
+      {"INSERT INTO u (k) VALUES (1)", "-1 23000"},
+      {"CREATE TABLE u (x)", "-1 S0001"},
+      {"SELECT 1; SELECT 2", "-1 37000"},
+      {"SELECT 1; -- the end\n/* still */ SELECT 2", "-1 37000"},
+      {"{call proc}", "-1 37000"},
+      {"SELECT 1; -- the end", "0 00000"},
+      {"SELECT 1;\n/* done */ ; -- really\n", "0 00000"},
       {"SELECT {fn YEAR({d '2024-05-06'})} + {fn CONVERT('12', SQL_INTEGER)}", "0 00000"},
   };
   for (const auto& r : rows) {
@@ -65,8 +73,8 @@ TEST_F(ServerStatement, FailuresCarryTheirSqlstates) {
   int native = 0;
   EXPECT_EQ(c.Exec(s, "INSERT INTO u (k) VALUES (2)"), -1);
   EXPECT_EQ(c.State(s, &native), "23000");
-  EXPECT_EQ(native, 1299);  // SQLite's SQLITE_CONSTRAINT_NOTNULL
-  EXPECT_EQ(c.State(s), "00000");  // a diagnostic is read once
+  EXPECT_EQ(native, 1299);                      // SQLite's SQLITE_CONSTRAINT_NOTNULL
+  EXPECT_EQ(c.State(s), "00000");               // a diagnostic is read once
   EXPECT_EQ(c.Call(Msg::kSetNoscan, s, 1), 0);  // no-scan: the text goes to SQLite as it is
   EXPECT_EQ(c.Outcome(c.Exec(s, "SELECT {d '2024-05-06'}"), s), "-1 37000");
   // Wrong states and parameters; the refused row-identifier type (the
@@ -95,20 +103,21 @@ TEST_F(ServerStatement, OptionsCursorNamesAndTransactions) {
     int32_t value;
     const char* outcome;
   } rows[] = {
-      {Msg::kSetAccessMode, false, 5, "-1 S1009"},  {Msg::kSetIsolation, false, 8, "0 00000"},
-      {Msg::kSetIsolation, false, 2, "1 01S02"},    {Msg::kSetIsolation, false, 3, "-1 S1009"},
-      {Msg::kSetConcurrency, true, 1, "0 00000"},   {Msg::kSetConcurrency, true, 2, "1 01S02"},
-      {Msg::kSetCursorType, true, 0, "0 00000"},    {Msg::kSetCursorType, true, 3, "1 01S02"},
-      {Msg::kSetNoscan, true, 1, "0 00000"},        {Msg::kSetRetrieveData, true, 0, "0 00000"},
-      {Msg::kSetRowsetSize, true, 1, "0 00000"},    {Msg::kSetRowsetSize, true, 10, "1 01S02"},
-      {Msg::kSetUseBookmarks, true, 0, "0 00000"},  {Msg::kTransact, false, 5, "-1 S1012"},
-      {Msg::kSetAutocommit, false, 7, "-1 S1009"},  {Msg::kSetAccessMode, false, 1, "0 00000"},
+      {Msg::kSetAccessMode, false, 5, "-1 S1009"}, {Msg::kSetIsolation, false, 8, "0 00000"},
+      {Msg::kSetIsolation, false, 2, "1 01S02"},   {Msg::kSetIsolation, false, 3, "-1 S1009"},
+      {Msg::kSetConcurrency, true, 1, "0 00000"},  {Msg::kSetConcurrency, true, 2, "1 01S02"},
+      {Msg::kSetCursorType, true, 0, "0 00000"},   {Msg::kSetCursorType, true, 3, "1 01S02"},
+      {Msg::kSetNoscan, true, 1, "0 00000"},       {Msg::kSetRetrieveData, true, 0, "0 00000"},
+      {Msg::kSetRowsetSize, true, 1, "0 00000"},   {Msg::kSetRowsetSize, true, 10, "1 01S02"},
+      {Msg::kSetUseBookmarks, true, 0, "0 00000"}, {Msg::kTransact, false, 5, "-1 S1012"},
+      {Msg::kSetAutocommit, false, 7, "-1 S1009"}, {Msg::kSetAccessMode, false, 1, "0 00000"},
   };
   for (const auto& r : rows) {
     uint32_t id = r.onStatement ? s : 0;
     EXPECT_EQ(c.Outcome(c.Call(r.code, id, r.value), id), r.outcome) << r.code << " " << r.value;
   }
-  EXPECT_EQ(c.Outcome(c.Call(Msg::kSetUseBookmarks, 12345, 0), 12345), "-1 S1000");  // no such statement
+  EXPECT_EQ(c.Outcome(c.Call(Msg::kSetUseBookmarks, 12345, 0), 12345),
+            "-1 S1000");                                                       // no such statement
   EXPECT_EQ(c.Outcome(c.Exec(s, "INSERT INTO r VALUES (1)"), s), "-1 42000");  // read-only
   EXPECT_EQ(c.Call(Msg::kSetAccessMode, 0, 0), 0);
   ASSERT_EQ(c.Exec(s, "INSERT INTO r VALUES (1), (2), (3)"), 0);
@@ -161,30 +170,47 @@ TEST_F(ServerStatement, OptionsCursorNamesAndTransactions) {
 // type: hex of the value, or the SQLSTATE of a value that does not fit.
 TEST_F(ServerStatement, EveryTypeFetched) {
   const char* rows[][3] = {
-      {"CHAR(8)", "'abc'", "'abc     ' 00"},       {"CHAR(8)", "'too long for eight'", "22001"},
-      {"VARCHAR(20)", "'hello'", "'hello' 00"},     {"LONGVARCHAR", "'long'", "'long' 00"},
-      {"BINARY(4)", "X'41424344'", "'ABCD'"},       {"BINARY(4)", "X'01'", "01 00 00 00"},
-      {"BINARY(4)", "X'0102030405'", "22001"},      {"VARBINARY(8)", "X'4546'", "02 'EF'"},
-      {"BLOB", "X'48494A'", "03 00 00 00 'HIJ'"},   {"BIT", "1", "01"},
-      {"BIT", "2", "22003"},                        {"TINYINT", "-12", "f4"},
-      {"TINYINT", "300", "22003"},                  {"SMALLINT", "-32768", "00 80"},
-      {"SMALLINT", "32767", "ff 7f"},               {"SMALLINT", "32768", "22003"},
-      {"SMALLINT", "-32769", "22003"},              {"INTEGER", "-123456", "c0 1d fe ff"},
-      {"INTEGER", "7.0", "07 00 00 00"},            {"INTEGER", "2.5", "22005"},
-      {"INTEGER", "5000000000", "22003"},           {"INTEGER", "'not a number'", "22005"},
+      {"CHAR(8)", "'abc'", "'abc     ' 00"},
+      {"CHAR(8)", "'too long for eight'", "22001"},
+      {"VARCHAR(20)", "'hello'", "'hello' 00"},
+      {"LONGVARCHAR", "'long'", "'long' 00"},
+      {"BINARY(4)", "X'41424344'", "'ABCD'"},
+      {"BINARY(4)", "X'01'", "01 00 00 00"},
+      {"BINARY(4)", "X'0102030405'", "22001"},
+      {"VARBINARY(8)", "X'4546'", "02 'EF'"},
+      {"BLOB", "X'48494A'", "03 00 00 00 'HIJ'"},
+      {"BIT", "1", "01"},
+      {"BIT", "2", "22003"},
+      {"TINYINT", "-12", "f4"},
+      {"TINYINT", "300", "22003"},
+      {"SMALLINT", "-32768", "00 80"},
+      {"SMALLINT", "32767", "ff 7f"},
+      {"SMALLINT", "32768", "22003"},
+      {"SMALLINT", "-32769", "22003"},
+      {"INTEGER", "-123456", "c0 1d fe ff"},
+      {"INTEGER", "7.0", "07 00 00 00"},
+      {"INTEGER", "2.5", "22005"},
+      {"INTEGER", "5000000000", "22003"},
+      {"INTEGER", "'not a number'", "22005"},
       // -9000000000000000001 = -0x7CE66C50E2840001: sign word 1, no mark.
       {"BIGINT", "-9000000000000000001", "e6 7c 50 6c 84 e2 01 00 01 00"},
-      {"REAL", "2.5", "00 00 20 40"},               {"FLOAT", "-1234.625", "00 00 00 00 80 4a 93 c0"},
-      {"FLOAT", "X'00'", "22005"},                  {"DOUBLE", "0.1", "9a 99 99 99 99 99 b9 3f"},
+      {"REAL", "2.5", "00 00 20 40"},
+      {"FLOAT", "-1234.625", "00 00 00 00 80 4a 93 c0"},
+      {"FLOAT", "X'00'", "22005"},
+      {"DOUBLE", "0.1", "9a 99 99 99 99 99 b9 3f"},
       // 12345.67: digits 1234567, exponent -2.
       {"NUMERIC(10,2)", "12345.67", "00 fe 67 45 23 01 00 00 00 00"},
       {"NUMERIC(10,2)", "'1.5'", "00 ff 15 00 00 00 00 00 00 00"},
-      {"NUMERIC(10,2)", "'abc'", "22005"},          {"DECIMAL(5)", "-42", "01 00 42 00 00 00 00 00 00 00"},
-      {"DATE", "'2024-02-29'", "e8 07 02 00 1d 00"}, {"DATE", "'yesterday'", "22005"},
-      {"TIME", "'13:45:30'", "0d 00 2d 00 1e 00"},   {"TIME", "'25:00:00'", "22005"},
+      {"NUMERIC(10,2)", "'abc'", "22005"},
+      {"DECIMAL(5)", "-42", "01 00 42 00 00 00 00 00 00 00"},
+      {"DATE", "'2024-02-29'", "e8 07 02 00 1d 00"},
+      {"DATE", "'yesterday'", "22005"},
+      {"TIME", "'13:45:30'", "0d 00 2d 00 1e 00"},
+      {"TIME", "'25:00:00'", "22005"},
       {"TIMESTAMP", "'2024-02-29 13:45:30.250'", "e8 07 02 00 1d 00 0d 00 2d 00 1e 00 80 b2 e6 0e"},
       // A huge declared length makes a long column, not huge values.
-      {"CHAR(100000)", "'a'", "'a' 00"},            {"BINARY(100000)", "X'01'", "01 00 00 00 01"},
+      {"CHAR(100000)", "'a'", "'a' 00"},
+      {"BINARY(100000)", "X'01'", "01 00 00 00 01"},
   };
   int n = 0;
   for (const auto& r : rows) {
@@ -195,8 +221,10 @@ TEST_F(ServerStatement, EveryTypeFetched) {
     std::vector<Cell> row;
     int rc = c.Exec(s, "SELECT c FROM " + table);
     rc = rc ? rc : c.Fetch(s, {1}, &row);
-    EXPECT_EQ(rc ? c.Outcome(rc, s) : row.at(0).bytes, fails ? "-1 " + e : FromHex(e)) << r[0] << " " << r[1];
-    EXPECT_TRUE(fails || (c.Fetch(s, {1}, &row) == 0 && row.at(0).isNull)) << r[0];  // then the NULL
+    EXPECT_EQ(rc ? c.Outcome(rc, s) : row.at(0).bytes, fails ? "-1 " + e : FromHex(e))
+        << r[0] << " " << r[1];
+    EXPECT_TRUE(fails || (c.Fetch(s, {1}, &row) == 0 && row.at(0).isNull))
+        << r[0];  // then the NULL
   }
 }
 
@@ -208,9 +236,16 @@ TEST_F(ServerStatement, EveryParameterForm) {
     std::string bytes;
     const char* expected;
   } rows[] = {
-      {1, std::string("ab\0", 3), "'ab'"},  {12, "abc", "'abc'"},  {-2, "WXYZ", "X'5758595A'"},
-      {-7, "\x01", "1"},  {-6, "\xfe", "-2"},  {-6, "\x80", "-128"},  {5, U16(0x8000), "-32768"},
-      {5, U16(0x7fff), "32767"},  {4, U32(70000), "70000"},  {7, FromHex("00 00 c0 3f"), "1.5"},
+      {1, std::string("ab\0", 3), "'ab'"},
+      {12, "abc", "'abc'"},
+      {-2, "WXYZ", "X'5758595A'"},
+      {-7, "\x01", "1"},
+      {-6, "\xfe", "-2"},
+      {-6, "\x80", "-128"},
+      {5, U16(0x8000), "-32768"},
+      {5, U16(0x7fff), "32767"},
+      {4, U32(70000), "70000"},
+      {7, FromHex("00 00 c0 3f"), "1.5"},
       {8, FromHex("00 00 00 00 00 00 08 40"), "3.0"},
       // BIGINT from a C integer: magnitude words and sign 1; from text: no mark.
       {-5, FromHex("00 80 00 00 00 00 05 00 01 00"), "-5"},
@@ -221,23 +256,36 @@ TEST_F(ServerStatement, EveryParameterForm) {
       // NUMERIC: sign, exponent, two zero bytes, 16 BCD digits left-aligned.
       {2, FromHex("00 f2 00 00 00 00 00 00 00 00 50 12"), "12.5"},
       {3, FromHex("01 f1 00 00 00 00 00 00 00 00 00 70"), "-7"},
-      {3, FromHex("00 05 00 00 00 00 00 00 00 00 00 10"), "1.0e+20"},  // beyond BIGINT: a real
+      {3, FromHex("00 05 00 00 00 00 00 00 00 00 00 10"), "1.0e+20"},   // beyond BIGINT: a real
       {2, FromHex("00 00 00 00 0a 00 00 00 00 00 00 00"), "-1 22005"},  // not a BCD digit
-      {9, U16(1996) + U16(5) + U16(1), "'1996-05-01'"},  {10, U16(7) + U16(8) + U16(9), "'07:08:09'"},
-      {11, U16(2000) + U16(1) + U16(2) + U16(3) + U16(4) + U16(5) + U32(500000000), "'2000-01-02 03:04:05.500'"},
+      {9, U16(1996) + U16(5) + U16(1), "'1996-05-01'"},
+      {10, U16(7) + U16(8) + U16(9), "'07:08:09'"},
+      {11, U16(2000) + U16(1) + U16(2) + U16(3) + U16(4) + U16(5) + U32(500000000),
+       "'2000-01-02 03:04:05.500'"},
       {11, FromHex("d0 07 01 00 02 00 03 00 04 00 05 00 40 42 0f 00"), "'2000-01-02 03:04:05.001'"},
       // Lengths that do not fit the form, and an unknown type.
-      {-7, std::string(2, '\0'), "-1 S1090"},  {-6, "", "-1 S1090"},  {5, U32(0), "-1 S1090"},
-      {4, U16(0), "-1 S1090"},  {-5, std::string(8, '\0'), "-1 S1090"},  {7, std::string(8, '\0'), "-1 S1090"},
-      {6, U32(0), "-1 S1090"},  {2, std::string(10, '\0'), "-1 S1090"},  {9, U32(0), "-1 S1090"},
-      {10, std::string(8, '\0'), "-1 S1090"},  {11, std::string(12, '\0'), "-1 S1090"},  {99, "x", "-1 S1004"},
+      {-7, std::string(2, '\0'), "-1 S1090"},
+      {-6, "", "-1 S1090"},
+      {5, U32(0), "-1 S1090"},
+      {4, U16(0), "-1 S1090"},
+      {-5, std::string(8, '\0'), "-1 S1090"},
+      {7, std::string(8, '\0'), "-1 S1090"},
+      {6, U32(0), "-1 S1090"},
+      {2, std::string(10, '\0'), "-1 S1090"},
+      {9, U32(0), "-1 S1090"},
+      {10, std::string(8, '\0'), "-1 S1090"},
+      {11, std::string(12, '\0'), "-1 S1090"},
+      {99, "x", "-1 S1004"},
   };
   auto read = [&](int16_t type, const std::string& bytes, bool isNull) {
     int rc = c.Exec(s, "SELECT quote(?)", {{1, type, bytes, isNull}});
     Rows got = rc ? Rows() : c.Query(s, "", 1);
-    return rc ? c.Outcome(rc, s) : got.size() == 1 ? Text(got[0][0]) : "rows " + std::to_string(got.size());
+    return rc                ? c.Outcome(rc, s)
+           : got.size() == 1 ? Text(got[0][0])
+                             : "rows " + std::to_string(got.size());
   };
-  for (const auto& r : rows) EXPECT_EQ(read(r.type, r.bytes, false), r.expected) << r.type << " " << r.bytes.size();
+  for (const auto& r : rows)
+    EXPECT_EQ(read(r.type, r.bytes, false), r.expected) << r.type << " " << r.bytes.size();
   EXPECT_EQ(read(12, "", true), "NULL");
 }
 

@@ -23,19 +23,32 @@ namespace {
 // Declared type: SQL type/precision/scale ("long": 1000000000).
 TEST(ServerTypeMapping, DeclaredTypes) {
   const char* rows[][2] = {
-      {"int", "4/10/0"}, {"UNSIGNED BIG INT", "-5/19/0"}, {"CHARACTER VARYING(7)", "12/7/0"}, {"TEXT", "-1/long/0"},
-      {"DECIMAL(10,3)", "2/10/3"}, {"NUMERIC(30,2)", "2/16/2"}, {"DOUBLE PRECISION", "6/15/0"},
-      {"DATETIME", "11/19/0"}, {"BOOLEAN", "-7/1/0"}, {"VARBINARY(16)", "-3/16/0"}, {"VARBINARY(300)", "-4/long/0"},
-      {"NVARCHAR(5)", "12/5/0"}, {"STRING", "12/255/0"}, {"CHAR(65535)", "1/65535/0"},
+      {"int", "4/10/0"},
+      {"UNSIGNED BIG INT", "-5/19/0"},
+      {"CHARACTER VARYING(7)", "12/7/0"},
+      {"TEXT", "-1/long/0"},
+      {"DECIMAL(10,3)", "2/10/3"},
+      {"NUMERIC(30,2)", "2/16/2"},
+      {"DOUBLE PRECISION", "6/15/0"},
+      {"DATETIME", "11/19/0"},
+      {"BOOLEAN", "-7/1/0"},
+      {"VARBINARY(16)", "-3/16/0"},
+      {"VARBINARY(300)", "-4/long/0"},
+      {"NVARCHAR(5)", "12/5/0"},
+      {"STRING", "12/255/0"},
+      {"CHAR(65535)", "1/65535/0"},
       // Declared longer than 65535: a long column, so padding stays bounded.
-      {"CHAR(2000000000)", "-1/long/0"}, {"VARCHAR(70000)", "-1/long/0"}, {"BINARY(70000)", "-4/long/0"},
+      {"CHAR(2000000000)", "-1/long/0"},
+      {"VARCHAR(70000)", "-1/long/0"},
+      {"BINARY(70000)", "-4/long/0"},
       {"MYCHAR(70000)", "-1/long/0"},
   };
   for (const auto& r : rows) {
     SqlTypeDesc d;
     ASSERT_TRUE(TypeFromDeclared(r[0], &d)) << r[0];
     std::string precision = d.precision == kLongLength ? "long" : std::to_string(d.precision);
-    EXPECT_EQ(std::to_string(d.sqlType) + "/" + precision + "/" + std::to_string(d.scale), r[1]) << r[0];
+    EXPECT_EQ(std::to_string(d.sqlType) + "/" + precision + "/" + std::to_string(d.scale), r[1])
+        << r[0];
   }
   SqlTypeDesc d;
   EXPECT_FALSE(TypeFromDeclared("  ", &d));
@@ -53,30 +66,41 @@ TEST(ServerValueForms, RowLayouts) {
       {Value::Integer(INT64_MIN), kSqlBigInt, "00 80 00 00 00 00 00 00 01 00"},
       {Value::Real(0), kSqlNumeric, "00 00 00 00 00 00 00 00 00 00"},
       {Value::Text("-0.005"), kSqlNumeric, "01 fd 05 00 00 00 00 00 00 00"},
-      {Value::Text("12345678901234567"), kSqlNumeric, "00 01 57 34 12 90 78 56 34 12"},  // 16 digits kept
-      {Value::Text("1e300"), kSqlNumeric, "22003"}, {Value::Real(1e39), kSqlReal, "22003"},
+      {Value::Text("12345678901234567"), kSqlNumeric,
+       "00 01 57 34 12 90 78 56 34 12"},  // 16 digits kept
+      {Value::Text("1e300"), kSqlNumeric, "22003"},
+      {Value::Real(1e39), kSqlReal, "22003"},
       {Value::Text(std::string("a\0b", 3)), kSqlVarChar, "'a' 00"},
       {Value::Blob(std::string(256, 'x')), kSqlVarBinary, "22001"},
       {Value::Text("2024-01-02 03:04"), kSqlTime, "03 00 04 00 00 00"},
-      {Value::Text("2024-01-02T03:04:05.000123"), kSqlTimestamp, "e8 07 01 00 02 00 03 00 04 00 05 00 78 e0 01 00"},
-      {Value::Text("2000-02-29"), kSqlDate, "d0 07 02 00 1d 00"}, {Value::Text(" 1e3 "), kSqlInteger, "e8 03 00 00"},
+      {Value::Text("2024-01-02T03:04:05.000123"), kSqlTimestamp,
+       "e8 07 01 00 02 00 03 00 04 00 05 00 78 e0 01 00"},
+      {Value::Text("2000-02-29"), kSqlDate, "d0 07 02 00 1d 00"},
+      {Value::Text(" 1e3 "), kSqlInteger, "e8 03 00 00"},
       // Dates that do not exist and non-decimal number texts fail the fetch.
-      {Value::Text("2024-02-30"), kSqlDate, "22005"}, {Value::Text("2023-02-29"), kSqlDate, "22005"},
-      {Value::Text("1900-02-29 10:00:00"), kSqlTimestamp, "22005"}, {Value::Text("2024-04-31"), kSqlDate, "22005"},
-      {Value::Text("0000-01-01"), kSqlDate, "22005"}, {Value::Text("2024-13-02"), kSqlDate, "22005"},
-      {Value::Text("0x10"), kSqlBigInt, "22005"}, {Value::Text("0x1p3"), kSqlFloat, "22005"},
+      {Value::Text("2024-02-30"), kSqlDate, "22005"},
+      {Value::Text("2023-02-29"), kSqlDate, "22005"},
+      {Value::Text("1900-02-29 10:00:00"), kSqlTimestamp, "22005"},
+      {Value::Text("2024-04-31"), kSqlDate, "22005"},
+      {Value::Text("0000-01-01"), kSqlDate, "22005"},
+      {Value::Text("2024-13-02"), kSqlDate, "22005"},
+      {Value::Text("0x10"), kSqlBigInt, "22005"},
+      {Value::Text("0x1p3"), kSqlFloat, "22005"},
   };
   for (const auto& r : rows) {
     std::string out;
-    Status st = EncodeRowValue(r.value, TypeForCode(r.type, r.type == kSqlVarBinary ? 255 : 0), 0, &out);
+    Status st =
+        EncodeRowValue(r.value, TypeForCode(r.type, r.type == kSqlVarBinary ? 255 : 0), 0, &out);
     EXPECT_EQ(st.ok ? out : st.sqlstate, st.ok ? FromHex(r.expected) : r.expected) << r.expected;
   }
 }
 
 TEST(ServerCatalog, SearchPatterns) {
-  const char* matching[][2] = {{"", "anything"}, {"e_p", "emp"}, {"e\\_p", "e_p"}, {"%a%b%", "xxaxxbxx"}, {"%", ""},
-                               {"a%%b", "ab"}, {"100\\%", "100%"}, {"x\\", "x\\"}, {"%a_c", "abcabc"}};
-  const char* other[][2] = {{"e\\_p", "emp"}, {"%a%b%", "xxbxxaxx"}, {"emp", "emp2"}, {"_", ""}, {"100\\%", "1000"}};
+  const char* matching[][2] = {{"", "anything"},      {"e_p", "emp"}, {"e\\_p", "e_p"},
+                               {"%a%b%", "xxaxxbxx"}, {"%", ""},      {"a%%b", "ab"},
+                               {"100\\%", "100%"},    {"x\\", "x\\"}, {"%a_c", "abcabc"}};
+  const char* other[][2] = {
+      {"e\\_p", "emp"}, {"%a%b%", "xxbxxaxx"}, {"emp", "emp2"}, {"_", ""}, {"100\\%", "1000"}};
   for (auto& r : matching) EXPECT_TRUE(PatternMatch(r[0], r[1])) << r[0] << " " << r[1];
   for (auto& r : other) EXPECT_FALSE(PatternMatch(r[0], r[1])) << r[0] << " " << r[1];
   // Many "%" against a long name that almost matches: a naive search would
@@ -99,19 +123,30 @@ TEST(ServerErrors, SqliteCodesMapToSqlstates) {
 // Each escape clause rewritten for SQLite; nullptr: refused with a reason.
 TEST(ServerEscapes, ClausesBecomeSqlite) {
   const char* rows[][2] = {
-      {"SELECT * FROM {oj a LEFT OUTER JOIN b ON a.x = b.x}", "SELECT * FROM a LEFT OUTER JOIN b ON a.x = b.x"},
-      {"SELECT {fn YEAR({ts '2024-01-02 03:04:05'})}", "SELECT CAST(strftime('%Y', '2024-01-02 03:04:05') AS INTEGER)"},
+      {"SELECT * FROM {oj a LEFT OUTER JOIN b ON a.x = b.x}",
+       "SELECT * FROM a LEFT OUTER JOIN b ON a.x = b.x"},
+      {"SELECT {fn YEAR({ts '2024-01-02 03:04:05'})}",
+       "SELECT CAST(strftime('%Y', '2024-01-02 03:04:05') AS INTEGER)"},
       {"SELECT {fn CONVERT(x, SQL_INTEGER)} FROM t", "SELECT CAST(x AS INTEGER) FROM t"},
       {"SELECT {fn CONCAT('a', {fn UCASE(b)})}", "SELECT ('a' || upper(b))"},
-      {"SELECT '{d x}' -- {oj\n", "SELECT '{d x}' -- {oj\n"}, {"SELECT {fn LENGTH('ab')}", "SELECT LENGTH('ab')"},
+      {"SELECT '{d x}' -- {oj\n", "SELECT '{d x}' -- {oj\n"},
+      {"SELECT {fn LENGTH('ab')}", "SELECT LENGTH('ab')"},
       {"SELECT 1 WHERE a LIKE 'x\\_%' {escape '\\'}", "SELECT 1 WHERE a LIKE 'x\\_%'  ESCAPE '\\'"},
-      {"SELECT {d 5}", nullptr}, {"SELECT {zz 1}", nullptr}, {"SELECT {fn YEAR(1, 2)}", nullptr},
-      {"SELECT {oj a", nullptr}, {"SELECT {d '1'} }", nullptr}, {"SELECT {d 'open}", nullptr},
+      {"SELECT {d 5}", nullptr},
+      {"SELECT {zz 1}", nullptr},
+      {"SELECT {fn YEAR(1, 2)}", nullptr},
+      {"SELECT {oj a", nullptr},
+      {"SELECT {d '1'} }", nullptr},
+      {"SELECT {d 'open}", nullptr},
   };
   for (const auto& r : rows) {
     std::string out, error;
     bool ok = TranslateEscapes(r[0], &out, &error);
-    EXPECT_EQ(ok ? out : error.empty() ? "refused without reason" : "refused", r[1] ? r[1] : "refused") << r[0];
+    EXPECT_EQ(ok              ? out
+              : error.empty() ? "refused without reason"
+                              : "refused",
+              r[1] ? r[1] : "refused")
+        << r[0];
   }
 }
 
@@ -132,7 +167,8 @@ TEST(ServerUsers, FileIsPrivateEvenOverAPlantedTemporaryFile) {
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_EQ(text.find("pw one"), std::string::npos);
   EXPECT_TRUE(CheckUser(users, "alice", "pw one", &error));
-  EXPECT_FALSE(CheckUser(users, "alice", "pw two", &error) || CheckUser(users, "mallory", "x", &error));
+  EXPECT_FALSE(CheckUser(users, "alice", "pw two", &error) ||
+               CheckUser(users, "mallory", "x", &error));
   EXPECT_NE(access(planted.c_str(), F_OK), 0);
   EXPECT_EQ(std::system((std::string("rm -rf '") + dir + "'").c_str()), 0);
 }

@@ -19,7 +19,9 @@
 class TraceCapture {
  public:
   explicit TraceCapture(const char* mode)
-      : file_(std::tmpfile()), reader_(fdopen(dup(fileno(file_)), "r")) { SetTraceMode(mode, file_); }
+      : file_(std::tmpfile()), reader_(fdopen(dup(fileno(file_)), "r")) {
+    SetTraceMode(mode, file_);
+  }
   ~TraceCapture() { SetTraceMode("", nullptr), std::fclose(reader_); }
   std::string Text() {
     std::string out;

@@ -66,6 +66,6 @@ class FakeServer {
   std::thread thread_;
 };
 
-std::string Hex(const std::string& bytes);        // "0a 1b ..." for messages
+std::string Hex(const std::string& bytes);  // "0a 1b ..." for messages
 
 #endif

@@ -34,7 +34,8 @@ class ScriptedDialogHost : public DialogHost {
     while (next_ < actions_.size() && !DialogHasEnded(dialog)) {
       const Action& a = actions_[next_++];
       if (a.kind == 'S') return;
-      results_.push_back(a.kind == 'T' ? TypeDialogText(dialog, a.id, a.text.c_str()) : ClickDialogButton(dialog, a.id));
+      results_.push_back(a.kind == 'T' ? TypeDialogText(dialog, a.id, a.text.c_str())
+                                       : ClickDialogButton(dialog, a.id));
     }
   }
 
@@ -43,8 +44,14 @@ class ScriptedDialogHost : public DialogHost {
   const std::vector<bool>& results() const { return results_; }
 
  private:
-  struct Action { char kind; int id; std::string text; };  // kind: T type, C click, S stop
-  ScriptedDialogHost& Add(char kind, int id, const std::string& text) { return actions_.push_back({kind, id, text}), *this; }
+  struct Action {
+    char kind;
+    int id;
+    std::string text;
+  };  // kind: T type, C click, S stop
+  ScriptedDialogHost& Add(char kind, int id, const std::string& text) {
+    return actions_.push_back({kind, id, text}), *this;
+  }
   std::vector<Action> actions_;
   size_t next_ = 0;
   std::vector<Seen> seen_;

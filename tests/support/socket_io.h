@@ -21,8 +21,7 @@ inline bool WaitReadable(int fd, int millis = 10000, int wake = -1) {
 
 // Reads exactly count bytes into *out; false at the end of the stream, on
 // an error or when a wait fails (*out keeps what did arrive).
-inline bool ReadExactly(int fd, size_t count, std::string* out, int millis = 10000,
-                        int wake = -1) {
+inline bool ReadExactly(int fd, size_t count, std::string* out, int millis = 10000, int wake = -1) {
   out->clear();
   char buffer[65536];
   while (out->size() < count) {

@@ -40,8 +40,8 @@ int ExitStatus(int status) {
 
 }  // namespace
 
-int AddServerUser(const std::string& users, const std::string& name,
-                  const std::string& password, const std::string& log) {
+int AddServerUser(const std::string& users, const std::string& name, const std::string& password,
+                  const std::string& log) {
   std::string command = std::string(VEL_SERVER_PATH) + " adduser --users '" + users +
                         "' --password-stdin '" + name + "' >>'" + log + "' 2>&1";
   FILE* pipe = popen(command.c_str(), "w");
@@ -71,8 +71,8 @@ bool VeloraServer::Start(const std::vector<std::string>& extra) {
   }
   const std::string portFile = folder_ + "/port", usersFile = folder_ + "/users";
   const std::string logFile = folder_ + "/server.log";
-  std::vector<std::string> args = {VEL_SERVER_PATH, "--address", "127.0.0.1", "--port", "0",
-                                   "--port-file", portFile, "--database", Database()};
+  std::vector<std::string> args = {VEL_SERVER_PATH, "--address", "127.0.0.1",  "--port",  "0",
+                                   "--port-file",   portFile,    "--database", Database()};
   // The server's own subcommand hashes the passwords.
   for (const auto& user : users_) {
     if (AddServerUser(usersFile, user.first, user.second, logFile) != 0) {
@@ -105,17 +105,19 @@ bool VeloraServer::Start(const std::vector<std::string>& extra) {
   if (log) std::fclose(log);
   if (pid_ < 0) error_ = "fork failed";
   // The server writes its port file whole (a rename): wait for it, bounded.
-  Until([&] {
-    int port = std::atoi(ReadFile(portFile).c_str()), status;
-    if (port > 0 && port < 65536) {
-      port_ = port;
-    } else if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
-      exitStatus_ = ExitStatus(status);
-      error_ = "server exited: " + Log();
-    }
-    return port_ || pid_ <= 0;
-  }, 10);
+  Until(
+      [&] {
+        int port = std::atoi(ReadFile(portFile).c_str()), status;
+        if (port > 0 && port < 65536) {
+          port_ = port;
+        } else if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_) {
+          pid_ = -1;
+          exitStatus_ = ExitStatus(status);
+          error_ = "server exited: " + Log();
+        }
+        return port_ || pid_ <= 0;
+      },
+      10);
   if (port_) return true;
   if (error_.empty()) error_ = "no port within ten seconds: " + Log();
   Stop();

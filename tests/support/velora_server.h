@@ -13,7 +13,7 @@
 
 class VeloraServer {
  public:
-  VeloraServer();  // makes the private folder
+  VeloraServer();   // makes the private folder
   ~VeloraServer();  // stops the server and removes the folder
   VeloraServer(const VeloraServer&) = delete;
   VeloraServer& operator=(const VeloraServer&) = delete;
@@ -56,8 +56,8 @@ class VeloraServer {
 
 // "velora-server adduser --users users --password-stdin name" with the
 // password on standard input; its exit status. Output goes to log.
-int AddServerUser(const std::string& users, const std::string& name,
-                  const std::string& password, const std::string& log = "/dev/null");
+int AddServerUser(const std::string& users, const std::string& name, const std::string& password,
+                  const std::string& log = "/dev/null");
 
 // A loopback port on which nothing listens and nothing else can: it stays
 // bound (not listening) until the program ends.
