@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the plain build, the build under
+# Checks the layout of the C++ files (.clang-format), builds everything and
+# runs every test: the plain build, the build under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzz targets
 # (clang, libFuzzer) for a bounded number of runs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
+"$root/scripts/check-format.sh"
 jobs=$(nproc)
 
 run() {  # run NAME CMAKE-ARGS...
