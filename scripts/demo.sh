@@ -74,7 +74,7 @@ export ODBCSYSINI="$demo/odbc"
 export ODBCINI="$demo/odbc/odbc.ini"
 export HOME="$demo/odbc/home"
 cat >"$ODBCSYSINI/odbcinst.ini" <<EOF
-[Velora ODBC]
+[Velora]
 Description = Velora ODBC driver
 Driver      = $driver
 Setup       = $driver
@@ -83,7 +83,7 @@ EOF
 cat >"$ODBCINI" <<EOF
 [VeloraDemo]
 Description = Velora demo database
-Driver      = Velora ODBC
+Driver      = Velora
 Server      = 127.0.0.1
 Service     = $port
 User        = demo

@@ -38,11 +38,12 @@ port=${port//[^0-9]/}
 [[ -n "$port" ]] || { echo "velora-server did not start:" >&2; cat "$work/server.log" >&2; exit 1; }
 
 export ODBCSYSINI="$work/odbc" ODBCINI="$work/odbc/odbc.ini" HOME="$work/odbc/home"
-printf '[Velora ODBC]\nDriver = %s\nSetup = %s\nThreading = 3\n' "$driver" "$driver" \
+printf '[Velora]\nDriver = %s\nSetup = %s\nThreading = 3\n' "$driver" "$driver" \
   >"$ODBCSYSINI/odbcinst.ini"
-printf '[VeloraTest]\nDriver = Velora ODBC\nServer = 127.0.0.1\nService = %s\nUser = tester\n' \
+printf '[VeloraTest]\nDriver = Velora\nServer = 127.0.0.1\nService = %s\nUser = tester\n' \
   "$port" >"$ODBCINI"
-export VELORA_DSN=VeloraTest VELORA_WORK="$work"
+# Clients run in a UTF-8 locale, as non-ASCII text is checked.
+export VELORA_DSN=VeloraTest VELORA_WORK="$work" LC_ALL=C.UTF-8
 
 if [[ -n "$asan" ]]; then
   # The sanitized driver needs its runtime loaded first in the client.
