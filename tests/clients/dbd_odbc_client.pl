@@ -1,9 +1,10 @@
 #!/usr/bin/perl
 # Perl DBI with DBD::ODBC against velora-server through unixODBC: connect,
 # table_info and the type information DBD::ODBC looks up, execute(@binds)
-# and bind_param with SQL types, a long value, a NULL, and the conversion's
-# refusal reaching the application. Run by run_with_server.sh, which sets
-# VELORA_DSN.
+# and bind_param with SQL types, a long value, a NULL, a description, row
+# count, rollback, more_results, get_info, non-ASCII text, a server error and
+# the conversion's refusal reaching the application. Run by
+# run_with_server.sh, which sets VELORA_DSN.
 use strict;
 use warnings;
 use DBI qw(:sql_types);
@@ -44,6 +45,30 @@ $rows->[0][5] = length $rows->[0][5];
 check('rows', join(' ', map { join('|', map { $_ // 'NULL' } @$_) } @$rows),
       "1|9000000000000000001|-2.5|one|2024-02-29|" . length($long) . ' 2|-7|1.25|NULL|1996-05-01|short');
 
+my $sth = $dbh->prepare('SELECT i, s FROM p ORDER BY i');
+$sth->execute;
+check('description', "@{$sth->{NAME}} @{$sth->{TYPE}}", 'i s 4 12');
+check('fetch one', join('|', $sth->fetchrow_array), '1|one');
+check('more_results', $sth->more_results, undef);
+$sth->finish;
+check('row count', $dbh->do('UPDATE p SET s = s'), 2);
+$dbh->{AutoCommit} = 0;
+$dbh->do('DELETE FROM p');
+$dbh->rollback;
+$dbh->{AutoCommit} = 1;
+check('rollback', $dbh->selectrow_array('SELECT COUNT(*) FROM p'), 2);
+check('get_info', $dbh->get_info(17), 'Velora');
+
+# Non-ASCII text (UTF-8 bytes) as a parameter and as a literal comes back unchanged.
+my $text = "h\xc3\xa9llo \xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x98\x80";
+$dbh->do('CREATE TABLE u (t VARCHAR(40))');
+$dbh->do('INSERT INTO u VALUES (?)', undef, $text);
+$dbh->do("INSERT INTO u VALUES ('$text')");
+check('non-ASCII', join('|', map { $_->[0] } @{ $dbh->selectall_arrayref('SELECT t FROM u') }), "$text|$text");
+
+eval { $dbh->{RaiseError} = 1; $dbh->do('SELECT nope FROM nowhere') };
+check('server error', $dbh->state, '42S02');
+$dbh->{RaiseError} = 0;
 $ins->bind_param(1, 'twelve', SQL_INTEGER);
 check('non-numeric refused', $ins->execute, undef);
 # The driver manager tells an ODBC 3 application 22005 as 22018.

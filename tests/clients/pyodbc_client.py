@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 # pyodbc against velora-server through unixODBC: connect, SELECT over every
 # SQL type, cursor.description, long values, parameters of every Python
-# type and executemany, commit and rollback, getinfo, tables and
+# type (non-ASCII text too) and executemany, fetchmany, rowcount, nextset, a
+# server error, commit, rollback and autocommit, getinfo, tables and
 # getTypeInfo. Run by run_with_server.sh, which sets VELORA_DSN.
 import datetime
 import decimal
@@ -27,7 +28,7 @@ ROW1 = [1, "abc", "hello world", "a longer text value", b"ABCD", b"EF", b"HIJKL"
         decimal.Decimal("12345.67"), datetime.date(2024, 2, 29), datetime.time(13, 45, 30),
         datetime.datetime(2024, 2, 29, 13, 45, 30, 250000)]
 
-PARAMS = [1, 9000000000000000001, -1234.625, "h\u00e9llo \u20ac \U0001F600", b"\x00\x01\xfe\xff", None,
+PARAMS = [1, 9000000000000000001, -1234.625, "h\u00e9llo \u65e5\u672c \U0001F600", b"\x00\x01\xfe\xff", None,
           datetime.date(2024, 2, 29), datetime.time(13, 45, 30),
           datetime.datetime(2024, 2, 29, 13, 45, 30, 250000), decimal.Decimal("-12345.67")]
 
@@ -64,6 +65,15 @@ def main():
     check("executemany", [tuple(r) for r in cur.execute("SELECT i, s FROM p WHERE i >= ? ORDER BY i", 2)],
           [(k, f"r\u00f6w {k}") for k in range(2, 12)])
 
+    check("fetchmany", len(cur.execute("SELECT i FROM p").fetchmany(3)), 3)
+    check("rowcount", cur.execute("UPDATE p SET n = 1 WHERE i >= 10").rowcount, 2)
+    check("nextset", cur.nextset(), False)
+    try:
+        cur.execute("SELECT nope FROM nowhere")
+        failures.append("no exception for a missing table")
+    except pyodbc.Error as e:
+        check("server error", e.args[0], "42S02")
+
     # Transactions: autocommit is off, so a rollback undoes the insert.
     cur.execute("CREATE TABLE tx (a INTEGER)")
     cn.commit()
@@ -71,6 +81,10 @@ def main():
         cur.execute(f"INSERT INTO tx VALUES ({value})")
         end()
         check("after " + end.__name__, [row[0] for row in cur.execute("SELECT a FROM tx")], want)
+    cn.autocommit = True
+    cur.execute("INSERT INTO tx VALUES (3)")
+    cn.rollback()
+    check("autocommit", [row[0] for row in cur.execute("SELECT a FROM tx")], [2, 3])
 
     for info, want in ((pyodbc.SQL_DBMS_NAME, "Velora"), (pyodbc.SQL_SERVER_NAME, "127.0.0.1"),
                        (pyodbc.SQL_DRIVER_NAME, "VELDRV32.DLL"), (pyodbc.SQL_SEARCH_PATTERN_ESCAPE, "\\"),
