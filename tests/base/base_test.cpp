@@ -194,7 +194,9 @@ TEST(TraceTest, ModeStringSelectsLettersAndLevels) {
   }
 }
 
-TEST(TraceTest, HeaderAndLineFormat) {
+// Closing writes "\n\nEnde: ", the time as asctime gives it with its own
+// newline, and the line's newline; nothing is traced after it.
+TEST(TraceTest, HeaderLineFormatAndClosingLine) {
   TraceCapture trace("A2");
   Trace('A', 2, "SQLFetch: hstmt=0x%08lx", 0x1234ul);
   Trace('A', 3, "not written");
@@ -208,6 +210,13 @@ TEST(TraceTest, HeaderAndLineFormat) {
   EXPECT_EQ(
       Pid() + " A2: SQLFetch: hstmt=0x00001234\n\n" + Pid() + " A2: Return code: SQL_SUCCESS\n\n",
       trace.Body());
+  CloseTrace();
+  EXPECT_FALSE(TraceIsOpen());
+  Trace('A', 0, "after close");
+  const std::string end = trace.Text().substr(out.size());
+  ASSERT_EQ(0u, end.find("\n\nEnde: "));
+  EXPECT_EQ(8u + 24u + 2u, end.size());
+  EXPECT_EQ("\n\n", end.substr(end.size() - 2));
 }
 
 // Without a mode only level 0 is written, and no header; a message is cut
@@ -232,19 +241,6 @@ TEST(TraceTest, LevelZeroCutsAndDumpWithoutHeader) {
                 "010: 51 52 53 54" +
                 std::string(36, ' ') + " |QRST" + std::string(12, ' ') + "|\n",
             trace.Text());
-}
-
-TEST(TraceTest, CloseWritesEndeAndStopsTracing) {
-  TraceCapture trace("A");
-  CloseTrace();
-  EXPECT_FALSE(TraceIsOpen());
-  Trace('A', 0, "after close");
-  // "\n\nEnde: ", the time as asctime gives it with its own newline, and
-  // the line's newline.
-  std::string body = trace.Body();
-  ASSERT_EQ(0u, body.find("\n\nEnde: "));
-  EXPECT_EQ(8u + 24u + 2u, body.size());
-  EXPECT_EQ("\n\n", body.substr(body.size() - 2));
 }
 
 // The settings' trace file holds each line as soon as it is traced: another

@@ -1,9 +1,6 @@
 // The scripted loopback server of the exchange tests.
 #include "support/fake_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -11,46 +8,14 @@
 #include "support/socket_io.h"
 
 FakeServer::FakeServer() {
-  listener_ = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-      listen(listener_, 1) != 0) {
-    error_ = "cannot listen on loopback";
-    return;
-  }
-  socklen_t size = sizeof a;
-  getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &size);
-  port_ = ntohs(a.sin_port);
+  listener_ = LoopbackSocket(&port_);
+  if (listener_ < 0) error_ = "cannot listen on loopback";
 }
 
 FakeServer::~FakeServer() {
   Finish();
   if (peer_ >= 0) close(peer_);
   if (listener_ >= 0) close(listener_);
-}
-
-FakeServer& FakeServer::Expect(const std::string& bytes) {
-  steps_.push_back({Step::kExpect, bytes});
-  return *this;
-}
-FakeServer& FakeServer::Send(const std::string& bytes) {
-  steps_.push_back({Step::kSend, bytes});
-  return *this;
-}
-FakeServer& FakeServer::Close() {
-  steps_.push_back({Step::kClose, std::string()});
-  return *this;
-}
-FakeServer& FakeServer::ExpectEnd() {
-  steps_.push_back({Step::kExpectEnd, std::string()});
-  return *this;
-}
-
-FakeServer& FakeServer::Answer(Answerer answer) {
-  steps_.push_back({Step::kAnswer, std::string(), std::move(answer)});
-  return *this;
 }
 
 void FakeServer::Start() { thread_ = std::thread(&FakeServer::Run, this); }

@@ -9,9 +9,9 @@
 
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "support/bytes.h"
@@ -24,16 +24,17 @@ class FakeServer {
   FakeServer(const FakeServer&) = delete;
   FakeServer& operator=(const FakeServer&) = delete;
 
-  // Script steps, run in order after the connection is accepted.
-  FakeServer& Expect(const std::string& bytes);  // read exactly these bytes
-  FakeServer& Send(const std::string& bytes);    // write these bytes
-  FakeServer& Close();                           // close the connection
+  // Script steps, run in order after the connection is accepted: Expect
+  // reads exactly these bytes, Send writes them, Close closes.
+  FakeServer& Expect(const std::string& bytes) { return Add({Step::kExpect, bytes}); }
+  FakeServer& Send(const std::string& bytes) { return Add({Step::kSend, bytes}); }
+  FakeServer& Close() { return Add({Step::kClose, ""}); }
   // Waits (bounded) for the client to close; what arrives is recorded.
-  FakeServer& ExpectEnd();
+  FakeServer& ExpectEnd() { return Add({Step::kExpectEnd, ""}); }
   using Answerer = std::function<std::string(uint16_t code, const std::string& body)>;
   // Until the client closes, reads each request frame (length, code, body)
   // and sends the reply frame holding answer's body.
-  FakeServer& Answer(Answerer answer);
+  FakeServer& Answer(Answerer answer) { return Add({Step::kAnswer, "", std::move(answer)}); }
 
   // Starts the script thread; call after the steps are given.
   void Start();
@@ -45,15 +46,14 @@ class FakeServer {
   const std::vector<std::string>& Received() const { return received_; }
   const std::string& Error() const { return error_; }
 
-  // Time limit of each wait, in milliseconds.
-  static const int kWaitMillis = 10000;
-
  private:
+  static const int kWaitMillis = 10000;  // the limit of each wait
   struct Step {
     enum Kind { kExpect, kSend, kClose, kExpectEnd, kAnswer } kind;
     std::string bytes;
     Answerer answer = nullptr;
   };
+  FakeServer& Add(Step step) { return steps_.push_back(std::move(step)), *this; }
   void Run();
   void Fail(const std::string& text);
 

@@ -21,10 +21,9 @@ class ScriptedDialogHost : public DialogHost {
   ScriptedDialogHost() { SetDialogHost(this); }
   ~ScriptedDialogHost() override { SetDialogHost(nullptr); }
 
-  ScriptedDialogHost& Type(int id, const std::string& text) { return Add('T', id, text); }
-  ScriptedDialogHost& Click(int id) { return Add('C', id, ""); }
-  // Gives up: the runtime cancels the dialog.
-  ScriptedDialogHost& Stop() { return Add('S', 0, ""); }
+  // Once the actions run out, the runtime cancels a dialog still open.
+  ScriptedDialogHost& Type(int id, const std::string& text) { return Add(true, id, text); }
+  ScriptedDialogHost& Click(int id) { return Add(false, id, ""); }
 
   void Run(HWND dialog) override {
     seen_.push_back({DialogCaption(dialog), {}, GetFocus() ? GetDlgCtrlID(GetFocus()) : 0});
@@ -33,9 +32,8 @@ class ScriptedDialogHost : public DialogHost {
       if (info.id != kStaticId) seen_.back().texts[info.id] = info.text;
     while (next_ < actions_.size() && !DialogHasEnded(dialog)) {
       const Action& a = actions_[next_++];
-      if (a.kind == 'S') return;
-      results_.push_back(a.kind == 'T' ? TypeDialogText(dialog, a.id, a.text.c_str())
-                                       : ClickDialogButton(dialog, a.id));
+      results_.push_back(a.type ? TypeDialogText(dialog, a.id, a.text.c_str())
+                                : ClickDialogButton(dialog, a.id));
     }
   }
 
@@ -45,12 +43,12 @@ class ScriptedDialogHost : public DialogHost {
 
  private:
   struct Action {
-    char kind;
+    bool type;  // typing the text, else a click
     int id;
     std::string text;
-  };  // kind: T type, C click, S stop
-  ScriptedDialogHost& Add(char kind, int id, const std::string& text) {
-    return actions_.push_back({kind, id, text}), *this;
+  };
+  ScriptedDialogHost& Add(bool type, int id, const std::string& text) {
+    return actions_.push_back({type, id, text}), *this;
   }
   std::vector<Action> actions_;
   size_t next_ = 0;

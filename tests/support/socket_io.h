@@ -1,31 +1,52 @@
-// Socket I/O for tests: whole reads and writes, every wait bounded.
+// Socket I/O for tests: a loopback socket, whole reads and writes, every
+// wait bounded.
 #ifndef VELORA_TESTS_SUPPORT_SOCKET_IO_H
 #define VELORA_TESTS_SUPPORT_SOCKET_IO_H
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <string>
 
-// True once fd is readable (or at its end); false after millis (-1: no
-// limit), on a poll failure, or when wake (if >= 0) becomes readable first.
-inline bool WaitReadable(int fd, int millis = 10000, int wake = -1) {
-  for (;;) {
-    pollfd p[2] = {{fd, POLLIN, 0}, {wake, POLLIN, 0}};
-    int n = poll(p, wake >= 0 ? 2 : 1, millis);
-    if (n < 0 && errno == EINTR) continue;
-    return n > 0 && (wake < 0 || p[1].revents == 0);
+// A TCP socket bound to 127.0.0.1 on a port of the system's choice (in
+// *port), listening unless asked not to (then connections to it are
+// refused); -1 when that fails.
+inline int LoopbackSocket(uint16_t* port, bool listening = true) {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof a;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&a), size) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) != 0 ||
+      (listening && listen(fd, 4) != 0)) {
+    if (fd >= 0) close(fd);
+    return -1;
   }
+  *port = ntohs(a.sin_port);
+  return fd;
+}
+
+// True once fd is readable (or at its end); false after millis or on a
+// poll failure.
+inline bool WaitReadable(int fd, int millis = 10000) {
+  pollfd p = {fd, POLLIN, 0};
+  int n;
+  while ((n = poll(&p, 1, millis)) < 0 && errno == EINTR) continue;
+  return n > 0;
 }
 
 // Reads exactly count bytes into *out; false at the end of the stream, on
 // an error or when a wait fails (*out keeps what did arrive).
-inline bool ReadExactly(int fd, size_t count, std::string* out, int millis = 10000, int wake = -1) {
+inline bool ReadExactly(int fd, size_t count, std::string* out, int millis = 10000) {
   out->clear();
   char buffer[65536];
   while (out->size() < count) {
-    if (!WaitReadable(fd, millis, wake)) return false;
+    if (!WaitReadable(fd, millis)) return false;
     size_t want = count - out->size();
     ssize_t n = recv(fd, buffer, want < sizeof buffer ? want : sizeof buffer, 0);
     if (n < 0 && errno == EINTR) continue;

@@ -1,10 +1,8 @@
 // Starting and stopping velora-server for tests.
 #include "support/velora_server.h"
 
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,15 +10,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
+#include <iterator>
+
+#include "support/socket_io.h"
 
 namespace {
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Checks done() every 20 ms for at most seconds; true once it holds.
@@ -71,8 +69,9 @@ bool VeloraServer::Start(const std::vector<std::string>& extra) {
   }
   const std::string portFile = folder_ + "/port", usersFile = folder_ + "/users";
   const std::string logFile = folder_ + "/server.log";
-  std::vector<std::string> args = {VEL_SERVER_PATH, "--address", "127.0.0.1",  "--port",  "0",
-                                   "--port-file",   portFile,    "--database", Database()};
+  std::vector<std::string> args = {VEL_SERVER_PATH, "--address",  "127.0.0.1",
+                                   "--port",        "0",          "--port-file",
+                                   portFile,        "--database", folder_ + "/test.db"};
   // The server's own subcommand hashes the passwords.
   for (const auto& user : users_) {
     if (AddServerUser(usersFile, user.first, user.second, logFile) != 0) {
@@ -148,17 +147,6 @@ int UnusedLoopbackPort() {
   // The socket stays bound, never listening, for the rest of the program:
   // a connect to the port is refused, and no other program running at the
   // same time (another test, a server given port 0) can take the port.
-  int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  int port = 0;
-  if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
-    port = ntohs(address.sin_port);
-  } else {
-    close(s);
-  }
-  return port;
+  uint16_t port = 0;
+  return LoopbackSocket(&port, false) >= 0 ? port : 0;
 }

@@ -25,7 +25,7 @@ class VeloraServer {
   }
 
   // Starts the server binary (VEL_SERVER_PATH) with its port file, database
-  // and users file in Folder(), then the extra arguments; waits at most ten
+  // (test.db) and users file in Folder(), then the extra arguments; waits at most ten
   // seconds for its port. False, with Error() telling why, when it does not
   // come up (its log stays readable).
   bool Start(const std::vector<std::string>& extra = {});
@@ -35,10 +35,8 @@ class VeloraServer {
   int Stop(int signal = SIGTERM);
 
   int Port() const { return port_; }
-  pid_t Pid() const { return pid_; }
   std::string PortText() const { return std::to_string(port_); }
   const std::string& Folder() const { return folder_; }
-  std::string Database() const { return folder_ + "/test.db"; }
   const std::string& Error() const { return error_; }
   // The server's standard error so far.
   std::string Log() const;
