@@ -25,6 +25,12 @@ inline std::string Frame(uint16_t code, const std::string& body) {
   return U32(static_cast<uint32_t>(body.size())) + U16(code) + body;
 }
 inline std::string ReturnOnly(int rc) { return ReplyFrame(U16(static_cast<uint16_t>(rc))); }
+// Each request frame expected in turn and answered by its reply.
+inline FakeServer& Talk(FakeServer& s,
+                        std::initializer_list<std::pair<std::string, std::string>> steps) {
+  for (const auto& step : steps) s.Expect(step.first).Send(step.second);
+  return s;
+}
 // A get-error reply carrying one record.
 inline std::string ErrorReply(const std::string& state, int native, const std::string& text) {
   return ReplyFrame(U16(0) + Text16(state) + U16(static_cast<uint16_t>(native)) + Text16(text) +

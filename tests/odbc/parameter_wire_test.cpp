@@ -161,8 +161,6 @@ TEST_F(ParameterWireTest, OrderIgnoreNullAndDescription) {
   ASSERT_EQ(
       SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_INTEGER, 10, 3, nullptr, 0, nullptr),
       SQL_SUCCESS);
-  EXPECT_EQ(SQLNumParams(s, &n), SQL_SUCCESS);
-  EXPECT_EQ(n, 3);
   EXPECT_EQ(SQLExecDirect(s, M("? '?' \"?\" /* ? */ ?-- ?\n?"), SQL_NTS), SQL_SUCCESS)
       << Diag(nullptr, s);
   EXPECT_EQ(SQLNumParams(s, &n), SQL_SUCCESS);
@@ -180,17 +178,14 @@ TEST_F(ParameterWireTest, OrderIgnoreNullAndDescription) {
 // abandoned by SQLCancel, and one whose final execution the server refuses.
 TEST_F(ParameterWireTest, DataAtExecution) {
   const std::string sql = "?,?,?,?";
-  ScriptStatement()
-      .Expect(Direct(sql, U16(4) + P(1, 12, Z("abcd")) + P(2, 4, Raw(2)) + P(3, 12, "", true) +
-                              P(4, -1, Z("\xc3\xa9"))))
-      .Send(kNoColumns)
-      .Expect(Frame(15, U32(7) + U16(0)))
-      .Send(ReturnOnly(0))
-      .Expect(Direct(sql, U16(4) + P(1, 12, Z("")) + P(2, 4, Raw(1)) + P(3, 12, "", true) +
-                              P(4, -1, "", true)))
-      .Send(ReturnOnly(0xffff))
-      .Expect(Frame(9, U32(7)))
-      .Send(ErrorReply("23000", 19, "constraint"));
+  Talk(ScriptStatement(), {{Direct(sql, U16(4) + P(1, 12, Z("abcd")) + P(2, 4, Raw(2)) +
+                                            P(3, 12, "", true) + P(4, -1, Z("\xc3\xa9"))),
+                            kNoColumns},
+                           {Frame(15, U32(7) + U16(0)), ReturnOnly(0)},
+                           {Direct(sql, U16(4) + P(1, 12, Z("")) + P(2, 4, Raw(1)) +
+                                            P(3, 12, "", true) + P(4, -1, "", true)),
+                            ReturnOnly(0xffff)},
+                           {Frame(9, U32(7)), ErrorReply("23000", 19, "constraint")}});
   SQLHSTMT s = Open();
   SQLLEN atExec = SQL_DATA_AT_EXEC, len = SQL_LEN_DATA_AT_EXEC(0);
   SQLINTEGER one = 1, two = 2;

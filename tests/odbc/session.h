@@ -54,10 +54,7 @@ class SessionTest : public ::testing::Test {
   }
   // The greeting and connect request with their replies.
   FakeServer& ScriptLogin(const std::string& user = "public", const std::string& password = "") {
-    return server.Expect(Greeting())
-        .Send(U16(0))
-        .Expect(ConnectFrame(user, password))
-        .Send(ConnectReply());
+    return Talk(server, {{Greeting(), U16(0)}, {ConnectFrame(user, password), ConnectReply()}});
   }
   // The login, then a statement allocation answered with id 7.
   FakeServer& ScriptStatement() { return ScriptLogin().Expect(Frame(0, "")).Send(Alloc(7)); }
