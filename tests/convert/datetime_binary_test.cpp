@@ -1,4 +1,5 @@
 // DATE, TIME, TIMESTAMP and the binary values.
+#include <array>
 #include <tuple>
 
 #include "convert_test_util.h"
@@ -10,45 +11,34 @@ namespace {
 // fail; a timestamp's date and time report the fields they drop.
 TEST(DateTimeValueTest, Conversions) {
   // The fields year to second and the fraction; the row holds the type's.
-  const struct {
-    int32_t type;
-    int f[6];
-    uint32_t fraction;
-    std::string text;
-    int dateResult, timeResult;
-  } cases[] = {
+  const int32_t kTs = SQL_TIMESTAMP;
+  const std::tuple<int32_t, std::array<int, 6>, uint32_t, std::string, int, int> cases[] = {
       {SQL_DATE, {1996, 5, 1}, 0, "1996-05-01", kDone, kFail},
       {SQL_DATE, {-1, 0, 0}, 0, "-001-00-00", kDone, kFail},
       {SQL_TIME, {0, 0, 0, 10, 20, 30}, 0, "10:20:30", kFail, kDone},
-      {SQL_TIMESTAMP, {1996, 5, 1, 10, 20, 30}, 0, "1996-05-01 10:20:30", kCut, kDone},
-      {SQL_TIMESTAMP, {1996, 5, 1, 0, 0, 0}, 5, "1996-05-01 00:00:00.000000005", kDone, kCut},
-      {SQL_TIMESTAMP, {1996, 5, 1, 0, 0, 1}, 0, "1996-05-01 00:00:01", kCut, kDone},
+      {kTs, {1996, 5, 1, 10, 20, 30}, 0, "1996-05-01 10:20:30", kCut, kDone},
+      {kTs, {1996, 5, 1, 0, 0, 0}, 5, "1996-05-01 00:00:00.000000005", kDone, kCut},
+      {kTs, {1996, 5, 1, 0, 0, 1}, 0, "1996-05-01 00:00:01", kCut, kDone},
+      // Three, six or nine fraction digits, as the fraction needs.
+      {kTs, {1996, 5, 1, 10, 20, 30}, 500000000, "1996-05-01 10:20:30.500", kCut, kCut},
+      {kTs, {1996, 5, 1, 10, 20, 30}, 123456000, "1996-05-01 10:20:30.123456", kCut, kCut},
+      {kTs, {1996, 5, 1, 10, 20, 30}, 1000, "1996-05-01 10:20:30.000001", kCut, kCut},
+      {kTs, {1996, 5, 1, 10, 20, 30}, 999999999, "1996-05-01 10:20:30.999999999", kCut, kCut},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
-    const Bytes date = Fields({c.f[0], c.f[1], c.f[2]}), time = Fields({c.f[3], c.f[4], c.f[5]}),
-                timestamp = Ts(c.f[0], c.f[1], c.f[2], c.f[3], c.f[4], c.f[5], c.fraction);
-    const Bytes row = c.type == SQL_DATE ? date : c.type == SQL_TIME ? time : timestamp;
-    ValuePtr v = Loaded(c.type, row, 16);
-    const SQLLEN n = SQLLEN(c.text.size()), h = SQLLEN(row.size());
+  for (const auto& [type, f, fraction, text, dateResult, timeResult] : cases) {
+    SCOPED_TRACE(text);
+    const Bytes date = Fields({f[0], f[1], f[2]}), time = Fields({f[3], f[4], f[5]}),
+                timestamp = Ts(f[0], f[1], f[2], f[3], f[4], f[5], fraction);
+    const Bytes row = type == SQL_DATE ? date : type == SQL_TIME ? time : timestamp;
+    ValuePtr v = Loaded(type, row, 16);
+    const SQLLEN n = SQLLEN(text.size()), h = SQLLEN(row.size());
     for (SQLLEN cb : {SQLLEN(0), n, n + 1})
-      CheckText(v.get(), cb, cb <= n ? kFail : kDone, c.text, n);
+      CheckText(v.get(), cb, cb <= n ? kFail : kDone, text, n);
     for (SQLLEN cb : {h - 1, h, h + 1})
       Check(v.get(), SQL_C_BINARY, cb, cb < h ? kFail : kDone, row, h);
-    Check(v.get(), SQL_C_DATE, 0, c.dateResult, date, c.dateResult == kFail ? SQL_NO_TOTAL : 6);
-    Check(v.get(), SQL_C_TIME, 0, c.timeResult, time, c.timeResult == kFail ? SQL_NO_TOTAL : 6);
+    Check(v.get(), SQL_C_DATE, 0, dateResult, date, dateResult == kFail ? SQL_NO_TOTAL : 6);
+    Check(v.get(), SQL_C_TIME, 0, timeResult, time, timeResult == kFail ? SQL_NO_TOTAL : 6);
     Check(v.get(), SQL_C_TIMESTAMP, 0, kDone, timestamp, 16);
-  }
-  // Three, six or nine fraction digits, as the fraction needs.
-  const std::pair<uint32_t, const char*> fractions[] = {{500000000, ".500"},
-                                                        {123456000, ".123456"},
-                                                        {100000, ".000100"},
-                                                        {1000, ".000001"},
-                                                        {999999999, ".999999999"}};
-  for (const auto& f : fractions) {
-    std::string text = std::string("1996-05-01 10:20:30") + f.second;
-    CheckText(Loaded(SQL_TIMESTAMP, Ts(1996, 5, 1, 10, 20, 30, f.first)).get(), 40, kDone, text,
-              SQLLEN(text.size()));
   }
 }
 

@@ -41,9 +41,9 @@ TEST(NumberValueTest, IntegerTargetLimits) {
       if (!negative && result == kFail && magnitude == 0) text = "18446744073709551616";
       SCOPED_TRACE(text + " as " + std::to_string(l.cType));
       const int64_t value = int64_t(negative ? 0 - magnitude : magnitude);
-      CheckInt(Loaded(SQL_VARCHAR, T(text)).get(), l.cType, result, value);
+      CheckRow(Int(SQL_VARCHAR, T(text), l.cType, result, value));
       if (text.size() == 20 && !negative && result == kFail) continue;  // 2^64 has no BIGINT
-      CheckInt(Loaded(SQL_BIGINT, BigIntBytes(magnitude, negative)).get(), l.cType, result, value);
+      CheckRow(Int(SQL_BIGINT, BigIntBytes(magnitude, negative), l.cType, result, value));
     }
   }
 }
@@ -60,13 +60,11 @@ TEST(NumberValueTest, IntegerTargets) {
       Int(kInt, I32(-1), SQL_C_USHORT, kFail, 0),
       Int(kInt, I32(-2147483648LL), SQL_C_LONG, kDone, -2147483648LL),
       Int(kInt, I32(2), SQL_C_BIT, kFail, 0),
-      Int(kInt, I32(256), SQL_C_UTINYINT, kFail, 0),
       Int(kSmall, I16(-1), SQL_C_USHORT, kDone, 65535),
       Int(kSmall, I16(-1), SQL_C_UTINYINT, kFail, 0),
       Int(kTiny, I8(-1), SQL_C_UTINYINT, kDone, 255),
       Int(kTiny, I8(-1), SQL_C_USHORT, kDone, 65535),
       Int(kTiny, I8(-128), SQL_C_TINYINT, kDone, -128),
-      Int(kTiny, I8(-1), SQL_C_BIT, kFail, 0),
       Int(SQL_BIT, {2}, SQL_C_BIT, kDone, 2),
       Int(SQL_BIT, {200}, SQL_C_TINYINT, kFail, 0),
       Int(SQL_BIT, {200}, SQL_C_UTINYINT, kDone, 200),
@@ -104,7 +102,6 @@ TEST(NumberValueTest, IntegerTargets) {
 }
 
 const SQLSMALLINT kC = SQL_C_CHAR, kB = SQL_C_BINARY, kFl = SQL_C_FLOAT, kD = SQL_C_DOUBLE;
-const SQLLEN kNone = SQL_NO_TOTAL;
 // -1234.56: sign, exponent, two bytes of padding, the digits from the last.
 const Bytes kNumericBytes = {1, 0xfe, 0, 0, 0x56, 0x34, 0x12, 0, 0, 0, 0, 0};
 
@@ -138,7 +135,6 @@ TEST(NumberValueTest, CharBinaryAndFloatingTargets) {
       {kF, F(-INFINITY), kC, 5, kDone, T("-inf"), 4},
       // A REAL keeps 7 digits, within its display size.
       {SQL_REAL, R(-1234.567f), kC, 14, kDone, T("-1234.567"), 9},
-      {SQL_REAL, R(-0.1f), kC, 14, kDone, T("-0.1"), 4},
       {SQL_REAL, R(16777216.0f), kC, 14, kDone, T("16777220"), 8},
       {kN, N(true, -3, "12340"), kC, 8, kDone, T("-12.340"), 7},
       {kN, N(true, -3, "12340"), kC, 4, kCut, T("-12"), 7},
@@ -164,9 +160,9 @@ TEST(NumberValueTest, CharBinaryAndFloatingTargets) {
       {SQL_REAL, R(0.1f), kD, 0, kDone, F(double(0.1f)), 8},
       {kF, F(0.1), kFl, 0, kCut, R(0.1f), 4},
       {kF, F(double(FLT_MAX)), kFl, 0, kDone, R(FLT_MAX), 4},
-      {kF, F(3.5e38), kFl, 0, kFail, {}, kNone},
+      {kF, F(3.5e38), kFl, 0, kFail, {}, SQL_NO_TOTAL},
       {kF, F(1e-50), kFl, 0, kCut, R(0), 4},
-      {kF, F(INFINITY), kFl, 0, kFail, {}, kNone},
+      {kF, F(INFINITY), kFl, 0, kFail, {}, SQL_NO_TOTAL},
       {kN, N(true, -1, "25"), kFl, 0, kDone, R(-2.5f), 4},
       {kN, N(false, 39, "1"), kD, 0, kDone, F(1e39), 8},
       {kN, N(false, -60, "1"), kD, 0, kDone, F(1e-60), 8},

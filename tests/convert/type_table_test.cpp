@@ -79,8 +79,6 @@ TEST(SqlTypeTableTest, RefusedPairsAndTheirClasses) {
                  RefusesConversion(SQL_INTEGER, c));
     EXPECT_TRUE(RefusesConversion(SQL_VARBINARY, c) && RefusesConversion(SQL_TIMESTAMP, c));
   }
-  EXPECT_TRUE(HasConversion(SQL_BIGINT, SQL_C_DEFAULT));
-  EXPECT_FALSE(HasConversion(SQL_DOUBLE, SQL_C_DEFAULT));
 }
 
 // SQL_C_DEFAULT converts as the row's default C type (the fetch tests show
