@@ -5,7 +5,6 @@
 #define VELORA_TESTS_CONVERT_UTIL_H
 
 #include <gtest/gtest.h>
-#include <sqlext.h>
 
 #include <algorithm>
 #include <cstring>
@@ -104,8 +103,26 @@ inline void Check(const ColumnValue* v, SQLSMALLINT cType, SQLLEN cb, int result
   expected.resize(c.buffer.size());
   EXPECT_EQ(expected, c.buffer);
 }
-// An integer target: the value in the C type's width and its size.
-inline void CheckInt(const ColumnValue* v, SQLSMALLINT cType, int result, int64_t value) {
+// A character target: text and its NUL.
+inline void CheckText(const ColumnValue* v, SQLLEN cb, int result, const std::string& text,
+                      SQLLEN pcb) {
+  Check(v, SQL_C_CHAR, cb, result, T(text), pcb);
+}
+
+// A row of the conversion tables: a value of type from its row bytes,
+// converted to cType into cb bytes.
+struct Row {
+  int32_t type;
+  Bytes row;
+  SQLSMALLINT cType;
+  SQLLEN cb;
+  int result;
+  Bytes out;
+  SQLLEN pcb;
+};
+// An integer target's row: the value in the C type's width, which is its
+// length; no length after a failure.
+inline Row Int(int32_t type, const Bytes& row, SQLSMALLINT cType, int result, int64_t value) {
   Bytes b = LE(value);
   b.resize(cType == SQL_C_BIT || cType == SQL_C_TINYINT || cType == SQL_C_STINYINT ||
                    cType == SQL_C_UTINYINT
@@ -113,12 +130,18 @@ inline void CheckInt(const ColumnValue* v, SQLSMALLINT cType, int result, int64_
            : cType == SQL_C_SHORT || cType == SQL_C_SSHORT || cType == SQL_C_USHORT ? 2
            : cType == SQL_C_SBIGINT || cType == SQL_C_UBIGINT                       ? 8
                                                                                     : 4);
-  Check(v, cType, 0, result, b, result == kFail ? SQL_NO_TOTAL : SQLLEN(b.size()));
+  return {type, row, cType, 0, result, b, result == kFail ? SQL_NO_TOTAL : SQLLEN(b.size())};
 }
-// A character target: text and its NUL.
-inline void CheckText(const ColumnValue* v, SQLLEN cb, int result, const std::string& text,
-                      SQLLEN pcb) {
-  Check(v, SQL_C_CHAR, cb, result, T(text), pcb);
+// Columns declared with length and precision.
+inline void CheckRow(const Row& r, uint32_t length = 8, uint32_t precision = 0) {
+  Check(Loaded(r.type, r.row, length, precision).get(), r.cType, r.cb, r.result, r.out, r.pcb);
+}
+template <size_t n>
+void CheckRows(const Row (&rows)[n], uint32_t length = 8, uint32_t precision = 0) {
+  for (size_t i = 0; i < n; ++i) {
+    SCOPED_TRACE("row " + std::to_string(i));
+    CheckRow(rows[i], length, precision);
+  }
 }
 
 }  // namespace convert_test
