@@ -187,12 +187,4 @@ TEST_F(ElementTrace, DumpsNameTheirElementAndValues) {
   }
 }
 
-TEST_F(ElementTrace, NothingBelowLevelTwo) {
-  SetTraceMode("P1", nullptr);
-  TraceCapture quiet("P1");
-  StatementIdElement id;
-  Encode(&id);
-  EXPECT_EQ(std::string::npos, quiet.Text().find("statementId"));
-}
-
 }  // namespace
