@@ -2,7 +2,6 @@
 // manager against a real server: tables, views and indexes read back as an
 // ODBC 3 application reads them, and the columns each type name makes.
 #include <sstream>
-#include <vector>
 
 #include "integration.h"
 
@@ -33,24 +32,7 @@ class Catalog : public ::testing::Test {
   }
   void TearDown() override { SQLFreeHandle(SQL_HANDLE_STMT, s); }
 
-  // The given columns (from 1) of every row: NULL as "-", "/" between
-  // values, ";" between rows. Closes the cursor.
-  std::string Rows(SQLRETURN rc, const std::vector<int>& columns) {
-    if (rc != SQL_SUCCESS) return "rc " + std::to_string(rc) + " " + Diag(SQL_HANDLE_STMT, s);
-    std::string out;
-    for (const char* row = ""; SQLFetch(s) == SQL_SUCCESS; row = ";") {
-      out += row;
-      for (size_t i = 0; i < columns.size(); ++i) {
-        char value[256] = {0};
-        SQLLEN length = 0;
-        SQLGetData(s, static_cast<SQLUSMALLINT>(columns[i]), SQL_C_CHAR, value, sizeof value,
-                   &length);
-        out += (i ? "/" : "") + (length == SQL_NULL_DATA ? std::string("-") : value);
-      }
-    }
-    SQLFreeStmt(s, SQL_CLOSE);
-    return out;
-  }
+  std::string Rows(SQLRETURN rc, const std::vector<int>& columns) { return ::Rows(s, rc, columns); }
 
   OdbcConnection c;
   SQLHSTMT s = SQL_NULL_HSTMT;

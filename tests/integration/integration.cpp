@@ -5,6 +5,7 @@
 // its first call, so all of this happens before any ODBC call.
 #include "integration.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -24,6 +25,24 @@ std::string Diag(SQLSMALLINT type, SQLHANDLE handle) {
             "\n";
   }
   return text;
+}
+
+std::string Rows(SQLHSTMT s, SQLRETURN rc, const std::vector<int>& columns) {
+  if (rc != SQL_SUCCESS) return "rc " + std::to_string(rc) + " " + Diag(SQL_HANDLE_STMT, s);
+  std::string out;
+  std::vector<char> value(3 << 20);  // a megabyte of data at execution and more
+  for (const char* row = ""; SQLFetch(s) == SQL_SUCCESS; row = ";") {
+    out += row;
+    for (size_t i = 0; i < columns.size(); ++i) {
+      SQLLEN length = 0;
+      SQLGetData(s, static_cast<SQLUSMALLINT>(columns[i]), SQL_C_CHAR, value.data(),
+                 static_cast<SQLLEN>(value.size()), &length);
+      size_t kept = std::min(value.size(), static_cast<size_t>(length));
+      out += (i ? "/" : "") + (length == SQL_NULL_DATA ? "-" : std::string(value.data(), kept));
+    }
+  }
+  SQLFreeStmt(s, SQL_CLOSE);
+  return out;
 }
 
 OdbcConnection::OdbcConnection() {

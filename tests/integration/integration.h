@@ -12,6 +12,7 @@
 #include <sqlext.h>
 
 #include <string>
+#include <vector>
 
 #include "support/velora_server.h"
 
@@ -21,6 +22,11 @@ extern int g_refused;  // bound, never listening: nothing else can take it
 // Every record of a handle as "STATE message" lines, without the
 // "[unixODBC]" unixODBC puts before the records it copies at connect time.
 std::string Diag(SQLSMALLINT type, SQLHANDLE handle);
+
+// The given columns (from 1) of every row as text: NULL as "-", "/"
+// between values, ";" between rows; or rc and the records when rc is not
+// SQL_SUCCESS. Closes the cursor.
+std::string Rows(SQLHSTMT s, SQLRETURN rc, const std::vector<int>& columns);
 
 // An ODBC 3 environment with one connection handle; disconnects and frees.
 struct OdbcConnection {

@@ -5,12 +5,6 @@
 
 #include "support/socket_io.h"
 
-uint32_t Get32(const std::string& s, size_t at) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<uint8_t>(s[at + i]);
-  return v;
-}
-
 bool Client::Open(int port) {
   connection.SetTimeout(20);  // no test waits forever on a silent server
   return connection.InitiateConnection("127.0.0.1", std::to_string(port).c_str());
@@ -70,9 +64,8 @@ int Client::Call(uint16_t code, uint32_t id, int32_t value, std::unique_ptr<Requ
   return rc;
 }
 
-namespace {
-int Run(Client* c, uint16_t code, uint32_t id, const std::string& sql,
-        const std::vector<Param>& params, std::vector<int>* types) {
+int Client::Exec(uint32_t id, const std::string& sql, const std::vector<Param>& params,
+                 std::vector<int>* types, uint16_t code) {
   std::unique_ptr<Request> r(Request::CreateRequest(code));
   r->SetStatementId(id);
   if (auto* text = r->Get<StatementElement>()) text->value.SetString(sql.c_str());
@@ -85,7 +78,7 @@ int Run(Client* c, uint16_t code, uint32_t id, const std::string& sql,
     }
     set->SetList(list);
   }
-  int rc = c->Exchange(r.get());
+  int rc = Exchange(r.get());
   auto* description = r->Get<ResultSetDescriptionElement>();
   ColumnDescriptionList* columns = description ? description->Columns() : nullptr;
   if (types) types->clear();
@@ -94,16 +87,6 @@ int Run(Client* c, uint16_t code, uint32_t id, const std::string& sql,
     types->push_back(d->sqlDataType);
   }
   return rc;
-}
-}  // namespace
-
-int Client::Exec(uint32_t id, const std::string& sql, const std::vector<Param>& params,
-                 std::vector<int>* types, bool prepare) {
-  return Run(this, prepare ? Msg::kPrepare : Msg::kExecDirect, id, sql, params, types);
-}
-
-int Client::Execute(uint32_t id, const std::vector<Param>& params) {
-  return Run(this, Msg::kExecute, id, "", params, nullptr);
 }
 
 int Client::Fetch(uint32_t id, const std::vector<uint16_t>& wanted, std::vector<Cell>* row) {

@@ -55,11 +55,13 @@ class Client {
   // A request of code for statement id whose other number elements (if
   // any) are value; the request stays readable in *out.
   int Call(uint16_t code, uint32_t id, int32_t value = 0, std::unique_ptr<Request>* out = nullptr);
-  // Exec direct (or prepare) with parameters; the result's SQL types go to
-  // types.
+  // Exec direct (or prepare, or execute) with parameters; the result's SQL
+  // types go to types.
   int Exec(uint32_t id, const std::string& sql, const std::vector<Param>& params = {},
-           std::vector<int>* types = nullptr, bool prepare = false);
-  int Execute(uint32_t id, const std::vector<Param>& params = {});
+           std::vector<int>* types = nullptr, uint16_t code = Msg::kExecDirect);
+  int Execute(uint32_t id, const std::vector<Param>& params = {}) {
+    return Exec(id, "", params, nullptr, Msg::kExecute);
+  }
   int Fetch(uint32_t id, const std::vector<uint16_t>& wanted, std::vector<Cell>* row = nullptr);
   // The get-error reply for id: its SQLSTATE ("" on failure).
   std::string State(uint32_t id, int* native = nullptr);
@@ -87,7 +89,5 @@ class ServerSessionTest : public ::testing::Test {
   Client c;
   uint32_t s = 0;
 };
-
-uint32_t Get32(const std::string& s, size_t at = 0);
 
 #endif

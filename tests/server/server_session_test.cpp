@@ -5,9 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
-#include <fstream>
 #include <thread>
 
 #include "server_client.h"
@@ -56,12 +54,9 @@ TEST(ServerLogin, UsersFileRefusesWith28000AndNeverLogsThePassword) {
   ASSERT_EQ(AddServerUser(users, "alice", "s3cret word"), 0);
   ASSERT_EQ(AddServerUser(users, "tester", "zq8Wx7"), 0);
   ASSERT_EQ(AddServerUser(users, "alice", "new one"), 0);  // replaces her line
-  ASSERT_NE(AddServerUser(users, "bad:name", "x"), 0);
-  std::ifstream in(users);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(text.find("s3cret"), std::string::npos);  // hashes only
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2);
+  ASSERT_NE(AddServerUser(users, "bad:name", "x"), 0);     // hashes only: ServerUsers
   ASSERT_TRUE(server.Start({"--users", users, "--trace-frames"})) << server.Error();
+  // Her replaced password, and a user not in the file.
   const char* refused[][2] = {{"alice", "s3cret word"}, {"nobody", "new one"}};
   for (auto& login : refused) {
     Client c;
@@ -151,7 +146,6 @@ TEST(ServerCommandLine, HelpAndBadOptions) {
     int status;
     const char* output;
   } rows[] = {
-      {"--help", 0, "--port-file"},
       {"--help", 0, "adduser"},
       {"--port 70000", 2, "invalid port"},
       {"--bogus", 2, ""},
@@ -179,12 +173,12 @@ class ServerRobustness : public ServerSessionTest {
 TEST_F(ServerRobustness, BadFramesAndVanishingClientsEndOnlyTheirSession) {
   ASSERT_EQ(c.Exec(s, "CREATE TABLE v (x)"), 0);
   const std::string frames[] = {
-      U32(0) + U16(7),                                         // a code that is never sent
-      U32(0) + U16(999),                                       // beyond the catalogue
-      U32(5000) + U16(Msg::kExecDirect),                       // over --max-frame
-      U32(3) + U16(Msg::kFreeStatement) + "abc",               // body ends inside an element
-      U32(8) + U16(Msg::kPrepare) + U32(1) + U16(100) + "xy",  // string longer than the body
-      U32(6) + U16(Msg::kFetch) + U32(1) + U16(30000),         // vector count beyond the body
+      U32(0) + U16(7),                    // a code that is never sent
+      U32(0) + U16(999),                  // beyond the catalogue
+      U32(5000) + U16(Msg::kExecDirect),  // over --max-frame
+      // A body that ends inside an element (each element kind's short and
+      // lying bodies: tests/protocol/element_test.cpp).
+      U32(3) + U16(Msg::kFreeStatement) + "abc",
   };
   for (const std::string& frame : frames) {
     Client other;
@@ -251,11 +245,11 @@ TEST_F(ServerRobustness, StatementLimitAndConcurrentClients) {
     threads.emplace_back([&, k] {
       Client w;
       uint32_t ins = w.OpenAndLogin(server.Port()) ? w.Alloc() : 0, q = w.Alloc();
-      if (w.Exec(ins, "INSERT INTO log VALUES (?, ?)", {}, nullptr, true) != 0) ++failures;
+      if (w.Exec(ins, "INSERT INTO log VALUES (?, ?)", {}, nullptr, Msg::kPrepare) != 0) ++failures;
       for (uint32_t i = 0; i < kRows; ++i) {
         if (w.Execute(ins, {{1, 4, U32(k)}, {2, 4, U32(i)}}) != 0) ++failures;
         Rows rows = w.Query(q, "SELECT count(*) FROM log WHERE client = " + std::to_string(k));
-        if (rows.size() != 1 || Get32(rows[0][0].bytes) != i + 1) ++failures;
+        if (rows.size() != 1 || rows[0][0].bytes != U32(i + 1)) ++failures;
       }
     });
   }

@@ -13,14 +13,11 @@ std::string Text(const Cell& cell) { return cell.isNull ? "<null>" : cell.bytes.
 TEST_F(ServerStatement, PrepareExecuteFetchGetData) {
   ASSERT_EQ(c.Exec(s, "CREATE TABLE t (id INTEGER PRIMARY KEY, name VARCHAR(10) NOT NULL, v)"), 0);
   std::unique_ptr<Request> r;
-  ASSERT_EQ(c.Exec(s, "INSERT INTO t (name, v) VALUES (?, ?)", {}, nullptr, true), 0);
+  ASSERT_EQ(c.Exec(s, "INSERT INTO t (name, v) VALUES (?, ?)", {}, nullptr, Msg::kPrepare), 0);
   for (const char* name : {"a", "b", "c"})
     ASSERT_EQ(c.Execute(s, {{1, 12, std::string(name) + '\0'}, {2, 4, U32(7)}}), 0);
-  ASSERT_EQ(c.Exec(s, "UPDATE t SET v = v + 1 WHERE name <> 'a'"), 0);
-  ASSERT_EQ(c.Call(Msg::kRowCount, s, 0, &r), 0);
-  EXPECT_EQ(r->Get<NumberOfRowsElement>()->value, 2);
   std::vector<int> types;
-  ASSERT_EQ(c.Exec(s, "SELECT id, name, v FROM t ORDER BY id", {}, &types, true), 0);
+  ASSERT_EQ(c.Exec(s, "SELECT id, name, v FROM t ORDER BY id", {}, &types, Msg::kPrepare), 0);
   EXPECT_EQ(types, std::vector<int>({4, 12, 12}));  // no declared type after a prepare: VARCHAR
   ASSERT_EQ(c.Execute(s), 0);
   std::vector<Cell> row;
@@ -29,8 +26,6 @@ TEST_F(ServerStatement, PrepareExecuteFetchGetData) {
   EXPECT_EQ(row[0].bytes, std::string("a\0", 2));
   ASSERT_EQ(c.Call(Msg::kGetData, s, 3, &r), 0);
   EXPECT_EQ(r->Get<FetchDataElement>()->Length(), 2u);  // "7" and its NUL
-  ASSERT_EQ(c.Call(Msg::kGetRowNumber, s, 0, &r), 0);
-  EXPECT_EQ(r->Get<RowNumberElement>()->value, 1u);
   ASSERT_EQ(c.Fetch(s, {}), 0);
   ASSERT_EQ(c.Fetch(s, {1}, &row), 0);
   EXPECT_EQ(row[0].bytes, U32(3));
@@ -42,8 +37,6 @@ TEST_F(ServerStatement, PrepareExecuteFetchGetData) {
   EXPECT_EQ(c.Fetch(s, {1}), 0);
   ASSERT_EQ(c.Exec(s, "SELECT 1, 5000000000, 2.5, 'x', x'00ff', NULL", {}, &types), 0);
   EXPECT_EQ(types, std::vector<int>({4, -5, 6, 12, -4, 12}));  // from the first row
-  ASSERT_EQ(c.Call(Msg::kDisconnect, 0), 0);
-  EXPECT_TRUE(c.PeerClosed());
 }
 
 // Each row: a statement on a fresh statement handle; rc and SQLSTATE.
@@ -51,7 +44,6 @@ TEST_F(ServerStatement, FailuresCarryTheirSqlstates) {
   ASSERT_EQ(c.Exec(s, "CREATE TABLE u (k INTEGER PRIMARY KEY, v TEXT NOT NULL)"), 0);
   const char* rows[][2] = {
       {"SELEC 1", "-1 37000"},
-      {"SELECT * FROM missing", "-1 S0002"},
       {"SELECT nope FROM u", "-1 S0022"},
       {"INSERT INTO u (nope) VALUES (1)", "-1 S0022"},
       {"INSERT INTO u VALUES (1, 'a', 3)", "-1 21S01"},
@@ -82,7 +74,7 @@ TEST_F(ServerStatement, FailuresCarryTheirSqlstates) {
   uint32_t t = c.Alloc();
   EXPECT_EQ(c.Outcome(c.Fetch(t, {}), t), "-1 24000");
   EXPECT_EQ(c.Outcome(c.Execute(t), t), "-1 S1010");
-  ASSERT_EQ(c.Exec(t, "SELECT ?, ?", {}, nullptr, true), 0);
+  ASSERT_EQ(c.Exec(t, "SELECT ?, ?", {}, nullptr, Msg::kPrepare), 0);
   EXPECT_EQ(c.Outcome(c.Execute(t, {{1, 4, U32(1)}}), t), "-1 07001");
   EXPECT_EQ(c.Outcome(c.Execute(t, {{1, 4, U32(1)}, {1, 4, U32(1)}}), t), "-1 S1093");
   EXPECT_EQ(c.Outcome(c.Execute(t, {{1, 4, "abc"}, {2, 4, U32(1)}}), t), "-1 S1090");
@@ -147,67 +139,48 @@ TEST_F(ServerStatement, OptionsCursorNamesAndTransactions) {
   EXPECT_EQ(name(s, "other"), "-1 24000");  // s has an open cursor
   // Transactions: uncommitted rows are invisible to another client (commit
   // and rollback as such: through the driver manager), switching
-  // autocommit on commits, logging out rolls back.
+  // autocommit on commits, logging out (disconnect) rolls back.
   Client other;
   ASSERT_TRUE(other.OpenAndLogin(server.Port()));
   uint32_t o = other.Alloc();
-  auto count = [&] { return Get32(other.Query(o, "SELECT count(*) FROM r")[0][0].bytes); };
+  auto count = [&] { return other.Query(o, "SELECT count(*) FROM r")[0][0].bytes; };
   ASSERT_EQ(c.Call(Msg::kSetAutocommit, 0, 0), 0);
   ASSERT_EQ(c.Exec(t, "INSERT INTO r VALUES (4)"), 0);
-  EXPECT_EQ(count(), 3u);
-  ASSERT_EQ(c.Call(Msg::kTransact, 0, 1), 0);
-  ASSERT_EQ(c.Exec(t, "INSERT INTO r VALUES (5)"), 0);
+  EXPECT_EQ(count(), U32(3));
   EXPECT_EQ(c.Call(Msg::kSetAutocommit, 0, 1), 0);
-  EXPECT_EQ(count(), 4u);
+  EXPECT_EQ(count(), U32(4));
   ASSERT_EQ(c.Call(Msg::kSetAutocommit, 0, 0), 0);
   ASSERT_EQ(c.Exec(t, "INSERT INTO r VALUES (6)"), 0);
   ASSERT_EQ(c.Call(Msg::kDisconnect, 0), 0);
   EXPECT_TRUE(c.PeerClosed());
-  EXPECT_EQ(count(), 4u);
+  EXPECT_EQ(count(), U32(4));
 }
 
-// The wire form of each SQL type, fetched from a column of that declared
-// type: hex of the value, or the SQLSTATE of a value that does not fit.
+// The wire form of each SQL type's limits and refusals, fetched from a
+// column of that declared type: hex of the value, or the SQLSTATE of a
+// value that does not fit. Plain values of every type are read back through
+// the driver manager (tests/odbc/fetch_server_test.cpp, the clients).
 TEST_F(ServerStatement, EveryTypeFetched) {
   const char* rows[][3] = {
-      {"CHAR(8)", "'abc'", "'abc     ' 00"},
       {"CHAR(8)", "'too long for eight'", "22001"},
-      {"VARCHAR(20)", "'hello'", "'hello' 00"},
-      {"LONGVARCHAR", "'long'", "'long' 00"},
-      {"BINARY(4)", "X'41424344'", "'ABCD'"},
       {"BINARY(4)", "X'01'", "01 00 00 00"},
       {"BINARY(4)", "X'0102030405'", "22001"},
-      {"VARBINARY(8)", "X'4546'", "02 'EF'"},
-      {"BLOB", "X'48494A'", "03 00 00 00 'HIJ'"},
-      {"BIT", "1", "01"},
       {"BIT", "2", "22003"},
-      {"TINYINT", "-12", "f4"},
       {"TINYINT", "300", "22003"},
       {"SMALLINT", "-32768", "00 80"},
       {"SMALLINT", "32767", "ff 7f"},
       {"SMALLINT", "32768", "22003"},
       {"SMALLINT", "-32769", "22003"},
-      {"INTEGER", "-123456", "c0 1d fe ff"},
       {"INTEGER", "7.0", "07 00 00 00"},
       {"INTEGER", "2.5", "22005"},
       {"INTEGER", "5000000000", "22003"},
       {"INTEGER", "'not a number'", "22005"},
-      // -9000000000000000001 = -0x7CE66C50E2840001: sign word 1, no mark.
-      {"BIGINT", "-9000000000000000001", "e6 7c 50 6c 84 e2 01 00 01 00"},
-      {"REAL", "2.5", "00 00 20 40"},
-      {"FLOAT", "-1234.625", "00 00 00 00 80 4a 93 c0"},
       {"FLOAT", "X'00'", "22005"},
-      {"DOUBLE", "0.1", "9a 99 99 99 99 99 b9 3f"},
-      // 12345.67: digits 1234567, exponent -2.
-      {"NUMERIC(10,2)", "12345.67", "00 fe 67 45 23 01 00 00 00 00"},
       {"NUMERIC(10,2)", "'1.5'", "00 ff 15 00 00 00 00 00 00 00"},
       {"NUMERIC(10,2)", "'abc'", "22005"},
       {"DECIMAL(5)", "-42", "01 00 42 00 00 00 00 00 00 00"},
-      {"DATE", "'2024-02-29'", "e8 07 02 00 1d 00"},
       {"DATE", "'yesterday'", "22005"},
-      {"TIME", "'13:45:30'", "0d 00 2d 00 1e 00"},
       {"TIME", "'25:00:00'", "22005"},
-      {"TIMESTAMP", "'2024-02-29 13:45:30.250'", "e8 07 02 00 1d 00 0d 00 2d 00 1e 00 80 b2 e6 0e"},
       // A huge declared length makes a long column, not huge values.
       {"CHAR(100000)", "'a'", "'a' 00"},
       {"BINARY(100000)", "X'01'", "01 00 00 00 01"},
@@ -228,40 +201,27 @@ TEST_F(ServerStatement, EveryTypeFetched) {
   }
 }
 
-// Each parameter form as bound, read back through SQLite's quote(): its
-// text, or the outcome of a refused form.
+// Parameter forms at their limits and malformed ones the driver never
+// sends, read back through SQLite's quote(): its text, or the outcome of a
+// refused form. Plain values of every type: tests/integration/parameter_test.
 TEST_F(ServerStatement, EveryParameterForm) {
   const struct {
     int16_t type;
     std::string bytes;
     const char* expected;
   } rows[] = {
-      {1, std::string("ab\0", 3), "'ab'"},
-      {12, "abc", "'abc'"},
-      {-2, "WXYZ", "X'5758595A'"},
-      {-7, "\x01", "1"},
-      {-6, "\xfe", "-2"},
       {-6, "\x80", "-128"},
       {5, U16(0x8000), "-32768"},
       {5, U16(0x7fff), "32767"},
-      {4, U32(70000), "70000"},
-      {7, FromHex("00 00 c0 3f"), "1.5"},
-      {8, FromHex("00 00 00 00 00 00 08 40"), "3.0"},
       // BIGINT from a C integer: magnitude words and sign 1; from text: no mark.
-      {-5, FromHex("00 80 00 00 00 00 05 00 01 00"), "-5"},
       {-5, FromHex("01 00 00 00 00 00 00 00 00 00"), "281474976710656"},
       {-5, FromHex("ff 7f ff ff ff ff ff ff 00 00"), "9223372036854775807"},
       {-5, FromHex("00 80 00 00 00 00 00 00 01 00"), "-9223372036854775808"},
       {-5, FromHex("00 80 00 00 00 00 00 00 00 00"), "-1 22003"},  // beyond BIGINT
       // NUMERIC: sign, exponent, two zero bytes, 16 BCD digits left-aligned.
-      {2, FromHex("00 f2 00 00 00 00 00 00 00 00 50 12"), "12.5"},
       {3, FromHex("01 f1 00 00 00 00 00 00 00 00 00 70"), "-7"},
       {3, FromHex("00 05 00 00 00 00 00 00 00 00 00 10"), "1.0e+20"},   // beyond BIGINT: a real
       {2, FromHex("00 00 00 00 0a 00 00 00 00 00 00 00"), "-1 22005"},  // not a BCD digit
-      {9, U16(1996) + U16(5) + U16(1), "'1996-05-01'"},
-      {10, U16(7) + U16(8) + U16(9), "'07:08:09'"},
-      {11, U16(2000) + U16(1) + U16(2) + U16(3) + U16(4) + U16(5) + U32(500000000),
-       "'2000-01-02 03:04:05.500'"},
       {11, FromHex("d0 07 01 00 02 00 03 00 04 00 05 00 40 42 0f 00"), "'2000-01-02 03:04:05.001'"},
       // Lengths that do not fit the form, and an unknown type.
       {-7, std::string(2, '\0'), "-1 S1090"},
