@@ -91,6 +91,11 @@ TEST(ClibConnectionTest, RefusalsAreTracedAndBoxedOnce) {
     EXPECT_EQ(std::vector<std::string>{r.box}, boxes.texts);
     EXPECT_EQ(std::vector<std::string>{"VELODBC"}, boxes.captions);
   }
+  // A time limit does not turn a refusal into a time-out.
+  BoxedConnection timed;
+  timed.SetTimeout(5);
+  EXPECT_FALSE(timed.InitiateConnection("127.0.0.1", refusing.port.c_str()));
+  EXPECT_EQ(LastSocketError(), 10061);
 }
 
 TEST_F(ConnectedTest, WriteAndReadExactBlocksWithTraceAndDumps) {

@@ -239,8 +239,12 @@ TEST_F(SessionTest, OptionsSetBeforeLoginReachTheSessionAndTransactions) {
   EXPECT_STREQ(qualifier, "main");
   SQLHDBC idle = nullptr;
   ASSERT_EQ(SQLAllocConnect(henv, &idle), SQL_SUCCESS);
-  EXPECT_EQ(Conn(SQLTransact(nullptr, hdbc, 7)),
-            "ERROR S1012 1 S:invalid transaction operation code");
+  {
+    TraceCapture trace("P2");
+    EXPECT_EQ(Conn(SQLTransact(nullptr, hdbc, 7)),
+              "ERROR S1012 1 S:invalid transaction operation code");
+    EXPECT_TRUE(trace.Has('P', 2, "Connection::Transact: tType=7"));
+  }
   EXPECT_EQ(SQLTransact(henv, SQL_NULL_HDBC, SQL_ROLLBACK), SQL_SUCCESS);
   SQLFreeConnect(idle);
   SQLHSTMT s = nullptr;
@@ -514,7 +518,8 @@ TEST_F(SessionTest, StatementNoResultSetCursorNamesAndRowCount) {
   EXPECT_EQ(Stmt(SQLRowCount(s, nullptr), s), "ERROR S1000 1072 C:NULL pointer in argument pcrow");
   SQLLEN rows = 0;
   EXPECT_EQ(SQLRowCount(s, &rows), SQL_SUCCESS);
-  EXPECT_EQ(rows, -1);  // the server's "no count"
+  EXPECT_EQ(rows, -1);                              // the server's "no count"
+  EXPECT_EQ(SQLMoreResults(s), SQL_NO_DATA_FOUND);  // no result set: nothing sent
   EXPECT_EQ(Stmt(SQLPrepare(s, (SQLCHAR*)"x", -7), s).substr(0, 11), "ERROR S1090");
 }
 

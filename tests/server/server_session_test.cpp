@@ -86,6 +86,9 @@ TEST(ServerLogin, UnsafeSetupsAreRefusedAtStart) {
   EXPECT_FALSE(wide.Start({"--address", "0.0.0.0"}));  // no users file
   EXPECT_NE(wide.Log().find("only a loopback address"), std::string::npos);
   EXPECT_EQ(wide.Stop(), 1);
+  VeloraServer six;  // IPv6's loopback is a loopback address too
+  six.Start({"--address", "::1"});
+  EXPECT_EQ(six.Log().find("only a loopback address"), std::string::npos);
   // Readable by others: the server starts and says so.
   ASSERT_EQ(chmod(users.c_str(), 0644), 0);
   ASSERT_TRUE(readable.Start({"--users", users}));
