@@ -26,8 +26,7 @@ namespace {
 // written.
 const char kWriteFailedCaption[] = "Velora ODBC Driver Setup";
 const char kWriteFailedText[] =
-    "The data source \"%s\" could not be written. A name has 1 to 32 characters, none of "
-    "[]{}(),;?*=!@\\.";
+    "Cannot write data source \"%s\": a name has 1 to 32 characters, none of []{}(),;?*=!@\\.";
 
 constexpr int kKeptKeys = 32;
 constexpr int kKeptNameSize = 64;
@@ -77,9 +76,17 @@ BOOL FailWrite(HWND window, const char* dsn) {
   return FALSE;
 }
 
+// A request that needs a name and got none: FALSE, with the reason for the
+// caller's SQLInstallerError.
+BOOL FailWithoutName() {
+  SQLPostInstallerError(ODBC_ERROR_INVALID_DSN, "no data source name (DSN=) given");
+  return FALSE;
+}
+
 BOOL Configure(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, SetupAttributes* a) {
   const SetupAttribute& dsn = a->attr[kSetupDsn];
-  if (fRequest == ODBC_REMOVE_DSN) return dsn.supplied ? SQLRemoveDSNFromIni(dsn.value) : FALSE;
+  if (fRequest == ODBC_REMOVE_DSN)
+    return dsn.supplied ? SQLRemoveDSNFromIni(dsn.value) : FailWithoutName();
   a->parent = hwndParent;
   a->driver = lpszDriver ? lpszDriver : "";
   a->fNewDSN = fRequest == ODBC_ADD_DSN;
@@ -94,7 +101,7 @@ BOOL Configure(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, SetupAttribute
     // Without a terminal (or a host) the request is carried out silently.
     if (result != -1) return result == IDOK;
   }
-  return dsn.supplied ? SetDSNAttributes(nullptr, a) : FALSE;
+  return dsn.supplied ? SetDSNAttributes(nullptr, a) : FailWithoutName();
 }
 
 }  // namespace
@@ -113,7 +120,7 @@ void ParseAttributes(const char* text, SetupAttributes* attributes) {
 
 BOOL SetDSNAttributes(HWND window, SetupAttributes* a) {
   const char* dsn = a->attr[kSetupDsn].value;
-  if (a->fNewDSN && dsn[0] == '\0') return FALSE;
+  if (a->fNewDSN && dsn[0] == '\0') return FailWithoutName();
   KeptKey kept[kKeptKeys];
   const int keptCount =
       a->fNewDSN ? 0 : ReadKeptKeys(a->previousDsn[0] ? a->previousDsn : dsn, kept);
