@@ -7,6 +7,7 @@
 enum : unsigned {
   VEL_MB_OK = 0x0000,
   VEL_MB_ICONSTOP = 0x0010,
+  VEL_MB_ICONEXCLAMATION = 0x0030,
 };
 
 // Shows text with caption and the given flags and returns the button chosen
