@@ -38,8 +38,7 @@ TEST(StringTest, LengthsBlanksAndConcatenation) {
   String s, other;
   EXPECT_EQ("<null>", Of(s));
   ASSERT_TRUE(s.SetString("ab") && other.SetString("x"));
-  for (const char* piece : {"c ", " (", static_cast<const char*>(nullptr)})
-    ASSERT_EQ(1, s.Concatenate(piece));
+  for (const char* piece : {"c ", " (", static_cast<const char*>(nullptr)}) ASSERT_EQ(1, s.Concatenate(piece));
   ASSERT_EQ(1, s.Concatenate(other));
   EXPECT_EQ("abc (x", Of(s));
 }
@@ -74,8 +73,8 @@ TEST(ListTest, CursorUnlinkDeleteAndDestruction) {
   g_deleted.clear();
   {
     LinkedList list;
-    Item *a = new (std::nothrow) Item(1), *b = new (std::nothrow) Item(2),
-         *c = new (std::nothrow) Item(3), *z = new (std::nothrow) Item(0), stray(9);
+    Item *a = new (std::nothrow) Item(1), *b = new (std::nothrow) Item(2), *c = new (std::nothrow) Item(3),
+         *z = new (std::nothrow) Item(0), stray(9);
     for (Item* item : {a, b, c}) list.Append(item);
     EXPECT_EQ(c, list.Current());
     list.InsertBefore(a, z);  // before the first: the cursor is on a
@@ -131,16 +130,12 @@ TEST(ProfileTest, StringsAndIntegers) {
     const char *section, *key;
     unsigned size;
     std::string expected;
-  } rows[] = {{"Debug", "LogFile", 99, "/tmp/x.log"},
-              {"DEBUG", "logmode", 99, "A2"},
-              {"Config", "Empty", 99, ""},
-              {"Debug", "Missing", 5, "defa"},
-              {"Debug", "LogFile", 5, "/tmp"},
-              {"Nowhere", "LogFile", 99, "default"}};
+  } rows[] = {
+      {"Debug", "LogFile", 99, "/tmp/x.log"}, {"DEBUG", "logmode", 99, "A2"},  {"Config", "Empty", 99, ""},
+      {"Debug", "Missing", 5, "defa"},        {"Debug", "LogFile", 5, "/tmp"}, {"Nowhere", "LogFile", 99, "default"}};
   for (auto& r : rows) {
     char buf[99];
-    EXPECT_EQ(r.expected.size(),
-              GetPrivateProfileStringA(r.section, r.key, "default", buf, r.size, "velodbc.ini"));
+    EXPECT_EQ(r.expected.size(), GetPrivateProfileStringA(r.section, r.key, "default", buf, r.size, "velodbc.ini"));
     EXPECT_EQ(r.expected, buf) << r.key;
   }
   const struct {
@@ -150,8 +145,7 @@ TEST(ProfileTest, StringsAndIntegers) {
                  {"Config", "UseKeepAlive", 1},
                  {"Config", "Empty", 0},
                  {"Config", "Missing", 7}};
-  for (auto& n : numbers)
-    EXPECT_EQ(n.expected, GetPrivateProfileIntA(n.section, n.key, 7, "velodbc.ini")) << n.key;
+  for (auto& n : numbers) EXPECT_EQ(n.expected, GetPrivateProfileIntA(n.section, n.key, 7, "velodbc.ini")) << n.key;
   setenv("VELODBC_INI", "/nonexistent/velodbc.ini", 1);
   EXPECT_EQ(4u, GetPrivateProfileIntA("Config", "UseKeepAlive", 4, "velodbc.ini"));
 }
@@ -165,8 +159,7 @@ TEST(SettingsTest, ReadOncePerProcessIntoOneStructure) {
            std::to_string(s.useKeepAlive) + "|" + std::to_string(s.ctl3d);
   };
   {
-    SettingsFile file(
-        "[Debug]\nLogFile=/tmp/t.log\nLogMode=A2N\nDebug=-4\n[Config]\nUseKeepAlive=2\nCtl3D=0\n");
+    SettingsFile file("[Debug]\nLogFile=/tmp/t.log\nLogMode=A2N\nDebug=-4\n[Config]\nUseKeepAlive=2\nCtl3D=0\n");
     EXPECT_EQ("/tmp/t.log|A2N|1|2|0", shown(Settings()));
   }
   const unsigned reading = Settings().reading;
@@ -182,14 +175,12 @@ std::string Pid() { return TraceCapture::Line('A', 0, "").substr(0, 7); }
 
 TEST(TraceTest, ModeStringSelectsLettersAndLevels) {
   // mode, letter+level pairs enabled, pairs not enabled
-  const char* rows[][3] = {
-      {"A2N", "A2 N1", "A3 N2 a0"}, {"*1A3", "Z1 A3", "Z2"}, {"a2", "A0", "A1"}};
+  const char* rows[][3] = {{"A2N", "A2 N1", "A3 N2 a0"}, {"*1A3", "Z1 A3", "Z2"}, {"a2", "A0", "A1"}};
   for (auto& row : rows) {
     TraceCapture trace(row[0]);
     for (int on = 1; on <= 2; ++on) {
       std::istringstream pairs(row[on]);
-      for (std::string p; pairs >> p;)
-        EXPECT_EQ(on == 1, TraceEnabled(p[0], p[1] - '0')) << row[0] << p;
+      for (std::string p; pairs >> p;) EXPECT_EQ(on == 1, TraceEnabled(p[0], p[1] - '0')) << row[0] << p;
     }
   }
 }
@@ -207,9 +198,7 @@ TEST(TraceTest, HeaderLineFormatAndClosingLine) {
   ASSERT_EQ(0u, out.find("\n** "));
   EXPECT_EQ(std::string::npos, out.substr(4, 24).find('\n'));
   EXPECT_EQ("   Flags = [A2]\n\n", out.substr(28, 17));
-  EXPECT_EQ(
-      Pid() + " A2: SQLFetch: hstmt=0x00001234\n\n" + Pid() + " A2: Return code: SQL_SUCCESS\n\n",
-      trace.Body());
+  EXPECT_EQ(Pid() + " A2: SQLFetch: hstmt=0x00001234\n\n" + Pid() + " A2: Return code: SQL_SUCCESS\n\n", trace.Body());
   CloseTrace();
   EXPECT_FALSE(TraceIsOpen());
   Trace('A', 0, "after close");
@@ -232,10 +221,9 @@ TEST(TraceTest, LevelZeroCutsAndDumpWithoutHeader) {
   unsigned char bytes[20];
   for (int i = 0; i < 20; ++i) bytes[i] = static_cast<unsigned char>(i == 3 ? 1 : 0x41 + i);
   TraceDump("title", bytes, 20);
-  EXPECT_EQ(Pid() + " N0: recv() returned EOF.\n" + Pid() + " A0: " + std::string(1023, 'q') +
-                "\n" + Pid() + " P0:  statement.PutElement()=\"" + std::string(80, 'v') +
-                "...\"\n" + Pid() + " P0:  x=\"<null>\"\n" + Pid() + " P0:  y=\"" +
-                std::string(80, 'w') + "\"\n" + Pid() +
+  EXPECT_EQ(Pid() + " N0: recv() returned EOF.\n" + Pid() + " A0: " + std::string(1023, 'q') + "\n" + Pid() +
+                " P0:  statement.PutElement()=\"" + std::string(80, 'v') + "...\"\n" + Pid() + " P0:  x=\"<null>\"\n" +
+                Pid() + " P0:  y=\"" + std::string(80, 'w') + "\"\n" + Pid() +
                 " title\nbuffer contains 20 bytes of data\n"
                 "000: 41 42 43 01 45 46 47 48 49 4a 4b 4c 4d 4e 4f 50 |ABC.EFGHIJKLMNOP|\n"
                 "010: 51 52 53 54" +

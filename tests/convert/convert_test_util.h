@@ -31,9 +31,7 @@ Bytes LE(T v) {
 inline Bytes F(double v) { return LE(v); }
 inline Bytes R(float v) { return LE(v); }
 inline Bytes Cat(Bytes a, const Bytes& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
-inline Bytes T(const std::string& s, bool nul = true) {
-  return Cat(Bytes(s.begin(), s.end()), Bytes(nul, 0));
-}
+inline Bytes T(const std::string& s, bool nul = true) { return Cat(Bytes(s.begin(), s.end()), Bytes(nul, 0)); }
 // Magnitude in four 16-bit words, most significant first, then the sign.
 inline Bytes BigIntBytes(uint64_t m, bool negative) {
   Bytes b;
@@ -45,8 +43,7 @@ inline Bytes B(int64_t v) { return BigIntBytes(v < 0 ? 0 - uint64_t(v) : uint64_
 inline Bytes N(bool negative, int8_t exponent, const std::string& digits) {
   std::string d = std::string(16 - digits.size(), '0') + digits;
   Bytes b = {uint8_t(negative), uint8_t(exponent)};
-  for (int k = 0; k < 8; ++k)
-    b.push_back(uint8_t((d[14 - 2 * k] - '0') << 4 | (d[15 - 2 * k] - '0')));
+  for (int k = 0; k < 8; ++k) b.push_back(uint8_t((d[14 - 2 * k] - '0') << 4 | (d[15 - 2 * k] - '0')));
   return b;
 }
 inline Bytes Fields(std::initializer_list<int> v) {
@@ -66,8 +63,7 @@ inline ValuePtr Make(int32_t sqlType, uint32_t length = 0, uint32_t precision = 
 inline int LoadBytes(ColumnValue* v, const Bytes& b) {
   return v->Load(b.empty() ? nullptr : b.data(), static_cast<uint32_t>(b.size()));
 }
-inline ValuePtr Loaded(int32_t sqlType, const Bytes& b, uint32_t length = 0,
-                       uint32_t precision = 0) {
+inline ValuePtr Loaded(int32_t sqlType, const Bytes& b, uint32_t length = 0, uint32_t precision = 0) {
   ValuePtr v = Make(sqlType, length, precision);
   if (v && LoadBytes(v.get(), b) != kLoadDone) v.reset();
   return v;
@@ -92,8 +88,7 @@ inline Conversion Convert(const ColumnValue* v, SQLSMALLINT cType, SQLLEN cbValu
 }
 // One conversion's result and length; on failure nothing written, else
 // the buffer starts with out and holds nothing after it.
-inline void Check(const ColumnValue* v, SQLSMALLINT cType, SQLLEN cb, int result, const Bytes& out,
-                  SQLLEN pcb) {
+inline void Check(const ColumnValue* v, SQLSMALLINT cType, SQLLEN cb, int result, const Bytes& out, SQLLEN pcb) {
   ASSERT_TRUE(v);
   Conversion c = Convert(v, cType, cb);
   EXPECT_EQ(result, c.result);
@@ -104,8 +99,7 @@ inline void Check(const ColumnValue* v, SQLSMALLINT cType, SQLLEN cb, int result
   EXPECT_EQ(expected, c.buffer);
 }
 // A character target: text and its NUL.
-inline void CheckText(const ColumnValue* v, SQLLEN cb, int result, const std::string& text,
-                      SQLLEN pcb) {
+inline void CheckText(const ColumnValue* v, SQLLEN cb, int result, const std::string& text, SQLLEN pcb) {
   Check(v, SQL_C_CHAR, cb, result, T(text), pcb);
 }
 
@@ -124,12 +118,10 @@ struct Row {
 // length; no length after a failure.
 inline Row Int(int32_t type, const Bytes& row, SQLSMALLINT cType, int result, int64_t value) {
   Bytes b = LE(value);
-  b.resize(cType == SQL_C_BIT || cType == SQL_C_TINYINT || cType == SQL_C_STINYINT ||
-                   cType == SQL_C_UTINYINT
-               ? 1
-           : cType == SQL_C_SHORT || cType == SQL_C_SSHORT || cType == SQL_C_USHORT ? 2
-           : cType == SQL_C_SBIGINT || cType == SQL_C_UBIGINT                       ? 8
-                                                                                    : 4);
+  b.resize(cType == SQL_C_BIT || cType == SQL_C_TINYINT || cType == SQL_C_STINYINT || cType == SQL_C_UTINYINT ? 1
+           : cType == SQL_C_SHORT || cType == SQL_C_SSHORT || cType == SQL_C_USHORT                           ? 2
+           : cType == SQL_C_SBIGINT || cType == SQL_C_UBIGINT                                                 ? 8
+                                                                                                              : 4);
   return {type, row, cType, 0, result, b, result == kFail ? SQL_NO_TOTAL : SQLLEN(b.size())};
 }
 // Columns declared with length and precision.

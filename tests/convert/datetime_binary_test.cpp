@@ -32,10 +32,8 @@ TEST(DateTimeValueTest, Conversions) {
     const Bytes row = type == SQL_DATE ? date : type == SQL_TIME ? time : timestamp;
     ValuePtr v = Loaded(type, row, 16);
     const SQLLEN n = SQLLEN(text.size()), h = SQLLEN(row.size());
-    for (SQLLEN cb : {SQLLEN(0), n, n + 1})
-      CheckText(v.get(), cb, cb <= n ? kFail : kDone, text, n);
-    for (SQLLEN cb : {h - 1, h, h + 1})
-      Check(v.get(), SQL_C_BINARY, cb, cb < h ? kFail : kDone, row, h);
+    for (SQLLEN cb : {SQLLEN(0), n, n + 1}) CheckText(v.get(), cb, cb <= n ? kFail : kDone, text, n);
+    for (SQLLEN cb : {h - 1, h, h + 1}) Check(v.get(), SQL_C_BINARY, cb, cb < h ? kFail : kDone, row, h);
     Check(v.get(), SQL_C_DATE, 0, dateResult, date, dateResult == kFail ? SQL_NO_TOTAL : 6);
     Check(v.get(), SQL_C_TIME, 0, timeResult, time, timeResult == kFail ? SQL_NO_TOTAL : 6);
     Check(v.get(), SQL_C_TIMESTAMP, 0, kDone, timestamp, 16);
@@ -89,8 +87,7 @@ TEST(BinaryValueTest, LoadChecksCountsAgainstTheBytes) {
   EXPECT_EQ(kLoadDone, LoadBytes(v.get(), {1, 2, 3, 4}));
   Check(v.get(), SQL_C_BINARY, 3, kDone, {1, 2, 3}, 3);
   const uint32_t n = 1u << 20;
-  Check(Loaded(kLong, Cat(LE(n), Bytes(n, 0x5a))).get(), SQL_C_BINARY, 16, kCut, Bytes(16, 0x5a),
-        n);
+  Check(Loaded(kLong, Cat(LE(n), Bytes(n, 0x5a))).get(), SQL_C_BINARY, 16, kCut, Bytes(16, 0x5a), n);
   // A failed allocation leaves an empty value; the next load works.
   const std::pair<int32_t, Bytes> rows[] = {
       {kVar, {2, 8, 9}},

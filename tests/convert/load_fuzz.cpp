@@ -9,14 +9,13 @@
 #include "convert/ConvertColumnValue.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const int32_t types[] = {
-      SQL_CHAR,  SQL_VARCHAR, SQL_LONGVARCHAR, SQL_BINARY,  SQL_VARBINARY, SQL_LONGVARBINARY,
-      SQL_BIT,   SQL_TINYINT, SQL_SMALLINT,    SQL_INTEGER, SQL_BIGINT,    SQL_REAL,
-      SQL_FLOAT, SQL_NUMERIC, SQL_DATE,        SQL_TIME,    SQL_TIMESTAMP};
-  const SQLSMALLINT cTypes[] = {
-      SQL_C_CHAR,   SQL_C_BINARY,    SQL_C_BIT,     SQL_C_STINYINT, SQL_C_UTINYINT, SQL_C_SSHORT,
-      SQL_C_USHORT, SQL_C_SLONG,     SQL_C_ULONG,   SQL_C_FLOAT,    SQL_C_DOUBLE,   SQL_C_DATE,
-      SQL_C_TIME,   SQL_C_TIMESTAMP, SQL_C_SBIGINT, SQL_C_UBIGINT,  SQL_C_DEFAULT};
+  const int32_t types[] = {SQL_CHAR,  SQL_VARCHAR, SQL_LONGVARCHAR, SQL_BINARY,  SQL_VARBINARY, SQL_LONGVARBINARY,
+                           SQL_BIT,   SQL_TINYINT, SQL_SMALLINT,    SQL_INTEGER, SQL_BIGINT,    SQL_REAL,
+                           SQL_FLOAT, SQL_NUMERIC, SQL_DATE,        SQL_TIME,    SQL_TIMESTAMP};
+  const SQLSMALLINT cTypes[] = {SQL_C_CHAR,    SQL_C_BINARY, SQL_C_BIT,   SQL_C_STINYINT,  SQL_C_UTINYINT,
+                                SQL_C_SSHORT,  SQL_C_USHORT, SQL_C_SLONG, SQL_C_ULONG,     SQL_C_FLOAT,
+                                SQL_C_DOUBLE,  SQL_C_DATE,   SQL_C_TIME,  SQL_C_TIMESTAMP, SQL_C_SBIGINT,
+                                SQL_C_UBIGINT, SQL_C_DEFAULT};
   if (size < 4) return 0;
   ColumnDescription d;
   d.sqlDataType = types[data[0] % (sizeof types / sizeof types[0])];
@@ -31,8 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (loaded != kLoadDone && loaded != kLoadMalformed && loaded != kLoadNoMemory) __builtin_trap();
   for (SQLSMALLINT cType : cTypes) {
     SQLLEN cb = data[3];
-    size_t room =
-        cType == SQL_C_CHAR || cType == SQL_C_BINARY || cType == SQL_C_DEFAULT ? size_t(cb) : 16;
+    size_t room = cType == SQL_C_CHAR || cType == SQL_C_BINARY || cType == SQL_C_DEFAULT ? size_t(cb) : 16;
     if (cType == SQL_C_DEFAULT && room < 16) room = 16, cb = 16;
     uint8_t* out = static_cast<uint8_t*>(std::malloc(room ? room : 1));
     SQLLEN pcb = SQL_NO_TOTAL;

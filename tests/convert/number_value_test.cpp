@@ -48,8 +48,7 @@ TEST(NumberValueTest, IntegerTargetLimits) {
   }
 }
 
-const int32_t kInt = SQL_INTEGER, kSmall = SQL_SMALLINT, kTiny = SQL_TINYINT, kF = SQL_FLOAT,
-              kN = SQL_NUMERIC;
+const int32_t kInt = SQL_INTEGER, kSmall = SQL_SMALLINT, kTiny = SQL_TINYINT, kF = SQL_FLOAT, kN = SQL_NUMERIC;
 
 TEST(NumberValueTest, IntegerTargets) {
   const Row rows[] = {
@@ -172,8 +171,8 @@ TEST(NumberValueTest, CharBinaryAndFloatingTargets) {
       {kF, F(-DBL_MAX), kC, 400, kDone, T("-179769313486" + std::string(297, '0')), 310},
       {kF, F(-5e-324), kC, 400, kDone, T("-0." + std::string(323, '0') + "494065645841"), 338},
       {kN, N(false, -128, "1"), kC, 200, kDone, T("0." + std::string(127, '0') + "1"), 130},
-      {kN, N(true, 127, "9999999999999999"), kC, 200, kDone,
-       T("-" + std::string(16, '9') + std::string(127, '0')), 144},
+      {kN, N(true, 127, "9999999999999999"), kC, 200, kDone, T("-" + std::string(16, '9') + std::string(127, '0')),
+       144},
   };
   CheckRows(rows, 19, 16);
 }

@@ -57,8 +57,7 @@ TEST(ParameterConversion, Boundaries) {
     SCOPED_TRACE(std::to_string(c) + " " + std::to_string(sql) + " " + in);
     ConvertedValue out;
     SQLLEN ind = static_cast<SQLLEN>(in.size());
-    EXPECT_EQ(ConvertParameter(ParameterInput{c, sql, in.data(), &ind, false, 0}, kSizes, &out),
-              outcome);
+    EXPECT_EQ(ConvertParameter(ParameterInput{c, sql, in.data(), &ind, false, 0}, kSizes, &out), outcome);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(out.Data()), out.Length()), FromHex(form));
   }
 }

@@ -51,8 +51,7 @@ TEST(TextValueTest, IntegerTargets) { CheckRows(kIntCases, 10); }
 // Floating values; dates and times read at fixed positions, with no
 // calendar check and no check of the separators.
 TEST(TextValueTest, FloatingAndDateTimeTargets) {
-  const SQLSMALLINT kD = SQL_C_DOUBLE, kR = SQL_C_FLOAT, kDate = SQL_C_DATE, kTime = SQL_C_TIME,
-                    kTs = SQL_C_TIMESTAMP;
+  const SQLSMALLINT kD = SQL_C_DOUBLE, kR = SQL_C_FLOAT, kDate = SQL_C_DATE, kTime = SQL_C_TIME, kTs = SQL_C_TIMESTAMP;
   const Row cases[] = {
       C("-2.5e-3", kD, kDone, F(-0.0025)),
       C("-0.0", kD, kDone, F(-0.0)),
@@ -134,8 +133,7 @@ TEST(TextValueTest, LoadKeepsWhatTheBytesAndDeclaredLengthAllow) {
   // Conversions never allocate.
   ValuePtr ts = Loaded(SQL_VARCHAR, T("1996-05-01 10:20:30.5"));
   unsigned long before = AllocCount();
-  for (SQLSMALLINT t :
-       {SQL_C_CHAR, SQL_C_SLONG, SQL_C_DOUBLE, SQL_C_BINARY, SQL_C_TIMESTAMP, SQL_C_SBIGINT})
+  for (SQLSMALLINT t : {SQL_C_CHAR, SQL_C_SLONG, SQL_C_DOUBLE, SQL_C_BINARY, SQL_C_TIMESTAMP, SQL_C_SBIGINT})
     Convert(ts.get(), t);
   EXPECT_EQ(before, AllocCount());
 }

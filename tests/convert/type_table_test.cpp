@@ -11,12 +11,11 @@ namespace {
 TEST(SqlTypeTableTest, CreationCopiesTheDescriptionAndSetsFixedLengths) {
   // The display size with declared length 12, precision 10.
   const std::tuple<int32_t, bool, uint32_t> cases[] = {
-      {SQL_CHAR, true, 12},    {SQL_VARCHAR, false, 12},   {SQL_LONGVARCHAR, false, 12},
-      {SQL_BINARY, true, 24},  {SQL_VARBINARY, false, 24}, {SQL_LONGVARBINARY, false, 24},
-      {SQL_BIT, true, 1},      {SQL_TINYINT, true, 4},     {SQL_SMALLINT, true, 6},
-      {SQL_INTEGER, true, 11}, {SQL_BIGINT, true, 20},     {SQL_REAL, true, 13},
-      {SQL_FLOAT, true, 22},   {SQL_NUMERIC, true, 12},    {SQL_DATE, true, 10},
-      {SQL_TIME, true, 8},     {SQL_TIMESTAMP, true, 29},
+      {SQL_CHAR, true, 12},       {SQL_VARCHAR, false, 12},       {SQL_LONGVARCHAR, false, 12}, {SQL_BINARY, true, 24},
+      {SQL_VARBINARY, false, 24}, {SQL_LONGVARBINARY, false, 24}, {SQL_BIT, true, 1},           {SQL_TINYINT, true, 4},
+      {SQL_SMALLINT, true, 6},    {SQL_INTEGER, true, 11},        {SQL_BIGINT, true, 20},       {SQL_REAL, true, 13},
+      {SQL_FLOAT, true, 22},      {SQL_NUMERIC, true, 12},        {SQL_DATE, true, 10},         {SQL_TIME, true, 8},
+      {SQL_TIMESTAMP, true, 29},
   };
   ColumnDescription d;
   d.length = 12;
@@ -87,8 +86,7 @@ TEST(SqlTypeTableTest, RefusedPairsAndTheirClasses) {
 TEST(SqlTypeTableTest, DefaultCTypeAndNullBuffers) {
   Check(Loaded(SQL_INTEGER, LE<int32_t>(-5)).get(), SQL_C_DEFAULT, 4, kDone, LE<int32_t>(-5), 4);
   Check(Loaded(SQL_SMALLINT, LE<int16_t>(7)).get(), SQL_C_DEFAULT, 2, kDone, LE<int16_t>(7), 2);
-  Check(Loaded(SQL_DATE, Fields({1996, 5, 1})).get(), SQL_C_DEFAULT, 6, kDone, Fields({1996, 5, 1}),
-        6);
+  Check(Loaded(SQL_DATE, Fields({1996, 5, 1})).get(), SQL_C_DEFAULT, 6, kDone, Fields({1996, 5, 1}), 6);
   Check(Loaded(SQL_VARBINARY, {2, 8, 9}).get(), SQL_C_DEFAULT, 4, kDone, {8, 9}, 2);
   Check(Loaded(SQL_REAL, LE(1.5f)).get(), SQL_C_DEFAULT, 4, kDone, LE(1.5f), 4);
   ValuePtr text = Loaded(SQL_VARCHAR, T("5"));

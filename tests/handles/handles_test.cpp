@@ -30,8 +30,8 @@ std::string Error(SQLHENV e, SQLHDBC d, SQLHSTMT s, SQLSMALLINT size = 256) {
   SQLINTEGER native = -99;
   SQLSMALLINT length = -99;
   SQLRETURN rc = SQLError(e, d, s, state, &native, text, size, &length);
-  return std::to_string(rc) + " " + reinterpret_cast<char*>(state) + " " + std::to_string(native) +
-         " " + std::to_string(length) + " " + reinterpret_cast<char*>(text);
+  return std::to_string(rc) + " " + reinterpret_cast<char*>(state) + " " + std::to_string(native) + " " +
+         std::to_string(length) + " " + reinterpret_cast<char*>(text);
 }
 
 // An environment with two connections, the first with two statements.
@@ -82,8 +82,8 @@ TEST_F(HandlesTest, HandlesGoWithTheirOwnerAndStaleOnesAreInvalid) {
   ASSERT_EQ(SQL_SUCCESS, SQLFreeEnv(henv));
   EXPECT_EQ(before - 6, Handles().Count());
   int local = 0;
-  for (void* h : {henv, hdbc1, hdbc2, static_cast<void*>(s3), static_cast<void*>(&local),
-                  static_cast<void*>(nullptr)}) {
+  for (void* h :
+       {henv, hdbc1, hdbc2, static_cast<void*>(s3), static_cast<void*>(&local), static_cast<void*>(nullptr)}) {
     SQLHDBC out = &local;
     EXPECT_EQ(SQL_INVALID_HANDLE, SQLAllocConnect(h, &out));
     EXPECT_EQ(&local, out);
@@ -91,8 +91,7 @@ TEST_F(HandlesTest, HandlesGoWithTheirOwnerAndStaleOnesAreInvalid) {
     EXPECT_EQ(SQL_INVALID_HANDLE, SQLFreeEnv(h));
   }
   SQLCHAR state[6] = "xxxxx";
-  EXPECT_EQ(SQL_INVALID_HANDLE,
-            SQLError(nullptr, nullptr, s2, state, nullptr, nullptr, 0, nullptr));
+  EXPECT_EQ(SQL_INVALID_HANDLE, SQLError(nullptr, nullptr, s2, state, nullptr, nullptr, 0, nullptr));
   EXPECT_STREQ("xxxxx", reinterpret_cast<char*>(state));
   henv = nullptr;
 }
@@ -116,8 +115,7 @@ TEST(RegistryDeathTest, RemovingAForeignObjectIsAConsistencyFailure) {
   Environment env, other;
   Connection* conn = new (std::nothrow) Connection;
   other.AddConnection(conn);
-  EXPECT_DEATH(env.RemoveConnection(conn),
-               "consistency check failed: ValidConnection\\(conn\\), module Registry.cpp");
+  EXPECT_DEATH(env.RemoveConnection(conn), "consistency check failed: ValidConnection\\(conn\\), module Registry.cpp");
   Connection owner;
   Statement foreign;
   EXPECT_DEATH(owner.RemoveStatement(&foreign),
@@ -156,14 +154,12 @@ TEST(FrameTest, ReturnCodeAndArgumentTraceLines) {
   TraceArgument("szShort", "abcdef", 3);
   TraceArgument("szOdd", "abcdef", -7);
   std::string expected;
-  for (std::string line :
-       {"-2 (unknown)", "SQL_NO_DATA_FOUND", "SQL_NEED_DATA", "SQL_STILL_EXECUTING",
-        "SQL_SUCCESS_WITH_INFO", "SQL_ERROR", "SQL_SUCCESS"})
+  for (std::string line : {"-2 (unknown)", "SQL_NO_DATA_FOUND", "SQL_NEED_DATA", "SQL_STILL_EXECUTING",
+                           "SQL_SUCCESS_WITH_INFO", "SQL_ERROR", "SQL_SUCCESS"})
     expected += TraceCapture::Line('A', 2, "Return code: " + line + "\n");
-  for (const std::string& line :
-       {" szSqlStr=[" + std::string(80, 'q') + "...]", std::string(" szTableName=[<null>]"),
-        std::string(" szColumn=[<null data>]"), std::string(" szShort=[abc]"),
-        std::string(" szOdd=[<invalid length -7>]")})
+  for (const std::string& line : {" szSqlStr=[" + std::string(80, 'q') + "...]", std::string(" szTableName=[<null>]"),
+                                  std::string(" szColumn=[<null data>]"), std::string(" szShort=[abc]"),
+                                  std::string(" szOdd=[<invalid length -7>]")})
     expected += TraceCapture::Line('A', 2, line);
   EXPECT_EQ(expected, trace.Body());
   TraceCapture quiet("A1");  // nothing below level two
@@ -199,12 +195,10 @@ TEST_F(HandlesTest, NewestFirstThenNoDataAndOnlyTheMostSpecificHandle) {
   EXPECT_EQ("100 00000 0 0 ", Error(nullptr, nullptr, nullptr));
   EXPECT_EQ("0 24000 1006 50 " + kClient + "result set does not exist", Error(henv, hdbc1, s1));
   EXPECT_EQ("100 00000 0 0 ", Error(henv, hdbc1, s1));
-  EXPECT_EQ("0 S1000 3008 48 " + kClient + "HDBC: Allocation failed",
-            Error(henv, nullptr, nullptr));
+  EXPECT_EQ("0 S1000 3008 48 " + kClient + "HDBC: Allocation failed", Error(henv, nullptr, nullptr));
   // Null output pointers are simply skipped.
   VEL_POST(c1, SQL_ERROR, kDiagMemory);
-  EXPECT_EQ(SQL_SUCCESS_WITH_INFO,
-            SQLError(nullptr, hdbc1, nullptr, nullptr, nullptr, nullptr, 0, nullptr));
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLError(nullptr, hdbc1, nullptr, nullptr, nullptr, nullptr, 0, nullptr));
 }
 
 // Buffer sizes around the message's length (46); a negative one is the
@@ -226,8 +220,7 @@ TEST_F(HandlesTest, TruncationAndTheLengthCap) {
   for (size_t extra : {size_t{0}, size_t{1}, size_t{7000}}) {
     const std::string text(32766 - kClient.size() + extra, 'L');
     c1->PostError(SQL_ERROR, 1, "S1000", text.c_str(), "x.cpp", 1);
-    EXPECT_EQ("1 S1000 1 " + std::to_string(extra ? 32767 : 32766) + " " + kUnwritten,
-              ConnError(0));
+    EXPECT_EQ("1 S1000 1 " + std::to_string(extra ? 32767 : 32766) + " " + kUnwritten, ConnError(0));
   }
 }
 
@@ -242,8 +235,8 @@ TEST_F(HandlesTest, DetailSwitchAppendsFileAndLineAndTheMessageIsTraced) {
   TraceCapture trace("A");
   Error(nullptr, nullptr, s1);
   EXPECT_EQ(TraceCapture::Line('A', 1,
-                               " ErrorMsg=\"" + kClient + "column number out of range (" +
-                                   "handles_test.cpp," + std::to_string(line) + ")\""),
+                               " ErrorMsg=\"" + kClient + "column number out of range (" + "handles_test.cpp," +
+                                   std::to_string(line) + ")\""),
             trace.Body());
 }
 
@@ -273,8 +266,7 @@ TEST(ErrorDataTest, PostWithoutMemoryAndTheSetupTrace) {
   ErrorList list;
   for (long n : {0, 2}) {
     SetAllocFailOnce(n);
-    EXPECT_EQ(SQL_SUCCESS_WITH_INFO,
-              list.Post(SQL_SUCCESS_WITH_INFO, 1041, "01004", "x", "x.cpp", 1));
+    EXPECT_EQ(SQL_SUCCESS_WITH_INFO, list.Post(SQL_SUCCESS_WITH_INFO, 1041, "01004", "x", "x.cpp", 1));
     ResetAllocFailure();
   }
   EXPECT_EQ(nullptr, list.TakeLast());
@@ -288,9 +280,8 @@ TEST(ErrorDataTest, PostWithoutMemoryAndTheSetupTrace) {
 template <typename H>
 std::string Last(H* h) {
   ErrorData* r = h->TakeLastError();
-  std::string out = r ? std::to_string(r->source) + " " + r->sqlstate.TextOrEmpty() + " " +
-                            std::to_string(r->native) + " " + std::to_string(r->line) + " " +
-                            r->text.TextOrEmpty() + " " + r->file.TextOrEmpty()
+  std::string out = r ? std::to_string(r->source) + " " + r->sqlstate.TextOrEmpty() + " " + std::to_string(r->native) +
+                            " " + std::to_string(r->line) + " " + r->text.TextOrEmpty() + " " + r->file.TextOrEmpty()
                       : "none";
   return delete r, out;
 }
@@ -317,10 +308,8 @@ TEST_F(CheckResultTest, ClientFailuresBecomeClientRecordsAndBuildFailuresErrors)
   Connect();
   EXPECT_EQ(SQL_SUCCESS, statement.CheckResult(SQL_SUCCESS, 3));
   EXPECT_EQ("none", Last(&statement));
-  const char* rows[][2] = {{"0", "1 08S01 3047 "},
-                           {"1", "1 S1000 3028 "},
-                           {"2", "1 S1001 3008 "},
-                           {"4", "1 S1090 1072 "}};
+  const char* rows[][2] = {
+      {"0", "1 08S01 3047 "}, {"1", "1 S1000 3028 "}, {"2", "1 S1001 3008 "}, {"4", "1 S1090 1072 "}};
   for (auto& row : rows) {
     EXPECT_EQ(SQL_ERROR, statement.CheckResult(SQL_ERROR, std::atoi(row[0])));
     EXPECT_EQ(0u, Last(&statement).find(row[1])) << row[0];
@@ -341,8 +330,8 @@ TEST_F(CheckResultTest, ClientFailuresBecomeClientRecordsAndBuildFailuresErrors)
 // the record's setup is traced.
 TEST_F(CheckResultTest, ServerRecordOfTheConnection) {
   server.Expect(Bytes({4, 0, 0, 0, 9, 0}) + U32(0))
-      .Send(ReplyFrame(Bytes({0, 0}) + Text16("S1000xyz") + U16(0xFFFF) + Text16("general  ") +
-                       Text16("engine.cpp") + U16(0xFFFE)))
+      .Send(ReplyFrame(Bytes({0, 0}) + Text16("S1000xyz") + U16(0xFFFF) + Text16("general  ") + Text16("engine.cpp") +
+                       U16(0xFFFE)))
       .ExpectEnd();
   Connect();
   TraceCapture trace("P2");

@@ -16,13 +16,12 @@ class Catalog : public ::testing::Test {
   static void SetUpTestSuite() {
     OdbcConnection c;
     ASSERT_TRUE(SQL_SUCCEEDED(c.DriverConnect("DSN=VelOther"))) << c.Diag();
-    for (const char* sql :
-         {"CREATE TABLE cat_types (id INTEGER PRIMARY KEY, c_char CHAR(8), c_date DATE, n INT)",
-          "INSERT INTO cat_types (c_char) VALUES ('a'), ('b')",
-          "CREATE UNIQUE INDEX cat_types_char ON cat_types (c_char)",
-          "CREATE INDEX cat_types_pair ON cat_types (c_date, n)",
-          "CREATE VIEW cat_view AS SELECT id, c_char FROM cat_types",
-          "CREATE TABLE cat_a (a VARCHAR(5))", "CREATE TABLE catba (a INTEGER)"}) {
+    for (const char* sql : {"CREATE TABLE cat_types (id INTEGER PRIMARY KEY, c_char CHAR(8), c_date DATE, n INT)",
+                            "INSERT INTO cat_types (c_char) VALUES ('a'), ('b')",
+                            "CREATE UNIQUE INDEX cat_types_char ON cat_types (c_char)",
+                            "CREATE INDEX cat_types_pair ON cat_types (c_date, n)",
+                            "CREATE VIEW cat_view AS SELECT id, c_char FROM cat_types",
+                            "CREATE TABLE cat_a (a VARCHAR(5))", "CREATE TABLE catba (a INTEGER)"}) {
       ASSERT_EQ(c.Execute(sql), SQL_SUCCESS) << sql;
     }
   }
@@ -48,12 +47,10 @@ TEST_F(Catalog, EachCallReadBack) {
     return Rows(SQLTables(s, S(q), L(q), S(o), L(o), S(n), L(n), S(t), L(t)), {1, 2, 3, 4});
   };
   auto stats = [&](SQLUSMALLINT unique, SQLUSMALLINT accuracy) {
-    return Rows(SQLStatistics(s, 0, 0, 0, 0, S("cat_types"), SQL_NTS, unique, accuracy),
-                {4, 6, 7, 8, 9, 11});
+    return Rows(SQLStatistics(s, 0, 0, 0, 0, S("cat_types"), SQL_NTS, unique, accuracy), {4, 6, 7, 8, 9, 11});
   };
   auto special = [&](const char* table, SQLUSMALLINT type, SQLUSMALLINT scope) {
-    return Rows(SQLSpecialColumns(s, type, 0, 0, 0, 0, S(table), SQL_NTS, scope, SQL_NULLABLE),
-                {1, 2, 3, 8});
+    return Rows(SQLSpecialColumns(s, type, 0, 0, 0, 0, S(table), SQL_NTS, scope, SQL_NULLABLE), {1, 2, 3, 8});
   };
   auto type = [&](SQLSMALLINT t) { return Rows(SQLGetTypeInfo(s, t), {1, 2, 3, 6, 15}); };
   const std::pair<std::string, std::string> kCases[] = {
@@ -71,8 +68,8 @@ TEST_F(Catalog, EachCallReadBack) {
       // SCOPE/COLUMN_NAME/DATA_TYPE/PSEUDO_COLUMN
       {special("cat_types", SQL_BEST_ROWID, SQL_SCOPE_SESSION), "2/id/4/1"},
       {special("cat_a", SQL_BEST_ROWID, SQL_SCOPE_CURROW), "1/ROWID/-5/2"},
-      {special("cat_a", SQL_BEST_ROWID, SQL_SCOPE_SESSION) +
-           special("cat_view", SQL_BEST_ROWID, 0) + special("cat_types", SQL_ROWVER, 0),
+      {special("cat_a", SQL_BEST_ROWID, SQL_SCOPE_SESSION) + special("cat_view", SQL_BEST_ROWID, 0) +
+           special("cat_types", SQL_ROWVER, 0),
        ""},
       {type(SQL_TYPE_DATE) + ";" + type(SQL_TYPE_TIME), "DATE/9/10/-/-;TIME/10/8/-/-"},
       {type(SQL_TYPE_TIMESTAMP) + type(SQL_WVARCHAR) + type(SQL_DECIMAL), "TIMESTAMP/11/29/-/9"},
@@ -85,15 +82,11 @@ TEST_F(Catalog, EachCallReadBack) {
 TEST_F(Catalog, EveryTypeNameAndItsParametersMakeAColumnOfThatType) {
   std::istringstream types(Rows(SQLGetTypeInfo(s, SQL_ALL_TYPES), {1, 6, 2}));
   int n = 0;
-  for (std::string name, params, code; std::getline(types, name, '/') &&
-                                       std::getline(types, params, '/') &&
-                                       std::getline(types, code, ';');) {
-    const std::string sizes = params == "-"                                  ? ""
-                              : params == "max length" || params == "length" ? "(10)"
-                                                                             : "(10,2)";
+  for (std::string name, params, code;
+       std::getline(types, name, '/') && std::getline(types, params, '/') && std::getline(types, code, ';');) {
+    const std::string sizes = params == "-" ? "" : params == "max length" || params == "length" ? "(10)" : "(10,2)";
     const std::string table = "made" + std::to_string(n++);
-    ASSERT_EQ(c.Execute("CREATE TABLE " + table + " (c " + name + sizes + ")"), SQL_SUCCESS)
-        << name;
+    ASSERT_EQ(c.Execute("CREATE TABLE " + table + " (c " + name + sizes + ")"), SQL_SUCCESS) << name;
     EXPECT_EQ(Rows(SQLColumns(s, 0, 0, 0, 0, S(table.c_str()), SQL_NTS, 0, 0), {5}), code) << name;
   }
   EXPECT_EQ(n, 17);

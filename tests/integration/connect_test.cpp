@@ -6,10 +6,8 @@
 
 namespace {
 
-std::string Out(const std::string& dsn, const VeloraServer& server, const std::string& user,
-                const std::string& ask) {
-  return "DSN=" + dsn + ";Server=127.0.0.1;Service=" + server.PortText() + ";User=" + user +
-         ";Password=" + ask;
+std::string Out(const std::string& dsn, const VeloraServer& server, const std::string& user, const std::string& ask) {
+  return "DSN=" + dsn + ";Server=127.0.0.1;Service=" + server.PortText() + ";User=" + user + ";Password=" + ask;
 }
 
 // The output string completes the input from the data source. VelPrompt
@@ -24,11 +22,9 @@ TEST(Connect, ConnectionStringIsCompleted) {
   } rows[] = {
       {"DSN=VelPrompt", Out("VelPrompt", g_a, "public", "yes"), ""},
       {"DSN=VelOther" + at + ";User=bob;Password=NO", Out("VelOther", g_a, "bob", "no"), ""},
-      {"DRIVER={Velora}" + at + ";UID=carol;PWD=pw",
-       "DRIVER={Velora}" + at + ";User=carol;Password=no;PWD=pw",
+      {"DRIVER={Velora}" + at + ";UID=carol;PWD=pw", "DRIVER={Velora}" + at + ";User=carol;Password=no;PWD=pw",
        "user \"carol\" logged in to data source \"\""},
-      {"Driver=Velora;Database=reports" + at,
-       "DRIVER=Velora;Database=reports" + at + ";User=public;Password=no",
+      {"Driver=Velora;Database=reports" + at, "DRIVER=Velora;Database=reports" + at + ";User=public;Password=no",
        "user \"public\" logged in to data source \"reports\""}};
   for (const auto& r : rows) {
     OdbcConnection c;
@@ -58,16 +54,14 @@ TEST(Connect, RefusalsGiveTheirStatesAndTexts) {
   const struct {
     bool browse;
     std::string in, first;
-  } rows[] = {
-      {false, "VelAuth", "28000 [QTX][Velora ODBC Server]"},  // wrong password
-      {false, "VelRefused", "08001 [QTX][Velora ODBC Client]connection failure"},
-      {true, "DSN=VelOpen", "HYC00 [QTX][Velora ODBC Client]SQLBrowseConnect not implemented"}};
+  } rows[] = {{false, "VelAuth", "28000 [QTX][Velora ODBC Server]"},  // wrong password
+              {false, "VelRefused", "08001 [QTX][Velora ODBC Client]connection failure"},
+              {true, "DSN=VelOpen", "HYC00 [QTX][Velora ODBC Client]SQLBrowseConnect not implemented"}};
   for (const auto& r : rows) {
     OdbcConnection c;
     SQLCHAR out[256];
     SQLSMALLINT length = 0;
-    SQLRETURN rc = r.browse ? SQLBrowseConnect(c.dbc, (SQLCHAR*)r.in.c_str(), SQL_NTS, out,
-                                               sizeof out, &length)
+    SQLRETURN rc = r.browse ? SQLBrowseConnect(c.dbc, (SQLCHAR*)r.in.c_str(), SQL_NTS, out, sizeof out, &length)
                             : c.Connect(r.in, "alice", "wrong");
     EXPECT_EQ(rc, SQL_ERROR) << r.in;
     EXPECT_EQ(c.Diag().substr(0, r.first.size()), r.first) << r.in;
@@ -81,8 +75,7 @@ TEST(Connect, RefusalsGiveTheirStatesAndTexts) {
 TEST_F(Open, TransactionsOfAConnectionWithoutAutocommitSetBeforeConnecting) {
   OdbcConnection t;
   ASSERT_EQ(c.Execute("CREATE TABLE ledger (a INTEGER)"), SQL_SUCCESS);
-  ASSERT_EQ(SQLSetConnectAttr(t.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0),
-            SQL_SUCCESS);
+  ASSERT_EQ(SQLSetConnectAttr(t.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0), SQL_SUCCESS);
   ASSERT_TRUE(SQL_SUCCEEDED(t.DriverConnect("DSN=VelOpen"))) << t.Diag();
   const struct {
     SQLSMALLINT type, end;
@@ -93,8 +86,7 @@ TEST_F(Open, TransactionsOfAConnectionWithoutAutocommitSetBeforeConnecting) {
               {SQL_HANDLE_ENV, SQL_COMMIT, 2}};
   for (const auto& r : rows) {
     ASSERT_EQ(t.Execute("INSERT INTO ledger VALUES (1)"), SQL_SUCCESS);
-    EXPECT_EQ(SQLEndTran(r.type, r.type == SQL_HANDLE_DBC ? t.dbc : t.env, r.end), SQL_SUCCESS)
-        << t.Diag();
+    EXPECT_EQ(SQLEndTran(r.type, r.type == SQL_HANDLE_DBC ? t.dbc : t.env, r.end), SQL_SUCCESS) << t.Diag();
     SQLLEN rows = -2;  // an UPDATE that changes nothing counts the rows c sees
     EXPECT_EQ(c.Execute("UPDATE ledger SET a = a", &rows), SQL_SUCCESS);
     EXPECT_EQ(rows, r.visible) << r.type << " " << r.end;
@@ -107,10 +99,8 @@ TEST_F(Open, MoreResultsAndRowsets) {
   SQLHSTMT s = c.Statement();
   ASSERT_EQ(SQLExecDirect(s, (SQLCHAR*)"CREATE TABLE apps_rows (n INTEGER)", SQL_NTS), SQL_SUCCESS);
   EXPECT_EQ(SQLMoreResults(s), SQL_NO_DATA);
-  EXPECT_EQ(SQLSetStmtAttr(s, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)2, 0), SQL_SUCCESS)
-      << Diag(SQL_HANDLE_STMT, s);
-  ASSERT_EQ(SQLExecDirect(s, (SQLCHAR*)"SELECT 1 UNION SELECT 2 UNION SELECT 3", SQL_NTS),
-            SQL_SUCCESS);
+  EXPECT_EQ(SQLSetStmtAttr(s, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)2, 0), SQL_SUCCESS) << Diag(SQL_HANDLE_STMT, s);
+  ASSERT_EQ(SQLExecDirect(s, (SQLCHAR*)"SELECT 1 UNION SELECT 2 UNION SELECT 3", SQL_NTS), SQL_SUCCESS);
   EXPECT_EQ(SQLFetchScroll(s, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
   EXPECT_EQ(SQLMoreResults(s), SQL_NO_DATA);
   EXPECT_EQ(SQLFetch(s), SQL_ERROR);

@@ -17,12 +17,10 @@ std::string Diag(SQLSMALLINT type, SQLHANDLE handle) {
   std::string text;
   SQLCHAR state[6] = {0}, message[SQL_MAX_MESSAGE_LENGTH + 1] = {0};
   SQLINTEGER native = 0;
-  for (SQLSMALLINT i = 1; SQL_SUCCEEDED(
-           SQLGetDiagRec(type, handle, i, state, &native, message, sizeof message, nullptr));
-       ++i) {
+  for (SQLSMALLINT i = 1;
+       SQL_SUCCEEDED(SQLGetDiagRec(type, handle, i, state, &native, message, sizeof message, nullptr)); ++i) {
     const std::string m = reinterpret_cast<char*>(message);
-    text += reinterpret_cast<char*>(state) + (" " + (m.rfind("[unixODBC]", 0) ? m : m.substr(10))) +
-            "\n";
+    text += reinterpret_cast<char*>(state) + (" " + (m.rfind("[unixODBC]", 0) ? m : m.substr(10))) + "\n";
   }
   return text;
 }
@@ -35,8 +33,8 @@ std::string Rows(SQLHSTMT s, SQLRETURN rc, const std::vector<int>& columns) {
     out += row;
     for (size_t i = 0; i < columns.size(); ++i) {
       SQLLEN length = 0;
-      SQLGetData(s, static_cast<SQLUSMALLINT>(columns[i]), SQL_C_CHAR, value.data(),
-                 static_cast<SQLLEN>(value.size()), &length);
+      SQLGetData(s, static_cast<SQLUSMALLINT>(columns[i]), SQL_C_CHAR, value.data(), static_cast<SQLLEN>(value.size()),
+                 &length);
       size_t kept = std::min(value.size(), static_cast<size_t>(length));
       out += (i ? "/" : "") + (length == SQL_NULL_DATA ? "-" : std::string(value.data(), kept));
     }
@@ -59,16 +57,15 @@ OdbcConnection::~OdbcConnection() {
 
 SQLRETURN OdbcConnection::DriverConnect(const std::string& in) {
   SQLCHAR text[1024] = {0};
-  SQLRETURN rc = SQLDriverConnect(dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, text, sizeof text,
-                                  nullptr, SQL_DRIVER_NOPROMPT);
+  SQLRETURN rc =
+      SQLDriverConnect(dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, text, sizeof text, nullptr, SQL_DRIVER_NOPROMPT);
   out = reinterpret_cast<char*>(text);
   return rc;
 }
 
-SQLRETURN OdbcConnection::Connect(const std::string& dsn, const std::string& user,
-                                  const std::string& password) {
-  return SQLConnect(dbc, (SQLCHAR*)dsn.c_str(), SQL_NTS, (SQLCHAR*)user.c_str(), SQL_NTS,
-                    (SQLCHAR*)password.c_str(), SQL_NTS);
+SQLRETURN OdbcConnection::Connect(const std::string& dsn, const std::string& user, const std::string& password) {
+  return SQLConnect(dbc, (SQLCHAR*)dsn.c_str(), SQL_NTS, (SQLCHAR*)user.c_str(), SQL_NTS, (SQLCHAR*)password.c_str(),
+                    SQL_NTS);
 }
 
 SQLHSTMT OdbcConnection::Statement() {
@@ -88,8 +85,8 @@ SQLRETURN OdbcConnection::Execute(const std::string& sql, SQLLEN* rows) {
 namespace {
 std::string Section(const std::string& name, int port, const std::string& user = "public",
                     const std::string& ask = "no") {
-  return "[" + name + "]\nDriver = Velora\nServer = 127.0.0.1\nService = " + std::to_string(port) +
-         "\nUser = " + user + "\nPassword = " + ask + "\n\n";
+  return "[" + name + "]\nDriver = Velora\nServer = 127.0.0.1\nService = " + std::to_string(port) + "\nUser = " + user +
+         "\nPassword = " + ask + "\n\n";
 }
 }  // namespace
 
@@ -98,8 +95,7 @@ int main(int argc, char** argv) {
   setenv("VELODBC_DIALOG", "none", 1);  // never a prompt on whoever's terminal
   g_c.AddUser("alice", "wonderland");
   for (VeloraServer* server : {&g_a, &g_b, &g_c}) {
-    if (!server->Start())
-      return std::fprintf(stderr, "no server: %s\n", server->Error().c_str()), 1;
+    if (!server->Start()) return std::fprintf(stderr, "no server: %s\n", server->Error().c_str()), 1;
   }
   g_refused = UnusedLoopbackPort();
   const std::string ini = VEL_ODBC_DIR "/integration_test.odbc.ini";

@@ -64,16 +64,14 @@ TEST_F(Parameters, EveryTypeReadsBackEqual) {
     const std::string table = "p_type" + std::to_string(++n);
     ASSERT_EQ(c.Execute("CREATE TABLE " + table + " (v " + t.declared + ")"), SQL_SUCCESS);
     SQLHSTMT s = c.Statement();
-    ASSERT_EQ(SQLPrepare(s, (SQLCHAR*)("INSERT INTO " + table + " VALUES (?)").c_str(), SQL_NTS),
-              SQL_SUCCESS);
+    ASSERT_EQ(SQLPrepare(s, (SQLCHAR*)("INSERT INTO " + table + " VALUES (?)").c_str(), SQL_NTS), SQL_SUCCESS);
     SQLLEN length = t.length;
-    ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, t.cType, t.sqlType, 20, 2,
-                               const_cast<void*>(t.value), 0, &length),
-              SQL_SUCCESS);
+    ASSERT_EQ(
+        SQLBindParameter(s, 1, SQL_PARAM_INPUT, t.cType, t.sqlType, 20, 2, const_cast<void*>(t.value), 0, &length),
+        SQL_SUCCESS);
     EXPECT_EQ(SQLExecute(s), SQL_SUCCESS) << t.declared << " " << Diag(SQL_HANDLE_STMT, s);
     SQLFreeHandle(SQL_HANDLE_STMT, s);
-    EXPECT_EQ(ReadBack("SELECT v FROM " + table), t.expected)
-        << t.declared << " from C type " << t.cType;
+    EXPECT_EQ(ReadBack("SELECT v FROM " + table), t.expected) << t.declared << " from C type " << t.cType;
   }
 }
 
@@ -85,11 +83,9 @@ TEST_F(Parameters, LongValuesInPieces) {
     text[i] = static_cast<char>('a' + i % 26), bytes[i] = static_cast<char>(i * 7);
   SQLHSTMT s = c.Statement();
   SQLLEN atExec = SQL_LEN_DATA_AT_EXEC(0);
-  ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR, 0, 0,
-                             (SQLPOINTER)1, 0, &atExec),
+  ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR, 0, 0, (SQLPOINTER)1, 0, &atExec),
             SQL_SUCCESS);
-  ASSERT_EQ(SQLBindParameter(s, 2, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_LONGVARBINARY, 0, 0,
-                             (SQLPOINTER)2, 0, &atExec),
+  ASSERT_EQ(SQLBindParameter(s, 2, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_LONGVARBINARY, 0, 0, (SQLPOINTER)2, 0, &atExec),
             SQL_SUCCESS);
   ASSERT_EQ(SQLExecDirect(s, (SQLCHAR*)"INSERT INTO p_long VALUES (?, ?)", SQL_NTS), SQL_NEED_DATA);
   SQLPOINTER which = nullptr;

@@ -73,8 +73,7 @@ TEST(ClibConnectionTest, RefusalsAreTracedAndBoxedOnce) {
        "Unable to connect to host.\nHost 127.0.0.1, Service " + refusing.port + "\n" + refused},
       {"127.0.0.1", "0", N0("0: Invalid port number."), "0: Invalid port number."},
       {"127.0.0.1", "65536", N0("65536: Invalid port number."), "65536: Invalid port number."},
-      {"255.255.255.255", "1", N0("255.255.255.255: Invalid host address."),
-       "255.255.255.255: Invalid host address."},
+      {"255.255.255.255", "1", N0("255.255.255.255: Invalid host address."), "255.255.255.255: Invalid host address."},
       {"no-such-host.invalid", "1", N0("gethostbyname() failed."),
        "Unable to resolve host name:\nHost no-such-host.invalid not found in your HOSTS file."},
       {"127.0.0.1", "no-such-service-velora", N0("getservbyname() failed."),
@@ -121,8 +120,7 @@ TEST_F(ConnectedTest, WriteAndReadExactBlocksWithTraceAndDumps) {
                                peer.port + "abc\""),
         pid + " N0: Connected to 127.0.0.1 on port ",
         pid + " ClibConnection::Write()\nbuffer contains 5 bytes of data\n000: 68 65 6c 6c 6f",
-        TraceCapture::Line('N', 3, "ClibConnection::Read(len=6)"),
-        pid + " ClibConnection::Read()\n"}) {
+        TraceCapture::Line('N', 3, "ClibConnection::Read(len=6)"), pid + " ClibConnection::Read()\n"}) {
     EXPECT_NE(std::string::npos, trace.Text().find(line)) << line;
   }
   EXPECT_TRUE(boxes.texts.empty());
@@ -138,13 +136,10 @@ TEST(ClibConnectionTest, EndTruncationAndResetOfTheStream) {
     std::string trace;
     SocketState state;
     std::vector<std::string> boxes;
-  } rows[] = {{"", false, N0("recv() returned EOF."), SocketState::kOpen, {}},
-              {"abc", false, N0("recv() failed: Truncation."), SocketState::kOpen, {}},
-              {"",
-               true,
-               N0("recv() failed.") + N0(reset),
-               SocketState::kDropped,
-               {"Receive failed.\n" + reset.substr(1)}}};
+  } rows[] = {
+      {"", false, N0("recv() returned EOF."), SocketState::kOpen, {}},
+      {"abc", false, N0("recv() failed: Truncation."), SocketState::kOpen, {}},
+      {"", true, N0("recv() failed.") + N0(reset), SocketState::kDropped, {"Receive failed.\n" + reset.substr(1)}}};
   for (const Row& r : rows) {
     Peer peer;
     BoxedConnection conn;
@@ -172,10 +167,8 @@ TEST_F(ConnectedTest, SendOnADroppedConnectionRaisesNoSigpipe) {
   BoxCapture boxes;
   TraceCapture trace("");
   EXPECT_FALSE(conn.Write("abc", 3));
-  EXPECT_EQ(N0("send() failed.") + N0(" errno 10054: [10054] Connection reset by peer"),
-            trace.Text());
-  EXPECT_EQ(std::vector<std::string>{"Send failed.\nerrno 10054: [10054] Connection reset by peer"},
-            boxes.texts);
+  EXPECT_EQ(N0("send() failed.") + N0(" errno 10054: [10054] Connection reset by peer"), trace.Text());
+  EXPECT_EQ(std::vector<std::string>{"Send failed.\nerrno 10054: [10054] Connection reset by peer"}, boxes.texts);
   EXPECT_EQ(SocketState::kDropped, conn.State());
 }
 
@@ -253,11 +246,7 @@ TEST(ClibConnectionTest, ErrorTextBounds) {
     int number;
     size_t size;
     const char* text;
-  } rows[] = {{9999, 256, ""},
-              {10001, 256, ""},
-              {11005, 256, ""},
-              {0, 256, "[10000] No Error"},
-              {10061, 8, "[10061]"}};
+  } rows[] = {{9999, 256, ""}, {10001, 256, ""}, {11005, 256, ""}, {0, 256, "[10000] No Error"}, {10061, 8, "[10061]"}};
   for (const auto& r : rows) {
     char text[256];
     ClibConnection::LoadErrorText(r.number, text, r.size);

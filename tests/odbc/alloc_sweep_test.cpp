@@ -25,18 +25,15 @@ std::string Session(const std::string& port, bool once, bool* completed) {
     bool clean = rc == SQL_ERROR;
     int records = 0;
     // The records of the statement, the connection and the environment.
-    const SQLHANDLE handles[3][3] = {
-        {nullptr, nullptr, stmt}, {nullptr, dbc, nullptr}, {env, nullptr, nullptr}};
+    const SQLHANDLE handles[3][3] = {{nullptr, nullptr, stmt}, {nullptr, dbc, nullptr}, {env, nullptr, nullptr}};
     for (const auto& h : handles) {
-      for (; clean && SQLError(h[0], h[1], h[2], state, &native, message, sizeof message,
-                               nullptr) == SQL_SUCCESS;
+      for (; clean && SQLError(h[0], h[1], h[2], state, &native, message, sizeof message, nullptr) == SQL_SUCCESS;
            ++records) {
         clean = native == 3008;
       }
     }
     if (!clean || (once && env && records == 0)) {  // no environment: nowhere to queue
-      why = std::string(name) + " rc " + std::to_string(rc) + ": " + (char*)state + " " +
-            (char*)message;
+      why = std::string(name) + " rc " + std::to_string(rc) + ": " + (char*)state + " " + (char*)message;
     }
     return false;
   };
@@ -48,29 +45,23 @@ std::string Session(const std::string& port, bool once, bool* completed) {
   char piece[2];
   const std::string in = "DSN=Sweep;Server=127.0.0.1;Service=" + port;
 #define STEP(call) step(call, #call)
-  *completed =
-      STEP(SQLAllocEnv(&env)) && STEP(SQLAllocConnect(env, &dbc)) &&
-      STEP(SQLDriverConnect(dbc, nullptr, M(in.c_str()), SQL_NTS, nullptr, 0, nullptr, 0)) &&
-      STEP(SQLAllocStmt(dbc, &stmt)) &&
-      STEP(SQLExecDirect(stmt, M("CREATE TABLE IF NOT EXISTS sweep (a INTEGER, b VARCHAR(9))"),
-                         SQL_NTS)) &&
-      STEP(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &a, 0,
-                            nullptr)) &&
-      STEP(SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 9, 0, &a, 0,
-                            &atExec)) &&
-      STEP(Need(SQLExecDirect(stmt, M("INSERT INTO sweep VALUES (?, ?)"), SQL_NTS))) &&
-      STEP(Need(SQLParamData(stmt, &token))) && STEP(SQLPutData(stmt, &a, 2)) &&
-      STEP(SQLParamData(stmt, &token)) && STEP(SQLFreeStmt(stmt, SQL_RESET_PARAMS)) &&
-      STEP(SQLPrepare(stmt, M("SELECT a, b FROM sweep"), SQL_NTS)) &&
-      STEP(SQLColAttributes(stmt, 2, SQL_COLUMN_TYPE_NAME, nullptr, 0, nullptr, nullptr)) &&
-      STEP(SQLBindCol(stmt, 1, SQL_C_SLONG, &a, 0, nullptr)) && STEP(SQLExecute(stmt)) &&
-      STEP(SQLFetch(stmt)) &&
-      STEP(SQLGetData(stmt, 2, SQL_C_CHAR, piece, 2, nullptr)) &&  // in pieces
-      STEP(SQLGetData(stmt, 2, SQL_C_CHAR, piece, 2, nullptr)) && STEP(SQLFetch(stmt)) &&
-      STEP(SQLFreeStmt(stmt, SQL_CLOSE)) && STEP(SQLSetStmtOption(stmt, SQL_MAX_ROWS, 4)) &&
-      STEP(SQLSetConnectOption(dbc, SQL_AUTOCOMMIT, 1)) &&
-      STEP(SQLTransact(env, dbc, SQL_COMMIT)) && STEP(SQLFreeStmt(stmt, SQL_DROP)) &&
-      !(stmt = nullptr) && STEP(SQLDisconnect(dbc));
+  *completed = STEP(SQLAllocEnv(&env)) && STEP(SQLAllocConnect(env, &dbc)) &&
+               STEP(SQLDriverConnect(dbc, nullptr, M(in.c_str()), SQL_NTS, nullptr, 0, nullptr, 0)) &&
+               STEP(SQLAllocStmt(dbc, &stmt)) &&
+               STEP(SQLExecDirect(stmt, M("CREATE TABLE IF NOT EXISTS sweep (a INTEGER, b VARCHAR(9))"), SQL_NTS)) &&
+               STEP(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &a, 0, nullptr)) &&
+               STEP(SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 9, 0, &a, 0, &atExec)) &&
+               STEP(Need(SQLExecDirect(stmt, M("INSERT INTO sweep VALUES (?, ?)"), SQL_NTS))) &&
+               STEP(Need(SQLParamData(stmt, &token))) && STEP(SQLPutData(stmt, &a, 2)) &&
+               STEP(SQLParamData(stmt, &token)) && STEP(SQLFreeStmt(stmt, SQL_RESET_PARAMS)) &&
+               STEP(SQLPrepare(stmt, M("SELECT a, b FROM sweep"), SQL_NTS)) &&
+               STEP(SQLColAttributes(stmt, 2, SQL_COLUMN_TYPE_NAME, nullptr, 0, nullptr, nullptr)) &&
+               STEP(SQLBindCol(stmt, 1, SQL_C_SLONG, &a, 0, nullptr)) && STEP(SQLExecute(stmt)) &&
+               STEP(SQLFetch(stmt)) && STEP(SQLGetData(stmt, 2, SQL_C_CHAR, piece, 2, nullptr)) &&  // in pieces
+               STEP(SQLGetData(stmt, 2, SQL_C_CHAR, piece, 2, nullptr)) && STEP(SQLFetch(stmt)) &&
+               STEP(SQLFreeStmt(stmt, SQL_CLOSE)) && STEP(SQLSetStmtOption(stmt, SQL_MAX_ROWS, 4)) &&
+               STEP(SQLSetConnectOption(dbc, SQL_AUTOCOMMIT, 1)) && STEP(SQLTransact(env, dbc, SQL_COMMIT)) &&
+               STEP(SQLFreeStmt(stmt, SQL_DROP)) && !(stmt = nullptr) && STEP(SQLDisconnect(dbc));
 #undef STEP
   ResetAllocFailure();
   if (dbc) SQLFreeConnect(dbc);
@@ -91,8 +82,7 @@ TEST_F(AllocationSweep, EveryFailureIsReportedAndNothingLeaks) {
     for (; n < 3000 && !completed; ++n) {
       const unsigned long before = AllocCount();
       once ? SetAllocFailOnce(n) : SetAllocFailAfter(n);
-      ASSERT_EQ(Session(velora.PortText(), once, &completed), "")
-          << "allocation " << n << " " << once;
+      ASSERT_EQ(Session(velora.PortText(), once, &completed), "") << "allocation " << n << " " << once;
       // A single failure may be absorbed: done once allocation n is never reached.
       if (once) completed = completed && AllocCount() - before <= static_cast<unsigned long>(n);
     }

@@ -29,9 +29,7 @@ const std::pair<std::function<SQLRETURN(SQLHSTMT)>, std::string> kCalls[] = {
      Frame(43, U32(7) + Texts({"", "", "", ""}))},
     {[](SQLHSTMT s) { return SQLTables(s, M("%"), SQL_NTS, M(""), 0, M("ABC   "), 6, M("V'"), 1); },
      Frame(43, U32(7) + Texts({"%", "", "ABC", "V"}))},
-    {[](SQLHSTMT s) {
-       return SQLColumns(s, M("q"), 1, M("ow"), 2, M("e"), SQL_NTS, M("n\\_%"), 4);
-     },
+    {[](SQLHSTMT s) { return SQLColumns(s, M("q"), 1, M("ow"), 2, M("e"), SQL_NTS, M("n\\_%"), 4); },
      Frame(4, U32(7) + Texts({"q", "ow", "e", "n\\_%"}))},
     {[](SQLHSTMT s) { return SQLStatistics(s, nullptr, 0, nullptr, 0, M("emp"), 3, 7, 1); },
      Frame(41, U32(7) + Texts({"", "", "emp"}) + U16(7) + U16(1))},
@@ -48,8 +46,7 @@ TEST_F(CatalogWireTest, RequestsAreExactAndTheReplyDescribesTheResultSet) {
   for (const auto& c : kCalls) EXPECT_EQ(Cols(s, Stmt(c.first(s), s)), "0 1") << Hex(c.second);
   // The entry line and each text argument as given.
   char line[96];
-  std::snprintf(line, sizeof line,
-                "SQLSpecialColumns: hstmt=0x%08lx, fColType=2, fScope=9, fNullable=0",
+  std::snprintf(line, sizeof line, "SQLSpecialColumns: hstmt=0x%08lx, fColType=2, fScope=9, fNullable=0",
                 static_cast<unsigned long>(reinterpret_cast<uintptr_t>(s)));
   EXPECT_TRUE(trace.Has('A', 2, line) && trace.Has('A', 2, " szTableName=[e  ]")) << trace.Text();
 }
@@ -77,8 +74,7 @@ TEST_F(CatalogWireTest, RefusalsKeepTheResultSetAndOnlySuccessAdoptsOne) {
   }
   EXPECT_EQ(got[6], "ERROR S1090 1072 C:invalid string or buffer length");
   EXPECT_EQ(Cols(s), " 1");
-  EXPECT_EQ(Cols(s, Stmt(SQLColumns(s, 0, 0, 0, 0, M("emp"), SQL_NTS, 0, 0), s)),
-            "INFO 01000 5 S:cut short 0");
+  EXPECT_EQ(Cols(s, Stmt(SQLColumns(s, 0, 0, 0, 0, M("emp"), SQL_NTS, 0, 0), s)), "INFO 01000 5 S:cut short 0");
 }
 
 // Numbers: 2 or 4 bytes, cut without a warning to cbInfoValueMax. Texts:
@@ -123,8 +119,7 @@ TEST_F(CatalogWireTest, GetInfoAnswersByKindLengthTruncationAndTrace) {
     SQLSMALLINT pcb = 99;
     const std::string rc = Conn(SQLGetInfo(hdbc, c.type, &buffer[0], c.cbMax, &pcb));
     EXPECT_EQ(rc + "|" + buffer.substr(0, c.bytes.size()) + "|" + std::to_string(pcb),
-              (c.rc ? "INFO 01004 1041 C:data truncated|" : "0|") + c.bytes + "|" +
-                  std::to_string(c.pcb));
+              (c.rc ? "INFO 01004 1041 C:data truncated|" : "0|") + c.bytes + "|" + std::to_string(c.pcb));
     EXPECT_TRUE(trace.Has('A', 2, "    " + c.trace)) << trace.Text();
   }
   SQLSMALLINT pcb = 0;

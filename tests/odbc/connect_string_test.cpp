@@ -22,10 +22,8 @@ TEST(ConnectStringTest, KeysAreFoundAnywhereWithCaseAndEndAtSemicolon) {
   for (const auto& r : rows) {
     const char* value = nullptr;
     uint32_t length = 0;
-    bool found =
-        FindConnectKey(r.text, static_cast<uint32_t>(std::strlen(r.text)), r.key, &value, &length);
-    EXPECT_EQ(found ? std::string(value, length) : "<absent>", r.value ? r.value : "<absent>")
-        << r.text;
+    bool found = FindConnectKey(r.text, static_cast<uint32_t>(std::strlen(r.text)), r.key, &value, &length);
+    EXPECT_EQ(found ? std::string(value, length) : "<absent>", r.value ? r.value : "<absent>") << r.text;
   }
   char buffer[4] = "old";
   EXPECT_FALSE(CopyConnectValue("Service=123456;", 15, "Server=", buffer, sizeof buffer));

@@ -21,8 +21,7 @@ TEST(DriverLoadTest, DrivesExportsByNameAndUnloadClosesTheTraceFirst) {
   void* lib = dlopen(VEL_DRIVER_PATH, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(nullptr, lib) << dlerror();
   auto allocEnv = reinterpret_cast<SQLRETURN (*)(SQLHENV*)>(dlsym(lib, "SQLAllocEnv"));
-  auto allocConnect =
-      reinterpret_cast<SQLRETURN (*)(SQLHENV, SQLHDBC*)>(dlsym(lib, "SQLAllocConnect"));
+  auto allocConnect = reinterpret_cast<SQLRETURN (*)(SQLHENV, SQLHDBC*)>(dlsym(lib, "SQLAllocConnect"));
   auto loadByOrdinal = reinterpret_cast<void (*)()>(dlsym(lib, "LoadByOrdinal"));
   ASSERT_TRUE(allocEnv && allocConnect && loadByOrdinal);
   loadByOrdinal();

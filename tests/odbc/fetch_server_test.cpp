@@ -40,9 +40,7 @@ const Column kColumns[] = {
     {"c_timestamp", "TIMESTAMP", "'2024-02-29 13:45:30.250'", 0},
 };
 
-std::string Date(int y, int m, int d) {
-  return U16(uint16_t(y)) + U16(uint16_t(m)) + U16(uint16_t(d));
-}
+std::string Date(int y, int m, int d) { return U16(uint16_t(y)) + U16(uint16_t(m)) + U16(uint16_t(d)); }
 
 // state "22018" (22005): refused by SQLGetData. Bound columns are not
 // checked: the class fails with 22003, a C type without a conversion gives
@@ -69,24 +67,21 @@ class FetchServerTest : public OdbcTest {
     if (first) server_ = new VeloraServer;
     ASSERT_TRUE(!first || server_->Start()) << server_->Error();
     Connect(server_->PortText());
-    std::string create = "CREATE TABLE all_types (id INTEGER",
-                insert = "INSERT INTO all_types VALUES (1";
+    std::string create = "CREATE TABLE all_types (id INTEGER", insert = "INSERT INTO all_types VALUES (1";
     for (const Column& c : kColumns) {
       create += std::string(", ") + c.name + " " + c.declared;
       insert += std::string(", ") + c.literal;
     }
-    for (const std::string& sql :
-         {create + ")", insert + ")", std::string("INSERT INTO all_types (id) VALUES (2)"),
-          std::string("CREATE TABLE long_values (t LONGVARCHAR, b LONGVARBINARY)"),
-          "INSERT INTO long_values VALUES ('" + kLong + "', CAST('" + kLong + "' AS BLOB))"}) {
+    for (const std::string& sql : {create + ")", insert + ")", std::string("INSERT INTO all_types (id) VALUES (2)"),
+                                   std::string("CREATE TABLE long_values (t LONGVARCHAR, b LONGVARBINARY)"),
+                                   "INSERT INTO long_values VALUES ('" + kLong + "', CAST('" + kLong + "' AS BLOB))"}) {
       if (first) Exec(sql);
     }
   }
   static void TearDownTestSuite() { delete server_; }
   void Exec(const std::string& sql) {
     SQLFreeStmt(stmt_, SQL_CLOSE);
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS)))
-        << sql.substr(0, 200);
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS))) << sql.substr(0, 200);
   }
 
   // Column name of row id, bound or read with SQLGetData, into 48 bytes.
@@ -100,13 +95,11 @@ class FetchServerTest : public OdbcTest {
     Outcome o;
     std::memset(o.buffer, '#', sizeof o.buffer);
     SQLFreeStmt(stmt_, SQL_CLOSE);
-    SQLRETURN bind =
-        bound ? SQLBindCol(stmt_, 1, c, o.buffer, sizeof o.buffer, &o.length) : SQL_SUCCESS;
+    SQLRETURN bind = bound ? SQLBindCol(stmt_, 1, c, o.buffer, sizeof o.buffer, &o.length) : SQL_SUCCESS;
     EXPECT_EQ(SQL_SUCCESS, bind);
     Exec("SELECT " + name + " FROM all_types WHERE id = " + std::to_string(id));
     o.rc = SQLFetch(stmt_);
-    if (!bound && o.rc == SQL_SUCCESS)
-      o.rc = SQLGetData(stmt_, 1, c, o.buffer, sizeof o.buffer, &o.length);
+    if (!bound && o.rc == SQL_SUCCESS) o.rc = SQLGetData(stmt_, 1, c, o.buffer, sizeof o.buffer, &o.length);
     o.state = o.rc == SQL_SUCCESS ? "" : State();
     SQLFreeStmt(stmt_, SQL_UNBIND);
     return o;
@@ -138,11 +131,9 @@ TEST_F(FetchServerTest, ConversionsBoundAndUnbound) {
       {"c_date", SQL_C_CHAR, "", Z("2024-02-29"), 10},
       {"c_time", SQL_C_TYPE_TIME, "", Date(13, 45, 30), 6},
       {"c_timestamp", SQL_C_TYPE_DATE, "01004", Date(2024, 2, 29), 6},
-      {"c_timestamp", SQL_C_TYPE_TIMESTAMP, "",
-       Date(2024, 2, 29) + Date(13, 45, 30) + Raw<uint32_t>(250000000), 16},
+      {"c_timestamp", SQL_C_TYPE_TIMESTAMP, "", Date(2024, 2, 29) + Date(13, 45, 30) + Raw<uint32_t>(250000000), 16},
       {"c_timestamp", SQL_C_CHAR, "", Z("2024-02-29 13:45:30.250"), 23},
-      {"c_longvar", SQL_C_TYPE_TIMESTAMP, "",
-       Date(2024, 2, 29) + Date(13, 45, 30) + Raw<uint32_t>(0), 16},
+      {"c_longvar", SQL_C_TYPE_TIMESTAMP, "", Date(2024, 2, 29) + Date(13, 45, 30) + Raw<uint32_t>(0), 16},
       // Refused pairs, and a C type the driver has no conversion for.
       {"c_integer", SQL_C_TYPE_DATE, "22018", "", 999},
       {"c_varchar", SQL_C_GUID, "HY003", "", 999},
@@ -152,13 +143,9 @@ TEST_F(FetchServerTest, ConversionsBoundAndUnbound) {
     SCOPED_TRACE(std::string(p.column) + " as C type " + std::to_string(p.cType));
     Outcome unbound = Read(p.column, p.cType, false), bound = Read(p.column, p.cType, true);
     const std::string written = p.out + std::string(sizeof unbound.buffer - p.out.size(), '#');
-    EXPECT_EQ(*p.state == 0       ? SQL_SUCCESS
-              : p.state[0] == '0' ? SQL_SUCCESS_WITH_INFO
-                                  : SQL_ERROR,
-              unbound.rc);
+    EXPECT_EQ(*p.state == 0 ? SQL_SUCCESS : p.state[0] == '0' ? SQL_SUCCESS_WITH_INFO : SQL_ERROR, unbound.rc);
     EXPECT_EQ(p.state + std::string(" ") + std::to_string(p.length) + " " + written,
-              unbound.state + " " + std::to_string(unbound.length) + " " +
-                  std::string(unbound.buffer, 48));
+              unbound.state + " " + std::to_string(unbound.length) + " " + std::string(unbound.buffer, 48));
     const bool refused = std::string(p.state) == "22018";
     EXPECT_EQ(refused ? (p.cType == SQL_C_GUID ? "HY003" : "22003") : p.state, bound.state);
     EXPECT_EQ(written, std::string(bound.buffer, sizeof bound.buffer));
@@ -182,8 +169,7 @@ TEST_F(FetchServerTest, NullsAndRadixOfEveryColumn) {
       EXPECT_EQ('#', o.buffer[0]) << c.name;
     }
     SQLLEN radix = 77;
-    EXPECT_EQ(SQL_SUCCESS,
-              SQLColAttribute(stmt_, 1, SQL_DESC_NUM_PREC_RADIX, nullptr, 0, nullptr, &radix));
+    EXPECT_EQ(SQL_SUCCESS, SQLColAttribute(stmt_, 1, SQL_DESC_NUM_PREC_RADIX, nullptr, 0, nullptr, &radix));
     EXPECT_EQ(c.radix, radix) << c.name;
   }
   // A NULL read once has no data left.
@@ -207,17 +193,14 @@ TEST_F(FetchServerTest, LongValuesComeInPiecesThenNoData) {
   Exec("SELECT t, b FROM long_values");
   ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
   char piece[1000];
-  for (SQLSMALLINT c :
-       {SQL_C_CHAR, SQL_C_BINARY, SQL_C_CHAR}) {  // reading again starts from the beginning
+  for (SQLSMALLINT c : {SQL_C_CHAR, SQL_C_BINARY, SQL_C_CHAR}) {  // reading again starts from the beginning
     std::string value;
     SQLLEN length = 0;
     int calls = 0;
-    for (SQLRETURN rc; (rc = SQLGetData(stmt_, c == SQL_C_CHAR ? 1 : 2, c, piece, 1000, &length)) !=
-                       SQL_NO_DATA;) {
+    for (SQLRETURN rc; (rc = SQLGetData(stmt_, c == SQL_C_CHAR ? 1 : 2, c, piece, 1000, &length)) != SQL_NO_DATA;) {
       ASSERT_TRUE(SQL_SUCCEEDED(rc) && ++calls < 100) << State();
       EXPECT_EQ(SQLLEN(kLong.size() - value.size()), length);
-      value.append(piece, c == SQL_C_CHAR ? std::strlen(piece)
-                                          : std::min<size_t>(size_t(length), sizeof piece));
+      value.append(piece, c == SQL_C_CHAR ? std::strlen(piece) : std::min<size_t>(size_t(length), sizeof piece));
     }
     EXPECT_EQ(kLong, value);
     EXPECT_EQ(14, calls);

@@ -52,8 +52,7 @@ TEST_F(FetchWireTest, ColumnsTravelWhenBoundOrReadOnThePreviousRow) {
   SQLINTEGER a = 0, first = 0;
   SQLLEN aLength = 0;
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, &first, 0, nullptr));
-  ASSERT_EQ(SQL_SUCCESS,
-            SQLBindCol(stmt_, 1, SQL_C_SLONG, &a, 0, &aLength));  // one binding per column
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, &a, 0, &aLength));  // one binding per column
   ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
   EXPECT_EQ(1, a);
   EXPECT_EQ(0, first);
@@ -76,8 +75,7 @@ TEST_F(FetchWireTest, ColumnsTravelWhenBoundOrReadOnThePreviousRow) {
   EXPECT_EQ(4, a);
   EXPECT_EQ(SQL_NO_DATA, SQLFetch(stmt_));  // the end comes from the server
   EXPECT_EQ("rc -1 24000", Text(1));        // no row after it
-  EXPECT_EQ(Fetch({1}) + Fetch({1, 2, 3}) + Fetch({1, 3}) + Fetch({1}) + Fetch({}) + Fetch({}),
-            Sent(13));
+  EXPECT_EQ(Fetch({1}) + Fetch({1, 2, 3}) + Fetch({1, 3}) + Fetch({1}) + Fetch({}) + Fetch({}), Sent(13));
   EXPECT_EQ(GetData(3) + GetData(2), Sent(17));
 }
 
@@ -104,12 +102,11 @@ struct Rowsets {
   std::string calls;
 };
 class BlockFetch : public FetchWireTest, public ::testing::WithParamInterface<Rowsets> {};
-INSTANTIATE_TEST_SUITE_P(
-    SizesAndBindings, BlockFetch,
-    ::testing::Values(Rowsets{1, false,
-                              "0 1 0 1 b-1; -1 1 5 - -; 0 1 0 3 b-3; 0 1 0 4 b-4; 0 1 0 5 b-5; "},
-                      Rowsets{3, false, "1 3 050 1 - 3 b-1 - b-3; 0 2 003 4 5 - b-4 b-5 -; "},
-                      Rowsets{3, true, "0 3 000 1 300 3 b-1 b-2 b-3; 0 2 003 4 5 - b-4 b-5 -; "}));
+INSTANTIATE_TEST_SUITE_P(SizesAndBindings, BlockFetch,
+                         ::testing::Values(Rowsets{1, false,
+                                                   "0 1 0 1 b-1; -1 1 5 - -; 0 1 0 3 b-3; 0 1 0 4 b-4; 0 1 0 5 b-5; "},
+                                           Rowsets{3, false, "1 3 050 1 - 3 b-1 - b-3; 0 2 003 4 5 - b-4 b-5 -; "},
+                                           Rowsets{3, true, "0 3 000 1 300 3 b-1 b-2 b-3; 0 2 003 4 5 - b-4 b-5 -; "}));
 
 TEST_P(BlockFetch, RowsetsBySizeAndBindingKind) {
   const Rowsets& c = GetParam();
@@ -130,11 +127,9 @@ TEST_P(BlockFetch, RowsetsBySizeAndBindingKind) {
   EXPECT_EQ(bindType, c.rowWise ? sizeof(RowWise) : 0);
   SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, status, 0);
   SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);  // SQLULEN's size
-  SQLBindCol(stmt_, 1, c.rowWise ? SQL_C_SLONG : SQL_C_STINYINT,
-             c.rowWise ? (SQLPOINTER)&rows[0].a : tiny, 0,
+  SQLBindCol(stmt_, 1, c.rowWise ? SQL_C_SLONG : SQL_C_STINYINT, c.rowWise ? (SQLPOINTER)&rows[0].a : tiny, 0,
              c.rowWise ? &rows[0].aLength : lengths[0]);
-  SQLBindCol(stmt_, 2, SQL_C_CHAR, c.rowWise ? rows[0].b : b[0], 8,
-             c.rowWise ? &rows[0].bLength : lengths[1]);
+  SQLBindCol(stmt_, 2, SQL_C_CHAR, c.rowWise ? rows[0].b : b[0], 8, c.rowWise ? &rows[0].bLength : lengths[1]);
   std::string calls;
   // The first rowset may be asked for as the first one.
   for (SQLSMALLINT type = SQL_FETCH_FIRST;; type = SQL_FETCH_NEXT) {

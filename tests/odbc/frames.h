@@ -26,20 +26,17 @@ inline std::string Frame(uint16_t code, const std::string& body) {
 }
 inline std::string ReturnOnly(int rc) { return ReplyFrame(U16(static_cast<uint16_t>(rc))); }
 // Each request frame expected in turn and answered by its reply.
-inline FakeServer& Talk(FakeServer& s,
-                        std::initializer_list<std::pair<std::string, std::string>> steps) {
+inline FakeServer& Talk(FakeServer& s, std::initializer_list<std::pair<std::string, std::string>> steps) {
   for (const auto& step : steps) s.Expect(step.first).Send(step.second);
   return s;
 }
 // A get-error reply carrying one record.
 inline std::string ErrorReply(const std::string& state, int native, const std::string& text) {
-  return ReplyFrame(U16(0) + Text16(state) + U16(static_cast<uint16_t>(native)) + Text16(text) +
-                    Text16("server.cpp") + U16(12));
+  return ReplyFrame(U16(0) + Text16(state) + U16(static_cast<uint16_t>(native)) + Text16(text) + Text16("server.cpp") +
+                    U16(12));
 }
 // The 80-byte greeting block.
-inline std::string Greeting() {
-  return ("L\x06 WIN32 iso8859-1" + std::string(80, '\0')).substr(0, 80);
-}
+inline std::string Greeting() { return ("L\x06 WIN32 iso8859-1" + std::string(80, '\0')).substr(0, 80); }
 inline std::string ConnectFrame(const std::string& user, const std::string& password,
                                 const std::string& dsn = "Sales") {
   return Frame(5, Text16(dsn) + Text16(user) + Text16(password));
@@ -48,17 +45,16 @@ inline std::string ConnectFrame(const std::string& user, const std::string& pass
 // thirteen value sizes.
 inline std::string ConnectBody(int rc = 0) {
   std::string body = U16(static_cast<uint16_t>(rc)) + Text16("Velora 1.0");
-  for (int size : {10, 1, 6, 12, 8, 8, 4, 12, 4, 2, 6, 16, 1})
-    body += U16(static_cast<uint16_t>(size));
+  for (int size : {10, 1, 6, 12, 8, 8, 4, 12, 4, 2, 6, 16, 1}) body += U16(static_cast<uint16_t>(size));
   return body;
 }
 inline std::string ConnectReply(int rc = 0) { return ReplyFrame(ConnectBody(rc)); }
 // One column of a result-set description; one fetchData element.
-inline std::string Column(const std::string& name, uint32_t length, int nullable, int sqlType,
-                          uint32_t precision = 10, int16_t scale = 0, int updatable = 0) {
-  return Text16(name) + U32(length) + U16(static_cast<uint16_t>(nullable)) + Text16("dbo") +
-         U32(precision) + U16(static_cast<uint16_t>(scale)) + Text16("SALES") +
-         U16(static_cast<uint16_t>(sqlType)) + U16(static_cast<uint16_t>(updatable));
+inline std::string Column(const std::string& name, uint32_t length, int nullable, int sqlType, uint32_t precision = 10,
+                          int16_t scale = 0, int updatable = 0) {
+  return Text16(name) + U32(length) + U16(static_cast<uint16_t>(nullable)) + Text16("dbo") + U32(precision) +
+         U16(static_cast<uint16_t>(scale)) + Text16("SALES") + U16(static_cast<uint16_t>(sqlType)) +
+         U16(static_cast<uint16_t>(updatable));
 }
 inline std::string Value(uint16_t column, const std::string& bytes) {
   return U16(column) + std::string(1, '\0') + U32(uint32_t(bytes.size())) + bytes;
@@ -94,8 +90,8 @@ class FakeResultSet {
         return U16(0) + U32(7);  // allocate statement
       case 10:                   // execute directly
         row_ = 0;
-        return U16(0) + U16(3) + Column("a", 4, 1, SQL_INTEGER, 4) +
-               Column("b", 20, 1, SQL_VARCHAR, 20) + Column("c", 20, 1, SQL_VARCHAR, 20);
+        return U16(0) + U16(3) + Column("a", 4, 1, SQL_INTEGER, 4) + Column("b", 20, 1, SQL_VARCHAR, 20) +
+               Column("c", 20, 1, SQL_VARCHAR, 20);
       case 13: {  // fetch: the requested columns of the next row
         if (++row_ > rows_) return U16(SQL_NO_DATA_FOUND);
         const uint8_t count = uint8_t(body[4]);
@@ -106,8 +102,7 @@ class FakeResultSet {
       case 17:  // get data: one column of the current row
         return row_ < 1 || row_ > rows_ ? U16(SQL_ERROR) : U16(0) + Cell(uint8_t(body[4]));
       case 9:  // get error
-        return U16(0) + Text16("24000") + U16(1) + Text16("invalid cursor state") + Text16("fake") +
-               U16(1);
+        return U16(0) + Text16("24000") + U16(1) + Text16("invalid cursor state") + Text16("fake") + U16(1);
       default:
         return U16(0);
     }

@@ -19,10 +19,8 @@ class OdbcFolder : public ::testing::Environment {
   void SetUp() override {
     mkdir(dir_.c_str(), 0700);
     mkdir((dir_ + "/home").c_str(), 0700);
-    std::ofstream(dir_ + "/odbcinst.ini")
-        << "[Velora Test]\nDriver = " << VEL_DRIVER_PATH << "\nThreading = 3\n";
-    std::ofstream(dir_ + "/odbc.ini")
-        << "[VeloraFake]\nDriver = Velora Test\nServer = 127.0.0.1\nService = 1\n";
+    std::ofstream(dir_ + "/odbcinst.ini") << "[Velora Test]\nDriver = " << VEL_DRIVER_PATH << "\nThreading = 3\n";
+    std::ofstream(dir_ + "/odbc.ini") << "[VeloraFake]\nDriver = Velora Test\nServer = 127.0.0.1\nService = 1\n";
     setenv("ODBCSYSINI", dir_.c_str(), 1);
     setenv("ODBCINI", (dir_ + "/odbc.ini").c_str(), 1);
     setenv("HOME", (dir_ + "/home").c_str(), 1);
@@ -30,8 +28,7 @@ class OdbcFolder : public ::testing::Environment {
   void TearDown() override { EXPECT_EQ(std::system(("rm -rf '" + dir_ + "'").c_str()), 0); }
   const std::string dir_ = std::string(VEL_TEST_WORK_DIR) + "/odbc_dm." + std::to_string(getpid());
 };
-inline const ::testing::Environment* const kOdbcFolder =
-    ::testing::AddGlobalTestEnvironment(new OdbcFolder);
+inline const ::testing::Environment* const kOdbcFolder = ::testing::AddGlobalTestEnvironment(new OdbcFolder);
 
 // An ODBC 3 application's handles: Connect() makes a connection to
 // VeloraFake at a service and a statement, Disconnect() (also at the end)
@@ -44,8 +41,7 @@ class OdbcTest : public ::testing::Test {
     SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_)));
     const std::string in = "DSN=VeloraFake;Service=" + service + ";User=u;Password=p";
-    SQLRETURN rc =
-        SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, nullptr, 0);
+    SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, nullptr, 0);
     ASSERT_TRUE(SQL_SUCCEEDED(rc)) << State(SQL_HANDLE_DBC, dbc_);
     ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_)));
   }
@@ -60,8 +56,7 @@ class OdbcTest : public ::testing::Test {
   std::string State(SQLSMALLINT type = SQL_HANDLE_STMT, SQLHANDLE handle = nullptr) {
     SQLCHAR state[6] = {0}, text[512] = {0};
     SQLINTEGER native = 0;
-    return SQL_SUCCEEDED(SQLGetDiagRec(type, handle ? handle : stmt_, 1, state, &native, text,
-                                       sizeof text, nullptr))
+    return SQL_SUCCEEDED(SQLGetDiagRec(type, handle ? handle : stmt_, 1, state, &native, text, sizeof text, nullptr))
                ? reinterpret_cast<char*>(state)
                : "";
   }

@@ -12,9 +12,7 @@ std::string P(uint16_t n, int16_t type, const std::string& data, bool null = fal
   return U16(n) + U16(static_cast<uint16_t>(type)) + (null ? "\x01" : std::string(1, '\0')) +
          U32(static_cast<uint32_t>(data.size())) + data;
 }
-std::string Direct(const std::string& sql, const std::string& set) {
-  return Frame(10, U32(7) + Text16(sql) + set);
-}
+std::string Direct(const std::string& sql, const std::string& set) { return Frame(10, U32(7) + Text16(sql) + set); }
 const std::string kNoColumns = ReplyFrame(U16(0) + U16(0));
 const std::string kDate = U16(2024) + U16(2) + U16(29), kTime = U16(13) + U16(45) + U16(30);
 
@@ -30,39 +28,31 @@ const Row kForms[] = {
     {SQL_C_CHAR, SQL_VARCHAR, "ab", SQL_NTS, P(1, 12, Z("ab"))},
     {SQL_C_CHAR, SQL_BINARY, "AB", 2, P(1, -2, "AB")},
     {SQL_C_CHAR, SQL_INTEGER, "-5", SQL_NTS, P(1, 4, Raw(-5))},
-    {SQL_C_CHAR, SQL_BIGINT, "-9000000000000000001", SQL_NTS,
-     P(1, -5, FromHex("e6 7c 50 6c 84 e2 01 00 01 00"))},
-    {SQL_C_CHAR, SQL_NUMERIC, "12.5", SQL_NTS,
-     P(1, 2, FromHex("00 f2 00 00 00 00 00 00 00 00 50 12"))},
+    {SQL_C_CHAR, SQL_BIGINT, "-9000000000000000001", SQL_NTS, P(1, -5, FromHex("e6 7c 50 6c 84 e2 01 00 01 00"))},
+    {SQL_C_CHAR, SQL_NUMERIC, "12.5", SQL_NTS, P(1, 2, FromHex("00 f2 00 00 00 00 00 00 00 00 50 12"))},
     {SQL_C_CHAR, SQL_REAL, "-1.5", SQL_NTS, P(1, 7, Raw(-1.5f))},
     {SQL_C_CHAR, SQL_BIT, "1", SQL_NTS, P(1, -7, "\x01")},
     {SQL_C_CHAR, SQL_DATE, "2024-02-29", SQL_NTS, P(1, 9, kDate)},
     {SQL_C_CHAR, SQL_TIME, "13:45:30", SQL_NTS, P(1, 10, kTime)},
-    {SQL_C_CHAR, SQL_TIMESTAMP, "2024-02-29 13:45:30.5", SQL_NTS,
-     P(1, 11, kDate + kTime + U32(500000000))},
+    {SQL_C_CHAR, SQL_TIMESTAMP, "2024-02-29 13:45:30.5", SQL_NTS, P(1, 11, kDate + kTime + U32(500000000))},
     {SQL_C_WCHAR, SQL_WVARCHAR, std::string("\xe9\0\xac\x20\x3d\xd8\x00\xde\0\0", 10), SQL_NTS,
      P(1, 12, Z("\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"))},
     {SQL_C_BINARY, SQL_INTEGER, Raw(-2), 4, P(1, 4, Raw(-2))},
     {SQL_C_BINARY, SQL_CHAR, std::string("A\0B", 3), 3, P(1, 1, std::string("A\0B\0", 4))},
     {SQL_C_DEFAULT, SQL_INTEGER, Raw(7), 0, P(1, 4, Raw(7))},
-    {SQL_C_DEFAULT, SQL_BIGINT, "42", SQL_NTS,
-     P(1, -5, U16(0) + U16(0) + U16(0) + U16(42) + U16(0))},
-    {SQL_C_SLONG, SQL_BIGINT, Raw(-5), 0,
-     P(1, -5, U16(0x8000) + U16(0) + U16(0) + U16(5) + U16(1))},
-    {SQL_C_SBIGINT, SQL_BIGINT, U32(0) + U32(0xffffff00), 0,
-     P(1, -5, U16(0) + U16(0x100) + U16(0) + U16(0) + U16(1))},
+    {SQL_C_DEFAULT, SQL_BIGINT, "42", SQL_NTS, P(1, -5, U16(0) + U16(0) + U16(0) + U16(42) + U16(0))},
+    {SQL_C_SLONG, SQL_BIGINT, Raw(-5), 0, P(1, -5, U16(0x8000) + U16(0) + U16(0) + U16(5) + U16(1))},
+    {SQL_C_SBIGINT, SQL_BIGINT, U32(0) + U32(0xffffff00), 0, P(1, -5, U16(0) + U16(0x100) + U16(0) + U16(0) + U16(1))},
     {SQL_C_SLONG, SQL_NUMERIC, Raw(-7), 0, P(1, 2, FromHex("01 f1 00 00 00 00 00 00 00 00 00 70"))},
     {SQL_C_UTINYINT, SQL_VARCHAR, "\xc8", 0, P(1, 12, Z("200"))},
     {SQL_C_STINYINT, SQL_DOUBLE, "\xfe", 0, P(1, 8, Raw(-2.0))},
     {SQL_C_DOUBLE, SQL_INTEGER, Raw(3.0), 0, P(1, 4, Raw(3))},
-    {SQL_C_DOUBLE, SQL_BIGINT, Raw(-3e9), 0,
-     P(1, -5, U16(0x8000) + U16(0) + U16(0xb2d0) + U16(0x5e00) + U16(1))},
+    {SQL_C_DOUBLE, SQL_BIGINT, Raw(-3e9), 0, P(1, -5, U16(0x8000) + U16(0) + U16(0xb2d0) + U16(0x5e00) + U16(1))},
     {SQL_C_FLOAT, SQL_CHAR, Raw(12.5f), 0, P(1, 1, Z("12.5000000"))},
     {SQL_C_DOUBLE, SQL_VARCHAR, Raw(0.5), 0, P(1, 12, Z(".50000000000000000"))},
     {SQL_C_DATE, SQL_TIMESTAMP, kDate, 0, P(1, 11, kDate + U16(0) + U16(0) + U16(0) + U32(0))},
     {SQL_C_TIME, SQL_CHAR, kTime, 0, P(1, 1, Z("13:45:30"))},
-    {SQL_C_TIMESTAMP, SQL_VARCHAR, kDate + kTime + U32(250000000), 0,
-     P(1, 12, Z("2024-02-29 13:45:30.250"))},
+    {SQL_C_TIMESTAMP, SQL_VARCHAR, kDate + kTime + U32(250000000), 0, P(1, 12, Z("2024-02-29 13:45:30.250"))},
     {SQL_C_TIMESTAMP, SQL_DATE, kDate + U16(0) + U16(0) + U16(0) + U32(0), 0, P(1, 9, kDate)},
     {SQL_C_TIMESTAMP, SQL_TIME, kDate + kTime + U32(0), 0, P(1, 10, kTime)},
     {SQL_C_SLONG, SQL_INTEGER, Raw(1), SQL_NULL_DATA, P(1, 4, "", true)},
@@ -74,11 +64,8 @@ TEST_F(ParameterWireTest, EachPairSendsItsValueForm) {
   SQLHSTMT s = Open();
   for (const Row& r : kForms) {
     SQLLEN ind = r.ind;
-    ASSERT_EQ(
-        SQLBindParameter(s, 1, SQL_PARAM_INPUT, r.c, r.sql, 0, 0, (SQLPOINTER)r.in.data(), 0, &ind),
-        SQL_SUCCESS);
-    ASSERT_EQ(SQLExecDirect(s, M("?"), SQL_NTS), SQL_SUCCESS)
-        << r.c << " " << r.sql << " " << Diag(nullptr, s);
+    ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, r.c, r.sql, 0, 0, (SQLPOINTER)r.in.data(), 0, &ind), SQL_SUCCESS);
+    ASSERT_EQ(SQLExecDirect(s, M("?"), SQL_NTS), SQL_SUCCESS) << r.c << " " << r.sql << " " << Diag(nullptr, s);
   }
 }
 
@@ -88,27 +75,21 @@ const Row kRefusals[] = {
     {SQL_C_GUID, SQL_CHAR, Raw(1), 0, "07006 1027 C:requested conversion not supported"},
     {SQL_C_SLONG, SQL_SMALLINT, Raw(70000), 0, "22003 1027 C:whole digits lost"},
     {SQL_C_USHORT, SQL_SMALLINT, U16(40000), 0, "22003 1027 C:data out of range"},
-    {SQL_C_ULONG, SQL_NUMERIC, U32(3000000000u), 0,
-     "22003 1027 C:machine too stupid to convert this to character"},
+    {SQL_C_ULONG, SQL_NUMERIC, U32(3000000000u), 0, "22003 1027 C:machine too stupid to convert this to character"},
     {SQL_C_SLONG, SQL_BIT, Raw(2), 0, "22003 1027 C:value out of range"},
     {SQL_C_CHAR, SQL_NUMERIC, "1x", SQL_NTS, "22005 1027 C:character data is non-numeric"},
     {SQL_C_CHAR, SQL_NUMERIC, "123456789012345678", SQL_NTS, "01004 1041 C:data truncated"},
-    {SQL_C_DEFAULT, SQL_BIGINT, "4x", SQL_NTS,
-     "22005 1027 C:could not convert character to numeric"},
+    {SQL_C_DEFAULT, SQL_BIGINT, "4x", SQL_NTS, "22005 1027 C:could not convert character to numeric"},
     {SQL_C_CHAR, SQL_REAL, "1" + std::string(39, '0'), SQL_NTS, "22003 1027 C:data out of range"},
     {SQL_C_CHAR, SQL_BIT, "2", SQL_NTS, "22003 1027 C:out of range for BIT column"},
     {SQL_C_CHAR, SQL_BIT, "1.5", SQL_NTS, "01004 1027 C:fractional value for BIT column"},
-    {SQL_C_CHAR, SQL_DATE, "1996-05-01x", SQL_NTS,
-     "01004 1027 C:could not convert character to date"},
-    {SQL_C_CHAR, SQL_TIME, "13:45:30xx", SQL_NTS,
-     "01004 1027 C:could not convert character to time"},
-    {SQL_C_BINARY, SQL_INTEGER, "abc", 3,
-     "22003 1063 C:binary length doesn't match size of object on data source"},
+    {SQL_C_CHAR, SQL_DATE, "1996-05-01x", SQL_NTS, "01004 1027 C:could not convert character to date"},
+    {SQL_C_CHAR, SQL_TIME, "13:45:30xx", SQL_NTS, "01004 1027 C:could not convert character to time"},
+    {SQL_C_BINARY, SQL_INTEGER, "abc", 3, "22003 1063 C:binary length doesn't match size of object on data source"},
     {SQL_C_DOUBLE, SQL_INTEGER, Raw(3.5), 0, "01004 1027 C:fractional digits lost"},
     {SQL_C_DOUBLE, SQL_BIT, Raw(0.5), 0, "01004 1027 C:value out of range"},
     {SQL_C_TIMESTAMP, SQL_DATE, kDate + kTime + U32(0), 0, "01004 1027 C:time information lost"},
-    {SQL_C_TIMESTAMP, SQL_TIME, kDate + kTime + U32(1), 0,
-     "01004 1027 C:fraction information lost"},
+    {SQL_C_TIMESTAMP, SQL_TIME, kDate + kTime + U32(1), 0, "01004 1027 C:fraction information lost"},
     {SQL_C_CHAR, SQL_CHAR, "a", SQL_DEFAULT_PARAM, "S1C00 1071 C:SQL procedures are not supported"},
     {SQL_C_CHAR, SQL_CHAR, "a", -7, "S1009 1072 C:function called with invalid argument value"},
 };
@@ -119,24 +100,19 @@ TEST_F(ParameterWireTest, RefusalsPostOneRecordAndSendNothing) {
   SQLHSTMT s = Open();
   for (const Row& r : kRefusals) {
     SQLLEN ind = r.ind;
-    ASSERT_EQ(
-        SQLBindParameter(s, 1, SQL_PARAM_INPUT, r.c, r.sql, 0, 0, (SQLPOINTER)r.in.data(), 0, &ind),
-        SQL_SUCCESS);
+    ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, r.c, r.sql, 0, 0, (SQLPOINTER)r.in.data(), 0, &ind), SQL_SUCCESS);
     EXPECT_EQ(SQLExecDirect(s, M("?"), SQL_NTS), SQL_ERROR);
     EXPECT_EQ(Diag(nullptr, s), r.out) << r.c << " " << r.sql;
   }
   // A value that makes the request longer than any frame may be.
   std::string huge((257 << 20) - 8, 'h');
   SQLLEN atExec = SQL_DATA_AT_EXEC;
-  ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_LONGVARBINARY, 0, 0, nullptr,
-                             0, &atExec),
+  ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_LONGVARBINARY, 0, 0, nullptr, 0, &atExec),
             SQL_SUCCESS);
   ASSERT_EQ(SQLExecDirect(s, M("?"), SQL_NTS) + SQLParamData(s, nullptr), 2 * SQL_NEED_DATA);
-  EXPECT_EQ(SQLPutData(s, &huge[0], 8) + SQLPutData(s, &huge[0], static_cast<SQLLEN>(huge.size())),
-            0);
+  EXPECT_EQ(SQLPutData(s, &huge[0], 8) + SQLPutData(s, &huge[0], static_cast<SQLLEN>(huge.size())), 0);
   EXPECT_EQ(SQLParamData(s, nullptr), SQL_ERROR);
-  EXPECT_EQ(Diag(nullptr, s),
-            "S1090 1072 C:request too long: a request carries at most 268435456 bytes");
+  EXPECT_EQ(Diag(nullptr, s), "S1090 1072 C:request too long: a request carries at most 268435456 bytes");
   EXPECT_EQ(SQLParamOptions(s, 2, nullptr), SQL_ERROR);
   EXPECT_EQ(Diag(nullptr, s), "S1C00 3028 C:SQLParamOptions not implemented");
 }
@@ -151,24 +127,18 @@ TEST_F(ParameterWireTest, OrderIgnoreNullAndDescription) {
   SQLLEN nts = SQL_NTS, ignore = SQL_IGNORE;
   SQLSMALLINT n = 0, type = 0, scale = 0, nullable = 0;
   SQLULEN size = 0;
-  ASSERT_EQ(SQLBindParameter(s, 3, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 9, 0, M("c"), 0, &nts),
-            SQL_SUCCESS);
-  ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_CHAR, 1, 0, M("a"), 0, &nts),
-            SQL_SUCCESS);
-  ASSERT_EQ(SQLBindParameter(s, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_CHAR, 1, 0, M("b"), 0, &ignore),
-            SQL_SUCCESS);
+  ASSERT_EQ(SQLBindParameter(s, 3, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 9, 0, M("c"), 0, &nts), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_CHAR, 1, 0, M("a"), 0, &nts), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindParameter(s, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_CHAR, 1, 0, M("b"), 0, &ignore), SQL_SUCCESS);
   // A null buffer is NULL before any length is measured.
-  ASSERT_EQ(
-      SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_INTEGER, 10, 3, nullptr, 0, nullptr),
-      SQL_SUCCESS);
-  EXPECT_EQ(SQLExecDirect(s, M("? '?' \"?\" /* ? */ ?-- ?\n?"), SQL_NTS), SQL_SUCCESS)
-      << Diag(nullptr, s);
+  ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_INTEGER, 10, 3, nullptr, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(SQLExecDirect(s, M("? '?' \"?\" /* ? */ ?-- ?\n?"), SQL_NTS), SQL_SUCCESS) << Diag(nullptr, s);
   EXPECT_EQ(SQLNumParams(s, &n), SQL_SUCCESS);
   EXPECT_EQ(n, 3);
   EXPECT_EQ(SQLDescribeParam(s, 1, &type, &size, &scale, &nullable), SQL_SUCCESS);
-  EXPECT_EQ(std::to_string(type) + " " + std::to_string(size) + " " + std::to_string(scale) + " " +
-                std::to_string(nullable),
-            "4 10 3 2");
+  EXPECT_EQ(
+      std::to_string(type) + " " + std::to_string(size) + " " + std::to_string(scale) + " " + std::to_string(nullable),
+      "4 10 3 2");
   EXPECT_EQ(SQLDescribeParam(s, 4, &type, &size, &scale, &nullable), SQL_ERROR);
   EXPECT_EQ(Diag(nullptr, s), "S1093 1070 C:invalid parameter number for SQLDescribeParam");
 }
@@ -178,22 +148,20 @@ TEST_F(ParameterWireTest, OrderIgnoreNullAndDescription) {
 // abandoned by SQLCancel, and one whose final execution the server refuses.
 TEST_F(ParameterWireTest, DataAtExecution) {
   const std::string sql = "?,?,?,?";
-  Talk(ScriptStatement(), {{Direct(sql, U16(4) + P(1, 12, Z("abcd")) + P(2, 4, Raw(2)) +
-                                            P(3, 12, "", true) + P(4, -1, Z("\xc3\xa9"))),
-                            kNoColumns},
-                           {Frame(15, U32(7) + U16(0)), ReturnOnly(0)},
-                           {Direct(sql, U16(4) + P(1, 12, Z("")) + P(2, 4, Raw(1)) +
-                                            P(3, 12, "", true) + P(4, -1, "", true)),
-                            ReturnOnly(0xffff)},
-                           {Frame(9, U32(7)), ErrorReply("23000", 19, "constraint")}});
+  Talk(ScriptStatement(),
+       {{Direct(sql, U16(4) + P(1, 12, Z("abcd")) + P(2, 4, Raw(2)) + P(3, 12, "", true) + P(4, -1, Z("\xc3\xa9"))),
+         kNoColumns},
+        {Frame(15, U32(7) + U16(0)), ReturnOnly(0)},
+        {Direct(sql, U16(4) + P(1, 12, Z("")) + P(2, 4, Raw(1)) + P(3, 12, "", true) + P(4, -1, "", true)),
+         ReturnOnly(0xffff)},
+        {Frame(9, U32(7)), ErrorReply("23000", 19, "constraint")}});
   SQLHSTMT s = Open();
   SQLLEN atExec = SQL_DATA_AT_EXEC, len = SQL_LEN_DATA_AT_EXEC(0);
   SQLINTEGER one = 1, two = 2;
   for (SQLUSMALLINT i = 1; i <= 4; ++i) {
     const SQLSMALLINT c = i == 2 ? SQL_C_SLONG : i == 4 ? SQL_C_WCHAR : SQL_C_CHAR;
     const SQLSMALLINT t = i == 2 ? SQL_INTEGER : i == 4 ? SQL_WLONGVARCHAR : SQL_VARCHAR;
-    ASSERT_EQ(SQLBindParameter(s, i, SQL_PARAM_INPUT, c, t, 0, 0, (SQLPOINTER)(uintptr_t)i, 0,
-                               i == 4 ? &len : &atExec),
+    ASSERT_EQ(SQLBindParameter(s, i, SQL_PARAM_INPUT, c, t, 0, 0, (SQLPOINTER)(uintptr_t)i, 0, i == 4 ? &len : &atExec),
               SQL_SUCCESS);
   }
   SQLPOINTER which = nullptr;

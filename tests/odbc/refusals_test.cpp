@@ -29,17 +29,14 @@ TEST_F(RefusalTest, CallsRefusedBeforeAnythingIsWrittenAndBindColNeverTouchesThe
       Stmt(SQLSetScrollOptions(s, SQL_CONCUR_READ_ONLY, SQL_SCROLL_FORWARD_ONLY, 1), s),
       Stmt(SQLBindCol(s, 0, SQL_C_CHAR, buffer, 8, &length), s),
       Stmt(SQLGetData(s, 0, SQL_C_CHAR, buffer, 8, &length), s),
-      Stmt(SQLGetData(s, 1, SQL_C_CHAR, buffer, 8, &length),
-           s)};  // no result set: every column out of range
-  EXPECT_EQ(
-      got[0] + "|" + got[1] + "|" + got[2] + "|" + got[3] + "|" + got[4] + "|" + got[5],
-      "ERROR S1106 1072 C:fetch type out of range|ERROR S1C00 3028 C:SQLSetPos not implemented|"
-      "ERROR S1C00 3028 C:SQLSetScrollOptions not implemented|ERROR S1C00 1061 C:bookmarks not "
-      "supported yet|"
-      "ERROR S1C00 1061 C:bookmarks not supported yet|ERROR S1002 1044 C:column number out of "
-      "range");
-  EXPECT_EQ(std::to_string(rows) + " " + std::to_string(status[0]) + " " + std::to_string(length),
-            "77 5 3");
+      Stmt(SQLGetData(s, 1, SQL_C_CHAR, buffer, 8, &length), s)};  // no result set: every column out of range
+  EXPECT_EQ(got[0] + "|" + got[1] + "|" + got[2] + "|" + got[3] + "|" + got[4] + "|" + got[5],
+            "ERROR S1106 1072 C:fetch type out of range|ERROR S1C00 3028 C:SQLSetPos not implemented|"
+            "ERROR S1C00 3028 C:SQLSetScrollOptions not implemented|ERROR S1C00 1061 C:bookmarks not "
+            "supported yet|"
+            "ERROR S1C00 1061 C:bookmarks not supported yet|ERROR S1002 1044 C:column number out of "
+            "range");
+  EXPECT_EQ(std::to_string(rows) + " " + std::to_string(status[0]) + " " + std::to_string(length), "77 5 3");
   SQLPOINTER offset = reinterpret_cast<SQLPOINTER>(0x10);
   SQLLEN* lengthOffset = reinterpret_cast<SQLLEN*>(0x20);
   TraceCapture trace("A2");
@@ -53,8 +50,7 @@ TEST_F(RefusalTest, CallsRefusedBeforeAnythingIsWrittenAndBindColNeverTouchesThe
   SQLGetData(s, 2, SQL_C_SLONG, offset, 4, nullptr);
   char handle[32];
   std::snprintf(handle, sizeof handle, "0x%08lx", HandleValue(s));
-  EXPECT_TRUE(trace.Has('A', 2, std::string("SQLBindCol: hstmt=") + handle + ", icol=3"))
-      << trace.Text();
+  EXPECT_TRUE(trace.Has('A', 2, std::string("SQLBindCol: hstmt=") + handle + ", icol=3")) << trace.Text();
   EXPECT_TRUE(trace.Has('A', 2, " fCType=1, rgbValue=0x10, cbValueMax=100")) << trace.Text();
   EXPECT_TRUE(trace.Has('A', 2, std::string("SQLGetData: hstmt=") + handle + ", icol=2"));
   EXPECT_TRUE(trace.Has('A', 2, " fCType=-16, rgbValue=0x10, cbValueMax=4"));
@@ -102,8 +98,7 @@ TEST_F(RefusalTest, GetFunctionsTableSingleAnswersAndTrace) {
     ASSERT_NE(std::string::npos, lines.find("SQLGetFunctions: Results\n")) << lines;
     lines = lines.substr(lines.find("SQLGetFunctions: Results\n"));
     int trues = 0, falses = 0;
-    for (size_t p = lines.find("A2:     "); p != std::string::npos;
-         p = lines.find("A2:     ", p + 1)) {
+    for (size_t p = lines.find("A2:     "); p != std::string::npos; p = lines.find("A2:     ", p + 1)) {
       trues += lines.compare(p + 8, 5, "TRUE\n") == 0;
       falses += lines.compare(p + 8, 6, "FALSE\n") == 0;
     }

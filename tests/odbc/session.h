@@ -21,15 +21,12 @@ inline std::string Diag(SQLHDBC hdbc, SQLHSTMT hstmt) {
   std::string text;
   SQLCHAR state[6] = {0}, message[512] = {0};
   SQLINTEGER native = 0;
-  while (SQLError(nullptr, hdbc, hstmt, state, &native, message, sizeof message, nullptr) ==
-         SQL_SUCCESS) {
+  while (SQLError(nullptr, hdbc, hstmt, state, &native, message, sizeof message, nullptr) == SQL_SUCCESS) {
     std::string m = (char*)message;
     for (const char* who : {"Client]", "Server]"}) {
-      if (m.rfind(std::string("[QTX][Velora ODBC ") + who, 0) == 0)
-        m = who[0] + (":" + m.substr(25));
+      if (m.rfind(std::string("[QTX][Velora ODBC ") + who, 0) == 0) m = who[0] + (":" + m.substr(25));
     }
-    text += !text.empty() ? "+" + std::to_string(native)
-                          : (char*)state + (" " + std::to_string(native)) + " " + m;
+    text += !text.empty() ? "+" + std::to_string(native) : (char*)state + (" " + std::to_string(native)) + " " + m;
   }
   return text;
 }
@@ -65,8 +62,8 @@ class SessionTest : public ::testing::Test {
     if (!started) server.Start();
     started = true;
     SQLCHAR buffer[512] = {0};
-    SQLRETURN rc = SQLDriverConnect(hdbc, nullptr, M((In() + extra).c_str()), SQL_NTS, buffer,
-                                    sizeof buffer, nullptr, 0);
+    SQLRETURN rc =
+        SQLDriverConnect(hdbc, nullptr, M((In() + extra).c_str()), SQL_NTS, buffer, sizeof buffer, nullptr, 0);
     out = (char*)buffer;
     return rc;
   }

@@ -63,9 +63,9 @@ TEST_F(SessionTest, LoginOutputStringCutTracedAndCompletionModeIgnored) {
   SQLCHAR buffer[8] = "xxxxxxx";
   SQLSMALLINT outLength = 0;
   int hwnd = 0;  // any window of the application
-  EXPECT_EQ(Conn(SQLDriverConnect(hdbc, &hwnd, (SQLCHAR*)in.c_str(), SQL_NTS, buffer, 6, &outLength,
-                                  SQL_DRIVER_PROMPT)),
-            "INFO 01004 1041 C:data truncated");
+  EXPECT_EQ(
+      Conn(SQLDriverConnect(hdbc, &hwnd, (SQLCHAR*)in.c_str(), SQL_NTS, buffer, 6, &outLength, SQL_DRIVER_PROMPT)),
+      "INFO 01004 1041 C:data truncated");
   EXPECT_STREQ((char*)buffer, "DSN=S");
   EXPECT_EQ(buffer[6], 'x');
   EXPECT_EQ(outLength, static_cast<SQLSMALLINT>((In() + ";User=public;Password=no").size()));
@@ -94,19 +94,15 @@ TEST_F(SessionTest, LoginPasswordPromptCancelledThenTyped) {
 // NUL: the entry traces show exactly the given characters.
 TEST_F(SessionTest, ConnectReadsDataSourceKeysAndTracesTextsOfExplicitLength) {
   TraceCapture trace("A2");
-  Talk(server, {{Greeting(), U16(0)}, {ConnectFrame("ann", "pw", "Trace"), ConnectReply()}})
-      .ExpectEnd();
+  Talk(server, {{Greeting(), U16(0)}, {ConnectFrame("ann", "pw", "Trace"), ConnectReply()}}).ExpectEnd();
   server.Start();
   std::ofstream(ini) << "[Trace]\nServer = 127.0.0.1\nService = " << server.Port()
                      << "\nUser = ignored\nPassword = yes\n";
-  EXPECT_EQ(SQLConnect(hdbc, (SQLCHAR*)"TraceXYZ", 5, (SQLCHAR*)"annXYZ", 3, (SQLCHAR*)"pwXYZ", 2),
-            SQL_SUCCESS);
-  EXPECT_NE(
-      trace.Text().find("szDSN=[Trace]\n             szUID=[ann]\n             szAuthStr=[pw]\n"),
-      std::string::npos)
+  EXPECT_EQ(SQLConnect(hdbc, (SQLCHAR*)"TraceXYZ", 5, (SQLCHAR*)"annXYZ", 3, (SQLCHAR*)"pwXYZ", 2), SQL_SUCCESS);
+  EXPECT_NE(trace.Text().find("szDSN=[Trace]\n             szUID=[ann]\n             szAuthStr=[pw]\n"),
+            std::string::npos)
       << trace.Text();
-  EXPECT_EQ(SQLBrowseConnect(hdbc, (SQLCHAR*)"DSN=x;Server=nowhereXYZ", 5, nullptr, 0, nullptr),
-            SQL_ERROR);
+  EXPECT_EQ(SQLBrowseConnect(hdbc, (SQLCHAR*)"DSN=x;Server=nowhereXYZ", 5, nullptr, 0, nullptr), SQL_ERROR);
   EXPECT_NE(trace.Text().find("szConnStrIn=[DSN=x]\n"), std::string::npos) << trace.Text();
 }
 
@@ -127,8 +123,7 @@ TEST_P(LoginOutcome, ResultRecordBoxAndLoginAgree) {
   ASSERT_EQ(SQLSetConnectOption(hdbc, SQL_LOGIN_TIMEOUT, 1), SQL_SUCCESS);
   EXPECT_EQ(Conn(Connect()), GetParam().diag);
   std::string shown;
-  for (size_t i = 0; i < boxes.texts.size(); ++i)
-    shown += boxes.captions[i] + ": " + boxes.texts[i];
+  for (size_t i = 0; i < boxes.texts.size(); ++i) shown += boxes.captions[i] + ": " + boxes.texts[i];
   EXPECT_EQ(shown, GetParam().box);
   EXPECT_EQ(LoggedIn(hdbc), GetParam().diag.rfind("INFO", 0) == 0);
   if (LoggedIn(hdbc)) {
@@ -141,18 +136,13 @@ const std::string kLost = "ERROR 08S01 3047 C:communication failure";
 INSTANTIATE_TEST_SUITE_P(
     Login, LoginOutcome,
     ::testing::Values(
-        Outcome{"GreetingRefused",
-                [](FakeServer& s) { s.Expect(Greeting()).Send(U16(3)).ExpectEnd(); },
-                std::string("ERROR 08S01 3047 C:") + kRefused,
-                std::string("VELODBC: Connect: ") + kRefused},
-        Outcome{"GreetingCutShort",
-                [](FakeServer& s) { s.Expect(Greeting()).Send(Bytes({0})).Close(); }, kLost, ""},
+        Outcome{"GreetingRefused", [](FakeServer& s) { s.Expect(Greeting()).Send(U16(3)).ExpectEnd(); },
+                std::string("ERROR 08S01 3047 C:") + kRefused, std::string("VELODBC: Connect: ") + kRefused},
+        Outcome{"GreetingCutShort", [](FakeServer& s) { s.Expect(Greeting()).Send(Bytes({0})).Close(); }, kLost, ""},
         Outcome{"SilentServer", [](FakeServer& s) { s.Expect(Greeting()).ExpectEnd(); }, kLost,
                 "VELODBC: Receive failed.\nerrno 10060: [10060] Connection timed out"},
         Outcome{"LoginWithWarning",
-                [](FakeServer& s) {
-                  ScriptWarningLogin(s).Expect(Frame(8, "")).Send(ReturnOnly(0)).ExpectEnd();
-                },
+                [](FakeServer& s) { ScriptWarningLogin(s).Expect(Frame(8, "")).Send(ReturnOnly(0)).ExpectEnd(); },
                 "INFO 01000 5 S:password expires soon", ""}),
     [](const ::testing::TestParamInfo<Outcome>& info) { return std::string(info.param.name); });
 
@@ -179,8 +169,7 @@ TEST_F(SessionTest, LoginFailedAllocationNeverLeavesAFailedLoginLoggedIn) {
     SQLFreeConnect(dbc);
     // A script still waiting for a client the driver never opened ends now.
     int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = {
-        AF_INET, htons(static_cast<uint16_t>(std::stoi(s.Port()))), {htonl(INADDR_LOOPBACK)}, {}};
+    sockaddr_in address = {AF_INET, htons(static_cast<uint16_t>(std::stoi(s.Port()))), {htonl(INADDR_LOOPBACK)}, {}};
     connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
     close(fd);
     s.Finish();  // the script may end early; only the driver's state matters here
@@ -206,11 +195,10 @@ TEST_F(SessionTest, OptionsSetBeforeLoginReachTheSessionAndTransactions) {
   const struct {
     SQLUSMALLINT option;
     SQLULEN value, get;
-  } rows[] = {{SQL_QUIET_MODE, 0x1234, 0x1234}, {SQL_PACKET_SIZE, 4096, 4096},
-              {SQL_KEYSET_SIZE, 10, 10},        {SQL_AUTOCOMMIT, 0, 0},
-              {SQL_TXN_ISOLATION, 8, 8},        {SQL_MAX_ROWS, 5, 7},
-              {SQL_ROWSET_SIZE, 3, 7},          {SQL_QUERY_TIMEOUT, 9, 7},
-              {SQL_ODBC_CURSORS, 2, 7},         {SQL_ASYNC_ENABLE, 1, 7}};
+  } rows[] = {{SQL_QUIET_MODE, 0x1234, 0x1234}, {SQL_PACKET_SIZE, 4096, 4096}, {SQL_KEYSET_SIZE, 10, 10},
+              {SQL_AUTOCOMMIT, 0, 0},           {SQL_TXN_ISOLATION, 8, 8},     {SQL_MAX_ROWS, 5, 7},
+              {SQL_ROWSET_SIZE, 3, 7},          {SQL_QUERY_TIMEOUT, 9, 7},     {SQL_ODBC_CURSORS, 2, 7},
+              {SQL_ASYNC_ENABLE, 1, 7}};
   for (const auto& r : rows) {
     SQLUINTEGER answer = 7;
     EXPECT_EQ(SQLSetConnectOption(hdbc, r.option, r.value), SQL_SUCCESS) << r.option;
@@ -223,15 +211,14 @@ TEST_F(SessionTest, OptionsSetBeforeLoginReachTheSessionAndTransactions) {
   // A string with neither DSN= nor DRIVER= is refused as ever.
   EXPECT_EQ(Conn(SQLDriverConnect(hdbc, nullptr, M("UID=u"), SQL_NTS, nullptr, 0, nullptr, 0)),
             "ERROR IM007 3047 C:missing data source name");
-  Talk(ScriptLogin(),
-       {{Frame(27, U16(0)), ReturnOnly(0)},
-        {Frame(32, U32(0) + U32(5)), ReturnOnly(0)},
-        {Frame(36, U32(0) + U32(3)), ReturnOnly(SQL_SUCCESS_WITH_INFO)},
-        {Frame(9, U32(0)), ErrorReply("01S02", 0, "rows are fetched one at a time")},
-        {Frame(44, U16(7)), ReturnOnly(0xFFFF)},
-        {Frame(9, U32(0)), ErrorReply("S1012", 1, "invalid transaction operation code")},
-        {Frame(44, U16(1)), ReturnOnly(0)},
-        {Frame(0, ""), Alloc(7)}})
+  Talk(ScriptLogin(), {{Frame(27, U16(0)), ReturnOnly(0)},
+                       {Frame(32, U32(0) + U32(5)), ReturnOnly(0)},
+                       {Frame(36, U32(0) + U32(3)), ReturnOnly(SQL_SUCCESS_WITH_INFO)},
+                       {Frame(9, U32(0)), ErrorReply("01S02", 0, "rows are fetched one at a time")},
+                       {Frame(44, U16(7)), ReturnOnly(0xFFFF)},
+                       {Frame(9, U32(0)), ErrorReply("S1012", 1, "invalid transaction operation code")},
+                       {Frame(44, U16(1)), ReturnOnly(0)},
+                       {Frame(0, ""), Alloc(7)}})
       .ExpectEnd();
   EXPECT_EQ(Conn(Connect()), "INFO S1C00 1059 C:keyset-driven cursors not supported+1056");
   char qualifier[16] = "";
@@ -241,8 +228,7 @@ TEST_F(SessionTest, OptionsSetBeforeLoginReachTheSessionAndTransactions) {
   ASSERT_EQ(SQLAllocConnect(henv, &idle), SQL_SUCCESS);
   {
     TraceCapture trace("P2");
-    EXPECT_EQ(Conn(SQLTransact(nullptr, hdbc, 7)),
-              "ERROR S1012 1 S:invalid transaction operation code");
+    EXPECT_EQ(Conn(SQLTransact(nullptr, hdbc, 7)), "ERROR S1012 1 S:invalid transaction operation code");
     EXPECT_TRUE(trace.Has('P', 2, "Connection::Transact: tType=7"));
   }
   EXPECT_EQ(SQLTransact(henv, SQL_NULL_HDBC, SQL_ROLLBACK), SQL_SUCCESS);
@@ -322,14 +308,12 @@ TEST_F(SessionTest, OptionRefusalsQualifierAndRowNumber) {
                  {1, 1, SQL_GET_BOOKMARK, "1061 C:bookmarks not supported yet"}};
   for (const auto& r : refused) {
     SQLULEN answer = 99;
-    SQLRETURN rc = r.statement ? (r.get ? SQLGetStmtOption(s, r.option, &answer)
-                                        : SQLSetStmtOption(s, r.option, 1))
-                               : (r.get ? SQLGetConnectOption(hdbc, r.option, &answer)
-                                        : SQLSetConnectOption(hdbc, r.option, 1));
+    SQLRETURN rc =
+        r.statement ? (r.get ? SQLGetStmtOption(s, r.option, &answer) : SQLSetStmtOption(s, r.option, 1))
+                    : (r.get ? SQLGetConnectOption(hdbc, r.option, &answer) : SQLSetConnectOption(hdbc, r.option, 1));
     EXPECT_EQ(rc, SQL_ERROR) << r.option;
     EXPECT_EQ(answer, 99u);
-    EXPECT_EQ(Diag(r.statement ? nullptr : hdbc, r.statement ? s : nullptr),
-              std::string("S1C00 ") + r.diag);
+    EXPECT_EQ(Diag(r.statement ? nullptr : hdbc, r.statement ? s : nullptr), std::string("S1C00 ") + r.diag);
   }
   std::string name(300, 'q');
   EXPECT_EQ(SQLSetConnectOption(hdbc, SQL_CURRENT_QUALIFIER, (SQLULEN)name.c_str()), SQL_SUCCESS);
@@ -337,8 +321,7 @@ TEST_F(SessionTest, OptionRefusalsQualifierAndRowNumber) {
   std::memset(buffer, 'x', sizeof buffer);
   EXPECT_EQ(SQLGetConnectOption(hdbc, SQL_CURRENT_QUALIFIER, buffer), SQL_SUCCESS);
   EXPECT_EQ(std::string(buffer, 257), std::string(255, 'q') + '\0' + 'x');
-  EXPECT_EQ(Stmt(SQLSetStmtOption(s, SQL_ROWSET_SIZE, 10), s),
-            "ERROR S1009 3 S:rowset size not allowed");
+  EXPECT_EQ(Stmt(SQLSetStmtOption(s, SQL_ROWSET_SIZE, 10), s), "ERROR S1009 3 S:rowset size not allowed");
   SQLULEN answer = 0;
   EXPECT_EQ(SQLGetStmtOption(s, SQL_ROWSET_SIZE, &answer), SQL_SUCCESS);
   EXPECT_EQ(answer, 10u);
@@ -410,13 +393,13 @@ TEST_F(SessionTest, StatementAllocationFreeingAndDisconnectFreesWhatIsLeft) {
 // before it.
 TEST_F(SessionTest, StatementPrepareDescribesAndCloseKeepsTheDescriptionForExecute) {
   const std::string sql = "SELECT AMOUNT, NAME, FLAG FROM SALES";
-  Talk(ScriptStatement(), {{Frame(23, U32(7) + Text16(sql)), ReplyFrame(U16(0) + ThreeColumns())},
-                           {FreeFrame(SQL_CLOSE), ReturnOnly(0)},
-                           {Frame(11, U32(7) + U16(0)), ReturnOnly(0)},
-                           {Frame(11, U32(7) + U16(0)), ReturnOnly(0)},
-                           {Frame(23, U32(7) + Text16("q")),
-                            ReplyFrame(U16(0) + U16(2) + Column("A", 4, 1, SQL_INTEGER) +
-                                       Column("B", 8, 1, SQL_DOUBLE))}});
+  Talk(ScriptStatement(),
+       {{Frame(23, U32(7) + Text16(sql)), ReplyFrame(U16(0) + ThreeColumns())},
+        {FreeFrame(SQL_CLOSE), ReturnOnly(0)},
+        {Frame(11, U32(7) + U16(0)), ReturnOnly(0)},
+        {Frame(11, U32(7) + U16(0)), ReturnOnly(0)},
+        {Frame(23, U32(7) + Text16("q")),
+         ReplyFrame(U16(0) + U16(2) + Column("A", 4, 1, SQL_INTEGER) + Column("B", 8, 1, SQL_DOUBLE))}});
   SQLHSTMT s = Open();
   ASSERT_EQ(SQLPrepare(s, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_SUCCESS);
   EXPECT_EQ(SQLFreeStmt(s, SQL_CLOSE), SQL_SUCCESS);
@@ -428,14 +411,12 @@ TEST_F(SessionTest, StatementPrepareDescribesAndCloseKeepsTheDescriptionForExecu
   EXPECT_EQ(Stmt(SQLDescribeCol(s, 1, name, 5, &length, &type, &precision, &scale, &nullable), s),
             "INFO 01004 1041 C:data truncated");
   EXPECT_EQ((char*)name + (" " + std::to_string(length)) + " " + std::to_string(type) + " " +
-                std::to_string(precision) + " " + std::to_string(scale) + " " +
-                std::to_string(nullable),
+                std::to_string(precision) + " " + std::to_string(scale) + " " + std::to_string(nullable),
             "AMOU 6 2 10 2 1");
   const struct {
     SQLUSMALLINT icol, type;
     SQLLEN number;
-    const char* text =
-        nullptr;  // set for the text answers; the label is the name when there is none
+    const char* text = nullptr;           // set for the text answers; the label is the name when there is none
   } rows[] = {{99, SQL_COLUMN_COUNT, 3},  // whatever the column
               {2, SQL_COLUMN_TYPE, SQL_VARCHAR},
               {1, SQL_COLUMN_LENGTH, 12},
@@ -449,25 +430,19 @@ TEST_F(SessionTest, StatementPrepareDescribesAndCloseKeepsTheDescriptionForExecu
   for (const auto& r : rows) {
     char text[64] = {0};
     SQLLEN number = -1;  // every bit set: the whole SQLLEN must be written
-    EXPECT_EQ(SQLColAttributes(s, r.icol, r.type, text, sizeof text, &length, &number),
-              SQL_SUCCESS);
-    EXPECT_EQ(
-        r.text ? text + ("/" + std::to_string(length)) : std::to_string(number),
-        r.text ? r.text + ("/" + std::to_string(std::strlen(r.text))) : std::to_string(r.number))
+    EXPECT_EQ(SQLColAttributes(s, r.icol, r.type, text, sizeof text, &length, &number), SQL_SUCCESS);
+    EXPECT_EQ(r.text ? text + ("/" + std::to_string(length)) : std::to_string(number),
+              r.text ? r.text + ("/" + std::to_string(std::strlen(r.text))) : std::to_string(r.number))
         << r.icol << " " << r.type;
   }
-  EXPECT_EQ(SQLColAttributes(s, 1, SQL_COLUMN_LABEL, name, 0, &length, nullptr),
-            SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(SQLColAttributes(s, 1, SQL_COLUMN_LABEL, name, 0, &length, nullptr), SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(length, 6);
-  EXPECT_EQ(SQLColAttributes(s, 1, SQL_COLUMN_NAME, name, 4, &length, nullptr),
-            SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(SQLColAttributes(s, 1, SQL_COLUMN_NAME, name, 4, &length, nullptr), SQL_SUCCESS_WITH_INFO);
   EXPECT_STREQ((char*)name, "AMO");
   EXPECT_EQ(Stmt(SQLColAttributes(s, 0, SQL_COLUMN_COUNT, nullptr, 0, nullptr, nullptr), s),
             "ERROR S1C00 1061 C:bookmarks not supported yet");
   for (SQLUSMALLINT outside : {0, 4}) {
-    EXPECT_EQ(Stmt(SQLDescribeCol(s, outside, name, sizeof name, nullptr, nullptr, nullptr, nullptr,
-                                  nullptr),
-                   s),
+    EXPECT_EQ(Stmt(SQLDescribeCol(s, outside, name, sizeof name, nullptr, nullptr, nullptr, nullptr, nullptr), s),
               "ERROR S1002 1044 C:column number out of range");
   }
   EXPECT_EQ(Stmt(SQLColAttributes(s, 4, SQL_COLUMN_NAME, nullptr, 0, nullptr, nullptr), s),
@@ -482,8 +457,7 @@ TEST_F(SessionTest, StatementPrepareDescribesAndCloseKeepsTheDescriptionForExecu
 // the server's "no count" reaches the application as -1.
 TEST_F(SessionTest, StatementNoResultSetCursorNamesAndRowCount) {
   const std::string name = ReplyFrame(U16(0) + Text16("mine"));
-  Talk(ScriptStatement(), {{Frame(10, U32(7) + Text16("CREATE TABLE t (a INT)") + U16(0)),
-                            ReplyFrame(U16(0) + U16(0))},
+  Talk(ScriptStatement(), {{Frame(10, U32(7) + Text16("CREATE TABLE t (a INT)") + U16(0)), ReplyFrame(U16(0) + U16(0))},
                            {Frame(10, U32(7) + Text16("x") + U16(0)), ReplyFrame(U16(1))},
                            {Frame(9, U32(7)), ErrorReply("01000", 1, "warning")},
                            {Frame(29, U32(7) + Text16("mine")), ReturnOnly(0)},
@@ -496,21 +470,16 @@ TEST_F(SessionTest, StatementNoResultSetCursorNamesAndRowCount) {
   const std::string none = "24000 1006 C:result set does not exist";
   for (const char* sql : {"CREATE TABLE t (a INT)", "x"}) {  // "x": a warning, no description
     EXPECT_TRUE(SQL_SUCCEEDED(SQLExecDirect(s, (SQLCHAR*)sql, SQL_NTS)));
-    EXPECT_EQ(
-        Stmt(SQLDescribeCol(s, 1, nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr), s),
-        "ERROR " + none);
-    EXPECT_EQ(Stmt(SQLColAttributes(s, 1, SQL_COLUMN_COUNT, nullptr, 0, nullptr, nullptr), s),
-              "ERROR " + none);
+    EXPECT_EQ(Stmt(SQLDescribeCol(s, 1, nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr), s), "ERROR " + none);
+    EXPECT_EQ(Stmt(SQLColAttributes(s, 1, SQL_COLUMN_COUNT, nullptr, 0, nullptr, nullptr), s), "ERROR " + none);
   }
-  EXPECT_EQ(Stmt(SQLNumResultCols(s, nullptr), s),
-            "ERROR S1000 1072 C:NULL pointer in argument pccol");
+  EXPECT_EQ(Stmt(SQLNumResultCols(s, nullptr), s), "ERROR S1000 1072 C:NULL pointer in argument pccol");
   EXPECT_EQ(SQLSetCursorName(s, (SQLCHAR*)"mine  ", SQL_NTS), SQL_SUCCESS);
   char text[8];
   SQLSMALLINT length = 0;
   EXPECT_EQ(SQLGetCursorName(s, (SQLCHAR*)text, sizeof text, &length), SQL_SUCCESS);
   EXPECT_STREQ(text, "mine");
-  EXPECT_EQ(Stmt(SQLGetCursorName(s, (SQLCHAR*)text, 4, &length), s),
-            "INFO 01004 1041 C:data truncated");
+  EXPECT_EQ(Stmt(SQLGetCursorName(s, (SQLCHAR*)text, 4, &length), s), "INFO 01004 1041 C:data truncated");
   EXPECT_STREQ(text, "min");
   EXPECT_EQ(SQLGetCursorName(s, nullptr, 0, &length), SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(length, 4);

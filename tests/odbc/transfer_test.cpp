@@ -42,8 +42,7 @@ struct Scenario {
   std::vector<Step> steps;
 };
 
-const SQLRETURN kOk = SQL_SUCCESS, kInfo = SQL_SUCCESS_WITH_INFO, kErr = SQL_ERROR,
-                kEnd = SQL_NO_DATA_FOUND;
+const SQLRETURN kOk = SQL_SUCCESS, kInfo = SQL_SUCCESS_WITH_INFO, kErr = SQL_ERROR, kEnd = SQL_NO_DATA_FOUND;
 const std::string k25 = std::string("abcdefghijklmnopqrstuvwxy") + '\0';
 
 class TransferTest : public ::testing::Test {
@@ -66,9 +65,8 @@ class TransferTest : public ::testing::Test {
     std::memset(buffer_, '#', sizeof buffer_);
     length_ = 12345;
     stmt_.ClearErrors();
-    return TransferValue(&stmt_, value_, &element_,
-                         {cType, cb < 0 ? nullptr : buffer_, cb < 0 ? -cb : cb, &length_}, icol,
-                         icol ? &position_ : nullptr);
+    return TransferValue(&stmt_, value_, &element_, {cType, cb < 0 ? nullptr : buffer_, cb < 0 ? -cb : cb, &length_},
+                         icol, icol ? &position_ : nullptr);
   }
   std::string State() {
     ErrorData* e = stmt_.errors.Last();
@@ -134,15 +132,11 @@ TEST_F(TransferTest, Scenarios) {
       const Step& st = sc.steps[i];
       SCOPED_TRACE("scenario " + std::to_string(s) + " step " + std::to_string(i));
       const std::string outcome = st.outcome;
-      const SQLRETURN rc = outcome.empty()      ? kOk
-                           : outcome == "01004" ? kInfo
-                           : outcome == "100"   ? kEnd
-                                                : kErr;
+      const SQLRETURN rc = outcome.empty() ? kOk : outcome == "01004" ? kInfo : outcome == "100" ? kEnd : kErr;
       EXPECT_EQ(rc, Get(st.cType, st.cb, st.icol));
       EXPECT_EQ(rc == kEnd ? "" : outcome, State());
       EXPECT_EQ(st.length, length_);
-      const bool text =
-          st.cType == SQL_C_CHAR && SQL_SUCCEEDED(rc) && st.length != SQL_NULL_DATA && st.cb > 0;
+      const bool text = st.cType == SQL_C_CHAR && SQL_SUCCEEDED(rc) && st.length != SQL_NULL_DATA && st.cb > 0;
       const std::string out = st.out + (text ? std::string(1, '\0') : "");
       EXPECT_EQ(out, std::string(buffer_, out.size()));
       EXPECT_EQ('#', buffer_[out.size()]);
@@ -212,8 +206,7 @@ TEST_F(TransferTest, FinalDumpShowsOnlyWhatTheBufferHolds) {
   EXPECT_EQ(kInfo, Get(SQL_C_CHAR, 10));
   EXPECT_EQ(kInfo, Get(SQL_C_CHAR, 10));
   std::string text = trace.Text();
-  EXPECT_NE(std::string::npos, text.find("GetDataFinal\nbuffer contains 10 bytes of data\n"))
-      << text;
+  EXPECT_NE(std::string::npos, text.find("GetDataFinal\nbuffer contains 10 bytes of data\n")) << text;
   EXPECT_NE(std::string::npos, text.find("|abcdefghi.      |")) << text;
   EXPECT_NE(std::string::npos, text.find("|jklmnopqr.      |")) << text;
   EXPECT_EQ(std::string::npos, text.find("buffer contains 25")) << text;

@@ -29,8 +29,7 @@ std::string ShownOnStandardError(const char* text, const char* caption) {
 
 TEST(MessageBoxTest, OneLineOnStandardErrorUnlessASinkIsInstalled) {
   EXPECT_EQ("1:VELODBC: Receive failed. errno 10054: [10054] Connection reset by peer\n",
-            ShownOnStandardError("Receive failed.\nerrno 10054: [10054] Connection reset by peer",
-                                 "VELODBC"));
+            ShownOnStandardError("Receive failed.\nerrno 10054: [10054] Connection reset by peer", "VELODBC"));
   {
     BoxCapture boxes;
     EXPECT_EQ("1:", ShownOnStandardError("text", "caption"));
@@ -72,10 +71,10 @@ TEST(DialogTest, ProcedureGetsInitThenCommandsAndEndDialogGivesTheResult) {
   ScriptedDialogHost host;
   host.Type(400, "abcdefgh").Click(IDOK);
   EXPECT_EQ(77, Show());
-  EXPECT_EQ((std::vector<std::pair<UINT, WPARAM>>{{WM_INITDIALOG, 0},
-                                                  {WM_COMMAND, MAKEWPARAM(400, EN_CHANGE)},
-                                                  {WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)}}),
-            g_messages);
+  EXPECT_EQ(
+      (std::vector<std::pair<UINT, WPARAM>>{
+          {WM_INITDIALOG, 0}, {WM_COMMAND, MAKEWPARAM(400, EN_CHANGE)}, {WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)}}),
+      g_messages);
   EXPECT_EQ("Velora ODBC Driver Setup", host.seen().at(0).caption);
   // An empty name disables OK: the click fails, Cancel ends.
   ScriptedDialogHost second;
@@ -160,8 +159,7 @@ void ReadUntil(int fd, const std::string& text, std::string* all) {
 int WaitExit(pid_t pid, int flags = 0) {
   int status = 0;
   pid_t got = 0;
-  for (auto end = Clock::now() + std::chrono::seconds(5); got == 0 && Clock::now() < end;
-       poll(nullptr, 0, 10))
+  for (auto end = Clock::now() + std::chrono::seconds(5); got == 0 && Clock::now() < end; poll(nullptr, 0, 10))
     got = waitpid(pid, &status, WNOHANG | flags);
   if (got == pid && WIFEXITED(status)) return WEXITSTATUS(status);
   if (got != pid || WIFSTOPPED(status)) kill(pid, SIGKILL), waitpid(pid, &status, 0);
@@ -217,8 +215,7 @@ TEST(TerminalDialogTest, PasswordPromptOnTheTerminal) {
     ReadUntil(c.master, "Password: ", &shown);
     EXPECT_NE(std::string::npos, shown.find("Input Password")) << shown;
     EXPECT_NE(std::string::npos, shown.find("User Name: alice")) << shown;
-    ASSERT_EQ(static_cast<ssize_t>(r.typed.size()),
-              write(c.master, r.typed.data(), r.typed.size()));
+    ASSERT_EQ(static_cast<ssize_t>(r.typed.size()), write(c.master, r.typed.data(), r.typed.size()));
     if (r.exit == 11) ReadUntil(c.master, "\n", &echoed);  // only the newline is echoed
     EXPECT_EQ(r.exit, c.Exit());
     EXPECT_EQ(std::string::npos, echoed.find("hunter2")) << echoed;

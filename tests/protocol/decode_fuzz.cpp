@@ -19,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint32_t length = static_cast<uint32_t>(size - 3);
   if (data[2] != 0) SetAllocFailAfter(data[2] - 1);
   int status = -1;
-  bool decoded = reply ? request->DecodeReplyBody(body, length, &status)
-                       : request->DecodeRequestBody(body, length, &status);
+  bool decoded =
+      reply ? request->DecodeReplyBody(body, length, &status) : request->DecodeRequestBody(body, length, &status);
   if (!decoded && status != kStatusCommunicationFailure && status != kStatusMemoryFailure) {
     __builtin_trap();
   }

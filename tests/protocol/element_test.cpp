@@ -26,8 +26,7 @@ TEST(ElementEncoding, EveryElementClassRoundTripsItsSample) {
     std::string sample = SampleOf(e.get());
     int status = -1;
     EXPECT_EQ(id, e->ElementId());
-    ASSERT_EQ(static_cast<long>(sample.size()), Decode(e.get(), sample + "tail", &status))
-        << ElementName(id);
+    ASSERT_EQ(static_cast<long>(sample.size()), Decode(e.get(), sample + "tail", &status)) << ElementName(id);
     EXPECT_EQ(sample.size(), e->ElementSize()) << ElementName(id);
     EXPECT_EQ(Hex(sample), Hex(Encode(e.get()))) << ElementName(id);
   }
@@ -57,8 +56,8 @@ TEST(ElementDecoding, ValuesArrive) {
   ResultSetDescriptionElement description;
   EXPECT_EQ(2, Decode(&rows, FromHex("00 00 09"), &status));
   EXPECT_EQ(2, Decode(&description, FromHex("00 00"), &status));
-  EXPECT_EQ(0u, (rows.List() ? rows.List()->Count() : 9) +
-                    (description.Columns() ? description.Columns()->Count() : 9));
+  EXPECT_EQ(0u,
+            (rows.List() ? rows.List()->Count() : 9) + (description.Columns() ? description.Columns()->Count() : 9));
 }
 
 // Bodies that end inside an element, and counts or lengths larger than the
@@ -117,8 +116,7 @@ class ElementTrace : public ::testing::Test {
   }
   // A dump: its title, its size and one row of hex and characters.
   static std::string Dump(const std::string& title, size_t size, const std::string& row) {
-    return Line("").substr(0, 8) + title + "\nbuffer contains " + std::to_string(size) +
-           " bytes of data\n000: " + row;
+    return Line("").substr(0, 8) + title + "\nbuffer contains " + std::to_string(size) + " bytes of data\n000: " + row;
   }
   template <class E>
   void Put(long value) {
@@ -146,18 +144,15 @@ TEST_F(ElementTrace, EachKindsLine) {
   Get<ErrorCodeElement>(FromHex("10 27"));
   Put<ErrorCodeElement>(-3);
   Get<StatementElement>(Text16("short"));  // cutting long texts: tests/base
-  EXPECT_EQ(
-      Line("statementId.PutElement()=4000000000") + Line("statementId.GetElement()=7") +
-          Line("columnNumber.GetElement()=-2") + Line("numberOfRows.GetElement()=-1") +
-          Line("returnCode.GetEnumeratedElement()=100") +
-          Line("returnCode.GetElement()=NO_DATA_FOUND") +
-          Line("returnCode.GetEnumeratedElement()=7") + Line("returnCode.GetElement()=<unknown>") +
-          Line("returnCode.PutElement()=RC_ERROR") +
-          Line("returnCode.PutEnumeratedElement()=65535") +
-          Line("errorCode.GetEnumeratedElement()=10000") + Line("errorCode.GetElement()=10000") +
-          Line("errorCode.PutElement()=-3") + Line("errorCode.PutEnumeratedElement()=65533") +
-          Line(" statement.GetElement()=\"short\""),
-      Lines());
+  EXPECT_EQ(Line("statementId.PutElement()=4000000000") + Line("statementId.GetElement()=7") +
+                Line("columnNumber.GetElement()=-2") + Line("numberOfRows.GetElement()=-1") +
+                Line("returnCode.GetEnumeratedElement()=100") + Line("returnCode.GetElement()=NO_DATA_FOUND") +
+                Line("returnCode.GetEnumeratedElement()=7") + Line("returnCode.GetElement()=<unknown>") +
+                Line("returnCode.PutElement()=RC_ERROR") + Line("returnCode.PutEnumeratedElement()=65535") +
+                Line("errorCode.GetEnumeratedElement()=10000") + Line("errorCode.GetElement()=10000") +
+                Line("errorCode.PutElement()=-3") + Line("errorCode.PutEnumeratedElement()=65533") +
+                Line(" statement.GetElement()=\"short\""),
+            Lines());
   EXPECT_STREQ("<unknown>", ElementName(kElementIdCount));
   EXPECT_STREQ("<unknown>", ElementName(-1));
 }
@@ -175,8 +170,7 @@ TEST_F(ElementTrace, DumpsNameTheirElementAndValues) {
        {Line("columnNumberVector.GetElement()"), Line("resultSetDescription.GetElement()"),
         Dump("columnNumberVector.GetElement()", 2, "09 00 "),
         Dump("fetchData.GetElement() column=2, nullFlag=0, length=3", 10, "02 00 00 03"),
-        Dump("parameterDataElement.PutElement() #1 type=VARCHAR, nullFlag=0, length=3", 12,
-             "01 00 0c 00")}) {
+        Dump("parameterDataElement.PutElement() #1 type=VARCHAR, nullFlag=0, length=3", 12, "01 00 0c 00")}) {
     EXPECT_NE(std::string::npos, text.find(expected)) << expected;
   }
 }

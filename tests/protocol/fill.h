@@ -44,8 +44,7 @@ inline std::string SampleOf(Element* e) {
 inline std::string Encode(Element* e, int* status = nullptr) {
   std::string out(e->ElementSize(), '\0');
   int local = -1;
-  ElementCursor c{reinterpret_cast<uint8_t*>(&out[0]),
-                  reinterpret_cast<uint8_t*>(&out[0]) + out.size()};
+  ElementCursor c{reinterpret_cast<uint8_t*>(&out[0]), reinterpret_cast<uint8_t*>(&out[0]) + out.size()};
   if (!e->PutElement(&c, status ? status : &local)) return "";
   return c.position == reinterpret_cast<uint8_t*>(&out[0]) + out.size() ? out : "size mismatch";
 }

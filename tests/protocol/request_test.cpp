@@ -14,9 +14,7 @@
 
 namespace {
 
-std::string Built(Request& r) {
-  return std::string(reinterpret_cast<const char*>(r.FrameBytes()), r.FrameLength());
-}
+std::string Built(Request& r) { return std::string(reinterpret_cast<const char*>(r.FrameBytes()), r.FrameLength()); }
 
 std::string FrameOf(Request& r) {
   int status = -1;
@@ -29,18 +27,14 @@ std::string ReplyOf(Request& r) {
 }
 
 bool DecodeReply(Request& r, const std::string& body, int* status) {
-  return r.DecodeReplyBody(reinterpret_cast<const uint8_t*>(body.data()),
-                           static_cast<uint32_t>(body.size()), status);
+  return r.DecodeReplyBody(reinterpret_cast<const uint8_t*>(body.data()), static_cast<uint32_t>(body.size()), status);
 }
 
 bool DecodeRequest(Request& r, const std::string& body, int* status) {
-  return r.DecodeRequestBody(reinterpret_cast<const uint8_t*>(body.data()),
-                             static_cast<uint32_t>(body.size()), status);
+  return r.DecodeRequestBody(reinterpret_cast<const uint8_t*>(body.data()), static_cast<uint32_t>(body.size()), status);
 }
 
-std::unique_ptr<Request> Create(uint16_t code) {
-  return std::unique_ptr<Request>(Request::CreateRequest(code));
-}
+std::unique_ptr<Request> Create(uint16_t code) { return std::unique_ptr<Request>(Request::CreateRequest(code)); }
 
 void FillList(ElementList& list) {
   for (Element* e = list.First(); e != nullptr; e = list.Next()) ASSERT_TRUE(FillElement(e));
@@ -106,9 +100,7 @@ TEST(RequestAllocation, FailureSweepAndRoundTripOfEveryMessage) {
       EXPECT_EQ(kStatusMemoryFailure, r ? status : kStatusMemoryFailure);
     }
     std::unique_ptr<Request> filled = Create(code);
-    for (ElementList* list :
-         {&filled->RequestHeader(), &filled->RequestBody(), &filled->ReplyBody()})
-      FillList(*list);
+    for (ElementList* list : {&filled->RequestHeader(), &filled->RequestBody(), &filled->ReplyBody()}) FillList(*list);
     const std::string frame = FrameOf(*filled), reply = ReplyOf(*filled);
     ASSERT_EQ(U32(static_cast<uint32_t>(frame.size() - 6)) + U16(code), frame.substr(0, 6));
     ASSERT_EQ(U32(static_cast<uint32_t>(reply.size() - 4)), reply.substr(0, 4));
@@ -118,13 +110,10 @@ TEST(RequestAllocation, FailureSweepAndRoundTripOfEveryMessage) {
         std::unique_ptr<Request> q = Create(code);
         int status = -1;
         SetAllocFailAfter(n);
-        decoded = isReply ? DecodeReply(*q, reply.substr(4), &status)
-                          : DecodeRequest(*q, frame.substr(6), &status);
+        decoded = isReply ? DecodeReply(*q, reply.substr(4), &status) : DecodeRequest(*q, frame.substr(6), &status);
         ResetAllocFailure();
-        EXPECT_EQ(kStatusMemoryFailure, decoded ? kStatusMemoryFailure : status)
-            << code << " at " << n;
-        EXPECT_EQ(decoded ? (isReply ? reply : frame) : "",
-                  decoded ? (isReply ? ReplyOf(*q) : FrameOf(*q)) : "")
+        EXPECT_EQ(kStatusMemoryFailure, decoded ? kStatusMemoryFailure : status) << code << " at " << n;
+        EXPECT_EQ(decoded ? (isReply ? reply : frame) : "", decoded ? (isReply ? ReplyOf(*q) : FrameOf(*q)) : "")
             << code;
       }
       EXPECT_TRUE(decoded) << code;

@@ -26,16 +26,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint32_t id = 0;
   session.AllocStatement(&id);
   std::vector<velsrv::ColumnOut> columns;
-  session.ExecDirect(id, "CREATE TABLE t (a INTEGER, b VARCHAR(8), c NUMERIC(5,2), d DATE, e BLOB)",
-                     {}, &columns);
-  session.ExecDirect(
-      id, "INSERT INTO t VALUES (1, 'x', 1.5, '2024-01-01', x'00'), (NULL, 'yy', 'q', 'bad', 2)",
-      {}, &columns);
+  session.ExecDirect(id, "CREATE TABLE t (a INTEGER, b VARCHAR(8), c NUMERIC(5,2), d DATE, e BLOB)", {}, &columns);
+  session.ExecDirect(id, "INSERT INTO t VALUES (1, 'x', 1.5, '2024-01-01', x'00'), (NULL, 'yy', 'q', 'bad', 2)", {},
+                     &columns);
   std::string reply, why;
   size_t at = 0;
   while (size - at >= 6 && !session.Finished()) {
-    uint32_t length = data[at] | (data[at + 1] << 8) | (data[at + 2] << 16) |
-                      (static_cast<uint32_t>(data[at + 3]) << 24);
+    uint32_t length =
+        data[at] | (data[at + 1] << 8) | (data[at + 2] << 16) | (static_cast<uint32_t>(data[at + 3]) << 24);
     uint16_t code = static_cast<uint16_t>(data[at + 4] | (data[at + 5] << 8));
     at += 6;
     if (length > size - at) length = static_cast<uint32_t>(size - at);

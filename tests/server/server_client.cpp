@@ -64,8 +64,8 @@ int Client::Call(uint16_t code, uint32_t id, int32_t value, std::unique_ptr<Requ
   return rc;
 }
 
-int Client::Exec(uint32_t id, const std::string& sql, const std::vector<Param>& params,
-                 std::vector<int>* types, uint16_t code) {
+int Client::Exec(uint32_t id, const std::string& sql, const std::vector<Param>& params, std::vector<int>* types,
+                 uint16_t code) {
   std::unique_ptr<Request> r(Request::CreateRequest(code));
   r->SetStatementId(id);
   if (auto* text = r->Get<StatementElement>()) text->value.SetString(sql.c_str());
@@ -100,9 +100,7 @@ int Client::Fetch(uint32_t id, const std::vector<uint16_t>& wanted, std::vector<
   if (row) row->clear();
   for (FetchDataElement* f = list ? list->Head() : nullptr; f && row;
        f = static_cast<FetchDataElement*>(f->NextItem())) {
-    row->push_back(
-        {f->IsNull(),
-         f->Data() ? std::string(reinterpret_cast<const char*>(f->Data()), f->Length()) : ""});
+    row->push_back({f->IsNull(), f->Data() ? std::string(reinterpret_cast<const char*>(f->Data()), f->Length()) : ""});
   }
   return rc;
 }
@@ -120,8 +118,7 @@ Rows Client::Query(uint32_t id, const std::string& sql, size_t columns) {
   std::vector<int> types;
   if (!sql.empty() && Exec(id, sql, {}, &types) != 0) return rows;
   std::vector<uint16_t> all;
-  for (size_t i = 0; i < (sql.empty() ? columns : types.size()); ++i)
-    all.push_back(static_cast<uint16_t>(i + 1));
+  for (size_t i = 0; i < (sql.empty() ? columns : types.size()); ++i) all.push_back(static_cast<uint16_t>(i + 1));
   std::vector<Cell> row;
   for (int guard = 0; guard < 100000 && Fetch(id, all, &row) == 0; ++guard) rows.push_back(row);
   return rows;

@@ -37,15 +37,12 @@ class Client {
   // Sends the request and decodes the reply into it: the return code, or
   // kCommFailure.
   int Exchange(Request* request);
-  bool SendRaw(const std::string& bytes) {
-    return connection.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
-  }
+  bool SendRaw(const std::string& bytes) { return connection.Write(bytes.data(), static_cast<uint32_t>(bytes.size())); }
   // True when the server closes the connection within ten seconds.
   bool PeerClosed();
   // Greeting and connect request: the return code (-2000 - status for a
   // refused greeting).
-  int Login(const std::string& dsn = "any", const std::string& user = "tester",
-            const std::string& password = "");
+  int Login(const std::string& dsn = "any", const std::string& user = "tester", const std::string& password = "");
   int Connect(int port, const std::string& dsn = "any", const std::string& user = "tester",
               const std::string& password = "") {
     return Open(port) ? Login(dsn, user, password) : kCommFailure;

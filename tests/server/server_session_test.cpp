@@ -19,9 +19,8 @@ TEST(ServerLogin, GreetingStatusesAndTheConnectReply) {
     std::string block;
     int status;
   } greetings[] = {
-      {"X\x06 WIN32 iso8859-1", 1}, {"L\x05 WIN32 iso8859-1", 2},
-      {"L\x06 WIN32 utf-8", 4},     {"L\x06WIN32 iso8859-1", 1},
-      {"L\x06 WIN32iso8859-1", 1},  {std::string("L\x06 WIN32 iso8859-1\0junk", 23), 1},
+      {"X\x06 WIN32 iso8859-1", 1}, {"L\x05 WIN32 iso8859-1", 2}, {"L\x06 WIN32 utf-8", 4},
+      {"L\x06WIN32 iso8859-1", 1},  {"L\x06 WIN32iso8859-1", 1},  {std::string("L\x06 WIN32 iso8859-1\0junk", 23), 1},
   };
   for (const auto& g : greetings) {
     Client c;
@@ -60,8 +59,7 @@ TEST(ServerLogin, UsersFileRefusesWith28000AndNeverLogsThePassword) {
   const char* refused[][2] = {{"alice", "s3cret word"}, {"nobody", "new one"}};
   for (auto& login : refused) {
     Client c;
-    EXPECT_EQ(c.Outcome(c.Connect(server.Port(), "db", login[0], login[1]), 0), "-1 28000")
-        << login[0];
+    EXPECT_EQ(c.Outcome(c.Connect(server.Port(), "db", login[0], login[1]), 0), "-1 28000") << login[0];
     EXPECT_EQ(c.Outcome(c.Call(Msg::kAllocStatement, 0), 0), "-1 08003");  // still not logged in
   }
   Client ok;
@@ -100,13 +98,11 @@ TEST(ServerLogin, UnsafeSetupsAreRefusedAtStart) {
 TEST(ServerLogin, DataSourcesAndNamesFromClients) {
   VeloraServer server;
   std::string other = server.Folder() + "/other.db", copy = server.Folder() + "/copy.db";
-  ASSERT_TRUE(
-      server.Start({"--datasource", "Other=" + other, "--datasource", "Broken=/nonexistent/x.db"}));
+  ASSERT_TRUE(server.Start({"--datasource", "Other=" + other, "--datasource", "Broken=/nonexistent/x.db"}));
   Client o, d, broken;
   ASSERT_EQ(o.Connect(server.Port(), "Other"), 0);
   ASSERT_EQ(o.Exec(o.Alloc(), "CREATE TABLE only_in_other (x)"), 0);
-  ASSERT_EQ(d.Connect(server.Port(), "db\r\nvelora-server: stopped", "x\nvelora-server: forged"),
-            0);
+  ASSERT_EQ(d.Connect(server.Port(), "db\r\nvelora-server: stopped", "x\nvelora-server: forged"), 0);
   uint32_t s = d.Alloc();
   const std::string rows[][2] = {
       {"SELECT * FROM only_in_other", "-1 S0002"}, {"ATTACH '" + other + "' AS o", "-1 42000"},
@@ -149,12 +145,9 @@ TEST(ServerCommandLine, HelpAndBadOptions) {
     int status;
     const char* output;
   } rows[] = {
-      {"--help", 0, "adduser"},
-      {"--port 70000", 2, "invalid port"},
-      {"--bogus", 2, ""},
-      {"--datasource nameonly", 2, ""},
-      {"adduser bob", 2, ""},
-      {"adduser --users /nonexistent/dir/users --password-stdin bob </dev/null", 1, ""},
+      {"--help", 0, "adduser"}, {"--port 70000", 2, "invalid port"},
+      {"--bogus", 2, ""},       {"--datasource nameonly", 2, ""},
+      {"adduser bob", 2, ""},   {"adduser --users /nonexistent/dir/users --password-stdin bob </dev/null", 1, ""},
   };
   for (const auto& r : rows) {
     std::string command = std::string(VEL_SERVER_PATH) + " " + r.arguments + " 2>&1", out;
@@ -191,8 +184,7 @@ TEST_F(ServerRobustness, BadFramesAndVanishingClientsEndOnlyTheirSession) {
   }
   // Clients that vanish: before the greeting is complete, after a frame
   // header, and in the middle of a request while holding a write transaction.
-  const std::string partial[] = {"L\x06", U32(4) + U16(Msg::kRowCount),
-                                 U32(100) + U16(Msg::kExecDirect) + "part"};
+  const std::string partial[] = {"L\x06", U32(4) + U16(Msg::kRowCount), U32(100) + U16(Msg::kExecDirect) + "part"};
   for (const std::string& bytes : partial) {
     Client other;
     ASSERT_TRUE(&bytes == partial ? other.Open(server.Port()) : other.OpenAndLogin(server.Port()));

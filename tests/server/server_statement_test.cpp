@@ -194,10 +194,8 @@ TEST_F(ServerStatement, EveryTypeFetched) {
     std::vector<Cell> row;
     int rc = c.Exec(s, "SELECT c FROM " + table);
     rc = rc ? rc : c.Fetch(s, {1}, &row);
-    EXPECT_EQ(rc ? c.Outcome(rc, s) : row.at(0).bytes, fails ? "-1 " + e : FromHex(e))
-        << r[0] << " " << r[1];
-    EXPECT_TRUE(fails || (c.Fetch(s, {1}, &row) == 0 && row.at(0).isNull))
-        << r[0];  // then the NULL
+    EXPECT_EQ(rc ? c.Outcome(rc, s) : row.at(0).bytes, fails ? "-1 " + e : FromHex(e)) << r[0] << " " << r[1];
+    EXPECT_TRUE(fails || (c.Fetch(s, {1}, &row) == 0 && row.at(0).isNull)) << r[0];  // then the NULL
   }
 }
 
@@ -240,12 +238,9 @@ TEST_F(ServerStatement, EveryParameterForm) {
   auto read = [&](int16_t type, const std::string& bytes, bool isNull) {
     int rc = c.Exec(s, "SELECT quote(?)", {{1, type, bytes, isNull}});
     Rows got = rc ? Rows() : c.Query(s, "", 1);
-    return rc                ? c.Outcome(rc, s)
-           : got.size() == 1 ? Text(got[0][0])
-                             : "rows " + std::to_string(got.size());
+    return rc ? c.Outcome(rc, s) : got.size() == 1 ? Text(got[0][0]) : "rows " + std::to_string(got.size());
   };
-  for (const auto& r : rows)
-    EXPECT_EQ(read(r.type, r.bytes, false), r.expected) << r.type << " " << r.bytes.size();
+  for (const auto& r : rows) EXPECT_EQ(read(r.type, r.bytes, false), r.expected) << r.type << " " << r.bytes.size();
   EXPECT_EQ(read(12, "", true), "NULL");
 }
 

@@ -47,8 +47,7 @@ TEST(ServerTypeMapping, DeclaredTypes) {
     SqlTypeDesc d;
     ASSERT_TRUE(TypeFromDeclared(r[0], &d)) << r[0];
     std::string precision = d.precision == kLongLength ? "long" : std::to_string(d.precision);
-    EXPECT_EQ(std::to_string(d.sqlType) + "/" + precision + "/" + std::to_string(d.scale), r[1])
-        << r[0];
+    EXPECT_EQ(std::to_string(d.sqlType) + "/" + precision + "/" + std::to_string(d.scale), r[1]) << r[0];
   }
   SqlTypeDesc d;
   EXPECT_FALSE(TypeFromDeclared("  ", &d));
@@ -66,15 +65,13 @@ TEST(ServerValueForms, RowLayouts) {
       {Value::Integer(INT64_MIN), kSqlBigInt, "00 80 00 00 00 00 00 00 01 00"},
       {Value::Real(0), kSqlNumeric, "00 00 00 00 00 00 00 00 00 00"},
       {Value::Text("-0.005"), kSqlNumeric, "01 fd 05 00 00 00 00 00 00 00"},
-      {Value::Text("12345678901234567"), kSqlNumeric,
-       "00 01 57 34 12 90 78 56 34 12"},  // 16 digits kept
+      {Value::Text("12345678901234567"), kSqlNumeric, "00 01 57 34 12 90 78 56 34 12"},  // 16 digits kept
       {Value::Text("1e300"), kSqlNumeric, "22003"},
       {Value::Real(1e39), kSqlReal, "22003"},
       {Value::Text(std::string("a\0b", 3)), kSqlVarChar, "'a' 00"},
       {Value::Blob(std::string(256, 'x')), kSqlVarBinary, "22001"},
       {Value::Text("2024-01-02 03:04"), kSqlTime, "03 00 04 00 00 00"},
-      {Value::Text("2024-01-02T03:04:05.000123"), kSqlTimestamp,
-       "e8 07 01 00 02 00 03 00 04 00 05 00 78 e0 01 00"},
+      {Value::Text("2024-01-02T03:04:05.000123"), kSqlTimestamp, "e8 07 01 00 02 00 03 00 04 00 05 00 78 e0 01 00"},
       {Value::Text("2000-02-29"), kSqlDate, "d0 07 02 00 1d 00"},
       {Value::Text(" 1e3 "), kSqlInteger, "e8 03 00 00"},
       // Dates that do not exist and non-decimal number texts fail the fetch.
@@ -89,8 +86,7 @@ TEST(ServerValueForms, RowLayouts) {
   };
   for (const auto& r : rows) {
     std::string out;
-    Status st =
-        EncodeRowValue(r.value, TypeForCode(r.type, r.type == kSqlVarBinary ? 255 : 0), 0, &out);
+    Status st = EncodeRowValue(r.value, TypeForCode(r.type, r.type == kSqlVarBinary ? 255 : 0), 0, &out);
     EXPECT_EQ(st.ok ? out : st.sqlstate, st.ok ? FromHex(r.expected) : r.expected) << r.expected;
   }
 }
@@ -125,10 +121,8 @@ TEST(ServerErrors, SqliteCodesMapToSqlstates) {
 // Each escape clause rewritten for SQLite; nullptr: refused with a reason.
 TEST(ServerEscapes, ClausesBecomeSqlite) {
   const char* rows[][2] = {
-      {"SELECT * FROM {oj a LEFT OUTER JOIN b ON a.x = b.x}",
-       "SELECT * FROM a LEFT OUTER JOIN b ON a.x = b.x"},
-      {"SELECT {fn YEAR({ts '2024-01-02 03:04:05'})}",
-       "SELECT CAST(strftime('%Y', '2024-01-02 03:04:05') AS INTEGER)"},
+      {"SELECT * FROM {oj a LEFT OUTER JOIN b ON a.x = b.x}", "SELECT * FROM a LEFT OUTER JOIN b ON a.x = b.x"},
+      {"SELECT {fn YEAR({ts '2024-01-02 03:04:05'})}", "SELECT CAST(strftime('%Y', '2024-01-02 03:04:05') AS INTEGER)"},
       {"SELECT {fn CONVERT(x, SQL_INTEGER)} FROM t", "SELECT CAST(x AS INTEGER) FROM t"},
       {"SELECT {fn CONCAT('a', {fn UCASE(b)})}", "SELECT ('a' || upper(b))"},
       {"SELECT '{d x}' -- {oj\n", "SELECT '{d x}' -- {oj\n"},
@@ -144,11 +138,7 @@ TEST(ServerEscapes, ClausesBecomeSqlite) {
   for (const auto& r : rows) {
     std::string out, error;
     bool ok = TranslateEscapes(r[0], &out, &error);
-    EXPECT_EQ(ok              ? out
-              : error.empty() ? "refused without reason"
-                              : "refused",
-              r[1] ? r[1] : "refused")
-        << r[0];
+    EXPECT_EQ(ok ? out : error.empty() ? "refused without reason" : "refused", r[1] ? r[1] : "refused") << r[0];
   }
 }
 
@@ -169,8 +159,7 @@ TEST(ServerUsers, FileIsPrivateEvenOverAPlantedTemporaryFile) {
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_EQ(text.find("pw one"), std::string::npos);
   EXPECT_TRUE(CheckUser(users, "alice", "pw one", &error));
-  EXPECT_FALSE(CheckUser(users, "alice", "pw two", &error) ||
-               CheckUser(users, "mallory", "x", &error));
+  EXPECT_FALSE(CheckUser(users, "alice", "pw two", &error) || CheckUser(users, "mallory", "x", &error));
   EXPECT_NE(access(planted.c_str(), F_OK), 0);
   EXPECT_EQ(std::system((std::string("rm -rf '") + dir + "'").c_str()), 0);
 }

@@ -33,18 +33,12 @@ inline std::string FromHex(const std::string& hex) {
 
 inline std::string U16(uint16_t v) { return Bytes({v & 0xFF, v >> 8}); }
 
-inline std::string U32(uint32_t v) {
-  return U16(static_cast<uint16_t>(v)) + U16(static_cast<uint16_t>(v >> 16));
-}
+inline std::string U32(uint32_t v) { return U16(static_cast<uint16_t>(v)) + U16(static_cast<uint16_t>(v >> 16)); }
 
 // A string element: 16-bit length, then the bytes.
-inline std::string Text16(const std::string& text) {
-  return U16(static_cast<uint16_t>(text.size())) + text;
-}
+inline std::string Text16(const std::string& text) { return U16(static_cast<uint16_t>(text.size())) + text; }
 
 // A reply frame: 4-byte length, then the body.
-inline std::string ReplyFrame(const std::string& body) {
-  return U32(static_cast<uint32_t>(body.size())) + body;
-}
+inline std::string ReplyFrame(const std::string& body) { return U32(static_cast<uint32_t>(body.size())) + body; }
 
 #endif

@@ -18,8 +18,7 @@
 // sees is what the trace itself has written out.
 class TraceCapture {
  public:
-  explicit TraceCapture(const char* mode)
-      : file_(std::tmpfile()), reader_(fdopen(dup(fileno(file_)), "r")) {
+  explicit TraceCapture(const char* mode) : file_(std::tmpfile()), reader_(fdopen(dup(fileno(file_)), "r")) {
     SetTraceMode(mode, file_);
   }
   ~TraceCapture() { SetTraceMode("", nullptr), std::fclose(reader_); }

@@ -47,8 +47,7 @@ void FakeServer::Run() {
         received_.push_back(got);
         if (!complete) return Fail("step " + std::to_string(i) + ": short request: " + Hex(got));
         if (got != step.bytes) {
-          return Fail("step " + std::to_string(i) + ": expected " + Hex(step.bytes) + ", got " +
-                      Hex(got));
+          return Fail("step " + std::to_string(i) + ": expected " + Hex(step.bytes) + ", got " + Hex(got));
         }
         break;
       }
@@ -70,8 +69,7 @@ void FakeServer::Run() {
           const uint8_t* h = reinterpret_cast<const uint8_t*>(head.data());
           const uint32_t length = h[0] | h[1] << 8 | h[2] << 16 | uint32_t(h[3]) << 24;
           if (head.size() < 6 || !ReadExactly(peer_, length, &body, kWaitMillis) ||
-              !WriteAll(peer_,
-                        ReplyFrame(step.answer(static_cast<uint16_t>(h[4] | h[5] << 8), body)))) {
+              !WriteAll(peer_, ReplyFrame(step.answer(static_cast<uint16_t>(h[4] | h[5] << 8), body)))) {
             return Fail("step " + std::to_string(i) + ": request cut short: " + Hex(head));
           }
         }

@@ -32,8 +32,7 @@ class ScriptedDialogHost : public DialogHost {
       if (info.id != kStaticId) seen_.back().texts[info.id] = info.text;
     while (next_ < actions_.size() && !DialogHasEnded(dialog)) {
       const Action& a = actions_[next_++];
-      results_.push_back(a.type ? TypeDialogText(dialog, a.id, a.text.c_str())
-                                : ClickDialogButton(dialog, a.id));
+      results_.push_back(a.type ? TypeDialogText(dialog, a.id, a.text.c_str()) : ClickDialogButton(dialog, a.id));
     }
   }
 

@@ -22,8 +22,7 @@ inline int LoopbackSocket(uint16_t* port, bool listening = true) {
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t size = sizeof a;
   if (bind(fd, reinterpret_cast<sockaddr*>(&a), size) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) != 0 ||
-      (listening && listen(fd, 4) != 0)) {
+      getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) != 0 || (listening && listen(fd, 4) != 0)) {
     if (fd >= 0) close(fd);
     return -1;
   }

@@ -32,16 +32,14 @@ bool Until(Done done, int seconds) {
   }
 }
 
-int ExitStatus(int status) {
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
+int ExitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status); }
 
 }  // namespace
 
 int AddServerUser(const std::string& users, const std::string& name, const std::string& password,
                   const std::string& log) {
-  std::string command = std::string(VEL_SERVER_PATH) + " adduser --users '" + users +
-                        "' --password-stdin '" + name + "' >>'" + log + "' 2>&1";
+  std::string command = std::string(VEL_SERVER_PATH) + " adduser --users '" + users + "' --password-stdin '" + name +
+                        "' >>'" + log + "' 2>&1";
   FILE* pipe = popen(command.c_str(), "w");
   if (!pipe) return -1;
   std::fprintf(pipe, "%s\n", password.c_str());
@@ -69,8 +67,7 @@ bool VeloraServer::Start(const std::vector<std::string>& extra) {
   }
   const std::string portFile = folder_ + "/port", usersFile = folder_ + "/users";
   const std::string logFile = folder_ + "/server.log";
-  std::vector<std::string> args = {VEL_SERVER_PATH, "--address",  "127.0.0.1",
-                                   "--port",        "0",          "--port-file",
+  std::vector<std::string> args = {VEL_SERVER_PATH, "--address",  "127.0.0.1",         "--port", "0", "--port-file",
                                    portFile,        "--database", folder_ + "/test.db"};
   // The server's own subcommand hashes the passwords.
   for (const auto& user : users_) {

@@ -20,9 +20,7 @@ class VeloraServer {
 
   // Adds a user (name, password) to the users file written at Start; with
   // no users the server accepts every login.
-  void AddUser(const std::string& name, const std::string& password) {
-    users_.emplace_back(name, password);
-  }
+  void AddUser(const std::string& name, const std::string& password) { users_.emplace_back(name, password); }
 
   // Starts the server binary (VEL_SERVER_PATH) with its port file, database
   // (test.db) and users file in Folder(), then the extra arguments; waits at most ten
