@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 // What a failure has to clean up: the server (stopped, never left running)
 // and the work folder.
@@ -141,4 +142,18 @@ void Disconnect(Odbc* odbc) {
   SQLDisconnect(odbc->dbc);
   SQLFreeHandle(SQL_HANDLE_DBC, odbc->dbc);
   SQLFreeHandle(SQL_HANDLE_ENV, odbc->env);
+}
+
+void ParseOptions(int argc, char** argv, long* rows, std::string* server, std::string* driver) {
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--rows") == 0)
+      *rows = std::atol(argv[i + 1]);
+    else if (std::strcmp(argv[i], "--server") == 0)
+      *server = argv[i + 1];
+    else if (std::strcmp(argv[i], "--driver") == 0)
+      *driver = argv[i + 1];
+    else
+      Fail(std::string("unknown option ") + argv[i]);
+  }
+  if (*rows < 1) Fail("--rows must be positive");
 }

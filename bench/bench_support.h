@@ -28,6 +28,10 @@ void OdbcFail(const char* call, SQLSMALLINT type, SQLHANDLE handle);
     if (!SQL_SUCCEEDED(rc_)) OdbcFail(#call, type, handle); \
   } while (0)
 
+// The command line every benchmark takes: --rows N, --server PATH and
+// --driver PATH (defaults: the values given); anything else fails.
+void ParseOptions(int argc, char** argv, long* rows, std::string* server, std::string* driver);
+
 // Makes the work folder /tmp/PROGRAM.XXXXXX (g_dir).
 void MakeWorkDir();
 int StartServer(const std::string& server, const std::string& dir, const std::string& db);

@@ -158,17 +158,7 @@ int main(int argc, char** argv) {
   g_program = "fetch_bench";
   long rows = 100000;
   std::string server = VEL_BENCH_SERVER, driver = VEL_BENCH_DRIVER;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--rows") == 0)
-      rows = std::atol(argv[i + 1]);
-    else if (std::strcmp(argv[i], "--server") == 0)
-      server = argv[i + 1];
-    else if (std::strcmp(argv[i], "--driver") == 0)
-      driver = argv[i + 1];
-    else
-      Fail(std::string("unknown option ") + argv[i]);
-  }
-  if (rows < 1) Fail("--rows must be positive");
+  ParseOptions(argc, argv, &rows, &server, &driver);
 
   MakeWorkDir();
   const std::string dir = g_dir;
