@@ -26,7 +26,10 @@ SQL
 # iusql (whose wide calls unixODBC turns into narrow ones for this driver)
 # reads the text back; isql reads it without a data source. The connect's
 # "data truncated" is iusql's missing connection string output buffer.
-iusql -b -v -m30 "$VELORA_DSN" tester secret >>"$actual" 2>&1 <<<"SELECT t FROM isql_text"
+# iusql's own strncpy of a buffer onto itself is none of the driver's
+# business: the sanitizer build's runtime is told not to check it.
+ASAN_OPTIONS="${ASAN_OPTIONS:-}:replace_str=0:intercept_strlen=0:intercept_strchr=0:intercept_strndup=0" \
+  iusql -b -v -m30 "$VELORA_DSN" tester secret >>"$actual" 2>&1 <<<"SELECT t FROM isql_text"
 port=$(sed -n 's/^Service = //p' "$ODBCINI")
 isql -k -b -v "DRIVER={Velora};Server=127.0.0.1;Service=$port;UID=tester;PWD=secret" >>"$actual" 2>&1 <<<"SELECT t FROM isql_text"
 if ! diff -u "$expected" "$actual"; then
