@@ -28,7 +28,7 @@ enum ParamTarget : uint8_t { kTgtText, kTgtBinary, kTgtNumber, kTgtDate, kTgtTim
 struct ParamCTypeRow {
   SQLSMALLINT cType;
   ParamSource source;
-  uint8_t width;  // bytes read from the application's buffer (numbers)
+  uint8_t width;  // bytes of one value of a fixed-size C type; 0 for text and bytes
   bool isSigned;
 };
 

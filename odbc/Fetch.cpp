@@ -5,6 +5,7 @@
 #include <sqlext.h>
 
 #include "convert/ColumnValue.h"
+#include "convert/ParameterTable.h"
 #include "handles/ClientDiagnostics.h"
 #include "base/Check.h"
 #include "handles/ColumnBinding.h"
@@ -19,41 +20,6 @@ bool Travels(const ColumnValue* value) {
   return value->binding != nullptr || (value->flags & 1) != 0;
 }
 
-// The size of one value of a fixed-size C type; 0 for the types whose
-// buffers are as long as the application says (characters, binary).
-SQLLEN FixedSize(SQLSMALLINT fCType) {
-  switch (fCType) {
-    case SQL_C_BIT:
-    case SQL_C_TINYINT:
-    case SQL_C_STINYINT:
-    case SQL_C_UTINYINT:
-      return 1;
-    case SQL_C_SHORT:
-    case SQL_C_SSHORT:
-    case SQL_C_USHORT:
-      return 2;
-    case SQL_C_LONG:
-    case SQL_C_SLONG:
-    case SQL_C_ULONG:
-    case SQL_C_FLOAT:
-      return 4;
-    case SQL_C_DOUBLE:
-    case SQL_C_SBIGINT:
-    case SQL_C_UBIGINT:
-      return 8;
-    case SQL_C_DATE:
-    case SQL_C_TYPE_DATE:
-    case SQL_C_TIME:
-    case SQL_C_TYPE_TIME:
-      return 6;
-    case SQL_C_TIMESTAMP:
-    case SQL_C_TYPE_TIMESTAMP:
-      return 16;
-    default:
-      return 0;
-  }
-}
-
 // Where row number row of a rowset goes: column-wise (bindType 0) each
 // column is an array of values and one of lengths; row-wise every address
 // moves on by the size of the application's row structure.
@@ -63,8 +29,10 @@ TransferTarget RowTarget(const ColumnBinding& b, uint32_t row, int32_t bindType)
   SQLLEN valueStride = bindType;
   SQLLEN lengthStride = bindType;
   if (bindType == SQL_BIND_BY_COLUMN) {
-    const SQLLEN fixed = FixedSize(b.fCType);
-    valueStride = fixed != 0 ? fixed : b.cbValueMax;
+    // A fixed-size C type's values lie side by side; characters and bytes
+    // (and SQL_C_DEFAULT) take the buffer length the application gave.
+    const ParamCTypeRow* c = FindParamCType(b.fCType);
+    valueStride = c != nullptr && c->width != 0 ? c->width : b.cbValueMax;
     lengthStride = static_cast<SQLLEN>(sizeof(SQLLEN));
   }
   if (target.rgbValue != nullptr)
