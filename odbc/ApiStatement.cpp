@@ -11,19 +11,22 @@
 
 #define VEL_STATEMENT_ENTRY(name)                            \
   Trace('A', 2, name ": hstmt=0x%08lx", HandleValue(hstmt)); \
-  Statement* s = FindAndClearStatement(hstmt);               \
+  StatementHold hold(hstmt);                                 \
+  Statement* s = hold.Get();                                 \
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE)
 
 VEL_EXPORT SQLRETURN SQLAllocStmt(SQLHDBC hdbc, SQLHSTMT* phstmt) {
   Trace('A', 2, "SQLAllocStmt: hdbc=0x%08lx", HandleValue(hdbc));
-  Connection* c = FindAndClearConnection(hdbc);
+  ConnectionHold hold(hdbc);
+  Connection* c = hold.Get();
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(AllocStmtWorker(c, phstmt));
 }
 
 VEL_EXPORT SQLRETURN SQLFreeStmt(SQLHSTMT hstmt, SQLUSMALLINT fOption) {
   Trace('A', 2, "SQLFreeStmt: hstmt=0x%08lx, fOption=%u", HandleValue(hstmt), fOption);
-  Statement* s = FindAndClearStatement(hstmt);
+  StatementHold hold(hstmt);
+  Statement* s = hold.Get();
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(FreeStmtWorker(s, fOption, true));
 }
@@ -36,7 +39,8 @@ VEL_EXPORT SQLRETURN SQLCancel(SQLHSTMT hstmt) {
 VEL_EXPORT SQLRETURN SQLPrepare(SQLHSTMT hstmt, SQLCHAR* szSqlStr, SQLINTEGER cbSqlStr) {
   Trace('A', 2, "SQLPrepare: hstmt=0x%08lx", HandleValue(hstmt));
   TraceArgument("szSqlStr", reinterpret_cast<const char*>(szSqlStr), cbSqlStr);
-  Statement* s = FindAndClearStatement(hstmt);
+  StatementHold hold(hstmt);
+  Statement* s = hold.Get();
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(PrepareWorker(s, szSqlStr, cbSqlStr));
 }
@@ -49,7 +53,8 @@ VEL_EXPORT SQLRETURN SQLExecute(SQLHSTMT hstmt) {
 VEL_EXPORT SQLRETURN SQLExecDirect(SQLHSTMT hstmt, SQLCHAR* szSqlStr, SQLINTEGER cbSqlStr) {
   Trace('A', 2, "SQLExecDirect: hstmt=0x%08lx", HandleValue(hstmt));
   TraceArgument("szSqlStr", reinterpret_cast<const char*>(szSqlStr), cbSqlStr);
-  Statement* s = FindAndClearStatement(hstmt);
+  StatementHold hold(hstmt);
+  Statement* s = hold.Get();
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(ExecDirectWorker(s, szSqlStr, cbSqlStr));
 }
@@ -79,7 +84,8 @@ VEL_EXPORT SQLRETURN SQLNativeSql(SQLHDBC hdbc, SQLCHAR* szSqlStrIn, SQLINTEGER 
                                   SQLCHAR*, SQLINTEGER, SQLINTEGER*) {
   Trace('A', 2, "SQLNativeSql: hdbc=0x%08lx", HandleValue(hdbc));
   TraceArgument("szSqlStrIn", reinterpret_cast<const char*>(szSqlStrIn), cbSqlStrIn);
-  Connection* c = FindAndClearConnection(hdbc);
+  ConnectionHold hold(hdbc);
+  Connection* c = hold.Get();
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(NativeSqlWorker(c, szSqlStrIn, cbSqlStrIn));
 }
@@ -94,7 +100,8 @@ VEL_EXPORT SQLRETURN SQLDescribeCol(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLCHAR* 
                                     SQLSMALLINT* pfSqlType, SQLULEN* pcbColDef,
                                     SQLSMALLINT* pibScale, SQLSMALLINT* pfNullable) {
   Trace('A', 2, "SQLDescribeCol: hstmt=0x%08lx, icol=%u", HandleValue(hstmt), icol);
-  Statement* s = FindAndClearStatement(hstmt);
+  StatementHold hold(hstmt);
+  Statement* s = hold.Get();
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(DescribeColWorker(s, icol, szColName, cbColNameMax, pcbColName, pfSqlType,
                                            pcbColDef, pibScale, pfNullable));
@@ -105,7 +112,8 @@ VEL_EXPORT SQLRETURN SQLColAttributes(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLUSMA
                                       SQLSMALLINT* pcbDesc, SQLLEN* pfDesc) {
   Trace('A', 2, "SQLColAttributes: hstmt=0x%08lx, icol=%u, fDescType=%u", HandleValue(hstmt), icol,
         fDescType);
-  Statement* s = FindAndClearStatement(hstmt);
+  StatementHold hold(hstmt);
+  Statement* s = hold.Get();
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(
       ColAttributesWorker(s, icol, fDescType, rgbDesc, cbDescMax, pcbDesc, pfDesc));
