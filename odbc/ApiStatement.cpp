@@ -31,8 +31,18 @@ VEL_EXPORT SQLRETURN SQLFreeStmt(SQLHSTMT hstmt, SQLUSMALLINT fOption) {
   return TraceReturnCode(FreeStmtWorker(s, fOption, true));
 }
 
+// SQLCancel usually comes from another thread than the statement's own
+// calls (the driver manager lets it through at any threading level but
+// 3). It waits for a call in progress on the connection to finish its
+// exchange (the protocol cannot interrupt a request), then closes the
+// cursor as SQL_CLOSE does; the call it waited for returns its own result.
+// It leaves the statement's records alone: they are that call's, and the
+// application may not have read them yet.
 VEL_EXPORT SQLRETURN SQLCancel(SQLHSTMT hstmt) {
-  VEL_STATEMENT_ENTRY("SQLCancel");
+  Trace('A', 2, "SQLCancel: hstmt=0x%08lx", HandleValue(hstmt));
+  StatementHold hold(hstmt, false);
+  Statement* s = hold.Get();
+  if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(FreeStmtWorker(s, SQL_CLOSE, false));
 }
 
