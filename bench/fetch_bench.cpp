@@ -2,7 +2,8 @@
 // VARCHAR(20), FLOAT, TIMESTAMP) through unixODBC from a velora-server of
 // its own, once into bound columns and once with SQLGetData, and prints the
 // rows per second beside the rate of a bare request/reply ping-pong of the
-// same frame sizes over the same loopback.
+// same frame sizes over the same loopback; then the aggregate rate of 1, 2
+// and 4 connections fetching at once, each in a thread of its own.
 //
 //   fetch_bench [--rows N] [--server PATH] [--driver PATH]
 #include <arpa/inet.h>
@@ -27,6 +28,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "bench_support.h"
 
@@ -92,6 +94,28 @@ double FetchRows(SQLHDBC dbc, bool bound, long* count) {
   SQLFreeHandle(SQL_HANDLE_STMT, stmt);
   *count = rows;
   return rows / seconds;
+}
+
+// One pass over the table (bound columns) on each of n connections at
+// once, each in a thread of its own; returns the rows per second of all of
+// them together, from the threads' start to the last one's end.
+double ParallelFetch(int n) {
+  std::vector<Odbc> connections;
+  for (int i = 0; i < n; ++i) connections.push_back(Connect());
+  std::vector<long> counts(static_cast<size_t>(n));
+  Clock::time_point start = Clock::now();
+  std::vector<std::thread> threads;
+  for (int i = 0; i < n; ++i) {
+    threads.emplace_back([&, i] { FetchRows(connections[i].dbc, true, &counts[i]); });
+  }
+  for (std::thread& t : threads) t.join();
+  double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  long total = 0;
+  for (int i = 0; i < n; ++i) {
+    total += counts[i];
+    Disconnect(&connections[i]);
+  }
+  return total / seconds;
 }
 
 bool WriteAll(int fd, const char* data, size_t size) {
@@ -189,6 +213,14 @@ int main(int argc, char** argv) {
               requestSize, replySize, pingRate);
   std::printf("  driver + server cost: %.1f%% of the loopback round-trip rate (bound)\n",
               100.0 * boundRate / pingRate);
+  std::printf("connections fetching at once, one thread each (bound columns):\n");
+  double single = 0;
+  for (int n : {1, 2, 4}) {
+    double rate = ParallelFetch(n);
+    if (n == 1) single = rate;
+    std::printf("  %d connection%s %10.0f rows/s together, %4.2f x one connection's %10.0f\n", n,
+                n == 1 ? ": " : "s:", rate, rate / single, single);
+  }
 
   StopServer();
   RemoveDir();
