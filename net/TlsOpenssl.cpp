@@ -60,7 +60,16 @@ long BioControl(BIO*, int command, long, void*) { return command == BIO_CTRL_FLU
 void Reason(SSL* ssl, int rc, char* reason, int size) {
   const long verdict = ssl ? SSL_get_verify_result(ssl) : X509_V_OK;
   const unsigned long error = ERR_peek_error();
-  if (verdict != X509_V_OK) {
+  // Still waiting for the server's hello: it answered with something else
+  // (a server without TLS refuses the handshake as a malformed greeting).
+  const bool noHello = ssl && SSL_get_state(ssl) == TLS_ST_CW_CLNT_HELLO;
+  if (noHello) {
+    const char* text = error != 0 ? ERR_reason_error_string(error) : nullptr;
+    std::snprintf(reason, static_cast<size_t>(size), "the server does not answer with TLS (%s)",
+                  text         ? text
+                  : errno != 0 ? std::strerror(errno)
+                               : "no answer");
+  } else if (verdict != X509_V_OK) {
     std::snprintf(reason, static_cast<size_t>(size), "certificate verify failed: %s",
                   X509_verify_cert_error_string(verdict));
   } else if (error != 0) {
@@ -110,8 +119,7 @@ TlsStart StartTls(int socket, TlsMode mode, const char* caFile, const char* host
                BIO_meth_set_ctrl(s->method, BioControl) == 1 &&
                (s->context = SSL_CTX_new(TLS_client_method())) != nullptr &&
                SSL_CTX_set_min_proto_version(s->context, TLS1_2_VERSION) == 1 &&
-               (s->ssl = SSL_new(s->context)) != nullptr &&
-               (bio = BIO_new(s->method)) != nullptr;
+               (s->ssl = SSL_new(s->context)) != nullptr && (bio = BIO_new(s->method)) != nullptr;
   if (bio) {
     BIO_set_data(bio, s);
     BIO_set_init(bio, 1);

@@ -17,8 +17,8 @@
 #include "platform/DialogTemplate.h"
 #include "platform/MessageBox.h"
 
-const char* const kSetupKeys[kSetupKeyCount] = {"DSN",      "Description", "Server", "Service", "User",
-                                                "Password", "Debug",       "TLS",    "TLSCAFile"};
+const char* const kSetupKeys[kSetupKeyCount] = {
+    "DSN", "Description", "Server", "Service", "User", "Password", "Debug", "TLS", "TLSCAFile"};
 
 namespace {
 

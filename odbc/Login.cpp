@@ -249,8 +249,7 @@ int ParseConnectString(Connection* c, HWND hwnd, const String& in, String* out) 
   if (!begun || !out->Concatenate(";Server=") || !out->Concatenate(c->server) ||
       !out->Concatenate(";Service=") || !out->Concatenate(c->service) ||
       !out->Concatenate(";User=") || !out->Concatenate(g_loginUserName) ||
-      !out->Concatenate(";Password=") || !out->Concatenate(passwordSwitch) ||
-      !AppendTls(c, out) ||
+      !out->Concatenate(";Password=") || !out->Concatenate(passwordSwitch) || !AppendTls(c, out) ||
       (givenPassword && (!out->Concatenate(";PWD=") || !out->Concatenate(password)))) {
     // The call fails, so the connection must not stay logged in.
     DropSession(c);

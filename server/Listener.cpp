@@ -189,9 +189,10 @@ bool Server::Listen(std::string* error) {
       return false;
     }
     if (!tls_.Loaded() && !options_.allowPlaintext) {
-      *error = "beyond loopback passwords and data need encryption: give --tls-cert and "
-               "--tls-key (or --allow-plaintext to send them in clear text) to listen on " +
-               options_.address;
+      *error =
+          "beyond loopback passwords and data need encryption: give --tls-cert and "
+          "--tls-key (or --allow-plaintext to send them in clear text) to listen on " +
+          options_.address;
       return false;
     }
   }
@@ -324,8 +325,9 @@ int Server::Run() {
     Log(0, "TLS: certificate %s", options_.tlsCert.c_str());
   }
   if (options_.allowPlaintext)
-    Log(0, "--allow-plaintext: clients beyond loopback may log in without encryption; their "
-           "passwords, statements and rows then cross the network in clear text");
+    Log(0,
+        "--allow-plaintext: clients beyond loopback may log in without encryption; their "
+        "passwords, statements and rows then cross the network in clear text");
   if (!options_.users.empty()) {
     if (!CheckUsersFile(options_.users, &error, &warning)) {
       Log(0, "%s", error.c_str());

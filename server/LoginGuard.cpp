@@ -1,8 +1,7 @@
-// Per-address turns for login attempts after failures.
+// Per-address turns for login attempts.
 #include "server/LoginGuard.h"
 
 #include <algorithm>
-#include <thread>
 
 namespace velsrv {
 
@@ -28,43 +27,55 @@ std::string LoginGuard::AddressOf(const std::string& peer) {
   return address;
 }
 
-void LoginGuard::Forget(Clock::time_point now) {
-  for (auto it = records_.begin(); it != records_.end();)
-    it = now - it->second.lastFailure > kForgetAfter ? records_.erase(it) : std::next(it);
+// A record that holds nothing worth keeping goes, so that the map stays
+// as small as the set of addresses with recent failures.
+void LoginGuard::Drop(std::map<std::string, Record>::iterator it) {
+  const Record& r = it->second;
+  const bool stale = r.failures == 0 || Clock::now() - r.lastFailure > kForgetAfter;
+  if (stale && r.waiting == 0 && !r.checking) records_.erase(it);
 }
 
 bool LoginGuard::Admit(const std::string& address) {
-  Clock::time_point turn;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
+  const Clock::time_point deadline = Clock::now() + kLongestDelay;
+  auto it = records_.emplace(address, Record()).first;
+  Record& r = it->second;  // stays while this attempt waits
+  ++r.waiting;
+  bool admitted = false;
+  for (;;) {
     const Clock::time_point now = Clock::now();
-    auto it = records_.find(address);
-    if (it == records_.end()) return true;
-    Record& r = it->second;
-    if (now - r.lastFailure > kForgetAfter) {
-      records_.erase(it);
-      return true;
+    if (r.failures > 0 && now - r.lastFailure > kForgetAfter) r.failures = 0;
+    const Clock::time_point turn = r.failures > 0 ? std::max(now, r.nextTurn) : now;
+    if (turn > deadline || Stopping()) break;
+    if (!r.checking && turn <= now) {
+      admitted = r.checking = true;
+      break;
     }
-    turn = std::max(now, r.nextTurn);
-    if (turn - now > kLongestDelay) return false;
-    r.nextTurn = turn + DelayAfter(r.failures);
+    // Short steps, so that a stopping server is not held up.
+    checked_.wait_until(
+        lock, std::min(turn > now ? turn : deadline, now + std::chrono::milliseconds(50)));
   }
-  // Waits in short steps so that a stopping server is not held up.
-  while (Clock::now() < turn && !(stop_ && *stop_))
-    std::this_thread::sleep_for(std::min<Clock::duration>(turn - Clock::now(),
-                                                          std::chrono::milliseconds(50)));
-  return true;
+  --r.waiting;
+  if (!admitted) Drop(it);
+  return admitted;
 }
 
-int LoginGuard::Failed(const std::string& address) {
+int LoginGuard::Finish(const std::string& address, bool failed) {
   std::lock_guard<std::mutex> lock(mutex_);
-  const Clock::time_point now = Clock::now();
-  if (records_.size() > 10000) Forget(now);  // bounded memory under a spread-out flood
-  Record& r = records_[address];
-  r.failures = std::min(r.failures + 1, 1000);
-  r.lastFailure = now;
-  r.nextTurn = std::max(r.nextTurn, now + DelayAfter(r.failures));
-  return r.failures;
+  auto it = records_.find(address);
+  if (it == records_.end()) return 0;
+  Record& r = it->second;
+  r.checking = false;
+  if (failed) {
+    const Clock::time_point now = Clock::now();
+    r.failures = std::min(r.failures + 1, 1000);
+    r.lastFailure = now;
+    r.nextTurn = std::max(r.nextTurn, now + DelayAfter(r.failures));
+  }
+  const int failures = r.failures;
+  Drop(it);
+  checked_.notify_all();
+  return failures;
 }
 
 }  // namespace velsrv

@@ -124,10 +124,12 @@ int Session::Connect(const std::string& dataSource, const std::string& user,
                   "login refused: too many failed logins from this address; try again later");
     }
     std::string error;
-    if (!CheckUser(options_.users, user, password, &error, &rights)) {
+    const bool known = CheckUser(options_.users, user, password, &error, &rights);
+    const int failures = guard_ ? guard_->Finish(address, !known) : 0;
+    if (!known) {
       if (!error.empty()) Log(0, "%s", error.c_str());
       Log(0, "%s: login refused for user \"%s\" (failure %d from %s)", peer_.c_str(), user.c_str(),
-          guard_ ? guard_->Failed(address) : 0, address.c_str());
+          failures, address.c_str());
       return Fail(0, "28000", 0, "login refused: wrong user name or password");
     }
     if (!rights.MayOpen(dataSource)) {

@@ -34,8 +34,7 @@ std::string TlsErrorText() {
 
 TlsContext::~TlsContext() { SSL_CTX_free(ctx_); }
 
-bool TlsContext::Load(const std::string& certFile, const std::string& keyFile,
-                      std::string* error) {
+bool TlsContext::Load(const std::string& certFile, const std::string& keyFile, std::string* error) {
   ERR_clear_error();
   ctx_ = SSL_CTX_new(TLS_server_method());
   if (!ctx_) return *error = "cannot make a TLS context: " + TlsErrorText(), false;
@@ -69,8 +68,8 @@ bool Link::Accept(const TlsContext& context, std::string* error) {
   if (rc == 1) return true;
   const int code = SSL_get_error(ssl_, rc);
   *error = TlsErrorText();
-  if (error->empty()) error->assign(code == SSL_ERROR_SYSCALL && errno == 0 ? "client hung up"
-                                                                             : "handshake failed");
+  if (error->empty())
+    error->assign(code == SSL_ERROR_SYSCALL && errno == 0 ? "client hung up" : "handshake failed");
   SSL_free(ssl_);
   ssl_ = nullptr;
   return false;

@@ -95,7 +95,8 @@ bool UserRights::MayOpen(const std::string& dataSource) const {
 
 std::string UserRights::Text() const {
   std::string text = readOnly ? kReadOnly : "";
-  for (const std::string& name : dataSources) text += (text.empty() ? "" : ",") + (kDataSource + name);
+  for (const std::string& name : dataSources)
+    text += (text.empty() ? "" : ",") + (kDataSource + name);
   return text;
 }
 

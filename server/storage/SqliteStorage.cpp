@@ -271,7 +271,6 @@ int StopRequested(void* flag) {
   return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0;
 }
 
-
 class SqliteEngine : public StorageEngine {
  public:
   SqliteEngine(int busyTimeoutMs, int maxValueBytes, const std::atomic<bool>* stop)
