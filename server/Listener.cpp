@@ -118,6 +118,40 @@ void MaskPassword(uint8_t* body, size_t size) {
   for (size_t i = 0; i < n && at + i < size; ++i) body[at + i] = '*';
 }
 
+// A connection waits this long for its greeting, and at most
+// kGreetingWaiters connections wait at once; beyond that new connections
+// are closed at once. Waiting connections hold no client slot, so sockets
+// that never greet cannot lock real clients out.
+constexpr int kGreetingWaitSeconds = 5;
+constexpr int kGreetingWaiters = 32;
+
+// One of the --max-clients slots, held from the accepted greeting until
+// released (at the latest when the object goes).
+class Slot {
+ public:
+  Slot() = default;
+  Slot(const Slot&) = delete;
+  Slot& operator=(const Slot&) = delete;
+  ~Slot() { Release(); }
+  // Takes one of the limit slots *count counts; false, holding none, when
+  // all are taken.
+  bool Take(std::atomic<int>* count, int limit) {
+    if (++*count > limit) {
+      --*count;
+      return false;
+    }
+    count_ = count;
+    return true;
+  }
+  void Release() {
+    if (count_) --*count_;
+    count_ = nullptr;
+  }
+
+ private:
+  std::atomic<int>* count_ = nullptr;
+};
+
 struct Client {
   std::thread thread;
   std::atomic<bool> done{false};
@@ -125,14 +159,15 @@ struct Client {
   bool loopback = false;
 };
 
-// The first byte a client sends, without taking it; 0 when none came.
-unsigned char PeekFirstByte(int fd) {
+// The first byte a client sends, without taking it; -1 when none came in
+// time.
+int PeekFirstByte(int fd) {
   unsigned char first = 0;
   ssize_t n;
   do {
     n = recv(fd, &first, 1, MSG_PEEK);
   } while (n < 0 && errno == EINTR);
-  return n == 1 ? first : 0;
+  return n == 1 ? first : -1;
 }
 
 class Server {
@@ -151,7 +186,7 @@ class Server {
  private:
   bool Listen(std::string* error);
   void Serve(Client* client, std::string peer);
-  std::string Session(Link* link, const std::string& peer);
+  std::string Session(Link* link, const std::string& peer, Slot* slot);
   void Reap(bool all);
 
   const Options& options_;
@@ -162,7 +197,8 @@ class Server {
   int listenFd_ = -1;
   std::mutex mutex_;
   std::list<std::unique_ptr<Client>> clients_;
-  std::atomic<int> active_{0};
+  std::atomic<int> active_{0};    // logged-in clients (slots taken)
+  std::atomic<int> greeting_{0};  // connections waiting for their greeting
   unsigned long serial_ = 0;
 };
 
@@ -229,35 +265,40 @@ void Server::Reap(bool all) {
 
 void Server::Serve(Client* client, std::string peer) {
   int fd = client->fd;
-  bool admitted = ++active_ <= options_.maxClients;
   std::string why, error;
-  SetTimeout(fd, 30);
+  SetTimeout(fd, kGreetingWaitSeconds);
   uint8_t block[kGreetingSize];
   Link link(fd);
   // A client that starts with a TLS handshake gets one when the server has
   // a certificate; a server without one reads it as a malformed greeting.
-  const bool wantsTls = PeekFirstByte(fd) == kTlsHandshakeByte;
-  if (wantsTls && tls_.Loaded() && !link.Accept(tls_, &error)) {
+  const int first = PeekFirstByte(fd);
+  const bool handshook =
+      first != kTlsHandshakeByte || !tls_.Loaded() || link.Accept(tls_, &error);
+  const bool greeted = first >= 0 && handshook && link.Read(block, sizeof block);
+  --greeting_;
+  if (!handshook) {
     Log(0, "%s: TLS handshake failed: %s", peer.c_str(), error.c_str());
-  } else if (!link.Read(block, sizeof block)) {
+  } else if (!greeted) {
     Log(0, "%s: no greeting", peer.c_str());
   } else {
-    GreetingStatus status = !admitted ? kGreetingTooManyClients : CheckGreeting(block);
+    GreetingStatus status = CheckGreeting(block);
     if (status == kGreetingAccepted && !link.Encrypted() && !client->loopback &&
         !options_.allowPlaintext)
       status = kGreetingNeedsTls;
+    Slot slot;
+    if (status == kGreetingAccepted && !slot.Take(&active_, options_.maxClients))
+      status = kGreetingTooManyClients;
     uint8_t answer[2] = {static_cast<uint8_t>(status & 0xFF),
                          static_cast<uint8_t>((status >> 8) & 0xFF)};
     if (status != kGreetingAccepted)
       Log(0, "%s: greeting refused with status %d", peer.c_str(), status);
     if (link.Write(answer, 2) && status == kGreetingAccepted) {
       SetTimeout(fd, 0);
-      why = Session(&link, peer);
+      why = Session(&link, peer, &slot);
     }
+    // The slot is free before the end is logged, so a client that waits
+    // for the log line finds room.
   }
-  // The slot is free before the end is logged, so a client that waits for
-  // the log line finds room.
-  --active_;
   if (!why.empty()) Log(0, "%s: connection ended (%s)", peer.c_str(), why.c_str());
   // The socket is closed by this thread only; the stop path shuts it down.
   std::lock_guard<std::mutex> lock(mutex_);
@@ -266,7 +307,7 @@ void Server::Serve(Client* client, std::string peer) {
   client->done = true;
 }
 
-std::string Server::Session(Link* link, const std::string& peer) {
+std::string Server::Session(Link* link, const std::string& peer, Slot* slot) {
   Log(0, "%s: connection started%s", peer.c_str(), link->Encrypted() ? " (TLS)" : "");
   velsrv::Session session(options_, engine_.get(), peer);
   session.SetConnection(&guard_, link->Encrypted());
@@ -301,6 +342,9 @@ std::string Server::Session(Link* link, const std::string& peer) {
     if (!Dispatch(&session, code, body.data(), length, &reply, &why)) break;
     LogFrame(("reply to " + peer).c_str(), reinterpret_cast<const uint8_t*>(reply.data()),
              reply.size());
+    // The logout reply frees the slot: the client may connect again as
+    // soon as it has read it.
+    if (session.Finished()) slot->Release();
     if (!link->Write(reply.data(), reply.size())) {
       why = "cannot send the reply";
       break;
@@ -377,12 +421,15 @@ int Server::Run() {
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     std::lock_guard<std::mutex> lock(mutex_);
     // Threads beyond the limit only answer "too many connections"; a flood
-    // past that is closed at once.
-    if (clients_.size() >= static_cast<size_t>(options_.maxClients) + 16) {
+    // of connections waiting for their greeting, or past that, is closed at
+    // once.
+    if (greeting_ >= kGreetingWaiters ||
+        clients_.size() >= static_cast<size_t>(options_.maxClients) + 2 * kGreetingWaiters) {
       close(fd);
       Log(0, "%s: refused, too many connections", AddressText(from).c_str());
       continue;
     }
+    ++greeting_;
     std::unique_ptr<Client> client(new Client());
     client->fd = fd;
     client->loopback = IsLoopback(reinterpret_cast<sockaddr*>(&from));
