@@ -272,8 +272,7 @@ void Server::Serve(Client* client, std::string peer) {
   // A client that starts with a TLS handshake gets one when the server has
   // a certificate; a server without one reads it as a malformed greeting.
   const int first = PeekFirstByte(fd);
-  const bool handshook =
-      first != kTlsHandshakeByte || !tls_.Loaded() || link.Accept(tls_, &error);
+  const bool handshook = first != kTlsHandshakeByte || !tls_.Loaded() || link.Accept(tls_, &error);
   const bool greeted = first >= 0 && handshook && link.Read(block, sizeof block);
   --greeting_;
   if (!handshook) {
