@@ -1,7 +1,6 @@
 // Benchmark (printed figures; fails only on lost rows or timeouts): sixteen
-// client processes, each with its own connection through unixODBC (the
-// driver is registered with one process-wide lock, so threads of one
-// process would wait for each other's replies), run short write
+// client processes (as sixteen applications would be), each with its own
+// connection through unixODBC, run short write
 // transactions against one velora-server database for a bounded time. One
 // transaction in four reads before it writes and may meet a serialization
 // failure (40001), which it rolls back and retries. Prints transactions per
