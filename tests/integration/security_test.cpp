@@ -115,6 +115,9 @@ TEST(Security, TlsModesAndTheirRefusals) {
       {At(g_a.Port()) + ";Server=127.0.0.1;TLS=sometimes", false,
        "08001 [QTX][Velora ODBC Client]invalid TLS mode \"sometimes\": use off, prefer, require or verify-full"},
   };
+  OdbcConnection dsn;  // the data source's own key
+  EXPECT_TRUE(SQL_SUCCEEDED(dsn.Connect("VelPrefer", "public", ""))) << dsn.Diag();
+  EXPECT_NE(dsn.Diag().find("01000 [QTX][Velora ODBC Client]no encryption ("), std::string::npos) << dsn.Diag();
   for (const auto& r : rows) {
     OdbcConnection c;
     EXPECT_EQ(SQL_SUCCEEDED(c.DriverConnect(r.in)), r.ok) << r.in << c.Diag();
