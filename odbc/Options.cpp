@@ -7,6 +7,7 @@
 
 #include "handles/Connection.h"
 #include "handles/Statement.h"
+#include "odbc/BlockFetch.h"
 #include "odbc/OptionTable.h"
 #include "odbc/Workers.h"
 #include "protocol/Requests.h"
@@ -313,7 +314,8 @@ int GetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLPOINTER pvParam) 
       int status = kStatusCommunicationFailure;
       const int rc = request.Exchange(&status, &s->connection->clib);
       if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);
-      answer = request.Get<RowNumberElement>()->value;
+      // The server's cursor stands on the last row of a block being served.
+      answer = request.Get<RowNumberElement>()->value - BlockRowsLeft(s);
       break;
     }
     default:

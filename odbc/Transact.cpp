@@ -5,6 +5,7 @@
 
 #include "handles/Connection.h"
 #include "handles/Environment.h"
+#include "handles/Statement.h"
 #include "base/Trace.h"
 #include "odbc/Workers.h"
 #include "protocol/Requests.h"
@@ -17,6 +18,9 @@ int TransactConnection(Connection* c, int fType) {
   request.Get<TransactionTypeElement>()->value = fType;
   int status = kStatusCommunicationFailure;
   const int rc = request.Exchange(&status, &c->clib);
+  // The server closes the connection's cursors: rows held from blocks go
+  // with them, so that the next fetch sees what one row at a time would.
+  for (Statement* s = c->statements.First(); s != nullptr; s = c->statements.Next()) s->DropBlock();
   return rc == SQL_SUCCESS ? SQL_SUCCESS : c->CheckResult(rc, status);
 }
 

@@ -20,6 +20,7 @@ struct Options {
   int maxStatements = 256;  // per client
   int verbosity = 0;
   bool traceFrames = false;
+  bool blockFetch = true;  // offer the fetch-block request at login
   bool help = false;
 
   // The database of a data source name: its --datasource pair, else
