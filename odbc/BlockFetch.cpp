@@ -66,7 +66,8 @@ SQLRETURN RequestBlock(Statement* stmt) {
 
 bool FetchesBlocks(Statement* stmt) {
   if (stmt->block != nullptr) return true;
-  if ((stmt->connection->flags & VEL_CONNECTION_BLOCK_FETCH) == 0 || stmt->namedCursor ||
+  const Connection* c = stmt->connection;
+  if ((c->flags & VEL_CONNECTION_BLOCK_FETCH) == 0 || c->autocommit == 0 || stmt->namedCursor ||
       Settings().blockFetch == 0) {
     return false;
   }
@@ -77,12 +78,8 @@ bool FetchesBlocks(Statement* stmt) {
   return true;
 }
 
-uint32_t BlockRowsLeft(Statement* stmt) {
-  return stmt->block != nullptr ? stmt->block->Get<RowBlockElement>()->RowsLeft() : 0;
-}
-
 SQLRETURN NextBlockRow(Statement* stmt, FetchDataSetElement* row) {
-  if (stmt->block != nullptr && BlockRowsLeft(stmt) == 0) {
+  if (stmt->block != nullptr && stmt->block->Get<RowBlockElement>()->RowsLeft() == 0) {
     Request* used = stmt->block;
     stmt->block = nullptr;
     const int end = used->ReturnCode();

@@ -21,7 +21,10 @@ constexpr uint32_t kMaxBlockBudget = 64u * 1024u;
 // True when the next row of stmt comes from a block: one is being served,
 // or one may be asked for. Blocks are not asked for on a connection whose
 // server did not offer them, with [Config] BlockFetch=0 in velodbc.ini,
-// for a statement whose cursor has a name the application knows (a
+// with autocommit off (a commit or rollback between two fetches closes
+// the cursor exactly there, as the server's cursors end with the
+// transaction; with autocommit on a commit leaves them open, and blocks
+// with them), for a statement whose cursor has a name the application knows (a
 // positioned statement names the server's cursor, which must stand on the
 // application's row), or while a long column (LONGVARCHAR, LONGVARBINARY)
 // would be read on demand: such a value is asked for on its own, of the
@@ -33,8 +36,5 @@ bool FetchesBlocks(Statement* stmt);
 // SQL_NO_DATA_FOUND or SQL_ERROR, with the server's record, at the row
 // where the block said the result set ends or fails.
 SQLRETURN NextBlockRow(Statement* stmt, FetchDataSetElement* row);
-
-// Rows of the block held by stmt that the application has not fetched.
-uint32_t BlockRowsLeft(Statement* stmt);
 
 #endif

@@ -7,7 +7,6 @@
 
 #include "handles/Connection.h"
 #include "handles/Statement.h"
-#include "odbc/BlockFetch.h"
 #include "odbc/OptionTable.h"
 #include "odbc/Workers.h"
 #include "protocol/Requests.h"
@@ -308,14 +307,19 @@ int GetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLPOINTER pvParam) 
     case OptionAction::kRefuse:
       return Refuse(s, row);
     case OptionAction::kRowNumber: {
+      // The current row came from a block: the server's cursor may stand
+      // further on, or past the end; the row's number is the driver's count.
+      if (s->block != nullptr) {
+        answer = s->rowsFetched;
+        break;
+      }
       GetRowNumberRequest request;
       if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
       request.SetStatementId(s->statementId);
       int status = kStatusCommunicationFailure;
       const int rc = request.Exchange(&status, &s->connection->clib);
       if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);
-      // The server's cursor stands on the last row of a block being served.
-      answer = request.Get<RowNumberElement>()->value - BlockRowsLeft(s);
+      answer = request.Get<RowNumberElement>()->value;
       break;
     }
     default:
