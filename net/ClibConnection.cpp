@@ -13,6 +13,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -25,10 +26,8 @@
 namespace {
 
 // The keep-alive switch is traced at the first construction after each
-// reading of the settings.
-unsigned g_keepAliveTraced = 0;
-// Text of the last socket error looked up.
-char g_errorText[256];
+// reading of the settings (whichever thread constructs first).
+std::atomic<unsigned> g_keepAliveTraced{0};
 
 const uint32_t kDumpLimit = 16384;
 
@@ -49,10 +48,12 @@ int TakeErrno(bool timed = false) {
   return number;
 }
 
-// The text of number in the process-wide buffer.
+// The text of number, as LoadErrorText gives it; the texts are constant,
+// so no buffer is shared between threads.
 const char* ErrorText(int number) {
-  ClibConnection::LoadErrorText(number, g_errorText, sizeof g_errorText);
-  return g_errorText;
+  if (number == 0) number = VEL_WSA_NO_ERROR;
+  const char* text = number < VEL_WSA_NO_ERROR ? nullptr : SocketErrorText(number);
+  return text != nullptr ? text : "";
 }
 
 // Writes the failing call's line and the " errno %d: %s" line (N, 0).
@@ -116,8 +117,7 @@ uint16_t ParsePort(const char* service) {
 ClibConnection::ClibConnection() {
   Trace('N', 2, "ClibConnection::ClibConnection");
   const DriverSettings& settings = Settings();
-  if (g_keepAliveTraced != settings.reading) {
-    g_keepAliveTraced = settings.reading;
+  if (g_keepAliveTraced.exchange(settings.reading) != settings.reading) {
     Trace('N', 2, " UseKeepAlive = %d", settings.useKeepAlive);
   }
 }
