@@ -1,9 +1,10 @@
 // Benchmark (printed figures, no assertions): fetches rows of (INTEGER,
 // VARCHAR(20), FLOAT, TIMESTAMP) through unixODBC from a velora-server of
 // its own, once into bound columns and once with SQLGetData, and prints the
-// rows per second beside the rate of a bare request/reply ping-pong of the
-// same frame sizes over the same loopback; then the aggregate rate of 1, 2
-// and 4 connections fetching at once, each in a thread of its own.
+// rows per second, one row per request and in blocks side by side, beside
+// the rate of a bare request/reply ping-pong of the same frame sizes over
+// the same loopback; then the rate of 1, 2 and 4 connections fetching at
+// once, each in a thread of its own, all of them together.
 //
 //   fetch_bench [--rows N] [--server PATH] [--driver PATH]
 #include <arpa/inet.h>
@@ -99,9 +100,9 @@ double FetchRows(SQLHDBC dbc, bool bound, long* count) {
 // One pass over the table (bound columns) on each of n connections at
 // once, each in a thread of its own; returns the rows per second of all of
 // them together, from the threads' start to the last one's end.
-double ParallelFetch(int n) {
+double ParallelFetch(int n, int port) {
   std::vector<Odbc> connections;
-  for (int i = 0; i < n; ++i) connections.push_back(Connect());
+  for (int i = 0; i < n; ++i) connections.push_back(Connect(port));
   std::vector<long> counts(static_cast<size_t>(n));
   Clock::time_point start = Clock::now();
   std::vector<std::thread> threads;
@@ -189,14 +190,22 @@ int main(int argc, char** argv) {
   std::string db = dir + "/bench.db";
   std::printf("fetch_bench: creating %ld rows of (INTEGER, VARCHAR(20), FLOAT, TIMESTAMP)\n", rows);
   CreateDatabase(db, rows);
-  int port = StartServer(server, dir, db);
-  WriteIni(dir, driver, port);
-
-  Odbc odbc = Connect();
+  // Both fetch modes of the driver: a server that does not offer blocks
+  // gets one fetch request per row.
+  const int kConnections[] = {1, 2, 4};
+  double boundRate[2], getDataRate[2], together[3][2];
   long fetched = 0;
-  double boundRate = FetchRows(odbc.dbc, true, &fetched);
-  double getDataRate = FetchRows(odbc.dbc, false, &fetched);
-  Disconnect(&odbc);
+  int port = 0;
+  for (int blocks = 0; blocks < 2; ++blocks) {
+    port = StartServer(server, dir, db, blocks ? "" : "--no-block-fetch");
+    WriteIni(dir, driver, port);
+    Odbc odbc = Connect(port);
+    boundRate[blocks] = FetchRows(odbc.dbc, true, &fetched);
+    getDataRate[blocks] = FetchRows(odbc.dbc, false, &fetched);
+    Disconnect(&odbc);
+    for (int k = 0; k < 3; ++k) together[k][blocks] = ParallelFetch(kConnections[k], port);
+    StopServer();
+  }
 
   // The frames of one fetch: a 6-byte header, the statement id (4) and a
   // vector of four column numbers (2 + 8); a 4-byte header, the return code
@@ -206,23 +215,23 @@ int main(int argc, char** argv) {
   const size_t replySize = 4 + 2 + 2 + 4 * 7 + 4 + 11 + 8 + 16;
   double pingRate = PingPong(requestSize, replySize, rows);
 
-  std::printf("velora-server on 127.0.0.1:%d, %ld rows per pass\n", port, fetched);
-  std::printf("  bound columns (SQLBindCol, SQLFetch):        %10.0f rows/s\n", boundRate);
-  std::printf("  SQLGetData (SQLFetch, 4 x SQLGetData):       %10.0f rows/s\n", getDataRate);
+  std::printf("velora-server on 127.0.0.1:%d, %ld rows per pass, rows/s:\n", port, fetched);
+  std::printf("                                           one row per request   blocks of rows\n");
+  std::printf("  bound columns (SQLBindCol, SQLFetch):     %12.0f        %12.0f\n", boundRate[0],
+              boundRate[1]);
+  std::printf("  SQLGetData (SQLFetch, 4 x SQLGetData):    %12.0f        %12.0f\n", getDataRate[0],
+              getDataRate[1]);
   std::printf("  bare ping-pong (%zu-byte request, %zu-byte reply): %10.0f round trips/s\n",
               requestSize, replySize, pingRate);
-  std::printf("  driver + server cost: %.1f%% of the loopback round-trip rate (bound)\n",
-              100.0 * boundRate / pingRate);
-  std::printf("connections fetching at once, one thread each (bound columns):\n");
-  double single = 0;
-  for (int n : {1, 2, 4}) {
-    double rate = ParallelFetch(n);
-    if (n == 1) single = rate;
-    std::printf("  %d connection%s %10.0f rows/s together, %4.2f x one connection's %10.0f\n", n,
-                n == 1 ? ": " : "s:", rate, rate / single, single);
+  std::printf("  one row per request: %.1f%% of the loopback round-trip rate (bound)\n",
+              100.0 * boundRate[0] / pingRate);
+  std::printf("connections fetching at once, a thread each (bound), rows/s of all together:\n");
+  for (int k = 0; k < 3; ++k) {
+    std::printf("  %d connection%s %12.0f (%4.2f x one)  %12.0f (%4.2f x one)\n", kConnections[k],
+                k == 0 ? ": " : "s:", together[k][0], together[k][0] / together[0][0],
+                together[k][1], together[k][1] / together[0][1]);
   }
 
-  StopServer();
   RemoveDir();
   return 0;
 }
