@@ -4,6 +4,7 @@
 // message boxes.
 #include "net/ClibConnection.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -16,17 +17,17 @@
 namespace {
 
 // The keep-alive switch is traced at the first construction after each
-// reading of the settings.
-unsigned g_keepAliveTraced = 0;
-// Text of the last socket error looked up.
-char g_errorText[256];
+// reading of the settings (whichever thread constructs first).
+std::atomic<unsigned> g_keepAliveTraced{0};
 
 const uint32_t kDumpLimit = 16384;
 
-// The text of number in the process-wide buffer.
+// The text of number, as LoadErrorText gives it, in a buffer of the
+// calling thread.
 const char* ErrorText(int number) {
-  ClibConnection::LoadErrorText(number, g_errorText, sizeof g_errorText);
-  return g_errorText;
+  thread_local char text[256];
+  ClibConnection::LoadErrorText(number, text, sizeof text);
+  return text;
 }
 
 // Writes the failing call's line and the " errno %d: %s" line (N, 0).
@@ -71,8 +72,7 @@ uint16_t ParsePort(const char* service) {
 ClibConnection::ClibConnection() {
   Trace('N', 2, "ClibConnection::ClibConnection");
   const DriverSettings& settings = Settings();
-  if (g_keepAliveTraced != settings.reading) {
-    g_keepAliveTraced = settings.reading;
+  if (g_keepAliveTraced.exchange(settings.reading) != settings.reading) {
     Trace('N', 2, " UseKeepAlive = %d", settings.useKeepAlive);
   }
 }

@@ -63,7 +63,9 @@ const ErrorText kTexts[] = {
     {11004, "[11004] Valid name, no data record of requested type"},
 };
 
-int g_lastError = 0;
+// Per thread, as the Windows socket library keeps its last error: a
+// failure on one connection never shows as another thread's.
+thread_local int g_lastError = 0;
 
 }  // namespace
 

@@ -190,8 +190,8 @@ class Server {
         // memory of each client within --max-frame per value, also for
         // values built by SQL (zeroblob, group_concat, ...).
         engine_(CreateSqliteEngine(
-            5000, static_cast<int>(std::min<uint32_t>(options.maxFrame, 256u << 20)), &stopping_)) {
-  }
+            options.lockTimeout * 1000,
+            static_cast<int>(std::min<uint32_t>(options.maxFrame, 256u << 20)), &stopping_)) {}
 
   int Run();
 

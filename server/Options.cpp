@@ -20,6 +20,7 @@ const char kUsage[] =
     "  --max-clients N      concurrent connections (default 64)\n"
     "  --max-frame BYTES    largest request body, value and fetched row (default 16777216)\n"
     "  --max-statements N   statements per connection (default 256)\n"
+    "  --lock-timeout S     seconds a writer waits for the writers before it (default 30)\n"
     "  -v, --verbose        log every request (twice: more)\n"
     "  --trace-frames       hex dump of every frame on standard error\n"
     "  --help               this text\n";
@@ -107,6 +108,10 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
       if (!next(&v)) return false;
       if (!Number(v, 1, 1000000, &n)) return *error = "invalid --max-statements " + v, false;
       o->maxStatements = static_cast<int>(n);
+    } else if (arg == "--lock-timeout") {
+      if (!next(&v)) return false;
+      if (!Number(v, 1, 86400, &n)) return *error = "invalid --lock-timeout " + v, false;
+      o->lockTimeout = static_cast<int>(n);
     } else {
       *error = "unknown option " + arg;
       return false;

@@ -18,6 +18,7 @@ struct Options {
   int maxClients = 64;
   uint32_t maxFrame = 16u << 20;
   int maxStatements = 256;  // per client
+  int lockTimeout = 30;     // seconds a writer waits for the writers before it
   int verbosity = 0;
   bool traceFrames = false;
   bool help = false;

@@ -111,11 +111,12 @@ class StorageEngine {
   virtual Status Open(const std::string& path, std::unique_ptr<StorageSession>* out) = 0;
 };
 
-// The SQLite engine (storage/SqliteStorage.cpp). Writers wait up to
-// busyTimeoutMs for each other; a value may hold at most maxValueBytes;
+// The SQLite engine (storage/SqliteStorage.cpp). Writers to one database
+// wait for each other in order, each at most lockWaitMs ("S1T00" after
+// that); a value may hold at most maxValueBytes;
 // a running statement stops with "S1008" once *stop is set (stop may be
 // null).
-std::unique_ptr<StorageEngine> CreateSqliteEngine(int busyTimeoutMs, int maxValueBytes = 256 << 20,
+std::unique_ptr<StorageEngine> CreateSqliteEngine(int lockWaitMs, int maxValueBytes = 256 << 20,
                                                   const std::atomic<bool>* stop = nullptr);
 
 }  // namespace velsrv
