@@ -103,6 +103,10 @@ class Connection : public HandleObject {
   // "Service=", else its data source's keys. SQLGetInfo reports server.
   char server[64] = "";
   char service[32] = "";
+  // Encryption: the connection string's "TLS=" and "TLSCAFile=", else the
+  // data source's keys (net/Tls.h has the modes).
+  char tls[16] = "";
+  char tlsCaFile[260] = "";
 
   bool LoggedIn() const { return (flags & VEL_CONNECTION_LOGGED_IN) != 0; }
 

@@ -79,6 +79,8 @@ ClibConnection::ClibConnection() {
 
 ClibConnection::~ClibConnection() {
   Trace('N', 2, "ClibConnection::~ClibConnection");
+  EndTls(tls_, false);
+  tls_ = nullptr;
   if (socket_ >= 0) {
     // Reset at once instead of lingering: the server learns of the end
     // from the reset.
@@ -95,6 +97,8 @@ bool ClibConnection::InitiateConnection(const char* server, const char* service)
         service);
   // The socket library was started when the driver was loaded; a socket
   // left from an earlier connection is closed first so that it cannot leak.
+  EndTls(tls_, false);
+  tls_ = nullptr;
   if (socket_ >= 0) {
     CloseTraced(socket_);
     socket_ = -1;
@@ -192,8 +196,10 @@ bool ClibConnection::Write(const void* buffer, uint32_t length) {
   const char* bytes = static_cast<const char*>(buffer);
   uint32_t sent = 0;
   while (sent < length) {
-    long n = SendSome(socket_, bytes + sent, length - sent);
+    long n = tls_ ? TlsSend(tls_, bytes + sent, length - sent)
+                  : SendSome(socket_, bytes + sent, length - sent);
     if (n < 0) {
+      if (tls_) TakeTlsError();
       int number = LastSocketError();
       TraceFailure("send() failed.", number);
       if (state_ != SocketState::kDropped)
@@ -217,8 +223,10 @@ bool ClibConnection::Read(void* buffer, uint32_t length) {
   char* bytes = static_cast<char*>(buffer);
   uint32_t received = 0;
   while (received < length) {
-    long n = ReceiveSome(socket_, bytes + received, length - received);
+    long n = tls_ ? TlsReceive(tls_, bytes + received, length - received)
+                  : ReceiveSome(socket_, bytes + received, length - received);
     if (n < 0) {
+      if (tls_) TakeTlsError();
       int number = LastSocketError();
       TraceFailure("recv() failed.", number);
       if (state_ != SocketState::kDropped)
@@ -255,11 +263,22 @@ void ClibConnection::ApplyTimeout() {
 
 void ClibConnection::ReleaseConnection() {
   Trace('N', 2, "ClibConnection::ReleaseConnection");
+  EndTls(tls_, true);
+  tls_ = nullptr;
   if (socket_ >= 0) {
     CloseTraced(socket_);
     socket_ = -1;
   }
   state_ = SocketState::kClosed;
+}
+
+TlsStart ClibConnection::Encrypt(TlsMode mode, const char* caFile, const char* host, char* reason,
+                                 int size) {
+  if (socket_ < 0) {
+    std::snprintf(reason, static_cast<size_t>(size), "%s", "not connected");
+    return TlsStart::kFailed;
+  }
+  return StartTls(socket_, mode, caFile, host, &tls_, reason, size);
 }
 
 void ClibConnection::LoadErrorText(int number, char* buffer, int size) {

@@ -49,6 +49,10 @@ bool LookUpService(const char* service, uint16_t* port);
 bool LookUpHost(const char* host, uint32_t* address);
 uint32_t ParseDottedAddress(const char* text);
 
+// Records the error of a failed TLS send or receive (net/Tls.h reports it
+// in errno) as the socket error.
+void TakeTlsError();
+
 // The text of socket error number (a string resource of the DLL on
 // Windows), cut to size; an unknown number leaves buffer as it is.
 void LoadSocketErrorText(int number, char* buffer, int size);

@@ -185,6 +185,8 @@ bool LookUpHost(const char* host, uint32_t* address) {
 
 uint32_t ParseDottedAddress(const char* text) { return inet_addr(text); }
 
+void TakeTlsError() { TakeErrno(); }
+
 void LoadSocketErrorText(int number, char* buffer, int size) {
   const char* text = SocketErrorText(number);
   if (text != nullptr) std::snprintf(buffer, static_cast<size_t>(size), "%s", text);

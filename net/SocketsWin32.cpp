@@ -131,6 +131,9 @@ bool LookUpHost(const char* host, uint32_t* address) {
 
 uint32_t ParseDottedAddress(const char* text) { return inet_addr(text); }
 
+// The DLL has no TLS (net/TlsNone.cpp): no session exists to fail.
+void TakeTlsError() { SetLastSocketError(VEL_WSAENOTCONN); }
+
 void LoadSocketErrorText(int number, char* buffer, int size) {
   LoadStringA(ModuleInstance(), static_cast<UINT>(number), buffer, size);
 }

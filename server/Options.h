@@ -14,6 +14,8 @@ struct Options {
   std::string database = "velora.db";
   std::map<std::string, std::string> datasources;  // NAME -> PATH
   std::string users;                               // empty: any login accepted
+  std::string tlsCert, tlsKey;                     // both or neither: encrypted connections
+  bool allowPlaintext = false;                     // plaintext beyond loopback
   std::string portFile;
   int maxClients = 64;
   uint32_t maxFrame = 16u << 20;

@@ -195,6 +195,20 @@ class SqliteStatement : public StorageStatement {
   int64_t changed_ = 0;
 };
 
+// A session works on the one database its data source names. Attaching
+// another file (ATTACH, VACUUM INTO) would reach every file the server
+// may read or write, so only temporary and in-memory databases may be
+// attached. A session locked read-only (data not null) may not switch
+// query_only off again.
+int Authorize(void* locked, int action, const char* file, const char* value, const char*,
+              const char*) {
+  if (action == SQLITE_ATTACH && file && file[0] != '\0' && std::strcmp(file, ":memory:") != 0)
+    return SQLITE_DENY;
+  if (locked && action == SQLITE_PRAGMA && value && sqlite3_stricmp(file, "query_only") == 0)
+    return SQLITE_DENY;
+  return SQLITE_OK;
+}
+
 class SqliteSession : public StorageSession {
  public:
   SqliteSession(sqlite3* db, std::shared_ptr<WriteQueue> queue, int waitMs,
@@ -223,6 +237,11 @@ class SqliteSession : public StorageSession {
   bool InTransaction() const override { return sqlite3_get_autocommit(db_) == 0; }
   Status SetReadOnly(bool readOnly) override {
     return Exec(readOnly ? "PRAGMA query_only=1" : "PRAGMA query_only=0");
+  }
+  Status LockReadOnly() override {
+    Status st = SetReadOnly(true);
+    if (st.ok) sqlite3_set_authorizer(db_, Authorize, this);
+    return st;
   }
   std::string EngineVersion() const override {
     return std::string("SQLite ") + sqlite3_libversion();
@@ -329,16 +348,6 @@ class SqliteSession : public StorageSession {
 // statement, so a server that is stopping is not held up by a long query.
 int StopRequested(void* flag) {
   return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0;
-}
-
-// A session works on the one database its data source names. Attaching
-// another file (ATTACH, VACUUM INTO) would reach every file the server
-// may read or write, so only temporary and in-memory databases may be
-// attached.
-int Authorize(void*, int action, const char* file, const char*, const char*, const char*) {
-  if (action == SQLITE_ATTACH && file && file[0] != '\0' && std::strcmp(file, ":memory:") != 0)
-    return SQLITE_DENY;
-  return SQLITE_OK;
 }
 
 class SqliteEngine : public StorageEngine {

@@ -93,6 +93,13 @@ class StorageSession {
   virtual Status Rollback() = 0;
   virtual bool InTransaction() const = 0;
   virtual Status SetReadOnly(bool readOnly) = 0;
+  // Makes the session read-only for the rest of its life, whatever the
+  // client sends later (a user's right; SetReadOnly is the client's own
+  // access mode). An engine that cannot promise it refuses, and the login
+  // fails.
+  virtual Status LockReadOnly() {
+    return Status::Error("08004", 0, "this storage cannot keep a session read-only");
+  }
   virtual std::string EngineVersion() const = 0;
 
   // Catalog: every table and view, the columns and indexes of one table,
