@@ -147,9 +147,15 @@ class SqliteSession : public StorageSession {
   Status SetReadOnly(bool readOnly) override {
     return Exec(readOnly ? "PRAGMA query_only=1" : "PRAGMA query_only=0");
   }
+  // SQLite's transactions are serializable, whatever is asked for.
+  Status SetIsolation(int, int* applied) override {
+    *applied = 8;
+    return Status::Ok();
+  }
   std::string EngineVersion() const override {
     return std::string("SQLite ") + sqlite3_libversion();
   }
+  SqlDialect Dialect() const override { return SqlDialect::kSqlite; }
 
   Status Tables(std::vector<TableEntry>* out) override {
     return Query(

@@ -43,6 +43,9 @@ struct ColumnMeta {
 
 enum class StepResult { kRow, kDone, kError };
 
+// The SQL the engine understands, for the rewriting of escape clauses.
+enum class SqlDialect { kSqlite, kPostgres };
+
 class StorageStatement {
  public:
   virtual ~StorageStatement() = default;
@@ -93,7 +96,11 @@ class StorageSession {
   virtual Status Rollback() = 0;
   virtual bool InTransaction() const = 0;
   virtual Status SetReadOnly(bool readOnly) = 0;
+  // Sets the isolation level (ODBC's SQL_TXN_* bits) of the transactions
+  // that follow; *applied receives the level the engine gives instead.
+  virtual Status SetIsolation(int level, int* applied) = 0;
   virtual std::string EngineVersion() const = 0;
+  virtual SqlDialect Dialect() const = 0;
 
   // Catalog: every table and view, the columns and indexes of one table,
   // its row count; and whether it has an implicit row identifier.
@@ -107,7 +114,8 @@ class StorageSession {
 class StorageEngine {
  public:
   virtual ~StorageEngine() = default;
-  // Opens one client's session on the database at path.
+  // Opens one client's session on the database at path (a location, for
+  // engines that are not files).
   virtual Status Open(const std::string& path, std::unique_ptr<StorageSession>* out) = 0;
 };
 
@@ -117,6 +125,20 @@ class StorageEngine {
 // null).
 std::unique_ptr<StorageEngine> CreateSqliteEngine(int busyTimeoutMs, int maxValueBytes = 256 << 20,
                                                   const std::atomic<bool>* stop = nullptr);
+
+// The PostgreSQL engine (storage/PostgresEngine.cpp): sessions open the
+// location, a libpq connection URI; values and fetched values are limited
+// as with SQLite; running statements are cancelled once *stop is set.
+std::unique_ptr<StorageEngine> CreatePostgresEngine(int maxValueBytes,
+                                                    const std::atomic<bool>* stop = nullptr);
+
+// True for a PostgreSQL location ("postgresql://..." or "postgres://...").
+bool IsPostgresLocation(const std::string& location);
+
+// The server's engine: PostgreSQL for PostgreSQL locations, SQLite for
+// every other path. Each engine is made when it is first needed.
+std::unique_ptr<StorageEngine> CreateStorageEngine(int busyTimeoutMs, int maxValueBytes,
+                                                   const std::atomic<bool>* stop);
 
 }  // namespace velsrv
 
