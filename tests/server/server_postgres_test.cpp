@@ -1,6 +1,7 @@
 // The PostgreSQL storage through the protocol (run over the test cluster
 // only): its types fetched and bound, its SQLSTATEs, statements failing
-// inside a transaction, long results read in batches, isolation levels.
+// inside a transaction, long results read in batches, isolation levels, and
+// two servers sharing one database.
 #include <atomic>
 #include <thread>
 
@@ -160,6 +161,47 @@ TEST_F(ServerPostgres, IsolationLevels) {
   EXPECT_EQ(c.Query(s, "SELECT n FROM iso").at(0).at(0).bytes, U32(0));
   EXPECT_EQ(c.Outcome(c.Exec(s, "UPDATE iso SET n = n + 10"), s), "-1 40001");
   ASSERT_EQ(c.Call(Msg::kTransact, 0, 1), 0);
+}
+
+// Two servers over one database: writes through one are read through the
+// other; updates of one row wait for each other and both count; killing
+// one server loses no committed row, rolls back its open transaction and
+// leaves the other serving. The database credentials never reach a log.
+TEST_F(ServerPostgres, TwoServersShareOneDatabase) {
+  VeloraServer second;
+  second.UseLocation(server.Location());
+  ASSERT_TRUE(second.Start()) << second.Error();
+  Client b;
+  ASSERT_TRUE(b.OpenAndLogin(second.Port()));
+  uint32_t bs = b.Alloc();
+  ASSERT_EQ(c.Exec(s, "CREATE TABLE shared (id INTEGER PRIMARY KEY, n INTEGER)"), 0);
+  ASSERT_EQ(c.Exec(s, "INSERT INTO shared VALUES (1, 0)"), 0);
+  EXPECT_EQ(Count(&b, bs, "shared"), U32(1));
+  ASSERT_EQ(c.Call(Msg::kSetAutocommit, 0, 0), 0);
+  ASSERT_EQ(c.Exec(s, "UPDATE shared SET n = n + 1 WHERE id = 1"), 0);
+  std::atomic<int> updated{-2};
+  std::thread waiter([&] { updated = b.Exec(bs, "UPDATE shared SET n = n + 1 WHERE id = 1"); });
+  Client watch;
+  ASSERT_TRUE(watch.OpenAndLogin(server.Port()));
+  uint32_t ws = watch.Alloc();
+  const std::string waiting = "SELECT CAST(count(*) AS INTEGER) FROM pg_stat_activity WHERE wait_event_type = 'Lock'";
+  for (int i = 0; i < 500 && watch.Query(ws, waiting).at(0).at(0).bytes != U32(1); ++i) usleep(20000);
+  EXPECT_EQ(watch.Query(ws, waiting).at(0).at(0).bytes, U32(1));
+  EXPECT_EQ(updated, -2);  // still waiting for the row
+  ASSERT_EQ(c.Call(Msg::kTransact, 0, 0), 0);
+  waiter.join();
+  EXPECT_EQ(updated, 0);
+  EXPECT_EQ(b.Query(bs, "SELECT n FROM shared").at(0).at(0).bytes, U32(2));
+  ASSERT_EQ(c.Exec(s, "INSERT INTO shared VALUES (2, 0)"), 0);
+  ASSERT_EQ(c.Call(Msg::kTransact, 0, 0), 0);
+  ASSERT_EQ(c.Exec(s, "INSERT INTO shared VALUES (3, 0)"), 0);  // never committed
+  EXPECT_EQ(server.Stop(SIGKILL), 128 + SIGKILL);
+  EXPECT_EQ(Count(&b, bs, "shared"), U32(2));
+  Client late;
+  ASSERT_TRUE(late.OpenAndLogin(second.Port()));
+  EXPECT_EQ(Count(&late, late.Alloc(), "shared"), U32(2));
+  for (const std::string& log : {server.Log(), second.Log()})
+    EXPECT_EQ(log.find("velora-test-secret"), std::string::npos);
 }
 
 }  // namespace
