@@ -116,7 +116,7 @@ void WriteIni(const std::string& dir, const std::string& driver, int port) {
   FILE* inst = std::fopen((dir + "/odbcinst.ini").c_str(), "w");
   FILE* ini = std::fopen((dir + "/odbc.ini").c_str(), "w");
   if (inst == nullptr || ini == nullptr) Fail("cannot write the ini files");
-  std::fprintf(inst, "[Velora ODBC]\nDriver = %s\nThreading = 3\n", driver.c_str());
+  std::fprintf(inst, "[Velora ODBC]\nDriver = %s\nThreading = 0\n", driver.c_str());
   std::fprintf(ini, "[VeloraBench]\nDriver = Velora ODBC\nServer = 127.0.0.1\nService = %d\n",
                port);
   std::fclose(inst);

@@ -31,7 +31,9 @@ class ResultColumnList : public TypedList<ColumnValue> {
 // the records and the column bindings, in that order, and sends nothing.
 class Statement : public HandleObject {
  public:
-  Statement() : HandleObject(HandleKind::kStatement) {}
+  static constexpr HandleKind kKind = HandleKind::kStatement;
+  // Calls on a statement are serialised by its connection's lock.
+  Statement() : HandleObject(kKind, nullptr) {}
   ~Statement() override;
 
   void ClearErrors() { errors.Clear(); }

@@ -13,6 +13,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -25,10 +26,8 @@
 namespace {
 
 // The keep-alive switch is traced at the first construction after each
-// reading of the settings.
-unsigned g_keepAliveTraced = 0;
-// Text of the last socket error looked up.
-char g_errorText[256];
+// reading of the settings (whichever thread constructs first).
+std::atomic<unsigned> g_keepAliveTraced{0};
 
 const uint32_t kDumpLimit = 16384;
 
@@ -49,10 +48,12 @@ int TakeErrno(bool timed = false) {
   return number;
 }
 
-// The text of number in the process-wide buffer.
+// The text of number, as LoadErrorText gives it; the texts are constant,
+// so no buffer is shared between threads.
 const char* ErrorText(int number) {
-  ClibConnection::LoadErrorText(number, g_errorText, sizeof g_errorText);
-  return g_errorText;
+  if (number == 0) number = VEL_WSA_NO_ERROR;
+  const char* text = number < VEL_WSA_NO_ERROR ? nullptr : SocketErrorText(number);
+  return text != nullptr ? text : "";
 }
 
 // Writes the failing call's line and the " errno %d: %s" line (N, 0).
@@ -116,14 +117,15 @@ uint16_t ParsePort(const char* service) {
 ClibConnection::ClibConnection() {
   Trace('N', 2, "ClibConnection::ClibConnection");
   const DriverSettings& settings = Settings();
-  if (g_keepAliveTraced != settings.reading) {
-    g_keepAliveTraced = settings.reading;
+  if (g_keepAliveTraced.exchange(settings.reading) != settings.reading) {
     Trace('N', 2, " UseKeepAlive = %d", settings.useKeepAlive);
   }
 }
 
 ClibConnection::~ClibConnection() {
   Trace('N', 2, "ClibConnection::~ClibConnection");
+  EndTls(tls_, false);
+  tls_ = nullptr;
   if (socket_ >= 0) {
     // Reset at once instead of lingering: the server learns of the end
     // from the reset.
@@ -142,6 +144,8 @@ bool ClibConnection::InitiateConnection(const char* server, const char* service)
         service);
   // The socket library needs no start-up here; a socket left from an
   // earlier connection is closed first so that it cannot leak.
+  EndTls(tls_, false);
+  tls_ = nullptr;
   if (socket_ >= 0) {
     CloseTraced(socket_);
     socket_ = -1;
@@ -281,7 +285,8 @@ bool ClibConnection::Write(const void* buffer, uint32_t length) {
   const char* bytes = static_cast<const char*>(buffer);
   uint32_t sent = 0;
   while (sent < length) {
-    ssize_t n = send(socket_, bytes + sent, length - sent, kSendFlags);
+    ssize_t n = tls_ ? TlsSend(tls_, bytes + sent, length - sent)
+                     : send(socket_, bytes + sent, length - sent, kSendFlags);
     if (n < 0) {
       if (errno == EINTR) continue;
       int number = TakeErrno(timeoutSeconds_ > 0);
@@ -307,7 +312,8 @@ bool ClibConnection::Read(void* buffer, uint32_t length) {
   char* bytes = static_cast<char*>(buffer);
   uint32_t received = 0;
   while (received < length) {
-    ssize_t n = recv(socket_, bytes + received, length - received, 0);
+    ssize_t n = tls_ ? TlsReceive(tls_, bytes + received, length - received)
+                     : recv(socket_, bytes + received, length - received, 0);
     if (n < 0) {
       if (errno == EINTR) continue;
       int number = TakeErrno(timeoutSeconds_ > 0);
@@ -351,11 +357,22 @@ void ClibConnection::ApplyTimeout() {
 
 void ClibConnection::ReleaseConnection() {
   Trace('N', 2, "ClibConnection::ReleaseConnection");
+  EndTls(tls_, true);
+  tls_ = nullptr;
   if (socket_ >= 0) {
     CloseTraced(socket_);
     socket_ = -1;
   }
   state_ = SocketState::kClosed;
+}
+
+TlsStart ClibConnection::Encrypt(TlsMode mode, const char* caFile, const char* host, char* reason,
+                                 int size) {
+  if (socket_ < 0) {
+    std::snprintf(reason, static_cast<size_t>(size), "%s", "not connected");
+    return TlsStart::kFailed;
+  }
+  return StartTls(socket_, mode, caFile, host, &tls_, reason, size);
 }
 
 void ClibConnection::LoadErrorText(int number, char* buffer, int size) {

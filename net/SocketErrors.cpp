@@ -130,7 +130,9 @@ const ErrnoMapping kErrnoMap[] = {
     {EREMOTE, 10071},
 };
 
-int g_lastError = 0;
+// Per thread, as the Windows socket library keeps its last error: a
+// failure on one connection never shows as another thread's.
+thread_local int g_lastError = 0;
 
 }  // namespace
 

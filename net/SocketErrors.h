@@ -33,8 +33,8 @@ int SocketErrorFromErrno(int code);
 // errnoValue is consulted for EAI_SYSTEM).
 int SocketErrorFromResolver(int code, int errnoValue);
 
-// The number of the last socket failure of this process, as the socket
-// library's "last error" reports it; set by the socket layer.
+// The number of the last socket failure on the calling thread, as the
+// socket library's "last error" reports it; set by the socket layer.
 int LastSocketError();
 void SetLastSocketError(int number);
 

@@ -7,8 +7,8 @@
 #include "platform/DialogSupport.h"
 #include "platform/DialogTemplate.h"
 
-char g_loginUserName[kLoginNameSize];
-char g_loginPassword[kLoginNameSize];
+thread_local char g_loginUserName[kLoginNameSize];
+thread_local char g_loginPassword[kLoginNameSize];
 
 INT_PTR PasswordDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {

@@ -14,6 +14,8 @@ enum SetupKey {
   kSetupUser,
   kSetupPassword,
   kSetupDebug,
+  kSetupTls,
+  kSetupTlsCaFile,
   kSetupKeyCount
 };
 constexpr int kSetupValueSize = 256;  // 255 characters and a NUL

@@ -3,7 +3,8 @@
 # when any of them is missing.
 set -euo pipefail
 packages=(cmake g++ make pkg-config libgtest-dev googletest unixodbc unixodbc-dev odbcinst
-          libsqlite3-dev sqlite3 libpq-dev postgresql postgresql-client patch libcrypt-dev clang clang-format libclang-rt-14-dev
+          libsqlite3-dev sqlite3 libpq-dev postgresql postgresql-client patch libcrypt-dev libssl-dev openssl
+          clang clang-format libclang-rt-14-dev
           python3 python3-pyodbc perl libdbd-odbc-perl php-cli php-odbc)
 missing=()
 for p in "${packages[@]}"; do

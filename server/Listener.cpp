@@ -27,6 +27,7 @@
 #include "server/Greeting.h"
 #include "server/Log.h"
 #include "server/Session.h"
+#include "server/TlsServer.h"
 #include "server/Users.h"
 #include "server/storage/Storage.h"
 
@@ -42,31 +43,6 @@ void OnSignal(int) {
   ssize_t ignored = write(gSignalPipe[1], &c, 1);
   (void)ignored;
   errno = saved;
-}
-
-// Reads exactly n bytes; false on end of stream, error or timeout.
-bool ReadAll(int fd, void* buffer, size_t n) {
-  uint8_t* p = static_cast<uint8_t*>(buffer);
-  while (n > 0) {
-    ssize_t got = recv(fd, p, n, 0);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    p += got;
-    n -= static_cast<size_t>(got);
-  }
-  return true;
-}
-
-bool WriteAll(int fd, const void* buffer, size_t n) {
-  const uint8_t* p = static_cast<const uint8_t*>(buffer);
-  while (n > 0) {
-    ssize_t sent = send(fd, p, n, MSG_NOSIGNAL);
-    if (sent < 0 && errno == EINTR) continue;
-    if (sent <= 0) return false;
-    p += sent;
-    n -= static_cast<size_t>(sent);
-  }
-  return true;
 }
 
 void SetTimeout(int fd, int seconds) {
@@ -142,11 +118,57 @@ void MaskPassword(uint8_t* body, size_t size) {
   for (size_t i = 0; i < n && at + i < size; ++i) body[at + i] = '*';
 }
 
+// A connection waits this long for its greeting, and at most
+// kGreetingWaiters connections wait at once; beyond that new connections
+// are closed at once. Waiting connections hold no client slot, so sockets
+// that never greet cannot lock real clients out.
+constexpr int kGreetingWaitSeconds = 5;
+constexpr int kGreetingWaiters = 32;
+
+// One of the --max-clients slots, held from the accepted greeting until
+// released (at the latest when the object goes).
+class Slot {
+ public:
+  Slot() = default;
+  Slot(const Slot&) = delete;
+  Slot& operator=(const Slot&) = delete;
+  ~Slot() { Release(); }
+  // Takes one of the limit slots *count counts; false, holding none, when
+  // all are taken.
+  bool Take(std::atomic<int>* count, int limit) {
+    if (++*count > limit) {
+      --*count;
+      return false;
+    }
+    count_ = count;
+    return true;
+  }
+  void Release() {
+    if (count_) --*count_;
+    count_ = nullptr;
+  }
+
+ private:
+  std::atomic<int>* count_ = nullptr;
+};
+
 struct Client {
   std::thread thread;
   std::atomic<bool> done{false};
   int fd = -1;
+  bool loopback = false;
 };
+
+// The first byte a client sends, without taking it; -1 when none came in
+// time.
+int PeekFirstByte(int fd) {
+  unsigned char first = 0;
+  ssize_t n;
+  do {
+    n = recv(fd, &first, 1, MSG_PEEK);
+  } while (n < 0 && errno == EINTR);
+  return n == 1 ? first : -1;
+}
 
 class Server {
  public:
@@ -156,24 +178,27 @@ class Server {
         // memory of each client within --max-frame per value, also for
         // values built by SQL (zeroblob, group_concat, ...).
         engine_(CreateStorageEngine(
-            5000, static_cast<int>(std::min<uint32_t>(options.maxFrame, 256u << 20)), &stopping_)) {
-  }
+            options.lockTimeout * 1000,
+            static_cast<int>(std::min<uint32_t>(options.maxFrame, 256u << 20)), &stopping_)) {}
 
   int Run();
 
  private:
   bool Listen(std::string* error);
   void Serve(Client* client, std::string peer);
-  std::string Session(int fd, const std::string& peer);
+  std::string Session(Link* link, const std::string& peer, Slot* slot);
   void Reap(bool all);
 
   const Options& options_;
   std::atomic<bool> stopping_{false};
   std::unique_ptr<StorageEngine> engine_;
+  TlsContext tls_;
+  LoginGuard guard_{&stopping_};
   int listenFd_ = -1;
   std::mutex mutex_;
   std::list<std::unique_ptr<Client>> clients_;
-  std::atomic<int> active_{0};
+  std::atomic<int> active_{0};    // logged-in clients (slots taken)
+  std::atomic<int> greeting_{0};  // connections waiting for their greeting
   unsigned long serial_ = 0;
 };
 
@@ -190,15 +215,21 @@ bool Server::Listen(std::string* error) {
     return false;
   }
   std::unique_ptr<addrinfo, void (*)(addrinfo*)> guard(found, freeaddrinfo);
-  if (options_.users.empty()) {
-    for (addrinfo* a = found; a; a = a->ai_next) {
-      if (!IsLoopback(a->ai_addr)) {
-        *error =
-            "without --users every login is accepted, so only a loopback address may be used, "
-            "not " +
-            options_.address;
-        return false;
-      }
+  for (addrinfo* a = found; a; a = a->ai_next) {
+    if (IsLoopback(a->ai_addr)) continue;
+    if (options_.users.empty()) {
+      *error =
+          "without --users every login is accepted, so only a loopback address may be used, "
+          "not " +
+          options_.address;
+      return false;
+    }
+    if (!tls_.Loaded() && !options_.allowPlaintext) {
+      *error =
+          "beyond loopback passwords and data need encryption: give --tls-cert and "
+          "--tls-key (or --allow-plaintext to send them in clear text) to listen on " +
+          options_.address;
+      return false;
     }
   }
   for (addrinfo* a = found; a; a = a->ai_next) {
@@ -234,26 +265,39 @@ void Server::Reap(bool all) {
 
 void Server::Serve(Client* client, std::string peer) {
   int fd = client->fd;
-  bool admitted = ++active_ <= options_.maxClients;
-  std::string why;
-  SetTimeout(fd, 30);
+  std::string why, error;
+  SetTimeout(fd, kGreetingWaitSeconds);
   uint8_t block[kGreetingSize];
-  if (!ReadAll(fd, block, sizeof block)) {
+  Link link(fd);
+  // A client that starts with a TLS handshake gets one when the server has
+  // a certificate; a server without one reads it as a malformed greeting.
+  const int first = PeekFirstByte(fd);
+  const bool handshook = first != kTlsHandshakeByte || !tls_.Loaded() || link.Accept(tls_, &error);
+  const bool greeted = first >= 0 && handshook && link.Read(block, sizeof block);
+  --greeting_;
+  if (!handshook) {
+    Log(0, "%s: TLS handshake failed: %s", peer.c_str(), error.c_str());
+  } else if (!greeted) {
     Log(0, "%s: no greeting", peer.c_str());
   } else {
-    GreetingStatus status = admitted ? CheckGreeting(block) : kGreetingTooManyClients;
+    GreetingStatus status = CheckGreeting(block);
+    if (status == kGreetingAccepted && !link.Encrypted() && !client->loopback &&
+        !options_.allowPlaintext)
+      status = kGreetingNeedsTls;
+    Slot slot;
+    if (status == kGreetingAccepted && !slot.Take(&active_, options_.maxClients))
+      status = kGreetingTooManyClients;
     uint8_t answer[2] = {static_cast<uint8_t>(status & 0xFF),
                          static_cast<uint8_t>((status >> 8) & 0xFF)};
     if (status != kGreetingAccepted)
       Log(0, "%s: greeting refused with status %d", peer.c_str(), status);
-    if (WriteAll(fd, answer, 2) && status == kGreetingAccepted) {
+    if (link.Write(answer, 2) && status == kGreetingAccepted) {
       SetTimeout(fd, 0);
-      why = Session(fd, peer);
+      why = Session(&link, peer, &slot);
     }
+    // The slot is free before the end is logged, so a client that waits
+    // for the log line finds room.
   }
-  // The slot is free before the end is logged, so a client that waits for
-  // the log line finds room.
-  --active_;
   if (!why.empty()) Log(0, "%s: connection ended (%s)", peer.c_str(), why.c_str());
   // The socket is closed by this thread only; the stop path shuts it down.
   std::lock_guard<std::mutex> lock(mutex_);
@@ -262,14 +306,15 @@ void Server::Serve(Client* client, std::string peer) {
   client->done = true;
 }
 
-std::string Server::Session(int fd, const std::string& peer) {
-  Log(0, "%s: connection started", peer.c_str());
+std::string Server::Session(Link* link, const std::string& peer, Slot* slot) {
+  Log(0, "%s: connection started%s", peer.c_str(), link->Encrypted() ? " (TLS)" : "");
   velsrv::Session session(options_, engine_.get(), peer);
+  session.SetConnection(&guard_, link->Encrypted());
   std::vector<uint8_t> body;
   std::string reply, why;
   for (;;) {
     uint8_t header[6];
-    if (!ReadAll(fd, header, sizeof header)) {
+    if (!link->Read(header, sizeof header)) {
       why = session.LoggedIn() ? "client vanished without logging out"
                                : "client closed the connection";
       break;
@@ -282,7 +327,7 @@ std::string Server::Session(int fd, const std::string& peer) {
       break;
     }
     body.resize(length);
-    if (length && !ReadAll(fd, body.data(), length)) {
+    if (length && !link->Read(body.data(), length)) {
       why = "client vanished in the middle of a request";
       break;
     }
@@ -296,7 +341,10 @@ std::string Server::Session(int fd, const std::string& peer) {
     if (!Dispatch(&session, code, body.data(), length, &reply, &why)) break;
     LogFrame(("reply to " + peer).c_str(), reinterpret_cast<const uint8_t*>(reply.data()),
              reply.size());
-    if (!WriteAll(fd, reply.data(), reply.size())) {
+    // The logout reply frees the slot: the client may connect again as
+    // soon as it has read it.
+    if (session.Finished()) slot->Release();
+    if (!link->Write(reply.data(), reply.size())) {
       why = "cannot send the reply";
       break;
     }
@@ -312,6 +360,17 @@ std::string Server::Session(int fd, const std::string& peer) {
 
 int Server::Run() {
   std::string error, warning;
+  if (!options_.tlsCert.empty()) {
+    if (!tls_.Load(options_.tlsCert, options_.tlsKey, &error)) {
+      Log(0, "%s", error.c_str());
+      return 1;
+    }
+    Log(0, "TLS: certificate %s", options_.tlsCert.c_str());
+  }
+  if (options_.allowPlaintext)
+    Log(0,
+        "--allow-plaintext: clients beyond loopback may log in without encryption; their "
+        "passwords, statements and rows then cross the network in clear text");
   if (!options_.users.empty()) {
     if (!CheckUsersFile(options_.users, &error, &warning)) {
       Log(0, "%s", error.c_str());
@@ -361,14 +420,18 @@ int Server::Run() {
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     std::lock_guard<std::mutex> lock(mutex_);
     // Threads beyond the limit only answer "too many connections"; a flood
-    // past that is closed at once.
-    if (clients_.size() >= static_cast<size_t>(options_.maxClients) + 16) {
+    // of connections waiting for their greeting, or past that, is closed at
+    // once.
+    if (greeting_ >= kGreetingWaiters ||
+        clients_.size() >= static_cast<size_t>(options_.maxClients) + 2 * kGreetingWaiters) {
       close(fd);
       Log(0, "%s: refused, too many connections", AddressText(from).c_str());
       continue;
     }
+    ++greeting_;
     std::unique_ptr<Client> client(new Client());
     client->fd = fd;
+    client->loopback = IsLoopback(reinterpret_cast<sockaddr*>(&from));
     Client* raw = client.get();
     std::string peer = AddressText(from) + "#" + std::to_string(++serial_);
     client->thread = std::thread(&Server::Serve, this, raw, peer);

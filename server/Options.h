@@ -14,10 +14,13 @@ struct Options {
   std::string database = "velora.db";              // or a PostgreSQL URI (--storage)
   std::map<std::string, std::string> datasources;  // NAME -> PATH or URI
   std::string users;                               // empty: any login accepted
+  std::string tlsCert, tlsKey;                     // both or neither: encrypted connections
+  bool allowPlaintext = false;                     // plaintext beyond loopback
   std::string portFile;
   int maxClients = 64;
   uint32_t maxFrame = 16u << 20;
   int maxStatements = 256;  // per client
+  int lockTimeout = 30;     // seconds a writer waits for the writers before it
   int verbosity = 0;
   bool traceFrames = false;
   bool help = false;

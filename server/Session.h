@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "server/LoginGuard.h"
 #include "server/Options.h"
 #include "server/SqlTypes.h"
 #include "server/Value.h"
@@ -113,6 +114,13 @@ class Session {
     return Fail(subject, sqlstate, 0, text);
   }
 
+  // What the listener knows of the connection: the guard against password
+  // guessing (null: none) and whether the connection is encrypted.
+  void SetConnection(LoginGuard* guard, bool encrypted) {
+    guard_ = guard;
+    encrypted_ = encrypted;
+  }
+
   bool LoggedIn() const { return loggedIn_; }
   // True once the client has logged out: the connection ends after the
   // reply.
@@ -144,7 +152,10 @@ class Session {
   StorageEngine* engine_;
   std::string peer_;
   std::unique_ptr<StorageSession> storage_;
+  LoginGuard* guard_ = nullptr;
+  bool encrypted_ = false;
   bool loggedIn_ = false;
+  bool userReadOnly_ = false;  // the users file says so: the access mode stays read-only
   bool finished_ = false;
   bool autocommit_ = true;
   uint32_t accessMode_ = 0;

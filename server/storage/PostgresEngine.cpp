@@ -43,8 +43,8 @@ Status PgStatus(PGconn* conn, const PGresult* r) {
 
 class PgEngine : public StorageEngine {
  public:
-  PgEngine(int maxValueBytes, const std::atomic<bool>* stop)
-      : maxValueBytes_(maxValueBytes), stop_(stop) {}
+  PgEngine(int lockWaitMs, int maxValueBytes, const std::atomic<bool>* stop)
+      : lockWaitMs_(lockWaitMs), maxValueBytes_(maxValueBytes), stop_(stop) {}
   ~PgEngine() override {
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -66,8 +66,11 @@ class PgEngine : public StorageEngine {
     }
     PQsetNoticeProcessor(conn, IgnoreNotice, nullptr);
     // Values travel in ISO forms; zoned values in UTC, their zone cut off.
-    PGresult* r = PQexec(
-        conn, "SET DateStyle = 'ISO, YMD'; SET TimeZone = 'UTC'; SET IntervalStyle = 'iso_8601'");
+    std::string setup =
+        "SET DateStyle = 'ISO, YMD'; SET TimeZone = 'UTC'; SET IntervalStyle = 'iso_8601';"
+        " SET lock_timeout = " +
+        std::to_string(lockWaitMs_);
+    PGresult* r = PQexec(conn, setup.c_str());
     Status st = Succeeded(r) ? Status::Ok() : PgStatus(conn, r);
     PQclear(r);
     if (!st.ok) {
@@ -106,7 +109,7 @@ class PgEngine : public StorageEngine {
     }
   }
 
-  int maxValueBytes_;
+  int lockWaitMs_, maxValueBytes_;
   const std::atomic<bool>* stop_;
   std::mutex mutex_;
   std::condition_variable wake_;
@@ -134,6 +137,15 @@ Status PgSession::Exec(const char* sql) {
 }
 
 Status PgSession::Run(const std::function<PGresult*(PGconn*)>& call, PgResult* out) {
+  // PostgreSQL refuses to make a read-only transaction writable inside a
+  // savepoint, whatever the statement (SET, set_config()) tries.
+  if (locked_ && PQtransactionStatus(conn_) == PQTRANS_IDLE) {
+    Status st = Exec("BEGIN READ ONLY");
+    if (!st.ok) return st;
+    st = Run(call, out);
+    if (PQtransactionStatus(conn_) != PQTRANS_IDLE) Exec(st.ok ? "COMMIT" : "ROLLBACK");
+    return st;
+  }
   bool guarded = PQtransactionStatus(conn_) == PQTRANS_INTRANS;
   if (guarded) {
     Status st = Exec("SAVEPOINT velora_statement");
@@ -165,7 +177,12 @@ Status PgSession::Query(const char* sql, const std::string& argument, PgResult* 
       out);
 }
 
-Status PgSession::Begin() { return Exec("BEGIN"); }
+Status PgSession::Begin() { return Exec(locked_ ? "BEGIN READ ONLY" : "BEGIN"); }
+
+Status PgSession::LockReadOnly() {
+  locked_ = true;
+  return SetReadOnly(true);
+}
 
 Status PgSession::Commit() {
   // PostgreSQL answers COMMIT of a failed transaction by rolling it back.
@@ -204,9 +221,9 @@ std::string PgSession::EngineVersion() const {
   return std::string("PostgreSQL ") + (version ? version : "");
 }
 
-std::unique_ptr<StorageEngine> CreatePostgresEngine(int maxValueBytes,
+std::unique_ptr<StorageEngine> CreatePostgresEngine(int lockWaitMs, int maxValueBytes,
                                                     const std::atomic<bool>* stop) {
-  return std::unique_ptr<StorageEngine>(new PgEngine(maxValueBytes, stop));
+  return std::unique_ptr<StorageEngine>(new PgEngine(lockWaitMs, maxValueBytes, stop));
 }
 
 }  // namespace velsrv

@@ -32,6 +32,7 @@ class PgSession : public StorageSession {
   bool InTransaction() const override;
   Status SetReadOnly(bool readOnly) override;
   Status SetIsolation(int level, int* applied) override;
+  Status LockReadOnly() override;
   std::string EngineVersion() const override;
   SqlDialect Dialect() const override { return SqlDialect::kPostgres; }
   Status Tables(std::vector<TableEntry>* out) override;
@@ -44,8 +45,9 @@ class PgSession : public StorageSession {
 
   // Runs one libpq call. Inside a transaction it runs under a savepoint, so
   // that a failing statement leaves the transaction as it was (as with
-  // SQLite) instead of aborting it. The result goes to *out when out is
-  // not null.
+  // SQLite) instead of aborting it; in a session locked read-only, outside
+  // one it runs in a read-only transaction of its own. The result goes to
+  // *out when out is not null.
   Status Run(const std::function<PGresult*(PGconn*)>& call, PgResult* out);
   // A command whose outcome does not matter (CLOSE, DEALLOCATE).
   void Command(const std::string& sql);
@@ -63,6 +65,7 @@ class PgSession : public StorageSession {
   PgEngine* engine_;
   int maxValueBytes_;
   unsigned long names_ = 0;
+  bool locked_ = false;  // every statement in a read-only transaction
 };
 
 // The Status of a failed result (or of the connection when r is null).

@@ -10,8 +10,8 @@ namespace {
 
 class StorageRouter : public StorageEngine {
  public:
-  StorageRouter(int busyTimeoutMs, int maxValueBytes, const std::atomic<bool>* stop)
-      : busyTimeoutMs_(busyTimeoutMs), maxValueBytes_(maxValueBytes), stop_(stop) {}
+  StorageRouter(int lockWaitMs, int maxValueBytes, const std::atomic<bool>* stop)
+      : lockWaitMs_(lockWaitMs), maxValueBytes_(maxValueBytes), stop_(stop) {}
 
   Status Open(const std::string& location, std::unique_ptr<StorageSession>* out) override {
     StorageEngine* engine = nullptr;
@@ -20,15 +20,15 @@ class StorageRouter : public StorageEngine {
       std::unique_ptr<StorageEngine>& slot = IsPostgresLocation(location) ? postgres_ : sqlite_;
       if (!slot)
         slot = IsPostgresLocation(location)
-                   ? CreatePostgresEngine(maxValueBytes_, stop_)
-                   : CreateSqliteEngine(busyTimeoutMs_, maxValueBytes_, stop_);
+                   ? CreatePostgresEngine(lockWaitMs_, maxValueBytes_, stop_)
+                   : CreateSqliteEngine(lockWaitMs_, maxValueBytes_, stop_);
       engine = slot.get();
     }
     return engine->Open(location, out);
   }
 
  private:
-  int busyTimeoutMs_, maxValueBytes_;
+  int lockWaitMs_, maxValueBytes_;
   const std::atomic<bool>* stop_;
   std::mutex mutex_;
   std::unique_ptr<StorageEngine> sqlite_, postgres_;
@@ -41,9 +41,9 @@ bool IsPostgresLocation(const std::string& location) {
          location.compare(0, 11, "postgres://") == 0;
 }
 
-std::unique_ptr<StorageEngine> CreateStorageEngine(int busyTimeoutMs, int maxValueBytes,
+std::unique_ptr<StorageEngine> CreateStorageEngine(int lockWaitMs, int maxValueBytes,
                                                    const std::atomic<bool>* stop) {
-  return std::unique_ptr<StorageEngine>(new StorageRouter(busyTimeoutMs, maxValueBytes, stop));
+  return std::unique_ptr<StorageEngine>(new StorageRouter(lockWaitMs, maxValueBytes, stop));
 }
 
 }  // namespace velsrv

@@ -99,6 +99,13 @@ class StorageSession {
   // Sets the isolation level (ODBC's SQL_TXN_* bits) of the transactions
   // that follow; *applied receives the level the engine gives instead.
   virtual Status SetIsolation(int level, int* applied) = 0;
+  // Makes the session read-only for the rest of its life, whatever the
+  // client sends later (a user's right; SetReadOnly is the client's own
+  // access mode). An engine that cannot promise it refuses, and the login
+  // fails.
+  virtual Status LockReadOnly() {
+    return Status::Error("08004", 0, "this storage cannot keep a session read-only");
+  }
   virtual std::string EngineVersion() const = 0;
   virtual SqlDialect Dialect() const = 0;
 
@@ -119,17 +126,19 @@ class StorageEngine {
   virtual Status Open(const std::string& path, std::unique_ptr<StorageSession>* out) = 0;
 };
 
-// The SQLite engine (storage/SqliteStorage.cpp). Writers wait up to
-// busyTimeoutMs for each other; a value may hold at most maxValueBytes;
+// The SQLite engine (storage/SqliteStorage.cpp). Writers to one database
+// wait for each other in order, each at most lockWaitMs ("S1T00" after
+// that); a value may hold at most maxValueBytes;
 // a running statement stops with "S1008" once *stop is set (stop may be
 // null).
-std::unique_ptr<StorageEngine> CreateSqliteEngine(int busyTimeoutMs, int maxValueBytes = 256 << 20,
+std::unique_ptr<StorageEngine> CreateSqliteEngine(int lockWaitMs, int maxValueBytes = 256 << 20,
                                                   const std::atomic<bool>* stop = nullptr);
 
 // The PostgreSQL engine (storage/PostgresEngine.cpp): sessions open the
-// location, a libpq connection URI; values and fetched values are limited
-// as with SQLite; running statements are cancelled once *stop is set.
-std::unique_ptr<StorageEngine> CreatePostgresEngine(int maxValueBytes,
+// location, a libpq connection URI; a statement waits at most lockWaitMs
+// for a lock ("S1T00" after that); fetched values are limited as with
+// SQLite; running statements are cancelled once *stop is set.
+std::unique_ptr<StorageEngine> CreatePostgresEngine(int lockWaitMs, int maxValueBytes,
                                                     const std::atomic<bool>* stop = nullptr);
 
 // True for a PostgreSQL location ("postgresql://..." or "postgres://...").
@@ -137,7 +146,7 @@ bool IsPostgresLocation(const std::string& location);
 
 // The server's engine: PostgreSQL for PostgreSQL locations, SQLite for
 // every other path. Each engine is made when it is first needed.
-std::unique_ptr<StorageEngine> CreateStorageEngine(int busyTimeoutMs, int maxValueBytes,
+std::unique_ptr<StorageEngine> CreateStorageEngine(int lockWaitMs, int maxValueBytes,
                                                    const std::atomic<bool>* stop);
 
 }  // namespace velsrv

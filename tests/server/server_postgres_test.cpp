@@ -163,6 +163,28 @@ TEST_F(ServerPostgres, IsolationLevels) {
   ASSERT_EQ(c.Call(Msg::kTransact, 0, 1), 0);
 }
 
+// A read-only user's session stays read-only whatever its statements
+// switch: each runs in a read-only transaction, under a savepoint.
+TEST_F(ServerPostgres, ReadOnlyUserCannotSwitchItOff) {
+  ASSERT_EQ(c.Exec(s, "CREATE TABLE ro (n INTEGER)"), 0);
+  VeloraServer guarded;
+  guarded.UseLocation(server.Location());
+  guarded.AddUser("reader", "pages", "--read-only");
+  ASSERT_TRUE(guarded.Start()) << guarded.Error();
+  Client r;
+  ASSERT_EQ(r.Connect(guarded.Port(), "any", "reader", "pages"), 0);
+  uint32_t rs = r.Alloc();
+  for (int autocommit : {1, 0}) {
+    ASSERT_EQ(r.Call(Msg::kSetAutocommit, 0, autocommit), 0);
+    for (const char* sql : {"SET SESSION CHARACTERISTICS AS TRANSACTION READ WRITE",
+                            "SELECT set_config('default_transaction_read_only', 'off', false)",
+                            "SET transaction_read_only = off", "INSERT INTO ro VALUES (1)"})
+      r.Exec(rs, sql);
+    EXPECT_EQ(r.Outcome(r.Exec(rs, "INSERT INTO ro VALUES (1)"), rs), "-1 42000") << autocommit;
+  }
+  EXPECT_EQ(Count(&r, rs, "ro"), U32(0));
+}
+
 // Two servers over one database: writes through one are read through the
 // other; updates of one row wait for each other and both count; killing
 // one server loses no committed row, rolls back its open transaction and

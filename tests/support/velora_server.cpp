@@ -38,9 +38,9 @@ int ExitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 12
 }  // namespace
 
 int AddServerUser(const std::string& users, const std::string& name, const std::string& password,
-                  const std::string& log) {
-  std::string command = std::string(VEL_SERVER_PATH) + " adduser --users '" + users + "' --password-stdin '" + name +
-                        "' >>'" + log + "' 2>&1";
+                  const std::string& log, const std::string& rights) {
+  std::string command = std::string(VEL_SERVER_PATH) + " adduser --users '" + users + "' --password-stdin " + rights +
+                        " '" + name + "' >>'" + log + "' 2>&1";
   FILE* pipe = popen(command.c_str(), "w");
   if (!pipe) return -1;
   std::fprintf(pipe, "%s\n", password.c_str());
@@ -84,8 +84,8 @@ bool VeloraServer::Start(const std::vector<std::string>& extra) {
                                    location_};
   // The server's own subcommand hashes the passwords.
   for (const auto& user : users_) {
-    if (AddServerUser(usersFile, user.first, user.second, logFile) != 0) {
-      error_ = "adding user " + user.first + " failed: " + Log();
+    if (AddServerUser(usersFile, user.name, user.password, logFile, user.rights) != 0) {
+      error_ = "adding user " + user.name + " failed: " + Log();
       return false;
     }
   }
