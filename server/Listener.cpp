@@ -463,6 +463,10 @@ int RunServer(const Options& options) {
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
   signal(SIGPIPE, SIG_IGN);
+  // Under a file size limit (ulimit -f) a write past it would end the
+  // whole server; ignored, it fails that one write (EFBIG), and only the
+  // session that made it gets an error.
+  signal(SIGXFSZ, SIG_IGN);
   Server server(options);
   return server.Run();
 }

@@ -380,7 +380,7 @@ class SqliteEngine : public StorageEngine {
     if (rc != SQLITE_OK) {
       Status st = SqliteStatus(rc, std::string("cannot open database: ") +
                                        (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
-      st.sqlstate = "08001";
+      if (st.sqlstate != "S1001") st.sqlstate = "08001";  // out of memory stays S1001
       sqlite3_close_v2(db);
       return st;
     }
@@ -397,7 +397,7 @@ class SqliteEngine : public StorageEngine {
     Status st = session->Exec("PRAGMA foreign_keys=ON");
     if (!st.ok) {
       delete session;
-      st.sqlstate = "08001";
+      if (st.sqlstate != "S1001") st.sqlstate = "08001";  // out of memory stays S1001
       return st;
     }
     out->reset(session);

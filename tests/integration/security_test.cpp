@@ -2,22 +2,12 @@
 // an application sees them through the driver manager. The certificates
 // are made for this run with the openssl tool: "cert" for localhost on the
 // server T, "other" for another name on the server U.
-#include <cstdlib>
 #include <thread>
 
 #include "integration.h"
 #include "support/socket_io.h"
 
 namespace {
-
-bool MakeCertificate(const std::string& stem, const std::string& name) {
-  const std::string command =
-      "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
-      "-subj /CN=" +
-      name + " -addext subjectAltName=DNS:" + name + " -keyout '" + stem + ".key' -out '" + stem +
-      ".pem' >/dev/null 2>&1";
-  return std::system(command.c_str()) == 0;
-}
 
 // T (users alice, reader read-only, clerk limited to the data source
 // "main") and U, started once.
@@ -26,8 +16,8 @@ struct TlsServers {
     t.AddUser("alice", "wonderland");
     t.AddUser("reader", "pages", "--read-only");
     t.AddUser("clerk", "desk", "--datasource main");
-    ready = MakeCertificate(t.Folder() + "/cert", "localhost") &&
-            MakeCertificate(u.Folder() + "/other", "other.test") &&
+    ready = MakeTestCertificate(t.Folder() + "/cert", "localhost") &&
+            MakeTestCertificate(u.Folder() + "/other", "other.test") &&
             t.Start({"--tls-cert", t.Folder() + "/cert.pem", "--tls-key", t.Folder() + "/cert.key"}) &&
             u.Start({"--tls-cert", u.Folder() + "/other.pem", "--tls-key", u.Folder() + "/other.key"});
   }
@@ -115,6 +105,9 @@ TEST(Security, TlsModesAndTheirRefusals) {
       {At(g_a.Port()) + ";Server=127.0.0.1;TLS=sometimes", false,
        "08001 [QTX][Velora ODBC Client]invalid TLS mode \"sometimes\": use off, prefer, require or verify-full"},
   };
+  OdbcConnection dsn;  // the data source's own key
+  EXPECT_TRUE(SQL_SUCCEEDED(dsn.Connect("VelPrefer", "public", ""))) << dsn.Diag();
+  EXPECT_NE(dsn.Diag().find("01000 [QTX][Velora ODBC Client]no encryption ("), std::string::npos) << dsn.Diag();
   for (const auto& r : rows) {
     OdbcConnection c;
     EXPECT_EQ(SQL_SUCCEEDED(c.DriverConnect(r.in)), r.ok) << r.in << c.Diag();

@@ -1,7 +1,8 @@
 // Allocation-failure sweep over a whole session against a real server:
 // connect, allocate, execute, parameters, prepare, describe, fetch (bound,
 // in pieces, a value read on the previous row), options, commit, free,
-// disconnect, with the 1st, 2nd, ... allocation failing. Every call either
+// disconnect, with the 1st, 2nd, ... allocation failing, in plaintext and
+// over TLS. Every call either
 // succeeds or fails with SQL_ERROR and only memory diagnostics (native
 // 3008); nothing crashes or leaks (AddressSanitizer checks the leaks).
 #include "base/Alloc.h"
@@ -12,7 +13,7 @@ namespace {
 
 // Runs the session; returns what went wrong ("" when every call succeeded
 // or failed cleanly); *completed tells whether every call succeeded.
-std::string Session(const std::string& port, bool once, bool* completed) {
+std::string Session(const std::string& in, bool once, bool* completed) {
   SQLHENV env = nullptr;
   SQLHDBC dbc = nullptr;
   SQLHSTMT stmt = nullptr;
@@ -43,7 +44,6 @@ std::string Session(const std::string& port, bool once, bool* completed) {
   SQLLEN atExec = SQL_DATA_AT_EXEC;
   SQLPOINTER token = nullptr;
   char piece[2];
-  const std::string in = "DSN=Sweep;Server=127.0.0.1;Service=" + port;
 #define STEP(call) step(call, #call)
   *completed = STEP(SQLAllocEnv(&env)) && STEP(SQLAllocConnect(env, &dbc)) &&
                STEP(SQLDriverConnect(dbc, nullptr, M(in.c_str()), SQL_NTS, nullptr, 0, nullptr, 0)) &&
@@ -73,16 +73,21 @@ using AllocationSweep = SessionTest;  // an empty odbc.ini: no data-source keys
 
 TEST_F(AllocationSweep, EveryFailureIsReportedAndNothingLeaks) {
   VeloraServer velora;
-  ASSERT_TRUE(velora.Start()) << velora.Error();
+  const std::string stem = velora.Folder() + "/cert";
+  ASSERT_TRUE(MakeTestCertificate(stem, "localhost"));
+  ASSERT_TRUE(velora.Start({"--tls-cert", stem + ".pem", "--tls-key", stem + ".key"})) << velora.Error();
   // Every allocation from the n-th on failing, or only the n-th (when the
   // failed call can still queue its memory diagnostic).
-  for (bool once : {false, true}) {
+  for (int round = 0; round < 4; ++round) {
+    const bool once = round & 1;
+    const std::string in =
+        "DSN=Sweep;Server=127.0.0.1;Service=" + velora.PortText() + (round & 2 ? ";TLS=require" : "");
     bool completed = false;
     int n = 0;
     for (; n < 3000 && !completed; ++n) {
       const unsigned long before = AllocCount();
       once ? SetAllocFailOnce(n) : SetAllocFailAfter(n);
-      ASSERT_EQ(Session(velora.PortText(), once, &completed), "") << "allocation " << n << " " << once;
+      ASSERT_EQ(Session(in, once, &completed), "") << "allocation " << n << " " << in;
       // A single failure may be absorbed: done once allocation n is never reached.
       if (once) completed = completed && AllocCount() - before <= static_cast<unsigned long>(n);
     }

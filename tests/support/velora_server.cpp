@@ -48,6 +48,15 @@ int AddServerUser(const std::string& users, const std::string& name, const std::
   return status == -1 ? -1 : ExitStatus(status);
 }
 
+bool MakeTestCertificate(const std::string& stem, const std::string& name) {
+  const std::string command =
+      "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
+      "-subj /CN=" +
+      name + " -addext subjectAltName=DNS:" + name + " -keyout '" + stem + ".key' -out '" + stem +
+      ".pem' >/dev/null 2>&1";
+  return std::system(command.c_str()) == 0;
+}
+
 VeloraServer::VeloraServer() {
   char folder[] = "/tmp/velora-server-XXXXXX";
   if (mkdtemp(folder)) folder_ = folder;

@@ -79,6 +79,10 @@ std::string ForStorage(const std::string& sql);
 int AddServerUser(const std::string& users, const std::string& name, const std::string& password,
                   const std::string& log = "/dev/null", const std::string& rights = "");
 
+// Makes a self-signed certificate for the host name (stem.pem) and its key
+// (stem.key) with the openssl tool; false when that fails.
+bool MakeTestCertificate(const std::string& stem, const std::string& name);
+
 // A loopback port on which nothing listens and nothing else can: it stays
 // bound (not listening) until the program ends.
 int UnusedLoopbackPort();
