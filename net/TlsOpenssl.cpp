@@ -125,10 +125,15 @@ TlsStart StartTls(int socket, TlsMode mode, const char* caFile, const char* host
     BIO_set_init(bio, 1);
     SSL_set_bio(s->ssl, bio, bio);
   }
-  if (ready && !SetChecks(s, mode, caFile, host)) ready = false;
-  const int rc = ready ? SSL_connect(s->ssl) : 0;
+  const bool checked = ready && SetChecks(s, mode, caFile, host);
+  const int rc = checked ? SSL_connect(s->ssl) : 0;
   if (rc != 1) {
-    Reason(ready ? s->ssl : nullptr, rc, reason, size);
+    if (ready && !checked && caFile && caFile[0] != '\0') {
+      std::snprintf(reason, static_cast<size_t>(size), "cannot read the CA file %s", caFile);
+      ERR_clear_error();
+    } else {
+      Reason(checked ? s->ssl : nullptr, rc, reason, size);
+    }
     Trace('N', 0, "TLS handshake failed: %s", reason);
     delete s;
     return TlsStart::kFailed;

@@ -74,6 +74,10 @@ int LoginGuard::Finish(const std::string& address, bool failed) {
   }
   const int failures = r.failures;
   Drop(it);
+  // Addresses that stopped failing long ago go too, so that the map stays
+  // bounded by the addresses of the last minutes.
+  if (failed && records_.size() > 4096)
+    for (auto next = records_.begin(); next != records_.end();) Drop(next++);
   checked_.notify_all();
   return failures;
 }

@@ -11,6 +11,7 @@
 
 #include "server/Catalog.h"
 #include "server/Escapes.h"
+#include "server/LoginGuard.h"
 #include "server/SqlTypes.h"
 #include "server/Users.h"
 #include "server/ValueCodec.h"
@@ -179,6 +180,15 @@ TEST(ServerEscapes, ClausesBecomeSqlite) {
     bool ok = TranslateEscapes(r[0], SqlDialect::kSqlite, &out, &error);
     EXPECT_EQ(ok ? out : error.empty() ? "refused without reason" : "refused", r[1] ? r[1] : "refused") << r[0];
   }
+}
+
+// Login turns are kept per client address, without the port.
+TEST(ServerUsers, PeerAddressWithoutPort) {
+  for (const auto& [peer, address] :
+       std::vector<std::pair<std::string, std::string>>{{"127.0.0.2:5480#1", "127.0.0.2"},
+                                                        {"[::1]:40000#12", "[::1]"},
+                                                        {"[::ffff:10.0.0.1]:1#3", "[::ffff:10.0.0.1]"}})
+    EXPECT_EQ(LoginGuard::AddressOf(peer), address);
 }
 
 TEST(ServerUsers, FileIsPrivateEvenOverAPlantedTemporaryFile) {
