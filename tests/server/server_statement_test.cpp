@@ -177,6 +177,7 @@ TEST_F(ServerStatement, OptionsCursorNamesAndTransactions) {
 // failing row (22003 at row 4) after the rows with their record in the
 // reply: "rc: rows state".
 TEST_F(ServerStatement, BlocksEndAtTheBudgetTheEndOrTheFailingRow) {
+  if (OnPostgres()) GTEST_SKIP() << "the budgets count SQLite's TINYINT rows and rowid";
   EXPECT_EQ(c.fetchType, 1);
   ASSERT_EQ(c.Exec(s, "CREATE TABLE b (v TINYINT)"), 0);
   ASSERT_EQ(c.Exec(s, "INSERT INTO b VALUES (1), (2), (3), (1000)"), 0);
