@@ -31,6 +31,7 @@ const Key kKeys[] = {
     {"Debug", "Debug", nullptr, &DriverSettings::debug, 0},
     {"Config", "UseKeepAlive", nullptr, &DriverSettings::useKeepAlive, 0},
     {"Config", "Ctl3D", nullptr, &DriverSettings::ctl3d, 1},
+    {"Config", "BlockFetch", nullptr, &DriverSettings::blockFetch, 1},
 };
 
 }  // namespace

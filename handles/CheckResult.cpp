@@ -17,6 +17,27 @@ namespace {
 // SQLSTATEs have five characters; a longer one from the server is cut.
 const uint32_t kSqlstateLength = 5;
 
+// Appends the record that request's get-error elements hold to errors;
+// nothing is queued when memory runs out.
+void QueueServerRecord(Request& request, ErrorList* errors) {
+  String& sqlstate = request.Get<SqlstateElement>()->value;
+  String cut;
+  if (sqlstate.Length() > kSqlstateLength) {
+    if (!cut.SetString(sqlstate.Text(), static_cast<int32_t>(kSqlstateLength))) return;
+  } else if (!cut.SetString(sqlstate)) {
+    return;
+  }
+  ErrorData* record = new (std::nothrow) ErrorData;
+  if (record == nullptr) return;
+  if (!record->Setup(VEL_SOURCE_SERVER, request.Get<ErrorCodeElement>()->value, cut,
+                     request.Get<ErrorTextElement>()->value, request.Get<FileNameElement>()->value,
+                     request.Get<LineNumberElement>()->value)) {
+    delete record;
+    return;
+  }
+  errors->Append(record);
+}
+
 // Fetches the server's record for the subject statementId (0: the
 // connection) over clib and appends it to errors. Returns false when the
 // request cannot be built. A failed exchange still queues a record with
@@ -27,23 +48,7 @@ bool FetchServerRecord(ClibConnection* clib, uint32_t statementId, ErrorList* er
   request.SetStatementId(statementId);
   int status = 0;
   request.Exchange(&status, clib);  // its outcome is not examined
-
-  String& sqlstate = request.Get<SqlstateElement>()->value;
-  String cut;
-  if (sqlstate.Length() > kSqlstateLength) {
-    if (!cut.SetString(sqlstate.Text(), static_cast<int32_t>(kSqlstateLength))) return true;
-  } else if (!cut.SetString(sqlstate)) {
-    return true;
-  }
-  ErrorData* record = new (std::nothrow) ErrorData;
-  if (record == nullptr) return true;
-  if (!record->Setup(VEL_SOURCE_SERVER, request.Get<ErrorCodeElement>()->value, cut,
-                     request.Get<ErrorTextElement>()->value, request.Get<FileNameElement>()->value,
-                     request.Get<LineNumberElement>()->value)) {
-    delete record;
-    return true;
-  }
-  errors->Append(record);
+  QueueServerRecord(request, errors);
   return true;
 }
 
@@ -77,4 +82,9 @@ int Connection::CheckResult(int rc, int status) { return Check(this, rc, status,
 int Statement::CheckResult(int rc, int status) {
   ClibConnection* clib = connection != nullptr ? &connection->clib : nullptr;
   return Check(this, rc, status, clib, statementId);
+}
+
+int Statement::PostServerRecord(int rc, Request* reply) {
+  QueueServerRecord(*reply, &errors);
+  return rc;
 }

@@ -23,6 +23,8 @@ class StatementList : public TypedList<Statement> {
 
 enum : uint8_t {
   VEL_CONNECTION_LOGGED_IN = 0x01,  // bit of Connection::flags
+  // The server offered the fetch-block request at login (protocol/BLOCKS.md).
+  VEL_CONNECTION_BLOCK_FETCH = 0x02,
 };
 
 // An HDBC is the address of a Connection. Members are destroyed in reverse

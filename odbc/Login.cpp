@@ -140,6 +140,9 @@ int LoginConnection(Connection* c, const String& password) {
     const NativeLengthValuesElement* sizes = request.Get<NativeLengthValuesElement>();
     for (int i = 0; i < kTypeSizeCount; ++i) c->typeSizes.size[i] = sizes->values[i];
     c->flags |= VEL_CONNECTION_LOGGED_IN;
+    c->flags &= static_cast<uint8_t>(~VEL_CONNECTION_BLOCK_FETCH);
+    if (request.Get<FetchTypeElement>()->value == kFetchBlock)
+      c->flags |= VEL_CONNECTION_BLOCK_FETCH;
   }
   // Fetching the server's record can itself fail (no memory for the
   // request); a login that ends in an error must not stay logged in.

@@ -5,6 +5,7 @@
 
 #include "handles/Connection.h"
 #include "handles/Environment.h"
+#include "handles/Statement.h"
 #include "base/Trace.h"
 #include "handles/ClientDiagnostics.h"
 #include "handles/Frame.h"
@@ -19,6 +20,13 @@ int TransactConnection(Connection* c, int fType) {
   request.Get<TransactionTypeElement>()->value = fType;
   int status = kStatusCommunicationFailure;
   const int rc = request.Exchange(&status, &c->clib);
+  // The end of a transaction closes the server's cursors. Rows held from
+  // blocks fetched before autocommit was switched off go with them, so
+  // that the next fetch sees what one row at a time would (odbc/BlockFetch.h).
+  if (c->autocommit == 0) {
+    for (Statement* s = c->statements.First(); s != nullptr; s = c->statements.Next())
+      s->DropBlock();
+  }
   return rc == SQL_SUCCESS ? SQL_SUCCESS : c->CheckResult(rc, status);
 }
 

@@ -27,6 +27,7 @@ const char kUsage[] =
     "  --lock-timeout S     seconds a writer waits for the writers before it (default 30)\n"
     "  -v, --verbose        log every request (twice: more)\n"
     "  --trace-frames       hex dump of every frame on standard error\n"
+    "  --no-block-fetch     do not offer many rows per fetch request at login\n"
     "  --help               this text\n";
 
 const std::string& Options::DatabaseFor(const std::string& name) const {
@@ -81,6 +82,8 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
       o->verbosity += 2;
     } else if (arg == "--trace-frames") {
       o->traceFrames = true;
+    } else if (arg == "--no-block-fetch") {
+      o->blockFetch = false;
     } else if (arg == "--address") {
       if (!next(&o->address)) return false;
     } else if (arg == "--port") {

@@ -23,6 +23,7 @@ struct Options {
   int lockTimeout = 30;     // seconds a writer waits for the writers before it
   int verbosity = 0;
   bool traceFrames = false;
+  bool blockFetch = true;  // offer the fetch-block request at login
   bool help = false;
 
   // The database of a data source name: its --datasource pair, else

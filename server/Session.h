@@ -80,6 +80,15 @@ class Session {
                  std::vector<ColumnOut>* columns);
   int Execute(uint32_t id, const std::vector<ParamIn>& params);
   int Fetch(uint32_t id, const std::vector<uint16_t>& wanted, std::vector<CellOut>* row);
+  // Fetches rows for one block reply (protocol/BLOCKS.md): at least one
+  // row, and more while the encoded rows stay below budget bytes (at most
+  // kMaxBlockBudget). Returns SQL_SUCCESS when the block ended at the
+  // budget, or the return code of the row after the last one delivered
+  // (SQL_NO_DATA_FOUND at the end, SQL_ERROR) with its diagnostic taken
+  // into *diagnostic.
+  int FetchBlock(uint32_t id, const std::vector<uint16_t>& wanted, uint32_t budget,
+                 std::vector<std::vector<CellOut>>* rows, Diagnostic* diagnostic);
+  static constexpr uint32_t kMaxBlockBudget = 1u << 20;
   int GetData(uint32_t id, int column, CellOut* cell);
   int FreeStatement(uint32_t id, int option);
   int GetCursorName(uint32_t id, std::string* name);
@@ -122,6 +131,7 @@ class Session {
   }
 
   bool LoggedIn() const { return loggedIn_; }
+  bool OffersBlocks() const { return options_.blockFetch; }
   // True once the client has logged out: the connection ends after the
   // reply.
   bool Finished() const { return finished_; }
