@@ -328,6 +328,13 @@ std::string Server::Session(Link* link, const std::string& peer, Slot* slot) {
   Log(0, "%s: connection started%s", peer.c_str(), link->Encrypted() ? " (TLS)" : "");
   velsrv::Session session(options_, engine_.get(), peer);
   session.SetConnection(&guard_, link->Encrypted());
+  // A client waits for each reply and sends nothing meanwhile: the socket
+  // shows only its hang-up.
+  const int fd = link->Fd();
+  session.SetAbandoned([fd] {
+    pollfd p = {fd, POLLRDHUP, 0};
+    return poll(&p, 1, 0) == 1 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+  });
   std::vector<uint8_t> body;
   std::string reply, why;
   for (;;) {

@@ -58,4 +58,24 @@ TEST_F(ServerWriters, WaitIsBoundedAndAStaleSnapshotIsASerializationFailure) {
   EXPECT_EQ(count(), U32(3));
 }
 
+// A writer whose client hangs up while it waits leaves the queue: its
+// statement never runs.
+TEST_F(ServerSessionTest, AWriterWhoseClientHangsUpLeavesTheQueue) {
+  ASSERT_EQ(c.Exec(s, "CREATE TABLE t (n INTEGER)"), 0);
+  ASSERT_EQ(c.Call(Msg::kSetAutocommit, 0, 0), 0);
+  ASSERT_EQ(c.Exec(s, "INSERT INTO t VALUES (1)"), 0);
+  {
+    Client gone;
+    ASSERT_TRUE(gone.OpenAndLogin(server.Port()));
+    std::unique_ptr<Request> r(Request::CreateRequest(Msg::kExecDirect));
+    r->SetStatementId(gone.Alloc());
+    r->Get<StatementElement>()->value.SetString("INSERT INTO t VALUES (2)");
+    int status = 0;
+    ASSERT_TRUE(r->Send(&status, &gone.connection));
+  }
+  EXPECT_TRUE(server.WaitForLog("#2: connection ended"));
+  EXPECT_EQ(c.Call(Msg::kTransact, 0, 0), 0);
+  EXPECT_EQ(c.Query(s, "SELECT count(*) FROM t").at(0).at(0).bytes, U32(1));
+}
+
 }  // namespace
