@@ -255,9 +255,15 @@ class SqliteSession : public StorageSession {
   void SetAbandoned(std::function<bool()> abandoned) override {
     turn_.SetAbandoned(std::move(abandoned));
   }
+  // SQLite's transactions are serializable, whatever is asked for.
+  Status SetIsolation(int, int* applied) override {
+    *applied = 8;
+    return Status::Ok();
+  }
   std::string EngineVersion() const override {
     return std::string("SQLite ") + sqlite3_libversion();
   }
+  SqlDialect Dialect() const override { return SqlDialect::kSqlite; }
 
   Status Tables(std::vector<TableEntry>* out) override {
     return Query(

@@ -44,6 +44,9 @@ struct ColumnMeta {
 
 enum class StepResult { kRow, kDone, kError };
 
+// The SQL the engine understands, for the rewriting of escape clauses.
+enum class SqlDialect { kSqlite, kPostgres };
+
 class StorageStatement {
  public:
   virtual ~StorageStatement() = default;
@@ -94,6 +97,9 @@ class StorageSession {
   virtual Status Rollback() = 0;
   virtual bool InTransaction() const = 0;
   virtual Status SetReadOnly(bool readOnly) = 0;
+  // Sets the isolation level (ODBC's SQL_TXN_* bits) of the transactions
+  // that follow; *applied receives the level the engine gives instead.
+  virtual Status SetIsolation(int level, int* applied) = 0;
   // Makes the session read-only for the rest of its life, whatever the
   // client sends later (a user's right; SetReadOnly is the client's own
   // access mode). An engine that cannot promise it refuses, and the login
@@ -102,6 +108,7 @@ class StorageSession {
     return Status::Error("08004", 0, "this storage cannot keep a session read-only");
   }
   virtual std::string EngineVersion() const = 0;
+  virtual SqlDialect Dialect() const = 0;
   // Asked now and then while a statement waits for other sessions: true
   // once the client has gone, and the wait ends without running the
   // statement. An engine without such waits may ignore it.
@@ -119,7 +126,8 @@ class StorageSession {
 class StorageEngine {
  public:
   virtual ~StorageEngine() = default;
-  // Opens one client's session on the database at path.
+  // Opens one client's session on the database at path (a location, for
+  // engines that are not files).
   virtual Status Open(const std::string& path, std::unique_ptr<StorageSession>* out) = 0;
 };
 
@@ -130,6 +138,21 @@ class StorageEngine {
 // null).
 std::unique_ptr<StorageEngine> CreateSqliteEngine(int lockWaitMs, int maxValueBytes = 256 << 20,
                                                   const std::atomic<bool>* stop = nullptr);
+
+// The PostgreSQL engine (storage/PostgresEngine.cpp): sessions open the
+// location, a libpq connection URI; a statement waits at most lockWaitMs
+// for a lock ("S1T00" after that); fetched values are limited as with
+// SQLite; running statements are cancelled once *stop is set.
+std::unique_ptr<StorageEngine> CreatePostgresEngine(int lockWaitMs, int maxValueBytes,
+                                                    const std::atomic<bool>* stop = nullptr);
+
+// True for a PostgreSQL location ("postgresql://..." or "postgres://...").
+bool IsPostgresLocation(const std::string& location);
+
+// The server's engine: PostgreSQL for PostgreSQL locations, SQLite for
+// every other path. Each engine is made when it is first needed.
+std::unique_ptr<StorageEngine> CreateStorageEngine(int lockWaitMs, int maxValueBytes,
+                                                   const std::atomic<bool>* stop);
 
 }  // namespace velsrv
 
