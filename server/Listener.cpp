@@ -180,7 +180,7 @@ class Server {
         // No value may grow beyond what a frame may carry: this keeps the
         // memory of each client within --max-frame per value, also for
         // values built by SQL (zeroblob, group_concat, ...).
-        engine_(CreateSqliteEngine(
+        engine_(CreateStorageEngine(
             options.lockTimeout * 1000,
             static_cast<int>(std::min<uint32_t>(options.maxFrame, 256u << 20)), &stopping_)) {}
 

@@ -36,6 +36,10 @@ TEST(ServerClients, IdleSocketsDoNotCountAndALoggedOutSlotIsFreeAtOnce) {
 class ServerWriters : public ServerSessionTest {
  protected:
   ServerWriters() { args = {"--lock-timeout", "1"}; }
+  void SetUp() override {
+    if (OnPostgres()) GTEST_SKIP() << "SQLite's writers (PostgreSQL's locks: server_postgres_test)";
+    ServerSessionTest::SetUp();
+  }
 };
 
 TEST_F(ServerWriters, WaitIsBoundedAndAStaleSnapshotIsASerializationFailure) {
