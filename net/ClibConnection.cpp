@@ -312,8 +312,23 @@ bool ClibConnection::Read(void* buffer, uint32_t length) {
   char* bytes = static_cast<char*>(buffer);
   uint32_t received = 0;
   while (received < length) {
-    ssize_t n = tls_ ? TlsReceive(tls_, bytes + received, length - received)
-                     : recv(socket_, bytes + received, length - received, 0);
+    if (inboxStart_ < inboxEnd_) {
+      uint32_t take = inboxEnd_ - inboxStart_;
+      if (take > length - received) take = length - received;
+      std::memcpy(bytes + received, inbox_ + inboxStart_, take);
+      inboxStart_ += take;
+      received += take;
+      continue;
+    }
+    const bool ahead = tls_ == nullptr && length - received < sizeof inbox_;
+    ssize_t n = tls_    ? TlsReceive(tls_, bytes + received, length - received)
+                : ahead ? recv(socket_, inbox_, sizeof inbox_, 0)
+                        : recv(socket_, bytes + received, length - received, 0);
+    if (ahead && n > 0) {
+      inboxStart_ = 0;
+      inboxEnd_ = static_cast<uint32_t>(n);
+      continue;
+    }
     if (n < 0) {
       if (errno == EINTR) continue;
       int number = TakeErrno(timeoutSeconds_ > 0);
@@ -357,6 +372,7 @@ void ClibConnection::ApplyTimeout() {
 
 void ClibConnection::ReleaseConnection() {
   Trace('N', 2, "ClibConnection::ReleaseConnection");
+  inboxStart_ = inboxEnd_ = 0;
   EndTls(tls_, true);
   tls_ = nullptr;
   if (socket_ >= 0) {
@@ -370,6 +386,12 @@ TlsStart ClibConnection::Encrypt(TlsMode mode, const char* caFile, const char* h
                                  int size) {
   if (socket_ < 0) {
     std::snprintf(reason, static_cast<size_t>(size), "%s", "not connected");
+    return TlsStart::kFailed;
+  }
+  // The server speaks in the handshake only after the client: nothing can
+  // have been read ahead of it.
+  if (inboxStart_ != inboxEnd_) {
+    std::snprintf(reason, static_cast<size_t>(size), "%s", "bytes before the handshake");
     return TlsStart::kFailed;
   }
   return StartTls(socket_, mode, caFile, host, &tls_, reason, size);
