@@ -87,6 +87,6 @@ VEL_EXPORT SQLRETURN SQLTransact(SQLHENV henv, SQLHDBC hdbc, SQLUSMALLINT fType)
   return TraceReturnCode(TransactConnection(c, fType));
 }
 
-VEL_EXPORT INT_PTR PswdDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+VEL_EXPORT INT_PTR CALLBACK PswdDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   return PasswordDialogProc(hwnd, message, wParam, lParam);
 }

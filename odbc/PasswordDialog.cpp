@@ -10,13 +10,15 @@
 thread_local char g_loginUserName[kLoginNameSize];
 thread_local char g_loginPassword[kLoginNameSize];
 
-INT_PTR PasswordDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK PasswordDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
       CenterDialog(dialog, 0, 0);
       SetDlgItemTextA(dialog, kPasswordUserField, reinterpret_cast<const char*>(lParam));
       SetFocus(GetDlgItem(dialog, kPasswordField));
-      return TRUE;
+      // FALSE: the focus stays where it was put (TRUE would move it to the
+      // first control, the read-only user name).
+      return FALSE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDOK:

@@ -16,7 +16,7 @@ extern thread_local char g_loginPassword[kLoginNameSize];
 // The dialog procedure: WM_INITDIALOG shows the user name passed as lParam
 // (a NUL-terminated text) and puts the focus on the password; OK copies
 // both fields into the buffers above and ends with 1; Cancel ends with 0.
-INT_PTR PasswordDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK PasswordDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Shows the prompt modally over parent with the user-name buffer as its
 // parameter. Returns 1 (OK), 0 (Cancel) or -1 (no dialog can be shown).

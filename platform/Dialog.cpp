@@ -1,6 +1,5 @@
 // The modal dialog runtime: live dialogs built from their templates, the
 // messages sent to their procedures, and the window and dialog-item calls.
-#ifndef _WIN32
 #include "platform/Dialog.h"
 
 #include <cstring>
@@ -379,4 +378,3 @@ bool DialogHasEnded(HWND dialog) {
   Dialog* d = FindDialog(dialog);
   return !d || d->ended;
 }
-#endif
