@@ -134,6 +134,8 @@ class Session {
     guard_ = guard;
     encrypted_ = encrypted;
   }
+  // Tells whether the client has hung up (see StorageSession::SetAbandoned).
+  void SetAbandoned(std::function<bool()> abandoned) { abandoned_ = std::move(abandoned); }
 
   bool LoggedIn() const { return loggedIn_; }
   bool OffersBlocks() const { return options_.blockFetch; }
@@ -168,6 +170,7 @@ class Session {
   std::string peer_;
   std::unique_ptr<StorageSession> storage_;
   LoginGuard* guard_ = nullptr;
+  std::function<bool()> abandoned_;
   bool encrypted_ = false;
   bool loggedIn_ = false;
   bool userReadOnly_ = false;  // the users file says so: the access mode stays read-only
