@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -108,6 +109,9 @@ class StorageSession {
   }
   virtual std::string EngineVersion() const = 0;
   virtual SqlDialect Dialect() const = 0;
+  // The engine's name of each SQL type it has, for the type information;
+  // false: the server's own names, every type.
+  virtual bool TypeNames(std::map<int16_t, std::string>*) { return false; }
 
   // Catalog: every table and view, the columns and indexes of one table,
   // its row count; and whether it has an implicit row identifier.
