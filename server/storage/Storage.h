@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -112,6 +113,10 @@ class StorageSession {
   // The engine's name of each SQL type it has, for the type information;
   // false: the server's own names, every type.
   virtual bool TypeNames(std::map<int16_t, std::string>*) { return false; }
+  // Asked now and then while a statement waits for other sessions: true
+  // once the client has gone, and the wait ends without running the
+  // statement. An engine without such waits may ignore it.
+  virtual void SetAbandoned(std::function<bool()> abandoned) { (void)abandoned; }
 
   // Catalog: every table and view, the columns and indexes of one table,
   // its row count; and whether it has an implicit row identifier.
