@@ -142,6 +142,40 @@ void MaskPassword(uint8_t* body, size_t size) {
   for (size_t i = 0; i < n && at + i < size; ++i) body[at + i] = '*';
 }
 
+// A connection waits this long for its greeting, and at most
+// kGreetingWaiters connections wait at once; beyond that new connections
+// are closed at once. Waiting connections hold no client slot, so sockets
+// that never greet cannot lock real clients out.
+constexpr int kGreetingWaitSeconds = 5;
+constexpr int kGreetingWaiters = 32;
+
+// One of the --max-clients slots, held from the accepted greeting until
+// released (at the latest when the object goes).
+class Slot {
+ public:
+  Slot() = default;
+  Slot(const Slot&) = delete;
+  Slot& operator=(const Slot&) = delete;
+  ~Slot() { Release(); }
+  // Takes one of the limit slots *count counts; false, holding none, when
+  // all are taken.
+  bool Take(std::atomic<int>* count, int limit) {
+    if (++*count > limit) {
+      --*count;
+      return false;
+    }
+    count_ = count;
+    return true;
+  }
+  void Release() {
+    if (count_) --*count_;
+    count_ = nullptr;
+  }
+
+ private:
+  std::atomic<int>* count_ = nullptr;
+};
+
 struct Client {
   std::thread thread;
   std::atomic<bool> done{false};
@@ -164,7 +198,7 @@ class Server {
  private:
   bool Listen(std::string* error);
   void Serve(Client* client, std::string peer);
-  std::string Session(int fd, const std::string& peer);
+  std::string Session(int fd, const std::string& peer, Slot* slot);
   void Reap(bool all);
 
   const Options& options_;
@@ -173,7 +207,8 @@ class Server {
   int listenFd_ = -1;
   std::mutex mutex_;
   std::list<std::unique_ptr<Client>> clients_;
-  std::atomic<int> active_{0};
+  std::atomic<int> active_{0};    // logged-in clients (slots taken)
+  std::atomic<int> greeting_{0};  // connections waiting for their greeting
   unsigned long serial_ = 0;
 };
 
@@ -234,26 +269,29 @@ void Server::Reap(bool all) {
 
 void Server::Serve(Client* client, std::string peer) {
   int fd = client->fd;
-  bool admitted = ++active_ <= options_.maxClients;
   std::string why;
-  SetTimeout(fd, 30);
+  SetTimeout(fd, kGreetingWaitSeconds);
   uint8_t block[kGreetingSize];
-  if (!ReadAll(fd, block, sizeof block)) {
+  bool greeted = ReadAll(fd, block, sizeof block);
+  --greeting_;
+  if (!greeted) {
     Log(0, "%s: no greeting", peer.c_str());
   } else {
-    GreetingStatus status = admitted ? CheckGreeting(block) : kGreetingTooManyClients;
+    GreetingStatus status = CheckGreeting(block);
+    Slot slot;
+    if (status == kGreetingAccepted && !slot.Take(&active_, options_.maxClients))
+      status = kGreetingTooManyClients;
     uint8_t answer[2] = {static_cast<uint8_t>(status & 0xFF),
                          static_cast<uint8_t>((status >> 8) & 0xFF)};
     if (status != kGreetingAccepted)
       Log(0, "%s: greeting refused with status %d", peer.c_str(), status);
     if (WriteAll(fd, answer, 2) && status == kGreetingAccepted) {
       SetTimeout(fd, 0);
-      why = Session(fd, peer);
+      why = Session(fd, peer, &slot);
     }
+    // The slot is free before the end is logged, so a client that waits
+    // for the log line finds room.
   }
-  // The slot is free before the end is logged, so a client that waits for
-  // the log line finds room.
-  --active_;
   if (!why.empty()) Log(0, "%s: connection ended (%s)", peer.c_str(), why.c_str());
   // The socket is closed by this thread only; the stop path shuts it down.
   std::lock_guard<std::mutex> lock(mutex_);
@@ -262,7 +300,7 @@ void Server::Serve(Client* client, std::string peer) {
   client->done = true;
 }
 
-std::string Server::Session(int fd, const std::string& peer) {
+std::string Server::Session(int fd, const std::string& peer, Slot* slot) {
   Log(0, "%s: connection started", peer.c_str());
   velsrv::Session session(options_, engine_.get(), peer);
   std::vector<uint8_t> body;
@@ -296,6 +334,9 @@ std::string Server::Session(int fd, const std::string& peer) {
     if (!Dispatch(&session, code, body.data(), length, &reply, &why)) break;
     LogFrame(("reply to " + peer).c_str(), reinterpret_cast<const uint8_t*>(reply.data()),
              reply.size());
+    // The logout reply frees the slot: the client may connect again as
+    // soon as it has read it.
+    if (session.Finished()) slot->Release();
     if (!WriteAll(fd, reply.data(), reply.size())) {
       why = "cannot send the reply";
       break;
@@ -361,12 +402,15 @@ int Server::Run() {
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     std::lock_guard<std::mutex> lock(mutex_);
     // Threads beyond the limit only answer "too many connections"; a flood
-    // past that is closed at once.
-    if (clients_.size() >= static_cast<size_t>(options_.maxClients) + 16) {
+    // of connections waiting for their greeting, or past that, is closed at
+    // once.
+    if (greeting_ >= kGreetingWaiters ||
+        clients_.size() >= static_cast<size_t>(options_.maxClients) + 2 * kGreetingWaiters) {
       close(fd);
       Log(0, "%s: refused, too many connections", AddressText(from).c_str());
       continue;
     }
+    ++greeting_;
     std::unique_ptr<Client> client(new Client());
     client->fd = fd;
     Client* raw = client.get();

@@ -52,6 +52,9 @@ const char* ForGenericError(const std::string& message) {
 }  // namespace
 
 const char* SqliteSqlState(int extendedCode, const std::string& message) {
+  // A transaction whose snapshot another writer has overtaken can never
+  // write: waiting does not help, rolling back and retrying does.
+  if (extendedCode == SQLITE_BUSY_SNAPSHOT) return "40001";
   switch (extendedCode & 0xFF) {
     case SQLITE_ERROR:
       return ForGenericError(message);

@@ -1,0 +1,45 @@
+// Clients of a real server meeting each other: the client limit against
+// sockets that never greet and clients that just logged out, writers to one
+// database, and the conflict of a stale snapshot.
+#include "server_client.h"
+
+namespace {
+
+TEST(ServerClients, IdleSocketsDoNotCountAndALoggedOutSlotIsFreeAtOnce) {
+  VeloraServer server;
+  ASSERT_TRUE(server.Start({"--max-clients", "1"})) << server.Error();
+  // Sockets that never send the greeting take no client's slot.
+  std::vector<Client> idle(10);
+  for (Client& i : idle) ASSERT_TRUE(i.Open(server.Port()));
+  // With the single slot, each client logs in right after the previous
+  // one's logout reply arrived.
+  for (int round = 0; round < 100; ++round) {
+    Client c;
+    ASSERT_EQ(c.Connect(server.Port()), 0) << round;
+    ASSERT_EQ(c.Call(Msg::kDisconnect, 0), 0);
+  }
+  // The greeting wait is short.
+  EXPECT_TRUE(idle[0].PeerClosed());
+}
+
+// A transaction that read a snapshot and then writes after another client
+// committed cannot be serialised: the application is told to roll back and
+// retry.
+class ServerWriters : public ServerSessionTest {};
+
+TEST_F(ServerWriters, StaleSnapshotIsASerializationFailure) {
+  ASSERT_EQ(c.Exec(s, "CREATE TABLE t (n INTEGER)"), 0);
+  Client other;
+  ASSERT_TRUE(other.OpenAndLogin(server.Port()));
+  uint32_t o = other.Alloc();
+  ASSERT_EQ(c.Call(Msg::kSetAutocommit, 0, 0), 0);
+  ASSERT_EQ(c.Query(s, "SELECT count(*) FROM t").size(), 1u);
+  ASSERT_EQ(other.Exec(o, "INSERT INTO t VALUES (1)"), 0);
+  EXPECT_EQ(c.Outcome(c.Exec(s, "INSERT INTO t VALUES (2)"), s), "-1 40001");
+  EXPECT_EQ(c.Call(Msg::kTransact, 0, 1), 0);
+  EXPECT_EQ(c.Exec(s, "INSERT INTO t VALUES (2)"), 0);
+  EXPECT_EQ(c.Call(Msg::kTransact, 0, 0), 0);
+  EXPECT_EQ(other.Query(o, "SELECT count(*) FROM t").at(0).at(0).bytes, U32(2));
+}
+
+}  // namespace
