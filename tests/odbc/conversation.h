@@ -20,11 +20,16 @@
 #include <thread>
 #include <vector>
 
+#include "handles/Connection.h"
 #include "odbc/frames.h"
 #include "platform/MessageBox.h"
 #include "support/socket_io.h"
 
 enum class PeerEnd { kClose, kReset, kSilent };
+
+inline uint32_t FromLE(const std::string& b) {
+  return uint8_t(b[0]) | uint8_t(b[1]) << 8 | uint8_t(b[2]) << 16 | uint32_t(uint8_t(b[3])) << 24;
+}
 
 class ScriptedPeer {
  public:
@@ -34,6 +39,7 @@ class ScriptedPeer {
   ScriptedPeer() : answering_(true) { Start(); }
   ~ScriptedPeer() {
     stop_ = true;
+    shutdown(listener_, SHUT_RDWR);  // wakes the wait for a connection
     thread_.join();
     close(listener_);
   }
@@ -48,7 +54,7 @@ class ScriptedPeer {
     listener_ = LoopbackSocket(&port_);
     thread_ = std::thread([this] {
       while (!stop_) {
-        if (!WaitReadable(listener_, 20)) continue;
+        if (!WaitReadable(listener_, 1000)) continue;
         const int fd = accept(listener_, nullptr, nullptr);
         if (fd >= 0) answering_ ? Answer(fd) : Play(fd);
         if (fd >= 0) close(fd);
@@ -73,113 +79,62 @@ class ScriptedPeer {
            Write(fd, ReplyFrame(Reply(uint16_t(uint8_t(got[4]) | uint8_t(got[5]) << 8), body)))) {
     }
   }
-  static uint32_t FromLE(const std::string& b) {
-    return uint8_t(b[0]) | uint8_t(b[1]) << 8 | uint8_t(b[2]) << 16 | uint32_t(uint8_t(b[3])) << 24;
-  }
   bool Write(int fd, const std::string& bytes) {
     std::lock_guard<std::mutex> lock(mutex_);
     sent_ += bytes;
     return WriteAll(fd, bytes);
   }
-  // One column of every SQL type with its value on row r.
-  struct Kind {
-    int type;
-    uint32_t length;
-    std::string (*value)(int r);
-  };
-  static const std::vector<Kind>& Cells() {
-    static const std::vector<Kind> cells = {
-        {SQL_CHAR, 8, [](int r) { return Z("ch" + std::to_string(r)); }},
-        {SQL_VARCHAR, 20, [](int r) { return Z("varchar " + std::to_string(r)); }},
-        {SQL_LONGVARCHAR, 100, [](int r) { return Z("a long text on row " + std::to_string(r)); }},
-        {SQL_BINARY, 2,
-         [](int r) {
-           return Bytes({r, 2});
-         }},
-        {SQL_VARBINARY, 8,
-         [](int r) {
-           return Bytes({2, r, 3});
-         }},
-        {SQL_LONGVARBINARY, 100,
-         [](int r) {
-           return U32(3) + Bytes({r, 4, 5});
-         }},
-        {SQL_BIT, 1, [](int r) { return Bytes({r & 1}); }},
-        {SQL_TINYINT, 1, [](int r) { return Bytes({r}); }},
-        {SQL_SMALLINT, 2, [](int r) { return U16(uint16_t(300 + r)); }},
-        {SQL_INTEGER, 4, [](int r) { return U32(uint32_t(70000 + r)); }},
-        {SQL_BIGINT, 20, [](int r) { return U16(uint16_t(r)) + U16(0) + U16(1) + U16(0) + U16(0); }},
-        {SQL_REAL, 4, [](int r) { return Raw(1.5f * float(r)); }},
-        {SQL_FLOAT, 8, [](int r) { return Raw(2.25 * r); }},
-        {SQL_NUMERIC, 10,
-         [](int r) {
-           return Bytes({0, 2, 0x12, 0x34, r}) + std::string(5, '\0');
-         }},
-        {SQL_DATE, 10, [](int r) { return U16(2024) + U16(uint16_t(r)) + U16(9); }},
-        {SQL_TIME, 8, [](int r) { return U16(uint16_t(r)) + U16(30) + U16(59); }},
-        {SQL_TIMESTAMP, 26, [](int r) { return U16(2024) + U16(2) + U16(29) + U16(uint16_t(r)) + U32(0) + U32(5); }},
-    };
-    return cells;
-  }
   std::string Columns() {
-    std::string d = U16(uint16_t(Cells().size()));
-    for (size_t i = 0; i < Cells().size(); ++i)
-      d += Column("c" + std::to_string(i + 1), Cells()[i].length, 1, Cells()[i].type, Cells()[i].length);
+    std::string d = U16(uint16_t(kinds_.size()));
+    for (const auto& k : kinds_) d += Column("c", uint32_t(k.second.size()), 1, k.first, uint32_t(k.second.size()));
     return d;
   }
   std::string Cell(uint16_t column) {
-    if (column < 1 || column > Cells().size()) return Value(column, "");
-    return Value(column, Cells()[column - 1].value(row_));
+    return Value(column, column >= 1 && column <= kinds_.size() ? kinds_[column - 1].second : "");
   }
-  // A statement text with "FAIL" fails at the server; the fetch gives two
-  // rows, then the end.
+  // A login with a warning; a statement text with "FAIL" fails at the
+  // server; a fetch gives two rows, then the end.
   std::string Reply(uint16_t code, const std::string& body) {
-    switch (code) {
-      case 5:
-        return ConnectBody();
-      case 0:
-        return U16(0) + U32(7);
-      case 10:
-      case 23:
-        row_ = 0;
-        if (body.find("FAIL") != std::string::npos) return U16(uint16_t(SQL_ERROR));
-        return U16(0) + (body.find("SELECT") != std::string::npos ? Columns() : U16(0));
-      case 4:
-      case 19:
-      case 40:
-      case 41:
-      case 43:
-        return row_ = 0, U16(0) + Columns();
-      case 13: {
-        if (++row_ > 2) return U16(SQL_NO_DATA_FOUND);
-        const uint8_t count = uint8_t(body[4]);
-        std::string reply = U16(0) + U16(count);
-        for (size_t i = 0; i < count; ++i) reply += Cell(uint8_t(body[6 + 2 * i]));
-        return reply;
-      }
-      case 17:
-        return U16(0) + Cell(uint8_t(body[4]));
-      case 9:
-        return U16(0) + Text16("42S02") + U16(208) + Text16("no such table") + Text16("fake") + U16(1);
-      case 16:
-        return U16(0) + Text16("SQL_CUR1");
-      case 18:
-      case 25:
-        return U16(0) + U32(2);
-      default:
-        return U16(0);
+    const bool executes = code == 10 || code == 23;
+    if (code == 5) return ConnectBody(SQL_SUCCESS_WITH_INFO);
+    if (code == 0) return U16(0) + U32(7);
+    if (executes && body.find("FAIL") != std::string::npos) return U16(uint16_t(SQL_ERROR));
+    if (executes || code == 4 || code == 19 || code == 40 || code == 41 || code == 43) {
+      row_ = 0;
+      return U16(0) + (!executes || body.find("SELECT") != std::string::npos ? Columns() : U16(0));
     }
+    if (code == 13 && ++row_ > 2) return U16(SQL_NO_DATA_FOUND);
+    if (code == 13) {
+      std::string reply = U16(0) + U16(uint8_t(body[4]));
+      for (size_t i = 0; i < uint8_t(body[4]); ++i) reply += Cell(uint8_t(body[6 + 2 * i]));
+      return reply;
+    }
+    if (code == 17) return U16(0) + Cell(uint8_t(body[4]));
+    if (code == 9) return U16(0) + Text16("42S02") + U16(208) + Text16("no such table") + Text16("fake") + U16(1);
+    if (code == 16) return U16(0) + Text16("SQL_CUR1");
+    return U16(0) + U32(2);  // the row number and count; more than an empty reply needs
   }
+
+  // One column of every SQL type, with its value.
+  // clang-format off
+  const std::vector<std::pair<int, std::string>> kinds_ = {
+      {SQL_CHAR, Z("ch")}, {SQL_VARCHAR, Z("varchar")},
+      {SQL_LONGVARCHAR, Z("a long text, longer than the buffer it is read into in pieces")},
+      {SQL_BINARY, Bytes({1, 2})}, {SQL_VARBINARY, Bytes({2, 1, 3})}, {SQL_LONGVARBINARY, U32(3) + Bytes({1, 4, 5})},
+      {SQL_BIT, Bytes({1})}, {SQL_TINYINT, Bytes({7})}, {SQL_SMALLINT, U16(300)}, {SQL_INTEGER, U32(70000)},
+      {SQL_BIGINT, U16(0) + U16(1) + U16(0) + U16(1) + U16(0)}, {SQL_REAL, Raw(1.5f)}, {SQL_FLOAT, Raw(2.25)},
+      {SQL_NUMERIC, Bytes({0, 2, 0x12, 0x34, 1, 0, 0, 0, 0, 0})}, {SQL_DATE, U16(2024) + U16(2) + U16(9)},
+      {SQL_TIME, U16(1) + U16(30) + U16(59)}, {SQL_TIMESTAMP, U16(2024) + U16(2) + U16(29) + U16(1) + U32(0) + U32(5)}};
+  // clang-format on
 
   std::string stream_;
   PeerEnd end_ = PeerEnd::kClose;
   bool answering_ = false;
-  int row_ = 0;
-  int listener_ = -1;
+  int row_ = 0, listener_ = -1;
   uint16_t port_ = 0;
   std::atomic<bool> stop_{false};
   std::mutex mutex_;
-  std::string sent_;
+  std::string sent_;  // guarded by mutex_
   std::thread thread_;
 };
 
@@ -197,36 +152,36 @@ struct Conversation {
   int queryTimeout = 0;
   std::function<void()> onLeave = [] {};
 
+  int left = -1;  // the line where it left the reference or stopped
   std::string Text() const {
     std::string all;
     for (const std::string& l : lines) all += l + "|";
     return all;
   }
-  // The line (index) where it left the reference or stopped, or -1.
-  int Left() const { return left_; }
 
   void Run(const std::string& port) {
     setenv("VELODBC_DIALOG", "none", 1);
     setenv("ODBCINI", "/dev/null", 0);
     setenv("ODBCSYSINI", "/nonexistent", 0);
     SetMessageBoxSink([](void*, const char*, const char*, unsigned) {}, nullptr);
-    left_ = -1;
+    left = -1;
+    connected_ = false;
     lines.clear();
     cleaning_ = false;
     Script(port);
     cleaning_ = true;
-    if (left_ >= 0 && probe && connected_ && stmt_ == nullptr) Note("probe", SQLAllocStmt(dbc_, &stmt_));
-    if (left_ >= 0 && probe && stmt_ != nullptr) {
+    if (left >= 0 && probe && connected_ && stmt_ == nullptr) Note("probe", SQLAllocStmt(dbc_, &stmt_));
+    if (left >= 0 && probe && stmt_ != nullptr) {
       SQLCancel(stmt_);
+      SQLFreeStmt(stmt_, SQL_UNBIND);  // the buffers were the script's
+      SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
       Note("probe", SQLExecDirect(stmt_, M("SELECT * FROM t"), SQL_NTS));
     }
     if (stmt_ != nullptr) Note("drop", SQLFreeStmt(stmt_, SQL_DROP));
     stmt_ = nullptr;  // gone with the disconnection at the latest
-    if (dbc_ != nullptr) Note("disc", SQLDisconnect(dbc_));
-    if (dbc_ != nullptr) Note("freec", SQLFreeConnect(dbc_));
+    if (dbc_ != nullptr) Note("disc", SQLDisconnect(dbc_)), Note("freec", SQLFreeConnect(dbc_));
     if (env_ != nullptr) Note("freee", SQLFreeEnv(env_));
     stmt_ = dbc_ = env_ = nullptr;
-    connected_ = false;
     SetMessageBoxSink(nullptr, nullptr);
   }
 
@@ -235,20 +190,25 @@ struct Conversation {
   bool Note(const char* name, SQLRETURN rc) {
     SQLCHAR state[6] = {0}, text[300];
     SQLINTEGER native = 0;
-    std::string line = std::string(name) + " " + std::to_string(rc);
+    std::string line = name + (" " + std::to_string(rc));
     const SQLHANDLE handles[3][3] = {{nullptr, nullptr, stmt_}, {nullptr, dbc_, nullptr}, {env_, nullptr, nullptr}};
     for (const auto& h : handles) {
       while ((h[0] || h[1] || h[2]) && SQLError(h[0], h[1], h[2], state, &native, text, sizeof text, nullptr) == 0) {
         if (line.find(':') == std::string::npos) line += " " + std::string((char*)state) + ":" + std::to_string(native);
       }
     }
+    for (const auto& made : {std::make_pair("env", env_), std::make_pair("dbc", dbc_), std::make_pair("alloc", stmt_)})
+      if (rc == SQL_ERROR && made.second != nullptr && !std::strcmp(name, made.first)) line += " (handle left)";
+    if (!std::strcmp(name, "connect")) {
+      connected_ = static_cast<Connection*>(dbc_)->LoggedIn();
+      if (connected_ != SQL_SUCCEEDED(rc)) line += " (login state disagrees)";
+    }
     lines.push_back(line);
-    if (!std::strcmp(name, "connect")) connected_ = SQL_SUCCEEDED(rc);
     if (cleaning_) return true;
     const bool off = reference ? lines.size() > reference->size() || line != (*reference)[lines.size() - 1]
                                : stop && rc == SQL_ERROR;
-    if (off && left_ < 0) {
-      left_ = int(lines.size()) - 1;
+    if (off && left < 0) {
+      left = int(lines.size()) - 1;
       onLeave();
     }
     return !off || (!reference && !stop);
@@ -266,21 +226,18 @@ struct Conversation {
     // Odd columns bound and even ones read in pieces, then the other way.
     auto Row = [&](int bind) {
       bool ok = Note("unbind", SQLFreeStmt(stmt_, SQL_UNBIND));
-      for (int c = 1; ok && c <= columns && c <= 20; ++c) {
-        if (c % 2 == bind) {
-          ok = Note("bind", SQLBindCol(stmt_, c, bind ? SQL_C_CHAR : SQL_C_DEFAULT, &bound[64 * c - 64], 64, &length));
-        }
+      for (int c = 2 - bind; ok && c <= columns && c <= 20; c += 2) {
+        ok = Note("bind", SQLBindCol(stmt_, c, bind ? SQL_C_CHAR : SQL_C_DEFAULT, &bound[64 * c - 64], 64, &length));
       }
       ok = ok && Note("fetch", SQLFetch(stmt_));
       for (int c = 1 + bind; ok && c <= columns && c <= 20; c += 2) {
         SQLRETURN rc = SQL_SUCCESS_WITH_INFO;
         for (int piece = 0; ok && rc == SQL_SUCCESS_WITH_INFO && piece < 4; ++piece) {
-          ok = Note("get", rc = SQLGetData(stmt_, c, SQL_C_CHAR, buffer, 12, &length));
+          ok = Note("get", rc = SQLGetData(stmt_, c, SQL_C_CHAR, buffer, 40, &length));
         }
       }
       return ok;
     };
-    const char* const catalog[] = {"tables", "columns", "statistics", "special", "types"};
     bool ok = Note("env", SQLAllocEnv(&env_)) && Note("dbc", SQLAllocConnect(env_, &dbc_)) &&
               Note("connect", SQLDriverConnect(dbc_, nullptr, M(in.c_str()), SQL_NTS, nullptr, 0, nullptr, 0)) &&
               Note("alloc", SQLAllocStmt(dbc_, &stmt_)) &&
@@ -291,38 +248,30 @@ struct Conversation {
       ok = Note("describe", SQLDescribeCol(stmt_, c, M(buffer), 12, nullptr, nullptr, nullptr, nullptr, nullptr));
     }
     ok = ok && Row(1) && Row(0) && Note("fetch", SQLFetch(stmt_)) && Note("close", SQLFreeStmt(stmt_, SQL_CLOSE));
-    for (int i = 0; ok && i < 5; ++i) {
-      const SQLCHAR* t = M("t");
-      ok = Note(catalog[i], i == 0   ? SQLTables(stmt_, nullptr, 0, nullptr, 0, M("t"), SQL_NTS, nullptr, 0)
-                            : i == 1 ? SQLColumns(stmt_, nullptr, 0, nullptr, 0, M("t"), SQL_NTS, nullptr, 0)
-                            : i == 2 ? SQLStatistics(stmt_, nullptr, 0, nullptr, 0, (SQLCHAR*)t, 1, SQL_INDEX_ALL, 0)
-                            : i == 3 ? SQLSpecialColumns(stmt_, SQL_BEST_ROWID, nullptr, 0, nullptr, 0, (SQLCHAR*)t, 1,
-                                                         SQL_SCOPE_CURROW, SQL_NULLABLE)
-                                     : SQLGetTypeInfo(stmt_, SQL_ALL_TYPES)) &&
-           Note("close", SQLFreeStmt(stmt_, SQL_CLOSE));
-    }
+    SQLCHAR* t = M("t");
+    ok = ok && Note("tables", SQLTables(stmt_, nullptr, 0, nullptr, 0, t, 1, nullptr, 0)) &&
+         Note("columns", SQLColumns(stmt_, nullptr, 0, nullptr, 0, t, 1, nullptr, 0)) &&
+         Note("statistics", SQLStatistics(stmt_, nullptr, 0, nullptr, 0, t, 1, SQL_INDEX_ALL, 0)) &&
+         Note("special", SQLSpecialColumns(stmt_, SQL_BEST_ROWID, nullptr, 0, nullptr, 0, t, 1, 0, 1)) &&
+         Note("types", SQLGetTypeInfo(stmt_, SQL_ALL_TYPES)) && Note("close", SQLFreeStmt(stmt_, SQL_CLOSE));
     // Parameters: one converted at execution, one given in two pieces.
-    ok =
-        ok &&
-        Note("param",
-             SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &number, 0, nullptr)) &&
-        Note("param", SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 9, 0, buffer, 0, &atExec)) &&
-        Note("prepare", SQLPrepare(stmt_, M("INSERT INTO t VALUES (?, ?)"), SQL_NTS)) &&
-        Note("execute", SQLExecute(stmt_)) && Note("paramdata", SQLParamData(stmt_, &token)) &&
-        Note("put", SQLPutData(stmt_, M("abc"), 3)) && Note("put", SQLPutData(stmt_, M("def"), SQL_NTS)) &&
-        Note("paramdata", SQLParamData(stmt_, &token)) && Note("reset", SQLFreeStmt(stmt_, SQL_RESET_PARAMS)) &&
-        Note("rowcount", SQLRowCount(stmt_, &length)) &&
-        Note("cursor", SQLGetCursorName(stmt_, M(buffer), sizeof buffer, nullptr)) &&
-        Note("maxrows", SQLSetStmtOption(stmt_, SQL_MAX_ROWS, 4)) &&
-        Note("autocommit", SQLSetConnectOption(dbc_, SQL_AUTOCOMMIT, 0)) &&
-        Note("commit", SQLTransact(env_, dbc_, SQL_COMMIT)) &&
-        Note("info", SQLGetInfo(dbc_, SQL_DBMS_VER, buffer, sizeof buffer, nullptr)) &&
-        Note("info", SQLGetInfo(dbc_, SQL_DATABASE_NAME, buffer, sizeof buffer, nullptr)) &&
-        Note("functions", SQLGetFunctions(dbc_, SQL_API_SQLFETCH, &exists)) &&
-        Note("fail", SQLExecDirect(stmt_, M("FAIL"), SQL_NTS));
+    ok = ok && Note("param", SQLBindParameter(stmt_, 1, 1, SQL_C_SLONG, SQL_INTEGER, 0, 0, &number, 0, nullptr)) &&
+         Note("param", SQLBindParameter(stmt_, 2, 1, SQL_C_CHAR, SQL_VARCHAR, 9, 0, buffer, 0, &atExec)) &&
+         Note("prepare", SQLPrepare(stmt_, M("INSERT INTO t VALUES (?, ?)"), SQL_NTS)) &&
+         Note("execute", SQLExecute(stmt_)) && Note("paramdata", SQLParamData(stmt_, &token)) &&
+         Note("put", SQLPutData(stmt_, M("abc"), 3)) && Note("put", SQLPutData(stmt_, M("def"), SQL_NTS)) &&
+         Note("paramdata", SQLParamData(stmt_, &token)) && Note("reset", SQLFreeStmt(stmt_, SQL_RESET_PARAMS)) &&
+         Note("rowcount", SQLRowCount(stmt_, &length)) &&
+         Note("cursor", SQLGetCursorName(stmt_, M(buffer), sizeof buffer, nullptr)) &&
+         Note("maxrows", SQLSetStmtOption(stmt_, SQL_MAX_ROWS, 4)) &&
+         Note("autocommit", SQLSetConnectOption(dbc_, SQL_AUTOCOMMIT, 0)) &&
+         Note("commit", SQLTransact(env_, dbc_, SQL_COMMIT)) &&
+         Note("info", SQLGetInfo(dbc_, SQL_DBMS_VER, buffer, sizeof buffer, nullptr)) &&
+         Note("info", SQLGetInfo(dbc_, SQL_DATABASE_NAME, buffer, sizeof buffer, nullptr)) &&
+         Note("functions", SQLGetFunctions(dbc_, SQL_API_SQLFETCH, &exists)) &&
+         Note("fail", SQLExecDirect(stmt_, M("FAIL"), SQL_NTS));
   }
 
-  int left_ = -1;
   bool connected_ = false, cleaning_ = false;
   SQLHANDLE env_ = nullptr, dbc_ = nullptr, stmt_ = nullptr;
 };
