@@ -7,11 +7,16 @@
 
 namespace {
 HandleIndex g_index;  // trivially constructed, lives as long as the process
+
+struct IndexLockTag;
 }  // namespace
 
 HandleIndex& Handles() { return g_index; }
 
+Lock& HandleIndex::Mutex() const { return ProcessLock<IndexLockTag>(); }
+
 HandleObject::~HandleObject() {
+  LockGuard guard(Handles().Mutex());
   if (indexed_) Handles().Remove(this);
 }
 
@@ -21,8 +26,9 @@ uint32_t HandleIndex::Slot(const void* handle) const {
   return static_cast<uint32_t>((value * 0x9E3779B97F4A7C15ull) >> 32) & mask_;
 }
 
-void HandleIndex::Insert(HandleObject* object) {
+void HandleIndex::Insert(HandleObject* object, HandleObject* anchor) {
   if (object == nullptr || object->indexed_) return;
+  object->anchor_ = anchor != nullptr ? anchor : object;
   HandleObject** buckets = Buckets();
   uint32_t slot = Slot(object);
   object->indexNext_ = buckets[slot];
@@ -51,6 +57,45 @@ HandleObject* HandleIndex::Find(const void* handle, HandleKind kind) const {
     if (o == handle) return o->kind_ == kind ? o : nullptr;
   }
   return nullptr;
+}
+
+HandleObject* HandleIndex::Pin(const void* handle, HandleKind kind) {
+  LockGuard guard(Mutex());
+  HandleObject* object = Find(handle, kind);
+  if (object == nullptr || object->anchor_->retired_) return nullptr;
+  PinLocked(object->anchor_);
+  return object->anchor_;
+}
+
+HandleObject* HandleIndex::Confirm(const void* handle, HandleKind kind, HandleObject* anchor) {
+  LockGuard guard(Mutex());
+  HandleObject* object = Find(handle, kind);
+  if (object == nullptr || object->anchor_ != anchor || anchor->retired_) return nullptr;
+  return object;
+}
+
+bool HandleIndex::Retire(HandleObject* anchor) {
+  LockGuard guard(Mutex());
+  Remove(anchor);
+  if (anchor->Owner() != nullptr) anchor->Owner()->Unlink(anchor);
+  anchor->retired_ = true;
+  return anchor->pins_ == 0;
+}
+
+void HandleIndex::Unpin(HandleObject* anchor) {
+  bool last;
+  {
+    LockGuard guard(Mutex());
+    last = --anchor->pins_ == 0 && anchor->retired_;
+  }
+  // Outside the lock: deleting a connection deletes its statements, and
+  // each of those leaves the index.
+  if (last) delete anchor;
+}
+
+bool HandleIndex::Retired(const HandleObject* anchor) {
+  LockGuard guard(Mutex());
+  return anchor->retired_;
 }
 
 void HandleIndex::Grow() {

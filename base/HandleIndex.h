@@ -1,31 +1,46 @@
-// Finding handle objects by handle value in constant time. Every
-// Environment, Connection and Statement is a HandleObject; the registry's
-// lists own them and keep their order, and the index, chained through the
-// objects themselves, answers "is this value a live handle of this kind".
+// Finding handle objects by handle value in constant time, safely while
+// other threads allocate and free handles. Every Environment, Connection
+// and Statement is a HandleObject; the registry's lists own them and keep
+// their order, and the index, chained through the objects themselves,
+// answers "is this value a live handle of this kind".
+//
+// Calls are serialised per anchor: an environment or a connection is its
+// own anchor, a statement's anchor is its connection. A call pins the
+// anchor (it cannot be deleted while pinned), takes the anchor's call lock,
+// and confirms the handle is still live; freeing retires an anchor (it
+// leaves the index and its owner's list) and the last unpin deletes it.
 #ifndef VELORA_BASE_HANDLEINDEX_H
 #define VELORA_BASE_HANDLEINDEX_H
 
 #include <cstdint>
 
 #include "base/LinkedList.h"
+#include "base/Lock.h"
 
 enum class HandleKind : uint8_t { kEnvironment = 1, kConnection = 2, kStatement = 3 };
 
 class HandleObject : public ListItem {
  public:
-  explicit HandleObject(HandleKind kind) : kind_(kind) {}
+  // callLock: the lock that serialises calls when this object is an
+  // anchor (null for a statement, which uses its connection's).
+  HandleObject(HandleKind kind, Lock* callLock) : callLock_(callLock), kind_(kind) {}
   // Leaves the index, whichever way the object is deleted (freed by the
   // application, or deleted with its owner).
   ~HandleObject() override;
 
   HandleKind Kind() const { return kind_; }
-  bool Indexed() const { return indexed_; }
+  HandleObject* Anchor() const { return anchor_; }
+  Lock* CallLock() const { return callLock_; }
 
  private:
   friend class HandleIndex;
   HandleObject* indexNext_ = nullptr;
+  HandleObject* anchor_ = this;
+  Lock* callLock_;
+  uint32_t pins_ = 0;  // calls in progress that hold this anchor
   HandleKind kind_;
   bool indexed_ = false;
+  bool retired_ = false;  // freed: only the last unpin still needs it
 };
 
 // The process-wide index. It never fails: its bucket array starts as a
@@ -33,10 +48,34 @@ class HandleObject : public ListItem {
 // simply stays smaller when growth fails.
 class HandleIndex {
  public:
-  void Insert(HandleObject* object);
+  // Guards the index, every anchor's pins and retirement, and the lists
+  // the registry keeps environments and connections on. Held only for
+  // moments, never across a call's work.
+  Lock& Mutex() const;
+
+  // The caller holds Mutex(). Insert makes object known with anchor (null:
+  // the object is its own).
+  void Insert(HandleObject* object, HandleObject* anchor = nullptr);
   void Remove(HandleObject* object);
   // The live object of kind whose address is handle, or null.
   HandleObject* Find(const void* handle, HandleKind kind) const;
+  // Counts a call on anchor, which is not deleted until it is unpinned.
+  static void PinLocked(HandleObject* anchor) { ++anchor->pins_; }
+
+  // These take Mutex() themselves.
+  // Pins the anchor of the live object behind handle and returns it, or
+  // null when there is none (or its anchor was retired).
+  HandleObject* Pin(const void* handle, HandleKind kind);
+  // The live object behind handle, when its anchor is still anchor and not
+  // retired; null otherwise. Stable while the caller holds anchor's lock.
+  HandleObject* Confirm(const void* handle, HandleKind kind, HandleObject* anchor);
+  // Takes anchor out of the index and off its owner's list. Returns true
+  // when nobody has it pinned: the caller deletes it then.
+  bool Retire(HandleObject* anchor);
+  // Ends a call's pin; deletes the anchor when it was retired and this was
+  // the last pin.
+  void Unpin(HandleObject* anchor);
+  bool Retired(const HandleObject* anchor);
 
   uint32_t Count() const { return count_; }
   uint32_t BucketCount() const { return mask_ + 1; }

@@ -5,6 +5,10 @@
 
 #include <sqltypes.h>
 
+#ifndef WINAPI
+#define WINAPI  // the calling convention of Windows entry points; none elsewhere
+#endif
+
 HINSTANCE ModuleInstance();
 void SetModuleInstance(HINSTANCE instance);
 

@@ -1,10 +1,15 @@
-// Profile files ("name.ini": [Section] and Key=Value lines) with the
-// behaviour the driver expects of the Windows profile functions. The
-// driver's own settings file "velodbc.ini" lives at the path in the
-// environment variable VELODBC_INI, else at /etc/velodbc.ini.
+// Profile files ("name.ini": [Section] and Key=Value lines) read with the
+// Windows profile functions. On Windows they are the system's own (kernel32),
+// which look for a file named without a directory in the Windows directory.
+// Elsewhere Profile.cpp implements them, and the driver's own settings file
+// "velodbc.ini" lives at the path in the environment variable VELODBC_INI,
+// else at /etc/velodbc.ini.
 #ifndef VELORA_BASE_PROFILE_H
 #define VELORA_BASE_PROFILE_H
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <cstddef>
 
 // Copies the value of key in section (names compared without regard to
@@ -21,5 +26,6 @@ unsigned GetPrivateProfileIntA(const char* section, const char* key, int default
 // Where a profile file named without a directory is looked for. Writes the
 // path into buffer (cut to size) and returns buffer.
 const char* ProfilePath(const char* fileName, char* buffer, std::size_t size);
+#endif
 
 #endif

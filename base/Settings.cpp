@@ -1,13 +1,19 @@
 #include "base/Settings.h"
 
+#include <atomic>
+
+#include "base/Lock.h"
 #include "base/Profile.h"
 #include "base/Trace.h"
 
 namespace {
 
 const char kFile[] = "velodbc.ini";
+// Written once, by the first caller, under the lock; read freely after
+// g_read says so.
 DriverSettings g_settings;
-bool g_read = false;
+std::atomic<bool> g_read{false};
+struct SettingsLockTag;
 
 // Every key of the file: a text key fills its array, a number key its int
 // (its default when absent).
@@ -25,13 +31,15 @@ const Key kKeys[] = {
     {"Debug", "Debug", nullptr, &DriverSettings::debug, 0},
     {"Config", "UseKeepAlive", nullptr, &DriverSettings::useKeepAlive, 0},
     {"Config", "Ctl3D", nullptr, &DriverSettings::ctl3d, 1},
+    {"Config", "BlockFetch", nullptr, &DriverSettings::blockFetch, 1},
 };
 
 }  // namespace
 
 const DriverSettings& Settings() {
-  if (!g_read) {
-    g_read = true;
+  if (g_read.load(std::memory_order_acquire)) return g_settings;
+  LockGuard guard(ProcessLock<SettingsLockTag>());
+  if (!g_read.load(std::memory_order_relaxed)) {
     for (const Key& key : kKeys) {
       if (key.text != nullptr) {
         GetPrivateProfileStringA(key.section, key.name, "", g_settings.*key.text,
@@ -44,11 +52,12 @@ const DriverSettings& Settings() {
     // Any non-zero Debug value asks for the detail; a negative one too.
     if (g_settings.debug < 0) g_settings.debug = 1;
     ++g_settings.reading;
+    g_read.store(true, std::memory_order_release);
   }
   return g_settings;
 }
 
-void ForgetSettings() { g_read = false; }
+void ForgetSettings() { g_read.store(false, std::memory_order_release); }
 
 // Here rather than beside the trace: a program that traces without reading
 // velodbc.ini (velora-server) links the trace alone.

@@ -10,6 +10,7 @@ struct DriverSettings {
   int debug;          // [Debug] Debug: SQLError appends source file and line
   int useKeepAlive;   // [Config] UseKeepAlive: SO_KEEPALIVE on connections
   int ctl3d;          // [Config] Ctl3D: three-dimensional dialog controls
+  int blockFetch;     // [Config] BlockFetch: rows in blocks where the server offers them
   unsigned reading;   // 1 for the first reading of the file, 2 for the next...
 };
 

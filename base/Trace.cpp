@@ -2,38 +2,65 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <cstring>
 #include <ctime>
 
+#include "base/Lock.h"
+
 namespace {
-FILE* g_file = nullptr;
-signed char g_levels[26] = {};
+// Read without the lock by every call's level test; written (and the file
+// written to) only under TraceLock(), so lines of concurrent calls never
+// mix and the file is never closed under a writer.
+std::atomic<FILE*> g_file{nullptr};
+std::atomic<signed char> g_levels[26] = {};
 char g_streamBuffer[512];
+
+struct TraceLockTag;
+Lock& TraceLock() { return ProcessLock<TraceLockTag>(); }
 
 const int kMessageBuffer = 1024;
 
 void WriteLine(char letter, int level, const char* message) {
+  LockGuard guard(TraceLock());
+  FILE* file = g_file.load(std::memory_order_relaxed);
+  if (file == nullptr) return;  // closed since the level test
   if (message[0] == '\n') {
-    std::fputc('\n', g_file);
+    std::fputc('\n', file);
     ++message;
   }
-  std::fprintf(g_file, "(%5d) %c%d: %s\n", static_cast<int>(getpid()), letter, level, message);
-  std::fflush(g_file);
+  std::fprintf(file, "(%5d) %c%d: %s\n", static_cast<int>(getpid()), letter, level, message);
+  std::fflush(file);
+}
+
+// The current local time in the C library's ctime form, with its newline.
+void LocalTime(char (&text)[64]) {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  char buffer[64];
+  const bool known = localtime_r(&now, &local) != nullptr && asctime_r(&local, buffer) != nullptr;
+  std::snprintf(text, sizeof text, "%s", known ? buffer : "\n");
+}
+
+void SetLevels(signed char level) {
+  for (std::atomic<signed char>& l : g_levels) l.store(level, std::memory_order_relaxed);
 }
 }  // namespace
 
 bool TraceEnabled(char letter, int level) {
-  if (g_file == nullptr || letter < 'A' || letter > 'Z') return false;
-  return g_levels[letter - 'A'] >= level;
+  if (g_file.load(std::memory_order_relaxed) == nullptr || letter < 'A' || letter > 'Z') {
+    return false;
+  }
+  return g_levels[letter - 'A'].load(std::memory_order_relaxed) >= level;
 }
 
 int TraceLevel(char letter) {
   if (letter < 'A' || letter > 'Z') return 0;
-  return g_levels[letter - 'A'];
+  return g_levels[letter - 'A'].load(std::memory_order_relaxed);
 }
 
-bool TraceIsOpen() { return g_file != nullptr; }
+bool TraceIsOpen() { return g_file.load(std::memory_order_relaxed) != nullptr; }
 
 void Trace(char letter, int level, const char* format, ...) {
   if (!TraceEnabled(letter, level)) return;
@@ -58,28 +85,31 @@ void TraceString(char letter, int level, const char* name, const char* value) {
 }
 
 void TraceDump(const char* title, const void* bytes, unsigned long count) {
-  if (g_file == nullptr) return;
+  LockGuard guard(TraceLock());
+  FILE* file = g_file.load(std::memory_order_relaxed);
+  if (file == nullptr) return;
   const unsigned char* p = static_cast<const unsigned char*>(bytes);
-  std::fprintf(g_file, "(%5d) %s\n", static_cast<int>(getpid()), title);
-  std::fprintf(g_file, "buffer contains %d bytes of data\n", static_cast<int>(count));
+  std::fprintf(file, "(%5d) %s\n", static_cast<int>(getpid()), title);
+  std::fprintf(file, "buffer contains %d bytes of data\n", static_cast<int>(count));
   for (unsigned long o = 0; o < count; o += 16) {
     unsigned long row = count - o < 16 ? count - o : 16;
-    std::fprintf(g_file, "%03lx:", o);
-    for (unsigned long i = 0; i < row; ++i) std::fprintf(g_file, " %02x", p[o + i]);
-    for (unsigned long i = row; i < 16; ++i) std::fputs("   ", g_file);
-    std::fputs(" |", g_file);
+    std::fprintf(file, "%03lx:", o);
+    for (unsigned long i = 0; i < row; ++i) std::fprintf(file, " %02x", p[o + i]);
+    for (unsigned long i = row; i < 16; ++i) std::fputs("   ", file);
+    std::fputs(" |", file);
     for (unsigned long i = 0; i < row; ++i) {
       unsigned char c = p[o + i];
-      std::fputc(c >= 0x20 && c <= 0x7E ? c : '.', g_file);
+      std::fputc(c >= 0x20 && c <= 0x7E ? c : '.', file);
     }
-    for (unsigned long i = row; i < 16; ++i) std::fputc(' ', g_file);
-    std::fputs("|\n", g_file);
+    for (unsigned long i = row; i < 16; ++i) std::fputc(' ', file);
+    std::fputs("|\n", file);
   }
-  std::fflush(g_file);
+  std::fflush(file);
 }
 
 void SetTraceMode(const char* mode, FILE* file) {
-  std::memset(g_levels, 0, sizeof g_levels);
+  LockGuard guard(TraceLock());
+  SetLevels(0);
   if (mode == nullptr) mode = "";
   const char* p = mode;
   while (*p != '\0') {
@@ -94,31 +124,30 @@ void SetTraceMode(const char* mode, FILE* file) {
       }
     }
     if (c >= 'A' && c <= 'Z') {
-      g_levels[c - 'A'] = static_cast<signed char>(level);
+      g_levels[c - 'A'].store(static_cast<signed char>(level), std::memory_order_relaxed);
     } else if (c == '*') {
-      std::memset(g_levels, level, sizeof g_levels);
+      SetLevels(static_cast<signed char>(level));
     }
   }
-  if (g_file != nullptr) std::fclose(g_file);
-  g_file = file;
-  if (mode[0] != '\0' && g_file != nullptr) {
-    std::setvbuf(g_file, g_streamBuffer, _IOFBF, sizeof g_streamBuffer);
-    std::time_t now = std::time(nullptr);
+  FILE* old = g_file.exchange(file);
+  if (old != nullptr) std::fclose(old);
+  if (mode[0] != '\0' && file != nullptr) {
+    std::setvbuf(file, g_streamBuffer, _IOFBF, sizeof g_streamBuffer);
     char when[64];
-    const char* text = std::ctime(&now);
-    std::snprintf(when, sizeof when, "%s", text ? text : "");
+    LocalTime(when);
     std::size_t n = std::strlen(when);
     if (n > 0 && when[n - 1] == '\n') when[n - 1] = '\0';
-    std::fprintf(g_file, "\n** %s   Flags = [%s]\n\n", when, mode);
-    std::fflush(g_file);
+    std::fprintf(file, "\n** %s   Flags = [%s]\n\n", when, mode);
+    std::fflush(file);
   }
 }
 
 void CloseTrace() {
-  if (g_file == nullptr) return;
-  std::time_t now = std::time(nullptr);
-  const char* text = std::asctime(std::localtime(&now));
-  std::fprintf(g_file, "\n\nEnde: %s\n", text ? text : "\n");
-  std::fclose(g_file);
-  g_file = nullptr;
+  LockGuard guard(TraceLock());
+  FILE* file = g_file.exchange(nullptr);
+  if (file == nullptr) return;
+  char when[64];
+  LocalTime(when);
+  std::fprintf(file, "\n\nEnde: %s\n", when);
+  std::fclose(file);
 }

@@ -69,8 +69,10 @@ void MakeWorkDir() {
 // Starts the server on a free loopback port (g_server) and returns the
 // port. The port file is a FIFO opened without blocking: the wait for the
 // port is bounded, and a server that exits early is noticed at once.
-int StartServer(const std::string& server, const std::string& dir, const std::string& db) {
+int StartServer(const std::string& server, const std::string& dir, const std::string& db,
+                const char* extra) {
   std::string portFile = dir + "/port";
+  unlink(portFile.c_str());  // a server started before this one left it
   if (mkfifo(portFile.c_str(), 0600) != 0) Fail("mkfifo");
   int fifo = open(portFile.c_str(), O_RDONLY | O_NONBLOCK);
   if (fifo < 0) Fail("opening the port file");
@@ -84,7 +86,8 @@ int StartServer(const std::string& server, const std::string& dir, const std::st
     int devnull = open("/dev/null", O_WRONLY);
     dup2(devnull, 2);
     execl(server.c_str(), server.c_str(), "--address", "127.0.0.1", "--port", "0", "--port-file",
-          portFile.c_str(), "--database", db.c_str(), static_cast<char*>(nullptr));
+          portFile.c_str(), "--database", db.c_str(), extra[0] != '\0' ? extra : nullptr,
+          static_cast<char*>(nullptr));
     _exit(127);
   }
   std::string text;
@@ -116,7 +119,7 @@ void WriteIni(const std::string& dir, const std::string& driver, int port) {
   FILE* inst = std::fopen((dir + "/odbcinst.ini").c_str(), "w");
   FILE* ini = std::fopen((dir + "/odbc.ini").c_str(), "w");
   if (inst == nullptr || ini == nullptr) Fail("cannot write the ini files");
-  std::fprintf(inst, "[Velora ODBC]\nDriver = %s\nThreading = 3\n", driver.c_str());
+  std::fprintf(inst, "[Velora ODBC]\nDriver = %s\nThreading = 0\n", driver.c_str());
   std::fprintf(ini, "[VeloraBench]\nDriver = Velora ODBC\nServer = 127.0.0.1\nService = %d\n",
                port);
   std::fclose(inst);
@@ -126,14 +129,16 @@ void WriteIni(const std::string& dir, const std::string& driver, int port) {
   setenv("HOME", home.c_str(), 1);
 }
 
-Odbc Connect() {
+Odbc Connect(int port) {
   Odbc odbc;
   SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &odbc.env);
   SQLSetEnvAttr(odbc.env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
   SQLAllocHandle(SQL_HANDLE_DBC, odbc.env, &odbc.dbc);
-  SQLCHAR in[] = "DSN=VeloraBench;User=bench;Password=bench";
+  std::string in = "DSN=VeloraBench;User=bench;Password=bench";
+  if (port != 0) in += ";Service=" + std::to_string(port);
+  SQLCHAR* text = reinterpret_cast<SQLCHAR*>(&in[0]);
   ODBC_OK(
-      SQLDriverConnect(odbc.dbc, nullptr, in, SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT),
+      SQLDriverConnect(odbc.dbc, nullptr, text, SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT),
       SQL_HANDLE_DBC, odbc.dbc);
   return odbc;
 }

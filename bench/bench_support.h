@@ -34,15 +34,18 @@ void ParseOptions(int argc, char** argv, long* rows, std::string* server, std::s
 
 // Makes the work folder /tmp/PROGRAM.XXXXXX (g_dir).
 void MakeWorkDir();
-int StartServer(const std::string& server, const std::string& dir, const std::string& db);
+// extra: one more server argument ("" for none).
+int StartServer(const std::string& server, const std::string& dir, const std::string& db,
+                const char* extra = "");
 void WriteIni(const std::string& dir, const std::string& driver, int port);
 
 struct Odbc {
   SQLHENV env = SQL_NULL_HENV;
   SQLHDBC dbc = SQL_NULL_HDBC;
 };
-// Connects to the data source "VeloraBench" as an ODBC 3 application.
-Odbc Connect();
+// Connects to the data source "VeloraBench" as an ODBC 3 application (on
+// port when it is not 0: the driver manager keeps the first odbc.ini read).
+Odbc Connect(int port = 0);
 void Disconnect(Odbc* odbc);
 
 #endif

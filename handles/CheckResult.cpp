@@ -17,6 +17,28 @@ namespace {
 // SQLSTATEs have five characters; a longer one from the server is cut.
 const uint32_t kSqlstateLength = 5;
 
+// Appends the record that request's get-error elements hold to errors;
+// false (nothing queued) when memory runs out.
+bool QueueServerRecord(Request& request, ErrorList* errors) {
+  String& sqlstate = request.Get<SqlstateElement>()->value;
+  String cut;
+  const bool longState = sqlstate.Length() > kSqlstateLength;
+  if (!(longState ? cut.SetString(sqlstate.Text(), static_cast<int32_t>(kSqlstateLength))
+                  : cut.SetString(sqlstate))) {
+    return false;
+  }
+  ErrorData* record = new (std::nothrow) ErrorData;
+  if (record == nullptr) return false;
+  if (!record->Setup(VEL_SOURCE_SERVER, request.Get<ErrorCodeElement>()->value, cut,
+                     request.Get<ErrorTextElement>()->value, request.Get<FileNameElement>()->value,
+                     request.Get<LineNumberElement>()->value)) {
+    delete record;
+    return false;
+  }
+  errors->Append(record);
+  return true;
+}
+
 // Fetches the server's record for the subject statementId (0: the
 // connection) over clib and appends it to errors. Returns null when it
 // was queued, else the client diagnostic to queue in its place: a record
@@ -30,24 +52,7 @@ const ClientDiagnostic* FetchServerRecord(ClibConnection* clib, uint32_t stateme
   request.Exchange(&status, clib);  // any return code: the record is the reply
   if (status == kStatusCommunicationFailure) return &kDiagCommunicationFailure;
   if (status != kStatusReplied) return &kDiagMemory;
-
-  String& sqlstate = request.Get<SqlstateElement>()->value;
-  String cut;
-  const bool longState = sqlstate.Length() > kSqlstateLength;
-  if (!(longState ? cut.SetString(sqlstate.Text(), static_cast<int32_t>(kSqlstateLength))
-                  : cut.SetString(sqlstate))) {
-    return &kDiagMemory;
-  }
-  ErrorData* record = new (std::nothrow) ErrorData;
-  if (record == nullptr) return &kDiagMemory;
-  if (!record->Setup(VEL_SOURCE_SERVER, request.Get<ErrorCodeElement>()->value, cut,
-                     request.Get<ErrorTextElement>()->value, request.Get<FileNameElement>()->value,
-                     request.Get<LineNumberElement>()->value)) {
-    delete record;
-    return &kDiagMemory;
-  }
-  errors->Append(record);
-  return nullptr;
+  return QueueServerRecord(request, errors) ? nullptr : &kDiagMemory;
 }
 
 template <class Object>
@@ -82,4 +87,8 @@ int Statement::CheckResult(int rc, int status) {
   ClibConnection* clib = connection != nullptr ? &connection->clib : nullptr;
   ReplyWait wait(this);  // the get-error reply too
   return Check(this, rc, status, clib, statementId);
+}
+
+int Statement::PostServerRecord(int rc, Request* reply) {
+  return QueueServerRecord(*reply, &errors) ? rc : VEL_POST(this, rc, kDiagMemory);
 }

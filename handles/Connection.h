@@ -23,20 +23,24 @@ class StatementList : public TypedList<Statement> {
 
 enum : uint8_t {
   VEL_CONNECTION_LOGGED_IN = 0x01,  // bit of Connection::flags
+  // The server offered the fetch-block request at login (protocol/BLOCKS.md).
+  VEL_CONNECTION_BLOCK_FETCH = 0x02,
 };
 
 // An HDBC is the address of a Connection. Members are destroyed in reverse
 // order: the strings, the statements, the records, then the socket.
 class Connection : public HandleObject {
  public:
+  static constexpr HandleKind kKind = HandleKind::kConnection;
   Connection();
   ~Connection() override = default;
 
   // True when construction could not complete (no memory for the current
-  // qualifier); such a connection is deleted, never registered.
-  bool Failed() const { return failed_; }
+  // qualifier or the lock); such a connection is deleted, never registered.
+  bool Failed() const { return failed_ || callLock_.Failed(); }
 
-  // Appends stmt and makes its handle known; stmt must not be null.
+  // Appends stmt and makes its handle known; stmt must not be null. The
+  // statement list is changed and walked only by this connection's calls.
   void AddStatement(Statement* stmt);
   bool ValidStatement(const Statement* stmt) const;
   // stmt must be one of this connection's statements; deletes it.
@@ -101,11 +105,18 @@ class Connection : public HandleObject {
   // "Service=", else its data source's keys. SQLGetInfo reports server.
   char server[64] = "";
   char service[32] = "";
+  // Encryption: the connection string's "TLS=" and "TLSCAFile=", else the
+  // data source's keys (net/Tls.h has the modes).
+  char tls[16] = "";
+  char tlsCaFile[260] = "";
 
   bool LoggedIn() const { return (flags & VEL_CONNECTION_LOGGED_IN) != 0; }
 
  private:
   bool failed_ = false;
+  // Serialises the calls on this connection and its statements: the
+  // protocol carries one exchange at a time.
+  Lock callLock_;
 };
 
 #endif

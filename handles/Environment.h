@@ -20,15 +20,25 @@ class ConnectionList : public TypedList<Connection> {
 // An HENV is the address of an Environment.
 class Environment : public HandleObject {
  public:
-  Environment() : HandleObject(HandleKind::kEnvironment) {}
+  static constexpr HandleKind kKind = HandleKind::kEnvironment;
+  Environment() : HandleObject(kKind, &callLock_) {}
   // Deletes the connections (with their statements), then the records.
   ~Environment() override = default;
+
+  // True when the environment's lock could not be made; such an
+  // environment is deleted, never registered.
+  bool Failed() const { return callLock_.Failed(); }
 
   // Appends conn and makes its handle known; conn must not be null.
   void AddConnection(Connection* conn);
   bool ValidConnection(const Connection* conn) const;
-  // conn must be one of this environment's connections; deletes it.
+  // conn must be one of this environment's connections; takes it out of
+  // the registry and deletes it (at once, or when the last call holding it
+  // ends).
   void RemoveConnection(Connection* conn);
+  // Removes every connection left, each as SQLFreeConnect does, after any
+  // call in progress on it has ended.
+  void RemoveAllConnections();
 
   void ClearErrors() { errors.Clear(); }
   // Queues a client record (see VEL_POST_ERROR); returns rc.
@@ -39,7 +49,13 @@ class Environment : public HandleObject {
   ErrorData* TakeLastError() { return errors.TakeLast(); }
 
   ErrorList errors;
+  // Changed only under Handles().Mutex(); walked under it, or by the
+  // environment's own calls.
   ConnectionList connections;
+
+ private:
+  // Serialises the calls on this environment (its records).
+  Lock callLock_;
 };
 
 class EnvironmentList : public TypedList<Environment> {
@@ -49,12 +65,14 @@ class EnvironmentList : public TypedList<Environment> {
 
   // Appends env and makes its handle known; env must not be null.
   void AddEnvironment(Environment* env);
-  // Deletes env, with its connections and their statements.
+  // Takes env out of the registry and deletes it (at once, or when the last
+  // call holding it ends), with any connections and statements left.
   void RemoveEnvironment(Environment* env);
 
   // The live object whose address is the handle value, or null. Lookups
   // go through the handle index and take constant time; a value that is
-  // not a live handle of that kind is never found.
+  // not a live handle of that kind is never found. The object is not held:
+  // calls use the holds of handles/Frame.h instead.
   Environment* FindEnvironment(const void* henv) const;
   Connection* FindConnection(const void* hdbc) const;
   Statement* FindStatement(const void* hstmt) const;

@@ -11,22 +11,24 @@
 #include "handles/Statement.h"
 #include "base/Trace.h"
 
-Environment* FindAndClearEnvironment(const void* henv) {
-  Environment* env = Registry().FindEnvironment(henv);
-  if (env != nullptr) env->ClearErrors();
-  return env;
+HandleHold::HandleHold(const void* handle, HandleKind kind) {
+  HandleObject* anchor = Handles().Pin(handle, kind);
+  if (anchor == nullptr) return;
+  anchor->CallLock()->Acquire();
+  // The object may have been freed while this call waited for the lock.
+  object_ = Handles().Confirm(handle, kind, anchor);
+  if (object_ == nullptr) {
+    anchor->CallLock()->Release();
+    Handles().Unpin(anchor);
+    return;
+  }
+  anchor_ = anchor;
 }
 
-Connection* FindAndClearConnection(const void* hdbc) {
-  Connection* conn = Registry().FindConnection(hdbc);
-  if (conn != nullptr) conn->ClearErrors();
-  return conn;
-}
-
-Statement* FindAndClearStatement(const void* hstmt) {
-  Statement* stmt = Registry().FindStatement(hstmt);
-  if (stmt != nullptr) stmt->ClearErrors();
-  return stmt;
+HandleHold::~HandleHold() {
+  if (anchor_ == nullptr) return;
+  anchor_->CallLock()->Release();
+  Handles().Unpin(anchor_);  // deletes a connection or environment freed by this call
 }
 
 void TraceArgument(const char* name, const char* value, int32_t length) {

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "base/HandleIndex.h"
+
 // Marks a function as one of the library's exports (C linkage, visible).
 #define VEL_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -12,12 +14,39 @@ class Environment;
 class Connection;
 class Statement;
 
-// Steps 2 and 3 of the frame: the live object behind the handle with its
-// diagnostics cleared, or null (the entry point then returns
-// TraceReturnCode(SQL_INVALID_HANDLE) and touches nothing).
-Environment* FindAndClearEnvironment(const void* henv);
-Connection* FindAndClearConnection(const void* hdbc);
-Statement* FindAndClearStatement(const void* hstmt);
+// Steps 2 and 3 of the frame, safe for concurrent callers: a call's hold
+// on the live object behind its handle. Calls on one connection and its
+// statements are serialised by the connection's lock (the protocol carries
+// one exchange at a time), calls on one environment by the environment's;
+// calls on different connections run in parallel. While held, the object
+// cannot be freed by another thread; a handle freed meanwhile is not found.
+// The hold ends when it goes out of scope, after the entry point has
+// traced its return code. No process-wide lock is held meanwhile.
+class HandleHold {
+ public:
+  HandleHold(const void* handle, HandleKind kind);
+  ~HandleHold();
+  HandleHold(const HandleHold&) = delete;
+  HandleHold& operator=(const HandleHold&) = delete;
+
+ protected:
+  HandleObject* anchor_ = nullptr;  // pinned and locked while held
+  HandleObject* object_ = nullptr;  // null: no live handle (SQL_INVALID_HANDLE)
+};
+
+// The hold typed for its object. With clear (the frame's step 3) the
+// object's diagnostics are cleared once it is held.
+template <typename T>
+class Held : public HandleHold {
+ public:
+  explicit Held(const void* handle, bool clear = true) : HandleHold(handle, T::kKind) {
+    if (clear && object_ != nullptr) Get()->ClearErrors();
+  }
+  T* Get() const { return static_cast<T*>(object_); }
+};
+using EnvironmentHold = Held<Environment>;
+using ConnectionHold = Held<Connection>;
+using StatementHold = Held<Statement>;
 
 // A handle as the trace shows it with "0x%08lx".
 inline unsigned long HandleValue(const void* handle) {

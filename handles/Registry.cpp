@@ -1,4 +1,5 @@
 // The registry operations on environments, connections and statements.
+#include <atomic>
 #include <new>
 
 #include "handles/Connection.h"
@@ -17,45 +18,62 @@ void ShowSocketFailure(const char* text) {
 // Storage for the registry, constructed in place on first use: the driver
 // may be called (or unloaded) before or after any other static object.
 alignas(EnvironmentList) unsigned char g_registryStorage[sizeof(EnvironmentList)];
-EnvironmentList* g_registry = nullptr;
+std::atomic<EnvironmentList*> g_registry{nullptr};
 }  // namespace
 
 EnvironmentList& Registry() {
-  if (g_registry == nullptr) g_registry = ::new (g_registryStorage) EnvironmentList;
-  return *g_registry;
+  EnvironmentList* registry = g_registry.load(std::memory_order_acquire);
+  if (registry == nullptr) {
+    LockGuard guard(Handles().Mutex());
+    registry = g_registry.load(std::memory_order_relaxed);
+    if (registry == nullptr) {
+      registry = ::new (g_registryStorage) EnvironmentList;
+      g_registry.store(registry, std::memory_order_release);
+    }
+  }
+  return *registry;
 }
 
 void DestroyRegistry() {
-  if (g_registry == nullptr) return;
-  g_registry->~EnvironmentList();
-  g_registry = nullptr;
+  EnvironmentList* registry = g_registry.exchange(nullptr);
+  if (registry != nullptr) registry->~EnvironmentList();
 }
 
 void EnvironmentList::AddEnvironment(Environment* env) {
   VEL_CHECK_TEXT(env != nullptr, "envp", VEL_MODULE);
+  LockGuard guard(Handles().Mutex());
   Append(env);
   Handles().Insert(env);
 }
 
 void EnvironmentList::RemoveEnvironment(Environment* env) {
   VEL_CHECK_TEXT(env != nullptr, "envp", VEL_MODULE);
-  Delete(env);
+  env->RemoveAllConnections();
+  if (Handles().Retire(env)) delete env;
 }
 
+namespace {
+HandleObject* Find(const void* handle, HandleKind kind) {
+  LockGuard guard(Handles().Mutex());
+  return Handles().Find(handle, kind);
+}
+}  // namespace
+
 Environment* EnvironmentList::FindEnvironment(const void* henv) const {
-  return static_cast<Environment*>(Handles().Find(henv, HandleKind::kEnvironment));
+  return static_cast<Environment*>(Find(henv, HandleKind::kEnvironment));
 }
 
 Connection* EnvironmentList::FindConnection(const void* hdbc) const {
-  return static_cast<Connection*>(Handles().Find(hdbc, HandleKind::kConnection));
+  return static_cast<Connection*>(Find(hdbc, HandleKind::kConnection));
 }
 
 Statement* EnvironmentList::FindStatement(const void* hstmt) const {
-  return static_cast<Statement*>(Handles().Find(hstmt, HandleKind::kStatement));
+  return static_cast<Statement*>(Find(hstmt, HandleKind::kStatement));
 }
 
 void Environment::AddConnection(Connection* conn) {
   VEL_CHECK_TEXT(conn != nullptr, "conn", VEL_MODULE);
+  LockGuard guard(Handles().Mutex());
   connections.Append(conn);
   Handles().Insert(conn);
 }
@@ -66,10 +84,28 @@ bool Environment::ValidConnection(const Connection* conn) const {
 
 void Environment::RemoveConnection(Connection* conn) {
   VEL_CHECK_TEXT(ValidConnection(conn), "ValidConnection(conn)", VEL_MODULE);
-  connections.Delete(conn);
+  if (Handles().Retire(conn)) delete conn;
 }
 
-Connection::Connection() : HandleObject(HandleKind::kConnection) {
+void Environment::RemoveAllConnections() {
+  for (;;) {
+    Connection* conn;
+    {
+      LockGuard guard(Handles().Mutex());
+      conn = connections.Head();
+      if (conn == nullptr) return;
+      HandleIndex::PinLocked(conn);
+    }
+    // Lock order: an environment's calls may wait for a connection's, never
+    // the other way round.
+    conn->CallLock()->Acquire();
+    if (ValidConnection(conn)) RemoveConnection(conn);
+    conn->CallLock()->Release();
+    Handles().Unpin(conn);
+  }
+}
+
+Connection::Connection() : HandleObject(kKind, &callLock_) {
   clib.SetFailureReporter(ShowSocketFailure);
   failed_ = !currentQualifier.SetString("");
 }
@@ -77,7 +113,8 @@ Connection::Connection() : HandleObject(HandleKind::kConnection) {
 void Connection::AddStatement(Statement* stmt) {
   VEL_CHECK_TEXT(stmt != nullptr, "stmt", VEL_MODULE);
   statements.Append(stmt);
-  Handles().Insert(stmt);
+  LockGuard guard(Handles().Mutex());
+  Handles().Insert(stmt, this);
 }
 
 bool Connection::ValidStatement(const Statement* stmt) const {

@@ -78,18 +78,19 @@ VEL_EXPORT SQLRETURN SQLError(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLCHA
 
   // The most specific handle given is the only one looked at. A handle
   // that is given but not live is refused without touching anything.
-  Statement* stmt = nullptr;
-  Connection* conn = nullptr;
-  Environment* env = nullptr;
-  if (hstmt != SQL_NULL_HSTMT) {
-    stmt = Registry().FindStatement(hstmt);
-    if (stmt == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  } else if (hdbc != SQL_NULL_HDBC) {
-    conn = Registry().FindConnection(hdbc);
-    if (conn == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  } else if (henv != SQL_NULL_HENV) {
-    env = Registry().FindEnvironment(henv);
-    if (env == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  // Each is held only when it is the one looked at (a null handle is never
+  // found, and holds nothing).
+  const bool byStatement = hstmt != SQL_NULL_HSTMT;
+  const bool byConnection = !byStatement && hdbc != SQL_NULL_HDBC;
+  StatementHold statementHold(byStatement ? hstmt : nullptr, false);
+  ConnectionHold connectionHold(byConnection ? hdbc : nullptr, false);
+  EnvironmentHold environmentHold(byStatement || byConnection ? nullptr : henv, false);
+  Statement* stmt = statementHold.Get();
+  Connection* conn = connectionHold.Get();
+  Environment* env = environmentHold.Get();
+  if ((byStatement && stmt == nullptr) || (byConnection && conn == nullptr) ||
+      (!byStatement && !byConnection && henv != SQL_NULL_HENV && env == nullptr)) {
+    return TraceReturnCode(SQL_INVALID_HANDLE);
   }
   // A negative buffer size is the caller's error: nothing is written and no
   // record is consumed.

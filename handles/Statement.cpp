@@ -16,6 +16,7 @@
 
 Statement::~Statement() {
   DropActiveRequest();
+  DropBlock();
   // The members go in reverse order of declaration: the result columns,
   // the parameter bindings, the records, then the column bindings.
 }
@@ -48,6 +49,12 @@ void Statement::CopyOptions(const Connection& c) {
   retrieveData = c.retrieveData;
   rowsetSize = c.rowsetSize;
   bindType = c.bindType;
+}
+
+void Statement::DropBlock() {
+  delete block;
+  block = nullptr;
+  blockBudget = 0;
 }
 
 void Statement::DropActiveRequest() {
@@ -122,6 +129,7 @@ int Statement::AddParameterValues() {
 int Statement::AdoptResultSet(ResultSetDescriptionElement* description) {
   columns.Clear();
   rowsFetched = 0;
+  DropBlock();
   ColumnDescriptionList* list = description ? description->Columns() : nullptr;
   if (list == nullptr) return SQL_SUCCESS;
   uint16_t number = 1;

@@ -32,7 +32,9 @@ class ResultColumnList : public TypedList<ColumnValue> {
 // the records and the column bindings, in that order, and sends nothing.
 class Statement : public HandleObject {
  public:
-  Statement() : HandleObject(HandleKind::kStatement) {}
+  static constexpr HandleKind kKind = HandleKind::kStatement;
+  // Calls on a statement are serialised by its connection's lock.
+  Statement() : HandleObject(kKind, nullptr) {}
   ~Statement() override;
 
   void ClearErrors() { errors.Clear(); }
@@ -45,6 +47,13 @@ class Statement : public HandleObject {
 
   // As Connection::CheckResult, for an exchange about this statement.
   int CheckResult(int rc, int status);
+
+  // Queues the server record that reply carries in its get-error elements
+  // (the fetch-block reply) as the get-error request would; returns rc.
+  int PostServerRecord(int rc, Request* reply);
+  // Forgets the rows of a fetch-block reply not yet fetched, and starts the
+  // next block small again: the result set was closed or replaced.
+  void DropBlock();
 
   // Exchanges request on the connection's socket; as Request::Exchange.
   // With a query timeout set, a reply that does not arrive within it and
@@ -89,6 +98,9 @@ class Statement : public HandleObject {
   int AddParameterValue(ParameterBinding* b, bool atExec);
 
   Request* activeRequest = nullptr;  // owned; only during data at execution
+  Request* block = nullptr;          // owned; the fetch-block reply being served
+  uint32_t blockBudget = 0;          // bytes asked for the last block; 0 none yet
+  bool namedCursor = false;          // SQLSetCursorName or SQLGetCursorName was used
   int32_t useBookmarks = 0;
   ColumnBindingList bindings;
   int32_t concurrency = 1;

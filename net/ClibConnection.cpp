@@ -1,58 +1,33 @@
-// The TCP connection to the server on POSIX sockets. Failures are reported
-// with the Windows Sockets error numbers and texts (net/SocketErrors.h), in
-// the trace (category N) and in message boxes.
+// The TCP connection to the server over the system's sockets
+// (net/Sockets.h). Failures are reported with the Windows Sockets error
+// numbers and texts (net/SocketErrors.h), in the trace (category N) and in
+// message boxes.
 #include "net/ClibConnection.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
+#include "base/Settings.h"
 #include "base/Trace.h"
 #include "net/SocketErrors.h"
-#include "base/Settings.h"
+#include "net/Sockets.h"
 
 namespace {
 
 // The keep-alive switch is traced at the first construction after each
-// reading of the settings.
-unsigned g_keepAliveTraced = 0;
-// Text of the last socket error looked up.
-char g_errorText[256];
+// reading of the settings (whichever thread constructs first).
+std::atomic<unsigned> g_keepAliveTraced{0};
 
 const uint32_t kDumpLimit = 16384;
 
-#ifdef MSG_NOSIGNAL
-const int kSendFlags = MSG_NOSIGNAL;  // a dropped peer must not raise SIGPIPE
-#else
-const int kSendFlags = 0;  // SO_NOSIGPIPE is set on the socket instead
-#endif
-
-// Records the socket error for the current errno and returns its number.
-// With a time limit set, a call that ran out of time (EAGAIN from a receive
-// or send, EINPROGRESS from a connect) is a timed-out connection.
-int TakeErrno(bool timed = false) {
-  int number = timed && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINPROGRESS)
-                   ? VEL_WSAETIMEDOUT
-                   : SocketErrorFromErrno(errno);
-  SetLastSocketError(number);
-  return number;
-}
-
-// The text of number in the process-wide buffer.
+// The text of number, as LoadErrorText gives it, in a buffer of the
+// calling thread.
 const char* ErrorText(int number) {
-  ClibConnection::LoadErrorText(number, g_errorText, sizeof g_errorText);
-  return g_errorText;
+  thread_local char text[256];
+  ClibConnection::LoadErrorText(number, text, sizeof text);
+  return text;
 }
 
 // Writes the failing call's line and the " errno %d: %s" line (N, 0).
@@ -66,37 +41,18 @@ bool IsDroppedConnection(int number) {
 }
 
 void CloseTraced(int fd) {
-  if (close(fd) != 0) TraceFailure("closesocket() failed.", TakeErrno());
-}
-
-// Waits for a connect that a signal interrupted, at most timeoutSeconds
-// when that is not 0; returns 0 or an errno.
-int FinishInterruptedConnect(int fd, int timeoutSeconds) {
-  pollfd p{fd, POLLOUT, 0};
-  int rc;
-  do {
-    rc = poll(&p, 1, timeoutSeconds > 0 ? timeoutSeconds * 1000 : -1);
-  } while (rc < 0 && errno == EINTR);
-  if (rc < 0) return errno;
-  if (rc == 0) return EINPROGRESS;
-  int error = 0;
-  socklen_t size = sizeof error;
-  if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) return errno;
-  return error;
+  if (!CloseSocket(fd)) TraceFailure("closesocket() failed.", LastSocketError());
 }
 
 // What the Windows socket library reports about itself, for the trace.
 void TraceSocketLibrary() {
   if (!TraceEnabled('N', 2)) return;
-  rlimit limit{};
-  unsigned maxSockets = 0xFFFF;
-  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < 0xFFFF) {
-    maxSockets = static_cast<unsigned>(limit.rlim_cur);
-  }
-  Trace('N', 2, " Version=0x%04x, HighVersion=0x%04x", 0x0101u, 0x0101u);
-  Trace('N', 2, " Description=\"%s\"", "POSIX sockets");
-  Trace('N', 2, " SystemStatus=\"%s\"", "Running");
-  Trace('N', 2, " MaxSockets=%u", maxSockets);
+  SocketLibraryInfo info{};
+  DescribeSocketLibrary(&info);
+  Trace('N', 2, " Version=0x%04x, HighVersion=0x%04x", info.version, info.highVersion);
+  Trace('N', 2, " Description=\"%s\"", info.description);
+  Trace('N', 2, " SystemStatus=\"%s\"", info.systemStatus);
+  Trace('N', 2, " MaxSockets=%u", info.maxSockets);
 }
 
 // Parses the leading decimal digits of service as a port. Returns 0 for a
@@ -116,23 +72,22 @@ uint16_t ParsePort(const char* service) {
 ClibConnection::ClibConnection() {
   Trace('N', 2, "ClibConnection::ClibConnection");
   const DriverSettings& settings = Settings();
-  if (g_keepAliveTraced != settings.reading) {
-    g_keepAliveTraced = settings.reading;
+  if (g_keepAliveTraced.exchange(settings.reading) != settings.reading) {
     Trace('N', 2, " UseKeepAlive = %d", settings.useKeepAlive);
   }
 }
 
 ClibConnection::~ClibConnection() {
   Trace('N', 2, "ClibConnection::~ClibConnection");
+  EndTls(tls_, false);
+  tls_ = nullptr;
   if (socket_ >= 0) {
     // Reset at once instead of lingering: the server learns of the end
     // from the reset.
-    linger off{1, 0};
-    setsockopt(socket_, SOL_SOCKET, SO_LINGER, &off, sizeof off);
-    close(socket_);
+    ResetSocket(socket_);
     socket_ = -1;
   }
-  state_ = SocketState::kClosed;  // nothing to stop: POSIX sockets need no library start-up
+  state_ = SocketState::kClosed;  // the socket library lives as long as the library is loaded
 }
 
 bool ClibConnection::InitiateConnection(const char* server, const char* service) {
@@ -140,8 +95,10 @@ bool ClibConnection::InitiateConnection(const char* server, const char* service)
   if (service == nullptr) service = "";
   Trace('N', 2, "ClibConnection::InitiateConnection: server=\"%s\", service=\"%s\"", server,
         service);
-  // The socket library needs no start-up here; a socket left from an
-  // earlier connection is closed first so that it cannot leak.
+  // The socket library was started when the driver was loaded; a socket
+  // left from an earlier connection is closed first so that it cannot leak.
+  EndTls(tls_, false);
+  tls_ = nullptr;
   if (socket_ >= 0) {
     CloseTraced(socket_);
     socket_ = -1;
@@ -149,83 +106,54 @@ bool ClibConnection::InitiateConnection(const char* server, const char* service)
   state_ = SocketState::kOpen;
   TraceSocketLibrary();
 
-  int flags = SOCK_STREAM;
-#ifdef SOCK_CLOEXEC
-  flags |= SOCK_CLOEXEC;
-#endif
-  socket_ = socket(AF_INET, flags, IPPROTO_TCP);
+  socket_ = OpenStreamSocket();
   if (socket_ < 0) {
-    int number = TakeErrno();
+    int number = LastSocketError();
     TraceFailure("socket() failed.", number);
     Report("Unable to create communication socket.\n errno %d: %s", number, ErrorText(number));
     socket_ = -1;
     return false;
   }
-#ifdef SO_NOSIGPIPE
-  int one = 1;
-  setsockopt(socket_, SOL_SOCKET, SO_NOSIGPIPE, &one, sizeof one);
-#endif
   ApplyTimeout();
 
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
+  uint32_t address = 0;
+  uint16_t port = 0;
   bool resolved = false;
   if (service[0] >= '0' && service[0] <= '9') {
-    uint16_t port = ParsePort(service);
+    port = ParsePort(service);
     if (port == 0) {
       SetLastSocketError(VEL_WSAEINVAL);
       Trace('N', 0, "%s: Invalid port number.", service);
       Report("%s: Invalid port number.", service);
     } else {
-      address.sin_port = htons(port);
       resolved = true;
     }
   } else {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    addrinfo* found = nullptr;
-    int rc = getaddrinfo(nullptr, service, &hints, &found);
-    if (rc == 0 && found != nullptr) {
-      address.sin_port = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_port;
-      resolved = true;
-    } else {
-      SetLastSocketError(SocketErrorFromResolver(rc != 0 ? rc : EAI_SERVICE, errno));
+    resolved = LookUpService(service, &port);
+    if (!resolved) {
       Trace('N', 0, "getservbyname() failed.");
       Report("Unable to resolve service name:\nService %s/tcp not found in your SERVICES file.",
              service);
     }
-    if (found != nullptr) freeaddrinfo(found);
   }
 
   if (resolved) {
     resolved = false;
     if (server[0] >= '0' && server[0] <= '9') {
-      in_addr_t host = inet_addr(server);
-      if (host == INADDR_NONE) {
+      address = ParseDottedAddress(server);
+      if (address == 0xFFFFFFFFu) {
         SetLastSocketError(VEL_WSAEINVAL);
         Trace('N', 0, "%s: Invalid host address.", server);
         Report("%s: Invalid host address.", server);
       } else {
-        address.sin_addr.s_addr = host;
         resolved = true;
       }
     } else {
-      addrinfo hints{};
-      hints.ai_family = AF_INET;
-      hints.ai_socktype = SOCK_STREAM;
-      addrinfo* found = nullptr;
-      int rc = getaddrinfo(server, nullptr, &hints, &found);
-      if (rc == 0 && found != nullptr) {
-        address.sin_addr = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
-        resolved = true;
-      } else {
-        SetLastSocketError(SocketErrorFromResolver(rc != 0 ? rc : EAI_NONAME, errno));
+      resolved = LookUpHost(server, &address);
+      if (!resolved) {
         Trace('N', 0, "gethostbyname() failed.");
         Report("Unable to resolve host name:\nHost %s not found in your HOSTS file.", server);
       }
-      if (found != nullptr) freeaddrinfo(found);
     }
   }
 
@@ -235,15 +163,8 @@ bool ClibConnection::InitiateConnection(const char* server, const char* service)
     return false;
   }
 
-  int rc = connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  if (rc != 0 && errno == EINTR) {
-    // The connection attempt goes on after a signal; wait for its outcome.
-    int error = FinishInterruptedConnect(socket_, timeoutSeconds_);
-    if (error != 0) errno = error;
-    rc = error == 0 ? 0 : -1;
-  }
-  if (rc != 0) {
-    int number = TakeErrno(timeoutSeconds_ > 0);
+  if (!ConnectSocket(socket_, address, port, timeoutSeconds_)) {
+    int number = LastSocketError();
     TraceFailure("connect() failed.", number);
     Report("Unable to connect to host.\nHost %s, Service %s\nerrno %d: %s", server, service, number,
            ErrorText(number));
@@ -253,23 +174,17 @@ bool ClibConnection::InitiateConnection(const char* server, const char* service)
   }
 
   if (TraceEnabled('N', 2)) {
-    sockaddr_in local{};
-    socklen_t size = sizeof local;
-    if (getsockname(socket_, reinterpret_cast<sockaddr*>(&local), &size) == 0) {
-      Trace('N', 0, "Connected to %s on port %u", server,
-            static_cast<unsigned>(ntohs(local.sin_port)));
+    unsigned localPort = 0;
+    if (LocalPort(socket_, &localPort)) {
+      Trace('N', 0, "Connected to %s on port %u", server, localPort);
     } else {
-      TraceFailure("getsockname() failed.", TakeErrno());
+      TraceFailure("getsockname() failed.", LastSocketError());
     }
   }
 
-  int on = 1;
-  if (setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0) {
-    TraceFailure("setsockopt(TCP_NODELAY) failed.", TakeErrno());
-  }
-  if (Settings().useKeepAlive != 0 &&
-      setsockopt(socket_, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) != 0) {
-    TraceFailure("setsockopt(SO_KEEPALIVE) failed.", TakeErrno());
+  if (!SetNoDelay(socket_)) TraceFailure("setsockopt(TCP_NODELAY) failed.", LastSocketError());
+  if (Settings().useKeepAlive != 0 && !SetKeepAlive(socket_)) {
+    TraceFailure("setsockopt(SO_KEEPALIVE) failed.", LastSocketError());
   }
   return true;
 }
@@ -281,10 +196,11 @@ bool ClibConnection::Write(const void* buffer, uint32_t length) {
   const char* bytes = static_cast<const char*>(buffer);
   uint32_t sent = 0;
   while (sent < length) {
-    ssize_t n = send(socket_, bytes + sent, length - sent, kSendFlags);
+    long n = tls_ ? TlsSend(tls_, bytes + sent, length - sent)
+                  : SendSome(socket_, bytes + sent, length - sent);
     if (n < 0) {
-      if (errno == EINTR) continue;
-      int number = TakeErrno(timeoutSeconds_ > 0);
+      if (tls_) TakeTlsError();
+      int number = LastSocketError();
       TraceFailure("send() failed.", number);
       if (state_ != SocketState::kDropped)
         Report("Send failed.\nerrno %d: %s", number, ErrorText(number));
@@ -307,10 +223,11 @@ bool ClibConnection::Read(void* buffer, uint32_t length) {
   char* bytes = static_cast<char*>(buffer);
   uint32_t received = 0;
   while (received < length) {
-    ssize_t n = recv(socket_, bytes + received, length - received, 0);
+    long n = tls_ ? TlsReceive(tls_, bytes + received, length - received)
+                  : ReceiveSome(socket_, bytes + received, length - received);
     if (n < 0) {
-      if (errno == EINTR) continue;
-      int number = TakeErrno(timeoutSeconds_ > 0);
+      if (tls_) TakeTlsError();
+      int number = LastSocketError();
       TraceFailure("recv() failed.", number);
       if (state_ != SocketState::kDropped)
         Report("Receive failed.\nerrno %d: %s", number, ErrorText(number));
@@ -337,20 +254,17 @@ void ClibConnection::SetTimeout(int seconds) {
   ApplyTimeout();
 }
 
-// A blocking connect, send and receive on Linux all honour the socket's
-// send and receive time limits.
 void ClibConnection::ApplyTimeout() {
   if (socket_ < 0) return;
-  timeval limit{};
-  limit.tv_sec = timeoutSeconds_;
-  if (setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0 ||
-      setsockopt(socket_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) != 0) {
-    TraceFailure("setsockopt(SO_RCVTIMEO) failed.", TakeErrno());
+  if (!SetSocketTimeout(socket_, timeoutSeconds_)) {
+    TraceFailure("setsockopt(SO_RCVTIMEO) failed.", LastSocketError());
   }
 }
 
 void ClibConnection::ReleaseConnection() {
   Trace('N', 2, "ClibConnection::ReleaseConnection");
+  EndTls(tls_, true);
+  tls_ = nullptr;
   if (socket_ >= 0) {
     CloseTraced(socket_);
     socket_ = -1;
@@ -358,14 +272,21 @@ void ClibConnection::ReleaseConnection() {
   state_ = SocketState::kClosed;
 }
 
+TlsStart ClibConnection::Encrypt(TlsMode mode, const char* caFile, const char* host, char* reason,
+                                 int size) {
+  if (socket_ < 0) {
+    std::snprintf(reason, static_cast<size_t>(size), "%s", "not connected");
+    return TlsStart::kFailed;
+  }
+  return StartTls(socket_, mode, caFile, host, &tls_, reason, size);
+}
+
 void ClibConnection::LoadErrorText(int number, char* buffer, int size) {
   if (buffer == nullptr || size <= 0) return;
   std::memset(buffer, 0, static_cast<size_t>(size));
   if (number == 0) number = VEL_WSA_NO_ERROR;
   if (number < VEL_WSA_NO_ERROR) return;
-  const char* text = SocketErrorText(number);
-  if (text == nullptr) return;
-  std::snprintf(buffer, static_cast<size_t>(size), "%s", text);
+  LoadSocketErrorText(number, buffer, size);
 }
 
 void ClibConnection::Report(const char* format, ...) {

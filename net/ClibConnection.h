@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "base/Alloc.h"
+#include "net/Tls.h"
 
 // Closed: no socket. Open: connected. Dropped: the peer reset or aborted
 // the connection; no further failure is reported until it is closed.
@@ -36,6 +37,12 @@ class ClibConnection {
   bool Read(void* buffer, uint32_t length);
   // Closes the socket gracefully and stops the socket library.
   void ReleaseConnection();
+  // Runs the TLS handshake on the open socket (net/Tls.h); from then on
+  // Write and Read travel encrypted until the connection is released.
+  // kFailed leaves the reason in reason (and the trace); the caller
+  // releases the connection.
+  TlsStart Encrypt(TlsMode mode, const char* caFile, const char* host, char* reason, int size);
+  bool Encrypted() const { return tls_ != nullptr; }
 
   // Bounds every later connect, send and receive on this object to seconds
   // (0: no bound, the default). A call that runs out of time fails as a
@@ -56,6 +63,7 @@ class ClibConnection {
   void ApplyTimeout();
   void Report(const char* format, ...) __attribute__((format(printf, 2, 3)));
   int socket_ = -1;
+  TlsSession* tls_ = nullptr;
   SocketState state_ = SocketState::kClosed;
   SocketFailureReporter reporter_ = nullptr;
   int timeoutSeconds_ = 0;

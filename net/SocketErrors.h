@@ -13,6 +13,7 @@ enum : int {
   VEL_WSAECONNABORTED = 10053,
   VEL_WSAECONNRESET = 10054,
   VEL_WSAENOBUFS = 10055,
+  VEL_WSAENOTCONN = 10057,
   VEL_WSAETIMEDOUT = 10060,
   VEL_WSAECONNREFUSED = 10061,
   VEL_WSAHOST_NOT_FOUND = 11001,
@@ -33,8 +34,8 @@ int SocketErrorFromErrno(int code);
 // errnoValue is consulted for EAI_SYSTEM).
 int SocketErrorFromResolver(int code, int errnoValue);
 
-// The number of the last socket failure of this process, as the socket
-// library's "last error" reports it; set by the socket layer.
+// The number of the last socket failure on the calling thread, as the
+// socket library's "last error" reports it; set by the socket layer.
 int LastSocketError();
 void SetLastSocketError(int number);
 

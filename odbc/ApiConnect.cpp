@@ -31,7 +31,8 @@ VEL_EXPORT SQLRETURN SQLConnect(SQLHDBC hdbc, SQLCHAR* szDSN, SQLSMALLINT cbDSN,
         "             szAuthStr=[%.*s]",
         HandleValue(hdbc), ShownLength(szDSN, cbDSN), Shown(szDSN), ShownLength(szUID, cbUID),
         Shown(szUID), ShownLength(szAuthStr, cbAuthStr), Shown(szAuthStr));
-  Connection* c = FindAndClearConnection(hdbc);
+  ConnectionHold hold(hdbc);
+  Connection* c = hold.Get();
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(ConnectWorker(c, szDSN, cbDSN, szUID, cbUID, szAuthStr, cbAuthStr));
 }
@@ -45,7 +46,8 @@ VEL_EXPORT SQLRETURN SQLDriverConnect(SQLHDBC hdbc, SQLHWND hwnd, SQLCHAR* szCon
         "             fDriverCompletion=%u",
         HandleValue(hdbc), ShownLength(szConnStrIn, cbConnStrIn), Shown(szConnStrIn),
         fDriverCompletion);
-  Connection* c = FindAndClearConnection(hdbc);
+  ConnectionHold hold(hdbc);
+  Connection* c = hold.Get();
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(DriverConnectWorker(c, hwnd, szConnStrIn, cbConnStrIn, szConnStrOut,
                                              cbConnStrOutMax, pcbConnStrOut));
@@ -55,7 +57,8 @@ VEL_EXPORT SQLRETURN SQLBrowseConnect(SQLHDBC hdbc, SQLCHAR* szConnStrIn, SQLSMA
                                       SQLCHAR*, SQLSMALLINT, SQLSMALLINT*) {
   Trace('A', 2, "SQLBrowseConnect: hdbc=0x%08lx\n             szConnStrIn=[%.*s]",
         HandleValue(hdbc), ShownLength(szConnStrIn, cbConnStrIn), Shown(szConnStrIn));
-  Connection* c = FindAndClearConnection(hdbc);
+  ConnectionHold hold(hdbc);
+  Connection* c = hold.Get();
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   String in;
   if (!ValidLength(cbConnStrIn)) return TraceReturnCode(VEL_POST(c, SQL_ERROR, kDiagInvalidLength));
@@ -67,7 +70,8 @@ VEL_EXPORT SQLRETURN SQLBrowseConnect(SQLHDBC hdbc, SQLCHAR* szConnStrIn, SQLSMA
 
 VEL_EXPORT SQLRETURN SQLDisconnect(SQLHDBC hdbc) {
   Trace('A', 2, "SQLDisconnect: hdbc=0x%08lx", HandleValue(hdbc));
-  Connection* c = FindAndClearConnection(hdbc);
+  ConnectionHold hold(hdbc);
+  Connection* c = hold.Get();
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(DisconnectWorker(c));
 }
@@ -75,17 +79,14 @@ VEL_EXPORT SQLRETURN SQLDisconnect(SQLHDBC hdbc) {
 VEL_EXPORT SQLRETURN SQLTransact(SQLHENV henv, SQLHDBC hdbc, SQLUSMALLINT fType) {
   Trace('A', 2, "SQLTransact: henv=0x%08lx, hdbc=0x%08lx, fType=%u", HandleValue(henv),
         HandleValue(hdbc), fType);
-  if (hdbc == SQL_NULL_HDBC) {
-    Environment* env = FindAndClearEnvironment(henv);
-    if (env == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-    return TraceReturnCode(TransactEnvironment(env, fType));
-  }
+  if (hdbc == SQL_NULL_HDBC) return TraceReturnCode(TransactEnvironment(henv, fType));
   // With a connection the environment is only traced.
-  Connection* c = FindAndClearConnection(hdbc);
+  ConnectionHold hold(hdbc);
+  Connection* c = hold.Get();
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(TransactConnection(c, fType));
 }
 
-VEL_EXPORT INT_PTR PswdDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+VEL_EXPORT INT_PTR CALLBACK PswdDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   return PasswordDialogProc(hwnd, message, wParam, lParam);
 }

@@ -18,7 +18,8 @@ VEL_EXPORT SQLRETURN SQLAllocEnv(SQLHENV* phenv) {
   Trace('A', 2, "SQLAllocEnv:");
   if (phenv == nullptr) return SQL_ERROR;  // nowhere to put a handle
   Environment* env = new (std::nothrow) Environment;
-  if (env == nullptr) {
+  if (env == nullptr || env->Failed()) {
+    delete env;
     *phenv = SQL_NULL_HENV;
     return SQL_ERROR;
   }
@@ -30,7 +31,8 @@ VEL_EXPORT SQLRETURN SQLAllocEnv(SQLHENV* phenv) {
 
 VEL_EXPORT SQLRETURN SQLAllocConnect(SQLHENV henv, SQLHDBC* phdbc) {
   Trace('A', 2, "SQLAllocConnect: henv=0x%08lx", HandleValue(henv));
-  Environment* env = FindAndClearEnvironment(henv);
+  EnvironmentHold hold(henv);
+  Environment* env = hold.Get();
   if (env == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   if (phdbc == nullptr) {
     return TraceReturnCode(VEL_POST(env, SQL_ERROR, kDiagInvalidArgument));
@@ -50,18 +52,22 @@ VEL_EXPORT SQLRETURN SQLAllocConnect(SQLHENV henv, SQLHDBC* phdbc) {
 
 VEL_EXPORT SQLRETURN SQLFreeConnect(SQLHDBC hdbc) {
   Trace('A', 2, "SQLFreeConnect: hdbc=0x%08lx", HandleValue(hdbc));
-  Connection* conn = Registry().FindConnection(hdbc);
+  ConnectionHold hold(hdbc, false);
+  Connection* conn = hold.Get();
   if (conn == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   Environment* env = conn->environment;
   VEL_CHECK_TEXT(env != nullptr, "envp", VEL_MODULE);
   // A connection still logged in is dropped without a word to the server.
+  // It is deleted when the hold ends (or when a call that waits for it has
+  // found it gone).
   env->RemoveConnection(conn);
   return TraceReturnCode(SQL_SUCCESS);
 }
 
 VEL_EXPORT SQLRETURN SQLFreeEnv(SQLHENV henv) {
   Trace('A', 2, "SQLFreeEnv: henv=0x%08lx", HandleValue(henv));
-  Environment* env = Registry().FindEnvironment(henv);
+  EnvironmentHold hold(henv, false);
+  Environment* env = hold.Get();
   if (env == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   Registry().RemoveEnvironment(env);
   return TraceReturnCode(SQL_SUCCESS);

@@ -10,7 +10,8 @@
 
 #define VEL_STATEMENT_ENTRY(name)                            \
   Trace('A', 2, name ": hstmt=0x%08lx", HandleValue(hstmt)); \
-  Statement* s = FindAndClearStatement(hstmt);               \
+  StatementHold hold(hstmt);                                 \
+  Statement* s = hold.Get();                                 \
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE)
 
 VEL_EXPORT SQLRETURN SQLBindParameter(SQLHSTMT hstmt, SQLUSMALLINT ipar, SQLSMALLINT fParamType,
@@ -19,7 +20,8 @@ VEL_EXPORT SQLRETURN SQLBindParameter(SQLHSTMT hstmt, SQLUSMALLINT ipar, SQLSMAL
                                       SQLLEN* pcbValue) {
   Trace('A', 2, "SQLBindParameter: hstmt=0x%08lx, ipar=%u, fCType=%d, fSqlType=%d",
         HandleValue(hstmt), ipar, fCType, fSqlType);
-  Statement* s = FindAndClearStatement(hstmt);
+  StatementHold hold(hstmt);
+  Statement* s = hold.Get();
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(BindParameterWorker(s, ipar, fParamType, fCType, fSqlType, cbColDef,
                                              ibScale, rgbValue, cbValueMax, pcbValue));
@@ -29,7 +31,8 @@ VEL_EXPORT SQLRETURN SQLDescribeParam(SQLHSTMT hstmt, SQLUSMALLINT ipar, SQLSMAL
                                       SQLULEN* pcbColDef, SQLSMALLINT* pibScale,
                                       SQLSMALLINT* pfNullable) {
   Trace('A', 2, "SQLDescribeParam: hstmt=0x%08lx, ipar=%u", HandleValue(hstmt), ipar);
-  Statement* s = FindAndClearStatement(hstmt);
+  StatementHold hold(hstmt);
+  Statement* s = hold.Get();
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(DescribeParamWorker(s, ipar, pfSqlType, pcbColDef, pibScale, pfNullable));
 }

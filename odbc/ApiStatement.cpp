@@ -11,32 +11,46 @@
 
 #define VEL_STATEMENT_ENTRY(name)                            \
   Trace('A', 2, name ": hstmt=0x%08lx", HandleValue(hstmt)); \
-  Statement* s = FindAndClearStatement(hstmt);               \
+  StatementHold hold(hstmt);                                 \
+  Statement* s = hold.Get();                                 \
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE)
 
 VEL_EXPORT SQLRETURN SQLAllocStmt(SQLHDBC hdbc, SQLHSTMT* phstmt) {
   Trace('A', 2, "SQLAllocStmt: hdbc=0x%08lx", HandleValue(hdbc));
-  Connection* c = FindAndClearConnection(hdbc);
+  ConnectionHold hold(hdbc);
+  Connection* c = hold.Get();
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(AllocStmtWorker(c, phstmt));
 }
 
 VEL_EXPORT SQLRETURN SQLFreeStmt(SQLHSTMT hstmt, SQLUSMALLINT fOption) {
   Trace('A', 2, "SQLFreeStmt: hstmt=0x%08lx, fOption=%u", HandleValue(hstmt), fOption);
-  Statement* s = FindAndClearStatement(hstmt);
+  StatementHold hold(hstmt);
+  Statement* s = hold.Get();
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(FreeStmtWorker(s, fOption, true));
 }
 
+// SQLCancel usually comes from another thread than the statement's own
+// calls (the driver manager lets it through at any threading level but
+// 3). It waits for a call in progress on the connection to finish its
+// exchange (the protocol cannot interrupt a request), then closes the
+// cursor as SQL_CLOSE does; the call it waited for returns its own result.
+// It leaves the statement's records alone: they are that call's, and the
+// application may not have read them yet.
 VEL_EXPORT SQLRETURN SQLCancel(SQLHSTMT hstmt) {
-  VEL_STATEMENT_ENTRY("SQLCancel");
+  Trace('A', 2, "SQLCancel: hstmt=0x%08lx", HandleValue(hstmt));
+  StatementHold hold(hstmt, false);
+  Statement* s = hold.Get();
+  if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(FreeStmtWorker(s, SQL_CLOSE, false));
 }
 
 VEL_EXPORT SQLRETURN SQLPrepare(SQLHSTMT hstmt, SQLCHAR* szSqlStr, SQLINTEGER cbSqlStr) {
   Trace('A', 2, "SQLPrepare: hstmt=0x%08lx", HandleValue(hstmt));
   TraceArgument("szSqlStr", reinterpret_cast<const char*>(szSqlStr), cbSqlStr);
-  Statement* s = FindAndClearStatement(hstmt);
+  StatementHold hold(hstmt);
+  Statement* s = hold.Get();
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(PrepareWorker(s, szSqlStr, cbSqlStr));
 }
@@ -49,7 +63,8 @@ VEL_EXPORT SQLRETURN SQLExecute(SQLHSTMT hstmt) {
 VEL_EXPORT SQLRETURN SQLExecDirect(SQLHSTMT hstmt, SQLCHAR* szSqlStr, SQLINTEGER cbSqlStr) {
   Trace('A', 2, "SQLExecDirect: hstmt=0x%08lx", HandleValue(hstmt));
   TraceArgument("szSqlStr", reinterpret_cast<const char*>(szSqlStr), cbSqlStr);
-  Statement* s = FindAndClearStatement(hstmt);
+  StatementHold hold(hstmt);
+  Statement* s = hold.Get();
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(ExecDirectWorker(s, szSqlStr, cbSqlStr));
 }
@@ -79,7 +94,8 @@ VEL_EXPORT SQLRETURN SQLNativeSql(SQLHDBC hdbc, SQLCHAR* szSqlStrIn, SQLINTEGER 
                                   SQLCHAR*, SQLINTEGER, SQLINTEGER*) {
   Trace('A', 2, "SQLNativeSql: hdbc=0x%08lx", HandleValue(hdbc));
   TraceArgument("szSqlStrIn", reinterpret_cast<const char*>(szSqlStrIn), cbSqlStrIn);
-  Connection* c = FindAndClearConnection(hdbc);
+  ConnectionHold hold(hdbc);
+  Connection* c = hold.Get();
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(NativeSqlWorker(c, szSqlStrIn, cbSqlStrIn));
 }
@@ -94,7 +110,8 @@ VEL_EXPORT SQLRETURN SQLDescribeCol(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLCHAR* 
                                     SQLSMALLINT* pfSqlType, SQLULEN* pcbColDef,
                                     SQLSMALLINT* pibScale, SQLSMALLINT* pfNullable) {
   Trace('A', 2, "SQLDescribeCol: hstmt=0x%08lx, icol=%u", HandleValue(hstmt), icol);
-  Statement* s = FindAndClearStatement(hstmt);
+  StatementHold hold(hstmt);
+  Statement* s = hold.Get();
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(DescribeColWorker(s, icol, szColName, cbColNameMax, pcbColName, pfSqlType,
                                            pcbColDef, pibScale, pfNullable));
@@ -105,7 +122,8 @@ VEL_EXPORT SQLRETURN SQLColAttributes(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLUSMA
                                       SQLSMALLINT* pcbDesc, SQLLEN* pfDesc) {
   Trace('A', 2, "SQLColAttributes: hstmt=0x%08lx, icol=%u, fDescType=%u", HandleValue(hstmt), icol,
         fDescType);
-  Statement* s = FindAndClearStatement(hstmt);
+  StatementHold hold(hstmt);
+  Statement* s = hold.Get();
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(
       ColAttributesWorker(s, icol, fDescType, rgbDesc, cbDescMax, pcbDesc, pfDesc));

@@ -92,31 +92,27 @@ struct TextArgument {
   const ClientDiagnostic* memory = &kDiagMemory;
 };
 
-// The common entry after the entry trace line: traces each text, finds the
-// statement and stores the texts in argument order. Null with *rc the
-// call's result when the call ends here.
+// Traces each text argument (before the lookup).
 template <int N>
-Statement* CatalogEntry(SQLHSTMT hstmt, const TextArgument (&args)[N], String (&texts)[N],
-                        int* rc) {
+void TraceTexts(const TextArgument (&args)[N]) {
   for (const TextArgument& a : args) {
     TraceArgument(a.name, reinterpret_cast<const char*>(a.text), a.length);
   }
-  Statement* s = FindAndClearStatement(hstmt);
-  *rc = SQL_INVALID_HANDLE;
-  if (s == nullptr) return nullptr;
+}
+
+// Stores the texts in argument order: SQL_SUCCESS, or the call's result
+// when it ends here.
+template <int N>
+int StoreTexts(Statement* s, const TextArgument (&args)[N], String (&texts)[N]) {
   for (const TextArgument& a : args) {
-    if (!ValidLength(a.length)) {
-      *rc = VEL_POST(s, SQL_ERROR, kDiagInvalidLength);
-      return nullptr;
-    }
+    if (!ValidLength(a.length)) return VEL_POST(s, SQL_ERROR, kDiagInvalidLength);
   }
   for (int i = 0; i < N; ++i) {
     if (!texts[i].SetString(reinterpret_cast<const char*>(args[i].text), args[i].length)) {
-      *rc = VEL_POST(s, SQL_ERROR, *args[i].memory);
-      return nullptr;
+      return VEL_POST(s, SQL_ERROR, *args[i].memory);
     }
   }
-  return s;
+  return SQL_SUCCESS;
 }
 
 // A refused catalog function: "S1C00" "<function> not implemented"; the
@@ -126,11 +122,15 @@ int Refuse(Statement* s, const ClientDiagnostic& d) { return VEL_POST(s, SQL_ERR
 }  // namespace
 
 // The rest of a catalog export, after its entry line and its args.
-#define VEL_CATALOG_CALL(worker)                        \
-  String texts[sizeof args / sizeof args[0]];           \
-  int rc = SQL_SUCCESS;                                 \
-  Statement* s = CatalogEntry(hstmt, args, texts, &rc); \
-  if (s == nullptr) return TraceReturnCode(rc);         \
+#define VEL_CATALOG_CALL(worker)                                \
+  String texts[sizeof args / sizeof args[0]];                   \
+  TraceTexts(args);                                             \
+  StatementHold hold(hstmt);                                    \
+  Statement* s = hold.Get();                                    \
+  if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE); \
+  if (int rc = StoreTexts(s, args, texts); rc != SQL_SUCCESS) { \
+    return TraceReturnCode(rc);                                 \
+  }                                                             \
   return TraceReturnCode(worker)
 
 VEL_EXPORT SQLRETURN SQLTables(SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
@@ -265,7 +265,8 @@ VEL_EXPORT SQLRETURN SQLProcedureColumns(SQLHSTMT hstmt, SQLCHAR* szProcQualifie
 
 VEL_EXPORT SQLRETURN SQLGetTypeInfo(SQLHSTMT hstmt, SQLSMALLINT fSqlType) {
   Trace('A', 2, "SQLGetTypeInfo: hstmt=0x%08lx, fSqlType=%d", HandleValue(hstmt), fSqlType);
-  Statement* s = FindAndClearStatement(hstmt);
+  StatementHold hold(hstmt);
+  Statement* s = hold.Get();
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(GetTypeInfoWorker(s, fSqlType));
 }

@@ -17,8 +17,8 @@
 #include "platform/DialogTemplate.h"
 #include "platform/MessageBox.h"
 
-const char* const kSetupKeys[kSetupKeyCount] = {"DSN",  "Description", "Server", "Service",
-                                                "User", "Password",    "Debug"};
+const char* const kSetupKeys[kSetupKeyCount] = {
+    "DSN", "Description", "Server", "Service", "User", "Password", "Debug", "TLS", "TLSCAFile"};
 
 namespace {
 
@@ -129,8 +129,9 @@ BOOL SetDSNAttributes(HWND window, SetupAttributes* a) {
     SQLWritePrivateProfileString(dsn, kept[i].name, kept[i].value, "ODBC.INI");
   for (int slot = kSetupDescription; slot < kSetupKeyCount; ++slot) {
     const SetupAttribute& attr = a->attr[slot];
-    // Debug is not in the dialog: a dialog keeps the value it has.
-    if (!attr.supplied && (!window || slot == kSetupDebug)) continue;
+    // Debug and the TLS keys are not in the dialog: a dialog keeps the
+    // values they have.
+    if (!attr.supplied && (!window || slot >= kSetupDebug)) continue;
     const char* value = attr.value;
     if (slot == kSetupPassword) value = strcasecmp(value, "Yes") == 0 ? "Yes" : "No";
     SQLWritePrivateProfileString(dsn, kSetupKeys[slot], value, "ODBC.INI");

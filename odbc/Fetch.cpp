@@ -1,6 +1,8 @@
 // SQLBindCol and SQLFetch: one round trip per row, and only the columns
-// that will be used travel with it.
+// that will be used travel with it; or rows from a block (odbc/BlockFetch).
 #include "odbc/Fetch.h"
+
+#include "odbc/BlockFetch.h"
 
 #include <sqlext.h>
 
@@ -74,14 +76,46 @@ SQLRETURN BindColumn(Statement* stmt, SQLUSMALLINT icol, const TransferTarget& t
   return SQL_SUCCESS;
 }
 
+namespace {
+
+// Hands one row's values to their columns: each is taken off the list as
+// it is handled; a bound one is converted into the application's buffer
+// at once, an unbound one is kept for SQLGetData as it arrived, so a row
+// costs no copy of its values and no allocation beyond the reply's own.
+SQLRETURN DeliverRow(Statement* stmt, FetchDataList* values, uint32_t row) {
+  SQLRETURN result = SQL_SUCCESS;
+  if (values == nullptr) return SQL_SUCCESS;
+  for (FetchDataElement* element = values->Head(); element != nullptr; element = values->Head()) {
+    values->Unlink(element);
+    ColumnValue* value = stmt->Column(element->Column());
+    // A column the result set lacks, or one named twice, makes the reply
+    // malformed: nothing of it is to be trusted.
+    if (value == nullptr || (value->flags & kArrived) != 0) {
+      delete element;
+      return VEL_POST(stmt, SQL_ERROR, kDiagCommunicationFailure);
+    }
+    value->flags |= kArrived;
+    if (value->binding == nullptr) {
+      value->data = element;
+      continue;
+    }
+    const TransferTarget target = RowTarget(*value->binding, row, stmt->bindType);
+    SQLRETURN rc = TransferValue(stmt, value, element, target, element->Column(), nullptr);
+    delete element;
+    if (rc == SQL_ERROR) return SQL_ERROR;
+    if (rc == SQL_SUCCESS_WITH_INFO) result = SQL_SUCCESS_WITH_INFO;
+  }
+  return result;
+}
+
+}  // namespace
+
 SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived) {
   if (arrived) *arrived = false;
   // A fetch ends any value SQLGetData was reading in pieces.
   stmt->getDataPosition.Reset();
-
-  FetchRequest request;
-  if (request.Failed()) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
-  request.SetStatementId(stmt->StatementId());
+  // Decided before the fetch consumes the marks of SQLGetData.
+  const bool blocks = FetchesBlocks(stmt);
 
   uint16_t wanted = 0;
   for (ColumnValue* value = stmt->columns.First(); value != nullptr; value = stmt->columns.Next()) {
@@ -90,6 +124,20 @@ SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived) {
     value->flags &= static_cast<uint8_t>(~kArrived);
     if (Travels(value)) ++wanted;
   }
+  if (blocks) {
+    for (ColumnValue* value = stmt->columns.First(); value != nullptr; value = stmt->columns.Next())
+      value->flags &= static_cast<uint8_t>(~1u);
+    FetchDataSetElement values;
+    const SQLRETURN rc = NextBlockRow(stmt, &values);
+    if (rc != SQL_SUCCESS) return rc;
+    if (arrived) *arrived = true;
+    ++stmt->rowsFetched;
+    return DeliverRow(stmt, values.List(), row);
+  }
+
+  FetchRequest request;
+  if (request.Failed()) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
+  request.SetStatementId(stmt->StatementId());
   ColumnNumberVectorElement* vector = request.Get<ColumnNumberVectorElement>();
   // Like every other allocation failure of a fetch, a vector that cannot
   // be sized is reported as "S1001".
@@ -107,34 +155,7 @@ SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived) {
   if (rc != SQL_SUCCESS) return stmt->CheckResult(rc, status);
   if (arrived) *arrived = true;
   ++stmt->rowsFetched;
-
-  SQLRETURN result = SQL_SUCCESS;
-  FetchDataList* values = request.Get<FetchDataSetElement>()->List();
-  if (values == nullptr) return SQL_SUCCESS;
-  // Each value is taken off the reply as it is handled: an unbound one is
-  // kept for SQLGetData as it arrived, so a row costs no copy of its
-  // values and no allocation beyond the reply's own.
-  for (FetchDataElement* element = values->Head(); element != nullptr; element = values->Head()) {
-    values->Unlink(element);
-    ColumnValue* value = stmt->Column(element->Column());
-    // A column the result set lacks, or one named twice, makes the reply
-    // malformed: nothing of it is to be trusted.
-    if (value == nullptr || (value->flags & kArrived) != 0) {
-      delete element;
-      return VEL_POST(stmt, SQL_ERROR, kDiagCommunicationFailure);
-    }
-    value->flags |= kArrived;
-    if (value->binding == nullptr) {
-      value->data = element;
-      continue;
-    }
-    const TransferTarget target = RowTarget(*value->binding, row, stmt->bindType);
-    SQLRETURN rc2 = TransferValue(stmt, value, element, target, element->Column(), nullptr);
-    delete element;
-    if (rc2 == SQL_ERROR) return SQL_ERROR;
-    if (rc2 == SQL_SUCCESS_WITH_INFO) result = SQL_SUCCESS_WITH_INFO;
-  }
-  return result;
+  return DeliverRow(stmt, request.Get<FetchDataSetElement>()->List(), row);
 }
 
 SQLRETURN FetchRowset(Statement* stmt, SQLUSMALLINT fFetchType, SQLULEN* pcrow,

@@ -13,7 +13,8 @@
 namespace {
 
 SQLRETURN NotImplemented(SQLHSTMT hstmt, const ClientDiagnostic& d) {
-  Statement* stmt = FindAndClearStatement(hstmt);
+  StatementHold hold(hstmt);
+  Statement* stmt = hold.Get();
   if (stmt == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(VEL_POST(stmt, SQL_ERROR, d));
 }
@@ -25,14 +26,16 @@ VEL_EXPORT SQLRETURN SQLBindCol(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLSMALLINT f
   Trace('A', 2, "SQLBindCol: hstmt=0x%08lx, icol=%u", HandleValue(hstmt), icol);
   Trace('A', 2, " fCType=%d, rgbValue=%p, cbValueMax=%ld", fCType, rgbValue,
         static_cast<long>(cbValueMax));
-  Statement* stmt = FindAndClearStatement(hstmt);
+  StatementHold hold(hstmt);
+  Statement* stmt = hold.Get();
   if (stmt == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(BindColumn(stmt, icol, {fCType, rgbValue, cbValueMax, pcbValue}));
 }
 
 VEL_EXPORT SQLRETURN SQLFetch(SQLHSTMT hstmt) {
   Trace('A', 2, "SQLFetch: hstmt=0x%08lx", HandleValue(hstmt));
-  Statement* stmt = FindAndClearStatement(hstmt);
+  StatementHold hold(hstmt);
+  Statement* stmt = hold.Get();
   if (stmt == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(FetchRow(stmt));
 }
@@ -42,7 +45,8 @@ VEL_EXPORT SQLRETURN SQLGetData(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLSMALLINT f
   Trace('A', 2, "SQLGetData: hstmt=0x%08lx, icol=%u", HandleValue(hstmt), icol);
   Trace('A', 2, " fCType=%d, rgbValue=%p, cbValueMax=%ld", fCType, rgbValue,
         static_cast<long>(cbValueMax));
-  Statement* stmt = FindAndClearStatement(hstmt);
+  StatementHold hold(hstmt);
+  Statement* stmt = hold.Get();
   if (stmt == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(GetData(stmt, icol, {fCType, rgbValue, cbValueMax, pcbValue}));
 }
@@ -51,7 +55,8 @@ VEL_EXPORT SQLRETURN SQLExtendedFetch(SQLHSTMT hstmt, SQLUSMALLINT fFetchType, S
                                       SQLULEN* pcrow, SQLUSMALLINT* rgfRowStatus) {
   Trace('A', 2, "SQLExtendedFetch: hstmt=0x%08lx, fFetchType=%u, irow=%ld", HandleValue(hstmt),
         fFetchType, static_cast<long>(irow));
-  Statement* stmt = FindAndClearStatement(hstmt);
+  StatementHold hold(hstmt);
+  Statement* stmt = hold.Get();
   if (stmt == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(FetchRowset(stmt, fFetchType, pcrow, rgfRowStatus));
 }

@@ -3,6 +3,7 @@
 
 #include <sqlext.h>
 
+#include "handles/Connection.h"
 #include "handles/Frame.h"
 #include "base/Trace.h"
 
@@ -95,6 +96,7 @@ SQLRETURN GetFunctions(SQLUSMALLINT fFunction, SQLUSMALLINT* pfExists) {
 
 VEL_EXPORT SQLRETURN SQLGetFunctions(SQLHDBC hdbc, SQLUSMALLINT fFunction, SQLUSMALLINT* pfExists) {
   Trace('A', 2, "SQLGetFunctions: hdbc=0x%08lx, fFunction=%u", HandleValue(hdbc), fFunction);
-  if (FindAndClearConnection(hdbc) == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  ConnectionHold hold(hdbc);
+  if (hold.Get() == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(GetFunctions(fFunction, pfExists));
 }

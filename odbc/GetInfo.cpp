@@ -132,7 +132,8 @@ int GetInfoWorker(Connection* c, SQLUSMALLINT fInfoType, SQLPOINTER rgbInfoValue
 VEL_EXPORT SQLRETURN SQLGetInfo(SQLHDBC hdbc, SQLUSMALLINT fInfoType, SQLPOINTER rgbInfoValue,
                                 SQLSMALLINT cbInfoValueMax, SQLSMALLINT* pcbInfoValue) {
   Trace('A', 2, "SQLGetInfo: hdbc=0x%08lx, fInfoType=%u", HandleValue(hdbc), fInfoType);
-  Connection* c = FindAndClearConnection(hdbc);
+  ConnectionHold hold(hdbc);
+  Connection* c = hold.Get();
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(GetInfoWorker(c, fInfoType, rgbInfoValue, cbInfoValueMax, pcbInfoValue));
 }

@@ -51,6 +51,32 @@ class LoginTimeout {
   ClibConnection* clib_;
 };
 
+// Opens the socket and, as mode asks, encrypts it. In prefer mode a
+// failed handshake is followed by a plaintext connection, and *fellBack
+// gets the reason. SQL_SUCCESS, or SQL_ERROR posted.
+int OpenChannel(Connection* c, TlsMode mode, char* fellBack, int size) {
+  if (!c->clib.InitiateConnection(c->server, c->service)) {
+    return VEL_POST(c, SQL_ERROR, kDiagConnectionFailure);
+  }
+  if (mode == TlsMode::kOff) return SQL_SUCCESS;
+  char reason[200], text[300];
+  const TlsStart started = c->clib.Encrypt(mode, c->tlsCaFile, c->server, reason, sizeof reason);
+  if (started == TlsStart::kDone) return SQL_SUCCESS;
+  c->clib.ReleaseConnection();
+  if (started == TlsStart::kNoMemory) return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  if (mode != TlsMode::kPrefer) {
+    std::snprintf(text, sizeof text, kDiagTlsFailure.text, reason);
+    return VEL_POST_TEXT(c, SQL_ERROR, kDiagTlsFailure, text);
+  }
+  // The server answered the handshake with something else (most likely
+  // a refused greeting); a new connection speaks plaintext.
+  std::snprintf(fellBack, static_cast<size_t>(size), "%s", reason);
+  if (!c->clib.InitiateConnection(c->server, c->service)) {
+    return VEL_POST(c, SQL_ERROR, kDiagConnectionFailure);
+  }
+  return SQL_SUCCESS;
+}
+
 }  // namespace
 
 int LoginConnection(Connection* c, const String& password) {
@@ -60,10 +86,18 @@ int LoginConnection(Connection* c, const String& password) {
   if (c->server[0] == '\0') ReadDataSourceKey(c, "Server", "unknown", c->server, sizeof c->server);
   if (c->service[0] == '\0')
     ReadDataSourceKey(c, "Service", "unknown", c->service, sizeof c->service);
-
-  if (!c->clib.InitiateConnection(c->server, c->service)) {
-    return VEL_POST(c, SQL_ERROR, kDiagConnectionFailure);
+  if (c->tls[0] == '\0') ReadDataSourceKey(c, "TLS", "off", c->tls, sizeof c->tls);
+  if (c->tlsCaFile[0] == '\0')
+    ReadDataSourceKey(c, "TLSCAFile", "", c->tlsCaFile, sizeof c->tlsCaFile);
+  TlsMode mode = TlsMode::kOff;
+  if (!ParseTlsMode(c->tls, &mode)) {
+    char text[120];
+    std::snprintf(text, sizeof text, kDiagTlsMode.text, c->tls);
+    return VEL_POST_TEXT(c, SQL_ERROR, kDiagTlsMode, text);
   }
+  char fellBack[200] = "";
+  const int opened = OpenChannel(c, mode, fellBack, sizeof fellBack);
+  if (opened != SQL_SUCCESS) return opened;
   char greeting[kGreetingSize];
   std::memset(greeting, 0, sizeof greeting);
   std::snprintf(greeting, sizeof greeting, "L%c %s %s", 6, "WIN32", "iso8859-1");
@@ -104,6 +138,9 @@ int LoginConnection(Connection* c, const String& password) {
     const NativeLengthValuesElement* sizes = request.Get<NativeLengthValuesElement>();
     for (int i = 0; i < kTypeSizeCount; ++i) c->typeSizes.size[i] = sizes->values[i];
     c->flags |= VEL_CONNECTION_LOGGED_IN;
+    c->flags &= static_cast<uint8_t>(~VEL_CONNECTION_BLOCK_FETCH);
+    if (request.Get<FetchTypeElement>()->value == kFetchBlock)
+      c->flags |= VEL_CONNECTION_BLOCK_FETCH;
   }
   // Fetching the server's record can itself fail (no memory for the
   // request); a login that ends in an error must not stay logged in.
@@ -113,7 +150,22 @@ int LoginConnection(Connection* c, const String& password) {
     return result;
   }
   if (SendChangedOptions(c) != SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
+  if (fellBack[0] != '\0') {
+    char text[300];
+    std::snprintf(text, sizeof text, kDiagTlsFallback.text, fellBack);
+    result = VEL_POST_TEXT(c, SQL_SUCCESS_WITH_INFO, kDiagTlsFallback, text);
+  }
   return result;
+}
+
+// The completed string keeps the encryption asked for, so that a
+// reconnection with it is as safe as the first connection.
+static bool AppendTls(const Connection* c, String* out) {
+  TlsMode mode = TlsMode::kOff;
+  if (!ParseTlsMode(c->tls, &mode) || mode == TlsMode::kOff) return true;
+  return out->Concatenate(";TLS=") && out->Concatenate(c->tls) &&
+         (c->tlsCaFile[0] == '\0' ||
+          (out->Concatenate(";TLSCAFile=") && out->Concatenate(c->tlsCaFile)));
 }
 
 int ParseConnectString(Connection* c, HWND hwnd, const String& in, String* out) {
@@ -152,6 +204,11 @@ int ParseConnectString(Connection* c, HWND hwnd, const String& in, String* out) 
   if (!CopyConnectValue(text, length, "Service=", c->service, sizeof c->service) && !named) {
     std::snprintf(c->service, sizeof c->service, "%s", "unknown");
   }
+  c->tls[0] = '\0';
+  c->tlsCaFile[0] = '\0';
+  if (!CopyConnectValue(text, length, "TLS=", c->tls, sizeof c->tls) && !named)
+    std::snprintf(c->tls, sizeof c->tls, "%s", "off");
+  CopyConnectValue(text, length, "TLSCAFile=", c->tlsCaFile, sizeof c->tlsCaFile);
   // ODBC's standard keys UID= and PWD=, which applications (pyodbc's users
   // above all) write in connection strings, serve where the driver's own
   // User= is absent; PWD= is the password itself, so no prompt is needed.
@@ -195,7 +252,7 @@ int ParseConnectString(Connection* c, HWND hwnd, const String& in, String* out) 
   if (!begun || !out->Concatenate(";Server=") || !out->Concatenate(c->server) ||
       !out->Concatenate(";Service=") || !out->Concatenate(c->service) ||
       !out->Concatenate(";User=") || !out->Concatenate(g_loginUserName) ||
-      !out->Concatenate(";Password=") || !out->Concatenate(passwordSwitch) ||
+      !out->Concatenate(";Password=") || !out->Concatenate(passwordSwitch) || !AppendTls(c, out) ||
       (givenPassword && (!out->Concatenate(";PWD=") || !out->Concatenate(password)))) {
     // The call fails, so the connection must not stay logged in.
     DropSession(c);
@@ -220,6 +277,8 @@ int ConnectWorker(Connection* c, const SQLCHAR* dsn, SQLSMALLINT cbDSN, const SQ
   }
   c->server[0] = '\0';
   c->service[0] = '\0';
+  c->tls[0] = '\0';
+  c->tlsCaFile[0] = '\0';
   return LoginConnection(c, password);
 }
 

@@ -307,6 +307,12 @@ int GetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLPOINTER pvParam) 
     case OptionAction::kRefuse:
       return Refuse(s, row);
     case OptionAction::kRowNumber: {
+      // The current row came from a block: the server's cursor may stand
+      // further on, or past the end; the row's number is the driver's count.
+      if (s->block != nullptr) {
+        answer = s->rowsFetched;
+        break;
+      }
       GetRowNumberRequest request;
       if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
       request.SetStatementId(s->statementId);

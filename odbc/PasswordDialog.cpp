@@ -7,10 +7,10 @@
 #include "platform/DialogSupport.h"
 #include "platform/DialogTemplate.h"
 
-char g_loginUserName[kLoginNameSize];
-char g_loginPassword[kLoginNameSize];
+thread_local char g_loginUserName[kLoginNameSize];
+thread_local char g_loginPassword[kLoginNameSize];
 
-INT_PTR PasswordDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK PasswordDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
       CenterDialog(dialog, 0, 0);

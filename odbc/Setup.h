@@ -14,6 +14,8 @@ enum SetupKey {
   kSetupUser,
   kSetupPassword,
   kSetupDebug,
+  kSetupTls,
+  kSetupTlsCaFile,
   kSetupKeyCount
 };
 constexpr int kSetupValueSize = 256;  // 255 characters and a NUL
@@ -60,6 +62,6 @@ BOOL SetDSNAttributes(HWND window, SetupAttributes* attributes);
 // Centres window over its parent, kept inside the screen; a window whose
 // parent is not a dialog is centred on the screen.
 void CenterOverParent(HWND window);
-INT_PTR SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 #endif

@@ -92,7 +92,7 @@ void CenterOverParent(HWND window) {
              static_cast<int>(width), static_cast<int>(height), FALSE);
 }
 
-INT_PTR SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     InitDialog(dialog, reinterpret_cast<SetupAttributes*>(lParam));
     return TRUE;
@@ -115,6 +115,6 @@ INT_PTR SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
   }
 }
 
-VEL_EXPORT INT_PTR ConfigDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+VEL_EXPORT INT_PTR CALLBACK ConfigDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   return SetupDialogProc(hwnd, message, wParam, lParam);
 }

@@ -18,7 +18,11 @@ int Outcome(Statement* s, int rc, int status) {
 
 }  // namespace
 
+// A cursor whose name the application knows may be named by a positioned
+// statement: from then on its rows come one per round trip, so that the
+// server's cursor stands on the application's row (odbc/BlockFetch.h).
 int SetCursorNameWorker(Statement* s, const SQLCHAR* cursor, SQLSMALLINT cbCursor) {
+  s->namedCursor = true;
   if (!ValidLength(cbCursor)) return VEL_POST(s, SQL_ERROR, kDiagInvalidLength);
   SetCursorNameRequest request;
   if (request.Failed() || !request.Get<CursorNameElement>()->value.SetString(
@@ -33,6 +37,7 @@ int SetCursorNameWorker(Statement* s, const SQLCHAR* cursor, SQLSMALLINT cbCurso
 
 int GetCursorNameWorker(Statement* s, SQLCHAR* cursor, SQLSMALLINT cbCursorMax,
                         SQLSMALLINT* pcbCursor) {
+  s->namedCursor = true;
   GetCursorNameRequest request;
   if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
   request.SetStatementId(s->statementId);

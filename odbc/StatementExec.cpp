@@ -77,6 +77,7 @@ int AllocStmtWorker(Connection* c, SQLHSTMT* phstmt) {
 
 int FreeStmtWorker(Statement* s, SQLUSMALLINT fOption, bool remove) {
   s->DropActiveRequest();
+  if (fOption == SQL_CLOSE || fOption == SQL_DROP) s->DropBlock();
   if (fOption == SQL_DROP || fOption == SQL_UNBIND) {
     s->Unbind();
     if (fOption == SQL_UNBIND) return SQL_SUCCESS;
@@ -128,6 +129,7 @@ namespace {
 // drops it. A reply that describes a result set replaces the description.
 int RunExecution(Statement* s, Request* request) {
   s->rowsFetched = 0;
+  s->DropBlock();
   if (!Activate(s, request)) {
     s->DropActiveRequest();
     return VEL_POST(s, SQL_ERROR, kDiagMemory);

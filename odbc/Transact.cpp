@@ -5,7 +5,10 @@
 
 #include "handles/Connection.h"
 #include "handles/Environment.h"
+#include "handles/Statement.h"
 #include "base/Trace.h"
+#include "handles/ClientDiagnostics.h"
+#include "handles/Frame.h"
 #include "odbc/Workers.h"
 #include "protocol/Requests.h"
 
@@ -17,6 +20,13 @@ int TransactConnection(Connection* c, int fType) {
   request.Get<TransactionTypeElement>()->value = fType;
   int status = kStatusCommunicationFailure;
   const int rc = request.Exchange(&status, &c->clib);
+  // The end of a transaction closes the server's cursors. Rows held from
+  // blocks fetched before autocommit was switched off go with them, so
+  // that the next fetch sees what one row at a time would (odbc/BlockFetch.h).
+  if (c->autocommit == 0) {
+    for (Statement* s = c->statements.First(); s != nullptr; s = c->statements.Next())
+      s->DropBlock();
+  }
   return rc == SQL_SUCCESS ? SQL_SUCCESS : c->CheckResult(rc, status);
 }
 
@@ -38,17 +48,43 @@ int Badness(int rc) {
 
 }  // namespace
 
-int TransactEnvironment(Environment* env, SQLUSMALLINT fType) {
-  // A null hdbc means every connection of the environment. Connections that
-  // are not logged in have no transaction and are left alone; each one
-  // transacted keeps its own diagnostics.
-  int worst = SQL_SUCCESS;
-  for (Connection* c = env->connections.Head(); c != nullptr;
-       c = static_cast<Connection*>(c->NextItem())) {
-    if (!c->LoggedIn()) continue;
-    c->ClearErrors();
-    const int rc = TransactConnection(c, fType);
-    if (Badness(rc) > Badness(worst)) worst = rc;
+int TransactEnvironment(const void* henv, SQLUSMALLINT fType) {
+  // A null hdbc means every connection of the environment. They are pinned
+  // while the environment is held, and transacted one by one after it is
+  // let go: no environment-wide lock is held across an exchange.
+  Connection** pinned = nullptr;
+  uint32_t count = 0;
+  {
+    EnvironmentHold hold(henv);
+    Environment* env = hold.Get();
+    if (env == nullptr) return SQL_INVALID_HANDLE;
+    LockGuard guard(Handles().Mutex());
+    count = env->connections.Count();
+    if (count > 0) {
+      pinned = static_cast<Connection**>(VelAlloc(sizeof(Connection*) * count));
+      if (pinned == nullptr) return VEL_POST(env, SQL_ERROR, kDiagMemory);
+    }
+    Connection* c = env->connections.Head();
+    for (uint32_t i = 0; i < count; ++i, c = static_cast<Connection*>(c->NextItem())) {
+      HandleIndex::PinLocked(c);
+      pinned[i] = c;
+    }
   }
+  // Connections that are not logged in (or were freed meanwhile) have no
+  // transaction and are left alone; each one transacted keeps its own
+  // diagnostics.
+  int worst = SQL_SUCCESS;
+  for (uint32_t i = 0; i < count; ++i) {
+    Connection* c = pinned[i];
+    c->CallLock()->Acquire();
+    if (!Handles().Retired(c) && c->LoggedIn()) {
+      c->ClearErrors();
+      const int rc = TransactConnection(c, fType);
+      if (Badness(rc) > Badness(worst)) worst = rc;
+    }
+    c->CallLock()->Release();
+    Handles().Unpin(c);
+  }
+  VelFree(pinned);
   return worst;
 }

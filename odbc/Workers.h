@@ -43,10 +43,10 @@ int SendChangedOptions(Connection* c);
 
 // Transactions (odbc/Transact.cpp): commits (0) or rolls back (1) one
 // connection's server transaction; for a null hdbc, every logged-in
-// connection of env, each with its own diagnostics, and the worst of
-// their results.
+// connection of the environment henv (SQL_INVALID_HANDLE when it is not
+// live), each with its own diagnostics, and the worst of their results.
 int TransactConnection(Connection* c, int fType);
-int TransactEnvironment(Environment* env, SQLUSMALLINT fType);
+int TransactEnvironment(const void* henv, SQLUSMALLINT fType);
 
 // Statements (odbc/StatementExec.cpp, odbc/StatementCalls.cpp).
 int AllocStmtWorker(Connection* c, SQLHSTMT* phstmt);

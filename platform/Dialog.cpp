@@ -1,12 +1,12 @@
 // The modal dialog runtime: live dialogs built from their templates, the
 // messages sent to their procedures, and the window and dialog-item calls.
-#ifndef _WIN32
 #include "platform/Dialog.h"
 
 #include <cstring>
 #include <new>
 
 #include "base/Alloc.h"
+#include "base/Lock.h"
 #include "platform/DialogHost.h"
 
 namespace {
@@ -116,6 +116,22 @@ void Build(Dialog* d, const DialogTemplate* t, HWND parent, DLGPROC procedure) {
   }
 }
 
+// One thread's dialogs at a time: the terminal has one user, and the live
+// dialogs and the focus below are the process's. A dialog opened by a
+// dialog's procedure (the same thread) nests inside its turn.
+struct DialogLockTag;
+thread_local int t_dialogDepth = 0;
+
+class DialogTurn {
+ public:
+  DialogTurn() {
+    if (t_dialogDepth++ == 0) ProcessLock<DialogLockTag>().Acquire();
+  }
+  ~DialogTurn() {
+    if (--t_dialogDepth == 0) ProcessLock<DialogLockTag>().Release();
+  }
+};
+
 }  // namespace
 
 void SetDialogHost(DialogHost* host) { g_host = host; }
@@ -127,6 +143,7 @@ DialogHost* CurrentDialogHost() {
 
 INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR resourceId, HWND parent, DLGPROC procedure,
                         LPARAM initParam) {
+  DialogTurn turn;
   // Resource ids travel as small integers in the name argument.
   const DialogTemplate* t =
       FindDialogTemplate(static_cast<int>(reinterpret_cast<uintptr_t>(resourceId)));
@@ -361,4 +378,3 @@ bool DialogHasEnded(HWND dialog) {
   Dialog* d = FindDialog(dialog);
   return !d || d->ended;
 }
-#endif

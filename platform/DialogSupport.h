@@ -9,9 +9,8 @@
 // centres it on the screen.
 void CenterDialog(HWND window, int width, int height);
 
-// Start and stop the three-dimensional control look around a dialog. Where
-// the CTL3D32 library does not exist (everywhere but Windows) they do
-// nothing.
+// Start and stop the three-dimensional control look around a dialog; they
+// do nothing (see DialogSupport.cpp).
 void LoadCtl3D(HINSTANCE instance);
 void UnloadCtl3D(HINSTANCE instance);
 

@@ -2,7 +2,6 @@
 // terminal (caption, read-only fields), asks for each writable field (a
 // masked field without echo) and presses the default button; end of input
 // presses Cancel.
-#ifndef _WIN32
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -181,4 +180,3 @@ DialogHost* TerminalDialogHost() {
   static TerminalHost host(fd);
   return &host;
 }
-#endif

@@ -1,5 +1,6 @@
-// Modal message boxes. Without a windowing system a box is shown as one
-// line on standard error; tests install a sink that captures the texts.
+// Modal message boxes: USER32's on Windows; without a windowing system a
+// box is shown as one line on standard error. Tests install a sink that
+// captures the texts.
 #ifndef VELORA_PLATFORM_MESSAGEBOX_H
 #define VELORA_PLATFORM_MESSAGEBOX_H
 
@@ -13,6 +14,9 @@ enum : unsigned {
 // Shows text with caption and the given flags and returns the button chosen
 // (1, "OK": the only button the driver offers). owner may be null.
 int VelMessageBox(void* owner, const char* text, const char* caption, unsigned flags);
+
+// The system's display of a box (MessageBoxPosix.cpp, MessageBoxWin32.cpp).
+int ShowMessageBox(void* owner, const char* text, const char* caption, unsigned flags);
 
 // Receives every box instead of the default display while installed.
 typedef void (*MessageBoxSink)(void* context, const char* caption, const char* text,

@@ -20,7 +20,7 @@ const MessageLayout kMessages[] = {
      false,
      {dataSource, userName, password, E},
      {E},
-     {versionElement, nativeLengthValues, E}},
+     {versionElement, nativeLengthValues, fetchType, E}},
     {kDisconnect, false, {E}, {E}, {E}},
     {kGetError,
      false,
@@ -33,6 +33,13 @@ const MessageLayout kMessages[] = {
      {statement, parameterDataSetElement, E},
      {resultSetDescription, E}},
     {kExecute, false, {statementId, E}, {parameterDataSetElement, E}, {E}},
+    // Only to a server whose connect reply offered FETCH_BLOCK
+    // (protocol/BLOCKS.md); the reply's diagnostic goes with its return code.
+    {kFetchBlock,
+     false,
+     {statementId, E},
+     {columnNumberVector, maxLength, E},
+     {numberOfRowsInSet, sqlstate, errorCode, errorText, fileName, lineNumber, E}},
     {kFetch, false, {statementId, E}, {columnNumberVector, E}, {fetchDataSet, E}},
     {kFreeStatement, false, {statementId, E}, {freeOption, E}, {E}},
     {kGetCursorName, false, {statementId, E}, {E}, {cursorName, E}},

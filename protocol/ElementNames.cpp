@@ -44,6 +44,7 @@ const ValueNameEntry kCursorTypeOption[] = {{0, "CURSOR_FORWARD_ONLY"},
                                             {1, "CURSOR_KEYSET_DRIVEN"},
                                             {2, "CURSOR_DYNAMIC"},
                                             {3, "CURSOR_STATIC"}};
+const ValueNameEntry kFetchType[] = {{0, "FETCH_ONE_ROW"}, {1, "FETCH_BLOCK"}};
 const ValueNameEntry kFreeOption[] = {
     {0, "CLOSE"}, {1, "DROP"}, {2, "UNBIND"}, {3, "RESET_PARAMS"}};
 const ValueNameEntry kIndexType[] = {{0, "UNIQUE"}, {1, "ALL"}};
@@ -76,6 +77,7 @@ const ValueNameTable kValueTables[] = {
     VEL_VALUE_TABLE(El::bookmarkUseOption, kBookmarkUseOption),
     VEL_VALUE_TABLE(El::concurrencyOption, kConcurrencyOption),
     VEL_VALUE_TABLE(El::cursorTypeOption, kCursorTypeOption),
+    VEL_VALUE_TABLE(El::fetchType, kFetchType),
     VEL_VALUE_TABLE(El::freeOption, kFreeOption),
     VEL_VALUE_TABLE(El::indexType, kIndexType),
     VEL_VALUE_TABLE(El::noscanOption, kNoscanOption),

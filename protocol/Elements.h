@@ -9,6 +9,7 @@
 #include "protocol/Element.h"
 #include "protocol/FetchData.h"
 #include "protocol/ResultSetDescription.h"
+#include "protocol/RowBlock.h"
 #include "protocol/WireNumbers.h"
 
 // X(El::number, Name, Kind): the elements made from a plain kind; each becomes
@@ -65,10 +66,12 @@
 #define VEL_COMPOSITE_ELEMENTS(X) \
   X(FetchDataElement)             \
   X(FetchDataSetElement)          \
+  X(FetchTypeElement)             \
   X(NativeLengthValuesElement)    \
   X(ParameterDataElement)         \
   X(ParameterDataSetElement)      \
-  X(ResultSetDescriptionElement)
+  X(ResultSetDescriptionElement)  \
+  X(RowBlockElement)
 
 #define VEL_DECLARE_KIND_ELEMENT(number, Name, Kind) \
   using Name##Element = ConcreteElement<Kind, number>;

@@ -94,6 +94,7 @@ constexpr int kElementIdCount = El::dataSource + 1;
   X(9, GetError)                \
   X(10, ExecDirect)             \
   X(11, Execute)                \
+  X(12, FetchBlock)             \
   X(13, Fetch)                  \
   X(15, FreeStatement)          \
   X(16, GetCursorName)          \

@@ -78,7 +78,7 @@ cat >"$ODBCSYSINI/odbcinst.ini" <<EOF
 Description = Velora ODBC driver
 Driver      = $driver
 Setup       = $driver
-Threading   = 3
+Threading   = 0
 EOF
 cat >"$ODBCINI" <<EOF
 [VeloraDemo]

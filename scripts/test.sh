@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks the layout of the C++ files (.clang-format), builds everything and
-# runs every test: the plain build, the build under
+# runs every test: the plain build, the Windows DLL (mingw-w64) with its
+# tests under Wine against the plain build's server, the build under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzz targets
 # (clang, libFuzzer) for a bounded number of runs.
 set -euo pipefail
@@ -17,6 +18,8 @@ run() {  # run NAME CMAKE-ARGS...
 }
 
 run plain -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run win32 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+  -DVEL_SERVER="$root/build/plain/server/velora-server"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run sanitize -DCMAKE_BUILD_TYPE=Debug -DVEL_SANITIZE=ON
 CC=clang CXX=clang++ run fuzz -DCMAKE_BUILD_TYPE=Debug -DVEL_FUZZ=ON -DVEL_TESTS=OFF

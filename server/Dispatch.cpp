@@ -82,6 +82,13 @@ std::vector<ParamIn> Parameters(Request* r) {
   return out;
 }
 
+std::vector<uint16_t> Wanted(Request* r) {
+  std::vector<uint16_t> wanted;
+  ShortVectorElement* v = r->Get<ColumnNumberVectorElement>();
+  for (uint16_t i = 0; i < v->Count(); ++i) wanted.push_back(v->At(i));
+  return wanted;
+}
+
 bool PutCell(FetchDataList* list, const CellOut& cell) {
   FetchDataElement* e = new (std::nothrow) FetchDataElement();
   if (!e) return false;
@@ -92,6 +99,35 @@ bool PutCell(FetchDataList* list, const CellOut& cell) {
   }
   list->Append(e);
   return true;
+}
+
+// The get-error reply's elements, which the fetch-block reply shares.
+void PutDiagnostic(Request* r, const Diagnostic& d) {
+  SetText(r->Get<SqlstateElement>(), d.sqlstate);
+  r->Get<ErrorCodeElement>()->value = static_cast<int16_t>(d.native);
+  SetText(r->Get<ErrorTextElement>(), d.text);
+  SetText(r->Get<FileNameElement>(), d.file);
+  r->Get<LineNumberElement>()->value = static_cast<int16_t>(d.line);
+}
+
+// The rows of a block and, with a return code other than SQL_SUCCESS, the
+// diagnostic of the row after them.
+int RunFetchBlock(Session* s, Request* r) {
+  std::vector<std::vector<CellOut>> rows;
+  Diagnostic d;
+  int rc = s->FetchBlock(Id(r), Wanted(r), r->Get<MaxLengthElement>()->value, &rows, &d);
+  RowBlockElement* block = r->Get<RowBlockElement>();
+  for (const std::vector<CellOut>& row : rows) {
+    FetchDataSetElement set;
+    bool ok = set.ResetList();
+    for (size_t i = 0; ok && i < row.size(); ++i) ok = PutCell(set.List(), row[i]);
+    if (!ok || !block->AppendRow(&set)) {
+      rc = s->PostError(Id(r), "S1001", "memory allocation failure");
+      break;
+    }
+  }
+  if (rc != kSqlSuccess) PutDiagnostic(r, d);
+  return rc;
 }
 
 // Runs the request on the session; fills the reply elements. Returns the
@@ -120,6 +156,7 @@ int Run(Session* s, uint16_t code, Request* r) {
         NativeLengthValuesElement* sizes = r->Get<NativeLengthValuesElement>();
         for (int i = 0; i < NativeLengthValuesElement::kCount; ++i)
           sizes->values[i] = kNativeLengthValues[i];
+        if (s->OffersBlocks()) r->Get<FetchTypeElement>()->value = kFetchBlock;
       }
       return rc;
     }
@@ -128,11 +165,7 @@ int Run(Session* s, uint16_t code, Request* r) {
     case Msg::kGetError: {
       Diagnostic d;
       rc = s->GetError(Id(r), &d);
-      SetText(r->Get<SqlstateElement>(), d.sqlstate);
-      r->Get<ErrorCodeElement>()->value = static_cast<int16_t>(d.native);
-      SetText(r->Get<ErrorTextElement>(), d.text);
-      SetText(r->Get<FileNameElement>(), d.file);
-      r->Get<LineNumberElement>()->value = static_cast<int16_t>(d.line);
+      PutDiagnostic(r, d);
       return rc;
     }
     case Msg::kExecDirect:
@@ -141,11 +174,8 @@ int Run(Session* s, uint16_t code, Request* r) {
     case Msg::kExecute:
       return s->Execute(Id(r), Parameters(r));
     case Msg::kFetch: {
-      std::vector<uint16_t> wanted;
-      ShortVectorElement* v = r->Get<ColumnNumberVectorElement>();
-      for (uint16_t i = 0; i < v->Count(); ++i) wanted.push_back(v->At(i));
       std::vector<CellOut> row;
-      rc = s->Fetch(Id(r), wanted, &row);
+      rc = s->Fetch(Id(r), Wanted(r), &row);
       if (rc == kSqlSuccess) {
         FetchDataSetElement* set = r->Get<FetchDataSetElement>();
         if (!set->ResetList()) return s->PostError(Id(r), "S1001", "memory allocation failure");
@@ -155,6 +185,8 @@ int Run(Session* s, uint16_t code, Request* r) {
       }
       return rc;
     }
+    case Msg::kFetchBlock:
+      return RunFetchBlock(s, r);
     case Msg::kFreeStatement:
       return s->FreeStatement(Id(r), Code<FreeOptionElement>(r));
     case Msg::kGetCursorName: {

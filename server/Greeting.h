@@ -17,6 +17,7 @@ enum GreetingStatus : int16_t {
   kGreetingBadProtocol = 2,
   kGreetingTooManyClients = 3,
   kGreetingBadCharset = 4,
+  kGreetingNeedsTls = 5,  // plaintext from beyond loopback without --allow-plaintext
 };
 
 // Checks the block "L", the protocol byte, " PLATFORM CHARSET", NULs.

@@ -27,6 +27,7 @@
 #include "server/Greeting.h"
 #include "server/Log.h"
 #include "server/Session.h"
+#include "server/TlsServer.h"
 #include "server/Users.h"
 #include "server/storage/Storage.h"
 
@@ -42,31 +43,6 @@ void OnSignal(int) {
   ssize_t ignored = write(gSignalPipe[1], &c, 1);
   (void)ignored;
   errno = saved;
-}
-
-// Reads exactly n bytes; false on end of stream, error or timeout.
-bool ReadAll(int fd, void* buffer, size_t n) {
-  uint8_t* p = static_cast<uint8_t*>(buffer);
-  while (n > 0) {
-    ssize_t got = recv(fd, p, n, 0);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    p += got;
-    n -= static_cast<size_t>(got);
-  }
-  return true;
-}
-
-bool WriteAll(int fd, const void* buffer, size_t n) {
-  const uint8_t* p = static_cast<const uint8_t*>(buffer);
-  while (n > 0) {
-    ssize_t sent = send(fd, p, n, MSG_NOSIGNAL);
-    if (sent < 0 && errno == EINTR) continue;
-    if (sent <= 0) return false;
-    p += sent;
-    n -= static_cast<size_t>(sent);
-  }
-  return true;
 }
 
 void SetTimeout(int fd, int seconds) {
@@ -180,7 +156,19 @@ struct Client {
   std::thread thread;
   std::atomic<bool> done{false};
   int fd = -1;
+  bool loopback = false;
 };
+
+// The first byte a client sends, without taking it; -1 when none came in
+// time.
+int PeekFirstByte(int fd) {
+  unsigned char first = 0;
+  ssize_t n;
+  do {
+    n = recv(fd, &first, 1, MSG_PEEK);
+  } while (n < 0 && errno == EINTR);
+  return n == 1 ? first : -1;
+}
 
 class Server {
  public:
@@ -190,20 +178,22 @@ class Server {
         // memory of each client within --max-frame per value, also for
         // values built by SQL (zeroblob, group_concat, ...).
         engine_(CreateSqliteEngine(
-            5000, static_cast<int>(std::min<uint32_t>(options.maxFrame, 256u << 20)), &stopping_)) {
-  }
+            options.lockTimeout * 1000,
+            static_cast<int>(std::min<uint32_t>(options.maxFrame, 256u << 20)), &stopping_)) {}
 
   int Run();
 
  private:
   bool Listen(std::string* error);
   void Serve(Client* client, std::string peer);
-  std::string Session(int fd, const std::string& peer, Slot* slot);
+  std::string Session(Link* link, const std::string& peer, Slot* slot);
   void Reap(bool all);
 
   const Options& options_;
   std::atomic<bool> stopping_{false};
   std::unique_ptr<StorageEngine> engine_;
+  TlsContext tls_;
+  LoginGuard guard_{&stopping_};
   int listenFd_ = -1;
   std::mutex mutex_;
   std::list<std::unique_ptr<Client>> clients_;
@@ -225,15 +215,21 @@ bool Server::Listen(std::string* error) {
     return false;
   }
   std::unique_ptr<addrinfo, void (*)(addrinfo*)> guard(found, freeaddrinfo);
-  if (options_.users.empty()) {
-    for (addrinfo* a = found; a; a = a->ai_next) {
-      if (!IsLoopback(a->ai_addr)) {
-        *error =
-            "without --users every login is accepted, so only a loopback address may be used, "
-            "not " +
-            options_.address;
-        return false;
-      }
+  for (addrinfo* a = found; a; a = a->ai_next) {
+    if (IsLoopback(a->ai_addr)) continue;
+    if (options_.users.empty()) {
+      *error =
+          "without --users every login is accepted, so only a loopback address may be used, "
+          "not " +
+          options_.address;
+      return false;
+    }
+    if (!tls_.Loaded() && !options_.allowPlaintext) {
+      *error =
+          "beyond loopback passwords and data need encryption: give --tls-cert and "
+          "--tls-key (or --allow-plaintext to send them in clear text) to listen on " +
+          options_.address;
+      return false;
     }
   }
   for (addrinfo* a = found; a; a = a->ai_next) {
@@ -269,15 +265,25 @@ void Server::Reap(bool all) {
 
 void Server::Serve(Client* client, std::string peer) {
   int fd = client->fd;
-  std::string why;
+  std::string why, error;
   SetTimeout(fd, kGreetingWaitSeconds);
   uint8_t block[kGreetingSize];
-  bool greeted = ReadAll(fd, block, sizeof block);
+  Link link(fd);
+  // A client that starts with a TLS handshake gets one when the server has
+  // a certificate; a server without one reads it as a malformed greeting.
+  const int first = PeekFirstByte(fd);
+  const bool handshook = first != kTlsHandshakeByte || !tls_.Loaded() || link.Accept(tls_, &error);
+  const bool greeted = first >= 0 && handshook && link.Read(block, sizeof block);
   --greeting_;
-  if (!greeted) {
+  if (!handshook) {
+    Log(0, "%s: TLS handshake failed: %s", peer.c_str(), error.c_str());
+  } else if (!greeted) {
     Log(0, "%s: no greeting", peer.c_str());
   } else {
     GreetingStatus status = CheckGreeting(block);
+    if (status == kGreetingAccepted && !link.Encrypted() && !client->loopback &&
+        !options_.allowPlaintext)
+      status = kGreetingNeedsTls;
     Slot slot;
     if (status == kGreetingAccepted && !slot.Take(&active_, options_.maxClients))
       status = kGreetingTooManyClients;
@@ -285,9 +291,9 @@ void Server::Serve(Client* client, std::string peer) {
                          static_cast<uint8_t>((status >> 8) & 0xFF)};
     if (status != kGreetingAccepted)
       Log(0, "%s: greeting refused with status %d", peer.c_str(), status);
-    if (WriteAll(fd, answer, 2) && status == kGreetingAccepted) {
+    if (link.Write(answer, 2) && status == kGreetingAccepted) {
       SetTimeout(fd, 0);
-      why = Session(fd, peer, &slot);
+      why = Session(&link, peer, &slot);
     }
     // The slot is free before the end is logged, so a client that waits
     // for the log line finds room.
@@ -300,14 +306,15 @@ void Server::Serve(Client* client, std::string peer) {
   client->done = true;
 }
 
-std::string Server::Session(int fd, const std::string& peer, Slot* slot) {
-  Log(0, "%s: connection started", peer.c_str());
+std::string Server::Session(Link* link, const std::string& peer, Slot* slot) {
+  Log(0, "%s: connection started%s", peer.c_str(), link->Encrypted() ? " (TLS)" : "");
   velsrv::Session session(options_, engine_.get(), peer);
+  session.SetConnection(&guard_, link->Encrypted());
   std::vector<uint8_t> body;
   std::string reply, why;
   for (;;) {
     uint8_t header[6];
-    if (!ReadAll(fd, header, sizeof header)) {
+    if (!link->Read(header, sizeof header)) {
       why = session.LoggedIn() ? "client vanished without logging out"
                                : "client closed the connection";
       break;
@@ -320,7 +327,7 @@ std::string Server::Session(int fd, const std::string& peer, Slot* slot) {
       break;
     }
     body.resize(length);
-    if (length && !ReadAll(fd, body.data(), length)) {
+    if (length && !link->Read(body.data(), length)) {
       why = "client vanished in the middle of a request";
       break;
     }
@@ -337,7 +344,7 @@ std::string Server::Session(int fd, const std::string& peer, Slot* slot) {
     // The logout reply frees the slot: the client may connect again as
     // soon as it has read it.
     if (session.Finished()) slot->Release();
-    if (!WriteAll(fd, reply.data(), reply.size())) {
+    if (!link->Write(reply.data(), reply.size())) {
       why = "cannot send the reply";
       break;
     }
@@ -353,6 +360,17 @@ std::string Server::Session(int fd, const std::string& peer, Slot* slot) {
 
 int Server::Run() {
   std::string error, warning;
+  if (!options_.tlsCert.empty()) {
+    if (!tls_.Load(options_.tlsCert, options_.tlsKey, &error)) {
+      Log(0, "%s", error.c_str());
+      return 1;
+    }
+    Log(0, "TLS: certificate %s", options_.tlsCert.c_str());
+  }
+  if (options_.allowPlaintext)
+    Log(0,
+        "--allow-plaintext: clients beyond loopback may log in without encryption; their "
+        "passwords, statements and rows then cross the network in clear text");
   if (!options_.users.empty()) {
     if (!CheckUsersFile(options_.users, &error, &warning)) {
       Log(0, "%s", error.c_str());
@@ -413,6 +431,7 @@ int Server::Run() {
     ++greeting_;
     std::unique_ptr<Client> client(new Client());
     client->fd = fd;
+    client->loopback = IsLoopback(reinterpret_cast<sockaddr*>(&from));
     Client* raw = client.get();
     std::string peer = AddressText(from) + "#" + std::to_string(++serial_);
     client->thread = std::thread(&Server::Serve, this, raw, peer);
@@ -444,6 +463,10 @@ int RunServer(const Options& options) {
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
   signal(SIGPIPE, SIG_IGN);
+  // Under a file size limit (ulimit -f) a write past it would end the
+  // whole server; ignored, it fails that one write (EFBIG), and only the
+  // session that made it gets an error.
+  signal(SIGXFSZ, SIG_IGN);
   Server server(options);
   return server.Run();
 }

@@ -8,7 +8,8 @@ namespace velsrv {
 
 const char kUsage[] =
     "usage: velora-server [options]\n"
-    "       velora-server adduser --users FILE [--password-stdin] NAME\n"
+    "       velora-server adduser --users FILE [--password-stdin] [--read-only]\n"
+    "                             [--datasource NAME]... NAME\n"
     "\n"
     "  --address A          listen on address A (default 127.0.0.1)\n"
     "  --port P             TCP port (default 5480; 0 picks a free port)\n"
@@ -16,12 +17,17 @@ const char kUsage[] =
     "  --datasource N=PATH  data source N uses database PATH (repeatable)\n"
     "  --users FILE         users file (name:crypt-hash lines); without it any\n"
     "                       login is accepted and only loopback is allowed\n"
+    "  --tls-cert FILE      certificate chain (PEM) for encrypted connections\n"
+    "  --tls-key FILE       its private key (PEM)\n"
+    "  --allow-plaintext    allow unencrypted connections beyond loopback\n"
     "  --port-file FILE     write the listening port to FILE\n"
     "  --max-clients N      concurrent connections (default 64)\n"
     "  --max-frame BYTES    largest request body, value and fetched row (default 16777216)\n"
     "  --max-statements N   statements per connection (default 256)\n"
+    "  --lock-timeout S     seconds a writer waits for the writers before it (default 30)\n"
     "  -v, --verbose        log every request (twice: more)\n"
     "  --trace-frames       hex dump of every frame on standard error\n"
+    "  --no-block-fetch     do not offer many rows per fetch request at login\n"
     "  --help               this text\n";
 
 const std::string& Options::DatabaseFor(const std::string& name) const {
@@ -76,6 +82,8 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
       o->verbosity += 2;
     } else if (arg == "--trace-frames") {
       o->traceFrames = true;
+    } else if (arg == "--no-block-fetch") {
+      o->blockFetch = false;
     } else if (arg == "--address") {
       if (!next(&o->address)) return false;
     } else if (arg == "--port") {
@@ -93,6 +101,12 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
       o->datasources[v.substr(0, sep)] = v.substr(sep + 1);
     } else if (arg == "--users") {
       if (!next(&o->users)) return false;
+    } else if (arg == "--tls-cert") {
+      if (!next(&o->tlsCert)) return false;
+    } else if (arg == "--tls-key") {
+      if (!next(&o->tlsKey)) return false;
+    } else if (arg == "--allow-plaintext") {
+      o->allowPlaintext = true;
     } else if (arg == "--port-file") {
       if (!next(&o->portFile)) return false;
     } else if (arg == "--max-clients") {
@@ -107,11 +121,17 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
       if (!next(&v)) return false;
       if (!Number(v, 1, 1000000, &n)) return *error = "invalid --max-statements " + v, false;
       o->maxStatements = static_cast<int>(n);
+    } else if (arg == "--lock-timeout") {
+      if (!next(&v)) return false;
+      if (!Number(v, 1, 86400, &n)) return *error = "invalid --lock-timeout " + v, false;
+      o->lockTimeout = static_cast<int>(n);
     } else {
       *error = "unknown option " + arg;
       return false;
     }
   }
+  if (o->tlsCert.empty() != o->tlsKey.empty())
+    return *error = "--tls-cert and --tls-key go together", false;
   return true;
 }
 

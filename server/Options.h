@@ -14,12 +14,16 @@ struct Options {
   std::string database = "velora.db";
   std::map<std::string, std::string> datasources;  // NAME -> PATH
   std::string users;                               // empty: any login accepted
+  std::string tlsCert, tlsKey;                     // both or neither: encrypted connections
+  bool allowPlaintext = false;                     // plaintext beyond loopback
   std::string portFile;
   int maxClients = 64;
   uint32_t maxFrame = 16u << 20;
   int maxStatements = 256;  // per client
+  int lockTimeout = 30;     // seconds a writer waits for the writers before it
   int verbosity = 0;
   bool traceFrames = false;
+  bool blockFetch = true;  // offer the fetch-block request at login
   bool help = false;
 
   // The database of a data source name: its --datasource pair, else

@@ -114,24 +114,48 @@ int Session::GetError(uint32_t id, Diagnostic* diagnostic) {
 int Session::Connect(const std::string& dataSource, const std::string& user,
                      const std::string& password, std::string* version) {
   if (loggedIn_) return Fail(0, "08002", 0, "connection already open");
+  UserRights rights;
   if (!options_.users.empty()) {
+    const std::string address = LoginGuard::AddressOf(peer_);
+    if (guard_ && !guard_->Admit(address)) {
+      Log(0, "%s: login of user \"%s\" refused unchecked: too many failed logins from %s",
+          peer_.c_str(), user.c_str(), address.c_str());
+      return Fail(0, "28000", 0,
+                  "login refused: too many failed logins from this address; try again later");
+    }
     std::string error;
-    if (!CheckUser(options_.users, user, password, &error)) {
+    const bool known = CheckUser(options_.users, user, password, &error, &rights);
+    const int failures = guard_ ? guard_->Finish(address, !known) : 0;
+    if (!known) {
       if (!error.empty()) Log(0, "%s", error.c_str());
-      Log(0, "%s: login refused for user \"%s\"", peer_.c_str(), user.c_str());
+      Log(0, "%s: login refused for user \"%s\" (failure %d from %s)", peer_.c_str(), user.c_str(),
+          failures, address.c_str());
       return Fail(0, "28000", 0, "login refused: wrong user name or password");
+    }
+    if (!rights.MayOpen(dataSource)) {
+      Log(0, "%s: user \"%s\" may not open data source \"%s\"", peer_.c_str(), user.c_str(),
+          dataSource.c_str());
+      return Fail(0, "28000", 0,
+                  "login refused: user " + user + " may not open data source " + dataSource);
     }
   }
   const std::string& path = options_.DatabaseFor(dataSource);
   Status st = engine_->Open(path, &storage_);
+  if (st.ok && rights.readOnly) st = storage_->LockReadOnly();
   if (!st.ok) {
+    storage_.reset();
     Log(0, "%s: data source \"%s\": %s", peer_.c_str(), dataSource.c_str(), st.message.c_str());
     return FailStatus(0, st, __LINE__);
   }
+  userReadOnly_ = rights.readOnly;
+  if (userReadOnly_) accessMode_ = 1;
+  if (!encrypted_ && options_.allowPlaintext)
+    Log(0, "%s: user \"%s\" logs in without encryption (--allow-plaintext)", peer_.c_str(),
+        user.c_str());
   loggedIn_ = true;
   *version = std::string(kVersion) + " (" + storage_->EngineVersion() + ")";
-  Log(0, "%s: user \"%s\" logged in to data source \"%s\" (%s)", peer_.c_str(), user.c_str(),
-      dataSource.c_str(), path.c_str());
+  Log(0, "%s: user \"%s\" logged in to data source \"%s\" (%s%s)", peer_.c_str(), user.c_str(),
+      dataSource.c_str(), path.c_str(), userReadOnly_ ? ", read-only" : "");
   return kSqlSuccess;
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "server/LoginGuard.h"
 #include "server/Options.h"
 #include "server/SqlTypes.h"
 #include "server/Value.h"
@@ -79,6 +80,15 @@ class Session {
                  std::vector<ColumnOut>* columns);
   int Execute(uint32_t id, const std::vector<ParamIn>& params);
   int Fetch(uint32_t id, const std::vector<uint16_t>& wanted, std::vector<CellOut>* row);
+  // Fetches rows for one block reply (protocol/BLOCKS.md): at least one
+  // row, and more while the encoded rows stay below budget bytes (at most
+  // kMaxBlockBudget). Returns SQL_SUCCESS when the block ended at the
+  // budget, or the return code of the row after the last one delivered
+  // (SQL_NO_DATA_FOUND at the end, SQL_ERROR) with its diagnostic taken
+  // into *diagnostic.
+  int FetchBlock(uint32_t id, const std::vector<uint16_t>& wanted, uint32_t budget,
+                 std::vector<std::vector<CellOut>>* rows, Diagnostic* diagnostic);
+  static constexpr uint32_t kMaxBlockBudget = 1u << 20;
   int GetData(uint32_t id, int column, CellOut* cell);
   int FreeStatement(uint32_t id, int option);
   int GetCursorName(uint32_t id, std::string* name);
@@ -113,7 +123,15 @@ class Session {
     return Fail(subject, sqlstate, 0, text);
   }
 
+  // What the listener knows of the connection: the guard against password
+  // guessing (null: none) and whether the connection is encrypted.
+  void SetConnection(LoginGuard* guard, bool encrypted) {
+    guard_ = guard;
+    encrypted_ = encrypted;
+  }
+
   bool LoggedIn() const { return loggedIn_; }
+  bool OffersBlocks() const { return options_.blockFetch; }
   // True once the client has logged out: the connection ends after the
   // reply.
   bool Finished() const { return finished_; }
@@ -144,7 +162,10 @@ class Session {
   StorageEngine* engine_;
   std::string peer_;
   std::unique_ptr<StorageSession> storage_;
+  LoginGuard* guard_ = nullptr;
+  bool encrypted_ = false;
   bool loggedIn_ = false;
+  bool userReadOnly_ = false;  // the users file says so: the access mode stays read-only
   bool finished_ = false;
   bool autocommit_ = true;
   uint32_t accessMode_ = 0;

@@ -135,6 +135,8 @@ int Session::SetAccessMode(int mode) {
   if (!loggedIn_) return NotLoggedIn(0);
   if (mode != 0 && mode != 1)
     return Fail(0, "S1009", 0, "invalid access mode " + std::to_string(mode));
+  if (userReadOnly_ && mode == 0)
+    return Info(0, "01S02", "this user is read-only: the access mode stays read-only");
   Status st = storage_->SetReadOnly(mode == 1);
   if (!st.ok) return FailStatus(0, st, __LINE__);
   accessMode_ = static_cast<uint32_t>(mode);

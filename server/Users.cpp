@@ -78,7 +78,48 @@ bool ReadPassword(int fd, const char* prompt, std::string* out) {
   return got;
 }
 
+const char kAddUserUsage[] =
+    "usage: velora-server adduser --users FILE [--password-stdin] [--read-only]\n"
+    "                             [--datasource NAME]... NAME\n";
+const char kReadOnly[] = "read-only";
+const char kDataSource[] = "datasource=";
+
 }  // namespace
+
+bool UserRights::MayOpen(const std::string& dataSource) const {
+  if (dataSources.empty()) return true;
+  for (const std::string& name : dataSources)
+    if (name == dataSource) return true;
+  return false;
+}
+
+std::string UserRights::Text() const {
+  std::string text = readOnly ? kReadOnly : "";
+  for (const std::string& name : dataSources)
+    text += (text.empty() ? "" : ",") + (kDataSource + name);
+  return text;
+}
+
+bool UserRights::Parse(const std::string& text, std::string* error) {
+  *this = UserRights();
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find(',', at);
+    if (end == std::string::npos) end = text.size();
+    std::string word = text.substr(at, end - at);
+    at = end + 1;
+    if (word == kReadOnly) {
+      readOnly = true;
+    } else if (word.compare(0, sizeof kDataSource - 1, kDataSource) == 0 &&
+               word.size() >= sizeof kDataSource) {
+      dataSources.push_back(word.substr(sizeof kDataSource - 1));
+    } else if (!word.empty()) {
+      *error = "unknown right \"" + word + "\"";
+      return false;
+    }
+  }
+  return true;
+}
 
 bool ValidUserName(const std::string& name) {
   if (name.empty() || name.size() > 255) return false;
@@ -88,7 +129,7 @@ bool ValidUserName(const std::string& name) {
 }
 
 bool CheckUser(const std::string& path, const std::string& name, const std::string& password,
-               std::string* error) {
+               std::string* error, UserRights* rights) {
   std::vector<std::string> lines;
   if (!ReadLines(path, &lines, error)) return false;
   for (const std::string& line : lines) {
@@ -97,8 +138,18 @@ bool CheckUser(const std::string& path, const std::string& name, const std::stri
     if (colon == std::string::npos || line.compare(0, colon, name) != 0 || colon != name.size())
       continue;
     std::string stored = line.substr(colon + 1);
-    if (stored.empty()) return false;
-    return SameText(Hash(password, stored.c_str()), stored);
+    size_t end = stored.find(':');
+    UserRights found;
+    // A line whose rights cannot be read admits nobody: a typing error
+    // must not hand out more than was meant.
+    if (end != std::string::npos && !found.Parse(stored.substr(end + 1), error)) {
+      *error = "users file " + path + ", user " + name + ": " + *error;
+      return false;
+    }
+    if (end != std::string::npos) stored.resize(end);
+    if (stored.empty() || !SameText(Hash(password, stored.c_str()), stored)) return false;
+    if (rights) *rights = found;
+    return true;
   }
   // An unknown name costs a hash as well, so that response times do not
   // tell which names exist.
@@ -128,7 +179,7 @@ bool CheckUsersFile(const std::string& path, std::string* error, std::string* wa
 }
 
 bool AddUser(const std::string& path, const std::string& name, const std::string& password,
-             std::string* error) {
+             std::string* error, const UserRights& rights) {
   if (!ValidUserName(name)) {
     *error = "invalid user name (no blanks, colons or control characters)";
     return false;
@@ -147,6 +198,8 @@ bool AddUser(const std::string& path, const std::string& name, const std::string
   if (access(path.c_str(), F_OK) == 0 && !ReadLines(path, &lines, error)) return false;
   std::ostringstream text;
   bool replaced = false;
+  const std::string rightsText = rights.Text();
+  if (!rightsText.empty()) hash += ":" + rightsText;
   for (const std::string& line : lines) {
     size_t colon = line.find(':');
     if (!line.empty() && line[0] != '#' && colon == name.size() &&
@@ -182,6 +235,7 @@ bool AddUser(const std::string& path, const std::string& name, const std::string
 
 int AddUserCommand(int argc, char** argv) {
   std::string users, name;
+  UserRights rights;
   bool fromStdin = false;
   for (int i = 0; i < argc; ++i) {
     std::string a = argv[i];
@@ -191,6 +245,11 @@ int AddUserCommand(int argc, char** argv) {
       users = a.substr(8);
     } else if (a == "--password-stdin") {
       fromStdin = true;
+    } else if (a == "--read-only") {
+      rights.readOnly = true;
+    } else if (a == "--datasource" && i + 1 < argc && ValidUserName(argv[i + 1]) &&
+               std::strchr(argv[i + 1], ',') == nullptr) {
+      rights.dataSources.push_back(argv[++i]);
     } else if (!a.empty() && a[0] != '-' && name.empty()) {
       name = a;
     } else {
@@ -199,7 +258,7 @@ int AddUserCommand(int argc, char** argv) {
     }
   }
   if (users.empty() || name.empty()) {
-    std::fprintf(stderr, "usage: velora-server adduser --users FILE [--password-stdin] NAME\n");
+    std::fprintf(stderr, "%s", kAddUserUsage);
     return 2;
   }
   std::string password;
@@ -223,7 +282,7 @@ int AddUserCommand(int argc, char** argv) {
     }
   }
   std::string error;
-  if (!AddUser(users, name, password, &error)) {
+  if (!AddUser(users, name, password, &error, rights)) {
     std::fprintf(stderr, "velora-server adduser: %s\n", error.c_str());
     return 1;
   }

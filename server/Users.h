@@ -1,17 +1,32 @@
-// The users file: one "name:hash" line per user, the hash made by the
-// system's crypt(3). Lines starting with "#" and empty lines are ignored.
+// The users file: one "name:hash" or "name:hash:rights" line per user, the
+// hash made by the system's crypt(3); rights is a comma-separated list of
+// "read-only" and "datasource=NAME" (repeatable: the user may open only the
+// data sources named). Lines starting with "#" and empty lines are ignored.
 #ifndef VELORA_SERVER_USERS_H
 #define VELORA_SERVER_USERS_H
 
 #include <string>
+#include <vector>
 
 namespace velsrv {
 
-// True when path holds a line for name whose hash matches password.
-// Unreadable files and unknown names are false; *error explains a file
+struct UserRights {
+  bool readOnly = false;
+  std::vector<std::string> dataSources;  // empty: every data source
+
+  bool MayOpen(const std::string& dataSource) const;
+  // The rights field of a users file line ("" for none).
+  std::string Text() const;
+  // Parses a rights field; false with *error naming a word it does not know.
+  bool Parse(const std::string& text, std::string* error);
+};
+
+// True when path holds a line for name whose hash matches password; its
+// rights go to *rights. Unreadable files, unknown names and lines with
+// rights that cannot be read are false; *error explains a file or line
 // that cannot be read.
 bool CheckUser(const std::string& path, const std::string& name, const std::string& password,
-               std::string* error);
+               std::string* error, UserRights* rights = nullptr);
 
 // Checks the users file's permissions before the server starts. Returns
 // false with *error set when others than its owner may write it (anyone
@@ -23,7 +38,7 @@ bool CheckUsersFile(const std::string& path, std::string* error, std::string* wa
 // it. The file is rewritten atomically with mode 0600. Returns false with
 // *error set on failure.
 bool AddUser(const std::string& path, const std::string& name, const std::string& password,
-             std::string* error);
+             std::string* error, const UserRights& rights = UserRights());
 
 // Names may not be empty or hold ':', blanks or control characters.
 bool ValidUserName(const std::string& name);

@@ -1,12 +1,16 @@
 // The SQLite storage engine: one database connection per client session,
-// in WAL mode with a busy timeout so that clients wait for each other's
-// writes instead of failing at once.
+// in WAL mode; writers to one database take turns in a fair queue (SQLite's
+// busy timeout stays for locks taken outside it: other processes, the
+// switch to WAL).
 #include <sqlite3.h>
 
 #include <cstring>
+#include <map>
+#include <mutex>
 
 #include "server/storage/SqliteErrors.h"
 #include "server/storage/Storage.h"
+#include "server/storage/WriteQueue.h"
 
 namespace velsrv {
 
@@ -27,10 +31,72 @@ std::string Quote(const std::string& name) {
   return out + "\"";
 }
 
+// A session's place among the writers of its database: the turn is taken
+// before a statement that may write runs and given up once the session has
+// no write transaction open (after a commit or rollback, or when a writing
+// statement of autocommit mode ends).
+//
+// A transaction that read before it writes fails with a serialization
+// failure when another writer committed in between; under steady load its
+// retry would fail the same way each time. So after such a failure the
+// session's next transaction takes the turn before its first statement,
+// reads included, and keeps it to its end: the retry cannot conflict.
+class WriteTurn {
+ public:
+  WriteTurn(sqlite3* db, std::shared_ptr<WriteQueue> queue, int waitMs,
+            const std::atomic<bool>* stop)
+      : db_(db), queue_(std::move(queue)), waitMs_(waitMs), stop_(stop) {}
+  ~WriteTurn() {
+    if (held_) queue_->Release();
+  }
+
+  // Before a statement runs; a failed Status when the wait timed out.
+  Status Before(sqlite3_stmt* stmt) {
+    if (!queue_ || held_ || (sqlite3_stmt_readonly(stmt) && !retrying_)) return Status::Ok();
+    held_ = queue_->Acquire(std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs_),
+                            stop_);
+    if (held_) return Status::Ok();
+    if (stop_ && *stop_) return Status::Error("S1008", SQLITE_INTERRUPT, "the server is stopping");
+    return Status::Error("S1T00", SQLITE_BUSY,
+                         "timeout expired: another session's write transaction held the database "
+                         "for " +
+                             std::to_string(waitMs_ / 1000) + " s");
+  }
+  // After a statement stepped, was reset or finalised, or after a
+  // transaction statement.
+  void After() {
+    int state = sqlite3_txn_state(db_, nullptr);
+    if (held_ && (state == SQLITE_TXN_NONE || (state == SQLITE_TXN_READ && !retrying_))) {
+      held_ = false;
+      retrying_ = retrying_ && state != SQLITE_TXN_NONE;
+      queue_->Release();
+    }
+  }
+  // After a serialization failure: its transaction wrote nothing (it
+  // could not begin to), so the turn goes at once.
+  void Conflict() {
+    retrying_ = true;
+    if (held_) queue_->Release();
+    held_ = false;
+  }
+
+ private:
+  sqlite3* db_;
+  std::shared_ptr<WriteQueue> queue_;  // null: a private (in-memory) database
+  int waitMs_;
+  const std::atomic<bool>* stop_;
+  bool held_ = false;
+  bool retrying_ = false;  // the next transaction runs wholly in turn
+};
+
 class SqliteStatement : public StorageStatement {
  public:
-  SqliteStatement(sqlite3* db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
-  ~SqliteStatement() override { sqlite3_finalize(stmt_); }
+  SqliteStatement(sqlite3* db, sqlite3_stmt* stmt, WriteTurn* turn)
+      : db_(db), stmt_(stmt), turn_(turn) {}
+  ~SqliteStatement() override {
+    sqlite3_finalize(stmt_);
+    turn_->After();
+  }
 
   int ParameterCount() const override { return sqlite3_bind_parameter_count(stmt_); }
   int ColumnCount() const override { return sqlite3_column_count(stmt_); }
@@ -79,14 +145,19 @@ class SqliteStatement : public StorageStatement {
   }
 
   StepResult Step(Status* status) override {
+    *status = turn_->Before(stmt_);
+    if (!status->ok) return StepResult::kError;
     int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) return StepResult::kRow;
     if (rc == SQLITE_DONE) {
       changed_ = sqlite3_changes64(db_);
+      turn_->After();
       return StepResult::kDone;
     }
     *status = SqliteStatus(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_));
     sqlite3_reset(stmt_);
+    if (sqlite3_extended_errcode(db_) == SQLITE_BUSY_SNAPSHOT) turn_->Conflict();
+    turn_->After();
     return StepResult::kError;
   }
 
@@ -111,18 +182,38 @@ class SqliteStatement : public StorageStatement {
     }
   }
 
-  void Reset() override { sqlite3_reset(stmt_); }
+  void Reset() override {
+    sqlite3_reset(stmt_);
+    turn_->After();
+  }
   int64_t ChangedRows() const override { return changed_; }
 
  private:
   sqlite3* db_;
   sqlite3_stmt* stmt_;
+  WriteTurn* turn_;
   int64_t changed_ = 0;
 };
 
+// A session works on the one database its data source names. Attaching
+// another file (ATTACH, VACUUM INTO) would reach every file the server
+// may read or write, so only temporary and in-memory databases may be
+// attached. A session locked read-only (data not null) may not switch
+// query_only off again.
+int Authorize(void* locked, int action, const char* file, const char* value, const char*,
+              const char*) {
+  if (action == SQLITE_ATTACH && file && file[0] != '\0' && std::strcmp(file, ":memory:") != 0)
+    return SQLITE_DENY;
+  if (locked && action == SQLITE_PRAGMA && value && sqlite3_stricmp(file, "query_only") == 0)
+    return SQLITE_DENY;
+  return SQLITE_OK;
+}
+
 class SqliteSession : public StorageSession {
  public:
-  explicit SqliteSession(sqlite3* db) : db_(db) {}
+  SqliteSession(sqlite3* db, std::shared_ptr<WriteQueue> queue, int waitMs,
+                const std::atomic<bool>* stop)
+      : db_(db), turn_(db, std::move(queue), waitMs, stop) {}
   ~SqliteSession() override {
     if (InTransaction()) Exec("ROLLBACK");
     sqlite3_close_v2(db_);
@@ -136,7 +227,7 @@ class SqliteSession : public StorageSession {
     if (rc != SQLITE_OK) return SqliteStatus(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_));
     if (rest) *rest = tail ? std::string(tail) : std::string();
     if (!stmt) return Status::Error("37000", 0, "the statement text holds no statement");
-    out->reset(new SqliteStatement(db_, stmt));
+    out->reset(new SqliteStatement(db_, stmt, &turn_));
     return Status::Ok();
   }
 
@@ -146,6 +237,11 @@ class SqliteSession : public StorageSession {
   bool InTransaction() const override { return sqlite3_get_autocommit(db_) == 0; }
   Status SetReadOnly(bool readOnly) override {
     return Exec(readOnly ? "PRAGMA query_only=1" : "PRAGMA query_only=0");
+  }
+  Status LockReadOnly() override {
+    Status st = SetReadOnly(true);
+    if (st.ok) sqlite3_set_authorizer(db_, Authorize, this);
+    return st;
   }
   std::string EngineVersion() const override {
     return std::string("SQLite ") + sqlite3_libversion();
@@ -215,6 +311,7 @@ class SqliteSession : public StorageSession {
   Status Exec(const char* sql) {
     char* error = nullptr;
     int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &error);
+    turn_.After();
     if (rc == SQLITE_OK) return Status::Ok();
     std::string message = error ? error : sqlite3_errstr(rc);
     sqlite3_free(error);
@@ -244,6 +341,7 @@ class SqliteSession : public StorageSession {
   }
 
   sqlite3* db_;
+  WriteTurn turn_;
 };
 
 // Asked by SQLite every few thousand steps: non-zero interrupts the
@@ -252,20 +350,22 @@ int StopRequested(void* flag) {
   return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0;
 }
 
-// A session works on the one database its data source names. Attaching
-// another file (ATTACH, VACUUM INTO) would reach every file the server
-// may read or write, so only temporary and in-memory databases may be
-// attached.
-int Authorize(void*, int action, const char* file, const char*, const char*, const char*) {
-  if (action == SQLITE_ATTACH && file && file[0] != '\0' && std::strcmp(file, ":memory:") != 0)
-    return SQLITE_DENY;
-  return SQLITE_OK;
-}
-
 class SqliteEngine : public StorageEngine {
  public:
   SqliteEngine(int busyTimeoutMs, int maxValueBytes, const std::atomic<bool>* stop)
       : busyTimeoutMs_(busyTimeoutMs), maxValueBytes_(maxValueBytes), stop_(stop) {}
+
+  // The queue of the database file db has open; null for a private
+  // in-memory or temporary database. Queues stay for the life of the
+  // engine: one per database file served.
+  std::shared_ptr<WriteQueue> QueueOf(sqlite3* db) {
+    const char* file = sqlite3_db_filename(db, "main");
+    if (!file || !*file) return nullptr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::shared_ptr<WriteQueue>& queue = queues_[file];
+    if (!queue) queue = std::make_shared<WriteQueue>();
+    return queue;
+  }
 
   Status Open(const std::string& path, std::unique_ptr<StorageSession>* out) override {
     sqlite3* db = nullptr;
@@ -274,7 +374,7 @@ class SqliteEngine : public StorageEngine {
     if (rc != SQLITE_OK) {
       Status st = SqliteStatus(rc, std::string("cannot open database: ") +
                                        (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
-      st.sqlstate = "08001";
+      if (st.sqlstate != "S1001") st.sqlstate = "08001";  // out of memory stays S1001
       sqlite3_close_v2(db);
       return st;
     }
@@ -284,14 +384,14 @@ class SqliteEngine : public StorageEngine {
     sqlite3_set_authorizer(db, Authorize, nullptr);
     if (stop_)
       sqlite3_progress_handler(db, 10000, StopRequested, const_cast<std::atomic<bool>*>(stop_));
-    auto* session = new SqliteSession(db);
+    auto* session = new SqliteSession(db, QueueOf(db), busyTimeoutMs_, stop_);
     // WAL lets readers go on while one client writes. An in-memory
     // database has no journal file and keeps its own mode.
     session->Exec("PRAGMA journal_mode=WAL");
     Status st = session->Exec("PRAGMA foreign_keys=ON");
     if (!st.ok) {
       delete session;
-      st.sqlstate = "08001";
+      if (st.sqlstate != "S1001") st.sqlstate = "08001";  // out of memory stays S1001
       return st;
     }
     out->reset(session);
@@ -302,6 +402,8 @@ class SqliteEngine : public StorageEngine {
   int busyTimeoutMs_;
   int maxValueBytes_;
   const std::atomic<bool>* stop_;
+  std::mutex mutex_;
+  std::map<std::string, std::shared_ptr<WriteQueue>> queues_;
 };
 
 }  // namespace

@@ -93,6 +93,13 @@ class StorageSession {
   virtual Status Rollback() = 0;
   virtual bool InTransaction() const = 0;
   virtual Status SetReadOnly(bool readOnly) = 0;
+  // Makes the session read-only for the rest of its life, whatever the
+  // client sends later (a user's right; SetReadOnly is the client's own
+  // access mode). An engine that cannot promise it refuses, and the login
+  // fails.
+  virtual Status LockReadOnly() {
+    return Status::Error("08004", 0, "this storage cannot keep a session read-only");
+  }
   virtual std::string EngineVersion() const = 0;
 
   // Catalog: every table and view, the columns and indexes of one table,
@@ -111,11 +118,12 @@ class StorageEngine {
   virtual Status Open(const std::string& path, std::unique_ptr<StorageSession>* out) = 0;
 };
 
-// The SQLite engine (storage/SqliteStorage.cpp). Writers wait up to
-// busyTimeoutMs for each other; a value may hold at most maxValueBytes;
+// The SQLite engine (storage/SqliteStorage.cpp). Writers to one database
+// wait for each other in order, each at most lockWaitMs ("S1T00" after
+// that); a value may hold at most maxValueBytes;
 // a running statement stops with "S1008" once *stop is set (stop may be
 // null).
-std::unique_ptr<StorageEngine> CreateSqliteEngine(int busyTimeoutMs, int maxValueBytes = 256 << 20,
+std::unique_ptr<StorageEngine> CreateSqliteEngine(int lockWaitMs, int maxValueBytes = 256 << 20,
                                                   const std::atomic<bool>* stop = nullptr);
 
 }  // namespace velsrv

@@ -3,11 +3,13 @@
 # SQL type, cursor.description, long values, parameters of every Python
 # type (non-ASCII text too) and executemany, fetchmany, rowcount, nextset, a
 # server error, commit, rollback and autocommit, getinfo, tables and
-# getTypeInfo. Run by run_with_server.sh, which sets VELORA_DSN.
+# getTypeInfo; threads writing and reading at once. Run by
+# run_with_server.sh, which sets VELORA_DSN.
 import datetime
 import decimal
 import os
 import sys
+import threading
 
 import pyodbc
 
@@ -97,9 +99,41 @@ def main():
     types = [r.data_type for r in cur.getTypeInfo()]
     check("getTypeInfo in type order", types, sorted(types))
     cn.close()
+    threads(f"DSN={os.environ['VELORA_DSN']};User=tester;Password=secret")
     print("".join(f"FAIL {failure}\n" for failure in failures), end="")
     print("pyodbc client:", "OK" if not failures else f"{len(failures)} failures")
     return 1 if failures else 0
+
+
+def threads(dsn):
+    # Writers in transactions of their own, on connections of their own: a
+    # writer waiting for another's lock must not keep that one from
+    # committing (which one driver call at a time in the process would do,
+    # until the server's busy timeout fails the waiting writer with HYT00).
+    setup = pyodbc.connect(dsn, autocommit=True)
+    setup.execute("CREATE TABLE w (k INTEGER, v INTEGER)")
+    errors = []
+
+    def work(k):
+        try:
+            cn = pyodbc.connect(dsn, autocommit=False)
+            for v in range(10):
+                cn.execute("INSERT INTO w VALUES (?, ?)", k, v)
+                cn.commit()
+                check(f"thread {k} reads", int(cn.execute("SELECT COUNT(*) FROM w WHERE k = ?", k).fetchone()[0]), v + 1)
+                cn.commit()
+            cn.close()
+        except pyodbc.Error as e:
+            errors.append(f"thread {k}: {e}")
+
+    workers = [threading.Thread(target=work, args=(k,)) for k in range(4)]
+    for worker in workers:
+        worker.start()
+    for worker in workers:
+        worker.join(60)
+    check("thread errors", errors, [])
+    check("rows written", int(setup.execute("SELECT COUNT(*) FROM w").fetchone()[0]), 40)
+    setup.close()
 
 
 if __name__ == "__main__":

@@ -38,7 +38,7 @@ port=${port//[^0-9]/}
 [[ -n "$port" ]] || { echo "velora-server did not start:" >&2; cat "$work/server.log" >&2; exit 1; }
 
 export ODBCSYSINI="$work/odbc" ODBCINI="$work/odbc/odbc.ini" HOME="$work/odbc/home"
-printf '[Velora]\nDriver = %s\nSetup = %s\nThreading = 3\n' "$driver" "$driver" \
+printf '[Velora]\nDriver = %s\nSetup = %s\nThreading = 0\n' "$driver" "$driver" \
   >"$ODBCSYSINI/odbcinst.ini"
 printf '[VeloraTest]\nDriver = Velora\nServer = 127.0.0.1\nService = %s\nUser = tester\n' \
   "$port" >"$ODBCINI"

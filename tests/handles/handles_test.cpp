@@ -100,10 +100,10 @@ TEST_F(HandlesTest, EntryLookupClearsOnlyTheObjectFound) {
   VEL_POST(env, SQL_ERROR, kDiagMemory);
   VEL_POST(c1, SQL_ERROR, kDiagMemory);
   VEL_POST(s1, SQL_ERROR, kDiagMemory);
-  EXPECT_EQ(nullptr, FindAndClearStatement(c1));
-  EXPECT_EQ(nullptr, FindAndClearConnection(env));
-  EXPECT_EQ(s1, FindAndClearStatement(s1));
-  EXPECT_EQ(c1, FindAndClearConnection(c1));
+  EXPECT_EQ(nullptr, StatementHold(c1).Get());
+  EXPECT_EQ(nullptr, ConnectionHold(env).Get());
+  EXPECT_EQ(s1, StatementHold(s1).Get());
+  EXPECT_EQ(c1, ConnectionHold(c1).Get());
   EXPECT_EQ(0u, s1->errors.Count() + c1->errors.Count());
   EXPECT_EQ(1u, env->errors.Count());
   SQLHDBC hdbc = nullptr;

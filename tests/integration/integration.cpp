@@ -101,7 +101,8 @@ int main(int argc, char** argv) {
   const std::string ini = VEL_ODBC_DIR "/integration_test.odbc.ini";
   std::ofstream(ini) << Section("VelOpen", g_a.Port()) << Section("VelOther", g_b.Port())
                      << Section("VelAuth", g_c.Port(), "alice") << Section("VelRefused", g_refused)
-                     << Section("VelPrompt", g_a.Port(), "public", "Yes");
+                     << Section("VelPrompt", g_a.Port(), "public", "Yes")
+                     << Section("VelPrefer", g_a.Port(), "public", "no\nTLS = prefer");
   setenv("ODBCSYSINI", VEL_ODBC_DIR, 1);
   setenv("ODBCINI", ini.c_str(), 1);
   setenv("HOME", VEL_ODBC_DIR "/home", 1);

@@ -3,7 +3,7 @@
 // ODBC 3 application's connection. The data sources: "VelOpen" (server A,
 // any login), "VelOther" (server B), "VelAuth" (server C, alice /
 // wonderland), "VelRefused" (a port nobody listens on), "VelPrompt"
-// (server A, asks for the password).
+// (server A, asks for the password), "VelPrefer" (server A, TLS=prefer).
 #ifndef VELORA_TESTS_INTEGRATION_INTEGRATION_H
 #define VELORA_TESTS_INTEGRATION_INTEGRATION_H
 

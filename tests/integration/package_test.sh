@@ -21,7 +21,7 @@ grep -q 'odbcinst -u -d -n Velora' "$work/control/prerm"
 
 export ODBCSYSINI=$work/odbc ODBCINI=$work/odbc/odbc.ini HOME=$work/odbc
 sed "s|= /usr/|= $root/usr/|" "$share/driver.ini" | odbcinst -i -d -r >/dev/null
-diff <(printf '[Velora]\nDescription=Velora ODBC driver\nDriver=%s\nSetup=%s\nThreading=3\nUsageCount=1\n\n' "$lib" "$lib") "$ODBCSYSINI/odbcinst.ini"
+diff <(printf '[Velora]\nDescription=Velora ODBC driver\nDriver=%s\nSetup=%s\nThreading=0\nUsageCount=1\n\n' "$lib" "$lib") "$ODBCSYSINI/odbcinst.ini"
 add='import ctypes, sys; sys.exit(1 - ctypes.CDLL("libodbcinst.so.2").SQLConfigDataSource(ctypes.c_void_p(1), 1, b"Velora", b"DSN=Tty\0Service=7\0\0"))'
 printf '\nTerminal one\nann\ny\nhost9\n\n' | script -qec "python3 -c '$add'" /dev/null >"$work/tty.out"
 diff <(printf '[Tty]\nDriver=Velora\nDescription=Terminal one\nServer=host9\nService=7\nUser=ann\nPassword=Yes\n\n') "$ODBCINI"

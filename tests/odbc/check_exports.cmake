@@ -1,12 +1,29 @@
 # Compares the defined dynamic symbols of LIBRARY with the names in
-# EXPECTED (one per line, # comments). Run with cmake -P.
-execute_process(COMMAND nm -D --defined-only ${LIBRARY}
-                OUTPUT_VARIABLE output RESULT_VARIABLE result)
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "nm failed on ${LIBRARY}")
-endif()
-string(REGEX MATCHALL "[^\n]+" lines "${output}")
+# EXPECTED (one per line, # comments). Run with cmake -P. With OBJDUMP, a
+# Windows DLL: its export table, and each DLL it imports must be one of
+# IMPORTS.
+cmake_minimum_required(VERSION 3.25)
 set(actual "")
+if(OBJDUMP)
+  execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE output RESULT_VARIABLE result)
+  string(FIND "${output}" "[Ordinal/Name Pointer] Table" start)
+  string(SUBSTRING "${output}" ${start} -1 table)
+  string(REGEX REPLACE "\n\n.*" "" table "${table}")
+  string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" lines "${table}")
+  string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${output}")
+  foreach(line IN LISTS imports)
+    string(REPLACE "DLL Name: " "" dll "${line}")
+    if(NOT dll IN_LIST IMPORTS)
+      message(FATAL_ERROR "${LIBRARY} imports ${dll}, not a system DLL")
+    endif()
+  endforeach()
+else()
+  execute_process(COMMAND nm -D --defined-only ${LIBRARY} OUTPUT_VARIABLE output RESULT_VARIABLE result)
+  string(REGEX MATCHALL "[^\n]+" lines "${output}")
+endif()
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "cannot read the symbols of ${LIBRARY}")
+endif()
 foreach(line IN LISTS lines)
   string(REGEX REPLACE "^.* ([^ ]+)$" "\\1" name "${line}")
   string(REGEX REPLACE "@.*$" "" name "${name}")

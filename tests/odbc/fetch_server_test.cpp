@@ -208,3 +208,41 @@ TEST_F(FetchServerTest, LongValuesComeInPiecesThenNoData) {
 }
 
 }  // namespace
+
+// Rows come in blocks from this server; what the application sees stays
+// that of one row per request: closing and executing again starts again,
+// maximum rows count, the row number is the application's row; a commit
+// with autocommit on leaves the cursor open, and with autocommit off
+// (rows one per request then) closes it at once.
+TEST_F(FetchServerTest, BlocksKeepCloseMaxRowsRowNumberAndCommit) {
+  const char* five = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5) SELECT i FROM n";
+  SQLINTEGER i = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, &i, 0, nullptr));
+  std::string seen;
+  auto next = [&](int times) {
+    for (int n = 0; n < times; ++n) {
+      SQLRETURN rc = SQLFetch(stmt_);
+      seen += SQL_SUCCEEDED(rc) ? std::to_string(i) : " " + std::to_string(rc) + State() + " ";
+    }
+  };
+  auto attr = [&](SQLINTEGER a, SQLULEN v) { ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, a, (SQLPOINTER)v, 0)); };
+  SQLULEN row = 0;
+  Exec(five);
+  next(2);
+  EXPECT_EQ(SQL_SUCCESS, SQLGetStmtOption(stmt_, SQL_ROW_NUMBER, &row)) << State();
+  seen += "#" + std::to_string(row) + " ";
+  Exec(five);
+  next(1);
+  attr(SQL_ATTR_MAX_ROWS, 2);
+  Exec(five);
+  next(3);
+  attr(SQL_ATTR_MAX_ROWS, 0);
+  for (SQLULEN autocommit : {SQL_AUTOCOMMIT_ON, SQL_AUTOCOMMIT_OFF}) {
+    ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)autocommit, 0));
+    Exec(five);
+    next(1);
+    ASSERT_EQ(SQL_SUCCESS, SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT));
+    next(1);
+  }
+  EXPECT_EQ("12#2 112 100 121 -124000 ", seen);
+}

@@ -19,7 +19,7 @@ class OdbcFolder : public ::testing::Environment {
   void SetUp() override {
     mkdir(dir_.c_str(), 0700);
     mkdir((dir_ + "/home").c_str(), 0700);
-    std::ofstream(dir_ + "/odbcinst.ini") << "[Velora Test]\nDriver = " << VEL_DRIVER_PATH << "\nThreading = 3\n";
+    std::ofstream(dir_ + "/odbcinst.ini") << "[Velora Test]\nDriver = " << VEL_DRIVER_PATH << "\nThreading = 0\n";
     std::ofstream(dir_ + "/odbc.ini") << "[VeloraFake]\nDriver = Velora Test\nServer = 127.0.0.1\nService = 1\n";
     setenv("ODBCSYSINI", dir_.c_str(), 1);
     setenv("ODBCINI", (dir_ + "/odbc.ini").c_str(), 1);

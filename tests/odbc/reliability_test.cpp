@@ -1,50 +1,20 @@
 // Reliability of a whole application conversation (tests/odbc/conversation.h):
-// replies a hostile peer sent, every allocation failing in turn, and the
-// connection cut at every byte of every reply, reset, or gone silent.
+// every allocation failing in turn, and the connection cut at every byte
+// of every reply, reset, or gone silent. (Hostile replies: the corpus of
+// conversation_fuzz.cpp.)
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-
-#include <fstream>
-#include <iterator>
 
 #include "base/Alloc.h"
 #include "odbc/conversation.h"
+#include "support/velora_server.h"
 
 namespace {
 
-long PeakKilobytes() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_maxrss;
-}
-
-// Replies a hostile peer sent, the server's whole side of a conversation
-// (the conversation fuzz corpus keeps them), and what the application saw
-// from the execution to the failure.
-TEST(Reliability, HostileRepliesAreCommunicationFailures) {
-  const std::string seen = "exec 0|cols 0|describe 0|describe 0|unbind 0|bind 0|fetch -1 08S01:3047|";
-  const std::pair<const char*, std::string> rows[] = {
-      // A declared CHAR length of 4294967280 sizes nothing: a few bytes came.
-      {"hostile-1", "exec 0|cols 0|describe 0|unbind 0|bind 0|fetch 1 01004:1041|unbind 0|fetch -1 08S01:3047|"},
-      {"hostile-2", seen},  // a column named twice
-      {"hostile-3", seen},  // a column the result set lacks, after a bound one
-  };
-  for (const auto& row : rows) {
-    std::ifstream in(std::string(VEL_CORPUS) + "/" + row.first, std::ios::binary);
-    const long before = PeakKilobytes();
-    ScriptedPeer peer(std::string(std::istreambuf_iterator<char>(in), {}), PeerEnd::kClose);
-    Conversation c;
-    c.Run(peer.Port());
-    const std::string text = c.Text();
-    EXPECT_EQ(text.substr(text.find("exec"), text.find("drop") - text.find("exec")), row.second) << row.first;
-    EXPECT_LT(PeakKilobytes() - before, 256 * 1024) << row.first;
-  }
-}
-
 // A conversation with the peer at port, compared with reference.
 Conversation Converse(const std::string& port, const std::vector<std::string>* reference, int queryTimeout = 0,
-                      bool probe = false) {
+                      bool probe = false, const std::string& extra = "") {
   Conversation c;
+  c.extra = extra;
   c.reference = reference;
   c.stop = reference != nullptr;  // the reference's failing statement is part of it
   c.queryTimeout = queryTimeout;
@@ -74,22 +44,35 @@ void ExpectLeftWith(const Conversation& c, std::initializer_list<const char*> st
 // Every allocation of the conversation fails in turn, alone (its call
 // reports it) and with all after it (reporting may fail too); the handles
 // work afterwards and are freed without a leak (AddressSanitizer).
-TEST(Reliability, EveryAllocationFailureIsReported) {
-  ScriptedPeer peer;
-  const std::vector<std::string> reference = Converse(peer.Port(), nullptr).lines;
+void SweepAllocations(const std::string& port, const std::string& tls = "") {
+  const std::vector<std::string> reference = Converse(port, nullptr, 0, false, tls).lines;
   for (bool once : {true, false}) {
     long n = 0;
     for (bool reached = true; reached && n < 20000; ++n) {
       const unsigned long before = AllocCount();
       once ? SetAllocFailOnce(n) : SetAllocFailAfter(n);
-      Conversation c = Converse(peer.Port(), &reference, 0, true);  // probing
+      Conversation c = Converse(port, &reference, 0, true, tls);  // probing
       ResetAllocFailure();
       reached = once ? AllocCount() - before > static_cast<unsigned long>(n) : c.left >= 0;
-      const std::string what = "allocation " + std::to_string(n) + (once ? " alone" : " on");
+      const std::string what = "allocation " + std::to_string(n) + (once ? " alone" : " on") + tls;
       if (reached) ExpectLeftWith(c, {" S1001:3008", " S1000:3008", "env -1|", once ? ":3008" : " -1|"}, what);
     }
-    std::printf("allocations reached (%s): %ld\n", once ? "alone" : "on", n - 1);
+    std::printf("allocations reached (%s%s): %ld\n", once ? "alone" : "on", tls.c_str(), n - 1);
   }
+}
+
+TEST(Reliability, EveryAllocationFailureIsReported) {
+  ScriptedPeer fake;
+  SweepAllocations(fake.Port());
+}
+
+// So also over TLS at a real server (whose answers are its own).
+TEST(Reliability, EveryAllocationFailureOverTlsIsReported) {
+  VeloraServer velora;
+  const std::string stem = velora.Folder() + "/cert";
+  ASSERT_TRUE(MakeTestCertificate(stem, "localhost"));
+  ASSERT_TRUE(velora.Start({"--tls-cert", stem + ".pem", "--tls-key", stem + ".key"})) << velora.Error();
+  SweepAllocations(velora.PortText(), ";TLS=require");
 }
 
 // The peer plays the reference stream cut at every byte offset and then

@@ -30,7 +30,7 @@ TEST(ElementEncoding, EveryElementClassRoundTripsItsSample) {
     EXPECT_EQ(sample.size(), e->ElementSize()) << ElementName(id);
     EXPECT_EQ(Hex(sample), Hex(Encode(e.get()))) << ElementName(id);
   }
-  EXPECT_EQ(51, classes);
+  EXPECT_EQ(53, classes);
 }
 
 // Values as senders set them are pinned by the driver's wire tests
@@ -78,6 +78,8 @@ TEST(ElementDecoding, ShortBodiesFailWithCommunicationStatus) {
       {El::fetchData, FromHex("01 00 00 ff ff ff ff")},
       {El::fetchDataSet, FromHex("ff ff 01 00 00 00 00 00 00")},
       {El::fetchDataSet, FromHex("02 00 01 00 00 00 00 00 00")},
+      {El::numberOfRowsInSet, FromHex("02 00 01 00 01 00 00 01 00 00 00 'a'")},
+      {El::numberOfRowsInSet, FromHex("01 00 01 00 01 00 00 05 00 00 00 'a'")},
       {El::parameterDataElement, FromHex("01 00 04 00 00 03 00 00 00")},
       {El::parameterDataSetElement, FromHex("ff ff")},
       {El::resultSetDescription, FromHex("ff ff 00 00")},

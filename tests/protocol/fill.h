@@ -26,6 +26,8 @@ inline std::string SampleOf(Element* e) {
   if (dynamic_cast<FetchDataSetElement*>(e)) {
     hex = "03 00 01 00 00 03 00 00 00 'row' 02 00 01 00 00 00 00 03 00 00 01 00 00 00 'x'";
   }
+  // row count, then each row as a fetchDataSet
+  if (dynamic_cast<RowBlockElement*>(e)) hex = "02 00 01 00 01 00 00 02 00 00 00 'ab' 00 00";
   // number, SQL type, null flag, 32-bit length, bytes
   if (dynamic_cast<ParameterDataElement*>(e)) hex = "01 00 fb ff 00 03 00 00 00 10 20 30";
   if (dynamic_cast<ParameterDataSetElement*>(e))

@@ -39,6 +39,7 @@ int Client::Login(const std::string& dsn, const std::string& user, const std::st
   if (rc == 0) {
     version = r.Get<VersionElement>()->value.TextOrEmpty();
     std::memcpy(sizes, r.Get<NativeLengthValuesElement>()->values, sizeof sizes);
+    fetchType = r.Get<FetchTypeElement>()->value;
   }
   return rc;
 }

@@ -71,6 +71,7 @@ class Client {
   ClibConnection connection;
   std::string version;
   uint16_t sizes[13] = {};
+  int fetchType = -1;  // the login's offer
 };
 
 // A started server (with args) and a logged-in client with one statement s.

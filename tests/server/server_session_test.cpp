@@ -6,11 +6,36 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "server_client.h"
+#include "support/socket_io.h"
 
 namespace {
+
+// A login over a socket bound to source (a loopback address other than
+// the driver's): the connect reply's return code, or kCommFailure.
+int LoginFrom(const char* source, int port, const std::string& user, const std::string& password) {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  inet_pton(AF_INET, source, &a.sin_addr);
+  std::string body, reply;
+  for (const std::string& text : {std::string("db"), user, password}) body += std::string{char(text.size()), 0} + text;
+  std::string frame = std::string{char(body.size()), 0, 0, 0, char(Msg::kConnect), 0} + body;
+  std::string greeting = "L\x06 WIN32 iso8859-1";
+  greeting.resize(80, '\0');
+  bool ok = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
+  ok = ok && connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+       send(fd, greeting.data(), 80, MSG_NOSIGNAL) == 80 && ReadExactly(fd, 2, &reply) && reply == std::string(2, 0) &&
+       send(fd, frame.data(), frame.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(frame.size()) &&
+       ReadExactly(fd, 6, &reply);
+  close(fd);
+  return ok ? static_cast<int16_t>(uint8_t(reply[4]) | uint8_t(reply[5]) << 8) : kCommFailure;
+}
 
 TEST(ServerLogin, GreetingStatusesAndTheConnectReply) {
   VeloraServer server;
@@ -88,10 +113,45 @@ TEST(ServerLogin, UnsafeSetupsAreRefusedAtStart) {
   EXPECT_EQ(six.Log().find("only a loopback address"), std::string::npos);
   // Readable by others: the server starts and says so.
   ASSERT_EQ(chmod(users.c_str(), 0644), 0);
+  VeloraServer clear;  // beyond loopback with users but without TLS
+  EXPECT_FALSE(clear.Start({"--address", "0.0.0.0", "--users", users}));
+  EXPECT_NE(clear.Log().find("give --tls-cert and --tls-key (or --allow-plaintext"), std::string::npos);
   ASSERT_TRUE(readable.Start({"--users", users}));
   EXPECT_NE(readable.Log().find("may be read by others"), std::string::npos);
   Client c;
   EXPECT_EQ(c.Connect(readable.Port(), "db", "alice", "pw"), 0);
+}
+
+// Fifty wrong logins at once from one address: they are checked one at a
+// time in growing turns, and those whose turn lies too far ahead are
+// refused unchecked; meanwhile a right login from another address is
+// served at once. The log names no password.
+TEST(ServerLogin, GuessingIsSlowedPerAddressOnly) {
+  VeloraServer server;
+  server.AddUser("alice", "right one");
+  ASSERT_TRUE(server.Start({"--allow-plaintext"})) << server.Error();
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  std::atomic<int> failed{0};
+  std::vector<std::thread> guessers;
+  for (int i = 0; i < 50; ++i) {
+    guessers.emplace_back([&, i] {
+      Client c;
+      failed += c.Connect(server.Port(), "db", "alice", "guess-" + std::to_string(i)) != 0;
+    });
+  }
+  ASSERT_TRUE(server.WaitForLog("(failure 2 from 127.0.0.1)"));
+  const Clock::time_point asked = Clock::now();
+  EXPECT_EQ(LoginFrom("127.0.0.2", server.Port(), "alice", "right one"), 0);
+  EXPECT_LT(Clock::now() - asked, std::chrono::milliseconds(1500));
+  for (auto& g : guessers) g.join();
+  EXPECT_EQ(failed, 50);
+  EXPECT_GT(Clock::now() - start, std::chrono::milliseconds(1500));  // 100 + 200 + 400 + 800 ms of turns
+  const std::string log = server.Log();
+  EXPECT_NE(log.find("(failure 5 from 127.0.0.1)"), std::string::npos);
+  EXPECT_NE(log.find("refused unchecked: too many failed logins from 127.0.0.1"), std::string::npos);
+  EXPECT_NE(log.find("logs in without encryption (--allow-plaintext)"), std::string::npos);
+  EXPECT_EQ(log.find("guess-"), std::string::npos);
 }
 
 TEST(ServerLogin, DataSourcesAndNamesFromClients) {

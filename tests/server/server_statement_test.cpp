@@ -156,6 +156,54 @@ TEST_F(ServerStatement, OptionsCursorNamesAndTransactions) {
   EXPECT_EQ(count(), U32(4));
 }
 
+// Blocks of rows (offered at login): at least one row however small the
+// budget, rows while the budget lasts, and the end, the maximum rows or a
+// failing row (22003 at row 4) after the rows with their record in the
+// reply: "rc: rows state".
+TEST_F(ServerStatement, BlocksEndAtTheBudgetTheEndOrTheFailingRow) {
+  EXPECT_EQ(c.fetchType, 1);
+  ASSERT_EQ(c.Exec(s, "CREATE TABLE b (v TINYINT)"), 0);
+  ASSERT_EQ(c.Exec(s, "INSERT INTO b VALUES (1), (2), (3), (1000)"), 0);
+  auto block = [&](uint32_t budget) {
+    FetchBlockRequest r;
+    r.SetStatementId(s);
+    r.Get<ColumnNumberVectorElement>()->SetCount(1);
+    r.Get<ColumnNumberVectorElement>()->SetAt(0, 1);
+    r.Get<MaxLengthElement>()->value = budget;
+    std::string out = std::to_string(c.Exchange(&r)) + ":";
+    FetchDataSetElement row;
+    int status = 0;
+    while (r.Get<RowBlockElement>()->NextRow(&row, &status)) out += " " + std::to_string(row.List()->Head()->Data()[0]);
+    return out + " " + r.Get<SqlstateElement>()->value.TextOrEmpty();
+  };
+  const char* three = "SELECT v FROM b WHERE rowid <= 3";  // rows of 10 bytes
+  const struct {
+    const char* sql;  // executed first when given
+    uint32_t budget;
+    const char* reply;
+  } rows[] = {
+      {three, 1, "0: 1 "},
+      {nullptr, 1, "0: 2 "},
+      {nullptr, 10, "0: 3 "},
+      {nullptr, 1, "100: 02000"},
+      {three, 30, "0: 1 2 3 "},
+      {nullptr, 9, "100: 02000"},
+      {three, 31, "100: 1 2 3 02000"},
+      {"SELECT v FROM b", 1000, "-1: 1 2 3 22003"},
+      {nullptr, 1000, "100: 02000"},
+  };
+  for (const auto& r : rows) {
+    if (r.sql) {
+      ASSERT_EQ(c.Exec(s, r.sql), 0);
+    }
+    EXPECT_EQ(block(r.budget), r.reply) << r.budget;
+  }
+  EXPECT_EQ(c.State(s), "00000");  // the record went with the block
+  EXPECT_EQ(c.Call(Msg::kSetMaxRows, s, 2), 0);
+  ASSERT_EQ(c.Exec(s, three), 0);
+  EXPECT_EQ(block(1000), "100: 1 2 02000");
+}
+
 // The wire form of each SQL type's limits and refusals, fetched from a
 // column of that declared type: hex of the value, or the SQLSTATE of a
 // value that does not fit. Plain values of every type are read back through

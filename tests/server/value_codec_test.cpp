@@ -11,6 +11,7 @@
 
 #include "server/Catalog.h"
 #include "server/Escapes.h"
+#include "server/LoginGuard.h"
 #include "server/SqlTypes.h"
 #include "server/Users.h"
 #include "server/ValueCodec.h"
@@ -142,6 +143,15 @@ TEST(ServerEscapes, ClausesBecomeSqlite) {
   }
 }
 
+// Login turns are kept per client address, without the port.
+TEST(ServerUsers, PeerAddressWithoutPort) {
+  for (const auto& [peer, address] :
+       std::vector<std::pair<std::string, std::string>>{{"127.0.0.2:5480#1", "127.0.0.2"},
+                                                        {"[::1]:40000#12", "[::1]"},
+                                                        {"[::ffff:10.0.0.1]:1#3", "[::ffff:10.0.0.1]"}})
+    EXPECT_EQ(LoginGuard::AddressOf(peer), address);
+}
+
 TEST(ServerUsers, FileIsPrivateEvenOverAPlantedTemporaryFile) {
   char dir[] = "/tmp/velusers.XXXXXX";
   ASSERT_NE(mkdtemp(dir), nullptr);
@@ -161,6 +171,19 @@ TEST(ServerUsers, FileIsPrivateEvenOverAPlantedTemporaryFile) {
   EXPECT_TRUE(CheckUser(users, "alice", "pw one", &error));
   EXPECT_FALSE(CheckUser(users, "alice", "pw two", &error) || CheckUser(users, "mallory", "x", &error));
   EXPECT_NE(access(planted.c_str(), F_OK), 0);
+  // Rights are written after the hash and read back; a line with a right
+  // nobody knows admits nobody.
+  UserRights rights, read;
+  rights.readOnly = true;
+  rights.dataSources = {"sales", "hr"};
+  ASSERT_TRUE(AddUser(users, "bob", "pw", &error, rights)) << error;
+  ASSERT_TRUE(CheckUser(users, "bob", "pw", &error, &read));
+  EXPECT_EQ(read.Text(), "read-only,datasource=sales,datasource=hr");
+  EXPECT_TRUE(read.MayOpen("hr") && !read.MayOpen("HR") && !read.MayOpen(""));
+  std::ifstream(users) >> text;  // alice's line
+  std::ofstream(users, std::ios::app) << "carol" << text.substr(5) << ":admin\n";
+  EXPECT_FALSE(CheckUser(users, "carol", "pw one", &error));
+  EXPECT_NE(error.find("unknown right \"admin\""), std::string::npos);
   EXPECT_EQ(std::system((std::string("rm -rf '") + dir + "'").c_str()), 0);
 }
 

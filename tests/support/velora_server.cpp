@@ -37,14 +37,23 @@ int ExitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 12
 }  // namespace
 
 int AddServerUser(const std::string& users, const std::string& name, const std::string& password,
-                  const std::string& log) {
-  std::string command = std::string(VEL_SERVER_PATH) + " adduser --users '" + users + "' --password-stdin '" + name +
-                        "' >>'" + log + "' 2>&1";
+                  const std::string& log, const std::string& rights) {
+  std::string command = std::string(VEL_SERVER_PATH) + " adduser --users '" + users + "' --password-stdin " + rights +
+                        " '" + name + "' >>'" + log + "' 2>&1";
   FILE* pipe = popen(command.c_str(), "w");
   if (!pipe) return -1;
   std::fprintf(pipe, "%s\n", password.c_str());
   int status = pclose(pipe);
   return status == -1 ? -1 : ExitStatus(status);
+}
+
+bool MakeTestCertificate(const std::string& stem, const std::string& name) {
+  const std::string command =
+      "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
+      "-subj /CN=" +
+      name + " -addext subjectAltName=DNS:" + name + " -keyout '" + stem + ".key' -out '" + stem +
+      ".pem' >/dev/null 2>&1";
+  return std::system(command.c_str()) == 0;
 }
 
 VeloraServer::VeloraServer() {
@@ -71,8 +80,8 @@ bool VeloraServer::Start(const std::vector<std::string>& extra) {
                                    portFile,        "--database", folder_ + "/test.db"};
   // The server's own subcommand hashes the passwords.
   for (const auto& user : users_) {
-    if (AddServerUser(usersFile, user.first, user.second, logFile) != 0) {
-      error_ = "adding user " + user.first + " failed: " + Log();
+    if (AddServerUser(usersFile, user.name, user.password, logFile, user.rights) != 0) {
+      error_ = "adding user " + user.name + " failed: " + Log();
       return false;
     }
   }

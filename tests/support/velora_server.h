@@ -18,9 +18,12 @@ class VeloraServer {
   VeloraServer(const VeloraServer&) = delete;
   VeloraServer& operator=(const VeloraServer&) = delete;
 
-  // Adds a user (name, password) to the users file written at Start; with
-  // no users the server accepts every login.
-  void AddUser(const std::string& name, const std::string& password) { users_.emplace_back(name, password); }
+  // Adds a user (name, password, adduser's rights options such as
+  // "--read-only") to the users file written at Start; with no users the
+  // server accepts every login.
+  void AddUser(const std::string& name, const std::string& password, const std::string& rights = "") {
+    users_.push_back({name, password, rights});
+  }
 
   // Starts the server binary (VEL_SERVER_PATH) with its port file, database
   // (test.db) and users file in Folder(), then the extra arguments; waits at most ten
@@ -42,7 +45,10 @@ class VeloraServer {
   bool WaitForLog(const std::string& text) const;
 
  private:
-  std::vector<std::pair<std::string, std::string>> users_;
+  struct User {
+    std::string name, password, rights;
+  };
+  std::vector<User> users_;
   pid_t pid_ = -1;
   int port_ = 0;
   int exitStatus_ = 0;
@@ -50,10 +56,14 @@ class VeloraServer {
   std::string error_;
 };
 
-// "velora-server adduser --users users --password-stdin name" with the
-// password on standard input; its exit status. Output goes to log.
+// "velora-server adduser --users users --password-stdin rights name" with
+// the password on standard input; its exit status. Output goes to log.
 int AddServerUser(const std::string& users, const std::string& name, const std::string& password,
-                  const std::string& log = "/dev/null");
+                  const std::string& log = "/dev/null", const std::string& rights = "");
+
+// Makes a self-signed certificate for the host name (stem.pem) and its key
+// (stem.key) with the openssl tool; false when that fails.
+bool MakeTestCertificate(const std::string& stem, const std::string& name);
 
 // A loopback port on which nothing listens and nothing else can: it stays
 // bound (not listening) until the program ends.

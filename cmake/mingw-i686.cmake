@@ -1,0 +1,13 @@
+# Cross-compiles the driver for 32-bit Windows with the mingw-w64 i686
+# compiler: cmake -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake ...
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+set(VEL_MINGW i686-w64-mingw32)
+set(CMAKE_C_COMPILER ${VEL_MINGW}-gcc)
+set(CMAKE_CXX_COMPILER ${VEL_MINGW}-g++)
+set(CMAKE_RC_COMPILER ${VEL_MINGW}-windres)
+set(CMAKE_OBJDUMP ${VEL_MINGW}-objdump)
+set(CMAKE_FIND_ROOT_PATH /usr/${VEL_MINGW})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

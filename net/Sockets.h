@@ -1,0 +1,60 @@
+// The socket calls of ClibConnection, over POSIX sockets (SocketsPosix.cpp)
+// or Windows Sockets 1.1 (SocketsWin32.cpp). A socket is an int, -1 for
+// none. A failing call records the Windows Sockets number of its error
+// (SetLastSocketError) before it returns false or -1; on POSIX a blocking
+// call that ran out of the socket's time limit counts as timed out (10060).
+#ifndef VELORA_NET_SOCKETS_H
+#define VELORA_NET_SOCKETS_H
+
+#include <cstdint>
+
+// Starts and stops the socket library for the process (WSAStartup for
+// version 1.1 with a blocking hook that does nothing; nothing on POSIX).
+bool StartSocketLibrary();
+void StopSocketLibrary();
+
+// What the socket library says about itself, for the trace.
+struct SocketLibraryInfo {
+  unsigned version;
+  unsigned highVersion;
+  char description[257];
+  char systemStatus[129];
+  unsigned maxSockets;
+};
+void DescribeSocketLibrary(SocketLibraryInfo* info);
+
+// A TCP stream socket (not inherited by started programs; on POSIX a peer
+// that has gone raises no signal), or -1.
+int OpenStreamSocket();
+bool CloseSocket(int socket);
+// Closes at once with a reset instead of lingering; results not examined.
+void ResetSocket(int socket);
+// Connects to an IPv4 address (in network order) and port; waits for
+// the outcome when a signal interrupts the call.
+bool ConnectSocket(int socket, uint32_t address, uint16_t port, int timeoutSeconds);
+// One send or receive: the count of bytes moved (0 from a receive: the
+// peer closed), or -1. Interrupted calls are repeated.
+long SendSome(int socket, const char* bytes, uint32_t length);
+long ReceiveSome(int socket, char* bytes, uint32_t length);
+// TCP_NODELAY and SO_KEEPALIVE turned on.
+bool SetNoDelay(int socket);
+bool SetKeepAlive(int socket);
+// Bounds later connects, sends and receives to seconds (0: no bound).
+bool SetSocketTimeout(int socket, int seconds);
+bool LocalPort(int socket, unsigned* port);
+
+// The port of a TCP service name, the first IPv4 address of a host name
+// (in network order), and a dotted address (0xFFFFFFFF when invalid).
+bool LookUpService(const char* service, uint16_t* port);
+bool LookUpHost(const char* host, uint32_t* address);
+uint32_t ParseDottedAddress(const char* text);
+
+// Records the error of a failed TLS send or receive (net/Tls.h reports it
+// in errno) as the socket error.
+void TakeTlsError();
+
+// The text of socket error number (a string resource of the DLL on
+// Windows), cut to size; an unknown number leaves buffer as it is.
+void LoadSocketErrorText(int number, char* buffer, int size);
+
+#endif

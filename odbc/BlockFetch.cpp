@@ -1,0 +1,106 @@
+// The fetch-block request and the rows it brings.
+#include "odbc/BlockFetch.h"
+
+#include <new>
+
+#include "base/Settings.h"
+#include "convert/ColumnValue.h"
+#include "handles/ClientDiagnostics.h"
+#include "handles/Connection.h"
+#include "handles/Statement.h"
+#include "protocol/Requests.h"
+
+namespace {
+
+bool IsLong(int32_t sqlType) { return sqlType == SQL_LONGVARCHAR || sqlType == SQL_LONGVARBINARY; }
+
+// The outcome a block reported for the row after its rows, with the
+// record that came with it; a reply without one (the server could not
+// send it there) leaves it to the get-error request.
+SQLRETURN BlockEnd(Statement* stmt, Request* reply, int rc) {
+  if (reply->Get<SqlstateElement>()->value.Length() == 0)
+    return stmt->CheckResult(rc, kStatusReplied);
+  return stmt->PostServerRecord(rc, reply);
+}
+
+// Asks for the next block of stmt's result set: every column travels, so
+// that SQLGetData finds any value of any row of the block.
+SQLRETURN RequestBlock(Statement* stmt) {
+  FetchBlockRequest* request = new (std::nothrow) FetchBlockRequest;
+  if (request == nullptr || request->Failed()) {
+    delete request;
+    return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
+  }
+  request->SetStatementId(stmt->StatementId());
+  const uint16_t count = static_cast<uint16_t>(stmt->columns.Count());
+  ColumnNumberVectorElement* vector = request->Get<ColumnNumberVectorElement>();
+  if (!vector->SetCount(count)) {
+    delete request;
+    return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
+  }
+  for (uint16_t i = 0; i < count; ++i) vector->SetAt(i, static_cast<uint16_t>(i + 1));
+  uint32_t budget = stmt->blockBudget == 0 ? kFirstBlockBudget : 2 * stmt->blockBudget;
+  if (budget > kMaxBlockBudget) budget = kMaxBlockBudget;
+  request->Get<MaxLengthElement>()->value = budget;
+  stmt->blockBudget = budget;
+
+  int status = kStatusCommunicationFailure;
+  const int rc = stmt->Exchange(request, &status);
+  const bool known = rc == SQL_SUCCESS || rc == SQL_NO_DATA_FOUND || rc == SQL_ERROR;
+  if (status != kStatusReplied || !known) {
+    delete request;
+    return stmt->CheckResult(rc, status);
+  }
+  if (request->Get<RowBlockElement>()->Rows() == 0) {
+    // A successful block holds a row; one without is the server's fault.
+    const SQLRETURN result = rc == SQL_SUCCESS ? VEL_POST(stmt, SQL_ERROR, kDiagInternalError)
+                                               : BlockEnd(stmt, request, rc);
+    delete request;
+    return result;
+  }
+  stmt->block = request;
+  return SQL_SUCCESS;
+}
+
+}  // namespace
+
+bool FetchesBlocks(Statement* stmt) {
+  if (stmt->block != nullptr) return true;
+  const Connection* c = stmt->connection;
+  if ((c->flags & VEL_CONNECTION_BLOCK_FETCH) == 0 || c->autocommit == 0 || stmt->namedCursor ||
+      Settings().blockFetch == 0) {
+    return false;
+  }
+  for (ColumnValue* value = stmt->columns.First(); value != nullptr; value = stmt->columns.Next()) {
+    if (IsLong(value->SqlType()) && value->binding == nullptr && (value->flags & 1) == 0)
+      return false;
+  }
+  return true;
+}
+
+SQLRETURN NextBlockRow(Statement* stmt, FetchDataSetElement* row) {
+  if (stmt->block != nullptr && stmt->block->Get<RowBlockElement>()->RowsLeft() == 0) {
+    Request* used = stmt->block;
+    stmt->block = nullptr;
+    const int end = used->ReturnCode();
+    const SQLRETURN rc = end == SQL_SUCCESS ? SQL_SUCCESS : BlockEnd(stmt, used, end);
+    delete used;
+    if (rc != SQL_SUCCESS) {
+      stmt->DropBlock();
+      return rc;
+    }
+  }
+  if (stmt->block == nullptr) {
+    const SQLRETURN rc = RequestBlock(stmt);
+    if (rc != SQL_SUCCESS) {
+      stmt->DropBlock();
+      return rc;
+    }
+  }
+  int status = kStatusCommunicationFailure;
+  if (!stmt->block->Get<RowBlockElement>()->NextRow(row, &status)) {
+    stmt->DropBlock();
+    return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
+  }
+  return SQL_SUCCESS;
+}

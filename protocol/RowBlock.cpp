@@ -1,0 +1,116 @@
+// The offer of the connect reply and the block of rows.
+#include "protocol/RowBlock.h"
+
+#include <cstring>
+
+#include "base/Alloc.h"
+#include "base/Trace.h"
+#include "protocol/ElementNames.h"
+#include "protocol/WireCodec.h"
+
+bool FetchTypeElement::GetElement(ElementCursor* cursor, int* status) {
+  if (cursor->Left() == 0) {
+    value = kFetchOneRow;
+    return true;
+  }
+  return EnumElement::GetElement(cursor, status);
+}
+
+namespace {
+
+// Skips one fetchDataSet encoding at cursor; false (status 0) when the
+// bytes end inside it.
+bool SkipRow(ElementCursor* cursor, int* status) {
+  uint16_t values = 0;
+  if (!wire::Read(cursor, &values, status)) return false;
+  for (uint16_t i = 0; i < values; ++i) {
+    uint8_t head[7];
+    if (!wire::Take(cursor, head, sizeof head, status)) return false;
+    uint32_t length = 0;
+    std::memcpy(&length, head + 3, 4);
+    if (cursor->Left() < length) {
+      *status = kStatusCommunicationFailure;
+      return false;
+    }
+    cursor->position += length;
+  }
+  return true;
+}
+
+}  // namespace
+
+RowBlockElement::~RowBlockElement() { Release(); }
+
+void RowBlockElement::Release() {
+  VelFree(bytes_);
+  bytes_ = nullptr;
+  length_ = capacity_ = count_ = taken_ = offset_ = 0;
+}
+
+bool RowBlockElement::GetElement(ElementCursor* cursor, int* status) {
+  ElementCursor start = *cursor;
+  uint16_t count = 0;
+  if (!wire::Read(cursor, &count, status)) return false;
+  const uint8_t* rows = cursor->position;
+  for (uint16_t i = 0; i < count; ++i) {
+    if (!SkipRow(cursor, status)) {
+      Trace('P', 1, "%s: row %u of %u is cut short", ElementName(kId), i + 1u, count);
+      *cursor = start;
+      return false;
+    }
+  }
+  Release();
+  const uint32_t length = static_cast<uint32_t>(cursor->position - rows);
+  if (length > 0) {
+    bytes_ = static_cast<uint8_t*>(VelAlloc(length));
+    if (bytes_ == nullptr) {
+      *status = kStatusMemoryFailure;
+      return false;
+    }
+    std::memcpy(bytes_, rows, length);
+  }
+  length_ = capacity_ = length;
+  count_ = count;
+  Trace('P', 2, "%s.GetElement()=%u rows, %lu bytes", ElementName(kId), count,
+        static_cast<unsigned long>(length));
+  return true;
+}
+
+bool RowBlockElement::PutElement(ElementCursor* cursor, int* status) {
+  Trace('P', 2, "%s.PutElement()=%lu rows, %lu bytes", ElementName(kId),
+        static_cast<unsigned long>(count_), static_cast<unsigned long>(length_));
+  return wire::Write(cursor, static_cast<uint16_t>(count_), status) &&
+         wire::Give(cursor, bytes_, length_, status);
+}
+
+bool RowBlockElement::AppendRow(FetchDataSetElement* row) {
+  if (count_ >= kMaxRows || !row->FitsOnWire()) return false;
+  const uint32_t size = row->ElementSize();
+  if (size > UINT32_MAX - 2 - length_) return false;
+  if (length_ + size > capacity_) {
+    uint64_t grown = capacity_ < 4096 ? 4096 : 2ull * capacity_;
+    if (grown < length_ + size) grown = length_ + size;
+    if (grown > UINT32_MAX - 2) grown = UINT32_MAX - 2;
+    uint8_t* bytes = static_cast<uint8_t*>(VelAlloc(static_cast<uint32_t>(grown)));
+    if (bytes == nullptr) return false;
+    if (length_ > 0) std::memcpy(bytes, bytes_, length_);
+    VelFree(bytes_);
+    bytes_ = bytes;
+    capacity_ = static_cast<uint32_t>(grown);
+  }
+  int status = 0;
+  ElementCursor cursor{bytes_ + length_, bytes_ + capacity_};
+  if (!row->PutElement(&cursor, &status)) return false;
+  length_ += size;
+  ++count_;
+  return true;
+}
+
+bool RowBlockElement::NextRow(FetchDataSetElement* row, int* status) {
+  if (taken_ >= count_) return false;
+  ElementCursor cursor{bytes_ + offset_, bytes_ + length_};
+  if (!row->GetElement(&cursor, status)) return false;
+  offset_ = static_cast<uint32_t>(cursor.position - bytes_);
+  ++taken_;
+  return true;
+}

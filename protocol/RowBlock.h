@@ -1,0 +1,69 @@
+// The elements of fetching many rows per round trip: the offer a server
+// appends to its connect reply (fetchType) and the block of rows of the
+// fetch-block reply (numberOfRowsInSet). protocol/BLOCKS.md describes the
+// extension as a whole.
+#ifndef VELORA_PROTOCOL_ROWBLOCK_H
+#define VELORA_PROTOCOL_ROWBLOCK_H
+
+#include <cstdint>
+
+#include "protocol/BasicElements.h"
+#include "protocol/DataSets.h"
+#include "protocol/WireNumbers.h"
+
+// The fetch types a server offers, as the fetchType element carries them.
+enum FetchTypeValue : int32_t {
+  kFetchOneRow = 0,  // one row per fetch request (every server)
+  kFetchBlock = 1,   // the fetch-block request as well
+};
+
+// A 16-bit code after the last element of the connect reply. A server
+// that does not know the extension ends its reply before it: a body that
+// ends where this element would start decodes as kFetchOneRow.
+class FetchTypeElement final : public EnumElement {
+ public:
+  static constexpr int kId = El::fetchType;
+  int ElementId() const override { return kId; }
+  bool GetElement(ElementCursor* cursor, int* status) override;
+};
+
+// 16-bit count n, then n fetchDataSet encodings (one per row, in cursor
+// order). The rows are kept as the bytes that arrived and decoded one at
+// a time, so that a block costs one allocation however many rows it has.
+class RowBlockElement final : public Element {
+ public:
+  static constexpr int kId = El::numberOfRowsInSet;
+  static constexpr uint32_t kMaxRows = 65535;
+
+  RowBlockElement() = default;
+  ~RowBlockElement() override;
+  RowBlockElement(const RowBlockElement&) = delete;
+  RowBlockElement& operator=(const RowBlockElement&) = delete;
+
+  // Checks that count well-formed rows follow before anything is kept.
+  bool GetElement(ElementCursor* cursor, int* status) override;
+  bool PutElement(ElementCursor* cursor, int* status) override;
+  int ElementId() const override { return kId; }
+  uint32_t ElementSize() const override { return length_ + 2; }
+
+  // Sender side: encodes row after the rows already held. False when
+  // memory runs out or the block holds kMaxRows rows (nothing changes).
+  bool AppendRow(FetchDataSetElement* row);
+
+  // Receiver side: decodes the next row into row; false when no row is
+  // left, or (with *status set) when memory runs out.
+  bool NextRow(FetchDataSetElement* row, int* status);
+  uint32_t Rows() const { return count_; }
+  uint32_t RowsLeft() const { return count_ - taken_; }
+
+ private:
+  void Release();
+  uint8_t* bytes_ = nullptr;  // the rows' encodings, without the count
+  uint32_t length_ = 0;
+  uint32_t capacity_ = 0;
+  uint32_t count_ = 0;
+  uint32_t taken_ = 0;   // rows handed out by NextRow
+  uint32_t offset_ = 0;  // where the next row starts
+};
+
+#endif

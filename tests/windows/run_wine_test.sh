@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Runs wine_test.exe under Wine, in a private 32-bit prefix in WORK, under
+# Xvfb, against a velora-server (with one user, wine/secret) on loopback.
+# The settings file velodbc.ini goes into the prefix's Windows directory.
+#   run_wine_test.sh SERVER EXE WORK
+set -euo pipefail
+server=$1 exe=$2 work=$3
+export WINEPREFIX=$work/wineprefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$work"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  timeout 300 wineboot -i
+  # No window manager under Xvfb: Wine manages its windows itself.
+  timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
+  timeout 60 wineserver -w
+fi
+rm -f "$work/port" "$work/test.db" "$work/users" "$WINEPREFIX/drive_c/velora-trace.log"
+echo secret | "$server" adduser --users "$work/users" --password-stdin wine >/dev/null 2>&1
+"$server" --address 127.0.0.1 --port 0 --port-file "$work/port" --database "$work/test.db" \
+  --users "$work/users" 2>"$work/server.log" &
+pid=$!
+trap 'kill $pid 2>/dev/null; wait $pid 2>/dev/null || true' EXIT
+for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
+# A port on which nothing listens: bound and closed again.
+refused=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+printf '[Debug]\r\nLogFile=C:\\velora-trace.log\r\nLogMode=A2N2\r\n' >"$WINEPREFIX/drive_c/windows/velodbc.ini"
+cd "$(dirname "$exe")"
+xvfb-run -a -s "-screen 0 800x600x24 -nolisten tcp" \
+  sh -c "timeout 120 wine '$exe' $(cat "$work/port") $refused; rc=\$?; wineserver -k; exit \$rc"
