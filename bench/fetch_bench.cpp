@@ -3,7 +3,8 @@
 // its own, once into bound columns and once with SQLGetData, and prints the
 // rows per second, one row per request and in blocks side by side, beside
 // the rate of a bare request/reply ping-pong of the same frame sizes over
-// the same loopback.
+// the same loopback; then the rate of 1, 2 and 4 connections fetching at
+// once, each in a thread of its own, all of them together.
 //
 //   fetch_bench [--rows N] [--server PATH] [--driver PATH]
 #include <arpa/inet.h>
@@ -28,6 +29,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "bench_support.h"
 
@@ -93,6 +95,28 @@ double FetchRows(SQLHDBC dbc, bool bound, long* count) {
   SQLFreeHandle(SQL_HANDLE_STMT, stmt);
   *count = rows;
   return rows / seconds;
+}
+
+// One pass over the table (bound columns) on each of n connections at
+// once, each in a thread of its own; returns the rows per second of all of
+// them together, from the threads' start to the last one's end.
+double ParallelFetch(int n, int port) {
+  std::vector<Odbc> connections;
+  for (int i = 0; i < n; ++i) connections.push_back(Connect(port));
+  std::vector<long> counts(static_cast<size_t>(n));
+  Clock::time_point start = Clock::now();
+  std::vector<std::thread> threads;
+  for (int i = 0; i < n; ++i) {
+    threads.emplace_back([&, i] { FetchRows(connections[i].dbc, true, &counts[i]); });
+  }
+  for (std::thread& t : threads) t.join();
+  double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  long total = 0;
+  for (int i = 0; i < n; ++i) {
+    total += counts[i];
+    Disconnect(&connections[i]);
+  }
+  return total / seconds;
 }
 
 bool WriteAll(int fd, const char* data, size_t size) {
@@ -168,7 +192,8 @@ int main(int argc, char** argv) {
   CreateDatabase(db, rows);
   // Both fetch modes of the driver: a server that does not offer blocks
   // gets one fetch request per row.
-  double boundRate[2], getDataRate[2];
+  const int kConnections[] = {1, 2, 4};
+  double boundRate[2], getDataRate[2], together[3][2];
   long fetched = 0;
   int port = 0;
   for (int blocks = 0; blocks < 2; ++blocks) {
@@ -178,6 +203,7 @@ int main(int argc, char** argv) {
     boundRate[blocks] = FetchRows(odbc.dbc, true, &fetched);
     getDataRate[blocks] = FetchRows(odbc.dbc, false, &fetched);
     Disconnect(&odbc);
+    for (int k = 0; k < 3; ++k) together[k][blocks] = ParallelFetch(kConnections[k], port);
     StopServer();
   }
 
@@ -199,6 +225,12 @@ int main(int argc, char** argv) {
               requestSize, replySize, pingRate);
   std::printf("  one row per request: %.1f%% of the loopback round-trip rate (bound)\n",
               100.0 * boundRate[0] / pingRate);
+  std::printf("connections fetching at once, a thread each (bound), rows/s of all together:\n");
+  for (int k = 0; k < 3; ++k) {
+    std::printf("  %d connection%s %12.0f (%4.2f x one)  %12.0f (%4.2f x one)\n", kConnections[k],
+                k == 0 ? ": " : "s:", together[k][0], together[k][0] / together[0][0],
+                together[k][1], together[k][1] / together[0][1]);
+  }
 
   RemoveDir();
   return 0;

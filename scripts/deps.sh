@@ -5,7 +5,7 @@
 # i386 architecture is added first).
 set -euo pipefail
 packages=(cmake g++ make pkg-config libgtest-dev googletest unixodbc unixodbc-dev odbcinst
-          libsqlite3-dev sqlite3 libcrypt-dev libssl-dev openssl clang clang-format libclang-rt-14-dev
+          libsqlite3-dev sqlite3 libpq-dev postgresql postgresql-client patch libcrypt-dev libssl-dev openssl clang clang-format libclang-rt-14-dev
           python3 python3-pyodbc perl libdbd-odbc-perl php-cli php-odbc
           g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth fonts-wine)
 missing=()

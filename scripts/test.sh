@@ -2,8 +2,9 @@
 # Checks the layout of the C++ files (.clang-format), builds everything and
 # runs every test: the plain build, the Windows DLL (mingw-w64) with its
 # tests under Wine against the plain build's server, the build under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzz targets
-# (clang, libFuzzer) for a bounded number of runs.
+# AddressSanitizer and UndefinedBehaviorSanitizer, the server's and the
+# integration tests (threads among them) under ThreadSanitizer, and the
+# fuzz targets (clang, libFuzzer) for a bounded number of runs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
@@ -22,4 +23,12 @@ run win32 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE="$root/cmake/
   -DVEL_SERVER="$root/build/plain/server/velora-server"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run sanitize -DCMAKE_BUILD_TYPE=Debug -DVEL_SANITIZE=ON
+# ThreadSanitizer: only what runs threads (the server, the integration
+# program with its concurrent callers), built and run once.
+tsan="$root/build/tsan"
+cmake -S "$root" -B "$tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEL_TSAN=ON >/dev/null
+cmake --build "$tsan" -j"$jobs" --target velora-server veldrv32 integration_test server_codec_test \
+  server_session_test server_statement_test server_concurrency_test
+(cd "$tsan" && TSAN_OPTIONS="halt_on_error=1 suppressions=$root/tests/tsan.supp" \
+  ctest --output-on-failure -j"$jobs" -R '^(Server|integration_test$)')
 CC=clang CXX=clang++ run fuzz -DCMAKE_BUILD_TYPE=Debug -DVEL_FUZZ=ON -DVEL_TESTS=OFF

@@ -36,7 +36,7 @@ Status CatalogSpecialColumns(StorageSession* storage, int columnType, const std:
                              int nullable, ResultSet* out);
 // Every type (sqlType 0) or the one asked for (91, 92, 93 as 9, 10, 11);
 // unknown types give no rows.
-ResultSet TypeInfo(int sqlType);
+ResultSet TypeInfo(int sqlType, SqlDialect dialect = SqlDialect::kSqlite);
 
 }  // namespace velsrv
 

@@ -13,7 +13,8 @@ namespace {
 
 class Scanner {
  public:
-  explicit Scanner(const std::string& sql) : sql_(sql) {}
+  Scanner(const std::string& sql, SqlDialect dialect)
+      : sql_(sql), postgres_(dialect == SqlDialect::kPostgres) {}
 
   // Translates up to the end of the text (depth 0) or the closing brace
   // of the current clause.
@@ -90,6 +91,9 @@ class Scanner {
     if (keyword == "D" || keyword == "T" || keyword == "TS") {
       if (inner.size() < 2 || inner.front() != '\'' || inner.back() != '\'')
         return Fail("{" + Upper(keyword) + "} needs a quoted literal");
+      // PostgreSQL needs the literal's type: a bare literal has none.
+      if (postgres_)
+        out->append(keyword == "D" ? "DATE " : keyword == "T" ? "TIME " : "TIMESTAMP ");
       out->append(inner);
     } else if (keyword == "OJ") {
       out->append(inner);
@@ -147,6 +151,7 @@ class Scanner {
     if (name == "CONVERT") {
       if (!need(2)) return false;
       std::string type = Upper(a[1]);
+      if (postgres_) return PostgresCast(a[0], type, out);
       if (type == "SQL_DATE") return out->append("date(" + a[0] + ")"), true;
       if (type == "SQL_TIME") return out->append("time(" + a[0] + ")"), true;
       if (type == "SQL_TIMESTAMP") return out->append("datetime(" + a[0] + ")"), true;
@@ -167,6 +172,12 @@ class Scanner {
     } else if (name == "MONTH" || name == "YEAR" || name == "DAYOFMONTH" || name == "HOUR" ||
                name == "MINUTE" || name == "SECOND") {
       if (!need(1)) return false;
+      if (postgres_) {
+        // SECOND has a fraction in PostgreSQL; the function's is whole.
+        out->append("CAST(floor(EXTRACT(" + (name == "DAYOFMONTH" ? std::string("DAY") : name) +
+                    " FROM " + a[0] + ")) AS INTEGER)");
+        return true;
+      }
       const char* f = name == "MONTH"        ? "%m"
                       : name == "YEAR"       ? "%Y"
                       : name == "DAYOFMONTH" ? "%d"
@@ -190,7 +201,26 @@ class Scanner {
     return true;
   }
 
+  bool PostgresCast(const std::string& value, const std::string& type, std::string* out) {
+    static const char* const kCasts[][2] = {
+        {"SQL_DATE", "DATE"},           {"SQL_TIME", "TIME"},
+        {"SQL_TIMESTAMP", "TIMESTAMP"}, {"SQL_CHAR", "TEXT"},
+        {"SQL_VARCHAR", "TEXT"},        {"SQL_LONGVARCHAR", "TEXT"},
+        {"SQL_INTEGER", "INTEGER"},     {"SQL_SMALLINT", "SMALLINT"},
+        {"SQL_TINYINT", "SMALLINT"},    {"SQL_BIGINT", "BIGINT"},
+        {"SQL_BIT", "BOOLEAN"},         {"SQL_NUMERIC", "NUMERIC"},
+        {"SQL_DECIMAL", "NUMERIC"},     {"SQL_FLOAT", "FLOAT8"},
+        {"SQL_DOUBLE", "FLOAT8"},       {"SQL_REAL", "REAL"},
+        {"SQL_BINARY", "BYTEA"},        {"SQL_VARBINARY", "BYTEA"},
+        {"SQL_LONGVARBINARY", "BYTEA"},
+    };
+    for (const auto& cast : kCasts)
+      if (type == cast[0]) return out->append("CAST(" + value + " AS " + cast[1] + ")"), true;
+    return Fail("{fn CONVERT} to unknown type " + type);
+  }
+
   const std::string& sql_;
+  bool postgres_;
   size_t i_ = 0;
   int depth_ = 0;
   std::string error_;
@@ -198,12 +228,13 @@ class Scanner {
 
 }  // namespace
 
-bool TranslateEscapes(const std::string& sql, std::string* out, std::string* error) {
+bool TranslateEscapes(const std::string& sql, SqlDialect dialect, std::string* out,
+                      std::string* error) {
   if (sql.find('{') == std::string::npos) {
     *out = sql;
     return true;
   }
-  Scanner scanner(sql);
+  Scanner scanner(sql, dialect);
   out->clear();
   if (scanner.Text(out, false)) return true;
   *error = scanner.error();

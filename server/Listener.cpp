@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <list>
@@ -157,6 +158,8 @@ struct Client {
   std::atomic<bool> done{false};
   int fd = -1;
   bool loopback = false;
+  bool greeting = true;  // until the greeting (and handshake) ended; under the mutex
+  std::chrono::steady_clock::time_point accepted = std::chrono::steady_clock::now();
 };
 
 // The first byte a client sends, without taking it; -1 when none came in
@@ -177,7 +180,7 @@ class Server {
         // No value may grow beyond what a frame may carry: this keeps the
         // memory of each client within --max-frame per value, also for
         // values built by SQL (zeroblob, group_concat, ...).
-        engine_(CreateSqliteEngine(
+        engine_(CreateStorageEngine(
             options.lockTimeout * 1000,
             static_cast<int>(std::min<uint32_t>(options.maxFrame, 256u << 20)), &stopping_)) {}
 
@@ -188,6 +191,7 @@ class Server {
   void Serve(Client* client, std::string peer);
   std::string Session(Link* link, const std::string& peer, Slot* slot);
   void Reap(bool all);
+  void CutSlowGreetings();
 
   const Options& options_;
   std::atomic<bool> stopping_{false};
@@ -263,6 +267,16 @@ void Server::Reap(bool all) {
   for (auto& c : finished) c->thread.join();
 }
 
+// The receive timeout bounds each read of the greeting, not all of them:
+// a client sending a byte now and then would keep its place for long. Its
+// connection is shut down once the whole wait is over.
+void Server::CutSlowGreetings() {
+  auto limit = std::chrono::steady_clock::now() - std::chrono::seconds(kGreetingWaitSeconds);
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (auto& c : clients_)
+    if (c->greeting && c->fd >= 0 && c->accepted < limit) shutdown(c->fd, SHUT_RDWR);
+}
+
 void Server::Serve(Client* client, std::string peer) {
   int fd = client->fd;
   std::string why, error;
@@ -274,6 +288,10 @@ void Server::Serve(Client* client, std::string peer) {
   const int first = PeekFirstByte(fd);
   const bool handshook = first != kTlsHandshakeByte || !tls_.Loaded() || link.Accept(tls_, &error);
   const bool greeted = first >= 0 && handshook && link.Read(block, sizeof block);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    client->greeting = false;
+  }
   --greeting_;
   if (!handshook) {
     Log(0, "%s: TLS handshake failed: %s", peer.c_str(), error.c_str());
@@ -401,6 +419,7 @@ int Server::Run() {
     if (n < 0 && errno != EINTR) break;
     if (fds[1].revents) break;
     Reap(false);
+    CutSlowGreetings();
     if (n <= 0 || !(fds[0].revents & POLLIN)) continue;
     sockaddr_storage from{};
     socklen_t fromLen = sizeof from;

@@ -11,8 +11,8 @@ namespace velsrv {
 struct Options {
   std::string address = "127.0.0.1";
   int port = 5480;
-  std::string database = "velora.db";
-  std::map<std::string, std::string> datasources;  // NAME -> PATH
+  std::string database = "velora.db";              // or a PostgreSQL URI (--storage)
+  std::map<std::string, std::string> datasources;  // NAME -> PATH or URI
   std::string users;                               // empty: any login accepted
   std::string tlsCert, tlsKey;                     // both or neither: encrypted connections
   bool allowPlaintext = false;                     // plaintext beyond loopback

@@ -8,6 +8,7 @@
 #include "server/Log.h"
 #include "server/Users.h"
 #include "server/ValueCodec.h"
+#include "server/storage/PostgresText.h"
 
 namespace velsrv {
 
@@ -155,7 +156,7 @@ int Session::Connect(const std::string& dataSource, const std::string& user,
   loggedIn_ = true;
   *version = std::string(kVersion) + " (" + storage_->EngineVersion() + ")";
   Log(0, "%s: user \"%s\" logged in to data source \"%s\" (%s%s)", peer_.c_str(), user.c_str(),
-      dataSource.c_str(), path.c_str(), userReadOnly_ ? ", read-only" : "");
+      dataSource.c_str(), RedactedLocation(path).c_str(), userReadOnly_ ? ", read-only" : "");
   return kSqlSuccess;
 }
 
@@ -326,7 +327,7 @@ int Session::Compile(Statement* s, const std::string& sql) {
   s->description.clear();
   s->rowCount = -1;
   std::string rest, text = sql, error;
-  if (s->options.noscan == 0 && !TranslateEscapes(sql, &text, &error))
+  if (s->options.noscan == 0 && !TranslateEscapes(sql, storage_->Dialect(), &text, &error))
     return Fail(s->id, "37000", 0, "syntax error in escape clause: " + error);
   Status st = storage_->Prepare(text, &s->storage, &rest);
   if (!st.ok) return FailStatus(s->id, st, __LINE__);

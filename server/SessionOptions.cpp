@@ -65,7 +65,7 @@ int Session::GetTypeInfo(uint32_t id, int sqlType, std::vector<ColumnOut>* colum
   if (!loggedIn_) return NotLoggedIn(id);
   Statement* s = Require(id);
   if (!s) return kSqlError;
-  ResultSet r = TypeInfo(sqlType);
+  ResultSet r = TypeInfo(sqlType, storage_->Dialect());
   return OpenStatic(s, std::move(r.columns), std::move(r.rows), columns);
 }
 
@@ -159,16 +159,17 @@ int Session::SetAutocommit(int mode) {
 
 int Session::SetIsolation(int level) {
   if (!loggedIn_) return NotLoggedIn(0);
-  if (level == 8) {
-    isolation_ = 8;
-    return kSqlSuccess;
-  }
-  if (level == 1 || level == 2 || level == 4) {
-    // SQLite transactions are serializable; weaker levels are served by it.
-    isolation_ = 8;
-    return Info(0, "01S02", "option value changed: transactions are serializable");
-  }
-  return Fail(0, "S1009", 0, "invalid transaction isolation level " + std::to_string(level));
+  if (level != 1 && level != 2 && level != 4 && level != 8)
+    return Fail(0, "S1009", 0, "invalid transaction isolation level " + std::to_string(level));
+  int applied = level;
+  Status st = storage_->SetIsolation(level, &applied);
+  if (!st.ok) return FailStatus(0, st, __LINE__);
+  isolation_ = static_cast<uint32_t>(applied);
+  if (applied != level)
+    return Info(0, "01S02",
+                std::string("option value changed: transactions are ") +
+                    (applied == 8 ? "serializable" : "read committed"));
+  return kSqlSuccess;
 }
 
 int Session::SetStatementOption(int code, uint32_t id, uint32_t value) {

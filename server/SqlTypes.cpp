@@ -219,6 +219,13 @@ bool TypeFromDeclared(const std::string& declared, SqlTypeDesc* out) {
   return true;
 }
 
+bool IsExactTypeName(const std::string& declared) {
+  std::string name = Squeeze(Upper(declared));
+  for (const DeclaredName& entry : kDeclaredNames)
+    if (name == entry.name) return true;
+  return false;
+}
+
 SqlTypeDesc TypeFromValue(const Value& value) {
   switch (value.kind) {
     case Value::Kind::kInteger:

@@ -59,6 +59,10 @@ SqlTypeDesc TypeForCode(int16_t sqlType, uint32_t n = 0, int16_t scale = 0);
 // Returns false, leaving *out untouched, for an empty declaration.
 bool TypeFromDeclared(const std::string& declared, SqlTypeDesc* out);
 
+// True when declared (without a size) is one of the type names mapped
+// exactly, not by SQLite's affinity rules.
+bool IsExactTypeName(const std::string& declared);
+
 // The type of a column without a declared type, from a value of it.
 SqlTypeDesc TypeFromValue(const Value& value);
 

@@ -243,9 +243,15 @@ class SqliteSession : public StorageSession {
     if (st.ok) sqlite3_set_authorizer(db_, Authorize, this);
     return st;
   }
+  // SQLite's transactions are serializable, whatever is asked for.
+  Status SetIsolation(int, int* applied) override {
+    *applied = 8;
+    return Status::Ok();
+  }
   std::string EngineVersion() const override {
     return std::string("SQLite ") + sqlite3_libversion();
   }
+  SqlDialect Dialect() const override { return SqlDialect::kSqlite; }
 
   Status Tables(std::vector<TableEntry>* out) override {
     return Query(

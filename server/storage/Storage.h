@@ -43,6 +43,9 @@ struct ColumnMeta {
 
 enum class StepResult { kRow, kDone, kError };
 
+// The SQL the engine understands, for the rewriting of escape clauses.
+enum class SqlDialect { kSqlite, kPostgres };
+
 class StorageStatement {
  public:
   virtual ~StorageStatement() = default;
@@ -93,6 +96,9 @@ class StorageSession {
   virtual Status Rollback() = 0;
   virtual bool InTransaction() const = 0;
   virtual Status SetReadOnly(bool readOnly) = 0;
+  // Sets the isolation level (ODBC's SQL_TXN_* bits) of the transactions
+  // that follow; *applied receives the level the engine gives instead.
+  virtual Status SetIsolation(int level, int* applied) = 0;
   // Makes the session read-only for the rest of its life, whatever the
   // client sends later (a user's right; SetReadOnly is the client's own
   // access mode). An engine that cannot promise it refuses, and the login
@@ -101,6 +107,7 @@ class StorageSession {
     return Status::Error("08004", 0, "this storage cannot keep a session read-only");
   }
   virtual std::string EngineVersion() const = 0;
+  virtual SqlDialect Dialect() const = 0;
 
   // Catalog: every table and view, the columns and indexes of one table,
   // its row count; and whether it has an implicit row identifier.
@@ -114,7 +121,8 @@ class StorageSession {
 class StorageEngine {
  public:
   virtual ~StorageEngine() = default;
-  // Opens one client's session on the database at path.
+  // Opens one client's session on the database at path (a location, for
+  // engines that are not files).
   virtual Status Open(const std::string& path, std::unique_ptr<StorageSession>* out) = 0;
 };
 
@@ -125,6 +133,21 @@ class StorageEngine {
 // null).
 std::unique_ptr<StorageEngine> CreateSqliteEngine(int lockWaitMs, int maxValueBytes = 256 << 20,
                                                   const std::atomic<bool>* stop = nullptr);
+
+// The PostgreSQL engine (storage/PostgresEngine.cpp): sessions open the
+// location, a libpq connection URI; a statement waits at most lockWaitMs
+// for a lock ("S1T00" after that); fetched values are limited as with
+// SQLite; running statements are cancelled once *stop is set.
+std::unique_ptr<StorageEngine> CreatePostgresEngine(int lockWaitMs, int maxValueBytes,
+                                                    const std::atomic<bool>* stop = nullptr);
+
+// True for a PostgreSQL location ("postgresql://..." or "postgres://...").
+bool IsPostgresLocation(const std::string& location);
+
+// The server's engine: PostgreSQL for PostgreSQL locations, SQLite for
+// every other path. Each engine is made when it is first needed.
+std::unique_ptr<StorageEngine> CreateStorageEngine(int lockWaitMs, int maxValueBytes,
+                                                   const std::atomic<bool>* stop);
 
 }  // namespace velsrv
 

@@ -21,7 +21,7 @@ CREATE TABLE all_types (
   c_timestamp TIMESTAMP
 );
 INSERT INTO all_types VALUES (1, 'abc', 'hello world', 'a longer text value', X'41424344', X'4546', X'48494A4B4C',
-  1, -12, 1234, -123456, 9000000000000000001, 2.5, -1234.625, 12345.67,
+  '1', -12, 1234, -123456, 9000000000000000001, 2.5, -1234.625, 12345.67,
   '2024-02-29', '13:45:30', '2024-02-29 13:45:30.250');
 INSERT INTO all_types (id) VALUES (2);
 
@@ -30,7 +30,7 @@ INSERT INTO all_types (id) VALUES (2);
 CREATE TABLE long_values (t LONGVARCHAR, b LONGVARBINARY);
 INSERT INTO long_values
   WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 2999)
-  SELECT group_concat(i, ','), CAST(group_concat(i, ',') AS BLOB) FROM (SELECT i FROM n ORDER BY i);
+  SELECT group_concat(i, ','), CAST(group_concat(i, ',') AS BLOB) FROM (SELECT i FROM n ORDER BY i) AS ordered;
 
 -- Catalog calls see a view and an index.
 CREATE VIEW all_types_view AS SELECT id, c_varchar FROM all_types;

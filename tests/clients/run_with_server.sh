@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs one client test against a velora-server of its own:
 #   run_with_server.sh DRIVER_SO SERVER_EXE FIXTURE_SQL WORKDIR [ASAN_RUNTIME] -- COMMAND...
-# Creates the database from the fixture, starts the server on a free
+# Creates the database from the fixture (over PostgreSQL when
+# VEL_TEST_STORAGE names it: a schema of its own, the fixture in
+# PostgreSQL's words), starts the server on a free
 # loopback port, registers the driver and the data source "VeloraTest" in a
 # private folder (ODBCSYSINI, ODBCINI, HOME), runs COMMAND and stops the
 # server. Exit status: COMMAND's, or 77 (skipped) when a client cannot load
@@ -19,7 +21,18 @@ if [[ $1 != "--" ]]; then asan=$1; shift; fi
 shift  # --
 rm -rf "$work"
 mkdir -p "$work/odbc/home"
-sqlite3 "$work/test.db" <"$fixture"
+if [[ -n ${VEL_TEST_STORAGE:-} ]]; then
+  schema="client_$$_$RANDOM"
+  psql -qX -v ON_ERROR_STOP=1 "$VEL_TEST_STORAGE" -c "CREATE SCHEMA $schema" >/dev/null
+  storage=(--storage "$VEL_TEST_STORAGE&options=-csearch_path%3D$schema")
+  sed -e 's/LONGVARCHAR/TEXT/g; s/LONGVARBINARY/BYTEA/g; s/VARBINARY([0-9]*)/BYTEA/g; s/BINARY([0-9]*)/BYTEA/g' \
+      -e "s/TINYINT/SMALLINT/g; s/\bBIT\b/BOOLEAN/g; s/X'\([0-9A-F]*\)'/'\\\\x\1'::bytea/g" \
+      -e "s/group_concat(i, ',')/string_agg(CAST(i AS TEXT), ',')/g; s/CAST(\(string_agg(.*)\) AS BLOB)/convert_to(\1, 'UTF8')/" \
+      "$fixture" | psql -qX -v ON_ERROR_STOP=1 "${storage[1]}" >/dev/null
+else
+  storage=(--database "$work/test.db")
+  sqlite3 "$work/test.db" <"$fixture"
+fi
 client_seconds=${VELORA_CLIENT_SECONDS:-80}
 
 server_pid=""
@@ -30,7 +43,7 @@ trap 'exit 129' HUP; trap 'exit 130' INT; trap 'exit 143' TERM
 # The server writes its port once it listens; reading a FIFO waits for it.
 mkfifo "$work/port"
 timeout -k 5 $((client_seconds + 20)) "$server" --address 127.0.0.1 --port 0 \
-  --port-file "$work/port" --database "$work/test.db" 2>"$work/server.log" &
+  --port-file "$work/port" "${storage[@]}" 2>"$work/server.log" &
 server_pid=$!
 echo "$server_pid" >"$work/server.pid"
 port=$(timeout 20 cat "$work/port" || true)

@@ -6,6 +6,7 @@
 #include <sqlext.h>
 
 #include <cstring>
+#include <thread>
 
 #include "base/HandleIndex.h"
 #include "base/Settings.h"
@@ -109,6 +110,23 @@ TEST_F(HandlesTest, EntryLookupClearsOnlyTheObjectFound) {
   SQLHDBC hdbc = nullptr;
   ASSERT_EQ(SQL_SUCCESS, SQLAllocConnect(henv, &hdbc));  // a call on the environment
   EXPECT_EQ(0u, env->errors.Count());
+}
+
+// A connection freed on another thread while a call holds one of its
+// statements goes only when that call ends; the handles are invalid after.
+TEST_F(HandlesTest, FreeingWaitsForTheCallThatHoldsTheConnection) {
+  std::thread freer;
+  {
+    StatementHold held(s1);
+    ASSERT_EQ(s1, held.Get());
+    freer = std::thread([this] { EXPECT_EQ(SQL_SUCCESS, SQLFreeConnect(hdbc1)); });
+    for (int k = 0; k < 1000; ++k) std::this_thread::yield();  // the freer is waiting, or not yet there
+    VEL_POST(s1, SQL_ERROR, kDiagMemory);                      // still a live object
+    EXPECT_EQ(1u, s1->errors.Count());
+  }
+  freer.join();
+  EXPECT_EQ(nullptr, StatementHold(s1).Get());
+  EXPECT_EQ(SQL_INVALID_HANDLE, SQLFreeConnect(hdbc1));
 }
 
 TEST(RegistryDeathTest, RemovingAForeignObjectIsAConsistencyFailure) {

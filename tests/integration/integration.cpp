@@ -76,7 +76,7 @@ SQLHSTMT OdbcConnection::Statement() {
 
 SQLRETURN OdbcConnection::Execute(const std::string& sql, SQLLEN* rows) {
   SQLHSTMT stmt = Statement();
-  SQLRETURN rc = SQLExecDirect(stmt, (SQLCHAR*)sql.c_str(), SQL_NTS);
+  SQLRETURN rc = SQLExecDirect(stmt, (SQLCHAR*)ForStorage(sql).c_str(), SQL_NTS);
   if (rows && SQL_SUCCEEDED(rc)) SQLRowCount(stmt, rows);
   SQLFreeHandle(SQL_HANDLE_STMT, stmt);
   return rc;
@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
     if (!server->Start()) return std::fprintf(stderr, "no server: %s\n", server->Error().c_str()), 1;
   }
   g_refused = UnusedLoopbackPort();
-  const std::string ini = VEL_ODBC_DIR "/integration_test.odbc.ini";
+  const std::string ini = VEL_ODBC_DIR "/integration_test" + std::string(OnPostgres() ? ".pg" : "") + ".odbc.ini";
   std::ofstream(ini) << Section("VelOpen", g_a.Port()) << Section("VelOther", g_b.Port())
                      << Section("VelAuth", g_c.Port(), "alice") << Section("VelRefused", g_refused)
                      << Section("VelPrompt", g_a.Port(), "public", "Yes")

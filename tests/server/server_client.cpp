@@ -69,7 +69,7 @@ int Client::Exec(uint32_t id, const std::string& sql, const std::vector<Param>& 
                  uint16_t code) {
   std::unique_ptr<Request> r(Request::CreateRequest(code));
   r->SetStatementId(id);
-  if (auto* text = r->Get<StatementElement>()) text->value.SetString(sql.c_str());
+  if (auto* text = r->Get<StatementElement>()) text->value.SetString(ForStorage(sql).c_str());
   if (auto* set = r->Get<ParameterDataSetElement>()) {
     ParameterDataList* list = new (std::nothrow) ParameterDataList();
     for (const Param& p : params) {

@@ -15,6 +15,7 @@
 #include "server/SqlTypes.h"
 #include "server/Users.h"
 #include "server/ValueCodec.h"
+#include "server/storage/PostgresText.h"
 #include "server/storage/SqliteErrors.h"
 #include "support/bytes.h"
 
@@ -117,6 +118,44 @@ TEST(ServerErrors, SqliteCodesMapToSqlstates) {
   EXPECT_STREQ(SqliteSqlState(5, "database is locked"), "S1T00");
   EXPECT_STREQ(SqliteSqlState(20, "datatype mismatch"), "22005");
   EXPECT_EQ(SqliteStatus(2067, "x").native, 2067);
+  EXPECT_STREQ(PostgresSqlState("42704", "index \"i\" does not exist"), "S0012");
+  EXPECT_STREQ(PostgresSqlState("42704", "type \"x\" does not exist"), "37000");
+  EXPECT_STREQ(PostgresSqlState("40P01", "deadlock detected"), "40001");
+  EXPECT_STREQ(PostgresSqlState("57P01", "terminating connection"), "08S01");
+  EXPECT_STREQ(PostgresSqlState("P0001", "raised"), "S1000");
+}
+
+// The first statement of a text for PostgreSQL: markers numbered outside
+// quotes, comments and dollar quotes; the rest after its semicolon.
+TEST(ServerPostgresText, FirstStatementAndMarkers) {
+  const char* rows[][3] = {
+      {"SELECT ?, '?''?', \"?\" FROM t WHERE a = ?; SELECT ?", "SELECT $1, '?''?', \"?\" FROM t WHERE a = $2",
+       " SELECT ?"},
+      {"SELECT E'\\'?' -- ?\n, /* ? /* ? */ ; */ ?", "SELECT E'\\'?' -- ?\n, /* ? /* ? */ ; */ $1", ""},
+      {"SELECT $q$ ? ; $q$, $$;$$, $1x", "SELECT $q$ ? ; $q$, $$;$$, $1x", ""},
+      {"SELECT 'open", "refused", ""},
+      {"SELECT /* open", "refused", ""},
+      {"SELECT $a$ open", "refused", ""},
+  };
+  for (const auto& r : rows) {
+    std::string statement, rest, error;
+    int markers = 0;
+    bool ok = FirstPostgresStatement(r[0], &statement, &rest, &markers, &error);
+    EXPECT_EQ(ok ? statement : error.empty() ? "no reason" : "refused", r[1]) << r[0];
+    EXPECT_EQ(rest, r[2]) << r[0];
+  }
+  const char* locations[][2] = {
+      {"postgresql://app:pw@db.example:5433/sales?sslmode=require&password=pw",
+       "postgresql://db.example:5433/sales?sslmode=require"},
+      {"postgres:///velora?host=/run/pg&user=app&password=p@ss", "postgres:///velora?host=/run/pg"},
+      {"postgresql://@/db", "postgresql:///db"},
+  };
+  for (const auto& l : locations) EXPECT_EQ(RedactedLocation(l[0]), l[1]);
+  std::string out, error;
+  ASSERT_TRUE(TranslateEscapes("SELECT {fn SECOND({ts '2024-01-02 03:04:05.5'})}, {fn CONVERT(x, SQL_VARBINARY)}",
+                               SqlDialect::kPostgres, &out, &error));
+  EXPECT_EQ(out,
+            "SELECT CAST(floor(EXTRACT(SECOND FROM TIMESTAMP '2024-01-02 03:04:05.5')) AS INTEGER), CAST(x AS BYTEA)");
 }
 
 // Each escape clause rewritten for SQLite; nullptr: refused with a reason.
@@ -138,7 +177,7 @@ TEST(ServerEscapes, ClausesBecomeSqlite) {
   };
   for (const auto& r : rows) {
     std::string out, error;
-    bool ok = TranslateEscapes(r[0], &out, &error);
+    bool ok = TranslateEscapes(r[0], SqlDialect::kSqlite, &out, &error);
     EXPECT_EQ(ok ? out : error.empty() ? "refused without reason" : "refused", r[1] ? r[1] : "refused") << r[0];
   }
 }

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <regex>
 
 #include "support/socket_io.h"
 
@@ -76,8 +77,20 @@ bool VeloraServer::Start(const std::vector<std::string>& extra) {
   }
   const std::string portFile = folder_ + "/port", usersFile = folder_ + "/users";
   const std::string logFile = folder_ + "/server.log";
-  std::vector<std::string> args = {VEL_SERVER_PATH, "--address",  "127.0.0.1",         "--port", "0", "--port-file",
-                                   portFile,        "--database", folder_ + "/test.db"};
+  if (location_.empty()) location_ = TestStorage().empty() ? folder_ + "/test.db" : FreshPostgresSchema();
+  if (location_.empty()) {
+    error_ = "cannot make a schema in " + TestStorage();
+    return false;
+  }
+  std::vector<std::string> args = {VEL_SERVER_PATH,
+                                   "--address",
+                                   "127.0.0.1",
+                                   "--port",
+                                   "0",
+                                   "--port-file",
+                                   portFile,
+                                   TestStorage().empty() ? "--database" : "--storage",
+                                   location_};
   // The server's own subcommand hashes the passwords.
   for (const auto& user : users_) {
     if (AddServerUser(usersFile, user.name, user.password, logFile, user.rights) != 0) {
@@ -147,6 +160,33 @@ std::string VeloraServer::Log() const { return ReadFile(folder_ + "/server.log")
 
 bool VeloraServer::WaitForLog(const std::string& text) const {
   return Until([&] { return Log().find(text) != std::string::npos; }, 10);
+}
+
+std::string TestStorage() {
+  const char* storage = std::getenv("VEL_TEST_STORAGE");
+  return storage ? storage : "";
+}
+
+std::string FreshPostgresSchema() {
+  static int serial = 0;
+  std::string schema = "t" + std::to_string(getpid()) + "_" + std::to_string(++serial);
+  std::string command = "psql -qX '" + TestStorage() + "' -c 'CREATE SCHEMA " + schema + "' >/dev/null";
+  if (std::system(command.c_str()) != 0) return "";
+  return TestStorage() + "&options=-csearch_path%3D" + schema;
+}
+
+std::string ForStorage(const std::string& sql) {
+  if (!OnPostgres()) return sql;
+  static const std::pair<std::regex, const char*> kWords[] = {
+      {std::regex("\\bLONGVARCHAR\\b", std::regex::icase), "TEXT"},
+      {std::regex("\\b(LONGVARBINARY|VARBINARY\\(\\d+\\)|BINARY\\(\\d+\\))", std::regex::icase), "BYTEA"},
+      {std::regex("\\bTINYINT\\b", std::regex::icase), "SMALLINT"},
+      {std::regex("\\bBIT\\b", std::regex::icase), "BOOLEAN"},
+      {std::regex("\\bX'([0-9A-F]*)'", std::regex::icase), "'\\x$1'::bytea"},
+  };
+  std::string out = sql;
+  for (const auto& word : kWords) out = std::regex_replace(out, word.first, word.second);
+  return out;
 }
 
 int UnusedLoopbackPort() {

@@ -26,7 +26,8 @@ class VeloraServer {
   }
 
   // Starts the server binary (VEL_SERVER_PATH) with its port file, database
-  // (test.db) and users file in Folder(), then the extra arguments; waits at most ten
+  // (test.db in Folder(), or over PostgreSQL a schema of its own, see
+  // TestStorage()) and users file in Folder(), then the extra arguments; waits at most ten
   // seconds for its port. False, with Error() telling why, when it does not
   // come up (its log stays readable).
   bool Start(const std::vector<std::string>& extra = {});
@@ -35,6 +36,10 @@ class VeloraServer {
   // be killed), also for a server that ended by itself; 0 if never started.
   int Stop(int signal = SIGTERM);
 
+  // The database the server uses (at Start); another server given it with
+  // UseLocation before its Start shares it.
+  const std::string& Location() const { return location_; }
+  void UseLocation(const std::string& location) { location_ = location; }
   int Port() const { return port_; }
   std::string PortText() const { return std::to_string(port_); }
   const std::string& Folder() const { return folder_; }
@@ -53,8 +58,21 @@ class VeloraServer {
   int port_ = 0;
   int exitStatus_ = 0;
   std::string folder_;
+  std::string location_;
   std::string error_;
 };
+
+// The storage the tests run over: the PostgreSQL URI in VEL_TEST_STORAGE,
+// or empty for SQLite files.
+std::string TestStorage();
+// A new, empty schema of the VEL_TEST_STORAGE database, as a URI whose
+// sessions work in it; empty when it cannot be made.
+std::string FreshPostgresSchema();
+inline bool OnPostgres() { return !TestStorage().empty(); }
+// sql as written for SQLite, in PostgreSQL's words when the tests run over
+// it: ODBC's type names PostgreSQL lacks (LONGVARCHAR, BINARY(n), BIT, ...)
+// and X'..' byte literals.
+std::string ForStorage(const std::string& sql);
 
 // "velora-server adduser --users users --password-stdin rights name" with
 // the password on standard input; its exit status. Output goes to log.

@@ -1,0 +1,229 @@
+// The PostgreSQL engine: connections, transactions and the savepoint
+// around each statement inside a transaction; a watcher that cancels
+// running statements once the server stops.
+#include "server/storage/PostgresEngine.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <map>
+#include <thread>
+
+#include "server/storage/PostgresText.h"
+
+namespace velsrv {
+
+namespace {
+
+std::string Trimmed(const char* text) {
+  std::string s = text ? text : "";
+  while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
+  return s;
+}
+
+bool Succeeded(const PGresult* r) {
+  ExecStatusType s = PQresultStatus(r);
+  return s == PGRES_COMMAND_OK || s == PGRES_TUPLES_OK;
+}
+
+void IgnoreNotice(void*, const char*) {}
+
+}  // namespace
+
+Status PgStatus(PGconn* conn, const PGresult* r) {
+  const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+  const char* primary = r ? PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+  const char* detail = r ? PQresultErrorField(r, PG_DIAG_MESSAGE_DETAIL) : nullptr;
+  std::string message = primary ? Trimmed(primary) : Trimmed(PQerrorMessage(conn));
+  if (detail) message += " (" + Trimmed(detail) + ")";
+  // No SQLSTATE: libpq lost the connection to the database server.
+  if (!state) state = PQstatus(conn) == CONNECTION_OK ? "XX000" : "08006";
+  return Status::Error(PostgresSqlState(state, message), 0, message);
+}
+
+class PgEngine : public StorageEngine {
+ public:
+  PgEngine(int lockWaitMs, int maxValueBytes, const std::atomic<bool>* stop)
+      : lockWaitMs_(lockWaitMs), maxValueBytes_(maxValueBytes), stop_(stop) {}
+  ~PgEngine() override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      quit_ = true;
+    }
+    wake_.notify_all();
+    if (watcher_.joinable()) watcher_.join();
+  }
+
+  Status Open(const std::string& location, std::unique_ptr<StorageSession>* out) override {
+    const char* keys[] = {"dbname", "fallback_application_name", "client_encoding", nullptr};
+    const char* values[] = {location.c_str(), "velora-server", "UTF8", nullptr};
+    PGconn* conn = PQconnectdbParams(keys, values, 1);
+    if (PQstatus(conn) != CONNECTION_OK) {
+      Status st =
+          Status::Error("08001", 0, "cannot open database: " + Trimmed(PQerrorMessage(conn)));
+      PQfinish(conn);
+      return st;
+    }
+    PQsetNoticeProcessor(conn, IgnoreNotice, nullptr);
+    // Values travel in ISO forms; zoned values in UTC, their zone cut off.
+    std::string setup =
+        "SET DateStyle = 'ISO, YMD'; SET TimeZone = 'UTC'; SET IntervalStyle = 'iso_8601';"
+        " SET lock_timeout = " +
+        std::to_string(lockWaitMs_);
+    PGresult* r = PQexec(conn, setup.c_str());
+    Status st = Succeeded(r) ? Status::Ok() : PgStatus(conn, r);
+    PQclear(r);
+    if (!st.ok) {
+      PQfinish(conn);
+      st.sqlstate = "08001";
+      return st;
+    }
+    out->reset(new PgSession(conn, this, maxValueBytes_));
+    return Status::Ok();
+  }
+
+  void Register(PGconn* conn) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stop_ && !watcher_.joinable()) watcher_ = std::thread([this] { Watch(); });
+    live_[conn] = PQgetCancel(conn);
+  }
+  void Unregister(PGconn* conn) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = live_.find(conn);
+    if (it == live_.end()) return;
+    PQfreeCancel(it->second);
+    live_.erase(it);
+  }
+
+ private:
+  // Once the server stops, every statement still running is cancelled, so
+  // that no client thread waits for a long query or a lock.
+  void Watch() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!quit_) {
+      wake_.wait_for(lock, std::chrono::milliseconds(100));
+      if (quit_ || !stop_->load()) continue;
+      char error[256];
+      for (auto& entry : live_) PQcancel(entry.second, error, sizeof error);
+      return;
+    }
+  }
+
+  int lockWaitMs_, maxValueBytes_;
+  const std::atomic<bool>* stop_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool quit_ = false;
+  std::thread watcher_;
+  std::map<PGconn*, PGcancel*> live_;
+};
+
+PgSession::PgSession(PGconn* conn, PgEngine* engine, int maxValueBytes)
+    : conn_(conn), engine_(engine), maxValueBytes_(maxValueBytes) {
+  engine_->Register(conn_);
+}
+
+PgSession::~PgSession() {
+  if (InTransaction()) Exec("ROLLBACK");
+  engine_->Unregister(conn_);
+  PQfinish(conn_);
+}
+
+Status PgSession::Exec(const char* sql) {
+  PGresult* r = PQexec(conn_, sql);
+  Status st = Succeeded(r) ? Status::Ok() : PgStatus(conn_, r);
+  PQclear(r);
+  return st;
+}
+
+Status PgSession::Run(const std::function<PGresult*(PGconn*)>& call, PgResult* out) {
+  // PostgreSQL refuses to make a read-only transaction writable inside a
+  // savepoint, whatever the statement (SET, set_config()) tries.
+  if (locked_ && PQtransactionStatus(conn_) == PQTRANS_IDLE) {
+    Status st = Exec("BEGIN READ ONLY");
+    if (!st.ok) return st;
+    st = Run(call, out);
+    if (PQtransactionStatus(conn_) != PQTRANS_IDLE) Exec(st.ok ? "COMMIT" : "ROLLBACK");
+    return st;
+  }
+  bool guarded = PQtransactionStatus(conn_) == PQTRANS_INTRANS;
+  if (guarded) {
+    Status st = Exec("SAVEPOINT velora_statement");
+    if (!st.ok) return st;
+  }
+  PgResult r(call(conn_));
+  if (Succeeded(r.get())) {
+    // A statement that ended the transaction (COMMIT in its text) took
+    // the savepoint with it.
+    if (guarded && PQtransactionStatus(conn_) == PQTRANS_INTRANS)
+      Exec("RELEASE SAVEPOINT velora_statement");
+    if (out) *out = std::move(r);
+    return Status::Ok();
+  }
+  Status st = PgStatus(conn_, r.get());
+  if (guarded && PQtransactionStatus(conn_) == PQTRANS_INERROR)
+    Exec("ROLLBACK TO SAVEPOINT velora_statement; RELEASE SAVEPOINT velora_statement");
+  return st;
+}
+
+void PgSession::Command(const std::string& sql) {
+  Run([&](PGconn* c) { return PQexec(c, sql.c_str()); }, nullptr);
+}
+
+Status PgSession::Query(const char* sql, const std::string& argument, PgResult* out) {
+  const char* values[] = {argument.c_str()};
+  return Run(
+      [&](PGconn* c) { return PQexecParams(c, sql, 1, nullptr, values, nullptr, nullptr, 0); },
+      out);
+}
+
+Status PgSession::Begin() { return Exec(locked_ ? "BEGIN READ ONLY" : "BEGIN"); }
+
+Status PgSession::LockReadOnly() {
+  locked_ = true;
+  return SetReadOnly(true);
+}
+
+Status PgSession::Commit() {
+  // PostgreSQL answers COMMIT of a failed transaction by rolling it back.
+  if (PQtransactionStatus(conn_) == PQTRANS_INERROR) {
+    Exec("ROLLBACK");
+    return Status::Error("40001", 0, "the transaction had failed and was rolled back");
+  }
+  return Exec("COMMIT");
+}
+
+Status PgSession::Rollback() { return Exec("ROLLBACK"); }
+
+bool PgSession::InTransaction() const {
+  PGTransactionStatusType s = PQtransactionStatus(conn_);
+  return s == PQTRANS_INTRANS || s == PQTRANS_INERROR;
+}
+
+Status PgSession::SetReadOnly(bool readOnly) {
+  return Exec(readOnly ? "SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"
+                       : "SET SESSION CHARACTERISTICS AS TRANSACTION READ WRITE");
+}
+
+Status PgSession::SetIsolation(int level, int* applied) {
+  // PostgreSQL reads no uncommitted rows: its READ UNCOMMITTED is READ
+  // COMMITTED.
+  const char* name = level == 8   ? "SERIALIZABLE"
+                     : level == 4 ? "REPEATABLE READ"
+                                  : "READ COMMITTED";
+  *applied = level == 1 ? 2 : level;
+  return Exec(
+      (std::string("SET SESSION CHARACTERISTICS AS TRANSACTION ISOLATION LEVEL ") + name).c_str());
+}
+
+std::string PgSession::EngineVersion() const {
+  const char* version = PQparameterStatus(conn_, "server_version");
+  return std::string("PostgreSQL ") + (version ? version : "");
+}
+
+std::unique_ptr<StorageEngine> CreatePostgresEngine(int lockWaitMs, int maxValueBytes,
+                                                    const std::atomic<bool>* stop) {
+  return std::unique_ptr<StorageEngine>(new PgEngine(lockWaitMs, maxValueBytes, stop));
+}
+
+}  // namespace velsrv

@@ -1,0 +1,76 @@
+// The PostgreSQL engine's session, shared by its source files: a libpq
+// connection with the helpers its statements run through.
+#ifndef VELORA_SERVER_STORAGE_POSTGRESENGINE_H
+#define VELORA_SERVER_STORAGE_POSTGRESENGINE_H
+
+#include <libpq-fe.h>
+
+#include <functional>
+#include <memory>
+
+#include "server/storage/Storage.h"
+
+namespace velsrv {
+
+struct PgResultFree {
+  void operator()(PGresult* r) const { PQclear(r); }
+};
+using PgResult = std::unique_ptr<PGresult, PgResultFree>;
+
+class PgEngine;
+
+class PgSession : public StorageSession {
+ public:
+  PgSession(PGconn* conn, PgEngine* engine, int maxValueBytes);
+  ~PgSession() override;
+
+  Status Prepare(const std::string& sql, std::unique_ptr<StorageStatement>* out,
+                 std::string* rest) override;
+  Status Begin() override;
+  Status Commit() override;
+  Status Rollback() override;
+  bool InTransaction() const override;
+  Status SetReadOnly(bool readOnly) override;
+  Status SetIsolation(int level, int* applied) override;
+  Status LockReadOnly() override;
+  std::string EngineVersion() const override;
+  SqlDialect Dialect() const override { return SqlDialect::kPostgres; }
+  Status Tables(std::vector<TableEntry>* out) override;
+  Status TableColumns(const std::string& table, std::vector<TableColumnEntry>* out) override;
+  Status Indexes(const std::string& table, std::vector<IndexEntry>* out) override;
+  Status RowCount(const std::string& table, int64_t* out) override;
+  // PostgreSQL's row addresses (ctid) change with every update: no column
+  // identifies a row beside the primary key.
+  bool HasRowId(const std::string&) override { return false; }
+
+  // Runs one libpq call. Inside a transaction it runs under a savepoint, so
+  // that a failing statement leaves the transaction as it was (as with
+  // SQLite) instead of aborting it; in a session locked read-only, outside
+  // one it runs in a read-only transaction of its own. The result goes to
+  // *out when out is not null.
+  Status Run(const std::function<PGresult*(PGconn*)>& call, PgResult* out);
+  // A command whose outcome does not matter (CLOSE, DEALLOCATE).
+  void Command(const std::string& sql);
+  // A catalog query with one text parameter.
+  Status Query(const char* sql, const std::string& argument, PgResult* out);
+  std::string NextName(const char* prefix) { return prefix + std::to_string(++names_); }
+  int MaxValueBytes() const { return maxValueBytes_; }
+  // The metadata of the result columns of a described statement.
+  void DescribeColumns(const PGresult* description, std::vector<ColumnMeta>* out);
+
+ private:
+  Status Exec(const char* sql);
+
+  PGconn* conn_;
+  PgEngine* engine_;
+  int maxValueBytes_;
+  unsigned long names_ = 0;
+  bool locked_ = false;  // every statement in a read-only transaction
+};
+
+// The Status of a failed result (or of the connection when r is null).
+Status PgStatus(PGconn* conn, const PGresult* r);
+
+}  // namespace velsrv
+
+#endif

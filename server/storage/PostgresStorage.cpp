@@ -1,0 +1,502 @@
+// The PostgreSQL storage engine through libpq: one database connection per
+// client session. Result sets are read through cursors a batch of rows at
+// a time, so the server never holds a whole result.
+#include <libpq-fe.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "server/SqlTypes.h"
+#include "server/TextCase.h"
+#include "server/storage/PostgresEngine.h"
+#include "server/storage/PostgresText.h"
+
+namespace velsrv {
+
+namespace {
+
+// Type identifiers of PostgreSQL's built-in types (pg_type.oid).
+enum : Oid {
+  kBool = 16,
+  kBytea = 17,
+  kChar = 18,
+  kName = 19,
+  kInt8 = 20,
+  kInt2 = 21,
+  kInt4 = 23,
+  kText = 25,
+  kOid = 26,
+  kJson = 114,
+  kXml = 142,
+  kFloat4 = 700,
+  kFloat8 = 701,
+  kUnknown = 705,
+  kBpchar = 1042,
+  kVarchar = 1043,
+  kDate = 1082,
+  kTime = 1083,
+  kTimestamp = 1114,
+  kTimestampTz = 1184,
+  kTimeTz = 1266,
+  kNumeric = 1700,
+  kJsonb = 3802,
+};
+
+// Rows of a batch grow from the first to the last size while a batch stays
+// below kBatchBytes, and shrink when it goes above.
+constexpr int kFirstBatchRows = 16, kMaxBatchRows = 1024;
+constexpr size_t kBatchBytes = 1 << 20;
+
+// The declared type (in the names SqlTypes maps) of a PostgreSQL type with
+// its modifier; empty for types whose values describe themselves.
+std::string DeclaredType(Oid type, int typmod, bool fromTable) {
+  switch (type) {
+    case kBool:
+      return "BOOLEAN";
+    case kBytea:
+      return "BLOB";
+    case kChar:
+      return "CHAR(1)";
+    case kName:
+      return "VARCHAR(128)";
+    case kInt2:
+      return "SMALLINT";
+    case kInt4:
+      return "INTEGER";
+    case kInt8:
+    case kOid:
+      return "BIGINT";
+    case kFloat4:
+      return "REAL";
+    case kFloat8:
+      return "DOUBLE";
+    case kDate:
+      return "DATE";
+    case kTime:
+    case kTimeTz:
+      return "TIME";
+    case kTimestamp:
+    case kTimestampTz:
+      return "TIMESTAMP";
+    case kBpchar:
+      return typmod >= 5 ? "CHAR(" + std::to_string(typmod - 4) + ")" : "TEXT";
+    case kVarchar:
+      return typmod >= 5 ? "VARCHAR(" + std::to_string(typmod - 4) + ")" : "VARCHAR";
+    case kNumeric:
+      if (typmod < 4) return "NUMERIC";
+      return "NUMERIC(" + std::to_string(((typmod - 4) >> 16) & 0xFFFF) + "," +
+             std::to_string((typmod - 4) & 0xFFFF) + ")";
+    case kJson:
+    case kJsonb:
+    case kXml:
+      return "TEXT";
+    case kText:
+      return fromTable ? "TEXT" : "";  // expressions: by their first value, as SQLite's
+    default:
+      return "";
+  }
+}
+
+// A column's declared type from pg_type: a domain named like a SQL type
+// ("LONGVARCHAR", "TINYINT") is described as that type, others by their
+// base type.
+std::string CatalogType(const std::string& name, bool domain, Oid type, int typmod) {
+  if (domain && IsExactTypeName(name)) return Upper(name);
+  return DeclaredType(type, typmod, true);
+}
+
+std::string Field(const PGresult* r, int row, int column) {
+  return PQgetisnull(r, row, column) ? std::string() : PQgetvalue(r, row, column);
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return 0;
+}
+
+// bytea in its hex output form, "\x4142".
+std::string Bytes(const char* v, int n) {
+  std::string out;
+  if (n < 2 || v[0] != '\\' || v[1] != 'x') return std::string(v, n);
+  for (int i = 2; i + 1 < n; i += 2)
+    out.push_back(static_cast<char>(HexDigit(v[i]) * 16 + HexDigit(v[i + 1])));
+  return out;
+}
+
+// The zone offset of a timestamptz or timetz value ("+00", "-05:30") cut
+// off: the session's zone is UTC and the wire forms carry none.
+std::string WithoutZone(const char* v, int n, bool timestamp) {
+  std::string s(v, n);
+  size_t sign = s.find_last_of("+-");
+  if (sign != std::string::npos && sign > (timestamp ? 10u : 0u)) s.resize(sign);
+  return s;
+}
+
+// The size of a value as the server holds it (bytea arrives as hex).
+int ValueBytes(const PGresult* r, int row, int column) {
+  int n = PQgetlength(r, row, column);
+  return PQftype(r, column) == kBytea && n >= 2 ? (n - 2) / 2 : n;
+}
+
+bool Textual(Oid type) {
+  return type == kText || type == kVarchar || type == kBpchar || type == kName || type == kUnknown;
+}
+
+class PgStatement : public StorageStatement {
+ public:
+  PgStatement(PgSession* session, std::string name, std::string text, const PGresult* description,
+              bool cursor)
+      : session_(session), name_(std::move(name)), text_(std::move(text)), cursor_(cursor) {
+    for (int i = 0; i < PQnparams(description); ++i)
+      paramTypes_.push_back(PQparamtype(description, i));
+    binds_.resize(paramTypes_.size());
+    session_->DescribeColumns(description, &columns_);
+    std::string word = FirstWord(text_);
+    readOnly_ = word == "SELECT" || word == "VALUES" || word == "TABLE" || word == "SHOW";
+  }
+  ~PgStatement() override {
+    Reset();
+    session_->Command("DEALLOCATE " + name_);
+  }
+
+  static std::string FirstWord(const std::string& text) {
+    size_t i = text.find_first_not_of(" \t\r\n(");
+    std::string word;
+    while (i < text.size() && std::isalpha(static_cast<unsigned char>(text[i]))) word += text[i++];
+    return Upper(word);
+  }
+
+  int ParameterCount() const override { return static_cast<int>(paramTypes_.size()); }
+  int ColumnCount() const override { return static_cast<int>(columns_.size()); }
+  ColumnMeta Column(int index) const override { return columns_[index]; }
+  bool IsReadOnly() const override { return readOnly_; }
+
+  Status Bind(int index, const Value& value) override {
+    if (index < 1 || index > ParameterCount())
+      return Status::Error("S1093", 0, "invalid parameter number");
+    binds_[index - 1] = value;
+    return Status::Ok();
+  }
+
+  StepResult Step(Status* status) override {
+    if (!started_) {
+      Reset();
+      started_ = true;
+      *status = Start();
+      if (!status->ok) return Finish(StepResult::kError);
+    }
+    if (++row_ >= PQntuples(batch_.get())) {
+      if (!more_) return Finish(StepResult::kDone);
+      *status = FetchBatch();
+      if (!status->ok) return Finish(StepResult::kError);
+      if (PQntuples(batch_.get()) == 0) return Finish(StepResult::kDone);
+      row_ = 0;
+    }
+    for (int c = 0; c < PQnfields(batch_.get()); ++c)
+      if (ValueBytes(batch_.get(), row_, c) > session_->MaxValueBytes()) {
+        *status = Status::Error("22001", 0,
+                                "string or blob too big: a value of column " +
+                                    std::to_string(c + 1) + " is longer than the largest value");
+        return Finish(StepResult::kError);
+      }
+    return StepResult::kRow;
+  }
+
+  Value ColumnValue(int index) const override {
+    const PGresult* r = batch_.get();
+    if (!r || row_ < 0 || row_ >= PQntuples(r) || PQgetisnull(r, row_, index)) return Value::Null();
+    const char* v = PQgetvalue(r, row_, index);
+    int n = PQgetlength(r, row_, index);
+    switch (PQftype(r, index)) {
+      case kBool:
+        return Value::Integer(v[0] == 't' ? 1 : 0);
+      case kInt2:
+      case kInt4:
+      case kInt8:
+      case kOid:
+        return Value::Integer(std::strtoll(v, nullptr, 10));
+      case kFloat4:
+      case kFloat8:
+        return Value::Real(std::strtod(v, nullptr));
+      case kBytea:
+        return Value::Blob(Bytes(v, n));
+      case kTimestampTz:
+        return Value::Text(WithoutZone(v, n, true));
+      case kTimeTz:
+        return Value::Text(WithoutZone(v, n, false));
+      default:
+        return Value::Text(std::string(v, n));
+    }
+  }
+
+  void Reset() override {
+    if (!cursorName_.empty()) session_->Command("CLOSE " + cursorName_);
+    cursorName_.clear();
+    batch_.reset();
+    row_ = -1;
+    more_ = false;
+    started_ = false;
+  }
+
+  int64_t ChangedRows() const override { return changed_; }
+
+ private:
+  // Keeps the last batch's rows: the current row stays readable after the
+  // end of the rows has been reached.
+  StepResult Finish(StepResult r) {
+    if (!cursorName_.empty()) session_->Command("CLOSE " + cursorName_);
+    cursorName_.clear();
+    more_ = false;
+    if (r == StepResult::kError) {
+      batch_.reset();
+      started_ = false;  // the next step runs the statement again
+    }
+    return r;
+  }
+
+  // Runs the statement: a query opens a cursor (held past the end of its
+  // transaction in autocommit mode, where PostgreSQL keeps its rows); any
+  // other statement runs to its end, rows it returns held as one batch.
+  Status Start() {
+    changed_ = 0;
+    std::vector<std::string> texts(binds_.size());
+    std::vector<const char*> values(binds_.size());
+    std::vector<int> lengths(binds_.size()), formats(binds_.size());
+    for (size_t i = 0; i < binds_.size(); ++i) {
+      const Value& v = binds_[i];
+      bool rawBytes =
+          (v.kind == Value::Kind::kBlob && (paramTypes_[i] == kBytea || Textual(paramTypes_[i]))) ||
+          (v.kind == Value::Kind::kText &&
+           (paramTypes_[i] == kBytea || v.bytes.find('\0') != std::string::npos));
+      switch (v.kind) {
+        case Value::Kind::kNull:
+          break;
+        case Value::Kind::kInteger:
+          texts[i] = std::to_string(v.integer);
+          break;
+        case Value::Kind::kReal: {
+          char b[40];
+          std::snprintf(b, sizeof b, "%.17g", v.real);
+          texts[i] = b;
+          break;
+        }
+        default:
+          texts[i] = v.bytes;
+      }
+      values[i] = v.IsNull() ? nullptr : texts[i].c_str();
+      lengths[i] = static_cast<int>(texts[i].size());
+      formats[i] = rawBytes ? 1 : 0;
+    }
+    int n = static_cast<int>(binds_.size());
+    if (cursor_) {
+      std::string cursor = session_->NextName("velora_c");
+      bool hold = !session_->InTransaction();
+      Status st = session_->Run(
+          [&](PGconn* c) {
+            std::string sql = "DECLARE " + cursor + " NO SCROLL CURSOR " +
+                              (hold ? "WITH HOLD " : "") + "FOR " + text_;
+            return PQexecParams(c, sql.c_str(), n, paramTypes_.data(), values.data(),
+                                lengths.data(), formats.data(), 0);
+          },
+          nullptr);
+      // A query a held cursor cannot keep (FOR UPDATE) runs as a whole.
+      if (st.ok) {
+        cursorName_ = cursor;
+        return FetchBatch();
+      }
+      if (!(hold && st.sqlstate == "S1C00")) return st;
+    }
+    Status st = session_->Run(
+        [&](PGconn* c) {
+          return PQexecPrepared(c, name_.c_str(), n, values.data(), lengths.data(), formats.data(),
+                                0);
+        },
+        &batch_);
+    if (!st.ok) return st;
+    changed_ = std::strtoll(PQcmdTuples(batch_.get()), nullptr, 10);
+    more_ = false;
+    row_ = -1;
+    return Status::Ok();
+  }
+
+  Status FetchBatch() {
+    std::string sql = "FETCH FORWARD " + std::to_string(batchRows_) + " FROM " + cursorName_;
+    Status st = session_->Run([&](PGconn* c) { return PQexec(c, sql.c_str()); }, &batch_);
+    if (!st.ok) return st;
+    int rows = PQntuples(batch_.get());
+    more_ = rows == batchRows_;
+    size_t bytes = 0;
+    for (int r = 0; r < rows; ++r)
+      for (int c = 0; c < PQnfields(batch_.get()); ++c) bytes += PQgetlength(batch_.get(), r, c);
+    if (bytes > kBatchBytes && batchRows_ > 1)
+      batchRows_ /= 2;
+    else if (bytes < kBatchBytes / 4 && batchRows_ < kMaxBatchRows)
+      batchRows_ *= 2;
+    row_ = -1;
+    return Status::Ok();
+  }
+
+  PgSession* session_;
+  std::string name_, text_;
+  bool cursor_;
+  bool readOnly_ = false;
+  std::vector<Oid> paramTypes_;
+  std::vector<Value> binds_;
+  std::vector<ColumnMeta> columns_;
+  // The execution.
+  bool started_ = false;
+  std::string cursorName_;
+  PgResult batch_;
+  int row_ = -1;
+  bool more_ = false;
+  int batchRows_ = kFirstBatchRows;
+  int64_t changed_ = 0;
+};
+
+}  // namespace
+
+// ---- the session ----
+
+void PgSession::DescribeColumns(const PGresult* d, std::vector<ColumnMeta>* out) {
+  std::string tables;
+  for (int i = 0; i < PQnfields(d); ++i)
+    if (PQftable(d, i) != InvalidOid)
+      tables += (tables.empty() ? "" : ",") + std::to_string(PQftable(d, i));
+  PgResult catalog;
+  if (!tables.empty()) {
+    std::string set = "{" + tables + "}";
+    const char* values[] = {set.c_str()};
+    Run(
+        [&](PGconn* c) {
+          return PQexecParams(
+              c,
+              "SELECT a.attrelid, a.attnum, c.relname, a.attnotnull, t.typname, t.typtype = 'd',"
+              " CASE WHEN t.typtype = 'd' THEN t.typbasetype ELSE t.oid END,"
+              " CASE WHEN t.typtype = 'd' THEN t.typtypmod ELSE a.atttypmod END"
+              " FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid"
+              " JOIN pg_type t ON t.oid = a.atttypid"
+              " WHERE a.attrelid = ANY($1::oid[]) AND a.attnum > 0",
+              1, nullptr, values, nullptr, nullptr, 0);
+        },
+        &catalog);
+  }
+  for (int i = 0; i < PQnfields(d); ++i) {
+    ColumnMeta meta;
+    meta.name = PQfname(d, i);
+    meta.declaredType = DeclaredType(PQftype(d, i), PQfmod(d, i), false);
+    for (int r = 0; catalog && r < PQntuples(catalog.get()); ++r) {
+      if (std::strtoul(PQgetvalue(catalog.get(), r, 0), nullptr, 10) != PQftable(d, i) ||
+          std::atoi(PQgetvalue(catalog.get(), r, 1)) != PQftablecol(d, i))
+        continue;
+      meta.table = Field(catalog.get(), r, 2);
+      meta.nullability = Field(catalog.get(), r, 3) == "t" ? 0 : 1;
+      meta.declaredType = CatalogType(Field(catalog.get(), r, 4), Field(catalog.get(), r, 5) == "t",
+                                      std::strtoul(PQgetvalue(catalog.get(), r, 6), nullptr, 10),
+                                      std::atoi(PQgetvalue(catalog.get(), r, 7)));
+    }
+    out->push_back(meta);
+  }
+}
+
+Status PgSession::Prepare(const std::string& sql, std::unique_ptr<StorageStatement>* out,
+                          std::string* rest) {
+  std::string text, error;
+  int markers = 0;
+  if (!FirstPostgresStatement(sql, &text, rest, &markers, &error))
+    return Status::Error("37000", 0, error);
+  if (PgStatement::FirstWord(text).empty() &&
+      text.find_first_not_of(" \t\r\n") == std::string::npos)
+    return Status::Error("37000", 0, "the statement text holds no statement");
+  // Comments alone are no statement either.
+  std::string name = NextName("velora_s");
+  Status st =
+      Run([&](PGconn* c) { return PQprepare(c, name.c_str(), text.c_str(), 0, nullptr); }, nullptr);
+  if (!st.ok) return st;
+  PgResult description;
+  st = Run([&](PGconn* c) { return PQdescribePrepared(c, name.c_str()); }, &description);
+  if (!st.ok) {
+    Command("DEALLOCATE " + name);
+    return st;
+  }
+  std::string word = PgStatement::FirstWord(text);
+  bool cursor = PQnfields(description.get()) > 0 &&
+                (word == "SELECT" || word == "VALUES" || word == "TABLE" || word == "WITH");
+  out->reset(new PgStatement(this, name, text, description.get(), cursor));
+  return Status::Ok();
+}
+
+Status PgSession::Tables(std::vector<TableEntry>* out) {
+  PgResult r;
+  Status st = Run(
+      [](PGconn* c) {
+        return PQexec(c,
+                      "SELECT c.relname, c.relkind IN ('v', 'm') FROM pg_class c"
+                      " JOIN pg_namespace n ON n.oid = c.relnamespace"
+                      " WHERE c.relkind IN ('r', 'v', 'm', 'p', 'f') AND pg_table_is_visible(c.oid)"
+                      " AND n.nspname NOT IN ('pg_catalog', 'information_schema') ORDER BY 1");
+      },
+      &r);
+  for (int i = 0; st.ok && i < PQntuples(r.get()); ++i)
+    out->push_back({Field(r.get(), i, 0), Field(r.get(), i, 1) == "t" ? "VIEW" : "TABLE"});
+  return st;
+}
+
+Status PgSession::TableColumns(const std::string& table, std::vector<TableColumnEntry>* out) {
+  PgResult r;
+  Status st = Query(
+      "SELECT a.attname, t.typname, t.typtype = 'd', CASE WHEN t.typtype = 'd' THEN t.typbasetype "
+      "ELSE t.oid END,"
+      " CASE WHEN t.typtype = 'd' THEN t.typtypmod ELSE a.atttypmod END, a.attnotnull,"
+      " coalesce(array_position(k.conkey, a.attnum), 0)"
+      " FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid"
+      " LEFT JOIN pg_constraint k ON k.conrelid = a.attrelid AND k.contype = 'p'"
+      " WHERE a.attrelid = to_regclass(quote_ident($1)) AND a.attnum > 0 AND NOT a.attisdropped"
+      " ORDER BY a.attnum",
+      table, &r);
+  for (int i = 0; st.ok && i < PQntuples(r.get()); ++i) {
+    TableColumnEntry e;
+    e.name = Field(r.get(), i, 0);
+    e.declaredType = CatalogType(Field(r.get(), i, 1), Field(r.get(), i, 2) == "t",
+                                 std::strtoul(PQgetvalue(r.get(), i, 3), nullptr, 10),
+                                 std::atoi(PQgetvalue(r.get(), i, 4)));
+    e.notNull = Field(r.get(), i, 5) == "t";
+    e.primaryKeyPosition = std::atoi(PQgetvalue(r.get(), i, 6));
+    out->push_back(e);
+  }
+  return st;
+}
+
+Status PgSession::Indexes(const std::string& table, std::vector<IndexEntry>* out) {
+  PgResult r;
+  Status st = Query(
+      "SELECT i.relname, x.indisunique, coalesce(a.attname, '')"
+      " FROM pg_index x JOIN pg_class i ON i.oid = x.indexrelid"
+      " CROSS JOIN LATERAL unnest(x.indkey::int2[]) WITH ORDINALITY AS k(n, o)"
+      " LEFT JOIN pg_attribute a ON a.attrelid = x.indrelid AND a.attnum = k.n AND k.n > 0"
+      " WHERE x.indrelid = to_regclass(quote_ident($1)) AND k.o <= x.indnkeyatts ORDER BY "
+      "i.relname, k.o",
+      table, &r);
+  for (int i = 0; st.ok && i < PQntuples(r.get()); ++i) {
+    std::string name = Field(r.get(), i, 0);
+    if (out->empty() || out->back().name != name)
+      out->push_back({name, Field(r.get(), i, 1) == "t", {}});
+    out->back().columns.push_back(Field(r.get(), i, 2));
+  }
+  return st;
+}
+
+Status PgSession::RowCount(const std::string& table, int64_t* out) {
+  *out = 0;
+  PgResult r;
+  std::string sql = "SELECT count(*) FROM \"";
+  for (char c : table) sql += c == '"' ? std::string("\"\"") : std::string(1, c);
+  sql += "\"";
+  Status st = Run([&](PGconn* c) { return PQexec(c, sql.c_str()); }, &r);
+  if (st.ok && PQntuples(r.get()) == 1) *out = std::strtoll(PQgetvalue(r.get(), 0, 0), nullptr, 10);
+  return st;
+}
+
+}  // namespace velsrv

@@ -1,0 +1,49 @@
+// The server's engine: each data source's location chooses SQLite or
+// PostgreSQL.
+#include <mutex>
+
+#include "server/storage/Storage.h"
+
+namespace velsrv {
+
+namespace {
+
+class StorageRouter : public StorageEngine {
+ public:
+  StorageRouter(int lockWaitMs, int maxValueBytes, const std::atomic<bool>* stop)
+      : lockWaitMs_(lockWaitMs), maxValueBytes_(maxValueBytes), stop_(stop) {}
+
+  Status Open(const std::string& location, std::unique_ptr<StorageSession>* out) override {
+    StorageEngine* engine = nullptr;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      std::unique_ptr<StorageEngine>& slot = IsPostgresLocation(location) ? postgres_ : sqlite_;
+      if (!slot)
+        slot = IsPostgresLocation(location)
+                   ? CreatePostgresEngine(lockWaitMs_, maxValueBytes_, stop_)
+                   : CreateSqliteEngine(lockWaitMs_, maxValueBytes_, stop_);
+      engine = slot.get();
+    }
+    return engine->Open(location, out);
+  }
+
+ private:
+  int lockWaitMs_, maxValueBytes_;
+  const std::atomic<bool>* stop_;
+  std::mutex mutex_;
+  std::unique_ptr<StorageEngine> sqlite_, postgres_;
+};
+
+}  // namespace
+
+bool IsPostgresLocation(const std::string& location) {
+  return location.compare(0, 13, "postgresql://") == 0 ||
+         location.compare(0, 11, "postgres://") == 0;
+}
+
+std::unique_ptr<StorageEngine> CreateStorageEngine(int lockWaitMs, int maxValueBytes,
+                                                   const std::atomic<bool>* stop) {
+  return std::unique_ptr<StorageEngine>(new StorageRouter(lockWaitMs, maxValueBytes, stop));
+}
+
+}  // namespace velsrv
