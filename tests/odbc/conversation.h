@@ -14,12 +14,11 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "base/Alloc.h"
 #include "handles/Connection.h"
 #include "odbc/frames.h"
 #include "platform/MessageBox.h"
@@ -27,25 +26,22 @@
 
 enum class PeerEnd { kClose, kReset, kSilent };
 
-inline uint32_t FromLE(const std::string& b) {
-  return uint8_t(b[0]) | uint8_t(b[1]) << 8 | uint8_t(b[2]) << 16 | uint32_t(uint8_t(b[3])) << 24;
-}
+inline uint32_t FromLE(const std::string& b) { return *reinterpret_cast<const uint32_t*>(b.data()); }
 
 class ScriptedPeer {
  public:
   // Plays stream as the server's side of every connection, then ends as told.
   ScriptedPeer(std::string stream, PeerEnd end) : stream_(std::move(stream)), end_(end) { Start(); }
-  // Answers every request as the fake database; Sent() is all it wrote.
+  // Answers every request as the fake database.
   ScriptedPeer() : answering_(true) { Start(); }
-  ~ScriptedPeer() {
+  ~ScriptedPeer() { Stop(), close(listener_); }
+  std::string Port() const { return std::to_string(port_); }
+  // Ends the peer (waiting for the connection it serves to end); returns
+  // all it sent.
+  std::string Stop() {
     stop_ = true;
     shutdown(listener_, SHUT_RDWR);  // wakes the wait for a connection
-    thread_.join();
-    close(listener_);
-  }
-  std::string Port() const { return std::to_string(port_); }
-  std::string Sent() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    if (thread_.joinable()) thread_.join();
     return sent_;
   }
 
@@ -56,19 +52,15 @@ class ScriptedPeer {
       while (!stop_) {
         if (!WaitReadable(listener_, 1000)) continue;
         const int fd = accept(listener_, nullptr, nullptr);
-        if (fd >= 0) answering_ ? Answer(fd) : Play(fd);
-        if (fd >= 0) close(fd);
+        if (fd >= 0) answering_ ? Answer(fd) : Play(fd), close(fd);
       }
     });
   }
   void Play(int fd) {
     std::string rest;
     WriteAll(fd, stream_);
-    if (end_ == PeerEnd::kReset) {
-      const linger abort{1, 0};
-      setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-      return;
-    }
+    const linger abort{1, 0};
+    if (end_ == PeerEnd::kReset) return void(setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort));
     if (end_ == PeerEnd::kClose) shutdown(fd, SHUT_WR);
     ReadToEnd(fd, &rest);  // until the driver lets go
   }
@@ -79,11 +71,7 @@ class ScriptedPeer {
            Write(fd, ReplyFrame(Reply(uint16_t(uint8_t(got[4]) | uint8_t(got[5]) << 8), body)))) {
     }
   }
-  bool Write(int fd, const std::string& bytes) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    sent_ += bytes;
-    return WriteAll(fd, bytes);
-  }
+  bool Write(int fd, const std::string& bytes) { return sent_ += bytes, WriteAll(fd, bytes); }
   std::string Columns() {
     std::string d = U16(uint16_t(kinds_.size()));
     for (const auto& k : kinds_) d += Column("c", uint32_t(k.second.size()), 1, k.first, uint32_t(k.second.size()));
@@ -133,25 +121,22 @@ class ScriptedPeer {
   int row_ = 0, listener_ = -1;
   uint16_t port_ = 0;
   std::atomic<bool> stop_{false};
-  std::mutex mutex_;
-  std::string sent_;  // guarded by mutex_
+  std::string sent_;
   std::thread thread_;
 };
 
 // The application: one line per call, "name rc STATE:native" from its
 // first record (each handle's records are all read). With a reference the
-// conversation leaves at the first line that differs from it, without one
-// at the first SQL_ERROR (stop) or never. Having left, it calls onLeave
-// and, with probe, shows the handles still work ("probe" lines); then
-// every handle is freed ("drop", "disc", "freec", "freee" lines).
+// conversation leaves at the first line that differs from it (and ends
+// any allocation failure a sweep set); without one it runs to the end.
+// Having left, with probe, it shows the handles still work ("probe"
+// lines); then every handle is freed ("drop", "disc", "freec", "freee").
 struct Conversation {
   std::vector<std::string> lines;
   const std::vector<std::string>* reference = nullptr;
-  bool stop = true;
   bool probe = false;
   int queryTimeout = 0;
   std::string extra;  // appended to the connection string
-  std::function<void()> onLeave = [] {};
 
   int left = -1;  // the line where it left the reference or stopped
   std::string Text() const {
@@ -160,15 +145,12 @@ struct Conversation {
     return all;
   }
 
+  // Once per object.
   void Run(const std::string& port) {
     setenv("VELODBC_DIALOG", "none", 1);
     setenv("ODBCINI", "/dev/null", 0);
     setenv("ODBCSYSINI", "/nonexistent", 0);
     SetMessageBoxSink([](void*, const char*, const char*, unsigned) {}, nullptr);
-    left = -1;
-    connected_ = false;
-    lines.clear();
-    cleaning_ = false;
     Script(port);
     cleaning_ = true;
     if (left >= 0 && probe && connected_ && stmt_ == nullptr) Note("probe", SQLAllocStmt(dbc_, &stmt_));
@@ -178,12 +160,9 @@ struct Conversation {
       SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
       Note("probe", SQLGetTypeInfo(stmt_, SQL_ALL_TYPES));  // a result set any server gives
     }
-    if (stmt_ != nullptr) Note("drop", SQLFreeStmt(stmt_, SQL_DROP));
-    stmt_ = nullptr;  // gone with the disconnection at the latest
+    if (stmt_ != nullptr) Note("drop", SQLFreeStmt(stmt_, SQL_DROP)), stmt_ = nullptr;  // else gone with the session
     if (dbc_ != nullptr) Note("disc", SQLDisconnect(dbc_)), Note("freec", SQLFreeConnect(dbc_));
     if (env_ != nullptr) Note("freee", SQLFreeEnv(env_));
-    stmt_ = dbc_ = env_ = nullptr;
-    SetMessageBoxSink(nullptr, nullptr);
   }
 
  private:
@@ -200,26 +179,22 @@ struct Conversation {
     }
     for (const auto& made : {std::make_pair("env", env_), std::make_pair("dbc", dbc_), std::make_pair("alloc", stmt_)})
       if (rc == SQL_ERROR && made.second != nullptr && !std::strcmp(name, made.first)) line += " (handle left)";
-    if (!std::strcmp(name, "connect")) {
-      connected_ = static_cast<Connection*>(dbc_)->LoggedIn();
-      if (connected_ != SQL_SUCCEEDED(rc)) line += " (login state disagrees)";
-    }
+    if (!std::strcmp(name, "connect") && (connected_ = static_cast<Connection*>(dbc_)->LoggedIn()) != SQL_SUCCEEDED(rc))
+      line += " (login state disagrees)";
     lines.push_back(line);
     if (cleaning_) return true;
-    const bool off = reference ? lines.size() > reference->size() || line != (*reference)[lines.size() - 1]
-                               : stop && rc == SQL_ERROR;
+    const bool off = reference && (lines.size() > reference->size() || line != (*reference)[lines.size() - 1]);
     if (off && left < 0) {
       left = int(lines.size()) - 1;
-      onLeave();
+      ResetAllocFailure();  // a sweep's failure has done its work
     }
-    return !off || (!reference && !stop);
+    return !off;
   }
   void Script(const std::string& port) {
     char buffer[64];
-    SQLLEN length;
     SQLSMALLINT columns = 0;
     SQLINTEGER number = 5;
-    SQLLEN atExec = SQL_DATA_AT_EXEC;
+    SQLLEN length, atExec = SQL_DATA_AT_EXEC;
     SQLPOINTER token;
     SQLUSMALLINT exists;
     const std::string in = "DSN=Fake;Server=127.0.0.1;Service=" + port + extra;
