@@ -86,8 +86,8 @@ int StartServer(const std::string& server, const std::string& dir, const std::st
     int devnull = open("/dev/null", O_WRONLY);
     dup2(devnull, 2);
     execl(server.c_str(), server.c_str(), "--address", "127.0.0.1", "--port", "0", "--port-file",
-          portFile.c_str(), "--database", db.c_str(), extra[0] != '\0' ? extra : nullptr,
-          static_cast<char*>(nullptr));
+          portFile.c_str(), IsPostgres(db) ? "--storage" : "--database", db.c_str(),
+          extra[0] != '\0' ? extra : nullptr, static_cast<char*>(nullptr));
     _exit(127);
   }
   std::string text;
@@ -143,13 +143,26 @@ Odbc Connect(int port) {
   return odbc;
 }
 
+bool IsPostgres(const std::string& location) {
+  return location.compare(0, 13, "postgresql://") == 0 ||
+         location.compare(0, 11, "postgres://") == 0;
+}
+
+void ExecSql(SQLHDBC dbc, const std::string& sql) {
+  SQLHSTMT stmt = SQL_NULL_HSTMT;
+  ODBC_OK(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt), SQL_HANDLE_DBC, dbc);
+  ODBC_OK(SQLExecDirect(stmt, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_HANDLE_STMT, stmt);
+  SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+}
+
 void Disconnect(Odbc* odbc) {
   SQLDisconnect(odbc->dbc);
   SQLFreeHandle(SQL_HANDLE_DBC, odbc->dbc);
   SQLFreeHandle(SQL_HANDLE_ENV, odbc->env);
 }
 
-void ParseOptions(int argc, char** argv, long* rows, std::string* server, std::string* driver) {
+void ParseOptions(int argc, char** argv, long* rows, std::string* server, std::string* driver,
+                  std::string* storage) {
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::strcmp(argv[i], "--rows") == 0)
       *rows = std::atol(argv[i + 1]);
@@ -157,6 +170,8 @@ void ParseOptions(int argc, char** argv, long* rows, std::string* server, std::s
       *server = argv[i + 1];
     else if (std::strcmp(argv[i], "--driver") == 0)
       *driver = argv[i + 1];
+    else if (storage && std::strcmp(argv[i], "--storage") == 0)
+      *storage = argv[i + 1];
     else
       Fail(std::string("unknown option ") + argv[i]);
   }

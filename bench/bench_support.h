@@ -28,13 +28,16 @@ void OdbcFail(const char* call, SQLSMALLINT type, SQLHANDLE handle);
     if (!SQL_SUCCEEDED(rc_)) OdbcFail(#call, type, handle); \
   } while (0)
 
-// The command line every benchmark takes: --rows N, --server PATH and
-// --driver PATH (defaults: the values given); anything else fails.
-void ParseOptions(int argc, char** argv, long* rows, std::string* server, std::string* driver);
+// The command line every benchmark takes: --rows N, --server PATH,
+// --driver PATH and --storage URI (defaults: the values given); anything
+// else fails.
+void ParseOptions(int argc, char** argv, long* rows, std::string* server, std::string* driver,
+                  std::string* storage = nullptr);
 
 // Makes the work folder /tmp/PROGRAM.XXXXXX (g_dir).
 void MakeWorkDir();
-// extra: one more server argument ("" for none).
+// db: an SQLite file, or a PostgreSQL URI; extra: one more server argument
+// ("" for none).
 int StartServer(const std::string& server, const std::string& dir, const std::string& db,
                 const char* extra = "");
 void WriteIni(const std::string& dir, const std::string& driver, int port);
@@ -47,5 +50,9 @@ struct Odbc {
 // port when it is not 0: the driver manager keeps the first odbc.ini read).
 Odbc Connect(int port = 0);
 void Disconnect(Odbc* odbc);
+// Runs sql on a statement of its own; fails the benchmark when it fails.
+void ExecSql(SQLHDBC dbc, const std::string& sql);
+// "SQLite" or "PostgreSQL" for a location StartServer takes.
+bool IsPostgres(const std::string& location);
 
 #endif

@@ -6,7 +6,8 @@
 // the same loopback; then the rate of 1, 2 and 4 connections fetching at
 // once, each in a thread of its own, all of them together.
 //
-//   fetch_bench [--rows N] [--server PATH] [--driver PATH]
+//   fetch_bench [--rows N] [--server PATH] [--driver PATH] [--storage URI]
+// (with a PostgreSQL URI: the same over SQLite and then over PostgreSQL)
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -177,19 +178,24 @@ double PingPong(size_t requestSize, size_t replySize, long rounds) {
   return rounds / seconds;
 }
 
-}  // namespace
+// Creates the table over PostgreSQL through a connection of the server.
+void CreatePostgresTable(long rows) {
+  Odbc odbc = Connect();
+  ExecSql(odbc.dbc, "DROP TABLE IF EXISTS bench");
+  ExecSql(odbc.dbc,
+          "CREATE TABLE bench AS SELECT CAST(i AS INTEGER) AS id, CAST('row-' || lpad(CAST(i AS "
+          "TEXT), 6, "
+          "'0') AS VARCHAR(20)) AS name, CAST(i * 1.25 AS FLOAT) AS amount, TIMESTAMP '2024-01-01' "
+          "+ i * "
+          "INTERVAL '1 second' AS at FROM generate_series(1, " +
+              std::to_string(rows) + ") i");
+  Disconnect(&odbc);
+}
 
-int main(int argc, char** argv) {
-  g_program = "fetch_bench";
-  long rows = 100000;
-  std::string server = VEL_BENCH_SERVER, driver = VEL_BENCH_DRIVER;
-  ParseOptions(argc, argv, &rows, &server, &driver);
-
-  MakeWorkDir();
+// The fetch figures over one storage.
+void Measure(const std::string& server, const std::string& driver, const std::string& db, long rows,
+             double pingRate) {
   const std::string dir = g_dir;
-  std::string db = dir + "/bench.db";
-  std::printf("fetch_bench: creating %ld rows of (INTEGER, VARCHAR(20), FLOAT, TIMESTAMP)\n", rows);
-  CreateDatabase(db, rows);
   // Both fetch modes of the driver: a server that does not offer blocks
   // gets one fetch request per row.
   const int kConnections[] = {1, 2, 4};
@@ -199,6 +205,7 @@ int main(int argc, char** argv) {
   for (int blocks = 0; blocks < 2; ++blocks) {
     port = StartServer(server, dir, db, blocks ? "" : "--no-block-fetch");
     WriteIni(dir, driver, port);
+    if (blocks == 0 && IsPostgres(db)) CreatePostgresTable(rows);
     Odbc odbc = Connect(port);
     boundRate[blocks] = FetchRows(odbc.dbc, true, &fetched);
     getDataRate[blocks] = FetchRows(odbc.dbc, false, &fetched);
@@ -206,23 +213,13 @@ int main(int argc, char** argv) {
     for (int k = 0; k < 3; ++k) together[k][blocks] = ParallelFetch(kConnections[k], port);
     StopServer();
   }
-
-  // The frames of one fetch: a 6-byte header, the statement id (4) and a
-  // vector of four column numbers (2 + 8); a 4-byte header, the return code
-  // (2), the row count (2) and four values of 7 bytes each plus their data:
-  // 4 (INTEGER), 11 ("row-000001" and its NUL), 8 (FLOAT), 16 (TIMESTAMP).
-  const size_t requestSize = 6 + 4 + 2 + 2 * 4;
-  const size_t replySize = 4 + 2 + 2 + 4 * 7 + 4 + 11 + 8 + 16;
-  double pingRate = PingPong(requestSize, replySize, rows);
-
-  std::printf("velora-server on 127.0.0.1:%d, %ld rows per pass, rows/s:\n", port, fetched);
+  std::printf("velora-server on 127.0.0.1:%d over %s, %ld rows per pass, rows/s:\n", port,
+              IsPostgres(db) ? "PostgreSQL" : "SQLite", fetched);
   std::printf("                                           one row per request   blocks of rows\n");
   std::printf("  bound columns (SQLBindCol, SQLFetch):     %12.0f        %12.0f\n", boundRate[0],
               boundRate[1]);
   std::printf("  SQLGetData (SQLFetch, 4 x SQLGetData):    %12.0f        %12.0f\n", getDataRate[0],
               getDataRate[1]);
-  std::printf("  bare ping-pong (%zu-byte request, %zu-byte reply): %10.0f round trips/s\n",
-              requestSize, replySize, pingRate);
   std::printf("  one row per request: %.1f%% of the loopback round-trip rate (bound)\n",
               100.0 * boundRate[0] / pingRate);
   std::printf("connections fetching at once, a thread each (bound), rows/s of all together:\n");
@@ -231,7 +228,34 @@ int main(int argc, char** argv) {
                 k == 0 ? ": " : "s:", together[k][0], together[k][0] / together[0][0],
                 together[k][1], together[k][1] / together[0][1]);
   }
+}
 
+}  // namespace
+
+int main(int argc, char** argv) {
+  g_program = "fetch_bench";
+  long rows = 100000;
+  std::string server = VEL_BENCH_SERVER, driver = VEL_BENCH_DRIVER, storage;
+  ParseOptions(argc, argv, &rows, &server, &driver, &storage);
+
+  MakeWorkDir();
+  std::string db = g_dir + "/bench.db";
+  std::printf("fetch_bench: creating %ld rows of (INTEGER, VARCHAR(20), FLOAT, TIMESTAMP)\n", rows);
+  CreateDatabase(db, rows);
+  // The frames of one fetch: a 6-byte header, the statement id (4) and a
+  // vector of four column numbers (2 + 8); a 4-byte header, the return code
+  // (2), the row count (2) and four values of 7 bytes each plus their data:
+  // 4 (INTEGER), 11 ("row-000001" and its NUL), 8 (FLOAT), 16 (TIMESTAMP).
+  const size_t requestSize = 6 + 4 + 2 + 2 * 4;
+  const size_t replySize = 4 + 2 + 2 + 4 * 7 + 4 + 11 + 8 + 16;
+  double pingRate = PingPong(requestSize, replySize, rows);
+
+  std::printf("  bare ping-pong (%zu-byte request, %zu-byte reply): %10.0f round trips/s\n",
+              requestSize, replySize, pingRate);
+  // SQLite, then the PostgreSQL database --storage names (its table
+  // "bench" made again).
+  Measure(server, driver, db, rows, pingRate);
+  if (!storage.empty()) Measure(server, driver, storage, rows, pingRate);
   RemoveDir();
   return 0;
 }

@@ -3,7 +3,8 @@
 // its own with one statement prepared once and executed per row, its four
 // parameters bound once and changed in place, and prints rows per second.
 //
-//   insert_bench [--rows N] [--server PATH] [--driver PATH]
+//   insert_bench [--rows N] [--server PATH] [--driver PATH] [--storage URI]
+// (with a PostgreSQL URI: the same over SQLite and then over PostgreSQL)
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlite3.h>
@@ -81,20 +82,31 @@ int main(int argc, char** argv) {
   g_program = "insert_bench";
   long rows = 20000;
   std::string server = VEL_BENCH_SERVER, driver = VEL_BENCH_DRIVER;
-  ParseOptions(argc, argv, &rows, &server, &driver);
+  std::string storage;
+  ParseOptions(argc, argv, &rows, &server, &driver, &storage);
   MakeWorkDir();
-  std::string db = g_dir + "/bench.db";
-  CreateTable(db);
-  int port = StartServer(server, g_dir, db);
-  WriteIni(g_dir, driver, port);
-  Odbc odbc = Connect();
-  ODBC_OK(SQLSetConnectAttr(odbc.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0),
-          SQL_HANDLE_DBC, odbc.dbc);
-  double rate = InsertRows(odbc.dbc, rows);
-  Disconnect(&odbc);
-  std::printf("velora-server on 127.0.0.1:%d, %ld rows inserted in one transaction\n", port, rows);
-  std::printf("  prepared INSERT, 4 bound parameters, SQLExecute per row: %10.0f rows/s\n", rate);
-  StopServer();
+  // SQLite, then the PostgreSQL database --storage names (its table "ins"
+  // made again).
+  for (const std::string& db : {g_dir + "/bench.db", storage}) {
+    if (db.empty()) continue;
+    if (!IsPostgres(db)) CreateTable(db);
+    int port = StartServer(server, g_dir, db);
+    WriteIni(g_dir, driver, port);
+    Odbc odbc = Connect(port);
+    if (IsPostgres(db)) {
+      ExecSql(odbc.dbc, "DROP TABLE IF EXISTS ins");
+      ExecSql(odbc.dbc,
+              "CREATE TABLE ins (id INTEGER, name VARCHAR(20), amount FLOAT, at TIMESTAMP)");
+    }
+    ODBC_OK(SQLSetConnectAttr(odbc.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0),
+            SQL_HANDLE_DBC, odbc.dbc);
+    double rate = InsertRows(odbc.dbc, rows);
+    Disconnect(&odbc);
+    std::printf("velora-server on 127.0.0.1:%d over %s, %ld rows inserted in one transaction\n",
+                port, IsPostgres(db) ? "PostgreSQL" : "SQLite", rows);
+    std::printf("  prepared INSERT, 4 bound parameters, SQLExecute per row: %10.0f rows/s\n", rate);
+    StopServer();
+  }
   RemoveDir();
   return 0;
 }

@@ -18,8 +18,10 @@ const DWORD kProcessAttach = 1;
 // opens the trace. Process detach: closes the trace first (later trace
 // calls write nothing), then deletes every environment, connection and
 // statement the application left, resetting their sockets, and stops the
-// socket library. Thread attach and detach do nothing.
-VEL_EXPORT BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void* /*reserved*/) {
+// socket library; when the process is ending (reserved not null on Windows)
+// other libraries may be gone already, so only the trace is closed and the
+// system closes the sockets. Thread attach and detach do nothing.
+VEL_EXPORT BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void* reserved) {
   if (reason == kProcessAttach) {
     SetModuleInstance(instance);
     Registry();  // exists before the first call, whatever the static order
@@ -28,6 +30,7 @@ VEL_EXPORT BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void* /*reserve
     OpenTrace();
   } else if (reason == kProcessDetach) {
     CloseTrace();
+    if (reserved != nullptr) return 1;
     DestroyRegistry();
     StopSocketLibrary();
   }

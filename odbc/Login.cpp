@@ -86,8 +86,10 @@ int LoginConnection(Connection* c, const String& password) {
   if (c->server[0] == '\0') ReadDataSourceKey(c, "Server", "unknown", c->server, sizeof c->server);
   if (c->service[0] == '\0')
     ReadDataSourceKey(c, "Service", "unknown", c->service, sizeof c->service);
-  if (c->tls[0] == '\0') ReadDataSourceKey(c, "TLS", "off", c->tls, sizeof c->tls);
-  if (c->tlsCaFile[0] == '\0')
+  // A connection string without a data source (DRIVER=) reads no keys.
+  const bool named = c->dataSourceName.Length() > 0;
+  if (c->tls[0] == '\0' && named) ReadDataSourceKey(c, "TLS", "off", c->tls, sizeof c->tls);
+  if (c->tlsCaFile[0] == '\0' && named)
     ReadDataSourceKey(c, "TLSCAFile", "", c->tlsCaFile, sizeof c->tlsCaFile);
   TlsMode mode = TlsMode::kOff;
   if (!ParseTlsMode(c->tls, &mode)) {

@@ -16,7 +16,9 @@ INT_PTR CALLBACK PasswordDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
       CenterDialog(dialog, 0, 0);
       SetDlgItemTextA(dialog, kPasswordUserField, reinterpret_cast<const char*>(lParam));
       SetFocus(GetDlgItem(dialog, kPasswordField));
-      return TRUE;
+      // FALSE: the focus stays where it was put (TRUE would move it to the
+      // first control, the read-only user name).
+      return FALSE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDOK:

@@ -27,8 +27,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 # program with its concurrent callers), built and run once.
 tsan="$root/build/tsan"
 cmake -S "$root" -B "$tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEL_TSAN=ON >/dev/null
-cmake --build "$tsan" -j"$jobs" --target velora-server veldrv32 integration_test server_codec_test \
-  server_session_test server_statement_test server_concurrency_test
+cmake --build "$tsan" -j"$jobs" --target velora-server veldrv32 integration_test server_tests
 (cd "$tsan" && TSAN_OPTIONS="halt_on_error=1 suppressions=$root/tests/tsan.supp" \
   ctest --output-on-failure -j"$jobs" -R '^(Server|integration_test$)')
 CC=clang CXX=clang++ run fuzz -DCMAKE_BUILD_TYPE=Debug -DVEL_FUZZ=ON -DVEL_TESTS=OFF

@@ -120,9 +120,10 @@ void MaskPassword(uint8_t* body, size_t size) {
 }
 
 // A connection waits this long for its greeting, and at most
-// kGreetingWaiters connections wait at once; beyond that new connections
-// are closed at once. Waiting connections hold no client slot, so sockets
-// that never greet cannot lock real clients out.
+// kGreetingWaiters connections wait at once; while that many wait, no more
+// are accepted (they queue in the kernel's backlog, so a burst of real
+// clients is delayed, not refused). Waiting connections hold no client
+// slot, so sockets that never greet cannot lock real clients out.
 constexpr int kGreetingWaitSeconds = 5;
 constexpr int kGreetingWaiters = 32;
 
@@ -328,6 +329,13 @@ std::string Server::Session(Link* link, const std::string& peer, Slot* slot) {
   Log(0, "%s: connection started%s", peer.c_str(), link->Encrypted() ? " (TLS)" : "");
   velsrv::Session session(options_, engine_.get(), peer);
   session.SetConnection(&guard_, link->Encrypted());
+  // A client waits for each reply and sends nothing meanwhile: the socket
+  // shows only its hang-up.
+  const int fd = link->Fd();
+  session.SetAbandoned([fd] {
+    pollfd p = {fd, POLLRDHUP, 0};
+    return poll(&p, 1, 0) == 1 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+  });
   std::vector<uint8_t> body;
   std::string reply, why;
   for (;;) {
@@ -414,13 +422,14 @@ int Server::Run() {
   Log(0, "listening on %s", AddressText(bound).c_str());
 
   for (;;) {
-    pollfd fds[2] = {{listenFd_, POLLIN, 0}, {gSignalPipe[0], POLLIN, 0}};
-    int n = poll(fds, 2, 1000);
+    const bool accepting = greeting_ < kGreetingWaiters;
+    pollfd fds[2] = {{gSignalPipe[0], POLLIN, 0}, {listenFd_, POLLIN, 0}};
+    int n = poll(fds, accepting ? 2 : 1, accepting ? 1000 : 100);
     if (n < 0 && errno != EINTR) break;
-    if (fds[1].revents) break;
+    if (fds[0].revents) break;
     Reap(false);
     CutSlowGreetings();
-    if (n <= 0 || !(fds[0].revents & POLLIN)) continue;
+    if (n <= 0 || !accepting || !(fds[1].revents & POLLIN)) continue;
     sockaddr_storage from{};
     socklen_t fromLen = sizeof from;
     int fd = accept4(listenFd_, reinterpret_cast<sockaddr*>(&from), &fromLen, SOCK_CLOEXEC);
@@ -439,10 +448,8 @@ int Server::Run() {
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     std::lock_guard<std::mutex> lock(mutex_);
     // Threads beyond the limit only answer "too many connections"; a flood
-    // of connections waiting for their greeting, or past that, is closed at
-    // once.
-    if (greeting_ >= kGreetingWaiters ||
-        clients_.size() >= static_cast<size_t>(options_.maxClients) + 2 * kGreetingWaiters) {
+    // past that is closed at once.
+    if (clients_.size() >= static_cast<size_t>(options_.maxClients) + 2 * kGreetingWaiters) {
       close(fd);
       Log(0, "%s: refused, too many connections", AddressText(from).c_str());
       continue;

@@ -143,6 +143,7 @@ int Session::Connect(const std::string& dataSource, const std::string& user,
   const std::string& path = options_.DatabaseFor(dataSource);
   Status st = engine_->Open(path, &storage_);
   if (st.ok && rights.readOnly) st = storage_->LockReadOnly();
+  if (st.ok && abandoned_) storage_->SetAbandoned(abandoned_);
   if (!st.ok) {
     storage_.reset();
     Log(0, "%s: data source \"%s\": %s", peer_.c_str(), dataSource.c_str(), st.message.c_str());

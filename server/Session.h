@@ -8,6 +8,7 @@
 #define VELORA_SERVER_SESSION_H
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -129,6 +130,8 @@ class Session {
     guard_ = guard;
     encrypted_ = encrypted;
   }
+  // Tells whether the client has hung up (see StorageSession::SetAbandoned).
+  void SetAbandoned(std::function<bool()> abandoned) { abandoned_ = std::move(abandoned); }
 
   bool LoggedIn() const { return loggedIn_; }
   bool OffersBlocks() const { return options_.blockFetch; }
@@ -163,6 +166,7 @@ class Session {
   std::string peer_;
   std::unique_ptr<StorageSession> storage_;
   LoginGuard* guard_ = nullptr;
+  std::function<bool()> abandoned_;
   bool encrypted_ = false;
   bool loggedIn_ = false;
   bool userReadOnly_ = false;  // the users file says so: the access mode stays read-only

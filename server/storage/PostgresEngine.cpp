@@ -136,27 +136,52 @@ Status PgSession::Exec(const char* sql) {
   return st;
 }
 
-Status PgSession::Run(const std::function<PGresult*(PGconn*)>& call, PgResult* out) {
+PgResult PgSession::Collect() {
+  PgResult kept;
+  while (PGresult* r = PQgetResult(conn_)) {
+    if (kept && !Succeeded(kept.get()))
+      PQclear(r);
+    else
+      kept.reset(r);
+  }
+  return kept;
+}
+
+Status PgSession::Run(const std::function<int(PGconn*)>& send, PgResult* out) {
   // PostgreSQL refuses to make a read-only transaction writable inside a
   // savepoint, whatever the statement (SET, set_config()) tries.
   if (locked_ && PQtransactionStatus(conn_) == PQTRANS_IDLE) {
     Status st = Exec("BEGIN READ ONLY");
     if (!st.ok) return st;
-    st = Run(call, out);
+    st = Run(send, out);
     if (PQtransactionStatus(conn_) != PQTRANS_IDLE) Exec(st.ok ? "COMMIT" : "ROLLBACK");
     return st;
   }
-  bool guarded = PQtransactionStatus(conn_) == PQTRANS_INTRANS;
-  if (guarded) {
-    Status st = Exec("SAVEPOINT velora_statement");
-    if (!st.ok) return st;
+  const bool guarded = PQtransactionStatus(conn_) == PQTRANS_INTRANS;
+  PgResult r;
+  if (!guarded) {
+    if (!send(conn_)) return PgStatus(conn_, nullptr);
+    r = Collect();
+  } else {
+    auto plain = [this](const char* sql) {
+      return PQsendQueryParams(conn_, sql, 0, nullptr, nullptr, nullptr, nullptr, 0);
+    };
+    bool sent = PQenterPipelineMode(conn_) && plain("SAVEPOINT velora_statement") && send(conn_) &&
+                plain("RELEASE SAVEPOINT velora_statement") && PQpipelineSync(conn_);
+    if (!sent) {
+      Status st = PgStatus(conn_, nullptr);
+      PQexitPipelineMode(conn_);
+      return st;
+    }
+    // Each request's results end with a null result; the sync's follows.
+    PgResult savepoint = Collect();
+    r = Collect();
+    PgResult release = Collect();
+    PQclear(PQgetResult(conn_));
+    PQexitPipelineMode(conn_);
+    if (!Succeeded(savepoint.get())) return PgStatus(conn_, savepoint.get());
   }
-  PgResult r(call(conn_));
   if (Succeeded(r.get())) {
-    // A statement that ended the transaction (COMMIT in its text) took
-    // the savepoint with it.
-    if (guarded && PQtransactionStatus(conn_) == PQTRANS_INTRANS)
-      Exec("RELEASE SAVEPOINT velora_statement");
     if (out) *out = std::move(r);
     return Status::Ok();
   }
@@ -167,13 +192,17 @@ Status PgSession::Run(const std::function<PGresult*(PGconn*)>& call, PgResult* o
 }
 
 void PgSession::Command(const std::string& sql) {
-  Run([&](PGconn* c) { return PQexec(c, sql.c_str()); }, nullptr);
+  Run(
+      [&](PGconn* c) {
+        return PQsendQueryParams(c, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+      },
+      nullptr);
 }
 
 Status PgSession::Query(const char* sql, const std::string& argument, PgResult* out) {
   const char* values[] = {argument.c_str()};
   return Run(
-      [&](PGconn* c) { return PQexecParams(c, sql, 1, nullptr, values, nullptr, nullptr, 0); },
+      [&](PGconn* c) { return PQsendQueryParams(c, sql, 1, nullptr, values, nullptr, nullptr, 0); },
       out);
 }
 

@@ -43,12 +43,15 @@ class PgSession : public StorageSession {
   // identifies a row beside the primary key.
   bool HasRowId(const std::string&) override { return false; }
 
-  // Runs one libpq call. Inside a transaction it runs under a savepoint, so
+  // Sends one request (a PQsend... call, non-zero when sent) and reads its
+  // result. Inside a transaction the request runs under a savepoint, so
   // that a failing statement leaves the transaction as it was (as with
-  // SQLite) instead of aborting it; in a session locked read-only, outside
-  // one it runs in a read-only transaction of its own. The result goes to
-  // *out when out is not null.
-  Status Run(const std::function<PGresult*(PGconn*)>& call, PgResult* out);
+  // SQLite) instead of aborting it; the savepoint, the request and the
+  // savepoint's release travel together (libpq's pipeline mode). In a
+  // session locked read-only, outside a transaction the request runs in a
+  // read-only transaction of its own. The result goes to *out when out is
+  // not null.
+  Status Run(const std::function<int(PGconn*)>& send, PgResult* out);
   // A command whose outcome does not matter (CLOSE, DEALLOCATE).
   void Command(const std::string& sql);
   // A catalog query with one text parameter.
@@ -60,6 +63,8 @@ class PgSession : public StorageSession {
 
  private:
   Status Exec(const char* sql);
+  // The results of one sent request (the last one; the first failure).
+  PgResult Collect();
 
   PGconn* conn_;
   PgEngine* engine_;

@@ -298,8 +298,8 @@ class PgStatement : public StorageStatement {
           [&](PGconn* c) {
             std::string sql = "DECLARE " + cursor + " NO SCROLL CURSOR " +
                               (hold ? "WITH HOLD " : "") + "FOR " + text_;
-            return PQexecParams(c, sql.c_str(), n, paramTypes_.data(), values.data(),
-                                lengths.data(), formats.data(), 0);
+            return PQsendQueryParams(c, sql.c_str(), n, paramTypes_.data(), values.data(),
+                                     lengths.data(), formats.data(), 0);
           },
           nullptr);
       // A query a held cursor cannot keep (FOR UPDATE) runs as a whole.
@@ -311,8 +311,8 @@ class PgStatement : public StorageStatement {
     }
     Status st = session_->Run(
         [&](PGconn* c) {
-          return PQexecPrepared(c, name_.c_str(), n, values.data(), lengths.data(), formats.data(),
-                                0);
+          return PQsendQueryPrepared(c, name_.c_str(), n, values.data(), lengths.data(),
+                                     formats.data(), 0);
         },
         &batch_);
     if (!st.ok) return st;
@@ -324,7 +324,11 @@ class PgStatement : public StorageStatement {
 
   Status FetchBatch() {
     std::string sql = "FETCH FORWARD " + std::to_string(batchRows_) + " FROM " + cursorName_;
-    Status st = session_->Run([&](PGconn* c) { return PQexec(c, sql.c_str()); }, &batch_);
+    Status st = session_->Run(
+        [&](PGconn* c) {
+          return PQsendQueryParams(c, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+        },
+        &batch_);
     if (!st.ok) return st;
     int rows = PQntuples(batch_.get());
     more_ = rows == batchRows_;
@@ -371,7 +375,7 @@ void PgSession::DescribeColumns(const PGresult* d, std::vector<ColumnMeta>* out)
     const char* values[] = {set.c_str()};
     Run(
         [&](PGconn* c) {
-          return PQexecParams(
+          return PQsendQueryParams(
               c,
               "SELECT a.attrelid, a.attnum, c.relname, a.attnotnull, t.typname, t.typtype = 'd',"
               " CASE WHEN t.typtype = 'd' THEN t.typbasetype ELSE t.oid END,"
@@ -412,11 +416,11 @@ Status PgSession::Prepare(const std::string& sql, std::unique_ptr<StorageStateme
     return Status::Error("37000", 0, "the statement text holds no statement");
   // Comments alone are no statement either.
   std::string name = NextName("velora_s");
-  Status st =
-      Run([&](PGconn* c) { return PQprepare(c, name.c_str(), text.c_str(), 0, nullptr); }, nullptr);
+  Status st = Run(
+      [&](PGconn* c) { return PQsendPrepare(c, name.c_str(), text.c_str(), 0, nullptr); }, nullptr);
   if (!st.ok) return st;
   PgResult description;
-  st = Run([&](PGconn* c) { return PQdescribePrepared(c, name.c_str()); }, &description);
+  st = Run([&](PGconn* c) { return PQsendDescribePrepared(c, name.c_str()); }, &description);
   if (!st.ok) {
     Command("DEALLOCATE " + name);
     return st;
@@ -432,11 +436,13 @@ Status PgSession::Tables(std::vector<TableEntry>* out) {
   PgResult r;
   Status st = Run(
       [](PGconn* c) {
-        return PQexec(c,
-                      "SELECT c.relname, c.relkind IN ('v', 'm') FROM pg_class c"
-                      " JOIN pg_namespace n ON n.oid = c.relnamespace"
-                      " WHERE c.relkind IN ('r', 'v', 'm', 'p', 'f') AND pg_table_is_visible(c.oid)"
-                      " AND n.nspname NOT IN ('pg_catalog', 'information_schema') ORDER BY 1");
+        return PQsendQueryParams(
+            c,
+            "SELECT c.relname, c.relkind IN ('v', 'm') FROM pg_class c"
+            " JOIN pg_namespace n ON n.oid = c.relnamespace"
+            " WHERE c.relkind IN ('r', 'v', 'm', 'p', 'f') AND pg_table_is_visible(c.oid)"
+            " AND n.nspname NOT IN ('pg_catalog', 'information_schema') ORDER BY 1",
+            0, nullptr, nullptr, nullptr, nullptr, 0);
       },
       &r);
   for (int i = 0; st.ok && i < PQntuples(r.get()); ++i)
@@ -494,7 +500,11 @@ Status PgSession::RowCount(const std::string& table, int64_t* out) {
   std::string sql = "SELECT count(*) FROM \"";
   for (char c : table) sql += c == '"' ? std::string("\"\"") : std::string(1, c);
   sql += "\"";
-  Status st = Run([&](PGconn* c) { return PQexec(c, sql.c_str()); }, &r);
+  Status st = Run(
+      [&](PGconn* c) {
+        return PQsendQueryParams(c, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+      },
+      &r);
   if (st.ok && PQntuples(r.get()) == 1) *out = std::strtoll(PQgetvalue(r.get(), 0, 0), nullptr, 10);
   return st;
 }

@@ -53,10 +53,17 @@ class WriteTurn {
   // Before a statement runs; a failed Status when the wait timed out.
   Status Before(sqlite3_stmt* stmt) {
     if (!queue_ || held_ || (sqlite3_stmt_readonly(stmt) && !retrying_)) return Status::Ok();
-    held_ = queue_->Acquire(std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs_),
-                            stop_);
+    bool stopping = false, gone = false;
+    held_ =
+        queue_->Acquire(std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs_), [&] {
+          stopping = stop_ && *stop_;
+          gone = abandoned_ && abandoned_();
+          return stopping || gone;
+        });
     if (held_) return Status::Ok();
-    if (stop_ && *stop_) return Status::Error("S1008", SQLITE_INTERRUPT, "the server is stopping");
+    if (stopping || gone)
+      return Status::Error("S1008", SQLITE_INTERRUPT,
+                           stopping ? "the server is stopping" : "the client has gone");
     return Status::Error("S1T00", SQLITE_BUSY,
                          "timeout expired: another session's write transaction held the database "
                          "for " +
@@ -74,6 +81,7 @@ class WriteTurn {
   }
   // After a serialization failure: its transaction wrote nothing (it
   // could not begin to), so the turn goes at once.
+  void SetAbandoned(std::function<bool()> abandoned) { abandoned_ = std::move(abandoned); }
   void Conflict() {
     retrying_ = true;
     if (held_) queue_->Release();
@@ -85,6 +93,7 @@ class WriteTurn {
   std::shared_ptr<WriteQueue> queue_;  // null: a private (in-memory) database
   int waitMs_;
   const std::atomic<bool>* stop_;
+  std::function<bool()> abandoned_;
   bool held_ = false;
   bool retrying_ = false;  // the next transaction runs wholly in turn
 };
@@ -242,6 +251,9 @@ class SqliteSession : public StorageSession {
     Status st = SetReadOnly(true);
     if (st.ok) sqlite3_set_authorizer(db_, Authorize, this);
     return st;
+  }
+  void SetAbandoned(std::function<bool()> abandoned) override {
+    turn_.SetAbandoned(std::move(abandoned));
   }
   // SQLite's transactions are serializable, whatever is asked for.
   Status SetIsolation(int, int* applied) override {

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -108,6 +109,10 @@ class StorageSession {
   }
   virtual std::string EngineVersion() const = 0;
   virtual SqlDialect Dialect() const = 0;
+  // Asked now and then while a statement waits for other sessions: true
+  // once the client has gone, and the wait ends without running the
+  // statement. An engine without such waits may ignore it.
+  virtual void SetAbandoned(std::function<bool()> abandoned) { (void)abandoned; }
 
   // Catalog: every table and view, the columns and indexes of one table,
   // its row count; and whether it has an implicit row identifier.

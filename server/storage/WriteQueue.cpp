@@ -6,14 +6,13 @@
 namespace velsrv {
 
 bool WriteQueue::Acquire(std::chrono::steady_clock::time_point deadline,
-                         const std::atomic<bool>* stop) {
+                         const std::function<bool()>& giveUp) {
   std::unique_lock<std::mutex> lock(mutex_);
   uint64_t ticket = nextTicket_++;
   auto me = waiting_.insert(waiting_.end(), ticket);
   auto ready = [&] { return !held_ && waiting_.front() == ticket; };
   bool turn = ready();
-  // A stop request is seen within a tenth of a second.
-  while (!turn && std::chrono::steady_clock::now() < deadline && !(stop && *stop))
+  while (!turn && std::chrono::steady_clock::now() < deadline && !(giveUp && giveUp()))
     turn = changed_.wait_until(
         lock, std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(100)),
         ready);

@@ -4,10 +4,10 @@
 #ifndef VELORA_SERVER_STORAGE_WRITEQUEUE_H
 #define VELORA_SERVER_STORAGE_WRITEQUEUE_H
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <mutex>
 
@@ -16,11 +16,11 @@ namespace velsrv {
 class WriteQueue {
  public:
   // Waits until every earlier waiter has had its turn and the holder has
-  // released it, at most until deadline and while *stop (if given) is
-  // unset. True when the caller now holds the turn; false, having left the
-  // queue, otherwise.
+  // released it, at most until deadline and while giveUp (asked every
+  // tenth of a second, if given) returns false. True when the caller now
+  // holds the turn; false, having left the queue, otherwise.
   bool Acquire(std::chrono::steady_clock::time_point deadline,
-               const std::atomic<bool>* stop = nullptr);
+               const std::function<bool()>& giveUp = nullptr);
   void Release();
 
  private:

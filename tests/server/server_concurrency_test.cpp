@@ -11,8 +11,9 @@ namespace {
 TEST(ServerClients, IdleSocketsDoNotCountAndALoggedOutSlotIsFreeAtOnce) {
   VeloraServer server;
   ASSERT_TRUE(server.Start({"--max-clients", "1"})) << server.Error();
-  // Sockets that never send the greeting take no client's slot.
-  std::vector<Client> idle(10);
+  // Sockets that never send the greeting take no client's slot, and real clients
+  // wait behind them (for at most the greeting wait) instead of being refused.
+  std::vector<Client> idle(40);  // more than may wait for their greeting at once
   for (Client& i : idle) ASSERT_TRUE(i.Open(server.Port()));
   // With the single slot, each client logs in right after the previous
   // one's logout reply arrived.
@@ -22,8 +23,10 @@ TEST(ServerClients, IdleSocketsDoNotCountAndALoggedOutSlotIsFreeAtOnce) {
     ASSERT_EQ(c.Call(Msg::kDisconnect, 0), 0);
   }
   // The greeting wait is short, also for a client sending a byte at a time.
+  Client slow;
+  ASSERT_TRUE(slow.Open(server.Port()));
   size_t sent = 0;
-  while (sent < 79 && idle[0].SendRaw("L")) ++sent, usleep(250000);
+  while (sent < 79 && slow.SendRaw("L")) ++sent, usleep(250000);
   EXPECT_LT(sent, 79u);
   EXPECT_TRUE(idle[1].PeerClosed());
 }
@@ -60,6 +63,27 @@ TEST_F(ServerWriters, WaitIsBoundedAndAStaleSnapshotIsASerializationFailure) {
   EXPECT_EQ(c.Call(Msg::kTransact, 0, 0), 0);
   EXPECT_EQ(other.Exec(o, "INSERT INTO t VALUES (3)"), 0);
   EXPECT_EQ(count(), U32(3));
+}
+
+// A writer whose client hangs up while it waits leaves the queue: its
+// statement never runs.
+TEST_F(ServerSessionTest, AWriterWhoseClientHangsUpLeavesTheQueue) {
+  if (OnPostgres()) GTEST_SKIP() << "PostgreSQL's writers wait by row locks, without the queue";
+  ASSERT_EQ(c.Exec(s, "CREATE TABLE t (n INTEGER)"), 0);
+  ASSERT_EQ(c.Call(Msg::kSetAutocommit, 0, 0), 0);
+  ASSERT_EQ(c.Exec(s, "INSERT INTO t VALUES (1)"), 0);
+  {
+    Client gone;
+    ASSERT_TRUE(gone.OpenAndLogin(server.Port()));
+    std::unique_ptr<Request> r(Request::CreateRequest(Msg::kExecDirect));
+    r->SetStatementId(gone.Alloc());
+    r->Get<StatementElement>()->value.SetString("INSERT INTO t VALUES (2)");
+    int status = 0;
+    ASSERT_TRUE(r->Send(&status, &gone.connection));
+  }
+  EXPECT_TRUE(server.WaitForLog("#2: connection ended"));
+  EXPECT_EQ(c.Call(Msg::kTransact, 0, 0), 0);
+  EXPECT_EQ(c.Query(s, "SELECT count(*) FROM t").at(0).at(0).bytes, U32(1));
 }
 
 }  // namespace

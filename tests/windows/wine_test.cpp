@@ -41,7 +41,7 @@ struct Act {
   const char* text;
 };
 std::vector<Act> g_acts;
-int g_read;
+int g_read, g_focus;
 std::string g_shown;
 
 BOOL CALLBACK FindModal(HWND window, LPARAM found) {
@@ -60,6 +60,7 @@ void CALLBACK PlayUser(HWND, UINT, UINT_PTR timer, DWORD) {
   GetWindowTextA(modal, caption, sizeof caption);
   GetDlgItemTextA(modal, g_read, text, sizeof text);
   g_shown = std::string(caption) + ": " + text;
+  g_focus = GetDlgCtrlID(GetFocus());
   for (const Act& act : g_acts) {
     if (act.text) SetDlgItemTextA(modal, act.id, act.text);
     if (!act.text) SendDlgItemMessageA(modal, act.id, BM_CLICK, 0, 0);
@@ -146,8 +147,8 @@ void Session(SQLHDBC dbc, const std::string& port, const std::string& refusedPor
   };
   const std::string prompt = "DRIVER=Velora;Server=127.0.0.1;Service=" + port + ";User=wine;Password=Yes";
   rc = Playing(1005, {{1006, "secret"}, {IDOK, nullptr}}, [&] { return driverConnect(owner, prompt); });
-  Check(SQL_SUCCEEDED(rc) && g_shown == "Input Password: wine", "password dialog: OK logs in with the typed password",
-        g_shown + " " + Error(dbc, nullptr));
+  Check(SQL_SUCCEEDED(rc) && g_shown == "Input Password: wine" && g_focus == 1006,
+        "password dialog: OK logs in with the typed password", g_shown + " " + Error(dbc, nullptr));
   DRV(SQLDisconnect)(dbc);
   rc = Playing(1005, {{IDCANCEL, nullptr}}, [&] { return driverConnect(owner, prompt); });
   Check(rc == SQL_NO_DATA, "password dialog: Cancel ends the connect", std::to_string(rc));
