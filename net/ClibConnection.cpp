@@ -223,8 +223,23 @@ bool ClibConnection::Read(void* buffer, uint32_t length) {
   char* bytes = static_cast<char*>(buffer);
   uint32_t received = 0;
   while (received < length) {
-    long n = tls_ ? TlsReceive(tls_, bytes + received, length - received)
-                  : ReceiveSome(socket_, bytes + received, length - received);
+    if (inboxStart_ < inboxEnd_) {
+      uint32_t take = inboxEnd_ - inboxStart_;
+      if (take > length - received) take = length - received;
+      std::memcpy(bytes + received, inbox_ + inboxStart_, take);
+      inboxStart_ += take;
+      received += take;
+      continue;
+    }
+    const bool ahead = tls_ == nullptr && length - received < sizeof inbox_;
+    long n = tls_    ? TlsReceive(tls_, bytes + received, length - received)
+             : ahead ? ReceiveSome(socket_, reinterpret_cast<char*>(inbox_), sizeof inbox_)
+                     : ReceiveSome(socket_, bytes + received, length - received);
+    if (ahead && n > 0) {
+      inboxStart_ = 0;
+      inboxEnd_ = static_cast<uint32_t>(n);
+      continue;
+    }
     if (n < 0) {
       if (tls_) TakeTlsError();
       int number = LastSocketError();
@@ -263,6 +278,7 @@ void ClibConnection::ApplyTimeout() {
 
 void ClibConnection::ReleaseConnection() {
   Trace('N', 2, "ClibConnection::ReleaseConnection");
+  inboxStart_ = inboxEnd_ = 0;
   EndTls(tls_, true);
   tls_ = nullptr;
   if (socket_ >= 0) {
@@ -276,6 +292,12 @@ TlsStart ClibConnection::Encrypt(TlsMode mode, const char* caFile, const char* h
                                  int size) {
   if (socket_ < 0) {
     std::snprintf(reason, static_cast<size_t>(size), "%s", "not connected");
+    return TlsStart::kFailed;
+  }
+  // The server speaks in the handshake only after the client: nothing can
+  // have been read ahead of it.
+  if (inboxStart_ != inboxEnd_) {
+    std::snprintf(reason, static_cast<size_t>(size), "%s", "bytes before the handshake");
     return TlsStart::kFailed;
   }
   return StartTls(socket_, mode, caFile, host, &tls_, reason, size);

@@ -64,6 +64,10 @@ class ClibConnection {
   void Report(const char* format, ...) __attribute__((format(printf, 2, 3)));
   int socket_ = -1;
   TlsSession* tls_ = nullptr;
+  // A plain socket reads ahead: one recv brings a small reply's length
+  // and body together (a reply costs one receive, not two).
+  uint8_t inbox_[512];
+  uint32_t inboxStart_ = 0, inboxEnd_ = 0;
   SocketState state_ = SocketState::kClosed;
   SocketFailureReporter reporter_ = nullptr;
   int timeoutSeconds_ = 0;

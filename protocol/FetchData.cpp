@@ -74,14 +74,15 @@ bool ValueBytes::Get(ElementCursor* cursor, int* status) {
   return true;
 }
 
-bool ValueBytes::Put(ElementCursor* cursor, int* status) const {
-  if (cursor->Left() < static_cast<std::size_t>(length_) + 5) {
+bool ValueBytes::Put(ElementCursor* cursor, bool isNull, const void* data, uint32_t length,
+                     int* status) {
+  if (cursor->Left() < static_cast<std::size_t>(length) + 5) {
     *status = kStatusInternalError;
     return false;
   }
-  wire::Write(cursor, static_cast<uint8_t>(null_ ? 1 : 0), status);
-  wire::Write(cursor, length_, status);
-  return wire::Give(cursor, data_, length_, status);
+  wire::Write(cursor, static_cast<uint8_t>(isNull ? 1 : 0), status);
+  wire::Write(cursor, length, status);
+  return wire::Give(cursor, data, length, status);
 }
 
 bool FetchDataElement::Set(uint16_t column, const void* data, uint32_t length, bool isNull) {

@@ -30,7 +30,12 @@ class ValueBytes {
   // length 0) when memory runs out; the caller restores the cursor.
   bool Get(ElementCursor* cursor, int* status);
   // Encodes flag (1 or 0), length and data; false (status 1) without room.
-  bool Put(ElementCursor* cursor, int* status) const;
+  bool Put(ElementCursor* cursor, int* status) const {
+    return Put(cursor, null_, data_, length_, status);
+  }
+  // The same for a value held elsewhere (data may be null when length is 0).
+  static bool Put(ElementCursor* cursor, bool isNull, const void* data, uint32_t length,
+                  int* status);
 
   // Bytes on the wire: flag, length and data.
   uint32_t WireSize() const { return length_ + 5; }

@@ -83,26 +83,50 @@ bool RowBlockElement::PutElement(ElementCursor* cursor, int* status) {
          wire::Give(cursor, bytes_, length_, status);
 }
 
+bool RowBlockElement::Reserve(uint64_t more) {
+  if (length_ + more + 2 > UINT32_MAX) return false;
+  if (length_ + more <= capacity_) return true;
+  uint64_t grown = capacity_ < 4096 ? 4096 : 2ull * capacity_;
+  if (grown < length_ + more) grown = length_ + more;
+  if (grown > UINT32_MAX - 2) grown = UINT32_MAX - 2;
+  uint8_t* bytes = static_cast<uint8_t*>(VelAlloc(static_cast<uint32_t>(grown)));
+  if (bytes == nullptr) return false;
+  if (length_ > 0) std::memcpy(bytes, bytes_, length_);
+  VelFree(bytes_);
+  bytes_ = bytes;
+  capacity_ = static_cast<uint32_t>(grown);
+  return true;
+}
+
 bool RowBlockElement::AppendRow(FetchDataSetElement* row) {
   if (count_ >= kMaxRows || !row->FitsOnWire()) return false;
   const uint32_t size = row->ElementSize();
-  if (size > UINT32_MAX - 2 - length_) return false;
-  if (length_ + size > capacity_) {
-    uint64_t grown = capacity_ < 4096 ? 4096 : 2ull * capacity_;
-    if (grown < length_ + size) grown = length_ + size;
-    if (grown > UINT32_MAX - 2) grown = UINT32_MAX - 2;
-    uint8_t* bytes = static_cast<uint8_t*>(VelAlloc(static_cast<uint32_t>(grown)));
-    if (bytes == nullptr) return false;
-    if (length_ > 0) std::memcpy(bytes, bytes_, length_);
-    VelFree(bytes_);
-    bytes_ = bytes;
-    capacity_ = static_cast<uint32_t>(grown);
-  }
+  if (!Reserve(size)) return false;
   int status = 0;
   ElementCursor cursor{bytes_ + length_, bytes_ + capacity_};
   if (!row->PutElement(&cursor, &status)) return false;
   length_ += size;
   ++count_;
+  return true;
+}
+
+bool RowBlockElement::BeginRow(uint16_t count) {
+  if (count_ >= kMaxRows || !Reserve(2)) return false;
+  int status = 0;
+  ElementCursor cursor{bytes_ + length_, bytes_ + capacity_};
+  wire::Write(&cursor, count, &status);
+  length_ += 2;
+  ++count_;
+  return true;
+}
+
+bool RowBlockElement::AppendValue(uint16_t column, const void* data, uint32_t length, bool isNull) {
+  if (!Reserve(7ull + length)) return false;
+  int status = 0;
+  ElementCursor cursor{bytes_ + length_, bytes_ + capacity_};
+  wire::Write(&cursor, column, &status);
+  if (!ValueBytes::Put(&cursor, isNull, data, length, &status)) return false;
+  length_ += 7 + length;
   return true;
 }
 

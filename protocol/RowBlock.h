@@ -49,15 +49,22 @@ class RowBlockElement final : public Element {
   // Sender side: encodes row after the rows already held. False when
   // memory runs out or the block holds kMaxRows rows (nothing changes).
   bool AppendRow(FetchDataSetElement* row);
+  // Sender side, value by value: a row of count values, then each value
+  // in fetchData form. False when memory runs out or the block is full.
+  bool BeginRow(uint16_t count);
+  bool AppendValue(uint16_t column, const void* data, uint32_t length, bool isNull);
 
   // Receiver side: decodes the next row into row; false when no row is
   // left, or (with *status set) when memory runs out.
   bool NextRow(FetchDataSetElement* row, int* status);
   uint32_t Rows() const { return count_; }
+  // Forgets every row (a sender that could not finish a row).
+  void Clear() { Release(); }
   uint32_t RowsLeft() const { return count_ - taken_; }
 
  private:
   void Release();
+  bool Reserve(uint64_t more);
   uint8_t* bytes_ = nullptr;  // the rows' encodings, without the count
   uint32_t length_ = 0;
   uint32_t capacity_ = 0;

@@ -110,22 +110,23 @@ void PutDiagnostic(Request* r, const Diagnostic& d) {
   r->Get<LineNumberElement>()->value = static_cast<int16_t>(d.line);
 }
 
-// The rows of a block and, with a return code other than SQL_SUCCESS, the
-// diagnostic of the row after them.
+// The rows of a block, encoded as they are fetched, and with a return
+// code other than SQL_SUCCESS the diagnostic of the row after them.
 int RunFetchBlock(Session* s, Request* r) {
-  std::vector<std::vector<CellOut>> rows;
-  Diagnostic d;
-  int rc = s->FetchBlock(Id(r), Wanted(r), r->Get<MaxLengthElement>()->value, &rows, &d);
   RowBlockElement* block = r->Get<RowBlockElement>();
-  for (const std::vector<CellOut>& row : rows) {
-    FetchDataSetElement set;
-    bool ok = set.ResetList();
-    for (size_t i = 0; ok && i < row.size(); ++i) ok = PutCell(set.List(), row[i]);
-    if (!ok || !block->AppendRow(&set)) {
-      rc = s->PostError(Id(r), "S1001", "memory allocation failure");
-      break;
+  auto sink = [block](const std::vector<CellOut>& row) {
+    bool ok = block->BeginRow(static_cast<uint16_t>(row.size()));
+    for (size_t i = 0; ok && i < row.size(); ++i) {
+      const CellOut& cell = row[i];
+      ok = block->AppendValue(cell.column, cell.data.data(),
+                              static_cast<uint32_t>(cell.data.size()), cell.isNull);
     }
-  }
+    if (!ok) block->Clear();  // no row is left half written
+    return ok;
+  };
+  Diagnostic d;
+  const int rc = s->FetchBlock(Id(r), Wanted(r), r->Get<MaxLengthElement>()->value,
+                               RowBlockElement::kMaxRows, sink, &d);
   if (rc != kSqlSuccess) PutDiagnostic(r, d);
   return rc;
 }

@@ -401,7 +401,6 @@ int Session::EncodeCell(Statement* s, int column, CellOut* cell) {
 }
 
 int Session::Fetch(uint32_t id, const std::vector<uint16_t>& wanted, std::vector<CellOut>* row) {
-  row->clear();
   if (!loggedIn_) return NotLoggedIn(id);
   Statement* s = Require(id);
   if (!s) return kSqlError;
@@ -443,10 +442,11 @@ int Session::Fetch(uint32_t id, const std::vector<uint16_t>& wanted, std::vector
   // A single value always travels (it is bounded by the value limit, and
   // the get-data request would send it as well).
   uint64_t total = 0;
-  for (uint16_t c : wanted) {
-    CellOut cell;
-    int rc = EncodeCell(s, c, &cell);
-    if (rc == kSqlSuccess && (total += cell.data.size() + 7) > options_.maxFrame && !row->empty())
+  row->resize(wanted.size());  // cells of an earlier row keep their buffers
+  for (size_t i = 0; i < wanted.size(); ++i) {
+    CellOut& cell = (*row)[i];
+    int rc = EncodeCell(s, wanted[i], &cell);
+    if (rc == kSqlSuccess && (total += cell.data.size() + 7) > options_.maxFrame && i > 0)
       rc = Fail(id, "S1000", 0,
                 "the row is larger than the largest frame (" + std::to_string(options_.maxFrame) +
                     " bytes); fetch fewer columns or read them one at a time");
@@ -454,7 +454,6 @@ int Session::Fetch(uint32_t id, const std::vector<uint16_t>& wanted, std::vector
       row->clear();
       return rc;
     }
-    row->push_back(std::move(cell));
   }
   return kSqlSuccess;
 }

@@ -80,15 +80,19 @@ class Session {
   int ExecDirect(uint32_t id, const std::string& sql, const std::vector<ParamIn>& params,
                  std::vector<ColumnOut>* columns);
   int Execute(uint32_t id, const std::vector<ParamIn>& params);
+  // *row holds the wanted cells on SQL_SUCCESS only; the buffers of cells
+  // it held before are reused.
   int Fetch(uint32_t id, const std::vector<uint16_t>& wanted, std::vector<CellOut>* row);
-  // Fetches rows for one block reply (protocol/BLOCKS.md): at least one
-  // row, and more while the encoded rows stay below budget bytes (at most
-  // kMaxBlockBudget). Returns SQL_SUCCESS when the block ended at the
-  // budget, or the return code of the row after the last one delivered
-  // (SQL_NO_DATA_FOUND at the end, SQL_ERROR) with its diagnostic taken
-  // into *diagnostic.
+  // Fetches rows for one block reply (protocol/BLOCKS.md), handing each
+  // to sink as it is fetched (sink false: out of memory, SQL_ERROR): at
+  // least one row, and more while the encoded rows stay below budget bytes
+  // (at most kMaxBlockBudget) and number fewer than maxRows. Returns
+  // SQL_SUCCESS when the block ended there, or the return code of the row
+  // after the last one delivered (SQL_NO_DATA_FOUND at the end, SQL_ERROR)
+  // with its diagnostic taken into *diagnostic.
   int FetchBlock(uint32_t id, const std::vector<uint16_t>& wanted, uint32_t budget,
-                 std::vector<std::vector<CellOut>>* rows, Diagnostic* diagnostic);
+                 uint32_t maxRows, const std::function<bool(const std::vector<CellOut>&)>& sink,
+                 Diagnostic* diagnostic);
   static constexpr uint32_t kMaxBlockBudget = 1u << 20;
   int GetData(uint32_t id, int column, CellOut* cell);
   int FreeStatement(uint32_t id, int option);

@@ -2,18 +2,18 @@
 // one-row fetch so that both give the same rows, limits and diagnostics.
 #include "server/Session.h"
 
-#include "protocol/RowBlock.h"
-
 namespace velsrv {
 
 int Session::FetchBlock(uint32_t id, const std::vector<uint16_t>& wanted, uint32_t budget,
-                        std::vector<std::vector<CellOut>>* rows, Diagnostic* diagnostic) {
-  rows->clear();
+                        uint32_t maxRows,
+                        const std::function<bool(const std::vector<CellOut>&)>& sink,
+                        Diagnostic* diagnostic) {
   if (budget > kMaxBlockBudget) budget = kMaxBlockBudget;
   uint64_t total = 0;
-  for (;;) {
-    std::vector<CellOut> row;
-    const int rc = Fetch(id, wanted, &row);
+  std::vector<CellOut> row;  // its cells keep their buffers from row to row
+  for (uint32_t rows = 1;; ++rows) {
+    int rc = Fetch(id, wanted, &row);
+    if (rc == kSqlSuccess && !sink(row)) rc = PostError(id, "S1001", "memory allocation failure");
     if (rc != kSqlSuccess) {
       // The row's diagnostic travels with the block: nothing is left for
       // a get-error request.
@@ -22,8 +22,7 @@ int Session::FetchBlock(uint32_t id, const std::vector<uint16_t>& wanted, uint32
     }
     total += 2;  // the row's value count, then its values
     for (const CellOut& cell : row) total += 7 + cell.data.size();
-    rows->push_back(std::move(row));
-    if (total >= budget || rows->size() >= RowBlockElement::kMaxRows) return kSqlSuccess;
+    if (total >= budget || rows >= maxRows) return kSqlSuccess;
   }
 }
 

@@ -2,6 +2,7 @@
 // bounds the handshake.
 #include "server/TlsServer.h"
 
+#include <cstring>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <sys/socket.h>
@@ -61,6 +62,9 @@ Link::~Link() {
 }
 
 bool Link::Accept(const TlsContext& context, std::string* error) {
+  // The client speaks first in the handshake, after reading what came
+  // before it: nothing can have been read ahead.
+  if (inboxStart_ != inboxEnd_) return *error = "bytes before the handshake", false;
   ERR_clear_error();
   ssl_ = SSL_new(context.Get());
   if (!ssl_ || SSL_set_fd(ssl_, fd_) != 1) return *error = TlsErrorText(), false;
@@ -78,11 +82,27 @@ bool Link::Accept(const TlsContext& context, std::string* error) {
 bool Link::Read(void* buffer, size_t n) {
   uint8_t* p = static_cast<uint8_t*>(buffer);
   while (n > 0) {
+    if (inboxStart_ < inboxEnd_) {
+      size_t take = inboxEnd_ - inboxStart_ < n ? inboxEnd_ - inboxStart_ : n;
+      std::memcpy(p, inbox_ + inboxStart_, take);
+      inboxStart_ += take;
+      p += take;
+      n -= take;
+      continue;
+    }
     ssize_t got;
     if (ssl_) {
       size_t done = 0;
       got = SSL_read_ex(ssl_, p, n, &done) == 1 ? static_cast<ssize_t>(done) : -1;
       if (got < 0 && Interrupted(ssl_)) continue;
+    } else if (n < sizeof inbox_) {
+      got = recv(fd_, inbox_, sizeof inbox_, 0);
+      if (got < 0 && errno == EINTR) continue;
+      if (got > 0) {
+        inboxStart_ = 0;
+        inboxEnd_ = static_cast<size_t>(got);
+        continue;
+      }
     } else {
       got = recv(fd_, p, n, 0);
       if (got < 0 && errno == EINTR) continue;

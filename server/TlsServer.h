@@ -52,6 +52,10 @@ class Link {
   int fd_;
   SSL* ssl_ = nullptr;
   bool healthy_ = true;
+  // Plain links read ahead: one recv brings a small request's header and
+  // body together (a request costs one receive, not two).
+  uint8_t inbox_[512];
+  size_t inboxStart_ = 0, inboxEnd_ = 0;
 };
 
 // The reason of the last OpenSSL failure of this thread ("" if none).
