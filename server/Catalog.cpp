@@ -133,29 +133,6 @@ const TypeRow kTypes[] = {
     {"VARCHAR", kSqlVarChar, kMaxFixedLength, "'", "'", "max length", 1, 3, 0, -1, -1},
 };
 
-// PostgreSQL's names of the types it has; TINYINT, BINARY and VARBINARY
-// have none (its smallint and bytea are listed as SMALLINT and
-// LONGVARBINARY).
-const struct {
-  int16_t sqlType;
-  const char* name;
-} kPostgresNames[] = {
-    {kSqlBit, "BOOL"},
-    {kSqlBigInt, "INT8"},
-    {kSqlLongVarBinary, "BYTEA"},
-    {kSqlLongVarChar, "TEXT"},
-    {kSqlChar, "CHAR"},
-    {kSqlNumeric, "NUMERIC"},
-    {kSqlInteger, "INT4"},
-    {kSqlSmallInt, "INT2"},
-    {kSqlFloat, "FLOAT8"},
-    {kSqlReal, "FLOAT4"},
-    {kSqlDate, "DATE"},
-    {kSqlTime, "TIME"},
-    {kSqlTimestamp, "TIMESTAMP"},
-    {kSqlVarChar, "VARCHAR"},
-};
-
 Value Str(const char* s) { return s ? Value::Text(s) : Value::Null(); }
 Value Str(const std::string& s) { return Value::Text(s); }
 Value Int(int64_t v) { return Value::Integer(v); }
@@ -411,7 +388,7 @@ Status CatalogSpecialColumns(StorageSession* storage, int columnType, const std:
   return Status::Ok();
 }
 
-ResultSet TypeInfo(int sqlType, SqlDialect dialect) {
+ResultSet TypeInfo(int sqlType, const std::map<int16_t, std::string>* names) {
   // ODBC 3 applications name the date and time types 91, 92 and 93, and
   // the driver manager passes them on unchanged.
   if (sqlType >= 91 && sqlType <= 93) sqlType -= 82;
@@ -420,11 +397,10 @@ ResultSet TypeInfo(int sqlType, SqlDialect dialect) {
   for (const TypeRow& t : kTypes) {
     if (sqlType != 0 && t.sqlType != sqlType) continue;
     const char* name = t.name;
-    if (dialect == SqlDialect::kPostgres) {
-      name = nullptr;
-      for (const auto& n : kPostgresNames)
-        if (n.sqlType == t.sqlType) name = n.name;
-      if (!name) continue;
+    if (names) {
+      auto it = names->find(t.sqlType);
+      if (it == names->end()) continue;
+      name = it->second.c_str();
     }
     r.rows.push_back({Str(name), Int(t.sqlType), Int(t.precision), Str(t.prefix), Str(t.suffix),
                       Str(t.createParams), Int(1), Int(t.caseSensitive), Int(t.searchable),

@@ -4,6 +4,7 @@
 #ifndef VELORA_SERVER_CATALOG_H
 #define VELORA_SERVER_CATALOG_H
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,9 @@ Status CatalogSpecialColumns(StorageSession* storage, int columnType, const std:
                              int nullable, ResultSet* out);
 // Every type (sqlType 0) or the one asked for (91, 92, 93 as 9, 10, 11);
 // unknown types give no rows.
-ResultSet TypeInfo(int sqlType, SqlDialect dialect = SqlDialect::kSqlite);
+// names: the engine's own name of each type it has (others are left out);
+// null: the server's names, every type.
+ResultSet TypeInfo(int sqlType, const std::map<int16_t, std::string>* names = nullptr);
 
 }  // namespace velsrv
 

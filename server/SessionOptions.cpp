@@ -65,7 +65,8 @@ int Session::GetTypeInfo(uint32_t id, int sqlType, std::vector<ColumnOut>* colum
   if (!loggedIn_) return NotLoggedIn(id);
   Statement* s = Require(id);
   if (!s) return kSqlError;
-  ResultSet r = TypeInfo(sqlType, storage_->Dialect());
+  std::map<int16_t, std::string> names;
+  ResultSet r = TypeInfo(sqlType, storage_->TypeNames(&names) ? &names : nullptr);
   return OpenStatic(s, std::move(r.columns), std::move(r.rows), columns);
 }
 

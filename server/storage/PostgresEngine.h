@@ -42,6 +42,7 @@ class PgSession : public StorageSession {
   // PostgreSQL's row addresses (ctid) change with every update: no column
   // identifies a row beside the primary key.
   bool HasRowId(const std::string&) override { return false; }
+  bool TypeNames(std::map<int16_t, std::string>* out) override;
 
   // Sends one request (a PQsend... call, non-zero when sent) and reads its
   // result. Inside a transaction the request runs under a savepoint, so

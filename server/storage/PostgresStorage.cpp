@@ -432,6 +432,54 @@ Status PgSession::Prepare(const std::string& sql, std::unique_ptr<StorageStateme
   return Status::Ok();
 }
 
+// Read from pg_type: the built-in type of each SQL type, and instead of it
+// a domain on the search path named like the SQL type (so that a
+// "CREATE DOMAIN tinyint AS smallint" adds TINYINT).
+bool PgSession::TypeNames(std::map<int16_t, std::string>* out) {
+  static const struct {
+    int16_t sqlType;
+    Oid type;
+  } kBuiltIn[] = {
+      {kSqlBit, kBool},
+      {kSqlBigInt, kInt8},
+      {kSqlLongVarBinary, kBytea},
+      {kSqlLongVarChar, kText},
+      {kSqlChar, kBpchar},
+      {kSqlNumeric, kNumeric},
+      {kSqlInteger, kInt4},
+      {kSqlSmallInt, kInt2},
+      {kSqlFloat, kFloat8},
+      {kSqlReal, kFloat4},
+      {kSqlDate, kDate},
+      {kSqlTime, kTime},
+      {kSqlTimestamp, kTimestamp},
+      {kSqlVarChar, kVarchar},
+  };
+  PgResult r;
+  Status st = Run(
+      [](PGconn* c) {
+        return PQsendQueryParams(
+            c,
+            "SELECT t.oid, t.typname, t.typtype = 'd' FROM pg_type t"
+            " WHERE t.oid < 10000 OR (t.typtype = 'd' AND pg_type_is_visible(t.oid))",
+            0, nullptr, nullptr, nullptr, nullptr, 0);
+      },
+      &r);
+  if (!st.ok) return false;
+  std::map<int16_t, std::string> domains;
+  for (int i = 0; i < PQntuples(r.get()); ++i) {
+    const std::string name = Field(r.get(), i, 1);
+    const Oid type = static_cast<Oid>(std::strtoul(PQgetvalue(r.get(), i, 0), nullptr, 10));
+    SqlTypeDesc described;
+    if (Field(r.get(), i, 2) == "t" && IsExactTypeName(name) && TypeFromDeclared(name, &described))
+      domains[described.sqlType] = Upper(name);
+    for (const auto& b : kBuiltIn)
+      if (b.type == type) (*out)[b.sqlType] = Upper(name);
+  }
+  for (const auto& d : domains) (*out)[d.first] = d.second;
+  return true;
+}
+
 Status PgSession::Tables(std::vector<TableEntry>* out) {
   PgResult r;
   Status st = Run(

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -109,6 +110,9 @@ class StorageSession {
   }
   virtual std::string EngineVersion() const = 0;
   virtual SqlDialect Dialect() const = 0;
+  // The engine's name of each SQL type it has, for the type information;
+  // false: the server's own names, every type.
+  virtual bool TypeNames(std::map<int16_t, std::string>*) { return false; }
   // Asked now and then while a statement waits for other sessions: true
   // once the client has gone, and the wait ends without running the
   // statement. An engine without such waits may ignore it.

@@ -24,7 +24,11 @@ class ServerPostgres : public ServerSessionTest {
 // Each row: a column type, a literal; the SQL type described and the
 // value's wire form in hex, or the SQLSTATE of a value with no wire form.
 TEST_F(ServerPostgres, EachTypeDescribedAndFetched) {
-  ASSERT_EQ(c.Exec(s, "CREATE DOMAIN longvarchar AS text"), 0);
+  // Domains named like SQL types are those types, in the type information too.
+  ASSERT_EQ(c.Exec(s, "/* PostgreSQL */ CREATE DOMAIN longvarchar AS text"), 0);
+  ASSERT_EQ(c.Exec(s, "/* PostgreSQL */ CREATE DOMAIN tinyint AS smallint"), 0);
+  ASSERT_EQ(c.Call(Msg::kGetTypeInfo, s, -6), 0);
+  EXPECT_EQ(c.Query(s, "", 1).at(0).at(0).bytes, std::string("TINYINT") + '\0');
   const char* rows[][4] = {
       {"boolean", "true", "-7", "01"},
       {"smallint", "-2", "5", "fe ff"},
@@ -36,7 +40,8 @@ TEST_F(ServerPostgres, EachTypeDescribedAndFetched) {
       {"char(4)", "'ab'", "1", "'ab  ' 00"},
       {"varchar(5)", "'abc'", "12", "'abc' 00"},
       {"text", "'t'", "-1", "'t' 00"},
-      {"longvarchar", "'d'", "-1", "'d' 00"},  // a domain named like a type
+      {"longvarchar", "'d'", "-1", "'d' 00"},
+      {"tinyint", "-3", "-6", "fd"},
       {"json", "'[1]'", "-1", "'[1]' 00"},
       {"bytea", "'\\x00ff'", "-4", "02 00 00 00 00 ff"},
       {"date", "'2024-02-29'", "9", "e8 07 02 00 1d 00"},
@@ -50,7 +55,7 @@ TEST_F(ServerPostgres, EachTypeDescribedAndFetched) {
   int n = 0;
   for (const auto& r : rows) {
     const std::string table = "t" + std::to_string(++n), e = r[3];
-    ASSERT_EQ(c.Exec(s, "CREATE TABLE " + table + " (c " + r[0] + ")"), 0) << r[0];
+    ASSERT_EQ(c.Exec(s, "/* PostgreSQL */ CREATE TABLE " + table + " (c " + r[0] + ")"), 0) << r[0];
     ASSERT_EQ(c.Exec(s, "INSERT INTO " + table + " VALUES (" + r[1] + ")"), 0) << r[0];
     std::vector<int> types;
     std::vector<Cell> row;

@@ -176,7 +176,7 @@ std::string FreshPostgresSchema() {
 }
 
 std::string ForStorage(const std::string& sql) {
-  if (!OnPostgres()) return sql;
+  if (!OnPostgres() || sql.compare(0, 16, "/* PostgreSQL */") == 0) return sql;
   static const std::pair<std::regex, const char*> kWords[] = {
       {std::regex("\\bLONGVARCHAR\\b", std::regex::icase), "TEXT"},
       {std::regex("\\b(LONGVARBINARY|VARBINARY\\(\\d+\\)|BINARY\\(\\d+\\))", std::regex::icase), "BYTEA"},

@@ -71,7 +71,8 @@ std::string FreshPostgresSchema();
 inline bool OnPostgres() { return !TestStorage().empty(); }
 // sql as written for SQLite, in PostgreSQL's words when the tests run over
 // it: ODBC's type names PostgreSQL lacks (LONGVARCHAR, BINARY(n), BIT, ...)
-// and X'..' byte literals.
+// and X'..' byte literals. Texts beginning with "/* PostgreSQL */" are
+// PostgreSQL's already.
 std::string ForStorage(const std::string& sql);
 
 // "velora-server adduser --users users --password-stdin rights name" with
