@@ -87,7 +87,7 @@ TEST_F(Open, ThreadsShareOneConnection) {
 }
 
 // SQLCancel from another thread waits for the call in progress and then
-// closes the cursor: a fetch loop either completes or stops with a record,
+// closes the cursor: a fetch loop either completes or stops with an error,
 // the rows it got are right, and the connection works on afterwards.
 TEST_F(Open, CancelFromAnotherThreadStopsAFetchLoopCleanly) {
   ASSERT_EQ(SQL_SUCCESS, c.Execute("CREATE TEMP TABLE cancelled (n INTEGER)"));
@@ -105,7 +105,9 @@ TEST_F(Open, CancelFromAnotherThreadStopsAFetchLoopCleanly) {
     const std::string got = Fetch(s, SQLExecute(s));
     const size_t end = got.find('|');
     EXPECT_EQ(Numbers(0, kRows).substr(0, end), got.substr(0, end)) << got;
-    EXPECT_TRUE(got.compare(end, std::string::npos, "|100") == 0 || got.size() > end + 4) << got;  // or a record
+    // The driver manager may drop the record of the error when its own
+    // SQLCancel runs at the same moment.
+    EXPECT_TRUE(got.compare(end, std::string::npos, "|100") == 0 || got.compare(end, 3, "|-1") == 0) << got;
   }
   done = true;
   canceller.join();
