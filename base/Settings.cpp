@@ -64,7 +64,6 @@ void ForgetSettings() { g_read.store(false, std::memory_order_release); }
 void OpenTrace() {
   const DriverSettings& settings = Settings();
   FILE* file = nullptr;
-  // "e": not inherited by programs the application starts.
-  if (settings.logFile[0] != '\0') file = std::fopen(settings.logFile, "ae");
+  if (settings.logFile[0] != '\0') file = OpenTraceFile(settings.logFile);
   SetTraceMode(settings.logMode, file);
 }

@@ -17,6 +17,10 @@ void TraceString(char letter, int level, const char* name, const char* value);
 // Hex dump of count bytes when a trace file is open (callers test levels).
 void TraceDump(const char* title, const void* bytes, unsigned long count);
 
+// Opens path for appending in text mode, not inherited by programs the
+// application starts (TraceFilePosix.cpp, TraceFileWin32.cpp); null when
+// it cannot be opened.
+FILE* OpenTraceFile(const char* path);
 // Reads "LogFile" and "LogMode" and starts tracing.
 void OpenTrace();
 // Parses mode, closes any open file and installs file (may be null); writes

@@ -5,7 +5,7 @@
 #   run_wine_test.sh SERVER EXE WORK
 set -euo pipefail
 server=$1 exe=$2 work=$3
-export WINEPREFIX=$work/wineprefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$work/wineprefix WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$work"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   timeout 300 wineboot -i
