@@ -13,15 +13,16 @@ int BinaryValueBase::GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue
 }
 
 int BinaryValueBase::GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
-  return PutCutBytes(bytes_, length, rgbValue, cbValueMax, pcbValue);
+  return PutCutBytes(bytes_, bytes_ ? length : 0, length, rgbValue, cbValueMax, pcbValue);
 }
 
 // Binary and VarBinary characters are whole or nothing: never read in
 // pieces, so only the bytes themselves are offered.
-bool BinaryValueBase::HeldBytes(bool text, const char** bytes, uint64_t* count) const {
+bool BinaryValueBase::HeldBytes(bool text, const char** bytes, uint64_t* held,
+                                uint64_t* count) const {
   if (text || (bytes_ == nullptr && length > 0)) return false;
   *bytes = reinterpret_cast<const char*>(bytes_);
-  *count = length;
+  *held = *count = length;
   return true;
 }
 
@@ -78,11 +79,13 @@ int LongVarBinaryValue::Load(const uint8_t* bytes, uint32_t size) {
   return result;
 }
 
-bool LongVarBinaryValue::HeldBytes(bool, const char** bytes, uint64_t* count) const {
-  return BinaryValueBase::HeldBytes(false, bytes, count);
+bool LongVarBinaryValue::HeldBytes(bool, const char** bytes, uint64_t* held,
+                                   uint64_t* count) const {
+  return BinaryValueBase::HeldBytes(false, bytes, held, count);
 }
 
 // The only binary kind whose characters are cut to the buffer.
 int LongVarBinaryValue::GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
-  return PutCutText(reinterpret_cast<const char*>(bytes_), length, rgbValue, cbValueMax, pcbValue);
+  return PutCutText(reinterpret_cast<const char*>(bytes_), bytes_ ? length : 0, length, rgbValue,
+                    cbValueMax, pcbValue);
 }

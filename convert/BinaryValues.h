@@ -12,7 +12,7 @@ class BinaryValueBase : public ColumnValue {
   int GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const override;
   int GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const override;
   // GetBinary copies the held bytes; GetChar does only for LONGVARBINARY.
-  bool HeldBytes(bool text, const char** bytes, uint64_t* count) const override;
+  bool HeldBytes(bool text, const char** bytes, uint64_t* held, uint64_t* count) const override;
   uint32_t DisplaySize() const override;
   const uint8_t* Bytes() const { return bytes_; }
 
@@ -40,7 +40,7 @@ class VarBinaryValue : public BinaryValueBase {
 class LongVarBinaryValue : public BinaryValueBase {
  public:
   int GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const override;
-  bool HeldBytes(bool text, const char** bytes, uint64_t* count) const override;
+  bool HeldBytes(bool text, const char** bytes, uint64_t* held, uint64_t* count) const override;
   int Load(const uint8_t* bytes, uint32_t size) override;
 };
 

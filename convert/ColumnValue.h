@@ -42,7 +42,7 @@ class ColumnValue : public ListItem {
   // for VARCHAR, LONGVARCHAR, VARBINARY and LONGVARBINARY.
   uint32_t length = 0;
   FetchDataElement* data = nullptr;  // owned, set by the fetch code
-  uint8_t flags = 0;                 // bit 0: read by SQLGetData
+  uint8_t flags = 0;  // bit 0: read by SQLGetData; bit 1: arrived with the current row
 
   // Every conversion reads the held value only. Conversions to SQL_C_CHAR
   // and SQL_C_BINARY never write past cbValueMax; fixed-size targets write
@@ -70,10 +70,11 @@ class ColumnValue : public ListItem {
   virtual int GetUBigInt(void* rgbValue, SQLLEN* pcbValue) const;
 
   // The held bytes that GetChar (text true) or GetBinary (text false)
-  // copies unchanged, and their count: what a reader of a long value in
-  // pieces can copy from directly. False when that conversion is not a
-  // plain copy of held bytes (nothing is stored then).
-  virtual bool HeldBytes(bool text, const char** bytes, uint64_t* count) const;
+  // copies unchanged: *held bytes at *bytes, then NULs up to *count (the
+  // value's length); what a reader of a long value in pieces can copy
+  // from directly. False when that conversion is not a plain copy of held
+  // bytes (nothing is stored then).
+  virtual bool HeldBytes(bool text, const char** bytes, uint64_t* held, uint64_t* count) const;
 
   // Characters needed to show the column's values.
   virtual uint32_t DisplaySize() const = 0;

@@ -22,16 +22,17 @@ uint32_t TextBytes(const uint8_t* bytes, uint32_t size) {
 TextValue::~TextValue() { VelFree(buffer_); }
 
 int TextValue::GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
-  return PutCutText(buffer_, length, rgbValue, cbValueMax, pcbValue);
+  return PutCutText(buffer_, textLength_, length, rgbValue, cbValueMax, pcbValue);
 }
 
 int TextValue::GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
-  return PutCutBytes(buffer_, length, rgbValue, cbValueMax, pcbValue);
+  return PutCutBytes(buffer_, textLength_, length, rgbValue, cbValueMax, pcbValue);
 }
 
-bool TextValue::HeldBytes(bool, const char** bytes, uint64_t* count) const {
+bool TextValue::HeldBytes(bool, const char** bytes, uint64_t* held, uint64_t* count) const {
   if (buffer_ == nullptr) return false;  // nothing loaded: the conversions write NULs
   *bytes = buffer_;
+  *held = textLength_;
   *count = length;
   return true;
 }
@@ -79,33 +80,29 @@ int TextValue::GetDouble(void* rgbValue, SQLLEN* pcbValue) const {
   return PutFixed(&v, sizeof v, rgbValue, pcbValue);
 }
 
+bool TextValue::Hold(const uint8_t* bytes, uint32_t n) {
+  VelFree(buffer_);
+  textLength_ = 0;
+  buffer_ = static_cast<char*>(VelAlloc(static_cast<std::size_t>(n) + 1));
+  if (!buffer_) return false;
+  if (n > 0) std::memcpy(buffer_, bytes, n);
+  buffer_[n] = '\0';
+  textLength_ = n;
+  return true;
+}
+
+// The declared length is the server's word, unchecked: it sizes nothing.
+// The buffer holds the text that arrived (at most the declared length);
+// the conversions make up the NUL padding as they write it.
 int CharValue::Load(const uint8_t* bytes, uint32_t size) {
-  if (!buffer_) {
-    std::size_t room = static_cast<std::size_t>(length) + 1;
-    buffer_ = static_cast<char*>(VelAlloc(room));
-    if (!buffer_) return kLoadNoMemory;
-    std::memset(buffer_, 0, room);
-  } else {
-    std::memset(buffer_, 0, textLength_);
-  }
   uint32_t n = TextBytes(bytes, size);
   if (n > length) n = length;
-  if (n > 0) std::memcpy(buffer_, bytes, n);
-  textLength_ = n;
-  return kLoadDone;
+  return Hold(bytes, n) ? kLoadDone : kLoadNoMemory;
 }
 
 int VarCharValue::Load(const uint8_t* bytes, uint32_t size) {
-  VelFree(buffer_);
-  buffer_ = nullptr;
   length = 0;
-  textLength_ = 0;
-  uint32_t n = TextBytes(bytes, size);
-  buffer_ = static_cast<char*>(VelAlloc(static_cast<std::size_t>(n) + 1));
-  if (!buffer_) return kLoadNoMemory;
-  if (n > 0) std::memcpy(buffer_, bytes, n);
-  buffer_[n] = '\0';
-  length = n;
-  textLength_ = n;
+  if (!Hold(bytes, TextBytes(bytes, size))) return kLoadNoMemory;
+  length = textLength_;
   return kLoadDone;
 }

@@ -15,7 +15,7 @@ class TextValue : public NumberValue {
   int GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const override;
   int GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const override;
   // Both copy the `length` held bytes (CHAR: the text and its NUL padding).
-  bool HeldBytes(bool text, const char** bytes, uint64_t* count) const override;
+  bool HeldBytes(bool text, const char** bytes, uint64_t* held, uint64_t* count) const override;
   int GetFloat(void* rgbValue, SQLLEN* pcbValue) const override;
   int GetDouble(void* rgbValue, SQLLEN* pcbValue) const override;
   // Fields at fixed positions: yyyy-mm-dd, hh:mm:ss, yyyy-mm-dd hh:mm:ss.f
@@ -36,13 +36,17 @@ class TextValue : public NumberValue {
   // Text length without trailing blanks: where the fixed date and time
   // positions end.
   uint32_t TrimmedLength() const;
+  // Replaces the held text by n bytes of bytes and a NUL; false (holding
+  // nothing) when memory runs out.
+  bool Hold(const uint8_t* bytes, uint32_t n);
 
   char* buffer_ = nullptr;
   uint32_t textLength_ = 0;
 };
 
-// Holds at most the declared length; the buffer (declared length + 1) is
-// allocated by the first Load and cleared before each copy.
+// Holds at most the declared length of text, in a buffer of the text's
+// size allocated by each Load; converts as the text padded with NULs to
+// the declared length.
 class CharValue : public TextValue {
  public:
   int Load(const uint8_t* bytes, uint32_t size) override;

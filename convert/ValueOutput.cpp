@@ -7,18 +7,16 @@
 
 namespace {
 
-// Copies n bytes of src, or n zero bytes when src is null.
-void CopyOrZero(void* dest, const void* src, uint64_t n) {
-  if (n == 0) return;
-  if (src)
-    std::memcpy(dest, src, n);
-  else
-    std::memset(dest, 0, n);
+// Writes n bytes: the first of the held bytes of src, then zero bytes.
+void CopyPadded(void* dest, const void* src, uint64_t held, uint64_t n) {
+  const uint64_t copied = src != nullptr && held < n ? held : (src != nullptr ? n : 0);
+  if (copied > 0) std::memcpy(dest, src, copied);
+  if (n > copied) std::memset(static_cast<char*>(dest) + copied, 0, n - copied);
 }
 
-// n characters of text (NULs when text is null) and a terminating NUL.
-void WriteText(void* rgbValue, const char* text, uint64_t n) {
-  CopyOrZero(rgbValue, text, n);
+// n characters (text's held ones, then NULs) and a terminating NUL.
+void WriteText(void* rgbValue, const char* text, uint64_t held, uint64_t n) {
+  CopyPadded(rgbValue, text, held, n);
   static_cast<char*>(rgbValue)[n] = '\0';
 }
 
@@ -46,27 +44,27 @@ int PutWholeText(const char* text, uint64_t length, void* rgbValue, SQLLEN cbVal
                  SQLLEN* pcbValue) {
   StoreLength(pcbValue, length);
   if (!Fits(length + 1, cbValueMax)) return kConversionFailed;
-  WriteText(rgbValue, text, length);
+  WriteText(rgbValue, text, length, length);
   return kConversionDone;
 }
 
-int PutCutText(const char* text, uint64_t length, void* rgbValue, SQLLEN cbValueMax,
+int PutCutText(const char* text, uint64_t held, uint64_t length, void* rgbValue, SQLLEN cbValueMax,
                SQLLEN* pcbValue) {
   StoreLength(pcbValue, length);
   if (Fits(length + 1, cbValueMax)) {
-    WriteText(rgbValue, text, length);
+    WriteText(rgbValue, text, held, length);
     return kConversionDone;
   }
-  if (cbValueMax > 0) WriteText(rgbValue, text, static_cast<uint64_t>(cbValueMax) - 1);
+  if (cbValueMax > 0) WriteText(rgbValue, text, held, static_cast<uint64_t>(cbValueMax) - 1);
   return kConversionTruncated;
 }
 
-int PutCutBytes(const void* bytes, uint64_t length, void* rgbValue, SQLLEN cbValueMax,
-                SQLLEN* pcbValue) {
+int PutCutBytes(const void* bytes, uint64_t held, uint64_t length, void* rgbValue,
+                SQLLEN cbValueMax, SQLLEN* pcbValue) {
   StoreLength(pcbValue, length);
   uint64_t room = cbValueMax > 0 ? static_cast<uint64_t>(cbValueMax) : 0;
   uint64_t n = length < room ? length : room;
-  CopyOrZero(rgbValue, bytes, n);
+  CopyPadded(rgbValue, bytes, held, n);
   return length > room ? kConversionTruncated : kConversionDone;
 }
 
@@ -74,10 +72,10 @@ int PutNumberText(const char* text, uint64_t length, uint64_t wholeLength, void*
                   SQLLEN cbValueMax, SQLLEN* pcbValue) {
   StoreLength(pcbValue, length);
   if (Fits(length + 1, cbValueMax)) {
-    WriteText(rgbValue, text, length);
+    WriteText(rgbValue, text, length, length);
     return kConversionDone;
   }
   if (!Fits(wholeLength + 1, cbValueMax)) return kConversionFailed;
-  WriteText(rgbValue, text, static_cast<uint64_t>(cbValueMax) - 1);
+  WriteText(rgbValue, text, length, static_cast<uint64_t>(cbValueMax) - 1);
   return kConversionTruncated;
 }

@@ -27,16 +27,17 @@ int PutWholeText(const char* text, uint64_t length, void* rgbValue, SQLLEN cbVal
 
 // Text cut to the buffer: *pcbValue = length; when length < cbValueMax the
 // text and a NUL (kConversionDone), else cbValueMax-1 bytes and a NUL
-// (nothing when cbValueMax <= 0) and kConversionTruncated. A null text
-// stands for length NUL bytes.
-int PutCutText(const char* text, uint64_t length, void* rgbValue, SQLLEN cbValueMax,
+// (nothing when cbValueMax <= 0) and kConversionTruncated. The text is
+// its first held bytes followed by NULs up to length (a null text holds
+// none), so a padded value needs no buffer of its whole length.
+int PutCutText(const char* text, uint64_t held, uint64_t length, void* rgbValue, SQLLEN cbValueMax,
                SQLLEN* pcbValue);
 
 // Bytes cut to the buffer, no NUL: *pcbValue = length; min(length,
-// cbValueMax) bytes; kConversionTruncated when length > cbValueMax. A null
-// source stands for length zero bytes.
-int PutCutBytes(const void* bytes, uint64_t length, void* rgbValue, SQLLEN cbValueMax,
-                SQLLEN* pcbValue);
+// cbValueMax) bytes; kConversionTruncated when length > cbValueMax. As for
+// PutCutText, the bytes past the held ones are zero.
+int PutCutBytes(const void* bytes, uint64_t held, uint64_t length, void* rgbValue,
+                SQLLEN cbValueMax, SQLLEN* pcbValue);
 
 // A number's text: *pcbValue = length; whole text when it is shorter than
 // cbValueMax (kConversionDone); when only fractional digits are lost (the

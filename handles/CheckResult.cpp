@@ -18,38 +18,41 @@ namespace {
 const uint32_t kSqlstateLength = 5;
 
 // Appends the record that request's get-error elements hold to errors;
-// nothing is queued when memory runs out.
-void QueueServerRecord(Request& request, ErrorList* errors) {
+// false (nothing queued) when memory runs out.
+bool QueueServerRecord(Request& request, ErrorList* errors) {
   String& sqlstate = request.Get<SqlstateElement>()->value;
   String cut;
-  if (sqlstate.Length() > kSqlstateLength) {
-    if (!cut.SetString(sqlstate.Text(), static_cast<int32_t>(kSqlstateLength))) return;
-  } else if (!cut.SetString(sqlstate)) {
-    return;
+  const bool longState = sqlstate.Length() > kSqlstateLength;
+  if (!(longState ? cut.SetString(sqlstate.Text(), static_cast<int32_t>(kSqlstateLength))
+                  : cut.SetString(sqlstate))) {
+    return false;
   }
   ErrorData* record = new (std::nothrow) ErrorData;
-  if (record == nullptr) return;
+  if (record == nullptr) return false;
   if (!record->Setup(VEL_SOURCE_SERVER, request.Get<ErrorCodeElement>()->value, cut,
                      request.Get<ErrorTextElement>()->value, request.Get<FileNameElement>()->value,
                      request.Get<LineNumberElement>()->value)) {
     delete record;
-    return;
+    return false;
   }
   errors->Append(record);
+  return true;
 }
 
 // Fetches the server's record for the subject statementId (0: the
-// connection) over clib and appends it to errors. Returns false when the
-// request cannot be built. A failed exchange still queues a record with
-// the values the reply elements had (empty texts and zeros).
-bool FetchServerRecord(ClibConnection* clib, uint32_t statementId, ErrorList* errors) {
+// connection) over clib and appends it to errors. Returns null when it
+// was queued, else the client diagnostic to queue in its place: a record
+// that cannot be fetched or held is never queued empty.
+const ClientDiagnostic* FetchServerRecord(ClibConnection* clib, uint32_t statementId,
+                                          ErrorList* errors) {
   GetErrorRequest request;
-  if (request.Failed()) return false;
+  if (request.Failed()) return &kDiagMemory;
   request.SetStatementId(statementId);
   int status = 0;
-  request.Exchange(&status, clib);  // its outcome is not examined
-  QueueServerRecord(request, errors);
-  return true;
+  request.Exchange(&status, clib);  // any return code: the record is the reply
+  if (status == kStatusCommunicationFailure) return &kDiagCommunicationFailure;
+  if (status != kStatusReplied) return &kDiagMemory;
+  return QueueServerRecord(request, errors) ? nullptr : &kDiagMemory;
 }
 
 template <class Object>
@@ -64,11 +67,12 @@ int Check(Object* object, int rc, int status, ClibConnection* clib, uint32_t sta
       return VEL_POST(object, rc, kDiagValueTooLong);
     case kStatusBodyTooLong:
       return VEL_POST(object, rc, kDiagRequestTooLong);
-    case kStatusReplied:
-      if (!FetchServerRecord(clib, statementId, &object->errors)) {
-        return VEL_POST(object, SQL_ERROR, kDiagInternalError);
-      }
-      return rc;
+    case kStatusReplied: {
+      // The server's return code stands; a record it could not give is
+      // replaced by the reason.
+      const ClientDiagnostic* failure = FetchServerRecord(clib, statementId, &object->errors);
+      return failure ? VEL_POST(object, rc, *failure) : rc;
+    }
     case kStatusInternalError:
     default:
       return VEL_POST(object, rc, kDiagInternalError);
@@ -81,10 +85,10 @@ int Connection::CheckResult(int rc, int status) { return Check(this, rc, status,
 
 int Statement::CheckResult(int rc, int status) {
   ClibConnection* clib = connection != nullptr ? &connection->clib : nullptr;
+  ReplyWait wait(this);  // the get-error reply too
   return Check(this, rc, status, clib, statementId);
 }
 
 int Statement::PostServerRecord(int rc, Request* reply) {
-  QueueServerRecord(*reply, &errors);
-  return rc;
+  return QueueServerRecord(*reply, &errors) ? rc : VEL_POST(this, rc, kDiagMemory);
 }

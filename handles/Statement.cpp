@@ -22,7 +22,20 @@ Statement::~Statement() {
 }
 
 int Statement::Exchange(Request* request, int* status) {
+  ReplyWait wait(this);
   return request->Exchange(status, &connection->clib);
+}
+
+Statement::ReplyWait::ReplyWait(Statement* s)
+    : clib_(s->queryTimeout > 0 && s->connection ? &s->connection->clib : nullptr) {
+  // The server answers a statement that ran out of time itself; the
+  // driver waits kQueryTimeoutGrace seconds longer before it takes a
+  // silent server for lost (and the connection with it: "08S01").
+  if (clib_) clib_->SetTimeout(s->queryTimeout + kQueryTimeoutGrace);
+}
+
+Statement::ReplyWait::~ReplyWait() {
+  if (clib_) clib_->SetTimeout(0);
 }
 
 void Statement::CopyOptions(const Connection& c) {

@@ -14,6 +14,7 @@
 #include "handles/ParameterBinding.h"
 
 class ColumnValue;
+class ClibConnection;
 class Connection;
 class ParameterDataSetElement;
 class Request;
@@ -55,7 +56,21 @@ class Statement : public HandleObject {
   void DropBlock();
 
   // Exchanges request on the connection's socket; as Request::Exchange.
+  // With a query timeout set, a reply that does not arrive within it and
+  // kQueryTimeoutGrace seconds more ends the connection.
   int Exchange(Request* request, int* status);
+  static const int kQueryTimeoutGrace = 2;
+  // Bounds the socket waits of its lifetime by the query timeout.
+  class ReplyWait {
+   public:
+    explicit ReplyWait(Statement* s);
+    ~ReplyWait();
+    ReplyWait(const ReplyWait&) = delete;
+    ReplyWait& operator=(const ReplyWait&) = delete;
+
+   private:
+    ClibConnection* clib_;
+  };
   uint32_t StatementId() const { return statementId; }
   // The value of result column icol (from 1), or null when there is none.
   ColumnValue* Column(unsigned icol);

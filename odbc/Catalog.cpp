@@ -21,7 +21,7 @@ namespace {
 int SendCatalogRequest(Statement* s, Request* request) {
   request->SetStatementId(s->statementId);
   int status = kStatusCommunicationFailure;
-  const int rc = request->Exchange(&status, &s->connection->clib);
+  const int rc = s->Exchange(request, &status);
   if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);
   return s->AdoptResultSet(request->Get<ResultSetDescriptionElement>());
 }

@@ -16,6 +16,8 @@
 
 namespace {
 
+const uint8_t kArrived = 2;  // ColumnValue::flags: the value came with this row
+
 // A column travels with the next row when it is bound or was read with
 // SQLGetData on the current one.
 bool Travels(const ColumnValue* value) {
@@ -86,11 +88,14 @@ SQLRETURN DeliverRow(Statement* stmt, FetchDataList* values, uint32_t row) {
   for (FetchDataElement* element = values->Head(); element != nullptr; element = values->Head()) {
     values->Unlink(element);
     ColumnValue* value = stmt->Column(element->Column());
-    if (value == nullptr || value->binding == nullptr) {
-      if (value == nullptr) {
-        delete element;
-        return SQL_ERROR;  // a column the result set does not have
-      }
+    // A column the result set lacks, or one named twice, makes the reply
+    // malformed: nothing of it is to be trusted.
+    if (value == nullptr || (value->flags & kArrived) != 0) {
+      delete element;
+      return VEL_POST(stmt, SQL_ERROR, kDiagCommunicationFailure);
+    }
+    value->flags |= kArrived;
+    if (value->binding == nullptr) {
       value->data = element;
       continue;
     }
@@ -116,6 +121,7 @@ SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived) {
   for (ColumnValue* value = stmt->columns.First(); value != nullptr; value = stmt->columns.Next()) {
     delete value->data;
     value->data = nullptr;
+    value->flags &= static_cast<uint8_t>(~kArrived);
     if (Travels(value)) ++wanted;
   }
   if (blocks) {

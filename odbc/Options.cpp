@@ -317,7 +317,7 @@ int GetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLPOINTER pvParam) 
       if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
       request.SetStatementId(s->statementId);
       int status = kStatusCommunicationFailure;
-      const int rc = request.Exchange(&status, &s->connection->clib);
+      const int rc = s->Exchange(&request, &status);
       if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);
       answer = request.Get<RowNumberElement>()->value;
       break;

@@ -115,7 +115,7 @@ int ParamDataWorker(Statement* s, SQLPOINTER* prgbValue) {
   if (rc == SQL_SUCCESS) {
     Request* request = s->activeRequest;
     int status = kStatusCommunicationFailure;
-    rc = request->Exchange(&status, &s->connection->clib);
+    rc = s->Exchange(request, &status);
     if (rc != SQL_SUCCESS) {
       rc = s->CheckResult(rc, status);
     } else if (request->ReturnsResultSet()) {

@@ -31,7 +31,7 @@ int SetCursorNameWorker(Statement* s, const SQLCHAR* cursor, SQLSMALLINT cbCurso
   }
   request.SetStatementId(s->statementId);
   int status = kStatusCommunicationFailure;
-  const int rc = request.Exchange(&status, &s->connection->clib);
+  const int rc = s->Exchange(&request, &status);
   return Outcome(s, rc, status);
 }
 
@@ -42,7 +42,7 @@ int GetCursorNameWorker(Statement* s, SQLCHAR* cursor, SQLSMALLINT cbCursorMax,
   if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
   request.SetStatementId(s->statementId);
   int status = kStatusCommunicationFailure;
-  const int rc = request.Exchange(&status, &s->connection->clib);
+  const int rc = s->Exchange(&request, &status);
   if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);
   const String& name = request.Get<CursorNameElement>()->value;
   if (pcbCursor) *pcbCursor = static_cast<SQLSMALLINT>(name.Length());
@@ -57,7 +57,7 @@ int RowCountWorker(Statement* s, SQLLEN* pcrow) {
   if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
   request.SetStatementId(s->statementId);
   int status = kStatusCommunicationFailure;
-  const int rc = request.Exchange(&status, &s->connection->clib);
+  const int rc = s->Exchange(&request, &status);
   if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);
   if (pcrow == nullptr) return VEL_POST(s, SQL_ERROR, kDiagNullPcrow);
   *pcrow = request.Get<NumberOfRowsElement>()->value;

@@ -40,7 +40,7 @@ bool Activate(Statement* s, Request* request) {
 // Sends the active request and drops it; the outcome of the exchange.
 int SendActive(Statement* s) {
   int status = kStatusCommunicationFailure;
-  const int rc = s->activeRequest->Exchange(&status, &s->connection->clib);
+  const int rc = s->Exchange(s->activeRequest, &status);
   return rc == SQL_SUCCESS ? SQL_SUCCESS : s->CheckResult(rc, status);
 }
 
@@ -91,7 +91,7 @@ int FreeStmtWorker(Statement* s, SQLUSMALLINT fOption, bool remove) {
   request.SetStatementId(s->statementId);
   request.Get<FreeOptionElement>()->value = fOption;
   int status = kStatusCommunicationFailure;
-  const int rc = request.Exchange(&status, &s->connection->clib);
+  const int rc = s->Exchange(&request, &status);
   // A server that refuses the drop keeps the statement. A server that can no
   // longer be reached has forgotten it with the session: the handle goes
   // (its records with it), so that an application closing its cursors after
@@ -116,7 +116,7 @@ int PrepareWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
   s->hasText = true;
   request.SetStatementId(s->statementId);
   int status = kStatusCommunicationFailure;
-  const int rc = request.Exchange(&status, &s->connection->clib);
+  const int rc = s->Exchange(&request, &status);
   if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);
   return s->AdoptResultSet(request.Get<ResultSetDescriptionElement>());
 }

@@ -68,9 +68,10 @@ void TraceFinal(SQLSMALLINT cType, const void* rgbValue, SQLLEN cbValueMax, SQLL
 
 // Copies the piece of a value under way that starts at position->offset
 // from source, which holds the first valid bytes of the value's converted
-// form (total bytes long), and advances position.
-SQLRETURN CopyPiece(Statement* stmt, SQLSMALLINT cType, const char* source, uint64_t valid,
-                    uint64_t total, const TransferTarget& target, GetDataPosition* position) {
+// form (total bytes long): held bytes, then NULs. Advances position.
+SQLRETURN CopyPiece(Statement* stmt, SQLSMALLINT cType, const char* source, uint64_t held,
+                    uint64_t valid, uint64_t total, const TransferTarget& target,
+                    GetDataPosition* position) {
   const bool text = cType == SQL_C_CHAR;
   const uint64_t offset = position->offset;
   const uint64_t room = Room(target);
@@ -92,8 +93,11 @@ SQLRETURN CopyPiece(Statement* stmt, SQLSMALLINT cType, const char* source, uint
     cut = true;
   }
   if (room > 0) {
-    std::memcpy(target.rgbValue, source + offset, static_cast<std::size_t>(piece));
-    if (text) static_cast<char*>(target.rgbValue)[piece] = '\0';
+    char* out = static_cast<char*>(target.rgbValue);
+    const uint64_t copied = offset >= held ? 0 : (held - offset < piece ? held - offset : piece);
+    if (copied > 0) std::memcpy(out, source + offset, static_cast<std::size_t>(copied));
+    std::memset(out + copied, 0, static_cast<std::size_t>(piece - copied));
+    if (text) out[piece] = '\0';
   }
   if (target.pcbValue != nullptr) *target.pcbValue = static_cast<SQLLEN>(remaining);
   position->total = total;
@@ -120,9 +124,9 @@ SQLRETURN ContinuePiece(Statement* stmt, ColumnValue* value, SQLSMALLINT cType,
                         const TransferTarget& target, GetDataPosition* position) {
   const bool text = cType == SQL_C_CHAR;
   const char* held = nullptr;
-  uint64_t heldLength = 0;
-  if (value->HeldBytes(text, &held, &heldLength)) {
-    return CopyPiece(stmt, cType, held, heldLength, heldLength, target, position);
+  uint64_t heldLength = 0, valueLength = 0;
+  if (value->HeldBytes(text, &held, &heldLength, &valueLength)) {
+    return CopyPiece(stmt, cType, held, heldLength, valueLength, valueLength, target, position);
   }
 
   uint64_t scratchSize = position->offset + Room(target);
@@ -143,8 +147,8 @@ SQLRETURN ContinuePiece(Statement* stmt, ColumnValue* value, SQLSMALLINT cType,
   } else {
     // Bytes of the value present in the scratch buffer.
     const uint64_t valid = text ? scratchSize - 1 : scratchSize;
-    rc = CopyPiece(stmt, cType, scratch, valid, length > 0 ? static_cast<uint64_t>(length) : 0,
-                   target, position);
+    rc = CopyPiece(stmt, cType, scratch, valid, valid,
+                   length > 0 ? static_cast<uint64_t>(length) : 0, target, position);
   }
   if (scratch != local) VelFree(scratch);
   return rc;

@@ -141,28 +141,6 @@ TEST(RegistryDeathTest, RemovingAForeignObjectIsAConsistencyFailure) {
   EXPECT_DEATH(env.AddConnection(nullptr), "consistency check failed: conn, module");
 }
 
-// The environment, the connection object or its current qualifier: each
-// failure gives a null handle and (but without any memory) a record.
-TEST_F(HandlesTest, AllocationFailures) {
-  SQLHENV failed = &failed;
-  SetAllocFailOnce(0);
-  EXPECT_EQ(SQL_ERROR, SQLAllocEnv(&failed));
-  ResetAllocFailure();
-  EXPECT_EQ(nullptr, failed);
-  for (long n = 0; n < 3; ++n) {
-    SQLHDBC hdbc = &hdbc;
-    n < 2 ? SetAllocFailOnce(n) : SetAllocFailAfter(0);
-    EXPECT_EQ(SQL_ERROR, SQLAllocConnect(henv, &hdbc)) << n;
-    ResetAllocFailure();
-    EXPECT_TRUE(n == 2 || hdbc == nullptr) << n;
-    SQLCHAR state[6] = "", text[100] = "";
-    EXPECT_EQ(n < 2 ? SQL_SUCCESS : SQL_NO_DATA_FOUND,
-              SQLError(henv, nullptr, nullptr, state, nullptr, text, sizeof text, nullptr));
-    EXPECT_EQ(n < 2 ? "S1000 [QTX][Velora ODBC Client]HDBC: Allocation failed" : "00000 ",
-              std::string(reinterpret_cast<char*>(state)) + " " + reinterpret_cast<char*>(text));
-  }
-}
-
 TEST(FrameTest, ReturnCodeAndArgumentTraceLines) {
   TraceCapture trace("A2");
   for (int rc : {-2, 100, 99, 2, 1, -1, 0}) EXPECT_EQ(rc, TraceReturnCode(rc));
@@ -358,15 +336,6 @@ TEST_F(CheckResultTest, ServerRecordOfTheConnection) {
   EXPECT_TRUE(trace.Has('P', 2,
                         "ErrorData::Setup (String): \n     Source=2, Codes=-1, State=S1000, "
                         "Text=general, File=engine.cpp, Line=-2"));
-}
-
-// A failed second exchange is not examined: the call keeps the server's
-// first return code and the queued record holds empty values.
-TEST_F(CheckResultTest, FailedGetErrorStillReturnsTheFirstCode) {
-  server.Expect(Bytes({4, 0, 0, 0, 9, 0}) + U32(9)).Close();
-  Connect();
-  EXPECT_EQ(SQL_NO_DATA_FOUND, statement.CheckResult(SQL_NO_DATA_FOUND, 3));
-  EXPECT_EQ("2  0 0  ", Last(&statement));
 }
 
 }  // namespace

@@ -20,6 +20,8 @@ std::string Raw(T v) {
   return std::string(reinterpret_cast<const char*>(&v), sizeof v);
 }
 
+inline SQLCHAR* M(const char* text) { return reinterpret_cast<SQLCHAR*>(const_cast<char*>(text)); }
+
 // A request frame: length, code, body.
 inline std::string Frame(uint16_t code, const std::string& body) {
   return U32(static_cast<uint32_t>(body.size())) + U16(code) + body;

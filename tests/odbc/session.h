@@ -30,7 +30,6 @@ inline std::string Diag(SQLHDBC hdbc, SQLHSTMT hstmt) {
   }
   return text;
 }
-inline SQLCHAR* M(const char* text) { return reinterpret_cast<SQLCHAR*>(const_cast<char*>(text)); }
 
 class SessionTest : public ::testing::Test {
  protected:

@@ -1,0 +1,104 @@
+// Reliability of a whole application conversation (tests/odbc/conversation.h):
+// every allocation failing in turn, and the connection cut at every byte
+// of every reply, reset, or gone silent. (Hostile replies: the corpus of
+// conversation_fuzz.cpp.)
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "base/Alloc.h"
+#include "odbc/conversation.h"
+#include "support/velora_server.h"
+
+namespace {
+
+// A conversation with the peer at port, compared with reference.
+Conversation Converse(const std::string& port, const std::vector<std::string>* reference, int queryTimeout = 0,
+                      bool probe = false, const std::string& extra = "") {
+  Conversation c;
+  c.extra = extra;
+  c.reference = reference;
+  c.queryTimeout = queryTimeout;
+  c.probe = probe;
+  c.Run(port);
+  return c;
+}
+
+// Every handle was freed, and the conversation left its reference only
+// with one of states: at the line where it left or while freeing handles.
+// A failure may be absorbed, or lose only a record (the result stands).
+void ExpectLeftWith(const Conversation& c, std::initializer_list<const char*> states, const std::string& what) {
+  const std::string text = c.Text();
+  for (const char* wrong : {"freec -", "freee -", "freec 1", "freee 1", "login state", "probe -", "handle left"}) {
+    EXPECT_EQ(text.find(wrong), std::string::npos) << what << ": " << text;
+  }
+  const auto result = [](const std::string& l) { return l.substr(0, l.find(' ', l.find(' ') + 1)); };
+  const size_t left = size_t(c.left);
+  if (c.lines == *c.reference || (c.left >= 0 && result((*c.reference)[left]) == result(c.lines[left]))) return;
+  const std::string line = (c.left >= 0 ? c.lines[left] : text) + "|";
+  const auto found = [&](const char* s) { return line.find(s) != std::string::npos; };
+  EXPECT_TRUE(std::any_of(states.begin(), states.end(), found)) << what << ": " << line;
+}
+
+// Every allocation of the conversation fails in turn, alone (its call
+// reports it) and with all after it (reporting may fail too); the handles
+// work afterwards and are freed without a leak (AddressSanitizer).
+void SweepAllocations(const std::string& port, const std::string& tls = "") {
+  const std::vector<std::string> reference = Converse(port, nullptr, 0, false, tls).lines;
+  for (int mode = 0; mode < (tls.empty() ? 2 : 1); ++mode) {  // over TLS: failing alone
+    const bool once = mode == 0;
+    long n = 0;
+    for (bool reached = true; reached && n < 20000; ++n) {
+      const unsigned long before = AllocCount();
+      once ? SetAllocFailOnce(n) : SetAllocFailAfter(n);
+      Conversation c = Converse(port, &reference, 0, true, tls);  // probing
+      ResetAllocFailure();
+      reached = once ? AllocCount() - before > static_cast<unsigned long>(n) : c.left >= 0;
+      const std::string what = "allocation " + std::to_string(n) + (once ? " alone" : " on") + tls;
+      if (reached) ExpectLeftWith(c, {" S1001:3008", " S1000:3008", "env -1|", once ? ":3008" : " -1|"}, what);
+    }
+    std::printf("allocations reached (%s%s): %ld\n", once ? "alone" : "on", tls.c_str(), n - 1);
+  }
+}
+
+TEST(Reliability, EveryAllocationFailureIsReported) {
+  ScriptedPeer fake;
+  SweepAllocations(fake.Port());
+}
+
+// So also over TLS at a real server (whose answers are its own).
+TEST(Reliability, EveryAllocationFailureOverTlsIsReported) {
+  VeloraServer velora;
+  const std::string stem = velora.Folder() + "/cert";
+  ASSERT_TRUE(MakeTestCertificate(stem, "localhost"));
+  ASSERT_TRUE(velora.Start({"--tls-cert", stem + ".pem", "--tls-key", stem + ".key"})) << velora.Error();
+  SweepAllocations(velora.PortText(), ";TLS=require");
+}
+
+// The peer plays the reference stream cut at every byte offset and then
+// closes or resets the connection, or falls silent under a query timeout:
+// the first call that cannot be answered fails with 08S01.
+TEST(Reliability, EveryCutIsACommunicationFailure) {
+  ScriptedPeer answering;
+  const std::vector<std::string> reference = Converse(answering.Port(), nullptr).lines;
+  const std::string stream = answering.Stop();
+  for (PeerEnd end : {PeerEnd::kClose, PeerEnd::kReset}) {
+    for (size_t k = 0; k < stream.size(); ++k) {
+      ScriptedPeer peer(stream.substr(0, k), end);
+      const Conversation c = Converse(peer.Port(), &reference);
+      ExpectLeftWith(c, {" 08S01:3047", " 08001:3047", " 01002:3047"}, "cut at " + std::to_string(k));
+      EXPECT_EQ(c.Text().find("drop -"), std::string::npos) << "a lost server's statement is freed";
+    }
+    std::printf("byte offsets cut: %zu\n", stream.size());
+  }
+  // Silent from the start of the execution's reply, within the first
+  // fetch's and within the first get-data reply (replies 2, 3 and 4).
+  size_t at[5] = {2};
+  for (int i = 1; i < 5; ++i) at[i] = at[i - 1] + 4 + FromLE(stream.substr(at[i - 1], 4));
+  for (size_t k : {at[2], at[3] + 9, at[4] + 5}) {
+    ScriptedPeer peer(stream.substr(0, k), PeerEnd::kSilent);
+    ExpectLeftWith(Converse(peer.Port(), &reference, 1), {" 08S01:3047"}, "silent at " + std::to_string(k));
+  }
+}
+
+}  // namespace
