@@ -175,7 +175,9 @@ int Run(Session* s, uint16_t code, Request* r) {
     case Msg::kExecute:
       return s->Execute(Id(r), Parameters(r));
     case Msg::kFetch: {
-      std::vector<CellOut> row;
+      // One per session thread: the cells keep their buffers from row to
+      // row, unless large (an idle session holds little).
+      static thread_local std::vector<CellOut> row;
       rc = s->Fetch(Id(r), Wanted(r), &row);
       if (rc == kSqlSuccess) {
         FetchDataSetElement* set = r->Get<FetchDataSetElement>();
@@ -184,6 +186,8 @@ int Run(Session* s, uint16_t code, Request* r) {
           if (!PutCell(set->List(), cell))
             return s->PostError(Id(r), "S1001", "memory allocation failure");
       }
+      for (CellOut& cell : row)
+        if (cell.data.capacity() > (64u << 10)) std::string().swap(cell.data);
       return rc;
     }
     case Msg::kFetchBlock:
