@@ -3,6 +3,8 @@
 // running statements once the server stops.
 #include "server/storage/PostgresEngine.h"
 
+#include <poll.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -137,6 +139,22 @@ Status PgSession::Exec(const char* sql) {
 }
 
 PgResult PgSession::Collect() {
+  // While PostgreSQL works (or waits for a lock), a client that has gone
+  // has its statement cancelled.
+  bool cancelled = false;
+  while (PQisBusy(conn_)) {
+    pollfd p = {PQsocket(conn_), POLLIN, 0};
+    poll(&p, 1, 200);
+    if (!PQconsumeInput(conn_)) break;
+    if (!cancelled && abandoned_ && abandoned_()) {
+      cancelled = true;
+      if (PGcancel* cancel = PQgetCancel(conn_)) {
+        char error[256];
+        PQcancel(cancel, error, sizeof error);
+        PQfreeCancel(cancel);
+      }
+    }
+  }
   PgResult kept;
   while (PGresult* r = PQgetResult(conn_)) {
     if (kept && !Succeeded(kept.get()))

@@ -43,6 +43,7 @@ class PgSession : public StorageSession {
   // identifies a row beside the primary key.
   bool HasRowId(const std::string&) override { return false; }
   bool TypeNames(std::map<int16_t, std::string>* out) override;
+  void SetAbandoned(std::function<bool()> abandoned) override { abandoned_ = std::move(abandoned); }
 
   // Sends one request (a PQsend... call, non-zero when sent) and reads its
   // result. Inside a transaction the request runs under a savepoint, so
@@ -72,6 +73,7 @@ class PgSession : public StorageSession {
   int maxValueBytes_;
   unsigned long names_ = 0;
   bool locked_ = false;  // every statement in a read-only transaction
+  std::function<bool()> abandoned_;
 };
 
 // The Status of a failed result (or of the connection when r is null).

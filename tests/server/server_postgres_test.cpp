@@ -219,6 +219,22 @@ TEST_F(ServerPostgres, TwoServersShareOneDatabase) {
   waiter.join();
   EXPECT_EQ(updated, 0);
   EXPECT_EQ(b.Query(bs, "SELECT n FROM shared").at(0).at(0).bytes, U32(2));
+  // A client that hangs up while its update waits has the update cancelled.
+  ASSERT_EQ(c.Exec(s, "UPDATE shared SET n = n + 1 WHERE id = 1"), 0);
+  {
+    Client gone;
+    ASSERT_TRUE(gone.OpenAndLogin(second.Port()));
+    ExecDirectRequest r;
+    r.SetStatementId(gone.Alloc());
+    r.Get<StatementElement>()->value.SetString("UPDATE shared SET n = n + 100 WHERE id = 1");
+    int status = 0;
+    ASSERT_TRUE(r.Send(&status, &gone.connection));
+    for (int i = 0; i < 500 && watch.Query(ws, waiting).at(0).at(0).bytes != U32(1); ++i) usleep(20000);
+  }
+  for (int i = 0; i < 500 && watch.Query(ws, waiting).at(0).at(0).bytes != U32(0); ++i) usleep(20000);
+  EXPECT_EQ(watch.Query(ws, waiting).at(0).at(0).bytes, U32(0));
+  ASSERT_EQ(c.Call(Msg::kTransact, 0, 0), 0);
+  EXPECT_EQ(b.Query(bs, "SELECT n FROM shared").at(0).at(0).bytes, U32(3));
   ASSERT_EQ(c.Exec(s, "INSERT INTO shared VALUES (2, 0)"), 0);
   ASSERT_EQ(c.Call(Msg::kTransact, 0, 0), 0);
   ASSERT_EQ(c.Exec(s, "INSERT INTO shared VALUES (3, 0)"), 0);  // never committed
