@@ -123,18 +123,14 @@ def threads(dsn):
                 cn.commit()
                 check(f"thread {k} reads", int(cn.execute("SELECT COUNT(*) FROM w WHERE k = ?", k).fetchone()[0]), v + 1)
                 cn.commit()
-            cn.close()
         except pyodbc.Error as e:
             errors.append(f"thread {k}: {e}")
 
     workers = [threading.Thread(target=work, args=(k,)) for k in range(4)]
-    for worker in workers:
-        worker.start()
-    for worker in workers:
-        worker.join(60)
+    [worker.start() for worker in workers]
+    [worker.join(60) for worker in workers]
     check("thread errors", errors, [])
     check("rows written", int(setup.execute("SELECT COUNT(*) FROM w").fetchone()[0]), 40)
-    setup.close()
 
 
 if __name__ == "__main__":

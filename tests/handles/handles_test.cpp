@@ -118,7 +118,6 @@ TEST_F(HandlesTest, FreeingWaitsForTheCallThatHoldsTheConnection) {
   std::thread freer;
   {
     StatementHold held(s1);
-    ASSERT_EQ(s1, held.Get());
     freer = std::thread([this] { EXPECT_EQ(SQL_SUCCESS, SQLFreeConnect(hdbc1)); });
     for (int k = 0; k < 1000; ++k) std::this_thread::yield();  // the freer is waiting, or not yet there
     VEL_POST(s1, SQL_ERROR, kDiagMemory);                      // still a live object
