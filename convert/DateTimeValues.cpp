@@ -12,6 +12,35 @@ int PutText(const char* text, int n, void* rgbValue, SQLLEN cbValueMax, SQLLEN* 
   return PutWholeText(text, static_cast<uint64_t>(n), rgbValue, cbValueMax, pcbValue);
 }
 
+// Writes value as exactly width decimal digits at text (value has no more).
+char* PutDigits(char* text, unsigned value, int width) {
+  for (int i = width - 1; i >= 0; --i, value /= 10) text[i] = static_cast<char>('0' + value % 10);
+  return text + width;
+}
+
+// "yyyy-mm-dd hh:mm:ss" as snprintf would write it, written by hand as
+// it is written once a value of every row; 0 (nothing written) for a
+// field wider than its digits, which snprintf writes instead.
+int PutDateTime(char* text, const TIMESTAMP_STRUCT& v) {
+  if (v.year < 0 || v.year > 9999 || v.month > 99 || v.day > 99 || v.hour > 99 || v.minute > 99 ||
+      v.second > 99) {
+    return 0;
+  }
+  char* p = PutDigits(text, static_cast<unsigned>(v.year), 4);
+  *p++ = '-';
+  p = PutDigits(p, v.month, 2);
+  *p++ = '-';
+  p = PutDigits(p, v.day, 2);
+  *p++ = ' ';
+  p = PutDigits(p, v.hour, 2);
+  *p++ = ':';
+  p = PutDigits(p, v.minute, 2);
+  *p++ = ':';
+  p = PutDigits(p, v.second, 2);
+  *p = '\0';
+  return static_cast<int>(p - text);
+}
+
 }  // namespace
 
 // Short row bytes (fewer than the layout's 6 or 16): malformed; the value
@@ -87,8 +116,11 @@ int TimestampValue::Load(const uint8_t* bytes, uint32_t size) {
 
 int TimestampValue::GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
   char text[64];
-  int n = std::snprintf(text, sizeof text, "%04d-%02u-%02u %02u:%02u:%02u", value_.year,
-                        value_.month, value_.day, value_.hour, value_.minute, value_.second);
+  int n = PutDateTime(text, value_);
+  if (n == 0) {
+    n = std::snprintf(text, sizeof text, "%04d-%02u-%02u %02u:%02u:%02u", value_.year, value_.month,
+                      value_.day, value_.hour, value_.minute, value_.second);
+  }
   unsigned long f = value_.fraction;
   if (f != 0) {
     unsigned long middle = (f / 1000) % 1000, last = f % 1000;

@@ -17,6 +17,7 @@
 Statement::~Statement() {
   DropActiveRequest();
   DropBlock();
+  delete blockRow;
   // The members go in reverse order of declaration: the result columns,
   // the parameter bindings, the records, then the column bindings.
 }

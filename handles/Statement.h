@@ -16,6 +16,7 @@
 class ColumnValue;
 class ClibConnection;
 class Connection;
+class FetchDataSetElement;
 class ParameterDataSetElement;
 class Request;
 class ResultSetDescriptionElement;
@@ -100,7 +101,11 @@ class Statement : public HandleObject {
   Request* activeRequest = nullptr;  // owned; only during data at execution
   Request* block = nullptr;          // owned; the fetch-block reply being served
   uint32_t blockBudget = 0;          // bytes asked for the last block; 0 none yet
-  bool namedCursor = false;          // SQLSetCursorName or SQLGetCursorName was used
+  // Owned; the row decoded from a block, which keeps the values of the
+  // row before for the next row to fill again. Kept until the result set
+  // ends or the statement goes.
+  FetchDataSetElement* blockRow = nullptr;
+  bool namedCursor = false;  // SQLSetCursorName or SQLGetCursorName was used
   int32_t useBookmarks = 0;
   ColumnBindingList bindings;
   int32_t concurrency = 1;

@@ -82,7 +82,9 @@ namespace {
 // it is handled; a bound one is converted into the application's buffer
 // at once, an unbound one is kept for SQLGetData as it arrived, so a row
 // costs no copy of its values and no allocation beyond the reply's own.
-SQLRETURN DeliverRow(Statement* stmt, FetchDataList* values, uint32_t row) {
+// A converted value goes to spares when given, else is deleted.
+SQLRETURN DeliverRow(Statement* stmt, FetchDataList* values, uint32_t row,
+                     FetchDataSetElement* spares) {
   SQLRETURN result = SQL_SUCCESS;
   if (values == nullptr) return SQL_SUCCESS;
   for (FetchDataElement* element = values->Head(); element != nullptr; element = values->Head()) {
@@ -101,7 +103,11 @@ SQLRETURN DeliverRow(Statement* stmt, FetchDataList* values, uint32_t row) {
     }
     const TransferTarget target = RowTarget(*value->binding, row, stmt->bindType);
     SQLRETURN rc = TransferValue(stmt, value, element, target, element->Column(), nullptr);
-    delete element;
+    if (spares != nullptr) {
+      spares->Recycle(element);
+    } else {
+      delete element;
+    }
     if (rc == SQL_ERROR) return SQL_ERROR;
     if (rc == SQL_SUCCESS_WITH_INFO) result = SQL_SUCCESS_WITH_INFO;
   }
@@ -116,10 +122,17 @@ SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived) {
   stmt->getDataPosition.Reset();
   // Decided before the fetch consumes the marks of SQLGetData.
   const bool blocks = FetchesBlocks(stmt);
+  // The values of a row from a block are filled again by the next row's.
+  if (blocks && stmt->blockRow == nullptr) stmt->blockRow = new (std::nothrow) FetchDataSetElement;
+  FetchDataSetElement* spares = blocks ? stmt->blockRow : nullptr;
 
   uint16_t wanted = 0;
   for (ColumnValue* value = stmt->columns.First(); value != nullptr; value = stmt->columns.Next()) {
-    delete value->data;
+    if (spares != nullptr && value->data != nullptr) {
+      spares->Recycle(value->data);
+    } else {
+      delete value->data;
+    }
     value->data = nullptr;
     value->flags &= static_cast<uint8_t>(~kArrived);
     if (Travels(value)) ++wanted;
@@ -127,12 +140,16 @@ SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived) {
   if (blocks) {
     for (ColumnValue* value = stmt->columns.First(); value != nullptr; value = stmt->columns.Next())
       value->flags &= static_cast<uint8_t>(~1u);
-    FetchDataSetElement values;
-    const SQLRETURN rc = NextBlockRow(stmt, &values);
-    if (rc != SQL_SUCCESS) return rc;
+    if (spares == nullptr) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
+    const SQLRETURN rc = NextBlockRow(stmt, spares);
+    if (rc != SQL_SUCCESS) {
+      delete stmt->blockRow;
+      stmt->blockRow = nullptr;
+      return rc;
+    }
     if (arrived) *arrived = true;
     ++stmt->rowsFetched;
-    return DeliverRow(stmt, values.List(), row);
+    return DeliverRow(stmt, spares->List(), row, spares);
   }
 
   FetchRequest request;
@@ -155,7 +172,7 @@ SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived) {
   if (rc != SQL_SUCCESS) return stmt->CheckResult(rc, status);
   if (arrived) *arrived = true;
   ++stmt->rowsFetched;
-  return DeliverRow(stmt, request.Get<FetchDataSetElement>()->List(), row);
+  return DeliverRow(stmt, request.Get<FetchDataSetElement>()->List(), row, nullptr);
 }
 
 SQLRETURN FetchRowset(Statement* stmt, SQLUSMALLINT fFetchType, SQLULEN* pcrow,

@@ -61,11 +61,14 @@ bool ReadCount(ElementCursor* cursor, uint32_t minItem, uint16_t* count, int* st
   return true;
 }
 
-// Creates, decodes and appends count items of type Item to list.
+// Decodes and appends count items of type Item to list, each taken from
+// spares while it has one, else created.
 template <class Item, class List>
-bool GetItems(List* list, uint16_t count, ElementCursor* cursor, int* status) {
+bool GetItems(List* list, uint16_t count, ElementCursor* cursor, int* status,
+              List* spares = nullptr) {
   for (uint16_t i = 0; i < count; ++i) {
-    Item* item = new (std::nothrow) Item;
+    Item* item = spares != nullptr && spares->Head() != nullptr ? spares->Unlink(spares->Head())
+                                                                : new (std::nothrow) Item;
     if (item == nullptr) {
       *status = kStatusMemoryFailure;
       return false;
@@ -93,13 +96,13 @@ uint32_t FetchDataSetElement::ElementSize() const { return ListSize(list_); }
 bool FetchDataSetElement::FitsOnWire() const { return ListFits(list_); }
 
 bool FetchDataSetElement::GetElement(ElementCursor* cursor, int* status) {
-  if (!ResetList()) {
+  if ((list_ == nullptr || list_->Count() != 0) && !ResetList()) {
     *status = kStatusMemoryFailure;
     return false;
   }
   uint16_t count = 0;
   if (!ReadCount(cursor, 7, &count, status)) return false;
-  return GetItems<FetchDataElement>(list_, count, cursor, status);
+  return GetItems<FetchDataElement>(list_, count, cursor, status, &spares_);
 }
 
 bool FetchDataSetElement::PutElement(ElementCursor* cursor, int* status) {

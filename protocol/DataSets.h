@@ -28,9 +28,14 @@ class FetchDataSetElement : public Element {
   bool ResetList();
   // The values received, or null before the first decoding/ResetList.
   FetchDataList* List() { return list_; }
+  // Keeps a value taken off the list (owned from now on) for the next
+  // decoding to fill again, so that row after row of the same shape
+  // decodes without allocating.
+  void Recycle(FetchDataElement* value) { spares_.Append(value); }
 
  private:
   FetchDataList* list_ = nullptr;
+  FetchDataList spares_;
 };
 
 // Parameter number (2 bytes), SQL type (low 16 bits), null flag (1 byte),

@@ -28,7 +28,7 @@ ValueBytes::~ValueBytes() { Release(); }
 void ValueBytes::Release() {
   VelFree(data_);
   data_ = nullptr;
-  length_ = 0;
+  length_ = capacity_ = 0;
 }
 
 bool ValueBytes::Set(const void* data, uint32_t length, bool isNull) {
@@ -38,6 +38,7 @@ bool ValueBytes::Set(const void* data, uint32_t length, bool isNull) {
   if (length > 0) {
     data_ = static_cast<uint8_t*>(VelAlloc(length));
     if (data_ == nullptr) return false;
+    capacity_ = length;
     if (data != nullptr) {
       std::memcpy(data_, data, length);
     } else {
@@ -58,15 +59,19 @@ bool ValueBytes::Get(ElementCursor* cursor, int* status) {
     *status = kStatusCommunicationFailure;
     return false;
   }
-  Release();
   null_ = true;
-  if (n > 0) {
+  length_ = 0;
+  if (n > capacity_) {
+    Release();
     data_ = static_cast<uint8_t*>(VelAlloc(n));
     if (data_ == nullptr) {
       *cursor = start;
       *status = kStatusMemoryFailure;
       return false;
     }
+    capacity_ = n;
+  }
+  if (n > 0) {
     wire::Take(cursor, data_, n, status);
     length_ = n;
   }

@@ -25,7 +25,8 @@ class ValueBytes {
   bool Set(const void* data, uint32_t length, bool isNull);
   // Decodes flag, length and data at cursor. The length decides how many
   // bytes follow, also for a value flagged null (they are kept, so that
-  // encoding again reproduces what arrived). False with *status 0 (nothing
+  // encoding again reproduces what arrived). The buffer of the value
+  // decoded before is used again when it is large enough. False with *status 0 (nothing
   // changed) when the bytes are missing, or 2 (the value left null with
   // length 0) when memory runs out; the caller restores the cursor.
   bool Get(ElementCursor* cursor, int* status);
@@ -41,12 +42,13 @@ class ValueBytes {
   uint32_t WireSize() const { return length_ + 5; }
   bool IsNull() const { return null_; }
   uint32_t Length() const { return length_; }
-  const uint8_t* Data() const { return data_; }
+  const uint8_t* Data() const { return length_ > 0 ? data_ : nullptr; }
 
  private:
   void Release();
   bool null_ = true;
   uint32_t length_ = 0;
+  uint32_t capacity_ = 0;  // bytes at data_
   uint8_t* data_ = nullptr;
 };
 
