@@ -19,6 +19,9 @@ TEST(DateTimeValueTest, Conversions) {
       {kTs, {1996, 5, 1, 10, 20, 30}, 0, "1996-05-01 10:20:30", kCut, kDone},
       {kTs, {1996, 5, 1, 0, 0, 0}, 5, "1996-05-01 00:00:00.000000005", kDone, kCut},
       {kTs, {1996, 5, 1, 0, 0, 1}, 0, "1996-05-01 00:00:01", kCut, kDone},
+      // Fields wider than their digits are written whole.
+      {kTs, {-1, 0, 0, 0, 0, 0}, 0, "-001-00-00 00:00:00", kDone, kDone},
+      {kTs, {12345, 100, 1, 0, 0, 0}, 0, "12345-100-01 00:00:00", kDone, kDone},
       // Three, six or nine fraction digits, as the fraction needs.
       {kTs, {1996, 5, 1, 10, 20, 30}, 500000000, "1996-05-01 10:20:30.500", kCut, kCut},
       {kTs, {1996, 5, 1, 10, 20, 30}, 123456000, "1996-05-01 10:20:30.123456", kCut, kCut},
