@@ -150,37 +150,38 @@ bool LocalPort(int socket, unsigned* port) {
   return true;
 }
 
-bool LookUpService(const char* service, uint16_t* port) {
+// The first IPv4 address getaddrinfo gives for host or service; a failure
+// sets the last socket error (fallback when the resolver gives no code).
+static bool Resolve(const char* host, const char* service, int protocol, int fallback,
+                    sockaddr_in* out) {
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
-  hints.ai_protocol = IPPROTO_TCP;
+  hints.ai_protocol = protocol;
   addrinfo* found = nullptr;
-  int rc = getaddrinfo(nullptr, service, &hints, &found);
+  int rc = getaddrinfo(host, service, &hints, &found);
   bool ok = rc == 0 && found != nullptr;
   if (ok) {
-    *port = ntohs(reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_port);
+    *out = *reinterpret_cast<sockaddr_in*>(found->ai_addr);
   } else {
-    SetLastSocketError(SocketErrorFromResolver(rc != 0 ? rc : EAI_SERVICE, errno));
+    SetLastSocketError(SocketErrorFromResolver(rc != 0 ? rc : fallback, errno));
   }
   if (found != nullptr) freeaddrinfo(found);
   return ok;
 }
 
+bool LookUpService(const char* service, uint16_t* port) {
+  sockaddr_in a{};
+  if (!Resolve(nullptr, service, IPPROTO_TCP, EAI_SERVICE, &a)) return false;
+  *port = ntohs(a.sin_port);
+  return true;
+}
+
 bool LookUpHost(const char* host, uint32_t* address) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  int rc = getaddrinfo(host, nullptr, &hints, &found);
-  bool ok = rc == 0 && found != nullptr;
-  if (ok) {
-    *address = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
-  } else {
-    SetLastSocketError(SocketErrorFromResolver(rc != 0 ? rc : EAI_NONAME, errno));
-  }
-  if (found != nullptr) freeaddrinfo(found);
-  return ok;
+  sockaddr_in a{};
+  if (!Resolve(host, nullptr, 0, EAI_NONAME, &a)) return false;
+  *address = a.sin_addr.s_addr;
+  return true;
 }
 
 uint32_t ParseDottedAddress(const char* text) { return inet_addr(text); }
