@@ -59,43 +59,45 @@ HandleObject* HandleIndex::Find(const void* handle, HandleKind kind) const {
   return nullptr;
 }
 
-HandleObject* HandleIndex::Pin(const void* handle, HandleKind kind) {
-  LockGuard guard(Mutex());
-  HandleObject* object = Find(handle, kind);
-  if (object == nullptr || object->anchor_->retired_) return nullptr;
-  PinLocked(object->anchor_);
-  return object->anchor_;
-}
-
-HandleObject* HandleIndex::Confirm(const void* handle, HandleKind kind, HandleObject* anchor) {
-  LockGuard guard(Mutex());
-  HandleObject* object = Find(handle, kind);
-  if (object == nullptr || object->anchor_ != anchor || anchor->retired_) return nullptr;
-  return object;
+HandleObject* HandleIndex::Enter(const void* handle, HandleKind kind, HandleObject** anchor) {
+  HandleObject* object;
+  HandleObject* pinned;
+  {
+    LockGuard guard(Mutex());
+    object = Find(handle, kind);
+    if (object == nullptr || Retired(object->anchor_)) return nullptr;
+    pinned = object->anchor_;
+    PinLocked(pinned);
+    *anchor = pinned;
+    // A free call lock taken while the object is known live: nobody can
+    // free it before this call lets go of the lock. (Taking it without
+    // waiting cannot deadlock with callers that hold it and want Mutex().)
+    if (pinned->CallLock()->TryAcquire()) return object;
+  }
+  pinned->CallLock()->Acquire();
+  // The object may have been freed while this call waited for the lock.
+  {
+    LockGuard guard(Mutex());
+    if (Find(handle, kind) == object && object->anchor_ == pinned && !Retired(pinned)) {
+      return object;
+    }
+  }
+  pinned->CallLock()->Release();
+  Unpin(pinned);
+  return nullptr;
 }
 
 bool HandleIndex::Retire(HandleObject* anchor) {
   LockGuard guard(Mutex());
   Remove(anchor);
   if (anchor->Owner() != nullptr) anchor->Owner()->Unlink(anchor);
-  anchor->retired_ = true;
-  return anchor->pins_ == 0;
+  return (anchor->state_.fetch_or(HandleObject::kRetired) & ~HandleObject::kRetired) == 0;
 }
 
 void HandleIndex::Unpin(HandleObject* anchor) {
-  bool last;
-  {
-    LockGuard guard(Mutex());
-    last = --anchor->pins_ == 0 && anchor->retired_;
-  }
-  // Outside the lock: deleting a connection deletes its statements, and
-  // each of those leaves the index.
-  if (last) delete anchor;
-}
-
-bool HandleIndex::Retired(const HandleObject* anchor) {
-  LockGuard guard(Mutex());
-  return anchor->retired_;
+  // Deleting a connection deletes its statements, and each of those
+  // leaves the index under Mutex(): this holds no lock.
+  if (anchor->state_.fetch_sub(1) == (HandleObject::kRetired | 1)) delete anchor;
 }
 
 void HandleIndex::Grow() {

@@ -6,12 +6,14 @@
 //
 // Calls are serialised per anchor: an environment or a connection is its
 // own anchor, a statement's anchor is its connection. A call pins the
-// anchor (it cannot be deleted while pinned), takes the anchor's call lock,
-// and confirms the handle is still live; freeing retires an anchor (it
-// leaves the index and its owner's list) and the last unpin deletes it.
+// anchor (it cannot be deleted while pinned) and takes the anchor's call
+// lock; when it had to wait for the lock it confirms the handle is still
+// live. Freeing retires an anchor (it leaves the index and its owner's
+// list) and the last unpin deletes it.
 #ifndef VELORA_BASE_HANDLEINDEX_H
 #define VELORA_BASE_HANDLEINDEX_H
 
+#include <atomic>
 #include <cstdint>
 
 #include "base/LinkedList.h"
@@ -37,10 +39,13 @@ class HandleObject : public ListItem {
   HandleObject* indexNext_ = nullptr;
   HandleObject* anchor_ = this;
   Lock* callLock_;
-  uint32_t pins_ = 0;  // calls in progress that hold this anchor
+  // The calls in progress that hold this anchor, and kRetired once it is
+  // freed (only the last unpin still needs it then). One word, so that an
+  // unpin needs no lock and exactly one party sees the last reference go.
+  static const uint32_t kRetired = 0x80000000u;
+  std::atomic<uint32_t> state_{0};
   HandleKind kind_;
   bool indexed_ = false;
-  bool retired_ = false;  // freed: only the last unpin still needs it
 };
 
 // The process-wide index. It never fails: its bucket array starts as a
@@ -60,22 +65,24 @@ class HandleIndex {
   // The live object of kind whose address is handle, or null.
   HandleObject* Find(const void* handle, HandleKind kind) const;
   // Counts a call on anchor, which is not deleted until it is unpinned.
-  static void PinLocked(HandleObject* anchor) { ++anchor->pins_; }
+  static void PinLocked(HandleObject* anchor) { anchor->state_.fetch_add(1); }
 
   // These take Mutex() themselves.
-  // Pins the anchor of the live object behind handle and returns it, or
-  // null when there is none (or its anchor was retired).
-  HandleObject* Pin(const void* handle, HandleKind kind);
-  // The live object behind handle, when its anchor is still anchor and not
-  // retired; null otherwise. Stable while the caller holds anchor's lock.
-  HandleObject* Confirm(const void* handle, HandleKind kind, HandleObject* anchor);
+  // The live object of kind behind handle with its anchor pinned (stored
+  // in *anchor) and the anchor's call lock held; null when there is none,
+  // or it was freed while this call waited for the lock.
+  HandleObject* Enter(const void* handle, HandleKind kind, HandleObject** anchor);
   // Takes anchor out of the index and off its owner's list. Returns true
   // when nobody has it pinned: the caller deletes it then.
   bool Retire(HandleObject* anchor);
+
+  // Without Mutex():
   // Ends a call's pin; deletes the anchor when it was retired and this was
   // the last pin.
-  void Unpin(HandleObject* anchor);
-  bool Retired(const HandleObject* anchor);
+  static void Unpin(HandleObject* anchor);
+  static bool Retired(const HandleObject* anchor) {
+    return (anchor->state_.load() & HandleObject::kRetired) != 0;
+  }
 
   uint32_t Count() const { return count_; }
   uint32_t BucketCount() const { return mask_ + 1; }

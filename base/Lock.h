@@ -21,6 +21,8 @@ class Lock {
   // uses it; Acquire and Release on it do nothing.
   bool Failed() const { return failed_; }
   void Acquire();
+  // Acquires the lock when no thread holds it; false otherwise.
+  bool TryAcquire();
   void Release();
 
   // Room for the system's lock object; the implementation checks it fits.

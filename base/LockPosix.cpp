@@ -21,6 +21,8 @@ void Lock::Acquire() {
   if (!failed_) pthread_mutex_lock(Native(native_));
 }
 
+bool Lock::TryAcquire() { return failed_ || pthread_mutex_trylock(Native(native_)) == 0; }
+
 void Lock::Release() {
   if (!failed_) pthread_mutex_unlock(Native(native_));
 }

@@ -24,6 +24,8 @@ void Lock::Acquire() {
   if (!failed_) EnterCriticalSection(Native(native_));
 }
 
+bool Lock::TryAcquire() { return failed_ || TryEnterCriticalSection(Native(native_)) != 0; }
+
 void Lock::Release() {
   if (!failed_) LeaveCriticalSection(Native(native_));
 }

@@ -9,12 +9,12 @@
 
 #include "base/Lock.h"
 
+// Written only under TraceLock(), so lines of concurrent calls never mix
+// and the file is never closed under a writer.
+std::atomic<FILE*> trace_state::file{nullptr};
+std::atomic<signed char> trace_state::levels[26] = {};
+
 namespace {
-// Read without the lock by every call's level test; written (and the file
-// written to) only under TraceLock(), so lines of concurrent calls never
-// mix and the file is never closed under a writer.
-std::atomic<FILE*> g_file{nullptr};
-std::atomic<signed char> g_levels[26] = {};
 char g_streamBuffer[512];
 
 struct TraceLockTag;
@@ -24,7 +24,7 @@ const int kMessageBuffer = 1024;
 
 void WriteLine(char letter, int level, const char* message) {
   LockGuard guard(TraceLock());
-  FILE* file = g_file.load(std::memory_order_relaxed);
+  FILE* file = trace_state::file.load(std::memory_order_relaxed);
   if (file == nullptr) return;  // closed since the level test
   if (message[0] == '\n') {
     std::fputc('\n', file);
@@ -44,25 +44,18 @@ void LocalTime(char (&text)[64]) {
 }
 
 void SetLevels(signed char level) {
-  for (std::atomic<signed char>& l : g_levels) l.store(level, std::memory_order_relaxed);
+  for (std::atomic<signed char>& l : trace_state::levels) l.store(level, std::memory_order_relaxed);
 }
 }  // namespace
 
-bool TraceEnabled(char letter, int level) {
-  if (g_file.load(std::memory_order_relaxed) == nullptr || letter < 'A' || letter > 'Z') {
-    return false;
-  }
-  return g_levels[letter - 'A'].load(std::memory_order_relaxed) >= level;
-}
-
 int TraceLevel(char letter) {
   if (letter < 'A' || letter > 'Z') return 0;
-  return g_levels[letter - 'A'].load(std::memory_order_relaxed);
+  return trace_state::levels[letter - 'A'].load(std::memory_order_relaxed);
 }
 
-bool TraceIsOpen() { return g_file.load(std::memory_order_relaxed) != nullptr; }
+bool TraceIsOpen() { return trace_state::file.load(std::memory_order_relaxed) != nullptr; }
 
-void Trace(char letter, int level, const char* format, ...) {
+void TraceLine(char letter, int level, const char* format, ...) {
   if (!TraceEnabled(letter, level)) return;
   // Long SQL texts and connection strings are cut at the buffer's end.
   char message[kMessageBuffer];
@@ -86,7 +79,7 @@ void TraceString(char letter, int level, const char* name, const char* value) {
 
 void TraceDump(const char* title, const void* bytes, unsigned long count) {
   LockGuard guard(TraceLock());
-  FILE* file = g_file.load(std::memory_order_relaxed);
+  FILE* file = trace_state::file.load(std::memory_order_relaxed);
   if (file == nullptr) return;
   const unsigned char* p = static_cast<const unsigned char*>(bytes);
   std::fprintf(file, "(%5d) %s\n", static_cast<int>(getpid()), title);
@@ -124,12 +117,13 @@ void SetTraceMode(const char* mode, FILE* file) {
       }
     }
     if (c >= 'A' && c <= 'Z') {
-      g_levels[c - 'A'].store(static_cast<signed char>(level), std::memory_order_relaxed);
+      trace_state::levels[c - 'A'].store(static_cast<signed char>(level),
+                                         std::memory_order_relaxed);
     } else if (c == '*') {
       SetLevels(static_cast<signed char>(level));
     }
   }
-  FILE* old = g_file.exchange(file);
+  FILE* old = trace_state::file.exchange(file);
   if (old != nullptr) std::fclose(old);
   if (mode[0] != '\0' && file != nullptr) {
     std::setvbuf(file, g_streamBuffer, _IOFBF, sizeof g_streamBuffer);
@@ -144,7 +138,7 @@ void SetTraceMode(const char* mode, FILE* file) {
 
 void CloseTrace() {
   LockGuard guard(TraceLock());
-  FILE* file = g_file.exchange(nullptr);
+  FILE* file = trace_state::file.exchange(nullptr);
   if (file == nullptr) return;
   char when[64];
   LocalTime(when);

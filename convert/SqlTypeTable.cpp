@@ -1,6 +1,7 @@
 // The SQL type and C type tables, and creation of a column's value class.
 #include "convert/SqlTypeTable.h"
 
+#include <cstddef>
 #include <new>
 
 #include "convert/BigIntValue.h"
@@ -23,7 +24,7 @@ struct CTypeEntry {
   CTarget target;
 };
 
-const CTypeEntry kCTypes[] = {
+constexpr CTypeEntry kCTypes[] = {
     {SQL_C_CHAR, kToChar},
     {SQL_C_BINARY, kToBinary},
     {SQL_C_BIT, kToBit},
@@ -56,7 +57,7 @@ constexpr uint16_t kDates = kBytes | Bit(kToDate) | Bit(kToTimestamp);
 constexpr uint16_t kTimes = kBytes | Bit(kToTime) | Bit(kToTimestamp);
 constexpr uint16_t kTimestamps = kBytes | Bit(kToDate) | Bit(kToTime) | Bit(kToTimestamp);
 
-const SqlTypeRow kSqlTypes[] = {
+constexpr SqlTypeRow kSqlTypes[] = {
     {SQL_CHAR, Make<CharValue>, true, SQL_C_CHAR, kAll, false},
     {SQL_VARCHAR, Make<VarCharValue>, false, SQL_C_CHAR, kAll, false},
     {SQL_LONGVARCHAR, Make<LongVarCharValue>, false, SQL_C_CHAR, kAll, false},
@@ -76,22 +77,60 @@ const SqlTypeRow kSqlTypes[] = {
     {SQL_TIMESTAMP, Make<TimestampValue>, true, SQL_C_TIMESTAMP, kTimestamps, true},
 };
 
+// Direct indexes of the two tables by their codes, built by the compiler
+// from the tables themselves (every SQLGetData and every bound column's
+// transfer looks codes up): slot[code - low] holds the row's position plus
+// one, 0 where no row has the code.
+template <typename Row, std::size_t kRows, typename Code>
+constexpr int32_t Lowest(const Row (&rows)[kRows], Code Row::*code) {
+  int32_t low = rows[0].*code;
+  for (const Row& row : rows) low = row.*code < low ? row.*code : low;
+  return low;
+}
+
+template <typename Row, std::size_t kRows, typename Code>
+constexpr int32_t Highest(const Row (&rows)[kRows], Code Row::*code) {
+  int32_t high = rows[0].*code;
+  for (const Row& row : rows) high = row.*code > high ? row.*code : high;
+  return high;
+}
+
+template <int32_t kLow, int32_t kHigh>
+struct CodeIndex {
+  uint8_t slot[kHigh - kLow + 1] = {};
+  // The position of code's row, or -1.
+  int Find(int32_t code) const { return code < kLow || code > kHigh ? -1 : slot[code - kLow] - 1; }
+};
+
+template <int32_t kLow, int32_t kHigh, typename Row, std::size_t kRows, typename Code>
+constexpr CodeIndex<kLow, kHigh> IndexOf(const Row (&rows)[kRows], Code Row::*code) {
+  CodeIndex<kLow, kHigh> index{};
+  for (std::size_t i = 0; i < kRows; ++i) {
+    if (index.slot[rows[i].*code - kLow] == 0)
+      index.slot[rows[i].*code - kLow] = static_cast<uint8_t>(i + 1);
+  }
+  return index;
+}
+
+constexpr auto kSqlTypeIndex =
+    IndexOf<Lowest(kSqlTypes, &SqlTypeRow::sqlType), Highest(kSqlTypes, &SqlTypeRow::sqlType)>(
+        kSqlTypes, &SqlTypeRow::sqlType);
+constexpr auto kCTypeIndex =
+    IndexOf<Lowest(kCTypes, &CTypeEntry::cType), Highest(kCTypes, &CTypeEntry::cType)>(
+        kCTypes, &CTypeEntry::cType);
+
 }  // namespace
 
 const SqlTypeRow* FindSqlType(int32_t sqlType) {
-  for (const SqlTypeRow& row : kSqlTypes)
-    if (row.sqlType == sqlType) return &row;
-  return nullptr;
+  const int row = kSqlTypeIndex.Find(sqlType);
+  return row < 0 ? nullptr : &kSqlTypes[row];
 }
 
 bool FindCTarget(SQLSMALLINT cType, CTarget* target) {
-  for (const CTypeEntry& entry : kCTypes) {
-    if (entry.cType == cType) {
-      *target = entry.target;
-      return true;
-    }
-  }
-  return false;
+  const int row = kCTypeIndex.Find(cType);
+  if (row < 0) return false;
+  *target = kCTypes[row].target;
+  return true;
 }
 
 SQLSMALLINT DefaultCType(int32_t sqlType) {

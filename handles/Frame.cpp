@@ -12,23 +12,15 @@
 #include "base/Trace.h"
 
 HandleHold::HandleHold(const void* handle, HandleKind kind) {
-  HandleObject* anchor = Handles().Pin(handle, kind);
-  if (anchor == nullptr) return;
-  anchor->CallLock()->Acquire();
-  // The object may have been freed while this call waited for the lock.
-  object_ = Handles().Confirm(handle, kind, anchor);
-  if (object_ == nullptr) {
-    anchor->CallLock()->Release();
-    Handles().Unpin(anchor);
-    return;
-  }
-  anchor_ = anchor;
+  HandleObject* anchor = nullptr;
+  object_ = Handles().Enter(handle, kind, &anchor);
+  if (object_ != nullptr) anchor_ = anchor;
 }
 
 HandleHold::~HandleHold() {
   if (anchor_ == nullptr) return;
   anchor_->CallLock()->Release();
-  Handles().Unpin(anchor_);  // deletes a connection or environment freed by this call
+  HandleIndex::Unpin(anchor_);  // deletes a connection or environment freed by this call
 }
 
 void TraceArgument(const char* name, const char* value, int32_t length) {
@@ -55,8 +47,7 @@ void TraceArgument(const char* name, const char* value, int32_t length) {
   }
 }
 
-int TraceReturnCode(int rc) {
-  if (!TraceEnabled('A', 2)) return rc;
+int TraceReturnLine(int rc) {
   const char* name = nullptr;
   switch (rc) {
     case SQL_ERROR:

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "base/HandleIndex.h"
+#include "base/Trace.h"
 
 // Marks a function as one of the library's exports (C linkage, visible).
 #define VEL_EXPORT extern "C" __attribute__((visibility("default")))
@@ -60,6 +61,7 @@ inline unsigned long HandleValue(const void* handle) {
 void TraceArgument(const char* name, const char* value, int32_t length);
 
 // Traces "Return code: NAME\n" (A, 2) and returns rc unchanged.
-int TraceReturnCode(int rc);
+int TraceReturnLine(int rc);
+inline int TraceReturnCode(int rc) { return TraceEnabled('A', 2) ? TraceReturnLine(rc) : rc; }
 
 #endif

@@ -101,7 +101,7 @@ void Environment::RemoveAllConnections() {
     conn->CallLock()->Acquire();
     if (ValidConnection(conn)) RemoveConnection(conn);
     conn->CallLock()->Release();
-    Handles().Unpin(conn);
+    HandleIndex::Unpin(conn);
   }
 }
 

@@ -145,10 +145,36 @@ int Statement::AdoptResultSet(ResultSetDescriptionElement* description) {
   return SQL_SUCCESS;
 }
 
-ColumnValue* Statement::Column(unsigned icol) {
-  if (icol == 0 || icol > columns.Count()) return nullptr;
-  return columns.ItemAt(static_cast<uint16_t>(icol - 1));
+ResultColumnList::~ResultColumnList() { VelFree(index_); }
+
+void ResultColumnList::Append(ColumnValue* value) {
+  indexed_ = 0;
+  LinkedList::Append(value);
 }
+
+ColumnValue* ResultColumnList::Number(unsigned number) {
+  const uint32_t count = Count();
+  if (number == 0 || number > count) return nullptr;
+  if (indexed_ != count) {
+    if (capacity_ < count) {
+      // Without room for the index the columns are walked instead: every
+      // SQLGetData and bound transfer still finds its column.
+      void* room = VelAlloc(sizeof(ColumnValue*) * count);
+      if (room == nullptr) return ItemAt(static_cast<uint16_t>(number - 1));
+      VelFree(index_);
+      index_ = static_cast<ColumnValue**>(room);
+      capacity_ = count;
+    }
+    uint32_t i = 0;
+    for (ColumnValue* v = Head(); v != nullptr; v = static_cast<ColumnValue*>(v->NextItem())) {
+      index_[i++] = v;
+    }
+    indexed_ = count;
+  }
+  return index_[number - 1];
+}
+
+ColumnValue* Statement::Column(unsigned icol) { return columns.Number(icol); }
 
 void Statement::Unbind() {
   for (ColumnValue* v = columns.First(); v != nullptr; v = columns.Next()) v->binding = nullptr;

@@ -21,10 +21,25 @@ class ParameterDataSetElement;
 class Request;
 class ResultSetDescriptionElement;
 
-// One ColumnValue per column of the current result set, in column order.
+// One ColumnValue per column of the current result set, in column order,
+// found by number through an index made on first use after the columns
+// change. Change them only through Append and Clear (which forget the
+// index); walking them is free.
 class ResultColumnList : public TypedList<ColumnValue> {
  public:
-  ~ResultColumnList() override = default;
+  ~ResultColumnList() override;
+  void Append(ColumnValue* value);
+  void Clear() {
+    indexed_ = 0;
+    LinkedList::Clear();
+  }
+  // Column number (from 1), or null when there is none.
+  ColumnValue* Number(unsigned number);
+
+ private:
+  ColumnValue** index_ = nullptr;  // owned; kept for the next result set
+  uint32_t capacity_ = 0;
+  uint32_t indexed_ = 0;  // columns index_ holds; 0 until made again
 };
 
 // An HSTMT is the address of a Statement. It is registered with

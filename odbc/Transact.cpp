@@ -77,13 +77,13 @@ int TransactEnvironment(const void* henv, SQLUSMALLINT fType) {
   for (uint32_t i = 0; i < count; ++i) {
     Connection* c = pinned[i];
     c->CallLock()->Acquire();
-    if (!Handles().Retired(c) && c->LoggedIn()) {
+    if (!HandleIndex::Retired(c) && c->LoggedIn()) {
       c->ClearErrors();
       const int rc = TransactConnection(c, fType);
       if (Badness(rc) > Badness(worst)) worst = rc;
     }
     c->CallLock()->Release();
-    Handles().Unpin(c);
+    HandleIndex::Unpin(c);
   }
   VelFree(pinned);
   return worst;
