@@ -152,7 +152,7 @@ void ResultColumnList::Append(ColumnValue* value) {
   LinkedList::Append(value);
 }
 
-ColumnValue* ResultColumnList::Number(unsigned number) {
+ColumnValue* ResultColumnList::IndexAndFind(unsigned number) {
   const uint32_t count = Count();
   if (number == 0 || number > count) return nullptr;
   if (indexed_ != count) {
@@ -173,8 +173,6 @@ ColumnValue* ResultColumnList::Number(unsigned number) {
   }
   return index_[number - 1];
 }
-
-ColumnValue* Statement::Column(unsigned icol) { return columns.Number(icol); }
 
 void Statement::Unbind() {
   for (ColumnValue* v = columns.First(); v != nullptr; v = columns.Next()) v->binding = nullptr;

@@ -34,9 +34,12 @@ class ResultColumnList : public TypedList<ColumnValue> {
     LinkedList::Clear();
   }
   // Column number (from 1), or null when there is none.
-  ColumnValue* Number(unsigned number);
+  ColumnValue* Number(unsigned number) {
+    return number - 1u < indexed_ ? index_[number - 1] : IndexAndFind(number);
+  }
 
  private:
+  ColumnValue* IndexAndFind(unsigned number);
   ColumnValue** index_ = nullptr;  // owned; kept for the next result set
   uint32_t capacity_ = 0;
   uint32_t indexed_ = 0;  // columns index_ holds; 0 until made again
@@ -53,7 +56,9 @@ class Statement : public HandleObject {
   Statement() : HandleObject(kKind, nullptr) {}
   ~Statement() override;
 
-  void ClearErrors() { errors.Clear(); }
+  void ClearErrors() {
+    if (errors.Count() != 0) errors.Clear();
+  }
   // Queues a client record (see VEL_POST_ERROR); returns rc.
   int PostError(int rc, int32_t native, const char* sqlstate, const char* text, const char* file,
                 int32_t line) {
@@ -89,7 +94,7 @@ class Statement : public HandleObject {
   };
   uint32_t StatementId() const { return statementId; }
   // The value of result column icol (from 1), or null when there is none.
-  ColumnValue* Column(unsigned icol);
+  ColumnValue* Column(unsigned icol) { return columns.Number(icol); }
 
   // Takes the connection's current statement options (at allocation).
   void CopyOptions(const Connection& c);

@@ -79,7 +79,8 @@ bool FetchesBlocks(Statement* stmt) {
 }
 
 SQLRETURN NextBlockRow(Statement* stmt, FetchDataSetElement* row) {
-  if (stmt->block != nullptr && stmt->block->Get<RowBlockElement>()->RowsLeft() == 0) {
+  RowBlockElement* rows = stmt->block != nullptr ? stmt->block->Get<RowBlockElement>() : nullptr;
+  if (rows != nullptr && rows->RowsLeft() == 0) {
     Request* used = stmt->block;
     stmt->block = nullptr;
     const int end = used->ReturnCode();
@@ -96,9 +97,10 @@ SQLRETURN NextBlockRow(Statement* stmt, FetchDataSetElement* row) {
       stmt->DropBlock();
       return rc;
     }
+    rows = stmt->block->Get<RowBlockElement>();
   }
   int status = kStatusCommunicationFailure;
-  if (!stmt->block->Get<RowBlockElement>()->NextRow(row, &status)) {
+  if (!rows->NextRow(row, &status)) {
     stmt->DropBlock();
     return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
   }
