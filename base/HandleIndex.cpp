@@ -59,31 +59,39 @@ HandleObject* HandleIndex::Find(const void* handle, HandleKind kind) const {
   return nullptr;
 }
 
-HandleObject* HandleIndex::Enter(const void* handle, HandleKind kind, HandleObject** anchor) {
+HandleObject* HandleIndex::Enter(const void* handle, HandleKind kind, HandleObject** anchor,
+                                 bool* pin) {
   HandleObject* object;
-  HandleObject* pinned;
+  HandleObject* owner;
   {
     LockGuard guard(Mutex());
     object = Find(handle, kind);
     if (object == nullptr || Retired(object->anchor_)) return nullptr;
-    pinned = object->anchor_;
-    PinLocked(pinned);
-    *anchor = pinned;
-    // A free call lock taken while the object is known live: nobody can
-    // free it before this call lets go of the lock. (Taking it without
+    owner = object->anchor_;
+    *anchor = owner;
+    // A free call lock taken while the object is known live: nobody else
+    // can free it before this call lets go of the lock. (Taking it without
     // waiting cannot deadlock with callers that hold it and want Mutex().)
-    if (pinned->CallLock()->TryAcquire()) return object;
+    // Only a call on an anchor itself may free it, and its pin keeps the
+    // anchor until the call ends; a statement's call needs none.
+    if (owner->CallLock()->TryAcquire()) {
+      *pin = object == owner;
+      if (*pin) PinLocked(owner);
+      return object;
+    }
+    PinLocked(owner);
+    *pin = true;
   }
-  pinned->CallLock()->Acquire();
+  owner->CallLock()->Acquire();
   // The object may have been freed while this call waited for the lock.
   {
     LockGuard guard(Mutex());
-    if (Find(handle, kind) == object && object->anchor_ == pinned && !Retired(pinned)) {
+    if (Find(handle, kind) == object && object->anchor_ == owner && !Retired(owner)) {
       return object;
     }
   }
-  pinned->CallLock()->Release();
-  Unpin(pinned);
+  owner->CallLock()->Release();
+  Unpin(owner);
   return nullptr;
 }
 

@@ -9,7 +9,7 @@
 // anchor (it cannot be deleted while pinned) and takes the anchor's call
 // lock; when it had to wait for the lock it confirms the handle is still
 // live. Freeing retires an anchor (it leaves the index and its owner's
-// list) and the last unpin deletes it.
+// list), always under its call lock, and the last unpin deletes it.
 #ifndef VELORA_BASE_HANDLEINDEX_H
 #define VELORA_BASE_HANDLEINDEX_H
 
@@ -68,10 +68,11 @@ class HandleIndex {
   static void PinLocked(HandleObject* anchor) { anchor->state_.fetch_add(1); }
 
   // These take Mutex() themselves.
-  // The live object of kind behind handle with its anchor pinned (stored
-  // in *anchor) and the anchor's call lock held; null when there is none,
-  // or it was freed while this call waited for the lock.
-  HandleObject* Enter(const void* handle, HandleKind kind, HandleObject** anchor);
+  // The live object of kind behind handle with its anchor (stored in
+  // *anchor) locked by the anchor's call lock and, when *pin comes back
+  // true, pinned; null when there is none, or it was freed while this call
+  // waited for the lock.
+  HandleObject* Enter(const void* handle, HandleKind kind, HandleObject** anchor, bool* pin);
   // Takes anchor out of the index and off its owner's list. Returns true
   // when nobody has it pinned: the caller deletes it then.
   bool Retire(HandleObject* anchor);

@@ -13,14 +13,15 @@
 
 HandleHold::HandleHold(const void* handle, HandleKind kind) {
   HandleObject* anchor = nullptr;
-  object_ = Handles().Enter(handle, kind, &anchor);
+  object_ = Handles().Enter(handle, kind, &anchor, &pinned_);
   if (object_ != nullptr) anchor_ = anchor;
 }
 
 HandleHold::~HandleHold() {
   if (anchor_ == nullptr) return;
   anchor_->CallLock()->Release();
-  HandleIndex::Unpin(anchor_);  // deletes a connection or environment freed by this call
+  // Deletes a connection or environment freed by this call.
+  if (pinned_) HandleIndex::Unpin(anchor_);
 }
 
 void TraceArgument(const char* name, const char* value, int32_t length) {

@@ -31,8 +31,9 @@ class HandleHold {
   HandleHold& operator=(const HandleHold&) = delete;
 
  protected:
-  HandleObject* anchor_ = nullptr;  // pinned and locked while held
+  HandleObject* anchor_ = nullptr;  // locked while held
   HandleObject* object_ = nullptr;  // null: no live handle (SQL_INVALID_HANDLE)
+  bool pinned_ = false;             // anchor_ pinned as well
 };
 
 // The hold typed for its object. With clear (the frame's step 3) the
