@@ -1,7 +1,8 @@
 // The SQLite storage engine: one database connection per client session,
 // in WAL mode; writers to one database take turns in a fair queue (SQLite's
 // busy timeout stays for locks taken outside it: other processes, the
-// switch to WAL).
+// switch to WAL). Between sessions a keeper holds each file open
+// (SqliteKeeper.h).
 #include <sqlite3.h>
 
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <mutex>
 
 #include "server/storage/SqliteErrors.h"
+#include "server/storage/SqliteKeeper.h"
 #include "server/storage/Storage.h"
 #include "server/storage/WriteQueue.h"
 
@@ -204,28 +206,43 @@ class SqliteStatement : public StorageStatement {
   int64_t changed_ = 0;
 };
 
+// What a session's authorizer goes by.
+struct Rights {
+  bool readOnlyLocked = false;  // query_only may not be switched off again
+  SqliteFile* file = nullptr;   // null for a private (in-memory) database
+};
+
 // A session works on the one database its data source names. Attaching
 // another file (ATTACH, VACUUM INTO) would reach every file the server
 // may read or write, so only temporary and in-memory databases may be
-// attached. A session locked read-only (data not null) may not switch
-// query_only off again.
-int Authorize(void* locked, int action, const char* file, const char* value, const char*,
+// attached. A session locked read-only may not switch query_only off
+// again.
+int Authorize(void* context, int action, const char* file, const char* value, const char*,
               const char*) {
+  const Rights* rights = static_cast<const Rights*>(context);
   if (action == SQLITE_ATTACH && file && file[0] != '\0' && std::strcmp(file, ":memory:") != 0)
     return SQLITE_DENY;
-  if (locked && action == SQLITE_PRAGMA && value && sqlite3_stricmp(file, "query_only") == 0)
-    return SQLITE_DENY;
+  if (action != SQLITE_PRAGMA || !value) return SQLITE_OK;
+  if (rights->readOnlyLocked && sqlite3_stricmp(file, "query_only") == 0) return SQLITE_DENY;
+  if (rights->file &&
+      (sqlite3_stricmp(file, "journal_mode") == 0 || sqlite3_stricmp(file, "locking_mode") == 0))
+    rights->file->Drop();
   return SQLITE_OK;
 }
 
 class SqliteSession : public StorageSession {
  public:
   SqliteSession(sqlite3* db, std::shared_ptr<WriteQueue> queue, int waitMs,
-                const std::atomic<bool>* stop)
-      : db_(db), turn_(db, std::move(queue), waitMs, stop) {}
+                const std::atomic<bool>* stop, std::shared_ptr<SqliteFile> file)
+      : db_(db), turn_(db, std::move(queue), waitMs, stop), file_(std::move(file)) {
+    rights_.file = file_.get();
+    sqlite3_set_authorizer(db_, Authorize, &rights_);
+    if (file_) file_->Join();
+  }
   ~SqliteSession() override {
     if (InTransaction()) Exec("ROLLBACK");
     sqlite3_close_v2(db_);
+    if (file_) file_->Leave();
   }
 
   Status Prepare(const std::string& sql, std::unique_ptr<StorageStatement>* out,
@@ -249,7 +266,7 @@ class SqliteSession : public StorageSession {
   }
   Status LockReadOnly() override {
     Status st = SetReadOnly(true);
-    if (st.ok) sqlite3_set_authorizer(db_, Authorize, this);
+    if (st.ok) rights_.readOnlyLocked = true;
     return st;
   }
   void SetAbandoned(std::function<bool()> abandoned) override {
@@ -360,6 +377,8 @@ class SqliteSession : public StorageSession {
 
   sqlite3* db_;
   WriteTurn turn_;
+  std::shared_ptr<SqliteFile> file_;
+  Rights rights_;
 };
 
 // Asked by SQLite every few thousand steps: non-zero interrupts the
@@ -385,7 +404,19 @@ class SqliteEngine : public StorageEngine {
     return queue;
   }
 
+  // The file at path as served; null for a private in-memory or temporary
+  // database. One per path for the life of the engine.
+  std::shared_ptr<SqliteFile> FileAt(const std::string& path) {
+    if (path.empty() || path == ":memory:") return nullptr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::shared_ptr<SqliteFile>& file = files_[path];
+    if (!file) file = std::make_shared<SqliteFile>(path);
+    return file;
+  }
+
   Status Open(const std::string& path, std::unique_ptr<StorageSession>* out) override {
+    std::shared_ptr<SqliteFile> file = FileAt(path);
+    const bool kept = file && file->Kept();
     sqlite3* db = nullptr;
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
     int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
@@ -399,19 +430,20 @@ class SqliteEngine : public StorageEngine {
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, busyTimeoutMs_);
     sqlite3_limit(db, SQLITE_LIMIT_LENGTH, maxValueBytes_);
-    sqlite3_set_authorizer(db, Authorize, nullptr);
     if (stop_)
       sqlite3_progress_handler(db, 10000, StopRequested, const_cast<std::atomic<bool>*>(stop_));
-    auto* session = new SqliteSession(db, QueueOf(db), busyTimeoutMs_, stop_);
+    auto* session = new SqliteSession(db, QueueOf(db), busyTimeoutMs_, stop_, file);
     // WAL lets readers go on while one client writes. An in-memory
-    // database has no journal file and keeps its own mode.
-    session->Exec("PRAGMA journal_mode=WAL");
+    // database has no journal file and keeps its own mode; a kept file is
+    // in WAL mode already (the keeper's lock holds off any other mode).
+    if (!kept) session->Exec("PRAGMA journal_mode=WAL");
     Status st = session->Exec("PRAGMA foreign_keys=ON");
     if (!st.ok) {
       delete session;
       if (st.sqlstate != "S1001") st.sqlstate = "08001";  // out of memory stays S1001
       return st;
     }
+    if (file && !kept) file->Keep();
     out->reset(session);
     return Status::Ok();
   }
@@ -422,6 +454,7 @@ class SqliteEngine : public StorageEngine {
   const std::atomic<bool>* stop_;
   std::mutex mutex_;
   std::map<std::string, std::shared_ptr<WriteQueue>> queues_;
+  std::map<std::string, std::shared_ptr<SqliteFile>> files_;
 };
 
 }  // namespace

@@ -2,6 +2,8 @@
 // registration (Threading = 0) lets call the driver from every thread at
 // once: threads with connections of their own, threads sharing one
 // connection, and SQLCancel from another thread during a fetch loop.
+#include <dlfcn.h>
+
 #include <atomic>
 #include <thread>
 
@@ -86,17 +88,27 @@ TEST_F(Open, ThreadsShareOneConnection) {
 }
 
 // SQLCancel from another thread waits for the call in progress and then
-// closes the cursor: a fetch loop either completes or stops with an error,
-// the rows it got are right, and the connection works on afterwards.
+// closes the cursor: a fetch loop either completes or stops with the
+// driver's error, the rows it got are right, and the connection works on
+// afterwards. The canceller calls the driver's own SQLCancel on the
+// driver's handle: unixODBC's SQLCancel clears the statement's records
+// without its locks while the failing fetch fills them, which corrupts
+// the driver manager's heap now and then.
 TEST_F(Open, CancelFromAnotherThreadStopsAFetchLoopCleanly) {
   ASSERT_EQ(SQL_SUCCESS, c.Execute("CREATE TEMP TABLE cancelled (n INTEGER)"));
   for (int k = 0; k < kRows; ++k)
     ASSERT_EQ(SQL_SUCCESS, c.Execute("INSERT INTO cancelled VALUES (" + std::to_string(k) + ")"));
   SQLHSTMT s = Prepared(c, "SELECT n FROM cancelled ORDER BY n");
+  void* driver = dlopen("libveldrv32.so", RTLD_NOW | RTLD_NOLOAD);
+  ASSERT_NE(driver, nullptr) << dlerror();
+  const auto cancel = reinterpret_cast<SQLRETURN (*)(SQLHSTMT)>(dlsym(driver, "SQLCancel"));
+  SQLHSTMT own = s;
+  ASSERT_EQ(SQL_SUCCESS, SQLGetInfo(c.dbc, SQL_DRIVER_HSTMT, &own, sizeof own, nullptr));
+  ASSERT_TRUE(cancel && own != s);
   std::atomic<bool> done{false};
   std::thread canceller([&] {
     for (int k = 0; k < 100000 && !done; ++k) {
-      EXPECT_TRUE(SQL_SUCCEEDED(SQLCancel(s)));
+      EXPECT_EQ(SQL_SUCCESS, cancel(own));
       std::this_thread::yield();
     }
   });
@@ -104,12 +116,11 @@ TEST_F(Open, CancelFromAnotherThreadStopsAFetchLoopCleanly) {
     const std::string got = Fetch(s, SQLExecute(s));
     const size_t end = got.find('|');
     EXPECT_EQ(Numbers(0, kRows).substr(0, end), got.substr(0, end)) << got;
-    // The driver manager may drop the record of the error when its own
-    // SQLCancel runs at the same moment.
-    EXPECT_TRUE(got.compare(end, std::string::npos, "|100") == 0 || got.compare(end, 3, "|-1") == 0) << got;
+    EXPECT_TRUE(got.compare(end, std::string::npos, "|100") == 0 || got.compare(end, 10, "|-1 24000 ") == 0) << got;
   }
   done = true;
   canceller.join();
+  dlclose(driver);
   SQLFreeHandle(SQL_HANDLE_STMT, s);
   SQLHSTMT after = Prepared(c, "SELECT n FROM cancelled ORDER BY n");
   EXPECT_EQ(Numbers(0, kRows) + "|100", Fetch(after, SQLExecute(after)));

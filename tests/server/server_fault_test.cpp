@@ -129,6 +129,37 @@ TEST(ServerDisk, AnUnwritableDatabaseRefusesWritesAndServesReads) {
   EXPECT_EQ(writer.Run("INSERT INTO t VALUES (3)"), "0 00000");
 }
 
+// The server holds a database open between sessions; the file it leaves
+// idle is whole, and the next session works on whatever file is at the path
+// now (moved away: a new one; moved back: the old one, untouched by the
+// other's rows).
+TEST(ServerDisk, TheIdleFileIsWholeAndAFileMovedAwayOrBackIsTheOneTheNextSessionSees) {
+  VeloraServer server;
+  const std::string db = server.Folder() + "/db", moved = server.Folder() + "/moved";
+  ASSERT_TRUE(server.Start({"--database", db})) << server.Error();
+  Db first, gone, back;
+  ASSERT_TRUE(first.Open(server));
+  ASSERT_EQ(first.Run("CREATE TABLE t (n INTEGER)"), "0 00000");
+  ASSERT_EQ(first.Run("INSERT INTO t VALUES (1), (2)"), "0 00000");
+  ASSERT_EQ(first.c.Call(Msg::kDisconnect, 0), 0);
+  ASSERT_EQ(rename(db.c_str(), moved.c_str()), 0);
+  sqlite3* alone = nullptr;  // without its WAL, which stays at the old name
+  ASSERT_EQ(sqlite3_open_v2(moved.c_str(), &alone, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  sqlite3_stmt* count = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(alone, "SELECT count(*) FROM t", -1, &count, nullptr), SQLITE_OK);
+  EXPECT_EQ(sqlite3_step(count) == SQLITE_ROW ? sqlite3_column_int(count, 0) : -1, 2);
+  sqlite3_finalize(count);
+  sqlite3_close(alone);
+  ASSERT_TRUE(gone.Open(server));
+  EXPECT_EQ(gone.Count(), "failed: S0002");
+  ASSERT_EQ(gone.Run("CREATE TABLE t (n INTEGER)"), "0 00000");
+  EXPECT_EQ(gone.c.Query(gone.s, "PRAGMA journal_mode").at(0).at(0).bytes, std::string("wal", 4));
+  ASSERT_EQ(gone.c.Call(Msg::kDisconnect, 0), 0);
+  ASSERT_EQ(rename(moved.c_str(), db.c_str()), 0);
+  ASSERT_TRUE(back.Open(server));
+  EXPECT_EQ(back.Count(), U32(2));
+}
+
 // ---- SQLite's allocations failing, in process ----
 
 std::atomic<long> gFailIn{0};  // > 0: allocations until the one that fails
