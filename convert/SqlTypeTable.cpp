@@ -77,24 +77,19 @@ constexpr SqlTypeRow kSqlTypes[] = {
     {SQL_TIMESTAMP, Make<TimestampValue>, true, SQL_C_TIMESTAMP, kTimestamps, true},
 };
 
+// The lowest (or, with high, the highest) code of rows.
+template <typename Row, std::size_t kRows, typename Code>
+constexpr int32_t Bound(const Row (&rows)[kRows], Code Row::*code, bool high) {
+  int32_t bound = rows[0].*code;
+  for (const Row& row : rows)
+    bound = (high ? row.*code > bound : row.*code < bound) ? row.*code : bound;
+  return bound;
+}
+
 // Direct indexes of the two tables by their codes, built by the compiler
 // from the tables themselves (every SQLGetData and every bound column's
 // transfer looks codes up): slot[code - low] holds the row's position plus
 // one, 0 where no row has the code.
-template <typename Row, std::size_t kRows, typename Code>
-constexpr int32_t Lowest(const Row (&rows)[kRows], Code Row::*code) {
-  int32_t low = rows[0].*code;
-  for (const Row& row : rows) low = row.*code < low ? row.*code : low;
-  return low;
-}
-
-template <typename Row, std::size_t kRows, typename Code>
-constexpr int32_t Highest(const Row (&rows)[kRows], Code Row::*code) {
-  int32_t high = rows[0].*code;
-  for (const Row& row : rows) high = row.*code > high ? row.*code : high;
-  return high;
-}
-
 template <int32_t kLow, int32_t kHigh>
 struct CodeIndex {
   uint8_t slot[kHigh - kLow + 1] = {};
@@ -113,10 +108,10 @@ constexpr CodeIndex<kLow, kHigh> IndexOf(const Row (&rows)[kRows], Code Row::*co
 }
 
 constexpr auto kSqlTypeIndex =
-    IndexOf<Lowest(kSqlTypes, &SqlTypeRow::sqlType), Highest(kSqlTypes, &SqlTypeRow::sqlType)>(
-        kSqlTypes, &SqlTypeRow::sqlType);
+    IndexOf<Bound(kSqlTypes, &SqlTypeRow::sqlType, false),
+            Bound(kSqlTypes, &SqlTypeRow::sqlType, true)>(kSqlTypes, &SqlTypeRow::sqlType);
 constexpr auto kCTypeIndex =
-    IndexOf<Lowest(kCTypes, &CTypeEntry::cType), Highest(kCTypes, &CTypeEntry::cType)>(
+    IndexOf<Bound(kCTypes, &CTypeEntry::cType, false), Bound(kCTypes, &CTypeEntry::cType, true)>(
         kCTypes, &CTypeEntry::cType);
 
 }  // namespace
