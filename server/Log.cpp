@@ -14,7 +14,6 @@ bool gFrameTrace = false;
 }  // namespace
 
 void SetLogVerbosity(int level) { gVerbosity = level; }
-int LogVerbosity() { return gVerbosity; }
 void SetFrameTrace(bool on) { gFrameTrace = on; }
 bool FrameTrace() { return gFrameTrace; }
 
