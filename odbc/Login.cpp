@@ -15,11 +15,11 @@
 #include "odbc/PasswordDialog.h"
 #include "odbc/Workers.h"
 #include "platform/MessageBox.h"
+#include "protocol/Framing.h"
 #include "protocol/Requests.h"
 
 namespace {
 
-constexpr int kGreetingSize = 80;
 constexpr int kSwitchSize = 10;  // the "Password" switch: at most 9 characters
 
 // Reads key of the connection's data source from ODBC.INI into buffer.
@@ -100,20 +100,12 @@ int LoginConnection(Connection* c, const String& password) {
   char fellBack[200] = "";
   const int opened = OpenChannel(c, mode, fellBack, sizeof fellBack);
   if (opened != SQL_SUCCESS) return opened;
-  char greeting[kGreetingSize];
-  std::memset(greeting, 0, sizeof greeting);
-  std::snprintf(greeting, sizeof greeting, "L%c %s %s", 6, "WIN32", "iso8859-1");
-  if (!c->clib.Write(greeting, sizeof greeting)) {
+  int16_t greetingStatus = kGreetingAccepted;
+  if (!ExchangeGreeting(&c->clib, "WIN32", "iso8859-1", &greetingStatus)) {
     c->clib.ReleaseConnection();
     return VEL_POST(c, SQL_ERROR, kDiagCommunicationFailure);
   }
-  uint8_t answer[2];
-  if (!c->clib.Read(answer, sizeof answer)) {
-    c->clib.ReleaseConnection();
-    return VEL_POST(c, SQL_ERROR, kDiagCommunicationFailure);
-  }
-  const int16_t greetingStatus = static_cast<int16_t>(answer[0] | (answer[1] << 8));
-  if (greetingStatus != 0) {
+  if (greetingStatus != kGreetingAccepted) {
     c->clib.ReleaseConnection();
     char text[80];
     std::snprintf(text, sizeof text, kDiagProtocolFailure.text, greetingStatus);

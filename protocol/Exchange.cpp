@@ -1,9 +1,10 @@
-// The exchange: one request frame written, one reply frame read and
-// decoded, on the connection's socket.
+// The exchanges on the connection's socket: the greeting, and one request
+// frame written with one reply frame read and decoded.
 #include <cstring>
 
 #include "base/Trace.h"
 #include "net/ClibConnection.h"
+#include "protocol/Framing.h"
 #include "protocol/Request.h"
 
 namespace {
@@ -46,12 +47,13 @@ bool Request::Send(int* status, ClibConnection* connection) {
 }
 
 bool Request::Receive(int* status, ClibConnection* connection) {
-  uint32_t length = 0;
   if (connection == nullptr || !connection->IsOpen()) {
     *status = kStatusCommunicationFailure;
     return false;
   }
-  if (!connection->Read(&length, 4)) return Abandon(connection, status);
+  uint8_t header[kReplyHeaderSize];
+  if (!connection->Read(header, sizeof header)) return Abandon(connection, status);
+  const uint32_t length = DecodeReplyHeader(header);
   if (length > kMaxBodyLength) {
     // The stream cannot be resynchronised without reading the whole body:
     // the connection is closed, and every later exchange fails on it.
@@ -66,6 +68,17 @@ bool Request::Receive(int* status, ClibConnection* connection) {
   size_ = length;
   if (!connection->Read(frame_, length)) return Abandon(connection, status);
   return DecodeReplyBody(frame_, length, status);
+}
+
+bool ExchangeGreeting(ClibConnection* connection, const char* platform, const char* charset,
+                      int16_t* status) {
+  uint8_t greeting[kGreetingSize];
+  uint8_t answer[kGreetingStatusSize];
+  if (!EncodeGreeting(platform, charset, greeting) ||
+      !connection->Write(greeting, sizeof greeting) || !connection->Read(answer, sizeof answer))
+    return false;
+  *status = DecodeGreetingStatus(answer);
+  return true;
 }
 
 int Request::Exchange(int* status, ClibConnection* connection) {

@@ -2,7 +2,6 @@
 // decoding bodies into the element lists.
 #include "protocol/Request.h"
 
-#include <cstring>
 #include <initializer_list>
 
 #include "base/Trace.h"
@@ -10,6 +9,7 @@
 #include "protocol/Catalog.h"
 #include "protocol/ElementNames.h"
 #include "protocol/Elements.h"
+#include "protocol/Framing.h"
 
 namespace {
 
@@ -103,11 +103,10 @@ bool Request::Encode(ElementList* first, ElementList* second, uint32_t prefix, i
   size_ = 0;
   if (!Allocate(static_cast<uint32_t>(size) + prefix, status)) return false;
   size_ = static_cast<uint32_t>(size);
-  std::memcpy(frame_, &size_, 4);
-  if (prefix == 6) {
-    uint16_t code = MessageCode();
-    std::memcpy(frame_ + 4, &code, 2);
-  }
+  if (prefix == kRequestHeaderSize)
+    EncodeRequestHeader(size_, MessageCode(), frame_);
+  else
+    EncodeReplyHeader(size_, frame_);
   ElementCursor cursor{frame_ + prefix, frame_ + frameLength_};
   for (ElementList* list : {first, second}) {
     for (Element* e = list->Head(); e != nullptr; e = Next(e)) {
@@ -117,9 +116,13 @@ bool Request::Encode(ElementList* first, ElementList* second, uint32_t prefix, i
   return true;
 }
 
-bool Request::BuildFrame(int* status) { return Encode(&requestHeader_, &requestBody_, 6, status); }
+bool Request::BuildFrame(int* status) {
+  return Encode(&requestHeader_, &requestBody_, kRequestHeaderSize, status);
+}
 
-bool Request::EncodeReply(int* status) { return Encode(&replyHeader_, &replyBody_, 4, status); }
+bool Request::EncodeReply(int* status) {
+  return Encode(&replyHeader_, &replyBody_, kReplyHeaderSize, status);
+}
 
 // Decoding only reads through the cursor; the cast serves the cursor type
 // that encoding shares.

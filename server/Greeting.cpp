@@ -7,14 +7,11 @@
 namespace velsrv {
 
 GreetingStatus CheckGreeting(const uint8_t block[kGreetingSize]) {
-  if (block[0] != 'L') return kGreetingMalformed;
-  if (block[1] != kProtocolVersion) return kGreetingBadProtocol;
-  if (block[2] != ' ') return kGreetingMalformed;
-  int end = 3;
-  while (end < kGreetingSize && block[end] != 0) ++end;
-  for (int i = end; i < kGreetingSize; ++i)
-    if (block[i] != 0) return kGreetingMalformed;
-  std::string text(reinterpret_cast<const char*>(block + 3), end - 3);
+  const char* start = nullptr;
+  size_t length = 0;
+  const GreetingStatus framed = DecodeGreeting(block, &start, &length);
+  if (framed != kGreetingAccepted) return framed;
+  std::string text(start, length);
   size_t blank = text.find(' ');
   if (blank == std::string::npos || blank == 0 || blank + 1 >= text.size())
     return kGreetingMalformed;

@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "protocol/Framing.h"
 #include "protocol/WireNumbers.h"
 #include "server/Dispatch.h"
 #include "server/Greeting.h"
@@ -306,11 +307,11 @@ void Server::Serve(Client* client, std::string peer) {
     Slot slot;
     if (status == kGreetingAccepted && !slot.Take(&active_, options_.maxClients))
       status = kGreetingTooManyClients;
-    uint8_t answer[2] = {static_cast<uint8_t>(status & 0xFF),
-                         static_cast<uint8_t>((status >> 8) & 0xFF)};
+    uint8_t answer[kGreetingStatusSize];
+    EncodeGreetingStatus(status, answer);
     if (status != kGreetingAccepted)
       Log(0, "%s: greeting refused with status %d", peer.c_str(), status);
-    if (link.Write(answer, 2) && status == kGreetingAccepted) {
+    if (link.Write(answer, sizeof answer) && status == kGreetingAccepted) {
       SetTimeout(fd, 0);
       why = Session(&link, peer, &slot);
     }
@@ -339,15 +340,15 @@ std::string Server::Session(Link* link, const std::string& peer, Slot* slot) {
   std::vector<uint8_t> body;
   std::string reply, why;
   for (;;) {
-    uint8_t header[6];
+    uint8_t header[kRequestHeaderSize];
     if (!link->Read(header, sizeof header)) {
       why = session.LoggedIn() ? "client vanished without logging out"
                                : "client closed the connection";
       break;
     }
-    uint32_t length =
-        header[0] | (header[1] << 8) | (header[2] << 16) | (static_cast<uint32_t>(header[3]) << 24);
-    uint16_t code = static_cast<uint16_t>(header[4] | (header[5] << 8));
+    uint32_t length = 0;
+    uint16_t code = 0;
+    DecodeRequestHeader(header, &length, &code);
     if (length > options_.maxFrame) {
       why = "frame of " + std::to_string(length) + " bytes exceeds --max-frame";
       break;
@@ -358,9 +359,9 @@ std::string Server::Session(Link* link, const std::string& peer, Slot* slot) {
       break;
     }
     if (FrameTrace()) {
-      std::vector<uint8_t> frame(header, header + 6);
+      std::vector<uint8_t> frame(header, header + sizeof header);
       frame.insert(frame.end(), body.begin(), body.end());
-      if (code == Msg::kConnect) MaskPassword(frame.data() + 6, length);
+      if (code == Msg::kConnect) MaskPassword(frame.data() + sizeof header, length);
       LogFrame(("request from " + peer).c_str(), frame.data(), frame.size());
     }
     Log(1, "%s: request %u, %u bytes", peer.c_str(), code, length);
