@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "server/DecimalText.h"
+#include "server/Diagnostics.h"
 #include "server/ValueCodec.h"
 
 namespace velsrv {
@@ -20,11 +21,11 @@ uint32_t Get32(const uint8_t* p) {
 }
 
 Status OutOfRange(const char* type) {
-  return Status::Error("22003", 0, std::string("value out of range for ") + type);
+  return Status::Error(kStateOutOfRange, 0, std::string("value out of range for ") + type);
 }
 
 Status WrongSize(int16_t sqlType, uint32_t length) {
-  return Status::Error("S1090", 0,
+  return Status::Error(kStateLength, 0,
                        std::string("parameter of type ") + SqlTypeName(sqlType) + " has " +
                            std::to_string(length) + " bytes, not the size of its form");
 }
@@ -53,7 +54,8 @@ Status DecodeNumericParameter(const uint8_t* p, Value* out) {
   std::string digits;
   for (int k = 15; k >= 0; --k) {
     uint32_t nibble = (words[k / 8] >> (4 * (k % 8))) & 0xF;
-    if (nibble > 9) return Status::Error("22005", 0, "NUMERIC parameter holds a digit above 9");
+    if (nibble > 9)
+      return Status::Error(kStateInvalidCharacter, 0, "NUMERIC parameter holds a digit above 9");
     digits += static_cast<char>('0' + nibble);
   }
   Decimal d;
@@ -176,7 +178,7 @@ Status DecodeParameter(int16_t sqlType, const uint8_t* data, uint32_t length, Va
       return Status::Ok();
     }
     default:
-      return Status::Error("S1004", 0,
+      return Status::Error(kStateTypeOutOfRange, 0,
                            "parameter SQL type " + std::to_string(sqlType) + " is not supported");
   }
 }

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "server/DecimalText.h"
+#include "server/Diagnostics.h"
 #include "server/TextCase.h"
 
 namespace velsrv {
@@ -19,13 +20,14 @@ const uint16_t kNativeLengthValues[13] = {10, 1, 6, 12, 8, 8, 4, 12, 4, 2, 6, 16
 namespace {
 
 Status TooLong(const char* what) {
-  return Status::Error("22001", 0, std::string(what) + " is longer than the column allows");
+  return Status::Error(kStateTruncated, 0, std::string(what) + " is longer than the column allows");
 }
 Status OutOfRange(const char* type) {
-  return Status::Error("22003", 0, std::string("value out of range for ") + type);
+  return Status::Error(kStateOutOfRange, 0, std::string("value out of range for ") + type);
 }
 Status NotConvertible(const char* type) {
-  return Status::Error("22005", 0, std::string("value cannot be converted to ") + type);
+  return Status::Error(kStateInvalidCharacter, 0,
+                       std::string("value cannot be converted to ") + type);
 }
 
 void Put16(std::string* out, uint16_t v) {
@@ -364,7 +366,7 @@ Status EncodeRowValue(const Value& value, const SqlTypeDesc& type, uint32_t maxL
       return Status::Ok();
     }
     default:
-      return Status::Error("S1004", 0, "column type has no row layout");
+      return Status::Error(kStateTypeOutOfRange, 0, "column type has no row layout");
   }
 }
 

@@ -11,6 +11,7 @@
 #include <map>
 #include <thread>
 
+#include "server/Diagnostics.h"
 #include "server/storage/PostgresText.h"
 
 namespace velsrv {
@@ -38,8 +39,11 @@ Status PgStatus(PGconn* conn, const PGresult* r) {
   const char* detail = r ? PQresultErrorField(r, PG_DIAG_MESSAGE_DETAIL) : nullptr;
   std::string message = primary ? Trimmed(primary) : Trimmed(PQerrorMessage(conn));
   if (detail) message += " (" + Trimmed(detail) + ")";
-  // No SQLSTATE: libpq lost the connection to the database server.
-  if (!state) state = PQstatus(conn) == CONNECTION_OK ? "XX000" : "08006";
+  // No SQLSTATE: libpq lost the connection to the database server (or,
+  // with the connection still up, an internal error).
+  if (!state)
+    return Status::Error(PQstatus(conn) == CONNECTION_OK ? kStateGeneral : kStateCommunicationLink,
+                         0, message);
   return Status::Error(PostgresSqlState(state, message), 0, message);
 }
 
@@ -61,8 +65,8 @@ class PgEngine : public StorageEngine {
     const char* values[] = {location.c_str(), "velora-server", "UTF8", nullptr};
     PGconn* conn = PQconnectdbParams(keys, values, 1);
     if (PQstatus(conn) != CONNECTION_OK) {
-      Status st =
-          Status::Error("08001", 0, "cannot open database: " + Trimmed(PQerrorMessage(conn)));
+      Status st = Status::Error(kStateCannotConnect, 0,
+                                "cannot open database: " + Trimmed(PQerrorMessage(conn)));
       PQfinish(conn);
       return st;
     }
@@ -77,7 +81,7 @@ class PgEngine : public StorageEngine {
     PQclear(r);
     if (!st.ok) {
       PQfinish(conn);
-      st.sqlstate = "08001";
+      st.sqlstate = kStateCannotConnect;
       return st;
     }
     out->reset(new PgSession(conn, this, maxValueBytes_));
@@ -235,7 +239,7 @@ Status PgSession::Commit() {
   // PostgreSQL answers COMMIT of a failed transaction by rolling it back.
   if (PQtransactionStatus(conn_) == PQTRANS_INERROR) {
     Exec("ROLLBACK");
-    return Status::Error("40001", 0, "the transaction had failed and was rolled back");
+    return Status::Error(kStateSerialization, 0, "the transaction had failed and was rolled back");
   }
   return Exec("COMMIT");
 }

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "server/Diagnostics.h"
 #include "server/SqlTypes.h"
 #include "server/TextCase.h"
 #include "server/storage/PostgresEngine.h"
@@ -176,7 +177,7 @@ class PgStatement : public StorageStatement {
 
   Status Bind(int index, const Value& value) override {
     if (index < 1 || index > ParameterCount())
-      return Status::Error("S1093", 0, "invalid parameter number");
+      return Status::Error(kStateParameterNumber, 0, "invalid parameter number");
     binds_[index - 1] = value;
     return Status::Ok();
   }
@@ -197,7 +198,7 @@ class PgStatement : public StorageStatement {
     }
     for (int c = 0; c < PQnfields(batch_.get()); ++c)
       if (ValueBytes(batch_.get(), row_, c) > session_->MaxValueBytes()) {
-        *status = Status::Error("22001", 0,
+        *status = Status::Error(kStateTruncated, 0,
                                 "string or blob too big: a value of column " +
                                     std::to_string(c + 1) + " is longer than the largest value");
         return Finish(StepResult::kError);
@@ -307,7 +308,7 @@ class PgStatement : public StorageStatement {
         cursorName_ = cursor;
         return FetchBatch();
       }
-      if (!(hold && st.sqlstate == "S1C00")) return st;
+      if (!(hold && st.sqlstate == kStateNotCapable)) return st;
     }
     Status st = session_->Run(
         [&](PGconn* c) {
@@ -410,10 +411,10 @@ Status PgSession::Prepare(const std::string& sql, std::unique_ptr<StorageStateme
   std::string text, error;
   int markers = 0;
   if (!FirstPostgresStatement(sql, &text, rest, &markers, &error))
-    return Status::Error("37000", 0, error);
+    return Status::Error(kStateSyntax, 0, error);
   if (PgStatement::FirstWord(text).empty() &&
       text.find_first_not_of(" \t\r\n") == std::string::npos)
-    return Status::Error("37000", 0, "the statement text holds no statement");
+    return Status::Error(kStateSyntax, 0, "the statement text holds no statement");
   // Comments alone are no statement either.
   std::string name = NextName("velora_s");
   Status st = Run(

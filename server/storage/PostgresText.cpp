@@ -1,6 +1,7 @@
 // Statement splitting, marker numbering, SQLSTATE mapping and location
 // redaction for the PostgreSQL engine.
 #include "server/storage/PostgresText.h"
+#include "server/Diagnostics.h"
 
 #include <cctype>
 #include <cstring>
@@ -63,38 +64,38 @@ struct StateRule {
 // Tried in order: the first rule whose prefix begins the state (and whose
 // fragment, if any, is in the message) gives the ODBC 2.0 SQLSTATE.
 const StateRule kStateRules[] = {
-    {"42P01", nullptr, "S0002"},  // undefined table
-    {"42703", nullptr, "S0022"},  // undefined column
-    {"42P07", nullptr, "S0001"},  // relation already exists
-    {"42701", nullptr, "S0021"},  // duplicate column
-    {"42704", "index", "S0012"},  // index does not exist
-    {"42601", "more expressions than target columns", "21S01"},
-    {"42601", "more target columns than expressions", "21S01"},
-    {"42601", "VALUES lists must all be the same length", "21S01"},
-    {"42804", nullptr, "22005"},  // datatype mismatch in an assignment
-    {"42501", nullptr, "42000"},  // insufficient privilege
-    {"42P03", nullptr, "3C000"},  // duplicate cursor
-    {"42", nullptr, "37000"},     // syntax error or access rule violation
-    {"23", nullptr, "23000"},
-    {"22001", nullptr, "22001"},
-    {"22003", nullptr, "22003"},
-    {"22008", nullptr, "22008"},
-    {"22012", nullptr, "22012"},
-    {"22026", nullptr, "22026"},
-    {"22", nullptr, "22005"},
-    {"25006", nullptr, "42000"},  // read-only transaction: as SQLite's read-only refusal
-    {"25", nullptr, "25000"},
-    {"40", nullptr, "40001"},     // serialization failure, deadlock
-    {"55P03", nullptr, "S1T00"},  // lock not available
-    {"57014", nullptr, "S1T00"},  // statement cancelled: time-out or server stopping
-    {"57P", nullptr, "08S01"},    // the database server is shutting down
-    {"08", nullptr, "08S01"},
-    {"53200", nullptr, "S1001"},  // out of memory
-    {"54000", nullptr, "22001"},  // program limit: value too large
-    {"34000", nullptr, "34000"},
-    {"0A000", nullptr, "S1C00"},  // feature not supported
-    {"28", nullptr, "08001"},     // the server's own credentials refused
-    {"3D000", nullptr, "08001"},  // no such database
+    {"42P01", nullptr, kStateTableNotFound},   // undefined table
+    {"42703", nullptr, kStateColumnNotFound},  // undefined column
+    {"42P07", nullptr, kStateTableExists},     // relation already exists
+    {"42701", nullptr, kStateColumnExists},    // duplicate column
+    {"42704", "index", kStateIndexNotFound},   // index does not exist
+    {"42601", "more expressions than target columns", kStateValueCount},
+    {"42601", "more target columns than expressions", kStateValueCount},
+    {"42601", "VALUES lists must all be the same length", kStateValueCount},
+    {"42804", nullptr, kStateInvalidCharacter},  // datatype mismatch in an assignment
+    {"42501", nullptr, kStateAccess},            // insufficient privilege
+    {"42P03", nullptr, kStateDuplicateCursor},   // duplicate cursor
+    {"42", nullptr, kStateSyntax},               // syntax error or access rule violation
+    {"23", nullptr, kStateIntegrity},
+    {"22001", nullptr, kStateTruncated},
+    {"22003", nullptr, kStateOutOfRange},
+    {"22008", nullptr, kStateDatetimeOverflow},
+    {"22012", nullptr, kStateDivisionByZero},
+    {"22026", nullptr, kStateLengthMismatch},
+    {"22", nullptr, kStateInvalidCharacter},
+    {"25006", nullptr, kStateAccess},  // read-only transaction: as SQLite's read-only refusal
+    {"25", nullptr, kStateTransactionState},
+    {"40", nullptr, kStateSerialization},       // serialization failure, deadlock
+    {"55P03", nullptr, kStateTimeout},          // lock not available
+    {"57014", nullptr, kStateTimeout},          // statement cancelled: time-out or server stopping
+    {"57P", nullptr, kStateCommunicationLink},  // the database server is shutting down
+    {"08", nullptr, kStateCommunicationLink},
+    {"53200", nullptr, kStateMemory},     // out of memory
+    {"54000", nullptr, kStateTruncated},  // program limit: value too large
+    {"34000", nullptr, kStateCursorName},
+    {"0A000", nullptr, kStateNotCapable},     // feature not supported
+    {"28", nullptr, kStateCannotConnect},     // the server's own credentials refused
+    {"3D000", nullptr, kStateCannotConnect},  // no such database
 };
 
 }  // namespace
@@ -144,7 +145,7 @@ const char* PostgresSqlState(const std::string& state, const std::string& messag
     if (rule.fragment && message.find(rule.fragment) == std::string::npos) continue;
     return rule.odbc;
   }
-  return "S1000";
+  return kStateGeneral;
 }
 
 std::string RedactedLocation(const std::string& location) {

@@ -1,5 +1,6 @@
 // SQLite result codes and messages mapped onto ODBC 2.0 SQLSTATEs.
 #include "server/storage/SqliteErrors.h"
+#include "server/Diagnostics.h"
 
 #include <sqlite3.h>
 
@@ -16,25 +17,25 @@ struct MessageState {
 
 // Generic SQLITE_ERROR messages, tried in order.
 const MessageState kMessageStates[] = {
-    {"no such table", "S0002"},
-    {"no such view", "S0002"},
-    {"no such column", "S0022"},
-    {"has no column named", "S0022"},   // INSERT naming an unknown column
-    {"values were supplied", "21S01"},  // "table t has 2 columns but 3 values ..."
-    {"values for", "21S01"},            // "1 values for 2 columns"
-    {"ambiguous column name", "37000"},
-    {"no such index", "S0012"},
-    {"duplicate column name", "S0021"},
-    {"index", "S0011"},  // "index X already exists"; only with "already exists"
-    {"already exists", "S0001"},
-    {"syntax error", "37000"},
-    {"incomplete input", "37000"},
-    {"unrecognized token", "37000"},
-    {"no transaction is active", "25000"},
-    {"within a transaction", "25000"},
-    {"wrong number of arguments", "37000"},
-    {"no such function", "37000"},
-    {"misuse of aggregate", "37000"},
+    {"no such table", kStateTableNotFound},
+    {"no such view", kStateTableNotFound},
+    {"no such column", kStateColumnNotFound},
+    {"has no column named", kStateColumnNotFound},  // INSERT naming an unknown column
+    {"values were supplied", kStateValueCount},     // "table t has 2 columns but 3 values ..."
+    {"values for", kStateValueCount},               // "1 values for 2 columns"
+    {"ambiguous column name", kStateSyntax},
+    {"no such index", kStateIndexNotFound},
+    {"duplicate column name", kStateColumnExists},
+    {"index", kStateIndexExists},  // "index X already exists"; only with "already exists"
+    {"already exists", kStateTableExists},
+    {"syntax error", kStateSyntax},
+    {"incomplete input", kStateSyntax},
+    {"unrecognized token", kStateSyntax},
+    {"no transaction is active", kStateTransactionState},
+    {"within a transaction", kStateTransactionState},
+    {"wrong number of arguments", kStateSyntax},
+    {"no such function", kStateSyntax},
+    {"misuse of aggregate", kStateSyntax},
 };
 
 const char* ForGenericError(const std::string& message) {
@@ -46,7 +47,7 @@ const char* ForGenericError(const std::string& message) {
       continue;
     return entry.sqlstate;
   }
-  return "S1000";
+  return kStateGeneral;
 }
 
 }  // namespace
@@ -54,33 +55,33 @@ const char* ForGenericError(const std::string& message) {
 const char* SqliteSqlState(int extendedCode, const std::string& message) {
   // A transaction whose snapshot another writer has overtaken can never
   // write: waiting does not help, rolling back and retrying does.
-  if (extendedCode == SQLITE_BUSY_SNAPSHOT) return "40001";
+  if (extendedCode == SQLITE_BUSY_SNAPSHOT) return kStateSerialization;
   switch (extendedCode & 0xFF) {
     case SQLITE_ERROR:
       return ForGenericError(message);
     case SQLITE_CONSTRAINT:
-      return "23000";
+      return kStateIntegrity;
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-      return "S1T00";
+      return kStateTimeout;
     case SQLITE_READONLY:
     case SQLITE_PERM:
     case SQLITE_AUTH:
-      return "42000";
+      return kStateAccess;
     case SQLITE_MISMATCH:
-      return "22005";
+      return kStateInvalidCharacter;
     case SQLITE_TOOBIG:
-      return "22001";
+      return kStateTruncated;
     case SQLITE_RANGE:
-      return "S1093";
+      return kStateParameterNumber;
     case SQLITE_NOMEM:
-      return "S1001";
+      return kStateMemory;
     case SQLITE_CANTOPEN:
-      return "08001";
+      return kStateCannotConnect;
     case SQLITE_INTERRUPT:
-      return "S1008";
+      return kStateCancelled;
     default:
-      return "S1000";
+      return kStateGeneral;
   }
 }
 

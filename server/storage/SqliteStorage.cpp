@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 
+#include "server/Diagnostics.h"
 #include "server/storage/SqliteErrors.h"
 #include "server/storage/SqliteKeeper.h"
 #include "server/storage/Storage.h"
@@ -64,9 +65,9 @@ class WriteTurn {
         });
     if (held_) return Status::Ok();
     if (stopping || gone)
-      return Status::Error("S1008", SQLITE_INTERRUPT,
+      return Status::Error(kStateCancelled, SQLITE_INTERRUPT,
                            stopping ? "the server is stopping" : "the client has gone");
-    return Status::Error("S1T00", SQLITE_BUSY,
+    return Status::Error(kStateTimeout, SQLITE_BUSY,
                          "timeout expired: another session's write transaction held the database "
                          "for " +
                              std::to_string(waitMs_ / 1000) + " s");
@@ -252,7 +253,7 @@ class SqliteSession : public StorageSession {
     int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, &tail);
     if (rc != SQLITE_OK) return SqliteStatus(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_));
     if (rest) *rest = tail ? std::string(tail) : std::string();
-    if (!stmt) return Status::Error("37000", 0, "the statement text holds no statement");
+    if (!stmt) return Status::Error(kStateSyntax, 0, "the statement text holds no statement");
     out->reset(new SqliteStatement(db_, stmt, &turn_));
     return Status::Ok();
   }
@@ -423,7 +424,7 @@ class SqliteEngine : public StorageEngine {
     if (rc != SQLITE_OK) {
       Status st = SqliteStatus(rc, std::string("cannot open database: ") +
                                        (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
-      if (st.sqlstate != "S1001") st.sqlstate = "08001";  // out of memory stays S1001
+      if (st.sqlstate != kStateMemory) st.sqlstate = kStateCannotConnect;  // memory failures stay
       sqlite3_close_v2(db);
       return st;
     }
@@ -440,7 +441,7 @@ class SqliteEngine : public StorageEngine {
     Status st = session->Exec("PRAGMA foreign_keys=ON");
     if (!st.ok) {
       delete session;
-      if (st.sqlstate != "S1001") st.sqlstate = "08001";  // out of memory stays S1001
+      if (st.sqlstate != kStateMemory) st.sqlstate = kStateCannotConnect;  // memory failures stay
       return st;
     }
     if (file && !kept) file->Keep();

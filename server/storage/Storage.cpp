@@ -2,6 +2,7 @@
 // PostgreSQL.
 #include <mutex>
 
+#include "server/storage/PostgresText.h"
 #include "server/storage/Storage.h"
 
 namespace velsrv {
@@ -40,6 +41,8 @@ bool IsPostgresLocation(const std::string& location) {
   return location.compare(0, 13, "postgresql://") == 0 ||
          location.compare(0, 11, "postgres://") == 0;
 }
+
+std::string LoggedLocation(const std::string& location) { return RedactedLocation(location); }
 
 std::unique_ptr<StorageEngine> CreateStorageEngine(int lockWaitMs, int maxValueBytes,
                                                    const std::atomic<bool>* stop) {

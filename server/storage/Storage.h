@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "server/Diagnostics.h"
 #include "server/Value.h"
 
 namespace velsrv {
@@ -106,7 +107,8 @@ class StorageSession {
   // access mode). An engine that cannot promise it refuses, and the login
   // fails.
   virtual Status LockReadOnly() {
-    return Status::Error("08004", 0, "this storage cannot keep a session read-only");
+    return Status::Error(kStateConnectionRejected, 0,
+                         "this storage cannot keep a session read-only");
   }
   virtual std::string EngineVersion() const = 0;
   virtual SqlDialect Dialect() const = 0;
@@ -152,6 +154,10 @@ std::unique_ptr<StorageEngine> CreatePostgresEngine(int lockWaitMs, int maxValue
 
 // True for a PostgreSQL location ("postgresql://..." or "postgres://...").
 bool IsPostgresLocation(const std::string& location);
+
+// The location as the log shows it: without the credentials a connection
+// URI may carry.
+std::string LoggedLocation(const std::string& location);
 
 // The server's engine: PostgreSQL for PostgreSQL locations, SQLite for
 // every other path. Each engine is made when it is first needed.
