@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "server/Diagnostics.h"
 #include "server/LoginGuard.h"
 #include "server/Options.h"
 #include "server/SqlTypes.h"
@@ -21,6 +22,8 @@
 #include "server/storage/Storage.h"
 
 namespace velsrv {
+
+struct ResultSet;
 
 enum ReturnCode : int16_t {
   kSqlSuccess = 0,
@@ -30,7 +33,7 @@ enum ReturnCode : int16_t {
 };
 
 struct Diagnostic {
-  std::string sqlstate = "00000";
+  std::string sqlstate = kStateNone;
   int native = 0;
   std::string text;
   std::string file;
@@ -72,14 +75,22 @@ class Session {
   Session(const Options& options, StorageEngine* engine, std::string peer);
   ~Session();
 
+  // Login and statement handles (Session.cpp).
   int Connect(const std::string& dataSource, const std::string& user, const std::string& password,
               std::string* version);
   int Disconnect();
   int AllocStatement(uint32_t* id);
+  int FreeStatement(uint32_t id, int option);
+
+  // Statements (SessionStatements.cpp).
   int Prepare(uint32_t id, const std::string& sql, std::vector<ColumnOut>* columns);
   int ExecDirect(uint32_t id, const std::string& sql, const std::vector<ParamIn>& params,
                  std::vector<ColumnOut>* columns);
   int Execute(uint32_t id, const std::vector<ParamIn>& params);
+  int GetCursorName(uint32_t id, std::string* name);
+  int SetCursorName(uint32_t id, const std::string& name);
+
+  // Rows (SessionFetch.cpp).
   // *row holds the wanted cells on SQL_SUCCESS only; the buffers of cells
   // it held before are reused.
   int Fetch(uint32_t id, const std::vector<uint16_t>& wanted, std::vector<CellOut>* row);
@@ -95,11 +106,10 @@ class Session {
                  Diagnostic* diagnostic);
   static constexpr uint32_t kMaxBlockBudget = 1u << 20;
   int GetData(uint32_t id, int column, CellOut* cell);
-  int FreeStatement(uint32_t id, int option);
-  int GetCursorName(uint32_t id, std::string* name);
-  int SetCursorName(uint32_t id, const std::string& name);
   int GetRowNumber(uint32_t id, uint32_t* number);
   int RowCount(uint32_t id, int32_t* count);
+
+  // Catalog functions (SessionCatalog.cpp).
   int GetTypeInfo(uint32_t id, int sqlType, std::vector<ColumnOut>* columns);
   int Tables(uint32_t id, const std::string& qualifier, const std::string& owner,
              const std::string& name, const std::string& types, std::vector<ColumnOut>* columns);
@@ -111,6 +121,8 @@ class Session {
   int SpecialColumns(uint32_t id, int columnType, const std::string& qualifier,
                      const std::string& owner, const std::string& table, int scope, int nullable,
                      std::vector<ColumnOut>* columns);
+
+  // Options and transactions (SessionOptions.cpp).
   int SetAccessMode(int mode);
   int SetAutocommit(int mode);
   int SetIsolation(int level);
@@ -118,6 +130,7 @@ class Session {
   // id 0 sets the default for statements allocated later.
   int SetStatementOption(int code, uint32_t id, uint32_t value);
   int Transact(int type);
+
   // The last diagnostic of the statement (or of the connection for id 0);
   // SQL_NO_DATA_FOUND with "00000" when there is none. Taking it clears it.
   int GetError(uint32_t id, Diagnostic* diagnostic);
@@ -147,7 +160,10 @@ class Session {
  private:
   struct Statement;
   Statement* Find(uint32_t id);
-  Statement* Require(uint32_t id);  // posts S1000 when unknown
+  Statement* Require(uint32_t id);  // posts a general error when unknown
+  // The statement, when logged in; null with the diagnostic posted
+  // otherwise.
+  Statement* Ready(uint32_t id);
   int Fail(uint32_t subject, const char* sqlstate, int native, const std::string& text,
            int rc = kSqlError, int line = 0);
   int FailStatus(uint32_t subject, const Status& status, int line);
@@ -161,6 +177,10 @@ class Session {
   void Describe(Statement* s, bool fromFirstRow, std::vector<ColumnOut>* columns);
   int OpenStatic(Statement* s, std::vector<ColumnOut> description,
                  std::vector<std::vector<Value>> rows, std::vector<ColumnOut>* columns);
+  // Runs build for statement id and opens what it gives as the
+  // statement's cursor; a failed build's status is the diagnostic.
+  int OpenCatalog(uint32_t id, std::vector<ColumnOut>* columns,
+                  const std::function<Status(ResultSet*)>& build);
   Value CurrentValue(Statement* s, int index);
   int EncodeCell(Statement* s, int column, CellOut* cell);
   int BeginIfNeeded(Statement* s);

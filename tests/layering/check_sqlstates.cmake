@@ -1,0 +1,40 @@
+cmake_minimum_required(VERSION 3.25)
+# Fails when a server file other than server/Diagnostics.h writes a
+# SQLSTATE (a five-character literal of digits and capitals, at least one a
+# digit) outside a comment. A storage's own codes may open the rows of its
+# mapping tables in server/storage/ ({"42P01", ..., kStateTableNotFound}).
+#   cmake -DROOT=<source tree> -P check_sqlstates.cmake
+if(NOT ROOT)
+  message(FATAL_ERROR "ROOT is not set")
+endif()
+
+set(state "\"[0-9A-Z][0-9A-Z][0-9A-Z][0-9A-Z][0-9A-Z]\"")
+set(violations "")
+file(GLOB_RECURSE sources ${ROOT}/server/*.h ${ROOT}/server/*.cpp)
+if(NOT sources)
+  message(FATAL_ERROR "no sources under ${ROOT}/server")
+endif()
+foreach(source ${sources})
+  if(source STREQUAL "${ROOT}/server/Diagnostics.h")
+    continue()
+  endif()
+  file(STRINGS ${source} lines REGEX "${state}")
+  foreach(line ${lines})
+    string(REGEX REPLACE "//.*$" "" code "${line}")
+    if(source MATCHES "/server/storage/")
+      string(REGEX REPLACE "^[ \t]*{\"[0-9A-Z]+\"," "" code "${code}")
+    endif()
+    string(REGEX MATCHALL "${state}" found "${code}")
+    foreach(literal ${found})
+      if(literal MATCHES "[0-9]")
+        list(APPEND violations "${source}: ${literal}")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(violations)
+  list(JOIN violations "\n  " text)
+  message(FATAL_ERROR "SQLSTATEs outside server/Diagnostics.h:\n  ${text}")
+endif()
+message(STATUS "the server's SQLSTATEs are all in server/Diagnostics.h")
