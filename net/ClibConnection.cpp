@@ -190,7 +190,10 @@ bool ClibConnection::InitiateConnection(const char* server, const char* service)
 }
 
 bool ClibConnection::Write(const void* buffer, uint32_t length) {
-  if (TraceEnabled('N', 3)) {
+  if (secret_) {
+    Trace('N', 3, "ClibConnection::Write(): %lu bytes not shown (secret)",
+          static_cast<unsigned long>(length));
+  } else if (TraceEnabled('N', 3)) {
     TraceDump("ClibConnection::Write()", buffer, length < kDumpLimit ? length : kDumpLimit);
   }
   const char* bytes = static_cast<const char*>(buffer);
