@@ -38,8 +38,10 @@ TEST(Connect, ConnectionStringIsCompleted) {
 // letter case with spaces around them, braced values, the first of a
 // repeated key, MyDSN= naming no data source, Port= and Host=, and the
 // data source's UID and PWD (also for SQLConnect's empty arguments, which
-// given ones override).
+// given ones override); a server listening on ::1 only.
 TEST(Connect, ConnectionStringGrammar) {
+  VeloraServer v6;
+  ASSERT_TRUE(v6.Start({"--address", "::1"})) << v6.Error();
   const std::string c = g_c.PortText(), refused = std::to_string(g_refused);
   const struct {
     std::string in, state;  // in beginning "connect:": SQLConnect to VelKeys with user/password
@@ -53,6 +55,9 @@ TEST(Connect, ConnectionStringGrammar) {
               {"DSN=VelKeys;Service=" + refused, "08001"},
               {"dsn=VelKeys", ""},
               {"DSN=VelKeys;Host=nowhere.invalid", "08001"},
+              {"DRIVER={Velora};Server=::1;Port=" + v6.PortText(), ""},
+              {"DRIVER={Velora};Host=[::1];Port=" + v6.PortText(), ""},
+              {"DRIVER={Velora};Server=127.0.0.1;Port=" + v6.PortText(), "08001"},
               {"connect:/", ""},
               {"connect:alice/wrong", "28000"},
               {"connect:nobody/", "28000"}};
