@@ -79,7 +79,7 @@ const ClientDiagnostic* const kOutcomeDiagnostics[kParamOutcomeCount] = {
     &kDiagWholeDigitsLost,
     &kDiagValueOutOfRange,
     &kDiagBitOutOfRange,
-    &kDiagTooStupid,
+    &kDiagUlongTooLarge,
     &kDiagBinaryLength,
     &kDiagNonNumeric,
     &kDiagNotNumeric,

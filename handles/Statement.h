@@ -101,7 +101,7 @@ class Statement : public HandleObject {
   // Rebuilds the result columns from a reply's description: one
   // ColumnValue per column, linked to its binding. SQL_ERROR ("S1001") when
   // a column cannot be made; the columns made before it stay. A null or
-  // empty description leaves no result set. (odbc/ResultSet.cpp)
+  // empty description leaves no result set.
   int AdoptResultSet(ResultSetDescriptionElement* description);
   // Unlinks every result column from its binding and deletes the bindings.
   void Unbind();
