@@ -328,3 +328,14 @@ int DisconnectWorker(Connection* c) {
   c->statements.Clear();
   return unreachable ? VEL_POST(c, SQL_SUCCESS_WITH_INFO, kDiagDisconnectError) : SQL_SUCCESS;
 }
+
+int BrowseConnectWorker(Connection* c, const SQLCHAR* in, SQLSMALLINT cbIn) {
+  if (!ValidLength(cbIn)) return VEL_POST(c, SQL_ERROR, kDiagInvalidLength);
+  // The string is taken (and can fail to be) before the refusal, as a
+  // browsing driver would.
+  String text;
+  if (!text.SetString(reinterpret_cast<const char*>(in), cbIn)) {
+    return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  }
+  return VEL_POST(c, SQL_ERROR, kDiagBrowseConnectUnimplemented);
+}

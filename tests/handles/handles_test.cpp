@@ -13,6 +13,7 @@
 #include "handles/ClientDiagnostics.h"
 #include "handles/Connection.h"
 #include "handles/Environment.h"
+#include "odbc3/Odbc3.h"
 #include "handles/Frame.h"
 #include "handles/Statement.h"
 #include "support/capture.h"
@@ -70,6 +71,9 @@ struct HandlesTest : ::testing::Test {
 // is then refused with SQL_INVALID_HANDLE, as are null and foreign ones,
 // and no output is touched.
 TEST_F(HandlesTest, HandlesGoWithTheirOwnerAndStaleOnesAreInvalid) {
+  EXPECT_FALSE(DeclaresOdbc3(*env));  // SQLAllocEnv declares ODBC 2
+  env->SetOdbcVersion(SQL_OV_ODBC3);
+  EXPECT_TRUE(DeclaresOdbc3(*env));
   EXPECT_EQ(nullptr, Registry().FindConnection(henv));
   EXPECT_EQ(nullptr, Registry().FindEnvironment(hdbc1));
   EXPECT_EQ(s1, Registry().FindStatement(s1));
