@@ -51,8 +51,8 @@ class Environment : public HandleObject {
   // The ODBC version the application declared for this environment
   // (SQL_OV_ODBC2, SQL_OV_ODBC3): what its handles answer as, where the
   // two differ.
-  int32_t OdbcVersion() const { return odbcVersion_; }
-  void SetOdbcVersion(int32_t version) { odbcVersion_ = version; }
+  uint32_t OdbcVersion() const { return odbcVersion_; }
+  void SetOdbcVersion(uint32_t version) { odbcVersion_ = version; }
 
   ErrorList errors;
   // Changed only under Handles().Mutex(); walked under it, or by the
@@ -62,7 +62,7 @@ class Environment : public HandleObject {
  private:
   // Serialises the calls on this environment (its records).
   Lock callLock_;
-  int32_t odbcVersion_ = 2;  // SQL_OV_ODBC2
+  uint32_t odbcVersion_ = 2;  // SQL_OV_ODBC2
 };
 
 class EnvironmentList : public TypedList<Environment> {

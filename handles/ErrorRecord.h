@@ -3,6 +3,7 @@
 #define VELORA_HANDLES_ERRORRECORD_H
 
 #include <sql.h>
+#include <sqlext.h>
 
 #include "handles/ErrorData.h"
 

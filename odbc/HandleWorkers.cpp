@@ -13,7 +13,7 @@
 #include "handles/Frame.h"
 #include "odbc/Workers.h"
 
-int AllocEnvWorker(SQLHENV* phenv, int32_t odbcVersion) {
+int AllocEnvWorker(SQLHENV* phenv, uint32_t odbcVersion) {
   if (phenv == nullptr) return SQL_ERROR;  // nowhere to put a handle
   Environment* env = new (std::nothrow) Environment;
   if (env == nullptr || env->Failed()) {

@@ -23,7 +23,7 @@ inline bool ValidLength(long length) { return length >= 0 || length == SQL_NTS; 
 // records the ODBC version its application declared (SQL_OV_ODBC2 from
 // SQLAllocEnv). A null output pointer is refused with SQL_ERROR (with
 // "S1009" for a connection); a failed allocation stores a null handle.
-int AllocEnvWorker(SQLHENV* phenv, int32_t odbcVersion);
+int AllocEnvWorker(SQLHENV* phenv, uint32_t odbcVersion);
 int AllocConnectWorker(Environment* env, SQLHDBC* phdbc);
 // Drops the connection (logged in or not) without a word to the server.
 int FreeConnectWorker(Connection* conn);
