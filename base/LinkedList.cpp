@@ -48,9 +48,9 @@ int LinkedList::GetItem(ListItem* item, uint16_t* index) {
 ListItem* LinkedList::Unlink(ListItem* item) {
   // The owner pointer answers membership at once; the walk of GetItem is
   // kept for items whose owner says otherwise, so the check still holds.
-  VEL_CHECK_TEXT(item != nullptr &&
-                     (item->owner_ == this ? (cursor_ = item, true) : GetItem(item) == kOnList),
-                 "GetItem(item) == kOnList", VEL_MODULE);
+  VEL_CHECK_TEXT(
+      item != nullptr && (item->owner_ == this ? (cursor_ = item, true) : GetItem(item) == kOnList),
+      "GetItem(item) == kOnList", VEL_MODULE);
   if (item->previous_ != nullptr) {
     item->previous_->next_ = item->next_;
   } else {

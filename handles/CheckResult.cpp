@@ -84,9 +84,9 @@ int Check(Object* object, int rc, int status, ClibConnection* clib, uint32_t sta
 int Connection::CheckResult(int rc, int status) { return Check(this, rc, status, &clib, 0); }
 
 int Statement::CheckResult(int rc, int status) {
-  ClibConnection* clib = connection != nullptr ? &connection->clib : nullptr;
+  ClibConnection* clib = connection_ != nullptr ? &connection_->clib : nullptr;
   ReplyWait wait(this);  // the get-error reply too
-  return Check(this, rc, status, clib, statementId);
+  return Check(this, rc, status, clib, statementId_);
 }
 
 int Statement::PostServerRecord(int rc, Request* reply) {

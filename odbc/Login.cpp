@@ -80,7 +80,7 @@ int OpenChannel(Connection* c, TlsMode mode, char* fellBack, int size) {
 }  // namespace
 
 int LoginConnection(Connection* c, const String& password) {
-  LoginTimeout timeout(&c->clib, c->loginTimeout);
+  LoginTimeout timeout(&c->clib, c->options.LoginTimeout());
   // Server and service belong to this connection: its connection string
   // set them, else its own data source supplies them here.
   if (c->server[0] == '\0') ReadDataSourceKey(c, "Server", "unknown", c->server, sizeof c->server);

@@ -53,8 +53,7 @@ struct HandlesTest : ::testing::Test {
     ForgetSettings();
   }
   static Statement* AddStatement(Connection* conn) {
-    Statement* stmt = new (std::nothrow) Statement;
-    stmt->connection = conn;
+    Statement* stmt = new (std::nothrow) Statement(conn);
     conn->AddStatement(stmt);
     return stmt;
   }
@@ -138,7 +137,7 @@ TEST(RegistryDeathTest, RemovingAForeignObjectIsAConsistencyFailure) {
   other.AddConnection(conn);
   EXPECT_DEATH(env.RemoveConnection(conn), "consistency check failed: ValidConnection\\(conn\\), module Registry.cpp");
   Connection owner;
-  Statement foreign;
+  Statement foreign(&owner);
   EXPECT_DEATH(owner.RemoveStatement(&foreign),
                "consistency check failed: ValidStatement\\(stmt\\), module Registry.cpp");
   EXPECT_DEATH(env.AddConnection(nullptr), "consistency check failed: conn, module");
@@ -289,8 +288,7 @@ struct CheckResultTest : ::testing::Test {
   void Connect() {
     server.Start();
     ASSERT_EQ(1, connection.clib.InitiateConnection("127.0.0.1", server.Port().c_str()));
-    statement.connection = &connection;
-    statement.statementId = 9;
+    statement.Allocated(9);
   }
   void TearDown() override {
     connection.clib.ReleaseConnection();
@@ -299,7 +297,7 @@ struct CheckResultTest : ::testing::Test {
   BoxCapture boxes;
   FakeServer server;
   Connection connection;
-  Statement statement;
+  Statement statement{&connection};
 };
 
 TEST_F(CheckResultTest, ClientFailuresBecomeClientRecordsAndBuildFailuresErrors) {
