@@ -79,7 +79,7 @@ SQLRETURN DeliverRow(Statement* stmt, FetchDataList* values, uint32_t row,
     // malformed: nothing of it is to be trusted.
     if (value == nullptr || value->HasMark(ColumnValue::kArrived)) {
       delete element;
-      return VEL_POST(stmt, SQL_ERROR, kDiagCommunicationFailure);
+      return VEL_POST(stmt, SQL_ERROR, kDiagInvalidReply);
     }
     value->SetMark(ColumnValue::kArrived);
     if (value->binding == nullptr) {
@@ -152,7 +152,7 @@ SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived) {
 
   int status = 0;
   int rc = stmt->Exchange(&request, &status);
-  if (rc != SQL_SUCCESS) return stmt->CheckResult(rc, status);
+  if (rc != SQL_SUCCESS) return stmt->CheckResult(rc, status, ReplyCodes::kWithEnd);
   if (arrived) *arrived = true;
   stmt->cursor.CountRow();
   return DeliverRow(stmt, request.Get<FetchDataSetElement>()->List(), row, nullptr);
