@@ -16,7 +16,7 @@
 int AllocEnvWorker(SQLHENV* phenv, uint32_t odbcVersion) {
   if (phenv == nullptr) return SQL_ERROR;  // nowhere to put a handle
   Environment* env = new (std::nothrow) Environment;
-  if (env == nullptr || env->Failed()) {
+  if (env == nullptr || env->Failed() || !env->errors.Reserve()) {
     delete env;
     *phenv = SQL_NULL_HENV;
     return SQL_ERROR;
@@ -31,7 +31,7 @@ int AllocEnvWorker(SQLHENV* phenv, uint32_t odbcVersion) {
 int AllocConnectWorker(Environment* env, SQLHDBC* phdbc) {
   if (phdbc == nullptr) return VEL_POST(env, SQL_ERROR, kDiagInvalidArgument);
   Connection* conn = new (std::nothrow) Connection;
-  if (conn == nullptr || conn->Failed()) {
+  if (conn == nullptr || conn->Failed() || !conn->errors.Reserve()) {
     delete conn;
     *phdbc = SQL_NULL_HDBC;
     return VEL_POST(env, SQL_ERROR, kDiagHdbcAllocation);
