@@ -78,7 +78,7 @@ class OptionWait {
 template <class Owner>
 int SendOption(Owner* owner, Connection* connection, uint16_t code, uint32_t statementId,
                uint32_t value) {
-  OptionWait wait(&connection->clib, owner->queryTimeout);
+  OptionWait wait(&connection->clib, owner->options.QueryTimeout());
   Request* request = Request::CreateRequest(code);
   if (request == nullptr || request->Failed()) {
     delete request;
