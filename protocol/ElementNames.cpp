@@ -13,7 +13,7 @@ struct NameTable {
 
 constexpr NameTable MakeNameTable() {
   NameTable table{};
-#define VEL_ELEMENT_NAME(number, name) table.names[number] = #name;
+#define VEL_ELEMENT_NAME(number, Enumerator, name) table.names[number] = #name;
   VEL_ELEMENT_NUMBERS(VEL_ELEMENT_NAME)
 #undef VEL_ELEMENT_NAME
   return table;
@@ -71,24 +71,24 @@ const ValueNameEntry kTransactionType[] = {{0, "COMMIT"}, {1, "ROLLBACK"}};
 #define VEL_VALUE_TABLE(id, table) \
   { id, table, sizeof(table) / sizeof(table[0]) }
 const ValueNameTable kValueTables[] = {
-    VEL_VALUE_TABLE(El::accessMode, kAccessMode),
-    VEL_VALUE_TABLE(El::autocommitMode, kAutocommitMode),
-    VEL_VALUE_TABLE(El::accuracy, kAccuracy),
-    VEL_VALUE_TABLE(El::bookmarkUseOption, kBookmarkUseOption),
-    VEL_VALUE_TABLE(El::concurrencyOption, kConcurrencyOption),
-    VEL_VALUE_TABLE(El::cursorTypeOption, kCursorTypeOption),
-    VEL_VALUE_TABLE(El::fetchType, kFetchType),
-    VEL_VALUE_TABLE(El::freeOption, kFreeOption),
-    VEL_VALUE_TABLE(El::indexType, kIndexType),
-    VEL_VALUE_TABLE(El::noscanOption, kNoscanOption),
-    VEL_VALUE_TABLE(El::nullability, kNullability),
-    VEL_VALUE_TABLE(El::retrieveDataOption, kRetrieveDataOption),
-    VEL_VALUE_TABLE(El::returnCode, kReturnCode),
-    VEL_VALUE_TABLE(El::specialColumnScope, kSpecialColumnScope),
-    VEL_VALUE_TABLE(El::specialColumnType, kSpecialColumnType),
-    VEL_VALUE_TABLE(El::sqlDataType, kSqlDataType),
-    VEL_VALUE_TABLE(El::transactionIsolationLevel, kTransactionIsolationLevel),
-    VEL_VALUE_TABLE(El::transactionType, kTransactionType),
+    VEL_VALUE_TABLE(El::kAccessMode, kAccessMode),
+    VEL_VALUE_TABLE(El::kAutocommitMode, kAutocommitMode),
+    VEL_VALUE_TABLE(El::kAccuracy, kAccuracy),
+    VEL_VALUE_TABLE(El::kBookmarkUseOption, kBookmarkUseOption),
+    VEL_VALUE_TABLE(El::kConcurrencyOption, kConcurrencyOption),
+    VEL_VALUE_TABLE(El::kCursorTypeOption, kCursorTypeOption),
+    VEL_VALUE_TABLE(El::kFetchType, kFetchType),
+    VEL_VALUE_TABLE(El::kFreeOption, kFreeOption),
+    VEL_VALUE_TABLE(El::kIndexType, kIndexType),
+    VEL_VALUE_TABLE(El::kNoscanOption, kNoscanOption),
+    VEL_VALUE_TABLE(El::kNullability, kNullability),
+    VEL_VALUE_TABLE(El::kRetrieveDataOption, kRetrieveDataOption),
+    VEL_VALUE_TABLE(El::kReturnCode, kReturnCode),
+    VEL_VALUE_TABLE(El::kSpecialColumnScope, kSpecialColumnScope),
+    VEL_VALUE_TABLE(El::kSpecialColumnType, kSpecialColumnType),
+    VEL_VALUE_TABLE(El::kSqlDataType, kSqlDataType),
+    VEL_VALUE_TABLE(El::kTransactionIsolationLevel, kTransactionIsolationLevel),
+    VEL_VALUE_TABLE(El::kTransactionType, kTransactionType),
 };
 #undef VEL_VALUE_TABLE
 
