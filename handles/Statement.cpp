@@ -69,7 +69,7 @@ void Statement::DropActiveRequest() {
 namespace {
 
 // The client diagnostic of each conversion outcome, by ParamOutcome.
-const ClientDiagnostic* const kOutcomeDiagnostics[kParamOutcomeCount] = {
+const ClientDiagnostic* const kOutcomeDiagnostics[] = {
     nullptr,
     &kDiagMemory,
     &kDiagConversionNotSupported,
@@ -92,6 +92,8 @@ const ClientDiagnostic* const kOutcomeDiagnostics[kParamOutcomeCount] = {
     &kDiagDateText,
     &kDiagTimeText,
 };
+static_assert(sizeof kOutcomeDiagnostics / sizeof kOutcomeDiagnostics[0] == kParamOutcomeCount,
+              "one diagnostic per conversion outcome");
 
 }  // namespace
 

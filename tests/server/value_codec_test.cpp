@@ -48,7 +48,7 @@ TEST(ServerTypeMapping, DeclaredTypes) {
   for (const auto& r : rows) {
     SqlTypeDesc d;
     ASSERT_TRUE(TypeFromDeclared(r[0], &d)) << r[0];
-    std::string precision = d.precision == kLongLength ? "long" : std::to_string(d.precision);
+    std::string precision = d.precision == kSqlLongLength ? "long" : std::to_string(d.precision);
     EXPECT_EQ(std::to_string(d.sqlType) + "/" + precision + "/" + std::to_string(d.scale), r[1]) << r[0];
   }
   SqlTypeDesc d;
