@@ -66,7 +66,8 @@ struct FormTargets {
 };
 
 constexpr FormTargets kFormTargets[] = {
-    {kAll, false}, {kBytes, true}, {kNumbers, false}, {kDates, true}, {kTimes, true}, {kTimestamps, true},
+    {kAll, false},  {kBytes, true}, {kNumbers, false},
+    {kDates, true}, {kTimes, true}, {kTimestamps, true},
 };
 static_assert(sizeof kFormTargets / sizeof kFormTargets[0] ==
                   static_cast<std::size_t>(SqlForm::kTimestamp) + 1,
@@ -102,11 +103,12 @@ constexpr ClassRow kSqlTypes[] = {
 static_assert(kSqlChar == SQL_CHAR && kSqlVarChar == SQL_VARCHAR &&
                   kSqlLongVarChar == SQL_LONGVARCHAR && kSqlBinary == SQL_BINARY &&
                   kSqlVarBinary == SQL_VARBINARY && kSqlLongVarBinary == SQL_LONGVARBINARY &&
-                  kSqlBit == SQL_BIT && kSqlTinyInt == SQL_TINYINT && kSqlSmallInt == SQL_SMALLINT &&
-                  kSqlInteger == SQL_INTEGER && kSqlBigInt == SQL_BIGINT && kSqlReal == SQL_REAL &&
-                  kSqlFloat == SQL_FLOAT && kSqlNumeric == SQL_NUMERIC && kSqlDate == SQL_DATE &&
-                  kSqlTime == SQL_TIME && kSqlTimestamp == SQL_TIMESTAMP &&
-                  kSqlDecimal == SQL_DECIMAL && kSqlDouble == SQL_DOUBLE && kSqlWChar == SQL_WCHAR &&
+                  kSqlBit == SQL_BIT && kSqlTinyInt == SQL_TINYINT &&
+                  kSqlSmallInt == SQL_SMALLINT && kSqlInteger == SQL_INTEGER &&
+                  kSqlBigInt == SQL_BIGINT && kSqlReal == SQL_REAL && kSqlFloat == SQL_FLOAT &&
+                  kSqlNumeric == SQL_NUMERIC && kSqlDate == SQL_DATE && kSqlTime == SQL_TIME &&
+                  kSqlTimestamp == SQL_TIMESTAMP && kSqlDecimal == SQL_DECIMAL &&
+                  kSqlDouble == SQL_DOUBLE && kSqlWChar == SQL_WCHAR &&
                   kSqlWVarChar == SQL_WVARCHAR && kSqlWLongVarChar == SQL_WLONGVARCHAR &&
                   kSqlTypeDate == SQL_TYPE_DATE && kSqlTypeTime == SQL_TYPE_TIME &&
                   kSqlTypeTimestamp == SQL_TYPE_TIMESTAMP,
@@ -148,8 +150,8 @@ constexpr CodeIndex<kLow, kHigh> IndexOf(const Row (&rows)[kRows], Code Row::*co
 }
 
 constexpr auto kSqlTypeIndex =
-    IndexOf<Bound(kSqlTypes, &ClassRow::sqlType, false), Bound(kSqlTypes, &ClassRow::sqlType, true)>(
-        kSqlTypes, &ClassRow::sqlType);
+    IndexOf<Bound(kSqlTypes, &ClassRow::sqlType, false),
+            Bound(kSqlTypes, &ClassRow::sqlType, true)>(kSqlTypes, &ClassRow::sqlType);
 constexpr auto kCTypeIndex =
     IndexOf<Bound(kCTypes, &CTypeEntry::cType, false), Bound(kCTypes, &CTypeEntry::cType, true)>(
         kCTypes, &CTypeEntry::cType);

@@ -68,9 +68,8 @@ struct SentAs {
 };
 
 constexpr SentAs kSentAs[] = {
-    {kSqlWChar, kSqlChar},         {kSqlWVarChar, kSqlVarChar},
-    {kSqlWLongVarChar, kSqlLongVarChar}, {kSqlTypeDate, kSqlDate},
-    {kSqlTypeTime, kSqlTime},      {kSqlTypeTimestamp, kSqlTimestamp},
+    {kSqlWChar, kSqlChar},    {kSqlWVarChar, kSqlVarChar}, {kSqlWLongVarChar, kSqlLongVarChar},
+    {kSqlTypeDate, kSqlDate}, {kSqlTypeTime, kSqlTime},    {kSqlTypeTimestamp, kSqlTimestamp},
 };
 
 // Direct index by code: every described column and SQLGetData looks codes

@@ -102,9 +102,9 @@ struct SqlTypeInfo {
   uint32_t maxPrecision;  // the largest precision; longer declarations are long types
   int8_t minScale;        // -1: no scale
   int8_t maxScale;
-  uint8_t radix;       // 10 for numbers, 0 for the others
-  bool isUnsigned;     // SQL_COLUMN_UNSIGNED: BIT and the types without a sign
-  uint16_t display;    // display size, 0 where the length decides it
+  uint8_t radix;     // 10 for numbers, 0 for the others
+  bool isUnsigned;   // SQL_COLUMN_UNSIGNED: BIT and the types without a sign
+  uint16_t display;  // display size, 0 where the length decides it
   int16_t defaultCType;
   TypeSizeIndex sizeIndex;  // position of the parameter form's size, or kSizeNone
   uint16_t formSize;        // bytes of the fixed parameter form (sent at login)

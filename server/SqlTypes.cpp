@@ -145,7 +145,8 @@ bool TypeFromDeclared(const std::string& declared, SqlTypeDesc* out) {
     *out = TypeForCode(kSqlInteger);
   else if (name.find("CHAR") != std::string::npos || name.find("CLOB") != std::string::npos ||
            name.find("TEXT") != std::string::npos)
-    *out = n && n <= kSqlMaxFixedLength ? TypeForCode(kSqlVarChar, n) : TypeForCode(kSqlLongVarChar);
+    *out =
+        n && n <= kSqlMaxFixedLength ? TypeForCode(kSqlVarChar, n) : TypeForCode(kSqlLongVarChar);
   else if (name.find("BLOB") != std::string::npos)
     *out = TypeForCode(kSqlLongVarBinary);
   else if (name.find("REAL") != std::string::npos || name.find("FLOA") != std::string::npos ||

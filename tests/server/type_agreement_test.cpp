@@ -27,7 +27,7 @@ struct Sample {
 
 const Sample kSamples[] = {
     {SqlForm::kText, SQL_C_CHAR, "1", "1"},
-    {SqlForm::kBinary, SQL_C_BINARY, "\x01", "01"},
+    {SqlForm::kBinary, SQL_C_BINARY, "\x01", "\x01"},
     {SqlForm::kNumber, SQL_C_CHAR, "1", "1"},
     {SqlForm::kDate, SQL_C_CHAR, "2024-01-02", "2024-01-02"},
     {SqlForm::kTime, SQL_C_CHAR, "03:04:05", "03:04:05"},
@@ -45,12 +45,12 @@ TEST(TypeAgreement, EveryCatalogueTypeRoundTripsAndIsListedAlike) {
     // Parameter conversion: the driver's form is the server's.
     SQLLEN length = static_cast<SQLLEN>(sample.in.size());
     ConvertedValue converted;
-    ASSERT_EQ(kParamDone, ConvertParameter({sample.cType, t.code, sample.in.data(), &length, false, 0},
-                                           sizes, &converted));
+    ASSERT_EQ(kParamDone,
+              ConvertParameter({sample.cType, t.code, sample.in.data(), &length, false, 0}, sizes, &converted));
     velsrv::Value value;
-    ASSERT_TRUE(velsrv::DecodeParameter(static_cast<int16_t>(SentSqlType(t.code)), converted.Data(),
-                                        converted.Length(), &value)
-                    .ok);
+    ASSERT_TRUE(
+        velsrv::DecodeParameter(static_cast<int16_t>(SentSqlType(t.code)), converted.Data(), converted.Length(), &value)
+            .ok);
     // Describe: the server's description and row form make the driver's
     // value; only the described codes have a value class.
     const velsrv::SqlTypeDesc desc = velsrv::TypeForCode(t.code);
@@ -65,8 +65,8 @@ TEST(TypeAgreement, EveryCatalogueTypeRoundTripsAndIsListedAlike) {
     ASSERT_TRUE(column);
     std::string cell;
     ASSERT_TRUE(velsrv::EncodeRowValue(value, desc, 0, &cell).ok);
-    ASSERT_EQ(kLoadDone, column->Load(reinterpret_cast<const uint8_t*>(cell.data()),
-                                      static_cast<uint32_t>(cell.size())));
+    ASSERT_EQ(kLoadDone,
+              column->Load(reinterpret_cast<const uint8_t*>(cell.data()), static_cast<uint32_t>(cell.size())));
     // Bind: the text, and the default C type, convert.
     char text[64] = {};
     SQLLEN got = 0;
