@@ -113,11 +113,12 @@ static_assert(kSqlChar == SQL_CHAR && kSqlVarChar == SQL_VARCHAR &&
                   kSqlTypeDate == SQL_TYPE_DATE && kSqlTypeTime == SQL_TYPE_TIME &&
                   kSqlTypeTimestamp == SQL_TYPE_TIMESTAMP,
               "SQL type codes");
-static_assert(kCChar == SQL_C_CHAR && kCBinary == SQL_C_BINARY && kCBit == SQL_C_BIT &&
-                  kCTinyInt == SQL_C_TINYINT && kCShort == SQL_C_SHORT && kCLong == SQL_C_LONG &&
-                  kCFloat == SQL_C_FLOAT && kCDouble == SQL_C_DOUBLE && kCDate == SQL_C_DATE &&
-                  kCTime == SQL_C_TIME && kCTimestamp == SQL_C_TIMESTAMP,
-              "C type codes");
+static_assert(SQL_C_CHAR == kSqlChar && SQL_C_BINARY == kSqlBinary && SQL_C_BIT == kSqlBit &&
+                  SQL_C_TINYINT == kSqlTinyInt && SQL_C_SHORT == kSqlSmallInt &&
+                  SQL_C_LONG == kSqlInteger && SQL_C_FLOAT == kSqlReal &&
+                  SQL_C_DOUBLE == kSqlDouble && SQL_C_DATE == kSqlDate && SQL_C_TIME == kSqlTime &&
+                  SQL_C_TIMESTAMP == kSqlTimestamp,
+              "the C type codes the catalogue's default C types name");
 
 // The lowest (or, with high, the highest) code of rows.
 template <typename Row, std::size_t kRows, typename Code>

@@ -37,21 +37,6 @@ enum SqlTypeCode : int16_t {
   kSqlTypeTimestamp = 93,
 };
 
-// The C type codes SQL_C_DEFAULT resolves to (the interface's numbers).
-enum CTypeCode : int16_t {
-  kCBit = -7,
-  kCTinyInt = -6,
-  kCBinary = -2,
-  kCChar = 1,
-  kCLong = 4,
-  kCShort = 5,
-  kCFloat = 7,
-  kCDouble = 8,
-  kCDate = 9,
-  kCTime = 10,
-  kCTimestamp = 11,
-};
-
 // Longest value of the long types, SQLite's default length limit.
 constexpr uint32_t kSqlLongLength = 1000000000;
 // Longest CHAR, VARCHAR and BINARY column; longer declarations are long.
@@ -105,6 +90,8 @@ struct SqlTypeInfo {
   uint8_t radix;     // 10 for numbers, 0 for the others
   bool isUnsigned;   // SQL_COLUMN_UNSIGNED: BIT and the types without a sign
   uint16_t display;  // display size, 0 where the length decides it
+  // The C type SQL_C_DEFAULT stands for, by code: the interface defines
+  // these C type codes as SQL type codes (SQL_C_LONG is SQL_INTEGER).
   int16_t defaultCType;
   TypeSizeIndex sizeIndex;  // position of the parameter form's size, or kSizeNone
   uint16_t formSize;        // bytes of the fixed parameter form (sent at login)
