@@ -1,7 +1,7 @@
 // CheckResult of Connection and Statement: turns the outcome of an
 // exchange into the call's return code and diagnostics, fetching the
 // server's own record with the get-error request after a non-zero return
-// code.
+// code that fits the call (handles/ReplyCodes.h).
 #include <sql.h>
 
 #include <new>
@@ -49,14 +49,16 @@ const ClientDiagnostic* FetchServerRecord(ClibConnection* clib, uint32_t stateme
   if (request.Failed()) return &kDiagMemory;
   request.SetStatementId(statementId);
   int status = 0;
-  request.Exchange(&status, clib);  // any return code: the record is the reply
+  const int rc = request.Exchange(&status, clib);  // the record is the reply
   if (status == kStatusCommunicationFailure) return &kDiagCommunicationFailure;
   if (status != kStatusReplied) return &kDiagMemory;
+  if (!ReplyCodeFits(rc, ReplyCodes::kWithEnd)) return &kDiagInvalidReply;
   return QueueServerRecord(request, errors) ? nullptr : &kDiagMemory;
 }
 
 template <class Object>
-int Check(Object* object, int rc, int status, ClibConnection* clib, uint32_t statementId) {
+int Check(Object* object, int rc, int status, ReplyCodes codes, ClibConnection* clib,
+          uint32_t statementId) {
   if (rc == SQL_SUCCESS) return SQL_SUCCESS;
   switch (status) {
     case kStatusCommunicationFailure:
@@ -68,8 +70,11 @@ int Check(Object* object, int rc, int status, ClibConnection* clib, uint32_t sta
     case kStatusBodyTooLong:
       return VEL_POST(object, rc, kDiagRequestTooLong);
     case kStatusReplied: {
-      // The server's return code stands; a record it could not give is
-      // replaced by the reason.
+      // A code the call cannot return (-1280, SQL_NEED_DATA, ...) is no
+      // answer: the application only ever sees ODBC's codes.
+      if (!ReplyCodeFits(rc, codes)) return VEL_POST(object, SQL_ERROR, kDiagInvalidReply);
+      // Else the server's return code stands; a record it could not give
+      // is replaced by the reason.
       const ClientDiagnostic* failure = FetchServerRecord(clib, statementId, &object->errors);
       return failure ? VEL_POST(object, rc, *failure) : rc;
     }
@@ -81,12 +86,14 @@ int Check(Object* object, int rc, int status, ClibConnection* clib, uint32_t sta
 
 }  // namespace
 
-int Connection::CheckResult(int rc, int status) { return Check(this, rc, status, &clib, 0); }
+int Connection::CheckResult(int rc, int status, ReplyCodes codes) {
+  return Check(this, rc, status, codes, &clib, 0);
+}
 
-int Statement::CheckResult(int rc, int status) {
+int Statement::CheckResult(int rc, int status, ReplyCodes codes) {
   ClibConnection* clib = connection != nullptr ? &connection->clib : nullptr;
   ReplyWait wait(this);  // the get-error reply too
-  return Check(this, rc, status, clib, statementId);
+  return Check(this, rc, status, codes, clib, statementId);
 }
 
 int Statement::PostServerRecord(int rc, Request* reply) {

@@ -41,6 +41,7 @@ inline constexpr ClientDiagnostic
   kDiagConnectionInUse                  {"08002", 1054, "connection in use"},
   kDiagConnectionNotOpen                {"08003", 1054, "connection not open"},
   kDiagCommunicationFailure             {"08S01", 3047, "communication failure"},
+  kDiagInvalidReply                     {"08S01", 3047, "the server's reply was invalid"},
   kDiagProtocolFailure                  {"08S01", 3047, "Unable to connect.\nProtocol failure #%d detected."},
   kDiagLossOfSignificance               {"22003", 1045, "loss of significance"},
   kDiagDataOutOfRange                   {"22003", 1027, "data out of range"},

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "handles/ErrorData.h"
+#include "handles/ReplyCodes.h"
 #include "base/HandleIndex.h"
 #include "base/LinkedList.h"
 #include "base/String.h"
@@ -56,8 +57,9 @@ class Connection : public HandleObject {
 
   // Turns the outcome of an exchange (status 0 communication failure, 1
   // internal failure, 2 no memory, 3 the server replied) and its return
-  // code into the call's return code and diagnostics.
-  int CheckResult(int rc, int status);
+  // code into the call's return code and diagnostics; a reply's code that
+  // does not fit codes is a malformed reply (handles/ReplyCodes.h).
+  int CheckResult(int rc, int status, ReplyCodes codes = ReplyCodes::kPlain);
 
   ClibConnection clib;
   ErrorList errors;

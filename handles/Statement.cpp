@@ -135,6 +135,8 @@ int Statement::AdoptResultSet(ResultSetDescriptionElement* description) {
   DropBlock();
   ColumnDescriptionList* list = description ? description->Columns() : nullptr;
   if (list == nullptr) return SQL_SUCCESS;
+  // SQLNumResultCols counts in a SQLSMALLINT.
+  if (list->Count() > 32767) return VEL_POST(this, SQL_ERROR, kDiagInvalidReply);
   uint16_t number = 1;
   for (ColumnDescription* d = list->First(); d != nullptr; d = list->Next(), ++number) {
     // A type without a value class (DECIMAL, DOUBLE, an unknown code) cannot

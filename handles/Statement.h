@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "handles/ErrorData.h"
+#include "handles/ReplyCodes.h"
 #include "base/HandleIndex.h"
 #include "base/LinkedList.h"
 #include "handles/ColumnBinding.h"
@@ -67,7 +68,7 @@ class Statement : public HandleObject {
   ErrorData* TakeLastError() { return errors.TakeLast(); }
 
   // As Connection::CheckResult, for an exchange about this statement.
-  int CheckResult(int rc, int status);
+  int CheckResult(int rc, int status, ReplyCodes codes = ReplyCodes::kPlain);
 
   // Queues the server record that reply carries in its get-error elements
   // (the fetch-block reply) as the get-error request would; returns rc.

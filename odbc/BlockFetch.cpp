@@ -19,7 +19,7 @@ bool IsLong(int32_t sqlType) { return sqlType == SQL_LONGVARCHAR || sqlType == S
 // send it there) leaves it to the get-error request.
 SQLRETURN BlockEnd(Statement* stmt, Request* reply, int rc) {
   if (reply->Get<SqlstateElement>()->value.Length() == 0)
-    return stmt->CheckResult(rc, kStatusReplied);
+    return stmt->CheckResult(rc, kStatusReplied, ReplyCodes::kWithEnd);
   return stmt->PostServerRecord(rc, reply);
 }
 
@@ -49,7 +49,7 @@ SQLRETURN RequestBlock(Statement* stmt) {
   const bool known = rc == SQL_SUCCESS || rc == SQL_NO_DATA_FOUND || rc == SQL_ERROR;
   if (status != kStatusReplied || !known) {
     delete request;
-    return stmt->CheckResult(rc, status);
+    return stmt->CheckResult(rc, status, ReplyCodes::kWithEnd);
   }
   if (request->Get<RowBlockElement>()->Rows() == 0) {
     // A successful block holds a row; one without is the server's fault.

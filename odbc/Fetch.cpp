@@ -94,7 +94,7 @@ SQLRETURN DeliverRow(Statement* stmt, FetchDataList* values, uint32_t row,
     // malformed: nothing of it is to be trusted.
     if (value == nullptr || (value->flags & kArrived) != 0) {
       delete element;
-      return VEL_POST(stmt, SQL_ERROR, kDiagCommunicationFailure);
+      return VEL_POST(stmt, SQL_ERROR, kDiagInvalidReply);
     }
     value->flags |= kArrived;
     if (value->binding == nullptr) {
@@ -169,7 +169,7 @@ SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived) {
 
   int status = 0;
   int rc = stmt->Exchange(&request, &status);
-  if (rc != SQL_SUCCESS) return stmt->CheckResult(rc, status);
+  if (rc != SQL_SUCCESS) return stmt->CheckResult(rc, status, ReplyCodes::kWithEnd);
   if (arrived) *arrived = true;
   ++stmt->rowsFetched;
   return DeliverRow(stmt, request.Get<FetchDataSetElement>()->List(), row, nullptr);

@@ -48,8 +48,10 @@ SQLRETURN GetData(Statement* stmt, SQLUSMALLINT icol, const TransferTarget& targ
   request.Get<ColumnNumberElement>()->value = static_cast<int16_t>(icol);
   int status = 0;
   int rc = stmt->Exchange(&request, &status);
-  if (rc != SQL_SUCCESS) return stmt->CheckResult(rc, status);
+  if (rc != SQL_SUCCESS) return stmt->CheckResult(rc, status, ReplyCodes::kWithEnd);
   FetchDataElement* element = request.Get<FetchDataElement>();
+  // Another column's value is no answer (its bytes need not fit this one).
+  if (element->Column() != icol) return VEL_POST(stmt, SQL_ERROR, kDiagInvalidReply);
   value->flags |= 1;
   SQLRETURN result = TransferValue(stmt, value, element, target, icol, position);
   if (position->Covers(icol, target.fCType) && !position->finished && position->offset > 0) {

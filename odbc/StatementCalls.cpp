@@ -60,7 +60,10 @@ int RowCountWorker(Statement* s, SQLLEN* pcrow) {
   const int rc = s->Exchange(&request, &status);
   if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);
   if (pcrow == nullptr) return VEL_POST(s, SQL_ERROR, kDiagNullPcrow);
-  *pcrow = request.Get<NumberOfRowsElement>()->value;
+  // A count: -1 (not known) or more.
+  const int32_t rows = request.Get<NumberOfRowsElement>()->value;
+  if (rows < -1) return VEL_POST(s, SQL_ERROR, kDiagInvalidReply);
+  *pcrow = rows;
   return SQL_SUCCESS;
 }
 

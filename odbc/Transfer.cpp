@@ -199,7 +199,7 @@ SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElem
     if (loaded != kLoadDone) {
       // The server sent fewer bytes than the column's layout needs: the
       // reply is malformed.
-      return VEL_POST(stmt, SQL_ERROR, kDiagCommunicationFailure);
+      return VEL_POST(stmt, SQL_ERROR, kDiagInvalidReply);
     }
     if (piecewise && element == value->data) position->loadedFrom = element;
   }

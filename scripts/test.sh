@@ -4,7 +4,10 @@
 # tests under Wine against the plain build's server, the build under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the server's and the
 # integration tests (threads among them) under ThreadSanitizer, and the
-# fuzz targets (clang, libFuzzer) for a bounded number of runs.
+# fuzz targets (clang, libFuzzer): a bounded, seeded number of runs, or
+# only their corpora where a target's runs depend on timing, so that a
+# commit passes or fails the same way every time (open-ended fuzzing:
+# scripts/fuzz.sh). Warnings are errors in every build (VEL_WERROR).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
@@ -13,7 +16,7 @@ jobs=$(nproc)
 
 run() {  # run NAME CMAKE-ARGS...
   local dir="$root/build/$1"; shift
-  cmake -S "$root" -B "$dir" "$@" >/dev/null
+  cmake -S "$root" -B "$dir" -DVEL_WERROR=ON "$@" >/dev/null
   cmake --build "$dir" -j"$jobs"
   (cd "$dir" && ctest --output-on-failure -j"$jobs")
 }
@@ -26,7 +29,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 # ThreadSanitizer: only what runs threads (the server, the integration
 # program with its concurrent callers), built and run once.
 tsan="$root/build/tsan"
-cmake -S "$root" -B "$tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEL_TSAN=ON >/dev/null
+cmake -S "$root" -B "$tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEL_TSAN=ON -DVEL_WERROR=ON >/dev/null
 cmake --build "$tsan" -j"$jobs" --target velora-server veldrv32 integration_test server_tests
 (cd "$tsan" && TSAN_OPTIONS="halt_on_error=1 suppressions=$root/tests/tsan.supp" \
   ctest --output-on-failure -j"$jobs" -R '^(Server|integration_test$)')

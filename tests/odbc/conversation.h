@@ -125,6 +125,15 @@ class ScriptedPeer {
   std::thread thread_;
 };
 
+// A conversation line's return code; true for the codes ODBC defines.
+inline int LineCode(const std::string& line) { return std::atoi(line.c_str() + line.find(' ') + 1); }
+inline bool IsOdbcCode(int rc) {
+  for (int code : {SQL_SUCCESS, SQL_SUCCESS_WITH_INFO, SQL_ERROR, SQL_INVALID_HANDLE, SQL_STILL_EXECUTING,
+                   SQL_NEED_DATA, SQL_NO_DATA_FOUND})
+    if (rc == code) return true;
+  return false;
+}
+
 // The application: one line per call, "name rc STATE:native" from its
 // first record (each handle's records are all read). With a reference the
 // conversation leaves at the first line that differs from it (and ends

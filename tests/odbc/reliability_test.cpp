@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 #include "base/Alloc.h"
 #include "odbc/conversation.h"
@@ -99,6 +101,17 @@ TEST(Reliability, EveryCutIsACommunicationFailure) {
     ScriptedPeer peer(stream.substr(0, k), PeerEnd::kSilent);
     ExpectLeftWith(Converse(peer.Port(), &reference, 1), {" 08S01:3047"}, "silent at " + std::to_string(k));
   }
+}
+
+// A server's whole side that once answered the freeing of the statement
+// with -1280, which reached the application: the call fails with "08S01",
+// and every line has one of ODBC's codes.
+TEST(Reliability, ReplyCodeNoneOfOdbcsIsACommunicationFailure) {
+  std::ifstream in(VEL_CONVERSATION_CORPUS "/dfe2598fca414dd08411837ca2306dd690893c7f", std::ios::binary);
+  ScriptedPeer peer(std::string(std::istreambuf_iterator<char>(in), {}), PeerEnd::kClose);
+  const Conversation c = Converse(peer.Port(), nullptr);
+  EXPECT_NE(c.Text().find("|drop -1 08S01:3047|"), std::string::npos) << c.Text();
+  for (const std::string& line : c.lines) EXPECT_TRUE(IsOdbcCode(LineCode(line))) << line;
 }
 
 }  // namespace
