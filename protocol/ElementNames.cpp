@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include "protocol/SqlTypeCatalog.h"
+
 namespace {
 
 // The name table, indexed by element number, made from the one list.
@@ -56,11 +58,8 @@ const ValueNameEntry kReturnCode[] = {
     {2, "STILL_EXECUTING"}, {99, "NEED_DATA"}, {100, "NO_DATA_FOUND"}};
 const ValueNameEntry kSpecialColumnScope[] = {{0, "CURROW"}, {1, "TRANSACTION"}, {2, "SESSION"}};
 const ValueNameEntry kSpecialColumnType[] = {{1, "BEST_ROWID"}, {2, "SCT_ROWVER"}};
-const ValueNameEntry kSqlDataType[] = {
-    {-7, "BIT"},    {-6, "TINYINT"},     {-5, "BIGINT"},   {-4, "LONGVARBINARY"}, {-3, "VARBINARY"},
-    {-2, "BINARY"}, {-1, "LONGVARCHAR"}, {0, "ALL_TYPES"}, {1, "CHAR"},           {2, "NUMERIC"},
-    {3, "DECIMAL"}, {4, "INTEGER"},      {5, "SMALLINT"},  {6, "FLOAT"},          {7, "REAL"},
-    {8, "DOUBLE"},  {9, "DATE"},         {10, "TIME"},     {11, "TIMESTAMP"},     {12, "VARCHAR"}};
+// Beside the SQL type catalogue's names.
+const ValueNameEntry kSqlDataType[] = {{0, "ALL_TYPES"}};
 const ValueNameEntry kTransactionIsolationLevel[] = {{1, "TXN_READ_UNCOMMITTED"},
                                                      {2, "TXN_READ_COMMITTED"},
                                                      {4, "TXN_REPEATABLE_READ"},
@@ -112,6 +111,7 @@ const char* ValueName(int elementId, int32_t value) {
   for (std::size_t i = 0; i < table->count; ++i) {
     if (table->entries[i].value == value) return table->entries[i].name;
   }
+  if (elementId == El::sqlDataType && *SqlTypeName(value) != '\0') return SqlTypeName(value);
   return kUnknown;
 }
 
