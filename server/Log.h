@@ -11,6 +11,7 @@ namespace velsrv {
 // 0: connection starts and ends and failures; 1 (-v): every request.
 void SetLogVerbosity(int level);
 int LogVerbosity();
+// The local time (not under the journal, which stamps lines itself),
 // "velora-server: " and the formatted text, when level <= verbosity.
 void Log(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
 // Hex dump of a frame (--trace-frames), titled.
