@@ -4,6 +4,7 @@
 #include <new>
 
 #include "base/Trace.h"
+#include "handles/ClientDiagnostics.h"
 
 namespace {
 
@@ -40,15 +41,31 @@ bool ErrorData::Setup(int32_t sourceValue, int32_t nativeCode, const String& sta
   return SetUp(this, "String", sourceValue, nativeCode, state, message, module, lineNumber);
 }
 
+bool ErrorList::Reserve() {
+  keepsSpare_ = true;
+  if (spare_ != nullptr) return true;
+  ErrorData* record = new (std::nothrow) ErrorData;
+  if (record == nullptr ||
+      !record->Setup(VEL_SOURCE_CLIENT, kDiagMemory.native, kDiagMemory.sqlstate, kDiagMemory.text,
+                     VEL_MODULE, __LINE__)) {
+    delete record;
+    return false;
+  }
+  spare_ = record;
+  return true;
+}
+
 int ErrorList::Post(int rc, int32_t native, const char* sqlstate, const char* text,
                     const char* file, int32_t line) {
   ErrorData* record = new (std::nothrow) ErrorData;
-  if (record == nullptr) return rc;
-  if (!record->Setup(VEL_SOURCE_CLIENT, native, sqlstate, text, file, line)) {
+  if (record == nullptr || !record->Setup(VEL_SOURCE_CLIENT, native, sqlstate, text, file, line)) {
     delete record;
+    if (spare_ != nullptr) Append(spare_);
+    spare_ = nullptr;
     return rc;
   }
   Append(record);
+  if (keepsSpare_ && spare_ == nullptr) Reserve();
   return rc;
 }
 

@@ -35,16 +35,27 @@ class ErrorData : public ListItem {
   int32_t line = 0;
 };
 
+// Each handle's list holds a spare "S1001" record, made when the handle
+// is (Reserve), so that a failure is never left without a record for want
+// of memory.
 class ErrorList : public TypedList<ErrorData> {
  public:
-  ~ErrorList() override = default;
+  ~ErrorList() override { delete spare_; }
 
+  // Makes the spare record unless there is one; false when memory runs out.
+  bool Reserve();
   // Creates a client record (source 1) and appends it. Returns rc in every
-  // case; when the record cannot be created or set up nothing is queued.
+  // case; when the record cannot be created or set up the spare is queued
+  // in its place (nothing without one), and made again by the next post
+  // that finds memory.
   int Post(int rc, int32_t native, const char* sqlstate, const char* text, const char* file,
            int32_t line);
   // Unlinks the newest record without deleting it; null when empty.
   ErrorData* TakeLast();
+
+ private:
+  ErrorData* spare_ = nullptr;
+  bool keepsSpare_ = false;  // Reserve was called: the spare is made again
 };
 
 // Posts a client record on a handle object (Environment, Connection or

@@ -133,8 +133,14 @@ int Statement::AdoptResultSet(ResultSetDescriptionElement* description) {
   DropBlock();
   ColumnDescriptionList* list = description ? description->Columns() : nullptr;
   if (list == nullptr) return SQL_SUCCESS;
-  // SQLNumResultCols counts in a SQLSMALLINT.
-  if (list->Count() > 32767) return VEL_POST(this, SQL_ERROR, kDiagInvalidReply);
+  // SQLNumResultCols counts and SQLDescribeCol gives a name's length in a
+  // SQLSMALLINT; nullability is one of three answers.
+  bool fits = list->Count() <= 32767;
+  for (ColumnDescription* d = list->First(); fits && d != nullptr; d = list->Next()) {
+    fits = d->columnName.Length() <= 32767 && d->nullability >= SQL_NO_NULLS &&
+           d->nullability <= SQL_NULLABLE_UNKNOWN;
+  }
+  if (!fits) return VEL_POST(this, SQL_ERROR, kDiagInvalidReply);
   uint16_t number = 1;
   for (ColumnDescription* d = list->First(); d != nullptr; d = list->Next(), ++number) {
     // A type without a value class (DECIMAL, DOUBLE, an unknown code) cannot

@@ -5,6 +5,7 @@
 #include "net/ClibConnection.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -106,17 +107,17 @@ bool ClibConnection::InitiateConnection(const char* server, const char* service)
   state_ = SocketState::kOpen;
   TraceSocketLibrary();
 
-  socket_ = OpenStreamSocket();
-  if (socket_ < 0) {
-    int number = LastSocketError();
-    TraceFailure("socket() failed.", number);
-    Report("Unable to create communication socket.\n errno %d: %s", number, ErrorText(number));
-    socket_ = -1;
-    return false;
-  }
-  ApplyTimeout();
+  // "[::1]": the brackets of an IPv6 address are no part of it.
+  char host[256];
+  std::size_t hostLength = std::strlen(server);
+  const bool bracketed = hostLength >= 2 && server[0] == '[' && server[hostLength - 1] == ']';
+  if (bracketed) hostLength -= 2;
+  if (hostLength >= sizeof host) hostLength = sizeof host - 1;
+  std::memcpy(host, server + (bracketed ? 1 : 0), hostLength);
+  host[hostLength] = '\0';
 
-  uint32_t address = 0;
+  SocketAddress addresses[kMaxSocketAddresses];
+  int count = 0;
   uint16_t port = 0;
   bool resolved = false;
   if (service[0] >= '0' && service[0] <= '9') {
@@ -138,40 +139,69 @@ bool ClibConnection::InitiateConnection(const char* server, const char* service)
   }
 
   if (resolved) {
-    resolved = false;
-    if (server[0] >= '0' && server[0] <= '9') {
-      address = ParseDottedAddress(server);
-      if (address == 0xFFFFFFFFu) {
+    if (host[0] >= '0' && host[0] <= '9' && !std::strchr(host, ':')) {
+      count = ParseDottedAddress(host, port, &addresses[0]) ? 1 : 0;
+      if (count == 0) {
         SetLastSocketError(VEL_WSAEINVAL);
         Trace('N', 0, "%s: Invalid host address.", server);
         Report("%s: Invalid host address.", server);
-      } else {
-        resolved = true;
       }
     } else {
-      resolved = LookUpHost(server, &address);
-      if (!resolved) {
+      count = LookUpHost(host, port, addresses, kMaxSocketAddresses);
+      if (count == 0) {
         Trace('N', 0, "gethostbyname() failed.");
         Report("Unable to resolve host name:\nHost %s not found in your HOSTS file.", server);
       }
     }
   }
+  if (count == 0) return false;
 
-  if (!resolved) {
-    CloseTraced(socket_);
+  // Each address in turn, all of them within the time limit.
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < count; ++i) {
+    const bool last = i + 1 == count;
+    int seconds = timeoutSeconds_;
+    if (seconds > 0) {
+      const auto spent =
+          std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start)
+              .count();
+      if (spent >= seconds) {
+        SetLastSocketError(VEL_WSAETIMEDOUT);
+        seconds = -1;
+      } else {
+        seconds -= static_cast<int>(spent);
+      }
+    }
+    int number = 0;
+    const char* failed = "connect() failed.";
+    if (seconds >= 0) {
+      socket_ = OpenStreamSocket(addresses[i].family);
+      if (socket_ < 0) failed = "socket() failed.";
+    }
+    if (socket_ >= 0) {
+      if (!SetSocketTimeout(socket_, seconds))
+        TraceFailure("setsockopt(SO_RCVTIMEO) failed.", LastSocketError());
+      if (ConnectSocket(socket_, addresses[i], seconds)) break;
+    }
+    number = LastSocketError();
+    if (socket_ >= 0) CloseTraced(socket_);
     socket_ = -1;
+    if (!last && seconds >= 0) {
+      char text[64];
+      AddressText(addresses[i], text, sizeof text);
+      Trace('N', 2, "%s: %s errno %d; trying the next address", text, failed, number);
+      continue;
+    }
+    TraceFailure(failed, number);
+    if (failed[0] == 's') {
+      Report("Unable to create communication socket.\n errno %d: %s", number, ErrorText(number));
+    } else {
+      Report("Unable to connect to host.\nHost %s, Service %s\nerrno %d: %s", server, service,
+             number, ErrorText(number));
+    }
     return false;
   }
-
-  if (!ConnectSocket(socket_, address, port, timeoutSeconds_)) {
-    int number = LastSocketError();
-    TraceFailure("connect() failed.", number);
-    Report("Unable to connect to host.\nHost %s, Service %s\nerrno %d: %s", server, service, number,
-           ErrorText(number));
-    CloseTraced(socket_);
-    socket_ = -1;
-    return false;
-  }
+  ApplyTimeout();
 
   if (TraceEnabled('N', 2)) {
     unsigned localPort = 0;
@@ -190,7 +220,10 @@ bool ClibConnection::InitiateConnection(const char* server, const char* service)
 }
 
 bool ClibConnection::Write(const void* buffer, uint32_t length) {
-  if (TraceEnabled('N', 3)) {
+  if (secret_) {
+    Trace('N', 3, "ClibConnection::Write(): %lu bytes not shown (secret)",
+          static_cast<unsigned long>(length));
+  } else if (TraceEnabled('N', 3)) {
     TraceDump("ClibConnection::Write()", buffer, length < kDumpLimit ? length : kDumpLimit);
   }
   const char* bytes = static_cast<const char*>(buffer);

@@ -49,6 +49,10 @@ class ClibConnection {
   // timed-out connection (10060). Login uses it for the login timeout.
   void SetTimeout(int seconds);
 
+  // While secret is true, what is written is not dumped to the trace (a
+  // login carries a password).
+  void SetSecret(bool secret) { secret_ = secret; }
+
   int Socket() const { return socket_; }
   SocketState State() const { return state_; }
   // Failures from now on go to reporter (null: reported to nobody).
@@ -71,6 +75,7 @@ class ClibConnection {
   SocketState state_ = SocketState::kClosed;
   SocketFailureReporter reporter_ = nullptr;
   int timeoutSeconds_ = 0;
+  bool secret_ = false;
 };
 
 #endif

@@ -23,15 +23,24 @@ struct SocketLibraryInfo {
 };
 void DescribeSocketLibrary(SocketLibraryInfo* info);
 
-// A TCP stream socket (not inherited by started programs; on POSIX a peer
-// that has gone raises no signal), or -1.
-int OpenStreamSocket();
+// A resolved address and port: the system's socket address (an IPv4 or,
+// on POSIX, an IPv6 one), opaque above the socket calls.
+struct SocketAddress {
+  int family;
+  unsigned length;
+  alignas(8) unsigned char bytes[32];
+};
+constexpr int kMaxSocketAddresses = 8;
+
+// A TCP stream socket of family (not inherited by started programs; on
+// POSIX a peer that has gone raises no signal), or -1.
+int OpenStreamSocket(int family);
 bool CloseSocket(int socket);
 // Closes at once with a reset instead of lingering; results not examined.
 void ResetSocket(int socket);
-// Connects to an IPv4 address (in network order) and port; waits for
-// the outcome when a signal interrupts the call.
-bool ConnectSocket(int socket, uint32_t address, uint16_t port, int timeoutSeconds);
+// Connects to address; waits for the outcome when a signal interrupts the
+// call.
+bool ConnectSocket(int socket, const SocketAddress& address, int timeoutSeconds);
 // One send or receive: the count of bytes moved (0 from a receive: the
 // peer closed), or -1. Interrupted calls are repeated.
 long SendSome(int socket, const char* bytes, uint32_t length);
@@ -43,11 +52,17 @@ bool SetKeepAlive(int socket);
 bool SetSocketTimeout(int socket, int seconds);
 bool LocalPort(int socket, unsigned* port);
 
-// The port of a TCP service name, the first IPv4 address of a host name
-// (in network order), and a dotted address (0xFFFFFFFF when invalid).
+// The port of a TCP service name.
 bool LookUpService(const char* service, uint16_t* port);
-bool LookUpHost(const char* host, uint32_t* address);
-uint32_t ParseDottedAddress(const char* text);
+// The addresses of host (a name, or on POSIX also an IPv6 address) with
+// port, in the resolver's order (IPv6 and IPv4 on POSIX, IPv4 through
+// Windows Sockets 1.1), at most max; 0 with the socket error set when
+// there is none.
+int LookUpHost(const char* host, uint16_t port, SocketAddress* out, int max);
+// A dotted IPv4 address with port; false when text is not one.
+bool ParseDottedAddress(const char* text, uint16_t port, SocketAddress* out);
+// The numeric text of address, for the trace.
+void AddressText(const SocketAddress& address, char* buffer, int size);
 
 // Records the error of a failed TLS send or receive (net/Tls.h reports it
 // in errno) as the socket error.

@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "net/SocketErrors.h"
 #include "net/Sockets.h"
@@ -73,12 +74,12 @@ void DescribeSocketLibrary(SocketLibraryInfo* info) {
     info->maxSockets = static_cast<unsigned>(limit.rlim_cur);
 }
 
-int OpenStreamSocket() {
+int OpenStreamSocket(int family) {
   int flags = SOCK_STREAM;
 #ifdef SOCK_CLOEXEC
   flags |= SOCK_CLOEXEC;
 #endif
-  int fd = socket(AF_INET, flags, IPPROTO_TCP);
+  int fd = socket(family, flags, IPPROTO_TCP);
   if (fd < 0) {
     TakeErrno();
     return -1;
@@ -97,12 +98,8 @@ void ResetSocket(int socket) {
   close(socket);
 }
 
-bool ConnectSocket(int socket, uint32_t address, uint16_t port, int timeoutSeconds) {
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_addr.s_addr = address;
-  to.sin_port = htons(port);
-  int rc = connect(socket, reinterpret_cast<sockaddr*>(&to), sizeof to);
+bool ConnectSocket(int socket, const SocketAddress& address, int timeoutSeconds) {
+  int rc = connect(socket, reinterpret_cast<const sockaddr*>(address.bytes), address.length);
   if (rc != 0 && errno == EINTR) {
     // The connection attempt goes on after a signal; wait for its outcome.
     int error = FinishInterruptedConnect(socket, timeoutSeconds);
@@ -143,48 +140,77 @@ bool SetSocketTimeout(int socket, int seconds) {
 }
 
 bool LocalPort(int socket, unsigned* port) {
-  sockaddr_in local{};
+  sockaddr_storage local{};
   socklen_t size = sizeof local;
   if (!Check(getsockname(socket, reinterpret_cast<sockaddr*>(&local), &size))) return false;
-  *port = ntohs(local.sin_port);
+  *port = ntohs(local.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&local)->sin6_port
+                                            : reinterpret_cast<sockaddr_in*>(&local)->sin_port);
   return true;
 }
 
-// The first IPv4 address getaddrinfo gives for host or service; a failure
-// sets the last socket error (fallback when the resolver gives no code).
-static bool Resolve(const char* host, const char* service, int protocol, int fallback,
-                    sockaddr_in* out) {
+bool LookUpService(const char* service, uint16_t* port) {
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
-  hints.ai_protocol = protocol;
+  hints.ai_protocol = IPPROTO_TCP;
   addrinfo* found = nullptr;
-  int rc = getaddrinfo(host, service, &hints, &found);
-  bool ok = rc == 0 && found != nullptr;
+  const int rc = getaddrinfo(nullptr, service, &hints, &found);
+  const bool ok = rc == 0 && found != nullptr;
   if (ok) {
-    *out = *reinterpret_cast<sockaddr_in*>(found->ai_addr);
+    *port = ntohs(reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_port);
   } else {
-    SetLastSocketError(SocketErrorFromResolver(rc != 0 ? rc : fallback, errno));
+    SetLastSocketError(SocketErrorFromResolver(rc != 0 ? rc : EAI_SERVICE, errno));
   }
   if (found != nullptr) freeaddrinfo(found);
   return ok;
 }
 
-bool LookUpService(const char* service, uint16_t* port) {
-  sockaddr_in a{};
-  if (!Resolve(nullptr, service, IPPROTO_TCP, EAI_SERVICE, &a)) return false;
-  *port = ntohs(a.sin_port);
+int LookUpHost(const char* host, uint16_t port, SocketAddress* out, int max) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  const int rc = getaddrinfo(host, nullptr, &hints, &found);
+  int count = 0;
+  for (addrinfo* a = rc == 0 ? found : nullptr; a && count < max; a = a->ai_next) {
+    if ((a->ai_family != AF_INET && a->ai_family != AF_INET6) ||
+        a->ai_addrlen > sizeof out->bytes) {
+      continue;
+    }
+    SocketAddress& to = out[count++];
+    to.family = a->ai_family;
+    to.length = static_cast<unsigned>(a->ai_addrlen);
+    std::memcpy(to.bytes, a->ai_addr, a->ai_addrlen);
+    if (a->ai_family == AF_INET6) {
+      reinterpret_cast<sockaddr_in6*>(to.bytes)->sin6_port = htons(port);
+    } else {
+      reinterpret_cast<sockaddr_in*>(to.bytes)->sin_port = htons(port);
+    }
+  }
+  if (count == 0) SetLastSocketError(SocketErrorFromResolver(rc != 0 ? rc : EAI_NONAME, errno));
+  if (found != nullptr) freeaddrinfo(found);
+  return count;
+}
+
+bool ParseDottedAddress(const char* text, uint16_t port, SocketAddress* out) {
+  const in_addr_t address = inet_addr(text);
+  if (address == INADDR_NONE) return false;
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_addr.s_addr = address;
+  to.sin_port = htons(port);
+  out->family = AF_INET;
+  out->length = sizeof to;
+  std::memcpy(out->bytes, &to, sizeof to);
   return true;
 }
 
-bool LookUpHost(const char* host, uint32_t* address) {
-  sockaddr_in a{};
-  if (!Resolve(host, nullptr, 0, EAI_NONAME, &a)) return false;
-  *address = a.sin_addr.s_addr;
-  return true;
+void AddressText(const SocketAddress& address, char* buffer, int size) {
+  if (getnameinfo(reinterpret_cast<const sockaddr*>(address.bytes), address.length, buffer,
+                  static_cast<socklen_t>(size), nullptr, 0, NI_NUMERICHOST) != 0) {
+    std::snprintf(buffer, static_cast<size_t>(size), "?");
+  }
 }
-
-uint32_t ParseDottedAddress(const char* text) { return inet_addr(text); }
 
 void TakeTlsError() { TakeErrno(); }
 

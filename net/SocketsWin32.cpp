@@ -3,6 +3,7 @@
 #include <winsock.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "base/Module.h"
 #include "net/SocketErrors.h"
@@ -57,8 +58,8 @@ void DescribeSocketLibrary(SocketLibraryInfo* info) {
   info->maxSockets = g_data.iMaxSockets;
 }
 
-int OpenStreamSocket() {
-  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+int OpenStreamSocket(int family) {
+  SOCKET s = socket(family, SOCK_STREAM, IPPROTO_TCP);
   if (s == INVALID_SOCKET) return TakeError();
   // Not inherited by programs the application starts.
   SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
@@ -74,12 +75,10 @@ void ResetSocket(int socket) {
   closesocket(static_cast<SOCKET>(socket));
 }
 
-bool ConnectSocket(int socket, uint32_t address, uint16_t port, int /*timeoutSeconds*/) {
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_addr.s_addr = address;
-  to.sin_port = htons(port);
-  return Check(connect(static_cast<SOCKET>(socket), reinterpret_cast<sockaddr*>(&to), sizeof to));
+bool ConnectSocket(int socket, const SocketAddress& address, int /*timeoutSeconds*/) {
+  return Check(connect(static_cast<SOCKET>(socket),
+                       reinterpret_cast<const sockaddr*>(address.bytes),
+                       static_cast<int>(address.length)));
 }
 
 long SendSome(int socket, const char* bytes, uint32_t length) {
@@ -122,14 +121,42 @@ bool LookUpService(const char* service, uint16_t* port) {
   return true;
 }
 
-bool LookUpHost(const char* host, uint32_t* address) {
+namespace {
+void MakeAddress(uint32_t address, uint16_t port, SocketAddress* out) {
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_addr.s_addr = address;
+  to.sin_port = htons(port);
+  out->family = AF_INET;
+  out->length = sizeof to;
+  std::memcpy(out->bytes, &to, sizeof to);
+}
+}  // namespace
+
+// Windows Sockets 1.1 knows IPv4 only: every address of the host's entry.
+int LookUpHost(const char* host, uint16_t port, SocketAddress* out, int max) {
   hostent* found = gethostbyname(host);
-  if (found == nullptr || found->h_addr_list[0] == nullptr) return TakeError() == 0;
-  *address = *reinterpret_cast<const uint32_t*>(found->h_addr_list[0]);
+  if (found == nullptr || found->h_addrtype != AF_INET || found->h_addr_list[0] == nullptr) {
+    if (TakeError() == 0) SetLastSocketError(VEL_WSAHOST_NOT_FOUND);
+    return 0;
+  }
+  int count = 0;
+  for (char** a = found->h_addr_list; *a && count < max; ++a)
+    MakeAddress(*reinterpret_cast<const uint32_t*>(*a), port, &out[count++]);
+  return count;
+}
+
+bool ParseDottedAddress(const char* text, uint16_t port, SocketAddress* out) {
+  const uint32_t address = inet_addr(text);
+  if (address == INADDR_NONE) return false;
+  MakeAddress(address, port, out);
   return true;
 }
 
-uint32_t ParseDottedAddress(const char* text) { return inet_addr(text); }
+void AddressText(const SocketAddress& address, char* buffer, int size) {
+  const in_addr a = reinterpret_cast<const sockaddr_in*>(address.bytes)->sin_addr;
+  std::snprintf(buffer, static_cast<size_t>(size), "%s", inet_ntoa(a));
+}
 
 // The DLL has no TLS (net/TlsNone.cpp): no session exists to fail.
 void TakeTlsError() { SetLastSocketError(VEL_WSAENOTCONN); }

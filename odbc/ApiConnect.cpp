@@ -3,9 +3,12 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <cstring>
+
 #include "handles/Connection.h"
 #include "handles/Frame.h"
 #include "base/Trace.h"
+#include "odbc/ConnectString.h"
 #include "odbc/PasswordDialog.h"
 #include "odbc/Workers.h"
 
@@ -13,6 +16,18 @@ namespace {
 
 const char* Shown(const SQLCHAR* text) {
   return text ? reinterpret_cast<const char*>(text) : "<null>";
+}
+
+// A password as traces show it.
+const char* Secret(const SQLCHAR* text) { return text ? "****" : "<null>"; }
+
+// A connection string as traces show it, its passwords masked (into
+// shown; without memory for it, a remark).
+const char* Masked(const SQLCHAR* text, SQLSMALLINT length, String* shown) {
+  if (!text) return "<null>";
+  const char* in = reinterpret_cast<const char*>(text);
+  const uint32_t n = static_cast<uint32_t>(length >= 0 ? length : std::strlen(in));
+  return SetMaskedConnectString(in, n, shown) ? shown->TextOrEmpty() : "<no memory to show>";
 }
 
 // The precision that traces a text argument with "%.*s": its explicit
@@ -28,9 +43,9 @@ VEL_EXPORT SQLRETURN SQLConnect(SQLHDBC hdbc, SQLCHAR* szDSN, SQLSMALLINT cbDSN,
                                 SQLSMALLINT cbUID, SQLCHAR* szAuthStr, SQLSMALLINT cbAuthStr) {
   Trace('A', 2,
         "SQLConnect: hdbc=0x%08lx\n             szDSN=[%.*s]\n             szUID=[%.*s]\n"
-        "             szAuthStr=[%.*s]",
+        "             szAuthStr=[%s]",
         HandleValue(hdbc), ShownLength(szDSN, cbDSN), Shown(szDSN), ShownLength(szUID, cbUID),
-        Shown(szUID), ShownLength(szAuthStr, cbAuthStr), Shown(szAuthStr));
+        Shown(szUID), Secret(szAuthStr));
   ConnectionHold hold(hdbc);
   Connection* c = hold.Get();
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
@@ -41,11 +56,13 @@ VEL_EXPORT SQLRETURN SQLDriverConnect(SQLHDBC hdbc, SQLHWND hwnd, SQLCHAR* szCon
                                       SQLSMALLINT cbConnStrIn, SQLCHAR* szConnStrOut,
                                       SQLSMALLINT cbConnStrOutMax, SQLSMALLINT* pcbConnStrOut,
                                       SQLUSMALLINT fDriverCompletion) {
-  Trace('A', 2,
-        "SQLDriverConnect: hdbc=0x%08lx\n             szConnStrIn=[%.*s]\n"
-        "             fDriverCompletion=%u",
-        HandleValue(hdbc), ShownLength(szConnStrIn, cbConnStrIn), Shown(szConnStrIn),
-        fDriverCompletion);
+  if (TraceEnabled('A', 2)) {
+    String shown;
+    Trace('A', 2,
+          "SQLDriverConnect: hdbc=0x%08lx\n             szConnStrIn=[%s]\n"
+          "             fDriverCompletion=%u",
+          HandleValue(hdbc), Masked(szConnStrIn, cbConnStrIn, &shown), fDriverCompletion);
+  }
   ConnectionHold hold(hdbc);
   Connection* c = hold.Get();
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
@@ -55,8 +72,11 @@ VEL_EXPORT SQLRETURN SQLDriverConnect(SQLHDBC hdbc, SQLHWND hwnd, SQLCHAR* szCon
 
 VEL_EXPORT SQLRETURN SQLBrowseConnect(SQLHDBC hdbc, SQLCHAR* szConnStrIn, SQLSMALLINT cbConnStrIn,
                                       SQLCHAR*, SQLSMALLINT, SQLSMALLINT*) {
-  Trace('A', 2, "SQLBrowseConnect: hdbc=0x%08lx\n             szConnStrIn=[%.*s]",
-        HandleValue(hdbc), ShownLength(szConnStrIn, cbConnStrIn), Shown(szConnStrIn));
+  if (TraceEnabled('A', 2)) {
+    String shown;
+    Trace('A', 2, "SQLBrowseConnect: hdbc=0x%08lx\n             szConnStrIn=[%s]",
+          HandleValue(hdbc), Masked(szConnStrIn, cbConnStrIn, &shown));
+  }
   ConnectionHold hold(hdbc);
   Connection* c = hold.Get();
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);

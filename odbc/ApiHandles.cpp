@@ -18,7 +18,7 @@ VEL_EXPORT SQLRETURN SQLAllocEnv(SQLHENV* phenv) {
   Trace('A', 2, "SQLAllocEnv:");
   if (phenv == nullptr) return SQL_ERROR;  // nowhere to put a handle
   Environment* env = new (std::nothrow) Environment;
-  if (env == nullptr || env->Failed()) {
+  if (env == nullptr || env->Failed() || !env->errors.Reserve()) {
     delete env;
     *phenv = SQL_NULL_HENV;
     return SQL_ERROR;
@@ -38,7 +38,7 @@ VEL_EXPORT SQLRETURN SQLAllocConnect(SQLHENV henv, SQLHDBC* phdbc) {
     return TraceReturnCode(VEL_POST(env, SQL_ERROR, kDiagInvalidArgument));
   }
   Connection* conn = new (std::nothrow) Connection;
-  if (conn == nullptr || conn->Failed()) {
+  if (conn == nullptr || conn->Failed() || !conn->errors.Reserve()) {
     delete conn;
     *phdbc = SQL_NULL_HDBC;
     return TraceReturnCode(VEL_POST(env, SQL_ERROR, kDiagHdbcAllocation));

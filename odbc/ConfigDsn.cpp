@@ -12,13 +12,15 @@
 #include "base/Module.h"
 #include "base/Trace.h"
 #include "handles/Frame.h"
+#include "odbc/ConnectString.h"
 #include "odbc/Setup.h"
 #include "platform/DialogSupport.h"
 #include "platform/DialogTemplate.h"
 #include "platform/MessageBox.h"
 
-const char* const kSetupKeys[kSetupKeyCount] = {
-    "DSN", "Description", "Server", "Service", "User", "Password", "Debug", "TLS", "TLSCAFile"};
+const char* const kSetupKeys[kSetupKeyCount] = {"DSN",       "Description", "Server", "Service",
+                                                "User",      "Password",    "Debug",  "TLS",
+                                                "TLSCAFile", "Database",    "PWD"};
 
 namespace {
 
@@ -37,18 +39,20 @@ struct KeptKey {
 };
 
 int SlotOf(const char* key, std::size_t length) {
-  if (length == 4 && strncasecmp(key, "DESC", 4) == 0) return kSetupDescription;
+  // Other names of the same keys.
+  static const struct {
+    const char* name;
+    int slot;
+  } kAliases[] = {{"DESC", kSetupDescription}, {"UID", kSetupUser}, {"Port", kSetupService}};
+  for (const auto& alias : kAliases) {
+    if (std::strlen(alias.name) == length && strncasecmp(key, alias.name, length) == 0)
+      return alias.slot;
+  }
   for (int slot = 0; slot < kSetupKeyCount; ++slot) {
     if (std::strlen(kSetupKeys[slot]) == length && strncasecmp(key, kSetupKeys[slot], length) == 0)
       return slot;
   }
   return -1;
-}
-
-void CopyValue(char* target, const char* value) {
-  std::size_t n = strnlen(value, kSetupValueSize - 1);
-  std::memcpy(target, value, n);
-  target[n] = '\0';
 }
 
 // The keys of section but Driver, read before the section is rewritten
@@ -108,13 +112,15 @@ BOOL Configure(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, SetupAttribute
 
 void ParseAttributes(const char* text, SetupAttributes* attributes) {
   for (const char* p = text; *p; p += std::strlen(p) + 1) {
-    const char* equals = std::strchr(p, '=');
-    if (!equals) return;
-    const std::size_t length = static_cast<std::size_t>(equals - p);
-    const int slot = length < kSetupValueSize ? SlotOf(p, length) : -1;
-    if (slot < 0) continue;
-    CopyValue(attributes->attr[slot].value, equals + 1);
-    attributes->attr[slot].supplied = true;
+    if (!std::strchr(p, '=')) return;
+    const uint32_t length = static_cast<uint32_t>(std::strlen(p));
+    ConnectPair pair;
+    for (uint32_t at = 0; NextConnectPair(p, length, &at, &pair);) {
+      const int slot = SlotOf(pair.key, pair.keyLength);
+      if (slot < 0 || attributes->attr[slot].supplied) continue;  // the first one wins
+      CopyPairValue(pair, attributes->attr[slot].value, kSetupValueSize);
+      attributes->attr[slot].supplied = true;
+    }
   }
 }
 

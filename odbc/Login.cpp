@@ -13,6 +13,7 @@
 #include "base/Trace.h"
 #include "odbc/ConnectString.h"
 #include "odbc/PasswordDialog.h"
+#include "odbc/Setup.h"
 #include "odbc/Workers.h"
 #include "platform/MessageBox.h"
 #include "protocol/Requests.h"
@@ -22,11 +23,27 @@ namespace {
 constexpr int kGreetingSize = 80;
 constexpr int kSwitchSize = 10;  // the "Password" switch: at most 9 characters
 
-// Reads key of the connection's data source from ODBC.INI into buffer.
+// Reads key of the connection's data source from ODBC.INI into buffer; an
+// absent or empty key reads alias (when given), else defaultValue.
 void ReadDataSourceKey(const Connection* c, const char* key, const char* defaultValue, char* buffer,
-                       int size) {
-  SQLGetPrivateProfileString(c->dataSourceName.TextOrEmpty(), key, defaultValue, buffer, size,
-                             "ODBC.INI");
+                       int size, const char* alias = nullptr) {
+  const char* section = c->dataSourceName.TextOrEmpty();
+  buffer[0] = '\0';
+  SQLGetPrivateProfileString(section, key, "", buffer, size, "ODBC.INI");
+  if (buffer[0] == '\0' && alias)
+    SQLGetPrivateProfileString(section, alias, "", buffer, size, "ODBC.INI");
+  if (buffer[0] == '\0') std::snprintf(buffer, static_cast<size_t>(size), "%s", defaultValue);
+}
+
+// The data source the session opens: the one database names (when not
+// empty), else the data source's Database key, else its own name (none
+// for a connection string without a data source).
+int SetLoginDataSource(Connection* c, const String& database) {
+  if (database.Length() > 0) return c->loginDataSource.SetString(database);
+  char stored[kSetupValueSize] = "";
+  if (c->dataSourceName.Length() > 0) ReadDataSourceKey(c, "Database", "", stored, sizeof stored);
+  return stored[0] ? c->loginDataSource.SetString(stored)
+                   : c->loginDataSource.SetString(c->dataSourceName);
 }
 
 // Closes the connection's socket without a word to the server and marks it
@@ -85,7 +102,7 @@ int LoginConnection(Connection* c, const String& password) {
   // set them, else its own data source supplies them here.
   if (c->server[0] == '\0') ReadDataSourceKey(c, "Server", "unknown", c->server, sizeof c->server);
   if (c->service[0] == '\0')
-    ReadDataSourceKey(c, "Service", "unknown", c->service, sizeof c->service);
+    ReadDataSourceKey(c, "Service", "unknown", c->service, sizeof c->service, "Port");
   // A connection string without a data source (DRIVER=) reads no keys.
   const bool named = c->dataSourceName.Length() > 0;
   if (c->tls[0] == '\0' && named) ReadDataSourceKey(c, "TLS", "off", c->tls, sizeof c->tls);
@@ -127,7 +144,9 @@ int LoginConnection(Connection* c, const String& password) {
     return VEL_POST(c, SQL_ERROR, kDiagMemory);
   }
   int status = kStatusCommunicationFailure;
+  c->clib.SetSecret(true);
   const int rc = request.Exchange(&status, &c->clib);
+  c->clib.SetSecret(false);
   // SQL_SUCCESS_WITH_INFO is a login too: the server's record is queued
   // and the call reports the warning on a connection that is logged in.
   const bool accepted =
@@ -165,74 +184,80 @@ int LoginConnection(Connection* c, const String& password) {
 static bool AppendTls(const Connection* c, String* out) {
   TlsMode mode = TlsMode::kOff;
   if (!ParseTlsMode(c->tls, &mode) || mode == TlsMode::kOff) return true;
-  return out->Concatenate(";TLS=") && out->Concatenate(c->tls) &&
-         (c->tlsCaFile[0] == '\0' ||
-          (out->Concatenate(";TLSCAFile=") && out->Concatenate(c->tlsCaFile)));
+  return AppendConnectPair(out, "TLS", c->tls) &&
+         (c->tlsCaFile[0] == '\0' || AppendConnectPair(out, "TLSCAFile", c->tlsCaFile));
+}
+
+// Copies the value of the driver's own key, else of its usual alias, into
+// buffer; false when neither occurs.
+static bool CopyKey(const String& in, const char* key, const char* alias, char* buffer,
+                    uint32_t size) {
+  return CopyConnectValue(in.TextOrEmpty(), in.Length(), key, buffer, size) ||
+         (alias && CopyConnectValue(in.TextOrEmpty(), in.Length(), alias, buffer, size));
 }
 
 int ParseConnectString(Connection* c, HWND hwnd, const String& in, String* out) {
   const char* text = in.TextOrEmpty();
   const uint32_t length = in.Length();
-  const char* value = "";
-  uint32_t valueLength = 0;
   // A string that names the driver instead of a data source carries all
   // it needs itself: no ODBC.INI key is read, and the session uses the
   // data source "Database=" names, else the server's default one.
   String driver;
   String database;
-  const bool named = FindConnectKey(text, length, "DSN=", &value, &valueLength);
-  if (!named) {
-    const char* found;
-    uint32_t foundLength;
-    if (!FindConnectKeyAnyCase(text, length, "DRIVER=", &found, &foundLength)) {
+  ConnectPair pair;
+  bool driverBraced = false;
+  const bool named = FindConnectKey(text, length, "DSN", &pair);
+  if (named) {
+    if (!SetPairValue(pair, &c->dataSourceName)) return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  } else {
+    if (!FindConnectKey(text, length, "DRIVER", &pair)) {
       return VEL_POST(c, SQL_ERROR, kDiagMissingDataSourceName);
     }
-    if (!driver.SetString(found, static_cast<int32_t>(foundLength)))
-      return VEL_POST(c, SQL_ERROR, kDiagMemory);
-    if (FindConnectKey(text, length, "Database=", &found, &foundLength) &&
-        !database.SetString(found, static_cast<int32_t>(foundLength))) {
+    driverBraced = pair.braced;
+    if (!SetPairValue(pair, &driver) || !c->dataSourceName.SetString("")) {
       return VEL_POST(c, SQL_ERROR, kDiagMemory);
     }
   }
-  if (!c->dataSourceName.SetString(value, static_cast<int32_t>(valueLength)) ||
-      !c->loginDataSource.SetString(named ? c->dataSourceName : database)) {
+  if (FindConnectKey(text, length, "Database", &pair) && !SetPairValue(pair, &database)) {
     return VEL_POST(c, SQL_ERROR, kDiagMemory);
   }
+  if (!SetLoginDataSource(c, database)) return VEL_POST(c, SQL_ERROR, kDiagMemory);
   c->server[0] = '\0';
   c->service[0] = '\0';
-  if (!CopyConnectValue(text, length, "Server=", c->server, sizeof c->server) && !named) {
+  if (!CopyKey(in, "Server", "Host", c->server, sizeof c->server) && !named) {
     std::snprintf(c->server, sizeof c->server, "%s", "unknown");
   }
-  if (!CopyConnectValue(text, length, "Service=", c->service, sizeof c->service) && !named) {
+  if (!CopyKey(in, "Service", "Port", c->service, sizeof c->service) && !named) {
     std::snprintf(c->service, sizeof c->service, "%s", "unknown");
   }
   c->tls[0] = '\0';
   c->tlsCaFile[0] = '\0';
-  if (!CopyConnectValue(text, length, "TLS=", c->tls, sizeof c->tls) && !named)
+  if (!CopyKey(in, "TLS", nullptr, c->tls, sizeof c->tls) && !named)
     std::snprintf(c->tls, sizeof c->tls, "%s", "off");
-  CopyConnectValue(text, length, "TLSCAFile=", c->tlsCaFile, sizeof c->tlsCaFile);
+  CopyKey(in, "TLSCAFile", nullptr, c->tlsCaFile, sizeof c->tlsCaFile);
   // ODBC's standard keys UID= and PWD=, which applications (pyodbc's users
   // above all) write in connection strings, serve where the driver's own
   // User= is absent; PWD= is the password itself, so no prompt is needed.
-  if (!CopyConnectValue(text, length, "User=", g_loginUserName, sizeof g_loginUserName) &&
-      !CopyConnectValue(text, length, "UID=", g_loginUserName, sizeof g_loginUserName)) {
+  if (!CopyKey(in, "User", "UID", g_loginUserName, sizeof g_loginUserName)) {
     if (named) {
-      ReadDataSourceKey(c, "User", "public", g_loginUserName, sizeof g_loginUserName);
+      ReadDataSourceKey(c, "User", "public", g_loginUserName, sizeof g_loginUserName, "UID");
     } else {
       std::snprintf(g_loginUserName, sizeof g_loginUserName, "%s", "public");
     }
   }
   char passwordSwitch[kSwitchSize] = "no";
-  if (!CopyConnectValue(text, length, "Password=", passwordSwitch, sizeof passwordSwitch) &&
-      named) {
+  if (!CopyKey(in, "Password", nullptr, passwordSwitch, sizeof passwordSwitch) && named) {
     ReadDataSourceKey(c, "Password", "no", passwordSwitch, sizeof passwordSwitch);
   }
   std::memset(g_loginPassword, 0, sizeof g_loginPassword);
   for (char* p = passwordSwitch; *p; ++p)
     *p = static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
-  const bool givenPassword =
-      CopyConnectValue(text, length, "PWD=", g_loginPassword, sizeof g_loginPassword);
-  if (!givenPassword && std::strcmp(passwordSwitch, "yes") == 0) {
+  const bool givenPassword = CopyKey(in, "PWD", nullptr, g_loginPassword, sizeof g_loginPassword);
+  // A data source may keep its password (PWD) in ODBC.INI: no prompt then,
+  // and the completed string does not repeat it.
+  if (!givenPassword && named)
+    ReadDataSourceKey(c, "PWD", "", g_loginPassword, sizeof g_loginPassword);
+  if (!givenPassword && g_loginPassword[0] == '\0' && std::strcmp(passwordSwitch, "yes") == 0) {
     // Cancel ends the connect attempt; a dialog that cannot be shown at all
     // (no terminal, no window system) lets the login go on without a
     // password.
@@ -247,15 +272,17 @@ int ParseConnectString(Connection* c, HWND hwnd, const String& in, String* out) 
   if (!c->LoggedIn()) return rc;
   // The completed string says what was used: the data source, or the
   // driver and the server's data source when one was named.
-  const bool begun = named ? out->SetString("DSN=") && out->Concatenate(c->dataSourceName)
-                           : out->SetString("DRIVER=") && out->Concatenate(driver) &&
-                                 (database.Length() == 0 ||
-                                  (out->Concatenate(";Database=") && out->Concatenate(database)));
-  if (!begun || !out->Concatenate(";Server=") || !out->Concatenate(c->server) ||
-      !out->Concatenate(";Service=") || !out->Concatenate(c->service) ||
-      !out->Concatenate(";User=") || !out->Concatenate(g_loginUserName) ||
-      !out->Concatenate(";Password=") || !out->Concatenate(passwordSwitch) || !AppendTls(c, out) ||
-      (givenPassword && (!out->Concatenate(";PWD=") || !out->Concatenate(password)))) {
+  const bool begun =
+      out->SetString("") &&
+      (named ? AppendConnectPair(out, "DSN", c->dataSourceName.TextOrEmpty())
+             : AppendConnectPair(out, "DRIVER", driver.TextOrEmpty(), driverBraced) &&
+                   (database.Length() == 0 ||
+                    AppendConnectPair(out, "Database", database.TextOrEmpty())));
+  if (!begun || !AppendConnectPair(out, "Server", c->server) ||
+      !AppendConnectPair(out, "Service", c->service) ||
+      !AppendConnectPair(out, "User", g_loginUserName) ||
+      !AppendConnectPair(out, "Password", passwordSwitch) || !AppendTls(c, out) ||
+      (givenPassword && !AppendConnectPair(out, "PWD", password.TextOrEmpty()))) {
     // The call fails, so the connection must not stay logged in.
     DropSession(c);
     return VEL_POST(c, SQL_ERROR, kDiagMemory);
@@ -270,18 +297,39 @@ int ConnectWorker(Connection* c, const SQLCHAR* dsn, SQLSMALLINT cbDSN, const SQ
     return VEL_POST(c, SQL_ERROR, kDiagInvalidLength);
   }
   const char* dsnText = reinterpret_cast<const char*>(dsn);
-  String password;
-  if (!c->dataSourceName.SetString(dsnText, cbDSN) ||
-      !c->loginDataSource.SetString(dsnText, cbDSN) ||
+  String password, noDatabase;
+  if (!c->dataSourceName.SetString(dsnText, cbDSN) || !SetLoginDataSource(c, noDatabase) ||
       !c->userName.SetString(reinterpret_cast<const char*>(uid), cbUID) ||
       !password.SetString(reinterpret_cast<const char*>(auth), cbAuth)) {
     return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  }
+  // ODBC's rule: an empty user name or password is the data source's
+  // (User or UID, PWD); arguments given win.
+  char stored[kSetupValueSize];
+  if (c->userName.Length() == 0) {
+    ReadDataSourceKey(c, "User", "", stored, sizeof stored, "UID");
+    if (!c->userName.SetString(stored)) return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  }
+  if (password.Length() == 0) {
+    ReadDataSourceKey(c, "PWD", "", stored, sizeof stored);
+    const bool set = password.SetString(stored);
+    std::memset(stored, 0, sizeof stored);
+    if (!set) return VEL_POST(c, SQL_ERROR, kDiagMemory);
   }
   c->server[0] = '\0';
   c->service[0] = '\0';
   c->tls[0] = '\0';
   c->tlsCaFile[0] = '\0';
   return LoginConnection(c, password);
+}
+
+// Traces a connection string with its passwords masked.
+static void TraceConnectString(const char* cut, const char* text) {
+  if (!TraceEnabled('A', 2)) return;
+  String shown;
+  const bool masked =
+      SetMaskedConnectString(text, static_cast<uint32_t>(std::strlen(text)), &shown);
+  Trace('A', 2, "szConnStrOut=%s[%s]", cut, masked ? shown.TextOrEmpty() : "<no memory to show>");
 }
 
 int DriverConnectWorker(Connection* c, HWND hwnd, const SQLCHAR* in, SQLSMALLINT cbIn, SQLCHAR* out,
@@ -302,10 +350,10 @@ int DriverConnectWorker(Connection* c, HWND hwnd, const SQLCHAR* in, SQLSMALLINT
     return VEL_POST(c, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated);
   }
   if (CopyOutput(output.TextOrEmpty(), output.Length(), target, cbOutMax)) {
-    Trace('A', 2, "szConnStrOut=[%s]", target);
+    TraceConnectString("", target);
     return rc;
   }
-  Trace('A', 2, "szConnStrOut=TRUNC [%s]", target);
+  TraceConnectString("TRUNC ", target);
   return VEL_POST(c, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated);
 }
 

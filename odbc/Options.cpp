@@ -117,11 +117,30 @@ void SetOptionValue(Request* request, uint16_t code, uint32_t value) {
   }
 }
 
+// Bounds the socket waits of its lifetime (the option's exchange and its
+// get-error request) by the owner's query timeout, as every statement
+// exchange is: a silent server cannot hold the call for ever.
+class OptionWait {
+ public:
+  OptionWait(ClibConnection* clib, int32_t timeout) : clib_(timeout > 0 ? clib : nullptr) {
+    if (clib_) clib_->SetTimeout(timeout + Statement::kQueryTimeoutGrace);
+  }
+  ~OptionWait() {
+    if (clib_) clib_->SetTimeout(0);
+  }
+  OptionWait(const OptionWait&) = delete;
+  OptionWait& operator=(const OptionWait&) = delete;
+
+ private:
+  ClibConnection* clib_;
+};
+
 // Sends the option request code with value on connection's socket; the
 // outcome is posted on owner (the connection or the statement).
 template <class Owner>
 int SendOption(Owner* owner, Connection* connection, uint16_t code, uint32_t statementId,
                uint32_t value) {
+  OptionWait wait(&connection->clib, owner->queryTimeout);
   Request* request = Request::CreateRequest(code);
   if (request == nullptr || request->Failed()) {
     delete request;

@@ -16,6 +16,8 @@ enum SetupKey {
   kSetupDebug,
   kSetupTls,
   kSetupTlsCaFile,
+  kSetupDatabase,
+  kSetupPwd,
   kSetupKeyCount
 };
 constexpr int kSetupValueSize = 256;  // 255 characters and a NUL
@@ -48,16 +50,17 @@ enum : int {
 };
 
 // Fills the slots from "key=value" strings, each ended by a NUL, the list
-// ended by an empty string. Keys are matched in any letter case ("DESC" is
-// "Description"); a string without "=" ends the list, a key of 256
-// characters or more is skipped, values are cut at 255 characters and a
-// later occurrence of a key wins.
+// ended by an empty string; each string is read by the connection-string
+// grammar. Keys are matched in any letter case ("DESC" is "Description",
+// "UID" is "User", "Port" is "Service"); a string without "=" ends the
+// list, values are cut at 255 characters and the first occurrence of a
+// key wins.
 void ParseAttributes(const char* text, SetupAttributes* attributes);
 // Writes the data source: its section with the driver, then the keys (all
-// but Debug when a window is given, else those the list supplied). A
-// configured data source keeps the keys it is not given; a name changed in
-// the dialog removes the old section. A failed section write is shown in a
-// message box on window (when given) and answers FALSE.
+// but Debug, the TLS keys, Database and PWD when a window is given, else those the list supplied).
+// A configured data source keeps the keys it is not given; a name changed in the dialog removes the
+// old section. A failed section write is shown in a message box on window (when given) and answers
+// FALSE.
 BOOL SetDSNAttributes(HWND window, SetupAttributes* attributes);
 // Centres window over its parent, kept inside the screen; a window whose
 // parent is not a dialog is centred on the screen.

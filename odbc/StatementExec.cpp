@@ -49,7 +49,8 @@ int SendActive(Statement* s) {
 int AllocStmtWorker(Connection* c, SQLHSTMT* phstmt) {
   if (phstmt == nullptr) return VEL_POST(c, SQL_ERROR, kDiagInvalidArgument);
   Statement* s = new (std::nothrow) Statement;
-  if (s == nullptr) {
+  if (s == nullptr || !s->errors.Reserve()) {
+    delete s;
     *phstmt = SQL_NULL_HSTMT;
     return VEL_POST(c, SQL_ERROR, kDiagHstmtAllocation);
   }

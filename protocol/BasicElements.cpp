@@ -126,7 +126,8 @@ bool StringElement::PutElement(ElementCursor* cursor, int* status) {
   if (Tracing()) {
     char name[128];
     Title(name, ElementId(), ".PutElement()");
-    TraceString('P', 2, name, value.TextOrEmpty());
+    // A password is never shown.
+    TraceString('P', 2, name, ElementId() == El::password ? "****" : value.TextOrEmpty());
   }
   uint16_t n = static_cast<uint16_t>(value.Length());
   if (cursor->Left() < static_cast<std::size_t>(n) + 2) {

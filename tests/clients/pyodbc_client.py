@@ -36,6 +36,10 @@ PARAMS = [1, 9000000000000000001, -1234.625, "h\u00e9llo \u65e5\u672c \U0001F600
 
 
 def main():
+    # ODBC's keys in lower case and a braced password holding ";" and "}".
+    lower = pyodbc.connect(f"dsn={os.environ['VELORA_DSN']};uid=tester;pwd={{se;c}}}}ret}}")
+    check("lower-case keys", lower.cursor().execute("SELECT 1").fetchone()[0], 1)
+    lower.close()
     cn = pyodbc.connect(f"DSN={os.environ['VELORA_DSN']};User=tester;Password=secret",
                         autocommit=False)
     cn.setdecoding(pyodbc.SQL_CHAR, encoding="utf-8")  # texts come back as sent

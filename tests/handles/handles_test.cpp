@@ -255,17 +255,26 @@ TEST_F(HandlesTest, EveryAllocationFailureLosesOnlyThatRecord) {
 }
 
 // Post answers rc even when the record or one of its strings finds no
-// memory (nothing is queued then); Setup traces the text as given.
-TEST(ErrorDataTest, PostWithoutMemoryAndTheSetupTrace) {
+// memory: the spare "S1001" record is queued then (nothing without one),
+// and made again by the next post that finds memory; Setup traces the
+// text as given.
+TEST(ErrorDataTest, PostWithoutMemoryQueuesTheSpareAndTheSetupTrace) {
   TraceCapture trace("P2");
   ErrorList list;
-  for (long n : {0, 2}) {
-    SetAllocFailOnce(n);
+  const auto post = [&](long n, bool once) {
+    once ? SetAllocFailOnce(n) : SetAllocFailAfter(n);
     EXPECT_EQ(SQL_SUCCESS_WITH_INFO, list.Post(SQL_SUCCESS_WITH_INFO, 1041, "01004", "x", "x.cpp", 1));
     ResetAllocFailure();
-  }
+  };
+  post(0, true), post(2, true);
   EXPECT_EQ(nullptr, list.TakeLast());
+  ASSERT_TRUE(list.Reserve());
+  post(0, false), post(2, false);  // the spare, then nothing left
   list.Post(SQL_ERROR, 1044, "S1002", "column number out of range ", "Fetch.cpp", 12);
+  post(0, true);
+  std::string states;
+  while (ErrorData* r = list.TakeLast()) states = r->sqlstate.TextOrEmpty() + (" " + states), delete r;
+  EXPECT_EQ(states, "S1001 S1002 S1001 ");
   EXPECT_TRUE(trace.Has('P', 2,
                         "ErrorData::Setup (pNC): \n     Source=1, Codes=1044, State=S1002, "
                         "Text=column number out of range , File=Fetch.cpp, Line=12"));

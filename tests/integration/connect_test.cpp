@@ -34,6 +34,43 @@ TEST(Connect, ConnectionStringIsCompleted) {
   }
 }
 
+// Connection strings by ODBC's grammar against server C: keys in any
+// letter case with spaces around them, braced values, the first of a
+// repeated key, MyDSN= naming no data source, Port= and Host=, and the
+// data source's UID and PWD (also for SQLConnect's empty arguments, which
+// given ones override); a server listening on ::1 only.
+TEST(Connect, ConnectionStringGrammar) {
+  VeloraServer v6;
+  ASSERT_TRUE(v6.Start({"--address", "::1"})) << v6.Error();
+  const std::string c = g_c.PortText(), refused = std::to_string(g_refused);
+  const struct {
+    std::string in, state;  // in beginning "connect:": SQLConnect to VelKeys with user/password
+  } rows[] = {{"dsn=VelAuth;uid=alice;pwd=wonderland", ""},
+              {"Dsn=VelAuth; UId =alice;  PWD =wonderland", ""},
+              {"DSN=VelAuth;UID=semi;PWD={ a;b}}c}", ""},
+              {"DSN=VelAuth;UID=alice;PWD=wonderland;pwd=wrong", ""},
+              {"DSN=VelAuth;UID=alice;PWD=wrong;pwd=wonderland", "28000"},
+              {"MyDSN=VelAuth;DRIVER={Velora};Host=127.0.0.1;Port=" + c + ";UID=alice;PWD=wonderland", ""},
+              {"DSN=VelRefused;Port=" + c + ";UID=alice;PWD=wonderland", ""},
+              {"DSN=VelKeys;Service=" + refused, "08001"},
+              {"dsn=VelKeys", ""},
+              {"DSN=VelKeys;Host=nowhere.invalid", "08001"},
+              {"DRIVER={Velora};Server=::1;Port=" + v6.PortText(), ""},
+              {"DRIVER={Velora};Host=[::1];Port=" + v6.PortText(), ""},
+              {"DRIVER={Velora};Server=127.0.0.1;Port=" + v6.PortText(), "08001"},
+              {"connect:/", ""},
+              {"connect:alice/wrong", "28000"},
+              {"connect:nobody/", "28000"}};
+  for (const auto& r : rows) {
+    OdbcConnection conn;
+    const size_t slash = r.in.find('/');
+    const SQLRETURN rc = r.in.rfind("connect:", 0) == 0
+                             ? conn.Connect("VelKeys", r.in.substr(8, slash - 8), r.in.substr(slash + 1))
+                             : conn.DriverConnect(r.in);
+    EXPECT_EQ(SQL_SUCCEEDED(rc) ? "" : conn.Diag().substr(0, 5), r.state) << r.in << conn.Diag();
+  }
+}
+
 // A connection logs in again after its disconnect, and each connection
 // talks to its own data source's server.
 TEST(Connect, EachConnectionUsesItsOwnDataSourcesServer) {

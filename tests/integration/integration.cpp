@@ -94,6 +94,7 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   setenv("VELODBC_DIALOG", "none", 1);  // never a prompt on whoever's terminal
   g_c.AddUser("alice", "wonderland");
+  g_c.AddUser("semi", " a;b}c");
   for (VeloraServer* server : {&g_a, &g_b, &g_c}) {
     if (!server->Start()) return std::fprintf(stderr, "no server: %s\n", server->Error().c_str()), 1;
   }
@@ -102,7 +103,9 @@ int main(int argc, char** argv) {
   std::ofstream(ini) << Section("VelOpen", g_a.Port()) << Section("VelOther", g_b.Port())
                      << Section("VelAuth", g_c.Port(), "alice") << Section("VelRefused", g_refused)
                      << Section("VelPrompt", g_a.Port(), "public", "Yes")
-                     << Section("VelPrefer", g_a.Port(), "public", "no\nTLS = prefer");
+                     << Section("VelPrefer", g_a.Port(), "public", "no\nTLS = prefer")
+                     << "[VelKeys]\nDriver = Velora\nServer = 127.0.0.1\nPort = " << g_c.Port()
+                     << "\nUID = alice\nPWD = wonderland\n\n";
   setenv("ODBCSYSINI", VEL_ODBC_DIR, 1);
   setenv("ODBCINI", ini.c_str(), 1);
   setenv("HOME", VEL_ODBC_DIR "/home", 1);

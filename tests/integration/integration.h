@@ -3,7 +3,9 @@
 // ODBC 3 application's connection. The data sources: "VelOpen" (server A,
 // any login), "VelOther" (server B), "VelAuth" (server C, alice /
 // wonderland), "VelRefused" (a port nobody listens on), "VelPrompt"
-// (server A, asks for the password), "VelPrefer" (server A, TLS=prefer).
+// (server A, asks for the password), "VelPrefer" (server A, TLS=prefer),
+// "VelKeys" (server C by ODBC's keys Port, UID and PWD). Server C also
+// knows "semi" with the password " a;b}c".
 #ifndef VELORA_TESTS_INTEGRATION_INTEGRATION_H
 #define VELORA_TESTS_INTEGRATION_INTEGRATION_H
 

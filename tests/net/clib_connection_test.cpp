@@ -1,6 +1,7 @@
 // ClibConnection against a loopback peer: refusals, resets, a peer closing
 // mid-block, end of stream, exact trace lines and the boxes shown.
 #include <gtest/gtest.h>
+#include <netdb.h>
 #include <netinet/tcp.h>
 #include <pthread.h>
 #include <signal.h>
@@ -95,6 +96,36 @@ TEST(ClibConnectionTest, RefusalsAreTracedAndBoxedOnce) {
   timed.SetTimeout(5);
   EXPECT_FALSE(timed.InitiateConnection("127.0.0.1", refusing.port.c_str()));
   EXPECT_EQ(LastSocketError(), 10061);
+}
+
+// A peer listening on ::1 only is reached by its address, bare or in
+// brackets, and by localhost when the resolver gives ::1 for it (the
+// name's IPv4 address, tried first or after it, is refused).
+TEST(ClibConnectionTest, EveryAddressOfTheServerIsTried) {
+  int fd = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in6 a{};
+  a.sin6_family = AF_INET6;
+  a.sin6_addr = in6addr_loopback;
+  socklen_t size = sizeof a;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&a), size) != 0 || listen(fd, 4) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) != 0) {
+    close(fd);
+    GTEST_SKIP() << "no IPv6 loopback";
+  }
+  addrinfo* found = nullptr;
+  bool localhostV6 = false;
+  if (getaddrinfo("localhost", nullptr, nullptr, &found) == 0) {
+    for (addrinfo* i = found; i; i = i->ai_next) localhostV6 |= i->ai_family == AF_INET6;
+    freeaddrinfo(found);
+  }
+  const std::string port = std::to_string(ntohs(a.sin6_port));
+  for (const char* host : {"::1", "[::1]", "localhost"}) {
+    ClibConnection conn;
+    const bool expected = std::string(host) != "localhost" || localhostV6;
+    EXPECT_EQ(conn.InitiateConnection(host, port.c_str()), expected) << host;
+    if (expected) close(accept(fd, nullptr, nullptr));
+  }
+  close(fd);
 }
 
 TEST_F(ConnectedTest, WriteAndReadExactBlocksWithTraceAndDumps) {

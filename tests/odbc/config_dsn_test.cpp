@@ -39,7 +39,7 @@ TEST(ConfigDsn, AddConfigureRenameAndRemove) {
     BOOL result;
     std::string ini, box;
   } rows[] = {
-      {ODBC_ADD_DSN, "DSN=Sales;server=a;Server=db1;Debug=3;tls=verify-full", {}, TRUE, sales + "\n", ""},
+      {ODBC_ADD_DSN, "DSN=Sales;Server=db1;server=a;Debug=3;tls=verify-full", {}, TRUE, sales + "\n", ""},
       {ODBC_ADD_DSN, "Server=db2", {}, FALSE, sales + "\n", ""},
       // Values are cut at 255 characters; a string without "=" ends the list.
       {ODBC_CONFIG_DSN, longUser, {}, TRUE, cut, ""},

@@ -11,11 +11,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 4096) return 0;
-  // Copies of exactly their size, so that any access past them is caught.
-  std::vector<char> text(data, data + size), out(7);
-  text.reserve(1);  // never a null pointer, also for no bytes
+  // Copies of exactly their size (a byte for no bytes: never a null
+  // pointer), so that any access past them is caught.
+  std::vector<char> text(size > 0 ? size : 1), out(7);
+  if (size > 0) std::memcpy(text.data(), data, size);
   const std::pair<const char*, size_t> keys[] = {
-      {"DSN=", 64}, {"Server=", 64}, {"Service=", 32}, {"User=", 32}, {"Password=", 10}};
+      {"DSN", 64}, {"Server", 64}, {"Service", 32}, {"User", 32}, {"PWD", 1}};
   for (const auto& k : keys) {
     std::vector<char> buffer(k.second);
     if (CopyConnectValue(text.data(), static_cast<uint32_t>(size), k.first, buffer.data(),

@@ -1,35 +1,46 @@
-// Connection-string keys: found anywhere (also ending a longer key's name),
-// with their case, ending at a semicolon, and copied cut to the buffer.
+// Connection-string pairs: keys whole and in any letter case, spaces
+// around keys, braced values, the first occurrence winning; the completed
+// string's braces; values copied cut to the buffer.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
+#include "base/String.h"
 #include "odbc/ConnectString.h"
 
 namespace {
 
-TEST(ConnectStringTest, KeysAreFoundAnywhereWithCaseAndEndAtSemicolon) {
+TEST(ConnectStringTest, PairsByTheGrammar) {
   const struct {
     const char *text, *key, *value;  // value null: absent
-  } rows[] = {{"DSN=a;Server=b", "DSN=", "a"},
-              {"DSN=a;Server=b", "Server=", "b"},
-              {"MyDSN=x;DSN=y", "DSN=", "x"},
-              {"dsn=a", "DSN=", nullptr},
-              {"DSN=", "DSN=", ""},
-              {"User=;DSN=z", "User=", ""},
-              {"", "DSN=", nullptr}};
+  } rows[] = {{"DSN=a;Server=b", "Server", "b"},
+              {"MyDSN=x;DSN=y", "DSN", "y"},
+              {"MyDSN=x", "DSN", nullptr},
+              {"dsn=a", "DSN", "a"},
+              {" uId =bob ;DSN=z", "UID", "bob "},
+              {"DSN=", "DSN", ""},
+              {"PWD={a;b=c}}d};DSN=x", "PWD", "a;b=c}d"},
+              {"PWD={a;b=c}}d};DSN=x", "DSN", "x"},
+              {"PWD= {x} junk;DSN=y", "PWD", "x"},
+              {"PWD={open;DSN=y", "DSN", nullptr},
+              {"ODBC;;=v;DSN=1;dsn=2", "DSN", "1"},
+              {"", "DSN", nullptr}};
   for (const auto& r : rows) {
-    const char* value = nullptr;
-    uint32_t length = 0;
-    bool found = FindConnectKey(r.text, static_cast<uint32_t>(std::strlen(r.text)), r.key, &value, &length);
-    EXPECT_EQ(found ? std::string(value, length) : "<absent>", r.value ? r.value : "<absent>") << r.text;
+    char buffer[16] = "old";
+    bool found = CopyConnectValue(r.text, static_cast<uint32_t>(std::strlen(r.text)), r.key, buffer, sizeof buffer);
+    EXPECT_EQ(found ? buffer : "<absent>", std::string(r.value ? r.value : "<absent>")) << r.text;
   }
   char buffer[4] = "old";
-  EXPECT_FALSE(CopyConnectValue("Service=123456;", 15, "Server=", buffer, sizeof buffer));
+  EXPECT_FALSE(CopyConnectValue("Service=123456;", 15, "Server", buffer, sizeof buffer));
   EXPECT_STREQ(buffer, "old");
-  EXPECT_TRUE(CopyConnectValue("Service=123456;", 15, "Service=", buffer, sizeof buffer));
-  EXPECT_STREQ(buffer, "123");
+  EXPECT_TRUE(CopyConnectValue("Service={12}}3456}", 18, "Service", buffer, sizeof buffer));
+  EXPECT_STREQ(buffer, "12}");
+  // Values are braced when they need it; each "}" doubled.
+  String out;
+  ASSERT_TRUE(out.SetString("") && AppendConnectPair(&out, "DSN", "s") && AppendConnectPair(&out, "PWD", "a;}b ") &&
+              AppendConnectPair(&out, "DRIVER", "V", true) && AppendConnectPair(&out, "Server", "::1"));
+  EXPECT_STREQ(out.Text(), "DSN=s;PWD={a;}}b };DRIVER={V};Server=::1");
   // The output string fits only with room for its NUL; a size below 1 or
   // no buffer writes nothing.
   EXPECT_TRUE(CopyOutput("abc", 3, buffer, 4));

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,6 +37,8 @@ class ScriptedPeer {
   ScriptedPeer() : answering_(true) { Start(); }
   ~ScriptedPeer() { Stop(), close(listener_); }
   std::string Port() const { return std::to_string(port_); }
+  // Where the first reply to a request code starts in what it sent.
+  size_t ReplyStart(uint16_t code) const { return starts_.at(code); }
   // Ends the peer (waiting for the connection it serves to end); returns
   // all it sent.
   std::string Stop() {
@@ -67,8 +70,10 @@ class ScriptedPeer {
   void Answer(int fd) {
     std::string got, body;
     if (!ReadExactly(fd, 80, &got) || !Write(fd, U16(0))) return;
-    while (ReadExactly(fd, 6, &got) && ReadExactly(fd, FromLE(got), &body) &&
-           Write(fd, ReplyFrame(Reply(uint16_t(uint8_t(got[4]) | uint8_t(got[5]) << 8), body)))) {
+    for (uint16_t code = 0; ReadExactly(fd, 6, &got) && ReadExactly(fd, FromLE(got), &body);) {
+      code = uint16_t(uint8_t(got[4]) | uint8_t(got[5]) << 8);
+      starts_.emplace(code, sent_.size());
+      if (!Write(fd, ReplyFrame(Reply(code, body)))) break;
     }
   }
   bool Write(int fd, const std::string& bytes) { return sent_ += bytes, WriteAll(fd, bytes); }
@@ -122,6 +127,7 @@ class ScriptedPeer {
   uint16_t port_ = 0;
   std::atomic<bool> stop_{false};
   std::string sent_;
+  std::map<uint16_t, size_t> starts_;
   std::thread thread_;
 };
 
@@ -225,6 +231,7 @@ struct Conversation {
     };
     bool ok = Note("env", SQLAllocEnv(&env_)) && Note("dbc", SQLAllocConnect(env_, &dbc_)) &&
               Note("connect", SQLDriverConnect(dbc_, nullptr, M(in.c_str()), SQL_NTS, nullptr, 0, nullptr, 0)) &&
+              Note("timeout", SQLSetConnectOption(dbc_, SQL_QUERY_TIMEOUT, SQLULEN(queryTimeout))) &&
               Note("alloc", SQLAllocStmt(dbc_, &stmt_)) &&
               Note("timeout", SQLSetStmtOption(stmt_, SQL_QUERY_TIMEOUT, SQLULEN(queryTimeout))) &&
               Note("exec", SQLExecDirect(stmt_, M("SELECT * FROM t"), SQL_NTS)) &&

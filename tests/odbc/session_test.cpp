@@ -6,6 +6,7 @@
 // description of result sets, cursor names, row counts).
 #include <arpa/inet.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 
 #include <cstring>
@@ -90,7 +91,8 @@ TEST_F(SessionTest, LoginPasswordPromptCancelledThenTyped) {
 
 // SQLConnect takes the data source's keys but the given user and password
 // (no prompt although the switch asks); texts of explicit length need no
-// NUL: the entry traces show exactly the given characters.
+// NUL: the entry traces show exactly the given characters, the password
+// as "****".
 TEST_F(SessionTest, ConnectReadsDataSourceKeysAndTracesTextsOfExplicitLength) {
   TraceCapture trace("A2");
   Talk(server, {{Greeting(), U16(0)}, {ConnectFrame("ann", "pw", "Trace"), ConnectReply()}}).ExpectEnd();
@@ -98,11 +100,59 @@ TEST_F(SessionTest, ConnectReadsDataSourceKeysAndTracesTextsOfExplicitLength) {
   std::ofstream(ini) << "[Trace]\nServer = 127.0.0.1\nService = " << server.Port()
                      << "\nUser = ignored\nPassword = yes\n";
   EXPECT_EQ(SQLConnect(hdbc, (SQLCHAR*)"TraceXYZ", 5, (SQLCHAR*)"annXYZ", 3, (SQLCHAR*)"pwXYZ", 2), SQL_SUCCESS);
-  EXPECT_NE(trace.Text().find("szDSN=[Trace]\n             szUID=[ann]\n             szAuthStr=[pw]\n"),
+  EXPECT_NE(trace.Text().find("szDSN=[Trace]\n             szUID=[ann]\n             szAuthStr=[****]\n"),
             std::string::npos)
       << trace.Text();
   EXPECT_EQ(SQLBrowseConnect(hdbc, (SQLCHAR*)"DSN=x;Server=nowhereXYZ", 5, nullptr, 0, nullptr), SQL_ERROR);
   EXPECT_NE(trace.Text().find("szConnStrIn=[DSN=x]\n"), std::string::npos) << trace.Text();
+}
+
+// No trace line shows a password: not SQLConnect's, not PWD= in a
+// connection string (any letter case, braced), not the request on the
+// wire; the data source's PWD and UID serve an empty password and user
+// name. The trace file is the user's alone.
+TEST_F(SessionTest, PasswordsNeverReachTheTrace) {
+  const struct {
+    const char *in, *user, *password;  // in null: SQLConnect(data source, user, password)
+  } rows[] = {{nullptr, "ann", "Sec1"},
+              {nullptr, "", ""},
+              {"DSN=K2;UID=ann;PWD=Sec2", "ann", "Sec2"},
+              {"dsn=K3; uid =ann;pwd={Se;c}}3}", "ann", "Se;c}3"}};
+  FakeServer fakes[4];
+  std::ofstream file(ini);
+  for (int i = 0; i < 4; ++i) {
+    const std::string user = *rows[i].user ? rows[i].user : "kept";
+    const std::string password = *rows[i].password ? rows[i].password : "Sec0";
+    const std::string dsn = "K" + std::to_string(i);
+    Talk(fakes[i], {{Greeting(), U16(0)}, {ConnectFrame(user, password, dsn), ConnectReply()}}).ExpectEnd();
+    fakes[i].Start();
+    file << "[" << dsn << "]\nServer = 127.0.0.1\nPort = " << fakes[i].Port() << "\nUID = kept\nPWD = Sec0\n";
+  }
+  file.close();
+  for (int i = 0; i < 4; ++i) {
+    const auto& r = rows[i];
+    const std::string dsn = "K" + std::to_string(i);
+    TraceCapture trace("A2P2N3");
+    SQLCHAR out[256] = "";
+    const SQLRETURN rc = r.in ? SQLDriverConnect(hdbc, nullptr, (SQLCHAR*)r.in, SQL_NTS, out, sizeof out, nullptr, 0)
+                              : SQLConnect(hdbc, (SQLCHAR*)dsn.c_str(), SQL_NTS, (SQLCHAR*)r.user, SQL_NTS,
+                                           (SQLCHAR*)r.password, SQL_NTS);
+    EXPECT_EQ(Conn(rc), "0") << i;
+    SQLFreeConnect(hdbc);
+    EXPECT_TRUE(fakes[i].Finish()) << fakes[i].Error();
+    ASSERT_EQ(SQLAllocConnect(henv, &hdbc), SQL_SUCCESS);
+    const std::string text = trace.Text();
+    for (const char* secret : {"Sec", "Se;c", "c}}3"}) EXPECT_EQ(text.find(secret), std::string::npos) << text;
+    EXPECT_NE(text.find(r.in ? "PWD=****" : "szAuthStr=[****]"), std::string::npos) << text;
+  }
+  char path[] = "/tmp/velora-trace-XXXXXX";
+  close(mkstemp(path));
+  unlink(path);
+  FILE* trace = OpenTraceFile(path);
+  struct stat info {};
+  EXPECT_TRUE(trace && stat(path, &info) == 0 && (info.st_mode & 0777) == 0600);
+  if (trace) std::fclose(trace);
+  unlink(path);
 }
 
 // Greetings the server refuses or never answers (ended by the login
