@@ -112,17 +112,14 @@ TEST(ClibConnectionTest, EveryAddressOfTheServerIsTried) {
     close(fd);
     GTEST_SKIP() << "no IPv6 loopback";
   }
-  addrinfo* found = nullptr;
-  bool localhostV6 = false;
-  if (getaddrinfo("localhost", nullptr, nullptr, &found) == 0) {
-    for (addrinfo* i = found; i; i = i->ai_next) localhostV6 |= i->ai_family == AF_INET6;
-    freeaddrinfo(found);
-  }
-  const std::string port = std::to_string(ntohs(a.sin6_port));
+  addrinfo hints{}, *found = nullptr;
+  hints.ai_family = AF_INET6;
+  const bool localhostV6 = getaddrinfo("localhost", nullptr, &hints, &found) == 0;
+  if (found) freeaddrinfo(found);
   for (const char* host : {"::1", "[::1]", "localhost"}) {
     ClibConnection conn;
-    const bool expected = std::string(host) != "localhost" || localhostV6;
-    EXPECT_EQ(conn.InitiateConnection(host, port.c_str()), expected) << host;
+    const bool expected = host[0] != 'l' || localhostV6;
+    EXPECT_EQ(conn.InitiateConnection(host, std::to_string(ntohs(a.sin6_port)).c_str()), expected) << host;
     if (expected) close(accept(fd, nullptr, nullptr));
   }
   close(fd);

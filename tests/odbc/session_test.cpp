@@ -121,10 +121,9 @@ TEST_F(SessionTest, PasswordsNeverReachTheTrace) {
   FakeServer fakes[4];
   std::ofstream file(ini);
   for (int i = 0; i < 4; ++i) {
-    const std::string user = *rows[i].user ? rows[i].user : "kept";
-    const std::string password = *rows[i].password ? rows[i].password : "Sec0";
-    const std::string dsn = "K" + std::to_string(i);
-    Talk(fakes[i], {{Greeting(), U16(0)}, {ConnectFrame(user, password, dsn), ConnectReply()}}).ExpectEnd();
+    const std::string user = *rows[i].user ? rows[i].user : "kept", dsn = "K" + std::to_string(i);
+    const std::string login = ConnectFrame(user, *rows[i].password ? rows[i].password : "Sec0", dsn);
+    Talk(fakes[i], {{Greeting(), U16(0)}, {login, ConnectReply()}}).ExpectEnd();
     fakes[i].Start();
     file << "[" << dsn << "]\nServer = 127.0.0.1\nPort = " << fakes[i].Port() << "\nUID = kept\nPWD = Sec0\n";
   }
@@ -138,21 +137,18 @@ TEST_F(SessionTest, PasswordsNeverReachTheTrace) {
                               : SQLConnect(hdbc, (SQLCHAR*)dsn.c_str(), SQL_NTS, (SQLCHAR*)r.user, SQL_NTS,
                                            (SQLCHAR*)r.password, SQL_NTS);
     EXPECT_EQ(Conn(rc), "0") << i;
-    SQLFreeConnect(hdbc);
-    EXPECT_TRUE(fakes[i].Finish()) << fakes[i].Error();
+    EXPECT_TRUE(SQLFreeConnect(hdbc) == SQL_SUCCESS && fakes[i].Finish()) << fakes[i].Error();
     ASSERT_EQ(SQLAllocConnect(henv, &hdbc), SQL_SUCCESS);
     const std::string text = trace.Text();
     for (const char* secret : {"Sec", "Se;c", "c}}3"}) EXPECT_EQ(text.find(secret), std::string::npos) << text;
     EXPECT_NE(text.find(r.in ? "PWD=****" : "szAuthStr=[****]"), std::string::npos) << text;
   }
   char path[] = "/tmp/velora-trace-XXXXXX";
-  close(mkstemp(path));
-  unlink(path);
+  close(mkstemp(path)), unlink(path);
   FILE* trace = OpenTraceFile(path);
   struct stat info {};
   EXPECT_TRUE(trace && stat(path, &info) == 0 && (info.st_mode & 0777) == 0600);
-  if (trace) std::fclose(trace);
-  unlink(path);
+  if (trace) std::fclose(trace), unlink(path);
 }
 
 // Greetings the server refuses or never answers (ended by the login
