@@ -19,7 +19,7 @@ void LinkedList::Append(ListItem* item) {
 }
 
 void LinkedList::InsertBefore(ListItem* position, ListItem* item) {
-  VEL_CHECK_TEXT(position != nullptr && position->owner_ == this, "position on list", "CQLLIST");
+  VEL_CHECK_TEXT(position != nullptr && position->owner_ == this, "position on list", VEL_MODULE);
   item->next_ = position;
   item->previous_ = position->previous_;
   if (position->previous_ != nullptr) {
@@ -39,7 +39,7 @@ int LinkedList::GetItem(ListItem* item, uint16_t* index) {
     if (p == item) {
       cursor_ = p;
       if (index != nullptr) *index = i;
-      return CQL_SUCCESS;
+      return kOnList;
     }
   }
   return 0;
@@ -48,9 +48,9 @@ int LinkedList::GetItem(ListItem* item, uint16_t* index) {
 ListItem* LinkedList::Unlink(ListItem* item) {
   // The owner pointer answers membership at once; the walk of GetItem is
   // kept for items whose owner says otherwise, so the check still holds.
-  VEL_CHECK_TEXT(item != nullptr &&
-                     (item->owner_ == this ? (cursor_ = item, true) : GetItem(item) == CQL_SUCCESS),
-                 "GetItem(item) == CQL_SUCCESS", "CQLLIST");
+  VEL_CHECK_TEXT(
+      item != nullptr && (item->owner_ == this ? (cursor_ = item, true) : GetItem(item) == kOnList),
+      "GetItem(item) == kOnList", VEL_MODULE);
   if (item->previous_ != nullptr) {
     item->previous_->next_ = item->next_;
   } else {

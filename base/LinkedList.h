@@ -8,7 +8,8 @@
 
 #include "base/Alloc.h"
 
-#define CQL_SUCCESS 1
+// What GetItem answers for an item on the list (0 otherwise).
+constexpr int kOnList = 1;
 
 class LinkedList;
 
@@ -43,7 +44,7 @@ class LinkedList {
   void Append(ListItem* item);
   // position must be on this list; the cursor ends on position.
   void InsertBefore(ListItem* position, ListItem* item);
-  // Membership test: CQL_SUCCESS and the cursor on item (its index stored
+  // Membership test: kOnList and the cursor on item (its index stored
   // when index is given), or 0 with nothing changed.
   int GetItem(ListItem* item, uint16_t* index = nullptr);
   // Takes item off the list without deleting it; the cursor is left null.

@@ -71,7 +71,7 @@ int String::Concatenate(const char* text) {
     return 0;
   }
   if (length_ > 0) {
-    VEL_CHECK_TEXT(text_ != nullptr, "text != 0", "CQSTRING");
+    VEL_CHECK_TEXT(text_ != nullptr, "text != 0", VEL_MODULE);
     std::memcpy(block, text_, length_);
   }
   if (n > 0) std::memcpy(block + length_, text, n);

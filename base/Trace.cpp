@@ -48,11 +48,6 @@ void SetLevels(signed char level) {
 }
 }  // namespace
 
-int TraceLevel(char letter) {
-  if (letter < 'A' || letter > 'Z') return 0;
-  return trace_state::levels[letter - 'A'].load(std::memory_order_relaxed);
-}
-
 bool TraceIsOpen() { return trace_state::file.load(std::memory_order_relaxed) != nullptr; }
 
 void TraceLine(char letter, int level, const char* format, ...) {

@@ -50,6 +50,5 @@ void SetTraceMode(const char* mode, FILE* file);
 // Writes the closing line and closes the file; tracing stays off after it.
 void CloseTrace();
 bool TraceIsOpen();
-int TraceLevel(char letter);
 
 #endif

@@ -42,7 +42,15 @@ class ColumnValue : public ListItem {
   // for VARCHAR, LONGVARCHAR, VARBINARY and LONGVARBINARY.
   uint32_t length = 0;
   FetchDataElement* data = nullptr;  // owned, set by the fetch code
-  uint8_t flags = 0;  // bit 0: read by SQLGetData; bit 1: arrived with the current row
+
+  // Marks of the fetch code.
+  enum Mark : uint8_t {
+    kReadByGetData = 0x01,  // SQLGetData read it on the current row: it travels with the next
+    kArrived = 0x02,        // its value came with the current row
+  };
+  void SetMark(Mark mark) { marks_ |= mark; }
+  void ClearMark(Mark mark) { marks_ &= static_cast<uint8_t>(~mark); }
+  bool HasMark(Mark mark) const { return (marks_ & mark) != 0; }
 
   // Every conversion reads the held value only. Conversions to SQL_C_CHAR
   // and SQL_C_BINARY never write past cbValueMax; fixed-size targets write
@@ -83,6 +91,9 @@ class ColumnValue : public ListItem {
   virtual int Load(const uint8_t* bytes, uint32_t size) = 0;
 
   int32_t SqlType() const { return description ? description->sqlDataType : 0; }
+
+ private:
+  uint8_t marks_ = 0;
 };
 
 // Creates the value class of description's SQL type (convert/SqlTypeTable)

@@ -213,7 +213,7 @@ ParamOutcome FromWhole(Job& j, const Whole& w) {
   switch (j.sql->sentAs) {
     case SQL_NUMERIC:
     case SQL_DECIMAL:
-      if (j.c->cType == SQL_C_ULONG && w.magnitude > 0x7fffffffu) return kParamTooStupid;
+      if (j.c->cType == SQL_C_ULONG && w.magnitude > 0x7fffffffu) return kParamUlongTooLarge;
       return PutNumeric(j, text, static_cast<uint32_t>(std::strlen(text)));
     case SQL_INTEGER:
     case SQL_SMALLINT:

@@ -51,7 +51,7 @@ enum ParamOutcome : uint8_t {
   kParamWholeDigitsLost,       // 22003
   kParamValueOutOfRange,       // 22003
   kParamBitOutOfRange,         // 22003 out of range for BIT column
-  kParamTooStupid,             // 22003 SQL_C_ULONG above 2^31-1 to NUMERIC
+  kParamUlongTooLarge,         // 22003 SQL_C_ULONG above 2^31-1 to NUMERIC
   kParamBinaryLength,          // 22003 binary length against TypeSizes
   kParamNonNumeric,            // 22005 character data is non-numeric
   kParamNotNumeric,            // 22005 could not convert character to numeric

@@ -91,9 +91,9 @@ int Connection::CheckResult(int rc, int status, ReplyCodes codes) {
 }
 
 int Statement::CheckResult(int rc, int status, ReplyCodes codes) {
-  ClibConnection* clib = connection != nullptr ? &connection->clib : nullptr;
+  ClibConnection* clib = connection_ != nullptr ? &connection_->clib : nullptr;
   ReplyWait wait(this);  // the get-error reply too
-  return Check(this, rc, status, codes, clib, statementId);
+  return Check(this, rc, status, codes, clib, statementId_);
 }
 
 int Statement::PostServerRecord(int rc, Request* reply) {

@@ -48,7 +48,7 @@ inline constexpr ClientDiagnostic
   kDiagWholeDigitsLost                  {"22003", 1027, "whole digits lost"},
   kDiagValueOutOfRange                  {"22003", 1027, "value out of range"},
   kDiagBitOutOfRange                    {"22003", 1027, "out of range for BIT column"},
-  kDiagTooStupid                        {"22003", 1027, "machine too stupid to convert this to character"},
+  kDiagUlongTooLarge                    {"22003", 1027, "machine too stupid to convert this to character"},
   kDiagBinaryLength                     {"22003", 1063, "binary length doesn't match size of object on data source"},
   kDiagNonNumeric                       {"22005", 1027, "character data is non-numeric"},
   kDiagNotNumeric                       {"22005", 1027, "could not convert character to numeric"},

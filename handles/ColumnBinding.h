@@ -1,5 +1,13 @@
 // What SQLBindCol records: one bound result column and the application
 // memory its values go to at fetch time. The statement owns the list.
+//
+// Descriptors (ODBC 3) are views, not copies: the application row
+// descriptor's records are these bindings (with the statement's bind type
+// and rowset size as its header), the implementation row descriptor's are
+// the result columns' descriptions. A descriptor handle will be a small
+// object in handles/ naming its statement and kind and reading and writing
+// these lists; only a descriptor the application allocates itself owns a
+// list of its own, of the same record type.
 #ifndef VELORA_HANDLES_COLUMNBINDING_H
 #define VELORA_HANDLES_COLUMNBINDING_H
 

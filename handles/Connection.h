@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "handles/ErrorData.h"
+#include "handles/OptionValues.h"
 #include "handles/ReplyCodes.h"
 #include "base/HandleIndex.h"
 #include "base/LinkedList.h"
@@ -65,28 +66,15 @@ class Connection : public HandleObject {
   ErrorList errors;
   StatementList statements;
 
-  int32_t accessMode = 0;
-  int32_t autocommit = 1;
-  int32_t useBookmarks = 0;
-  int32_t concurrency = 1;
-  int32_t cursorType = 0;
+  // The connection's options, and the statement options later statements
+  // take (protocol/OptionDefaults.h has their values until set).
+  OptionValues options;
 
   String dataSourceName;  // as passed by the application
   void* quietModeWindow = nullptr;
   Environment* environment = nullptr;  // the owner; not owned
 
-  int32_t loginTimeout = 15;
-  int32_t maxLength = 0;
-  int32_t maxRows = 0;
-
   TypeSizes typeSizes = {};  // valid once logged in
-
-  int32_t noScan = 0;
-  int32_t queryTimeout = 0;
-  int32_t retrieveData = 1;
-  int32_t rowsetSize = 1;
-  int32_t bindType = 0;
-  int32_t txnIsolation = 8;
 
   String loginDataSource;
   String userName;

@@ -48,6 +48,12 @@ class Environment : public HandleObject {
   }
   ErrorData* TakeLastError() { return errors.TakeLast(); }
 
+  // The ODBC version the application declared for this environment
+  // (SQL_OV_ODBC2, SQL_OV_ODBC3): what its handles answer as, where the
+  // two differ.
+  uint32_t OdbcVersion() const { return odbcVersion_; }
+  void SetOdbcVersion(uint32_t version) { odbcVersion_ = version; }
+
   ErrorList errors;
   // Changed only under Handles().Mutex(); walked under it, or by the
   // environment's own calls.
@@ -56,6 +62,7 @@ class Environment : public HandleObject {
  private:
   // Serialises the calls on this environment (its records).
   Lock callLock_;
+  uint32_t odbcVersion_ = 2;  // SQL_OV_ODBC2
 };
 
 class EnvironmentList : public TypedList<Environment> {

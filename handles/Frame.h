@@ -55,6 +55,15 @@ inline unsigned long HandleValue(const void* handle) {
   return static_cast<unsigned long>(reinterpret_cast<uintptr_t>(handle));
 }
 
+// Steps 1 to 3 of the frame for an export whose only traced argument is
+// hstmt: traces the entry, holds the statement as s, and returns
+// SQL_INVALID_HANDLE when there is none.
+#define VEL_STATEMENT_ENTRY(name)                            \
+  Trace('A', 2, name ": hstmt=0x%08lx", HandleValue(hstmt)); \
+  StatementHold hold(hstmt);                                 \
+  Statement* s = hold.Get();                                 \
+  if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE)
+
 // Traces " name=[value]" (A, 2). A null value shows "<null>", a length of
 // SQL_NULL_DATA "<null data>"; SQL_NTS means the value ends at its NUL;
 // longer values than 80 characters show their first 80 and "...". Other

@@ -1,6 +1,12 @@
 // What SQLBindParameter records: one bound parameter, the application
 // memory its value is read from at execution time, and the value as last
 // converted. The statement owns the list.
+//
+// Descriptors (ODBC 3) are views of this list, not copies: the application
+// parameter descriptor reads and writes the application side of each
+// binding (fCType, rgbValue, cbValueMax, pcbValue), the implementation
+// parameter descriptor its SQL side (fParamType, fSqlType, cbColDef,
+// ibScale). See handles/ColumnBinding.h for the row descriptors.
 #ifndef VELORA_HANDLES_PARAMETERBINDING_H
 #define VELORA_HANDLES_PARAMETERBINDING_H
 

@@ -7,6 +7,7 @@
 
 #include <new>
 
+#include "base/Check.h"
 #include "convert/ColumnValue.h"
 #include "handles/ClientDiagnostics.h"
 #include "handles/Connection.h"
@@ -14,56 +15,60 @@
 #include "protocol/Request.h"
 #include "protocol/ResultSetDescription.h"
 
-Statement::~Statement() {
-  DropActiveRequest();
-  DropBlock();
-  delete blockRow;
-  // The members go in reverse order of declaration: the result columns,
-  // the parameter bindings, the records, then the column bindings.
-}
+// The parts go in reverse order of declaration: the active request, the
+// block, the result columns, the parameter bindings, the records, then the
+// column bindings.
+Statement::~Statement() = default;
 
 int Statement::Exchange(Request* request, int* status) {
   ReplyWait wait(this);
-  return request->Exchange(status, &connection->clib);
+  return request->Exchange(status, &connection_->clib);
 }
 
 Statement::ReplyWait::ReplyWait(Statement* s)
-    : clib_(s->queryTimeout > 0 && s->connection ? &s->connection->clib : nullptr) {
+    : clib_(s->options.QueryTimeout() > 0 && s->connection_ ? &s->connection_->clib : nullptr) {
   // The server answers a statement that ran out of time itself; the
   // driver waits kQueryTimeoutGrace seconds longer before it takes a
   // silent server for lost (and the connection with it: "08S01").
-  if (clib_) clib_->SetTimeout(s->queryTimeout + kQueryTimeoutGrace);
+  if (clib_) clib_->SetTimeout(s->options.QueryTimeout() + kQueryTimeoutGrace);
 }
 
 Statement::ReplyWait::~ReplyWait() {
   if (clib_) clib_->SetTimeout(0);
 }
 
-void Statement::CopyOptions(const Connection& c) {
-  useBookmarks = c.useBookmarks;
-  concurrency = c.concurrency;
-  cursorType = c.cursorType;
-  maxLength = c.maxLength;
-  maxRows = c.maxRows;
-  noScan = c.noScan;
-  queryTimeout = c.queryTimeout;
-  retrieveData = c.retrieveData;
-  rowsetSize = c.rowsetSize;
-  bindType = c.bindType;
+void Statement::Allocated(uint32_t id) {
+  statementId_ = id;
+  options = connection_->options;
 }
 
-void Statement::DropBlock() {
-  delete block;
-  block = nullptr;
-  blockBudget = 0;
+void Execution::Drop() {
+  delete request_;
+  request_ = nullptr;
+  values_ = nullptr;
+  current_ = nullptr;
+  stage_ = kIdle;
 }
 
-void Statement::DropActiveRequest() {
-  delete activeRequest;
-  activeRequest = nullptr;
-  parameterValues = nullptr;
-  currentParameter = nullptr;
-  needData = 0;
+FetchBlock::~FetchBlock() {
+  Drop();
+  DropRow();
+}
+
+void FetchBlock::Drop() {
+  delete reply_;
+  reply_ = nullptr;
+  budget_ = 0;
+}
+
+FetchDataSetElement* FetchBlock::Row() {
+  if (row_ == nullptr) row_ = new (std::nothrow) FetchDataSetElement;
+  return row_;
+}
+
+void FetchBlock::DropRow() {
+  delete row_;
+  row_ = nullptr;
 }
 
 namespace {
@@ -79,7 +84,7 @@ const ClientDiagnostic* const kOutcomeDiagnostics[kParamOutcomeCount] = {
     &kDiagWholeDigitsLost,
     &kDiagValueOutOfRange,
     &kDiagBitOutOfRange,
-    &kDiagTooStupid,
+    &kDiagUlongTooLarge,
     &kDiagBinaryLength,
     &kDiagNonNumeric,
     &kDiagNotNumeric,
@@ -98,7 +103,7 @@ const ClientDiagnostic* const kOutcomeDiagnostics[kParamOutcomeCount] = {
 int Statement::AddParameterValue(ParameterBinding* b, bool atExec) {
   ParameterInput in{b->fCType,   b->fSqlType, atExec ? b->putData : b->rgbValue,
                     b->pcbValue, atExec,      b->collected};
-  const ParamOutcome outcome = ConvertParameter(in, connection->typeSizes, &b->converted);
+  const ParamOutcome outcome = ConvertParameter(in, connection_->typeSizes, &b->converted);
   if (outcome != kParamDone) return VEL_POST(this, SQL_ERROR, *kOutcomeDiagnostics[outcome]);
   ParameterDataElement* e = new (std::nothrow) ParameterDataElement;
   if (e == nullptr) return VEL_POST(this, SQL_ERROR, kDiagMemory);
@@ -107,30 +112,30 @@ int Statement::AddParameterValue(ParameterBinding* b, bool atExec) {
     delete e;
     return VEL_POST(this, SQL_ERROR, kDiagMemory);
   }
-  parameterValues->List()->Append(e);
+  execution.Values()->List()->Append(e);
   return SQL_SUCCESS;
 }
 
 int Statement::AddParameterValues() {
-  ParameterBinding* b = currentParameter != nullptr
-                            ? static_cast<ParameterBinding*>(currentParameter->NextItem())
-                            : parameters.Head();
+  ParameterBinding* current = execution.Current();
+  ParameterBinding* b = current != nullptr ? static_cast<ParameterBinding*>(current->NextItem())
+                                           : parameters.Bindings().Head();
   for (; b != nullptr; b = static_cast<ParameterBinding*>(b->NextItem())) {
     if (b->pcbValue != nullptr && *b->pcbValue == SQL_IGNORE) continue;
     if (b->AtExec()) {
-      currentParameter = b;
+      execution.SetCurrent(b);
       return SQL_NEED_DATA;
     }
     if (AddParameterValue(b, false) != SQL_SUCCESS) return SQL_ERROR;
   }
-  currentParameter = nullptr;
+  execution.SetCurrent(nullptr);
   return SQL_SUCCESS;
 }
 
 int Statement::AdoptResultSet(ResultSetDescriptionElement* description) {
+  ResultColumnList& columns = cursor.Columns();
   columns.Clear();
-  rowsFetched = 0;
-  DropBlock();
+  Restart();
   ColumnDescriptionList* list = description ? description->Columns() : nullptr;
   if (list == nullptr) return SQL_SUCCESS;
   // SQLNumResultCols counts and SQLDescribeCol gives a name's length in a
@@ -183,6 +188,25 @@ ColumnValue* ResultColumnList::IndexAndFind(unsigned number) {
 }
 
 void Statement::Unbind() {
+  ResultColumnList& columns = cursor.Columns();
   for (ColumnValue* v = columns.First(); v != nullptr; v = columns.Next()) v->binding = nullptr;
   bindings.Clear();
+}
+
+void Statement::BindColumn(uint16_t icol, ColumnBinding* binding) {
+  ColumnValue* value = Column(icol);
+  ColumnBinding* existing = nullptr;
+  if (value != nullptr && value->binding != nullptr) {
+    existing = value->binding;
+    VEL_CHECK_TEXT(existing->ColumnNumber() == icol, "bc->ColumnNumber() == colNo", VEL_MODULE);
+  } else {
+    existing = bindings.Find(icol);
+  }
+  if (existing != nullptr) {
+    if (value != nullptr) value->binding = nullptr;
+    bindings.Delete(existing);
+  }
+  if (binding == nullptr) return;
+  bindings.Append(binding);
+  if (value != nullptr) value->binding = binding;
 }

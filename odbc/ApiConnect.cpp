@@ -80,12 +80,7 @@ VEL_EXPORT SQLRETURN SQLBrowseConnect(SQLHDBC hdbc, SQLCHAR* szConnStrIn, SQLSMA
   ConnectionHold hold(hdbc);
   Connection* c = hold.Get();
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  String in;
-  if (!ValidLength(cbConnStrIn)) return TraceReturnCode(VEL_POST(c, SQL_ERROR, kDiagInvalidLength));
-  if (!in.SetString(reinterpret_cast<const char*>(szConnStrIn), cbConnStrIn)) {
-    return TraceReturnCode(VEL_POST(c, SQL_ERROR, kDiagMemory));
-  }
-  return TraceReturnCode(VEL_POST(c, SQL_ERROR, kDiagBrowseConnectUnimplemented));
+  return TraceReturnCode(BrowseConnectWorker(c, szConnStrIn, cbConnStrIn));
 }
 
 VEL_EXPORT SQLRETURN SQLDisconnect(SQLHDBC hdbc) {

@@ -8,12 +8,6 @@
 #include "handles/Statement.h"
 #include "odbc/Workers.h"
 
-#define VEL_STATEMENT_ENTRY(name)                            \
-  Trace('A', 2, name ": hstmt=0x%08lx", HandleValue(hstmt)); \
-  StatementHold hold(hstmt);                                 \
-  Statement* s = hold.Get();                                 \
-  if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE)
-
 VEL_EXPORT SQLRETURN SQLBindParameter(SQLHSTMT hstmt, SQLUSMALLINT ipar, SQLSMALLINT fParamType,
                                       SQLSMALLINT fCType, SQLSMALLINT fSqlType, SQLULEN cbColDef,
                                       SQLSMALLINT ibScale, SQLPOINTER rgbValue, SQLLEN cbValueMax,

@@ -9,12 +9,6 @@
 #include "base/Trace.h"
 #include "odbc/Workers.h"
 
-#define VEL_STATEMENT_ENTRY(name)                            \
-  Trace('A', 2, name ": hstmt=0x%08lx", HandleValue(hstmt)); \
-  StatementHold hold(hstmt);                                 \
-  Statement* s = hold.Get();                                 \
-  if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE)
-
 VEL_EXPORT SQLRETURN SQLAllocStmt(SQLHDBC hdbc, SQLHSTMT* phstmt) {
   Trace('A', 2, "SQLAllocStmt: hdbc=0x%08lx", HandleValue(hdbc));
   ConnectionHold hold(hdbc);

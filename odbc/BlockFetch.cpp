@@ -32,17 +32,15 @@ SQLRETURN RequestBlock(Statement* stmt) {
     return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
   }
   request->SetStatementId(stmt->StatementId());
-  const uint16_t count = static_cast<uint16_t>(stmt->columns.Count());
+  const uint16_t count = static_cast<uint16_t>(stmt->cursor.ColumnCount());
   ColumnNumberVectorElement* vector = request->Get<ColumnNumberVectorElement>();
   if (!vector->SetCount(count)) {
     delete request;
     return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
   }
   for (uint16_t i = 0; i < count; ++i) vector->SetAt(i, static_cast<uint16_t>(i + 1));
-  uint32_t budget = stmt->blockBudget == 0 ? kFirstBlockBudget : 2 * stmt->blockBudget;
-  if (budget > kMaxBlockBudget) budget = kMaxBlockBudget;
-  request->Get<MaxLengthElement>()->value = budget;
-  stmt->blockBudget = budget;
+  request->Get<MaxLengthElement>()->value =
+      stmt->block.NextBudget(kFirstBlockBudget, kMaxBlockBudget);
 
   int status = kStatusCommunicationFailure;
   const int rc = stmt->Exchange(request, &status);
@@ -58,31 +56,33 @@ SQLRETURN RequestBlock(Statement* stmt) {
     delete request;
     return result;
   }
-  stmt->block = request;
+  stmt->block.Adopt(request);
   return SQL_SUCCESS;
 }
 
 }  // namespace
 
 bool FetchesBlocks(Statement* stmt) {
-  if (stmt->block != nullptr) return true;
-  const Connection* c = stmt->connection;
-  if ((c->flags & VEL_CONNECTION_BLOCK_FETCH) == 0 || c->autocommit == 0 || stmt->namedCursor ||
-      Settings().blockFetch == 0) {
+  if (stmt->block.Active()) return true;
+  const Connection* c = stmt->OwningConnection();
+  if ((c->flags & VEL_CONNECTION_BLOCK_FETCH) == 0 || !c->options.Autocommit() ||
+      stmt->cursor.Named() || Settings().blockFetch == 0) {
     return false;
   }
-  for (ColumnValue* value = stmt->columns.First(); value != nullptr; value = stmt->columns.Next()) {
-    if (IsLong(value->SqlType()) && value->binding == nullptr && (value->flags & 1) == 0)
+  ResultColumnList& columns = stmt->cursor.Columns();
+  for (ColumnValue* value = columns.First(); value != nullptr; value = columns.Next()) {
+    if (IsLong(value->SqlType()) && value->binding == nullptr &&
+        !value->HasMark(ColumnValue::kReadByGetData))
       return false;
   }
   return true;
 }
 
 SQLRETURN NextBlockRow(Statement* stmt, FetchDataSetElement* row) {
-  RowBlockElement* rows = stmt->block != nullptr ? stmt->block->Get<RowBlockElement>() : nullptr;
+  RowBlockElement* rows =
+      stmt->block.Active() ? stmt->block.Reply()->Get<RowBlockElement>() : nullptr;
   if (rows != nullptr && rows->RowsLeft() == 0) {
-    Request* used = stmt->block;
-    stmt->block = nullptr;
+    Request* used = stmt->block.Release();
     const int end = used->ReturnCode();
     const SQLRETURN rc = end == SQL_SUCCESS ? SQL_SUCCESS : BlockEnd(stmt, used, end);
     delete used;
@@ -91,13 +91,13 @@ SQLRETURN NextBlockRow(Statement* stmt, FetchDataSetElement* row) {
       return rc;
     }
   }
-  if (stmt->block == nullptr) {
+  if (!stmt->block.Active()) {
     const SQLRETURN rc = RequestBlock(stmt);
     if (rc != SQL_SUCCESS) {
       stmt->DropBlock();
       return rc;
     }
-    rows = stmt->block->Get<RowBlockElement>();
+    rows = stmt->block.Reply()->Get<RowBlockElement>();
   }
   int status = kStatusCommunicationFailure;
   if (!rows->NextRow(row, &status)) {

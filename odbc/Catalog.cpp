@@ -19,7 +19,7 @@ namespace {
 // statement's old description goes first: any outcome but SQL_SUCCESS
 // leaves it without a result set.
 int SendCatalogRequest(Statement* s, Request* request) {
-  request->SetStatementId(s->statementId);
+  request->SetStatementId(s->StatementId());
   int status = kStatusCommunicationFailure;
   const int rc = s->Exchange(request, &status);
   if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);
@@ -39,7 +39,7 @@ template <class R, class... E, class Fill>
 int Forward(Statement* s, const String* texts, Fill fill) {
   R request;
   if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
-  s->columns.Clear();
+  s->ForgetResultSet();
   if (!PutTexts<E...>(&request, texts)) return VEL_POST(s, SQL_ERROR, kDiagMemory);
   fill(&request);
   return SendCatalogRequest(s, &request);

@@ -16,12 +16,10 @@
 
 namespace {
 
-const uint8_t kArrived = 2;  // ColumnValue::flags: the value came with this row
-
 // A column travels with the next row when it is bound or was read with
 // SQLGetData on the current one.
 bool Travels(const ColumnValue* value) {
-  return value->binding != nullptr || (value->flags & 1) != 0;
+  return value->binding != nullptr || value->HasMark(ColumnValue::kReadByGetData);
 }
 
 // Where row number row of a rowset goes: column-wise (bindType 0) each
@@ -53,26 +51,13 @@ TransferTarget RowTarget(const ColumnBinding& b, uint32_t row, int32_t bindType)
 SQLRETURN BindColumn(Statement* stmt, SQLUSMALLINT icol, const TransferTarget& target) {
   if (icol == 0) return VEL_POST(stmt, SQL_ERROR, kDiagBookmarks);
 
-  ColumnValue* value = stmt->Column(icol);
-  ColumnBinding* existing = nullptr;
-  if (value != nullptr && value->binding != nullptr) {
-    existing = value->binding;
-    VEL_CHECK_TEXT(existing->ColumnNumber() == icol, "bc->ColumnNumber() == colNo", VEL_MODULE);
-  } else {
-    existing = stmt->bindings.Find(icol);
-  }
-  if (existing != nullptr) {
-    if (value != nullptr) value->binding = nullptr;
-    stmt->bindings.Delete(existing);
-  }
-
+  ColumnBinding* binding = nullptr;
   if (target.rgbValue != nullptr) {
-    ColumnBinding* binding = new (std::nothrow)
+    binding = new (std::nothrow)
         ColumnBinding(icol, target.fCType, target.rgbValue, target.cbValueMax, target.pcbValue);
     if (binding == nullptr) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
-    stmt->bindings.Append(binding);
-    if (value != nullptr) value->binding = binding;
   }
+  stmt->BindColumn(icol, binding);
   return SQL_SUCCESS;
 }
 
@@ -92,16 +77,16 @@ SQLRETURN DeliverRow(Statement* stmt, FetchDataList* values, uint32_t row,
     ColumnValue* value = stmt->Column(element->Column());
     // A column the result set lacks, or one named twice, makes the reply
     // malformed: nothing of it is to be trusted.
-    if (value == nullptr || (value->flags & kArrived) != 0) {
+    if (value == nullptr || value->HasMark(ColumnValue::kArrived)) {
       delete element;
       return VEL_POST(stmt, SQL_ERROR, kDiagInvalidReply);
     }
-    value->flags |= kArrived;
+    value->SetMark(ColumnValue::kArrived);
     if (value->binding == nullptr) {
       value->data = element;
       continue;
     }
-    const TransferTarget target = RowTarget(*value->binding, row, stmt->bindType);
+    const TransferTarget target = RowTarget(*value->binding, row, stmt->options.BindType());
     SQLRETURN rc = TransferValue(stmt, value, element, target, element->Column(), nullptr);
     if (spares != nullptr) {
       spares->Recycle(element);
@@ -119,36 +104,35 @@ SQLRETURN DeliverRow(Statement* stmt, FetchDataList* values, uint32_t row,
 SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived) {
   if (arrived) *arrived = false;
   // A fetch ends any value SQLGetData was reading in pieces.
-  stmt->getDataPosition.Reset();
+  stmt->cursor.Position()->Reset();
   // Decided before the fetch consumes the marks of SQLGetData.
   const bool blocks = FetchesBlocks(stmt);
   // The values of a row from a block are filled again by the next row's.
-  if (blocks && stmt->blockRow == nullptr) stmt->blockRow = new (std::nothrow) FetchDataSetElement;
-  FetchDataSetElement* spares = blocks ? stmt->blockRow : nullptr;
+  FetchDataSetElement* spares = blocks ? stmt->block.Row() : nullptr;
 
+  ResultColumnList& columns = stmt->cursor.Columns();
   uint16_t wanted = 0;
-  for (ColumnValue* value = stmt->columns.First(); value != nullptr; value = stmt->columns.Next()) {
+  for (ColumnValue* value = columns.First(); value != nullptr; value = columns.Next()) {
     if (spares != nullptr && value->data != nullptr) {
       spares->Recycle(value->data);
     } else {
       delete value->data;
     }
     value->data = nullptr;
-    value->flags &= static_cast<uint8_t>(~kArrived);
+    value->ClearMark(ColumnValue::kArrived);
     if (Travels(value)) ++wanted;
   }
   if (blocks) {
-    for (ColumnValue* value = stmt->columns.First(); value != nullptr; value = stmt->columns.Next())
-      value->flags &= static_cast<uint8_t>(~1u);
+    for (ColumnValue* value = columns.First(); value != nullptr; value = columns.Next())
+      value->ClearMark(ColumnValue::kReadByGetData);
     if (spares == nullptr) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
     const SQLRETURN rc = NextBlockRow(stmt, spares);
     if (rc != SQL_SUCCESS) {
-      delete stmt->blockRow;
-      stmt->blockRow = nullptr;
+      stmt->block.DropRow();
       return rc;
     }
     if (arrived) *arrived = true;
-    ++stmt->rowsFetched;
+    stmt->cursor.CountRow();
     return DeliverRow(stmt, spares->List(), row, spares);
   }
 
@@ -161,27 +145,28 @@ SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived) {
   if (!vector->SetCount(wanted)) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
   uint16_t place = 0;
   uint16_t column = 1;
-  for (ColumnValue* value = stmt->columns.First(); value != nullptr;
-       value = stmt->columns.Next(), ++column) {
+  for (ColumnValue* value = columns.First(); value != nullptr; value = columns.Next(), ++column) {
     if (Travels(value)) vector->SetAt(place++, column);
-    value->flags &= static_cast<uint8_t>(~1u);
+    value->ClearMark(ColumnValue::kReadByGetData);
   }
 
   int status = 0;
   int rc = stmt->Exchange(&request, &status);
   if (rc != SQL_SUCCESS) return stmt->CheckResult(rc, status, ReplyCodes::kWithEnd);
   if (arrived) *arrived = true;
-  ++stmt->rowsFetched;
+  stmt->cursor.CountRow();
   return DeliverRow(stmt, request.Get<FetchDataSetElement>()->List(), row, nullptr);
 }
 
 SQLRETURN FetchRowset(Statement* stmt, SQLUSMALLINT fFetchType, SQLULEN* pcrow,
                       SQLUSMALLINT* rgfRowStatus) {
   // Forward-only: only the next rowset, or the first one while it is next.
-  if (fFetchType != SQL_FETCH_NEXT && !(fFetchType == SQL_FETCH_FIRST && stmt->rowsFetched == 0)) {
+  if (fFetchType != SQL_FETCH_NEXT &&
+      !(fFetchType == SQL_FETCH_FIRST && stmt->cursor.RowsFetched() == 0)) {
     return VEL_POST(stmt, SQL_ERROR, kDiagFetchTypeOutOfRange);
   }
-  const uint32_t size = stmt->rowsetSize > 1 ? static_cast<uint32_t>(stmt->rowsetSize) : 1;
+  const int32_t rowset = stmt->options.RowsetSize();
+  const uint32_t size = rowset > 1 ? static_cast<uint32_t>(rowset) : 1;
   if (pcrow) *pcrow = 0;
   SQLRETURN result = SQL_SUCCESS;
   uint32_t row = 0;

@@ -27,14 +27,14 @@ SQLRETURN GetData(Statement* stmt, SQLUSMALLINT icol, const TransferTarget& targ
 
   // A value under way that has been returned whole answers without asking
   // the server again.
-  GetDataPosition* position = &stmt->getDataPosition;
+  GetDataPosition* position = stmt->cursor.Position();
   if (position->Covers(icol, target.fCType) && position->finished) {
-    value->flags |= 1;
+    value->SetMark(ColumnValue::kReadByGetData);
     return SQL_NO_DATA_FOUND;
   }
 
   if (value->data != nullptr) {
-    value->flags |= 1;
+    value->SetMark(ColumnValue::kReadByGetData);
     return TransferValue(stmt, value, value->data, target, icol, position);
   }
 
@@ -52,7 +52,7 @@ SQLRETURN GetData(Statement* stmt, SQLUSMALLINT icol, const TransferTarget& targ
   FetchDataElement* element = request.Get<FetchDataElement>();
   // Another column's value is no answer (its bytes need not fit this one).
   if (element->Column() != icol) return VEL_POST(stmt, SQL_ERROR, kDiagInvalidReply);
-  value->flags |= 1;
+  value->SetMark(ColumnValue::kReadByGetData);
   SQLRETURN result = TransferValue(stmt, value, element, target, icol, position);
   if (position->Covers(icol, target.fCType) && !position->finished && position->offset > 0) {
     // Kept as it arrived, taken off the reply: the column value is still

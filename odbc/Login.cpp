@@ -97,7 +97,7 @@ int OpenChannel(Connection* c, TlsMode mode, char* fellBack, int size) {
 }  // namespace
 
 int LoginConnection(Connection* c, const String& password) {
-  LoginTimeout timeout(&c->clib, c->loginTimeout);
+  LoginTimeout timeout(&c->clib, c->options.LoginTimeout());
   // Server and service belong to this connection: its connection string
   // set them, else its own data source supplies them here.
   if (c->server[0] == '\0') ReadDataSourceKey(c, "Server", "unknown", c->server, sizeof c->server);
@@ -375,4 +375,15 @@ int DisconnectWorker(Connection* c) {
   // (nothing is sent). A later login cannot reach them by mistake.
   c->statements.Clear();
   return unreachable ? VEL_POST(c, SQL_SUCCESS_WITH_INFO, kDiagDisconnectError) : SQL_SUCCESS;
+}
+
+int BrowseConnectWorker(Connection* c, const SQLCHAR* in, SQLSMALLINT cbIn) {
+  if (!ValidLength(cbIn)) return VEL_POST(c, SQL_ERROR, kDiagInvalidLength);
+  // The string is taken (and can fail to be) before the refusal, as a
+  // browsing driver would.
+  String text;
+  if (!text.SetString(reinterpret_cast<const char*>(in), cbIn)) {
+    return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  }
+  return VEL_POST(c, SQL_ERROR, kDiagBrowseConnectUnimplemented);
 }

@@ -6,76 +6,76 @@
 namespace {
 
 using A = OptionAction;
-using F = OptionField;
+using S = OptionSlot;
 
 // Statement options, set on a statement or (as the default of later
 // statements) on a connection.
-#define VEL_STATEMENT_OPTION_ROWS                                             \
-  {SQL_QUERY_TIMEOUT, A::kStore, F::kQueryTimeout, 0, nullptr},               \
-      {SQL_MAX_ROWS, A::kStoreAndSend, F::kMaxRows, 32, nullptr},             \
-      {SQL_NOSCAN, A::kStoreAndSend, F::kNoscan, 33, nullptr},                \
-      {SQL_MAX_LENGTH, A::kStoreAndSend, F::kMaxLength, 31, nullptr},         \
-      {SQL_ASYNC_ENABLE, A::kNothing, F::kNone, 0, nullptr},                  \
-      {SQL_BIND_TYPE, A::kStore, F::kBindType, 0, nullptr},                   \
-      {SQL_CURSOR_TYPE, A::kStoreAndSend, F::kCursorType, 30, nullptr},       \
-      {SQL_CONCURRENCY, A::kStoreAndSend, F::kConcurrency, 28, nullptr},      \
-      {SQL_KEYSET_SIZE, A::kRefuse, F::kNone, 0, &kDiagKeysetCursors},        \
-      {SQL_ROWSET_SIZE, A::kStoreAndSend, F::kRowsetSize, 36, nullptr},       \
-      {SQL_SIMULATE_CURSOR, A::kRefuse, F::kNone, 0, &kDiagSimulatedCursors}, \
-      {SQL_RETRIEVE_DATA, A::kStoreAndSend, F::kRetrieveData, 35, nullptr}, { \
-    SQL_USE_BOOKMARKS, A::kStoreAndSend, F::kUseBookmarks, 39, nullptr        \
+#define VEL_STATEMENT_OPTION_ROWS                                          \
+  {SQL_QUERY_TIMEOUT, A::kStore, S::kQueryTimeout, nullptr},               \
+      {SQL_MAX_ROWS, A::kStoreAndSend, S::kMaxRows, nullptr},              \
+      {SQL_NOSCAN, A::kStoreAndSend, S::kNoscan, nullptr},                 \
+      {SQL_MAX_LENGTH, A::kStoreAndSend, S::kMaxLength, nullptr},          \
+      {SQL_ASYNC_ENABLE, A::kNothing, S::kNone, nullptr},                  \
+      {SQL_BIND_TYPE, A::kStore, S::kBindType, nullptr},                   \
+      {SQL_CURSOR_TYPE, A::kStoreAndSend, S::kCursorType, nullptr},        \
+      {SQL_CONCURRENCY, A::kStoreAndSend, S::kConcurrency, nullptr},       \
+      {SQL_KEYSET_SIZE, A::kRefuse, S::kNone, &kDiagKeysetCursors},        \
+      {SQL_ROWSET_SIZE, A::kStoreAndSend, S::kRowsetSize, nullptr},        \
+      {SQL_SIMULATE_CURSOR, A::kRefuse, S::kNone, &kDiagSimulatedCursors}, \
+      {SQL_RETRIEVE_DATA, A::kStoreAndSend, S::kRetrieveData, nullptr}, {  \
+    SQL_USE_BOOKMARKS, A::kStoreAndSend, S::kUseBookmarks, nullptr         \
   }
 
 const OptionRow kSetConnect[] = {
     VEL_STATEMENT_OPTION_ROWS,
-    {SQL_ACCESS_MODE, A::kStoreAndSend, F::kAccessMode, 26, nullptr},
-    {SQL_AUTOCOMMIT, A::kStoreAndSend, F::kAutocommit, 27, nullptr},
+    {SQL_ACCESS_MODE, A::kStoreAndSend, S::kAccessMode, nullptr},
+    {SQL_AUTOCOMMIT, A::kStoreAndSend, S::kAutocommit, nullptr},
     // Once logged in the login timeout no longer matters and is not kept.
-    {SQL_LOGIN_TIMEOUT, A::kNothing, F::kNone, 0, nullptr},
-    {SQL_OPT_TRACE, A::kNothing, F::kNone, 0, nullptr},
-    {SQL_OPT_TRACEFILE, A::kNothing, F::kNone, 0, nullptr},
-    {SQL_TRANSLATE_DLL, A::kRefuse, F::kNone, 0, &kDiagTranslationDll},
-    {SQL_TRANSLATE_OPTION, A::kRefuse, F::kNone, 0, &kDiagTranslationDll},
-    {SQL_TXN_ISOLATION, A::kStoreAndSend, F::kTxnIsolation, 38, nullptr},
-    {SQL_CURRENT_QUALIFIER, A::kQualifier, F::kNone, 0, nullptr},
-    {SQL_ODBC_CURSORS, A::kNothing, F::kNone, 0, nullptr},
-    {SQL_QUIET_MODE, A::kStore, F::kQuietMode, 0, nullptr},
-    {SQL_PACKET_SIZE, A::kRefuse, F::kNone, 0, &kDiagPacketSize},
+    {SQL_LOGIN_TIMEOUT, A::kNothing, S::kNone, nullptr},
+    {SQL_OPT_TRACE, A::kNothing, S::kNone, nullptr},
+    {SQL_OPT_TRACEFILE, A::kNothing, S::kNone, nullptr},
+    {SQL_TRANSLATE_DLL, A::kRefuse, S::kNone, &kDiagTranslationDll},
+    {SQL_TRANSLATE_OPTION, A::kRefuse, S::kNone, &kDiagTranslationDll},
+    {SQL_TXN_ISOLATION, A::kStoreAndSend, S::kTxnIsolation, nullptr},
+    {SQL_CURRENT_QUALIFIER, A::kQualifier, S::kNone, nullptr},
+    {SQL_ODBC_CURSORS, A::kNothing, S::kNone, nullptr},
+    {SQL_QUIET_MODE, A::kQuietMode, S::kNone, nullptr},
+    {SQL_PACKET_SIZE, A::kRefuse, S::kNone, &kDiagPacketSize},
 };
 
 const OptionRow kGetConnect[] = {
-    {SQL_ACCESS_MODE, A::kStore, F::kAccessMode, 0, nullptr},
-    {SQL_AUTOCOMMIT, A::kStore, F::kAutocommit, 0, nullptr},
-    {SQL_LOGIN_TIMEOUT, A::kStore, F::kLoginTimeout, 0, nullptr},
-    {SQL_TXN_ISOLATION, A::kStore, F::kTxnIsolation, 0, nullptr},
-    {SQL_QUIET_MODE, A::kStore, F::kQuietMode, 0, nullptr},
-    {SQL_CURRENT_QUALIFIER, A::kQualifier, F::kNone, 0, nullptr},
-    {SQL_TRANSLATE_DLL, A::kRefuse, F::kNone, 0, &kDiagTranslationDll},
-    {SQL_TRANSLATE_OPTION, A::kRefuse, F::kNone, 0, &kDiagTranslationDll},
-    {SQL_PACKET_SIZE, A::kRefuse, F::kNone, 0, &kDiagPacketSize},
+    {SQL_ACCESS_MODE, A::kStore, S::kAccessMode, nullptr},
+    {SQL_AUTOCOMMIT, A::kStore, S::kAutocommit, nullptr},
+    {SQL_LOGIN_TIMEOUT, A::kStore, S::kLoginTimeout, nullptr},
+    {SQL_TXN_ISOLATION, A::kStore, S::kTxnIsolation, nullptr},
+    {SQL_QUIET_MODE, A::kQuietMode, S::kNone, nullptr},
+    {SQL_CURRENT_QUALIFIER, A::kQualifier, S::kNone, nullptr},
+    {SQL_TRANSLATE_DLL, A::kRefuse, S::kNone, &kDiagTranslationDll},
+    {SQL_TRANSLATE_OPTION, A::kRefuse, S::kNone, &kDiagTranslationDll},
+    {SQL_PACKET_SIZE, A::kRefuse, S::kNone, &kDiagPacketSize},
 };
 
 const OptionRow kSetStmt[] = {VEL_STATEMENT_OPTION_ROWS};
 
 const OptionRow kGetStmt[] = {
-    {SQL_QUERY_TIMEOUT, A::kStore, F::kQueryTimeout, 0, nullptr},
-    {SQL_MAX_ROWS, A::kStore, F::kMaxRows, 0, nullptr},
-    {SQL_NOSCAN, A::kStore, F::kNoscan, 0, nullptr},
-    {SQL_MAX_LENGTH, A::kStore, F::kMaxLength, 0, nullptr},
-    {SQL_ASYNC_ENABLE, A::kAnswerZero, F::kNone, 0, nullptr},
-    {SQL_BIND_TYPE, A::kStore, F::kBindType, 0, nullptr},
-    {SQL_CURSOR_TYPE, A::kStore, F::kCursorType, 0, nullptr},
-    {SQL_CONCURRENCY, A::kStore, F::kConcurrency, 0, nullptr},
-    {SQL_KEYSET_SIZE, A::kRefuse, F::kNone, 0, &kDiagKeysetCursors},
-    {SQL_ROWSET_SIZE, A::kStore, F::kRowsetSize, 0, nullptr},
-    {SQL_SIMULATE_CURSOR, A::kRefuse, F::kNone, 0, &kDiagSimulatedCursors},
-    {SQL_RETRIEVE_DATA, A::kStore, F::kRetrieveData, 0, nullptr},
-    {SQL_USE_BOOKMARKS, A::kStore, F::kUseBookmarks, 0, nullptr},
-    {SQL_GET_BOOKMARK, A::kRefuse, F::kNone, 0, &kDiagBookmarks},
-    {SQL_ROW_NUMBER, A::kRowNumber, F::kNone, 18, nullptr},
+    {SQL_QUERY_TIMEOUT, A::kStore, S::kQueryTimeout, nullptr},
+    {SQL_MAX_ROWS, A::kStore, S::kMaxRows, nullptr},
+    {SQL_NOSCAN, A::kStore, S::kNoscan, nullptr},
+    {SQL_MAX_LENGTH, A::kStore, S::kMaxLength, nullptr},
+    {SQL_ASYNC_ENABLE, A::kAnswerZero, S::kNone, nullptr},
+    {SQL_BIND_TYPE, A::kStore, S::kBindType, nullptr},
+    {SQL_CURSOR_TYPE, A::kStore, S::kCursorType, nullptr},
+    {SQL_CONCURRENCY, A::kStore, S::kConcurrency, nullptr},
+    {SQL_KEYSET_SIZE, A::kRefuse, S::kNone, &kDiagKeysetCursors},
+    {SQL_ROWSET_SIZE, A::kStore, S::kRowsetSize, nullptr},
+    {SQL_SIMULATE_CURSOR, A::kRefuse, S::kNone, &kDiagSimulatedCursors},
+    {SQL_RETRIEVE_DATA, A::kStore, S::kRetrieveData, nullptr},
+    {SQL_USE_BOOKMARKS, A::kStore, S::kUseBookmarks, nullptr},
+    {SQL_GET_BOOKMARK, A::kRefuse, S::kNone, &kDiagBookmarks},
+    {SQL_ROW_NUMBER, A::kRowNumber, S::kNone, nullptr},
 };
 
-const OptionRow kDefault = {0, A::kNothing, F::kNone, 0, nullptr};
+const OptionRow kDefault = {0, A::kNothing, S::kNone, nullptr};
 
 template <std::size_t N>
 const OptionRow* Find(const OptionRow (&table)[N], uint16_t option) {

@@ -1,47 +1,30 @@
 // The tables of the four option functions: for each option what is done,
-// which stored value it concerns, which request tells the server, and the
-// refusal posted for options the driver does not support.
+// which stored value it concerns, and the refusal posted for options the driver does not support.
 #ifndef VELORA_ODBC_OPTIONTABLE_H
 #define VELORA_ODBC_OPTIONTABLE_H
 
 #include <cstdint>
 
 #include "handles/ClientDiagnostics.h"
+#include "protocol/OptionDefaults.h"
 
 enum class OptionAction : uint8_t {
   kNothing,       // set: nothing, SQL_SUCCESS; get: nothing written
   kStore,         // set: store only; get: answer the stored value
-  kStoreAndSend,  // set: store, then send the option's request
+  kStoreAndSend,  // set: store, then send the slot's request
   kRefuse,        // post the row's refusal, SQL_ERROR
   kQualifier,     // SQL_CURRENT_QUALIFIER text
+  kQuietMode,     // SQL_QUIET_MODE window handle
   kAnswerZero,    // get: answer 0
-  kRowNumber,     // get: ask the server (request 18)
+  kRowNumber,     // get: ask the server (the get-row-number request)
 };
 
-enum class OptionField : uint8_t {
-  kNone,
-  kQueryTimeout,
-  kMaxRows,
-  kNoscan,
-  kMaxLength,
-  kCursorType,
-  kConcurrency,
-  kRowsetSize,
-  kRetrieveData,
-  kUseBookmarks,
-  kAccessMode,
-  kAutocommit,
-  kLoginTimeout,
-  kTxnIsolation,
-  kQuietMode,
-  kBindType,
-};
-
+// slot: where kStore and kStoreAndSend keep the value; the request that
+// tells the server is the slot's (protocol/OptionDefaults.h).
 struct OptionRow {
   uint16_t option;
   OptionAction action;
-  OptionField field;
-  uint16_t requestCode;             // 0: none
+  OptionSlot slot;
   const ClientDiagnostic* refusal;  // kRefuse rows only
 };
 

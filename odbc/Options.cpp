@@ -13,103 +13,41 @@
 
 namespace {
 
-int32_t* ConnectionField(Connection* c, OptionField field) {
-  switch (field) {
-    case OptionField::kQueryTimeout:
-      return &c->queryTimeout;
-    case OptionField::kMaxRows:
-      return &c->maxRows;
-    case OptionField::kNoscan:
-      return &c->noScan;
-    case OptionField::kMaxLength:
-      return &c->maxLength;
-    case OptionField::kCursorType:
-      return &c->cursorType;
-    case OptionField::kConcurrency:
-      return &c->concurrency;
-    case OptionField::kRowsetSize:
-      return &c->rowsetSize;
-    case OptionField::kRetrieveData:
-      return &c->retrieveData;
-    case OptionField::kUseBookmarks:
-      return &c->useBookmarks;
-    case OptionField::kAccessMode:
-      return &c->accessMode;
-    case OptionField::kAutocommit:
-      return &c->autocommit;
-    case OptionField::kLoginTimeout:
-      return &c->loginTimeout;
-    case OptionField::kTxnIsolation:
-      return &c->txnIsolation;
-    case OptionField::kBindType:
-      return &c->bindType;
-    default:
-      return nullptr;
-  }
-}
-
-int32_t* StatementField(Statement* s, OptionField field) {
-  switch (field) {
-    case OptionField::kQueryTimeout:
-      return &s->queryTimeout;
-    case OptionField::kMaxRows:
-      return &s->maxRows;
-    case OptionField::kNoscan:
-      return &s->noScan;
-    case OptionField::kMaxLength:
-      return &s->maxLength;
-    case OptionField::kCursorType:
-      return &s->cursorType;
-    case OptionField::kConcurrency:
-      return &s->concurrency;
-    case OptionField::kRowsetSize:
-      return &s->rowsetSize;
-    case OptionField::kRetrieveData:
-      return &s->retrieveData;
-    case OptionField::kUseBookmarks:
-      return &s->useBookmarks;
-    case OptionField::kBindType:
-      return &s->bindType;
-    default:
-      return nullptr;
-  }
-}
-
 // Puts value into the option element of an option request.
 void SetOptionValue(Request* request, uint16_t code, uint32_t value) {
   const int32_t asEnum = static_cast<int32_t>(value);
   switch (code) {
-    case 26:
+    case Msg::kSetAccessMode:
       request->Get<AccessModeElement>()->value = asEnum;
       break;
-    case 27:
+    case Msg::kSetAutocommit:
       request->Get<AutocommitModeElement>()->value = asEnum;
       break;
-    case 28:
+    case Msg::kSetConcurrency:
       request->Get<ConcurrencyOptionElement>()->value = asEnum;
       break;
-    case 30:
+    case Msg::kSetCursorType:
       request->Get<CursorTypeOptionElement>()->value = asEnum;
       break;
-    case 31:
+    case Msg::kSetMaxLength:
       request->Get<MaxLengthElement>()->value = value;
       break;
-    case 32:
+    case Msg::kSetMaxRows:
       request->Get<MaxRowsElement>()->value = value;
       break;
-    case 33:
+    case Msg::kSetNoscan:
       request->Get<NoscanOptionElement>()->value = asEnum;
       break;
-    case 35:
+    case Msg::kSetRetrieveData:
       request->Get<RetrieveDataOptionElement>()->value = asEnum;
       break;
-    case 36:
+    case Msg::kSetRowsetSize:
       request->Get<RowsetSizeElement>()->value = value;
       break;
-    case 38:
+    case Msg::kSetIsolation:
       request->Get<TransactionIsolationLevelElement>()->value = asEnum;
       break;
-    case 39:
+    case Msg::kSetUseBookmarks:
       request->Get<BookmarkUseOptionElement>()->value = asEnum;
       break;
     default:
@@ -140,7 +78,7 @@ class OptionWait {
 template <class Owner>
 int SendOption(Owner* owner, Connection* connection, uint16_t code, uint32_t statementId,
                uint32_t value) {
-  OptionWait wait(&connection->clib, owner->queryTimeout);
+  OptionWait wait(&connection->clib, owner->options.QueryTimeout());
   Request* request = Request::CreateRequest(code);
   if (request == nullptr || request->Failed()) {
     delete request;
@@ -157,7 +95,8 @@ int SendOption(Owner* owner, Connection* connection, uint16_t code, uint32_t sta
   // The server fetches one row per request whatever the rowset size and
   // says so (01S02); the driver builds the rowsets itself, so any size is
   // honoured and that warning is not the application's.
-  if (code == 36 && result == SQL_SUCCESS_WITH_INFO && owner->errors.Count() == recordsBefore + 1 &&
+  if (code == Msg::kSetRowsetSize && result == SQL_SUCCESS_WITH_INFO &&
+      owner->errors.Count() == recordsBefore + 1 &&
       std::strcmp(owner->errors.Last()->sqlstate.TextOrEmpty(), "01S02") == 0) {
     delete owner->errors.TakeLast();
     return SQL_SUCCESS;
@@ -189,15 +128,12 @@ int KeptSlot(const Connection* c, uint16_t option) {
 // can answer it, held and applied then.
 int KeepBeforeLogin(Connection* c, const OptionRow* row, SQLUSMALLINT fOption, SQLULEN vParam) {
   switch (row->action) {
-    case OptionAction::kStore:
-      if (row->field == OptionField::kQuietMode) {
-        c->quietModeWindow = reinterpret_cast<void*>(vParam);
-        return SQL_SUCCESS;
-      }
-      *ConnectionField(c, row->field) = static_cast<int32_t>(vParam);
+    case OptionAction::kQuietMode:
+      c->quietModeWindow = reinterpret_cast<void*>(vParam);
       return SQL_SUCCESS;
+    case OptionAction::kStore:
     case OptionAction::kStoreAndSend:
-      *ConnectionField(c, row->field) = static_cast<int32_t>(vParam);
+      c->options.Set(row->slot, static_cast<int32_t>(vParam));
       return SQL_SUCCESS;
     case OptionAction::kQualifier:
       c->currentQualifier.SetString(reinterpret_cast<const char*>(vParam));
@@ -221,7 +157,7 @@ int SetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLULEN vParam) 
   const OptionRow* row = SetConnectOptionRow(fOption);
   if (!c->LoggedIn()) {
     if (fOption == SQL_LOGIN_TIMEOUT) {
-      c->loginTimeout = static_cast<int32_t>(vParam);
+      c->options.Set(OptionSlot::kLoginTimeout, static_cast<int32_t>(vParam));
       return SQL_SUCCESS;
     }
     // A translation library belongs to a session.
@@ -231,18 +167,17 @@ int SetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLULEN vParam) 
     return KeepBeforeLogin(c, row, fOption, vParam);
   }
   switch (row->action) {
+    case OptionAction::kQuietMode:
+      c->quietModeWindow = reinterpret_cast<void*>(vParam);
+      return SQL_SUCCESS;
     case OptionAction::kStore:
-      if (row->field == OptionField::kQuietMode) {
-        c->quietModeWindow = reinterpret_cast<void*>(vParam);
-      } else {
-        *ConnectionField(c, row->field) = static_cast<int32_t>(vParam);
-      }
+      c->options.Set(row->slot, static_cast<int32_t>(vParam));
       return SQL_SUCCESS;
     case OptionAction::kStoreAndSend:
       // Statement options set here are the default of later statements and
       // travel with statementId 0; existing statements keep their values.
-      *ConnectionField(c, row->field) = static_cast<int32_t>(vParam);
-      return SendOption(c, c, row->requestCode, 0, static_cast<uint32_t>(vParam));
+      c->options.Set(row->slot, static_cast<int32_t>(vParam));
+      return SendOption(c, c, OptionDefaultOf(row->slot).request, 0, static_cast<uint32_t>(vParam));
     case OptionAction::kRefuse:
       return Refuse(c, row);
     case OptionAction::kQualifier:
@@ -264,14 +199,15 @@ int GetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLPOINTER pvPar
   }
   const OptionRow* row = GetConnectOptionRow(fOption);
   switch (row->action) {
-    case OptionAction::kStore: {
+    case OptionAction::kStore:
+    case OptionAction::kQuietMode: {
       // Connection options are read through 32-bit variables, by unixODBC
       // itself and by its clients; the quiet-mode window handle is cut to
       // them like every other value.
       const uint32_t value =
-          row->field == OptionField::kQuietMode
+          row->action == OptionAction::kQuietMode
               ? static_cast<uint32_t>(reinterpret_cast<uintptr_t>(c->quietModeWindow))
-              : static_cast<uint32_t>(*ConnectionField(c, row->field));
+              : static_cast<uint32_t>(c->options.Get(row->slot));
       if (pvParam) std::memcpy(pvParam, &value, sizeof value);
       return SQL_SUCCESS;
     }
@@ -297,12 +233,12 @@ int SetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLULEN vParam) {
   const OptionRow* row = SetStmtOptionRow(fOption);
   switch (row->action) {
     case OptionAction::kStore:
-      *StatementField(s, row->field) = static_cast<int32_t>(vParam);
+      s->options.Set(row->slot, static_cast<int32_t>(vParam));
       return SQL_SUCCESS;
     case OptionAction::kStoreAndSend:
-      *StatementField(s, row->field) = static_cast<int32_t>(vParam);
-      return SendOption(s, s->connection, row->requestCode, s->statementId,
-                        static_cast<uint32_t>(vParam));
+      s->options.Set(row->slot, static_cast<int32_t>(vParam));
+      return SendOption(s, s->OwningConnection(), OptionDefaultOf(row->slot).request,
+                        s->StatementId(), static_cast<uint32_t>(vParam));
     case OptionAction::kRefuse:
       return Refuse(s, row);
     default:
@@ -318,7 +254,7 @@ int GetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLPOINTER pvParam) 
   SQLULEN answer = 0;
   switch (row->action) {
     case OptionAction::kStore:
-      answer = static_cast<uint32_t>(*StatementField(s, row->field));
+      answer = static_cast<uint32_t>(s->options.Get(row->slot));
       break;
     case OptionAction::kAnswerZero:
       answer = 0;
@@ -328,13 +264,13 @@ int GetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLPOINTER pvParam) 
     case OptionAction::kRowNumber: {
       // The current row came from a block: the server's cursor may stand
       // further on, or past the end; the row's number is the driver's count.
-      if (s->block != nullptr) {
-        answer = s->rowsFetched;
+      if (s->block.Active()) {
+        answer = s->cursor.RowsFetched();
         break;
       }
       GetRowNumberRequest request;
       if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
-      request.SetStatementId(s->statementId);
+      request.SetStatementId(s->StatementId());
       int status = kStatusCommunicationFailure;
       const int rc = s->Exchange(&request, &status);
       if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);
@@ -348,29 +284,14 @@ int GetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLPOINTER pvParam) 
   return SQL_SUCCESS;
 }
 
-namespace {
-
-// The options a session starts with on the server, as a new connection
-// holds them.
-struct SessionDefault {
-  uint16_t option;
-  int32_t value;
-};
-const SessionDefault kSessionDefaults[] = {
-    {SQL_ACCESS_MODE, 0}, {SQL_AUTOCOMMIT, 1},    {SQL_TXN_ISOLATION, 8}, {SQL_MAX_ROWS, 0},
-    {SQL_NOSCAN, 0},      {SQL_MAX_LENGTH, 0},    {SQL_CURSOR_TYPE, 0},   {SQL_CONCURRENCY, 1},
-    {SQL_ROWSET_SIZE, 1}, {SQL_RETRIEVE_DATA, 1}, {SQL_USE_BOOKMARKS, 0},
-};
-
-}  // namespace
-
 int SendChangedOptions(Connection* c) {
   int result = SQL_SUCCESS;
-  for (const SessionDefault& d : kSessionDefaults) {
-    const OptionRow* row = SetConnectOptionRow(d.option);
-    const int32_t value = *ConnectionField(c, row->field);
-    if (value == d.value) continue;
-    const int rc = SendOption(c, c, row->requestCode, 0, static_cast<uint32_t>(value));
+  // The options a session starts with are the defaults a new connection
+  // holds; only the ones set otherwise are sent, in the table's order.
+  for (const OptionDefault& d : kOptionDefaults) {
+    const int32_t value = c->options.Get(d.slot);
+    if (d.request == 0 || value == d.value) continue;
+    const int rc = SendOption(c, c, d.request, 0, static_cast<uint32_t>(value));
     if (rc != SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
   }
   // The options only a session answers, as if set now; a refusal is the

@@ -40,15 +40,16 @@ uint16_t CountMarkers(const char* sql, long length) {
 int BindParameterWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT fParamType, SQLSMALLINT fCType,
                         SQLSMALLINT fSqlType, SQLULEN cbColDef, SQLSMALLINT ibScale,
                         SQLPOINTER rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) {
-  ParameterBinding* b = s->parameters.Head();
+  ParameterBindingList& bindings = s->parameters.Bindings();
+  ParameterBinding* b = bindings.Head();
   while (b != nullptr && b->ipar < ipar) b = static_cast<ParameterBinding*>(b->NextItem());
   if (b == nullptr || b->ipar != ipar) {
     ParameterBinding* made = new (std::nothrow) ParameterBinding;
     if (made == nullptr) return VEL_POST(s, SQL_ERROR, kDiagMemory);
     if (b == nullptr) {
-      s->parameters.Append(made);
+      bindings.Append(made);
     } else {
-      s->parameters.InsertBefore(b, made);
+      bindings.InsertBefore(b, made);
     }
     b = made;
   } else {
@@ -69,7 +70,7 @@ int BindParameterWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT fParamType,
 
 int DescribeParamWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT* pfSqlType, SQLULEN* pcbColDef,
                         SQLSMALLINT* pibScale, SQLSMALLINT* pfNullable) {
-  ParameterBinding* b = s->parameters.Find(ipar);
+  ParameterBinding* b = s->parameters.Bindings().Find(ipar);
   SQLSMALLINT type = SQL_VARCHAR;
   SQLULEN size = 255;
   SQLSMALLINT scale = 0;
@@ -77,7 +78,7 @@ int DescribeParamWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT* pfSqlType,
     type = b->fSqlType;
     size = b->cbColDef;
     scale = b->ibScale;
-  } else if (ipar == 0 || ipar > s->markers) {
+  } else if (ipar == 0 || ipar > s->parameters.Markers()) {
     return VEL_POST(s, SQL_ERROR, kDiagDescribeParamNumber);
   }
   if (pfSqlType != nullptr) *pfSqlType = type;
@@ -88,7 +89,8 @@ int DescribeParamWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT* pfSqlType,
 }
 
 int NumParamsWorker(Statement* s, SQLSMALLINT* pcpar) {
-  const uint32_t count = s->hasText ? s->markers : s->parameters.Count();
+  const uint32_t count =
+      s->parameters.HasText() ? s->parameters.Markers() : s->parameters.Bindings().Count();
   if (pcpar != nullptr) *pcpar = static_cast<SQLSMALLINT>(count);
   return SQL_SUCCESS;
 }
@@ -98,8 +100,8 @@ namespace {
 // Makes b the parameter whose data is awaited, its earlier data forgotten.
 int AwaitData(Statement* s, ParameterBinding* b, SQLPOINTER* prgbValue) {
   b->DropPieces();
-  s->currentParameter = b;
-  s->needData = 2;
+  s->execution.SetCurrent(b);
+  s->execution.SetStage(Execution::kDataComing);
   if (prgbValue != nullptr) *prgbValue = b->rgbValue;
   return SQL_NEED_DATA;
 }
@@ -107,13 +109,16 @@ int AwaitData(Statement* s, ParameterBinding* b, SQLPOINTER* prgbValue) {
 }  // namespace
 
 int ParamDataWorker(Statement* s, SQLPOINTER* prgbValue) {
-  if (s->needData == 1) return AwaitData(s, s->currentParameter, prgbValue);
-  if (s->needData != 2) return VEL_POST(s, SQL_ERROR, kDiagSequenceError);
-  if (s->AddParameterValue(s->currentParameter, true) != SQL_SUCCESS) return SQL_ERROR;
+  Execution& execution = s->execution;
+  if (execution.CurrentStage() == Execution::kAtParameter)
+    return AwaitData(s, execution.Current(), prgbValue);
+  if (execution.CurrentStage() != Execution::kDataComing)
+    return VEL_POST(s, SQL_ERROR, kDiagSequenceError);
+  if (s->AddParameterValue(execution.Current(), true) != SQL_SUCCESS) return SQL_ERROR;
   int rc = s->AddParameterValues();
-  if (rc == SQL_NEED_DATA) return AwaitData(s, s->currentParameter, prgbValue);
+  if (rc == SQL_NEED_DATA) return AwaitData(s, execution.Current(), prgbValue);
   if (rc == SQL_SUCCESS) {
-    Request* request = s->activeRequest;
+    Request* request = execution.ActiveRequest();
     int status = kStatusCommunicationFailure;
     rc = s->Exchange(request, &status);
     if (rc != SQL_SUCCESS) {
@@ -127,9 +132,10 @@ int ParamDataWorker(Statement* s, SQLPOINTER* prgbValue) {
 }
 
 int PutDataWorker(Statement* s, SQLPOINTER rgbValue, SQLLEN cbValue) {
-  if (s->needData != 2) return VEL_POST(s, SQL_ERROR, kDiagPutDataContext);
-  VEL_CHECK_TEXT(s->currentParameter != nullptr, "currentParameter != 0", VEL_MODULE);
-  ParameterBinding* b = s->currentParameter;
+  if (s->execution.CurrentStage() != Execution::kDataComing)
+    return VEL_POST(s, SQL_ERROR, kDiagPutDataContext);
+  ParameterBinding* b = s->execution.Current();
+  VEL_CHECK_TEXT(b != nullptr, "currentParameter != 0", VEL_MODULE);
   if (rgbValue == nullptr || cbValue == SQL_NULL_DATA) {
     b->DropPieces();
     return SQL_SUCCESS;

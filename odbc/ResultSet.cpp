@@ -24,14 +24,14 @@ int CopyText(Statement* s, const char* text, uint32_t length, SQLCHAR* buffer, l
 
 int NumResultColsWorker(Statement* s, SQLSMALLINT* pccol) {
   if (pccol == nullptr) return VEL_POST(s, SQL_ERROR, kDiagNullPccol);
-  *pccol = static_cast<SQLSMALLINT>(s->columns.Count());
+  *pccol = static_cast<SQLSMALLINT>(s->cursor.ColumnCount());
   return SQL_SUCCESS;
 }
 
 int DescribeColWorker(Statement* s, SQLUSMALLINT icol, SQLCHAR* name, SQLSMALLINT cbNameMax,
                       SQLSMALLINT* pcbName, SQLSMALLINT* pfSqlType, SQLULEN* pcbColDef,
                       SQLSMALLINT* pibScale, SQLSMALLINT* pfNullable) {
-  if (s->columns.Count() == 0) return VEL_POST(s, SQL_ERROR, kDiagNoResultSet);
+  if (s->cursor.ColumnCount() == 0) return VEL_POST(s, SQL_ERROR, kDiagNoResultSet);
   ColumnValue* value = s->Column(icol);
   if (value == nullptr) return VEL_POST(s, SQL_ERROR, kDiagColumnOutOfRange);
   const ColumnDescription* d = value->description;
@@ -45,11 +45,11 @@ int DescribeColWorker(Statement* s, SQLUSMALLINT icol, SQLCHAR* name, SQLSMALLIN
 
 int ColAttributesWorker(Statement* s, SQLUSMALLINT icol, SQLUSMALLINT fDescType, SQLPOINTER rgbDesc,
                         SQLSMALLINT cbDescMax, SQLSMALLINT* pcbDesc, SQLLEN* pfDesc) {
-  if (s->columns.Count() == 0) return VEL_POST(s, SQL_ERROR, kDiagNoResultSet);
+  if (s->cursor.ColumnCount() == 0) return VEL_POST(s, SQL_ERROR, kDiagNoResultSet);
   if (icol == 0) return VEL_POST(s, SQL_ERROR, kDiagBookmarks);
   const AttributeRow* row = FindAttribute(fDescType);
   if (row != nullptr && row->source == AttributeSource::kColumnCount) {
-    if (pfDesc) *pfDesc = static_cast<SQLLEN>(s->columns.Count());
+    if (pfDesc) *pfDesc = static_cast<SQLLEN>(s->cursor.ColumnCount());
     return SQL_SUCCESS;
   }
   ColumnValue* value = s->Column(icol);

@@ -22,14 +22,14 @@ int Outcome(Statement* s, int rc, int status) {
 // statement: from then on its rows come one per round trip, so that the
 // server's cursor stands on the application's row (odbc/BlockFetch.h).
 int SetCursorNameWorker(Statement* s, const SQLCHAR* cursor, SQLSMALLINT cbCursor) {
-  s->namedCursor = true;
+  s->cursor.MarkNamed();
   if (!ValidLength(cbCursor)) return VEL_POST(s, SQL_ERROR, kDiagInvalidLength);
   SetCursorNameRequest request;
   if (request.Failed() || !request.Get<CursorNameElement>()->value.SetString(
                               reinterpret_cast<const char*>(cursor), cbCursor)) {
     return VEL_POST(s, SQL_ERROR, kDiagCursorNameMemory);
   }
-  request.SetStatementId(s->statementId);
+  request.SetStatementId(s->StatementId());
   int status = kStatusCommunicationFailure;
   const int rc = s->Exchange(&request, &status);
   return Outcome(s, rc, status);
@@ -37,10 +37,10 @@ int SetCursorNameWorker(Statement* s, const SQLCHAR* cursor, SQLSMALLINT cbCurso
 
 int GetCursorNameWorker(Statement* s, SQLCHAR* cursor, SQLSMALLINT cbCursorMax,
                         SQLSMALLINT* pcbCursor) {
-  s->namedCursor = true;
+  s->cursor.MarkNamed();
   GetCursorNameRequest request;
   if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
-  request.SetStatementId(s->statementId);
+  request.SetStatementId(s->StatementId());
   int status = kStatusCommunicationFailure;
   const int rc = s->Exchange(&request, &status);
   if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);
@@ -55,7 +55,7 @@ int GetCursorNameWorker(Statement* s, SQLCHAR* cursor, SQLSMALLINT cbCursorMax,
 int RowCountWorker(Statement* s, SQLLEN* pcrow) {
   RowCountRequest request;
   if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
-  request.SetStatementId(s->statementId);
+  request.SetStatementId(s->StatementId());
   int status = kStatusCommunicationFailure;
   const int rc = s->Exchange(&request, &status);
   if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);
@@ -70,7 +70,7 @@ int RowCountWorker(Statement* s, SQLLEN* pcrow) {
 int MoreResultsWorker(Statement* s) {
   // A statement has one result set at most: there is never another, and
   // the cursor of the one there was is closed (nothing to close without).
-  if (s->columns.Count() != 0) {
+  if (s->cursor.ColumnCount() != 0) {
     const int rc = FreeStmtWorker(s, SQL_CLOSE, false);
     if (rc == SQL_ERROR) return rc;
   }

@@ -27,20 +27,19 @@ bool SetSql(StringElement* element, const SQLCHAR* sql, SQLINTEGER cbSql) {
 // Makes request the statement's active request with an empty parameter
 // set; false when memory runs out.
 bool Activate(Statement* s, Request* request) {
-  s->activeRequest = request;
-  request->SetStatementId(s->statementId);
   ParameterDataSetElement* set = request->Get<ParameterDataSetElement>();
+  s->execution.Begin(request, set);
+  request->SetStatementId(s->StatementId());
   ParameterDataList* list = new (std::nothrow) ParameterDataList;
   if (list == nullptr) return false;
   set->SetList(list);
-  s->parameterValues = set;
   return true;
 }
 
 // Sends the active request and drops it; the outcome of the exchange.
 int SendActive(Statement* s) {
   int status = kStatusCommunicationFailure;
-  const int rc = s->Exchange(s->activeRequest, &status);
+  const int rc = s->Exchange(s->execution.ActiveRequest(), &status);
   return rc == SQL_SUCCESS ? SQL_SUCCESS : s->CheckResult(rc, status);
 }
 
@@ -48,20 +47,18 @@ int SendActive(Statement* s) {
 
 int AllocStmtWorker(Connection* c, SQLHSTMT* phstmt) {
   if (phstmt == nullptr) return VEL_POST(c, SQL_ERROR, kDiagInvalidArgument);
-  Statement* s = new (std::nothrow) Statement;
+  Statement* s = new (std::nothrow) Statement(c);
   if (s == nullptr || !s->errors.Reserve()) {
     delete s;
     *phstmt = SQL_NULL_HSTMT;
     return VEL_POST(c, SQL_ERROR, kDiagHstmtAllocation);
   }
-  s->connection = c;
   AllocStatementRequest request;
   int rc = SQL_ERROR;
   int status = kStatusMemoryFailure;
   if (!request.Failed()) rc = request.Exchange(&status, &c->clib);
   if (rc == SQL_SUCCESS) {
-    s->statementId = request.Get<StatementIdElement>()->value;
-    s->CopyOptions(*c);
+    s->Allocated(request.Get<StatementIdElement>()->value);
     c->AddStatement(s);
     *phstmt = s;
     Trace('A', 2, " hstmt=0x%08lx", HandleValue(s));
@@ -84,12 +81,12 @@ int FreeStmtWorker(Statement* s, SQLUSMALLINT fOption, bool remove) {
     if (fOption == SQL_UNBIND) return SQL_SUCCESS;
   }
   if (fOption == SQL_RESET_PARAMS) {
-    s->parameters.Clear();
+    s->parameters.Bindings().Clear();
     return SQL_SUCCESS;
   }
   FreeStatementRequest request;
   if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
-  request.SetStatementId(s->statementId);
+  request.SetStatementId(s->StatementId());
   request.Get<FreeOptionElement>()->value = fOption;
   int status = kStatusCommunicationFailure;
   const int rc = s->Exchange(&request, &status);
@@ -98,11 +95,12 @@ int FreeStmtWorker(Statement* s, SQLUSMALLINT fOption, bool remove) {
   // (its records with it), so that an application closing its cursors after
   // a lost connection is not left with handles it can never free.
   if (remove && fOption == SQL_DROP && rc != SQL_SUCCESS && status == kStatusCommunicationFailure) {
-    s->connection->RemoveStatement(s);
+    s->OwningConnection()->RemoveStatement(s);
     return SQL_SUCCESS;
   }
   const int result = rc == SQL_SUCCESS ? SQL_SUCCESS : s->CheckResult(rc, status);
-  if (remove && fOption == SQL_DROP && result != SQL_ERROR) s->connection->RemoveStatement(s);
+  if (remove && fOption == SQL_DROP && result != SQL_ERROR)
+    s->OwningConnection()->RemoveStatement(s);
   return result;
 }
 
@@ -112,10 +110,9 @@ int PrepareWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
   if (request.Failed() || !SetSql(request.Get<StatementElement>(), sql, cbSql)) {
     return VEL_POST(s, SQL_ERROR, kDiagMemory);
   }
-  s->columns.Clear();
-  s->markers = CountMarkers(reinterpret_cast<const char*>(sql), cbSql);
-  s->hasText = true;
-  request.SetStatementId(s->statementId);
+  s->ForgetResultSet();
+  s->parameters.SetText(CountMarkers(reinterpret_cast<const char*>(sql), cbSql));
+  request.SetStatementId(s->StatementId());
   int status = kStatusCommunicationFailure;
   const int rc = s->Exchange(&request, &status);
   if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);
@@ -129,15 +126,14 @@ namespace {
 // SQLParamData, anything else sends it (unless adding a value failed) and
 // drops it. A reply that describes a result set replaces the description.
 int RunExecution(Statement* s, Request* request) {
-  s->rowsFetched = 0;
-  s->DropBlock();
+  s->Restart();
   if (!Activate(s, request)) {
     s->DropActiveRequest();
     return VEL_POST(s, SQL_ERROR, kDiagMemory);
   }
   int rc = s->AddParameterValues();
   if (rc == SQL_NEED_DATA) {
-    s->needData = 1;
+    s->execution.SetStage(Execution::kAtParameter);
     return rc;
   }
   if (rc == SQL_SUCCESS) {
@@ -172,8 +168,7 @@ int ExecDirectWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
     delete request;
     return VEL_POST(s, SQL_ERROR, kDiagMemory);
   }
-  s->columns.Clear();
-  s->markers = CountMarkers(reinterpret_cast<const char*>(sql), cbSql);
-  s->hasText = true;
+  s->ForgetResultSet();
+  s->parameters.SetText(CountMarkers(reinterpret_cast<const char*>(sql), cbSql));
   return RunExecution(s, request);
 }

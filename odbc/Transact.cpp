@@ -23,7 +23,7 @@ int TransactConnection(Connection* c, int fType) {
   // The end of a transaction closes the server's cursors. Rows held from
   // blocks fetched before autocommit was switched off go with them, so
   // that the next fetch sees what one row at a time would (odbc/BlockFetch.h).
-  if (c->autocommit == 0) {
+  if (!c->options.Autocommit()) {
     for (Statement* s = c->statements.First(); s != nullptr; s = c->statements.Next())
       s->DropBlock();
   }

@@ -19,12 +19,24 @@ class Statement;
 // A text length an application may pass: 0 or more, or SQL_NTS.
 inline bool ValidLength(long length) { return length >= 0 || length == SQL_NTS; }
 
+// Environments and connections (odbc/HandleWorkers.cpp). An environment
+// records the ODBC version its application declared (SQL_OV_ODBC2 from
+// SQLAllocEnv). A null output pointer is refused with SQL_ERROR (with
+// "S1009" for a connection); a failed allocation stores a null handle.
+int AllocEnvWorker(SQLHENV* phenv, uint32_t odbcVersion);
+int AllocConnectWorker(Environment* env, SQLHDBC* phdbc);
+// Drops the connection (logged in or not) without a word to the server.
+int FreeConnectWorker(Connection* conn);
+int FreeEnvWorker(Environment* env);
+
 // Connecting (odbc/Login.cpp). A connection already logged in is refused
 // with "08002".
 int ConnectWorker(Connection* c, const SQLCHAR* dsn, SQLSMALLINT cbDSN, const SQLCHAR* uid,
                   SQLSMALLINT cbUID, const SQLCHAR* auth, SQLSMALLINT cbAuth);
 int DriverConnectWorker(Connection* c, HWND hwnd, const SQLCHAR* in, SQLSMALLINT cbIn, SQLCHAR* out,
                         SQLSMALLINT cbOutMax, SQLSMALLINT* pcbOut);
+// Refused ("S1C00"): connecting by browsing is not offered.
+int BrowseConnectWorker(Connection* c, const SQLCHAR* in, SQLSMALLINT cbIn);
 // A successful disconnect closes the socket and frees the statements left
 // on the connection; a refused one leaves everything as it was.
 int DisconnectWorker(Connection* c);

@@ -249,12 +249,6 @@ BOOL EnableWindow(HWND window, BOOL enable) {
   return wasDisabled;
 }
 
-BOOL IsWindowEnabled(HWND window) {
-  if (Dialog* d = FindDialog(window)) return d->enabled;
-  Control* c = FindControl(window, nullptr);
-  return c && c->enabled;
-}
-
 HWND SetFocus(HWND window) {
   HWND previous = g_focus;
   if (FindDialog(window) || FindControl(window, nullptr)) g_focus = window;
@@ -284,13 +278,6 @@ BOOL GetWindowRect(HWND window, RECT* rect) {
   return TRUE;
 }
 
-BOOL GetClientRect(HWND window, RECT* rect) {
-  RECT r;
-  if (!rect || !GetWindowRect(window, &r)) return FALSE;
-  *rect = {0, 0, r.right - r.left, r.bottom - r.top};
-  return TRUE;
-}
-
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL) {
   if (Dialog* d = FindDialog(window)) {
     d->rect = {x, y, static_cast<long>(x) + width, static_cast<long>(y) + height};
@@ -302,12 +289,6 @@ BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL) {
   c->rect = {x, y, static_cast<long>(x) + width, static_cast<long>(y) + height};
   return TRUE;
 }
-
-// Nothing is drawn; repainting only has to accept live windows.
-BOOL InvalidateRect(HWND window, const RECT*, BOOL) {
-  return FindDialog(window) || FindControl(window, nullptr);
-}
-BOOL UpdateWindow(HWND window) { return InvalidateRect(window, nullptr, FALSE); }
 
 int GetSystemMetrics(int index) {
   if (index == SM_CXSCREEN) return kScreenWidth;
@@ -338,11 +319,6 @@ intptr_t GetWindowLongPtrA(HWND window, int index) {
 const char* DialogCaption(HWND dialog) {
   Dialog* d = FindDialog(dialog);
   return d ? d->tmpl->caption : nullptr;
-}
-
-int DialogItemCount(HWND dialog) {
-  Dialog* d = FindDialog(dialog);
-  return d ? d->count : 0;
 }
 
 bool DialogItemAt(HWND dialog, int index, DialogItemInfo* info) {

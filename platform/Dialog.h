@@ -79,15 +79,11 @@ UINT IsDlgButtonChecked(HWND dialog, int id);
 
 // Window calls, for a dialog or one of its controls.
 BOOL EnableWindow(HWND window, BOOL enable);
-BOOL IsWindowEnabled(HWND window);
 HWND SetFocus(HWND window);
 HWND GetFocus();
 HWND GetParent(HWND window);
 BOOL GetWindowRect(HWND window, RECT* rect);
-BOOL GetClientRect(HWND window, RECT* rect);
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
-BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
-BOOL UpdateWindow(HWND window);
 int GetSystemMetrics(int index);
 intptr_t SetWindowLongPtrA(HWND window, int index, intptr_t value);
 intptr_t GetWindowLongPtrA(HWND window, int index);

@@ -40,7 +40,6 @@ struct DialogItemInfo {
 };
 
 const char* DialogCaption(HWND dialog);
-int DialogItemCount(HWND dialog);
 // Fills *info for the control at index (template order); false past the end.
 bool DialogItemAt(HWND dialog, int index, DialogItemInfo* info);
 // The user types text into edit id (replacing its text, cut at the edit's

@@ -11,8 +11,6 @@
 
 namespace {
 
-const char kModule[] = "CQELEMEN";
-
 bool Tracing() { return TraceEnabled('P', 2); }
 
 // "name" followed by suffix, for titles of dumps and string lines.
@@ -153,12 +151,12 @@ bool ShortVectorElement::SetCount(uint16_t n) {
 }
 
 void ShortVectorElement::SetAt(uint16_t index, uint16_t v) {
-  VEL_CHECK_TEXT(index < count_, "idx < numElements", kModule);
+  VEL_CHECK_TEXT(index < count_, "idx < numElements", VEL_MODULE);
   values_[index] = v;
 }
 
 uint16_t ShortVectorElement::At(uint16_t index) const {
-  VEL_CHECK_TEXT(index < count_, "idx < numElements", kModule);
+  VEL_CHECK_TEXT(index < count_, "idx < numElements", VEL_MODULE);
   return values_[index];
 }
 

@@ -96,7 +96,7 @@ bool FetchDataElement::Set(uint16_t column, const void* data, uint32_t length, b
 }
 
 bool FetchDataElement::CopyFrom(const FetchDataElement* other) {
-  VEL_CHECK_TEXT(other != nullptr, "fData != 0", "CQELEMEN");
+  VEL_CHECK_TEXT(other != nullptr, "fData != 0", VEL_MODULE);
   if (other == this) return true;
   return Set(other->column_, other->Data(), other->Length(), other->IsNull());
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "protocol/OptionDefaults.h"
 #include "server/LoginGuard.h"
 #include "server/Options.h"
 #include "server/SqlTypes.h"
@@ -61,10 +62,21 @@ struct CellOut {
   std::string data;
 };
 
+// The value a session starts an option with (protocol/OptionDefaults.h).
+constexpr uint32_t SessionDefault(OptionSlot slot) {
+  return static_cast<uint32_t>(DefaultOptionValue(slot));
+}
+
 // Per-statement options (also the connection's defaults).
 struct StatementOptions {
-  uint32_t concurrency = 1, cursorType = 0, maxLength = 0, maxRows = 0, noscan = 0;
-  uint32_t retrieveData = 1, rowsetSize = 1, useBookmarks = 0;
+  uint32_t concurrency = SessionDefault(OptionSlot::kConcurrency);
+  uint32_t cursorType = SessionDefault(OptionSlot::kCursorType);
+  uint32_t maxLength = SessionDefault(OptionSlot::kMaxLength);
+  uint32_t maxRows = SessionDefault(OptionSlot::kMaxRows);
+  uint32_t noscan = SessionDefault(OptionSlot::kNoscan);
+  uint32_t retrieveData = SessionDefault(OptionSlot::kRetrieveData);
+  uint32_t rowsetSize = SessionDefault(OptionSlot::kRowsetSize);
+  uint32_t useBookmarks = SessionDefault(OptionSlot::kUseBookmarks);
 };
 
 class Session {
@@ -175,9 +187,9 @@ class Session {
   bool loggedIn_ = false;
   bool userReadOnly_ = false;  // the users file says so: the access mode stays read-only
   bool finished_ = false;
-  bool autocommit_ = true;
-  uint32_t accessMode_ = 0;
-  uint32_t isolation_ = 8;
+  bool autocommit_ = SessionDefault(OptionSlot::kAutocommit) != 0;
+  uint32_t accessMode_ = SessionDefault(OptionSlot::kAccessMode);
+  uint32_t isolation_ = SessionDefault(OptionSlot::kTxnIsolation);
   StatementOptions defaults_;
   uint32_t nextId_ = 1;
   std::map<uint32_t, std::unique_ptr<Statement>> statements_;

@@ -83,7 +83,7 @@ TEST(ListTest, CursorUnlinkDeleteAndDestruction) {
     EXPECT_EQ(0, list.GetItem(&stray));
     EXPECT_EQ(a, list.Current());
     uint16_t index = 99;
-    EXPECT_EQ(CQL_SUCCESS, list.GetItem(b, &index));
+    EXPECT_EQ(kOnList, list.GetItem(b, &index));
     EXPECT_EQ(2, index);
     EXPECT_EQ(b, list.Current());
     list.First();
@@ -116,7 +116,7 @@ TEST(ListTest, CursorUnlinkDeleteAndDestruction) {
 TEST(ListDeathTest, UnlinkOfAForeignItemStops) {
   LinkedList list;
   Item stray(5);
-  EXPECT_DEATH(list.Unlink(&stray), "GetItem\\(item\\) == CQL_SUCCESS.*CQLLIST");
+  EXPECT_DEATH(list.Unlink(&stray), "GetItem\\(item\\) == kOnList.*LinkedList");
 }
 
 // Names without regard to case, values trimmed and unquoted, the default

@@ -13,6 +13,7 @@
 #include "handles/ClientDiagnostics.h"
 #include "handles/Connection.h"
 #include "handles/Environment.h"
+#include "odbc3/Odbc3.h"
 #include "handles/Frame.h"
 #include "handles/Statement.h"
 #include "support/capture.h"
@@ -52,8 +53,7 @@ struct HandlesTest : ::testing::Test {
     ForgetSettings();
   }
   static Statement* AddStatement(Connection* conn) {
-    Statement* stmt = new (std::nothrow) Statement;
-    stmt->connection = conn;
+    Statement* stmt = new (std::nothrow) Statement(conn);
     conn->AddStatement(stmt);
     return stmt;
   }
@@ -70,6 +70,9 @@ struct HandlesTest : ::testing::Test {
 // is then refused with SQL_INVALID_HANDLE, as are null and foreign ones,
 // and no output is touched.
 TEST_F(HandlesTest, HandlesGoWithTheirOwnerAndStaleOnesAreInvalid) {
+  EXPECT_FALSE(DeclaresOdbc3(*env));  // SQLAllocEnv declares ODBC 2
+  env->SetOdbcVersion(SQL_OV_ODBC3);
+  EXPECT_TRUE(DeclaresOdbc3(*env));
   EXPECT_EQ(nullptr, Registry().FindConnection(henv));
   EXPECT_EQ(nullptr, Registry().FindEnvironment(hdbc1));
   EXPECT_EQ(s1, Registry().FindStatement(s1));
@@ -134,7 +137,7 @@ TEST(RegistryDeathTest, RemovingAForeignObjectIsAConsistencyFailure) {
   other.AddConnection(conn);
   EXPECT_DEATH(env.RemoveConnection(conn), "consistency check failed: ValidConnection\\(conn\\), module Registry.cpp");
   Connection owner;
-  Statement foreign;
+  Statement foreign(&owner);
   EXPECT_DEATH(owner.RemoveStatement(&foreign),
                "consistency check failed: ValidStatement\\(stmt\\), module Registry.cpp");
   EXPECT_DEATH(env.AddConnection(nullptr), "consistency check failed: conn, module");
@@ -294,8 +297,7 @@ struct CheckResultTest : ::testing::Test {
   void Connect() {
     server.Start();
     ASSERT_EQ(1, connection.clib.InitiateConnection("127.0.0.1", server.Port().c_str()));
-    statement.connection = &connection;
-    statement.statementId = 9;
+    statement.Allocated(9);
   }
   void TearDown() override {
     connection.clib.ReleaseConnection();
@@ -304,7 +306,7 @@ struct CheckResultTest : ::testing::Test {
   BoxCapture boxes;
   FakeServer server;
   Connection connection;
-  Statement statement;
+  Statement statement{&connection};
 };
 
 TEST_F(CheckResultTest, ClientFailuresBecomeClientRecordsAndBuildFailuresErrors) {

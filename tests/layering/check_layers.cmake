@@ -3,7 +3,7 @@ cmake_minimum_required(VERSION 3.25)
 #   cmake -DROOT=<source tree> -P check_layers.cmake
 # Layers, bottom to top; a folder may include its own headers and those of
 # the layers below it. velora-server sits on base, net and protocol.
-set(layers base platform net protocol convert handles odbc)
+set(layers base platform net protocol convert handles odbc odbc3)
 set(server_may base net protocol server)
 
 if(NOT ROOT)

@@ -201,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(
 // the login the transaction type goes out unchecked, and a null
 // connection means every logged-in connection of the environment (the
 // idle one is left alone). (Strings without a data source:
-// tests/integration/apps_test.cpp.)
+// tests/integration/connect_test.cpp, ConnectionStringIsCompleted.)
 TEST_F(SessionTest, OptionsSetBeforeLoginReachTheSessionAndTransactions) {
   EXPECT_EQ(Conn(SQLTransact(henv, hdbc, SQL_COMMIT)), "ERROR 08S01 3047 C:communication failure");
   const struct {

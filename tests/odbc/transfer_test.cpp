@@ -73,7 +73,7 @@ class TransferTest : public ::testing::Test {
     return e ? e->sqlstate.TextOrEmpty() : "";
   }
 
-  Statement stmt_;
+  Statement stmt_{nullptr};
   ColumnValue* value_ = nullptr;
   FetchDataElement element_;
   GetDataPosition position_;

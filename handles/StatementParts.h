@@ -1,0 +1,177 @@
+// The parts a statement is made of, each with the operations that keep
+// it consistent: a pending execution, the result set with its cursor, the
+// fetch block being served, and the parameters. handles/Statement.h
+// holds one of each.
+#ifndef VELORA_HANDLES_STATEMENTPARTS_H
+#define VELORA_HANDLES_STATEMENTPARTS_H
+
+#include <cstdint>
+
+#include "base/LinkedList.h"
+#include "handles/GetDataPosition.h"
+#include "handles/ParameterBinding.h"
+
+class ColumnValue;
+class FetchDataSetElement;
+class ParameterDataSetElement;
+class Request;
+
+// One ColumnValue per column of the current result set, in column order,
+// found by number through an index made on first use after the columns
+// change. Change them only through Append and Clear (which forget the
+// index); walking them is free.
+class ResultColumnList : public TypedList<ColumnValue> {
+ public:
+  ~ResultColumnList() override;
+  void Append(ColumnValue* value);
+  void Clear() {
+    indexed_ = 0;
+    LinkedList::Clear();
+  }
+  // Column number (from 1), or null when there is none.
+  ColumnValue* Number(unsigned number) {
+    return number - 1u < indexed_ ? index_[number - 1] : IndexAndFind(number);
+  }
+
+ private:
+  ColumnValue* IndexAndFind(unsigned number);
+  ColumnValue** index_ = nullptr;  // owned; kept for the next result set
+  uint32_t capacity_ = 0;
+  uint32_t indexed_ = 0;  // columns index_ holds; 0 until made again
+};
+
+// An execution waiting for data at execution: the request (owned), the
+// parameter set inside it that the values go to, the binding whose data
+// is awaited, and where the sequence stands.
+class Execution {
+ public:
+  enum Stage : uint8_t {
+    kIdle,         // no data awaited
+    kAtParameter,  // stopped at the current parameter; SQLParamData names it
+    kDataComing,   // SQLParamData named it; SQLPutData gives its data
+  };
+  Execution() = default;
+  ~Execution() { Drop(); }
+  Execution(const Execution&) = delete;
+  Execution& operator=(const Execution&) = delete;
+
+  // request (owned from now on) becomes the active one; values is its
+  // parameter set. Any earlier one is dropped first.
+  void Begin(Request* request, ParameterDataSetElement* values) {
+    Drop();
+    request_ = request;
+    values_ = values;
+  }
+  // Deletes the active request and forgets the sequence.
+  void Drop();
+
+  Request* ActiveRequest() const { return request_; }
+  ParameterDataSetElement* Values() const { return values_; }
+  // The binding whose data is awaited; null when none is.
+  ParameterBinding* Current() const { return current_; }
+  void SetCurrent(ParameterBinding* binding) { current_ = binding; }
+  Stage CurrentStage() const { return stage_; }
+  void SetStage(Stage stage) { stage_ = stage; }
+
+ private:
+  Request* request_ = nullptr;
+  ParameterDataSetElement* values_ = nullptr;  // in request_
+  ParameterBinding* current_ = nullptr;        // on the statement's parameters
+  Stage stage_ = kIdle;
+};
+
+// The current result set: one value per column, the rows fetched from it,
+// where SQLGetData stands in the current row, and whether the cursor has
+// a name the application used.
+class Cursor {
+ public:
+  // The value of column icol (from 1), or null when there is none.
+  ColumnValue* Column(unsigned icol) { return columns_.Number(icol); }
+  // For walking the columns (and their count); the statement changes them.
+  ResultColumnList& Columns() { return columns_; }
+  uint32_t ColumnCount() const { return columns_.Count(); }
+
+  uint32_t RowsFetched() const { return rowsFetched_; }
+  void CountRow() { ++rowsFetched_; }
+  // A new execution: no row fetched yet.
+  void Restart() { rowsFetched_ = 0; }
+
+  GetDataPosition* Position() { return &position_; }
+
+  // SQLSetCursorName or SQLGetCursorName was used.
+  bool Named() const { return named_; }
+  void MarkNamed() { named_ = true; }
+
+ private:
+  ResultColumnList columns_;
+  uint32_t rowsFetched_ = 0;
+  GetDataPosition position_;
+  bool named_ = false;
+};
+
+// The fetch-block reply being served (owned), the bytes the last block
+// asked for, and the row decoded from a block, which keeps the values of
+// the row before for the next row to fill again.
+class FetchBlock {
+ public:
+  FetchBlock() = default;
+  ~FetchBlock();
+  FetchBlock(const FetchBlock&) = delete;
+  FetchBlock& operator=(const FetchBlock&) = delete;
+
+  bool Active() const { return reply_ != nullptr; }
+  Request* Reply() const { return reply_; }
+  // reply (owned from now on) becomes the block served; none may be.
+  void Adopt(Request* reply) { reply_ = reply; }
+  // Hands the block served to the caller; none is served after it.
+  Request* Release() {
+    Request* reply = reply_;
+    reply_ = nullptr;
+    return reply;
+  }
+  // The budget of the next block: first for the first of a result set,
+  // then twice the last, at most max.
+  uint32_t NextBudget(uint32_t first, uint32_t max) {
+    uint32_t budget = budget_ == 0 ? first : 2 * budget_;
+    if (budget > max) budget = max;
+    budget_ = budget;
+    return budget;
+  }
+  // Forgets the rows not yet fetched, and starts the next block small
+  // again: the result set was closed or replaced.
+  void Drop();
+
+  // The row a block's rows are decoded into, made on first use; null when
+  // memory runs out.
+  FetchDataSetElement* Row();
+  // Deletes that row (the result set ended, or a row failed).
+  void DropRow();
+
+ private:
+  Request* reply_ = nullptr;
+  uint32_t budget_ = 0;  // 0: no block asked for yet
+  FetchDataSetElement* row_ = nullptr;
+};
+
+// The parameter bindings, and the markers of the text last prepared or
+// executed directly.
+class Parameters {
+ public:
+  // At most one binding per parameter number, ascending.
+  ParameterBindingList& Bindings() { return bindings_; }
+  const ParameterBindingList& Bindings() const { return bindings_; }
+  // A text was prepared or executed directly with markers parameter markers.
+  void SetText(uint16_t markers) {
+    markers_ = markers;
+    hasText_ = true;
+  }
+  bool HasText() const { return hasText_; }
+  uint16_t Markers() const { return markers_; }
+
+ private:
+  ParameterBindingList bindings_;
+  uint16_t markers_ = 0;
+  bool hasText_ = false;
+};
+
+#endif
