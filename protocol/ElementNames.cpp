@@ -111,7 +111,7 @@ const char* ValueName(int elementId, int32_t value) {
   for (std::size_t i = 0; i < table->count; ++i) {
     if (table->entries[i].value == value) return table->entries[i].name;
   }
-  if (elementId == El::sqlDataType && *SqlTypeName(value) != '\0') return SqlTypeName(value);
+  if (elementId == El::kSqlDataType && *SqlTypeName(value) != '\0') return SqlTypeName(value);
   return kUnknown;
 }
 

@@ -43,7 +43,7 @@ TEST(TypeAgreement, EveryCatalogueTypeRoundTripsAndIsListedAlike) {
     // Describe: the server's description and row form make the driver's
     // value, at the fixed kinds' declared length; its text fits the display
     // size. The trace names the type as the catalogue does.
-    EXPECT_STREQ(t.name, ValueName(El::sqlDataType, t.code));
+    EXPECT_STREQ(t.name, ValueName(El::kSqlDataType, t.code));
     ColumnDescription d;
     const velsrv::SqlTypeDesc desc = velsrv::TypeForCode(t.code);
     std::tie(d.sqlDataType, d.length, d.precision, d.scale) =
