@@ -12,7 +12,6 @@ class BigIntValue : public NumberValue {
   int GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const override;
   int GetFloat(void* rgbValue, SQLLEN* pcbValue) const override;
   int GetDouble(void* rgbValue, SQLLEN* pcbValue) const override;
-  uint32_t DisplaySize() const override { return 20; }
   int Load(const uint8_t* bytes, uint32_t size) override;
 
   // ((w0 * 65536 + w1) * 65536 + w2) * 65536 + w3

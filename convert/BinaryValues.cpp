@@ -26,13 +26,6 @@ bool BinaryValueBase::HeldBytes(bool text, const char** bytes, uint64_t* held,
   return true;
 }
 
-// Two hexadecimal characters per byte; capped rather than wrapped for
-// declared lengths above 2^31.
-uint32_t BinaryValueBase::DisplaySize() const {
-  uint64_t n = 2ull * (description ? description->length : length);
-  return n > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(n);
-}
-
 int BinaryValueBase::Hold(const uint8_t* source, uint32_t count) {
   VelFree(bytes_);
   bytes_ = static_cast<uint8_t*>(VelAlloc(count));

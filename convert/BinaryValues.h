@@ -13,7 +13,6 @@ class BinaryValueBase : public ColumnValue {
   int GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const override;
   // GetBinary copies the held bytes; GetChar does only for LONGVARBINARY.
   bool HeldBytes(bool text, const char** bytes, uint64_t* held, uint64_t* count) const override;
-  uint32_t DisplaySize() const override;
   const uint8_t* Bytes() const { return bytes_; }
 
  protected:

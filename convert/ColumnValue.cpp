@@ -3,6 +3,7 @@
 
 #include "convert/NumberValue.h"
 #include "protocol/FetchData.h"
+#include "protocol/SqlTypeCatalog.h"
 
 ColumnValue::~ColumnValue() {
   delete description;
@@ -54,4 +55,9 @@ int NumberValue::GetSBigInt(void* rgbValue, SQLLEN* pcbValue) const {
 }
 int NumberValue::GetUBigInt(void* rgbValue, SQLLEN* pcbValue) const {
   return StoreInteger(kTargetUBigInt, rgbValue, pcbValue);
+}
+
+uint32_t ColumnValue::DisplaySize() const {
+  const SqlTypeInfo* type = FindSqlTypeInfo(SqlType());
+  return type ? DisplaySizeOf(*type, description->length, description->precision) : 0;
 }

@@ -84,8 +84,9 @@ class ColumnValue : public ListItem {
   // bytes (nothing is stored then).
   virtual bool HeldBytes(bool text, const char** bytes, uint64_t* held, uint64_t* count) const;
 
-  // Characters needed to show the column's values.
-  virtual uint32_t DisplaySize() const = 0;
+  // Characters needed to show the column's values (the catalogue's, from
+  // the description).
+  uint32_t DisplaySize() const;
   // Replaces the held value from the column's row bytes; size is the number
   // of bytes available, and nothing past them is read. Returns a LoadResult.
   virtual int Load(const uint8_t* bytes, uint32_t size) = 0;

@@ -73,7 +73,7 @@ const uint64_t kInt64Max = 0x7fffffffffffffffull;
 struct Job {
   const ParameterInput& in;
   const ParamCTypeRow* c;
-  const ParamSqlTypeRow* sql;
+  const SqlTypeInfo* sql;  // the row of the type the value is sent as
   const TypeSizes& sizes;
   ConvertedValue* out;
   const char* text;  // the value read as text (text sources)
@@ -189,8 +189,7 @@ bool ReadDouble(const char* t, uint32_t n, double* v) {
 // Integer targets: the range of the form, and which text an overflow gets
 // (a source wider than the form loses whole digits).
 ParamOutcome PutInteger(Job& j, const Whole& w, uint32_t sourceWidth) {
-  int32_t code = j.sql->sentAs;
-  uint32_t width = code == SQL_INTEGER ? 4 : code == SQL_SMALLINT ? 2 : 1;
+  const uint32_t width = j.sql->formSize;
   const uint64_t limit = (1ull << (8 * width - 1)) - (w.negative ? 0 : 1);
   if (w.magnitude > limit) {
     return sourceWidth > width ? kParamWholeDigitsLost : kParamDataOutOfRange;
@@ -210,7 +209,7 @@ ParamOutcome FromWhole(Job& j, const Whole& w) {
   char text[24];
   std::snprintf(text, sizeof text, "%s%llu", w.negative ? "-" : "",
                 static_cast<unsigned long long>(w.magnitude));
-  switch (j.sql->sentAs) {
+  switch (j.sql->code) {
     case SQL_NUMERIC:
     case SQL_DECIMAL:
       if (j.c->cType == SQL_C_ULONG && w.magnitude > 0x7fffffffu) return kParamUlongTooLarge;
@@ -241,7 +240,7 @@ ParamOutcome FromWhole(Job& j, const Whole& w) {
 }
 
 ParamOutcome FromDouble(Job& j, double v) {
-  switch (j.sql->sentAs) {
+  switch (j.sql->code) {
     case SQL_NUMERIC:
     case SQL_DECIMAL: {
       // The 16 significant digits the form holds, rounded, at any magnitude
@@ -263,7 +262,7 @@ ParamOutcome FromDouble(Job& j, double v) {
     case SQL_INTEGER:
     case SQL_SMALLINT:
     case SQL_TINYINT: {
-      const int32_t code = j.sql->sentAs;
+      const int32_t code = j.sql->code;
       const double hi = code == SQL_INTEGER ? 2147483647.0 : code == SQL_SMALLINT ? 32767.0 : 127.0;
       if (!(v >= -hi - 1 && v <= hi)) return kParamWholeDigitsLost;
       const double whole = std::trunc(v);
@@ -314,10 +313,10 @@ int Field(const char* t, uint32_t n, uint32_t first, uint32_t last) {
 ParamOutcome FromText(Job& j, bool fromDefault) {
   const char* t = j.text;
   uint32_t n = j.length;
-  switch (j.sql->target) {
-    case kTgtText:
+  switch (j.sql->form) {
+    case SqlForm::kText:
       return Done(j.out->SetText(t, n));
-    case kTgtBinary:
+    case SqlForm::kBinary:
       return Done(j.out->SetBytes(t, n));
     default:
       break;
@@ -328,7 +327,7 @@ ParamOutcome FromText(Job& j, bool fromDefault) {
   Whole w;
   bool overflow = false;
   double v = 0;
-  switch (j.sql->sentAs) {
+  switch (j.sql->code) {
     case SQL_INTEGER:
     case SQL_SMALLINT:
     case SQL_TINYINT:
@@ -350,7 +349,7 @@ ParamOutcome FromText(Job& j, bool fromDefault) {
     case SQL_FLOAT:
     case SQL_DOUBLE: {
       if (!OnlyNumberCharacters(t, n) || !ReadDouble(t, n, &v)) return kParamNonNumeric;
-      if (j.sql->sentAs != SQL_REAL) return PutForm(j, &v, 8);
+      if (j.sql->code != SQL_REAL) return PutForm(j, &v, 8);
       if (std::fabs(v) > FLT_MAX) return kParamDataOutOfRange;
       float f = static_cast<float>(v);
       return PutForm(j, &f, 4);
@@ -418,15 +417,15 @@ ParamOutcome FromDateTime(Job& j) {
   const uint16_t date[3] = {static_cast<uint16_t>(ts.year), ts.month, ts.day};
   const uint16_t time[3] = {ts.hour, ts.minute, ts.second};
   char text[48];
-  switch (j.sql->target) {
-    case kTgtDate:
+  switch (j.sql->form) {
+    case SqlForm::kDate:
       if (source == kSrcTimestamp && (ts.hour | ts.minute | ts.second | ts.fraction) != 0)
         return kParamTimeLost;
       return PutForm(j, date, sizeof date);
-    case kTgtTime:
+    case SqlForm::kTime:
       if (source == kSrcTimestamp && ts.fraction != 0) return kParamFractionLost;
       return PutForm(j, time, sizeof time);
-    case kTgtTimestamp: {
+    case SqlForm::kTimestamp: {
       uint8_t form[16];
       std::memcpy(form, date, 6);
       std::memcpy(form + 6, time, 6);
@@ -541,13 +540,6 @@ char* Utf8FromWide(const uint8_t* w, uint32_t bytes, uint32_t* length) {
   return out;
 }
 
-// SQL_C_DEFAULT: the C type of the SQL type's own form.
-SQLSMALLINT DefaultFor(int32_t sentAs) {
-  if (sentAs == SQL_DECIMAL) sentAs = SQL_NUMERIC;
-  if (sentAs == SQL_DOUBLE) sentAs = SQL_FLOAT;
-  return DefaultCType(sentAs);
-}
-
 // Length of the NUL-terminated value at data: bytes, or 16-bit units.
 uint64_t Measure(const void* data, bool wide) {
   if (!wide) return std::strlen(static_cast<const char*>(data));
@@ -559,21 +551,16 @@ uint64_t Measure(const void* data, bool wide) {
 
 }  // namespace
 
-int32_t SentSqlType(int32_t sqlType) {
-  const ParamSqlTypeRow* row = FindParamSqlType(sqlType);
-  return row ? row->sentAs : sqlType;
-}
-
 bool CollectsPieces(SQLSMALLINT cType, int32_t sqlType) {
-  if (cType == SQL_C_DEFAULT) cType = DefaultFor(SentSqlType(sqlType));
+  if (cType == SQL_C_DEFAULT) cType = DefaultCType(SentSqlType(sqlType));
   return cType == SQL_C_CHAR || cType == SQL_C_BINARY || cType == SQL_C_WCHAR;
 }
 
 ParamOutcome ConvertParameter(const ParameterInput& in, const TypeSizes& sizes,
                               ConvertedValue* out) {
-  const ParamSqlTypeRow* sql = FindParamSqlType(in.sqlType);
+  const SqlTypeInfo* sql = FindParamSqlType(in.sqlType);
   SQLSMALLINT cType = in.cType;
-  if (sql != nullptr && cType == SQL_C_DEFAULT) cType = DefaultFor(sql->sentAs);
+  if (sql != nullptr && cType == SQL_C_DEFAULT) cType = sql->defaultCType;
   const ParamCTypeRow* c = FindParamCType(cType);
   // The length: NULL first, then the refused indicators, then the value's.
   uint64_t length = 0;
@@ -599,7 +586,7 @@ ParamOutcome ConvertParameter(const ParameterInput& in, const TypeSizes& sizes,
     out->SetNull();
     return kParamDone;
   }
-  if (c == nullptr || sql == nullptr || !ParamPairConverts(c->source, sql->target))
+  if (c == nullptr || sql == nullptr || !ParamPairConverts(c->source, sql->form))
     return kParamNotSupported;
   if (length >= UINT32_MAX) return kParamInvalidLength;
   ConvertedValue next;
@@ -617,10 +604,10 @@ ParamOutcome ConvertParameter(const ParameterInput& in, const TypeSizes& sizes,
       break;
     }
     case kSrcBinary:
-      if (sql->sizeIndex >= 0) {
+      if (sql->sizeIndex != kSizeNone) {
         if (j.length != sizes.size[sql->sizeIndex]) return kParamBinaryLength;
         outcome = Done(next.SetBytes(in.data, j.length));
-      } else if (sql->target == kTgtText) {
+      } else if (sql->form == SqlForm::kText) {
         outcome = Done(next.SetText(j.text, j.length));
       } else {
         outcome = Done(next.SetBytes(in.data, j.length));

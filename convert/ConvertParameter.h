@@ -87,8 +87,4 @@ ParamOutcome ConvertParameter(const ParameterInput& in, const TypeSizes& sizes,
 // SQLPutData (text and bytes); other types keep the last buffer given.
 bool CollectsPieces(SQLSMALLINT cType, int32_t sqlType);
 
-// The code a parameter of sqlType travels under (wide texts as narrow
-// ones), or sqlType itself when it has none.
-int32_t SentSqlType(int32_t sqlType);
-
 #endif

@@ -12,7 +12,6 @@ class DateValue : public ColumnValue {
   int GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const override;
   int GetDate(void* rgbValue, SQLLEN* pcbValue) const override;
   int GetTimestamp(void* rgbValue, SQLLEN* pcbValue) const override;
-  uint32_t DisplaySize() const override { return 10; }
   int Load(const uint8_t* bytes, uint32_t size) override;
   const DATE_STRUCT& Value() const { return value_; }
 
@@ -26,7 +25,6 @@ class TimeValue : public ColumnValue {
   int GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const override;
   int GetTime(void* rgbValue, SQLLEN* pcbValue) const override;
   int GetTimestamp(void* rgbValue, SQLLEN* pcbValue) const override;
-  uint32_t DisplaySize() const override { return 8; }
   int Load(const uint8_t* bytes, uint32_t size) override;
   const TIME_STRUCT& Value() const { return value_; }
 
@@ -48,7 +46,6 @@ class TimestampValue : public ColumnValue {
   // Room for the longest text GetChar makes, "yyyy-mm-dd hh:mm:ss" and a
   // nine-digit fraction: applications size character buffers from it, and
   // a value with a fraction must fit.
-  uint32_t DisplaySize() const override { return 29; }
   int Load(const uint8_t* bytes, uint32_t size) override;
   const TIMESTAMP_STRUCT& Value() const { return value_; }
 

@@ -26,7 +26,6 @@ class RealValue : public FloatingValue {
  public:
   int GetFloat(void* rgbValue, SQLLEN* pcbValue) const override;
   int GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const override;
-  uint32_t DisplaySize() const override { return 13; }
   int Load(const uint8_t* bytes, uint32_t size) override;
   double AsDouble() const override { return value_; }
 
@@ -44,7 +43,6 @@ class RealValue : public FloatingValue {
 class FloatValue : public FloatingValue {
  public:
   int GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const override;
-  uint32_t DisplaySize() const override { return 22; }
   int Load(const uint8_t* bytes, uint32_t size) override;
   double AsDouble() const override { return value_; }
 
@@ -60,7 +58,6 @@ class NumericValue : public FloatingValue {
   int GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const override;
   // 12 bytes: sign, exponent, two zero bytes, the 8 digit bytes as held.
   int GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const override;
-  uint32_t DisplaySize() const override;
   int Load(const uint8_t* bytes, uint32_t size) override;
   // The nearest double to the exact value.
   double AsDouble() const override;

@@ -27,10 +27,9 @@ const TargetRange kRanges[] = {
     {4, 0, 4294967295u},
     {8, 0, UINT64_MAX},
 };
+static_assert(sizeof kRanges / sizeof kRanges[0] == kTargetCount, "one range per IntegerTarget");
 
 }  // namespace
-
-unsigned IntegerTargetSize(IntegerTarget target) { return kRanges[target].size; }
 
 int StoreRawInteger(IntegerTarget target, uint64_t bits, void* rgbValue, SQLLEN* pcbValue) {
   switch (kRanges[target].size) {

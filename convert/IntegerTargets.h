@@ -17,10 +17,8 @@ enum IntegerTarget : uint8_t {
   kTargetUShort,    // 0..65535
   kTargetULong,     // 0..4294967295
   kTargetUBigInt,   // 0..2^64-1
+  kTargetCount
 };
-
-// Bytes of the target's C type.
-unsigned IntegerTargetSize(IntegerTarget target);
 
 // The number negative? -(magnitude + f) : magnitude + f, 0 <= f < 1, with
 // hasFraction telling whether f is non-zero. A value outside the target's

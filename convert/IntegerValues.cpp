@@ -15,15 +15,14 @@ struct IntegerKind {
   bool bitAsIs;       // GetBit writes the byte unchecked
   bool ushortWidens;  // GetUShort widens with the sign, unchecked
   bool utinyIsByte;   // GetUTinyInt writes the low byte unchecked
-  uint32_t displaySize;
 };
 
 namespace {
 
-const IntegerKind kBit = {1, false, true, true, true, true, 1};
-const IntegerKind kTinyInt = {1, true, false, false, true, true, 4};
-const IntegerKind kSmallInt = {2, true, false, false, true, false, 6};
-const IntegerKind kInteger = {4, true, false, false, false, false, 11};
+const IntegerKind kBit = {1, false, true, true, true, true};
+const IntegerKind kTinyInt = {1, true, false, false, true, true};
+const IntegerKind kSmallInt = {2, true, false, false, true, false};
+const IntegerKind kInteger = {4, true, false, false, false, false};
 
 }  // namespace
 
@@ -52,8 +51,6 @@ int IntegerFamilyValue::Load(const uint8_t* bytes, uint32_t size) {
   }
   return kLoadDone;
 }
-
-uint32_t IntegerFamilyValue::DisplaySize() const { return kind_.displaySize; }
 
 int IntegerFamilyValue::GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
   char text[16];

@@ -13,7 +13,6 @@ class IntegerFamilyValue : public NumberValue {
   int GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const override;
   int GetFloat(void* rgbValue, SQLLEN* pcbValue) const override;
   int GetDouble(void* rgbValue, SQLLEN* pcbValue) const override;
-  uint32_t DisplaySize() const override;
   int Load(const uint8_t* bytes, uint32_t size) override;
   int32_t Value() const { return value_; }
 

@@ -26,11 +26,6 @@ int NumericValue::Load(const uint8_t* bytes, uint32_t size) {
   return kLoadDone;
 }
 
-uint32_t NumericValue::DisplaySize() const {
-  uint64_t n = static_cast<uint64_t>(description ? description->precision : 0) + 2;
-  return n > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(n);
-}
-
 void NumericValue::ToDecimal(Decimal* value) const {
   DecimalFromDigits(digits_, exponent_, sign_ != 0, value);
 }

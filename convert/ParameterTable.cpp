@@ -1,8 +1,6 @@
 // The parameter conversion matrix.
 #include "convert/ParameterTable.h"
 
-#include "protocol/TypeSizes.h"
-
 namespace {
 
 const ParamCTypeRow kCTypes[] = {
@@ -32,52 +30,23 @@ const ParamCTypeRow kCTypes[] = {
     {SQL_C_TYPE_TIMESTAMP, kSrcTimestamp, 16, false},
 };
 
-// The wide types travel as their narrow ones, the ODBC 3 date and time
-// codes as the ODBC 2 ones.
-const ParamSqlTypeRow kSqlTypes[] = {
-    {SQL_CHAR, SQL_CHAR, kTgtText, -1},
-    {SQL_VARCHAR, SQL_VARCHAR, kTgtText, -1},
-    {SQL_LONGVARCHAR, SQL_LONGVARCHAR, kTgtText, -1},
-    {SQL_WCHAR, SQL_CHAR, kTgtText, -1},
-    {SQL_WVARCHAR, SQL_VARCHAR, kTgtText, -1},
-    {SQL_WLONGVARCHAR, SQL_LONGVARCHAR, kTgtText, -1},
-    {SQL_BINARY, SQL_BINARY, kTgtBinary, -1},
-    {SQL_VARBINARY, SQL_VARBINARY, kTgtBinary, -1},
-    {SQL_LONGVARBINARY, SQL_LONGVARBINARY, kTgtBinary, -1},
-    {SQL_BIT, SQL_BIT, kTgtNumber, kSizeBit},
-    {SQL_TINYINT, SQL_TINYINT, kTgtNumber, kSizeTinyint},
-    {SQL_SMALLINT, SQL_SMALLINT, kTgtNumber, kSizeSmallint},
-    {SQL_INTEGER, SQL_INTEGER, kTgtNumber, kSizeInteger},
-    {SQL_BIGINT, SQL_BIGINT, kTgtNumber, kSizeBigint},
-    {SQL_REAL, SQL_REAL, kTgtNumber, kSizeReal},
-    {SQL_FLOAT, SQL_FLOAT, kTgtNumber, kSizeFloat},
-    {SQL_DOUBLE, SQL_DOUBLE, kTgtNumber, kSizeDouble},
-    {SQL_NUMERIC, SQL_NUMERIC, kTgtNumber, kSizeNumeric},
-    {SQL_DECIMAL, SQL_DECIMAL, kTgtNumber, kSizeDecimal},
-    {SQL_DATE, SQL_DATE, kTgtDate, kSizeDate},
-    {SQL_TYPE_DATE, SQL_DATE, kTgtDate, kSizeDate},
-    {SQL_TIME, SQL_TIME, kTgtTime, kSizeTime},
-    {SQL_TYPE_TIME, SQL_TIME, kTgtTime, kSizeTime},
-    {SQL_TIMESTAMP, SQL_TIMESTAMP, kTgtTimestamp, kSizeTimestamp},
-    {SQL_TYPE_TIMESTAMP, SQL_TIMESTAMP, kTgtTimestamp, kSizeTimestamp},
-};
-
-constexpr uint8_t Bit(ParamTarget t) { return static_cast<uint8_t>(1u << t); }
+constexpr uint8_t Bit(SqlForm f) { return static_cast<uint8_t>(1u << static_cast<int>(f)); }
 constexpr uint8_t kAny = 0x3f;
-constexpr uint8_t kNumbers = Bit(kTgtText) | Bit(kTgtNumber);
+constexpr uint8_t kNumbers = Bit(SqlForm::kText) | Bit(SqlForm::kNumber);
 
-// Per ParamSource: the targets it converts to.
+// Per ParamSource: the value forms it converts to.
 const uint8_t kMatrix[] = {
     kAny,
     kAny,
     kAny,
     kNumbers,
     kNumbers,
-    Bit(kTgtText) | Bit(kTgtDate) | Bit(kTgtTimestamp),
-    Bit(kTgtText) | Bit(kTgtTime) | Bit(kTgtTimestamp),
-    Bit(kTgtText) | Bit(kTgtDate) | Bit(kTgtTime) | Bit(kTgtTimestamp),
+    Bit(SqlForm::kText) | Bit(SqlForm::kDate) | Bit(SqlForm::kTimestamp),
+    Bit(SqlForm::kText) | Bit(SqlForm::kTime) | Bit(SqlForm::kTimestamp),
+    Bit(SqlForm::kText) | Bit(SqlForm::kDate) | Bit(SqlForm::kTime) | Bit(SqlForm::kTimestamp),
     kAny,
 };
+static_assert(sizeof kMatrix == kSrcWide + 1, "one row per ParamSource");
 
 }  // namespace
 
@@ -87,12 +56,10 @@ const ParamCTypeRow* FindParamCType(SQLSMALLINT cType) {
   return nullptr;
 }
 
-const ParamSqlTypeRow* FindParamSqlType(int32_t sqlType) {
-  for (const ParamSqlTypeRow& row : kSqlTypes)
-    if (row.sqlType == sqlType) return &row;
-  return nullptr;
+const SqlTypeInfo* FindParamSqlType(int32_t sqlType) {
+  return FindSqlTypeInfo(SentSqlType(sqlType));
 }
 
-bool ParamPairConverts(ParamSource source, ParamTarget target) {
+bool ParamPairConverts(ParamSource source, SqlForm target) {
   return (kMatrix[source] & Bit(target)) != 0;
 }

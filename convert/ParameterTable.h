@@ -1,6 +1,6 @@
 // The parameter conversion matrix: which C types an application may bind
-// a parameter with, which SQL types a parameter may be sent as, and which
-// pairs of the two convert at all ("07006" for the others).
+// a parameter with, and which of them convert to which value forms of the
+// SQL types (protocol/SqlTypeCatalog) at all ("07006" for the others).
 #ifndef VELORA_CONVERT_PARAMETERTABLE_H
 #define VELORA_CONVERT_PARAMETERTABLE_H
 
@@ -8,6 +8,8 @@
 #include <sqlext.h>
 
 #include <cstdint>
+
+#include "protocol/SqlTypeCatalog.h"
 
 // How a C type's value is read.
 enum ParamSource : uint8_t {
@@ -22,9 +24,6 @@ enum ParamSource : uint8_t {
   kSrcWide,  // UTF-16LE text, lengths in bytes
 };
 
-// The value form a SQL type travels in.
-enum ParamTarget : uint8_t { kTgtText, kTgtBinary, kTgtNumber, kTgtDate, kTgtTime, kTgtTimestamp };
-
 struct ParamCTypeRow {
   SQLSMALLINT cType;
   ParamSource source;
@@ -32,18 +31,12 @@ struct ParamCTypeRow {
   bool isSigned;
 };
 
-struct ParamSqlTypeRow {
-  int32_t sqlType;
-  int32_t sentAs;  // the code the value travels under
-  ParamTarget target;
-  int8_t sizeIndex;  // TypeSizes position of the fixed form, or -1
-};
-
-// The row of cType or sqlType, or null: those are refused with "07006".
+// The row of cType, or the catalogue row of the type a parameter of sqlType
+// is sent as; null for those refused with "07006".
 const ParamCTypeRow* FindParamCType(SQLSMALLINT cType);
-const ParamSqlTypeRow* FindParamSqlType(int32_t sqlType);
+const SqlTypeInfo* FindParamSqlType(int32_t sqlType);
 
 // False for the pairs refused before anything is converted.
-bool ParamPairConverts(ParamSource source, ParamTarget target);
+bool ParamPairConverts(ParamSource source, SqlForm target);
 
 #endif

@@ -11,6 +11,7 @@
 #include "convert/FloatingValues.h"
 #include "convert/IntegerValues.h"
 #include "convert/TextValues.h"
+#include "protocol/SqlTypeCatalog.h"
 
 namespace {
 
@@ -57,25 +58,67 @@ constexpr uint16_t kDates = kBytes | Bit(kToDate) | Bit(kToTimestamp);
 constexpr uint16_t kTimes = kBytes | Bit(kToTime) | Bit(kToTimestamp);
 constexpr uint16_t kTimestamps = kBytes | Bit(kToDate) | Bit(kToTime) | Bit(kToTimestamp);
 
-constexpr SqlTypeRow kSqlTypes[] = {
-    {SQL_CHAR, Make<CharValue>, true, SQL_C_CHAR, kAll, false},
-    {SQL_VARCHAR, Make<VarCharValue>, false, SQL_C_CHAR, kAll, false},
-    {SQL_LONGVARCHAR, Make<LongVarCharValue>, false, SQL_C_CHAR, kAll, false},
-    {SQL_BINARY, Make<BinaryValue>, true, SQL_C_BINARY, kBytes, true},
-    {SQL_VARBINARY, Make<VarBinaryValue>, false, SQL_C_BINARY, kBytes, true},
-    {SQL_LONGVARBINARY, Make<LongVarBinaryValue>, false, SQL_C_BINARY, kBytes, true},
-    {SQL_BIT, Make<BitValue>, true, SQL_C_BIT, kNumbers, false},
-    {SQL_TINYINT, Make<TinyIntValue>, true, SQL_C_TINYINT, kNumbers, false},
-    {SQL_SMALLINT, Make<SmallIntValue>, true, SQL_C_SHORT, kNumbers, false},
-    {SQL_INTEGER, Make<IntegerValue>, true, SQL_C_LONG, kNumbers, false},
-    {SQL_BIGINT, Make<BigIntValue>, true, SQL_C_CHAR, kNumbers, false},
-    {SQL_REAL, Make<RealValue>, true, SQL_C_FLOAT, kNumbers, false},
-    {SQL_FLOAT, Make<FloatValue>, true, SQL_C_DOUBLE, kNumbers, false},
-    {SQL_NUMERIC, Make<NumericValue>, true, SQL_C_CHAR, kNumbers, false},
-    {SQL_DATE, Make<DateValue>, true, SQL_C_DATE, kDates, true},
-    {SQL_TIME, Make<TimeValue>, true, SQL_C_TIME, kTimes, true},
-    {SQL_TIMESTAMP, Make<TimestampValue>, true, SQL_C_TIMESTAMP, kTimestamps, true},
+// What each value form converts to, by SqlForm; the forms that name their
+// targets refuse the others in SQLGetData.
+struct FormTargets {
+  uint16_t targets;
+  bool onlyTargets;
 };
+
+constexpr FormTargets kFormTargets[] = {
+    {kAll, false},  {kBytes, true}, {kNumbers, false},
+    {kDates, true}, {kTimes, true}, {kTimestamps, true},
+};
+static_assert(sizeof kFormTargets / sizeof kFormTargets[0] ==
+                  static_cast<std::size_t>(SqlForm::kTimestamp) + 1,
+              "one row per value form");
+
+// The value class of each type a column can be described with.
+struct ClassRow {
+  int32_t sqlType;
+  ColumnValue* (*make)();
+};
+
+constexpr ClassRow kSqlTypes[] = {
+    {kSqlChar, Make<CharValue>},
+    {kSqlVarChar, Make<VarCharValue>},
+    {kSqlLongVarChar, Make<LongVarCharValue>},
+    {kSqlBinary, Make<BinaryValue>},
+    {kSqlVarBinary, Make<VarBinaryValue>},
+    {kSqlLongVarBinary, Make<LongVarBinaryValue>},
+    {kSqlBit, Make<BitValue>},
+    {kSqlTinyInt, Make<TinyIntValue>},
+    {kSqlSmallInt, Make<SmallIntValue>},
+    {kSqlInteger, Make<IntegerValue>},
+    {kSqlBigInt, Make<BigIntValue>},
+    {kSqlReal, Make<RealValue>},
+    {kSqlFloat, Make<FloatValue>},
+    {kSqlNumeric, Make<NumericValue>},
+    {kSqlDate, Make<DateValue>},
+    {kSqlTime, Make<TimeValue>},
+    {kSqlTimestamp, Make<TimestampValue>},
+};
+
+// The catalogue's codes are the interface's.
+static_assert(kSqlChar == SQL_CHAR && kSqlVarChar == SQL_VARCHAR &&
+                  kSqlLongVarChar == SQL_LONGVARCHAR && kSqlBinary == SQL_BINARY &&
+                  kSqlVarBinary == SQL_VARBINARY && kSqlLongVarBinary == SQL_LONGVARBINARY &&
+                  kSqlBit == SQL_BIT && kSqlTinyInt == SQL_TINYINT &&
+                  kSqlSmallInt == SQL_SMALLINT && kSqlInteger == SQL_INTEGER &&
+                  kSqlBigInt == SQL_BIGINT && kSqlReal == SQL_REAL && kSqlFloat == SQL_FLOAT &&
+                  kSqlNumeric == SQL_NUMERIC && kSqlDate == SQL_DATE && kSqlTime == SQL_TIME &&
+                  kSqlTimestamp == SQL_TIMESTAMP && kSqlDecimal == SQL_DECIMAL &&
+                  kSqlDouble == SQL_DOUBLE && kSqlWChar == SQL_WCHAR &&
+                  kSqlWVarChar == SQL_WVARCHAR && kSqlWLongVarChar == SQL_WLONGVARCHAR &&
+                  kSqlTypeDate == SQL_TYPE_DATE && kSqlTypeTime == SQL_TYPE_TIME &&
+                  kSqlTypeTimestamp == SQL_TYPE_TIMESTAMP,
+              "SQL type codes");
+static_assert(SQL_C_CHAR == kSqlChar && SQL_C_BINARY == kSqlBinary && SQL_C_BIT == kSqlBit &&
+                  SQL_C_TINYINT == kSqlTinyInt && SQL_C_SHORT == kSqlSmallInt &&
+                  SQL_C_LONG == kSqlInteger && SQL_C_FLOAT == kSqlReal &&
+                  SQL_C_DOUBLE == kSqlDouble && SQL_C_DATE == kSqlDate && SQL_C_TIME == kSqlTime &&
+                  SQL_C_TIMESTAMP == kSqlTimestamp,
+              "the C type codes the catalogue's default C types name");
 
 // The lowest (or, with high, the highest) code of rows.
 template <typename Row, std::size_t kRows, typename Code>
@@ -108,18 +151,23 @@ constexpr CodeIndex<kLow, kHigh> IndexOf(const Row (&rows)[kRows], Code Row::*co
 }
 
 constexpr auto kSqlTypeIndex =
-    IndexOf<Bound(kSqlTypes, &SqlTypeRow::sqlType, false),
-            Bound(kSqlTypes, &SqlTypeRow::sqlType, true)>(kSqlTypes, &SqlTypeRow::sqlType);
+    IndexOf<Bound(kSqlTypes, &ClassRow::sqlType, false),
+            Bound(kSqlTypes, &ClassRow::sqlType, true)>(kSqlTypes, &ClassRow::sqlType);
 constexpr auto kCTypeIndex =
     IndexOf<Bound(kCTypes, &CTypeEntry::cType, false), Bound(kCTypes, &CTypeEntry::cType, true)>(
         kCTypes, &CTypeEntry::cType);
 
 }  // namespace
 
-const SqlTypeRow* FindSqlType(int32_t sqlType) {
+namespace {
+
+// The class row of sqlType, or null when a column of it cannot be held.
+const ClassRow* FindClass(int32_t sqlType) {
   const int row = kSqlTypeIndex.Find(sqlType);
   return row < 0 ? nullptr : &kSqlTypes[row];
 }
+
+}  // namespace
 
 bool FindCTarget(SQLSMALLINT cType, CTarget* target) {
   const int row = kCTypeIndex.Find(cType);
@@ -129,8 +177,8 @@ bool FindCTarget(SQLSMALLINT cType, CTarget* target) {
 }
 
 SQLSMALLINT DefaultCType(int32_t sqlType) {
-  const SqlTypeRow* row = FindSqlType(sqlType);
-  return row ? row->defaultCType : static_cast<SQLSMALLINT>(SQL_C_DEFAULT);
+  const SqlTypeInfo* type = FindSqlTypeInfo(sqlType);
+  return type ? type->defaultCType : static_cast<SQLSMALLINT>(SQL_C_DEFAULT);
 }
 
 bool HasConversion(int32_t sqlType, SQLSMALLINT fCType) {
@@ -140,15 +188,16 @@ bool HasConversion(int32_t sqlType, SQLSMALLINT fCType) {
 }
 
 bool RefusesConversion(int32_t sqlType, SQLSMALLINT fCType) {
-  const SqlTypeRow* row = FindSqlType(sqlType);
-  if (!row || fCType == SQL_C_DEFAULT) return false;
+  const SqlTypeInfo* type = FindClass(sqlType) ? FindSqlTypeInfo(sqlType) : nullptr;
+  if (!type || fCType == SQL_C_DEFAULT) return false;
+  const FormTargets& form = kFormTargets[static_cast<int>(type->form)];
   CTarget target;
-  if (!FindCTarget(fCType, &target)) return row->onlyTargets;
-  return (row->targets & Bit(target)) == 0;
+  if (!FindCTarget(fCType, &target)) return form.onlyTargets;
+  return (form.targets & Bit(target)) == 0;
 }
 
 ColumnValue* CreateColumnValue(const ColumnDescription* description) {
-  const SqlTypeRow* row = description ? FindSqlType(description->sqlDataType) : nullptr;
+  const ClassRow* row = description ? FindClass(description->sqlDataType) : nullptr;
   if (!row) return nullptr;
   ColumnValue* value = row->make();
   if (!value) return nullptr;
@@ -157,6 +206,9 @@ ColumnValue* CreateColumnValue(const ColumnDescription* description) {
     delete value;
     return nullptr;
   }
-  if (row->fixedLength) value->length = description->length;
+  // The fixed kinds hold values of their declared length.
+  const SqlSizing sizing = FindSqlTypeInfo(row->sqlType)->sizing;
+  if (sizing != SqlSizing::kVarying && sizing != SqlSizing::kLong)
+    value->length = description->length;
   return value;
 }

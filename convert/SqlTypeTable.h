@@ -1,7 +1,7 @@
-// The one table of SQL types: for each type the value class, whether its
-// length is the declared one, the C type SQL_C_DEFAULT stands for and the
-// C types its values convert to. Column creation, the dispatch by C type
-// and SQLGetData's conversion check all read it.
+// The driver's side of the SQL type catalogue (protocol/SqlTypeCatalog): the
+// value class of each type a column can have, the C types each value form
+// converts to, and the conversion operation of each C type. Column creation,
+// the dispatch by C type and SQLGetData's conversion check all read it.
 #ifndef VELORA_CONVERT_SQLTYPETABLE_H
 #define VELORA_CONVERT_SQLTYPETABLE_H
 
@@ -31,22 +31,6 @@ enum CTarget : uint8_t {
   kToSBigInt,
   kToUBigInt,
 };
-
-struct SqlTypeRow {
-  int32_t sqlType;
-  ColumnValue* (*make)();
-  bool fixedLength;          // the value's length is the declared length
-  SQLSMALLINT defaultCType;  // what SQL_C_DEFAULT stands for
-  uint16_t targets;          // bit per CTarget the class converts to
-  // SQLGetData refuses every C type outside targets, those without any
-  // conversion included; otherwise a C type without a conversion is left
-  // to the transfer, which answers "S1003".
-  bool onlyTargets;
-};
-
-// The row of sqlType, or null: SQL_DECIMAL, SQL_DOUBLE and unknown codes
-// have no value class, so a column of theirs cannot be held.
-const SqlTypeRow* FindSqlType(int32_t sqlType);
 
 // The operation serving cType (the ODBC 3 date and time types included);
 // false for SQL_C_DEFAULT and C types without a conversion.

@@ -37,8 +37,6 @@ bool TextValue::HeldBytes(bool, const char** bytes, uint64_t* held, uint64_t* co
   return true;
 }
 
-uint32_t TextValue::DisplaySize() const { return description ? description->length : length; }
-
 // The whole text must be a number (blanks around it and a sign allowed):
 // "7abc" is refused rather than read as 7, and "0" and "-5" read as the
 // numbers they are.

@@ -22,7 +22,6 @@ class TextValue : public NumberValue {
   int GetDate(void* rgbValue, SQLLEN* pcbValue) const override;
   int GetTime(void* rgbValue, SQLLEN* pcbValue) const override;
   int GetTimestamp(void* rgbValue, SQLLEN* pcbValue) const override;
-  uint32_t DisplaySize() const override;
 
   // The held text (NUL-terminated, "" before any load) and its length
   // without CHAR's NUL padding.

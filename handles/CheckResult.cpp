@@ -29,7 +29,7 @@ bool QueueServerRecord(Request& request, ErrorList* errors) {
   }
   ErrorData* record = new (std::nothrow) ErrorData;
   if (record == nullptr) return false;
-  if (!record->Setup(VEL_SOURCE_SERVER, request.Get<ErrorCodeElement>()->value, cut,
+  if (!record->Setup(kSourceServer, request.Get<ErrorCodeElement>()->value, cut,
                      request.Get<ErrorTextElement>()->value, request.Get<FileNameElement>()->value,
                      request.Get<LineNumberElement>()->value)) {
     delete record;

@@ -24,9 +24,9 @@ class StatementList : public TypedList<Statement> {
 };
 
 enum : uint8_t {
-  VEL_CONNECTION_LOGGED_IN = 0x01,  // bit of Connection::flags
+  kConnectionLoggedIn = 0x01,  // bit of Connection::flags
   // The server offered the fetch-block request at login (protocol/BLOCKS.md).
-  VEL_CONNECTION_BLOCK_FETCH = 0x02,
+  kConnectionBlockFetch = 0x02,
 };
 
 // An HDBC is the address of a Connection. Members are destroyed in reverse
@@ -100,7 +100,7 @@ class Connection : public HandleObject {
   char tls[16] = "";
   char tlsCaFile[260] = "";
 
-  bool LoggedIn() const { return (flags & VEL_CONNECTION_LOGGED_IN) != 0; }
+  bool LoggedIn() const { return (flags & kConnectionLoggedIn) != 0; }
 
  private:
   bool failed_ = false;

@@ -45,9 +45,8 @@ bool ErrorList::Reserve() {
   keepsSpare_ = true;
   if (spare_ != nullptr) return true;
   ErrorData* record = new (std::nothrow) ErrorData;
-  if (record == nullptr ||
-      !record->Setup(VEL_SOURCE_CLIENT, kDiagMemory.native, kDiagMemory.sqlstate, kDiagMemory.text,
-                     VEL_MODULE, __LINE__)) {
+  if (record == nullptr || !record->Setup(kSourceClient, kDiagMemory.native, kDiagMemory.sqlstate,
+                                          kDiagMemory.text, VEL_MODULE, __LINE__)) {
     delete record;
     return false;
   }
@@ -58,7 +57,7 @@ bool ErrorList::Reserve() {
 int ErrorList::Post(int rc, int32_t native, const char* sqlstate, const char* text,
                     const char* file, int32_t line) {
   ErrorData* record = new (std::nothrow) ErrorData;
-  if (record == nullptr || !record->Setup(VEL_SOURCE_CLIENT, native, sqlstate, text, file, line)) {
+  if (record == nullptr || !record->Setup(kSourceClient, native, sqlstate, text, file, line)) {
     delete record;
     if (spare_ != nullptr) Append(spare_);
     spare_ = nullptr;

@@ -10,8 +10,8 @@
 #include "base/String.h"
 
 enum : int32_t {
-  VEL_SOURCE_CLIENT = 1,  // posted by the driver
-  VEL_SOURCE_SERVER = 2,  // fetched from the server
+  kSourceClient = 1,  // posted by the driver
+  kSourceServer = 2,  // fetched from the server
 };
 
 class ErrorData : public ListItem {

@@ -18,7 +18,7 @@ namespace {
 bool BuildMessage(const ErrorData& record, String* message) {
   if (!message->SetString("[QTX]")) return false;
   const char* prefix =
-      record.source == VEL_SOURCE_CLIENT ? "[Velora ODBC Client] " : "[Velora ODBC Server] ";
+      record.source == kSourceClient ? "[Velora ODBC Client] " : "[Velora ODBC Server] ";
   if (!message->Concatenate(prefix) || !message->Concatenate(record.text)) return false;
   if (Settings().debug != 0) {
     char line[16];

@@ -12,7 +12,7 @@ namespace {
 
 // A connection's socket failures are shown to the user as they happen.
 void ShowSocketFailure(const char* text) {
-  VelMessageBox(nullptr, text, "VELODBC", VEL_MB_OK | VEL_MB_ICONSTOP);
+  VelMessageBox(nullptr, text, "VELODBC", kMbOk | kMbIconStop);
 }
 
 // Storage for the registry, constructed in place on first use: the driver

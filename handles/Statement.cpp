@@ -74,7 +74,7 @@ void FetchBlock::DropRow() {
 namespace {
 
 // The client diagnostic of each conversion outcome, by ParamOutcome.
-const ClientDiagnostic* const kOutcomeDiagnostics[kParamOutcomeCount] = {
+const ClientDiagnostic* const kOutcomeDiagnostics[] = {
     nullptr,
     &kDiagMemory,
     &kDiagConversionNotSupported,
@@ -97,6 +97,8 @@ const ClientDiagnostic* const kOutcomeDiagnostics[kParamOutcomeCount] = {
     &kDiagDateText,
     &kDiagTimeText,
 };
+static_assert(sizeof kOutcomeDiagnostics / sizeof kOutcomeDiagnostics[0] == kParamOutcomeCount,
+              "one diagnostic per conversion outcome");
 
 }  // namespace
 

@@ -38,7 +38,7 @@ void TraceFailure(const char* line, int number) {
 }
 
 bool IsDroppedConnection(int number) {
-  return number == VEL_WSAENETRESET || number == VEL_WSAECONNABORTED || number == VEL_WSAECONNRESET;
+  return number == kWsaeNetReset || number == kWsaeConnAborted || number == kWsaeConnReset;
 }
 
 void CloseTraced(int fd) {
@@ -123,7 +123,7 @@ bool ClibConnection::InitiateConnection(const char* server, const char* service)
   if (service[0] >= '0' && service[0] <= '9') {
     port = ParsePort(service);
     if (port == 0) {
-      SetLastSocketError(VEL_WSAEINVAL);
+      SetLastSocketError(kWsaeInval);
       Trace('N', 0, "%s: Invalid port number.", service);
       Report("%s: Invalid port number.", service);
     } else {
@@ -142,7 +142,7 @@ bool ClibConnection::InitiateConnection(const char* server, const char* service)
     if (host[0] >= '0' && host[0] <= '9' && !std::strchr(host, ':')) {
       count = ParseDottedAddress(host, port, &addresses[0]) ? 1 : 0;
       if (count == 0) {
-        SetLastSocketError(VEL_WSAEINVAL);
+        SetLastSocketError(kWsaeInval);
         Trace('N', 0, "%s: Invalid host address.", server);
         Report("%s: Invalid host address.", server);
       }
@@ -166,7 +166,7 @@ bool ClibConnection::InitiateConnection(const char* server, const char* service)
           std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start)
               .count();
       if (spent >= seconds) {
-        SetLastSocketError(VEL_WSAETIMEDOUT);
+        SetLastSocketError(kWsaeTimedOut);
         seconds = -1;
       } else {
         seconds -= static_cast<int>(spent);
@@ -339,8 +339,8 @@ TlsStart ClibConnection::Encrypt(TlsMode mode, const char* caFile, const char* h
 void ClibConnection::LoadErrorText(int number, char* buffer, int size) {
   if (buffer == nullptr || size <= 0) return;
   std::memset(buffer, 0, static_cast<size_t>(size));
-  if (number == 0) number = VEL_WSA_NO_ERROR;
-  if (number < VEL_WSA_NO_ERROR) return;
+  if (number == 0) number = kWsaNoError;
+  if (number < kWsaNoError) return;
   LoadSocketErrorText(number, buffer, size);
 }
 

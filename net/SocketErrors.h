@@ -5,21 +5,21 @@
 #define VELORA_NET_SOCKETERRORS_H
 
 enum : int {
-  VEL_WSA_NO_ERROR = 10000,
-  VEL_WSAEINTR = 10004,
-  VEL_WSAEBADF = 10009,
-  VEL_WSAEINVAL = 10022,
-  VEL_WSAENETRESET = 10052,
-  VEL_WSAECONNABORTED = 10053,
-  VEL_WSAECONNRESET = 10054,
-  VEL_WSAENOBUFS = 10055,
-  VEL_WSAENOTCONN = 10057,
-  VEL_WSAETIMEDOUT = 10060,
-  VEL_WSAECONNREFUSED = 10061,
-  VEL_WSAHOST_NOT_FOUND = 11001,
-  VEL_WSATRY_AGAIN = 11002,
-  VEL_WSANO_RECOVERY = 11003,
-  VEL_WSANO_DATA = 11004,
+  kWsaNoError = 10000,
+  kWsaeIntr = 10004,
+  kWsaeBadf = 10009,
+  kWsaeInval = 10022,
+  kWsaeNetReset = 10052,
+  kWsaeConnAborted = 10053,
+  kWsaeConnReset = 10054,
+  kWsaeNoBufs = 10055,
+  kWsaeNotConn = 10057,
+  kWsaeTimedOut = 10060,
+  kWsaeConnRefused = 10061,
+  kWsaHostNotFound = 11001,
+  kWsaTryAgain = 11002,
+  kWsaNoRecovery = 11003,
+  kWsaNoData = 11004,
 };
 
 // The text of socket error number ("[10061] Connection refused"), or null

@@ -88,22 +88,22 @@ int SocketErrorFromResolver(int code, int errnoValue) {
 #ifdef EAI_ADDRFAMILY
     case EAI_ADDRFAMILY:
 #endif
-      return VEL_WSAHOST_NOT_FOUND;
+      return kWsaHostNotFound;
     case EAI_AGAIN:
-      return VEL_WSATRY_AGAIN;
+      return kWsaTryAgain;
     case EAI_FAIL:
-      return VEL_WSANO_RECOVERY;
+      return kWsaNoRecovery;
 #ifdef EAI_NODATA
     case EAI_NODATA:
-      return VEL_WSANO_DATA;
+      return kWsaNoData;
 #endif
     case EAI_SERVICE:
-      return VEL_WSANO_DATA;
+      return kWsaNoData;
     case EAI_MEMORY:
-      return VEL_WSAENOBUFS;
+      return kWsaeNoBufs;
     case EAI_SYSTEM:
       return SocketErrorFromErrno(errnoValue);
     default:
-      return VEL_WSANO_RECOVERY;
+      return kWsaNoRecovery;
   }
 }

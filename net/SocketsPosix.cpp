@@ -28,7 +28,7 @@ const int kSendFlags = 0;  // SO_NOSIGPIPE is set on the socket instead
 // (a receive or send) or EINPROGRESS (a connect) when it ran out of time.
 void TakeErrno() {
   SetLastSocketError(errno == EAGAIN || errno == EWOULDBLOCK || errno == EINPROGRESS
-                         ? VEL_WSAETIMEDOUT
+                         ? kWsaeTimedOut
                          : SocketErrorFromErrno(errno));
 }
 

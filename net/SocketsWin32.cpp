@@ -137,7 +137,7 @@ void MakeAddress(uint32_t address, uint16_t port, SocketAddress* out) {
 int LookUpHost(const char* host, uint16_t port, SocketAddress* out, int max) {
   hostent* found = gethostbyname(host);
   if (found == nullptr || found->h_addrtype != AF_INET || found->h_addr_list[0] == nullptr) {
-    if (TakeError() == 0) SetLastSocketError(VEL_WSAHOST_NOT_FOUND);
+    if (TakeError() == 0) SetLastSocketError(kWsaHostNotFound);
     return 0;
   }
   int count = 0;
@@ -159,7 +159,7 @@ void AddressText(const SocketAddress& address, char* buffer, int size) {
 }
 
 // The DLL has no TLS (net/TlsNone.cpp): no session exists to fail.
-void TakeTlsError() { SetLastSocketError(VEL_WSAENOTCONN); }
+void TakeTlsError() { SetLastSocketError(kWsaeNotConn); }
 
 void LoadSocketErrorText(int number, char* buffer, int size) {
   LoadStringA(ModuleInstance(), static_cast<UINT>(number), buffer, size);

@@ -65,8 +65,8 @@ SQLRETURN RequestBlock(Statement* stmt) {
 bool FetchesBlocks(Statement* stmt) {
   if (stmt->block.Active()) return true;
   const Connection* c = stmt->OwningConnection();
-  if ((c->flags & VEL_CONNECTION_BLOCK_FETCH) == 0 || !c->options.Autocommit() ||
-      stmt->cursor.Named() || Settings().blockFetch == 0) {
+  if ((c->flags & kConnectionBlockFetch) == 0 || !c->options.Autocommit() || stmt->cursor.Named() ||
+      Settings().blockFetch == 0) {
     return false;
   }
   ResultColumnList& columns = stmt->cursor.Columns();

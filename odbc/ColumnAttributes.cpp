@@ -1,4 +1,4 @@
-// The answers of SQLColAttributes and the SQL type names, as data.
+// The answers of SQLColAttributes, as data.
 #include "odbc/ColumnAttributes.h"
 
 #include <sqlext.h>
@@ -41,44 +41,6 @@ const AttributeRow kAttributes[] = {
     {SQL_DESC_OCTET_LENGTH, K::kNumber, S::kOctetLength},
 };
 
-struct TypeRow {
-  int32_t type;
-  const char* name;
-  bool isUnsigned;
-  bool caseSensitive;
-  bool quoted;
-  bool numeric;
-};
-
-const TypeRow kTypes[] = {
-    {SQL_BIT, "BIT", true, false, false, false},
-    {SQL_TINYINT, "TINYINT", false, false, false, true},
-    {SQL_BIGINT, "BIGINT", false, false, false, true},
-    {SQL_LONGVARBINARY, "LONGVARBINARY", true, false, false, false},
-    {SQL_VARBINARY, "VARBINARY", true, false, false, false},
-    {SQL_BINARY, "BINARY", true, false, false, false},
-    {SQL_LONGVARCHAR, "LONGVARCHAR", true, true, true, false},
-    {SQL_CHAR, "CHAR", true, true, true, false},
-    {SQL_NUMERIC, "NUMERIC", false, false, false, true},
-    {SQL_DECIMAL, "NUMERIC", false, false, false, true},
-    {SQL_INTEGER, "INTEGER", false, false, false, true},
-    {SQL_SMALLINT, "SMALLINT", false, false, false, true},
-    {SQL_FLOAT, "FLOAT", false, false, false, true},
-    {SQL_REAL, "REAL", false, false, false, true},
-    {SQL_DOUBLE, "FLOAT", false, false, false, true},
-    {SQL_DATE, "DATE", true, false, true, false},
-    {SQL_TIME, "TIME", true, false, true, false},
-    {SQL_TIMESTAMP, "TIMESTAMP", true, false, true, false},
-    {SQL_VARCHAR, "VARCHAR", true, true, true, false},
-};
-
-const TypeRow* FindType(int32_t type) {
-  for (const TypeRow& row : kTypes) {
-    if (row.type == type) return &row;
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 const AttributeRow* FindAttribute(uint16_t descType) {
@@ -86,29 +48,4 @@ const AttributeRow* FindAttribute(uint16_t descType) {
     if (row.descType == descType) return &row;
   }
   return nullptr;
-}
-
-const char* SqlTypeName(int32_t sqlType) {
-  const TypeRow* row = FindType(sqlType);
-  return row ? row->name : "";
-}
-
-bool SqlTypeUnsigned(int32_t sqlType) {
-  const TypeRow* row = FindType(sqlType);
-  return row && row->isUnsigned;
-}
-
-bool SqlTypeCaseSensitive(int32_t sqlType) {
-  const TypeRow* row = FindType(sqlType);
-  return row && row->caseSensitive;
-}
-
-const char* SqlTypeLiteralQuote(int32_t sqlType) {
-  const TypeRow* row = FindType(sqlType);
-  return row && row->quoted ? "'" : "";
-}
-
-int32_t SqlTypeRadix(int32_t sqlType) {
-  const TypeRow* row = FindType(sqlType);
-  return row && row->numeric ? 10 : 0;
 }

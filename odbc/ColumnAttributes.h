@@ -1,5 +1,6 @@
 // What SQLColAttributes answers for each descriptor type, as data: the
-// kind of answer and where it comes from, and the type-name table.
+// kind of answer and where it comes from (the type's facts come from the
+// SQL type catalogue).
 #ifndef VELORA_ODBC_COLUMNATTRIBUTES_H
 #define VELORA_ODBC_COLUMNATTRIBUTES_H
 
@@ -41,15 +42,5 @@ struct AttributeRow {
 
 // The row for descType, or null for a type the driver does not answer.
 const AttributeRow* FindAttribute(uint16_t descType);
-
-// "BIT", "NUMERIC", ... for an SQL type code; "" for a code without one.
-const char* SqlTypeName(int32_t sqlType);
-// SQL_COLUMN_UNSIGNED: true for the types without a sign.
-bool SqlTypeUnsigned(int32_t sqlType);
-bool SqlTypeCaseSensitive(int32_t sqlType);
-// Literal prefix and suffix ("'" for texts and dates, "" otherwise).
-const char* SqlTypeLiteralQuote(int32_t sqlType);
-// 10 for the numeric types, 0 for the others.
-int32_t SqlTypeRadix(int32_t sqlType);
 
 #endif

@@ -76,7 +76,7 @@ BOOL FailWrite(HWND window, const char* dsn) {
   char text[sizeof kWriteFailedText + kSetupValueSize];
   std::snprintf(text, sizeof text, kWriteFailedText, dsn);
   SQLPostInstallerError(ODBC_ERROR_REQUEST_FAILED, text);
-  if (window) VelMessageBox(window, text, kWriteFailedCaption, VEL_MB_OK | VEL_MB_ICONEXCLAMATION);
+  if (window) VelMessageBox(window, text, kWriteFailedCaption, kMbOk | kMbIconExclamation);
   return FALSE;
 }
 

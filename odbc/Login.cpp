@@ -50,7 +50,7 @@ int SetLoginDataSource(Connection* c, const String& database) {
 // not logged in.
 void DropSession(Connection* c) {
   c->clib.ReleaseConnection();
-  c->flags &= static_cast<uint8_t>(~VEL_CONNECTION_LOGGED_IN);
+  c->flags &= static_cast<uint8_t>(~kConnectionLoggedIn);
 }
 
 // Bounds the login's socket traffic by the login timeout and lifts the
@@ -134,7 +134,7 @@ int LoginConnection(Connection* c, const String& password) {
     c->clib.ReleaseConnection();
     char text[80];
     std::snprintf(text, sizeof text, kDiagProtocolFailure.text, greetingStatus);
-    VelMessageBox(nullptr, text, "VELODBC: Connect", VEL_MB_OK | VEL_MB_ICONSTOP);
+    VelMessageBox(nullptr, text, "VELODBC: Connect", kMbOk | kMbIconStop);
     return VEL_POST_TEXT(c, SQL_ERROR, kDiagProtocolFailure, text);
   }
 
@@ -158,10 +158,9 @@ int LoginConnection(Connection* c, const String& password) {
     }
     const NativeLengthValuesElement* sizes = request.Get<NativeLengthValuesElement>();
     for (int i = 0; i < kTypeSizeCount; ++i) c->typeSizes.size[i] = sizes->values[i];
-    c->flags |= VEL_CONNECTION_LOGGED_IN;
-    c->flags &= static_cast<uint8_t>(~VEL_CONNECTION_BLOCK_FETCH);
-    if (request.Get<FetchTypeElement>()->value == kFetchBlock)
-      c->flags |= VEL_CONNECTION_BLOCK_FETCH;
+    c->flags |= kConnectionLoggedIn;
+    c->flags &= static_cast<uint8_t>(~kConnectionBlockFetch);
+    if (request.Get<FetchTypeElement>()->value == kFetchBlock) c->flags |= kConnectionBlockFetch;
   }
   // Fetching the server's record can itself fail (no memory for the
   // request); a login that ends in an error must not stay logged in.

@@ -12,6 +12,7 @@
 #include "odbc/ConnectString.h"
 #include "odbc/Workers.h"
 #include "protocol/ResultSetDescription.h"
+#include "protocol/SqlTypeCatalog.h"
 
 namespace {
 
@@ -57,6 +58,7 @@ int ColAttributesWorker(Statement* s, SQLUSMALLINT icol, SQLUSMALLINT fDescType,
   if (row == nullptr) return SQL_SUCCESS;  // nothing to say about other types
   const ColumnDescription* d = value->description;
   const int32_t type = d->sqlDataType;
+  const SqlTypeInfo* info = FindSqlTypeInfo(type);
 
   if (row->kind == AttributeKind::kString) {
     const char* text = "";
@@ -79,7 +81,7 @@ int ColAttributesWorker(Statement* s, SQLUSMALLINT icol, SQLUSMALLINT fDescType,
         break;
       case AttributeSource::kLiteralPrefix:
       case AttributeSource::kLiteralSuffix:
-        text = SqlTypeLiteralQuote(type);
+        text = info && IsQuoted(*info) ? "'" : "";
         break;
       default:
         break;
@@ -110,13 +112,13 @@ int ColAttributesWorker(Statement* s, SQLUSMALLINT icol, SQLUSMALLINT fDescType,
       answer = d->nullability;
       break;
     case AttributeSource::kUnsigned:
-      answer = SqlTypeUnsigned(type) ? SQL_TRUE : SQL_FALSE;
+      answer = info && info->isUnsigned ? SQL_TRUE : SQL_FALSE;
       break;
     case AttributeSource::kUpdatable:
       answer = d->updatable ? SQL_ATTR_WRITE : SQL_ATTR_READONLY;
       break;
     case AttributeSource::kCaseSensitive:
-      answer = SqlTypeCaseSensitive(type) ? 1 : 0;
+      answer = info && IsCaseSensitive(*info) ? 1 : 0;
       break;
     case AttributeSource::kSearchable:
       answer = SQL_SEARCHABLE;
@@ -128,7 +130,8 @@ int ColAttributesWorker(Statement* s, SQLUSMALLINT icol, SQLUSMALLINT fDescType,
       answer = d->columnName.Length() ? SQL_NAMED : SQL_UNNAMED;
       break;
     case AttributeSource::kRadix:
-      answer = SqlTypeRadix(type);
+      // BIT is unsigned and answers no radix here.
+      answer = info && !info->isUnsigned ? info->radix : 0;
       break;
     default:
       answer = 0;

@@ -6,9 +6,9 @@
 
 // Button and icon flags, with the values the Windows interface gives them.
 enum : unsigned {
-  VEL_MB_OK = 0x0000,
-  VEL_MB_ICONSTOP = 0x0010,
-  VEL_MB_ICONEXCLAMATION = 0x0030,
+  kMbOk = 0x0000,
+  kMbIconStop = 0x0010,
+  kMbIconExclamation = 0x0030,
 };
 
 // Shows text with caption and the given flags and returns the button chosen

@@ -125,7 +125,7 @@ bool StringElement::PutElement(ElementCursor* cursor, int* status) {
     char name[128];
     Title(name, ElementId(), ".PutElement()");
     // A password is never shown.
-    TraceString('P', 2, name, ElementId() == El::password ? "****" : value.TextOrEmpty());
+    TraceString('P', 2, name, ElementId() == El::kPassword ? "****" : value.TextOrEmpty());
   }
   uint16_t n = static_cast<uint16_t>(value.Length());
   if (cursor->Left() < static_cast<std::size_t>(n) + 2) {

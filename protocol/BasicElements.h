@@ -97,7 +97,7 @@ class ShortVectorElement : public Element {
 // count on the wire.
 class NativeLengthValuesElement : public Element {
  public:
-  static constexpr int kId = El::nativeLengthValues;
+  static constexpr int kId = El::kNativeLengthValues;
   static constexpr int kCount = 13;
   bool GetElement(ElementCursor* cursor, int* status) override;
   bool PutElement(ElementCursor* cursor, int* status) override;

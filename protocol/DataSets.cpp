@@ -126,7 +126,7 @@ void DumpParameter(const char* direction, const ParameterDataElement& e, const u
   char title[160];
   std::snprintf(title, sizeof title, "%s.%s() #%u type=%s, nullFlag=%d, length=%lu",
                 ElementName(ParameterDataElement::kId), direction, e.Number(),
-                ValueName(El::sqlDataType, e.SqlType()), e.IsNull() ? 1 : 0,
+                ValueName(El::kSqlDataType, e.SqlType()), e.IsNull() ? 1 : 0,
                 static_cast<unsigned long>(e.Length()));
   TraceDump(title, start, e.ElementSize());
 }

@@ -15,7 +15,7 @@ class FetchDataList : public TypedList<FetchDataElement> {};
 // 16-bit count n, then n fetchData encodings.
 class FetchDataSetElement : public Element {
  public:
-  static constexpr int kId = El::fetchDataSet;
+  static constexpr int kId = El::kFetchDataSet;
   ~FetchDataSetElement() override;
   bool GetElement(ElementCursor* cursor, int* status) override;
   bool PutElement(ElementCursor* cursor, int* status) override;
@@ -42,7 +42,7 @@ class FetchDataSetElement : public Element {
 // length n (4 bytes), then n data bytes.
 class ParameterDataElement : public Element {
  public:
-  static constexpr int kId = El::parameterDataElement;
+  static constexpr int kId = El::kParameterDataElement;
   bool GetElement(ElementCursor* cursor, int* status) override;
   bool PutElement(ElementCursor* cursor, int* status) override;
   int ElementId() const override { return kId; }
@@ -70,7 +70,7 @@ class ParameterDataList : public TypedList<ParameterDataElement> {};
 // 16-bit count n, then n parameterDataElement encodings.
 class ParameterDataSetElement : public Element {
  public:
-  static constexpr int kId = El::parameterDataSetElement;
+  static constexpr int kId = El::kParameterDataSetElement;
   ~ParameterDataSetElement() override;
   bool GetElement(ElementCursor* cursor, int* status) override;
   bool PutElement(ElementCursor* cursor, int* status) override;

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include "protocol/SqlTypeCatalog.h"
+
 namespace {
 
 // The name table, indexed by element number, made from the one list.
@@ -13,7 +15,7 @@ struct NameTable {
 
 constexpr NameTable MakeNameTable() {
   NameTable table{};
-#define VEL_ELEMENT_NAME(number, name) table.names[number] = #name;
+#define VEL_ELEMENT_NAME(number, Enumerator, name) table.names[number] = #name;
   VEL_ELEMENT_NUMBERS(VEL_ELEMENT_NAME)
 #undef VEL_ELEMENT_NAME
   return table;
@@ -56,11 +58,8 @@ const ValueNameEntry kReturnCode[] = {
     {2, "STILL_EXECUTING"}, {99, "NEED_DATA"}, {100, "NO_DATA_FOUND"}};
 const ValueNameEntry kSpecialColumnScope[] = {{0, "CURROW"}, {1, "TRANSACTION"}, {2, "SESSION"}};
 const ValueNameEntry kSpecialColumnType[] = {{1, "BEST_ROWID"}, {2, "SCT_ROWVER"}};
-const ValueNameEntry kSqlDataType[] = {
-    {-7, "BIT"},    {-6, "TINYINT"},     {-5, "BIGINT"},   {-4, "LONGVARBINARY"}, {-3, "VARBINARY"},
-    {-2, "BINARY"}, {-1, "LONGVARCHAR"}, {0, "ALL_TYPES"}, {1, "CHAR"},           {2, "NUMERIC"},
-    {3, "DECIMAL"}, {4, "INTEGER"},      {5, "SMALLINT"},  {6, "FLOAT"},          {7, "REAL"},
-    {8, "DOUBLE"},  {9, "DATE"},         {10, "TIME"},     {11, "TIMESTAMP"},     {12, "VARCHAR"}};
+// Beside the SQL type catalogue's names.
+const ValueNameEntry kSqlDataType[] = {{0, "ALL_TYPES"}};
 const ValueNameEntry kTransactionIsolationLevel[] = {{1, "TXN_READ_UNCOMMITTED"},
                                                      {2, "TXN_READ_COMMITTED"},
                                                      {4, "TXN_REPEATABLE_READ"},
@@ -71,24 +70,24 @@ const ValueNameEntry kTransactionType[] = {{0, "COMMIT"}, {1, "ROLLBACK"}};
 #define VEL_VALUE_TABLE(id, table) \
   { id, table, sizeof(table) / sizeof(table[0]) }
 const ValueNameTable kValueTables[] = {
-    VEL_VALUE_TABLE(El::accessMode, kAccessMode),
-    VEL_VALUE_TABLE(El::autocommitMode, kAutocommitMode),
-    VEL_VALUE_TABLE(El::accuracy, kAccuracy),
-    VEL_VALUE_TABLE(El::bookmarkUseOption, kBookmarkUseOption),
-    VEL_VALUE_TABLE(El::concurrencyOption, kConcurrencyOption),
-    VEL_VALUE_TABLE(El::cursorTypeOption, kCursorTypeOption),
-    VEL_VALUE_TABLE(El::fetchType, kFetchType),
-    VEL_VALUE_TABLE(El::freeOption, kFreeOption),
-    VEL_VALUE_TABLE(El::indexType, kIndexType),
-    VEL_VALUE_TABLE(El::noscanOption, kNoscanOption),
-    VEL_VALUE_TABLE(El::nullability, kNullability),
-    VEL_VALUE_TABLE(El::retrieveDataOption, kRetrieveDataOption),
-    VEL_VALUE_TABLE(El::returnCode, kReturnCode),
-    VEL_VALUE_TABLE(El::specialColumnScope, kSpecialColumnScope),
-    VEL_VALUE_TABLE(El::specialColumnType, kSpecialColumnType),
-    VEL_VALUE_TABLE(El::sqlDataType, kSqlDataType),
-    VEL_VALUE_TABLE(El::transactionIsolationLevel, kTransactionIsolationLevel),
-    VEL_VALUE_TABLE(El::transactionType, kTransactionType),
+    VEL_VALUE_TABLE(El::kAccessMode, kAccessMode),
+    VEL_VALUE_TABLE(El::kAutocommitMode, kAutocommitMode),
+    VEL_VALUE_TABLE(El::kAccuracy, kAccuracy),
+    VEL_VALUE_TABLE(El::kBookmarkUseOption, kBookmarkUseOption),
+    VEL_VALUE_TABLE(El::kConcurrencyOption, kConcurrencyOption),
+    VEL_VALUE_TABLE(El::kCursorTypeOption, kCursorTypeOption),
+    VEL_VALUE_TABLE(El::kFetchType, kFetchType),
+    VEL_VALUE_TABLE(El::kFreeOption, kFreeOption),
+    VEL_VALUE_TABLE(El::kIndexType, kIndexType),
+    VEL_VALUE_TABLE(El::kNoscanOption, kNoscanOption),
+    VEL_VALUE_TABLE(El::kNullability, kNullability),
+    VEL_VALUE_TABLE(El::kRetrieveDataOption, kRetrieveDataOption),
+    VEL_VALUE_TABLE(El::kReturnCode, kReturnCode),
+    VEL_VALUE_TABLE(El::kSpecialColumnScope, kSpecialColumnScope),
+    VEL_VALUE_TABLE(El::kSpecialColumnType, kSpecialColumnType),
+    VEL_VALUE_TABLE(El::kSqlDataType, kSqlDataType),
+    VEL_VALUE_TABLE(El::kTransactionIsolationLevel, kTransactionIsolationLevel),
+    VEL_VALUE_TABLE(El::kTransactionType, kTransactionType),
 };
 #undef VEL_VALUE_TABLE
 
@@ -112,6 +111,7 @@ const char* ValueName(int elementId, int32_t value) {
   for (std::size_t i = 0; i < table->count; ++i) {
     if (table->entries[i].value == value) return table->entries[i].name;
   }
+  if (elementId == El::kSqlDataType && *SqlTypeName(value) != '\0') return SqlTypeName(value);
   return kUnknown;
 }
 

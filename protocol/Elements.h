@@ -14,52 +14,52 @@
 
 // X(El::number, Name, Kind): the elements made from a plain kind; each becomes
 // the class NameElement.
-#define VEL_KIND_ELEMENTS(X)                                               \
-  X(El::accessMode, AccessMode, EnumElement)                               \
-  X(El::autocommitMode, AutocommitMode, EnumElement)                       \
-  X(El::accuracy, Accuracy, EnumElement)                                   \
-  X(El::bookmarkUseOption, BookmarkUseOption, EnumElement)                 \
-  X(El::columnName, ColumnName, StringElement)                             \
-  X(El::columnNumber, ColumnNumber, ShortElement)                          \
-  X(El::columnNumberVector, ColumnNumberVector, ShortVectorElement)        \
-  X(El::concurrencyOption, ConcurrencyOption, EnumElement)                 \
-  X(El::cursorName, CursorName, StringElement)                             \
-  X(El::cursorTypeOption, CursorTypeOption, EnumElement)                   \
-  X(El::errorCode, ErrorCode, EnumElement)                                 \
-  X(El::errorText, ErrorText, StringElement)                               \
-  X(El::fileName, FileName, StringElement)                                 \
-  X(El::freeOption, FreeOption, EnumElement)                               \
-  X(El::indexType, IndexType, EnumElement)                                 \
-  X(El::lengthElement, Length, ULongElement)                               \
-  X(El::lineNumber, LineNumber, ShortElement)                              \
-  X(El::maxLength, MaxLength, ULongElement)                                \
-  X(El::maxRows, MaxRows, ULongElement)                                    \
-  X(El::noscanOption, NoscanOption, EnumElement)                           \
-  X(El::numberOfRows, NumberOfRows, LongElement)                           \
-  X(El::nullability, Nullability, EnumElement)                             \
-  X(El::password, Password, StringElement)                                 \
-  X(El::precision, Precision, ULongElement)                                \
-  X(El::retrieveDataOption, RetrieveDataOption, EnumElement)               \
-  X(El::returnCode, ReturnCode, EnumElement)                               \
-  X(El::rowNumber, RowNumber, ULongElement)                                \
-  X(El::rowsetSize, RowsetSize, ULongElement)                              \
-  X(El::scale, Scale, ShortElement)                                        \
-  X(El::specialColumnScope, SpecialColumnScope, EnumElement)               \
-  X(El::specialColumnType, SpecialColumnType, EnumElement)                 \
-  X(El::sqlDataType, SqlDataType, EnumElement)                             \
-  X(El::sqlstate, Sqlstate, StringElement)                                 \
-  X(El::statement, Statement, StringElement)                               \
-  X(El::statementId, StatementId, ULongElement)                            \
-  X(El::tableName, TableName, StringElement)                               \
-  X(El::tableOwner, TableOwner, StringElement)                             \
-  X(El::tableQualifier, TableQualifier, StringElement)                     \
-  X(El::tableType, TableType, StringElement)                               \
-  X(El::transactionIsolationLevel, TransactionIsolationLevel, EnumElement) \
-  X(El::transactionType, TransactionType, EnumElement)                     \
-  X(El::updatableElement, Updatable, ShortElement)                         \
-  X(El::userName, UserName, StringElement)                                 \
-  X(El::versionElement, Version, StringElement)                            \
-  X(El::dataSource, DataSource, StringElement)
+#define VEL_KIND_ELEMENTS(X)                                                \
+  X(El::kAccessMode, AccessMode, EnumElement)                               \
+  X(El::kAutocommitMode, AutocommitMode, EnumElement)                       \
+  X(El::kAccuracy, Accuracy, EnumElement)                                   \
+  X(El::kBookmarkUseOption, BookmarkUseOption, EnumElement)                 \
+  X(El::kColumnName, ColumnName, StringElement)                             \
+  X(El::kColumnNumber, ColumnNumber, ShortElement)                          \
+  X(El::kColumnNumberVector, ColumnNumberVector, ShortVectorElement)        \
+  X(El::kConcurrencyOption, ConcurrencyOption, EnumElement)                 \
+  X(El::kCursorName, CursorName, StringElement)                             \
+  X(El::kCursorTypeOption, CursorTypeOption, EnumElement)                   \
+  X(El::kErrorCode, ErrorCode, EnumElement)                                 \
+  X(El::kErrorText, ErrorText, StringElement)                               \
+  X(El::kFileName, FileName, StringElement)                                 \
+  X(El::kFreeOption, FreeOption, EnumElement)                               \
+  X(El::kIndexType, IndexType, EnumElement)                                 \
+  X(El::kLengthElement, Length, ULongElement)                               \
+  X(El::kLineNumber, LineNumber, ShortElement)                              \
+  X(El::kMaxLength, MaxLength, ULongElement)                                \
+  X(El::kMaxRows, MaxRows, ULongElement)                                    \
+  X(El::kNoscanOption, NoscanOption, EnumElement)                           \
+  X(El::kNumberOfRows, NumberOfRows, LongElement)                           \
+  X(El::kNullability, Nullability, EnumElement)                             \
+  X(El::kPassword, Password, StringElement)                                 \
+  X(El::kPrecision, Precision, ULongElement)                                \
+  X(El::kRetrieveDataOption, RetrieveDataOption, EnumElement)               \
+  X(El::kReturnCode, ReturnCode, EnumElement)                               \
+  X(El::kRowNumber, RowNumber, ULongElement)                                \
+  X(El::kRowsetSize, RowsetSize, ULongElement)                              \
+  X(El::kScale, Scale, ShortElement)                                        \
+  X(El::kSpecialColumnScope, SpecialColumnScope, EnumElement)               \
+  X(El::kSpecialColumnType, SpecialColumnType, EnumElement)                 \
+  X(El::kSqlDataType, SqlDataType, EnumElement)                             \
+  X(El::kSqlstate, Sqlstate, StringElement)                                 \
+  X(El::kStatement, Statement, StringElement)                               \
+  X(El::kStatementId, StatementId, ULongElement)                            \
+  X(El::kTableName, TableName, StringElement)                               \
+  X(El::kTableOwner, TableOwner, StringElement)                             \
+  X(El::kTableQualifier, TableQualifier, StringElement)                     \
+  X(El::kTableType, TableType, StringElement)                               \
+  X(El::kTransactionIsolationLevel, TransactionIsolationLevel, EnumElement) \
+  X(El::kTransactionType, TransactionType, EnumElement)                     \
+  X(El::kUpdatableElement, Updatable, ShortElement)                         \
+  X(El::kUserName, UserName, StringElement)                                 \
+  X(El::kVersionElement, Version, StringElement)                            \
+  X(El::kDataSource, DataSource, StringElement)
 
 // X(ClassName): the composite and row elements, each a class of its own
 // with a static kId.

@@ -54,7 +54,7 @@ class ValueBytes {
 
 class FetchDataElement : public Element {
  public:
-  static constexpr int kId = El::fetchData;
+  static constexpr int kId = El::kFetchData;
   FetchDataElement() = default;
 
   bool GetElement(ElementCursor* cursor, int* status) override;

@@ -47,7 +47,7 @@ bool Request::Allocate(uint32_t length, int* status) {
 
 void Request::Build(uint16_t code) {
   const MessageLayout* layout = FindMessageLayout(code);
-  const int8_t returnCode[] = {El::returnCode, MessageLayout::kEnd};
+  const int8_t returnCode[] = {El::kReturnCode, MessageLayout::kEnd};
   bool ok = layout != nullptr &&
             AppendSequence(&requestHeader_, layout->requestHeader, sizeof layout->requestHeader) &&
             AppendSequence(&requestBody_, layout->requestBody, sizeof layout->requestBody) &&
@@ -58,14 +58,14 @@ void Request::Build(uint16_t code) {
 
 void Request::SetStatementId(uint32_t id) {
   Element* first = requestHeader_.Head();
-  if (first != nullptr && first->ElementId() == El::statementId) {
+  if (first != nullptr && first->ElementId() == El::kStatementId) {
     static_cast<ULongElement*>(first)->value = id;
   }
 }
 
 int32_t Request::ReturnCode() {
   Element* first = replyHeader_.Head();
-  if (first == nullptr || first->ElementId() != El::returnCode) return -1;
+  if (first == nullptr || first->ElementId() != El::kReturnCode) return -1;
   return static_cast<EnumElement*>(first)->value;
 }
 

@@ -13,7 +13,7 @@
 
 class ResultSetDescriptionElement : public Element {
  public:
-  static constexpr int kId = El::resultSetDescription;
+  static constexpr int kId = El::kResultSetDescription;
   ~ResultSetDescriptionElement() override;
   bool GetElement(ElementCursor* cursor, int* status) override;
   bool PutElement(ElementCursor* cursor, int* status) override;

@@ -22,7 +22,7 @@ enum FetchTypeValue : int32_t {
 // ends where this element would start decodes as kFetchOneRow.
 class FetchTypeElement final : public EnumElement {
  public:
-  static constexpr int kId = El::fetchType;
+  static constexpr int kId = El::kFetchType;
   int ElementId() const override { return kId; }
   bool GetElement(ElementCursor* cursor, int* status) override;
 };
@@ -32,7 +32,7 @@ class FetchTypeElement final : public EnumElement {
 // a time, so that a block costs one allocation however many rows it has.
 class RowBlockElement final : public Element {
  public:
-  static constexpr int kId = El::numberOfRowsInSet;
+  static constexpr int kId = El::kNumberOfRowsInSet;
   static constexpr uint32_t kMaxRows = 65535;
 
   RowBlockElement() = default;

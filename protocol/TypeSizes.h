@@ -1,27 +1,11 @@
-// The byte sizes of the server's fixed-size value forms, reported at login
-// and checked by parameter conversion.
+// The byte sizes of the server's fixed-size parameter forms, reported at
+// login and checked by parameter conversion (positions: TypeSizeIndex).
 #ifndef VELORA_PROTOCOL_TYPESIZES_H
 #define VELORA_PROTOCOL_TYPESIZES_H
 
 #include <cstdint>
 
-// Positions in TypeSizes::size, in the order the server sends them.
-enum TypeSizeIndex : int {
-  kSizeBigint,
-  kSizeBit,
-  kSizeDate,
-  kSizeDecimal,
-  kSizeDouble,
-  kSizeFloat,
-  kSizeInteger,
-  kSizeNumeric,
-  kSizeReal,
-  kSizeSmallint,
-  kSizeTime,
-  kSizeTimestamp,
-  kSizeTinyint,
-  kTypeSizeCount
-};
+#include "protocol/SqlTypeCatalog.h"
 
 struct TypeSizes {
   uint16_t size[kTypeSizeCount];

@@ -8,82 +8,83 @@
 
 #include <cstdint>
 
-// X(number, name): every element number with its traced name, in order.
-#define VEL_ELEMENT_NUMBERS(X)     \
-  X(0, accessMode)                 \
-  X(1, autocommitMode)             \
-  X(2, accuracy)                   \
-  X(3, binaryValue)                \
-  X(4, bookmarkUseOption)          \
-  X(5, columnName)                 \
-  X(6, columnNumber)               \
-  X(7, columnNumberVector)         \
-  X(8, concurrencyOption)          \
-  X(9, connectOption)              \
-  X(10, cursorName)                \
-  X(11, cursorTypeOption)          \
-  X(12, descriptorType)            \
-  X(13, errorCode)                 \
-  X(14, errorText)                 \
-  X(15, fetchData)                 \
-  X(16, fetchDataSet)              \
-  X(17, fetchType)                 \
-  X(18, fileName)                  \
-  X(19, freeOption)                \
-  X(20, indexType)                 \
-  X(21, keysetOption)              \
-  X(22, lengthElement)             \
-  X(23, lineNumber)                \
-  X(24, maxLength)                 \
-  X(25, maxRows)                   \
-  X(26, nativeError)               \
-  X(27, nativeLengthValues)        \
-  X(28, noscanOption)              \
-  X(29, numberOfColumns)           \
-  X(30, numberOfParameters)        \
-  X(31, numberOfRows)              \
-  X(32, numberOfRowsInSet)         \
-  X(33, nullability)               \
-  X(34, parameterDataElement)      \
-  X(35, parameterDataSetElement)   \
-  X(36, parameterSetDescription)   \
-  X(37, password)                  \
-  X(38, precision)                 \
-  X(39, resultSetDescription)      \
-  X(40, retrieveDataOption)        \
-  X(41, returnCode)                \
-  X(42, rowNumber)                 \
-  X(43, rowsetSize)                \
-  X(44, scale)                     \
-  X(45, specialColumnScope)        \
-  X(46, specialColumnType)         \
-  X(47, sqlDataType)               \
-  X(48, sqlstate)                  \
-  X(49, statement)                 \
-  X(50, statementId)               \
-  X(51, statusValueArray)          \
-  X(52, tableName)                 \
-  X(53, tableOwner)                \
-  X(54, tableQualifier)            \
-  X(55, tableType)                 \
-  X(56, transactionIsolationLevel) \
-  X(57, transactionType)           \
-  X(58, updatableElement)          \
-  X(59, userName)                  \
-  X(60, versionElement)            \
-  X(61, dataSource)
+// X(number, Enumerator, name): every element number with its enumerator
+// and its traced name, in order.
+#define VEL_ELEMENT_NUMBERS(X)                                 \
+  X(0, kAccessMode, accessMode)                                \
+  X(1, kAutocommitMode, autocommitMode)                        \
+  X(2, kAccuracy, accuracy)                                    \
+  X(3, kBinaryValue, binaryValue)                              \
+  X(4, kBookmarkUseOption, bookmarkUseOption)                  \
+  X(5, kColumnName, columnName)                                \
+  X(6, kColumnNumber, columnNumber)                            \
+  X(7, kColumnNumberVector, columnNumberVector)                \
+  X(8, kConcurrencyOption, concurrencyOption)                  \
+  X(9, kConnectOption, connectOption)                          \
+  X(10, kCursorName, cursorName)                               \
+  X(11, kCursorTypeOption, cursorTypeOption)                   \
+  X(12, kDescriptorType, descriptorType)                       \
+  X(13, kErrorCode, errorCode)                                 \
+  X(14, kErrorText, errorText)                                 \
+  X(15, kFetchData, fetchData)                                 \
+  X(16, kFetchDataSet, fetchDataSet)                           \
+  X(17, kFetchType, fetchType)                                 \
+  X(18, kFileName, fileName)                                   \
+  X(19, kFreeOption, freeOption)                               \
+  X(20, kIndexType, indexType)                                 \
+  X(21, kKeysetOption, keysetOption)                           \
+  X(22, kLengthElement, lengthElement)                         \
+  X(23, kLineNumber, lineNumber)                               \
+  X(24, kMaxLength, maxLength)                                 \
+  X(25, kMaxRows, maxRows)                                     \
+  X(26, kNativeError, nativeError)                             \
+  X(27, kNativeLengthValues, nativeLengthValues)               \
+  X(28, kNoscanOption, noscanOption)                           \
+  X(29, kNumberOfColumns, numberOfColumns)                     \
+  X(30, kNumberOfParameters, numberOfParameters)               \
+  X(31, kNumberOfRows, numberOfRows)                           \
+  X(32, kNumberOfRowsInSet, numberOfRowsInSet)                 \
+  X(33, kNullability, nullability)                             \
+  X(34, kParameterDataElement, parameterDataElement)           \
+  X(35, kParameterDataSetElement, parameterDataSetElement)     \
+  X(36, kParameterSetDescription, parameterSetDescription)     \
+  X(37, kPassword, password)                                   \
+  X(38, kPrecision, precision)                                 \
+  X(39, kResultSetDescription, resultSetDescription)           \
+  X(40, kRetrieveDataOption, retrieveDataOption)               \
+  X(41, kReturnCode, returnCode)                               \
+  X(42, kRowNumber, rowNumber)                                 \
+  X(43, kRowsetSize, rowsetSize)                               \
+  X(44, kScale, scale)                                         \
+  X(45, kSpecialColumnScope, specialColumnScope)               \
+  X(46, kSpecialColumnType, specialColumnType)                 \
+  X(47, kSqlDataType, sqlDataType)                             \
+  X(48, kSqlstate, sqlstate)                                   \
+  X(49, kStatement, statement)                                 \
+  X(50, kStatementId, statementId)                             \
+  X(51, kStatusValueArray, statusValueArray)                   \
+  X(52, kTableName, tableName)                                 \
+  X(53, kTableOwner, tableOwner)                               \
+  X(54, kTableQualifier, tableQualifier)                       \
+  X(55, kTableType, tableType)                                 \
+  X(56, kTransactionIsolationLevel, transactionIsolationLevel) \
+  X(57, kTransactionType, transactionType)                     \
+  X(58, kUpdatableElement, updatableElement)                   \
+  X(59, kUserName, userName)                                   \
+  X(60, kVersionElement, versionElement)                       \
+  X(61, kDataSource, dataSource)
 
-// Element numbers by their traced name: El::statementId.
+// Element numbers: El::kStatementId.
 namespace El {
 enum Number : int8_t {
-#define VEL_ELEMENT_ENUMERATOR(number, name) name = number,
+#define VEL_ELEMENT_ENUMERATOR(number, Enumerator, name) Enumerator = number,
   VEL_ELEMENT_NUMBERS(VEL_ELEMENT_ENUMERATOR)
 #undef VEL_ELEMENT_ENUMERATOR
 };
 }  // namespace El
 
 // Number of entries of the element name table (element numbers 0..61).
-constexpr int kElementIdCount = El::dataSource + 1;
+constexpr int kElementIdCount = El::kDataSource + 1;
 
 // X(code, Name): every message code except the connect request's, which
 // has a class of its own; each becomes Msg::kName and the class NameRequest.

@@ -96,51 +96,9 @@ const ColumnLayout kTypeInfoColumns[] = {
     {"MAXIMUM_SCALE", kSqlSmallInt, 0, 1},
 };
 
-// The type table, ordered by DATA_TYPE as SQLGetTypeInfo requires.
-struct TypeRow {
-  const char* name;
-  int16_t sqlType;
-  int64_t precision;
-  const char* prefix;
-  const char* suffix;
-  const char* createParams;
-  int caseSensitive;
-  int searchable;  // 3 searchable, 2 all except LIKE
-  int numeric;     // 1: UNSIGNED_ATTRIBUTE and AUTO_INCREMENT are 0, else NULL
-  int minScale;    // -1: NULL
-  int maxScale;
-};
-
-const TypeRow kTypes[] = {
-    {"BIT", kSqlBit, 1, nullptr, nullptr, nullptr, 0, 2, 1, 0, 0},
-    {"TINYINT", kSqlTinyInt, 3, nullptr, nullptr, nullptr, 0, 2, 1, 0, 0},
-    {"BIGINT", kSqlBigInt, 19, nullptr, nullptr, nullptr, 0, 2, 1, 0, 0},
-    {"BLOB", kSqlLongVarBinary, kLongLength, "X'", "'", nullptr, 0, 2, 0, -1, -1},
-    {"VARBINARY", kSqlVarBinary, 255, "X'", "'", "max length", 0, 2, 0, -1, -1},
-    {"BINARY", kSqlBinary, kMaxFixedLength, "X'", "'", "length", 0, 2, 0, -1, -1},
-    {"TEXT", kSqlLongVarChar, kLongLength, "'", "'", nullptr, 1, 3, 0, -1, -1},
-    {"CHAR", kSqlChar, kMaxFixedLength, "'", "'", "length", 1, 3, 0, -1, -1},
-    {"NUMERIC", kSqlNumeric, kNumericDigits, nullptr, nullptr, "precision,scale", 0, 2, 1, 0,
-     kNumericDigits},
-    {"INTEGER", kSqlInteger, 10, nullptr, nullptr, nullptr, 0, 2, 1, 0, 0},
-    {"SMALLINT", kSqlSmallInt, 5, nullptr, nullptr, nullptr, 0, 2, 1, 0, 0},
-    {"FLOAT", kSqlFloat, 15, nullptr, nullptr, nullptr, 0, 2, 1, -1, -1},
-    {"REAL", kSqlReal, 7, nullptr, nullptr, nullptr, 0, 2, 1, -1, -1},
-    {"DATE", kSqlDate, 10, "'", "'", nullptr, 0, 2, 0, -1, -1},
-    {"TIME", kSqlTime, 8, "'", "'", nullptr, 0, 2, 0, -1, -1},
-    // "yyyy-mm-dd hh:mm:ss" and the nine fraction digits values keep.
-    {"TIMESTAMP", kSqlTimestamp, 29, "'", "'", nullptr, 0, 2, 0, 0, 9},
-    {"VARCHAR", kSqlVarChar, kMaxFixedLength, "'", "'", "max length", 1, 3, 0, -1, -1},
-};
-
 Value Str(const char* s) { return s ? Value::Text(s) : Value::Null(); }
 Value Str(const std::string& s) { return Value::Text(s); }
 Value Int(int64_t v) { return Value::Integer(v); }
-
-bool IsNumericType(int16_t t) {
-  return t == kSqlBit || t == kSqlTinyInt || t == kSqlSmallInt || t == kSqlInteger ||
-         t == kSqlBigInt || t == kSqlReal || t == kSqlFloat || t == kSqlNumeric;
-}
 
 // The rows of one type description in the layout shared by SQLColumns and
 // SQLSpecialColumns: DATA_TYPE, TYPE_NAME, PRECISION, LENGTH, SCALE.
@@ -149,15 +107,13 @@ void TypeFields(const SqlTypeDesc& t, std::vector<Value>* row) {
   row->push_back(Str(SqlTypeName(t.sqlType)));
   row->push_back(Int(t.precision));
   row->push_back(Int(t.length));
-  bool scaled = t.sqlType == kSqlNumeric || t.sqlType == kSqlTinyInt || t.sqlType == kSqlSmallInt ||
-                t.sqlType == kSqlInteger || t.sqlType == kSqlBigInt || t.sqlType == kSqlBit ||
-                t.sqlType == kSqlTimestamp;
-  row->push_back(scaled ? Int(t.scale) : Value::Null());
+  const SqlTypeInfo* type = FindSqlTypeInfo(t.sqlType);
+  row->push_back(type->minScale >= 0 ? Int(t.scale) : Value::Null());
 }
 
 SqlTypeDesc ColumnType(const std::string& declared) {
   SqlTypeDesc t;
-  if (!TypeFromDeclared(declared, &t)) t = TypeForCode(kSqlVarChar, 255);
+  if (!TypeFromDeclared(declared, &t)) t = TypeForCode(kSqlVarChar);
   return t;
 }
 
@@ -298,7 +254,8 @@ Status CatalogColumns(StorageSession* storage, const std::string&, const std::st
       SqlTypeDesc type = ColumnType(c.declaredType);
       std::vector<Value> row = {Value::Null(), Value::Null(), Str(t.name), Str(c.name)};
       TypeFields(type, &row);
-      row.push_back(IsNumericType(type.sqlType) ? Int(10) : Value::Null());
+      const uint8_t radix = FindSqlTypeInfo(type.sqlType)->radix;
+      row.push_back(radix ? Int(radix) : Value::Null());
       // A primary key of SQLite may hold NULL unless declared NOT NULL,
       // except the INTEGER PRIMARY KEY that is the row identifier (a key
       // of that one column alone).
@@ -389,23 +346,32 @@ Status CatalogSpecialColumns(StorageSession* storage, int columnType, const std:
 }
 
 ResultSet TypeInfo(int sqlType, const std::map<int16_t, std::string>* names) {
-  // ODBC 3 applications name the date and time types 91, 92 and 93, and
-  // the driver manager passes them on unchanged.
-  if (sqlType >= 91 && sqlType <= 93) sqlType -= 82;
+  // ODBC 3 applications name the date and time types by their own codes,
+  // and the driver manager passes them on unchanged.
+  if (sqlType >= kSqlTypeDate && sqlType <= kSqlTypeTimestamp) sqlType = SentSqlType(sqlType);
   ResultSet r;
   r.columns = Describe(kTypeInfoColumns, sizeof kTypeInfoColumns / sizeof kTypeInfoColumns[0]);
-  for (const TypeRow& t : kTypes) {
-    if (sqlType != 0 && t.sqlType != sqlType) continue;
-    const char* name = t.name;
+  // The catalogue's order is by DATA_TYPE, as SQLGetTypeInfo requires.
+  for (const SqlTypeInfo& t : AllSqlTypes()) {
+    if (t.listedName == nullptr || (sqlType != 0 && t.code != sqlType)) continue;
+    const char* name = t.listedName;
     if (names) {
-      auto it = names->find(t.sqlType);
+      auto it = names->find(t.code);
       if (it == names->end()) continue;
       name = it->second.c_str();
     }
-    r.rows.push_back({Str(name), Int(t.sqlType), Int(t.precision), Str(t.prefix), Str(t.suffix),
-                      Str(t.createParams), Int(1), Int(t.caseSensitive), Int(t.searchable),
-                      t.numeric ? Int(0) : Value::Null(), Int(0),
-                      t.numeric ? Int(0) : Value::Null(), Value::Null(),
+    // Binary literals are written X'...'; the other quoted types plainly.
+    const char* prefix = IsQuoted(t) ? "'" : t.form == SqlForm::kBinary ? "X'" : nullptr;
+    const char* createParams = t.sizing == SqlSizing::kPadded    ? "length"
+                               : t.sizing == SqlSizing::kVarying ? "max length"
+                               : t.sizing == SqlSizing::kDigits  ? "precision,scale"
+                                                                 : nullptr;
+    // UNSIGNED_ATTRIBUTE and AUTO_INCREMENT apply to the numbers only.
+    const Value numberOnly = t.form == SqlForm::kNumber ? Int(0) : Value::Null();
+    r.rows.push_back({Str(name), Int(t.code), Int(t.maxPrecision), Str(prefix),
+                      Str(prefix ? "'" : nullptr), Str(createParams), Int(1),
+                      Int(IsCaseSensitive(t) ? 1 : 0), Int(IsCaseSensitive(t) ? 3 : 2), numberOnly,
+                      Int(0), numberOnly, Value::Null(),
                       t.minScale < 0 ? Value::Null() : Int(t.minScale),
                       t.maxScale < 0 ? Value::Null() : Int(t.maxScale)});
   }

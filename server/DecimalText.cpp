@@ -50,13 +50,13 @@ void Normalize(Decimal* d) {
     return;
   }
   d->digits.erase(0, lead);
-  if (d->digits.size() > kNumericDigits) {
-    int dropped = static_cast<int>(d->digits.size() - kNumericDigits);
-    bool roundUp = d->digits[kNumericDigits] >= '5';
-    d->digits.resize(kNumericDigits);
+  if (d->digits.size() > kSqlNumericDigits) {
+    int dropped = static_cast<int>(d->digits.size() - kSqlNumericDigits);
+    bool roundUp = d->digits[kSqlNumericDigits] >= '5';
+    d->digits.resize(kSqlNumericDigits);
     d->exponent += dropped;
     if (roundUp) {
-      int i = static_cast<int>(kNumericDigits) - 1;
+      int i = static_cast<int>(kSqlNumericDigits) - 1;
       while (i >= 0 && d->digits[i] == '9') d->digits[i--] = '0';
       if (i >= 0) {
         d->digits[i]++;

@@ -20,7 +20,7 @@ struct Decimal {
 bool ParseDecimal(const std::string& text, Decimal* out);
 
 // Drops leading zeros, moves trailing zeros into the exponent and rounds
-// to at most kNumericDigits digits; zero becomes no digits.
+// to at most kSqlNumericDigits digits; zero becomes no digits.
 void Normalize(Decimal* d);
 
 }  // namespace velsrv

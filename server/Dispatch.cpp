@@ -154,9 +154,7 @@ int Run(Session* s, uint16_t code, Request* r) {
                       Text(r->Get<PasswordElement>()), &version);
       if (rc == kSqlSuccess) {
         SetText(r->Get<VersionElement>(), version);
-        NativeLengthValuesElement* sizes = r->Get<NativeLengthValuesElement>();
-        for (int i = 0; i < NativeLengthValuesElement::kCount; ++i)
-          sizes->values[i] = kNativeLengthValues[i];
+        FillTypeSizes(r->Get<NativeLengthValuesElement>()->values);
         if (s->OffersBlocks()) r->Get<FetchTypeElement>()->value = kFetchBlock;
       }
       return rc;

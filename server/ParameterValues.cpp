@@ -100,6 +100,9 @@ Status DecodeBigIntParameter(const uint8_t* p, Value* out) {
 
 Status DecodeParameter(int16_t sqlType, const uint8_t* data, uint32_t length, Value* out) {
   const uint8_t* p = data;
+  const SqlTypeInfo* type = FindSqlTypeInfo(sqlType);
+  if (type != nullptr && type->sizeIndex != kSizeNone && length != type->formSize)
+    return WrongSize(sqlType, length);
   switch (sqlType) {
     case kSqlChar:
     case kSqlVarChar:
@@ -115,26 +118,20 @@ Status DecodeParameter(int16_t sqlType, const uint8_t* data, uint32_t length, Va
       *out = Value::Blob(std::string(reinterpret_cast<const char*>(p), length));
       return Status::Ok();
     case kSqlBit:
-      if (length != 1) return WrongSize(sqlType, length);
       *out = Value::Integer(p[0]);
       return Status::Ok();
     case kSqlTinyInt:
-      if (length != 1) return WrongSize(sqlType, length);
       *out = Value::Integer(static_cast<int8_t>(p[0]));
       return Status::Ok();
     case kSqlSmallInt:
-      if (length != 2) return WrongSize(sqlType, length);
       *out = Value::Integer(static_cast<int16_t>(Get16(p)));
       return Status::Ok();
     case kSqlInteger:
-      if (length != 4) return WrongSize(sqlType, length);
       *out = Value::Integer(static_cast<int32_t>(Get32(p)));
       return Status::Ok();
     case kSqlBigInt:
-      if (length != 10) return WrongSize(sqlType, length);
       return DecodeBigIntParameter(p, out);
     case kSqlReal: {
-      if (length != 4) return WrongSize(sqlType, length);
       float f;
       std::memcpy(&f, p, 4);
       *out = Value::Real(f);
@@ -142,7 +139,6 @@ Status DecodeParameter(int16_t sqlType, const uint8_t* data, uint32_t length, Va
     }
     case kSqlFloat:
     case kSqlDouble: {
-      if (length != 8) return WrongSize(sqlType, length);
       double d;
       std::memcpy(&d, p, 8);
       *out = Value::Real(d);
@@ -150,10 +146,8 @@ Status DecodeParameter(int16_t sqlType, const uint8_t* data, uint32_t length, Va
     }
     case kSqlNumeric:
     case kSqlDecimal:
-      if (length != 12) return WrongSize(sqlType, length);
       return DecodeNumericParameter(p, out);
     case kSqlDate: {
-      if (length != 6) return WrongSize(sqlType, length);
       char b[32];
       std::snprintf(b, sizeof b, "%04d-%s-%s", static_cast<int16_t>(Get16(p)),
                     TwoDigits(Get16(p + 2)).c_str(), TwoDigits(Get16(p + 4)).c_str());
@@ -161,13 +155,11 @@ Status DecodeParameter(int16_t sqlType, const uint8_t* data, uint32_t length, Va
       return Status::Ok();
     }
     case kSqlTime: {
-      if (length != 6) return WrongSize(sqlType, length);
       *out = Value::Text(TwoDigits(Get16(p)) + ":" + TwoDigits(Get16(p + 2)) + ":" +
                          TwoDigits(Get16(p + 4)));
       return Status::Ok();
     }
     case kSqlTimestamp: {
-      if (length != 16) return WrongSize(sqlType, length);
       char b[32];
       std::snprintf(b, sizeof b, "%04d-%s-%s ", static_cast<int16_t>(Get16(p)),
                     TwoDigits(Get16(p + 2)).c_str(), TwoDigits(Get16(p + 4)).c_str());

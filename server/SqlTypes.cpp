@@ -1,4 +1,4 @@
-// Declared-type mapping and the ODBC 2.0 sizes of each SQL type.
+// Declared-type mapping and the described sizes of each SQL type.
 #include "server/SqlTypes.h"
 
 #include <cctype>
@@ -9,31 +9,6 @@
 namespace velsrv {
 
 namespace {
-
-struct TypeName {
-  int16_t sqlType;
-  const char* name;
-};
-
-const TypeName kTypeNames[] = {
-    {kSqlBit, "BIT"},
-    {kSqlTinyInt, "TINYINT"},
-    {kSqlBigInt, "BIGINT"},
-    {kSqlLongVarBinary, "LONGVARBINARY"},
-    {kSqlVarBinary, "VARBINARY"},
-    {kSqlBinary, "BINARY"},
-    {kSqlLongVarChar, "LONGVARCHAR"},
-    {kSqlChar, "CHAR"},
-    {kSqlNumeric, "NUMERIC"},
-    {kSqlInteger, "INTEGER"},
-    {kSqlSmallInt, "SMALLINT"},
-    {kSqlFloat, "FLOAT"},
-    {kSqlReal, "REAL"},
-    {kSqlDate, "DATE"},
-    {kSqlTime, "TIME"},
-    {kSqlTimestamp, "TIMESTAMP"},
-    {kSqlVarChar, "VARCHAR"},
-};
 
 // Declared names matched exactly (after upper-casing and dropping the
 // size), checked before SQLite's own affinity rules.
@@ -107,61 +82,27 @@ std::string Squeeze(const std::string& s) {
 }  // namespace
 
 SqlTypeDesc TypeForCode(int16_t sqlType, uint32_t n, int16_t scale) {
+  const SqlTypeInfo* t = FindSqlTypeInfo(sqlType);
+  if (t == nullptr) return SqlTypeDesc();
+  t = FindSqlTypeInfo(t->describedAs);
   SqlTypeDesc d;
-  d.sqlType = sqlType;
+  d.sqlType = t->code;
   d.scale = 0;
-  switch (sqlType) {
-    case kSqlChar:
-    case kSqlVarChar:
-    case kSqlBinary:
-    case kSqlVarBinary:
-      d.precision = d.length = n ? n : (sqlType == kSqlChar || sqlType == kSqlBinary ? 1 : 255);
+  switch (t->sizing) {
+    case SqlSizing::kFixed:
+      d.precision = t->precision, d.length = t->length;
       break;
-    case kSqlLongVarChar:
-    case kSqlLongVarBinary:
-      d.precision = d.length = kLongLength;
+    case SqlSizing::kPadded:
+    case SqlSizing::kVarying:
+      d.precision = d.length = n ? n : t->precision;
       break;
-    case kSqlBit:
-      d.precision = 1, d.length = 1;
+    case SqlSizing::kLong:
+      d.precision = d.length = t->precision;
       break;
-    case kSqlTinyInt:
-      d.precision = 3, d.length = 1;
-      break;
-    case kSqlSmallInt:
-      d.precision = 5, d.length = 2;
-      break;
-    case kSqlInteger:
-      d.precision = 10, d.length = 4;
-      break;
-    case kSqlBigInt:
-      d.precision = 19, d.length = 20;
-      break;
-    case kSqlReal:
-      d.precision = 7, d.length = 4;
-      break;
-    case kSqlFloat:
-    case kSqlDouble:
-      d.sqlType = kSqlFloat;
-      d.precision = 15, d.length = 8;
-      break;
-    case kSqlNumeric:
-    case kSqlDecimal:
-      d.sqlType = kSqlNumeric;
-      d.precision = n ? (n > kNumericDigits ? kNumericDigits : n) : 15;
+    case SqlSizing::kDigits:
+      d.precision = n ? (n > t->maxPrecision ? t->maxPrecision : n) : t->precision;
       d.scale = scale < 0 ? 0 : (scale > static_cast<int16_t>(d.precision) ? d.precision : scale);
       d.length = d.precision + 2;
-      break;
-    case kSqlDate:
-      d.precision = 10, d.length = 6;
-      break;
-    case kSqlTime:
-      d.precision = 8, d.length = 6;
-      break;
-    case kSqlTimestamp:
-      d.precision = 19, d.length = 16;
-      break;
-    default:
-      d = SqlTypeDesc();
       break;
   }
   return d;
@@ -185,17 +126,15 @@ bool TypeFromDeclared(const std::string& declared, SqlTypeDesc* out) {
   }
   for (const DeclaredName& entry : kDeclaredNames) {
     if (name == entry.name) {
-      // A variable binary column longer than its one-byte length field
-      // can count is described as LONGVARBINARY. Character and binary
-      // columns declared longer than the longest CHAR, VARCHAR and BINARY
-      // of the type information are long columns: fixed-length values are
-      // padded to their declared length, which must stay reasonable.
-      if (entry.sqlType == kSqlVarBinary && n > 255)
-        *out = TypeForCode(kSqlLongVarBinary);
-      else if (entry.sqlType == kSqlBinary && n > kMaxFixedLength)
-        *out = TypeForCode(kSqlLongVarBinary);
-      else if ((entry.sqlType == kSqlChar || entry.sqlType == kSqlVarChar) && n > kMaxFixedLength)
-        *out = TypeForCode(kSqlLongVarChar);
+      // A character or binary column declared longer than its type's
+      // largest length (a variable binary's one-byte length field, the
+      // longest CHAR, VARCHAR and BINARY of the type information) is a long
+      // column: fixed-length values are padded to their declared length,
+      // which must stay reasonable.
+      const SqlTypeInfo* t = FindSqlTypeInfo(entry.sqlType);
+      const bool sized = t->sizing == SqlSizing::kPadded || t->sizing == SqlSizing::kVarying;
+      if (sized && n > t->maxPrecision)
+        *out = TypeForCode(t->form == SqlForm::kText ? kSqlLongVarChar : kSqlLongVarBinary);
       else
         *out = TypeForCode(entry.sqlType, n, scale);
       return true;
@@ -206,7 +145,8 @@ bool TypeFromDeclared(const std::string& declared, SqlTypeDesc* out) {
     *out = TypeForCode(kSqlInteger);
   else if (name.find("CHAR") != std::string::npos || name.find("CLOB") != std::string::npos ||
            name.find("TEXT") != std::string::npos)
-    *out = n && n <= kMaxFixedLength ? TypeForCode(kSqlVarChar, n) : TypeForCode(kSqlLongVarChar);
+    *out =
+        n && n <= kSqlMaxFixedLength ? TypeForCode(kSqlVarChar, n) : TypeForCode(kSqlLongVarChar);
   else if (name.find("BLOB") != std::string::npos)
     *out = TypeForCode(kSqlLongVarBinary);
   else if (name.find("REAL") != std::string::npos || name.find("FLOA") != std::string::npos ||
@@ -215,7 +155,7 @@ bool TypeFromDeclared(const std::string& declared, SqlTypeDesc* out) {
   else
     // A name SQLite would give numeric affinity may still hold any text;
     // VARCHAR carries every value faithfully.
-    *out = TypeForCode(kSqlVarChar, 255);
+    *out = TypeForCode(kSqlVarChar);
   return true;
 }
 
@@ -236,19 +176,11 @@ SqlTypeDesc TypeFromValue(const Value& value) {
     case Value::Kind::kBlob:
       return TypeForCode(kSqlLongVarBinary);
     case Value::Kind::kText:
-      return value.bytes.size() <= 255 ? TypeForCode(kSqlVarChar, 255)
-                                       : TypeForCode(kSqlLongVarChar);
+      return value.bytes.size() <= TypeForCode(kSqlVarChar).length ? TypeForCode(kSqlVarChar)
+                                                                   : TypeForCode(kSqlLongVarChar);
     default:
-      return TypeForCode(kSqlVarChar, 255);
+      return TypeForCode(kSqlVarChar);
   }
 }
-
-const char* SqlTypeName(int16_t sqlType) {
-  for (const TypeName& entry : kTypeNames)
-    if (entry.sqlType == sqlType) return entry.name;
-  return "";
-}
-
-bool IsDescribableType(int16_t sqlType) { return SqlTypeName(sqlType)[0] != '\0'; }
 
 }  // namespace velsrv

@@ -14,8 +14,6 @@
 
 namespace velsrv {
 
-const uint16_t kNativeLengthValues[13] = {10, 1, 6, 12, 8, 8, 4, 12, 4, 2, 6, 16, 1};
-
 namespace {
 
 Status TooLong(const char* what) {

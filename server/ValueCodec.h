@@ -24,11 +24,6 @@ Status EncodeRowValue(const Value& value, const SqlTypeDesc& type, uint32_t maxL
 // sizes and unknown types give an error Status and leave *out untouched.
 Status DecodeParameter(int16_t sqlType, const uint8_t* data, uint32_t length, Value* out);
 
-// The thirteen value sizes reported at login, in the order BIGINT, BIT,
-// DATE, DECIMAL, DOUBLE, FLOAT, INTEGER, NUMERIC, REAL, SMALLINT, TIME,
-// TIMESTAMP, TINYINT.
-extern const uint16_t kNativeLengthValues[13];
-
 // Text of a real with the fewest digits that read back as the same value.
 std::string FormatReal(double value);
 

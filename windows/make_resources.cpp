@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
       "// Made by make_resources from the driver's tables; do not edit.\n#include <windows.h>\n\n");
   for (int id : {kSetupDialogId, kPasswordDialogId}) WriteDialog(out, *FindDialogTemplate(id));
   std::fprintf(out, "STRINGTABLE\nBEGIN\n");
-  for (int number = VEL_WSA_NO_ERROR; number <= VEL_WSANO_DATA; ++number) {
+  for (int number = kWsaNoError; number <= kWsaNoData; ++number) {
     if (const char* text = SocketErrorText(number))
       std::fprintf(out, "  %d, %s\n", number, Quoted(text).c_str());
   }

@@ -16,7 +16,7 @@
 
 namespace {
 
-void ShowFailure(const char* text) { VelMessageBox(nullptr, text, "VELODBC", VEL_MB_OK); }
+void ShowFailure(const char* text) { VelMessageBox(nullptr, text, "VELODBC", kMbOk); }
 
 // A connection whose failures are shown as boxes, as a driver connection's are.
 struct BoxedConnection : ClibConnection {

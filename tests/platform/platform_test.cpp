@@ -23,7 +23,7 @@ namespace {
 // The button and what one box shows on standard error without a sink.
 std::string ShownOnStandardError(const char* text, const char* caption) {
   testing::internal::CaptureStderr();
-  int button = VelMessageBox(nullptr, text, caption, VEL_MB_OK | VEL_MB_ICONSTOP);
+  int button = VelMessageBox(nullptr, text, caption, kMbOk | kMbIconStop);
   return std::to_string(button) + ":" + testing::internal::GetCapturedStderr();
 }
 

@@ -57,7 +57,7 @@ int Client::Call(uint16_t code, uint32_t id, int32_t value, std::unique_ptr<Requ
       if (auto* en = dynamic_cast<EnumElement*>(e)) en->value = value;
       if (auto* sh = dynamic_cast<ShortElement*>(e)) sh->value = static_cast<int16_t>(value);
       auto* ul = dynamic_cast<ULongElement*>(e);
-      if (ul && e->ElementId() != El::statementId) ul->value = static_cast<uint32_t>(value);
+      if (ul && e->ElementId() != El::kStatementId) ul->value = static_cast<uint32_t>(value);
     }
   }
   int rc = Exchange(r.get());
