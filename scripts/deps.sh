@@ -1,13 +1,25 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need,
-# when any of them is missing: the Linux build's, and for the Windows DLL
-# the mingw-w64 cross compiler, 32-bit Wine and Xvfb (i386 packages, so the
-# i386 architecture is added first).
+# Installs the Debian packages a job needs, when any of them is missing:
+#   deps.sh demo   what ./scripts/demo.sh builds and runs: compiler, CMake,
+#                  unixODBC, SQLite, OpenSSL, libpq and libcrypt headers
+#   deps.sh test   (the default) also what ./scripts/test.sh needs:
+#                  GoogleTest, clang, PostgreSQL, the client languages,
+#                  lintian and man-db for the packages, and for the
+#                  Windows DLL the mingw-w64 cross compiler, 32-bit Wine
+#                  and Xvfb (i386 packages: only then is the i386
+#                  architecture added)
 set -euo pipefail
-packages=(cmake g++ make pkg-config libgtest-dev googletest unixodbc unixodbc-dev odbcinst
-          libsqlite3-dev sqlite3 libpq-dev postgresql postgresql-client patch libcrypt-dev libssl-dev openssl clang clang-format libclang-rt-14-dev
-          python3 python3-pyodbc perl libdbd-odbc-perl php-cli php-odbc
-          g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth fonts-wine)
+purpose=${1:-test}
+demo=(cmake g++ make pkg-config unixodbc unixodbc-dev odbcinst libsqlite3-dev sqlite3 libpq-dev
+      libcrypt-dev libssl-dev openssl)
+test=(libgtest-dev googletest postgresql postgresql-client patch clang clang-format libclang-rt-14-dev
+      python3 python3-pyodbc perl libdbd-odbc-perl php-cli php-odbc dpkg-dev lintian man-db
+      g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth fonts-wine)
+case "$purpose" in
+  demo) packages=("${demo[@]}") ;;
+  test) packages=("${demo[@]}" "${test[@]}") ;;
+  *) echo "deps.sh: unknown purpose $purpose (demo or test)" >&2; exit 2 ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -17,7 +29,9 @@ if ((${#missing[@]})); then
   export DEBIAN_FRONTEND=noninteractive
   SUDO=""
   [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
+  if [[ " ${missing[*]} " == *:i386\ * ]]; then
+    dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
+  fi
   # Several installers may share the machine; a mirror in mid-sync fails an
   # index download now and then, so downloads are retried.
   apt=(apt-get -o DPkg::Lock::Timeout=900 -o Acquire::Retries=5)

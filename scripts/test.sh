@@ -10,7 +10,7 @@
 # scripts/fuzz.sh). Warnings are errors in every build (VEL_WERROR).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/deps.sh"
+"$root/scripts/deps.sh" test
 "$root/scripts/check-format.sh"
 jobs=$(nproc)
 

@@ -39,9 +39,11 @@ namespace {
 
 int gSignalPipe[2] = {-1, -1};
 
-void OnSignal(int) {
+// The signal's number goes through the pipe: SIGHUP reloads, the others
+// stop the server.
+void OnSignal(int number) {
   int saved = errno;
-  char c = 1;
+  char c = static_cast<char>(number);
   ssize_t ignored = write(gSignalPipe[1], &c, 1);
   (void)ignored;
   errno = saved;
@@ -194,6 +196,7 @@ class Server {
   std::string Session(Link* link, const std::string& peer, Slot* slot);
   void Reap(bool all);
   void CutSlowGreetings();
+  bool HandleSignals();
 
   const Options& options_;
   std::atomic<bool> stopping_{false};
@@ -326,6 +329,33 @@ void Server::Serve(Client* client, std::string peer) {
   client->done = true;
 }
 
+// Reads the signal pipe; false when a stop signal came. SIGHUP loads the
+// TLS certificate again (a failure keeps the one loaded) and checks the
+// users file, which every login reads anew; sessions go on.
+bool Server::HandleSignals() {
+  char numbers[16];
+  ssize_t n;
+  bool stop = false, reload = false;
+  while ((n = read(gSignalPipe[0], numbers, sizeof numbers)) > 0)
+    for (ssize_t i = 0; i < n; ++i) (numbers[i] == SIGHUP ? reload : stop) = true;
+  if (stop || !reload) return !stop;
+  std::string error, warning;
+  if (!options_.tlsCert.empty()) {
+    if (tls_.Load(options_.tlsCert, options_.tlsKey, &error))
+      Log(0, "TLS: certificate %s reloaded", options_.tlsCert.c_str());
+    else
+      Log(0, "%s; the certificate loaded before stays", error.c_str());
+  }
+  if (!options_.users.empty()) {
+    if (!CheckUsersFile(options_.users, &error, &warning))
+      Log(0, "%s", error.c_str());
+    else if (!warning.empty())
+      Log(0, "%s", warning.c_str());
+  }
+  Log(0, "reloaded on SIGHUP");
+  return true;
+}
+
 std::string Server::Session(Link* link, const std::string& peer, Slot* slot) {
   Log(0, "%s: connection started%s", peer.c_str(), link->Encrypted() ? " (TLS)" : "");
   velsrv::Session session(options_, engine_.get(), peer);
@@ -427,7 +457,7 @@ int Server::Run() {
     pollfd fds[2] = {{gSignalPipe[0], POLLIN, 0}, {listenFd_, POLLIN, 0}};
     int n = poll(fds, accepting ? 2 : 1, accepting ? 1000 : 100);
     if (n < 0 && errno != EINTR) break;
-    if (fds[0].revents) break;
+    if (fds[0].revents && !HandleSignals()) break;
     Reap(false);
     CutSlowGreetings();
     if (n <= 0 || !accepting || !(fds[1].revents & POLLIN)) continue;
@@ -489,6 +519,7 @@ int RunServer(const Options& options) {
   sigemptyset(&sa.sa_mask);
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGHUP, &sa, nullptr);
   signal(SIGPIPE, SIG_IGN);
   // Under a file size limit (ulimit -f) a write past it would end the
   // whole server; ignored, it fails that one write (EFBIG), and only the

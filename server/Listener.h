@@ -1,5 +1,6 @@
 // The TCP listener: accepts clients, runs the greeting and one session per
-// client on its own thread, and stops cleanly on SIGINT or SIGTERM.
+// client on its own thread, reloads on SIGHUP and stops cleanly on SIGINT
+// or SIGTERM.
 #ifndef VELORA_SERVER_LISTENER_H
 #define VELORA_SERVER_LISTENER_H
 

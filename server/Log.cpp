@@ -1,8 +1,12 @@
 // Log lines and frame dumps.
 #include "server/Log.h"
 
+#include <sys/stat.h>
+
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <mutex>
 
 namespace velsrv {
@@ -11,6 +15,19 @@ namespace {
 std::mutex gLogMutex;
 int gVerbosity = 0;
 bool gFrameTrace = false;
+// The journal stamps each line itself: systemd names the stream it gave
+// as standard error in JOURNAL_STREAM ("device:inode"). Anywhere else a
+// line starts with the local time.
+bool UnderJournal() {
+  const char* stream = std::getenv("JOURNAL_STREAM");
+  struct stat st {};
+  unsigned long long dev = 0, ino = 0;
+  return stream && std::sscanf(stream, "%llu:%llu", &dev, &ino) == 2 && fstat(2, &st) == 0 &&
+         st.st_dev == dev && st.st_ino == ino;
+}
+
+const bool gStamped = !UnderJournal();
+
 }  // namespace
 
 void SetLogVerbosity(int level) { gVerbosity = level; }
@@ -29,8 +46,17 @@ void Log(int level, const char* format, ...) {
   // stays one line and cannot pass for another.
   for (char* p = line; *p; ++p)
     if (static_cast<unsigned char>(*p) < 0x20 || *p == 0x7f) *p = '?';
+  char stamp[40] = "";
+  if (gStamped) {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    tm local{};
+    localtime_r(&now.tv_sec, &local);
+    size_t n = std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+    std::snprintf(stamp + n, sizeof stamp - n, ".%03ld ", now.tv_nsec / 1000000);
+  }
   std::lock_guard<std::mutex> lock(gLogMutex);
-  std::fprintf(stderr, "velora-server: %s\n", line);
+  std::fprintf(stderr, "%svelora-server: %s\n", stamp, line);
 }
 
 void LogFrame(const char* title, const uint8_t* bytes, size_t count) {

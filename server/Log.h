@@ -10,6 +10,7 @@ namespace velsrv {
 
 // 0: connection starts and ends and failures; 1 (-v): every request.
 void SetLogVerbosity(int level);
+// The local time (not under the journal, which stamps lines itself),
 // "velora-server: " and the formatted text, when level <= verbosity.
 void Log(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
 // Hex dump of a frame (--trace-frames), titled.

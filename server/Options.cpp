@@ -1,18 +1,23 @@
-// Command-line parsing: "--name value" and "--name=value" forms.
+// Command line ("--name value" and "--name=value") and configuration file
+// ("name = value"): both set options through one table of names.
 #include "server/Options.h"
 
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
 
 #include "server/storage/Storage.h"
 
 namespace velsrv {
 
+const char kPackageVersion[] = VEL_VERSION;
+
 const char kUsage[] =
-    "usage: velora-server [options]\n"
-    "       velora-server adduser --users FILE [--password-stdin] [--read-only]\n"
-    "                             [--datasource NAME]... NAME\n"
+    "usage: velora-server [--config FILE] [options]\n"
+    "       velora-server users [--users FILE | --config FILE] list\n"
+    "       velora-server users [--users FILE | --config FILE] add|passwd|remove|grant ... NAME\n"
     "\n"
+    "  --config FILE        read options from FILE (key = value); the command line wins\n"
     "  --address A          listen on address A (default 127.0.0.1)\n"
     "  --port P             TCP port (default 5480; 0 picks a free port)\n"
     "  --database PATH      SQLite database for every data source (default velora.db)\n"
@@ -32,7 +37,12 @@ const char kUsage[] =
     "  -v, --verbose        log every request (twice: more)\n"
     "  --trace-frames       hex dump of every frame on standard error\n"
     "  --no-block-fetch     do not offer many rows per fetch request at login\n"
-    "  --help               this text\n";
+    "  --print-config       print the options as a configuration file and exit\n"
+    "  --version            print the version and exit\n"
+    "  --help               this text\n"
+    "\n"
+    "SIGHUP re-reads the TLS certificate and checks the users file again;\n"
+    "the users file is read at every login.\n";
 
 const std::string& Options::DatabaseFor(const std::string& name) const {
   auto it = datasources.find(name);
@@ -41,105 +51,206 @@ const std::string& Options::DatabaseFor(const std::string& name) const {
 
 namespace {
 
-bool Number(const std::string& text, long long low, long long high, long long* out) {
-  if (text.empty()) return false;
+bool Number(const std::string& text, long long low, long long high, long long* out,
+            std::string* error) {
   char* end = nullptr;
   errno = 0;
-  long long v = std::strtoll(text.c_str(), &end, 10);
-  if (*end != '\0' || errno == ERANGE || v < low || v > high) return false;
+  long long v = text.empty() ? 0 : std::strtoll(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || errno == ERANGE || v < low || v > high) {
+    *error = "invalid value \"" + text + "\" (a number from " + std::to_string(low) + " to " +
+             std::to_string(high) + ")";
+    return false;
+  }
   *out = v;
   return true;
 }
 
+bool Boolean(const std::string& text, bool* out, std::string* error) {
+  if (text == "yes" || text == "true" || text == "on" || text == "1") return *out = true, true;
+  if (text == "no" || text == "false" || text == "off" || text == "0") return *out = false, true;
+  *error = "invalid value \"" + text + "\" (yes or no)";
+  return false;
+}
+
+// The options that take a value: on the command line "--name value", in
+// the file "name = value". Returns false with *error; an unknown name
+// leaves *error empty.
+bool SetValue(const std::string& name, const std::string& v, Options* o, std::string* error) {
+  long long n = 0;
+  bool flag = false;
+  error->clear();
+  if (name == "address") {
+    if (v.empty()) return *error = "empty address", false;
+    o->address = v;
+  } else if (name == "port") {
+    if (!Number(v, 0, 65535, &n, error)) return false;
+    o->port = static_cast<int>(n);
+  } else if (name == "database") {
+    if (v.empty()) return *error = "empty path", false;
+    if (IsPostgresLocation(v))
+      return *error = "names an SQLite file; use storage for a PostgreSQL URI", false;
+    o->database = v;
+  } else if (name == "storage") {
+    if (!IsPostgresLocation(v))
+      return *error = "needs a postgresql:// URI, not \"" + v + "\"", false;
+    o->database = v;
+  } else if (name == "datasource") {
+    size_t sep = v.find('=');
+    if (sep == std::string::npos || sep == 0 || sep + 1 == v.size())
+      return *error = "needs NAME=PATH, not \"" + v + "\"", false;
+    o->datasources[v.substr(0, sep)] = v.substr(sep + 1);
+  } else if (name == "users") {
+    o->users = v;
+  } else if (name == "tls-cert") {
+    o->tlsCert = v;
+  } else if (name == "tls-key") {
+    o->tlsKey = v;
+  } else if (name == "port-file") {
+    o->portFile = v;
+  } else if (name == "max-clients") {
+    if (!Number(v, 1, 100000, &n, error)) return false;
+    o->maxClients = static_cast<int>(n);
+  } else if (name == "max-frame") {
+    if (!Number(v, 64, 0x7FFFFFFF, &n, error)) return false;
+    o->maxFrame = static_cast<uint32_t>(n);
+  } else if (name == "max-statements") {
+    if (!Number(v, 1, 1000000, &n, error)) return false;
+    o->maxStatements = static_cast<int>(n);
+  } else if (name == "lock-timeout") {
+    if (!Number(v, 1, 86400, &n, error)) return false;
+    o->lockTimeout = static_cast<int>(n);
+  } else if (name == "verbose") {  // file only: the command line counts -v
+    if (!Number(v, 0, 2, &n, error)) return false;
+    o->verbosity = static_cast<int>(n);
+  } else if (name == "allow-plaintext" || name == "trace-frames" || name == "block-fetch") {
+    if (!Boolean(v, &flag, error)) return false;  // file only: flags on the command line
+    (name == "allow-plaintext" ? o->allowPlaintext
+     : name == "trace-frames"  ? o->traceFrames
+                               : o->blockFetch) = flag;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// The flags of the command line; false for other names.
+bool SetFlag(const std::string& arg, Options* o) {
+  if (arg == "--help" || arg == "-h") {
+    o->help = true;
+  } else if (arg == "--version") {
+    o->version = true;
+  } else if (arg == "--print-config") {
+    o->printConfig = true;
+  } else if (arg == "-v" || arg == "--verbose") {
+    o->verbosity++;
+  } else if (arg == "-vv") {
+    o->verbosity += 2;
+  } else if (arg == "--trace-frames") {
+    o->traceFrames = true;
+  } else if (arg == "--no-block-fetch") {
+    o->blockFetch = false;
+  } else if (arg == "--allow-plaintext") {
+    o->allowPlaintext = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+std::string Trim(const std::string& s) {
+  size_t a = s.find_first_not_of(" \t\r"), b = s.find_last_not_of(" \t\r");
+  return a == std::string::npos ? "" : s.substr(a, b - a + 1);
+}
+
 }  // namespace
 
+bool ReadConfigFile(const std::string& path, Options* o, std::string* error) {
+  std::ifstream in(path);
+  if (!in) return *error = "cannot read configuration file " + path, false;
+  std::string line;
+  for (int number = 1; std::getline(in, line); ++number) {
+    line = Trim(line);
+    if (line.empty() || line[0] == '#') continue;
+    const std::string where = path + ":" + std::to_string(number) + ": ";
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) return *error = where + "expected key = value", false;
+    const std::string key = Trim(line.substr(0, eq));
+    if (!SetValue(key, Trim(line.substr(eq + 1)), o, error))
+      return *error =
+                 where + (error->empty() ? "unknown key \"" + key + "\"" : key + ": " + *error),
+             false;
+  }
+  o->config = path;
+  return true;
+}
+
+std::string ConfigText(const Options& o) {
+  auto yes = [](bool b) { return b ? "yes" : "no"; };
+  std::string t;
+  t += "address = " + o.address + "\n";
+  t += "port = " + std::to_string(o.port) + "\n";
+  t += (IsPostgresLocation(o.database) ? "storage = " : "database = ") + o.database + "\n";
+  for (const auto& d : o.datasources) t += "datasource = " + d.first + "=" + d.second + "\n";
+  if (!o.users.empty()) t += "users = " + o.users + "\n";
+  if (!o.tlsCert.empty()) t += "tls-cert = " + o.tlsCert + "\ntls-key = " + o.tlsKey + "\n";
+  t += std::string("allow-plaintext = ") + yes(o.allowPlaintext) + "\n";
+  if (!o.portFile.empty()) t += "port-file = " + o.portFile + "\n";
+  t += "max-clients = " + std::to_string(o.maxClients) + "\n";
+  t += "max-frame = " + std::to_string(o.maxFrame) + "\n";
+  t += "max-statements = " + std::to_string(o.maxStatements) + "\n";
+  t += "lock-timeout = " + std::to_string(o.lockTimeout) + "\n";
+  t += "verbose = " + std::to_string(o.verbosity) + "\n";
+  t += std::string("trace-frames = ") + yes(o.traceFrames) + "\n";
+  t += std::string("block-fetch = ") + yes(o.blockFetch) + "\n";
+  return t;
+}
+
 bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
+  // The file first, so that the command line wins; -v on the command line
+  // replaces the file's verbose.
   for (int i = 0; i < argc; ++i) {
     std::string arg = argv[i];
-    std::string value;
-    bool hasValue = false;
-    size_t eq = arg.find('=');
-    if (arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
-      value = arg.substr(eq + 1);
-      arg = arg.substr(0, eq);
-      hasValue = true;
+    if (arg == "--config" && i + 1 >= argc) return *error = "--config needs a value", false;
+    std::string path = arg == "--config"                     ? argv[i + 1]
+                       : arg.compare(0, 9, "--config=") == 0 ? arg.substr(9)
+                                                             : "";
+    if (arg == "--config" || !path.empty()) {
+      if (path.empty()) return *error = "--config needs a value", false;
+      if (!ReadConfigFile(path, o, error)) return false;
+      break;
     }
-    auto next = [&](std::string* out) {
-      if (hasValue) {
-        *out = value;
-        return true;
-      }
-      if (i + 1 >= argc) {
-        *error = "option " + arg + " needs a value";
-        return false;
-      }
-      *out = argv[++i];
-      return true;
-    };
-    long long n = 0;
-    std::string v;
-    if (arg == "--help" || arg == "-h") {
-      o->help = true;
-    } else if (arg == "-v" || arg == "--verbose") {
-      o->verbosity++;
-    } else if (arg == "-vv") {
-      o->verbosity += 2;
-    } else if (arg == "--trace-frames") {
-      o->traceFrames = true;
-    } else if (arg == "--no-block-fetch") {
-      o->blockFetch = false;
-    } else if (arg == "--address") {
-      if (!next(&o->address)) return false;
-    } else if (arg == "--port") {
-      if (!next(&v)) return false;
-      if (!Number(v, 0, 65535, &n)) return *error = "invalid port " + v, false;
-      o->port = static_cast<int>(n);
-    } else if (arg == "--database") {
-      if (!next(&o->database)) return false;
-      if (o->database.empty()) return *error = "empty --database", false;
-      if (IsPostgresLocation(o->database))
-        return *error = "--database names an SQLite file; use --storage for PostgreSQL", false;
-    } else if (arg == "--storage") {
-      if (!next(&o->database)) return false;
-      if (!IsPostgresLocation(o->database))
-        return *error = "--storage needs a postgresql:// URI", false;
-    } else if (arg == "--datasource") {
-      if (!next(&v)) return false;
-      size_t sep = v.find('=');
-      if (sep == std::string::npos || sep == 0 || sep + 1 == v.size())
-        return *error = "--datasource needs NAME=PATH, not " + v, false;
-      o->datasources[v.substr(0, sep)] = v.substr(sep + 1);
-    } else if (arg == "--users") {
-      if (!next(&o->users)) return false;
-    } else if (arg == "--tls-cert") {
-      if (!next(&o->tlsCert)) return false;
-    } else if (arg == "--tls-key") {
-      if (!next(&o->tlsKey)) return false;
-    } else if (arg == "--allow-plaintext") {
-      o->allowPlaintext = true;
-    } else if (arg == "--port-file") {
-      if (!next(&o->portFile)) return false;
-    } else if (arg == "--max-clients") {
-      if (!next(&v)) return false;
-      if (!Number(v, 1, 100000, &n)) return *error = "invalid --max-clients " + v, false;
-      o->maxClients = static_cast<int>(n);
-    } else if (arg == "--max-frame") {
-      if (!next(&v)) return false;
-      if (!Number(v, 64, 0x7FFFFFFF, &n)) return *error = "invalid --max-frame " + v, false;
-      o->maxFrame = static_cast<uint32_t>(n);
-    } else if (arg == "--max-statements") {
-      if (!next(&v)) return false;
-      if (!Number(v, 1, 1000000, &n)) return *error = "invalid --max-statements " + v, false;
-      o->maxStatements = static_cast<int>(n);
-    } else if (arg == "--lock-timeout") {
-      if (!next(&v)) return false;
-      if (!Number(v, 1, 86400, &n)) return *error = "invalid --lock-timeout " + v, false;
-      o->lockTimeout = static_cast<int>(n);
-    } else {
-      *error = "unknown option " + arg;
-      return false;
-    }
+    if (arg == "--") break;
   }
+  const int fileVerbosity = o->verbosity;
+  o->verbosity = -1;
+  for (int i = 0; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (o->verbosity < 0 && (arg == "-v" || arg == "-vv" || arg == "--verbose")) o->verbosity = 0;
+    if (SetFlag(arg, o)) continue;
+    std::string value;
+    size_t eq = arg.find('=');
+    const bool joined = arg.compare(0, 2, "--") == 0 && eq != std::string::npos;
+    if (joined) {
+      value = arg.substr(eq + 1);
+      arg.resize(eq);
+    }
+    if (arg.compare(0, 2, "--") != 0 || arg.size() == 2)
+      return *error = "unexpected argument \"" + arg + "\"", false;
+    // Flags of the file (verbose, block-fetch, ...) are no options here.
+    const std::string name = arg.substr(2);
+    Options scratch;
+    std::string unused;
+    const bool known =
+        arg == "--config" ||
+        (name != "verbose" && name != "allow-plaintext" && name != "trace-frames" &&
+         name != "block-fetch" && (SetValue(name, "", &scratch, &unused) || !unused.empty()));
+    if (!known) return *error = "unknown option " + arg, false;
+    if (!joined && i + 1 >= argc) return *error = arg + " needs a value", false;
+    if (!joined) value = argv[++i];
+    if (arg == "--config") continue;
+    if (!SetValue(name, value, o, error)) return *error = arg + ": " + *error, false;
+  }
+  if (o->verbosity < 0) o->verbosity = fileVerbosity;
   if (o->tlsCert.empty() != o->tlsKey.empty())
     return *error = "--tls-cert and --tls-key go together", false;
   return true;

@@ -1,4 +1,4 @@
-// The server's command line.
+// The server's command line and configuration file.
 #ifndef VELORA_SERVER_OPTIONS_H
 #define VELORA_SERVER_OPTIONS_H
 
@@ -24,17 +24,30 @@ struct Options {
   int verbosity = 0;
   bool traceFrames = false;
   bool blockFetch = true;  // offer the fetch-block request at login
+  std::string config;      // the configuration file read, if any
   bool help = false;
+  bool version = false;
+  bool printConfig = false;
 
   // The database of a data source name: its --datasource pair, else
   // --database.
   const std::string& DatabaseFor(const std::string& name) const;
 };
 
-// Parses argv (without the program name). Returns false with *error set.
+// Parses argv (without the program name): first the file of --config, if
+// one is given, then the command line, which wins. Returns false with
+// *error set (one line).
 bool ParseOptions(int argc, char** argv, Options* options, std::string* error);
 
+// Reads a configuration file ("key = value" lines; "#" starts a comment;
+// a key is an option's long name without "--"; flags take yes or no).
+bool ReadConfigFile(const std::string& path, Options* options, std::string* error);
+
+// The options as a configuration file that reads back to the same options.
+std::string ConfigText(const Options& options);
+
 extern const char kUsage[];
+extern const char kPackageVersion[];
 
 }  // namespace velsrv
 

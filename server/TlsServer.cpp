@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <utility>
 
 namespace velsrv {
 
@@ -37,21 +38,34 @@ TlsContext::~TlsContext() { SSL_CTX_free(ctx_); }
 
 bool TlsContext::Load(const std::string& certFile, const std::string& keyFile, std::string* error) {
   ERR_clear_error();
-  ctx_ = SSL_CTX_new(TLS_server_method());
-  if (!ctx_) return *error = "cannot make a TLS context: " + TlsErrorText(), false;
-  SSL_CTX_set_min_proto_version(ctx_, TLS1_2_VERSION);
-  if (SSL_CTX_use_certificate_chain_file(ctx_, certFile.c_str()) != 1) {
+  SSL_CTX* ctx = SSL_CTX_new(TLS_server_method());
+  if (!ctx) return *error = "cannot make a TLS context: " + TlsErrorText(), false;
+  SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+  if (SSL_CTX_use_certificate_chain_file(ctx, certFile.c_str()) != 1) {
     *error = "cannot load the certificate " + certFile + ": " + TlsErrorText();
-  } else if (SSL_CTX_use_PrivateKey_file(ctx_, keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
+  } else if (SSL_CTX_use_PrivateKey_file(ctx, keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
     *error = "cannot load the key " + keyFile + ": " + TlsErrorText();
-  } else if (SSL_CTX_check_private_key(ctx_) != 1) {
+  } else if (SSL_CTX_check_private_key(ctx) != 1) {
     *error = "the key " + keyFile + " does not belong to the certificate " + certFile;
   } else {
+    // Connections made on the old context hold a reference of their own.
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::swap(ctx, ctx_);
+    SSL_CTX_free(ctx);
     return true;
   }
-  SSL_CTX_free(ctx_);
-  ctx_ = nullptr;
+  SSL_CTX_free(ctx);
   return false;
+}
+
+bool TlsContext::Loaded() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return ctx_ != nullptr;
+}
+
+SSL* TlsContext::NewConnection() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return ctx_ ? SSL_new(ctx_) : nullptr;
 }
 
 Link::~Link() {
@@ -66,7 +80,7 @@ bool Link::Accept(const TlsContext& context, std::string* error) {
   // before it: nothing can have been read ahead.
   if (inboxStart_ != inboxEnd_) return *error = "bytes before the handshake", false;
   ERR_clear_error();
-  ssl_ = SSL_new(context.Get());
+  ssl_ = context.NewConnection();
   if (!ssl_ || SSL_set_fd(ssl_, fd_) != 1) return *error = TlsErrorText(), false;
   int rc = SSL_accept(ssl_);
   if (rc == 1) return true;

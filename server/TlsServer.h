@@ -5,6 +5,7 @@
 #define VELORA_SERVER_TLSSERVER_H
 
 #include <cstddef>
+#include <mutex>
 #include <string>
 
 typedef struct ssl_ctx_st SSL_CTX;
@@ -23,12 +24,16 @@ class TlsContext {
   TlsContext(const TlsContext&) = delete;
   TlsContext& operator=(const TlsContext&) = delete;
 
-  // Loads the certificate chain and its key (PEM); false with *error.
+  // Loads the certificate chain and its key (PEM); false with *error,
+  // keeping what was loaded before. A reload (SIGHUP) applies to the
+  // handshakes that follow; connections made before keep theirs.
   bool Load(const std::string& certFile, const std::string& keyFile, std::string* error);
-  bool Loaded() const { return ctx_ != nullptr; }
-  SSL_CTX* Get() const { return ctx_; }
+  bool Loaded() const;
+  // A connection's TLS state on the current certificate (nullptr if none).
+  SSL* NewConnection() const;
 
  private:
+  mutable std::mutex mutex_;
   SSL_CTX* ctx_ = nullptr;
 };
 

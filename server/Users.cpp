@@ -1,11 +1,9 @@
-// Users file reading, password hashing with crypt(3) and the adduser
-// subcommand, which reads the password without echo.
+// Users file reading, editing and password hashing with crypt(3).
 #include "server/Users.h"
 
 #include <crypt.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -49,38 +47,6 @@ std::string Hash(const std::string& password, const char* setting) {
   return out;
 }
 
-// Reads one line from fd; echo is switched off when fd is a terminal.
-bool ReadPassword(int fd, const char* prompt, std::string* out) {
-  bool terminal = isatty(fd);
-  termios saved{};
-  if (terminal) {
-    std::fprintf(stderr, "%s", prompt);
-    std::fflush(stderr);
-    tcgetattr(fd, &saved);
-    termios quiet = saved;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    tcsetattr(fd, TCSAFLUSH, &quiet);
-  }
-  out->clear();
-  char c;
-  bool got = false;
-  ssize_t n;
-  while ((n = read(fd, &c, 1)) == 1) {
-    got = true;
-    if (c == '\n') break;
-    out->push_back(c);
-  }
-  if (terminal) {
-    tcsetattr(fd, TCSAFLUSH, &saved);
-    std::fprintf(stderr, "\n");
-  }
-  if (!out->empty() && out->back() == '\r') out->pop_back();
-  return got;
-}
-
-const char kAddUserUsage[] =
-    "usage: velora-server adduser --users FILE [--password-stdin] [--read-only]\n"
-    "                             [--datasource NAME]... NAME\n";
 const char kReadOnly[] = "read-only";
 const char kDataSource[] = "datasource=";
 
@@ -178,39 +144,78 @@ bool CheckUsersFile(const std::string& path, std::string* error, std::string* wa
   return true;
 }
 
-bool AddUser(const std::string& path, const std::string& name, const std::string& password,
-             std::string* error, const UserRights& rights) {
+bool ListUsers(const std::string& path, std::vector<std::pair<std::string, UserRights>>* users,
+               std::string* error) {
+  std::vector<std::string> lines;
+  if (!ReadLines(path, &lines, error)) return false;
+  for (const std::string& line : lines) {
+    size_t colon = line.find(':');
+    if (line.empty() || line[0] == '#' || colon == std::string::npos) continue;
+    size_t end = line.find(':', colon + 1);
+    UserRights rights;
+    if (end != std::string::npos && !rights.Parse(line.substr(end + 1), error))
+      return *error = "users file " + path + ", user " + line.substr(0, colon) + ": " + *error,
+             false;
+    users->push_back({line.substr(0, colon), rights});
+  }
+  return true;
+}
+
+bool EditUser(const std::string& path, UserEdit edit, const std::string& name,
+              const std::string& password, const UserRights& rights, std::string* error) {
   if (!ValidUserName(name)) {
     *error = "invalid user name (no blanks, colons or control characters)";
     return false;
   }
-  char salt[CRYPT_GENSALT_OUTPUT_SIZE];
-  if (!crypt_gensalt_rn(nullptr, 0, nullptr, 0, salt, sizeof salt)) {
-    *error = std::string("cannot make a salt: ") + std::strerror(errno);
-    return false;
-  }
-  std::string hash = Hash(password, salt);
-  if (hash.empty()) {
-    *error = "crypt(3) failed";
-    return false;
+  std::string hash;
+  if (edit == UserEdit::kAdd || edit == UserEdit::kReplace || edit == UserEdit::kPassword) {
+    char salt[CRYPT_GENSALT_OUTPUT_SIZE];
+    if (!crypt_gensalt_rn(nullptr, 0, nullptr, 0, salt, sizeof salt)) {
+      *error = std::string("cannot make a salt: ") + std::strerror(errno);
+      return false;
+    }
+    hash = Hash(password, salt);
+    if (hash.empty()) {
+      *error = "crypt(3) failed";
+      return false;
+    }
   }
   std::vector<std::string> lines;
-  if (access(path.c_str(), F_OK) == 0 && !ReadLines(path, &lines, error)) return false;
+  struct stat old {};
+  const bool exists = stat(path.c_str(), &old) == 0;
+  if (exists && !ReadLines(path, &lines, error)) return false;
   std::ostringstream text;
-  bool replaced = false;
-  const std::string rightsText = rights.Text();
-  if (!rightsText.empty()) hash += ":" + rightsText;
+  bool found = false;
   for (const std::string& line : lines) {
     size_t colon = line.find(':');
-    if (!line.empty() && line[0] != '#' && colon == name.size() &&
-        line.compare(0, colon, name) == 0) {
-      if (!replaced) text << name << ':' << hash << '\n';
-      replaced = true;
+    if (line.empty() || line[0] == '#' || colon != name.size() ||
+        line.compare(0, colon, name) != 0) {
+      text << line << '\n';
       continue;
     }
-    text << line << '\n';
+    if (found) continue;  // a repeated name: the first line counts
+    found = true;
+    // The line's hash and rights, each kept unless this edit replaces it.
+    std::string stored = line.substr(colon + 1), storedRights;
+    size_t end = stored.find(':');
+    if (end != std::string::npos) storedRights = stored.substr(end + 1), stored.resize(end);
+    if (edit == UserEdit::kRemove) continue;
+    if (edit == UserEdit::kRights) hash = stored;
+    std::string r = edit == UserEdit::kPassword ? storedRights : rights.Text();
+    if (edit != UserEdit::kAdd) text << name << ':' << hash << (r.empty() ? "" : ":") << r << '\n';
   }
-  if (!replaced) text << name << ':' << hash << '\n';
+  if (found && edit == UserEdit::kAdd) {
+    *error = "user " + name + " exists already (passwd changes the password, grant the rights)";
+    return false;
+  }
+  if (!found && edit != UserEdit::kAdd && edit != UserEdit::kReplace) {
+    *error = "no user " + name + " in " + path;
+    return false;
+  }
+  if (!found) {
+    std::string r = rights.Text();
+    text << name << ':' << hash << (r.empty() ? "" : ":") << r << '\n';
+  }
   // The new file is made afresh: an existing file at the temporary name
   // (left over, or planted with other permissions or as a link) is
   // removed first, and O_EXCL refuses one that appears in between.
@@ -219,6 +224,14 @@ bool AddUser(const std::string& path, const std::string& name, const std::string
   int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) {
     *error = "cannot write " + temp + ": " + std::strerror(errno);
+    return false;
+  }
+  // An administrator editing the server's file as root leaves it with the
+  // server's owner, which must still read it.
+  if (exists && geteuid() == 0 && fchown(fd, old.st_uid, old.st_gid) != 0) {
+    *error = "cannot keep the owner of " + path + ": " + std::strerror(errno);
+    close(fd);
+    unlink(temp.c_str());
     return false;
   }
   std::string data = text.str();
@@ -233,62 +246,9 @@ bool AddUser(const std::string& path, const std::string& name, const std::string
   return true;
 }
 
-int AddUserCommand(int argc, char** argv) {
-  std::string users, name;
-  UserRights rights;
-  bool fromStdin = false;
-  for (int i = 0; i < argc; ++i) {
-    std::string a = argv[i];
-    if (a == "--users" && i + 1 < argc) {
-      users = argv[++i];
-    } else if (a.compare(0, 8, "--users=") == 0) {
-      users = a.substr(8);
-    } else if (a == "--password-stdin") {
-      fromStdin = true;
-    } else if (a == "--read-only") {
-      rights.readOnly = true;
-    } else if (a == "--datasource" && i + 1 < argc && ValidUserName(argv[i + 1]) &&
-               std::strchr(argv[i + 1], ',') == nullptr) {
-      rights.dataSources.push_back(argv[++i]);
-    } else if (!a.empty() && a[0] != '-' && name.empty()) {
-      name = a;
-    } else {
-      std::fprintf(stderr, "velora-server adduser: unexpected argument %s\n", a.c_str());
-      return 2;
-    }
-  }
-  if (users.empty() || name.empty()) {
-    std::fprintf(stderr, "%s", kAddUserUsage);
-    return 2;
-  }
-  std::string password;
-  if (fromStdin) {
-    if (!ReadPassword(0, "", &password)) {
-      std::fprintf(stderr, "velora-server adduser: no password on standard input\n");
-      return 1;
-    }
-  } else {
-    int tty = open("/dev/tty", O_RDWR | O_CLOEXEC);
-    if (tty < 0) {
-      std::fprintf(stderr, "velora-server adduser: no terminal; use --password-stdin\n");
-      return 1;
-    }
-    std::string again;
-    bool ok = ReadPassword(tty, "Password: ", &password) && ReadPassword(tty, "Again: ", &again);
-    close(tty);
-    if (!ok || password != again) {
-      std::fprintf(stderr, "velora-server adduser: the passwords differ\n");
-      return 1;
-    }
-  }
-  std::string error;
-  if (!AddUser(users, name, password, &error, rights)) {
-    std::fprintf(stderr, "velora-server adduser: %s\n", error.c_str());
-    return 1;
-  }
-  std::fprintf(stderr, "velora-server adduser: user %s written to %s\n", name.c_str(),
-               users.c_str());
-  return 0;
+bool AddUser(const std::string& path, const std::string& name, const std::string& password,
+             std::string* error, const UserRights& rights) {
+  return EditUser(path, UserEdit::kReplace, name, password, rights, error);
 }
 
 }  // namespace velsrv

@@ -6,6 +6,7 @@
 #define VELORA_SERVER_USERS_H
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velsrv {
@@ -34,17 +35,36 @@ bool CheckUser(const std::string& path, const std::string& name, const std::stri
 // read the hashes or the file cannot be read at all.
 bool CheckUsersFile(const std::string& path, std::string* error, std::string* warning);
 
-// Adds name with a fresh hash of password, replacing an existing line for
-// it. The file is rewritten atomically with mode 0600. Returns false with
-// *error set on failure.
+// How EditUser changes a user's line.
+enum class UserEdit {
+  kAdd,       // a new user with password and rights; an existing name fails
+  kReplace,   // a new or existing user, password and rights replaced
+  kPassword,  // an existing user's password; the rights stay
+  kRights,    // an existing user's rights; the password stays
+  kRemove,    // an existing user's line goes
+};
+
+// Changes one user's line. The file is rewritten atomically with mode
+// 0600 (keeping its owner when run as root); comments and other lines stay.
+// Returns false with *error set on failure.
+bool EditUser(const std::string& path, UserEdit edit, const std::string& name,
+              const std::string& password, const UserRights& rights, std::string* error);
+
+// EditUser's kReplace.
 bool AddUser(const std::string& path, const std::string& name, const std::string& password,
              std::string* error, const UserRights& rights = UserRights());
+
+// The names and rights of the file's users (never their hashes).
+bool ListUsers(const std::string& path, std::vector<std::pair<std::string, UserRights>>* users,
+               std::string* error);
 
 // Names may not be empty or hold ':', blanks or control characters.
 bool ValidUserName(const std::string& name);
 
-// The adduser subcommand: argv after "adduser". Returns the exit code.
-int AddUserCommand(int argc, char** argv);
+// The users subcommands: argv after "users" (list, add, passwd, remove,
+// grant), or after "adduser" (add or replace) when adduser is true.
+// Returns the exit code.
+int UsersCommand(int argc, char** argv, bool adduser);
 
 }  // namespace velsrv
 

@@ -1,5 +1,5 @@
-// velora-server: command line, then the listener or the adduser
-// subcommand.
+// velora-server: the users subcommands, or the command line (and its
+// configuration file), then the listener.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -10,16 +10,25 @@
 #include "server/Users.h"
 
 int main(int argc, char** argv) {
-  if (argc >= 2 && std::strcmp(argv[1], "adduser") == 0)
-    return velsrv::AddUserCommand(argc - 2, argv + 2);
+  if (argc >= 2 && (std::strcmp(argv[1], "users") == 0 || std::strcmp(argv[1], "adduser") == 0))
+    return velsrv::UsersCommand(argc - 2, argv + 2, argv[1][0] == 'a');
   velsrv::Options options;
   std::string error;
   if (!velsrv::ParseOptions(argc - 1, argv + 1, &options, &error)) {
-    std::fprintf(stderr, "velora-server: %s\n%s", error.c_str(), velsrv::kUsage);
+    std::fprintf(stderr, "velora-server: %s (velora-server --help lists the options)\n",
+                 error.c_str());
     return 2;
   }
   if (options.help) {
     std::fputs(velsrv::kUsage, stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("velora-server %s\n", velsrv::kPackageVersion);
+    return 0;
+  }
+  if (options.printConfig) {
+    std::fputs(velsrv::ConfigText(options).c_str(), stdout);
     return 0;
   }
   velsrv::SetLogVerbosity(options.verbosity);

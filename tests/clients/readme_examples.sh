@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The examples under README.md's "From applications" run as written against
+# The examples under README.md's "Connecting from your application" run as written against
 # the test server, with its port and data source put in: each must print
 # "héllo" once per connection. Run by run_with_server.sh.
 #   readme_examples.sh README.md PYTHON
@@ -7,7 +7,7 @@ set -euo pipefail
 readme=$1 python=$2
 port=$(sed -n 's/^Service = //p' "$ODBCINI")
 rm -f "$VELORA_WORK"/example*
-awk -v dir="$VELORA_WORK" '/^## /{on = /^## From applications/} on && /^```[a-z]+$/{file = dir "/example" ++n "." substr($0, 4); next}
+awk -v dir="$VELORA_WORK" '/^## /{on = /^## Connecting from your application/} on && /^```[a-z]+$/{file = dir "/example" ++n "." substr($0, 4); next}
   /^```$/{file = ""} on && file{print > file}' "$readme"
 declare -A run=([python]=$python [perl]=perl [php]=php)
 failed=0 count=0

@@ -1,5 +1,5 @@
 // Sessions of a real server: the greeting and its statuses, login and its
-// refusals, data sources, stopping, the command line, and frames that are
+// refusals, data sources, stopping, and frames that are
 // malformed, oversized or cut short.
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -204,28 +204,6 @@ TEST(ServerLogin, StopsCleanlyOnSignalsEvenDuringAnEndlessQuery) {
     EXPECT_EQ(server.Stop(signal), 0) << signal;
     EXPECT_NE(server.Log().find("stopped"), std::string::npos);
     EXPECT_TRUE(c.PeerClosed());
-  }
-}
-
-TEST(ServerCommandLine, HelpAndBadOptions) {
-  const struct {
-    const char* arguments;
-    int status;
-    const char* output;
-  } rows[] = {
-      {"--help", 0, "adduser"}, {"--port 70000", 2, "invalid port"},
-      {"--bogus", 2, ""},       {"--datasource nameonly", 2, ""},
-      {"adduser bob", 2, ""},   {"adduser --users /nonexistent/dir/users --password-stdin bob </dev/null", 1, ""},
-  };
-  for (const auto& r : rows) {
-    std::string command = std::string(VEL_SERVER_PATH) + " " + r.arguments + " 2>&1", out;
-    FILE* pipe = popen(command.c_str(), "r");
-    char buffer[256];
-    size_t n;
-    while (pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    int raw = pipe ? pclose(pipe) : -1;
-    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, r.status) << r.arguments;
-    EXPECT_NE(out.find(r.output), std::string::npos) << r.arguments;
   }
 }
 

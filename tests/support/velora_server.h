@@ -41,6 +41,7 @@ class VeloraServer {
   const std::string& Location() const { return location_; }
   void UseLocation(const std::string& location) { location_ = location; }
   int Port() const { return port_; }
+  pid_t Pid() const { return pid_; }
   std::string PortText() const { return std::to_string(port_); }
   const std::string& Folder() const { return folder_; }
   const std::string& Error() const { return error_; }
