@@ -1,0 +1,196 @@
+// Parameter conversion from text sources: SQL_C_CHAR (and SQL_C_DEFAULT
+// read as text) and UTF-16LE text made UTF-8.
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+
+#include "base/Alloc.h"
+#include "convert/Decimal.h"
+#include "convert/ParameterJob.h"
+
+namespace paramjob {
+
+namespace {
+
+// Optional sign and decimal digits (none reads as 0). False for anything
+// else; *overflow when the magnitude passes 64 bits.
+bool ReadWhole(const char* t, uint32_t n, Whole* w, bool* overflow) {
+  w->negative = false;
+  w->magnitude = 0;
+  *overflow = false;
+  uint32_t i = 0;
+  if (n > 0 && (t[0] == '-' || t[0] == '+')) {
+    w->negative = t[0] == '-';
+    i = 1;
+    if (n == 1) return false;
+  }
+  for (; i < n; ++i) {
+    if (t[i] < '0' || t[i] > '9') return false;
+    const uint64_t digit = static_cast<uint64_t>(t[i] - '0');
+    if (w->magnitude > (UINT64_MAX - digit) / 10) *overflow = true;
+    w->magnitude = w->magnitude * 10 + digit;
+  }
+  return true;
+}
+
+bool OnlyNumberCharacters(const char* t, uint32_t n) {
+  for (uint32_t i = 0; i < n; ++i) {
+    const char ch = t[i];
+    if (!((ch >= '0' && ch <= '9') || ch == '+' || ch == '-' || ch == '.')) return false;
+  }
+  return true;
+}
+
+bool ReadDouble(const char* t, uint32_t n, double* v) {
+  Decimal d;
+  if (!ParseDecimalText(t, n, &d)) return false;
+  *v = DecimalToDouble(d);
+  return true;
+}
+
+// Reads a field at positions first..last of t (those before n) as the C
+// text-to-int conversion does: an optional sign and the digits that follow.
+int Field(const char* t, uint32_t n, uint32_t first, uint32_t last) {
+  int sign = 1, v = 0;
+  uint32_t i = first;
+  if (i < n && i <= last && (t[i] == '-' || t[i] == '+')) sign = t[i++] == '-' ? -1 : 1;
+  for (; i <= last && i < n && t[i] >= '0' && t[i] <= '9'; ++i) v = v * 10 + (t[i] - '0');
+  return sign * v;
+}
+
+// UTF-16LE to UTF-8 (a lone surrogate becomes U+FFFD), in a new block.
+char* Utf8FromWide(const uint8_t* w, uint32_t bytes, uint32_t* length) {
+  const uint32_t units = bytes / 2;
+  char* out = static_cast<char*>(VelAlloc(static_cast<std::size_t>(units) * 3 + 1));
+  if (out == nullptr) return nullptr;
+  uint32_t o = 0;
+  for (uint32_t i = 0; i < units; ++i) {
+    uint32_t c = static_cast<uint32_t>(w[2 * i] | (w[2 * i + 1] << 8));
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < units) {
+      const uint32_t low = static_cast<uint32_t>(w[2 * i + 2] | (w[2 * i + 3] << 8));
+      if (low >= 0xDC00 && low < 0xE000) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        ++i;
+      }
+    }
+    if (c >= 0xD800 && c < 0xE000) c = 0xFFFD;
+    if (c < 0x80) {
+      out[o++] = static_cast<char>(c);
+    } else if (c < 0x800) {
+      out[o++] = static_cast<char>(0xC0 | (c >> 6));
+      out[o++] = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out[o++] = static_cast<char>(0xE0 | (c >> 12));
+      out[o++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out[o++] = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out[o++] = static_cast<char>(0xF0 | (c >> 18));
+      out[o++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out[o++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out[o++] = static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  *length = o;
+  return out;
+}
+
+}  // namespace
+
+ParamOutcome FromText(Job& j, bool fromDefault) {
+  const char* t = j.text;
+  uint32_t n = j.length;
+  switch (j.sql->form) {
+    case SqlForm::kText:
+      return Done(j.out->SetText(t, n));
+    case SqlForm::kBinary:
+      return Done(j.out->SetBytes(t, n));
+    default:
+      break;
+  }
+  // Numbers, dates and times end at a NUL.
+  const void* nul = std::memchr(t, 0, n);
+  if (nul != nullptr) n = static_cast<uint32_t>(static_cast<const char*>(nul) - t);
+  Whole w;
+  bool overflow = false;
+  double v = 0;
+  switch (j.sql->code) {
+    case SQL_INTEGER:
+    case SQL_SMALLINT:
+    case SQL_TINYINT:
+      if (!ReadWhole(t, n, &w, &overflow)) return kParamNonNumeric;
+      if (overflow) return kParamDataOutOfRange;
+      return PutInteger(j, w, 0);
+    case SQL_BIT: {
+      if (ReadWhole(t, n, &w, &overflow) && n > 0 && t[0] >= '0' && t[0] <= '9') {
+        if (overflow || w.magnitude > 1) return kParamBitOutOfRange;
+        v = static_cast<double>(w.magnitude);
+      } else if (!OnlyNumberCharacters(t, n) || !ReadDouble(t, n, &v) || !(v >= 0 && v < 2)) {
+        return kParamBitOutOfRange;
+      }
+      if (v != 0 && v != 1) return kParamBitFraction;
+      uint8_t b = static_cast<uint8_t>(v);
+      return PutForm(j, &b, 1);
+    }
+    case SQL_REAL:
+    case SQL_FLOAT:
+    case SQL_DOUBLE: {
+      if (!OnlyNumberCharacters(t, n) || !ReadDouble(t, n, &v)) return kParamNonNumeric;
+      if (j.sql->code != SQL_REAL) return PutForm(j, &v, 8);
+      if (std::fabs(v) > FLT_MAX) return kParamDataOutOfRange;
+      float f = static_cast<float>(v);
+      return PutForm(j, &f, 4);
+    }
+    case SQL_BIGINT: {
+      if (n - (n > 0 && t[0] == '-' ? 1 : 0) > 20) return kParamDataTruncated;
+      if (!ReadWhole(t, n, &w, &overflow)) return fromDefault ? kParamNotNumeric : kParamNonNumeric;
+      if (overflow) return kParamDataOutOfRange;
+      return PutBigInt(j, w, false);
+    }
+    case SQL_DATE: {
+      if (n >= 11) return kParamDateText;
+      uint16_t form[3] = {static_cast<uint16_t>(Field(t, n, 0, 3)),
+                          static_cast<uint16_t>(Field(t, n, 5, 6)),
+                          static_cast<uint16_t>(Field(t, n, 8, 9))};
+      return PutForm(j, form, sizeof form);
+    }
+    case SQL_TIME: {
+      if (n >= 10) return kParamTimeText;
+      uint16_t form[3] = {static_cast<uint16_t>(Field(t, n, 0, 1)),
+                          static_cast<uint16_t>(Field(t, n, 3, 4)),
+                          static_cast<uint16_t>(Field(t, n, 6, 7))};
+      return PutForm(j, form, sizeof form);
+    }
+    case SQL_TIMESTAMP: {
+      static const uint32_t kAt[6][2] = {{0, 3}, {5, 6}, {8, 9}, {11, 12}, {14, 15}, {17, 18}};
+      uint8_t form[16] = {};
+      for (int f = 0; f < 6; ++f) {
+        const uint16_t field = static_cast<uint16_t>(Field(t, n, kAt[f][0], kAt[f][1]));
+        std::memcpy(form + 2 * f, &field, 2);
+      }
+      // The digits after the point are a fraction of a second in
+      // nanoseconds: ".5" is 500000000.
+      uint32_t fraction = 0;
+      int digits = 0;
+      for (uint32_t i = 20; i < n && digits < 9 && t[i] >= '0' && t[i] <= '9'; ++i, ++digits)
+        fraction = fraction * 10 + static_cast<uint32_t>(t[i] - '0');
+      for (; digits > 0 && digits < 9; ++digits) fraction *= 10;
+      std::memcpy(form + 12, &fraction, 4);
+      return PutForm(j, form, sizeof form);
+    }
+    default:  // NUMERIC, DECIMAL
+      return PutNumeric(j, t, n);
+  }
+}
+
+ParamOutcome FromWide(Job& j) {
+  uint32_t n = 0;
+  char* text = Utf8FromWide(reinterpret_cast<const uint8_t*>(j.in.data), j.length, &n);
+  if (text == nullptr) return kParamMemory;
+  j.text = text;
+  j.length = n;
+  const ParamOutcome outcome = FromText(j, false);
+  VelFree(text);
+  return outcome;
+}
+
+}  // namespace paramjob
