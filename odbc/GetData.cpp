@@ -28,7 +28,7 @@ SQLRETURN GetData(Statement* stmt, SQLUSMALLINT icol, const TransferTarget& targ
   // A value under way that has been returned whole answers without asking
   // the server again.
   GetDataPosition* position = stmt->cursor.Position();
-  if (position->Covers(icol, target.fCType) && position->finished) {
+  if (position->Covers(icol, target.fCType) && position->Finished()) {
     value->SetMark(ColumnValue::kReadByGetData);
     return SQL_NO_DATA_FOUND;
   }
@@ -54,12 +54,12 @@ SQLRETURN GetData(Statement* stmt, SQLUSMALLINT icol, const TransferTarget& targ
   if (element->Column() != icol) return VEL_POST(stmt, SQL_ERROR, kDiagInvalidReply);
   value->SetMark(ColumnValue::kReadByGetData);
   SQLRETURN result = TransferValue(stmt, value, element, target, icol, position);
-  if (position->Covers(icol, target.fCType) && !position->finished && position->offset > 0) {
+  if (position->Covers(icol, target.fCType) && !position->Finished() && position->Offset() > 0) {
     // Kept as it arrived, taken off the reply: the column value is still
     // loaded from it, so the next piece neither asks nor loads again.
     request.ReplyBody().Unlink(element);
     value->data = element;
-    position->loadedFrom = element;
+    position->SetLoadedFrom(element);
   }
   return result;
 }

@@ -66,17 +66,17 @@ void TraceFinal(SQLSMALLINT cType, const void* rgbValue, SQLLEN cbValueMax, SQLL
   TraceDump("GetDataFinal", rgbValue, shown);
 }
 
-// Copies the piece of a value under way that starts at position->offset
+// Copies the piece of a value under way that starts at the position's offset
 // from source, which holds the first valid bytes of the value's converted
 // form (total bytes long): held bytes, then NULs. Advances position.
 SQLRETURN CopyPiece(Statement* stmt, SQLSMALLINT cType, const char* source, uint64_t held,
                     uint64_t valid, uint64_t total, const TransferTarget& target,
                     GetDataPosition* position) {
   const bool text = cType == SQL_C_CHAR;
-  const uint64_t offset = position->offset;
+  const uint64_t offset = position->Offset();
   const uint64_t room = Room(target);
   if (total <= offset) {
-    position->finished = true;
+    position->Finish();
     return SQL_NO_DATA_FOUND;
   }
   const uint64_t remaining = total - offset;
@@ -100,14 +100,12 @@ SQLRETURN CopyPiece(Statement* stmt, SQLSMALLINT cType, const char* source, uint
     if (text) out[piece] = '\0';
   }
   if (target.pcbValue != nullptr) *target.pcbValue = static_cast<SQLLEN>(remaining);
-  position->total = total;
   SQLRETURN rc = SQL_SUCCESS;
   if (cut) {
-    position->offset = offset + piece;
+    position->Advance(offset + piece, total);
     rc = VEL_POST(stmt, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated);
   } else {
-    position->offset = total;
-    position->finished = true;
+    position->Advance(total, total);
   }
   // What this call wrote: the piece and, for characters, its NUL.
   TraceFinal(cType, target.rgbValue, target.cbValueMax, static_cast<SQLLEN>(piece + (text ? 1 : 0)),
@@ -129,8 +127,8 @@ SQLRETURN ContinuePiece(Statement* stmt, ColumnValue* value, SQLSMALLINT cType,
     return CopyPiece(stmt, cType, held, heldLength, valueLength, valueLength, target, position);
   }
 
-  uint64_t scratchSize = position->offset + Room(target);
-  const uint64_t whole = position->total + (text ? 1 : 0);
+  uint64_t scratchSize = position->Offset() + Room(target);
+  const uint64_t whole = position->Total() + (text ? 1 : 0);
   if (scratchSize > whole) scratchSize = whole;
   if (scratchSize == 0) scratchSize = 1;
   char local[1024];
@@ -167,19 +165,17 @@ SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElem
   const bool piecewise = position != nullptr && IsPiecewise(cType);
   if (position != nullptr) {
     if (piecewise && position->Covers(icol, target.fCType)) {
-      if (position->finished) return SQL_NO_DATA_FOUND;
+      if (position->Finished()) return SQL_NO_DATA_FOUND;
+    } else if (piecewise) {
+      position->Start(icol, target.fCType);
     } else {
       position->Reset();
-      if (piecewise) {
-        position->column = icol;
-        position->cType = target.fCType;
-      }
     }
   }
 
   if (element->IsNull()) {
     if (target.pcbValue != nullptr) *target.pcbValue = SQL_NULL_DATA;
-    if (piecewise) position->finished = true;
+    if (piecewise) position->Finish();
     return SQL_SUCCESS;
   }
 
@@ -190,10 +186,10 @@ SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElem
 
   // A later piece of a held value finds the value still loaded from it:
   // reading a long value in pieces then copies it once, not once a piece.
-  const bool stillLoaded = piecewise && position->offset > 0 && element == value->data &&
-                           position->loadedFrom == element;
+  const bool stillLoaded = piecewise && position->Offset() > 0 && element == value->data &&
+                           position->LoadedFrom() == element;
   if (!stillLoaded) {
-    if (piecewise) position->loadedFrom = nullptr;
+    if (piecewise) position->SetLoadedFrom(nullptr);
     int loaded = value->Load(element->Data(), element->Length());
     if (loaded == kLoadNoMemory) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
     if (loaded != kLoadDone) {
@@ -201,10 +197,10 @@ SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElem
       // reply is malformed.
       return VEL_POST(stmt, SQL_ERROR, kDiagInvalidReply);
     }
-    if (piecewise && element == value->data) position->loadedFrom = element;
+    if (piecewise && element == value->data) position->SetLoadedFrom(element);
   }
 
-  if (piecewise && position->offset > 0) {
+  if (piecewise && position->Offset() > 0) {
     return ContinuePiece(stmt, value, cType, target, position);
   }
 
@@ -214,14 +210,14 @@ SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElem
   TraceFinal(cType, target.rgbValue, target.cbValueMax, length, result);
 
   if (piecewise) {
-    position->total = length > 0 ? static_cast<uint64_t>(length) : 0;
+    const uint64_t total = length > 0 ? static_cast<uint64_t>(length) : 0;
     if (result == kConversionDone) {
-      position->offset = position->total;
-      position->finished = true;
+      position->Advance(total, total);
     } else if (result == kConversionTruncated && Room(target) > 0) {
       // What this call returned; a call without a buffer returned nothing.
-      position->offset = Room(target) - (cType == SQL_C_CHAR ? 1 : 0);
-      if (position->offset >= position->total) position->finished = true;
+      position->Advance(Room(target) - (cType == SQL_C_CHAR ? 1 : 0), total);
+    } else {
+      position->Measure(total);
     }
   }
   return MapResult(stmt, result);

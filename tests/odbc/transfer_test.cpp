@@ -189,7 +189,7 @@ TEST_F(TransferTest, HeldValueIsLoadedOnceForAllItsPieces) {
   position_.Reset();
   ASSERT_EQ(kInfo, piece(&position_));
   SetAllocFailOnce(0);
-  position_.loadedFrom = nullptr;  // as after a failed load
+  position_.SetLoadedFrom(nullptr);  // as after a failed load
   EXPECT_EQ(kErr, piece(&position_));
   ResetAllocFailure();
   EXPECT_EQ(kInfo, piece(&position_));
