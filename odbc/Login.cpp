@@ -323,16 +323,21 @@ static void TraceConnectString(const char* cut, const char* text) {
   Trace('A', 2, "szConnStrOut=%s[%s]", cut, masked ? shown.TextOrEmpty() : "<no memory to show>");
 }
 
-int DriverConnectWorker(Connection* c, HWND hwnd, const SQLCHAR* in, SQLSMALLINT cbIn, SQLCHAR* out,
-                        SQLSMALLINT cbOutMax, SQLSMALLINT* pcbOut) {
+int DriverConnectText(Connection* c, HWND hwnd, const SQLCHAR* in, SQLSMALLINT cbIn,
+                      SQLSMALLINT cbOutMax, String* output) {
   if (c->LoggedIn()) return VEL_POST(c, SQL_ERROR, kDiagConnectionInUse);
   if (!ValidLength(cbIn) || cbOutMax < 0) return VEL_POST(c, SQL_ERROR, kDiagInvalidLength);
   String input;
   if (!input.SetString(reinterpret_cast<const char*>(in), cbIn)) {
     return VEL_POST(c, SQL_ERROR, kDiagMemory);
   }
+  return ParseConnectString(c, hwnd, input, output);
+}
+
+int DriverConnectWorker(Connection* c, HWND hwnd, const SQLCHAR* in, SQLSMALLINT cbIn, SQLCHAR* out,
+                        SQLSMALLINT cbOutMax, SQLSMALLINT* pcbOut) {
   String output;
-  const int rc = ParseConnectString(c, hwnd, input, &output);
+  const int rc = DriverConnectText(c, hwnd, in, cbIn, cbOutMax, &output);
   if (rc == SQL_ERROR || rc == SQL_NO_DATA_FOUND) return rc;
   if (pcbOut) *pcbOut = static_cast<SQLSMALLINT>(output.Length());
   char* target = reinterpret_cast<char*>(out);

@@ -35,8 +35,7 @@ int SetCursorNameWorker(Statement* s, const SQLCHAR* cursor, SQLSMALLINT cbCurso
   return Outcome(s, rc, status);
 }
 
-int GetCursorNameWorker(Statement* s, SQLCHAR* cursor, SQLSMALLINT cbCursorMax,
-                        SQLSMALLINT* pcbCursor) {
+int GetCursorNameText(Statement* s, String* name) {
   s->cursor.MarkNamed();
   GetCursorNameRequest request;
   if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
@@ -44,7 +43,17 @@ int GetCursorNameWorker(Statement* s, SQLCHAR* cursor, SQLSMALLINT cbCursorMax,
   int status = kStatusCommunicationFailure;
   const int rc = s->Exchange(&request, &status);
   if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);
-  const String& name = request.Get<CursorNameElement>()->value;
+  if (!name->SetString(request.Get<CursorNameElement>()->value)) {
+    return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  }
+  return SQL_SUCCESS;
+}
+
+int GetCursorNameWorker(Statement* s, SQLCHAR* cursor, SQLSMALLINT cbCursorMax,
+                        SQLSMALLINT* pcbCursor) {
+  String name;
+  const int rc = GetCursorNameText(s, &name);
+  if (rc != SQL_SUCCESS) return rc;
   if (pcbCursor) *pcbCursor = static_cast<SQLSMALLINT>(name.Length());
   if (CopyOutput(name.TextOrEmpty(), name.Length(), reinterpret_cast<char*>(cursor), cbCursorMax)) {
     return SQL_SUCCESS;

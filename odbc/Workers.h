@@ -35,6 +35,11 @@ int ConnectWorker(Connection* c, const SQLCHAR* dsn, SQLSMALLINT cbDSN, const SQ
                   SQLSMALLINT cbUID, const SQLCHAR* auth, SQLSMALLINT cbAuth);
 int DriverConnectWorker(Connection* c, HWND hwnd, const SQLCHAR* in, SQLSMALLINT cbIn, SQLCHAR* out,
                         SQLSMALLINT cbOutMax, SQLSMALLINT* pcbOut);
+// DriverConnectWorker up to its output: logs in and sets output to the
+// completed connection string (left empty unless the result is SQL_SUCCESS
+// or SQL_SUCCESS_WITH_INFO).
+int DriverConnectText(Connection* c, HWND hwnd, const SQLCHAR* in, SQLSMALLINT cbIn,
+                      SQLSMALLINT cbOutMax, String* output);
 // Refused ("S1C00"): connecting by browsing is not offered.
 int BrowseConnectWorker(Connection* c, const SQLCHAR* in, SQLSMALLINT cbIn);
 // A successful disconnect closes the socket and frees the statements left
@@ -71,6 +76,8 @@ int ExecDirectWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql);
 int SetCursorNameWorker(Statement* s, const SQLCHAR* cursor, SQLSMALLINT cbCursor);
 int GetCursorNameWorker(Statement* s, SQLCHAR* cursor, SQLSMALLINT cbCursorMax,
                         SQLSMALLINT* pcbCursor);
+// GetCursorNameWorker up to its output: the name in *name.
+int GetCursorNameText(Statement* s, String* name);
 int RowCountWorker(Statement* s, SQLLEN* pcrow);
 // SQL_NO_DATA_FOUND, having closed the cursor of a statement with a result
 // set; SQL_ERROR when that close fails.
