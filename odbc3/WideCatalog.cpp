@@ -1,6 +1,6 @@
 // Exports: the wide-character forms of the catalog functions and of
 // SQLGetTypeInfo. Each text is converted and handed to the worker of the
-// ANSI function; the refused ones are refused as there.
+// ANSI function; the ones without a worker are refused as there.
 #include "base/Trace.h"
 #include "handles/Frame.h"
 #include "handles/Statement.h"
@@ -116,7 +116,7 @@ VEL_EXPORT SQLRETURN SQLPrimaryKeysW(SQLHSTMT hstmt, SQLWCHAR* szTableQualifier,
   Trace('A', 2, "SQLPrimaryKeysW: hstmt=0x%08lx", HandleValue(hstmt));
   const SQLWCHAR* const in[] = {szTableQualifier, szTableOwner, szTableName};
   const SQLSMALLINT units[] = {cbTableQualifier, cbTableOwner, cbTableName};
-  VEL_WIDE_CATALOG_CALL(Refuse(s, kDiagPrimaryKeysUnimplemented));
+  VEL_WIDE_CATALOG_CALL(PrimaryKeysWorker(s, texts));
 }
 
 VEL_EXPORT SQLRETURN SQLForeignKeysW(SQLHSTMT hstmt, SQLWCHAR* szPkTableQualifier,
@@ -131,7 +131,7 @@ VEL_EXPORT SQLRETURN SQLForeignKeysW(SQLHSTMT hstmt, SQLWCHAR* szPkTableQualifie
                                 szFkTableQualifier, szFkTableOwner, szFkTableName};
   const SQLSMALLINT units[] = {cbPkTableQualifier, cbPkTableOwner, cbPkTableName,
                                cbFkTableQualifier, cbFkTableOwner, cbFkTableName};
-  VEL_WIDE_CATALOG_CALL(Refuse(s, kDiagForeignKeysUnimplemented));
+  VEL_WIDE_CATALOG_CALL(ForeignKeysWorker(s, texts));
 }
 
 VEL_EXPORT SQLRETURN SQLProceduresW(SQLHSTMT hstmt, SQLWCHAR* szProcQualifier,
