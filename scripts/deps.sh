@@ -3,7 +3,8 @@
 #   deps.sh demo   what ./scripts/demo.sh builds and runs: compiler, CMake,
 #                  unixODBC, SQLite, OpenSSL, libpq and libcrypt headers
 #   deps.sh test   (the default) also what ./scripts/test.sh needs:
-#                  GoogleTest, clang, PostgreSQL, the client languages,
+#                  GoogleTest, clang, PostgreSQL, the client languages
+#                  (Node.js with npm too),
 #                  lintian and man-db for the packages, and for the
 #                  Windows DLL the mingw-w64 cross compiler, 32-bit Wine
 #                  and Xvfb (i386 packages: only then is the i386
@@ -13,7 +14,7 @@ purpose=${1:-test}
 demo=(cmake g++ make pkg-config unixodbc unixodbc-dev odbcinst libsqlite3-dev sqlite3 libpq-dev
       libcrypt-dev libssl-dev openssl)
 test=(libgtest-dev googletest postgresql postgresql-client patch clang clang-format libclang-rt-14-dev
-      python3 python3-pyodbc perl libdbd-odbc-perl php-cli php-odbc r-cran-rodbc dpkg-dev lintian man-db
+      python3 python3-pyodbc perl libdbd-odbc-perl php-cli php-odbc r-cran-rodbc nodejs dpkg-dev lintian man-db
       g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth fonts-wine)
 case "$purpose" in
   demo) packages=("${demo[@]}") ;;
@@ -24,6 +25,9 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
+# npm builds the Node.js client test's odbc package from source; some
+# Node.js packages carry it, Debian's has it apart.
+if [[ $purpose == test ]] && ! command -v npm >/dev/null; then missing+=(npm); fi
 if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive

@@ -1,0 +1,45 @@
+// Node.js's npm package odbc against the Unicode driver: connect, a query
+// with parameters, non-ASCII text both ways, a transaction rolled back and
+// one committed. Run by node_client.sh under run_with_server.sh, which sets
+// VELORA_DSN.
+const odbc = require('odbc');
+
+const TEXT = 'h\u00e9llo \u65e5\u672c \u{1F600}';
+const failures = [];
+function check(what, got, want) {
+  const g = JSON.stringify(got);
+  const w = JSON.stringify(want);
+  if (g !== w) failures.push(`${what}: got ${g}, want ${w}`);
+}
+
+async function main() {
+  const conn = await odbc.connect(`DSN=${process.env.VELORA_DSN}`);
+  await conn.query('CREATE TABLE node_t (id INTEGER PRIMARY KEY, t VARCHAR(100))');
+  await conn.query('INSERT INTO node_t VALUES (?, ?)', [1, TEXT]);
+  await conn.query(`INSERT INTO node_t VALUES (2, '${TEXT}')`);
+  const rows = await conn.query('SELECT id, t FROM node_t WHERE id >= ? ORDER BY id', [1]);
+  check('rows', rows.map((r) => [r.id, r.t]), [[1, TEXT], [2, TEXT]]);
+  check('bytes', Buffer.from(rows[0].t, 'utf8').toString('hex'), Buffer.from(TEXT, 'utf8').toString('hex'));
+  check('columns', rows.columns.map((c) => c.name), ['id', 't']);
+
+  await conn.beginTransaction();
+  await conn.query('INSERT INTO node_t VALUES (?, ?)', [3, 'dropped']);
+  await conn.rollback();
+  await conn.beginTransaction();
+  await conn.query('INSERT INTO node_t VALUES (?, ?)', [4, 'kept']);
+  await conn.commit();
+  const ids = await conn.query('SELECT id FROM node_t ORDER BY id');
+  check('transactions', ids.map((r) => r.id), [1, 2, 4]);
+  await conn.close();
+}
+
+main().then(
+  () => {
+    for (const f of failures) console.log(f);
+    process.exit(failures.length ? 1 : 0);
+  },
+  (e) => {
+    console.log(`FAIL ${e.message} ${JSON.stringify(e.odbcErrors || [])}`);
+    process.exit(1);
+  },
+);

@@ -1,0 +1,61 @@
+#!/usr/bin/python3
+# pyodbc with its default settings (no setdecoding/setencoding) against the
+# Unicode driver: text with an accent, CJK and an emoji round-trips byte for
+# byte as parameters and as literals, in a UTF-8 and (in a child) in the C
+# locale; fast_executemany inserts 10,000 rows correctly; the catalog calls
+# work. Run by run_with_server.sh, which sets VELORA_DSN and a UTF-8 locale.
+import os
+import subprocess
+import sys
+
+import pyodbc
+
+TEXT = "h\u00e9llo \u65e5\u672c \U0001F600"
+failures = []
+
+
+def check(what, got, want):
+    if got != want:
+        failures.append(f"{what}: got {got!r}, want {want!r}")
+
+
+def checks(cur, tag):
+    t, m = f"uni_{tag}", f"many_{tag}"
+    cur.execute(f"CREATE TABLE {t} (id INTEGER PRIMARY KEY, t VARCHAR(100))")
+    cur.execute(f"INSERT INTO {t} VALUES (1, ?)", TEXT)
+    cur.execute(f"INSERT INTO {t} VALUES (2, '{TEXT}')")
+    check("rows", [(r[0], r[1].encode()) for r in cur.execute(f"SELECT id, t FROM {t} ORDER BY id")],
+          [(1, TEXT.encode()), (2, TEXT.encode())])
+    check("literal", cur.execute(f"SELECT '{TEXT}'").fetchone()[0], TEXT)
+    check("parameter", [r[0] for r in cur.execute(f"SELECT id FROM {t} WHERE t = ? ORDER BY id", TEXT)], [1, 2])
+    check("length", cur.execute(f"SELECT length(t) FROM {t} WHERE id = 1").fetchone()[0], len(TEXT))
+    check("name", cur.execute(f"SELECT t AS \"{TEXT}\" FROM {t}").description[0][0], TEXT)
+    cur.execute(f"CREATE TABLE {m} (id INTEGER, t VARCHAR(40))")
+    cur.fast_executemany = True
+    cur.executemany(f"INSERT INTO {m} VALUES (?, ?)", [(i, f"r{i}\u00e9") for i in range(10000)])
+    check("many", tuple(cur.execute(f"SELECT COUNT(*), SUM(id), COUNT(DISTINCT t), MAX(t) FROM {m}").fetchone()),
+          (10000, 49995000, 10000, "r9999\u00e9"))
+    check("tables", [r.table_name for r in cur.tables(table=t)], [t])
+    check("columns", [(r.column_name, r.ordinal_position) for r in cur.columns(table=t)], [("id", 1), ("t", 2)])
+    check("type info", [(r.type_name, r.column_size) for r in cur.getTypeInfo(pyodbc.SQL_INTEGER)][:1],
+          [("INTEGER", 10)])
+    check("primary keys", [(r.column_name, r.key_seq) for r in cur.primaryKeys(t)], [("id", 1)])
+
+
+def main():
+    tag = "c" if "--child" in sys.argv else "utf8"
+    try:
+        checks(pyodbc.connect(f"DSN={os.environ['VELORA_DSN']}", autocommit=True).cursor(), tag)
+    except (pyodbc.Error, AttributeError) as e:
+        failures.append(f"{tag}: {e}")
+    if tag == "utf8":
+        child = subprocess.run([sys.executable, __file__, "--child"], env=dict(os.environ, LC_ALL="C", LANG="C"),
+                               capture_output=True, text=True, errors="backslashreplace")
+        failures.extend(f"C locale: {line}" for line in (child.stdout + child.stderr).splitlines())
+    for f in failures:
+        print(f.encode("ascii", "backslashreplace").decode())
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
