@@ -101,8 +101,10 @@ TEST_F(Library, DiagnosticRecordsAndFields) {
   const struct {
     SQLSMALLINT field;
     std::string text;
-  } rows[] = {{SQL_DIAG_SQLSTATE, "HY009"},       {SQL_DIAG_CLASS_ORIGIN, "ISO 9075"},
-              {SQL_DIAG_SUBCLASS_ORIGIN, "ODBC 3.0"}, {SQL_DIAG_CONNECTION_NAME, ""},
+  } rows[] = {{SQL_DIAG_SQLSTATE, "HY009"},
+              {SQL_DIAG_CLASS_ORIGIN, "ISO 9075"},
+              {SQL_DIAG_SUBCLASS_ORIGIN, "ODBC 3.0"},
+              {SQL_DIAG_CONNECTION_NAME, ""},
               {SQL_DIAG_SERVER_NAME, ""}};
   for (const auto& r : rows) {
     SQLCHAR text[32] = "x";
@@ -132,9 +134,12 @@ TEST_F(Library, InformationAndFunctionsWithoutASession) {
   const struct {
     SQLUSMALLINT id;
     const char* name;
-  } rows[] = {{SQL_API_SQLALLOCHANDLE, "SQLAllocHandle"}, {SQL_API_SQLGETDIAGREC, "SQLGetDiagRec"},
-              {SQL_API_SQLCONNECT, "SQLConnect"},         {SQL_API_SQLSETPARAM, "SQLSetParam"},
-              {SQL_API_SQLBULKOPERATIONS, "SQLBulkOperations"}, {SQL_API_SQLCOPYDESC, "SQLCopyDesc"}};
+  } rows[] = {{SQL_API_SQLALLOCHANDLE, "SQLAllocHandle"},
+              {SQL_API_SQLGETDIAGREC, "SQLGetDiagRec"},
+              {SQL_API_SQLCONNECT, "SQLConnect"},
+              {SQL_API_SQLSETPARAM, "SQLSetParam"},
+              {SQL_API_SQLBULKOPERATIONS, "SQLBulkOperations"},
+              {SQL_API_SQLCOPYDESC, "SQLCopyDesc"}};
   for (const auto& r : rows) {
     const bool exported = dlsym(lib_, r.name) != nullptr;
     EXPECT_EQ(exported, SQL_FUNC_EXISTS(all, r.id) != 0) << r.name;
