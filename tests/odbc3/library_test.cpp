@@ -151,4 +151,47 @@ TEST_F(Library, InformationAndFunctionsWithoutASession) {
   Fn<decltype(SQLFreeHandle)>("SQLFreeHandle")(SQL_HANDLE_DBC, dbc);
 }
 
+// Connection attributes before a session: the defaults the driver keeps,
+// read-only ones, the catalog text by length and cut to the buffer.
+TEST_F(Library, ConnectionAttributesWithoutASession) {
+  auto set = Fn<decltype(SQLSetConnectAttr)>("SQLSetConnectAttr");
+  auto get = Fn<decltype(SQLGetConnectAttr)>("SQLGetConnectAttr");
+  SQLHDBC dbc = nullptr;
+  ASSERT_EQ(SQL_SUCCESS, SetEnv(SQL_ATTR_ODBC_VERSION, SQL_OV_ODBC3));
+  ASSERT_EQ(SQL_SUCCESS, Fn<decltype(SQLAllocHandle)>("SQLAllocHandle")(SQL_HANDLE_DBC, env_, &dbc));
+  const struct {
+    SQLINTEGER attribute;
+    SQLULEN value;
+    std::string record;  // of the set; its value is read back when it succeeds
+  } rows[] = {{SQL_ATTR_CONNECTION_DEAD, SQL_CD_TRUE, "HY092"},
+              {SQL_ATTR_METADATA_ID, SQL_TRUE, "HYC00"},
+              {SQL_ATTR_METADATA_ID, SQL_FALSE, ""},
+              {SQL_ATTR_CONNECTION_TIMEOUT, 0, ""},
+              {SQL_ATTR_ANSI_APP, SQL_AA_FALSE, "HY092"},
+              {SQL_ATTR_AUTOCOMMIT, SQL_AUTOCOMMIT_OFF, ""},
+              {SQL_ATTR_LOGIN_TIMEOUT, 7, ""},
+              {SQL_ATTR_TXN_ISOLATION, SQL_TXN_SERIALIZABLE, ""}};
+  for (const auto& r : rows) {
+    const SQLRETURN rc = set(dbc, r.attribute, reinterpret_cast<SQLPOINTER>(r.value), 0);
+    EXPECT_EQ(r.record.empty() ? SQL_SUCCESS : SQL_ERROR, rc) << r.attribute;
+    EXPECT_EQ(r.record, Record(SQL_HANDLE_DBC, dbc, 1).substr(0, r.record.size())) << r.attribute;
+    SQLUINTEGER value = static_cast<SQLUINTEGER>(r.value);
+    EXPECT_TRUE(rc != SQL_SUCCESS || get(dbc, r.attribute, &value, 0, nullptr) == SQL_SUCCESS);
+    EXPECT_EQ(r.value, value) << r.attribute;
+  }
+  SQLUINTEGER dead = 0;
+  EXPECT_EQ(SQL_SUCCESS, get(dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr));
+  EXPECT_EQ(SQL_CD_TRUE, dead);  // never connected
+  SQLCHAR catalog[8] = {0};
+  SQLINTEGER length = 0;
+  EXPECT_EQ(SQL_SUCCESS, set(dbc, SQL_ATTR_CURRENT_CATALOG, (SQLPOINTER) "mainly", 4));
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, get(dbc, SQL_ATTR_CURRENT_CATALOG, catalog, 3, &length));
+  EXPECT_STREQ("ma", reinterpret_cast<char*>(catalog));
+  EXPECT_EQ(4, length);
+  EXPECT_EQ("01004", Record(SQL_HANDLE_DBC, dbc, 1).substr(0, 5));
+  EXPECT_EQ(SQL_SUCCESS, get(dbc, SQL_ATTR_CURRENT_CATALOG, catalog, sizeof catalog, &length));
+  EXPECT_STREQ("main", reinterpret_cast<char*>(catalog));
+  Fn<decltype(SQLFreeHandle)>("SQLFreeHandle")(SQL_HANDLE_DBC, dbc);
+}
+
 }  // namespace
