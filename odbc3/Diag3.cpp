@@ -63,15 +63,14 @@ VEL_EXPORT SQLRETURN SQLGetDiagRec(SQLSMALLINT fHandleType, SQLHANDLE handle, SQ
   return TraceReturnCode(PutText(message, szErrorMsg, cbErrorMsgMax, pcbErrorMsg));
 }
 
-VEL_EXPORT SQLRETURN SQLGetDiagField(SQLSMALLINT fHandleType, SQLHANDLE handle,
-                                     SQLSMALLINT iRecord, SQLSMALLINT fDiagField,
-                                     SQLPOINTER rgbDiagInfo, SQLSMALLINT cbDiagInfoMax,
-                                     SQLSMALLINT* pcbDiagInfo) {
+VEL_EXPORT SQLRETURN SQLGetDiagField(SQLSMALLINT fHandleType, SQLHANDLE handle, SQLSMALLINT iRecord,
+                                     SQLSMALLINT fDiagField, SQLPOINTER rgbDiagInfo,
+                                     SQLSMALLINT cbDiagInfoMax, SQLSMALLINT* pcbDiagInfo) {
   Trace('A', 2, "SQLGetDiagField: fHandleType=%d, handle=0x%08lx, iRecord=%d, fDiagField=%d",
         fHandleType, HandleValue(handle), iRecord, fDiagField);
   DiagHold hold(fHandleType, handle);
   if (!hold.Found()) return TraceReturnCode(SQL_INVALID_HANDLE);
-  DiagValue value;
+  FieldValue value;
   const int rc = DiagFieldWorker(hold.target, iRecord, fDiagField, &value);
   if (rc != SQL_SUCCESS) return TraceReturnCode(rc);
   if (value.isText) {

@@ -35,7 +35,8 @@ int AllocStatement(SQLHANDLE input, SQLHANDLE* output) {
 
 }  // namespace
 
-VEL_EXPORT SQLRETURN SQLAllocHandle(SQLSMALLINT fHandleType, SQLHANDLE hInput, SQLHANDLE* phOutput) {
+VEL_EXPORT SQLRETURN SQLAllocHandle(SQLSMALLINT fHandleType, SQLHANDLE hInput,
+                                    SQLHANDLE* phOutput) {
   Trace('A', 2, "SQLAllocHandle: fHandleType=%d, hInput=0x%08lx", fHandleType, HandleValue(hInput));
   switch (fHandleType) {
     case SQL_HANDLE_ENV:
