@@ -27,8 +27,9 @@ class WideTest : public ::testing::Test {
     setenv("VELODBC_DIALOG", "none", 1);
     setenv("ODBCSYSINI", "/nonexistent", 1);
     setenv("ODBCINI", "/nonexistent/odbc.ini", 1);
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocEnv(&henv));
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocConnect(henv, &hdbc));
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_ENV, nullptr, &henv));
+    ASSERT_EQ(SQL_SUCCESS, SQLSetEnvAttr(henv, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0));
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_DBC, henv, &hdbc));
     const std::string port = server.PortText();
     in = u"DSN=Wide;Server=127.0.0.1;Service=" + W(port.begin(), port.end()) + u";User=\U0001F600";
   }
@@ -43,12 +44,14 @@ class WideTest : public ::testing::Test {
     EXPECT_EQ(SQL_SUCCESS, SQLAllocStmt(hdbc, &s));
     return s;
   }
-  // The result and the first record (read with SQLErrorW): "rc STATE message".
+  // The result and the first record as an ODBC 3 application reads it:
+  // "rc STATE message".
   static std::string Diag(SQLRETURN rc, SQLHDBC c, SQLHSTMT s) {
-    SQLWCHAR state[6] = {0}, message[256] = {0};
+    SQLCHAR state[6] = {0}, message[256] = {0};
     std::string text = std::to_string(rc);
-    if (SQLErrorW(nullptr, c, s, state, nullptr, message, 256, nullptr) == SQL_SUCCESS) {
-      for (const W& w : {Got(state), Got(message)}) text += " " + std::string(w.begin(), w.end());
+    if (SQLGetDiagRec(s ? SQL_HANDLE_STMT : SQL_HANDLE_DBC, s ? s : c, 1, state, nullptr, message, 256, nullptr) ==
+        SQL_SUCCESS) {
+      text += " " + std::string((char*)state) + " " + (char*)message;
     }
     return text;
   }
@@ -153,10 +156,11 @@ TEST_F(WideTest, LoneSurrogateIsInvalidCharacterValue) {
                              Diag(SQLSetCursorNameW(s, lone + 7, 1), nullptr, s),
                              Diag(SQLNativeSqlW(hdbc, lone, SQL_NTS, nullptr, 0, nullptr), hdbc, nullptr),
                              Diag(SQLConnectW(other, lone, SQL_NTS, nullptr, 0, nullptr, 0), other, nullptr)};
-  for (const std::string& g : got) EXPECT_EQ("-1 22018 [QTX][Velora ODBC Client]invalid UTF-16 text", g);
-  EXPECT_EQ("-1 S1090 [QTX][Velora ODBC Client]invalid string or buffer length",
+  for (const std::string& g : got)
+    EXPECT_EQ("-1 22018 [QTX][Velora ODBC Client]invalid character value: the text is not UTF-16", g);
+  EXPECT_EQ("-1 HY090 [QTX][Velora ODBC Client]invalid string or buffer length",
             Diag(SQLConnectW(other, lone, -5, nullptr, 0, nullptr, 0), other, nullptr));
-  EXPECT_EQ("-1 37000", Diag(SQLExecDirectW(s, lone, 7), nullptr, s).substr(0, 8));
+  EXPECT_EQ("-1 42000", Diag(SQLExecDirectW(s, lone, 7), nullptr, s).substr(0, 8));
   SQLFreeConnect(other);
 }
 
@@ -173,8 +177,8 @@ TEST_F(WideTest, CursorNameAndErrorMessageByCharacters) {
   EXPECT_EQ(u"cur_/5", Got(name) + u"/" + char16_t('0' + length));
   SQLExecDirectW(s, (SQLWCHAR*)kLone, SQL_NTS);
   EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLErrorW(nullptr, nullptr, s, state, nullptr, name, 8, &length));
-  EXPECT_EQ(u"22018 [QTX][V", Got(state) + u" " + Got(name));
-  EXPECT_EQ(44, length);
+  EXPECT_EQ(u"22005 [QTX][V", Got(state) + u" " + Got(name));  // as SQLError: 2.x form
+  EXPECT_EQ(72, length);
   EXPECT_EQ(SQL_NO_DATA_FOUND, SQLErrorW(nullptr, nullptr, s, state, nullptr, name, 0, &length));
   EXPECT_EQ(u"00000", Got(state));
 }
