@@ -80,7 +80,6 @@ TEST_F(WideTest, DriverConnectOutputCountsCharactersAndCutsWhole) {
   ASSERT_EQ(SQL_SUCCESS, SQLDriverConnectW(hdbc, nullptr, P(in), SQL_NTS, out, 300, &length, 0));
   const W whole = Got(out);
   const size_t pair = whole.find(u"User=\U0001F600") + 5;
-  ASSERT_LT(pair, whole.size());
   EXPECT_EQ(whole.size(), size_t(length));
   SQLDisconnect(hdbc);
   const SQLRETURN rc = SQLDriverConnectW(hdbc, nullptr, P(in), SQL_NTS, out, SQLSMALLINT(pair + 2), &length, 0);
@@ -115,23 +114,21 @@ TEST_F(WideTest, NamesCutByCharactersNeverSplitAPair) {
   SQLHSTMT s = Open();
   ASSERT_EQ(SQL_SUCCESS, SQLExecDirectW(s, P(u"SELECT 1 AS \"a\U0001F600b\""), SQL_NTS));
   const struct {
+    bool bytes;  // SQLColAttributesW
     int size;
     SQLRETURN rc;
     W text;
-  } describe[] = {{0, 1, u"-"}, {2, 1, u"a"}, {3, 1, u"a"}, {4, 1, u"a\U0001F600"}, {5, 0, u"a\U0001F600b"}},
-    attribute[] = {
-        {4, 1, u"a"}, {7, 1, u"a"}, {8, 1, u"a\U0001F600"}, {10, 0, u"a\U0001F600b"}, {11, 0, u"a\U0001F600b"}};
-  for (const auto& c : describe) {
+    // clang-format off
+  } cases[] = {{0, 0, 1, u"-"}, {0, 2, 1, u"a"}, {0, 3, 1, u"a"}, {0, 4, 1, u"a\U0001F600"},
+               {0, 5, 0, u"a\U0001F600b"}, {1, 4, 1, u"a"}, {1, 7, 1, u"a"}, {1, 8, 1, u"a\U0001F600"},
+               {1, 10, 0, u"a\U0001F600b"}, {1, 11, 0, u"a\U0001F600b"}};
+  // clang-format on
+  for (const auto& c : cases) {
     SQLWCHAR name[8] = {'-', 0};
-    SQLSMALLINT length = 0;
-    EXPECT_EQ(c.rc, SQLDescribeColW(s, 1, name, SQLSMALLINT(c.size), &length, nullptr, nullptr, nullptr, nullptr));
-    EXPECT_EQ(c.text + u"/4", Got(name) + u"/" + char16_t('0' + length)) << c.size;
-  }
-  for (const auto& c : attribute) {
-    SQLWCHAR name[8] = {'-', 0};
-    SQLSMALLINT length = 0;
-    EXPECT_EQ(c.rc, SQLColAttributesW(s, 1, SQL_COLUMN_NAME, name, SQLSMALLINT(c.size), &length, nullptr));
-    EXPECT_EQ(c.text + u"/8", Got(name) + u"/" + char16_t('0' + length)) << c.size;
+    SQLSMALLINT length = 0, size = SQLSMALLINT(c.size);
+    EXPECT_EQ(c.rc, c.bytes ? SQLColAttributesW(s, 1, SQL_COLUMN_NAME, name, size, &length, nullptr)
+                            : SQLDescribeColW(s, 1, name, size, &length, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(c.text + (c.bytes ? u"/8" : u"/4"), Got(name) + u"/" + char16_t('0' + length)) << c.size;
   }
   SQLLEN type = 0;
   EXPECT_EQ(SQL_SUCCESS, SQLColAttributesW(s, 1, SQL_COLUMN_TYPE, nullptr, 0, nullptr, &type));
