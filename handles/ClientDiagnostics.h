@@ -54,7 +54,6 @@ inline constexpr ClientDiagnostic
   kDiagNonNumeric                       {"22005", 1027, "character data is non-numeric"},
   kDiagNotNumeric                       {"22005", 1027, "could not convert character to numeric"},
   kDiagInvalidConversionRequested       {"22005", 1027, "invalid conversion requested"},
-  kDiagInvalidWideText                  {"22018", 1027, "invalid UTF-16 text"},
   kDiagNoResultSet                      {"24000", 1006, "result set does not exist"},
   kDiagMissingDataSourceName            {"IM007", 3047, "missing data source name"},
   kDiagNullPccol                        {"S1000", 1072, "NULL pointer in argument pccol"},
