@@ -119,8 +119,9 @@ int GetTypeInfoWorker(Statement* s, SQLSMALLINT fSqlType);
 int PrimaryKeysWorker(Statement* s, const String* texts);
 int ForeignKeysWorker(Statement* s, const String* texts);
 
-// SQLGetInfo (odbc/GetInfo.cpp, its table in odbc/InfoTable.cpp).
+// SQLGetInfo (odbc/GetInfo.cpp, its table in odbc/InfoTable.cpp). The
+// ODBC 3.x library (odbc3 true) answers from odbc/InfoTable3.cpp first.
 int GetInfoWorker(Connection* c, SQLUSMALLINT fInfoType, SQLPOINTER rgbInfoValue,
-                  SQLSMALLINT cbInfoValueMax, SQLSMALLINT* pcbInfoValue);
+                  SQLSMALLINT cbInfoValueMax, SQLSMALLINT* pcbInfoValue, bool odbc3 = false);
 
 #endif

@@ -1,0 +1,90 @@
+// The ODBC 3.x library (driver Velora, data source VelWide) through the
+// driver manager, for an application declaring ODBC 3 and one declaring 2:
+// the same session, with each record's SQLSTATE in the application's form.
+#include <string>
+
+#include "integration.h"
+
+namespace {
+
+std::string Field(SQLHSTMT s, SQLSMALLINT field) {
+  SQLCHAR text[64] = {0};
+  SQLSMALLINT length = 0;
+  SQLRETURN rc = SQLGetDiagField(SQL_HANDLE_STMT, s, 1, field, text, sizeof text, &length);
+  return SQL_SUCCEEDED(rc) ? reinterpret_cast<char*>(text) : "rc " + std::to_string(rc);
+}
+
+TEST(Odbc3Library, ServesApplicationsOfBothVersions) {
+  const struct {
+    SQLULEN version;
+    const char *missingTable, *classOrigin, *syntax, *badColumn;
+  } rows[] = {{SQL_OV_ODBC3, "42S02", "ISO 9075", "42000", "07009"},
+              {SQL_OV_ODBC2, "S0002", "ODBC 3.0", "37000", "S1002"}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.version);
+    OdbcConnection c(r.version);
+    ASSERT_TRUE(SQL_SUCCEEDED(c.DriverConnect("DSN=VelWide"))) << c.Diag();
+    SQLCHAR version[16] = {0};
+    EXPECT_EQ(SQL_SUCCESS, SQLGetInfo(c.dbc, SQL_DRIVER_ODBC_VER, version, sizeof version, nullptr));
+    EXPECT_STREQ("03.80", reinterpret_cast<char*>(version));
+
+    SQLHSTMT s = c.Statement();
+    EXPECT_EQ("42", Rows(s, SQLExecDirect(s, (SQLCHAR*)"SELECT 6 * 7", SQL_NTS), {1}));
+    EXPECT_EQ(SQL_ERROR, SQLExecDirect(s, (SQLCHAR*)"SELECT * FROM no_such_table", SQL_NTS));
+    EXPECT_EQ(r.missingTable, Field(s, SQL_DIAG_SQLSTATE)) << Diag(SQL_HANDLE_STMT, s);
+    EXPECT_EQ(r.classOrigin, Field(s, SQL_DIAG_CLASS_ORIGIN));
+    EXPECT_EQ("ODBC 3.0", Field(s, SQL_DIAG_SUBCLASS_ORIGIN));
+    EXPECT_EQ(SQL_ERROR, SQLExecDirect(s, (SQLCHAR*)"SELEC 1", SQL_NTS));
+    EXPECT_EQ(r.syntax, Diag(SQL_HANDLE_STMT, s).substr(0, 5));
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(s, (SQLCHAR*)"SELECT 1", SQL_NTS)));
+    SQLCHAR name[8];
+    EXPECT_EQ(SQL_ERROR, SQLDescribeCol(s, 2, name, sizeof name, nullptr, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(r.badColumn, Diag(SQL_HANDLE_STMT, s).substr(0, 5));
+    SQLFreeHandle(SQL_HANDLE_STMT, s);
+  }
+}
+
+// Attributes, a forward-only cursor by SQLFetchScroll, descriptor fields
+// of a column, and the refusals, each in the application's form.
+TEST(Odbc3Library, AttributesCursorsAndColumns) {
+  const struct {
+    SQLULEN version;
+    const char *notCapable, *fetchType, *noCursor;
+  } rows[] = {{SQL_OV_ODBC3, "HYC00", "HY106", "24000"}, {SQL_OV_ODBC2, "S1C00", "S1106", "24000"}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.version);
+    OdbcConnection c(r.version);
+    SQLUINTEGER dead = 9;
+    ASSERT_TRUE(SQL_SUCCEEDED(c.DriverConnect("DSN=VelWide"))) << c.Diag();
+    EXPECT_EQ(SQL_SUCCESS, SQLGetConnectAttr(c.dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr));
+    EXPECT_EQ(SQL_CD_FALSE, dead);
+    SQLHSTMT s = c.Statement();
+    SQLULEN scrollable = 9;
+    EXPECT_EQ(SQL_SUCCESS, SQLGetStmtAttr(s, SQL_ATTR_CURSOR_SCROLLABLE, &scrollable, 0, nullptr));
+    EXPECT_EQ(SQL_NONSCROLLABLE, scrollable);
+    EXPECT_EQ(SQL_ERROR, SQLSetStmtAttr(s, SQL_ATTR_CURSOR_SCROLLABLE, (SQLPOINTER)SQL_SCROLLABLE, 0));
+    EXPECT_EQ(r.notCapable, Diag(SQL_HANDLE_STMT, s).substr(0, 5));
+    EXPECT_EQ(SQL_SUCCESS, SQLSetStmtAttr(s, SQL_ATTR_MAX_ROWS, (SQLPOINTER)2, 0));
+
+    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(s, (SQLCHAR*)"SELECT 6 * 7 AS answer UNION SELECT 1 UNION SELECT 2", SQL_NTS));
+    SQLCHAR name[16] = {0};
+    SQLLEN count = 0;
+    EXPECT_EQ(SQL_SUCCESS, SQLColAttribute(s, 1, SQL_DESC_NAME, name, sizeof name, nullptr, nullptr));
+    EXPECT_EQ(SQL_SUCCESS, SQLColAttribute(s, 1, SQL_DESC_COUNT, nullptr, 0, nullptr, &count));
+    EXPECT_STREQ("answer", reinterpret_cast<char*>(name));
+    EXPECT_EQ(1, count);
+    EXPECT_EQ(SQL_ERROR, SQLBulkOperations(s, SQL_ADD));
+    EXPECT_EQ(r.notCapable, Diag(SQL_HANDLE_STMT, s).substr(0, 5));
+    EXPECT_EQ(SQL_SUCCESS, SQLFetchScroll(s, SQL_FETCH_NEXT, 0));
+    EXPECT_EQ(SQL_ERROR, SQLFetchScroll(s, SQL_FETCH_FIRST, 0));
+    EXPECT_EQ(r.fetchType, Diag(SQL_HANDLE_STMT, s).substr(0, 5));
+    EXPECT_EQ(SQL_SUCCESS, SQLFetchScroll(s, SQL_FETCH_NEXT, 0));
+    EXPECT_EQ(SQL_NO_DATA, SQLFetchScroll(s, SQL_FETCH_NEXT, 0));  // two rows at most
+    EXPECT_EQ(SQL_SUCCESS, SQLCloseCursor(s));
+    EXPECT_EQ(SQL_ERROR, SQLCloseCursor(s));
+    EXPECT_EQ(r.noCursor, Diag(SQL_HANDLE_STMT, s).substr(0, 5));
+    SQLFreeHandle(SQL_HANDLE_STMT, s);
+  }
+}
+
+}  // namespace
