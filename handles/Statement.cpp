@@ -8,6 +8,7 @@
 #include <new>
 
 #include "base/Check.h"
+#include "handles/Odbc3Rules.h"
 #include "convert/ColumnValue.h"
 #include "handles/ClientDiagnostics.h"
 #include "handles/Connection.h"
@@ -96,6 +97,7 @@ const ClientDiagnostic* const kOutcomeDiagnostics[] = {
     &kDiagFractionLost,
     &kDiagDateText,
     &kDiagTimeText,
+    &kDiagInvalidWideText,
 };
 static_assert(sizeof kOutcomeDiagnostics / sizeof kOutcomeDiagnostics[0] == kParamOutcomeCount,
               "one diagnostic per conversion outcome");
@@ -103,8 +105,9 @@ static_assert(sizeof kOutcomeDiagnostics / sizeof kOutcomeDiagnostics[0] == kPar
 }  // namespace
 
 int Statement::AddParameterValue(ParameterBinding* b, bool atExec) {
-  ParameterInput in{b->fCType,   b->fSqlType, atExec ? b->putData : b->rgbValue,
-                    b->pcbValue, atExec,      b->collected};
+  ParameterInput in{b->fCType,          b->fSqlType, atExec ? b->putData : b->rgbValue,
+                    b->pcbValue,        atExec,      b->collected,
+                    FollowsOdbc3(*this)};
   const ParamOutcome outcome = ConvertParameter(in, connection_->typeSizes, &b->converted);
   if (outcome != kParamDone) return VEL_POST(this, SQL_ERROR, *kOutcomeDiagnostics[outcome]);
   ParameterDataElement* e = new (std::nothrow) ParameterDataElement;
