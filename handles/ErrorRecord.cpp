@@ -9,13 +9,8 @@
 #include "base/String.h"
 #include "base/Trace.h"
 
-namespace {
-
-// Builds "[QTX][Velora ODBC Client] text" (or "...Server] text"), with
-// " (file, line)" when the detail switch is on. Every piece goes through
-// Concatenate, which drops a piece's trailing blank. False when memory runs
-// out.
-bool BuildMessage(const ErrorData& record, String* message) {
+// Every piece goes through Concatenate, which drops a piece's trailing blank.
+bool BuildErrorMessage(const ErrorData& record, String* message) {
   if (!message->SetString("[QTX]")) return false;
   const char* prefix =
       record.source == kSourceClient ? "[Velora ODBC Client] " : "[Velora ODBC Server] ";
@@ -30,8 +25,6 @@ bool BuildMessage(const ErrorData& record, String* message) {
   }
   return true;
 }
-
-}  // namespace
 
 SQLRETURN ReturnErrorRecord(ErrorData* record, SQLCHAR* szSqlState, SQLINTEGER* pfNativeError,
                             SQLCHAR* szErrorMsg, SQLSMALLINT cbErrorMsgMax,
@@ -50,7 +43,7 @@ SQLRETURN ReturnErrorRecord(ErrorData* record, SQLCHAR* szSqlState, SQLINTEGER* 
   if (pfNativeError != nullptr) *pfNativeError = record->native;
 
   String message;
-  const bool built = BuildMessage(*record, &message);
+  const bool built = BuildErrorMessage(*record, &message);
   delete record;
   if (!built) return SQL_ERROR;  // the record is lost with the memory
 

@@ -7,6 +7,10 @@
 
 #include "handles/ErrorData.h"
 
+// Builds "[QTX][Velora ODBC Client] text" (or "...Server] text"), with
+// " (file, line)" when the detail switch is on. False when memory runs out.
+bool BuildErrorMessage(const ErrorData& record, String* message);
+
 // Writes record's SQLSTATE (cut to five characters), native code and
 // "[QTX][Velora ODBC Client] text" (or "...Server]", with " (file, line)"
 // when the detail switch is on) cut to cbErrorMsgMax, and deletes the

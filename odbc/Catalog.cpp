@@ -81,6 +81,15 @@ int GetTypeInfoWorker(Statement* s, SQLSMALLINT fSqlType) {
       s, nullptr, [=](Request* r) { r->Get<SqlDataTypeElement>()->value = fSqlType; });
 }
 
+// Refused for now: "S1C00", the statement's result set stays.
+int PrimaryKeysWorker(Statement* s, const String*) {
+  return VEL_POST(s, SQL_ERROR, kDiagPrimaryKeysUnimplemented);
+}
+
+int ForeignKeysWorker(Statement* s, const String*) {
+  return VEL_POST(s, SQL_ERROR, kDiagForeignKeysUnimplemented);
+}
+
 namespace {
 
 // One text argument of a catalog function: its ODBC name, the text and its
@@ -219,7 +228,7 @@ VEL_EXPORT SQLRETURN SQLPrimaryKeys(SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
   const TextArgument args[] = {{"szTableQualifier", szTableQualifier, cbTableQualifier},
                                {"szTableOwner", szTableOwner, cbTableOwner},
                                {"szTableName", szTableName, cbTableName}};
-  VEL_CATALOG_CALL(Refuse(s, kDiagPrimaryKeysUnimplemented));
+  VEL_CATALOG_CALL(PrimaryKeysWorker(s, texts));
 }
 
 VEL_EXPORT SQLRETURN SQLForeignKeys(SQLHSTMT hstmt, SQLCHAR* szPkTableQualifier,
@@ -236,7 +245,7 @@ VEL_EXPORT SQLRETURN SQLForeignKeys(SQLHSTMT hstmt, SQLCHAR* szPkTableQualifier,
                                {"szFkTableQualifier", szFkTableQualifier, cbFkTableQualifier},
                                {"szFkTableOwner", szFkTableOwner, cbFkTableOwner},
                                {"szFkTableName", szFkTableName, cbFkTableName}};
-  VEL_CATALOG_CALL(Refuse(s, kDiagForeignKeysUnimplemented));
+  VEL_CATALOG_CALL(ForeignKeysWorker(s, texts));
 }
 
 VEL_EXPORT SQLRETURN SQLProcedures(SQLHSTMT hstmt, SQLCHAR* szProcQualifier,

@@ -93,10 +93,3 @@ SQLRETURN GetFunctions(SQLUSMALLINT fFunction, SQLUSMALLINT* pfExists) {
   }
   return SQL_SUCCESS;
 }
-
-VEL_EXPORT SQLRETURN SQLGetFunctions(SQLHDBC hdbc, SQLUSMALLINT fFunction, SQLUSMALLINT* pfExists) {
-  Trace('A', 2, "SQLGetFunctions: hdbc=0x%08lx, fFunction=%u", HandleValue(hdbc), fFunction);
-  ConnectionHold hold(hdbc);
-  if (hold.Get() == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  return TraceReturnCode(GetFunctions(fFunction, pfExists));
-}

@@ -85,14 +85,15 @@ void PutNumber(const void* value, SQLSMALLINT size, SQLPOINTER rgb, SQLSMALLINT 
 }  // namespace
 
 int GetInfoWorker(Connection* c, SQLUSMALLINT fInfoType, SQLPOINTER rgbInfoValue,
-                  SQLSMALLINT cbInfoValueMax, SQLSMALLINT* pcbInfoValue) {
+                  SQLSMALLINT cbInfoValueMax, SQLSMALLINT* pcbInfoValue, bool odbc3) {
   // The driver manager gives its own statement handles; nothing to answer.
   if (fInfoType == SQL_DRIVER_HSTMT) {
     Trace('A', 2, " DRIVER_HSTMT=0x%08lx", HandleValue(rgbInfoValue));
     if (pcbInfoValue != nullptr) *pcbInfoValue = sizeof(SQLHSTMT);
     return SQL_SUCCESS;
   }
-  const InfoRow* row = FindInfoRow(fInfoType);
+  const InfoRow* row = odbc3 ? FindInfoRow3(fInfoType) : nullptr;
+  if (row == nullptr) row = FindInfoRow(fInfoType);
   if (row == nullptr) return VEL_POST(c, SQL_ERROR, kDiagUnknownInfoType);
   const Answer a = Build(*row, c);
   TraceAnswer(*row, a);
@@ -127,13 +128,4 @@ int GetInfoWorker(Connection* c, SQLUSMALLINT fInfoType, SQLPOINTER rgbInfoValue
     return SQL_SUCCESS;
   }
   return VEL_POST(c, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated);
-}
-
-VEL_EXPORT SQLRETURN SQLGetInfo(SQLHDBC hdbc, SQLUSMALLINT fInfoType, SQLPOINTER rgbInfoValue,
-                                SQLSMALLINT cbInfoValueMax, SQLSMALLINT* pcbInfoValue) {
-  Trace('A', 2, "SQLGetInfo: hdbc=0x%08lx, fInfoType=%u", HandleValue(hdbc), fInfoType);
-  ConnectionHold hold(hdbc);
-  Connection* c = hold.Get();
-  if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  return TraceReturnCode(GetInfoWorker(c, fInfoType, rgbInfoValue, cbInfoValueMax, pcbInfoValue));
 }

@@ -40,5 +40,8 @@ struct InfoRow {
 
 // The row of an information type, or null when the driver does not know it.
 const InfoRow* FindInfoRow(uint16_t type);
+// The ODBC 3.x library's rows (odbc/InfoTable3.cpp): its own answers where
+// they differ and the ODBC 3 types; null for the others.
+const InfoRow* FindInfoRow3(uint16_t type);
 
 #endif

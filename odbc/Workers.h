@@ -111,9 +111,16 @@ int StatisticsWorker(Statement* s, const String* texts, SQLUSMALLINT fUnique,
 int SpecialColumnsWorker(Statement* s, SQLUSMALLINT fColType, const String* texts,
                          SQLUSMALLINT fScope, SQLUSMALLINT fNullable);
 int GetTypeInfoWorker(Statement* s, SQLSMALLINT fSqlType);
+// Primary keys (texts: qualifier, owner, table) and foreign keys (texts:
+// the primary-key table's qualifier, owner and name, then the foreign-key
+// table's). Refused with "S1C00", the statement's result set left as it
+// was.
+int PrimaryKeysWorker(Statement* s, const String* texts);
+int ForeignKeysWorker(Statement* s, const String* texts);
 
-// SQLGetInfo (odbc/GetInfo.cpp, its table in odbc/InfoTable.cpp).
+// SQLGetInfo (odbc/GetInfo.cpp, its table in odbc/InfoTable.cpp). The
+// ODBC 3.x library (odbc3 true) answers from odbc/InfoTable3.cpp first.
 int GetInfoWorker(Connection* c, SQLUSMALLINT fInfoType, SQLPOINTER rgbInfoValue,
-                  SQLSMALLINT cbInfoValueMax, SQLSMALLINT* pcbInfoValue);
+                  SQLSMALLINT cbInfoValueMax, SQLSMALLINT* pcbInfoValue, bool odbc3 = false);
 
 #endif

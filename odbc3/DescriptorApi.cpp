@@ -18,18 +18,17 @@ using DescriptorHold = Held<Descriptor>;
   if (d == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE)
 
 SQLRETURN AllocDescriptorHandle(SQLHANDLE input, SQLHANDLE* output) {
-  Trace('A', 2, "SQLAllocHandle: HandleType=SQL_HANDLE_DESC, InputHandle=0x%08lx",
-        HandleValue(input));
   ConnectionHold hold(input);
   Connection* c = hold.Get();
-  if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  return TraceReturnCode(AllocDescWorker(c, output));
+  if (c == nullptr) return SQL_INVALID_HANDLE;
+  return AllocDescWorker(c, output);
 }
 
 SQLRETURN FreeDescriptorHandle(SQLHANDLE hdesc) {
-  Trace('A', 2, "SQLFreeHandle: HandleType=SQL_HANDLE_DESC, Handle=0x%08lx", HandleValue(hdesc));
-  VEL_DESCRIPTOR_ENTRY();
-  return TraceReturnCode(FreeDescWorker(d));
+  DescriptorHold hold(hdesc);
+  Descriptor* d = hold.Get();
+  if (d == nullptr) return SQL_INVALID_HANDLE;
+  return FreeDescWorker(d);
 }
 
 VEL_EXPORT SQLRETURN SQLGetDescField(SQLHDESC hdesc, SQLSMALLINT RecNumber,

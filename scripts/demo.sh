@@ -27,12 +27,12 @@ done
 build="$root/build/release"
 echo "== Building driver and server in $build"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEL_TESTS=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)" --target veldrv32 velora-server >/dev/null
+cmake --build "$build" -j"$(nproc)" --target velodbcw veldrv32 velora-server >/dev/null
 
-driver="$build/libveldrv32.so"
+driver="$build/libvelodbcw.so" ansi="$build/libveldrv32.so"
 server=$(find "$build" -maxdepth 3 -type f -name velora-server -perm -u+x | head -n 1)
-if [[ ! -f "$driver" || -z "$server" ]]; then
-  echo "demo.sh: the build did not produce libveldrv32.so and velora-server" >&2
+if [[ ! -f "$driver" || ! -f "$ansi" || -z "$server" ]]; then
+  echo "demo.sh: the build did not produce libvelodbcw.so, libveldrv32.so and velora-server" >&2
   exit 1
 fi
 
@@ -76,9 +76,15 @@ export ODBCINI="$demo/odbc/odbc.ini"
 export HOME="$demo/odbc/home"
 cat >"$ODBCSYSINI/odbcinst.ini" <<EOF
 [Velora]
-Description = Velora ODBC driver
+Description = Velora ODBC driver (ODBC 3.80, Unicode)
 Driver      = $driver
 Setup       = $driver
+Threading   = 0
+
+[Velora ANSI]
+Description = Velora ODBC driver (ODBC 2.0)
+Driver      = $ansi
+Setup       = $ansi
 Threading   = 0
 EOF
 cat >"$ODBCINI" <<EOF
@@ -89,7 +95,7 @@ Server      = 127.0.0.1
 Service     = $port
 User        = demo
 EOF
-echo "== Driver and data source VeloraDemo registered in $ODBCSYSINI"
+echo "== Drivers Velora and Velora ANSI and data source VeloraDemo registered in $ODBCSYSINI"
 
 if ((interactive)); then
   echo "== isql session on VeloraDemo (tables: products, events, tags; 'quit' ends it)"

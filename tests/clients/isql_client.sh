@@ -31,7 +31,7 @@ SQL
 ASAN_OPTIONS="${ASAN_OPTIONS:-}:replace_str=0:intercept_strlen=0:intercept_strchr=0:intercept_strndup=0" \
   iusql -b -v -m30 "$VELORA_DSN" tester secret >>"$actual" 2>&1 <<<"SELECT t FROM isql_text"
 port=$(sed -n 's/^Service = //p' "$ODBCINI")
-isql -k -b -v "DRIVER={Velora};Server=127.0.0.1;Service=$port;UID=tester;PWD=secret" >>"$actual" 2>&1 <<<"SELECT t FROM isql_text"
+isql -k -b -v "DRIVER={$VELORA_DRIVER};Server=127.0.0.1;Service=$port;UID=tester;PWD=secret" >>"$actual" 2>&1 <<<"SELECT t FROM isql_text"
 # Over PostgreSQL its byte columns are all LONGVARBINARY and its messages
 # its own.
 if [[ -n ${VEL_TEST_STORAGE:-} ]]; then

@@ -67,7 +67,7 @@ try {
 }
 // Without a data source: everything from the string.
 preg_match('/Service\s*=\s*(\d+)/', file_get_contents(getenv('ODBCINI')), $m);
-$bare = new PDO("odbc:DRIVER={Velora};Server=127.0.0.1;Service=$m[1];UID=tester;PWD=secret");
+$bare = new PDO("odbc:DRIVER={" . getenv("VELORA_DRIVER") . "};Server=127.0.0.1;Service=$m[1];UID=tester;PWD=secret");
 check("without a data source", $bare->query("SELECT COUNT(*) FROM all_types")->fetchColumn(), "2");
 
 foreach ($failures as $f) echo "FAIL $f\n";

@@ -4,7 +4,8 @@
 # Creates the database from the fixture (over PostgreSQL when
 # VEL_TEST_STORAGE names it: a schema of its own, the fixture in
 # PostgreSQL's words), starts the server on a free
-# loopback port, registers the driver and the data source "VeloraTest" in a
+# loopback port, registers the driver (as Velora ANSI, or as Velora when it
+# is libvelodbcw.so) and the data source "VeloraTest" in a
 # private folder (ODBCSYSINI, ODBCINI, HOME), runs COMMAND and stops the
 # server. Exit status: COMMAND's, or 77 (skipped) when a client cannot load
 # the sanitized driver.
@@ -51,12 +52,16 @@ port=${port//[^0-9]/}
 [[ -n "$port" ]] || { echo "velora-server did not start:" >&2; cat "$work/server.log" >&2; exit 1; }
 
 export ODBCSYSINI="$work/odbc" ODBCINI="$work/odbc/odbc.ini" HOME="$work/odbc/home"
-printf '[Velora]\nDriver = %s\nSetup = %s\nThreading = 0\n' "$driver" "$driver" \
+# The ODBC 3.x library is registered as Velora, the ODBC 2.0 one as Velora
+# ANSI, as the build does; clients name it through VELORA_DRIVER.
+name="Velora ANSI"
+[[ $(basename "$driver") != libvelodbcw.so ]] || name=Velora
+printf '[%s]\nDriver = %s\nSetup = %s\nThreading = 0\n' "$name" "$driver" "$driver" \
   >"$ODBCSYSINI/odbcinst.ini"
-printf '[VeloraTest]\nDriver = Velora\nServer = 127.0.0.1\nService = %s\nUser = tester\n' \
-  "$port" >"$ODBCINI"
+printf '[VeloraTest]\nDriver = %s\nServer = 127.0.0.1\nService = %s\nUser = tester\n' \
+  "$name" "$port" >"$ODBCINI"
 # Clients run in a UTF-8 locale, as non-ASCII text is checked.
-export VELORA_DSN=VeloraTest VELORA_WORK="$work" LC_ALL=C.UTF-8
+export VELORA_DSN=VeloraTest VELORA_DRIVER="$name" VELORA_WORK="$work" LC_ALL=C.UTF-8
 
 if [[ -n "$asan" ]]; then
   # The sanitized driver needs its runtime loaded first in the client.

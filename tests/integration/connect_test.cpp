@@ -22,9 +22,10 @@ TEST(Connect, ConnectionStringIsCompleted) {
   } rows[] = {
       {"DSN=VelPrompt", Out("VelPrompt", g_a, "public", "yes"), ""},
       {"DSN=VelOther" + at + ";User=bob;Password=NO", Out("VelOther", g_a, "bob", "no"), ""},
-      {"DRIVER={Velora}" + at + ";UID=carol;PWD=pw", "DRIVER={Velora}" + at + ";User=carol;Password=no;PWD=pw",
-       "user \"carol\" logged in to data source \"\""},
-      {"Driver=Velora;Database=reports" + at, "DRIVER=Velora;Database=reports" + at + ";User=public;Password=no",
+      {"DRIVER={Velora ANSI}" + at + ";UID=carol;PWD=pw",
+       "DRIVER={Velora ANSI}" + at + ";User=carol;Password=no;PWD=pw", "user \"carol\" logged in to data source \"\""},
+      {"Driver=Velora ANSI;Database=reports" + at,
+       "DRIVER=Velora ANSI;Database=reports" + at + ";User=public;Password=no",
        "user \"public\" logged in to data source \"reports\""}};
   for (const auto& r : rows) {
     OdbcConnection c;
@@ -50,12 +51,12 @@ TEST(Connect, ConnectionStringGrammar) {
               {"DSN=VelAuth;UID=semi;PWD={ a;b}}c}", ""},
               {"DSN=VelAuth;UID=alice;PWD=wonderland;pwd=wrong", ""},
               {"DSN=VelAuth;UID=alice;PWD=wrong;pwd=wonderland", "28000"},
-              {"MyDSN=VelAuth;DRIVER={Velora};Host=127.0.0.1;Port=" + c + ";UID=alice;PWD=wonderland", ""},
+              {"MyDSN=VelAuth;DRIVER={Velora ANSI};Host=127.0.0.1;Port=" + c + ";UID=alice;PWD=wonderland", ""},
               {"DSN=VelRefused;Port=" + c + ";UID=alice;PWD=wonderland", ""},
               {"DSN=VelKeys;Service=" + refused, "08001"},
               {"dsn=VelKeys", ""},
-              {"DRIVER={Velora};Server=::1;Port=" + v6.PortText(), ""},
-              {"DRIVER={Velora};Host=[::1];Port=" + v6.PortText(), ""},
+              {"DRIVER={Velora ANSI};Server=::1;Port=" + v6.PortText(), ""},
+              {"DRIVER={Velora ANSI};Host=[::1];Port=" + v6.PortText(), ""},
               {"connect:/", ""},
               {"connect:alice/wrong", "28000"},
               {"connect:nobody/", "28000"}};

@@ -43,9 +43,9 @@ std::string Rows(SQLHSTMT s, SQLRETURN rc, const std::vector<int>& columns) {
   return out;
 }
 
-OdbcConnection::OdbcConnection() {
+OdbcConnection::OdbcConnection(SQLULEN version) {
   SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
-  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(version), 0);
   SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
 }
 
@@ -84,9 +84,9 @@ SQLRETURN OdbcConnection::Execute(const std::string& sql, SQLLEN* rows) {
 
 namespace {
 std::string Section(const std::string& name, int port, const std::string& user = "public",
-                    const std::string& ask = "no") {
-  return "[" + name + "]\nDriver = Velora\nServer = 127.0.0.1\nService = " + std::to_string(port) + "\nUser = " + user +
-         "\nPassword = " + ask + "\n\n";
+                    const std::string& ask = "no", const std::string& driver = "Velora ANSI") {
+  return "[" + name + "]\nDriver = " + driver + "\nServer = 127.0.0.1\nService = " + std::to_string(port) +
+         "\nUser = " + user + "\nPassword = " + ask + "\n\n";
 }
 }  // namespace
 
@@ -104,7 +104,8 @@ int main(int argc, char** argv) {
                      << Section("VelAuth", g_c.Port(), "alice") << Section("VelRefused", g_refused)
                      << Section("VelPrompt", g_a.Port(), "public", "Yes")
                      << Section("VelPrefer", g_a.Port(), "public", "no\nTLS = prefer")
-                     << "[VelKeys]\nDriver = Velora\nServer = 127.0.0.1\nPort = " << g_c.Port()
+                     << Section("VelWide", g_a.Port(), "public", "no", "Velora")
+                     << "[VelKeys]\nDriver = Velora ANSI\nServer = 127.0.0.1\nPort = " << g_c.Port()
                      << "\nUID = alice\nPWD = wonderland\n\n";
   setenv("ODBCSYSINI", VEL_ODBC_DIR, 1);
   setenv("ODBCINI", ini.c_str(), 1);

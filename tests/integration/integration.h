@@ -4,8 +4,10 @@
 // any login), "VelOther" (server B), "VelAuth" (server C, alice /
 // wonderland), "VelRefused" (a port nobody listens on), "VelPrompt"
 // (server A, asks for the password), "VelPrefer" (server A, TLS=prefer),
-// "VelKeys" (server C by ODBC's keys Port, UID and PWD). Server C also
-// knows "semi" with the password " a;b}c".
+// "VelKeys" (server C by ODBC's keys Port, UID and PWD), "VelWide" (server
+// A through the ODBC 3.x library, driver Velora; all others use the ODBC
+// 2.0 one, Velora ANSI). Server C also knows "semi" with the password
+// " a;b}c".
 #ifndef VELORA_TESTS_INTEGRATION_INTEGRATION_H
 #define VELORA_TESTS_INTEGRATION_INTEGRATION_H
 
@@ -30,9 +32,10 @@ std::string Diag(SQLSMALLINT type, SQLHANDLE handle);
 // SQL_SUCCESS. Closes the cursor.
 std::string Rows(SQLHSTMT s, SQLRETURN rc, const std::vector<int>& columns);
 
-// An ODBC 3 environment with one connection handle; disconnects and frees.
+// An environment of an application declaring version (ODBC 3 unless told)
+// with one connection handle; disconnects and frees.
 struct OdbcConnection {
-  OdbcConnection();
+  explicit OdbcConnection(SQLULEN version = SQL_OV_ODBC3);
   ~OdbcConnection();
   OdbcConnection(const OdbcConnection&) = delete;
   OdbcConnection& operator=(const OdbcConnection&) = delete;

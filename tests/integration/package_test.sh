@@ -31,6 +31,7 @@ done
    $(dpkg-deb -f "$work"/velora-odbc_*.deb Depends) == *odbcinst*libssl3* ]]
 [[ $(dpkg-deb -f "$work"/velora-server_*.deb Depends) == *adduser*libpq5*libsqlite3* ]]
 share=$root/usr/share/velora-odbc lib=$(ls "$root"/usr/lib/*/odbc/libveldrv32.so)
+libw=$(ls "$root"/usr/lib/*/odbc/libvelodbcw.so)
 for f in usr/bin/velora-server etc/velora/velora-server.conf usr/share/doc/velora-server/copyright \
          usr/share/doc/velora-odbc/copyright usr/share/doc/velora-odbc/changelog.gz \
          usr/share/man/man1/velora-server.1.gz usr/share/man/man7/velora-odbc.7.gz; do
@@ -57,8 +58,9 @@ export ODBCSYSINI=$work/odbc ODBCINI=$work/odbc/odbc.ini HOME=$work/odbc
 for t in "$share"/drivers/*.ini; do sed "s|= /usr/|= $root/usr/|" "$t" >"$work/drivers/${t##*/}"; done
 sed -i "s|/usr/share/velora-odbc/drivers|$work/drivers|" "$work/odbc/postinst"
 sh "$work/odbc/postinst" configure && sh "$work/odbc/postinst" configure  # again: an upgrade
-[[ $(odbcinst -q -d) == "[Velora]" ]]
-diff <(printf '[Velora]\nDescription=Velora ODBC driver\nDriver=%s\nSetup=%s\nThreading=0\nUsageCount=1\n\n' "$lib" "$lib") "$ODBCSYSINI/odbcinst.ini"
+[[ $(odbcinst -q -d) == $'[Velora]\n[Velora ANSI]' ]]
+diff <(printf '[%s]\nDescription=Velora ODBC driver\nDriver=%s\nSetup=%s\nThreading=0\nUsageCount=1\n\n' \
+         Velora "$libw" "$libw" "Velora ANSI" "$lib" "$lib") "$ODBCSYSINI/odbcinst.ini"
 add='import ctypes, sys; sys.exit(1 - ctypes.CDLL("libodbcinst.so.2").SQLConfigDataSource(ctypes.c_void_p(1), 1, b"Velora", b"DSN=Tty\0Service=7\0\0"))'
 printf '\nTerminal one\nann\ny\nhost9\n\n' | script -qec "python3 -c '$add'" /dev/null >"$work/tty.out"
 diff <(printf '[Tty]\nDriver=Velora\nDescription=Terminal one\nServer=host9\nService=7\nUser=ann\nPassword=Yes\n\n') "$ODBCINI"
@@ -71,4 +73,4 @@ out=$(isql -b -v VeloraLocal <<<"SELECT 6 * 7" 2>&1)
 [[ $out == *"| 42 "* ]] || { echo "$out"; exit 1; }
 
 sh "$work/odbc/prerm" remove
-! grep -q "^\[Velora\]" <(odbcinst -q -d 2>&1)  # unregistered
+! grep -q "^\[Velora" <(odbcinst -q -d 2>&1)  # both unregistered

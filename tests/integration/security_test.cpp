@@ -31,7 +31,7 @@ TlsServers& Servers() {
 }
 
 std::string At(int port, const std::string& user = "alice", const std::string& password = "wonderland") {
-  return "DRIVER={Velora};Service=" + std::to_string(port) + ";Database=main;UID=" + user + ";PWD=" + password;
+  return "DRIVER={Velora ANSI};Service=" + std::to_string(port) + ";Database=main;UID=" + user + ";PWD=" + password;
 }
 
 // A TCP relay that keeps every byte it passes on, in both directions.

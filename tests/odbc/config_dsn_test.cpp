@@ -1,4 +1,4 @@
-// Data-source setup with the build's unixODBC folder (driver "Velora",
+// Data-source setup with the build's unixODBC folder (driver "Velora ANSI",
 // whose setup library is the built one) and a user odbc.ini of the test's
 // own: SQLConfigDataSource without a window, and the
 // setup dialog (ConfigDSN linked in) played by the scripted host. The terminal host is run by
@@ -23,12 +23,12 @@ TEST(ConfigDsn, AddConfigureRenameAndRemove) {
   setenv("ODBCSYSINI", VEL_ODBC_DIR, 1);
   setenv("ODBCINI", ini.c_str(), 1);
   setenv("HOME", VEL_ODBC_DIR "/home", 1);
-  const std::string sales = "[Sales]\nDriver=Velora\nServer=db1\nDebug=3\nTLS=verify-full\n";
+  const std::string sales = "[Sales]\nDriver=Velora ANSI\nServer=db1\nDebug=3\nTLS=verify-full\n";
   const std::string cut = sales + "Description=Test\nUser=" + std::string(255, 'u') + "\nPassword=No\n\n";
-  const std::string keys = "Driver=Velora\nDescription=\nServer=\nService=\nUser=\nPassword=Yes\nDebug=3\n\n";
+  const std::string keys = "Driver=Velora ANSI\nDescription=\nServer=\nService=\nUser=\nPassword=Yes\nDebug=3\n\n";
   const std::string longUser = "DSN=Sales;DESC=Test;Password=0;User=" + std::string(300, 'u') + ";x;Service=9";
   const std::string both = "[SALES2]\n" + keys +
-                           "[Default]\nDriver=Velora\nDescription=\nServer=\nService=\nUser=\n"
+                           "[Default]\nDriver=Velora ANSI\nDescription=\nServer=\nService=\nUser=\n"
                            "Password=No\n\n";
   const std::string bad = "Cannot write data source \"Bad[\": a name has 1 to 32 characters, none of []{}(),;?*=!@\\.";
   const std::pair<int, const char*> ok{IDOK, nullptr};
@@ -56,8 +56,8 @@ TEST(ConfigDsn, AddConfigureRenameAndRemove) {
     for (const auto& [id, text] : row.actions) text ? host.Type(id, text) : host.Click(id);
     std::string list = row.list + '\0';
     for (char& c : list) c = c == ';' ? '\0' : c;
-    EXPECT_EQ(row.actions.empty() ? SQLConfigDataSource(nullptr, row.request, "Velora", list.c_str())
-                                  : ConfigDSN(HWND(1), row.request, "Velora", list.c_str()),
+    EXPECT_EQ(row.actions.empty() ? SQLConfigDataSource(nullptr, row.request, "Velora ANSI", list.c_str())
+                                  : ConfigDSN(HWND(1), row.request, "Velora ANSI", list.c_str()),
               row.result);
     std::ifstream file(ini);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), row.ini) << row.list;

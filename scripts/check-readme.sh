@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Checks README.md's statements that can be checked mechanically against
+# the tree and the built server:
+#   check-readme.sh [SERVER_EXE]   (from the repository's top folder)
+# - the server's option table lists exactly the options `--help` prints;
+# - every key `--print-config` writes is an option of that table;
+# - every connection-string and data-source key of the key table, and
+#   every velodbc.ini key of the settings example, is read by the driver;
+# - the package lists of the quick start are those scripts/deps.sh installs;
+# - the package file names carry the project's version;
+# - every file or folder the README names in backquotes exists.
+# The examples of "Connecting from your application" run as written in the
+# client tests (tests/clients/readme_examples.sh).
+set -uo pipefail
+cd "$(dirname "$0")/.."
+server=${1:-build/plain/server/velora-server}
+failed=0
+fail() { echo "README: $*" >&2; failed=1; }
+same() { [[ "$2" == "$3" ]] || fail "$1 differ: README has [$2], the tree [$3]"; }
+words() { tr ' ,' '\n\n' | sed '/^$/d' | sort -u | tr '\n' ' '; }
+
+table=$(grep '^| `-' README.md | cut -d'|' -f2 | grep -o -- '--[a-z-]*' | words)
+help=$("$server" --help 2>&1 | grep -o '^ *\(-v, \)\?--[a-z-]*' | sed 's/.*--/--/' | grep -vx -- --help | words)
+same "server options" "$table" "$help"
+for key in $("$server" --print-config --database x.db 2>/dev/null | sed -n 's/^\([a-z-]*\) *=.*/\1/p' | sort -u); do
+  [[ " $table " == *" --$key "* || $key == block-fetch ]] || fail "configuration key $key is not in the option table"
+done
+
+for key in $(sed -n '/^| Key (alias)/,/^$/p' README.md | grep -v 'does not read' | cut -d'|' -f2 | grep -o '`[A-Za-z]*`' | tr -d '`'); do
+  grep -qi "\"$key\"" odbc/*.cpp || fail "key $key is not read by the driver"
+done
+for key in $(sed -n '/^    \[Debug\]/,/^$/p' README.md | sed -n 's/^    \([A-Za-z]*\)=.*/\1/p'); do
+  grep -q "\"$key\"" base/Settings.cpp || fail "velodbc.ini key $key is not read"
+done
+
+source <(sed -n '/^demo=(/,/)$/p; /^test=(/,/)$/p' scripts/deps.sh)
+deps() { local -n list=$1; echo "${list[@]}" | words; }
+readme_list() { grep "^| \`./scripts/$1.sh\`" README.md | cut -d'|' -f3 | sed 's/.*deps.sh [a-z]*`: //; s/the demo.s and //; s/ (.*//' | words; }
+same "demo packages" "$(readme_list demo)" "$(deps demo)"
+same "test packages" "$(readme_list test)" "$(deps test)"
+
+version=$(sed -n 's/^project(VeloraODBC VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+for name in $(grep -o 'velora-[a-z]*_[0-9.]*_amd64.deb' README.md | sort -u); do
+  [[ $name == *"_${version}_"* ]] || fail "$name does not carry version $version"
+done
+for path in $(grep -o '`\(scripts\|tests\|protocol\|packaging\|cmake\|windows\|server\|odbc\|odbc3\|bench\)/[A-Za-z0-9_./-]*`\|`LICENSE`' README.md | tr -d '`' | sort -u); do
+  # A program the build makes is named by its source file.
+  [[ -e $path || -e ${path%.exe}.cpp ]] || fail "$path does not exist"
+done
+[[ $failed -eq 0 ]] && echo "README statements: OK"
+exit "$failed"

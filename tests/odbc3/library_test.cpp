@@ -1,0 +1,149 @@
+// libvelodbcw.so by its exports: handles, environment attributes, the
+// diagnostic records in either version's form, and what it says it offers.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <sql.h>
+#include <sqlext.h>
+
+#include <string>
+
+namespace {
+
+class Library : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { lib_ = dlopen(VEL_DRIVER_PATH, RTLD_NOW | RTLD_LOCAL); }
+  template <class F>
+  F* Fn(const char* name) {
+    return reinterpret_cast<F*>(dlsym(lib_, name));
+  }
+  SQLRETURN SetEnv(SQLINTEGER attribute, SQLULEN value) {
+    return Fn<decltype(SQLSetEnvAttr)>("SQLSetEnvAttr")(env_, attribute, reinterpret_cast<SQLPOINTER>(value), 0);
+  }
+  // Record n of a handle as "STATE native message", or "rc N".
+  std::string Record(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT n, SQLSMALLINT size = 256) {
+    SQLCHAR state[6] = {0}, text[256] = {0};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    const SQLRETURN rc = Fn<decltype(SQLGetDiagRec)>("SQLGetDiagRec")(type, h, n, state, &native, text, size, &length);
+    if (!SQL_SUCCEEDED(rc)) return "rc " + std::to_string(rc);
+    return std::string(reinterpret_cast<char*>(state)) + " " + std::to_string(native) + " " +
+           reinterpret_cast<char*>(text) + (rc == SQL_SUCCESS ? "" : " (cut of " + std::to_string(length) + ")");
+  }
+  void SetUp() override {
+    ASSERT_NE(nullptr, lib_) << dlerror();
+    ASSERT_EQ(SQL_SUCCESS, Fn<decltype(SQLAllocHandle)>("SQLAllocHandle")(SQL_HANDLE_ENV, nullptr, &env_));
+  }
+  void TearDown() override { Fn<decltype(SQLFreeHandle)>("SQLFreeHandle")(SQL_HANDLE_ENV, env_); }
+
+  static void* lib_;
+  SQLHENV env_ = nullptr;
+};
+void* Library::lib_ = nullptr;
+
+// Each refusal in the form of the version declared before it (none
+// declared: 2's); the records stay until the next call on the handle.
+TEST_F(Library, EnvironmentAttributesAndTheirRecordsByVersion) {
+  auto getEnv = Fn<decltype(SQLGetEnvAttr)>("SQLGetEnvAttr");
+  auto alloc = Fn<decltype(SQLAllocHandle)>("SQLAllocHandle");
+  SQLHDBC dbc = nullptr;
+  EXPECT_EQ(SQL_ERROR, alloc(SQL_HANDLE_DBC, env_, &dbc));
+  EXPECT_EQ("S1010 1064 [QTX][Velora ODBC Client]function sequence error", Record(SQL_HANDLE_ENV, env_, 1));
+  const struct {
+    SQLULEN version;
+    SQLINTEGER attribute;
+    SQLULEN value;
+    SQLRETURN rc;
+    std::string record;
+  } rows[] = {
+      {SQL_OV_ODBC3, SQL_ATTR_ODBC_VERSION, 4, SQL_ERROR, "HY009 1072"},
+      {SQL_OV_ODBC3, 12345, 0, SQL_ERROR, "HY092 1072"},
+      {SQL_OV_ODBC3, SQL_ATTR_CONNECTION_POOLING, SQL_CP_ONE_PER_DRIVER, SQL_ERROR, "HYC00 1072"},
+      {SQL_OV_ODBC3, SQL_ATTR_OUTPUT_NTS, SQL_TRUE, SQL_SUCCESS, "rc 100"},
+      {SQL_OV_ODBC3_80, 12345, 0, SQL_ERROR, "HY092 1072"},
+      {SQL_OV_ODBC2, 12345, 0, SQL_ERROR, "S1092 1072"},
+      {SQL_OV_ODBC2, SQL_ATTR_CP_MATCH, SQL_CP_RELAXED_MATCH, SQL_ERROR, "S1C00 1072"},
+  };
+  for (const auto& r : rows) {
+    ASSERT_EQ(SQL_SUCCESS, SetEnv(SQL_ATTR_ODBC_VERSION, r.version));
+    EXPECT_EQ(r.rc, SetEnv(r.attribute, r.value));
+    EXPECT_EQ(r.record, Record(SQL_HANDLE_ENV, env_, 1).substr(0, r.record.size())) << r.attribute;
+    SQLUINTEGER version = 0;
+    EXPECT_EQ(SQL_SUCCESS, getEnv(env_, SQL_ATTR_ODBC_VERSION, &version, 0, nullptr));
+    EXPECT_EQ(r.version, version);
+  }
+  ASSERT_EQ(SQL_SUCCESS, alloc(SQL_HANDLE_DBC, env_, &dbc));
+  EXPECT_EQ(SQL_ERROR, SetEnv(SQL_ATTR_ODBC_VERSION, SQL_OV_ODBC3));  // a connection exists
+  EXPECT_EQ(SQL_SUCCESS, Fn<decltype(SQLFreeHandle)>("SQLFreeHandle")(SQL_HANDLE_DBC, dbc));
+  EXPECT_EQ(SQL_INVALID_HANDLE, Fn<decltype(SQLFreeHandle)>("SQLFreeHandle")(SQL_HANDLE_DBC, dbc));
+}
+
+// Records are numbered from the newest, read without being taken, cut to
+// the buffer; the fields of the header and of a record.
+TEST_F(Library, DiagnosticRecordsAndFields) {
+  auto field = Fn<decltype(SQLGetDiagField)>("SQLGetDiagField");
+  ASSERT_EQ(SQL_SUCCESS, SetEnv(SQL_ATTR_ODBC_VERSION, SQL_OV_ODBC3));
+  EXPECT_EQ(SQL_NO_DATA, field(SQL_HANDLE_ENV, env_, 1, SQL_DIAG_SQLSTATE, nullptr, 0, nullptr));
+  EXPECT_EQ(SQL_ERROR, SetEnv(SQL_ATTR_ODBC_VERSION, 4));
+  for (int i = 0; i < 2; ++i) {  // read twice: nothing is taken
+    EXPECT_EQ("HY009 1072 [QTX][Velora ODBC Client]function called with invalid argument value",
+              Record(SQL_HANDLE_ENV, env_, 1));
+  }
+  EXPECT_EQ("HY009 1072 [QTX][Vel (cut of 68)", Record(SQL_HANDLE_ENV, env_, 1, 10));
+  EXPECT_EQ("rc 100", Record(SQL_HANDLE_ENV, env_, 2));
+  EXPECT_EQ("rc -1", Record(SQL_HANDLE_ENV, env_, 0));
+  EXPECT_EQ("rc -2", Record(SQL_HANDLE_DBC, env_, 1));  // not a connection
+  SQLINTEGER number = 0;
+  SQLRETURN code = 0;
+  EXPECT_EQ(SQL_SUCCESS, field(SQL_HANDLE_ENV, env_, 0, SQL_DIAG_NUMBER, &number, 0, nullptr));
+  EXPECT_EQ(SQL_SUCCESS, field(SQL_HANDLE_ENV, env_, 0, SQL_DIAG_RETURNCODE, &code, 0, nullptr));
+  EXPECT_EQ(1, number);
+  EXPECT_EQ(SQL_ERROR, code);
+  const struct {
+    SQLSMALLINT field;
+    std::string text;
+  } rows[] = {{SQL_DIAG_SQLSTATE, "HY009"},       {SQL_DIAG_CLASS_ORIGIN, "ISO 9075"},
+              {SQL_DIAG_SUBCLASS_ORIGIN, "ODBC 3.0"}, {SQL_DIAG_CONNECTION_NAME, ""},
+              {SQL_DIAG_SERVER_NAME, ""}};
+  for (const auto& r : rows) {
+    SQLCHAR text[32] = "x";
+    SQLSMALLINT length = -1;
+    EXPECT_EQ(SQL_SUCCESS, field(SQL_HANDLE_ENV, env_, 1, r.field, text, sizeof text, &length));
+    EXPECT_EQ(r.text, reinterpret_cast<char*>(text));
+    EXPECT_EQ(static_cast<SQLSMALLINT>(r.text.size()), length);
+  }
+  SQLLEN row = 0;
+  EXPECT_EQ(SQL_SUCCESS, field(SQL_HANDLE_ENV, env_, 1, SQL_DIAG_ROW_NUMBER, &row, 0, nullptr));
+  EXPECT_EQ(SQL_NO_ROW_NUMBER, row);
+  EXPECT_EQ(SQL_ERROR, field(SQL_HANDLE_ENV, env_, 1, 9999, &row, 0, nullptr));
+}
+
+// What the library answers without a session: its version, and a function
+// offered exactly when it is exported.
+TEST_F(Library, InformationAndFunctionsWithoutASession) {
+  SQLHDBC dbc = nullptr;
+  ASSERT_EQ(SQL_SUCCESS, SetEnv(SQL_ATTR_ODBC_VERSION, SQL_OV_ODBC3_80));
+  ASSERT_EQ(SQL_SUCCESS, Fn<decltype(SQLAllocHandle)>("SQLAllocHandle")(SQL_HANDLE_DBC, env_, &dbc));
+  SQLCHAR text[16] = {0};
+  EXPECT_EQ(SQL_SUCCESS, Fn<decltype(SQLGetInfo)>("SQLGetInfo")(dbc, SQL_DRIVER_ODBC_VER, text, sizeof text, nullptr));
+  EXPECT_STREQ("03.80", reinterpret_cast<char*>(text));
+  auto functions = Fn<decltype(SQLGetFunctions)>("SQLGetFunctions");
+  SQLUSMALLINT all[SQL_API_ODBC3_ALL_FUNCTIONS_SIZE] = {0}, one = 9;
+  ASSERT_EQ(SQL_SUCCESS, functions(dbc, SQL_API_ODBC3_ALL_FUNCTIONS, all));
+  const struct {
+    SQLUSMALLINT id;
+    const char* name;
+  } rows[] = {{SQL_API_SQLALLOCHANDLE, "SQLAllocHandle"}, {SQL_API_SQLGETDIAGREC, "SQLGetDiagRec"},
+              {SQL_API_SQLCONNECT, "SQLConnect"},         {SQL_API_SQLSETPARAM, "SQLSetParam"},
+              {SQL_API_SQLBULKOPERATIONS, "SQLBulkOperations"}, {SQL_API_SQLCOPYDESC, "SQLCopyDesc"}};
+  for (const auto& r : rows) {
+    const bool exported = dlsym(lib_, r.name) != nullptr;
+    EXPECT_EQ(exported, SQL_FUNC_EXISTS(all, r.id) != 0) << r.name;
+    EXPECT_EQ(SQL_SUCCESS, functions(dbc, r.id, &one));
+    EXPECT_EQ(exported ? SQL_TRUE : SQL_FALSE, one) << r.name;
+  }
+  EXPECT_TRUE(SQL_FUNC_EXISTS(all, SQL_API_SQLGETDIAGFIELD));
+  EXPECT_FALSE(SQL_FUNC_EXISTS(all, SQL_API_SQLSETPARAM));
+  Fn<decltype(SQLFreeHandle)>("SQLFreeHandle")(SQL_HANDLE_DBC, dbc);
+}
+
+}  // namespace
