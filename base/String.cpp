@@ -60,9 +60,11 @@ int String::SetString(const String& other) {
 }
 
 int String::Concatenate(const char* text) {
-  uint32_t n = 0;
-  if (text != nullptr) n = WithoutTrailingBlanks(text, static_cast<uint32_t>(std::strlen(text)));
   if (text == nullptr) return 1;
+  return Append(text, WithoutTrailingBlanks(text, static_cast<uint32_t>(std::strlen(text))));
+}
+
+int String::Append(const char* text, uint32_t n) {
   std::size_t total = static_cast<std::size_t>(length_) + n + 1;
   char* block = static_cast<char*>(VelAlloc(total));
   if (block == nullptr) {

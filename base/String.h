@@ -31,6 +31,10 @@ class String {
   // string is unchanged. A null text appends nothing and succeeds.
   int Concatenate(const char* text);
   int Concatenate(const String& other);
+  // Appends exactly n bytes of bytes, trailing blanks and any NUL bytes
+  // included (converted values keep every byte). On failure the string is
+  // unchanged.
+  int Append(const char* bytes, uint32_t n);
 
   uint32_t Length() const { return length_; }
   // The NUL-terminated text, or null for a string never assigned.

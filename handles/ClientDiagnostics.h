@@ -73,6 +73,7 @@ inline constexpr ClientDiagnostic
   kDiagSequenceError                    {"S1010", 1064, "function sequence error"},
   kDiagPutDataContext                   {"S1010", 1064, "SQLPutData called in wrong context"},
   kDiagInvalidLength                    {"S1090", 1072, "invalid string or buffer length"},
+  kDiagDescriptorTypeOutOfRange         {"S1091", 1072, "descriptor type out of range"},
   kDiagOptionOutOfRange                 {"S1092", 1072, "option type out of range"},
   kDiagValueTooLong                     {"S1090", 1072, "string too long: texts are sent with at most 32767 bytes"},
   kDiagFetchTypeOutOfRange              {"S1106", 1072, "fetch type out of range"},

@@ -38,12 +38,12 @@ bool OdbcSubclass(const char* state) {
   return OdbcClass(state) || std::strncmp(state, "HY", 2) == 0 || state[2] == 'S';
 }
 
-int SetText(DiagValue* out, const char* text) {
+int SetText(FieldValue* out, const char* text) {
   out->isText = true;
   return out->text.SetString(text) ? SQL_SUCCESS : SQL_ERROR;
 }
 
-int SetNumber(DiagValue* out, SQLLEN number, int size) {
+int SetNumber(FieldValue* out, SQLLEN number, int size) {
   out->number = number;
   out->size = size;
   return SQL_SUCCESS;
@@ -74,7 +74,7 @@ int DiagRecordWorker(const DiagTarget& t, SQLSMALLINT record, char state[6], SQL
   return BuildErrorMessage(*r, message) ? SQL_SUCCESS : SQL_ERROR;
 }
 
-int DiagFieldWorker(const DiagTarget& t, SQLSMALLINT record, SQLSMALLINT field, DiagValue* out) {
+int DiagFieldWorker(const DiagTarget& t, SQLSMALLINT record, SQLSMALLINT field, FieldValue* out) {
   switch (field) {  // header fields: the record number is ignored
     case SQL_DIAG_NUMBER:
       return SetNumber(out, static_cast<SQLLEN>(t.errors->Count()), sizeof(SQLINTEGER));

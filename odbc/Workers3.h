@@ -40,9 +40,9 @@ struct DiagTarget {
 int DiagRecordWorker(const DiagTarget& t, SQLSMALLINT record, char state[6], SQLINTEGER* native,
                      String* message);
 
-// One field as SQLGetDiagField reads it: a text, or a number of size bytes
-// (sizeof(SQLINTEGER), sizeof(SQLLEN) or sizeof(SQLRETURN)).
-struct DiagValue {
+// One answer of a diagnostic field or an attribute: a text, or a number of
+// size bytes (sizeof(SQLINTEGER), sizeof(SQLLEN) or sizeof(SQLRETURN)).
+struct FieldValue {
   String text;
   bool isText = false;
   SQLLEN number = 0;
@@ -50,6 +50,27 @@ struct DiagValue {
 };
 // SQL_ERROR for an unknown field or a record number below 1 with a record
 // field, SQL_NO_DATA past the last record; nothing is posted.
-int DiagFieldWorker(const DiagTarget& t, SQLSMALLINT record, SQLSMALLINT field, DiagValue* out);
+int DiagFieldWorker(const DiagTarget& t, SQLSMALLINT record, SQLSMALLINT field, FieldValue* out);
+
+// Connection and statement attributes (odbc/Attributes.cpp). The ODBC 2.0
+// options keep their numbers and are served by the option workers
+// (text values, SQL_ATTR_CURRENT_CATALOG, are copied to end in a NUL);
+// the ODBC 3 attributes the driver has only its defaults for accept those
+// and refuse another value ("S1C00"); any other attribute, and setting a
+// read-only one, is "S1092". A get answers in *out.
+int SetConnectAttrWorker(Connection* c, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length);
+int GetConnectAttrWorker(Connection* c, SQLINTEGER attribute, FieldValue* out);
+int SetStmtAttrWorker(Statement* s, SQLINTEGER attribute, SQLPOINTER value);
+int GetStmtAttrWorker(Statement* s, SQLINTEGER attribute, FieldValue* out);
+
+// SQLCloseCursor: "24000" without a result set, else the cursor is closed
+// as SQLFreeStmt(SQL_CLOSE) closes it (odbc/Attributes.cpp).
+int CloseCursorWorker(Statement* s);
+// SQLFetchScroll: FetchScrollWorker (odbc/Fetch.h).
+// SQLColAttribute: the ODBC 3 descriptor fields answered as the SQL_COLUMN
+// ones of SQLColAttributes they stand for (SQL_DESC_NAME as
+// SQL_COLUMN_NAME, ...); a field neither knows is "S1091".
+int ColAttributeWorker(Statement* s, SQLUSMALLINT icol, SQLUSMALLINT field, SQLPOINTER text,
+                       SQLSMALLINT textMax, SQLSMALLINT* textLength, SQLLEN* number);
 
 #endif

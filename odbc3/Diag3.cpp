@@ -75,7 +75,7 @@ VEL_EXPORT SQLRETURN SQLGetDiagField(SQLSMALLINT fHandleType, SQLHANDLE handle, 
         fHandleType, HandleValue(handle), iRecord, fDiagField);
   DiagHold hold(fHandleType, handle);
   if (!hold.Found()) return TraceReturnCode(SQL_INVALID_HANDLE);
-  DiagValue value;
+  FieldValue value;
   const int rc = DiagFieldWorker(hold.target, iRecord, fDiagField, &value);
   if (rc != SQL_SUCCESS) return TraceReturnCode(rc);
   if (value.isText) {

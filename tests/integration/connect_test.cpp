@@ -107,25 +107,29 @@ TEST(Connect, RefusalsGiveTheirStatesAndTexts) {
 // Autocommit turned off before connecting (the driver manager replays it
 // to the driver before the login) holds in the session; rollback and
 // commit, on the connection and through the environment, are seen from a
-// second connection.
+// second connection; through both libraries (VelWide is the ODBC 3.x one).
 TEST_F(Open, TransactionsOfAConnectionWithoutAutocommitSetBeforeConnecting) {
-  OdbcConnection t;
   ASSERT_EQ(c.Execute("CREATE TABLE ledger (a INTEGER)"), SQL_SUCCESS);
-  ASSERT_EQ(SQLSetConnectAttr(t.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0), SQL_SUCCESS);
-  ASSERT_TRUE(SQL_SUCCEEDED(t.DriverConnect("DSN=VelOpen"))) << t.Diag();
-  const struct {
-    SQLSMALLINT type, end;
-    SQLLEN visible;
-  } rows[] = {{SQL_HANDLE_DBC, SQL_ROLLBACK, 0},
-              {SQL_HANDLE_DBC, SQL_COMMIT, 1},
-              {SQL_HANDLE_ENV, SQL_ROLLBACK, 1},
-              {SQL_HANDLE_ENV, SQL_COMMIT, 2}};
-  for (const auto& r : rows) {
-    ASSERT_EQ(t.Execute("INSERT INTO ledger VALUES (1)"), SQL_SUCCESS);
-    EXPECT_EQ(SQLEndTran(r.type, r.type == SQL_HANDLE_DBC ? t.dbc : t.env, r.end), SQL_SUCCESS) << t.Diag();
-    SQLLEN rows = -2;  // an UPDATE that changes nothing counts the rows c sees
-    EXPECT_EQ(c.Execute("UPDATE ledger SET a = a", &rows), SQL_SUCCESS);
-    EXPECT_EQ(rows, r.visible) << r.type << " " << r.end;
+  SQLLEN before = 0;
+  for (const char* dsn : {"DSN=VelOpen", "DSN=VelWide"}) {
+    OdbcConnection t;
+    ASSERT_EQ(SQLSetConnectAttr(t.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0), SQL_SUCCESS);
+    ASSERT_TRUE(SQL_SUCCEEDED(t.DriverConnect(dsn))) << t.Diag();
+    const struct {
+      SQLSMALLINT type, end;
+      SQLLEN visible;
+    } rows[] = {{SQL_HANDLE_DBC, SQL_ROLLBACK, 0},
+                {SQL_HANDLE_DBC, SQL_COMMIT, 1},
+                {SQL_HANDLE_ENV, SQL_ROLLBACK, 1},
+                {SQL_HANDLE_ENV, SQL_COMMIT, 2}};
+    for (const auto& r : rows) {
+      ASSERT_EQ(t.Execute("INSERT INTO ledger VALUES (1)"), SQL_SUCCESS);
+      EXPECT_EQ(SQLEndTran(r.type, r.type == SQL_HANDLE_DBC ? t.dbc : t.env, r.end), SQL_SUCCESS) << t.Diag();
+      SQLLEN rows = -2;  // an UPDATE that changes nothing counts the rows c sees
+      EXPECT_EQ(c.Execute("UPDATE ledger SET a = a", &rows), SQL_SUCCESS);
+      EXPECT_EQ(rows, before + r.visible) << dsn << " " << r.type << " " << r.end;
+    }
+    before += 2;
   }
 }
 

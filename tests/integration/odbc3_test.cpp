@@ -44,4 +44,47 @@ TEST(Odbc3Library, ServesApplicationsOfBothVersions) {
   }
 }
 
+// Attributes, a forward-only cursor by SQLFetchScroll, descriptor fields
+// of a column, and the refusals, each in the application's form.
+TEST(Odbc3Library, AttributesCursorsAndColumns) {
+  const struct {
+    SQLULEN version;
+    const char *notCapable, *fetchType, *noCursor;
+  } rows[] = {{SQL_OV_ODBC3, "HYC00", "HY106", "24000"}, {SQL_OV_ODBC2, "S1C00", "S1106", "24000"}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.version);
+    OdbcConnection c(r.version);
+    SQLUINTEGER dead = 9;
+    ASSERT_TRUE(SQL_SUCCEEDED(c.DriverConnect("DSN=VelWide"))) << c.Diag();
+    EXPECT_EQ(SQL_SUCCESS, SQLGetConnectAttr(c.dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr));
+    EXPECT_EQ(SQL_CD_FALSE, dead);
+    SQLHSTMT s = c.Statement();
+    SQLULEN scrollable = 9;
+    EXPECT_EQ(SQL_SUCCESS, SQLGetStmtAttr(s, SQL_ATTR_CURSOR_SCROLLABLE, &scrollable, 0, nullptr));
+    EXPECT_EQ(SQL_NONSCROLLABLE, scrollable);
+    EXPECT_EQ(SQL_ERROR, SQLSetStmtAttr(s, SQL_ATTR_CURSOR_SCROLLABLE, (SQLPOINTER)SQL_SCROLLABLE, 0));
+    EXPECT_EQ(r.notCapable, Diag(SQL_HANDLE_STMT, s).substr(0, 5));
+    EXPECT_EQ(SQL_SUCCESS, SQLSetStmtAttr(s, SQL_ATTR_MAX_ROWS, (SQLPOINTER)2, 0));
+
+    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(s, (SQLCHAR*)"SELECT 6 * 7 AS answer UNION SELECT 1 UNION SELECT 2", SQL_NTS));
+    SQLCHAR name[16] = {0};
+    SQLLEN count = 0;
+    EXPECT_EQ(SQL_SUCCESS, SQLColAttribute(s, 1, SQL_DESC_NAME, name, sizeof name, nullptr, nullptr));
+    EXPECT_EQ(SQL_SUCCESS, SQLColAttribute(s, 1, SQL_DESC_COUNT, nullptr, 0, nullptr, &count));
+    EXPECT_STREQ("answer", reinterpret_cast<char*>(name));
+    EXPECT_EQ(1, count);
+    EXPECT_EQ(SQL_ERROR, SQLBulkOperations(s, SQL_ADD));
+    EXPECT_EQ(r.notCapable, Diag(SQL_HANDLE_STMT, s).substr(0, 5));
+    EXPECT_EQ(SQL_SUCCESS, SQLFetchScroll(s, SQL_FETCH_NEXT, 0));
+    EXPECT_EQ(SQL_ERROR, SQLFetchScroll(s, SQL_FETCH_FIRST, 0));
+    EXPECT_EQ(r.fetchType, Diag(SQL_HANDLE_STMT, s).substr(0, 5));
+    EXPECT_EQ(SQL_SUCCESS, SQLFetchScroll(s, SQL_FETCH_NEXT, 0));
+    EXPECT_EQ(SQL_NO_DATA, SQLFetchScroll(s, SQL_FETCH_NEXT, 0));  // two rows at most
+    EXPECT_EQ(SQL_SUCCESS, SQLCloseCursor(s));
+    EXPECT_EQ(SQL_ERROR, SQLCloseCursor(s));
+    EXPECT_EQ(r.noCursor, Diag(SQL_HANDLE_STMT, s).substr(0, 5));
+    SQLFreeHandle(SQL_HANDLE_STMT, s);
+  }
+}
+
 }  // namespace

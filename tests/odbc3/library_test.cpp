@@ -101,8 +101,10 @@ TEST_F(Library, DiagnosticRecordsAndFields) {
   const struct {
     SQLSMALLINT field;
     std::string text;
-  } rows[] = {{SQL_DIAG_SQLSTATE, "HY009"},       {SQL_DIAG_CLASS_ORIGIN, "ISO 9075"},
-              {SQL_DIAG_SUBCLASS_ORIGIN, "ODBC 3.0"}, {SQL_DIAG_CONNECTION_NAME, ""},
+  } rows[] = {{SQL_DIAG_SQLSTATE, "HY009"},
+              {SQL_DIAG_CLASS_ORIGIN, "ISO 9075"},
+              {SQL_DIAG_SUBCLASS_ORIGIN, "ODBC 3.0"},
+              {SQL_DIAG_CONNECTION_NAME, ""},
               {SQL_DIAG_SERVER_NAME, ""}};
   for (const auto& r : rows) {
     SQLCHAR text[32] = "x";
@@ -132,9 +134,12 @@ TEST_F(Library, InformationAndFunctionsWithoutASession) {
   const struct {
     SQLUSMALLINT id;
     const char* name;
-  } rows[] = {{SQL_API_SQLALLOCHANDLE, "SQLAllocHandle"}, {SQL_API_SQLGETDIAGREC, "SQLGetDiagRec"},
-              {SQL_API_SQLCONNECT, "SQLConnect"},         {SQL_API_SQLSETPARAM, "SQLSetParam"},
-              {SQL_API_SQLBULKOPERATIONS, "SQLBulkOperations"}, {SQL_API_SQLCOPYDESC, "SQLCopyDesc"}};
+  } rows[] = {{SQL_API_SQLALLOCHANDLE, "SQLAllocHandle"},
+              {SQL_API_SQLGETDIAGREC, "SQLGetDiagRec"},
+              {SQL_API_SQLCONNECT, "SQLConnect"},
+              {SQL_API_SQLSETPARAM, "SQLSetParam"},
+              {SQL_API_SQLBULKOPERATIONS, "SQLBulkOperations"},
+              {SQL_API_SQLCOPYDESC, "SQLCopyDesc"}};
   for (const auto& r : rows) {
     const bool exported = dlsym(lib_, r.name) != nullptr;
     EXPECT_EQ(exported, SQL_FUNC_EXISTS(all, r.id) != 0) << r.name;
@@ -143,6 +148,49 @@ TEST_F(Library, InformationAndFunctionsWithoutASession) {
   }
   EXPECT_TRUE(SQL_FUNC_EXISTS(all, SQL_API_SQLGETDIAGFIELD));
   EXPECT_FALSE(SQL_FUNC_EXISTS(all, SQL_API_SQLSETPARAM));
+  Fn<decltype(SQLFreeHandle)>("SQLFreeHandle")(SQL_HANDLE_DBC, dbc);
+}
+
+// Connection attributes before a session: the defaults the driver keeps,
+// read-only ones, the catalog text by length and cut to the buffer.
+TEST_F(Library, ConnectionAttributesWithoutASession) {
+  auto set = Fn<decltype(SQLSetConnectAttr)>("SQLSetConnectAttr");
+  auto get = Fn<decltype(SQLGetConnectAttr)>("SQLGetConnectAttr");
+  SQLHDBC dbc = nullptr;
+  ASSERT_EQ(SQL_SUCCESS, SetEnv(SQL_ATTR_ODBC_VERSION, SQL_OV_ODBC3));
+  ASSERT_EQ(SQL_SUCCESS, Fn<decltype(SQLAllocHandle)>("SQLAllocHandle")(SQL_HANDLE_DBC, env_, &dbc));
+  const struct {
+    SQLINTEGER attribute;
+    SQLULEN value;
+    std::string record;  // of the set; its value is read back when it succeeds
+  } rows[] = {{SQL_ATTR_CONNECTION_DEAD, SQL_CD_TRUE, "HY092"},
+              {SQL_ATTR_METADATA_ID, SQL_TRUE, "HYC00"},
+              {SQL_ATTR_METADATA_ID, SQL_FALSE, ""},
+              {SQL_ATTR_CONNECTION_TIMEOUT, 0, ""},
+              {SQL_ATTR_ANSI_APP, SQL_AA_FALSE, "HY092"},
+              {SQL_ATTR_AUTOCOMMIT, SQL_AUTOCOMMIT_OFF, ""},
+              {SQL_ATTR_LOGIN_TIMEOUT, 7, ""},
+              {SQL_ATTR_TXN_ISOLATION, SQL_TXN_SERIALIZABLE, ""}};
+  for (const auto& r : rows) {
+    const SQLRETURN rc = set(dbc, r.attribute, reinterpret_cast<SQLPOINTER>(r.value), 0);
+    EXPECT_EQ(r.record.empty() ? SQL_SUCCESS : SQL_ERROR, rc) << r.attribute;
+    EXPECT_EQ(r.record, Record(SQL_HANDLE_DBC, dbc, 1).substr(0, r.record.size())) << r.attribute;
+    SQLUINTEGER value = static_cast<SQLUINTEGER>(r.value);
+    EXPECT_TRUE(rc != SQL_SUCCESS || get(dbc, r.attribute, &value, 0, nullptr) == SQL_SUCCESS);
+    EXPECT_EQ(r.value, value) << r.attribute;
+  }
+  SQLUINTEGER dead = 0;
+  EXPECT_EQ(SQL_SUCCESS, get(dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr));
+  EXPECT_EQ(SQL_CD_TRUE, dead);  // never connected
+  SQLCHAR catalog[8] = {0};
+  SQLINTEGER length = 0;
+  EXPECT_EQ(SQL_SUCCESS, set(dbc, SQL_ATTR_CURRENT_CATALOG, (SQLPOINTER) "mainly", 4));
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, get(dbc, SQL_ATTR_CURRENT_CATALOG, catalog, 3, &length));
+  EXPECT_STREQ("ma", reinterpret_cast<char*>(catalog));
+  EXPECT_EQ(4, length);
+  EXPECT_EQ("01004", Record(SQL_HANDLE_DBC, dbc, 1).substr(0, 5));
+  EXPECT_EQ(SQL_SUCCESS, get(dbc, SQL_ATTR_CURRENT_CATALOG, catalog, sizeof catalog, &length));
+  EXPECT_STREQ("main", reinterpret_cast<char*>(catalog));
   Fn<decltype(SQLFreeHandle)>("SQLFreeHandle")(SQL_HANDLE_DBC, dbc);
 }
 

@@ -1,0 +1,39 @@
+// SQLColAttribute: the ODBC 3 descriptor fields of a result column, each
+// answered as the SQLColAttributes type it stands for.
+#include <sql.h>
+#include <sqlext.h>
+
+#include "handles/ClientDiagnostics.h"
+#include "handles/Statement.h"
+#include "odbc/ColumnAttributes.h"
+#include "odbc/Workers.h"
+#include "odbc/Workers3.h"
+
+namespace {
+
+struct FieldAlias {
+  SQLUSMALLINT field;
+  SQLUSMALLINT descType;
+};
+
+// The fields whose number differs from the SQLColAttributes type that
+// answers them. A column's length is its octet length here: texts are
+// counted in bytes.
+constexpr FieldAlias kAliases[] = {
+    {SQL_DESC_COUNT, SQL_COLUMN_COUNT},         {SQL_DESC_TYPE, SQL_COLUMN_TYPE},
+    {SQL_DESC_LENGTH, SQL_COLUMN_LENGTH},       {SQL_DESC_PRECISION, SQL_COLUMN_PRECISION},
+    {SQL_DESC_SCALE, SQL_COLUMN_SCALE},         {SQL_DESC_NULLABLE, SQL_COLUMN_NULLABLE},
+    {SQL_DESC_NAME, SQL_COLUMN_NAME},
+};
+
+}  // namespace
+
+int ColAttributeWorker(Statement* s, SQLUSMALLINT icol, SQLUSMALLINT field, SQLPOINTER text,
+                       SQLSMALLINT textMax, SQLSMALLINT* textLength, SQLLEN* number) {
+  SQLUSMALLINT descType = field;
+  for (const FieldAlias& alias : kAliases) {
+    if (alias.field == field) descType = alias.descType;
+  }
+  if (FindAttribute(descType) == nullptr) return VEL_POST(s, SQL_ERROR, kDiagDescriptorTypeOutOfRange);
+  return ColAttributesWorker(s, icol, descType, text, textMax, textLength, number);
+}

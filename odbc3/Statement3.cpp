@@ -1,0 +1,55 @@
+// Exports: SQLEndTran, SQLCloseCursor, SQLFetchScroll, SQLColAttribute,
+// SQLBulkOperations.
+#include <sql.h>
+#include <sqlext.h>
+
+#include "base/Trace.h"
+#include "handles/ClientDiagnostics.h"
+#include "handles/Connection.h"
+#include "handles/Frame.h"
+#include "handles/Statement.h"
+#include "odbc/Fetch.h"
+#include "odbc/Workers.h"
+#include "odbc/Workers3.h"
+
+VEL_EXPORT SQLRETURN SQLEndTran(SQLSMALLINT fHandleType, SQLHANDLE handle, SQLSMALLINT fType) {
+  Trace('A', 2, "SQLEndTran: fHandleType=%d, handle=0x%08lx, fType=%d", fHandleType,
+        HandleValue(handle), fType);
+  if (fHandleType == SQL_HANDLE_ENV) {
+    return TraceReturnCode(TransactEnvironment(handle, static_cast<SQLUSMALLINT>(fType)));
+  }
+  if (fHandleType != SQL_HANDLE_DBC) return TraceReturnCode(SQL_INVALID_HANDLE);
+  ConnectionHold hold(handle);
+  Connection* c = hold.Get();
+  if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(TransactConnection(c, fType));
+}
+
+VEL_EXPORT SQLRETURN SQLCloseCursor(SQLHSTMT hstmt) {
+  VEL_STATEMENT_ENTRY("SQLCloseCursor");
+  return TraceReturnCode(CloseCursorWorker(s));
+}
+
+VEL_EXPORT SQLRETURN SQLFetchScroll(SQLHSTMT hstmt, SQLSMALLINT fOrientation, SQLLEN offset) {
+  Trace('A', 2, "SQLFetchScroll: hstmt=0x%08lx, fOrientation=%d", HandleValue(hstmt), fOrientation);
+  StatementHold hold(hstmt);
+  Statement* s = hold.Get();
+  if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(FetchScrollWorker(s, fOrientation, offset));
+}
+
+VEL_EXPORT SQLRETURN SQLColAttribute(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLUSMALLINT fField,
+                                     SQLPOINTER rgbText, SQLSMALLINT cbTextMax,
+                                     SQLSMALLINT* pcbText, SQLLEN* pNumber) {
+  Trace('A', 2, "SQLColAttribute: hstmt=0x%08lx, icol=%u, fField=%u", HandleValue(hstmt), icol,
+        fField);
+  StatementHold hold(hstmt);
+  Statement* s = hold.Get();
+  if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(ColAttributeWorker(s, icol, fField, rgbText, cbTextMax, pcbText, pNumber));
+}
+
+VEL_EXPORT SQLRETURN SQLBulkOperations(SQLHSTMT hstmt, SQLSMALLINT /*operation*/) {
+  VEL_STATEMENT_ENTRY("SQLBulkOperations");
+  return TraceReturnCode(VEL_POST(s, SQL_ERROR, kDiagBulkOperationsUnimplemented));
+}
