@@ -47,6 +47,9 @@ class ColumnValue : public ListItem {
   enum Mark : uint8_t {
     kReadByGetData = 0x01,  // SQLGetData read it on the current row: it travels with the next
     kArrived = 0x02,        // its value came with the current row
+    // A catalog column of SQL type codes read by an ODBC 3 application:
+    // the date and time codes load as SQL_TYPE_DATE, TIME and TIMESTAMP.
+    kOdbc3TypeCodes = 0x04,
   };
   void SetMark(Mark mark) { marks_ |= mark; }
   void ClearMark(Mark mark) { marks_ &= static_cast<uint8_t>(~mark); }

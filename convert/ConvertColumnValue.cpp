@@ -2,13 +2,16 @@
 // value's class.
 #include "convert/ConvertColumnValue.h"
 
+#include "convert/WideValue.h"
+
 int ConvertColumnValue(const ColumnValue* value, SQLSMALLINT fCType, void* rgbValue,
                        SQLLEN cbValueMax, SQLLEN* pcbValue) {
   if (fCType == SQL_C_DEFAULT) fCType = DefaultCType(value->SqlType());
   CTarget op;
   if (!FindCTarget(fCType, &op)) return kConversionUnknownCType;
-  if (op == kToChar || op == kToBinary) {
+  if (op == kToChar || op == kToBinary || op == kToWChar) {
     if (!rgbValue) cbValueMax = 0;
+    if (op == kToWChar) return GetWideText(value, 0, rgbValue, cbValueMax, pcbValue, nullptr);
     return op == kToChar ? value->GetChar(rgbValue, cbValueMax, pcbValue)
                          : value->GetBinary(rgbValue, cbValueMax, pcbValue);
   }

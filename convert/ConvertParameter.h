@@ -63,6 +63,7 @@ enum ParamOutcome : uint8_t {
   kParamFractionLost,          // 01004 fraction information lost
   kParamDateText,              // 01004 could not convert character to date
   kParamTimeText,              // 01004 could not convert character to time
+  kParamInvalidWide,           // 22005 (22018 in ODBC 3) not UTF-16: a lone surrogate, half a unit
   kParamOutcomeCount
 };
 
@@ -76,6 +77,10 @@ struct ParameterInput {
   // indicator is not read.
   bool atExec;
   SQLLEN collected;
+  // Wide text that is not UTF-16 is refused (kParamInvalidWide), as ODBC 3
+  // applications are told; otherwise a lone surrogate becomes U+FFFD and
+  // an odd last byte is dropped, as ODBC 2 applications have always had.
+  bool strictWide = false;
 };
 
 // Converts in into *out with the fixed sizes of sizes. On failure *out is

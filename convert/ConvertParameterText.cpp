@@ -1,5 +1,5 @@
 // Parameter conversion from text sources: SQL_C_CHAR (and SQL_C_DEFAULT
-// read as text) and UTF-16LE text made UTF-8.
+// read as text) and UTF-16 text made UTF-8.
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -7,6 +7,7 @@
 #include "base/Alloc.h"
 #include "convert/Decimal.h"
 #include "convert/ParameterJob.h"
+#include "convert/WideText.h"
 
 namespace paramjob {
 
@@ -56,42 +57,6 @@ int Field(const char* t, uint32_t n, uint32_t first, uint32_t last) {
   if (i < n && i <= last && (t[i] == '-' || t[i] == '+')) sign = t[i++] == '-' ? -1 : 1;
   for (; i <= last && i < n && t[i] >= '0' && t[i] <= '9'; ++i) v = v * 10 + (t[i] - '0');
   return sign * v;
-}
-
-// UTF-16LE to UTF-8 (a lone surrogate becomes U+FFFD), in a new block.
-char* Utf8FromWide(const uint8_t* w, uint32_t bytes, uint32_t* length) {
-  const uint32_t units = bytes / 2;
-  char* out = static_cast<char*>(VelAlloc(static_cast<std::size_t>(units) * 3 + 1));
-  if (out == nullptr) return nullptr;
-  uint32_t o = 0;
-  for (uint32_t i = 0; i < units; ++i) {
-    uint32_t c = static_cast<uint32_t>(w[2 * i] | (w[2 * i + 1] << 8));
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < units) {
-      const uint32_t low = static_cast<uint32_t>(w[2 * i + 2] | (w[2 * i + 3] << 8));
-      if (low >= 0xDC00 && low < 0xE000) {
-        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-        ++i;
-      }
-    }
-    if (c >= 0xD800 && c < 0xE000) c = 0xFFFD;
-    if (c < 0x80) {
-      out[o++] = static_cast<char>(c);
-    } else if (c < 0x800) {
-      out[o++] = static_cast<char>(0xC0 | (c >> 6));
-      out[o++] = static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out[o++] = static_cast<char>(0xE0 | (c >> 12));
-      out[o++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out[o++] = static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out[o++] = static_cast<char>(0xF0 | (c >> 18));
-      out[o++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out[o++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out[o++] = static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  *length = o;
-  return out;
 }
 
 }  // namespace
@@ -183,14 +148,17 @@ ParamOutcome FromText(Job& j, bool fromDefault) {
 }
 
 ParamOutcome FromWide(Job& j) {
-  uint32_t n = 0;
-  char* text = Utf8FromWide(reinterpret_cast<const uint8_t*>(j.in.data), j.length, &n);
-  if (text == nullptr) return kParamMemory;
-  j.text = text;
-  j.length = n;
-  const ParamOutcome outcome = FromText(j, false);
-  VelFree(text);
-  return outcome;
+  if (j.in.strictWide && j.length % 2 != 0) return kParamInvalidWide;
+  String utf8;
+  const auto* units = static_cast<const SQLWCHAR*>(j.in.data);
+  const long count = static_cast<long>(j.length / 2);
+  const WideResult r =
+      j.in.strictWide ? WideToUtf8(units, count, &utf8) : WideToUtf8Lenient(units, count, &utf8);
+  if (r == WideResult::kNoMemory) return kParamMemory;
+  if (r != WideResult::kOk) return kParamInvalidWide;
+  j.text = utf8.TextOrEmpty();
+  j.length = utf8.Length();
+  return FromText(j, false);
 }
 
 }  // namespace paramjob

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "convert/ValueOutput.h"
+#include "protocol/SqlTypeCatalog.h"
 
 struct IntegerKind {
   uint8_t bytes;      // row bytes and GetBinary bytes
@@ -49,6 +50,7 @@ int IntegerFamilyValue::Load(const uint8_t* bytes, uint32_t size) {
       std::memcpy(&value_, bytes, 4);
       break;
   }
+  if (HasMark(kOdbc3TypeCodes)) value_ = Odbc3SqlType(value_);
   return kLoadDone;
 }
 

@@ -48,20 +48,22 @@ constexpr CTypeEntry kCTypes[] = {
     {SQL_C_TYPE_TIMESTAMP, kToTimestamp},
     {SQL_C_SBIGINT, kToSBigInt},
     {SQL_C_UBIGINT, kToUBigInt},
+    {SQL_C_WCHAR, kToWChar},
 };
 
-constexpr uint16_t Bit(CTarget t) { return static_cast<uint16_t>(1u << t); }
-constexpr uint16_t kAll = 0xffff;
-constexpr uint16_t kBytes = Bit(kToChar) | Bit(kToBinary);
-constexpr uint16_t kNumbers = kAll & ~(Bit(kToDate) | Bit(kToTime) | Bit(kToTimestamp));
-constexpr uint16_t kDates = kBytes | Bit(kToDate) | Bit(kToTimestamp);
-constexpr uint16_t kTimes = kBytes | Bit(kToTime) | Bit(kToTimestamp);
-constexpr uint16_t kTimestamps = kBytes | Bit(kToDate) | Bit(kToTime) | Bit(kToTimestamp);
+constexpr uint32_t Bit(CTarget t) { return 1u << t; }
+constexpr uint32_t kAll = 0xffffffff;
+// Wide text goes wherever text goes.
+constexpr uint32_t kBytes = Bit(kToChar) | Bit(kToBinary) | Bit(kToWChar);
+constexpr uint32_t kNumbers = kAll & ~(Bit(kToDate) | Bit(kToTime) | Bit(kToTimestamp));
+constexpr uint32_t kDates = kBytes | Bit(kToDate) | Bit(kToTimestamp);
+constexpr uint32_t kTimes = kBytes | Bit(kToTime) | Bit(kToTimestamp);
+constexpr uint32_t kTimestamps = kBytes | Bit(kToDate) | Bit(kToTime) | Bit(kToTimestamp);
 
 // What each value form converts to, by SqlForm; the forms that name their
 // targets refuse the others in SQLGetData.
 struct FormTargets {
-  uint16_t targets;
+  uint32_t targets;
   bool onlyTargets;
 };
 

@@ -30,6 +30,7 @@ enum CTarget : uint8_t {
   kToUTinyInt,
   kToSBigInt,
   kToUBigInt,
+  kToWChar,
 };
 
 // The operation serving cType (the ODBC 3 date and time types included);

@@ -6,6 +6,7 @@
 
 namespace {
 constexpr uint32_t kReplacement = 0xFFFD;
+constexpr uint32_t kLone = 0xFFFFFFFF;  // a surrogate without its other half
 
 bool IsHigh(SQLWCHAR u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool IsLow(SQLWCHAR u) { return u >= 0xDC00 && u <= 0xDFFF; }
@@ -34,12 +35,12 @@ char* PutUtf8(uint32_t cp, char* p) {
 }
 
 // The code point starting at text[*k] of n units, *k moved past it, or
-// 0xFFFFFFFF for a lone surrogate.
+// kLone.
 uint32_t NextCodePoint(const SQLWCHAR* text, long n, long* k) {
   SQLWCHAR u = text[(*k)++];
-  if (IsLow(u)) return 0xFFFFFFFF;
+  if (IsLow(u)) return kLone;
   if (!IsHigh(u)) return u;
-  if (*k >= n || !IsLow(text[*k])) return 0xFFFFFFFF;
+  if (*k >= n || !IsLow(text[*k])) return kLone;
   SQLWCHAR low = text[(*k)++];
   return 0x10000 + ((static_cast<uint32_t>(u) - 0xD800) << 10) + (low - 0xDC00);
 }
@@ -52,25 +53,40 @@ long WideLength(const SQLWCHAR* text) {
   return n;
 }
 
-WideResult WideToUtf8(const SQLWCHAR* text, long units, String* out) {
+namespace {
+
+WideResult ToUtf8(const SQLWCHAR* text, long units, String* out, bool lenient) {
   if (units == SQL_NTS) units = WideLength(text);
   if (units < 0) return WideResult::kInvalid;
   if (text == nullptr || units == 0) return WideResult::kOk;
   long size = 0;
   for (long k = 0; k < units;) {
     uint32_t cp = NextCodePoint(text, units, &k);
-    if (cp == 0xFFFFFFFF) return WideResult::kInvalid;
-    size += Utf8Size(cp);
+    if (cp == kLone && !lenient) return WideResult::kInvalid;
+    size += Utf8Size(cp == kLone ? kReplacement : cp);
   }
   if (static_cast<unsigned long>(size) > 0xFFFFFFF0UL - out->Length()) return WideResult::kNoMemory;
   // Encoded into a buffer of its own, then appended: the string grows once.
   char* block = static_cast<char*>(VelAlloc(static_cast<std::size_t>(size)));
   if (block == nullptr) return WideResult::kNoMemory;
   char* p = block;
-  for (long k = 0; k < units;) p = PutUtf8(NextCodePoint(text, units, &k), p);
+  for (long k = 0; k < units;) {
+    const uint32_t cp = NextCodePoint(text, units, &k);
+    p = PutUtf8(cp == kLone ? kReplacement : cp, p);
+  }
   int ok = out->Append(block, static_cast<uint32_t>(size));
   VelFree(block);
   return ok ? WideResult::kOk : WideResult::kNoMemory;
+}
+
+}  // namespace
+
+WideResult WideToUtf8(const SQLWCHAR* text, long units, String* out) {
+  return ToUtf8(text, units, out, false);
+}
+
+WideResult WideToUtf8Lenient(const SQLWCHAR* text, long units, String* out) {
+  return ToUtf8(text, units, out, true);
 }
 
 long DecodeUtf8(const unsigned char* s, long n, uint32_t* codePoint) {

@@ -18,6 +18,10 @@ long WideLength(const SQLWCHAR* text);
 // kNoMemory when the string cannot grow; on failure nothing is appended.
 WideResult WideToUtf8(const SQLWCHAR* text, long units, String* out);
 
+// As WideToUtf8, but a lone surrogate becomes U+FFFD (never kInvalid but
+// for a negative length other than SQL_NTS).
+WideResult WideToUtf8Lenient(const SQLWCHAR* text, long units, String* out);
+
 // Writes the UTF-16 form of bytes bytes of text (SQL_NTS: up to its NUL)
 // to out: at most outUnits - 1 units and a terminating 0 unit (nothing at
 // all when outUnits is 0), never the first half of a surrogate pair without

@@ -33,6 +33,7 @@ inline constexpr ClientDiagnostic
   kDiagFractionLost                     {"01004", 1027, "fraction information lost"},
   kDiagDateText                         {"01004", 1027, "could not convert character to date"},
   kDiagTimeText                         {"01004", 1027, "could not convert character to time"},
+  kDiagInvalidWideText                  {"22005", 1027, "invalid character value: the text is not UTF-16"},
   kDiagConversionNotSupported           {"07006", 1027, "requested conversion not supported"},
   kDiagTlsFallback                      {"01000", 3047, "no encryption (%s): connected without TLS"},
   kDiagConnectionFailure                {"08001", 3047, "connection failure"},

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "base/Check.h"
+#include "handles/Odbc3Rules.h"
 #include "convert/ColumnValue.h"
 #include "handles/ClientDiagnostics.h"
 #include "handles/Connection.h"
@@ -96,6 +97,7 @@ const ClientDiagnostic* const kOutcomeDiagnostics[] = {
     &kDiagFractionLost,
     &kDiagDateText,
     &kDiagTimeText,
+    &kDiagInvalidWideText,
 };
 static_assert(sizeof kOutcomeDiagnostics / sizeof kOutcomeDiagnostics[0] == kParamOutcomeCount,
               "one diagnostic per conversion outcome");
@@ -123,8 +125,9 @@ Statement::ParameterSource Statement::SourceOf(const ParameterBinding* b) {
 
 int Statement::AddParameterValue(ParameterBinding* b, bool atExec) {
   const ParameterSource source = SourceOf(b);
-  ParameterInput in{source.cType,     b->fSqlType, atExec ? b->putData : source.data,
-                    source.indicator, atExec,      b->collected};
+  ParameterInput in{source.cType,       b->fSqlType, atExec ? b->putData : source.data,
+                    source.indicator,   atExec,      b->collected,
+                    FollowsOdbc3(*this)};
   const ParamOutcome outcome = ConvertParameter(in, connection_->typeSizes, &b->converted);
   if (outcome != kParamDone) return VEL_POST(this, SQL_ERROR, *kOutcomeDiagnostics[outcome]);
   ParameterDataElement* e = new (std::nothrow) ParameterDataElement;

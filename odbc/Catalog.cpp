@@ -10,6 +10,7 @@
 #include "handles/Connection.h"
 #include "handles/Frame.h"
 #include "handles/Statement.h"
+#include "odbc/CatalogNames.h"
 #include "odbc/Workers.h"
 #include "protocol/Requests.h"
 
@@ -23,7 +24,8 @@ int SendCatalogRequest(Statement* s, Request* request) {
   int status = kStatusCommunicationFailure;
   const int rc = s->Exchange(request, &status);
   if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);
-  return s->AdoptResultSet(request->Get<ResultSetDescriptionElement>());
+  const int adopted = s->AdoptResultSet(request->Get<ResultSetDescriptionElement>());
+  return adopted == SQL_SUCCESS ? UseOdbc3CatalogNames(s) : adopted;
 }
 
 // Copies the texts into the request's string elements E..., in order.

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "convert/ColumnValue.h"
+#include "handles/Odbc3Rules.h"
 #include "handles/Statement.h"
 #include "odbc/ColumnAttributes.h"
 #include "odbc/ConnectString.h"
@@ -37,7 +38,7 @@ int DescribeColWorker(Statement* s, SQLUSMALLINT icol, SQLCHAR* name, SQLSMALLIN
   if (value == nullptr) return VEL_POST(s, SQL_ERROR, kDiagColumnOutOfRange);
   const ColumnDescription* d = value->description;
   if (pcbName) *pcbName = static_cast<SQLSMALLINT>(d->columnName.Length());
-  if (pfSqlType) *pfSqlType = static_cast<SQLSMALLINT>(d->sqlDataType);
+  if (pfSqlType) *pfSqlType = static_cast<SQLSMALLINT>(ReportedSqlType(*s, d->sqlDataType));
   if (pcbColDef) *pcbColDef = d->precision;
   if (pibScale) *pibScale = d->scale;
   if (pfNullable) *pfNullable = static_cast<SQLSMALLINT>(d->nullability);
@@ -94,7 +95,7 @@ int ColAttributesWorker(Statement* s, SQLUSMALLINT icol, SQLUSMALLINT fDescType,
   SQLLEN answer = 0;
   switch (row->source) {
     case AttributeSource::kSqlType:
-      answer = type;
+      answer = ReportedSqlType(*s, type);
       break;
     case AttributeSource::kValueLength:
       answer = value->length;

@@ -8,6 +8,7 @@
 
 #include "convert/ColumnValue.h"
 #include "convert/ConvertColumnValue.h"
+#include "convert/WideValue.h"
 #include "handles/ClientDiagnostics.h"
 #include "base/Alloc.h"
 #include "base/Trace.h"
@@ -22,7 +23,9 @@ SQLSMALLINT EffectiveCType(const ColumnValue* value, SQLSMALLINT fCType) {
   return fCType == SQL_C_DEFAULT ? DefaultCType(value->SqlType()) : fCType;
 }
 
-bool IsPiecewise(SQLSMALLINT cType) { return cType == SQL_C_CHAR || cType == SQL_C_BINARY; }
+bool IsPiecewise(SQLSMALLINT cType) {
+  return cType == SQL_C_CHAR || cType == SQL_C_BINARY || cType == SQL_C_WCHAR;
+}
 
 // Bytes of the application's buffer a conversion may use: none without a
 // buffer, whatever cbValueMax says.
@@ -152,6 +155,26 @@ SQLRETURN ContinuePiece(Statement* stmt, ColumnValue* value, SQLSMALLINT cType,
   return rc;
 }
 
+// A piece of a value read as wide text: the position counts the UTF-8
+// bytes of the value's text already returned, so a piece always starts on
+// a character, and a pair of surrogates is never split between pieces.
+SQLRETURN WidePieceOf(Statement* stmt, const ColumnValue* value, const TransferTarget& target,
+                      GetDataPosition* position) {
+  const uint64_t offset = position->Offset();
+  SQLLEN length = 0;
+  WidePiece piece;
+  const int result = GetWideText(value, offset, target.rgbValue, static_cast<SQLLEN>(Room(target)),
+                                 &length, &piece);
+  if (target.pcbValue != nullptr) *target.pcbValue = length;
+  TraceFinal(SQL_C_WCHAR, target.rgbValue, target.cbValueMax, length, result);
+  if (result == kConversionDone) {
+    position->Advance(piece.total, piece.total);
+  } else if (result == kConversionTruncated) {
+    position->Advance(offset + piece.used, piece.total);
+  }
+  return MapResult(stmt, result);
+}
+
 }  // namespace
 
 SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElement* element,
@@ -200,6 +223,7 @@ SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElem
     if (piecewise && element == value->data) position->SetLoadedFrom(element);
   }
 
+  if (piecewise && cType == SQL_C_WCHAR) return WidePieceOf(stmt, value, target, position);
   if (piecewise && position->Offset() > 0) {
     return ContinuePiece(stmt, value, cType, target, position);
   }

@@ -126,6 +126,13 @@ int32_t SentSqlType(int32_t code) {
   return code;
 }
 
+int32_t Odbc3SqlType(int32_t code) {
+  for (const SentAs& row : kSentAs)
+    if (row.sentAs == code && row.code >= kSqlTypeDate && row.code <= kSqlTypeTimestamp)
+      return row.code;
+  return code;
+}
+
 const char* SqlTypeName(int32_t code) {
   const SqlTypeInfo* t = FindSqlTypeInfo(code);
   return t ? t->name : "";

@@ -113,6 +113,9 @@ SqlTypeRange AllSqlTypes();
 // The code a parameter of code travels under (wide texts as narrow ones,
 // the ODBC 3 date and time codes as the ODBC 2 ones), or code itself.
 int32_t SentSqlType(int32_t code);
+// The ODBC 3 code of a date, time or timestamp code (SQL_TYPE_DATE for
+// SQL_DATE, ...), or code itself.
+int32_t Odbc3SqlType(int32_t code);
 
 // "VARCHAR", "NUMERIC", ... for a code; "" when unknown.
 const char* SqlTypeName(int32_t code);

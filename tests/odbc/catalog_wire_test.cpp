@@ -3,6 +3,7 @@
 // SQL_SUCCESS, and SQLGetInfo's answers by kind, length and trace line.
 #include <functional>
 
+#include "handles/Environment.h"
 #include "odbc/session.h"
 
 namespace {
@@ -75,6 +76,40 @@ TEST_F(CatalogWireTest, RefusalsKeepTheResultSetAndOnlySuccessAdoptsOne) {
   EXPECT_EQ(got[6], "ERROR S1090 1072 C:invalid string or buffer length");
   EXPECT_EQ(Cols(s), " 1");
   EXPECT_EQ(Cols(s, Stmt(SQLColumns(s, 0, 0, 0, 0, M("emp"), SQL_NTS, 0, 0), s)), "INFO 01000 5 S:cut short 0");
+}
+
+// An ODBC 3 application sees the catalog's columns by their ODBC 3 names
+// and the ODBC 3 date and time codes in DATA_TYPE and in descriptions; the
+// wire is the same for both versions.
+TEST_F(CatalogWireTest, Odbc3NamesAndTypeCodes) {
+  const std::string describe =
+      ReplyFrame(U16(0) + U16(4) + Column("TABLE_QUALIFIER", 128, 1, 12, 128) + Column("DATA_TYPE", 2, 0, 5, 5) +
+                 Column("PRECISION", 4, 1, 4) + Column("D", 6, 1, 9));
+  ScriptStatement();
+  for (int version = 2; version <= 3; ++version) {
+    server.Expect(Frame(4, U32(7) + Texts({"", "", "t", ""}))).Send(describe);
+    server.Expect(Frame(13, U32(7) + U16(1) + U16(2))).Send(ReplyFrame(U16(0) + U16(1) + Value(2, U16(10))));
+  }
+  SQLHSTMT s = Open();
+  const std::string expected[] = {"TABLE_QUALIFIER PRECISION 10 9 9", "TABLE_CAT COLUMN_SIZE 92 91 91"};
+  for (int version = 2; version <= 3; ++version) {
+    reinterpret_cast<Environment*>(henv)->SetOdbcVersion(static_cast<uint32_t>(version));
+    ASSERT_EQ(SQLColumns(s, nullptr, 0, nullptr, 0, M("t"), SQL_NTS, nullptr, 0), SQL_SUCCESS);
+    SQLSMALLINT code = 0, type = 0;
+    SQLLEN attribute = 0;
+    ASSERT_EQ(SQLBindCol(s, 2, SQL_C_SSHORT, &code, 0, nullptr), SQL_SUCCESS);
+    ASSERT_EQ(SQLFetch(s), SQL_SUCCESS);
+    std::string got;
+    for (SQLUSMALLINT col : {1, 3}) {
+      SQLCHAR name[32] = {0};
+      SQLDescribeCol(s, col, name, sizeof name, nullptr, nullptr, nullptr, nullptr, nullptr);
+      got += std::string((char*)name) + " ";
+    }
+    SQLDescribeCol(s, 4, nullptr, 0, nullptr, &type, nullptr, nullptr, nullptr);
+    SQLColAttributes(s, 4, SQL_COLUMN_TYPE, nullptr, 0, nullptr, &attribute);
+    EXPECT_EQ(got + std::to_string(code) + " " + std::to_string(type) + " " + std::to_string(attribute),
+              expected[version - 2]);
+  }
 }
 
 // Numbers: 2 or 4 bytes, cut without a warning to cbInfoValueMax. Texts:

@@ -1,8 +1,10 @@
 // Parameters against the scripted server: the exact parameter data set of
 // each C type and SQL type pair, refusals that send nothing, the order of
 // the values, and the data-at-execution sequences.
+#include <algorithm>
 #include <cstring>
 
+#include "handles/Environment.h"
 #include "odbc/session.h"
 
 namespace {
@@ -198,6 +200,45 @@ TEST_F(ParameterWireTest, DataAtExecution) {
   EXPECT_EQ(SQLParamData(s, &which), SQL_ERROR);
   EXPECT_EQ(Diag(nullptr, s), "23000 19 S:constraint");
   EXPECT_EQ(SQLParamData(s, &which), SQL_ERROR);
+}
+
+// Wide texts that are not UTF-16 (a lone surrogate, half a unit) are
+// refused for an ODBC 3 application and mended as always for an ODBC 2
+// one; a 1 MiB value put in odd-sized pieces that split its pairs arrives
+// whole.
+TEST_F(ParameterWireTest, WideTextsByOdbcVersion) {
+  const std::string lone("a\0\x00\xd8", 4), odd("a\0b", 3);
+  const std::string emoji("\x3d\xd8\x00\xde", 4), emojiUtf8 = "\xf0\x9f\x98\x80";
+  std::string wide, utf8;
+  for (int i = 0; i < 262144; ++i) wide += emoji, utf8 += emojiUtf8;
+  ScriptStatement()
+      .Expect(Direct("?", U16(1) + P(1, 12, Z("a\xef\xbf\xbd"))))
+      .Send(kNoColumns)
+      .Expect(Direct("?", U16(1) + P(1, 12, Z("a"))))
+      .Send(kNoColumns)
+      .Expect(Direct("?", U16(1) + P(1, -1, Z(utf8))))
+      .Send(kNoColumns);
+  SQLHSTMT s = Open();
+  for (int version : {2, 3}) {
+    reinterpret_cast<Environment*>(henv)->SetOdbcVersion(static_cast<uint32_t>(version));
+    for (const std::string* in : {&lone, &odd}) {
+      SQLLEN ind = static_cast<SQLLEN>(in->size());
+      ASSERT_EQ(
+          SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 0, 0, (SQLPOINTER)in->data(), 0, &ind),
+          SQL_SUCCESS);
+      EXPECT_EQ(SQLExecDirect(s, M("?"), SQL_NTS), version == 2 ? SQL_SUCCESS : SQL_ERROR);
+      EXPECT_EQ(Diag(nullptr, s), version == 2 ? "" : "22005 1027 C:invalid character value: the text is not UTF-16");
+    }
+  }
+  SQLLEN atExec = SQL_DATA_AT_EXEC;
+  ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WLONGVARCHAR, 0, 0, nullptr, 0, &atExec),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLExecDirect(s, M("?"), SQL_NTS) + SQLParamData(s, nullptr), 2 * SQL_NEED_DATA);
+  for (size_t at = 0; at < wide.size(); at += 1001) {
+    const SQLLEN n = static_cast<SQLLEN>(std::min<size_t>(1001, wide.size() - at));
+    ASSERT_EQ(SQLPutData(s, &wide[at], n), SQL_SUCCESS);
+  }
+  EXPECT_EQ(SQLParamData(s, nullptr), SQL_SUCCESS) << Diag(nullptr, s);
 }
 
 }  // namespace

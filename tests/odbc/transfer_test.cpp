@@ -83,7 +83,13 @@ class TransferTest : public ::testing::Test {
 
 TEST_F(TransferTest, Scenarios) {
   const std::string k123 = std::string("\x7b\0\0\0\0\0\0\0", 8);
-  const SQLSMALLINT kC = SQL_C_CHAR, kB = SQL_C_BINARY;
+  const SQLSMALLINT kC = SQL_C_CHAR, kB = SQL_C_BINARY, kW = SQL_C_WCHAR;
+  // Little-endian units and the 0 unit after them ("a" stands for 'a', 0).
+  auto W = [](const char* units, size_t n = std::string::npos) {
+    std::string u(units, n == std::string::npos ? std::strlen(units) : n);
+    if (u.size() % 2) u += '\0';
+    return u + std::string(2, '\0');
+  };
   const SQLLEN kNot = 12345;
   const Scenario scenarios[] = {
       // Another C type starts again (another column: fetch_server_test.cpp);
@@ -124,6 +130,29 @@ TEST_F(TransferTest, Scenarios) {
         {kC, 3, 1, "100", "", kNot}}},
       {{SQL_FLOAT, 8, std::string("\0\0\0\0\x80\x4a\x93\xc0", 8), false},  // -1234.625
        {{kC, 7, 1, "01004", "-1234.", 9}, {kC, 7, 1, "", "625", 3}}},
+      // Wide text (UTF-16LE here, the 0 unit written out): pieces end on a
+      // character, never inside a pair; a buffer too small for the next
+      // character returns only the 0; ill-formed UTF-8 becomes U+FFFD.
+      {{SQL_VARCHAR, 0,
+        "a\xf0\x9f\x98\x80\xc3\xa9"
+        "b" +
+            std::string(1, '\0'),
+        false},
+       {{kW, 8, 0, "01004", W("a\0\x3d\xd8\0\xde", 6), 10},
+        {kW, -6, 1, "01004", "", 10},
+        {kW, 6, 1, "01004", W("a"), 10},
+        {kW, 6, 1, "01004", W("\x3d\xd8\0\xde", 4), 8},
+        {kW, 3, 1, "01004", W(""), 4},
+        {kW, 6, 1, "", W("\xe9\0b\0", 4), 4},
+        {kW, 6, 1, "100", "", kNot}}},
+      {{SQL_VARCHAR, 0, std::string("x\xff\0", 3), false}, {{kW, 20, 1, "", W("x\0\xfd\xff", 4), 4}}},
+      {{SQL_INTEGER, 4, k123.substr(0, 4), false},
+       {{kW, 20, 1, "",
+         W("1\0"
+           "2\0"
+           "3\0",
+           6),
+         6}}},
   };
   for (size_t s = 0; s < sizeof scenarios / sizeof scenarios[0]; ++s) {
     const Scenario& sc = scenarios[s];
