@@ -2,6 +2,7 @@
 // value's class.
 #include "convert/ConvertColumnValue.h"
 
+#include "convert/NumericGuid.h"
 #include "convert/WideValue.h"
 
 int ConvertColumnValue(const ColumnValue* value, SQLSMALLINT fCType, void* rgbValue,
@@ -45,6 +46,10 @@ int ConvertColumnValue(const ColumnValue* value, SQLSMALLINT fCType, void* rgbVa
       return value->GetSBigInt(rgbValue, pcbValue);
     case kToUBigInt:
       return value->GetUBigInt(rgbValue, pcbValue);
+    case kToNumeric:
+      return GetNumericStruct(value, 0, 0, rgbValue, pcbValue);
+    case kToGuid:
+      return GetGuid(value, rgbValue, pcbValue);
     default:
       return kConversionFailed;
   }

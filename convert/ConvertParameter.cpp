@@ -57,6 +57,7 @@ void ConvertedValue::Take(ConvertedValue* other) {
 using paramjob::Done;
 using paramjob::FromDateTime;
 using paramjob::FromNumber;
+using paramjob::FromStruct;
 using paramjob::FromText;
 using paramjob::FromWide;
 using paramjob::Job;
@@ -131,6 +132,10 @@ ParamOutcome ConvertParameter(const ParameterInput& in, const TypeSizes& sizes,
       break;
     case kSrcChar:
       outcome = FromText(j, in.cType == SQL_C_DEFAULT);
+      break;
+    case kSrcNumeric:
+    case kSrcGuid:
+      outcome = FromStruct(j);
       break;
     case kSrcInteger:
     case kSrcFloating:

@@ -6,6 +6,7 @@
 
 #include "base/Alloc.h"
 #include "convert/Decimal.h"
+#include "convert/NumericGuid.h"
 #include "convert/ParameterJob.h"
 #include "convert/WideText.h"
 
@@ -158,6 +159,21 @@ ParamOutcome FromWide(Job& j) {
   if (r != WideResult::kOk) return kParamInvalidWide;
   j.text = utf8.TextOrEmpty();
   j.length = utf8.Length();
+  return FromText(j, false);
+}
+
+ParamOutcome FromStruct(Job& j) {
+  char text[172];
+  if (j.c->source == kSrcNumeric) {
+    SQL_NUMERIC_STRUCT n;
+    std::memcpy(&n, j.in.data, sizeof n);
+    j.length = NumericStructText(n, text);
+  } else {
+    SQLGUID g;
+    std::memcpy(&g, j.in.data, sizeof g);
+    j.length = GuidText(g, text);
+  }
+  j.text = text;
   return FromText(j, false);
 }
 

@@ -53,6 +53,7 @@ ParamOutcome PutText(Job& j, const char* text);
 // C numbers, C dates and times.
 ParamOutcome FromText(Job& j, bool fromDefault);
 ParamOutcome FromWide(Job& j);
+ParamOutcome FromStruct(Job& j);  // SQL_C_NUMERIC and SQL_C_GUID, as their texts
 ParamOutcome FromNumber(Job& j);
 ParamOutcome FromDateTime(Job& j);
 

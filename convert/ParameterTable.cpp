@@ -28,6 +28,8 @@ const ParamCTypeRow kCTypes[] = {
     {SQL_C_TYPE_TIME, kSrcTime, 6, false},
     {SQL_C_TIMESTAMP, kSrcTimestamp, 16, false},
     {SQL_C_TYPE_TIMESTAMP, kSrcTimestamp, 16, false},
+    {SQL_C_NUMERIC, kSrcNumeric, sizeof(SQL_NUMERIC_STRUCT), false},
+    {SQL_C_GUID, kSrcGuid, sizeof(SQLGUID), false},
 };
 
 constexpr uint8_t Bit(SqlForm f) { return static_cast<uint8_t>(1u << static_cast<int>(f)); }
@@ -45,8 +47,10 @@ const uint8_t kMatrix[] = {
     Bit(SqlForm::kText) | Bit(SqlForm::kTime) | Bit(SqlForm::kTimestamp),
     Bit(SqlForm::kText) | Bit(SqlForm::kDate) | Bit(SqlForm::kTime) | Bit(SqlForm::kTimestamp),
     kAny,
+    kNumbers,
+    Bit(SqlForm::kText),
 };
-static_assert(sizeof kMatrix == kSrcWide + 1, "one row per ParamSource");
+static_assert(sizeof kMatrix == kSrcGuid + 1, "one row per ParamSource");
 
 }  // namespace
 

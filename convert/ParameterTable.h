@@ -21,7 +21,9 @@ enum ParamSource : uint8_t {
   kSrcDate,
   kSrcTime,
   kSrcTimestamp,
-  kSrcWide,  // UTF-16LE text, lengths in bytes
+  kSrcWide,     // UTF-16LE text, lengths in bytes
+  kSrcNumeric,  // SQL_NUMERIC_STRUCT, read as its decimal text
+  kSrcGuid,     // SQLGUID, read as its text
 };
 
 struct ParamCTypeRow {

@@ -49,13 +49,17 @@ constexpr CTypeEntry kCTypes[] = {
     {SQL_C_SBIGINT, kToSBigInt},
     {SQL_C_UBIGINT, kToUBigInt},
     {SQL_C_WCHAR, kToWChar},
+    {SQL_C_NUMERIC, kToNumeric},
+    {SQL_C_GUID, kToGuid},
 };
 
 constexpr uint32_t Bit(CTarget t) { return 1u << t; }
 constexpr uint32_t kAll = 0xffffffff;
 // Wide text goes wherever text goes.
 constexpr uint32_t kBytes = Bit(kToChar) | Bit(kToBinary) | Bit(kToWChar);
-constexpr uint32_t kNumbers = kAll & ~(Bit(kToDate) | Bit(kToTime) | Bit(kToTimestamp));
+// GUIDs are read from text only.
+constexpr uint32_t kNumbers =
+    kAll & ~(Bit(kToDate) | Bit(kToTime) | Bit(kToTimestamp) | Bit(kToGuid));
 constexpr uint32_t kDates = kBytes | Bit(kToDate) | Bit(kToTimestamp);
 constexpr uint32_t kTimes = kBytes | Bit(kToTime) | Bit(kToTimestamp);
 constexpr uint32_t kTimestamps = kBytes | Bit(kToDate) | Bit(kToTime) | Bit(kToTimestamp);

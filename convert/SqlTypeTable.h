@@ -31,6 +31,8 @@ enum CTarget : uint8_t {
   kToSBigInt,
   kToUBigInt,
   kToWChar,
+  kToNumeric,
+  kToGuid,
 };
 
 // The operation serving cType (the ODBC 3 date and time types included);

@@ -58,6 +58,13 @@ const Row kForms[] = {
     {SQL_C_TIMESTAMP, SQL_DATE, kDate + U16(0) + U16(0) + U16(0) + U32(0), 0, P(1, 9, kDate)},
     {SQL_C_TIMESTAMP, SQL_TIME, kDate + kTime + U32(0), 0, P(1, 10, kTime)},
     {SQL_C_SLONG, SQL_INTEGER, Raw(1), SQL_NULL_DATA, P(1, 4, "", true)},
+    // The structures as their texts: precision and scale are the structure's.
+    {SQL_C_NUMERIC, SQL_VARCHAR, std::string("\x0a\x02\x00\x87\xd6\x12", 6) + std::string(13, '\0'), 0,
+     P(1, 12, Z("-12345.67"))},
+    {SQL_C_NUMERIC, SQL_NUMERIC, std::string("\x05\x01\x01\x7d", 4) + std::string(15, '\0'), 0,
+     P(1, 2, FromHex("00 f2 00 00 00 00 00 00 00 00 50 12"))},
+    {SQL_C_GUID, SQL_CHAR, U32(0x6F9619FF) + U16(0x8B86) + U16(0xD011) + FromHex("b4 2d 00 c0 4f c9 64 ff"), 0,
+     P(1, 1, Z("6f9619ff-8b86-d011-b42d-00c04fc964ff"))},
 };
 
 TEST_F(ParameterWireTest, EachPairSendsItsValueForm) {
@@ -74,7 +81,7 @@ TEST_F(ParameterWireTest, EachPairSendsItsValueForm) {
 const Row kRefusals[] = {
     {SQL_C_SLONG, SQL_DATE, Raw(1), 0, "07006 1027 C:requested conversion not supported"},
     {SQL_C_SLONG, SQL_GUID, Raw(1), 0, "07006 1027 C:requested conversion not supported"},
-    {SQL_C_GUID, SQL_CHAR, Raw(1), 0, "07006 1027 C:requested conversion not supported"},
+    {SQL_C_GUID, SQL_INTEGER, Raw(1), 0, "07006 1027 C:requested conversion not supported"},
     {SQL_C_SLONG, SQL_SMALLINT, Raw(70000), 0, "22003 1027 C:whole digits lost"},
     {SQL_C_USHORT, SQL_SMALLINT, U16(40000), 0, "22003 1027 C:data out of range"},
     {SQL_C_ULONG, SQL_NUMERIC, U32(3000000000u), 0, "22003 1027 C:machine too stupid to convert this to character"},
