@@ -37,6 +37,9 @@ class ColumnBinding : public ListItem {
   SQLPOINTER rgbValue;  // not owned
   SQLLEN cbValueMax;
   SQLLEN* pcbValue;  // not owned; may be null
+  // Set through a descriptor only (SQL_C_NUMERIC's digits); 0 otherwise.
+  SQLSMALLINT precision = 0;
+  SQLSMALLINT scale = 0;
 };
 
 // The statement's bindings, at most one per column number.

@@ -52,6 +52,10 @@ class ParameterBinding : public ListItem {
   SQLSMALLINT ibScale = 0;
   SQLSMALLINT fSqlType = 0;
   SQLLEN cbValueMax = 0;
+  // The application descriptor's precision and scale (SQL_C_NUMERIC),
+  // set through a descriptor only.
+  SQLSMALLINT appPrecision = 0;
+  SQLSMALLINT appScale = 0;
 };
 
 // The statement's bindings, at most one per parameter number, ascending.

@@ -105,9 +105,15 @@ static_assert(sizeof kOutcomeDiagnostics / sizeof kOutcomeDiagnostics[0] == kPar
 }  // namespace
 
 int Statement::AddParameterValue(ParameterBinding* b, bool atExec) {
-  ParameterInput in{b->fCType,          b->fSqlType, atExec ? b->putData : b->rgbValue,
-                    b->pcbValue,        atExec,      b->collected,
-                    FollowsOdbc3(*this)};
+  ParameterInput in{b->fCType,
+                    b->fSqlType,
+                    atExec ? b->putData : b->rgbValue,
+                    b->pcbValue,
+                    atExec,
+                    b->collected,
+                    FollowsOdbc3(*this),
+                    b->appPrecision > 0,
+                    b->appScale};
   const ParamOutcome outcome = ConvertParameter(in, connection_->typeSizes, &b->converted);
   if (outcome != kParamDone) return VEL_POST(this, SQL_ERROR, *kOutcomeDiagnostics[outcome]);
   ParameterDataElement* e = new (std::nothrow) ParameterDataElement;
