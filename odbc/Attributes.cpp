@@ -78,11 +78,12 @@ int SetNumber(FieldValue* out, SQLLEN number, int size) {
 // as its statements' defaults), and connection options.
 bool StatementOption(SQLINTEGER a) { return a >= SQL_QUERY_TIMEOUT && a <= SQL_ROW_NUMBER; }
 bool ConnectionOption(SQLINTEGER a) { return a >= SQL_ACCESS_MODE && a <= SQL_PACKET_SIZE; }
-bool TextOption(SQLINTEGER a) {
-  return a == SQL_ATTR_CURRENT_CATALOG || a == SQL_ATTR_TRACEFILE || a == SQL_ATTR_TRANSLATE_LIB;
-}
 
 }  // namespace
+
+bool TextAttribute(SQLINTEGER a) {
+  return a == SQL_ATTR_CURRENT_CATALOG || a == SQL_ATTR_TRACEFILE || a == SQL_ATTR_TRANSLATE_LIB;
+}
 
 int SetConnectAttrWorker(Connection* c, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length) {
   if (const FixedAttribute* row = FindFixed(kConnectionDefaults, attribute)) {
@@ -91,10 +92,11 @@ int SetConnectAttrWorker(Connection* c, SQLINTEGER attribute, SQLPOINTER value, 
   // SQL_ATTR_CONNECTION_DEAD is read-only; SQL_ATTR_ANSI_APP is refused
   // too, as ODBC asks of a driver that serves both kinds of application
   // alike.
-  if (!ConnectionOption(attribute) && !(StatementOption(attribute) && attribute < SQL_GET_BOOKMARK)) {
+  if (!ConnectionOption(attribute) &&
+      !(StatementOption(attribute) && attribute < SQL_GET_BOOKMARK)) {
     return VEL_POST(c, SQL_ERROR, kDiagOptionOutOfRange);
   }
-  if (!TextOption(attribute) || length == SQL_NTS || value == nullptr) {
+  if (!TextAttribute(attribute) || length == SQL_NTS || value == nullptr) {
     return SetConnectOptionWorker(c, static_cast<SQLUSMALLINT>(attribute),
                                   reinterpret_cast<SQLULEN>(value));
   }

@@ -20,20 +20,30 @@ struct FieldAlias {
 // answers them. A column's length is its octet length here: texts are
 // counted in bytes.
 constexpr FieldAlias kAliases[] = {
-    {SQL_DESC_COUNT, SQL_COLUMN_COUNT},         {SQL_DESC_TYPE, SQL_COLUMN_TYPE},
-    {SQL_DESC_LENGTH, SQL_COLUMN_LENGTH},       {SQL_DESC_PRECISION, SQL_COLUMN_PRECISION},
-    {SQL_DESC_SCALE, SQL_COLUMN_SCALE},         {SQL_DESC_NULLABLE, SQL_COLUMN_NULLABLE},
+    {SQL_DESC_COUNT, SQL_COLUMN_COUNT},   {SQL_DESC_TYPE, SQL_COLUMN_TYPE},
+    {SQL_DESC_LENGTH, SQL_COLUMN_LENGTH}, {SQL_DESC_PRECISION, SQL_COLUMN_PRECISION},
+    {SQL_DESC_SCALE, SQL_COLUMN_SCALE},   {SQL_DESC_NULLABLE, SQL_COLUMN_NULLABLE},
     {SQL_DESC_NAME, SQL_COLUMN_NAME},
 };
 
+SQLUSMALLINT DescTypeOf(SQLUSMALLINT field) {
+  for (const FieldAlias& alias : kAliases) {
+    if (alias.field == field) return alias.descType;
+  }
+  return field;
+}
+
 }  // namespace
+
+bool ColAttributeIsText(SQLUSMALLINT field) {
+  const AttributeRow* row = FindAttribute(DescTypeOf(field));
+  return row != nullptr && row->kind == AttributeKind::kString;
+}
 
 int ColAttributeWorker(Statement* s, SQLUSMALLINT icol, SQLUSMALLINT field, SQLPOINTER text,
                        SQLSMALLINT textMax, SQLSMALLINT* textLength, SQLLEN* number) {
-  SQLUSMALLINT descType = field;
-  for (const FieldAlias& alias : kAliases) {
-    if (alias.field == field) descType = alias.descType;
-  }
-  if (FindAttribute(descType) == nullptr) return VEL_POST(s, SQL_ERROR, kDiagDescriptorTypeOutOfRange);
+  const SQLUSMALLINT descType = DescTypeOf(field);
+  if (FindAttribute(descType) == nullptr)
+    return VEL_POST(s, SQL_ERROR, kDiagDescriptorTypeOutOfRange);
   return ColAttributesWorker(s, icol, descType, text, textMax, textLength, number);
 }

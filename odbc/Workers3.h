@@ -58,6 +58,8 @@ int DiagFieldWorker(const DiagTarget& t, SQLSMALLINT record, SQLSMALLINT field, 
 // the ODBC 3 attributes the driver has only its defaults for accept those
 // and refuse another value ("S1C00"); any other attribute, and setting a
 // read-only one, is "S1092". A get answers in *out.
+// The connection attributes whose values are texts.
+bool TextAttribute(SQLINTEGER attribute);
 int SetConnectAttrWorker(Connection* c, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length);
 int GetConnectAttrWorker(Connection* c, SQLINTEGER attribute, FieldValue* out);
 int SetStmtAttrWorker(Statement* s, SQLINTEGER attribute, SQLPOINTER value);
@@ -74,5 +76,7 @@ int FetchScrollWorker(Statement* s, SQLSMALLINT orientation);
 // SQL_COLUMN_NAME, ...); a field neither knows is "S1091".
 int ColAttributeWorker(Statement* s, SQLUSMALLINT icol, SQLUSMALLINT field, SQLPOINTER text,
                        SQLSMALLINT textMax, SQLSMALLINT* textLength, SQLLEN* number);
+// True when field's answer is a text.
+bool ColAttributeIsText(SQLUSMALLINT field);
 
 #endif

@@ -11,6 +11,7 @@
 #include "handles/Environment.h"
 #include "handles/Statement.h"
 #include "odbc/ConnectString.h"
+#include "odbc3/Output3.h"
 
 DiagHold::DiagHold(SQLSMALLINT type, SQLHANDLE handle)
     : env_(type == SQL_HANDLE_ENV ? handle : nullptr, false),
@@ -78,14 +79,53 @@ VEL_EXPORT SQLRETURN SQLGetDiagField(SQLSMALLINT fHandleType, SQLHANDLE handle, 
     return TraceReturnCode(
         PutText(value.text, static_cast<SQLCHAR*>(rgbDiagInfo), cbDiagInfoMax, pcbDiagInfo));
   }
-  if (rgbDiagInfo != nullptr) {
-    if (value.size == sizeof(SQLLEN)) {
-      *static_cast<SQLLEN*>(rgbDiagInfo) = value.number;
-    } else if (value.size == sizeof(SQLINTEGER)) {
-      *static_cast<SQLINTEGER*>(rgbDiagInfo) = static_cast<SQLINTEGER>(value.number);
-    } else {
-      *static_cast<SQLRETURN*>(rgbDiagInfo) = static_cast<SQLRETURN>(value.number);
-    }
-  }
+  PutNumber(value, rgbDiagInfo);
   return TraceReturnCode(SQL_SUCCESS);
+}
+
+// Lengths of the message in characters; the SQLSTATE is six characters
+// with its 0.
+VEL_EXPORT SQLRETURN SQLGetDiagRecW(SQLSMALLINT fHandleType, SQLHANDLE handle, SQLSMALLINT iRecord,
+                                    SQLWCHAR* szSqlState, SQLINTEGER* pfNativeError,
+                                    SQLWCHAR* szErrorMsg, SQLSMALLINT cchErrorMsgMax,
+                                    SQLSMALLINT* pcchErrorMsg) {
+  Trace('A', 2, "SQLGetDiagRecW: fHandleType=%d, handle=0x%08lx, iRecord=%d", fHandleType,
+        HandleValue(handle), iRecord);
+  DiagHold hold(fHandleType, handle);
+  if (!hold.Found()) return TraceReturnCode(SQL_INVALID_HANDLE);
+  if (cchErrorMsgMax < 0) return TraceReturnCode(SQL_ERROR);
+  char state[6] = {};
+  SQLINTEGER native = 0;
+  String message;
+  const int rc = DiagRecordWorker(hold.target, iRecord, state, &native, &message);
+  if (rc != SQL_SUCCESS) return TraceReturnCode(rc);
+  if (szSqlState != nullptr) Utf8ToWide(state, 5, szSqlState, 6, nullptr);
+  if (pfNativeError != nullptr) *pfNativeError = native;
+  long need = 0;
+  const bool whole = PutWide(message, szErrorMsg, cchErrorMsgMax, &need);
+  if (pcchErrorMsg != nullptr) *pcchErrorMsg = ShortLength(need);
+  return TraceReturnCode(whole ? SQL_SUCCESS : SQL_SUCCESS_WITH_INFO);
+}
+
+// Texts are measured in bytes, as two per character.
+VEL_EXPORT SQLRETURN SQLGetDiagFieldW(SQLSMALLINT fHandleType, SQLHANDLE handle,
+                                      SQLSMALLINT iRecord, SQLSMALLINT fDiagField,
+                                      SQLPOINTER rgbDiagInfo, SQLSMALLINT cbDiagInfoMax,
+                                      SQLSMALLINT* pcbDiagInfo) {
+  Trace('A', 2, "SQLGetDiagFieldW: fHandleType=%d, handle=0x%08lx, iRecord=%d, fDiagField=%d",
+        fHandleType, HandleValue(handle), iRecord, fDiagField);
+  DiagHold hold(fHandleType, handle);
+  if (!hold.Found()) return TraceReturnCode(SQL_INVALID_HANDLE);
+  FieldValue value;
+  const int rc = DiagFieldWorker(hold.target, iRecord, fDiagField, &value);
+  if (rc != SQL_SUCCESS) return TraceReturnCode(rc);
+  if (!value.isText) {
+    PutNumber(value, rgbDiagInfo);
+    return TraceReturnCode(SQL_SUCCESS);
+  }
+  if (cbDiagInfoMax < 0) return TraceReturnCode(SQL_ERROR);
+  long need = 0;
+  const bool whole = PutWide(value.text, rgbDiagInfo, cbDiagInfoMax / 2, &need);
+  if (pcbDiagInfo != nullptr) *pcbDiagInfo = ShortLength(need * 2);
+  return TraceReturnCode(whole ? SQL_SUCCESS : SQL_SUCCESS_WITH_INFO);
 }

@@ -7,8 +7,11 @@
 
 #include "base/Trace.h"
 #include "handles/Connection.h"
+#include "handles/ClientDiagnostics.h"
 #include "handles/Frame.h"
+#include "odbc/InfoTable.h"
 #include "odbc/Workers.h"
+#include "odbc3/Output3.h"
 
 namespace {
 
@@ -151,6 +154,34 @@ VEL_EXPORT SQLRETURN SQLGetInfo(SQLHDBC hdbc, SQLUSMALLINT fInfoType, SQLPOINTER
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(
       GetInfoWorker(c, fInfoType, rgbInfoValue, cbInfoValueMax, pcbInfoValue, true));
+}
+
+// A text answer goes out as UTF-16, its lengths in bytes; numbers as they
+// are.
+VEL_EXPORT SQLRETURN SQLGetInfoW(SQLHDBC hdbc, SQLUSMALLINT fInfoType, SQLPOINTER rgbInfoValue,
+                                 SQLSMALLINT cbInfoValueMax, SQLSMALLINT* pcbInfoValue) {
+  Trace('A', 2, "SQLGetInfoW: hdbc=0x%08lx, fInfoType=%u", HandleValue(hdbc), fInfoType);
+  ConnectionHold hold(hdbc);
+  Connection* c = hold.Get();
+  if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  const InfoRow* row = FindInfoRow3(fInfoType);
+  if (row == nullptr) row = FindInfoRow(fInfoType);
+  if (row == nullptr || row->kind != InfoKind::kText) {
+    return TraceReturnCode(
+        GetInfoWorker(c, fInfoType, rgbInfoValue, cbInfoValueMax, pcbInfoValue, true));
+  }
+  if (cbInfoValueMax < 0) return TraceReturnCode(VEL_POST(c, SQL_ERROR, kDiagInvalidLength));
+  // The longest text answer (the keyword list) is below a kilobyte; names
+  // (data source, server, user) are shorter still.
+  char narrow[4096] = {};
+  int rc = GetInfoWorker(c, fInfoType, narrow, sizeof narrow, nullptr, true);
+  String text;
+  if (SQL_SUCCEEDED(rc) && !text.SetString(narrow)) rc = VEL_POST(c, SQL_ERROR, kDiagMemory);
+  if (!SQL_SUCCEEDED(rc)) return TraceReturnCode(rc);
+  long need = 0;
+  const bool whole = PutWide(text, rgbInfoValue, cbInfoValueMax / 2, &need);
+  if (pcbInfoValue != nullptr) *pcbInfoValue = ShortLength(need * 2);
+  return TraceReturnCode(whole ? rc : VEL_POST(c, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated));
 }
 
 VEL_EXPORT SQLRETURN SQLGetFunctions(SQLHDBC hdbc, SQLUSMALLINT fFunction, SQLUSMALLINT* pfExists) {

@@ -3,6 +3,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include "base/Alloc.h"
 #include "base/Trace.h"
 #include "handles/ClientDiagnostics.h"
 #include "handles/Connection.h"
@@ -10,6 +11,7 @@
 #include "handles/Statement.h"
 #include "odbc/Workers.h"
 #include "odbc/Workers3.h"
+#include "odbc3/Output3.h"
 
 VEL_EXPORT SQLRETURN SQLEndTran(SQLSMALLINT fHandleType, SQLHANDLE handle, SQLSMALLINT fType) {
   Trace('A', 2, "SQLEndTran: fHandleType=%d, handle=0x%08lx, fType=%d", fHandleType,
@@ -45,7 +47,42 @@ VEL_EXPORT SQLRETURN SQLColAttribute(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLUSMAL
   StatementHold hold(hstmt);
   Statement* s = hold.Get();
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  if (cbTextMax < 0 && ColAttributeIsText(fField)) {
+    return TraceReturnCode(VEL_POST(s, SQL_ERROR, kDiagInvalidLength));
+  }
   return TraceReturnCode(ColAttributeWorker(s, icol, fField, rgbText, cbTextMax, pcbText, pNumber));
+}
+
+// A text field goes out as UTF-16, its lengths in bytes.
+VEL_EXPORT SQLRETURN SQLColAttributeW(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLUSMALLINT fField,
+                                      SQLPOINTER rgbText, SQLSMALLINT cbTextMax,
+                                      SQLSMALLINT* pcbText, SQLLEN* pNumber) {
+  Trace('A', 2, "SQLColAttributeW: hstmt=0x%08lx, icol=%u, fField=%u", HandleValue(hstmt), icol,
+        fField);
+  StatementHold hold(hstmt);
+  Statement* s = hold.Get();
+  if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  if (!ColAttributeIsText(fField)) {
+    return TraceReturnCode(ColAttributeWorker(s, icol, fField, nullptr, 0, nullptr, pNumber));
+  }
+  if (cbTextMax < 0) return TraceReturnCode(VEL_POST(s, SQL_ERROR, kDiagInvalidLength));
+  // A text a column describes is counted in 16 bits.
+  constexpr SQLSMALLINT kMost = 32767;
+  char* narrow = static_cast<char*>(VelAlloc(kMost));
+  if (narrow == nullptr) return TraceReturnCode(VEL_POST(s, SQL_ERROR, kDiagMemory));
+  SQLSMALLINT length = 0;
+  int rc = ColAttributeWorker(s, icol, fField, narrow, kMost, &length, pNumber);
+  if (length >= kMost) length = kMost - 1;  // cut, as the narrow call cuts
+  String text;
+  if (SQL_SUCCEEDED(rc) && !text.SetString(narrow, static_cast<int32_t>(length))) {
+    rc = VEL_POST(s, SQL_ERROR, kDiagMemory);
+  }
+  VelFree(narrow);
+  if (!SQL_SUCCEEDED(rc)) return TraceReturnCode(rc);
+  long need = 0;
+  const bool whole = PutWide(text, rgbText, cbTextMax / 2, &need);
+  if (pcbText != nullptr) *pcbText = ShortLength(need * 2);
+  return TraceReturnCode(whole ? rc : VEL_POST(s, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated));
 }
 
 VEL_EXPORT SQLRETURN SQLBulkOperations(SQLHSTMT hstmt, SQLSMALLINT /*operation*/) {

@@ -72,6 +72,11 @@ TEST(Odbc3Library, AttributesCursorsAndColumns) {
     EXPECT_EQ(SQL_SUCCESS, SQLColAttribute(s, 1, SQL_DESC_NAME, name, sizeof name, nullptr, nullptr));
     EXPECT_EQ(SQL_SUCCESS, SQLColAttribute(s, 1, SQL_DESC_COUNT, nullptr, 0, nullptr, &count));
     EXPECT_STREQ("answer", reinterpret_cast<char*>(name));
+    SQLWCHAR wide[8] = {0};
+    SQLSMALLINT bytes = 0;
+    EXPECT_EQ(SQL_SUCCESS, SQLColAttributeW(s, 1, SQL_DESC_NAME, wide, sizeof wide, &bytes, nullptr));
+    EXPECT_EQ(u"answer", std::u16string(reinterpret_cast<char16_t*>(wide)));
+    EXPECT_EQ(12, bytes);
     EXPECT_EQ(1, count);
     EXPECT_EQ(SQL_ERROR, SQLBulkOperations(s, SQL_ADD));
     EXPECT_EQ(r.notCapable, Diag(SQL_HANDLE_STMT, s).substr(0, 5));

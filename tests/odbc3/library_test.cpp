@@ -194,4 +194,64 @@ TEST_F(Library, ConnectionAttributesWithoutASession) {
   Fn<decltype(SQLFreeHandle)>("SQLFreeHandle")(SQL_HANDLE_DBC, dbc);
 }
 
+// The wide forms: texts as UTF-16, lengths in characters for the message
+// of SQLGetDiagRecW and in bytes elsewhere, cut to whole characters.
+TEST_F(Library, WideFormsOfRecordsInformationAndAttributes) {
+  auto wide = [](const SQLWCHAR* text) { return std::u16string(reinterpret_cast<const char16_t*>(text)); };
+  ASSERT_EQ(SQL_SUCCESS, SetEnv(SQL_ATTR_ODBC_VERSION, SQL_OV_ODBC3));
+  EXPECT_EQ(SQL_ERROR, SetEnv(SQL_ATTR_ODBC_VERSION, 4));
+  SQLWCHAR state[6] = {0}, text[16] = {0};
+  SQLINTEGER native = 0;
+  SQLSMALLINT length = 0;
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO,
+            Fn<decltype(SQLGetDiagRecW)>("SQLGetDiagRecW")(SQL_HANDLE_ENV, env_, 1, state, &native, text, 10, &length));
+  EXPECT_EQ(u"HY009", wide(state));
+  EXPECT_EQ(u"[QTX][Vel", wide(text));
+  EXPECT_EQ(68, length);
+  EXPECT_EQ(SQL_SUCCESS, Fn<decltype(SQLGetDiagFieldW)>("SQLGetDiagFieldW")(SQL_HANDLE_ENV, env_, 1, SQL_DIAG_SQLSTATE,
+                                                                            text, sizeof text, &length));
+  EXPECT_EQ(u"HY009", wide(text));
+  EXPECT_EQ(10, length);
+
+  SQLHDBC dbc = nullptr;
+  ASSERT_EQ(SQL_SUCCESS, Fn<decltype(SQLAllocHandle)>("SQLAllocHandle")(SQL_HANDLE_DBC, env_, &dbc));
+  auto infoW = Fn<decltype(SQLGetInfoW)>("SQLGetInfoW");
+  const struct {
+    SQLUSMALLINT type;
+    SQLSMALLINT size;  // bytes of the buffer
+    std::u16string text;
+    SQLRETURN rc;
+  } rows[] = {{SQL_DRIVER_ODBC_VER, 32, u"03.80", SQL_SUCCESS},
+              {SQL_DRIVER_ODBC_VER, 7, u"03", SQL_SUCCESS_WITH_INFO},
+              {SQL_CATALOG_TERM, 32, u"", SQL_SUCCESS},
+              {SQL_DBMS_NAME, 32, u"Velora", SQL_SUCCESS}};
+  for (const auto& r : rows) {
+    SQLWCHAR value[16] = {0};
+    EXPECT_EQ(r.rc, infoW(dbc, r.type, value, r.size, &length)) << r.type;
+    EXPECT_EQ(r.text, wide(value)) << r.type;
+  }
+  EXPECT_EQ(12, length);  // the bytes of the last, "Velora"
+  SQLUINTEGER number = 0;
+  EXPECT_EQ(SQL_SUCCESS, infoW(dbc, SQL_OJ_CAPABILITIES, &number, sizeof number, nullptr));
+  EXPECT_EQ(static_cast<SQLUINTEGER>(SQL_OJ_LEFT | SQL_OJ_INNER), number);
+  EXPECT_EQ(SQL_SUCCESS, infoW(dbc, SQL_ODBC_INTERFACE_CONFORMANCE, &number, sizeof number, nullptr));
+  EXPECT_EQ(static_cast<SQLUINTEGER>(SQL_OIC_CORE), number);
+
+  auto setW = Fn<decltype(SQLSetConnectAttrW)>("SQLSetConnectAttrW");
+  const char16_t catalog[] = u"m\u00e4in", lone[] = {u'a', 0xD800, 0};
+  EXPECT_EQ(SQL_SUCCESS, setW(dbc, SQL_ATTR_CURRENT_CATALOG, (SQLPOINTER)catalog, 4));
+  SQLCHAR narrow[8] = {0};
+  EXPECT_EQ(SQL_SUCCESS, Fn<decltype(SQLGetConnectAttr)>("SQLGetConnectAttr")(dbc, SQL_ATTR_CURRENT_CATALOG, narrow,
+                                                                              sizeof narrow, nullptr));
+  EXPECT_STREQ("m\xc3\xa4", reinterpret_cast<char*>(narrow));
+  SQLINTEGER bytes = 0;
+  EXPECT_EQ(SQL_SUCCESS, Fn<decltype(SQLGetConnectAttrW)>("SQLGetConnectAttrW")(dbc, SQL_ATTR_CURRENT_CATALOG, text,
+                                                                                sizeof text, &bytes));
+  EXPECT_EQ(u"m\u00e4", wide(text));
+  EXPECT_EQ(4, bytes);
+  EXPECT_EQ(SQL_ERROR, setW(dbc, SQL_ATTR_CURRENT_CATALOG, (SQLPOINTER)lone, SQL_NTS));
+  EXPECT_EQ("22018", Record(SQL_HANDLE_DBC, dbc, 1).substr(0, 5));
+  Fn<decltype(SQLFreeHandle)>("SQLFreeHandle")(SQL_HANDLE_DBC, dbc);
+}
+
 }  // namespace
