@@ -54,6 +54,12 @@ class ColumnBindingList : public TypedList<ColumnBinding> {
     }
     return nullptr;
   }
+  // The binding of column when it has a buffer: a descriptor record
+  // without one (SQL_DESC_DATA_PTR null) leaves its column unbound.
+  ColumnBinding* FindBound(uint16_t column) {
+    ColumnBinding* b = Find(column);
+    return b != nullptr && b->rgbValue != nullptr ? b : nullptr;
+  }
 };
 
 #endif

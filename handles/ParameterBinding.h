@@ -11,8 +11,10 @@
 #define VELORA_HANDLES_PARAMETERBINDING_H
 
 #include <sql.h>
+#include <sqlext.h>
 
 #include <cstdint>
+#include <new>
 
 #include "base/Alloc.h"
 #include "base/LinkedList.h"
@@ -69,6 +71,26 @@ class ParameterBindingList : public TypedList<ParameterBinding> {
       if (b->ipar == ipar) return b;
     }
     return nullptr;
+  }
+  // The binding of ipar, made in its place (an input parameter of
+  // SQL_C_DEFAULT and SQL_VARCHAR, no buffers) when there is none; null
+  // when memory runs out.
+  ParameterBinding* FindOrAdd(uint16_t ipar) {
+    ParameterBinding* b = Head();
+    while (b != nullptr && b->ipar < ipar) b = static_cast<ParameterBinding*>(b->NextItem());
+    if (b != nullptr && b->ipar == ipar) return b;
+    ParameterBinding* made = new (std::nothrow) ParameterBinding;
+    if (made == nullptr) return nullptr;
+    made->ipar = ipar;
+    made->fCType = SQL_C_DEFAULT;
+    made->fSqlType = SQL_VARCHAR;
+    made->fParamType = SQL_PARAM_INPUT;
+    if (b == nullptr) {
+      Append(made);
+    } else {
+      InsertBefore(b, made);
+    }
+    return made;
   }
 };
 
