@@ -40,8 +40,8 @@ TEST(StructTypesTest, NumericAndGuidTargets) {
       {SQL_VARCHAR, 0, 0, T("1e40"), SQL_C_NUMERIC, kFail, {}},
       {SQL_VARCHAR, 0, 0, T("12a"), SQL_C_NUMERIC, kFail, {}},
       {SQL_VARCHAR, 0, 0, T(" {6F9619FF-8b86-D011-B42D-00C04FC964FF} "), SQL_C_GUID, kDone,
-       Cat(LE(uint32_t(0x6F9619FF)), Cat(LE(uint16_t(0x8B86)), Cat(LE(uint16_t(0xD011)),
-                                                                    Bytes{0xB4, 0x2D, 0, 0xC0, 0x4F, 0xC9, 0x64, 0xFF})))},
+       Cat(LE(uint32_t(0x6F9619FF)),
+           Cat(LE(uint16_t(0x8B86)), Cat(LE(uint16_t(0xD011)), Bytes{0xB4, 0x2D, 0, 0xC0, 0x4F, 0xC9, 0x64, 0xFF})))},
       {SQL_VARCHAR, 0, 0, T("6F9619FF-8B86-D011-B42D-00C04FC964F"), SQL_C_GUID, kFail, {}},
       {SQL_VARCHAR, 0, 0, T("6F9619FF+8B86-D011-B42D-00C04FC964FF"), SQL_C_GUID, kFail, {}},
   };
@@ -66,9 +66,12 @@ TEST(StructTypesTest, TextsOfParameters) {
     Bytes in;
     std::string text;
   } rows[] = {
-      {Num(10, 2, true, 1234567), "12345.67"}, {Num(38, 3, false, 5), "-0.005"},
-      {Num(5, -2, true, 5), "500"},            {Num(1, 0, false, 0), "-0"},
-      {Num(1, 1, true, 0), "0.0"},             {Num(38, 0, true, ~0ull, ~0ull), "340282366920938463463374607431768211455"},
+      {Num(10, 2, true, 1234567), "12345.67"},
+      {Num(38, 3, false, 5), "-0.005"},
+      {Num(5, -2, true, 5), "500"},
+      {Num(1, 0, false, 0), "-0"},
+      {Num(1, 1, true, 0), "0.0"},
+      {Num(38, 0, true, ~0ull, ~0ull), "340282366920938463463374607431768211455"},
   };
   for (const auto& r : rows) {
     SQL_NUMERIC_STRUCT n;
