@@ -27,6 +27,9 @@ enum : uint8_t {
   kConnectionLoggedIn = 0x01,  // bit of Connection::flags
   // The server offered the fetch-block request at login (protocol/BLOCKS.md).
   kConnectionBlockFetch = 0x02,
+  // The server offered the primary-key and foreign-key requests at login
+  // (protocol/KEYS.md).
+  kConnectionKeys = 0x04,
 };
 
 // An HDBC is the address of a Connection. Members are destroyed in reverse
@@ -101,6 +104,8 @@ class Connection : public HandleObject {
   char tlsCaFile[260] = "";
 
   bool LoggedIn() const { return (flags & kConnectionLoggedIn) != 0; }
+  // The key requests go only to a server that offered them at login.
+  bool OffersKeys() const { return (flags & kConnectionKeys) != 0; }
 
  private:
   bool failed_ = false;

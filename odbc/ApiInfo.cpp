@@ -23,5 +23,5 @@ VEL_EXPORT SQLRETURN SQLGetFunctions(SQLHDBC hdbc, SQLUSMALLINT fFunction, SQLUS
   Trace('A', 2, "SQLGetFunctions: hdbc=0x%08lx, fFunction=%u", HandleValue(hdbc), fFunction);
   ConnectionHold hold(hdbc);
   if (hold.Get() == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  return TraceReturnCode(GetFunctions(fFunction, pfExists));
+  return TraceReturnCode(GetFunctions(fFunction, pfExists, hold.Get()));
 }

@@ -1,7 +1,8 @@
 // The catalog functions and SQLGetTypeInfo. SQLTables, SQLColumns,
 // SQLStatistics, SQLSpecialColumns and SQLGetTypeInfo are one request each
-// whose reply describes a result set, fetched like a query's; the other
-// six catalog functions are refused.
+// whose reply describes a result set, fetched like a query's, and so are
+// SQLPrimaryKeys and SQLForeignKeys with a server that offered them; the
+// other four catalog functions are refused.
 #include <sql.h>
 #include <sqlext.h>
 
@@ -83,13 +84,19 @@ int GetTypeInfoWorker(Statement* s, SQLSMALLINT fSqlType) {
       s, nullptr, [=](Request* r) { r->Get<SqlDataTypeElement>()->value = fSqlType; });
 }
 
-// Refused for now: "S1C00", the statement's result set stays.
-int PrimaryKeysWorker(Statement* s, const String*) {
-  return VEL_POST(s, SQL_ERROR, kDiagPrimaryKeysUnimplemented);
+int PrimaryKeysWorker(Statement* s, const String* texts) {
+  if (!s->OwningConnection()->OffersKeys())
+    return VEL_POST(s, SQL_ERROR, kDiagPrimaryKeysUnimplemented);
+  return Forward<PrimaryKeysRequest, TableQualifierElement, TableOwnerElement, TableNameElement>(
+      s, texts, [](Request*) {});
 }
 
-int ForeignKeysWorker(Statement* s, const String*) {
-  return VEL_POST(s, SQL_ERROR, kDiagForeignKeysUnimplemented);
+int ForeignKeysWorker(Statement* s, const String* texts) {
+  if (!s->OwningConnection()->OffersKeys())
+    return VEL_POST(s, SQL_ERROR, kDiagForeignKeysUnimplemented);
+  return Forward<ForeignKeysRequest, TableQualifierElement, TableOwnerElement, TableNameElement,
+                 FkTableQualifierElement, FkTableOwnerElement, FkTableNameElement>(s, texts,
+                                                                                   [](Request*) {});
 }
 
 namespace {

@@ -65,30 +65,31 @@ constexpr SQLUSMALLINT kLastTracedEntry = 71;
 
 }  // namespace
 
-bool FunctionSupported(SQLUSMALLINT fFunction) {
+bool FunctionSupported(SQLUSMALLINT fFunction, const Connection* c) {
   for (SQLUSMALLINT supported : kSupported) {
     if (supported == fFunction) return true;
   }
-  return false;
+  const bool key = fFunction == SQL_API_SQLPRIMARYKEYS || fFunction == SQL_API_SQLFOREIGNKEYS;
+  return key && c != nullptr && c->OffersKeys();
 }
 
-SQLRETURN GetFunctions(SQLUSMALLINT fFunction, SQLUSMALLINT* pfExists) {
+SQLRETURN GetFunctions(SQLUSMALLINT fFunction, SQLUSMALLINT* pfExists, const Connection* c) {
   // A number of 100 or more lies outside the table: it is answered FALSE,
   // which is what the driver manager expects of functions it asks about
   // one by one.
   if (pfExists != nullptr) {
     if (fFunction == SQL_API_ALL_FUNCTIONS) {
       for (SQLUSMALLINT i = 0; i < kFunctionTableSize; ++i) {
-        pfExists[i] = FunctionSupported(i) ? SQL_TRUE : SQL_FALSE;
+        pfExists[i] = FunctionSupported(i, c) ? SQL_TRUE : SQL_FALSE;
       }
     } else {
-      *pfExists = FunctionSupported(fFunction) ? SQL_TRUE : SQL_FALSE;
+      *pfExists = FunctionSupported(fFunction, c) ? SQL_TRUE : SQL_FALSE;
     }
   }
   if (TraceEnabled('A', 2)) {
     Trace('A', 2, "SQLGetFunctions: Results");
     for (SQLUSMALLINT i = 1; i <= kLastTracedEntry; ++i) {
-      Trace('A', 2, "%s", FunctionSupported(i) ? "    TRUE" : "    FALSE");
+      Trace('A', 2, "%s", FunctionSupported(i, c) ? "    TRUE" : "    FALSE");
     }
   }
   return SQL_SUCCESS;

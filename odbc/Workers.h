@@ -113,8 +113,9 @@ int SpecialColumnsWorker(Statement* s, SQLUSMALLINT fColType, const String* text
 int GetTypeInfoWorker(Statement* s, SQLSMALLINT fSqlType);
 // Primary keys (texts: qualifier, owner, table) and foreign keys (texts:
 // the primary-key table's qualifier, owner and name, then the foreign-key
-// table's). Refused with "S1C00", the statement's result set left as it
-// was.
+// table's), where the server offered keys at login (protocol/KEYS.md); to
+// any other server nothing is sent and the call answers "S1C00", leaving
+// the statement's result set as it was.
 int PrimaryKeysWorker(Statement* s, const String* texts);
 int ForeignKeysWorker(Statement* s, const String* texts);
 

@@ -37,7 +37,7 @@ class Element : public ListItem {
   virtual bool GetElement(ElementCursor* cursor, int* status) = 0;
   // Encodes the element at cursor and advances it by ElementSize() bytes.
   virtual bool PutElement(ElementCursor* cursor, int* status) = 0;
-  // Index in the element name table (0..61); used for trace lines only.
+  // Index in the element name table (0..65); used for trace lines only.
   virtual int ElementId() const = 0;
   // Bytes the element occupies on the wire with its current value.
   virtual uint32_t ElementSize() const = 0;

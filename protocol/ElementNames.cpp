@@ -40,6 +40,7 @@ const ValueNameEntry kAccessMode[] = {{0, "MODE_READ_WRITE"}, {1, "MODE_READ_ONL
 const ValueNameEntry kAccuracy[] = {{0, "QUICK"}, {1, "ENSURE"}};
 const ValueNameEntry kAutocommitMode[] = {{0, "AUTOCOMMIT_OFF"}, {1, "AUTOCOMMIT_ON"}};
 const ValueNameEntry kBookmarkUseOption[] = {{0, "UB_OFF"}, {1, "UB_ON"}};
+const ValueNameEntry kCatalogType[] = {{0, "CATALOG_BASIC"}, {1, "CATALOG_KEYS"}};
 const ValueNameEntry kConcurrencyOption[] = {
     {1, "READ_ONLY"}, {2, "LOCK"}, {4, "ROWVER"}, {8, "VALUES"}};
 const ValueNameEntry kCursorTypeOption[] = {{0, "CURSOR_FORWARD_ONLY"},
@@ -74,6 +75,7 @@ const ValueNameTable kValueTables[] = {
     VEL_VALUE_TABLE(El::kAutocommitMode, kAutocommitMode),
     VEL_VALUE_TABLE(El::kAccuracy, kAccuracy),
     VEL_VALUE_TABLE(El::kBookmarkUseOption, kBookmarkUseOption),
+    VEL_VALUE_TABLE(El::kCatalogType, kCatalogType),
     VEL_VALUE_TABLE(El::kConcurrencyOption, kConcurrencyOption),
     VEL_VALUE_TABLE(El::kCursorTypeOption, kCursorTypeOption),
     VEL_VALUE_TABLE(El::kFetchType, kFetchType),

@@ -8,6 +8,7 @@
 #include "protocol/DataSets.h"
 #include "protocol/Element.h"
 #include "protocol/FetchData.h"
+#include "protocol/KeyCatalog.h"
 #include "protocol/ResultSetDescription.h"
 #include "protocol/RowBlock.h"
 #include "protocol/WireNumbers.h"
@@ -59,11 +60,15 @@
   X(El::kUpdatableElement, Updatable, ShortElement)                         \
   X(El::kUserName, UserName, StringElement)                                 \
   X(El::kVersionElement, Version, StringElement)                            \
-  X(El::kDataSource, DataSource, StringElement)
+  X(El::kDataSource, DataSource, StringElement)                             \
+  X(El::kFkTableQualifier, FkTableQualifier, StringElement)                 \
+  X(El::kFkTableOwner, FkTableOwner, StringElement)                         \
+  X(El::kFkTableName, FkTableName, StringElement)
 
 // X(ClassName): the composite and row elements, each a class of its own
 // with a static kId.
 #define VEL_COMPOSITE_ELEMENTS(X) \
+  X(CatalogTypeElement)           \
   X(FetchDataElement)             \
   X(FetchDataSetElement)          \
   X(FetchTypeElement)             \

@@ -1,4 +1,4 @@
-// The offer of the connect reply and the block of rows.
+// The block of rows of the fetch-block reply.
 #include "protocol/RowBlock.h"
 
 #include <cstring>
@@ -7,14 +7,6 @@
 #include "base/Trace.h"
 #include "protocol/ElementNames.h"
 #include "protocol/WireCodec.h"
-
-bool FetchTypeElement::GetElement(ElementCursor* cursor, int* status) {
-  if (cursor->Left() == 0) {
-    value = kFetchOneRow;
-    return true;
-  }
-  return EnumElement::GetElement(cursor, status);
-}
 
 namespace {
 

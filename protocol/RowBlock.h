@@ -9,6 +9,7 @@
 
 #include "protocol/BasicElements.h"
 #include "protocol/DataSets.h"
+#include "protocol/Offer.h"
 #include "protocol/WireNumbers.h"
 
 // The fetch types a server offers, as the fetchType element carries them.
@@ -17,15 +18,8 @@ enum FetchTypeValue : int32_t {
   kFetchBlock = 1,   // the fetch-block request as well
 };
 
-// A 16-bit code after the last element of the connect reply. A server
-// that does not know the extension ends its reply before it: a body that
-// ends where this element would start decodes as kFetchOneRow.
-class FetchTypeElement final : public EnumElement {
- public:
-  static constexpr int kId = El::kFetchType;
-  int ElementId() const override { return kId; }
-  bool GetElement(ElementCursor* cursor, int* status) override;
-};
+// After nativeLengthValues in the connect reply; kFetchOneRow when absent.
+using FetchTypeElement = OfferElement<El::kFetchType>;
 
 // 16-bit count n, then n fetchDataSet encodings (one per row, in cursor
 // order). The rows are kept as the bytes that arrived and decoded one at

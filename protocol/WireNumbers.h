@@ -72,7 +72,11 @@
   X(58, kUpdatableElement, updatableElement)                   \
   X(59, kUserName, userName)                                   \
   X(60, kVersionElement, versionElement)                       \
-  X(61, kDataSource, dataSource)
+  X(61, kDataSource, dataSource)                               \
+  X(62, kCatalogType, catalogType)                             \
+  X(63, kFkTableQualifier, fkTableQualifier)                   \
+  X(64, kFkTableOwner, fkTableOwner)                           \
+  X(65, kFkTableName, fkTableName)
 
 // Element numbers: El::kStatementId.
 namespace El {
@@ -83,8 +87,8 @@ enum Number : int8_t {
 };
 }  // namespace El
 
-// Number of entries of the element name table (element numbers 0..61).
-constexpr int kElementIdCount = El::kDataSource + 1;
+// Number of entries of the element name table (element numbers 0..65).
+constexpr int kElementIdCount = El::kFkTableName + 1;
 
 // X(code, Name): every message code except the connect request's, which
 // has a class of its own; each becomes Msg::kName and the class NameRequest.
@@ -97,12 +101,14 @@ constexpr int kElementIdCount = El::kDataSource + 1;
   X(11, Execute)                \
   X(12, FetchBlock)             \
   X(13, Fetch)                  \
+  X(14, ForeignKeys)            \
   X(15, FreeStatement)          \
   X(16, GetCursorName)          \
   X(17, GetData)                \
   X(18, GetRowNumber)           \
   X(19, GetTypeInfo)            \
   X(23, Prepare)                \
+  X(24, PrimaryKeys)            \
   X(25, RowCount)               \
   X(26, SetAccessMode)          \
   X(27, SetAutocommit)          \

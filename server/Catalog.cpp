@@ -9,17 +9,6 @@
 
 namespace velsrv {
 
-namespace {
-
-constexpr uint32_t kNameLength = 128;
-
-struct ColumnLayout {
-  const char* name;
-  int16_t sqlType;
-  uint32_t size;
-  int nullability;
-};
-
 std::vector<ColumnOut> Describe(const ColumnLayout* layout, size_t count) {
   std::vector<ColumnOut> out;
   for (size_t i = 0; i < count; ++i) {
@@ -31,6 +20,20 @@ std::vector<ColumnOut> Describe(const ColumnLayout* layout, size_t count) {
   }
   return out;
 }
+
+Status MatchingTables(StorageSession* storage, const std::string& pattern,
+                      std::vector<TableEntry>* out) {
+  std::vector<TableEntry> all;
+  Status st = storage->Tables(&all);
+  if (!st.ok) return st;
+  for (const TableEntry& t : all)
+    if (PatternMatch(pattern, t.name)) out->push_back(t);
+  return Status::Ok();
+}
+
+namespace {
+
+constexpr uint32_t kNameLength = kCatalogNameLength;
 
 const ColumnLayout kTablesColumns[] = {
     {"TABLE_QUALIFIER", kSqlVarChar, kNameLength, 1},
@@ -142,17 +145,6 @@ std::vector<PatternItem> ParsePattern(const std::string& p) {
 
 bool SameLetter(char a, char b) {
   return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
-}
-
-// The matching tables, sorted by name.
-Status MatchingTables(StorageSession* storage, const std::string& pattern,
-                      std::vector<TableEntry>* out) {
-  std::vector<TableEntry> all;
-  Status st = storage->Tables(&all);
-  if (!st.ok) return st;
-  for (const TableEntry& t : all)
-    if (PatternMatch(pattern, t.name)) out->push_back(t);
-  return Status::Ok();
 }
 
 // Finds a table by exact name (without case).

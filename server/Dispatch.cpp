@@ -42,6 +42,7 @@ int HandleConnect(Session* s, Request* r) {
     SetText(r->Get<VersionElement>(), version);
     FillTypeSizes(r->Get<NativeLengthValuesElement>()->values);
     if (s->OffersBlocks()) r->Get<FetchTypeElement>()->value = kFetchBlock;
+    r->Get<CatalogTypeElement>()->value = kCatalogKeys;
   }
   return rc;
 }
@@ -192,6 +193,21 @@ int HandleSpecialColumns(Session* s, Request* r) {
       Id(r), Code<SpecialColumnTypeElement>(r), Text(r->Get<TableQualifierElement>()),
       Text(r->Get<TableOwnerElement>()), Text(r->Get<TableNameElement>()),
       Code<SpecialColumnScopeElement>(r), Code<NullabilityElement>(r), &columns);
+  return Described(s, r, rc, columns);
+}
+
+// The qualifiers and owners of the key requests are not looked at: the
+// storages have none (as for the columns).
+int HandlePrimaryKeys(Session* s, Request* r) {
+  std::vector<ColumnOut> columns;
+  return Described(s, r, s->PrimaryKeys(Id(r), Text(r->Get<TableNameElement>()), &columns),
+                   columns);
+}
+
+int HandleForeignKeys(Session* s, Request* r) {
+  std::vector<ColumnOut> columns;
+  const int rc = s->ForeignKeys(Id(r), Text(r->Get<TableNameElement>()),
+                                Text(r->Get<FkTableNameElement>()), &columns);
   return Described(s, r, rc, columns);
 }
 

@@ -133,6 +133,10 @@ class Session {
   int SpecialColumns(uint32_t id, int columnType, const std::string& qualifier,
                      const std::string& owner, const std::string& table, int scope, int nullable,
                      std::vector<ColumnOut>* columns);
+  // Offered at login (KeyCatalog.cpp builds the rows).
+  int PrimaryKeys(uint32_t id, const std::string& table, std::vector<ColumnOut>* columns);
+  int ForeignKeys(uint32_t id, const std::string& pkTable, const std::string& fkTable,
+                  std::vector<ColumnOut>* columns);
 
   // Options and transactions (SessionOptions.cpp).
   int SetAccessMode(int mode);

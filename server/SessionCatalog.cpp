@@ -83,4 +83,16 @@ int Session::SpecialColumns(uint32_t id, int columnType, const std::string& qual
   });
 }
 
+int Session::PrimaryKeys(uint32_t id, const std::string& table, std::vector<ColumnOut>* columns) {
+  return OpenCatalog(id, columns,
+                     [&](ResultSet* r) { return CatalogPrimaryKeys(storage_.get(), table, r); });
+}
+
+int Session::ForeignKeys(uint32_t id, const std::string& pkTable, const std::string& fkTable,
+                         std::vector<ColumnOut>* columns) {
+  return OpenCatalog(id, columns, [&](ResultSet* r) {
+    return CatalogForeignKeys(storage_.get(), pkTable, fkTable, r);
+  });
+}
+
 }  // namespace velsrv

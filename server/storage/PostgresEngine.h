@@ -38,6 +38,8 @@ class PgSession : public StorageSession {
   Status Tables(std::vector<TableEntry>* out) override;
   Status TableColumns(const std::string& table, std::vector<TableColumnEntry>* out) override;
   Status Indexes(const std::string& table, std::vector<IndexEntry>* out) override;
+  Status PrimaryKey(const std::string& table, PrimaryKeyEntry* out) override;
+  Status ForeignKeys(const std::string& table, std::vector<ForeignKeyEntry>* out) override;
   Status RowCount(const std::string& table, int64_t* out) override;
   // PostgreSQL's row addresses (ctid) change with every update: no column
   // identifies a row beside the primary key.

@@ -543,6 +543,61 @@ Status PgSession::Indexes(const std::string& table, std::vector<IndexEntry>* out
   return st;
 }
 
+Status PgSession::PrimaryKey(const std::string& table, PrimaryKeyEntry* out) {
+  PgResult r;
+  Status st = Query(
+      "SELECT k.conname, a.attname FROM pg_constraint k"
+      " CROSS JOIN LATERAL unnest(k.conkey) WITH ORDINALITY AS u(n, o)"
+      " JOIN pg_attribute a ON a.attrelid = k.conrelid AND a.attnum = u.n"
+      " WHERE k.contype = 'p' AND k.conrelid = to_regclass(quote_ident($1)) ORDER BY u.o",
+      table, &r);
+  for (int i = 0; st.ok && i < PQntuples(r.get()); ++i) {
+    out->name = Field(r.get(), i, 0);
+    out->columns.push_back(Field(r.get(), i, 1));
+  }
+  return st;
+}
+
+Status PgSession::ForeignKeys(const std::string& table, std::vector<ForeignKeyEntry>* out) {
+  // The key referred to is the primary key or unique constraint whose
+  // index the foreign key uses (the index's name when there is none).
+  PgResult r;
+  Status st = Query(
+      "SELECT k.conname, f.relname, coalesce(p.conname, i.relname, ''), a.attname, b.attname,"
+      " k.confupdtype, k.confdeltype FROM pg_constraint k"
+      " JOIN pg_class f ON f.oid = k.confrelid"
+      " LEFT JOIN pg_class i ON i.oid = k.conindid"
+      " LEFT JOIN pg_constraint p ON p.conrelid = k.confrelid AND p.conindid = k.conindid"
+      " AND p.contype IN ('p', 'u')"
+      " CROSS JOIN LATERAL unnest(k.conkey, k.confkey) WITH ORDINALITY AS u(n, m, o)"
+      " JOIN pg_attribute a ON a.attrelid = k.conrelid AND a.attnum = u.n"
+      " JOIN pg_attribute b ON b.attrelid = k.confrelid AND b.attnum = u.m"
+      " WHERE k.contype = 'f' AND k.conrelid = to_regclass(quote_ident($1))"
+      " ORDER BY k.conname, u.o",
+      table, &r);
+  auto action = [](const std::string& code) {
+    return code == "c"   ? "CASCADE"
+           : code == "r" ? "RESTRICT"
+           : code == "n" ? "SET NULL"
+           : code == "d" ? "SET DEFAULT"
+                         : "NO ACTION";
+  };
+  for (int i = 0; st.ok && i < PQntuples(r.get()); ++i) {
+    const std::string name = Field(r.get(), i, 0);
+    if (out->empty() || out->back().name != name) {
+      out->emplace_back();
+      out->back().name = name;
+      out->back().referencedTable = Field(r.get(), i, 1);
+      out->back().referencedKey = Field(r.get(), i, 2);
+      out->back().onUpdate = action(Field(r.get(), i, 5));
+      out->back().onDelete = action(Field(r.get(), i, 6));
+    }
+    out->back().columns.push_back(Field(r.get(), i, 3));
+    out->back().referencedColumns.push_back(Field(r.get(), i, 4));
+  }
+  return st;
+}
+
 Status PgSession::RowCount(const std::string& table, int64_t* out) {
   *out = 0;
   PgResult r;

@@ -330,6 +330,26 @@ class SqliteSession : public StorageSession {
     return Status::Ok();
   }
 
+  // SQLite keeps no constraint names; a reference without columns has a
+  // null "to" (the parent's primary key).
+  Status ForeignKeys(const std::string& table, std::vector<ForeignKeyEntry>* out) override {
+    int id = -1;
+    return Query(
+        "SELECT id, \"table\", \"from\", \"to\", on_update, on_delete"
+        " FROM pragma_foreign_key_list(?1) ORDER BY id, seq",
+        table, [out, &id](sqlite3_stmt* s) {
+          if (out->empty() || sqlite3_column_int(s, 0) != id) {
+            id = sqlite3_column_int(s, 0);
+            out->emplace_back();
+            out->back().referencedTable = Text(sqlite3_column_text(s, 1));
+            out->back().onUpdate = Text(sqlite3_column_text(s, 4));
+            out->back().onDelete = Text(sqlite3_column_text(s, 5));
+          }
+          out->back().columns.push_back(Text(sqlite3_column_text(s, 2)));
+          out->back().referencedColumns.push_back(Text(sqlite3_column_text(s, 3)));
+        });
+  }
+
   Status RowCount(const std::string& table, int64_t* out) override {
     *out = 0;
     return Query("SELECT count(*) FROM " + Quote(table),

@@ -1,5 +1,6 @@
 // The server's engine: each data source's location chooses SQLite or
 // PostgreSQL.
+#include <algorithm>
 #include <mutex>
 
 #include "server/storage/PostgresText.h"
@@ -36,6 +37,19 @@ class StorageRouter : public StorageEngine {
 };
 
 }  // namespace
+
+Status StorageSession::PrimaryKey(const std::string& table, PrimaryKeyEntry* out) {
+  std::vector<TableColumnEntry> columns;
+  Status st = TableColumns(table, &columns);
+  if (!st.ok) return st;
+  std::stable_sort(columns.begin(), columns.end(),
+                   [](const TableColumnEntry& a, const TableColumnEntry& b) {
+                     return a.primaryKeyPosition < b.primaryKeyPosition;
+                   });
+  for (const TableColumnEntry& c : columns)
+    if (c.primaryKeyPosition > 0) out->columns.push_back(c.name);
+  return Status::Ok();
+}
 
 bool IsPostgresLocation(const std::string& location) {
   return location.compare(0, 13, "postgresql://") == 0 ||

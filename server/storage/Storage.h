@@ -88,6 +88,24 @@ struct IndexEntry {
   std::vector<std::string> columns;  // in key order; empty names for expressions
 };
 
+struct PrimaryKeyEntry {
+  std::string name;                  // the constraint's name; empty when the engine keeps none
+  std::vector<std::string> columns;  // in key order; empty when the table has no primary key
+};
+
+// A foreign key declared on a table: its columns refer to the columns of
+// referencedTable at the same positions.
+struct ForeignKeyEntry {
+  std::string name;  // the constraint's name; empty when the engine keeps none
+  std::string referencedTable;
+  std::string referencedKey;  // name of the key referred to; empty when unknown
+  std::vector<std::string> columns;
+  // An empty name: the column of the referenced table's primary key at
+  // that position (a reference that names no columns).
+  std::vector<std::string> referencedColumns;
+  std::string onUpdate, onDelete;  // "CASCADE", "RESTRICT", "SET NULL", "SET DEFAULT", "NO ACTION"
+};
+
 class StorageSession {
  public:
   virtual ~StorageSession() = default;
@@ -125,6 +143,11 @@ class StorageSession {
   virtual Status Tables(std::vector<TableEntry>* out) = 0;
   virtual Status TableColumns(const std::string& table, std::vector<TableColumnEntry>* out) = 0;
   virtual Status Indexes(const std::string& table, std::vector<IndexEntry>* out) = 0;
+  // The primary key of one table; by default from TableColumns' key
+  // positions, without a name.
+  virtual Status PrimaryKey(const std::string& table, PrimaryKeyEntry* out);
+  // The foreign keys declared on one table, each in key order.
+  virtual Status ForeignKeys(const std::string& table, std::vector<ForeignKeyEntry>* out) = 0;
   virtual Status RowCount(const std::string& table, int64_t* out) = 0;
   virtual bool HasRowId(const std::string& table) = 0;
 };

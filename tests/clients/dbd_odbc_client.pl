@@ -2,8 +2,8 @@
 # Perl DBI with DBD::ODBC against velora-server through unixODBC: connect,
 # table_info and the type information DBD::ODBC looks up, execute(@binds)
 # and bind_param with SQL types, a long value, a NULL, a description, row
-# count, rollback, more_results, get_info, non-ASCII text, a server error and
-# the conversion's refusal reaching the application. Run by
+# count, rollback, more_results, get_info, non-ASCII text, a server error,
+# the conversion's refusal reaching the application, and keys. Run by
 # run_with_server.sh, which sets VELORA_DSN.
 use strict;
 use warnings;
@@ -74,6 +74,13 @@ $ins->bind_param(1, 'twelve', SQL_INTEGER);
 check('non-numeric refused', $ins->execute, undef);
 # The driver manager tells an ODBC 3 application 22005 as 22018.
 check('non-numeric state', $ins->state, '22018');
+# A composite primary key and a two-column foreign key to it.
+$dbh->do('CREATE TABLE kp (a INTEGER NOT NULL, b INTEGER NOT NULL, PRIMARY KEY (b, a))');
+$dbh->do('CREATE TABLE kf (x INTEGER, y INTEGER, FOREIGN KEY (y, x) REFERENCES kp (b, a))');
+check('primary_key', join(' ', $dbh->primary_key(undef, undef, 'kp')), 'b a');
+my $fk = $dbh->foreign_key_info(undef, undef, 'kp', undef, undef, undef);
+check('foreign_key_info', join(' ', map { join('/', @$_[2, 3, 6, 7, 8]) } @{ $fk ? $fk->fetchall_arrayref : [] }),
+      'kp/b/kf/y/1 kp/a/kf/x/2');
 $dbh->disconnect;
 print "FAIL $_\n" for @failures;
 print 'DBD::ODBC client: ', (@failures ? scalar(@failures) . " failures\n" : "OK\n");

@@ -2,7 +2,7 @@
 # pyodbc against velora-server through unixODBC: connect, SELECT over every
 # SQL type, cursor.description, long values, parameters of every Python
 # type (non-ASCII text too) and executemany, fetchmany, rowcount, nextset, a
-# server error, commit, rollback and autocommit, getinfo, tables and
+# server error, commit, rollback and autocommit, getinfo, tables, keys and
 # getTypeInfo; threads writing and reading at once. Run by
 # run_with_server.sh, which sets VELORA_DSN.
 import datetime
@@ -101,6 +101,12 @@ def main():
     check("tables", [(r.table_name, r.table_type) for r in cur.tables()],
           [("all_types", "TABLE"), ("long_values", "TABLE"), ("p", "TABLE"), ("tx", "TABLE"),
            ("all_types_view", "VIEW")])
+    # A composite primary key and a two-column foreign key to it.
+    cur.execute("CREATE TABLE kp (a INTEGER NOT NULL, b INTEGER NOT NULL, PRIMARY KEY (b, a))")
+    cur.execute("CREATE TABLE kf (x INTEGER, y INTEGER, FOREIGN KEY (y, x) REFERENCES kp (b, a))")
+    check("primaryKeys", [tuple(r)[2:5] for r in cur.primaryKeys("kp")], [("kp", "b", 1), ("kp", "a", 2)])
+    check("foreignKeys", [tuple(r)[2:4] + tuple(r)[6:9] for r in cur.foreignKeys(table="kp")],
+          [("kp", "b", "kf", "y", 1), ("kp", "a", "kf", "x", 2)])
     types = [r.data_type for r in cur.getTypeInfo()]
     check("getTypeInfo in type order", types, sorted(types))
     cn.close()

@@ -93,4 +93,43 @@ TEST_F(Catalog, EveryTypeNameAndItsParametersMakeAColumnOfThatType) {
   EXPECT_EQ(n, OnPostgres() ? 14 : 17);  // PostgreSQL has no TINYINT, BINARY, VARBINARY
 }
 
+// A composite primary key (in another order than its columns) and two
+// two-column foreign keys to it, one naming the key's columns and one
+// naming none (the primary key). PostgreSQL names constraints; SQLite
+// keeps no names. The driver manager asks SQLGetFunctions at connect.
+TEST_F(Catalog, PrimaryAndForeignKeys) {
+  for (const char* sql : {"CREATE TABLE key_parent (a INTEGER NOT NULL, b VARCHAR(5) NOT NULL, PRIMARY KEY (b, a))",
+                          "CREATE TABLE key_child (id INTEGER PRIMARY KEY, pa INTEGER, pb VARCHAR(5), CONSTRAINT "
+                          "key_child_fk FOREIGN KEY (pb, pa) REFERENCES key_parent (b, a) ON DELETE CASCADE)",
+                          "CREATE TABLE key_other (x INTEGER, y VARCHAR(5), FOREIGN KEY (y, x) REFERENCES key_parent "
+                          "ON UPDATE SET NULL)"}) {
+    ASSERT_EQ(c.Execute(sql), SQL_SUCCESS) << sql;
+  }
+  SQLUSMALLINT keys[2] = {};
+  ASSERT_EQ(SQLGetFunctions(c.dbc, SQL_API_SQLPRIMARYKEYS, &keys[0]), SQL_SUCCESS);
+  ASSERT_EQ(SQLGetFunctions(c.dbc, SQL_API_SQLFOREIGNKEYS, &keys[1]), SQL_SUCCESS);
+  EXPECT_EQ(keys[0] + keys[1], 2);
+  auto primary = [&](const char* table) {
+    return Rows(SQLPrimaryKeys(s, 0, 0, 0, 0, S(table), L(table)), {1, 3, 4, 5, 6});
+  };
+  auto foreign = [&](const char* pk, const char* fk) {
+    return Rows(SQLForeignKeys(s, 0, 0, 0, 0, S(pk), L(pk), 0, 0, 0, 0, S(fk), L(fk)), {3, 4, 7, 8, 9, 10, 11, 12, 13});
+  };
+  const bool pg = OnPostgres();
+  const std::string pkName = pg ? "key_parent_pkey" : "-";
+  const std::string child = "key_parent/b/key_child/pb/1/1/0/" + std::string(pg ? "key_child_fk/" : "-/") + pkName +
+                            ";key_parent/a/key_child/pa/2/1/0/" + (pg ? "key_child_fk/" : "-/") + pkName;
+  const std::string other = "key_parent/b/key_other/y/1/2/1/" + std::string(pg ? "key_other_y_x_fkey/" : "-/") +
+                            pkName + ";key_parent/a/key_other/x/2/2/1/" + (pg ? "key_other_y_x_fkey/" : "-/") + pkName;
+  const std::pair<std::string, std::string> kCases[] = {
+      {primary("key_parent"), "-/key_parent/b/1/" + pkName + ";-/key_parent/a/2/" + pkName},
+      {primary("KEY\\_P%") + primary("key_other"), "-/key_parent/b/1/" + pkName + ";-/key_parent/a/2/" + pkName},
+      {foreign("key_parent", nullptr), child + ";" + other},
+      {foreign(nullptr, "key_other"), other},
+      {foreign("key_parent", "key_c%"), child},
+      {foreign("key_child", nullptr) + foreign("nothing", "key_child"), ""},
+  };
+  for (const auto& k : kCases) EXPECT_EQ(k.first, k.second);
+}
+
 }  // namespace

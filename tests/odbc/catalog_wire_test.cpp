@@ -53,7 +53,8 @@ TEST_F(CatalogWireTest, RequestsAreExactAndTheReplyDescribesTheResultSet) {
 }
 
 // The six functions the driver does not offer send nothing and keep the
-// result set; so does a text of invalid length. Only SQL_SUCCESS adopts a
+// result set (the keys too: this server's login offered none, and
+// SQLGetFunctions says so); so does a text of invalid length. Only SQL_SUCCESS adopts a
 // description: after a warning the statement has none.
 TEST_F(CatalogWireTest, RefusalsKeepTheResultSetAndOnlySuccessAdoptsOne) {
   Talk(ScriptStatement(), {{Frame(19, U32(7) + U16(0)), kOneColumn},
@@ -75,7 +76,28 @@ TEST_F(CatalogWireTest, RefusalsKeepTheResultSetAndOnlySuccessAdoptsOne) {
   }
   EXPECT_EQ(got[6], "ERROR S1090 1072 C:invalid string or buffer length");
   EXPECT_EQ(Cols(s), " 1");
+  SQLUSMALLINT exists[100] = {};
+  ASSERT_EQ(SQLGetFunctions(hdbc, SQL_API_ALL_FUNCTIONS, exists), SQL_SUCCESS);
+  EXPECT_EQ(exists[SQL_API_SQLPRIMARYKEYS] + exists[SQL_API_SQLFOREIGNKEYS], 0);
   EXPECT_EQ(Cols(s, Stmt(SQLColumns(s, 0, 0, 0, 0, M("emp"), SQL_NTS, 0, 0), s)), "INFO 01000 5 S:cut short 0");
+}
+
+// A login reply that offers the key catalogue after the fetch type: the
+// key functions are requests of their own (texts as for the others), and
+// SQLGetFunctions reports them on this connection only.
+TEST_F(CatalogWireTest, KeysGoToAServerThatOfferedThem) {
+  Talk(server, {{Greeting(), U16(0)},
+                {ConnectFrame("public", ""), ReplyFrame(ConnectBody() + U16(0) + U16(1))},
+                {Frame(0, ""), Alloc(7)},
+                {Frame(24, U32(7) + Texts({"q", "", "t"})), kOneColumn},
+                {Frame(14, U32(7) + Texts({"", "", "p", "", "o", "f_%"})), kOneColumn}});
+  SQLHSTMT s = Open();
+  SQLUSMALLINT exists[2] = {};
+  ASSERT_EQ(SQLGetFunctions(hdbc, SQL_API_SQLPRIMARYKEYS, &exists[0]), SQL_SUCCESS);
+  ASSERT_EQ(SQLGetFunctions(hdbc, SQL_API_SQLFOREIGNKEYS, &exists[1]), SQL_SUCCESS);
+  EXPECT_EQ(exists[0] + exists[1], 2);
+  EXPECT_EQ(Cols(s, Stmt(SQLPrimaryKeys(s, M("q"), 1, nullptr, 0, M("t  "), SQL_NTS), s)), "0 1");
+  EXPECT_EQ(Cols(s, Stmt(SQLForeignKeys(s, 0, 0, 0, 0, M("p"), 1, 0, 0, M("o"), 1, M("f_%"), SQL_NTS), s)), "0 1");
 }
 
 // An ODBC 3 application sees the catalog's columns by their ODBC 3 names

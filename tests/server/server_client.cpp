@@ -40,6 +40,7 @@ int Client::Login(const std::string& dsn, const std::string& user, const std::st
     version = r.Get<VersionElement>()->value.TextOrEmpty();
     std::memcpy(sizes, r.Get<NativeLengthValuesElement>()->values, sizeof sizes);
     fetchType = r.Get<FetchTypeElement>()->value;
+    catalogType = r.Get<CatalogTypeElement>()->value;
   }
   return rc;
 }

@@ -71,7 +71,8 @@ class Client {
   ClibConnection connection;
   std::string version;
   uint16_t sizes[13] = {};
-  int fetchType = -1;  // the login's offer
+  int fetchType = -1;  // the login's offers
+  int catalogType = -1;
 };
 
 // A started server (with args) and a logged-in client with one statement s.

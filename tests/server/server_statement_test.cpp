@@ -178,7 +178,7 @@ TEST_F(ServerStatement, OptionsCursorNamesAndTransactions) {
 // reply: "rc: rows state".
 TEST_F(ServerStatement, BlocksEndAtTheBudgetTheEndOrTheFailingRow) {
   if (OnPostgres()) GTEST_SKIP() << "the budgets count SQLite's TINYINT rows and rowid";
-  EXPECT_EQ(c.fetchType, 1);
+  EXPECT_EQ(c.fetchType + c.catalogType, 2);
   ASSERT_EQ(c.Exec(s, "CREATE TABLE b (v TINYINT)"), 0);
   ASSERT_EQ(c.Exec(s, "INSERT INTO b VALUES (1), (2), (3), (1000)"), 0);
   auto block = [&](uint32_t budget) {

@@ -1,0 +1,21 @@
+// The offer of the key catalogue (protocol/KEYS.md): the primary-keys and
+// foreign-keys requests, sent only to a server whose connect reply offered
+// them.
+#ifndef VELORA_PROTOCOL_KEYCATALOG_H
+#define VELORA_PROTOCOL_KEYCATALOG_H
+
+#include <cstdint>
+
+#include "protocol/Offer.h"
+#include "protocol/WireNumbers.h"
+
+// The catalogue requests a server offers, as the catalogType element
+// carries them.
+enum CatalogTypeValue : int32_t {
+  kCatalogBasic = 0,  // tables, columns, statistics, special columns (every server)
+  kCatalogKeys = 1,   // the primary-keys and foreign-keys requests as well
+};
+
+using CatalogTypeElement = OfferElement<El::kCatalogType>;
+
+#endif

@@ -1,0 +1,128 @@
+// The primary-key and foreign-key result sets, from the storage's key
+// information.
+#include <algorithm>
+#include <map>
+#include <tuple>
+
+#include "server/Catalog.h"
+#include "server/SqlTypes.h"
+#include "server/TextCase.h"
+
+namespace velsrv {
+
+namespace {
+
+constexpr uint32_t kName = kCatalogNameLength;
+
+const ColumnLayout kPrimaryKeyColumns[] = {
+    {"TABLE_QUALIFIER", kSqlVarChar, kName, 1},
+    {"TABLE_OWNER", kSqlVarChar, kName, 1},
+    {"TABLE_NAME", kSqlVarChar, kName, 0},
+    {"COLUMN_NAME", kSqlVarChar, kName, 0},
+    {"KEY_SEQ", kSqlSmallInt, 0, 0},
+    {"PK_NAME", kSqlVarChar, kName, 1},
+};
+
+const ColumnLayout kForeignKeyColumns[] = {
+    {"PKTABLE_QUALIFIER", kSqlVarChar, kName, 1},
+    {"PKTABLE_OWNER", kSqlVarChar, kName, 1},
+    {"PKTABLE_NAME", kSqlVarChar, kName, 0},
+    {"PKCOLUMN_NAME", kSqlVarChar, kName, 0},
+    {"FKTABLE_QUALIFIER", kSqlVarChar, kName, 1},
+    {"FKTABLE_OWNER", kSqlVarChar, kName, 1},
+    {"FKTABLE_NAME", kSqlVarChar, kName, 0},
+    {"FKCOLUMN_NAME", kSqlVarChar, kName, 0},
+    {"KEY_SEQ", kSqlSmallInt, 0, 0},
+    {"UPDATE_RULE", kSqlSmallInt, 0, 1},
+    {"DELETE_RULE", kSqlSmallInt, 0, 1},
+    {"FK_NAME", kSqlVarChar, kName, 1},
+    {"PK_NAME", kSqlVarChar, kName, 1},
+};
+
+Value Name(const std::string& s) { return s.empty() ? Value::Null() : Value::Text(s); }
+
+// ODBC's rule codes: SQL_CASCADE 0, SQL_RESTRICT 1, SQL_SET_NULL 2 and
+// SQL_SET_DEFAULT 4. NO ACTION is reported as SQL_RESTRICT, the code ODBC
+// 2 applications know for a change that is refused (SQL_NO_ACTION, 3, is
+// ODBC 3's alone).
+Value Rule(const std::string& action) {
+  const std::string a = Upper(action);
+  return Value::Integer(a == "CASCADE" ? 0 : a == "SET NULL" ? 2 : a == "SET DEFAULT" ? 4 : 1);
+}
+
+struct ForeignKeyRow {
+  std::string pkTable, fkTable;
+  const ForeignKeyEntry* key;
+};
+
+}  // namespace
+
+Status CatalogPrimaryKeys(StorageSession* storage, const std::string& table, ResultSet* out) {
+  out->columns =
+      Describe(kPrimaryKeyColumns, sizeof kPrimaryKeyColumns / sizeof kPrimaryKeyColumns[0]);
+  std::vector<TableEntry> tables;
+  Status st = MatchingTables(storage, table, &tables);
+  for (size_t t = 0; st.ok && t < tables.size(); ++t) {
+    if (tables[t].type == "VIEW") continue;
+    PrimaryKeyEntry key;
+    st = storage->PrimaryKey(tables[t].name, &key);
+    for (size_t k = 0; st.ok && k < key.columns.size(); ++k)
+      out->rows.push_back({Value::Null(), Value::Null(), Value::Text(tables[t].name),
+                           Value::Text(key.columns[k]), Value::Integer(static_cast<int64_t>(k + 1)),
+                           Name(key.name)});
+  }
+  return st;
+}
+
+Status CatalogForeignKeys(StorageSession* storage, const std::string& pkTable,
+                          const std::string& fkTable, ResultSet* out) {
+  out->columns =
+      Describe(kForeignKeyColumns, sizeof kForeignKeyColumns / sizeof kForeignKeyColumns[0]);
+  std::vector<TableEntry> all;
+  Status st = MatchingTables(storage, "", &all);
+  if (!st.ok) return st;
+  // A reference names its table as written: shown as the table is named.
+  std::map<std::string, std::string> names;
+  for (const TableEntry& t : all) names[Upper(t.name)] = t.name;
+  std::vector<std::vector<ForeignKeyEntry>> keys(all.size());
+  std::vector<ForeignKeyRow> found;
+  for (size_t t = 0; t < all.size(); ++t) {
+    if (all[t].type == "VIEW" || !PatternMatch(fkTable, all[t].name)) continue;
+    st = storage->ForeignKeys(all[t].name, &keys[t]);
+    if (!st.ok) return st;
+    for (const ForeignKeyEntry& k : keys[t]) {
+      auto it = names.find(Upper(k.referencedTable));
+      const std::string& referenced = it == names.end() ? k.referencedTable : it->second;
+      if (PatternMatch(pkTable, referenced)) found.push_back({referenced, all[t].name, &k});
+    }
+  }
+  // Named by the primary-key table alone: ordered by the foreign-key
+  // tables; otherwise by the primary-key tables. Keys of one table keep
+  // the storage's order.
+  const bool byForeign = fkTable.empty() && !pkTable.empty();
+  std::stable_sort(
+      found.begin(), found.end(), [byForeign](const ForeignKeyRow& a, const ForeignKeyRow& b) {
+        return byForeign ? std::tie(a.fkTable, a.pkTable) < std::tie(b.fkTable, b.pkTable)
+                         : std::tie(a.pkTable, a.fkTable) < std::tie(b.pkTable, b.fkTable);
+      });
+  for (const ForeignKeyRow& f : found) {
+    PrimaryKeyEntry primary;
+    const ForeignKeyEntry& k = *f.key;
+    for (size_t c = 0; c < k.columns.size(); ++c) {
+      std::string referenced = k.referencedColumns[c];
+      if (referenced.empty() && primary.columns.empty()) {
+        st = storage->PrimaryKey(f.pkTable, &primary);
+        if (!st.ok) return st;
+      }
+      if (referenced.empty() && c < primary.columns.size()) referenced = primary.columns[c];
+      out->rows.push_back({Value::Null(), Value::Null(), Value::Text(f.pkTable),
+                           Value::Text(referenced), Value::Null(), Value::Null(),
+                           Value::Text(f.fkTable), Value::Text(k.columns[c]),
+                           Value::Integer(static_cast<int64_t>(c + 1)), Rule(k.onUpdate),
+                           Rule(k.onDelete), Name(k.name), Name(k.referencedKey)});
+    }
+  }
+  return Status::Ok();
+}
+
+}  // namespace velsrv
