@@ -19,7 +19,12 @@
 #include "base/LinkedList.h"
 #include "base/Lock.h"
 
-enum class HandleKind : uint8_t { kEnvironment = 1, kConnection = 2, kStatement = 3 };
+enum class HandleKind : uint8_t {
+  kEnvironment = 1,
+  kConnection = 2,
+  kStatement = 3,
+  kDescriptor = 4,
+};
 
 class HandleObject : public ListItem {
  public:

@@ -37,6 +37,9 @@ class ColumnBinding : public ListItem {
   SQLPOINTER rgbValue;  // not owned
   SQLLEN cbValueMax;
   SQLLEN* pcbValue;  // not owned; may be null
+  // Set through a descriptor only (SQL_C_NUMERIC's digits); 0 otherwise.
+  SQLSMALLINT precision = 0;
+  SQLSMALLINT scale = 0;
 };
 
 // The statement's bindings, at most one per column number.
@@ -50,6 +53,12 @@ class ColumnBindingList : public TypedList<ColumnBinding> {
       if (b->columnNumber == column) return b;
     }
     return nullptr;
+  }
+  // The binding of column when it has a buffer: a descriptor record
+  // without one (SQL_DESC_DATA_PTR null) leaves its column unbound.
+  ColumnBinding* FindBound(uint16_t column) {
+    ColumnBinding* b = Find(column);
+    return b != nullptr && b->rgbValue != nullptr ? b : nullptr;
   }
 };
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "handles/Descriptor.h"
 #include "handles/ErrorData.h"
 #include "handles/OptionValues.h"
 #include "handles/ReplyCodes.h"
@@ -68,6 +69,9 @@ class Connection : public HandleObject {
   ClibConnection clib;
   ErrorList errors;
   StatementList statements;
+  // The descriptors the application allocated on this connection (deleted
+  // before the statements, which only point at them).
+  DescriptorList descriptors;
 
   // The connection's options, and the statement options later statements
   // take (protocol/OptionDefaults.h has their values until set).

@@ -11,8 +11,10 @@
 #define VELORA_HANDLES_PARAMETERBINDING_H
 
 #include <sql.h>
+#include <sqlext.h>
 
 #include <cstdint>
+#include <new>
 
 #include "base/Alloc.h"
 #include "base/LinkedList.h"
@@ -52,6 +54,10 @@ class ParameterBinding : public ListItem {
   SQLSMALLINT ibScale = 0;
   SQLSMALLINT fSqlType = 0;
   SQLLEN cbValueMax = 0;
+  // The application descriptor's precision and scale (SQL_C_NUMERIC),
+  // set through a descriptor only.
+  SQLSMALLINT appPrecision = 0;
+  SQLSMALLINT appScale = 0;
 };
 
 // The statement's bindings, at most one per parameter number, ascending.
@@ -65,6 +71,26 @@ class ParameterBindingList : public TypedList<ParameterBinding> {
       if (b->ipar == ipar) return b;
     }
     return nullptr;
+  }
+  // The binding of ipar, made in its place (an input parameter of
+  // SQL_C_DEFAULT and SQL_VARCHAR, no buffers) when there is none; null
+  // when memory runs out.
+  ParameterBinding* FindOrAdd(uint16_t ipar) {
+    ParameterBinding* b = Head();
+    while (b != nullptr && b->ipar < ipar) b = static_cast<ParameterBinding*>(b->NextItem());
+    if (b != nullptr && b->ipar == ipar) return b;
+    ParameterBinding* made = new (std::nothrow) ParameterBinding;
+    if (made == nullptr) return nullptr;
+    made->ipar = ipar;
+    made->fCType = SQL_C_DEFAULT;
+    made->fSqlType = SQL_VARCHAR;
+    made->fParamType = SQL_PARAM_INPUT;
+    if (b == nullptr) {
+      Append(made);
+    } else {
+      InsertBefore(b, made);
+    }
+    return made;
   }
 };
 

@@ -104,9 +104,29 @@ static_assert(sizeof kOutcomeDiagnostics / sizeof kOutcomeDiagnostics[0] == kPar
 
 }  // namespace
 
+Statement::ParameterSource Statement::SourceOf(const ParameterBinding* b) {
+  ParameterSource source{b->fCType, b->rgbValue, b->cbValueMax, b->pcbValue};
+  if (explicitApd_ != nullptr) {
+    // The application side comes from the associated descriptor's record.
+    const ColumnBinding* r = explicitApd_->records.Find(b->ipar);
+    if (r != nullptr) source = {r->fCType, r->rgbValue, r->cbValueMax, r->pcbValue};
+  }
+  const ArrayHeader& h = ParamDescriptor().header;
+  const SQLLEN offset = h.bindOffsetPtr != nullptr ? *h.bindOffsetPtr : 0;
+  const SQLULEN row = parameters.SetRow();
+  if (row == 0 && offset == 0) return source;
+  const SQLULEN type = ParamDescriptor().BindType();
+  source.data = ArrayElement(static_cast<char*>(source.data), row, type,
+                             ValueStride(source.cType, source.bufferLength), offset);
+  source.indicator =
+      ArrayElement(source.indicator, row, type, static_cast<SQLLEN>(sizeof(SQLLEN)), offset);
+  return source;
+}
+
 int Statement::AddParameterValue(ParameterBinding* b, bool atExec) {
-  ParameterInput in{b->fCType,          b->fSqlType, atExec ? b->putData : b->rgbValue,
-                    b->pcbValue,        atExec,      b->collected,
+  const ParameterSource source = SourceOf(b);
+  ParameterInput in{source.cType,       b->fSqlType, atExec ? b->putData : source.data,
+                    source.indicator,   atExec,      b->collected,
                     FollowsOdbc3(*this)};
   const ParamOutcome outcome = ConvertParameter(in, connection_->typeSizes, &b->converted);
   if (outcome != kParamDone) return VEL_POST(this, SQL_ERROR, *kOutcomeDiagnostics[outcome]);
@@ -126,8 +146,10 @@ int Statement::AddParameterValues() {
   ParameterBinding* b = current != nullptr ? static_cast<ParameterBinding*>(current->NextItem())
                                            : parameters.Bindings().Head();
   for (; b != nullptr; b = static_cast<ParameterBinding*>(b->NextItem())) {
-    if (b->pcbValue != nullptr && *b->pcbValue == SQL_IGNORE) continue;
-    if (b->AtExec()) {
+    const SQLLEN* indicator = SourceOf(b).indicator;
+    if (indicator != nullptr && *indicator == SQL_IGNORE) continue;
+    if (indicator != nullptr &&
+        (*indicator == SQL_DATA_AT_EXEC || *indicator <= SQL_LEN_DATA_AT_EXEC_OFFSET)) {
       execution.SetCurrent(b);
       return SQL_NEED_DATA;
     }
@@ -157,7 +179,7 @@ int Statement::AdoptResultSet(ResultSetDescriptionElement* description) {
     // be held either; the columns before it stay.
     ColumnValue* value = CreateColumnValue(d);
     if (value == nullptr) return VEL_POST(this, SQL_ERROR, kDiagMemory);
-    value->binding = bindings.Find(number);
+    value->binding = RowBindings().FindBound(number);
     columns.Append(value);
   }
   return SQL_SUCCESS;
@@ -195,7 +217,21 @@ ColumnValue* ResultColumnList::IndexAndFind(unsigned number) {
 void Statement::Unbind() {
   ResultColumnList& columns = cursor.Columns();
   for (ColumnValue* v = columns.First(); v != nullptr; v = columns.Next()) v->binding = nullptr;
-  bindings.Clear();
+  RowBindings().Clear();
+  if (explicitArd_ != nullptr) explicitArd_->RecordsChanged();
+}
+
+void Statement::Associate(Descriptor* d, bool ard) {
+  (ard ? explicitArd_ : explicitApd_) = d;
+  if (ard) RelinkColumns();
+}
+
+void Statement::RelinkColumns() {
+  ResultColumnList& columns = cursor.Columns();
+  ColumnBindingList& records = RowBindings();
+  uint16_t number = 1;
+  for (ColumnValue* v = columns.First(); v != nullptr; v = columns.Next(), ++number)
+    v->binding = records.FindBound(number);
 }
 
 void Statement::BindColumn(uint16_t icol, ColumnBinding* binding) {
@@ -205,13 +241,16 @@ void Statement::BindColumn(uint16_t icol, ColumnBinding* binding) {
     existing = value->binding;
     VEL_CHECK_TEXT(existing->ColumnNumber() == icol, "bc->ColumnNumber() == colNo", VEL_MODULE);
   } else {
-    existing = bindings.Find(icol);
+    existing = RowBindings().Find(icol);
   }
   if (existing != nullptr) {
     if (value != nullptr) value->binding = nullptr;
-    bindings.Delete(existing);
+    RowBindings().Delete(existing);
   }
-  if (binding == nullptr) return;
-  bindings.Append(binding);
-  if (value != nullptr) value->binding = binding;
+  if (binding != nullptr) {
+    RowBindings().Append(binding);
+    if (value != nullptr) value->binding = binding;
+  }
+  // Other statements may share an explicit row descriptor.
+  if (explicitArd_ != nullptr) explicitArd_->RecordsChanged();
 }

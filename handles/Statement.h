@@ -12,6 +12,7 @@
 #include "base/HandleIndex.h"
 #include "base/LinkedList.h"
 #include "handles/ColumnBinding.h"
+#include "handles/Descriptor.h"
 #include "handles/OptionValues.h"
 #include "handles/ParameterBinding.h"
 #include "handles/StatementParts.h"
@@ -84,13 +85,32 @@ class Statement : public HandleObject {
   int AdoptResultSet(ResultSetDescriptionElement* description);
   // Forgets the current result set (a new text is coming).
   void ForgetResultSet() { cursor.Columns().Clear(); }
-  // A new execution: no row fetched, no block served.
+  // A new execution: no row fetched, no block served, the server's row
+  // count is SQLRowCount's.
   void Restart() {
     cursor.Restart();
     block.Drop();
+    parameters.SetArrayRowCount(-2);
   }
-  // Unlinks every result column from its binding and deletes the bindings.
+  // Unlinks every result column from its binding and deletes the bindings
+  // (the records of the application row descriptor in use).
   void Unbind();
+  // The application row and parameter descriptors in use: an explicit one
+  // the application associated, else the statement's own.
+  Descriptor& RowDescriptor() { return explicitArd_ != nullptr ? *explicitArd_ : ard; }
+  Descriptor& ParamDescriptor() { return explicitApd_ != nullptr ? *explicitApd_ : apd; }
+  // The column bindings in use: the records of RowDescriptor().
+  ColumnBindingList& RowBindings() {
+    return explicitArd_ != nullptr ? explicitArd_->records : bindings;
+  }
+  // Associates an explicit application descriptor (null: the statement's
+  // own again) as the row (ard true) or parameter descriptor.
+  void Associate(Descriptor* d, bool ard);
+  Descriptor* ExplicitArd() const { return explicitArd_; }
+  Descriptor* ExplicitApd() const { return explicitApd_; }
+  // Links every result column to its binding in RowBindings() again, after
+  // those records changed other than through BindColumn.
+  void RelinkColumns();
   // Binds column icol to binding (null: unbinds it), replacing any binding
   // it had; the column's value (when there is one) is linked to it.
   void BindColumn(uint16_t icol, ColumnBinding* binding);
@@ -106,6 +126,16 @@ class Statement : public HandleObject {
   // execution (it becomes the current parameter), or SQL_ERROR with the
   // diagnostic posted.
   int AddParameterValues();
+  // Where the application keeps parameter b's value in the parameter set
+  // being executed: its binding's or the associated parameter descriptor's
+  // record, moved to the set's place by the bind type and bind offset.
+  struct ParameterSource {
+    SQLSMALLINT cType;
+    SQLPOINTER data;
+    SQLLEN bufferLength;
+    SQLLEN* indicator;
+  };
+  ParameterSource SourceOf(const ParameterBinding* b);
   // Converts binding b (its value given at execution when atExec) and
   // appends it to the parameter set; SQL_SUCCESS or SQL_ERROR, posted.
   int AddParameterValue(ParameterBinding* b, bool atExec);
@@ -120,9 +150,16 @@ class Statement : public HandleObject {
   FetchBlock block;
   Execution execution;
   OptionValues options;  // taken from the connection at allocation
+  // The statement's own descriptors, views of the parts above.
+  Descriptor ard{this, DescKind::kArd};
+  Descriptor apd{this, DescKind::kApd};
+  Descriptor ird{this, DescKind::kIrd};
+  Descriptor ipd{this, DescKind::kIpd};
 
  private:
-  Connection* connection_;  // the owner; not owned
+  Connection* connection_;             // the owner; not owned
+  Descriptor* explicitArd_ = nullptr;  // on the connection; not owned
+  Descriptor* explicitApd_ = nullptr;
   uint32_t statementId_ = 0;
 };
 

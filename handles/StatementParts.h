@@ -5,6 +5,8 @@
 #ifndef VELORA_HANDLES_STATEMENTPARTS_H
 #define VELORA_HANDLES_STATEMENTPARTS_H
 
+#include <sql.h>
+
 #include <cstdint>
 
 #include "base/LinkedList.h"
@@ -168,8 +170,19 @@ class Parameters {
   bool HasText() const { return hasText_; }
   uint16_t Markers() const { return markers_; }
 
+  // The parameter set being executed (from 0) of an array of them.
+  SQLULEN SetRow() const { return setRow_; }
+  void SetSetRow(SQLULEN row) { setRow_ = row; }
+  // The row count of the last array executed, summed over its sets; -1
+  // when not known, and -2 when the server's count of the last execution
+  // is the answer.
+  SQLLEN ArrayRowCount() const { return arrayRows_; }
+  void SetArrayRowCount(SQLLEN rows) { arrayRows_ = rows; }
+
  private:
   ParameterBindingList bindings_;
+  SQLULEN setRow_ = 0;
+  SQLLEN arrayRows_ = -2;
   uint16_t markers_ = 0;
   bool hasText_ = false;
 };

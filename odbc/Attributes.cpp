@@ -9,7 +9,7 @@
 #include "handles/ClientDiagnostics.h"
 #include "handles/Connection.h"
 #include "handles/Statement.h"
-#include "odbc/Fetch.h"
+#include "odbc/ArrayAttributes.h"
 #include "odbc/Workers.h"
 #include "odbc/Workers3.h"
 
@@ -29,25 +29,14 @@ constexpr FixedAttribute kConnectionDefaults[] = {
     {SQL_ATTR_METADATA_ID, SQL_FALSE, false},
     {SQL_ATTR_AUTO_IPD, SQL_FALSE, true},
 };
-// The row and parameter arrays and their pointers hold one row and none
-// until the statement keeps arrays of its own.
+// The row and parameter arrays and the descriptor handles are the
+// statement's descriptors' (odbc/ArrayAttributes.h), asked first.
 constexpr FixedAttribute kStatementDefaults[] = {
     {SQL_ATTR_CURSOR_SCROLLABLE, SQL_NONSCROLLABLE, false},
     {SQL_ATTR_CURSOR_SENSITIVITY, SQL_UNSPECIFIED, false},
     {SQL_ATTR_METADATA_ID, SQL_FALSE, false},
     {SQL_ATTR_ENABLE_AUTO_IPD, SQL_FALSE, false},
-    {SQL_ATTR_ROW_ARRAY_SIZE, 1, false},
-    {SQL_ATTR_PARAMSET_SIZE, 1, false},
-    {SQL_ATTR_PARAM_BIND_TYPE, SQL_PARAM_BIND_BY_COLUMN, false},
     {SQL_ATTR_FETCH_BOOKMARK_PTR, 0, false},
-    {SQL_ATTR_PARAM_BIND_OFFSET_PTR, 0, false},
-    {SQL_ATTR_PARAM_OPERATION_PTR, 0, false},
-    {SQL_ATTR_PARAM_STATUS_PTR, 0, false},
-    {SQL_ATTR_PARAMS_PROCESSED_PTR, 0, false},
-    {SQL_ATTR_ROW_BIND_OFFSET_PTR, 0, false},
-    {SQL_ATTR_ROW_OPERATION_PTR, 0, false},
-    {SQL_ATTR_ROW_STATUS_PTR, 0, false},
-    {SQL_ATTR_ROWS_FETCHED_PTR, 0, false},
 };
 // clang-format on
 
@@ -138,6 +127,9 @@ int GetConnectAttrWorker(Connection* c, SQLINTEGER attribute, FieldValue* out) {
 }
 
 int SetStmtAttrWorker(Statement* s, SQLINTEGER attribute, SQLPOINTER value) {
+  bool handled = false;
+  const int rc = SetArrayAttrWorker(s, attribute, value, &handled);
+  if (handled) return rc;
   if (const FixedAttribute* row = FindFixed(kStatementDefaults, attribute)) {
     return SetFixed(s, *row, value);
   }
@@ -150,6 +142,11 @@ int SetStmtAttrWorker(Statement* s, SQLINTEGER attribute, SQLPOINTER value) {
 }
 
 int GetStmtAttrWorker(Statement* s, SQLINTEGER attribute, FieldValue* out) {
+  bool handled = false;
+  SQLLEN array = 0;
+  SQLINTEGER size = 0;
+  const int arrayRc = GetArrayAttrWorker(s, attribute, &array, &size, &handled);
+  if (handled) return arrayRc == SQL_SUCCESS ? SetNumber(out, array, size) : arrayRc;
   if (const FixedAttribute* row = FindFixed(kStatementDefaults, attribute)) {
     return SetNumber(out, static_cast<SQLLEN>(row->value), sizeof(SQLULEN));
   }
@@ -165,9 +162,4 @@ int GetStmtAttrWorker(Statement* s, SQLINTEGER attribute, FieldValue* out) {
 int CloseCursorWorker(Statement* s) {
   if (s->cursor.ColumnCount() == 0) return VEL_POST(s, SQL_ERROR, kDiagNoResultSet);
   return FreeStmtWorker(s, SQL_CLOSE, true);
-}
-
-int FetchScrollWorker(Statement* s, SQLSMALLINT orientation) {
-  if (orientation != SQL_FETCH_NEXT) return VEL_POST(s, SQL_ERROR, kDiagFetchTypeOutOfRange);
-  return FetchRow(s);
 }

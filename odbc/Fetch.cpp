@@ -7,7 +7,6 @@
 #include <sqlext.h>
 
 #include "convert/ColumnValue.h"
-#include "convert/ParameterTable.h"
 #include "handles/ClientDiagnostics.h"
 #include "base/Check.h"
 #include "handles/ColumnBinding.h"
@@ -22,27 +21,17 @@ bool Travels(const ColumnValue* value) {
   return value->binding != nullptr || value->HasMark(ColumnValue::kReadByGetData);
 }
 
-// Where row number row of a rowset goes: column-wise (bindType 0) each
-// column is an array of values and one of lengths; row-wise every address
-// moves on by the size of the application's row structure.
-TransferTarget RowTarget(const ColumnBinding& b, uint32_t row, int32_t bindType) {
+// Where row number row of a rowset goes: column-wise each column is an
+// array of values and one of lengths; row-wise every address moves on by
+// the size of the application's row structure. The bind offset moves
+// every address of every row.
+TransferTarget RowTarget(const ColumnBinding& b, uint32_t row, const RowShape& shape) {
   TransferTarget target{b.fCType, b.rgbValue, b.cbValueMax, b.pcbValue};
-  if (row == 0) return target;
-  SQLLEN valueStride = bindType;
-  SQLLEN lengthStride = bindType;
-  if (bindType == SQL_BIND_BY_COLUMN) {
-    // A fixed-size C type's values lie side by side; characters and bytes
-    // (and SQL_C_DEFAULT) take the buffer length the application gave.
-    const ParamCTypeRow* c = FindParamCType(b.fCType);
-    valueStride = c != nullptr && c->width != 0 ? c->width : b.cbValueMax;
-    lengthStride = static_cast<SQLLEN>(sizeof(SQLLEN));
-  }
-  if (target.rgbValue != nullptr)
-    target.rgbValue = static_cast<char*>(target.rgbValue) + valueStride * row;
-  if (target.pcbValue != nullptr) {
-    target.pcbValue =
-        reinterpret_cast<SQLLEN*>(reinterpret_cast<char*>(target.pcbValue) + lengthStride * row);
-  }
+  if (row == 0 && shape.offset == 0) return target;
+  target.rgbValue = ArrayElement(static_cast<char*>(target.rgbValue), row, shape.bindType,
+                                 ValueStride(b.fCType, b.cbValueMax), shape.offset);
+  target.pcbValue = ArrayElement(target.pcbValue, row, shape.bindType,
+                                 static_cast<SQLLEN>(sizeof(SQLLEN)), shape.offset);
   return target;
 }
 
@@ -68,7 +57,7 @@ namespace {
 // at once, an unbound one is kept for SQLGetData as it arrived, so a row
 // costs no copy of its values and no allocation beyond the reply's own.
 // A converted value goes to spares when given, else is deleted.
-SQLRETURN DeliverRow(Statement* stmt, FetchDataList* values, uint32_t row,
+SQLRETURN DeliverRow(Statement* stmt, FetchDataList* values, uint32_t row, const RowShape& shape,
                      FetchDataSetElement* spares) {
   SQLRETURN result = SQL_SUCCESS;
   if (values == nullptr) return SQL_SUCCESS;
@@ -86,7 +75,7 @@ SQLRETURN DeliverRow(Statement* stmt, FetchDataList* values, uint32_t row,
       value->data = element;
       continue;
     }
-    const TransferTarget target = RowTarget(*value->binding, row, stmt->options.BindType());
+    const TransferTarget target = RowTarget(*value->binding, row, shape);
     SQLRETURN rc = TransferValue(stmt, value, element, target, element->Column(), nullptr);
     if (spares != nullptr) {
       spares->Recycle(element);
@@ -101,8 +90,12 @@ SQLRETURN DeliverRow(Statement* stmt, FetchDataList* values, uint32_t row,
 
 }  // namespace
 
-SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived) {
+SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived, const RowShape* placed) {
   if (arrived) *arrived = false;
+  const RowShape shape =
+      placed != nullptr
+          ? *placed
+          : RowShape{static_cast<SQLULEN>(static_cast<uint32_t>(stmt->options.BindType())), 0};
   // A fetch ends any value SQLGetData was reading in pieces.
   stmt->cursor.Position()->Reset();
   // Decided before the fetch consumes the marks of SQLGetData.
@@ -133,7 +126,7 @@ SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived) {
     }
     if (arrived) *arrived = true;
     stmt->cursor.CountRow();
-    return DeliverRow(stmt, spares->List(), row, spares);
+    return DeliverRow(stmt, spares->List(), row, shape, spares);
   }
 
   FetchRequest request;
@@ -155,7 +148,7 @@ SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived) {
   if (rc != SQL_SUCCESS) return stmt->CheckResult(rc, status, ReplyCodes::kWithEnd);
   if (arrived) *arrived = true;
   stmt->cursor.CountRow();
-  return DeliverRow(stmt, request.Get<FetchDataSetElement>()->List(), row, nullptr);
+  return DeliverRow(stmt, request.Get<FetchDataSetElement>()->List(), row, shape, nullptr);
 }
 
 SQLRETURN FetchRowset(Statement* stmt, SQLUSMALLINT fFetchType, SQLULEN* pcrow,
@@ -167,13 +160,19 @@ SQLRETURN FetchRowset(Statement* stmt, SQLUSMALLINT fFetchType, SQLULEN* pcrow,
   }
   const int32_t rowset = stmt->options.RowsetSize();
   const uint32_t size = rowset > 1 ? static_cast<uint32_t>(rowset) : 1;
+  const RowShape shape{static_cast<SQLULEN>(static_cast<uint32_t>(stmt->options.BindType())), 0};
+  return FetchRows(stmt, size, shape, pcrow, rgfRowStatus, false);
+}
+
+SQLRETURN FetchRows(Statement* stmt, uint32_t size, const RowShape& shape, SQLULEN* pcrow,
+                    SQLUSMALLINT* rgfRowStatus, bool infoStatus) {
   if (pcrow) *pcrow = 0;
   SQLRETURN result = SQL_SUCCESS;
   uint32_t row = 0;
   for (; row < size; ++row) {
     const uint32_t recordsBefore = stmt->errors.Count();
     bool arrived = false;
-    const SQLRETURN rc = FetchRow(stmt, row, &arrived);
+    const SQLRETURN rc = FetchRow(stmt, row, &arrived, &shape);
     if (!arrived) {
       if (row == 0) return rc;  // the end, or a failure before any row
       if (rc == SQL_NO_DATA_FOUND) {
@@ -185,7 +184,11 @@ SQLRETURN FetchRowset(Statement* stmt, SQLUSMALLINT fFetchType, SQLULEN* pcrow,
       break;
     }
     if (pcrow) *pcrow = row + 1;
-    if (rgfRowStatus) rgfRowStatus[row] = rc == SQL_ERROR ? SQL_ROW_ERROR : SQL_ROW_SUCCESS;
+    if (rgfRowStatus) {
+      rgfRowStatus[row] = rc == SQL_ERROR                             ? SQL_ROW_ERROR
+                          : rc == SQL_SUCCESS_WITH_INFO && infoStatus ? SQL_ROW_SUCCESS_WITH_INFO
+                                                                      : SQL_ROW_SUCCESS;
+    }
     // One row's failure does not end a rowset of several: the call warns.
     if (rc == SQL_ERROR) {
       result = size == 1 ? SQL_ERROR : SQL_SUCCESS_WITH_INFO;
@@ -197,4 +200,25 @@ SQLRETURN FetchRowset(Statement* stmt, SQLUSMALLINT fFetchType, SQLULEN* pcrow,
     for (; row < size; ++row) rgfRowStatus[row] = SQL_ROW_NOROW;
   }
   return result;
+}
+
+SQLRETURN FetchScrollWorker(Statement* stmt, SQLSMALLINT orientation, SQLLEN offset) {
+  (void)offset;  // only the absolute, relative and bookmark orientations read it
+  if (orientation != SQL_FETCH_NEXT &&
+      !(orientation == SQL_FETCH_FIRST && stmt->cursor.RowsFetched() == 0)) {
+    return VEL_POST(stmt, SQL_ERROR, kDiagFetchTypeOutOfRange);
+  }
+  const Descriptor& ard = stmt->RowDescriptor();
+  const ArrayHeader& rows = ard.header;
+  const ArrayHeader& ird = stmt->ird.header;
+  if (rows.arraySize <= 1 && rows.bindOffsetPtr == nullptr && ird.arrayStatusPtr == nullptr &&
+      ird.rowsProcessedPtr == nullptr) {
+    return FetchRow(stmt);
+  }
+  const RowShape shape{ard.BindType(), rows.bindOffsetPtr != nullptr ? *rows.bindOffsetPtr : 0};
+  // A rowset is counted in 32 bits; larger arrays are filled that far.
+  const uint32_t size =
+      rows.arraySize > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(rows.arraySize);
+  return FetchRows(stmt, size == 0 ? 1 : size, shape, ird.rowsProcessedPtr, ird.arrayStatusPtr,
+                   true);
 }

@@ -25,7 +25,17 @@ SQLRETURN BindColumn(Statement* stmt, SQLUSMALLINT icol, const TransferTarget& t
 // row places the values as row number row (from 0) of a rowset, by the
 // statement's SQL_BIND_TYPE; *arrived (when given) tells whether the
 // server delivered the row, so that a failure after it is the row's own.
-SQLRETURN FetchRow(Statement* stmt, uint32_t row = 0, bool* arrived = nullptr);
+// How the rows of a rowset lie in the application's memory: its bind type
+// (SQL_BIND_BY_COLUMN or the size of a row) and the bind offset.
+struct RowShape {
+  SQLULEN bindType;
+  SQLLEN offset;
+};
+
+// shape: where row goes; by default the statement's SQL_BIND_TYPE without
+// an offset.
+SQLRETURN FetchRow(Statement* stmt, uint32_t row = 0, bool* arrived = nullptr,
+                   const RowShape* shape = nullptr);
 
 // SQLExtendedFetch on a forward-only cursor: SQL_FETCH_NEXT, and
 // SQL_FETCH_FIRST before the first row; a rowset of SQL_ROWSET_SIZE rows,
@@ -34,5 +44,19 @@ SQLRETURN FetchRow(Statement* stmt, uint32_t row = 0, bool* arrived = nullptr);
 // call then warns; a rowset of one row fails as SQLFetch does).
 SQLRETURN FetchRowset(Statement* stmt, SQLUSMALLINT fFetchType, SQLULEN* pcrow,
                       SQLUSMALLINT* rgfRowStatus);
+
+// The rowset of size rows placed by shape: *pcrow (when given) the rows
+// delivered, rgfRowStatus (when given) one status per row, SQL_ROW_NOROW
+// past the end (nothing is written when no row came); with infoStatus a row cut with
+// a warning is SQL_ROW_SUCCESS_WITH_INFO rather than SQL_ROW_SUCCESS.
+SQLRETURN FetchRows(Statement* stmt, uint32_t size, const RowShape& shape, SQLULEN* pcrow,
+                    SQLUSMALLINT* rgfRowStatus, bool infoStatus);
+
+// SQLFetch and SQLFetchScroll: the rowset of the application row
+// descriptor's array size, placed by its bind type and bind offset, with
+// the rows fetched and their statuses where the implementation row
+// descriptor points. Forward-only: SQL_FETCH_NEXT, and SQL_FETCH_FIRST
+// before the first row ("S1106" otherwise).
+SQLRETURN FetchScrollWorker(Statement* stmt, SQLSMALLINT orientation, SQLLEN offset);
 
 #endif

@@ -37,7 +37,7 @@ VEL_EXPORT SQLRETURN SQLFetch(SQLHSTMT hstmt) {
   StatementHold hold(hstmt);
   Statement* stmt = hold.Get();
   if (stmt == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  return TraceReturnCode(FetchRow(stmt));
+  return TraceReturnCode(FetchScrollWorker(stmt, SQL_FETCH_NEXT, 0));
 }
 
 VEL_EXPORT SQLRETURN SQLGetData(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLSMALLINT fCType,

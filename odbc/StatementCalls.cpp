@@ -53,6 +53,13 @@ int GetCursorNameWorker(Statement* s, SQLCHAR* cursor, SQLSMALLINT cbCursorMax,
 }
 
 int RowCountWorker(Statement* s, SQLLEN* pcrow) {
+  // An array of parameter sets: the sum over its sets.
+  const SQLLEN arrayRows = s->parameters.ArrayRowCount();
+  if (arrayRows != -2) {
+    if (pcrow == nullptr) return VEL_POST(s, SQL_ERROR, kDiagNullPcrow);
+    *pcrow = arrayRows;
+    return SQL_SUCCESS;
+  }
   RowCountRequest request;
   if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
   request.SetStatementId(s->StatementId());

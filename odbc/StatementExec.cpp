@@ -9,6 +9,7 @@
 #include "handles/Statement.h"
 #include "handles/Frame.h"
 #include "base/Trace.h"
+#include "odbc/ParamArrays.h"
 #include "odbc/Workers.h"
 #include "protocol/Requests.h"
 
@@ -148,7 +149,9 @@ int RunExecution(Statement* s, Request* request) {
 
 }  // namespace
 
-int ExecuteWorker(Statement* s) {
+namespace {
+
+int ExecuteOnce(Statement* s, const SQLCHAR*, SQLINTEGER) {
   s->DropActiveRequest();
   ExecuteRequest* request = new (std::nothrow) ExecuteRequest;
   if (request == nullptr || request->Failed()) {
@@ -159,8 +162,7 @@ int ExecuteWorker(Statement* s) {
   return RunExecution(s, request);
 }
 
-int ExecDirectWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
-  if (!ValidLength(cbSql)) return VEL_POST(s, SQL_ERROR, kDiagInvalidLength);
+int ExecDirectOnce(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
   s->DropActiveRequest();
   ExecDirectRequest* request = new (std::nothrow) ExecDirectRequest;
   if (request == nullptr || request->Failed() ||
@@ -171,4 +173,13 @@ int ExecDirectWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
   s->ForgetResultSet();
   s->parameters.SetText(CountMarkers(reinterpret_cast<const char*>(sql), cbSql));
   return RunExecution(s, request);
+}
+
+}  // namespace
+
+int ExecuteWorker(Statement* s) { return RunParameterSets(s, ExecuteOnce, nullptr, 0); }
+
+int ExecDirectWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
+  if (!ValidLength(cbSql)) return VEL_POST(s, SQL_ERROR, kDiagInvalidLength);
+  return RunParameterSets(s, ExecDirectOnce, sql, cbSql);
 }

@@ -68,9 +68,7 @@ int GetStmtAttrWorker(Statement* s, SQLINTEGER attribute, FieldValue* out);
 // SQLCloseCursor: "24000" without a result set, else the cursor is closed
 // as SQLFreeStmt(SQL_CLOSE) closes it (odbc/Attributes.cpp).
 int CloseCursorWorker(Statement* s);
-// SQLFetchScroll on a forward-only cursor: SQL_FETCH_NEXT fetches as
-// SQLFetch does, any other orientation is "S1106".
-int FetchScrollWorker(Statement* s, SQLSMALLINT orientation);
+// SQLFetchScroll: FetchScrollWorker (odbc/Fetch.h).
 // SQLColAttribute: the ODBC 3 descriptor fields answered as the SQL_COLUMN
 // ones of SQLColAttributes they stand for (SQL_DESC_NAME as
 // SQL_COLUMN_NAME, ...); a field neither knows is "S1091".

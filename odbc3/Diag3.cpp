@@ -16,8 +16,13 @@
 DiagHold::DiagHold(SQLSMALLINT type, SQLHANDLE handle)
     : env_(type == SQL_HANDLE_ENV ? handle : nullptr, false),
       conn_(type == SQL_HANDLE_DBC ? handle : nullptr, false),
-      stmt_(type == SQL_HANDLE_STMT ? handle : nullptr, false) {
-  if (Statement* s = stmt_.Get()) {
+      stmt_(type == SQL_HANDLE_STMT ? handle : nullptr, false),
+      desc_(type == SQL_HANDLE_DESC ? handle : nullptr, false) {
+  if (Descriptor* d = desc_.Get()) {
+    target.errors = &d->errors;
+    target.stmt = d->OwningStatement();
+    target.conn = d->OwningConnection();
+  } else if (Statement* s = stmt_.Get()) {
     target.errors = &s->errors;
     target.stmt = s;
     target.conn = s->OwningConnection();

@@ -4,6 +4,7 @@
 
 #include <sql.h>
 
+#include "handles/Descriptor.h"
 #include "handles/Frame.h"
 #include "odbc/Workers3.h"
 
@@ -19,6 +20,7 @@ class DiagHold {
   EnvironmentHold env_;
   ConnectionHold conn_;
   StatementHold stmt_;
+  Held<Descriptor> desc_;
 };
 
 #endif

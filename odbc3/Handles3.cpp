@@ -10,6 +10,7 @@
 #include "handles/Statement.h"
 #include "odbc/Workers.h"
 #include "odbc/Workers3.h"
+#include "odbc3/DescriptorApi.h"
 
 namespace {
 
@@ -45,6 +46,8 @@ VEL_EXPORT SQLRETURN SQLAllocHandle(SQLSMALLINT fHandleType, SQLHANDLE hInput,
       return TraceReturnCode(AllocConnection(hInput, phOutput));
     case SQL_HANDLE_STMT:
       return TraceReturnCode(AllocStatement(hInput, phOutput));
+    case SQL_HANDLE_DESC:
+      return TraceReturnCode(AllocDescriptorHandle(hInput, phOutput));
     default:
       return TraceReturnCode(SQL_ERROR);
   }
@@ -68,6 +71,8 @@ VEL_EXPORT SQLRETURN SQLFreeHandle(SQLSMALLINT fHandleType, SQLHANDLE handle) {
       if (hold.Get() == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
       return TraceReturnCode(FreeStmtWorker(hold.Get(), SQL_DROP, true));
     }
+    case SQL_HANDLE_DESC:
+      return TraceReturnCode(FreeDescriptorHandle(handle));
     default:
       return TraceReturnCode(SQL_INVALID_HANDLE);
   }

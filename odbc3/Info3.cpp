@@ -113,9 +113,15 @@ void* OwnLibrary() {
   return dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
 }
 
-bool Exported(void* library, SQLUSMALLINT id) {
+// The key functions only where the connection's server offered them at
+// login (protocol/KEYS.md); elsewhere they answer "S1C00".
+bool Offered(SQLUSMALLINT id, const Connection* c) {
+  return (id != SQL_API_SQLPRIMARYKEYS && id != SQL_API_SQLFOREIGNKEYS) || c->OffersKeys();
+}
+
+bool Exported(void* library, SQLUSMALLINT id, const Connection* c) {
   for (const FunctionName& f : kFunctions) {
-    if (f.id == id && dlsym(library, f.name) != nullptr) return true;
+    if (f.id == id && dlsym(library, f.name) != nullptr) return Offered(id, c);
   }
   return false;
 }
@@ -123,22 +129,22 @@ bool Exported(void* library, SQLUSMALLINT id) {
 // SQL_API_ODBC3_ALL_FUNCTIONS fills a bitmap of 250 16-bit words,
 // SQL_API_ALL_FUNCTIONS 100 flags for the numbers below 100, any other
 // number its one flag.
-int GetFunctions3(SQLUSMALLINT fFunction, SQLUSMALLINT* pfExists) {
+int GetFunctions3(SQLUSMALLINT fFunction, SQLUSMALLINT* pfExists, const Connection* c) {
   if (pfExists == nullptr) return SQL_SUCCESS;
   void* library = OwnLibrary();
   if (fFunction == SQL_API_ODBC3_ALL_FUNCTIONS) {
     std::memset(pfExists, 0, SQL_API_ODBC3_ALL_FUNCTIONS_SIZE * sizeof(SQLUSMALLINT));
     for (const FunctionName& f : kFunctions) {
-      if (library != nullptr && dlsym(library, f.name) != nullptr) {
+      if (library != nullptr && dlsym(library, f.name) != nullptr && Offered(f.id, c)) {
         pfExists[f.id >> 4] = static_cast<SQLUSMALLINT>(pfExists[f.id >> 4] | (1u << (f.id & 15)));
       }
     }
   } else if (fFunction == SQL_API_ALL_FUNCTIONS) {
     for (SQLUSMALLINT i = 0; i < 100; ++i) {
-      pfExists[i] = library != nullptr && Exported(library, i) ? SQL_TRUE : SQL_FALSE;
+      pfExists[i] = library != nullptr && Exported(library, i, c) ? SQL_TRUE : SQL_FALSE;
     }
   } else {
-    *pfExists = library != nullptr && Exported(library, fFunction) ? SQL_TRUE : SQL_FALSE;
+    *pfExists = library != nullptr && Exported(library, fFunction, c) ? SQL_TRUE : SQL_FALSE;
   }
   if (library != nullptr) dlclose(library);
   return SQL_SUCCESS;
@@ -188,5 +194,5 @@ VEL_EXPORT SQLRETURN SQLGetFunctions(SQLHDBC hdbc, SQLUSMALLINT fFunction, SQLUS
   Trace('A', 2, "SQLGetFunctions: hdbc=0x%08lx, fFunction=%u", HandleValue(hdbc), fFunction);
   ConnectionHold hold(hdbc);
   if (hold.Get() == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  return TraceReturnCode(GetFunctions3(fFunction, pfExists));
+  return TraceReturnCode(GetFunctions3(fFunction, pfExists, hold.Get()));
 }

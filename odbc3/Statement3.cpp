@@ -9,6 +9,7 @@
 #include "handles/Connection.h"
 #include "handles/Frame.h"
 #include "handles/Statement.h"
+#include "odbc/Fetch.h"
 #include "odbc/Workers.h"
 #include "odbc/Workers3.h"
 #include "odbc3/Output3.h"
@@ -31,12 +32,12 @@ VEL_EXPORT SQLRETURN SQLCloseCursor(SQLHSTMT hstmt) {
   return TraceReturnCode(CloseCursorWorker(s));
 }
 
-VEL_EXPORT SQLRETURN SQLFetchScroll(SQLHSTMT hstmt, SQLSMALLINT fOrientation, SQLLEN /*offset*/) {
+VEL_EXPORT SQLRETURN SQLFetchScroll(SQLHSTMT hstmt, SQLSMALLINT fOrientation, SQLLEN offset) {
   Trace('A', 2, "SQLFetchScroll: hstmt=0x%08lx, fOrientation=%d", HandleValue(hstmt), fOrientation);
   StatementHold hold(hstmt);
   Statement* s = hold.Get();
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  return TraceReturnCode(FetchScrollWorker(s, fOrientation));
+  return TraceReturnCode(FetchScrollWorker(s, fOrientation, offset));
 }
 
 VEL_EXPORT SQLRETURN SQLColAttribute(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLUSMALLINT fField,

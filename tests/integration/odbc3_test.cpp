@@ -27,6 +27,9 @@ TEST(Odbc3Library, ServesApplicationsOfBothVersions) {
     SQLCHAR version[16] = {0};
     EXPECT_EQ(SQL_SUCCESS, SQLGetInfo(c.dbc, SQL_DRIVER_ODBC_VER, version, sizeof version, nullptr));
     EXPECT_STREQ("03.80", reinterpret_cast<char*>(version));
+    SQLUSMALLINT keys = SQL_FALSE;  // offered by this server's login
+    EXPECT_EQ(SQL_SUCCESS, SQLGetFunctions(c.dbc, SQL_API_SQLFOREIGNKEYS, &keys));
+    EXPECT_EQ(SQL_TRUE, keys);
 
     SQLHSTMT s = c.Statement();
     EXPECT_EQ("42", Rows(s, SQLExecDirect(s, (SQLCHAR*)"SELECT 6 * 7", SQL_NTS), {1}));

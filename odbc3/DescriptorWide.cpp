@@ -1,0 +1,86 @@
+// The wide-character forms of the descriptor functions: only
+// SQL_DESC_NAME is text; lengths of SQLGetDescFieldW in bytes, of
+// SQLGetDescRecW in characters, as ODBC defines them.
+#include <sqlext.h>
+#include <sqlucode.h>
+
+#include "base/String.h"
+#include "base/Trace.h"
+#include "convert/WideText.h"
+#include "handles/ClientDiagnostics.h"
+#include "handles/Descriptor.h"
+#include "handles/Frame.h"
+#include "odbc/Descriptors.h"
+
+namespace {
+
+// Writes name (or "") into out of outUnits units; *needUnits its units.
+// SQL_SUCCESS_WITH_INFO with "01004" posted when cut.
+int PutWide(Descriptor* d, const String* name, SQLWCHAR* out, long outUnits, long* needUnits) {
+  const char* text = name != nullptr ? name->TextOrEmpty() : "";
+  const long bytes = name != nullptr ? static_cast<long>(name->Length()) : 0;
+  long need = 0;
+  const long written = Utf8ToWide(text, bytes, out, out != nullptr ? outUnits : 0, &need);
+  *needUnits = need;
+  return out != nullptr && written < need ? VEL_POST(d, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated)
+                                          : SQL_SUCCESS;
+}
+
+}  // namespace
+
+VEL_EXPORT SQLRETURN SQLGetDescFieldW(SQLHDESC hdesc, SQLSMALLINT RecNumber,
+                                      SQLSMALLINT FieldIdentifier, SQLPOINTER Value,
+                                      SQLINTEGER BufferLength, SQLINTEGER* StringLength) {
+  Trace('A', 2, "SQLGetDescFieldW: hdesc=0x%08lx, RecNumber=%d, FieldIdentifier=%d",
+        HandleValue(hdesc), RecNumber, FieldIdentifier);
+  Held<Descriptor> hold(hdesc);
+  Descriptor* d = hold.Get();
+  if (d == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  if (FieldIdentifier != SQL_DESC_NAME) {
+    return TraceReturnCode(
+        GetDescFieldWorker(d, RecNumber, FieldIdentifier, Value, BufferLength, StringLength));
+  }
+  const String* name = nullptr;
+  int rc = GetDescNameWorker(d, RecNumber, &name);
+  if (rc != SQL_SUCCESS) return TraceReturnCode(rc);
+  long need = 0;
+  const long units = BufferLength > 0 ? BufferLength / static_cast<long>(sizeof(SQLWCHAR)) : 0;
+  rc = PutWide(d, name, static_cast<SQLWCHAR*>(Value), units, &need);
+  if (StringLength != nullptr) *StringLength = static_cast<SQLINTEGER>(need * sizeof(SQLWCHAR));
+  return TraceReturnCode(rc);
+}
+
+VEL_EXPORT SQLRETURN SQLSetDescFieldW(SQLHDESC hdesc, SQLSMALLINT RecNumber,
+                                      SQLSMALLINT FieldIdentifier, SQLPOINTER Value,
+                                      SQLINTEGER BufferLength) {
+  Trace('A', 2, "SQLSetDescFieldW: hdesc=0x%08lx, RecNumber=%d, FieldIdentifier=%d",
+        HandleValue(hdesc), RecNumber, FieldIdentifier);
+  Held<Descriptor> hold(hdesc);
+  Descriptor* d = hold.Get();
+  if (d == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  // No text field is kept (a parameter's name is not), so none is read.
+  return TraceReturnCode(SetDescFieldWorker(d, RecNumber, FieldIdentifier, Value, BufferLength));
+}
+
+VEL_EXPORT SQLRETURN SQLGetDescRecW(SQLHDESC hdesc, SQLSMALLINT RecNumber, SQLWCHAR* Name,
+                                    SQLSMALLINT BufferLength, SQLSMALLINT* StringLength,
+                                    SQLSMALLINT* Type, SQLSMALLINT* SubType, SQLLEN* Length,
+                                    SQLSMALLINT* Precision, SQLSMALLINT* Scale,
+                                    SQLSMALLINT* Nullable) {
+  Trace('A', 2, "SQLGetDescRecW: hdesc=0x%08lx, RecNumber=%d", HandleValue(hdesc), RecNumber);
+  Held<Descriptor> hold(hdesc);
+  Descriptor* d = hold.Get();
+  if (d == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  int rc = GetDescRecWorker(d, RecNumber, nullptr, 0, nullptr, Type, SubType, Length, Precision,
+                            Scale, Nullable);
+  if (rc != SQL_SUCCESS || (Name == nullptr && StringLength == nullptr)) return TraceReturnCode(rc);
+  const String* name = nullptr;
+  // Application descriptors have no names: their records read as "".
+  if (!d->Application()) rc = GetDescNameWorker(d, RecNumber, &name);
+  if (rc != SQL_SUCCESS) return TraceReturnCode(rc);
+  long need = 0;
+  rc = PutWide(d, name, Name, BufferLength > 0 ? BufferLength : 0, &need);
+  if (StringLength != nullptr)
+    *StringLength = static_cast<SQLSMALLINT>(need > 32767 ? 32767 : need);
+  return TraceReturnCode(rc);
+}
