@@ -81,6 +81,10 @@ struct ParameterInput {
   // applications are told; otherwise a lone surrogate becomes U+FFFD and
   // an odd last byte is dropped, as ODBC 2 applications have always had.
   bool strictWide = false;
+  // SQL_C_NUMERIC: the scale of the application's descriptor when it set
+  // one (digitsSet); else the structure's own scale counts.
+  bool digitsSet = false;
+  int16_t scale = 0;
 };
 
 // Converts in into *out with the fixed sizes of sizes. On failure *out is

@@ -167,6 +167,7 @@ ParamOutcome FromStruct(Job& j) {
   if (j.c->source == kSrcNumeric) {
     SQL_NUMERIC_STRUCT n;
     std::memcpy(&n, j.in.data, sizeof n);
+    if (j.in.digitsSet) n.scale = static_cast<SQLSCHAR>(j.in.scale);
     j.length = NumericStructText(n, text);
   } else {
     SQLGUID g;

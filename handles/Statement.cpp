@@ -125,9 +125,15 @@ Statement::ParameterSource Statement::SourceOf(const ParameterBinding* b) {
 
 int Statement::AddParameterValue(ParameterBinding* b, bool atExec) {
   const ParameterSource source = SourceOf(b);
-  ParameterInput in{source.cType,       b->fSqlType, atExec ? b->putData : source.data,
-                    source.indicator,   atExec,      b->collected,
-                    FollowsOdbc3(*this)};
+  ParameterInput in{source.cType,
+                    b->fSqlType,
+                    atExec ? b->putData : source.data,
+                    source.indicator,
+                    atExec,
+                    b->collected,
+                    FollowsOdbc3(*this),
+                    b->appPrecision > 0,
+                    b->appScale};
   const ParamOutcome outcome = ConvertParameter(in, connection_->typeSizes, &b->converted);
   if (outcome != kParamDone) return VEL_POST(this, SQL_ERROR, *kOutcomeDiagnostics[outcome]);
   ParameterDataElement* e = new (std::nothrow) ParameterDataElement;

@@ -8,7 +8,9 @@
 
 #include "convert/ColumnValue.h"
 #include "convert/ConvertColumnValue.h"
+#include "convert/NumericGuid.h"
 #include "convert/WideValue.h"
+#include "handles/ColumnBinding.h"
 #include "handles/ClientDiagnostics.h"
 #include "base/Alloc.h"
 #include "base/Trace.h"
@@ -228,8 +230,13 @@ SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElem
     return ContinuePiece(stmt, value, cType, target, position);
   }
 
+  // SQL_C_NUMERIC takes the precision and scale the application set in its
+  // row descriptor for the column, when it did (SQLBindCol sets none).
+  const ColumnBinding* b = value->binding;
   int result =
-      ConvertColumnValue(value, target.fCType, target.rgbValue, target.cbValueMax, &length);
+      cType == SQL_C_NUMERIC && b != nullptr && b->precision > 0 && target.rgbValue
+          ? GetNumericStruct(value, b->precision, b->scale, target.rgbValue, &length)
+          : ConvertColumnValue(value, target.fCType, target.rgbValue, target.cbValueMax, &length);
   if (target.pcbValue != nullptr) *target.pcbValue = length;
   TraceFinal(cType, target.rgbValue, target.cbValueMax, length, result);
 

@@ -63,3 +63,20 @@ TEST(ParameterConversion, Boundaries) {
 }
 
 }  // namespace
+
+namespace {
+
+// SQL_C_NUMERIC's scale: the application descriptor's when it set one,
+// else the structure's own.
+TEST(ParameterConversion, NumericScaleFromTheDescriptor) {
+  SQL_NUMERIC_STRUCT n = {5, 1, 1, {0x7d}};
+  for (bool set : {false, true}) {
+    ConvertedValue out;
+    ParameterInput in{SQL_C_NUMERIC, SQL_VARCHAR, &n, nullptr, false, 0};
+    in.digitsSet = set, in.scale = 2;
+    ASSERT_EQ(ConvertParameter(in, kSizes, &out), kParamDone);
+    EXPECT_STREQ(reinterpret_cast<const char*>(out.Data()), set ? "1.25" : "12.5");
+  }
+}
+
+}  // namespace

@@ -173,6 +173,24 @@ TEST_F(TransferTest, Scenarios) {
   }
 }
 
+// SQL_C_NUMERIC takes the row descriptor's precision and scale when the
+// application set them, else the value's own places.
+TEST_F(TransferTest, NumericDigitsFromTheDescriptor) {
+  Column(SQL_VARCHAR, 0, std::string("12.345") + '\0');
+  ColumnBinding b(1, SQL_C_NUMERIC, buffer_, 19, &length_);
+  value_->binding = &b;
+  const auto* n = reinterpret_cast<const SQL_NUMERIC_STRUCT*>(buffer_);
+  EXPECT_EQ(kOk, Get(SQL_C_NUMERIC, 19, 0));
+  EXPECT_EQ("38 3 12345", std::to_string(n->precision) + " " + std::to_string(n->scale) + " " +
+                              std::to_string(n->val[0] | n->val[1] << 8));
+  b.precision = 5, b.scale = 1;
+  EXPECT_EQ(kInfo, Get(SQL_C_NUMERIC, 19, 1));
+  EXPECT_EQ("5 1 123", std::to_string(n->precision) + " " + std::to_string(n->scale) + " " +
+                           std::to_string(n->val[0] | n->val[1] << 8));
+  EXPECT_EQ(19, length_);
+  value_->binding = nullptr;
+}
+
 // Memory: a failed load is reported and the failed piece offered again;
 // later pieces of text come from the held value without new allocations.
 TEST_F(TransferTest, MemoryFailuresAndAllocations) {
