@@ -152,6 +152,10 @@ struct Conversation {
   bool probe = false;
   int queryTimeout = 0;
   std::string extra;  // appended to the connection string
+  // Through the ODBC 3.x calls of an application that declared ODBC 3
+  // (SQLAllocHandle, the attributes, SQLFetchScroll, SQLCloseCursor,
+  // SQLEndTran, SQLGetDiagRec, SQLFreeHandle) where they exist.
+  bool odbc3 = false;
 
   int left = -1;  // the line where it left the reference or stopped
   std::string Text() const {
@@ -168,16 +172,21 @@ struct Conversation {
     SetMessageBoxSink([](void*, const char*, const char*, unsigned) {}, nullptr);
     Script(port);
     cleaning_ = true;
-    if (left >= 0 && probe && connected_ && stmt_ == nullptr) Note("probe", SQLAllocStmt(dbc_, &stmt_));
+    if (left >= 0 && probe && connected_ && stmt_ == nullptr) Note("probe", AllocStmt());
     if (left >= 0 && probe && stmt_ != nullptr) {
       SQLCancel(stmt_);
       SQLFreeStmt(stmt_, SQL_UNBIND);  // the buffers were the script's
       SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
       Note("probe", SQLGetTypeInfo(stmt_, SQL_ALL_TYPES));  // a result set any server gives
     }
-    if (stmt_ != nullptr) Note("drop", SQLFreeStmt(stmt_, SQL_DROP)), stmt_ = nullptr;  // else gone with the session
-    if (dbc_ != nullptr) Note("disc", SQLDisconnect(dbc_)), Note("freec", SQLFreeConnect(dbc_));
-    if (env_ != nullptr) Note("freee", SQLFreeEnv(env_));
+    if (stmt_ != nullptr) {  // else gone with the session
+      Note("drop", odbc3 ? SQLFreeHandle(SQL_HANDLE_STMT, stmt_) : SQLFreeStmt(stmt_, SQL_DROP)), stmt_ = nullptr;
+    }
+    if (dbc_ != nullptr) {
+      Note("disc", SQLDisconnect(dbc_));
+      Note("freec", odbc3 ? SQLFreeHandle(SQL_HANDLE_DBC, dbc_) : SQLFreeConnect(dbc_));
+    }
+    if (env_ != nullptr) Note("freee", odbc3 ? SQLFreeHandle(SQL_HANDLE_ENV, env_) : SQLFreeEnv(env_));
   }
 
  private:
@@ -188,7 +197,16 @@ struct Conversation {
     std::string line = name + (" " + std::to_string(rc));
     const SQLHANDLE handles[3][3] = {{nullptr, nullptr, stmt_}, {nullptr, dbc_, nullptr}, {env_, nullptr, nullptr}};
     for (const auto& h : handles) {
-      while ((h[0] || h[1] || h[2]) && SQLError(h[0], h[1], h[2], state, &native, text, sizeof text, nullptr) == 0) {
+      const SQLSMALLINT type = h[2] ? SQL_HANDLE_STMT : h[1] ? SQL_HANDLE_DBC : SQL_HANDLE_ENV;
+      for (SQLSMALLINT i = 1; (h[0] || h[1] || h[2]) && i < 100; ++i) {
+        if ((odbc3 ? SQLGetDiagRec(type,
+                                   h[0]   ? h[0]
+                                   : h[1] ? h[1]
+                                          : h[2],
+                                   i, state, &native, text, sizeof text, nullptr)
+                   : SQLError(h[0], h[1], h[2], state, &native, text, sizeof text, nullptr)) != 0) {
+          break;
+        }
         if (line.find(':') == std::string::npos) line += " " + std::string((char*)state) + ":" + std::to_string(native);
       }
     }
@@ -205,6 +223,21 @@ struct Conversation {
     }
     return !off;
   }
+  SQLRETURN AllocStmt() { return odbc3 ? SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_) : SQLAllocStmt(dbc_, &stmt_); }
+  SQLRETURN Fetch() { return odbc3 ? SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0) : SQLFetch(stmt_); }
+  SQLRETURN Close() { return odbc3 ? SQLCloseCursor(stmt_) : SQLFreeStmt(stmt_, SQL_CLOSE); }
+  SQLRETURN SetConnect(SQLUSMALLINT option, SQLULEN value) {
+    return odbc3 ? SQLSetConnectAttr(dbc_, option, SQLPOINTER(value), 0) : SQLSetConnectOption(dbc_, option, value);
+  }
+  SQLRETURN SetStmt(SQLUSMALLINT option, SQLULEN value) {
+    return odbc3 ? SQLSetStmtAttr(stmt_, option, SQLPOINTER(value), 0) : SQLSetStmtOption(stmt_, option, value);
+  }
+  bool Begin() {
+    if (!odbc3) return Note("env", SQLAllocEnv(&env_)) && Note("dbc", SQLAllocConnect(env_, &dbc_));
+    return Note("env", SQLAllocHandle(SQL_HANDLE_ENV, nullptr, &env_)) &&
+           Note("version", SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, SQLPOINTER(SQL_OV_ODBC3), 0)) &&
+           Note("dbc", SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_));
+  }
   void Script(const std::string& port) {
     char buffer[64];
     SQLSMALLINT columns = 0;
@@ -220,7 +253,7 @@ struct Conversation {
       for (int c = 2 - bind; ok && c <= columns && c <= 20; c += 2) {
         ok = Note("bind", SQLBindCol(stmt_, c, bind ? SQL_C_CHAR : SQL_C_DEFAULT, &bound[64 * c - 64], 64, &length));
       }
-      ok = ok && Note("fetch", SQLFetch(stmt_));
+      ok = ok && Note("fetch", Fetch());
       for (int c = 1 + bind; ok && c <= columns && c <= 20; c += 2) {
         SQLRETURN rc = SQL_SUCCESS_WITH_INFO;
         for (int piece = 0; ok && rc == SQL_SUCCESS_WITH_INFO && piece < 4; ++piece) {
@@ -229,23 +262,22 @@ struct Conversation {
       }
       return ok;
     };
-    bool ok = Note("env", SQLAllocEnv(&env_)) && Note("dbc", SQLAllocConnect(env_, &dbc_)) &&
+    bool ok = Begin() &&
               Note("connect", SQLDriverConnect(dbc_, nullptr, M(in.c_str()), SQL_NTS, nullptr, 0, nullptr, 0)) &&
-              Note("timeout", SQLSetConnectOption(dbc_, SQL_QUERY_TIMEOUT, SQLULEN(queryTimeout))) &&
-              Note("alloc", SQLAllocStmt(dbc_, &stmt_)) &&
-              Note("timeout", SQLSetStmtOption(stmt_, SQL_QUERY_TIMEOUT, SQLULEN(queryTimeout))) &&
+              Note("timeout", SetConnect(SQL_QUERY_TIMEOUT, SQLULEN(queryTimeout))) && Note("alloc", AllocStmt()) &&
+              Note("timeout", SetStmt(SQL_QUERY_TIMEOUT, SQLULEN(queryTimeout))) &&
               Note("exec", SQLExecDirect(stmt_, M("SELECT * FROM t"), SQL_NTS)) &&
               Note("cols", SQLNumResultCols(stmt_, &columns));
     for (int c = 1; ok && c <= columns && c <= 20; ++c) {
       ok = Note("describe", SQLDescribeCol(stmt_, c, M(buffer), 12, nullptr, nullptr, nullptr, nullptr, nullptr));
     }
-    ok = ok && Row(1) && Row(0) && Note("fetch", SQLFetch(stmt_)) && Note("close", SQLFreeStmt(stmt_, SQL_CLOSE));
+    ok = ok && Row(1) && Row(0) && Note("fetch", Fetch()) && Note("close", Close());
     SQLCHAR* t = M("t");
     ok = ok && Note("tables", SQLTables(stmt_, nullptr, 0, nullptr, 0, t, 1, nullptr, 0)) &&
          Note("columns", SQLColumns(stmt_, nullptr, 0, nullptr, 0, t, 1, nullptr, 0)) &&
          Note("statistics", SQLStatistics(stmt_, nullptr, 0, nullptr, 0, t, 1, SQL_INDEX_ALL, 0)) &&
          Note("special", SQLSpecialColumns(stmt_, SQL_BEST_ROWID, nullptr, 0, nullptr, 0, t, 1, 0, 1)) &&
-         Note("types", SQLGetTypeInfo(stmt_, SQL_ALL_TYPES)) && Note("close", SQLFreeStmt(stmt_, SQL_CLOSE));
+         Note("types", SQLGetTypeInfo(stmt_, SQL_ALL_TYPES)) && Note("close", Close());
     // Parameters: one converted at execution, one given in two pieces.
     ok = ok && Note("param", SQLBindParameter(stmt_, 1, 1, SQL_C_SLONG, SQL_INTEGER, 0, 0, &number, 0, nullptr)) &&
          Note("param", SQLBindParameter(stmt_, 2, 1, SQL_C_CHAR, SQL_VARCHAR, 9, 0, buffer, 0, &atExec)) &&
@@ -255,9 +287,8 @@ struct Conversation {
          Note("paramdata", SQLParamData(stmt_, &token)) && Note("reset", SQLFreeStmt(stmt_, SQL_RESET_PARAMS)) &&
          Note("rowcount", SQLRowCount(stmt_, &length)) &&
          Note("cursor", SQLGetCursorName(stmt_, M(buffer), sizeof buffer, nullptr)) &&
-         Note("maxrows", SQLSetStmtOption(stmt_, SQL_MAX_ROWS, 4)) &&
-         Note("autocommit", SQLSetConnectOption(dbc_, SQL_AUTOCOMMIT, 0)) &&
-         Note("commit", SQLTransact(env_, dbc_, SQL_COMMIT)) &&
+         Note("maxrows", SetStmt(SQL_MAX_ROWS, 4)) && Note("autocommit", SetConnect(SQL_AUTOCOMMIT, 0)) &&
+         Note("commit", odbc3 ? SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT) : SQLTransact(env_, dbc_, SQL_COMMIT)) &&
          Note("info", SQLGetInfo(dbc_, SQL_DBMS_VER, buffer, sizeof buffer, nullptr)) &&
          Note("info", SQLGetInfo(dbc_, SQL_DATABASE_NAME, buffer, sizeof buffer, nullptr)) &&
          Note("functions", SQLGetFunctions(dbc_, SQL_API_SQLFETCH, &exists)) &&

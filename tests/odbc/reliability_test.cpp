@@ -17,9 +17,10 @@ namespace {
 
 // A conversation with the peer at port, compared with reference.
 Conversation Converse(const std::string& port, const std::vector<std::string>* reference, int queryTimeout = 0,
-                      bool probe = false, const std::string& extra = "") {
+                      bool probe = false, const std::string& extra = "", bool odbc3 = false) {
   Conversation c;
   c.extra = extra;
+  c.odbc3 = odbc3;
   c.reference = reference;
   c.queryTimeout = queryTimeout;
   c.probe = probe;
@@ -48,19 +49,25 @@ void ExpectLeftWith(const Conversation& c, std::initializer_list<const char*> st
 // work afterwards and are freed without a leak (AddressSanitizer). At
 // least least allocations are reached each way (a counter that stopped
 // counting would pass vacuously).
-void SweepAllocations(const std::string& port, long least, const std::string& tls = "") {
-  const std::vector<std::string> reference = Converse(port, nullptr, 0, false, tls).lines;
+// With odbc3, through the ODBC 3.x calls (records in their 3.x form).
+void SweepAllocations(const std::string& port, long least, const std::string& tls = "", bool odbc3 = false) {
+  const std::vector<std::string> reference = Converse(port, nullptr, 0, false, tls, odbc3).lines;
   for (int mode = 0; mode < (tls.empty() ? 2 : 1); ++mode) {  // over TLS: failing alone
     const bool once = mode == 0;
     long n = 0;
     for (bool reached = true; reached && n < 20000; ++n) {
       const unsigned long before = AllocCount();
       once ? SetAllocFailOnce(n) : SetAllocFailAfter(n);
-      Conversation c = Converse(port, &reference, 0, true, tls);  // probing
+      Conversation c = Converse(port, &reference, 0, true, tls, odbc3);  // probing
       ResetAllocFailure();
       reached = once ? AllocCount() - before > static_cast<unsigned long>(n) : c.left >= 0;
       const std::string what = "allocation " + std::to_string(n) + (once ? " alone" : " on") + tls;
-      if (reached) ExpectLeftWith(c, {" S1001:3008", " S1000:3008", "env -1|", once ? ":3008" : " -1|"}, what);
+      if (reached) {
+        ExpectLeftWith(c,
+                       {odbc3 ? " HY001:3008" : " S1001:3008", odbc3 ? " HY000:3008" : " S1000:3008", "env -1|",
+                        once ? ":3008" : " -1|"},
+                       what);
+      }
     }
     std::printf("allocations reached (%s%s): %ld\n", once ? "alone" : "on", tls.c_str(), n - 1);
     EXPECT_GE(n - 1, least) << (once ? "alone" : "on");
@@ -70,6 +77,7 @@ void SweepAllocations(const std::string& port, long least, const std::string& tl
 TEST(Reliability, EveryAllocationFailureIsReported) {
   ScriptedPeer fake;
   SweepAllocations(fake.Port(), 1500);  // 1722 alone, 1714 on
+  SweepAllocations(fake.Port(), 1500, "", true);
 }
 
 // So also over TLS at a real server (whose answers are its own).
@@ -88,10 +96,14 @@ TEST(Reliability, EveryCutIsACommunicationFailure) {
   ScriptedPeer answering;
   const std::vector<std::string> reference = Converse(answering.Port(), nullptr).lines;
   const std::string stream = answering.Stop();
+  ScriptedPeer answering3;  // the same requests through the ODBC 3.x calls
+  const std::vector<std::string> reference3 = Converse(answering3.Port(), nullptr, 0, false, "", true).lines;
   for (PeerEnd end : {PeerEnd::kClose, PeerEnd::kReset}) {
     for (size_t k = 0; k < stream.size(); ++k) {
       ScriptedPeer peer(stream.substr(0, k), end);
-      const Conversation c = Converse(peer.Port(), &reference);
+      // Closed: through the ODBC 3.x calls as well.
+      const bool odbc3 = end == PeerEnd::kClose && k % 2 == 1;
+      const Conversation c = Converse(peer.Port(), odbc3 ? &reference3 : &reference, 0, false, "", odbc3);
       ExpectLeftWith(c, {" 08S01:3047", " 08001:3047", " 01002:3047"}, "cut at " + std::to_string(k));
       EXPECT_EQ(c.Text().find("drop -"), std::string::npos) << "a lost server's statement is freed";
     }
