@@ -258,8 +258,16 @@ TEST_F(ArraysTest, DescriptorFieldsReadBackAsSet) {
     SQLLEN read = 0;  // small fields fill its low bytes
     SQLINTEGER length = 0;
     ASSERT_EQ(SQL_SUCCESS, GetDescFieldWorker(d, 1, c.field, &read, sizeof read, &length));
-    if (length == 2) read = *reinterpret_cast<SQLSMALLINT*>(&read);
-    if (length == 4) read = *reinterpret_cast<SQLINTEGER*>(&read);
+    if (length == 2) {
+      SQLSMALLINT small = 0;
+      std::memcpy(&small, &read, sizeof small);
+      read = small;
+    }
+    if (length == 4) {
+      SQLINTEGER four = 0;
+      std::memcpy(&four, &read, sizeof four);
+      read = four;
+    }
     EXPECT_EQ(c.read, read) << c.attribute << " " << c.field;
   }
   // The statement attributes and SQLBindCol/SQLBindParameter are the same
