@@ -6,6 +6,7 @@
 #include "handles/ClientDiagnostics.h"
 #include "handles/Statement.h"
 #include "odbc/ColumnAttributes.h"
+#include "odbc/Descriptors.h"
 #include "odbc/Workers.h"
 #include "odbc/Workers3.h"
 
@@ -20,10 +21,9 @@ struct FieldAlias {
 // answers them. A column's length is its octet length here: texts are
 // counted in bytes.
 constexpr FieldAlias kAliases[] = {
-    {SQL_DESC_COUNT, SQL_COLUMN_COUNT},   {SQL_DESC_TYPE, SQL_COLUMN_TYPE},
-    {SQL_DESC_LENGTH, SQL_COLUMN_LENGTH}, {SQL_DESC_PRECISION, SQL_COLUMN_PRECISION},
-    {SQL_DESC_SCALE, SQL_COLUMN_SCALE},   {SQL_DESC_NULLABLE, SQL_COLUMN_NULLABLE},
-    {SQL_DESC_NAME, SQL_COLUMN_NAME},
+    {SQL_DESC_COUNT, SQL_COLUMN_COUNT},         {SQL_DESC_LENGTH, SQL_COLUMN_LENGTH},
+    {SQL_DESC_PRECISION, SQL_COLUMN_PRECISION}, {SQL_DESC_SCALE, SQL_COLUMN_SCALE},
+    {SQL_DESC_NULLABLE, SQL_COLUMN_NULLABLE},   {SQL_DESC_NAME, SQL_COLUMN_NAME},
 };
 
 SQLUSMALLINT DescTypeOf(SQLUSMALLINT field) {
@@ -42,6 +42,18 @@ bool ColAttributeIsText(SQLUSMALLINT field) {
 
 int ColAttributeWorker(Statement* s, SQLUSMALLINT icol, SQLUSMALLINT field, SQLPOINTER text,
                        SQLSMALLINT textMax, SQLSMALLINT* textLength, SQLLEN* number) {
+  // A date or time column's verbose type is SQL_DATETIME, its subtype the
+  // interval code; the concise type (SQL_COLUMN_TYPE) is 91 to 93.
+  if (field == SQL_DESC_TYPE || field == SQL_DESC_DATETIME_INTERVAL_CODE) {
+    SQLLEN type = 0;
+    const int rc = ColAttributesWorker(s, icol, SQL_COLUMN_TYPE, nullptr, 0, nullptr, &type);
+    if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) return rc;
+    if (number != nullptr) {
+      const SQLSMALLINT concise = static_cast<SQLSMALLINT>(type);
+      *number = field == SQL_DESC_TYPE ? VerboseType(concise) : DateTimeIntervalCode(concise);
+    }
+    return rc;
+  }
   const SQLUSMALLINT descType = DescTypeOf(field);
   if (FindAttribute(descType) == nullptr)
     return VEL_POST(s, SQL_ERROR, kDiagDescriptorTypeOutOfRange);

@@ -20,6 +20,14 @@
 #include "handles/Statement.h"
 #include "odbc/Descriptors.h"
 
+static bool DateTimeType(SQLSMALLINT t) { return (t >= 9 && t <= 11) || (t >= 91 && t <= 93); }
+SQLSMALLINT VerboseType(SQLSMALLINT t) { return DateTimeType(t) ? SQL_DATETIME : t; }
+SQLSMALLINT DateTimeIntervalCode(SQLSMALLINT t) {
+  // SQL_CODE_DATE, _TIME and _TIMESTAMP are 1 to 3, in the order of both
+  // versions' codes (9 to 11, 91 to 93).
+  return DateTimeType(t) ? static_cast<SQLSMALLINT>(t >= SQL_TYPE_DATE ? t - 90 : t - 8) : 0;
+}
+
 namespace {
 
 // The storage of one record: one of the three is set.
@@ -73,15 +81,6 @@ Record Find(Descriptor* d, SQLSMALLINT rec, bool make) {
   return r;
 }
 
-bool DateTimeType(SQLSMALLINT t) { return (t >= 9 && t <= 11) || (t >= 91 && t <= 93); }
-// SQL_DESC_TYPE of a concise type: the date and time types are SQL_DATETIME.
-SQLSMALLINT Verbose(SQLSMALLINT t) { return DateTimeType(t) ? SQL_DATETIME : t; }
-SQLSMALLINT IntervalCode(SQLSMALLINT t) {
-  return DateTimeType(t) ? static_cast<SQLSMALLINT>(t % 10 == 1   ? SQL_CODE_DATE
-                                                    : t % 10 == 2 ? SQL_CODE_TIME
-                                                                  : SQL_CODE_TIMESTAMP)
-                         : 0;
-}
 // A result column's type as descriptors give it: the date and time types
 // in their ODBC 3 codes.
 SQLSMALLINT ColumnType(const ColumnValue* v) {
@@ -167,11 +166,11 @@ SQLLEN RecordValue(const Record& r, SQLSMALLINT field) {
   if (r.column != nullptr) type = ColumnType(r.column);
   switch (field) {
     case SQL_DESC_TYPE:
-      return Verbose(type);
+      return VerboseType(type);
     case SQL_DESC_CONCISE_TYPE:
       return type;
     case SQL_DESC_DATETIME_INTERVAL_CODE:
-      return IntervalCode(type);
+      return DateTimeIntervalCode(type);
     case SQL_DESC_DATA_PTR:
       return reinterpret_cast<SQLLEN>(r.row     ? r.row->rgbValue
                                       : r.param ? r.param->rgbValue
@@ -201,11 +200,11 @@ SQLLEN IpdValue(const ParameterBinding* b, SQLSMALLINT field) {
   const SQLLEN size = b ? static_cast<SQLLEN>(b->cbColDef) : 0;
   switch (field) {
     case SQL_DESC_TYPE:
-      return Verbose(type);
+      return VerboseType(type);
     case SQL_DESC_CONCISE_TYPE:
       return type;
     case SQL_DESC_DATETIME_INTERVAL_CODE:
-      return IntervalCode(type);
+      return DateTimeIntervalCode(type);
     case SQL_DESC_LENGTH:
     case SQL_DESC_OCTET_LENGTH:
       return size;

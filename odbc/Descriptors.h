@@ -13,6 +13,12 @@ class String;
 
 // SQLAllocHandle(SQL_HANDLE_DESC): an explicit application descriptor of
 // c, usable as the row or parameter descriptor of c's statements.
+// SQL_DESC_TYPE of a concise type: the date and time types (ODBC 2 or 3
+// codes) are SQL_DATETIME, with their SQL_DESC_DATETIME_INTERVAL_CODE
+// (0 for every other type).
+SQLSMALLINT VerboseType(SQLSMALLINT concise);
+SQLSMALLINT DateTimeIntervalCode(SQLSMALLINT concise);
+
 int AllocDescWorker(Connection* c, SQLHDESC* phdesc);
 // Only explicit descriptors are freed ("HY017" for a statement's own);
 // the statements using it go back to their own.

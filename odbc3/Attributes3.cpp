@@ -27,7 +27,7 @@ int PutField(const FieldValue& value, SQLPOINTER buffer, long bufferLength, SQLI
   if (bufferLength < 0) return SQL_ERROR;
   if (wide) {
     long need = 0;
-    *cut = !PutWide(value.text, buffer, bufferLength / 2, &need);
+    *cut = !CopyWideOutput(value.text, buffer, bufferLength / 2, &need);
     if (length != nullptr) *length = static_cast<SQLINTEGER>(need * 2);
     return SQL_SUCCESS;
   }

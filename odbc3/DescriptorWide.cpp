@@ -11,19 +11,17 @@
 #include "handles/Descriptor.h"
 #include "handles/Frame.h"
 #include "odbc/Descriptors.h"
+#include "odbc3/WideArgs.h"
 
 namespace {
 
 // Writes name (or "") into out of outUnits units; *needUnits its units.
 // SQL_SUCCESS_WITH_INFO with "01004" posted when cut.
 int PutWide(Descriptor* d, const String* name, SQLWCHAR* out, long outUnits, long* needUnits) {
-  const char* text = name != nullptr ? name->TextOrEmpty() : "";
-  const long bytes = name != nullptr ? static_cast<long>(name->Length()) : 0;
-  long need = 0;
-  const long written = Utf8ToWide(text, bytes, out, out != nullptr ? outUnits : 0, &need);
-  *needUnits = need;
-  return out != nullptr && written < need ? VEL_POST(d, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated)
-                                          : SQL_SUCCESS;
+  const bool whole = name != nullptr ? CopyWideOutput(*name, out, outUnits, needUnits)
+                                     : CopyWideOutput("", 0, out, outUnits, needUnits);
+  return out != nullptr && !whole ? VEL_POST(d, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated)
+                                  : SQL_SUCCESS;
 }
 
 }  // namespace

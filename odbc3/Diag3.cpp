@@ -107,8 +107,8 @@ VEL_EXPORT SQLRETURN SQLGetDiagRecW(SQLSMALLINT fHandleType, SQLHANDLE handle, S
   if (szSqlState != nullptr) Utf8ToWide(state, 5, szSqlState, 6, nullptr);
   if (pfNativeError != nullptr) *pfNativeError = native;
   long need = 0;
-  const bool whole = PutWide(message, szErrorMsg, cchErrorMsgMax, &need);
-  if (pcchErrorMsg != nullptr) *pcchErrorMsg = ShortLength(need);
+  const bool whole = CopyWideOutput(message, szErrorMsg, cchErrorMsgMax, &need);
+  if (pcchErrorMsg != nullptr) *pcchErrorMsg = ShortCount(need);
   return TraceReturnCode(whole ? SQL_SUCCESS : SQL_SUCCESS_WITH_INFO);
 }
 
@@ -130,7 +130,7 @@ VEL_EXPORT SQLRETURN SQLGetDiagFieldW(SQLSMALLINT fHandleType, SQLHANDLE handle,
   }
   if (cbDiagInfoMax < 0) return TraceReturnCode(SQL_ERROR);
   long need = 0;
-  const bool whole = PutWide(value.text, rgbDiagInfo, cbDiagInfoMax / 2, &need);
-  if (pcbDiagInfo != nullptr) *pcbDiagInfo = ShortLength(need * 2);
+  const bool whole = CopyWideOutput(value.text, rgbDiagInfo, cbDiagInfoMax / 2, &need);
+  if (pcbDiagInfo != nullptr) *pcbDiagInfo = ShortCount(need * 2);
   return TraceReturnCode(whole ? SQL_SUCCESS : SQL_SUCCESS_WITH_INFO);
 }

@@ -63,6 +63,12 @@ int SetWideArgs(T* object, WideArg* args, const SQLWCHAR* const* texts, const lo
 bool CopyWideOutput(const char* text, uint32_t length, SQLWCHAR* buffer, long units,
                     long* needUnits);
 
+// The same for a String's text, into an untyped buffer.
+inline bool CopyWideOutput(const String& text, SQLPOINTER buffer, long units, long* needUnits) {
+  return CopyWideOutput(text.TextOrEmpty(), text.Length(), static_cast<SQLWCHAR*>(buffer), units,
+                        needUnits);
+}
+
 // A count of characters in 16 bits: the most those hold for a longer text.
 inline SQLSMALLINT ShortCount(long count) {
   return static_cast<SQLSMALLINT>(count > 32767 ? 32767 : count);

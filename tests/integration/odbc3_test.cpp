@@ -91,6 +91,18 @@ TEST(Odbc3Library, AttributesCursorsAndColumns) {
     EXPECT_EQ(SQL_SUCCESS, SQLCloseCursor(s));
     EXPECT_EQ(SQL_ERROR, SQLCloseCursor(s));
     EXPECT_EQ(r.noCursor, Diag(SQL_HANDLE_STMT, s).substr(0, 5));
+    // Date and time columns: verbose type SQL_DATETIME and the subtype.
+    ASSERT_EQ(
+        SQL_SUCCESS,
+        SQLExecDirect(s, (SQLCHAR*)"CREATE TABLE IF NOT EXISTS dt3 (d DATE, t TIME, s TIMESTAMP, i INTEGER)", SQL_NTS));
+    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(s, (SQLCHAR*)"SELECT d, t, s, i FROM dt3", SQL_NTS));
+    for (SQLUSMALLINT col = 1; col <= 4; ++col) {
+      SQLLEN type = 0, code = 9;
+      EXPECT_EQ(SQL_SUCCESS, SQLColAttribute(s, col, SQL_DESC_TYPE, nullptr, 0, nullptr, &type));
+      EXPECT_EQ(SQL_SUCCESS, SQLColAttribute(s, col, SQL_DESC_DATETIME_INTERVAL_CODE, nullptr, 0, nullptr, &code));
+      EXPECT_EQ(col < 4 ? SQL_DATETIME : SQL_INTEGER, type) << col;
+      EXPECT_EQ(col < 4 ? col : 0, code) << col;
+    }
     SQLFreeHandle(SQL_HANDLE_STMT, s);
   }
 }
