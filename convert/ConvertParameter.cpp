@@ -1,6 +1,7 @@
 // Parameter conversion: the converted value, and the dispatch by source kind
 // (the kinds: ConvertParameterText, ConvertParameterNumber,
 // ConvertParameterDateTime; the target forms: ConvertParameterForms).
+#include "base/Unaligned.h"
 #include "convert/ConvertParameter.h"
 
 #include <cstring>
@@ -88,12 +89,13 @@ ParamOutcome ConvertParameter(const ParameterInput& in, const TypeSizes& sizes,
   const ParamCTypeRow* c = FindParamCType(cType);
   // The length: NULL first, then the refused indicators, then the value's.
   uint64_t length = 0;
+  const SQLLEN indicator = in.indicator != nullptr ? LoadUnaligned(in.indicator) : SQL_NTS;
   const bool measured =
       c != nullptr && (c->source == kSrcChar || c->source == kSrcBinary || c->source == kSrcWide);
   if (in.atExec) {
     length = in.collected < 0 ? 0 : static_cast<uint64_t>(in.collected);
-  } else if (in.indicator != nullptr && *in.indicator < 0 && *in.indicator != SQL_NTS) {
-    const SQLLEN ind = *in.indicator;
+  } else if (indicator < 0 && indicator != SQL_NTS) {
+    const SQLLEN ind = indicator;
     if (ind == SQL_NULL_DATA) {
       out->SetNull();
       return kParamDone;
@@ -102,9 +104,8 @@ ParamOutcome ConvertParameter(const ParameterInput& in, const TypeSizes& sizes,
     if (ind != SQL_DATA_AT_EXEC && ind > SQL_LEN_DATA_AT_EXEC_OFFSET) return kParamInvalidLength;
     length = ind == SQL_DATA_AT_EXEC ? 0 : static_cast<uint64_t>(SQL_LEN_DATA_AT_EXEC_OFFSET - ind);
   } else if (in.data != nullptr && measured) {
-    length = in.indicator == nullptr || *in.indicator == SQL_NTS
-                 ? Measure(in.data, c->source == kSrcWide)
-                 : static_cast<uint64_t>(*in.indicator);
+    length = indicator == SQL_NTS ? Measure(in.data, c->source == kSrcWide)
+                                  : static_cast<uint64_t>(indicator);
   }
   if (in.data == nullptr) {
     out->SetNull();

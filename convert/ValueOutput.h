@@ -8,8 +8,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/Unaligned.h"
+
 inline void StoreLength(SQLLEN* pcbValue, uint64_t length) {
-  if (pcbValue) *pcbValue = static_cast<SQLLEN>(length);
+  if (pcbValue) StoreUnaligned(pcbValue, static_cast<SQLLEN>(length));
 }
 
 // Fixed-size C type: writes size bytes, *pcbValue = size, kConversionDone.

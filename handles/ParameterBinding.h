@@ -18,6 +18,7 @@
 
 #include "base/Alloc.h"
 #include "base/LinkedList.h"
+#include "base/Unaligned.h"
 #include "convert/ConvertParameter.h"
 
 class ParameterBinding : public ListItem {
@@ -36,8 +37,9 @@ class ParameterBinding : public ListItem {
   }
   // True when the length indicator asks for the value at execution.
   bool AtExec() const {
-    return pcbValue != nullptr &&
-           (*pcbValue == SQL_DATA_AT_EXEC || *pcbValue <= SQL_LEN_DATA_AT_EXEC_OFFSET);
+    if (pcbValue == nullptr) return false;
+    const SQLLEN length = LoadUnaligned(pcbValue);
+    return length == SQL_DATA_AT_EXEC || length <= SQL_LEN_DATA_AT_EXEC_OFFSET;
   }
 
   SQLSMALLINT fCType = 0;

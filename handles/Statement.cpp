@@ -1,5 +1,6 @@
 // The statement object: construction, destruction and the small
 // operations the statement functions share.
+#include "base/Unaligned.h"
 #include "handles/Statement.h"
 
 #include <sql.h>
@@ -153,9 +154,9 @@ int Statement::AddParameterValues() {
                                            : parameters.Bindings().Head();
   for (; b != nullptr; b = static_cast<ParameterBinding*>(b->NextItem())) {
     const SQLLEN* indicator = SourceOf(b).indicator;
-    if (indicator != nullptr && *indicator == SQL_IGNORE) continue;
-    if (indicator != nullptr &&
-        (*indicator == SQL_DATA_AT_EXEC || *indicator <= SQL_LEN_DATA_AT_EXEC_OFFSET)) {
+    const SQLLEN ind = indicator != nullptr ? LoadUnaligned(indicator) : 0;
+    if (indicator != nullptr && ind == SQL_IGNORE) continue;
+    if (indicator != nullptr && (ind == SQL_DATA_AT_EXEC || ind <= SQL_LEN_DATA_AT_EXEC_OFFSET)) {
       execution.SetCurrent(b);
       return SQL_NEED_DATA;
     }

@@ -1,5 +1,6 @@
 // SQLBindCol and SQLFetch: one round trip per row, and only the columns
 // that will be used travel with it; or rows from a block (odbc/BlockFetch).
+#include "base/Unaligned.h"
 #include "odbc/Fetch.h"
 
 #include "odbc/BlockFetch.h"
@@ -166,7 +167,7 @@ SQLRETURN FetchRowset(Statement* stmt, SQLUSMALLINT fFetchType, SQLULEN* pcrow,
 
 SQLRETURN FetchRows(Statement* stmt, uint32_t size, const RowShape& shape, SQLULEN* pcrow,
                     SQLUSMALLINT* rgfRowStatus, bool infoStatus) {
-  if (pcrow) *pcrow = 0;
+  if (pcrow) StoreUnaligned<SQLULEN>(pcrow, 0);
   SQLRETURN result = SQL_SUCCESS;
   uint32_t row = 0;
   for (; row < size; ++row) {
@@ -183,7 +184,7 @@ SQLRETURN FetchRows(Statement* stmt, uint32_t size, const RowShape& shape, SQLUL
       }
       break;
     }
-    if (pcrow) *pcrow = row + 1;
+    if (pcrow) StoreUnaligned<SQLULEN>(pcrow, row + 1);
     if (rgfRowStatus) {
       rgfRowStatus[row] = rc == SQL_ERROR                             ? SQL_ROW_ERROR
                           : rc == SQL_SUCCESS_WITH_INFO && infoStatus ? SQL_ROW_SUCCESS_WITH_INFO

@@ -3,6 +3,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include "base/Unaligned.h"
 #include "handles/Connection.h"
 #include "handles/Statement.h"
 #include "handles/Frame.h"
@@ -66,7 +67,7 @@ int RowCountWorker(Statement* s, SQLLEN* pcrow) {
   const SQLLEN arrayRows = s->parameters.ArrayRowCount();
   if (arrayRows != -2) {
     if (pcrow == nullptr) return VEL_POST(s, SQL_ERROR, kDiagNullPcrow);
-    *pcrow = arrayRows;
+    StoreUnaligned(pcrow, arrayRows);
     return SQL_SUCCESS;
   }
   RowCountRequest request;
@@ -79,7 +80,7 @@ int RowCountWorker(Statement* s, SQLLEN* pcrow) {
   // A count: -1 (not known) or more.
   const int32_t rows = request.Get<NumberOfRowsElement>()->value;
   if (rows < -1) return VEL_POST(s, SQL_ERROR, kDiagInvalidReply);
-  *pcrow = rows;
+  StoreUnaligned<SQLLEN>(pcrow, rows);
   return SQL_SUCCESS;
 }
 

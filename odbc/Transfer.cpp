@@ -1,5 +1,6 @@
 // The transfer of one column value into an application buffer, and the
 // piecewise reading of long character and binary values by SQLGetData.
+#include "base/Unaligned.h"
 #include "odbc/Transfer.h"
 
 #include <sqlext.h>
@@ -199,7 +200,7 @@ SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElem
   }
 
   if (element->IsNull()) {
-    if (target.pcbValue != nullptr) *target.pcbValue = SQL_NULL_DATA;
+    if (target.pcbValue != nullptr) StoreUnaligned<SQLLEN>(target.pcbValue, SQL_NULL_DATA);
     if (piecewise) position->Finish();
     return SQL_SUCCESS;
   }
