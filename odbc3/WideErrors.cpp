@@ -13,9 +13,9 @@
 
 namespace {
 
-// The most a message's length can say (16 bits): the narrow message is
-// taken whole up to it, then converted.
-constexpr SQLSMALLINT kLongestMessage = 32767;
+// The narrow message is taken whole up to the largest buffer a 16-bit size
+// can give (its 0 included), then converted.
+constexpr SQLSMALLINT kMessageBuffer = 32767;
 
 }  // namespace
 
@@ -42,7 +42,7 @@ VEL_EXPORT SQLRETURN SQLErrorW(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLWC
   }
   if (cbErrorMsgMax < 0) return TraceReturnCode(SQL_ERROR);
   // Taken before the record is: without it the record stays queued.
-  SQLCHAR* message = new (std::nothrow) SQLCHAR[kLongestMessage + 1];
+  SQLCHAR* message = new (std::nothrow) SQLCHAR[kMessageBuffer];
   if (message == nullptr) return TraceReturnCode(SQL_ERROR);
   ErrorData* record = nullptr;
   if (stmt != nullptr) {
@@ -54,7 +54,7 @@ VEL_EXPORT SQLRETURN SQLErrorW(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLWC
   }
   SQLCHAR state[6] = {};
   SQLSMALLINT bytes = 0;
-  int rc = ReturnErrorRecord(record, state, pfNativeError, message, kLongestMessage + 1, &bytes);
+  int rc = ReturnErrorRecord(record, state, pfNativeError, message, kMessageBuffer, &bytes);
   if (szSqlState != nullptr) {
     const char* text = reinterpret_cast<char*>(state);
     CopyWideOutput(text, static_cast<uint32_t>(std::strlen(text)), szSqlState, 6, nullptr);
