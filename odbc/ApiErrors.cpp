@@ -10,14 +10,11 @@
 #include "handles/ErrorRecord.h"
 #include "handles/Frame.h"
 #include "handles/Statement.h"
+#include "odbc/Workers.h"
 
-VEL_EXPORT SQLRETURN SQLError(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLCHAR* szSqlState,
-                              SQLINTEGER* pfNativeError, SQLCHAR* szErrorMsg,
-                              SQLSMALLINT cbErrorMsgMax, SQLSMALLINT* pcbErrorMsg) {
-  Settings();  // the detail switch is read at the first SQLError
-  Trace('A', 2, "SQLError: henv=0x%08lx, hdbc=0x%08lx, hstmt=0x%08lx, cbErrorMsgMax=%d",
-        HandleValue(henv), HandleValue(hdbc), HandleValue(hstmt), cbErrorMsgMax);
-
+int ErrorWorker(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLCHAR* szSqlState,
+                SQLINTEGER* pfNativeError, SQLCHAR* message, SQLSMALLINT messageMax,
+                SQLSMALLINT cbErrorMsgMax, SQLSMALLINT* pcbMessage) {
   // The most specific handle given is the only one looked at. A handle
   // that is given but not live is refused without touching anything.
   // Each is held only when it is the one looked at (a null handle is never
@@ -32,11 +29,11 @@ VEL_EXPORT SQLRETURN SQLError(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLCHA
   Environment* env = environmentHold.Get();
   if ((byStatement && stmt == nullptr) || (byConnection && conn == nullptr) ||
       (!byStatement && !byConnection && henv != SQL_NULL_HENV && env == nullptr)) {
-    return TraceReturnCode(SQL_INVALID_HANDLE);
+    return SQL_INVALID_HANDLE;
   }
   // A negative buffer size is the caller's error: nothing is written and no
   // record is consumed.
-  if (cbErrorMsgMax < 0) return TraceReturnCode(SQL_ERROR);
+  if (cbErrorMsgMax < 0) return SQL_ERROR;
 
   ErrorData* record = nullptr;
   if (stmt != nullptr) {
@@ -46,6 +43,16 @@ VEL_EXPORT SQLRETURN SQLError(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLCHA
   } else if (env != nullptr) {
     record = env->TakeLastError();
   }
-  return TraceReturnCode(
-      ReturnErrorRecord(record, szSqlState, pfNativeError, szErrorMsg, cbErrorMsgMax, pcbErrorMsg));
+  return ReturnErrorRecord(record, szSqlState, pfNativeError, message, messageMax, pcbMessage);
+}
+
+VEL_EXPORT SQLRETURN SQLError(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLCHAR* szSqlState,
+                              SQLINTEGER* pfNativeError, SQLCHAR* szErrorMsg,
+                              SQLSMALLINT cbErrorMsgMax, SQLSMALLINT* pcbErrorMsg) {
+  Settings();  // the detail switch is read at the first SQLError
+  Trace('A', 2, "SQLError: henv=0x%08lx, hdbc=0x%08lx, hstmt=0x%08lx, cbErrorMsgMax=%d",
+        HandleValue(henv), HandleValue(hdbc), HandleValue(hstmt), cbErrorMsgMax);
+
+  return TraceReturnCode(ErrorWorker(henv, hdbc, hstmt, szSqlState, pfNativeError, szErrorMsg,
+                                     cbErrorMsgMax, cbErrorMsgMax, pcbErrorMsg));
 }

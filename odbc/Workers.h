@@ -46,6 +46,14 @@ int BrowseConnectWorker(Connection* c, const SQLCHAR* in, SQLSMALLINT cbIn);
 // on the connection; a refused one leaves everything as it was.
 int DisconnectWorker(Connection* c);
 
+// SQLError's work (odbc/ApiErrors.cpp): the newest record of the most
+// specific handle given, its message into message (messageMax bytes).
+// cbErrorMsgMax is the application's own size, refused when negative
+// (after the handles are checked) without taking a record.
+int ErrorWorker(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLCHAR* szSqlState,
+                SQLINTEGER* pfNativeError, SQLCHAR* message, SQLSMALLINT messageMax,
+                SQLSMALLINT cbErrorMsgMax, SQLSMALLINT* pcbMessage);
+
 // Options (odbc/Options.cpp).
 int SetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLULEN vParam);
 int GetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLPOINTER pvParam);

@@ -9,6 +9,7 @@
 #include "handles/ErrorRecord.h"
 #include "handles/Frame.h"
 #include "handles/Statement.h"
+#include "odbc/Workers.h"
 #include "odbc3/WideArgs.h"
 
 namespace {
@@ -27,34 +28,17 @@ VEL_EXPORT SQLRETURN SQLErrorW(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLWC
   Settings();  // the detail switch is read at the first SQLError
   Trace('A', 2, "SQLErrorW: henv=0x%08lx, hdbc=0x%08lx, hstmt=0x%08lx, cbErrorMsgMax=%d",
         HandleValue(henv), HandleValue(hdbc), HandleValue(hstmt), cbErrorMsgMax);
-  // As SQLError: the most specific handle given is the only one looked at.
-  const bool byStatement = hstmt != SQL_NULL_HSTMT;
-  const bool byConnection = !byStatement && hdbc != SQL_NULL_HDBC;
-  StatementHold statementHold(byStatement ? hstmt : nullptr, false);
-  ConnectionHold connectionHold(byConnection ? hdbc : nullptr, false);
-  EnvironmentHold environmentHold(byStatement || byConnection ? nullptr : henv, false);
-  Statement* stmt = statementHold.Get();
-  Connection* conn = connectionHold.Get();
-  Environment* env = environmentHold.Get();
-  if ((byStatement && stmt == nullptr) || (byConnection && conn == nullptr) ||
-      (!byStatement && !byConnection && henv != SQL_NULL_HENV && env == nullptr)) {
-    return TraceReturnCode(SQL_INVALID_HANDLE);
-  }
-  if (cbErrorMsgMax < 0) return TraceReturnCode(SQL_ERROR);
   // Taken before the record is: without it the record stays queued.
   SQLCHAR* message = new (std::nothrow) SQLCHAR[kMessageBuffer];
   if (message == nullptr) return TraceReturnCode(SQL_ERROR);
-  ErrorData* record = nullptr;
-  if (stmt != nullptr) {
-    record = stmt->TakeLastError();
-  } else if (conn != nullptr) {
-    record = conn->TakeLastError();
-  } else if (env != nullptr) {
-    record = env->TakeLastError();
-  }
   SQLCHAR state[6] = {};
   SQLSMALLINT bytes = 0;
-  int rc = ReturnErrorRecord(record, state, pfNativeError, message, kMessageBuffer, &bytes);
+  int rc = ErrorWorker(henv, hdbc, hstmt, state, pfNativeError, message, kMessageBuffer,
+                       cbErrorMsgMax, &bytes);
+  if (rc == SQL_INVALID_HANDLE || cbErrorMsgMax < 0) {  // nothing written
+    delete[] message;
+    return TraceReturnCode(rc);
+  }
   if (szSqlState != nullptr) {
     const char* text = reinterpret_cast<char*>(state);
     CopyWideOutput(text, static_cast<uint32_t>(std::strlen(text)), szSqlState, 6, nullptr);
