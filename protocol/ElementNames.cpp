@@ -39,7 +39,9 @@ struct ValueNameTable {
 const ValueNameEntry kAccessMode[] = {{0, "MODE_READ_WRITE"}, {1, "MODE_READ_ONLY"}};
 const ValueNameEntry kAccuracy[] = {{0, "QUICK"}, {1, "ENSURE"}};
 const ValueNameEntry kAutocommitMode[] = {{0, "AUTOCOMMIT_OFF"}, {1, "AUTOCOMMIT_ON"}};
+const ValueNameEntry kBatchType[] = {{0, "BATCH_NONE"}};
 const ValueNameEntry kBookmarkUseOption[] = {{0, "UB_OFF"}, {1, "UB_ON"}};
+const ValueNameEntry kCancelType[] = {{0, "CANCEL_NONE"}};
 const ValueNameEntry kCatalogType[] = {{0, "CATALOG_BASIC"}, {1, "CATALOG_KEYS"}};
 const ValueNameEntry kConcurrencyOption[] = {
     {1, "READ_ONLY"}, {2, "LOCK"}, {4, "ROWVER"}, {8, "VALUES"}};
@@ -57,6 +59,7 @@ const ValueNameEntry kRetrieveDataOption[] = {{0, "RD_OFF"}, {1, "RD_ON"}};
 const ValueNameEntry kReturnCode[] = {
     {-2, "INVALID_HANDLE"}, {-1, "RC_ERROR"},  {0, "SUCCESS"},        {1, "SUCCESS_WITH_INFO"},
     {2, "STILL_EXECUTING"}, {99, "NEED_DATA"}, {100, "NO_DATA_FOUND"}};
+const ValueNameEntry kStreamType[] = {{0, "STREAM_NONE"}};
 const ValueNameEntry kSpecialColumnScope[] = {{0, "CURROW"}, {1, "TRANSACTION"}, {2, "SESSION"}};
 const ValueNameEntry kSpecialColumnType[] = {{1, "BEST_ROWID"}, {2, "SCT_ROWVER"}};
 // Beside the SQL type catalogue's names.
@@ -74,7 +77,9 @@ const ValueNameTable kValueTables[] = {
     VEL_VALUE_TABLE(El::kAccessMode, kAccessMode),
     VEL_VALUE_TABLE(El::kAutocommitMode, kAutocommitMode),
     VEL_VALUE_TABLE(El::kAccuracy, kAccuracy),
+    VEL_VALUE_TABLE(El::kBatchType, kBatchType),
     VEL_VALUE_TABLE(El::kBookmarkUseOption, kBookmarkUseOption),
+    VEL_VALUE_TABLE(El::kCancelType, kCancelType),
     VEL_VALUE_TABLE(El::kCatalogType, kCatalogType),
     VEL_VALUE_TABLE(El::kConcurrencyOption, kConcurrencyOption),
     VEL_VALUE_TABLE(El::kCursorTypeOption, kCursorTypeOption),
@@ -88,6 +93,7 @@ const ValueNameTable kValueTables[] = {
     VEL_VALUE_TABLE(El::kSpecialColumnScope, kSpecialColumnScope),
     VEL_VALUE_TABLE(El::kSpecialColumnType, kSpecialColumnType),
     VEL_VALUE_TABLE(El::kSqlDataType, kSqlDataType),
+    VEL_VALUE_TABLE(El::kStreamType, kStreamType),
     VEL_VALUE_TABLE(El::kTransactionIsolationLevel, kTransactionIsolationLevel),
     VEL_VALUE_TABLE(El::kTransactionType, kTransactionType),
 };

@@ -6,6 +6,7 @@
 
 #include "protocol/BasicElements.h"
 #include "protocol/DataSets.h"
+#include "protocol/Extensions.h"
 #include "protocol/Element.h"
 #include "protocol/FetchData.h"
 #include "protocol/KeyCatalog.h"
@@ -68,6 +69,8 @@
 // X(ClassName): the composite and row elements, each a class of its own
 // with a static kId.
 #define VEL_COMPOSITE_ELEMENTS(X) \
+  X(BatchTypeElement)             \
+  X(CancelTypeElement)            \
   X(CatalogTypeElement)           \
   X(FetchDataElement)             \
   X(FetchDataSetElement)          \
@@ -76,7 +79,8 @@
   X(ParameterDataElement)         \
   X(ParameterDataSetElement)      \
   X(ResultSetDescriptionElement)  \
-  X(RowBlockElement)
+  X(RowBlockElement)              \
+  X(StreamTypeElement)
 
 #define VEL_DECLARE_KIND_ELEMENT(number, Name, Kind) \
   using Name##Element = ConcreteElement<Kind, number>;

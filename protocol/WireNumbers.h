@@ -76,7 +76,10 @@
   X(62, kCatalogType, catalogType)                             \
   X(63, kFkTableQualifier, fkTableQualifier)                   \
   X(64, kFkTableOwner, fkTableOwner)                           \
-  X(65, kFkTableName, fkTableName)
+  X(65, kFkTableName, fkTableName)                             \
+  X(66, kBatchType, batchType)                                 \
+  X(67, kCancelType, cancelType)                               \
+  X(68, kStreamType, streamType)
 
 // Element numbers: El::kStatementId.
 namespace El {
@@ -87,8 +90,8 @@ enum Number : int8_t {
 };
 }  // namespace El
 
-// Number of entries of the element name table (element numbers 0..65).
-constexpr int kElementIdCount = El::kFkTableName + 1;
+// Number of entries of the element name table (element numbers 0..68).
+constexpr int kElementIdCount = El::kStreamType + 1;
 
 // X(code, Name): every message code except the connect request's, which
 // has a class of its own; each becomes Msg::kName and the class NameRequest.
