@@ -3,7 +3,7 @@
 # Unicode driver: text with an accent, CJK and an emoji round-trips byte for
 # byte as parameters and as literals, in a UTF-8 and (in a child) in the C
 # locale; fast_executemany inserts 10,000 rows correctly; the catalog calls
-# work. Run by run_with_server.sh, which sets VELORA_DSN and a UTF-8 locale.
+# work; the connection's query timeout stops an endless query. Run by run_with_server.sh, which sets VELORA_DSN and a UTF-8 locale.
 import os
 import subprocess
 import sys
@@ -47,10 +47,23 @@ def catalog(cur, t, tag):
     check("primary keys", [(r.column_name, r.key_seq) for r in cur.primaryKeys(t)], [("id", 1)])
 
 
+def timeout(cur, t, tag):
+    # The connection's timeout applies to cursors made after it is set; the
+    # server stops an endless query and the connection goes on.
+    cur.connection.timeout = 1
+    endless = cur.connection.cursor()
+    try:
+        endless.execute("WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r) SELECT COUNT(*) FROM r")
+        failures.append("timeout: the endless query finished")
+    except pyodbc.Error as e:
+        check("timeout state", e.args[0], "HYT00")
+    check("after timeout", endless.execute("SELECT 7").fetchone()[0], 7)
+
+
 def main():
     tag = "c" if "--child" in sys.argv else "utf8"
     cur = pyodbc.connect(f"DSN={os.environ['VELORA_DSN']}", autocommit=True).cursor()
-    for group in (text, many, catalog):
+    for group in (text, many, catalog, timeout):
         try:
             group(cur, f"uni_{tag}", tag)
         except (pyodbc.Error, AttributeError) as e:
