@@ -31,6 +31,9 @@ enum : uint8_t {
   // The server offered the primary-key and foreign-key requests at login
   // (protocol/KEYS.md).
   kConnectionKeys = 0x04,
+  // The server offered the execute-batch request at login
+  // (protocol/BATCH.md).
+  kConnectionBatch = 0x08,
 };
 
 // An HDBC is the address of a Connection. Members are destroyed in reverse
@@ -110,6 +113,10 @@ class Connection : public HandleObject {
   bool LoggedIn() const { return (flags & kConnectionLoggedIn) != 0; }
   // The key requests go only to a server that offered them at login.
   bool OffersKeys() const { return (flags & kConnectionKeys) != 0; }
+  bool OffersBatch() const { return (flags & kConnectionBatch) != 0; }
+  // The most bytes of parameter sets one execute-batch request carries
+  // (a set larger than it goes alone).
+  uint32_t batchBudget = 256u << 10;
 
  private:
   bool failed_ = false;

@@ -151,9 +151,10 @@ int LoginConnection(Connection* c, const String& password) {
     const NativeLengthValuesElement* sizes = request.Get<NativeLengthValuesElement>();
     for (int i = 0; i < kTypeSizeCount; ++i) c->typeSizes.size[i] = sizes->values[i];
     c->flags |= kConnectionLoggedIn;
-    c->flags &= static_cast<uint8_t>(~(kConnectionBlockFetch | kConnectionKeys));
+    c->flags &= static_cast<uint8_t>(~(kConnectionBlockFetch | kConnectionKeys | kConnectionBatch));
     if (request.Get<FetchTypeElement>()->value == kFetchBlock) c->flags |= kConnectionBlockFetch;
     if (request.Get<CatalogTypeElement>()->value == kCatalogKeys) c->flags |= kConnectionKeys;
+    if (request.Get<BatchTypeElement>()->value == kBatchSets) c->flags |= kConnectionBatch;
   }
   // Fetching the server's record can itself fail (no memory for the
   // request); a login that ends in an error must not stay logged in.

@@ -79,7 +79,10 @@
   X(65, kFkTableName, fkTableName)                             \
   X(66, kBatchType, batchType)                                 \
   X(67, kCancelType, cancelType)                               \
-  X(68, kStreamType, streamType)
+  X(68, kStreamType, streamType)                               \
+  X(69, kParameterSets, parameterSets)                         \
+  X(70, kBatchMode, batchMode)                                 \
+  X(71, kBatchOutcomes, batchOutcomes)
 
 // Element numbers: El::kStatementId.
 namespace El {
@@ -90,8 +93,8 @@ enum Number : int8_t {
 };
 }  // namespace El
 
-// Number of entries of the element name table (element numbers 0..68).
-constexpr int kElementIdCount = El::kStreamType + 1;
+// Number of entries of the element name table (element numbers 0..71).
+constexpr int kElementIdCount = El::kBatchOutcomes + 1;
 
 // X(code, Name): every message code except the connect request's, which
 // has a class of its own; each becomes Msg::kName and the class NameRequest.
@@ -128,7 +131,8 @@ constexpr int kElementIdCount = El::kStreamType + 1;
   X(40, SpecialColumns)         \
   X(41, Statistics)             \
   X(43, Tables)                 \
-  X(44, Transact)
+  X(44, Transact)               \
+  X(45, ExecuteBatch)
 
 // Message codes by name: Msg::kFetch.
 namespace Msg {
