@@ -82,7 +82,10 @@
   X(68, kStreamType, streamType)                               \
   X(69, kParameterSets, parameterSets)                         \
   X(70, kBatchMode, batchMode)                                 \
-  X(71, kBatchOutcomes, batchOutcomes)
+  X(71, kBatchOutcomes, batchOutcomes)                         \
+  X(73, kCancelKey, cancelKey)                                 \
+  X(74, kQueryTimeout, queryTimeout)                           \
+  X(75, kRequestNumber, requestNumber)
 
 // Element numbers: El::kStatementId.
 namespace El {
@@ -93,8 +96,8 @@ enum Number : int8_t {
 };
 }  // namespace El
 
-// Number of entries of the element name table (element numbers 0..71).
-constexpr int kElementIdCount = El::kBatchOutcomes + 1;
+// Number of entries of the element name table (element numbers 0..75).
+constexpr int kElementIdCount = El::kRequestNumber + 1;
 
 // X(code, Name): every message code except the connect request's, which
 // has a class of its own; each becomes Msg::kName and the class NameRequest.
@@ -132,7 +135,9 @@ constexpr int kElementIdCount = El::kBatchOutcomes + 1;
   X(41, Statistics)             \
   X(43, Tables)                 \
   X(44, Transact)               \
-  X(45, ExecuteBatch)
+  X(45, ExecuteBatch)           \
+  X(46, SetQueryTimeout)        \
+  X(47, Cancel)
 
 // Message codes by name: Msg::kFetch.
 namespace Msg {

@@ -58,9 +58,8 @@ struct FailCase {
   const char* rows;
 };
 const FailCase kFailCases[] = {
-    {"DSN=VelWide", -1, "1;3;5"},           {"DSN=VelWide", SQL_COMMIT, "1;3;5"},
-    {"DSN=VelWide", SQL_ROLLBACK, "5"},     {"DSN=VelOpen", -1, "1;5"},
-    {"DSN=VelOpen", SQL_COMMIT, "1;5"},     {"DSN=VelOpen", SQL_ROLLBACK, "5"},
+    {"DSN=VelWide", -1, "1;3;5"}, {"DSN=VelWide", SQL_COMMIT, "1;3;5"}, {"DSN=VelWide", SQL_ROLLBACK, "5"},
+    {"DSN=VelOpen", -1, "1;5"},   {"DSN=VelOpen", SQL_COMMIT, "1;5"},   {"DSN=VelOpen", SQL_ROLLBACK, "5"},
 };
 
 TEST(Batch, FailingSetInTheMiddleLeavesTheOthers) {
