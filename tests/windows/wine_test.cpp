@@ -1,9 +1,11 @@
-// The Windows driver under Wine: loads VELDRV32.DLL next to this program
+// The Windows driver under Wine: loads VEL_DLL (VELDRV32.DLL or VELDRV64.DLL) next to this program
 // with LoadLibrary, calls its exports through GetProcAddress against a
 // velora-server on loopback, and plays the user of its message boxes and
 // dialogs with its own messages from a timer while they are open (a display
-// is needed: run_wine_test.sh runs it under Xvfb).
-//   wine_test.exe PORT REFUSED-PORT
+// is needed: run_wine_test.sh runs it under Xvfb). Given the name of an
+// installed driver, it loads the DLL that ODBCINST.INI names for it instead
+// and makes the data source through the installer library.
+//   wine_test.exe PORT REFUSED-PORT [DRIVER]
 #include <windows.h>
 // windows.h first
 #include <odbcinst.h>
@@ -132,7 +134,7 @@ void Session(SQLHDBC dbc, const std::string& port, const std::string& refusedPor
   Check(_stricmp(name, "wine_t") == 0, "SQLTables", name);
   DRV(SQLFreeStmt)(st, SQL_CLOSE);
   DRV(SQLGetInfo)(dbc, SQL_DRIVER_NAME, name, sizeof name, nullptr);
-  Check(std::string(name) == "VELDRV32.DLL", "SQLGetInfo(SQL_DRIVER_NAME)", name);
+  Check(std::string(name) == VEL_DLL, "SQLGetInfo(SQL_DRIVER_NAME)", name);
   rc = exec("SELECT * FROM no_such_table");
   const std::string error = Error(dbc, st);
   Check(rc == SQL_ERROR && error.find("[Velora ODBC Server]") != std::string::npos, "SQLError: server error", error);
@@ -173,13 +175,21 @@ void Session(SQLHDBC dbc, const std::string& port, const std::string& refusedPor
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 || (g_dll = LoadLibraryA("VELDRV32.DLL")) == nullptr) return 2;
-  // ConfigDSN without a window writes the data source the session connects to.
-  const std::string port = argv[1];
-  BOOL added = DRV(ConfigDSN)(nullptr, ODBC_ADD_DSN, "Velora",
-                              List("DSN=WineDsn;Server=127.0.0.1;Service=" + port + ";User=wine;").c_str());
+  if (argc != 3 && argc != 4) return 2;
+  char file[MAX_PATH] = VEL_DLL;
+  DWORD size = sizeof file;
+  if (argc == 4) {
+    RegGetValueA(HKEY_LOCAL_MACHINE, (std::string("SOFTWARE\\ODBC\\ODBCINST.INI\\") + argv[3]).c_str(), "Driver",
+                 RRF_RT_REG_SZ, nullptr, file, &size);
+  }
+  if ((g_dll = LoadLibraryA(file)) == nullptr) return 2;
+  // ConfigDSN without a window (through the installer library for an installed driver) writes the data source the
+  // session connects to.
+  const std::string port = argv[1], dsn = List("DSN=WineDsn;Server=127.0.0.1;Service=" + port + ";User=wine;");
+  BOOL added = argc == 4 ? SQLConfigDataSource(nullptr, ODBC_ADD_DSN, argv[3], dsn.c_str())
+                         : DRV(ConfigDSN)(nullptr, ODBC_ADD_DSN, "Velora", dsn.c_str());
   Check(added && Registry("WineDsn", "Server") == "127.0.0.1" && Registry("WineDsn", "Service") == port,
-        "ConfigDSN writes the data source into the registry", Registry("WineDsn", "Server"));
+        "ConfigDSN writes the data source into the registry", std::string(file) + " " + Registry("WineDsn", "Server"));
   SQLHENV env;
   SQLHDBC dbc;
   Check(DRV(SQLAllocEnv)(&env) == SQL_SUCCESS && DRV(SQLAllocConnect)(env, &dbc) == SQL_SUCCESS, "handles");
