@@ -19,4 +19,6 @@ OwnExports::~OwnExports() {
   if (library_ != nullptr) dlclose(library_);
 }
 
-bool OwnExports::Has(const char* name) const { return library_ != nullptr && dlsym(library_, name) != nullptr; }
+bool OwnExports::Has(const char* name) const {
+  return library_ != nullptr && dlsym(library_, name) != nullptr;
+}

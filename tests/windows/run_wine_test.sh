@@ -29,7 +29,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   timeout 60 $wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
   timeout 60 wineserver -w
 fi
-rm -f "$work/port" "$work/test.db" "$work/users" "$WINEPREFIX/drive_c/velora-trace.log"
+rm -f "$work/port" "$work/test.db" "$work/users"
 echo secret | "$server" adduser --users "$work/users" --password-stdin wine >/dev/null 2>&1
 "$server" --address 127.0.0.1 --port 0 --port-file "$work/port" --database "$work/test.db" \
   --users "$work/users" 2>"$work/server.log" &
@@ -40,23 +40,28 @@ for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
 refused=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 printf '[Debug]\r\nLogFile=C:\\velora-trace.log\r\nLogMode=A2N2\r\n' >"$WINEPREFIX/drive_c/windows/velodbc.ini"
 cd "$(dirname "$exe")"
-driver=()
+drivers=("")
 if [ -n "$msi" ]; then
   timeout 120 $wine msiexec /i "Z:${msi//\//\\}" /qn
-  driver=("Velora ANSI")
+  drivers=("Velora ANSI" "Velora")
 fi
 rc=0
-xvfb-run -a -s "-screen 0 800x600x24 -nolisten tcp" \
-  sh -c "timeout 120 $wine '$exe' $(cat "$work/port") $refused ${driver[*]@Q}; rc=\$?; wineserver -k; exit \$rc" ||
-  rc=$?
+for driver in "${drivers[@]}"; do
+  rm -f "$WINEPREFIX/drive_c/velora-trace.log"
+  xvfb-run -a -s "-screen 0 800x600x24 -nolisten tcp" \
+    sh -c "timeout 120 $wine '$exe' $(cat "$work/port") $refused ${driver:+'$driver'}; rc=\$?; wineserver -k; exit \$rc" ||
+    rc=$?
+done
 if [ -n "$msi" ]; then
   timeout 120 $wine msiexec /x "Z:${msi//\//\\}" /qn
   key='HKLM\SOFTWARE\ODBC\ODBCINST.INI'
-  if timeout 60 $wine reg query "$key\\${driver[0]}" >/dev/null 2>&1 ||
-    timeout 60 $wine reg query "$key\\ODBC Drivers" /v "${driver[0]}" >/dev/null 2>&1; then
-    echo "FAIL uninstall left the registration of ${driver[0]}"
-    rc=1
-  fi
+  for driver in "${drivers[@]}"; do
+    if timeout 60 $wine reg query "$key\\$driver" >/dev/null 2>&1 ||
+      timeout 60 $wine reg query "$key\\ODBC Drivers" /v "$driver" >/dev/null 2>&1; then
+      echo "FAIL uninstall left the registration of $driver"
+      rc=1
+    fi
+  done
   if [ -e "$WINEPREFIX/drive_c/Program Files/Velora ODBC" ]; then
     echo "FAIL uninstall left $(ls "$WINEPREFIX/drive_c/Program Files/Velora ODBC")"
     rc=1

@@ -13,6 +13,7 @@
 #include <sqlext.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -21,6 +22,7 @@
 namespace {
 
 HMODULE g_dll;
+char g_file[MAX_PATH] = VEL_DLL;  // the driver's file
 int g_passed = 0, g_failed = 0;
 
 void Check(bool ok, const std::string& what, const std::string& detail = "") {
@@ -107,6 +109,7 @@ void Session(SQLHDBC dbc, const std::string& port, const std::string& refusedPor
   SQLHSTMT st;
   DRV(SQLAllocStmt)(dbc, &st);
   auto exec = [&](const char* sql) { return DRV(SQLExecDirect)(st, (SQLCHAR*)sql, SQL_NTS); };
+  exec("DROP TABLE wine_t");  // left by the run with another of the drivers
   Check(exec("CREATE TABLE wine_t (id INTEGER, name VARCHAR(20))") == SQL_SUCCESS, "CREATE TABLE");
   SQLINTEGER id = 0;
   char name[21] = "";
@@ -133,8 +136,15 @@ void Session(SQLHDBC dbc, const std::string& port, const std::string& refusedPor
   if (DRV(SQLFetch)(st) == SQL_SUCCESS) DRV(SQLGetData)(st, 3, SQL_C_CHAR, name, sizeof name, nullptr);
   Check(_stricmp(name, "wine_t") == 0, "SQLTables", name);
   DRV(SQLFreeStmt)(st, SQL_CLOSE);
-  DRV(SQLGetInfo)(dbc, SQL_DRIVER_NAME, name, sizeof name, nullptr);
-  Check(std::string(name) == VEL_DLL, "SQLGetInfo(SQL_DRIVER_NAME)", name);
+  // The ODBC 3 library answers in UTF-16 through its W function.
+  SQLWCHAR wide[21] = L"";
+  if (GetProcAddress(g_dll, "SQLGetInfoW") == nullptr)
+    DRV(SQLGetInfo)(dbc, SQL_DRIVER_NAME, name, sizeof name, nullptr);
+  if (GetProcAddress(g_dll, "SQLGetInfoW") != nullptr) {
+    DRV(SQLGetInfoW)(dbc, SQL_DRIVER_NAME, wide, sizeof wide, nullptr);
+    for (int i = 0; i < 21; ++i) name[i] = static_cast<char>(wide[i]);
+  }
+  Check(name[0] != '\0' && std::strstr(g_file, name) != nullptr, "SQLGetInfo(SQL_DRIVER_NAME)", name);
   rc = exec("SELECT * FROM no_such_table");
   const std::string error = Error(dbc, st);
   Check(rc == SQL_ERROR && error.find("[Velora ODBC Server]") != std::string::npos, "SQLError: server error", error);
@@ -176,20 +186,24 @@ void Session(SQLHDBC dbc, const std::string& port, const std::string& refusedPor
 
 int main(int argc, char** argv) {
   if (argc != 3 && argc != 4) return 2;
-  char file[MAX_PATH] = VEL_DLL;
-  DWORD size = sizeof file;
+  DWORD size = sizeof g_file;
   if (argc == 4) {
     RegGetValueA(HKEY_LOCAL_MACHINE, (std::string("SOFTWARE\\ODBC\\ODBCINST.INI\\") + argv[3]).c_str(), "Driver",
-                 RRF_RT_REG_SZ, nullptr, file, &size);
+                 RRF_RT_REG_SZ, nullptr, g_file, &size);
   }
-  if ((g_dll = LoadLibraryA(file)) == nullptr) return 2;
+  if ((g_dll = LoadLibraryA(g_file)) == nullptr) return 2;
   // ConfigDSN without a window (through the installer library for an installed driver) writes the data source the
   // session connects to.
   const std::string port = argv[1], dsn = List("DSN=WineDsn;Server=127.0.0.1;Service=" + port + ";User=wine;");
-  BOOL added = argc == 4 ? SQLConfigDataSource(nullptr, ODBC_ADD_DSN, argv[3], dsn.c_str())
-                         : DRV(ConfigDSN)(nullptr, ODBC_ADD_DSN, "Velora", dsn.c_str());
+  // The ODBC 3 library's ConfigDSNW through the installer library's W function.
+  auto widen = [](const std::string& text) { return std::wstring(text.begin(), text.end()); };
+  BOOL added = argc < 4 ? DRV(ConfigDSN)(nullptr, ODBC_ADD_DSN, "Velora", dsn.c_str())
+               : GetProcAddress(g_dll, "ConfigDSNW")
+                   ? SQLConfigDataSourceW(nullptr, ODBC_ADD_DSN, widen(argv[3]).c_str(), widen(dsn).c_str())
+                   : SQLConfigDataSource(nullptr, ODBC_ADD_DSN, argv[3], dsn.c_str());
   Check(added && Registry("WineDsn", "Server") == "127.0.0.1" && Registry("WineDsn", "Service") == port,
-        "ConfigDSN writes the data source into the registry", std::string(file) + " " + Registry("WineDsn", "Server"));
+        "ConfigDSN writes the data source into the registry",
+        std::string(g_file) + " " + Registry("WineDsn", "Server"));
   SQLHENV env;
   SQLHDBC dbc;
   Check(DRV(SQLAllocEnv)(&env) == SQL_SUCCESS && DRV(SQLAllocConnect)(env, &dbc) == SQL_SUCCESS, "handles");
