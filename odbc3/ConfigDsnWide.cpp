@@ -7,14 +7,16 @@
 #include "handles/Frame.h"
 #include "odbc3/WideArgs.h"
 
-VEL_EXPORT BOOL ConfigDSNW(HWND hwndParent, WORD fRequest, LPCWSTR lpszDriver, LPCWSTR lpszAttributes) {
+VEL_EXPORT BOOL ConfigDSNW(HWND hwndParent, WORD fRequest, LPCWSTR lpszDriver,
+                           LPCWSTR lpszAttributes) {
   long units = 0;  // the list's texts with their 0s, not its final 0
   while (lpszAttributes != nullptr && lpszAttributes[units] != 0) {
     while (lpszAttributes[units] != 0) ++units;
     ++units;
   }
   WideArg driver, attributes;
-  if (driver.Set(lpszDriver, SQL_NTS) != WideResult::kOk || attributes.Set(lpszAttributes, units) != WideResult::kOk) {
+  if (driver.Set(lpszDriver, SQL_NTS) != WideResult::kOk ||
+      attributes.Set(lpszAttributes, units) != WideResult::kOk) {
     return FALSE;
   }
   // The String's own 0 after the last text's 0 ends the list.

@@ -29,13 +29,26 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   timeout 60 $wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
   timeout 60 wineserver -w
 fi
-rm -f "$work/port" "$work/test.db" "$work/users"
+rm -f "$work/port" "$work/test.db" "$work/tls.db" "$work/users"
 echo secret | "$server" adduser --users "$work/users" --password-stdin wine >/dev/null 2>&1
 "$server" --address 127.0.0.1 --port 0 --port-file "$work/port" --database "$work/test.db" \
   --users "$work/users" 2>"$work/server.log" &
 pid=$!
 trap 'kill $pid 2>/dev/null; wait $pid 2>/dev/null || true' EXIT
-for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
+# A second server with a certificate for localhost; "other" is a
+# certificate of another name, a CA the first does not come from.
+for stem in cert:localhost other:other.example; do
+  [ -f "$work/${stem%:*}.pem" ] || openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes \
+    -days 3650 -subj "/CN=${stem#*:}" -addext "subjectAltName=DNS:${stem#*:}" -keyout "$work/${stem%:*}.key" \
+    -out "$work/${stem%:*}.pem" >/dev/null 2>&1
+  cp "$work/${stem%:*}.pem" "$WINEPREFIX/drive_c/velora-${stem%:*}.pem"
+done
+rm -f "$work/port-tls"
+"$server" --address 127.0.0.1 --port 0 --port-file "$work/port-tls" --database "$work/tls.db" \
+  --users "$work/users" --tls-cert "$work/cert.pem" --tls-key "$work/cert.key" 2>"$work/server-tls.log" &
+tlspid=$!
+trap 'kill $pid $tlspid 2>/dev/null; wait $pid $tlspid 2>/dev/null || true' EXIT
+for _ in $(seq 100); do [ -s "$work/port" ] && [ -s "$work/port-tls" ] && break; sleep 0.1; done
 # A port on which nothing listens: bound and closed again.
 refused=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 printf '[Debug]\r\nLogFile=C:\\velora-trace.log\r\nLogMode=A2N2\r\n' >"$WINEPREFIX/drive_c/windows/velodbc.ini"
@@ -49,7 +62,7 @@ rc=0
 for driver in "${drivers[@]}"; do
   rm -f "$WINEPREFIX/drive_c/velora-trace.log"
   xvfb-run -a -s "-screen 0 800x600x24 -nolisten tcp" \
-    sh -c "timeout 120 $wine '$exe' $(cat "$work/port") $refused ${driver:+'$driver'}; rc=\$?; wineserver -k; exit \$rc" ||
+    sh -c "timeout 120 $wine '$exe' $(cat "$work/port") $refused $(cat "$work/port-tls") ${driver:+'$driver'}; rc=\$?; wineserver -k; exit \$rc" ||
     rc=$?
 done
 if [ -n "$msi" ]; then

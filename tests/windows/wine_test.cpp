@@ -5,7 +5,7 @@
 // is needed: run_wine_test.sh runs it under Xvfb). Given the name of an
 // installed driver, it loads the DLL that ODBCINST.INI names for it instead
 // and makes the data source through the installer library.
-//   wine_test.exe PORT REFUSED-PORT [DRIVER]
+//   wine_test.exe PORT REFUSED-PORT TLS-PORT [DRIVER]
 #include <windows.h>
 // windows.h first
 #include <odbcinst.h>
@@ -103,7 +103,7 @@ std::string List(std::string pairs) {
   return pairs + '\0';
 }
 
-void Session(SQLHDBC dbc, const std::string& port, const std::string& refusedPort) {
+void Session(SQLHDBC dbc, const std::string& port, const std::string& refusedPort, const std::string& tlsPort) {
   SQLRETURN rc = DRV(SQLConnect)(dbc, (SQLCHAR*)"WineDsn", SQL_NTS, (SQLCHAR*)"wine", SQL_NTS, (SQLCHAR*)"secret", 6);
   Check(rc == SQL_SUCCESS, "SQLConnect to the data source ConfigDSN wrote", Error(dbc, nullptr));
   SQLHSTMT st;
@@ -170,6 +170,22 @@ void Session(SQLHDBC dbc, const std::string& port, const std::string& refusedPor
                                         "\nerrno 10061: [10061] Connection refused") == 0,
         "refused connection: message box", g_shown);
 
+  // TLS through Schannel to a server with a certificate for localhost: verify-full with that certificate as the CA,
+  // and refusal with another (a message box, if any, is clicked away).
+  auto tls = [&](const char* ca) {
+    return Playing(0xFFFF, {{IDOK, nullptr}}, [&] {
+      return driverConnect(nullptr, "DRIVER=V;Server=localhost;Service=" + tlsPort +
+                                        ";UID=wine;PWD=secret;TLS=verify-full;TLSCAFile=C:\\" + ca);
+    });
+  };
+  rc = tls("velora-cert.pem");
+  Check(SQL_SUCCEEDED(rc), "TLS verify-full", Error(dbc, nullptr));
+  DRV(SQLDisconnect)(dbc);
+  rc = tls("velora-other.pem");
+  const std::string refused = Error(dbc, nullptr);
+  Check(rc == SQL_ERROR && refused.find("08001 [QTX][Velora ODBC Client]TLS handshake failed: certificate verify") == 0,
+        "TLS verify-full refuses a certificate of another CA", refused);
+
   // The setup dialog over a window: shows the data source's keys, writes the typed values with OK, none with Cancel.
   BOOL ok = Playing(403, {{400, "WineDsn2"}, {402, "typed"}, {406, nullptr}, {IDOK, nullptr}},
                     [&] { return DRV(ConfigDSN)(owner, ODBC_CONFIG_DSN, "Velora", List("DSN=WineDsn;").c_str()); });
@@ -185,10 +201,10 @@ void Session(SQLHDBC dbc, const std::string& port, const std::string& refusedPor
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 && argc != 4) return 2;
+  if (argc != 4 && argc != 5) return 2;
   DWORD size = sizeof g_file;
-  if (argc == 4) {
-    RegGetValueA(HKEY_LOCAL_MACHINE, (std::string("SOFTWARE\\ODBC\\ODBCINST.INI\\") + argv[3]).c_str(), "Driver",
+  if (argc == 5) {
+    RegGetValueA(HKEY_LOCAL_MACHINE, (std::string("SOFTWARE\\ODBC\\ODBCINST.INI\\") + argv[4]).c_str(), "Driver",
                  RRF_RT_REG_SZ, nullptr, g_file, &size);
   }
   if ((g_dll = LoadLibraryA(g_file)) == nullptr) return 2;
@@ -197,17 +213,17 @@ int main(int argc, char** argv) {
   const std::string port = argv[1], dsn = List("DSN=WineDsn;Server=127.0.0.1;Service=" + port + ";User=wine;");
   // The ODBC 3 library's ConfigDSNW through the installer library's W function.
   auto widen = [](const std::string& text) { return std::wstring(text.begin(), text.end()); };
-  BOOL added = argc < 4 ? DRV(ConfigDSN)(nullptr, ODBC_ADD_DSN, "Velora", dsn.c_str())
+  BOOL added = argc < 5 ? DRV(ConfigDSN)(nullptr, ODBC_ADD_DSN, "Velora", dsn.c_str())
                : GetProcAddress(g_dll, "ConfigDSNW")
-                   ? SQLConfigDataSourceW(nullptr, ODBC_ADD_DSN, widen(argv[3]).c_str(), widen(dsn).c_str())
-                   : SQLConfigDataSource(nullptr, ODBC_ADD_DSN, argv[3], dsn.c_str());
+                   ? SQLConfigDataSourceW(nullptr, ODBC_ADD_DSN, widen(argv[4]).c_str(), widen(dsn).c_str())
+                   : SQLConfigDataSource(nullptr, ODBC_ADD_DSN, argv[4], dsn.c_str());
   Check(added && Registry("WineDsn", "Server") == "127.0.0.1" && Registry("WineDsn", "Service") == port,
         "ConfigDSN writes the data source into the registry",
         std::string(g_file) + " " + Registry("WineDsn", "Server"));
   SQLHENV env;
   SQLHDBC dbc;
   Check(DRV(SQLAllocEnv)(&env) == SQL_SUCCESS && DRV(SQLAllocConnect)(env, &dbc) == SQL_SUCCESS, "handles");
-  Session(dbc, port, argv[2]);
+  Session(dbc, port, argv[2], argv[3]);
   DRV(SQLFreeConnect)(dbc);
   DRV(SQLFreeEnv)(env);
   FreeLibrary(g_dll);
