@@ -76,28 +76,31 @@ void KeepExtra(TlsSession* s, const SecBuffer* buffers, int count) {
 }
 
 // The certificates of a PEM file in a new memory store; null when the file
-// cannot be read or holds none.
-HCERTSTORE ReadCaFile(const char* path) {
+// cannot be read or holds none, or (noMemory set) memory ran out.
+HCERTSTORE ReadCaFile(const char* path, bool* noMemory) {
   FILE* file = std::fopen(path, "rb");
   if (!file) return nullptr;
   constexpr size_t kMost = 256 * 1024;
   char* text = static_cast<char*>(VelAlloc(kMost + 1));
   BYTE* der = static_cast<BYTE*>(VelAlloc(kMost));
+  *noMemory = !text || !der;
   HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr);
   size_t length = text ? std::fread(text, 1, kMost, file) : 0;
   std::fclose(file);
   int added = 0;
   if (text && der && store) {
     text[length] = '\0';
-    static const char kBegin[] = "-----BEGIN CERTIFICATE-----", kEnd[] = "-----END CERTIFICATE-----";
+    static const char kBegin[] = "-----BEGIN CERTIFICATE-----",
+                      kEnd[] = "-----END CERTIFICATE-----";
     for (char* p = std::strstr(text, kBegin); p != nullptr; p = std::strstr(p, kBegin)) {
       char* end = std::strstr(p, kEnd);
       if (end == nullptr) break;
       end += sizeof kEnd - 1;
       DWORD size = kMost;
-      if (CryptStringToBinaryA(p, static_cast<DWORD>(end - p), CRYPT_STRING_BASE64HEADER, der, &size, nullptr,
-                               nullptr) &&
-          CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der, size, CERT_STORE_ADD_ALWAYS, nullptr)) {
+      if (CryptStringToBinaryA(p, static_cast<DWORD>(end - p), CRYPT_STRING_BASE64HEADER, der,
+                               &size, nullptr, nullptr) &&
+          CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der, size,
+                                           CERT_STORE_ADD_ALWAYS, nullptr)) {
         ++added;
       }
       p = end;
@@ -112,11 +115,14 @@ HCERTSTORE ReadCaFile(const char* path) {
 // The server's certificate checked as mode asks: its chain ends at a
 // certificate of the CA file (or one the system trusts), and with
 // verify-full it names host. An empty reason means it passed.
-void CheckCertificate(TlsSession* s, TlsMode mode, HCERTSTORE roots, const char* host, char* reason, int size) {
+void CheckCertificate(TlsSession* s, TlsMode mode, HCERTSTORE roots, const char* host, char* reason,
+                      int size) {
   reason[0] = '\0';
   PCCERT_CONTEXT server = nullptr;
-  if (QueryContextAttributesA(&s->context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &server) != SEC_E_OK || !server) {
-    std::snprintf(reason, static_cast<size_t>(size), "%s", "certificate verify failed: the server sent none");
+  if (QueryContextAttributesA(&s->context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &server) != SEC_E_OK ||
+      !server) {
+    std::snprintf(reason, static_cast<size_t>(size), "%s",
+                  "certificate verify failed: the server sent none");
     return;
   }
   HCERTSTORE both = CertOpenStore(CERT_STORE_PROV_COLLECTION, 0, 0, 0, nullptr);
@@ -136,15 +142,22 @@ void CheckCertificate(TlsSession* s, TlsMode mode, HCERTSTORE roots, const char*
     PCCERT_CONTEXT top = simple->rgpElement[simple->cElement - 1]->pCertContext;
     // With a CA file, its certificates are the trusted roots, and only they.
     if (roots) {
-      PCCERT_CONTEXT found = CertFindCertificateInStore(roots, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, top, nullptr);
-      if (found) CertFreeCertificateContext(found), errors &= ~static_cast<DWORD>(CERT_TRUST_IS_UNTRUSTED_ROOT);
+      PCCERT_CONTEXT found =
+          CertFindCertificateInStore(roots, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, top, nullptr);
+      if (found)
+        CertFreeCertificateContext(found),
+            errors &= ~static_cast<DWORD>(CERT_TRUST_IS_UNTRUSTED_ROOT);
       if (!found) errors |= CERT_TRUST_IS_UNTRUSTED_ROOT;
     }
-    errors &= ~static_cast<DWORD>(CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION);
-    if (errors & CERT_TRUST_IS_NOT_TIME_VALID) verdict = "certificate has expired or is not yet valid";
+    errors &= ~static_cast<DWORD>(CERT_TRUST_REVOCATION_STATUS_UNKNOWN |
+                                  CERT_TRUST_IS_OFFLINE_REVOCATION);
+    if (errors & CERT_TRUST_IS_NOT_TIME_VALID)
+      verdict = "certificate has expired or is not yet valid";
     else if (errors & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN))
-      verdict = simple->cElement == 1 ? "self-signed certificate" : "unable to get local issuer certificate";
-    else if (errors != 0) verdict = "the certificate chain is not valid";
+      verdict = simple->cElement == 1 ? "self-signed certificate"
+                                      : "unable to get local issuer certificate";
+    else if (errors != 0)
+      verdict = "the certificate chain is not valid";
   }
   if (!verdict && mode == TlsMode::kVerifyFull) {
     WCHAR name[256];
@@ -168,7 +181,8 @@ void CheckCertificate(TlsSession* s, TlsMode mode, HCERTSTORE roots, const char*
       verdict = "the certificate is not valid for a server";
     }
   }
-  if (verdict) std::snprintf(reason, static_cast<size_t>(size), "certificate verify failed: %s", verdict);
+  if (verdict)
+    std::snprintf(reason, static_cast<size_t>(size), "certificate verify failed: %s", verdict);
   if (chain) CertFreeCertificateChain(chain);
   if (both) CertCloseStore(both, 0);
   CertFreeCertificateContext(server);
@@ -177,8 +191,9 @@ void CheckCertificate(TlsSession* s, TlsMode mode, HCERTSTORE roots, const char*
 // The handshake's messages until Schannel is done: true when it is; else
 // the reason.
 bool Handshake(TlsSession* s, const char* host, char* reason, int size) {
-  constexpr DWORD kFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC_REQ_CONFIDENTIALITY |
-                           ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM | ISC_REQ_MANUAL_CRED_VALIDATION;
+  constexpr DWORD kFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT |
+                           ISC_REQ_CONFIDENTIALITY | ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM |
+                           ISC_REQ_MANUAL_CRED_VALIDATION;
   bool first = true, read = false, answered = false;
   for (;;) {
     if (read) {
@@ -204,7 +219,8 @@ bool Handshake(TlsSession* s, const char* host, char* reason, int size) {
     if (first) s->haveContext = st == SEC_E_OK || st == SEC_I_CONTINUE_NEEDED;
     first = false;
     if (out.pvBuffer) {
-      const bool sent = out.cbBuffer == 0 || SendAll(s->socket, static_cast<char*>(out.pvBuffer), out.cbBuffer);
+      const bool sent =
+          out.cbBuffer == 0 || SendAll(s->socket, static_cast<char*>(out.pvBuffer), out.cbBuffer);
       FreeContextBuffer(out.pvBuffer);
       if (!sent) {
         std::snprintf(reason, static_cast<size_t>(size), "%s", "the server ended the handshake");
@@ -216,7 +232,8 @@ bool Handshake(TlsSession* s, const char* host, char* reason, int size) {
       continue;
     }
     if (st != SEC_E_OK && st != SEC_I_CONTINUE_NEEDED) {
-      std::snprintf(reason, static_cast<size_t>(size), "the handshake failed (Schannel error 0x%08lx)",
+      std::snprintf(reason, static_cast<size_t>(size),
+                    "the handshake failed (Schannel error 0x%08lx)",
                     static_cast<unsigned long>(st));
       return false;
     }
@@ -232,14 +249,19 @@ bool Handshake(TlsSession* s, const char* host, char* reason, int size) {
 
 }  // namespace
 
-TlsStart StartTls(int socket, TlsMode mode, const char* caFile, const char* host, TlsSession** session, char* reason,
-                  int size) {
+TlsStart StartTls(int socket, TlsMode mode, const char* caFile, const char* host,
+                  TlsSession** session, char* reason, int size) {
   *session = nullptr;
   TlsSession* s = new (std::nothrow) TlsSession();
   if (!s) return TlsStart::kNoMemory;
   s->socket = socket;
   const bool haveCa = caFile && caFile[0] != '\0';
-  HCERTSTORE roots = haveCa ? ReadCaFile(caFile) : nullptr;
+  bool noMemory = false;
+  HCERTSTORE roots = haveCa ? ReadCaFile(caFile, &noMemory) : nullptr;
+  if (noMemory) {
+    delete s;
+    return TlsStart::kNoMemory;
+  }
   SCHANNEL_CRED settings{};
   settings.dwVersion = SCHANNEL_CRED_VERSION;
   settings.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
@@ -247,8 +269,9 @@ TlsStart StartTls(int socket, TlsMode mode, const char* caFile, const char* host
   reason[0] = '\0';
   if (haveCa && !roots) {
     std::snprintf(reason, static_cast<size_t>(size), "cannot read the CA file %s", caFile);
-  } else if (AcquireCredentialsHandleA(nullptr, const_cast<char*>(UNISP_NAME_A), SECPKG_CRED_OUTBOUND, nullptr,
-                                       &settings, nullptr, nullptr, &s->credentials, nullptr) != SEC_E_OK) {
+  } else if (AcquireCredentialsHandleA(nullptr, const_cast<char*>(UNISP_NAME_A),
+                                       SECPKG_CRED_OUTBOUND, nullptr, &settings, nullptr, nullptr,
+                                       &s->credentials, nullptr) != SEC_E_OK) {
     std::snprintf(reason, static_cast<size_t>(size), "%s", "internal error of the TLS library");
   } else if (s->haveCredentials = true, Handshake(s, host, reason, size)) {
     if (QueryContextAttributesA(&s->context, SECPKG_ATTR_STREAM_SIZES, &s->sizes) != SEC_E_OK ||
@@ -264,7 +287,8 @@ TlsStart StartTls(int socket, TlsMode mode, const char* caFile, const char* host
     delete s;
     return TlsStart::kFailed;
   }
-  Trace('N', 2, "TLS: Schannel, record size %lu", static_cast<unsigned long>(s->sizes.cbMaximumMessage));
+  Trace('N', 2, "TLS: Schannel, record size %lu",
+        static_cast<unsigned long>(s->sizes.cbMaximumMessage));
   *session = s;
   return TlsStart::kDone;
 }
@@ -278,8 +302,11 @@ long TlsSend(TlsSession* s, const void* buffer, uint32_t length) {
                         {s->sizes.cbTrailer, SECBUFFER_STREAM_TRAILER, body + chunk},
                         {0, SECBUFFER_EMPTY, nullptr}};
   SecBufferDesc desc{SECBUFFER_VERSION, 4, parts};
-  if (EncryptMessage(&s->context, 0, &desc, 0) != SEC_E_OK) return SetLastSocketError(kWsaeConnAborted), -1;
-  return SendAll(s->socket, s->out, parts[0].cbBuffer + parts[1].cbBuffer + parts[2].cbBuffer) ? chunk : -1;
+  if (EncryptMessage(&s->context, 0, &desc, 0) != SEC_E_OK)
+    return SetLastSocketError(kWsaeConnAborted), -1;
+  return SendAll(s->socket, s->out, parts[0].cbBuffer + parts[1].cbBuffer + parts[2].cbBuffer)
+             ? chunk
+             : -1;
 }
 
 long TlsReceive(TlsSession* s, void* buffer, uint32_t length) {
@@ -324,8 +351,9 @@ void EndTls(TlsSession* s, bool graceful) {
     SecBufferDesc outDesc{SECBUFFER_VERSION, 1, &out};
     DWORD got = 0;
     if (ApplyControlToken(&s->context, &tokenDesc) == SEC_E_OK &&
-        InitializeSecurityContextA(&s->credentials, &s->context, nullptr, ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM, 0,
-                                   0, nullptr, 0, nullptr, &outDesc, &got, nullptr) == SEC_E_OK &&
+        InitializeSecurityContextA(&s->credentials, &s->context, nullptr,
+                                   ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM, 0, 0, nullptr, 0,
+                                   nullptr, &outDesc, &got, nullptr) == SEC_E_OK &&
         out.pvBuffer) {
       SendAll(s->socket, static_cast<char*>(out.pvBuffer), out.cbBuffer);
     }
