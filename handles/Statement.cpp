@@ -15,6 +15,7 @@
 #include "handles/Connection.h"
 #include "protocol/DataSets.h"
 #include "protocol/Request.h"
+#include "protocol/Requests.h"
 #include "protocol/ResultSetDescription.h"
 
 // The parts go in reverse order of declaration: the active request, the
@@ -22,21 +23,61 @@
 // column bindings.
 Statement::~Statement() = default;
 
+namespace {
+
+// Marks the statement's call as waiting for its reply for the lifetime:
+// SQLCancel from another thread may cancel it then.
+class Waiting {
+ public:
+  Waiting(Connection* c, const Statement* s) : connection_(c) {
+    connection_->SetWaiting(s, c->clib.Requests() + 1);
+  }
+  ~Waiting() { connection_->SetWaiting(nullptr, 0); }
+  Waiting(const Waiting&) = delete;
+  Waiting& operator=(const Waiting&) = delete;
+
+ private:
+  Connection* connection_;
+};
+
+}  // namespace
+
 int Statement::Exchange(Request* request, int* status) {
   ReplyWait wait(this);
+  // A server that offers cancelling ends a statement at its query timeout
+  // itself; it learns the timeout before the first request that differs.
+  const uint32_t timeout = static_cast<uint32_t>(options.QueryTimeout());
+  if (connection_->OffersCancel() && statementId_ != 0 && timeout != sentTimeout_) {
+    SetQueryTimeoutRequest set;
+    if (set.Failed()) {
+      *status = kStatusMemoryFailure;
+      return SQL_ERROR;
+    }
+    set.SetStatementId(statementId_);
+    set.Get<QueryTimeoutElement>()->value = timeout;
+    const int rc = set.Exchange(status, &connection_->clib);
+    if (rc != SQL_SUCCESS || *status != kStatusReplied) return rc;
+    sentTimeout_ = timeout;
+  }
+  Waiting waiting(connection_, this);
   return request->Exchange(status, &connection_->clib);
 }
 
 Statement::ReplyWait::ReplyWait(Statement* s)
-    : clib_(s->options.QueryTimeout() > 0 && s->connection_ ? &s->connection_->clib : nullptr) {
+    : clib_(s->connection_ ? &s->connection_->clib : nullptr),
+      timeoutAfter_(s->connection_ ? s->connection_->ConnectionTimeout() : 0) {
   // The server answers a statement that ran out of time itself; the
   // driver waits kQueryTimeoutGrace seconds longer before it takes a
-  // silent server for lost (and the connection with it: "08S01").
-  if (clib_) clib_->SetTimeout(s->options.QueryTimeout() + kQueryTimeoutGrace);
+  // silent server for lost (and the connection with it: "08S01"). Without
+  // a query timeout a statement's request may take as long as it runs:
+  // the connection timeout bounds only the other waits.
+  const int32_t timeout = s->options.QueryTimeout();
+  if (timeout <= 0 && timeoutAfter_ <= 0) clib_ = nullptr;  // no bound before or after
+  if (clib_) clib_->SetTimeout(timeout > 0 ? timeout + kQueryTimeoutGrace : 0);
 }
 
 Statement::ReplyWait::~ReplyWait() {
-  if (clib_) clib_->SetTimeout(0);
+  if (clib_) clib_->SetTimeout(timeoutAfter_);
 }
 
 void Statement::Allocated(uint32_t id) {

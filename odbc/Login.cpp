@@ -49,23 +49,28 @@ int SetLoginDataSource(Connection* c, const String& database) {
 // Closes the connection's socket without a word to the server and marks it
 // not logged in.
 void DropSession(Connection* c) {
+  c->SetCancelKey(0, TlsMode::kOff);
   c->clib.ReleaseConnection();
   c->flags &= static_cast<uint8_t>(~kConnectionLoggedIn);
 }
 
 // Bounds the login's socket traffic by the login timeout and lifts the
-// bound again when the login ends, whatever its outcome: a server that
+// bound again (back to the connection timeout, if set) when the login
+// ends, whatever its outcome: a server that
 // accepts the connection but never answers cannot hang the application,
 // while later requests may take as long as their statements run.
 class LoginTimeout {
  public:
-  LoginTimeout(ClibConnection* clib, int32_t seconds) : clib_(clib) { clib_->SetTimeout(seconds); }
-  ~LoginTimeout() { clib_->SetTimeout(0); }
+  LoginTimeout(Connection* c, int32_t seconds) : clib_(&c->clib), after_(c->ConnectionTimeout()) {
+    clib_->SetTimeout(seconds);
+  }
+  ~LoginTimeout() { clib_->SetTimeout(after_); }
   LoginTimeout(const LoginTimeout&) = delete;
   LoginTimeout& operator=(const LoginTimeout&) = delete;
 
  private:
   ClibConnection* clib_;
+  int32_t after_;  // the connection timeout (ODBC 3), else none
 };
 
 // Opens the socket and, as mode asks, encrypts it. In prefer mode a
@@ -97,7 +102,7 @@ int OpenChannel(Connection* c, TlsMode mode, char* fellBack, int size) {
 }  // namespace
 
 int LoginConnection(Connection* c, const String& password) {
-  LoginTimeout timeout(&c->clib, c->options.LoginTimeout());
+  LoginTimeout timeout(c, c->options.LoginTimeout());
   // Server and service belong to this connection: its connection string
   // set them, else its own data source supplies them here.
   if (c->server[0] == '\0') ReadDataSourceKey(c, "Server", "unknown", c->server, sizeof c->server);
@@ -154,6 +159,15 @@ int LoginConnection(Connection* c, const String& password) {
     c->flags &= static_cast<uint8_t>(~(kConnectionBlockFetch | kConnectionKeys));
     if (request.Get<FetchTypeElement>()->value == kFetchBlock) c->flags |= kConnectionBlockFetch;
     if (request.Get<CatalogTypeElement>()->value == kCatalogKeys) c->flags |= kConnectionKeys;
+    // The cancel connection is encrypted as the session's is; a session
+    // that preferred TLS and got it requires it for the cancel too.
+    const TlsMode cancelTls = !c->clib.Encrypted()       ? TlsMode::kOff
+                              : mode == TlsMode::kPrefer ? TlsMode::kRequire
+                                                         : mode;
+    c->SetCancelKey(request.Get<CancelTypeElement>()->value == kCancelRequest
+                        ? request.Get<CancelKeyElement>()->value
+                        : 0,
+                    cancelTls);
   }
   // Fetching the server's record can itself fail (no memory for the
   // request); a login that ends in an error must not stay logged in.

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "server/Diagnostics.h"
+#include "server/Metrics.h"
 #include "server/storage/PostgresText.h"
 
 namespace velsrv {
@@ -136,21 +137,25 @@ PgSession::~PgSession() {
 }
 
 Status PgSession::Exec(const char* sql) {
+  const Stopwatch stopwatch;
   PGresult* r = PQexec(conn_, sql);
+  ObservePostgresRoundTrip(stopwatch.Seconds());
   Status st = Succeeded(r) ? Status::Ok() : PgStatus(conn_, r);
   PQclear(r);
   return st;
 }
 
 PgResult PgSession::Collect() {
-  // While PostgreSQL works (or waits for a lock), a client that has gone
-  // has its statement cancelled.
+  // While PostgreSQL works (or waits for a lock), a client that has gone,
+  // or a request past its query timeout or cancelled, has its statement
+  // cancelled (within the poll's fifth of a second).
   bool cancelled = false;
   while (PQisBusy(conn_)) {
     pollfd p = {PQsocket(conn_), POLLIN, 0};
     poll(&p, 1, 200);
     if (!PQconsumeInput(conn_)) break;
-    if (!cancelled && abandoned_ && abandoned_()) {
+    if (!cancelled &&
+        ((abandoned_ && abandoned_()) || (limit_ && limit_->Stopped() != RunLimit::kGoOn))) {
       cancelled = true;
       if (PGcancel* cancel = PQgetCancel(conn_)) {
         char error[256];
@@ -180,10 +185,13 @@ Status PgSession::Run(const std::function<int(PGconn*)>& send, PgResult* out) {
     return st;
   }
   const bool guarded = PQtransactionStatus(conn_) == PQTRANS_INTRANS;
+  // One round trip: the statement alone, or the pipeline around it.
+  const Stopwatch stopwatch;
   PgResult r;
   if (!guarded) {
     if (!send(conn_)) return PgStatus(conn_, nullptr);
     r = Collect();
+    ObservePostgresRoundTrip(stopwatch.Seconds());
   } else {
     auto plain = [this](const char* sql) {
       return PQsendQueryParams(conn_, sql, 0, nullptr, nullptr, nullptr, nullptr, 0);
@@ -201,6 +209,7 @@ Status PgSession::Run(const std::function<int(PGconn*)>& send, PgResult* out) {
     PgResult release = Collect();
     PQclear(PQgetResult(conn_));
     PQexitPipelineMode(conn_);
+    ObservePostgresRoundTrip(stopwatch.Seconds());
     if (!Succeeded(savepoint.get())) return PgStatus(conn_, savepoint.get());
   }
   if (Succeeded(r.get())) {
