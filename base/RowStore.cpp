@@ -33,8 +33,7 @@ bool RowStore::GrowTable(void** table, uint32_t* capacity, uint32_t count, uint3
   return true;
 }
 
-RowStore::Outcome RowStore::AppendToMemory(const uint8_t* bytes, uint32_t length,
-                                           uint64_t* place) {
+RowStore::Outcome RowStore::AppendToMemory(const uint8_t* bytes, uint32_t length, uint64_t* place) {
   const uint64_t need = 4ull + length;
   Chunk* last = chunkCount_ > 0 ? &chunks_[chunkCount_ - 1] : nullptr;
   if (last == nullptr || last->capacity - last->used < need) {
@@ -44,8 +43,7 @@ RowStore::Outcome RowStore::AppendToMemory(const uint8_t* bytes, uint32_t length
     uint64_t size = room < kChunkSize ? room : kChunkSize;
     if (size < need) size = need;
     if (memory_ + size > bound_ || size > UINT32_MAX) return kFileFailed;  // spill instead
-    if (!GrowTable(reinterpret_cast<void**>(&chunks_), &chunkCapacity_, chunkCount_,
-                   sizeof(Chunk)))
+    if (!GrowTable(reinterpret_cast<void**>(&chunks_), &chunkCapacity_, chunkCount_, sizeof(Chunk)))
       return kNoMemory;
     uint8_t* block = static_cast<uint8_t*>(VelAlloc(static_cast<size_t>(size)));
     if (block == nullptr) return kNoMemory;
@@ -72,8 +70,7 @@ RowStore::Outcome RowStore::AppendToFile(const uint8_t* bytes, uint32_t length, 
 
 RowStore::Outcome RowStore::Append(const uint8_t* bytes, uint32_t length) {
   if (rows_ % kStride == 0 &&
-      !GrowTable(reinterpret_cast<void**>(&index_), &indexCapacity_, indexCount_,
-                 sizeof(uint64_t)))
+      !GrowTable(reinterpret_cast<void**>(&index_), &indexCapacity_, indexCount_, sizeof(uint64_t)))
     return kNoMemory;
   uint64_t place = 0;
   // Once a row has gone to the file every later one follows it, so that

@@ -66,14 +66,14 @@ class StaticCursor {
  public:
   // Where the cursor stands (reset by Drop).
   struct State {
-    bool ended = false;      // the server said no row follows the rows held
-    bool lost = false;       // the connection went while reading: rows dropped
-    bool afterEnd = false;   // the rowset lies after the last row
-    uint64_t start = 0;      // the rowset's first row (from 1); 0 before the start
-    uint64_t rowsetRows = 0; // rows in the rowset
-    uint64_t lastSize = 0;   // the rowset size of the last fetch (0: none yet)
-    uint64_t current = 0;    // the row SQLGetData reads (0: none)
-    uint32_t budget = 0;     // bytes the last block asked for (0: none yet)
+    bool ended = false;       // the server said no row follows the rows held
+    bool lost = false;        // the connection went while reading: rows dropped
+    bool afterEnd = false;    // the rowset lies after the last row
+    uint64_t start = 0;       // the rowset's first row (from 1); 0 before the start
+    uint64_t rowsetRows = 0;  // rows in the rowset
+    uint64_t lastSize = 0;    // the rowset size of the last fetch (0: none yet)
+    uint64_t current = 0;     // the row SQLGetData reads (0: none)
+    uint32_t budget = 0;      // bytes the last block asked for (0: none yet)
   };
   State state;
 };

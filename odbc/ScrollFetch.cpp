@@ -120,8 +120,7 @@ SQLRETURN ReadOne(Statement* s) {
   ElementCursor cursor{bytes, bytes + size};
   int put = 0;
   const bool encoded = row->PutElement(&cursor, &put);
-  const RowStore::Outcome o =
-      encoded ? s->scroll.rows.Append(bytes, size) : RowStore::kNoMemory;
+  const RowStore::Outcome o = encoded ? s->scroll.rows.Append(bytes, size) : RowStore::kNoMemory;
   VelFree(bytes);
   return o == RowStore::kStored ? SQL_SUCCESS : StoreFailed(s, o);
 }
@@ -197,7 +196,8 @@ SQLRETURN DeliverStored(Statement* s, uint64_t row, uint32_t slot, const RowShap
     value->SetMark(ColumnValue::kArrived);
     SQLRETURN rc = SQL_SUCCESS;
     if (transfer && value->binding != nullptr)
-      rc = TransferValue(s, value, e, RowTarget(*value->binding, slot, shape), e->Column(), nullptr);
+      rc =
+          TransferValue(s, value, e, RowTarget(*value->binding, slot, shape), e->Column(), nullptr);
     if (keep) {
       value->data = e;
     } else {
@@ -220,7 +220,7 @@ enum class Place : uint8_t { kRow, kBefore, kAfter };
 
 struct Destination {
   Place place = Place::kRow;
-  int64_t start = 0;     // the first row of the new rowset (kRow)
+  int64_t start = 0;      // the first row of the new rowset (kRow)
   bool overlaps = false;  // moved to row 1 from a rowset that overlapped the start
 };
 
@@ -426,8 +426,10 @@ SQLRETURN PutBookmark(Statement* stmt, uint64_t row, const TransferTarget& targe
       break;
     }
     case SQL_C_BINARY: {
-      const SQLLEN room = target.cbValueMax < 4 ? (target.cbValueMax < 0 ? 0 : target.cbValueMax) : 4;
-      if (target.rgbValue && room > 0) std::memcpy(target.rgbValue, &number, static_cast<size_t>(room));
+      const SQLLEN room =
+          target.cbValueMax < 4 ? (target.cbValueMax < 0 ? 0 : target.cbValueMax) : 4;
+      if (target.rgbValue && room > 0)
+        std::memcpy(target.rgbValue, &number, static_cast<size_t>(room));
       cut = room < 4;
       break;
     }

@@ -24,7 +24,8 @@ int ScratchFiles() {
   for (dirent* e = dir ? readdir(dir) : nullptr; e != nullptr; e = readdir(dir)) {
     char target[512] = {0};
     const std::string link = std::string("/proc/self/fd/") + e->d_name;
-    if (readlink(link.c_str(), target, sizeof target - 1) > 0 && std::string(target).find("velora-cursor-") != std::string::npos)
+    if (readlink(link.c_str(), target, sizeof target - 1) > 0 &&
+        std::string(target).find("velora-cursor-") != std::string::npos)
       ++count;
   }
   if (dir) closedir(dir);
@@ -131,13 +132,20 @@ TEST_F(ScrollWireTest, PartialRowsetsAtBothEnds) {
     SQLLEN offset;
     const char* answer;
   } steps[] = {
-      {SQL_FETCH_NEXT, 0, "0 3 000 1 300 3"},   {SQL_FETCH_NEXT, 0, "0 2 003 4 5"},
-      {SQL_FETCH_NEXT, 0, "100 0 "},            {SQL_FETCH_PRIOR, 0, "0 3 000 3 4 5"},
-      {SQL_FETCH_PRIOR, 0, "0 3 000 1 300 3"},  {SQL_FETCH_RELATIVE, 2, "0 3 000 3 4 5"},
-      {SQL_FETCH_RELATIVE, -3, "0 3 000 1 300 3"}, {SQL_FETCH_ABSOLUTE, -2, "0 2 003 4 5"},
-      {SQL_FETCH_ABSOLUTE, -7, "100 0 "},       {SQL_FETCH_ABSOLUTE, -5, "0 3 000 1 300 3"},
-      {SQL_FETCH_ABSOLUTE, -4, "0 3 000 300 3 4"}, {SQL_FETCH_LAST, 0, "0 3 000 3 4 5"},
-      {SQL_FETCH_PRIOR, 0, "0 3 000 1 300 3"},  {SQL_FETCH_PRIOR, 0, "100 0 "},
+      {SQL_FETCH_NEXT, 0, "0 3 000 1 300 3"},
+      {SQL_FETCH_NEXT, 0, "0 2 003 4 5"},
+      {SQL_FETCH_NEXT, 0, "100 0 "},
+      {SQL_FETCH_PRIOR, 0, "0 3 000 3 4 5"},
+      {SQL_FETCH_PRIOR, 0, "0 3 000 1 300 3"},
+      {SQL_FETCH_RELATIVE, 2, "0 3 000 3 4 5"},
+      {SQL_FETCH_RELATIVE, -3, "0 3 000 1 300 3"},
+      {SQL_FETCH_ABSOLUTE, -2, "0 2 003 4 5"},
+      {SQL_FETCH_ABSOLUTE, -7, "100 0 "},
+      {SQL_FETCH_ABSOLUTE, -5, "0 3 000 1 300 3"},
+      {SQL_FETCH_ABSOLUTE, -4, "0 3 000 300 3 4"},
+      {SQL_FETCH_LAST, 0, "0 3 000 3 4 5"},
+      {SQL_FETCH_PRIOR, 0, "0 3 000 1 300 3"},
+      {SQL_FETCH_PRIOR, 0, "100 0 "},
   };
   for (const auto& s : steps) EXPECT_EQ(s.answer, Scroll(s.orientation, s.offset)) << s.orientation << " " << s.offset;
   EXPECT_EQ(Repeat(6), Fetches());
@@ -162,7 +170,8 @@ TEST_F(ScrollWireTest, BookmarksAndPositions) {
     SQLSETPOSIROW row;
     SQLUSMALLINT operation;
     const char* state;
-  } refused[] = {{3, SQL_POSITION, "HY107"}, {0, SQL_POSITION, "HY109"}, {1, SQL_UPDATE, "HYC00"}, {1, SQL_DELETE, "HYC00"}};
+  } refused[] = {
+      {3, SQL_POSITION, "HY107"}, {0, SQL_POSITION, "HY109"}, {1, SQL_UPDATE, "HYC00"}, {1, SQL_DELETE, "HYC00"}};
   for (const auto& r : refused) {
     EXPECT_EQ(SQL_ERROR, SQLSetPos(stmt_, r.row, r.operation, SQL_LOCK_NO_CHANGE));
     EXPECT_EQ(r.state, State()) << r.row << " " << r.operation;
