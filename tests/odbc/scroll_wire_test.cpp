@@ -45,8 +45,9 @@ class ScrollWireTest : public OdbcTest {
     ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, a_, 0, nullptr));
     SQLUINTEGER unused = 0;
     EXPECT_EQ(SQL_ERROR, SQLBindCol(stmt_, 0, SQL_C_VARBOOKMARK, &unused, 4, nullptr));  // bookmarks off
-    if (bookmarks)
+    if (bookmarks) {
       ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_ON, 0)) << State();
+    }
     ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, (SQLCHAR*)"SELECT a, b, c FROM t", SQL_NTS));
   }
   void TearDown() override {
