@@ -21,6 +21,7 @@ struct Options {
   uint32_t maxFrame = 16u << 20;
   int maxStatements = 256;  // per client
   int lockTimeout = 30;     // seconds a writer waits for the writers before it
+  std::string metrics;      // ADDRESS:PORT of the metrics endpoint; empty: none
   int verbosity = 0;
   bool traceFrames = false;
   bool blockFetch = true;  // offer the fetch-block request at login

@@ -17,6 +17,7 @@
 #include "protocol/OptionDefaults.h"
 #include "server/Diagnostics.h"
 #include "server/LoginGuard.h"
+#include "server/Metrics.h"
 #include "server/Options.h"
 #include "server/SqlTypes.h"
 #include "server/Value.h"
@@ -219,6 +220,7 @@ class Session {
   std::string peer_;
   std::unique_ptr<StorageSession> storage_;
   LoginGuard* guard_ = nullptr;
+  SessionGauge gauge_;  // counts the session while logged in
   std::function<bool()> abandoned_;
   bool encrypted_ = false;
   bool loggedIn_ = false;
