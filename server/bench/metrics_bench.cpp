@@ -1,9 +1,10 @@
 // Benchmark (prints figures, asserts nothing): sixteen clients run short
 // statements (three point queries, then an insert) against one server with
 // its metrics endpoint on, in rounds without and with a scraper that reads
-// /metrics in a tight loop; prints statements per second and the latency
-// spread of each round, so that the scraper's cost shows.
-//   velora-metrics-bench [--seconds S] [--rounds N] [--server PATH]
+// /metrics every so many milliseconds (0: in a tight loop, which takes a
+// core of its own); prints statements per second and the latency spread
+// of each round, so that the scraper's cost shows.
+//   velora-metrics-bench [--seconds S] [--rounds N] [--every MS] [--server PATH]
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -95,7 +96,7 @@ struct Round {
   std::vector<double> micros;
 };
 
-Round Run(int port, double seconds, bool scrape, const std::string& metrics) {
+Round Run(int port, double seconds, bool scrape, int everyMs, const std::string& metrics) {
   std::atomic<bool> stop{false};
   std::vector<Round> per(kClients);
   std::vector<std::thread> clients;
@@ -103,7 +104,8 @@ Round Run(int port, double seconds, bool scrape, const std::string& metrics) {
   std::thread scraper([&] {
     std::string text, error;
     while (scrape && !stop)
-      if (velsrv::ScrapeMetrics(metrics, 5, &text, &error)) ++total.scrapes;
+      if (velsrv::ScrapeMetrics(metrics, 5, &text, &error) && ++total.scrapes && everyMs)
+        std::this_thread::sleep_for(std::chrono::milliseconds(everyMs));
   });
   for (int k = 0; k < kClients; ++k)
     clients.emplace_back([&, k] {
@@ -123,7 +125,8 @@ Round Run(int port, double seconds, bool scrape, const std::string& metrics) {
   stop = true;
   for (auto& c : clients) c.join();
   scraper.join();
-  for (const Round& r : per) total.micros.insert(total.micros.end(), r.micros.begin(), r.micros.end());
+  for (const Round& r : per)
+    total.micros.insert(total.micros.end(), r.micros.begin(), r.micros.end());
   total.statements = static_cast<long>(total.micros.size());
   std::sort(total.micros.begin(), total.micros.end());
   return total;
@@ -133,11 +136,12 @@ Round Run(int port, double seconds, bool scrape, const std::string& metrics) {
 
 int main(int argc, char** argv) {
   double seconds = 5;
-  int rounds = 3;
+  int rounds = 3, everyMs = 100;
   std::string server = VEL_BENCH_SERVER_PATH;
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::atof(argv[i + 1]);
     if (std::strcmp(argv[i], "--rounds") == 0) rounds = std::atoi(argv[i + 1]);
+    if (std::strcmp(argv[i], "--every") == 0) everyMs = std::atoi(argv[i + 1]);
     if (std::strcmp(argv[i], "--server") == 0) server = argv[i + 1];
   }
   char dir[] = "/tmp/velmetricsbench.XXXXXX";
@@ -156,7 +160,8 @@ int main(int argc, char** argv) {
   std::string text;
   char buffer[512];
   ssize_t n;
-  while (text.find("/metrics") == std::string::npos && (n = read(log[0], buffer, sizeof buffer)) > 0)
+  while (text.find("/metrics") == std::string::npos &&
+         (n = read(log[0], buffer, sizeof buffer)) > 0)
     text.append(buffer, static_cast<size_t>(n));
   const size_t on = text.find("listening on 127.0.0.1:"), at = text.find("http://");
   if (on == std::string::npos || at == std::string::npos) Die("the server did not start");
@@ -166,12 +171,16 @@ int main(int argc, char** argv) {
   int fd = Login(port, &id);
   if (Exec(fd, id, "CREATE TABLE t (k INTEGER, v INTEGER)") != 0) Die("no table");
   close(fd);
-  std::printf("%d clients, %.0f s a round: statements/s, p50 and p99 latency (us)\n", kClients,
-              seconds);
+  std::printf(
+      "%d clients, %.0f s a round, a scrape every %d ms: statements/s, p50 and p99 "
+      "latency (us)\n",
+      kClients, seconds, everyMs);
   for (int r = 0; r < 2 * rounds; ++r) {
     const bool scrape = r % 2 == 1;
-    Round x = Run(port, seconds, scrape, metrics);
-    auto at = [&](double q) { return x.micros.empty() ? 0 : x.micros[size_t(q * (x.micros.size() - 1))]; };
+    Round x = Run(port, seconds, scrape, everyMs, metrics);
+    auto at = [&](double q) {
+      return x.micros.empty() ? 0 : x.micros[size_t(q * (x.micros.size() - 1))];
+    };
     std::printf("%-16s %9.0f/s  p50 %7.0f  p99 %7.0f  scrapes %ld (%.0f/s)\n",
                 scrape ? "with scraper" : "without", x.statements / seconds, at(0.5), at(0.99),
                 x.scrapes, x.scrapes / seconds);
