@@ -75,7 +75,6 @@ inline constexpr ClientDiagnostic
   kDiagProgramTypeOutOfRange            {"S1003", 1027, "program type out of range"},
   kDiagInvalidArgument                  {"S1009", 1072, "function called with invalid argument value"},
   kDiagSequenceError                    {"S1010", 1064, "function sequence error"},
-  kDiagRowValueOutOfRange               {"S1107", 1072, "row value out of range"},
   kDiagPutDataContext                   {"S1010", 1064, "SQLPutData called in wrong context"},
   kDiagInvalidLength                    {"S1090", 1072, "invalid string or buffer length"},
   kDiagDescriptorTypeOutOfRange         {"S1091", 1072, "descriptor type out of range"},
