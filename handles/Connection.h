@@ -32,6 +32,9 @@ enum : uint8_t {
   // The server offered the primary-key and foreign-key requests at login
   // (protocol/KEYS.md).
   kConnectionKeys = 0x04,
+  // The server offered the execute-batch request at login
+  // (protocol/BATCH.md).
+  kConnectionBatch = 0x08,
 };
 
 // What a cancel request needs (protocol/CANCEL.md), copied for the thread
@@ -122,10 +125,19 @@ class Connection : public HandleObject {
   // data source's keys (net/Tls.h has the modes).
   char tls[16] = "";
   char tlsCaFile[260] = "";
+  // The memory one static cursor may hold ("CursorMemory="); its rows
+  // past it go to a scratch file. kCursorMemoryUnset until read.
+  static constexpr uint64_t kDefaultCursorMemory = 256ull * 1024 * 1024;
+  static constexpr uint64_t kCursorMemoryUnset = UINT64_MAX;
+  uint64_t cursorMemory = kDefaultCursorMemory;
 
   bool LoggedIn() const { return (flags & kConnectionLoggedIn) != 0; }
   // The key requests go only to a server that offered them at login.
   bool OffersKeys() const { return (flags & kConnectionKeys) != 0; }
+  bool OffersBatch() const { return (flags & kConnectionBatch) != 0; }
+  // The most bytes of parameter sets one execute-batch request carries
+  // (a set larger than it goes alone).
+  uint32_t batchBudget = 256u << 10;
 
   // Cancelling, the one state another thread reads while a call runs
   // (under cancelLock_). The login stores the session's cancel key (0: the

@@ -16,6 +16,7 @@
 #include "handles/OptionValues.h"
 #include "handles/ParameterBinding.h"
 #include "handles/StatementParts.h"
+#include "handles/StaticCursor.h"
 
 class ColumnValue;
 class ClibConnection;
@@ -93,6 +94,7 @@ class Statement : public HandleObject {
   void Restart() {
     cursor.Restart();
     block.Drop();
+    scroll.Drop();
     parameters.SetArrayRowCount(-2);
   }
   // Unlinks every result column from its binding and deletes the bindings
@@ -142,6 +144,8 @@ class Statement : public HandleObject {
   // Converts binding b (its value given at execution when atExec) and
   // appends it to the parameter set; SQL_SUCCESS or SQL_ERROR, posted.
   int AddParameterValue(ParameterBinding* b, bool atExec);
+  // Converts binding b into b->converted; SQL_SUCCESS or SQL_ERROR, posted.
+  int ConvertParameterValue(ParameterBinding* b, bool atExec);
 
   // The parts, in the order they are made; each is changed only through
   // its own operations. The column bindings are the application row
@@ -151,6 +155,9 @@ class Statement : public HandleObject {
   Parameters parameters;
   Cursor cursor;
   FetchBlock block;
+  StaticCursor scroll;  // the rows of a static cursor
+  // SQL_ATTR_FETCH_BOOKMARK_PTR: the bookmark SQL_FETCH_BOOKMARK starts from.
+  void* fetchBookmark = nullptr;
   Execution execution;
   OptionValues options;  // taken from the connection at allocation
   // The statement's own descriptors, views of the parts above.

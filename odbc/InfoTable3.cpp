@@ -18,18 +18,33 @@ constexpr InfoRow Text(uint16_t type, const char* name, const char* value) {
   return {type, name, InfoKind::kText, InfoSource::kFixed, 0, value, nullptr};
 }
 
+// The library's file, and the ODBC version it implements: 3.51 on Windows,
+// whose headers (mingw-w64's) stop there.
+#if defined(_WIN64)
+constexpr char kDriverFile3[] = "VELDRVW64.DLL", kOdbcVersion3[] = "03.51";
+#elif defined(_WIN32)
+constexpr char kDriverFile3[] = "VELDRVW32.DLL", kOdbcVersion3[] = "03.51";
+#else
+constexpr char kDriverFile3[] = "libvelodbcw.so", kOdbcVersion3[] = "03.80";
+#endif
+
 // clang-format off
 constexpr InfoRow kInfoRows3[] = {
-    Text(SQL_DRIVER_NAME, "DRIVER_NAME", "libvelodbcw.so"),
-    Text(SQL_DRIVER_ODBC_VER, "DRIVER_ODBC_VER", "03.80"),
+    Text(SQL_DRIVER_NAME, "DRIVER_NAME", kDriverFile3),
+    Text(SQL_DRIVER_ODBC_VER, "DRIVER_ODBC_VER", kOdbcVersion3),
     Long(SQL_ODBC_INTERFACE_CONFORMANCE, "ODBC_INTERFACE_CONFORMANCE", SQL_OIC_CORE),
     Long(SQL_SQL_CONFORMANCE, "SQL_CONFORMANCE", SQL_SC_SQL92_ENTRY),
-    // Cursors are forward-only and read-only; SQL_ATTR_MAX_ROWS holds.
+    // Cursors are read-only, forward-only or static (every direction,
+    // bookmarks, SQLSetPos positions); SQL_ATTR_MAX_ROWS holds. unixODBC
+    // puts its cursor library in only without SQL_CA1_ABSOLUTE here.
     Long(SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES1, "FORWARD_ONLY_CURSOR_ATTRIBUTES1", SQL_CA1_NEXT),
     Long(SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES2, "FORWARD_ONLY_CURSOR_ATTRIBUTES2",
          SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_MAX_ROWS_SELECT),
-    Long(SQL_STATIC_CURSOR_ATTRIBUTES1, "STATIC_CURSOR_ATTRIBUTES1", 0),
-    Long(SQL_STATIC_CURSOR_ATTRIBUTES2, "STATIC_CURSOR_ATTRIBUTES2", 0),
+    Long(SQL_STATIC_CURSOR_ATTRIBUTES1, "STATIC_CURSOR_ATTRIBUTES1",
+         SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | SQL_CA1_BOOKMARK |
+             SQL_CA1_LOCK_NO_CHANGE | SQL_CA1_POS_POSITION),
+    Long(SQL_STATIC_CURSOR_ATTRIBUTES2, "STATIC_CURSOR_ATTRIBUTES2",
+         SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_MAX_ROWS_SELECT | SQL_CA2_CRC_EXACT),
     Long(SQL_KEYSET_CURSOR_ATTRIBUTES1, "KEYSET_CURSOR_ATTRIBUTES1", 0),
     Long(SQL_KEYSET_CURSOR_ATTRIBUTES2, "KEYSET_CURSOR_ATTRIBUTES2", 0),
     Long(SQL_DYNAMIC_CURSOR_ATTRIBUTES1, "DYNAMIC_CURSOR_ATTRIBUTES1", 0),
