@@ -37,6 +37,7 @@ inline constexpr ClientDiagnostic
   kDiagConversionNotSupported           {"07006", 1027, "requested conversion not supported"},
   kDiagTlsFallback                      {"01000", 3047, "no encryption (%s): connected without TLS"},
   kDiagConnectionFailure                {"08001", 3047, "connection failure"},
+  kDiagNoServerAnswered                 {"08001", 3047, "no server answered: %s"},
   kDiagTlsFailure                       {"08001", 3047, "TLS handshake failed: %s"},
   kDiagTlsMode                          {"08001", 3047, "invalid TLS mode \"%s\": use off, prefer, require or verify-full"},
   kDiagConnectionInUse                  {"08002", 1054, "connection in use"},

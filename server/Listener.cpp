@@ -177,6 +177,9 @@ int PeekFirstByte(int fd) {
   return n == 1 ? first : -1;
 }
 
+// What the signals read from the pipe ask for.
+enum class SignalAction { kNone, kDrain, kStop };
+
 class Server {
  public:
   explicit Server(const Options& options)
@@ -196,10 +199,23 @@ class Server {
   std::string Session(Link* link, const std::string& peer, Slot* slot);
   void Reap(bool all);
   void CutSlowGreetings();
-  bool HandleSignals();
+  SignalAction HandleSignals();
+  // A request counts as running from its arrival until its reply is
+  // written; none starts once the drain has closed (false then).
+  bool BeginRequest();
+  void EndRequest();
+  // True (and closed to new requests) when no request runs or deadline
+  // has passed.
+  bool Drained(std::chrono::steady_clock::time_point deadline);
 
   const Options& options_;
   std::atomic<bool> stopping_{false};
+  // SIGTERM: logins are refused (the driver goes on to its next server)
+  // while the requests running finish, then the server stops.
+  std::atomic<bool> draining_{false};
+  std::mutex runMutex_;
+  int running_ = 0;
+  bool closed_ = false;
   std::unique_ptr<StorageEngine> engine_;
   TlsContext tls_;
   LoginGuard guard_{&stopping_};
@@ -329,16 +345,20 @@ void Server::Serve(Client* client, std::string peer) {
   client->done = true;
 }
 
-// Reads the signal pipe; false when a stop signal came. SIGHUP loads the
+// Reads the signal pipe. SIGTERM asks to drain, SIGINT (or a second
+// SIGTERM) to stop at once. SIGHUP loads the
 // TLS certificate again (a failure keeps the one loaded) and checks the
 // users file, which every login reads anew; sessions go on.
-bool Server::HandleSignals() {
+SignalAction Server::HandleSignals() {
   char numbers[16];
   ssize_t n;
-  bool stop = false, reload = false;
+  bool stop = false, drain = false, reload = false;
   while ((n = read(gSignalPipe[0], numbers, sizeof numbers)) > 0)
-    for (ssize_t i = 0; i < n; ++i) (numbers[i] == SIGHUP ? reload : stop) = true;
-  if (stop || !reload) return !stop;
+    for (ssize_t i = 0; i < n; ++i)
+      (numbers[i] == SIGHUP ? reload : numbers[i] == SIGTERM && !draining_ ? drain : stop) = true;
+  if (stop) return SignalAction::kStop;
+  if (drain) return SignalAction::kDrain;
+  if (!reload) return SignalAction::kNone;
   std::string error, warning;
   if (!options_.tlsCert.empty()) {
     if (tls_.Load(options_.tlsCert, options_.tlsKey, &error))
@@ -353,6 +373,26 @@ bool Server::HandleSignals() {
       Log(0, "%s", warning.c_str());
   }
   Log(0, "reloaded on SIGHUP");
+  return SignalAction::kNone;
+}
+
+bool Server::BeginRequest() {
+  std::lock_guard<std::mutex> lock(runMutex_);
+  if (closed_) return false;
+  ++running_;
+  return true;
+}
+
+void Server::EndRequest() {
+  std::lock_guard<std::mutex> lock(runMutex_);
+  --running_;
+}
+
+bool Server::Drained(std::chrono::steady_clock::time_point deadline) {
+  std::lock_guard<std::mutex> lock(runMutex_);
+  if (running_ > 0 && std::chrono::steady_clock::now() < deadline) return false;
+  if (running_ > 0) Log(0, "drain timeout: %d requests still running are cut off", running_);
+  closed_ = true;  // no request starts from now on
   return true;
 }
 
@@ -360,6 +400,7 @@ std::string Server::Session(Link* link, const std::string& peer, Slot* slot) {
   Log(0, "%s: connection started%s", peer.c_str(), link->Encrypted() ? " (TLS)" : "");
   velsrv::Session session(options_, engine_.get(), peer);
   session.SetConnection(&guard_, link->Encrypted());
+  session.SetDraining(&draining_);
   // A client waits for each reply and sends nothing meanwhile: the socket
   // shows only its hang-up.
   const int fd = link->Fd();
@@ -388,6 +429,14 @@ std::string Server::Session(Link* link, const std::string& peer, Slot* slot) {
       why = "client vanished in the middle of a request";
       break;
     }
+    if (!BeginRequest()) {
+      why = "server stopping";
+      break;
+    }
+    struct Running {
+      Server* server;
+      ~Running() { server->EndRequest(); }
+    } running{this};
     if (FrameTrace()) {
       std::vector<uint8_t> frame(header, header + sizeof header);
       frame.insert(frame.end(), body.begin(), body.end());
@@ -452,12 +501,22 @@ int Server::Run() {
   }
   Log(0, "listening on %s", AddressText(bound).c_str());
 
+  auto drainDeadline = std::chrono::steady_clock::time_point::max();
   for (;;) {
     const bool accepting = greeting_ < kGreetingWaiters;
     pollfd fds[2] = {{gSignalPipe[0], POLLIN, 0}, {listenFd_, POLLIN, 0}};
-    int n = poll(fds, accepting ? 2 : 1, accepting ? 1000 : 100);
+    int n = poll(fds, accepting ? 2 : 1, accepting && !draining_ ? 1000 : 100);
     if (n < 0 && errno != EINTR) break;
-    if (fds[0].revents && !HandleSignals()) break;
+    const SignalAction action = fds[0].revents ? HandleSignals() : SignalAction::kNone;
+    if (action == SignalAction::kStop) break;
+    if (action == SignalAction::kDrain) {
+      draining_ = true;
+      drainDeadline =
+          std::chrono::steady_clock::now() + std::chrono::seconds(options_.drainTimeout);
+      Log(0, "draining: new logins are refused; running requests have %d s to finish",
+          options_.drainTimeout);
+    }
+    if (draining_ && Drained(drainDeadline)) break;
     Reap(false);
     CutSlowGreetings();
     if (n <= 0 || !accepting || !(fds[1].revents & POLLIN)) continue;
