@@ -83,8 +83,8 @@ void AppendServerReason(char* buffer, const ServerEntry& entry, const char* reas
   const size_t room = kServerReasonsSize - used;
   if (room <= 4) return;
   char one[kServerReasonsSize];
-  int n = std::snprintf(one, sizeof one, "%s%s:%s: %s", used ? "; " : "", entry.host,
-                        entry.service, reason);
+  int n = std::snprintf(one, sizeof one, "%s%s:%s: %s", used ? "; " : "", entry.host, entry.service,
+                        reason);
   size_t length = n < 0 ? 0 : static_cast<size_t>(n);
   size_t limit = share < room ? share : room;
   if (limit < 24 && room > 24) limit = 24;  // a host name at least, when there is room

@@ -200,8 +200,8 @@ class Server {
   void Reap(bool all);
   void CutSlowGreetings();
   SignalAction HandleSignals();
-  // A request counts as running from its arrival until its reply is
-  // written; none starts once the drain has closed (false then).
+  // A session counts as running while a request or its statement's work
+  // is under way; none starts once the drain has closed (false then).
   bool BeginRequest();
   void EndRequest();
   // True (and closed to new requests) when no request runs or deadline
@@ -391,7 +391,7 @@ void Server::EndRequest() {
 bool Server::Drained(std::chrono::steady_clock::time_point deadline) {
   std::lock_guard<std::mutex> lock(runMutex_);
   if (running_ > 0 && std::chrono::steady_clock::now() < deadline) return false;
-  if (running_ > 0) Log(0, "drain timeout: %d requests still running are cut off", running_);
+  if (running_ > 0) Log(0, "drain timeout: %d sessions still running are cut off", running_);
   closed_ = true;  // no request starts from now on
   return true;
 }
@@ -410,6 +410,15 @@ std::string Server::Session(Link* link, const std::string& peer, Slot* slot) {
   });
   std::vector<uint8_t> body;
   std::string reply, why;
+  struct Running {
+    Server* server;
+    bool held = false;
+    void Release() {
+      if (held) server->EndRequest();
+      held = false;
+    }
+    ~Running() { Release(); }
+  } running{this};
   for (;;) {
     uint8_t header[kRequestHeaderSize];
     if (!link->Read(header, sizeof header)) {
@@ -429,14 +438,12 @@ std::string Server::Session(Link* link, const std::string& peer, Slot* slot) {
       why = "client vanished in the middle of a request";
       break;
     }
-    if (!BeginRequest()) {
+    // A session counts as running from a request's arrival until a reply
+    // leaves it without an open cursor or transaction.
+    if (!running.held && !(running.held = BeginRequest())) {
       why = "server stopping";
       break;
     }
-    struct Running {
-      Server* server;
-      ~Running() { server->EndRequest(); }
-    } running{this};
     if (FrameTrace()) {
       std::vector<uint8_t> frame(header, header + sizeof header);
       frame.insert(frame.end(), body.begin(), body.end());
@@ -458,6 +465,7 @@ std::string Server::Session(Link* link, const std::string& peer, Slot* slot) {
       why = "logged out";
       break;
     }
+    if (!session.Busy()) running.Release();
     if (body.capacity() > (1u << 20)) std::vector<uint8_t>().swap(body);  // keep idle memory small
   }
   if (stopping_) why = "server stopping";
@@ -513,7 +521,7 @@ int Server::Run() {
       draining_ = true;
       drainDeadline =
           std::chrono::steady_clock::now() + std::chrono::seconds(options_.drainTimeout);
-      Log(0, "draining: new logins are refused; running requests have %d s to finish",
+      Log(0, "draining: new logins are refused; running statements have %d s to finish",
           options_.drainTimeout);
     }
     if (draining_ && Drained(drainDeadline)) break;

@@ -36,7 +36,7 @@ const char kUsage[] =
     "  --max-frame BYTES    largest request body, value and fetched row (default 16777216)\n"
     "  --max-statements N   statements per connection (default 256)\n"
     "  --lock-timeout S     seconds a writer waits for the writers before it (default 30)\n"
-    "  --drain-timeout S    after SIGTERM, seconds running requests may take (default 30)\n"
+    "  --drain-timeout S    after SIGTERM, seconds running statements may take (default 30)\n"
     "  -v, --verbose        log every request (twice: more)\n"
     "  --trace-frames       hex dump of every frame on standard error\n"
     "  --no-block-fetch     do not offer many rows per fetch request at login\n"

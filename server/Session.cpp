@@ -147,9 +147,14 @@ bool Session::OpenStandby(std::unique_ptr<StorageSession>* out) {
 
 bool Session::MoveForReads(bool toStandby) {
   if (toStandby == onStandby_) return true;
-  if (storage_->InTransaction()) return false;
+  if (storage_->InTransaction()) {
+    Log(1, "%s: stays on the %s until its transaction ends", peer_.c_str(),
+        onStandby_ ? "standby" : "primary");
+    return false;
+  }
   if (!other_ && !(toStandby ? OpenStandby(&other_) : engine_->Open(location_, &other_).ok))
     return false;
+  Log(1, "%s: moves to the %s", peer_.c_str(), toStandby ? "standby" : "primary");
   if (abandoned_) other_->SetAbandoned(abandoned_);
   // Statements prepared before stay with the session they were prepared
   // on (it is kept); new ones go to the other side.
@@ -223,6 +228,13 @@ void Session::CloseCursor(Statement* s) {
   s->isStatic = false;
   s->rows.clear();
   s->staticIndex = 0;
+}
+
+bool Session::Busy() const {
+  if (storage_ && storage_->InTransaction()) return true;
+  for (const auto& entry : statements_)
+    if (entry.second->position != Position::kNone) return true;
+  return false;
 }
 
 void Session::CloseAllCursors() {

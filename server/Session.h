@@ -176,6 +176,9 @@ class Session {
   // reply.
   bool Finished() const { return finished_; }
   size_t StatementCount() const { return statements_.size(); }
+  // True while a statement's work is under way between requests: a cursor
+  // open or a transaction open (a stopping server lets it finish).
+  bool Busy() const;
 
  private:
   struct Statement;

@@ -4,6 +4,10 @@
 // server stopped with SIGTERM finishes the statement it runs while the
 // next login goes to the other server.
 #include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include <thread>
 
@@ -85,10 +89,9 @@ TEST_F(TwoServers, FirstStoppedThenSpreadOverBoth) {
 TEST_F(TwoServers, DrainingServerFinishesItsStatementAndSendsLoginsOn) {
   OdbcConnection busy;
   ASSERT_TRUE(SQL_SUCCEEDED(busy.DriverConnect(List()))) << busy.Diag();
-  const std::string sql = OnPostgres()
-                              ? "SELECT count(*) FROM generate_series(1, 3000000)"
-                              : "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < "
-                                "3000000) SELECT count(*) FROM n";
+  const std::string sql = OnPostgres() ? "SELECT count(*) FROM generate_series(1, 3000000)"
+                                       : "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < "
+                                         "3000000) SELECT count(*) FROM n";
   std::string counted;
   std::thread running([&] {
     SQLHSTMT s = busy.Statement();
@@ -111,3 +114,50 @@ TEST_F(TwoServers, DrainingServerFinishesItsStatementAndSendsLoginsOn) {
 }
 
 }  // namespace
+
+// What psql reads from uri with query (one value per line).
+std::string Psql(const std::string& uri, const std::string& query) {
+  std::string out;
+  FILE* p = popen(("psql -qAtX '" + uri + "' -c \"" + query + "\" 2>&1").c_str(), "r");
+  char buffer[256];
+  while (p && fgets(buffer, sizeof buffer, p)) out += buffer;
+  if (p) pclose(p);
+  return out;
+}
+
+// A primary and its streaming standby (the test command starts the
+// standby): read-only sessions, by the user's right or the access mode,
+// run their statements on the standby, writes on the primary, and the
+// read-only user's session never reaches the primary (the server's
+// PostgreSQL sessions carry an application name of this test's own).
+TEST(Standby, ReadOnlySessionsReadOnTheStandby) {
+  const char* standbyUri = std::getenv("VEL_TEST_STANDBY");
+  if (!standbyUri || !OnPostgres()) GTEST_SKIP() << "no standby";
+  const std::string name = "standby_t" + std::to_string(getpid()), tag = "&application_name=" + name;
+  const std::string primary = TestStorage() + tag, standby = standbyUri + tag;
+  VeloraServer server;
+  server.UseLocation(primary);
+  server.AddUser("reader", "r", "--read-only");
+  server.AddUser("writer", "w");
+  ASSERT_TRUE(server.Start({"--read-storage", standby})) << server.Error();
+  const std::string at = "DRIVER={Velora ANSI};Server=127.0.0.1;Service=" + server.PortText();
+  OdbcConnection writer, reader, moved;
+  for (OdbcConnection* c : {&writer, &moved})
+    ASSERT_TRUE(SQL_SUCCEEDED(c->DriverConnect(at + ";UID=writer;PWD=w"))) << c->Diag();
+  ASSERT_TRUE(SQL_SUCCEEDED(reader.DriverConnect(at + ";UID=reader;PWD=r"))) << reader.Diag();
+  ASSERT_EQ(SQLSetConnectAttr(moved.dbc, SQL_ATTR_ACCESS_MODE, (SQLPOINTER)SQL_MODE_READ_ONLY, 0), SQL_SUCCESS);
+  const struct {
+    OdbcConnection* c;
+    const char* recovery;
+  } rows[] = {{&reader, "1"}, {&writer, "0"}, {&moved, "1"}};
+  for (const auto& r : rows) {
+    SQLHSTMT s = r.c->Statement();
+    EXPECT_EQ(Rows(s, SQLExecDirect(s, (SQLCHAR*)"SELECT pg_is_in_recovery()", SQL_NTS), {1}), r.recovery);
+    SQLFreeHandle(SQL_HANDLE_STMT, s);
+  }
+  EXPECT_EQ(writer.Execute("CREATE TABLE " + name + " (n INTEGER)"), SQL_SUCCESS) << writer.Diag();
+  EXPECT_EQ(writer.Execute("DROP TABLE " + name), SQL_SUCCESS) << writer.Diag();
+  const std::string sessions = "SELECT count(*) FROM pg_stat_activity WHERE application_name = '" + name + "'";
+  EXPECT_EQ(Psql(standbyUri, sessions), "2\n");     // the reader's and the moved one's
+  EXPECT_EQ(Psql(TestStorage(), sessions), "2\n");  // the writers' sessions, never the reader's
+}
