@@ -24,6 +24,8 @@ class Lock {
   // Acquires the lock when no thread holds it; false otherwise.
   bool TryAcquire();
   void Release();
+  // Sleeps the calling thread for about milliseconds (a waiter's pause).
+  static void Pause(int milliseconds);
 
   // Room for the system's lock object; the implementation checks it fits.
   static constexpr std::size_t kNativeSize = 64;

@@ -1,5 +1,8 @@
 // Lock on POSIX threads: a default (non-recursive) pthread mutex.
 #include <pthread.h>
+#include <time.h>
+
+#include <cerrno>
 
 #include "base/Lock.h"
 
@@ -25,4 +28,10 @@ bool Lock::TryAcquire() { return failed_ || pthread_mutex_trylock(Native(native_
 
 void Lock::Release() {
   if (!failed_) pthread_mutex_unlock(Native(native_));
+}
+
+void Lock::Pause(int milliseconds) {
+  timespec wait = {milliseconds / 1000, (milliseconds % 1000) * 1000000L};
+  while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+  }
 }

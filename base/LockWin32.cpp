@@ -29,3 +29,5 @@ bool Lock::TryAcquire() { return failed_ || TryEnterCriticalSection(Native(nativ
 void Lock::Release() {
   if (!failed_) LeaveCriticalSection(Native(native_));
 }
+
+void Lock::Pause(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }

@@ -14,6 +14,7 @@
 #include "base/String.h"
 #include "protocol/TypeSizes.h"
 #include "net/ClibConnection.h"
+#include "net/Tls.h"
 #include "platform/Dialog.h"
 
 class Environment;
@@ -33,6 +34,21 @@ enum : uint8_t {
   kConnectionKeys = 0x04,
 };
 
+// What a cancel request needs (protocol/CANCEL.md), copied for the thread
+// that sends it: where the session's server is, how its connection is
+// encrypted, and the session's secret key.
+struct CancelTicket {
+  char server[64];
+  char service[32];
+  char tlsCaFile[260];
+  TlsMode tls;
+  uint64_t key;
+  uint32_t request;  // the number of the request whose reply the call waits for
+};
+
+// What SQLCancel finds of a statement's call (Connection::TakeCancelTicket).
+enum class CallState { kNone, kBusy, kWaiting };
+
 // An HDBC is the address of a Connection. Members are destroyed in reverse
 // order: the strings, the statements, the records, then the socket.
 class Connection : public HandleObject {
@@ -43,7 +59,7 @@ class Connection : public HandleObject {
 
   // True when construction could not complete (no memory for the current
   // qualifier or the lock); such a connection is deleted, never registered.
-  bool Failed() const { return failed_ || callLock_.Failed(); }
+  bool Failed() const { return failed_ || callLock_.Failed() || cancelLock_.Failed(); }
 
   // Appends stmt and makes its handle known; stmt must not be null. The
   // statement list is changed and walked only by this connection's calls.
@@ -116,11 +132,44 @@ class Connection : public HandleObject {
   // The key requests go only to a server that offered them at login.
   bool OffersKeys() const { return (flags & kConnectionKeys) != 0; }
 
+  // Cancelling, the one state another thread reads while a call runs
+  // (under cancelLock_). The login stores the session's cancel key (0: the
+  // server offers no cancelling, nor query timeouts of its own) and the
+  // encryption its connection got (tls: kOff when plaintext).
+  void SetCancelKey(uint64_t key, TlsMode tls) {
+    LockGuard guard(cancelLock_);
+    cancelKey_ = key;
+    cancelTls_ = tls;
+  }
+  bool OffersCancel() const { return cancelKey_ != 0; }  // by the connection's own calls
+  // The statement with a call in progress (null: none), set by the frame.
+  void SetBusy(const Statement* stmt) {
+    LockGuard guard(cancelLock_);
+    busy_ = stmt;
+  }
+  // The statement whose call waits for the reply to the request numbered
+  // request on the socket (null: none).
+  void SetWaiting(const Statement* stmt, uint32_t request) {
+    LockGuard guard(cancelLock_);
+    waiting_ = stmt;
+    waitingRequest_ = request;
+  }
+  // kWaiting, with *ticket filled, when a call of stmt waits for its reply
+  // on a session with a cancel key; kBusy when a call of stmt is in
+  // progress otherwise (it may wait soon); kNone else.
+  CallState TakeCancelTicket(const Statement* stmt, CancelTicket* ticket);
+
  private:
   bool failed_ = false;
   // Serialises the calls on this connection and its statements: the
   // protocol carries one exchange at a time.
   Lock callLock_;
+  Lock cancelLock_;
+  uint64_t cancelKey_ = 0;
+  TlsMode cancelTls_ = TlsMode::kOff;
+  const Statement* busy_ = nullptr;
+  const Statement* waiting_ = nullptr;
+  uint32_t waitingRequest_ = 0;
 };
 
 #endif

@@ -15,10 +15,15 @@ HandleHold::HandleHold(const void* handle, HandleKind kind) {
   HandleObject* anchor = nullptr;
   object_ = Handles().Enter(handle, kind, &anchor, &pinned_);
   if (object_ != nullptr) anchor_ = anchor;
+  // SQLCancel from another thread waits while a call of the statement is
+  // on its way to its reply (odbc/Cancel.cpp).
+  busy_ = object_ != nullptr && kind == HandleKind::kStatement;
+  if (busy_) static_cast<Connection*>(anchor_)->SetBusy(static_cast<Statement*>(object_));
 }
 
 HandleHold::~HandleHold() {
   if (anchor_ == nullptr) return;
+  if (busy_) static_cast<Connection*>(anchor_)->SetBusy(nullptr);  // the statement may be gone
   anchor_->CallLock()->Release();
   // Deletes a connection or environment freed by this call.
   if (pinned_) HandleIndex::Unpin(anchor_);

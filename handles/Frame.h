@@ -34,6 +34,7 @@ class HandleHold {
   HandleObject* anchor_ = nullptr;  // locked while held
   HandleObject* object_ = nullptr;  // null: no live handle (SQL_INVALID_HANDLE)
   bool pinned_ = false;             // anchor_ pinned as well
+  bool busy_ = false;               // a statement's call: its connection knows
 };
 
 // The hold typed for its object. With clear (the frame's step 3) the

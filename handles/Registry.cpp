@@ -1,5 +1,6 @@
 // The registry operations on environments, connections and statements.
 #include <atomic>
+#include <cstring>
 #include <new>
 
 #include "handles/Connection.h"
@@ -108,6 +109,19 @@ void Environment::RemoveAllConnections() {
 Connection::Connection() : HandleObject(kKind, &callLock_) {
   clib.SetFailureReporter(ShowSocketFailure);
   failed_ = !currentQualifier.SetString("");
+}
+
+CallState Connection::TakeCancelTicket(const Statement* stmt, CancelTicket* ticket) {
+  LockGuard guard(cancelLock_);
+  if (stmt == nullptr || cancelKey_ == 0) return CallState::kNone;
+  if (waiting_ != stmt) return busy_ == stmt ? CallState::kBusy : CallState::kNone;
+  std::memcpy(ticket->server, server, sizeof server);
+  std::memcpy(ticket->service, service, sizeof service);
+  std::memcpy(ticket->tlsCaFile, tlsCaFile, sizeof tlsCaFile);
+  ticket->tls = cancelTls_;
+  ticket->key = cancelKey_;
+  ticket->request = waitingRequest_;
+  return CallState::kWaiting;
 }
 
 void Connection::AddStatement(Statement* stmt) {

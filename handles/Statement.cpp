@@ -15,6 +15,7 @@
 #include "handles/Connection.h"
 #include "protocol/DataSets.h"
 #include "protocol/Request.h"
+#include "protocol/Requests.h"
 #include "protocol/ResultSetDescription.h"
 
 // The parts go in reverse order of declaration: the active request, the
@@ -22,8 +23,43 @@
 // column bindings.
 Statement::~Statement() = default;
 
+namespace {
+
+// Marks the statement's call as waiting for its reply for the lifetime:
+// SQLCancel from another thread may cancel it then.
+class Waiting {
+ public:
+  Waiting(Connection* c, const Statement* s) : connection_(c) {
+    connection_->SetWaiting(s, c->clib.Requests() + 1);
+  }
+  ~Waiting() { connection_->SetWaiting(nullptr, 0); }
+  Waiting(const Waiting&) = delete;
+  Waiting& operator=(const Waiting&) = delete;
+
+ private:
+  Connection* connection_;
+};
+
+}  // namespace
+
 int Statement::Exchange(Request* request, int* status) {
   ReplyWait wait(this);
+  // A server that offers cancelling ends a statement at its query timeout
+  // itself; it learns the timeout before the first request that differs.
+  const uint32_t timeout = static_cast<uint32_t>(options.QueryTimeout());
+  if (connection_->OffersCancel() && statementId_ != 0 && timeout != sentTimeout_) {
+    SetQueryTimeoutRequest set;
+    if (set.Failed()) {
+      *status = kStatusMemoryFailure;
+      return SQL_ERROR;
+    }
+    set.SetStatementId(statementId_);
+    set.Get<QueryTimeoutElement>()->value = timeout;
+    const int rc = set.Exchange(status, &connection_->clib);
+    if (rc != SQL_SUCCESS || *status != kStatusReplied) return rc;
+    sentTimeout_ = timeout;
+  }
+  Waiting waiting(connection_, this);
   return request->Exchange(status, &connection_->clib);
 }
 

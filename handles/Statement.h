@@ -54,8 +54,10 @@ class Statement : public HandleObject {
   int PostServerRecord(int rc, Request* reply);
 
   // Exchanges request on the connection's socket; as Request::Exchange.
-  // With a query timeout set, a reply that does not arrive within it and
-  // kQueryTimeoutGrace seconds more ends the connection.
+  // A server that offers cancelling is told the query timeout first when
+  // it changed, and ends the request at it ("S1T00"). With a query timeout
+  // set, a reply that does not arrive within it and kQueryTimeoutGrace
+  // seconds more ends the connection ("08S01").
   int Exchange(Request* request, int* status);
   static const int kQueryTimeoutGrace = 2;
   // Bounds the socket waits of its lifetime by the query timeout.
@@ -161,6 +163,7 @@ class Statement : public HandleObject {
   Descriptor* explicitArd_ = nullptr;  // on the connection; not owned
   Descriptor* explicitApd_ = nullptr;
   uint32_t statementId_ = 0;
+  uint32_t sentTimeout_ = 0;  // the query timeout the server has (its default 0)
 };
 
 #endif

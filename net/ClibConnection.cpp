@@ -96,6 +96,7 @@ bool ClibConnection::InitiateConnection(const char* server, const char* service)
   if (service == nullptr) service = "";
   Trace('N', 2, "ClibConnection::InitiateConnection: server=\"%s\", service=\"%s\"", server,
         service);
+  requests_ = 0;
   // The socket library was started when the driver was loaded; a socket
   // left from an earlier connection is closed first so that it cannot leak.
   EndTls(tls_, false);

@@ -53,6 +53,11 @@ class ClibConnection {
   // login carries a password).
   void SetSecret(bool secret) { secret_ = secret; }
 
+  // The request frames written since the connection was made (the
+  // protocol layer counts them; a cancel request names one by it).
+  void CountRequest() { ++requests_; }
+  uint32_t Requests() const { return requests_; }
+
   int Socket() const { return socket_; }
   SocketState State() const { return state_; }
   // Failures from now on go to reporter (null: reported to nobody).
@@ -76,6 +81,7 @@ class ClibConnection {
   SocketState state_ = SocketState::kClosed;
   SocketFailureReporter reporter_ = nullptr;
   int timeoutSeconds_ = 0;
+  uint32_t requests_ = 0;
   bool secret_ = false;
 };
 

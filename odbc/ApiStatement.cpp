@@ -27,13 +27,17 @@ VEL_EXPORT SQLRETURN SQLFreeStmt(SQLHSTMT hstmt, SQLUSMALLINT fOption) {
 
 // SQLCancel usually comes from another thread than the statement's own
 // calls (the driver manager lets it through at any threading level but
-// 3). It waits for a call in progress on the connection to finish its
-// exchange (the protocol cannot interrupt a request), then closes the
-// cursor as SQL_CLOSE does; the call it waited for returns its own result.
-// It leaves the statement's records alone: they are that call's, and the
-// application may not have read them yet.
+// 3). While a call of the statement waits for its reply from a server
+// that offers cancelling, a cancel request stops the server's work and
+// SQLCancel returns at once; the waiting call fails with "S1008".
+// Otherwise it waits for a call in progress on the connection to finish
+// its exchange, then closes the cursor as SQL_CLOSE does; the call it
+// waited for returns its own result. It leaves the statement's records
+// alone: they are that call's, and the application may not have read
+// them yet.
 VEL_EXPORT SQLRETURN SQLCancel(SQLHSTMT hstmt) {
   Trace('A', 2, "SQLCancel: hstmt=0x%08lx", HandleValue(hstmt));
+  if (CancelWaitingCall(hstmt)) return TraceReturnCode(SQL_SUCCESS);
   StatementHold hold(hstmt, false);
   Statement* s = hold.Get();
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);

@@ -52,6 +52,7 @@ int SetLoginDataSource(Connection* c, const String& database) {
 // Closes the connection's socket without a word to the server and marks it
 // not logged in.
 void DropSession(Connection* c) {
+  c->SetCancelKey(0, TlsMode::kOff);
   c->clib.ReleaseConnection();
   c->flags &= static_cast<uint8_t>(~kConnectionLoggedIn);
 }
@@ -142,6 +143,15 @@ int LoginOnce(Connection* c, const String& password, TlsMode mode, int32_t secon
     c->flags &= static_cast<uint8_t>(~(kConnectionBlockFetch | kConnectionKeys));
     if (request.Get<FetchTypeElement>()->value == kFetchBlock) c->flags |= kConnectionBlockFetch;
     if (request.Get<CatalogTypeElement>()->value == kCatalogKeys) c->flags |= kConnectionKeys;
+    // The cancel connection is encrypted as the session's is; a session
+    // that preferred TLS and got it requires it for the cancel too.
+    const TlsMode cancelTls = !c->clib.Encrypted()       ? TlsMode::kOff
+                              : mode == TlsMode::kPrefer ? TlsMode::kRequire
+                                                         : mode;
+    c->SetCancelKey(request.Get<CancelTypeElement>()->value == kCancelRequest
+                        ? request.Get<CancelKeyElement>()->value
+                        : 0,
+                    cancelTls);
   }
   // Fetching the server's record can itself fail (no memory for the
   // request); a login that ends in an error must not stay logged in.

@@ -21,7 +21,7 @@ const MessageLayout kMessages[] = {
      {kDataSource, kUserName, kPassword, E},
      {E},
      {kVersionElement, kNativeLengthValues, kFetchType, kCatalogType, kBatchType, kCancelType,
-      kStreamType, E}},
+      kStreamType, kCancelKey, E}},
     {kDisconnect, false, {E}, {E}, {E}},
     {kGetError,
      false,
@@ -90,6 +90,11 @@ const MessageLayout kMessages[] = {
      {kTableQualifier, kTableOwner, kTableName, kTableType, E},
      {kResultSetDescription, E}},
     {kTransact, false, {kTransactionType, E}, {E}, {E}},
+    // Only to a server whose connect reply offered CANCEL_REQUEST
+    // (protocol/CANCEL.md): the statement's query timeout, and the cancel
+    // request, the one request of a connection of its own.
+    {kSetQueryTimeout, false, {kStatementId, E}, {kQueryTimeout, E}, {E}},
+    {kCancel, false, {kCancelKey, E}, {kRequestNumber, E}, {E}},
 };
 
 const int kMessageCount = static_cast<int>(sizeof kMessages / sizeof kMessages[0]);

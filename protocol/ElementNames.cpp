@@ -41,7 +41,7 @@ const ValueNameEntry kAccuracy[] = {{0, "QUICK"}, {1, "ENSURE"}};
 const ValueNameEntry kAutocommitMode[] = {{0, "AUTOCOMMIT_OFF"}, {1, "AUTOCOMMIT_ON"}};
 const ValueNameEntry kBatchType[] = {{0, "BATCH_NONE"}};
 const ValueNameEntry kBookmarkUseOption[] = {{0, "UB_OFF"}, {1, "UB_ON"}};
-const ValueNameEntry kCancelType[] = {{0, "CANCEL_NONE"}};
+const ValueNameEntry kCancelType[] = {{0, "CANCEL_NONE"}, {1, "CANCEL_REQUEST"}};
 const ValueNameEntry kCatalogType[] = {{0, "CATALOG_BASIC"}, {1, "CATALOG_KEYS"}};
 const ValueNameEntry kConcurrencyOption[] = {
     {1, "READ_ONLY"}, {2, "LOCK"}, {4, "ROWVER"}, {8, "VALUES"}};
@@ -110,7 +110,8 @@ const ValueNameTable* TableFor(int elementId) {
 
 const char* ElementName(int elementId) {
   if (elementId < 0 || elementId >= kElementIdCount) return kUnknown;
-  return kElementNames.names[elementId];
+  const char* name = kElementNames.names[elementId];
+  return name != nullptr ? name : kUnknown;  // a number no element has
 }
 
 const char* ValueName(int elementId, int32_t value) {

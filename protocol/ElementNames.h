@@ -8,7 +8,7 @@
 
 #include "protocol/WireNumbers.h"
 
-// The element's name, or "<unknown>" for a number outside 0..68. The names
+// The element's name, or "<unknown>" for a number no element has. The names
 // are constants: no shared buffer is overwritten by the next call.
 const char* ElementName(int elementId);
 

@@ -64,12 +64,15 @@
   X(El::kDataSource, DataSource, StringElement)                             \
   X(El::kFkTableQualifier, FkTableQualifier, StringElement)                 \
   X(El::kFkTableOwner, FkTableOwner, StringElement)                         \
-  X(El::kFkTableName, FkTableName, StringElement)
+  X(El::kFkTableName, FkTableName, StringElement)                           \
+  X(El::kQueryTimeout, QueryTimeout, ULongElement)                          \
+  X(El::kRequestNumber, RequestNumber, ULongElement)
 
 // X(ClassName): the composite and row elements, each a class of its own
 // with a static kId.
 #define VEL_COMPOSITE_ELEMENTS(X) \
   X(BatchTypeElement)             \
+  X(CancelKeyElement)             \
   X(CancelTypeElement)            \
   X(CatalogTypeElement)           \
   X(FetchDataElement)             \

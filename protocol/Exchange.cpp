@@ -42,6 +42,7 @@ bool Request::Send(int* status, ClibConnection* connection) {
     *status = kStatusCommunicationFailure;
     return false;
   }
+  connection->CountRequest();
   if (!connection->Write(FrameBytes(), FrameLength())) return Abandon(connection, status);
   return true;
 }

@@ -6,6 +6,7 @@
 #define VELORA_PROTOCOL_EXTENSIONS_H
 
 #include "protocol/Offer.h"
+#include "protocol/WireCodec.h"
 #include "protocol/WireNumbers.h"
 
 // Many parameter sets in one execute request.
@@ -14,5 +15,31 @@ using BatchTypeElement = OfferElement<El::kBatchType>;
 using CancelTypeElement = OfferElement<El::kCancelType>;
 // Blocks of rows sent ahead of the fetch requests.
 using StreamTypeElement = OfferElement<El::kStreamType>;
+
+// The cancel offer's codes (protocol/CANCEL.md).
+enum : int32_t { kCancelNone = 0, kCancelRequest = 1 };
+
+// The session's secret cancel key: 8 bytes, after streamType at the end
+// of the connect reply and alone in a cancel request's header. A reply
+// that ends before it carries no key (0). The trace never shows it.
+class CancelKeyElement final : public Element {
+ public:
+  static constexpr int kId = El::kCancelKey;
+  int ElementId() const override { return kId; }
+  uint32_t ElementSize() const override { return 8; }
+  bool GetElement(ElementCursor* cursor, int* status) override {
+    value = 0;
+    if (cursor->Left() == 0) return true;
+    uint32_t low = 0, high = 0;
+    if (!wire::Read(cursor, &low, status) || !wire::Read(cursor, &high, status)) return false;
+    value = (static_cast<uint64_t>(high) << 32) | low;
+    return true;
+  }
+  bool PutElement(ElementCursor* cursor, int* status) override {
+    return wire::Write(cursor, static_cast<uint32_t>(value), status) &&
+           wire::Write(cursor, static_cast<uint32_t>(value >> 32), status);
+  }
+  uint64_t value = 0;
+};
 
 #endif

@@ -79,7 +79,10 @@
   X(65, kFkTableName, fkTableName)                             \
   X(66, kBatchType, batchType)                                 \
   X(67, kCancelType, cancelType)                               \
-  X(68, kStreamType, streamType)
+  X(68, kStreamType, streamType)                               \
+  X(73, kCancelKey, cancelKey)                                 \
+  X(74, kQueryTimeout, queryTimeout)                           \
+  X(75, kRequestNumber, requestNumber)
 
 // Element numbers: El::kStatementId.
 namespace El {
@@ -90,8 +93,8 @@ enum Number : int8_t {
 };
 }  // namespace El
 
-// Number of entries of the element name table (element numbers 0..68).
-constexpr int kElementIdCount = El::kStreamType + 1;
+// Number of entries of the element name table (element numbers 0..75).
+constexpr int kElementIdCount = El::kRequestNumber + 1;
 
 // X(code, Name): every message code except the connect request's, which
 // has a class of its own; each becomes Msg::kName and the class NameRequest.
@@ -128,7 +131,9 @@ constexpr int kElementIdCount = El::kStreamType + 1;
   X(40, SpecialColumns)         \
   X(41, Statistics)             \
   X(43, Tables)                 \
-  X(44, Transact)
+  X(44, Transact)               \
+  X(46, SetQueryTimeout)        \
+  X(47, Cancel)
 
 // Message codes by name: Msg::kFetch.
 namespace Msg {

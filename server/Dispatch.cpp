@@ -43,6 +43,10 @@ int HandleConnect(Session* s, Request* r) {
     FillTypeSizes(r->Get<NativeLengthValuesElement>()->values);
     if (s->OffersBlocks()) r->Get<FetchTypeElement>()->value = kFetchBlock;
     r->Get<CatalogTypeElement>()->value = kCatalogKeys;
+    if (s->CancelKey() != 0) {
+      r->Get<CancelTypeElement>()->value = kCancelRequest;
+      r->Get<CancelKeyElement>()->value = s->CancelKey();
+    }
   }
   return rc;
 }
@@ -245,6 +249,16 @@ constexpr Handler HandleSetRetrieveData =
 constexpr Handler HandleSetRowsetSize = StatementOption<Msg::kSetRowsetSize, RowsetSizeElement>;
 constexpr Handler HandleSetUseBookmarks =
     StatementOption<Msg::kSetUseBookmarks, BookmarkUseOptionElement>;
+constexpr Handler HandleSetQueryTimeout =
+    StatementOption<Msg::kSetQueryTimeout, QueryTimeoutElement>;
+
+// A cancel request is the one request of a connection of its own (the
+// listener serves it); inside a session it is out of place.
+int HandleCancel(Session* s, Request*) {
+  return s->PostError(0, kStateSequence,
+                      "function sequence error: a cancel request goes alone "
+                      "on a connection of its own");
+}
 
 // ---- the table ----
 
@@ -284,7 +298,9 @@ bool Dispatch(Session* session, uint16_t code, const uint8_t* body, uint32_t siz
     *why = "malformed body for message code " + std::to_string(code);
     return false;
   }
+  session->BeginRequest(Id(request.get()));
   const int rc = Run(session, code, request.get());
+  session->EndRequest();
   request->Get<ReturnCodeElement>()->value = rc;
   Log(2, "request %u -> %d", code, rc);
   if (!request->EncodeReply(&status)) {

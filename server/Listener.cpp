@@ -18,12 +18,16 @@
 #include <cerrno>
 #include <cstring>
 #include <list>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <thread>
 #include <vector>
 
+#include "protocol/Elements.h"
 #include "protocol/Framing.h"
+#include "protocol/Request.h"
 #include "protocol/WireNumbers.h"
 #include "server/Dispatch.h"
 #include "server/Greeting.h"
@@ -207,6 +211,10 @@ class Server {
   // True (and closed to new requests) when no request runs or deadline
   // has passed.
   bool Drained(std::chrono::steady_clock::time_point deadline);
+  uint64_t RegisterCancel(const std::shared_ptr<RunLimit>& limit);
+  void UnregisterCancel(uint64_t key);
+  std::string ServeCancel(Link* link, const uint8_t* body, uint32_t length,
+                          const std::string& peer);
 
   const Options& options_;
   std::atomic<bool> stopping_{false};
@@ -225,7 +233,55 @@ class Server {
   std::atomic<int> active_{0};    // logged-in clients (slots taken)
   std::atomic<int> greeting_{0};  // connections waiting for their greeting
   unsigned long serial_ = 0;
+  // Every session's cancel key and the limit a cancel request with it
+  // trips; under cancelMutex_.
+  std::mutex cancelMutex_;
+  std::map<uint64_t, std::shared_ptr<RunLimit>> cancels_;
+  std::random_device random_;  // under cancelMutex_
 };
+
+// A fresh secret key: random, non-zero and unique among the sessions.
+uint64_t Server::RegisterCancel(const std::shared_ptr<RunLimit>& limit) {
+  std::lock_guard<std::mutex> lock(cancelMutex_);
+  uint64_t key = 0;
+  while (key == 0 || cancels_.count(key))
+    key = (static_cast<uint64_t>(random_()) << 32) ^ random_();
+  cancels_[key] = limit;
+  return key;
+}
+
+void Server::UnregisterCancel(uint64_t key) {
+  std::lock_guard<std::mutex> lock(cancelMutex_);
+  cancels_.erase(key);
+}
+
+// A cancel request, the only request of its connection: the session with
+// the key has its running request stopped. The reply is the same whether
+// the key matched, and whether anything ran: a client learns nothing.
+std::string Server::ServeCancel(Link* link, const uint8_t* body, uint32_t length,
+                                const std::string& peer) {
+  std::unique_ptr<Request> request(Request::CreateRequest(Msg::kCancel));
+  int status = 0;
+  if (!request || request->Failed() || !request->DecodeRequestBody(body, length, &status))
+    return "malformed cancel request";
+  const uint64_t key = request->Get<CancelKeyElement>()->value;
+  const uint32_t number = request->Get<RequestNumberElement>()->value;
+  std::shared_ptr<RunLimit> limit;
+  {
+    std::lock_guard<std::mutex> lock(cancelMutex_);
+    auto it = cancels_.find(key);
+    if (it != cancels_.end()) limit = it->second;
+  }
+  const bool stopped = limit && limit->Cancel(number);
+  Log(0, "%s: cancel request: %s", peer.c_str(),
+      stopped ? "running request stopped"
+      : limit ? "request not running"
+              : "no such session");
+  request->Get<ReturnCodeElement>()->value = kSqlSuccess;
+  if (!request->EncodeReply(&status)) return "cancel reply cannot be encoded";
+  link->Write(request->FrameBytes(), request->FrameLength());
+  return "cancel request served";
+}
 
 bool Server::Listen(std::string* error) {
   addrinfo hints{};
@@ -401,6 +457,12 @@ std::string Server::Session(Link* link, const std::string& peer, Slot* slot) {
   velsrv::Session session(options_, engine_.get(), peer);
   session.SetConnection(&guard_, link->Encrypted());
   session.SetDraining(&draining_);
+  session.SetCancelKey(RegisterCancel(session.Limit()));
+  struct Unregister {
+    Server* server;
+    uint64_t key;
+    ~Unregister() { server->UnregisterCancel(key); }
+  } unregister{this, session.CancelKey()};
   // A client waits for each reply and sends nothing meanwhile: the socket
   // shows only its hang-up.
   const int fd = link->Fd();
@@ -451,6 +513,12 @@ std::string Server::Session(Link* link, const std::string& peer, Slot* slot) {
       LogFrame(("request from " + peer).c_str(), frame.data(), frame.size());
     }
     Log(1, "%s: request %u, %u bytes", peer.c_str(), code, length);
+    session.CountRequest();
+    if (code == Msg::kCancel && !session.LoggedIn()) {
+      slot->Release();
+      why = ServeCancel(link, body.data(), length, peer);
+      break;
+    }
     if (!Dispatch(&session, code, body.data(), length, &reply, &why)) break;
     LogFrame(("reply to " + peer).c_str(), reinterpret_cast<const uint8_t*>(reply.data()),
              reply.size());

@@ -45,7 +45,26 @@ int Session::Fail(uint32_t subject, const char* sqlstate, int native, const std:
 }
 
 int Session::FailStatus(uint32_t subject, const Status& status, int line) {
+  // An interruption the run limit caused is worded by its reason.
+  const RunLimit::Reason why = limit_->Stopped();
+  if (why != RunLimit::kGoOn &&
+      (status.sqlstate == kStateCancelled || status.sqlstate == kStateTimeout)) {
+    std::string text = why == RunLimit::kTimeout ? "timeout expired" : "operation canceled";
+    // SQLite ends the whole transaction when it interrupts a statement
+    // that writes: the client must know its earlier work is gone.
+    if (inTransactionBefore_ && storage_ && !storage_->InTransaction())
+      text += "; the transaction was rolled back";
+    Log(0, "%s: statement %u stopped, not finished: %s", peer_.c_str(), subject, text.c_str());
+    return Fail(subject, why == RunLimit::kTimeout ? kStateTimeout : kStateCancelled, 0, text,
+                kSqlError, line);
+  }
   return Fail(subject, status.sqlstate.c_str(), status.native, status.message, kSqlError, line);
+}
+
+void Session::BeginRequest(uint32_t id) {
+  const Statement* s = id != 0 && loggedIn_ ? Find(id) : nullptr;
+  inTransactionBefore_ = storage_ && storage_->InTransaction();
+  limit_->Arm(requests_, s ? s->options.queryTimeout : 0);
 }
 
 int Session::Info(uint32_t subject, const char* sqlstate, const std::string& text) {
@@ -116,6 +135,7 @@ int Session::Connect(const std::string& dataSource, const std::string& user,
   Status st = onStandby_ ? Status::Ok() : engine_->Open(path, &storage_);
   if (st.ok && rights.readOnly) st = storage_->LockReadOnly();
   if (st.ok && abandoned_) storage_->SetAbandoned(abandoned_);
+  if (st.ok) storage_->SetRunLimit(limit_.get());
   if (!st.ok) {
     storage_.reset();
     Log(0, "%s: data source \"%s\": %s", peer_.c_str(), dataSource.c_str(), st.message.c_str());

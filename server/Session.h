@@ -81,6 +81,7 @@ struct StatementOptions {
   uint32_t retrieveData = SessionDefault(OptionSlot::kRetrieveData);
   uint32_t rowsetSize = SessionDefault(OptionSlot::kRowsetSize);
   uint32_t useBookmarks = SessionDefault(OptionSlot::kUseBookmarks);
+  uint32_t queryTimeout = 0;  // seconds; 0: none
 };
 
 class Session {
@@ -143,7 +144,7 @@ class Session {
   int SetAccessMode(int mode);
   int SetAutocommit(int mode);
   int SetIsolation(int level);
-  // Statement options by message code (28, 30, 31, 32, 33, 35, 36, 39);
+  // Statement options by message code (28, 30, 31, 32, 33, 35, 36, 39, 46);
   // id 0 sets the default for statements allocated later.
   int SetStatementOption(int code, uint32_t id, uint32_t value);
   int Transact(int type);
@@ -169,6 +170,18 @@ class Session {
   void SetDraining(const std::atomic<bool>* draining) { draining_ = draining; }
   // Tells whether the client has hung up (see StorageSession::SetAbandoned).
   void SetAbandoned(std::function<bool()> abandoned) { abandoned_ = std::move(abandoned); }
+
+  // Cancelling (protocol/CANCEL.md): the key the connect reply gives the
+  // client (0: none offered), and the limit a cancel request with that
+  // key trips. Each request is armed with its statement's query timeout
+  // (statement id 0: none) while it runs.
+  void SetCancelKey(uint64_t key) { cancelKey_ = key; }
+  uint64_t CancelKey() const { return cancelKey_; }
+  const std::shared_ptr<RunLimit>& Limit() const { return limit_; }
+  // The listener counts the requests as it reads them.
+  void CountRequest() { ++requests_; }
+  void BeginRequest(uint32_t id);
+  void EndRequest() { limit_->Disarm(); }
 
   bool LoggedIn() const { return loggedIn_; }
   bool OffersBlocks() const { return options_.blockFetch; }
@@ -242,6 +255,10 @@ class Session {
   uint32_t strayId_ = 0;                        // last unknown id that failed
   Diagnostic strayDiagnostic_;
   bool hasStray_ = false;
+  std::shared_ptr<RunLimit> limit_ = std::make_shared<RunLimit>();
+  uint64_t cancelKey_ = 0;
+  uint32_t requests_ = 0;
+  bool inTransactionBefore_ = false;  // when the running request began
 };
 
 }  // namespace velsrv

@@ -79,6 +79,9 @@ int Session::SetStatementOption(int code, uint32_t id, uint32_t value) {
     case Msg::kSetMaxRows:
       o->maxRows = value;
       return kSqlSuccess;
+    case Msg::kSetQueryTimeout:
+      o->queryTimeout = value;
+      return kSqlSuccess;
     case Msg::kSetNoscan:
       if (value > 1)
         return Fail(id, kStateInvalidArgument, 0,

@@ -143,14 +143,16 @@ Status PgSession::Exec(const char* sql) {
 }
 
 PgResult PgSession::Collect() {
-  // While PostgreSQL works (or waits for a lock), a client that has gone
-  // has its statement cancelled.
+  // While PostgreSQL works (or waits for a lock), a client that has gone,
+  // or a request past its query timeout or cancelled, has its statement
+  // cancelled (within the poll's fifth of a second).
   bool cancelled = false;
   while (PQisBusy(conn_)) {
     pollfd p = {PQsocket(conn_), POLLIN, 0};
     poll(&p, 1, 200);
     if (!PQconsumeInput(conn_)) break;
-    if (!cancelled && abandoned_ && abandoned_()) {
+    if (!cancelled &&
+        ((abandoned_ && abandoned_()) || (limit_ && limit_->Stopped() != RunLimit::kGoOn))) {
       cancelled = true;
       if (PGcancel* cancel = PQgetCancel(conn_)) {
         char error[256];

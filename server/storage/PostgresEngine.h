@@ -46,6 +46,7 @@ class PgSession : public StorageSession {
   bool HasRowId(const std::string&) override { return false; }
   bool TypeNames(std::map<int16_t, std::string>* out) override;
   void SetAbandoned(std::function<bool()> abandoned) override { abandoned_ = std::move(abandoned); }
+  void SetRunLimit(const RunLimit* limit) override { limit_ = limit; }
 
   // Sends one request (a PQsend... call, non-zero when sent) and reads its
   // result. Inside a transaction the request runs under a savepoint, so
@@ -76,6 +77,7 @@ class PgSession : public StorageSession {
   unsigned long names_ = 0;
   bool locked_ = false;  // every statement in a read-only transaction
   std::function<bool()> abandoned_;
+  const RunLimit* limit_ = nullptr;
 };
 
 // The Status of a failed result (or of the connection when r is null).

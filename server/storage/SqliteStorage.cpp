@@ -56,14 +56,16 @@ class WriteTurn {
   // Before a statement runs; a failed Status when the wait timed out.
   Status Before(sqlite3_stmt* stmt) {
     if (!queue_ || held_ || (sqlite3_stmt_readonly(stmt) && !retrying_)) return Status::Ok();
-    bool stopping = false, gone = false;
+    bool stopping = false, gone = false, limited = false;
     held_ =
         queue_->Acquire(std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs_), [&] {
           stopping = stop_ && *stop_;
           gone = abandoned_ && abandoned_();
-          return stopping || gone;
+          limited = limit_ && limit_->Stopped() != RunLimit::kGoOn;
+          return stopping || gone || limited;
         });
     if (held_) return Status::Ok();
+    if (limited) return Status::Error(kStateCancelled, SQLITE_INTERRUPT, "interrupted");
     if (stopping || gone)
       return Status::Error(kStateCancelled, SQLITE_INTERRUPT,
                            stopping ? "the server is stopping" : "the client has gone");
@@ -85,6 +87,7 @@ class WriteTurn {
   // After a serialization failure: its transaction wrote nothing (it
   // could not begin to), so the turn goes at once.
   void SetAbandoned(std::function<bool()> abandoned) { abandoned_ = std::move(abandoned); }
+  void SetRunLimit(const RunLimit* limit) { limit_ = limit; }
   void Conflict() {
     retrying_ = true;
     if (held_) queue_->Release();
@@ -97,6 +100,7 @@ class WriteTurn {
   int waitMs_;
   const std::atomic<bool>* stop_;
   std::function<bool()> abandoned_;
+  const RunLimit* limit_ = nullptr;
   bool held_ = false;
   bool retrying_ = false;  // the next transaction runs wholly in turn
 };
@@ -235,8 +239,9 @@ class SqliteSession : public StorageSession {
  public:
   SqliteSession(sqlite3* db, std::shared_ptr<WriteQueue> queue, int waitMs,
                 const std::atomic<bool>* stop, std::shared_ptr<SqliteFile> file)
-      : db_(db), turn_(db, std::move(queue), waitMs, stop), file_(std::move(file)) {
+      : db_(db), turn_(db, std::move(queue), waitMs, stop), file_(std::move(file)), stop_(stop) {
     rights_.file = file_.get();
+    sqlite3_progress_handler(db_, 10000, StopRequested, this);
     sqlite3_set_authorizer(db_, Authorize, &rights_);
     if (file_) file_->Join();
   }
@@ -272,6 +277,12 @@ class SqliteSession : public StorageSession {
   }
   void SetAbandoned(std::function<bool()> abandoned) override {
     turn_.SetAbandoned(std::move(abandoned));
+  }
+  // A statement interrupted while it writes inside a transaction takes
+  // the whole transaction with it (SQLite's rule); the session says so.
+  void SetRunLimit(const RunLimit* limit) override {
+    limit_ = limit;
+    turn_.SetRunLimit(limit);
   }
   // SQLite's transactions are serializable, whatever is asked for.
   Status SetIsolation(int, int* applied) override {
@@ -396,17 +407,22 @@ class SqliteSession : public StorageSession {
     return st;
   }
 
+  // Asked by SQLite every few thousand steps: non-zero interrupts the
+  // statement, so a server that is stopping is not held up by a long
+  // query, nor a session past its query timeout or cancelled.
+  static int StopRequested(void* context) {
+    const SqliteSession* self = static_cast<const SqliteSession*>(context);
+    if (self->stop_ && self->stop_->load()) return 1;
+    return self->limit_ && self->limit_->Stopped() != RunLimit::kGoOn ? 1 : 0;
+  }
+
   sqlite3* db_;
   WriteTurn turn_;
   std::shared_ptr<SqliteFile> file_;
+  const std::atomic<bool>* stop_;
+  const RunLimit* limit_ = nullptr;
   Rights rights_;
 };
-
-// Asked by SQLite every few thousand steps: non-zero interrupts the
-// statement, so a server that is stopping is not held up by a long query.
-int StopRequested(void* flag) {
-  return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0;
-}
 
 class SqliteEngine : public StorageEngine {
  public:
@@ -451,8 +467,6 @@ class SqliteEngine : public StorageEngine {
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, busyTimeoutMs_);
     sqlite3_limit(db, SQLITE_LIMIT_LENGTH, maxValueBytes_);
-    if (stop_)
-      sqlite3_progress_handler(db, 10000, StopRequested, const_cast<std::atomic<bool>*>(stop_));
     auto* session = new SqliteSession(db, QueueOf(db), busyTimeoutMs_, stop_, file);
     // WAL lets readers go on while one client writes. An in-memory
     // database has no journal file and keeps its own mode; a kept file is

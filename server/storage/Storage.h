@@ -5,10 +5,12 @@
 #define VELORA_SERVER_STORAGE_STORAGE_H
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -106,6 +108,60 @@ struct ForeignKeyEntry {
   std::string onUpdate, onDelete;  // "CASCADE", "RESTRICT", "SET NULL", "SET DEFAULT", "NO ACTION"
 };
 
+// What ends a request early: its statement's query timeout, and a cancel
+// sent on a connection of its own. The session arms it around each
+// request; an engine asks Stopped() while a statement runs or waits (for
+// the writer queue, for a lock) and ends it then.
+class RunLimit {
+ public:
+  enum Reason { kGoOn = 0, kTimeout = 1, kCancel = 2 };
+  // Request number (its place among the session's requests, from 1)
+  // starts; seconds 0: no deadline.
+  void Arm(uint32_t number, uint32_t seconds) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    deadline_ = seconds == 0 ? 0 : Now() + static_cast<int64_t>(seconds) * 1000000000;
+    cancelled_ = pending_ == number;
+    if (pending_ <= number) pending_ = 0;
+    current_ = number;
+    running_ = true;
+  }
+  void Disarm() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    running_ = false;
+    cancelled_ = false;
+  }
+  // From another thread: stops request number when it runs now (true),
+  // or when it starts later (its bytes may still be on the way); a request
+  // that has ended is left alone.
+  bool Cancel(uint32_t number) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (running_ && current_ == number) {
+      cancelled_ = true;
+      return true;
+    }
+    if (number > current_) pending_ = number;
+    return false;
+  }
+  Reason Stopped() const {
+    if (cancelled_) return kCancel;
+    const int64_t deadline = deadline_;
+    return deadline != 0 && Now() >= deadline ? kTimeout : kGoOn;
+  }
+
+ private:
+  static int64_t Now() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  }
+  std::mutex mutex_;
+  std::atomic<int64_t> deadline_{0};  // steady clock nanoseconds; 0: none
+  std::atomic<bool> cancelled_{false};
+  bool running_ = false;  // under mutex_, as the two below
+  uint32_t current_ = 0;  // the request running or run last
+  uint32_t pending_ = 0;  // a request cancelled before it started
+};
+
 class StorageSession {
  public:
   virtual ~StorageSession() = default;
@@ -137,6 +193,10 @@ class StorageSession {
   // once the client has gone, and the wait ends without running the
   // statement. An engine without such waits may ignore it.
   virtual void SetAbandoned(std::function<bool()> abandoned) { (void)abandoned; }
+  // The session's limit (it outlives the storage session): a statement
+  // running or waiting when it trips ends as interrupted ("S1008" or
+  // "S1T00", which the session words by the reason).
+  virtual void SetRunLimit(const RunLimit* limit) { (void)limit; }
 
   // Catalog: every table and view, the columns and indexes of one table,
   // its row count; and whether it has an implicit row identifier.

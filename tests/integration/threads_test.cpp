@@ -87,13 +87,12 @@ TEST_F(Open, ThreadsShareOneConnection) {
   });
 }
 
-// SQLCancel from another thread waits for the call in progress and then
-// closes the cursor: a fetch loop either completes or stops with the
-// driver's error, the rows it got are right, and the connection works on
-// afterwards. The canceller calls the driver's own SQLCancel on the
-// driver's handle: unixODBC's SQLCancel clears the statement's records
-// without its locks while the failing fetch fills them, which corrupts
-// the driver manager's heap now and then.
+// SQLCancel from another thread stops a call waiting for its reply, or
+// waits for the call in progress and then closes the cursor: a fetch loop
+// either completes or stops with the server's or the driver's error, the rows it got are right, and the connection
+// works on afterwards. The canceller calls the driver's own SQLCancel on the driver's handle: unixODBC's SQLCancel
+// clears the statement's records without its locks while the failing fetch fills them, which corrupts the driver
+// manager's heap now and then.
 TEST_F(Open, CancelFromAnotherThreadStopsAFetchLoopCleanly) {
   ASSERT_EQ(SQL_SUCCESS, c.Execute("CREATE TEMP TABLE cancelled (n INTEGER)"));
   for (int k = 0; k < kRows; ++k)
@@ -116,7 +115,9 @@ TEST_F(Open, CancelFromAnotherThreadStopsAFetchLoopCleanly) {
     const std::string got = Fetch(s, SQLExecute(s));
     const size_t end = got.find('|');
     EXPECT_EQ(Numbers(0, kRows).substr(0, end), got.substr(0, end)) << got;
-    EXPECT_TRUE(got.compare(end, std::string::npos, "|100") == 0 || got.compare(end, 10, "|-1 24000 ") == 0) << got;
+    EXPECT_TRUE(got.compare(end, std::string::npos, "|100") == 0 || got.compare(end, 10, "|-1 24000 ") == 0 ||
+                got.compare(end, 10, "|-1 HY008 ") == 0)
+        << got;
   }
   done = true;
   canceller.join();
