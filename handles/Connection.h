@@ -142,6 +142,15 @@ class Connection : public HandleObject {
     cancelTls_ = tls;
   }
   bool OffersCancel() const { return cancelKey_ != 0; }  // by the connection's own calls
+
+  // SQL_ATTR_CONNECTION_TIMEOUT (ODBC 3): seconds that bound every wait
+  // on the server that no other timeout bounds (0: none). The socket keeps
+  // it between the calls that bound their waits otherwise.
+  void SetConnectionTimeout(int32_t seconds) {
+    connectionTimeout_ = seconds < 0 ? 0 : seconds;
+    clib.SetTimeout(connectionTimeout_);
+  }
+  int32_t ConnectionTimeout() const { return connectionTimeout_; }
   // The statement with a call in progress (null: none), set by the frame.
   void SetBusy(const Statement* stmt) {
     LockGuard guard(cancelLock_);
@@ -164,6 +173,7 @@ class Connection : public HandleObject {
   // Serialises the calls on this connection and its statements: the
   // protocol carries one exchange at a time.
   Lock callLock_;
+  int32_t connectionTimeout_ = 0;
   Lock cancelLock_;
   uint64_t cancelKey_ = 0;
   TlsMode cancelTls_ = TlsMode::kOff;

@@ -64,15 +64,20 @@ int Statement::Exchange(Request* request, int* status) {
 }
 
 Statement::ReplyWait::ReplyWait(Statement* s)
-    : clib_(s->options.QueryTimeout() > 0 && s->connection_ ? &s->connection_->clib : nullptr) {
+    : clib_(s->connection_ ? &s->connection_->clib : nullptr),
+      timeoutAfter_(s->connection_ ? s->connection_->ConnectionTimeout() : 0) {
   // The server answers a statement that ran out of time itself; the
   // driver waits kQueryTimeoutGrace seconds longer before it takes a
-  // silent server for lost (and the connection with it: "08S01").
-  if (clib_) clib_->SetTimeout(s->options.QueryTimeout() + kQueryTimeoutGrace);
+  // silent server for lost (and the connection with it: "08S01"). Without
+  // a query timeout a statement's request may take as long as it runs:
+  // the connection timeout bounds only the other waits.
+  const int32_t timeout = s->options.QueryTimeout();
+  if (timeout <= 0 && timeoutAfter_ <= 0) clib_ = nullptr;  // no bound before or after
+  if (clib_) clib_->SetTimeout(timeout > 0 ? timeout + kQueryTimeoutGrace : 0);
 }
 
 Statement::ReplyWait::~ReplyWait() {
-  if (clib_) clib_->SetTimeout(0);
+  if (clib_) clib_->SetTimeout(timeoutAfter_);
 }
 
 void Statement::Allocated(uint32_t id) {

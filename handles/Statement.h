@@ -70,6 +70,7 @@ class Statement : public HandleObject {
 
    private:
     ClibConnection* clib_;
+    int timeoutAfter_;  // the connection timeout, restored afterwards
   };
   Connection* OwningConnection() const { return connection_; }
   // The server's id; 0 until allocated there.

@@ -25,7 +25,6 @@ struct FixedAttribute {
 
 // clang-format off
 constexpr FixedAttribute kConnectionDefaults[] = {
-    {SQL_ATTR_CONNECTION_TIMEOUT, 0, false},
     {SQL_ATTR_METADATA_ID, SQL_FALSE, false},
     {SQL_ATTR_AUTO_IPD, SQL_FALSE, true},
 };
@@ -78,6 +77,10 @@ int SetConnectAttrWorker(Connection* c, SQLINTEGER attribute, SQLPOINTER value, 
   if (const FixedAttribute* row = FindFixed(kConnectionDefaults, attribute)) {
     return SetFixed(c, *row, value);
   }
+  if (attribute == SQL_ATTR_CONNECTION_TIMEOUT) {
+    c->SetConnectionTimeout(static_cast<int32_t>(reinterpret_cast<SQLULEN>(value)));
+    return SQL_SUCCESS;
+  }
   // SQL_ATTR_CONNECTION_DEAD is read-only; SQL_ATTR_ANSI_APP is refused
   // too, as ODBC asks of a driver that serves both kinds of application
   // alike.
@@ -103,6 +106,8 @@ int GetConnectAttrWorker(Connection* c, SQLINTEGER attribute, FieldValue* out) {
     return SetNumber(out, static_cast<SQLLEN>(row->value), sizeof(SQLUINTEGER));
   }
   switch (attribute) {
+    case SQL_ATTR_CONNECTION_TIMEOUT:
+      return SetNumber(out, c->ConnectionTimeout(), sizeof(SQLUINTEGER));
     case SQL_ATTR_CONNECTION_DEAD:
       // Dead: never logged in, or its socket closed after a failure.
       return SetNumber(out, c->LoggedIn() && c->clib.IsOpen() ? SQL_CD_FALSE : SQL_CD_TRUE,

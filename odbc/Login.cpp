@@ -58,18 +58,22 @@ void DropSession(Connection* c) {
 }
 
 // Bounds the login's socket traffic by the login timeout and lifts the
-// bound again when the login ends, whatever its outcome: a server that
+// bound again (back to the connection timeout, if set) when the login
+// ends, whatever its outcome: a server that
 // accepts the connection but never answers cannot hang the application,
 // while later requests may take as long as their statements run.
 class LoginTimeout {
  public:
-  LoginTimeout(ClibConnection* clib, int32_t seconds) : clib_(clib) { clib_->SetTimeout(seconds); }
-  ~LoginTimeout() { clib_->SetTimeout(0); }
+  LoginTimeout(Connection* c, int32_t seconds) : clib_(&c->clib), after_(c->ConnectionTimeout()) {
+    clib_->SetTimeout(seconds);
+  }
+  ~LoginTimeout() { clib_->SetTimeout(after_); }
   LoginTimeout(const LoginTimeout&) = delete;
   LoginTimeout& operator=(const LoginTimeout&) = delete;
 
  private:
   ClibConnection* clib_;
+  int32_t after_;  // the connection timeout (ODBC 3), else none
 };
 
 // Opens the socket and, as mode asks, encrypts it. In prefer mode a
@@ -102,7 +106,7 @@ int OpenChannel(Connection* c, TlsMode mode, char* fellBack, int size) {
 // seconds. quiet keeps failures out of message boxes (the caller reports
 // them together).
 int LoginOnce(Connection* c, const String& password, TlsMode mode, int32_t seconds, bool quiet) {
-  LoginTimeout timeout(&c->clib, seconds);
+  LoginTimeout timeout(c, seconds);
   char fellBack[200] = "";
   const int opened = OpenChannel(c, mode, fellBack, sizeof fellBack);
   if (opened != SQL_SUCCESS) return opened;

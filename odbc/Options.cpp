@@ -60,17 +60,19 @@ void SetOptionValue(Request* request, uint16_t code, uint32_t value) {
 // exchange is: a silent server cannot hold the call for ever.
 class OptionWait {
  public:
-  OptionWait(ClibConnection* clib, int32_t timeout) : clib_(timeout > 0 ? clib : nullptr) {
+  OptionWait(Connection* c, int32_t timeout)
+      : clib_(timeout > 0 ? &c->clib : nullptr), after_(c->ConnectionTimeout()) {
     if (clib_) clib_->SetTimeout(timeout + Statement::kQueryTimeoutGrace);
   }
   ~OptionWait() {
-    if (clib_) clib_->SetTimeout(0);
+    if (clib_) clib_->SetTimeout(after_);
   }
   OptionWait(const OptionWait&) = delete;
   OptionWait& operator=(const OptionWait&) = delete;
 
  private:
   ClibConnection* clib_;
+  int32_t after_;
 };
 
 // Sends the option request code with value on connection's socket; the
@@ -78,7 +80,7 @@ class OptionWait {
 template <class Owner>
 int SendOption(Owner* owner, Connection* connection, uint16_t code, uint32_t statementId,
                uint32_t value) {
-  OptionWait wait(&connection->clib, owner->options.QueryTimeout());
+  OptionWait wait(connection, owner->options.QueryTimeout());
   Request* request = Request::CreateRequest(code);
   if (request == nullptr || request->Failed()) {
     delete request;

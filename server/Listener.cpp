@@ -32,6 +32,8 @@
 #include "server/Dispatch.h"
 #include "server/Greeting.h"
 #include "server/Log.h"
+#include "server/Metrics.h"
+#include "server/MetricsHttp.h"
 #include "server/Session.h"
 #include "server/TlsServer.h"
 #include "server/Users.h"
@@ -227,6 +229,7 @@ class Server {
   std::unique_ptr<StorageEngine> engine_;
   TlsContext tls_;
   LoginGuard guard_{&stopping_};
+  MetricsEndpoint metrics_;
   int listenFd_ = -1;
   std::mutex mutex_;
   std::list<std::unique_ptr<Client>> clients_;
@@ -385,6 +388,10 @@ void Server::Serve(Client* client, std::string peer) {
     uint8_t answer[kGreetingStatusSize];
     EncodeGreetingStatus(status, answer);
     if (status != kGreetingAccepted)
+      CountRefusal(status == kGreetingTooManyClients ? Refusal::kTooManyClients
+                   : status == kGreetingNeedsTls     ? Refusal::kNeedsTls
+                                                     : Refusal::kGreeting);
+    if (status != kGreetingAccepted)
       Log(0, "%s: greeting refused with status %d", peer.c_str(), status);
     if (link.Write(answer, sizeof answer) && status == kGreetingAccepted) {
       SetTimeout(fd, 0);
@@ -519,7 +526,10 @@ std::string Server::Session(Link* link, const std::string& peer, Slot* slot) {
       why = ServeCancel(link, body.data(), length, peer);
       break;
     }
+    const Stopwatch stopwatch;
     if (!Dispatch(&session, code, body.data(), length, &reply, &why)) break;
+    ObserveRequest(code, stopwatch.Seconds());
+    CountBytes(sizeof header + length, reply.size());
     LogFrame(("reply to " + peer).c_str(), reinterpret_cast<const uint8_t*>(reply.data()),
              reply.size());
     // The logout reply frees the slot: the client may connect again as
@@ -576,6 +586,18 @@ int Server::Run() {
     return 1;
   }
   Log(0, "listening on %s", AddressText(bound).c_str());
+  if (!options_.metrics.empty()) {
+    std::string at;
+    if (!metrics_.Start(options_.metrics, &at, &error)) {
+      Log(0, "metrics: %s", error.c_str());
+      close(listenFd_);
+      return 1;
+    }
+    Log(0, "metrics at http://%s/metrics%s", at.c_str(),
+        at.compare(0, 4, "127.") == 0 || at.compare(0, 6, "[::1]:") == 0
+            ? ""
+            : " (beyond loopback: anyone who reaches it reads the server's counters)");
+  }
 
   auto drainDeadline = std::chrono::steady_clock::time_point::max();
   for (;;) {
@@ -631,6 +653,7 @@ int Server::Run() {
   }
   Log(0, "stopping");
   stopping_ = true;
+  metrics_.Stop();
   close(listenFd_);
   {
     std::lock_guard<std::mutex> lock(mutex_);

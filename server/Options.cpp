@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "server/MetricsHttp.h"
 #include "server/storage/Storage.h"
 
 namespace velsrv {
@@ -16,6 +17,7 @@ const char kUsage[] =
     "usage: velora-server [--config FILE] [options]\n"
     "       velora-server users [--users FILE | --config FILE] list\n"
     "       velora-server users [--users FILE | --config FILE] add|passwd|remove|grant ... NAME\n"
+    "       velora-server status [--metrics A:P | --config FILE] [--interval S]\n"
     "\n"
     "  --config FILE        read options from FILE (key = value); the command line wins\n"
     "  --address A          listen on address A (default 127.0.0.1)\n"
@@ -37,6 +39,8 @@ const char kUsage[] =
     "  --max-statements N   statements per connection (default 256)\n"
     "  --lock-timeout S     seconds a writer waits for the writers before it (default 30)\n"
     "  --drain-timeout S    after SIGTERM, seconds running statements may take (default 30)\n"
+    "  --metrics A:P        serve metrics at http://A:P/metrics (off by default; P\n"
+    "                       alone: loopback); velora-server status summarises them\n"
     "  -v, --verbose        log every request (twice: more)\n"
     "  --trace-frames       hex dump of every frame on standard error\n"
     "  --no-block-fetch     do not offer many rows per fetch request at login\n"
@@ -130,6 +134,10 @@ bool SetValue(const std::string& name, const std::string& v, Options* o, std::st
   } else if (name == "drain-timeout") {
     if (!Number(v, 0, 86400, &n, error)) return false;
     o->drainTimeout = static_cast<int>(n);
+  } else if (name == "metrics") {  // empty: off (a file may turn it off)
+    std::string host, port;
+    if (!v.empty() && !SplitEndpoint(v, &host, &port, error)) return false;
+    o->metrics = v;
   } else if (name == "verbose") {  // file only: the command line counts -v
     if (!Number(v, 0, 2, &n, error)) return false;
     o->verbosity = static_cast<int>(n);
@@ -212,6 +220,7 @@ std::string ConfigText(const Options& o) {
   t += "max-statements = " + std::to_string(o.maxStatements) + "\n";
   t += "lock-timeout = " + std::to_string(o.lockTimeout) + "\n";
   t += "drain-timeout = " + std::to_string(o.drainTimeout) + "\n";
+  if (!o.metrics.empty()) t += "metrics = " + o.metrics + "\n";
   t += "verbose = " + std::to_string(o.verbosity) + "\n";
   t += std::string("trace-frames = ") + yes(o.traceFrames) + "\n";
   t += std::string("block-fetch = ") + yes(o.blockFetch) + "\n";

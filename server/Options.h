@@ -24,6 +24,7 @@ struct Options {
   int maxStatements = 256;  // per client
   int lockTimeout = 30;     // seconds a writer waits for the writers before it
   int drainTimeout = 30;    // seconds running requests may take after SIGTERM
+  std::string metrics;      // ADDRESS:PORT of the metrics endpoint; empty: none
   int verbosity = 0;
   bool traceFrames = false;
   bool blockFetch = true;  // offer the fetch-block request at login

@@ -39,6 +39,7 @@ int Session::Fail(uint32_t subject, const char* sqlstate, int native, const std:
     strayDiagnostic_ = d;
     hasStray_ = true;
   }
+  if (rc == kSqlError && loggedIn_) CountError(sqlstate);
   // Errors are logged by default; warnings and the end of data only with -v.
   Log(rc == kSqlError ? 0 : 1, "%s: %s %s", peer_.c_str(), sqlstate, text.c_str());
   return rc;
@@ -108,6 +109,7 @@ int Session::Connect(const std::string& dataSource, const std::string& user,
     if (guard_ && !guard_->Admit(address)) {
       Log(0, "%s: login of user \"%s\" refused unchecked: too many failed logins from %s",
           peer_.c_str(), user.c_str(), address.c_str());
+      CountRefusal(Refusal::kThrottled);
       return Fail(0, kStateAuthorization, 0,
                   "login refused: too many failed logins from this address; try again later");
     }
@@ -118,11 +120,13 @@ int Session::Connect(const std::string& dataSource, const std::string& user,
       if (!error.empty()) Log(0, "%s", error.c_str());
       Log(0, "%s: login refused for user \"%s\" (failure %d from %s)", peer_.c_str(), user.c_str(),
           failures, address.c_str());
+      CountRefusal(Refusal::kPassword);
       return Fail(0, kStateAuthorization, 0, "login refused: wrong user name or password");
     }
     if (!rights.MayOpen(dataSource)) {
       Log(0, "%s: user \"%s\" may not open data source \"%s\"", peer_.c_str(), user.c_str(),
           dataSource.c_str());
+      CountRefusal(Refusal::kDataSource);
       return Fail(0, kStateAuthorization, 0,
                   "login refused: user " + user + " may not open data source " + dataSource);
     }
@@ -139,6 +143,7 @@ int Session::Connect(const std::string& dataSource, const std::string& user,
   if (!st.ok) {
     storage_.reset();
     Log(0, "%s: data source \"%s\": %s", peer_.c_str(), dataSource.c_str(), st.message.c_str());
+    CountRefusal(Refusal::kStorage);
     return FailStatus(0, st, __LINE__);
   }
   userReadOnly_ = rights.readOnly;
@@ -147,6 +152,9 @@ int Session::Connect(const std::string& dataSource, const std::string& user,
     Log(0, "%s: user \"%s\" logs in without encryption (--allow-plaintext)", peer_.c_str(),
         user.c_str());
   loggedIn_ = true;
+  // Data sources without a pair of their own share one label: a client
+  // names any data source it likes, and must not make new label values.
+  gauge_.Open(options_.datasources.count(dataSource) ? dataSource : "default", encrypted_);
   *version = std::string(kVersion) + " (" + storage_->EngineVersion() + ")";
   Log(0, "%s: user \"%s\" logged in to data source \"%s\" (%s%s)", peer_.c_str(), user.c_str(),
       dataSource.c_str(), LoggedLocation(path).c_str(),
@@ -197,6 +205,7 @@ int Session::Disconnect() {
   onStandby_ = false;
   loggedIn_ = false;
   finished_ = true;
+  gauge_.Close();
   return kSqlSuccess;
 }
 

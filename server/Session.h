@@ -18,6 +18,7 @@
 #include "protocol/OptionDefaults.h"
 #include "server/Diagnostics.h"
 #include "server/LoginGuard.h"
+#include "server/Metrics.h"
 #include "server/Options.h"
 #include "server/SqlTypes.h"
 #include "server/Value.h"
@@ -240,6 +241,7 @@ class Session {
   bool onStandby_ = false;
   LoginGuard* guard_ = nullptr;
   const std::atomic<bool>* draining_ = nullptr;
+  SessionGauge gauge_;  // counts the session while logged in
   std::function<bool()> abandoned_;
   bool encrypted_ = false;
   bool loggedIn_ = false;

@@ -83,6 +83,7 @@ int Session::Fetch(uint32_t id, const std::vector<uint16_t>& wanted, std::vector
       return rc;
     }
   }
+  CountRows(1, 0);
   return kSqlSuccess;
 }
 

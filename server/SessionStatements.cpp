@@ -103,6 +103,10 @@ int Session::Run(Statement* s, const std::vector<ParamIn>& params) {
     if (s->dmlText) s->rowCount = s->storage->ChangedRows();
     s->storage->Reset();
   }
+  CountStatement(s->storage->ColumnCount() > 0 ? StatementKind::kQuery
+                 : s->dmlText                  ? StatementKind::kUpdate
+                                               : StatementKind::kDdl);
+  if (s->rowCount > 0) CountRows(0, static_cast<uint64_t>(s->rowCount));
   return kSqlSuccess;
 }
 

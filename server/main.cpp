@@ -1,4 +1,4 @@
-// velora-server: the users subcommands, or the command line (and its
+// velora-server: the users and status subcommands, or the command line (and its
 // configuration file), then the listener.
 #include <cstdio>
 #include <cstring>
@@ -7,11 +7,14 @@
 #include "server/Listener.h"
 #include "server/Log.h"
 #include "server/Options.h"
+#include "server/StatusCommand.h"
 #include "server/Users.h"
 
 int main(int argc, char** argv) {
   if (argc >= 2 && (std::strcmp(argv[1], "users") == 0 || std::strcmp(argv[1], "adduser") == 0))
     return velsrv::UsersCommand(argc - 2, argv + 2, argv[1][0] == 'a');
+  if (argc >= 2 && std::strcmp(argv[1], "status") == 0)
+    return velsrv::StatusCommand(argc - 2, argv + 2);
   velsrv::Options options;
   std::string error;
   if (!velsrv::ParseOptions(argc - 1, argv + 1, &options, &error)) {

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "server/Diagnostics.h"
+#include "server/Metrics.h"
 #include "server/storage/PostgresText.h"
 
 namespace velsrv {
@@ -136,7 +137,9 @@ PgSession::~PgSession() {
 }
 
 Status PgSession::Exec(const char* sql) {
+  const Stopwatch stopwatch;
   PGresult* r = PQexec(conn_, sql);
+  ObservePostgresRoundTrip(stopwatch.Seconds());
   Status st = Succeeded(r) ? Status::Ok() : PgStatus(conn_, r);
   PQclear(r);
   return st;
@@ -182,10 +185,13 @@ Status PgSession::Run(const std::function<int(PGconn*)>& send, PgResult* out) {
     return st;
   }
   const bool guarded = PQtransactionStatus(conn_) == PQTRANS_INTRANS;
+  // One round trip: the statement alone, or the pipeline around it.
+  const Stopwatch stopwatch;
   PgResult r;
   if (!guarded) {
     if (!send(conn_)) return PgStatus(conn_, nullptr);
     r = Collect();
+    ObservePostgresRoundTrip(stopwatch.Seconds());
   } else {
     auto plain = [this](const char* sql) {
       return PQsendQueryParams(conn_, sql, 0, nullptr, nullptr, nullptr, nullptr, 0);
@@ -203,6 +209,7 @@ Status PgSession::Run(const std::function<int(PGconn*)>& send, PgResult* out) {
     PgResult release = Collect();
     PQclear(PQgetResult(conn_));
     PQexitPipelineMode(conn_);
+    ObservePostgresRoundTrip(stopwatch.Seconds());
     if (!Succeeded(savepoint.get())) return PgStatus(conn_, savepoint.get());
   }
   if (Succeeded(r.get())) {

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "server/Metrics.h"
+
 namespace velsrv {
 
 bool WriteQueue::Acquire(std::chrono::steady_clock::time_point deadline,
@@ -12,11 +14,21 @@ bool WriteQueue::Acquire(std::chrono::steady_clock::time_point deadline,
   auto me = waiting_.insert(waiting_.end(), ticket);
   auto ready = [&] { return !held_ && waiting_.front() == ticket; };
   bool turn = ready();
+  if (turn) {
+    held_ = true;
+    waiting_.erase(me);
+    return true;
+  }
+  // Only writers that had to wait are counted (and timed).
+  const Stopwatch stopwatch;
+  AddWaitingWriter(1);
   while (!turn && std::chrono::steady_clock::now() < deadline && !(giveUp && giveUp()))
     turn = changed_.wait_until(
         lock, std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(100)),
         ready);
   waiting_.erase(me);
+  AddWaitingWriter(-1);
+  ObserveWriterWait(stopwatch.Seconds(), !turn && std::chrono::steady_clock::now() >= deadline);
   if (turn) {
     held_ = true;
   } else {

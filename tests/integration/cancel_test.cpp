@@ -12,8 +12,7 @@
 
 namespace {
 
-const char kEndless[] =
-    "WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r) SELECT count(*) FROM r";
+const char kEndless[] = "WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r) SELECT count(*) FROM r";
 const char kContended[] = "UPDATE contended SET v = 2 WHERE n = 1";
 
 // Runs sql on s on a thread of its own; with cancel, the driver's own
@@ -76,7 +75,8 @@ TEST_F(Open, TimeoutAndCancelStopTheServersWorkAndTheSessionGoesOn) {
       ASSERT_EQ(SQL_SUCCESS, writer.Execute("UPDATE contended SET v = 1 WHERE n = 1")) << writer.Diag();
     SQLHSTMT s = c.Statement();
     EXPECT_EQ(k.expected, RunStopped(c, s, k.sql, k.cancel));
-    EXPECT_EQ("1/" + std::to_string(round), Rows(s, SQLExecDirect(s, (SQLCHAR*)"SELECT min(n), count(*) FROM kept", SQL_NTS), {1, 2}));
+    EXPECT_EQ("1/" + std::to_string(round),
+              Rows(s, SQLExecDirect(s, (SQLCHAR*)"SELECT min(n), count(*) FROM kept", SQL_NTS), {1, 2}));
     SQLFreeHandle(SQL_HANDLE_STMT, s);
     EXPECT_EQ(SQL_SUCCESS, SQLEndTran(SQL_HANDLE_DBC, writer.dbc, SQL_ROLLBACK));
     EXPECT_EQ(SQL_SUCCESS, SQLEndTran(SQL_HANDLE_DBC, c.dbc, SQL_COMMIT)) << c.Diag();

@@ -169,6 +169,7 @@ TEST_F(Library, ConnectionAttributesWithoutASession) {
               {SQL_ATTR_METADATA_ID, SQL_TRUE, "HYC00"},
               {SQL_ATTR_METADATA_ID, SQL_FALSE, ""},
               {SQL_ATTR_CONNECTION_TIMEOUT, 0, ""},
+              {SQL_ATTR_CONNECTION_TIMEOUT, 9, ""},
               {SQL_ATTR_ANSI_APP, SQL_AA_FALSE, "HY092"},
               {SQL_ATTR_AUTOCOMMIT, SQL_AUTOCOMMIT_OFF, ""},
               {SQL_ATTR_LOGIN_TIMEOUT, 7, ""},

@@ -4,6 +4,8 @@
 // bench/load_bench.cpp.
 #include <unistd.h>
 
+#include <thread>
+
 #include "server_client.h"
 
 namespace {
@@ -84,6 +86,36 @@ TEST_F(ServerSessionTest, AWriterWhoseClientHangsUpLeavesTheQueue) {
   EXPECT_TRUE(server.WaitForLog("#2: connection ended"));
   EXPECT_EQ(c.Call(Msg::kTransact, 0, 0), 0);
   EXPECT_EQ(c.Query(s, "SELECT count(*) FROM t").at(0).at(0).bytes, U32(1));
+}
+
+// A cancel request on a connection of its own stops the request it names
+// only with the session's key: a wrong key or a request that has ended
+// leaves the running one to its timeout ("S1T00"); the right pair stops
+// it ("S1008"), also when it overtakes that request. The reply is the same.
+TEST_F(ServerSessionTest, ACancelStopsOnlyTheNamedRequestOfTheKeysSession) {
+  const std::string endless = "WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r) SELECT count(*) FROM r";
+  ASSERT_NE(0u, c.cancelKey);
+  ASSERT_EQ(0, c.Call(Msg::kSetQueryTimeout, s, 2));  // request 3
+  const auto cancel = [&](uint64_t key, uint32_t number) {
+    Client k;
+    CancelRequest r;
+    r.Get<CancelKeyElement>()->value = key;
+    r.Get<RequestNumberElement>()->value = number;
+    EXPECT_TRUE(k.Open(server.Port()) && k.Greet() == 0);
+    EXPECT_EQ(0, k.Exchange(&r));
+    EXPECT_TRUE(k.PeerClosed());
+  };
+  std::string outcome;
+  std::thread run([&] { outcome = c.Outcome(c.Exec(s, endless), s); });  // requests 4 and 5
+  cancel(c.cancelKey + 1, 4);
+  cancel(c.cancelKey, 2);
+  run.join();
+  EXPECT_EQ("-1 S1T00", outcome);
+  cancel(c.cancelKey, 6);  // before request 6 is sent
+  EXPECT_EQ("-1 S1008", c.Outcome(c.Exec(s, endless), s));
+  EXPECT_EQ(0, c.Call(Msg::kSetQueryTimeout, s, 0));
+  EXPECT_EQ(1u, c.Query(s, "SELECT 1").size());
+  EXPECT_TRUE(server.WaitForLog("stopped, not finished: operation canceled")) << server.Log();
 }
 
 }  // namespace

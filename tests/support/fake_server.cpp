@@ -14,6 +14,7 @@ FakeServer::FakeServer() {
 
 FakeServer::~FakeServer() {
   Finish();
+  for (int fd : held_) close(fd);
   if (peer_ >= 0) close(peer_);
   if (listener_ >= 0) close(listener_);
 }
@@ -53,6 +54,17 @@ void FakeServer::Run() {
       }
       case Step::kSend:
         if (!WriteAll(peer_, step.bytes)) return Fail("send failed");
+        break;
+      case Step::kAccept:
+        if (!WaitReadable(listener_, kWaitMillis)) return Fail("no second connection arrived");
+        held_.push_back(peer_);
+        peer_ = accept(listener_, nullptr, nullptr);
+        if (peer_ < 0) return Fail("accept failed");
+        break;
+      case Step::kResume:
+        close(peer_);
+        peer_ = held_.back();
+        held_.pop_back();
         break;
       case Step::kClose:
         close(peer_);

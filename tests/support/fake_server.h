@@ -31,6 +31,10 @@ class FakeServer {
   FakeServer& Close() { return Add({Step::kClose, ""}); }
   // Waits (bounded) for the client to close; what arrives is recorded.
   FakeServer& ExpectEnd() { return Add({Step::kExpectEnd, ""}); }
+  // Accepts the next connection and runs the steps after it there, until
+  // Resume closes it and goes back to the connection before.
+  FakeServer& Accept() { return Add({Step::kAccept, ""}); }
+  FakeServer& Resume() { return Add({Step::kResume, ""}); }
   using Answerer = std::function<std::string(uint16_t code, const std::string& body)>;
   // Until the client closes, reads each request frame (length, code, body)
   // and sends the reply frame holding answer's body.
@@ -52,7 +56,7 @@ class FakeServer {
   // tests) never does.
   static const int kWaitMillis = 60000;
   struct Step {
-    enum Kind { kExpect, kSend, kClose, kExpectEnd, kAnswer } kind;
+    enum Kind { kExpect, kSend, kClose, kExpectEnd, kAnswer, kAccept, kResume } kind;
     std::string bytes;
     Answerer answer = nullptr;
   };
@@ -62,6 +66,7 @@ class FakeServer {
 
   int listener_ = -1;
   int peer_ = -1;
+  std::vector<int> held_;  // connections before the accepted one
   uint16_t port_ = 0;
   std::vector<Step> steps_;
   std::vector<std::string> received_;
