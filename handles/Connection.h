@@ -127,6 +127,11 @@ class Connection : public HandleObject {
   // data source's keys (net/Tls.h has the modes).
   char tls[16] = "";
   char tlsCaFile[260] = "";
+  // The memory one static cursor may hold ("CursorMemory="); its rows
+  // past it go to a scratch file. kCursorMemoryUnset until read.
+  static constexpr uint64_t kDefaultCursorMemory = 256ull * 1024 * 1024;
+  static constexpr uint64_t kCursorMemoryUnset = UINT64_MAX;
+  uint64_t cursorMemory = kDefaultCursorMemory;
 
   bool LoggedIn() const { return (flags & kConnectionLoggedIn) != 0; }
   // The key requests go only to a server that offered them at login.

@@ -16,6 +16,7 @@
 #include "handles/OptionValues.h"
 #include "handles/ParameterBinding.h"
 #include "handles/StatementParts.h"
+#include "handles/StaticCursor.h"
 
 class ColumnValue;
 class ClibConnection;
@@ -93,6 +94,7 @@ class Statement : public HandleObject {
   void Restart() {
     cursor.Restart();
     block.Drop();
+    scroll.Drop();
     parameters.SetArrayRowCount(-2);
   }
   // Unlinks every result column from its binding and deletes the bindings
@@ -151,6 +153,9 @@ class Statement : public HandleObject {
   Parameters parameters;
   Cursor cursor;
   FetchBlock block;
+  StaticCursor scroll;  // the rows of a static cursor
+  // SQL_ATTR_FETCH_BOOKMARK_PTR: the bookmark SQL_FETCH_BOOKMARK starts from.
+  void* fetchBookmark = nullptr;
   Execution execution;
   OptionValues options;  // taken from the connection at allocation
   // The statement's own descriptors, views of the parts above.

@@ -31,11 +31,8 @@ constexpr FixedAttribute kConnectionDefaults[] = {
 // The row and parameter arrays and the descriptor handles are the
 // statement's descriptors' (odbc/ArrayAttributes.h), asked first.
 constexpr FixedAttribute kStatementDefaults[] = {
-    {SQL_ATTR_CURSOR_SCROLLABLE, SQL_NONSCROLLABLE, false},
-    {SQL_ATTR_CURSOR_SENSITIVITY, SQL_UNSPECIFIED, false},
     {SQL_ATTR_METADATA_ID, SQL_FALSE, false},
     {SQL_ATTR_ENABLE_AUTO_IPD, SQL_FALSE, false},
-    {SQL_ATTR_FETCH_BOOKMARK_PTR, 0, false},
 };
 // clang-format on
 
@@ -66,6 +63,51 @@ int SetNumber(FieldValue* out, SQLLEN number, int size) {
 // as its statements' defaults), and connection options.
 bool StatementOption(SQLINTEGER a) { return a >= SQL_QUERY_TIMEOUT && a <= SQL_ROW_NUMBER; }
 bool ConnectionOption(SQLINTEGER a) { return a >= SQL_ACCESS_MODE && a <= SQL_PACKET_SIZE; }
+
+// Scrolling asked for by its qualities rather than by cursor type: a
+// scrollable or insensitive cursor is the static one, a nonscrollable one
+// goes forward only. *handled false for other attributes.
+int SetCursorQuality(Statement* s, SQLINTEGER attribute, SQLULEN value, bool* handled) {
+  *handled = true;
+  const bool scrolls = s->options.Get(OptionSlot::kCursorType) != SQL_CURSOR_FORWARD_ONLY;
+  switch (attribute) {
+    case SQL_ATTR_CURSOR_SCROLLABLE:
+      if (value != SQL_SCROLLABLE && value != SQL_NONSCROLLABLE)
+        return VEL_POST(s, SQL_ERROR, kDiagInvalidArgument);
+      if ((value == SQL_SCROLLABLE) == scrolls) return SQL_SUCCESS;
+      return SetStmtOptionWorker(
+          s, SQL_CURSOR_TYPE,
+          value == SQL_SCROLLABLE ? SQL_CURSOR_STATIC : SQL_CURSOR_FORWARD_ONLY);
+    case SQL_ATTR_CURSOR_SENSITIVITY:
+      if (value == SQL_UNSPECIFIED || (value == SQL_INSENSITIVE && scrolls)) return SQL_SUCCESS;
+      if (value == SQL_INSENSITIVE)
+        return SetStmtOptionWorker(s, SQL_CURSOR_TYPE, SQL_CURSOR_STATIC);
+      return VEL_POST(s, SQL_ERROR, kDiagOptionNotCapable);
+    case SQL_ATTR_FETCH_BOOKMARK_PTR:
+      s->fetchBookmark = reinterpret_cast<void*>(value);
+      return SQL_SUCCESS;
+    default:
+      *handled = false;
+      return SQL_SUCCESS;
+  }
+}
+
+bool GetCursorQuality(Statement* s, SQLINTEGER attribute, SQLLEN* value) {
+  const bool scrolls = s->options.Get(OptionSlot::kCursorType) != SQL_CURSOR_FORWARD_ONLY;
+  switch (attribute) {
+    case SQL_ATTR_CURSOR_SCROLLABLE:
+      *value = scrolls ? SQL_SCROLLABLE : SQL_NONSCROLLABLE;
+      return true;
+    case SQL_ATTR_CURSOR_SENSITIVITY:
+      *value = scrolls ? SQL_INSENSITIVE : SQL_UNSPECIFIED;
+      return true;
+    case SQL_ATTR_FETCH_BOOKMARK_PTR:
+      *value = reinterpret_cast<SQLLEN>(s->fetchBookmark);
+      return true;
+    default:
+      return false;
+  }
+}
 
 }  // namespace
 
@@ -138,6 +180,8 @@ int SetStmtAttrWorker(Statement* s, SQLINTEGER attribute, SQLPOINTER value) {
   if (const FixedAttribute* row = FindFixed(kStatementDefaults, attribute)) {
     return SetFixed(s, *row, value);
   }
+  const int quality = SetCursorQuality(s, attribute, reinterpret_cast<SQLULEN>(value), &handled);
+  if (handled) return quality;
   // SQL_ATTR_ROW_NUMBER (and the bookmark) can only be read.
   if (!StatementOption(attribute) || attribute >= SQL_GET_BOOKMARK) {
     return VEL_POST(s, SQL_ERROR, kDiagOptionOutOfRange);
@@ -155,6 +199,8 @@ int GetStmtAttrWorker(Statement* s, SQLINTEGER attribute, FieldValue* out) {
   if (const FixedAttribute* row = FindFixed(kStatementDefaults, attribute)) {
     return SetNumber(out, static_cast<SQLLEN>(row->value), sizeof(SQLULEN));
   }
+  SQLLEN quality = 0;
+  if (GetCursorQuality(s, attribute, &quality)) return SetNumber(out, quality, sizeof(SQLULEN));
   if (!StatementOption(attribute)) return VEL_POST(s, SQL_ERROR, kDiagOptionOutOfRange);
   SQLULEN number = 0;
   const int rc = GetStmtOptionWorker(s, static_cast<SQLUSMALLINT>(attribute), &number);

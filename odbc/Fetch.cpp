@@ -4,8 +4,11 @@
 #include "odbc/Fetch.h"
 
 #include "odbc/BlockFetch.h"
+#include "odbc/ScrollFetch.h"
 
 #include <sqlext.h>
+
+#include <cstring>
 
 #include "convert/ColumnValue.h"
 #include "handles/ClientDiagnostics.h"
@@ -22,6 +25,8 @@ bool Travels(const ColumnValue* value) {
   return value->binding != nullptr || value->HasMark(ColumnValue::kReadByGetData);
 }
 
+}  // namespace
+
 // Where row number row of a rowset goes: column-wise each column is an
 // array of values and one of lengths; row-wise every address moves on by
 // the size of the application's row structure. The bind offset moves
@@ -36,10 +41,10 @@ TransferTarget RowTarget(const ColumnBinding& b, uint32_t row, const RowShape& s
   return target;
 }
 
-}  // namespace
-
 SQLRETURN BindColumn(Statement* stmt, SQLUSMALLINT icol, const TransferTarget& target) {
-  if (icol == 0) return VEL_POST(stmt, SQL_ERROR, kDiagBookmarks);
+  // Column 0 is the bookmark, with SQL_USE_BOOKMARKS on.
+  if (icol == 0 && stmt->options.Get(OptionSlot::kUseBookmarks) == SQL_UB_OFF)
+    return VEL_POST(stmt, SQL_ERROR, kDiagBookmarks);
 
   ColumnBinding* binding = nullptr;
   if (target.rgbValue != nullptr) {
@@ -152,8 +157,22 @@ SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived, const RowShape*
   return DeliverRow(stmt, request.Get<FetchDataSetElement>()->List(), row, shape, nullptr);
 }
 
-SQLRETURN FetchRowset(Statement* stmt, SQLUSMALLINT fFetchType, SQLULEN* pcrow,
+SQLRETURN FetchRowset(Statement* stmt, SQLUSMALLINT fFetchType, SQLLEN irow, SQLULEN* pcrow,
                       SQLUSMALLINT* rgfRowStatus) {
+  if (ScrollsStatically(stmt)) {
+    const int32_t size = stmt->options.RowsetSize();
+    const RowsetTarget target{
+        size > 1 ? static_cast<uint64_t>(size) : 1,
+        {static_cast<SQLULEN>(static_cast<uint32_t>(stmt->options.BindType())), 0},
+        pcrow,
+        rgfRowStatus,
+        false,
+        false};
+    // A fixed-length bookmark comes as irow itself, without an offset.
+    const bool byMark = fFetchType == SQL_FETCH_BOOKMARK;
+    return ScrollFetch(stmt, static_cast<SQLSMALLINT>(fFetchType), byMark ? 0 : irow,
+                       byMark ? static_cast<uint64_t>(static_cast<uint32_t>(irow)) : 0, target);
+  }
   // Forward-only: only the next rowset, or the first one while it is next.
   if (fFetchType != SQL_FETCH_NEXT &&
       !(fFetchType == SQL_FETCH_FIRST && stmt->cursor.RowsFetched() == 0)) {
@@ -204,7 +223,22 @@ SQLRETURN FetchRows(Statement* stmt, uint32_t size, const RowShape& shape, SQLUL
 }
 
 SQLRETURN FetchScrollWorker(Statement* stmt, SQLSMALLINT orientation, SQLLEN offset) {
-  (void)offset;  // only the absolute, relative and bookmark orientations read it
+  if (ScrollsStatically(stmt)) {
+    const Descriptor& ard = stmt->RowDescriptor();
+    const ArrayHeader& ird = stmt->ird.header;
+    const RowsetTarget target{
+        ard.header.arraySize,
+        {ard.BindType(), ard.header.bindOffsetPtr != nullptr ? *ard.header.bindOffsetPtr : 0},
+        ird.rowsProcessedPtr,
+        ird.arrayStatusPtr,
+        true,
+        true};
+    // SQL_ATTR_FETCH_BOOKMARK_PTR: a bookmark of 4 bytes (the row's number).
+    uint32_t mark = 0;
+    if (orientation == SQL_FETCH_BOOKMARK && stmt->fetchBookmark != nullptr)
+      std::memcpy(&mark, stmt->fetchBookmark, sizeof mark);
+    return ScrollFetch(stmt, orientation, offset, mark, target);
+  }
   if (orientation != SQL_FETCH_NEXT &&
       !(orientation == SQL_FETCH_FIRST && stmt->cursor.RowsFetched() == 0)) {
     return VEL_POST(stmt, SQL_ERROR, kDiagFetchTypeOutOfRange);

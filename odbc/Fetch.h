@@ -32,17 +32,22 @@ struct RowShape {
   SQLLEN offset;
 };
 
+class ColumnBinding;
+// Where binding b puts its value of row number row (from 0) of a rowset.
+TransferTarget RowTarget(const ColumnBinding& b, uint32_t row, const RowShape& shape);
+
 // shape: where row goes; by default the statement's SQL_BIND_TYPE without
 // an offset.
 SQLRETURN FetchRow(Statement* stmt, uint32_t row = 0, bool* arrived = nullptr,
                    const RowShape* shape = nullptr);
 
-// SQLExtendedFetch on a forward-only cursor: SQL_FETCH_NEXT, and
-// SQL_FETCH_FIRST before the first row; a rowset of SQL_ROWSET_SIZE rows,
+// SQLExtendedFetch: on a static cursor every direction (odbc/ScrollFetch.h);
+// on a forward-only cursor SQL_FETCH_NEXT, and SQL_FETCH_FIRST before the
+// first row; a rowset of SQL_ROWSET_SIZE rows,
 // one fetch request each. A row whose values fail is marked SQL_ROW_ERROR
 // with its record queued while the rest of the rowset is delivered (the
 // call then warns; a rowset of one row fails as SQLFetch does).
-SQLRETURN FetchRowset(Statement* stmt, SQLUSMALLINT fFetchType, SQLULEN* pcrow,
+SQLRETURN FetchRowset(Statement* stmt, SQLUSMALLINT fFetchType, SQLLEN irow, SQLULEN* pcrow,
                       SQLUSMALLINT* rgfRowStatus);
 
 // The rowset of size rows placed by shape: *pcrow (when given) the rows
@@ -55,7 +60,8 @@ SQLRETURN FetchRows(Statement* stmt, uint32_t size, const RowShape& shape, SQLUL
 // SQLFetch and SQLFetchScroll: the rowset of the application row
 // descriptor's array size, placed by its bind type and bind offset, with
 // the rows fetched and their statuses where the implementation row
-// descriptor points. Forward-only: SQL_FETCH_NEXT, and SQL_FETCH_FIRST
+// descriptor points. Static cursors: every orientation (odbc/ScrollFetch.h).
+// Forward-only: SQL_FETCH_NEXT, and SQL_FETCH_FIRST
 // before the first row ("S1106" otherwise).
 SQLRETURN FetchScrollWorker(Statement* stmt, SQLSMALLINT orientation, SQLLEN offset);
 

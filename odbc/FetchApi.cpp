@@ -1,5 +1,5 @@
 // Exported entry points of binding, fetching (row by row and by rowset),
-// SQLGetData, the scrolling functions the driver does not implement.
+// SQLGetData, SQLSetPos and SQLSetScrollOptions.
 #include <sql.h>
 #include <sqlext.h>
 
@@ -9,17 +9,8 @@
 #include "base/Trace.h"
 #include "odbc/Fetch.h"
 #include "odbc/GetData.h"
-
-namespace {
-
-SQLRETURN NotImplemented(SQLHSTMT hstmt, const ClientDiagnostic& d) {
-  StatementHold hold(hstmt);
-  Statement* stmt = hold.Get();
-  if (stmt == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  return TraceReturnCode(VEL_POST(stmt, SQL_ERROR, d));
-}
-
-}  // namespace
+#include "odbc/ScrollFetch.h"
+#include "odbc/Workers.h"
 
 VEL_EXPORT SQLRETURN SQLBindCol(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLSMALLINT fCType,
                                 SQLPOINTER rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) {
@@ -58,14 +49,17 @@ VEL_EXPORT SQLRETURN SQLExtendedFetch(SQLHSTMT hstmt, SQLUSMALLINT fFetchType, S
   StatementHold hold(hstmt);
   Statement* stmt = hold.Get();
   if (stmt == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  return TraceReturnCode(FetchRowset(stmt, fFetchType, pcrow, rgfRowStatus));
+  return TraceReturnCode(FetchRowset(stmt, fFetchType, irow, pcrow, rgfRowStatus));
 }
 
 VEL_EXPORT SQLRETURN SQLSetPos(SQLHSTMT hstmt, SQLSETPOSIROW irow, SQLUSMALLINT fOption,
                                SQLUSMALLINT fLock) {
   Trace('A', 2, "SQLSetPos: hstmt=0x%08lx, irow=%lu, fOption=%u, fLock=%u", HandleValue(hstmt),
         static_cast<unsigned long>(irow), fOption, fLock);
-  return NotImplemented(hstmt, kDiagSetPosUnimplemented);
+  StatementHold hold(hstmt);
+  Statement* stmt = hold.Get();
+  if (stmt == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(SetPosWorker(stmt, irow, fOption, fLock));
 }
 
 VEL_EXPORT SQLRETURN SQLSetScrollOptions(SQLHSTMT hstmt, SQLUSMALLINT fConcurrency,
@@ -73,5 +67,8 @@ VEL_EXPORT SQLRETURN SQLSetScrollOptions(SQLHSTMT hstmt, SQLUSMALLINT fConcurren
   Trace('A', 2,
         "SQLSetScrollOptions: hstmt=0x%08lx, fConcurrency=%u, crowKeyset=%ld, crowRowset=%u",
         HandleValue(hstmt), fConcurrency, static_cast<long>(crowKeyset), crowRowset);
-  return NotImplemented(hstmt, kDiagSetScrollOptionsUnimplemented);
+  StatementHold hold(hstmt);
+  Statement* stmt = hold.Get();
+  if (stmt == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(SetScrollOptionsWorker(stmt, fConcurrency, crowKeyset, crowRowset));
 }

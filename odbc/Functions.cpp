@@ -58,6 +58,8 @@ constexpr SQLUSMALLINT kSupported[] = {
     SQL_API_SQLBINDPARAMETER,
     SQL_API_SQLEXTENDEDFETCH,
     SQL_API_SQLMORERESULTS,
+    SQL_API_SQLSETPOS,
+    SQL_API_SQLSETSCROLLOPTIONS,
 };
 
 // Entries 1 to 71 are traced; 0 and 72 are not.

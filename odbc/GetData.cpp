@@ -9,11 +9,19 @@
 #include "convert/SqlTypeTable.h"
 #include "handles/ClientDiagnostics.h"
 #include "handles/Statement.h"
+#include "odbc/ScrollFetch.h"
 #include "odbc/Transfer.h"
 #include "protocol/Requests.h"
 
 SQLRETURN GetData(Statement* stmt, SQLUSMALLINT icol, const TransferTarget& target) {
-  if (icol == 0) return VEL_POST(stmt, SQL_ERROR, kDiagBookmarks);
+  const bool scrolls = stmt->scroll.Active();
+  if (icol == 0) {
+    // The bookmark of a static cursor's current row: its number.
+    if (!scrolls || stmt->options.Get(OptionSlot::kUseBookmarks) == SQL_UB_OFF)
+      return VEL_POST(stmt, SQL_ERROR, kDiagBookmarks);
+    if (stmt->scroll.state.current == 0) return VEL_POST(stmt, SQL_ERROR, kDiagNoCurrentRow);
+    return PutBookmark(stmt, stmt->scroll.state.current, target);
+  }
   ColumnValue* value = stmt->Column(icol);
   if (value == nullptr) return VEL_POST(stmt, SQL_ERROR, kDiagColumnOutOfRange);
   if (RefusesConversion(value->SqlType(), target.fCType)) {
@@ -37,6 +45,10 @@ SQLRETURN GetData(Statement* stmt, SQLUSMALLINT icol, const TransferTarget& targ
     value->SetMark(ColumnValue::kReadByGetData);
     return TransferValue(stmt, value, value->data, target, icol, position);
   }
+
+  // A static cursor holds every value of its current row; without one the
+  // cursor stands before the start or after the end.
+  if (scrolls) return VEL_POST(stmt, SQL_ERROR, kDiagNoCurrentRow);
 
   // Not held: ask the server for this one value of the current row. A
   // value read whole is not kept (the column travels with the next row

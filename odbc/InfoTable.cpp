@@ -42,7 +42,9 @@ constexpr InfoRow kInfoRows[] = {
     From(5, "DRIVER_HSTMT", InfoKind::kHandle, InfoSource::kStatementHandle),
     Text(6, "DRIVER_NAME", "VELDRV32.DLL"),
     Text(7, "DRIVER_VER", "01.05.0001"),
-    Long(8, "FETCH_DIRECTION", 1, "    FETCH_DIRECTION=FD_FETCH_NEXT"),
+    // Static cursors scroll every way (bookmarks too); unixODBC puts its
+    // cursor library in for an ODBC 2 driver only without FD_FETCH_PRIOR.
+    Long(8, "FETCH_DIRECTION", 0xBF, "    FETCH_DIRECTION=FD_FETCH_NEXT"),
     Short(9, "ODBC_API_CONFORMANCE", 2, "    ODBC_API_CONFORMANCE=OAC_LEVEL1"),
     From(10, "ODBC_VER", InfoKind::kText, InfoSource::kOdbcVersion),
     Text(11, "ROW_UPDATES", "N"),
@@ -78,7 +80,7 @@ constexpr InfoRow kInfoRows[] = {
     Text(41, "QUALIFIER_NAME_SEPARATOR", ":"),
     Text(42, "QUALIFIER_TERM", "No Qualifier"),
     Long(43, "SCROLL_CONCURRENCY", 1, "    SCROLL_CONCURRENCY=SCCO_READ_ONLY"),
-    Long(44, "SCROLL_OPTIONS", 1, "    SCROLL_OPTIONS=SO_FORWARD_ONLY"),
+    Long(44, "SCROLL_OPTIONS", 0x11, "    SCROLL_OPTIONS=SO_FORWARD_ONLY"),
     Text(45, "TABLE_TERM", "Table"),
     Short(46, "TXN_CAPABLE", 0, "    TXN_CAPABLE=TC_NONE"),
     From(47, "USER_NAME", InfoKind::kText, InfoSource::kUserName),
@@ -113,10 +115,12 @@ constexpr InfoRow kInfoRows[] = {
     From(76, "DRIVER_HLIB", InfoKind::kHandle, InfoSource::kModuleHandle),
     Text(77, "DRIVER_ODBC_VER", "02.00"),
     Long(78, "LOCK_TYPES", 1, "    LOCK_TYPES=NO_CHANGE"),
-    Long(79, "POS_OPERATIONS", 0),
+    Long(79, "POS_OPERATIONS", 1),  // SQL_POS_POSITION
     Long(80, "POSITIONED_STATEMENTS", 0),
     Long(81, "GETDATA_EXTENSIONS", 11, "    GETDATA_EXTENSIONS=GD_ANY_COLUMN | GD_ANY_ORDER"),
-    Long(82, "BOOKMARK_PERSISTENCE", 0),
+    // Bookmarks (row numbers) hold while the cursor scrolls and across
+    // commit and rollback, which keep static cursors.
+    Long(82, "BOOKMARK_PERSISTENCE", 0x48),
     Long(83, "STATIC_SENSITIVITY", 0),
     Short(84, "FILE_USAGE", 0, "    FILE_USAGE=FILE_NOT_SUPPORTED"),
     Short(85, "NULL_COLLATION", 2, "    NULL_COLLATION=NC_START"),

@@ -38,6 +38,37 @@ void ReadDataSourceKey(const Connection* c, const char* key, const char* default
   if (buffer[0] == '\0') std::snprintf(buffer, static_cast<size_t>(size), "%s", defaultValue);
 }
 
+// "CursorMemory=": bytes, or with K, M or G (any case) KiB, MiB or GiB.
+// A value that is no such size leaves the default.
+uint64_t CursorMemoryOf(const char* text) {
+  uint64_t bytes = 0;
+  const char* p = text;
+  if (*p < '0' || *p > '9') return Connection::kDefaultCursorMemory;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    if (bytes > (UINT64_MAX - 9) / 10) return Connection::kDefaultCursorMemory;
+    bytes = bytes * 10 + static_cast<uint64_t>(*p - '0');
+  }
+  int shift = 0;
+  switch (std::tolower(static_cast<unsigned char>(*p))) {
+    case 'k':
+      shift = 10;
+      ++p;
+      break;
+    case 'm':
+      shift = 20;
+      ++p;
+      break;
+    case 'g':
+      shift = 30;
+      ++p;
+      break;
+    default:
+      break;
+  }
+  if (*p != '\0' || bytes > (UINT64_MAX >> shift)) return Connection::kDefaultCursorMemory;
+  return bytes << shift;
+}
+
 // The data source the session opens: the one database names (when not
 // empty), else the data source's Database key, else its own name (none
 // for a connection string without a data source).
@@ -223,6 +254,11 @@ int LoginConnection(Connection* c, const String& password) {
     ReadDataSourceKey(c, "TLSCAFile", "", c->tlsCaFile, sizeof c->tlsCaFile);
   if (c->loadBalance[0] == '\0' && named)
     ReadDataSourceKey(c, "LoadBalance", "no", c->loadBalance, sizeof c->loadBalance);
+  if (c->cursorMemory == Connection::kCursorMemoryUnset) {
+    char memory[32] = "";
+    if (named) ReadDataSourceKey(c, "CursorMemory", "", memory, sizeof memory);
+    c->cursorMemory = CursorMemoryOf(memory);
+  }
   TlsMode mode = TlsMode::kOff;
   if (!ParseTlsMode(c->tls, &mode)) {
     char text[120];
@@ -338,6 +374,10 @@ int ParseConnectString(Connection* c, HWND hwnd, const String& in, String* out) 
   if (!CopyKey(in, "TLS", nullptr, c->tls, sizeof c->tls) && !named)
     std::snprintf(c->tls, sizeof c->tls, "%s", "off");
   CopyKey(in, "TLSCAFile", nullptr, c->tlsCaFile, sizeof c->tlsCaFile);
+  char memory[32];
+  c->cursorMemory = CopyKey(in, "CursorMemory", nullptr, memory, sizeof memory)
+                        ? CursorMemoryOf(memory)
+                        : Connection::kCursorMemoryUnset;
   // ODBC's standard keys UID= and PWD=, which applications (pyodbc's users
   // above all) write in connection strings, serve where the driver's own
   // User= is absent; PWD= is the password itself, so no prompt is needed.
@@ -424,6 +464,7 @@ int ConnectWorker(Connection* c, const SQLCHAR* dsn, SQLSMALLINT cbDSN, const SQ
   c->loadBalance[0] = '\0';
   c->tls[0] = '\0';
   c->tlsCaFile[0] = '\0';
+  c->cursorMemory = Connection::kCursorMemoryUnset;
   return LoginConnection(c, password);
 }
 

@@ -4,6 +4,7 @@
 #include <sqlext.h>
 
 #include <cstring>
+#include <type_traits>
 
 #include "handles/Connection.h"
 #include "handles/Statement.h"
@@ -94,16 +95,60 @@ int SendOption(Owner* owner, Connection* connection, uint16_t code, uint32_t sta
   if (rc == SQL_SUCCESS) return SQL_SUCCESS;
   const uint32_t recordsBefore = owner->errors.Count();
   const int result = owner->CheckResult(rc, status);
-  // The server fetches one row per request whatever the rowset size and
-  // says so (01S02); the driver builds the rowsets itself, so any size is
-  // honoured and that warning is not the application's.
-  if (code == Msg::kSetRowsetSize && result == SQL_SUCCESS_WITH_INFO &&
-      owner->errors.Count() == recordsBefore + 1 &&
+  // The server fetches one row per request whatever the rowset size, its
+  // cursors only go forward and it keeps no bookmarks, and it says so
+  // (01S02); the driver builds rowsets, static cursors and bookmarks
+  // itself, so those values are honoured and that warning is not the
+  // application's.
+  const bool honoured = code == Msg::kSetRowsetSize ||
+                        (code == Msg::kSetCursorType && value == SQL_CURSOR_STATIC) ||
+                        (code == Msg::kSetUseBookmarks && value != SQL_UB_OFF);
+  if (honoured && result == SQL_SUCCESS_WITH_INFO && owner->errors.Count() == recordsBefore + 1 &&
       std::strcmp(owner->errors.Last()->sqlstate.TextOrEmpty(), "01S02") == 0) {
     delete owner->errors.TakeLast();
     return SQL_SUCCESS;
   }
   return result;
+}
+
+// The value the driver keeps for a statement option. Keyset-driven and
+// dynamic cursors become static ones (*changed then): ODBC's rule for a
+// driver without the type asked for, and what applications expect (office
+// suites and report tools ask for keyset-driven cursors to scroll, and
+// take the static one with "01S02"); refusing them would end their work.
+SQLULEN KeptValue(SQLUSMALLINT option, SQLULEN value, bool* changed) {
+  *changed = false;
+  if (option == SQL_CURSOR_TYPE &&
+      (value == SQL_CURSOR_KEYSET_DRIVEN || value == SQL_CURSOR_DYNAMIC)) {
+    *changed = true;
+    return SQL_CURSOR_STATIC;
+  }
+  return value;
+}
+
+// What the server is told: it knows bookmarks on or off only.
+uint32_t SentValue(SQLUSMALLINT option, SQLULEN value) {
+  if (option == SQL_USE_BOOKMARKS && value == SQL_UB_VARIABLE) return SQL_UB_ON;
+  return static_cast<uint32_t>(value);
+}
+
+template <class Owner>
+int StoreAndSend(Owner* owner, const OptionRow* row, SQLUSMALLINT fOption, SQLULEN vParam,
+                 uint32_t statementId) {
+  bool changed = false;
+  const SQLULEN kept = KeptValue(fOption, vParam, &changed);
+  owner->options.Set(row->slot, static_cast<int32_t>(kept));
+  Connection* connection = nullptr;
+  if constexpr (std::is_same_v<Owner, Statement>) {
+    connection = owner->OwningConnection();
+  } else {
+    connection = owner;
+  }
+  const int rc = SendOption(owner, connection, OptionDefaultOf(row->slot).request, statementId,
+                            SentValue(fOption, kept));
+  if (changed && rc == SQL_SUCCESS)
+    return VEL_POST(owner, SQL_SUCCESS_WITH_INFO, kDiagCursorTypeChanged);
+  return rc;
 }
 
 template <class Owner>
@@ -134,9 +179,11 @@ int KeepBeforeLogin(Connection* c, const OptionRow* row, SQLUSMALLINT fOption, S
       c->quietModeWindow = reinterpret_cast<void*>(vParam);
       return SQL_SUCCESS;
     case OptionAction::kStore:
-    case OptionAction::kStoreAndSend:
-      c->options.Set(row->slot, static_cast<int32_t>(vParam));
+    case OptionAction::kStoreAndSend: {
+      bool changed = false;
+      c->options.Set(row->slot, static_cast<int32_t>(KeptValue(fOption, vParam, &changed)));
       return SQL_SUCCESS;
+    }
     case OptionAction::kQualifier:
       c->currentQualifier.SetString(reinterpret_cast<const char*>(vParam));
       return SQL_SUCCESS;
@@ -178,8 +225,7 @@ int SetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLULEN vParam) 
     case OptionAction::kStoreAndSend:
       // Statement options set here are the default of later statements and
       // travel with statementId 0; existing statements keep their values.
-      c->options.Set(row->slot, static_cast<int32_t>(vParam));
-      return SendOption(c, c, OptionDefaultOf(row->slot).request, 0, static_cast<uint32_t>(vParam));
+      return StoreAndSend(c, row, fOption, vParam, 0);
     case OptionAction::kRefuse:
       return Refuse(c, row);
     case OptionAction::kQualifier:
@@ -238,9 +284,7 @@ int SetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLULEN vParam) {
       s->options.Set(row->slot, static_cast<int32_t>(vParam));
       return SQL_SUCCESS;
     case OptionAction::kStoreAndSend:
-      s->options.Set(row->slot, static_cast<int32_t>(vParam));
-      return SendOption(s, s->OwningConnection(), OptionDefaultOf(row->slot).request,
-                        s->StatementId(), static_cast<uint32_t>(vParam));
+      return StoreAndSend(s, row, fOption, vParam, s->StatementId());
     case OptionAction::kRefuse:
       return Refuse(s, row);
     default:
@@ -254,6 +298,14 @@ int GetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLPOINTER pvParam) 
   // answer fills a whole SQLULEN.
   const OptionRow* row = GetStmtOptionRow(fOption);
   SQLULEN answer = 0;
+  // A static cursor knows its current row, which is also its bookmark.
+  const uint64_t current = s->scroll.Active() ? s->scroll.state.current : 0;
+  if (fOption == SQL_GET_BOOKMARK && current != 0 &&
+      s->options.Get(OptionSlot::kUseBookmarks) != SQL_UB_OFF) {
+    answer = current;
+    if (pvParam) std::memcpy(pvParam, &answer, sizeof answer);
+    return SQL_SUCCESS;
+  }
   switch (row->action) {
     case OptionAction::kStore:
       answer = static_cast<uint32_t>(s->options.Get(row->slot));
@@ -268,6 +320,10 @@ int GetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLPOINTER pvParam) 
       // further on, or past the end; the row's number is the driver's count.
       if (s->block.Active()) {
         answer = s->cursor.RowsFetched();
+        break;
+      }
+      if (s->scroll.Active()) {
+        answer = current;  // 0 before the start and after the end
         break;
       }
       GetRowNumberRequest request;
@@ -293,7 +349,10 @@ int SendChangedOptions(Connection* c) {
   for (const OptionDefault& d : kOptionDefaults) {
     const int32_t value = c->options.Get(d.slot);
     if (d.request == 0 || value == d.value) continue;
-    const int rc = SendOption(c, c, d.request, 0, static_cast<uint32_t>(value));
+    const int rc = SendOption(c, c, d.request, 0,
+                              d.slot == OptionSlot::kUseBookmarks && value == SQL_UB_VARIABLE
+                                  ? SQL_UB_ON
+                                  : static_cast<uint32_t>(value));
     if (rc != SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
   }
   // The options only a session answers, as if set now; a refusal is the
@@ -306,4 +365,23 @@ int SendChangedOptions(Connection* c) {
     if (rc != SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
   }
   return result;
+}
+
+int SetScrollOptionsWorker(Statement* s, SQLUSMALLINT fConcurrency, SQLLEN crowKeyset,
+                           SQLUSMALLINT crowRowset) {
+  if (fConcurrency < SQL_CONCUR_READ_ONLY || fConcurrency > SQL_CONCUR_VALUES)
+    return VEL_POST(s, SQL_ERROR, kDiagConcurrencyOutOfRange);
+  if (crowRowset == 0 || (crowKeyset > 0 && crowKeyset < crowRowset))
+    return VEL_POST(s, SQL_ERROR, kDiagRowValueOutOfRange);
+  // Read-only forward-only and static cursors are all there is; this
+  // older call has no "option value changed" to substitute one.
+  if (fConcurrency != SQL_CONCUR_READ_ONLY) return VEL_POST(s, SQL_ERROR, kDiagReadOnlyCursor);
+  if (crowKeyset != SQL_SCROLL_FORWARD_ONLY && crowKeyset != SQL_SCROLL_STATIC)
+    return VEL_POST(s, SQL_ERROR, kDiagKeysetCursors);
+  const SQLULEN type =
+      crowKeyset == SQL_SCROLL_STATIC ? SQL_CURSOR_STATIC : SQL_CURSOR_FORWARD_ONLY;
+  int rc = SetStmtOptionWorker(s, SQL_CURSOR_TYPE, type);
+  if (rc == SQL_ERROR) return rc;
+  const int sized = SetStmtOptionWorker(s, SQL_ROWSET_SIZE, crowRowset);
+  return sized != SQL_SUCCESS ? sized : rc;
 }

@@ -8,6 +8,7 @@
 #include "handles/Statement.h"
 #include "handles/Frame.h"
 #include "odbc/ConnectString.h"
+#include "odbc/ScrollFetch.h"
 #include "odbc/Workers.h"
 #include "protocol/Requests.h"
 
@@ -68,6 +69,12 @@ int RowCountWorker(Statement* s, SQLLEN* pcrow) {
   if (arrayRows != -2) {
     if (pcrow == nullptr) return VEL_POST(s, SQL_ERROR, kDiagNullPcrow);
     StoreUnaligned(pcrow, arrayRows);
+    return SQL_SUCCESS;
+  }
+  // A static cursor counts its rows once it has read the last one.
+  if (ScrollsStatically(s)) {
+    if (pcrow == nullptr) return VEL_POST(s, SQL_ERROR, kDiagNullPcrow);
+    StoreUnaligned<SQLLEN>(pcrow, StaticRowCount(s));
     return SQL_SUCCESS;
   }
   RowCountRequest request;

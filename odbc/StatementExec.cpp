@@ -76,7 +76,10 @@ int AllocStmtWorker(Connection* c, SQLHSTMT* phstmt) {
 
 int FreeStmtWorker(Statement* s, SQLUSMALLINT fOption, bool remove) {
   s->DropActiveRequest();
-  if (fOption == SQL_CLOSE || fOption == SQL_DROP) s->DropBlock();
+  if (fOption == SQL_CLOSE || fOption == SQL_DROP) {
+    s->DropBlock();
+    s->scroll.Drop();  // its scratch file goes with it
+  }
   if (fOption == SQL_DROP || fOption == SQL_UNBIND) {
     s->Unbind();
     if (fOption == SQL_UNBIND) return SQL_SUCCESS;

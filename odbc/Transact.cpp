@@ -9,10 +9,19 @@
 #include "base/Trace.h"
 #include "handles/ClientDiagnostics.h"
 #include "handles/Frame.h"
+#include "odbc/ScrollFetch.h"
 #include "odbc/Workers.h"
 #include "protocol/Requests.h"
 
 int TransactConnection(Connection* c, int fType) {
+  // Cursors are preserved across commit and rollback (SQLGetInfo's
+  // SQL_CURSOR_COMMIT_BEHAVIOR): the server's end with the transaction, so
+  // a static cursor first reads the rest of its rows. A failure there is
+  // the statement's, found at the fetch that needs the rows.
+  if (!c->options.Autocommit()) {
+    for (Statement* s = c->statements.First(); s != nullptr; s = c->statements.Next())
+      ReadStaticToEnd(s);
+  }
   TransactRequest request;
   Trace('P', 2, "Connection::Transact: tType=%u", static_cast<unsigned>(fType));
   if (request.Failed()) return VEL_POST(c, SQL_ERROR, kDiagMemory);

@@ -58,6 +58,10 @@ int ErrorWorker(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLCHAR* szSqlState,
 int SetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLULEN vParam);
 int GetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLPOINTER pvParam);
 int SetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLULEN vParam);
+// SQLSetScrollOptions: read-only forward-only or static cursors, and the
+// rowset size, set as SQL_CURSOR_TYPE and SQL_ROWSET_SIZE are.
+int SetScrollOptionsWorker(Statement* s, SQLUSMALLINT fConcurrency, SQLLEN crowKeyset,
+                           SQLUSMALLINT crowRowset);
 int GetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLPOINTER pvParam);
 // Tells a session that has just begun every server option whose value on
 // the connection differs from a new session's (set before the login, or

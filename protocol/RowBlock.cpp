@@ -130,3 +130,15 @@ bool RowBlockElement::NextRow(FetchDataSetElement* row, int* status) {
   ++taken_;
   return true;
 }
+
+bool RowBlockElement::NextRowBytes(const uint8_t** bytes, uint32_t* length) {
+  if (taken_ >= count_) return false;
+  ElementCursor cursor{bytes_ + offset_, bytes_ + length_};
+  int status = 0;
+  if (!SkipRow(&cursor, &status)) return false;
+  *bytes = bytes_ + offset_;
+  *length = static_cast<uint32_t>(cursor.position - *bytes);
+  offset_ = static_cast<uint32_t>(cursor.position - bytes_);
+  ++taken_;
+  return true;
+}

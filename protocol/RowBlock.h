@@ -51,6 +51,9 @@ class RowBlockElement final : public Element {
   // Receiver side: decodes the next row into row; false when no row is
   // left, or (with *status set) when memory runs out.
   bool NextRow(FetchDataSetElement* row, int* status);
+  // Receiver side: the next row's encoding as it arrived (checked when
+  // the block was read), without decoding it; false when no row is left.
+  bool NextRowBytes(const uint8_t** bytes, uint32_t* length);
   uint32_t Rows() const { return count_; }
   // Forgets every row (a sender that could not finish a row).
   void Clear() { Release(); }

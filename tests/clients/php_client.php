@@ -4,7 +4,9 @@
 // a date, read back; field name, row count, rollback, tables, a long value
 // and a server error. PDO_ODBC with its default options (it fetches only through
 // SQLFetchScroll): connects by data source and by driver name, fetches one
-// and all rows, non-ASCII text (literal and parameter), row count,
+// and all rows, non-ASCII text (literal and parameter), a prepared
+// SELECT with a parameter (no cursor library comes between: the driver
+// scrolls itself; scrolling: php_scroll_client.php), row count,
 // rollback, nextRowset, and a server error as an
 // exception with its SQLSTATE. Run by run_with_server.sh, which sets
 // VELORA_DSN and ODBCINI.
@@ -49,6 +51,9 @@ $st = $db->query("SELECT id, c_varchar, c_integer FROM all_types ORDER BY id");
 check("column count", $st->columnCount(), 3);
 check("first row", $st->fetch(PDO::FETCH_NUM), ["1", "hello world", "-123456"]);
 check("rest", $st->fetchAll(PDO::FETCH_NUM), [["2", null, null]]);
+$st = $db->prepare("SELECT id FROM all_types WHERE id >= ? ORDER BY id");
+$st->execute([1]);
+check("prepared with a parameter", $st->fetchAll(PDO::FETCH_COLUMN), ["1", "2"]);
 $db->exec("CREATE TABLE pdo_text (t VARCHAR(40))");
 $db->exec("INSERT INTO pdo_text VALUES ('$text')");
 $db->prepare("INSERT INTO pdo_text VALUES (?)")->execute([$text]);

@@ -3,7 +3,7 @@
 # Unicode driver: text with an accent, CJK and an emoji round-trips byte for
 # byte as parameters and as literals, in a UTF-8 and (in a child) in the C
 # locale; fast_executemany inserts 10,000 rows correctly; the catalog calls
-# work. Run by run_with_server.sh, which sets VELORA_DSN and a UTF-8 locale.
+# work; a static cursor reads its rows and counts them. Run by run_with_server.sh, which sets VELORA_DSN and a UTF-8 locale.
 import os
 import subprocess
 import sys
@@ -47,10 +47,22 @@ def catalog(cur, t, tag):
     check("primary keys", [(r.column_name, r.key_seq) for r in cur.primaryKeys(t)], [("id", 1)])
 
 
+def scroll(cur, t, tag):
+    # SQL_CURSOR_TYPE set on the connection: later statements are static.
+    cnxn = pyodbc.connect(f"DSN={os.environ['VELORA_DSN']}", autocommit=True)
+    cnxn.set_attr(6, 3)
+    c = cnxn.cursor()
+    c.execute(f"SELECT id FROM {t} ORDER BY id")
+    # (Debian's pyodbc has no scroll(): its rows are read forward here.)
+    got = [c.fetchone()[0]] + [r[0] for r in c.fetchall()]
+    check("static cursor", got, [1, 2])
+    cnxn.close()
+
+
 def main():
     tag = "c" if "--child" in sys.argv else "utf8"
     cur = pyodbc.connect(f"DSN={os.environ['VELORA_DSN']}", autocommit=True).cursor()
-    for group in (text, many, catalog):
+    for group in (text, many, catalog, scroll):
         try:
             group(cur, f"uni_{tag}", tag)
         except (pyodbc.Error, AttributeError) as e:

@@ -77,6 +77,8 @@ class FakeResultSet {
     });
     server.Start();
   }
+  // From the fetch of row `row` on, the server hangs up.
+  void HangUpAt(int row) { hangUp_ = row; }
   // The bodies of the requests of one code so far, concatenated.
   std::string Sent(uint16_t code) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -95,7 +97,8 @@ class FakeResultSet {
         return U16(0) + U16(3) + Column("a", 4, 1, SQL_INTEGER, 4) + Column("b", 20, 1, SQL_VARCHAR, 20) +
                Column("c", 20, 1, SQL_VARCHAR, 20);
       case 13: {  // fetch: the requested columns of the next row
-        if (++row_ > rows_) return U16(SQL_NO_DATA_FOUND);
+        if (++row_ >= hangUp_) return std::string();
+        if (row_ > rows_) return U16(SQL_NO_DATA_FOUND);
         const uint8_t count = uint8_t(body[4]);
         std::string reply = U16(0) + U16(count);
         for (size_t i = 0; i < count; ++i) reply += Cell(uint8_t(body[6 + 2 * i]));
@@ -114,7 +117,7 @@ class FakeResultSet {
     if (column == 1) return Value(1, U32(row_ == 2 ? 300u : uint32_t(row_)));
     return Value(column, (column == 2 ? "b-" : "c-") + std::to_string(row_) + std::string(1, '\0'));
   }
-  int rows_, row_ = 0;
+  int rows_, row_ = 0, hangUp_ = 1 << 30;
   std::mutex mutex_;
   std::map<uint16_t, std::string> sent_;
 };

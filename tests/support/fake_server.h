@@ -37,7 +37,8 @@ class FakeServer {
   FakeServer& Resume() { return Add({Step::kResume, ""}); }
   using Answerer = std::function<std::string(uint16_t code, const std::string& body)>;
   // Until the client closes, reads each request frame (length, code, body)
-  // and sends the reply frame holding answer's body.
+  // and sends the reply frame holding answer's body; an empty answer
+  // closes the connection instead.
   FakeServer& Answer(Answerer answer) { return Add({Step::kAnswer, "", std::move(answer)}); }
 
   // Starts the script thread; call after the steps are given.
