@@ -32,6 +32,9 @@ enum : uint8_t {
   // The server offered the primary-key and foreign-key requests at login
   // (protocol/KEYS.md).
   kConnectionKeys = 0x04,
+  // The server offered the execute-batch request at login
+  // (protocol/BATCH.md).
+  kConnectionBatch = 0x08,
 };
 
 // What a cancel request needs (protocol/CANCEL.md), copied for the thread
@@ -136,6 +139,10 @@ class Connection : public HandleObject {
   bool LoggedIn() const { return (flags & kConnectionLoggedIn) != 0; }
   // The key requests go only to a server that offered them at login.
   bool OffersKeys() const { return (flags & kConnectionKeys) != 0; }
+  bool OffersBatch() const { return (flags & kConnectionBatch) != 0; }
+  // The most bytes of parameter sets one execute-batch request carries
+  // (a set larger than it goes alone).
+  uint32_t batchBudget = 256u << 10;
 
   // Cancelling, the one state another thread reads while a call runs
   // (under cancelLock_). The login stores the session's cancel key (0: the

@@ -33,6 +33,9 @@ class ErrorData : public ListItem {
   String text;
   String file;
   int32_t line = 0;
+  // The parameter set (from 1) of an array whose execution gave the
+  // record; 0 when the record is not about one set.
+  int32_t row = 0;
 };
 
 // Each handle's list holds a spare "S1001" record, made when the handle

@@ -166,6 +166,19 @@ Statement::ParameterSource Statement::SourceOf(const ParameterBinding* b) {
 }
 
 int Statement::AddParameterValue(ParameterBinding* b, bool atExec) {
+  if (ConvertParameterValue(b, atExec) != SQL_SUCCESS) return SQL_ERROR;
+  ParameterDataElement* e = new (std::nothrow) ParameterDataElement;
+  if (e == nullptr) return VEL_POST(this, SQL_ERROR, kDiagMemory);
+  if (!e->Set(b->ipar, SentSqlType(b->fSqlType), b->converted.Data(), b->converted.Length(),
+              b->converted.IsNull())) {
+    delete e;
+    return VEL_POST(this, SQL_ERROR, kDiagMemory);
+  }
+  execution.Values()->List()->Append(e);
+  return SQL_SUCCESS;
+}
+
+int Statement::ConvertParameterValue(ParameterBinding* b, bool atExec) {
   const ParameterSource source = SourceOf(b);
   ParameterInput in{source.cType,
                     b->fSqlType,
@@ -178,14 +191,6 @@ int Statement::AddParameterValue(ParameterBinding* b, bool atExec) {
                     b->appScale};
   const ParamOutcome outcome = ConvertParameter(in, connection_->typeSizes, &b->converted);
   if (outcome != kParamDone) return VEL_POST(this, SQL_ERROR, *kOutcomeDiagnostics[outcome]);
-  ParameterDataElement* e = new (std::nothrow) ParameterDataElement;
-  if (e == nullptr) return VEL_POST(this, SQL_ERROR, kDiagMemory);
-  if (!e->Set(b->ipar, SentSqlType(b->fSqlType), b->converted.Data(), b->converted.Length(),
-              b->converted.IsNull())) {
-    delete e;
-    return VEL_POST(this, SQL_ERROR, kDiagMemory);
-  }
-  execution.Values()->List()->Append(e);
   return SQL_SUCCESS;
 }
 

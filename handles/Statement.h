@@ -144,6 +144,8 @@ class Statement : public HandleObject {
   // Converts binding b (its value given at execution when atExec) and
   // appends it to the parameter set; SQL_SUCCESS or SQL_ERROR, posted.
   int AddParameterValue(ParameterBinding* b, bool atExec);
+  // Converts binding b into b->converted; SQL_SUCCESS or SQL_ERROR, posted.
+  int ConvertParameterValue(ParameterBinding* b, bool atExec);
 
   // The parts, in the order they are made; each is changed only through
   // its own operations. The column bindings are the application row

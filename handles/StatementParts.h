@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "base/LinkedList.h"
+#include "base/String.h"
 #include "handles/GetDataPosition.h"
 #include "handles/ParameterBinding.h"
 
@@ -179,8 +180,23 @@ class Parameters {
   SQLLEN ArrayRowCount() const { return arrayRows_; }
   void SetArrayRowCount(SQLLEN rows) { arrayRows_ = rows; }
 
+  // An array that stopped at a set whose data comes at execution: where
+  // it stands, for the SQLParamData that sends that set to go on from.
+  struct ArrayProgress {
+    bool pending = false;
+    bool direct = false;  // SQLExecDirect of text
+    SQLULEN row = 0;      // the set waiting for its data
+    SQLLEN sum = 0;
+    SQLULEN run = 0, failed = 0;
+    bool warned = false;
+  };
+  ArrayProgress& Progress() { return progress_; }
+  String& ProgressText() { return progressText_; }
+
  private:
   ParameterBindingList bindings_;
+  ArrayProgress progress_;
+  String progressText_;
   SQLULEN setRow_ = 0;
   SQLLEN arrayRows_ = -2;
   uint16_t markers_ = 0;

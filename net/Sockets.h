@@ -65,7 +65,8 @@ bool ParseDottedAddress(const char* text, uint16_t port, SocketAddress* out);
 void AddressText(const SocketAddress& address, char* buffer, int size);
 
 // Records the error of a failed TLS send or receive (net/Tls.h reports it
-// in errno) as the socket error.
+// in errno; on Windows it is recorded as the socket error already) as the
+// socket error.
 void TakeTlsError();
 
 // The text of socket error number (a string resource of the DLL on

@@ -158,8 +158,9 @@ void AddressText(const SocketAddress& address, char* buffer, int size) {
   std::snprintf(buffer, static_cast<size_t>(size), "%s", inet_ntoa(a));
 }
 
-// The DLL has no TLS (net/TlsNone.cpp): no session exists to fail.
-void TakeTlsError() { SetLastSocketError(kWsaeNotConn); }
+// The Schannel session (net/TlsSchannel.cpp) records its errors as socket
+// errors itself.
+void TakeTlsError() {}
 
 void LoadSocketErrorText(int number, char* buffer, int size) {
   LoadStringA(ModuleInstance(), static_cast<UINT>(number), buffer, size);

@@ -1,6 +1,7 @@
 // Encryption of the connection to the server, below ClibConnection. The
-// build picks one implementation: OpenSSL (TlsOpenssl.cpp) on Linux, none
-// (TlsNone.cpp, every handshake refused) where TLS is left out.
+// build picks one implementation: OpenSSL (TlsOpenssl.cpp) on Linux,
+// Schannel (TlsSchannel.cpp) on Windows, none (TlsNone.cpp, every handshake
+// refused) where TLS is left out.
 #ifndef VELORA_NET_TLS_H
 #define VELORA_NET_TLS_H
 

@@ -6,6 +6,7 @@
 #include "handles/ClientDiagnostics.h"
 #include "handles/Frame.h"
 #include "handles/Statement.h"
+#include "odbc/ParamArrays.h"
 #include "odbc/Workers.h"
 
 VEL_EXPORT SQLRETURN SQLBindParameter(SQLHSTMT hstmt, SQLUSMALLINT ipar, SQLSMALLINT fParamType,
@@ -47,8 +48,6 @@ VEL_EXPORT SQLRETURN SQLPutData(SQLHSTMT hstmt, SQLPOINTER rgbValue, SQLLEN cbVa
 }
 
 VEL_EXPORT SQLRETURN SQLParamOptions(SQLHSTMT hstmt, SQLULEN crow, SQLULEN* pirow) {
-  (void)crow;
-  (void)pirow;
   VEL_STATEMENT_ENTRY("SQLParamOptions");
-  return TraceReturnCode(VEL_POST(s, SQL_ERROR, kDiagParamOptionsUnimplemented));
+  return TraceReturnCode(ParamOptionsWorker(s, crow, pirow));
 }

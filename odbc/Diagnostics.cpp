@@ -112,8 +112,8 @@ int DiagFieldWorker(const DiagTarget& t, SQLSMALLINT record, SQLSMALLINT field, 
     case SQL_DIAG_SUBCLASS_ORIGIN:
       return SetText(out, OdbcSubclass(state) ? "ODBC 3.0" : "ISO 9075");
     case SQL_DIAG_ROW_NUMBER:
-      return SetNumber(out, t.stmt != nullptr ? SQL_ROW_NUMBER_UNKNOWN : SQL_NO_ROW_NUMBER,
-                       sizeof(SQLLEN));
+      if (t.stmt == nullptr) return SetNumber(out, SQL_NO_ROW_NUMBER, sizeof(SQLLEN));
+      return SetNumber(out, r->row != 0 ? r->row : SQL_ROW_NUMBER_UNKNOWN, sizeof(SQLLEN));
     case SQL_DIAG_COLUMN_NUMBER:
       return SetNumber(out, t.stmt != nullptr ? SQL_COLUMN_NUMBER_UNKNOWN : SQL_NO_COLUMN_NUMBER,
                        sizeof(SQLINTEGER));

@@ -34,7 +34,12 @@ int SetEnvAttrWorker(Environment* env, SQLINTEGER attribute, SQLPOINTER value) {
   const SQLUINTEGER number = static_cast<SQLUINTEGER>(reinterpret_cast<uintptr_t>(value));
   if (attribute == SQL_ATTR_ODBC_VERSION) {
     if (env->connections.Count() != 0) return VEL_POST(env, SQL_ERROR, kDiagSequenceError);
-    if (number != SQL_OV_ODBC2 && number != SQL_OV_ODBC3 && number != SQL_OV_ODBC3_80) {
+#ifdef SQL_OV_ODBC3_80
+    const bool odbc380 = number == SQL_OV_ODBC3_80;
+#else
+    const bool odbc380 = false;  // headers before ODBC 3.80 (Windows'): 3.51 at most
+#endif
+    if (number != SQL_OV_ODBC2 && number != SQL_OV_ODBC3 && !odbc380) {
       return VEL_POST(env, SQL_ERROR, kDiagInvalidArgument);
     }
     env->SetOdbcVersion(number);

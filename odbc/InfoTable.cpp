@@ -33,6 +33,13 @@ constexpr const char kKeywords[] =
 
 // Several trace lines name another value than the one answered; the
 // answers are the ones applications have always been given.
+// The file name of this library; the 64-bit Windows build is VELDRV64.DLL.
+#ifdef _WIN64
+constexpr char kDriverFile[] = "VELDRV64.DLL";
+#else
+constexpr char kDriverFile[] = "VELDRV32.DLL";
+#endif
+
 constexpr InfoRow kInfoRows[] = {
     Short(0, "ACTIVE_CONNECTIONS", 32),
     Short(1, "ACTIVE_STATEMENTS", 16),
@@ -40,7 +47,7 @@ constexpr InfoRow kInfoRows[] = {
     From(3, "DRIVER_HDBC", InfoKind::kHandle, InfoSource::kConnectionHandle),
     From(4, "DRIVER_HENV", InfoKind::kHandle, InfoSource::kEnvironmentHandle),
     From(5, "DRIVER_HSTMT", InfoKind::kHandle, InfoSource::kStatementHandle),
-    Text(6, "DRIVER_NAME", "VELDRV32.DLL"),
+    Text(6, "DRIVER_NAME", kDriverFile),
     Text(7, "DRIVER_VER", "01.05.0001"),
     // Static cursors scroll every way (bookmarks too); unixODBC puts its
     // cursor library in for an ODBC 2 driver only without FD_FETCH_PRIOR.

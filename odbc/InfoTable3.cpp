@@ -18,10 +18,20 @@ constexpr InfoRow Text(uint16_t type, const char* name, const char* value) {
   return {type, name, InfoKind::kText, InfoSource::kFixed, 0, value, nullptr};
 }
 
+// The library's file, and the ODBC version it implements: 3.51 on Windows,
+// whose headers (mingw-w64's) stop there.
+#if defined(_WIN64)
+constexpr char kDriverFile3[] = "VELDRVW64.DLL", kOdbcVersion3[] = "03.51";
+#elif defined(_WIN32)
+constexpr char kDriverFile3[] = "VELDRVW32.DLL", kOdbcVersion3[] = "03.51";
+#else
+constexpr char kDriverFile3[] = "libvelodbcw.so", kOdbcVersion3[] = "03.80";
+#endif
+
 // clang-format off
 constexpr InfoRow kInfoRows3[] = {
-    Text(SQL_DRIVER_NAME, "DRIVER_NAME", "libvelodbcw.so"),
-    Text(SQL_DRIVER_ODBC_VER, "DRIVER_ODBC_VER", "03.80"),
+    Text(SQL_DRIVER_NAME, "DRIVER_NAME", kDriverFile3),
+    Text(SQL_DRIVER_ODBC_VER, "DRIVER_ODBC_VER", kOdbcVersion3),
     Long(SQL_ODBC_INTERFACE_CONFORMANCE, "ODBC_INTERFACE_CONFORMANCE", SQL_OIC_CORE),
     Long(SQL_SQL_CONFORMANCE, "SQL_CONFORMANCE", SQL_SC_SQL92_ENTRY),
     // Cursors are read-only, forward-only or static (every direction,

@@ -11,6 +11,7 @@
 #include "handles/Connection.h"
 #include "handles/Frame.h"
 #include "handles/Statement.h"
+#include "odbc/ParamArrays.h"
 #include "odbc/Workers.h"
 #include "protocol/Requests.h"
 
@@ -128,7 +129,7 @@ int ParamDataWorker(Statement* s, SQLPOINTER* prgbValue) {
     }
   }
   s->DropActiveRequest();
-  return rc;
+  return ContinueArray(s, rc);
 }
 
 int PutDataWorker(Statement* s, SQLPOINTER rgbValue, SQLLEN cbValue) {

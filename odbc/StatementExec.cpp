@@ -182,6 +182,10 @@ int ExecDirectOnce(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
 
 int ExecuteWorker(Statement* s) { return RunParameterSets(s, ExecuteOnce, nullptr, 0); }
 
+int ContinueArray(Statement* s, int rc) {
+  return ContinueParameterSets(s, ExecuteOnce, ExecDirectOnce, rc);
+}
+
 int ExecDirectWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
   if (!ValidLength(cbSql)) return VEL_POST(s, SQL_ERROR, kDiagInvalidLength);
   return RunParameterSets(s, ExecDirectOnce, sql, cbSql);

@@ -51,7 +51,8 @@ int Answer(Owner* owner, int rc, const FieldValue& value, SQLPOINTER buffer,
 
 VEL_EXPORT SQLRETURN SQLSetConnectAttr(SQLHDBC hdbc, SQLINTEGER fAttribute, SQLPOINTER pValue,
                                        SQLINTEGER cbValue) {
-  Trace('A', 2, "SQLSetConnectAttr: hdbc=0x%08lx, fAttribute=%d", HandleValue(hdbc), fAttribute);
+  Trace('A', 2, "SQLSetConnectAttr: hdbc=0x%08lx, fAttribute=%d", HandleValue(hdbc),
+        static_cast<int>(fAttribute));
   ConnectionHold hold(hdbc);
   Connection* c = hold.Get();
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
@@ -60,7 +61,8 @@ VEL_EXPORT SQLRETURN SQLSetConnectAttr(SQLHDBC hdbc, SQLINTEGER fAttribute, SQLP
 
 VEL_EXPORT SQLRETURN SQLGetConnectAttr(SQLHDBC hdbc, SQLINTEGER fAttribute, SQLPOINTER pValue,
                                        SQLINTEGER cbValueMax, SQLINTEGER* pcbValue) {
-  Trace('A', 2, "SQLGetConnectAttr: hdbc=0x%08lx, fAttribute=%d", HandleValue(hdbc), fAttribute);
+  Trace('A', 2, "SQLGetConnectAttr: hdbc=0x%08lx, fAttribute=%d", HandleValue(hdbc),
+        static_cast<int>(fAttribute));
   ConnectionHold hold(hdbc);
   Connection* c = hold.Get();
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
@@ -71,7 +73,8 @@ VEL_EXPORT SQLRETURN SQLGetConnectAttr(SQLHDBC hdbc, SQLINTEGER fAttribute, SQLP
 
 VEL_EXPORT SQLRETURN SQLSetStmtAttr(SQLHSTMT hstmt, SQLINTEGER fAttribute, SQLPOINTER pValue,
                                     SQLINTEGER /*cbValue*/) {
-  Trace('A', 2, "SQLSetStmtAttr: hstmt=0x%08lx, fAttribute=%d", HandleValue(hstmt), fAttribute);
+  Trace('A', 2, "SQLSetStmtAttr: hstmt=0x%08lx, fAttribute=%d", HandleValue(hstmt),
+        static_cast<int>(fAttribute));
   StatementHold hold(hstmt);
   Statement* s = hold.Get();
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
@@ -80,7 +83,8 @@ VEL_EXPORT SQLRETURN SQLSetStmtAttr(SQLHSTMT hstmt, SQLINTEGER fAttribute, SQLPO
 
 VEL_EXPORT SQLRETURN SQLGetStmtAttr(SQLHSTMT hstmt, SQLINTEGER fAttribute, SQLPOINTER pValue,
                                     SQLINTEGER cbValueMax, SQLINTEGER* pcbValue) {
-  Trace('A', 2, "SQLGetStmtAttr: hstmt=0x%08lx, fAttribute=%d", HandleValue(hstmt), fAttribute);
+  Trace('A', 2, "SQLGetStmtAttr: hstmt=0x%08lx, fAttribute=%d", HandleValue(hstmt),
+        static_cast<int>(fAttribute));
   StatementHold hold(hstmt);
   Statement* s = hold.Get();
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
@@ -92,7 +96,8 @@ VEL_EXPORT SQLRETURN SQLGetStmtAttr(SQLHSTMT hstmt, SQLINTEGER fAttribute, SQLPO
 // The wide forms: text values are UTF-16, their lengths in bytes.
 VEL_EXPORT SQLRETURN SQLSetConnectAttrW(SQLHDBC hdbc, SQLINTEGER fAttribute, SQLPOINTER pValue,
                                         SQLINTEGER cbValue) {
-  Trace('A', 2, "SQLSetConnectAttrW: hdbc=0x%08lx, fAttribute=%d", HandleValue(hdbc), fAttribute);
+  Trace('A', 2, "SQLSetConnectAttrW: hdbc=0x%08lx, fAttribute=%d", HandleValue(hdbc),
+        static_cast<int>(fAttribute));
   ConnectionHold hold(hdbc);
   Connection* c = hold.Get();
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
@@ -115,7 +120,8 @@ VEL_EXPORT SQLRETURN SQLSetConnectAttrW(SQLHDBC hdbc, SQLINTEGER fAttribute, SQL
 
 VEL_EXPORT SQLRETURN SQLGetConnectAttrW(SQLHDBC hdbc, SQLINTEGER fAttribute, SQLPOINTER pValue,
                                         SQLINTEGER cbValueMax, SQLINTEGER* pcbValue) {
-  Trace('A', 2, "SQLGetConnectAttrW: hdbc=0x%08lx, fAttribute=%d", HandleValue(hdbc), fAttribute);
+  Trace('A', 2, "SQLGetConnectAttrW: hdbc=0x%08lx, fAttribute=%d", HandleValue(hdbc),
+        static_cast<int>(fAttribute));
   ConnectionHold hold(hdbc);
   Connection* c = hold.Get();
   if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);

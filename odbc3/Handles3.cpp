@@ -80,7 +80,8 @@ VEL_EXPORT SQLRETURN SQLFreeHandle(SQLSMALLINT fHandleType, SQLHANDLE handle) {
 
 VEL_EXPORT SQLRETURN SQLSetEnvAttr(SQLHENV henv, SQLINTEGER fAttribute, SQLPOINTER pValue,
                                    SQLINTEGER /*cbValue*/) {
-  Trace('A', 2, "SQLSetEnvAttr: henv=0x%08lx, fAttribute=%d", HandleValue(henv), fAttribute);
+  Trace('A', 2, "SQLSetEnvAttr: henv=0x%08lx, fAttribute=%d", HandleValue(henv),
+        static_cast<int>(fAttribute));
   EnvironmentHold hold(henv);
   if (hold.Get() == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(SetEnvAttrWorker(hold.Get(), fAttribute, pValue));
@@ -88,7 +89,8 @@ VEL_EXPORT SQLRETURN SQLSetEnvAttr(SQLHENV henv, SQLINTEGER fAttribute, SQLPOINT
 
 VEL_EXPORT SQLRETURN SQLGetEnvAttr(SQLHENV henv, SQLINTEGER fAttribute, SQLPOINTER pValue,
                                    SQLINTEGER /*cbValueMax*/, SQLINTEGER* pcbValue) {
-  Trace('A', 2, "SQLGetEnvAttr: henv=0x%08lx, fAttribute=%d", HandleValue(henv), fAttribute);
+  Trace('A', 2, "SQLGetEnvAttr: henv=0x%08lx, fAttribute=%d", HandleValue(henv),
+        static_cast<int>(fAttribute));
   EnvironmentHold hold(henv);
   if (hold.Get() == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   const int rc = GetEnvAttrWorker(hold.Get(), fAttribute, pValue);

@@ -1,5 +1,4 @@
 // Exports: SQLGetInfo and SQLGetFunctions of the ODBC 3.x library.
-#include <dlfcn.h>
 #include <sql.h>
 #include <sqlext.h>
 
@@ -12,6 +11,7 @@
 #include "odbc/InfoTable.h"
 #include "odbc/Workers.h"
 #include "odbc3/Output3.h"
+#include "odbc3/OwnExports.h"
 
 namespace {
 
@@ -102,26 +102,15 @@ constexpr FunctionName kFunctions[] = {
     {SQL_API_SQLFETCHSCROLL, "SQLFetchScroll"},
 };
 
-// The library's own handle (null when it cannot be found); the caller
-// closes it. A function is supported when the library exports it, so the
-// answer follows the export list.
-void* OwnLibrary() {
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&OwnLibrary), &info) == 0 || info.dli_fname == nullptr) {
-    return nullptr;
-  }
-  return dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
-}
-
 // The key functions only where the connection's server offered them at
 // login (protocol/KEYS.md); elsewhere they answer "S1C00".
 bool Offered(SQLUSMALLINT id, const Connection* c) {
   return (id != SQL_API_SQLPRIMARYKEYS && id != SQL_API_SQLFOREIGNKEYS) || c->OffersKeys();
 }
 
-bool Exported(void* library, SQLUSMALLINT id, const Connection* c) {
+bool Exported(const OwnExports& exports, SQLUSMALLINT id, const Connection* c) {
   for (const FunctionName& f : kFunctions) {
-    if (f.id == id && dlsym(library, f.name) != nullptr) return Offered(id, c);
+    if (f.id == id && exports.Has(f.name)) return Offered(id, c);
   }
   return false;
 }
@@ -131,22 +120,21 @@ bool Exported(void* library, SQLUSMALLINT id, const Connection* c) {
 // number its one flag.
 int GetFunctions3(SQLUSMALLINT fFunction, SQLUSMALLINT* pfExists, const Connection* c) {
   if (pfExists == nullptr) return SQL_SUCCESS;
-  void* library = OwnLibrary();
+  const OwnExports exports;
   if (fFunction == SQL_API_ODBC3_ALL_FUNCTIONS) {
     std::memset(pfExists, 0, SQL_API_ODBC3_ALL_FUNCTIONS_SIZE * sizeof(SQLUSMALLINT));
     for (const FunctionName& f : kFunctions) {
-      if (library != nullptr && dlsym(library, f.name) != nullptr && Offered(f.id, c)) {
+      if (exports.Has(f.name) && Offered(f.id, c)) {
         pfExists[f.id >> 4] = static_cast<SQLUSMALLINT>(pfExists[f.id >> 4] | (1u << (f.id & 15)));
       }
     }
   } else if (fFunction == SQL_API_ALL_FUNCTIONS) {
     for (SQLUSMALLINT i = 0; i < 100; ++i) {
-      pfExists[i] = library != nullptr && Exported(library, i, c) ? SQL_TRUE : SQL_FALSE;
+      pfExists[i] = Exported(exports, i, c) ? SQL_TRUE : SQL_FALSE;
     }
   } else {
-    *pfExists = library != nullptr && Exported(library, fFunction, c) ? SQL_TRUE : SQL_FALSE;
+    *pfExists = Exported(exports, fFunction, c) ? SQL_TRUE : SQL_FALSE;
   }
-  if (library != nullptr) dlclose(library);
   return SQL_SUCCESS;
 }
 

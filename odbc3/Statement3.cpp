@@ -40,9 +40,18 @@ VEL_EXPORT SQLRETURN SQLFetchScroll(SQLHSTMT hstmt, SQLSMALLINT fOrientation, SQ
   return TraceReturnCode(FetchScrollWorker(s, fOrientation, offset));
 }
 
+// SQLColAttribute's numeric output as the system's headers declare it: a
+// bare pointer in 32-bit Windows', the SQLLEN it points to everywhere.
+#if defined(_WIN32) && !defined(_WIN64)
+using NumericAttribute = SQLPOINTER;
+#else
+using NumericAttribute = SQLLEN*;
+#endif
+
 VEL_EXPORT SQLRETURN SQLColAttribute(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLUSMALLINT fField,
                                      SQLPOINTER rgbText, SQLSMALLINT cbTextMax,
-                                     SQLSMALLINT* pcbText, SQLLEN* pNumber) {
+                                     SQLSMALLINT* pcbText, NumericAttribute numeric) {
+  SQLLEN* pNumber = static_cast<SQLLEN*>(numeric);
   Trace('A', 2, "SQLColAttribute: hstmt=0x%08lx, icol=%u, fField=%u", HandleValue(hstmt), icol,
         fField);
   StatementHold hold(hstmt);
@@ -57,7 +66,8 @@ VEL_EXPORT SQLRETURN SQLColAttribute(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLUSMAL
 // A text field goes out as UTF-16, its lengths in bytes.
 VEL_EXPORT SQLRETURN SQLColAttributeW(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLUSMALLINT fField,
                                       SQLPOINTER rgbText, SQLSMALLINT cbTextMax,
-                                      SQLSMALLINT* pcbText, SQLLEN* pNumber) {
+                                      SQLSMALLINT* pcbText, NumericAttribute numeric) {
+  SQLLEN* pNumber = static_cast<SQLLEN*>(numeric);
   Trace('A', 2, "SQLColAttributeW: hstmt=0x%08lx, icol=%u, fField=%u", HandleValue(hstmt), icol,
         fField);
   StatementHold hold(hstmt);

@@ -34,6 +34,13 @@ const MessageLayout kMessages[] = {
      {kStatement, kParameterDataSetElement, E},
      {kResultSetDescription, E}},
     {kExecute, false, {kStatementId, E}, {kParameterDataSetElement, E}, {E}},
+    // Only to a server whose connect reply offered BATCH_SETS
+    // (protocol/BATCH.md): many parameter sets, an outcome per set run.
+    {kExecuteBatch,
+     false,
+     {kStatementId, E},
+     {kStatement, kBatchMode, kParameterSets, E},
+     {kBatchOutcomes, E}},
     // Only to a server whose connect reply offered FETCH_BLOCK
     // (protocol/BLOCKS.md); the reply's diagnostic goes with its return code.
     {kFetchBlock,

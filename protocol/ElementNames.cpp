@@ -39,7 +39,8 @@ struct ValueNameTable {
 const ValueNameEntry kAccessMode[] = {{0, "MODE_READ_WRITE"}, {1, "MODE_READ_ONLY"}};
 const ValueNameEntry kAccuracy[] = {{0, "QUICK"}, {1, "ENSURE"}};
 const ValueNameEntry kAutocommitMode[] = {{0, "AUTOCOMMIT_OFF"}, {1, "AUTOCOMMIT_ON"}};
-const ValueNameEntry kBatchType[] = {{0, "BATCH_NONE"}};
+const ValueNameEntry kBatchType[] = {{0, "BATCH_NONE"}, {1, "BATCH_SETS"}};
+const ValueNameEntry kBatchMode[] = {{0, "BATCH_GO_ON"}, {1, "BATCH_STOP"}};
 const ValueNameEntry kBookmarkUseOption[] = {{0, "UB_OFF"}, {1, "UB_ON"}};
 const ValueNameEntry kCancelType[] = {{0, "CANCEL_NONE"}, {1, "CANCEL_REQUEST"}};
 const ValueNameEntry kCatalogType[] = {{0, "CATALOG_BASIC"}, {1, "CATALOG_KEYS"}};
@@ -77,6 +78,7 @@ const ValueNameTable kValueTables[] = {
     VEL_VALUE_TABLE(El::kAccessMode, kAccessMode),
     VEL_VALUE_TABLE(El::kAutocommitMode, kAutocommitMode),
     VEL_VALUE_TABLE(El::kAccuracy, kAccuracy),
+    VEL_VALUE_TABLE(El::kBatchMode, kBatchMode),
     VEL_VALUE_TABLE(El::kBatchType, kBatchType),
     VEL_VALUE_TABLE(El::kBookmarkUseOption, kBookmarkUseOption),
     VEL_VALUE_TABLE(El::kCancelType, kCancelType),

@@ -5,6 +5,7 @@
 #define VELORA_PROTOCOL_ELEMENTS_H
 
 #include "protocol/BasicElements.h"
+#include "protocol/Batch.h"
 #include "protocol/DataSets.h"
 #include "protocol/Extensions.h"
 #include "protocol/Element.h"
@@ -19,6 +20,7 @@
 #define VEL_KIND_ELEMENTS(X)                                                \
   X(El::kAccessMode, AccessMode, EnumElement)                               \
   X(El::kAutocommitMode, AutocommitMode, EnumElement)                       \
+  X(El::kBatchMode, BatchMode, EnumElement)                                 \
   X(El::kAccuracy, Accuracy, EnumElement)                                   \
   X(El::kBookmarkUseOption, BookmarkUseOption, EnumElement)                 \
   X(El::kColumnName, ColumnName, StringElement)                             \
@@ -71,6 +73,7 @@
 // X(ClassName): the composite and row elements, each a class of its own
 // with a static kId.
 #define VEL_COMPOSITE_ELEMENTS(X) \
+  X(BatchOutcomesElement)         \
   X(BatchTypeElement)             \
   X(CancelKeyElement)             \
   X(CancelTypeElement)            \
@@ -81,6 +84,7 @@
   X(NativeLengthValuesElement)    \
   X(ParameterDataElement)         \
   X(ParameterDataSetElement)      \
+  X(ParameterSetsElement)         \
   X(ResultSetDescriptionElement)  \
   X(RowBlockElement)              \
   X(StreamTypeElement)

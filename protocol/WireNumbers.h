@@ -80,6 +80,9 @@
   X(66, kBatchType, batchType)                                 \
   X(67, kCancelType, cancelType)                               \
   X(68, kStreamType, streamType)                               \
+  X(69, kParameterSets, parameterSets)                         \
+  X(70, kBatchMode, batchMode)                                 \
+  X(71, kBatchOutcomes, batchOutcomes)                         \
   X(73, kCancelKey, cancelKey)                                 \
   X(74, kQueryTimeout, queryTimeout)                           \
   X(75, kRequestNumber, requestNumber)
@@ -132,6 +135,7 @@ constexpr int kElementIdCount = El::kRequestNumber + 1;
   X(41, Statistics)             \
   X(43, Tables)                 \
   X(44, Transact)               \
+  X(45, ExecuteBatch)           \
   X(46, SetQueryTimeout)        \
   X(47, Cancel)
 

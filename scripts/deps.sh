@@ -6,8 +6,9 @@
 #                  GoogleTest, clang, PostgreSQL, the client languages
 #                  (Node.js with npm too),
 #                  lintian and man-db for the packages, and for the
-#                  Windows DLL the mingw-w64 cross compiler, 32-bit Wine
-#                  and Xvfb (i386 packages: only then is the i386
+#                  Windows DLLs the mingw-w64 cross compilers (32- and
+#                  64-bit), Wine (32- and 64-bit), Xvfb and wixl for the
+#                  installers (i386 packages: only then is the i386
 #                  architecture added)
 set -euo pipefail
 purpose=${1:-test}
@@ -15,7 +16,8 @@ demo=(cmake g++ make pkg-config unixodbc unixodbc-dev odbcinst libsqlite3-dev sq
       libcrypt-dev libssl-dev openssl)
 test=(libgtest-dev googletest postgresql postgresql-client patch clang clang-format libclang-rt-14-dev
       python3 python3-pyodbc perl libdbd-odbc-perl php-cli php-odbc r-cran-rodbc nodejs dpkg-dev lintian man-db
-      g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth fonts-wine)
+      g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 xvfb xauth fonts-wine
+      wixl msitools)
 case "$purpose" in
   demo) packages=("${demo[@]}") ;;
   test) packages=("${demo[@]}" "${test[@]}") ;;

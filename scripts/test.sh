@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks the layout of the C++ files (.clang-format), builds everything and
-# runs every test: the plain build, the Windows DLL (mingw-w64) with its
-# tests under Wine against the plain build's server, the build under
-# AddressSanitizer and UndefinedBehaviorSanitizer, the server's and the
+# runs every test: the plain build, the Windows DLLs (mingw-w64, 32- and
+# 64-bit, one build each) with their tests under Wine against the plain
+# build's server, the build under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the server's and the
 # integration tests (threads among them) under ThreadSanitizer, and the
 # fuzz targets (clang, libFuzzer): a bounded, seeded number of runs, or
 # only their corpora where a target's runs depend on timing, so that a
@@ -22,8 +23,10 @@ run() {  # run NAME CMAKE-ARGS...
 }
 
 run plain -DCMAKE_BUILD_TYPE=RelWithDebInfo
-run win32 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-  -DVEL_SERVER="$root/build/plain/server/velora-server"
+for width in i686:win32 x86_64:win64; do
+  run "${width#*:}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-${width%:*}.cmake" \
+    -DVEL_SERVER="$root/build/plain/server/velora-server"
+done
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run sanitize -DCMAKE_BUILD_TYPE=Debug -DVEL_SANITIZE=ON
 # ThreadSanitizer: only what runs threads (the server, the integration

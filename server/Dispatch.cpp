@@ -9,6 +9,7 @@
 // WireNumbers.h) and write its Handle<Name> here; the table follows.
 #include "server/Dispatch.h"
 
+#include <cstdint>
 #include <memory>
 
 #include "protocol/Elements.h"
@@ -42,6 +43,7 @@ int HandleConnect(Session* s, Request* r) {
     SetText(r->Get<VersionElement>(), version);
     FillTypeSizes(r->Get<NativeLengthValuesElement>()->values);
     if (s->OffersBlocks()) r->Get<FetchTypeElement>()->value = kFetchBlock;
+    if (s->OffersBatch()) r->Get<BatchTypeElement>()->value = kBatchSets;
     r->Get<CatalogTypeElement>()->value = kCatalogKeys;
     if (s->CancelKey() != 0) {
       r->Get<CancelTypeElement>()->value = kCancelRequest;
@@ -85,6 +87,49 @@ int HandleExecDirect(Session* s, Request* r) {
 }
 
 int HandleExecute(Session* s, Request* r) { return s->Execute(Id(r), Parameters(r)); }
+
+// The sets are decoded one at a time into parameters whose buffers stay
+// from set to set; the outcomes are encoded after the last set ran.
+int HandleExecuteBatch(Session* s, Request* r) {
+  ParameterSetsElement* sets = r->Get<ParameterSetsElement>();
+  auto next = [sets](std::vector<ParamIn>* params) {
+    uint16_t values = 0;
+    if (!sets->NextSet(&values)) return false;
+    params->resize(values);
+    for (ParamIn& p : *params) {
+      const uint8_t* data = nullptr;
+      uint32_t length = 0;
+      sets->NextValue(&p.number, &p.sqlType, &p.isNull, &data, &length);
+      p.data.assign(reinterpret_cast<const char*>(data), length);
+    }
+    return true;
+  };
+  static thread_local std::vector<SetOutcome> outcomes;
+  const int rc = s->ExecuteBatch(Id(r), Text(r->Get<StatementElement>()),
+                                 r->Get<BatchModeElement>()->value == kBatchStop, next, &outcomes);
+  BatchOutcomesElement* out = r->Get<BatchOutcomesElement>();
+  for (const SetOutcome& o : outcomes) {
+    BatchOutcome b;
+    b.returnCode = static_cast<int16_t>(o.rc);
+    b.rows = o.rows < -1 || o.rows > INT32_MAX ? -1 : static_cast<int32_t>(o.rows);
+    if (o.rc != kSqlSuccess) {
+      const Diagnostic& d = o.diagnostic;
+      b.sqlstate = d.sqlstate.data();
+      b.sqlstateLength = static_cast<uint16_t>(d.sqlstate.size() > 5 ? 5 : d.sqlstate.size());
+      b.native = d.native;
+      b.text = d.text.data();
+      b.textLength = static_cast<uint16_t>(d.text.size() > 32767 ? 32767 : d.text.size());
+      b.file = d.file.data();
+      b.fileLength = static_cast<uint16_t>(d.file.size() > 255 ? 255 : d.file.size());
+      b.line = static_cast<int16_t>(d.line);
+    }
+    if (!out->Append(b)) {
+      out->Clear();
+      return s->PostError(Id(r), kStateMemory, kTextMemory);
+    }
+  }
+  return rc;
+}
 
 int HandleGetCursorName(Session* s, Request* r) {
   std::string name;

@@ -28,6 +28,7 @@ struct Options {
   int verbosity = 0;
   bool traceFrames = false;
   bool blockFetch = true;  // offer the fetch-block request at login
+  bool batch = true;       // offer the execute-batch request at login
   std::string config;      // the configuration file read, if any
   bool help = false;
   bool version = false;

@@ -67,6 +67,14 @@ struct CellOut {
   std::string data;
 };
 
+// The outcome of one parameter set of a batch: its return code, the rows
+// it changed (-1: not known) and, unless it succeeded, its diagnostic.
+struct SetOutcome {
+  int rc = 0;
+  int64_t rows = -1;
+  Diagnostic diagnostic;
+};
+
 // The value a session starts an option with (protocol/OptionDefaults.h).
 constexpr uint32_t SessionDefault(OptionSlot slot) {
   return static_cast<uint32_t>(DefaultOptionValue(slot));
@@ -102,6 +110,13 @@ class Session {
   int ExecDirect(uint32_t id, const std::string& sql, const std::vector<ParamIn>& params,
                  std::vector<ColumnOut>* columns);
   int Execute(uint32_t id, const std::vector<ParamIn>& params);
+  // Runs the statement (sql, or the one prepared when sql is empty) once
+  // per set that nextSet gives (false: no more), an outcome per set run
+  // into *outcomes; with stop, no set after a failing one runs
+  // (SessionBatch.cpp). A return code other than SQL_SUCCESS: no set ran.
+  int ExecuteBatch(uint32_t id, const std::string& sql, bool stop,
+                   const std::function<bool(std::vector<ParamIn>*)>& nextSet,
+                   std::vector<SetOutcome>* outcomes);
   int GetCursorName(uint32_t id, std::string* name);
   int SetCursorName(uint32_t id, const std::string& name);
 
@@ -186,6 +201,7 @@ class Session {
 
   bool LoggedIn() const { return loggedIn_; }
   bool OffersBlocks() const { return options_.blockFetch; }
+  bool OffersBatch() const { return options_.batch; }
   // True once the client has logged out: the connection ends after the
   // reply.
   bool Finished() const { return finished_; }
@@ -254,6 +270,7 @@ class Session {
   uint32_t nextId_ = 1;
   std::map<uint32_t, std::unique_ptr<Statement>> statements_;
   std::map<uint32_t, Diagnostic> diagnostics_;  // of 0 and existing statements
+  std::vector<char> seen_;                      // BindParameters' marks, kept from call to call
   uint32_t strayId_ = 0;                        // last unknown id that failed
   Diagnostic strayDiagnostic_;
   bool hasStray_ = false;

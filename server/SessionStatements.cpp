@@ -61,12 +61,12 @@ int Session::BindParameters(Statement* s, const std::vector<ParamIn>& params) {
     return Fail(s->id, kStateParameterCount, 0,
                 "wrong number of parameters: the statement has " + std::to_string(markers) + ", " +
                     std::to_string(params.size()) + " were sent");
-  std::vector<bool> seen(markers + 1, false);
+  seen_.assign(markers + 1, 0);
   for (const ParamIn& p : params) {
-    if (p.number < 1 || p.number > markers || seen[p.number])
+    if (p.number < 1 || p.number > markers || seen_[p.number])
       return Fail(s->id, kStateParameterNumber, 0,
                   "invalid parameter number " + std::to_string(p.number));
-    seen[p.number] = true;
+    seen_[p.number] = 1;
     Value v;
     if (!p.isNull) {
       Status st = DecodeParameter(p.sqlType, reinterpret_cast<const uint8_t*>(p.data.data()),

@@ -3,7 +3,8 @@
 # table_info and the type information DBD::ODBC looks up, execute(@binds)
 # and bind_param with SQL types, a long value, a NULL, a description, row
 # count, rollback, more_results, get_info, non-ASCII text, a server error,
-# the conversion's refusal reaching the application, and keys. Run by
+# the conversion's refusal reaching the application, keys and
+# execute_array. Run by
 # run_with_server.sh, which sets VELORA_DSN.
 use strict;
 use warnings;
@@ -81,6 +82,12 @@ check('primary_key', join(' ', $dbh->primary_key(undef, undef, 'kp')), 'b a');
 my $fk = $dbh->foreign_key_info(undef, undef, 'kp', undef, undef, undef);
 check('foreign_key_info', join(' ', map { join('/', @$_[2, 3, 6, 7, 8]) } @{ $fk ? $fk->fetchall_arrayref : [] }),
       'kp/b/kf/y/1 kp/a/kf/x/2');
+# execute_array: every tuple runs; the failing one has its error in its status.
+$dbh->do('CREATE TABLE arr (i INTEGER PRIMARY KEY)');
+my @status;
+$dbh->prepare('INSERT INTO arr VALUES (?)')->execute_array({ ArrayTupleStatus => \@status }, [1, 2, 2, 3]);
+check('execute_array', join(' ', map { ref $_ ? 'E' : $_ } @status), '1 1 E 1');
+check('execute_array rows', $dbh->selectrow_array('SELECT SUM(i) FROM arr'), 6);
 $dbh->disconnect;
 print "FAIL $_\n" for @failures;
 print 'DBD::ODBC client: ', (@failures ? scalar(@failures) . " failures\n" : "OK\n");

@@ -1,7 +1,7 @@
 # Compares the defined dynamic symbols of LIBRARY with the names in
 # EXPECTED (one per line, # comments). Run with cmake -P. With OBJDUMP, a
 # Windows DLL: its export table, and each DLL it imports must be one of
-# IMPORTS.
+# IMPORTS (compared as Windows does, ignoring case).
 cmake_minimum_required(VERSION 3.25)
 set(actual "")
 if(OBJDUMP)
@@ -11,8 +11,10 @@ if(OBJDUMP)
   string(REGEX REPLACE "\n\n.*" "" table "${table}")
   string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" lines "${table}")
   string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${output}")
+  string(TOUPPER "${IMPORTS}" IMPORTS)
   foreach(line IN LISTS imports)
     string(REPLACE "DLL Name: " "" dll "${line}")
+    string(TOUPPER "${dll}" dll)
     if(NOT dll IN_LIST IMPORTS)
       message(FATAL_ERROR "${LIBRARY} imports ${dll}, not a system DLL")
     endif()

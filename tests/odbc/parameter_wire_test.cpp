@@ -122,8 +122,8 @@ TEST_F(ParameterWireTest, RefusalsPostOneRecordAndSendNothing) {
   EXPECT_EQ(SQLPutData(s, &huge[0], 8) + SQLPutData(s, &huge[0], static_cast<SQLLEN>(huge.size())), 0);
   EXPECT_EQ(SQLParamData(s, nullptr), SQL_ERROR);
   EXPECT_EQ(Diag(nullptr, s), "S1090 1072 C:request too long: a request carries at most 268435456 bytes");
-  EXPECT_EQ(SQLParamOptions(s, 2, nullptr), SQL_ERROR);
-  EXPECT_EQ(Diag(nullptr, s), "S1C00 3028 C:SQLParamOptions not implemented");
+  EXPECT_EQ(SQLParamOptions(s, 0, nullptr), SQL_ERROR);
+  EXPECT_EQ(Diag(nullptr, s), "S1107 1072 C:row value out of range");
 }
 
 // Values travel in parameter order whatever the binding order; SQL_IGNORE

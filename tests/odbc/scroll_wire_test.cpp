@@ -157,13 +157,14 @@ TEST_F(ScrollWireTest, PartialRowsetsAtBothEnds) {
 TEST_F(ScrollWireTest, BookmarksAndPositions) {
   rowset_ = 3;
   results_ = nullptr;
-  SQLUINTEGER mark = 0;
-  SQLLEN markLength = 0;
+  SQLUINTEGER mark[3] = {};  // one per row of the rowset
+  SQLLEN markLength[3] = {};
   Open(5, 3, "", true);
-  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 0, SQL_C_VARBOOKMARK, &mark, 4, &markLength));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 0, SQL_C_VARBOOKMARK, mark, 4, markLength));
   EXPECT_EQ("0 2 003 4 5", Scroll(SQL_FETCH_ABSOLUTE, 4));
-  EXPECT_EQ(4u, mark);
-  EXPECT_EQ(4, markLength);
+  EXPECT_EQ(4u, mark[0]);
+  EXPECT_EQ(5u, mark[1]);
+  EXPECT_EQ(4, markLength[0]);
   ASSERT_EQ(SQL_SUCCESS, SQLSetPos(stmt_, 2, SQL_POSITION, SQL_LOCK_NO_CHANGE));
   EXPECT_EQ("b-5", Text(2));
   EXPECT_EQ("5", Text(0));
@@ -180,7 +181,7 @@ TEST_F(ScrollWireTest, BookmarksAndPositions) {
   SQLUINTEGER wanted = 2;
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_FETCH_BOOKMARK_PTR, &wanted, 0));
   EXPECT_EQ("0 3 000 300 3 4", Scroll(SQL_FETCH_BOOKMARK, 0));
-  EXPECT_EQ(2u, mark);
+  EXPECT_EQ(2u, mark[0]);
   wanted = 9;  // no row of that number has been read
   EXPECT_EQ(SQL_ERROR, SQLFetchScroll(stmt_, SQL_FETCH_BOOKMARK, 0));
   EXPECT_EQ("HY111", State());

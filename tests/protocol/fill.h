@@ -33,6 +33,11 @@ inline std::string SampleOf(Element* e) {
   if (dynamic_cast<ParameterDataElement*>(e)) hex = "01 00 fb ff 00 03 00 00 00 10 20 30";
   if (dynamic_cast<ParameterDataSetElement*>(e))
     hex = "02 00 01 00 0c 00 00 03 00 00 00 'abc' 02 00 04 00 01 00 00 00 00";
+  // set count, then each set as a parameterDataSetElement
+  if (dynamic_cast<ParameterSetsElement*>(e)) hex = "02 00 01 00 01 00 04 00 00 04 00 00 00 01 02 03 04 00 00";
+  // outcome count; return code, row count, and after an error its record
+  if (dynamic_cast<BatchOutcomesElement*>(e))
+    hex = "02 00 00 00 01 00 00 00 ff ff ff ff ff ff 05 00 '23000' 05 00 03 00 'dup' 01 00 'f' 0c 00";
   // Per column: name, length, nullability, owner, precision, scale, table,
   // SQL type, updatable.
   if (dynamic_cast<ResultSetDescriptionElement*>(e)) {

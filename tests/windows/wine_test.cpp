@@ -1,9 +1,11 @@
-// The Windows driver under Wine: loads VELDRV32.DLL next to this program
+// The Windows driver under Wine: loads VEL_DLL (VELDRV32.DLL or VELDRV64.DLL) next to this program
 // with LoadLibrary, calls its exports through GetProcAddress against a
 // velora-server on loopback, and plays the user of its message boxes and
 // dialogs with its own messages from a timer while they are open (a display
-// is needed: run_wine_test.sh runs it under Xvfb).
-//   wine_test.exe PORT REFUSED-PORT
+// is needed: run_wine_test.sh runs it under Xvfb). Given the name of an
+// installed driver, it loads the DLL that ODBCINST.INI names for it instead
+// and makes the data source through the installer library.
+//   wine_test.exe PORT REFUSED-PORT TLS-PORT [DRIVER]
 #include <windows.h>
 // windows.h first
 #include <odbcinst.h>
@@ -11,6 +13,7 @@
 #include <sqlext.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -19,6 +22,7 @@
 namespace {
 
 HMODULE g_dll;
+char g_file[MAX_PATH] = VEL_DLL;  // the driver's file
 int g_passed = 0, g_failed = 0;
 
 void Check(bool ok, const std::string& what, const std::string& detail = "") {
@@ -99,12 +103,13 @@ std::string List(std::string pairs) {
   return pairs + '\0';
 }
 
-void Session(SQLHDBC dbc, const std::string& port, const std::string& refusedPort) {
+void Session(SQLHDBC dbc, const std::string& port, const std::string& refusedPort, const std::string& tlsPort) {
   SQLRETURN rc = DRV(SQLConnect)(dbc, (SQLCHAR*)"WineDsn", SQL_NTS, (SQLCHAR*)"wine", SQL_NTS, (SQLCHAR*)"secret", 6);
   Check(rc == SQL_SUCCESS, "SQLConnect to the data source ConfigDSN wrote", Error(dbc, nullptr));
   SQLHSTMT st;
   DRV(SQLAllocStmt)(dbc, &st);
   auto exec = [&](const char* sql) { return DRV(SQLExecDirect)(st, (SQLCHAR*)sql, SQL_NTS); };
+  exec("DROP TABLE wine_t");  // left by the run with another of the drivers
   Check(exec("CREATE TABLE wine_t (id INTEGER, name VARCHAR(20))") == SQL_SUCCESS, "CREATE TABLE");
   SQLINTEGER id = 0;
   char name[21] = "";
@@ -131,8 +136,15 @@ void Session(SQLHDBC dbc, const std::string& port, const std::string& refusedPor
   if (DRV(SQLFetch)(st) == SQL_SUCCESS) DRV(SQLGetData)(st, 3, SQL_C_CHAR, name, sizeof name, nullptr);
   Check(_stricmp(name, "wine_t") == 0, "SQLTables", name);
   DRV(SQLFreeStmt)(st, SQL_CLOSE);
-  DRV(SQLGetInfo)(dbc, SQL_DRIVER_NAME, name, sizeof name, nullptr);
-  Check(std::string(name) == "VELDRV32.DLL", "SQLGetInfo(SQL_DRIVER_NAME)", name);
+  // The ODBC 3 library answers in UTF-16 through its W function.
+  SQLWCHAR wide[21] = L"";
+  if (GetProcAddress(g_dll, "SQLGetInfoW") == nullptr)
+    DRV(SQLGetInfo)(dbc, SQL_DRIVER_NAME, name, sizeof name, nullptr);
+  if (GetProcAddress(g_dll, "SQLGetInfoW") != nullptr) {
+    DRV(SQLGetInfoW)(dbc, SQL_DRIVER_NAME, wide, sizeof wide, nullptr);
+    for (int i = 0; i < 21; ++i) name[i] = static_cast<char>(wide[i]);
+  }
+  Check(name[0] != '\0' && std::strstr(g_file, name) != nullptr, "SQLGetInfo(SQL_DRIVER_NAME)", name);
   rc = exec("SELECT * FROM no_such_table");
   const std::string error = Error(dbc, st);
   Check(rc == SQL_ERROR && error.find("[Velora ODBC Server]") != std::string::npos, "SQLError: server error", error);
@@ -158,6 +170,22 @@ void Session(SQLHDBC dbc, const std::string& port, const std::string& refusedPor
                                         "\nerrno 10061: [10061] Connection refused") == 0,
         "refused connection: message box", g_shown);
 
+  // TLS through Schannel to a server with a certificate for localhost: verify-full with that certificate as the CA,
+  // and refusal with another (a message box, if any, is clicked away).
+  auto tls = [&](const char* ca) {
+    return Playing(0xFFFF, {{IDOK, nullptr}}, [&] {
+      return driverConnect(nullptr, "DRIVER=V;Server=localhost;Service=" + tlsPort +
+                                        ";UID=wine;PWD=secret;TLS=verify-full;TLSCAFile=C:\\" + ca);
+    });
+  };
+  rc = tls("velora-cert.pem");
+  Check(SQL_SUCCEEDED(rc), "TLS verify-full", Error(dbc, nullptr));
+  DRV(SQLDisconnect)(dbc);
+  rc = tls("velora-other.pem");
+  const std::string refused = Error(dbc, nullptr);
+  Check(rc == SQL_ERROR && refused.find("08001 [QTX][Velora ODBC Client]TLS handshake failed: certificate verify") == 0,
+        "TLS verify-full refuses a certificate of another CA", refused);
+
   // The setup dialog over a window: shows the data source's keys, writes the typed values with OK, none with Cancel.
   BOOL ok = Playing(403, {{400, "WineDsn2"}, {402, "typed"}, {406, nullptr}, {IDOK, nullptr}},
                     [&] { return DRV(ConfigDSN)(owner, ODBC_CONFIG_DSN, "Velora", List("DSN=WineDsn;").c_str()); });
@@ -173,17 +201,29 @@ void Session(SQLHDBC dbc, const std::string& port, const std::string& refusedPor
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 || (g_dll = LoadLibraryA("VELDRV32.DLL")) == nullptr) return 2;
-  // ConfigDSN without a window writes the data source the session connects to.
-  const std::string port = argv[1];
-  BOOL added = DRV(ConfigDSN)(nullptr, ODBC_ADD_DSN, "Velora",
-                              List("DSN=WineDsn;Server=127.0.0.1;Service=" + port + ";User=wine;").c_str());
+  if (argc != 4 && argc != 5) return 2;
+  DWORD size = sizeof g_file;
+  if (argc == 5) {
+    RegGetValueA(HKEY_LOCAL_MACHINE, (std::string("SOFTWARE\\ODBC\\ODBCINST.INI\\") + argv[4]).c_str(), "Driver",
+                 RRF_RT_REG_SZ, nullptr, g_file, &size);
+  }
+  if ((g_dll = LoadLibraryA(g_file)) == nullptr) return 2;
+  // ConfigDSN without a window (through the installer library for an installed driver) writes the data source the
+  // session connects to.
+  const std::string port = argv[1], dsn = List("DSN=WineDsn;Server=127.0.0.1;Service=" + port + ";User=wine;");
+  // The ODBC 3 library's ConfigDSNW through the installer library's W function.
+  auto widen = [](const std::string& text) { return std::wstring(text.begin(), text.end()); };
+  BOOL added = argc < 5 ? DRV(ConfigDSN)(nullptr, ODBC_ADD_DSN, "Velora", dsn.c_str())
+               : GetProcAddress(g_dll, "ConfigDSNW")
+                   ? SQLConfigDataSourceW(nullptr, ODBC_ADD_DSN, widen(argv[4]).c_str(), widen(dsn).c_str())
+                   : SQLConfigDataSource(nullptr, ODBC_ADD_DSN, argv[4], dsn.c_str());
   Check(added && Registry("WineDsn", "Server") == "127.0.0.1" && Registry("WineDsn", "Service") == port,
-        "ConfigDSN writes the data source into the registry", Registry("WineDsn", "Server"));
+        "ConfigDSN writes the data source into the registry",
+        std::string(g_file) + " " + Registry("WineDsn", "Server"));
   SQLHENV env;
   SQLHDBC dbc;
   Check(DRV(SQLAllocEnv)(&env) == SQL_SUCCESS && DRV(SQLAllocConnect)(env, &dbc) == SQL_SUCCESS, "handles");
-  Session(dbc, port, argv[2]);
+  Session(dbc, port, argv[2], argv[3]);
   DRV(SQLFreeConnect)(dbc);
   DRV(SQLFreeEnv)(env);
   FreeLibrary(g_dll);

@@ -1,0 +1,13 @@
+# Cross-compiles the driver for 64-bit Windows with the mingw-w64 x86_64
+# compiler: cmake -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake ...
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR AMD64)
+set(VEL_MINGW x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${VEL_MINGW}-gcc)
+set(CMAKE_CXX_COMPILER ${VEL_MINGW}-g++)
+set(CMAKE_RC_COMPILER ${VEL_MINGW}-windres)
+set(CMAKE_OBJDUMP ${VEL_MINGW}-objdump)
+set(CMAKE_FIND_ROOT_PATH /usr/${VEL_MINGW})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
