@@ -39,6 +39,7 @@ inline constexpr ClientDiagnostic
   kDiagCursorTypeChanged                {"01S02", 1072, "option value changed: keyset-driven and dynamic cursors are static"},
   kDiagFetchBeforeStart                 {"01S06", 1072, "attempt to fetch before the result set returned the first rowset"},
   kDiagConnectionFailure                {"08001", 3047, "connection failure"},
+  kDiagNoServerAnswered                 {"08001", 3047, "no server answered: %s"},
   kDiagTlsFailure                       {"08001", 3047, "TLS handshake failed: %s"},
   kDiagTlsMode                          {"08001", 3047, "invalid TLS mode \"%s\": use off, prefer, require or verify-full"},
   kDiagConnectionInUse                  {"08002", 1054, "connection in use"},

@@ -118,9 +118,14 @@ class Connection : public HandleObject {
   uint8_t keptCount = 0;
 
   // Where this connection logs in: its connection string's "Server=" and
-  // "Service=", else its data source's keys. SQLGetInfo reports server.
+  // "Service=", else its data source's keys. servers is the list as given
+  // ("host1:port1,host2,..."); server and service name the one being tried
+  // and, once logged in, the one that answered (SQLGetInfo reports it).
+  char servers[512] = "";
   char server[64] = "";
   char service[32] = "";
+  // "LoadBalance=": "yes" tries the servers in a random order.
+  char loadBalance[8] = "";
   // Encryption: the connection string's "TLS=" and "TLSCAFile=", else the
   // data source's keys (net/Tls.h has the modes).
   char tls[16] = "";

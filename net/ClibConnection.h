@@ -62,6 +62,7 @@ class ClibConnection {
   SocketState State() const { return state_; }
   // Failures from now on go to reporter (null: reported to nobody).
   void SetFailureReporter(SocketFailureReporter reporter) { reporter_ = reporter; }
+  SocketFailureReporter FailureReporter() const { return reporter_; }
   bool IsOpen() const { return socket_ >= 0; }
 
   // Clears buffer and loads the text of socket error number into it (0

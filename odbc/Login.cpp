@@ -4,7 +4,9 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <atomic>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -13,6 +15,7 @@
 #include "base/Trace.h"
 #include "odbc/ConnectString.h"
 #include "odbc/PasswordDialog.h"
+#include "odbc/ServerList.h"
 #include "odbc/Setup.h"
 #include "odbc/Workers.h"
 #include "platform/MessageBox.h"
@@ -130,31 +133,11 @@ int OpenChannel(Connection* c, TlsMode mode, char* fellBack, int size) {
   return SQL_SUCCESS;
 }
 
-}  // namespace
-
-int LoginConnection(Connection* c, const String& password) {
-  LoginTimeout timeout(c, c->options.LoginTimeout());
-  // Server and service belong to this connection: its connection string
-  // set them, else its own data source supplies them here.
-  if (c->server[0] == '\0') ReadDataSourceKey(c, "Server", "unknown", c->server, sizeof c->server);
-  if (c->service[0] == '\0')
-    ReadDataSourceKey(c, "Service", "unknown", c->service, sizeof c->service, "Port");
-  // A connection string without a data source (DRIVER=) reads no keys.
-  const bool named = c->dataSourceName.Length() > 0;
-  if (c->tls[0] == '\0' && named) ReadDataSourceKey(c, "TLS", "off", c->tls, sizeof c->tls);
-  if (c->tlsCaFile[0] == '\0' && named)
-    ReadDataSourceKey(c, "TLSCAFile", "", c->tlsCaFile, sizeof c->tlsCaFile);
-  if (c->cursorMemory == Connection::kCursorMemoryUnset) {
-    char memory[32] = "";
-    if (named) ReadDataSourceKey(c, "CursorMemory", "", memory, sizeof memory);
-    c->cursorMemory = CursorMemoryOf(memory);
-  }
-  TlsMode mode = TlsMode::kOff;
-  if (!ParseTlsMode(c->tls, &mode)) {
-    char text[120];
-    std::snprintf(text, sizeof text, kDiagTlsMode.text, c->tls);
-    return VEL_POST_TEXT(c, SQL_ERROR, kDiagTlsMode, text);
-  }
+// One login at c->server and c->service, the socket traffic bounded to
+// seconds. quiet keeps failures out of message boxes (the caller reports
+// them together).
+int LoginOnce(Connection* c, const String& password, TlsMode mode, int32_t seconds, bool quiet) {
+  LoginTimeout timeout(c, seconds);
   char fellBack[200] = "";
   const int opened = OpenChannel(c, mode, fellBack, sizeof fellBack);
   if (opened != SQL_SUCCESS) return opened;
@@ -167,7 +150,7 @@ int LoginConnection(Connection* c, const String& password) {
     c->clib.ReleaseConnection();
     char text[80];
     std::snprintf(text, sizeof text, kDiagProtocolFailure.text, greetingStatus);
-    VelMessageBox(nullptr, text, "VELODBC: Connect", kMbOk | kMbIconStop);
+    if (!quiet) VelMessageBox(nullptr, text, "VELODBC: Connect", kMbOk | kMbIconStop);
     return VEL_POST_TEXT(c, SQL_ERROR, kDiagProtocolFailure, text);
   }
 
@@ -222,6 +205,117 @@ int LoginConnection(Connection* c, const String& password) {
   return result;
 }
 
+// The last socket failure of a login that tries several servers, in place
+// of a message box per server (one thread logs in on a connection at a
+// time).
+thread_local char g_socketReport[160];
+
+void CaptureSocketReport(const char* text) {
+  // Its last line holds the error ("errno 10061: [10061] Connection refused").
+  const char* line = std::strrchr(text, '\n');
+  std::snprintf(g_socketReport, sizeof g_socketReport, "%s", line ? line + 1 : text);
+}
+
+bool IsYes(const char* value) {
+  char lower[8] = "";
+  for (int i = 0; value[i] != '\0' && i + 1 < static_cast<int>(sizeof lower); ++i)
+    lower[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(value[i])));
+  return std::strcmp(lower, "yes") == 0 || std::strcmp(lower, "on") == 0 ||
+         std::strcmp(lower, "true") == 0 || std::strcmp(lower, "1") == 0;
+}
+
+// A failure of one server that another may not have: it could not be
+// reached, broke off, refused the greeting, or is stopping ("08..."). A
+// refused user, a missing data source or exhausted memory end the login.
+bool TryNextServer(const Connection* c) {
+  const ErrorData* newest = c->errors.Tail();
+  return newest != nullptr && std::strncmp(newest->sqlstate.TextOrEmpty(), "08", 2) == 0;
+}
+
+uint64_t ShuffleSeed(const Connection* c) {
+  static std::atomic<uint64_t> logins{0};
+  const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+  return static_cast<uint64_t>(now) ^ (reinterpret_cast<uintptr_t>(c) << 16) ^
+         (++logins * 0x9E3779B97F4A7C15ull);
+}
+
+}  // namespace
+
+int LoginConnection(Connection* c, const String& password) {
+  // Servers and service belong to this connection: its connection string
+  // set them, else its own data source supplies them here.
+  if (c->servers[0] == '\0')
+    ReadDataSourceKey(c, "Server", "unknown", c->servers, sizeof c->servers);
+  if (c->service[0] == '\0')
+    ReadDataSourceKey(c, "Service", "unknown", c->service, sizeof c->service, "Port");
+  // A connection string without a data source (DRIVER=) reads no keys.
+  const bool named = c->dataSourceName.Length() > 0;
+  if (c->tls[0] == '\0' && named) ReadDataSourceKey(c, "TLS", "off", c->tls, sizeof c->tls);
+  if (c->tlsCaFile[0] == '\0' && named)
+    ReadDataSourceKey(c, "TLSCAFile", "", c->tlsCaFile, sizeof c->tlsCaFile);
+  if (c->loadBalance[0] == '\0' && named)
+    ReadDataSourceKey(c, "LoadBalance", "no", c->loadBalance, sizeof c->loadBalance);
+  if (c->cursorMemory == Connection::kCursorMemoryUnset) {
+    char memory[32] = "";
+    if (named) ReadDataSourceKey(c, "CursorMemory", "", memory, sizeof memory);
+    c->cursorMemory = CursorMemoryOf(memory);
+  }
+  TlsMode mode = TlsMode::kOff;
+  if (!ParseTlsMode(c->tls, &mode)) {
+    char text[120];
+    std::snprintf(text, sizeof text, kDiagTlsMode.text, c->tls);
+    return VEL_POST_TEXT(c, SQL_ERROR, kDiagTlsMode, text);
+  }
+  ServerList list;
+  ParseServerList(c->servers, c->service, &list);
+  if (IsYes(c->loadBalance)) ShuffleServers(&list, ShuffleSeed(c));
+  const bool several = list.count > 1;
+  const SocketFailureReporter reporter = c->clib.FailureReporter();
+  if (several) c->clib.SetFailureReporter(CaptureSocketReport);
+  // All servers share the login timeout (0: no bound).
+  const int32_t seconds = c->options.LoginTimeout();
+  const auto start = std::chrono::steady_clock::now();
+  char reasons[kServerReasonsSize] = "";
+  char lastState[6] = "08001";
+  int rc = SQL_ERROR;
+  for (int i = 0; i < list.count; ++i) {
+    const ServerEntry& entry = list.entries[i];
+    std::snprintf(c->server, sizeof c->server, "%s", entry.host);
+    std::snprintf(c->service, sizeof c->service, "%s", entry.service);
+    int32_t left = seconds;
+    if (seconds > 0) {
+      const auto spent =
+          std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start)
+              .count();
+      left = spent < seconds ? seconds - static_cast<int32_t>(spent) : 0;
+    }
+    if (seconds > 0 && left == 0) {
+      AppendServerReason(reasons, entry, "not tried: the login timeout expired", list.count);
+      continue;
+    }
+    g_socketReport[0] = '\0';
+    rc = LoginOnce(c, password, mode, left, several);
+    if (c->LoggedIn() || !several || !TryNextServer(c)) break;
+    const ErrorData* newest = c->errors.Tail();
+    char reason[kServerReasonsSize];
+    std::snprintf(reason, sizeof reason, "%s%s%s%s", newest->text.TextOrEmpty(),
+                  g_socketReport[0] ? " (" : "", g_socketReport, g_socketReport[0] ? ")" : "");
+    for (char* p = reason; *p; ++p)
+      if (*p == '\n') *p = ' ';
+    std::snprintf(lastState, sizeof lastState, "%s", newest->sqlstate.TextOrEmpty());
+    AppendServerReason(reasons, entry, reason, list.count);
+    c->ClearErrors();
+  }
+  c->clib.SetFailureReporter(reporter);
+  if (!several || c->LoggedIn() || c->errors.Count() > 0) return rc;
+  // Every server failed in a way the next might not have: one record
+  // names each with its reason, under the last failure's SQLSTATE.
+  char text[kServerReasonsSize + 32];
+  std::snprintf(text, sizeof text, kDiagNoServerAnswered.text, reasons);
+  VelMessageBox(nullptr, text, "VELODBC: Connect", kMbOk | kMbIconStop);
+  return VEL_POST_ERROR(c, SQL_ERROR, kDiagNoServerAnswered.native, lastState, text);
+}
+
 // The completed string keeps the encryption asked for, so that a
 // reconnection with it is as safe as the first connection.
 static bool AppendTls(const Connection* c, String* out) {
@@ -265,11 +359,14 @@ int ParseConnectString(Connection* c, HWND hwnd, const String& in, String* out) 
     return VEL_POST(c, SQL_ERROR, kDiagMemory);
   }
   if (!SetLoginDataSource(c, database)) return VEL_POST(c, SQL_ERROR, kDiagMemory);
-  c->server[0] = '\0';
+  c->servers[0] = '\0';
   c->service[0] = '\0';
-  if (!CopyKey(in, "Server", "Host", c->server, sizeof c->server) && !named) {
-    std::snprintf(c->server, sizeof c->server, "%s", "unknown");
+  c->loadBalance[0] = '\0';
+  if (!CopyKey(in, "Server", "Host", c->servers, sizeof c->servers) && !named) {
+    std::snprintf(c->servers, sizeof c->servers, "%s", "unknown");
   }
+  if (!CopyKey(in, "LoadBalance", nullptr, c->loadBalance, sizeof c->loadBalance) && !named)
+    std::snprintf(c->loadBalance, sizeof c->loadBalance, "%s", "no");
   if (!CopyKey(in, "Service", "Port", c->service, sizeof c->service) && !named) {
     std::snprintf(c->service, sizeof c->service, "%s", "unknown");
   }
@@ -363,8 +460,9 @@ int ConnectWorker(Connection* c, const SQLCHAR* dsn, SQLSMALLINT cbDSN, const SQ
     std::memset(stored, 0, sizeof stored);
     if (!set) return VEL_POST(c, SQL_ERROR, kDiagMemory);
   }
-  c->server[0] = '\0';
+  c->servers[0] = '\0';
   c->service[0] = '\0';
+  c->loadBalance[0] = '\0';
   c->tls[0] = '\0';
   c->tlsCaFile[0] = '\0';
   c->cursorMemory = Connection::kCursorMemoryUnset;

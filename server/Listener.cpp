@@ -183,6 +183,9 @@ int PeekFirstByte(int fd) {
   return n == 1 ? first : -1;
 }
 
+// What the signals read from the pipe ask for.
+enum class SignalAction { kNone, kDrain, kStop };
+
 class Server {
  public:
   explicit Server(const Options& options)
@@ -202,7 +205,14 @@ class Server {
   std::string Session(Link* link, const std::string& peer, Slot* slot);
   void Reap(bool all);
   void CutSlowGreetings();
-  bool HandleSignals();
+  SignalAction HandleSignals();
+  // A session counts as running while a request or its statement's work
+  // is under way; none starts once the drain has closed (false then).
+  bool BeginRequest();
+  void EndRequest();
+  // True (and closed to new requests) when no request runs or deadline
+  // has passed.
+  bool Drained(std::chrono::steady_clock::time_point deadline);
   uint64_t RegisterCancel(const std::shared_ptr<RunLimit>& limit);
   void UnregisterCancel(uint64_t key);
   std::string ServeCancel(Link* link, const uint8_t* body, uint32_t length,
@@ -210,6 +220,12 @@ class Server {
 
   const Options& options_;
   std::atomic<bool> stopping_{false};
+  // SIGTERM: logins are refused (the driver goes on to its next server)
+  // while the requests running finish, then the server stops.
+  std::atomic<bool> draining_{false};
+  std::mutex runMutex_;
+  int running_ = 0;
+  bool closed_ = false;
   std::unique_ptr<StorageEngine> engine_;
   TlsContext tls_;
   LoginGuard guard_{&stopping_};
@@ -392,16 +408,20 @@ void Server::Serve(Client* client, std::string peer) {
   client->done = true;
 }
 
-// Reads the signal pipe; false when a stop signal came. SIGHUP loads the
+// Reads the signal pipe. SIGTERM asks to drain, SIGINT (or a second
+// SIGTERM) to stop at once. SIGHUP loads the
 // TLS certificate again (a failure keeps the one loaded) and checks the
 // users file, which every login reads anew; sessions go on.
-bool Server::HandleSignals() {
+SignalAction Server::HandleSignals() {
   char numbers[16];
   ssize_t n;
-  bool stop = false, reload = false;
+  bool stop = false, drain = false, reload = false;
   while ((n = read(gSignalPipe[0], numbers, sizeof numbers)) > 0)
-    for (ssize_t i = 0; i < n; ++i) (numbers[i] == SIGHUP ? reload : stop) = true;
-  if (stop || !reload) return !stop;
+    for (ssize_t i = 0; i < n; ++i)
+      (numbers[i] == SIGHUP ? reload : numbers[i] == SIGTERM && !draining_ ? drain : stop) = true;
+  if (stop) return SignalAction::kStop;
+  if (drain) return SignalAction::kDrain;
+  if (!reload) return SignalAction::kNone;
   std::string error, warning;
   if (!options_.tlsCert.empty()) {
     if (tls_.Load(options_.tlsCert, options_.tlsKey, &error))
@@ -416,6 +436,26 @@ bool Server::HandleSignals() {
       Log(0, "%s", warning.c_str());
   }
   Log(0, "reloaded on SIGHUP");
+  return SignalAction::kNone;
+}
+
+bool Server::BeginRequest() {
+  std::lock_guard<std::mutex> lock(runMutex_);
+  if (closed_) return false;
+  ++running_;
+  return true;
+}
+
+void Server::EndRequest() {
+  std::lock_guard<std::mutex> lock(runMutex_);
+  --running_;
+}
+
+bool Server::Drained(std::chrono::steady_clock::time_point deadline) {
+  std::lock_guard<std::mutex> lock(runMutex_);
+  if (running_ > 0 && std::chrono::steady_clock::now() < deadline) return false;
+  if (running_ > 0) Log(0, "drain timeout: %d sessions still running are cut off", running_);
+  closed_ = true;  // no request starts from now on
   return true;
 }
 
@@ -423,6 +463,7 @@ std::string Server::Session(Link* link, const std::string& peer, Slot* slot) {
   Log(0, "%s: connection started%s", peer.c_str(), link->Encrypted() ? " (TLS)" : "");
   velsrv::Session session(options_, engine_.get(), peer);
   session.SetConnection(&guard_, link->Encrypted());
+  session.SetDraining(&draining_);
   session.SetCancelKey(RegisterCancel(session.Limit()));
   struct Unregister {
     Server* server;
@@ -438,6 +479,15 @@ std::string Server::Session(Link* link, const std::string& peer, Slot* slot) {
   });
   std::vector<uint8_t> body;
   std::string reply, why;
+  struct Running {
+    Server* server;
+    bool held = false;
+    void Release() {
+      if (held) server->EndRequest();
+      held = false;
+    }
+    ~Running() { Release(); }
+  } running{this};
   for (;;) {
     uint8_t header[kRequestHeaderSize];
     if (!link->Read(header, sizeof header)) {
@@ -455,6 +505,12 @@ std::string Server::Session(Link* link, const std::string& peer, Slot* slot) {
     body.resize(length);
     if (length && !link->Read(body.data(), length)) {
       why = "client vanished in the middle of a request";
+      break;
+    }
+    // A session counts as running from a request's arrival until a reply
+    // leaves it without an open cursor or transaction.
+    if (!running.held && !(running.held = BeginRequest())) {
+      why = "server stopping";
       break;
     }
     if (FrameTrace()) {
@@ -487,6 +543,7 @@ std::string Server::Session(Link* link, const std::string& peer, Slot* slot) {
       why = "logged out";
       break;
     }
+    if (!session.Busy()) running.Release();
     if (body.capacity() > (1u << 20)) std::vector<uint8_t>().swap(body);  // keep idle memory small
   }
   if (stopping_) why = "server stopping";
@@ -542,12 +599,22 @@ int Server::Run() {
             : " (beyond loopback: anyone who reaches it reads the server's counters)");
   }
 
+  auto drainDeadline = std::chrono::steady_clock::time_point::max();
   for (;;) {
     const bool accepting = greeting_ < kGreetingWaiters;
     pollfd fds[2] = {{gSignalPipe[0], POLLIN, 0}, {listenFd_, POLLIN, 0}};
-    int n = poll(fds, accepting ? 2 : 1, accepting ? 1000 : 100);
+    int n = poll(fds, accepting ? 2 : 1, accepting && !draining_ ? 1000 : 100);
     if (n < 0 && errno != EINTR) break;
-    if (fds[0].revents && !HandleSignals()) break;
+    const SignalAction action = fds[0].revents ? HandleSignals() : SignalAction::kNone;
+    if (action == SignalAction::kStop) break;
+    if (action == SignalAction::kDrain) {
+      draining_ = true;
+      drainDeadline =
+          std::chrono::steady_clock::now() + std::chrono::seconds(options_.drainTimeout);
+      Log(0, "draining: new logins are refused; running statements have %d s to finish",
+          options_.drainTimeout);
+    }
+    if (draining_ && Drained(drainDeadline)) break;
     Reap(false);
     CutSlowGreetings();
     if (n <= 0 || !accepting || !(fds[1].revents & POLLIN)) continue;

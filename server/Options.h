@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace velsrv {
 
@@ -13,6 +14,7 @@ struct Options {
   int port = 5480;
   std::string database = "velora.db";              // or a PostgreSQL URI (--storage)
   std::map<std::string, std::string> datasources;  // NAME -> PATH or URI
+  std::vector<std::string> readStorage;            // standbys of --storage, tried in order
   std::string users;                               // empty: any login accepted
   std::string tlsCert, tlsKey;                     // both or neither: encrypted connections
   bool allowPlaintext = false;                     // plaintext beyond loopback
@@ -21,6 +23,7 @@ struct Options {
   uint32_t maxFrame = 16u << 20;
   int maxStatements = 256;  // per client
   int lockTimeout = 30;     // seconds a writer waits for the writers before it
+  int drainTimeout = 30;    // seconds running requests may take after SIGTERM
   std::string metrics;      // ADDRESS:PORT of the metrics endpoint; empty: none
   int verbosity = 0;
   bool traceFrames = false;

@@ -19,6 +19,7 @@ Session::Session(const Options& options, StorageEngine* engine, std::string peer
 Session::~Session() {
   statements_.clear();  // statements finalise before the database closes
   storage_.reset();
+  other_.reset();
 }
 
 // ---- diagnostics ----
@@ -97,6 +98,11 @@ int Session::GetError(uint32_t id, Diagnostic* diagnostic) {
 int Session::Connect(const std::string& dataSource, const std::string& user,
                      const std::string& password, std::string* version) {
   if (loggedIn_) return Fail(0, kStateConnectionInUse, 0, "connection already open");
+  if (draining_ && *draining_) {
+    Log(0, "%s: login refused: the server is stopping", peer_.c_str());
+    return Fail(0, kStateConnectionRejected, 0,
+                "the server is stopping and accepts no new sessions: connect to another server");
+  }
   UserRights rights;
   if (!options_.users.empty()) {
     const std::string address = LoginGuard::AddressOf(peer_);
@@ -126,7 +132,11 @@ int Session::Connect(const std::string& dataSource, const std::string& user,
     }
   }
   const std::string& path = options_.DatabaseFor(dataSource);
-  Status st = engine_->Open(path, &storage_);
+  location_ = path;
+  // A read-only user's session runs on a standby and never opens the
+  // primary; without a standby that answers it runs on the primary.
+  onStandby_ = rights.readOnly && OpenStandby(&storage_);
+  Status st = onStandby_ ? Status::Ok() : engine_->Open(path, &storage_);
   if (st.ok && rights.readOnly) st = storage_->LockReadOnly();
   if (st.ok && abandoned_) storage_->SetAbandoned(abandoned_);
   if (st.ok) storage_->SetRunLimit(limit_.get());
@@ -147,8 +157,38 @@ int Session::Connect(const std::string& dataSource, const std::string& user,
   gauge_.Open(options_.datasources.count(dataSource) ? dataSource : "default", encrypted_);
   *version = std::string(kVersion) + " (" + storage_->EngineVersion() + ")";
   Log(0, "%s: user \"%s\" logged in to data source \"%s\" (%s%s)", peer_.c_str(), user.c_str(),
-      dataSource.c_str(), LoggedLocation(path).c_str(), userReadOnly_ ? ", read-only" : "");
+      dataSource.c_str(), LoggedLocation(path).c_str(),
+      userReadOnly_ ? (onStandby_ ? ", read-only, on a standby" : ", read-only") : "");
   return kSqlSuccess;
+}
+
+bool Session::OpenStandby(std::unique_ptr<StorageSession>* out) {
+  if (options_.readStorage.empty() || location_ != options_.database) return false;
+  for (const std::string& standby : options_.readStorage) {
+    Status st = engine_->Open(standby, out);
+    if (st.ok) return true;
+    Log(0, "%s: standby %s: %s", peer_.c_str(), LoggedLocation(standby).c_str(),
+        st.message.c_str());
+  }
+  return false;
+}
+
+bool Session::MoveForReads(bool toStandby) {
+  if (toStandby == onStandby_) return true;
+  if (storage_->InTransaction()) {
+    Log(1, "%s: stays on the %s until its transaction ends", peer_.c_str(),
+        onStandby_ ? "standby" : "primary");
+    return false;
+  }
+  if (!other_ && !(toStandby ? OpenStandby(&other_) : engine_->Open(location_, &other_).ok))
+    return false;
+  Log(1, "%s: moves to the %s", peer_.c_str(), toStandby ? "standby" : "primary");
+  if (abandoned_) other_->SetAbandoned(abandoned_);
+  // Statements prepared before stay with the session they were prepared
+  // on (it is kept); new ones go to the other side.
+  storage_.swap(other_);
+  onStandby_ = toStandby;
+  return true;
 }
 
 int Session::Disconnect() {
@@ -161,6 +201,8 @@ int Session::Disconnect() {
   statements_.clear();
   diagnostics_.clear();
   storage_.reset();
+  other_.reset();
+  onStandby_ = false;
   loggedIn_ = false;
   finished_ = true;
   gauge_.Close();
@@ -215,6 +257,13 @@ void Session::CloseCursor(Statement* s) {
   s->isStatic = false;
   s->rows.clear();
   s->staticIndex = 0;
+}
+
+bool Session::Busy() const {
+  if (storage_ && storage_->InTransaction()) return true;
+  for (const auto& entry : statements_)
+    if (entry.second->position != Position::kNone) return true;
+  return false;
 }
 
 void Session::CloseAllCursors() {

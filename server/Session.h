@@ -8,6 +8,7 @@
 #define VELORA_SERVER_SESSION_H
 
 #include <cstdint>
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -180,6 +181,9 @@ class Session {
     guard_ = guard;
     encrypted_ = encrypted;
   }
+  // While *draining is true, logins are refused with 08004 ("connection
+  // rejected"): a driver with several servers tries the next one.
+  void SetDraining(const std::atomic<bool>* draining) { draining_ = draining; }
   // Tells whether the client has hung up (see StorageSession::SetAbandoned).
   void SetAbandoned(std::function<bool()> abandoned) { abandoned_ = std::move(abandoned); }
 
@@ -202,6 +206,9 @@ class Session {
   // reply.
   bool Finished() const { return finished_; }
   size_t StatementCount() const { return statements_.size(); }
+  // True while a statement's work is under way between requests: a cursor
+  // open or a transaction open (a stopping server lets it finish).
+  bool Busy() const;
 
  private:
   struct Statement;
@@ -230,12 +237,26 @@ class Session {
   Value CurrentValue(Statement* s, int index);
   int EncodeCell(Statement* s, int column, CellOut* cell);
   int BeginIfNeeded(Statement* s);
+  // Moves the session to a standby (toStandby) or back to the primary when
+  // the database has read locations and no transaction is open; opens the
+  // standby's session on first use. False (staying) when it cannot.
+  bool MoveForReads(bool toStandby);
+  // Opens a session on the first standby of --read-storage that answers,
+  // when the session's database is --storage's; false otherwise.
+  bool OpenStandby(std::unique_ptr<StorageSession>* out);
 
   const Options& options_;
   StorageEngine* engine_;
   std::string peer_;
+  std::string location_;  // the database (primary) of the session
   std::unique_ptr<StorageSession> storage_;
+  // With --read-storage: the session of the other side (the primary while
+  // storage_ is a standby's, or the standby's kept for the next switch);
+  // onStandby_ tells which storage_ is.
+  std::unique_ptr<StorageSession> other_;
+  bool onStandby_ = false;
   LoginGuard* guard_ = nullptr;
+  const std::atomic<bool>* draining_ = nullptr;
   SessionGauge gauge_;  // counts the session while logged in
   std::function<bool()> abandoned_;
   bool encrypted_ = false;

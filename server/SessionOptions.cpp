@@ -13,7 +13,12 @@ int Session::SetAccessMode(int mode) {
     return Fail(0, kStateInvalidArgument, 0, "invalid access mode " + std::to_string(mode));
   if (userReadOnly_ && mode == 0)
     return Info(0, kStateOptionChanged, "this user is read-only: the access mode stays read-only");
+  // Read-only sessions read on a standby (--read-storage), read-write
+  // ones on the primary. Both sessions keep the mode, so that statements
+  // prepared before a switch follow it too.
+  if (!userReadOnly_) MoveForReads(mode == 1);
   Status st = storage_->SetReadOnly(mode == 1);
+  if (st.ok && other_ && onStandby_) st = other_->SetReadOnly(mode == 1);
   if (!st.ok) return FailStatus(0, st, __LINE__);
   accessMode_ = static_cast<uint32_t>(mode);
   return kSqlSuccess;

@@ -106,7 +106,9 @@ int main(int argc, char** argv) {
                      << Section("VelPrefer", g_a.Port(), "public", "no\nTLS = prefer")
                      << Section("VelWide", g_a.Port(), "public", "no", "Velora")
                      << "[VelKeys]\nDriver = Velora ANSI\nServer = 127.0.0.1\nPort = " << g_c.Port()
-                     << "\nUID = alice\nPWD = wonderland\n\n";
+                     << "\nUID = alice\nPWD = wonderland\n\n"
+                     << "[VelFailover]\nDriver = Velora ANSI\nServer = 127.0.0.1:" << g_refused
+                     << ", localhost:" << g_a.Port() << "\n\n";
   setenv("ODBCSYSINI", VEL_ODBC_DIR, 1);
   setenv("ODBCINI", ini.c_str(), 1);
   setenv("HOME", VEL_ODBC_DIR "/home", 1);

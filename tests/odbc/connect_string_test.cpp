@@ -8,8 +8,37 @@
 
 #include "base/String.h"
 #include "odbc/ConnectString.h"
+#include "odbc/ServerList.h"
 
 namespace {
+
+// Server lists: ports per host, brackets, bare IPv6, spaces and empty
+// entries; the reasons stay within their buffer however many there are.
+TEST(ConnectStringTest, ServerLists) {
+  const struct {
+    const char *list, *read;  // read: "host service|..."
+  } rows[] = {
+      {"a:1, b ,[::1]:3,::1,[fe80::1]", "a 1|b 9|[::1] 3|::1 9|[fe80::1] 9|"},
+      {" ,,", "unknown 9|"},
+      {"h:", "h 9|"},
+      {"a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p,q", "a 9|b 9|c 9|d 9|e 9|f 9|g 9|h 9|i 9|j 9|k 9|l 9|m 9|n 9|o 9|p 9|"}};
+  for (const auto& r : rows) {
+    ServerList list;
+    ParseServerList(r.list, "9", &list);
+    std::string read;
+    for (int i = 0; i < list.count; ++i)
+      read += std::string(list.entries[i].host) + " " + list.entries[i].service + "|";
+    EXPECT_EQ(read, r.read) << r.list;
+  }
+  char reasons[kServerReasonsSize] = "";
+  const std::string longReason(600, 'x');
+  ServerList list;
+  ParseServerList("a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p", "1", &list);
+  for (int i = 0; i < list.count; ++i) AppendServerReason(reasons, list.entries[i], longReason.c_str(), list.count);
+  EXPECT_LT(std::strlen(reasons), sizeof reasons);
+  EXPECT_EQ(std::string(reasons).substr(0, 8), "a:1: xxx");
+  EXPECT_NE(std::strstr(reasons, "...; p:1: x"), nullptr) << reasons;
+}
 
 TEST(ConnectStringTest, PairsByTheGrammar) {
   const struct {

@@ -87,10 +87,10 @@ TEST(ServerCommandLine, EveryConfigurationKeyRoundTripsAndTheCommandLineWins) {
   VeloraServer scratch;
   // Every key, none at its default, in the order the server prints them.
   const std::string text =
-      "address = 0.0.0.0\nport = 6000\nstorage = postgresql://u@h/db\n"
+      "address = 0.0.0.0\nport = 6000\nstorage = postgresql://u@h/db\nread-storage = postgresql://u@s/db\n"
       "datasource = a=/data/a.db\ndatasource = b=postgresql://u@h/b\nusers = /etc/users\n"
       "tls-cert = /etc/c.pem\ntls-key = /etc/c.key\nallow-plaintext = yes\nport-file = /run/port\n"
-      "max-clients = 7\nmax-frame = 4096\nmax-statements = 9\nlock-timeout = 5\nverbose = 2\n"
+      "max-clients = 7\nmax-frame = 4096\nmax-statements = 9\nlock-timeout = 5\ndrain-timeout = 0\nverbose = 2\n"
       "trace-frames = yes\nblock-fetch = no\n";
   const std::string path = Write(scratch.Folder() + "/all.conf", "# comment\n\n" + text);
   Options o;

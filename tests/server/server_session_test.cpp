@@ -191,7 +191,7 @@ TEST(ServerLogin, DataSourcesAndNamesFromClients) {
 TEST(ServerLogin, StopsCleanlyOnSignalsEvenDuringAnEndlessQuery) {
   for (int signal : {SIGTERM, SIGINT}) {
     VeloraServer server;
-    ASSERT_TRUE(server.Start({"-v"}));
+    ASSERT_TRUE(server.Start({"-v", "--drain-timeout", "0"}));
     Client c;
     ASSERT_TRUE(c.OpenAndLogin(server.Port()));
     ExecDirectRequest r;

@@ -34,7 +34,8 @@ class VeloraServer {
   // Sends signal and waits (SIGKILL after five seconds). Returns the exit
   // status (128 + signal number when a signal ended it, -1 when it had to
   // be killed), also for a server that ended by itself; 0 if never started.
-  int Stop(int signal = SIGTERM);
+  // SIGINT stops at once (SIGTERM would let open cursors finish first).
+  int Stop(int signal = SIGINT);
 
   // The database the server uses (at Start); another server given it with
   // UseLocation before its Start shares it.

@@ -1,0 +1,163 @@
+// Several servers for one data source, through the driver manager: the
+// driver goes on to the next server of the list, spreads connections with
+// LoadBalance=yes, reports every server's reason when none answers, and a
+// server stopped with SIGTERM finishes the statement it runs while the
+// next login goes to the other server.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <thread>
+
+#include "integration.h"
+
+namespace {
+
+// Two servers on one database (an SQLite file, or one PostgreSQL schema).
+class TwoServers : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(first.Start({"-v"})) << first.Error();
+    second.UseLocation(first.Location());
+    ASSERT_TRUE(second.Start()) << second.Error();
+  }
+  std::string List(const std::string& tail = "") const {
+    return "DSN=VelOpen;Server=127.0.0.1:" + first.PortText() + ", localhost:" + second.PortText() + tail;
+  }
+  VeloraServer first, second;
+};
+
+std::string ServerName(const OdbcConnection& c) {
+  char name[64] = "";
+  SQLGetInfo(c.dbc, SQL_SERVER_NAME, name, sizeof name, nullptr);
+  return name;
+}
+
+// Which servers answer, in order, and what the application sees: the
+// completed string and SQL_SERVER_NAME name the server that answered; the
+// data source VelFailover lists the refused port first; every server down
+// gives the last failure's state and each server's reason.
+TEST(Failover, NextServerAnswersAndFailuresNameEveryServer) {
+  const std::string a = g_a.PortText(), refused = std::to_string(g_refused);
+  const struct {
+    std::string in, found;  // found: in the completed string, else in the record
+  } rows[] = {
+      {"DSN=VelFailover", "Server=localhost;Service=" + a + ";"},
+      {"DSN=VelOpen;Server=localhost:" + a + ",127.0.0.1:" + refused, "Server=localhost;Service=" + a + ";"},
+      {"DSN=VelOpen;Server=[::1]:" + refused + ",127.0.0.1;Service=" + a, "Server=127.0.0.1;Service=" + a + ";"},
+      {"DSN=VelOpen;Server=127.0.0.1:" + refused + ",[::1]:" + refused + ";LoadBalance=yes",
+       "08001 [QTX][Velora ODBC Client]no server answered: "},
+  };
+  for (const auto& r : rows) {
+    OdbcConnection c;
+    SQLSetConnectAttr(c.dbc, SQL_ATTR_LOGIN_TIMEOUT, (SQLPOINTER)5, 0);
+    const SQLRETURN rc = c.DriverConnect(r.in);
+    if (r.found[0] != '0') {
+      ASSERT_TRUE(SQL_SUCCEEDED(rc)) << r.in << c.Diag();
+      EXPECT_NE(c.out.find(r.found), std::string::npos) << c.out;
+      EXPECT_EQ(ServerName(c), r.found.substr(7, r.found.find(';') - 7));
+      continue;
+    }
+    const std::string diag = c.Diag();
+    EXPECT_EQ(diag.find(r.found), 0u) << diag;
+    for (const std::string host : {"127.0.0.1", "[::1]"})
+      EXPECT_NE(diag.find(host + ":" + refused + ": connection failure (errno 10061"), std::string::npos) << diag;
+  }
+}
+
+TEST_F(TwoServers, FirstStoppedThenSpreadOverBoth) {
+  int served[2] = {0, 0};
+  for (int i = 0; i < 100; ++i) {
+    OdbcConnection c;
+    ASSERT_TRUE(SQL_SUCCEEDED(c.DriverConnect(List(";LoadBalance=yes")))) << c.Diag();
+    ++served[c.out.find(";Service=" + first.PortText() + ";") != std::string::npos ? 0 : 1];
+  }
+  EXPECT_GT(served[0], 0);
+  EXPECT_GT(served[1], 0);
+  EXPECT_EQ(first.Stop(), 0);
+  OdbcConnection c;
+  SQLSetConnectAttr(c.dbc, SQL_ATTR_LOGIN_TIMEOUT, (SQLPOINTER)5, 0);
+  ASSERT_TRUE(SQL_SUCCEEDED(c.DriverConnect(List()))) << c.Diag();
+  EXPECT_EQ(ServerName(c), "localhost");
+}
+
+// SIGTERM during a statement: the statement finishes and answers; a
+// client of that server alone reads why it is refused; a client with the
+// list goes on to the other server; then the first server stops.
+TEST_F(TwoServers, DrainingServerFinishesItsStatementAndSendsLoginsOn) {
+  OdbcConnection busy;
+  ASSERT_TRUE(SQL_SUCCEEDED(busy.DriverConnect(List()))) << busy.Diag();
+  const std::string sql = OnPostgres() ? "SELECT count(*) FROM generate_series(1, 3000000)"
+                                       : "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < "
+                                         "3000000) SELECT count(*) FROM n";
+  std::string counted;
+  std::thread running([&] {
+    SQLHSTMT s = busy.Statement();
+    counted = Rows(s, SQLExecDirect(s, (SQLCHAR*)sql.c_str(), SQL_NTS), {1});
+  });
+  ASSERT_TRUE(first.WaitForLog("request 10"));
+  kill(first.Pid(), SIGTERM);
+  ASSERT_TRUE(first.WaitForLog("draining"));
+  OdbcConnection alone, listed;
+  EXPECT_EQ(alone.DriverConnect("DSN=VelOpen;Server=127.0.0.1;Service=" + first.PortText()), SQL_ERROR);
+  EXPECT_EQ(alone.Diag().rfind("08004 [QTX][Velora ODBC Server]the server is stopping", 0), 0u) << alone.Diag();
+  ASSERT_TRUE(SQL_SUCCEEDED(listed.DriverConnect(List()))) << listed.Diag();
+  EXPECT_EQ(ServerName(listed), "localhost");
+  running.join();
+  EXPECT_EQ(counted, "3000000");
+  EXPECT_TRUE(first.WaitForLog("stopped"));
+  SQLHSTMT after = SQL_NULL_HSTMT;
+  EXPECT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, busy.dbc, &after), SQL_ERROR);
+  EXPECT_EQ(busy.Diag().substr(0, 5), "08S01");
+}
+
+}  // namespace
+
+// What psql reads from uri with query (one value per line).
+std::string Psql(const std::string& uri, const std::string& query) {
+  std::string out;
+  FILE* p = popen(("psql -qAtX '" + uri + "' -c \"" + query + "\" 2>&1").c_str(), "r");
+  char buffer[256];
+  while (p && fgets(buffer, sizeof buffer, p)) out += buffer;
+  if (p) pclose(p);
+  return out;
+}
+
+// A primary and its streaming standby (the test command starts the
+// standby): read-only sessions, by the user's right or the access mode,
+// run their statements on the standby, writes on the primary, and the
+// read-only user's session never reaches the primary (the server's
+// PostgreSQL sessions carry an application name of this test's own).
+TEST(Standby, ReadOnlySessionsReadOnTheStandby) {
+  const char* standbyUri = std::getenv("VEL_TEST_STANDBY");
+  if (!standbyUri || !OnPostgres()) GTEST_SKIP() << "no standby";
+  const std::string name = "standby_t" + std::to_string(getpid()), tag = "&application_name=" + name;
+  const std::string primary = TestStorage() + tag, standby = standbyUri + tag;
+  VeloraServer server;
+  server.UseLocation(primary);
+  server.AddUser("reader", "r", "--read-only");
+  server.AddUser("writer", "w");
+  ASSERT_TRUE(server.Start({"--read-storage", standby})) << server.Error();
+  const std::string at = "DRIVER={Velora ANSI};Server=127.0.0.1;Service=" + server.PortText();
+  OdbcConnection writer, reader, moved;
+  for (OdbcConnection* c : {&writer, &moved})
+    ASSERT_TRUE(SQL_SUCCEEDED(c->DriverConnect(at + ";UID=writer;PWD=w"))) << c->Diag();
+  ASSERT_TRUE(SQL_SUCCEEDED(reader.DriverConnect(at + ";UID=reader;PWD=r"))) << reader.Diag();
+  ASSERT_EQ(SQLSetConnectAttr(moved.dbc, SQL_ATTR_ACCESS_MODE, (SQLPOINTER)SQL_MODE_READ_ONLY, 0), SQL_SUCCESS);
+  const struct {
+    OdbcConnection* c;
+    const char* recovery;
+  } rows[] = {{&reader, "1"}, {&writer, "0"}, {&moved, "1"}};
+  for (const auto& r : rows) {
+    SQLHSTMT s = r.c->Statement();
+    EXPECT_EQ(Rows(s, SQLExecDirect(s, (SQLCHAR*)"SELECT pg_is_in_recovery()", SQL_NTS), {1}), r.recovery);
+    SQLFreeHandle(SQL_HANDLE_STMT, s);
+  }
+  EXPECT_EQ(writer.Execute("CREATE TABLE " + name + " (n INTEGER)"), SQL_SUCCESS) << writer.Diag();
+  EXPECT_EQ(writer.Execute("DROP TABLE " + name), SQL_SUCCESS) << writer.Diag();
+  const std::string sessions = "SELECT count(*) FROM pg_stat_activity WHERE application_name = '" + name + "'";
+  EXPECT_EQ(Psql(standbyUri, sessions), "2\n");     // the reader's and the moved one's
+  EXPECT_EQ(Psql(TestStorage(), sessions), "2\n");  // the writers' sessions, never the reader's
+}
