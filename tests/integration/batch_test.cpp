@@ -91,7 +91,9 @@ TEST(Batch, FailingSetInTheMiddleLeavesTheOthers) {
               std::to_string(rc) + " " + std::to_string(row) + " " + std::to_string(done) + " " +
                   std::to_string(statuses[0]) + " " + std::to_string(statuses[1]) + " " + std::to_string(statuses[2]));
     SQLFreeHandle(SQL_HANDLE_STMT, s);
-    if (f.end >= 0) ASSERT_EQ(SQL_SUCCESS, SQLEndTran(SQL_HANDLE_DBC, c.dbc, SQLSMALLINT(f.end)));
+    if (f.end >= 0) {
+      ASSERT_EQ(SQL_SUCCESS, SQLEndTran(SQL_HANDLE_DBC, c.dbc, SQLSMALLINT(f.end)));
+    }
     SQLSetConnectAttr(c.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON, 0);
     s = c.Statement();
     EXPECT_EQ(f.rows, Rows(s, SQLExecDirect(s, (SQLCHAR*)"SELECT id FROM bulkfail ORDER BY id", SQL_NTS), {1}));
