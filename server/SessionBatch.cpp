@@ -30,6 +30,8 @@ int Session::ExecuteBatch(uint32_t id, const std::string& sql, bool stop,
   if (s->storage->ColumnCount() > 0)
     return Fail(id, kStateGeneral, 0,
                 "a statement that returns rows cannot take an array of parameter sets");
+  // The request counts once as a batch; each set also counts as its kind.
+  CountStatement(StatementKind::kBatch);
   const bool own = autocommit_ && !storage_->InTransaction();
   Status st = own ? storage_->Begin() : Status::Ok();
   if (!st.ok) return FailStatus(id, st, __LINE__);

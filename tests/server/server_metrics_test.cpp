@@ -79,6 +79,10 @@ TEST_F(ServerMetrics, EachMetricMovesByWhatClientsDid) {
   ASSERT_EQ(c.Exec(s, "INSERT INTO t VALUES (1), (2), (3)"), 0);
   ASSERT_EQ(c.Query(s, "SELECT n FROM t", 1).size(), 3u);
   ASSERT_EQ(c.Call(Msg::kTables, s), 0);
+  ExecuteBatchRequest batch;  // no sets: one batch, nothing run
+  batch.SetStatementId(s);
+  batch.Get<StatementElement>()->value.SetString("INSERT INTO t VALUES (8)");
+  ASSERT_EQ(c.Exchange(&batch), 0);
   ASSERT_EQ(c.Exec(s, "SELECT * FROM missing"), -1);
   const std::string state = c.State(s);
   // A writer waits for an open write transaction, once until its commit
@@ -120,7 +124,7 @@ TEST_F(ServerMetrics, EachMetricMovesByWhatClientsDid) {
       {"velora_statements_total", {{"kind", "update"}}, 1 + 3 * n},
       {"velora_statements_total", {{"kind", "query"}}, 1},
       {"velora_statements_total", {{"kind", "catalog"}}, 1},
-      {"velora_statements_total", {{"kind", "batch"}}, 0},
+      {"velora_statements_total", {{"kind", "batch"}}, 1},
       {"velora_statement_errors_total", {}, 1 + n},
       {"velora_statement_errors_total", {{"class", "S1"}}, (state < "S2" && state >= "S1") + n},
       {"velora_statement_errors_total", {{"class", state.substr(0, 2)}}, state < "S2" && state >= "S1" ? 1 + n : 1},
