@@ -56,6 +56,9 @@ cd "$(dirname "$exe")"
 drivers=("")
 if [ -n "$msi" ]; then
   timeout 120 $wine msiexec /i "Z:${msi//\//\\}" /qn
+  # The installer's wineserver (and its desktop) run without a display;
+  # ended here, the program's own start under Xvfb gets one that has it.
+  timeout 60 wineserver -k || true
   drivers=("Velora ANSI" "Velora")
 fi
 rc=0
