@@ -85,8 +85,10 @@ TEST(Batch, FailingSetInTheMiddleLeavesTheOthers) {
     SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids, 0, nullptr);
     const SQLRETURN rc = SQLExecDirect(s, (SQLCHAR*)"INSERT INTO bulkfail VALUES (?)", SQL_NTS);
     SQLLEN row = 0;
-    SQLGetDiagField(SQL_HANDLE_STMT, s, 1, SQL_DIAG_ROW_NUMBER, &row, 0, nullptr);
-    // The driver manager has no set number of an ODBC 2 driver's record.
+    // The driver manager has no set number of an ODBC 2 driver's record
+    // (what it hands out for one is whatever its record held).
+    if (std::string(f.dsn) == "DSN=VelWide")
+      SQLGetDiagField(SQL_HANDLE_STMT, s, 1, SQL_DIAG_ROW_NUMBER, &row, 0, nullptr);
     EXPECT_EQ(std::string(f.dsn) == "DSN=VelWide" ? "1 2 3 0 5 0" : "-1 0 2 9 9 9",
               std::to_string(rc) + " " + std::to_string(row) + " " + std::to_string(done) + " " +
                   std::to_string(statuses[0]) + " " + std::to_string(statuses[1]) + " " + std::to_string(statuses[2]));
