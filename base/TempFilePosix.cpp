@@ -25,10 +25,14 @@ bool TempFile::Open() {
   return true;
 }
 
-bool TempFile::WriteAt(uint64_t offset, const void* bytes, uint32_t length) {
-  const char* at = static_cast<const char*>(bytes);
+namespace {
+
+// Repeats a positioned read or write (op: pread or pwrite) until length
+// bytes have moved; false on an error or end of file.
+template <class Op, class Byte>
+bool WholeAt(Op op, int fd, uint64_t offset, Byte* at, uint32_t length) {
   while (length > 0) {
-    const ssize_t n = pwrite(static_cast<int>(handle_), at, length, static_cast<off_t>(offset));
+    const ssize_t n = op(fd, at, length, static_cast<off_t>(offset));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     at += n;
@@ -38,17 +42,15 @@ bool TempFile::WriteAt(uint64_t offset, const void* bytes, uint32_t length) {
   return true;
 }
 
+}  // namespace
+
+bool TempFile::WriteAt(uint64_t offset, const void* bytes, uint32_t length) {
+  return WholeAt(pwrite, static_cast<int>(handle_), offset, static_cast<const char*>(bytes),
+                 length);
+}
+
 bool TempFile::ReadAt(uint64_t offset, void* bytes, uint32_t length) {
-  char* at = static_cast<char*>(bytes);
-  while (length > 0) {
-    const ssize_t n = pread(static_cast<int>(handle_), at, length, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    at += n;
-    offset += static_cast<uint64_t>(n);
-    length -= static_cast<uint32_t>(n);
-  }
-  return true;
+  return WholeAt(pread, static_cast<int>(handle_), offset, static_cast<char*>(bytes), length);
 }
 
 void TempFile::Close() {
