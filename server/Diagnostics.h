@@ -49,6 +49,7 @@ inline constexpr char
   kStateCancelled[]              = "S1008",
   kStateInvalidArgument[]        = "S1009",
   kStateSequence[]               = "S1010",
+  kStateOperationInvalid[]       = "S1011",
   kStateTransactionCode[]        = "S1012",
   kStateNoMoreStatements[]       = "S1014",
   kStateLength[]                 = "S1090",

@@ -162,8 +162,12 @@ int Session::Connect(const std::string& dataSource, const std::string& user,
   return kSqlSuccess;
 }
 
+bool Session::HasStandby() const {
+  return !options_.readStorage.empty() && location_ == options_.database;
+}
+
 bool Session::OpenStandby(std::unique_ptr<StorageSession>* out) {
-  if (options_.readStorage.empty() || location_ != options_.database) return false;
+  if (!HasStandby()) return false;
   for (const std::string& standby : options_.readStorage) {
     Status st = engine_->Open(standby, out);
     if (st.ok) return true;
@@ -175,17 +179,18 @@ bool Session::OpenStandby(std::unique_ptr<StorageSession>* out) {
 
 bool Session::MoveForReads(bool toStandby) {
   if (toStandby == onStandby_) return true;
-  if (storage_->InTransaction()) {
-    Log(1, "%s: stays on the %s until its transaction ends", peer_.c_str(),
-        onStandby_ ? "standby" : "primary");
-    return false;
+  if (!other_) {
+    if (!(toStandby ? OpenStandby(&other_) : engine_->Open(location_, &other_).ok)) return false;
+    if (abandoned_) other_->SetAbandoned(abandoned_);
+    other_->SetRunLimit(limit_.get());
+    int applied = 0;
+    if (isolation_ != SessionDefault(OptionSlot::kTxnIsolation))
+      other_->SetIsolation(static_cast<int>(isolation_), &applied);
   }
-  if (!other_ && !(toStandby ? OpenStandby(&other_) : engine_->Open(location_, &other_).ok))
-    return false;
   Log(1, "%s: moves to the %s", peer_.c_str(), toStandby ? "standby" : "primary");
-  if (abandoned_) other_->SetAbandoned(abandoned_);
-  // Statements prepared before stay with the session they were prepared
-  // on (it is kept); new ones go to the other side.
+  // The other side's session is kept for the next move: a cursor opened
+  // before reads on to its end there, and prepared statements compile
+  // again on the new side at their next execution (FollowSession).
   storage_.swap(other_);
   onStandby_ = toStandby;
   return true;

@@ -225,6 +225,9 @@ class Session {
   void CloseCursor(Statement* s);
   void CloseAllCursors();
   int Compile(Statement* s, const std::string& sql);
+  // Compiles a prepared statement again on the session's current side
+  // when it was prepared on the other one.
+  int FollowSession(Statement* s);
   int Run(Statement* s, const std::vector<ParamIn>& params);
   int BindParameters(Statement* s, const std::vector<ParamIn>& params);
   void Describe(Statement* s, bool fromFirstRow, std::vector<ColumnOut>* columns);
@@ -237,9 +240,12 @@ class Session {
   Value CurrentValue(Statement* s, int index);
   int EncodeCell(Statement* s, int column, CellOut* cell);
   int BeginIfNeeded(Statement* s);
-  // Moves the session to a standby (toStandby) or back to the primary when
-  // the database has read locations and no transaction is open; opens the
-  // standby's session on first use. False (staying) when it cannot.
+  // True when the session's database has read locations (--read-storage).
+  bool HasStandby() const;
+  // Moves the session to a standby (toStandby) or back to the primary;
+  // opens the other side's session on first use, with the session's run
+  // limit and isolation level. False (staying) when it cannot. The caller
+  // makes sure no transaction is open.
   bool MoveForReads(bool toStandby);
   // Opens a session on the first standby of --read-storage that answers,
   // when the session's database is --storage's; false otherwise.

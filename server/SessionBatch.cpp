@@ -25,6 +25,8 @@ int Session::ExecuteBatch(uint32_t id, const std::string& sql, bool stop,
     if (rc != kSqlSuccess) return rc;
   } else if (!s->prepared || !s->storage) {
     return Fail(id, kStateSequence, 0, "function sequence error: no prepared statement");
+  } else if (FollowSession(s) != kSqlSuccess) {
+    return kSqlError;
   }
   CloseCursor(s);
   if (s->storage->ColumnCount() > 0)

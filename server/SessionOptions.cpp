@@ -14,11 +14,21 @@ int Session::SetAccessMode(int mode) {
   if (userReadOnly_ && mode == 0)
     return Info(0, kStateOptionChanged, "this user is read-only: the access mode stays read-only");
   // Read-only sessions read on a standby (--read-storage), read-write
-  // ones on the primary. Both sessions keep the mode, so that statements
-  // prepared before a switch follow it too.
-  if (!userReadOnly_) MoveForReads(mode == 1);
+  // ones on the primary. A move inside a transaction is refused rather
+  // than put off: the transaction's work is on one side, and a write
+  // that follows a switch to read-write must not run on the standby.
+  if (!userReadOnly_ && HasStandby() && (mode == 1) != onStandby_) {
+    if (storage_->InTransaction())
+      return Fail(0, kStateOperationInvalid, 0,
+                  "the access mode cannot change while a transaction is open: commit or roll "
+                  "back first");
+    // Without a standby that answers the session reads on the primary;
+    // without the primary it cannot write, and says so.
+    if (!MoveForReads(mode == 1) && mode == 0)
+      return Fail(0, kStateGeneral, 0,
+                  "the primary cannot be reached: the session stays read-only on the standby");
+  }
   Status st = storage_->SetReadOnly(mode == 1);
-  if (st.ok && other_ && onStandby_) st = other_->SetReadOnly(mode == 1);
   if (!st.ok) return FailStatus(0, st, __LINE__);
   accessMode_ = static_cast<uint32_t>(mode);
   return kSqlSuccess;
@@ -45,6 +55,7 @@ int Session::SetIsolation(int level) {
                 "invalid transaction isolation level " + std::to_string(level));
   int applied = level;
   Status st = storage_->SetIsolation(level, &applied);
+  if (st.ok && other_) st = other_->SetIsolation(level, &applied);
   if (!st.ok) return FailStatus(0, st, __LINE__);
   isolation_ = static_cast<uint32_t>(applied);
   if (applied != level)

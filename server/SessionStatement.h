@@ -15,6 +15,10 @@ struct Session::Statement {
   std::string cursorName;
   StatementOptions options;
   std::unique_ptr<StorageStatement> storage;
+  // What storage was compiled from, and on which side (primary or
+  // standby): a prepared statement follows the session when it moves.
+  std::string sql;
+  const StorageSession* side = nullptr;
   bool prepared = false;  // Execute allowed
   bool dmlText = false;   // INSERT/UPDATE/DELETE: row count is meaningful
   std::vector<ColumnOut> description;

@@ -158,6 +158,19 @@ int Session::Compile(Statement* s, const std::string& sql) {
     return Fail(s->id, kStateSyntax, 0, "only one SQL statement per request");
   }
   s->dmlText = ChangesRows(sql);
+  s->sql = sql;
+  s->side = storage_.get();
+  return kSqlSuccess;
+}
+
+int Session::FollowSession(Statement* s) {
+  if (!s->prepared || !s->storage || s->side == storage_.get()) return kSqlSuccess;
+  const std::string sql = s->sql;
+  int rc = Compile(s, sql);
+  if (rc != kSqlSuccess) return rc;
+  s->prepared = true;
+  std::vector<ColumnOut> columns;
+  Describe(s, false, &columns);
   return kSqlSuccess;
 }
 
@@ -193,7 +206,8 @@ int Session::Execute(uint32_t id, const std::vector<ParamIn>& params) {
   if (!s) return kSqlError;
   if (!s->prepared || !s->storage)
     return Fail(id, kStateSequence, 0, "function sequence error: no prepared statement");
-  return Run(s, params);
+  const int rc = FollowSession(s);
+  return rc == kSqlSuccess ? Run(s, params) : rc;
 }
 
 int Session::GetCursorName(uint32_t id, std::string* name) {

@@ -125,11 +125,18 @@ std::string Psql(const std::string& uri, const std::string& query) {
   return out;
 }
 
+// Sets c's access mode through the driver manager.
+SQLRETURN AccessMode(OdbcConnection& c, SQLULEN mode) {
+  return SQLSetConnectAttr(c.dbc, SQL_ATTR_ACCESS_MODE, (SQLPOINTER)mode, 0);
+}
+
 // A primary and its streaming standby (the test command starts the
 // standby): read-only sessions, by the user's right or the access mode,
 // run their statements on the standby, writes on the primary, and the
 // read-only user's session never reaches the primary (the server's
 // PostgreSQL sessions carry an application name of this test's own).
+// Through both libraries a session moves with its access mode, prepared
+// statements with it, but not inside a transaction.
 TEST(Standby, ReadOnlySessionsReadOnTheStandby) {
   const char* standbyUri = std::getenv("VEL_TEST_STANDBY");
   if (!standbyUri || !OnPostgres()) GTEST_SKIP() << "no standby";
@@ -140,24 +147,46 @@ TEST(Standby, ReadOnlySessionsReadOnTheStandby) {
   server.AddUser("reader", "r", "--read-only");
   server.AddUser("writer", "w");
   ASSERT_TRUE(server.Start({"--read-storage", standby})) << server.Error();
-  const std::string at = "DRIVER={Velora ANSI};Server=127.0.0.1;Service=" + server.PortText();
-  OdbcConnection writer, reader, moved;
-  for (OdbcConnection* c : {&writer, &moved})
-    ASSERT_TRUE(SQL_SUCCEEDED(c->DriverConnect(at + ";UID=writer;PWD=w"))) << c->Diag();
-  ASSERT_TRUE(SQL_SUCCEEDED(reader.DriverConnect(at + ";UID=reader;PWD=r"))) << reader.Diag();
-  ASSERT_EQ(SQLSetConnectAttr(moved.dbc, SQL_ATTR_ACCESS_MODE, (SQLPOINTER)SQL_MODE_READ_ONLY, 0), SQL_SUCCESS);
-  const struct {
-    OdbcConnection* c;
-    const char* recovery;
-  } rows[] = {{&reader, "1"}, {&writer, "0"}, {&moved, "1"}};
-  for (const auto& r : rows) {
-    SQLHSTMT s = r.c->Statement();
-    EXPECT_EQ(Rows(s, SQLExecDirect(s, (SQLCHAR*)"SELECT pg_is_in_recovery()", SQL_NTS), {1}), r.recovery);
+  const std::string at = "};Server=127.0.0.1;Service=" + server.PortText() + ";UID=";
+  OdbcConnection writer, reader, moved[2];
+  ASSERT_TRUE(SQL_SUCCEEDED(writer.DriverConnect("DRIVER={Velora ANSI" + at + "writer;PWD=w"))) << writer.Diag();
+  ASSERT_TRUE(SQL_SUCCEEDED(reader.DriverConnect("DRIVER={Velora ANSI" + at + "reader;PWD=r"))) << reader.Diag();
+  const SQLCHAR* recovery = (const SQLCHAR*)"SELECT pg_is_in_recovery()";
+  const auto side = [&](OdbcConnection& c) {  // "1": the statement ran on the standby
+    SQLHSTMT s = c.Statement();
+    const std::string found = Rows(s, SQLExecDirect(s, (SQLCHAR*)recovery, SQL_NTS), {1});
     SQLFreeHandle(SQL_HANDLE_STMT, s);
-  }
+    return found;
+  };
+  EXPECT_EQ(side(reader), "1");
+  EXPECT_EQ(side(writer), "0");
   EXPECT_EQ(writer.Execute("CREATE TABLE " + name + " (n INTEGER)"), SQL_SUCCESS) << writer.Diag();
+  const char* drivers[] = {"Velora ANSI", "Velora"};
+  for (int i = 0; i < 2; ++i) {
+    OdbcConnection& m = moved[i];
+    ASSERT_TRUE(SQL_SUCCEEDED(m.DriverConnect("DRIVER={" + std::string(drivers[i]) + at + "writer;PWD=w")));
+    SQLHSTMT p = m.Statement();
+    EXPECT_EQ(AccessMode(m, SQL_MODE_READ_ONLY), SQL_SUCCESS) << m.Diag();
+    ASSERT_EQ(SQLPrepare(p, (SQLCHAR*)recovery, SQL_NTS), SQL_SUCCESS);
+    EXPECT_EQ(Rows(p, SQLExecute(p), {1}), "1") << drivers[i];
+    EXPECT_EQ(AccessMode(m, SQL_MODE_READ_WRITE), SQL_SUCCESS) << m.Diag();
+    EXPECT_EQ(Rows(p, SQLExecute(p), {1}), "0") << drivers[i];  // prepared again on the primary
+    EXPECT_EQ(side(m), "0") << drivers[i];
+    EXPECT_EQ(m.Execute("INSERT INTO " + name + " VALUES (1)"), SQL_SUCCESS) << m.Diag();
+    // The read opens a transaction on the primary: no move until it ends.
+    SQLSetConnectAttr(m.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0);
+    EXPECT_EQ(side(m), "0") << drivers[i];
+    EXPECT_EQ(AccessMode(m, SQL_MODE_READ_ONLY), SQL_ERROR);
+    EXPECT_EQ(m.Diag().rfind("HY011 [QTX][Velora ODBC Server]the access mode cannot change while a transaction", 0), 0u)
+        << m.Diag();
+    EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, m.dbc, SQL_COMMIT), SQL_SUCCESS);
+    EXPECT_EQ(AccessMode(m, SQL_MODE_READ_ONLY), SQL_SUCCESS) << m.Diag();
+    EXPECT_EQ(Rows(p, SQLExecute(p), {1}), "1") << drivers[i];
+    SQLSetStmtAttr(p, SQL_ATTR_QUERY_TIMEOUT, (SQLPOINTER)1, 0);  // the standby's session has the limit too
+    EXPECT_EQ(Rows(p, SQLExecDirect(p, (SQLCHAR*)"SELECT pg_sleep(30)", SQL_NTS), {1}).substr(0, 11), "rc -1 HYT00");
+  }
   EXPECT_EQ(writer.Execute("DROP TABLE " + name), SQL_SUCCESS) << writer.Diag();
   const std::string sessions = "SELECT count(*) FROM pg_stat_activity WHERE application_name = '" + name + "'";
-  EXPECT_EQ(Psql(standbyUri, sessions), "2\n");     // the reader's and the moved one's
-  EXPECT_EQ(Psql(TestStorage(), sessions), "2\n");  // the writers' sessions, never the reader's
+  EXPECT_EQ(Psql(standbyUri, sessions), "3\n");     // the reader's and the moved ones'
+  EXPECT_EQ(Psql(TestStorage(), sessions), "3\n");  // the writers' sessions, never the reader's
 }
