@@ -182,6 +182,7 @@ TEST(Standby, ReadOnlySessionsReadOnTheStandby) {
     EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, m.dbc, SQL_COMMIT), SQL_SUCCESS);
     EXPECT_EQ(AccessMode(m, SQL_MODE_READ_ONLY), SQL_SUCCESS) << m.Diag();
     EXPECT_EQ(Rows(p, SQLExecute(p), {1}), "1") << drivers[i];
+    SQLSetConnectAttr(m.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON, 0);
     SQLSetStmtAttr(p, SQL_ATTR_QUERY_TIMEOUT, (SQLPOINTER)1, 0);  // the standby's session has the limit too
     EXPECT_EQ(Rows(p, SQLExecDirect(p, (SQLCHAR*)"SELECT pg_sleep(30)", SQL_NTS), {1}).substr(0, 11), "rc -1 HYT00");
   }
