@@ -16,11 +16,23 @@ Value Session::CurrentValue(Statement* s, int index) {
 
 int Session::EncodeCell(Statement* s, int column, CellOut* cell) {
   cell->column = static_cast<uint16_t>(column);
-  Value v = CurrentValue(s, column - 1);
-  cell->isNull = v.IsNull();
   cell->data.clear();
-  if (cell->isNull) return kSqlSuccess;
-  Status st = EncodeRowValue(v, s->description[column - 1].type, s->options.maxLength, &cell->data);
+  const SqlTypeDesc& type = s->description[column - 1].type;
+  Status st;
+  // The storage's own forms go straight into the row layout; other values
+  // through their Value.
+  StorageStatement::Cell direct =
+      s->isStatic
+          ? StorageStatement::Cell::kAsValue
+          : s->storage->EncodeColumn(column - 1, type, s->options.maxLength, &cell->data, &st);
+  if (direct == StorageStatement::Cell::kAsValue) {
+    Value v = CurrentValue(s, column - 1);
+    cell->isNull = v.IsNull();
+    if (cell->isNull) return kSqlSuccess;
+    st = EncodeRowValue(v, type, s->options.maxLength, &cell->data);
+  } else {
+    cell->isNull = direct == StorageStatement::Cell::kNull;
+  }
   if (!st.ok) {
     st.message = "column " + std::to_string(column) + " (" + s->description[column - 1].name +
                  "): " + st.message;

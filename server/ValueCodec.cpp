@@ -148,11 +148,6 @@ bool Field(const std::string& text, size_t pos, size_t n, int* out) {
   return true;
 }
 
-struct DateTime {
-  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-  uint32_t fraction = 0;  // nanoseconds
-};
-
 // Days in month 1..12 of year (Gregorian calendar).
 int DaysInMonth(int year, int month) {
   static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -278,6 +273,27 @@ std::string FormatReal(double value) {
   return buffer;
 }
 
+bool EncodeRowDateTime(const DateTime& dt, int16_t sqlType, std::string* out) {
+  out->clear();
+  if (sqlType == kSqlTime) {
+    Put16(out, static_cast<uint16_t>(dt.hour));
+    Put16(out, static_cast<uint16_t>(dt.minute));
+    Put16(out, static_cast<uint16_t>(dt.second));
+    return true;
+  }
+  if (sqlType != kSqlDate && sqlType != kSqlTimestamp) return false;
+  Put16(out, static_cast<uint16_t>(dt.year));
+  Put16(out, static_cast<uint16_t>(dt.month));
+  Put16(out, static_cast<uint16_t>(dt.day));
+  if (sqlType == kSqlTimestamp) {
+    Put16(out, static_cast<uint16_t>(dt.hour));
+    Put16(out, static_cast<uint16_t>(dt.minute));
+    Put16(out, static_cast<uint16_t>(dt.second));
+    Put32(out, dt.fraction);
+  }
+  return true;
+}
+
 Status EncodeRowValue(const Value& value, const SqlTypeDesc& type, uint32_t maxLength,
                       std::string* out) {
   out->clear();
@@ -346,21 +362,7 @@ Status EncodeRowValue(const Value& value, const SqlTypeDesc& type, uint32_t maxL
     case kSqlTimestamp: {
       DateTime dt;
       if (!ParseDateTime(value, type.sqlType != kSqlDate, &dt)) return NotConvertible(name);
-      if (type.sqlType == kSqlTime) {
-        Put16(out, static_cast<uint16_t>(dt.hour));
-        Put16(out, static_cast<uint16_t>(dt.minute));
-        Put16(out, static_cast<uint16_t>(dt.second));
-        return Status::Ok();
-      }
-      Put16(out, static_cast<uint16_t>(dt.year));
-      Put16(out, static_cast<uint16_t>(dt.month));
-      Put16(out, static_cast<uint16_t>(dt.day));
-      if (type.sqlType == kSqlTimestamp) {
-        Put16(out, static_cast<uint16_t>(dt.hour));
-        Put16(out, static_cast<uint16_t>(dt.minute));
-        Put16(out, static_cast<uint16_t>(dt.second));
-        Put32(out, dt.fraction);
-      }
+      EncodeRowDateTime(dt, type.sqlType, out);
       return Status::Ok();
     }
     default:

@@ -20,6 +20,17 @@ namespace velsrv {
 Status EncodeRowValue(const Value& value, const SqlTypeDesc& type, uint32_t maxLength,
                       std::string* out);
 
+// The fields of a DATE, TIME or TIMESTAMP value.
+struct DateTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  uint32_t fraction = 0;  // nanoseconds
+};
+
+// Encodes fields that make a valid value (a date that exists in years 1 to
+// 9999, a time of day) in the row layout of a DATE, TIME or TIMESTAMP
+// type into *out; false for any other type.
+bool EncodeRowDateTime(const DateTime& dt, int16_t sqlType, std::string* out);
+
 // Decodes a parameter value of sqlType sent in its parameter form. Wrong
 // sizes and unknown types give an error Status and leave *out untouched.
 Status DecodeParameter(int16_t sqlType, const uint8_t* data, uint32_t length, Value* out);

@@ -3,6 +3,7 @@
 // a time, so the server never holds a whole result.
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "server/Diagnostics.h"
 #include "server/SqlTypes.h"
 #include "server/TextCase.h"
+#include "server/storage/PostgresBinary.h"
 #include "server/storage/PostgresEngine.h"
 #include "server/storage/PostgresText.h"
 
@@ -17,82 +19,56 @@ namespace velsrv {
 
 namespace {
 
-// Type identifiers of PostgreSQL's built-in types (pg_type.oid).
-enum : Oid {
-  kBool = 16,
-  kBytea = 17,
-  kChar = 18,
-  kName = 19,
-  kInt8 = 20,
-  kInt2 = 21,
-  kInt4 = 23,
-  kText = 25,
-  kOid = 26,
-  kJson = 114,
-  kXml = 142,
-  kFloat4 = 700,
-  kFloat8 = 701,
-  kUnknown = 705,
-  kBpchar = 1042,
-  kVarchar = 1043,
-  kDate = 1082,
-  kTime = 1083,
-  kTimestamp = 1114,
-  kTimestampTz = 1184,
-  kTimeTz = 1266,
-  kNumeric = 1700,
-  kJsonb = 3802,
-};
-
-// Rows of a batch grow from the first to the last size while a batch stays
-// below kBatchBytes, and shrink when it goes above.
-constexpr int kFirstBatchRows = 16, kMaxBatchRows = 1024;
-constexpr size_t kBatchBytes = 1 << 20;
+// A cursor's first batch has kFirstBatchRows rows (the first rows come
+// soon); each later batch as many as the rows seen so far say fit in
+// kBatchBytes, counting libpq's own bytes per value, at most kMaxBatchRows.
+constexpr int kFirstBatchRows = 64, kMaxBatchRows = 1 << 16;
+constexpr size_t kBatchBytes = 1 << 20, kValueOverhead = 16;
 
 // The declared type (in the names SqlTypes maps) of a PostgreSQL type with
 // its modifier; empty for types whose values describe themselves.
 std::string DeclaredType(Oid type, int typmod, bool fromTable) {
   switch (type) {
-    case kBool:
+    case kPgBool:
       return "BOOLEAN";
-    case kBytea:
+    case kPgBytea:
       return "BLOB";
-    case kChar:
+    case kPgChar:
       return "CHAR(1)";
-    case kName:
+    case kPgName:
       return "VARCHAR(128)";
-    case kInt2:
+    case kPgInt2:
       return "SMALLINT";
-    case kInt4:
+    case kPgInt4:
       return "INTEGER";
-    case kInt8:
-    case kOid:
+    case kPgInt8:
+    case kPgOid:
       return "BIGINT";
-    case kFloat4:
+    case kPgFloat4:
       return "REAL";
-    case kFloat8:
+    case kPgFloat8:
       return "DOUBLE";
-    case kDate:
+    case kPgDate:
       return "DATE";
-    case kTime:
-    case kTimeTz:
+    case kPgTime:
+    case kPgTimeTz:
       return "TIME";
-    case kTimestamp:
-    case kTimestampTz:
+    case kPgTimestamp:
+    case kPgTimestampTz:
       return "TIMESTAMP";
-    case kBpchar:
+    case kPgBpchar:
       return typmod >= 5 ? "CHAR(" + std::to_string(typmod - 4) + ")" : "TEXT";
-    case kVarchar:
+    case kPgVarchar:
       return typmod >= 5 ? "VARCHAR(" + std::to_string(typmod - 4) + ")" : "VARCHAR";
-    case kNumeric:
+    case kPgNumeric:
       if (typmod < 4) return "NUMERIC";
       return "NUMERIC(" + std::to_string(((typmod - 4) >> 16) & 0xFFFF) + "," +
              std::to_string((typmod - 4) & 0xFFFF) + ")";
-    case kJson:
-    case kJsonb:
-    case kXml:
+    case kPgJson:
+    case kPgJsonb:
+    case kPgXml:
       return "TEXT";
-    case kText:
+    case kPgText:
       return fromTable ? "TEXT" : "";  // expressions: by their first value, as SQLite's
     default:
       return "";
@@ -136,14 +112,9 @@ std::string WithoutZone(const char* v, int n, bool timestamp) {
   return s;
 }
 
-// The size of a value as the server holds it (bytea arrives as hex).
-int ValueBytes(const PGresult* r, int row, int column) {
-  int n = PQgetlength(r, row, column);
-  return PQftype(r, column) == kBytea && n >= 2 ? (n - 2) / 2 : n;
-}
-
 bool Textual(Oid type) {
-  return type == kText || type == kVarchar || type == kBpchar || type == kName || type == kUnknown;
+  return type == kPgText || type == kPgVarchar || type == kPgBpchar || type == kPgName ||
+         type == kPgUnknown;
 }
 
 class PgStatement : public StorageStatement {
@@ -155,6 +126,12 @@ class PgStatement : public StorageStatement {
       paramTypes_.push_back(PQparamtype(description, i));
     binds_.resize(paramTypes_.size());
     session_->DescribeColumns(description, &columns_);
+    // Rows travel in binary form when every column's type is read so.
+    binary_ = PQnfields(description) > 0;
+    for (int i = 0; i < PQnfields(description); ++i) {
+      types_.push_back(PQftype(description, i));
+      binary_ = binary_ && PgBinaryReadable(types_.back());
+    }
     std::string word = FirstWord(text_);
     readOnly_ = word == "SELECT" || word == "VALUES" || word == "TABLE" || word == "SHOW";
   }
@@ -189,54 +166,67 @@ class PgStatement : public StorageStatement {
       *status = Start();
       if (!status->ok) return Finish(StepResult::kError);
     }
-    if (++row_ >= PQntuples(batch_.get())) {
+    if (++row_ >= rows_) {
       if (!more_) return Finish(StepResult::kDone);
       *status = FetchBatch();
       if (!status->ok) return Finish(StepResult::kError);
-      if (PQntuples(batch_.get()) == 0) return Finish(StepResult::kDone);
+      if (rows_ == 0) return Finish(StepResult::kDone);
       row_ = 0;
     }
-    for (int c = 0; c < PQnfields(batch_.get()); ++c)
-      if (ValueBytes(batch_.get(), row_, c) > session_->MaxValueBytes()) {
-        *status = Status::Error(kStateTruncated, 0,
-                                "string or blob too big: a value of column " +
-                                    std::to_string(c + 1) + " is longer than the largest value");
-        return Finish(StepResult::kError);
-      }
+    if (row_ == tooLongRow_) {
+      *status = Status::Error(kStateTruncated, 0,
+                              "string or blob too big: a value of column " +
+                                  std::to_string(tooLongColumn_ + 1) +
+                                  " is longer than the largest value");
+      return Finish(StepResult::kError);
+    }
     return StepResult::kRow;
   }
 
   Value ColumnValue(int index) const override {
     const PGresult* r = batch_.get();
-    if (!r || row_ < 0 || row_ >= PQntuples(r) || PQgetisnull(r, row_, index)) return Value::Null();
+    if (!r || row_ < 0 || row_ >= rows_ || PQgetisnull(r, row_, index)) return Value::Null();
     const char* v = PQgetvalue(r, row_, index);
     int n = PQgetlength(r, row_, index);
+    if (binary_) return PgBinaryValue(types_[index], v, n);
     switch (PQftype(r, index)) {
-      case kBool:
+      case kPgBool:
         return Value::Integer(v[0] == 't' ? 1 : 0);
-      case kInt2:
-      case kInt4:
-      case kInt8:
-      case kOid:
+      case kPgInt2:
+      case kPgInt4:
+      case kPgInt8:
+      case kPgOid:
         return Value::Integer(std::strtoll(v, nullptr, 10));
-      case kFloat4:
-      case kFloat8:
+      case kPgFloat4:
+      case kPgFloat8:
         return Value::Real(std::strtod(v, nullptr));
-      case kBytea:
+      case kPgBytea:
         return Value::Blob(Bytes(v, n));
-      case kTimestampTz:
+      case kPgTimestampTz:
         return Value::Text(WithoutZone(v, n, true));
-      case kTimeTz:
+      case kPgTimeTz:
         return Value::Text(WithoutZone(v, n, false));
       default:
         return Value::Text(std::string(v, n));
     }
   }
 
+  Cell EncodeColumn(int index, const SqlTypeDesc& type, uint32_t maxLength, std::string* out,
+                    Status* status) const override {
+    const PGresult* r = batch_.get();
+    if (!binary_ || !r || row_ < 0 || row_ >= rows_) return Cell::kAsValue;
+    if (PQgetisnull(r, row_, index)) return Cell::kNull;
+    return PgBinaryCell(types_[index], PQgetvalue(r, row_, index), PQgetlength(r, row_, index),
+                        type, maxLength, out, status)
+               ? Cell::kEncoded
+               : Cell::kAsValue;
+  }
+
   void Reset() override {
     if (!cursorName_.empty()) session_->Command("CLOSE " + cursorName_);
     cursorName_.clear();
     batch_.reset();
+    rows_ = 0;
     row_ = -1;
     more_ = false;
     started_ = false;
@@ -253,6 +243,7 @@ class PgStatement : public StorageStatement {
     more_ = false;
     if (r == StepResult::kError) {
       batch_.reset();
+      rows_ = 0;
       started_ = false;  // the next step runs the statement again
     }
     return r;
@@ -268,10 +259,10 @@ class PgStatement : public StorageStatement {
     std::vector<int> lengths(binds_.size()), formats(binds_.size());
     for (size_t i = 0; i < binds_.size(); ++i) {
       const Value& v = binds_[i];
-      bool rawBytes =
-          (v.kind == Value::Kind::kBlob && (paramTypes_[i] == kBytea || Textual(paramTypes_[i]))) ||
-          (v.kind == Value::Kind::kText &&
-           (paramTypes_[i] == kBytea || v.bytes.find('\0') != std::string::npos));
+      bool rawBytes = (v.kind == Value::Kind::kBlob &&
+                       (paramTypes_[i] == kPgBytea || Textual(paramTypes_[i]))) ||
+                      (v.kind == Value::Kind::kText &&
+                       (paramTypes_[i] == kPgBytea || v.bytes.find('\0') != std::string::npos));
       switch (v.kind) {
         case Value::Kind::kNull:
           break;
@@ -300,7 +291,7 @@ class PgStatement : public StorageStatement {
             std::string sql = "DECLARE " + cursor + " NO SCROLL CURSOR " +
                               (hold ? "WITH HOLD " : "") + "FOR " + text_;
             return PQsendQueryParams(c, sql.c_str(), n, paramTypes_.data(), values.data(),
-                                     lengths.data(), formats.data(), 0);
+                                     lengths.data(), formats.data(), binary_ ? 1 : 0);
           },
           nullptr);
       // A query a held cursor cannot keep (FOR UPDATE) runs as a whole.
@@ -313,34 +304,53 @@ class PgStatement : public StorageStatement {
     Status st = session_->Run(
         [&](PGconn* c) {
           return PQsendQueryPrepared(c, name_.c_str(), n, values.data(), lengths.data(),
-                                     formats.data(), 0);
+                                     formats.data(), binary_ ? 1 : 0);
         },
         &batch_);
     if (!st.ok) return st;
     changed_ = std::strtoll(PQcmdTuples(batch_.get()), nullptr, 10);
     more_ = false;
-    row_ = -1;
+    Measure();
     return Status::Ok();
+  }
+
+  // Reads the batch's size, and finds its first value longer than the
+  // largest value (bytea in text form arrives as hex); returns its bytes.
+  size_t Measure() {
+    const PGresult* r = batch_.get();
+    rows_ = PQntuples(r);
+    row_ = -1;
+    tooLongRow_ = -1;
+    const int columns = PQnfields(r);
+    const size_t limit = static_cast<size_t>(session_->MaxValueBytes());
+    size_t bytes = 0;
+    for (int row = 0; row < rows_; ++row) {
+      for (int c = 0; c < columns; ++c) {
+        size_t n = static_cast<size_t>(PQgetlength(r, row, c));
+        bytes += n + kValueOverhead;
+        if (!binary_ && types_[c] == kPgBytea && n >= 2) n = (n - 2) / 2;
+        if (n > limit && tooLongRow_ < 0) tooLongRow_ = row, tooLongColumn_ = c;
+      }
+    }
+    return bytes;
   }
 
   Status FetchBatch() {
     std::string sql = "FETCH FORWARD " + std::to_string(batchRows_) + " FROM " + cursorName_;
     Status st = session_->Run(
         [&](PGconn* c) {
-          return PQsendQueryParams(c, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+          return PQsendQueryParams(c, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr,
+                                   binary_ ? 1 : 0);
         },
         &batch_);
     if (!st.ok) return st;
-    int rows = PQntuples(batch_.get());
-    more_ = rows == batchRows_;
-    size_t bytes = 0;
-    for (int r = 0; r < rows; ++r)
-      for (int c = 0; c < PQnfields(batch_.get()); ++c) bytes += PQgetlength(batch_.get(), r, c);
-    if (bytes > kBatchBytes && batchRows_ > 1)
-      batchRows_ /= 2;
-    else if (bytes < kBatchBytes / 4 && batchRows_ < kMaxBatchRows)
-      batchRows_ *= 2;
-    row_ = -1;
+    const size_t bytes = Measure();
+    more_ = rows_ == batchRows_;
+    if (rows_ > 0) {
+      const size_t perRow = bytes / static_cast<size_t>(rows_) + 1;
+      batchRows_ = static_cast<int>(
+          std::max<size_t>(1, std::min<size_t>(kMaxBatchRows, kBatchBytes / perRow)));
+    }
     return Status::Ok();
   }
 
@@ -354,8 +364,11 @@ class PgStatement : public StorageStatement {
   // The execution.
   bool started_ = false;
   std::string cursorName_;
+  std::vector<Oid> types_;  // of the result columns
+  bool binary_ = false;
   PgResult batch_;
-  int row_ = -1;
+  int rows_ = 0, row_ = -1;
+  int tooLongRow_ = -1, tooLongColumn_ = 0;  // the batch's first value over the limit
   bool more_ = false;
   int batchRows_ = kFirstBatchRows;
   int64_t changed_ = 0;
@@ -441,20 +454,20 @@ bool PgSession::TypeNames(std::map<int16_t, std::string>* out) {
     int16_t sqlType;
     Oid type;
   } kBuiltIn[] = {
-      {kSqlBit, kBool},
-      {kSqlBigInt, kInt8},
-      {kSqlLongVarBinary, kBytea},
-      {kSqlLongVarChar, kText},
-      {kSqlChar, kBpchar},
-      {kSqlNumeric, kNumeric},
-      {kSqlInteger, kInt4},
-      {kSqlSmallInt, kInt2},
-      {kSqlFloat, kFloat8},
-      {kSqlReal, kFloat4},
-      {kSqlDate, kDate},
-      {kSqlTime, kTime},
-      {kSqlTimestamp, kTimestamp},
-      {kSqlVarChar, kVarchar},
+      {kSqlBit, kPgBool},
+      {kSqlBigInt, kPgInt8},
+      {kSqlLongVarBinary, kPgBytea},
+      {kSqlLongVarChar, kPgText},
+      {kSqlChar, kPgBpchar},
+      {kSqlNumeric, kPgNumeric},
+      {kSqlInteger, kPgInt4},
+      {kSqlSmallInt, kPgInt2},
+      {kSqlFloat, kPgFloat8},
+      {kSqlReal, kPgFloat4},
+      {kSqlDate, kPgDate},
+      {kSqlTime, kPgTime},
+      {kSqlTimestamp, kPgTimestamp},
+      {kSqlVarChar, kPgVarchar},
   };
   PgResult r;
   Status st = Run(

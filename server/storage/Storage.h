@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "server/Diagnostics.h"
+#include "server/SqlTypes.h"
 #include "server/Value.h"
 
 namespace velsrv {
@@ -65,6 +66,16 @@ class StorageStatement {
   virtual StepResult Step(Status* status) = 0;
   // The current row's value of the 0-based column (valid after kRow).
   virtual Value ColumnValue(int index) const = 0;
+  // The same value written straight in the row layout of type into *out:
+  // the bytes, or the error in *status, that EncodeRowValue gives for
+  // ColumnValue, for engines that read values in forms of their own.
+  // kAsValue: the caller goes through ColumnValue.
+  enum class Cell { kAsValue, kNull, kEncoded };
+  virtual Cell EncodeColumn(int index, const SqlTypeDesc& type, uint32_t maxLength,
+                            std::string* out, Status* status) const {
+    (void)index, (void)type, (void)maxLength, (void)out, (void)status;
+    return Cell::kAsValue;
+  }
   // Ends the current execution; bindings stay.
   virtual void Reset() = 0;
   // Rows changed by the last completed execution of a data-changing

@@ -50,6 +50,7 @@ TEST_F(ServerPostgres, EachTypeDescribedAndFetched) {
       {"timetz", "'13:45:30+02'", "10", "0d 00 2d 00 1e 00"},  // its own clock time,
       {"timestamp", "'2024-02-29 13:45:30.25'", "11", "e8 07 02 00 1d 00 0d 00 2d 00 1e 00 80 b2 e6 0e"},
       {"timestamptz", "'2024-01-01 00:30:00+01'", "11", "e7 07 0c 00 1f 00 17 00 1e 00 00 00 00 00 00 00"},
+      {"timestamptz", "'0044-03-15 12:00:00+00 BC'", "11", "22005"},  // no year before 1
       {"uuid", "'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11'", "12", "'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11' 00"},
   };
   int n = 0;
@@ -64,6 +65,67 @@ TEST_F(ServerPostgres, EachTypeDescribedAndFetched) {
     rc = rc ? rc : c.Fetch(s, {1}, &row);
     const bool fails = e.size() == 5 && e[2] != ' ';
     EXPECT_EQ(rc ? c.Outcome(rc, s) : row.at(0).bytes, fails ? "-1 " + e : FromHex(e)) << r[0] << " " << r[1];
+  }
+}
+
+// Boundary values read in binary form (alone) and in text form (beside an
+// interval, which is read as text): the same wire bytes, or the same
+// SQLSTATE.
+TEST_F(ServerPostgres, BinaryAndTextRowsAgree) {
+  const char* values[] = {
+      "-123456.789::numeric(12,3)",
+      "0::numeric",
+      "0.000::numeric(5,3)",
+      "'-0.0012'::numeric",
+      "12345678901234567.5::numeric",
+      "1e-20::numeric",
+      "10000.0001::numeric",
+      "'NaN'::numeric",
+      "'-Infinity'::numeric",
+      "'1969-12-31 23:59:59.999999'::timestamp",
+      "'1900-02-28 01:02:03.5'::timestamp",
+      "'0001-01-01 00:00:00'::timestamp",
+      "'0044-03-15 12:00:00 BC'::timestamp",
+      "'10000-01-01'::timestamp",
+      "'infinity'::timestamp",
+      "'-infinity'::timestamptz",
+      "'2024-06-30 23:59:59.123+05:30'::timestamptz",
+      "'1969-07-20'::date",
+      "'0001-01-01'::date",
+      "'-infinity'::date",
+      "'24:00:00'::time",
+      "'00:00:00.000001'::time",
+      "'23:59:59.5-11'::timetz",
+      "NULL::integer",
+      "''::text",
+      "''::bytea",
+      "'\\x00ff'::bytea",
+      "'ab'::char(4)",
+      "'-32768'::smallint",
+      "'-2147483648'::integer",
+      "'-9223372036854775808'::bigint",
+      "4294967295::oid",
+      "'NaN'::float8",
+      "'-Infinity'::float8",
+      "'Infinity'::real",
+      "'-0'::float8",
+      "3.4028235e38::real",
+      "1e-45::real",
+      "0.1::real",
+      "true",
+      "'x'::name",
+      "'[1]'::json",
+      "'lit'",
+  };
+  for (const std::string v : values) {
+    std::string forms[2];
+    for (int text = 0; text < 2; ++text) {
+      std::vector<Cell> row;
+      int rc = c.Exec(s, "SELECT " + v + (text ? ", NULL::interval" : ""));
+      rc = rc ? rc : c.Fetch(s, {1}, &row);
+      forms[text] = rc ? c.Outcome(rc, s) : row.at(0).isNull ? "null" : row.at(0).bytes;
+    }
+    EXPECT_EQ(forms[0], forms[1]) << v;
   }
 }
 
