@@ -175,8 +175,10 @@ int LoginOnce(Connection* c, const String& password, TlsMode mode, int32_t secon
     const NativeLengthValuesElement* sizes = request.Get<NativeLengthValuesElement>();
     for (int i = 0; i < kTypeSizeCount; ++i) c->typeSizes.size[i] = sizes->values[i];
     c->flags |= kConnectionLoggedIn;
-    c->flags &= static_cast<uint8_t>(~(kConnectionBlockFetch | kConnectionKeys | kConnectionBatch));
+    c->flags &= static_cast<uint8_t>(
+        ~(kConnectionBlockFetch | kConnectionKeys | kConnectionBatch | kConnectionStream));
     if (request.Get<FetchTypeElement>()->value == kFetchBlock) c->flags |= kConnectionBlockFetch;
+    if (request.Get<StreamTypeElement>()->value == kStreamAhead) c->flags |= kConnectionStream;
     if (request.Get<CatalogTypeElement>()->value == kCatalogKeys) c->flags |= kConnectionKeys;
     if (request.Get<BatchTypeElement>()->value == kBatchSets) c->flags |= kConnectionBatch;
     // The cancel connection is encrypted as the session's is; a session
@@ -292,6 +294,14 @@ int LoginConnection(Connection* c, const String& password) {
     if (seconds > 0 && left == 0) {
       AppendServerReason(reasons, entry, "not tried: the login timeout expired", list.count);
       continue;
+    }
+    // A server that accepts but never answers (or a host that is down and
+    // drops the packets) must not take the whole login timeout from the
+    // servers after it: each gets an equal share of what is left, at
+    // least a second, and the last all of it.
+    if (seconds > 0 && i + 1 < list.count) {
+      const int32_t share = left / (list.count - i);
+      left = share > 0 ? share : 1;
     }
     g_socketReport[0] = '\0';
     rc = LoginOnce(c, password, mode, left, several);

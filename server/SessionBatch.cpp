@@ -31,7 +31,7 @@ void Session::Answer(Statement* s, StorageSetRun* together, bool stop,
       o.rc = FailStatus(s->id, results[i].status, __LINE__);
       GetError(s->id, &o.diagnostic);
       if (!storage_->InTransaction()) *ended = at;
-      if (stop) kept = at + 1;
+      if (stop || limit_->Stopped() != RunLimit::kGoOn) kept = at + 1;
     }
   }
   outcomes->resize(std::min(kept, outcomes->size()));
@@ -93,7 +93,9 @@ int Session::ExecuteBatch(uint32_t id, const std::string& sql, bool stop,
     GetError(id, &o.diagnostic);
     // (A set refused before it was sent together leaves the engine alone.)
     if (!together && !storage_->InTransaction()) ended = outcomes->size() - 1;
-    if (ended != SIZE_MAX || stop) break;
+    // After the request's timeout or a cancel no set runs: the set that
+    // met the stop is the last.
+    if (ended != SIZE_MAX || stop || limit_->Stopped() != RunLimit::kGoOn) break;
   }
   if (together) Answer(s, together.get(), stop, outcomes, &ended);
   int64_t sum = 0;
