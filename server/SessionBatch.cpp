@@ -79,7 +79,12 @@ int Session::ExecuteBatch(uint32_t id, const std::string& sql, bool stop,
   while (nextSet(&params)) {
     outcomes->emplace_back();
     SetOutcome& o = outcomes->back();
-    o.rc = together ? BindParameters(s, params) : Run(s, params);
+    if (!together)
+      o.rc = Run(s, params);
+    else if (limit_->Stopped() != RunLimit::kGoOn)  // as Run: nothing is sent once stopped
+      o.rc = FailStatus(id, Status::Error(kStateCancelled, 0, "interrupted"), __LINE__);
+    else
+      o.rc = BindParameters(s, params);
     if (o.rc == kSqlSuccess) {
       if (together) {
         together->Add();
