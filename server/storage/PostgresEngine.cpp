@@ -137,6 +137,7 @@ PgSession::~PgSession() {
 }
 
 Status PgSession::Exec(const char* sql) {
+  Settle();
   const Stopwatch stopwatch;
   PGresult* r = PQexec(conn_, sql);
   ObservePostgresRoundTrip(stopwatch.Seconds());
@@ -175,6 +176,7 @@ PgResult PgSession::Collect() {
 }
 
 Status PgSession::Run(const std::function<int(PGconn*)>& send, PgResult* out) {
+  Settle();
   // PostgreSQL refuses to make a read-only transaction writable inside a
   // savepoint, whatever the statement (SET, set_config()) tries.
   if (locked_ && PQtransactionStatus(conn_) == PQTRANS_IDLE) {
@@ -222,6 +224,56 @@ Status PgSession::Run(const std::function<int(PGconn*)>& send, PgResult* out) {
   return st;
 }
 
+void PgSession::Settle() {
+  if (!cursorOwner_) return;
+  cursorOwner_ = nullptr;
+  Exec("COMMIT");
+}
+
+Status PgSession::Unguarded(const std::function<int(PGconn*)>& send, PgResult* out) {
+  const Stopwatch stopwatch;
+  PgResult r;
+  if (send(conn_)) r = Collect();
+  ObservePostgresRoundTrip(stopwatch.Seconds());
+  if (r && Succeeded(r.get())) {
+    if (out) *out = std::move(r);
+    return Status::Ok();
+  }
+  return PgStatus(conn_, r.get());
+}
+
+Status PgSession::OpenCursor(const void* owner, const std::function<int(PGconn*)>& declare) {
+  Settle();
+  if (PQtransactionStatus(conn_) != PQTRANS_IDLE) return Run(declare, nullptr);
+  Status st = Exec(locked_ ? "BEGIN READ ONLY" : "BEGIN");
+  if (st.ok) st = Unguarded(declare, nullptr);
+  if (st.ok) {
+    cursorOwner_ = owner;
+  } else if (PQtransactionStatus(conn_) != PQTRANS_IDLE) {
+    Exec("ROLLBACK");
+  }
+  return st;
+}
+
+Status PgSession::FetchCursor(const void* owner, const std::function<int(PGconn*)>& send,
+                              PgResult* out) {
+  if (cursorOwner_ != owner) return Run(send, out);
+  Status st = Unguarded(send, out);
+  if (!st.ok) {
+    cursorOwner_ = nullptr;
+    Exec("ROLLBACK");
+  }
+  return st;
+}
+
+void PgSession::CloseCursor(const void* owner, const std::string& name) {
+  if (cursorOwner_ != owner) return Command("CLOSE " + name);
+  cursorOwner_ = nullptr;
+  // Closed first: a commit would keep the rows not yet read.
+  Exec(("CLOSE " + name + "; COMMIT").c_str());
+  if (PQtransactionStatus(conn_) != PQTRANS_IDLE) Exec("ROLLBACK");
+}
+
 void PgSession::Command(const std::string& sql) {
   Run(
       [&](PGconn* c) {
@@ -245,6 +297,7 @@ Status PgSession::LockReadOnly() {
 }
 
 Status PgSession::Commit() {
+  Settle();
   // PostgreSQL answers COMMIT of a failed transaction by rolling it back.
   if (PQtransactionStatus(conn_) == PQTRANS_INERROR) {
     Exec("ROLLBACK");
@@ -256,6 +309,7 @@ Status PgSession::Commit() {
 Status PgSession::Rollback() { return Exec("ROLLBACK"); }
 
 bool PgSession::InTransaction() const {
+  if (cursorOwner_) return false;  // only the cursor's own
   PGTransactionStatusType s = PQtransactionStatus(conn_);
   return s == PQTRANS_INTRANS || s == PQTRANS_INERROR;
 }

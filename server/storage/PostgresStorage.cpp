@@ -223,8 +223,7 @@ class PgStatement : public StorageStatement {
   }
 
   void Reset() override {
-    if (!cursorName_.empty()) session_->Command("CLOSE " + cursorName_);
-    cursorName_.clear();
+    CloseCursor();
     batch_.reset();
     rows_ = 0;
     row_ = -1;
@@ -238,8 +237,7 @@ class PgStatement : public StorageStatement {
   // Keeps the last batch's rows: the current row stays readable after the
   // end of the rows has been reached.
   StepResult Finish(StepResult r) {
-    if (!cursorName_.empty()) session_->Command("CLOSE " + cursorName_);
-    cursorName_.clear();
+    CloseCursor();
     more_ = false;
     if (r == StepResult::kError) {
       batch_.reset();
@@ -286,14 +284,12 @@ class PgStatement : public StorageStatement {
     if (cursor_) {
       std::string cursor = session_->NextName("velora_c");
       bool hold = !session_->InTransaction();
-      Status st = session_->Run(
-          [&](PGconn* c) {
-            std::string sql = "DECLARE " + cursor + " NO SCROLL CURSOR " +
-                              (hold ? "WITH HOLD " : "") + "FOR " + text_;
-            return PQsendQueryParams(c, sql.c_str(), n, paramTypes_.data(), values.data(),
-                                     lengths.data(), formats.data(), binary_ ? 1 : 0);
-          },
-          nullptr);
+      Status st = session_->OpenCursor(this, [&](PGconn* c) {
+        std::string sql = "DECLARE " + cursor + " NO SCROLL CURSOR " + (hold ? "WITH HOLD " : "") +
+                          "FOR " + text_;
+        return PQsendQueryParams(c, sql.c_str(), n, paramTypes_.data(), values.data(),
+                                 lengths.data(), formats.data(), binary_ ? 1 : 0);
+      });
       // A query a held cursor cannot keep (FOR UPDATE) runs as a whole.
       if (st.ok) {
         cursorName_ = cursor;
@@ -312,6 +308,11 @@ class PgStatement : public StorageStatement {
     more_ = false;
     Measure();
     return Status::Ok();
+  }
+
+  void CloseCursor() {
+    if (!cursorName_.empty()) session_->CloseCursor(this, cursorName_);
+    cursorName_.clear();
   }
 
   // Reads the batch's size, and finds its first value longer than the
@@ -337,7 +338,8 @@ class PgStatement : public StorageStatement {
 
   Status FetchBatch() {
     std::string sql = "FETCH FORWARD " + std::to_string(batchRows_) + " FROM " + cursorName_;
-    Status st = session_->Run(
+    Status st = session_->FetchCursor(
+        this,
         [&](PGconn* c) {
           return PQsendQueryParams(c, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr,
                                    binary_ ? 1 : 0);
@@ -346,6 +348,7 @@ class PgStatement : public StorageStatement {
     if (!st.ok) return st;
     const size_t bytes = Measure();
     more_ = rows_ == batchRows_;
+    if (!more_) CloseCursor();  // its last rows are here
     if (rows_ > 0) {
       const size_t perRow = bytes / static_cast<size_t>(rows_) + 1;
       batchRows_ = static_cast<int>(
