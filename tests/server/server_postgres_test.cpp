@@ -204,6 +204,12 @@ TEST_F(ServerPostgres, LongResultsInBatches) {
     for (uint32_t i = 1; i <= 3000; ++i) {
       if (c.Fetch(s, {1, 2}, &row) != 0 || row[0].bytes != U32(i) || row[1].bytes.size() != i % 50 + 1) ++wrong;
       if (c.Fetch(t, {1}, &row) != 0 || row[0].bytes != U32(3001 - i)) ++wrong;
+      if (autocommit && i == 1500) {  // written between fetches: committed at once
+        ASSERT_EQ(c.Exec(c.Alloc(), "CREATE TABLE mid (n INTEGER)"), 0);
+        Client other;
+        ASSERT_TRUE(other.OpenAndLogin(server.Port()));
+        EXPECT_EQ(other.Exec(other.Alloc(), "SELECT n FROM mid"), 0);
+      }
     }
     EXPECT_EQ(wrong, 0) << autocommit;
     EXPECT_EQ(c.Outcome(c.Fetch(s, {1}), s), "100 02000");
