@@ -293,6 +293,14 @@ int LoginConnection(Connection* c, const String& password) {
       AppendServerReason(reasons, entry, "not tried: the login timeout expired", list.count);
       continue;
     }
+    // A server that accepts but never answers (or a host that is down and
+    // drops the packets) must not take the whole login timeout from the
+    // servers after it: each gets an equal share of what is left, at
+    // least a second, and the last all of it.
+    if (seconds > 0 && i + 1 < list.count) {
+      const int32_t share = left / (list.count - i);
+      left = share > 0 ? share : 1;
+    }
     g_socketReport[0] = '\0';
     rc = LoginOnce(c, password, mode, left, several);
     if (c->LoggedIn() || !several || !TryNextServer(c)) break;
