@@ -18,6 +18,9 @@ using StreamTypeElement = OfferElement<El::kStreamType>;
 
 // The cancel offer's codes (protocol/CANCEL.md).
 enum : int32_t { kCancelNone = 0, kCancelRequest = 1 };
+// The platform a cancel connection's greeting names: such a connection
+// holds no client slot and carries only the cancel request.
+constexpr char kCancelPlatform[] = "CANCEL";
 
 // The session's secret cancel key: 8 bytes, after streamType at the end
 // of the connect reply and alone in a cancel request's header. A reply
