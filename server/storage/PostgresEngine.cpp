@@ -224,7 +224,16 @@ Status PgSession::Run(const std::function<int(PGconn*)>& send, PgResult* out) {
   return st;
 }
 
+void PgSession::Drain() {
+  if (!aheadSent_) return;
+  const Stopwatch stopwatch;
+  aheadSent_ = false;
+  ahead_ = Collect();
+  ObservePostgresRoundTrip(stopwatch.Seconds());
+}
+
 void PgSession::Settle() {
+  Drain();
   if (!cursorOwner_) return;
   cursorOwner_ = nullptr;
   Exec("COMMIT");
@@ -257,16 +266,40 @@ Status PgSession::OpenCursor(const void* owner, const std::function<int(PGconn*)
 
 Status PgSession::FetchCursor(const void* owner, const std::function<int(PGconn*)>& send,
                               PgResult* out) {
-  if (cursorOwner_ != owner) return Run(send, out);
-  Status st = Unguarded(send, out);
-  if (!st.ok) {
+  Status st;
+  if (aheadOwner_ == owner) {
+    aheadOwner_ = nullptr;
+    Drain();
+    PgResult r = std::move(ahead_);
+    if (r && Succeeded(r.get()))
+      *out = std::move(r);
+    else
+      st = PgStatus(conn_, r.get());
+  } else if (cursorOwner_ != owner) {
+    return Run(send, out);
+  } else {
+    st = Unguarded(send, out);
+  }
+  if (!st.ok && cursorOwner_ == owner) {
     cursorOwner_ = nullptr;
     Exec("ROLLBACK");
   }
   return st;
 }
 
+bool PgSession::FetchAhead(const void* owner, const std::function<int(PGconn*)>& send) {
+  if (cursorOwner_ != owner || aheadOwner_ || !send(conn_)) return false;
+  aheadOwner_ = owner;
+  aheadSent_ = true;
+  return true;
+}
+
 void PgSession::CloseCursor(const void* owner, const std::string& name) {
+  if (aheadOwner_ == owner) {  // its rows are not wanted
+    Drain();
+    aheadOwner_ = nullptr;
+    ahead_.reset();
+  }
   if (cursorOwner_ != owner) return Command("CLOSE " + name);
   cursorOwner_ = nullptr;
   // Closed first: a commit would keep the rows not yet read.

@@ -313,6 +313,7 @@ class PgStatement : public StorageStatement {
   void CloseCursor() {
     if (!cursorName_.empty()) session_->CloseCursor(this, cursorName_);
     cursorName_.clear();
+    aheadRows_ = 0;
   }
 
   // Reads the batch's size, and finds its first value longer than the
@@ -336,24 +337,30 @@ class PgStatement : public StorageStatement {
     return bytes;
   }
 
+  std::function<int(PGconn*)> FetchRows(int rows) const {
+    std::string sql = "FETCH FORWARD " + std::to_string(rows) + " FROM " + cursorName_;
+    const int format = binary_ ? 1 : 0;
+    return [sql, format](PGconn* c) {
+      return PQsendQueryParams(c, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, format);
+    };
+  }
+
   Status FetchBatch() {
-    std::string sql = "FETCH FORWARD " + std::to_string(batchRows_) + " FROM " + cursorName_;
-    Status st = session_->FetchCursor(
-        this,
-        [&](PGconn* c) {
-          return PQsendQueryParams(c, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr,
-                                   binary_ ? 1 : 0);
-        },
-        &batch_);
+    const int asked = aheadRows_ ? aheadRows_ : batchRows_;
+    aheadRows_ = 0;
+    Status st = session_->FetchCursor(this, FetchRows(asked), &batch_);
     if (!st.ok) return st;
     const size_t bytes = Measure();
-    more_ = rows_ == batchRows_;
-    if (!more_) CloseCursor();  // its last rows are here
+    more_ = rows_ == asked;
     if (rows_ > 0) {
       const size_t perRow = bytes / static_cast<size_t>(rows_) + 1;
       batchRows_ = static_cast<int>(
           std::max<size_t>(1, std::min<size_t>(kMaxBatchRows, kBatchBytes / perRow)));
     }
+    if (!more_)
+      CloseCursor();  // its last rows are here
+    else if (session_->FetchAhead(this, FetchRows(batchRows_)))
+      aheadRows_ = batchRows_;
     return Status::Ok();
   }
 
@@ -374,6 +381,7 @@ class PgStatement : public StorageStatement {
   int tooLongRow_ = -1, tooLongColumn_ = 0;  // the batch's first value over the limit
   bool more_ = false;
   int batchRows_ = kFirstBatchRows;
+  int aheadRows_ = 0;  // of the FETCH sent ahead
   int64_t changed_ = 0;
 };
 

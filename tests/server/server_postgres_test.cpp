@@ -213,6 +213,11 @@ TEST_F(ServerPostgres, LongResultsInBatches) {
     }
     EXPECT_EQ(wrong, 0) << autocommit;
     EXPECT_EQ(c.Outcome(c.Fetch(s, {1}), s), "100 02000");
+    uint32_t u = c.Alloc();  // closed with its next rows on the way, then used again
+    ASSERT_EQ(c.Exec(u, "SELECT i FROM generate_series(1, 100000) i"), 0);
+    ASSERT_EQ(c.Fetch(u, {1}), 0);
+    ASSERT_EQ(c.Call(Msg::kFreeStatement, u, 0), 0);
+    EXPECT_EQ(Count(&c, u, "generate_series(1, 7)"), U32(7));
     c.Call(Msg::kFreeStatement, t, 1);
   }
   ASSERT_EQ(c.Call(Msg::kTransact, 0, 0), 0);
