@@ -16,6 +16,9 @@ using CancelTypeElement = OfferElement<El::kCancelType>;
 // Blocks of rows sent ahead of the fetch requests.
 using StreamTypeElement = OfferElement<El::kStreamType>;
 
+// The stream offer's codes (protocol/STREAM.md).
+enum : int32_t { kStreamNone = 0, kStreamAhead = 1 };
+
 // The cancel offer's codes (protocol/CANCEL.md).
 enum : int32_t { kCancelNone = 0, kCancelRequest = 1 };
 // The platform a cancel connection's greeting names: such a connection
