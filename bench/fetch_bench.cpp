@@ -1,10 +1,12 @@
 // Benchmark (printed figures, no assertions): fetches rows of (INTEGER,
 // VARCHAR(20), FLOAT, TIMESTAMP) through unixODBC from a velora-server of
 // its own, once into bound columns and once with SQLGetData, and prints the
-// rows per second, one row per request and in blocks side by side, beside
+// rows per second, one row per request, in blocks and in streamed blocks
+// side by side, beside
 // the rate of a bare request/reply ping-pong of the same frame sizes over
 // the same loopback; then the rate of 1, 2 and 4 connections fetching at
-// once, each in a thread of its own, all of them together.
+// once, each in a client process of its own, all of them together (the
+// server's total).
 //
 //   fetch_bench [--rows N] [--server PATH] [--driver PATH] [--storage URI]
 // (with a PostgreSQL URI: the same over SQLite and then over PostgreSQL)
@@ -99,24 +101,47 @@ double FetchRows(SQLHDBC dbc, bool bound, long* count) {
 }
 
 // One pass over the table (bound columns) on each of n connections at
-// once, each in a thread of its own; returns the rows per second of all of
-// them together, from the threads' start to the last one's end.
+// once, each in a client process of its own (as separate applications
+// would: no driver manager or driver state is shared); returns the rows
+// per second of all of them together, from the moment all are connected
+// to the last one's end.
 double ParallelFetch(int n, int port) {
-  std::vector<Odbc> connections;
-  for (int i = 0; i < n; ++i) connections.push_back(Connect(port));
-  std::vector<long> counts(static_cast<size_t>(n));
-  Clock::time_point start = Clock::now();
-  std::vector<std::thread> threads;
+  int ready[2], go[2], done[2];
+  if (pipe(ready) != 0 || pipe(go) != 0 || pipe(done) != 0) Fail("pipe");
+  std::vector<pid_t> children;
   for (int i = 0; i < n; ++i) {
-    threads.emplace_back([&, i] { FetchRows(connections[i].dbc, true, &counts[i]); });
+    const pid_t child = fork();
+    if (child < 0) Fail("fork");
+    if (child == 0) {
+      g_server = -1;  // a failing child leaves the server and the folder to the parent
+      g_dir.clear();
+      Odbc odbc = Connect(port);
+      char byte = 'r';
+      if (write(ready[1], &byte, 1) != 1 || read(go[0], &byte, 1) != 1) _exit(1);
+      long count = 0;
+      FetchRows(odbc.dbc, true, &count);
+      Disconnect(&odbc);
+      _exit(write(done[1], &count, sizeof count) == sizeof count ? 0 : 1);
+    }
+    children.push_back(child);
   }
-  for (std::thread& t : threads) t.join();
-  double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  close(ready[1]);
+  close(done[1]);
+  char byte = 0;
+  for (int i = 0; i < n; ++i)
+    if (read(ready[0], &byte, 1) != 1) Fail("a client process did not connect");
+  Clock::time_point start = Clock::now();
+  std::string gos(static_cast<size_t>(n), 'g');
+  if (write(go[1], gos.data(), gos.size()) != static_cast<ssize_t>(gos.size())) Fail("pipe");
   long total = 0;
   for (int i = 0; i < n; ++i) {
-    total += counts[i];
-    Disconnect(&connections[i]);
+    long count = 0;
+    if (read(done[0], &count, sizeof count) != sizeof count) Fail("a client process failed");
+    total += count;
   }
+  double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  for (pid_t child : children) waitpid(child, nullptr, 0);
+  for (int fd : {ready[0], go[0], go[1], done[0]}) close(fd);
   return total / seconds;
 }
 
@@ -196,37 +221,45 @@ void CreatePostgresTable(long rows) {
 void Measure(const std::string& server, const std::string& driver, const std::string& db, long rows,
              double pingRate) {
   const std::string dir = g_dir;
-  // Both fetch modes of the driver: a server that does not offer blocks
-  // gets one fetch request per row.
+  // The three fetch modes of the driver: a server that does not offer
+  // blocks gets one fetch request per row; one that offers blocks but not
+  // the stream gets one block request after the other; one that offers
+  // both has the next block asked for while the rows of one are taken.
+  const char* const kModes[] = {"--no-block-fetch", "--no-stream", ""};
   const int kConnections[] = {1, 2, 4};
-  double boundRate[2], getDataRate[2], together[3][2];
+  double boundRate[3], getDataRate[3], together[3][3];
   long fetched = 0;
   int port = 0;
-  for (int blocks = 0; blocks < 2; ++blocks) {
-    port = StartServer(server, dir, db, blocks ? "" : "--no-block-fetch");
+  for (int mode = 0; mode < 3; ++mode) {
+    port = StartServer(server, dir, db, kModes[mode]);
     WriteIni(dir, driver, port);
-    if (blocks == 0 && IsPostgres(db)) CreatePostgresTable(rows);
+    if (mode == 0 && IsPostgres(db)) CreatePostgresTable(rows);
     Odbc odbc = Connect(port);
-    boundRate[blocks] = FetchRows(odbc.dbc, true, &fetched);
-    getDataRate[blocks] = FetchRows(odbc.dbc, false, &fetched);
+    boundRate[mode] = FetchRows(odbc.dbc, true, &fetched);
+    getDataRate[mode] = FetchRows(odbc.dbc, false, &fetched);
     Disconnect(&odbc);
-    for (int k = 0; k < 3; ++k) together[k][blocks] = ParallelFetch(kConnections[k], port);
+    for (int k = 0; k < 3; ++k) together[k][mode] = ParallelFetch(kConnections[k], port);
     StopServer();
   }
   std::printf("velora-server on 127.0.0.1:%d over %s, %ld rows per pass, rows/s:\n", port,
               IsPostgres(db) ? "PostgreSQL" : "SQLite", fetched);
-  std::printf("                                           one row per request   blocks of rows\n");
-  std::printf("  bound columns (SQLBindCol, SQLFetch):     %12.0f        %12.0f\n", boundRate[0],
-              boundRate[1]);
-  std::printf("  SQLGetData (SQLFetch, 4 x SQLGetData):    %12.0f        %12.0f\n", getDataRate[0],
-              getDataRate[1]);
+  std::printf(
+      "                                     one row per request  blocks of rows  streamed "
+      "blocks\n");
+  std::printf("  bound columns (SQLBindCol, SQLFetch):  %12.0f  %14.0f  %15.0f\n", boundRate[0],
+              boundRate[1], boundRate[2]);
+  std::printf("  SQLGetData (SQLFetch, 4 x SQLGetData): %12.0f  %14.0f  %15.0f\n", getDataRate[0],
+              getDataRate[1], getDataRate[2]);
   std::printf("  one row per request: %.1f%% of the loopback round-trip rate (bound)\n",
               100.0 * boundRate[0] / pingRate);
-  std::printf("connections fetching at once, a thread each (bound), rows/s of all together:\n");
+  std::printf(
+      "connections fetching at once, a client process each (bound), server's total rows/s:\n");
   for (int k = 0; k < 3; ++k) {
-    std::printf("  %d connection%s %12.0f (%4.2f x one)  %12.0f (%4.2f x one)\n", kConnections[k],
-                k == 0 ? ": " : "s:", together[k][0], together[k][0] / together[0][0],
-                together[k][1], together[k][1] / together[0][1]);
+    std::printf("  %d connection%s", kConnections[k], k == 0 ? ": " : "s:");
+    for (int mode = 0; mode < 3; ++mode)
+      std::printf(" %11.0f (%4.2f x one)", together[k][mode],
+                  together[k][mode] / together[0][mode]);
+    std::printf("\n");
   }
 }
 

@@ -35,6 +35,8 @@ enum : uint8_t {
   // The server offered the execute-batch request at login
   // (protocol/BATCH.md).
   kConnectionBatch = 0x08,
+  // The server offered blocks asked for ahead at login (protocol/STREAM.md).
+  kConnectionStream = 0x10,
 };
 
 // What a cancel request needs (protocol/CANCEL.md), copied for the thread

@@ -11,6 +11,12 @@
 #include "handles/Statement.h"
 #include "base/Trace.h"
 
+namespace {
+thread_local int t_statementCalls = 0;
+}  // namespace
+
+bool HandleHold::InStatementCall() { return t_statementCalls > 0; }
+
 HandleHold::HandleHold(const void* handle, HandleKind kind) {
   HandleObject* anchor = nullptr;
   object_ = Handles().Enter(handle, kind, &anchor, &pinned_);
@@ -19,11 +25,13 @@ HandleHold::HandleHold(const void* handle, HandleKind kind) {
   // on its way to its reply (odbc/Cancel.cpp).
   busy_ = object_ != nullptr && kind == HandleKind::kStatement;
   if (busy_) static_cast<Connection*>(anchor_)->SetBusy(static_cast<Statement*>(object_));
+  if (busy_) ++t_statementCalls;
 }
 
 HandleHold::~HandleHold() {
   if (anchor_ == nullptr) return;
   if (busy_) static_cast<Connection*>(anchor_)->SetBusy(nullptr);  // the statement may be gone
+  if (busy_) --t_statementCalls;
   anchor_->CallLock()->Release();
   // Deletes a connection or environment freed by this call.
   if (pinned_) HandleIndex::Unpin(anchor_);

@@ -29,6 +29,9 @@ class HandleHold {
   ~HandleHold();
   HandleHold(const HandleHold&) = delete;
   HandleHold& operator=(const HandleHold&) = delete;
+  // True on a thread that is inside a call on a statement: a call made
+  // now comes from a signal handler that interrupted it.
+  static bool InStatementCall();
 
  protected:
   HandleObject* anchor_ = nullptr;  // locked while held

@@ -14,6 +14,7 @@
 #include "handles/ClientDiagnostics.h"
 #include "handles/Connection.h"
 #include "protocol/DataSets.h"
+#include "protocol/Framing.h"
 #include "protocol/Request.h"
 #include "protocol/Requests.h"
 #include "protocol/ResultSetDescription.h"
@@ -29,8 +30,8 @@ namespace {
 // SQLCancel from another thread may cancel it then.
 class Waiting {
  public:
-  Waiting(Connection* c, const Statement* s) : connection_(c) {
-    connection_->SetWaiting(s, c->clib.Requests() + 1);
+  Waiting(Connection* c, const Statement* s, uint32_t request) : connection_(c) {
+    connection_->SetWaiting(s, request);
   }
   ~Waiting() { connection_->SetWaiting(nullptr, 0); }
   Waiting(const Waiting&) = delete;
@@ -59,8 +60,29 @@ int Statement::Exchange(Request* request, int* status) {
     if (rc != SQL_SUCCESS || *status != kStatusReplied) return rc;
     sentTimeout_ = timeout;
   }
-  Waiting waiting(connection_, this);
+  Waiting waiting(connection_, this, connection_->clib.Requests() + 1);
   return request->Exchange(status, &connection_->clib);
+}
+
+bool Statement::SendAhead(Request* request) {
+  // The server must already have the query timeout the request runs under.
+  const uint32_t timeout = static_cast<uint32_t>(options.QueryTimeout());
+  int status = kStatusCommunicationFailure;
+  if ((connection_->OffersCancel() && timeout != sentTimeout_) ||
+      !request->Send(&status, &connection_->clib)) {
+    delete request;
+    return false;
+  }
+  block.SentAhead(request, &connection_->clib, connection_->clib.Requests());
+  return true;
+}
+
+Request* Statement::TakeAhead(int* rc, int* status) {
+  const uint32_t number = block.AheadOnItsWay();
+  if (number == 0) return block.TakeAhead(rc, status);
+  ReplyWait wait(this);
+  Waiting waiting(connection_, this, number);
+  return block.TakeAhead(rc, status);
 }
 
 Statement::ReplyWait::ReplyWait(Statement* s)
@@ -93,6 +115,18 @@ void Execution::Drop() {
   stage_ = kIdle;
 }
 
+namespace {
+
+// Reads and drops the reply of a block asked for ahead that is no longer
+// wanted (its statement closed, executed again, or went).
+class DroppedReply final : public PendingReply {
+ public:
+  bool Settle(ClibConnection* connection) override { return DiscardReply(connection); }
+};
+DroppedReply gDroppedReply;
+
+}  // namespace
+
 FetchBlock::~FetchBlock() {
   Drop();
   DropRow();
@@ -102,6 +136,44 @@ void FetchBlock::Drop() {
   delete reply_;
   reply_ = nullptr;
   budget_ = 0;
+  if (AheadOnItsWay() != 0) connection_->SetPending(&gDroppedReply);
+  delete ahead_;
+  ahead_ = nullptr;
+  aheadNumber_ = 0;
+}
+
+void FetchBlock::SentAhead(Request* request, ClibConnection* connection, uint32_t number) {
+  ahead_ = request;
+  connection_ = connection;
+  aheadNumber_ = number;
+  aheadStatus_ = kStatusCommunicationFailure;
+  connection->SetPending(this);
+}
+
+uint32_t FetchBlock::AheadOnItsWay() const {
+  // A connection released meanwhile took the reply with it.
+  return ahead_ != nullptr && connection_->Pending() == this ? aheadNumber_ : 0;
+}
+
+bool FetchBlock::Settle(ClibConnection* connection) {
+  aheadNumber_ = 0;
+  aheadStatus_ = kStatusCommunicationFailure;
+  if (ahead_->Receive(&aheadStatus_, connection)) aheadStatus_ = kStatusReplied;
+  // A reply too large for memory was read and dropped: the stream is whole.
+  return connection->IsOpen();
+}
+
+Request* FetchBlock::TakeAhead(int* rc, int* status) {
+  if (AheadOnItsWay() != 0) {
+    connection_->SetPending(nullptr);
+    Settle(connection_);
+  }
+  Request* ahead = ahead_;
+  ahead_ = nullptr;
+  *status = aheadNumber_ != 0 ? kStatusCommunicationFailure : aheadStatus_;
+  aheadNumber_ = 0;
+  *rc = *status == kStatusReplied ? ahead->ReturnCode() : SQL_ERROR;
+  return ahead;
 }
 
 FetchDataSetElement* FetchBlock::Row() {

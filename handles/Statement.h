@@ -61,6 +61,15 @@ class Statement : public HandleObject {
   // seconds more ends the connection ("08S01").
   int Exchange(Request* request, int* status);
   static const int kQueryTimeoutGrace = 2;
+  // Sends request (owned from now on) as the next block asked for ahead
+  // of need; its reply is read later (TakeAhead), or before anything else
+  // is written on the connection. False when it was not sent (the block
+  // is then asked for when needed, as without it).
+  bool SendAhead(Request* request);
+  // The block asked for ahead (owned by the caller), its reply read when
+  // still on its way (SQLCancel from another thread may cancel it then),
+  // with the outcome as Exchange gives it.
+  Request* TakeAhead(int* rc, int* status);
   // Bounds the socket waits of its lifetime by the query timeout.
   class ReplyWait {
    public:

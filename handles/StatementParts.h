@@ -13,6 +13,7 @@
 #include "base/String.h"
 #include "handles/GetDataPosition.h"
 #include "handles/ParameterBinding.h"
+#include "net/ClibConnection.h"
 
 class ColumnValue;
 class FetchDataSetElement;
@@ -115,14 +116,15 @@ class Cursor {
 // The fetch-block reply being served (owned), the bytes the last block
 // asked for, and the row decoded from a block, which keeps the values of
 // the row before for the next row to fill again.
-class FetchBlock {
+class FetchBlock final : public PendingReply {
  public:
   FetchBlock() = default;
   ~FetchBlock();
   FetchBlock(const FetchBlock&) = delete;
   FetchBlock& operator=(const FetchBlock&) = delete;
 
-  bool Active() const { return reply_ != nullptr; }
+  // A block is served, or the next one was asked for ahead.
+  bool Active() const { return reply_ != nullptr || ahead_ != nullptr; }
   Request* Reply() const { return reply_; }
   // reply (owned from now on) becomes the block served; none may be.
   void Adopt(Request* reply) { reply_ = reply; }
@@ -141,8 +143,24 @@ class FetchBlock {
     return budget;
   }
   // Forgets the rows not yet fetched, and starts the next block small
-  // again: the result set was closed or replaced.
+  // again: the result set was closed or replaced. A block asked for ahead
+  // and still on its way is dropped as it arrives, before anything else
+  // is written on the connection.
   void Drop();
+
+  // The next block asked for ahead (protocol/STREAM.md): request was sent
+  // on connection as the request numbered number, and its reply is read
+  // before anything else is written there (by Settle).
+  void SentAhead(Request* request, ClibConnection* connection, uint32_t number);
+  bool HasAhead() const { return ahead_ != nullptr; }
+  // The request number of the block asked for ahead, while its reply is
+  // still to be read by this statement (0: it arrived, or none was sent).
+  uint32_t AheadOnItsWay() const;
+  // Reads the reply of the block asked for ahead when it is on its way;
+  // then hands it over (owned by the caller) with its outcome: the
+  // reply's return code with *status 3, or -1 with the failure's status.
+  Request* TakeAhead(int* rc, int* status);
+  bool Settle(ClibConnection* connection) override;
 
   // The row a block's rows are decoded into, made on first use; null when
   // memory runs out.
@@ -154,6 +172,10 @@ class FetchBlock {
   Request* reply_ = nullptr;
   uint32_t budget_ = 0;  // 0: no block asked for yet
   FetchDataSetElement* row_ = nullptr;
+  Request* ahead_ = nullptr;              // the next block asked for ahead
+  ClibConnection* connection_ = nullptr;  // where it was asked for
+  uint32_t aheadNumber_ = 0;              // its request number while on its way
+  int aheadStatus_ = 0;                   // the exchange status once read
 };
 
 // The parameter bindings, and the markers of the text last prepared or

@@ -221,6 +221,11 @@ bool ClibConnection::InitiateConnection(const char* server, const char* service)
 }
 
 bool ClibConnection::Write(const void* buffer, uint32_t length) {
+  if (pending_ != nullptr) {
+    PendingReply* pending = pending_;
+    pending_ = nullptr;
+    if (!pending->Settle(this)) return false;
+  }
   if (secret_) {
     Trace('N', 3, "ClibConnection::Write(): %lu bytes not shown (secret)",
           static_cast<unsigned long>(length));
@@ -313,6 +318,7 @@ void ClibConnection::ApplyTimeout() {
 void ClibConnection::ReleaseConnection() {
   Trace('N', 2, "ClibConnection::ReleaseConnection");
   inboxStart_ = inboxEnd_ = 0;
+  pending_ = nullptr;
   EndTls(tls_, true);
   tls_ = nullptr;
   if (socket_ >= 0) {

@@ -18,6 +18,21 @@ enum class SocketState { kClosed, kOpen, kDropped };
 // or receive that failed) as it happens.
 using SocketFailureReporter = void (*)(const char* text);
 
+class ClibConnection;
+
+// A reply the socket still owes for a request sent ahead of need (a block
+// of rows asked for before the application wants it): whatever is written
+// next must wait until it has been read, so that no reply is taken for
+// another's. Settle reads it (into its owner, or drops it); false when the
+// connection failed meanwhile.
+class PendingReply {
+ public:
+  virtual bool Settle(ClibConnection* connection) = 0;
+
+ protected:
+  ~PendingReply() = default;
+};
+
 class ClibConnection {
   VEL_NOTHROW_ALLOCATED
  public:
@@ -30,7 +45,7 @@ class ClibConnection {
   // service name. True when connected.
   bool InitiateConnection(const char* server, const char* service);
   // Sends all length bytes (continuing after partial sends and interrupted
-  // calls); false on a real error.
+  // calls), after reading the pending reply, if any; false on a real error.
   bool Write(const void* buffer, uint32_t length);
   // Receives exactly length bytes; true when all arrived, false on end of
   // stream, a short stream or a socket error. A length of 0 succeeds at once.
@@ -58,6 +73,11 @@ class ClibConnection {
   void CountRequest() { ++requests_; }
   uint32_t Requests() const { return requests_; }
 
+  // The reply still owed (null: none); one at a time. Releasing the
+  // connection forgets it (the reply goes with the socket).
+  void SetPending(PendingReply* pending) { pending_ = pending; }
+  PendingReply* Pending() const { return pending_; }
+
   int Socket() const { return socket_; }
   SocketState State() const { return state_; }
   // Failures from now on go to reporter (null: reported to nobody).
@@ -82,6 +102,7 @@ class ClibConnection {
   SocketFailureReporter reporter_ = nullptr;
   int timeoutSeconds_ = 0;
   uint32_t requests_ = 0;
+  PendingReply* pending_ = nullptr;
   bool secret_ = false;
 };
 

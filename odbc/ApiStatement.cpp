@@ -34,10 +34,13 @@ VEL_EXPORT SQLRETURN SQLFreeStmt(SQLHSTMT hstmt, SQLUSMALLINT fOption) {
 // its exchange, then closes the cursor as SQL_CLOSE does; the call it
 // waited for returns its own result. It leaves the statement's records
 // alone: they are that call's, and the application may not have read
-// them yet.
+// them yet. From a signal handler that interrupted a call on this thread
+// (Perl's DBI cancels so) it never waits: that call could not go on until
+// the handler returns; it only sends the cancel request when it can.
 VEL_EXPORT SQLRETURN SQLCancel(SQLHSTMT hstmt) {
   Trace('A', 2, "SQLCancel: hstmt=0x%08lx", HandleValue(hstmt));
-  if (CancelWaitingCall(hstmt)) return TraceReturnCode(SQL_SUCCESS);
+  if (CancelWaitingCall(hstmt) == CancelOutcome::kSent || HandleHold::InStatementCall())
+    return TraceReturnCode(SQL_SUCCESS);
   StatementHold hold(hstmt, false);
   Statement* s = hold.Get();
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);

@@ -23,27 +23,42 @@ SQLRETURN BlockEnd(Statement* stmt, Request* reply, int rc) {
   return stmt->PostServerRecord(rc, reply);
 }
 
-// Asks for the next block of stmt's result set: every column travels, so
-// that SQLGetData finds any value of any row of the block.
-SQLRETURN RequestBlock(Statement* stmt) {
+// A fetch-block request for the next block of stmt's result set: every
+// column travels, so that SQLGetData finds any value of any row of the
+// block. Null when memory runs out.
+Request* BlockRequest(Statement* stmt) {
   FetchBlockRequest* request = new (std::nothrow) FetchBlockRequest;
-  if (request == nullptr || request->Failed()) {
+  const uint16_t count = static_cast<uint16_t>(stmt->cursor.ColumnCount());
+  if (request == nullptr || request->Failed() ||
+      !request->Get<ColumnNumberVectorElement>()->SetCount(count)) {
     delete request;
-    return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
+    return nullptr;
   }
   request->SetStatementId(stmt->StatementId());
-  const uint16_t count = static_cast<uint16_t>(stmt->cursor.ColumnCount());
   ColumnNumberVectorElement* vector = request->Get<ColumnNumberVectorElement>();
-  if (!vector->SetCount(count)) {
-    delete request;
-    return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
-  }
   for (uint16_t i = 0; i < count; ++i) vector->SetAt(i, static_cast<uint16_t>(i + 1));
   request->Get<MaxLengthElement>()->value =
       stmt->block.NextBudget(kFirstBlockBudget, kMaxBlockBudget);
+  return request;
+}
 
+bool BlocksAllowed(Statement* stmt);
+
+// Makes the next block the one served: the one asked for ahead, else one
+// asked for now. With a server that offered it, the block after it is
+// asked for at once, so that it travels while the application takes
+// these rows (protocol/STREAM.md).
+SQLRETURN TakeBlock(Statement* stmt) {
   int status = kStatusCommunicationFailure;
-  const int rc = stmt->Exchange(request, &status);
+  int rc = SQL_ERROR;
+  Request* request = nullptr;
+  if (stmt->block.HasAhead()) {
+    request = stmt->TakeAhead(&rc, &status);
+  } else {
+    request = BlockRequest(stmt);
+    if (request == nullptr) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
+    rc = stmt->Exchange(request, &status);
+  }
   const bool known = rc == SQL_SUCCESS || rc == SQL_NO_DATA_FOUND || rc == SQL_ERROR;
   if (status != kStatusReplied || !known) {
     delete request;
@@ -57,13 +72,19 @@ SQLRETURN RequestBlock(Statement* stmt) {
     return result;
   }
   stmt->block.Adopt(request);
+  // Asked for ahead only while more rows may follow and blocks are still
+  // what the statement would ask for; a request that cannot be made or
+  // sent now is made when the rows are needed.
+  if (rc == SQL_SUCCESS && (stmt->OwningConnection()->flags & kConnectionStream) != 0 &&
+      BlocksAllowed(stmt)) {
+    Request* ahead = BlockRequest(stmt);
+    if (ahead != nullptr) stmt->SendAhead(ahead);
+  }
   return SQL_SUCCESS;
 }
 
-}  // namespace
-
-bool FetchesBlocks(Statement* stmt) {
-  if (stmt->block.Active()) return true;
+// FetchesBlocks without the block in hand.
+bool BlocksAllowed(Statement* stmt) {
   const Connection* c = stmt->OwningConnection();
   if ((c->flags & kConnectionBlockFetch) == 0 || !c->options.Autocommit() || stmt->cursor.Named() ||
       Settings().blockFetch == 0) {
@@ -78,9 +99,13 @@ bool FetchesBlocks(Statement* stmt) {
   return true;
 }
 
+}  // namespace
+
+bool FetchesBlocks(Statement* stmt) { return stmt->block.Active() || BlocksAllowed(stmt); }
+
 SQLRETURN NextBlockRow(Statement* stmt, FetchDataSetElement* row) {
   RowBlockElement* rows =
-      stmt->block.Active() ? stmt->block.Reply()->Get<RowBlockElement>() : nullptr;
+      stmt->block.Reply() != nullptr ? stmt->block.Reply()->Get<RowBlockElement>() : nullptr;
   if (rows != nullptr && rows->RowsLeft() == 0) {
     Request* used = stmt->block.Release();
     const int end = used->ReturnCode();
@@ -90,9 +115,10 @@ SQLRETURN NextBlockRow(Statement* stmt, FetchDataSetElement* row) {
       stmt->DropBlock();
       return rc;
     }
+    rows = nullptr;
   }
-  if (!stmt->block.Active()) {
-    const SQLRETURN rc = RequestBlock(stmt);
+  if (rows == nullptr) {
+    const SQLRETURN rc = TakeBlock(stmt);
     if (rc != SQL_SUCCESS) {
       stmt->DropBlock();
       return rc;

@@ -5,9 +5,11 @@
 #include "base/HandleIndex.h"
 #include "base/Trace.h"
 #include "handles/Connection.h"
+#include "handles/Frame.h"
 #include "handles/Statement.h"
 #include "odbc/Workers.h"
 #include "protocol/Elements.h"
+#include "protocol/Extensions.h"
 #include "protocol/Framing.h"
 #include "protocol/Requests.h"
 
@@ -49,7 +51,7 @@ bool SendCancel(const CancelTicket& ticket) {
            TlsStart::kDone;
   }
   int16_t greeting = kGreetingAccepted;
-  sent = sent && ExchangeGreeting(&clib, "WIN32", "iso8859-1", &greeting) &&
+  sent = sent && ExchangeGreeting(&clib, kCancelPlatform, "iso8859-1", &greeting) &&
          greeting == kGreetingAccepted;
   int status = kStatusCommunicationFailure;
   if (sent) {
@@ -65,18 +67,20 @@ bool SendCancel(const CancelTicket& ticket) {
 
 }  // namespace
 
-bool CancelWaitingCall(const void* hstmt) {
+CancelOutcome CancelWaitingCall(const void* hstmt) {
   CancelTicket ticket;
   // A call that has begun but does not wait for its reply yet (it builds
   // its request) is given a moment to send it; one that takes longer is
-  // waited for as ODBC 2 has it.
+  // waited for as ODBC 2 has it (not by a signal handler on the call's
+  // own thread: it would wait for itself).
   CallState state = TakeTicket(hstmt, &ticket);
-  for (int k = 0; state == CallState::kBusy && k < kBusyPolls; ++k) {
+  const int polls = HandleHold::InStatementCall() ? 0 : kBusyPolls;
+  for (int k = 0; state == CallState::kBusy && k < polls; ++k) {
     Lock::Pause(kBusyPollMs);
     state = TakeTicket(hstmt, &ticket);
   }
-  if (state != CallState::kWaiting) return false;
+  if (state != CallState::kWaiting) return CancelOutcome::kNoCall;
   const bool sent = SendCancel(ticket);
   Trace('A', 2, " cancel request %s", sent ? "sent" : "could not be sent");
-  return sent;
+  return sent ? CancelOutcome::kSent : CancelOutcome::kFailed;
 }

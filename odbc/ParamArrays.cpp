@@ -4,6 +4,8 @@
 
 #include <sqlext.h>
 
+#include <cstring>
+
 #include "handles/ClientDiagnostics.h"
 #include "handles/Connection.h"
 #include "handles/Statement.h"
@@ -28,6 +30,7 @@ struct SetRun {
   SQLLEN sum = 0;
   SQLULEN run = 0, failed = 0;
   bool warned = false;
+  bool stopped = false;  // by the server's timeout or a cancel: no set after it runs
   bool Ignored(SQLULEN row) const {
     return operations != nullptr && operations[row] == SQL_PARAM_IGNORE;
   }
@@ -40,6 +43,13 @@ struct SetRun {
 void TagRecords(ErrorList* errors, ErrorData* mark, SQLULEN row) {
   ListItem* r = mark != nullptr ? mark->NextItem() : errors->Head();
   for (; r != nullptr; r = r->NextItem()) static_cast<ErrorData*>(r)->row = int32_t(row + 1);
+}
+
+// True for the record of a set the server stopped at the request's
+// timeout or a cancel: the sets after it are not run (SQL_PARAM_UNUSED).
+bool Stopped(const char* sqlstate, size_t length) {
+  return length == 5 &&
+         (std::memcmp(sqlstate, "S1008", 5) == 0 || std::memcmp(sqlstate, "S1T00", 5) == 0);
 }
 
 // Counts the outcome rc of set row with rows changed (-1: not known).
@@ -89,7 +99,10 @@ Next Finish(SetRun* r, SQLULEN row, int rc, ErrorData* mark) {
   }
   Record(r, row, rc, rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO ? CountSet(s) : -1);
   TagRecords(&s->errors, mark, row);
-  return rc == SQL_ERROR && r->Stops() ? Next::kStop : Next::kGoOn;
+  const ErrorData* last = static_cast<const ErrorData*>(s->errors.Tail());
+  r->stopped = rc == SQL_ERROR && last != nullptr && last != mark &&
+               Stopped(last->sqlstate.TextOrEmpty(), last->sqlstate.Length());
+  return rc == SQL_ERROR && (r->Stops() || r->stopped) ? Next::kStop : Next::kGoOn;
 }
 
 // Runs set row in an execution request of its own.
@@ -204,7 +217,8 @@ bool Batch::Flush() {
       if (s->errors.Tail() != nullptr) s->errors.Tail()->row = int32_t(row + 1);
     }
     Record(r_, row, o.returnCode, o.rows);
-    if (o.returnCode == SQL_ERROR && r_->Stops()) return false;
+    r_->stopped = o.returnCode == SQL_ERROR && Stopped(o.sqlstate, o.sqlstateLength);
+    if (o.returnCode == SQL_ERROR && (r_->Stops() || r_->stopped)) return false;
     ++row;
   }
   return true;
@@ -264,7 +278,7 @@ int RunFrom(SetRun* r, SQLULEN from) {
   if (next == Next::kNeedData) return SQL_NEED_DATA;
   s->parameters.SetSetRow(0);
   s->parameters.SetArrayRowCount(r->sum);
-  if (r->failed != 0 && (r->failed == r->run || r->Stops())) return SQL_ERROR;
+  if (r->failed != 0 && (r->failed == r->run || r->Stops() || r->stopped)) return SQL_ERROR;
   return r->failed != 0 || r->warned ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS;
 }
 

@@ -79,10 +79,11 @@ int TransactEnvironment(const void* henv, SQLUSMALLINT fType);
 
 // SQLCancel of a call that waits for its reply on a session with a cancel
 // key (protocol/CANCEL.md): sends the cancel request on a connection of
-// its own, without the connection's call lock. True when the server took
-// it; false (nothing sent, or it could not be) leaves SQLCancel its
-// ODBC 2 meaning.
-bool CancelWaitingCall(const void* hstmt);
+// its own, without the connection's call lock. kSent when the server took
+// it; kNoCall (no call waits) and kFailed (it could not be delivered)
+// leave SQLCancel its ODBC 2 meaning.
+enum class CancelOutcome { kNoCall, kSent, kFailed };
+CancelOutcome CancelWaitingCall(const void* hstmt);
 
 // Statements (odbc/StatementExec.cpp, odbc/StatementCalls.cpp).
 int AllocStmtWorker(Connection* c, SQLHSTMT* phstmt);

@@ -71,6 +71,17 @@ bool Request::Receive(int* status, ClibConnection* connection) {
   return DecodeReplyBody(frame_, length, status);
 }
 
+bool DiscardReply(ClibConnection* connection) {
+  uint8_t header[kReplyHeaderSize];
+  int status = kStatusCommunicationFailure;
+  if (!connection->IsOpen() || !connection->Read(header, sizeof header))
+    return Abandon(connection, &status);
+  const uint32_t length = DecodeReplyHeader(header);
+  if (length > Request::kMaxBodyLength) return Abandon(connection, &status);
+  Discard(connection, length);
+  return connection->IsOpen();
+}
+
 bool ExchangeGreeting(ClibConnection* connection, const char* platform, const char* charset,
                       int16_t* status) {
   uint8_t greeting[kGreetingSize];

@@ -16,8 +16,14 @@ using CancelTypeElement = OfferElement<El::kCancelType>;
 // Blocks of rows sent ahead of the fetch requests.
 using StreamTypeElement = OfferElement<El::kStreamType>;
 
+// The stream offer's codes (protocol/STREAM.md).
+enum : int32_t { kStreamNone = 0, kStreamAhead = 1 };
+
 // The cancel offer's codes (protocol/CANCEL.md).
 enum : int32_t { kCancelNone = 0, kCancelRequest = 1 };
+// The platform a cancel connection's greeting names: such a connection
+// holds no client slot and carries only the cancel request.
+constexpr char kCancelPlatform[] = "CANCEL";
 
 // The session's secret cancel key: 8 bytes, after streamType at the end
 // of the connect reply and alone in a cancel request's header. A reply

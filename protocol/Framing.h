@@ -43,6 +43,11 @@ GreetingStatus DecodeGreeting(const uint8_t block[kGreetingSize], const char** t
 void EncodeGreetingStatus(GreetingStatus status, uint8_t out[kGreetingStatusSize]);
 int16_t DecodeGreetingStatus(const uint8_t in[kGreetingStatusSize]);
 
+// Reads one reply frame and drops it (the reply to a request whose
+// answer is no longer wanted). False when the stream failed or the length
+// is beyond any reply; the connection is then closed (out of step).
+bool DiscardReply(ClibConnection* connection);
+
 // Client side: sends the greeting on connection and reads the server's
 // status into *status; false when either fails on the socket.
 bool ExchangeGreeting(ClibConnection* connection, const char* platform, const char* charset,

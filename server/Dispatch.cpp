@@ -44,6 +44,7 @@ int HandleConnect(Session* s, Request* r) {
     FillTypeSizes(r->Get<NativeLengthValuesElement>()->values);
     if (s->OffersBlocks()) r->Get<FetchTypeElement>()->value = kFetchBlock;
     if (s->OffersBatch()) r->Get<BatchTypeElement>()->value = kBatchSets;
+    if (s->OffersStream()) r->Get<StreamTypeElement>()->value = kStreamAhead;
     r->Get<CatalogTypeElement>()->value = kCatalogKeys;
     if (s->CancelKey() != 0) {
       r->Get<CancelTypeElement>()->value = kCancelRequest;

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <string>
 
+#include "protocol/Extensions.h"
+
 namespace velsrv {
 
 GreetingStatus CheckGreeting(const uint8_t block[kGreetingSize]) {
@@ -24,6 +26,15 @@ GreetingStatus CheckGreeting(const uint8_t block[kGreetingSize]) {
   for (char c : charset) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (lower != "iso8859-1") return kGreetingBadCharset;
   return kGreetingAccepted;
+}
+
+bool IsCancelGreeting(const uint8_t block[kGreetingSize]) {
+  const char* start = nullptr;
+  size_t length = 0;
+  const std::string platform = std::string(kCancelPlatform) + " ";
+  return CheckGreeting(block) == kGreetingAccepted &&
+         DecodeGreeting(block, &start, &length) == kGreetingAccepted &&
+         std::string(start, length).compare(0, platform.size(), platform) == 0;
 }
 
 }  // namespace velsrv

@@ -12,6 +12,9 @@ namespace velsrv {
 // Checks the block's frame, then " PLATFORM CHARSET": a printable platform
 // and the one charset served.
 GreetingStatus CheckGreeting(const uint8_t block[kGreetingSize]);
+// True for an accepted greeting of a cancel connection (its platform is
+// the cancel extension's).
+bool IsCancelGreeting(const uint8_t block[kGreetingSize]);
 
 }  // namespace velsrv
 

@@ -203,6 +203,7 @@ class Server {
   bool Listen(std::string* error);
   void Serve(Client* client, std::string peer);
   std::string Session(Link* link, const std::string& peer, Slot* slot);
+  std::string CancelConnection(Link* link, const std::string& peer);
   void Reap(bool all);
   void CutSlowGreetings();
   SignalAction HandleSignals();
@@ -284,6 +285,20 @@ std::string Server::ServeCancel(Link* link, const uint8_t* body, uint32_t length
   if (!request->EncodeReply(&status)) return "cancel reply cannot be encoded";
   link->Write(request->FrameBytes(), request->FrameLength());
   return "cancel request served";
+}
+
+// The one request of a connection that greeted as a cancel connection.
+std::string Server::CancelConnection(Link* link, const std::string& peer) {
+  uint8_t header[kRequestHeaderSize];
+  uint8_t body[64];
+  uint32_t length = 0;
+  uint16_t code = 0;
+  if (!link->Read(header, sizeof header)) return "no cancel request";
+  DecodeRequestHeader(header, &length, &code);
+  if (code != Msg::kCancel || length > sizeof body)
+    return "a cancel connection sent another request";
+  if (length && !link->Read(body, length)) return "no cancel request";
+  return ServeCancel(link, body, length, peer);
 }
 
 bool Server::Listen(std::string* error) {
@@ -382,8 +397,11 @@ void Server::Serve(Client* client, std::string peer) {
     if (status == kGreetingAccepted && !link.Encrypted() && !client->loopback &&
         !options_.allowPlaintext)
       status = kGreetingNeedsTls;
+    // A cancel connection holds no slot, so a session can be cancelled
+    // while the server is full; it carries one cancel request and ends.
+    const bool cancelling = status == kGreetingAccepted && IsCancelGreeting(block);
     Slot slot;
-    if (status == kGreetingAccepted && !slot.Take(&active_, options_.maxClients))
+    if (status == kGreetingAccepted && !cancelling && !slot.Take(&active_, options_.maxClients))
       status = kGreetingTooManyClients;
     uint8_t answer[kGreetingStatusSize];
     EncodeGreetingStatus(status, answer);
@@ -394,8 +412,8 @@ void Server::Serve(Client* client, std::string peer) {
     if (status != kGreetingAccepted)
       Log(0, "%s: greeting refused with status %d", peer.c_str(), status);
     if (link.Write(answer, sizeof answer) && status == kGreetingAccepted) {
-      SetTimeout(fd, 0);
-      why = Session(&link, peer, &slot);
+      if (!cancelling) SetTimeout(fd, 0);  // the cancel request comes within the greeting's time
+      why = cancelling ? CancelConnection(&link, peer) : Session(&link, peer, &slot);
     }
     // The slot is free before the end is logged, so a client that waits
     // for the log line finds room.

@@ -45,6 +45,7 @@ const char kUsage[] =
     "  --trace-frames       hex dump of every frame on standard error\n"
     "  --no-block-fetch     do not offer many rows per fetch request at login\n"
     "  --no-batch           do not offer many parameter sets per request at login\n"
+    "  --no-stream          do not offer blocks of rows asked for ahead at login\n"
     "  --print-config       print the options as a configuration file and exit\n"
     "  --version            print the version and exit\n"
     "  --help               this text\n"
@@ -171,6 +172,8 @@ bool SetFlag(const std::string& arg, Options* o) {
     o->blockFetch = false;
   } else if (arg == "--no-batch") {
     o->batch = false;
+  } else if (arg == "--no-stream") {
+    o->stream = false;
   } else if (arg == "--allow-plaintext") {
     o->allowPlaintext = true;
   } else {

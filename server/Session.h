@@ -202,6 +202,8 @@ class Session {
   bool LoggedIn() const { return loggedIn_; }
   bool OffersBlocks() const { return options_.blockFetch; }
   bool OffersBatch() const { return options_.batch; }
+  // Blocks asked for ahead are fetch-block requests: offered with them.
+  bool OffersStream() const { return options_.blockFetch && options_.stream; }
   // True once the client has logged out: the connection ends after the
   // reply.
   bool Finished() const { return finished_; }

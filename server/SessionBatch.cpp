@@ -52,7 +52,9 @@ int Session::ExecuteBatch(uint32_t id, const std::string& sql, bool stop,
       s->storage->Reset();
       GetError(id, &o.diagnostic);
       lost = !storage_->InTransaction();
-      if (lost || stop) break;
+      // After the request's timeout or a cancel no set runs: the set that
+      // met the stop is the last.
+      if (lost || stop || limit_->Stopped() != RunLimit::kGoOn) break;
     }
   }
   s->rowCount = sum;

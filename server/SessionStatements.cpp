@@ -84,6 +84,11 @@ int Session::BindParameters(Statement* s, const std::vector<ParamIn>& params) {
 
 // Binds, executes up to the first row and opens the cursor.
 int Session::Run(Statement* s, const std::vector<ParamIn>& params) {
+  // Nothing runs once the request is stopped (a cancel that overtook it,
+  // its timeout past): a statement too short for the engine to notice the
+  // stop would otherwise run to its end.
+  if (limit_->Stopped() != RunLimit::kGoOn)
+    return FailStatus(s->id, Status::Error(kStateCancelled, 0, "interrupted"), __LINE__);
   CloseCursor(s);
   s->rowCount = -1;
   int rc = BindParameters(s, params);

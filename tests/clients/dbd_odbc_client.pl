@@ -4,11 +4,12 @@
 # and bind_param with SQL types, a long value, a NULL, a description, row
 # count, rollback, more_results, get_info, non-ASCII text, a server error,
 # the conversion's refusal reaching the application, keys and
-# execute_array. Run by
+# execute_array, odbc_query_timeout and $sth->cancel. Run by
 # run_with_server.sh, which sets VELORA_DSN.
 use strict;
 use warnings;
 use DBI qw(:sql_types);
+use POSIX ();
 
 my @failures;
 sub check {
@@ -88,6 +89,24 @@ my @status;
 $dbh->prepare('INSERT INTO arr VALUES (?)')->execute_array({ ArrayTupleStatus => \@status }, [1, 2, 2, 3]);
 check('execute_array', join(' ', map { ref $_ ? 'E' : $_ } @status), '1 1 E 1');
 check('execute_array rows', $dbh->selectrow_array('SELECT SUM(i) FROM arr'), 6);
+
+# odbc_query_timeout stops an endless query on the server and the
+# connection goes on. $sth->cancel stops it from a handler installed with
+# POSIX::sigaction, as DBI documents: a %SIG handler is deferred until the
+# call returns, so it could never cancel the call (the statement's own
+# timeout then ends a cancel that failed).
+my $endless = 'WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r) SELECT COUNT(*) FROM r';
+for my $case (['timeout', 1, 0, 'HYT00'], ['cancel', 20, 1, 'HY008']) {
+    my ($what, $seconds, $alarm, $state) = @$case;
+    $dbh->{odbc_query_timeout} = $seconds;
+    my $sth = $dbh->prepare($endless);
+    POSIX::sigaction(POSIX::SIGALRM(), POSIX::SigAction->new(sub { $sth->cancel }));
+    alarm $alarm;
+    check($what, $sth->execute, undef);
+    alarm 0;
+    check("$what state", $sth->state, $state);
+    check("after $what", $dbh->selectrow_array('SELECT 7'), 7);
+}
 $dbh->disconnect;
 print "FAIL $_\n" for @failures;
 print 'DBD::ODBC client: ', (@failures ? scalar(@failures) . " failures\n" : "OK\n");

@@ -1,6 +1,7 @@
 // Node.js's npm package odbc against the Unicode driver: connect, a query
 // with parameters, non-ASCII text both ways, a transaction rolled back and
-// one committed. Run by node_client.sh under run_with_server.sh, which sets
+// one committed; the query timeout and a statement's cancel stop an
+// endless query. Run by node_client.sh under run_with_server.sh, which sets
 // VELORA_DSN.
 const odbc = require('odbc');
 
@@ -10,6 +11,25 @@ function check(what, got, want) {
   const g = JSON.stringify(got);
   const w = JSON.stringify(want);
   if (g !== w) failures.push(`${what}: got ${g}, want ${w}`);
+}
+
+// The timeout option stops an endless query on the server ("HYT00"); a
+// statement's cancel from the main thread while its execution waits in the
+// thread pool stops it ("HY008", asked again until the execution ends: it
+// may not have started yet); the connection goes on each time.
+async function stopped(conn) {
+  const endless = 'WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r) SELECT COUNT(*) FROM r';
+  const state = (p) => p.then(() => 'finished', (e) => (e.odbcErrors || [e]).map((r) => r.state).join(' '));
+  check('timeout', await state(conn.query(endless, { timeout: 1 })), 'HYT00');
+  check('after timeout', (await conn.query('SELECT 7 AS n'))[0].n, 7);
+  const stmt = await conn.createStatement();
+  await stmt.prepare(endless);
+  const timer = setInterval(() => stmt.cancel().catch(() => {}), 300);
+  const got = await state(stmt.execute({ timeout: 20 }));
+  clearInterval(timer);
+  check('cancel', got, 'HY008');
+  await stmt.close();
+  check('after cancel', (await conn.query('SELECT 8 AS n'))[0].n, 8);
 }
 
 async function main() {
@@ -30,6 +50,7 @@ async function main() {
   await conn.commit();
   const ids = await conn.query('SELECT id FROM node_t ORDER BY id');
   check('transactions', ids.map((r) => r.id), [1, 2, 4]);
+  await stopped(conn);
   await conn.close();
 }
 

@@ -1,8 +1,9 @@
 // Arrays of parameter sets through SQLParamOptions against the scripted
 // server: the exact execute-batch requests and replies to a server that
 // offers them (sets in one request, a budget split, a failing set with
-// and without statuses, ignored sets, data at execution), and one
-// execute and row-count request per set to a server that does not.
+// and without statuses, ignored sets, data at execution, a set stopped by
+// the timeout or a cancel ending the array), and one execute and
+// row-count request per set to a server that does not.
 #include "handles/Connection.h"
 #include "handles/Statement.h"
 #include "odbc/ArrayAttributes.h"
@@ -12,8 +13,8 @@ namespace {
 
 std::string Set(int32_t v) { return U16(1) + U16(1) + U16(4) + std::string(1, '\0') + U32(4) + Raw(v); }
 std::string Ok(int32_t rows = 1) { return U16(0) + Raw(rows); }
-std::string Failed(const std::string& text) {
-  return U16(uint16_t(SQL_ERROR)) + Raw(int32_t(-1)) + Text16("23000") + U16(5) + Text16(text) + Text16("f") + U16(1);
+std::string Failed(const std::string& text, const std::string& state = "23000") {
+  return U16(uint16_t(SQL_ERROR)) + Raw(int32_t(-1)) + Text16(state) + U16(5) + Text16(text) + Text16("f") + U16(1);
 }
 std::string Batch(int mode, const std::string& sets, int count) {
   return Frame(45, U32(7) + Text16("") + U16(uint16_t(mode)) + U16(uint16_t(count)) + sets);
@@ -104,6 +105,25 @@ const BatchCase kCases[] = {
       {Frame(11, U32(7) + Set(3)), ReturnOnly(0)},
       {Frame(25, U32(7)), ReplyFrame(U16(0) + U32(1))}},
      "1 050 3 2 23000 5 S:dup @2"},
+    {"timeout stops the sets after it",
+     true,
+     true,
+     1 << 20,
+     "000",
+     -1,
+     {{Batch(0, Set(1) + Set(2) + Set(3), 3), Outcomes(Ok() + Failed("timeout expired", "S1T00"), 2)}},
+     "-1 057 2 1 S1T00 5 S:timeout expired @2"},
+    {"cancel stops the sets after it, a request per set",
+     false,
+     true,
+     1 << 20,
+     "000",
+     -1,
+     {{Frame(11, U32(7) + Set(1)), ReturnOnly(0)},
+      {Frame(25, U32(7)), ReplyFrame(U16(0) + U32(1))},
+      {Frame(11, U32(7) + Set(2)), ReturnOnly(SQL_ERROR)},
+      {Frame(9, U32(7)), ErrorReply("S1008", 5, "operation canceled")}},
+     "-1 057 2 1 S1008 5 S:operation canceled @2"},
 };
 
 class BatchWireTest : public SessionTest, public ::testing::WithParamInterface<BatchCase> {};

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "odbc/Workers.h"
 #include "odbc/session.h"
@@ -39,27 +40,34 @@ TEST_F(CancelWire, TheTimeoutTravelsBeforeTheFirstRequestItBoundsAndAgainWhenItC
 }
 
 // A call waits for its reply while another thread cancels it: the cancel
-// connection greets and sends the key and the number of the request (the
-// connect request is 1, the allocation 2, the execution 3). Cut short at
-// any step it is not delivered, and the waiting call gets what its own
-// connection answers.
+// connection greets as one and sends the key and the number of the request
+// (the connect request is 1, the allocation 2, the execution 3). Cut after
+// any byte of the server's side (closed or reset), refused, or left
+// without a reply (its own time limit), it is not delivered: the waiting
+// call gets what its own connection answers, and the session goes on.
 TEST_F(CancelWire, TheCancelConnectionCarriesTheKeyAndTheRequestNumber) {
   const std::string answer = U16(0) + ReturnOnly(0);  // greeting status, then the reply
-  for (size_t cut : {answer.size(), size_t(0), size_t(1), size_t(2), answer.size() - 1}) {
-    SCOPED_TRACE("cut at " + std::to_string(cut));
-    const bool whole = cut == answer.size();
+  const std::string greeting = ("L\x06 CANCEL iso8859-1" + std::string(80, '\0')).substr(0, 80);
+  struct Case {
+    std::string sent;
+    bool reset, silent;
+  };
+  std::vector<Case> cases = {{answer, false, false}, {U16(3), false, false}, {U16(0), false, true}};
+  for (size_t cut = 0; cut < answer.size(); ++cut)
+    for (bool reset : {false, true}) cases.push_back({answer.substr(0, cut), reset, false});
+  for (const Case& k : cases) {
+    SCOPED_TRACE(Hex(k.sent) + (k.reset ? " reset" : "") + (k.silent ? " silent" : ""));
+    const bool whole = k.sent == answer;
     FakeServer f;
-    ScriptOffer(f).Expect(Exec("q")).Accept().Expect(Greeting());
-    if (whole)
-      f.Send(U16(0)).Expect(Frame(47, kKey + U32(3))).Send(ReturnOnly(0));
-    else
-      f.Send(answer.substr(0, cut));
-    f.Resume();
+    ScriptOffer(f).Expect(Exec("q")).Accept().Expect(greeting).Send(k.sent);
+    if (whole) f.Expect(Frame(47, kKey + U32(3))).Send(ReturnOnly(0));
+    if (k.silent) f.Expect(Frame(47, kKey + U32(3))).ExpectEnd();
+    f.Resume(k.reset);
     if (whole)
       Talk(f, {{"", ReturnOnly(-1)}, {Frame(9, U32(7)), ErrorReply("S1008", 0, "operation canceled")}});
     else
       f.Send(ReplyFrame(U16(0) + U16(0)));
-    f.ExpectEnd();
+    Talk(f, {{Exec("q"), ReplyFrame(U16(0) + U16(0))}}).ExpectEnd();
     f.Start();
     SQLHENV env = nullptr;
     SQLHDBC dbc = nullptr;
@@ -75,14 +83,15 @@ TEST_F(CancelWire, TheCancelConnectionCarriesTheKeyAndTheRequestNumber) {
       got = Stmt(SQLExecDirect(s, M("q"), SQL_NTS), s);
       done = true;
     });
-    bool sent = false;
-    for (int k = 0; !sent && !done && k < 5000; ++k) {
-      sent = CancelWaitingCall(s);
-      if (!sent) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    CancelOutcome outcome = CancelOutcome::kNoCall;
+    for (int k = 0; outcome == CancelOutcome::kNoCall && !done && k < 5000; ++k) {
+      outcome = CancelWaitingCall(s);
+      if (outcome == CancelOutcome::kNoCall) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     call.join();
-    EXPECT_EQ(whole, sent);
+    EXPECT_EQ(whole ? CancelOutcome::kSent : CancelOutcome::kFailed, outcome);
     EXPECT_EQ(whole ? "ERROR S1008 0 S:operation canceled" : "0", got);
+    EXPECT_EQ(SQL_SUCCESS, SQLExecDirect(s, M("q"), SQL_NTS));
     SQLFreeConnect(dbc);
     SQLFreeEnv(env);
     EXPECT_TRUE(f.Finish()) << f.Error();

@@ -163,20 +163,40 @@ TEST_P(BlockFetch, RowsetsBySizeAndBindingKind) {
 // block; the end or an error travels with it and is reported at its row,
 // with no get-error request. (Against a server that does not offer blocks
 // every frame of the tests above stays as it was.)
-class BlockWireTest : public OdbcTest {};
-
-TEST_F(BlockWireTest, RowsComeFromBlocksAndTheOutcomeAtItsRow) {
+class BlockWireTest : public OdbcTest {
+ protected:
   const std::string none = Text16("") + U16(0) + Text16("") + Text16("") + U16(0);
-  auto diag = [](const std::string& state) { return Text16(state) + U16(5) + Text16("at row") + Text16("s") + U16(1); };
-  auto block = [](int rc, std::initializer_list<int> rows, const std::string& diagnostic) {
+  static std::string diag(const std::string& state) {
+    return Text16(state) + U16(5) + Text16("at row") + Text16("s") + U16(1);
+  }
+  static std::string block(int rc, std::initializer_list<int> rows, const std::string& diagnostic) {
     std::string body = U16(static_cast<uint16_t>(rc)) + U16(static_cast<uint16_t>(rows.size()));
     for (int r : rows) body += U16(2) + Value(1, U32(uint32_t(r))) + Value(2, Z("b-" + std::to_string(r)));
     return ReplyFrame(body + diagnostic);
-  };
-  auto ask = [](uint32_t budget) { return Frame(12, U32(7) + U16(2) + U16(1) + U16(2) + U32(budget)); };
+  }
+  static std::string ask(uint32_t budget) { return Frame(12, U32(7) + U16(2) + U16(1) + U16(2) + U32(budget)); }
   const std::string exec = Frame(10, U32(7) + Text16("SELECT a, b FROM t") + U16(0));
   const std::string describe =
       ReplyFrame(U16(0) + U16(2) + Column("a", 4, 1, SQL_INTEGER, 4) + Column("b", 20, 1, SQL_VARCHAR, 20));
+  // Fetches up to most rows of the statement: "1b-1 2b-2 " and the
+  // failing fetch's "rc STATE; ".
+  std::string Rows(int most) {
+    SQLINTEGER a = 0;
+    char b[8] = {0};
+    std::string seen;
+    EXPECT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, &a, 0, nullptr));
+    for (int i = 0; i < most; ++i) {
+      SQLRETURN rc = SQLFetch(stmt_);
+      if (!SQL_SUCCEEDED(rc)) return seen + std::to_string(rc) + " " + State() + "; ";
+      EXPECT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 2, SQL_C_CHAR, b, sizeof b, nullptr));  // from the block
+      seen += std::to_string(a) + b + " ";
+    }
+    return seen;
+  }
+  SQLRETURN Exec() { return SQLExecDirect(stmt_, (SQLCHAR*)"SELECT a, b FROM t", SQL_NTS); }
+};
+
+TEST_F(BlockWireTest, RowsComeFromBlocksAndTheOutcomeAtItsRow) {
   FakeServer server;
   Talk(server, {{Greeting(), U16(0)},
                 {ConnectFrame("u", "", "VeloraFake"), ReplyFrame(ConnectBody() + U16(1))},
@@ -224,6 +244,58 @@ TEST_F(BlockWireTest, RowsComeFromBlocksAndTheOutcomeAtItsRow) {
   }
   // (The driver manager shows no record with SQL_NO_DATA.)
   EXPECT_EQ("1b-1 2b-2 3b-3 -1 22003; 1b-1 100 ; 9b-9 ", seen);
+  Disconnect();
+  EXPECT_TRUE(server.Finish()) << server.Error();
+}
+
+// A server that offers blocks asked for ahead (streamType 1): the next
+// block is asked for as soon as one arrives. Its reply, still to be read,
+// is drained before anything else is written: dropped when the cursor was
+// closed, kept when another statement's request came first; a block ahead
+// can carry an error row; a connection lost with one in flight fails the
+// fetch that needs it. Nothing is asked ahead after a block that ends.
+TEST_F(BlockWireTest, BlocksAskedForAheadAreDrainedNeverTakenForAnotherReply) {
+  const std::string close = Frame(15, U32(7) + U16(0));
+  const std::string offers = ConnectBody() + U16(1) + U16(0) + U16(0) + U16(0) + U16(1);
+  FakeServer server;
+  Talk(server, {{Greeting(), U16(0)},
+                {ConnectFrame("u", "", "VeloraFake"), ReplyFrame(offers)},
+                {Frame(0, ""), ReplyFrame(U16(0) + U32(7))},
+                {exec, describe},  // closed after one row with a block on its way
+                {ask(256), block(0, {1, 2}, none)},
+                {ask(512), block(0, {3, 4}, none)},
+                {close, ReturnOnly(0)},
+                {exec, describe},  // executed again: an error row in the block ahead
+                {ask(256), block(0, {1, 2}, none)},
+                {ask(512), block(-1, {3}, diag("22003"))},
+                {close, ReturnOnly(0)},
+                {exec, describe},  // another statement's request first: the block is kept
+                {ask(256), block(0, {1}, none)},
+                {ask(512), block(100, {2}, diag("02000"))},
+                {Frame(0, ""), ReplyFrame(U16(0) + U32(8))},
+                {close, ReturnOnly(0)},
+                {exec, describe},  // the connection lost with a block on its way
+                {ask(256), block(0, {1}, none)}})
+      .Expect(ask(512))
+      .Close();
+  server.Start();
+  Connect(server.Port());
+  std::string seen;
+  for (int pass = 0; pass < 4; ++pass) {
+    ASSERT_EQ(SQL_SUCCESS, Exec()) << State();
+    seen += Rows(pass == 1 ? 9 : 1);
+    if (pass == 2) {
+      SQLHSTMT other = nullptr;
+      ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &other));
+      seen += Rows(9);
+    }
+    if (pass < 3) {
+      ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(stmt_, SQL_CLOSE)) << State();
+    }
+    seen += "| ";
+  }
+  seen += Rows(1);
+  EXPECT_EQ("1b-1 | 1b-1 2b-2 3b-3 -1 22003; | 1b-1 2b-2 100 ; | 1b-1 | -1 08S01; ", seen);
   Disconnect();
   EXPECT_TRUE(server.Finish()) << server.Error();
 }

@@ -41,6 +41,7 @@ int Client::Login(const std::string& dsn, const std::string& user, const std::st
     std::memcpy(sizes, r.Get<NativeLengthValuesElement>()->values, sizeof sizes);
     fetchType = r.Get<FetchTypeElement>()->value;
     catalogType = r.Get<CatalogTypeElement>()->value;
+    streamType = r.Get<StreamTypeElement>()->value;
     cancelKey = r.Get<CancelKeyElement>()->value;
   }
   return rc;

@@ -73,6 +73,7 @@ class Client {
   uint16_t sizes[13] = {};
   int fetchType = -1;  // the login's offers
   int catalogType = -1;
+  int streamType = -1;
   uint64_t cancelKey = 0;
 };
 

@@ -92,7 +92,14 @@ TEST_F(ServerSessionTest, AWriterWhoseClientHangsUpLeavesTheQueue) {
 // only with the session's key: a wrong key or a request that has ended
 // leaves the running one to its timeout ("S1T00"); the right pair stops
 // it ("S1008"), also when it overtakes that request. The reply is the same.
-TEST_F(ServerSessionTest, ACancelStopsOnlyTheNamedRequestOfTheKeysSession) {
+// A cancel connection takes no client slot: it is served while the server
+// is full, and carries nothing but the cancel request.
+class FullServer : public ServerSessionTest {
+ protected:
+  FullServer() { args = {"--max-clients", "1"}; }
+};
+TEST_F(FullServer, ACancelStopsOnlyTheNamedRequestOfTheKeysSession) {
+  const std::string greeting = "L\x06 CANCEL iso8859-1";
   const std::string endless = "WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r) SELECT count(*) FROM r";
   ASSERT_NE(0u, c.cancelKey);
   ASSERT_EQ(0, c.Call(Msg::kSetQueryTimeout, s, 2));  // request 3
@@ -101,7 +108,7 @@ TEST_F(ServerSessionTest, ACancelStopsOnlyTheNamedRequestOfTheKeysSession) {
     CancelRequest r;
     r.Get<CancelKeyElement>()->value = key;
     r.Get<RequestNumberElement>()->value = number;
-    EXPECT_TRUE(k.Open(server.Port()) && k.Greet() == 0);
+    EXPECT_TRUE(k.Open(server.Port()) && k.Greet(greeting) == 0);
     EXPECT_EQ(0, k.Exchange(&r));
     EXPECT_TRUE(k.PeerClosed());
   };
@@ -113,9 +120,30 @@ TEST_F(ServerSessionTest, ACancelStopsOnlyTheNamedRequestOfTheKeysSession) {
   EXPECT_EQ("-1 S1T00", outcome);
   cancel(c.cancelKey, 6);  // before request 6 is sent
   EXPECT_EQ("-1 S1008", c.Outcome(c.Exec(s, endless), s));
-  EXPECT_EQ(0, c.Call(Msg::kSetQueryTimeout, s, 0));
-  EXPECT_EQ(1u, c.Query(s, "SELECT 1").size());
+  EXPECT_EQ(0, c.Call(Msg::kSetQueryTimeout, s, 0));  // request 8
+  // Sets of one request after a cancel do not run, however short: the
+  // first reports the stop, and the request ends there.
+  ASSERT_EQ(0, c.Exec(s, "CREATE TABLE b (i INTEGER)"));  // 9
+  cancel(c.cancelKey, 10);
+  ExecuteBatchRequest batch;
+  batch.SetStatementId(s);
+  batch.Get<StatementElement>()->value.SetString("INSERT INTO b VALUES (1)");
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(batch.Get<ParameterSetsElement>()->BeginSet());
+    batch.Get<ParameterSetsElement>()->EndSet();
+  }
+  ASSERT_EQ(0, c.Exchange(&batch));
+  std::string outcomes;
+  BatchOutcome o;
+  while (batch.Get<BatchOutcomesElement>()->Next(&o)) outcomes += std::string(o.sqlstate, o.sqlstateLength) + " ";
+  EXPECT_EQ("S1008 ", outcomes);
+  EXPECT_EQ(0u, c.Query(s, "SELECT i FROM b").size());
   EXPECT_TRUE(server.WaitForLog("stopped, not finished: operation canceled")) << server.Log();
+  Client plain, other;
+  EXPECT_TRUE(plain.Open(server.Port()));
+  EXPECT_EQ(3, plain.Greet());  // too many clients
+  EXPECT_TRUE(other.Open(server.Port()) && other.Greet(greeting) == 0 && other.SendRaw(U32(0) + U16(Msg::kConnect)));
+  EXPECT_TRUE(other.PeerClosed());
 }
 
 }  // namespace

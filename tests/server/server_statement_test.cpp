@@ -219,6 +219,28 @@ TEST_F(ServerStatement, BlocksEndAtTheBudgetTheEndOrTheFailingRow) {
   EXPECT_EQ(c.Call(Msg::kSetMaxRows, s, 2), 0);
   ASSERT_EQ(c.Exec(s, three), 0);
   EXPECT_EQ(block(1000), "100: 1 2 02000");
+  // Blocks asked for ahead (offered with them): three requests written
+  // before any reply is read are answered in order, row after row.
+  EXPECT_EQ(c.streamType, 1);
+  EXPECT_EQ(c.Call(Msg::kSetMaxRows, s, 0), 0);
+  ASSERT_EQ(c.Exec(s, three), 0);
+  FetchBlockRequest ahead[3];
+  int status = 0;
+  for (FetchBlockRequest& r : ahead) {
+    r.SetStatementId(s);
+    r.Get<ColumnNumberVectorElement>()->SetCount(1);
+    r.Get<ColumnNumberVectorElement>()->SetAt(0, 1);
+    ASSERT_TRUE(r.Send(&status, &c.connection));
+  }
+  std::string order;
+  FetchDataSetElement row;
+  for (FetchBlockRequest& r : ahead) {
+    ASSERT_TRUE(r.Receive(&status, &c.connection));
+    order += std::to_string(r.ReturnCode()) + ":";
+    while (r.Get<RowBlockElement>()->NextRow(&row, &status)) order += std::to_string(row.List()->Head()->Data()[0]);
+    order += " ";
+  }
+  EXPECT_EQ(order, "0:1 0:2 0:3 ");
 }
 
 // The wire form of each SQL type's limits and refusals, fetched from a

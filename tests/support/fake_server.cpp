@@ -1,6 +1,7 @@
 // The scripted loopback server of the exchange tests.
 #include "support/fake_server.h"
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -61,7 +62,12 @@ void FakeServer::Run() {
         peer_ = accept(listener_, nullptr, nullptr);
         if (peer_ < 0) return Fail("accept failed");
         break;
+      case Step::kReset:
       case Step::kResume:
+        if (step.kind == Step::kReset) {
+          linger off{1, 0};
+          setsockopt(peer_, SOL_SOCKET, SO_LINGER, &off, sizeof off);
+        }
         close(peer_);
         peer_ = held_.back();
         held_.pop_back();

@@ -32,9 +32,10 @@ class FakeServer {
   // Waits (bounded) for the client to close; what arrives is recorded.
   FakeServer& ExpectEnd() { return Add({Step::kExpectEnd, ""}); }
   // Accepts the next connection and runs the steps after it there, until
-  // Resume closes it and goes back to the connection before.
+  // Resume closes it (reset: with a reset) and goes back to the connection
+  // before.
   FakeServer& Accept() { return Add({Step::kAccept, ""}); }
-  FakeServer& Resume() { return Add({Step::kResume, ""}); }
+  FakeServer& Resume(bool reset = false) { return Add({reset ? Step::kReset : Step::kResume, ""}); }
   using Answerer = std::function<std::string(uint16_t code, const std::string& body)>;
   // Until the client closes, reads each request frame (length, code, body)
   // and sends the reply frame holding answer's body; an empty answer
@@ -57,7 +58,7 @@ class FakeServer {
   // tests) never does.
   static const int kWaitMillis = 60000;
   struct Step {
-    enum Kind { kExpect, kSend, kClose, kExpectEnd, kAnswer, kAccept, kResume } kind;
+    enum Kind { kExpect, kSend, kClose, kExpectEnd, kAnswer, kAccept, kResume, kReset } kind;
     std::string bytes;
     Answerer answer = nullptr;
   };
