@@ -137,6 +137,7 @@ PgSession::~PgSession() {
 }
 
 Status PgSession::Exec(const char* sql) {
+  Settle();
   const Stopwatch stopwatch;
   PGresult* r = PQexec(conn_, sql);
   ObservePostgresRoundTrip(stopwatch.Seconds());
@@ -178,6 +179,7 @@ void PgSession::CancelRunning() {
 }
 
 Status PgSession::Run(const std::function<int(PGconn*)>& send, PgResult* out) {
+  Settle();
   // PostgreSQL refuses to make a read-only transaction writable inside a
   // savepoint, whatever the statement (SET, set_config()) tries.
   if (locked_ && PQtransactionStatus(conn_) == PQTRANS_IDLE) {
@@ -225,6 +227,89 @@ Status PgSession::Run(const std::function<int(PGconn*)>& send, PgResult* out) {
   return st;
 }
 
+void PgSession::Drain() {
+  if (!aheadSent_) return;
+  const Stopwatch stopwatch;
+  aheadSent_ = false;
+  ahead_ = Collect();
+  ObservePostgresRoundTrip(stopwatch.Seconds());
+}
+
+void PgSession::Settle() {
+  Drain();
+  if (!cursorOwner_) return;
+  cursorOwner_ = nullptr;
+  Exec("COMMIT");
+}
+
+Status PgSession::Unguarded(const std::function<int(PGconn*)>& send, PgResult* out) {
+  const Stopwatch stopwatch;
+  PgResult r;
+  if (send(conn_)) r = Collect();
+  ObservePostgresRoundTrip(stopwatch.Seconds());
+  if (r && Succeeded(r.get())) {
+    if (out) *out = std::move(r);
+    return Status::Ok();
+  }
+  return PgStatus(conn_, r.get());
+}
+
+Status PgSession::OpenCursor(const void* owner, const std::function<int(PGconn*)>& declare) {
+  Settle();
+  if (PQtransactionStatus(conn_) != PQTRANS_IDLE) return Run(declare, nullptr);
+  Status st = Exec(locked_ ? "BEGIN READ ONLY" : "BEGIN");
+  if (st.ok) st = Unguarded(declare, nullptr);
+  if (st.ok) {
+    cursorOwner_ = owner;
+  } else if (PQtransactionStatus(conn_) != PQTRANS_IDLE) {
+    Exec("ROLLBACK");
+  }
+  return st;
+}
+
+Status PgSession::FetchCursor(const void* owner, const std::function<int(PGconn*)>& send,
+                              PgResult* out) {
+  Status st;
+  if (aheadOwner_ == owner) {
+    aheadOwner_ = nullptr;
+    Drain();
+    PgResult r = std::move(ahead_);
+    if (r && Succeeded(r.get()))
+      *out = std::move(r);
+    else
+      st = PgStatus(conn_, r.get());
+  } else if (cursorOwner_ != owner) {
+    return Run(send, out);
+  } else {
+    st = Unguarded(send, out);
+  }
+  if (!st.ok && cursorOwner_ == owner) {
+    cursorOwner_ = nullptr;
+    Exec("ROLLBACK");
+  }
+  return st;
+}
+
+bool PgSession::FetchAhead(const void* owner, const std::function<int(PGconn*)>& send) {
+  if (cursorOwner_ != owner || aheadOwner_ || !send(conn_)) return false;
+  aheadOwner_ = owner;
+  aheadSent_ = true;
+  return true;
+}
+
+void PgSession::CloseCursor(const void* owner, const std::string& name) {
+  if (aheadOwner_ == owner) {  // its rows are not wanted
+    Drain();
+    aheadOwner_ = nullptr;
+    ahead_.reset();
+  }
+  if (cursorOwner_ != owner) return Command("CLOSE " + name);
+  cursorOwner_ = nullptr;
+  // Closed first: a commit would keep the rows not yet read.
+  Exec(("CLOSE " + name + "; COMMIT").c_str());
+  if (PQtransactionStatus(conn_) != PQTRANS_IDLE) Exec("ROLLBACK");
+}
+
 void PgSession::Command(const std::string& sql) {
   Run(
       [&](PGconn* c) {
@@ -248,6 +333,7 @@ Status PgSession::LockReadOnly() {
 }
 
 Status PgSession::Commit() {
+  Settle();
   // PostgreSQL answers COMMIT of a failed transaction by rolling it back.
   if (PQtransactionStatus(conn_) == PQTRANS_INERROR) {
     Exec("ROLLBACK");
@@ -259,6 +345,7 @@ Status PgSession::Commit() {
 Status PgSession::Rollback() { return Exec("ROLLBACK"); }
 
 bool PgSession::InTransaction() const {
+  if (cursorOwner_) return false;  // only the cursor's own
   PGTransactionStatusType s = PQtransactionStatus(conn_);
   return s == PQTRANS_INTRANS || s == PQTRANS_INERROR;
 }

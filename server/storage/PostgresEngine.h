@@ -75,6 +75,23 @@ class PgSession : public StorageSession {
   // read-only transaction of its own. The result goes to *out when out is
   // not null.
   Status Run(const std::function<int(PGconn*)>& send, PgResult* out);
+  // A query's cursor opened outside a transaction (declared WITH HOLD)
+  // runs in a transaction of its own, so that PostgreSQL makes its rows as
+  // they are fetched instead of keeping the whole result first. That
+  // transaction ends when the cursor closes, or before anything else uses
+  // the connection (the cursor then keeps the rows not yet read, as held
+  // cursors do). Inside a transaction: a plain Run.
+  Status OpenCursor(const void* owner, const std::function<int(PGconn*)>& declare);
+  // A FETCH from owner's cursor (a failure ends the cursor's transaction);
+  // the result of the FETCH sent ahead, when there is one.
+  Status FetchCursor(const void* owner, const std::function<int(PGconn*)>& send, PgResult* out);
+  // Sends owner's next FETCH while the rows before it go to the client,
+  // when the cursor has its own transaction (true: sent). Its result is
+  // read by the next FetchCursor, or before the connection serves anything
+  // else (then kept for owner: one batch more at most).
+  bool FetchAhead(const void* owner, const std::function<int(PGconn*)>& send);
+  // Closes owner's cursor named name.
+  void CloseCursor(const void* owner, const std::string& name);
   // A command whose outcome does not matter (CLOSE, DEALLOCATE).
   void Command(const std::string& sql);
   // A catalog query with one text parameter.
@@ -91,6 +108,13 @@ class PgSession : public StorageSession {
 
  private:
   Status Exec(const char* sql);
+  // Commits the transaction of an open cursor's own (after reading the
+  // FETCH sent ahead).
+  void Settle();
+  // Reads the result of the FETCH sent ahead into ahead_.
+  void Drain();
+  // The results of one request sent outside the savepoint's guard.
+  Status Unguarded(const std::function<int(PGconn*)>& send, PgResult* out);
   // The results of one sent request (the last one; the first failure).
   PgResult Collect();
 
@@ -106,7 +130,11 @@ class PgSession : public StorageSession {
   PgEngine* engine_;
   int maxValueBytes_;
   unsigned long names_ = 0;
-  bool locked_ = false;  // every statement in a read-only transaction
+  bool locked_ = false;                // every statement in a read-only transaction
+  const void* cursorOwner_ = nullptr;  // whose cursor has the transaction
+  const void* aheadOwner_ = nullptr;   // whose FETCH was sent ahead
+  bool aheadSent_ = false;             // its result not read yet
+  PgResult ahead_;                     // its result, read
   std::function<bool()> abandoned_;
   const RunLimit* limit_ = nullptr;
 };

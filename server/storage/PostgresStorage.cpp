@@ -255,8 +255,7 @@ class PgStatement : public StorageStatement {
   }
 
   void Reset() override {
-    if (!cursorName_.empty()) session_->Command("CLOSE " + cursorName_);
-    cursorName_.clear();
+    CloseCursor();
     batch_.reset();
     rows_ = 0;
     row_ = -1;
@@ -276,8 +275,7 @@ class PgStatement : public StorageStatement {
   // Keeps the last batch's rows: the current row stays readable after the
   // end of the rows has been reached.
   StepResult Finish(StepResult r) {
-    if (!cursorName_.empty()) session_->Command("CLOSE " + cursorName_);
-    cursorName_.clear();
+    CloseCursor();
     more_ = false;
     if (r == StepResult::kError) {
       batch_.reset();
@@ -302,14 +300,12 @@ class PgStatement : public StorageStatement {
     if (cursor_) {
       std::string cursor = session_->NextName("velora_c");
       bool hold = !session_->InTransaction();
-      Status st = session_->Run(
-          [&](PGconn* c) {
-            std::string sql = "DECLARE " + cursor + " NO SCROLL CURSOR " +
-                              (hold ? "WITH HOLD " : "") + "FOR " + text_;
-            return PQsendQueryParams(c, sql.c_str(), n, paramTypes_.data(), values.data(), lengths,
-                                     formats, binary_ ? 1 : 0);
-          },
-          nullptr);
+      Status st = session_->OpenCursor(this, [&](PGconn* c) {
+        std::string sql = "DECLARE " + cursor + " NO SCROLL CURSOR " + (hold ? "WITH HOLD " : "") +
+                          "FOR " + text_;
+        return PQsendQueryParams(c, sql.c_str(), n, paramTypes_.data(), values.data(), lengths,
+                                 formats, binary_ ? 1 : 0);
+      });
       // A query a held cursor cannot keep (FOR UPDATE) runs as a whole.
       if (st.ok) {
         cursorName_ = cursor;
@@ -328,6 +324,12 @@ class PgStatement : public StorageStatement {
     more_ = false;
     Measure();
     return Status::Ok();
+  }
+
+  void CloseCursor() {
+    if (!cursorName_.empty()) session_->CloseCursor(this, cursorName_);
+    cursorName_.clear();
+    aheadRows_ = 0;
   }
 
   // Reads the batch's size, and finds its first value longer than the
@@ -351,22 +353,30 @@ class PgStatement : public StorageStatement {
     return bytes;
   }
 
+  std::function<int(PGconn*)> FetchRows(int rows) const {
+    std::string sql = "FETCH FORWARD " + std::to_string(rows) + " FROM " + cursorName_;
+    const int format = binary_ ? 1 : 0;
+    return [sql, format](PGconn* c) {
+      return PQsendQueryParams(c, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, format);
+    };
+  }
+
   Status FetchBatch() {
-    std::string sql = "FETCH FORWARD " + std::to_string(batchRows_) + " FROM " + cursorName_;
-    Status st = session_->Run(
-        [&](PGconn* c) {
-          return PQsendQueryParams(c, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr,
-                                   binary_ ? 1 : 0);
-        },
-        &batch_);
+    const int asked = aheadRows_ ? aheadRows_ : batchRows_;
+    aheadRows_ = 0;
+    Status st = session_->FetchCursor(this, FetchRows(asked), &batch_);
     if (!st.ok) return st;
     const size_t bytes = Measure();
-    more_ = rows_ == batchRows_;
+    more_ = rows_ == asked;
     if (rows_ > 0) {
       const size_t perRow = bytes / static_cast<size_t>(rows_) + 1;
       batchRows_ = static_cast<int>(
           std::max<size_t>(1, std::min<size_t>(kMaxBatchRows, kBatchBytes / perRow)));
     }
+    if (!more_)
+      CloseCursor();  // its last rows are here
+    else if (session_->FetchAhead(this, FetchRows(batchRows_)))
+      aheadRows_ = batchRows_;
     return Status::Ok();
   }
 
@@ -387,6 +397,7 @@ class PgStatement : public StorageStatement {
   int tooLongRow_ = -1, tooLongColumn_ = 0;  // the batch's first value over the limit
   bool more_ = false;
   int batchRows_ = kFirstBatchRows;
+  int aheadRows_ = 0;  // of the FETCH sent ahead
   int64_t changed_ = 0;
 };
 

@@ -204,9 +204,20 @@ TEST_F(ServerPostgres, LongResultsInBatches) {
     for (uint32_t i = 1; i <= 3000; ++i) {
       if (c.Fetch(s, {1, 2}, &row) != 0 || row[0].bytes != U32(i) || row[1].bytes.size() != i % 50 + 1) ++wrong;
       if (c.Fetch(t, {1}, &row) != 0 || row[0].bytes != U32(3001 - i)) ++wrong;
+      if (autocommit && i == 1500) {  // written between fetches: committed at once
+        ASSERT_EQ(c.Exec(c.Alloc(), "CREATE TABLE mid (n INTEGER)"), 0);
+        Client other;
+        ASSERT_TRUE(other.OpenAndLogin(server.Port()));
+        EXPECT_EQ(other.Exec(other.Alloc(), "SELECT n FROM mid"), 0);
+      }
     }
     EXPECT_EQ(wrong, 0) << autocommit;
     EXPECT_EQ(c.Outcome(c.Fetch(s, {1}), s), "100 02000");
+    uint32_t u = c.Alloc();  // closed with its next rows on the way, then used again
+    ASSERT_EQ(c.Exec(u, "SELECT i FROM generate_series(1, 100000) i"), 0);
+    ASSERT_EQ(c.Fetch(u, {1}), 0);
+    ASSERT_EQ(c.Call(Msg::kFreeStatement, u, 0), 0);
+    EXPECT_EQ(Count(&c, u, "generate_series(1, 7)"), U32(7));
     c.Call(Msg::kFreeStatement, t, 1);
   }
   ASSERT_EQ(c.Call(Msg::kTransact, 0, 0), 0);
