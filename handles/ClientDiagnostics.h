@@ -69,6 +69,7 @@ inline constexpr ClientDiagnostic
   kDiagInternalError                    {"S1000", 3028, "internal error"},
   kDiagUnknownInfoType                  {"S1000", 3028, "Internal error"},
   kDiagMemory                           {"S1001", 3008, "memory allocation failure"},
+  kDiagOutcomesUnknown                  {"S1001", 3008, "memory allocation failure after the sets were sent: their outcomes are unknown"},
   kDiagCursorNameMemory                 {"S1001", 3008, "memory allocation failiure"},
   kDiagTableTypeMemory                  {"S1001", 3008, "memory allocationn failure"},
   kDiagColumnNameMemory                 {"S1001", 3008, "memory allcoation failure"},

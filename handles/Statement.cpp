@@ -44,6 +44,7 @@ class Waiting {
 }  // namespace
 
 int Statement::Exchange(Request* request, int* status) {
+  unansweredStatus_ = kStatusReplied;
   ReplyWait wait(this);
   // A server that offers cancelling ends a statement at its query timeout
   // itself; it learns the timeout before the first request that differs.
@@ -61,7 +62,9 @@ int Statement::Exchange(Request* request, int* status) {
     sentTimeout_ = timeout;
   }
   Waiting waiting(connection_, this, connection_->clib.Requests() + 1);
-  return request->Exchange(status, &connection_->clib);
+  const int rc = request->Exchange(status, &connection_->clib);
+  if (*status != kStatusReplied && request->Written()) unansweredStatus_ = *status;
+  return rc;
 }
 
 bool Statement::SendAhead(Request* request) {

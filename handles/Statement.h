@@ -17,6 +17,7 @@
 #include "handles/ParameterBinding.h"
 #include "handles/StatementParts.h"
 #include "handles/StaticCursor.h"
+#include "protocol/Element.h"
 
 class ColumnValue;
 class ClibConnection;
@@ -60,6 +61,12 @@ class Statement : public HandleObject {
   // set, a reply that does not arrive within it and kQueryTimeoutGrace
   // seconds more ends the connection ("08S01").
   int Exchange(Request* request, int* status);
+  // True when the last Exchange wrote its request but read no reply it
+  // could hold (*status: why): the server may have acted on it.
+  bool Unanswered(int* status) const {
+    *status = unansweredStatus_;
+    return unansweredStatus_ != kStatusReplied;
+  }
   static const int kQueryTimeoutGrace = 2;
   // Sends request (owned from now on) as the next block asked for ahead
   // of need; its reply is read later (TakeAhead), or before anything else
@@ -180,7 +187,8 @@ class Statement : public HandleObject {
   Descriptor* explicitArd_ = nullptr;  // on the connection; not owned
   Descriptor* explicitApd_ = nullptr;
   uint32_t statementId_ = 0;
-  uint32_t sentTimeout_ = 0;  // the query timeout the server has (its default 0)
+  uint32_t sentTimeout_ = 0;               // the query timeout the server has (its default 0)
+  int unansweredStatus_ = kStatusReplied;  // see Unanswered
 };
 
 #endif

@@ -31,6 +31,7 @@ struct SetRun {
   SQLULEN run = 0, failed = 0;
   bool warned = false;
   bool stopped = false;  // by the server's timeout or a cancel: no set after it runs
+  bool unknown = false;  // sets went whose outcomes never came back
   bool Ignored(SQLULEN row) const {
     return operations != nullptr && operations[row] == SQL_PARAM_IGNORE;
   }
@@ -71,6 +72,25 @@ void Record(SetRun* r, SQLULEN row, int rc, SQLLEN rows) {
   r->sum = rows < 0 || r->sum < 0 ? -1 : r->sum + rows;
 }
 
+// Sets row first on (count of them, ignored ones left out) were sent but
+// their outcomes never came back: the server may have run (and committed)
+// them, so they are neither successes nor failures, and the array ends.
+// With memory the reason, the record says so (tagged with the first set).
+void Unknown(SetRun* r, SQLULEN row, SQLULEN count, int status) {
+  Statement* s = r->s;
+  if (status == kStatusMemoryFailure) VEL_POST(s, SQL_ERROR, kDiagOutcomesUnknown);
+  if (s->errors.Tail() != nullptr) s->errors.Tail()->row = int32_t(row + 1);
+  for (; count > 0; ++row) {
+    if (r->Ignored(row)) continue;
+    if (r->statuses != nullptr) r->statuses[row] = SQL_PARAM_DIAG_UNAVAILABLE;
+    if (r->processed != nullptr) *r->processed = row + 1;
+    ++r->run;
+    --count;
+  }
+  r->unknown = true;
+  r->sum = -1;
+}
+
 // The server's row count of the set just executed (-1 when it cannot be
 // had: the count is not the set's outcome, its failure only loses the sum).
 SQLLEN CountSet(Statement* s) {
@@ -92,6 +112,12 @@ enum class Next { kGoOn, kStop, kNeedData };
 Next Finish(SetRun* r, SQLULEN row, int rc, ErrorData* mark) {
   Statement* s = r->s;
   const bool ok = rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
+  int status = kStatusReplied;
+  if (!ok && s->Unanswered(&status)) {
+    Unknown(r, row, 1, status);
+    TagRecords(&s->errors, mark, row);
+    return Next::kStop;
+  }
   if (ok && s->cursor.ColumnCount() != 0) {
     // A statement that returns rows: its result set is not kept.
     FreeStmtWorker(s, SQL_CLOSE, false);
@@ -162,7 +188,7 @@ class Batch {
   explicit Batch(SetRun* r) : r_(r) {}
   bool Failed() const { return request_.Failed(); }
   ParameterSetsElement* Sets() { return request_.Get<ParameterSetsElement>(); }
-  bool Empty() { return Sets()->Items() == 0; }
+  bool Empty() { return Failed() || Sets()->Items() == 0; }  // (a failed request has no sets)
   bool Full() {
     return Sets()->Items() == ParameterSetsElement::kMaxItems ||
            Sets()->ElementSize() >= r_->s->OwningConnection()->batchBudget;
@@ -190,13 +216,21 @@ bool Batch::Flush() {
   if (r_->sql != nullptr && text.Length() == 0 &&
       !text.SetString(reinterpret_cast<const char*>(r_->sql), static_cast<int32_t>(r_->cbSql)))
     return Fail(VEL_POST(s, SQL_ERROR, kDiagMemory));
+  // A server record's fields, as get-error gives them; made first, so that
+  // nothing fails between the reply and the outcomes it carries.
+  GetErrorRequest record;
+  if (record.Failed()) return Fail(VEL_POST(s, SQL_ERROR, kDiagMemory));
   int status = kStatusCommunicationFailure;
+  const uint32_t sent = Sets()->Items();
   const int rc = s->Exchange(&request_, &status);
   Sets()->Clear();
+  if (rc != SQL_SUCCESS && s->Unanswered(&status)) {
+    if (status != kStatusMemoryFailure) s->CheckResult(rc, status);
+    Unknown(r_, first_, sent, status);
+    return false;
+  }
   if (rc != SQL_SUCCESS) return Fail(s->CheckResult(rc, status));
   BatchOutcomesElement* outcomes = request_.Get<BatchOutcomesElement>();
-  GetErrorRequest record;  // a server record's fields, as get-error gives them
-  if (record.Failed()) return Fail(VEL_POST(s, SQL_ERROR, kDiagMemory));
   BatchOutcome o;
   SQLULEN row = first_;
   while (outcomes->Next(&o)) {
@@ -278,7 +312,8 @@ int RunFrom(SetRun* r, SQLULEN from) {
   if (next == Next::kNeedData) return SQL_NEED_DATA;
   s->parameters.SetSetRow(0);
   s->parameters.SetArrayRowCount(r->sum);
-  if (r->failed != 0 && (r->failed == r->run || r->Stops() || r->stopped)) return SQL_ERROR;
+  if (r->unknown || (r->failed != 0 && (r->failed == r->run || r->Stops() || r->stopped)))
+    return SQL_ERROR;
   return r->failed != 0 || r->warned ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS;
 }
 
@@ -319,7 +354,12 @@ int RunParameterSets(Statement* s, ExecuteOnceFunction once, const SQLCHAR* sql,
     ErrorData* mark = s->errors.Tail();
     const int rc = once(s, sql, cbSql);
     if (rc == SQL_NEED_DATA) return rc;
-    Record(&r, 0, rc, rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO ? CountSet(s) : -1);
+    int status = kStatusReplied;
+    if (rc == SQL_ERROR && s->Unanswered(&status)) {
+      Unknown(&r, 0, 1, status);
+    } else {
+      Record(&r, 0, rc, rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO ? CountSet(s) : -1);
+    }
     TagRecords(&s->errors, mark, 0);
     s->parameters.SetArrayRowCount(r.sum);
     return rc;

@@ -36,6 +36,7 @@ void Discard(ClibConnection* connection, uint32_t length) {
 }  // namespace
 
 bool Request::Send(int* status, ClibConnection* connection) {
+  flags_ &= ~kWrittenFlag;
   if (!BuildFrame(status)) return false;
   if (connection == nullptr || !connection->IsOpen()) {
     Trace('P', 1, "Request::Send: connection is closed");
@@ -44,6 +45,7 @@ bool Request::Send(int* status, ClibConnection* connection) {
   }
   connection->CountRequest();
   if (!connection->Write(FrameBytes(), FrameLength())) return Abandon(connection, status);
+  flags_ |= kWrittenFlag;
   return true;
 }
 

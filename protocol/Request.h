@@ -93,6 +93,9 @@ class Request {
   // Builds the request frame and writes it in one call; false with *status
   // set on failure (nothing written unless the write itself failed).
   bool Send(int* status, ClibConnection* connection);
+  // True when the last Send wrote the whole frame: the server may have
+  // acted on the request even when no reply could be read or held.
+  bool Written() const { return (flags_ & kWrittenFlag) != 0; }
   // Reads one reply frame and decodes it; false with *status set.
   bool Receive(int* status, ClibConnection* connection);
 
@@ -130,6 +133,7 @@ class Request {
 
  private:
   static const unsigned kFailedFlag = 1;
+  static const unsigned kWrittenFlag = 2;
 
   bool Encode(ElementList* first, ElementList* second, uint32_t prefix, int* status);
   bool Decode(ElementList* first, ElementList* second, const uint8_t* body, uint32_t size,

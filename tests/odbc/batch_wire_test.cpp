@@ -2,8 +2,9 @@
 // server: the exact execute-batch requests and replies to a server that
 // offers them (sets in one request, a budget split, a failing set with
 // and without statuses, ignored sets, data at execution, a set stopped by
-// the timeout or a cancel ending the array), and one execute and
-// row-count request per set to a server that does not.
+// the timeout or a cancel ending the array, a reply lost: the sets'
+// outcomes unknown), and one execute and row-count request per set to a
+// server that does not.
 #include "handles/Connection.h"
 #include "handles/Statement.h"
 #include "odbc/ArrayAttributes.h"
@@ -92,6 +93,14 @@ const BatchCase kCases[] = {
       {Frame(25, U32(7)), ReplyFrame(U16(0) + U32(1))},
       {Batch(0, Set(3), 1), Outcomes(Ok(), 1)}},
      "0 000 3 3"},
+    {"reply lost: the sets' outcomes unknown",
+     true,
+     true,
+     1 << 20,
+     "000",
+     -1,
+     {{Batch(0, Set(1) + Set(2) + Set(3), 3), ""}},  // closed
+     "-1 111 3 -1 08S01 3047 C:communication failure @1"},
     {"no offer: a request per set",
      false,
      true,
@@ -136,7 +145,8 @@ TEST_P(BatchWireTest, SetsTravelAndComeBackAsOdbcSays) {
                   {ConnectFrame("public", ""), ReplyFrame(ConnectBody() + offer)},
                   {Frame(0, ""), Alloc(7)},
                   {Frame(23, U32(7) + Text16("INSERT ?")), ReplyFrame(U16(0) + U16(0))}});
-    for (const auto& step : c.talk) server.Expect(step.first).Send(step.second);
+    for (const auto& step : c.talk)
+      step.second.empty() ? server.Expect(step.first).Close() : server.Expect(step.first).Send(step.second);
     SQLHSTMT s = Open();
     Statement* st = static_cast<Statement*>(s);
     st->OwningConnection()->batchBudget = uint32_t(c.budget);

@@ -39,6 +39,8 @@ class ScriptedPeer {
   std::string Port() const { return std::to_string(port_); }
   // Where the first reply to a request code starts in what it sent.
   size_t ReplyStart(uint16_t code) const { return starts_.at(code); }
+  // The parameter sets it has answered as run.
+  int RanSets() const { return ranSets_; }
   // Ends the peer (waiting for the connection it serves to end); returns
   // all it sent.
   std::string Stop() {
@@ -89,7 +91,16 @@ class ScriptedPeer {
   // server; a fetch gives two rows, then the end.
   std::string Reply(uint16_t code, const std::string& body) {
     const bool executes = code == 10 || code == 23;
-    if (code == 5) return ConnectBody(SQL_SUCCESS_WITH_INFO);
+    if (code == 10 && body.find("VALUES (?)") != std::string::npos) ++ranSets_;           // the array's set alone
+    if (code == 5) return ConnectBody(SQL_SUCCESS_WITH_INFO) + U16(0) + U16(0) + U16(1);  // batches offered
+    if (code == 45) {                                                                     // every set changes a row
+      const size_t at = 6 + (uint8_t(body[4]) | uint8_t(body[5]) << 8) + 2;               // id, text, mode
+      const uint16_t sets = uint16_t(uint8_t(body[at]) | uint8_t(body[at + 1]) << 8);
+      ranSets_ += sets;
+      std::string reply = U16(0) + U16(sets);
+      for (uint16_t i = 0; i < sets; ++i) reply += U16(0) + U32(1);
+      return reply;
+    }
     if (code == 0) return U16(0) + U32(7);
     if (executes && body.find("FAIL") != std::string::npos) return U16(uint16_t(SQL_ERROR));
     if (executes || code == 4 || code == 19 || code == 40 || code == 41 || code == 43) {
@@ -126,6 +137,7 @@ class ScriptedPeer {
   int row_ = 0, listener_ = -1;
   uint16_t port_ = 0;
   std::atomic<bool> stop_{false};
+  std::atomic<int> ranSets_{0};
   std::string sent_;
   std::map<uint16_t, size_t> starts_;
   std::thread thread_;
@@ -293,6 +305,24 @@ struct Conversation {
          Note("info", SQLGetInfo(dbc_, SQL_DATABASE_NAME, buffer, sizeof buffer, nullptr)) &&
          Note("functions", SQLGetFunctions(dbc_, SQL_API_SQLFETCH, &exists)) &&
          Note("fail", SQLExecDirect(stmt_, M("FAIL"), SQL_NTS));
+    // An array of three sets, with a status array through the ODBC 3.x
+    // calls; its line's name holds the sets processed and the statuses
+    // ("array/3/000"; 9: not written).
+    SQLINTEGER ids[3] = {1, 2, 3};
+    SQLUSMALLINT statuses[3] = {9, 9, 9};
+    SQLULEN processed = 9;
+    ok = ok && Note("reset", SQLFreeStmt(stmt_, SQL_RESET_PARAMS)) &&
+         Note("param", SQLBindParameter(stmt_, 1, 1, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids, 0, nullptr)) &&
+         Note("sets", odbc3 ? SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, SQLPOINTER(3), 0)
+                            : SQLParamOptions(stmt_, 3, &processed));
+    ok = ok && (!odbc3 || (Note("statuses", SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_STATUS_PTR, statuses, 0)) &&
+                           Note("processed", SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0))));
+    if (ok) {
+      const SQLRETURN rc = SQLExecDirect(stmt_, M("INSERT INTO t VALUES (?)"), SQL_NTS);
+      std::string name = "array/" + std::to_string(processed) + "/";
+      for (SQLUSMALLINT status : statuses) name += std::to_string(status);
+      Note(name.c_str(), rc);
+    }
   }
 
   bool connected_ = false, cleaning_ = false;
