@@ -232,6 +232,8 @@ class Session {
   int FollowSession(Statement* s);
   int Run(Statement* s, const std::vector<ParamIn>& params);
   int BindParameters(Statement* s, const std::vector<ParamIn>& params);
+  void Answer(Statement* s, StorageSetRun* together, bool stop, std::vector<SetOutcome>* outcomes,
+              size_t* ended);
   void Describe(Statement* s, bool fromFirstRow, std::vector<ColumnOut>* columns);
   int OpenStatic(Statement* s, std::vector<ColumnOut> description,
                  std::vector<std::vector<Value>> rows, std::vector<ColumnOut>* columns);
@@ -279,6 +281,7 @@ class Session {
   std::map<uint32_t, std::unique_ptr<Statement>> statements_;
   std::map<uint32_t, Diagnostic> diagnostics_;  // of 0 and existing statements
   std::vector<char> seen_;                      // BindParameters' marks, kept from call to call
+  std::vector<size_t> waiting_;                 // ExecuteBatch's sets sent together
   uint32_t strayId_ = 0;                        // last unknown id that failed
   Diagnostic strayDiagnostic_;
   bool hasStray_ = false;

@@ -155,14 +155,9 @@ PgResult PgSession::Collect() {
     pollfd p = {PQsocket(conn_), POLLIN, 0};
     poll(&p, 1, 200);
     if (!PQconsumeInput(conn_)) break;
-    if (!cancelled &&
-        ((abandoned_ && abandoned_()) || (limit_ && limit_->Stopped() != RunLimit::kGoOn))) {
+    if (!cancelled && StopWanted()) {
       cancelled = true;
-      if (PGcancel* cancel = PQgetCancel(conn_)) {
-        char error[256];
-        PQcancel(cancel, error, sizeof error);
-        PQfreeCancel(cancel);
-      }
+      CancelRunning();
     }
   }
   PgResult kept;
@@ -173,6 +168,14 @@ PgResult PgSession::Collect() {
       kept.reset(r);
   }
   return kept;
+}
+
+void PgSession::CancelRunning() {
+  if (PGcancel* cancel = PQgetCancel(conn_)) {
+    char error[256];
+    PQcancel(cancel, error, sizeof error);
+    PQfreeCancel(cancel);
+  }
 }
 
 Status PgSession::Run(const std::function<int(PGconn*)>& send, PgResult* out) {
@@ -198,8 +201,8 @@ Status PgSession::Run(const std::function<int(PGconn*)>& send, PgResult* out) {
     auto plain = [this](const char* sql) {
       return PQsendQueryParams(conn_, sql, 0, nullptr, nullptr, nullptr, nullptr, 0);
     };
-    bool sent = PQenterPipelineMode(conn_) && plain("SAVEPOINT velora_statement") && send(conn_) &&
-                plain("RELEASE SAVEPOINT velora_statement") && PQpipelineSync(conn_);
+    bool sent = PQenterPipelineMode(conn_) && plain(kPgSavepoint) && send(conn_) &&
+                plain(kPgRelease) && PQpipelineSync(conn_);
     if (!sent) {
       Status st = PgStatus(conn_, nullptr);
       PQexitPipelineMode(conn_);
@@ -220,7 +223,7 @@ Status PgSession::Run(const std::function<int(PGconn*)>& send, PgResult* out) {
   }
   Status st = PgStatus(conn_, r.get());
   if (guarded && PQtransactionStatus(conn_) == PQTRANS_INERROR)
-    Exec("ROLLBACK TO SAVEPOINT velora_statement; RELEASE SAVEPOINT velora_statement");
+    Exec((std::string(kPgRollbackTo) + "; " + kPgRelease).c_str());
   return st;
 }
 

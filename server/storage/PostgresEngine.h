@@ -7,6 +7,8 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "server/storage/Storage.h"
 
@@ -18,6 +20,22 @@ struct PgResultFree {
 using PgResult = std::unique_ptr<PGresult, PgResultFree>;
 
 class PgEngine;
+
+// The savepoint each statement of a transaction runs under.
+constexpr char kPgSavepoint[] = "SAVEPOINT velora_statement";
+constexpr char kPgRelease[] = "RELEASE SAVEPOINT velora_statement";
+constexpr char kPgRollbackTo[] = "ROLLBACK TO SAVEPOINT velora_statement";
+
+// A statement's parameter values as libpq sends them: every value's bytes
+// one after another, each ended by a NUL, a length (-1: NULL) and a format
+// (0 text, 1 raw bytes) per value.
+struct PgParams {
+  std::string bytes;
+  std::vector<int> lengths, formats;
+  // The values' addresses (null for NULL) into *out, valid while bytes
+  // stays as it is.
+  void Pointers(std::vector<const char*>* out) const;
+};
 
 class PgSession : public StorageSession {
  public:
@@ -78,6 +96,11 @@ class PgSession : public StorageSession {
   void Command(const std::string& sql);
   // A catalog query with one text parameter.
   Status Query(const char* sql, const std::string& argument, PgResult* out);
+  // The prepared statement name run once per set added, each set under
+  // the savepoint, in one pipeline (PostgresSets.cpp); bound gives the
+  // values bound now. Null outside a transaction.
+  std::unique_ptr<StorageSetRun> StartSets(const std::string& name,
+                                           std::function<void(PgParams*)> bound, bool stop);
   std::string NextName(const char* prefix) { return prefix + std::to_string(++names_); }
   int MaxValueBytes() const { return maxValueBytes_; }
   // The metadata of the result columns of a described statement.
@@ -94,6 +117,14 @@ class PgSession : public StorageSession {
   Status Unguarded(const std::function<int(PGconn*)>& send, PgResult* out);
   // The results of one sent request (the last one; the first failure).
   PgResult Collect();
+
+  friend class PgSetRun;
+  // True once the statement running is to be cancelled: the client has
+  // gone, or the request's time is up or it was cancelled.
+  bool StopWanted() const {
+    return (abandoned_ && abandoned_()) || (limit_ && limit_->Stopped() != RunLimit::kGoOn);
+  }
+  void CancelRunning();
 
   PGconn* conn_;
   PgEngine* engine_;

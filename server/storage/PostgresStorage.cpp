@@ -117,6 +117,38 @@ bool Textual(Oid type) {
          type == kPgUnknown;
 }
 
+// The values as libpq sends them to parameters of types: raw bytes for
+// bytea and for text holding NUL, text otherwise.
+void ConvertParams(const std::vector<Value>& binds, const std::vector<Oid>& types, PgParams* out) {
+  out->bytes.clear();
+  out->lengths.clear();
+  out->formats.clear();
+  for (size_t i = 0; i < binds.size(); ++i) {
+    const Value& v = binds[i];
+    const bool rawBytes =
+        (v.kind == Value::Kind::kBlob && (types[i] == kPgBytea || Textual(types[i]))) ||
+        (v.kind == Value::Kind::kText &&
+         (types[i] == kPgBytea || v.bytes.find('\0') != std::string::npos));
+    const size_t start = out->bytes.size();
+    char b[40];
+    switch (v.kind) {
+      case Value::Kind::kNull:
+        break;
+      case Value::Kind::kInteger:
+        out->bytes.append(b, std::snprintf(b, sizeof b, "%lld", static_cast<long long>(v.integer)));
+        break;
+      case Value::Kind::kReal:
+        out->bytes.append(b, std::snprintf(b, sizeof b, "%.17g", v.real));
+        break;
+      default:
+        out->bytes += v.bytes;
+    }
+    out->lengths.push_back(v.IsNull() ? -1 : static_cast<int>(out->bytes.size() - start));
+    out->formats.push_back(rawBytes ? 1 : 0);
+    if (!v.IsNull()) out->bytes.push_back('\0');  // libpq reads text up to it
+  }
+}
+
 class PgStatement : public StorageStatement {
  public:
   PgStatement(PgSession* session, std::string name, std::string text, const PGresult* description,
@@ -233,6 +265,12 @@ class PgStatement : public StorageStatement {
 
   int64_t ChangedRows() const override { return changed_; }
 
+  std::unique_ptr<StorageSetRun> StartSets(bool stop) override {
+    Reset();
+    return session_->StartSets(
+        name_, [this](PgParams* out) { ConvertParams(binds_, paramTypes_, out); }, stop);
+  }
+
  private:
   // Keeps the last batch's rows: the current row stays readable after the
   // end of the rows has been reached.
@@ -252,34 +290,12 @@ class PgStatement : public StorageStatement {
   // other statement runs to its end, rows it returns held as one batch.
   Status Start() {
     changed_ = 0;
-    std::vector<std::string> texts(binds_.size());
-    std::vector<const char*> values(binds_.size());
-    std::vector<int> lengths(binds_.size()), formats(binds_.size());
-    for (size_t i = 0; i < binds_.size(); ++i) {
-      const Value& v = binds_[i];
-      bool rawBytes = (v.kind == Value::Kind::kBlob &&
-                       (paramTypes_[i] == kPgBytea || Textual(paramTypes_[i]))) ||
-                      (v.kind == Value::Kind::kText &&
-                       (paramTypes_[i] == kPgBytea || v.bytes.find('\0') != std::string::npos));
-      switch (v.kind) {
-        case Value::Kind::kNull:
-          break;
-        case Value::Kind::kInteger:
-          texts[i] = std::to_string(v.integer);
-          break;
-        case Value::Kind::kReal: {
-          char b[40];
-          std::snprintf(b, sizeof b, "%.17g", v.real);
-          texts[i] = b;
-          break;
-        }
-        default:
-          texts[i] = v.bytes;
-      }
-      values[i] = v.IsNull() ? nullptr : texts[i].c_str();
-      lengths[i] = static_cast<int>(texts[i].size());
-      formats[i] = rawBytes ? 1 : 0;
-    }
+    PgParams params;
+    ConvertParams(binds_, paramTypes_, &params);
+    std::vector<const char*> values;
+    params.Pointers(&values);
+    const int* lengths = params.lengths.data();
+    const int* formats = params.formats.data();
     int n = static_cast<int>(binds_.size());
     if (cursor_) {
       std::string cursor = session_->NextName("velora_c");
@@ -287,8 +303,8 @@ class PgStatement : public StorageStatement {
       Status st = session_->OpenCursor(this, [&](PGconn* c) {
         std::string sql = "DECLARE " + cursor + " NO SCROLL CURSOR " + (hold ? "WITH HOLD " : "") +
                           "FOR " + text_;
-        return PQsendQueryParams(c, sql.c_str(), n, paramTypes_.data(), values.data(),
-                                 lengths.data(), formats.data(), binary_ ? 1 : 0);
+        return PQsendQueryParams(c, sql.c_str(), n, paramTypes_.data(), values.data(), lengths,
+                                 formats, binary_ ? 1 : 0);
       });
       // A query a held cursor cannot keep (FOR UPDATE) runs as a whole.
       if (st.ok) {
@@ -299,8 +315,8 @@ class PgStatement : public StorageStatement {
     }
     Status st = session_->Run(
         [&](PGconn* c) {
-          return PQsendQueryPrepared(c, name_.c_str(), n, values.data(), lengths.data(),
-                                     formats.data(), binary_ ? 1 : 0);
+          return PQsendQueryPrepared(c, name_.c_str(), n, values.data(), lengths, formats,
+                                     binary_ ? 1 : 0);
         },
         &batch_);
     if (!st.ok) return st;
@@ -388,6 +404,15 @@ class PgStatement : public StorageStatement {
 }  // namespace
 
 // ---- the session ----
+
+void PgParams::Pointers(std::vector<const char*>* out) const {
+  out->resize(lengths.size());
+  size_t at = 0;
+  for (size_t i = 0; i < lengths.size(); ++i) {
+    (*out)[i] = lengths[i] < 0 ? nullptr : bytes.data() + at;
+    at += lengths[i] < 0 ? 0 : static_cast<size_t>(lengths[i]) + 1;
+  }
+}
 
 void PgSession::DescribeColumns(const PGresult* d, std::vector<ColumnMeta>* out) {
   std::string tables;

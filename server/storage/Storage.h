@@ -52,6 +52,26 @@ enum class StepResult { kRow, kDone, kError };
 // The SQL the engine understands, for the rewriting of escape clauses.
 enum class SqlDialect { kSqlite, kPostgres };
 
+// The outcome of one execution among many sent together.
+struct SetResult {
+  Status status;
+  int64_t rows = -1;  // rows changed; -1: not known
+};
+
+// Many executions of one statement that returns no rows, sent to the engine
+// before their outcomes are known (one round trip for them all) and
+// answered in order. Each runs as the statement alone would inside the
+// open transaction: a failing one undoes its own work only.
+class StorageSetRun {
+ public:
+  virtual ~StorageSetRun() = default;
+  // Adds an execution with the values bound now.
+  virtual void Add() = 0;
+  // Waits for the executions added; *out receives their outcomes in order.
+  // With stop, none runs after a failing one, whose outcome is the last.
+  virtual void Finish(std::vector<SetResult>* out) = 0;
+};
+
 class StorageStatement {
  public:
   virtual ~StorageStatement() = default;
@@ -81,6 +101,12 @@ class StorageStatement {
   // Rows changed by the last completed execution of a data-changing
   // statement.
   virtual int64_t ChangedRows() const = 0;
+  // Executions sent together inside the open transaction (see
+  // StorageSetRun); null: the engine runs them one at a time by Step.
+  virtual std::unique_ptr<StorageSetRun> StartSets(bool stop) {
+    (void)stop;
+    return nullptr;
+  }
 };
 
 struct TableEntry {

@@ -1,6 +1,8 @@
 // Node.js's npm package odbc against the Unicode driver: connect, a query
 // with parameters, non-ASCII text both ways, a transaction rolled back and
-// one committed; the query timeout and a statement's cancel stop an
+// one committed; its way of inserting many rows: one prepared statement
+// bound and executed once per row (the package binds no arrays of
+// parameters); the query timeout and a statement's cancel stop an
 // endless query. Run by node_client.sh under run_with_server.sh, which sets
 // VELORA_DSN.
 const odbc = require('odbc');
@@ -50,6 +52,19 @@ async function main() {
   await conn.commit();
   const ids = await conn.query('SELECT id FROM node_t ORDER BY id');
   check('transactions', ids.map((r) => r.id), [1, 2, 4]);
+
+  await conn.query('CREATE TABLE node_bulk (id INTEGER, name VARCHAR(20))');
+  await conn.beginTransaction();
+  const insert = await conn.createStatement();
+  await insert.prepare('INSERT INTO node_bulk VALUES (?, ?)');
+  for (let id = 1; id <= 1000; id += 1) {
+    await insert.bind([id, `name_${id}`]);
+    await insert.execute();
+  }
+  await insert.close();
+  await conn.commit();
+  const sums = await conn.query('SELECT COUNT(*) AS n, SUM(id) AS s, COUNT(DISTINCT name) AS d FROM node_bulk');
+  check('bulk', [sums[0].n, sums[0].s, sums[0].d].map(Number), [1000, 500500, 1000]);
   await stopped(conn);
   await conn.close();
 }

@@ -243,6 +243,46 @@ TEST_F(ServerStatement, BlocksEndAtTheBudgetTheEndOrTheFailingRow) {
   EXPECT_EQ(order, "0:1 0:2 0:3 ");
 }
 
+// 200 sets in one request, some failing (duplicate keys at both ends and
+// in the middle of PostgreSQL's groups, a wrong parameter count): the
+// others' rows stay, each once, in both storages and both modes (with
+// stop, nothing after the first failure runs).
+TEST_F(ServerStatement, BatchesKeepTheWorkOfTheSetsThatSucceed) {
+  ASSERT_EQ(c.Exec(s, "CREATE TABLE bt (id INTEGER PRIMARY KEY)"), 0);
+  ASSERT_EQ(c.Exec(s, "INSERT INTO bt VALUES (1), (64), (65), (70), (71), (150), (1000)"), 0);
+  auto run = [&](bool stop) {
+    ExecuteBatchRequest r;
+    r.SetStatementId(s);
+    r.Get<StatementElement>()->value.SetString("INSERT INTO bt VALUES (?)");
+    r.Get<BatchModeElement>()->value = stop ? kBatchStop : kBatchGoOn;
+    ParameterSetsElement* sets = r.Get<ParameterSetsElement>();
+    for (uint32_t id = 1; id <= 200; ++id) {
+      sets->BeginSet();
+      for (uint16_t n = 1; n <= (id == 100 ? 2 : 1); ++n) sets->AppendValue(n, 4, U32(id).data(), 4, false);
+      sets->EndSet();
+    }
+    std::string out = std::to_string(c.Exchange(&r));
+    BatchOutcome o;
+    int count = 0, rows = 0;
+    while (r.Get<BatchOutcomesElement>()->Next(&o)) {
+      ++count;
+      rows += o.rows;
+      if (o.returnCode != 0) out += " " + std::to_string(count) + ":" + std::string(o.sqlstate, o.sqlstateLength);
+    }
+    return out + " sets " + std::to_string(count) + " rows " + std::to_string(rows);
+  };
+  const std::string stored = "SELECT CAST(count(*) AS INTEGER), CAST(sum(id) AS INTEGER) FROM bt";
+  EXPECT_EQ(run(true), "0 1:23000 sets 1 rows -1");
+  EXPECT_EQ(run(false), "0 1:23000 64:23000 65:23000 70:23000 71:23000 100:07001 150:23000 sets 200 rows 186");
+  Rows rows = c.Query(s, stored);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0].bytes + rows[0][1].bytes, U32(200 - 1 + 1) + U32(200 * 201 / 2 - 100 + 1000));
+  ASSERT_EQ(c.Exec(s, "DELETE FROM bt WHERE id NOT IN (64, 65, 70, 71, 150, 1000)"), 0);
+  EXPECT_EQ(run(true), "0 64:23000 sets 64 rows 62");
+  rows = c.Query(s, stored);
+  EXPECT_EQ(rows[0][0].bytes + rows[0][1].bytes, U32(63 + 6) + U32(63 * 64 / 2 + 64 + 65 + 70 + 71 + 150 + 1000));
+}
+
 // The wire form of each SQL type's limits and refusals, fetched from a
 // column of that declared type: hex of the value, or the SQLSTATE of a
 // value that does not fit. Plain values of every type are read back through

@@ -1,0 +1,264 @@
+// Many executions of one prepared statement in one pipeline (libpq's
+// pipeline mode), so that PostgreSQL is waited for once per request
+// instead of once per set.
+//
+// The sets go in groups, each group between the savepoint and its
+// release, with one sync after the last. A savepoint per set would keep
+// a failure to its own set just as well, but triples PostgreSQL's work
+// per row (a subtransaction each); a group of sets shares one. A failing
+// set makes PostgreSQL skip everything after it up to the sync; then its
+// group's savepoint is rolled back, and the sets of the group before it
+// (whose work that undid) and the sets skipped after it are sent again:
+// one more round trip and at most a group's sets run twice per failure
+// (the groups shrink after each one), and what stays is exactly the work
+// of the sets that succeeded, each once, as with a savepoint per set. A
+// set run again gives its outcome anew (a statement whose outcome depends
+// on the time or on other sessions' work may have another one then).
+#include <poll.h>
+
+#include <cstdlib>
+#include <deque>
+
+#include "server/Diagnostics.h"
+#include "server/Metrics.h"
+#include "server/storage/PostgresEngine.h"
+
+namespace velsrv {
+
+namespace {
+constexpr size_t kLargestGroup = 64;  // sets under one savepoint
+}  // namespace
+
+class PgSetRun : public StorageSetRun {
+ public:
+  PgSetRun(PgSession* session, std::string name, std::function<void(PgParams*)> bound, bool stop)
+      : session_(session),
+        conn_(session->conn_),
+        name_(std::move(name)),
+        bound_(std::move(bound)),
+        stop_(stop) {}
+  ~PgSetRun() override {
+    std::vector<SetResult> unused;
+    if (!finished_) Finish(&unused);
+  }
+
+  void Add() override {
+    sets_.emplace_back();
+    bound_(&sets_.back());
+    states_.push_back(State::kWaiting);
+    results_.emplace_back();
+    if (!entered_) {
+      entered_ = true;
+      if (!PQenterPipelineMode(conn_) || PQsetnonblocking(conn_, 1) != 0) Break();
+    }
+    Send(sets_.size() - 1);
+    // What has arrived is read now and then: PostgreSQL, whose replies
+    // would otherwise pile up, goes on reading the sets.
+    if (sets_.size() % 32 == 0) Pump();
+  }
+
+  void Finish(std::vector<SetResult>* out) override;
+
+ private:
+  // What the commands in flight are, in the order sent: a group's
+  // savepoint and release name its first set, a repair none.
+  enum class Kind { kSavepoint, kExecute, kRelease, kRepair, kSync };
+  struct Command {
+    Kind kind;
+    size_t set;
+  };
+  // A set waits to be sent (again), is in flight, ran in a group not yet
+  // released, is done (its group released) or failed.
+  enum class State { kWaiting, kSent, kRan, kDone, kFailed };
+
+  bool Plain(const char* sql, Kind kind, size_t set) {
+    if (broken_) return false;
+    if (!PQsendQueryParams(conn_, sql, 0, nullptr, nullptr, nullptr, nullptr, 0)) {
+      Break();
+      return false;
+    }
+    flight_.push_back({kind, set});
+    return true;
+  }
+
+  void Send(size_t set) {
+    if (broken_) return;
+    if (grouped_ == 0 && !Plain(kPgSavepoint, Kind::kSavepoint, set)) return;
+    const PgParams& p = sets_[set];
+    p.Pointers(&pointers_);
+    if (!PQsendQueryPrepared(conn_, name_.c_str(), static_cast<int>(p.lengths.size()),
+                             pointers_.data(), p.lengths.data(), p.formats.data(), 0))
+      return Break();
+    flight_.push_back({Kind::kExecute, set});
+    states_[set] = State::kSent;
+    if (++grouped_ == group_) EndGroup();
+  }
+
+  void EndGroup() {
+    if (grouped_ != 0) Plain(kPgRelease, Kind::kRelease, 0);
+    grouped_ = 0;
+  }
+
+  // The connection failed: every set not yet answered shares its failure.
+  void Break() {
+    if (broken_) return;
+    broken_ = true;
+    broke_ = PgStatus(conn_, nullptr);
+  }
+
+  // Sends what libpq holds and reads what has arrived, without waiting.
+  void Pump() {
+    if (broken_) return;
+    if (PQflush(conn_) < 0 || !PQconsumeInput(conn_)) return Break();
+    Drain();
+  }
+
+  // Takes the results that have arrived, in the order of the commands.
+  void Drain() {
+    while (!broken_ && !flight_.empty() && !PQisBusy(conn_)) {
+      PGresult* r = PQgetResult(conn_);
+      const Command c = flight_.front();
+      if (c.kind == Kind::kSync || r == nullptr) {
+        // A command's results end with null; the sync's is its own end.
+        const bool synced = r != nullptr && PQresultStatus(r) == PGRES_PIPELINE_SYNC;
+        PQclear(r);
+        if ((c.kind == Kind::kSync) != synced) return Break();
+        flight_.pop_front();
+        continue;
+      }
+      Take(c, r);
+      PQclear(r);
+      if (PQstatus(conn_) != CONNECTION_OK) return Break();
+    }
+  }
+
+  void Take(const Command& c, PGresult* r) {
+    const ExecStatusType status = PQresultStatus(r);
+    const bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+    if (c.kind == Kind::kExecute) {
+      if (ok) {
+        states_[c.set] = State::kRan;
+        results_[c.set].rows = std::strtoll(PQcmdTuples(r), nullptr, 10);
+      } else if (status == PGRES_PIPELINE_ABORTED) {
+        states_[c.set] = State::kWaiting;
+      } else {
+        states_[c.set] = State::kFailed;
+        results_[c.set].status = PgStatus(conn_, r);
+        failed_ = c.set;
+        undone_ = true;
+      }
+    } else if (c.kind == Kind::kRelease && status != PGRES_PIPELINE_ABORTED) {
+      // Its group done; or, when the release itself failed (cancelled),
+      // undone as with a failing set, but with no set to blame.
+      for (size_t set = 0; set < states_.size(); ++set) {
+        if (states_[set] != State::kRan) continue;
+        states_[set] = ok ? State::kDone : State::kRan;
+        if (!ok) groupEnd_ = set + 1;
+      }
+      undone_ = undone_ || !ok;
+    } else if (!ok && status != PGRES_PIPELINE_ABORTED && repair_.ok) {
+      // Without its savepoint the transaction cannot go on.
+      repair_ = PgStatus(conn_, r);
+    }
+  }
+
+  // Sends the sync and waits for every answer up to it.
+  void Sync() {
+    EndGroup();
+    if (broken_) return;
+    if (!PQpipelineSync(conn_)) return Break();
+    flight_.push_back({Kind::kSync, 0});
+    const Stopwatch stopwatch;
+    for (;;) {
+      Drain();
+      if (broken_ || flight_.empty()) break;
+      const int unsent = PQflush(conn_);
+      if (unsent < 0) return Break();
+      pollfd p = {PQsocket(conn_), static_cast<short>(POLLIN | (unsent ? POLLOUT : 0)), 0};
+      poll(&p, 1, 200);
+      // A client that has gone, or a request past its time or cancelled:
+      // the set running is cancelled, and no set after it runs.
+      if (!stopped_ && session_->StopWanted()) {
+        stopped_ = true;
+        session_->CancelRunning();
+      }
+      if (!PQconsumeInput(conn_)) return Break();
+    }
+    ObservePostgresRoundTrip(stopwatch.Seconds());
+  }
+
+  PgSession* session_;
+  PGconn* conn_;
+  std::string name_;
+  std::function<void(PgParams*)> bound_;
+  bool stop_;
+  std::vector<PgParams> sets_;  // kept until the end: a set may be sent again
+  std::vector<State> states_;
+  std::vector<SetResult> results_;
+  std::deque<Command> flight_;
+  std::vector<const char*> pointers_;
+  size_t group_ = kLargestGroup, grouped_ = 0;  // a group's size; sets sent in the open one
+  // Since the last sync: the set that failed, the end of a group whose
+  // release failed, and whether a group was undone.
+  size_t failed_ = SIZE_MAX, groupEnd_ = 0;
+  bool undone_ = false;
+  bool entered_ = false, finished_ = false;
+  bool stopped_ = false;  // cancelled: no set runs after the one that failed
+  bool broken_ = false;
+  Status broke_, repair_;
+};
+
+void PgSetRun::Finish(std::vector<SetResult>* out) {
+  finished_ = true;
+  out->clear();
+  if (!entered_) return;
+  Sync();
+  while (!broken_ && repair_.ok && undone_) {
+    // The failing group undone, the transaction goes on from before it:
+    // the group's sets that ran go again, and so do the sets after the
+    // failure unless the run stops there (at a failing set) or was
+    // cancelled (they fail as cancelled).
+    const bool setFailed = failed_ != SIZE_MAX;
+    const size_t after = setFailed ? failed_ : groupEnd_;
+    stopped_ = stopped_ || session_->StopWanted();
+    const bool halt = stopped_ || (stop_ && setFailed);
+    const bool cancel = halt && !(stop_ && setFailed);
+    failed_ = SIZE_MAX;
+    undone_ = false;
+    group_ = group_ > 1 ? group_ / 2 : 1;
+    Plain(kPgRollbackTo, Kind::kRepair, 0);
+    Plain(kPgRelease, Kind::kRepair, 0);
+    for (size_t set = 0; set < sets_.size(); ++set) {
+      if (states_[set] == State::kRan) states_[set] = State::kWaiting;
+      if (states_[set] != State::kWaiting) continue;
+      if (set < after || !halt) {
+        Send(set);
+      } else if (cancel) {
+        states_[set] = State::kFailed;
+        results_[set].status = Status::Error(kStateCancelled, 0, "operation canceled");
+      }
+    }
+    Sync();
+  }
+  PQsetnonblocking(conn_, 0);
+  PQexitPipelineMode(conn_);
+  if (!repair_.ok && !broken_) session_->Rollback();  // the transaction is lost
+  // Sets left unanswered share the failure that left them so; with stop,
+  // the outcomes end at the first failure (the sets after it did not run).
+  for (size_t set = 0; set < sets_.size(); ++set) {
+    SetResult& r = results_[set];
+    if (states_[set] != State::kDone && states_[set] != State::kFailed)
+      r.status = broken_ ? broke_ : repair_;
+    out->push_back(r);
+    if (stop_ && !r.status.ok) break;
+  }
+}
+
+std::unique_ptr<StorageSetRun> PgSession::StartSets(const std::string& name,
+                                                    std::function<void(PgParams*)> bound,
+                                                    bool stop) {
+  if (PQtransactionStatus(conn_) != PQTRANS_INTRANS) return nullptr;
+  return std::unique_ptr<StorageSetRun>(new PgSetRun(this, name, std::move(bound), stop));
+}
+
+}  // namespace velsrv
