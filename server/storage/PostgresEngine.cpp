@@ -291,6 +291,9 @@ Status PgSession::FetchCursor(const void* owner, const std::function<int(PGconn*
 }
 
 bool PgSession::FetchAhead(const void* owner, const std::function<int(PGconn*)>& send) {
+  // Not in a request being stopped: PostgreSQL's cancel may arrive late,
+  // and must not stop a FETCH the client did not ask for yet.
+  if (limit_ && limit_->Stopped() != RunLimit::kGoOn) return false;
   if (cursorOwner_ != owner || aheadOwner_ || !send(conn_)) return false;
   aheadOwner_ = owner;
   aheadSent_ = true;

@@ -257,6 +257,7 @@ void PgSetRun::Finish(std::vector<SetResult>* out) {
 std::unique_ptr<StorageSetRun> PgSession::StartSets(const std::string& name,
                                                     std::function<void(PgParams*)> bound,
                                                     bool stop) {
+  Settle();  // a cursor's own transaction is not the sets'
   if (PQtransactionStatus(conn_) != PQTRANS_INTRANS) return nullptr;
   return std::unique_ptr<StorageSetRun>(new PgSetRun(this, name, std::move(bound), stop));
 }

@@ -30,6 +30,25 @@ inline int LoopbackSocket(uint16_t* port, bool listening = true) {
   return fd;
 }
 
+// Binds a socket (never listening) to [::1]:port, so that while a test
+// uses the port on 127.0.0.1 no other program can listen on it there: a
+// client given "localhost" may try ::1 first and must be refused there, not
+// answered by another test's server. The descriptor, or -1 (errno
+// EADDRINUSE when the port is taken on ::1; anything else when the machine
+// has no IPv6 loopback, and then nothing can listen there either).
+inline int ReserveIpv6Loopback(uint16_t port) {
+  int fd = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in6 a{};
+  a.sin6_family = AF_INET6;
+  a.sin6_addr = in6addr_loopback;
+  a.sin6_port = htons(port);
+  if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return fd;
+  const int error = errno;
+  if (fd >= 0) close(fd);
+  errno = error;
+  return -1;
+}
+
 // True once fd is readable (or at its end); false after millis or on a
 // poll failure.
 inline bool WaitReadable(int fd, int millis = 10000) {

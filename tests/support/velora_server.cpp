@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -136,6 +137,10 @@ bool VeloraServer::Start(const std::vector<std::string>& extra) {
         return port_ || pid_ <= 0;
       },
       10);
+  // Connections to "localhost" on this port must not reach another test's
+  // server listening on ::1.
+  if (port_ && std::find(extra.begin(), extra.end(), "--address") == extra.end())
+    ipv6Guard_ = ReserveIpv6Loopback(static_cast<uint16_t>(port_));
   if (port_) return true;
   if (error_.empty()) error_ = "no port within ten seconds: " + Log();
   Stop();
@@ -143,6 +148,8 @@ bool VeloraServer::Start(const std::vector<std::string>& extra) {
 }
 
 int VeloraServer::Stop(int signal) {
+  if (ipv6Guard_ >= 0) close(ipv6Guard_);
+  ipv6Guard_ = -1;
   if (pid_ <= 0) return exitStatus_;
   kill(pid_, signal);
   int status = 0;
@@ -193,6 +200,12 @@ int UnusedLoopbackPort() {
   // The socket stays bound, never listening, for the rest of the program:
   // a connect to the port is refused, and no other program running at the
   // same time (another test, a server given port 0) can take the port.
-  uint16_t port = 0;
-  return LoopbackSocket(&port, false) >= 0 ? port : 0;
+  // The same port stays bound on ::1 as well; a port taken there by another
+  // program is left bound (so it is not offered again) and another is drawn.
+  for (int tries = 0; tries < 20; ++tries) {
+    uint16_t port = 0;
+    if (LoopbackSocket(&port, false) < 0) return 0;
+    if (ReserveIpv6Loopback(port) >= 0 || errno != EADDRINUSE) return port;
+  }
+  return 0;
 }

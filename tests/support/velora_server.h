@@ -58,6 +58,7 @@ class VeloraServer {
   std::vector<User> users_;
   pid_t pid_ = -1;
   int port_ = 0;
+  int ipv6Guard_ = -1;  // the port held on ::1 while the server runs on 127.0.0.1
   int exitStatus_ = 0;
   std::string folder_;
   std::string location_;
