@@ -62,11 +62,15 @@ class Statement : public HandleObject {
   // seconds more ends the connection ("08S01").
   int Exchange(Request* request, int* status);
   // True when the last Exchange wrote its request but read no reply it
-  // could hold (*status: why): the server may have acted on it.
-  bool Unanswered(int* status) const {
-    *status = unansweredStatus_;
-    return unansweredStatus_ != kStatusReplied;
+  // could hold: the server may have acted on it. Only then is *why set
+  // (the exchange's status); else it is left as it was. ClearUnanswered
+  // forgets it, for work that may fail before any exchange.
+  bool Unanswered(int* why) const {
+    if (unansweredStatus_ == kStatusReplied) return false;
+    *why = unansweredStatus_;
+    return true;
   }
+  void ClearUnanswered() { unansweredStatus_ = kStatusReplied; }
   static const int kQueryTimeoutGrace = 2;
   // Sends request (owned from now on) as the next block asked for ahead
   // of need; its reply is read later (TakeAhead), or before anything else

@@ -136,6 +136,7 @@ Next RunOneSet(SetRun* r, SQLULEN row) {
   Statement* s = r->s;
   s->parameters.SetSetRow(row);
   ErrorData* mark = s->errors.Tail();
+  s->ClearUnanswered();
   const int rc = r->once(s, r->sql, r->cbSql);
   if (rc != SQL_NEED_DATA) return Finish(r, row, rc, mark);
   // SQLParamData sends the set and goes on from there.
@@ -224,9 +225,10 @@ bool Batch::Flush() {
   const uint32_t sent = Sets()->Items();
   const int rc = s->Exchange(&request_, &status);
   Sets()->Clear();
-  if (rc != SQL_SUCCESS && s->Unanswered(&status)) {
-    if (status != kStatusMemoryFailure) s->CheckResult(rc, status);
-    Unknown(r_, first_, sent, status);
+  int why = kStatusReplied;
+  if (rc != SQL_SUCCESS && s->Unanswered(&why)) {
+    if (why != kStatusMemoryFailure) s->CheckResult(rc, why);
+    Unknown(r_, first_, sent, why);
     return false;
   }
   if (rc != SQL_SUCCESS) return Fail(s->CheckResult(rc, status));
@@ -352,6 +354,7 @@ int RunParameterSets(Statement* s, ExecuteOnceFunction once, const SQLCHAR* sql,
     // A single set: as alone, with its status and count.
     if (r.Ignored(0)) return SQL_SUCCESS;
     ErrorData* mark = s->errors.Tail();
+    s->ClearUnanswered();
     const int rc = once(s, sql, cbSql);
     if (rc == SQL_NEED_DATA) return rc;
     int status = kStatusReplied;

@@ -168,6 +168,7 @@ struct Conversation {
   // (SQLAllocHandle, the attributes, SQLFetchScroll, SQLCloseCursor,
   // SQLEndTran, SQLGetDiagRec, SQLFreeHandle) where they exist.
   bool odbc3 = false;
+  bool array = true;  // ends with an array of parameter sets
 
   int left = -1;  // the line where it left the reference or stopped
   std::string Text() const {
@@ -311,7 +312,7 @@ struct Conversation {
     SQLINTEGER ids[3] = {1, 2, 3};
     SQLUSMALLINT statuses[3] = {9, 9, 9};
     SQLULEN processed = 9;
-    ok = ok && Note("reset", SQLFreeStmt(stmt_, SQL_RESET_PARAMS)) &&
+    ok = ok && array && Note("reset", SQLFreeStmt(stmt_, SQL_RESET_PARAMS)) &&
          Note("param", SQLBindParameter(stmt_, 1, 1, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids, 0, nullptr)) &&
          Note("sets", odbc3 ? SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, SQLPOINTER(3), 0)
                             : SQLParamOptions(stmt_, 3, &processed));
