@@ -26,6 +26,10 @@ namespace {
 
 using Handler = int (*)(Session*, Request*);
 
+// Not a return code: a handler's work was done, but its reply cannot say
+// what it did; Dispatch ends the session without a reply.
+constexpr int kReplyLost = INT32_MIN;
+
 // The end of the requests whose reply is a result set description.
 int Described(Session* s, Request* r, int rc, const std::vector<ColumnOut>& columns) {
   if (rc == kSqlSuccess && !SetDescription(r, columns))
@@ -124,10 +128,7 @@ int HandleExecuteBatch(Session* s, Request* r) {
       b.fileLength = static_cast<uint16_t>(d.file.size() > 255 ? 255 : d.file.size());
       b.line = static_cast<int16_t>(d.line);
     }
-    if (!out->Append(b)) {
-      out->Clear();
-      return s->PostError(Id(r), kStateMemory, kTextMemory);
-    }
+    if (!out->Append(b)) return kReplyLost;
   }
   return rc;
 }
@@ -347,9 +348,20 @@ bool Dispatch(Session* session, uint16_t code, const uint8_t* body, uint32_t siz
   session->BeginRequest(Id(request.get()));
   const int rc = Run(session, code, request.get());
   session->EndRequest();
-  request->Get<ReturnCodeElement>()->value = rc;
+  // Sets of an execute-batch request that ran (return code 0) but whose
+  // outcomes cannot be sent (memory): an error reply would tell the client
+  // that none ran, though their work may be committed. The connection
+  // closes instead, so the client reports their outcomes unknown, as
+  // after any reply lost on the way; an open transaction ends with the
+  // session.
+  const bool setsRan = rc == kReplyLost || (code == Msg::kExecuteBatch && rc == kSqlSuccess);
+  if (rc != kReplyLost) request->Get<ReturnCodeElement>()->value = rc;
   Log(2, "request %u -> %d", code, rc);
-  if (!request->EncodeReply(&status)) {
+  if (rc == kReplyLost || !request->EncodeReply(&status)) {
+    if (setsRan) {
+      *why = "the outcomes of the sets that ran cannot be sent";
+      return false;
+    }
     // A reply too large for the frame: answer the error instead.
     session->PostError(Id(request.get()), kStateGeneral, "the reply is too large to send");
     request.reset(Request::CreateRequest(code));

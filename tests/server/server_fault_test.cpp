@@ -10,6 +10,8 @@
 
 #include <atomic>
 
+#include "base/Alloc.h"
+#include "server/Dispatch.h"
 #include "server/Log.h"
 #include "server/Session.h"
 #include "server_client.h"
@@ -246,6 +248,50 @@ TEST(ServerMemory, EveryFailedAllocationIsAnErrorAndLosesNoCommittedRow) {
   std::printf("SQLite allocations failed in turn: %ld\n", n - 1);
   sqlite3_shutdown();
   sqlite3_config(SQLITE_CONFIG_MALLOC, &gSystem);
+}
+
+// An execute-batch request of three sets with each of the protocol's
+// allocations failing in turn: the reply says that all ran, or that none
+// did, or the session ends without a reply (the client cannot know what
+// ran); never an error after sets ran, whose work could be committed.
+TEST(ServerMemory, OutcomesOfSetsThatRanAreSentOrTheSessionEnds) {
+  velsrv::SetLogVerbosity(-1);
+  VeloraServer folder;
+  velsrv::Options options;
+  options.database = folder.Folder() + "/batch.db";
+  std::unique_ptr<velsrv::StorageEngine> engine = velsrv::CreateSqliteEngine(1000);
+  InProcess keeper(options, engine.get());
+  std::string version, reply, why, ended;
+  ASSERT_EQ(keeper.session.Connect("any", "keeper", "", &version) + keeper.session.AllocStatement(&keeper.s), 0);
+  ASSERT_TRUE(keeper.Exec("CREATE TABLE b (n INTEGER)"));
+  for (unsigned long n = 0, reached = 1; reached; ++n) {
+    InProcess victim(options, engine.get());
+    ASSERT_EQ(victim.session.Connect("any", "victim", "", &version) + victim.session.AllocStatement(&victim.s), 0);
+    ExecuteBatchRequest r;
+    r.SetStatementId(victim.s);
+    r.Get<StatementElement>()->value.SetString("INSERT INTO b VALUES (?)");
+    for (int set = 0; set < 3; ++set) {
+      r.Get<ParameterSetsElement>()->BeginSet();
+      r.Get<ParameterSetsElement>()->AppendValue(1, 4, U32(uint32_t(n)).data(), 4, false);
+      r.Get<ParameterSetsElement>()->EndSet();
+    }
+    int status = 0;
+    ASSERT_TRUE(r.BuildFrame(&status));
+    victim.session.CountRequest();  // as the listener does: requests count from 1
+    const unsigned long before = AllocCount();
+    SetAllocFailOnce(long(n));
+    const bool answered =
+        velsrv::Dispatch(&victim.session, Msg::kExecuteBatch, r.FrameBytes() + 6, r.FrameLength() - 6, &reply, &why);
+    reached = AllocCount() - before > n;
+    ResetAllocFailure();
+    std::vector<velsrv::CellOut> row;
+    ASSERT_TRUE(keeper.Exec("SELECT count(*), 0 FROM b WHERE n = " + std::to_string(n), &row));
+    const std::string rows = std::to_string(row.at(0).data[0]);
+    if (!answered && rows == "3") ended = why;
+    const int rc = answered ? int16_t(uint8_t(reply[4]) | uint8_t(reply[5]) << 8) : 0;  // the reply's
+    EXPECT_TRUE(!answered || (rc == 0 ? rows == "3" : rc == -1 && rows == "0")) << n << ": " << rc << " " << rows;
+  }
+  EXPECT_EQ(ended, "the outcomes of the sets that ran cannot be sent");  // reached
 }
 
 }  // namespace
