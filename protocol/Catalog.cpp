@@ -11,10 +11,11 @@ using namespace Msg;
 const MessageLayout kMessages[] = {
     // code, result set, request header, request body, reply body
     {kAllocStatement, false, {E}, {E}, {kStatementId, E}},
+    // A trailing catalogType asks for ODBC 3's columns (protocol/CATALOG3.md).
     {kColumns,
      true,
      {kStatementId, E},
-     {kTableQualifier, kTableOwner, kTableName, kColumnName, E},
+     {kTableQualifier, kTableOwner, kTableName, kColumnName, kCatalogType, E},
      {kResultSetDescription, E}},
     {kConnect,
      false,
@@ -60,7 +61,11 @@ const MessageLayout kMessages[] = {
     {kGetCursorName, false, {kStatementId, E}, {E}, {kCursorName, E}},
     {kGetData, false, {kStatementId, E}, {kColumnNumber, E}, {kFetchData, E}},
     {kGetRowNumber, false, {kStatementId, E}, {E}, {kRowNumber, E}},
-    {kGetTypeInfo, true, {kStatementId, E}, {kSqlDataType, E}, {kResultSetDescription, E}},
+    {kGetTypeInfo,
+     true,
+     {kStatementId, E},
+     {kSqlDataType, kCatalogType, E},
+     {kResultSetDescription, E}},
     {kPrepare, true, {kStatementId, E}, {kStatement, E}, {kResultSetDescription, E}},
     {kPrimaryKeys,
      true,

@@ -42,9 +42,11 @@ bool PatternMatch(const std::string& pattern, const std::string& text);
 Status CatalogTables(StorageSession* storage, const std::string& qualifier,
                      const std::string& owner, const std::string& name, const std::string& types,
                      ResultSet* out);
+// odbc3: with the six columns ODBC 3 adds (protocol/CATALOG3.md), here and
+// for the type information.
 Status CatalogColumns(StorageSession* storage, const std::string& qualifier,
                       const std::string& owner, const std::string& table, const std::string& column,
-                      ResultSet* out);
+                      bool odbc3, ResultSet* out);
 Status CatalogStatistics(StorageSession* storage, const std::string& qualifier,
                          const std::string& owner, const std::string& table, int unique,
                          int accuracy, ResultSet* out);
@@ -62,7 +64,8 @@ Status CatalogForeignKeys(StorageSession* storage, const std::string& pkTable,
 // unknown types give no rows.
 // names: the engine's own name of each type it has (others are left out);
 // null: the server's names, every type.
-ResultSet TypeInfo(int sqlType, const std::map<int16_t, std::string>* names = nullptr);
+ResultSet TypeInfo(int sqlType, const std::map<int16_t, std::string>* names = nullptr,
+                   bool odbc3 = false);
 
 }  // namespace velsrv
 

@@ -119,6 +119,8 @@ struct TableColumnEntry {
   std::string declaredType;
   bool notNull = false;
   int primaryKeyPosition = 0;  // 1-based position in the key, 0 if none
+  bool hasDefault = false;     // a default was declared: defaultValue, as SQL text
+  std::string defaultValue;
 };
 
 struct IndexEntry {
