@@ -95,6 +95,11 @@ bool FetchDataSetElement::ResetList() {
 uint32_t FetchDataSetElement::ElementSize() const { return ListSize(list_); }
 bool FetchDataSetElement::FitsOnWire() const { return ListFits(list_); }
 
+FetchDataElement* FetchDataSetElement::TakeSpare() {
+  return spares_.Head() != nullptr ? spares_.Unlink(spares_.Head())
+                                   : new (std::nothrow) FetchDataElement;
+}
+
 bool FetchDataSetElement::GetElement(ElementCursor* cursor, int* status) {
   if ((list_ == nullptr || list_->Count() != 0) && !ResetList()) {
     *status = kStatusMemoryFailure;

@@ -32,6 +32,8 @@ class FetchDataSetElement : public Element {
   // decoding to fill again, so that row after row of the same shape
   // decodes without allocating.
   void Recycle(FetchDataElement* value) { spares_.Append(value); }
+  // A kept value to fill again, else a new one; null when memory runs out.
+  FetchDataElement* TakeSpare();
 
  private:
   FetchDataList* list_ = nullptr;
