@@ -106,8 +106,8 @@ int ForeignKeysWorker(Statement* s, const String* texts) {
   if (!s->OwningConnection()->OffersKeys())
     return VEL_POST(s, SQL_ERROR, kDiagForeignKeysUnimplemented);
   return Forward<ForeignKeysRequest, TableQualifierElement, TableOwnerElement, TableNameElement,
-                 FkTableQualifierElement, FkTableOwnerElement, FkTableNameElement>(s, texts,
-                                                                                   [](Request*) {});
+                 FkTableQualifierElement, FkTableOwnerElement, FkTableNameElement>(
+      s, texts, [=](Request* r) { r->Get<CatalogTypeElement>()->value = CatalogLayout(s); });
 }
 
 namespace {

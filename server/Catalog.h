@@ -58,8 +58,9 @@ Status CatalogSpecialColumns(StorageSession* storage, int columnType, const std:
 // The qualifiers and owners are ignored, as for the columns: there are
 // none.
 Status CatalogPrimaryKeys(StorageSession* storage, const std::string& table, ResultSet* out);
+// odbc3: NO ACTION as ODBC 3's SQL_NO_ACTION, and DEFERRABILITY after PK_NAME.
 Status CatalogForeignKeys(StorageSession* storage, const std::string& pkTable,
-                          const std::string& fkTable, ResultSet* out);
+                          const std::string& fkTable, bool odbc3, ResultSet* out);
 // Every type (sqlType 0) or the one asked for (91, 92, 93 as 9, 10, 11);
 // unknown types give no rows.
 // names: the engine's own name of each type it has (others are left out);

@@ -261,7 +261,7 @@ int HandlePrimaryKeys(Session* s, Request* r) {
 int HandleForeignKeys(Session* s, Request* r) {
   std::vector<ColumnOut> columns;
   const int rc = s->ForeignKeys(Id(r), Text(r->Get<TableNameElement>()),
-                                Text(r->Get<FkTableNameElement>()), &columns);
+                                Text(r->Get<FkTableNameElement>()), WantsOdbc3(r), &columns);
   return Described(s, r, rc, columns);
 }
 

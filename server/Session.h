@@ -155,7 +155,7 @@ class Session {
                      std::vector<ColumnOut>* columns);
   // Offered at login (KeyCatalog.cpp builds the rows).
   int PrimaryKeys(uint32_t id, const std::string& table, std::vector<ColumnOut>* columns);
-  int ForeignKeys(uint32_t id, const std::string& pkTable, const std::string& fkTable,
+  int ForeignKeys(uint32_t id, const std::string& pkTable, const std::string& fkTable, bool odbc3,
                   std::vector<ColumnOut>* columns);
 
   // Options and transactions (SessionOptions.cpp).

@@ -90,9 +90,9 @@ int Session::PrimaryKeys(uint32_t id, const std::string& table, std::vector<Colu
 }
 
 int Session::ForeignKeys(uint32_t id, const std::string& pkTable, const std::string& fkTable,
-                         std::vector<ColumnOut>* columns) {
+                         bool odbc3, std::vector<ColumnOut>* columns) {
   return OpenCatalog(id, columns, [&](ResultSet* r) {
-    return CatalogForeignKeys(storage_.get(), pkTable, fkTable, r);
+    return CatalogForeignKeys(storage_.get(), pkTable, fkTable, odbc3, r);
   });
 }
 

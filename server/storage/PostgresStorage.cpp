@@ -617,7 +617,7 @@ Status PgSession::ForeignKeys(const std::string& table, std::vector<ForeignKeyEn
   PgResult r;
   Status st = Query(
       "SELECT k.conname, f.relname, coalesce(p.conname, i.relname, ''), a.attname, b.attname,"
-      " k.confupdtype, k.confdeltype FROM pg_constraint k"
+      " k.confupdtype, k.confdeltype, k.condeferrable, k.condeferred FROM pg_constraint k"
       " JOIN pg_class f ON f.oid = k.confrelid"
       " LEFT JOIN pg_class i ON i.oid = k.conindid"
       " LEFT JOIN pg_constraint p ON p.conrelid = k.confrelid AND p.conindid = k.conindid"
@@ -644,6 +644,9 @@ Status PgSession::ForeignKeys(const std::string& table, std::vector<ForeignKeyEn
       out->back().referencedKey = Field(r.get(), i, 2);
       out->back().onUpdate = action(Field(r.get(), i, 5));
       out->back().onDelete = action(Field(r.get(), i, 6));
+      out->back().deferrable = Field(r.get(), i, 7) != "t"   ? "NOT DEFERRABLE"
+                               : Field(r.get(), i, 8) == "t" ? "INITIALLY DEFERRED"
+                                                             : "INITIALLY IMMEDIATE";
     }
     out->back().columns.push_back(Field(r.get(), i, 3));
     out->back().referencedColumns.push_back(Field(r.get(), i, 4));

@@ -145,6 +145,9 @@ struct ForeignKeyEntry {
   // that position (a reference that names no columns).
   std::vector<std::string> referencedColumns;
   std::string onUpdate, onDelete;  // "CASCADE", "RESTRICT", "SET NULL", "SET DEFAULT", "NO ACTION"
+  // "INITIALLY DEFERRED", "INITIALLY IMMEDIATE", "NOT DEFERRABLE"; empty
+  // when the engine does not say.
+  std::string deferrable;
 };
 
 // What ends a request early: its statement's query timeout, and a cancel
