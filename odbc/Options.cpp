@@ -132,15 +132,11 @@ uint32_t SentValue(SQLUSMALLINT option, SQLULEN value) {
   return static_cast<uint32_t>(value);
 }
 
-// An option the server refuses, or that never reaches it, is not in
-// effect: the value held before is kept, so that reading the option
-// answers what the session uses (a warning still stores the new value).
 template <class Owner>
 int StoreAndSend(Owner* owner, const OptionRow* row, SQLUSMALLINT fOption, SQLULEN vParam,
                  uint32_t statementId) {
   bool changed = false;
   const SQLULEN kept = KeptValue(fOption, vParam, &changed);
-  const int32_t before = owner->options.Get(row->slot);
   owner->options.Set(row->slot, static_cast<int32_t>(kept));
   Connection* connection = nullptr;
   if constexpr (std::is_same_v<Owner, Statement>) {
@@ -150,7 +146,6 @@ int StoreAndSend(Owner* owner, const OptionRow* row, SQLUSMALLINT fOption, SQLUL
   }
   const int rc = SendOption(owner, connection, OptionDefaultOf(row->slot).request, statementId,
                             SentValue(fOption, kept));
-  if (rc == SQL_ERROR) owner->options.Set(row->slot, before);
   if (changed && rc == SQL_SUCCESS)
     return VEL_POST(owner, SQL_SUCCESS_WITH_INFO, kDiagCursorTypeChanged);
   return rc;
@@ -359,8 +354,6 @@ int SendChangedOptions(Connection* c) {
                                   ? SQL_UB_ON
                                   : static_cast<uint32_t>(value));
     if (rc != SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
-    // Refused: the session runs with its default, and so answers the driver.
-    if (rc == SQL_ERROR) c->options.Set(d.slot, d.value);
   }
   // The options only a session answers, as if set now; a refusal is the
   // connect's warning.
