@@ -77,7 +77,7 @@ uint64_t Measure(const void* data, bool wide) {
 }  // namespace
 
 bool CollectsPieces(SQLSMALLINT cType, int32_t sqlType) {
-  if (cType == SQL_C_DEFAULT) cType = DefaultCType(SentSqlType(sqlType));
+  if (cType == SQL_C_DEFAULT) cType = ParamDefaultCType(sqlType);
   return cType == SQL_C_CHAR || cType == SQL_C_BINARY || cType == SQL_C_WCHAR;
 }
 
@@ -85,7 +85,7 @@ ParamOutcome ConvertParameter(const ParameterInput& in, const TypeSizes& sizes,
                               ConvertedValue* out) {
   const SqlTypeInfo* sql = FindParamSqlType(in.sqlType);
   SQLSMALLINT cType = in.cType;
-  if (sql != nullptr && cType == SQL_C_DEFAULT) cType = sql->defaultCType;
+  if (sql != nullptr && cType == SQL_C_DEFAULT) cType = ParamDefaultCType(in.sqlType);
   const ParamCTypeRow* c = FindParamCType(cType);
   // The length: NULL first, then the refused indicators, then the value's.
   uint64_t length = 0;

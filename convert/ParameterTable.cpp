@@ -64,6 +64,13 @@ const SqlTypeInfo* FindParamSqlType(int32_t sqlType) {
   return FindSqlTypeInfo(SentSqlType(sqlType));
 }
 
+SQLSMALLINT ParamDefaultCType(int32_t sqlType) {
+  if (sqlType == kSqlWChar || sqlType == kSqlWVarChar || sqlType == kSqlWLongVarChar)
+    return SQL_C_WCHAR;
+  const SqlTypeInfo* type = FindParamSqlType(sqlType);
+  return type ? type->defaultCType : static_cast<SQLSMALLINT>(SQL_C_DEFAULT);
+}
+
 bool ParamPairConverts(ParamSource source, SqlForm target) {
   return (kMatrix[source] & Bit(target)) != 0;
 }

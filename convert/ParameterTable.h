@@ -37,6 +37,10 @@ struct ParamCTypeRow {
 // is sent as; null for those refused with "07006".
 const ParamCTypeRow* FindParamCType(SQLSMALLINT cType);
 const SqlTypeInfo* FindParamSqlType(int32_t sqlType);
+// The C type SQL_C_DEFAULT stands for with a parameter of sqlType: wide
+// text for the wide SQL types, else the catalogue row's; SQL_C_DEFAULT
+// itself for an unknown type.
+SQLSMALLINT ParamDefaultCType(int32_t sqlType);
 
 // False for the pairs refused before anything is converted.
 bool ParamPairConverts(ParamSource source, SqlForm target);

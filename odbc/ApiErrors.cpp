@@ -1,7 +1,9 @@
 // Export: SQLError, the newest diagnostic record of the most specific
-// handle given.
+// handle given, its SQLSTATE in the form the environment declared.
 #include <sql.h>
 #include <sqlext.h>
+
+#include <cstring>
 
 #include "base/Settings.h"
 #include "base/Trace.h"
@@ -9,6 +11,7 @@
 #include "handles/Environment.h"
 #include "handles/ErrorRecord.h"
 #include "handles/Frame.h"
+#include "handles/SqlStates.h"
 #include "handles/Statement.h"
 #include "odbc/Workers.h"
 
@@ -38,12 +41,21 @@ int ErrorWorker(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLCHAR* szSqlState,
   ErrorData* record = nullptr;
   if (stmt != nullptr) {
     record = stmt->TakeLastError();
+    conn = stmt->OwningConnection();
   } else if (conn != nullptr) {
     record = conn->TakeLastError();
   } else if (env != nullptr) {
     record = env->TakeLastError();
   }
-  return ReturnErrorRecord(record, szSqlState, pfNativeError, message, messageMax, pcbMessage);
+  if (conn != nullptr) env = conn->environment;
+  const int rc =
+      ReturnErrorRecord(record, szSqlState, pfNativeError, message, messageMax, pcbMessage);
+  // Records are posted in either form; the application reads its own.
+  if (record != nullptr && szSqlState != nullptr && env != nullptr) {
+    char* state = reinterpret_cast<char*>(szSqlState);
+    std::memmove(state, SqlStateFor(state, env->OdbcVersion() >= SQL_OV_ODBC3), 6);
+  }
+  return rc;
 }
 
 VEL_EXPORT SQLRETURN SQLError(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLCHAR* szSqlState,

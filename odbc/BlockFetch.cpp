@@ -103,7 +103,7 @@ bool BlocksAllowed(Statement* stmt) {
 
 bool FetchesBlocks(Statement* stmt) { return stmt->block.Active() || BlocksAllowed(stmt); }
 
-SQLRETURN NextBlockRow(Statement* stmt, FetchDataSetElement* row) {
+SQLRETURN NextBlockRow(Statement* stmt, const uint8_t** bytes, uint32_t* length) {
   RowBlockElement* rows =
       stmt->block.Reply() != nullptr ? stmt->block.Reply()->Get<RowBlockElement>() : nullptr;
   if (rows != nullptr && rows->RowsLeft() == 0) {
@@ -125,10 +125,10 @@ SQLRETURN NextBlockRow(Statement* stmt, FetchDataSetElement* row) {
     }
     rows = stmt->block.Reply()->Get<RowBlockElement>();
   }
-  int status = kStatusCommunicationFailure;
-  if (!rows->NextRow(row, &status)) {
+  // The block's rows were checked whole when it arrived.
+  if (!rows->NextRowBytes(bytes, length)) {
     stmt->DropBlock();
-    return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
+    return VEL_POST(stmt, SQL_ERROR, kDiagInvalidReply);
   }
   return SQL_SUCCESS;
 }

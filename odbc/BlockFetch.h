@@ -31,10 +31,11 @@ constexpr uint32_t kMaxBlockBudget = 64u * 1024u;
 // row the server's cursor stands on.
 bool FetchesBlocks(Statement* stmt);
 
-// Decodes the next row of the block into row, asking the server for the
-// next block when the one held is used up. SQL_SUCCESS with the row;
-// SQL_NO_DATA_FOUND or SQL_ERROR, with the server's record, at the row
+// The next row of the block, as its encoding's bytes (which stay valid
+// until the next call or until the block is dropped), asking the server
+// for the next block when the one held is used up. SQL_SUCCESS with the
+// row; SQL_NO_DATA_FOUND or SQL_ERROR, with the server's record, at the row
 // where the block said the result set ends or fails.
-SQLRETURN NextBlockRow(Statement* stmt, FetchDataSetElement* row);
+SQLRETURN NextBlockRow(Statement* stmt, const uint8_t** bytes, uint32_t* length);
 
 #endif

@@ -10,9 +10,11 @@
 #include "base/Trace.h"
 #include "handles/Connection.h"
 #include "handles/Frame.h"
+#include "handles/Odbc3Rules.h"
 #include "handles/Statement.h"
 #include "odbc/CatalogNames.h"
 #include "odbc/Workers.h"
+#include "protocol/KeyCatalog.h"
 #include "protocol/Requests.h"
 
 namespace {
@@ -48,6 +50,12 @@ int Forward(Statement* s, const String* texts, Fill fill) {
   return SendCatalogRequest(s, &request);
 }
 
+// An ODBC 3 application asks for the columns ODBC 3 adds; a server that
+// does not know the wish answers ODBC 2's columns, renamed all the same.
+int32_t CatalogLayout(const Statement* s) {
+  return FollowsOdbc3(*s) ? kCatalogOdbc3 : kCatalogBasic;
+}
+
 }  // namespace
 
 int TablesWorker(Statement* s, const String* texts) {
@@ -57,7 +65,8 @@ int TablesWorker(Statement* s, const String* texts) {
 
 int ColumnsWorker(Statement* s, const String* texts) {
   return Forward<ColumnsRequest, TableQualifierElement, TableOwnerElement, TableNameElement,
-                 ColumnNameElement>(s, texts, [](Request*) {});
+                 ColumnNameElement>(
+      s, texts, [=](Request* r) { r->Get<CatalogTypeElement>()->value = CatalogLayout(s); });
 }
 
 int StatisticsWorker(Statement* s, const String* texts, SQLUSMALLINT fUnique,
@@ -80,8 +89,10 @@ int SpecialColumnsWorker(Statement* s, SQLUSMALLINT fColType, const String* text
 }
 
 int GetTypeInfoWorker(Statement* s, SQLSMALLINT fSqlType) {
-  return Forward<GetTypeInfoRequest>(
-      s, nullptr, [=](Request* r) { r->Get<SqlDataTypeElement>()->value = fSqlType; });
+  return Forward<GetTypeInfoRequest>(s, nullptr, [=](Request* r) {
+    r->Get<SqlDataTypeElement>()->value = fSqlType;
+    r->Get<CatalogTypeElement>()->value = CatalogLayout(s);
+  });
 }
 
 int PrimaryKeysWorker(Statement* s, const String* texts) {
@@ -95,8 +106,8 @@ int ForeignKeysWorker(Statement* s, const String* texts) {
   if (!s->OwningConnection()->OffersKeys())
     return VEL_POST(s, SQL_ERROR, kDiagForeignKeysUnimplemented);
   return Forward<ForeignKeysRequest, TableQualifierElement, TableOwnerElement, TableNameElement,
-                 FkTableQualifierElement, FkTableOwnerElement, FkTableNameElement>(s, texts,
-                                                                                   [](Request*) {});
+                 FkTableQualifierElement, FkTableOwnerElement, FkTableNameElement>(
+      s, texts, [=](Request* r) { r->Get<CatalogTypeElement>()->value = CatalogLayout(s); });
 }
 
 namespace {

@@ -7,6 +7,7 @@
 
 #include "base/Alloc.h"
 #include "base/String.h"
+#include "base/Trace.h"
 
 namespace {
 
@@ -165,4 +166,11 @@ bool CopyOutput(const char* text, uint32_t length, char* buffer, long size) {
     buffer[size - 1] = '\0';
   }
   return false;
+}
+
+void TraceMaskedConnectString(const char* head, const char* text, uint32_t length) {
+  if (!TraceEnabled('A', 2)) return;
+  String shown;
+  const bool masked = SetMaskedConnectString(text, length, &shown);
+  Trace('A', 2, "%s[%s]", head, masked ? shown.TextOrEmpty() : "<no memory to show>");
 }

@@ -50,6 +50,9 @@ int AppendConnectPair(String* out, const char* key, const char* value, bool brac
 // braced or not) written as "****", for traces. 0 when memory runs out.
 int SetMaskedConnectString(const char* text, uint32_t length, String* out);
 
+// Traces head and then text, masked so, in brackets (at trace level A2).
+void TraceMaskedConnectString(const char* head, const char* text, uint32_t length);
+
 // Copies length characters of text into an application buffer of size
 // bytes. Returns true when the whole text and its NUL fit (length < size);
 // otherwise copies size - 1 characters and a NUL when buffer is not null

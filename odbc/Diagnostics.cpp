@@ -9,6 +9,8 @@
 #include "handles/Environment.h"
 #include "handles/ErrorRecord.h"
 #include "handles/SqlStates.h"
+#include "handles/Statement.h"
+#include "odbc/Workers.h"
 #include "odbc/Workers3.h"
 
 namespace {
@@ -81,10 +83,14 @@ int DiagFieldWorker(const DiagTarget& t, SQLSMALLINT record, SQLSMALLINT field, 
     case SQL_DIAG_RETURNCODE:
       return SetNumber(out, ReturnCodeOf(t), sizeof(SQLRETURN));
     case SQL_DIAG_CURSOR_ROW_COUNT:
-    case SQL_DIAG_ROW_COUNT:
       // Counted by the server on request only: "not known" here.
       if (t.stmt == nullptr) return SQL_ERROR;
       return SetNumber(out, -1, sizeof(SQLLEN));
+    case SQL_DIAG_ROW_COUNT:
+      // A statement's own field (not its descriptors'): its last
+      // statement's count, asked of the server as SQLRowCount does.
+      if (t.stmt == nullptr || t.errors != &t.stmt->errors) return SQL_ERROR;
+      return SetNumber(out, QuietRowCount(t.stmt), sizeof(SQLLEN));
     case SQL_DIAG_DYNAMIC_FUNCTION:
       if (t.stmt == nullptr) return SQL_ERROR;
       return SetText(out, "");

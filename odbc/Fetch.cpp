@@ -15,7 +15,9 @@
 #include "base/Check.h"
 #include "handles/ColumnBinding.h"
 #include "handles/Statement.h"
+#include "base/Trace.h"
 #include "protocol/Requests.h"
+#include "protocol/WireCodec.h"
 
 namespace {
 
@@ -62,9 +64,7 @@ namespace {
 // it is handled; a bound one is converted into the application's buffer
 // at once, an unbound one is kept for SQLGetData as it arrived, so a row
 // costs no copy of its values and no allocation beyond the reply's own.
-// A converted value goes to spares when given, else is deleted.
-SQLRETURN DeliverRow(Statement* stmt, FetchDataList* values, uint32_t row, const RowShape& shape,
-                     FetchDataSetElement* spares) {
+SQLRETURN DeliverRow(Statement* stmt, FetchDataList* values, uint32_t row, const RowShape& shape) {
   SQLRETURN result = SQL_SUCCESS;
   if (values == nullptr) return SQL_SUCCESS;
   for (FetchDataElement* element = values->Head(); element != nullptr; element = values->Head()) {
@@ -83,10 +83,59 @@ SQLRETURN DeliverRow(Statement* stmt, FetchDataList* values, uint32_t row, const
     }
     const TransferTarget target = RowTarget(*value->binding, row, shape);
     SQLRETURN rc = TransferValue(stmt, value, element, target, element->Column(), nullptr);
-    if (spares != nullptr) {
-      spares->Recycle(element);
+    delete element;
+    if (rc == SQL_ERROR) return SQL_ERROR;
+    if (rc == SQL_SUCCESS_WITH_INFO) result = SQL_SUCCESS_WITH_INFO;
+  }
+  return result;
+}
+
+// Hands a row from a block to its columns, read where it lies in the
+// block: a bound value goes from the block's bytes into the application's
+// buffer with no copy; a value kept for SQLGetData (or traced) is decoded
+// into an element from spares first. The row's bytes were checked whole
+// when the block arrived; a column the result set lacks, or one named
+// twice, makes the reply malformed.
+SQLRETURN DeliverBlockRow(Statement* stmt, const uint8_t* bytes, uint32_t length, uint32_t row,
+                          const RowShape& shape, FetchDataSetElement* spares) {
+  // Decoding only reads through the cursor.
+  ElementCursor cursor{const_cast<uint8_t*>(bytes), bytes + length};
+  int status = 0;
+  uint16_t count = 0;
+  if (!wire::Read(&cursor, &count, &status)) return VEL_POST(stmt, SQL_ERROR, kDiagInvalidReply);
+  const bool traced = TraceEnabled('P', 2);
+  SQLRETURN result = SQL_SUCCESS;
+  for (uint16_t i = 0; i < count; ++i) {
+    ElementCursor at = cursor;
+    uint16_t column = 0;
+    uint8_t flag = 0;
+    uint32_t n = 0;
+    if (!wire::Read(&cursor, &column, &status) || !wire::Read(&cursor, &flag, &status) ||
+        !wire::Read(&cursor, &n, &status) || cursor.Left() < n) {
+      return VEL_POST(stmt, SQL_ERROR, kDiagInvalidReply);
+    }
+    const ValueInPlace in{flag != 0, n > 0 ? cursor.position : nullptr, n};
+    cursor.position += n;
+    ColumnValue* value = stmt->Column(column);
+    if (value == nullptr || value->HasMark(ColumnValue::kArrived))
+      return VEL_POST(stmt, SQL_ERROR, kDiagInvalidReply);
+    value->SetMark(ColumnValue::kArrived);
+    SQLRETURN rc = SQL_SUCCESS;
+    if (value->binding != nullptr && !traced) {
+      rc = TransferValueInPlace(stmt, value, in, RowTarget(*value->binding, row, shape));
     } else {
-      delete element;
+      FetchDataElement* element = spares->TakeSpare();
+      if (element == nullptr || !element->GetElement(&at, &status)) {
+        delete element;
+        return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
+      }
+      if (value->binding == nullptr) {
+        value->data = element;
+        continue;
+      }
+      rc = TransferValue(stmt, value, element, RowTarget(*value->binding, row, shape), column,
+                         nullptr);
+      spares->Recycle(element);
     }
     if (rc == SQL_ERROR) return SQL_ERROR;
     if (rc == SQL_SUCCESS_WITH_INFO) result = SQL_SUCCESS_WITH_INFO;
@@ -125,14 +174,16 @@ SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived, const RowShape*
     for (ColumnValue* value = columns.First(); value != nullptr; value = columns.Next())
       value->ClearMark(ColumnValue::kReadByGetData);
     if (spares == nullptr) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
-    const SQLRETURN rc = NextBlockRow(stmt, spares);
+    const uint8_t* bytes = nullptr;
+    uint32_t length = 0;
+    const SQLRETURN rc = NextBlockRow(stmt, &bytes, &length);
     if (rc != SQL_SUCCESS) {
       stmt->block.DropRow();
       return rc;
     }
     if (arrived) *arrived = true;
     stmt->cursor.CountRow();
-    return DeliverRow(stmt, spares->List(), row, shape, spares);
+    return DeliverBlockRow(stmt, bytes, length, row, shape, spares);
   }
 
   FetchRequest request;
@@ -154,7 +205,7 @@ SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived, const RowShape*
   if (rc != SQL_SUCCESS) return stmt->CheckResult(rc, status, ReplyCodes::kWithEnd);
   if (arrived) *arrived = true;
   stmt->cursor.CountRow();
-  return DeliverRow(stmt, request.Get<FetchDataSetElement>()->List(), row, shape, nullptr);
+  return DeliverRow(stmt, request.Get<FetchDataSetElement>()->List(), row, shape);
 }
 
 SQLRETURN FetchRowset(Statement* stmt, SQLUSMALLINT fFetchType, SQLLEN irow, SQLULEN* pcrow,

@@ -479,15 +479,6 @@ int ConnectWorker(Connection* c, const SQLCHAR* dsn, SQLSMALLINT cbDSN, const SQ
   return LoginConnection(c, password);
 }
 
-// Traces a connection string with its passwords masked.
-static void TraceConnectString(const char* cut, const char* text) {
-  if (!TraceEnabled('A', 2)) return;
-  String shown;
-  const bool masked =
-      SetMaskedConnectString(text, static_cast<uint32_t>(std::strlen(text)), &shown);
-  Trace('A', 2, "szConnStrOut=%s[%s]", cut, masked ? shown.TextOrEmpty() : "<no memory to show>");
-}
-
 int DriverConnectText(Connection* c, HWND hwnd, const SQLCHAR* in, SQLSMALLINT cbIn,
                       SQLSMALLINT cbOutMax, String* output) {
   if (c->LoggedIn()) return VEL_POST(c, SQL_ERROR, kDiagConnectionInUse);
@@ -511,10 +502,11 @@ int DriverConnectWorker(Connection* c, HWND hwnd, const SQLCHAR* in, SQLSMALLINT
     return VEL_POST(c, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated);
   }
   if (CopyOutput(output.TextOrEmpty(), output.Length(), target, cbOutMax)) {
-    TraceConnectString("", target);
+    TraceMaskedConnectString("szConnStrOut=", target, static_cast<uint32_t>(std::strlen(target)));
     return rc;
   }
-  TraceConnectString("TRUNC ", target);
+  TraceMaskedConnectString("szConnStrOut=TRUNC ", target,
+                           static_cast<uint32_t>(std::strlen(target)));
   return VEL_POST(c, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated);
 }
 

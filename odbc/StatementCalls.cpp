@@ -63,32 +63,64 @@ int GetCursorNameWorker(Statement* s, SQLCHAR* cursor, SQLSMALLINT cbCursorMax,
   return VEL_POST(s, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated);
 }
 
-int RowCountWorker(Statement* s, SQLLEN* pcrow) {
-  // An array of parameter sets: the sum over its sets.
+namespace {
+
+// The count the driver holds itself: a parameter array's sum over its sets,
+// a static cursor's rows once it has read the last one.
+bool HeldRowCount(Statement* s, SQLLEN* rows) {
   const SQLLEN arrayRows = s->parameters.ArrayRowCount();
   if (arrayRows != -2) {
-    if (pcrow == nullptr) return VEL_POST(s, SQL_ERROR, kDiagNullPcrow);
-    StoreUnaligned(pcrow, arrayRows);
-    return SQL_SUCCESS;
+    *rows = arrayRows;
+    return true;
   }
-  // A static cursor counts its rows once it has read the last one.
-  if (ScrollsStatically(s)) {
-    if (pcrow == nullptr) return VEL_POST(s, SQL_ERROR, kDiagNullPcrow);
-    StoreUnaligned<SQLLEN>(pcrow, StaticRowCount(s));
-    return SQL_SUCCESS;
-  }
+  if (!ScrollsStatically(s)) return false;
+  *rows = StaticRowCount(s);
+  return true;
+}
+
+// Asks the server for the count of s's last statement: the exchange's
+// result (SQL_ERROR with *built false when the request cannot be built),
+// *rows on SQL_SUCCESS.
+int AskRowCount(Statement* s, int32_t* rows, int* status, bool* built) {
   RowCountRequest request;
-  if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  *built = !request.Failed();
+  if (!*built) return SQL_ERROR;
   request.SetStatementId(s->StatementId());
+  const int rc = s->Exchange(&request, status);
+  if (rc == SQL_SUCCESS) *rows = request.Get<NumberOfRowsElement>()->value;
+  return rc;
+}
+
+}  // namespace
+
+int RowCountWorker(Statement* s, SQLLEN* pcrow) {
+  SQLLEN held = 0;
+  if (HeldRowCount(s, &held)) {
+    if (pcrow == nullptr) return VEL_POST(s, SQL_ERROR, kDiagNullPcrow);
+    StoreUnaligned(pcrow, held);
+    return SQL_SUCCESS;
+  }
+  int32_t rows = -1;
   int status = kStatusCommunicationFailure;
-  const int rc = s->Exchange(&request, &status);
+  bool built = false;
+  const int rc = AskRowCount(s, &rows, &status, &built);
+  if (!built) return VEL_POST(s, SQL_ERROR, kDiagMemory);
   if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);
   if (pcrow == nullptr) return VEL_POST(s, SQL_ERROR, kDiagNullPcrow);
   // A count: -1 (not known) or more.
-  const int32_t rows = request.Get<NumberOfRowsElement>()->value;
   if (rows < -1) return VEL_POST(s, SQL_ERROR, kDiagInvalidReply);
   StoreUnaligned<SQLLEN>(pcrow, rows);
   return SQL_SUCCESS;
+}
+
+SQLLEN QuietRowCount(Statement* s) {
+  SQLLEN held = -1;
+  if (HeldRowCount(s, &held)) return held;
+  int32_t rows = -1;
+  int status = kStatusCommunicationFailure;
+  bool built = false;
+  const bool counted = AskRowCount(s, &rows, &status, &built) == SQL_SUCCESS && rows >= -1;
+  return counted ? rows : -1;
 }
 
 int MoreResultsWorker(Statement* s) {

@@ -180,8 +180,13 @@ SQLRETURN WidePieceOf(Statement* stmt, const ColumnValue* value, const TransferT
 
 }  // namespace
 
-SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElement* element,
-                        const TransferTarget& target, uint16_t icol, GetDataPosition* position) {
+namespace {
+
+// The transfer of a value in; source is the element holding it, when one
+// does (a value read in pieces stays loaded from its element).
+SQLRETURN Transfer(Statement* stmt, ColumnValue* value, const ValueInPlace& in,
+                   const FetchDataElement* source, const TransferTarget& target, uint16_t icol,
+                   GetDataPosition* position) {
   const SQLSMALLINT cType = EffectiveCType(value, target.fCType);
   // A C type without a conversion is refused before anything is loaded or
   // written (the length indicator included), whatever the value holds; a
@@ -199,7 +204,7 @@ SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElem
     }
   }
 
-  if (element->IsNull()) {
+  if (in.isNull) {
     if (target.pcbValue != nullptr) StoreUnaligned<SQLLEN>(target.pcbValue, SQL_NULL_DATA);
     if (piecewise) position->Finish();
     return SQL_SUCCESS;
@@ -212,18 +217,18 @@ SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElem
 
   // A later piece of a held value finds the value still loaded from it:
   // reading a long value in pieces then copies it once, not once a piece.
-  const bool stillLoaded = piecewise && position->Offset() > 0 && element == value->data &&
-                           position->LoadedFrom() == element;
+  const bool stillLoaded = piecewise && position->Offset() > 0 && source != nullptr &&
+                           source == value->data && position->LoadedFrom() == source;
   if (!stillLoaded) {
     if (piecewise) position->SetLoadedFrom(nullptr);
-    int loaded = value->Load(element->Data(), element->Length());
+    int loaded = value->Load(in.data, in.length);
     if (loaded == kLoadNoMemory) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
     if (loaded != kLoadDone) {
       // The server sent fewer bytes than the column's layout needs: the
       // reply is malformed.
       return VEL_POST(stmt, SQL_ERROR, kDiagInvalidReply);
     }
-    if (piecewise && element == value->data) position->SetLoadedFrom(element);
+    if (piecewise && source != nullptr && source == value->data) position->SetLoadedFrom(source);
   }
 
   if (piecewise && cType == SQL_C_WCHAR) return WidePieceOf(stmt, value, target, position);
@@ -253,4 +258,17 @@ SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElem
     }
   }
   return MapResult(stmt, result);
+}
+
+}  // namespace
+
+SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElement* element,
+                        const TransferTarget& target, uint16_t icol, GetDataPosition* position) {
+  const ValueInPlace in{element->IsNull(), element->Data(), element->Length()};
+  return Transfer(stmt, value, in, element, target, icol, position);
+}
+
+SQLRETURN TransferValueInPlace(Statement* stmt, ColumnValue* value, const ValueInPlace& in,
+                               const TransferTarget& target) {
+  return Transfer(stmt, value, in, nullptr, target, 0, nullptr);
 }

@@ -37,4 +37,16 @@ struct TransferTarget {
 SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElement* element,
                         const TransferTarget& target, uint16_t icol, GetDataPosition* position);
 
+// A column's value as it stands in a reply's bytes (data may be null when
+// length is 0), for a bound column read in place, without a copy.
+struct ValueInPlace {
+  bool isNull;
+  const uint8_t* data;
+  uint32_t length;
+};
+
+// TransferValue for a bound column whose value is read where it lies.
+SQLRETURN TransferValueInPlace(Statement* stmt, ColumnValue* value, const ValueInPlace& in,
+                               const TransferTarget& target);
+
 #endif

@@ -99,6 +99,9 @@ int GetCursorNameWorker(Statement* s, SQLCHAR* cursor, SQLSMALLINT cbCursorMax,
 // GetCursorNameWorker up to its output: the name in *name.
 int GetCursorNameText(Statement* s, String* name);
 int RowCountWorker(Statement* s, SQLLEN* pcrow);
+// The count SQLRowCount answers, posting nothing: -1 when it is not known
+// or cannot be had (SQL_DIAG_ROW_COUNT).
+SQLLEN QuietRowCount(Statement* s);
 // SQL_NO_DATA_FOUND, having closed the cursor of a statement with a result
 // set; SQL_ERROR when that close fails.
 int MoreResultsWorker(Statement* s);

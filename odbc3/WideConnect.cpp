@@ -7,18 +7,6 @@
 #include "odbc/Workers.h"
 #include "odbc3/WideArgs.h"
 
-namespace {
-
-// A connection string as traces show it, its passwords masked.
-void TraceConnectString(const char* name, const String& text) {
-  if (!TraceEnabled('A', 2)) return;
-  String shown;
-  const bool masked = SetMaskedConnectString(text.TextOrEmpty(), text.Length(), &shown);
-  Trace('A', 2, "             %s=[%s]", name, masked ? shown.TextOrEmpty() : "<no memory to show>");
-}
-
-}  // namespace
-
 VEL_EXPORT SQLRETURN SQLConnectW(SQLHDBC hdbc, SQLWCHAR* szDSN, SQLSMALLINT cbDSN, SQLWCHAR* szUID,
                                  SQLSMALLINT cbUID, SQLWCHAR* szAuthStr, SQLSMALLINT cbAuthStr) {
   Trace('A', 2, "SQLConnectW: hdbc=0x%08lx", HandleValue(hdbc));
@@ -51,11 +39,12 @@ VEL_EXPORT SQLRETURN SQLDriverConnectW(SQLHDBC hdbc, SQLHWND hwnd, SQLWCHAR* szC
   if (WideResult r = in.Set(szConnStrIn, cbConnStrIn); r != WideResult::kOk) {
     return TraceReturnCode(PostWideFailure(c, r));
   }
-  TraceConnectString("szConnStrIn", in.Value());
+  TraceMaskedConnectString("             szConnStrIn=", in.Value().TextOrEmpty(),
+                           in.Value().Length());
   String output;
   const int rc = DriverConnectText(c, hwnd, in.Text(), in.ShortLength(), cbConnStrOutMax, &output);
   if (rc == SQL_ERROR || rc == SQL_NO_DATA_FOUND) return TraceReturnCode(rc);
-  TraceConnectString("szConnStrOut", output);
+  TraceMaskedConnectString("             szConnStrOut=", output.TextOrEmpty(), output.Length());
   long need = 0;
   const bool whole =
       CopyWideOutput(output.TextOrEmpty(), output.Length(), szConnStrOut, cbConnStrOutMax, &need);

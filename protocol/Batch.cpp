@@ -6,6 +6,7 @@
 #include "base/Alloc.h"
 #include "base/Trace.h"
 #include "protocol/BasicElements.h"
+#include "protocol/DataSets.h"
 #include "protocol/ElementNames.h"
 #include "protocol/FetchData.h"
 #include "protocol/WireCodec.h"
@@ -24,16 +25,7 @@ bool Skip(ElementCursor* cursor, uint64_t n, int* status) {
 
 // One parameterDataSetElement encoding.
 bool SkipSet(ElementCursor* cursor, int* status) {
-  uint16_t values = 0;
-  if (!wire::Read(cursor, &values, status)) return false;
-  for (uint16_t i = 0; i < values; ++i) {
-    uint8_t head[9];
-    if (!wire::Take(cursor, head, sizeof head, status)) return false;
-    uint32_t length = 0;
-    std::memcpy(&length, head + 5, 4);
-    if (!Skip(cursor, length, status)) return false;
-  }
-  return true;
+  return SkipValueSet(cursor, ParameterDataElement::kHeadBytes, status);
 }
 
 bool SkipText(ElementCursor* cursor, int* status) {

@@ -15,7 +15,7 @@ struct MessageLayout {
   uint16_t code;
   bool returnsResultSet;
   int8_t requestHeader[4];
-  int8_t requestBody[7];
+  int8_t requestBody[8];
   int8_t replyBody[9];
 };
 

@@ -95,13 +95,18 @@ bool FetchDataSetElement::ResetList() {
 uint32_t FetchDataSetElement::ElementSize() const { return ListSize(list_); }
 bool FetchDataSetElement::FitsOnWire() const { return ListFits(list_); }
 
+FetchDataElement* FetchDataSetElement::TakeSpare() {
+  return spares_.Head() != nullptr ? spares_.Unlink(spares_.Head())
+                                   : new (std::nothrow) FetchDataElement;
+}
+
 bool FetchDataSetElement::GetElement(ElementCursor* cursor, int* status) {
   if ((list_ == nullptr || list_->Count() != 0) && !ResetList()) {
     *status = kStatusMemoryFailure;
     return false;
   }
   uint16_t count = 0;
-  if (!ReadCount(cursor, 7, &count, status)) return false;
+  if (!ReadCount(cursor, FetchDataElement::kHeadBytes, &count, status)) return false;
   return GetItems<FetchDataElement>(list_, count, cursor, status, &spares_);
 }
 
@@ -187,7 +192,7 @@ bool ParameterDataSetElement::GetElement(ElementCursor* cursor, int* status) {
   }
   SetList(list);
   uint16_t count = 0;
-  if (!ReadCount(cursor, 9, &count, status)) return false;
+  if (!ReadCount(cursor, ParameterDataElement::kHeadBytes, &count, status)) return false;
   return GetItems<ParameterDataElement>(list_, count, cursor, status);
 }
 
@@ -197,4 +202,23 @@ bool ParameterDataSetElement::PutElement(ElementCursor* cursor, int* status) {
     return false;
   }
   return PutList(list_, cursor, status);
+}
+
+bool SkipValueSet(ElementCursor* cursor, uint32_t headBytes, int* status) {
+  uint16_t values = 0;
+  if (!wire::Read(cursor, &values, status)) return false;
+  for (uint16_t i = 0; i < values; ++i) {
+    uint32_t length = 0;
+    if (cursor->Left() < headBytes) {
+      *status = kStatusCommunicationFailure;
+      return false;
+    }
+    std::memcpy(&length, cursor->position + headBytes - sizeof length, sizeof length);
+    if (cursor->Left() - headBytes < length) {
+      *status = kStatusCommunicationFailure;
+      return false;
+    }
+    cursor->position += headBytes + length;
+  }
+  return true;
 }

@@ -32,6 +32,8 @@ class FetchDataSetElement : public Element {
   // decoding to fill again, so that row after row of the same shape
   // decodes without allocating.
   void Recycle(FetchDataElement* value) { spares_.Append(value); }
+  // A kept value to fill again, else a new one; null when memory runs out.
+  FetchDataElement* TakeSpare();
 
  private:
   FetchDataList* list_ = nullptr;
@@ -43,11 +45,13 @@ class FetchDataSetElement : public Element {
 class ParameterDataElement : public Element {
  public:
   static constexpr int kId = El::kParameterDataElement;
+  // Parameter number, SQL type, null flag and length: the bytes before the data.
+  static constexpr uint32_t kHeadBytes = 9;
   bool GetElement(ElementCursor* cursor, int* status) override;
   bool PutElement(ElementCursor* cursor, int* status) override;
   int ElementId() const override { return kId; }
-  uint32_t ElementSize() const override { return value_.Length() + 9; }
-  bool FitsOnWire() const override { return value_.Length() <= UINT32_MAX - 9; }
+  uint32_t ElementSize() const override { return value_.Length() + kHeadBytes; }
+  bool FitsOnWire() const override { return value_.Length() <= UINT32_MAX - kHeadBytes; }
 
   // As FetchDataElement::Set, with the SQL type added. Returns false,
   // leaving the element null with length 0, when memory runs out.
@@ -66,6 +70,12 @@ class ParameterDataElement : public Element {
 };
 
 class ParameterDataList : public TypedList<ParameterDataElement> {};
+
+// Skips one fetchDataSet or parameterDataSetElement encoding at cursor
+// without decoding it: a 16-bit count, then each value's headBytes (its
+// element's kHeadBytes, ending in the 4-byte length) and data. False
+// (status 0) when the bytes end inside it.
+bool SkipValueSet(ElementCursor* cursor, uint32_t headBytes, int* status);
 
 // 16-bit count n, then n parameterDataElement encodings.
 class ParameterDataSetElement : public Element {

@@ -44,6 +44,10 @@ class Element : public ListItem {
   // False when the current value cannot be encoded faithfully (a text
   // longer than a length field can carry); such a request is not sent.
   virtual bool FitsOnWire() const { return true; }
+  // True when a request sends nothing for the element: an offer at the end
+  // of a request body that asks for nothing (0), which the other end reads
+  // as 0 when the body ends before it. Replies carry every element.
+  virtual bool LeftOutOfRequest() const { return false; }
 };
 
 class ElementList : public TypedList<Element> {};

@@ -43,7 +43,8 @@ const ValueNameEntry kBatchType[] = {{0, "BATCH_NONE"}, {1, "BATCH_SETS"}};
 const ValueNameEntry kBatchMode[] = {{0, "BATCH_GO_ON"}, {1, "BATCH_STOP"}};
 const ValueNameEntry kBookmarkUseOption[] = {{0, "UB_OFF"}, {1, "UB_ON"}};
 const ValueNameEntry kCancelType[] = {{0, "CANCEL_NONE"}, {1, "CANCEL_REQUEST"}};
-const ValueNameEntry kCatalogType[] = {{0, "CATALOG_BASIC"}, {1, "CATALOG_KEYS"}};
+const ValueNameEntry kCatalogType[] = {
+    {0, "CATALOG_BASIC"}, {1, "CATALOG_KEYS"}, {2, "CATALOG_ODBC3"}};
 const ValueNameEntry kConcurrencyOption[] = {
     {1, "READ_ONLY"}, {2, "LOCK"}, {4, "ROWVER"}, {8, "VALUES"}};
 const ValueNameEntry kCursorTypeOption[] = {{0, "CURSOR_FORWARD_ONLY"},

@@ -55,13 +55,15 @@ class ValueBytes {
 class FetchDataElement : public Element {
  public:
   static constexpr int kId = El::kFetchData;
+  // Column number, null flag and length: the bytes before the data.
+  static constexpr uint32_t kHeadBytes = 7;
   FetchDataElement() = default;
 
   bool GetElement(ElementCursor* cursor, int* status) override;
   bool PutElement(ElementCursor* cursor, int* status) override;
   int ElementId() const override { return kId; }
-  uint32_t ElementSize() const override { return value_.Length() + 7; }
-  bool FitsOnWire() const override { return value_.Length() <= UINT32_MAX - 7; }
+  uint32_t ElementSize() const override { return value_.Length() + kHeadBytes; }
+  bool FitsOnWire() const override { return value_.Length() <= UINT32_MAX - kHeadBytes; }
 
   // Stores the column number and, unless isNull, a copy of length bytes of
   // data (zeros when data is null). Returns false, leaving the element null

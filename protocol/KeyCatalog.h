@@ -14,6 +14,9 @@
 enum CatalogTypeValue : int32_t {
   kCatalogBasic = 0,  // tables, columns, statistics, special columns (every server)
   kCatalogKeys = 1,   // the primary-keys and foreign-keys requests as well
+  // In a columns, type-information or foreign-keys request: the result set
+  // with the columns ODBC 3 adds (protocol/CATALOG3.md).
+  kCatalogOdbc3 = 2,
 };
 
 using CatalogTypeElement = OfferElement<El::kCatalogType>;

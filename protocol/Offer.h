@@ -1,5 +1,7 @@
 // An offer a server appends to its connect reply: a 16-bit code after the
-// last element of the reply (protocol/BLOCKS.md, protocol/KEYS.md).
+// last element of the reply (protocol/BLOCKS.md, protocol/KEYS.md); and a
+// wish a driver appends to a request body, sent only when not 0
+// (protocol/CATALOG3.md).
 #ifndef VELORA_PROTOCOL_OFFER_H
 #define VELORA_PROTOCOL_OFFER_H
 
@@ -19,6 +21,7 @@ class OfferElement final : public EnumElement {
     }
     return EnumElement::GetElement(cursor, status);
   }
+  bool LeftOutOfRequest() const override { return value == 0; }
 };
 
 #endif

@@ -81,11 +81,14 @@ Element* Request::FindElement(int elementId) {
 
 // Sizes the frame exactly, then encodes: prefix bytes of frame header (6
 // for a request: length and code; 4 for a reply: length), then the
-// elements of the two lists in order.
+// elements of the two lists in order (a request's without those it leaves
+// out, which are last).
 bool Request::Encode(ElementList* first, ElementList* second, uint32_t prefix, int* status) {
+  const bool request = prefix == kRequestHeaderSize;
   uint64_t size = 0;
   for (ElementList* list : {first, second}) {
     for (Element* e = list->Head(); e != nullptr; e = Next(e)) {
+      if (request && e->LeftOutOfRequest()) continue;
       if (!e->FitsOnWire()) {
         Trace('P', 1, "%s does not fit its element; nothing is sent", ElementName(e->ElementId()));
         *status = kStatusValueTooLong;
@@ -110,6 +113,7 @@ bool Request::Encode(ElementList* first, ElementList* second, uint32_t prefix, i
   ElementCursor cursor{frame_ + prefix, frame_ + frameLength_};
   for (ElementList* list : {first, second}) {
     for (Element* e = list->Head(); e != nullptr; e = Next(e)) {
+      if (request && e->LeftOutOfRequest()) continue;
       if (!e->PutElement(&cursor, status)) return false;
     }
   }

@@ -8,29 +8,6 @@
 #include "protocol/ElementNames.h"
 #include "protocol/WireCodec.h"
 
-namespace {
-
-// Skips one fetchDataSet encoding at cursor; false (status 0) when the
-// bytes end inside it.
-bool SkipRow(ElementCursor* cursor, int* status) {
-  uint16_t values = 0;
-  if (!wire::Read(cursor, &values, status)) return false;
-  for (uint16_t i = 0; i < values; ++i) {
-    uint8_t head[7];
-    if (!wire::Take(cursor, head, sizeof head, status)) return false;
-    uint32_t length = 0;
-    std::memcpy(&length, head + 3, 4);
-    if (cursor->Left() < length) {
-      *status = kStatusCommunicationFailure;
-      return false;
-    }
-    cursor->position += length;
-  }
-  return true;
-}
-
-}  // namespace
-
 RowBlockElement::~RowBlockElement() { Release(); }
 
 void RowBlockElement::Release() {
@@ -45,7 +22,7 @@ bool RowBlockElement::GetElement(ElementCursor* cursor, int* status) {
   if (!wire::Read(cursor, &count, status)) return false;
   const uint8_t* rows = cursor->position;
   for (uint16_t i = 0; i < count; ++i) {
-    if (!SkipRow(cursor, status)) {
+    if (!SkipValueSet(cursor, FetchDataElement::kHeadBytes, status)) {
       Trace('P', 1, "%s: row %u of %u is cut short", ElementName(kId), i + 1u, count);
       *cursor = start;
       return false;
@@ -135,7 +112,7 @@ bool RowBlockElement::NextRowBytes(const uint8_t** bytes, uint32_t* length) {
   if (taken_ >= count_) return false;
   ElementCursor cursor{bytes_ + offset_, bytes_ + length_};
   int status = 0;
-  if (!SkipRow(&cursor, &status)) return false;
+  if (!SkipValueSet(&cursor, FetchDataElement::kHeadBytes, &status)) return false;
   *bytes = bytes_ + offset_;
   *length = static_cast<uint32_t>(cursor.position - *bytes);
   offset_ = static_cast<uint32_t>(cursor.position - bytes_);

@@ -23,7 +23,7 @@ table=$(grep '^| `-' README.md | cut -d'|' -f2 | grep -o -- '--[a-z-]*' | words)
 help=$("$server" --help 2>&1 | grep -o '^ *\(-v, \)\?--[a-z-]*' | sed 's/.*--/--/' | grep -vx -- --help | words)
 same "server options" "$table" "$help"
 for key in $("$server" --print-config --database x.db 2>/dev/null | sed -n 's/^\([a-z-]*\) *=.*/\1/p' | sort -u); do
-  [[ " $table " == *" --$key "* || $key == block-fetch ]] || fail "configuration key $key is not in the option table"
+  [[ " $table " == *" --$key "* || " $table " == *" --no-$key "* ]] || fail "configuration key $key is not in the option table"
 done
 
 for key in $(sed -n '/^| Key (alias)/,/^$/p' README.md | grep -v 'does not read' | cut -d'|' -f2 | grep -o '`[A-Za-z]*`' | tr -d '`'); do

@@ -58,6 +58,13 @@ const ColumnLayout kColumnsColumns[] = {
     {"REMARKS", kSqlVarChar, 254, 1},
 };
 
+// The columns ODBC 3 adds after those, on request (protocol/CATALOG3.md).
+const ColumnLayout kColumnsColumns3[] = {
+    {"COLUMN_DEF", kSqlVarChar, 254, 1},      {"SQL_DATA_TYPE", kSqlSmallInt, 0, 0},
+    {"SQL_DATETIME_SUB", kSqlSmallInt, 0, 1}, {"CHAR_OCTET_LENGTH", kSqlInteger, 0, 1},
+    {"ORDINAL_POSITION", kSqlInteger, 0, 0},  {"IS_NULLABLE", kSqlVarChar, 254, 1},
+};
+
 const ColumnLayout kStatisticsColumns[] = {
     {"TABLE_QUALIFIER", kSqlVarChar, kNameLength, 1},
     {"TABLE_OWNER", kSqlVarChar, kNameLength, 1},
@@ -99,6 +106,25 @@ const ColumnLayout kTypeInfoColumns[] = {
     {"MAXIMUM_SCALE", kSqlSmallInt, 0, 1},
 };
 
+const ColumnLayout kTypeInfoColumns3[] = {
+    {"SQL_DATA_TYPE", kSqlSmallInt, 0, 0},
+    {"SQL_DATETIME_SUB", kSqlSmallInt, 0, 1},
+    {"NUM_PREC_RADIX", kSqlInteger, 0, 1},
+    {"INTERVAL_PRECISION", kSqlSmallInt, 0, 1},
+};
+
+// A layout followed, when odbc3, by ODBC 3's further columns.
+template <size_t N, size_t M>
+std::vector<ColumnOut> Describe(const ColumnLayout (&layout)[N], const ColumnLayout (&more)[M],
+                                bool odbc3) {
+  std::vector<ColumnOut> out = Describe(layout, N);
+  if (odbc3) {
+    std::vector<ColumnOut> tail = Describe(more, M);
+    out.insert(out.end(), tail.begin(), tail.end());
+  }
+  return out;
+}
+
 Value Str(const char* s) { return s ? Value::Text(s) : Value::Null(); }
 Value Str(const std::string& s) { return Value::Text(s); }
 Value Int(int64_t v) { return Value::Integer(v); }
@@ -112,6 +138,22 @@ void TypeFields(const SqlTypeDesc& t, std::vector<Value>* row) {
   row->push_back(Int(t.length));
   const SqlTypeInfo* type = FindSqlTypeInfo(t.sqlType);
   row->push_back(type->minScale >= 0 ? Int(t.scale) : Value::Null());
+}
+
+// ODBC 3's SQL_DATA_TYPE and SQL_DATETIME_SUB of a type: the date and time
+// types are SQL_DATETIME (9) with their subcode (1 to 3), the others
+// themselves without one.
+void VerboseType(int16_t code, std::vector<Value>* row) {
+  const bool datetime = code >= kSqlDate && code <= kSqlTimestamp;
+  row->push_back(Int(datetime ? static_cast<int16_t>(kSqlDate) : code));
+  row->push_back(datetime ? Int(code - kSqlDate + 1) : Value::Null());
+}
+
+// COLUMN_DEF as the storage gives the default (a quoted text, a number,
+// NULL, an expression); TRUNCATED when longer than the column holds.
+Value DefaultText(const TableColumnEntry& c) {
+  if (!c.hasDefault) return Value::Null();
+  return Str(c.defaultValue.size() > 254 ? std::string("TRUNCATED") : c.defaultValue);
 }
 
 SqlTypeDesc ColumnType(const std::string& declared) {
@@ -229,8 +271,9 @@ Status CatalogTables(StorageSession* storage, const std::string& qualifier,
 }
 
 Status CatalogColumns(StorageSession* storage, const std::string&, const std::string&,
-                      const std::string& table, const std::string& column, ResultSet* out) {
-  out->columns = Describe(kColumnsColumns, sizeof kColumnsColumns / sizeof kColumnsColumns[0]);
+                      const std::string& table, const std::string& column, bool odbc3,
+                      ResultSet* out) {
+  out->columns = Describe(kColumnsColumns, kColumnsColumns3, odbc3);
   std::vector<TableEntry> tables;
   Status st = MatchingTables(storage, table, &tables);
   if (!st.ok) return st;
@@ -241,7 +284,8 @@ Status CatalogColumns(StorageSession* storage, const std::string&, const std::st
     size_t keyColumns = 0;
     for (const TableColumnEntry& c : columns)
       if (c.primaryKeyPosition > 0) ++keyColumns;
-    for (const TableColumnEntry& c : columns) {
+    for (size_t position = 1; position <= columns.size(); ++position) {
+      const TableColumnEntry& c = columns[position - 1];
       if (!PatternMatch(column, c.name)) continue;
       SqlTypeDesc type = ColumnType(c.declaredType);
       std::vector<Value> row = {Value::Null(), Value::Null(), Str(t.name), Str(c.name)};
@@ -253,8 +297,18 @@ Status CatalogColumns(StorageSession* storage, const std::string&, const std::st
       // of that one column alone).
       bool rowid =
           keyColumns == 1 && c.primaryKeyPosition == 1 && Upper(c.declaredType) == "INTEGER";
-      row.push_back(Int(c.notNull || rowid ? 0 : 1));
+      const bool nullable = !c.notNull && !rowid;
+      row.push_back(Int(nullable ? 1 : 0));
       row.push_back(Value::Null());
+      if (odbc3) {
+        row.push_back(DefaultText(c));
+        VerboseType(type.sqlType, &row);
+        const SqlForm form = FindSqlTypeInfo(type.sqlType)->form;
+        const bool octets = form == SqlForm::kText || form == SqlForm::kBinary;
+        row.push_back(octets ? Int(type.length) : Value::Null());
+        row.push_back(Int(static_cast<int64_t>(position)));
+        row.push_back(Str(nullable ? "YES" : "NO"));
+      }
       out->rows.push_back(std::move(row));
     }
   }
@@ -337,12 +391,12 @@ Status CatalogSpecialColumns(StorageSession* storage, int columnType, const std:
   return Status::Ok();
 }
 
-ResultSet TypeInfo(int sqlType, const std::map<int16_t, std::string>* names) {
+ResultSet TypeInfo(int sqlType, const std::map<int16_t, std::string>* names, bool odbc3) {
   // ODBC 3 applications name the date and time types by their own codes,
   // and the driver manager passes them on unchanged.
   if (sqlType >= kSqlTypeDate && sqlType <= kSqlTypeTimestamp) sqlType = SentSqlType(sqlType);
   ResultSet r;
-  r.columns = Describe(kTypeInfoColumns, sizeof kTypeInfoColumns / sizeof kTypeInfoColumns[0]);
+  r.columns = Describe(kTypeInfoColumns, kTypeInfoColumns3, odbc3);
   // The catalogue's order is by DATA_TYPE, as SQLGetTypeInfo requires.
   for (const SqlTypeInfo& t : AllSqlTypes()) {
     if (t.listedName == nullptr || (sqlType != 0 && t.code != sqlType)) continue;
@@ -366,6 +420,11 @@ ResultSet TypeInfo(int sqlType, const std::map<int16_t, std::string>* names) {
                       Int(0), numberOnly, Value::Null(),
                       t.minScale < 0 ? Value::Null() : Int(t.minScale),
                       t.maxScale < 0 ? Value::Null() : Int(t.maxScale)});
+    if (odbc3) {
+      VerboseType(t.code, &r.rows.back());
+      r.rows.back().push_back(t.radix ? Int(t.radix) : Value::Null());
+      r.rows.back().push_back(Value::Null());  // no interval types
+    }
   }
   return r;
 }

@@ -42,9 +42,11 @@ bool PatternMatch(const std::string& pattern, const std::string& text);
 Status CatalogTables(StorageSession* storage, const std::string& qualifier,
                      const std::string& owner, const std::string& name, const std::string& types,
                      ResultSet* out);
+// odbc3: with the six columns ODBC 3 adds (protocol/CATALOG3.md), here and
+// for the type information.
 Status CatalogColumns(StorageSession* storage, const std::string& qualifier,
                       const std::string& owner, const std::string& table, const std::string& column,
-                      ResultSet* out);
+                      bool odbc3, ResultSet* out);
 Status CatalogStatistics(StorageSession* storage, const std::string& qualifier,
                          const std::string& owner, const std::string& table, int unique,
                          int accuracy, ResultSet* out);
@@ -56,13 +58,15 @@ Status CatalogSpecialColumns(StorageSession* storage, int columnType, const std:
 // The qualifiers and owners are ignored, as for the columns: there are
 // none.
 Status CatalogPrimaryKeys(StorageSession* storage, const std::string& table, ResultSet* out);
+// odbc3: NO ACTION as ODBC 3's SQL_NO_ACTION, and DEFERRABILITY after PK_NAME.
 Status CatalogForeignKeys(StorageSession* storage, const std::string& pkTable,
-                          const std::string& fkTable, ResultSet* out);
+                          const std::string& fkTable, bool odbc3, ResultSet* out);
 // Every type (sqlType 0) or the one asked for (91, 92, 93 as 9, 10, 11);
 // unknown types give no rows.
 // names: the engine's own name of each type it has (others are left out);
 // null: the server's names, every type.
-ResultSet TypeInfo(int sqlType, const std::map<int16_t, std::string>* names = nullptr);
+ResultSet TypeInfo(int sqlType, const std::map<int16_t, std::string>* names = nullptr,
+                   bool odbc3 = false);
 
 }  // namespace velsrv
 

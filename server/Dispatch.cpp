@@ -208,9 +208,13 @@ int HandleRowCount(Session* s, Request* r) {
 
 // ---- catalog functions ----
 
+// A trailing catalogType of CATALOG_ODBC3 asks for ODBC 3's columns too.
+bool WantsOdbc3(Request* r) { return Code<CatalogTypeElement>(r) == kCatalogOdbc3; }
+
 int HandleGetTypeInfo(Session* s, Request* r) {
   std::vector<ColumnOut> columns;
-  return Described(s, r, s->GetTypeInfo(Id(r), Code<SqlDataTypeElement>(r), &columns), columns);
+  const int rc = s->GetTypeInfo(Id(r), Code<SqlDataTypeElement>(r), WantsOdbc3(r), &columns);
+  return Described(s, r, rc, columns);
 }
 
 int HandleTables(Session* s, Request* r) {
@@ -223,9 +227,9 @@ int HandleTables(Session* s, Request* r) {
 
 int HandleColumns(Session* s, Request* r) {
   std::vector<ColumnOut> columns;
-  const int rc =
-      s->Columns(Id(r), Text(r->Get<TableQualifierElement>()), Text(r->Get<TableOwnerElement>()),
-                 Text(r->Get<TableNameElement>()), Text(r->Get<ColumnNameElement>()), &columns);
+  const int rc = s->Columns(Id(r), Text(r->Get<TableQualifierElement>()),
+                            Text(r->Get<TableOwnerElement>()), Text(r->Get<TableNameElement>()),
+                            Text(r->Get<ColumnNameElement>()), WantsOdbc3(r), &columns);
   return Described(s, r, rc, columns);
 }
 
@@ -257,7 +261,7 @@ int HandlePrimaryKeys(Session* s, Request* r) {
 int HandleForeignKeys(Session* s, Request* r) {
   std::vector<ColumnOut> columns;
   const int rc = s->ForeignKeys(Id(r), Text(r->Get<TableNameElement>()),
-                                Text(r->Get<FkTableNameElement>()), &columns);
+                                Text(r->Get<FkTableNameElement>()), WantsOdbc3(r), &columns);
   return Described(s, r, rc, columns);
 }
 

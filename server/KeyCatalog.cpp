@@ -39,15 +39,29 @@ const ColumnLayout kForeignKeyColumns[] = {
     {"PK_NAME", kSqlVarChar, kName, 1},
 };
 
+// ODBC 3's further column, on request (protocol/CATALOG3.md).
+const ColumnLayout kForeignKeyColumns3[] = {{"DEFERRABILITY", kSqlSmallInt, 0, 1}};
+
 Value Name(const std::string& s) { return s.empty() ? Value::Null() : Value::Text(s); }
 
 // ODBC's rule codes: SQL_CASCADE 0, SQL_RESTRICT 1, SQL_SET_NULL 2 and
 // SQL_SET_DEFAULT 4. NO ACTION is reported as SQL_RESTRICT, the code ODBC
-// 2 applications know for a change that is refused (SQL_NO_ACTION, 3, is
-// ODBC 3's alone).
-Value Rule(const std::string& action) {
+// 2 applications know for a change that is refused, unless ODBC 3's
+// SQL_NO_ACTION (3) was asked for.
+Value Rule(const std::string& action, bool odbc3) {
   const std::string a = Upper(action);
+  if (odbc3 && a == "NO ACTION") return Value::Integer(3);
   return Value::Integer(a == "CASCADE" ? 0 : a == "SET NULL" ? 2 : a == "SET DEFAULT" ? 4 : 1);
+}
+
+// SQL_INITIALLY_DEFERRED 5, SQL_INITIALLY_IMMEDIATE 6, SQL_NOT_DEFERRABLE
+// 7; NULL when the storage does not say (SQLite keeps it in the table's
+// text alone).
+Value Deferrability(const std::string& deferrable) {
+  if (deferrable.empty()) return Value::Null();
+  return Value::Integer(deferrable == "INITIALLY DEFERRED"    ? 5
+                        : deferrable == "INITIALLY IMMEDIATE" ? 6
+                                                              : 7);
 }
 
 struct ForeignKeyRow {
@@ -75,9 +89,10 @@ Status CatalogPrimaryKeys(StorageSession* storage, const std::string& table, Res
 }
 
 Status CatalogForeignKeys(StorageSession* storage, const std::string& pkTable,
-                          const std::string& fkTable, ResultSet* out) {
+                          const std::string& fkTable, bool odbc3, ResultSet* out) {
   out->columns =
       Describe(kForeignKeyColumns, sizeof kForeignKeyColumns / sizeof kForeignKeyColumns[0]);
+  if (odbc3) out->columns.push_back(Describe(kForeignKeyColumns3, 1)[0]);
   std::vector<TableEntry> all;
   Status st = MatchingTables(storage, "", &all);
   if (!st.ok) return st;
@@ -118,8 +133,9 @@ Status CatalogForeignKeys(StorageSession* storage, const std::string& pkTable,
       out->rows.push_back({Value::Null(), Value::Null(), Value::Text(f.pkTable),
                            Value::Text(referenced), Value::Null(), Value::Null(),
                            Value::Text(f.fkTable), Value::Text(k.columns[c]),
-                           Value::Integer(static_cast<int64_t>(c + 1)), Rule(k.onUpdate),
-                           Rule(k.onDelete), Name(k.name), Name(k.referencedKey)});
+                           Value::Integer(static_cast<int64_t>(c + 1)), Rule(k.onUpdate, odbc3),
+                           Rule(k.onDelete, odbc3), Name(k.name), Name(k.referencedKey)});
+      if (odbc3) out->rows.back().push_back(Deferrability(k.deferrable));
     }
   }
   return Status::Ok();

@@ -419,6 +419,7 @@ void Server::Serve(Client* client, std::string peer) {
     // for the log line finds room.
   }
   if (!why.empty()) Log(0, "%s: connection ended (%s)", peer.c_str(), why.c_str());
+  link.End();  // nothing is written to the number once closed: it may be the next client's
   // The socket is closed by this thread only; the stop path shuts it down.
   std::lock_guard<std::mutex> lock(mutex_);
   close(fd);

@@ -82,6 +82,17 @@ bool Boolean(const std::string& text, bool* out, std::string* error) {
   return false;
 }
 
+// The flags of the file ("name = yes|no"); on the command line they are
+// --name or --no-name (SetFlag). Null for other names.
+bool* FileFlag(const std::string& name, Options* o) {
+  if (name == "allow-plaintext") return &o->allowPlaintext;
+  if (name == "trace-frames") return &o->traceFrames;
+  if (name == "block-fetch") return &o->blockFetch;
+  if (name == "batch") return &o->batch;
+  if (name == "stream") return &o->stream;
+  return nullptr;
+}
+
 // The options that take a value: on the command line "--name value", in
 // the file "name = value". Returns false with *error; an unknown name
 // leaves *error empty.
@@ -143,11 +154,9 @@ bool SetValue(const std::string& name, const std::string& v, Options* o, std::st
   } else if (name == "verbose") {  // file only: the command line counts -v
     if (!Number(v, 0, 2, &n, error)) return false;
     o->verbosity = static_cast<int>(n);
-  } else if (name == "allow-plaintext" || name == "trace-frames" || name == "block-fetch") {
-    if (!Boolean(v, &flag, error)) return false;  // file only: flags on the command line
-    (name == "allow-plaintext" ? o->allowPlaintext
-     : name == "trace-frames"  ? o->traceFrames
-                               : o->blockFetch) = flag;
+  } else if (bool* target = FileFlag(name, o)) {
+    if (!Boolean(v, &flag, error)) return false;
+    *target = flag;
   } else {
     return false;
   }
@@ -230,6 +239,8 @@ std::string ConfigText(const Options& o) {
   t += "verbose = " + std::to_string(o.verbosity) + "\n";
   t += std::string("trace-frames = ") + yes(o.traceFrames) + "\n";
   t += std::string("block-fetch = ") + yes(o.blockFetch) + "\n";
+  t += std::string("batch = ") + yes(o.batch) + "\n";
+  t += std::string("stream = ") + yes(o.stream) + "\n";
   return t;
 }
 
@@ -269,9 +280,8 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
     Options scratch;
     std::string unused;
     const bool known =
-        arg == "--config" ||
-        (name != "verbose" && name != "allow-plaintext" && name != "trace-frames" &&
-         name != "block-fetch" && (SetValue(name, "", &scratch, &unused) || !unused.empty()));
+        arg == "--config" || (name != "verbose" && FileFlag(name, &scratch) == nullptr &&
+                              (SetValue(name, "", &scratch, &unused) || !unused.empty()));
     if (!known) return *error = "unknown option " + arg, false;
     if (!joined && i + 1 >= argc) return *error = arg + " needs a value", false;
     if (!joined) value = argv[++i];

@@ -139,12 +139,14 @@ class Session {
   int GetRowNumber(uint32_t id, uint32_t* number);
   int RowCount(uint32_t id, int32_t* count);
 
-  // Catalog functions (SessionCatalog.cpp).
-  int GetTypeInfo(uint32_t id, int sqlType, std::vector<ColumnOut>* columns);
+  // Catalog functions (SessionCatalog.cpp); odbc3: with the columns ODBC 3
+  // adds.
+  int GetTypeInfo(uint32_t id, int sqlType, bool odbc3, std::vector<ColumnOut>* columns);
   int Tables(uint32_t id, const std::string& qualifier, const std::string& owner,
              const std::string& name, const std::string& types, std::vector<ColumnOut>* columns);
   int Columns(uint32_t id, const std::string& qualifier, const std::string& owner,
-              const std::string& table, const std::string& column, std::vector<ColumnOut>* columns);
+              const std::string& table, const std::string& column, bool odbc3,
+              std::vector<ColumnOut>* columns);
   int Statistics(uint32_t id, const std::string& qualifier, const std::string& owner,
                  const std::string& table, int unique, int accuracy,
                  std::vector<ColumnOut>* columns);
@@ -153,7 +155,7 @@ class Session {
                      std::vector<ColumnOut>* columns);
   // Offered at login (KeyCatalog.cpp builds the rows).
   int PrimaryKeys(uint32_t id, const std::string& table, std::vector<ColumnOut>* columns);
-  int ForeignKeys(uint32_t id, const std::string& pkTable, const std::string& fkTable,
+  int ForeignKeys(uint32_t id, const std::string& pkTable, const std::string& fkTable, bool odbc3,
                   std::vector<ColumnOut>* columns);
 
   // Options and transactions (SessionOptions.cpp).

@@ -34,10 +34,10 @@ int Session::OpenCatalog(uint32_t id, std::vector<ColumnOut>* columns,
   return OpenStatic(s, std::move(r.columns), std::move(r.rows), columns);
 }
 
-int Session::GetTypeInfo(uint32_t id, int sqlType, std::vector<ColumnOut>* columns) {
+int Session::GetTypeInfo(uint32_t id, int sqlType, bool odbc3, std::vector<ColumnOut>* columns) {
   return OpenCatalog(id, columns, [&](ResultSet* r) {
     std::map<int16_t, std::string> names;
-    *r = TypeInfo(sqlType, storage_->TypeNames(&names) ? &names : nullptr);
+    *r = TypeInfo(sqlType, storage_->TypeNames(&names) ? &names : nullptr, odbc3);
     return Status::Ok();
   });
 }
@@ -51,10 +51,10 @@ int Session::Tables(uint32_t id, const std::string& qualifier, const std::string
 }
 
 int Session::Columns(uint32_t id, const std::string& qualifier, const std::string& owner,
-                     const std::string& table, const std::string& column,
+                     const std::string& table, const std::string& column, bool odbc3,
                      std::vector<ColumnOut>* columns) {
   return OpenCatalog(id, columns, [&](ResultSet* r) {
-    return CatalogColumns(storage_.get(), qualifier, owner, table, column, r);
+    return CatalogColumns(storage_.get(), qualifier, owner, table, column, odbc3, r);
   });
 }
 
@@ -90,9 +90,9 @@ int Session::PrimaryKeys(uint32_t id, const std::string& table, std::vector<Colu
 }
 
 int Session::ForeignKeys(uint32_t id, const std::string& pkTable, const std::string& fkTable,
-                         std::vector<ColumnOut>* columns) {
+                         bool odbc3, std::vector<ColumnOut>* columns) {
   return OpenCatalog(id, columns, [&](ResultSet* r) {
-    return CatalogForeignKeys(storage_.get(), pkTable, fkTable, r);
+    return CatalogForeignKeys(storage_.get(), pkTable, fkTable, odbc3, r);
   });
 }
 

@@ -68,11 +68,11 @@ SSL* TlsContext::NewConnection() const {
   return ctx_ ? SSL_new(ctx_) : nullptr;
 }
 
-Link::~Link() {
+void Link::End() {
   if (!ssl_) return;
-  // Tells a client that is still listening that the stream ends here.
   if (healthy_) SSL_shutdown(ssl_);
   SSL_free(ssl_);
+  ssl_ = nullptr;
 }
 
 bool Link::Accept(const TlsContext& context, std::string* error) {

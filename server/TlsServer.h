@@ -42,7 +42,7 @@ class TlsContext {
 class Link {
  public:
   explicit Link(int fd) : fd_(fd) {}
-  ~Link();
+  ~Link() { End(); }
   Link(const Link&) = delete;
   Link& operator=(const Link&) = delete;
 
@@ -52,6 +52,10 @@ class Link {
   bool Read(void* buffer, size_t n);
   bool Write(const void* buffer, size_t n);
   int Fd() const { return fd_; }
+  // Ends the TLS session (a client still listening learns that the stream
+  // ends here); before the socket is closed, since its number may be
+  // another client's at once afterwards.
+  void End();
 
  private:
   int fd_;

@@ -150,15 +150,12 @@ PgResult PgSession::Collect() {
   // While PostgreSQL works (or waits for a lock), a client that has gone,
   // or a request past its query timeout or cancelled, has its statement
   // cancelled (within the poll's fifth of a second).
-  bool cancelled = false;
+  std::chrono::steady_clock::time_point nextCancel{};
   while (PQisBusy(conn_)) {
     pollfd p = {PQsocket(conn_), POLLIN, 0};
     poll(&p, 1, 200);
     if (!PQconsumeInput(conn_)) break;
-    if (!cancelled && StopWanted()) {
-      cancelled = true;
-      CancelRunning();
-    }
+    StopRunning(&nextCancel);
   }
   PgResult kept;
   while (PGresult* r = PQgetResult(conn_)) {
@@ -170,12 +167,20 @@ PgResult PgSession::Collect() {
   return kept;
 }
 
-void PgSession::CancelRunning() {
+bool PgSession::StopRunning(std::chrono::steady_clock::time_point* next) {
+  if (!StopWanted()) return false;
+  // PostgreSQL drops a cancel that reaches the backend before it has read
+  // the statement (it waited for the CPU, or for the statement ahead of it
+  // in the pipeline): while the statement runs on, the cancel goes again.
+  const auto now = std::chrono::steady_clock::now();
+  if (now < *next) return true;
+  *next = now + std::chrono::milliseconds(500);
   if (PGcancel* cancel = PQgetCancel(conn_)) {
     char error[256];
     PQcancel(cancel, error, sizeof error);
     PQfreeCancel(cancel);
   }
+  return true;
 }
 
 Status PgSession::Run(const std::function<int(PGconn*)>& send, PgResult* out) {

@@ -5,6 +5,7 @@
 
 #include <libpq-fe.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -124,7 +125,10 @@ class PgSession : public StorageSession {
   bool StopWanted() const {
     return (abandoned_ && abandoned_()) || (limit_ && limit_->Stopped() != RunLimit::kGoOn);
   }
-  void CancelRunning();
+  // True once the statement running is to be stopped; then cancels it,
+  // and again each half second while it runs on (*next: when the next
+  // cancel may go; zero before the first).
+  bool StopRunning(std::chrono::steady_clock::time_point* next);
 
   PGconn* conn_;
   PgEngine* engine_;

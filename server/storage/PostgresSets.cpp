@@ -169,6 +169,7 @@ class PgSetRun : public StorageSetRun {
     if (!PQpipelineSync(conn_)) return Break();
     flight_.push_back({Kind::kSync, 0});
     const Stopwatch stopwatch;
+    std::chrono::steady_clock::time_point nextCancel{};
     for (;;) {
       Drain();
       if (broken_ || flight_.empty()) break;
@@ -178,10 +179,7 @@ class PgSetRun : public StorageSetRun {
       poll(&p, 1, 200);
       // A client that has gone, or a request past its time or cancelled:
       // the set running is cancelled, and no set after it runs.
-      if (!stopped_ && session_->StopWanted()) {
-        stopped_ = true;
-        session_->CancelRunning();
-      }
+      stopped_ = session_->StopRunning(&nextCancel) || stopped_;
       if (!PQconsumeInput(conn_)) return Break();
     }
     ObservePostgresRoundTrip(stopwatch.Seconds());

@@ -554,9 +554,11 @@ Status PgSession::TableColumns(const std::string& table, std::vector<TableColumn
       "SELECT a.attname, t.typname, t.typtype = 'd', CASE WHEN t.typtype = 'd' THEN t.typbasetype "
       "ELSE t.oid END,"
       " CASE WHEN t.typtype = 'd' THEN t.typtypmod ELSE a.atttypmod END, a.attnotnull,"
-      " coalesce(array_position(k.conkey, a.attnum), 0)"
+      " coalesce(array_position(k.conkey, a.attnum), 0), d.adbin IS NOT NULL,"
+      " coalesce(pg_get_expr(d.adbin, d.adrelid), '')"
       " FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid"
       " LEFT JOIN pg_constraint k ON k.conrelid = a.attrelid AND k.contype = 'p'"
+      " LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid AND d.adnum = a.attnum"
       " WHERE a.attrelid = to_regclass(quote_ident($1)) AND a.attnum > 0 AND NOT a.attisdropped"
       " ORDER BY a.attnum",
       table, &r);
@@ -568,6 +570,8 @@ Status PgSession::TableColumns(const std::string& table, std::vector<TableColumn
                                  std::atoi(PQgetvalue(r.get(), i, 4)));
     e.notNull = Field(r.get(), i, 5) == "t";
     e.primaryKeyPosition = std::atoi(PQgetvalue(r.get(), i, 6));
+    e.hasDefault = Field(r.get(), i, 7) == "t";
+    e.defaultValue = Field(r.get(), i, 8);
     out->push_back(e);
   }
   return st;
@@ -613,7 +617,7 @@ Status PgSession::ForeignKeys(const std::string& table, std::vector<ForeignKeyEn
   PgResult r;
   Status st = Query(
       "SELECT k.conname, f.relname, coalesce(p.conname, i.relname, ''), a.attname, b.attname,"
-      " k.confupdtype, k.confdeltype FROM pg_constraint k"
+      " k.confupdtype, k.confdeltype, k.condeferrable, k.condeferred FROM pg_constraint k"
       " JOIN pg_class f ON f.oid = k.confrelid"
       " LEFT JOIN pg_class i ON i.oid = k.conindid"
       " LEFT JOIN pg_constraint p ON p.conrelid = k.confrelid AND p.conindid = k.conindid"
@@ -640,6 +644,9 @@ Status PgSession::ForeignKeys(const std::string& table, std::vector<ForeignKeyEn
       out->back().referencedKey = Field(r.get(), i, 2);
       out->back().onUpdate = action(Field(r.get(), i, 5));
       out->back().onDelete = action(Field(r.get(), i, 6));
+      out->back().deferrable = Field(r.get(), i, 7) != "t"   ? "NOT DEFERRABLE"
+                               : Field(r.get(), i, 8) == "t" ? "INITIALLY DEFERRED"
+                                                             : "INITIALLY IMMEDIATE";
     }
     out->back().columns.push_back(Field(r.get(), i, 3));
     out->back().referencedColumns.push_back(Field(r.get(), i, 4));

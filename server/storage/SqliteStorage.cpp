@@ -310,13 +310,15 @@ class SqliteSession : public StorageSession {
   }
 
   Status TableColumns(const std::string& table, std::vector<TableColumnEntry>* out) override {
-    return Query("SELECT name, type, \"notnull\", pk FROM pragma_table_info(?1)", table,
+    return Query("SELECT name, type, \"notnull\", pk, dflt_value FROM pragma_table_info(?1)", table,
                  [out](sqlite3_stmt* s) {
                    TableColumnEntry e;
                    e.name = Text(sqlite3_column_text(s, 0));
                    e.declaredType = Text(sqlite3_column_text(s, 1));
                    e.notNull = sqlite3_column_int(s, 2) != 0;
                    e.primaryKeyPosition = sqlite3_column_int(s, 3);
+                   e.hasDefault = sqlite3_column_type(s, 4) != SQLITE_NULL;
+                   e.defaultValue = Text(sqlite3_column_text(s, 4));
                    out->push_back(e);
                  });
   }

@@ -119,6 +119,8 @@ struct TableColumnEntry {
   std::string declaredType;
   bool notNull = false;
   int primaryKeyPosition = 0;  // 1-based position in the key, 0 if none
+  bool hasDefault = false;     // a default was declared: defaultValue, as SQL text
+  std::string defaultValue;
 };
 
 struct IndexEntry {
@@ -143,6 +145,9 @@ struct ForeignKeyEntry {
   // that position (a reference that names no columns).
   std::vector<std::string> referencedColumns;
   std::string onUpdate, onDelete;  // "CASCADE", "RESTRICT", "SET NULL", "SET DEFAULT", "NO ACTION"
+  // "INITIALLY DEFERRED", "INITIALLY IMMEDIATE", "NOT DEFERRABLE"; empty
+  // when the engine does not say.
+  std::string deferrable;
 };
 
 // What ends a request early: its statement's query timeout, and a cancel

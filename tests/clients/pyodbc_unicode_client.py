@@ -43,9 +43,10 @@ def many(cur, t, tag):
 
 def catalog(cur, t, tag):
     check("tables", [r.table_name for r in cur.tables(table=t)], [t])
-    check("columns", [(r.column_name, r.type_name) for r in cur.columns(table=t)],
-          [("id", "INTEGER"), ("t", "VARCHAR")])
-    check("type info", [r.column_size for r in cur.getTypeInfo(pyodbc.SQL_INTEGER)][:1], [10])
+    check("columns", [(r.column_name, r.type_name, r.ordinal_position, r.is_nullable)
+                      for r in cur.columns(table=t, column="t")], [("t", "VARCHAR", 2, "YES")])
+    check("type info", [(r.column_size, r.num_prec_radix) for r in cur.getTypeInfo(pyodbc.SQL_INTEGER)][:1],
+          [(10, 10)])
     check("primary keys", [(r.column_name, r.key_seq) for r in cur.primaryKeys(t)], [("id", 1)])
 
 

@@ -107,4 +107,67 @@ TEST(Odbc3Library, AttributesCursorsAndColumns) {
   }
 }
 
+// Catalog results as each version's application knows them (ODBC 3's
+// names, codes and further columns), the row count of the last change as
+// a diagnostic field, and SQL_C_DEFAULT of a wide parameter as wide text.
+TEST(Odbc3Library, CatalogColumnsRowCountsAndWideDefaults) {
+  const struct {
+    SQLULEN version;
+    SQLSMALLINT columns, typeColumns;
+    const char *names, *column, *type;
+  } rows[] = {{SQL_OV_ODBC3, 18, 19, "TABLE_CAT/COLUMN_SIZE/ORDINAL_POSITION",
+               "4/5/4/-/-/1/NO;12/-/12/-/20/2/YES;91/-/9/1/-/3/YES", "4/4/-/10/-"},
+              {SQL_OV_ODBC2, 12, 15, "TABLE_QUALIFIER/PRECISION/", "4;12;9", "4"}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.version);
+    OdbcConnection c(r.version);
+    ASSERT_TRUE(SQL_SUCCEEDED(c.DriverConnect("DSN=VelWide"))) << c.Diag();
+    ASSERT_EQ(SQL_SUCCESS, c.Execute("DROP TABLE IF EXISTS cat3"));
+    ASSERT_EQ(SQL_SUCCESS, c.Execute("CREATE TABLE cat3 (a INTEGER NOT NULL DEFAULT 5, b VARCHAR(20), d DATE)"));
+    SQLHSTMT s = c.Statement();
+    ASSERT_EQ(SQL_SUCCESS, SQLColumns(s, nullptr, 0, nullptr, 0, (SQLCHAR*)"cat3", SQL_NTS, nullptr, 0));
+    SQLSMALLINT count = 0;
+    EXPECT_EQ(SQL_SUCCESS, SQLNumResultCols(s, &count));
+    EXPECT_EQ(r.columns, count);
+    std::string names;
+    for (SQLUSMALLINT col : {1, 7, 17}) {
+      SQLCHAR name[32] = {0};
+      SQLColAttribute(s, col, SQL_DESC_NAME, name, sizeof name, nullptr, nullptr);
+      names += (col > 1 ? "/" : "") + std::string(reinterpret_cast<char*>(name));
+    }
+    EXPECT_EQ(r.names, names);
+    const std::vector<int> more = {5, 13, 14, 15, 16, 17, 18}, typeMore = {2, 16, 17, 18, 19};
+    EXPECT_EQ(r.column, Rows(s, SQL_SUCCESS, r.columns > 12 ? more : std::vector<int>{5}));
+    ASSERT_EQ(SQL_SUCCESS, SQLGetTypeInfo(s, SQL_INTEGER));
+    EXPECT_EQ(SQL_SUCCESS, SQLNumResultCols(s, &count));
+    EXPECT_EQ(r.typeColumns, count);
+    EXPECT_EQ(r.type, Rows(s, SQL_SUCCESS, r.typeColumns > 15 ? typeMore : std::vector<int>{2}));
+    // Foreign keys: NO ACTION as ODBC 3's own code, and DEFERRABILITY
+    // (which SQLite does not tell).
+    for (const char* sql :
+         {"DROP TABLE IF EXISTS cat3f", "DROP TABLE IF EXISTS cat3p", "CREATE TABLE cat3p (id INTEGER PRIMARY KEY)",
+          "CREATE TABLE cat3f (p INTEGER REFERENCES cat3p (id))"})
+      ASSERT_EQ(SQL_SUCCESS, c.Execute(sql)) << sql;
+    const bool odbc3 = r.version == SQL_OV_ODBC3;
+    EXPECT_EQ(
+        odbc3 ? (OnPostgres() ? "3/3/7" : "3/3/-") : "1/1",
+        Rows(s,
+             SQLForeignKeys(s, nullptr, 0, nullptr, 0, (SQLCHAR*)"cat3p", SQL_NTS, nullptr, 0, nullptr, 0, nullptr, 0),
+             odbc3 ? std::vector<int>{10, 11, 14} : std::vector<int>{10, 11}));
+
+    SQLWCHAR wide[] = {u'h', 0xE9, 0};
+    SQLLEN nts = SQL_NTS, changed = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_DEFAULT, SQL_WVARCHAR, 20, 0, wide, 0, &nts));
+    for (int a = 1; a <= 3; ++a) {
+      const std::string insert = "INSERT INTO cat3 (a, b) VALUES (" + std::to_string(a) + ", ?)";
+      ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(s, (SQLCHAR*)insert.c_str(), SQL_NTS)) << Diag(SQL_HANDLE_STMT, s);
+    }
+    SQLFreeStmt(s, SQL_RESET_PARAMS);
+    EXPECT_EQ(SQL_SUCCESS, SQLExecDirect(s, (SQLCHAR*)"UPDATE cat3 SET a = a + 1 WHERE b = 'h\xc3\xa9'", SQL_NTS));
+    EXPECT_EQ(SQL_SUCCESS, SQLGetDiagField(SQL_HANDLE_STMT, s, 0, SQL_DIAG_ROW_COUNT, &changed, 0, nullptr));
+    EXPECT_EQ(3, changed);
+    SQLFreeHandle(SQL_HANDLE_STMT, s);
+  }
+}
+
 }  // namespace

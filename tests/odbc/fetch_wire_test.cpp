@@ -106,7 +106,11 @@ INSTANTIATE_TEST_SUITE_P(SizesAndBindings, BlockFetch,
                          ::testing::Values(Rowsets{1, false,
                                                    "0 1 0 1 b-1; -1 1 5 - -; 0 1 0 3 b-3; 0 1 0 4 b-4; 0 1 0 5 b-5; "},
                                            Rowsets{3, false, "1 3 050 1 - 3 b-1 - b-3; 0 2 003 4 5 - b-4 b-5 -; "},
-                                           Rowsets{3, true, "0 3 000 1 300 3 b-1 b-2 b-3; 0 2 003 4 5 - b-4 b-5 -; "}));
+                                           Rowsets{3, true, "0 3 000 1 300 3 b-1 b-2 b-3; 0 2 003 4 5 - b-4 b-5 -; "}),
+                         [](const ::testing::TestParamInfo<Rowsets>& i) {
+                           return std::string(i.param.rowWise ? "RowWise" : "ColumnWise") +
+                                  std::to_string(i.param.size);
+                         });
 
 TEST_P(BlockFetch, RowsetsBySizeAndBindingKind) {
   const Rowsets& c = GetParam();

@@ -234,7 +234,7 @@ TEST_F(ParameterWireTest, WideTextsByOdbcVersion) {
           SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 0, 0, (SQLPOINTER)in->data(), 0, &ind),
           SQL_SUCCESS);
       EXPECT_EQ(SQLExecDirect(s, M("?"), SQL_NTS), version == 2 ? SQL_SUCCESS : SQL_ERROR);
-      EXPECT_EQ(Diag(nullptr, s), version == 2 ? "" : "22005 1027 C:invalid character value: the text is not UTF-16");
+      EXPECT_EQ(Diag(nullptr, s), version == 2 ? "" : "22018 1027 C:invalid character value: the text is not UTF-16");
     }
   }
   SQLLEN atExec = SQL_DATA_AT_EXEC;

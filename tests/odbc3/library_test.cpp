@@ -257,4 +257,31 @@ TEST_F(Library, WideFormsOfRecordsInformationAndAttributes) {
   Fn<decltype(SQLFreeHandle)>("SQLFreeHandle")(SQL_HANDLE_DBC, dbc);
 }
 
+// SQLError and SQLErrorW hand out the newest record with its SQLSTATE in
+// the form the environment declared, as SQLGetDiagRec does.
+TEST_F(Library, ErrorGivesTheDeclaredForm) {
+  const struct {
+    SQLULEN version;
+    bool wide;
+    const char* state;
+  } rows[] = {{SQL_OV_ODBC3, false, "HY009"},
+              {SQL_OV_ODBC3, true, "HY009"},
+              {SQL_OV_ODBC2, false, "S1009"},
+              {SQL_OV_ODBC2, true, "S1009"}};
+  for (const auto& r : rows) {
+    ASSERT_EQ(SQL_SUCCESS, SetEnv(SQL_ATTR_ODBC_VERSION, r.version));
+    EXPECT_EQ(SQL_ERROR, SetEnv(SQL_ATTR_ODBC_VERSION, 4));
+    SQLCHAR state[6] = {0}, text[64];
+    SQLWCHAR wideState[6] = {0}, wideText[64];
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    const SQLRETURN rc =
+        r.wide ? Fn<decltype(SQLErrorW)>("SQLErrorW")(env_, nullptr, nullptr, wideState, &native, wideText, 64, &length)
+               : Fn<decltype(SQLError)>("SQLError")(env_, nullptr, nullptr, state, &native, text, 64, &length);
+    EXPECT_EQ(SQL_SUCCESS_WITH_INFO, rc);  // the message is cut
+    for (int i = 0; r.wide && i < 6; ++i) state[i] = static_cast<SQLCHAR>(wideState[i]);
+    EXPECT_STREQ(r.state, reinterpret_cast<char*>(state)) << r.version << r.wide;
+  }
+}
+
 }  // namespace

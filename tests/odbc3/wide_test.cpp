@@ -174,7 +174,7 @@ TEST_F(WideTest, CursorNameAndErrorMessageByCharacters) {
   EXPECT_EQ(u"cur_/5", Got(name) + u"/" + char16_t('0' + length));
   SQLExecDirectW(s, (SQLWCHAR*)kLone, SQL_NTS);
   EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLErrorW(nullptr, nullptr, s, state, nullptr, name, 8, &length));
-  EXPECT_EQ(u"22005 [QTX][V", Got(state) + u" " + Got(name));  // as SQLError: 2.x form
+  EXPECT_EQ(u"22018 [QTX][V", Got(state) + u" " + Got(name));  // the declared 3.x form
   EXPECT_EQ(72, length);
   EXPECT_EQ(SQL_NO_DATA_FOUND, SQLErrorW(nullptr, nullptr, s, state, nullptr, name, 0, &length));
   EXPECT_EQ(u"00000", Got(state));

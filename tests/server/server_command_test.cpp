@@ -57,6 +57,7 @@ TEST(ServerCommandLine, EveryBadOptionOrValueIsOneLineAndStatusTwo) {
       {"--storage /tmp/x.db", "--storage: needs a postgresql:// URI"},
       {"--datasource nameonly", "--datasource: needs NAME=PATH, not \"nameonly\""},
       {"--address ''", "--address: empty address"},
+      {"--stream no", "unknown option --stream"},
       {"--tls-cert a.pem", "--tls-cert and --tls-key go together"},
       {"--config", "--config needs a value"},
       {"--config " + dir + "/missing.conf", "cannot read configuration file"},
@@ -91,7 +92,7 @@ TEST(ServerCommandLine, EveryConfigurationKeyRoundTripsAndTheCommandLineWins) {
       "datasource = a=/data/a.db\ndatasource = b=postgresql://u@h/b\nusers = /etc/users\n"
       "tls-cert = /etc/c.pem\ntls-key = /etc/c.key\nallow-plaintext = yes\nport-file = /run/port\n"
       "max-clients = 7\nmax-frame = 4096\nmax-statements = 9\nlock-timeout = 5\ndrain-timeout = 0\nverbose = 2\n"
-      "trace-frames = yes\nblock-fetch = no\n";
+      "trace-frames = yes\nblock-fetch = no\nbatch = no\nstream = no\n";
   const std::string path = Write(scratch.Folder() + "/all.conf", "# comment\n\n" + text);
   Options o;
   std::string error;
