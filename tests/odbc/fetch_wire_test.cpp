@@ -260,7 +260,9 @@ TEST_F(BlockWireTest, RowsComeFromBlocksAndTheOutcomeAtItsRow) {
 // fetch that needs it. Nothing is asked ahead after a block that ends.
 TEST_F(BlockWireTest, BlocksAskedForAheadAreDrainedNeverTakenForAnotherReply) {
   const std::string close = Frame(15, U32(7) + U16(0));
-  const std::string offers = ConnectBody() + U16(1) + U16(0) + U16(0) + U16(0) + U16(1);
+  // Cancelling offered too: with the query timeout unchanged, asking ahead goes on.
+  const std::string offers =
+      ConnectBody() + U16(1) + U16(0) + U16(0) + U16(1) + U16(1) + std::string("\x11\x22\x33\x44\x55\x66\x77\x88", 8);
   FakeServer server;
   Talk(server, {{Greeting(), U16(0)},
                 {ConnectFrame("u", "", "VeloraFake"), ReplyFrame(offers)},
