@@ -182,11 +182,31 @@ struct InProcess {
     outcomes += std::to_string(rc) + " " + d.sqlstate + ";";
     return rc == 0;
   }
+  // Logs in as user and allocates s; 0 when both succeed.
+  int Open(const char* user) {
+    std::string version;
+    return session.Connect("any", user, "", &version) + session.AllocStatement(&s);
+  }
   bool Exec(const std::string& sql, std::vector<velsrv::CellOut>* row = nullptr) {
     std::vector<velsrv::ColumnOut> columns;
     if (!Note(s, session.ExecDirect(s, sql, {}, &columns))) return false;
     for (const velsrv::ColumnOut& c : columns) names += c.name + ",";
     return !row || Note(s, session.Fetch(s, {1, 2}, row));
+  }
+};
+
+// A SQLite database of its own, the engine over it and a session that
+// stays logged in, beside the sessions a test makes fail.
+struct InProcessDatabase {
+  VeloraServer folder;
+  velsrv::Options options;
+  std::unique_ptr<velsrv::StorageEngine> engine = velsrv::CreateSqliteEngine(1000);
+  InProcess keeper;
+  explicit InProcessDatabase(const char* file) : options(WithDatabase(folder, file)), keeper(options, engine.get()) {}
+  static velsrv::Options WithDatabase(const VeloraServer& folder, const char* file) {
+    velsrv::Options o;
+    o.database = folder.Folder() + "/" + file;
+    return o;
   }
 };
 
@@ -204,18 +224,15 @@ TEST(ServerMemory, EveryFailedAllocationIsAnErrorAndLosesNoCommittedRow) {
   ASSERT_EQ(sqlite3_config(SQLITE_CONFIG_MALLOC, &failing), SQLITE_OK);
   ASSERT_EQ(sqlite3_initialize(), SQLITE_OK);
   velsrv::SetLogVerbosity(-1);
-  VeloraServer folder;
-  velsrv::Options options;
-  options.database = folder.Folder() + "/sweep.db";
-  std::unique_ptr<velsrv::StorageEngine> engine = velsrv::CreateSqliteEngine(1000);
-  InProcess keeper(options, engine.get());
+  InProcessDatabase db("sweep.db");
+  const velsrv::Options& options = db.options;
+  InProcess& keeper = db.keeper;
   std::string version;
-  ASSERT_EQ(keeper.session.Connect("any", "keeper", "", &version), 0);
-  ASSERT_EQ(keeper.session.AllocStatement(&keeper.s), 0);
+  ASSERT_EQ(keeper.Open("keeper"), 0);
   ASSERT_TRUE(keeper.Exec("CREATE TABLE t (n INTEGER, s TEXT)"));
   long n = 1;
   for (bool reached = true; reached && n < 5000; ++n) {
-    InProcess victim(options, engine.get());
+    InProcess victim(options, db.engine.get());
     gFailIn = n;
     victim.Note(0, victim.session.Connect("any", "victim", "", &version));
     victim.Note(0, victim.session.AllocStatement(&victim.s));
@@ -256,17 +273,14 @@ TEST(ServerMemory, EveryFailedAllocationIsAnErrorAndLosesNoCommittedRow) {
 // ran); never an error after sets ran, whose work could be committed.
 TEST(ServerMemory, OutcomesOfSetsThatRanAreSentOrTheSessionEnds) {
   velsrv::SetLogVerbosity(-1);
-  VeloraServer folder;
-  velsrv::Options options;
-  options.database = folder.Folder() + "/batch.db";
-  std::unique_ptr<velsrv::StorageEngine> engine = velsrv::CreateSqliteEngine(1000);
-  InProcess keeper(options, engine.get());
-  std::string version, reply, why, ended;
-  ASSERT_EQ(keeper.session.Connect("any", "keeper", "", &version) + keeper.session.AllocStatement(&keeper.s), 0);
+  InProcessDatabase db("batch.db");
+  InProcess& keeper = db.keeper;
+  std::string reply, why, ended;
+  ASSERT_EQ(keeper.Open("keeper"), 0);
   ASSERT_TRUE(keeper.Exec("CREATE TABLE b (n INTEGER)"));
   for (unsigned long n = 0, reached = 1; reached; ++n) {
-    InProcess victim(options, engine.get());
-    ASSERT_EQ(victim.session.Connect("any", "victim", "", &version) + victim.session.AllocStatement(&victim.s), 0);
+    InProcess victim(db.options, db.engine.get());
+    ASSERT_EQ(victim.Open("victim"), 0);
     ExecuteBatchRequest r;
     r.SetStatementId(victim.s);
     r.Get<StatementElement>()->value.SetString("INSERT INTO b VALUES (?)");
