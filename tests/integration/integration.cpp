@@ -99,7 +99,11 @@ int main(int argc, char** argv) {
     if (!server->Start()) return std::fprintf(stderr, "no server: %s\n", server->Error().c_str()), 1;
   }
   g_refused = UnusedLoopbackPort();
-  const std::string ini = VEL_ODBC_DIR "/integration_test" + std::string(OnPostgres() ? ".pg" : "") + ".odbc.ini";
+  // One odbc.ini per program and storage: the programs that share this
+  // main (integration_test, conformance_test) run at the same time.
+  std::string program = argv[0];
+  program = program.substr(program.find_last_of('/') + 1);
+  const std::string ini = VEL_ODBC_DIR "/" + program + std::string(OnPostgres() ? ".pg" : "") + ".odbc.ini";
   std::ofstream(ini) << Section("VelOpen", g_a.Port()) << Section("VelOther", g_b.Port())
                      << Section("VelAuth", g_c.Port(), "alice") << Section("VelRefused", g_refused)
                      << Section("VelPrompt", g_a.Port(), "public", "Yes")
