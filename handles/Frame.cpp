@@ -22,7 +22,7 @@ HandleHold::HandleHold(const void* handle, HandleKind kind) {
   object_ = Handles().Enter(handle, kind, &anchor, &pinned_);
   if (object_ != nullptr) anchor_ = anchor;
   // SQLCancel from another thread waits while a call of the statement is
-  // on its way to its reply (odbc/Cancel.cpp).
+  // on its way to its reply (odbc/statement/Cancel.cpp).
   busy_ = object_ != nullptr && kind == HandleKind::kStatement;
   if (busy_) static_cast<Connection*>(anchor_)->SetBusy(static_cast<Statement*>(object_));
   if (busy_) ++t_statementCalls;

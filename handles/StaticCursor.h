@@ -1,6 +1,6 @@
 // A static cursor: the rows of its result set held by the driver as they
 // arrive (base/RowStore.h), read from the server only as far as a fetch
-// needs, and where the cursor stands among them. odbc/ScrollFetch.h moves
+// needs, and where the cursor stands among them. odbc/fetch/ScrollFetch.h moves
 // it; a statement holds one, active while its result set is read that way.
 #ifndef VELORA_HANDLES_STATICCURSOR_H
 #define VELORA_HANDLES_STATICCURSOR_H

@@ -29,7 +29,7 @@ int AllocConnectWorker(Environment* env, SQLHDBC* phdbc);
 int FreeConnectWorker(Connection* conn);
 int FreeEnvWorker(Environment* env);
 
-// Connecting (odbc/Login.cpp). A connection already logged in is refused
+// Connecting (odbc/connect/Login.cpp). A connection already logged in is refused
 // with "08002".
 int ConnectWorker(Connection* c, const SQLCHAR* dsn, SQLSMALLINT cbDSN, const SQLCHAR* uid,
                   SQLSMALLINT cbUID, const SQLCHAR* auth, SQLSMALLINT cbAuth);
@@ -46,7 +46,7 @@ int BrowseConnectWorker(Connection* c, const SQLCHAR* in, SQLSMALLINT cbIn);
 // on the connection; a refused one leaves everything as it was.
 int DisconnectWorker(Connection* c);
 
-// SQLError's work (odbc/ApiErrors.cpp): the newest record of the most
+// SQLError's work (odbc/diagnostics/ApiErrors.cpp): the newest record of the most
 // specific handle given, its message into message (messageMax bytes).
 // cbErrorMsgMax is the application's own size, refused when negative
 // (after the handles are checked) without taking a record.
@@ -54,7 +54,7 @@ int ErrorWorker(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLCHAR* szSqlState,
                 SQLINTEGER* pfNativeError, SQLCHAR* message, SQLSMALLINT messageMax,
                 SQLSMALLINT cbErrorMsgMax, SQLSMALLINT* pcbMessage);
 
-// Options (odbc/Options.cpp).
+// Options (odbc/options/Options.cpp).
 int SetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLULEN vParam);
 int GetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLPOINTER pvParam);
 int SetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLULEN vParam);
@@ -70,7 +70,7 @@ int GetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLPOINTER pvParam);
 // when one was refused (its record is queued on the connection).
 int SendChangedOptions(Connection* c);
 
-// Transactions (odbc/Transact.cpp): commits (0) or rolls back (1) one
+// Transactions (odbc/connect/Transact.cpp): commits (0) or rolls back (1) one
 // connection's server transaction; for a null hdbc, every logged-in
 // connection of the environment henv (SQL_INVALID_HANDLE when it is not
 // live), each with its own diagnostics, and the worst of their results.
@@ -85,7 +85,7 @@ int TransactEnvironment(const void* henv, SQLUSMALLINT fType);
 enum class CancelOutcome { kNoCall, kSent, kFailed };
 CancelOutcome CancelWaitingCall(const void* hstmt);
 
-// Statements (odbc/StatementExec.cpp, odbc/StatementCalls.cpp).
+// Statements (odbc/statement/StatementExec.cpp, odbc/statement/StatementCalls.cpp).
 int AllocStmtWorker(Connection* c, SQLHSTMT* phstmt);
 // Serves SQLFreeStmt (remove true: a successful SQL_DROP deletes s) and
 // SQLCancel (SQL_CLOSE, remove false).
@@ -107,7 +107,7 @@ SQLLEN QuietRowCount(Statement* s);
 int MoreResultsWorker(Statement* s);
 int NativeSqlWorker(Connection* c, const SQLCHAR* in, SQLINTEGER cbIn);
 
-// Parameters (odbc/Parameters.cpp). Bindings are read at execution only.
+// Parameters (odbc/params/Parameters.cpp). Bindings are read at execution only.
 // The parameter markers of sql: question marks outside string literals,
 // quoted identifiers and comments.
 uint16_t CountMarkers(const char* sql, long length);
@@ -123,7 +123,7 @@ int NumParamsWorker(Statement* s, SQLSMALLINT* pcpar);
 int ParamDataWorker(Statement* s, SQLPOINTER* prgbValue);
 int PutDataWorker(Statement* s, SQLPOINTER rgbValue, SQLLEN cbValue);
 
-// Result-set description (odbc/ResultSet.cpp).
+// Result-set description (odbc/statement/ResultSet.cpp).
 int NumResultColsWorker(Statement* s, SQLSMALLINT* pccol);
 int DescribeColWorker(Statement* s, SQLUSMALLINT icol, SQLCHAR* name, SQLSMALLINT cbNameMax,
                       SQLSMALLINT* pcbName, SQLSMALLINT* pfSqlType, SQLULEN* pcbColDef,
@@ -131,7 +131,7 @@ int DescribeColWorker(Statement* s, SQLUSMALLINT icol, SQLCHAR* name, SQLSMALLIN
 int ColAttributesWorker(Statement* s, SQLUSMALLINT icol, SQLUSMALLINT fDescType, SQLPOINTER rgbDesc,
                         SQLSMALLINT cbDescMax, SQLSMALLINT* pcbDesc, SQLLEN* pfDesc);
 
-// Catalog functions and type information (odbc/Catalog.cpp): one request
+// Catalog functions and type information (odbc/metadata/CatalogFunctions.cpp): one request
 // each, whose reply's description becomes the statement's result set. The
 // texts are the call's arguments, stored in argument order.
 int TablesWorker(Statement* s, const String* texts);
@@ -149,8 +149,8 @@ int GetTypeInfoWorker(Statement* s, SQLSMALLINT fSqlType);
 int PrimaryKeysWorker(Statement* s, const String* texts);
 int ForeignKeysWorker(Statement* s, const String* texts);
 
-// SQLGetInfo (odbc/GetInfo.cpp, its table in odbc/InfoTable.cpp). The
-// ODBC 3.x library (odbc3 true) answers from odbc/InfoTable3.cpp first.
+// SQLGetInfo (odbc/info/GetInfo.cpp, its table in odbc/info/InfoTable.cpp). The
+// ODBC 3.x library (odbc3 true) answers from odbc/info/InfoTable3.cpp first.
 int GetInfoWorker(Connection* c, SQLUSMALLINT fInfoType, SQLPOINTER rgbInfoValue,
                   SQLSMALLINT cbInfoValueMax, SQLSMALLINT* pcbInfoValue, bool odbc3 = false);
 

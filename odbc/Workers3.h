@@ -33,7 +33,7 @@ struct DiagTarget {
   Statement* stmt = nullptr;
 };
 
-// One record as SQLGetDiagRec reads it (odbc/Diagnostics.cpp), without
+// One record as SQLGetDiagRec reads it (odbc/diagnostics/Diagnostics.cpp), without
 // taking it off the list: record 1 is the newest, the one SQLError hands
 // out first. SQL_NO_DATA past the last record, SQL_ERROR for a number
 // below 1 or when memory for the message runs out.
@@ -52,7 +52,7 @@ struct FieldValue {
 // field, SQL_NO_DATA past the last record; nothing is posted.
 int DiagFieldWorker(const DiagTarget& t, SQLSMALLINT record, SQLSMALLINT field, FieldValue* out);
 
-// Connection and statement attributes (odbc/Attributes.cpp). The ODBC 2.0
+// Connection and statement attributes (odbc/options/Attributes.cpp). The ODBC 2.0
 // options keep their numbers and are served by the option workers
 // (text values, SQL_ATTR_CURRENT_CATALOG, are copied to end in a NUL);
 // the ODBC 3 attributes the driver has only its defaults for accept those
@@ -66,9 +66,9 @@ int SetStmtAttrWorker(Statement* s, SQLINTEGER attribute, SQLPOINTER value);
 int GetStmtAttrWorker(Statement* s, SQLINTEGER attribute, FieldValue* out);
 
 // SQLCloseCursor: "24000" without a result set, else the cursor is closed
-// as SQLFreeStmt(SQL_CLOSE) closes it (odbc/Attributes.cpp).
+// as SQLFreeStmt(SQL_CLOSE) closes it (odbc/options/Attributes.cpp).
 int CloseCursorWorker(Statement* s);
-// SQLFetchScroll: FetchScrollWorker (odbc/Fetch.h).
+// SQLFetchScroll: FetchScrollWorker (odbc/fetch/Fetch.h).
 // SQLColAttribute: the ODBC 3 descriptor fields answered as the SQL_COLUMN
 // ones of SQLColAttributes they stand for (SQL_DESC_NAME as
 // SQL_COLUMN_NAME, ...); a field neither knows is "S1091".

@@ -8,7 +8,7 @@
 #include "handles/Connection.h"
 #include "handles/Frame.h"
 #include "handles/Statement.h"
-#include "odbc/ConnectString.h"
+#include "odbc/connect/ConnectString.h"
 #include "odbc/Workers3.h"
 #include "odbc3/Output3.h"
 

@@ -8,7 +8,7 @@
 #include "handles/Connection.h"
 #include "handles/Descriptor.h"
 #include "handles/Frame.h"
-#include "odbc/Descriptors.h"
+#include "odbc/descriptors/Descriptors.h"
 
 using DescriptorHold = Held<Descriptor>;
 

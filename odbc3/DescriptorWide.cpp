@@ -10,7 +10,7 @@
 #include "handles/ClientDiagnostics.h"
 #include "handles/Descriptor.h"
 #include "handles/Frame.h"
-#include "odbc/Descriptors.h"
+#include "odbc/descriptors/Descriptors.h"
 #include "odbc3/WideArgs.h"
 
 namespace {

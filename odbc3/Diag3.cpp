@@ -10,7 +10,7 @@
 #include "handles/Connection.h"
 #include "handles/Environment.h"
 #include "handles/Statement.h"
-#include "odbc/ConnectString.h"
+#include "odbc/connect/ConnectString.h"
 #include "odbc3/Output3.h"
 
 DiagHold::DiagHold(SQLSMALLINT type, SQLHANDLE handle)

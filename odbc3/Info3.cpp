@@ -8,7 +8,7 @@
 #include "handles/Connection.h"
 #include "handles/ClientDiagnostics.h"
 #include "handles/Frame.h"
-#include "odbc/InfoTable.h"
+#include "odbc/info/InfoTable.h"
 #include "odbc/Workers.h"
 #include "odbc3/Output3.h"
 #include "odbc3/OwnExports.h"

@@ -9,7 +9,7 @@
 #include "handles/Connection.h"
 #include "handles/Frame.h"
 #include "handles/Statement.h"
-#include "odbc/Fetch.h"
+#include "odbc/fetch/Fetch.h"
 #include "odbc/Workers.h"
 #include "odbc/Workers3.h"
 #include "odbc3/Output3.h"

@@ -3,7 +3,7 @@
 #include "base/Trace.h"
 #include "handles/Connection.h"
 #include "handles/Frame.h"
-#include "odbc/ConnectString.h"
+#include "odbc/connect/ConnectString.h"
 #include "odbc/Workers.h"
 #include "odbc3/WideArgs.h"
 

@@ -6,7 +6,7 @@
 #include "base/Trace.h"
 #include "handles/Frame.h"
 #include "handles/Statement.h"
-#include "odbc/ColumnAttributes.h"
+#include "odbc/descriptors/ColumnAttributes.h"
 #include "odbc/Workers.h"
 #include "odbc3/WideArgs.h"
 

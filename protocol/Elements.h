@@ -1,6 +1,6 @@
 // Every concrete protocol element, one class per element number, and the
 // factory that creates an element from its number. The element sequences
-// of the messages (protocol/Catalog.cpp) name elements by El:: number.
+// of the messages (protocol/MessageLayouts.cpp) name elements by El:: number.
 #ifndef VELORA_PROTOCOL_ELEMENTS_H
 #define VELORA_PROTOCOL_ELEMENTS_H
 
@@ -10,7 +10,7 @@
 #include "protocol/Extensions.h"
 #include "protocol/Element.h"
 #include "protocol/FetchData.h"
-#include "protocol/KeyCatalog.h"
+#include "protocol/KeysOffer.h"
 #include "protocol/ResultSetDescription.h"
 #include "protocol/RowBlock.h"
 #include "protocol/WireNumbers.h"

@@ -6,7 +6,7 @@
 
 #include "base/Trace.h"
 #include "protocol/BasicElements.h"
-#include "protocol/Catalog.h"
+#include "protocol/MessageLayouts.h"
 #include "protocol/ElementNames.h"
 #include "protocol/Elements.h"
 #include "protocol/Framing.h"

@@ -1,5 +1,5 @@
 // The concrete messages of the protocol, one class per message code. Their
-// element sequences come from the catalogue (protocol/Catalog.cpp); the
+// element sequences come from the catalogue (protocol/MessageLayouts.cpp); the
 // elements themselves are reached with Request::Get<...Element>().
 #ifndef VELORA_PROTOCOL_REQUESTS_H
 #define VELORA_PROTOCOL_REQUESTS_H
@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "base/String.h"
-#include "protocol/Catalog.h"
+#include "protocol/MessageLayouts.h"
 #include "protocol/Elements.h"
 #include "protocol/Request.h"
 

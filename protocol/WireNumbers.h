@@ -1,6 +1,6 @@
 // The one definition of every element number and every message code. The
 // element name table (protocol/ElementNames.cpp), the element classes
-// (protocol/Elements.h), the catalogue (protocol/Catalog.cpp) and the
+// (protocol/Elements.h), the catalogue (protocol/MessageLayouts.cpp) and the
 // request classes (protocol/Requests.h) are all derived from these lists;
 // everything else names a number, never writes it.
 #ifndef VELORA_PROTOCOL_WIRENUMBERS_H

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "server/Options.h"
+#include "server/admin/Options.h"
 
 namespace velsrv {
 

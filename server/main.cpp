@@ -6,9 +6,9 @@
 
 #include "server/Listener.h"
 #include "server/Log.h"
-#include "server/Options.h"
-#include "server/StatusCommand.h"
-#include "server/Users.h"
+#include "server/admin/Options.h"
+#include "server/admin/StatusCommand.h"
+#include "server/admin/Users.h"
 
 int main(int argc, char** argv) {
   if (argc >= 2 && (std::strcmp(argv[1], "users") == 0 || std::strcmp(argv[1], "adduser") == 0))

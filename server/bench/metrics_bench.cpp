@@ -26,7 +26,7 @@
 
 #include "protocol/Elements.h"
 #include "protocol/Request.h"
-#include "server/StatusCommand.h"
+#include "server/admin/StatusCommand.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <limits>
 
-#include "server/ValueCodec.h"
+#include "server/values/ValueCodec.h"
 
 namespace velsrv {
 

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "server/SqlTypes.h"
+#include "server/values/SqlTypes.h"
 #include "server/storage/Storage.h"
 
 namespace velsrv {

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "server/Diagnostics.h"
-#include "server/Metrics.h"
+#include "server/metrics/Metrics.h"
 #include "server/storage/PostgresText.h"
 
 namespace velsrv {

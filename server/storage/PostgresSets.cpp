@@ -20,7 +20,7 @@
 #include <deque>
 
 #include "server/Diagnostics.h"
-#include "server/Metrics.h"
+#include "server/metrics/Metrics.h"
 #include "server/storage/PostgresEngine.h"
 
 namespace velsrv {

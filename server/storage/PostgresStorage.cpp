@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "server/Diagnostics.h"
-#include "server/SqlTypes.h"
+#include "server/values/SqlTypes.h"
 #include "server/TextCase.h"
 #include "server/storage/PostgresBinary.h"
 #include "server/storage/PostgresEngine.h"

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "server/Diagnostics.h"
-#include "server/SqlTypes.h"
-#include "server/Value.h"
+#include "server/values/SqlTypes.h"
+#include "server/values/Value.h"
 
 namespace velsrv {
 

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "server/Metrics.h"
+#include "server/metrics/Metrics.h"
 
 namespace velsrv {
 

@@ -5,6 +5,14 @@ cmake_minimum_required(VERSION 3.25)
 # the layers below it. velora-server sits on base, net and protocol.
 set(layers base platform net protocol convert handles odbc odbc3)
 set(server_may base net protocol server)
+# Inside the server, the lower subfolders never include the upper ones: the
+# storages and the value forms know nothing of sessions, the catalog
+# queries or the administration, and the metrics read only the
+# configuration.
+set(server_subfolder_rules
+    "storage:session metadata admin"
+    "values:session metadata admin metrics"
+    "metrics:session metadata storage values")
 
 if(NOT ROOT)
   message(FATAL_ERROR "ROOT is not set")
@@ -25,6 +33,18 @@ foreach(folder ${layers} server)
         if(allowed LESS 0 AND target IN_LIST layers)
           list(APPEND violations "${source}: ${line}")
         endif()
+        foreach(rule ${server_subfolder_rules})
+          string(REGEX REPLACE ":.*$" "" lower "${rule}")
+          string(REGEX REPLACE "^[^:]*:" "" uppers "${rule}")
+          string(REPLACE " " ";" uppers "${uppers}")
+          if(source MATCHES "/server/${lower}/")
+            foreach(upper ${uppers})
+              if(line MATCHES "\"server/${upper}/")
+                list(APPEND violations "${source}: ${line}")
+              endif()
+            endforeach()
+          endif()
+        endforeach()
       else()
         list(FIND layers ${target} target_rank)
         if(target_rank GREATER rank)

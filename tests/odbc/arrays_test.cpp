@@ -8,9 +8,9 @@
 
 #include "handles/Connection.h"
 #include "handles/Statement.h"
-#include "odbc/ArrayAttributes.h"
-#include "odbc/Descriptors.h"
-#include "odbc/Fetch.h"
+#include "odbc/descriptors/ArrayAttributes.h"
+#include "odbc/descriptors/Descriptors.h"
+#include "odbc/fetch/Fetch.h"
 #include "odbc/session.h"
 
 namespace {

@@ -7,7 +7,7 @@
 // server that does not.
 #include "handles/Connection.h"
 #include "handles/Statement.h"
-#include "odbc/ArrayAttributes.h"
+#include "odbc/descriptors/ArrayAttributes.h"
 #include "odbc/session.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "odbc/ConnectString.h"
+#include "odbc/connect/ConnectString.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 4096) return 0;

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "base/String.h"
-#include "odbc/ConnectString.h"
-#include "odbc/ServerList.h"
+#include "odbc/connect/ConnectString.h"
+#include "odbc/connect/ServerList.h"
 
 namespace {
 

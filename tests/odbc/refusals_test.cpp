@@ -3,7 +3,7 @@
 // and SQLGetFunctions' fixed table and handle lookup.
 #include "handles/Frame.h"
 #include "handles/Statement.h"
-#include "odbc/Functions.h"
+#include "odbc/info/Functions.h"
 #include "odbc/session.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <fstream>
 
 #include "handles/Connection.h"
-#include "odbc/PasswordDialog.h"
+#include "odbc/connect/PasswordDialog.h"
 #include "odbc/session.h"
 #include "support/scripted_dialog_host.h"
 

@@ -11,7 +11,7 @@
 #include "base/Alloc.h"
 #include "convert/ColumnValue.h"
 #include "handles/Statement.h"
-#include "odbc/Transfer.h"
+#include "odbc/fetch/Transfer.h"
 #include "protocol/FetchData.h"
 #include "support/capture.h"
 

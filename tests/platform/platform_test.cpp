@@ -13,7 +13,7 @@
 #include <cstring>
 #include <functional>
 
-#include "odbc/PasswordDialog.h"
+#include "odbc/connect/PasswordDialog.h"
 #include "platform/DialogSupport.h"
 #include "support/capture.h"
 #include "support/scripted_dialog_host.h"

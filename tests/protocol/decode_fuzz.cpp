@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "base/Alloc.h"
-#include "protocol/Catalog.h"
+#include "protocol/MessageLayouts.h"
 #include "protocol/Request.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

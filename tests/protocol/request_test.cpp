@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "protocol/Catalog.h"
+#include "protocol/MessageLayouts.h"
 #include "protocol/Requests.h"
 #include "protocol/fill.h"
 #include "support/capture.h"

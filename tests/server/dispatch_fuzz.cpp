@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <string>
 
-#include "server/Dispatch.h"
+#include "server/session/Dispatch.h"
 #include "server/Log.h"
-#include "server/Options.h"
-#include "server/Session.h"
+#include "server/admin/Options.h"
+#include "server/session/Session.h"
 #include "server/storage/Storage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

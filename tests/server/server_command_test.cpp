@@ -6,8 +6,8 @@
 
 #include <fstream>
 
-#include "server/Options.h"
-#include "server/Users.h"
+#include "server/admin/Options.h"
+#include "server/admin/Users.h"
 #include "server_client.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include <atomic>
 
 #include "base/Alloc.h"
-#include "server/Dispatch.h"
+#include "server/session/Dispatch.h"
 #include "server/Log.h"
-#include "server/Session.h"
+#include "server/session/Session.h"
 #include "server_client.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <thread>
 
-#include "server/MetricsParse.h"
-#include "server/StatusCommand.h"
+#include "server/metrics/MetricsParse.h"
+#include "server/admin/StatusCommand.h"
 #include "server_client.h"
 
 namespace {

@@ -13,8 +13,8 @@
 #include "convert/SqlTypeTable.h"
 #include "protocol/ElementNames.h"
 #include "protocol/SqlTypeCatalog.h"
-#include "server/Catalog.h"
-#include "server/ValueCodec.h"
+#include "server/metadata/MetadataResults.h"
+#include "server/values/ValueCodec.h"
 
 namespace {
 

@@ -9,12 +9,12 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "server/Catalog.h"
-#include "server/Escapes.h"
-#include "server/LoginGuard.h"
-#include "server/SqlTypes.h"
-#include "server/Users.h"
-#include "server/ValueCodec.h"
+#include "server/metadata/MetadataResults.h"
+#include "server/session/Escapes.h"
+#include "server/admin/LoginGuard.h"
+#include "server/values/SqlTypes.h"
+#include "server/admin/Users.h"
+#include "server/values/ValueCodec.h"
 #include "server/storage/PostgresText.h"
 #include "server/storage/SqliteErrors.h"
 #include "support/bytes.h"

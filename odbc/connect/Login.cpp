@@ -1,0 +1,542 @@
+// Logging a connection in and out: the greeting block, the connect request
+// and the connection-string handling of SQLDriverConnect.
+#include <odbcinst.h>
+#include <sql.h>
+#include <sqlext.h>
+
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "handles/ClientDiagnostics.h"
+#include "handles/Connection.h"
+#include "base/Trace.h"
+#include "odbc/connect/ConnectString.h"
+#include "odbc/connect/PasswordDialog.h"
+#include "odbc/connect/ServerList.h"
+#include "odbc/setup/Setup.h"
+#include "odbc/Workers.h"
+#include "platform/MessageBox.h"
+#include "protocol/Framing.h"
+#include "protocol/Requests.h"
+
+namespace {
+
+constexpr int kSwitchSize = 10;  // the "Password" switch: at most 9 characters
+
+// Reads key of the connection's data source from ODBC.INI into buffer; an
+// absent or empty key reads alias (when given), else defaultValue.
+void ReadDataSourceKey(const Connection* c, const char* key, const char* defaultValue, char* buffer,
+                       int size, const char* alias = nullptr) {
+  const char* section = c->dataSourceName.TextOrEmpty();
+  buffer[0] = '\0';
+  SQLGetPrivateProfileString(section, key, "", buffer, size, "ODBC.INI");
+  if (buffer[0] == '\0' && alias)
+    SQLGetPrivateProfileString(section, alias, "", buffer, size, "ODBC.INI");
+  if (buffer[0] == '\0') std::snprintf(buffer, static_cast<size_t>(size), "%s", defaultValue);
+}
+
+// "CursorMemory=": bytes, or with K, M or G (any case) KiB, MiB or GiB.
+// A value that is no such size leaves the default.
+uint64_t CursorMemoryOf(const char* text) {
+  uint64_t bytes = 0;
+  const char* p = text;
+  if (*p < '0' || *p > '9') return Connection::kDefaultCursorMemory;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    if (bytes > (UINT64_MAX - 9) / 10) return Connection::kDefaultCursorMemory;
+    bytes = bytes * 10 + static_cast<uint64_t>(*p - '0');
+  }
+  int shift = 0;
+  switch (std::tolower(static_cast<unsigned char>(*p))) {
+    case 'k':
+      shift = 10;
+      ++p;
+      break;
+    case 'm':
+      shift = 20;
+      ++p;
+      break;
+    case 'g':
+      shift = 30;
+      ++p;
+      break;
+    default:
+      break;
+  }
+  if (*p != '\0' || bytes > (UINT64_MAX >> shift)) return Connection::kDefaultCursorMemory;
+  return bytes << shift;
+}
+
+// The data source the session opens: the one database names (when not
+// empty), else the data source's Database key, else its own name (none
+// for a connection string without a data source).
+int SetLoginDataSource(Connection* c, const String& database) {
+  if (database.Length() > 0) return c->loginDataSource.SetString(database);
+  char stored[kSetupValueSize] = "";
+  if (c->dataSourceName.Length() > 0) ReadDataSourceKey(c, "Database", "", stored, sizeof stored);
+  return stored[0] ? c->loginDataSource.SetString(stored)
+                   : c->loginDataSource.SetString(c->dataSourceName);
+}
+
+// Closes the connection's socket without a word to the server and marks it
+// not logged in.
+void DropSession(Connection* c) {
+  c->SetCancelKey(0, TlsMode::kOff);
+  c->clib.ReleaseConnection();
+  c->flags &= static_cast<uint8_t>(~kConnectionLoggedIn);
+}
+
+// Bounds the login's socket traffic by the login timeout and lifts the
+// bound again (back to the connection timeout, if set) when the login
+// ends, whatever its outcome: a server that
+// accepts the connection but never answers cannot hang the application,
+// while later requests may take as long as their statements run.
+class LoginTimeout {
+ public:
+  LoginTimeout(Connection* c, int32_t seconds) : clib_(&c->clib), after_(c->ConnectionTimeout()) {
+    clib_->SetTimeout(seconds);
+  }
+  ~LoginTimeout() { clib_->SetTimeout(after_); }
+  LoginTimeout(const LoginTimeout&) = delete;
+  LoginTimeout& operator=(const LoginTimeout&) = delete;
+
+ private:
+  ClibConnection* clib_;
+  int32_t after_;  // the connection timeout (ODBC 3), else none
+};
+
+// Opens the socket and, as mode asks, encrypts it. In prefer mode a
+// failed handshake is followed by a plaintext connection, and *fellBack
+// gets the reason. SQL_SUCCESS, or SQL_ERROR posted.
+int OpenChannel(Connection* c, TlsMode mode, char* fellBack, int size) {
+  if (!c->clib.InitiateConnection(c->server, c->service)) {
+    return VEL_POST(c, SQL_ERROR, kDiagConnectionFailure);
+  }
+  if (mode == TlsMode::kOff) return SQL_SUCCESS;
+  char reason[200], text[300];
+  const TlsStart started = c->clib.Encrypt(mode, c->tlsCaFile, c->server, reason, sizeof reason);
+  if (started == TlsStart::kDone) return SQL_SUCCESS;
+  c->clib.ReleaseConnection();
+  if (started == TlsStart::kNoMemory) return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  if (mode != TlsMode::kPrefer) {
+    std::snprintf(text, sizeof text, kDiagTlsFailure.text, reason);
+    return VEL_POST_TEXT(c, SQL_ERROR, kDiagTlsFailure, text);
+  }
+  // The server answered the handshake with something else (most likely
+  // a refused greeting); a new connection speaks plaintext.
+  std::snprintf(fellBack, static_cast<size_t>(size), "%s", reason);
+  if (!c->clib.InitiateConnection(c->server, c->service)) {
+    return VEL_POST(c, SQL_ERROR, kDiagConnectionFailure);
+  }
+  return SQL_SUCCESS;
+}
+
+// One login at c->server and c->service, the socket traffic bounded to
+// seconds. quiet keeps failures out of message boxes (the caller reports
+// them together).
+int LoginOnce(Connection* c, const String& password, TlsMode mode, int32_t seconds, bool quiet) {
+  LoginTimeout timeout(c, seconds);
+  char fellBack[200] = "";
+  const int opened = OpenChannel(c, mode, fellBack, sizeof fellBack);
+  if (opened != SQL_SUCCESS) return opened;
+  int16_t greetingStatus = kGreetingAccepted;
+  if (!ExchangeGreeting(&c->clib, "WIN32", "iso8859-1", &greetingStatus)) {
+    c->clib.ReleaseConnection();
+    return VEL_POST(c, SQL_ERROR, kDiagCommunicationFailure);
+  }
+  if (greetingStatus != kGreetingAccepted) {
+    c->clib.ReleaseConnection();
+    char text[80];
+    std::snprintf(text, sizeof text, kDiagProtocolFailure.text, greetingStatus);
+    if (!quiet) VelMessageBox(nullptr, text, "VELODBC: Connect", kMbOk | kMbIconStop);
+    return VEL_POST_TEXT(c, SQL_ERROR, kDiagProtocolFailure, text);
+  }
+
+  ConnectRequest request;
+  if (request.Failed() || !request.SetLogin(c->loginDataSource, c->userName, password)) {
+    c->clib.ReleaseConnection();
+    return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  }
+  int status = kStatusCommunicationFailure;
+  c->clib.SetSecret(true);
+  const int rc = request.Exchange(&status, &c->clib);
+  c->clib.SetSecret(false);
+  // SQL_SUCCESS_WITH_INFO is a login too: the server's record is queued
+  // and the call reports the warning on a connection that is logged in.
+  const bool accepted =
+      status == kStatusReplied && (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO);
+  if (accepted) {
+    if (!c->dbmsVersion.SetString(request.Get<VersionElement>()->value)) {
+      c->clib.ReleaseConnection();
+      return VEL_POST(c, SQL_ERROR, kDiagMemory);
+    }
+    const NativeLengthValuesElement* sizes = request.Get<NativeLengthValuesElement>();
+    for (int i = 0; i < kTypeSizeCount; ++i) c->typeSizes.size[i] = sizes->values[i];
+    c->flags |= kConnectionLoggedIn;
+    c->flags &= static_cast<uint8_t>(
+        ~(kConnectionBlockFetch | kConnectionKeys | kConnectionBatch | kConnectionStream));
+    if (request.Get<FetchTypeElement>()->value == kFetchBlock) c->flags |= kConnectionBlockFetch;
+    if (request.Get<StreamTypeElement>()->value == kStreamAhead) c->flags |= kConnectionStream;
+    if (request.Get<CatalogTypeElement>()->value == kCatalogKeys) c->flags |= kConnectionKeys;
+    if (request.Get<BatchTypeElement>()->value == kBatchSets) c->flags |= kConnectionBatch;
+    // The cancel connection is encrypted as the session's is; a session
+    // that preferred TLS and got it requires it for the cancel too.
+    const TlsMode cancelTls = !c->clib.Encrypted()       ? TlsMode::kOff
+                              : mode == TlsMode::kPrefer ? TlsMode::kRequire
+                                                         : mode;
+    c->SetCancelKey(request.Get<CancelTypeElement>()->value == kCancelRequest
+                        ? request.Get<CancelKeyElement>()->value
+                        : 0,
+                    cancelTls);
+  }
+  // Fetching the server's record can itself fail (no memory for the
+  // request); a login that ends in an error must not stay logged in.
+  int result = c->CheckResult(rc, status);
+  if (!accepted || (result != SQL_SUCCESS && result != SQL_SUCCESS_WITH_INFO)) {
+    DropSession(c);
+    return result;
+  }
+  if (SendChangedOptions(c) != SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
+  if (fellBack[0] != '\0') {
+    char text[300];
+    std::snprintf(text, sizeof text, kDiagTlsFallback.text, fellBack);
+    result = VEL_POST_TEXT(c, SQL_SUCCESS_WITH_INFO, kDiagTlsFallback, text);
+  }
+  return result;
+}
+
+// The last socket failure of a login that tries several servers, in place
+// of a message box per server (one thread logs in on a connection at a
+// time).
+thread_local char g_socketReport[160];
+
+void CaptureSocketReport(const char* text) {
+  // Its last line holds the error ("errno 10061: [10061] Connection refused").
+  const char* line = std::strrchr(text, '\n');
+  std::snprintf(g_socketReport, sizeof g_socketReport, "%s", line ? line + 1 : text);
+}
+
+bool IsYes(const char* value) {
+  char lower[8] = "";
+  for (int i = 0; value[i] != '\0' && i + 1 < static_cast<int>(sizeof lower); ++i)
+    lower[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(value[i])));
+  return std::strcmp(lower, "yes") == 0 || std::strcmp(lower, "on") == 0 ||
+         std::strcmp(lower, "true") == 0 || std::strcmp(lower, "1") == 0;
+}
+
+// A failure of one server that another may not have: it could not be
+// reached, broke off, refused the greeting, or is stopping ("08..."). A
+// refused user, a missing data source or exhausted memory end the login.
+bool TryNextServer(const Connection* c) {
+  const ErrorData* newest = c->errors.Tail();
+  return newest != nullptr && std::strncmp(newest->sqlstate.TextOrEmpty(), "08", 2) == 0;
+}
+
+uint64_t ShuffleSeed(const Connection* c) {
+  static std::atomic<uint64_t> logins{0};
+  const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+  return static_cast<uint64_t>(now) ^ (reinterpret_cast<uintptr_t>(c) << 16) ^
+         (++logins * 0x9E3779B97F4A7C15ull);
+}
+
+}  // namespace
+
+int LoginConnection(Connection* c, const String& password) {
+  // Servers and service belong to this connection: its connection string
+  // set them, else its own data source supplies them here.
+  if (c->servers[0] == '\0')
+    ReadDataSourceKey(c, "Server", "unknown", c->servers, sizeof c->servers);
+  if (c->service[0] == '\0')
+    ReadDataSourceKey(c, "Service", "unknown", c->service, sizeof c->service, "Port");
+  // A connection string without a data source (DRIVER=) reads no keys.
+  const bool named = c->dataSourceName.Length() > 0;
+  if (c->tls[0] == '\0' && named) ReadDataSourceKey(c, "TLS", "off", c->tls, sizeof c->tls);
+  if (c->tlsCaFile[0] == '\0' && named)
+    ReadDataSourceKey(c, "TLSCAFile", "", c->tlsCaFile, sizeof c->tlsCaFile);
+  if (c->loadBalance[0] == '\0' && named)
+    ReadDataSourceKey(c, "LoadBalance", "no", c->loadBalance, sizeof c->loadBalance);
+  if (c->cursorMemory == Connection::kCursorMemoryUnset) {
+    char memory[32] = "";
+    if (named) ReadDataSourceKey(c, "CursorMemory", "", memory, sizeof memory);
+    c->cursorMemory = CursorMemoryOf(memory);
+  }
+  TlsMode mode = TlsMode::kOff;
+  if (!ParseTlsMode(c->tls, &mode)) {
+    char text[120];
+    std::snprintf(text, sizeof text, kDiagTlsMode.text, c->tls);
+    return VEL_POST_TEXT(c, SQL_ERROR, kDiagTlsMode, text);
+  }
+  ServerList list;
+  ParseServerList(c->servers, c->service, &list);
+  if (IsYes(c->loadBalance)) ShuffleServers(&list, ShuffleSeed(c));
+  const bool several = list.count > 1;
+  const SocketFailureReporter reporter = c->clib.FailureReporter();
+  if (several) c->clib.SetFailureReporter(CaptureSocketReport);
+  // All servers share the login timeout (0: no bound).
+  const int32_t seconds = c->options.LoginTimeout();
+  const auto start = std::chrono::steady_clock::now();
+  char reasons[kServerReasonsSize] = "";
+  char lastState[6] = "08001";
+  int rc = SQL_ERROR;
+  for (int i = 0; i < list.count; ++i) {
+    const ServerEntry& entry = list.entries[i];
+    std::snprintf(c->server, sizeof c->server, "%s", entry.host);
+    std::snprintf(c->service, sizeof c->service, "%s", entry.service);
+    int32_t left = seconds;
+    if (seconds > 0) {
+      const auto spent =
+          std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start)
+              .count();
+      left = spent < seconds ? seconds - static_cast<int32_t>(spent) : 0;
+    }
+    if (seconds > 0 && left == 0) {
+      AppendServerReason(reasons, entry, "not tried: the login timeout expired", list.count);
+      continue;
+    }
+    // A server that accepts but never answers (or a host that is down and
+    // drops the packets) must not take the whole login timeout from the
+    // servers after it: each gets an equal share of what is left, at
+    // least a second, and the last all of it.
+    if (seconds > 0 && i + 1 < list.count) {
+      const int32_t share = left / (list.count - i);
+      left = share > 0 ? share : 1;
+    }
+    g_socketReport[0] = '\0';
+    rc = LoginOnce(c, password, mode, left, several);
+    if (c->LoggedIn() || !several || !TryNextServer(c)) break;
+    const ErrorData* newest = c->errors.Tail();
+    char reason[kServerReasonsSize];
+    std::snprintf(reason, sizeof reason, "%s%s%s%s", newest->text.TextOrEmpty(),
+                  g_socketReport[0] ? " (" : "", g_socketReport, g_socketReport[0] ? ")" : "");
+    for (char* p = reason; *p; ++p)
+      if (*p == '\n') *p = ' ';
+    std::snprintf(lastState, sizeof lastState, "%s", newest->sqlstate.TextOrEmpty());
+    AppendServerReason(reasons, entry, reason, list.count);
+    c->ClearErrors();
+  }
+  c->clib.SetFailureReporter(reporter);
+  if (!several || c->LoggedIn() || c->errors.Count() > 0) return rc;
+  // Every server failed in a way the next might not have: one record
+  // names each with its reason, under the last failure's SQLSTATE.
+  char text[kServerReasonsSize + 32];
+  std::snprintf(text, sizeof text, kDiagNoServerAnswered.text, reasons);
+  VelMessageBox(nullptr, text, "VELODBC: Connect", kMbOk | kMbIconStop);
+  return VEL_POST_ERROR(c, SQL_ERROR, kDiagNoServerAnswered.native, lastState, text);
+}
+
+// The completed string keeps the encryption asked for, so that a
+// reconnection with it is as safe as the first connection.
+static bool AppendTls(const Connection* c, String* out) {
+  TlsMode mode = TlsMode::kOff;
+  if (!ParseTlsMode(c->tls, &mode) || mode == TlsMode::kOff) return true;
+  return AppendConnectPair(out, "TLS", c->tls) &&
+         (c->tlsCaFile[0] == '\0' || AppendConnectPair(out, "TLSCAFile", c->tlsCaFile));
+}
+
+// Copies the value of the driver's own key, else of its usual alias, into
+// buffer; false when neither occurs.
+static bool CopyKey(const String& in, const char* key, const char* alias, char* buffer,
+                    uint32_t size) {
+  return CopyConnectValue(in.TextOrEmpty(), in.Length(), key, buffer, size) ||
+         (alias && CopyConnectValue(in.TextOrEmpty(), in.Length(), alias, buffer, size));
+}
+
+int ParseConnectString(Connection* c, HWND hwnd, const String& in, String* out) {
+  const char* text = in.TextOrEmpty();
+  const uint32_t length = in.Length();
+  // A string that names the driver instead of a data source carries all
+  // it needs itself: no ODBC.INI key is read, and the session uses the
+  // data source "Database=" names, else the server's default one.
+  String driver;
+  String database;
+  ConnectPair pair;
+  bool driverBraced = false;
+  const bool named = FindConnectKey(text, length, "DSN", &pair);
+  if (named) {
+    if (!SetPairValue(pair, &c->dataSourceName)) return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  } else {
+    if (!FindConnectKey(text, length, "DRIVER", &pair)) {
+      return VEL_POST(c, SQL_ERROR, kDiagMissingDataSourceName);
+    }
+    driverBraced = pair.braced;
+    if (!SetPairValue(pair, &driver) || !c->dataSourceName.SetString("")) {
+      return VEL_POST(c, SQL_ERROR, kDiagMemory);
+    }
+  }
+  if (FindConnectKey(text, length, "Database", &pair) && !SetPairValue(pair, &database)) {
+    return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  }
+  if (!SetLoginDataSource(c, database)) return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  c->servers[0] = '\0';
+  c->service[0] = '\0';
+  c->loadBalance[0] = '\0';
+  if (!CopyKey(in, "Server", "Host", c->servers, sizeof c->servers) && !named) {
+    std::snprintf(c->servers, sizeof c->servers, "%s", "unknown");
+  }
+  if (!CopyKey(in, "LoadBalance", nullptr, c->loadBalance, sizeof c->loadBalance) && !named)
+    std::snprintf(c->loadBalance, sizeof c->loadBalance, "%s", "no");
+  if (!CopyKey(in, "Service", "Port", c->service, sizeof c->service) && !named) {
+    std::snprintf(c->service, sizeof c->service, "%s", "unknown");
+  }
+  c->tls[0] = '\0';
+  c->tlsCaFile[0] = '\0';
+  if (!CopyKey(in, "TLS", nullptr, c->tls, sizeof c->tls) && !named)
+    std::snprintf(c->tls, sizeof c->tls, "%s", "off");
+  CopyKey(in, "TLSCAFile", nullptr, c->tlsCaFile, sizeof c->tlsCaFile);
+  char memory[32];
+  c->cursorMemory = CopyKey(in, "CursorMemory", nullptr, memory, sizeof memory)
+                        ? CursorMemoryOf(memory)
+                        : Connection::kCursorMemoryUnset;
+  // ODBC's standard keys UID= and PWD=, which applications (pyodbc's users
+  // above all) write in connection strings, serve where the driver's own
+  // User= is absent; PWD= is the password itself, so no prompt is needed.
+  if (!CopyKey(in, "User", "UID", g_loginUserName, sizeof g_loginUserName)) {
+    if (named) {
+      ReadDataSourceKey(c, "User", "public", g_loginUserName, sizeof g_loginUserName, "UID");
+    } else {
+      std::snprintf(g_loginUserName, sizeof g_loginUserName, "%s", "public");
+    }
+  }
+  char passwordSwitch[kSwitchSize] = "no";
+  if (!CopyKey(in, "Password", nullptr, passwordSwitch, sizeof passwordSwitch) && named) {
+    ReadDataSourceKey(c, "Password", "no", passwordSwitch, sizeof passwordSwitch);
+  }
+  std::memset(g_loginPassword, 0, sizeof g_loginPassword);
+  for (char* p = passwordSwitch; *p; ++p)
+    *p = static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+  const bool givenPassword = CopyKey(in, "PWD", nullptr, g_loginPassword, sizeof g_loginPassword);
+  // A data source may keep its password (PWD) in ODBC.INI: no prompt then,
+  // and the completed string does not repeat it.
+  if (!givenPassword && named)
+    ReadDataSourceKey(c, "PWD", "", g_loginPassword, sizeof g_loginPassword);
+  if (!givenPassword && g_loginPassword[0] == '\0' && std::strcmp(passwordSwitch, "yes") == 0) {
+    // Cancel ends the connect attempt; a dialog that cannot be shown at all
+    // (no terminal, no window system) lets the login go on without a
+    // password.
+    if (RunPasswordDialog(hwnd) == 0) return SQL_NO_DATA_FOUND;
+  }
+  String password;
+  const bool copied = c->userName.SetString(g_loginUserName) && password.SetString(g_loginPassword);
+  std::memset(g_loginPassword, 0, sizeof g_loginPassword);
+  if (!copied) return VEL_POST(c, SQL_ERROR, kDiagMemory);
+
+  const int rc = LoginConnection(c, password);
+  if (!c->LoggedIn()) return rc;
+  // The completed string says what was used: the data source, or the
+  // driver and the server's data source when one was named.
+  const bool begun =
+      out->SetString("") &&
+      (named ? AppendConnectPair(out, "DSN", c->dataSourceName.TextOrEmpty())
+             : AppendConnectPair(out, "DRIVER", driver.TextOrEmpty(), driverBraced) &&
+                   (database.Length() == 0 ||
+                    AppendConnectPair(out, "Database", database.TextOrEmpty())));
+  if (!begun || !AppendConnectPair(out, "Server", c->server) ||
+      !AppendConnectPair(out, "Service", c->service) ||
+      !AppendConnectPair(out, "User", g_loginUserName) ||
+      !AppendConnectPair(out, "Password", passwordSwitch) || !AppendTls(c, out) ||
+      (givenPassword && !AppendConnectPair(out, "PWD", password.TextOrEmpty()))) {
+    // The call fails, so the connection must not stay logged in.
+    DropSession(c);
+    return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  }
+  return rc;
+}
+
+int ConnectWorker(Connection* c, const SQLCHAR* dsn, SQLSMALLINT cbDSN, const SQLCHAR* uid,
+                  SQLSMALLINT cbUID, const SQLCHAR* auth, SQLSMALLINT cbAuth) {
+  if (c->LoggedIn()) return VEL_POST(c, SQL_ERROR, kDiagConnectionInUse);
+  if (!ValidLength(cbDSN) || !ValidLength(cbUID) || !ValidLength(cbAuth)) {
+    return VEL_POST(c, SQL_ERROR, kDiagInvalidLength);
+  }
+  const char* dsnText = reinterpret_cast<const char*>(dsn);
+  String password, noDatabase;
+  if (!c->dataSourceName.SetString(dsnText, cbDSN) || !SetLoginDataSource(c, noDatabase) ||
+      !c->userName.SetString(reinterpret_cast<const char*>(uid), cbUID) ||
+      !password.SetString(reinterpret_cast<const char*>(auth), cbAuth)) {
+    return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  }
+  // ODBC's rule: an empty user name or password is the data source's
+  // (User or UID, PWD); arguments given win.
+  char stored[kSetupValueSize];
+  if (c->userName.Length() == 0) {
+    ReadDataSourceKey(c, "User", "", stored, sizeof stored, "UID");
+    if (!c->userName.SetString(stored)) return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  }
+  if (password.Length() == 0) {
+    ReadDataSourceKey(c, "PWD", "", stored, sizeof stored);
+    const bool set = password.SetString(stored);
+    std::memset(stored, 0, sizeof stored);
+    if (!set) return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  }
+  c->servers[0] = '\0';
+  c->service[0] = '\0';
+  c->loadBalance[0] = '\0';
+  c->tls[0] = '\0';
+  c->tlsCaFile[0] = '\0';
+  c->cursorMemory = Connection::kCursorMemoryUnset;
+  return LoginConnection(c, password);
+}
+
+int DriverConnectText(Connection* c, HWND hwnd, const SQLCHAR* in, SQLSMALLINT cbIn,
+                      SQLSMALLINT cbOutMax, String* output) {
+  if (c->LoggedIn()) return VEL_POST(c, SQL_ERROR, kDiagConnectionInUse);
+  if (!ValidLength(cbIn) || cbOutMax < 0) return VEL_POST(c, SQL_ERROR, kDiagInvalidLength);
+  String input;
+  if (!input.SetString(reinterpret_cast<const char*>(in), cbIn)) {
+    return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  }
+  return ParseConnectString(c, hwnd, input, output);
+}
+
+int DriverConnectWorker(Connection* c, HWND hwnd, const SQLCHAR* in, SQLSMALLINT cbIn, SQLCHAR* out,
+                        SQLSMALLINT cbOutMax, SQLSMALLINT* pcbOut) {
+  String output;
+  const int rc = DriverConnectText(c, hwnd, in, cbIn, cbOutMax, &output);
+  if (rc == SQL_ERROR || rc == SQL_NO_DATA_FOUND) return rc;
+  if (pcbOut) *pcbOut = static_cast<SQLSMALLINT>(output.Length());
+  char* target = reinterpret_cast<char*>(out);
+  if (!target || cbOutMax == 0) {
+    Trace('A', 2, "szConnStrOut=<NULL>");
+    return VEL_POST(c, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated);
+  }
+  if (CopyOutput(output.TextOrEmpty(), output.Length(), target, cbOutMax)) {
+    TraceMaskedConnectString("szConnStrOut=", target, static_cast<uint32_t>(std::strlen(target)));
+    return rc;
+  }
+  TraceMaskedConnectString("szConnStrOut=TRUNC ", target,
+                           static_cast<uint32_t>(std::strlen(target)));
+  return VEL_POST(c, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated);
+}
+
+int DisconnectWorker(Connection* c) {
+  DisconnectRequest request;
+  if (request.Failed()) return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  int status = kStatusCommunicationFailure;
+  const int rc = request.Exchange(&status, &c->clib);
+  // A server that refuses the logout keeps the session. A server that can no
+  // longer be reached has ended it already: keeping the connection "logged
+  // in" would leave the application unable ever to free it (the driver
+  // manager refuses to free a connected handle), so the session ends here
+  // with a warning.
+  bool unreachable = rc != SQL_SUCCESS && status == kStatusCommunicationFailure;
+  if (rc != SQL_SUCCESS && !unreachable) return c->CheckResult(rc, status);
+  DropSession(c);
+  // The statements still open belong to the session that ended: the
+  // server has forgotten their identifiers, so their handles go with it
+  // (nothing is sent). A later login cannot reach them by mistake.
+  c->statements.Clear();
+  return unreachable ? VEL_POST(c, SQL_SUCCESS_WITH_INFO, kDiagDisconnectError) : SQL_SUCCESS;
+}
+
+int BrowseConnectWorker(Connection* c, const SQLCHAR* in, SQLSMALLINT cbIn) {
+  if (!ValidLength(cbIn)) return VEL_POST(c, SQL_ERROR, kDiagInvalidLength);
+  // The string is taken (and can fail to be) before the refusal, as a
+  // browsing driver would.
+  String text;
+  if (!text.SetString(reinterpret_cast<const char*>(in), cbIn)) {
+    return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  }
+  return VEL_POST(c, SQL_ERROR, kDiagBrowseConnectUnimplemented);
+}

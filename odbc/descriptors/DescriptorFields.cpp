@@ -1,0 +1,545 @@
+// Descriptor fields and records, read from and written to what the
+// statement holds: column bindings (row descriptors and explicit ones),
+// parameter bindings (the statement's parameter descriptors) and result
+// columns (the implementation row descriptor).
+//
+// A record has one length pointer: SQL_DESC_OCTET_LENGTH_PTR and
+// SQL_DESC_INDICATOR_PTR name the same field, as SQLBindCol and
+// SQLBindParameter give them (the length and SQL_NULL_DATA land in it).
+// The implementation parameter descriptor's SQL_DESC_LENGTH,
+// SQL_DESC_OCTET_LENGTH and (for other than character and binary types)
+// SQL_DESC_PRECISION are all the parameter's column size.
+#include <sqlext.h>
+
+#include <cstring>
+
+#include "convert/ColumnValue.h"
+#include "handles/ClientDiagnostics.h"
+#include "handles/Connection.h"
+#include "handles/Descriptor.h"
+#include "handles/Statement.h"
+#include "odbc/descriptors/Descriptors.h"
+
+static bool DateTimeType(SQLSMALLINT t) { return (t >= 9 && t <= 11) || (t >= 91 && t <= 93); }
+SQLSMALLINT VerboseType(SQLSMALLINT t) { return DateTimeType(t) ? SQL_DATETIME : t; }
+SQLSMALLINT DateTimeIntervalCode(SQLSMALLINT t) {
+  // SQL_CODE_DATE, _TIME and _TIMESTAMP are 1 to 3, in the order of both
+  // versions' codes (9 to 11, 91 to 93).
+  return DateTimeType(t) ? static_cast<SQLSMALLINT>(t >= SQL_TYPE_DATE ? t - 90 : t - 8) : 0;
+}
+
+namespace {
+
+// The storage of one record: one of the three is set.
+struct Record {
+  ColumnBinding* row = nullptr;
+  ParameterBinding* param = nullptr;
+  ColumnValue* column = nullptr;
+};
+
+ColumnBindingList* RowRecords(Descriptor* d) {
+  if (d->Explicit()) return &d->records;
+  return d->Kind() == DescKind::kArd ? &d->OwningStatement()->bindings : nullptr;
+}
+
+ParameterBindingList* ParamRecords(Descriptor* d) {
+  if (d->Explicit() || d->Kind() == DescKind::kArd || d->Kind() == DescKind::kIrd) return nullptr;
+  return &d->OwningStatement()->parameters.Bindings();
+}
+
+SQLSMALLINT Count(Descriptor* d) {
+  uint32_t count = 0;
+  if (ColumnBindingList* rows = RowRecords(d)) {
+    for (ColumnBinding* b = rows->Head(); b != nullptr;
+         b = static_cast<ColumnBinding*>(b->NextItem())) {
+      if (b->columnNumber > count) count = b->columnNumber;
+    }
+  } else if (ParameterBindingList* params = ParamRecords(d)) {
+    count = params->Tail() != nullptr ? params->Tail()->ipar : 0;
+  } else {
+    count = d->OwningStatement()->cursor.ColumnCount();
+  }
+  return static_cast<SQLSMALLINT>(count > 32767 ? 32767 : count);
+}
+
+// Record rec (from 1), made when make and it is missing (the implementation
+// row descriptor's never are); all null when missing or out of memory.
+Record Find(Descriptor* d, SQLSMALLINT rec, bool make) {
+  Record r;
+  const uint16_t n = static_cast<uint16_t>(rec);
+  if (ColumnBindingList* rows = RowRecords(d)) {
+    r.row = rows->Find(n);
+    if (r.row == nullptr && make) {
+      r.row = new (std::nothrow) ColumnBinding(n, SQL_C_DEFAULT, nullptr, 0, nullptr);
+      if (r.row != nullptr) rows->Append(r.row);
+    }
+  } else if (ParameterBindingList* params = ParamRecords(d)) {
+    r.param = make ? params->FindOrAdd(n) : params->Find(n);
+  } else {
+    r.column = d->OwningStatement()->Column(n);
+  }
+  return r;
+}
+
+// A result column's type as descriptors give it: the date and time types
+// in their ODBC 3 codes.
+SQLSMALLINT ColumnType(const ColumnValue* v) {
+  const int32_t t = v->SqlType();
+  return static_cast<SQLSMALLINT>(t >= SQL_DATE && t <= SQL_TIMESTAMP ? t + 82 : t);
+}
+bool CharacterOrBinary(SQLSMALLINT t) {
+  return t == SQL_CHAR || t == SQL_VARCHAR || t == SQL_LONGVARCHAR || t == SQL_WCHAR ||
+         t == SQL_WVARCHAR || t == SQL_WLONGVARCHAR || t == SQL_BINARY || t == SQL_VARBINARY ||
+         t == SQL_LONGVARBINARY;
+}
+
+// What a field holds and where it is found.
+enum class Width : uint8_t { kSmall, kInteger, kLen, kPointer, kText };
+enum Has : uint8_t { kApp = 1, kIrd = 2, kIpd = 4, kAll = 7 };
+struct FieldRow {
+  SQLSMALLINT field;
+  Width width;
+  bool header;
+  uint8_t has;  // the descriptor kinds that have it
+};
+constexpr FieldRow kFields[] = {
+    {SQL_DESC_ALLOC_TYPE, Width::kSmall, true, kAll},
+    {SQL_DESC_ARRAY_SIZE, Width::kLen, true, kApp},
+    {SQL_DESC_ARRAY_STATUS_PTR, Width::kPointer, true, kAll},
+    {SQL_DESC_BIND_OFFSET_PTR, Width::kPointer, true, kApp},
+    {SQL_DESC_BIND_TYPE, Width::kInteger, true, kApp},
+    {SQL_DESC_COUNT, Width::kSmall, true, kAll},
+    {SQL_DESC_ROWS_PROCESSED_PTR, Width::kPointer, true, kIrd | kIpd},
+    {SQL_DESC_TYPE, Width::kSmall, false, kAll},
+    {SQL_DESC_CONCISE_TYPE, Width::kSmall, false, kAll},
+    {SQL_DESC_DATETIME_INTERVAL_CODE, Width::kSmall, false, kAll},
+    {SQL_DESC_DATA_PTR, Width::kPointer, false, kApp},
+    {SQL_DESC_INDICATOR_PTR, Width::kPointer, false, kApp},
+    {SQL_DESC_OCTET_LENGTH_PTR, Width::kPointer, false, kApp},
+    {SQL_DESC_OCTET_LENGTH, Width::kLen, false, kAll},
+    {SQL_DESC_LENGTH, Width::kLen, false, kAll},
+    {SQL_DESC_PRECISION, Width::kSmall, false, kAll},
+    {SQL_DESC_SCALE, Width::kSmall, false, kAll},
+    {SQL_DESC_PARAMETER_TYPE, Width::kSmall, false, kIpd},
+    {SQL_DESC_NULLABLE, Width::kSmall, false, kIrd | kIpd},
+    {SQL_DESC_NAME, Width::kText, false, kIrd | kIpd},
+    {SQL_DESC_UNNAMED, Width::kSmall, false, kIrd | kIpd},
+};
+
+uint8_t KindBit(const Descriptor* d) {
+  return d->Application() ? kApp : d->Kind() == DescKind::kIrd ? kIrd : kIpd;
+}
+
+const FieldRow* FindField(const Descriptor* d, SQLSMALLINT field) {
+  for (const FieldRow& row : kFields) {
+    if (row.field == field) return (row.has & KindBit(d)) != 0 ? &row : nullptr;
+  }
+  return nullptr;
+}
+
+// A header field's value (pointers as their address).
+SQLLEN HeaderValue(Descriptor* d, SQLSMALLINT field) {
+  const ArrayHeader& h = d->header;
+  switch (field) {
+    case SQL_DESC_ALLOC_TYPE:
+      return d->Explicit() ? SQL_DESC_ALLOC_USER : SQL_DESC_ALLOC_AUTO;
+    case SQL_DESC_ARRAY_SIZE:
+      return static_cast<SQLLEN>(h.arraySize);
+    case SQL_DESC_ARRAY_STATUS_PTR:
+      return reinterpret_cast<SQLLEN>(h.arrayStatusPtr);
+    case SQL_DESC_BIND_OFFSET_PTR:
+      return reinterpret_cast<SQLLEN>(h.bindOffsetPtr);
+    case SQL_DESC_BIND_TYPE:
+      return static_cast<SQLLEN>(d->BindType());
+    case SQL_DESC_COUNT:
+      return Count(d);
+    default:
+      return reinterpret_cast<SQLLEN>(h.rowsProcessedPtr);
+  }
+}
+
+// A record field's value; a missing record reads as an unbound one.
+SQLLEN RecordValue(const Record& r, SQLSMALLINT field) {
+  SQLSMALLINT type = SQL_C_DEFAULT;
+  if (r.row != nullptr) type = r.row->fCType;
+  if (r.param != nullptr) type = r.param->fCType;
+  if (r.column != nullptr) type = ColumnType(r.column);
+  switch (field) {
+    case SQL_DESC_TYPE:
+      return VerboseType(type);
+    case SQL_DESC_CONCISE_TYPE:
+      return type;
+    case SQL_DESC_DATETIME_INTERVAL_CODE:
+      return DateTimeIntervalCode(type);
+    case SQL_DESC_DATA_PTR:
+      return reinterpret_cast<SQLLEN>(r.row     ? r.row->rgbValue
+                                      : r.param ? r.param->rgbValue
+                                                : nullptr);
+    case SQL_DESC_INDICATOR_PTR:
+    case SQL_DESC_OCTET_LENGTH_PTR:
+      return reinterpret_cast<SQLLEN>(r.row     ? r.row->pcbValue
+                                      : r.param ? r.param->pcbValue
+                                                : nullptr);
+    case SQL_DESC_OCTET_LENGTH:
+      if (r.column != nullptr) return r.column->description->length;
+      return r.row ? r.row->cbValueMax : r.param ? r.param->cbValueMax : 0;
+    case SQL_DESC_PRECISION:
+      if (r.column != nullptr) return static_cast<SQLLEN>(r.column->description->precision);
+      return r.row ? r.row->precision : r.param ? r.param->appPrecision : 0;
+    case SQL_DESC_SCALE:
+      if (r.column != nullptr) return r.column->description->scale;
+      return r.row ? r.row->scale : r.param ? r.param->appScale : 0;
+    default:
+      return 0;
+  }
+}
+
+// The implementation parameter descriptor's view of a binding.
+SQLLEN IpdValue(const ParameterBinding* b, SQLSMALLINT field) {
+  const SQLSMALLINT type = b ? b->fSqlType : SQL_VARCHAR;
+  const SQLLEN size = b ? static_cast<SQLLEN>(b->cbColDef) : 0;
+  switch (field) {
+    case SQL_DESC_TYPE:
+      return VerboseType(type);
+    case SQL_DESC_CONCISE_TYPE:
+      return type;
+    case SQL_DESC_DATETIME_INTERVAL_CODE:
+      return DateTimeIntervalCode(type);
+    case SQL_DESC_LENGTH:
+    case SQL_DESC_OCTET_LENGTH:
+      return size;
+    case SQL_DESC_PRECISION:
+      return CharacterOrBinary(type) ? 0 : size;
+    case SQL_DESC_SCALE:
+      return b ? b->ibScale : 0;
+    case SQL_DESC_PARAMETER_TYPE:
+      return b ? b->fParamType : SQL_PARAM_INPUT;
+    case SQL_DESC_NULLABLE:
+      return SQL_NULLABLE;
+    case SQL_DESC_UNNAMED:
+      return SQL_UNNAMED;
+    default:
+      return 0;
+  }
+}
+
+SQLLEN IrdValue(const ColumnValue* v, SQLSMALLINT field) {
+  const ColumnDescription* c = v->description;
+  switch (field) {
+    case SQL_DESC_LENGTH:
+      return c->length;
+    case SQL_DESC_NULLABLE:
+      return c->nullability;
+    case SQL_DESC_UNNAMED:
+      return c->columnName.Length() == 0 ? SQL_UNNAMED : SQL_NAMED;
+    default:
+      return RecordValue(Record{nullptr, nullptr, const_cast<ColumnValue*>(v)}, field);
+  }
+}
+
+// Copies text (or "") into value as SQL_DESC_NAME: "01004" when cut.
+int PutText(Descriptor* d, const String* text, SQLPOINTER value, SQLINTEGER bufferLength,
+            SQLINTEGER* stringLength) {
+  const uint32_t n = text != nullptr ? text->Length() : 0;
+  if (stringLength != nullptr) *stringLength = static_cast<SQLINTEGER>(n);
+  if (value == nullptr || bufferLength <= 0) return SQL_SUCCESS;
+  const uint32_t fits = n < static_cast<uint32_t>(bufferLength) ? n : bufferLength - 1;
+  if (fits != 0) std::memcpy(value, text->TextOrEmpty(), fits);
+  static_cast<char*>(value)[fits] = '\0';
+  return fits < n ? VEL_POST(d, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated) : SQL_SUCCESS;
+}
+
+void PutNumber(const FieldRow& row, SQLLEN number, SQLPOINTER value, SQLINTEGER* stringLength) {
+  SQLINTEGER size = 0;
+  if (row.width == Width::kSmall) {
+    const SQLSMALLINT v = static_cast<SQLSMALLINT>(number);
+    if (value) std::memcpy(value, &v, size = sizeof v);
+  } else if (row.width == Width::kInteger) {
+    const SQLINTEGER v = static_cast<SQLINTEGER>(number);
+    if (value) std::memcpy(value, &v, size = sizeof v);
+  } else {
+    if (value) std::memcpy(value, &number, size = sizeof number);
+  }
+  if (stringLength != nullptr) *stringLength = size;
+}
+
+}  // namespace
+
+namespace {
+
+// Field's value in record rec (checked) as a number.
+SQLLEN FieldNumber(Descriptor* d, SQLSMALLINT rec, SQLSMALLINT field) {
+  const Record r = Find(d, rec, false);
+  if (d->Kind() == DescKind::kIpd && !d->Explicit()) return IpdValue(r.param, field);
+  if (r.column != nullptr) return IrdValue(r.column, field);
+  return RecordValue(r, field);
+}
+
+// Deletes the records above count.
+void Truncate(Descriptor* d, SQLSMALLINT count) {
+  const uint16_t keep = static_cast<uint16_t>(count < 0 ? 0 : count);
+  if (ColumnBindingList* rows = RowRecords(d)) {
+    ColumnBinding* b = rows->Head();
+    while (b != nullptr) {
+      ColumnBinding* next = static_cast<ColumnBinding*>(b->NextItem());
+      if (b->columnNumber > keep) rows->Delete(b);
+      b = next;
+    }
+    d->RecordsChanged();
+  } else if (ParameterBindingList* params = ParamRecords(d)) {
+    while (params->Tail() != nullptr && params->Tail()->ipar > keep) params->Delete(params->Tail());
+  }
+}
+
+int SetHeader(Descriptor* d, SQLSMALLINT field, SQLPOINTER value) {
+  ArrayHeader& h = d->header;
+  const SQLULEN number = reinterpret_cast<SQLULEN>(value);
+  switch (field) {
+    case SQL_DESC_ARRAY_SIZE:
+      if (number == 0) return VEL_POST(d, SQL_ERROR, kDiagInvalidArgument);
+      h.arraySize = number;
+      break;
+    case SQL_DESC_ARRAY_STATUS_PTR:
+      h.arrayStatusPtr = static_cast<SQLUSMALLINT*>(value);
+      break;
+    case SQL_DESC_BIND_OFFSET_PTR:
+      h.bindOffsetPtr = static_cast<SQLLEN*>(value);
+      break;
+    case SQL_DESC_BIND_TYPE:
+      d->SetBindType(number);
+      break;
+    case SQL_DESC_ROWS_PROCESSED_PTR:
+      h.rowsProcessedPtr = static_cast<SQLULEN*>(value);
+      break;
+    case SQL_DESC_COUNT:
+      if (d->Kind() == DescKind::kIrd) return VEL_POST(d, SQL_ERROR, kDiagReadOnlyDescriptor);
+      Truncate(d, static_cast<SQLSMALLINT>(number));
+      break;
+    default:  // SQL_DESC_ALLOC_TYPE
+      return VEL_POST(d, SQL_ERROR, kDiagDescriptorField);
+  }
+  return SQL_SUCCESS;
+}
+
+// A type given as SQL_DESC_TYPE or SQL_DESC_CONCISE_TYPE, or a date and
+// time subcode given to a date or time type: the concise type to keep.
+SQLSMALLINT NewType(SQLSMALLINT field, SQLSMALLINT held, SQLLEN number) {
+  if (field != SQL_DESC_DATETIME_INTERVAL_CODE) return static_cast<SQLSMALLINT>(number);
+  if (!DateTimeType(held) || number < SQL_CODE_DATE || number > SQL_CODE_TIMESTAMP) return held;
+  return static_cast<SQLSMALLINT>(SQL_TYPE_DATE - SQL_CODE_DATE + number);
+}
+
+void SetIpd(ParameterBinding* b, SQLSMALLINT field, SQLLEN number) {
+  switch (field) {
+    case SQL_DESC_TYPE:
+    case SQL_DESC_CONCISE_TYPE:
+    case SQL_DESC_DATETIME_INTERVAL_CODE:
+      b->fSqlType = NewType(field, b->fSqlType, number);
+      break;
+    case SQL_DESC_LENGTH:
+      b->cbColDef = static_cast<SQLULEN>(number);
+      break;
+    case SQL_DESC_OCTET_LENGTH:
+      if (CharacterOrBinary(b->fSqlType)) b->cbColDef = static_cast<SQLULEN>(number);
+      break;
+    case SQL_DESC_PRECISION:
+      if (!CharacterOrBinary(b->fSqlType)) b->cbColDef = static_cast<SQLULEN>(number);
+      break;
+    case SQL_DESC_SCALE:
+      b->ibScale = static_cast<SQLSMALLINT>(number);
+      break;
+    case SQL_DESC_PARAMETER_TYPE:
+      b->fParamType = static_cast<SQLSMALLINT>(number);
+      break;
+    default:  // names and nullability: parameters are neither named nor described
+      break;
+  }
+}
+
+// An application record's field: type, buffers and numeric digits.
+template <typename Binding>
+void SetApp(Binding* b, SQLSMALLINT* precision, SQLSMALLINT* scale, SQLSMALLINT field,
+            SQLPOINTER value) {
+  const SQLLEN number = reinterpret_cast<SQLLEN>(value);
+  switch (field) {
+    case SQL_DESC_TYPE:
+    case SQL_DESC_CONCISE_TYPE:
+    case SQL_DESC_DATETIME_INTERVAL_CODE:
+      b->fCType = NewType(field, b->fCType, number);
+      break;
+    case SQL_DESC_DATA_PTR:
+      b->rgbValue = value;
+      break;
+    case SQL_DESC_INDICATOR_PTR:
+    case SQL_DESC_OCTET_LENGTH_PTR:
+      b->pcbValue = static_cast<SQLLEN*>(value);
+      break;
+    case SQL_DESC_OCTET_LENGTH:
+      b->cbValueMax = number;
+      break;
+    case SQL_DESC_PRECISION:
+      *precision = static_cast<SQLSMALLINT>(number);
+      break;
+    case SQL_DESC_SCALE:
+      *scale = static_cast<SQLSMALLINT>(number);
+      break;
+    default:  // SQL_DESC_LENGTH: the octet length is what a buffer has
+      break;
+  }
+}
+
+}  // namespace
+
+int GetDescFieldWorker(Descriptor* d, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
+                       SQLINTEGER bufferLength, SQLINTEGER* stringLength) {
+  const FieldRow* row = FindField(d, field);
+  if (row == nullptr) return VEL_POST(d, SQL_ERROR, kDiagDescriptorField);
+  if (row->header) {
+    PutNumber(*row, HeaderValue(d, field), value, stringLength);
+    return SQL_SUCCESS;
+  }
+  if (rec < 1) return VEL_POST(d, SQL_ERROR, kDiagDescriptorIndex);
+  if (rec > Count(d)) return SQL_NO_DATA_FOUND;
+  if (field == SQL_DESC_NAME) {
+    const Record r = Find(d, rec, false);
+    const String* name = r.column != nullptr ? &r.column->description->columnName : nullptr;
+    return PutText(d, name, value, bufferLength, stringLength);
+  }
+  PutNumber(*row, FieldNumber(d, rec, field), value, stringLength);
+  return SQL_SUCCESS;
+}
+
+int GetDescNameWorker(Descriptor* d, SQLSMALLINT rec, const String** name) {
+  *name = nullptr;
+  if (FindField(d, SQL_DESC_NAME) == nullptr) return VEL_POST(d, SQL_ERROR, kDiagDescriptorField);
+  if (rec < 1) return VEL_POST(d, SQL_ERROR, kDiagDescriptorIndex);
+  if (rec > Count(d)) return SQL_NO_DATA_FOUND;
+  const Record r = Find(d, rec, false);
+  if (r.column != nullptr) *name = &r.column->description->columnName;
+  return SQL_SUCCESS;
+}
+
+int SetDescFieldWorker(Descriptor* d, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
+                       SQLINTEGER bufferLength) {
+  (void)bufferLength;  // SQL_DESC_NAME of a parameter is not kept
+  const FieldRow* row = FindField(d, field);
+  if (row == nullptr) return VEL_POST(d, SQL_ERROR, kDiagDescriptorField);
+  const bool statusField =
+      field == SQL_DESC_ARRAY_STATUS_PTR || field == SQL_DESC_ROWS_PROCESSED_PTR;
+  if (d->Kind() == DescKind::kIrd && !statusField)
+    return VEL_POST(d, SQL_ERROR, kDiagReadOnlyDescriptor);
+  if (row->header) return SetHeader(d, field, value);
+  if (rec < 1) return VEL_POST(d, SQL_ERROR, kDiagDescriptorIndex);
+  const Record r = Find(d, rec, true);
+  if (r.row == nullptr && r.param == nullptr) return VEL_POST(d, SQL_ERROR, kDiagMemory);
+  if (d->Kind() == DescKind::kIpd && !d->Explicit()) {
+    SetIpd(r.param, field, reinterpret_cast<SQLLEN>(value));
+  } else if (r.row != nullptr) {
+    SetApp(r.row, &r.row->precision, &r.row->scale, field, value);
+    d->RecordsChanged();
+  } else {
+    SetApp(r.param, &r.param->appPrecision, &r.param->appScale, field, value);
+  }
+  return SQL_SUCCESS;
+}
+
+int GetDescRecWorker(Descriptor* d, SQLSMALLINT rec, SQLCHAR* name, SQLSMALLINT bufferLength,
+                     SQLSMALLINT* stringLength, SQLSMALLINT* type, SQLSMALLINT* subType,
+                     SQLLEN* length, SQLSMALLINT* precision, SQLSMALLINT* scale,
+                     SQLSMALLINT* nullable) {
+  if (rec < 1) return VEL_POST(d, SQL_ERROR, kDiagDescriptorIndex);
+  if (rec > Count(d)) return SQL_NO_DATA_FOUND;
+  int rc = SQL_SUCCESS;
+  const Record r = Find(d, rec, false);
+  if (name != nullptr || stringLength != nullptr) {
+    const String* text = r.column != nullptr ? &r.column->description->columnName : nullptr;
+    SQLINTEGER n = 0;
+    rc = PutText(d, text, name, bufferLength, &n);
+    if (stringLength != nullptr) *stringLength = static_cast<SQLSMALLINT>(n);
+  }
+  const bool implementation = !d->Application();
+  if (type) *type = static_cast<SQLSMALLINT>(FieldNumber(d, rec, SQL_DESC_TYPE));
+  if (subType)
+    *subType = static_cast<SQLSMALLINT>(FieldNumber(d, rec, SQL_DESC_DATETIME_INTERVAL_CODE));
+  if (length) *length = FieldNumber(d, rec, SQL_DESC_OCTET_LENGTH);
+  if (precision) *precision = static_cast<SQLSMALLINT>(FieldNumber(d, rec, SQL_DESC_PRECISION));
+  if (scale) *scale = static_cast<SQLSMALLINT>(FieldNumber(d, rec, SQL_DESC_SCALE));
+  if (nullable)
+    *nullable = implementation ? static_cast<SQLSMALLINT>(FieldNumber(d, rec, SQL_DESC_NULLABLE))
+                               : SQL_NULLABLE_UNKNOWN;
+  return rc;
+}
+
+int SetDescRecWorker(Descriptor* d, SQLSMALLINT rec, SQLSMALLINT type, SQLSMALLINT subType,
+                     SQLLEN length, SQLSMALLINT precision, SQLSMALLINT scale, SQLPOINTER data,
+                     SQLLEN* stringLength, SQLLEN* indicator) {
+  const auto number = [](SQLLEN v) { return reinterpret_cast<SQLPOINTER>(v); };
+  int rc = SetDescFieldWorker(d, rec, SQL_DESC_TYPE, number(type), 0);
+  if (rc == SQL_SUCCESS && type == SQL_DATETIME)
+    rc = SetDescFieldWorker(d, rec, SQL_DESC_DATETIME_INTERVAL_CODE, number(subType), 0);
+  if (rc == SQL_SUCCESS) rc = SetDescFieldWorker(d, rec, SQL_DESC_OCTET_LENGTH, number(length), 0);
+  if (rc == SQL_SUCCESS) rc = SetDescFieldWorker(d, rec, SQL_DESC_PRECISION, number(precision), 0);
+  if (rc == SQL_SUCCESS) rc = SetDescFieldWorker(d, rec, SQL_DESC_SCALE, number(scale), 0);
+  if (rc != SQL_SUCCESS || !d->Application()) return rc;
+  // One length pointer: the octet length's, else the indicator's.
+  SQLLEN* lengths = stringLength != nullptr ? stringLength : indicator;
+  rc = SetDescFieldWorker(d, rec, SQL_DESC_OCTET_LENGTH_PTR, lengths, 0);
+  if (rc == SQL_SUCCESS) rc = SetDescFieldWorker(d, rec, SQL_DESC_DATA_PTR, data, 0);
+  return rc;
+}
+
+int CopyDescWorker(Descriptor* source, Descriptor* target) {
+  if (target->Kind() == DescKind::kIrd && !target->Explicit())
+    return VEL_POST(target, SQL_ERROR, kDiagReadOnlyDescriptor);
+  static const SQLSMALLINT kHeader[] = {SQL_DESC_ARRAY_SIZE, SQL_DESC_BIND_TYPE,
+                                        SQL_DESC_BIND_OFFSET_PTR, SQL_DESC_ARRAY_STATUS_PTR,
+                                        SQL_DESC_ROWS_PROCESSED_PTR};
+  for (SQLSMALLINT field : kHeader) {
+    if (FindField(source, field) == nullptr || FindField(target, field) == nullptr) continue;
+    const int rc =
+        SetHeader(target, field, reinterpret_cast<SQLPOINTER>(HeaderValue(source, field)));
+    if (rc != SQL_SUCCESS) return rc;
+  }
+  // The type first: the lengths and digits of a parameter depend on it.
+  static const SQLSMALLINT kRecord[] = {
+      SQL_DESC_CONCISE_TYPE, SQL_DESC_OCTET_LENGTH,   SQL_DESC_LENGTH,           SQL_DESC_PRECISION,
+      SQL_DESC_SCALE,        SQL_DESC_PARAMETER_TYPE, SQL_DESC_OCTET_LENGTH_PTR, SQL_DESC_DATA_PTR};
+  Truncate(target, 0);
+  const SQLSMALLINT count = Count(source);
+  for (SQLSMALLINT rec = 1; rec <= count; ++rec) {
+    const Record r = Find(source, rec, false);
+    if (r.row == nullptr && r.param == nullptr && r.column == nullptr) continue;
+    for (SQLSMALLINT field : kRecord) {
+      if (FindField(source, field) == nullptr || FindField(target, field) == nullptr) continue;
+      const SQLLEN value = FieldNumber(source, rec, field);
+      const int rc = SetDescFieldWorker(target, rec, field, reinterpret_cast<SQLPOINTER>(value), 0);
+      if (rc != SQL_SUCCESS) return rc;
+    }
+  }
+  return SQL_SUCCESS;
+}
+
+int AllocDescWorker(Connection* c, SQLHDESC* phdesc) {
+  if (phdesc == nullptr) return VEL_POST(c, SQL_ERROR, kDiagInvalidArgument);
+  *phdesc = SQL_NULL_HDESC;
+  if (!c->LoggedIn()) return VEL_POST(c, SQL_ERROR, kDiagConnectionNotOpen);
+  Descriptor* d = new (std::nothrow) Descriptor(c);
+  if (d == nullptr || !d->errors.Reserve()) {
+    delete d;
+    return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  }
+  c->descriptors.Append(d);
+  {
+    LockGuard guard(Handles().Mutex());
+    Handles().Insert(d, c);
+  }
+  *phdesc = d;
+  return SQL_SUCCESS;
+}
+
+int FreeDescWorker(Descriptor* d) {
+  if (!d->Explicit()) return VEL_POST(d, SQL_ERROR, kDiagImplicitDescriptor);
+  d->Dissociate();
+  d->OwningConnection()->descriptors.Delete(d);
+  return SQL_SUCCESS;
+}

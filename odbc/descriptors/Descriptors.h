@@ -1,0 +1,51 @@
+// The descriptor functions' workers: allocation and freeing of explicit
+// descriptors, their fields and records, and copying. Each posts its
+// diagnostics on the descriptor of the call (on the connection for the
+// allocation). Texts (SQL_DESC_NAME) are UTF-8.
+#ifndef VELORA_ODBC_DESCRIPTORS_DESCRIPTORS_H
+#define VELORA_ODBC_DESCRIPTORS_DESCRIPTORS_H
+
+#include <sql.h>
+
+class Connection;
+class Descriptor;
+class String;
+
+// SQLAllocHandle(SQL_HANDLE_DESC): an explicit application descriptor of
+// c, usable as the row or parameter descriptor of c's statements.
+// SQL_DESC_TYPE of a concise type: the date and time types (ODBC 2 or 3
+// codes) are SQL_DATETIME, with their SQL_DESC_DATETIME_INTERVAL_CODE
+// (0 for every other type).
+SQLSMALLINT VerboseType(SQLSMALLINT concise);
+SQLSMALLINT DateTimeIntervalCode(SQLSMALLINT concise);
+
+int AllocDescWorker(Connection* c, SQLHDESC* phdesc);
+// Only explicit descriptors are freed ("HY017" for a statement's own);
+// the statements using it go back to their own.
+int FreeDescWorker(Descriptor* d);
+
+// Record 0 (bookmarks) and negative numbers are "S1002"; a record above
+// SQL_DESC_COUNT reads as SQL_NO_DATA_FOUND. An unknown field, or one
+// the descriptor does not have, is "S1091"; the implementation row
+// descriptor's record fields are read-only ("HY016"). Binding a record
+// (giving SQL_DESC_DATA_PTR) binds its column or parameter exactly as
+// SQLBindCol and SQLBindParameter do.
+int GetDescFieldWorker(Descriptor* d, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
+                       SQLINTEGER bufferLength, SQLINTEGER* stringLength);
+// SQL_DESC_NAME of record rec as *name (null: no name), checked as
+// GetDescFieldWorker checks it, for the wide-character forms.
+int GetDescNameWorker(Descriptor* d, SQLSMALLINT rec, const String** name);
+int SetDescFieldWorker(Descriptor* d, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
+                       SQLINTEGER bufferLength);
+int GetDescRecWorker(Descriptor* d, SQLSMALLINT rec, SQLCHAR* name, SQLSMALLINT bufferLength,
+                     SQLSMALLINT* stringLength, SQLSMALLINT* type, SQLSMALLINT* subType,
+                     SQLLEN* length, SQLSMALLINT* precision, SQLSMALLINT* scale,
+                     SQLSMALLINT* nullable);
+int SetDescRecWorker(Descriptor* d, SQLSMALLINT rec, SQLSMALLINT type, SQLSMALLINT subType,
+                     SQLLEN length, SQLSMALLINT precision, SQLSMALLINT scale, SQLPOINTER data,
+                     SQLLEN* stringLength, SQLLEN* indicator);
+// Copies every field but SQL_DESC_ALLOC_TYPE; an implementation row
+// descriptor cannot be the target ("HY016"). Diagnostics go on target.
+int CopyDescWorker(Descriptor* source, Descriptor* target);
+
+#endif

@@ -1,0 +1,47 @@
+// What SQLGetInfo answers for each information type, as data: the kind of
+// the answer, its fixed value or the connection value it comes from, and
+// the trace line of the types whose line is not "    NAME=value".
+#ifndef VELORA_ODBC_INFO_INFOTABLE_H
+#define VELORA_ODBC_INFO_INFOTABLE_H
+
+#include <cstdint>
+
+enum class InfoKind : uint8_t {
+  kShort,   // 16-bit number
+  kLong,    // 32-bit number
+  kText,    // string
+  kHandle,  // a handle, as wide as a pointer
+};
+
+// Where an answer comes from when it is not the row's fixed value.
+enum class InfoSource : uint8_t {
+  kFixed,
+  kDataSourceName,
+  kConnectionHandle,
+  kEnvironmentHandle,
+  kStatementHandle,  // answered before the table (see GetInfoWorker)
+  kOdbcVersion,      // no answer of its own
+  kServerName,
+  kDatabaseName,
+  kDbmsVersion,
+  kUserName,
+  kModuleHandle,
+};
+
+struct InfoRow {
+  uint16_t type;
+  const char* name;  // the ODBC name without "SQL_", for the trace
+  InfoKind kind;
+  InfoSource source;
+  uint32_t number;    // fixed numeric answer
+  const char* text;   // fixed string answer
+  const char* trace;  // the exact trace line, or null for the usual one
+};
+
+// The row of an information type, or null when the driver does not know it.
+const InfoRow* FindInfoRow(uint16_t type);
+// The ODBC 3.x library's rows (odbc/info/InfoTable3.cpp): its own answers where
+// they differ and the ODBC 3 types; null for the others.
+const InfoRow* FindInfoRow3(uint16_t type);
+
+#endif

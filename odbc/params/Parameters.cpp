@@ -1,0 +1,177 @@
+// Parameters: binding, description, the data-at-execution sequence and
+// the count of parameter markers.
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstring>
+#include <new>
+
+#include "base/Alloc.h"
+#include "base/Check.h"
+#include "handles/Connection.h"
+#include "handles/Frame.h"
+#include "handles/Statement.h"
+#include "odbc/params/ParamArrays.h"
+#include "odbc/Workers.h"
+#include "protocol/Requests.h"
+
+uint16_t CountMarkers(const char* sql, long length) {
+  if (sql == nullptr) return 0;
+  const std::size_t n = length == SQL_NTS ? std::strlen(sql) : static_cast<std::size_t>(length);
+  uint16_t count = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const char ch = sql[i];
+    if (ch == '\'' || ch == '"') {
+      // A doubled quote inside stays inside.
+      for (++i; i < n && sql[i] != ch; ++i) {
+      }
+    } else if (ch == '-' && i + 1 < n && sql[i + 1] == '-') {
+      while (i < n && sql[i] != '\n') ++i;
+    } else if (ch == '/' && i + 1 < n && sql[i + 1] == '*') {
+      for (i += 2; i + 1 < n && !(sql[i] == '*' && sql[i + 1] == '/'); ++i) {
+      }
+      ++i;
+    } else if (ch == '?' && count < UINT16_MAX) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+int BindParameterWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT fParamType, SQLSMALLINT fCType,
+                        SQLSMALLINT fSqlType, SQLULEN cbColDef, SQLSMALLINT ibScale,
+                        SQLPOINTER rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) {
+  ParameterBindingList& bindings = s->parameters.Bindings();
+  ParameterBinding* b = bindings.Head();
+  while (b != nullptr && b->ipar < ipar) b = static_cast<ParameterBinding*>(b->NextItem());
+  if (b == nullptr || b->ipar != ipar) {
+    ParameterBinding* made = new (std::nothrow) ParameterBinding;
+    if (made == nullptr) return VEL_POST(s, SQL_ERROR, kDiagMemory);
+    if (b == nullptr) {
+      bindings.Append(made);
+    } else {
+      bindings.InsertBefore(b, made);
+    }
+    b = made;
+  } else {
+    b->DropPieces();
+  }
+  // Nothing is read from the application's memory until execution.
+  b->fCType = fCType;
+  b->ipar = ipar;
+  b->pcbValue = pcbValue;
+  b->rgbValue = rgbValue;
+  b->ibScale = ibScale;
+  b->fParamType = fParamType;
+  b->cbColDef = cbColDef;
+  b->cbValueMax = cbValueMax;
+  b->fSqlType = fSqlType;
+  return SQL_SUCCESS;
+}
+
+int DescribeParamWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT* pfSqlType, SQLULEN* pcbColDef,
+                        SQLSMALLINT* pibScale, SQLSMALLINT* pfNullable) {
+  ParameterBinding* b = s->parameters.Bindings().Find(ipar);
+  SQLSMALLINT type = SQL_VARCHAR;
+  SQLULEN size = 255;
+  SQLSMALLINT scale = 0;
+  if (b != nullptr) {
+    type = b->fSqlType;
+    size = b->cbColDef;
+    scale = b->ibScale;
+  } else if (ipar == 0 || ipar > s->parameters.Markers()) {
+    return VEL_POST(s, SQL_ERROR, kDiagDescribeParamNumber);
+  }
+  if (pfSqlType != nullptr) *pfSqlType = type;
+  if (pcbColDef != nullptr) *pcbColDef = size;
+  if (pibScale != nullptr) *pibScale = scale;
+  if (pfNullable != nullptr) *pfNullable = SQL_NULLABLE_UNKNOWN;
+  return SQL_SUCCESS;
+}
+
+int NumParamsWorker(Statement* s, SQLSMALLINT* pcpar) {
+  const uint32_t count =
+      s->parameters.HasText() ? s->parameters.Markers() : s->parameters.Bindings().Count();
+  if (pcpar != nullptr) *pcpar = static_cast<SQLSMALLINT>(count);
+  return SQL_SUCCESS;
+}
+
+namespace {
+
+// Makes b the parameter whose data is awaited, its earlier data forgotten.
+int AwaitData(Statement* s, ParameterBinding* b, SQLPOINTER* prgbValue) {
+  b->DropPieces();
+  s->execution.SetCurrent(b);
+  s->execution.SetStage(Execution::kDataComing);
+  if (prgbValue != nullptr) *prgbValue = b->rgbValue;
+  return SQL_NEED_DATA;
+}
+
+}  // namespace
+
+int ParamDataWorker(Statement* s, SQLPOINTER* prgbValue) {
+  Execution& execution = s->execution;
+  if (execution.CurrentStage() == Execution::kAtParameter)
+    return AwaitData(s, execution.Current(), prgbValue);
+  if (execution.CurrentStage() != Execution::kDataComing)
+    return VEL_POST(s, SQL_ERROR, kDiagSequenceError);
+  if (s->AddParameterValue(execution.Current(), true) != SQL_SUCCESS) return SQL_ERROR;
+  int rc = s->AddParameterValues();
+  if (rc == SQL_NEED_DATA) return AwaitData(s, execution.Current(), prgbValue);
+  if (rc == SQL_SUCCESS) {
+    Request* request = execution.ActiveRequest();
+    int status = kStatusCommunicationFailure;
+    rc = s->Exchange(request, &status);
+    if (rc != SQL_SUCCESS) {
+      rc = s->CheckResult(rc, status);
+    } else if (request->ReturnsResultSet()) {
+      rc = s->AdoptResultSet(request->Get<ResultSetDescriptionElement>());
+    }
+  }
+  s->DropActiveRequest();
+  return ContinueArray(s, rc);
+}
+
+int PutDataWorker(Statement* s, SQLPOINTER rgbValue, SQLLEN cbValue) {
+  if (s->execution.CurrentStage() != Execution::kDataComing)
+    return VEL_POST(s, SQL_ERROR, kDiagPutDataContext);
+  ParameterBinding* b = s->execution.Current();
+  VEL_CHECK_TEXT(b != nullptr, "currentParameter != 0", VEL_MODULE);
+  if (rgbValue == nullptr || cbValue == SQL_NULL_DATA) {
+    b->DropPieces();
+    return SQL_SUCCESS;
+  }
+  if (cbValue == SQL_DEFAULT_PARAM) return VEL_POST(s, SQL_ERROR, kDiagProcedures);
+  if (cbValue < 0 && cbValue != SQL_NTS) return VEL_POST(s, SQL_ERROR, kDiagInvalidArgument);
+  if (!CollectsPieces(b->fCType, b->fSqlType)) {
+    // A fixed-size value is read when SQLParamData converts it.
+    b->DropPieces();
+    b->putData = rgbValue;
+    return SQL_SUCCESS;
+  }
+  std::size_t piece = static_cast<std::size_t>(cbValue);
+  if (cbValue == SQL_NTS) {
+    piece = b->fCType == SQL_C_WCHAR ? 0 : std::strlen(static_cast<const char*>(rgbValue));
+    if (b->fCType == SQL_C_WCHAR) {
+      const uint8_t* w = static_cast<const uint8_t*>(rgbValue);
+      while (w[piece] != 0 || w[piece + 1] != 0) piece += 2;
+    }
+  }
+  const std::size_t had = b->ownsPieces ? static_cast<std::size_t>(b->collected) : 0;
+  if (!b->ownsPieces || had + piece > static_cast<std::size_t>(b->capacity)) {
+    // The block grows by half again at least, so many small pieces are
+    // copied a bounded number of times.
+    const std::size_t room = had + piece + (had + piece) / 2 + 64;
+    uint8_t* block = static_cast<uint8_t*>(VelAlloc(room));
+    if (block == nullptr) return VEL_POST(s, SQL_ERROR, kDiagMemory);
+    if (had != 0) std::memcpy(block, b->putData, had);
+    b->DropPieces();
+    b->putData = block;
+    b->ownsPieces = true;
+    b->capacity = static_cast<SQLLEN>(room);
+  }
+  if (piece != 0)
+    std::memcpy(static_cast<uint8_t*>(const_cast<void*>(b->putData)) + had, rgbValue, piece);
+  b->collected = static_cast<SQLLEN>(had + piece);
+  return SQL_SUCCESS;
+}

@@ -1,0 +1,144 @@
+// Result-set description: adopting a reply's column descriptions and
+// answering SQLNumResultCols, SQLDescribeCol and SQLColAttributes from them
+// without asking the server.
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstring>
+
+#include "convert/ColumnValue.h"
+#include "handles/Odbc3Rules.h"
+#include "handles/Statement.h"
+#include "odbc/descriptors/ColumnAttributes.h"
+#include "odbc/connect/ConnectString.h"
+#include "odbc/Workers.h"
+#include "protocol/ResultSetDescription.h"
+#include "protocol/SqlTypeCatalog.h"
+
+namespace {
+
+int CopyText(Statement* s, const char* text, uint32_t length, SQLCHAR* buffer, long size) {
+  if (CopyOutput(text, length, reinterpret_cast<char*>(buffer), size)) return SQL_SUCCESS;
+  return VEL_POST(s, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated);
+}
+
+}  // namespace
+
+int NumResultColsWorker(Statement* s, SQLSMALLINT* pccol) {
+  if (pccol == nullptr) return VEL_POST(s, SQL_ERROR, kDiagNullPccol);
+  *pccol = static_cast<SQLSMALLINT>(s->cursor.ColumnCount());
+  return SQL_SUCCESS;
+}
+
+int DescribeColWorker(Statement* s, SQLUSMALLINT icol, SQLCHAR* name, SQLSMALLINT cbNameMax,
+                      SQLSMALLINT* pcbName, SQLSMALLINT* pfSqlType, SQLULEN* pcbColDef,
+                      SQLSMALLINT* pibScale, SQLSMALLINT* pfNullable) {
+  if (s->cursor.ColumnCount() == 0) return VEL_POST(s, SQL_ERROR, kDiagNoResultSet);
+  ColumnValue* value = s->Column(icol);
+  if (value == nullptr) return VEL_POST(s, SQL_ERROR, kDiagColumnOutOfRange);
+  const ColumnDescription* d = value->description;
+  if (pcbName) *pcbName = static_cast<SQLSMALLINT>(d->columnName.Length());
+  if (pfSqlType) *pfSqlType = static_cast<SQLSMALLINT>(ReportedSqlType(*s, d->sqlDataType));
+  if (pcbColDef) *pcbColDef = d->precision;
+  if (pibScale) *pibScale = d->scale;
+  if (pfNullable) *pfNullable = static_cast<SQLSMALLINT>(d->nullability);
+  return CopyText(s, d->columnName.TextOrEmpty(), d->columnName.Length(), name, cbNameMax);
+}
+
+int ColAttributesWorker(Statement* s, SQLUSMALLINT icol, SQLUSMALLINT fDescType, SQLPOINTER rgbDesc,
+                        SQLSMALLINT cbDescMax, SQLSMALLINT* pcbDesc, SQLLEN* pfDesc) {
+  if (s->cursor.ColumnCount() == 0) return VEL_POST(s, SQL_ERROR, kDiagNoResultSet);
+  if (icol == 0) return VEL_POST(s, SQL_ERROR, kDiagBookmarks);
+  const AttributeRow* row = FindAttribute(fDescType);
+  if (row != nullptr && row->source == AttributeSource::kColumnCount) {
+    if (pfDesc) *pfDesc = static_cast<SQLLEN>(s->cursor.ColumnCount());
+    return SQL_SUCCESS;
+  }
+  ColumnValue* value = s->Column(icol);
+  if (value == nullptr) return VEL_POST(s, SQL_ERROR, kDiagColumnOutOfRange);
+  if (row == nullptr) return SQL_SUCCESS;  // nothing to say about other types
+  const ColumnDescription* d = value->description;
+  const int32_t type = d->sqlDataType;
+  const SqlTypeInfo* info = FindSqlTypeInfo(type);
+
+  if (row->kind == AttributeKind::kString) {
+    const char* text = "";
+    uint32_t length = 0;
+    switch (row->source) {
+      case AttributeSource::kName:
+        text = d->columnName.TextOrEmpty();
+        length = d->columnName.Length();
+        break;
+      case AttributeSource::kTableName:
+        text = d->tableName.TextOrEmpty();
+        length = d->tableName.Length();
+        break;
+      case AttributeSource::kOwnerName:
+        text = d->tableOwner.TextOrEmpty();
+        length = d->tableOwner.Length();
+        break;
+      case AttributeSource::kTypeName:
+        text = SqlTypeName(type);
+        break;
+      case AttributeSource::kLiteralPrefix:
+      case AttributeSource::kLiteralSuffix:
+        text = info && IsQuoted(*info) ? "'" : "";
+        break;
+      default:
+        break;
+    }
+    if (length == 0) length = static_cast<uint32_t>(std::strlen(text));
+    if (pcbDesc) *pcbDesc = static_cast<SQLSMALLINT>(length);
+    return CopyText(s, text, length, static_cast<SQLCHAR*>(rgbDesc), cbDescMax);
+  }
+
+  SQLLEN answer = 0;
+  switch (row->source) {
+    case AttributeSource::kSqlType:
+      answer = ReportedSqlType(*s, type);
+      break;
+    case AttributeSource::kValueLength:
+      answer = value->length;
+      break;
+    case AttributeSource::kPrecision:
+      answer = d->precision;
+      break;
+    case AttributeSource::kScale:
+      answer = d->scale;
+      break;
+    case AttributeSource::kDisplaySize:
+      answer = value->DisplaySize();
+      break;
+    case AttributeSource::kNullable:
+      answer = d->nullability;
+      break;
+    case AttributeSource::kUnsigned:
+      answer = info && info->isUnsigned ? SQL_TRUE : SQL_FALSE;
+      break;
+    case AttributeSource::kUpdatable:
+      answer = d->updatable ? SQL_ATTR_WRITE : SQL_ATTR_READONLY;
+      break;
+    case AttributeSource::kCaseSensitive:
+      answer = info && IsCaseSensitive(*info) ? 1 : 0;
+      break;
+    case AttributeSource::kSearchable:
+      answer = SQL_SEARCHABLE;
+      break;
+    case AttributeSource::kOctetLength:
+      answer = d->length;
+      break;
+    case AttributeSource::kUnnamed:
+      answer = d->columnName.Length() ? SQL_NAMED : SQL_UNNAMED;
+      break;
+    case AttributeSource::kRadix:
+      // BIT is unsigned and answers no radix here.
+      answer = info && !info->isUnsigned ? info->radix : 0;
+      break;
+    default:
+      answer = 0;
+      break;
+  }
+  // The whole SQLLEN: the driver manager and its clients read 64 bits.
+  if (pfDesc) *pfDesc = answer;
+  return SQL_SUCCESS;
+}

@@ -1,0 +1,192 @@
+// Statement handles: allocation, freeing and closing, preparation and
+// execution.
+#include <sql.h>
+#include <sqlext.h>
+
+#include <new>
+
+#include "handles/Connection.h"
+#include "handles/Statement.h"
+#include "handles/Frame.h"
+#include "base/Trace.h"
+#include "odbc/params/ParamArrays.h"
+#include "odbc/Workers.h"
+#include "protocol/Requests.h"
+
+namespace {
+
+// Moves every record of from to the end of to, oldest first.
+void MoveErrors(ErrorList* from, ErrorList* to) {
+  while (ErrorData* record = from->Head()) to->Append(from->Unlink(record));
+}
+
+// Makes text the SQL of a request; false when a String cannot be made.
+bool SetSql(StringElement* element, const SQLCHAR* sql, SQLINTEGER cbSql) {
+  return element->value.SetString(reinterpret_cast<const char*>(sql), static_cast<int32_t>(cbSql));
+}
+
+// Makes request the statement's active request with an empty parameter
+// set; false when memory runs out.
+bool Activate(Statement* s, Request* request) {
+  ParameterDataSetElement* set = request->Get<ParameterDataSetElement>();
+  s->execution.Begin(request, set);
+  request->SetStatementId(s->StatementId());
+  ParameterDataList* list = new (std::nothrow) ParameterDataList;
+  if (list == nullptr) return false;
+  set->SetList(list);
+  return true;
+}
+
+// Sends the active request and drops it; the outcome of the exchange.
+int SendActive(Statement* s) {
+  int status = kStatusCommunicationFailure;
+  const int rc = s->Exchange(s->execution.ActiveRequest(), &status);
+  return rc == SQL_SUCCESS ? SQL_SUCCESS : s->CheckResult(rc, status);
+}
+
+}  // namespace
+
+int AllocStmtWorker(Connection* c, SQLHSTMT* phstmt) {
+  if (phstmt == nullptr) return VEL_POST(c, SQL_ERROR, kDiagInvalidArgument);
+  Statement* s = new (std::nothrow) Statement(c);
+  if (s == nullptr || !s->errors.Reserve()) {
+    delete s;
+    *phstmt = SQL_NULL_HSTMT;
+    return VEL_POST(c, SQL_ERROR, kDiagHstmtAllocation);
+  }
+  AllocStatementRequest request;
+  int rc = SQL_ERROR;
+  int status = kStatusMemoryFailure;
+  if (!request.Failed()) rc = request.Exchange(&status, &c->clib);
+  if (rc == SQL_SUCCESS) {
+    s->Allocated(request.Get<StatementIdElement>()->value);
+    c->AddStatement(s);
+    *phstmt = s;
+    Trace('A', 2, " hstmt=0x%08lx", HandleValue(s));
+    return SQL_SUCCESS;
+  }
+  // The statement never existed for the application; the reasons gathered
+  // on it go to the connection, where the application looks for them.
+  s->CheckResult(rc, status);
+  MoveErrors(&s->errors, &c->errors);
+  delete s;
+  *phstmt = SQL_NULL_HSTMT;
+  return SQL_ERROR;
+}
+
+int FreeStmtWorker(Statement* s, SQLUSMALLINT fOption, bool remove) {
+  s->DropActiveRequest();
+  if (fOption == SQL_CLOSE || fOption == SQL_DROP) {
+    s->DropBlock();
+    s->scroll.Drop();  // its scratch file goes with it
+  }
+  if (fOption == SQL_DROP || fOption == SQL_UNBIND) {
+    s->Unbind();
+    if (fOption == SQL_UNBIND) return SQL_SUCCESS;
+  }
+  if (fOption == SQL_RESET_PARAMS) {
+    s->parameters.Bindings().Clear();
+    return SQL_SUCCESS;
+  }
+  FreeStatementRequest request;
+  if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  request.SetStatementId(s->StatementId());
+  request.Get<FreeOptionElement>()->value = fOption;
+  int status = kStatusCommunicationFailure;
+  const int rc = s->Exchange(&request, &status);
+  // A server that refuses the drop keeps the statement. A server that can no
+  // longer be reached has forgotten it with the session: the handle goes
+  // (its records with it), so that an application closing its cursors after
+  // a lost connection is not left with handles it can never free.
+  if (remove && fOption == SQL_DROP && rc != SQL_SUCCESS && status == kStatusCommunicationFailure) {
+    s->OwningConnection()->RemoveStatement(s);
+    return SQL_SUCCESS;
+  }
+  const int result = rc == SQL_SUCCESS ? SQL_SUCCESS : s->CheckResult(rc, status);
+  if (remove && fOption == SQL_DROP && result != SQL_ERROR)
+    s->OwningConnection()->RemoveStatement(s);
+  return result;
+}
+
+int PrepareWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
+  if (!ValidLength(cbSql)) return VEL_POST(s, SQL_ERROR, kDiagInvalidLength);
+  PrepareRequest request;
+  if (request.Failed() || !SetSql(request.Get<StatementElement>(), sql, cbSql)) {
+    return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  }
+  s->ForgetResultSet();
+  s->parameters.SetText(CountMarkers(reinterpret_cast<const char*>(sql), cbSql));
+  request.SetStatementId(s->StatementId());
+  int status = kStatusCommunicationFailure;
+  const int rc = s->Exchange(&request, &status);
+  if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);
+  return s->AdoptResultSet(request.Get<ResultSetDescriptionElement>());
+}
+
+namespace {
+
+// Runs an execution request (made here, not yet checked): it becomes the
+// active request with the parameter values; SQL_NEED_DATA keeps it for
+// SQLParamData, anything else sends it (unless adding a value failed) and
+// drops it. A reply that describes a result set replaces the description.
+int RunExecution(Statement* s, Request* request) {
+  s->Restart();
+  if (!Activate(s, request)) {
+    s->DropActiveRequest();
+    return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  }
+  int rc = s->AddParameterValues();
+  if (rc == SQL_NEED_DATA) {
+    s->execution.SetStage(Execution::kAtParameter);
+    return rc;
+  }
+  if (rc == SQL_SUCCESS) {
+    rc = SendActive(s);
+    if (rc == SQL_SUCCESS && request->ReturnsResultSet()) {
+      rc = s->AdoptResultSet(request->Get<ResultSetDescriptionElement>());
+    }
+  }
+  s->DropActiveRequest();
+  return rc;
+}
+
+}  // namespace
+
+namespace {
+
+int ExecuteOnce(Statement* s, const SQLCHAR*, SQLINTEGER) {
+  s->DropActiveRequest();
+  ExecuteRequest* request = new (std::nothrow) ExecuteRequest;
+  if (request == nullptr || request->Failed()) {
+    delete request;
+    return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  }
+  // The description taken at prepare time stays; this reply has none.
+  return RunExecution(s, request);
+}
+
+int ExecDirectOnce(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
+  s->DropActiveRequest();
+  ExecDirectRequest* request = new (std::nothrow) ExecDirectRequest;
+  if (request == nullptr || request->Failed() ||
+      !SetSql(request->Get<StatementElement>(), sql, cbSql)) {
+    delete request;
+    return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  }
+  s->ForgetResultSet();
+  s->parameters.SetText(CountMarkers(reinterpret_cast<const char*>(sql), cbSql));
+  return RunExecution(s, request);
+}
+
+}  // namespace
+
+int ExecuteWorker(Statement* s) { return RunParameterSets(s, ExecuteOnce, nullptr, 0); }
+
+int ContinueArray(Statement* s, int rc) {
+  return ContinueParameterSets(s, ExecuteOnce, ExecDirectOnce, rc);
+}
+
+int ExecDirectWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
+  if (!ValidLength(cbSql)) return VEL_POST(s, SQL_ERROR, kDiagInvalidLength);
+  return RunParameterSets(s, ExecDirectOnce, sql, cbSql);
+}

@@ -1,0 +1,386 @@
+// Request decoding and reply encoding around the session's operations:
+// one handler per message, found by its code in kHandlers. A handler reads
+// its request's elements, runs the session's operation and fills the
+// reply elements; it returns the return code. A reply whose return code is
+// not SQL_SUCCESS still carries every reply element (in its zero state):
+// the driver reads only the return code then.
+//
+// To serve a new message: add it to the message list (protocol/
+// WireNumbers.h) and write its Handle<Name> here; the table follows.
+#include "server/session/Dispatch.h"
+
+#include <cstdint>
+#include <memory>
+
+#include "protocol/Elements.h"
+#include "protocol/Request.h"
+#include "protocol/WireNumbers.h"
+#include "server/Diagnostics.h"
+#include "server/Log.h"
+#include "server/session/RequestFields.h"
+#include "server/values/ValueCodec.h"
+
+namespace velsrv {
+
+namespace {
+
+using Handler = int (*)(Session*, Request*);
+
+// Not a return code: a handler's work was done, but its reply cannot say
+// what it did; Dispatch ends the session without a reply.
+constexpr int kReplyLost = INT32_MIN;
+
+// The end of the requests whose reply is a result set description.
+int Described(Session* s, Request* r, int rc, const std::vector<ColumnOut>& columns) {
+  if (rc == kSqlSuccess && !SetDescription(r, columns))
+    return s->PostError(Id(r), kStateMemory, kTextMemory);
+  return rc;
+}
+
+// ---- login and statement handles ----
+
+int HandleConnect(Session* s, Request* r) {
+  std::string version;
+  const int rc = s->Connect(Text(r->Get<DataSourceElement>()), Text(r->Get<UserNameElement>()),
+                            Text(r->Get<PasswordElement>()), &version);
+  if (rc == kSqlSuccess) {
+    SetText(r->Get<VersionElement>(), version);
+    FillTypeSizes(r->Get<NativeLengthValuesElement>()->values);
+    if (s->OffersBlocks()) r->Get<FetchTypeElement>()->value = kFetchBlock;
+    if (s->OffersBatch()) r->Get<BatchTypeElement>()->value = kBatchSets;
+    if (s->OffersStream()) r->Get<StreamTypeElement>()->value = kStreamAhead;
+    r->Get<CatalogTypeElement>()->value = kCatalogKeys;
+    if (s->CancelKey() != 0) {
+      r->Get<CancelTypeElement>()->value = kCancelRequest;
+      r->Get<CancelKeyElement>()->value = s->CancelKey();
+    }
+  }
+  return rc;
+}
+
+int HandleDisconnect(Session* s, Request*) { return s->Disconnect(); }
+
+int HandleGetError(Session* s, Request* r) {
+  Diagnostic d;
+  const int rc = s->GetError(Id(r), &d);
+  PutDiagnostic(r, d);
+  return rc;
+}
+
+int HandleAllocStatement(Session* s, Request* r) {
+  uint32_t id = 0;
+  const int rc = s->AllocStatement(&id);
+  r->Get<StatementIdElement>()->value = id;
+  return rc;
+}
+
+int HandleFreeStatement(Session* s, Request* r) {
+  return s->FreeStatement(Id(r), Code<FreeOptionElement>(r));
+}
+
+// ---- statements ----
+
+int HandlePrepare(Session* s, Request* r) {
+  std::vector<ColumnOut> columns;
+  return Described(s, r, s->Prepare(Id(r), Text(r->Get<StatementElement>()), &columns), columns);
+}
+
+int HandleExecDirect(Session* s, Request* r) {
+  std::vector<ColumnOut> columns;
+  const int rc = s->ExecDirect(Id(r), Text(r->Get<StatementElement>()), Parameters(r), &columns);
+  return Described(s, r, rc, columns);
+}
+
+int HandleExecute(Session* s, Request* r) { return s->Execute(Id(r), Parameters(r)); }
+
+// The sets are decoded one at a time into parameters whose buffers stay
+// from set to set; the outcomes are encoded after the last set ran.
+int HandleExecuteBatch(Session* s, Request* r) {
+  ParameterSetsElement* sets = r->Get<ParameterSetsElement>();
+  auto next = [sets](std::vector<ParamIn>* params) {
+    uint16_t values = 0;
+    if (!sets->NextSet(&values)) return false;
+    params->resize(values);
+    for (ParamIn& p : *params) {
+      const uint8_t* data = nullptr;
+      uint32_t length = 0;
+      sets->NextValue(&p.number, &p.sqlType, &p.isNull, &data, &length);
+      p.data.assign(reinterpret_cast<const char*>(data), length);
+    }
+    return true;
+  };
+  static thread_local std::vector<SetOutcome> outcomes;
+  const int rc = s->ExecuteBatch(Id(r), Text(r->Get<StatementElement>()),
+                                 r->Get<BatchModeElement>()->value == kBatchStop, next, &outcomes);
+  BatchOutcomesElement* out = r->Get<BatchOutcomesElement>();
+  for (const SetOutcome& o : outcomes) {
+    BatchOutcome b;
+    b.returnCode = static_cast<int16_t>(o.rc);
+    b.rows = o.rows < -1 || o.rows > INT32_MAX ? -1 : static_cast<int32_t>(o.rows);
+    if (o.rc != kSqlSuccess) {
+      const Diagnostic& d = o.diagnostic;
+      b.sqlstate = d.sqlstate.data();
+      b.sqlstateLength = static_cast<uint16_t>(d.sqlstate.size() > 5 ? 5 : d.sqlstate.size());
+      b.native = d.native;
+      b.text = d.text.data();
+      b.textLength = static_cast<uint16_t>(d.text.size() > 32767 ? 32767 : d.text.size());
+      b.file = d.file.data();
+      b.fileLength = static_cast<uint16_t>(d.file.size() > 255 ? 255 : d.file.size());
+      b.line = static_cast<int16_t>(d.line);
+    }
+    if (!out->Append(b)) return kReplyLost;
+  }
+  return rc;
+}
+
+int HandleGetCursorName(Session* s, Request* r) {
+  std::string name;
+  const int rc = s->GetCursorName(Id(r), &name);
+  SetText(r->Get<CursorNameElement>(), name);
+  return rc;
+}
+
+int HandleSetCursorName(Session* s, Request* r) {
+  return s->SetCursorName(Id(r), Text(r->Get<CursorNameElement>()));
+}
+
+// ---- rows ----
+
+int HandleFetch(Session* s, Request* r) {
+  // One per session thread: the cells keep their buffers from row to
+  // row, unless large (an idle session holds little).
+  static thread_local std::vector<CellOut> row;
+  const int rc = s->Fetch(Id(r), Wanted(r), &row);
+  if (rc == kSqlSuccess) {
+    FetchDataSetElement* set = r->Get<FetchDataSetElement>();
+    if (!set->ResetList()) return s->PostError(Id(r), kStateMemory, kTextMemory);
+    for (const CellOut& cell : row)
+      if (!PutCell(set->List(), cell)) return s->PostError(Id(r), kStateMemory, kTextMemory);
+  }
+  for (CellOut& cell : row)
+    if (cell.data.capacity() > (64u << 10)) std::string().swap(cell.data);
+  return rc;
+}
+
+// The rows of a block, encoded as they are fetched, and with a return
+// code other than SQL_SUCCESS the diagnostic of the row after them.
+int HandleFetchBlock(Session* s, Request* r) {
+  RowBlockElement* block = r->Get<RowBlockElement>();
+  auto sink = [block](const std::vector<CellOut>& row) {
+    bool ok = block->BeginRow(static_cast<uint16_t>(row.size()));
+    for (size_t i = 0; ok && i < row.size(); ++i) {
+      const CellOut& cell = row[i];
+      ok = block->AppendValue(cell.column, cell.data.data(),
+                              static_cast<uint32_t>(cell.data.size()), cell.isNull);
+    }
+    if (!ok) block->Clear();  // no row is left half written
+    return ok;
+  };
+  Diagnostic d;
+  const int rc = s->FetchBlock(Id(r), Wanted(r), r->Get<MaxLengthElement>()->value,
+                               RowBlockElement::kMaxRows, sink, &d);
+  if (rc != kSqlSuccess) PutDiagnostic(r, d);
+  return rc;
+}
+
+int HandleGetData(Session* s, Request* r) {
+  CellOut cell;
+  const int rc = s->GetData(Id(r), r->Get<ColumnNumberElement>()->value, &cell);
+  if (rc == kSqlSuccess &&
+      !r->Get<FetchDataElement>()->Set(cell.column, cell.data.data(),
+                                       static_cast<uint32_t>(cell.data.size()), cell.isNull))
+    return s->PostError(Id(r), kStateMemory, kTextMemory);
+  return rc;
+}
+
+int HandleGetRowNumber(Session* s, Request* r) {
+  uint32_t n = 0;
+  const int rc = s->GetRowNumber(Id(r), &n);
+  r->Get<RowNumberElement>()->value = n;
+  return rc;
+}
+
+int HandleRowCount(Session* s, Request* r) {
+  int32_t n = -1;
+  const int rc = s->RowCount(Id(r), &n);
+  r->Get<NumberOfRowsElement>()->value = n;
+  return rc;
+}
+
+// ---- catalog functions ----
+
+// A trailing catalogType of CATALOG_ODBC3 asks for ODBC 3's columns too.
+bool WantsOdbc3(Request* r) { return Code<CatalogTypeElement>(r) == kCatalogOdbc3; }
+
+int HandleGetTypeInfo(Session* s, Request* r) {
+  std::vector<ColumnOut> columns;
+  const int rc = s->GetTypeInfo(Id(r), Code<SqlDataTypeElement>(r), WantsOdbc3(r), &columns);
+  return Described(s, r, rc, columns);
+}
+
+int HandleTables(Session* s, Request* r) {
+  std::vector<ColumnOut> columns;
+  const int rc =
+      s->Tables(Id(r), Text(r->Get<TableQualifierElement>()), Text(r->Get<TableOwnerElement>()),
+                Text(r->Get<TableNameElement>()), Text(r->Get<TableTypeElement>()), &columns);
+  return Described(s, r, rc, columns);
+}
+
+int HandleColumns(Session* s, Request* r) {
+  std::vector<ColumnOut> columns;
+  const int rc = s->Columns(Id(r), Text(r->Get<TableQualifierElement>()),
+                            Text(r->Get<TableOwnerElement>()), Text(r->Get<TableNameElement>()),
+                            Text(r->Get<ColumnNameElement>()), WantsOdbc3(r), &columns);
+  return Described(s, r, rc, columns);
+}
+
+int HandleStatistics(Session* s, Request* r) {
+  std::vector<ColumnOut> columns;
+  const int rc = s->Statistics(Id(r), Text(r->Get<TableQualifierElement>()),
+                               Text(r->Get<TableOwnerElement>()), Text(r->Get<TableNameElement>()),
+                               Code<IndexTypeElement>(r), Code<AccuracyElement>(r), &columns);
+  return Described(s, r, rc, columns);
+}
+
+int HandleSpecialColumns(Session* s, Request* r) {
+  std::vector<ColumnOut> columns;
+  const int rc = s->SpecialColumns(
+      Id(r), Code<SpecialColumnTypeElement>(r), Text(r->Get<TableQualifierElement>()),
+      Text(r->Get<TableOwnerElement>()), Text(r->Get<TableNameElement>()),
+      Code<SpecialColumnScopeElement>(r), Code<NullabilityElement>(r), &columns);
+  return Described(s, r, rc, columns);
+}
+
+// The qualifiers and owners of the key requests are not looked at: the
+// storages have none (as for the columns).
+int HandlePrimaryKeys(Session* s, Request* r) {
+  std::vector<ColumnOut> columns;
+  return Described(s, r, s->PrimaryKeys(Id(r), Text(r->Get<TableNameElement>()), &columns),
+                   columns);
+}
+
+int HandleForeignKeys(Session* s, Request* r) {
+  std::vector<ColumnOut> columns;
+  const int rc = s->ForeignKeys(Id(r), Text(r->Get<TableNameElement>()),
+                                Text(r->Get<FkTableNameElement>()), WantsOdbc3(r), &columns);
+  return Described(s, r, rc, columns);
+}
+
+// ---- options and transactions ----
+
+int HandleSetAccessMode(Session* s, Request* r) {
+  return s->SetAccessMode(Code<AccessModeElement>(r));
+}
+
+int HandleSetAutocommit(Session* s, Request* r) {
+  return s->SetAutocommit(Code<AutocommitModeElement>(r));
+}
+
+int HandleSetIsolation(Session* s, Request* r) {
+  return s->SetIsolation(Code<TransactionIsolationLevelElement>(r));
+}
+
+int HandleTransact(Session* s, Request* r) { return s->Transact(Code<TransactionTypeElement>(r)); }
+
+// A statement option: message code, and the element that carries its value.
+template <Msg::Code kCode, class E>
+int StatementOption(Session* s, Request* r) {
+  return s->SetStatementOption(kCode, Id(r), static_cast<uint32_t>(r->Get<E>()->value));
+}
+
+constexpr Handler HandleSetConcurrency =
+    StatementOption<Msg::kSetConcurrency, ConcurrencyOptionElement>;
+constexpr Handler HandleSetCursorType =
+    StatementOption<Msg::kSetCursorType, CursorTypeOptionElement>;
+constexpr Handler HandleSetMaxLength = StatementOption<Msg::kSetMaxLength, MaxLengthElement>;
+constexpr Handler HandleSetMaxRows = StatementOption<Msg::kSetMaxRows, MaxRowsElement>;
+constexpr Handler HandleSetNoscan = StatementOption<Msg::kSetNoscan, NoscanOptionElement>;
+constexpr Handler HandleSetRetrieveData =
+    StatementOption<Msg::kSetRetrieveData, RetrieveDataOptionElement>;
+constexpr Handler HandleSetRowsetSize = StatementOption<Msg::kSetRowsetSize, RowsetSizeElement>;
+constexpr Handler HandleSetUseBookmarks =
+    StatementOption<Msg::kSetUseBookmarks, BookmarkUseOptionElement>;
+constexpr Handler HandleSetQueryTimeout =
+    StatementOption<Msg::kSetQueryTimeout, QueryTimeoutElement>;
+
+// A cancel request is the one request of a connection of its own (the
+// listener serves it); inside a session it is out of place.
+int HandleCancel(Session* s, Request*) {
+  return s->PostError(0, kStateSequence,
+                      "function sequence error: a cancel request goes alone "
+                      "on a connection of its own");
+}
+
+// ---- the table ----
+
+struct Route {
+  uint16_t code;
+  Handler handler;
+};
+
+// Every message of the list has a handler (a message without one does
+// not compile), and the connect request.
+constexpr Route kHandlers[] = {
+#define VEL_ROUTE(code, Name) {Msg::k##Name, Handle##Name},
+    VEL_CATALOG_MESSAGES(VEL_ROUTE)
+#undef VEL_ROUTE
+        {Msg::kConnect, HandleConnect},
+};
+
+// Runs the request on the session; fills the reply elements. Returns the
+// return code.
+int Run(Session* s, uint16_t code, Request* r) {
+  for (const Route& route : kHandlers)
+    if (route.code == code) return route.handler(s, r);
+  return kSqlError;
+}
+
+}  // namespace
+
+bool Dispatch(Session* session, uint16_t code, const uint8_t* body, uint32_t size,
+              std::string* reply, std::string* why) {
+  std::unique_ptr<Request> request(Request::CreateRequest(code));
+  if (!request || request->Failed()) {
+    *why = "unknown message code " + std::to_string(code);
+    return false;
+  }
+  int status = 0;
+  if (!request->DecodeRequestBody(body, size, &status)) {
+    *why = "malformed body for message code " + std::to_string(code);
+    return false;
+  }
+  session->BeginRequest(Id(request.get()));
+  const int rc = Run(session, code, request.get());
+  session->EndRequest();
+  // Sets of an execute-batch request that ran (return code 0) but whose
+  // outcomes cannot be sent (memory): an error reply would tell the client
+  // that none ran, though their work may be committed. The connection
+  // closes instead, so the client reports their outcomes unknown, as
+  // after any reply lost on the way; an open transaction ends with the
+  // session.
+  const bool setsRan = rc == kReplyLost || (code == Msg::kExecuteBatch && rc == kSqlSuccess);
+  if (rc != kReplyLost) request->Get<ReturnCodeElement>()->value = rc;
+  Log(2, "request %u -> %d", code, rc);
+  if (rc == kReplyLost || !request->EncodeReply(&status)) {
+    if (setsRan) {
+      *why = "the outcomes of the sets that ran cannot be sent";
+      return false;
+    }
+    // A reply too large for the frame: answer the error instead.
+    session->PostError(Id(request.get()), kStateGeneral, "the reply is too large to send");
+    request.reset(Request::CreateRequest(code));
+    if (!request || request->Failed()) {
+      *why = "out of memory";
+      return false;
+    }
+    request->Get<ReturnCodeElement>()->value = kSqlError;
+    if (!request->EncodeReply(&status)) {
+      *why = "reply cannot be encoded";
+      return false;
+    }
+  }
+  reply->assign(reinterpret_cast<const char*>(request->FrameBytes()), request->FrameLength());
+  return true;
+}
+
+}  // namespace velsrv

@@ -1,0 +1,298 @@
+// One client's session: login state, statements, cursors, options,
+// transactions and the last diagnostic of each subject. The operations
+// follow the protocol's messages but know nothing of their encodings
+// (Dispatch.cpp decodes requests and encodes replies around them).
+// Every operation returns an ODBC return code; a code other than
+// SQL_SUCCESS leaves a diagnostic for the following get-error request.
+#ifndef VELORA_SERVER_SESSION_SESSION_H
+#define VELORA_SERVER_SESSION_SESSION_H
+
+#include <cstdint>
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "protocol/OptionDefaults.h"
+#include "server/Diagnostics.h"
+#include "server/admin/LoginGuard.h"
+#include "server/metrics/Metrics.h"
+#include "server/admin/Options.h"
+#include "server/values/SqlTypes.h"
+#include "server/values/Value.h"
+#include "server/storage/Storage.h"
+
+namespace velsrv {
+
+struct ResultSet;
+
+enum ReturnCode : int16_t {
+  kSqlSuccess = 0,
+  kSqlSuccessWithInfo = 1,
+  kSqlNoDataFound = 100,
+  kSqlError = -1,
+};
+
+struct Diagnostic {
+  std::string sqlstate = kStateNone;
+  int native = 0;
+  std::string text;
+  std::string file;
+  int line = 0;
+};
+
+// One column of a result set description.
+struct ColumnOut {
+  std::string name;
+  SqlTypeDesc type;
+  int nullability = 2;
+  std::string owner;
+  std::string table;
+};
+
+// One parameter value as received.
+struct ParamIn {
+  uint16_t number = 0;
+  int16_t sqlType = 0;
+  bool isNull = true;
+  std::string data;
+};
+
+// One column value of a row as sent.
+struct CellOut {
+  uint16_t column = 0;
+  bool isNull = true;
+  std::string data;
+};
+
+// The outcome of one parameter set of a batch: its return code, the rows
+// it changed (-1: not known) and, unless it succeeded, its diagnostic.
+struct SetOutcome {
+  int rc = 0;
+  int64_t rows = -1;
+  Diagnostic diagnostic;
+};
+
+// The value a session starts an option with (protocol/OptionDefaults.h).
+constexpr uint32_t SessionDefault(OptionSlot slot) {
+  return static_cast<uint32_t>(DefaultOptionValue(slot));
+}
+
+// Per-statement options (also the connection's defaults).
+struct StatementOptions {
+  uint32_t concurrency = SessionDefault(OptionSlot::kConcurrency);
+  uint32_t cursorType = SessionDefault(OptionSlot::kCursorType);
+  uint32_t maxLength = SessionDefault(OptionSlot::kMaxLength);
+  uint32_t maxRows = SessionDefault(OptionSlot::kMaxRows);
+  uint32_t noscan = SessionDefault(OptionSlot::kNoscan);
+  uint32_t retrieveData = SessionDefault(OptionSlot::kRetrieveData);
+  uint32_t rowsetSize = SessionDefault(OptionSlot::kRowsetSize);
+  uint32_t useBookmarks = SessionDefault(OptionSlot::kUseBookmarks);
+  uint32_t queryTimeout = 0;  // seconds; 0: none
+};
+
+class Session {
+ public:
+  Session(const Options& options, StorageEngine* engine, std::string peer);
+  ~Session();
+
+  // Login and statement handles (Session.cpp).
+  int Connect(const std::string& dataSource, const std::string& user, const std::string& password,
+              std::string* version);
+  int Disconnect();
+  int AllocStatement(uint32_t* id);
+  int FreeStatement(uint32_t id, int option);
+
+  // Statements (SessionStatements.cpp).
+  int Prepare(uint32_t id, const std::string& sql, std::vector<ColumnOut>* columns);
+  int ExecDirect(uint32_t id, const std::string& sql, const std::vector<ParamIn>& params,
+                 std::vector<ColumnOut>* columns);
+  int Execute(uint32_t id, const std::vector<ParamIn>& params);
+  // Runs the statement (sql, or the one prepared when sql is empty) once
+  // per set that nextSet gives (false: no more), an outcome per set run
+  // into *outcomes; with stop, no set after a failing one runs
+  // (SessionBatch.cpp). A return code other than SQL_SUCCESS: no set ran.
+  int ExecuteBatch(uint32_t id, const std::string& sql, bool stop,
+                   const std::function<bool(std::vector<ParamIn>*)>& nextSet,
+                   std::vector<SetOutcome>* outcomes);
+  int GetCursorName(uint32_t id, std::string* name);
+  int SetCursorName(uint32_t id, const std::string& name);
+
+  // Rows (SessionFetch.cpp).
+  // *row holds the wanted cells on SQL_SUCCESS only; the buffers of cells
+  // it held before are reused.
+  int Fetch(uint32_t id, const std::vector<uint16_t>& wanted, std::vector<CellOut>* row);
+  // Fetches rows for one block reply (protocol/BLOCKS.md), handing each
+  // to sink as it is fetched (sink false: out of memory, SQL_ERROR): at
+  // least one row, and more while the encoded rows stay below budget bytes
+  // (at most kMaxBlockBudget) and number fewer than maxRows. Returns
+  // SQL_SUCCESS when the block ended there, or the return code of the row
+  // after the last one delivered (SQL_NO_DATA_FOUND at the end, SQL_ERROR)
+  // with its diagnostic taken into *diagnostic.
+  int FetchBlock(uint32_t id, const std::vector<uint16_t>& wanted, uint32_t budget,
+                 uint32_t maxRows, const std::function<bool(const std::vector<CellOut>&)>& sink,
+                 Diagnostic* diagnostic);
+  static constexpr uint32_t kMaxBlockBudget = 1u << 20;
+  int GetData(uint32_t id, int column, CellOut* cell);
+  int GetRowNumber(uint32_t id, uint32_t* number);
+  int RowCount(uint32_t id, int32_t* count);
+
+  // Catalog functions (SessionCatalog.cpp); odbc3: with the columns ODBC 3
+  // adds.
+  int GetTypeInfo(uint32_t id, int sqlType, bool odbc3, std::vector<ColumnOut>* columns);
+  int Tables(uint32_t id, const std::string& qualifier, const std::string& owner,
+             const std::string& name, const std::string& types, std::vector<ColumnOut>* columns);
+  int Columns(uint32_t id, const std::string& qualifier, const std::string& owner,
+              const std::string& table, const std::string& column, bool odbc3,
+              std::vector<ColumnOut>* columns);
+  int Statistics(uint32_t id, const std::string& qualifier, const std::string& owner,
+                 const std::string& table, int unique, int accuracy,
+                 std::vector<ColumnOut>* columns);
+  int SpecialColumns(uint32_t id, int columnType, const std::string& qualifier,
+                     const std::string& owner, const std::string& table, int scope, int nullable,
+                     std::vector<ColumnOut>* columns);
+  // Offered at login (KeyCatalog.cpp builds the rows).
+  int PrimaryKeys(uint32_t id, const std::string& table, std::vector<ColumnOut>* columns);
+  int ForeignKeys(uint32_t id, const std::string& pkTable, const std::string& fkTable, bool odbc3,
+                  std::vector<ColumnOut>* columns);
+
+  // Options and transactions (SessionOptions.cpp).
+  int SetAccessMode(int mode);
+  int SetAutocommit(int mode);
+  int SetIsolation(int level);
+  // Statement options by message code (28, 30, 31, 32, 33, 35, 36, 39, 46);
+  // id 0 sets the default for statements allocated later.
+  int SetStatementOption(int code, uint32_t id, uint32_t value);
+  int Transact(int type);
+
+  // The last diagnostic of the statement (or of the connection for id 0);
+  // SQL_NO_DATA_FOUND with "00000" when there is none. Taking it clears it.
+  int GetError(uint32_t id, Diagnostic* diagnostic);
+
+  // Leaves a diagnostic for subject (0: the connection); returns
+  // SQL_ERROR.
+  int PostError(uint32_t subject, const char* sqlstate, const std::string& text) {
+    return Fail(subject, sqlstate, 0, text);
+  }
+
+  // What the listener knows of the connection: the guard against password
+  // guessing (null: none) and whether the connection is encrypted.
+  void SetConnection(LoginGuard* guard, bool encrypted) {
+    guard_ = guard;
+    encrypted_ = encrypted;
+  }
+  // While *draining is true, logins are refused with 08004 ("connection
+  // rejected"): a driver with several servers tries the next one.
+  void SetDraining(const std::atomic<bool>* draining) { draining_ = draining; }
+  // Tells whether the client has hung up (see StorageSession::SetAbandoned).
+  void SetAbandoned(std::function<bool()> abandoned) { abandoned_ = std::move(abandoned); }
+
+  // Cancelling (protocol/CANCEL.md): the key the connect reply gives the
+  // client (0: none offered), and the limit a cancel request with that
+  // key trips. Each request is armed with its statement's query timeout
+  // (statement id 0: none) while it runs.
+  void SetCancelKey(uint64_t key) { cancelKey_ = key; }
+  uint64_t CancelKey() const { return cancelKey_; }
+  const std::shared_ptr<RunLimit>& Limit() const { return limit_; }
+  // The listener counts the requests as it reads them.
+  void CountRequest() { ++requests_; }
+  void BeginRequest(uint32_t id);
+  void EndRequest() { limit_->Disarm(); }
+
+  bool LoggedIn() const { return loggedIn_; }
+  bool OffersBlocks() const { return options_.blockFetch; }
+  bool OffersBatch() const { return options_.batch; }
+  // Blocks asked for ahead are fetch-block requests: offered with them.
+  bool OffersStream() const { return options_.blockFetch && options_.stream; }
+  // True once the client has logged out: the connection ends after the
+  // reply.
+  bool Finished() const { return finished_; }
+  size_t StatementCount() const { return statements_.size(); }
+  // True while a statement's work is under way between requests: a cursor
+  // open or a transaction open (a stopping server lets it finish).
+  bool Busy() const;
+
+ private:
+  struct Statement;
+  Statement* Find(uint32_t id);
+  Statement* Require(uint32_t id);  // posts a general error when unknown
+  // The statement, when logged in; null with the diagnostic posted
+  // otherwise.
+  Statement* Ready(uint32_t id);
+  int Fail(uint32_t subject, const char* sqlstate, int native, const std::string& text,
+           int rc = kSqlError, int line = 0);
+  int FailStatus(uint32_t subject, const Status& status, int line);
+  int Info(uint32_t subject, const char* sqlstate, const std::string& text);
+  int NotLoggedIn(uint32_t subject);
+  void CloseCursor(Statement* s);
+  void CloseAllCursors();
+  int Compile(Statement* s, const std::string& sql);
+  // Compiles a prepared statement again on the session's current side
+  // when it was prepared on the other one.
+  int FollowSession(Statement* s);
+  int Run(Statement* s, const std::vector<ParamIn>& params);
+  int BindParameters(Statement* s, const std::vector<ParamIn>& params);
+  void Answer(Statement* s, StorageSetRun* together, bool stop, std::vector<SetOutcome>* outcomes,
+              size_t* ended);
+  void Describe(Statement* s, bool fromFirstRow, std::vector<ColumnOut>* columns);
+  int OpenStatic(Statement* s, std::vector<ColumnOut> description,
+                 std::vector<std::vector<Value>> rows, std::vector<ColumnOut>* columns);
+  // Runs build for statement id and opens what it gives as the
+  // statement's cursor; a failed build's status is the diagnostic.
+  int OpenCatalog(uint32_t id, std::vector<ColumnOut>* columns,
+                  const std::function<Status(ResultSet*)>& build);
+  Value CurrentValue(Statement* s, int index);
+  int EncodeCell(Statement* s, int column, CellOut* cell);
+  int BeginIfNeeded(Statement* s);
+  // True when the session's database has read locations (--read-storage).
+  bool HasStandby() const;
+  // Moves the session to a standby (toStandby) or back to the primary;
+  // opens the other side's session on first use, with the session's run
+  // limit and isolation level. False (staying) when it cannot. The caller
+  // makes sure no transaction is open.
+  bool MoveForReads(bool toStandby);
+  // Opens a session on the first standby of --read-storage that answers,
+  // when the session's database is --storage's; false otherwise.
+  bool OpenStandby(std::unique_ptr<StorageSession>* out);
+
+  const Options& options_;
+  StorageEngine* engine_;
+  std::string peer_;
+  std::string location_;  // the database (primary) of the session
+  std::unique_ptr<StorageSession> storage_;
+  // With --read-storage: the session of the other side (the primary while
+  // storage_ is a standby's, or the standby's kept for the next switch);
+  // onStandby_ tells which storage_ is.
+  std::unique_ptr<StorageSession> other_;
+  bool onStandby_ = false;
+  LoginGuard* guard_ = nullptr;
+  const std::atomic<bool>* draining_ = nullptr;
+  SessionGauge gauge_;  // counts the session while logged in
+  std::function<bool()> abandoned_;
+  bool encrypted_ = false;
+  bool loggedIn_ = false;
+  bool userReadOnly_ = false;  // the users file says so: the access mode stays read-only
+  bool finished_ = false;
+  bool autocommit_ = SessionDefault(OptionSlot::kAutocommit) != 0;
+  uint32_t accessMode_ = SessionDefault(OptionSlot::kAccessMode);
+  uint32_t isolation_ = SessionDefault(OptionSlot::kTxnIsolation);
+  StatementOptions defaults_;
+  uint32_t nextId_ = 1;
+  std::map<uint32_t, std::unique_ptr<Statement>> statements_;
+  std::map<uint32_t, Diagnostic> diagnostics_;  // of 0 and existing statements
+  std::vector<char> seen_;                      // BindParameters' marks, kept from call to call
+  std::vector<size_t> waiting_;                 // ExecuteBatch's sets sent together
+  uint32_t strayId_ = 0;                        // last unknown id that failed
+  Diagnostic strayDiagnostic_;
+  bool hasStray_ = false;
+  std::shared_ptr<RunLimit> limit_ = std::make_shared<RunLimit>();
+  uint64_t cancelKey_ = 0;
+  uint32_t requests_ = 0;
+  bool inTransactionBefore_ = false;  // when the running request began
+};
+
+}  // namespace velsrv
+
+#endif

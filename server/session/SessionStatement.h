@@ -1,0 +1,37 @@
+// Session internals shared by its source files: the server-side
+// statement with its cursor.
+#ifndef VELORA_SERVER_SESSION_SESSIONSTATEMENT_H
+#define VELORA_SERVER_SESSION_SESSIONSTATEMENT_H
+
+#include "server/session/Session.h"
+
+namespace velsrv {
+
+// Where a statement's cursor stands; kNone: no cursor is open.
+enum class Position { kNone, kBefore, kOnRow, kAfter };
+
+struct Session::Statement {
+  uint32_t id = 0;
+  std::string cursorName;
+  StatementOptions options;
+  std::unique_ptr<StorageStatement> storage;
+  // What storage was compiled from, and on which side (primary or
+  // standby): a prepared statement follows the session when it moves.
+  std::string sql;
+  const StorageSession* side = nullptr;
+  bool prepared = false;  // Execute allowed
+  bool dmlText = false;   // INSERT/UPDATE/DELETE: row count is meaningful
+  std::vector<ColumnOut> description;
+  // The cursor.
+  Position position = Position::kNone;
+  bool pendingRow = false;  // a row already stepped and not yet fetched
+  uint32_t rowNumber = 0;
+  bool isStatic = false;
+  std::vector<std::vector<Value>> rows;
+  size_t staticIndex = 0;
+  int64_t rowCount = -1;
+};
+
+}  // namespace velsrv
+
+#endif

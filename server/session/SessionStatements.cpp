@@ -1,0 +1,242 @@
+// Session: preparing and executing statements, their parameters and
+// cursor names.
+#include <cctype>
+
+#include "server/Diagnostics.h"
+#include "server/session/Escapes.h"
+#include "server/session/Session.h"
+#include "server/session/SessionStatement.h"
+#include "server/TextCase.h"
+#include "server/values/ValueCodec.h"
+
+namespace velsrv {
+
+namespace {
+
+// The position of the first character of sql from i on that is neither a
+// blank nor inside a comment ("--" to the end of the line, "/* */", which
+// may stay open at the end of the text); semicolons count as blanks when
+// semicolons is set. sql.size() when there is none.
+size_t SkipBlanks(const std::string& sql, size_t i, bool semicolons) {
+  while (i < sql.size()) {
+    if (std::isspace(static_cast<unsigned char>(sql[i])) || (semicolons && sql[i] == ';')) {
+      ++i;
+    } else if (sql.compare(i, 2, "--") == 0) {
+      i = sql.find('\n', i);
+      if (i == std::string::npos) return sql.size();
+    } else if (sql.compare(i, 2, "/*") == 0) {
+      i = sql.find("*/", i + 2);
+      if (i == std::string::npos) return sql.size();
+      i += 2;
+    } else {
+      break;
+    }
+  }
+  return i;
+}
+
+// True for statements whose row count is the rows they changed.
+bool ChangesRows(const std::string& sql) {
+  size_t i = SkipBlanks(sql, 0, false);
+  std::string word;
+  while (i < sql.size() && std::isalpha(static_cast<unsigned char>(sql[i])))
+    word += static_cast<char>(std::toupper(static_cast<unsigned char>(sql[i++])));
+  return word == "INSERT" || word == "UPDATE" || word == "DELETE" || word == "REPLACE" ||
+         word == "WITH";
+}
+
+// True when the text after a statement holds no further statement.
+bool OnlyBlanks(const std::string& text) { return SkipBlanks(text, 0, true) == text.size(); }
+}  // namespace
+
+int Session::BeginIfNeeded(Statement* s) {
+  if (autocommit_ || storage_->InTransaction()) return kSqlSuccess;
+  Status st = storage_->Begin();
+  return st.ok ? kSqlSuccess : FailStatus(s->id, st, __LINE__);
+}
+
+int Session::BindParameters(Statement* s, const std::vector<ParamIn>& params) {
+  int markers = s->storage->ParameterCount();
+  if (static_cast<int>(params.size()) != markers)
+    return Fail(s->id, kStateParameterCount, 0,
+                "wrong number of parameters: the statement has " + std::to_string(markers) + ", " +
+                    std::to_string(params.size()) + " were sent");
+  seen_.assign(markers + 1, 0);
+  for (const ParamIn& p : params) {
+    if (p.number < 1 || p.number > markers || seen_[p.number])
+      return Fail(s->id, kStateParameterNumber, 0,
+                  "invalid parameter number " + std::to_string(p.number));
+    seen_[p.number] = 1;
+    Value v;
+    if (!p.isNull) {
+      Status st = DecodeParameter(p.sqlType, reinterpret_cast<const uint8_t*>(p.data.data()),
+                                  static_cast<uint32_t>(p.data.size()), &v);
+      if (!st.ok) {
+        st.message = "parameter " + std::to_string(p.number) + ": " + st.message;
+        return FailStatus(s->id, st, __LINE__);
+      }
+    }
+    Status st = s->storage->Bind(p.number, v);
+    if (!st.ok) return FailStatus(s->id, st, __LINE__);
+  }
+  return kSqlSuccess;
+}
+
+// Binds, executes up to the first row and opens the cursor.
+int Session::Run(Statement* s, const std::vector<ParamIn>& params) {
+  // Nothing runs once the request is stopped (a cancel that overtook it,
+  // its timeout past): a statement too short for the engine to notice the
+  // stop would otherwise run to its end.
+  if (limit_->Stopped() != RunLimit::kGoOn)
+    return FailStatus(s->id, Status::Error(kStateCancelled, 0, "interrupted"), __LINE__);
+  CloseCursor(s);
+  s->rowCount = -1;
+  int rc = BindParameters(s, params);
+  if (rc != kSqlSuccess) return rc;
+  rc = BeginIfNeeded(s);
+  if (rc != kSqlSuccess) return rc;
+  Status st;
+  StepResult r = s->storage->Step(&st);
+  if (r == StepResult::kError) return FailStatus(s->id, st, __LINE__);
+  if (s->storage->ColumnCount() > 0) {
+    s->position = r == StepResult::kRow ? Position::kBefore : Position::kAfter;
+    s->pendingRow = r == StepResult::kRow;
+  } else {
+    // Run a statement without result columns to its end.
+    while (r == StepResult::kRow) r = s->storage->Step(&st);
+    if (r == StepResult::kError) return FailStatus(s->id, st, __LINE__);
+    if (s->dmlText) s->rowCount = s->storage->ChangedRows();
+    s->storage->Reset();
+  }
+  CountStatement(s->storage->ColumnCount() > 0 ? StatementKind::kQuery
+                 : s->dmlText                  ? StatementKind::kUpdate
+                                               : StatementKind::kDdl);
+  if (s->rowCount > 0) CountRows(0, static_cast<uint64_t>(s->rowCount));
+  return kSqlSuccess;
+}
+
+void Session::Describe(Statement* s, bool fromFirstRow, std::vector<ColumnOut>* columns) {
+  s->description.clear();
+  int n = s->storage->ColumnCount();
+  for (int i = 0; i < n; ++i) {
+    ColumnMeta meta = s->storage->Column(i);
+    ColumnOut c;
+    c.name = meta.name;
+    c.table = meta.table;
+    c.nullability = meta.nullability;
+    if (!TypeFromDeclared(meta.declaredType, &c.type)) {
+      // No declared type: a direct execution looks at the first row's
+      // value; a prepared statement has no row yet and says VARCHAR,
+      // which carries any value.
+      if (fromFirstRow && s->pendingRow)
+        c.type = TypeFromValue(s->storage->ColumnValue(i));
+      else
+        c.type = TypeForCode(kSqlVarChar, 255);
+    }
+    s->description.push_back(c);
+  }
+  *columns = s->description;
+}
+
+// Replaces the statement's SQL with sql: the open cursor is closed
+// implicitly rather than refused, as most applications expect when they
+// reuse a statement; escape clauses are rewritten unless no-scan is on;
+// only one statement is accepted.
+int Session::Compile(Statement* s, const std::string& sql) {
+  CloseCursor(s);
+  s->prepared = false;
+  s->storage.reset();
+  s->description.clear();
+  s->rowCount = -1;
+  std::string rest, text = sql, error;
+  if (s->options.noscan == 0 && !TranslateEscapes(sql, storage_->Dialect(), &text, &error))
+    return Fail(s->id, kStateSyntax, 0, "syntax error in escape clause: " + error);
+  Status st = storage_->Prepare(text, &s->storage, &rest);
+  if (!st.ok) return FailStatus(s->id, st, __LINE__);
+  if (!OnlyBlanks(rest)) {
+    s->storage.reset();
+    return Fail(s->id, kStateSyntax, 0, "only one SQL statement per request");
+  }
+  s->dmlText = ChangesRows(sql);
+  s->sql = sql;
+  s->side = storage_.get();
+  return kSqlSuccess;
+}
+
+int Session::FollowSession(Statement* s) {
+  if (!s->prepared || !s->storage || s->side == storage_.get()) return kSqlSuccess;
+  const std::string sql = s->sql;
+  int rc = Compile(s, sql);
+  if (rc != kSqlSuccess) return rc;
+  s->prepared = true;
+  std::vector<ColumnOut> columns;
+  Describe(s, false, &columns);
+  return kSqlSuccess;
+}
+
+int Session::Prepare(uint32_t id, const std::string& sql, std::vector<ColumnOut>* columns) {
+  columns->clear();
+  Statement* s = Ready(id);
+  if (!s) return kSqlError;
+  int rc = Compile(s, sql);
+  if (rc != kSqlSuccess) return rc;
+  s->prepared = true;
+  Describe(s, false, columns);
+  return kSqlSuccess;
+}
+
+int Session::ExecDirect(uint32_t id, const std::string& sql, const std::vector<ParamIn>& params,
+                        std::vector<ColumnOut>* columns) {
+  columns->clear();
+  Statement* s = Ready(id);
+  if (!s) return kSqlError;
+  int rc = Compile(s, sql);
+  if (rc != kSqlSuccess) return rc;
+  rc = Run(s, params);
+  if (rc != kSqlSuccess) {
+    s->storage.reset();
+    return rc;
+  }
+  Describe(s, true, columns);
+  return kSqlSuccess;
+}
+
+int Session::Execute(uint32_t id, const std::vector<ParamIn>& params) {
+  Statement* s = Ready(id);
+  if (!s) return kSqlError;
+  if (!s->prepared || !s->storage)
+    return Fail(id, kStateSequence, 0, "function sequence error: no prepared statement");
+  const int rc = FollowSession(s);
+  return rc == kSqlSuccess ? Run(s, params) : rc;
+}
+
+int Session::GetCursorName(uint32_t id, std::string* name) {
+  name->clear();
+  Statement* s = Ready(id);
+  if (!s) return kSqlError;
+  *name = s->cursorName;
+  return kSqlSuccess;
+}
+
+int Session::SetCursorName(uint32_t id, const std::string& name) {
+  Statement* s = Ready(id);
+  if (!s) return kSqlError;
+  if (s->position != Position::kNone)
+    return Fail(id, kStateCursorState, 0, "invalid cursor state: a cursor is open");
+  bool valid =
+      !name.empty() && name.size() <= 18 && (std::isalpha(static_cast<unsigned char>(name[0])));
+  for (char c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') valid = false;
+  std::string upper = Upper(name);
+  if (upper.compare(0, 7, "SQL_CUR") == 0 || upper.compare(0, 6, "SQLCUR") == 0) valid = false;
+  if (!valid) return Fail(id, kStateCursorName, 0, "invalid cursor name \"" + name + "\"");
+  for (auto& entry : statements_) {
+    if (entry.first == id) continue;
+    if (Upper(entry.second->cursorName) == upper)
+      return Fail(id, kStateDuplicateCursor, 0, "duplicate cursor name \"" + name + "\"");
+  }
+  s->cursorName = name;
+  return kSqlSuccess;
+}
+
+}  // namespace velsrv

@@ -1,0 +1,373 @@
+// Row layouts the server sends: BIGINT words, packed NUMERIC digits,
+// DATE/TIME/TIMESTAMP fields, counted binaries, NUL-terminated texts.
+#include "server/values/ValueCodec.h"
+
+#include <cerrno>
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "server/values/DecimalText.h"
+#include "server/Diagnostics.h"
+#include "server/TextCase.h"
+
+namespace velsrv {
+
+namespace {
+
+Status TooLong(const char* what) {
+  return Status::Error(kStateTruncated, 0, std::string(what) + " is longer than the column allows");
+}
+Status OutOfRange(const char* type) {
+  return Status::Error(kStateOutOfRange, 0, std::string("value out of range for ") + type);
+}
+Status NotConvertible(const char* type) {
+  return Status::Error(kStateInvalidCharacter, 0,
+                       std::string("value cannot be converted to ") + type);
+}
+
+void Put16(std::string* out, uint16_t v) {
+  out->push_back(static_cast<char>(v & 0xFF));
+  out->push_back(static_cast<char>(v >> 8));
+}
+void Put32(std::string* out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+// Text form of any value.
+std::string AsText(const Value& v) {
+  switch (v.kind) {
+    case Value::Kind::kInteger:
+      return std::to_string(v.integer);
+    case Value::Kind::kReal:
+      return FormatReal(v.real);
+    default:
+      return v.bytes;
+  }
+}
+
+// Decimal number text (strtod's hexadecimal forms such as "0x10" are not
+// numbers of SQL text).
+bool ParseDouble(const std::string& text, double* out) {
+  std::string t = Trim(text);
+  if (t.empty() || t.find_first_of("xX") != std::string::npos) return false;
+  char* end = nullptr;
+  errno = 0;
+  double d = std::strtod(t.c_str(), &end);
+  if (*end != '\0' || !std::isfinite(d)) return false;
+  *out = d;
+  return true;
+}
+
+// Integer value of v; fractional reals and texts are not integers.
+Status ToInt64(const Value& v, const char* type, int64_t* out) {
+  switch (v.kind) {
+    case Value::Kind::kInteger:
+      *out = v.integer;
+      return Status::Ok();
+    case Value::Kind::kReal:
+      if (!std::isfinite(v.real) || v.real != std::trunc(v.real)) return NotConvertible(type);
+      if (v.real < -9223372036854775808.0 || v.real >= 9223372036854775808.0)
+        return OutOfRange(type);
+      *out = static_cast<int64_t>(v.real);
+      return Status::Ok();
+    case Value::Kind::kText: {
+      std::string t = Trim(v.bytes);
+      if (t.empty()) return NotConvertible(type);
+      char* end = nullptr;
+      errno = 0;
+      long long x = std::strtoll(t.c_str(), &end, 10);
+      if (*end == '\0') {
+        if (errno == ERANGE) return OutOfRange(type);
+        *out = x;
+        return Status::Ok();
+      }
+      double d;
+      if (!ParseDouble(t, &d)) return NotConvertible(type);
+      return ToInt64(Value::Real(d), type, out);
+    }
+    default:
+      return NotConvertible(type);
+  }
+}
+
+Status ToDouble(const Value& v, const char* type, double* out) {
+  switch (v.kind) {
+    case Value::Kind::kInteger:
+      *out = static_cast<double>(v.integer);
+      return Status::Ok();
+    case Value::Kind::kReal:
+      *out = v.real;
+      return Status::Ok();
+    case Value::Kind::kText:
+      if (!ParseDouble(v.bytes, out)) return NotConvertible(type);
+      return Status::Ok();
+    default:
+      return NotConvertible(type);
+  }
+}
+
+Status ToDecimal(const Value& v, Decimal* out) {
+  Decimal d;
+  switch (v.kind) {
+    case Value::Kind::kInteger: {
+      d.negative = v.integer < 0;
+      uint64_t magnitude =
+          d.negative ? 0 - static_cast<uint64_t>(v.integer) : static_cast<uint64_t>(v.integer);
+      d.digits = std::to_string(magnitude);
+      break;
+    }
+    case Value::Kind::kReal: {
+      if (!std::isfinite(v.real)) return NotConvertible("NUMERIC");
+      char buffer[64];
+      std::snprintf(buffer, sizeof buffer, "%.15e", v.real);
+      if (!ParseDecimal(buffer, &d)) return NotConvertible("NUMERIC");
+      break;
+    }
+    case Value::Kind::kText:
+      if (!ParseDecimal(v.bytes, &d)) return NotConvertible("NUMERIC");
+      break;
+    default:
+      return NotConvertible("NUMERIC");
+  }
+  Normalize(&d);
+  *out = d;
+  return Status::Ok();
+}
+
+// Reads n digits at text[pos]; false when they are not all digits.
+bool Field(const std::string& text, size_t pos, size_t n, int* out) {
+  if (pos + n > text.size()) return false;
+  int v = 0;
+  for (size_t i = pos; i < pos + n; ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(text[i]))) return false;
+    v = v * 10 + (text[i] - '0');
+  }
+  *out = v;
+  return true;
+}
+
+// Days in month 1..12 of year (Gregorian calendar).
+int DaysInMonth(int year, int month) {
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// yyyy-mm-dd at pos, a date that exists: year 1 to 9999, the day within
+// its month ("2023-02-29" is not a date and must not reach applications).
+bool ParseDate(const std::string& t, size_t pos, DateTime* dt) {
+  return Field(t, pos, 4, &dt->year) && t[pos + 4] == '-' && Field(t, pos + 5, 2, &dt->month) &&
+         t[pos + 7] == '-' && Field(t, pos + 8, 2, &dt->day) && dt->year >= 1 && dt->month >= 1 &&
+         dt->month <= 12 && dt->day >= 1 && dt->day <= DaysInMonth(dt->year, dt->month);
+}
+
+// hh:mm[:ss[.fffffffff]] at pos, to the end of the text.
+bool ParseTime(const std::string& t, size_t pos, DateTime* dt) {
+  if (!Field(t, pos, 2, &dt->hour) || pos + 2 >= t.size() || t[pos + 2] != ':' ||
+      !Field(t, pos + 3, 2, &dt->minute))
+    return false;
+  size_t i = pos + 5;
+  if (i < t.size() && t[i] == ':') {
+    if (!Field(t, i + 1, 2, &dt->second)) return false;
+    i += 3;
+    if (i < t.size() && t[i] == '.') {
+      uint32_t scale = 100000000, f = 0;
+      size_t j = i + 1;
+      for (; j < t.size() && std::isdigit(static_cast<unsigned char>(t[j])); ++j) {
+        f += static_cast<uint32_t>(t[j] - '0') * scale;
+        scale /= 10;
+      }
+      if (j == i + 1) return false;
+      dt->fraction = f;
+      i = j;
+    }
+  }
+  return i == t.size() && dt->hour < 24 && dt->minute < 60 && dt->second < 60;
+}
+
+// Accepts "yyyy-mm-dd", "yyyy-mm-dd hh:mm[:ss[.f]]" (or with "T"), and for
+// wantTime also "hh:mm[:ss]".
+bool ParseDateTime(const Value& v, bool wantTime, DateTime* dt) {
+  if (v.kind != Value::Kind::kText) return false;
+  std::string t = Trim(v.bytes);
+  if (t.size() >= 10 && ParseDate(t, 0, dt)) {
+    if (t.size() == 10) return true;
+    return (t[10] == ' ' || t[10] == 'T') && ParseTime(t, 11, dt);
+  }
+  return wantTime && ParseTime(t, 0, dt);
+}
+
+Status EncodeText(const Value& value, const SqlTypeDesc& type, uint32_t maxLength,
+                  std::string* out) {
+  std::string text = AsText(value);
+  if (type.sqlType == kSqlChar && text.size() > type.length) return TooLong("the value");
+  if (maxLength && text.size() > maxLength) text.resize(maxLength);
+  // The text travels NUL-terminated: an embedded NUL would end it early.
+  size_t nul = text.find('\0');
+  if (nul != std::string::npos) text.resize(nul);
+  // A CHAR(n) value is n characters, padded with blanks: the driver holds
+  // CHAR values at their declared length, and padding it with NUL bytes
+  // would hand applications NULs inside their strings.
+  if (type.sqlType == kSqlChar) {
+    size_t width = (maxLength && maxLength < type.length) ? maxLength : type.length;
+    if (text.size() < width) text.resize(width, ' ');
+  }
+  *out = text;
+  out->push_back('\0');
+  return Status::Ok();
+}
+
+Status EncodeBinary(const Value& value, const SqlTypeDesc& type, uint32_t maxLength,
+                    std::string* out) {
+  std::string bytes = AsText(value);
+  switch (type.sqlType) {
+    case kSqlBinary:
+      if (bytes.size() > type.length) return TooLong("the value");
+      bytes.resize(type.length, '\0');  // fixed length, padded with zero bytes
+      *out = bytes;
+      return Status::Ok();
+    case kSqlVarBinary:
+      if (maxLength && bytes.size() > maxLength) bytes.resize(maxLength);
+      if (bytes.size() > 255) return TooLong("the value");
+      out->assign(1, static_cast<char>(bytes.size()));
+      *out += bytes;
+      return Status::Ok();
+    default:
+      if (maxLength && bytes.size() > maxLength) bytes.resize(maxLength);
+      if (bytes.size() > UINT32_MAX - 16) return TooLong("the value");
+      out->clear();
+      Put32(out, static_cast<uint32_t>(bytes.size()));
+      *out += bytes;
+      return Status::Ok();
+  }
+}
+
+Status EncodeNumeric(const Value& value, std::string* out) {
+  Decimal d;
+  Status st = ToDecimal(value, &d);
+  if (!st.ok) return st;
+  if (d.exponent < -128 || d.exponent > 127) return OutOfRange("NUMERIC");
+  uint8_t bytes[10] = {};
+  bytes[0] = d.negative ? 1 : 0;
+  bytes[1] = static_cast<uint8_t>(static_cast<int8_t>(d.exponent));
+  // Digit k counts from the least significant; byte 2 holds digits 1 and 0.
+  for (size_t k = 0; k < d.digits.size(); ++k) {
+    int digit = d.digits[d.digits.size() - 1 - k] - '0';
+    uint8_t& b = bytes[2 + k / 2];
+    b |= static_cast<uint8_t>((k % 2) ? (digit << 4) : digit);
+  }
+  out->assign(reinterpret_cast<const char*>(bytes), 10);
+  return Status::Ok();
+}
+
+}  // namespace
+
+std::string FormatReal(double value) {
+  char buffer[64];
+  for (int digits = 15; digits <= 17; ++digits) {
+    std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
+    if (std::strtod(buffer, nullptr) == value) break;
+  }
+  return buffer;
+}
+
+bool EncodeRowDateTime(const DateTime& dt, int16_t sqlType, std::string* out) {
+  out->clear();
+  if (sqlType == kSqlTime) {
+    Put16(out, static_cast<uint16_t>(dt.hour));
+    Put16(out, static_cast<uint16_t>(dt.minute));
+    Put16(out, static_cast<uint16_t>(dt.second));
+    return true;
+  }
+  if (sqlType != kSqlDate && sqlType != kSqlTimestamp) return false;
+  Put16(out, static_cast<uint16_t>(dt.year));
+  Put16(out, static_cast<uint16_t>(dt.month));
+  Put16(out, static_cast<uint16_t>(dt.day));
+  if (sqlType == kSqlTimestamp) {
+    Put16(out, static_cast<uint16_t>(dt.hour));
+    Put16(out, static_cast<uint16_t>(dt.minute));
+    Put16(out, static_cast<uint16_t>(dt.second));
+    Put32(out, dt.fraction);
+  }
+  return true;
+}
+
+Status EncodeRowValue(const Value& value, const SqlTypeDesc& type, uint32_t maxLength,
+                      std::string* out) {
+  out->clear();
+  const char* name = SqlTypeName(type.sqlType);
+  switch (type.sqlType) {
+    case kSqlChar:
+    case kSqlVarChar:
+    case kSqlLongVarChar:
+      return EncodeText(value, type, maxLength, out);
+    case kSqlBinary:
+    case kSqlVarBinary:
+    case kSqlLongVarBinary:
+      return EncodeBinary(value, type, maxLength, out);
+    case kSqlBit:
+    case kSqlTinyInt:
+    case kSqlSmallInt:
+    case kSqlInteger: {
+      int64_t x;
+      Status st = ToInt64(value, name, &x);
+      if (!st.ok) return st;
+      if (type.sqlType == kSqlBit) {
+        if (x != 0 && x != 1) return OutOfRange(name);
+        out->push_back(static_cast<char>(x));
+      } else if (type.sqlType == kSqlTinyInt) {
+        if (x < -128 || x > 127) return OutOfRange(name);
+        out->push_back(static_cast<char>(static_cast<int8_t>(x)));
+      } else if (type.sqlType == kSqlSmallInt) {
+        if (x < INT16_MIN || x > INT16_MAX) return OutOfRange(name);
+        Put16(out, static_cast<uint16_t>(static_cast<int16_t>(x)));
+      } else {
+        if (x < INT32_MIN || x > INT32_MAX) return OutOfRange(name);
+        Put32(out, static_cast<uint32_t>(static_cast<int32_t>(x)));
+      }
+      return Status::Ok();
+    }
+    case kSqlBigInt: {
+      int64_t x;
+      Status st = ToInt64(value, name, &x);
+      if (!st.ok) return st;
+      uint64_t magnitude = x < 0 ? 0 - static_cast<uint64_t>(x) : static_cast<uint64_t>(x);
+      for (int shift = 48; shift >= 0; shift -= 16)
+        Put16(out, static_cast<uint16_t>(magnitude >> shift));
+      Put16(out, x < 0 ? 1 : 0);
+      return Status::Ok();
+    }
+    case kSqlReal: {
+      double d;
+      Status st = ToDouble(value, name, &d);
+      if (!st.ok) return st;
+      if (std::fabs(d) > 3.402823466e+38) return OutOfRange(name);
+      float f = static_cast<float>(d);
+      out->assign(reinterpret_cast<const char*>(&f), 4);
+      return Status::Ok();
+    }
+    case kSqlFloat: {
+      double d;
+      Status st = ToDouble(value, name, &d);
+      if (!st.ok) return st;
+      out->assign(reinterpret_cast<const char*>(&d), 8);
+      return Status::Ok();
+    }
+    case kSqlNumeric:
+      return EncodeNumeric(value, out);
+    case kSqlDate:
+    case kSqlTime:
+    case kSqlTimestamp: {
+      DateTime dt;
+      if (!ParseDateTime(value, type.sqlType != kSqlDate, &dt)) return NotConvertible(name);
+      EncodeRowDateTime(dt, type.sqlType, out);
+      return Status::Ok();
+    }
+    default:
+      return Status::Error(kStateTypeOutOfRange, 0, "column type has no row layout");
+  }
+}
+
+}  // namespace velsrv
