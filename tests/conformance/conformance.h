@@ -17,8 +17,8 @@ enum Libraries { kBoth = 3, kOdbc3Only = 1, kOdbc2Only = 2 };
 struct Library {
   const char* name;  // as the test's name shows it
   const char* dsn;
-  SQLULEN version;   // what the application declares
-  bool odbc3;        // the ODBC 3.80 library (Velora)
+  SQLULEN version;  // what the application declares
+  bool odbc3;       // the ODBC 3.80 library (Velora)
   // The SQLSTATE as this library's application reads it: ODBC 2's form
   // ("S1009") for the 2.0 library, ODBC 3's ("HY009") for the other.
   std::string State(const std::string& odbc3_state) const;
