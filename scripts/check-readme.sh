@@ -27,7 +27,7 @@ for key in $("$server" --print-config --database x.db 2>/dev/null | sed -n 's/^\
 done
 
 for key in $(sed -n '/^| Key (alias)/,/^$/p' README.md | grep -v 'does not read' | cut -d'|' -f2 | grep -o '`[A-Za-z]*`' | tr -d '`'); do
-  grep -qi "\"$key\"" odbc/*.cpp || fail "key $key is not read by the driver"
+  grep -rqi --include=*.cpp "\"$key\"" odbc || fail "key $key is not read by the driver"
 done
 for key in $(sed -n '/^    \[Debug\]/,/^$/p' README.md | sed -n 's/^    \([A-Za-z]*\)=.*/\1/p'); do
   grep -q "\"$key\"" base/Settings.cpp || fail "velodbc.ini key $key is not read"
