@@ -133,6 +133,22 @@ int32_t Odbc3SqlType(int32_t code) {
   return code;
 }
 
+int16_t DateTimeSubcode(int32_t code) {
+  if (code >= kSqlDate && code <= kSqlTimestamp) return static_cast<int16_t>(code - kSqlDate + 1);
+  if (code >= kSqlTypeDate && code <= kSqlTypeTimestamp)
+    return static_cast<int16_t>(code - kSqlTypeDate + 1);
+  return 0;
+}
+
+int16_t VerboseSqlType(int32_t code) {
+  return DateTimeSubcode(code) != 0 ? kSqlDatetime : static_cast<int16_t>(code);
+}
+
+int32_t ConciseSqlType(int32_t held, int32_t subcode) {
+  if (DateTimeSubcode(held) == 0 || subcode < 1 || subcode > 3) return held;
+  return kSqlTypeDate + subcode - 1;
+}
+
 const char* SqlTypeName(int32_t code) {
   const SqlTypeInfo* t = FindSqlTypeInfo(code);
   return t ? t->name : "";
