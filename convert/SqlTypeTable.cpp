@@ -75,8 +75,7 @@ constexpr FormTargets kFormTargets[] = {
     {kAll, false},  {kBytes, true}, {kNumbers, false},
     {kDates, true}, {kTimes, true}, {kTimestamps, true},
 };
-static_assert(sizeof kFormTargets / sizeof kFormTargets[0] ==
-                  static_cast<std::size_t>(SqlForm::kTimestamp) + 1,
+static_assert(sizeof kFormTargets / sizeof kFormTargets[0] == kSqlFormCount,
               "one row per value form");
 
 // {fn CONVERT}: the value forms each type's values are converted to (a

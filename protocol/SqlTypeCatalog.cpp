@@ -110,6 +110,21 @@ constexpr bool OrderedByCode() {
 }
 static_assert(OrderedByCode(), "the type information lists the rows in code order");
 
+// The forms the rows use are 0 .. kSqlFormCount - 1, each used: a new form
+// (and the row that uses it) bumps the count, and with it the tables by
+// form.
+constexpr bool FormsCounted() {
+  bool used[kSqlFormCount] = {};
+  for (const SqlTypeInfo& t : kTypes) {
+    if (static_cast<int>(t.form) >= kSqlFormCount) return false;
+    used[static_cast<int>(t.form)] = true;
+  }
+  for (bool u : used)
+    if (!u) return false;
+  return true;
+}
+static_assert(FormsCounted(), "kSqlFormCount counts the value forms");
+
 }  // namespace
 
 const SqlTypeInfo* FindSqlTypeInfo(int32_t code) {

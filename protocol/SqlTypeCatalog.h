@@ -46,6 +46,9 @@ constexpr uint32_t kSqlNumericDigits = 16;
 
 // The form a value of the type takes.
 enum class SqlForm : uint8_t { kText, kBinary, kNumber, kDate, kTime, kTimestamp };
+// How many forms there are (the catalogue checks it); tables by form are
+// bounded by it.
+constexpr int kSqlFormCount = 6;
 
 // How a described column's precision and length follow from its type.
 enum class SqlSizing : uint8_t {
