@@ -61,19 +61,23 @@ const char* const kTable = "SELECT v, t, n FROM conformance_desc";
 
 const DescCase kCases[] = {
     // Argument and state rules of SQLGetDescField and SQLSetDescField.
-    {"unknown field", "SELECT 1",
+    {"unknown field",
+     "SELECT 1",
      {{kGet, kArd, 1, 9999, 0, err, "HY091", ""}, {kSet, kArd, 1, 9999, 0, err, "HY091", ""}}},
-    {"read-only fields", "SELECT 1",
+    {"read-only fields",
+     "SELECT 1",
      {{kSet, kArd, 0, SQL_DESC_ALLOC_TYPE, SQL_DESC_ALLOC_USER, err, "HY091", ""},
       {kSet, kIpd, 1, SQL_DESC_DATA_PTR, kBuf, err, "HY091", ""},
       {kGet, kIpd, 0, SQL_DESC_ALLOC_TYPE, SQL_DESC_ALLOC_AUTO, ok, "", ""}}},
-    {"the implementation row descriptor is read-only", "SELECT 1",
+    {"the implementation row descriptor is read-only",
+     "SELECT 1",
      {{kSet, kIrd, 1, SQL_DESC_TYPE, SQL_INTEGER, err, "HY016", ""},
       {kSet, kIrd, 0, SQL_DESC_COUNT, 3, err, "HY016", ""},
       {kSetRec, kIrd, 1, SQL_C_CHAR, 8, err, "HY016", ""},
       {kCopy, kArd, 0, 0, kIrd, err, "HY016", ""},
       {kSet, kIrd, 0, SQL_DESC_ARRAY_STATUS_PTR, 0, ok, "", ""}}},
-    {"record numbers", "SELECT 1",
+    {"record numbers",
+     "SELECT 1",
      {{kGet, kIrd, 0, SQL_DESC_TYPE, 0, err, "07009", ""},
       {kGet, kArd, -1, SQL_DESC_TYPE, 0, err, "07009", ""},
       {kSet, kIpd, 0, SQL_DESC_TYPE, SQL_INTEGER, err, "07009", ""},
@@ -81,22 +85,26 @@ const DescCase kCases[] = {
       {kSet, kArd, -1, SQL_DESC_TYPE, SQL_C_LONG, err, "07009", ""},
       {kGet, kIrd, 2, SQL_DESC_TYPE, 0, none, "", ""},
       {kGet, kArd, 0, SQL_DESC_COUNT, 0, ok, "", ""}}},
-    {"text fields: negative buffer lengths", "SELECT 1 AS one",
+    {"text fields: negative buffer lengths",
+     "SELECT 1 AS one",
      {{kGetText, kIrd, 1, SQL_DESC_NAME, -1, err, "HY090", ""}, {kGetText, kIrd, 1, SQL_DESC_NAME, 0, ok, "", "one"}}},
     // The consistency rules.
-    {"setting a record field unbinds the record", "SELECT 1",
+    {"setting a record field unbinds the record",
+     "SELECT 1",
      {{kSetRec, kArd, 1, SQL_C_CHAR, 64, ok, "", ""},
       {kGet, kArd, 1, SQL_DESC_DATA_PTR, kBuf, ok, "", ""},
       {kSet, kArd, 1, SQL_DESC_TYPE, SQL_C_LONG, ok, "", ""},
       {kGet, kArd, 1, SQL_DESC_DATA_PTR, 0, ok, "", ""},
       {kGet, kArd, 1, SQL_DESC_INDICATOR_PTR, kInd, ok, "", ""}}},
-    {"an inconsistent record cannot be bound", "SELECT 1",
+    {"an inconsistent record cannot be bound",
+     "SELECT 1",
      {{kSet, kArd, 1, SQL_DESC_TYPE, SQL_C_NUMERIC, ok, "", ""},
       {kSet, kArd, 1, SQL_DESC_PRECISION, 60, ok, "", ""},
       {kSet, kArd, 1, SQL_DESC_DATA_PTR, kBuf, err, "HY021", ""},
       {kSet, kArd, 2, SQL_DESC_TYPE, 9999, ok, "", ""},
       {kSet, kArd, 2, SQL_DESC_DATA_PTR, kBuf, err, "HY021", ""}}},
-    {"SQL_DESC_COUNT adds and removes records", "SELECT 1",
+    {"SQL_DESC_COUNT adds and removes records",
+     "SELECT 1",
      {{kSet, kArd, 0, SQL_DESC_COUNT, 3, ok, "", ""},
       {kGet, kArd, 0, SQL_DESC_COUNT, 3, ok, "", ""},
       {kGet, kArd, 3, SQL_DESC_TYPE, SQL_C_DEFAULT, ok, "", ""},
@@ -104,47 +112,55 @@ const DescCase kCases[] = {
       {kGet, kApd, 0, SQL_DESC_COUNT, 2, ok, "", ""},
       {kSet, kArd, 0, SQL_DESC_COUNT, 1, ok, "", ""},
       {kGet, kArd, 0, SQL_DESC_COUNT, 1, ok, "", ""}}},
-    {"a date type's code and verbose type", "SELECT 1",
+    {"a date type's code and verbose type",
+     "SELECT 1",
      {{kSet, kArd, 1, SQL_DESC_CONCISE_TYPE, SQL_C_TYPE_DATE, ok, "", ""},
       {kGet, kArd, 1, SQL_DESC_TYPE, SQL_DATETIME, ok, "", ""},
       {kGet, kArd, 1, SQL_DESC_DATETIME_INTERVAL_CODE, SQL_CODE_DATE, ok, "", ""}}},
     // The indicator and the length are two fields.
-    {"a NULL goes to the indicator alone", "SELECT NULL",
+    {"a NULL goes to the indicator alone",
+     "SELECT NULL",
      {{kSetRec, kArd, 1, SQL_C_CHAR, 64, ok, "", ""},
       {kRun, kArd, 0, 0, 0, ok, "", ""},
       {kIndicator, kArd, 0, 0, SQL_NULL_DATA, ok, "", ""},
       {kLength, kArd, 0, 0, 99, ok, "", ""}}},
-    {"a value's length to the length, 0 to the indicator", "SELECT 'ab'",
+    {"a value's length to the length, 0 to the indicator",
+     "SELECT 'ab'",
      {{kSetRec, kArd, 1, SQL_C_CHAR, 64, ok, "", ""},
       {kRun, kArd, 0, 0, 0, ok, "", ""},
       {kIndicator, kArd, 0, 0, 0, ok, "", ""},
       {kLength, kArd, 0, 0, 2, ok, "", ""}}},
-    {"the length pointer cleared keeps the indicator", "SELECT NULL",
+    {"the length pointer cleared keeps the indicator",
+     "SELECT NULL",
      {{kSetRec, kArd, 1, SQL_C_CHAR, 64, ok, "", ""},
       {kSet, kArd, 1, SQL_DESC_OCTET_LENGTH_PTR, 0, ok, "", ""},
       {kGet, kArd, 1, SQL_DESC_INDICATOR_PTR, kInd, ok, "", ""},
       {kGet, kArd, 1, SQL_DESC_OCTET_LENGTH_PTR, 0, ok, "", ""},
       {kRun, kArd, 0, 0, 0, ok, "", ""},
       {kIndicator, kArd, 0, 0, SQL_NULL_DATA, ok, "", ""}}},
-    {"a parameter's NULL comes from its indicator", "SELECT ?",
+    {"a parameter's NULL comes from its indicator",
+     "SELECT ?",
      {{kSetRec, kApd, 1, SQL_C_CHAR, 64, ok, "", ""},
       {kPutLen, kApd, 0, 0, SQL_NTS, ok, "", ""},
       {kPutInd, kApd, 0, 0, SQL_NULL_DATA, ok, "", ""},
       {kRun, kApd, 0, 0, 0, ok, "", ""},
       {kColumn, kApd, 1, 0, 0, ok, "", "-"}}},
-    {"SQLBindCol and SQLBindParameter set both pointers", "SELECT ?",
+    {"SQLBindCol and SQLBindParameter set both pointers",
+     "SELECT ?",
      {{kBindCol, kArd, 1, SQL_C_CHAR, 64, ok, "", ""},
       {kGet, kArd, 1, SQL_DESC_INDICATOR_PTR, kLen, ok, "", ""},
       {kGet, kArd, 1, SQL_DESC_OCTET_LENGTH_PTR, kLen, ok, "", ""},
       {kBindParam, kApd, 1, SQL_C_CHAR, 64, ok, "", ""},
       {kGet, kApd, 1, SQL_DESC_INDICATOR_PTR, kLen, ok, "", ""},
       {kGet, kApd, 1, SQL_DESC_OCTET_LENGTH_PTR, kLen, ok, "", ""}}},
-    {"SQLGetDescRec of an application record", "SELECT 1",
+    {"SQLGetDescRec of an application record",
+     "SELECT 1",
      {{kSetRec, kArd, 1, SQL_C_CHAR, 64, ok, "", ""},
       {kGetRec, kArd, 1, 0, 0, ok, "", " 1 0 64 0 0"},
       {kGetRec, kArd, 2, 0, 0, none, "", ""},
       {kGetRec, kArd, -1, 0, 0, err, "07009", ""}}},
-    {"SQLCopyDesc copies the records", "SELECT 1",
+    {"SQLCopyDesc copies the records",
+     "SELECT 1",
      {{kSetRec, kArd, 2, SQL_C_CHAR, 64, ok, "", ""},
       {kCopy, kArd, 0, 0, kExplicit, ok, "", ""},
       {kGet, kExplicit, 0, SQL_DESC_COUNT, 2, ok, "", ""},
@@ -153,7 +169,8 @@ const DescCase kCases[] = {
       {kGet, kExplicit, 2, SQL_DESC_OCTET_LENGTH_PTR, kLen, ok, "", ""},
       {kGet, kExplicit, 2, SQL_DESC_DATA_PTR, kBuf, ok, "", ""}}},
     // The implementation row descriptor answers what SQLColAttribute does.
-    {"result column fields", kTable,
+    {"result column fields",
+     kTable,
      {{kGetText, kIrd, 1, SQL_DESC_TYPE_NAME, 64, ok, "", "VARCHAR"},
       {kGetText, kIrd, 1, SQL_DESC_LABEL, 64, ok, "", "v"},
       {kGetText, kIrd, 1, SQL_DESC_BASE_COLUMN_NAME, 64, ok, "", "v"},
@@ -175,7 +192,8 @@ const DescCase kCases[] = {
       {kGet, kIrd, 3, SQL_DESC_PRECISION, 5, ok, "", ""},
       {kGet, kIrd, 3, SQL_DESC_SCALE, 2, ok, "", ""},
       {kGetRec, kIrd, 1, 0, 0, ok, "", "v 12 0 40 10 0 1"}}},
-    {"SQLColAttribute: every field", kTable,
+    {"SQLColAttribute: every field",
+     kTable,
      {{kColAttr, kIrd, 1, SQL_DESC_COUNT, 3, ok, "", nullptr},
       {kColAttr, kIrd, 1, SQL_DESC_TYPE, SQL_VARCHAR, ok, "", nullptr},
       {kColAttr, kIrd, 1, SQL_DESC_CONCISE_TYPE, SQL_VARCHAR, ok, "", nullptr},
@@ -201,7 +219,8 @@ const DescCase kCases[] = {
       {kColAttr, kIrd, 4, SQL_DESC_TYPE, 0, err, "07009", nullptr},
       {kColAttr, kIrd, 1, 9999, 0, err, "HY091", nullptr}}},
     // Described with all the digits values have (16) and six after the point.
-    {"a numeric without declared digits", "/* PostgreSQL */ SELECT 123.45, 1.2345678",
+    {"a numeric without declared digits",
+     "/* PostgreSQL */ SELECT 123.45, 1.2345678",
      {{kColAttr, kIrd, 1, SQL_DESC_PRECISION, 16, ok, "", nullptr},
       {kColAttr, kIrd, 1, SQL_DESC_SCALE, 6, ok, "", nullptr},
       {kRun, kArd, 0, 0, 0, ok, "", ""},
@@ -310,8 +329,8 @@ class Descriptors : public Conformance {
         return SQLBindCol(s, static_cast<SQLUSMALLINT>(step.rec), step.field, buf, step.value, &len);
       case kBindParam:
         *posted = s;
-        return SQLBindParameter(s, static_cast<SQLUSMALLINT>(step.rec), SQL_PARAM_INPUT, step.field, SQL_VARCHAR,
-                                10, 0, buf, step.value, &len);
+        return SQLBindParameter(s, static_cast<SQLUSMALLINT>(step.rec), SQL_PARAM_INPUT, step.field, SQL_VARCHAR, 10, 0,
+                                buf, step.value, &len);
       case kLength:
         *got = std::to_string(len);
         return SQL_SUCCESS;
@@ -367,8 +386,10 @@ TEST_P(Descriptors, FieldsRecordsAndCopies) {
   }
 }
 
-// Copies between two connections' descriptors, both ways at once, take
-// the two connections' locks in one order: they never wait for each other.
+// Copies between two connections' descriptors, both ways at once, end.
+// (unixODBC copies across connections field by field; a caller of the
+// library itself reaches its copy, which takes the two connections' locks
+// in one order.)
 TEST_P(Descriptors, CopiesBothWaysBetweenConnectionsEnd) {
   OdbcConnection other(lib().version);
   ASSERT_TRUE(SQL_SUCCEEDED(other.DriverConnect(std::string("DSN=") + lib().dsn)));

@@ -16,7 +16,7 @@ struct ExecCase {
   const char* what;
   std::vector<const char*> values;
   const char* sql;
-  const char* rows;   // Rows() of the first column, or the SQLSTATE (ODBC 3's form) of the failure
+  const char* rows;  // Rows() of the first column, or the SQLSTATE (ODBC 3's form) of the failure
   Libraries libraries;
 };
 
@@ -84,8 +84,7 @@ const BindCase kBind[] = {
     {"no value and no indicator", 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0, false, false, 16, err, "HY009",
      kBoth},
     {"no value and an indicator", 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0, false, true, 16, ok, "", kBoth},
-    {"negative buffer length", 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0, true, true, -5, err, "HY090",
-     kBoth},
+    {"negative buffer length", 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0, true, true, -5, err, "HY090", kBoth},
     {"scale beyond the precision", 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_NUMERIC, 5, 9, true, true, 16, err, "HY104",
      kOdbc3Only},
     {"scale beyond the precision", 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_NUMERIC, 5, 9, true, true, 16, err, "S1094",
@@ -97,10 +96,12 @@ TEST_P(Params, BindParameterArguments) {
   for (const BindCase& row : kBind) {
     if (!lib().Holds(row.libraries)) continue;
     SCOPED_TRACE(row.what);
-    EXPECT_EQ(row.rc, SQLBindParameter(s, row.ipar, row.io, row.cType, row.sqlType, row.size, row.digits,
-                                       row.value ? text[0] : nullptr, row.bufferLength,
-                                       row.indicator ? &ind[0] : nullptr));
-    EXPECT_EQ(row.state[0] == 'S' ? row.state : row.state[0] ? lib().State(row.state) : "",
+    EXPECT_EQ(row.rc,
+              SQLBindParameter(s, row.ipar, row.io, row.cType, row.sqlType, row.size, row.digits,
+                               row.value ? text[0] : nullptr, row.bufferLength, row.indicator ? &ind[0] : nullptr));
+    EXPECT_EQ(row.state[0] == 'S' ? row.state
+              : row.state[0]      ? lib().State(row.state)
+                                  : "",
               FirstState(SQL_HANDLE_STMT, s));
   }
 }
@@ -115,7 +116,7 @@ struct CountCase {
 };
 
 const CountCase kCounts[] = {
-    {nullptr, 0, 0, err, "HY010"},  {"SELECT 1", 0, 0, ok, ""},    {"SELECT ?, ?", 2, 2, ok, ""},
+    {nullptr, 0, 0, err, "HY010"},   {"SELECT 1", 0, 0, ok, ""},          {"SELECT ?, ?", 2, 2, ok, ""},
     {"SELECT '?', ?", 1, 1, ok, ""}, {"SELECT ?, ?", 2, 3, err, "07009"}, {"SELECT ?", 1, 0, ok, ""},
 };
 
@@ -149,12 +150,12 @@ TEST_P(Params, NumParamsAndDescribeParamNumbers) {
 // Data at execution: a program of calls on "SELECT ?" with parameter 1
 // bound at execution (as SQL_C_CHAR, or SQL_C_LONG where the case says).
 enum SeqOp : char {
-  kExec = 'e',      // SQLExecDirect
-  kParamData = 'd', // SQLParamData
-  kPut = 'u',       // SQLPutData("abc", length)
-  kPutNull = 'n',   // SQLPutData(null, length)
-  kCols = 'c',      // SQLNumResultCols
-  kCancel = 'x',    // SQLCancel
+  kExec = 'e',       // SQLExecDirect
+  kParamData = 'd',  // SQLParamData
+  kPut = 'u',        // SQLPutData("abc", length)
+  kPutNull = 'n',    // SQLPutData(null, length)
+  kCols = 'c',       // SQLNumResultCols
+  kCancel = 'x',     // SQLCancel
 };
 struct SeqStep {
   SeqOp op;
@@ -189,8 +190,11 @@ const SeqCase kSequences[] = {
      {{kExec, 0, need, ""}, {kCols, 0, err, "HY010"}, {kCancel, 0, ok, ""}, {kPut, 2, err, "HY010"}},
      nullptr,
      kBoth},
-    {"a negative length", SQL_C_CHAR, {{kExec, 0, need, ""}, {kParamData, 0, need, ""}, {kPut, -7, err, "HY090"}},
-     nullptr, kBoth},
+    {"a negative length",
+     SQL_C_CHAR,
+     {{kExec, 0, need, ""}, {kParamData, 0, need, ""}, {kPut, -7, err, "HY090"}},
+     nullptr,
+     kBoth},
     {"no data and a length",
      SQL_C_CHAR,
      {{kExec, 0, need, ""}, {kParamData, 0, need, ""}, {kPutNull, 2, err, "HY009"}},
@@ -216,8 +220,9 @@ TEST_P(Params, DataAtExecutionSequences) {
     ASSERT_EQ(ok, SQLAllocHandle(SQL_HANDLE_STMT, c.dbc, &s));
     SQLLEN atExec = SQL_DATA_AT_EXEC;
     SQLINTEGER number = 42;
-    ASSERT_EQ(ok, SQLBindParameter(s, 1, SQL_PARAM_INPUT, row.cType, row.cType == SQL_C_LONG ? SQL_INTEGER : SQL_VARCHAR,
-                                   10, 0, reinterpret_cast<SQLPOINTER>(1), 0, &atExec));
+    ASSERT_EQ(
+        ok, SQLBindParameter(s, 1, SQL_PARAM_INPUT, row.cType, row.cType == SQL_C_LONG ? SQL_INTEGER : SQL_VARCHAR, 10,
+                             0, reinterpret_cast<SQLPOINTER>(1), 0, &atExec));
     int n = 0;
     for (const SeqStep& step : row.steps) {
       SCOPED_TRACE("step " + std::to_string(++n));
@@ -325,10 +330,10 @@ TEST_P(Params, ArraysOfParameterSets) {
 // digits there, else the structure's own), into a NUMERIC(12,2) column.
 struct NumericCase {
   const char* what;
-  SQLSCHAR scale;       // the structure's
-  const char* digits;   // its magnitude, in decimal
-  SQLSMALLINT apdScale; // -1: the descriptor is left alone
-  const char* rows;     // the column times 100 read back
+  SQLSCHAR scale;        // the structure's
+  const char* digits;    // its magnitude, in decimal
+  SQLSMALLINT apdScale;  // -1: the descriptor is left alone
+  const char* rows;      // the column times 100 read back
 };
 
 const NumericCase kNumerics[] = {
