@@ -616,18 +616,20 @@ int Server::Run() {
   if (!options_.metrics.empty()) {
     std::string at;
     MetricsCredentials asked;
-    if (!asked.Load(options_.metricsAuth, &error) ||
+    // The credentials before the first request can come.
+    const bool loaded = asked.Load(options_.metricsAuth, &error);
+    if (loaded) metrics_.Ask(asked);
+    if (!loaded ||
         !metrics_.Start(options_.metrics, options_.metricsTls ? &tls_ : nullptr, &at, &error)) {
       Log(0, "metrics: %s", error.c_str());
       close(listenFd_);
       return 1;
     }
-    metrics_.Ask(asked);
     const bool loopback = at.compare(0, 4, "127.") == 0 || at.compare(0, 6, "[::1]:") == 0;
     Log(0, "metrics at %s://%s/metrics%s%s", options_.metricsTls ? "https" : "http", at.c_str(),
-        !asked.Asked()                   ? ""
-        : options_.metricsAuth[1] == 'e' ? " (bearer token)"
-                                         : " (basic authentication)",
+        !asked.Asked()                                       ? ""
+        : options_.metricsAuth.compare(0, 7, "bearer:") == 0 ? " (bearer token)"
+                                                             : " (basic authentication)",
         loopback         ? ""
         : !asked.Asked() ? " (beyond loopback: anyone who reaches it reads the server's counters)"
         : !options_.metricsTls ? " (beyond loopback without --metrics-tls: the secret crosses the "
