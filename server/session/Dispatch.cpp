@@ -322,7 +322,7 @@ struct Route {
 // not compile), and the connect request.
 constexpr Route kHandlers[] = {
 #define VEL_ROUTE(code, Name) {Msg::k##Name, Handle##Name},
-    VEL_CATALOG_MESSAGES(VEL_ROUTE)
+    VEL_MESSAGES(VEL_ROUTE)
 #undef VEL_ROUTE
         {Msg::kConnect, HandleConnect},
 };
