@@ -38,6 +38,8 @@ enum : uint8_t {
   kConnectionBatch = 0x08,
   // The server offered blocks asked for ahead at login (protocol/STREAM.md).
   kConnectionStream = 0x10,
+  // The application set the isolation level (else the session's holds).
+  kConnectionIsolationSet = 0x20,
 };
 
 // What a cancel request needs (protocol/CANCEL.md), copied for the thread
@@ -159,6 +161,8 @@ class Connection : public HandleObject {
     const uint32_t levels = static_cast<uint32_t>(sessionInfo >> kSessionIsolationShift) & 0xF;
     return levels != 0 ? levels : 8;
   }
+  // A session starts at the least strict level it runs.
+  uint32_t DefaultIsolation() const { return IsolationLevels() & (~IsolationLevels() + 1); }
   uint16_t IdentifierCase() const {
     const int identifierCase = (sessionInfo >> kSessionCaseShift) & 0x7;
     return static_cast<uint16_t>(identifierCase != 0 ? identifierCase : 4);  // SQL_IC_MIXED

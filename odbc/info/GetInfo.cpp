@@ -81,6 +81,9 @@ Answer Build(const InfoRow& row, Connection* c) {
     case InfoSource::kIsolationOptions:
       a.number = c->IsolationLevels();
       break;
+    case InfoSource::kDefaultIsolation:
+      a.number = c->DefaultIsolation();
+      break;
     case InfoSource::kIdentifierCase:
       a.number = c->IdentifierCase();
       break;

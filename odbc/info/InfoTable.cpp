@@ -72,7 +72,7 @@ constexpr InfoRow kInfoRows[] = {
     Short(23, "CURSOR_COMMIT_BEHAVIOR", 1, "    CURSOR_COMMIT_BEHAVIOR=CB_CLOSE"),
     Short(24, "CURSOR_ROLLBACK_BEHAVIOR", 1, "    CURSOR_ROLLBACK_BEHAVIOR=CB_CLOSE"),
     From(25, "DATA_SOURCE_READ_ONLY", InfoKind::kText, InfoSource::kReadOnly),
-    Long(26, "DEFAULT_TXN_ISOLATION", 8),
+    From(26, "DEFAULT_TXN_ISOLATION", InfoKind::kLong, InfoSource::kDefaultIsolation),
     Text(27, "EXPRESSIONS_IN_ORDERBY", "N"),
     From(28, "IDENTIFIER_CASE", InfoKind::kShort, InfoSource::kIdentifierCase),
     From(29, "IDENTIFIER_QUOTE_CHAR", InfoKind::kText, InfoSource::kQuoteChar),

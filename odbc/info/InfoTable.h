@@ -29,6 +29,7 @@ enum class InfoSource : uint8_t {
   kQuoteChar,         // the server's (its session-info offer)
   kReadOnly,          // "Y" for a read-only session
   kIsolationOptions,  // the levels the server runs
+  kDefaultIsolation,  // the one a session starts at
   kIdentifierCase,    // how the server keeps unquoted names
   kQuotedCase,        // and quoted ones
   kNullCollation,     // where the server sorts NULLs

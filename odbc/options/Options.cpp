@@ -243,6 +243,7 @@ int KeepBeforeLogin(Connection* c, const OptionRow* row, SQLUSMALLINT fOption, S
 
 int SetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLULEN vParam) {
   const OptionRow* row = SetConnectOptionRow(fOption);
+  if (fOption == SQL_TXN_ISOLATION) c->flags |= kConnectionIsolationSet;
   if (!c->LoggedIn()) {
     if (fOption == SQL_LOGIN_TIMEOUT) {
       c->options.Set(OptionSlot::kLoginTimeout, static_cast<int32_t>(vParam));
@@ -392,11 +393,17 @@ int GetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLPOINTER pvParam) 
 
 int SendChangedOptions(Connection* c) {
   int result = SQL_SUCCESS;
+  // A session starts at its storage's isolation level (its session-info
+  // offer), which the connection takes unless the application set one.
+  const int32_t isolation = static_cast<int32_t>(c->DefaultIsolation());
+  if ((c->flags & kConnectionIsolationSet) == 0)
+    c->options.Set(OptionSlot::kTxnIsolation, isolation);
   // The options a session starts with are the defaults a new connection
   // holds; only the ones set otherwise are sent, in the table's order.
   for (const OptionDefault& d : kOptionDefaults) {
     const int32_t value = c->options.Get(d.slot);
-    if (d.request == 0 || value == d.value) continue;
+    const int32_t start = d.slot == OptionSlot::kTxnIsolation ? isolation : d.value;
+    if (d.request == 0 || value == start) continue;
     const int rc = SendOption(c, c, d.request, 0,
                               d.slot == OptionSlot::kUseBookmarks && value == SQL_UB_VARIABLE
                                   ? SQL_UB_ON

@@ -67,8 +67,7 @@ TEST_P(Attributes, SetValuesReadBackAsUsed) {
     if (!SQL_SUCCEEDED(row.rc)) continue;
     SQLULEN value = 0;
     EXPECT_EQ(SQL_SUCCESS, Get(row.statement, row.attribute, &value, 0));
-    EXPECT_EQ(row.readBack == kDepends ? (OnPostgres() ? SQL_TXN_READ_COMMITTED : SQL_TXN_SERIALIZABLE)
-                                       : row.readBack,
+    EXPECT_EQ(row.readBack == kDepends ? (OnPostgres() ? SQL_TXN_READ_COMMITTED : SQL_TXN_SERIALIZABLE) : row.readBack,
               value);
   }
   SQLSetConnectAttr(c.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON, 0);
@@ -98,13 +97,13 @@ struct WidthCase {
   SQLINTEGER attribute;
 };
 const WidthCase kWidths[] = {
-    {true, SQL_ATTR_QUERY_TIMEOUT},  {true, SQL_ATTR_MAX_ROWS},        {true, SQL_ATTR_MAX_LENGTH},
-    {true, SQL_ATTR_NOSCAN},         {true, SQL_ATTR_ASYNC_ENABLE},    {true, SQL_ATTR_CURSOR_TYPE},
-    {true, SQL_ATTR_CONCURRENCY},    {true, SQL_ATTR_ROW_ARRAY_SIZE},  {true, SQL_ROWSET_SIZE},
-    {true, SQL_ATTR_RETRIEVE_DATA},  {true, SQL_ATTR_USE_BOOKMARKS},   {true, SQL_ATTR_ROW_BIND_TYPE},
-    {true, SQL_ATTR_PARAMSET_SIZE},  {true, SQL_ATTR_CURSOR_SCROLLABLE}, {true, SQL_ATTR_CURSOR_SENSITIVITY},
-    {true, SQL_ATTR_METADATA_ID},    {false, SQL_ATTR_AUTOCOMMIT},     {false, SQL_ATTR_ACCESS_MODE},
-    {false, SQL_ATTR_TXN_ISOLATION}, {false, SQL_ATTR_LOGIN_TIMEOUT},  {false, SQL_ATTR_CONNECTION_TIMEOUT},
+    {true, SQL_ATTR_QUERY_TIMEOUT},    {true, SQL_ATTR_MAX_ROWS},          {true, SQL_ATTR_MAX_LENGTH},
+    {true, SQL_ATTR_NOSCAN},           {true, SQL_ATTR_ASYNC_ENABLE},      {true, SQL_ATTR_CURSOR_TYPE},
+    {true, SQL_ATTR_CONCURRENCY},      {true, SQL_ATTR_ROW_ARRAY_SIZE},    {true, SQL_ROWSET_SIZE},
+    {true, SQL_ATTR_RETRIEVE_DATA},    {true, SQL_ATTR_USE_BOOKMARKS},     {true, SQL_ATTR_ROW_BIND_TYPE},
+    {true, SQL_ATTR_PARAMSET_SIZE},    {true, SQL_ATTR_CURSOR_SCROLLABLE}, {true, SQL_ATTR_CURSOR_SENSITIVITY},
+    {true, SQL_ATTR_METADATA_ID},      {false, SQL_ATTR_AUTOCOMMIT},       {false, SQL_ATTR_ACCESS_MODE},
+    {false, SQL_ATTR_TXN_ISOLATION},   {false, SQL_ATTR_LOGIN_TIMEOUT},    {false, SQL_ATTR_CONNECTION_TIMEOUT},
     {false, SQL_ATTR_CONNECTION_DEAD},
 };
 

@@ -11,9 +11,9 @@ struct RecordCase {
   SQLUSMALLINT column;  // SQLGetData of this column after a fetch (0: none)
   SQLSMALLINT cType;
   SQLSMALLINT bufferLength;
-  const char* state;       // ODBC 3's form
-  SQLINTEGER columnNumber; // SQL_DIAG_COLUMN_NUMBER
-  SQLLEN rowNumber;        // SQL_DIAG_ROW_NUMBER
+  const char* state;        // ODBC 3's form
+  SQLINTEGER columnNumber;  // SQL_DIAG_COLUMN_NUMBER
+  SQLLEN rowNumber;         // SQL_DIAG_ROW_NUMBER
 };
 
 const RecordCase kRecords[] = {
@@ -55,7 +55,8 @@ TEST_P(Diagnostics, RecordsAndTheirFields) {
     EXPECT_EQ(SQL_NO_DATA, SQLGetDiagRec(SQL_HANDLE_STMT, s, 2, state, &native, message, sizeof message, &length));
     // A short buffer: the message cut, its whole length, "01004" not posted.
     SQLCHAR small[5] = {0};
-    EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLGetDiagRec(SQL_HANDLE_STMT, s, 1, state, &native, small, sizeof small, &length));
+    EXPECT_EQ(SQL_SUCCESS_WITH_INFO,
+              SQLGetDiagRec(SQL_HANDLE_STMT, s, 1, state, &native, small, sizeof small, &length));
     EXPECT_EQ(text.substr(0, 4), (char*)small);
     EXPECT_EQ(static_cast<SQLSMALLINT>(text.size()), length);
     // unixODBC answers for an ODBC 2 driver from SQLError, whatever the length.
