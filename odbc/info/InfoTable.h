@@ -33,6 +33,7 @@ enum class InfoSource : uint8_t {
   kIdentifierCase,    // how the server keeps unquoted names
   kQuotedCase,        // and quoted ones
   kNullCollation,     // where the server sorts NULLs
+  kConvertFunction,   // SQL_CONVERT_<type>: number holds the type's code
 };
 
 struct InfoRow {
