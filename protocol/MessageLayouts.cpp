@@ -22,7 +22,7 @@ const MessageLayout kMessages[] = {
      {kDataSource, kUserName, kPassword, E},
      {E},
      {kVersionElement, kNativeLengthValues, kFetchType, kCatalogType, kBatchType, kCancelType,
-      kStreamType, kCancelKey, E}},
+      kStreamType, kCancelKey, kSessionInfo, E}},
     {kDisconnect, false, {E}, {E}, {E}},
     {kGetError,
      false,

@@ -54,6 +54,7 @@ int HandleConnect(Session* s, Request* r) {
       r->Get<CancelTypeElement>()->value = kCancelRequest;
       r->Get<CancelKeyElement>()->value = s->CancelKey();
     }
+    r->Get<SessionInfoElement>()->value = s->SessionInfo();
   }
   return rc;
 }
