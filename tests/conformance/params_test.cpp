@@ -159,57 +159,37 @@ enum SeqOp : char {
 };
 struct SeqStep {
   SeqOp op;
-  SQLLEN length;
-  SQLRETURN rc;
-  const char* state;
+  SQLRETURN rc = SQL_SUCCESS;
+  SQLLEN length = 0;
+  const char* state = "";
 };
 struct SeqCase {
   const char* what;
-  SQLSMALLINT cType;
   std::vector<SeqStep> steps;
-  const char* value;  // the column's value fetched at the end, or null
-  Libraries libraries;
+  const char* value = nullptr;  // the column's value fetched at the end, or null
+  Libraries libraries = kBoth;
+  SQLSMALLINT cType = SQL_C_CHAR;
 };
 
 const SeqCase kSequences[] = {
-    {"pieces make the value",
-     SQL_C_CHAR,
-     {{kExec, 0, need, ""}, {kParamData, 0, need, ""}, {kPut, 2, ok, ""}, {kPut, 1, ok, ""}, {kParamData, 0, ok, ""}},
-     "aba",
-     kBoth},
-    {"SQL_NTS and SQL_NULL_DATA",
-     SQL_C_CHAR,
-     {{kExec, 0, need, ""}, {kParamData, 0, need, ""}, {kPut, SQL_NULL_DATA, ok, ""}, {kParamData, 0, ok, ""}},
-     "-",
-     kBoth},
-    {"SQLPutData before SQLParamData", SQL_C_CHAR, {{kExec, 0, need, ""}, {kPut, 2, err, "HY010"}}, nullptr, kBoth},
-    {"SQLPutData without an execution", SQL_C_CHAR, {{kPut, 2, err, "HY010"}}, nullptr, kBoth},
-    {"SQLParamData without an execution", SQL_C_CHAR, {{kParamData, 0, err, "HY010"}}, nullptr, kBoth},
+    {"pieces make the value", {{kExec, need}, {kParamData, need}, {kPut, ok, 2}, {kPut, ok, 1}, {kParamData}}, "aba"},
+    {"SQL_NTS and SQL_NULL_DATA", {{kExec, need}, {kParamData, need}, {kPut, ok, SQL_NULL_DATA}, {kParamData}}, "-"},
+    {"SQLPutData before SQLParamData", {{kExec, need}, {kPut, err, 2, "HY010"}}},
+    {"SQLPutData without an execution", {{kPut, err, 2, "HY010"}}},
+    {"SQLParamData without an execution", {{kParamData, err, 0, "HY010"}}},
     {"another function while data is needed",
-     SQL_C_CHAR,
-     {{kExec, 0, need, ""}, {kCols, 0, err, "HY010"}, {kCancel, 0, ok, ""}, {kPut, 2, err, "HY010"}},
-     nullptr,
-     kBoth},
-    {"a negative length",
-     SQL_C_CHAR,
-     {{kExec, 0, need, ""}, {kParamData, 0, need, ""}, {kPut, -7, err, "HY090"}},
-     nullptr,
-     kBoth},
-    {"no data and a length",
-     SQL_C_CHAR,
-     {{kExec, 0, need, ""}, {kParamData, 0, need, ""}, {kPutNull, 2, err, "HY009"}},
-     nullptr,
-     kOdbc3Only},
+     {{kExec, need}, {kCols, err, 0, "HY010"}, {kCancel}, {kPut, err, 2, "HY010"}}},
+    {"a negative length", {{kExec, need}, {kParamData, need}, {kPut, err, -7, "HY090"}}},
+    {"no data and a length", {{kExec, need}, {kParamData, need}, {kPutNull, err, 2, "HY009"}}, nullptr, kOdbc3Only},
     {"a NULL then more pieces",
-     SQL_C_CHAR,
-     {{kExec, 0, need, ""}, {kParamData, 0, need, ""}, {kPut, SQL_NULL_DATA, ok, ""}, {kPut, 2, err, "HY020"}},
+     {{kExec, need}, {kParamData, need}, {kPut, ok, SQL_NULL_DATA}, {kPut, err, 2, "HY020"}},
      nullptr,
      kOdbc3Only},
     {"a number in pieces",
-     SQL_C_LONG,
-     {{kExec, 0, need, ""}, {kParamData, 0, need, ""}, {kPut, 4, ok, ""}, {kPut, 4, err, "HY019"}},
+     {{kExec, need}, {kParamData, need}, {kPut, ok, 4}, {kPut, err, 4, "HY019"}},
      nullptr,
-     kOdbc3Only},
+     kOdbc3Only,
+     SQL_C_LONG},
 };
 
 TEST_P(Params, DataAtExecutionSequences) {
