@@ -71,9 +71,7 @@ TEST_F(CatalogWireTest, RefusalsKeepTheResultSetAndOnlySuccessAdoptsOne) {
                              Stmt(SQLTables(s, 0, 0, 0, 0, M("t"), -5, 0, 0), s)};
   const char* names[] = {"TablePrivileges", "ColumnPrivileges", "PrimaryKeys",
                          "ForeignKeys",     "Procedures",       "ProcedureColumns"};
-  for (int i = 0; i < 6; ++i) {
-    EXPECT_EQ(got[i], std::string("ERROR S1C00 3028 C:SQL") + names[i] + " not implemented");
-  }
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(got[i], std::string("ERROR S1C00 3028 C:SQL") + names[i] + " not implemented");
   EXPECT_EQ(got[6], "ERROR S1090 1072 C:invalid string or buffer length");
   EXPECT_EQ(Cols(s), " 1");
   SQLUSMALLINT exists[100] = {};
@@ -191,9 +189,7 @@ TEST_F(CatalogWireTest, GetInfoAnswersByKindLengthTruncationAndTrace) {
   EXPECT_EQ(pcb, 757);
   // Every type up to 114 answers, and the ODBC 3 ones; others are refused.
   char b[800];
-  for (SQLUSMALLINT type = 0; type <= 116; ++type) {
-    EXPECT_EQ(SQLGetInfo(hdbc, type, b, sizeof b, nullptr), 0) << type;
-  }
+  for (SQLUSMALLINT type = 0; type <= 116; ++type) EXPECT_EQ(SQLGetInfo(hdbc, type, b, sizeof b, nullptr), 0) << type;
   EXPECT_EQ(SQLGetInfo(hdbc, 999, b, sizeof b, nullptr), -1);
   EXPECT_EQ(Diag(hdbc, nullptr), "S1096 1072 C:information type out of range");
   // Handles are as wide as a pointer; SQL_DRIVER_HSTMT leaves the buffer.

@@ -271,13 +271,9 @@ class TlsMetrics : public ServerMetrics {
   std::vector<std::string> Extra() override {
     EXPECT_TRUE(MakeTestCertificate(server.Folder() + "/cert", "localhost"));
     EXPECT_TRUE(MakeTestCertificate(server.Folder() + "/other", "localhost"));
-    return {"--metrics-tls",
-            "--tls-cert",
-            server.Folder() + "/cert.pem",
-            "--tls-key",
-            server.Folder() + "/cert.key",
-            "--metrics-auth",
-            "basic:" + Write("secret", "prom:pa55:word\n")};
+    return {"--metrics-tls", "--tls-cert", server.Folder() + "/cert.pem", "--tls-key", server.Folder() + "/cert.key",
+            // a user and password for basic authentication
+            "--metrics-auth", "basic:" + Write("secret", "prom:pa55:word\n")};
   }
 };
 

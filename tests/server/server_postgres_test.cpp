@@ -73,50 +73,21 @@ TEST_F(ServerPostgres, EachTypeDescribedAndFetched) {
 // SQLSTATE.
 TEST_F(ServerPostgres, BinaryAndTextRowsAgree) {
   const char* values[] = {
-      "-123456.789::numeric(12,3)",
-      "0::numeric",
-      "0.000::numeric(5,3)",
-      "'-0.0012'::numeric",
-      "12345678901234567.5::numeric",
-      "1e-20::numeric",
-      "10000.0001::numeric",
-      "'NaN'::numeric",
-      "'-Infinity'::numeric",
-      "'1969-12-31 23:59:59.999999'::timestamp",
-      "'1900-02-28 01:02:03.5'::timestamp",
-      "'0001-01-01 00:00:00'::timestamp",
-      "'0044-03-15 12:00:00 BC'::timestamp",
-      "'10000-01-01'::timestamp",
-      "'infinity'::timestamp",
-      "'-infinity'::timestamptz",
-      "'2024-06-30 23:59:59.123+05:30'::timestamptz",
-      "'1969-07-20'::date",
-      "'0001-01-01'::date",
-      "'-infinity'::date",
-      "'24:00:00'::time",
-      "'00:00:00.000001'::time",
+      // Numerics.
+      "-123456.789::numeric(12,3)", "0::numeric", "0.000::numeric(5,3)", "'-0.0012'::numeric",
+      "12345678901234567.5::numeric", "1e-20::numeric", "10000.0001::numeric", "'NaN'::numeric", "'-Infinity'::numeric",
+      // Dates and times.
+      "'1969-12-31 23:59:59.999999'::timestamp", "'1900-02-28 01:02:03.5'::timestamp",
+      "'0001-01-01 00:00:00'::timestamp", "'0044-03-15 12:00:00 BC'::timestamp", "'10000-01-01'::timestamp",
+      "'infinity'::timestamp", "'-infinity'::timestamptz", "'2024-06-30 23:59:59.123+05:30'::timestamptz",
+      "'1969-07-20'::date", "'0001-01-01'::date", "'-infinity'::date", "'24:00:00'::time", "'00:00:00.000001'::time",
       "'23:59:59.5-11'::timetz",
-      "NULL::integer",
-      "''::text",
-      "''::bytea",
-      "'\\x00ff'::bytea",
-      "'ab'::char(4)",
-      "'-32768'::smallint",
-      "'-2147483648'::integer",
-      "'-9223372036854775808'::bigint",
-      "4294967295::oid",
-      "'NaN'::float8",
-      "'-Infinity'::float8",
-      "'Infinity'::real",
-      "'-0'::float8",
-      "3.4028235e38::real",
-      "1e-45::real",
-      "0.1::real",
-      "true",
-      "'x'::name",
-      "'[1]'::json",
-      "'lit'",
-  };
+      // Integers and floating point.
+      "NULL::integer", "'-32768'::smallint", "'-2147483648'::integer", "'-9223372036854775808'::bigint",
+      "4294967295::oid", "'NaN'::float8", "'-Infinity'::float8", "'Infinity'::real", "'-0'::float8",
+      "3.4028235e38::real", "1e-45::real", "0.1::real",
+      // The rest.
+      "''::text", "''::bytea", "'\\x00ff'::bytea", "'ab'::char(4)", "true", "'x'::name", "'[1]'::json", "'lit'"};
   for (const std::string v : values) {
     std::string forms[2];
     for (int text = 0; text < 2; ++text) {

@@ -13,6 +13,7 @@
 #include <cstdio>
 
 #include "server_client.h"
+#include "support/socket_io.h"
 
 namespace {
 
@@ -20,15 +21,9 @@ const char kPrometheus[] = "/usr/bin/prometheus";
 
 // A free loopback port, for Prometheus's own web listener.
 int FreePort() {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  close(fd);
-  return ntohs(a.sin_port);
+  uint16_t port = 0;
+  close(LoopbackSocket(&port, false));
+  return port;
 }
 
 // The value of the first sample of a query through Prometheus's HTTP API

@@ -83,15 +83,9 @@ bool VeloraServer::Start(const std::vector<std::string>& extra) {
     error_ = "cannot make a schema in " + TestStorage();
     return false;
   }
-  std::vector<std::string> args = {VEL_SERVER_PATH,
-                                   "--address",
-                                   "127.0.0.1",
-                                   "--port",
-                                   "0",
-                                   "--port-file",
-                                   portFile,
-                                   TestStorage().empty() ? "--database" : "--storage",
-                                   location_};
+  std::vector<std::string> args = {VEL_SERVER_PATH, "--address", "127.0.0.1", "--port", "0", "--port-file", portFile,
+                                   // where the data is kept
+                                   TestStorage().empty() ? "--database" : "--storage", location_};
   // The server's own subcommand hashes the passwords.
   for (const auto& user : users_) {
     if (AddServerUser(usersFile, user.name, user.password, logFile, user.rights) != 0) {
