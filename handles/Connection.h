@@ -37,6 +37,9 @@ enum : uint8_t {
   kConnectionBatch = 0x08,
   // The server offered blocks asked for ahead at login (protocol/STREAM.md).
   kConnectionStream = 0x10,
+  // The server offered the description of parameter markers at login
+  // (protocol/DESCRIBE.md).
+  kConnectionDescribe = 0x20,
 };
 
 // What a cancel request needs (protocol/CANCEL.md), copied for the thread
@@ -142,6 +145,7 @@ class Connection : public HandleObject {
   // The key requests go only to a server that offered them at login.
   bool OffersKeys() const { return (flags & kConnectionKeys) != 0; }
   bool OffersBatch() const { return (flags & kConnectionBatch) != 0; }
+  bool OffersDescribe() const { return (flags & kConnectionDescribe) != 0; }
   // The most bytes of parameter sets one execute-batch request carries
   // (a set larger than it goes alone).
   uint32_t batchBudget = 256u << 10;

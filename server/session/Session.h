@@ -107,6 +107,8 @@ class Session {
 
   // Statements (SessionStatements.cpp).
   int Prepare(uint32_t id, const std::string& sql, std::vector<ColumnOut>* columns);
+  // The parameter markers of the statement's text, each as a column.
+  int DescribeParams(uint32_t id, std::vector<ColumnOut>* params);
   int ExecDirect(uint32_t id, const std::string& sql, const std::vector<ParamIn>& params,
                  std::vector<ColumnOut>* columns);
   int Execute(uint32_t id, const std::vector<ParamIn>& params);
@@ -205,6 +207,7 @@ class Session {
   bool OffersBlocks() const { return options_.blockFetch; }
   bool OffersBatch() const { return options_.batch; }
   // Blocks asked for ahead are fetch-block requests: offered with them.
+  bool OffersDescribe() const { return true; }
   bool OffersStream() const { return options_.blockFetch && options_.stream; }
   // True once the client has logged out: the connection ends after the
   // reply.
