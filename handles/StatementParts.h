@@ -194,6 +194,10 @@ class Parameters {
   }
   bool HasText() const { return hasText_; }
   uint16_t Markers() const { return markers_; }
+  // The text is a searched UPDATE or DELETE (SQL_NO_DATA when it changes
+  // no row, in ODBC 3).
+  bool Searched() const { return searched_; }
+  void SetSearched(bool searched) { searched_ = searched; }
   // The server's description of the text's markers (protocol/DESCRIBE.md),
   // owned, kept until the next text; null until asked for.
   ColumnDescriptionList* Described() const { return described_; }
@@ -237,6 +241,7 @@ class Parameters {
   ColumnDescriptionList* described_ = nullptr;
   uint16_t markers_ = 0;
   bool hasText_ = false;
+  bool searched_ = false;
 };
 
 #endif

@@ -16,8 +16,12 @@ struct Token {
   std::string text;  // names without their quotes; other words upper case
 };
 
-bool NameStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_' || (c & 0x80); }
-bool NamePart(char c) { return NameStart(c) || std::isdigit(static_cast<unsigned char>(c)) || c == '$'; }
+bool NameStart(char c) {
+  return std::isalpha(static_cast<unsigned char>(c)) || c == '_' || (c & 0x80);
+}
+bool NamePart(char c) {
+  return NameStart(c) || std::isdigit(static_cast<unsigned char>(c)) || c == '$';
+}
 
 std::vector<Token> Tokens(const std::string& sql) {
   std::vector<Token> out;
@@ -73,9 +77,9 @@ std::vector<Token> Tokens(const std::string& sql) {
   for (Token& t : out) {
     if (t.kind != Kind::kName) continue;
     const std::string upper = Upper(t.text);
-    static const char* const kWords[] = {"INSERT", "REPLACE", "INTO", "VALUES", "FROM", "JOIN",
-                                         "UPDATE", "SET", "WHERE", "AND", "OR", "NOT", "LIKE",
-                                         "SELECT", "DELETE", "ON", "AS", "DEFAULT"};
+    static const char* const kWords[] = {
+        "INSERT", "REPLACE", "INTO", "VALUES", "FROM",   "JOIN",   "UPDATE", "SET", "WHERE",
+        "AND",    "OR",      "NOT",  "LIKE",   "SELECT", "DELETE", "ON",     "AS",  "DEFAULT"};
     for (const char* w : kWords)
       if (upper == w) t = {Kind::kWord, upper};
   }
@@ -145,7 +149,8 @@ std::vector<MarkerColumn> MarkerColumns(const std::string& sql) {
       if (Is(t, i, ")") && depth-- == 0) break;
       if (depth == 0 && Is(t, i, ",")) {
         ++position;
-      } else if (depth == 0 && t[i].kind == Kind::kMarker && (Is(t, i - 1, "(") || Is(t, i - 1, ",")) &&
+      } else if (depth == 0 && t[i].kind == Kind::kMarker &&
+                 (Is(t, i - 1, "(") || Is(t, i - 1, ",")) &&
                  (Is(t, i + 1, ")") || Is(t, i + 1, ","))) {
         for (size_t m = 0; m < markers.size(); ++m) {
           if (markers[m] != i) continue;
