@@ -86,7 +86,7 @@
   X(73, kCancelKey, cancelKey)                                 \
   X(74, kQueryTimeout, queryTimeout)                           \
   X(75, kRequestNumber, requestNumber)                         \
-  X(76, kDescribeType, describeType)
+  X(77, kDescribeType, describeType)
 
 // Element numbers: El::kStatementId.
 namespace El {
@@ -97,7 +97,7 @@ enum Number : int8_t {
 };
 }  // namespace El
 
-// Number of entries of the element name table (element numbers 0..76).
+// Number of entries of the element name table (element numbers 0..77).
 constexpr int kElementIdCount = El::kDescribeType + 1;
 
 // X(code, Name): every message code except the connect request's, which
