@@ -1,6 +1,6 @@
 // The one definition of every element number and every message code. The
 // element name table (protocol/ElementNames.cpp), the element classes
-// (protocol/Elements.h), the catalogue (protocol/MessageLayouts.cpp) and the
+// (protocol/Elements.h), the message layouts (protocol/MessageLayouts.cpp) and the
 // request classes (protocol/Requests.h) are all derived from these lists;
 // everything else names a number, never writes it.
 #ifndef VELORA_PROTOCOL_WIRENUMBERS_H
@@ -86,6 +86,7 @@
   X(73, kCancelKey, cancelKey)                                 \
   X(74, kQueryTimeout, queryTimeout)                           \
   X(75, kRequestNumber, requestNumber)                         \
+  X(76, kSessionInfo, sessionInfo)                             \
   X(77, kDescribeType, describeType)
 
 // Element numbers: El::kStatementId.
@@ -145,7 +146,7 @@ constexpr int kElementIdCount = El::kDescribeType + 1;
 namespace Msg {
 enum Code : uint16_t {
 #define VEL_MESSAGE_ENUMERATOR(code, Name) k##Name = code,
-  VEL_CATALOG_MESSAGES(VEL_MESSAGE_ENUMERATOR)
+  VEL_MESSAGES(VEL_MESSAGE_ENUMERATOR)
 #undef VEL_MESSAGE_ENUMERATOR
       kConnect = 5,
 };

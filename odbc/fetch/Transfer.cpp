@@ -262,13 +262,30 @@ SQLRETURN Transfer(Statement* stmt, ColumnValue* value, const ValueInPlace& in,
 
 }  // namespace
 
+// The records a transfer posted concern its column (SQL_DIAG_COLUMN_NUMBER).
+void StampColumn(Statement* stmt, uint32_t before, uint16_t icol) {
+  ErrorData* r = stmt->errors.Tail();
+  for (uint32_t n = stmt->errors.Count(); r != nullptr && n > before; --n) {
+    r->column = icol;
+    // Its row in the rowset is the fetch's to know.
+    if (r->row == 0) r->row = SQL_ROW_NUMBER_UNKNOWN;
+    r = static_cast<ErrorData*>(r->Previous());
+  }
+}
+
 SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElement* element,
                         const TransferTarget& target, uint16_t icol, GetDataPosition* position) {
   const ValueInPlace in{element->IsNull(), element->Data(), element->Length()};
-  return Transfer(stmt, value, in, element, target, icol, position);
+  const uint32_t before = stmt->errors.Count();
+  const SQLRETURN rc = Transfer(stmt, value, in, element, target, icol, position);
+  StampColumn(stmt, before, icol);
+  return rc;
 }
 
 SQLRETURN TransferValueInPlace(Statement* stmt, ColumnValue* value, const ValueInPlace& in,
                                const TransferTarget& target) {
-  return Transfer(stmt, value, in, nullptr, target, 0, nullptr);
+  const uint32_t before = stmt->errors.Count();
+  const SQLRETURN rc = Transfer(stmt, value, in, nullptr, target, 0, nullptr);
+  if (value->binding != nullptr) StampColumn(stmt, before, value->binding->columnNumber);
+  return rc;
 }

@@ -171,7 +171,7 @@ class DescribeParamWireTest : public SessionTest, public ::testing::WithParamInt
 
 TEST_P(DescribeParamWireTest, AsTheServerSays) {
   const DescribeCase& row = GetParam();
-  const std::string offer = row.offer ? std::string(5 * 2 + 8, '\0') + U16(1) : "";
+  const std::string offer = row.offer ? std::string(5 * 2 + 8 + 2, '\0') + U16(1) : "";
   Talk(server, {{Greeting(), U16(0)},
                 {ConnectFrame("public", ""), ReplyFrame(ConnectBody() + offer)},
                 {Frame(0, ""), Alloc(7)},
