@@ -194,6 +194,9 @@ class Parameters {
   }
   bool HasText() const { return hasText_; }
   uint16_t Markers() const { return markers_; }
+  // Whether b goes out with the text's execution: bindings beyond its
+  // markers stay bound for a later text but are not sent.
+  bool Sends(const ParameterBinding& b) const { return !hasText_ || b.ipar <= markers_; }
   // The text is a searched UPDATE or DELETE (SQL_NO_DATA when it changes
   // no row, in ODBC 3).
   bool Searched() const { return searched_; }

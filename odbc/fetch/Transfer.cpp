@@ -205,7 +205,7 @@ SQLRETURN Transfer(Statement* stmt, ColumnValue* value, const ValueInPlace& in,
   }
 
   if (in.isNull) {
-    if (target.pcbValue != nullptr) StoreUnaligned<SQLLEN>(target.pcbValue, SQL_NULL_DATA);
+    if (target.indicator != nullptr) StoreUnaligned<SQLLEN>(target.indicator, SQL_NULL_DATA);
     if (piecewise) position->Finish();
     return SQL_SUCCESS;
   }
@@ -214,6 +214,8 @@ SQLRETURN Transfer(Statement* stmt, ColumnValue* value, const ValueInPlace& in,
   // place to go, and is not reported.
   SQLLEN length = SQL_NO_TOTAL;
   if (target.pcbValue != nullptr) *target.pcbValue = SQL_NO_TOTAL;
+  if (target.indicator != nullptr && target.indicator != target.pcbValue)
+    StoreUnaligned<SQLLEN>(target.indicator, 0);
 
   // A later piece of a held value finds the value still loaded from it:
   // reading a long value in pieces then copies it once, not once a piece.
@@ -257,6 +259,10 @@ SQLRETURN Transfer(Statement* stmt, ColumnValue* value, const ValueInPlace& in,
       position->Measure(total);
     }
   }
+  // A number or a time that lost digits of its fraction is "01S07"; cut
+  // texts and bytes are "01004".
+  if (result == kConversionTruncated && !IsPiecewise(cType))
+    return VEL_POST(stmt, SQL_SUCCESS_WITH_INFO, kDiagFractionalTruncation);
   return MapResult(stmt, result);
 }
 

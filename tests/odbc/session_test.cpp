@@ -415,7 +415,7 @@ TEST_F(SessionTest, StatementPrepareDescribesAndCloseKeepsTheDescriptionForExecu
   } rows[] = {{99, SQL_COLUMN_COUNT, 3},  // whatever the column
               {2, SQL_COLUMN_TYPE, SQL_VARCHAR},
               {1, SQL_COLUMN_LENGTH, 12},
-              {2, SQL_COLUMN_LENGTH, 0},  // VARCHAR: no row yet
+              {2, SQL_COLUMN_LENGTH, 80},  // VARCHAR(20): up to four bytes a character
               {2, SQL_COLUMN_DISPLAY_SIZE, 20},
               {2, SQL_COLUMN_NULLABLE, SQL_NO_NULLS},
               {1, SQL_COLUMN_UPDATABLE, SQL_ATTR_WRITE},
