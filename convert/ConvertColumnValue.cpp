@@ -158,10 +158,10 @@ int ConvertColumnValue(const ColumnValue* value, SQLSMALLINT fCType, void* rgbVa
 ConversionPlan PlanConversion(int32_t sqlType, SQLSMALLINT fCType, bool refuse) {
   ConversionPlan plan{fCType == SQL_C_DEFAULT ? DefaultCType(sqlType) : fCType, kToChar,
                       Conversion::kDone, false};
-  if (!FindCTarget(plan.cType, &plan.op)) {
-    plan.check = Conversion::kUnknownCType;
-  } else if (refuse && RefusesConversion(sqlType, fCType)) {
+  if (refuse && RefusesConversion(sqlType, fCType)) {
     plan.check = Conversion::kRefused;
+  } else if (!FindCTarget(plan.cType, &plan.op)) {
+    plan.check = Conversion::kUnknownCType;
   }
   plan.pieces = IsPieceOp(plan.op);
   return plan;

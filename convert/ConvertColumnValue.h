@@ -43,8 +43,9 @@ struct ConversionPlan {
 };
 
 // Plans the conversion of sqlType's values into fCType. With refuse, the
-// pairs the type table refuses answer kRefused (SQLGetData's check; bound
-// columns are not checked: their class fails the pairs it does not convert).
+// pairs the type table refuses answer kRefused, checked first (SQLGetData's
+// check; bound columns are not checked: their class fails the pairs it
+// does not convert).
 ConversionPlan PlanConversion(int32_t sqlType, SQLSMALLINT fCType, bool refuse);
 
 // The application's buffer, and for SQL_C_NUMERIC the precision and scale

@@ -38,6 +38,7 @@ inline constexpr ClientDiagnostic
   kDiagTlsFallback                      {"01000", 3047, "no encryption (%s): connected without TLS"},
   kDiagCursorTypeChanged                {"01S02", 1072, "option value changed: keyset-driven and dynamic cursors are static"},
   kDiagFetchBeforeStart                 {"01S06", 1072, "attempt to fetch before the result set returned the first rowset"},
+  kDiagNotCursorSpecification           {"07005", 1006, "prepared statement not a cursor-specification"},
   kDiagConnectionFailure                {"08001", 3047, "connection failure"},
   kDiagNoServerAnswered                 {"08001", 3047, "no server answered: %s"},
   kDiagTlsFailure                       {"08001", 3047, "TLS handshake failed: %s"},

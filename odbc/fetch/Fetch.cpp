@@ -53,12 +53,15 @@ SQLRETURN BindColumn(Statement* stmt, SQLUSMALLINT icol, const TransferTarget& t
   }
   ColumnBinding* binding = nullptr;
   if (target.rgbValue != nullptr) {
-    // The C type and the length are checked now; the pointers at fetch time.
-    if (target.fCType != SQL_C_DEFAULT &&
+    // ODBC 3 checks the C type and the length here; the 2.0 library leaves
+    // them to the transfer, as it always has (the driver manager checks
+    // them for ODBC 2 applications). The pointers are used at fetch time.
+    if (FollowsOdbc3(*stmt) && target.fCType != SQL_C_DEFAULT &&
         PlanConversion(0, target.fCType, false).check == Conversion::kUnknownCType) {
       return VEL_POST(stmt, SQL_ERROR, kDiagProgramTypeOutOfRange);
     }
-    if (target.cbValueMax < 0) return VEL_POST(stmt, SQL_ERROR, kDiagInvalidLength);
+    if (FollowsOdbc3(*stmt) && target.cbValueMax < 0)
+      return VEL_POST(stmt, SQL_ERROR, kDiagInvalidLength);
     binding = new (std::nothrow)
         ColumnBinding(icol, target.fCType, target.rgbValue, target.cbValueMax, target.pcbValue);
     if (binding == nullptr) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);

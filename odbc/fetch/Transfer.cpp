@@ -36,7 +36,10 @@ SQLRETURN PutNull(Statement* stmt, const TransferTarget& target) {
   return SQL_SUCCESS;
 }
 
+// The target of a conversion. The length is SQL_NO_TOTAL until the
+// conversion reports one (a failed one reports none).
 ValueTarget ToValueTarget(const ColumnValue* value, const TransferTarget& target) {
+  if (target.pcbValue != nullptr) StoreUnaligned<SQLLEN>(target.pcbValue, SQL_NO_TOTAL);
   const ColumnBinding* b = value->binding;
   return {target.rgbValue, target.cbValueMax, target.pcbValue, b != nullptr ? b->precision : 0,
           b != nullptr ? b->scale : 0};

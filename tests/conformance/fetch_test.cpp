@@ -44,6 +44,14 @@ SQLRETURN Pieces(SQLHSTMT s, SQLUSMALLINT col, SQLSMALLINT type, SQLLEN size, Se
   return rc;
 }
 
+// SQLDescribeCol of column col with room for 7 characters of its name.
+SQLRETURN Describe(SQLHSTMT s, SQLUSMALLINT col) {
+  SQLCHAR name[8];
+  SQLSMALLINT length = 0, type = 0, scale = 0, nullable = 0;
+  SQLULEN size = 0;
+  return SQLDescribeCol(s, col, name, sizeof name, &length, &type, &size, &scale, &nullable);
+}
+
 struct FetchCase {
   const char* name;
   const char* sql;  // executed first; "" for none
@@ -61,17 +69,17 @@ SQLLEN g_length;
 const FetchCase kFetch[] = {
     // SQLBindCol
     {"bind column 0 without bookmarks", "SELECT 1",
-     [](SQLHSTMT s, bool, Seen*) { return SQLBindCol(s, 0, SQL_C_LONG, g_buffer, 4, &g_length); }, SQL_ERROR,
-     "07009", "", kOdbc3Only},
+     [](SQLHSTMT s, bool, Seen*) { return SQLBindCol(s, 0, SQL_C_LONG, g_buffer, 4, &g_length); }, SQL_ERROR, "07009",
+     "", kOdbc3Only},
     {"bind column 0 without bookmarks", "SELECT 1",
-     [](SQLHSTMT s, bool, Seen*) { return SQLBindCol(s, 0, SQL_C_LONG, g_buffer, 4, &g_length); }, SQL_ERROR,
-     "HYC00", "", kOdbc2Only},
+     [](SQLHSTMT s, bool, Seen*) { return SQLBindCol(s, 0, SQL_C_LONG, g_buffer, 4, &g_length); }, SQL_ERROR, "HYC00",
+     "", kOdbc2Only},
     {"bind an unknown C type", "SELECT 1",
-     [](SQLHSTMT s, bool, Seen*) { return SQLBindCol(s, 1, 9999, g_buffer, 4, &g_length); }, SQL_ERROR, "HY003",
-     "", kBoth},
+     [](SQLHSTMT s, bool, Seen*) { return SQLBindCol(s, 1, 9999, g_buffer, 4, &g_length); }, SQL_ERROR, "HY003", "",
+     kBoth},
     {"bind a negative buffer length", "SELECT 1",
-     [](SQLHSTMT s, bool, Seen*) { return SQLBindCol(s, 1, SQL_C_CHAR, g_buffer, -1, &g_length); }, SQL_ERROR,
-     "HY090", "", kBoth},
+     [](SQLHSTMT s, bool, Seen*) { return SQLBindCol(s, 1, SQL_C_CHAR, g_buffer, -1, &g_length); }, SQL_ERROR, "HY090",
+     "", kBoth},
     {"a null buffer unbinds", "SELECT 'new'",
      [](SQLHSTMT s, bool, Seen* seen) {
        std::strcpy(g_buffer, "old");
@@ -83,8 +91,7 @@ const FetchCase kFetch[] = {
      },
      SQL_SUCCESS, "", "old", kBoth},
     // SQLFetch, SQLExtendedFetch, SQLFetchScroll
-    {"fetch before execute", "", [](SQLHSTMT s, bool, Seen*) { return SQLFetch(s); }, SQL_ERROR, "HY010", "",
-     kBoth},
+    {"fetch before execute", "", [](SQLHSTMT s, bool, Seen*) { return SQLFetch(s); }, SQL_ERROR, "HY010", "", kBoth},
     {"extended fetch before execute", "",
      [](SQLHSTMT s, bool, Seen*) {
        SQLULEN rows = 0;
@@ -110,8 +117,8 @@ const FetchCase kFetch[] = {
        return SQLFetch(s);
      },
      SQL_NO_DATA, "", "0 100", kBoth},
-    {"fetch type out of range", "SELECT 1", [](SQLHSTMT s, bool, Seen*) { return SQLFetchScroll(s, 99, 0); },
-     SQL_ERROR, "HY106", "", kOdbc3Only},
+    {"fetch type out of range", "SELECT 1", [](SQLHSTMT s, bool, Seen*) { return SQLFetchScroll(s, 99, 0); }, SQL_ERROR,
+     "HY106", "", kOdbc3Only},
     {"extended fetch type out of range", "SELECT 1",
      [](SQLHSTMT s, bool, Seen*) {
        SQLULEN rows = 0;
@@ -141,8 +148,8 @@ const FetchCase kFetch[] = {
          SQLSetStmtOption(s, SQL_ROWSET_SIZE, 2);
          rc = SQLExtendedFetch(s, SQL_FETCH_NEXT, 0, &rows, status);
        }
-       *seen = std::to_string(rows) + " " + std::to_string(status[0]) + " " + std::to_string(status[1]) + " " +
-               values[1];
+       *seen =
+           std::to_string(rows) + " " + std::to_string(status[0]) + " " + std::to_string(status[1]) + " " + values[1];
        return rc;
      },
      SQL_SUCCESS_WITH_INFO, "22002", "2 5 0 b", kBoth},
@@ -260,7 +267,8 @@ const FetchCase kFetch[] = {
        return rc;
      },
      SQL_SUCCESS, "", "0", kBoth},
-    {"count before execute", "", [](SQLHSTMT s, bool, Seen*) {
+    {"count before execute", "",
+     [](SQLHSTMT s, bool, Seen*) {
        SQLSMALLINT count = 0;
        return SQLNumResultCols(s, &count);
      },
@@ -275,14 +283,14 @@ const FetchCase kFetch[] = {
        return rc;
      },
      SQL_SUCCESS_WITH_INFO, "01004", "abcd 8", kBoth},
-    {"describe a column beyond the last", "SELECT 1",
-     [](SQLHSTMT s, bool, Seen*) {
-       SQLCHAR name[8];
-       SQLSMALLINT length = 0, type = 0, scale = 0, nullable = 0;
-       SQLULEN size = 0;
-       return SQLDescribeCol(s, 2, name, sizeof name, &length, &type, &size, &scale, &nullable);
-     },
-     SQL_ERROR, "07009", "", kBoth},
+    {"describe a column beyond the last", "SELECT 1", [](SQLHSTMT s, bool, Seen*) { return Describe(s, 2); }, SQL_ERROR,
+     "07009", "", kBoth},
+    {"describe column 0", "SELECT 1", [](SQLHSTMT s, bool, Seen*) { return Describe(s, 0); }, SQL_ERROR, "07009", "",
+     kBoth},
+    {"describe without a result set", "CREATE TEMPORARY TABLE IF NOT EXISTS conformance_fetch_none (a INTEGER)",
+     [](SQLHSTMT s, bool, Seen*) { return Describe(s, 1); }, SQL_ERROR, "07005", "", kOdbc3Only},
+    {"describe without a result set", "CREATE TEMPORARY TABLE IF NOT EXISTS conformance_fetch_none (a INTEGER)",
+     [](SQLHSTMT s, bool, Seen*) { return Describe(s, 1); }, SQL_ERROR, "24000", "", kOdbc2Only},
 };
 
 class FetchFamily : public Conformance {};

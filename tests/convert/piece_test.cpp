@@ -29,8 +29,8 @@ struct PieceCase {
   const char* out;  // what the buffer holds: text, or UTF-16 units in hexadecimal
 };
 
-PieceCase P(PieceForm form, const std::string& source, uint64_t offset, SQLLEN cb, int result,
-            SQLLEN pcb, uint64_t next, const char* out) {
+PieceCase P(PieceForm form, const std::string& source, uint64_t offset, SQLLEN cb, int result, SQLLEN pcb,
+            uint64_t next, const char* out) {
   return {form, source, source.size(), offset, cb, result, pcb, next, out};
 }
 
@@ -68,7 +68,10 @@ const PieceCase kPieces[] = {
     P(kWide, kSmile, 0, 8, kCut, 8, 5, "61.D83D.DE00"),
     P(kWide, kSmile, 0, 10, kDone, 8, 6, "61.D83D.DE00.7A"),
     P(kWide, kSmile, 0, 3, kCut, 8, 0, ""),
-    P(kWide, "\xFF" "b", 0, 10, kDone, 4, 2, "FFFD.62"),
+    P(kWide,
+      "\xFF"
+      "b",
+      0, 10, kDone, 4, 2, "FFFD.62"),
 };
 
 std::string Units(const char* buffer) {
@@ -85,8 +88,8 @@ std::string Units(const char* buffer) {
 
 TEST(Piece, OneRuleForEveryForm) {
   for (const PieceCase& c : kPieces) {
-    SCOPED_TRACE(testing::Message() << static_cast<int>(c.form) << " offset " << c.offset << " cb "
-                                    << c.cbValueMax << " " << c.out);
+    SCOPED_TRACE(testing::Message() << static_cast<int>(c.form) << " offset " << c.offset << " cb " << c.cbValueMax
+                                    << " " << c.out);
     char buffer[64];
     std::memset(buffer, 'x', sizeof buffer);
     SQLLEN pcb = -7;
@@ -96,7 +99,7 @@ TEST(Piece, OneRuleForEveryForm) {
     EXPECT_EQ(c.pcb, pcb);
     EXPECT_EQ(c.next, next);
     const bool wide = c.form == kWide || c.form == kHexWide;
-    const std::string got = wide ? (c.cbValueMax >= 2 ? Units(buffer) : std::string(buffer, 4))
+    const std::string got = wide               ? (c.cbValueMax >= 2 ? Units(buffer) : std::string(buffer, 4))
                             : c.form == kBytes ? std::string(buffer, 4)
                                                : std::string(buffer, std::strlen(c.out));
     EXPECT_EQ(c.out, got);
