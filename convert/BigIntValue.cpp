@@ -5,18 +5,14 @@
 #include <cstring>
 
 #include "convert/ValueOutput.h"
+#include "protocol/ValueLayout.h"
 
 // Fewer than 10 bytes: malformed; the value becomes 0.
 int BigIntValue::Load(const uint8_t* bytes, uint32_t size) {
-  std::memset(words_, 0, sizeof words_);
-  if (size < sizeof words_) return kLoadMalformed;
-  std::memcpy(words_, bytes, sizeof words_);
+  negative_ = false;
+  magnitude_ = 0;
+  if (!layout::DecodeBigInt(bytes, size, false, &negative_, &magnitude_)) return kLoadMalformed;
   return kLoadDone;
-}
-
-uint64_t BigIntValue::Magnitude() const {
-  return (static_cast<uint64_t>(words_[0]) << 48) | (static_cast<uint64_t>(words_[1]) << 32) |
-         (static_cast<uint64_t>(words_[2]) << 16) | words_[3];
 }
 
 // The whole range of each target, -128 and -32768 and -2147483648

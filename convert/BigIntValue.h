@@ -1,4 +1,4 @@
-// BIGINT values: a 64-bit magnitude in four 16-bit words and a sign word.
+// BIGINT values: a 64-bit magnitude and a sign.
 #ifndef VELORA_CONVERT_BIGINTVALUE_H
 #define VELORA_CONVERT_BIGINTVALUE_H
 
@@ -14,15 +14,15 @@ class BigIntValue : public NumberValue {
   int GetDouble(void* rgbValue, SQLLEN* pcbValue) const override;
   int Load(const uint8_t* bytes, uint32_t size) override;
 
-  // ((w0 * 65536 + w1) * 65536 + w2) * 65536 + w3
-  uint64_t Magnitude() const;
-  bool Negative() const { return words_[4] != 0; }
+  uint64_t Magnitude() const { return magnitude_; }
+  bool Negative() const { return negative_; }
 
  protected:
   int StoreInteger(IntegerTarget target, void* rgbValue, SQLLEN* pcbValue) const override;
 
  private:
-  uint16_t words_[5] = {};  // w0 (most significant) .. w3, sign
+  bool negative_ = false;
+  uint64_t magnitude_ = 0;
 };
 
 #endif

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "convert/ValueOutput.h"
+#include "protocol/ValueLayout.h"
 
 BinaryValueBase::~BinaryValueBase() { VelFree(bytes_); }
 
@@ -41,32 +42,33 @@ void BinaryValueBase::Drop() {
 // Fewer bytes than the declared length: the value is malformed. The held
 // bytes are dropped; conversions then see the declared length of zeros.
 int BinaryValue::Load(const uint8_t* bytes, uint32_t size) {
-  if (size < length) {
+  const uint8_t* held = nullptr;
+  uint32_t count = 0;
+  if (!layout::DecodeBinary(layout::BinaryCountBytes(kSqlBinary), length, bytes, size, &held,
+                            &count)) {
     Drop();
     return kLoadMalformed;
   }
-  return Hold(bytes, length);
+  return Hold(held, count);
+}
+
+int BinaryValueBase::LoadCounted(int32_t sqlType, const uint8_t* bytes, uint32_t size) {
+  Drop();
+  length = 0;
+  const uint8_t* held = nullptr;
+  uint32_t count = 0;
+  if (!layout::DecodeBinary(layout::BinaryCountBytes(sqlType), 0, bytes, size, &held, &count))
+    return kLoadMalformed;
+  const int result = Hold(held, count);
+  if (result == kLoadDone) length = count;
+  return result;
 }
 
 // A count beyond the bytes present: malformed; the value becomes empty.
 int VarBinaryValue::Load(const uint8_t* bytes, uint32_t size) {
-  Drop();
-  length = 0;
-  if (size < 1 || size - 1u < bytes[0]) return kLoadMalformed;
-  uint32_t count = bytes[0];
-  int result = Hold(bytes + 1, count);
-  if (result == kLoadDone) length = count;
-  return result;
+  return LoadCounted(kSqlVarBinary, bytes, size);
 }
 
 int LongVarBinaryValue::Load(const uint8_t* bytes, uint32_t size) {
-  Drop();
-  length = 0;
-  if (size < 4) return kLoadMalformed;
-  uint32_t count;
-  std::memcpy(&count, bytes, 4);
-  if (size - 4u < count) return kLoadMalformed;
-  int result = Hold(bytes + 4, count);
-  if (result == kLoadDone) length = count;
-  return result;
+  return LoadCounted(kSqlLongVarBinary, bytes, size);
 }

@@ -19,6 +19,8 @@ class BinaryValueBase : public ColumnValue {
   int Hold(const uint8_t* source, uint32_t count);
   // Frees the held bytes; `length` of the variable kinds becomes 0.
   void Drop();
+  // Loads a counted value (VARBINARY, LONGVARBINARY) of sqlType.
+  int LoadCounted(int32_t sqlType, const uint8_t* bytes, uint32_t size);
   uint8_t* bytes_ = nullptr;
 };
 

@@ -9,6 +9,7 @@
 #include "base/Alloc.h"
 #include "convert/ParameterJob.h"
 #include "convert/SqlTypeTable.h"
+#include "protocol/ValueLayout.h"
 
 ConvertedValue::~ConvertedValue() { VelFree(data_); }
 
@@ -39,9 +40,9 @@ bool ConvertedValue::SetBytes(const void* bytes, uint32_t n) {
 
 bool ConvertedValue::SetText(const char* text, uint32_t n) {
   if (n == UINT32_MAX) return false;
-  uint8_t* p = SetSized(n + 1);
+  uint8_t* p = SetSized(layout::TextBytes(n));
   if (p == nullptr) return false;
-  if (n != 0) std::memcpy(p, text, n);
+  layout::EncodeText(text, n, p);
   return true;
 }
 

@@ -24,24 +24,25 @@ ParamOutcome FromDateTime(Job& j) {
   } else {
     std::memcpy(&ts, j.in.data, sizeof ts);
   }
-  const uint16_t date[3] = {static_cast<uint16_t>(ts.year), ts.month, ts.day};
-  const uint16_t time[3] = {ts.hour, ts.minute, ts.second};
+  layout::DateTime dt;
+  dt.year = ts.year;
+  dt.month = ts.month;
+  dt.day = ts.day;
+  dt.hour = ts.hour;
+  dt.minute = ts.minute;
+  dt.second = ts.second;
+  dt.fraction = ts.fraction;
   char text[48];
   switch (j.sql->form) {
     case SqlForm::kDate:
       if (source == kSrcTimestamp && (ts.hour | ts.minute | ts.second | ts.fraction) != 0)
         return kParamTimeLost;
-      return PutForm(j, date, sizeof date);
+      return PutDateTime(j, dt);
     case SqlForm::kTime:
       if (source == kSrcTimestamp && ts.fraction != 0) return kParamFractionLost;
-      return PutForm(j, time, sizeof time);
-    case SqlForm::kTimestamp: {
-      uint8_t form[16];
-      std::memcpy(form, date, 6);
-      std::memcpy(form + 6, time, 6);
-      std::memcpy(form + 12, &ts.fraction, 4);
-      return PutForm(j, form, sizeof form);
-    }
+      return PutDateTime(j, dt);
+    case SqlForm::kTimestamp:
+      return PutDateTime(j, dt);
     default:
       if (source == kSrcDate) {
         std::snprintf(text, sizeof text, "%04d-%02u-%02u", d.year, d.month, d.day);

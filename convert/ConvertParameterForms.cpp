@@ -17,26 +17,18 @@ ParamOutcome PutForm(Job& j, const void* bytes, uint32_t n) {
 
 ParamOutcome PutBigInt(Job& j, const Whole& w, bool marked) {
   if (w.magnitude > kInt64Max + (w.negative ? 1 : 0)) return kParamDataOutOfRange;
-  uint16_t words[5] = {static_cast<uint16_t>(w.magnitude >> 48),
-                       static_cast<uint16_t>(w.magnitude >> 32),
-                       static_cast<uint16_t>(w.magnitude >> 16), static_cast<uint16_t>(w.magnitude),
-                       static_cast<uint16_t>(w.negative)};
-  // A negative value made from a C number below 2^32 carries the mark the
-  // server expects of it.
-  if (marked && w.negative && w.magnitude <= 0xffffffffull) words[0] = 0x8000;
-  return PutForm(j, words, sizeof words);
+  uint8_t form[layout::kBigIntBytes];
+  layout::EncodeBigInt(w.negative, w.magnitude, marked, form);
+  return PutForm(j, form, sizeof form);
 }
 
 ParamOutcome PutNumericForm(Job& j, bool negative, const char* digits, int count, int exponent) {
-  uint8_t form[12] = {};
-  form[0] = negative ? 1 : 0;
-  form[1] = static_cast<uint8_t>(static_cast<int8_t>(exponent));
-  uint32_t words[2] = {0, 0};
-  for (int k = 0; k < count; ++k) {
-    const int position = 15 - k;
-    words[position / 8] |= static_cast<uint32_t>(digits[k] - '0') << (4 * (position % 8));
-  }
-  std::memcpy(form + 4, words, 8);
+  layout::Digits d;
+  d.negative = negative;
+  d.exponent = static_cast<int8_t>(exponent);
+  for (int k = 0; k < count; ++k) d.digits[k] = static_cast<uint8_t>(digits[k] - '0');
+  uint8_t form[layout::kNumericParameterBytes];
+  layout::EncodeNumeric(d, true, form);
   return PutForm(j, form, sizeof form);
 }
 
@@ -79,12 +71,36 @@ ParamOutcome PutInteger(Job& j, const Whole& w, uint32_t sourceWidth) {
   const int64_t v =
       w.negative ? -static_cast<int64_t>(w.magnitude) : static_cast<int64_t>(w.magnitude);
   uint8_t bytes[8];
-  std::memcpy(bytes, &v, sizeof bytes);  // little-endian: the low bytes first
+  layout::EncodeInteger(v, width, bytes);
   return PutForm(j, bytes, width);
 }
 
 ParamOutcome PutText(Job& j, const char* text) {
   return Done(j.out->SetText(text, static_cast<uint32_t>(std::strlen(text))));
+}
+
+ParamOutcome PutBit(Job& j, uint8_t bit) {
+  uint8_t form[1];
+  layout::EncodeInteger(bit, 1, form);
+  return PutForm(j, form, sizeof form);
+}
+
+ParamOutcome PutReal(Job& j, float v) {
+  uint8_t form[4];
+  layout::EncodeReal(v, form);
+  return PutForm(j, form, sizeof form);
+}
+
+ParamOutcome PutDouble(Job& j, double v) {
+  uint8_t form[8];
+  layout::EncodeDouble(v, form);
+  return PutForm(j, form, sizeof form);
+}
+
+ParamOutcome PutDateTime(Job& j, const layout::DateTime& dt) {
+  uint8_t form[16];
+  layout::EncodeDateTime(j.sql->form, dt, form);
+  return PutForm(j, form, layout::DateTimeBytes(j.sql->form));
 }
 
 }  // namespace paramjob

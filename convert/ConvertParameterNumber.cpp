@@ -25,18 +25,13 @@ ParamOutcome FromWhole(Job& j, const Whole& w) {
       return PutInteger(j, w, j.c->width);
     case SQL_BIT: {
       if (j.c->cType != SQL_C_BIT && (w.negative || w.magnitude > 1)) return kParamValueOutOfRange;
-      uint8_t b = static_cast<uint8_t>(w.magnitude);
-      return PutForm(j, &b, 1);
+      return PutBit(j, static_cast<uint8_t>(w.magnitude));
     }
-    case SQL_REAL: {
-      float f = static_cast<float>(w.AsDouble());
-      return PutForm(j, &f, 4);
-    }
+    case SQL_REAL:
+      return PutReal(j, static_cast<float>(w.AsDouble()));
     case SQL_FLOAT:
-    case SQL_DOUBLE: {
-      double d = w.AsDouble();
-      return PutForm(j, &d, 8);
-    }
+    case SQL_DOUBLE:
+      return PutDouble(j, w.AsDouble());
     case SQL_BIGINT:
       return PutBigInt(j, w, true);
     default:
@@ -76,16 +71,13 @@ ParamOutcome FromDouble(Job& j, double v) {
     case SQL_BIT: {
       if (!(v >= 0 && v < 2)) return kParamValueOutOfRange;
       if (v != 0 && v != 1) return kParamFractionalValue;
-      uint8_t b = static_cast<uint8_t>(v);
-      return PutForm(j, &b, 1);
+      return PutBit(j, static_cast<uint8_t>(v));
     }
-    case SQL_REAL: {
-      float f = static_cast<float>(v);
-      return PutForm(j, &f, 4);
-    }
+    case SQL_REAL:
+      return PutReal(j, static_cast<float>(v));
     case SQL_FLOAT:
     case SQL_DOUBLE:
-      return PutForm(j, &v, 8);
+      return PutDouble(j, v);
     case SQL_BIGINT: {
       const double whole = std::trunc(v);
       if (!(whole >= -9223372036854775808.0 && whole < 9223372036854775808.0))

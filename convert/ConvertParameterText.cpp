@@ -94,17 +94,15 @@ ParamOutcome FromText(Job& j, bool fromDefault) {
         return kParamBitOutOfRange;
       }
       if (v != 0 && v != 1) return kParamBitFraction;
-      uint8_t b = static_cast<uint8_t>(v);
-      return PutForm(j, &b, 1);
+      return PutBit(j, static_cast<uint8_t>(v));
     }
     case SQL_REAL:
     case SQL_FLOAT:
     case SQL_DOUBLE: {
       if (!OnlyNumberCharacters(t, n) || !ReadDouble(t, n, &v)) return kParamNonNumeric;
-      if (j.sql->code != SQL_REAL) return PutForm(j, &v, 8);
+      if (j.sql->code != SQL_REAL) return PutDouble(j, v);
       if (std::fabs(v) > FLT_MAX) return kParamDataOutOfRange;
-      float f = static_cast<float>(v);
-      return PutForm(j, &f, 4);
+      return PutReal(j, static_cast<float>(v));
     }
     case SQL_BIGINT: {
       if (n - (n > 0 && t[0] == '-' ? 1 : 0) > 20) return kParamDataTruncated;
@@ -114,34 +112,34 @@ ParamOutcome FromText(Job& j, bool fromDefault) {
     }
     case SQL_DATE: {
       if (n >= 11) return kParamDateText;
-      uint16_t form[3] = {static_cast<uint16_t>(Field(t, n, 0, 3)),
-                          static_cast<uint16_t>(Field(t, n, 5, 6)),
-                          static_cast<uint16_t>(Field(t, n, 8, 9))};
-      return PutForm(j, form, sizeof form);
+      layout::DateTime dt;
+      dt.year = static_cast<int16_t>(Field(t, n, 0, 3));
+      dt.month = static_cast<uint16_t>(Field(t, n, 5, 6));
+      dt.day = static_cast<uint16_t>(Field(t, n, 8, 9));
+      return PutDateTime(j, dt);
     }
     case SQL_TIME: {
       if (n >= 10) return kParamTimeText;
-      uint16_t form[3] = {static_cast<uint16_t>(Field(t, n, 0, 1)),
-                          static_cast<uint16_t>(Field(t, n, 3, 4)),
-                          static_cast<uint16_t>(Field(t, n, 6, 7))};
-      return PutForm(j, form, sizeof form);
+      layout::DateTime dt;
+      dt.hour = static_cast<uint16_t>(Field(t, n, 0, 1));
+      dt.minute = static_cast<uint16_t>(Field(t, n, 3, 4));
+      dt.second = static_cast<uint16_t>(Field(t, n, 6, 7));
+      return PutDateTime(j, dt);
     }
     case SQL_TIMESTAMP: {
-      static const uint32_t kAt[6][2] = {{0, 3}, {5, 6}, {8, 9}, {11, 12}, {14, 15}, {17, 18}};
-      uint8_t form[16] = {};
-      for (int f = 0; f < 6; ++f) {
-        const uint16_t field = static_cast<uint16_t>(Field(t, n, kAt[f][0], kAt[f][1]));
-        std::memcpy(form + 2 * f, &field, 2);
-      }
+      layout::DateTime dt;
+      dt.year = static_cast<int16_t>(Field(t, n, 0, 3));
+      uint16_t* const fields[5] = {&dt.month, &dt.day, &dt.hour, &dt.minute, &dt.second};
+      static const uint32_t kAt[5][2] = {{5, 6}, {8, 9}, {11, 12}, {14, 15}, {17, 18}};
+      for (int f = 0; f < 5; ++f)
+        *fields[f] = static_cast<uint16_t>(Field(t, n, kAt[f][0], kAt[f][1]));
       // The digits after the point are a fraction of a second in
       // nanoseconds: ".5" is 500000000.
-      uint32_t fraction = 0;
       int digits = 0;
       for (uint32_t i = 20; i < n && digits < 9 && t[i] >= '0' && t[i] <= '9'; ++i, ++digits)
-        fraction = fraction * 10 + static_cast<uint32_t>(t[i] - '0');
-      for (; digits > 0 && digits < 9; ++digits) fraction *= 10;
-      std::memcpy(form + 12, &fraction, 4);
-      return PutForm(j, form, sizeof form);
+        dt.fraction = dt.fraction * 10 + static_cast<uint32_t>(t[i] - '0');
+      for (; digits > 0 && digits < 9; ++digits) dt.fraction *= 10;
+      return PutDateTime(j, dt);
     }
     default:  // NUMERIC, DECIMAL
       return PutNumeric(j, t, n);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "convert/ValueOutput.h"
+#include "protocol/ValueLayout.h"
 
 namespace {
 
@@ -41,15 +42,24 @@ int PutDateTime(char* text, const TIMESTAMP_STRUCT& v) {
   return static_cast<int>(p - text);
 }
 
+// The fields of a row's date, time or timestamp of form; false (dt all
+// zeros) when the bytes are short.
+bool Fields(SqlForm form, const uint8_t* bytes, uint32_t size, layout::DateTime* dt) {
+  *dt = layout::DateTime();
+  return layout::DecodeDateTime(form, bytes, size, dt);
+}
+
 }  // namespace
 
 // Short row bytes (fewer than the layout's 6 or 16): malformed; the value
 // becomes all zeros.
 int DateValue::Load(const uint8_t* bytes, uint32_t size) {
-  std::memset(&value_, 0, sizeof value_);
-  if (size < 6) return kLoadMalformed;
-  std::memcpy(&value_, bytes, 6);
-  return kLoadDone;
+  layout::DateTime dt;
+  const bool read = Fields(SqlForm::kDate, bytes, size, &dt);
+  value_.year = dt.year;
+  value_.month = dt.month;
+  value_.day = dt.day;
+  return read ? kLoadDone : kLoadMalformed;
 }
 
 int DateValue::GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
@@ -76,10 +86,12 @@ int DateValue::GetTimestamp(void* rgbValue, SQLLEN* pcbValue) const {
 }
 
 int TimeValue::Load(const uint8_t* bytes, uint32_t size) {
-  std::memset(&value_, 0, sizeof value_);
-  if (size < 6) return kLoadMalformed;
-  std::memcpy(&value_, bytes, 6);
-  return kLoadDone;
+  layout::DateTime dt;
+  const bool read = Fields(SqlForm::kTime, bytes, size, &dt);
+  value_.hour = dt.hour;
+  value_.minute = dt.minute;
+  value_.second = dt.second;
+  return read ? kLoadDone : kLoadMalformed;
 }
 
 int TimeValue::GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
@@ -108,10 +120,16 @@ int TimeValue::GetTimestamp(void* rgbValue, SQLLEN* pcbValue) const {
 }
 
 int TimestampValue::Load(const uint8_t* bytes, uint32_t size) {
-  std::memset(&value_, 0, sizeof value_);
-  if (size < 16) return kLoadMalformed;
-  std::memcpy(&value_, bytes, 16);
-  return kLoadDone;
+  layout::DateTime dt;
+  const bool read = Fields(SqlForm::kTimestamp, bytes, size, &dt);
+  value_.year = dt.year;
+  value_.month = dt.month;
+  value_.day = dt.day;
+  value_.hour = dt.hour;
+  value_.minute = dt.minute;
+  value_.second = dt.second;
+  value_.fraction = dt.fraction;
+  return read ? kLoadDone : kLoadMalformed;
 }
 
 int TimestampValue::GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {

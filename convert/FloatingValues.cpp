@@ -7,6 +7,7 @@
 
 #include "convert/FormatDouble.h"
 #include "convert/ValueOutput.h"
+#include "protocol/ValueLayout.h"
 
 int FloatingValue::GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
   // Room for any double's full text: whole digits are never cut here.
@@ -38,9 +39,7 @@ int FloatingValue::StoreInteger(IntegerTarget target, void* rgbValue, SQLLEN* pc
 // Fewer than 4 bytes: malformed; the value becomes 0.
 int RealValue::Load(const uint8_t* bytes, uint32_t size) {
   value_ = 0;
-  if (size < sizeof value_) return kLoadMalformed;
-  std::memcpy(&value_, bytes, sizeof value_);
-  return kLoadDone;
+  return layout::DecodeReal(bytes, size, &value_) ? kLoadDone : kLoadMalformed;
 }
 
 int RealValue::GetFloat(void* rgbValue, SQLLEN* pcbValue) const {
@@ -56,9 +55,7 @@ int RealValue::GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) co
 // Fewer than 8 bytes: malformed; the value becomes 0.
 int FloatValue::Load(const uint8_t* bytes, uint32_t size) {
   value_ = 0;
-  if (size < sizeof value_) return kLoadMalformed;
-  std::memcpy(&value_, bytes, sizeof value_);
-  return kLoadDone;
+  return layout::DecodeDouble(bytes, size, &value_) ? kLoadDone : kLoadMalformed;
 }
 
 int FloatValue::GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {

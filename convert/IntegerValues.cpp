@@ -8,6 +8,7 @@
 
 #include "convert/ValueOutput.h"
 #include "protocol/SqlTypeCatalog.h"
+#include "protocol/ValueLayout.h"
 
 struct IntegerKind {
   uint8_t bytes;      // row bytes and GetBinary bytes
@@ -35,21 +36,9 @@ IntegerValue::IntegerValue() : IntegerFamilyValue(kInteger) {}
 // Fewer bytes than the kind's size: malformed; the value becomes 0.
 int IntegerFamilyValue::Load(const uint8_t* bytes, uint32_t size) {
   value_ = 0;
-  if (size < kind_.bytes) return kLoadMalformed;
-  switch (kind_.bytes) {
-    case 1:
-      value_ = kind_.isSigned ? static_cast<int8_t>(bytes[0]) : bytes[0];
-      break;
-    case 2: {
-      int16_t v;
-      std::memcpy(&v, bytes, 2);
-      value_ = v;
-      break;
-    }
-    default:
-      std::memcpy(&value_, bytes, 4);
-      break;
-  }
+  int64_t v = 0;
+  if (!layout::DecodeInteger(bytes, size, kind_.bytes, kind_.isSigned, &v)) return kLoadMalformed;
+  value_ = static_cast<int32_t>(v);
   if (HasMark(kOdbc3TypeCodes)) value_ = Odbc3SqlType(value_);
   return kLoadDone;
 }

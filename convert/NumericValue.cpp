@@ -3,6 +3,7 @@
 
 #include "convert/FloatingValues.h"
 #include "convert/ValueOutput.h"
+#include "protocol/ValueLayout.h"
 
 // Fewer than 10 bytes, or a nibble above 9: malformed; the value becomes 0.
 int NumericValue::Load(const uint8_t* bytes, uint32_t size) {
@@ -10,19 +11,12 @@ int NumericValue::Load(const uint8_t* bytes, uint32_t size) {
   exponent_ = 0;
   std::memset(packed_, 0, sizeof packed_);
   std::memset(digits_, 0, sizeof digits_);
-  if (size < 10) return kLoadMalformed;
-  uint8_t digits[16];
-  for (int k = 0; k < 8; ++k) {
-    uint8_t b = bytes[2 + k];
-    uint8_t high = b >> 4, low = b & 0x0f;
-    if (high > 9 || low > 9) return kLoadMalformed;
-    digits[14 - 2 * k] = high;
-    digits[15 - 2 * k] = low;
-  }
+  layout::Digits d;
+  if (!layout::DecodeNumeric(bytes, size, false, &d)) return kLoadMalformed;
   sign_ = bytes[0];
-  exponent_ = static_cast<int8_t>(bytes[1]);
+  exponent_ = d.exponent;
   std::memcpy(packed_, bytes + 2, 8);
-  std::memcpy(digits_, digits, 16);
+  std::memcpy(digits_, d.digits, 16);
   return kLoadDone;
 }
 

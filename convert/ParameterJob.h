@@ -8,6 +8,7 @@
 
 #include "convert/ConvertParameter.h"
 #include "convert/ParameterTable.h"
+#include "protocol/ValueLayout.h"
 
 namespace paramjob {
 
@@ -48,6 +49,12 @@ ParamOutcome PutNumeric(Job& j, const char* t, uint32_t n);
 // (a source wider than the form loses whole digits).
 ParamOutcome PutInteger(Job& j, const Whole& w, uint32_t sourceWidth);
 ParamOutcome PutText(Job& j, const char* text);
+// BIT (0 or 1), REAL, FLOAT/DOUBLE, and the date and time forms (the
+// target's: DATE, TIME or TIMESTAMP).
+ParamOutcome PutBit(Job& j, uint8_t bit);
+ParamOutcome PutReal(Job& j, float v);
+ParamOutcome PutDouble(Job& j, double v);
+ParamOutcome PutDateTime(Job& j, const layout::DateTime& dt);
 
 // By source kind: text (fromDefault: SQL_C_DEFAULT's), UTF-16LE text,
 // C numbers, C dates and times.

@@ -33,7 +33,8 @@ const ParamCTypeRow kCTypes[] = {
 };
 
 constexpr uint8_t Bit(SqlForm f) { return static_cast<uint8_t>(1u << static_cast<int>(f)); }
-constexpr uint8_t kAny = 0x3f;
+static_assert(kSqlFormCount <= 8, "a form is a bit of the matrix's uint8_t");
+constexpr uint8_t kAny = static_cast<uint8_t>((1u << kSqlFormCount) - 1);
 constexpr uint8_t kNumbers = Bit(SqlForm::kText) | Bit(SqlForm::kNumber);
 
 // Per ParamSource: the value forms it converts to.

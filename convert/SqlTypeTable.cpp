@@ -75,9 +75,46 @@ constexpr FormTargets kFormTargets[] = {
     {kAll, false},  {kBytes, true}, {kNumbers, false},
     {kDates, true}, {kTimes, true}, {kTimestamps, true},
 };
-static_assert(sizeof kFormTargets / sizeof kFormTargets[0] ==
-                  static_cast<std::size_t>(SqlForm::kTimestamp) + 1,
+static_assert(sizeof kFormTargets / sizeof kFormTargets[0] == kSqlFormCount,
               "one row per value form");
+
+// {fn CONVERT}: the value forms each type's values are converted to (a
+// conversion reaches every type of those forms), and each type's bit in the
+// SQL_CONVERT_* masks. Only CHAR of the texts reaches the numbers, and only
+// DATE of the date and time types reaches the texts; binaries convert to
+// nothing.
+constexpr uint8_t FormBit(SqlForm f) { return static_cast<uint8_t>(1u << static_cast<int>(f)); }
+constexpr uint8_t kTextNumber = FormBit(SqlForm::kText) | FormBit(SqlForm::kNumber);
+constexpr uint8_t kDateTimes =
+    FormBit(SqlForm::kDate) | FormBit(SqlForm::kTime) | FormBit(SqlForm::kTimestamp);
+
+struct ConvertRow {
+  int32_t sqlType;
+  uint32_t cvtBit;
+  uint8_t reaches;  // FormBit of each form
+};
+
+constexpr ConvertRow kConvertRows[] = {
+    {kSqlChar, SQL_CVT_CHAR, kTextNumber},
+    {kSqlNumeric, SQL_CVT_NUMERIC, kTextNumber},
+    {kSqlDecimal, SQL_CVT_DECIMAL, kTextNumber},
+    {kSqlInteger, SQL_CVT_INTEGER, kTextNumber},
+    {kSqlSmallInt, SQL_CVT_SMALLINT, kTextNumber},
+    {kSqlFloat, SQL_CVT_FLOAT, kTextNumber},
+    {kSqlReal, SQL_CVT_REAL, kTextNumber},
+    {kSqlDouble, SQL_CVT_DOUBLE, kTextNumber},
+    {kSqlVarChar, SQL_CVT_VARCHAR, FormBit(SqlForm::kText)},
+    {kSqlLongVarChar, SQL_CVT_LONGVARCHAR, FormBit(SqlForm::kText)},
+    {kSqlBinary, SQL_CVT_BINARY, 0},
+    {kSqlVarBinary, SQL_CVT_VARBINARY, 0},
+    {kSqlBit, SQL_CVT_BIT, kTextNumber},
+    {kSqlTinyInt, SQL_CVT_TINYINT, kTextNumber},
+    {kSqlBigInt, SQL_CVT_BIGINT, kTextNumber},
+    {kSqlDate, SQL_CVT_DATE, FormBit(SqlForm::kText) | kDateTimes},
+    {kSqlTime, SQL_CVT_TIME, kDateTimes},
+    {kSqlTimestamp, SQL_CVT_TIMESTAMP, kDateTimes},
+    {kSqlLongVarBinary, SQL_CVT_LONGVARBINARY, 0},
+};
 
 // The value class of each type a column can be described with.
 struct ClassRow {
@@ -200,6 +237,19 @@ bool RefusesConversion(int32_t sqlType, SQLSMALLINT fCType) {
   CTarget target;
   if (!FindCTarget(fCType, &target)) return form.onlyTargets;
   return (form.targets & Bit(target)) == 0;
+}
+
+uint32_t ConvertFunctionMask(int32_t sqlType) {
+  const ConvertRow* from = nullptr;
+  for (const ConvertRow& row : kConvertRows)
+    if (row.sqlType == sqlType) from = &row;
+  uint32_t mask = 0;
+  for (const ConvertRow& to : kConvertRows) {
+    const SqlTypeInfo* type = FindSqlTypeInfo(to.sqlType);
+    if (from != nullptr && type != nullptr && (from->reaches & FormBit(type->form)) != 0)
+      mask |= to.cvtBit;
+  }
+  return mask;
 }
 
 ColumnValue* CreateColumnValue(const ColumnDescription* description) {

@@ -51,4 +51,9 @@ bool HasConversion(int32_t sqlType, SQLSMALLINT fCType);
 // class answers kConversionFailed for the pairs it does not convert.
 bool RefusesConversion(int32_t sqlType, SQLSMALLINT fCType);
 
+// SQLGetInfo's SQL_CONVERT_<type> for sqlType: the SQL_CVT_* bits of the
+// types {fn CONVERT} takes its values to; 0 for the types it takes
+// nowhere and unknown ones.
+uint32_t ConvertFunctionMask(int32_t sqlType);
+
 #endif

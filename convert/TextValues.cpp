@@ -6,18 +6,7 @@
 #include <cstring>
 
 #include "convert/ValueOutput.h"
-
-namespace {
-
-// The text's length: up to its NUL, or all size bytes when it has none
-// (the element's length bounds the value, so nothing is lost).
-uint32_t TextBytes(const uint8_t* bytes, uint32_t size) {
-  if (size == 0) return 0;
-  const void* nul = std::memchr(bytes, 0, size);
-  return nul ? static_cast<uint32_t>(static_cast<const uint8_t*>(nul) - bytes) : size;
-}
-
-}  // namespace
+#include "protocol/ValueLayout.h"
 
 TextValue::~TextValue() { VelFree(buffer_); }
 
@@ -93,14 +82,14 @@ bool TextValue::Hold(const uint8_t* bytes, uint32_t n) {
 // The buffer holds the text that arrived (at most the declared length);
 // the conversions make up the NUL padding as they write it.
 int CharValue::Load(const uint8_t* bytes, uint32_t size) {
-  uint32_t n = TextBytes(bytes, size);
+  uint32_t n = layout::RowTextLength(bytes, size);
   if (n > length) n = length;
   return Hold(bytes, n) ? kLoadDone : kLoadNoMemory;
 }
 
 int VarCharValue::Load(const uint8_t* bytes, uint32_t size) {
   length = 0;
-  if (!Hold(bytes, TextBytes(bytes, size))) return kLoadNoMemory;
+  if (!Hold(bytes, layout::RowTextLength(bytes, size))) return kLoadNoMemory;
   length = textLength_;
   return kLoadDone;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "handles/ConnectSettings.h"
 #include "handles/Descriptor.h"
 #include "handles/ErrorData.h"
 #include "handles/OptionValues.h"
@@ -119,23 +120,16 @@ class Connection : public HandleObject {
   uint64_t keptValue[kKeptOptionSlots] = {};
   uint8_t keptCount = 0;
 
-  // Where this connection logs in: its connection string's "Server=" and
-  // "Service=", else its data source's keys. servers is the list as given
-  // ("host1:port1,host2,..."); server and service name the one being tried
-  // and, once logged in, the one that answered (SQLGetInfo reports it).
-  char servers[512] = "";
+  // The connection's keys (odbc/connect/ConnectKeys.h reads them at each
+  // login).
+  ConnectSettings settings = {};
+  // The server being tried and, once logged in, the one that answered
+  // (SQLGetInfo reports it).
   char server[64] = "";
   char service[32] = "";
-  // "LoadBalance=": "yes" tries the servers in a random order.
-  char loadBalance[8] = "";
-  // Encryption: the connection string's "TLS=" and "TLSCAFile=", else the
-  // data source's keys (net/Tls.h has the modes).
-  char tls[16] = "";
-  char tlsCaFile[260] = "";
   // The memory one static cursor may hold ("CursorMemory="); its rows
-  // past it go to a scratch file. kCursorMemoryUnset until read.
+  // past it go to a scratch file.
   static constexpr uint64_t kDefaultCursorMemory = 256ull * 1024 * 1024;
-  static constexpr uint64_t kCursorMemoryUnset = UINT64_MAX;
   uint64_t cursorMemory = kDefaultCursorMemory;
 
   bool LoggedIn() const { return (flags & kConnectionLoggedIn) != 0; }

@@ -117,7 +117,7 @@ CallState Connection::TakeCancelTicket(const Statement* stmt, CancelTicket* tick
   if (waiting_ != stmt) return busy_ == stmt ? CallState::kBusy : CallState::kNone;
   std::memcpy(ticket->server, server, sizeof server);
   std::memcpy(ticket->service, service, sizeof service);
-  std::memcpy(ticket->tlsCaFile, tlsCaFile, sizeof tlsCaFile);
+  std::memcpy(ticket->tlsCaFile, settings.tlsCaFile, sizeof settings.tlsCaFile);
   ticket->tls = cancelTls_;
   ticket->key = cancelKey_;
   ticket->request = waitingRequest_;

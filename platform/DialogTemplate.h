@@ -50,6 +50,15 @@ const DialogTemplate* FindDialogTemplate(int id);
 // Resource ids of the dialogs the library carries.
 constexpr int kSetupDialogId = 1001;
 constexpr int kPasswordDialogId = 1004;
+// Controls of the setup dialog (odbc/connect/ConnectKeys.h names the
+// key each edit shows).
+constexpr int kSetupNameField = 400;
+constexpr int kSetupNameLabel = 401;
+constexpr int kSetupDescriptionField = 402;
+constexpr int kSetupServerField = 403;
+constexpr int kSetupServiceField = 404;
+constexpr int kSetupUserField = 405;
+constexpr int kSetupPasswordBox = 406;
 // Controls of the password dialog.
 constexpr int kPasswordUserField = 1005;
 constexpr int kPasswordField = 1006;

@@ -110,6 +110,21 @@ constexpr bool OrderedByCode() {
 }
 static_assert(OrderedByCode(), "the type information lists the rows in code order");
 
+// The forms the rows use are 0 .. kSqlFormCount - 1, each used: a new form
+// (and the row that uses it) bumps the count, and with it the tables by
+// form.
+constexpr bool FormsCounted() {
+  bool used[kSqlFormCount] = {};
+  for (const SqlTypeInfo& t : kTypes) {
+    if (static_cast<int>(t.form) >= kSqlFormCount) return false;
+    used[static_cast<int>(t.form)] = true;
+  }
+  for (bool u : used)
+    if (!u) return false;
+  return true;
+}
+static_assert(FormsCounted(), "kSqlFormCount counts the value forms");
+
 }  // namespace
 
 const SqlTypeInfo* FindSqlTypeInfo(int32_t code) {
@@ -131,6 +146,22 @@ int32_t Odbc3SqlType(int32_t code) {
     if (row.sentAs == code && row.code >= kSqlTypeDate && row.code <= kSqlTypeTimestamp)
       return row.code;
   return code;
+}
+
+int16_t DateTimeSubcode(int32_t code) {
+  if (code >= kSqlDate && code <= kSqlTimestamp) return static_cast<int16_t>(code - kSqlDate + 1);
+  if (code >= kSqlTypeDate && code <= kSqlTypeTimestamp)
+    return static_cast<int16_t>(code - kSqlTypeDate + 1);
+  return 0;
+}
+
+int16_t VerboseSqlType(int32_t code) {
+  return DateTimeSubcode(code) != 0 ? kSqlDatetime : static_cast<int16_t>(code);
+}
+
+int32_t ConciseSqlType(int32_t held, int32_t subcode) {
+  if (DateTimeSubcode(held) == 0 || subcode < 1 || subcode > 3) return held;
+  return kSqlTypeDate + subcode - 1;
 }
 
 const char* SqlTypeName(int32_t code) {

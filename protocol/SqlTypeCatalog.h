@@ -46,6 +46,9 @@ constexpr uint32_t kSqlNumericDigits = 16;
 
 // The form a value of the type takes.
 enum class SqlForm : uint8_t { kText, kBinary, kNumber, kDate, kTime, kTimestamp };
+// How many forms there are (the catalogue checks it); tables by form are
+// bounded by it.
+constexpr int kSqlFormCount = 6;
 
 // How a described column's precision and length follow from its type.
 enum class SqlSizing : uint8_t {
@@ -116,6 +119,21 @@ int32_t SentSqlType(int32_t code);
 // The ODBC 3 code of a date, time or timestamp code (SQL_TYPE_DATE for
 // SQL_DATE, ...), or code itself.
 int32_t Odbc3SqlType(int32_t code);
+
+// ODBC 3 names a type twice: its verbose type (SQL_DESC_TYPE, the
+// SQL_DATA_TYPE column) with a date and time subcode
+// (SQL_DESC_DATETIME_INTERVAL_CODE, SQL_DATETIME_SUB), and its concise
+// type. The date and time types, by either version's code (the C date and
+// time types share these codes), are SQL_DATETIME with subcode 1 (date),
+// 2 (time) or 3 (timestamp); any other type is its own verbose type, with
+// subcode 0.
+constexpr int16_t kSqlDatetime = 9;
+int16_t VerboseSqlType(int32_t code);
+int16_t DateTimeSubcode(int32_t code);
+// The concise type a record of type held takes when subcode is set: the
+// ODBC 3 date or time code of subcode 1 to 3 for a date or time type;
+// held itself otherwise.
+int32_t ConciseSqlType(int32_t held, int32_t subcode);
 
 // "VARCHAR", "NUMERIC", ... for a code; "" when unknown.
 const char* SqlTypeName(int32_t code);

@@ -4,8 +4,9 @@
 #   check-readme.sh [SERVER_EXE]   (from the repository's top folder)
 # - the server's option table lists exactly the options `--help` prints;
 # - every key `--print-config` writes is an option of that table;
-# - every connection-string and data-source key of the key table, and
-#   every velodbc.ini key of the settings example, is read by the driver;
+# - the key table lists the driver's connection keys (its table in
+#   odbc/connect/ConnectKeys.h) with their aliases, sources and defaults;
+# - every velodbc.ini key of the settings example is read by the driver;
 # - the package lists of the quick start are those scripts/deps.sh installs;
 # - the package file names carry the project's version;
 # - every file or folder the README names in backquotes exists.
@@ -26,8 +27,29 @@ for key in $("$server" --print-config --database x.db 2>/dev/null | sed -n 's/^\
   [[ " $table " == *" --$key "* || " $table " == *" --no-$key "* ]] || fail "configuration key $key is not in the option table"
 done
 
-for key in $(sed -n '/^| Key (alias)/,/^$/p' README.md | grep -v 'does not read' | cut -d'|' -f2 | grep -o '`[A-Za-z]*`' | tr -d '`'); do
-  grep -rqi --include=*.cpp "\"$key\"" odbc || fail "key $key is not read by the driver"
+# The README's key table against the driver's (odbc/connect/ConnectKeys.h):
+# the same keys, aliases and sources, and the defaults the README writes as
+# values ("empty" or "-" for none; a described default is not compared).
+readme_keys=$(sed -n '/^| Key (alias)/,/^$/p' README.md | tail -n +3 | awk -F'|' 'NF > 3 {
+  keys = $2; from = $3; fallback = $4
+  gsub(/ *\(`/, "/", keys); gsub(/[`) ]/, "", keys); gsub(/[` ]/, "", from); gsub(/^ *| *$/, "", fallback)
+  if (fallback == "empty" || fallback == "-") fallback = ""; else if (fallback ~ /^`[^`]*`$/) gsub(/`/, "", fallback); else fallback = "*"
+  n = split(keys, k, ","); for (i = 1; i <= n; ++i) print k[i] "|" from "|" fallback }' | sort)
+driver_keys=$(tr -d '\n' < odbc/connect/ConnectKeys.h | grep -o '{"[A-Za-z]*", *\("[A-Za-z]*"\|nullptr\), *k[A-Za-z |]*, *"[^"]*"' | awk -F', *' '{
+  name = $1; alias = $2; fallback = $4; gsub(/[{"]/, "", name); gsub(/"/, "", alias); gsub(/"/, "", fallback)
+  from = $3 ~ /kFromBoth/ ? "both" : $3 ~ /kFromString/ ? "string" : "odbc.ini"
+  print name (alias == "nullptr" ? "" : "/" alias) "|" from "|" fallback }' | sort)
+[[ -n $driver_keys ]] || fail "no keys found in odbc/connect/ConnectKeys.h"
+while IFS='|' read -r key from fallback; do
+  row=$(grep "^$key|" <<<"$driver_keys") || { fail "key $key is not in the driver's key table"; continue; }
+  if [[ $row != "$key|$from|"* ]]; then
+    fail "key $key: README reads it from [$from], the driver from [$(cut -d'|' -f2 <<<"$row")]"
+  elif [[ $fallback != "*" && $row != "$key|$from|$fallback" ]]; then
+    fail "key $key: README's default [$fallback], the driver's [${row##*|}]"
+  fi
+done <<<"$readme_keys"
+for key in $(cut -d'|' -f1 <<<"$driver_keys"); do
+  grep -q "^$key|" <<<"$readme_keys" || fail "key $key of the driver is not in the README's key table"
 done
 for key in $(sed -n '/^    \[Debug\]/,/^$/p' README.md | sed -n 's/^    \([A-Za-z]*\)=.*/\1/p'); do
   grep -q "\"$key\"" base/Settings.cpp || fail "velodbc.ini key $key is not read"

@@ -13,10 +13,10 @@
 #include "handles/ClientDiagnostics.h"
 #include "handles/Connection.h"
 #include "base/Trace.h"
+#include "odbc/connect/ConnectKeys.h"
 #include "odbc/connect/ConnectString.h"
 #include "odbc/connect/PasswordDialog.h"
 #include "odbc/connect/ServerList.h"
-#include "odbc/setup/Setup.h"
 #include "odbc/Workers.h"
 #include "platform/MessageBox.h"
 #include "protocol/Framing.h"
@@ -24,19 +24,56 @@
 
 namespace {
 
-constexpr int kSwitchSize = 10;  // the "Password" switch: at most 9 characters
+constexpr int kUserRow = ConnectKeyRow("User");
+constexpr int kPwdRow = ConnectKeyRow("PWD");
+static_assert(kUserRow >= 0 && kPwdRow >= 0, "the login treats these keys apart");
+static_assert(sizeof(ConnectSettings::user) == kLoginNameSize &&
+                  sizeof(ConnectSettings::pwd) == kLoginNameSize,
+              "the password prompt fills them");
 
-// Reads key of the connection's data source from ODBC.INI into buffer; an
-// absent or empty key reads alias (when given), else defaultValue.
-void ReadDataSourceKey(const Connection* c, const char* key, const char* defaultValue, char* buffer,
-                       int size, const char* alias = nullptr) {
+// Reads key (else its alias) of the connection's data source from ODBC.INI
+// into buffer; empty when neither is set.
+void ReadDataSourceKey(const Connection* c, const ConnectKey& key, char* buffer, int size) {
   const char* section = c->dataSourceName.TextOrEmpty();
   buffer[0] = '\0';
-  SQLGetPrivateProfileString(section, key, "", buffer, size, "ODBC.INI");
-  if (buffer[0] == '\0' && alias)
-    SQLGetPrivateProfileString(section, alias, "", buffer, size, "ODBC.INI");
-  if (buffer[0] == '\0') std::snprintf(buffer, static_cast<size_t>(size), "%s", defaultValue);
+  SQLGetPrivateProfileString(section, key.name, "", buffer, size, "ODBC.INI");
+  if (buffer[0] == '\0' && key.alias)
+    SQLGetPrivateProfileString(section, key.alias, "", buffer, size, "ODBC.INI");
 }
+
+// Sets the connection's settings, each key from the connection string in
+// (null: none), else from the connection's data source (when it names
+// one), else its default; given[row] tells whether in gave the key.
+void ReadSettings(Connection* c, const String* in, bool named, bool* given) {
+  c->settings = ConnectSettings{};
+  for (int row = 0; row < kConnectKeyCount; ++row) {
+    const ConnectKey& key = kConnectKeys[row];
+    given[row] = false;
+    if (key.size == 0) continue;
+    char* value = SettingOf(&c->settings, key);
+    if (in && (key.from & kFromString)) {
+      for (const char* name : {key.name, key.alias}) {
+        if (!given[row] && name)
+          given[row] = CopyConnectValue(in->TextOrEmpty(), in->Length(), name, value, key.size);
+      }
+    }
+    if (given[row] && (value[0] != '\0' || (key.from & kEmptyIsGiven))) continue;
+    if (named && (key.from & kFromDataSource)) ReadDataSourceKey(c, key, value, key.size);
+    if (value[0] == '\0') std::snprintf(value, key.size, "%s", key.fallback);
+  }
+}
+
+// Wipes the connection's password setting when the login ends.
+class PasswordWipe {
+ public:
+  explicit PasswordWipe(ConnectSettings* settings) : settings_(settings) {}
+  ~PasswordWipe() { std::memset(settings_->pwd, 0, sizeof settings_->pwd); }
+  PasswordWipe(const PasswordWipe&) = delete;
+  PasswordWipe& operator=(const PasswordWipe&) = delete;
+
+ private:
+  ConnectSettings* settings_;
+};
 
 // "CursorMemory=": bytes, or with K, M or G (any case) KiB, MiB or GiB.
 // A value that is no such size leaves the default.
@@ -69,15 +106,12 @@ uint64_t CursorMemoryOf(const char* text) {
   return bytes << shift;
 }
 
-// The data source the session opens: the one database names (when not
-// empty), else the data source's Database key, else its own name (none
+// The data source the session opens: the Database key (of the connection
+// string, else of the data source), else the data source's own name (none
 // for a connection string without a data source).
-int SetLoginDataSource(Connection* c, const String& database) {
-  if (database.Length() > 0) return c->loginDataSource.SetString(database);
-  char stored[kSetupValueSize] = "";
-  if (c->dataSourceName.Length() > 0) ReadDataSourceKey(c, "Database", "", stored, sizeof stored);
-  return stored[0] ? c->loginDataSource.SetString(stored)
-                   : c->loginDataSource.SetString(c->dataSourceName);
+int SetLoginDataSource(Connection* c) {
+  return c->settings.database[0] ? c->loginDataSource.SetString(c->settings.database)
+                                 : c->loginDataSource.SetString(c->dataSourceName);
 }
 
 // Closes the connection's socket without a word to the server and marks it
@@ -116,7 +150,8 @@ int OpenChannel(Connection* c, TlsMode mode, char* fellBack, int size) {
   }
   if (mode == TlsMode::kOff) return SQL_SUCCESS;
   char reason[200], text[300];
-  const TlsStart started = c->clib.Encrypt(mode, c->tlsCaFile, c->server, reason, sizeof reason);
+  const TlsStart started =
+      c->clib.Encrypt(mode, c->settings.tlsCaFile, c->server, reason, sizeof reason);
   if (started == TlsStart::kDone) return SQL_SUCCESS;
   c->clib.ReleaseConnection();
   if (started == TlsStart::kNoMemory) return VEL_POST(c, SQL_ERROR, kDiagMemory);
@@ -243,34 +278,18 @@ uint64_t ShuffleSeed(const Connection* c) {
 
 }  // namespace
 
-int LoginConnection(Connection* c, const String& password) {
-  // Servers and service belong to this connection: its connection string
-  // set them, else its own data source supplies them here.
-  if (c->servers[0] == '\0')
-    ReadDataSourceKey(c, "Server", "unknown", c->servers, sizeof c->servers);
-  if (c->service[0] == '\0')
-    ReadDataSourceKey(c, "Service", "unknown", c->service, sizeof c->service, "Port");
-  // A connection string without a data source (DRIVER=) reads no keys.
-  const bool named = c->dataSourceName.Length() > 0;
-  if (c->tls[0] == '\0' && named) ReadDataSourceKey(c, "TLS", "off", c->tls, sizeof c->tls);
-  if (c->tlsCaFile[0] == '\0' && named)
-    ReadDataSourceKey(c, "TLSCAFile", "", c->tlsCaFile, sizeof c->tlsCaFile);
-  if (c->loadBalance[0] == '\0' && named)
-    ReadDataSourceKey(c, "LoadBalance", "no", c->loadBalance, sizeof c->loadBalance);
-  if (c->cursorMemory == Connection::kCursorMemoryUnset) {
-    char memory[32] = "";
-    if (named) ReadDataSourceKey(c, "CursorMemory", "", memory, sizeof memory);
-    c->cursorMemory = CursorMemoryOf(memory);
-  }
+static int LoginConnection(Connection* c, const String& password) {
+  ConnectSettings& settings = c->settings;
+  c->cursorMemory = CursorMemoryOf(settings.cursorMemory);
   TlsMode mode = TlsMode::kOff;
-  if (!ParseTlsMode(c->tls, &mode)) {
+  if (!ParseTlsMode(settings.tls, &mode)) {
     char text[120];
-    std::snprintf(text, sizeof text, kDiagTlsMode.text, c->tls);
+    std::snprintf(text, sizeof text, kDiagTlsMode.text, settings.tls);
     return VEL_POST_TEXT(c, SQL_ERROR, kDiagTlsMode, text);
   }
   ServerList list;
-  ParseServerList(c->servers, c->service, &list);
-  if (IsYes(c->loadBalance)) ShuffleServers(&list, ShuffleSeed(c));
+  ParseServerList(settings.servers, settings.service, &list);
+  if (IsYes(settings.loadBalance)) ShuffleServers(&list, ShuffleSeed(c));
   const bool several = list.count > 1;
   const SocketFailureReporter reporter = c->clib.FailureReporter();
   if (several) c->clib.SetFailureReporter(CaptureSocketReport);
@@ -317,6 +336,11 @@ int LoginConnection(Connection* c, const String& password) {
     c->ClearErrors();
   }
   c->clib.SetFailureReporter(reporter);
+  if (c->LoggedIn()) {
+    // From here on the settings name the server that answered.
+    std::snprintf(settings.servers, sizeof settings.servers, "%s", c->server);
+    std::snprintf(settings.service, sizeof settings.service, "%s", c->service);
+  }
   if (!several || c->LoggedIn() || c->errors.Count() > 0) return rc;
   // Every server failed in a way the next might not have: one record
   // names each with its reason, under the last failure's SQLSTATE.
@@ -326,31 +350,42 @@ int LoginConnection(Connection* c, const String& password) {
   return VEL_POST_ERROR(c, SQL_ERROR, kDiagNoServerAnswered.native, lastState, text);
 }
 
-// The completed string keeps the encryption asked for, so that a
-// reconnection with it is as safe as the first connection.
-static bool AppendTls(const Connection* c, String* out) {
+// The completed string says what was used: the data source, or the
+// driver and the server's data source when one was named; then the keys
+// as the table says (the encryption asked for among them, so that a
+// reconnection with it is as safe as the first connection). 0 when
+// memory runs out.
+static int CompleteConnectString(const Connection* c, const char* driver, bool driverBraced,
+                                 const bool* given, String* out) {
+  const ConnectSettings& settings = c->settings;
+  const bool named = c->dataSourceName.Length() > 0;
+  if (!out->SetString("") ||
+      !(named ? AppendConnectPair(out, "DSN", c->dataSourceName.TextOrEmpty())
+              : AppendConnectPair(out, "DRIVER", driver, driverBraced) &&
+                    (settings.database[0] == '\0' ||
+                     AppendConnectPair(out, "Database", settings.database)))) {
+    return 0;
+  }
   TlsMode mode = TlsMode::kOff;
-  if (!ParseTlsMode(c->tls, &mode) || mode == TlsMode::kOff) return true;
-  return AppendConnectPair(out, "TLS", c->tls) &&
-         (c->tlsCaFile[0] == '\0' || AppendConnectPair(out, "TLSCAFile", c->tlsCaFile));
+  const bool encrypted = ParseTlsMode(settings.tls, &mode) && mode != TlsMode::kOff;
+  for (int row = 0; row < kConnectKeyCount; ++row) {
+    const ConnectKey& key = kConnectKeys[row];
+    const char* value = SettingOf(const_cast<ConnectSettings*>(&settings), key);
+    const bool shown = key.out == KeyOut::kValue ||
+                       (key.out == KeyOut::kWithTls && encrypted && value[0] != '\0') ||
+                       (key.out == KeyOut::kGiven && given[row]);
+    if (shown && !AppendConnectPair(out, key.name, value)) return 0;
+  }
+  return 1;
 }
 
-// Copies the value of the driver's own key, else of its usual alias, into
-// buffer; false when neither occurs.
-static bool CopyKey(const String& in, const char* key, const char* alias, char* buffer,
-                    uint32_t size) {
-  return CopyConnectValue(in.TextOrEmpty(), in.Length(), key, buffer, size) ||
-         (alias && CopyConnectValue(in.TextOrEmpty(), in.Length(), alias, buffer, size));
-}
-
-int ParseConnectString(Connection* c, HWND hwnd, const String& in, String* out) {
+static int ParseConnectString(Connection* c, HWND hwnd, const String& in, String* out) {
   const char* text = in.TextOrEmpty();
   const uint32_t length = in.Length();
   // A string that names the driver instead of a data source carries all
   // it needs itself: no ODBC.INI key is read, and the session uses the
   // data source "Database=" names, else the server's default one.
   String driver;
-  String database;
   ConnectPair pair;
   bool driverBraced = false;
   const bool named = FindConnectKey(text, length, "DSN", &pair);
@@ -365,78 +400,38 @@ int ParseConnectString(Connection* c, HWND hwnd, const String& in, String* out) 
       return VEL_POST(c, SQL_ERROR, kDiagMemory);
     }
   }
-  if (FindConnectKey(text, length, "Database", &pair) && !SetPairValue(pair, &database)) {
-    return VEL_POST(c, SQL_ERROR, kDiagMemory);
-  }
-  if (!SetLoginDataSource(c, database)) return VEL_POST(c, SQL_ERROR, kDiagMemory);
-  c->servers[0] = '\0';
-  c->service[0] = '\0';
-  c->loadBalance[0] = '\0';
-  if (!CopyKey(in, "Server", "Host", c->servers, sizeof c->servers) && !named) {
-    std::snprintf(c->servers, sizeof c->servers, "%s", "unknown");
-  }
-  if (!CopyKey(in, "LoadBalance", nullptr, c->loadBalance, sizeof c->loadBalance) && !named)
-    std::snprintf(c->loadBalance, sizeof c->loadBalance, "%s", "no");
-  if (!CopyKey(in, "Service", "Port", c->service, sizeof c->service) && !named) {
-    std::snprintf(c->service, sizeof c->service, "%s", "unknown");
-  }
-  c->tls[0] = '\0';
-  c->tlsCaFile[0] = '\0';
-  if (!CopyKey(in, "TLS", nullptr, c->tls, sizeof c->tls) && !named)
-    std::snprintf(c->tls, sizeof c->tls, "%s", "off");
-  CopyKey(in, "TLSCAFile", nullptr, c->tlsCaFile, sizeof c->tlsCaFile);
-  char memory[32];
-  c->cursorMemory = CopyKey(in, "CursorMemory", nullptr, memory, sizeof memory)
-                        ? CursorMemoryOf(memory)
-                        : Connection::kCursorMemoryUnset;
   // ODBC's standard keys UID= and PWD=, which applications (pyodbc's users
   // above all) write in connection strings, serve where the driver's own
   // User= is absent; PWD= is the password itself, so no prompt is needed.
-  if (!CopyKey(in, "User", "UID", g_loginUserName, sizeof g_loginUserName)) {
-    if (named) {
-      ReadDataSourceKey(c, "User", "public", g_loginUserName, sizeof g_loginUserName, "UID");
-    } else {
-      std::snprintf(g_loginUserName, sizeof g_loginUserName, "%s", "public");
-    }
-  }
-  char passwordSwitch[kSwitchSize] = "no";
-  if (!CopyKey(in, "Password", nullptr, passwordSwitch, sizeof passwordSwitch) && named) {
-    ReadDataSourceKey(c, "Password", "no", passwordSwitch, sizeof passwordSwitch);
-  }
-  std::memset(g_loginPassword, 0, sizeof g_loginPassword);
-  for (char* p = passwordSwitch; *p; ++p)
+  // A data source may keep its password (PWD) in ODBC.INI: no prompt
+  // then, and the completed string does not repeat it.
+  bool given[kConnectKeyCount];
+  PasswordWipe wipe(&c->settings);
+  ReadSettings(c, &in, named, given);
+  if (!SetLoginDataSource(c)) return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  ConnectSettings& settings = c->settings;
+  for (char* p = settings.passwordSwitch; *p; ++p)
     *p = static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
-  const bool givenPassword = CopyKey(in, "PWD", nullptr, g_loginPassword, sizeof g_loginPassword);
-  // A data source may keep its password (PWD) in ODBC.INI: no prompt then,
-  // and the completed string does not repeat it.
-  if (!givenPassword && named)
-    ReadDataSourceKey(c, "PWD", "", g_loginPassword, sizeof g_loginPassword);
-  if (!givenPassword && g_loginPassword[0] == '\0' && std::strcmp(passwordSwitch, "yes") == 0) {
+  if (!given[kPwdRow] && settings.pwd[0] == '\0' &&
+      std::strcmp(settings.passwordSwitch, "yes") == 0) {
     // Cancel ends the connect attempt; a dialog that cannot be shown at all
     // (no terminal, no window system) lets the login go on without a
     // password.
-    if (RunPasswordDialog(hwnd) == 0) return SQL_NO_DATA_FOUND;
+    std::snprintf(g_loginUserName, sizeof g_loginUserName, "%s", settings.user);
+    std::memset(g_loginPassword, 0, sizeof g_loginPassword);
+    const INT_PTR prompted = RunPasswordDialog(hwnd);
+    std::memcpy(settings.user, g_loginUserName, sizeof settings.user);
+    std::memcpy(settings.pwd, g_loginPassword, sizeof settings.pwd);
+    std::memset(g_loginPassword, 0, sizeof g_loginPassword);
+    if (prompted == 0) return SQL_NO_DATA_FOUND;
   }
   String password;
-  const bool copied = c->userName.SetString(g_loginUserName) && password.SetString(g_loginPassword);
-  std::memset(g_loginPassword, 0, sizeof g_loginPassword);
+  const bool copied = c->userName.SetString(settings.user) && password.SetString(settings.pwd);
   if (!copied) return VEL_POST(c, SQL_ERROR, kDiagMemory);
 
   const int rc = LoginConnection(c, password);
   if (!c->LoggedIn()) return rc;
-  // The completed string says what was used: the data source, or the
-  // driver and the server's data source when one was named.
-  const bool begun =
-      out->SetString("") &&
-      (named ? AppendConnectPair(out, "DSN", c->dataSourceName.TextOrEmpty())
-             : AppendConnectPair(out, "DRIVER", driver.TextOrEmpty(), driverBraced) &&
-                   (database.Length() == 0 ||
-                    AppendConnectPair(out, "Database", database.TextOrEmpty())));
-  if (!begun || !AppendConnectPair(out, "Server", c->server) ||
-      !AppendConnectPair(out, "Service", c->service) ||
-      !AppendConnectPair(out, "User", g_loginUserName) ||
-      !AppendConnectPair(out, "Password", passwordSwitch) || !AppendTls(c, out) ||
-      (givenPassword && !AppendConnectPair(out, "PWD", password.TextOrEmpty()))) {
+  if (!CompleteConnectString(c, driver.TextOrEmpty(), driverBraced, given, out)) {
     // The call fails, so the connection must not stay logged in.
     DropSession(c);
     return VEL_POST(c, SQL_ERROR, kDiagMemory);
@@ -451,31 +446,28 @@ int ConnectWorker(Connection* c, const SQLCHAR* dsn, SQLSMALLINT cbDSN, const SQ
     return VEL_POST(c, SQL_ERROR, kDiagInvalidLength);
   }
   const char* dsnText = reinterpret_cast<const char*>(dsn);
-  String password, noDatabase;
-  if (!c->dataSourceName.SetString(dsnText, cbDSN) || !SetLoginDataSource(c, noDatabase) ||
-      !c->userName.SetString(reinterpret_cast<const char*>(uid), cbUID) ||
+  String password;
+  if (!c->dataSourceName.SetString(dsnText, cbDSN)) return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  bool given[kConnectKeyCount];
+  PasswordWipe wipe(&c->settings);
+  ReadSettings(c, nullptr, c->dataSourceName.Length() > 0, given);
+  if (!SetLoginDataSource(c) || !c->userName.SetString(reinterpret_cast<const char*>(uid), cbUID) ||
       !password.SetString(reinterpret_cast<const char*>(auth), cbAuth)) {
     return VEL_POST(c, SQL_ERROR, kDiagMemory);
   }
   // ODBC's rule: an empty user name or password is the data source's
-  // (User or UID, PWD); arguments given win.
+  // (User or UID, PWD; no default); arguments given win.
   char stored[kSetupValueSize];
   if (c->userName.Length() == 0) {
-    ReadDataSourceKey(c, "User", "", stored, sizeof stored, "UID");
+    ReadDataSourceKey(c, kConnectKeys[kUserRow], stored, sizeof stored);
     if (!c->userName.SetString(stored)) return VEL_POST(c, SQL_ERROR, kDiagMemory);
   }
   if (password.Length() == 0) {
-    ReadDataSourceKey(c, "PWD", "", stored, sizeof stored);
+    ReadDataSourceKey(c, kConnectKeys[kPwdRow], stored, sizeof stored);
     const bool set = password.SetString(stored);
     std::memset(stored, 0, sizeof stored);
     if (!set) return VEL_POST(c, SQL_ERROR, kDiagMemory);
   }
-  c->servers[0] = '\0';
-  c->service[0] = '\0';
-  c->loadBalance[0] = '\0';
-  c->tls[0] = '\0';
-  c->tlsCaFile[0] = '\0';
-  c->cursorMemory = Connection::kCursorMemoryUnset;
   return LoginConnection(c, password);
 }
 

@@ -19,14 +19,10 @@
 #include "handles/Descriptor.h"
 #include "handles/Statement.h"
 #include "odbc/descriptors/Descriptors.h"
+#include "protocol/SqlTypeCatalog.h"
 
-static bool DateTimeType(SQLSMALLINT t) { return (t >= 9 && t <= 11) || (t >= 91 && t <= 93); }
-SQLSMALLINT VerboseType(SQLSMALLINT t) { return DateTimeType(t) ? SQL_DATETIME : t; }
-SQLSMALLINT DateTimeIntervalCode(SQLSMALLINT t) {
-  // SQL_CODE_DATE, _TIME and _TIMESTAMP are 1 to 3, in the order of both
-  // versions' codes (9 to 11, 91 to 93).
-  return DateTimeType(t) ? static_cast<SQLSMALLINT>(t >= SQL_TYPE_DATE ? t - 90 : t - 8) : 0;
-}
+SQLSMALLINT VerboseType(SQLSMALLINT t) { return VerboseSqlType(t); }
+SQLSMALLINT DateTimeIntervalCode(SQLSMALLINT t) { return DateTimeSubcode(t); }
 
 namespace {
 
@@ -325,8 +321,8 @@ int SetHeader(Descriptor* d, SQLSMALLINT field, SQLPOINTER value) {
 // time subcode given to a date or time type: the concise type to keep.
 SQLSMALLINT NewType(SQLSMALLINT field, SQLSMALLINT held, SQLLEN number) {
   if (field != SQL_DESC_DATETIME_INTERVAL_CODE) return static_cast<SQLSMALLINT>(number);
-  if (!DateTimeType(held) || number < SQL_CODE_DATE || number > SQL_CODE_TIMESTAMP) return held;
-  return static_cast<SQLSMALLINT>(SQL_TYPE_DATE - SQL_CODE_DATE + number);
+  if (number < SQL_CODE_DATE || number > SQL_CODE_TIMESTAMP) return held;
+  return static_cast<SQLSMALLINT>(ConciseSqlType(held, static_cast<int32_t>(number)));
 }
 
 void SetIpd(ParameterBinding* b, SQLSMALLINT field, SQLLEN number) {

@@ -7,6 +7,7 @@
 
 #include "base/Module.h"
 #include "base/Trace.h"
+#include "convert/SqlTypeTable.h"
 #include "handles/Connection.h"
 #include "handles/Environment.h"
 #include "handles/Frame.h"
@@ -51,6 +52,9 @@ Answer Build(const InfoRow& row, Connection* c) {
       break;
     case InfoSource::kUserName:
       a.text = c->userName.TextOrEmpty();
+      break;
+    case InfoSource::kConvertFunction:
+      a.number = ConvertFunctionMask(static_cast<int32_t>(row.number));
       break;
     default:
       break;

@@ -1,6 +1,8 @@
 // The information types SQLGetInfo answers, one row each.
 #include "odbc/info/InfoTable.h"
 
+#include <sqlext.h>
+
 namespace {
 
 constexpr InfoRow Short(uint16_t type, const char* name, uint32_t value,
@@ -14,6 +16,17 @@ constexpr InfoRow Long(uint16_t type, const char* name, uint32_t value,
 constexpr InfoRow Text(uint16_t type, const char* name, const char* value,
                        const char* trace = nullptr) {
   return {type, name, InfoKind::kText, InfoSource::kFixed, 0, value, trace};
+}
+// SQL_CONVERT_<type> of sqlType, derived from what {fn CONVERT} does
+// (convert/SqlTypeTable.cpp).
+constexpr InfoRow Convert(uint16_t type, const char* name, int16_t sqlType) {
+  return {type,
+          name,
+          InfoKind::kLong,
+          InfoSource::kConvertFunction,
+          static_cast<uint32_t>(sqlType),
+          nullptr,
+          nullptr};
 }
 constexpr InfoRow From(uint16_t type, const char* name, InfoKind kind, InfoSource source) {
   return {type, name, kind, source, 0, nullptr, nullptr};
@@ -96,25 +109,25 @@ constexpr InfoRow kInfoRows[] = {
     Long(50, "STRING_FUNCTIONS", 0),
     Long(51, "SYSTEM_FUNCTIONS", 0),
     Long(52, "TIMEDATE_FUNCTIONS", 288, "    TIMEDATE_FUNCTIONS=FN_TD_MONTH | FN_TD_YEAR"),
-    Long(53, "CONVERT_BIGINT", 29695),
-    Long(54, "CONVERT_BINARY", 0),
-    Long(55, "CONVERT_BIT", 29695),
-    Long(56, "CONVERT_CHAR", 29695),
-    Long(57, "CONVERT_DATE", 230145),
-    Long(58, "CONVERT_DECIMAL", 29695),
-    Long(59, "CONVERT_DOUBLE", 29695),
-    Long(60, "CONVERT_FLOAT", 29695),
-    Long(61, "CONVERT_INTEGER", 29695),
-    Long(62, "CONVERT_LONGVARCHAR", 769),
-    Long(63, "CONVERT_NUMERIC", 29695),
-    Long(64, "CONVERT_REAL", 29695),
-    Long(65, "CONVERT_SMALLINT", 29695),
-    Long(66, "CONVERT_TIME", 229376),
-    Long(67, "CONVERT_TIMESTAMP", 229376),
-    Long(68, "CONVERT_TINYINT", 29695),
-    Long(69, "CONVERT_VARBINARY", 0),
-    Long(70, "CONVERT_VARCHAR", 769),
-    Long(71, "CONVERT_LONGVARBINARY", 0),
+    Convert(53, "CONVERT_BIGINT", SQL_BIGINT),
+    Convert(54, "CONVERT_BINARY", SQL_BINARY),
+    Convert(55, "CONVERT_BIT", SQL_BIT),
+    Convert(56, "CONVERT_CHAR", SQL_CHAR),
+    Convert(57, "CONVERT_DATE", SQL_DATE),
+    Convert(58, "CONVERT_DECIMAL", SQL_DECIMAL),
+    Convert(59, "CONVERT_DOUBLE", SQL_DOUBLE),
+    Convert(60, "CONVERT_FLOAT", SQL_FLOAT),
+    Convert(61, "CONVERT_INTEGER", SQL_INTEGER),
+    Convert(62, "CONVERT_LONGVARCHAR", SQL_LONGVARCHAR),
+    Convert(63, "CONVERT_NUMERIC", SQL_NUMERIC),
+    Convert(64, "CONVERT_REAL", SQL_REAL),
+    Convert(65, "CONVERT_SMALLINT", SQL_SMALLINT),
+    Convert(66, "CONVERT_TIME", SQL_TIME),
+    Convert(67, "CONVERT_TIMESTAMP", SQL_TIMESTAMP),
+    Convert(68, "CONVERT_TINYINT", SQL_TINYINT),
+    Convert(69, "CONVERT_VARBINARY", SQL_VARBINARY),
+    Convert(70, "CONVERT_VARCHAR", SQL_VARCHAR),
+    Convert(71, "CONVERT_LONGVARBINARY", SQL_LONGVARBINARY),
     Long(72, "TXN_ISOLATION_OPTION", 0, "    TXN_ISDOLATION_OPTION=0"),
     Text(73, "ODBC_SQL_OPT_IEF", "N"),
     Short(74, "CORRELATION_NAME", 2, "    CORRELATION_NAME=CN_ANY"),

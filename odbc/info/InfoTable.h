@@ -26,6 +26,7 @@ enum class InfoSource : uint8_t {
   kDbmsVersion,
   kUserName,
   kModuleHandle,
+  kConvertFunction,  // SQL_CONVERT_<type>: number holds the type's code
 };
 
 struct InfoRow {

@@ -18,10 +18,6 @@
 #include "platform/DialogTemplate.h"
 #include "platform/MessageBox.h"
 
-const char* const kSetupKeys[kSetupKeyCount] = {"DSN",       "Description", "Server", "Service",
-                                                "User",      "Password",    "Debug",  "TLS",
-                                                "TLSCAFile", "Database",    "PWD"};
-
 namespace {
 
 // String resources 500 and 501: the box shown when the section cannot be
@@ -38,21 +34,10 @@ struct KeptKey {
   char value[kSetupValueSize];
 };
 
+// The row of key among those the setup keeps; -1 when none.
 int SlotOf(const char* key, std::size_t length) {
-  // Other names of the same keys.
-  static const struct {
-    const char* name;
-    int slot;
-  } kAliases[] = {{"DESC", kSetupDescription}, {"UID", kSetupUser}, {"Port", kSetupService}};
-  for (const auto& alias : kAliases) {
-    if (std::strlen(alias.name) == length && strncasecmp(key, alias.name, length) == 0)
-      return alias.slot;
-  }
-  for (int slot = 0; slot < kSetupKeyCount; ++slot) {
-    if (std::strlen(kSetupKeys[slot]) == length && strncasecmp(key, kSetupKeys[slot], length) == 0)
-      return slot;
-  }
-  return -1;
+  const int row = MatchConnectKey(key, length);
+  return row >= 0 && (kConnectKeys[row].from & (kFromDataSource | kSetupName)) ? row : -1;
 }
 
 // The keys of section but Driver, read before the section is rewritten
@@ -133,14 +118,15 @@ BOOL SetDSNAttributes(HWND window, SetupAttributes* a) {
   if (!SQLWriteDSNToIni(dsn, a->driver)) return FailWrite(window, dsn);
   for (int i = 0; i < keptCount; ++i)
     SQLWritePrivateProfileString(dsn, kept[i].name, kept[i].value, "ODBC.INI");
-  for (int slot = kSetupDescription; slot < kSetupKeyCount; ++slot) {
-    const SetupAttribute& attr = a->attr[slot];
-    // Debug and the TLS keys are not in the dialog: a dialog keeps the
-    // values they have.
-    if (!attr.supplied && (!window || slot >= kSetupDebug)) continue;
+  for (int row = 0; row < kConnectKeyCount; ++row) {
+    const ConnectKey& key = kConnectKeys[row];
+    const SetupAttribute& attr = a->attr[row];
+    if (!(key.from & kFromDataSource)) continue;
+    // The keys the dialog does not show keep the values they have.
+    if (!attr.supplied && (!window || key.setupControl == 0)) continue;
     const char* value = attr.value;
-    if (slot == kSetupPassword) value = strcasecmp(value, "Yes") == 0 ? "Yes" : "No";
-    SQLWritePrivateProfileString(dsn, kSetupKeys[slot], value, "ODBC.INI");
+    if (key.from & kYesNo) value = strcasecmp(value, "Yes") == 0 ? "Yes" : "No";
+    SQLWritePrivateProfileString(dsn, key.name, value, "ODBC.INI");
   }
   // A name edited in the dialog renames the data source.
   if (a->attr[kSetupDsn].supplied && strcasecmp(a->previousDsn, dsn) != 0)

@@ -3,25 +3,14 @@
 #ifndef VELORA_ODBC_SETUP_SETUP_H
 #define VELORA_ODBC_SETUP_SETUP_H
 
+#include "odbc/connect/ConnectKeys.h"
 #include "platform/Dialog.h"
 
-// The attributes ConfigDSN knows, in the order of kSetupKeys' ODBC.INI names.
-enum SetupKey {
-  kSetupDsn,
-  kSetupDescription,
-  kSetupServer,
-  kSetupService,
-  kSetupUser,
-  kSetupPassword,
-  kSetupDebug,
-  kSetupTls,
-  kSetupTlsCaFile,
-  kSetupDatabase,
-  kSetupPwd,
-  kSetupKeyCount
-};
-constexpr int kSetupValueSize = 256;  // 255 characters and a NUL
-extern const char* const kSetupKeys[kSetupKeyCount];
+// The attributes ConfigDSN knows are the rows of kConnectKeys the data
+// source keeps (and DSN, its name); attr[row] holds each.
+constexpr int kSetupDsn = ConnectKeyRow("DSN");
+static_assert(kSetupDsn >= 0 && (kConnectKeys[kSetupDsn].from & kSetupName) != 0,
+              "the setup names the data source by DSN");
 
 struct SetupAttribute {
   bool supplied;  // the attribute list named the key
@@ -32,32 +21,21 @@ struct SetupAttribute {
 struct SetupAttributes {
   HWND parent;
   const char* driver;
-  SetupAttribute attr[kSetupKeyCount];
+  SetupAttribute attr[kConnectKeyCount];
   char previousDsn[kSetupValueSize];  // the DSN as the list gave it, else empty
   bool fNewDSN;
   bool fDefault;  // the data source "Default" (any letter case)
 };
 
-// Controls of the setup dialog.
-enum : int {
-  kSetupNameField = 400,
-  kSetupNameLabel = 401,
-  kSetupDescriptionField = 402,
-  kSetupServerField = 403,
-  kSetupServiceField = 404,
-  kSetupUserField = 405,
-  kSetupPasswordBox = 406
-};
-
 // Fills the slots from "key=value" strings, each ended by a NUL, the list
 // ended by an empty string; each string is read by the connection-string
-// grammar. Keys are matched in any letter case ("DESC" is "Description",
-// "UID" is "User", "Port" is "Service"); a string without "=" ends the
+// grammar. Keys and their aliases are matched in any letter case
+// ("DESC" is "Description", "UID" is "User"); a string without "=" ends the
 // list, values are cut at 255 characters and the first occurrence of a
 // key wins.
 void ParseAttributes(const char* text, SetupAttributes* attributes);
-// Writes the data source: its section with the driver, then the keys (all
-// but Debug, the TLS keys, Database and PWD when a window is given, else those the list supplied).
+// Writes the data source: its section with the driver, then the keys (those
+// the dialog shows when a window is given, and those the list supplied).
 // A configured data source keeps the keys it is not given; a name changed in the dialog removes the
 // old section. A failed section write is shown in a message box on window (when given) and answers
 // FALSE.

@@ -7,20 +7,14 @@
 
 #include "handles/Frame.h"
 #include "odbc/setup/Setup.h"
+#include "platform/DialogTemplate.h"
 #include "platform/DialogSupport.h"
 
 namespace {
 
-// The edits and the slots they show.
-constexpr struct {
-  int id;
-  SetupKey slot;
-} kFields[] = {
-    {kSetupDescriptionField, kSetupDescription},
-    {kSetupServerField, kSetupServer},
-    {kSetupServiceField, kSetupService},
-    {kSetupUserField, kSetupUser},
-};
+// The rows the dialog shows besides the name: edits, and check boxes for
+// the Yes/No keys.
+bool ShownField(const ConnectKey& key) { return key.setupControl != 0 && !(key.from & kSetupName); }
 
 void EnableOkByName(HWND dialog) {
   char first[2];
@@ -33,20 +27,19 @@ void InitDialog(HWND dialog, SetupAttributes* a) {
   CenterOverParent(dialog);
   const char* dsn = a->attr[kSetupDsn].value;
   SetDlgItemTextA(dialog, kSetupNameField, dsn);
-  for (const auto& field : kFields) {
-    SetupAttribute& attr = a->attr[field.slot];
-    if (!attr.supplied) {
-      SQLGetPrivateProfileString(dsn, kSetupKeys[field.slot], "", attr.value, kSetupValueSize,
-                                 "ODBC.INI");
+  for (int row = 0; row < kConnectKeyCount; ++row) {
+    const ConnectKey& key = kConnectKeys[row];
+    if (!ShownField(key)) continue;
+    SetupAttribute& attr = a->attr[row];
+    if (!attr.supplied)
+      SQLGetPrivateProfileString(dsn, key.name, "", attr.value, kSetupValueSize, "ODBC.INI");
+    if (key.from & kYesNo) {
+      CheckDlgButton(dialog, key.setupControl,
+                     strcasecmp(attr.value, "Yes") == 0 ? BST_CHECKED : BST_UNCHECKED);
+    } else {
+      SetDlgItemTextA(dialog, key.setupControl, attr.value);
     }
-    SetDlgItemTextA(dialog, field.id, attr.value);
   }
-  SetupAttribute& password = a->attr[kSetupPassword];
-  if (!password.supplied) {
-    SQLGetPrivateProfileString(dsn, "Password", "", password.value, kSetupValueSize, "ODBC.INI");
-  }
-  CheckDlgButton(dialog, kSetupPasswordBox,
-                 strcasecmp(password.value, "Yes") == 0 ? BST_CHECKED : BST_UNCHECKED);
   if (a->fDefault) {
     EnableWindow(GetDlgItem(dialog, kSetupNameField), FALSE);
     EnableWindow(GetDlgItem(dialog, kSetupNameLabel), FALSE);
@@ -63,11 +56,17 @@ void Save(HWND dialog, SetupAttributes* a) {
   if (!a->fDefault) {
     GetDlgItemTextA(dialog, kSetupNameField, a->attr[kSetupDsn].value, kSetupValueSize);
   }
-  for (const auto& field : kFields) {
-    GetDlgItemTextA(dialog, field.id, a->attr[field.slot].value, kSetupValueSize);
+  for (int row = 0; row < kConnectKeyCount; ++row) {
+    const ConnectKey& key = kConnectKeys[row];
+    if (!ShownField(key)) continue;
+    char* value = a->attr[row].value;
+    if (key.from & kYesNo) {
+      std::strcpy(value,
+                  IsDlgButtonChecked(dialog, key.setupControl) == BST_CHECKED ? "Yes" : "No");
+    } else {
+      GetDlgItemTextA(dialog, key.setupControl, value, kSetupValueSize);
+    }
   }
-  std::strcpy(a->attr[kSetupPassword].value,
-              IsDlgButtonChecked(dialog, kSetupPasswordBox) == BST_CHECKED ? "Yes" : "No");
   // A data source that could not be written keeps the dialog open (the
   // box has said why) so that the name can be corrected or the dialog
   // cancelled.

@@ -140,13 +140,12 @@ void TypeFields(const SqlTypeDesc& t, std::vector<Value>* row) {
   row->push_back(type->minScale >= 0 ? Int(t.scale) : Value::Null());
 }
 
-// ODBC 3's SQL_DATA_TYPE and SQL_DATETIME_SUB of a type: the date and time
-// types are SQL_DATETIME (9) with their subcode (1 to 3), the others
-// themselves without one.
+// ODBC 3's SQL_DATA_TYPE and SQL_DATETIME_SUB of a type (NULL for the
+// types without a subcode).
 void VerboseType(int16_t code, std::vector<Value>* row) {
-  const bool datetime = code >= kSqlDate && code <= kSqlTimestamp;
-  row->push_back(Int(datetime ? static_cast<int16_t>(kSqlDate) : code));
-  row->push_back(datetime ? Int(code - kSqlDate + 1) : Value::Null());
+  const int16_t subcode = DateTimeSubcode(code);
+  row->push_back(Int(VerboseSqlType(code)));
+  row->push_back(subcode != 0 ? Int(subcode) : Value::Null());
 }
 
 // COLUMN_DEF as the storage gives the default (a quoted text, a number,

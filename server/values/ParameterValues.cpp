@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "protocol/ValueLayout.h"
 #include "server/values/DecimalText.h"
 #include "server/Diagnostics.h"
 #include "server/values/ValueCodec.h"
@@ -13,12 +14,6 @@
 namespace velsrv {
 
 namespace {
-
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 Status OutOfRange(const char* type) {
   return Status::Error(kStateOutOfRange, 0, std::string("value out of range for ") + type);
@@ -46,18 +41,14 @@ std::string FractionText(uint32_t f) {
   return s;
 }
 
-Status DecodeNumericParameter(const uint8_t* p, Value* out) {
-  bool negative = p[0] != 0;
-  int exponent = static_cast<int8_t>(p[1]);
-  uint32_t words[2] = {Get32(p + 4), Get32(p + 8)};
-  // Digit k (k = 0 least significant) sits in nibble k of the two words.
+Status DecodeNumericParameter(const uint8_t* p, uint32_t length, Value* out) {
+  layout::Digits form;
+  if (!layout::DecodeNumeric(p, length, true, &form))
+    return Status::Error(kStateInvalidCharacter, 0, "NUMERIC parameter holds a digit above 9");
+  const bool negative = form.negative;
+  const int exponent = form.exponent;
   std::string digits;
-  for (int k = 15; k >= 0; --k) {
-    uint32_t nibble = (words[k / 8] >> (4 * (k % 8))) & 0xF;
-    if (nibble > 9)
-      return Status::Error(kStateInvalidCharacter, 0, "NUMERIC parameter holds a digit above 9");
-    digits += static_cast<char>('0' + nibble);
-  }
+  for (uint8_t digit : form.digits) digits += static_cast<char>('0' + digit);
   Decimal d;
   d.negative = negative;
   d.digits = digits;
@@ -79,15 +70,10 @@ Status DecodeNumericParameter(const uint8_t* p, Value* out) {
   return Status::Ok();
 }
 
-Status DecodeBigIntParameter(const uint8_t* p, Value* out) {
-  uint16_t w[4] = {Get16(p), Get16(p + 2), Get16(p + 4), Get16(p + 6)};
-  bool negative = Get16(p + 8) != 0;
-  // A negative value made from a C integer carries 0x8000 in w0 beside a
-  // magnitude below 2^32; the one true magnitude with w0 = 0x8000 and
-  // nothing in w1 is 2^63 itself, whose w2 and w3 are zero.
-  if (negative && w[0] == 0x8000 && w[1] == 0 && (w[2] | w[3]) != 0) w[0] = 0;
-  uint64_t magnitude = (static_cast<uint64_t>(w[0]) << 48) | (static_cast<uint64_t>(w[1]) << 32) |
-                       (static_cast<uint64_t>(w[2]) << 16) | w[3];
+Status DecodeBigIntParameter(const uint8_t* p, uint32_t length, Value* out) {
+  bool negative = false;
+  uint64_t magnitude = 0;
+  layout::DecodeBigInt(p, length, true, &negative, &magnitude);
   if (negative) {
     if (magnitude > (static_cast<uint64_t>(1) << 63)) return OutOfRange("BIGINT");
     *out = Value::Integer(static_cast<int64_t>(0 - magnitude));
@@ -105,68 +91,63 @@ Status DecodeParameter(int16_t sqlType, const uint8_t* data, uint32_t length, Va
   const SqlTypeInfo* type = FindSqlTypeInfo(sqlType);
   if (type != nullptr && type->sizeIndex != kSizeNone && length != type->formSize)
     return WrongSize(sqlType, length);
+  int64_t integer = 0;
+  float real = 0;
+  double number = 0;
+  layout::DateTime dt;
   switch (sqlType) {
     case kSqlChar:
     case kSqlVarChar:
-    case kSqlLongVarChar: {
-      std::string text(reinterpret_cast<const char*>(p), length);
-      if (!text.empty() && text.back() == '\0') text.pop_back();  // the form counts its NUL
-      *out = Value::Text(text);
+    case kSqlLongVarChar:
+      *out = Value::Text(
+          std::string(reinterpret_cast<const char*>(p), layout::ParameterTextLength(p, length)));
       return Status::Ok();
-    }
     case kSqlBinary:
     case kSqlVarBinary:
     case kSqlLongVarBinary:
       *out = Value::Blob(std::string(reinterpret_cast<const char*>(p), length));
       return Status::Ok();
     case kSqlBit:
-      *out = Value::Integer(p[0]);
-      return Status::Ok();
     case kSqlTinyInt:
-      *out = Value::Integer(static_cast<int8_t>(p[0]));
-      return Status::Ok();
     case kSqlSmallInt:
-      *out = Value::Integer(static_cast<int16_t>(Get16(p)));
-      return Status::Ok();
     case kSqlInteger:
-      *out = Value::Integer(static_cast<int32_t>(Get32(p)));
+      layout::DecodeInteger(p, length, type->formSize, sqlType != kSqlBit, &integer);
+      *out = Value::Integer(integer);
       return Status::Ok();
     case kSqlBigInt:
-      return DecodeBigIntParameter(p, out);
-    case kSqlReal: {
-      float f;
-      std::memcpy(&f, p, 4);
-      *out = Value::Real(f);
+      return DecodeBigIntParameter(p, length, out);
+    case kSqlReal:
+      layout::DecodeReal(p, length, &real);
+      *out = Value::Real(real);
       return Status::Ok();
-    }
     case kSqlFloat:
-    case kSqlDouble: {
-      double d;
-      std::memcpy(&d, p, 8);
-      *out = Value::Real(d);
+    case kSqlDouble:
+      layout::DecodeDouble(p, length, &number);
+      *out = Value::Real(number);
       return Status::Ok();
-    }
     case kSqlNumeric:
     case kSqlDecimal:
-      return DecodeNumericParameter(p, out);
+      return DecodeNumericParameter(p, length, out);
     case kSqlDate: {
+      layout::DecodeDateTime(type->form, p, length, &dt);
       char b[32];
-      std::snprintf(b, sizeof b, "%04d-%s-%s", static_cast<int16_t>(Get16(p)),
-                    TwoDigits(Get16(p + 2)).c_str(), TwoDigits(Get16(p + 4)).c_str());
+      std::snprintf(b, sizeof b, "%04d-%s-%s", dt.year, TwoDigits(dt.month).c_str(),
+                    TwoDigits(dt.day).c_str());
       *out = Value::Text(b);
       return Status::Ok();
     }
-    case kSqlTime: {
-      *out = Value::Text(TwoDigits(Get16(p)) + ":" + TwoDigits(Get16(p + 2)) + ":" +
-                         TwoDigits(Get16(p + 4)));
+    case kSqlTime:
+      layout::DecodeDateTime(type->form, p, length, &dt);
+      *out =
+          Value::Text(TwoDigits(dt.hour) + ":" + TwoDigits(dt.minute) + ":" + TwoDigits(dt.second));
       return Status::Ok();
-    }
     case kSqlTimestamp: {
+      layout::DecodeDateTime(type->form, p, length, &dt);
       char b[32];
-      std::snprintf(b, sizeof b, "%04d-%s-%s ", static_cast<int16_t>(Get16(p)),
-                    TwoDigits(Get16(p + 2)).c_str(), TwoDigits(Get16(p + 4)).c_str());
-      *out = Value::Text(std::string(b) + TwoDigits(Get16(p + 6)) + ":" + TwoDigits(Get16(p + 8)) +
-                         ":" + TwoDigits(Get16(p + 10)) + FractionText(Get32(p + 12)));
+      std::snprintf(b, sizeof b, "%04d-%s-%s ", dt.year, TwoDigits(dt.month).c_str(),
+                    TwoDigits(dt.day).c_str());
+      *out = Value::Text(std::string(b) + TwoDigits(dt.hour) + ":" + TwoDigits(dt.minute) + ":" +
+                         TwoDigits(dt.second) + FractionText(dt.fraction));
       return Status::Ok();
     }
     default:

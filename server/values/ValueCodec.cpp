@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "protocol/ValueLayout.h"
 #include "server/values/DecimalText.h"
 #include "server/Diagnostics.h"
 #include "server/TextCase.h"
@@ -28,12 +29,10 @@ Status NotConvertible(const char* type) {
                        std::string("value cannot be converted to ") + type);
 }
 
-void Put16(std::string* out, uint16_t v) {
-  out->push_back(static_cast<char>(v & 0xFF));
-  out->push_back(static_cast<char>(v >> 8));
-}
-void Put32(std::string* out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+// Makes *out n bytes for an encoder to fill.
+uint8_t* Room(std::string* out, size_t n) {
+  out->assign(n, '\0');
+  return reinterpret_cast<uint8_t*>(&(*out)[0]);
 }
 // Text form of any value.
 std::string AsText(const Value& v) {
@@ -214,34 +213,26 @@ Status EncodeText(const Value& value, const SqlTypeDesc& type, uint32_t maxLengt
     size_t width = (maxLength && maxLength < type.length) ? maxLength : type.length;
     if (text.size() < width) text.resize(width, ' ');
   }
-  *out = text;
-  out->push_back('\0');
+  layout::EncodeText(text.data(), static_cast<uint32_t>(text.size()),
+                     Room(out, layout::TextBytes(static_cast<uint32_t>(text.size()))));
   return Status::Ok();
 }
 
 Status EncodeBinary(const Value& value, const SqlTypeDesc& type, uint32_t maxLength,
                     std::string* out) {
   std::string bytes = AsText(value);
-  switch (type.sqlType) {
-    case kSqlBinary:
-      if (bytes.size() > type.length) return TooLong("the value");
-      bytes.resize(type.length, '\0');  // fixed length, padded with zero bytes
-      *out = bytes;
-      return Status::Ok();
-    case kSqlVarBinary:
-      if (maxLength && bytes.size() > maxLength) bytes.resize(maxLength);
-      if (bytes.size() > 255) return TooLong("the value");
-      out->assign(1, static_cast<char>(bytes.size()));
-      *out += bytes;
-      return Status::Ok();
-    default:
-      if (maxLength && bytes.size() > maxLength) bytes.resize(maxLength);
-      if (bytes.size() > UINT32_MAX - 16) return TooLong("the value");
-      out->clear();
-      Put32(out, static_cast<uint32_t>(bytes.size()));
-      *out += bytes;
-      return Status::Ok();
+  const uint32_t countBytes = layout::BinaryCountBytes(type.sqlType);
+  if (countBytes == 0) {
+    if (bytes.size() > type.length) return TooLong("the value");
+    bytes.resize(type.length, '\0');  // fixed length, padded with zero bytes
+  } else {
+    if (maxLength && bytes.size() > maxLength) bytes.resize(maxLength);
+    const uint64_t most = countBytes == 1 ? 255 : UINT32_MAX - 16;
+    if (bytes.size() > most) return TooLong("the value");
   }
+  layout::EncodeBinaryCount(countBytes, static_cast<uint32_t>(bytes.size()), Room(out, countBytes));
+  *out += bytes;
+  return Status::Ok();
 }
 
 Status EncodeNumeric(const Value& value, std::string* out) {
@@ -249,16 +240,14 @@ Status EncodeNumeric(const Value& value, std::string* out) {
   Status st = ToDecimal(value, &d);
   if (!st.ok) return st;
   if (d.exponent < -128 || d.exponent > 127) return OutOfRange("NUMERIC");
-  uint8_t bytes[10] = {};
-  bytes[0] = d.negative ? 1 : 0;
-  bytes[1] = static_cast<uint8_t>(static_cast<int8_t>(d.exponent));
-  // Digit k counts from the least significant; byte 2 holds digits 1 and 0.
-  for (size_t k = 0; k < d.digits.size(); ++k) {
-    int digit = d.digits[d.digits.size() - 1 - k] - '0';
-    uint8_t& b = bytes[2 + k / 2];
-    b |= static_cast<uint8_t>((k % 2) ? (digit << 4) : digit);
-  }
-  out->assign(reinterpret_cast<const char*>(bytes), 10);
+  layout::Digits form;
+  form.negative = d.negative;
+  form.exponent = static_cast<int8_t>(d.exponent);
+  // Normalize leaves at most kSqlNumericDigits digits, the last ones.
+  const size_t first = kSqlNumericDigits - d.digits.size();
+  for (size_t i = 0; i < d.digits.size(); ++i)
+    form.digits[first + i] = static_cast<uint8_t>(d.digits[i] - '0');
+  layout::EncodeNumeric(form, false, Room(out, layout::kNumericRowBytes));
   return Status::Ok();
 }
 
@@ -274,23 +263,19 @@ std::string FormatReal(double value) {
 }
 
 bool EncodeRowDateTime(const DateTime& dt, int16_t sqlType, std::string* out) {
+  const SqlTypeInfo* type = FindSqlTypeInfo(sqlType);
+  const uint32_t n = type ? layout::DateTimeBytes(type->form) : 0;
   out->clear();
-  if (sqlType == kSqlTime) {
-    Put16(out, static_cast<uint16_t>(dt.hour));
-    Put16(out, static_cast<uint16_t>(dt.minute));
-    Put16(out, static_cast<uint16_t>(dt.second));
-    return true;
-  }
-  if (sqlType != kSqlDate && sqlType != kSqlTimestamp) return false;
-  Put16(out, static_cast<uint16_t>(dt.year));
-  Put16(out, static_cast<uint16_t>(dt.month));
-  Put16(out, static_cast<uint16_t>(dt.day));
-  if (sqlType == kSqlTimestamp) {
-    Put16(out, static_cast<uint16_t>(dt.hour));
-    Put16(out, static_cast<uint16_t>(dt.minute));
-    Put16(out, static_cast<uint16_t>(dt.second));
-    Put32(out, dt.fraction);
-  }
+  if (n == 0) return false;
+  layout::DateTime form;
+  form.year = static_cast<int16_t>(dt.year);
+  form.month = static_cast<uint16_t>(dt.month);
+  form.day = static_cast<uint16_t>(dt.day);
+  form.hour = static_cast<uint16_t>(dt.hour);
+  form.minute = static_cast<uint16_t>(dt.minute);
+  form.second = static_cast<uint16_t>(dt.second);
+  form.fraction = dt.fraction;
+  layout::EncodeDateTime(type->form, form, Room(out, n));
   return true;
 }
 
@@ -314,19 +299,14 @@ Status EncodeRowValue(const Value& value, const SqlTypeDesc& type, uint32_t maxL
       int64_t x;
       Status st = ToInt64(value, name, &x);
       if (!st.ok) return st;
+      const uint32_t width = FindSqlTypeInfo(type.sqlType)->formSize;
       if (type.sqlType == kSqlBit) {
         if (x != 0 && x != 1) return OutOfRange(name);
-        out->push_back(static_cast<char>(x));
-      } else if (type.sqlType == kSqlTinyInt) {
-        if (x < -128 || x > 127) return OutOfRange(name);
-        out->push_back(static_cast<char>(static_cast<int8_t>(x)));
-      } else if (type.sqlType == kSqlSmallInt) {
-        if (x < INT16_MIN || x > INT16_MAX) return OutOfRange(name);
-        Put16(out, static_cast<uint16_t>(static_cast<int16_t>(x)));
       } else {
-        if (x < INT32_MIN || x > INT32_MAX) return OutOfRange(name);
-        Put32(out, static_cast<uint32_t>(static_cast<int32_t>(x)));
+        const int64_t high = (int64_t{1} << (8 * width - 1)) - 1;
+        if (x < -high - 1 || x > high) return OutOfRange(name);
       }
+      layout::EncodeInteger(x, width, Room(out, width));
       return Status::Ok();
     }
     case kSqlBigInt: {
@@ -334,9 +314,7 @@ Status EncodeRowValue(const Value& value, const SqlTypeDesc& type, uint32_t maxL
       Status st = ToInt64(value, name, &x);
       if (!st.ok) return st;
       uint64_t magnitude = x < 0 ? 0 - static_cast<uint64_t>(x) : static_cast<uint64_t>(x);
-      for (int shift = 48; shift >= 0; shift -= 16)
-        Put16(out, static_cast<uint16_t>(magnitude >> shift));
-      Put16(out, x < 0 ? 1 : 0);
+      layout::EncodeBigInt(x < 0, magnitude, false, Room(out, layout::kBigIntBytes));
       return Status::Ok();
     }
     case kSqlReal: {
@@ -344,15 +322,14 @@ Status EncodeRowValue(const Value& value, const SqlTypeDesc& type, uint32_t maxL
       Status st = ToDouble(value, name, &d);
       if (!st.ok) return st;
       if (std::fabs(d) > 3.402823466e+38) return OutOfRange(name);
-      float f = static_cast<float>(d);
-      out->assign(reinterpret_cast<const char*>(&f), 4);
+      layout::EncodeReal(static_cast<float>(d), Room(out, 4));
       return Status::Ok();
     }
     case kSqlFloat: {
       double d;
       Status st = ToDouble(value, name, &d);
       if (!st.ok) return st;
-      out->assign(reinterpret_cast<const char*>(&d), 8);
+      layout::EncodeDouble(d, Room(out, 8));
       return Status::Ok();
     }
     case kSqlNumeric:

@@ -158,6 +158,12 @@ const struct {
     {SQL_KEYWORDS, 758, "ABS,ACOS,", 757, 0, "KEYWORDS"},
     {SQL_PROCEDURE_TERM, 4, Z("") + '#', 0, 0, "PROCEDURE_TERM=empty"},
     {SQL_ORDER_BY_COLUMNS_IN_SELECT, 4, Z("Y"), 1, 0, "ORDER_BY_COLUMNC_IN_SELECT=Yes"},
+    // The conversions {fn CONVERT} makes, by source type.
+    {SQL_CONVERT_CHAR, 4, U32(29695), 4, 0, "CONVERT_CHAR=29695"},
+    {SQL_CONVERT_VARCHAR, 4, U32(769), 4, 0, "CONVERT_VARCHAR=769"},
+    {SQL_CONVERT_DATE, 4, U32(230145), 4, 0, "CONVERT_DATE=230145"},
+    {SQL_CONVERT_TIMESTAMP, 4, U32(229376), 4, 0, "CONVERT_TIMESTAMP=229376"},
+    {SQL_CONVERT_VARBINARY, 4, U32(0), 4, 0, "CONVERT_VARBINARY=0"},
     // From the connection: its data source, server, server version, qualifier.
     {SQL_DATA_SOURCE_NAME, 8, Z("Sales"), 5, 0, "DATA_SOURCE_NAME=Sales"},
     {SQL_SERVER_NAME, 16, Z("127.0.0.1"), 9, 0, "SERVER_NAME=127.0.0.1"},

@@ -23,7 +23,9 @@ TEST(ConfigDsn, AddConfigureRenameAndRemove) {
   setenv("ODBCSYSINI", VEL_ODBC_DIR, 1);
   setenv("ODBCINI", ini.c_str(), 1);
   setenv("HOME", VEL_ODBC_DIR "/home", 1);
-  const std::string sales = "[Sales]\nDriver=Velora ANSI\nServer=db1\nDebug=3\nTLS=verify-full\n";
+  const std::string sales =
+      "[Sales]\nDriver=Velora ANSI\nServer=db1\nLoadBalance=yes\nDebug=3\nTLS=verify-full\nCursorMemory=1M\n";
+  const std::string added = "DSN=Sales;Server=db1;server=a;Debug=3;tls=verify-full;CursorMemory=1M;LoadBalance=yes";
   const std::string cut = sales + "Description=Test\nUser=" + std::string(255, 'u') + "\nPassword=No\n\n";
   const std::string keys = "Driver=Velora ANSI\nDescription=\nServer=\nService=\nUser=\nPassword=Yes\nDebug=3\n\n";
   const std::string longUser = "DSN=Sales;DESC=Test;Password=0;User=" + std::string(300, 'u') + ";x;Service=9";
@@ -39,7 +41,7 @@ TEST(ConfigDsn, AddConfigureRenameAndRemove) {
     BOOL result;
     std::string ini, box;
   } rows[] = {
-      {ODBC_ADD_DSN, "DSN=Sales;Server=db1;server=a;Debug=3;tls=verify-full", {}, TRUE, sales + "\n", ""},
+      {ODBC_ADD_DSN, added, {}, TRUE, sales + "\n", ""},
       {ODBC_ADD_DSN, "Server=db2", {}, FALSE, sales + "\n", ""},
       // Values are cut at 255 characters; a string without "=" ends the list.
       {ODBC_CONFIG_DSN, longUser, {}, TRUE, cut, ""},

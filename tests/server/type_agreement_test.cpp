@@ -26,6 +26,7 @@ TEST(TypeAgreement, EveryCatalogueTypeRoundTripsAndIsListedAlike) {
   const std::pair<SQLSMALLINT, std::string> samples[] = {{SQL_C_CHAR, "1"},        {SQL_C_BINARY, "\x01"},
                                                          {SQL_C_CHAR, "1"},        {SQL_C_CHAR, "2024-01-02"},
                                                          {SQL_C_CHAR, "03:04:05"}, {SQL_C_CHAR, "2024-01-02 03:04:05"}};
+  static_assert(sizeof samples / sizeof samples[0] == kSqlFormCount, "one sample per form");
   TypeSizes sizes = {};
   FillTypeSizes(sizes.size);
   for (const SqlTypeInfo& t : AllSqlTypes()) {
