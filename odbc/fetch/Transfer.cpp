@@ -74,8 +74,10 @@ SQLRETURN ConversionResult(Statement* stmt, Conversion outcome) {
   return VEL_POST(stmt, SQL_ERROR, kDiagInternalError);
 }
 
-SQLRETURN TransferBound(Statement* stmt, ColumnValue* value, const ValueInPlace& in,
-                        const TransferTarget& target) {
+namespace {
+
+SQLRETURN BoundValue(Statement* stmt, ColumnValue* value, const ValueInPlace& in,
+                     const TransferTarget& target) {
   const ConversionPlan plan = PlanConversion(value->SqlType(), target.fCType, false);
   // A C type without a conversion is refused before anything is loaded or
   // written, the length indicator included.
@@ -94,9 +96,9 @@ SQLRETURN TransferBound(Statement* stmt, ColumnValue* value, const ValueInPlace&
   return ConversionResult(stmt, outcome);
 }
 
-SQLRETURN TransferPiece(Statement* stmt, ColumnValue* value, const ConversionPlan& plan,
-                        const ValueInPlace* in, const FetchDataElement* source,
-                        const TransferTarget& target, uint16_t icol, GetDataPosition* position) {
+SQLRETURN PieceValue(Statement* stmt, ColumnValue* value, const ConversionPlan& plan,
+                     const ValueInPlace* in, const FetchDataElement* source,
+                     const TransferTarget& target, uint16_t icol, GetDataPosition* position) {
   if (!plan.pieces) {
     position->Reset();
   } else if (!position->Covers(icol, target.fCType)) {
@@ -128,4 +130,34 @@ SQLRETURN TransferPiece(Statement* stmt, ColumnValue* value, const ConversionPla
   if (plan.pieces && (outcome == Conversion::kDone || outcome == Conversion::kTruncated))
     position->Advance(place.next, place.end);
   return ConversionResult(stmt, outcome);
+}
+
+// The records a transfer posted concern its column (SQL_DIAG_COLUMN_NUMBER).
+void StampColumn(Statement* stmt, uint32_t before, uint16_t icol) {
+  ErrorData* r = stmt->errors.Tail();
+  for (uint32_t n = stmt->errors.Count(); r != nullptr && n > before; --n) {
+    r->column = icol;
+    // Its row in the rowset is the fetch's to know.
+    if (r->row == 0) r->row = SQL_ROW_NUMBER_UNKNOWN;
+    r = static_cast<ErrorData*>(r->Previous());
+  }
+}
+
+}  // namespace
+
+SQLRETURN TransferBound(Statement* stmt, ColumnValue* value, const ValueInPlace& in,
+                        const TransferTarget& target) {
+  const uint32_t before = stmt->errors.Count();
+  const SQLRETURN rc = BoundValue(stmt, value, in, target);
+  if (value->binding != nullptr) StampColumn(stmt, before, value->binding->columnNumber);
+  return rc;
+}
+
+SQLRETURN TransferPiece(Statement* stmt, ColumnValue* value, const ConversionPlan& plan,
+                        const ValueInPlace* in, const FetchDataElement* source,
+                        const TransferTarget& target, uint16_t icol, GetDataPosition* position) {
+  const uint32_t before = stmt->errors.Count();
+  const SQLRETURN rc = PieceValue(stmt, value, plan, in, source, target, icol, position);
+  StampColumn(stmt, before, icol);
+  return rc;
 }
