@@ -14,25 +14,21 @@ ParamOutcome FromWhole(Job& j, const Whole& w) {
   char text[24];
   std::snprintf(text, sizeof text, "%s%llu", w.negative ? "-" : "",
                 static_cast<unsigned long long>(w.magnitude));
-  switch (j.sql->code) {
-    case SQL_NUMERIC:
-    case SQL_DECIMAL:
+  switch (layout::LayoutOf(j.sql->code)) {
+    case layout::Layout::kNumeric:
       if (j.c->cType == SQL_C_ULONG && w.magnitude > 0x7fffffffu) return kParamUlongTooLarge;
       return PutNumeric(j, text, static_cast<uint32_t>(std::strlen(text)));
-    case SQL_INTEGER:
-    case SQL_SMALLINT:
-    case SQL_TINYINT:
+    case layout::Layout::kInteger:
       return PutInteger(j, w, j.c->width);
-    case SQL_BIT: {
+    case layout::Layout::kBit: {
       if (j.c->cType != SQL_C_BIT && (w.negative || w.magnitude > 1)) return kParamValueOutOfRange;
       return PutBit(j, static_cast<uint8_t>(w.magnitude));
     }
-    case SQL_REAL:
+    case layout::Layout::kReal:
       return PutReal(j, static_cast<float>(w.AsDouble()));
-    case SQL_FLOAT:
-    case SQL_DOUBLE:
+    case layout::Layout::kDouble:
       return PutDouble(j, w.AsDouble());
-    case SQL_BIGINT:
+    case layout::Layout::kBigInt:
       return PutBigInt(j, w, true);
     default:
       return PutText(j, text);
@@ -40,9 +36,8 @@ ParamOutcome FromWhole(Job& j, const Whole& w) {
 }
 
 ParamOutcome FromDouble(Job& j, double v) {
-  switch (j.sql->code) {
-    case SQL_NUMERIC:
-    case SQL_DECIMAL: {
+  switch (layout::LayoutOf(j.sql->code)) {
+    case layout::Layout::kNumeric: {
       // The 16 significant digits the form holds, rounded, at any magnitude
       // the exponent byte reaches: a double's text would need 17 digits
       // (0.1 is 0.10000000000000001) or an exponent, which text refuses.
@@ -59,26 +54,23 @@ ParamOutcome FromDouble(Job& j, double v) {
       if (exponent < -128 || exponent > 127) return kParamValueOutOfRange;
       return PutNumericForm(j, negative, digits, 16, exponent);
     }
-    case SQL_INTEGER:
-    case SQL_SMALLINT:
-    case SQL_TINYINT: {
+    case layout::Layout::kInteger: {
       const double hi = std::ldexp(1.0, 8 * static_cast<int>(j.sql->formSize) - 1) - 1;
       if (!(v >= -hi - 1 && v <= hi)) return kParamWholeDigitsLost;
       const double whole = std::trunc(v);
       if (whole != v) return kParamFractionalDigitsLost;
       return PutInteger(j, Whole{whole < 0, static_cast<uint64_t>(std::fabs(whole))}, 0);
     }
-    case SQL_BIT: {
+    case layout::Layout::kBit: {
       if (!(v >= 0 && v < 2)) return kParamValueOutOfRange;
       if (v != 0 && v != 1) return kParamFractionalValue;
       return PutBit(j, static_cast<uint8_t>(v));
     }
-    case SQL_REAL:
+    case layout::Layout::kReal:
       return PutReal(j, static_cast<float>(v));
-    case SQL_FLOAT:
-    case SQL_DOUBLE:
+    case layout::Layout::kDouble:
       return PutDouble(j, v);
-    case SQL_BIGINT: {
+    case layout::Layout::kBigInt: {
       const double whole = std::trunc(v);
       if (!(whole >= -9223372036854775808.0 && whole < 9223372036854775808.0))
         return kParamDataOutOfRange;

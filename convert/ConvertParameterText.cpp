@@ -79,14 +79,12 @@ ParamOutcome FromText(Job& j, bool fromDefault) {
   Whole w;
   bool overflow = false;
   double v = 0;
-  switch (j.sql->code) {
-    case SQL_INTEGER:
-    case SQL_SMALLINT:
-    case SQL_TINYINT:
+  switch (layout::LayoutOf(j.sql->code)) {
+    case layout::Layout::kInteger:
       if (!ReadWhole(t, n, &w, &overflow)) return kParamNonNumeric;
       if (overflow) return kParamDataOutOfRange;
       return PutInteger(j, w, 0);
-    case SQL_BIT: {
+    case layout::Layout::kBit: {
       if (ReadWhole(t, n, &w, &overflow) && n > 0 && t[0] >= '0' && t[0] <= '9') {
         if (overflow || w.magnitude > 1) return kParamBitOutOfRange;
         v = static_cast<double>(w.magnitude);
@@ -96,21 +94,20 @@ ParamOutcome FromText(Job& j, bool fromDefault) {
       if (v != 0 && v != 1) return kParamBitFraction;
       return PutBit(j, static_cast<uint8_t>(v));
     }
-    case SQL_REAL:
-    case SQL_FLOAT:
-    case SQL_DOUBLE: {
+    case layout::Layout::kReal:
+    case layout::Layout::kDouble: {
       if (!OnlyNumberCharacters(t, n) || !ReadDouble(t, n, &v)) return kParamNonNumeric;
-      if (j.sql->code != SQL_REAL) return PutDouble(j, v);
+      if (layout::LayoutOf(j.sql->code) == layout::Layout::kDouble) return PutDouble(j, v);
       if (std::fabs(v) > FLT_MAX) return kParamDataOutOfRange;
       return PutReal(j, static_cast<float>(v));
     }
-    case SQL_BIGINT: {
+    case layout::Layout::kBigInt: {
       if (n - (n > 0 && t[0] == '-' ? 1 : 0) > 20) return kParamDataTruncated;
       if (!ReadWhole(t, n, &w, &overflow)) return fromDefault ? kParamNotNumeric : kParamNonNumeric;
       if (overflow) return kParamDataOutOfRange;
       return PutBigInt(j, w, false);
     }
-    case SQL_DATE: {
+    case layout::Layout::kDate: {
       if (n >= 11) return kParamDateText;
       layout::DateTime dt;
       dt.year = static_cast<int16_t>(Field(t, n, 0, 3));
@@ -118,7 +115,7 @@ ParamOutcome FromText(Job& j, bool fromDefault) {
       dt.day = static_cast<uint16_t>(Field(t, n, 8, 9));
       return PutDateTime(j, dt);
     }
-    case SQL_TIME: {
+    case layout::Layout::kTime: {
       if (n >= 10) return kParamTimeText;
       layout::DateTime dt;
       dt.hour = static_cast<uint16_t>(Field(t, n, 0, 1));
@@ -126,7 +123,7 @@ ParamOutcome FromText(Job& j, bool fromDefault) {
       dt.second = static_cast<uint16_t>(Field(t, n, 6, 7));
       return PutDateTime(j, dt);
     }
-    case SQL_TIMESTAMP: {
+    case layout::Layout::kTimestamp: {
       layout::DateTime dt;
       dt.year = static_cast<int16_t>(Field(t, n, 0, 3));
       uint16_t* const fields[5] = {&dt.month, &dt.day, &dt.hour, &dt.minute, &dt.second};

@@ -65,6 +65,16 @@ const SqlTypeInfo* FindParamSqlType(int32_t sqlType) {
   return FindSqlTypeInfo(SentSqlType(sqlType));
 }
 
+bool IsCType(SQLSMALLINT cType) {
+  return FindParamCType(cType) != nullptr ||
+         (cType >= SQL_C_INTERVAL_YEAR && cType <= SQL_C_INTERVAL_MINUTE_TO_SECOND);
+}
+
+bool IsSqlType(SQLSMALLINT sqlType) {
+  return FindParamSqlType(sqlType) != nullptr || sqlType == SQL_GUID ||
+         (sqlType >= SQL_INTERVAL_YEAR && sqlType <= SQL_INTERVAL_MINUTE_TO_SECOND);
+}
+
 SQLSMALLINT ParamDefaultCType(int32_t sqlType) {
   if (sqlType == kSqlWChar || sqlType == kSqlWVarChar || sqlType == kSqlWLongVarChar)
     return SQL_C_WCHAR;

@@ -37,6 +37,11 @@ struct ParamCTypeRow {
 // is sent as; null for those refused with "07006".
 const ParamCTypeRow* FindParamCType(SQLSMALLINT cType);
 const SqlTypeInfo* FindParamSqlType(int32_t sqlType);
+// ODBC's C and SQL type codes: those of the tables above, and the valid
+// ones the driver cannot send (intervals, GUIDs), refused only when a
+// value is converted.
+bool IsCType(SQLSMALLINT cType);
+bool IsSqlType(SQLSMALLINT sqlType);
 // The C type SQL_C_DEFAULT stands for with a parameter of sqlType: wide
 // text for the wide SQL types, else the catalogue row's; SQL_C_DEFAULT
 // itself for an unknown type.

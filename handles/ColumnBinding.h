@@ -25,7 +25,8 @@ class ColumnBinding : public ListItem {
         fCType(cType),
         rgbValue(value),
         cbValueMax(valueMax),
-        pcbValue(length) {}
+        pcbValue(length),
+        indicator(length) {}
   ~ColumnBinding() override = default;
 
   uint16_t ColumnNumber() const { return columnNumber; }
@@ -37,6 +38,9 @@ class ColumnBinding : public ListItem {
   SQLPOINTER rgbValue;  // not owned
   SQLLEN cbValueMax;
   SQLLEN* pcbValue;  // not owned; may be null
+  // Where SQL_NULL_DATA goes (SQL_DESC_INDICATOR_PTR); the length's
+  // pointer unless a descriptor set them apart. Not owned; may be null.
+  SQLLEN* indicator;
   // Set through a descriptor only (SQL_C_NUMERIC's digits); 0 otherwise.
   SQLSMALLINT precision = 0;
   SQLSMALLINT scale = 0;

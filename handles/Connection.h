@@ -13,6 +13,7 @@
 #include "base/HandleIndex.h"
 #include "base/LinkedList.h"
 #include "base/String.h"
+#include "protocol/Extensions.h"
 #include "protocol/TypeSizes.h"
 #include "net/ClibConnection.h"
 #include "net/Tls.h"
@@ -40,6 +41,8 @@ enum : uint32_t {
   kConnectionBatch = 0x08,
   // The server offered blocks asked for ahead at login (protocol/STREAM.md).
   kConnectionStream = 0x10,
+  // The application set the isolation level (else the session's holds).
+  kConnectionIsolationSet = 0x20,
 };
 
 // What a cancel request needs (protocol/CANCEL.md), copied for the thread
@@ -138,6 +141,29 @@ class Connection : public HandleObject {
   // The key requests go only to a server that offered them at login.
   bool OffersKeys() const { return (flags & kConnectionKeys) != 0; }
   bool OffersBatch() const { return (flags & kConnectionBatch) != 0; }
+  // The session-info offer of the login (protocol/SESSION.md, 16 bits),
+  // 0 when the server made none. Such a server is taken to be one over
+  // SQLite, the storage servers had before any offer: its SQL quotes
+  // identifiers with '"' (SQL's own quote, which PostgreSQL takes too),
+  // its data source is writable, its transactions serializable, its
+  // names kept as written without regard to case, its NULLs sort low.
+  int32_t sessionInfo = 0;
+  char QuoteChar() const {
+    const int quote = sessionInfo & kSessionQuoteMask;
+    return quote != 0 ? static_cast<char>(quote) : '"';
+  }
+  bool ReadOnlySession() const { return (sessionInfo & kSessionReadOnly) != 0; }
+  uint32_t IsolationLevels() const {
+    const uint32_t levels = static_cast<uint32_t>(sessionInfo >> kSessionIsolationShift) & 0xF;
+    return levels != 0 ? levels : 8;
+  }
+  // A session starts at the least strict level it runs.
+  uint32_t DefaultIsolation() const { return IsolationLevels() & (~IsolationLevels() + 1); }
+  uint16_t IdentifierCase() const {
+    const int identifierCase = (sessionInfo >> kSessionCaseShift) & 0x7;
+    return static_cast<uint16_t>(identifierCase != 0 ? identifierCase : 4);  // SQL_IC_MIXED
+  }
+  bool NullsSortLow() const { return sessionInfo == 0 || (sessionInfo & kSessionNullsLow) != 0; }
   // The most bytes of parameter sets one execute-batch request carries
   // (a set larger than it goes alone).
   uint32_t batchBudget = 256u << 10;

@@ -36,6 +36,8 @@ class ErrorData : public ListItem {
   // The parameter set (from 1) of an array whose execution gave the
   // record; 0 when the record is not about one set.
   int32_t row = 0;
+  // The column (from 1) whose value the record concerns; 0 for none.
+  int32_t column = 0;
 };
 
 // Each handle's list holds a spare "S1001" record, made when the handle

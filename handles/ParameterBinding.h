@@ -4,7 +4,7 @@
 //
 // Descriptors (ODBC 3) are views of this list, not copies: the application
 // parameter descriptor reads and writes the application side of each
-// binding (fCType, rgbValue, cbValueMax, pcbValue), the implementation
+// binding (fCType, rgbValue, cbValueMax, pcbValue, indicator), the implementation
 // parameter descriptor its SQL side (fParamType, fSqlType, cbColDef,
 // ibScale). See handles/ColumnBinding.h for the row descriptors.
 #ifndef VELORA_HANDLES_PARAMETERBINDING_H
@@ -34,6 +34,7 @@ class ParameterBinding : public ListItem {
     collected = 0;
     capacity = 0;
     ownsPieces = false;
+    putNull = false;
   }
   // True when the length indicator asks for the value at execution.
   bool AtExec() const {
@@ -48,7 +49,9 @@ class ParameterBinding : public ListItem {
   SQLLEN collected = 0;           // bytes collected from SQLPutData
   SQLLEN capacity = 0;            // bytes the collecting block holds
   bool ownsPieces = false;        // putData is the driver's block
+  bool putNull = false;           // SQLPutData gave SQL_NULL_DATA
   SQLLEN* pcbValue = nullptr;     // the application's; may be null
+  SQLLEN* indicator = nullptr;    // SQL_DESC_INDICATOR_PTR; may be null
   SQLPOINTER rgbValue = nullptr;  // the application's; read at execution
   uint16_t ipar = 0;
   SQLULEN cbColDef = 0;

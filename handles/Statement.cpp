@@ -222,11 +222,11 @@ static_assert(sizeof kOutcomeDiagnostics / sizeof kOutcomeDiagnostics[0] == kPar
 }  // namespace
 
 Statement::ParameterSource Statement::SourceOf(const ParameterBinding* b) {
-  ParameterSource source{b->fCType, b->rgbValue, b->cbValueMax, b->pcbValue};
+  ParameterSource source{b->fCType, b->rgbValue, b->cbValueMax, b->pcbValue, b->indicator};
   if (explicitApd_ != nullptr) {
     // The application side comes from the associated descriptor's record.
     const ColumnBinding* r = explicitApd_->records.Find(b->ipar);
-    if (r != nullptr) source = {r->fCType, r->rgbValue, r->cbValueMax, r->pcbValue};
+    if (r != nullptr) source = {r->fCType, r->rgbValue, r->cbValueMax, r->pcbValue, r->indicator};
   }
   const ArrayHeader& h = ParamDescriptor().header;
   const SQLLEN offset = h.bindOffsetPtr != nullptr ? *h.bindOffsetPtr : 0;
@@ -237,6 +237,8 @@ Statement::ParameterSource Statement::SourceOf(const ParameterBinding* b) {
                              ValueStride(source.cType, source.bufferLength), offset);
   source.indicator =
       ArrayElement(source.indicator, row, type, static_cast<SQLLEN>(sizeof(SQLLEN)), offset);
+  source.nullIndicator =
+      ArrayElement(source.nullIndicator, row, type, static_cast<SQLLEN>(sizeof(SQLLEN)), offset);
   return source;
 }
 
@@ -255,9 +257,14 @@ int Statement::AddParameterValue(ParameterBinding* b, bool atExec) {
 
 int Statement::ConvertParameterValue(ParameterBinding* b, bool atExec) {
   const ParameterSource source = SourceOf(b);
+  // SQL_NULL_DATA in an indicator of its own makes the value NULL.
+  const bool null = source.nullIndicator != nullptr && source.nullIndicator != source.indicator &&
+                    LoadUnaligned(source.nullIndicator) == SQL_NULL_DATA;
   ParameterInput in{source.cType,
                     b->fSqlType,
-                    atExec ? b->putData : source.data,
+                    null     ? nullptr
+                    : atExec ? b->putData
+                             : source.data,
                     source.indicator,
                     atExec,
                     b->collected,
@@ -273,7 +280,7 @@ int Statement::AddParameterValues() {
   ParameterBinding* current = execution.Current();
   ParameterBinding* b = current != nullptr ? static_cast<ParameterBinding*>(current->NextItem())
                                            : parameters.Bindings().Head();
-  for (; b != nullptr; b = static_cast<ParameterBinding*>(b->NextItem())) {
+  for (; b != nullptr && parameters.Sends(*b); b = static_cast<ParameterBinding*>(b->NextItem())) {
     const SQLLEN* indicator = SourceOf(b).indicator;
     const SQLLEN ind = indicator != nullptr ? LoadUnaligned(indicator) : 0;
     if (indicator != nullptr && ind == SQL_IGNORE) continue;

@@ -158,7 +158,8 @@ class Statement : public HandleObject {
     SQLSMALLINT cType;
     SQLPOINTER data;
     SQLLEN bufferLength;
-    SQLLEN* indicator;
+    SQLLEN* indicator;      // the length's (SQL_DESC_OCTET_LENGTH_PTR)
+    SQLLEN* nullIndicator;  // SQL_DESC_INDICATOR_PTR
   };
   ParameterSource SourceOf(const ParameterBinding* b);
   // Converts binding b (its value given at execution when atExec) and

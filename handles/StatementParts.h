@@ -192,6 +192,9 @@ class Parameters {
   }
   bool HasText() const { return hasText_; }
   uint16_t Markers() const { return markers_; }
+  // Whether b goes out with the text's execution: bindings beyond its
+  // markers stay bound for a later text but are not sent.
+  bool Sends(const ParameterBinding& b) const { return !hasText_ || b.ipar <= markers_; }
 
   // The parameter set being executed (from 0) of an array of them.
   SQLULEN SetRow() const { return setRow_; }

@@ -37,10 +37,28 @@ int PutField(const FieldValue& value, SQLPOINTER buffer, long bufferLength, SQLI
   return SQL_SUCCESS;
 }
 
+// A number goes out as wide as the caller declared its buffer
+// (SQL_IS_INTEGER and the like), else as wide as ODBC defines the
+// attribute (SQLULEN for the statement options, SQLUINTEGER for most
+// connection ones).
+int DeclaredWidth(SQLINTEGER bufferLength, int size) {
+  switch (bufferLength) {
+    case SQL_IS_INTEGER:
+    case SQL_IS_UINTEGER:
+      return sizeof(SQLINTEGER);
+    case SQL_IS_SMALLINT:
+    case SQL_IS_USMALLINT:
+      return sizeof(SQLSMALLINT);
+    default:
+      return size;
+  }
+}
+
 template <class Owner>
-int Answer(Owner* owner, int rc, const FieldValue& value, SQLPOINTER buffer,
-           SQLINTEGER bufferLength, SQLINTEGER* length, bool wide = false) {
+int Answer(Owner* owner, int rc, FieldValue& value, SQLPOINTER buffer, SQLINTEGER bufferLength,
+           SQLINTEGER* length, bool wide = false) {
   if (rc != SQL_SUCCESS) return rc;
+  if (!value.isText) value.size = DeclaredWidth(bufferLength, value.size);
   bool cut = false;
   rc = PutField(value, buffer, bufferLength, length, &cut, wide);
   if (rc == SQL_ERROR) return VEL_POST(owner, SQL_ERROR, kDiagInvalidLength);

@@ -75,21 +75,41 @@ VEL_EXPORT SQLRETURN SQLSetDescRec(SQLHDESC hdesc, SQLSMALLINT RecNumber, SQLSMA
 VEL_EXPORT SQLRETURN SQLCopyDesc(SQLHDESC SourceDescHandle, SQLHDESC TargetDescHandle) {
   Trace('A', 2, "SQLCopyDesc: source=0x%08lx, target=0x%08lx", HandleValue(SourceDescHandle),
         HandleValue(TargetDescHandle));
-  SQLHDESC hdesc = TargetDescHandle;
-  VEL_DESCRIPTOR_ENTRY();
   // A source on the same connection is safe under the target's hold (its
   // calls are serialised by the same lock); one elsewhere is held too.
-  Descriptor* source = nullptr;
-  bool live = false;
+  // Two connections' locks are taken in the order of their addresses, as
+  // every call holding two does, so that two copies the opposite ways
+  // cannot wait for each other.
+  HandleObject* sourceAnchor = nullptr;
+  HandleObject* targetAnchor = nullptr;
   {
     LockGuard guard(Handles().Mutex());
-    HandleObject* found = Handles().Find(SourceDescHandle, HandleKind::kDescriptor);
-    live = found != nullptr;
-    if (live && found->Anchor() == d->Anchor()) source = static_cast<Descriptor*>(found);
+    HandleObject* source = Handles().Find(SourceDescHandle, HandleKind::kDescriptor);
+    HandleObject* target = Handles().Find(TargetDescHandle, HandleKind::kDescriptor);
+    if (source == nullptr || target == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+    sourceAnchor = source->Anchor();
+    targetAnchor = target->Anchor();
   }
-  if (!live) return TraceReturnCode(SQL_INVALID_HANDLE);
-  if (source != nullptr) return TraceReturnCode(CopyDescWorker(source, d));
-  DescriptorHold sourceHold(SourceDescHandle, false);
-  if (sourceHold.Get() == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  return TraceReturnCode(CopyDescWorker(sourceHold.Get(), d));
+  if (sourceAnchor == targetAnchor) {
+    DescriptorHold hold(TargetDescHandle);
+    Descriptor* d = hold.Get();
+    if (d == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+    Descriptor* source = nullptr;
+    {
+      LockGuard guard(Handles().Mutex());
+      HandleObject* found = Handles().Find(SourceDescHandle, HandleKind::kDescriptor);
+      if (found != nullptr && found->Anchor() == d->Anchor())
+        source = static_cast<Descriptor*>(found);
+    }
+    if (source == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+    return TraceReturnCode(CopyDescWorker(source, d));
+  }
+  const bool sourceFirst =
+      reinterpret_cast<uintptr_t>(sourceAnchor) < reinterpret_cast<uintptr_t>(targetAnchor);
+  DescriptorHold first(sourceFirst ? SourceDescHandle : TargetDescHandle, !sourceFirst);
+  DescriptorHold second(sourceFirst ? TargetDescHandle : SourceDescHandle, sourceFirst);
+  Descriptor* source = (sourceFirst ? first : second).Get();
+  Descriptor* target = (sourceFirst ? second : first).Get();
+  if (source == nullptr || target == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(CopyDescWorker(source, target));
 }

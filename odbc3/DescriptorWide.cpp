@@ -1,6 +1,6 @@
-// The wide-character forms of the descriptor functions: only
-// SQL_DESC_NAME is text; lengths of SQLGetDescFieldW in bytes, of
-// SQLGetDescRecW in characters, as ODBC defines them.
+// The wide-character forms of the descriptor functions: the text fields
+// (names, labels, type names) in UTF-16; lengths of SQLGetDescFieldW in
+// bytes, of SQLGetDescRecW in characters, as ODBC defines them.
 #include <sqlext.h>
 #include <sqlucode.h>
 
@@ -15,11 +15,11 @@
 
 namespace {
 
-// Writes name (or "") into out of outUnits units; *needUnits its units.
-// SQL_SUCCESS_WITH_INFO with "01004" posted when cut.
-int PutWide(Descriptor* d, const String* name, SQLWCHAR* out, long outUnits, long* needUnits) {
-  const bool whole = name != nullptr ? CopyWideOutput(*name, out, outUnits, needUnits)
-                                     : CopyWideOutput("", 0, out, outUnits, needUnits);
+// Writes the n bytes of text into out of outUnits units; *needUnits its
+// units. SQL_SUCCESS_WITH_INFO with "01004" posted when cut.
+int PutWide(Descriptor* d, const char* text, uint32_t n, SQLWCHAR* out, long outUnits,
+            long* needUnits) {
+  const bool whole = CopyWideOutput(text, n, out, outUnits, needUnits);
   return out != nullptr && !whole ? VEL_POST(d, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated)
                                   : SQL_SUCCESS;
 }
@@ -34,16 +34,19 @@ VEL_EXPORT SQLRETURN SQLGetDescFieldW(SQLHDESC hdesc, SQLSMALLINT RecNumber,
   Held<Descriptor> hold(hdesc);
   Descriptor* d = hold.Get();
   if (d == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  if (FieldIdentifier != SQL_DESC_NAME) {
+  const char* text = nullptr;
+  uint32_t n = 0;
+  int rc = GetDescTextWorker(d, RecNumber, FieldIdentifier, &text, &n);
+  if (text == nullptr) {  // not a text field
+    d->ClearErrors();
     return TraceReturnCode(
         GetDescFieldWorker(d, RecNumber, FieldIdentifier, Value, BufferLength, StringLength));
   }
-  const String* name = nullptr;
-  int rc = GetDescNameWorker(d, RecNumber, &name);
   if (rc != SQL_SUCCESS) return TraceReturnCode(rc);
+  if (BufferLength < 0) return TraceReturnCode(VEL_POST(d, SQL_ERROR, kDiagInvalidLength));
   long need = 0;
   const long units = BufferLength > 0 ? BufferLength / static_cast<long>(sizeof(SQLWCHAR)) : 0;
-  rc = PutWide(d, name, static_cast<SQLWCHAR*>(Value), units, &need);
+  rc = PutWide(d, text, n, static_cast<SQLWCHAR*>(Value), units, &need);
   if (StringLength != nullptr) *StringLength = static_cast<SQLINTEGER>(need * sizeof(SQLWCHAR));
   return TraceReturnCode(rc);
 }
@@ -72,12 +75,13 @@ VEL_EXPORT SQLRETURN SQLGetDescRecW(SQLHDESC hdesc, SQLSMALLINT RecNumber, SQLWC
   int rc = GetDescRecWorker(d, RecNumber, nullptr, 0, nullptr, Type, SubType, Length, Precision,
                             Scale, Nullable);
   if (rc != SQL_SUCCESS || (Name == nullptr && StringLength == nullptr)) return TraceReturnCode(rc);
-  const String* name = nullptr;
+  const char* name = "";
+  uint32_t n = 0;
   // Application descriptors have no names: their records read as "".
-  if (!d->Application()) rc = GetDescNameWorker(d, RecNumber, &name);
+  if (!d->Application()) rc = GetDescTextWorker(d, RecNumber, SQL_DESC_NAME, &name, &n);
   if (rc != SQL_SUCCESS) return TraceReturnCode(rc);
   long need = 0;
-  rc = PutWide(d, name, Name, BufferLength > 0 ? BufferLength : 0, &need);
+  rc = PutWide(d, name, n, Name, BufferLength > 0 ? BufferLength : 0, &need);
   if (StringLength != nullptr)
     *StringLength = static_cast<SQLSMALLINT>(need > 32767 ? 32767 : need);
   return TraceReturnCode(rc);

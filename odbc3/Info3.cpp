@@ -102,9 +102,20 @@ constexpr FunctionName kFunctions[] = {
     {SQL_API_SQLFETCHSCROLL, "SQLFetchScroll"},
 };
 
+// Exported, yet always "HYC00": not claimed, so that applications do not
+// count on them.
+constexpr SQLUSMALLINT kNotImplemented[] = {
+    SQL_API_SQLBROWSECONNECT,    SQL_API_SQLCOLUMNPRIVILEGES, SQL_API_SQLNATIVESQL,
+    SQL_API_SQLPROCEDURECOLUMNS, SQL_API_SQLPROCEDURES,       SQL_API_SQLTABLEPRIVILEGES,
+    SQL_API_SQLBULKOPERATIONS,
+};
+
 // The key functions only where the connection's server offered them at
 // login (protocol/KEYS.md); elsewhere they answer "S1C00".
 bool Offered(SQLUSMALLINT id, const Connection* c) {
+  for (SQLUSMALLINT never : kNotImplemented) {
+    if (id == never) return false;
+  }
   return (id != SQL_API_SQLPRIMARYKEYS && id != SQL_API_SQLFOREIGNKEYS) || c->OffersKeys();
 }
 

@@ -87,7 +87,8 @@
   X(ParameterSetsElement)         \
   X(ResultSetDescriptionElement)  \
   X(RowBlockElement)              \
-  X(StreamTypeElement)
+  X(StreamTypeElement)            \
+  X(SessionInfoElement)
 
 #define VEL_DECLARE_KIND_ELEMENT(number, Name, Kind) \
   using Name##Element = ConcreteElement<Kind, number>;

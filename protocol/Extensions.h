@@ -1,7 +1,7 @@
 // The offers a server appends to its connect reply after catalogType, in
-// this order: batchType, cancelType, streamType. Each is a 16-bit code; 0
-// (and a reply that ends before the element) means not offered, so a
-// driver sends such a server exactly what it always sent.
+// this order: batchType, cancelType, streamType (then cancelKey), sessionInfo. Each is a 16-bit
+// code; 0 (and a reply that ends before the element) means not offered, so a driver sends such a
+// server exactly what it always sent.
 #ifndef VELORA_PROTOCOL_EXTENSIONS_H
 #define VELORA_PROTOCOL_EXTENSIONS_H
 
@@ -47,5 +47,27 @@ class CancelKeyElement final : public Element {
   }
   uint64_t value = 0;
 };
+
+// What the session's SQL and rights are, for SQLGetInfo (protocol/SESSION.md):
+// a 16-bit code after cancelKey, 0 when not offered.
+using SessionInfoElement = OfferElement<El::kSessionInfo>;
+
+// The session-info code (16 bits): the identifier quote character (7
+// bits), the read-only flag, the isolation levels the storage runs as
+// asked (ODBC's SQL_TXN_* bits, four of them), how unquoted identifiers
+// are kept (an SQL_IC_* value, 3 bits), and whether NULLs sort low.
+enum : int32_t {
+  kSessionQuoteMask = 0x7F,
+  kSessionReadOnly = 0x80,
+  kSessionIsolationShift = 8,
+  kSessionCaseShift = 12,
+  kSessionNullsLow = 0x8000,
+};
+constexpr int32_t SessionInfoCode(char quote, bool readOnly, int isolationLevels,
+                                  int identifierCase, bool nullsLow) {
+  return (quote & kSessionQuoteMask) | (readOnly ? kSessionReadOnly : 0) |
+         ((isolationLevels & 0xF) << kSessionIsolationShift) |
+         ((identifierCase & 0x7) << kSessionCaseShift) | (nullsLow ? kSessionNullsLow : 0);
+}
 
 #endif

@@ -1,4 +1,4 @@
-// The offer of the key catalogue (protocol/KEYS.md): the primary-keys and
+// The offer of the key requests (protocol/KEYS.md): the primary-keys and
 // foreign-keys requests, sent only to a server whose connect reply offered
 // them.
 #ifndef VELORA_PROTOCOL_KEYSOFFER_H
@@ -9,7 +9,7 @@
 #include "protocol/Offer.h"
 #include "protocol/WireNumbers.h"
 
-// The catalogue requests a server offers, as the catalogType element
+// The catalog requests a server offers, as the catalogType element
 // carries them.
 enum CatalogTypeValue : int32_t {
   kCatalogBasic = 0,  // tables, columns, statistics, special columns (every server)

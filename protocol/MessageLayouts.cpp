@@ -22,7 +22,7 @@ const MessageLayout kMessages[] = {
      {kDataSource, kUserName, kPassword, E},
      {E},
      {kVersionElement, kNativeLengthValues, kFetchType, kCatalogType, kBatchType, kCancelType,
-      kStreamType, kCancelKey, E}},
+      kStreamType, kCancelKey, kSessionInfo, E}},
     {kDisconnect, false, {E}, {E}, {E}},
     {kGetError,
      false,
@@ -112,8 +112,7 @@ const MessageLayout kMessages[] = {
 
 const int kMessageCount = static_cast<int>(sizeof kMessages / sizeof kMessages[0]);
 #define VEL_COUNT_MESSAGE(code, Name) +1
-static_assert(kMessageCount == 1 VEL_CATALOG_MESSAGES(VEL_COUNT_MESSAGE),
-              "one layout per message code");
+static_assert(kMessageCount == 1 VEL_MESSAGES(VEL_COUNT_MESSAGE), "one layout per message code");
 #undef VEL_COUNT_MESSAGE
 
 }  // namespace

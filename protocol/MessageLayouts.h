@@ -1,4 +1,4 @@
-// The message catalogue: per message code (protocol/WireNumbers.h), the
+// The message layouts: per message code (protocol/WireNumbers.h), the
 // element numbers of the request header, request body and reply body (the
 // reply header is always returnCode alone), and whether the reply is a
 // result set.
@@ -16,13 +16,13 @@ struct MessageLayout {
   bool returnsResultSet;
   int8_t requestHeader[4];
   int8_t requestBody[8];
-  int8_t replyBody[9];
+  int8_t replyBody[10];
 };
 
 // The layout of a message code, or null for a code that is never sent.
 const MessageLayout* FindMessageLayout(uint16_t code);
 
-// Number of message codes in the catalogue and the i-th of them (tests and
+// Number of message codes in the layouts and the i-th of them (tests and
 // fuzzing walk every message this way).
 int MessageCount();
 uint16_t MessageCodeAt(int index);

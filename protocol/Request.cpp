@@ -1,4 +1,4 @@
-// Building requests from the catalogue, sizing and encoding frames, and
+// Building requests from the message layouts, sizing and encoding frames, and
 // decoding bodies into the element lists.
 #include "protocol/Request.h"
 

@@ -126,9 +126,9 @@ class Request {
   uint32_t Size() const { return size_; }
 
  protected:
-  // Appends the elements of the catalogue's sequences for code to the four
+  // Appends the elements of the layout's sequences for code to the four
   // lists; sets Failed when an element cannot be created or the code is not
-  // in the catalogue.
+  // in the message layouts.
   void Build(uint16_t code);
 
  private:

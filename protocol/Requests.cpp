@@ -18,7 +18,7 @@ Request* Request::CreateRequest(uint16_t code) {
 #define VEL_CREATE_REQUEST(code, Name) \
   case Msg::k##Name:                   \
     return new (std::nothrow) Name##Request;
-    VEL_CATALOG_MESSAGES(VEL_CREATE_REQUEST)
+    VEL_MESSAGES(VEL_CREATE_REQUEST)
 #undef VEL_CREATE_REQUEST
     case ConnectRequest::kCode:
       return new (std::nothrow) ConnectRequest;

@@ -1,5 +1,5 @@
 // The concrete messages of the protocol, one class per message code. Their
-// element sequences come from the catalogue (protocol/MessageLayouts.cpp); the
+// element sequences come from the message layouts (protocol/MessageLayouts.cpp); the
 // elements themselves are reached with Request::Get<...Element>().
 #ifndef VELORA_PROTOCOL_REQUESTS_H
 #define VELORA_PROTOCOL_REQUESTS_H
@@ -11,7 +11,7 @@
 #include "protocol/Elements.h"
 #include "protocol/Request.h"
 
-// A message of the catalogue: its constructor appends the elements of
+// A message of the layouts: its constructor appends the elements of
 // code's sequences in a zero state (Failed() when one cannot be created).
 template <uint16_t Code>
 class CatalogRequest : public Request {
@@ -25,9 +25,9 @@ class CatalogRequest : public Request {
   }
 };
 
-// AllocStatementRequest, ColumnsRequest, ...: one class per catalogue code.
+// AllocStatementRequest, ColumnsRequest, ...: one class per message code.
 #define VEL_DECLARE_REQUEST(code, Name) using Name##Request = CatalogRequest<Msg::k##Name>;
-VEL_CATALOG_MESSAGES(VEL_DECLARE_REQUEST)
+VEL_MESSAGES(VEL_DECLARE_REQUEST)
 #undef VEL_DECLARE_REQUEST
 
 // Data source, user name and password in the header; the reply

@@ -20,7 +20,40 @@ uint32_t Get32(const uint8_t* p) {
          (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
+struct TypeLayout {
+  int32_t sqlType;
+  Layout layout;
+};
+
+constexpr TypeLayout kLayouts[] = {
+    {kSqlChar, Layout::kText},
+    {kSqlVarChar, Layout::kText},
+    {kSqlLongVarChar, Layout::kText},
+    {kSqlBinary, Layout::kBinary},
+    {kSqlVarBinary, Layout::kBinary},
+    {kSqlLongVarBinary, Layout::kBinary},
+    {kSqlBit, Layout::kBit},
+    {kSqlTinyInt, Layout::kInteger},
+    {kSqlSmallInt, Layout::kInteger},
+    {kSqlInteger, Layout::kInteger},
+    {kSqlBigInt, Layout::kBigInt},
+    {kSqlReal, Layout::kReal},
+    {kSqlFloat, Layout::kDouble},
+    {kSqlDouble, Layout::kDouble},
+    {kSqlNumeric, Layout::kNumeric},
+    {kSqlDecimal, Layout::kNumeric},
+    {kSqlDate, Layout::kDate},
+    {kSqlTime, Layout::kTime},
+    {kSqlTimestamp, Layout::kTimestamp},
+};
+
 }  // namespace
+
+Layout LayoutOf(int32_t sqlType) {
+  for (const TypeLayout& row : kLayouts)
+    if (row.sqlType == sqlType) return row.layout;
+  return Layout::kNone;
+}
 
 void EncodeText(const char* text, uint32_t length, uint8_t* out) {
   if (length > 0) std::memcpy(out, text, length);

@@ -30,6 +30,24 @@
 
 namespace layout {
 
+// The layout of each SQL type's values, by the code it travels under: the
+// one place a type is given its wire form. Both ends dispatch on it.
+enum class Layout : uint8_t {
+  kNone,  // no values of the type travel
+  kText,
+  kBinary,
+  kBit,      // one byte, 0 or 1
+  kInteger,  // the width of the type's parameter form (formSize)
+  kBigInt,
+  kReal,
+  kDouble,
+  kNumeric,
+  kDate,
+  kTime,
+  kTimestamp,
+};
+Layout LayoutOf(int32_t sqlType);
+
 // Text: the characters and a NUL. Rows end at the first NUL (or the
 // bytes given); a parameter counts its NUL, and embedded NULs stay.
 inline uint32_t TextBytes(uint32_t length) { return length + 1; }

@@ -1,6 +1,6 @@
 // The one definition of every element number and every message code. The
 // element name table (protocol/ElementNames.cpp), the element classes
-// (protocol/Elements.h), the catalogue (protocol/MessageLayouts.cpp) and the
+// (protocol/Elements.h), the message layouts (protocol/MessageLayouts.cpp) and the
 // request classes (protocol/Requests.h) are all derived from these lists;
 // everything else names a number, never writes it.
 #ifndef VELORA_PROTOCOL_WIRENUMBERS_H
@@ -85,7 +85,8 @@
   X(71, kBatchOutcomes, batchOutcomes)                         \
   X(73, kCancelKey, cancelKey)                                 \
   X(74, kQueryTimeout, queryTimeout)                           \
-  X(75, kRequestNumber, requestNumber)
+  X(75, kRequestNumber, requestNumber)                         \
+  X(76, kSessionInfo, sessionInfo)
 
 // Element numbers: El::kStatementId.
 namespace El {
@@ -96,54 +97,54 @@ enum Number : int8_t {
 };
 }  // namespace El
 
-// Number of entries of the element name table (element numbers 0..75).
-constexpr int kElementIdCount = El::kRequestNumber + 1;
+// Number of entries of the element name table (element numbers 0..76).
+constexpr int kElementIdCount = El::kSessionInfo + 1;
 
 // X(code, Name): every message code except the connect request's, which
 // has a class of its own; each becomes Msg::kName and the class NameRequest.
-#define VEL_CATALOG_MESSAGES(X) \
-  X(0, AllocStatement)          \
-  X(4, Columns)                 \
-  X(8, Disconnect)              \
-  X(9, GetError)                \
-  X(10, ExecDirect)             \
-  X(11, Execute)                \
-  X(12, FetchBlock)             \
-  X(13, Fetch)                  \
-  X(14, ForeignKeys)            \
-  X(15, FreeStatement)          \
-  X(16, GetCursorName)          \
-  X(17, GetData)                \
-  X(18, GetRowNumber)           \
-  X(19, GetTypeInfo)            \
-  X(23, Prepare)                \
-  X(24, PrimaryKeys)            \
-  X(25, RowCount)               \
-  X(26, SetAccessMode)          \
-  X(27, SetAutocommit)          \
-  X(28, SetConcurrency)         \
-  X(29, SetCursorName)          \
-  X(30, SetCursorType)          \
-  X(31, SetMaxLength)           \
-  X(32, SetMaxRows)             \
-  X(33, SetNoscan)              \
-  X(35, SetRetrieveData)        \
-  X(36, SetRowsetSize)          \
-  X(38, SetIsolation)           \
-  X(39, SetUseBookmarks)        \
-  X(40, SpecialColumns)         \
-  X(41, Statistics)             \
-  X(43, Tables)                 \
-  X(44, Transact)               \
-  X(45, ExecuteBatch)           \
-  X(46, SetQueryTimeout)        \
+#define VEL_MESSAGES(X)  \
+  X(0, AllocStatement)   \
+  X(4, Columns)          \
+  X(8, Disconnect)       \
+  X(9, GetError)         \
+  X(10, ExecDirect)      \
+  X(11, Execute)         \
+  X(12, FetchBlock)      \
+  X(13, Fetch)           \
+  X(14, ForeignKeys)     \
+  X(15, FreeStatement)   \
+  X(16, GetCursorName)   \
+  X(17, GetData)         \
+  X(18, GetRowNumber)    \
+  X(19, GetTypeInfo)     \
+  X(23, Prepare)         \
+  X(24, PrimaryKeys)     \
+  X(25, RowCount)        \
+  X(26, SetAccessMode)   \
+  X(27, SetAutocommit)   \
+  X(28, SetConcurrency)  \
+  X(29, SetCursorName)   \
+  X(30, SetCursorType)   \
+  X(31, SetMaxLength)    \
+  X(32, SetMaxRows)      \
+  X(33, SetNoscan)       \
+  X(35, SetRetrieveData) \
+  X(36, SetRowsetSize)   \
+  X(38, SetIsolation)    \
+  X(39, SetUseBookmarks) \
+  X(40, SpecialColumns)  \
+  X(41, Statistics)      \
+  X(43, Tables)          \
+  X(44, Transact)        \
+  X(45, ExecuteBatch)    \
+  X(46, SetQueryTimeout) \
   X(47, Cancel)
 
 // Message codes by name: Msg::kFetch.
 namespace Msg {
 enum Code : uint16_t {
 #define VEL_MESSAGE_ENUMERATOR(code, Name) k##Name = code,
-  VEL_CATALOG_MESSAGES(VEL_MESSAGE_ENUMERATOR)
+  VEL_MESSAGES(VEL_MESSAGE_ENUMERATOR)
 #undef VEL_MESSAGE_ENUMERATOR
       kConnect = 5,
 };

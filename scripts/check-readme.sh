@@ -69,5 +69,10 @@ for path in $(grep -o '`\(scripts\|tests\|protocol\|packaging\|cmake\|windows\|s
   # A program the build makes is named by its source file.
   [[ -e $path || -e ${path%.exe}.cpp ]] || fail "$path does not exist"
 done
+# The architecture note names files; each must exist (a name with * must
+# match one at least; NAME stands for the one a recipe adds).
+for path in $(grep -o '`[a-z0-9]*/[A-Za-z0-9_./*-]*`' docs/ARCHITECTURE.md | tr -d '`' | grep -v NAME | sort -u); do
+  compgen -G "$path" >/dev/null || fail "docs/ARCHITECTURE.md: $path does not exist"
+done
 [[ $failed -eq 0 ]] && echo "README statements: OK"
 exit "$failed"

@@ -429,8 +429,9 @@ void Server::Serve(Client* client, std::string peer) {
 
 // Reads the signal pipe. SIGTERM asks to drain, SIGINT (or a second
 // SIGTERM) to stop at once. SIGHUP loads the
-// TLS certificate again (a failure keeps the one loaded) and checks the
-// users file, which every login reads anew; sessions go on.
+// TLS certificate and the metrics secret again (a failure keeps the one
+// loaded) and checks the users file, which every login reads anew;
+// sessions go on.
 SignalAction Server::HandleSignals() {
   char numbers[16];
   ssize_t n;
@@ -453,6 +454,13 @@ SignalAction Server::HandleSignals() {
       Log(0, "%s", error.c_str());
     else if (!warning.empty())
       Log(0, "%s", warning.c_str());
+  }
+  MetricsCredentials asked;
+  if (!options_.metrics.empty() && !options_.metricsAuth.empty()) {
+    if (asked.Load(options_.metricsAuth, &error))
+      metrics_.Ask(asked);
+    else
+      Log(0, "metrics: %s; the secret loaded before stays", error.c_str());
   }
   Log(0, "reloaded on SIGHUP");
   return SignalAction::kNone;
@@ -607,15 +615,26 @@ int Server::Run() {
   Log(0, "listening on %s", AddressText(bound).c_str());
   if (!options_.metrics.empty()) {
     std::string at;
-    if (!metrics_.Start(options_.metrics, &at, &error)) {
+    MetricsCredentials asked;
+    // The credentials before the first request can come.
+    const bool loaded = asked.Load(options_.metricsAuth, &error);
+    if (loaded) metrics_.Ask(asked);
+    if (!loaded ||
+        !metrics_.Start(options_.metrics, options_.metricsTls ? &tls_ : nullptr, &at, &error)) {
       Log(0, "metrics: %s", error.c_str());
       close(listenFd_);
       return 1;
     }
-    Log(0, "metrics at http://%s/metrics%s", at.c_str(),
-        at.compare(0, 4, "127.") == 0 || at.compare(0, 6, "[::1]:") == 0
-            ? ""
-            : " (beyond loopback: anyone who reaches it reads the server's counters)");
+    const bool loopback = at.compare(0, 4, "127.") == 0 || at.compare(0, 6, "[::1]:") == 0;
+    Log(0, "metrics at %s://%s/metrics%s%s", options_.metricsTls ? "https" : "http", at.c_str(),
+        !asked.Asked()                                       ? ""
+        : options_.metricsAuth.compare(0, 7, "bearer:") == 0 ? " (bearer token)"
+                                                             : " (basic authentication)",
+        loopback         ? ""
+        : !asked.Asked() ? " (beyond loopback: anyone who reaches it reads the server's counters)"
+        : !options_.metricsTls ? " (beyond loopback without --metrics-tls: the secret crosses the "
+                                 "network in clear text)"
+                               : "");
   }
 
   auto drainDeadline = std::chrono::steady_clock::time_point::max();

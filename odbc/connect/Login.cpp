@@ -216,6 +216,7 @@ int LoginOnce(Connection* c, const String& password, TlsMode mode, int32_t secon
     if (request.Get<StreamTypeElement>()->value == kStreamAhead) c->flags |= kConnectionStream;
     if (request.Get<CatalogTypeElement>()->value == kCatalogKeys) c->flags |= kConnectionKeys;
     if (request.Get<BatchTypeElement>()->value == kBatchSets) c->flags |= kConnectionBatch;
+    c->sessionInfo = request.Get<SessionInfoElement>()->value & 0xFFFF;
     // The cancel connection is encrypted as the session's is; a session
     // that preferred TLS and got it requires it for the cancel too.
     const TlsMode cancelTls = !c->clib.Encrypted()       ? TlsMode::kOff

@@ -14,10 +14,11 @@
 #include "protocol/Requests.h"
 
 int TransactConnection(Connection* c, int fType) {
-  // Cursors are preserved across commit and rollback (SQLGetInfo's
-  // SQL_CURSOR_COMMIT_BEHAVIOR): the server's end with the transaction, so
-  // a static cursor first reads the rest of its rows. A failure there is
-  // the statement's, found at the fetch that needs the rows.
+  // The server's cursors end with the transaction (SQLGetInfo's
+  // SQL_CURSOR_COMMIT_BEHAVIOR is SQL_CB_CLOSE). A static cursor first
+  // reads the rest of its rows and keeps serving them: more than that
+  // answer promises, never less. A failure there is the statement's,
+  // found at the fetch that needs the rows.
   if (!c->options.Autocommit()) {
     for (Statement* s = c->statements.First(); s != nullptr; s = c->statements.Next())
       ReadStaticToEnd(s);

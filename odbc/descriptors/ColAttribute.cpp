@@ -18,12 +18,11 @@ struct FieldAlias {
 };
 
 // The fields whose number differs from the SQLColAttributes type that
-// answers them. A column's length is its octet length here: texts are
-// counted in bytes.
+// answers them.
 constexpr FieldAlias kAliases[] = {
-    {SQL_DESC_COUNT, SQL_COLUMN_COUNT},         {SQL_DESC_LENGTH, SQL_COLUMN_LENGTH},
-    {SQL_DESC_PRECISION, SQL_COLUMN_PRECISION}, {SQL_DESC_SCALE, SQL_COLUMN_SCALE},
-    {SQL_DESC_NULLABLE, SQL_COLUMN_NULLABLE},   {SQL_DESC_NAME, SQL_COLUMN_NAME},
+    {SQL_DESC_COUNT, SQL_COLUMN_COUNT}, {SQL_DESC_PRECISION, SQL_COLUMN_PRECISION},
+    {SQL_DESC_SCALE, SQL_COLUMN_SCALE}, {SQL_DESC_NULLABLE, SQL_COLUMN_NULLABLE},
+    {SQL_DESC_NAME, SQL_COLUMN_NAME},
 };
 
 SQLUSMALLINT DescTypeOf(SQLUSMALLINT field) {

@@ -4,7 +4,13 @@
 #ifndef VELORA_ODBC_DESCRIPTORS_COLUMNATTRIBUTES_H
 #define VELORA_ODBC_DESCRIPTORS_COLUMNATTRIBUTES_H
 
+#include <sql.h>
+
 #include <cstdint>
+
+class ColumnDescription;
+class ColumnValue;
+class Statement;
 
 enum class AttributeKind : uint8_t { kNumber, kString };
 
@@ -12,7 +18,6 @@ enum class AttributeSource : uint8_t {
   kColumnCount,
   kName,
   kSqlType,
-  kValueLength,
   kPrecision,
   kScale,
   kDisplaySize,
@@ -32,6 +37,7 @@ enum class AttributeSource : uint8_t {
   kLiteralPrefix,
   kLiteralSuffix,
   kRadix,
+  kColumnSize,
 };
 
 struct AttributeRow {
@@ -42,5 +48,20 @@ struct AttributeRow {
 
 // The row for descType, or null for a type the driver does not answer.
 const AttributeRow* FindAttribute(uint16_t descType);
+
+// A result column's sizes (see ODBC's column size, transfer octet length
+// and display size): the column size counts characters of a text, digits
+// of a number and the characters of a date or time as text; the octet
+// length counts the bytes of a value in its default C type, four a
+// character of a text (UTF-8 needs up to four). SQL_COLUMN_LENGTH and
+// SQL_DESC_OCTET_LENGTH are the octet length, SQL_DESC_LENGTH the size.
+SQLLEN ColumnSize(const ColumnValue& value);
+SQLLEN ColumnOctetLength(const ColumnDescription& d);
+
+// A text attribute's answer for a column (valid while the column is) and
+// its length in bytes.
+const char* ColumnAttributeText(const ColumnValue& value, AttributeSource source, uint32_t* length);
+// A number attribute's answer for a column of s.
+SQLLEN ColumnAttributeNumber(const Statement& s, const ColumnValue& value, AttributeSource source);
 
 #endif

@@ -3,9 +3,9 @@
 // parameter bindings (the statement's parameter descriptors) and result
 // columns (the implementation row descriptor).
 //
-// A record has one length pointer: SQL_DESC_OCTET_LENGTH_PTR and
-// SQL_DESC_INDICATOR_PTR name the same field, as SQLBindCol and
-// SQLBindParameter give them (the length and SQL_NULL_DATA land in it).
+// SQL_DESC_OCTET_LENGTH_PTR (where a length goes) and
+// SQL_DESC_INDICATOR_PTR (where SQL_NULL_DATA goes) are two fields;
+// SQLBindCol and SQLBindParameter set both to one pointer.
 // The implementation parameter descriptor's SQL_DESC_LENGTH,
 // SQL_DESC_OCTET_LENGTH and (for other than character and binary types)
 // SQL_DESC_PRECISION are all the parameter's column size.
@@ -14,10 +14,12 @@
 #include <cstring>
 
 #include "convert/ColumnValue.h"
+#include "convert/ParameterTable.h"
 #include "handles/ClientDiagnostics.h"
 #include "handles/Connection.h"
 #include "handles/Descriptor.h"
 #include "handles/Statement.h"
+#include "odbc/descriptors/ColumnAttributes.h"
 #include "odbc/descriptors/Descriptors.h"
 #include "protocol/SqlTypeCatalog.h"
 
@@ -96,7 +98,8 @@ struct FieldRow {
   SQLSMALLINT field;
   Width width;
   bool header;
-  uint8_t has;  // the descriptor kinds that have it
+  uint8_t has;          // the descriptor kinds that have it
+  bool column = false;  // the implementation row descriptor's answer is SQLColAttribute's
 };
 constexpr FieldRow kFields[] = {
     {SQL_DESC_ALLOC_TYPE, Width::kSmall, true, kAll},
@@ -120,6 +123,24 @@ constexpr FieldRow kFields[] = {
     {SQL_DESC_NULLABLE, Width::kSmall, false, kIrd | kIpd},
     {SQL_DESC_NAME, Width::kText, false, kIrd | kIpd},
     {SQL_DESC_UNNAMED, Width::kSmall, false, kIrd | kIpd},
+    {SQL_DESC_AUTO_UNIQUE_VALUE, Width::kInteger, false, kIrd, true},
+    {SQL_DESC_BASE_COLUMN_NAME, Width::kText, false, kIrd, true},
+    {SQL_DESC_BASE_TABLE_NAME, Width::kText, false, kIrd, true},
+    {SQL_DESC_CASE_SENSITIVE, Width::kInteger, false, kIrd, true},
+    {SQL_DESC_CATALOG_NAME, Width::kText, false, kIrd, true},
+    {SQL_DESC_DISPLAY_SIZE, Width::kLen, false, kIrd, true},
+    {SQL_DESC_FIXED_PREC_SCALE, Width::kSmall, false, kIrd, true},
+    {SQL_DESC_LABEL, Width::kText, false, kIrd, true},
+    {SQL_DESC_LITERAL_PREFIX, Width::kText, false, kIrd, true},
+    {SQL_DESC_LITERAL_SUFFIX, Width::kText, false, kIrd, true},
+    {SQL_DESC_LOCAL_TYPE_NAME, Width::kText, false, kIrd, true},
+    {SQL_DESC_NUM_PREC_RADIX, Width::kInteger, false, kIrd, true},
+    {SQL_DESC_SCHEMA_NAME, Width::kText, false, kIrd, true},
+    {SQL_DESC_SEARCHABLE, Width::kSmall, false, kIrd, true},
+    {SQL_DESC_TABLE_NAME, Width::kText, false, kIrd, true},
+    {SQL_DESC_TYPE_NAME, Width::kText, false, kIrd, true},
+    {SQL_DESC_UNSIGNED, Width::kSmall, false, kIrd, true},
+    {SQL_DESC_UPDATABLE, Width::kSmall, false, kIrd, true},
 };
 
 uint8_t KindBit(const Descriptor* d) {
@@ -131,6 +152,28 @@ const FieldRow* FindField(const Descriptor* d, SQLSMALLINT field) {
     if (row.field == field) return (row.has & KindBit(d)) != 0 ? &row : nullptr;
   }
   return nullptr;
+}
+
+// The type fields of a record of concise type t: true with *value set for
+// SQL_DESC_TYPE, SQL_DESC_CONCISE_TYPE and SQL_DESC_DATETIME_INTERVAL_CODE.
+bool TypeField(SQLSMALLINT t, SQLSMALLINT field, SQLLEN* value) {
+  switch (field) {
+    case SQL_DESC_TYPE:
+      *value = VerboseType(t);
+      return true;
+    case SQL_DESC_CONCISE_TYPE:
+      *value = t;
+      return true;
+    case SQL_DESC_DATETIME_INTERVAL_CODE:
+      *value = DateTimeIntervalCode(t);
+      return true;
+    default:
+      return false;
+  }
+}
+bool IsTypeField(SQLSMALLINT field) {
+  SQLLEN unused = 0;
+  return TypeField(SQL_C_DEFAULT, field, &unused);
 }
 
 // A header field's value (pointers as their address).
@@ -160,24 +203,23 @@ SQLLEN RecordValue(const Record& r, SQLSMALLINT field) {
   if (r.row != nullptr) type = r.row->fCType;
   if (r.param != nullptr) type = r.param->fCType;
   if (r.column != nullptr) type = ColumnType(r.column);
+  SQLLEN value = 0;
+  if (TypeField(type, field, &value)) return value;
   switch (field) {
-    case SQL_DESC_TYPE:
-      return VerboseType(type);
-    case SQL_DESC_CONCISE_TYPE:
-      return type;
-    case SQL_DESC_DATETIME_INTERVAL_CODE:
-      return DateTimeIntervalCode(type);
     case SQL_DESC_DATA_PTR:
       return reinterpret_cast<SQLLEN>(r.row     ? r.row->rgbValue
                                       : r.param ? r.param->rgbValue
                                                 : nullptr);
     case SQL_DESC_INDICATOR_PTR:
+      return reinterpret_cast<SQLLEN>(r.row     ? r.row->indicator
+                                      : r.param ? r.param->indicator
+                                                : nullptr);
     case SQL_DESC_OCTET_LENGTH_PTR:
       return reinterpret_cast<SQLLEN>(r.row     ? r.row->pcbValue
                                       : r.param ? r.param->pcbValue
                                                 : nullptr);
     case SQL_DESC_OCTET_LENGTH:
-      if (r.column != nullptr) return r.column->description->length;
+      if (r.column != nullptr) return ColumnOctetLength(*r.column->description);
       return r.row ? r.row->cbValueMax : r.param ? r.param->cbValueMax : 0;
     case SQL_DESC_PRECISION:
       if (r.column != nullptr) return static_cast<SQLLEN>(r.column->description->precision);
@@ -194,13 +236,9 @@ SQLLEN RecordValue(const Record& r, SQLSMALLINT field) {
 SQLLEN IpdValue(const ParameterBinding* b, SQLSMALLINT field) {
   const SQLSMALLINT type = b ? b->fSqlType : SQL_VARCHAR;
   const SQLLEN size = b ? static_cast<SQLLEN>(b->cbColDef) : 0;
+  SQLLEN value = 0;
+  if (TypeField(type, field, &value)) return value;
   switch (field) {
-    case SQL_DESC_TYPE:
-      return VerboseType(type);
-    case SQL_DESC_CONCISE_TYPE:
-      return type;
-    case SQL_DESC_DATETIME_INTERVAL_CODE:
-      return DateTimeIntervalCode(type);
     case SQL_DESC_LENGTH:
     case SQL_DESC_OCTET_LENGTH:
       return size;
@@ -219,28 +257,31 @@ SQLLEN IpdValue(const ParameterBinding* b, SQLSMALLINT field) {
   }
 }
 
-SQLLEN IrdValue(const ColumnValue* v, SQLSMALLINT field) {
+SQLLEN IrdValue(const Statement& s, const ColumnValue* v, const FieldRow& row) {
   const ColumnDescription* c = v->description;
-  switch (field) {
+  if (row.column) {
+    const AttributeRow* attribute = FindAttribute(static_cast<uint16_t>(row.field));
+    return attribute != nullptr ? ColumnAttributeNumber(s, *v, attribute->source) : 0;
+  }
+  switch (row.field) {
     case SQL_DESC_LENGTH:
-      return c->length;
+      return ColumnSize(*v);
     case SQL_DESC_NULLABLE:
       return c->nullability;
     case SQL_DESC_UNNAMED:
       return c->columnName.Length() == 0 ? SQL_UNNAMED : SQL_NAMED;
     default:
-      return RecordValue(Record{nullptr, nullptr, const_cast<ColumnValue*>(v)}, field);
+      return RecordValue(Record{nullptr, nullptr, const_cast<ColumnValue*>(v)}, row.field);
   }
 }
 
-// Copies text (or "") into value as SQL_DESC_NAME: "01004" when cut.
-int PutText(Descriptor* d, const String* text, SQLPOINTER value, SQLINTEGER bufferLength,
+// Copies the n bytes of text into value: "01004" when cut.
+int PutText(Descriptor* d, const char* text, uint32_t n, SQLPOINTER value, SQLINTEGER bufferLength,
             SQLINTEGER* stringLength) {
-  const uint32_t n = text != nullptr ? text->Length() : 0;
   if (stringLength != nullptr) *stringLength = static_cast<SQLINTEGER>(n);
   if (value == nullptr || bufferLength <= 0) return SQL_SUCCESS;
   const uint32_t fits = n < static_cast<uint32_t>(bufferLength) ? n : bufferLength - 1;
-  if (fits != 0) std::memcpy(value, text->TextOrEmpty(), fits);
+  if (fits != 0) std::memcpy(value, text, fits);
   static_cast<char*>(value)[fits] = '\0';
   return fits < n ? VEL_POST(d, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated) : SQL_SUCCESS;
 }
@@ -267,12 +308,30 @@ namespace {
 SQLLEN FieldNumber(Descriptor* d, SQLSMALLINT rec, SQLSMALLINT field) {
   const Record r = Find(d, rec, false);
   if (d->Kind() == DescKind::kIpd && !d->Explicit()) return IpdValue(r.param, field);
-  if (r.column != nullptr) return IrdValue(r.column, field);
+  if (r.column != nullptr) return IrdValue(*d->OwningStatement(), r.column, *FindField(d, field));
   return RecordValue(r, field);
 }
 
-// Deletes the records above count.
-void Truncate(Descriptor* d, SQLSMALLINT count) {
+// A record number the call may name: the bookmark record (0) of a row
+// descriptor or an explicit one; never of an implementation descriptor
+// nor, when set, of the statement's own parameter descriptor.
+bool RecordAllowed(const Descriptor* d, SQLSMALLINT rec, bool set) {
+  if (rec > 0) return true;
+  if (rec < 0 || d->Kind() == DescKind::kIrd || d->Kind() == DescKind::kIpd) return false;
+  return !set || d->Explicit() || d->Kind() == DescKind::kArd;
+}
+
+// Whether an application record may be bound as it stands: a C type the
+// driver knows, and SQL_C_NUMERIC's digits within a numeric's.
+bool Consistent(SQLSMALLINT cType, SQLSMALLINT precision, SQLSMALLINT scale) {
+  if (!IsCType(cType)) return false;
+  if (cType != SQL_C_NUMERIC || precision == 0) return true;
+  return precision > 0 && precision <= SQL_MAX_NUMERIC_LEN * 2 + 6 && scale >= 0 &&
+         scale <= precision;
+}
+
+// Deletes the records above count; adds (unbound) records up to it.
+bool SetCount(Descriptor* d, SQLSMALLINT count) {
   const uint16_t keep = static_cast<uint16_t>(count < 0 ? 0 : count);
   if (ColumnBindingList* rows = RowRecords(d)) {
     ColumnBinding* b = rows->Head();
@@ -285,6 +344,10 @@ void Truncate(Descriptor* d, SQLSMALLINT count) {
   } else if (ParameterBindingList* params = ParamRecords(d)) {
     while (params->Tail() != nullptr && params->Tail()->ipar > keep) params->Delete(params->Tail());
   }
+  if (keep == 0 || Count(d) == count) return true;
+  const Record r = Find(d, count, true);
+  if (r.row != nullptr) d->RecordsChanged();
+  return r.row != nullptr || r.param != nullptr;
 }
 
 int SetHeader(Descriptor* d, SQLSMALLINT field, SQLPOINTER value) {
@@ -309,7 +372,9 @@ int SetHeader(Descriptor* d, SQLSMALLINT field, SQLPOINTER value) {
       break;
     case SQL_DESC_COUNT:
       if (d->Kind() == DescKind::kIrd) return VEL_POST(d, SQL_ERROR, kDiagReadOnlyDescriptor);
-      Truncate(d, static_cast<SQLSMALLINT>(number));
+      if (static_cast<SQLSMALLINT>(number) < 0) return VEL_POST(d, SQL_ERROR, kDiagDescriptorIndex);
+      if (!SetCount(d, static_cast<SQLSMALLINT>(number)))
+        return VEL_POST(d, SQL_ERROR, kDiagMemory);
       break;
     default:  // SQL_DESC_ALLOC_TYPE
       return VEL_POST(d, SQL_ERROR, kDiagDescriptorField);
@@ -326,12 +391,11 @@ SQLSMALLINT NewType(SQLSMALLINT field, SQLSMALLINT held, SQLLEN number) {
 }
 
 void SetIpd(ParameterBinding* b, SQLSMALLINT field, SQLLEN number) {
+  if (IsTypeField(field)) {
+    b->fSqlType = NewType(field, b->fSqlType, number);
+    return;
+  }
   switch (field) {
-    case SQL_DESC_TYPE:
-    case SQL_DESC_CONCISE_TYPE:
-    case SQL_DESC_DATETIME_INTERVAL_CODE:
-      b->fSqlType = NewType(field, b->fSqlType, number);
-      break;
     case SQL_DESC_LENGTH:
       b->cbColDef = static_cast<SQLULEN>(number);
       break;
@@ -352,21 +416,29 @@ void SetIpd(ParameterBinding* b, SQLSMALLINT field, SQLLEN number) {
   }
 }
 
-// An application record's field: type, buffers and numeric digits.
+// An application record's field: type, buffers and numeric digits. Any
+// field but the three pointers unbinds the record (its data pointer goes);
+// the data pointer binds it when the record is consistent ("HY021").
 template <typename Binding>
-void SetApp(Binding* b, SQLSMALLINT* precision, SQLSMALLINT* scale, SQLSMALLINT field,
-            SQLPOINTER value) {
+int SetApp(Descriptor* d, Binding* b, SQLSMALLINT* precision, SQLSMALLINT* scale, SQLSMALLINT field,
+           SQLPOINTER value) {
   const SQLLEN number = reinterpret_cast<SQLLEN>(value);
+  if (field != SQL_DESC_DATA_PTR && field != SQL_DESC_INDICATOR_PTR &&
+      field != SQL_DESC_OCTET_LENGTH_PTR)
+    b->rgbValue = nullptr;
+  if (field == SQL_DESC_DATA_PTR && value != nullptr && !Consistent(b->fCType, *precision, *scale))
+    return VEL_POST(d, SQL_ERROR, kDiagInconsistentDescriptor);
+  if (IsTypeField(field)) {
+    b->fCType = NewType(field, b->fCType, number);
+    return SQL_SUCCESS;
+  }
   switch (field) {
-    case SQL_DESC_TYPE:
-    case SQL_DESC_CONCISE_TYPE:
-    case SQL_DESC_DATETIME_INTERVAL_CODE:
-      b->fCType = NewType(field, b->fCType, number);
-      break;
     case SQL_DESC_DATA_PTR:
       b->rgbValue = value;
       break;
     case SQL_DESC_INDICATOR_PTR:
+      b->indicator = static_cast<SQLLEN*>(value);
+      break;
     case SQL_DESC_OCTET_LENGTH_PTR:
       b->pcbValue = static_cast<SQLLEN*>(value);
       break;
@@ -382,6 +454,7 @@ void SetApp(Binding* b, SQLSMALLINT* precision, SQLSMALLINT* scale, SQLSMALLINT 
     default:  // SQL_DESC_LENGTH: the octet length is what a buffer has
       break;
   }
+  return SQL_SUCCESS;
 }
 
 }  // namespace
@@ -394,24 +467,35 @@ int GetDescFieldWorker(Descriptor* d, SQLSMALLINT rec, SQLSMALLINT field, SQLPOI
     PutNumber(*row, HeaderValue(d, field), value, stringLength);
     return SQL_SUCCESS;
   }
-  if (rec < 1) return VEL_POST(d, SQL_ERROR, kDiagDescriptorIndex);
-  if (rec > Count(d)) return SQL_NO_DATA_FOUND;
-  if (field == SQL_DESC_NAME) {
-    const Record r = Find(d, rec, false);
-    const String* name = r.column != nullptr ? &r.column->description->columnName : nullptr;
-    return PutText(d, name, value, bufferLength, stringLength);
+  if (row->width == Width::kText) {
+    const char* text = nullptr;
+    uint32_t n = 0;
+    const int rc = GetDescTextWorker(d, rec, field, &text, &n);
+    if (rc != SQL_SUCCESS) return rc;
+    if (bufferLength < 0) return VEL_POST(d, SQL_ERROR, kDiagInvalidLength);
+    return PutText(d, text, n, value, bufferLength, stringLength);
   }
+  if (!RecordAllowed(d, rec, false)) return VEL_POST(d, SQL_ERROR, kDiagDescriptorIndex);
+  if (rec > Count(d)) return SQL_NO_DATA_FOUND;
   PutNumber(*row, FieldNumber(d, rec, field), value, stringLength);
   return SQL_SUCCESS;
 }
 
-int GetDescNameWorker(Descriptor* d, SQLSMALLINT rec, const String** name) {
-  *name = nullptr;
-  if (FindField(d, SQL_DESC_NAME) == nullptr) return VEL_POST(d, SQL_ERROR, kDiagDescriptorField);
-  if (rec < 1) return VEL_POST(d, SQL_ERROR, kDiagDescriptorIndex);
+int GetDescTextWorker(Descriptor* d, SQLSMALLINT rec, SQLSMALLINT field, const char** text,
+                      uint32_t* length) {
+  *text = nullptr;
+  *length = 0;
+  const FieldRow* row = FindField(d, field);
+  if (row == nullptr || row->width != Width::kText)
+    return VEL_POST(d, SQL_ERROR, kDiagDescriptorField);
+  *text = "";
+  if (!RecordAllowed(d, rec, false)) return VEL_POST(d, SQL_ERROR, kDiagDescriptorIndex);
   if (rec > Count(d)) return SQL_NO_DATA_FOUND;
   const Record r = Find(d, rec, false);
-  if (r.column != nullptr) *name = &r.column->description->columnName;
+  if (r.column == nullptr) return SQL_SUCCESS;  // parameters have no names
+  const AttributeRow* attribute =
+      FindAttribute(field == SQL_DESC_NAME ? SQL_COLUMN_NAME : static_cast<uint16_t>(field));
+  if (attribute != nullptr) *text = ColumnAttributeText(*r.column, attribute->source, length);
   return SQL_SUCCESS;
 }
 
@@ -425,16 +509,17 @@ int SetDescFieldWorker(Descriptor* d, SQLSMALLINT rec, SQLSMALLINT field, SQLPOI
   if (d->Kind() == DescKind::kIrd && !statusField)
     return VEL_POST(d, SQL_ERROR, kDiagReadOnlyDescriptor);
   if (row->header) return SetHeader(d, field, value);
-  if (rec < 1) return VEL_POST(d, SQL_ERROR, kDiagDescriptorIndex);
+  if (!RecordAllowed(d, rec, true)) return VEL_POST(d, SQL_ERROR, kDiagDescriptorIndex);
   const Record r = Find(d, rec, true);
   if (r.row == nullptr && r.param == nullptr) return VEL_POST(d, SQL_ERROR, kDiagMemory);
   if (d->Kind() == DescKind::kIpd && !d->Explicit()) {
     SetIpd(r.param, field, reinterpret_cast<SQLLEN>(value));
   } else if (r.row != nullptr) {
-    SetApp(r.row, &r.row->precision, &r.row->scale, field, value);
+    const int rc = SetApp(d, r.row, &r.row->precision, &r.row->scale, field, value);
     d->RecordsChanged();
+    return rc;
   } else {
-    SetApp(r.param, &r.param->appPrecision, &r.param->appScale, field, value);
+    return SetApp(d, r.param, &r.param->appPrecision, &r.param->appScale, field, value);
   }
   return SQL_SUCCESS;
 }
@@ -443,14 +528,15 @@ int GetDescRecWorker(Descriptor* d, SQLSMALLINT rec, SQLCHAR* name, SQLSMALLINT 
                      SQLSMALLINT* stringLength, SQLSMALLINT* type, SQLSMALLINT* subType,
                      SQLLEN* length, SQLSMALLINT* precision, SQLSMALLINT* scale,
                      SQLSMALLINT* nullable) {
-  if (rec < 1) return VEL_POST(d, SQL_ERROR, kDiagDescriptorIndex);
+  if (!RecordAllowed(d, rec, false)) return VEL_POST(d, SQL_ERROR, kDiagDescriptorIndex);
   if (rec > Count(d)) return SQL_NO_DATA_FOUND;
   int rc = SQL_SUCCESS;
   const Record r = Find(d, rec, false);
   if (name != nullptr || stringLength != nullptr) {
     const String* text = r.column != nullptr ? &r.column->description->columnName : nullptr;
     SQLINTEGER n = 0;
-    rc = PutText(d, text, name, bufferLength, &n);
+    rc = PutText(d, text ? text->TextOrEmpty() : "", text ? text->Length() : 0, name, bufferLength,
+                 &n);
     if (stringLength != nullptr) *stringLength = static_cast<SQLSMALLINT>(n);
   }
   const bool implementation = !d->Application();
@@ -477,9 +563,8 @@ int SetDescRecWorker(Descriptor* d, SQLSMALLINT rec, SQLSMALLINT type, SQLSMALLI
   if (rc == SQL_SUCCESS) rc = SetDescFieldWorker(d, rec, SQL_DESC_PRECISION, number(precision), 0);
   if (rc == SQL_SUCCESS) rc = SetDescFieldWorker(d, rec, SQL_DESC_SCALE, number(scale), 0);
   if (rc != SQL_SUCCESS || !d->Application()) return rc;
-  // One length pointer: the octet length's, else the indicator's.
-  SQLLEN* lengths = stringLength != nullptr ? stringLength : indicator;
-  rc = SetDescFieldWorker(d, rec, SQL_DESC_OCTET_LENGTH_PTR, lengths, 0);
+  rc = SetDescFieldWorker(d, rec, SQL_DESC_OCTET_LENGTH_PTR, stringLength, 0);
+  if (rc == SQL_SUCCESS) rc = SetDescFieldWorker(d, rec, SQL_DESC_INDICATOR_PTR, indicator, 0);
   if (rc == SQL_SUCCESS) rc = SetDescFieldWorker(d, rec, SQL_DESC_DATA_PTR, data, 0);
   return rc;
 }
@@ -498,9 +583,10 @@ int CopyDescWorker(Descriptor* source, Descriptor* target) {
   }
   // The type first: the lengths and digits of a parameter depend on it.
   static const SQLSMALLINT kRecord[] = {
-      SQL_DESC_CONCISE_TYPE, SQL_DESC_OCTET_LENGTH,   SQL_DESC_LENGTH,           SQL_DESC_PRECISION,
-      SQL_DESC_SCALE,        SQL_DESC_PARAMETER_TYPE, SQL_DESC_OCTET_LENGTH_PTR, SQL_DESC_DATA_PTR};
-  Truncate(target, 0);
+      SQL_DESC_CONCISE_TYPE,     SQL_DESC_OCTET_LENGTH,  SQL_DESC_LENGTH,
+      SQL_DESC_PRECISION,        SQL_DESC_SCALE,         SQL_DESC_PARAMETER_TYPE,
+      SQL_DESC_OCTET_LENGTH_PTR, SQL_DESC_INDICATOR_PTR, SQL_DESC_DATA_PTR};
+  SetCount(target, 0);
   const SQLSMALLINT count = Count(source);
   for (SQLSMALLINT rec = 1; rec <= count; ++rec) {
     const Record r = Find(source, rec, false);

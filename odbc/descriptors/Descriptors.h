@@ -7,9 +7,10 @@
 
 #include <sql.h>
 
+#include <cstdint>
+
 class Connection;
 class Descriptor;
-class String;
 
 // SQLAllocHandle(SQL_HANDLE_DESC): an explicit application descriptor of
 // c, usable as the row or parameter descriptor of c's statements.
@@ -24,17 +25,23 @@ int AllocDescWorker(Connection* c, SQLHDESC* phdesc);
 // the statements using it go back to their own.
 int FreeDescWorker(Descriptor* d);
 
-// Record 0 (bookmarks) and negative numbers are "S1002"; a record above
-// SQL_DESC_COUNT reads as SQL_NO_DATA_FOUND. An unknown field, or one
-// the descriptor does not have, is "S1091"; the implementation row
-// descriptor's record fields are read-only ("HY016"). Binding a record
-// (giving SQL_DESC_DATA_PTR) binds its column or parameter exactly as
-// SQLBindCol and SQLBindParameter do.
+// Negative record numbers are "07009", and record 0 (bookmarks) of an
+// implementation descriptor or, set, of the statement's own parameter
+// descriptor; a record above SQL_DESC_COUNT reads as SQL_NO_DATA_FOUND.
+// An unknown field, or one the descriptor does not have, is "HY091"; the
+// implementation row descriptor's record fields are read-only ("HY016")
+// and answer what SQLColAttribute answers. Setting an application
+// record's field other than its three pointers unbinds it; binding a
+// record (giving SQL_DESC_DATA_PTR) checks it ("HY021") and binds its
+// column or parameter exactly as SQLBindCol and SQLBindParameter do.
+// Raising SQL_DESC_COUNT adds unbound records, lowering it drops them.
 int GetDescFieldWorker(Descriptor* d, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
                        SQLINTEGER bufferLength, SQLINTEGER* stringLength);
-// SQL_DESC_NAME of record rec as *name (null: no name), checked as
-// GetDescFieldWorker checks it, for the wide-character forms.
-int GetDescNameWorker(Descriptor* d, SQLSMALLINT rec, const String** name);
+// A text field of record rec (UTF-8, "" when there is none; null when the
+// field is no text field) as *text and *length, checked as GetDescFieldWorker checks it, for the
+// narrow and wide-character forms; valid until the record changes.
+int GetDescTextWorker(Descriptor* d, SQLSMALLINT rec, SQLSMALLINT field, const char** text,
+                      uint32_t* length);
 int SetDescFieldWorker(Descriptor* d, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
                        SQLINTEGER bufferLength);
 int GetDescRecWorker(Descriptor* d, SQLSMALLINT rec, SQLCHAR* name, SQLSMALLINT bufferLength,

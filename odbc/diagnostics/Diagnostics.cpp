@@ -119,10 +119,9 @@ int DiagFieldWorker(const DiagTarget& t, SQLSMALLINT record, SQLSMALLINT field, 
       return SetText(out, OdbcSubclass(state) ? "ODBC 3.0" : "ISO 9075");
     case SQL_DIAG_ROW_NUMBER:
       if (t.stmt == nullptr) return SetNumber(out, SQL_NO_ROW_NUMBER, sizeof(SQLLEN));
-      return SetNumber(out, r->row != 0 ? r->row : SQL_ROW_NUMBER_UNKNOWN, sizeof(SQLLEN));
+      return SetNumber(out, r->row != 0 ? r->row : SQL_NO_ROW_NUMBER, sizeof(SQLLEN));
     case SQL_DIAG_COLUMN_NUMBER:
-      return SetNumber(out, t.stmt != nullptr ? SQL_COLUMN_NUMBER_UNKNOWN : SQL_NO_COLUMN_NUMBER,
-                       sizeof(SQLINTEGER));
+      return SetNumber(out, r->column != 0 ? r->column : SQL_NO_COLUMN_NUMBER, sizeof(SQLINTEGER));
     case SQL_DIAG_CONNECTION_NAME:
       return SetText(out, t.conn != nullptr ? t.conn->dataSourceName.TextOrEmpty() : "");
     case SQL_DIAG_SERVER_NAME:

@@ -34,12 +34,14 @@ bool Travels(const ColumnValue* value) {
 // the size of the application's row structure. The bind offset moves
 // every address of every row.
 TransferTarget RowTarget(const ColumnBinding& b, uint32_t row, const RowShape& shape) {
-  TransferTarget target{b.fCType, b.rgbValue, b.cbValueMax, b.pcbValue};
+  TransferTarget target{b.fCType, b.rgbValue, b.cbValueMax, b.pcbValue, b.indicator};
   if (row == 0 && shape.offset == 0) return target;
   target.rgbValue = ArrayElement(static_cast<char*>(target.rgbValue), row, shape.bindType,
                                  ValueStride(b.fCType, b.cbValueMax), shape.offset);
   target.pcbValue = ArrayElement(target.pcbValue, row, shape.bindType,
                                  static_cast<SQLLEN>(sizeof(SQLLEN)), shape.offset);
+  target.indicator = ArrayElement(target.indicator, row, shape.bindType,
+                                  static_cast<SQLLEN>(sizeof(SQLLEN)), shape.offset);
   return target;
 }
 

@@ -20,7 +20,8 @@ VEL_EXPORT SQLRETURN SQLBindCol(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLSMALLINT f
   StatementHold hold(hstmt);
   Statement* stmt = hold.Get();
   if (stmt == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  return TraceReturnCode(BindColumn(stmt, icol, {fCType, rgbValue, cbValueMax, pcbValue}));
+  return TraceReturnCode(
+      BindColumn(stmt, icol, {fCType, rgbValue, cbValueMax, pcbValue, pcbValue}));
 }
 
 VEL_EXPORT SQLRETURN SQLFetch(SQLHSTMT hstmt) {
@@ -39,7 +40,7 @@ VEL_EXPORT SQLRETURN SQLGetData(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLSMALLINT f
   StatementHold hold(hstmt);
   Statement* stmt = hold.Get();
   if (stmt == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  return TraceReturnCode(GetData(stmt, icol, {fCType, rgbValue, cbValueMax, pcbValue}));
+  return TraceReturnCode(GetData(stmt, icol, {fCType, rgbValue, cbValueMax, pcbValue, pcbValue}));
 }
 
 VEL_EXPORT SQLRETURN SQLExtendedFetch(SQLHSTMT hstmt, SQLUSMALLINT fFetchType, SQLLEN irow,

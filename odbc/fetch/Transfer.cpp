@@ -205,7 +205,7 @@ SQLRETURN Transfer(Statement* stmt, ColumnValue* value, const ValueInPlace& in,
   }
 
   if (in.isNull) {
-    if (target.pcbValue != nullptr) StoreUnaligned<SQLLEN>(target.pcbValue, SQL_NULL_DATA);
+    if (target.indicator != nullptr) StoreUnaligned<SQLLEN>(target.indicator, SQL_NULL_DATA);
     if (piecewise) position->Finish();
     return SQL_SUCCESS;
   }
@@ -214,6 +214,8 @@ SQLRETURN Transfer(Statement* stmt, ColumnValue* value, const ValueInPlace& in,
   // place to go, and is not reported.
   SQLLEN length = SQL_NO_TOTAL;
   if (target.pcbValue != nullptr) *target.pcbValue = SQL_NO_TOTAL;
+  if (target.indicator != nullptr && target.indicator != target.pcbValue)
+    StoreUnaligned<SQLLEN>(target.indicator, 0);
 
   // A later piece of a held value finds the value still loaded from it:
   // reading a long value in pieces then copies it once, not once a piece.
@@ -257,18 +259,39 @@ SQLRETURN Transfer(Statement* stmt, ColumnValue* value, const ValueInPlace& in,
       position->Measure(total);
     }
   }
+  // A number or a time that lost digits of its fraction is "01S07"; cut
+  // texts and bytes are "01004".
+  if (result == kConversionTruncated && !IsPiecewise(cType))
+    return VEL_POST(stmt, SQL_SUCCESS_WITH_INFO, kDiagFractionalTruncation);
   return MapResult(stmt, result);
 }
 
 }  // namespace
 
+// The records a transfer posted concern its column (SQL_DIAG_COLUMN_NUMBER).
+void StampColumn(Statement* stmt, uint32_t before, uint16_t icol) {
+  ErrorData* r = stmt->errors.Tail();
+  for (uint32_t n = stmt->errors.Count(); r != nullptr && n > before; --n) {
+    r->column = icol;
+    // Its row in the rowset is the fetch's to know.
+    if (r->row == 0) r->row = SQL_ROW_NUMBER_UNKNOWN;
+    r = static_cast<ErrorData*>(r->Previous());
+  }
+}
+
 SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElement* element,
                         const TransferTarget& target, uint16_t icol, GetDataPosition* position) {
   const ValueInPlace in{element->IsNull(), element->Data(), element->Length()};
-  return Transfer(stmt, value, in, element, target, icol, position);
+  const uint32_t before = stmt->errors.Count();
+  const SQLRETURN rc = Transfer(stmt, value, in, element, target, icol, position);
+  StampColumn(stmt, before, icol);
+  return rc;
 }
 
 SQLRETURN TransferValueInPlace(Statement* stmt, ColumnValue* value, const ValueInPlace& in,
                                const TransferTarget& target) {
-  return Transfer(stmt, value, in, nullptr, target, 0, nullptr);
+  const uint32_t before = stmt->errors.Count();
+  const SQLRETURN rc = Transfer(stmt, value, in, nullptr, target, 0, nullptr);
+  if (value->binding != nullptr) StampColumn(stmt, before, value->binding->columnNumber);
+  return rc;
 }

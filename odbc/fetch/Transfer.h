@@ -21,13 +21,14 @@ struct TransferTarget {
   SQLSMALLINT fCType;
   SQLPOINTER rgbValue;
   SQLLEN cbValueMax;
-  SQLLEN* pcbValue;  // may be null
+  SQLLEN* pcbValue;   // the length's; may be null
+  SQLLEN* indicator;  // SQL_NULL_DATA's (the same unless a descriptor set them apart); may be null
 };
 
 // Converts element (the column's value of the current row) through value
-// into target. A null element value stores SQL_NULL_DATA in *pcbValue and
-// leaves rgbValue alone. Returns SQL_SUCCESS, SQL_SUCCESS_WITH_INFO with
-// "01004" posted on stmt when the value was cut, or SQL_ERROR with the
+// into target. A null element value stores SQL_NULL_DATA in *indicator and
+// leaves rgbValue alone; any other value sets a separate indicator to 0. Returns SQL_SUCCESS,
+// SQL_SUCCESS_WITH_INFO with "01004" posted on stmt when the value was cut, or SQL_ERROR with the
 // diagnostic posted ("22003" the value does not fit, "S1001" memory,
 // "S1003" a C type the driver has no conversion for).
 //

@@ -3,6 +3,8 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "base/Module.h"
@@ -22,7 +24,25 @@ namespace {
 struct Answer {
   uintptr_t number = 0;
   const char* text = "";
+  char built[160] = "";
 };
+
+// SQL_DBMS_VER is "##.##.####" (major, minor, release), then the server's
+// own text: "00.01.0000 Velora ODBC Server 0.1.0 (SQLite 3.40.1)".
+void FormatDbmsVersion(const char* version, char* out, size_t size) {
+  const char* digits = version;
+  while (*digits != '\0' && (*digits < '0' || *digits > '9')) ++digits;
+  unsigned part[3] = {0, 0, 0};
+  for (int i = 0; i < 3 && *digits >= '0' && *digits <= '9'; ++i) {
+    char* end = nullptr;
+    part[i] = static_cast<unsigned>(std::strtoul(digits, &end, 10));
+    digits = end;
+    if (*digits != '.') break;
+    ++digits;
+  }
+  std::snprintf(out, size, "%02u.%02u.%04u %s", part[0] % 100, part[1] % 100, part[2] % 10000,
+                version);
+}
 
 Answer Build(const InfoRow& row, Connection* c) {
   Answer a;
@@ -48,7 +68,32 @@ Answer Build(const InfoRow& row, Connection* c) {
       a.text = c->currentQualifier.TextOrEmpty();
       break;
     case InfoSource::kDbmsVersion:
-      a.text = c->dbmsVersion.TextOrEmpty();
+      FormatDbmsVersion(c->dbmsVersion.TextOrEmpty(), a.built, sizeof a.built);
+      a.text = a.built;
+      break;
+    case InfoSource::kQuoteChar:
+      a.built[0] = c->QuoteChar();
+      a.built[1] = '\0';
+      a.text = a.built;
+      break;
+    case InfoSource::kReadOnly:
+      a.text = c->ReadOnlySession() ? "Y" : "N";
+      break;
+    case InfoSource::kIsolationOptions:
+      a.number = c->IsolationLevels();
+      break;
+    case InfoSource::kDefaultIsolation:
+      a.number = c->DefaultIsolation();
+      break;
+    case InfoSource::kIdentifierCase:
+      a.number = c->IdentifierCase();
+      break;
+    case InfoSource::kQuotedCase:
+      // A server that folds unquoted names keeps quoted ones as written.
+      a.number = c->IdentifierCase() == SQL_IC_MIXED ? SQL_IC_MIXED : SQL_IC_SENSITIVE;
+      break;
+    case InfoSource::kNullCollation:
+      a.number = c->NullsSortLow() ? SQL_NC_LOW : SQL_NC_HIGH;
       break;
     case InfoSource::kUserName:
       a.text = c->userName.TextOrEmpty();
@@ -77,13 +122,11 @@ void TraceAnswer(const InfoRow& row, const Answer& a) {
   }
 }
 
-// Copies the first min(cbMax, size) bytes of a number; a number that does
-// not fit is cut without a warning.
-void PutNumber(const void* value, SQLSMALLINT size, SQLPOINTER rgb, SQLSMALLINT cbMax,
-               SQLSMALLINT* pcb) {
+// A number is written whole, whatever the buffer length says: ODBC
+// ignores the length of a numeric answer.
+void PutNumber(const void* value, SQLSMALLINT size, SQLPOINTER rgb, SQLSMALLINT* pcb) {
   if (pcb != nullptr) *pcb = size;
-  if (rgb != nullptr && cbMax > 0)
-    std::memcpy(rgb, value, static_cast<size_t>(cbMax < size ? cbMax : size));
+  if (rgb != nullptr) std::memcpy(rgb, value, static_cast<size_t>(size));
 }
 
 }  // namespace
@@ -96,24 +139,23 @@ int GetInfoWorker(Connection* c, SQLUSMALLINT fInfoType, SQLPOINTER rgbInfoValue
     if (pcbInfoValue != nullptr) *pcbInfoValue = sizeof(SQLHSTMT);
     return SQL_SUCCESS;
   }
-  const InfoRow* row = odbc3 ? FindInfoRow3(fInfoType) : nullptr;
-  if (row == nullptr) row = FindInfoRow(fInfoType);
+  const InfoRow* row = FindAnyInfoRow(fInfoType, odbc3);
   if (row == nullptr) return VEL_POST(c, SQL_ERROR, kDiagUnknownInfoType);
   const Answer a = Build(*row, c);
   TraceAnswer(*row, a);
   switch (row->kind) {
     case InfoKind::kShort: {
       const uint16_t value = static_cast<uint16_t>(a.number);
-      PutNumber(&value, sizeof value, rgbInfoValue, cbInfoValueMax, pcbInfoValue);
+      PutNumber(&value, sizeof value, rgbInfoValue, pcbInfoValue);
       return SQL_SUCCESS;
     }
     case InfoKind::kLong: {
       const uint32_t value = static_cast<uint32_t>(a.number);
-      PutNumber(&value, sizeof value, rgbInfoValue, cbInfoValueMax, pcbInfoValue);
+      PutNumber(&value, sizeof value, rgbInfoValue, pcbInfoValue);
       return SQL_SUCCESS;
     }
     case InfoKind::kHandle:
-      PutNumber(&a.number, sizeof a.number, rgbInfoValue, cbInfoValueMax, pcbInfoValue);
+      PutNumber(&a.number, sizeof a.number, rgbInfoValue, pcbInfoValue);
       return SQL_SUCCESS;
     case InfoKind::kText:
       break;

@@ -79,36 +79,46 @@ constexpr InfoRow kInfoRows[] = {
     Text(20, "ACCESSIBLE_PROCEDURES", "N"),
     Text(21, "PROCEDURES", "N"),
     Short(22, "CONCAT_NULL_BEHAVIOR", 0),
-    Short(23, "CURSOR_COMMIT_BEHAVIOR", 2, "    CURSOR_COMMIT_BEHAVIOR=CB_CLOSE"),
-    Short(24, "CURSOR_ROLLBACK_BEHAVIOR", 2, "    CURSOR_ROLLBACK_BEHAVIOR=CB_CLOSE"),
-    Text(25, "DATA_SOURCE_READ_ONLY", "Y"),
-    Long(26, "DEFAULT_TXN_ISOLATION", 8),
+    // The server closes its cursors when a transaction ends; prepared
+    // statements stay. A static cursor keeps the rows it holds (more than
+    // SQL_CB_CLOSE promises), a forward-only one is gone.
+    Short(23, "CURSOR_COMMIT_BEHAVIOR", 1, "    CURSOR_COMMIT_BEHAVIOR=CB_CLOSE"),
+    Short(24, "CURSOR_ROLLBACK_BEHAVIOR", 1, "    CURSOR_ROLLBACK_BEHAVIOR=CB_CLOSE"),
+    From(25, "DATA_SOURCE_READ_ONLY", InfoKind::kText, InfoSource::kReadOnly),
+    From(26, "DEFAULT_TXN_ISOLATION", InfoKind::kLong, InfoSource::kDefaultIsolation),
     Text(27, "EXPRESSIONS_IN_ORDERBY", "N"),
-    Short(28, "IDENTIFIER_CASE", 1, "    IDENTIFIER_CASE=IC_UPPER"),
-    Text(29, "IDENTIFIER_QUOTE_CHAR", "|"),
+    From(28, "IDENTIFIER_CASE", InfoKind::kShort, InfoSource::kIdentifierCase),
+    From(29, "IDENTIFIER_QUOTE_CHAR", InfoKind::kText, InfoSource::kQuoteChar),
     Short(30, "MAX_COLUMN_NAME_LEN", 0),
     Short(31, "MAX_CURSOR_NAME_LEN", 0),
-    Short(32, "MAX_OWNER_NAME_LEN", 30, "    MAX_OWNER_NAME_LEN=16"),
+    // The storages' tables are named without owner or qualifier: the
+    // catalogue functions answer none, and no statement takes one.
+    Short(32, "MAX_OWNER_NAME_LEN", 0),
     Short(33, "MAX_PROCEDURE_NAME_LEN", 0),
-    Short(34, "MAX_QUALIFIER_NAME_LEN", 30, "    MAX_QUALIFIER_NAME_LEN=16"),
+    Short(34, "MAX_QUALIFIER_NAME_LEN", 0),
     Short(35, "MAX_TABLE_NAME_LEN", 0),
     Text(36, "MULT_RESULT_SETS", "N"),
     Text(37, "MULTIPLE_ACTIVE_TXN", "N"),
     Text(38, "OUTER_JOINS", "Y"),
     Text(39, "OWNER_TERM", "Database"),
     Text(40, "PROCEDURE_TERM", "", "    PROCEDURE_TERM=empty"),
-    Text(41, "QUALIFIER_NAME_SEPARATOR", ":"),
+    Text(41, "QUALIFIER_NAME_SEPARATOR", ""),
     Text(42, "QUALIFIER_TERM", "No Qualifier"),
     Long(43, "SCROLL_CONCURRENCY", 1, "    SCROLL_CONCURRENCY=SCCO_READ_ONLY"),
     Long(44, "SCROLL_OPTIONS", 0x11, "    SCROLL_OPTIONS=SO_FORWARD_ONLY"),
     Text(45, "TABLE_TERM", "Table"),
-    Short(46, "TXN_CAPABLE", 0, "    TXN_CAPABLE=TC_NONE"),
+    // Both storages run data definition inside transactions too.
+    Short(46, "TXN_CAPABLE", 2, "    TXN_CAPABLE=TC_ALL"),
     From(47, "USER_NAME", InfoKind::kText, InfoSource::kUserName),
-    Long(48, "CONVERT_FUNCTIONS", 1, "    CONVERT_FUNCTIONS=FN_CVT_CONVERT"),
-    Long(49, "NUMERIC_FUNCTIONS", 0),
-    Long(50, "STRING_FUNCTIONS", 0),
+    // The scalar functions whose escapes run on both storages: the ones
+    // the server translates and the ones both know by ODBC's name.
+    Long(48, "CONVERT_FUNCTIONS", 3, "    CONVERT_FUNCTIONS=FN_CVT_CONVERT | FN_CVT_CAST"),
+    Long(49, "NUMERIC_FUNCTIONS", 1, "    NUMERIC_FUNCTIONS=FN_NUM_ABS"),
+    // CONCAT, LCASE, LENGTH, LTRIM, RTRIM, UCASE.
+    Long(50, "STRING_FUNCTIONS", 0x1459),
     Long(51, "SYSTEM_FUNCTIONS", 0),
-    Long(52, "TIMEDATE_FUNCTIONS", 288, "    TIMEDATE_FUNCTIONS=FN_TD_MONTH | FN_TD_YEAR"),
+    // NOW, CURDATE, DAYOFMONTH, MONTH, YEAR, CURTIME, HOUR, MINUTE, SECOND.
+    Long(52, "TIMEDATE_FUNCTIONS", 0x1F27),
     Convert(53, "CONVERT_BIGINT", SQL_BIGINT),
     Convert(54, "CONVERT_BINARY", SQL_BINARY),
     Convert(55, "CONVERT_BIT", SQL_BIT),
@@ -128,7 +138,7 @@ constexpr InfoRow kInfoRows[] = {
     Convert(69, "CONVERT_VARBINARY", SQL_VARBINARY),
     Convert(70, "CONVERT_VARCHAR", SQL_VARCHAR),
     Convert(71, "CONVERT_LONGVARBINARY", SQL_LONGVARBINARY),
-    Long(72, "TXN_ISOLATION_OPTION", 0, "    TXN_ISDOLATION_OPTION=0"),
+    From(72, "TXN_ISOLATION_OPTION", InfoKind::kLong, InfoSource::kIsolationOptions),
     Text(73, "ODBC_SQL_OPT_IEF", "N"),
     Short(74, "CORRELATION_NAME", 2, "    CORRELATION_NAME=CN_ANY"),
     Short(75, "NON_NULLABLE_COLUMNS", 0, "    NON_NULLABLE_COLUMNS=NCC_NULL"),
@@ -138,20 +148,19 @@ constexpr InfoRow kInfoRows[] = {
     Long(79, "POS_OPERATIONS", 1),  // SQL_POS_POSITION
     Long(80, "POSITIONED_STATEMENTS", 0),
     Long(81, "GETDATA_EXTENSIONS", 11, "    GETDATA_EXTENSIONS=GD_ANY_COLUMN | GD_ANY_ORDER"),
-    // Bookmarks (row numbers) hold while the cursor scrolls and across
-    // commit and rollback, which keep static cursors.
-    Long(82, "BOOKMARK_PERSISTENCE", 0x48),
+    // Bookmarks (row numbers) hold while the cursor scrolls.
+    Long(82, "BOOKMARK_PERSISTENCE", 0x40),
     Long(83, "STATIC_SENSITIVITY", 0),
     Short(84, "FILE_USAGE", 0, "    FILE_USAGE=FILE_NOT_SUPPORTED"),
-    Short(85, "NULL_COLLATION", 2, "    NULL_COLLATION=NC_START"),
+    From(85, "NULL_COLLATION", InfoKind::kShort, InfoSource::kNullCollation),
     Long(86, "ALTER_TABLE", 0),
     Text(87, "COLUMN_ALIAS", "Y"),
     Short(88, "GROUP_BY", 2, "    GROUP_BY=GB_GROUP_BY_CONTAINS_SELECT"),
     Text(89, "KEYWORDS", kKeywords, "    KEYWORDS"),
     Text(90, "ORDER_BY_COLUMNS_IN_SELECT", "Y", "    ORDER_BY_COLUMNC_IN_SELECT=Yes"),
-    Long(91, "OWNER_USAGE", 29),
-    Long(92, "QUALIFIER_USAGE", 5, "    QUALIFIER_USAGE=QU_DML_STATEMENTS|QU_TABLE_DEFINITION"),
-    Short(93, "QUOTED_IDENTIFIER_CASE", 1, "    QUALIFIER_IDENTIFIER_CASE=IC_UPPER"),
+    Long(91, "OWNER_USAGE", 0),
+    Long(92, "QUALIFIER_USAGE", 0),
+    From(93, "QUOTED_IDENTIFIER_CASE", InfoKind::kShort, InfoSource::kQuotedCase),
     Text(94, "SPECIAL_CHARACTERS", "", "    SPECIAL_CHARACTERS=not defined"),
     Long(95, "SUBQUERIES", 0),
     Long(96, "UNION", 0),
@@ -163,16 +172,17 @@ constexpr InfoRow kInfoRows[] = {
     Long(102, "MAX_INDEX_SIZE", 0),
     Text(103, "MAX_ROW_SIZE_INCLUDES_LONG", "Y"),
     Long(104, "MAX_ROW_SIZE", 0),
-    Long(105, "MAX_STATEMENT_LEN", 2047),
+    Long(105, "MAX_STATEMENT_LEN", 0),  // none but a request's
     Short(106, "MAX_TABLES_IN_SELECT", 0),
     Short(107, "MAX_USER_NAME_LEN", 0),
-    Long(108, "MAX_CHAR_LITERAL_LEN", 255),
-    Long(109, "TIMEDATE_ADD_INTERVALS", 2, "    TIMEDATE_ADD_INTERVALS=FN_TSI_SECOND"),
-    Long(110, "TIMEDATE_DIFF_INTERVALS", 2, "    TIMEDATE_DIFF_INTERVALS=FN_TSI_SECOND"),
+    Long(108, "MAX_CHAR_LITERAL_LEN", 0),  // none but the statement's
+    // No TIMESTAMPADD or TIMESTAMPDIFF escape.
+    Long(109, "TIMEDATE_ADD_INTERVALS", 0),
+    Long(110, "TIMEDATE_DIFF_INTERVALS", 0),
     Text(111, "NEED_LONG_DATA_LEN", "Y"),
     Long(112, "MAX_BINARY_LITERAL_LEN", 0),
     Text(113, "LIKE_ESCAPE_CLAUSE", "Y"),
-    Short(114, "QUALIFIER_LOCATION", 1, "    QUALIFIER_LOCATION=QL_START"),
+    Short(114, "QUALIFIER_LOCATION", 0),
     Long(65003, "OJ_CAPABILITIES", 33, "    OJ_CAPABILITIES=OJ_LEFT|OJ_INNER"),
     // ODBC 3 types that the driver manager and common clients ask of every
     // driver at connect: answered instead of leaving an error behind.
@@ -187,4 +197,9 @@ const InfoRow* FindInfoRow(uint16_t type) {
     if (row.type == type) return &row;
   }
   return nullptr;
+}
+
+const InfoRow* FindAnyInfoRow(uint16_t type, bool odbc3) {
+  const InfoRow* row = odbc3 ? FindInfoRow3(type) : FindInfoRow(type);
+  return row != nullptr ? row : odbc3 ? FindInfoRow(type) : FindInfoRow3(type);
 }

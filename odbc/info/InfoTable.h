@@ -26,7 +26,14 @@ enum class InfoSource : uint8_t {
   kDbmsVersion,
   kUserName,
   kModuleHandle,
-  kConvertFunction,  // SQL_CONVERT_<type>: number holds the type's code
+  kQuoteChar,         // the server's (its session-info offer)
+  kReadOnly,          // "Y" for a read-only session
+  kIsolationOptions,  // the levels the server runs
+  kDefaultIsolation,  // the one a session starts at
+  kIdentifierCase,    // how the server keeps unquoted names
+  kQuotedCase,        // and quoted ones
+  kNullCollation,     // where the server sorts NULLs
+  kConvertFunction,   // SQL_CONVERT_<type>: number holds the type's code
 };
 
 struct InfoRow {
@@ -41,6 +48,11 @@ struct InfoRow {
 
 // The row of an information type, or null when the driver does not know it.
 const InfoRow* FindInfoRow(uint16_t type);
+// The row a library answers a type from: the ODBC 3.x library's own rows
+// first, then the common ones; the ODBC 2.0 library's the other way round,
+// so that it answers the ODBC 3 types as well (applications ask them of
+// every driver) but its own ones as it always has.
+const InfoRow* FindAnyInfoRow(uint16_t type, bool odbc3);
 // The ODBC 3.x library's rows (odbc/info/InfoTable3.cpp): its own answers where
 // they differ and the ODBC 3 types; null for the others.
 const InfoRow* FindInfoRow3(uint16_t type);

@@ -163,6 +163,8 @@ int GetConnectAttrWorker(Connection* c, SQLINTEGER attribute, FieldValue* out) {
     case SQL_ATTR_TRACEFILE:
       out->isText = true;  // the driver manager's; the driver has none
       return SQL_SUCCESS;
+    case SQL_ATTR_ASYNC_ENABLE:  // calls always run synchronously
+      return SetNumber(out, SQL_ASYNC_ENABLE_OFF, sizeof(SQLULEN));
     default:
       break;
   }

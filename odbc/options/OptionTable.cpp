@@ -15,7 +15,7 @@ using S = OptionSlot;
       {SQL_MAX_ROWS, A::kStoreAndSend, S::kMaxRows, nullptr},              \
       {SQL_NOSCAN, A::kStoreAndSend, S::kNoscan, nullptr},                 \
       {SQL_MAX_LENGTH, A::kStoreAndSend, S::kMaxLength, nullptr},          \
-      {SQL_ASYNC_ENABLE, A::kNothing, S::kNone, nullptr},                  \
+      {SQL_ASYNC_ENABLE, A::kSynchronous, S::kNone, nullptr},              \
       {SQL_BIND_TYPE, A::kStore, S::kBindType, nullptr},                   \
       {SQL_CURSOR_TYPE, A::kStoreAndSend, S::kCursorType, nullptr},        \
       {SQL_CONCURRENCY, A::kStoreAndSend, S::kConcurrency, nullptr},       \
@@ -43,7 +43,22 @@ const OptionRow kSetConnect[] = {
     {SQL_PACKET_SIZE, A::kRefuse, S::kNone, &kDiagPacketSize},
 };
 
+// Statement options read on a connection answer the default its later
+// statements take.
 const OptionRow kGetConnect[] = {
+    {SQL_QUERY_TIMEOUT, A::kStore, S::kQueryTimeout, nullptr},
+    {SQL_MAX_ROWS, A::kStore, S::kMaxRows, nullptr},
+    {SQL_NOSCAN, A::kStore, S::kNoscan, nullptr},
+    {SQL_MAX_LENGTH, A::kStore, S::kMaxLength, nullptr},
+    {SQL_BIND_TYPE, A::kStore, S::kBindType, nullptr},
+    {SQL_CURSOR_TYPE, A::kStore, S::kCursorType, nullptr},
+    {SQL_CONCURRENCY, A::kStore, S::kConcurrency, nullptr},
+    {SQL_ROWSET_SIZE, A::kStore, S::kRowsetSize, nullptr},
+    {SQL_RETRIEVE_DATA, A::kStore, S::kRetrieveData, nullptr},
+    {SQL_USE_BOOKMARKS, A::kStore, S::kUseBookmarks, nullptr},
+    {SQL_ASYNC_ENABLE, A::kAnswerZero, S::kNone, nullptr},
+    // The driver manager's own: it never asks the driver.
+    {SQL_ODBC_CURSORS, A::kNothing, S::kNone, nullptr},
     {SQL_ACCESS_MODE, A::kStore, S::kAccessMode, nullptr},
     {SQL_AUTOCOMMIT, A::kStore, S::kAutocommit, nullptr},
     {SQL_LOGIN_TIMEOUT, A::kStore, S::kLoginTimeout, nullptr},
@@ -75,7 +90,7 @@ const OptionRow kGetStmt[] = {
     {SQL_ROW_NUMBER, A::kRowNumber, S::kNone, nullptr},
 };
 
-const OptionRow kDefault = {0, A::kNothing, S::kNone, nullptr};
+const OptionRow kDefault = {0, A::kRefuse, S::kNone, &kDiagOptionOutOfRange};
 
 template <std::size_t N>
 const OptionRow* Find(const OptionRow (&table)[N], uint16_t option) {

@@ -17,6 +17,7 @@ enum class OptionAction : uint8_t {
   kQuietMode,     // SQL_QUIET_MODE window handle
   kAnswerZero,    // get: answer 0
   kRowNumber,     // get: ask the server (the get-row-number request)
+  kSynchronous,   // set SQL_ASYNC_ENABLE: off kept, anything else "01S02"
 };
 
 // slot: where kStore and kStoreAndSend keep the value; the request that
@@ -29,7 +30,8 @@ struct OptionRow {
 };
 
 // The row for option in each table; options without a row of their own get
-// the table's default row (nothing done, SQL_SUCCESS). Never null.
+// the refusal "S1092" (unknown options, the driver-specific range among
+// them: the driver defines none). Never null.
 const OptionRow* SetConnectOptionRow(uint16_t option);  // when logged in
 const OptionRow* GetConnectOptionRow(uint16_t option);
 const OptionRow* SetStmtOptionRow(uint16_t option);

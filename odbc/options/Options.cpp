@@ -76,6 +76,26 @@ class OptionWait {
   int32_t after_;
 };
 
+// The value the server uses when it changes an option ("01S02"): cursors
+// are read-only, a read-only session's access mode stays read-only, and an
+// isolation level becomes the least strict level the server runs that is
+// at least as strict (its session-info offer).
+uint32_t UsedValue(const Connection* c, uint16_t code, uint32_t asked) {
+  switch (code) {
+    case Msg::kSetConcurrency:
+      return SQL_CONCUR_READ_ONLY;
+    case Msg::kSetAccessMode:
+      return SQL_MODE_READ_ONLY;
+    case Msg::kSetIsolation:
+      for (uint32_t level = asked; level != 0 && level <= 8; level <<= 1) {
+        if ((c->IsolationLevels() & level) != 0) return level;
+      }
+      return asked;
+    default:
+      return asked;
+  }
+}
+
 // Sends the option request code with value on connection's socket; the
 // outcome is posted on owner (the connection or the statement).
 template <class Owner>
@@ -103,10 +123,18 @@ int SendOption(Owner* owner, Connection* connection, uint16_t code, uint32_t sta
   const bool honoured = code == Msg::kSetRowsetSize ||
                         (code == Msg::kSetCursorType && value == SQL_CURSOR_STATIC) ||
                         (code == Msg::kSetUseBookmarks && value != SQL_UB_OFF);
-  if (honoured && result == SQL_SUCCESS_WITH_INFO && owner->errors.Count() == recordsBefore + 1 &&
-      std::strcmp(owner->errors.Last()->sqlstate.TextOrEmpty(), "01S02") == 0) {
+  const bool changed = result == SQL_SUCCESS_WITH_INFO &&
+                       owner->errors.Count() == recordsBefore + 1 &&
+                       std::strcmp(owner->errors.Last()->sqlstate.TextOrEmpty(), "01S02") == 0;
+  if (honoured && changed) {
     delete owner->errors.TakeLast();
     return SQL_SUCCESS;
+  }
+  // The option reads back as the value the server used instead.
+  if (changed) {
+    for (const OptionDefault& d : kOptionDefaults) {
+      if (d.request == code) owner->options.Set(d.slot, UsedValue(connection, code, value));
+    }
   }
   return result;
 }
@@ -156,6 +184,14 @@ int Refuse(Owner* owner, const OptionRow* row) {
   return VEL_POST(owner, SQL_ERROR, *row->refusal);
 }
 
+// SQL_ASYNC_ENABLE: calls always run to their end (SQL_ASYNC_MODE is
+// none); asking for more is answered with the value kept, off.
+template <class Owner>
+int Synchronous(Owner* owner, SQLULEN value) {
+  if (value == SQL_ASYNC_ENABLE_OFF) return SQL_SUCCESS;
+  return VEL_POST(owner, SQL_SUCCESS_WITH_INFO, kDiagSynchronousOnly);
+}
+
 }  // namespace
 
 namespace {
@@ -174,7 +210,10 @@ int KeptSlot(const Connection* c, uint16_t option) {
 // once the session exists (SendChangedOptions), or, when only a session
 // can answer it, held and applied then.
 int KeepBeforeLogin(Connection* c, const OptionRow* row, SQLUSMALLINT fOption, SQLULEN vParam) {
+  if (row->refusal == &kDiagOptionOutOfRange) return Refuse(c, row);
   switch (row->action) {
+    case OptionAction::kSynchronous:
+      return Synchronous(c, vParam);
     case OptionAction::kQuietMode:
       c->quietModeWindow = reinterpret_cast<void*>(vParam);
       return SQL_SUCCESS;
@@ -206,6 +245,7 @@ int KeepBeforeLogin(Connection* c, const OptionRow* row, SQLUSMALLINT fOption, S
 
 int SetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLULEN vParam) {
   const OptionRow* row = SetConnectOptionRow(fOption);
+  if (fOption == SQL_TXN_ISOLATION) c->flags |= kConnectionIsolationSet;
   if (!c->LoggedIn()) {
     if (fOption == SQL_LOGIN_TIMEOUT) {
       c->options.Set(OptionSlot::kLoginTimeout, static_cast<int32_t>(vParam));
@@ -221,6 +261,8 @@ int SetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLULEN vParam) 
     case OptionAction::kQuietMode:
       c->quietModeWindow = reinterpret_cast<void*>(vParam);
       return SQL_SUCCESS;
+    case OptionAction::kSynchronous:
+      return Synchronous(c, vParam);
     case OptionAction::kStore:
       c->options.Set(row->slot, static_cast<int32_t>(vParam));
       return SQL_SUCCESS;
@@ -272,6 +314,11 @@ int GetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLPOINTER pvPar
       target[n] = '\0';
       return SQL_SUCCESS;
     }
+    case OptionAction::kAnswerZero: {
+      const uint32_t zero = 0;
+      if (pvParam) std::memcpy(pvParam, &zero, sizeof zero);
+      return SQL_SUCCESS;
+    }
     case OptionAction::kRefuse:
       return Refuse(c, row);
     default:
@@ -282,6 +329,8 @@ int GetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLPOINTER pvPar
 int SetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLULEN vParam) {
   const OptionRow* row = SetStmtOptionRow(fOption);
   switch (row->action) {
+    case OptionAction::kSynchronous:
+      return Synchronous(s, vParam);
     case OptionAction::kStore:
       s->options.Set(row->slot, static_cast<int32_t>(vParam));
       return SQL_SUCCESS;
@@ -346,11 +395,17 @@ int GetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLPOINTER pvParam) 
 
 int SendChangedOptions(Connection* c) {
   int result = SQL_SUCCESS;
+  // A session starts at its storage's isolation level (its session-info
+  // offer), which the connection takes unless the application set one.
+  const int32_t isolation = static_cast<int32_t>(c->DefaultIsolation());
+  if ((c->flags & kConnectionIsolationSet) == 0)
+    c->options.Set(OptionSlot::kTxnIsolation, isolation);
   // The options a session starts with are the defaults a new connection
   // holds; only the ones set otherwise are sent, in the table's order.
   for (const OptionDefault& d : kOptionDefaults) {
     const int32_t value = c->options.Get(d.slot);
-    if (d.request == 0 || value == d.value) continue;
+    const int32_t start = d.slot == OptionSlot::kTxnIsolation ? isolation : d.value;
+    if (d.request == 0 || value == start) continue;
     const int rc = SendOption(c, c, d.request, 0,
                               d.slot == OptionSlot::kUseBookmarks && value == SQL_UB_VARIABLE
                                   ? SQL_UB_ON

@@ -159,8 +159,8 @@ Next RunOneSet(SetRun* r, SQLULEN row) {
 int AppendSet(Statement* s, SQLULEN row, ParameterSetsElement* sets) {
   s->parameters.SetSetRow(row);
   if (!sets->BeginSet()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
-  for (ParameterBinding* b = s->parameters.Bindings().Head(); b != nullptr;
-       b = static_cast<ParameterBinding*>(b->NextItem())) {
+  for (ParameterBinding* b = s->parameters.Bindings().Head();
+       b != nullptr && s->parameters.Sends(*b); b = static_cast<ParameterBinding*>(b->NextItem())) {
     const SQLLEN* indicator = s->SourceOf(b).indicator;
     const SQLLEN ind = indicator != nullptr ? LoadUnaligned(indicator) : 0;
     if (indicator != nullptr && ind == SQL_IGNORE) continue;

@@ -8,8 +8,10 @@
 
 #include "base/Alloc.h"
 #include "base/Check.h"
+#include "convert/ParameterTable.h"
 #include "handles/Connection.h"
 #include "handles/Frame.h"
+#include "handles/Odbc3Rules.h"
 #include "handles/Statement.h"
 #include "odbc/params/ParamArrays.h"
 #include "odbc/Workers.h"
@@ -41,6 +43,20 @@ uint16_t CountMarkers(const char* sql, long length) {
 int BindParameterWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT fParamType, SQLSMALLINT fCType,
                         SQLSMALLINT fSqlType, SQLULEN cbColDef, SQLSMALLINT ibScale,
                         SQLPOINTER rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) {
+  if (ipar == 0) return VEL_POST(s, SQL_ERROR, kDiagParameterNumber);
+  if (fParamType != SQL_PARAM_INPUT && fParamType != SQL_PARAM_INPUT_OUTPUT &&
+      fParamType != SQL_PARAM_OUTPUT)
+    return VEL_POST(s, SQL_ERROR, kDiagParameterType);
+  if (!IsCType(fCType)) return VEL_POST(s, SQL_ERROR, kDiagProgramTypeOutOfRange);
+  if (!IsSqlType(fSqlType)) return VEL_POST(s, SQL_ERROR, kDiagSqlTypeOutOfRange);
+  if ((fSqlType == SQL_NUMERIC || fSqlType == SQL_DECIMAL) &&
+      (ibScale < 0 || (cbColDef > 0 && static_cast<SQLULEN>(ibScale) > cbColDef)))
+    return VEL_POST(s, SQL_ERROR, kDiagScaleValue);
+  if (rgbValue == nullptr && pcbValue == nullptr && fParamType != SQL_PARAM_OUTPUT)
+    return VEL_POST(s, SQL_ERROR, kDiagInvalidArgument);
+  // SQLSetParam comes as SQL_SETPARAM_VALUE_MAX (-1), a buffer of any size.
+  if (cbValueMax < 0 && cbValueMax != SQL_SETPARAM_VALUE_MAX)
+    return VEL_POST(s, SQL_ERROR, kDiagInvalidLength);
   ParameterBindingList& bindings = s->parameters.Bindings();
   ParameterBinding* b = bindings.Head();
   while (b != nullptr && b->ipar < ipar) b = static_cast<ParameterBinding*>(b->NextItem());
@@ -60,6 +76,7 @@ int BindParameterWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT fParamType,
   b->fCType = fCType;
   b->ipar = ipar;
   b->pcbValue = pcbValue;
+  b->indicator = pcbValue;
   b->rgbValue = rgbValue;
   b->ibScale = ibScale;
   b->fParamType = fParamType;
@@ -137,13 +154,22 @@ int PutDataWorker(Statement* s, SQLPOINTER rgbValue, SQLLEN cbValue) {
     return VEL_POST(s, SQL_ERROR, kDiagPutDataContext);
   ParameterBinding* b = s->execution.Current();
   VEL_CHECK_TEXT(b != nullptr, "currentParameter != 0", VEL_MODULE);
-  if (rgbValue == nullptr || cbValue == SQL_NULL_DATA) {
+  // ODBC 3 refuses more data after a NULL, and a value of fixed size in
+  // more than one piece; ODBC 2 keeps the last.
+  const bool odbc3 = FollowsOdbc3(*s);
+  if (odbc3 && b->putNull) return VEL_POST(s, SQL_ERROR, kDiagNullConcatenation);
+  if (cbValue == SQL_NULL_DATA) {
+    if (odbc3 && (b->putData != nullptr || b->collected != 0))
+      return VEL_POST(s, SQL_ERROR, kDiagNullConcatenation);
     b->DropPieces();
+    b->putNull = true;
     return SQL_SUCCESS;
   }
   if (cbValue == SQL_DEFAULT_PARAM) return VEL_POST(s, SQL_ERROR, kDiagProcedures);
-  if (cbValue < 0 && cbValue != SQL_NTS) return VEL_POST(s, SQL_ERROR, kDiagInvalidArgument);
+  if (rgbValue == nullptr && cbValue != 0) return VEL_POST(s, SQL_ERROR, kDiagInvalidArgument);
+  if (cbValue < 0 && cbValue != SQL_NTS) return VEL_POST(s, SQL_ERROR, kDiagInvalidLength);
   if (!CollectsPieces(b->fCType, b->fSqlType)) {
+    if (odbc3 && b->putData != nullptr) return VEL_POST(s, SQL_ERROR, kDiagPiecesOfFixedData);
     // A fixed-size value is read when SQLParamData converts it.
     b->DropPieces();
     b->putData = rgbValue;

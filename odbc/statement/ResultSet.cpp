@@ -57,87 +57,13 @@ int ColAttributesWorker(Statement* s, SQLUSMALLINT icol, SQLUSMALLINT fDescType,
   ColumnValue* value = s->Column(icol);
   if (value == nullptr) return VEL_POST(s, SQL_ERROR, kDiagColumnOutOfRange);
   if (row == nullptr) return SQL_SUCCESS;  // nothing to say about other types
-  const ColumnDescription* d = value->description;
-  const int32_t type = d->sqlDataType;
-  const SqlTypeInfo* info = FindSqlTypeInfo(type);
-
   if (row->kind == AttributeKind::kString) {
-    const char* text = "";
     uint32_t length = 0;
-    switch (row->source) {
-      case AttributeSource::kName:
-        text = d->columnName.TextOrEmpty();
-        length = d->columnName.Length();
-        break;
-      case AttributeSource::kTableName:
-        text = d->tableName.TextOrEmpty();
-        length = d->tableName.Length();
-        break;
-      case AttributeSource::kOwnerName:
-        text = d->tableOwner.TextOrEmpty();
-        length = d->tableOwner.Length();
-        break;
-      case AttributeSource::kTypeName:
-        text = SqlTypeName(type);
-        break;
-      case AttributeSource::kLiteralPrefix:
-      case AttributeSource::kLiteralSuffix:
-        text = info && IsQuoted(*info) ? "'" : "";
-        break;
-      default:
-        break;
-    }
-    if (length == 0) length = static_cast<uint32_t>(std::strlen(text));
+    const char* text = ColumnAttributeText(*value, row->source, &length);
     if (pcbDesc) *pcbDesc = static_cast<SQLSMALLINT>(length);
     return CopyText(s, text, length, static_cast<SQLCHAR*>(rgbDesc), cbDescMax);
   }
-
-  SQLLEN answer = 0;
-  switch (row->source) {
-    case AttributeSource::kSqlType:
-      answer = ReportedSqlType(*s, type);
-      break;
-    case AttributeSource::kValueLength:
-      answer = value->length;
-      break;
-    case AttributeSource::kPrecision:
-      answer = d->precision;
-      break;
-    case AttributeSource::kScale:
-      answer = d->scale;
-      break;
-    case AttributeSource::kDisplaySize:
-      answer = value->DisplaySize();
-      break;
-    case AttributeSource::kNullable:
-      answer = d->nullability;
-      break;
-    case AttributeSource::kUnsigned:
-      answer = info && info->isUnsigned ? SQL_TRUE : SQL_FALSE;
-      break;
-    case AttributeSource::kUpdatable:
-      answer = d->updatable ? SQL_ATTR_WRITE : SQL_ATTR_READONLY;
-      break;
-    case AttributeSource::kCaseSensitive:
-      answer = info && IsCaseSensitive(*info) ? 1 : 0;
-      break;
-    case AttributeSource::kSearchable:
-      answer = SQL_SEARCHABLE;
-      break;
-    case AttributeSource::kOctetLength:
-      answer = d->length;
-      break;
-    case AttributeSource::kUnnamed:
-      answer = d->columnName.Length() ? SQL_NAMED : SQL_UNNAMED;
-      break;
-    case AttributeSource::kRadix:
-      // BIT is unsigned and answers no radix here.
-      answer = info && !info->isUnsigned ? info->radix : 0;
-      break;
-    default:
-      answer = 0;
-      break;
-  }
+  const SQLLEN answer = ColumnAttributeNumber(*s, *value, row->source);
   // The whole SQLLEN: the driver manager and its clients read 64 bits.
   if (pfDesc) *pfDesc = answer;
   return SQL_SUCCESS;

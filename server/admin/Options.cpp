@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "server/metrics/MetricsAuth.h"
 #include "server/metrics/MetricsHttp.h"
 #include "server/storage/Storage.h"
 
@@ -41,6 +42,9 @@ const char kUsage[] =
     "  --drain-timeout S    after SIGTERM, seconds running statements may take (default 30)\n"
     "  --metrics A:P        serve metrics at http://A:P/metrics (off by default; P\n"
     "                       alone: loopback); velora-server status summarises them\n"
+    "  --metrics-auth K:FILE  scrapers must send the secret of FILE's first line: K is\n"
+    "                       bearer (a token) or basic (USER:PASSWORD); re-read on SIGHUP\n"
+    "  --metrics-tls        serve the metrics over HTTPS with --tls-cert and --tls-key\n"
     "  -v, --verbose        log every request (twice: more)\n"
     "  --trace-frames       hex dump of every frame on standard error\n"
     "  --no-block-fetch     do not offer many rows per fetch request at login\n"
@@ -50,9 +54,10 @@ const char kUsage[] =
     "  --version            print the version and exit\n"
     "  --help               this text\n"
     "\n"
-    "SIGHUP re-reads the TLS certificate and checks the users file again;\n"
-    "the users file is read at every login. SIGTERM refuses new logins, lets\n"
-    "running requests finish (--drain-timeout) and stops; SIGINT stops at once.\n";
+    "SIGHUP re-reads the TLS certificate and the metrics secret and checks the\n"
+    "users file again; the users file is read at every login. SIGTERM refuses\n"
+    "new logins, lets running requests finish (--drain-timeout) and stops;\n"
+    "SIGINT stops at once.\n";
 
 const std::string& Options::DatabaseFor(const std::string& name) const {
   auto it = datasources.find(name);
@@ -90,6 +95,7 @@ bool* FileFlag(const std::string& name, Options* o) {
   if (name == "block-fetch") return &o->blockFetch;
   if (name == "batch") return &o->batch;
   if (name == "stream") return &o->stream;
+  if (name == "metrics-tls") return &o->metricsTls;
   return nullptr;
 }
 
@@ -151,6 +157,9 @@ bool SetValue(const std::string& name, const std::string& v, Options* o, std::st
     std::string host, port;
     if (!v.empty() && !SplitEndpoint(v, &host, &port, error)) return false;
     o->metrics = v;
+  } else if (name == "metrics-auth") {  // empty: none (a file may turn it off)
+    if (!v.empty() && !ValidMetricsAuth(v, error)) return false;
+    o->metricsAuth = v;
   } else if (name == "verbose") {  // file only: the command line counts -v
     if (!Number(v, 0, 2, &n, error)) return false;
     o->verbosity = static_cast<int>(n);
@@ -185,6 +194,8 @@ bool SetFlag(const std::string& arg, Options* o) {
     o->stream = false;
   } else if (arg == "--allow-plaintext") {
     o->allowPlaintext = true;
+  } else if (arg == "--metrics-tls") {
+    o->metricsTls = true;
   } else {
     return false;
   }
@@ -236,6 +247,8 @@ std::string ConfigText(const Options& o) {
   t += "lock-timeout = " + std::to_string(o.lockTimeout) + "\n";
   t += "drain-timeout = " + std::to_string(o.drainTimeout) + "\n";
   if (!o.metrics.empty()) t += "metrics = " + o.metrics + "\n";
+  if (!o.metricsAuth.empty()) t += "metrics-auth = " + o.metricsAuth + "\n";
+  t += std::string("metrics-tls = ") + yes(o.metricsTls) + "\n";
   t += "verbose = " + std::to_string(o.verbosity) + "\n";
   t += std::string("trace-frames = ") + yes(o.traceFrames) + "\n";
   t += std::string("block-fetch = ") + yes(o.blockFetch) + "\n";
@@ -291,6 +304,8 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
   if (o->verbosity < 0) o->verbosity = fileVerbosity;
   if (o->tlsCert.empty() != o->tlsKey.empty())
     return *error = "--tls-cert and --tls-key go together", false;
+  if (o->metricsTls && o->tlsCert.empty())
+    return *error = "--metrics-tls needs --tls-cert and --tls-key", false;
   return true;
 }
 

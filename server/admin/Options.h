@@ -25,6 +25,8 @@ struct Options {
   int lockTimeout = 30;     // seconds a writer waits for the writers before it
   int drainTimeout = 30;    // seconds running requests may take after SIGTERM
   std::string metrics;      // ADDRESS:PORT of the metrics endpoint; empty: none
+  std::string metricsAuth;  // bearer:FILE or basic:FILE; empty: no authentication
+  bool metricsTls = false;  // HTTPS with tlsCert and tlsKey
   int verbosity = 0;
   bool traceFrames = false;
   bool blockFetch = true;  // offer the fetch-block request at login

@@ -4,6 +4,9 @@
 
 #include <fcntl.h>
 #include <netdb.h>
+#include <openssl/err.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -17,6 +20,8 @@
 #include <memory>
 #include <vector>
 
+#include "server/TlsServer.h"
+#include "server/metrics/MetricsAuth.h"
 #include "server/metrics/MetricsHttp.h"
 #include "server/metrics/MetricsParse.h"
 #include "server/admin/Options.h"
@@ -63,6 +68,41 @@ int Connect(const std::string& address, int seconds, std::string* error) {
     close(fd);
   }
   return -1;
+}
+
+// The request over TLS on the connected socket fd, which is made blocking
+// with time-outs of seconds. The server must show the very certificate of
+// certFile: the status command trusts the server's own certificate, not a
+// chain to an authority. *in: the answer up to the server's close.
+bool TlsExchange(int fd, int seconds, const std::string& certFile, const std::string& request,
+                 std::string* in, std::string* error) {
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  const timeval limit = {seconds, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+  ERR_clear_error();
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(certFile.c_str(), "r"), std::fclose);
+  std::unique_ptr<X509, void (*)(X509*)> pinned(
+      file ? PEM_read_X509(file.get(), nullptr, nullptr, nullptr) : nullptr, X509_free);
+  if (!pinned) return *error = "cannot read the certificate " + certFile, false;
+  std::unique_ptr<SSL_CTX, void (*)(SSL_CTX*)> ctx(SSL_CTX_new(TLS_client_method()), SSL_CTX_free);
+  std::unique_ptr<SSL, void (*)(SSL*)> ssl(ctx ? SSL_new(ctx.get()) : nullptr, SSL_free);
+  if (!ssl || SSL_set_fd(ssl.get(), fd) != 1 || SSL_connect(ssl.get()) != 1)
+    return *error = "no TLS handshake: " + TlsErrorText(), false;
+  std::unique_ptr<X509, void (*)(X509*)> shown(SSL_get1_peer_certificate(ssl.get()), X509_free);
+  if (!shown || X509_cmp(shown.get(), pinned.get()) != 0)
+    return *error = "the server shows another certificate than " + certFile, false;
+  size_t n = 0;
+  if (SSL_write_ex(ssl.get(), request.data(), request.size(), &n) != 1)
+    return *error = "cannot send the request: " + TlsErrorText(), false;
+  char buffer[16384];
+  while (in->size() < (64u << 20) && SSL_read_ex(ssl.get(), buffer, sizeof buffer, &n) == 1)
+    in->append(buffer, n);
+  const int why = SSL_get_error(ssl.get(), 0);
+  ERR_clear_error();
+  // The end: the server's close_notify, or its close without one.
+  return why == SSL_ERROR_ZERO_RETURN || (why == SSL_ERROR_SYSCALL && errno == 0) ||
+         (*error = "no complete answer", false);
 }
 
 // Bytes as an operator reads them.
@@ -164,9 +204,10 @@ void Print(const std::string& address, const Samples& now, const Samples* before
               Fixed(SumOf(now, "velora_process_max_fds")).c_str());
 }
 
-bool Scrape(const std::string& address, Samples* samples, std::string* error) {
+bool Scrape(const std::string& address, const ScrapeWay& way, Samples* samples,
+            std::string* error) {
   std::string text;
-  if (!ScrapeMetrics(address, 5, &text, error)) return false;
+  if (!ScrapeMetrics(address, 5, &text, error, way)) return false;
   if (ParseMetrics(text, samples, error)) return true;
   *error = address + " does not answer metrics: " + *error;
   return false;
@@ -174,19 +215,32 @@ bool Scrape(const std::string& address, Samples* samples, std::string* error) {
 
 }  // namespace
 
-bool ScrapeMetrics(const std::string& address, int seconds, std::string* text, std::string* error) {
+bool ScrapeMetrics(const std::string& address, int seconds, std::string* text, std::string* error,
+                   const ScrapeWay& way) {
   int fd = Connect(address, seconds, error);
   if (fd < 0) return false;
   const std::string request =
-      "GET /metrics HTTP/1.1\r\nHost: " + address + "\r\nConnection: close\r\n\r\n";
+      "GET /metrics HTTP/1.1\r\nHost: " + address + "\r\n" +
+      (way.authorization.empty() ? "" : "Authorization: " + way.authorization + "\r\n") +
+      "Connection: close\r\n\r\n";
   std::string in;
-  bool ok = send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
-            static_cast<ssize_t>(request.size());
-  char buffer[16384];
+  bool ok = true;
   ssize_t n = 0;
-  while (ok && in.size() < (64u << 20) && WaitFor(fd, POLLIN, seconds) &&
-         (n = recv(fd, buffer, sizeof buffer, 0)) > 0)
-    in.append(buffer, static_cast<size_t>(n));
+  if (!way.certificate.empty()) {
+    std::string why;
+    ok = TlsExchange(fd, seconds, way.certificate, request, &in, &why);
+    if (!ok) {
+      close(fd);
+      return *error = address + ": " + why, false;
+    }
+  } else {
+    ok = send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
+         static_cast<ssize_t>(request.size());
+    char buffer[16384];
+    while (ok && in.size() < (64u << 20) && WaitFor(fd, POLLIN, seconds) &&
+           (n = recv(fd, buffer, sizeof buffer, 0)) > 0)
+      in.append(buffer, static_cast<size_t>(n));
+  }
   close(fd);
   const size_t head = in.find("\r\n\r\n");
   if (!ok || n != 0 || head == std::string::npos)
@@ -225,16 +279,19 @@ int StatusCommand(int argc, char** argv) {
       return 2;
     }
   }
-  if (address.empty()) {
-    // Without an address: the endpoint of the configuration file.
+  // Without an address: the endpoint of the configuration file, which
+  // also tells its secret and whether it speaks HTTPS.
+  Options options;
+  if (address.empty() || !config.empty()) {
     const bool packaged = config.empty();
     if (packaged) config = kPackagedConfig;
-    Options options;
     if ((!packaged || access(config.c_str(), F_OK) == 0) &&
         !ReadConfigFile(config, &options, &error)) {
       std::fprintf(stderr, "velora-server status: %s\n", error.c_str());
       return 2;
     }
+  }
+  if (address.empty()) {
     if (options.metrics.empty()) {
       std::printf(
           "The metrics endpoint is off: %s has no metrics key. Start the server with "
@@ -245,8 +302,15 @@ int StatusCommand(int argc, char** argv) {
     }
     address = options.metrics;
   }
+  ScrapeWay way;
+  if (options.metricsTls) way.certificate = options.tlsCert;
+  if (!options.metricsAuth.empty() &&
+      !MetricsAuthorization(options.metricsAuth, &way.authorization, &error)) {
+    std::fprintf(stderr, "velora-server status: %s\n", error.c_str());
+    return 2;
+  }
   Samples before, now;
-  if (!Scrape(address, &before, &error)) {
+  if (!Scrape(address, way, &before, &error)) {
     std::printf(
         "The metrics endpoint does not answer: %s. Is the server running with --metrics %s?\n",
         error.c_str(), address.c_str());
@@ -255,7 +319,7 @@ int StatusCommand(int argc, char** argv) {
   if (interval > 0) {
     const timespec pause = {interval, 0};
     nanosleep(&pause, nullptr);
-    if (!Scrape(address, &now, &error)) {
+    if (!Scrape(address, way, &now, &error)) {
       std::printf("The metrics endpoint stopped answering: %s.\n", error.c_str());
       return 1;
     }

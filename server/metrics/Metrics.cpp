@@ -51,7 +51,7 @@ struct Name {
 };
 constexpr Name kMessageNames[] = {
 #define VEL_MESSAGE_NAME(code, Name) {code, #Name},
-    VEL_CATALOG_MESSAGES(VEL_MESSAGE_NAME)
+    VEL_MESSAGES(VEL_MESSAGE_NAME)
 #undef VEL_MESSAGE_NAME
         {Msg::kConnect, "Connect"},
 };

@@ -55,6 +55,7 @@ int HandleConnect(Session* s, Request* r) {
       r->Get<CancelTypeElement>()->value = kCancelRequest;
       r->Get<CancelKeyElement>()->value = s->CancelKey();
     }
+    r->Get<SessionInfoElement>()->value = s->SessionInfo();
   }
   return rc;
 }
@@ -324,7 +325,7 @@ struct Route {
 // not compile), and the connect request.
 constexpr Route kHandlers[] = {
 #define VEL_ROUTE(code, Name) {Msg::k##Name, Handle##Name},
-    VEL_CATALOG_MESSAGES(VEL_ROUTE)
+    VEL_MESSAGES(VEL_ROUTE)
 #undef VEL_ROUTE
         {Msg::kConnect, HandleConnect},
 };

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "protocol/Extensions.h"
 #include "protocol/OptionDefaults.h"
 #include "server/Diagnostics.h"
 #include "server/admin/LoginGuard.h"
@@ -206,6 +207,15 @@ class Session {
   bool OffersBatch() const { return options_.batch; }
   // Blocks asked for ahead are fetch-block requests: offered with them.
   bool OffersStream() const { return options_.blockFetch && options_.stream; }
+  // The session-info offer (protocol/SESSION.md): both storages quote
+  // identifiers with SQL's double quote; a read-only user's session is
+  // read-only; SQLite keeps names as written and sorts NULLs low,
+  // PostgreSQL folds unquoted names to lower case and sorts NULLs high.
+  int32_t SessionInfo() const {
+    const bool sqlite = !storage_ || storage_->Dialect() == SqlDialect::kSqlite;
+    return SessionInfoCode('"', userReadOnly_, storage_ ? storage_->IsolationLevels() : 0,
+                           sqlite ? 4 : 2, sqlite);  // SQL_IC_MIXED, SQL_IC_LOWER
+  }
   // True once the client has logged out: the connection ends after the
   // reply.
   bool Finished() const { return finished_; }

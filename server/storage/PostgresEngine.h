@@ -51,6 +51,7 @@ class PgSession : public StorageSession {
   bool InTransaction() const override;
   Status SetReadOnly(bool readOnly) override;
   Status SetIsolation(int level, int* applied) override;
+  int IsolationLevels() const override { return 2 | 4 | 8; }
   Status LockReadOnly() override;
   std::string EngineVersion() const override;
   SqlDialect Dialect() const override { return SqlDialect::kPostgres; }

@@ -61,7 +61,10 @@ std::string DeclaredType(Oid type, int typmod, bool fromTable) {
     case kPgVarchar:
       return typmod >= 5 ? "VARCHAR(" + std::to_string(typmod - 4) + ")" : "VARCHAR";
     case kPgNumeric:
-      if (typmod < 4) return "NUMERIC";
+      // A numeric without declared digits takes any scale: it is described
+      // with every digit a value carries and six of them after the point,
+      // so that numbers read as SQL_C_NUMERIC keep the usual fractions.
+      if (typmod < 4) return "NUMERIC(" + std::to_string(kSqlNumericDigits) + ",6)";
       return "NUMERIC(" + std::to_string(((typmod - 4) >> 16) & 0xFFFF) + "," +
              std::to_string((typmod - 4) & 0xFFFF) + ")";
     case kPgJson:

@@ -289,6 +289,7 @@ class SqliteSession : public StorageSession {
     *applied = 8;
     return Status::Ok();
   }
+  int IsolationLevels() const override { return 8; }
   std::string EngineVersion() const override {
     return std::string("SQLite ") + sqlite3_libversion();
   }

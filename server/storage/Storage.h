@@ -218,6 +218,8 @@ class StorageSession {
   // Sets the isolation level (ODBC's SQL_TXN_* bits) of the transactions
   // that follow; *applied receives the level the engine gives instead.
   virtual Status SetIsolation(int level, int* applied) = 0;
+  // The isolation levels (SQL_TXN_* bits) SetIsolation applies as asked.
+  virtual int IsolationLevels() const = 0;
   // Makes the session read-only for the rest of its life, whatever the
   // client sends later (a user's right; SetReadOnly is the client's own
   // access mode). An engine that cannot promise it refuses, and the login

@@ -95,40 +95,32 @@ Status DecodeParameter(int16_t sqlType, const uint8_t* data, uint32_t length, Va
   float real = 0;
   double number = 0;
   layout::DateTime dt;
-  switch (sqlType) {
-    case kSqlChar:
-    case kSqlVarChar:
-    case kSqlLongVarChar:
+  switch (layout::LayoutOf(sqlType)) {
+    case layout::Layout::kText:
       *out = Value::Text(
           std::string(reinterpret_cast<const char*>(p), layout::ParameterTextLength(p, length)));
       return Status::Ok();
-    case kSqlBinary:
-    case kSqlVarBinary:
-    case kSqlLongVarBinary:
+    case layout::Layout::kBinary:
       *out = Value::Blob(std::string(reinterpret_cast<const char*>(p), length));
       return Status::Ok();
-    case kSqlBit:
-    case kSqlTinyInt:
-    case kSqlSmallInt:
-    case kSqlInteger:
-      layout::DecodeInteger(p, length, type->formSize, sqlType != kSqlBit, &integer);
+    case layout::Layout::kBit:
+    case layout::Layout::kInteger:
+      layout::DecodeInteger(p, length, type->formSize, !type->isUnsigned, &integer);
       *out = Value::Integer(integer);
       return Status::Ok();
-    case kSqlBigInt:
+    case layout::Layout::kBigInt:
       return DecodeBigIntParameter(p, length, out);
-    case kSqlReal:
+    case layout::Layout::kReal:
       layout::DecodeReal(p, length, &real);
       *out = Value::Real(real);
       return Status::Ok();
-    case kSqlFloat:
-    case kSqlDouble:
+    case layout::Layout::kDouble:
       layout::DecodeDouble(p, length, &number);
       *out = Value::Real(number);
       return Status::Ok();
-    case kSqlNumeric:
-    case kSqlDecimal:
+    case layout::Layout::kNumeric:
       return DecodeNumericParameter(p, length, out);
-    case kSqlDate: {
+    case layout::Layout::kDate: {
       layout::DecodeDateTime(type->form, p, length, &dt);
       char b[32];
       std::snprintf(b, sizeof b, "%04d-%s-%s", dt.year, TwoDigits(dt.month).c_str(),
@@ -136,12 +128,12 @@ Status DecodeParameter(int16_t sqlType, const uint8_t* data, uint32_t length, Va
       *out = Value::Text(b);
       return Status::Ok();
     }
-    case kSqlTime:
+    case layout::Layout::kTime:
       layout::DecodeDateTime(type->form, p, length, &dt);
       *out =
           Value::Text(TwoDigits(dt.hour) + ":" + TwoDigits(dt.minute) + ":" + TwoDigits(dt.second));
       return Status::Ok();
-    case kSqlTimestamp: {
+    case layout::Layout::kTimestamp: {
       layout::DecodeDateTime(type->form, p, length, &dt);
       char b[32];
       std::snprintf(b, sizeof b, "%04d-%s-%s ", dt.year, TwoDigits(dt.month).c_str(),
@@ -150,10 +142,11 @@ Status DecodeParameter(int16_t sqlType, const uint8_t* data, uint32_t length, Va
                          TwoDigits(dt.second) + FractionText(dt.fraction));
       return Status::Ok();
     }
-    default:
-      return Status::Error(kStateTypeOutOfRange, 0,
-                           "parameter SQL type " + std::to_string(sqlType) + " is not supported");
+    case layout::Layout::kNone:
+      break;
   }
+  return Status::Error(kStateTypeOutOfRange, 0,
+                       "parameter SQL type " + std::to_string(sqlType) + " is not supported");
 }
 
 }  // namespace velsrv

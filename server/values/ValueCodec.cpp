@@ -283,24 +283,25 @@ Status EncodeRowValue(const Value& value, const SqlTypeDesc& type, uint32_t maxL
                       std::string* out) {
   out->clear();
   const char* name = SqlTypeName(type.sqlType);
-  switch (type.sqlType) {
-    case kSqlChar:
-    case kSqlVarChar:
-    case kSqlLongVarChar:
+  // Rows carry the types columns are described with only.
+  const SqlTypeInfo* info = FindSqlTypeInfo(type.sqlType);
+  const layout::Layout form = info != nullptr && info->describedAs == info->code
+                                  ? layout::LayoutOf(type.sqlType)
+                                  : layout::Layout::kNone;
+  int64_t x = 0;
+  double d = 0;
+  Status st = Status::Ok();
+  switch (form) {
+    case layout::Layout::kText:
       return EncodeText(value, type, maxLength, out);
-    case kSqlBinary:
-    case kSqlVarBinary:
-    case kSqlLongVarBinary:
+    case layout::Layout::kBinary:
       return EncodeBinary(value, type, maxLength, out);
-    case kSqlBit:
-    case kSqlTinyInt:
-    case kSqlSmallInt:
-    case kSqlInteger: {
-      int64_t x;
-      Status st = ToInt64(value, name, &x);
+    case layout::Layout::kBit:
+    case layout::Layout::kInteger: {
+      st = ToInt64(value, name, &x);
       if (!st.ok) return st;
-      const uint32_t width = FindSqlTypeInfo(type.sqlType)->formSize;
-      if (type.sqlType == kSqlBit) {
+      const uint32_t width = info->formSize;
+      if (form == layout::Layout::kBit) {
         if (x != 0 && x != 1) return OutOfRange(name);
       } else {
         const int64_t high = (int64_t{1} << (8 * width - 1)) - 1;
@@ -309,42 +310,38 @@ Status EncodeRowValue(const Value& value, const SqlTypeDesc& type, uint32_t maxL
       layout::EncodeInteger(x, width, Room(out, width));
       return Status::Ok();
     }
-    case kSqlBigInt: {
-      int64_t x;
-      Status st = ToInt64(value, name, &x);
+    case layout::Layout::kBigInt: {
+      st = ToInt64(value, name, &x);
       if (!st.ok) return st;
       uint64_t magnitude = x < 0 ? 0 - static_cast<uint64_t>(x) : static_cast<uint64_t>(x);
       layout::EncodeBigInt(x < 0, magnitude, false, Room(out, layout::kBigIntBytes));
       return Status::Ok();
     }
-    case kSqlReal: {
-      double d;
-      Status st = ToDouble(value, name, &d);
+    case layout::Layout::kReal:
+      st = ToDouble(value, name, &d);
       if (!st.ok) return st;
       if (std::fabs(d) > 3.402823466e+38) return OutOfRange(name);
       layout::EncodeReal(static_cast<float>(d), Room(out, 4));
       return Status::Ok();
-    }
-    case kSqlFloat: {
-      double d;
-      Status st = ToDouble(value, name, &d);
+    case layout::Layout::kDouble:
+      st = ToDouble(value, name, &d);
       if (!st.ok) return st;
       layout::EncodeDouble(d, Room(out, 8));
       return Status::Ok();
-    }
-    case kSqlNumeric:
+    case layout::Layout::kNumeric:
       return EncodeNumeric(value, out);
-    case kSqlDate:
-    case kSqlTime:
-    case kSqlTimestamp: {
+    case layout::Layout::kDate:
+    case layout::Layout::kTime:
+    case layout::Layout::kTimestamp: {
       DateTime dt;
-      if (!ParseDateTime(value, type.sqlType != kSqlDate, &dt)) return NotConvertible(name);
+      if (!ParseDateTime(value, form != layout::Layout::kDate, &dt)) return NotConvertible(name);
       EncodeRowDateTime(dt, type.sqlType, out);
       return Status::Ok();
     }
-    default:
-      return Status::Error(kStateTypeOutOfRange, 0, "column type has no row layout");
+    case layout::Layout::kNone:
+      break;
   }
+  return Status::Error(kStateTypeOutOfRange, 0, "column type has no row layout");
 }
 
 }  // namespace velsrv

@@ -95,9 +95,10 @@ def main():
 
     for info, want in ((pyodbc.SQL_DBMS_NAME, "Velora"), (pyodbc.SQL_SERVER_NAME, "127.0.0.1"),
                        (pyodbc.SQL_DRIVER_NAME, "VELDRV32.DLL"), (pyodbc.SQL_SEARCH_PATTERN_ESCAPE, "\\"),
-                       (pyodbc.SQL_DATA_SOURCE_READ_ONLY, True), (pyodbc.SQL_TXN_CAPABLE, 0)):
+                       (pyodbc.SQL_DATA_SOURCE_READ_ONLY, False), (pyodbc.SQL_TXN_CAPABLE, 2),
+                       (pyodbc.SQL_IDENTIFIER_QUOTE_CHAR, '"')):
         check(f"getinfo {info}", cn.getinfo(info), want)
-    check("getinfo DBMS_VER", cn.getinfo(pyodbc.SQL_DBMS_VER).startswith("Velora ODBC Server "), True)
+    check("getinfo DBMS_VER", cn.getinfo(pyodbc.SQL_DBMS_VER).startswith("00.01.0000 Velora ODBC Server "), True)
     check("tables", [(r.table_name, r.table_type) for r in cur.tables()],
           [("all_types", "TABLE"), ("long_values", "TABLE"), ("p", "TABLE"), ("tx", "TABLE"),
            ("all_types_view", "VIEW")])

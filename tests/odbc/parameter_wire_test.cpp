@@ -139,8 +139,10 @@ TEST_F(ParameterWireTest, OrderIgnoreNullAndDescription) {
   ASSERT_EQ(SQLBindParameter(s, 3, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 9, 0, M("c"), 0, &nts), SQL_SUCCESS);
   ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_CHAR, 1, 0, M("a"), 0, &nts), SQL_SUCCESS);
   ASSERT_EQ(SQLBindParameter(s, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_CHAR, 1, 0, M("b"), 0, &ignore), SQL_SUCCESS);
-  // A null buffer is NULL before any length is measured.
-  ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_INTEGER, 10, 3, nullptr, 0, nullptr), SQL_SUCCESS);
+  // A null buffer is NULL before any length is measured (without a length
+  // either it is refused).
+  ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_INTEGER, 10, 3, nullptr, 0, nullptr), SQL_ERROR);
+  ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_INTEGER, 10, 3, nullptr, 0, &nts), SQL_SUCCESS);
   EXPECT_EQ(SQLExecDirect(s, M("? '?' \"?\" /* ? */ ?-- ?\n?"), SQL_NTS), SQL_SUCCESS) << Diag(nullptr, s);
   EXPECT_EQ(SQLNumParams(s, &n), SQL_SUCCESS);
   EXPECT_EQ(n, 3);

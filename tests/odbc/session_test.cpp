@@ -208,9 +208,9 @@ TEST_F(SessionTest, OptionsSetBeforeLoginReachTheSessionAndTransactions) {
     SQLUSMALLINT option;
     SQLULEN value, get;
   } rows[] = {{SQL_QUIET_MODE, 0x1234, 0x1234}, {SQL_PACKET_SIZE, 4096, 4096}, {SQL_KEYSET_SIZE, 10, 10},
-              {SQL_AUTOCOMMIT, 0, 0},           {SQL_TXN_ISOLATION, 8, 8},     {SQL_MAX_ROWS, 5, 7},
-              {SQL_ROWSET_SIZE, 3, 7},          {SQL_QUERY_TIMEOUT, 9, 7},     {SQL_ODBC_CURSORS, 2, 7},
-              {SQL_ASYNC_ENABLE, 1, 7}};
+              {SQL_AUTOCOMMIT, 0, 0},           {SQL_TXN_ISOLATION, 8, 8},     {SQL_MAX_ROWS, 5, 5},
+              {SQL_ROWSET_SIZE, 3, 3},          {SQL_QUERY_TIMEOUT, 9, 9},     {SQL_ODBC_CURSORS, 2, 7},
+              {SQL_ASYNC_ENABLE, 0, 0}};
   for (const auto& r : rows) {
     SQLUINTEGER answer = 7;
     EXPECT_EQ(SQLSetConnectOption(hdbc, r.option, r.value), SQL_SUCCESS) << r.option;
@@ -283,9 +283,10 @@ TEST_F(SessionTest, EveryOptionRequestHasItsFrame) {
   server.ExpectEnd();
   ASSERT_EQ(Connect(), SQL_SUCCESS);
   for (const auto& r : rows) EXPECT_EQ(SQLSetConnectOption(hdbc, r.option, r.value), SQL_SUCCESS);
-  for (SQLUSMALLINT stored : {SQL_QUERY_TIMEOUT, SQL_LOGIN_TIMEOUT, SQL_ODBC_CURSORS, 4321}) {
+  for (SQLUSMALLINT stored : {SQL_QUERY_TIMEOUT, SQL_LOGIN_TIMEOUT, SQL_ODBC_CURSORS}) {
     EXPECT_EQ(SQLSetConnectOption(hdbc, stored, 9), SQL_SUCCESS) << stored;
   }
+  EXPECT_EQ(Conn(SQLSetConnectOption(hdbc, 4321, 9)), "ERROR S1092 1072 C:option type out of range");
   SQLHSTMT s = nullptr;
   ASSERT_EQ(SQLAllocStmt(hdbc, &s), SQL_SUCCESS);
   SQLULEN answer = ~SQLULEN{0};  // every bit set: the whole SQLULEN must be written
@@ -414,7 +415,7 @@ TEST_F(SessionTest, StatementPrepareDescribesAndCloseKeepsTheDescriptionForExecu
   } rows[] = {{99, SQL_COLUMN_COUNT, 3},  // whatever the column
               {2, SQL_COLUMN_TYPE, SQL_VARCHAR},
               {1, SQL_COLUMN_LENGTH, 12},
-              {2, SQL_COLUMN_LENGTH, 0},  // VARCHAR: no row yet
+              {2, SQL_COLUMN_LENGTH, 80},  // VARCHAR(20): up to four bytes a character
               {2, SQL_COLUMN_DISPLAY_SIZE, 20},
               {2, SQL_COLUMN_NULLABLE, SQL_NO_NULLS},
               {1, SQL_COLUMN_UPDATABLE, SQL_ATTR_WRITE},

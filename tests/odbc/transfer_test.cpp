@@ -65,8 +65,9 @@ class TransferTest : public ::testing::Test {
     std::memset(buffer_, '#', sizeof buffer_);
     length_ = 12345;
     stmt_.ClearErrors();
-    return TransferValue(&stmt_, value_, &element_, {cType, cb < 0 ? nullptr : buffer_, cb < 0 ? -cb : cb, &length_},
-                         icol, icol ? &position_ : nullptr);
+    return TransferValue(&stmt_, value_, &element_,
+                         {cType, cb < 0 ? nullptr : buffer_, cb < 0 ? -cb : cb, &length_, &length_}, icol,
+                         icol ? &position_ : nullptr);
   }
   std::string State() {
     ErrorData* e = stmt_.errors.Last();
@@ -224,7 +225,7 @@ TEST_F(TransferTest, HeldValueIsLoadedOnceForAllItsPieces) {
   ASSERT_TRUE(held->Set(1, text.data(), static_cast<uint32_t>(text.size()), false));
   auto piece = [&](GetDataPosition* position) {
     stmt_.ClearErrors();
-    return TransferValue(&stmt_, value_, held, {SQL_C_CHAR, buffer_, 3001, &length_}, 1, position);
+    return TransferValue(&stmt_, value_, held, {SQL_C_CHAR, buffer_, 3001, &length_, &length_}, 1, position);
   };
   ASSERT_EQ(kInfo, piece(&position_));
   unsigned long before = AllocCount();

@@ -120,7 +120,8 @@ TEST_F(Library, DiagnosticRecordsAndFields) {
 }
 
 // What the library answers without a session: its version, and a function
-// offered exactly when it is exported (the keys not yet).
+// offered exactly when it is exported (the keys not yet), but for those
+// that are exported yet always "HYC00".
 TEST_F(Library, InformationAndFunctionsWithoutASession) {
   SQLHDBC dbc = nullptr;
   ASSERT_EQ(SQL_SUCCESS, SetEnv(SQL_ATTR_ODBC_VERSION, SQL_OV_ODBC3_80));
@@ -141,7 +142,7 @@ TEST_F(Library, InformationAndFunctionsWithoutASession) {
               {SQL_API_SQLBULKOPERATIONS, "SQLBulkOperations"},
               {SQL_API_SQLCOPYDESC, "SQLCopyDesc"}};
   for (const auto& r : rows) {
-    const bool exported = dlsym(lib_, r.name) != nullptr;
+    const bool exported = dlsym(lib_, r.name) != nullptr && r.id != SQL_API_SQLBULKOPERATIONS;
     EXPECT_EQ(exported, SQL_FUNC_EXISTS(all, r.id) != 0) << r.name;
     EXPECT_EQ(SQL_SUCCESS, functions(dbc, r.id, &one));
     EXPECT_EQ(exported ? SQL_TRUE : SQL_FALSE, one) << r.name;

@@ -1,6 +1,11 @@
 // The protocol client of the server tests.
 #include "server_client.h"
 
+#include <arpa/inet.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <cstring>
 
 #include "support/socket_io.h"
@@ -128,4 +133,41 @@ Rows Client::Query(uint32_t id, const std::string& sql, size_t columns) {
   std::vector<Cell> row;
   for (int guard = 0; guard < 100000 && Fetch(id, all, &row) == 0; ++guard) rows.push_back(row);
   return rows;
+}
+
+int ConnectFrom(int from, int port) {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK - 1 + from);
+  const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (bound && connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return fd;
+  close(fd);
+  return -1;
+}
+
+IdleFlood::IdleFlood(int port, int count) {
+  thread_ = std::thread([this, port, count] {
+    std::vector<pollfd> idle(count);
+    auto from = [&](size_t i) { return i % 2 ? 1 : 2 + int(i / 2) % 4; };
+    for (size_t i = 0; i < idle.size(); ++i) idle[i] = {ConnectFrom(from(i), port), POLLIN, 0};
+    for (int round = 0; round < 3000 && going_; ++round) {
+      usleep(20000);
+      poll(idle.data(), idle.size(), 0);
+      for (size_t i = 0; i < idle.size(); ++i) {
+        if (!idle[i].revents && idle[i].fd >= 0) continue;
+        close(idle[i].fd);
+        idle[i].fd = ConnectFrom(from(i), port);
+        ++reopened_;
+      }
+    }
+    for (const pollfd& p : idle) close(p.fd);
+  });
+}
+
+IdleFlood::~IdleFlood() {
+  going_ = false;
+  thread_.join();
 }

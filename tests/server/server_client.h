@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "net/ClibConnection.h"
@@ -89,6 +91,25 @@ class ServerSessionTest : public ::testing::Test {
   VeloraServer server;
   Client c;
   uint32_t s = 0;
+};
+
+// A TCP connection from 127.0.0.from to the loopback port; -1 if none.
+int ConnectFrom(int from, int port);
+
+// Idle connections to a loopback port, sending nothing: count of them, half
+// from 127.0.0.1, the others from 127.0.0.2 to .5; each one closed by the
+// server is reopened a round (20 ms) later, until the flood is destroyed
+// (or a minute has passed).
+class IdleFlood {
+ public:
+  IdleFlood(int port, int count);
+  ~IdleFlood();
+  int Reopened() const { return reopened_; }
+
+ private:
+  std::atomic<bool> going_{true};
+  std::atomic<int> reopened_{0};
+  std::thread thread_;
 };
 
 #endif

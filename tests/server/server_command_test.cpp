@@ -59,6 +59,10 @@ TEST(ServerCommandLine, EveryBadOptionOrValueIsOneLineAndStatusTwo) {
       {"--address ''", "--address: empty address"},
       {"--stream no", "unknown option --stream"},
       {"--tls-cert a.pem", "--tls-cert and --tls-key go together"},
+      {"--metrics-auth token", "--metrics-auth: needs bearer:FILE or basic:FILE, not \"token\""},
+      {"--metrics-auth digest:/f", "--metrics-auth: needs bearer:FILE or basic:FILE"},
+      {"--metrics-auth bearer:", "--metrics-auth: needs bearer:FILE or basic:FILE"},
+      {"--metrics-tls --metrics 9480", "--metrics-tls needs --tls-cert and --tls-key"},
       {"--config", "--config needs a value"},
       {"--config " + dir + "/missing.conf", "cannot read configuration file"},
       {"--config " + dir + "/nokey.conf", "nokey.conf:1: expected key = value"},
@@ -91,7 +95,8 @@ TEST(ServerCommandLine, EveryConfigurationKeyRoundTripsAndTheCommandLineWins) {
       "address = 0.0.0.0\nport = 6000\nstorage = postgresql://u@h/db\nread-storage = postgresql://u@s/db\n"
       "datasource = a=/data/a.db\ndatasource = b=postgresql://u@h/b\nusers = /etc/users\n"
       "tls-cert = /etc/c.pem\ntls-key = /etc/c.key\nallow-plaintext = yes\nport-file = /run/port\n"
-      "max-clients = 7\nmax-frame = 4096\nmax-statements = 9\nlock-timeout = 5\ndrain-timeout = 0\nverbose = 2\n"
+      "max-clients = 7\nmax-frame = 4096\nmax-statements = 9\nlock-timeout = 5\ndrain-timeout = 0\n"
+      "metrics = [::1]:9480\nmetrics-auth = basic:/etc/m.secret\nmetrics-tls = yes\nverbose = 2\n"
       "trace-frames = yes\nblock-fetch = no\nbatch = no\nstream = no\n";
   const std::string path = Write(scratch.Folder() + "/all.conf", "# comment\n\n" + text);
   Options o;

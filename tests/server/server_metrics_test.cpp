@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <thread>
 
@@ -23,36 +24,45 @@ const char kOddSource[] = "q\"u\\o\nte";  // a data source name that needs escap
 
 class ServerMetrics : public ::testing::Test {
  protected:
+  // Options beyond the endpoint's address, for fixtures that secure it.
+  virtual std::vector<std::string> Extra() { return {}; }
   void SetUp() override {
     server.AddUser("alice", "secret");
-    ASSERT_TRUE(server.Start({"--metrics", "127.0.0.1:0", "--lock-timeout", "1", "--datasource",
-                              std::string(kOddSource) + "=" + server.Folder() + "/odd.db"}))
-        << server.Error();
-    ASSERT_TRUE(server.WaitForLog("metrics at http://127.0.0.1:"));
+    std::vector<std::string> args = {"--metrics",      "127.0.0.1:0",
+                                     "--lock-timeout", "1",
+                                     "--datasource",   std::string(kOddSource) + "=" + server.Folder() + "/odd.db"};
+    for (const std::string& a : Extra()) args.push_back(a);
+    ASSERT_TRUE(server.Start(args)) << server.Error();
+    ASSERT_TRUE(server.WaitForLog("/metrics"));
     const std::string log = server.Log();
-    port = std::stoi(log.substr(log.find("metrics at http://127.0.0.1:") + 28));
+    port = std::stoi(log.substr(log.find("://127.0.0.1:", log.find("metrics at ")) + 13));
     address = "127.0.0.1:" + std::to_string(port);
+  }
+  // Writes text to a file of the server's folder; its path.
+  std::string Write(const std::string& name, const std::string& text) {
+    const std::string path = server.Folder() + "/" + name;
+    FILE* f = fopen(path.c_str(), "w");
+    fputs(text.c_str(), f);
+    fclose(f);
+    return path;
   }
   std::vector<MetricSample> Scrape() {
     std::string text, error;
     std::vector<MetricSample> samples;
-    EXPECT_TRUE(velsrv::ScrapeMetrics(address, 10, &text, &error)) << error;
+    EXPECT_TRUE(velsrv::ScrapeMetrics(address, 10, &text, &error, way)) << error;
     EXPECT_TRUE(velsrv::ParseMetrics(text, &samples, &error)) << error;
     last = text;
     return samples;
   }
-  // Sends raw bytes on a new connection; the answer, up to the peer's close.
-  std::string Http(const std::string& bytes, int* keep = nullptr) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  // Sends raw bytes on a new connection (from 127.0.0.from); the answer's
+  // status line, up to the peer's close (its head in lastHead).
+  std::string Http(const std::string& bytes, int* keep = nullptr, int from = 1) {
+    int fd = ConnectFrom(from, port);
+    EXPECT_GE(fd, 0);
     if (keep) return *keep = fd, "";
     return Answer(fd, bytes);
   }
-  static std::string Answer(int fd, const std::string& bytes) {
+  std::string Answer(int fd, const std::string& bytes) {
     EXPECT_EQ(send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
     std::string in;
     char buffer[4096];
@@ -60,11 +70,13 @@ class ServerMetrics : public ::testing::Test {
     ssize_t n;
     while (poll(&p, 1, 10000) == 1 && (n = recv(fd, buffer, sizeof buffer, 0)) > 0) in.append(buffer, n);
     close(fd);
+    lastHead = in.substr(0, in.find("\r\n\r\n"));
     return in.substr(0, in.find("\r\n"));
   }
   VeloraServer server;
   int port = 0;
-  std::string address, last;
+  std::string address, last, lastHead;
+  velsrv::ScrapeWay way;
 };
 
 // Every change is measured against a scrape before it.
@@ -194,13 +206,113 @@ TEST_F(ServerMetrics, TheEndpointKeepsItsBounds) {
       {"GET /metrics HTTP/1.1\r\nX: " + std::string(10000, 'a'), "HTTP/1.1 431 Request Header Fields Too Large"},
   };
   for (const auto& c : kCases) EXPECT_EQ(Http(c.request), c.status) << c.request;
-  // Beyond the bound of connections, one is refused at once; the others
-  // are served.
-  std::vector<int> held(8);
-  for (int& fd : held) Http("", &fd);
-  EXPECT_EQ(Http("GET /metrics HTTP/1.1\r\n\r\n"), "HTTP/1.1 503 Service Unavailable");
-  EXPECT_EQ(Answer(held[0], "GET /metrics HTTP/1.1\r\n\r\n"), "HTTP/1.1 200 OK");
-  for (size_t i = 1; i < held.size(); ++i) close(held[i]);
+  // Beyond the bound of connections, a new one takes the place of the
+  // oldest that has sent no request; the others are served.
+  std::vector<int> held(12);
+  for (int& fd : held) Http("", &fd, 2 + int(&fd - &held[0]) % 3);
+  EXPECT_EQ(Http("GET /metrics HTTP/1.1\r\n\r\n"), "HTTP/1.1 200 OK");
+  EXPECT_EQ(Answer(held.back(), "GET /metrics HTTP/1.1\r\n\r\n"), "HTTP/1.1 200 OK");
+  for (size_t i = 0; i + 1 < held.size(); ++i) close(held[i]);
+}
+
+// Idle connections, many more than the endpoint serves at once, from one
+// address and from several, each reopened as soon as it is closed: every
+// scrape still gets its answer.
+TEST_F(ServerMetrics, AnIdleFloodDoesNotStopScrapes) {
+  IdleFlood flood(port, 24);
+  for (int i = 0; i < 40; ++i) {
+    usleep(50000);
+    std::string text, error;
+    EXPECT_TRUE(velsrv::ScrapeMetrics(address, 5, &text, &error)) << i << ": " << error;
+  }
+  EXPECT_GT(flood.Reopened(), 10) << "the flood did not go on";
+}
+
+// Authentication: a bearer token over HTTP (the table), basic
+// authentication and TLS (the scrapes below).
+class SecuredMetrics : public ServerMetrics {
+ protected:
+  std::vector<std::string> Extra() override { return {"--metrics-auth", "bearer:" + Write("token", "s3cret-token\n")}; }
+};
+
+TEST_F(SecuredMetrics, OnlyTheTokenOpensIt) {
+  const struct {
+    const char* authorization;
+    const char* status;
+  } kCases[] = {
+      {nullptr, "HTTP/1.1 401 Unauthorized"},
+      {"Bearer s3cret-token", "HTTP/1.1 200 OK"},
+      {"bearer   s3cret-token  ", "HTTP/1.1 200 OK"},  // the scheme without case, spaces around
+      {"Bearer s3cret-tokem", "HTTP/1.1 401 Unauthorized"},
+      {"Bearer s3cret-toke", "HTTP/1.1 401 Unauthorized"},
+      {"Bearer s3cret-token2", "HTTP/1.1 401 Unauthorized"},
+      {"Bearer ", "HTTP/1.1 401 Unauthorized"},
+      {"Basic czNjcmV0LXRva2Vu", "HTTP/1.1 401 Unauthorized"},  // the token as a basic secret
+      {"s3cret-token", "HTTP/1.1 401 Unauthorized"},
+  };
+  for (const auto& c : kCases) {
+    const std::string header = c.authorization ? std::string("Authorization: ") + c.authorization + "\r\n" : "";
+    EXPECT_EQ(Http("GET /metrics HTTP/1.1\r\n" + header + "\r\n"), c.status) << header;
+    const bool refused = lastHead.find("401") != std::string::npos;
+    EXPECT_EQ(lastHead.find("\r\nWWW-Authenticate: Bearer realm=") != std::string::npos, refused) << header;
+  }
+  // Refused before anything else is looked at.
+  EXPECT_EQ(Http("GET /other HTTP/1.1\r\n\r\n"), "HTTP/1.1 401 Unauthorized");
+  // A new secret counts from SIGHUP on.
+  Write("token", "n3w-token\n");
+  kill(server.Pid(), SIGHUP);
+  ASSERT_TRUE(server.WaitForLog("reloaded on SIGHUP"));
+  EXPECT_EQ(Http("GET /metrics HTTP/1.1\r\nAuthorization: Bearer s3cret-token\r\n\r\n"), "HTTP/1.1 401 Unauthorized");
+  EXPECT_EQ(Http("GET /metrics HTTP/1.1\r\nAuthorization: Bearer n3w-token\r\n\r\n"), "HTTP/1.1 200 OK");
+}
+
+class TlsMetrics : public ServerMetrics {
+ protected:
+  std::vector<std::string> Extra() override {
+    EXPECT_TRUE(MakeTestCertificate(server.Folder() + "/cert", "localhost"));
+    EXPECT_TRUE(MakeTestCertificate(server.Folder() + "/other", "localhost"));
+    return {"--metrics-tls",
+            "--tls-cert",
+            server.Folder() + "/cert.pem",
+            "--tls-key",
+            server.Folder() + "/cert.key",
+            "--metrics-auth",
+            "basic:" + Write("secret", "prom:pa55:word\n")};
+  }
+};
+
+TEST_F(TlsMetrics, ScrapedOverHttpsWithBasicAuthentication) {
+  const std::string cert = server.Folder() + "/cert.pem";
+  const struct {
+    std::string authorization, certificate, error;  // error: "" for a scrape
+  } kCases[] = {
+      {"Basic cHJvbTpwYTU1OndvcmQ=", cert, ""},
+      {"Basic cHJvbTpwYTU1OndvcmQK", cert, "answered HTTP/1.1 401 Unauthorized"},
+      {"", cert, "answered HTTP/1.1 401 Unauthorized"},
+      {"Basic cHJvbTpwYTU1OndvcmQ=", server.Folder() + "/other.pem", "another certificate"},
+      {"Basic cHJvbTpwYTU1OndvcmQ=", "", "answered HTTP/1.1 400 Bad Request"},  // plain HTTP
+  };
+  for (const auto& c : kCases) {
+    std::string text, error;
+    way = {c.authorization, c.certificate};
+    EXPECT_EQ(velsrv::ScrapeMetrics(address, 10, &text, &error, way), c.error.empty()) << error;
+    EXPECT_NE(error.find(c.error), std::string::npos) << error;
+  }
+  way = {"Basic cHJvbTpwYTU1OndvcmQ=", cert};
+  Client c;
+  ASSERT_EQ(c.Connect(server.Port(), "any", "alice", "secret"), 0);
+  EXPECT_EQ(SumOf(Scrape(), "velora_sessions_open"), 1);
+  EXPECT_NE(server.Log().find("metrics at https://127.0.0.1:"), std::string::npos);
+  // The status command finds the secret and the certificate in the
+  // configuration file.
+  const std::string config =
+      Write("status.conf", "metrics = " + address + "\nmetrics-tls = yes\ntls-cert = " + cert + "\ntls-key = " +
+                               server.Folder() + "/cert.key\nmetrics-auth = basic:" + server.Folder() + "/secret\n");
+  FILE* pipe = popen((std::string(VEL_SERVER_PATH) + " status --interval 0 --config " + config + " 2>&1").c_str(), "r");
+  char line[256] = "";
+  EXPECT_NE(fgets(line, sizeof line, pipe), nullptr);
+  pclose(pipe);
+  EXPECT_EQ(std::string(line).find("velora-server " VEL_VERSION " at " + address), 0u) << line;
 }
 
 TEST_F(ServerMetrics, StatusSummarisesOrSaysTheEndpointIsOff) {

@@ -1,0 +1,415 @@
+// The descriptor functions (ODBC 3 only): SQLGetDescField, SQLSetDescField,
+// SQLGetDescRec, SQLSetDescRec and SQLCopyDesc on a statement's four
+// descriptors, and SQLColAttribute, which reads the implementation row
+// descriptor. Each case is a program of steps on one statement.
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "conformance.h"
+
+namespace {
+
+enum Desc { kArd, kApd, kIrd, kIpd, kExplicit };
+const SQLINTEGER kDescAttr[] = {SQL_ATTR_APP_ROW_DESC, SQL_ATTR_APP_PARAM_DESC, SQL_ATTR_IMP_ROW_DESC,
+                                SQL_ATTR_IMP_PARAM_DESC};
+
+// A step's value naming one of the case's buffers (set or expected as a
+// pointer field).
+constexpr SQLLEN kLen = -1001, kInd = -1002, kBuf = -1003;
+
+enum Op : char {
+  kSet = 's',        // SQLSetDescField(rec, field, value)
+  kGet = 'g',        // SQLGetDescField(rec, field) == value (a number or a buffer)
+  kGetText = 't',    // SQLGetDescField(rec, field) == text
+  kSetRec = 'r',     // SQLSetDescRec(rec, type field, length value, buf, len, ind)
+  kGetRec = 'R',     // SQLGetDescRec(rec): "name type sub length precision scale nullable" == text
+  kColAttr = 'c',    // SQLColAttribute(rec, field) == value, or text when given
+  kCopy = 'y',       // SQLCopyDesc(the step's descriptor, the one named by value)
+  kRun = 'x',        // SQLExecute and SQLFetch of the prepared text
+  kLength = 'L',     // len == value
+  kIndicator = 'I',  // ind == value
+  kPutLen = 'l',     // len = value
+  kPutInd = 'i',     // ind = value
+  kColumn = 'd',     // SQLGetData(rec, SQL_C_CHAR) == text ("-" for NULL)
+  kBindCol = 'b',    // SQLBindCol(rec, type field, buf, length value, len)
+  kBindParam = 'p',  // SQLBindParameter(rec, input, type field, VARCHAR, buf, length value, len)
+  kNumeric = 'n',    // SQLGetData(rec, SQL_C_NUMERIC) == "precision scale magnitude"
+};
+
+struct Step {
+  Op op;
+  Desc desc;
+  SQLSMALLINT rec;
+  SQLSMALLINT field;
+  SQLLEN value;
+  SQLRETURN rc;
+  const char* state;  // ODBC 3's form; "" for none
+  const char* text;
+};
+
+struct DescCase {
+  const char* what;
+  const char* sql;  // prepared before the steps
+  std::vector<Step> steps;
+};
+
+const SQLRETURN ok = SQL_SUCCESS, err = SQL_ERROR, none = SQL_NO_DATA;
+const char* const kTable = "SELECT v, t, n FROM conformance_desc";
+
+const DescCase kCases[] = {
+    // Argument and state rules of SQLGetDescField and SQLSetDescField.
+    {"unknown field",
+     "SELECT 1",
+     {{kGet, kArd, 1, 9999, 0, err, "HY091", ""}, {kSet, kArd, 1, 9999, 0, err, "HY091", ""}}},
+    {"read-only fields",
+     "SELECT 1",
+     {{kSet, kArd, 0, SQL_DESC_ALLOC_TYPE, SQL_DESC_ALLOC_USER, err, "HY091", ""},
+      {kSet, kIpd, 1, SQL_DESC_DATA_PTR, kBuf, err, "HY091", ""},
+      {kGet, kIpd, 0, SQL_DESC_ALLOC_TYPE, SQL_DESC_ALLOC_AUTO, ok, "", ""}}},
+    {"the implementation row descriptor is read-only",
+     "SELECT 1",
+     {{kSet, kIrd, 1, SQL_DESC_TYPE, SQL_INTEGER, err, "HY016", ""},
+      {kSet, kIrd, 0, SQL_DESC_COUNT, 3, err, "HY016", ""},
+      {kSetRec, kIrd, 1, SQL_C_CHAR, 8, err, "HY016", ""},
+      {kCopy, kArd, 0, 0, kIrd, err, "HY016", ""},
+      {kSet, kIrd, 0, SQL_DESC_ARRAY_STATUS_PTR, 0, ok, "", ""}}},
+    {"record numbers",
+     "SELECT 1",
+     {{kGet, kIrd, 0, SQL_DESC_TYPE, 0, err, "07009", ""},
+      {kGet, kArd, -1, SQL_DESC_TYPE, 0, err, "07009", ""},
+      {kSet, kIpd, 0, SQL_DESC_TYPE, SQL_INTEGER, err, "07009", ""},
+      {kSet, kApd, 0, SQL_DESC_TYPE, SQL_C_LONG, err, "07009", ""},
+      {kSet, kArd, -1, SQL_DESC_TYPE, SQL_C_LONG, err, "07009", ""},
+      {kGet, kIrd, 2, SQL_DESC_TYPE, 0, none, "", ""},
+      {kGet, kArd, 0, SQL_DESC_COUNT, 0, ok, "", ""}}},
+    {"text fields: negative buffer lengths",
+     "SELECT 1 AS one",
+     {{kGetText, kIrd, 1, SQL_DESC_NAME, -1, err, "HY090", ""}, {kGetText, kIrd, 1, SQL_DESC_NAME, 0, ok, "", "one"}}},
+    // The consistency rules.
+    {"setting a record field unbinds the record",
+     "SELECT 1",
+     {{kSetRec, kArd, 1, SQL_C_CHAR, 64, ok, "", ""},
+      {kGet, kArd, 1, SQL_DESC_DATA_PTR, kBuf, ok, "", ""},
+      {kSet, kArd, 1, SQL_DESC_TYPE, SQL_C_LONG, ok, "", ""},
+      {kGet, kArd, 1, SQL_DESC_DATA_PTR, 0, ok, "", ""},
+      {kGet, kArd, 1, SQL_DESC_INDICATOR_PTR, kInd, ok, "", ""}}},
+    {"an inconsistent record cannot be bound",
+     "SELECT 1",
+     {{kSet, kArd, 1, SQL_DESC_TYPE, SQL_C_NUMERIC, ok, "", ""},
+      {kSet, kArd, 1, SQL_DESC_PRECISION, 60, ok, "", ""},
+      {kSet, kArd, 1, SQL_DESC_DATA_PTR, kBuf, err, "HY021", ""},
+      {kSet, kArd, 2, SQL_DESC_TYPE, 9999, ok, "", ""},
+      {kSet, kArd, 2, SQL_DESC_DATA_PTR, kBuf, err, "HY021", ""}}},
+    {"SQL_DESC_COUNT adds and removes records",
+     "SELECT 1",
+     {{kSet, kArd, 0, SQL_DESC_COUNT, 3, ok, "", ""},
+      {kGet, kArd, 0, SQL_DESC_COUNT, 3, ok, "", ""},
+      {kGet, kArd, 3, SQL_DESC_TYPE, SQL_C_DEFAULT, ok, "", ""},
+      {kSet, kApd, 0, SQL_DESC_COUNT, 2, ok, "", ""},
+      {kGet, kApd, 0, SQL_DESC_COUNT, 2, ok, "", ""},
+      {kSet, kArd, 0, SQL_DESC_COUNT, 1, ok, "", ""},
+      {kGet, kArd, 0, SQL_DESC_COUNT, 1, ok, "", ""}}},
+    {"a date type's code and verbose type",
+     "SELECT 1",
+     {{kSet, kArd, 1, SQL_DESC_CONCISE_TYPE, SQL_C_TYPE_DATE, ok, "", ""},
+      {kGet, kArd, 1, SQL_DESC_TYPE, SQL_DATETIME, ok, "", ""},
+      {kGet, kArd, 1, SQL_DESC_DATETIME_INTERVAL_CODE, SQL_CODE_DATE, ok, "", ""}}},
+    // The indicator and the length are two fields.
+    {"a NULL goes to the indicator alone",
+     "SELECT NULL",
+     {{kSetRec, kArd, 1, SQL_C_CHAR, 64, ok, "", ""},
+      {kRun, kArd, 0, 0, 0, ok, "", ""},
+      {kIndicator, kArd, 0, 0, SQL_NULL_DATA, ok, "", ""},
+      {kLength, kArd, 0, 0, 99, ok, "", ""}}},
+    {"a value's length to the length, 0 to the indicator",
+     "SELECT 'ab'",
+     {{kSetRec, kArd, 1, SQL_C_CHAR, 64, ok, "", ""},
+      {kRun, kArd, 0, 0, 0, ok, "", ""},
+      {kIndicator, kArd, 0, 0, 0, ok, "", ""},
+      {kLength, kArd, 0, 0, 2, ok, "", ""}}},
+    {"the length pointer cleared keeps the indicator",
+     "SELECT NULL",
+     {{kSetRec, kArd, 1, SQL_C_CHAR, 64, ok, "", ""},
+      {kSet, kArd, 1, SQL_DESC_OCTET_LENGTH_PTR, 0, ok, "", ""},
+      {kGet, kArd, 1, SQL_DESC_INDICATOR_PTR, kInd, ok, "", ""},
+      {kGet, kArd, 1, SQL_DESC_OCTET_LENGTH_PTR, 0, ok, "", ""},
+      {kRun, kArd, 0, 0, 0, ok, "", ""},
+      {kIndicator, kArd, 0, 0, SQL_NULL_DATA, ok, "", ""}}},
+    {"a parameter's NULL comes from its indicator",
+     "SELECT ?",
+     {{kSetRec, kApd, 1, SQL_C_CHAR, 64, ok, "", ""},
+      {kPutLen, kApd, 0, 0, SQL_NTS, ok, "", ""},
+      {kPutInd, kApd, 0, 0, SQL_NULL_DATA, ok, "", ""},
+      {kRun, kApd, 0, 0, 0, ok, "", ""},
+      {kColumn, kApd, 1, 0, 0, ok, "", "-"}}},
+    {"SQLBindCol and SQLBindParameter set both pointers",
+     "SELECT ?",
+     {{kBindCol, kArd, 1, SQL_C_CHAR, 64, ok, "", ""},
+      {kGet, kArd, 1, SQL_DESC_INDICATOR_PTR, kLen, ok, "", ""},
+      {kGet, kArd, 1, SQL_DESC_OCTET_LENGTH_PTR, kLen, ok, "", ""},
+      {kBindParam, kApd, 1, SQL_C_CHAR, 64, ok, "", ""},
+      {kGet, kApd, 1, SQL_DESC_INDICATOR_PTR, kLen, ok, "", ""},
+      {kGet, kApd, 1, SQL_DESC_OCTET_LENGTH_PTR, kLen, ok, "", ""}}},
+    {"SQLGetDescRec of an application record",
+     "SELECT 1",
+     {{kSetRec, kArd, 1, SQL_C_CHAR, 64, ok, "", ""},
+      {kGetRec, kArd, 1, 0, 0, ok, "", " 1 0 64 0 0"},
+      {kGetRec, kArd, 2, 0, 0, none, "", ""},
+      {kGetRec, kArd, -1, 0, 0, err, "07009", ""}}},
+    {"SQLCopyDesc copies the records",
+     "SELECT 1",
+     {{kSetRec, kArd, 2, SQL_C_CHAR, 64, ok, "", ""},
+      {kCopy, kArd, 0, 0, kExplicit, ok, "", ""},
+      {kGet, kExplicit, 0, SQL_DESC_COUNT, 2, ok, "", ""},
+      {kGet, kExplicit, 2, SQL_DESC_OCTET_LENGTH, 64, ok, "", ""},
+      {kGet, kExplicit, 2, SQL_DESC_INDICATOR_PTR, kInd, ok, "", ""},
+      {kGet, kExplicit, 2, SQL_DESC_OCTET_LENGTH_PTR, kLen, ok, "", ""},
+      {kGet, kExplicit, 2, SQL_DESC_DATA_PTR, kBuf, ok, "", ""}}},
+    // The implementation row descriptor answers what SQLColAttribute does.
+    {"result column fields",
+     kTable,
+     {{kGetText, kIrd, 1, SQL_DESC_TYPE_NAME, 64, ok, "", "VARCHAR"},
+      {kGetText, kIrd, 1, SQL_DESC_LABEL, 64, ok, "", "v"},
+      {kGetText, kIrd, 1, SQL_DESC_BASE_COLUMN_NAME, 64, ok, "", "v"},
+      {kGetText, kIrd, 1, SQL_DESC_TABLE_NAME, 64, ok, "", "conformance_desc"},
+      {kGetText, kIrd, 1, SQL_DESC_BASE_TABLE_NAME, 64, ok, "", "conformance_desc"},
+      {kGetText, kIrd, 1, SQL_DESC_LITERAL_PREFIX, 64, ok, "", "'"},
+      {kGetText, kIrd, 1, SQL_DESC_LITERAL_SUFFIX, 64, ok, "", "'"},
+      {kGet, kIrd, 1, SQL_DESC_DISPLAY_SIZE, 10, ok, "", ""},
+      {kGet, kIrd, 1, SQL_DESC_LENGTH, 10, ok, "", ""},
+      {kGet, kIrd, 1, SQL_DESC_OCTET_LENGTH, 40, ok, "", ""},
+      {kGet, kIrd, 1, SQL_DESC_UNSIGNED, SQL_TRUE, ok, "", ""},
+      {kGet, kIrd, 1, SQL_DESC_SEARCHABLE, SQL_PRED_SEARCHABLE, ok, "", ""},
+      {kGet, kIrd, 1, SQL_DESC_CASE_SENSITIVE, SQL_TRUE, ok, "", ""},
+      {kGet, kIrd, 1, SQL_DESC_NUM_PREC_RADIX, 0, ok, "", ""},
+      {kGet, kIrd, 1, SQL_DESC_FIXED_PREC_SCALE, SQL_FALSE, ok, "", ""},
+      {kGet, kIrd, 1, SQL_DESC_AUTO_UNIQUE_VALUE, SQL_FALSE, ok, "", ""},
+      {kGet, kIrd, 3, SQL_DESC_NUM_PREC_RADIX, 10, ok, "", ""},
+      {kGet, kIrd, 3, SQL_DESC_UNSIGNED, SQL_FALSE, ok, "", ""},
+      {kGet, kIrd, 3, SQL_DESC_PRECISION, 5, ok, "", ""},
+      {kGet, kIrd, 3, SQL_DESC_SCALE, 2, ok, "", ""},
+      {kGetRec, kIrd, 1, 0, 0, ok, "", "v 12 0 40 10 0 1"}}},
+    {"SQLColAttribute: every field",
+     kTable,
+     {{kColAttr, kIrd, 1, SQL_DESC_COUNT, 3, ok, "", nullptr},
+      {kColAttr, kIrd, 1, SQL_DESC_TYPE, SQL_VARCHAR, ok, "", nullptr},
+      {kColAttr, kIrd, 1, SQL_DESC_CONCISE_TYPE, SQL_VARCHAR, ok, "", nullptr},
+      {kColAttr, kIrd, 1, SQL_DESC_LENGTH, 10, ok, "", nullptr},
+      {kColAttr, kIrd, 1, SQL_DESC_OCTET_LENGTH, 40, ok, "", nullptr},
+      {kColAttr, kIrd, 1, SQL_DESC_DISPLAY_SIZE, 10, ok, "", nullptr},
+      {kColAttr, kIrd, 1, SQL_DESC_NULLABLE, SQL_NULLABLE, ok, "", nullptr},
+      {kColAttr, kIrd, 1, SQL_DESC_UNNAMED, SQL_NAMED, ok, "", nullptr},
+      {kColAttr, kIrd, 1, SQL_DESC_NAME, 0, ok, "", "v"},
+      {kColAttr, kIrd, 1, SQL_DESC_LOCAL_TYPE_NAME, 0, ok, "", "VARCHAR"},
+      {kColAttr, kIrd, 1, SQL_DESC_CATALOG_NAME, 0, ok, "", ""},
+      {kColAttr, kIrd, 2, SQL_DESC_TYPE, SQL_DATETIME, ok, "", nullptr},
+      {kColAttr, kIrd, 2, SQL_DESC_CONCISE_TYPE, SQL_TYPE_TIMESTAMP, ok, "", nullptr},
+      // Values keep nine digits of a second's fraction.
+      {kColAttr, kIrd, 2, SQL_DESC_LENGTH, 29, ok, "", nullptr},
+      {kColAttr, kIrd, 2, SQL_DESC_DISPLAY_SIZE, 29, ok, "", nullptr},
+      {kColAttr, kIrd, 2, SQL_DESC_OCTET_LENGTH, 16, ok, "", nullptr},
+      {kColAttr, kIrd, 2, SQL_COLUMN_LENGTH, 16, ok, "", nullptr},
+      {kColAttr, kIrd, 3, SQL_DESC_PRECISION, 5, ok, "", nullptr},
+      {kColAttr, kIrd, 3, SQL_DESC_SCALE, 2, ok, "", nullptr},
+      {kColAttr, kIrd, 3, SQL_DESC_DISPLAY_SIZE, 7, ok, "", nullptr},
+      {kColAttr, kIrd, 3, SQL_DESC_FIXED_PREC_SCALE, SQL_FALSE, ok, "", nullptr},
+      {kColAttr, kIrd, 4, SQL_DESC_TYPE, 0, err, "07009", nullptr},
+      {kColAttr, kIrd, 1, 9999, 0, err, "HY091", nullptr}}},
+    // Described with all the digits values have (16) and six after the point.
+    {"a numeric without declared digits",
+     "/* PostgreSQL */ SELECT 123.45, 1.2345678",
+     {{kColAttr, kIrd, 1, SQL_DESC_PRECISION, 16, ok, "", nullptr},
+      {kColAttr, kIrd, 1, SQL_DESC_SCALE, 6, ok, "", nullptr},
+      {kRun, kArd, 0, 0, 0, ok, "", ""},
+      {kNumeric, kArd, 1, 0, 0, ok, "", "16 6 123450000"},
+      {kNumeric, kArd, 2, 0, 0, SQL_SUCCESS_WITH_INFO, "01S07", "16 6 1234567"}}},
+};
+
+class Descriptors : public Conformance {
+ protected:
+  void SetUp() override {
+    Conformance::SetUp();
+    if (!lib().odbc3) GTEST_SKIP() << "descriptors are ODBC 3's";
+    SQLHSTMT t = c.Statement();
+    Exec(t, "DROP TABLE IF EXISTS conformance_desc");
+    ASSERT_EQ(SQL_SUCCESS, Exec(t, "CREATE TABLE conformance_desc (v VARCHAR(10), t TIMESTAMP, n NUMERIC(5,2))"));
+    SQLFreeHandle(SQL_HANDLE_STMT, t);
+  }
+  SQLHDESC Handle(Desc which) {
+    if (which == kExplicit) {
+      if (explicit_ == SQL_NULL_HDESC) SQLAllocHandle(SQL_HANDLE_DESC, c.dbc, &explicit_);
+      return explicit_;
+    }
+    SQLHDESC d = SQL_NULL_HDESC;
+    SQLGetStmtAttr(s, kDescAttr[which], &d, SQL_IS_POINTER, nullptr);
+    return d;
+  }
+  SQLLEN Pointer(SQLLEN token) {
+    if (token == kLen) return reinterpret_cast<SQLLEN>(&len);
+    if (token == kInd) return reinterpret_cast<SQLLEN>(&ind);
+    if (token == kBuf) return reinterpret_cast<SQLLEN>(buf);
+    return token;
+  }
+  // Runs the step; its return code, and the answer in *got when it reads one.
+  SQLRETURN Run(const Step& step, std::string* got, SQLHDESC* posted) {
+    SQLHDESC d = Handle(step.desc);
+    *posted = d;
+    switch (step.op) {
+      case kSet:
+        return SQLSetDescField(d, step.rec, step.field, reinterpret_cast<SQLPOINTER>(Pointer(step.value)),
+                               SQL_IS_INTEGER);
+      case kGet: {
+        SQLLEN v = 0;
+        const SQLRETURN rc = SQLGetDescField(d, step.rec, step.field, &v, sizeof v, nullptr);
+        *got = std::to_string(v == Pointer(step.value) ? step.value : v);
+        return rc;
+      }
+      case kGetText: {
+        char text[64] = {0};
+        SQLINTEGER length = 0;
+        const SQLRETURN rc =
+            SQLGetDescField(d, step.rec, step.field, text, static_cast<SQLINTEGER>(step.value), &length);
+        *got = text;
+        return rc;
+      }
+      case kSetRec:
+        return SQLSetDescRec(d, step.rec, step.field, 0, step.value, 0, 0, buf, &len, &ind);
+      case kGetRec: {
+        SQLCHAR name[64] = {0};
+        SQLSMALLINT n = 0, type = 0, sub = 0, precision = 0, scale = 0, nullable = 0;
+        SQLLEN length = 0;
+        const SQLRETURN rc =
+            SQLGetDescRec(d, step.rec, name, sizeof name, &n, &type, &sub, &length, &precision, &scale, &nullable);
+        // Nullability is the implementation descriptors' alone.
+        *got = std::string(reinterpret_cast<char*>(name)) + " " + std::to_string(type) + " " + std::to_string(sub) +
+               " " + std::to_string(length) + " " + std::to_string(precision) + " " + std::to_string(scale) +
+               (step.desc == kIrd || step.desc == kIpd ? " " + std::to_string(nullable) : "");
+        return rc;
+      }
+      case kColAttr: {
+        *posted = s;
+        char text[64] = {0};
+        SQLSMALLINT length = 0;
+        SQLLEN number = 0;
+        const SQLRETURN rc = SQLColAttribute(s, step.rec, step.field, text, sizeof text, &length, &number);
+        *got = step.text != nullptr ? std::string(text) : std::to_string(number);
+        return rc;
+      }
+      case kCopy:
+        *posted = Handle(static_cast<Desc>(step.value));
+        return SQLCopyDesc(d, *posted);
+      case kRun: {
+        *posted = s;
+        SQLRETURN rc = SQLExecute(s);
+        if (SQL_SUCCEEDED(rc)) rc = SQLFetch(s);
+        return rc;
+      }
+      case kColumn: {
+        *posted = s;
+        char text[64] = {0};
+        SQLLEN length = 0;
+        const SQLRETURN rc = SQLGetData(s, step.rec, SQL_C_CHAR, text, sizeof text, &length);
+        *got = length == SQL_NULL_DATA ? "-" : text;
+        return rc;
+      }
+      case kNumeric: {
+        *posted = s;
+        SQL_NUMERIC_STRUCT n = {};
+        const SQLRETURN rc = SQLGetData(s, step.rec, SQL_C_NUMERIC, &n, sizeof n, nullptr);
+        unsigned long long magnitude = 0;
+        for (int i = 7; i >= 0; --i) magnitude = magnitude << 8 | n.val[i];
+        *got = std::to_string(n.precision) + " " + std::to_string(n.scale) + " " + std::to_string(magnitude);
+        return rc;
+      }
+      case kBindCol:
+        *posted = s;
+        return SQLBindCol(s, static_cast<SQLUSMALLINT>(step.rec), step.field, buf, step.value, &len);
+      case kBindParam:
+        *posted = s;
+        return SQLBindParameter(s, static_cast<SQLUSMALLINT>(step.rec), SQL_PARAM_INPUT, step.field, SQL_VARCHAR, 10, 0,
+                                buf, step.value, &len);
+      case kLength:
+        *got = std::to_string(len);
+        return SQL_SUCCESS;
+      case kIndicator:
+        *got = std::to_string(ind);
+        return SQL_SUCCESS;
+      case kPutLen:
+        len = step.value;
+        return SQL_SUCCESS;
+      case kPutInd:
+        ind = step.value;
+        return SQL_SUCCESS;
+    }
+    return SQL_ERROR;
+  }
+  void TearDown() override {
+    if (explicit_ != SQL_NULL_HDESC) SQLFreeHandle(SQL_HANDLE_DESC, explicit_);
+    Conformance::TearDown();
+  }
+  SQLHDESC explicit_ = SQL_NULL_HDESC;
+  char buf[64] = {0};
+  SQLLEN len = 99, ind = 99;
+};
+
+TEST_P(Descriptors, FieldsRecordsAndCopies) {
+  for (const DescCase& row : kCases) {
+    SCOPED_TRACE(row.what);
+    const std::string sql = ForStorage(row.sql);
+    if (sql.compare(0, 16, "/* PostgreSQL */") == 0 && !OnPostgres()) continue;
+    ASSERT_EQ(SQL_SUCCESS, SQLFreeHandle(SQL_HANDLE_STMT, s));
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, c.dbc, &s));
+    len = ind = 99;
+    std::memset(buf, 0, sizeof buf);
+    ASSERT_EQ(SQL_SUCCESS, SQLPrepare(s, (SQLCHAR*)sql.c_str(), SQL_NTS)) << FirstState(SQL_HANDLE_STMT, s);
+    int number = 0;
+    for (const Step& step : row.steps) {
+      SCOPED_TRACE("step " + std::to_string(++number));
+      std::string got;
+      SQLHANDLE posted = SQL_NULL_HANDLE;
+      const SQLRETURN rc = Run(step, &got, &posted);
+      const SQLSMALLINT type = posted == s ? SQL_HANDLE_STMT : SQL_HANDLE_DESC;
+      EXPECT_EQ(step.rc, rc) << FirstState(type, posted);
+      if (step.rc != SQL_SUCCESS) {
+        EXPECT_EQ(step.state, FirstState(type, posted));
+      }
+      if (!SQL_SUCCEEDED(rc) || got.empty()) continue;
+      const bool text = step.op == kGetText || step.op == kGetRec || step.op == kColumn || step.op == kNumeric ||
+                        (step.op == kColAttr && step.text != nullptr);
+      EXPECT_EQ(text ? std::string(step.text) : std::to_string(step.value), got);
+    }
+    if (explicit_ != SQL_NULL_HDESC) SQLFreeHandle(SQL_HANDLE_DESC, explicit_);
+    explicit_ = SQL_NULL_HDESC;
+  }
+}
+
+// Copies between two connections' descriptors, both ways at once, end.
+// (unixODBC copies across connections field by field; a caller of the
+// library itself reaches its copy, which takes the two connections' locks
+// in one order.)
+TEST_P(Descriptors, CopiesBothWaysBetweenConnectionsEnd) {
+  OdbcConnection other(lib().version);
+  ASSERT_TRUE(SQL_SUCCEEDED(other.DriverConnect(std::string("DSN=") + lib().dsn)));
+  SQLHDESC a = Handle(kExplicit), b = SQL_NULL_HDESC;
+  ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_DESC, other.dbc, &b));
+  std::atomic<int> done{0};
+  auto copies = [&done](SQLHDESC from, SQLHDESC to) {
+    for (int i = 0; i < 3000; ++i) SQLCopyDesc(from, to);
+    ++done;
+  };
+  std::thread(copies, a, b).detach();
+  std::thread(copies, b, a).detach();
+  for (int waited = 0; done < 2 && waited < 600; ++waited) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  if (done < 2) {
+    ADD_FAILURE() << "the copies wait for each other";
+    std::_Exit(1);  // their connections cannot be closed
+  }
+  SQLFreeHandle(SQL_HANDLE_DESC, b);
+}
+
+VEL_CONFORMANCE_SUITE(Descriptors);
+
+}  // namespace

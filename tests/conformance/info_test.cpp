@@ -1,0 +1,506 @@
+// SQLGetInfo and SQLGetFunctions: every information type answers, texts
+// obey the buffer rules, numbers ignore the length, unknown types are
+// "HY096"; the answers are true of what the library and server do, and
+// what SQLGetFunctions claims can be called.
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include "conformance.h"
+
+namespace {
+
+SQLCHAR* T(const char* text) { return (SQLCHAR*)text; }
+
+// Every information type of ODBC 3.80 a driver answers; texts are marked.
+// The ones unixODBC answers itself are left out: SQL_ODBC_VER, SQL_DM_VER,
+// SQL_DATA_SOURCE_NAME, SQL_XOPEN_CLI_YEAR and the handles.
+struct InfoType {
+  SQLUSMALLINT type;
+  bool text;
+};
+const InfoType kTypes[] = {
+    {SQL_ACCESSIBLE_PROCEDURES, true},
+    {SQL_ACCESSIBLE_TABLES, true},
+    {SQL_ACTIVE_ENVIRONMENTS, false},
+    {SQL_AGGREGATE_FUNCTIONS, false},
+    {SQL_ALTER_DOMAIN, false},
+    {SQL_ALTER_TABLE, false},
+    {SQL_ASYNC_MODE, false},
+    {SQL_BATCH_ROW_COUNT, false},
+    {SQL_BATCH_SUPPORT, false},
+    {SQL_BOOKMARK_PERSISTENCE, false},
+    {SQL_CATALOG_LOCATION, false},
+    {SQL_CATALOG_NAME, true},
+    {SQL_CATALOG_NAME_SEPARATOR, true},
+    {SQL_CATALOG_TERM, true},
+    {SQL_CATALOG_USAGE, false},
+    {SQL_COLLATION_SEQ, true},
+    {SQL_COLUMN_ALIAS, true},
+    {SQL_CONCAT_NULL_BEHAVIOR, false},
+    {SQL_CONVERT_BIGINT, false},
+    {SQL_CONVERT_BINARY, false},
+    {SQL_CONVERT_BIT, false},
+    {SQL_CONVERT_CHAR, false},
+    {SQL_CONVERT_GUID, false},
+    {SQL_CONVERT_DATE, false},
+    {SQL_CONVERT_DECIMAL, false},
+    {SQL_CONVERT_DOUBLE, false},
+    {SQL_CONVERT_FLOAT, false},
+    {SQL_CONVERT_INTEGER, false},
+    {SQL_CONVERT_INTERVAL_YEAR_MONTH, false},
+    {SQL_CONVERT_INTERVAL_DAY_TIME, false},
+    {SQL_CONVERT_LONGVARBINARY, false},
+    {SQL_CONVERT_LONGVARCHAR, false},
+    {SQL_CONVERT_NUMERIC, false},
+    {SQL_CONVERT_REAL, false},
+    {SQL_CONVERT_SMALLINT, false},
+    {SQL_CONVERT_TIME, false},
+    {SQL_CONVERT_TIMESTAMP, false},
+    {SQL_CONVERT_TINYINT, false},
+    {SQL_CONVERT_VARBINARY, false},
+    {SQL_CONVERT_VARCHAR, false},
+    {SQL_CONVERT_WCHAR, false},
+    {SQL_CONVERT_WLONGVARCHAR, false},
+    {SQL_CONVERT_WVARCHAR, false},
+    {SQL_CONVERT_FUNCTIONS, false},
+    {SQL_CORRELATION_NAME, false},
+    {SQL_CREATE_ASSERTION, false},
+    {SQL_CREATE_CHARACTER_SET, false},
+    {SQL_CREATE_COLLATION, false},
+    {SQL_CREATE_DOMAIN, false},
+    {SQL_CREATE_SCHEMA, false},
+    {SQL_CREATE_TABLE, false},
+    {SQL_CREATE_TRANSLATION, false},
+    {SQL_CREATE_VIEW, false},
+    {SQL_CURSOR_COMMIT_BEHAVIOR, false},
+    {SQL_CURSOR_ROLLBACK_BEHAVIOR, false},
+    {SQL_CURSOR_SENSITIVITY, false},
+    {SQL_DATA_SOURCE_READ_ONLY, true},
+    {SQL_DATABASE_NAME, true},
+    {SQL_DATETIME_LITERALS, false},
+    {SQL_DBMS_NAME, true},
+    {SQL_DBMS_VER, true},
+    {SQL_DDL_INDEX, false},
+    {SQL_DEFAULT_TXN_ISOLATION, false},
+    {SQL_DESCRIBE_PARAMETER, true},
+    {SQL_DRIVER_NAME, true},
+    {SQL_DRIVER_ODBC_VER, true},
+    {SQL_DRIVER_VER, true},
+    {SQL_DROP_ASSERTION, false},
+    {SQL_DROP_CHARACTER_SET, false},
+    {SQL_DROP_COLLATION, false},
+    {SQL_DROP_DOMAIN, false},
+    {SQL_DROP_SCHEMA, false},
+    {SQL_DROP_TABLE, false},
+    {SQL_DROP_TRANSLATION, false},
+    {SQL_DROP_VIEW, false},
+    {SQL_DYNAMIC_CURSOR_ATTRIBUTES1, false},
+    {SQL_DYNAMIC_CURSOR_ATTRIBUTES2, false},
+    {SQL_EXPRESSIONS_IN_ORDERBY, true},
+    {SQL_FILE_USAGE, false},
+    {SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES1, false},
+    {SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES2, false},
+    {SQL_GETDATA_EXTENSIONS, false},
+    {SQL_GROUP_BY, false},
+    {SQL_IDENTIFIER_CASE, false},
+    {SQL_IDENTIFIER_QUOTE_CHAR, true},
+    {SQL_INDEX_KEYWORDS, false},
+    {SQL_INFO_SCHEMA_VIEWS, false},
+    {SQL_INSERT_STATEMENT, false},
+    {SQL_INTEGRITY, true},
+    {SQL_KEYSET_CURSOR_ATTRIBUTES1, false},
+    {SQL_KEYSET_CURSOR_ATTRIBUTES2, false},
+    {SQL_KEYWORDS, true},
+    {SQL_LIKE_ESCAPE_CLAUSE, true},
+    {SQL_MAX_ASYNC_CONCURRENT_STATEMENTS, false},
+    {SQL_MAX_BINARY_LITERAL_LEN, false},
+    {SQL_MAX_CATALOG_NAME_LEN, false},
+    {SQL_MAX_CHAR_LITERAL_LEN, false},
+    {SQL_MAX_COLUMN_NAME_LEN, false},
+    {SQL_MAX_COLUMNS_IN_GROUP_BY, false},
+    {SQL_MAX_COLUMNS_IN_INDEX, false},
+    {SQL_MAX_COLUMNS_IN_ORDER_BY, false},
+    {SQL_MAX_COLUMNS_IN_SELECT, false},
+    {SQL_MAX_COLUMNS_IN_TABLE, false},
+    {SQL_MAX_CONCURRENT_ACTIVITIES, false},
+    {SQL_MAX_CURSOR_NAME_LEN, false},
+    {SQL_MAX_DRIVER_CONNECTIONS, false},
+    {SQL_MAX_IDENTIFIER_LEN, false},
+    {SQL_MAX_INDEX_SIZE, false},
+    {SQL_MAX_PROCEDURE_NAME_LEN, false},
+    {SQL_MAX_ROW_SIZE, false},
+    {SQL_MAX_ROW_SIZE_INCLUDES_LONG, true},
+    {SQL_MAX_SCHEMA_NAME_LEN, false},
+    {SQL_MAX_STATEMENT_LEN, false},
+    {SQL_MAX_TABLE_NAME_LEN, false},
+    {SQL_MAX_TABLES_IN_SELECT, false},
+    {SQL_MAX_USER_NAME_LEN, false},
+    {SQL_MULT_RESULT_SETS, true},
+    {SQL_MULTIPLE_ACTIVE_TXN, true},
+    {SQL_NEED_LONG_DATA_LEN, true},
+    {SQL_NON_NULLABLE_COLUMNS, false},
+    {SQL_NULL_COLLATION, false},
+    {SQL_NUMERIC_FUNCTIONS, false},
+    {SQL_ODBC_INTERFACE_CONFORMANCE, false},
+    {SQL_OJ_CAPABILITIES, false},
+    {SQL_ORDER_BY_COLUMNS_IN_SELECT, true},
+    {SQL_PARAM_ARRAY_ROW_COUNTS, false},
+    {SQL_PARAM_ARRAY_SELECTS, false},
+    {SQL_PROCEDURE_TERM, true},
+    {SQL_PROCEDURES, true},
+    {SQL_POS_OPERATIONS, false},
+    {SQL_QUOTED_IDENTIFIER_CASE, false},
+    {SQL_ROW_UPDATES, true},
+    {SQL_SCHEMA_TERM, true},
+    {SQL_SCHEMA_USAGE, false},
+    {SQL_SCROLL_OPTIONS, false},
+    {SQL_SEARCH_PATTERN_ESCAPE, true},
+    {SQL_SERVER_NAME, true},
+    {SQL_SPECIAL_CHARACTERS, true},
+    {SQL_SQL_CONFORMANCE, false},
+    {SQL_SQL92_DATETIME_FUNCTIONS, false},
+    {SQL_SQL92_FOREIGN_KEY_DELETE_RULE, false},
+    {SQL_SQL92_FOREIGN_KEY_UPDATE_RULE, false},
+    {SQL_SQL92_GRANT, false},
+    {SQL_SQL92_NUMERIC_VALUE_FUNCTIONS, false},
+    {SQL_SQL92_PREDICATES, false},
+    {SQL_SQL92_RELATIONAL_JOIN_OPERATORS, false},
+    {SQL_SQL92_REVOKE, false},
+    {SQL_SQL92_ROW_VALUE_CONSTRUCTOR, false},
+    {SQL_SQL92_STRING_FUNCTIONS, false},
+    {SQL_SQL92_VALUE_EXPRESSIONS, false},
+    {SQL_STANDARD_CLI_CONFORMANCE, false},
+    {SQL_STATIC_CURSOR_ATTRIBUTES1, false},
+    {SQL_STATIC_CURSOR_ATTRIBUTES2, false},
+    {SQL_STRING_FUNCTIONS, false},
+    {SQL_SUBQUERIES, false},
+    {SQL_SYSTEM_FUNCTIONS, false},
+    {SQL_TABLE_TERM, true},
+    {SQL_TIMEDATE_ADD_INTERVALS, false},
+    {SQL_TIMEDATE_DIFF_INTERVALS, false},
+    {SQL_TIMEDATE_FUNCTIONS, false},
+    {SQL_TXN_CAPABLE, false},
+    {SQL_TXN_ISOLATION_OPTION, false},
+    {SQL_UNION, false},
+    {SQL_USER_NAME, true},
+    {SQL_ASYNC_DBC_FUNCTIONS, false},
+    {SQL_DRIVER_AWARE_POOLING_SUPPORTED, false},
+    {SQL_ASYNC_NOTIFICATION, false},
+};
+
+// Answers that must be true of the library and the server.
+struct Fact {
+  SQLUSMALLINT type;
+  SQLUINTEGER number;  // for numbers
+  const char* text;    // for texts; null for a number
+  Libraries libraries;
+};
+const Fact kFacts[] = {
+    // Both storages quote identifiers with SQL's double quote.
+    {SQL_IDENTIFIER_QUOTE_CHAR, 0, "\"", kBoth},
+    // The data source is writable: the test user is not read-only.
+    {SQL_DATA_SOURCE_READ_ONLY, 0, "N", kBoth},
+    // Both storages have transactions, data definition included.
+    {SQL_TXN_CAPABLE, SQL_TC_ALL, nullptr, kBoth},
+    // The end of a transaction closes the cursors (24000 at the next fetch).
+    {SQL_CURSOR_COMMIT_BEHAVIOR, SQL_CB_CLOSE, nullptr, kBoth},
+    {SQL_CURSOR_ROLLBACK_BEHAVIOR, SQL_CB_CLOSE, nullptr, kBoth},
+    {SQL_BOOKMARK_PERSISTENCE, SQL_BP_SCROLL, nullptr, kBoth},
+    {SQL_ASYNC_MODE, SQL_AM_NONE, nullptr, kBoth},
+    {SQL_ASYNC_DBC_FUNCTIONS, SQL_ASYNC_DBC_NOT_CAPABLE, nullptr, kOdbc3Only},
+    {SQL_DRIVER_AWARE_POOLING_SUPPORTED, SQL_DRIVER_AWARE_POOLING_NOT_CAPABLE, nullptr, kOdbc3Only},
+    {SQL_ASYNC_NOTIFICATION, SQL_ASYNC_NOTIFICATION_NOT_CAPABLE, nullptr, kOdbc3Only},
+    {SQL_PROCEDURES, 0, "N", kBoth},
+    {SQL_DESCRIBE_PARAMETER, 0, "N", kBoth},
+};
+
+// Each scalar function SQLGetInfo claims runs through its escape.
+struct Function {
+  SQLUSMALLINT type;
+  SQLUINTEGER bit;
+  const char* call;
+};
+const Function kFunctions[] = {
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_CONCAT, "{fn CONCAT('a', 'b')}"},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_UCASE, "{fn UCASE('a')}"},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_LCASE, "{fn LCASE('A')}"},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_LENGTH, "{fn LENGTH('abc')}"},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_LTRIM, "{fn LTRIM('  a')}"},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_RTRIM, "{fn RTRIM('a  ')}"},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_ABS, "{fn ABS(-1)}"},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_NOW, "{fn NOW()}"},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_CURDATE, "{fn CURDATE()}"},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_CURTIME, "{fn CURTIME()}"},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_YEAR, "{fn YEAR({d '2024-05-06'})}"},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_MONTH, "{fn MONTH({d '2024-05-06'})}"},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_DAYOFMONTH, "{fn DAYOFMONTH({d '2024-05-06'})}"},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_HOUR, "{fn HOUR({ts '2024-05-06 07:08:09'})}"},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_MINUTE, "{fn MINUTE({ts '2024-05-06 07:08:09'})}"},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_SECOND, "{fn SECOND({ts '2024-05-06 07:08:09'})}"},
+    {SQL_CONVERT_FUNCTIONS, SQL_FN_CVT_CONVERT, "{fn CONVERT('1', SQL_INTEGER)}"},
+    {SQL_CONVERT_FUNCTIONS, SQL_FN_CVT_CAST, "CAST('1' AS INTEGER)"},
+};
+
+class Info : public Conformance {
+ protected:
+  // A text answer in a buffer of size characters through the library's
+  // own form: narrow for the 2.0 library, UTF-16 for the 3.x one (unixODBC
+  // converts a narrow call to a Unicode driver itself, lengths and
+  // truncation included). *out is what the buffer holds up to its NUL, or
+  // "#" when nothing was written; *length in characters.
+  SQLRETURN Text(SQLUSMALLINT type, std::string* out, SQLSMALLINT size, SQLSMALLINT* length) {
+    SQLRETURN rc;
+    std::vector<SQLWCHAR> wide(size + 8, '#');
+    std::string narrow(size + 8, '#');
+    if (lib().odbc3) {
+      rc = SQLGetInfoW(c.dbc, type, out ? wide.data() : nullptr, SQLSMALLINT(size * 2), length);
+      *length = SQLSMALLINT(*length / 2);
+      for (size_t i = 0; i < wide.size(); ++i) narrow[i] = static_cast<char>(wide[i]);
+    } else {
+      rc = SQLGetInfo(c.dbc, type, out ? &narrow[0] : nullptr, size, length);
+    }
+    if (out) *out = narrow.substr(0, narrow[0] == '#' ? 1 : narrow.find('\0'));
+    return rc;
+  }
+  // The answer as a text (numbers in decimal) and its reported length.
+  std::string Ask(const InfoType& t, SQLSMALLINT* length, SQLRETURN* rc) {
+    char buffer[4096] = {0};
+    *length = -99;
+    *rc = SQLGetInfo(c.dbc, t.type, buffer, sizeof buffer, length);
+    if (t.text) return buffer;
+    SQLUINTEGER number = 0;
+    std::memcpy(&number, buffer, *length == 2 ? 2 : 4);
+    return std::to_string(*length == 2 ? number & 0xFFFF : number);
+  }
+};
+
+TEST_P(Info, EveryTypeAnswersAndTextsObeyTheBuffer) {
+  for (const InfoType& t : kTypes) {
+    SCOPED_TRACE(t.type);
+    SQLSMALLINT length = 0;
+    SQLRETURN rc = SQL_ERROR;
+    const std::string answer = Ask(t, &length, &rc);
+    ASSERT_EQ(SQL_SUCCESS, rc) << FirstState(SQL_HANDLE_DBC, c.dbc);
+    if (!t.text) {
+      // A number ignores the buffer length, 0 included.
+      SQLULEN number = 0;
+      SQLSMALLINT size = 0;
+      EXPECT_EQ(SQL_SUCCESS, SQLGetInfo(c.dbc, t.type, &number, 0, &size));
+      EXPECT_EQ(length, size);
+      EXPECT_EQ(answer, std::to_string(size == 2 ? number & 0xFFFF : number & 0xFFFFFFFF));
+      continue;
+    }
+    EXPECT_EQ(static_cast<SQLSMALLINT>(answer.size()), length);
+    // No buffer: the length alone.
+    std::string text;
+    SQLSMALLINT total = -1;
+    EXPECT_TRUE(SQL_SUCCEEDED(Text(t.type, nullptr, 0, &total)));
+    EXPECT_EQ(length, total);
+    // Buffers of 0, 1, one short of the NUL and exactly enough (characters).
+    for (SQLSMALLINT size : {0, 1, static_cast<int>(length), static_cast<int>(length) + 1}) {
+      total = -1;
+      rc = Text(t.type, &text, size, &total);
+      const bool whole = size > length;
+      EXPECT_EQ(whole ? SQL_SUCCESS : SQL_SUCCESS_WITH_INFO, rc) << size;
+      EXPECT_EQ(whole ? "" : "01004", FirstState(SQL_HANDLE_DBC, c.dbc)) << size;
+      EXPECT_EQ(length, total) << size;
+      EXPECT_EQ(size == 0 ? "#" : answer.substr(0, size - 1), text) << size;
+    }
+  }
+}
+
+TEST_P(Info, UnknownTypesAreRefused) {
+  for (SQLUSMALLINT type : {SQLUSMALLINT(174), SQLUSMALLINT(999), SQLUSMALLINT(9999), SQLUSMALLINT(20000)}) {
+    SCOPED_TRACE(type);
+    char buffer[64];
+    EXPECT_EQ(SQL_ERROR, SQLGetInfo(c.dbc, type, buffer, sizeof buffer, nullptr));
+    EXPECT_EQ(lib().State("HY096"), FirstState(SQL_HANDLE_DBC, c.dbc));
+  }
+}
+
+TEST_P(Info, AnswersAreTrue) {
+  for (const Fact& f : kFacts) {
+    if (!lib().Holds(f.libraries)) continue;
+    SCOPED_TRACE(f.type);
+    SQLSMALLINT length = 0;
+    SQLRETURN rc = SQL_ERROR;
+    const std::string answer = Ask({f.type, f.text != nullptr}, &length, &rc);
+    EXPECT_EQ(SQL_SUCCESS, rc);
+    EXPECT_EQ(f.text ? f.text : std::to_string(f.number), answer);
+  }
+  // SQL_DBMS_VER begins "##.##.####".
+  SQLSMALLINT length = 0;
+  SQLRETURN rc = SQL_ERROR;
+  const std::string version = Ask({SQL_DBMS_VER, true}, &length, &rc);
+  ASSERT_GE(version.size(), 10u);
+  for (size_t i = 0; i < 10; ++i) EXPECT_EQ(i == 2 || i == 5 ? '.' : 'd', isdigit(version[i]) ? 'd' : version[i]);
+  // The quote character quotes a name the server takes.
+  const std::string quote = Ask({SQL_IDENTIFIER_QUOTE_CHAR, true}, &length, &rc);
+  EXPECT_EQ(SQL_SUCCESS, Exec("SELECT 1 AS " + quote + "Mixed Name" + quote)) << Diag(SQL_HANDLE_STMT, s);
+  SQLFreeStmt(s, SQL_CLOSE);
+  // The longest statement runs (no limit: a long one).
+  SQLUINTEGER longest = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLGetInfo(c.dbc, SQL_MAX_STATEMENT_LEN, &longest, sizeof longest, nullptr));
+  EXPECT_EQ(SQL_SUCCESS, Exec("SELECT 1" + std::string(longest ? longest - 8 : 100000, ' ')));
+  SQLFreeStmt(s, SQL_CLOSE);
+  // Names and NULLs as the storage keeps and sorts them.
+  SQLUSMALLINT answer = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLGetInfo(c.dbc, SQL_IDENTIFIER_CASE, &answer, sizeof answer, nullptr));
+  EXPECT_EQ(OnPostgres() ? SQL_IC_LOWER : SQL_IC_MIXED, answer);
+  ASSERT_EQ(SQL_SUCCESS, SQLGetInfo(c.dbc, SQL_QUOTED_IDENTIFIER_CASE, &answer, sizeof answer, nullptr));
+  EXPECT_EQ(OnPostgres() ? SQL_IC_SENSITIVE : SQL_IC_MIXED, answer);
+  ASSERT_EQ(SQL_SUCCESS, SQLGetInfo(c.dbc, SQL_NULL_COLLATION, &answer, sizeof answer, nullptr));
+  ASSERT_EQ(SQL_SUCCESS, Exec("SELECT x FROM (SELECT NULL AS x UNION ALL SELECT 1) q ORDER BY x"));
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(s));
+  SQLINTEGER first = 0;
+  SQLLEN indicator = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLGetData(s, 1, SQL_C_SLONG, &first, 0, &indicator));
+  EXPECT_EQ(indicator == SQL_NULL_DATA ? SQL_NC_LOW : SQL_NC_HIGH, answer);
+  SQLFreeStmt(s, SQL_CLOSE);
+  // A session starts at the storage's default level, as answered.
+  SQLUINTEGER level = 0, current = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLGetInfo(c.dbc, SQL_DEFAULT_TXN_ISOLATION, &level, sizeof level, nullptr));
+  EXPECT_EQ(OnPostgres() ? SQL_TXN_READ_COMMITTED : SQL_TXN_SERIALIZABLE, level);
+  ASSERT_EQ(SQL_SUCCESS, SQLGetConnectOption(c.dbc, SQL_TXN_ISOLATION, &current));
+  EXPECT_EQ(level, current);
+  // Isolation: the levels offered are the levels the server runs as asked.
+  SQLUINTEGER levels = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLGetInfo(c.dbc, SQL_TXN_ISOLATION_OPTION, &levels, sizeof levels, nullptr));
+  EXPECT_EQ(
+      OnPostgres() ? SQL_TXN_READ_COMMITTED | SQL_TXN_REPEATABLE_READ | SQL_TXN_SERIALIZABLE : SQL_TXN_SERIALIZABLE,
+      levels);
+}
+
+TEST_P(Info, ClaimedScalarFunctionsRun) {
+  for (const Function& f : kFunctions) {
+    SCOPED_TRACE(f.call);
+    SQLUINTEGER claimed = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLGetInfo(c.dbc, f.type, &claimed, sizeof claimed, nullptr));
+    EXPECT_NE(0u, claimed & f.bit);  // each of these runs on both storages
+    EXPECT_EQ(SQL_SUCCESS, Exec(std::string("SELECT ") + f.call)) << Diag(SQL_HANDLE_STMT, s);
+    SQLFreeStmt(s, SQL_CLOSE);
+  }
+}
+
+// The search-pattern escape makes '_' a plain character in catalog
+// function patterns.
+TEST_P(Info, SearchPatternEscapeIsHonoured) {
+  char escape[4] = {0};
+  ASSERT_EQ(SQL_SUCCESS, SQLGetInfo(c.dbc, SQL_SEARCH_PATTERN_ESCAPE, escape, sizeof escape, nullptr));
+  for (const char* table : {"info_e", "infoxe"}) {
+    Exec(std::string("DROP TABLE ") + table);
+    ASSERT_EQ(SQL_SUCCESS, Exec(std::string("CREATE TABLE ") + table + " (a INTEGER)"));
+  }
+  const std::string pattern = std::string("info") + escape + "_e";
+  ASSERT_EQ(SQL_SUCCESS, SQLTables(s, nullptr, 0, nullptr, 0, T(pattern.c_str()), SQL_NTS, nullptr, 0));
+  EXPECT_EQ("info_e", Rows(s, SQL_SUCCESS, {3}));
+  for (const char* table : {"info_e", "infoxe"}) Exec(std::string("DROP TABLE ") + table);
+}
+
+// A commit closes the cursors, as SQL_CURSOR_COMMIT_BEHAVIOR says.
+TEST_P(Info, CommitClosesCursorsAsAnswered) {
+  ASSERT_EQ(SQL_SUCCESS, SQLSetConnectOption(c.dbc, SQL_AUTOCOMMIT, SQL_AUTOCOMMIT_OFF));
+  ASSERT_EQ(SQL_SUCCESS, Exec("SELECT 1 UNION ALL SELECT 2"));
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(s));
+  ASSERT_EQ(SQL_SUCCESS, SQLTransact(SQL_NULL_HENV, c.dbc, SQL_COMMIT));
+  EXPECT_EQ(SQL_ERROR, SQLFetch(s));
+  SQLFreeStmt(s, SQL_CLOSE);
+  SQLSetConnectOption(c.dbc, SQL_AUTOCOMMIT, SQL_AUTOCOMMIT_ON);
+}
+
+// Each claimed function answers something other than "not implemented";
+// the three ways of asking agree.
+struct Claim {
+  SQLUSMALLINT id;
+  std::function<SQLRETURN(SQLHDBC, SQLHSTMT)> call;
+};
+const Claim kClaims[] = {
+    {SQL_API_SQLNATIVESQL,
+     [](SQLHDBC d, SQLHSTMT) {
+       SQLCHAR out[64];
+       SQLINTEGER n = 0;
+       return SQLNativeSql(d, T("SELECT 1"), SQL_NTS, out, sizeof out, &n);
+     }},
+    {SQL_API_SQLPROCEDURES,
+     [](SQLHDBC, SQLHSTMT h) { return SQLProcedures(h, nullptr, 0, nullptr, 0, T("%"), SQL_NTS); }},
+    {SQL_API_SQLPROCEDURECOLUMNS,
+     [](SQLHDBC, SQLHSTMT h) {
+       return SQLProcedureColumns(h, nullptr, 0, nullptr, 0, T("%"), SQL_NTS, T("%"), SQL_NTS);
+     }},
+    {SQL_API_SQLTABLEPRIVILEGES,
+     [](SQLHDBC, SQLHSTMT h) { return SQLTablePrivileges(h, nullptr, 0, nullptr, 0, T("%"), SQL_NTS); }},
+    {SQL_API_SQLCOLUMNPRIVILEGES,
+     [](SQLHDBC, SQLHSTMT h) {
+       return SQLColumnPrivileges(h, nullptr, 0, nullptr, 0, T("info_t"), SQL_NTS, T("%"), SQL_NTS);
+     }},
+    {SQL_API_SQLPRIMARYKEYS,
+     [](SQLHDBC, SQLHSTMT h) { return SQLPrimaryKeys(h, nullptr, 0, nullptr, 0, T("info_t"), SQL_NTS); }},
+    {SQL_API_SQLFOREIGNKEYS,
+     [](SQLHDBC, SQLHSTMT h) {
+       return SQLForeignKeys(h, nullptr, 0, nullptr, 0, T("info_t"), SQL_NTS, nullptr, 0, nullptr, 0, nullptr, 0);
+     }},
+    {SQL_API_SQLTABLES,
+     [](SQLHDBC, SQLHSTMT h) { return SQLTables(h, nullptr, 0, nullptr, 0, T("%"), SQL_NTS, nullptr, 0); }},
+    {SQL_API_SQLCOLUMNS,
+     [](SQLHDBC, SQLHSTMT h) { return SQLColumns(h, nullptr, 0, nullptr, 0, T("info_t"), SQL_NTS, nullptr, 0); }},
+    {SQL_API_SQLSTATISTICS,
+     [](SQLHDBC, SQLHSTMT h) {
+       return SQLStatistics(h, nullptr, 0, nullptr, 0, T("info_t"), SQL_NTS, SQL_INDEX_ALL, SQL_QUICK);
+     }},
+    {SQL_API_SQLSPECIALCOLUMNS,
+     [](SQLHDBC, SQLHSTMT h) {
+       return SQLSpecialColumns(h, SQL_BEST_ROWID, nullptr, 0, nullptr, 0, T("info_t"), SQL_NTS, SQL_SCOPE_CURROW,
+                                SQL_NULLABLE);
+     }},
+    {SQL_API_SQLGETTYPEINFO, [](SQLHDBC, SQLHSTMT h) { return SQLGetTypeInfo(h, SQL_ALL_TYPES); }},
+    {SQL_API_SQLBULKOPERATIONS, [](SQLHDBC, SQLHSTMT h) { return SQLBulkOperations(h, SQL_ADD); }},
+    {SQL_API_SQLBROWSECONNECT,
+     [](SQLHDBC, SQLHSTMT) {
+       SQLHENV e;
+       SQLHDBC other;
+       SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &e);
+       SQLSetEnvAttr(e, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0);
+       SQLAllocHandle(SQL_HANDLE_DBC, e, &other);
+       SQLCHAR out[256];
+       SQLSMALLINT n = 0;
+       const SQLRETURN rc = SQLBrowseConnect(other, T("DSN=VelWide"), SQL_NTS, out, sizeof out, &n);
+       const std::string state = FirstState(SQL_HANDLE_DBC, other);
+       SQLDisconnect(other);
+       SQLFreeHandle(SQL_HANDLE_DBC, other);
+       SQLFreeHandle(SQL_HANDLE_ENV, e);
+       return state == "HYC00" || state == "S1C00" || state == "IM001" ? SQL_ERROR : rc;
+     }},
+};
+
+TEST_P(Info, ClaimedFunctionsAreCallable) {
+  SQLUSMALLINT all[100] = {0};
+  ASSERT_EQ(SQL_SUCCESS, SQLGetFunctions(c.dbc, SQL_API_ALL_FUNCTIONS, all));
+  SQLUSMALLINT bits[SQL_API_ODBC3_ALL_FUNCTIONS_SIZE] = {0};
+  const bool bitmap = SQL_SUCCEEDED(SQLGetFunctions(c.dbc, SQL_API_ODBC3_ALL_FUNCTIONS, bits));
+  for (SQLUSMALLINT id = 1; id < 100; ++id) {
+    SQLUSMALLINT one = 7;
+    if (!SQL_SUCCEEDED(SQLGetFunctions(c.dbc, id, &one))) continue;  // not a function number
+    EXPECT_EQ(all[id], one) << id;
+    EXPECT_TRUE(!bitmap || one == SQL_FUNC_EXISTS(bits, id)) << id;
+  }
+  Exec("DROP TABLE info_t");
+  ASSERT_EQ(SQL_SUCCESS, Exec("CREATE TABLE info_t (a INTEGER PRIMARY KEY)"));
+  for (const Claim& claim : kClaims) {
+    SCOPED_TRACE(claim.id);
+    SQLUSMALLINT exists = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLGetFunctions(c.dbc, claim.id, &exists));
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, c.dbc, &h));
+    const SQLRETURN rc = claim.call(c.dbc, h);
+    const std::string state = FirstState(SQL_HANDLE_STMT, h) + FirstState(SQL_HANDLE_DBC, c.dbc);
+    SQLFreeHandle(SQL_HANDLE_STMT, h);
+    if (!exists) continue;
+    EXPECT_TRUE(SQL_SUCCEEDED(rc)) << state;
+  }
+  Exec("DROP TABLE info_t");
+}
+
+VEL_CONFORMANCE_SUITE(Info);
+
+}  // namespace

@@ -1,0 +1,383 @@
+// The parameter functions: SQLBindParameter, SQLNumParams,
+// SQLDescribeParam, the data-at-execution sequence of SQLParamData and
+// SQLPutData, and arrays of parameter sets (SQLParamOptions,
+// SQL_ATTR_PARAMSET_SIZE) with their statuses.
+#include <cstring>
+
+#include "conformance.h"
+
+namespace {
+
+const SQLRETURN ok = SQL_SUCCESS, err = SQL_ERROR, info = SQL_SUCCESS_WITH_INFO, need = SQL_NEED_DATA;
+
+// Executions with parameters 1 to n bound as text (nullptr: NULL), by
+// SQLExecDirect and by SQLPrepare and SQLExecute.
+struct ExecCase {
+  const char* what;
+  std::vector<const char*> values;
+  const char* sql;
+  const char* rows;  // Rows() of the first column, or the SQLSTATE (ODBC 3's form) of the failure
+  Libraries libraries;
+};
+
+const ExecCase kExecutions[] = {
+    {"one marker, one binding", {"7"}, "SELECT ?", "7", kBoth},
+    {"a NULL", {nullptr}, "SELECT ?", "-", kBoth},
+    {"bindings beyond the markers are ignored", {"7", "8", "9"}, "SELECT ?", "7", kBoth},
+    {"bindings of a text without markers are ignored", {"7", "8"}, "SELECT 1", "1", kBoth},
+    {"a marker without a binding", {}, "SELECT ?", "07002", kOdbc3Only},
+    {"a marker without a binding", {}, "SELECT ?", "07001", kOdbc2Only},
+    {"markers in literals and comments are none", {"7"}, "SELECT '?', ? -- ?", "?", kBoth},
+};
+
+class Params : public Conformance {
+ protected:
+  std::string Outcome(SQLRETURN rc) {
+    if (rc != SQL_SUCCESS) return FirstState(SQL_HANDLE_STMT, s);
+    return Rows(s, rc, {1});
+  }
+  char text[8][16] = {};
+  SQLLEN ind[8] = {};
+};
+
+TEST_P(Params, ExecutionsSendTheirMarkersBindings) {
+  for (const ExecCase& row : kExecutions) {
+    if (!lib().Holds(row.libraries)) continue;
+    SCOPED_TRACE(row.what);
+    SQLFreeStmt(s, SQL_RESET_PARAMS);
+    for (size_t i = 0; i < row.values.size(); ++i) {
+      if (row.values[i] != nullptr) std::strcpy(text[i], row.values[i]);
+      ind[i] = row.values[i] != nullptr ? SQL_NTS : SQL_NULL_DATA;
+      ASSERT_EQ(ok, SQLBindParameter(s, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10,
+                                     0, text[i], sizeof text[i], &ind[i]));
+    }
+    const std::string expected = row.rows[0] == '0' ? lib().State(row.rows) : row.rows;
+    // The same bindings once more after a text with more markers.
+    EXPECT_EQ(expected, Outcome(Exec(row.sql)));
+    const std::string sql = ForStorage(row.sql);
+    ASSERT_EQ(ok, SQLPrepare(s, (SQLCHAR*)sql.c_str(), SQL_NTS));
+    EXPECT_EQ(expected, Outcome(SQLExecute(s)));
+    SQLFreeStmt(s, SQL_CLOSE);
+  }
+}
+
+// SQLBindParameter's arguments.
+struct BindCase {
+  const char* what;
+  SQLUSMALLINT ipar;
+  SQLSMALLINT io, cType, sqlType;
+  SQLULEN size;
+  SQLSMALLINT digits;
+  bool value, indicator;
+  SQLLEN bufferLength;
+  SQLRETURN rc;
+  const char* state;
+  Libraries libraries;
+};
+
+const BindCase kBind[] = {
+    {"valid", 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0, true, true, 16, ok, "", kBoth},
+    {"parameter 0", 0, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0, true, true, 16, err, "07009", kOdbc3Only},
+    {"parameter 0", 0, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0, true, true, 16, err, "S1093", kOdbc2Only},
+    {"unknown C type", 1, SQL_PARAM_INPUT, 999, SQL_VARCHAR, 10, 0, true, true, 16, err, "HY003", kBoth},
+    {"unknown SQL type", 1, SQL_PARAM_INPUT, SQL_C_CHAR, 999, 10, 0, true, true, 16, err, "HY004", kBoth},
+    {"no value and no indicator", 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0, false, false, 16, err, "HY009",
+     kBoth},
+    {"no value and an indicator", 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0, false, true, 16, ok, "", kBoth},
+    {"negative buffer length", 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0, true, true, -5, err, "HY090", kBoth},
+    {"scale beyond the precision", 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_NUMERIC, 5, 9, true, true, 16, err, "HY104",
+     kOdbc3Only},
+    {"scale beyond the precision", 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_NUMERIC, 5, 9, true, true, 16, err, "S1094",
+     kOdbc2Only},
+    {"unknown parameter type", 1, 99, SQL_C_CHAR, SQL_VARCHAR, 10, 0, true, true, 16, err, "HY105", kBoth},
+};
+
+TEST_P(Params, BindParameterArguments) {
+  for (const BindCase& row : kBind) {
+    if (!lib().Holds(row.libraries)) continue;
+    SCOPED_TRACE(row.what);
+    EXPECT_EQ(row.rc,
+              SQLBindParameter(s, row.ipar, row.io, row.cType, row.sqlType, row.size, row.digits,
+                               row.value ? text[0] : nullptr, row.bufferLength, row.indicator ? &ind[0] : nullptr));
+    EXPECT_EQ(row.state[0] == 'S' ? row.state
+              : row.state[0]      ? lib().State(row.state)
+                                  : "",
+              FirstState(SQL_HANDLE_STMT, s));
+  }
+}
+
+// SQLNumParams and SQLDescribeParam's parameter numbers.
+struct CountCase {
+  const char* sql;  // null: nothing prepared
+  SQLSMALLINT count;
+  SQLUSMALLINT describe;  // a parameter number for SQLDescribeParam (0: none)
+  SQLRETURN rc;
+  const char* state;
+};
+
+const CountCase kCounts[] = {
+    {nullptr, 0, 0, err, "HY010"},   {"SELECT 1", 0, 0, ok, ""},          {"SELECT ?, ?", 2, 2, ok, ""},
+    {"SELECT '?', ?", 1, 1, ok, ""}, {"SELECT ?, ?", 2, 3, err, "07009"}, {"SELECT ?", 1, 0, ok, ""},
+};
+
+TEST_P(Params, NumParamsAndDescribeParamNumbers) {
+  for (const CountCase& row : kCounts) {
+    SCOPED_TRACE(row.sql ? row.sql : "nothing prepared");
+    SQLFreeHandle(SQL_HANDLE_STMT, s);
+    ASSERT_EQ(ok, SQLAllocHandle(SQL_HANDLE_STMT, c.dbc, &s));
+    if (row.sql != nullptr) {
+      ASSERT_EQ(ok, SQLPrepare(s, (SQLCHAR*)row.sql, SQL_NTS));
+    }
+    SQLSMALLINT count = -1, type = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+    SQLRETURN rc = SQLNumParams(s, &count);
+    if (rc == ok && row.describe != 0) rc = SQLDescribeParam(s, row.describe, &type, &size, &digits, &nullable);
+    EXPECT_EQ(row.rc, rc);
+    // Beyond the markers "S1093" is ODBC 2's number (S1002 is a column's).
+    const std::string state = row.state;
+    EXPECT_EQ(state == "07009" && !lib().odbc3 ? "S1093" : lib().State(state), FirstState(SQL_HANDLE_STMT, s));
+    if (rc == ok && row.describe == 0 && row.sql != nullptr && row.count > 0) {
+      // Parameter 0 is never one (the driver manager says so, in ODBC 3's words).
+      EXPECT_EQ(err, SQLDescribeParam(s, 0, &type, &size, &digits, &nullable));
+      EXPECT_EQ(lib().State("07009"), FirstState(SQL_HANDLE_STMT, s));
+    }
+    if (row.rc == ok) {
+      EXPECT_EQ(row.count, count);
+    }
+  }
+}
+
+// Data at execution: a program of calls on "SELECT ?" with parameter 1
+// bound at execution (as SQL_C_CHAR, or SQL_C_LONG where the case says).
+enum SeqOp : char {
+  kExec = 'e',       // SQLExecDirect
+  kParamData = 'd',  // SQLParamData
+  kPut = 'u',        // SQLPutData("abc", length)
+  kPutNull = 'n',    // SQLPutData(null, length)
+  kCols = 'c',       // SQLNumResultCols
+  kCancel = 'x',     // SQLCancel
+};
+struct SeqStep {
+  SeqOp op;
+  SQLLEN length;
+  SQLRETURN rc;
+  const char* state;
+};
+struct SeqCase {
+  const char* what;
+  SQLSMALLINT cType;
+  std::vector<SeqStep> steps;
+  const char* value;  // the column's value fetched at the end, or null
+  Libraries libraries;
+};
+
+const SeqCase kSequences[] = {
+    {"pieces make the value",
+     SQL_C_CHAR,
+     {{kExec, 0, need, ""}, {kParamData, 0, need, ""}, {kPut, 2, ok, ""}, {kPut, 1, ok, ""}, {kParamData, 0, ok, ""}},
+     "aba",
+     kBoth},
+    {"SQL_NTS and SQL_NULL_DATA",
+     SQL_C_CHAR,
+     {{kExec, 0, need, ""}, {kParamData, 0, need, ""}, {kPut, SQL_NULL_DATA, ok, ""}, {kParamData, 0, ok, ""}},
+     "-",
+     kBoth},
+    {"SQLPutData before SQLParamData", SQL_C_CHAR, {{kExec, 0, need, ""}, {kPut, 2, err, "HY010"}}, nullptr, kBoth},
+    {"SQLPutData without an execution", SQL_C_CHAR, {{kPut, 2, err, "HY010"}}, nullptr, kBoth},
+    {"SQLParamData without an execution", SQL_C_CHAR, {{kParamData, 0, err, "HY010"}}, nullptr, kBoth},
+    {"another function while data is needed",
+     SQL_C_CHAR,
+     {{kExec, 0, need, ""}, {kCols, 0, err, "HY010"}, {kCancel, 0, ok, ""}, {kPut, 2, err, "HY010"}},
+     nullptr,
+     kBoth},
+    {"a negative length",
+     SQL_C_CHAR,
+     {{kExec, 0, need, ""}, {kParamData, 0, need, ""}, {kPut, -7, err, "HY090"}},
+     nullptr,
+     kBoth},
+    {"no data and a length",
+     SQL_C_CHAR,
+     {{kExec, 0, need, ""}, {kParamData, 0, need, ""}, {kPutNull, 2, err, "HY009"}},
+     nullptr,
+     kOdbc3Only},
+    {"a NULL then more pieces",
+     SQL_C_CHAR,
+     {{kExec, 0, need, ""}, {kParamData, 0, need, ""}, {kPut, SQL_NULL_DATA, ok, ""}, {kPut, 2, err, "HY020"}},
+     nullptr,
+     kOdbc3Only},
+    {"a number in pieces",
+     SQL_C_LONG,
+     {{kExec, 0, need, ""}, {kParamData, 0, need, ""}, {kPut, 4, ok, ""}, {kPut, 4, err, "HY019"}},
+     nullptr,
+     kOdbc3Only},
+};
+
+TEST_P(Params, DataAtExecutionSequences) {
+  for (const SeqCase& row : kSequences) {
+    if (!lib().Holds(row.libraries)) continue;
+    SCOPED_TRACE(row.what);
+    SQLFreeHandle(SQL_HANDLE_STMT, s);
+    ASSERT_EQ(ok, SQLAllocHandle(SQL_HANDLE_STMT, c.dbc, &s));
+    SQLLEN atExec = SQL_DATA_AT_EXEC;
+    SQLINTEGER number = 42;
+    ASSERT_EQ(
+        ok, SQLBindParameter(s, 1, SQL_PARAM_INPUT, row.cType, row.cType == SQL_C_LONG ? SQL_INTEGER : SQL_VARCHAR, 10,
+                             0, reinterpret_cast<SQLPOINTER>(1), 0, &atExec));
+    int n = 0;
+    for (const SeqStep& step : row.steps) {
+      SCOPED_TRACE("step " + std::to_string(++n));
+      SQLRETURN rc = err;
+      SQLPOINTER token = nullptr;
+      SQLSMALLINT cols = 0;
+      switch (step.op) {
+        case kExec:
+          rc = Exec("SELECT ?");
+          break;
+        case kParamData:
+          rc = SQLParamData(s, &token);
+          if (rc == need) {
+            EXPECT_EQ(reinterpret_cast<SQLPOINTER>(1), token);
+          }
+          break;
+        case kPut:
+          rc = SQLPutData(s, row.cType == SQL_C_LONG ? static_cast<SQLPOINTER>(&number) : (SQLPOINTER) "abc",
+                          step.length);
+          break;
+        case kPutNull:
+          rc = SQLPutData(s, nullptr, step.length);
+          break;
+        case kCols:
+          rc = SQLNumResultCols(s, &cols);
+          break;
+        case kCancel:
+          rc = SQLCancel(s);
+          break;
+      }
+      EXPECT_EQ(step.rc, rc);
+      if (step.rc == err) {
+        EXPECT_EQ(lib().State(step.state), FirstState(SQL_HANDLE_STMT, s));
+      }
+    }
+    if (row.value != nullptr) {
+      EXPECT_EQ(row.value, Rows(s, SQL_SUCCESS, {1}));
+    }
+  }
+}
+
+// Arrays of parameter sets into a table whose column takes no NULL: the
+// statuses, the count processed and the outcome.
+struct ArrayCase {
+  const char* what;
+  std::vector<const char*> values;  // one a set (nullptr: NULL, which fails)
+  SQLSMALLINT boundParameters;      // bindings (the text has one marker)
+  bool statuses;                    // with a status array
+  SQLRETURN rc;
+  std::vector<SQLUSMALLINT> status;
+  SQLULEN processed;
+  const char* rows;  // the table afterwards
+};
+
+const SQLUSMALLINT kOk = SQL_PARAM_SUCCESS, kErr = SQL_PARAM_ERROR, kUnused = SQL_PARAM_UNUSED;
+const ArrayCase kArrays[] = {
+    {"every set", {"1", "2", "3"}, 1, true, ok, {kOk, kOk, kOk}, 3, "1;2;3"},
+    {"bindings beyond the marker", {"1", "2"}, 2, true, ok, {kOk, kOk}, 2, "1;2"},
+    {"a failing set with statuses", {"1", nullptr, "3"}, 1, true, info, {kOk, kErr, kOk}, 3, "1;3"},
+    {"a failing set without statuses", {"1", nullptr, "3"}, 1, false, err, {}, 2, "1"},
+};
+
+TEST_P(Params, ArraysOfParameterSets) {
+  SQLHSTMT t = c.Statement();
+  for (const ArrayCase& row : kArrays) {
+    if (!lib().odbc3 && row.statuses && row.rc != ok) continue;  // ODBC 2 has no statuses
+    SCOPED_TRACE(row.what);
+    Exec(t, "DROP TABLE IF EXISTS conformance_params");
+    ASSERT_EQ(ok, Exec(t, "CREATE TABLE conformance_params (v VARCHAR(10) NOT NULL)"));
+    SQLFreeHandle(SQL_HANDLE_STMT, s);
+    ASSERT_EQ(ok, SQLAllocHandle(SQL_HANDLE_STMT, c.dbc, &s));
+    const SQLULEN sets = row.values.size();
+    char values[4][8] = {};
+    SQLLEN lengths[4] = {};
+    SQLUSMALLINT status[4] = {99, 99, 99, 99};
+    SQLULEN processed = 0;
+    for (size_t i = 0; i < sets; ++i) {
+      if (row.values[i] != nullptr) std::strcpy(values[i], row.values[i]);
+      lengths[i] = row.values[i] != nullptr ? SQL_NTS : SQL_NULL_DATA;
+    }
+    for (SQLUSMALLINT p = 1; p <= row.boundParameters; ++p)
+      ASSERT_EQ(ok, SQLBindParameter(s, p, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 8, 0, values, 8, lengths));
+    if (lib().odbc3) {
+      SQLSetStmtAttr(s, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(sets), 0);
+      SQLSetStmtAttr(s, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0);
+      if (row.statuses) SQLSetStmtAttr(s, SQL_ATTR_PARAM_STATUS_PTR, status, 0);
+    } else {
+      ASSERT_EQ(ok, SQLParamOptions(s, sets, &processed));
+    }
+    EXPECT_EQ(row.rc, Exec("INSERT INTO conformance_params (v) VALUES (?)")) << FirstState(SQL_HANDLE_STMT, s);
+    if (lib().odbc3 && row.statuses) {
+      EXPECT_EQ(row.status, std::vector<SQLUSMALLINT>(status, status + sets));
+    }
+    // ODBC 2's count is the set being executed, or the one that failed.
+    if (lib().odbc3 || row.rc != err) {
+      EXPECT_EQ(row.processed, processed);
+    }
+    EXPECT_EQ(row.rows, Rows(t, Exec(t, "SELECT v FROM conformance_params ORDER BY v"), {1}));
+  }
+  SQLFreeHandle(SQL_HANDLE_STMT, t);
+}
+
+// SQL_C_NUMERIC parameters: the structure's digits at the scale the
+// application descriptor gives (its SQL_DESC_SCALE when the case sets
+// digits there, else the structure's own), into a NUMERIC(12,2) column.
+struct NumericCase {
+  const char* what;
+  SQLSCHAR scale;        // the structure's
+  const char* digits;    // its magnitude, in decimal
+  SQLSMALLINT apdScale;  // -1: the descriptor is left alone
+  const char* rows;      // the column times 100 read back
+};
+
+const NumericCase kNumerics[] = {
+    {"the structure's scale", 2, "770", -1, "770"},
+    {"the descriptor's scale", 0, "770", 1, "7700"},
+};
+
+TEST_P(Params, NumericStructures) {
+  if (!lib().odbc3) GTEST_SKIP() << "SQL_C_NUMERIC is ODBC 3's";
+  SQLHSTMT t = c.Statement();
+  for (const NumericCase& row : kNumerics) {
+    SCOPED_TRACE(row.what);
+    Exec(t, "DROP TABLE IF EXISTS conformance_numeric");
+    ASSERT_EQ(ok, Exec(t, "CREATE TABLE conformance_numeric (n NUMERIC(12,2))"));
+    SQLFreeHandle(SQL_HANDLE_STMT, s);
+    ASSERT_EQ(ok, SQLAllocHandle(SQL_HANDLE_STMT, c.dbc, &s));
+    SQL_NUMERIC_STRUCT n = {};
+    n.precision = 12;
+    n.scale = row.scale;
+    n.sign = 1;
+    for (const char* d = row.digits; *d != 0; ++d) {  // n.val = n.val * 10 + digit
+      unsigned carry = static_cast<unsigned>(*d - '0');
+      for (SQLCHAR& byte : n.val) {
+        carry += byte * 10u;
+        byte = static_cast<SQLCHAR>(carry & 0xff);
+        carry >>= 8;
+      }
+    }
+    SQLLEN length = sizeof n;
+    ASSERT_EQ(ok, SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_NUMERIC, SQL_NUMERIC, 12, 2, &n, sizeof n, &length));
+    if (row.apdScale >= 0) {
+      SQLHDESC apd = SQL_NULL_HDESC;
+      SQLGetStmtAttr(s, SQL_ATTR_APP_PARAM_DESC, &apd, SQL_IS_POINTER, nullptr);
+      SQLSetDescField(apd, 1, SQL_DESC_PRECISION, reinterpret_cast<SQLPOINTER>(12), 0);
+      SQLSetDescField(apd, 1, SQL_DESC_SCALE, reinterpret_cast<SQLPOINTER>(static_cast<SQLLEN>(row.apdScale)), 0);
+      SQLSetDescField(apd, 1, SQL_DESC_DATA_PTR, &n, 0);
+    }
+    const SQLRETURN rc = Exec("INSERT INTO conformance_numeric (n) VALUES (?)");
+    EXPECT_EQ(ok, rc) << FirstState(SQL_HANDLE_STMT, s);
+    EXPECT_EQ(row.rows, Rows(t, Exec(t, "SELECT CAST(n * 100 AS INTEGER) FROM conformance_numeric"), {1}));
+  }
+  SQLFreeHandle(SQL_HANDLE_STMT, t);
+}
+
+VEL_CONFORMANCE_SUITE(Params);
+
+}  // namespace
