@@ -43,6 +43,9 @@ enum : uint32_t {
   kConnectionStream = 0x10,
   // The application set the isolation level (else the session's holds).
   kConnectionIsolationSet = 0x20,
+  // The server offered the description of parameter markers at login
+  // (protocol/DESCRIBE.md).
+  kConnectionDescribe = 0x40,
 };
 
 // What a cancel request needs (protocol/CANCEL.md), copied for the thread
@@ -141,6 +144,7 @@ class Connection : public HandleObject {
   // The key requests go only to a server that offered them at login.
   bool OffersKeys() const { return (flags & kConnectionKeys) != 0; }
   bool OffersBatch() const { return (flags & kConnectionBatch) != 0; }
+  bool OffersDescribe() const { return (flags & kConnectionDescribe) != 0; }
   // The session-info offer of the login (protocol/SESSION.md, 16 bits),
   // 0 when the server made none. Such a server is taken to be one over
   // SQLite, the storage servers had before any offer: its SQL quotes

@@ -14,6 +14,7 @@
 #include "handles/GetDataPosition.h"
 #include "handles/ParameterBinding.h"
 #include "net/ClibConnection.h"
+#include "protocol/ColumnDescription.h"
 
 class ColumnValue;
 class FetchDataSetElement;
@@ -189,12 +190,28 @@ class Parameters {
   void SetText(uint16_t markers) {
     markers_ = markers;
     hasText_ = true;
+    SetDescribed(nullptr);
   }
   bool HasText() const { return hasText_; }
   uint16_t Markers() const { return markers_; }
   // Whether b goes out with the text's execution: bindings beyond its
   // markers stay bound for a later text but are not sent.
   bool Sends(const ParameterBinding& b) const { return !hasText_ || b.ipar <= markers_; }
+  // The text is a searched UPDATE or DELETE (SQL_NO_DATA when it changes
+  // no row, in ODBC 3).
+  bool Searched() const { return searched_; }
+  void SetSearched(bool searched) { searched_ = searched; }
+  // The server's description of the text's markers (protocol/DESCRIBE.md),
+  // owned, kept until the next text; null until asked for.
+  ColumnDescriptionList* Described() const { return described_; }
+  void SetDescribed(ColumnDescriptionList* list) {
+    delete described_;
+    described_ = list;
+  }
+  Parameters() = default;
+  Parameters(const Parameters&) = delete;
+  Parameters& operator=(const Parameters&) = delete;
+  ~Parameters() { delete described_; }
 
   // The parameter set being executed (from 0) of an array of them.
   SQLULEN SetRow() const { return setRow_; }
@@ -224,8 +241,10 @@ class Parameters {
   String progressText_;
   SQLULEN setRow_ = 0;
   SQLLEN arrayRows_ = -2;
+  ColumnDescriptionList* described_ = nullptr;
   uint16_t markers_ = 0;
   bool hasText_ = false;
+  bool searched_ = false;
 };
 
 #endif

@@ -72,22 +72,24 @@
 
 // X(ClassName): the composite and row elements, each a class of its own
 // with a static kId.
-#define VEL_COMPOSITE_ELEMENTS(X) \
-  X(BatchOutcomesElement)         \
-  X(BatchTypeElement)             \
-  X(CancelKeyElement)             \
-  X(CancelTypeElement)            \
-  X(CatalogTypeElement)           \
-  X(FetchDataElement)             \
-  X(FetchDataSetElement)          \
-  X(FetchTypeElement)             \
-  X(NativeLengthValuesElement)    \
-  X(ParameterDataElement)         \
-  X(ParameterDataSetElement)      \
-  X(ParameterSetsElement)         \
-  X(ResultSetDescriptionElement)  \
-  X(RowBlockElement)              \
-  X(StreamTypeElement)            \
+#define VEL_COMPOSITE_ELEMENTS(X)   \
+  X(BatchOutcomesElement)           \
+  X(BatchTypeElement)               \
+  X(CancelKeyElement)               \
+  X(CancelTypeElement)              \
+  X(CatalogTypeElement)             \
+  X(DescribeTypeElement)            \
+  X(FetchDataElement)               \
+  X(FetchDataSetElement)            \
+  X(FetchTypeElement)               \
+  X(NativeLengthValuesElement)      \
+  X(ParameterDataElement)           \
+  X(ParameterDataSetElement)        \
+  X(ParameterSetDescriptionElement) \
+  X(ParameterSetsElement)           \
+  X(ResultSetDescriptionElement)    \
+  X(RowBlockElement)                \
+  X(StreamTypeElement)              \
   X(SessionInfoElement)
 
 #define VEL_DECLARE_KIND_ELEMENT(number, Name, Kind) \

@@ -1,6 +1,7 @@
 // The offers a server appends to its connect reply after catalogType, in
-// this order: batchType, cancelType, streamType (then cancelKey), sessionInfo. Each is a 16-bit
-// code; 0 (and a reply that ends before the element) means not offered, so a driver sends such a
+// this order: batchType, cancelType, streamType (then cancelKey),
+// sessionInfo, describeType. Each is a 16-bit code; 0 (and a reply that
+// ends before the element) means not offered, so a driver sends such a
 // server exactly what it always sent.
 #ifndef VELORA_PROTOCOL_EXTENSIONS_H
 #define VELORA_PROTOCOL_EXTENSIONS_H
@@ -15,6 +16,17 @@ using BatchTypeElement = OfferElement<El::kBatchType>;
 using CancelTypeElement = OfferElement<El::kCancelType>;
 // Blocks of rows sent ahead of the fetch requests.
 using StreamTypeElement = OfferElement<El::kStreamType>;
+
+// The parameter descriptions of a prepared statement (protocol/DESCRIBE.md).
+using DescribeTypeElement = OfferElement<El::kDescribeType>;
+enum : int32_t { kDescribeNone = 0, kDescribeParams = 1 };
+// The size of a character or binary marker whose length nothing declares
+// (a long type, an unknown marker): any value the storage takes travels,
+// but clients size a buffer per row by it (pyodbc's fast_executemany: two
+// bytes a character), so it stays moderate. Size 0 ("not known") would
+// send clients to data at execution, which fast_executemany does not do
+// reliably. A longer value through such a client needs a declared length.
+constexpr uint32_t kUnsizedMarker = 8000;
 
 // The stream offer's codes (protocol/STREAM.md).
 enum : int32_t { kStreamNone = 0, kStreamAhead = 1 };

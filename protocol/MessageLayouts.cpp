@@ -22,7 +22,7 @@ const MessageLayout kMessages[] = {
      {kDataSource, kUserName, kPassword, E},
      {E},
      {kVersionElement, kNativeLengthValues, kFetchType, kCatalogType, kBatchType, kCancelType,
-      kStreamType, kCancelKey, kSessionInfo, E}},
+      kStreamType, kCancelKey, kSessionInfo, kDescribeType, E}},
     {kDisconnect, false, {E}, {E}, {E}},
     {kGetError,
      false,
@@ -108,6 +108,9 @@ const MessageLayout kMessages[] = {
     // request, the one request of a connection of its own.
     {kSetQueryTimeout, false, {kStatementId, E}, {kQueryTimeout, E}, {E}},
     {kCancel, false, {kCancelKey, E}, {kRequestNumber, E}, {E}},
+    // Only to a server whose connect reply offered DESCRIBE_PARAMS
+    // (protocol/DESCRIBE.md): the markers of the statement's text.
+    {kDescribeParams, false, {kStatementId, E}, {E}, {kParameterSetDescription, E}},
 };
 
 const int kMessageCount = static_cast<int>(sizeof kMessages / sizeof kMessages[0]);

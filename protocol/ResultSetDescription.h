@@ -45,4 +45,12 @@ class ResultSetDescriptionElement : public Element {
   ConcreteElement<ShortElement, 58> updatable_;
 };
 
+// parameterSetDescription: the parameter markers of a statement, each
+// described as a result column is (protocol/DESCRIBE.md).
+class ParameterSetDescriptionElement final : public ResultSetDescriptionElement {
+ public:
+  static constexpr int kId = El::kParameterSetDescription;
+  int ElementId() const override { return kId; }
+};
+
 #endif

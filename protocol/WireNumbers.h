@@ -86,7 +86,8 @@
   X(73, kCancelKey, cancelKey)                                 \
   X(74, kQueryTimeout, queryTimeout)                           \
   X(75, kRequestNumber, requestNumber)                         \
-  X(76, kSessionInfo, sessionInfo)
+  X(76, kSessionInfo, sessionInfo)                             \
+  X(77, kDescribeType, describeType)
 
 // Element numbers: El::kStatementId.
 namespace El {
@@ -97,8 +98,8 @@ enum Number : int8_t {
 };
 }  // namespace El
 
-// Number of entries of the element name table (element numbers 0..76).
-constexpr int kElementIdCount = El::kSessionInfo + 1;
+// Number of entries of the element name table (element numbers 0..77).
+constexpr int kElementIdCount = El::kDescribeType + 1;
 
 // X(code, Name): every message code except the connect request's, which
 // has a class of its own; each becomes Msg::kName and the class NameRequest.
@@ -138,7 +139,8 @@ constexpr int kElementIdCount = El::kSessionInfo + 1;
   X(44, Transact)        \
   X(45, ExecuteBatch)    \
   X(46, SetQueryTimeout) \
-  X(47, Cancel)
+  X(47, Cancel)          \
+  X(48, DescribeParams)
 
 // Message codes by name: Msg::kFetch.
 namespace Msg {

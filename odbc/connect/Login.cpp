@@ -210,13 +210,15 @@ int LoginOnce(Connection* c, const String& password, TlsMode mode, int32_t secon
     const NativeLengthValuesElement* sizes = request.Get<NativeLengthValuesElement>();
     for (int i = 0; i < kTypeSizeCount; ++i) c->typeSizes.size[i] = sizes->values[i];
     c->flags |= kConnectionLoggedIn;
-    c->flags &=
-        ~uint32_t{kConnectionBlockFetch | kConnectionKeys | kConnectionBatch | kConnectionStream};
+    c->flags &= ~uint32_t{kConnectionBlockFetch | kConnectionKeys | kConnectionBatch |
+                          kConnectionStream | kConnectionDescribe};
     if (request.Get<FetchTypeElement>()->value == kFetchBlock) c->flags |= kConnectionBlockFetch;
     if (request.Get<StreamTypeElement>()->value == kStreamAhead) c->flags |= kConnectionStream;
     if (request.Get<CatalogTypeElement>()->value == kCatalogKeys) c->flags |= kConnectionKeys;
     if (request.Get<BatchTypeElement>()->value == kBatchSets) c->flags |= kConnectionBatch;
     c->sessionInfo = request.Get<SessionInfoElement>()->value & 0xFFFF;
+    if (request.Get<DescribeTypeElement>()->value == kDescribeParams)
+      c->flags |= kConnectionDescribe;
     // The cancel connection is encrypted as the session's is; a session
     // that preferred TLS and got it requires it for the cancel too.
     const TlsMode cancelTls = !c->clib.Encrypted()       ? TlsMode::kOff

@@ -15,6 +15,7 @@
 #include "handles/Statement.h"
 #include "odbc/params/ParamArrays.h"
 #include "odbc/Workers.h"
+#include "protocol/Elements.h"
 #include "protocol/Requests.h"
 
 uint16_t CountMarkers(const char* sql, long length) {
@@ -86,11 +87,49 @@ int BindParameterWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT fParamType,
   return SQL_SUCCESS;
 }
 
+namespace {
+
+// The server's description of s's markers, asked for once per text
+// (protocol/DESCRIBE.md): SQL_SUCCESS with the list in s->parameters.
+int AskDescribed(Statement* s) {
+  if (s->parameters.Described() != nullptr) return SQL_SUCCESS;
+  DescribeParamsRequest request;
+  if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  request.SetStatementId(s->StatementId());
+  int status = kStatusCommunicationFailure;
+  const int rc = s->Exchange(&request, &status);
+  if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);
+  ColumnDescriptionList* list = request.Get<ParameterSetDescriptionElement>()->TakeColumns();
+  if (list == nullptr) list = new (std::nothrow) ColumnDescriptionList;
+  if (list == nullptr) return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  s->parameters.SetDescribed(list);
+  return SQL_SUCCESS;
+}
+
+}  // namespace
+
 int DescribeParamWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT* pfSqlType, SQLULEN* pcbColDef,
                         SQLSMALLINT* pibScale, SQLSMALLINT* pfNullable) {
+  if (s->OwningConnection()->OffersDescribe() && s->parameters.HasText()) {
+    const int rc = AskDescribed(s);
+    if (rc != SQL_SUCCESS) return rc;
+    const ColumnDescription* d = s->parameters.Described()->Head();
+    for (SQLUSMALLINT i = 1; d != nullptr && i < ipar; ++i)
+      d = static_cast<const ColumnDescription*>(d->NextItem());
+    if (ipar == 0 || d == nullptr) return VEL_POST(s, SQL_ERROR, kDiagDescribeParamNumber);
+    if (pfSqlType != nullptr)
+      *pfSqlType = static_cast<SQLSMALLINT>(ReportedSqlType(*s, d->sqlDataType));
+    if (pcbColDef != nullptr) *pcbColDef = d->precision;
+    if (pibScale != nullptr) *pibScale = d->scale;
+    if (pfNullable != nullptr) *pfNullable = static_cast<SQLSMALLINT>(d->nullability);
+    return SQL_SUCCESS;
+  }
+  // Without the server's description: the application's binding, else a
+  // type that takes any value, sized as the server sizes a marker it
+  // cannot size (protocol/DESCRIBE.md).
   ParameterBinding* b = s->parameters.Bindings().Find(ipar);
-  SQLSMALLINT type = SQL_VARCHAR;
-  SQLULEN size = 255;
+  SQLSMALLINT type = SQL_LONGVARCHAR;
+  SQLULEN size = kUnsizedMarker;
   SQLSMALLINT scale = 0;
   if (b != nullptr) {
     type = b->fSqlType;

@@ -4,6 +4,7 @@
 #include <sqlext.h>
 
 #include "handles/Connection.h"
+#include "handles/Odbc3Rules.h"
 #include "handles/Statement.h"
 #include "handles/Frame.h"
 #include "base/Trace.h"
@@ -31,8 +32,9 @@ VEL_EXPORT SQLRETURN SQLFreeStmt(SQLHSTMT hstmt, SQLUSMALLINT fOption) {
 // that offers cancelling, a cancel request stops the server's work and
 // SQLCancel returns at once; the waiting call fails with "S1008".
 // Otherwise it waits for a call in progress on the connection to finish
-// its exchange, then closes the cursor as SQL_CLOSE does; the call it
-// waited for returns its own result. It leaves the statement's records
+// its exchange, then, for an ODBC 2 application, closes the cursor as
+// SQL_CLOSE does (ODBC 3 gives a cancel with nothing running no effect);
+// the call it waited for returns its own result. It leaves the statement's records
 // alone: they are that call's, and the application may not have read
 // them yet. From a signal handler that interrupted a call on this thread
 // (Perl's DBI cancels so) it never waits: that call could not go on until
@@ -44,6 +46,7 @@ VEL_EXPORT SQLRETURN SQLCancel(SQLHSTMT hstmt) {
   StatementHold hold(hstmt, false);
   Statement* s = hold.Get();
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  if (FollowsOdbc3(*s)) return TraceReturnCode(SQL_SUCCESS);
   return TraceReturnCode(FreeStmtWorker(s, SQL_CLOSE, false));
 }
 

@@ -3,11 +3,14 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <cctype>
+#include <cstring>
 #include <new>
 
 #include "handles/Connection.h"
 #include "handles/Statement.h"
 #include "handles/Frame.h"
+#include "handles/Odbc3Rules.h"
 #include "base/Trace.h"
 #include "odbc/params/ParamArrays.h"
 #include "odbc/Workers.h"
@@ -108,6 +111,10 @@ int FreeStmtWorker(Statement* s, SQLUSMALLINT fOption, bool remove) {
   return result;
 }
 
+namespace {
+bool SearchedChange(const SQLCHAR* sql, SQLINTEGER cbSql);
+}  // namespace
+
 int PrepareWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
   if (!ValidLength(cbSql)) return VEL_POST(s, SQL_ERROR, kDiagInvalidLength);
   PrepareRequest request;
@@ -116,6 +123,7 @@ int PrepareWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
   }
   s->ForgetResultSet();
   s->parameters.SetText(CountMarkers(reinterpret_cast<const char*>(sql), cbSql));
+  s->parameters.SetSearched(sql != nullptr && SearchedChange(sql, cbSql));
   request.SetStatementId(s->StatementId());
   int status = kStatusCommunicationFailure;
   const int rc = s->Exchange(&request, &status);
@@ -180,7 +188,49 @@ int ExecDirectOnce(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
 
 }  // namespace
 
-int ExecuteWorker(Statement* s) { return RunParameterSets(s, ExecuteOnce, nullptr, 0); }
+namespace {
+
+// True when the text's first word makes it a searched UPDATE or DELETE
+// (comments and blanks before it skipped).
+bool SearchedChange(const SQLCHAR* sql, SQLINTEGER cbSql) {
+  const char* p = reinterpret_cast<const char*>(sql);
+  const char* end = p + (cbSql == SQL_NTS ? std::strlen(p) : static_cast<size_t>(cbSql));
+  for (;;) {
+    while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n' || *p == '(')) ++p;
+    if (end - p >= 2 && p[0] == '-' && p[1] == '-') {
+      while (p < end && *p != '\n') ++p;
+    } else if (end - p >= 2 && p[0] == '/' && p[1] == '*') {
+      for (p += 2; end - p >= 2 && !(p[0] == '*' && p[1] == '/');) ++p;
+      p += end - p >= 2 ? 2 : end - p;
+    } else {
+      break;
+    }
+  }
+  auto word = [&](const char* w) {
+    const size_t n = std::strlen(w);
+    if (static_cast<size_t>(end - p) < n) return false;
+    for (size_t i = 0; i < n; ++i)
+      if ((p[i] & ~0x20) != w[i]) return false;
+    return static_cast<size_t>(end - p) == n || !std::isalnum(static_cast<unsigned char>(p[n]));
+  };
+  return word("UPDATE") || word("DELETE");
+}
+
+// ODBC 3: a searched UPDATE or DELETE that changed no row answers
+// SQL_NO_DATA (one more request for the count, for such statements only;
+// arrays of parameters keep their own outcome).
+int NoRowsChanged(Statement* s, int rc) {
+  if (rc != SQL_SUCCESS || !FollowsOdbc3(*s) || !s->parameters.Searched() ||
+      s->cursor.ColumnCount() != 0 || s->ParamDescriptor().header.arraySize > 1)
+    return rc;
+  return QuietRowCount(s) == 0 ? SQL_NO_DATA : rc;
+}
+
+}  // namespace
+
+int ExecuteWorker(Statement* s) {
+  return NoRowsChanged(s, RunParameterSets(s, ExecuteOnce, nullptr, 0));
+}
 
 int ContinueArray(Statement* s, int rc) {
   return ContinueParameterSets(s, ExecuteOnce, ExecDirectOnce, rc);
@@ -188,5 +238,7 @@ int ContinueArray(Statement* s, int rc) {
 
 int ExecDirectWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
   if (!ValidLength(cbSql)) return VEL_POST(s, SQL_ERROR, kDiagInvalidLength);
-  return RunParameterSets(s, ExecDirectOnce, sql, cbSql);
+  const int rc = RunParameterSets(s, ExecDirectOnce, sql, cbSql);
+  s->parameters.SetSearched(sql != nullptr && SearchedChange(sql, cbSql));
+  return NoRowsChanged(s, rc);
 }

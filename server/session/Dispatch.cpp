@@ -51,6 +51,7 @@ int HandleConnect(Session* s, Request* r) {
     if (s->OffersBatch()) r->Get<BatchTypeElement>()->value = kBatchSets;
     if (s->OffersStream()) r->Get<StreamTypeElement>()->value = kStreamAhead;
     r->Get<CatalogTypeElement>()->value = kCatalogKeys;
+    if (s->OffersDescribe()) r->Get<DescribeTypeElement>()->value = kDescribeParams;
     if (s->CancelKey() != 0) {
       r->Get<CancelTypeElement>()->value = kCancelRequest;
       r->Get<CancelKeyElement>()->value = s->CancelKey();
@@ -85,6 +86,14 @@ int HandleFreeStatement(Session* s, Request* r) {
 int HandlePrepare(Session* s, Request* r) {
   std::vector<ColumnOut> columns;
   return Described(s, r, s->Prepare(Id(r), Text(r->Get<StatementElement>()), &columns), columns);
+}
+
+int HandleDescribeParams(Session* s, Request* r) {
+  std::vector<ColumnOut> params;
+  const int rc = s->DescribeParams(Id(r), &params);
+  if (rc == kSqlSuccess && !SetDescription(r, params, r->Get<ParameterSetDescriptionElement>()))
+    return s->PostError(Id(r), kStateMemory, kTextMemory);
+  return rc;
 }
 
 int HandleExecDirect(Session* s, Request* r) {

@@ -1,5 +1,8 @@
 // Escape clause rewriting: a small scanner that copies quoted text and
 // comments unchanged and rewrites each {...} clause, innermost included.
+// What counts as quoted follows the storage's SQL: '...' ('' inside) and
+// "..." everywhere; [...] and `...` on SQLite; E'...' (with backslash
+// escapes), $tag$...$tag$ and nested /* */ comments on PostgreSQL.
 #include "server/session/Escapes.h"
 
 #include <cctype>
@@ -21,18 +24,18 @@ class Scanner {
   bool Text(std::string* out, bool inClause) {
     while (i_ < sql_.size()) {
       char c = sql_[i_];
-      if (c == '\'' || c == '"' || c == '`' || c == '[') {
-        if (!Quoted(out)) return Fail("unterminated quoted text");
+      if (c == '\'' || c == '"' || (!postgres_ && (c == '`' || c == '['))) {
+        if (!Quoted(out, postgres_ && c == '\'' && EscapeString()))
+          return Fail("unterminated quoted text");
+      } else if (postgres_ && c == '$' && DollarQuoted(out)) {
+        continue;
       } else if (sql_.compare(i_, 2, "--") == 0) {
         size_t end = sql_.find('\n', i_);
         end = end == std::string::npos ? sql_.size() : end;
         out->append(sql_, i_, end - i_);
         i_ = end;
       } else if (sql_.compare(i_, 2, "/*") == 0) {
-        size_t end = sql_.find("*/", i_ + 2);
-        if (end == std::string::npos) return Fail("unterminated comment");
-        out->append(sql_, i_, end + 2 - i_);
-        i_ = end + 2;
+        if (!Comment(out)) return Fail("unterminated comment");
       } else if (c == '{') {
         ++i_;
         if (++depth_ > 32) return Fail("escape clauses nested too deeply");
@@ -59,11 +62,64 @@ class Scanner {
     return false;
   }
 
-  bool Quoted(std::string* out) {
+  // True for a letter, digit, underscore or byte of a UTF-8 sequence:
+  // the characters of an unquoted name on both storages.
+  static bool NameChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || (c & 0x80) != 0;
+  }
+
+  // The quote at i_ opens E'...' (PostgreSQL): an E alone before it.
+  bool EscapeString() const {
+    return i_ > 0 && (sql_[i_ - 1] == 'E' || sql_[i_ - 1] == 'e') &&
+           (i_ == 1 || (!NameChar(sql_[i_ - 2]) && sql_[i_ - 2] != '$'));
+  }
+
+  // $tag$...$tag$ at i_ (PostgreSQL), the tag empty or a name not starting
+  // with a digit, the $ not inside a name (a$b is a name, $1 a parameter):
+  // copied whole. False, nothing copied, when there is none.
+  bool DollarQuoted(std::string* out) {
+    if (i_ > 0 && (NameChar(sql_[i_ - 1]) || sql_[i_ - 1] == '$')) return false;
+    size_t j = i_ + 1;
+    if (j < sql_.size() && std::isdigit(static_cast<unsigned char>(sql_[j]))) return false;
+    while (j < sql_.size() && NameChar(sql_[j])) ++j;
+    if (j >= sql_.size() || sql_[j] != '$') return false;
+    const std::string tag = sql_.substr(i_, j + 1 - i_);
+    const size_t end = sql_.find(tag, j + 1);
+    if (end == std::string::npos) return false;
+    out->append(sql_, i_, end + tag.size() - i_);
+    i_ = end + tag.size();
+    return true;
+  }
+
+  // /* ... */ at i_, nested on PostgreSQL: copied whole.
+  bool Comment(std::string* out) {
+    size_t j = i_ + 2;
+    for (int level = 1; level > 0; ++j) {
+      if (j + 1 >= sql_.size()) return false;
+      if (sql_.compare(j, 2, "*/") == 0) {
+        --level;
+        ++j;
+      } else if (postgres_ && sql_.compare(j, 2, "/*") == 0) {
+        ++level;
+        ++j;
+      }
+    }
+    out->append(sql_, i_, j - i_);
+    i_ = j;
+    return true;
+  }
+
+  // Quoted text at i_, the quote doubled inside it; with backslashes, a
+  // backslash takes the character after it as it is.
+  bool Quoted(std::string* out, bool backslashes) {
     char open = sql_[i_], close = open == '[' ? ']' : open;
     size_t j = i_ + 1;
     for (;;) {
       if (j >= sql_.size()) return false;
+      if (backslashes && sql_[j] == '\\') {
+        j += 2;
+        continue;
+      }
       if (sql_[j] == close) {
         if (close != ']' && j + 1 < sql_.size() && sql_[j + 1] == close) {
           j += 2;  // doubled quote

@@ -22,8 +22,9 @@ uint32_t Id(Request* r) {
   return e ? e->value : 0;
 }
 
-bool SetDescription(Request* r, const std::vector<ColumnOut>& columns) {
-  ResultSetDescriptionElement* e = r->Get<ResultSetDescriptionElement>();
+bool SetDescription(Request* r, const std::vector<ColumnOut>& columns,
+                    ResultSetDescriptionElement* into) {
+  ResultSetDescriptionElement* e = into ? into : r->Get<ResultSetDescriptionElement>();
   if (!e) return true;
   ColumnDescriptionList* list = new (std::nothrow) ColumnDescriptionList();
   if (!list) return false;

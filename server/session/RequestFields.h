@@ -27,7 +27,8 @@ int32_t Code(Request* r) {
   return e ? e->value : 0;
 }
 // The result set description reply element; false when memory runs out.
-bool SetDescription(Request* r, const std::vector<ColumnOut>& columns);
+bool SetDescription(Request* r, const std::vector<ColumnOut>& columns,
+                    ResultSetDescriptionElement* into = nullptr);
 std::vector<ParamIn> Parameters(Request* r);
 // The column numbers a fetch asks for.
 std::vector<uint16_t> Wanted(Request* r);

@@ -108,6 +108,8 @@ class Session {
 
   // Statements (SessionStatements.cpp).
   int Prepare(uint32_t id, const std::string& sql, std::vector<ColumnOut>* columns);
+  // The parameter markers of the statement's text, each as a column.
+  int DescribeParams(uint32_t id, std::vector<ColumnOut>* params);
   int ExecDirect(uint32_t id, const std::string& sql, const std::vector<ParamIn>& params,
                  std::vector<ColumnOut>* columns);
   int Execute(uint32_t id, const std::vector<ParamIn>& params);
@@ -206,6 +208,7 @@ class Session {
   bool OffersBlocks() const { return options_.blockFetch; }
   bool OffersBatch() const { return options_.batch; }
   // Blocks asked for ahead are fetch-block requests: offered with them.
+  bool OffersDescribe() const { return true; }
   bool OffersStream() const { return options_.blockFetch && options_.stream; }
   // The session-info offer (protocol/SESSION.md): both storages quote
   // identifiers with SQL's double quote; a read-only user's session is

@@ -1,9 +1,12 @@
 // Session: preparing and executing statements, their parameters and
 // cursor names.
 #include <cctype>
+#include <map>
 
+#include "protocol/Extensions.h"
 #include "server/Diagnostics.h"
 #include "server/session/Escapes.h"
+#include "server/session/MarkerColumns.h"
 #include "server/session/Session.h"
 #include "server/session/SessionStatement.h"
 #include "server/TextCase.h"
@@ -182,6 +185,72 @@ int Session::Prepare(uint32_t id, const std::string& sql, std::vector<ColumnOut>
   if (rc != kSqlSuccess) return rc;
   s->prepared = true;
   Describe(s, false, columns);
+  return kSqlSuccess;
+}
+
+// A marker's type is that of the column the text puts it against (SQLite
+// says no more), else the engine's (PostgreSQL types every marker when it
+// prepares, without a length: the column's type wins where both are the
+// same type), else unknown: LONGVARCHAR. A character or binary marker
+// without a declared length, and every long one, has the size
+// kUnsizedMarker (protocol/Extensions.h).
+int Session::DescribeParams(uint32_t id, std::vector<ColumnOut>* params) {
+  params->clear();
+  Statement* s = Ready(id);
+  if (!s) return kSqlError;
+  if (!s->storage)
+    return Fail(id, kStateSequence, 0, "function sequence error: no prepared statement");
+  int rc = FollowSession(s);
+  if (rc != kSqlSuccess) return rc;
+  const int n = s->storage->ParameterCount();
+  std::vector<MarkerColumn> marked = MarkerColumns(s->sql);
+  if (static_cast<int>(marked.size()) != n) marked.assign(n, MarkerColumn());
+  std::map<std::string, std::vector<TableColumnEntry>> tables;
+  for (int i = 0; i < n; ++i) {
+    ColumnOut p;
+    p.nullability = 2;
+    const std::string engine = s->storage->ParameterType(i + 1);
+    std::string declared;
+    const MarkerColumn& m = marked[i];
+    for (size_t t = 0; declared.empty() && t < m.tables.size(); ++t) {
+      auto found = tables.find(m.tables[t]);
+      if (found == tables.end()) {
+        std::vector<TableColumnEntry> columns;
+        if (!storage_->TableColumns(m.tables[t], &columns).ok) columns.clear();
+        found = tables.emplace(m.tables[t], std::move(columns)).first;
+      }
+      const std::vector<TableColumnEntry>& columns = found->second;
+      for (size_t c = 0; c < columns.size(); ++c) {
+        if (m.position >= 0 ? static_cast<int>(c) != m.position
+                            : Upper(columns[c].name) != Upper(m.column))
+          continue;
+        declared = columns[c].declaredType;
+        p.name = columns[c].name;
+        p.table = m.tables[t];
+        p.nullability = columns[c].notNull ? 0 : 1;
+        break;
+      }
+    }
+    SqlTypeDesc byColumn, byEngine;
+    const bool fromColumn = TypeFromDeclared(declared, &byColumn);
+    const bool fromEngine = TypeFromDeclared(engine, &byEngine);
+    if (fromEngine && (!fromColumn || byColumn.sqlType != byEngine.sqlType)) {
+      declared = engine;
+      p.type = byEngine;
+      p.nullability = 2;
+    } else if (fromColumn) {
+      p.type = byColumn;
+    } else {
+      declared.clear();
+      p.type = TypeForCode(kSqlLongVarChar);
+    }
+    const SqlTypeInfo* info = FindSqlTypeInfo(p.type.sqlType);
+    if (info && (info->sizing == SqlSizing::kLong ||
+                 ((info->sizing == SqlSizing::kVarying || info->sizing == SqlSizing::kPadded) &&
+                  declared.find('(') == std::string::npos)))
+      p.type.precision = p.type.length = kUnsizedMarker;
+    params->push_back(p);
+  }
   return kSqlSuccess;
 }
 

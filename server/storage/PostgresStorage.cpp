@@ -185,6 +185,12 @@ class PgStatement : public StorageStatement {
   int ParameterCount() const override { return static_cast<int>(paramTypes_.size()); }
   int ColumnCount() const override { return static_cast<int>(columns_.size()); }
   ColumnMeta Column(int index) const override { return columns_[index]; }
+  // The type PostgreSQL gave the marker when it prepared the statement
+  // (without a length: markers have none).
+  std::string ParameterType(int index) const override {
+    return index < 1 || index > ParameterCount() ? ""
+                                                 : DeclaredType(paramTypes_[index - 1], -1, true);
+  }
   bool IsReadOnly() const override { return readOnly_; }
 
   Status Bind(int index, const Value& value) override {

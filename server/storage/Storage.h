@@ -78,6 +78,12 @@ class StorageStatement {
   virtual int ParameterCount() const = 0;
   virtual int ColumnCount() const = 0;
   virtual ColumnMeta Column(int index) const = 0;  // 0-based
+  // The declared type of the 1-based parameter marker, as Column's; empty
+  // when the engine does not know it.
+  virtual std::string ParameterType(int index) const {
+    (void)index;
+    return "";
+  }
   // True when the statement cannot change the database.
   virtual bool IsReadOnly() const = 0;
   // Binds value to the 1-based parameter index.

@@ -3,12 +3,26 @@
 // one committed; its way of inserting many rows: one prepared statement
 // bound and executed once per row (the package binds no arrays of
 // parameters); the query timeout and a statement's cancel stop an
-// endless query. Run by node_client.sh under run_with_server.sh, which sets
-// VELORA_DSN.
+// endless query. Every statement is closed before its connection, also
+// when its work fails: the package frees a statement left open from its
+// garbage collector, after SQLDisconnect has freed it, and the driver
+// manager may crash on that handle. Run by node_client.sh under
+// run_with_server.sh, which sets VELORA_DSN.
 const odbc = require('odbc');
 
 const TEXT = 'h\u00e9llo \u65e5\u672c \u{1F600}';
 const failures = [];
+// Runs work(stmt) on a new statement and closes the statement whatever
+// the work's outcome.
+async function withStatement(conn, work) {
+  const stmt = await conn.createStatement();
+  try {
+    return await work(stmt);
+  } finally {
+    await stmt.close();
+  }
+}
+
 function check(what, got, want) {
   const g = JSON.stringify(got);
   const w = JSON.stringify(want);
@@ -24,13 +38,13 @@ async function stopped(conn) {
   const state = (p) => p.then(() => 'finished', (e) => (e.odbcErrors || [e]).map((r) => r.state).join(' '));
   check('timeout', await state(conn.query(endless, { timeout: 1 })), 'HYT00');
   check('after timeout', (await conn.query('SELECT 7 AS n'))[0].n, 7);
-  const stmt = await conn.createStatement();
-  await stmt.prepare(endless);
-  const timer = setInterval(() => stmt.cancel().catch(() => {}), 300);
-  const got = await state(stmt.execute({ timeout: 20 }));
-  clearInterval(timer);
-  check('cancel', got, 'HY008');
-  await stmt.close();
+  await withStatement(conn, async (stmt) => {
+    await stmt.prepare(endless);
+    const timer = setInterval(() => stmt.cancel().catch(() => {}), 300);
+    const got = await state(stmt.execute({ timeout: 20 }));
+    clearInterval(timer);
+    check('cancel', got, 'HY008');
+  });
   check('after cancel', (await conn.query('SELECT 8 AS n'))[0].n, 8);
 }
 
@@ -55,13 +69,13 @@ async function main() {
 
   await conn.query('CREATE TABLE node_bulk (id INTEGER, name VARCHAR(20))');
   await conn.beginTransaction();
-  const insert = await conn.createStatement();
-  await insert.prepare('INSERT INTO node_bulk VALUES (?, ?)');
-  for (let id = 1; id <= 1000; id += 1) {
-    await insert.bind([id, `name_${id}`]);
-    await insert.execute();
-  }
-  await insert.close();
+  await withStatement(conn, async (insert) => {
+    await insert.prepare('INSERT INTO node_bulk VALUES (?, ?)');
+    for (let id = 1; id <= 1000; id += 1) {
+      await insert.bind([id, `name_${id}`]);
+      await insert.execute();
+    }
+  });
   await conn.commit();
   const sums = await conn.query('SELECT COUNT(*) AS n, SUM(id) AS s, COUNT(DISTINCT name) AS d FROM node_bulk');
   check('bulk', [sums[0].n, sums[0].s, sums[0].d].map(Number), [1000, 500500, 1000]);

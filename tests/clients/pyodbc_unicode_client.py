@@ -2,10 +2,12 @@
 # pyodbc with its default settings (no setdecoding/setencoding) against the
 # Unicode driver: text with an accent, CJK and an emoji round-trips byte for
 # byte as parameters and as literals, in a UTF-8 and (in a child) in the C
-# locale; fast_executemany inserts 10,000 rows correctly; the catalog calls
+# locale; fast_executemany inserts 10,000 rows correctly, and texts of 1,000
+# characters, integers and dates as the markers' types; the catalog calls
 # work; a static cursor reads its rows; the connection's query timeout stops
 # an endless query. Run by run_with_server.sh, which sets VELORA_DSN and a
 # UTF-8 locale.
+import datetime
 import os
 import subprocess
 import sys
@@ -39,6 +41,17 @@ def many(cur, t, tag):
     cur.executemany(f"INSERT INTO {m} VALUES (?, ?)", [(i, f"r{i}\u00e9") for i in range(10000)])
     check("many", tuple(cur.execute(f"SELECT COUNT(*), SUM(id), COUNT(DISTINCT t), MAX(t) FROM {m}").fetchone()),
           (10000, 49995000, 10000, "r9\u00e9"))  # "r9é" sorts last
+    # fast_executemany sizes its buffers by SQLDescribeParam: long text must
+    # not be refused, integers and dates go as such.
+    w = f"wide_{tag}"
+    cur.execute(f"CREATE TABLE {w} (id INTEGER, t VARCHAR(2000), u TEXT, d DATE)")
+    rows = [(i, ("x\u00e9" * 500)[: 1000 - i], "y" * (1000 + i), datetime.date(2024, 1, 1 + i)) for i in range(3)]
+    cur.executemany(f"INSERT INTO {w} (id, t, u, d) VALUES (?, ?, ?, ?)", rows)
+    got = [tuple(r) for r in cur.execute(f"SELECT id, t, u, d FROM {w} ORDER BY id")]
+    check("wide", [(r[0], r[1], r[2], str(r[3])[:10]) for r in got], [(r[0], r[1], r[2], str(r[3])) for r in rows])
+    cur.execute(f"DELETE FROM {w}")
+    cur.executemany(f"INSERT INTO {w} (id, t) VALUES (?, ?)", [(7, "z" * 1000)])
+    check("where", int(cur.execute(f"SELECT COUNT(*) FROM {w} WHERE id = ? AND t = ?", 7, "z" * 1000).fetchone()[0]), 1)
 
 
 def catalog(cur, t, tag):

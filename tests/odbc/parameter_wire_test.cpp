@@ -154,6 +154,51 @@ TEST_F(ParameterWireTest, OrderIgnoreNullAndDescription) {
   EXPECT_EQ(Diag(nullptr, s), "S1093 1070 C:invalid parameter number for SQLDescribeParam");
 }
 
+// SQLDescribeParam: with the server's offer, its description (one request
+// per text; it outranks the binding); without, the binding, and for a
+// parameter not bound LONGVARCHAR of the size of an unsized marker.
+struct DescribeCase {
+  bool offer;
+  std::string talk;  // the describe request's reply; "" for none
+  const char* got;
+};
+const DescribeCase kDescribe[] = {
+    {false, "", "-1 8000 0 2 / 4 10 3 2 / S1093"},
+    {true, ReplyFrame(U16(0) + U16(2) + Column("a", 4, 0, 4, 10) + Column("", 0, 2, -1, 0)),
+     "4 10 0 0 / -1 0 0 2 / S1093"},
+    {true, ReplyFrame(U16(0) + U16(1) + Column("d", 6, 1, 9, 10)), "9 10 0 1 / S1093 / S1093"},
+};
+
+class DescribeParamWireTest : public SessionTest, public ::testing::WithParamInterface<DescribeCase> {};
+
+TEST_P(DescribeParamWireTest, AsTheServerSays) {
+  const DescribeCase& row = GetParam();
+  const std::string offer = row.offer ? std::string(5 * 2 + 8 + 2, '\0') + U16(1) : "";
+  Talk(server, {{Greeting(), U16(0)},
+                {ConnectFrame("public", ""), ReplyFrame(ConnectBody() + offer)},
+                {Frame(0, ""), Alloc(7)},
+                {Frame(23, U32(7) + Text16("? ?")), ReplyFrame(U16(0) + U16(0))}});
+  if (!row.talk.empty()) server.Expect(Frame(48, U32(7))).Send(row.talk);
+  SQLHSTMT s = Open();
+  SQLINTEGER value = 0;
+  ASSERT_EQ(SQLPrepare(s, M("? ?"), SQL_NTS), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindParameter(s, 2, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 10, 3, &value, 0, nullptr), SQL_SUCCESS);
+  std::string got;
+  for (SQLUSMALLINT i = 1; i <= 3; ++i) {
+    SQLSMALLINT type = 0, scale = 0, nullable = 0;
+    SQLULEN size = 0;
+    got += i > 1 ? " / " : "";
+    if (SQLDescribeParam(s, i, &type, &size, &scale, &nullable) == SQL_SUCCESS)
+      got += std::to_string(type) + " " + std::to_string(size) + " " + std::to_string(scale) + " " +
+             std::to_string(nullable);
+    else
+      got += Diag(nullptr, s).substr(0, 5);
+  }
+  EXPECT_EQ(got, row.got);
+}
+
+INSTANTIATE_TEST_SUITE_P(Offers, DescribeParamWireTest, ::testing::ValuesIn(kDescribe));
+
 // Texts in pieces (SQL_NTS pieces, UTF-16 split inside a character), a fixed-size value
 // keeping the last buffer, a value never put (NULL); then a sequence
 // abandoned by SQLCancel, and one whose final execution the server refuses.

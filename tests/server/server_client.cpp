@@ -48,6 +48,7 @@ int Client::Login(const std::string& dsn, const std::string& user, const std::st
     fetchType = r.Get<FetchTypeElement>()->value;
     catalogType = r.Get<CatalogTypeElement>()->value;
     streamType = r.Get<StreamTypeElement>()->value;
+    describeType = r.Get<DescribeTypeElement>()->value;
     cancelKey = r.Get<CancelKeyElement>()->value;
   }
   return rc;

@@ -76,6 +76,7 @@ class Client {
   int fetchType = -1;  // the login's offers
   int catalogType = -1;
   int streamType = -1;
+  int describeType = -1;
   uint64_t cancelKey = 0;
 };
 

@@ -94,6 +94,37 @@ TEST_F(ServerStatement, FailuresCarryTheirSqlstates) {
   EXPECT_EQ(c.Outcome(c.Exec(t, "SELECT 1"), t), "-1 S1000");  // dropped
 }
 
+// The describe-parameters request: each marker's "type size scale
+// nullable", by the column the text puts a marker against, else by
+// PostgreSQL's type of it, else LONGVARCHAR; 8000 where no length is
+// declared. PostgreSQL's answer where it differs ("", as SQLite's).
+TEST_F(ServerStatement, MarkersDescribedByTheirColumns) {
+  ASSERT_EQ(c.Exec(s, "CREATE TABLE dp (id INTEGER NOT NULL, t VARCHAR(2000), u TEXT, d DATE, n NUMERIC(10,2))"), 0);
+  const char* rows[][3] = {
+      // text, over SQLite, over PostgreSQL
+      {"INSERT INTO dp VALUES (?, ?, ?, ?, ?)", "4 10 0 0/12 2000 0 1/-1 8000 0 1/9 10 0 1/2 10 2 1", ""},
+      {"INSERT INTO dp (d, id) VALUES (?, 5)", "9 10 0 1", ""},
+      {"SELECT id FROM dp WHERE t = ? AND ? < id", "12 2000 0 1/4 10 0 0", "-1 8000 0 2/4 10 0 0"},
+      {"UPDATE dp SET u = ? WHERE dp.id = ? -- ?", "-1 8000 0 1/4 10 0 0", ""},
+      {"SELECT ? || 'a'", "-1 8000 0 2", ""},
+      {"SELECT 1", "", ""},
+  };
+  for (const auto& r : rows) {
+    ASSERT_EQ(c.Exec(s, r[0], {}, nullptr, Msg::kPrepare), 0) << r[0];
+    std::unique_ptr<Request> reply;
+    ASSERT_EQ(c.Call(Msg::kDescribeParams, s, 0, &reply), 0) << r[0];
+    std::string got;
+    for (ColumnDescription* d = reply->Get<ParameterSetDescriptionElement>()->Columns()->Head(); d;
+         d = static_cast<ColumnDescription*>(d->NextItem()))
+      got += (got.empty() ? "" : "/") + std::to_string(d->sqlDataType) + " " + std::to_string(d->precision) + " " +
+             std::to_string(d->scale) + " " + std::to_string(d->nullability);
+    EXPECT_EQ(got, r[OnPostgres() && r[2][0] ? 2 : 1]) << r[0];
+  }
+  uint32_t t = c.Alloc();
+  EXPECT_EQ(c.Outcome(c.Call(Msg::kDescribeParams, t, 0), t), "-1 S1010");
+  EXPECT_EQ(c.describeType, 1);
+}
+
 // Options: code, on the statement or the connection, value, outcome.
 TEST_F(ServerStatement, OptionsCursorNamesAndTransactions) {
   ASSERT_EQ(c.Exec(s, "CREATE TABLE r (x INTEGER)"), 0);
