@@ -141,7 +141,7 @@ SQLRETURN PieceValue(Statement* stmt, ColumnValue* value, const ConversionPlan& 
 }
 
 // The records a transfer posted concern its column (SQL_DIAG_COLUMN_NUMBER).
-void StampColumn(Statement* stmt, uint32_t before, uint16_t icol) {
+static void StampColumn(Statement* stmt, uint32_t before, uint16_t icol) {
   ErrorData* r = stmt->errors.Tail();
   for (uint32_t n = stmt->errors.Count(); r != nullptr && n > before; --n) {
     r->column = icol;
