@@ -22,7 +22,7 @@ class Lock {
   bool Failed() const { return failed_; }
   void Acquire();
   // Acquires the lock when no thread holds it; false otherwise.
-  bool TryAcquire();
+  [[nodiscard]] bool TryAcquire();
   void Release();
   // Sleeps the calling thread for about milliseconds (a waiter's pause).
   static void Pause(int milliseconds);

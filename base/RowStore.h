@@ -48,7 +48,7 @@ class RowStore {
     uint32_t capacity;
   };
 
-  bool GrowTable(void** table, uint32_t* capacity, uint32_t count, uint32_t size);
+  [[nodiscard]] bool GrowTable(void** table, uint32_t* capacity, uint32_t count, uint32_t size);
   Outcome AppendToMemory(const uint8_t* bytes, uint32_t length, uint64_t* place);
   Outcome AppendToFile(const uint8_t* bytes, uint32_t length, uint64_t* place);
   // The place of the row after the one at place with length bytes.

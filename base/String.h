@@ -22,19 +22,19 @@ class String {
   // or a null text: the empty string), dropping trailing blanks. On failure
   // the string is left empty. Other negative lengths have no meaning in ODBC;
   // they store the empty string, since entry points check lengths first.
-  int SetString(const char* text, int32_t length);
-  int SetString(const char* text, int16_t length);
-  int SetString(const char* text);
-  int SetString(const String& other);
+  [[nodiscard]] int SetString(const char* text, int32_t length);
+  [[nodiscard]] int SetString(const char* text, int16_t length);
+  [[nodiscard]] int SetString(const char* text);
+  [[nodiscard]] int SetString(const String& other);
 
   // Appends text up to its NUL, dropping its trailing blanks. On failure the
   // string is unchanged. A null text appends nothing and succeeds.
-  int Concatenate(const char* text);
-  int Concatenate(const String& other);
+  [[nodiscard]] int Concatenate(const char* text);
+  [[nodiscard]] int Concatenate(const String& other);
   // Appends exactly n bytes of bytes, trailing blanks and any NUL bytes
   // included (converted values keep every byte). On failure the string is
   // unchanged.
-  int Append(const char* bytes, uint32_t n);
+  [[nodiscard]] int Append(const char* bytes, uint32_t n);
 
   uint32_t Length() const { return length_; }
   // The NUL-terminated text, or null for a string never assigned.

@@ -16,11 +16,11 @@ class TempFile {
   TempFile& operator=(const TempFile&) = delete;
 
   // Makes the file; false when it cannot be made.
-  bool Open();
+  [[nodiscard]] bool Open();
   bool IsOpen() const { return handle_ != kNone; }
   // Writes or reads length bytes at offset; false unless all of them moved.
-  bool WriteAt(uint64_t offset, const void* bytes, uint32_t length);
-  bool ReadAt(uint64_t offset, void* bytes, uint32_t length);
+  [[nodiscard]] bool WriteAt(uint64_t offset, const void* bytes, uint32_t length);
+  [[nodiscard]] bool ReadAt(uint64_t offset, void* bytes, uint32_t length);
   void Close();
 
  private:

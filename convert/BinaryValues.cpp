@@ -9,19 +9,18 @@
 BinaryValueBase::~BinaryValueBase() { VelFree(bytes_); }
 
 int BinaryValueBase::GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
-  return PutWholeText(reinterpret_cast<const char*>(bytes_), length, rgbValue, cbValueMax,
-                      pcbValue);
+  uint64_t next = 0;
+  return PutPiece(PieceForm::kHexText,
+                  {reinterpret_cast<const char*>(bytes_), bytes_ ? length : 0, length}, 0, rgbValue,
+                  cbValueMax, pcbValue, &next);
 }
 
 int BinaryValueBase::GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
   return PutCutBytes(bytes_, bytes_ ? length : 0, length, rgbValue, cbValueMax, pcbValue);
 }
 
-// Binary and VarBinary characters are whole or nothing: never read in
-// pieces, so only the bytes themselves are offered.
-bool BinaryValueBase::HeldBytes(bool text, const char** bytes, uint64_t* held,
-                                uint64_t* count) const {
-  if (text || (bytes_ == nullptr && length > 0)) return false;
+bool BinaryValueBase::HeldBytes(const char** bytes, uint64_t* held, uint64_t* count) const {
+  if (bytes_ == nullptr && length > 0) return false;
   *bytes = reinterpret_cast<const char*>(bytes_);
   *held = *count = length;
   return true;
@@ -72,15 +71,4 @@ int VarBinaryValue::Load(const uint8_t* bytes, uint32_t size) {
 
 int LongVarBinaryValue::Load(const uint8_t* bytes, uint32_t size) {
   return LoadCounted(kSqlLongVarBinary, bytes, size);
-}
-
-bool LongVarBinaryValue::HeldBytes(bool, const char** bytes, uint64_t* held,
-                                   uint64_t* count) const {
-  return BinaryValueBase::HeldBytes(false, bytes, held, count);
-}
-
-// The only binary kind whose characters are cut to the buffer.
-int LongVarBinaryValue::GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const {
-  return PutCutText(reinterpret_cast<const char*>(bytes_), bytes_ ? length : 0, length, rgbValue,
-                    cbValueMax, pcbValue);
 }

@@ -1,5 +1,5 @@
 // BINARY, VARBINARY and LONGVARBINARY values: raw bytes, converted to
-// characters (the bytes themselves) and to binary only.
+// characters (two uppercase hexadecimal digits a byte) and to binary only.
 #ifndef VELORA_CONVERT_BINARYVALUES_H
 #define VELORA_CONVERT_BINARYVALUES_H
 
@@ -8,11 +8,10 @@
 class BinaryValueBase : public ColumnValue {
  public:
   ~BinaryValueBase() override;
-  // The bytes and a NUL; kConversionFailed when they do not all fit.
+  // The digits and a NUL, cut on whole bytes to the buffer.
   int GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const override;
   int GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const override;
-  // GetBinary copies the held bytes; GetChar does only for LONGVARBINARY.
-  bool HeldBytes(bool text, const char** bytes, uint64_t* held, uint64_t* count) const override;
+  bool HeldBytes(const char** bytes, uint64_t* held, uint64_t* count) const override;
   const uint8_t* Bytes() const { return bytes_; }
 
  protected:
@@ -37,11 +36,9 @@ class VarBinaryValue : public BinaryValueBase {
   int Load(const uint8_t* bytes, uint32_t size) override;
 };
 
-// A 4-byte count, then the bytes; characters are cut to the buffer.
+// A 4-byte count, then the bytes.
 class LongVarBinaryValue : public BinaryValueBase {
  public:
-  int GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const override;
-  bool HeldBytes(bool text, const char** bytes, uint64_t* held, uint64_t* count) const override;
   int Load(const uint8_t* bytes, uint32_t size) override;
 };
 

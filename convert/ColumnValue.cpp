@@ -12,7 +12,7 @@ ColumnValue::~ColumnValue() {
   delete static_cast<ListItem*>(data);
 }
 
-bool ColumnValue::HeldBytes(bool, const char**, uint64_t*, uint64_t*) const { return false; }
+bool ColumnValue::HeldBytes(const char**, uint64_t*, uint64_t*) const { return false; }
 
 int ColumnValue::GetBit(void*, SQLLEN*) const { return kConversionFailed; }
 int ColumnValue::GetTinyInt(void*, SQLLEN*) const { return kConversionFailed; }

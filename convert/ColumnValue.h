@@ -50,6 +50,11 @@ class ColumnValue : public ListItem {
     // A catalog column of SQL type codes read by an ODBC 3 application:
     // the date and time codes load as SQL_TYPE_DATE, TIME and TIMESTAMP.
     kOdbc3TypeCodes = 0x04,
+    // The current row's value is loaded (a bound column's, by its transfer),
+    // or kHeldNull: the current row's value is NULL. SQLGetData reads the
+    // value from here.
+    kHeld = 0x08,
+    kHeldNull = 0x10,
   };
   void SetMark(Mark mark) { marks_ |= mark; }
   void ClearMark(Mark mark) { marks_ &= static_cast<uint8_t>(~mark); }
@@ -80,12 +85,12 @@ class ColumnValue : public ListItem {
   virtual int GetSBigInt(void* rgbValue, SQLLEN* pcbValue) const;
   virtual int GetUBigInt(void* rgbValue, SQLLEN* pcbValue) const;
 
-  // The held bytes that GetChar (text true) or GetBinary (text false)
-  // copies unchanged: *held bytes at *bytes, then NULs up to *count (the
-  // value's length); what a reader of a long value in pieces can copy
-  // from directly. False when that conversion is not a plain copy of held
-  // bytes (nothing is stored then).
-  virtual bool HeldBytes(bool text, const char** bytes, uint64_t* held, uint64_t* count) const;
+  // The value as it is held, for the kinds whose character and binary
+  // forms are its bytes (texts) or made from them (binary values, whose
+  // characters are hexadecimal): *held bytes at *bytes, then NULs up to
+  // *count (the value's length); what a reader of a long value in pieces
+  // reads from directly. False for the other kinds (nothing is stored).
+  virtual bool HeldBytes(const char** bytes, uint64_t* held, uint64_t* count) const;
 
   // Characters needed to show the column's values (the catalogue's, from
   // the description).

@@ -18,7 +18,7 @@ int TextValue::GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) co
   return PutCutBytes(buffer_, textLength_, length, rgbValue, cbValueMax, pcbValue);
 }
 
-bool TextValue::HeldBytes(bool, const char** bytes, uint64_t* held, uint64_t* count) const {
+bool TextValue::HeldBytes(const char** bytes, uint64_t* held, uint64_t* count) const {
   if (buffer_ == nullptr) return false;  // nothing loaded: the conversions write NULs
   *bytes = buffer_;
   *held = textLength_;

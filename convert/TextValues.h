@@ -15,7 +15,7 @@ class TextValue : public NumberValue {
   int GetChar(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const override;
   int GetBinary(void* rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue) const override;
   // Both copy the `length` held bytes (CHAR: the text and its NUL padding).
-  bool HeldBytes(bool text, const char** bytes, uint64_t* held, uint64_t* count) const override;
+  bool HeldBytes(const char** bytes, uint64_t* held, uint64_t* count) const override;
   int GetFloat(void* rgbValue, SQLLEN* pcbValue) const override;
   int GetDouble(void* rgbValue, SQLLEN* pcbValue) const override;
   // Fields at fixed positions: yyyy-mm-dd, hh:mm:ss, yyyy-mm-dd hh:mm:ss.f

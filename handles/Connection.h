@@ -27,8 +27,10 @@ class StatementList : public TypedList<Statement> {
   ~StatementList() override = default;
 };
 
-enum : uint8_t {
-  kConnectionLoggedIn = 0x01,  // bit of Connection::flags
+// Bits of Connection::flags: the login's state and the offers the server
+// made at login (32 bits, room for the extensions to come).
+enum : uint32_t {
+  kConnectionLoggedIn = 0x01,
   // The server offered the fetch-block request at login (protocol/BLOCKS.md).
   kConnectionBlockFetch = 0x02,
   // The server offered the primary-key and foreign-key requests at login
@@ -116,7 +118,7 @@ class Connection : public HandleObject {
   String dbmsVersion;
   String currentQualifier;  // "" from construction on
 
-  uint8_t flags = 0;
+  uint32_t flags = 0;
 
   // Options set before the login that only a session can answer (the
   // refused ones among them): kept, one slot per option, and applied once

@@ -43,20 +43,21 @@ class ClibConnection {
 
   // server: host name or dotted IPv4 address; service: port number or
   // service name. True when connected.
-  bool InitiateConnection(const char* server, const char* service);
+  [[nodiscard]] bool InitiateConnection(const char* server, const char* service);
   // Sends all length bytes (continuing after partial sends and interrupted
   // calls), after reading the pending reply, if any; false on a real error.
-  bool Write(const void* buffer, uint32_t length);
+  [[nodiscard]] bool Write(const void* buffer, uint32_t length);
   // Receives exactly length bytes; true when all arrived, false on end of
   // stream, a short stream or a socket error. A length of 0 succeeds at once.
-  bool Read(void* buffer, uint32_t length);
+  [[nodiscard]] bool Read(void* buffer, uint32_t length);
   // Closes the socket gracefully and stops the socket library.
   void ReleaseConnection();
   // Runs the TLS handshake on the open socket (net/Tls.h); from then on
   // Write and Read travel encrypted until the connection is released.
   // kFailed leaves the reason in reason (and the trace); the caller
   // releases the connection.
-  TlsStart Encrypt(TlsMode mode, const char* caFile, const char* host, char* reason, int size);
+  [[nodiscard]] TlsStart Encrypt(TlsMode mode, const char* caFile, const char* host, char* reason,
+                                 int size);
   bool Encrypted() const { return tls_ != nullptr; }
 
   // Bounds every later connect, send and receive on this object to seconds

@@ -10,7 +10,7 @@
 
 // Starts and stops the socket library for the process (WSAStartup for
 // version 1.1 with a blocking hook that does nothing; nothing on POSIX).
-bool StartSocketLibrary();
+[[nodiscard]] bool StartSocketLibrary();
 void StopSocketLibrary();
 
 // What the socket library says about itself, for the trace.
@@ -34,13 +34,13 @@ constexpr int kMaxSocketAddresses = 8;
 
 // A TCP stream socket of family (not inherited by started programs; on
 // POSIX a peer that has gone raises no signal), or -1.
-int OpenStreamSocket(int family);
+[[nodiscard]] int OpenStreamSocket(int family);
 bool CloseSocket(int socket);
 // Closes at once with a reset instead of lingering; results not examined.
 void ResetSocket(int socket);
 // Connects to address; waits for the outcome when a signal interrupts the
 // call.
-bool ConnectSocket(int socket, const SocketAddress& address, int timeoutSeconds);
+[[nodiscard]] bool ConnectSocket(int socket, const SocketAddress& address, int timeoutSeconds);
 // One send or receive: the count of bytes moved (0 from a receive: the
 // peer closed), or -1. Interrupted calls are repeated.
 long SendSome(int socket, const char* bytes, uint32_t length);
@@ -53,14 +53,14 @@ bool SetSocketTimeout(int socket, int seconds);
 bool LocalPort(int socket, unsigned* port);
 
 // The port of a TCP service name.
-bool LookUpService(const char* service, uint16_t* port);
+[[nodiscard]] bool LookUpService(const char* service, uint16_t* port);
 // The addresses of host (a name, or on POSIX also an IPv6 address) with
 // port, in the resolver's order (IPv6 and IPv4 on POSIX, IPv4 through
 // Windows Sockets 1.1), at most max; 0 with the socket error set when
 // there is none.
-int LookUpHost(const char* host, uint16_t port, SocketAddress* out, int max);
+[[nodiscard]] int LookUpHost(const char* host, uint16_t port, SocketAddress* out, int max);
 // A dotted IPv4 address with port; false when text is not one.
-bool ParseDottedAddress(const char* text, uint16_t port, SocketAddress* out);
+[[nodiscard]] bool ParseDottedAddress(const char* text, uint16_t port, SocketAddress* out);
 // The numeric text of address, for the trace.
 void AddressText(const SocketAddress& address, char* buffer, int size);
 

@@ -14,7 +14,7 @@ enum class TlsMode { kOff, kPrefer, kRequire, kVerifyFull };
 
 // "off", "prefer", "require" or "verify-full" in any letter case (an empty
 // text is off); false for any other text.
-bool ParseTlsMode(const char* text, TlsMode* mode);
+[[nodiscard]] bool ParseTlsMode(const char* text, TlsMode* mode);
 
 struct TlsSession;
 
@@ -24,8 +24,8 @@ enum class TlsStart { kDone, kFailed, kNoMemory };
 // the trusted certificates, else the system's; host: the name or address
 // the certificate must show (verify-full). kFailed leaves the reason in
 // reason; kNoMemory means the driver's own allocation failed.
-TlsStart StartTls(int socket, TlsMode mode, const char* caFile, const char* host,
-                  TlsSession** session, char* reason, int size);
+[[nodiscard]] TlsStart StartTls(int socket, TlsMode mode, const char* caFile, const char* host,
+                                TlsSession** session, char* reason, int size);
 // Like send and recv: the bytes moved; 0 at the end of the stream
 // (receive); -1 with errno set on failure (EAGAIN: the socket's time limit
 // ran out).

@@ -8,6 +8,7 @@
 #include "handles/Environment.h"
 #include "handles/Frame.h"
 #include "net/Sockets.h"
+#include "odbc/Library.h"
 
 namespace {
 const DWORD kProcessDetach = 0;
@@ -26,7 +27,7 @@ VEL_EXPORT BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void* reserved)
     SetModuleInstance(instance);
     Registry();  // exists before the first call, whatever the static order
     // A failure shows later, as the socket error of the first connect.
-    StartSocketLibrary();
+    static_cast<void>(StartSocketLibrary());
     OpenTrace();
   } else if (reason == kProcessDetach) {
     CloseTrace();

@@ -4,8 +4,7 @@
 #include <sql.h>
 
 #include "base/Module.h"
-
-extern "C" BOOL DllMain(HINSTANCE instance, DWORD reason, void* reserved);
+#include "odbc/Library.h"
 
 namespace {
 

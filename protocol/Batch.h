@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "protocol/Element.h"
+#include "protocol/ByteList.h"
 #include "protocol/WireNumbers.h"
 
 // The batch types a server offers, as the batchType element carries them.
@@ -22,39 +22,6 @@ enum BatchModeValue : int32_t {
   kBatchStop = 1,  // runs no further set
 };
 
-// A 16-bit count n, then n items held as the bytes that travel, so that
-// many sets or outcomes cost one allocation. Items are appended by the
-// sender and read one at a time by the receiver.
-class ByteListElement : public Element {
- public:
-  static constexpr uint32_t kMaxItems = 65535;
-  ByteListElement() = default;
-  ~ByteListElement() override;
-  ByteListElement(const ByteListElement&) = delete;
-  ByteListElement& operator=(const ByteListElement&) = delete;
-
-  bool PutElement(ElementCursor* cursor, int* status) override;
-  uint32_t ElementSize() const override { return length_ + 2; }
-  uint32_t Items() const { return count_; }
-  // Forgets every item (the element can be filled again; its memory stays).
-  void Clear() { length_ = count_ = offset_ = taken_ = 0; }
-
- protected:
-  // Keeps the count items that start at cursor after checking each with
-  // skip (which advances over one item or fails with *status set).
-  bool TakeItems(ElementCursor* cursor, int* status, bool (*skip)(ElementCursor*, int*));
-  bool Reserve(uint64_t more);
-  // The bytes not yet read by the receiver.
-  ElementCursor ReadCursor() { return {bytes_ + offset_, bytes_ + length_}; }
-  ElementCursor WriteCursor() { return {bytes_ + length_, bytes_ + capacity_}; }
-  uint8_t* bytes_ = nullptr;
-  uint32_t length_ = 0;
-  uint32_t capacity_ = 0;
-  uint32_t count_ = 0;
-  uint32_t offset_ = 0;  // where the receiver reads next
-  uint32_t taken_ = 0;   // items read by the receiver
-};
-
 // The parameter sets of one execute-batch request: each encoded as a
 // parameterDataSetElement (16-bit count, then parameterDataElement
 // encodings: number, SQL type, null flag, length, data).
@@ -67,15 +34,15 @@ class ParameterSetsElement final : public ByteListElement {
   // Sender: a set begins, values are appended to it, and it ends (or is
   // dropped: the bytes since BeginSet are forgotten). False when memory
   // runs out or the element holds kMaxItems sets.
-  bool BeginSet();
-  bool AppendValue(uint16_t number, int32_t sqlType, const void* data, uint32_t length,
-                   bool isNull);
+  [[nodiscard]] bool BeginSet();
+  [[nodiscard]] bool AppendValue(uint16_t number, int32_t sqlType, const void* data,
+                                 uint32_t length, bool isNull);
   void EndSet();
   void DropSet();
 
   // Receiver: the next set's value count (false when no set is left), then
   // each of its values in turn; data points into the element.
-  bool NextSet(uint16_t* values);
+  [[nodiscard]] bool NextSet(uint16_t* values);
   void NextValue(uint16_t* number, int16_t* sqlType, bool* isNull, const uint8_t** data,
                  uint32_t* length);
 
@@ -108,10 +75,10 @@ class BatchOutcomesElement final : public ByteListElement {
 
   // Sender; texts longer than a string element carries are cut. False when
   // memory runs out or the element holds kMaxItems outcomes.
-  bool Append(const BatchOutcome& outcome);
+  [[nodiscard]] bool Append(const BatchOutcome& outcome);
   // Receiver: the next outcome (its texts point into the element, not
   // NUL-terminated); false when none is left.
-  bool Next(BatchOutcome* outcome);
+  [[nodiscard]] bool Next(BatchOutcome* outcome);
 };
 
 #endif

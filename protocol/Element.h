@@ -34,9 +34,9 @@ class Element : public ListItem {
   // Decodes the element at cursor and advances it by the bytes read. On
   // failure stores the reason in *status (memory: 2; bytes missing: 0)
   // and returns false.
-  virtual bool GetElement(ElementCursor* cursor, int* status) = 0;
+  [[nodiscard]] virtual bool GetElement(ElementCursor* cursor, int* status) = 0;
   // Encodes the element at cursor and advances it by ElementSize() bytes.
-  virtual bool PutElement(ElementCursor* cursor, int* status) = 0;
+  [[nodiscard]] virtual bool PutElement(ElementCursor* cursor, int* status) = 0;
   // Index in the element name table (0..65); used for trace lines only.
   virtual int ElementId() const = 0;
   // Bytes the element occupies on the wire with its current value.

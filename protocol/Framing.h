@@ -34,7 +34,8 @@ enum GreetingStatus : int16_t {
 
 // Fills block with the greeting of this protocol version for platform and
 // charset; false when the two do not fit.
-bool EncodeGreeting(const char* platform, const char* charset, uint8_t block[kGreetingSize]);
+[[nodiscard]] bool EncodeGreeting(const char* platform, const char* charset,
+                                  uint8_t block[kGreetingSize]);
 // Checks the block's frame: "L", the version, a blank, text, then only
 // NULs. On kGreetingAccepted *text and *length give the text between the
 // blank and the first NUL (platform and charset, unchecked).
@@ -46,12 +47,12 @@ int16_t DecodeGreetingStatus(const uint8_t in[kGreetingStatusSize]);
 // Reads one reply frame and drops it (the reply to a request whose
 // answer is no longer wanted). False when the stream failed or the length
 // is beyond any reply; the connection is then closed (out of step).
-bool DiscardReply(ClibConnection* connection);
+[[nodiscard]] bool DiscardReply(ClibConnection* connection);
 
 // Client side: sends the greeting on connection and reads the server's
 // status into *status; false when either fails on the socket.
-bool ExchangeGreeting(ClibConnection* connection, const char* platform, const char* charset,
-                      int16_t* status);
+[[nodiscard]] bool ExchangeGreeting(ClibConnection* connection, const char* platform,
+                                    const char* charset, int16_t* status);
 
 void EncodeRequestHeader(uint32_t length, uint16_t code, uint8_t out[kRequestHeaderSize]);
 void DecodeRequestHeader(const uint8_t in[kRequestHeaderSize], uint32_t* length, uint16_t* code);

@@ -89,34 +89,34 @@ class Request {
   // cut short, a failed write or a reply length over kMaxBodyLength closes
   // the connection (the stream is out of step); later exchanges on it fail
   // with *status 0 without writing.
-  int Exchange(int* status, ClibConnection* connection);
+  [[nodiscard]] int Exchange(int* status, ClibConnection* connection);
   // Builds the request frame and writes it in one call; false with *status
   // set on failure (nothing written unless the write itself failed).
-  bool Send(int* status, ClibConnection* connection);
+  [[nodiscard]] bool Send(int* status, ClibConnection* connection);
   // True when the last Send wrote the whole frame: the server may have
   // acted on the request even when no reply could be read or held.
   bool Written() const { return (flags_ & kWrittenFlag) != 0; }
   // Reads one reply frame and decodes it; false with *status set.
-  bool Receive(int* status, ClibConnection* connection);
+  [[nodiscard]] bool Receive(int* status, ClibConnection* connection);
 
   // Builds the request frame (length, code, header and body elements) in
   // the frame buffer. False with *status 2 (memory) or 4 (a value that
   // cannot be encoded: a text over 32767 bytes, a frame over the ceiling).
-  bool BuildFrame(int* status);
+  [[nodiscard]] bool BuildFrame(int* status);
   // Decodes size bytes of a reply body into the reply lists. A body that
   // ends inside an element is a communication failure (*status 0), except
   // after a returnCode other than SQL_SUCCESS: then the reply counts as
   // received and the missing elements keep their zero values. Bytes after
   // the last element are ignored.
-  bool DecodeReplyBody(const uint8_t* body, uint32_t size, int* status);
+  [[nodiscard]] bool DecodeReplyBody(const uint8_t* body, uint32_t size, int* status);
 
   // Server side: decodes a request body (after the 6-byte frame header)
   // into the request lists; false with *status 0 when the body ends inside
   // an element, 2 when memory runs out.
-  bool DecodeRequestBody(const uint8_t* body, uint32_t size, int* status);
+  [[nodiscard]] bool DecodeRequestBody(const uint8_t* body, uint32_t size, int* status);
   // Server side: builds the reply frame (length, then the reply header and
   // body elements) in the frame buffer; failures as for BuildFrame.
-  bool EncodeReply(int* status);
+  [[nodiscard]] bool EncodeReply(int* status);
 
   // The frame built last (request or reply frame) or the reply body read
   // last, and its length in bytes.
@@ -135,10 +135,10 @@ class Request {
   static const unsigned kFailedFlag = 1;
   static const unsigned kWrittenFlag = 2;
 
-  bool Encode(ElementList* first, ElementList* second, uint32_t prefix, int* status);
-  bool Decode(ElementList* first, ElementList* second, const uint8_t* body, uint32_t size,
-              int* status, bool reply);
-  bool Allocate(uint32_t length, int* status);
+  [[nodiscard]] bool Encode(ElementList* first, ElementList* second, uint32_t prefix, int* status);
+  [[nodiscard]] bool Decode(ElementList* first, ElementList* second, const uint8_t* body,
+                            uint32_t size, int* status, bool reply);
+  [[nodiscard]] bool Allocate(uint32_t length, int* status);
   void ReleaseFrame();
 
   ElementList requestHeader_;

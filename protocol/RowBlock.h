@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "protocol/BasicElements.h"
+#include "protocol/ByteList.h"
 #include "protocol/DataSets.h"
 #include "protocol/Offer.h"
 #include "protocol/WireNumbers.h"
@@ -22,52 +23,32 @@ enum FetchTypeValue : int32_t {
 using FetchTypeElement = OfferElement<El::kFetchType>;
 
 // 16-bit count n, then n fetchDataSet encodings (one per row, in cursor
-// order). The rows are kept as the bytes that arrived and decoded one at
-// a time, so that a block costs one allocation however many rows it has.
-class RowBlockElement final : public Element {
+// order), kept as the bytes that arrived and decoded one at a time.
+class RowBlockElement final : public ByteListElement {
  public:
   static constexpr int kId = El::kNumberOfRowsInSet;
-  static constexpr uint32_t kMaxRows = 65535;
-
-  RowBlockElement() = default;
-  ~RowBlockElement() override;
-  RowBlockElement(const RowBlockElement&) = delete;
-  RowBlockElement& operator=(const RowBlockElement&) = delete;
+  static constexpr uint32_t kMaxRows = kMaxItems;
 
   // Checks that count well-formed rows follow before anything is kept.
-  bool GetElement(ElementCursor* cursor, int* status) override;
-  bool PutElement(ElementCursor* cursor, int* status) override;
+  [[nodiscard]] bool GetElement(ElementCursor* cursor, int* status) override;
   int ElementId() const override { return kId; }
-  uint32_t ElementSize() const override { return length_ + 2; }
 
   // Sender side: encodes row after the rows already held. False when
   // memory runs out or the block holds kMaxRows rows (nothing changes).
-  bool AppendRow(FetchDataSetElement* row);
+  [[nodiscard]] bool AppendRow(FetchDataSetElement* row);
   // Sender side, value by value: a row of count values, then each value
   // in fetchData form. False when memory runs out or the block is full.
-  bool BeginRow(uint16_t count);
-  bool AppendValue(uint16_t column, const void* data, uint32_t length, bool isNull);
+  [[nodiscard]] bool BeginRow(uint16_t count);
+  [[nodiscard]] bool AppendValue(uint16_t column, const void* data, uint32_t length, bool isNull);
 
   // Receiver side: decodes the next row into row; false when no row is
   // left, or (with *status set) when memory runs out.
-  bool NextRow(FetchDataSetElement* row, int* status);
+  [[nodiscard]] bool NextRow(FetchDataSetElement* row, int* status);
   // Receiver side: the next row's encoding as it arrived (checked when
   // the block was read), without decoding it; false when no row is left.
-  bool NextRowBytes(const uint8_t** bytes, uint32_t* length);
+  [[nodiscard]] bool NextRowBytes(const uint8_t** bytes, uint32_t* length);
   uint32_t Rows() const { return count_; }
-  // Forgets every row (a sender that could not finish a row).
-  void Clear() { Release(); }
   uint32_t RowsLeft() const { return count_ - taken_; }
-
- private:
-  void Release();
-  bool Reserve(uint64_t more);
-  uint8_t* bytes_ = nullptr;  // the rows' encodings, without the count
-  uint32_t length_ = 0;
-  uint32_t capacity_ = 0;
-  uint32_t count_ = 0;
-  uint32_t taken_ = 0;   // rows handed out by NextRow
-  uint32_t offset_ = 0;  // where the next row starts
 };
 
 #endif

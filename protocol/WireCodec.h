@@ -11,6 +11,9 @@
 
 namespace wire {
 
+// Not [[nodiscard]]: an encoder that has checked the room for a whole
+// element first writes its parts without testing each one.
+
 // Copies n bytes from the cursor into out and advances; false (cursor
 // unchanged, status 0) when fewer than n bytes are left.
 inline bool Take(ElementCursor* cursor, void* out, std::size_t n, int* status) {

@@ -119,7 +119,7 @@ int SetLoginDataSource(Connection* c) {
 void DropSession(Connection* c) {
   c->SetCancelKey(0, TlsMode::kOff);
   c->clib.ReleaseConnection();
-  c->flags &= static_cast<uint8_t>(~kConnectionLoggedIn);
+  c->flags &= ~uint32_t{kConnectionLoggedIn};
 }
 
 // Bounds the login's socket traffic by the login timeout and lifts the
@@ -210,8 +210,8 @@ int LoginOnce(Connection* c, const String& password, TlsMode mode, int32_t secon
     const NativeLengthValuesElement* sizes = request.Get<NativeLengthValuesElement>();
     for (int i = 0; i < kTypeSizeCount; ++i) c->typeSizes.size[i] = sizes->values[i];
     c->flags |= kConnectionLoggedIn;
-    c->flags &= static_cast<uint8_t>(~(kConnectionBlockFetch | kConnectionKeys | kConnectionBatch |
-                                       kConnectionStream | kConnectionDescribe));
+    c->flags &= ~uint32_t{kConnectionBlockFetch | kConnectionKeys | kConnectionBatch |
+                          kConnectionStream | kConnectionDescribe};
     if (request.Get<FetchTypeElement>()->value == kFetchBlock) c->flags |= kConnectionBlockFetch;
     if (request.Get<StreamTypeElement>()->value == kStreamAhead) c->flags |= kConnectionStream;
     if (request.Get<CatalogTypeElement>()->value == kCatalogKeys) c->flags |= kConnectionKeys;

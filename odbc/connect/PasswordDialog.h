@@ -3,6 +3,7 @@
 #ifndef VELORA_ODBC_CONNECT_PASSWORDDIALOG_H
 #define VELORA_ODBC_CONNECT_PASSWORDDIALOG_H
 
+#include "handles/Frame.h"
 #include "platform/Dialog.h"
 
 constexpr int kLoginNameSize = 32;
@@ -21,5 +22,8 @@ INT_PTR CALLBACK PasswordDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 // Shows the prompt modally over parent with the user-name buffer as its
 // parameter. Returns 1 (OK), 0 (Cancel) or -1 (no dialog can be shown).
 INT_PTR RunPasswordDialog(HWND parent);
+
+// The dialog procedure under the name the library exports.
+VEL_EXPORT INT_PTR CALLBACK PswdDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 #endif

@@ -14,6 +14,7 @@
 #include "handles/ClientDiagnostics.h"
 #include "base/Check.h"
 #include "handles/ColumnBinding.h"
+#include "handles/Odbc3Rules.h"
 #include "handles/Statement.h"
 #include "base/Trace.h"
 #include "protocol/Requests.h"
@@ -46,12 +47,23 @@ TransferTarget RowTarget(const ColumnBinding& b, uint32_t row, const RowShape& s
 }
 
 SQLRETURN BindColumn(Statement* stmt, SQLUSMALLINT icol, const TransferTarget& target) {
-  // Column 0 is the bookmark, with SQL_USE_BOOKMARKS on.
-  if (icol == 0 && stmt->options.Get(OptionSlot::kUseBookmarks) == SQL_UB_OFF)
-    return VEL_POST(stmt, SQL_ERROR, kDiagBookmarks);
-
+  // Column 0 is the bookmark, with SQL_USE_BOOKMARKS on; without
+  // bookmarks it is no column to an ODBC 3 application.
+  if (icol == 0 && stmt->options.Get(OptionSlot::kUseBookmarks) == SQL_UB_OFF) {
+    return FollowsOdbc3(*stmt) ? VEL_POST(stmt, SQL_ERROR, kDiagBookmarkColumn)
+                               : VEL_POST(stmt, SQL_ERROR, kDiagBookmarks);
+  }
   ColumnBinding* binding = nullptr;
   if (target.rgbValue != nullptr) {
+    // ODBC 3 checks the C type and the length here; the 2.0 library leaves
+    // them to the transfer, as it always has (the driver manager checks
+    // them for ODBC 2 applications). The pointers are used at fetch time.
+    if (FollowsOdbc3(*stmt) && target.fCType != SQL_C_DEFAULT &&
+        PlanConversion(0, target.fCType, false).check == Conversion::kUnknownCType) {
+      return VEL_POST(stmt, SQL_ERROR, kDiagProgramTypeOutOfRange);
+    }
+    if (FollowsOdbc3(*stmt) && target.cbValueMax < 0)
+      return VEL_POST(stmt, SQL_ERROR, kDiagInvalidLength);
     binding = new (std::nothrow)
         ColumnBinding(icol, target.fCType, target.rgbValue, target.cbValueMax, target.pcbValue);
     if (binding == nullptr) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
@@ -84,7 +96,7 @@ SQLRETURN DeliverRow(Statement* stmt, FetchDataList* values, uint32_t row, const
       continue;
     }
     const TransferTarget target = RowTarget(*value->binding, row, shape);
-    SQLRETURN rc = TransferValue(stmt, value, element, target, element->Column(), nullptr);
+    SQLRETURN rc = TransferBound(stmt, value, InPlace(element), target);
     delete element;
     if (rc == SQL_ERROR) return SQL_ERROR;
     if (rc == SQL_SUCCESS_WITH_INFO) result = SQL_SUCCESS_WITH_INFO;
@@ -124,7 +136,7 @@ SQLRETURN DeliverBlockRow(Statement* stmt, const uint8_t* bytes, uint32_t length
     value->SetMark(ColumnValue::kArrived);
     SQLRETURN rc = SQL_SUCCESS;
     if (value->binding != nullptr && !traced) {
-      rc = TransferValueInPlace(stmt, value, in, RowTarget(*value->binding, row, shape));
+      rc = TransferBound(stmt, value, in, RowTarget(*value->binding, row, shape));
     } else {
       FetchDataElement* element = spares->TakeSpare();
       if (element == nullptr || !element->GetElement(&at, &status)) {
@@ -135,8 +147,7 @@ SQLRETURN DeliverBlockRow(Statement* stmt, const uint8_t* bytes, uint32_t length
         value->data = element;
         continue;
       }
-      rc = TransferValue(stmt, value, element, RowTarget(*value->binding, row, shape), column,
-                         nullptr);
+      rc = TransferBound(stmt, value, InPlace(element), RowTarget(*value->binding, row, shape));
       spares->Recycle(element);
     }
     if (rc == SQL_ERROR) return SQL_ERROR;
@@ -170,6 +181,8 @@ SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived, const RowShape*
     }
     value->data = nullptr;
     value->ClearMark(ColumnValue::kArrived);
+    value->ClearMark(ColumnValue::kHeld);
+    value->ClearMark(ColumnValue::kHeldNull);
     if (Travels(value)) ++wanted;
   }
   if (blocks) {

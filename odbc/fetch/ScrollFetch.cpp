@@ -182,8 +182,11 @@ SQLRETURN DeliverStored(Statement* s, uint64_t row, uint32_t slot, const RowShap
   if (!element->GetElement(&cursor, &status))
     return VEL_POST(s, SQL_ERROR, status == kStatusMemoryFailure ? kDiagMemory : kDiagInvalidReply);
   ResultColumnList& columns = s->cursor.Columns();
-  for (ColumnValue* value = columns.First(); value != nullptr; value = columns.Next())
+  for (ColumnValue* value = columns.First(); value != nullptr; value = columns.Next()) {
     value->ClearMark(ColumnValue::kArrived);
+    value->ClearMark(ColumnValue::kHeld);
+    value->ClearMark(ColumnValue::kHeldNull);
+  }
   SQLRETURN result = SQL_SUCCESS;
   FetchDataList* values = element->List();
   for (FetchDataElement* e = values->Head(); e != nullptr; e = values->Head()) {
@@ -196,8 +199,7 @@ SQLRETURN DeliverStored(Statement* s, uint64_t row, uint32_t slot, const RowShap
     value->SetMark(ColumnValue::kArrived);
     SQLRETURN rc = SQL_SUCCESS;
     if (transfer && value->binding != nullptr)
-      rc =
-          TransferValue(s, value, e, RowTarget(*value->binding, slot, shape), e->Column(), nullptr);
+      rc = TransferBound(s, value, InPlace(e), RowTarget(*value->binding, slot, shape));
     if (keep) {
       value->data = e;
     } else {

@@ -1,7 +1,7 @@
 // The transfer: one column value of the current row into one application
-// buffer, converted to the application's C type, with the conversion's
-// result turned into an ODBC outcome. Used for bound columns by SQLFetch
-// and for single values by SQLGetData.
+// buffer, converted to the application's C type by convert/ (one plan, one
+// conversion), with the outcome turned into an ODBC result. Used for bound
+// columns by the fetches and for single values by SQLGetData.
 #ifndef VELORA_ODBC_FETCH_TRANSFER_H
 #define VELORA_ODBC_FETCH_TRANSFER_H
 
@@ -9,9 +9,9 @@
 
 #include <cstdint>
 
+#include "convert/ConvertColumnValue.h"
 #include "handles/GetDataPosition.h"
 
-class ColumnValue;
 class FetchDataElement;
 class Statement;
 
@@ -25,29 +25,39 @@ struct TransferTarget {
   SQLLEN* indicator;  // SQL_NULL_DATA's (the same unless a descriptor set them apart); may be null
 };
 
-// Converts element (the column's value of the current row) through value
-// into target. A null element value stores SQL_NULL_DATA in *indicator and
-// leaves rgbValue alone; any other value sets a separate indicator to 0. Returns SQL_SUCCESS,
-// SQL_SUCCESS_WITH_INFO with "01004" posted on stmt when the value was cut, or SQL_ERROR with the
-// diagnostic posted ("22003" the value does not fit, "S1001" memory,
-// "S1003" a C type the driver has no conversion for).
-//
-// position is given by SQLGetData only: for SQL_C_CHAR and SQL_C_BINARY
-// the value is then returned in pieces (see GetDataPosition), and a call
-// after the last piece answers SQL_NO_DATA_FOUND.
-SQLRETURN TransferValue(Statement* stmt, ColumnValue* value, const FetchDataElement* element,
-                        const TransferTarget& target, uint16_t icol, GetDataPosition* position);
-
 // A column's value as it stands in a reply's bytes (data may be null when
-// length is 0), for a bound column read in place, without a copy.
+// length is 0).
 struct ValueInPlace {
   bool isNull;
   const uint8_t* data;
   uint32_t length;
 };
 
-// TransferValue for a bound column whose value is read where it lies.
-SQLRETURN TransferValueInPlace(Statement* stmt, ColumnValue* value, const ValueInPlace& in,
-                               const TransferTarget& target);
+// The value of element as the transfer reads it.
+ValueInPlace InPlace(const FetchDataElement* element);
+
+// Posts the diagnostic of a conversion's outcome and returns the call's
+// code. A cut value is "01004" for character and binary targets (pieces),
+// "01S07" for the others (a fraction lost).
+SQLRETURN ConversionResult(Statement* stmt, Conversion outcome, bool pieces = true);
+
+// A bound column's value of a row, loaded into value and converted into
+// target. A NULL stores SQL_NULL_DATA in *indicator, or fails with "22002"
+// when there is no indicator; any other value sets an indicator apart from
+// the length to 0. Returns SQL_SUCCESS, SQL_SUCCESS_WITH_INFO with "01004"
+// ("01S07" for a lost fraction) when the value was cut, or SQL_ERROR with the diagnostic
+// posted. The value stays loaded (marked kHeld) for SQLGetData.
+SQLRETURN TransferBound(Statement* stmt, ColumnValue* value, const ValueInPlace& in,
+                        const TransferTarget& target);
+
+// SQLGetData's transfer of column icol through plan (checked). in holds
+// the value's bytes, or is null when value already holds the row's value
+// (a bound column's); source is the element in holds, when one does (a
+// value read in pieces stays loaded from it). Character and binary values
+// go out in pieces from position; a call after the last piece answers
+// SQL_NO_DATA_FOUND.
+SQLRETURN TransferPiece(Statement* stmt, ColumnValue* value, const ConversionPlan& plan,
+                        const ValueInPlace* in, const FetchDataElement* source,
+                        const TransferTarget& target, uint16_t icol, GetDataPosition* position);
 
 #endif

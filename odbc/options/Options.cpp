@@ -224,7 +224,9 @@ int KeepBeforeLogin(Connection* c, const OptionRow* row, SQLUSMALLINT fOption, S
       return SQL_SUCCESS;
     }
     case OptionAction::kQualifier:
-      c->currentQualifier.SetString(reinterpret_cast<const char*>(vParam));
+      // As in SetConnectOptionWorker: a qualifier that cannot be stored
+      // leaves the empty one.
+      static_cast<void>(c->currentQualifier.SetString(reinterpret_cast<const char*>(vParam)));
       return SQL_SUCCESS;
     case OptionAction::kRefuse: {
       int slot = KeptSlot(c, fOption);
@@ -273,7 +275,7 @@ int SetConnectOptionWorker(Connection* c, SQLUSMALLINT fOption, SQLULEN vParam) 
     case OptionAction::kQualifier:
       // A qualifier that cannot be stored leaves the empty one; the call
       // still succeeds, as nothing reaches the server either way.
-      c->currentQualifier.SetString(reinterpret_cast<const char*>(vParam));
+      static_cast<void>(c->currentQualifier.SetString(reinterpret_cast<const char*>(vParam)));
       return SQL_SUCCESS;
     default:
       return SQL_SUCCESS;

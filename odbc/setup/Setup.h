@@ -3,6 +3,7 @@
 #ifndef VELORA_ODBC_SETUP_SETUP_H
 #define VELORA_ODBC_SETUP_SETUP_H
 
+#include "handles/Frame.h"
 #include "odbc/connect/ConnectKeys.h"
 #include "platform/Dialog.h"
 
@@ -44,5 +45,7 @@ BOOL SetDSNAttributes(HWND window, SetupAttributes* attributes);
 // parent is not a dialog is centred on the screen.
 void CenterOverParent(HWND window);
 INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// The setup dialog's procedure under the name the library exports.
+VEL_EXPORT INT_PTR CALLBACK ConfigDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 #endif

@@ -17,6 +17,17 @@
 
 namespace {
 
+// Describing a column without a result set: ODBC 3 says the statement is
+// no cursor specification, ODBC 2 that the cursor state is invalid.
+int NoResultSet(Statement* s) {
+  return FollowsOdbc3(*s) ? VEL_POST(s, SQL_ERROR, kDiagNotCursorSpecification)
+                          : VEL_POST(s, SQL_ERROR, kDiagNoResultSet);
+}
+
+}  // namespace
+
+namespace {
+
 int CopyText(Statement* s, const char* text, uint32_t length, SQLCHAR* buffer, long size) {
   if (CopyOutput(text, length, reinterpret_cast<char*>(buffer), size)) return SQL_SUCCESS;
   return VEL_POST(s, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated);
@@ -33,7 +44,7 @@ int NumResultColsWorker(Statement* s, SQLSMALLINT* pccol) {
 int DescribeColWorker(Statement* s, SQLUSMALLINT icol, SQLCHAR* name, SQLSMALLINT cbNameMax,
                       SQLSMALLINT* pcbName, SQLSMALLINT* pfSqlType, SQLULEN* pcbColDef,
                       SQLSMALLINT* pibScale, SQLSMALLINT* pfNullable) {
-  if (s->cursor.ColumnCount() == 0) return VEL_POST(s, SQL_ERROR, kDiagNoResultSet);
+  if (s->cursor.ColumnCount() == 0) return NoResultSet(s);
   ColumnValue* value = s->Column(icol);
   if (value == nullptr) return VEL_POST(s, SQL_ERROR, kDiagColumnOutOfRange);
   const ColumnDescription* d = value->description;
@@ -47,7 +58,7 @@ int DescribeColWorker(Statement* s, SQLUSMALLINT icol, SQLCHAR* name, SQLSMALLIN
 
 int ColAttributesWorker(Statement* s, SQLUSMALLINT icol, SQLUSMALLINT fDescType, SQLPOINTER rgbDesc,
                         SQLSMALLINT cbDescMax, SQLSMALLINT* pcbDesc, SQLLEN* pfDesc) {
-  if (s->cursor.ColumnCount() == 0) return VEL_POST(s, SQL_ERROR, kDiagNoResultSet);
+  if (s->cursor.ColumnCount() == 0) return NoResultSet(s);
   if (icol == 0) return VEL_POST(s, SQL_ERROR, kDiagBookmarks);
   const AttributeRow* row = FindAttribute(fDescType);
   if (row != nullptr && row->source == AttributeSource::kColumnCount) {

@@ -76,7 +76,7 @@ int Login(int port, uint32_t* id) {
       send(fd, greeting, 80, MSG_NOSIGNAL) != 80 || !ReadAll(fd, status, 2) || status[0])
     Die("cannot connect");
   std::unique_ptr<Request> login(Request::CreateRequest(Msg::kConnect));
-  login->Get<UserNameElement>()->value.SetString("bench");
+  if (!login->Get<UserNameElement>()->value.SetString("bench")) Die("no memory");
   std::unique_ptr<Request> alloc(Request::CreateRequest(Msg::kAllocStatement));
   if (Exchange(fd, login.get()) != 0 || Exchange(fd, alloc.get()) != 0) Die("login failed");
   *id = alloc->Get<StatementIdElement>()->value;
@@ -86,7 +86,7 @@ int Login(int port, uint32_t* id) {
 int Exec(int fd, uint32_t id, const std::string& sql) {
   std::unique_ptr<Request> exec(Request::CreateRequest(Msg::kExecDirect));
   exec->SetStatementId(id);
-  exec->Get<StatementElement>()->value.SetString(sql.c_str());
+  if (!exec->Get<StatementElement>()->value.SetString(sql.c_str())) Die("no memory");
   exec->Get<ParameterDataSetElement>()->SetList(new (std::nothrow) ParameterDataList());
   return Exchange(fd, exec.get());
 }

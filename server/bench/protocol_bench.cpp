@@ -172,7 +172,7 @@ int main(int argc, char** argv) {
   if (!WriteAll(fd, greeting, 80) || !ReadAll(fd, status, 2) || status[0] || status[1])
     Die("greeting refused");
   std::unique_ptr<Request> connect(Request::CreateRequest(Msg::kConnect));
-  connect->Get<UserNameElement>()->value.SetString("bench");
+  if (!connect->Get<UserNameElement>()->value.SetString("bench")) Die("no memory");
   if (Exchange(fd, connect.get()) != 0) Die("login failed");
   std::unique_ptr<Request> alloc(Request::CreateRequest(Msg::kAllocStatement));
   if (Exchange(fd, alloc.get()) != 0) Die("no statement");
@@ -181,9 +181,10 @@ int main(int argc, char** argv) {
   std::unique_ptr<Request> exec(Request::CreateRequest(Msg::kExecDirect));
   exec->SetStatementId(id);
   // A cursor that never ends: every fetch returns the same small row.
-  exec->Get<StatementElement>()->value.SetString(
-      "WITH RECURSIVE r(i, name, amount) AS (SELECT 1, 'small row', 12.5 UNION ALL "
-      "SELECT i + 1, name, amount FROM r) SELECT i, name, amount FROM r");
+  if (!exec->Get<StatementElement>()->value.SetString(
+          "WITH RECURSIVE r(i, name, amount) AS (SELECT 1, 'small row', 12.5 UNION ALL "
+          "SELECT i + 1, name, amount FROM r) SELECT i, name, amount FROM r"))
+    Die("no memory");
   ParameterDataList* none = new (std::nothrow) ParameterDataList();
   exec->Get<ParameterDataSetElement>()->SetList(none);
   if (Exchange(fd, exec.get()) != 0) Die("query failed");

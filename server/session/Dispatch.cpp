@@ -44,7 +44,8 @@ int HandleConnect(Session* s, Request* r) {
   const int rc = s->Connect(Text(r->Get<DataSourceElement>()), Text(r->Get<UserNameElement>()),
                             Text(r->Get<PasswordElement>()), &version);
   if (rc == kSqlSuccess) {
-    SetText(r->Get<VersionElement>(), version);
+    if (!SetText(r->Get<VersionElement>(), version))
+      return s->PostError(0, kStateMemory, kTextMemory);
     FillTypeSizes(r->Get<NativeLengthValuesElement>()->values);
     if (s->OffersBlocks()) r->Get<FetchTypeElement>()->value = kFetchBlock;
     if (s->OffersBatch()) r->Get<BatchTypeElement>()->value = kBatchSets;
@@ -146,7 +147,8 @@ int HandleExecuteBatch(Session* s, Request* r) {
 int HandleGetCursorName(Session* s, Request* r) {
   std::string name;
   const int rc = s->GetCursorName(Id(r), &name);
-  SetText(r->Get<CursorNameElement>(), name);
+  if (!SetText(r->Get<CursorNameElement>(), name))
+    return s->PostError(Id(r), kStateMemory, kTextMemory);
   return rc;
 }
 

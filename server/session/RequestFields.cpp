@@ -1,6 +1,7 @@
 // Request elements read and reply elements filled.
 #include "server/session/RequestFields.h"
 
+#include <algorithm>
 #include <new>
 
 namespace velsrv {
@@ -10,10 +11,10 @@ std::string Text(StringElement* e) {
   return std::string(e->value.TextOrEmpty(), e->value.Length());
 }
 
-void SetText(StringElement* e, const std::string& text) {
-  if (!e) return;
+bool SetText(StringElement* e, const std::string& text) {
+  if (!e) return true;
   size_t n = text.size() > kMaxStringElementLength ? kMaxStringElementLength : text.size();
-  e->value.SetString(text.data(), static_cast<int32_t>(n));
+  return e->value.SetString(text.data(), static_cast<int32_t>(n)) != 0;
 }
 
 uint32_t Id(Request* r) {
@@ -33,15 +34,19 @@ bool SetDescription(Request* r, const std::vector<ColumnOut>& columns,
       delete list;
       return false;
     }
-    size_t n = c.name.size() > kMaxStringElementLength ? kMaxStringElementLength : c.name.size();
-    d->columnName.SetString(c.name.data(), static_cast<int32_t>(n));
+    const size_t name = std::min<size_t>(c.name.size(), kMaxStringElementLength);
+    const size_t table = std::min<size_t>(c.table.size(), kMaxStringElementLength);
+    if (!d->columnName.SetString(c.name.data(), static_cast<int32_t>(name)) ||
+        !d->tableOwner.SetString(c.owner.c_str()) ||
+        !d->tableName.SetString(c.table.data(), static_cast<int32_t>(table))) {
+      delete d;
+      delete list;
+      return false;
+    }
     d->length = c.type.length;
     d->nullability = c.nullability;
-    d->tableOwner.SetString(c.owner.c_str());
     d->precision = c.type.precision;
     d->scale = c.type.scale;
-    n = c.table.size() > kMaxStringElementLength ? kMaxStringElementLength : c.table.size();
-    d->tableName.SetString(c.table.data(), static_cast<int32_t>(n));
     d->sqlDataType = c.type.sqlType;
     d->updatable = false;  // cursors are read-only
     list->Append(d);
@@ -87,10 +92,12 @@ bool PutCell(FetchDataList* list, const CellOut& cell) {
 }
 
 void PutDiagnostic(Request* r, const Diagnostic& d) {
-  SetText(r->Get<SqlstateElement>(), d.sqlstate);
+  // A text that cannot be kept (no memory) travels empty: the record's
+  // code and line still reach the client.
+  static_cast<void>(SetText(r->Get<SqlstateElement>(), d.sqlstate));
   r->Get<ErrorCodeElement>()->value = static_cast<int16_t>(d.native);
-  SetText(r->Get<ErrorTextElement>(), d.text);
-  SetText(r->Get<FileNameElement>(), d.file);
+  static_cast<void>(SetText(r->Get<ErrorTextElement>(), d.text));
+  static_cast<void>(SetText(r->Get<FileNameElement>(), d.file));
   r->Get<LineNumberElement>()->value = static_cast<int16_t>(d.line);
 }
 

@@ -15,8 +15,9 @@ namespace velsrv {
 
 // The element's text; empty when the message has no such element.
 std::string Text(StringElement* e);
-// Sets the element's text, cut to the longest a string element carries.
-void SetText(StringElement* e, const std::string& text);
+// Sets the element's text, cut to the longest a string element carries;
+// false when memory runs out.
+[[nodiscard]] bool SetText(StringElement* e, const std::string& text);
 // The request's statement identifier (0: none, the connection).
 uint32_t Id(Request* r);
 // The value of the request's element T (0 when it has none).

@@ -51,11 +51,12 @@ TEST(BinaryValueTest, CharAndBinaryAreCutToTheBuffer) {
       Check(v.get(), SQL_C_BINARY, cb, cb < 4 ? kCut : kDone,
             Bytes(data.begin(), data.begin() + std::min<SQLLEN>(cb, 4)), 4);
   }
-  // As characters: the raw bytes, NUL-terminated (cut as text is).
-  ValuePtr text = Loaded(SQL_LONGVARBINARY, {3, 0, 0, 0, 'A', 'B', 'C'});
-  CheckText(text.get(), 3, kCut, "AB", 3);
-  CheckText(text.get(), 4, kDone, "ABC", 3);
-  CheckText(Loaded(SQL_BINARY, {'A', 'B', 'C'}, 3).get(), 4, kDone, "ABC", 3);
+  // As characters: two uppercase hexadecimal digits a byte, cut on whole
+  // bytes, NUL-terminated.
+  ValuePtr text = Loaded(SQL_LONGVARBINARY, {3, 0, 0, 0, 'A', 'B', 0xfe});
+  CheckText(text.get(), 4, kCut, "41", 6);
+  CheckText(text.get(), 7, kDone, "4142FE", 6);
+  CheckText(Loaded(SQL_BINARY, {'A', 'B', 'C'}, 3).get(), 6, kCut, "4142", 6);
 }
 
 // Counts are checked against the bytes; a refused load allocates nothing

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "convert/ConvertColumnValue.h"
+#include "support/fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int32_t types[] = {SQL_CHAR,  SQL_VARCHAR, SQL_LONGVARCHAR, SQL_BINARY,  SQL_VARBINARY, SQL_LONGVARBINARY,

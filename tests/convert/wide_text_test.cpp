@@ -44,7 +44,7 @@ TEST(WideTextTest, WideToUtf8) {
   for (const ToUtf8Case& c : kToUtf8) {
     String s;
     ASSERT_EQ(1, s.SetString("x "));
-    s.Append(" ", 1);
+    ASSERT_EQ(1, s.Append(" ", 1));
     EXPECT_EQ(c.result, WideToUtf8(c.in.data(), c.units, &s)) << c.out;
     EXPECT_EQ("x " + c.out, std::string(s.Text(), s.Length())) << c.out;
   }

@@ -132,7 +132,7 @@ TEST_F(TwoServers, DrainingServerFinishesItsStatementAndSendsLoginsOn) {
 }  // namespace
 
 // What psql reads from uri with query (one value per line).
-std::string Psql(const std::string& uri, const std::string& query) {
+static std::string Psql(const std::string& uri, const std::string& query) {
   std::string out;
   FILE* p = popen(("psql -qAtX '" + uri + "' -c \"" + query + "\" 2>&1").c_str(), "r");
   char buffer[256];
@@ -142,7 +142,7 @@ std::string Psql(const std::string& uri, const std::string& query) {
 }
 
 // Sets c's access mode through the driver manager.
-SQLRETURN AccessMode(OdbcConnection& c, SQLULEN mode) {
+static SQLRETURN AccessMode(OdbcConnection& c, SQLULEN mode) {
   return SQLSetConnectAttr(c.dbc, SQL_ATTR_ACCESS_MODE, (SQLPOINTER)mode, 0);
 }
 

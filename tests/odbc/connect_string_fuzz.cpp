@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "odbc/connect/ConnectString.h"
+#include "support/fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 4096) return 0;

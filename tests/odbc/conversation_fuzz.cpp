@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 
 #include "odbc/conversation.h"
+#include "support/fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   rusage before{}, after{};

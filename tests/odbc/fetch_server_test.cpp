@@ -115,7 +115,7 @@ TEST_F(FetchServerTest, ConversionsBoundAndUnbound) {
       {"c_char", SQL_C_CHAR, "", Z("abc     "), 8},
       {"c_varchar", SQL_C_DEFAULT, "", Z("hello world"), 11},
       {"c_binary", SQL_C_BINARY, "", "ABCD", 4},
-      {"c_varbin", SQL_C_CHAR, "", Z("EF"), 2},
+      {"c_varbin", SQL_C_CHAR, "", Z("4546"), 4},  // two hexadecimal digits a byte
       {"c_bit", SQL_C_BIT, "", "\x01", 1},
       {"c_tinyint", SQL_C_UTINYINT, "", "\xf4", 1},  // the byte as it is
       {"c_smallint", SQL_C_SSHORT, "", Raw<int16_t>(1234), 2},
@@ -180,12 +180,13 @@ TEST_F(FetchServerTest, NullsAndRadixOfEveryColumn) {
   EXPECT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 1, SQL_C_CHAR, buffer, sizeof buffer, &length));
   EXPECT_EQ(SQL_NULL_DATA, length);
   EXPECT_EQ(SQL_NO_DATA, SQLGetData(stmt_, 1, SQL_C_CHAR, buffer, sizeof buffer, &length));
-  // Without a length indicator a NULL still fetches, leaving the buffer.
+  // Without a length indicator a NULL fails with 22002, leaving the buffer.
   SQLFreeStmt(stmt_, SQL_CLOSE);
   SQLINTEGER value = 7;
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, &value, 0, nullptr));
   Exec("SELECT c_integer FROM all_types WHERE id = 2");
-  EXPECT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+  EXPECT_EQ(SQL_ERROR, SQLFetch(stmt_));
+  EXPECT_EQ("22002", State());
   EXPECT_EQ(7, value);
 }
 

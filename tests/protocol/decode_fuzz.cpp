@@ -8,6 +8,7 @@
 #include "base/Alloc.h"
 #include "protocol/MessageLayouts.h"
 #include "protocol/Request.h"
+#include "support/fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 3) return 0;

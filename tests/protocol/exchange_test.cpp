@@ -76,11 +76,11 @@ TEST(Exchange, TooLongTextSendsNothing) {
   server.ExpectEnd().Start();
   ASSERT_EQ(1, connection.InitiateConnection("127.0.0.1", server.Port().c_str()));
   PrepareRequest prepare;
-  prepare.Get<StatementElement>()->value.SetString(std::string(32768, 'z').c_str());
+  ASSERT_EQ(1, prepare.Get<StatementElement>()->value.SetString(std::string(32768, 'z').c_str()));
   int status = -1;
   EXPECT_EQ(-1, prepare.Exchange(&status, &connection));
   EXPECT_EQ(kStatusValueTooLong, status);
-  prepare.Get<StatementElement>()->value.SetString(std::string(32767, 'z').c_str());  // the longest
+  ASSERT_EQ(1, prepare.Get<StatementElement>()->value.SetString(std::string(32767, 'z').c_str()));  // the longest
   ASSERT_TRUE(prepare.BuildFrame(&status));
   EXPECT_EQ(6 + 4 + 2 + 32767u, prepare.FrameLength());
   connection.ReleaseConnection();

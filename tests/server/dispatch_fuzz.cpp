@@ -10,6 +10,7 @@
 #include "server/admin/Options.h"
 #include "server/session/Session.h"
 #include "server/storage/Storage.h"
+#include "support/fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static velsrv::Options options = [] {

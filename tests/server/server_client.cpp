@@ -37,9 +37,10 @@ int Client::Login(const std::string& dsn, const std::string& user, const std::st
   int g = Greet();
   if (g != 0) return g == kCommFailure ? kCommFailure : -2000 - g;
   ConnectRequest r;
-  r.Get<DataSourceElement>()->value.SetString(dsn.c_str());
-  r.Get<UserNameElement>()->value.SetString(user.c_str());
-  r.Get<PasswordElement>()->value.SetString(password.c_str());
+  if (!r.Get<DataSourceElement>()->value.SetString(dsn.c_str()) ||
+      !r.Get<UserNameElement>()->value.SetString(user.c_str()) ||
+      !r.Get<PasswordElement>()->value.SetString(password.c_str()))
+    return kCommFailure;
   int rc = Exchange(&r);
   if (rc == 0) {
     version = r.Get<VersionElement>()->value.TextOrEmpty();
@@ -78,7 +79,8 @@ int Client::Exec(uint32_t id, const std::string& sql, const std::vector<Param>& 
                  uint16_t code) {
   std::unique_ptr<Request> r(Request::CreateRequest(code));
   r->SetStatementId(id);
-  if (auto* text = r->Get<StatementElement>()) text->value.SetString(ForStorage(sql).c_str());
+  if (auto* text = r->Get<StatementElement>(); text && !text->value.SetString(ForStorage(sql).c_str()))
+    return kCommFailure;
   if (auto* set = r->Get<ParameterDataSetElement>()) {
     ParameterDataList* list = new (std::nothrow) ParameterDataList();
     for (const Param& p : params) {

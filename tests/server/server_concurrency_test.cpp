@@ -79,7 +79,7 @@ TEST_F(ServerSessionTest, AWriterWhoseClientHangsUpLeavesTheQueue) {
     ASSERT_TRUE(gone.OpenAndLogin(server.Port()));
     std::unique_ptr<Request> r(Request::CreateRequest(Msg::kExecDirect));
     r->SetStatementId(gone.Alloc());
-    r->Get<StatementElement>()->value.SetString("INSERT INTO t VALUES (2)");
+    EXPECT_EQ(1, r->Get<StatementElement>()->value.SetString("INSERT INTO t VALUES (2)"));
     int status = 0;
     ASSERT_TRUE(r->Send(&status, &gone.connection));
   }
@@ -127,7 +127,7 @@ TEST_F(FullServer, ACancelStopsOnlyTheNamedRequestOfTheKeysSession) {
   cancel(c.cancelKey, 10);
   ExecuteBatchRequest batch;
   batch.SetStatementId(s);
-  batch.Get<StatementElement>()->value.SetString("INSERT INTO b VALUES (1)");
+  EXPECT_EQ(1, batch.Get<StatementElement>()->value.SetString("INSERT INTO b VALUES (1)"));
   for (int i = 0; i < 3; ++i) {
     ASSERT_TRUE(batch.Get<ParameterSetsElement>()->BeginSet());
     batch.Get<ParameterSetsElement>()->EndSet();

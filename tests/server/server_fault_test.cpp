@@ -283,10 +283,10 @@ TEST(ServerMemory, OutcomesOfSetsThatRanAreSentOrTheSessionEnds) {
     ASSERT_EQ(victim.Open("victim"), 0);
     ExecuteBatchRequest r;
     r.SetStatementId(victim.s);
-    r.Get<StatementElement>()->value.SetString("INSERT INTO b VALUES (?)");
+    EXPECT_EQ(1, r.Get<StatementElement>()->value.SetString("INSERT INTO b VALUES (?)"));
     for (int set = 0; set < 3; ++set) {
-      r.Get<ParameterSetsElement>()->BeginSet();
-      r.Get<ParameterSetsElement>()->AppendValue(1, 4, U32(uint32_t(n)).data(), 4, false);
+      ASSERT_TRUE(r.Get<ParameterSetsElement>()->BeginSet());
+      ASSERT_TRUE(r.Get<ParameterSetsElement>()->AppendValue(1, 4, U32(uint32_t(n)).data(), 4, false));
       r.Get<ParameterSetsElement>()->EndSet();
     }
     int status = 0;

@@ -93,7 +93,7 @@ TEST_F(ServerMetrics, EachMetricMovesByWhatClientsDid) {
   ASSERT_EQ(c.Call(Msg::kTables, s), 0);
   ExecuteBatchRequest batch;  // no sets: one batch, nothing run
   batch.SetStatementId(s);
-  batch.Get<StatementElement>()->value.SetString("INSERT INTO t VALUES (8)");
+  EXPECT_EQ(1, batch.Get<StatementElement>()->value.SetString("INSERT INTO t VALUES (8)"));
   ASSERT_EQ(c.Exchange(&batch), 0);
   ASSERT_EQ(c.Exec(s, "SELECT * FROM missing"), -1);
   const std::string state = c.State(s);

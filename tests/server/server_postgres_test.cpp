@@ -270,7 +270,7 @@ TEST_F(ServerPostgres, TwoServersShareOneDatabase) {
     ASSERT_TRUE(gone.OpenAndLogin(second.Port()));
     ExecDirectRequest r;
     r.SetStatementId(gone.Alloc());
-    r.Get<StatementElement>()->value.SetString("UPDATE shared SET n = n + 100 WHERE id = 1");
+    EXPECT_EQ(1, r.Get<StatementElement>()->value.SetString("UPDATE shared SET n = n + 100 WHERE id = 1"));
     int status = 0;
     ASSERT_TRUE(r.Send(&status, &gone.connection));
     for (int i = 0; i < 500 && watch.Query(ws, waiting).at(0).at(0).bytes != U32(1); ++i) usleep(20000);

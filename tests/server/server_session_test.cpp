@@ -196,8 +196,8 @@ TEST(ServerLogin, StopsCleanlyOnSignalsEvenDuringAnEndlessQuery) {
     ASSERT_TRUE(c.OpenAndLogin(server.Port()));
     ExecDirectRequest r;
     r.SetStatementId(c.Alloc());
-    r.Get<StatementElement>()->value.SetString(
-        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT count(*) FROM n");
+    EXPECT_EQ(1, r.Get<StatementElement>()->value.SetString(
+                     "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT count(*) FROM n"));
     int status = 0;
     ASSERT_TRUE(r.Send(&status, &c.connection));  // no wait for the reply
     ASSERT_TRUE(server.WaitForLog("request 10"));

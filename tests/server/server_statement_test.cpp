@@ -172,7 +172,7 @@ TEST_F(ServerStatement, OptionsCursorNamesAndTransactions) {
   auto name = [&](uint32_t id, const char* set) {
     SetCursorNameRequest r;
     r.SetStatementId(id);
-    r.Get<CursorNameElement>()->value.SetString(set);
+    EXPECT_EQ(1, r.Get<CursorNameElement>()->value.SetString(set));
     std::unique_ptr<Request> get;
     int rc = set ? c.Exchange(&r) : c.Call(Msg::kGetCursorName, id, 0, &get);
     return rc ? c.Outcome(rc, id) : set ? "0" : get->Get<CursorNameElement>()->value.TextOrEmpty();
@@ -284,12 +284,13 @@ TEST_F(ServerStatement, BatchesKeepTheWorkOfTheSetsThatSucceed) {
   auto run = [&](bool stop) {
     ExecuteBatchRequest r;
     r.SetStatementId(s);
-    r.Get<StatementElement>()->value.SetString("INSERT INTO bt VALUES (?)");
+    EXPECT_EQ(1, r.Get<StatementElement>()->value.SetString("INSERT INTO bt VALUES (?)"));
     r.Get<BatchModeElement>()->value = stop ? kBatchStop : kBatchGoOn;
     ParameterSetsElement* sets = r.Get<ParameterSetsElement>();
     for (uint32_t id = 1; id <= 200; ++id) {
-      sets->BeginSet();
-      for (uint16_t n = 1; n <= (id == 100 ? 2 : 1); ++n) sets->AppendValue(n, 4, U32(id).data(), 4, false);
+      EXPECT_TRUE(sets->BeginSet());
+      for (uint16_t n = 1; n <= (id == 100 ? 2 : 1); ++n)
+        EXPECT_TRUE(sets->AppendValue(n, 4, U32(id).data(), 4, false));
       sets->EndSet();
     }
     std::string out = std::to_string(c.Exchange(&r));

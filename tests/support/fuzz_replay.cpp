@@ -8,7 +8,7 @@
 #include <iterator>
 #include <string>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+#include "support/fuzz.h"
 
 int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {

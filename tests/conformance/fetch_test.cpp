@@ -1,0 +1,316 @@
+// SQLBindCol, SQLFetch, SQLExtendedFetch, SQLFetchScroll, SQLGetData,
+// SQLNumResultCols and SQLDescribeCol: each argument's rules, the
+// SQLSTATEs and the values and lengths a call hands out.
+#include <algorithm>
+#include <cstring>
+
+#include "conformance.h"
+
+namespace {
+
+// What a case saw besides its return code, as text.
+using Seen = std::string;
+
+std::string Text(const char* buffer, SQLLEN length) {
+  return length == SQL_NULL_DATA ? "-" : std::string(buffer, std::strlen(buffer));
+}
+
+// UTF-16 units as hexadecimal, "." between them.
+std::string Units(const SQLWCHAR* units) {
+  std::string out;
+  char unit[8];
+  for (const SQLWCHAR* u = units; *u != 0; ++u) {
+    std::snprintf(unit, sizeof unit, "%s%X", out.empty() ? "" : ".", static_cast<unsigned>(*u));
+    out += unit;
+  }
+  return out;
+}
+
+// Reads column col in pieces of size bytes until SQL_NO_DATA (at most 12
+// calls: a value that makes no progress shows as a run of 01004): each
+// call as "rc:length:value", the pieces separated by spaces.
+SQLRETURN Pieces(SQLHSTMT s, SQLUSMALLINT col, SQLSMALLINT type, SQLLEN size, Seen* seen) {
+  SQLRETURN rc = SQL_SUCCESS;
+  for (int call = 0; call < 12; ++call) {
+    char buffer[64];
+    std::memset(buffer, 'x', sizeof buffer);
+    SQLLEN length = 0;
+    rc = SQLGetData(s, col, type, buffer, size, &length);
+    *seen += (call ? " " : "") + std::to_string(rc);
+    if (rc == SQL_NO_DATA || rc == SQL_ERROR) break;
+    *seen += ":" + std::to_string(length) + ":";
+    *seen += type == SQL_C_WCHAR ? Units(reinterpret_cast<SQLWCHAR*>(buffer)) : Text(buffer, length);
+  }
+  return rc;
+}
+
+// SQLDescribeCol of column col with room for 7 characters of its name.
+SQLRETURN Describe(SQLHSTMT s, SQLUSMALLINT col) {
+  SQLCHAR name[8];
+  SQLSMALLINT length = 0, type = 0, scale = 0, nullable = 0;
+  SQLULEN size = 0;
+  return SQLDescribeCol(s, col, name, sizeof name, &length, &type, &size, &scale, &nullable);
+}
+
+struct FetchCase {
+  const char* name;
+  const char* sql;  // executed first; "" for none
+  // The calls after it; returns the outcome of the call under test.
+  SQLRETURN (*call)(SQLHSTMT s, bool odbc3, Seen* seen);
+  SQLRETURN rc;
+  const char* state;  // ODBC 3's form; "" for none
+  const char* seen;
+  Libraries libraries;
+};
+
+char g_buffer[64];
+SQLLEN g_length;
+
+const FetchCase kFetch[] = {
+    // SQLBindCol
+    {"bind column 0 without bookmarks", "SELECT 1",
+     [](SQLHSTMT s, bool, Seen*) { return SQLBindCol(s, 0, SQL_C_LONG, g_buffer, 4, &g_length); }, SQL_ERROR, "07009",
+     "", kOdbc3Only},
+    {"bind column 0 without bookmarks", "SELECT 1",
+     [](SQLHSTMT s, bool, Seen*) { return SQLBindCol(s, 0, SQL_C_LONG, g_buffer, 4, &g_length); }, SQL_ERROR, "HYC00",
+     "", kOdbc2Only},
+    {"bind an unknown C type", "SELECT 1",
+     [](SQLHSTMT s, bool, Seen*) { return SQLBindCol(s, 1, 9999, g_buffer, 4, &g_length); }, SQL_ERROR, "HY003", "",
+     kBoth},
+    {"bind a negative buffer length", "SELECT 1",
+     [](SQLHSTMT s, bool, Seen*) { return SQLBindCol(s, 1, SQL_C_CHAR, g_buffer, -1, &g_length); }, SQL_ERROR, "HY090",
+     "", kBoth},
+    {"a null buffer unbinds", "SELECT 'new'",
+     [](SQLHSTMT s, bool, Seen* seen) {
+       std::strcpy(g_buffer, "old");
+       SQLBindCol(s, 1, SQL_C_CHAR, g_buffer, sizeof g_buffer, &g_length);
+       SQLBindCol(s, 1, SQL_C_CHAR, nullptr, 0, nullptr);
+       const SQLRETURN rc = SQLFetch(s);
+       *seen = g_buffer;
+       return rc;
+     },
+     SQL_SUCCESS, "", "old", kBoth},
+    // SQLFetch, SQLExtendedFetch, SQLFetchScroll
+    {"fetch before execute", "", [](SQLHSTMT s, bool, Seen*) { return SQLFetch(s); }, SQL_ERROR, "HY010", "", kBoth},
+    {"extended fetch before execute", "",
+     [](SQLHSTMT s, bool, Seen*) {
+       SQLULEN rows = 0;
+       SQLUSMALLINT status[1];
+       return SQLExtendedFetch(s, SQL_FETCH_NEXT, 0, &rows, status);
+     },
+     SQL_ERROR, "HY010", "", kOdbc2Only},
+    {"fetch scroll before execute", "", [](SQLHSTMT s, bool, Seen*) { return SQLFetchScroll(s, SQL_FETCH_NEXT, 0); },
+     SQL_ERROR, "HY010", "", kOdbc3Only},
+    {"fetch without a result set", "CREATE TEMPORARY TABLE IF NOT EXISTS conformance_fetch_none (a INTEGER)",
+     [](SQLHSTMT s, bool, Seen*) { return SQLFetch(s); }, SQL_ERROR, "24000", "", kBoth},
+    {"extended fetch without a result set", "CREATE TEMPORARY TABLE IF NOT EXISTS conformance_fetch_none (a INTEGER)",
+     [](SQLHSTMT s, bool, Seen*) {
+       SQLULEN rows = 0;
+       SQLUSMALLINT status[1];
+       return SQLExtendedFetch(s, SQL_FETCH_NEXT, 0, &rows, status);
+     },
+     SQL_ERROR, "24000", "", kOdbc2Only},
+    {"no data after the end, and again", "SELECT 1",
+     [](SQLHSTMT s, bool, Seen* seen) {
+       *seen = std::to_string(SQLFetch(s));
+       *seen += " " + std::to_string(SQLFetch(s));
+       return SQLFetch(s);
+     },
+     SQL_NO_DATA, "", "0 100", kBoth},
+    {"fetch type out of range", "SELECT 1", [](SQLHSTMT s, bool, Seen*) { return SQLFetchScroll(s, 99, 0); }, SQL_ERROR,
+     "HY106", "", kOdbc3Only},
+    {"extended fetch type out of range", "SELECT 1",
+     [](SQLHSTMT s, bool, Seen*) {
+       SQLULEN rows = 0;
+       SQLUSMALLINT status[1];
+       return SQLExtendedFetch(s, 99, 0, &rows, status);
+     },
+     SQL_ERROR, "HY106", "", kOdbc2Only},
+    {"a NULL into a column bound without an indicator", "SELECT NULL",
+     [](SQLHSTMT s, bool, Seen*) {
+       SQLBindCol(s, 1, SQL_C_CHAR, g_buffer, sizeof g_buffer, nullptr);
+       return SQLFetch(s);
+     },
+     SQL_ERROR, "22002", "", kBoth},
+    {"a NULL without an indicator in a rowset: that row fails", "SELECT NULL UNION ALL SELECT 'b'",
+     [](SQLHSTMT s, bool odbc3, Seen* seen) {
+       static char values[2][8];
+       SQLUSMALLINT status[2] = {9, 9};
+       SQLULEN rows = 0;
+       SQLBindCol(s, 1, SQL_C_CHAR, values, sizeof values[0], nullptr);
+       SQLRETURN rc;
+       if (odbc3) {
+         SQLSetStmtAttr(s, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(2), 0);
+         SQLSetStmtAttr(s, SQL_ATTR_ROW_STATUS_PTR, status, 0);
+         SQLSetStmtAttr(s, SQL_ATTR_ROWS_FETCHED_PTR, &rows, 0);
+         rc = SQLFetch(s);
+       } else {
+         SQLSetStmtOption(s, SQL_ROWSET_SIZE, 2);
+         rc = SQLExtendedFetch(s, SQL_FETCH_NEXT, 0, &rows, status);
+       }
+       *seen =
+           std::to_string(rows) + " " + std::to_string(status[0]) + " " + std::to_string(status[1]) + " " + values[1];
+       return rc;
+     },
+     SQL_SUCCESS_WITH_INFO, "22002", "2 5 0 b", kBoth},
+    // SQLGetData
+    {"get column 0 without bookmarks", "SELECT 1",
+     [](SQLHSTMT s, bool, Seen*) {
+       SQLFetch(s);
+       return SQLGetData(s, 0, SQL_C_CHAR, g_buffer, sizeof g_buffer, &g_length);
+     },
+     SQL_ERROR, "07009", "", kBoth},
+    {"get a column beyond the last", "SELECT 1",
+     [](SQLHSTMT s, bool, Seen*) {
+       SQLFetch(s);
+       return SQLGetData(s, 2, SQL_C_CHAR, g_buffer, sizeof g_buffer, &g_length);
+     },
+     SQL_ERROR, "07009", "", kBoth},
+    {"get with a negative buffer length", "SELECT 1",
+     [](SQLHSTMT s, bool, Seen*) {
+       SQLFetch(s);
+       return SQLGetData(s, 1, SQL_C_CHAR, g_buffer, -1, &g_length);
+     },
+     SQL_ERROR, "HY090", "", kBoth},
+    {"get an unknown C type", "SELECT 1",
+     [](SQLHSTMT s, bool, Seen*) {
+       SQLFetch(s);
+       return SQLGetData(s, 1, 9999, g_buffer, sizeof g_buffer, &g_length);
+     },
+     SQL_ERROR, "HY003", "", kBoth},
+    {"pieces give the remaining length, then no data", "SELECT 'abcdefgh'",
+     [](SQLHSTMT s, bool, Seen* seen) {
+       SQLFetch(s);
+       return Pieces(s, 1, SQL_C_CHAR, 4, seen);
+     },
+     SQL_NO_DATA, "", "1:8:abc 1:5:def 0:2:gh 100", kBoth},
+    {"binary pieces", "SELECT X'0102030405'",
+     [](SQLHSTMT s, bool, Seen* seen) {
+       SQLFetch(s);
+       SQLRETURN rc = SQLGetData(s, 1, SQL_C_BINARY, g_buffer, 3, &g_length);
+       *seen = std::to_string(rc) + ":" + std::to_string(g_length) + ":" + std::to_string(g_buffer[2]);
+       rc = SQLGetData(s, 1, SQL_C_BINARY, g_buffer, 3, &g_length);
+       *seen += " " + std::to_string(rc) + ":" + std::to_string(g_length) + ":" + std::to_string(g_buffer[1]);
+       return SQLGetData(s, 1, SQL_C_BINARY, g_buffer, 3, &g_length);
+     },
+     SQL_NO_DATA, "", "1:5:3 0:2:5", kBoth},
+    {"binary as text is hexadecimal, cut on whole bytes", "SELECT X'00FF1A'",
+     [](SQLHSTMT s, bool, Seen* seen) {
+       SQLFetch(s);
+       return Pieces(s, 1, SQL_C_CHAR, 6, seen);
+     },
+     SQL_NO_DATA, "", "1:6:00FF 0:2:1A 100", kBoth},
+    {"binary as wide text is hexadecimal", "SELECT X'ABCD01'",
+     [](SQLHSTMT s, bool, Seen* seen) {
+       SQLFetch(s);
+       return Pieces(s, 1, SQL_C_WCHAR, 10, seen);
+     },
+     SQL_NO_DATA, "", "1:12:41.42.43.44 0:4:30.31 100", kOdbc3Only},
+    {"a wide piece of one unit splits a surrogate pair", "SELECT 'a\xF0\x9F\x98\x80z'",
+     [](SQLHSTMT s, bool, Seen* seen) {
+       SQLFetch(s);
+       return Pieces(s, 1, SQL_C_WCHAR, 5, seen);
+     },
+     SQL_NO_DATA, "", "1:8:61 1:6:D83D 1:4:DE00 0:2:7A 100", kOdbc3Only},
+    {"a narrow piece smaller than a character makes progress", "SELECT '\xF0\x9F\x98\x80'",
+     [](SQLHSTMT s, bool, Seen* seen) {
+       SQLFetch(s);
+       std::string pieces;
+       const SQLRETURN rc = Pieces(s, 1, SQL_C_CHAR, 2, &pieces);
+       *seen = std::to_string(std::count(pieces.begin(), pieces.end(), ' ') + 1) + " calls";
+       return rc;
+     },
+     SQL_NO_DATA, "", "5 calls", kBoth},
+    {"a NULL without an indicator", "SELECT NULL",
+     [](SQLHSTMT s, bool, Seen*) {
+       SQLFetch(s);
+       return SQLGetData(s, 1, SQL_C_CHAR, g_buffer, sizeof g_buffer, nullptr);
+     },
+     SQL_ERROR, "22002", "", kBoth},
+    {"an earlier column after a later one (any order is claimed)", "SELECT 'a', 'b'",
+     [](SQLHSTMT s, bool, Seen* seen) {
+       SQLFetch(s);
+       SQLGetData(s, 2, SQL_C_CHAR, g_buffer, sizeof g_buffer, &g_length);
+       *seen = g_buffer;
+       const SQLRETURN rc = SQLGetData(s, 1, SQL_C_CHAR, g_buffer, sizeof g_buffer, &g_length);
+       *seen += g_buffer;
+       return rc;
+     },
+     SQL_SUCCESS, "", "ba", kBoth},
+    {"a bound column read again, on every row", "SELECT 'a' UNION ALL SELECT 'b' UNION ALL SELECT 'c'",
+     [](SQLHSTMT s, bool, Seen* seen) {
+       static char bound[8];
+       static SQLLEN boundLength;
+       SQLBindCol(s, 1, SQL_C_CHAR, bound, sizeof bound, &boundLength);
+       SQLRETURN rc = SQL_SUCCESS;
+       while (SQLFetch(s) == SQL_SUCCESS && rc == SQL_SUCCESS) {
+         rc = SQLGetData(s, 1, SQL_C_CHAR, g_buffer, sizeof g_buffer, &g_length);
+         *seen += std::string(bound) + (rc == SQL_SUCCESS ? g_buffer : "?");
+       }
+       return rc;
+     },
+     SQL_SUCCESS, "", "aabbcc", kBoth},
+    // SQLNumResultCols, SQLDescribeCol
+    {"count the columns", "SELECT 1, 2",
+     [](SQLHSTMT s, bool, Seen* seen) {
+       SQLSMALLINT count = 0;
+       const SQLRETURN rc = SQLNumResultCols(s, &count);
+       *seen = std::to_string(count);
+       return rc;
+     },
+     SQL_SUCCESS, "", "2", kBoth},
+    {"no columns without a result set", "CREATE TEMPORARY TABLE IF NOT EXISTS conformance_fetch_none (a INTEGER)",
+     [](SQLHSTMT s, bool, Seen* seen) {
+       SQLSMALLINT count = 9;
+       const SQLRETURN rc = SQLNumResultCols(s, &count);
+       *seen = std::to_string(count);
+       return rc;
+     },
+     SQL_SUCCESS, "", "0", kBoth},
+    {"count before execute", "",
+     [](SQLHSTMT s, bool, Seen*) {
+       SQLSMALLINT count = 0;
+       return SQLNumResultCols(s, &count);
+     },
+     SQL_ERROR, "HY010", "", kBoth},
+    {"a column name cut to the buffer", "SELECT 1 AS abcdefgh",
+     [](SQLHSTMT s, bool, Seen* seen) {
+       SQLCHAR name[5];
+       SQLSMALLINT length = 0, type = 0, scale = 0, nullable = 0;
+       SQLULEN size = 0;
+       const SQLRETURN rc = SQLDescribeCol(s, 1, name, sizeof name, &length, &type, &size, &scale, &nullable);
+       *seen = std::string(reinterpret_cast<char*>(name)) + " " + std::to_string(length);
+       return rc;
+     },
+     SQL_SUCCESS_WITH_INFO, "01004", "abcd 8", kBoth},
+    {"describe a column beyond the last", "SELECT 1", [](SQLHSTMT s, bool, Seen*) { return Describe(s, 2); }, SQL_ERROR,
+     "07009", "", kBoth},
+    {"describe column 0", "SELECT 1", [](SQLHSTMT s, bool, Seen*) { return Describe(s, 0); }, SQL_ERROR, "07009", "",
+     kBoth},
+    {"describe without a result set", "CREATE TEMPORARY TABLE IF NOT EXISTS conformance_fetch_none (a INTEGER)",
+     [](SQLHSTMT s, bool, Seen*) { return Describe(s, 1); }, SQL_ERROR, "07005", "", kOdbc3Only},
+    {"describe without a result set", "CREATE TEMPORARY TABLE IF NOT EXISTS conformance_fetch_none (a INTEGER)",
+     [](SQLHSTMT s, bool, Seen*) { return Describe(s, 1); }, SQL_ERROR, "24000", "", kOdbc2Only},
+};
+
+class FetchFamily : public Conformance {};
+
+TEST_P(FetchFamily, CallsKeepTheirContract) {
+  for (const FetchCase& row : kFetch) {
+    if (!lib().Holds(row.libraries)) continue;
+    SCOPED_TRACE(row.name);
+    if (row.sql[0] != '\0') {
+      ASSERT_TRUE(SQL_SUCCEEDED(Exec(row.sql))) << Diag(SQL_HANDLE_STMT, s);
+    }
+    Seen seen;
+    EXPECT_EQ(row.rc, row.call(s, lib().odbc3, &seen));
+    EXPECT_EQ(row.state[0] ? lib().State(row.state) : "", FirstState(SQL_HANDLE_STMT, s));
+    EXPECT_EQ(row.seen, seen);
+    SQLFreeHandle(SQL_HANDLE_STMT, s);
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, c.dbc, &s));
+  }
+}
+
+VEL_CONFORMANCE_SUITE(FetchFamily);
+
+}  // namespace
