@@ -141,7 +141,8 @@ std::vector<MarkerColumn> MarkerColumns(const std::string& sql) {
     ++i;
   }
   if (!Is(t, i, "VALUES")) return out;
-  for (++i; Is(t, i, "("); ++i) {
+  ++i;
+  while (Is(t, i, "(")) {
     size_t position = 0;
     int depth = 0;
     for (++i; i < t.size(); ++i) {
@@ -161,7 +162,7 @@ std::vector<MarkerColumn> MarkerColumns(const std::string& sql) {
       }
     }
     if (!Is(t, i + 1, ",")) break;
-    ++i;
+    i += 2;  // past the list's ")" and the "," to the next list's "("
   }
   return out;
 }
