@@ -18,7 +18,7 @@
 namespace {
 
 // Describing a column without a result set: ODBC 3 says the statement is
-// no cursor specification, ODBC 2 that the cursor state is invalid.
+// not a query (07005), ODBC 2 that the cursor state is invalid.
 int NoResultSet(Statement* s) {
   return FollowsOdbc3(*s) ? VEL_POST(s, SQL_ERROR, kDiagNotCursorSpecification)
                           : VEL_POST(s, SQL_ERROR, kDiagNoResultSet);

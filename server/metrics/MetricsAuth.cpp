@@ -11,14 +11,14 @@ namespace velsrv {
 
 namespace {
 
-bool Split(const std::string& spec, std::string* scheme, std::string* file, std::string* error) {
-  const size_t colon = spec.find(':');
-  const std::string kind = spec.substr(0, colon == std::string::npos ? 0 : colon);
-  if (colon == std::string::npos || colon + 1 == spec.size() ||
+bool Split(const std::string& setting, std::string* scheme, std::string* file, std::string* error) {
+  const size_t colon = setting.find(':');
+  const std::string kind = setting.substr(0, colon == std::string::npos ? 0 : colon);
+  if (colon == std::string::npos || colon + 1 == setting.size() ||
       (kind != "bearer" && kind != "basic"))
-    return *error = "needs bearer:FILE or basic:FILE, not \"" + spec + "\"", false;
+    return *error = "needs bearer:FILE or basic:FILE, not \"" + setting + "\"", false;
   *scheme = kind == "bearer" ? "Bearer" : "Basic";
-  *file = spec.substr(colon + 1);
+  *file = setting.substr(colon + 1);
   return true;
 }
 
@@ -29,14 +29,14 @@ void Digest(const std::string& text, unsigned char out[32]) {
 
 }  // namespace
 
-bool ValidMetricsAuth(const std::string& spec, std::string* error) {
+bool ValidMetricsAuth(const std::string& setting, std::string* error) {
   std::string scheme, file;
-  return Split(spec, &scheme, &file, error);
+  return Split(setting, &scheme, &file, error);
 }
 
-bool MetricsAuthorization(const std::string& spec, std::string* header, std::string* error) {
+bool MetricsAuthorization(const std::string& setting, std::string* header, std::string* error) {
   std::string scheme, file, line;
-  if (!Split(spec, &scheme, &file, error)) return false;
+  if (!Split(setting, &scheme, &file, error)) return false;
   std::ifstream in(file);
   if (!in || !std::getline(in, line))
     return *error = "cannot read the metrics secret " + file, false;
@@ -58,13 +58,13 @@ bool MetricsAuthorization(const std::string& spec, std::string* header, std::str
   return true;
 }
 
-bool MetricsCredentials::Load(const std::string& spec, std::string* error) {
-  if (spec.empty()) {
+bool MetricsCredentials::Load(const std::string& setting, std::string* error) {
+  if (setting.empty()) {
     scheme_.clear();
     return true;
   }
   std::string header;
-  if (!MetricsAuthorization(spec, &header, error)) return false;
+  if (!MetricsAuthorization(setting, &header, error)) return false;
   const size_t space = header.find(' ');
   scheme_ = header.substr(0, space);
   Digest(header.substr(space + 1), digest_);

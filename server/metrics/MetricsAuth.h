@@ -10,18 +10,18 @@ namespace velsrv {
 
 // Checks the form of a --metrics-auth value, "bearer:FILE" or
 // "basic:FILE" (the file is not read); false with *error.
-bool ValidMetricsAuth(const std::string& spec, std::string* error);
+bool ValidMetricsAuth(const std::string& setting, std::string* error);
 
 // Reads the file of a --metrics-auth value: its first line is the token
 // (bearer) or "USER:PASSWORD" (basic). *header: the Authorization value a
 // scraper sends, "Bearer TOKEN" or "Basic BASE64". False with *error.
-bool MetricsAuthorization(const std::string& spec, std::string* header, std::string* error);
+bool MetricsAuthorization(const std::string& setting, std::string* header, std::string* error);
 
 class MetricsCredentials {
  public:
-  // Reads the secret of spec; an empty spec asks for none. False with
+  // Reads the secret of setting; an empty setting asks for none. False with
   // *error, keeping what was loaded before.
-  bool Load(const std::string& spec, std::string* error);
+  bool Load(const std::string& setting, std::string* error);
   bool Asked() const { return !scheme_.empty(); }
   // Whether an Authorization header's value carries the secret. Both are
   // hashed and the hashes compared in constant time: neither the time nor
