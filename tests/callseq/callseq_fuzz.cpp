@@ -13,6 +13,7 @@
 //   callseq_fuzz --seed S --seconds T   generated inputs for T seconds
 // A failing generated input is written to callseq-<seed>-<n>.bin for the
 // corpus (tests/callseq/corpus/).
+#include <dirent.h>
 #include <signal.h>
 #include <sql.h>
 #include <sqlext.h>
@@ -56,24 +57,42 @@ struct Input {
   size_t left;
   unsigned Next() { return left ? (--left, *p++) : 0; }
   template <class T, size_t N>
-  const T& Pick(const T (&list)[N]) { return list[Next() % N]; }
+  const T& Pick(const T (&list)[N]) {
+    return list[Next() % N];
+  }
   bool Done() const { return left == 0; }
 };
 
 const SQLLEN kLengths[] = {0, 1, 2, 3, 5, 7, 8, 16, 17, 64, 255, 256, 1024, -1};
-const char* const kSql[] = {
-    "SELECT i, t, d, b, ts FROM cs ORDER BY i", "SELECT t FROM cs WHERE i = ?", "SELECT 1", "SELECT NULL",
-    "INSERT INTO cs (i, t) VALUES (?, ?)", "UPDATE cs SET d = d + 1 WHERE i = 2", "SELEC nothing",
-    "SELECT * FROM no_such_table", "", "SELECT {fn UCASE(t)}, {d '2024-01-02'} FROM cs",
-    "SELECT 'h\xc3\xa9\xf0\x9f\x98\x80', 123.45, X'00ff'", "DELETE FROM cs WHERE i > 100", "SELECT ?, ?"};
+const char* const kSql[] = {"SELECT i, t, d, b, ts FROM cs ORDER BY i",
+                            "SELECT t FROM cs WHERE i = ?",
+                            "SELECT 1",
+                            "SELECT NULL",
+                            "INSERT INTO cs (i, t) VALUES (?, ?)",
+                            "UPDATE cs SET d = d + 1 WHERE i = 2",
+                            "SELEC nothing",
+                            "SELECT * FROM no_such_table",
+                            "",
+                            "SELECT {fn UCASE(t)}, {d '2024-01-02'} FROM cs",
+                            "SELECT 'h\xc3\xa9\xf0\x9f\x98\x80', 123.45, X'00ff'",
+                            "DELETE FROM cs WHERE i > 100",
+                            "SELECT ?, ?"};
 // C types with their fixed size (0: as the buffer length says).
 const struct {
   SQLSMALLINT type;
   size_t size;
-} kCTypes[] = {{SQL_C_CHAR, 0},    {SQL_C_WCHAR, 0},  {SQL_C_BINARY, 0},
-               {SQL_C_SLONG, 4},   {SQL_C_SSHORT, 2}, {SQL_C_DOUBLE, 8},
-               {SQL_C_SBIGINT, 8}, {SQL_C_BIT, 1},    {SQL_C_TYPE_TIMESTAMP, sizeof(SQL_TIMESTAMP_STRUCT)},
-               {SQL_C_NUMERIC, sizeof(SQL_NUMERIC_STRUCT)}, {SQL_C_DEFAULT, 0}, {SQL_C_GUID, sizeof(SQLGUID)}};
+} kCTypes[] = {{SQL_C_CHAR, 0},
+               {SQL_C_WCHAR, 0},
+               {SQL_C_BINARY, 0},
+               {SQL_C_SLONG, 4},
+               {SQL_C_SSHORT, 2},
+               {SQL_C_DOUBLE, 8},
+               {SQL_C_SBIGINT, 8},
+               {SQL_C_BIT, 1},
+               {SQL_C_TYPE_TIMESTAMP, sizeof(SQL_TIMESTAMP_STRUCT)},
+               {SQL_C_NUMERIC, sizeof(SQL_NUMERIC_STRUCT)},
+               {SQL_C_DEFAULT, 0},
+               {SQL_C_GUID, sizeof(SQLGUID)}};
 // The bytes a value of C type c may take with a buffer length of room:
 // a fixed-size type ignores the length; so may SQL_C_DEFAULT.
 template <class C>
@@ -84,33 +103,62 @@ size_t SizeOf(const C& c, size_t room) {
 const struct {
   SQLUSMALLINT type;
   size_t size;
-} kInfo[] = {{SQL_DRIVER_NAME, 0},         {SQL_DBMS_VER, 0},           {SQL_IDENTIFIER_QUOTE_CHAR, 0},
-             {SQL_KEYWORDS, 0},            {SQL_SEARCH_PATTERN_ESCAPE, 0}, {SQL_MAX_COLUMN_NAME_LEN, 2},
-             {SQL_TXN_CAPABLE, 2},         {SQL_GETDATA_EXTENSIONS, 4}, {SQL_STRING_FUNCTIONS, 4},
-             {SQL_CONVERT_VARCHAR, 4},     {SQL_DEFAULT_TXN_ISOLATION, 4}, {SQL_CURSOR_COMMIT_BEHAVIOR, 2},
-             {SQL_DATA_SOURCE_READ_ONLY, 0}, {SQL_DRIVER_ODBC_VER, 0},  {SQL_STATIC_CURSOR_ATTRIBUTES1, 4},
-             {SQL_ASYNC_MODE, 4},          {SQL_DTC_TRANSITION_COST, 4}, {9999, 0}};
+} kInfo[] = {{SQL_DRIVER_NAME, 0},
+             {SQL_DBMS_VER, 0},
+             {SQL_IDENTIFIER_QUOTE_CHAR, 0},
+             {SQL_KEYWORDS, 0},
+             {SQL_SEARCH_PATTERN_ESCAPE, 0},
+             {SQL_MAX_COLUMN_NAME_LEN, 2},
+             {SQL_TXN_CAPABLE, 2},
+             {SQL_GETDATA_EXTENSIONS, 4},
+             {SQL_STRING_FUNCTIONS, 4},
+             {SQL_CONVERT_VARCHAR, 4},
+             {SQL_DEFAULT_TXN_ISOLATION, 4},
+             {SQL_CURSOR_COMMIT_BEHAVIOR, 2},
+             {SQL_DATA_SOURCE_READ_ONLY, 0},
+             {SQL_DRIVER_ODBC_VER, 0},
+             {SQL_STATIC_CURSOR_ATTRIBUTES1, 4},
+             {SQL_ASYNC_MODE, 4},
+             {SQL_DTC_TRANSITION_COST, 4},
+             {9999, 0}};
 // Statement attributes: a value to set, and whether it is a pointer the
 // driver writes through (set to a guarded buffer of the statement's).
 const struct {
   SQLINTEGER attr;
   SQLULEN value;
-} kStmtAttrs[] = {{SQL_ATTR_ROW_ARRAY_SIZE, 3},          {SQL_ATTR_ROW_ARRAY_SIZE, 1},
-                  {SQL_ATTR_CURSOR_TYPE, SQL_CURSOR_STATIC}, {SQL_ATTR_CURSOR_TYPE, SQL_CURSOR_FORWARD_ONLY},
-                  {SQL_ATTR_MAX_ROWS, 2},                {SQL_ATTR_QUERY_TIMEOUT, 1},
-                  {SQL_ATTR_CONCURRENCY, SQL_CONCUR_LOCK}, {SQL_ATTR_NOSCAN, SQL_NOSCAN_ON},
-                  {SQL_ATTR_MAX_LENGTH, 4},              {SQL_ATTR_RETRIEVE_DATA, SQL_RD_OFF},
-                  {SQL_ATTR_USE_BOOKMARKS, SQL_UB_VARIABLE}, {SQL_ATTR_PARAMSET_SIZE, 2},
-                  {SQL_ATTR_ROWS_FETCHED_PTR, 1},        {SQL_ATTR_ROW_STATUS_PTR, 1},
-                  {SQL_ATTR_PARAMS_PROCESSED_PTR, 1},    {SQL_ATTR_ROW_BIND_TYPE, 0},
-                  {SQL_ATTR_ASYNC_ENABLE, 1},            {SQL_ATTR_METADATA_ID, 1},
+} kStmtAttrs[] = {{SQL_ATTR_ROW_ARRAY_SIZE, 3},
+                  {SQL_ATTR_ROW_ARRAY_SIZE, 1},
+                  {SQL_ATTR_CURSOR_TYPE, SQL_CURSOR_STATIC},
+                  {SQL_ATTR_CURSOR_TYPE, SQL_CURSOR_FORWARD_ONLY},
+                  {SQL_ATTR_MAX_ROWS, 2},
+                  {SQL_ATTR_QUERY_TIMEOUT, 1},
+                  {SQL_ATTR_CONCURRENCY, SQL_CONCUR_LOCK},
+                  {SQL_ATTR_NOSCAN, SQL_NOSCAN_ON},
+                  {SQL_ATTR_MAX_LENGTH, 4},
+                  {SQL_ATTR_RETRIEVE_DATA, SQL_RD_OFF},
+                  {SQL_ATTR_USE_BOOKMARKS, SQL_UB_VARIABLE},
+                  {SQL_ATTR_PARAMSET_SIZE, 2},
+                  {SQL_ATTR_ROWS_FETCHED_PTR, 1},
+                  {SQL_ATTR_ROW_STATUS_PTR, 1},
+                  {SQL_ATTR_PARAMS_PROCESSED_PTR, 1},
+                  {SQL_ATTR_ROW_BIND_TYPE, 0},
+                  {SQL_ATTR_ASYNC_ENABLE, 1},
+                  {SQL_ATTR_METADATA_ID, 1},
                   {12345, 1}};
-const SQLINTEGER kConnAttrs[] = {SQL_ATTR_AUTOCOMMIT, SQL_ATTR_TXN_ISOLATION, SQL_ATTR_CURRENT_CATALOG,
+const SQLINTEGER kConnAttrs[] = {SQL_ATTR_AUTOCOMMIT,  SQL_ATTR_TXN_ISOLATION,   SQL_ATTR_CURRENT_CATALOG,
                                  SQL_ATTR_ACCESS_MODE, SQL_ATTR_CONNECTION_DEAD, SQL_ATTR_LOGIN_TIMEOUT,
-                                 SQL_ATTR_PACKET_SIZE, SQL_ATTR_ODBC_CURSORS, 4321};
-const SQLUSMALLINT kColFields[] = {SQL_DESC_NAME,        SQL_DESC_TYPE_NAME, SQL_DESC_LABEL, SQL_DESC_TABLE_NAME,
-                                   SQL_DESC_CONCISE_TYPE, SQL_DESC_LENGTH,   SQL_DESC_OCTET_LENGTH,
-                                   SQL_DESC_NULLABLE,    SQL_DESC_COUNT,     SQL_DESC_BASE_COLUMN_NAME, 7777};
+                                 SQL_ATTR_PACKET_SIZE, SQL_ATTR_ODBC_CURSORS,    4321};
+const SQLUSMALLINT kColFields[] = {SQL_DESC_NAME,
+                                   SQL_DESC_TYPE_NAME,
+                                   SQL_DESC_LABEL,
+                                   SQL_DESC_TABLE_NAME,
+                                   SQL_DESC_CONCISE_TYPE,
+                                   SQL_DESC_LENGTH,
+                                   SQL_DESC_OCTET_LENGTH,
+                                   SQL_DESC_NULLABLE,
+                                   SQL_DESC_COUNT,
+                                   SQL_DESC_BASE_COLUMN_NAME,
+                                   7777};
 bool TextField(SQLUSMALLINT f) {
   return f == SQL_DESC_NAME || f == SQL_DESC_TYPE_NAME || f == SQL_DESC_LABEL || f == SQL_DESC_TABLE_NAME ||
          f == SQL_DESC_BASE_COLUMN_NAME;
@@ -129,7 +177,7 @@ struct Stmt {
   SQLLEN paramLengths[2][kRows] = {{SQL_NTS, SQL_NTS, SQL_NTS}, {SQL_NTS, SQL_NTS, SQL_NTS}};
 };
 
-const char* g_call = "";  // the call in progress, for the alarm
+const char* g_call = "";                                       // the call in progress, for the alarm
 const bool g_trace = std::getenv("CALLSEQ_TRACE") != nullptr;  // each call to standard error
 void OnAlarm(int) {
   const char text[] = "callseq: a call did not return: ";
@@ -184,11 +232,18 @@ SQLRETURN Run::Call(const char* name, SQLSMALLINT type, SQLHANDLE h, F f, std::v
   alarm(30);
   const SQLRETURN rc = f();
   alarm(0);
-  if (g_trace) std::fprintf(stderr, "%s %p -> %d\n", name, h, rc);
-  const bool mayNoData = std::strstr("SQLFetch SQLFetchScroll SQLGetData SQLMoreResults SQLGetDiagRec SQLExecute "
-                                     "SQLExecDirect SQLExecDirectW SQLGetDiagRecW SQLParamData SQLGetDescField SQLSetPos SQLGetDiagField",
-                                     name) != nullptr;
-  const bool mayNeedData = std::strstr("SQLExecute SQLExecDirect SQLExecDirectW SQLParamData SQLSetPos", name) != nullptr;
+  if (g_trace) {
+    SQLCHAR state[6] = "", text[300] = "";
+    if (rc == SQL_ERROR) SQLGetDiagRec(type, h, 1, state, nullptr, text, sizeof text, nullptr);
+    std::fprintf(stderr, "%s %p -> %d %s %s\n", name, h, rc, state, text);
+  }
+  const bool mayNoData =
+      std::strstr(
+          "SQLFetch SQLFetchScroll SQLGetData SQLMoreResults SQLGetDiagRec SQLExecute "
+          "SQLExecDirect SQLExecDirectW SQLGetDiagRecW SQLParamData SQLGetDescField SQLSetPos SQLGetDiagField",
+          name) != nullptr;
+  const bool mayNeedData =
+      std::strstr("SQLExecute SQLExecDirect SQLExecDirectW SQLParamData SQLSetPos", name) != nullptr;
   if (!broken_.empty()) return rc;
   if (!(rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO || rc == SQL_ERROR || rc == SQL_INVALID_HANDLE ||
         (rc == SQL_NO_DATA && mayNoData) || (rc == SQL_NEED_DATA && mayNeedData)))
@@ -233,9 +288,9 @@ void Run::Step(Input& in) {
       break;
     case 1:
       if (s) {
-        Call("SQLFreeHandle", SQL_HANDLE_STMT, h, [&] { return SQLFreeHandle(SQL_HANDLE_STMT, h); });
-        for (size_t i = 0; i < stmts_.size(); ++i)
-          if (stmts_[i].get() == s) stmts_.erase(stmts_.begin() + static_cast<long>(i));
+        if (Call("SQLFreeHandle", SQL_HANDLE_STMT, h, [&] { return SQLFreeHandle(SQL_HANDLE_STMT, h); }) == SQL_SUCCESS)
+          for (size_t i = 0; i < stmts_.size(); ++i)
+            if (stmts_[i].get() == s) stmts_.erase(stmts_.begin() + static_cast<long>(i));
       }
       break;
     case 2:
@@ -253,8 +308,8 @@ void Run::Step(Input& in) {
       if (s) Call("SQLFetch", SQL_HANDLE_STMT, h, [&] { return SQLFetch(h); });
       break;
     case 8: {
-      const SQLSMALLINT orientation[] = {SQL_FETCH_NEXT, SQL_FETCH_FIRST, SQL_FETCH_LAST, SQL_FETCH_ABSOLUTE,
-                                         SQL_FETCH_RELATIVE, SQL_FETCH_PRIOR, 99};
+      const SQLSMALLINT orientation[] = {
+          SQL_FETCH_NEXT, SQL_FETCH_FIRST, SQL_FETCH_LAST, SQL_FETCH_ABSOLUTE, SQL_FETCH_RELATIVE, SQL_FETCH_PRIOR, 99};
       const SQLSMALLINT o = in.Pick(orientation);
       const SQLLEN offset = static_cast<SQLLEN>(in.Next() % 5) - 2;
       if (s) Call("SQLFetchScroll", SQL_HANDLE_STMT, h, [&] { return SQLFetchScroll(h, o, offset); });
@@ -317,19 +372,24 @@ void Run::Step(Input& in) {
       SQLSMALLINT type = 0, scale = 0, nullable = 0;
       SQLULEN size = 0;
       if (s)
-        Call("SQLDescribeCol", SQL_HANDLE_STMT, h, [&] {
-          return SQLDescribeCol(h, col, text, static_cast<SQLSMALLINT>(len), length, &type, &size, &scale, &nullable);
-        }, {&out, &count});
+        Call("SQLDescribeCol", SQL_HANDLE_STMT, h,
+             [&] {
+               return SQLDescribeCol(h, col, text, static_cast<SQLSMALLINT>(len), length, &type, &size, &scale,
+                                     &nullable);
+             },
+             {&out, &count});
       break;
     }
     case 17: {
       const SQLUSMALLINT field = in.Pick(kColFields);
       Buffer number(sizeof(SQLLEN));
       if (s)
-        Call("SQLColAttribute", SQL_HANDLE_STMT, h, [&] {
-          return SQLColAttribute(h, col, field, TextField(field) ? text : nullptr, static_cast<SQLSMALLINT>(len),
-                                 length, reinterpret_cast<SQLLEN*>(number.data()));
-        }, {&out, &count, &number});
+        Call("SQLColAttribute", SQL_HANDLE_STMT, h,
+             [&] {
+               return SQLColAttribute(h, col, field, TextField(field) ? text : nullptr, static_cast<SQLSMALLINT>(len),
+                                      length, reinterpret_cast<SQLLEN*>(number.data()));
+             },
+             {&out, &count, &number});
       break;
     }
     case 18: {
@@ -342,10 +402,12 @@ void Run::Step(Input& in) {
       const auto& info = in.Pick(kInfo);
       Buffer answer(info.size ? info.size : room);
       const bool wide = in.Next() % 2 && unicode_;
-      Call(wide ? "SQLGetInfoW" : "SQLGetInfo", SQL_HANDLE_DBC, dbc_, [&] {
-        return wide ? SQLGetInfoW(dbc_, info.type, answer.data(), static_cast<SQLSMALLINT>(len), length)
-                    : SQLGetInfo(dbc_, info.type, answer.data(), static_cast<SQLSMALLINT>(len), length);
-      }, {&answer, &count});
+      Call(wide ? "SQLGetInfoW" : "SQLGetInfo", SQL_HANDLE_DBC, dbc_,
+           [&] {
+             return wide ? SQLGetInfoW(dbc_, info.type, answer.data(), static_cast<SQLSMALLINT>(len), length)
+                         : SQLGetInfo(dbc_, info.type, answer.data(), static_cast<SQLSMALLINT>(len), length);
+           },
+           {&answer, &count});
       break;
     }
     case 20: {
@@ -377,13 +439,12 @@ void Run::Step(Input& in) {
       // SQL_MAX_OPTION_STRING_LENGTH bytes and its NUL.
       Buffer back(textual ? (unicode_ ? room : SQL_MAX_OPTION_STRING_LENGTH + 1) : w == 0 ? sizeof(SQLULEN) : 4);
       Buffer got(sizeof(SQLINTEGER));
-      Call("SQLGetConnectAttr", SQL_HANDLE_DBC, dbc_, [&] {
-        return SQLGetConnectAttr(dbc_, attr, back.data(), w, reinterpret_cast<SQLINTEGER*>(got.data()));
-      }, {&back, &got});
+      Call("SQLGetConnectAttr", SQL_HANDLE_DBC, dbc_,
+           [&] { return SQLGetConnectAttr(dbc_, attr, back.data(), w, reinterpret_cast<SQLINTEGER*>(got.data())); },
+           {&back, &got});
       if (in.Next() % 3 == 0 && !textual && attr != SQL_ATTR_LOGIN_TIMEOUT)
-        Call("SQLSetConnectAttr", SQL_HANDLE_DBC, dbc_, [&] {
-          return SQLSetConnectAttr(dbc_, attr, reinterpret_cast<SQLPOINTER>(in.Next() % 3), 0);
-        });
+        Call("SQLSetConnectAttr", SQL_HANDLE_DBC, dbc_,
+             [&] { return SQLSetConnectAttr(dbc_, attr, reinterpret_cast<SQLPOINTER>(in.Next() % 3), 0); });
       break;
     }
     case 22: {
@@ -394,21 +455,26 @@ void Run::Step(Input& in) {
       Buffer state(12), native(sizeof(SQLINTEGER));
       const bool wide = in.Next() % 2 && unicode_;
       if (owner != SQL_NULL_HANDLE && len / (wide ? 2 : 1) > 0)
-        Call(wide ? "SQLGetDiagRecW" : "SQLGetDiagRec", type, owner, [&] {
-          return wide ? SQLGetDiagRecW(type, owner, record, reinterpret_cast<SQLWCHAR*>(state.data()),
-                                       reinterpret_cast<SQLINTEGER*>(native.data()),
-                                       reinterpret_cast<SQLWCHAR*>(text), static_cast<SQLSMALLINT>(len / 2), length)
-                      : SQLGetDiagRec(type, owner, record, state.data(), reinterpret_cast<SQLINTEGER*>(native.data()),
-                                      text, static_cast<SQLSMALLINT>(len), length);
-        }, {&state, &native, &out, &count});
+        Call(wide ? "SQLGetDiagRecW" : "SQLGetDiagRec", type, owner,
+             [&] {
+               return wide
+                          ? SQLGetDiagRecW(type, owner, record, reinterpret_cast<SQLWCHAR*>(state.data()),
+                                           reinterpret_cast<SQLINTEGER*>(native.data()),
+                                           reinterpret_cast<SQLWCHAR*>(text), static_cast<SQLSMALLINT>(len / 2), length)
+                          : SQLGetDiagRec(type, owner, record, state.data(),
+                                          reinterpret_cast<SQLINTEGER*>(native.data()), text,
+                                          static_cast<SQLSMALLINT>(len), length);
+             },
+             {&state, &native, &out, &count});
       break;
     }
     case 23: {
-      const SQLSMALLINT fields[] = {SQL_DIAG_MESSAGE_TEXT, SQL_DIAG_SQLSTATE, SQL_DIAG_NUMBER, SQL_DIAG_ROW_COUNT,
-                                    SQL_DIAG_CLASS_ORIGIN, SQL_DIAG_COLUMN_NUMBER, SQL_DIAG_ROW_NUMBER};
+      const SQLSMALLINT fields[] = {SQL_DIAG_MESSAGE_TEXT, SQL_DIAG_SQLSTATE,     SQL_DIAG_NUMBER,
+                                    SQL_DIAG_ROW_COUNT,    SQL_DIAG_CLASS_ORIGIN, SQL_DIAG_COLUMN_NUMBER,
+                                    SQL_DIAG_ROW_NUMBER};
       const SQLSMALLINT field = in.Pick(fields);
-      const bool textual = field == SQL_DIAG_MESSAGE_TEXT || field == SQL_DIAG_SQLSTATE ||
-                           field == SQL_DIAG_CLASS_ORIGIN;
+      const bool textual =
+          field == SQL_DIAG_MESSAGE_TEXT || field == SQL_DIAG_SQLSTATE || field == SQL_DIAG_CLASS_ORIGIN;
       // Header fields (record 0) and the row and column numbers: SQLLEN or
       // SQLINTEGER; a buffer of a SQLLEN holds either.
       Buffer value(textual ? room : sizeof(SQLLEN));
@@ -418,38 +484,47 @@ void Run::Step(Input& in) {
       if (textual && len <= 0) break;
       const SQLSMALLINT record = field == SQL_DIAG_NUMBER || field == SQL_DIAG_ROW_COUNT ? 0 : 1;
       if (s)
-        Call("SQLGetDiagField", SQL_HANDLE_STMT, h, [&] {
-          return SQLGetDiagField(SQL_HANDLE_STMT, h, record, field, value.data(),
-                                 textual ? static_cast<SQLSMALLINT>(len) : 0, length);
-        }, {&value, &count});
+        Call("SQLGetDiagField", SQL_HANDLE_STMT, h,
+             [&] {
+               return SQLGetDiagField(SQL_HANDLE_STMT, h, record, field, value.data(),
+                                      textual ? static_cast<SQLSMALLINT>(len) : 0, length);
+             },
+             {&value, &count});
       break;
     }
     case 24: {
       const SQLCHAR* table = in.Next() % 2 ? (SQLCHAR*)"cs" : (SQLCHAR*)"%";
       const int which = static_cast<int>(in.Next() % 6);
-      const char* names[] = {"SQLTables", "SQLColumns", "SQLPrimaryKeys", "SQLStatistics", "SQLSpecialColumns",
-                             "SQLGetTypeInfo"};
+      const char* names[] = {"SQLTables",     "SQLColumns",        "SQLPrimaryKeys",
+                             "SQLStatistics", "SQLSpecialColumns", "SQLGetTypeInfo"};
       if (s)
         Call(names[which], SQL_HANDLE_STMT, h, [&] {
           switch (which) {
-            case 0: return SQLTables(h, nullptr, 0, nullptr, 0, (SQLCHAR*)table, SQL_NTS, nullptr, 0);
-            case 1: return SQLColumns(h, nullptr, 0, nullptr, 0, (SQLCHAR*)table, SQL_NTS, nullptr, 0);
-            case 2: return SQLPrimaryKeys(h, nullptr, 0, nullptr, 0, (SQLCHAR*)table, SQL_NTS);
-            case 3: return SQLStatistics(h, nullptr, 0, nullptr, 0, (SQLCHAR*)table, SQL_NTS, SQL_INDEX_ALL, 0);
+            case 0:
+              return SQLTables(h, nullptr, 0, nullptr, 0, (SQLCHAR*)table, SQL_NTS, nullptr, 0);
+            case 1:
+              return SQLColumns(h, nullptr, 0, nullptr, 0, (SQLCHAR*)table, SQL_NTS, nullptr, 0);
+            case 2:
+              return SQLPrimaryKeys(h, nullptr, 0, nullptr, 0, (SQLCHAR*)table, SQL_NTS);
+            case 3:
+              return SQLStatistics(h, nullptr, 0, nullptr, 0, (SQLCHAR*)table, SQL_NTS, SQL_INDEX_ALL, 0);
             case 4:
               return SQLSpecialColumns(h, SQL_BEST_ROWID, nullptr, 0, nullptr, 0, (SQLCHAR*)table, SQL_NTS,
                                        SQL_SCOPE_SESSION, SQL_NULLABLE);
-            default: return SQLGetTypeInfo(h, SQL_ALL_TYPES);
+            default:
+              return SQLGetTypeInfo(h, SQL_ALL_TYPES);
           }
         });
       break;
     }
     case 25: {
       Buffer got(sizeof(SQLINTEGER));
-      Call("SQLNativeSql", SQL_HANDLE_DBC, dbc_, [&] {
-        return SQLNativeSql(dbc_, (SQLCHAR*)sql, SQL_NTS, text, static_cast<SQLINTEGER>(len),
-                            reinterpret_cast<SQLINTEGER*>(got.data()));
-      }, {&out, &got});
+      Call("SQLNativeSql", SQL_HANDLE_DBC, dbc_,
+           [&] {
+             return SQLNativeSql(dbc_, (SQLCHAR*)sql, SQL_NTS, text, static_cast<SQLINTEGER>(len),
+                                 reinterpret_cast<SQLINTEGER*>(got.data()));
+           },
+           {&out, &got});
       if (s)
         Call("SQLGetCursorName", SQL_HANDLE_STMT, h,
              [&] { return SQLGetCursorName(h, text, static_cast<SQLSMALLINT>(len), length); }, {&out, &count});
@@ -480,8 +555,7 @@ void Run::Step(Input& in) {
       std::u16string wide;
       for (const char* p = sql; *p; ++p) wide += static_cast<char16_t>(static_cast<unsigned char>(*p));
       if (s)
-        Call("SQLExecDirectW", SQL_HANDLE_STMT, h,
-             [&] { return SQLExecDirectW(h, (SQLWCHAR*)wide.c_str(), SQL_NTS); });
+        Call("SQLExecDirectW", SQL_HANDLE_STMT, h, [&] { return SQLExecDirectW(h, (SQLWCHAR*)wide.c_str(), SQL_NTS); });
       break;
     }
   }
@@ -493,7 +567,25 @@ std::string Run::Play(Input in) {
                                       SQL_DRIVER_NOPROMPT)))
     return "cannot connect to " + connect;
   for (int i = 0; i < 200 && !in.Done() && broken_.empty(); ++i) Step(in);
+  // An application ends as it should: data at execution cancelled,
+  // statements freed, the transaction rolled back; then the session ends.
+  for (auto& s : stmts_) SQLCancel(s->h), SQLFreeHandle(SQL_HANDLE_STMT, s->h);
+  stmts_.clear();
+  SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
+  if (!SQL_SUCCEEDED(Call("SQLDisconnect", SQL_HANDLE_DBC, dbc_, [&] { return SQLDisconnect(dbc_); })) &&
+      broken_.empty())
+    broken_ = "SQLDisconnect failed at the end";
   return broken_;
+}
+
+// The descriptors the process has open (sockets among them).
+int OpenDescriptors() {
+  int n = 0;
+  if (DIR* dir = opendir("/proc/self/fd")) {
+    while (readdir(dir)) ++n;
+    closedir(dir);
+  }
+  return n;
 }
 
 std::string ReadFile(const char* path) {
@@ -508,13 +600,16 @@ std::string PlayBoth(const std::string& input) {
     const char* dsn;
     SQLULEN version;
     bool unicode;
-  } libraries[] = {{"CallWide", SQL_OV_ODBC3, true}, {"CallAnsi", SQL_OV_ODBC2, false}, {"CallAnsi", SQL_OV_ODBC3, false}};
+  } libraries[] = {
+      {"CallWide", SQL_OV_ODBC3, true}, {"CallAnsi", SQL_OV_ODBC2, false}, {"CallAnsi", SQL_OV_ODBC3, false}};
   for (const auto& l : libraries) {
     std::string broken;
+    const int before = OpenDescriptors();
     {
       Run run(l.dsn, l.version, l.unicode);
       broken = run.Play({reinterpret_cast<const unsigned char*>(input.data()), input.size()});
     }
+    if (broken.empty() && OpenDescriptors() > before) broken = "descriptors left open after the session";
     if (!broken.empty()) return std::string(l.dsn) + ": " + broken;
   }
   return "";
@@ -524,8 +619,7 @@ bool Prepare(VeloraServer& server) {
   if (!server.Start()) return std::fprintf(stderr, "no server: %s\n", server.Error().c_str()), false;
   const std::string ini = VEL_ODBC_DIR "/callseq" + std::string(OnPostgres() ? ".pg" : "") + ".odbc.ini";
   std::ofstream(ini) << "[CallWide]\nDriver = Velora\nServer = 127.0.0.1\nService = " << server.Port()
-                     << "\n\n[CallAnsi]\nDriver = Velora ANSI\nServer = 127.0.0.1\nService = " << server.Port()
-                     << "\n";
+                     << "\n\n[CallAnsi]\nDriver = Velora ANSI\nServer = 127.0.0.1\nService = " << server.Port() << "\n";
   setenv("ODBCSYSINI", VEL_ODBC_DIR, 1);
   setenv("ODBCINI", ini.c_str(), 1);
   setenv("HOME", VEL_ODBC_DIR "/home", 1);
@@ -565,10 +659,14 @@ int main(int argc, char** argv) {
   std::vector<const char*> files;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a == "--seed" && i + 1 < argc) seed = std::strtoull(argv[++i], nullptr, 10);
-    else if (a == "--count" && i + 1 < argc) count = std::strtol(argv[++i], nullptr, 10);
-    else if (a == "--seconds" && i + 1 < argc) seconds = std::strtol(argv[++i], nullptr, 10);
-    else files.push_back(argv[i]);
+    if (a == "--seed" && i + 1 < argc)
+      seed = std::strtoull(argv[++i], nullptr, 10);
+    else if (a == "--count" && i + 1 < argc)
+      count = std::strtol(argv[++i], nullptr, 10);
+    else if (a == "--seconds" && i + 1 < argc)
+      seconds = std::strtol(argv[++i], nullptr, 10);
+    else
+      files.push_back(argv[i]);
   }
   int failures = 0;
   for (const char* file : files) {
@@ -578,7 +676,7 @@ int main(int argc, char** argv) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   uint64_t state = seed * 0x9E3779B97F4A7C15ull + 1;
   long n = 0;
-  for (; n < count || (seconds > 0 && std::chrono::steady_clock::now() < end); ++n) {
+  for (; failures < 10 && (n < count || (seconds > 0 && std::chrono::steady_clock::now() < end)); ++n) {
     std::string input(400, '\0');
     for (char& c : input) {
       state ^= state << 13, state ^= state >> 7, state ^= state << 17;

@@ -47,10 +47,12 @@ class Soak : public ::testing::TestWithParam<bool> {
       SQLSetConnectAttr(c.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0);
       SQLHSTMT s = c.Statement();
       for (bool alive = true; alive && !stop; ++serial) {
-        const std::string sql = "INSERT INTO soak VALUES (" + std::to_string(client) + ", " + std::to_string(serial) + ")";
+        const std::string sql =
+            "INSERT INTO soak VALUES (" + std::to_string(client) + ", " + std::to_string(serial) + ")";
         const bool commit = serial % 3 != 0;
         alive = SQL_SUCCEEDED(SQLExecDirect(s, (SQLCHAR*)sql.c_str(), SQL_NTS));
-        const SQLRETURN ended = alive ? SQLEndTran(SQL_HANDLE_DBC, c.dbc, commit ? SQL_COMMIT : SQL_ROLLBACK) : SQL_ERROR;
+        const SQLRETURN ended =
+            alive ? SQLEndTran(SQL_HANDLE_DBC, c.dbc, commit ? SQL_COMMIT : SQL_ROLLBACK) : SQL_ERROR;
         std::lock_guard<std::mutex> hold(outcomes.lock);
         if (SQL_SUCCEEDED(ended)) {
           (commit ? outcomes.committed : outcomes.rolledBack).insert({client, serial});
@@ -116,12 +118,16 @@ TEST_P(Soak, KilledServersLoseNoCommittedRowAndShowNoOther) {
     SQLGetData(s, 1, SQL_C_SLONG, &client, 0, nullptr);
     SQLGetData(s, 2, SQL_C_SLONG, &serial, 0, nullptr);
   }
-  for (const auto& row : outcomes.committed) EXPECT_EQ(rows.count(row), 1u) << "lost " << row.first << "/" << row.second;
+  for (const auto& row : outcomes.committed)
+    EXPECT_EQ(rows.count(row), 1u) << "lost " << row.first << "/" << row.second;
   for (const auto& row : rows)
-    EXPECT_TRUE(outcomes.committed.count(row) || outcomes.unknown.count(row)) << "shown " << row.first << "/" << row.second;
-  std::printf("soak (%s, %s): %zu commits, %zu rollbacks, %zu commits cut off, %d broken connections; recovery %.3f s on average, %.3f s at worst\n",
-              OnPostgres() ? "PostgreSQL" : "SQLite", GetParam() ? "two servers" : "one server", outcomes.committed.size(),
-              outcomes.rolledBack.size(), outcomes.unknown.size(), outcomes.failures, total / kRestarts, worst);
+    EXPECT_TRUE(outcomes.committed.count(row) || outcomes.unknown.count(row))
+        << "shown " << row.first << "/" << row.second;
+  std::printf(
+      "soak (%s, %s): %zu commits, %zu rollbacks, %zu commits cut off, %d broken connections; recovery %.3f s on "
+      "average, %.3f s at worst\n",
+      OnPostgres() ? "PostgreSQL" : "SQLite", GetParam() ? "two servers" : "one server", outcomes.committed.size(),
+      outcomes.rolledBack.size(), outcomes.unknown.size(), outcomes.failures, total / kRestarts, worst);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, Soak, ::testing::Bool(),
