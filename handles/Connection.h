@@ -46,6 +46,9 @@ enum : uint32_t {
   // The server offered the description of parameter markers at login
   // (protocol/DESCRIBE.md).
   kConnectionDescribe = 0x40,
+  // The server offered the procedure and privilege requests at login
+  // (protocol/KEYS.md).
+  kConnectionRoutines = 0x400,
 };
 
 // What a cancel request needs (protocol/CANCEL.md), copied for the thread
@@ -143,6 +146,7 @@ class Connection : public HandleObject {
   bool LoggedIn() const { return (flags & kConnectionLoggedIn) != 0; }
   // The key requests go only to a server that offered them at login.
   bool OffersKeys() const { return (flags & kConnectionKeys) != 0; }
+  bool OffersRoutines() const { return (flags & kConnectionRoutines) != 0; }
   bool OffersBatch() const { return (flags & kConnectionBatch) != 0; }
   bool OffersDescribe() const { return (flags & kConnectionDescribe) != 0; }
   // The session-info offer of the login (protocol/SESSION.md, 16 bits),
