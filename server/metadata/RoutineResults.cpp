@@ -106,10 +106,9 @@ Status Rights(StorageSession* storage, const std::string& table, bool columns,
       out->push_back({table, name, g.grantor, g.grantee, g.privilege, g.grantable});
       if (g.mine) mine.insert(g.privilege);
     }
-    for (const char* privilege : columns ? std::vector<const char*>(std::begin(kColumnRights),
-                                                                    std::end(kColumnRights))
-                                         : std::vector<const char*>(std::begin(kTableRights),
-                                                                    std::end(kTableRights))) {
+    for (const char* privilege :
+         columns ? std::vector<const char*>(std::begin(kColumnRights), std::end(kColumnRights))
+                 : std::vector<const char*>(std::begin(kTableRights), std::end(kTableRights))) {
       if (rights.readOnly && std::string(privilege) != "SELECT") continue;
       if (kept && mine.count(privilege) == 0) continue;
       out->push_back({table, name, "", user, privilege, false});
