@@ -27,6 +27,7 @@ fast_executemany=False)`` turns it off.
 """
 import datetime
 import decimal
+import json
 import re
 
 from sqlalchemy import exc
@@ -329,6 +330,19 @@ class VeloraPGDialect(_VeloraMixin, PyODBCConnector, PGDialect):
         kw.pop("native_datetime", None)
         super(VeloraPGDialect, self).__init__(**kw)
         self.fast_executemany = fast_executemany
+
+    def _get_column_info(self, name, format_type, default, notnull, domains, enums, schema,
+                         comment, generated, identity):
+        # PostgreSQL's one-byte "char" (attgenerated) is described as
+        # CHAR(1), so an empty one reads as a blank; the identity options
+        # are a JSON object, which reaches pyodbc as text.
+        if isinstance(generated, str):
+            generated = generated.strip()
+        if isinstance(identity, str):
+            identity = json.loads(identity)
+        return super(VeloraPGDialect, self)._get_column_info(
+            name, format_type, default, notnull, domains, enums, schema, comment, generated,
+            identity)
 
     @reflection.cache
     def get_unique_constraints(self, connection, table_name, schema=None, **kw):

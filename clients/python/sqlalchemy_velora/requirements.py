@@ -118,6 +118,10 @@ class Requirements(SuiteRequirements):
         return _on("postgresql", _postgresql)
 
     @property
+    def supports_distinct_on(self):
+        return _on("postgresql", "SQLite has no DISTINCT ON")
+
+    @property
     def ctes_on_dml(self):
         return _on("postgresql", "SQLite has no INSERT, UPDATE or DELETE inside a WITH")
 
@@ -125,11 +129,13 @@ class Requirements(SuiteRequirements):
     def fetch_expression(self):
         return _on("postgresql", "SQLite has no OFFSET ... FETCH")
 
-    # SQLite has no GENERATED ... AS IDENTITY; PostgreSQL's reflection of
-    # identity options reads a record that reaches pyodbc as text.
     @property
     def identity_columns(self):
-        return exclusions.closed()
+        return _on("postgresql", "SQLite has no GENERATED ... AS IDENTITY")
+
+    @property
+    def identity_columns_standard(self):
+        return _on("postgresql", "SQLite has no GENERATED ... AS IDENTITY")
 
     @property
     def computed_columns(self):
