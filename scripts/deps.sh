@@ -15,7 +15,7 @@ purpose=${1:-test}
 demo=(cmake g++ make pkg-config unixodbc unixodbc-dev odbcinst libsqlite3-dev sqlite3 libpq-dev
       libcrypt-dev libssl-dev openssl)
 test=(libgtest-dev googletest postgresql postgresql-client patch clang clang-format libclang-rt-14-dev prometheus
-      python3 python3-pyodbc perl libdbd-odbc-perl php-cli php-odbc r-cran-rodbc nodejs dpkg-dev lintian man-db
+      python3 python3-pyodbc python3-sqlalchemy python3-pytest python3-pandas perl libdbd-odbc-perl php-cli php-odbc r-cran-rodbc nodejs dpkg-dev lintian man-db
       g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 xvfb xauth fonts-wine
       wixl msitools)
 case "$purpose" in

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The two Debian packages built from this build tree and unpacked into a
+# The Debian packages built from this build tree and unpacked into a
 # scratch root: their files, dependencies (from dpkg-shlibdeps), lintian's
 # verdict (no errors; when lintian is installed), the manual pages, the
 # unit and its configuration file; velora-odbc's maintainer scripts run
@@ -27,6 +27,15 @@ for name in odbc server; do
       { cat "$work/lintian-$name.log"; exit 1; }
   fi
 done
+# The SQLAlchemy dialect: for all architectures, found through its entry
+# point in the unpacked tree.
+py=$(ls "$work"/python3-sqlalchemy-velora_*_all.deb)
+dpkg-deb -x "$py" "$root"
+[[ $(dpkg-deb -f "$py" Depends) == *python3-sqlalchemy*velora-odbc* ]]
+! command -v lintian >/dev/null || lintian --fail-on error "$py" >"$work/lintian-py.log" 2>&1 ||
+  { cat "$work/lintian-py.log"; exit 1; }
+! python3 -c 'import sqlalchemy' 2>/dev/null || PYTHONPATH=$root/usr/lib/python3/dist-packages python3 -c \
+  'import sqlalchemy; assert sqlalchemy.create_engine("velora://u@h:1/").dialect.name == "velora"'
 [[ $(dpkg-deb -f "$work"/velora-odbc_*.deb Depends) == *libssl3*odbcinst* ||
    $(dpkg-deb -f "$work"/velora-odbc_*.deb Depends) == *odbcinst*libssl3* ]]
 [[ $(dpkg-deb -f "$work"/velora-server_*.deb Depends) == *adduser*libpq5*libsqlite3* ]]
