@@ -68,6 +68,10 @@ constexpr InfoRow kInfoRows3[] = {
     // No catalogs (SQL_CATALOG_NAME is "N"): nothing names or places one.
     Text(SQL_CATALOG_NAME_SEPARATOR, "CATALOG_NAME_SEPARATOR", ""),
     Text(SQL_CATALOG_TERM, "CATALOG_TERM", ""),
+    // No schemas either (SQL_SCHEMA_USAGE is 0, SQLTables lists none): a
+    // term would have a browser show a level with nothing in it. The 2.0
+    // library keeps its owner term.
+    Text(SQL_SCHEMA_TERM, "SCHEMA_TERM", ""),
     Short(SQL_CATALOG_LOCATION, "CATALOG_LOCATION", 0),
     Long(SQL_CATALOG_USAGE, "CATALOG_USAGE", 0),
     Short(SQL_MAX_CATALOG_NAME_LEN, "MAX_CATALOG_NAME_LEN", 0),

@@ -30,8 +30,7 @@ std::wstring Rows(SQLHSTMT s, SQLUSMALLINT column, long piece = 64) {
   SQLLEN length = 0;
   for (int row = 0; SQL_SUCCEEDED(SQLFetch(s)); ++row) {
     all += row != 0 ? L"," : L"";
-    while (SQL_SUCCEEDED(SQLGetData(s, column, SQL_C_WCHAR, value, piece * sizeof value[0], &length)))
-      all += value;
+    while (SQL_SUCCEEDED(SQLGetData(s, column, SQL_C_WCHAR, value, piece * sizeof value[0], &length))) all += value;
   }
   SQLCloseCursor(s);
   return all;
@@ -44,20 +43,17 @@ void Session(SQLHENV env, const std::wstring& connect) {
   SQLWCHAR out[512], state[6], text[256];
   SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
   // (*length is iODBC's here: it counts the completed string in bytes.)
-  SQLRETURN rc = SQLDriverConnectW(c, nullptr, W(connect.c_str()), SQL_NTS, out, 512, &length,
-                                   SQL_DRIVER_NOPROMPT);
-  Check(SQL_SUCCEEDED(rc) && std::wstring(out).find(L"Service=") != std::wstring::npos,
-        "SQLDriverConnectW", connect);
+  SQLRETURN rc = SQLDriverConnectW(c, nullptr, W(connect.c_str()), SQL_NTS, out, 512, &length, SQL_DRIVER_NOPROMPT);
+  Check(SQL_SUCCEEDED(rc) && std::wstring(out).find(L"Service=") != std::wstring::npos, "SQLDriverConnectW", connect);
   if (!SQL_SUCCEEDED(rc)) return;
   SQLAllocHandle(SQL_HANDLE_STMT, c, &s);
   SQLExecDirectW(s, W(L"DROP TABLE IF EXISTS \"wide_café\""), SQL_NTS);
   const wchar_t* param = L"héllo 😀 wörld";
   SQLLEN paramLength = SQL_NTS;
-  SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 40, 0, W(param), 0,
-                   &paramLength);
-  for (const wchar_t* sql : {L"CREATE TABLE \"wide_café\" (id INTEGER PRIMARY KEY, tëxt VARCHAR(40))",
-                             L"INSERT INTO \"wide_café\" VALUES (1, 'ça 日本 😀')",
-                             L"INSERT INTO \"wide_café\" VALUES (2, ?)"})
+  SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 40, 0, W(param), 0, &paramLength);
+  for (const wchar_t* sql :
+       {L"CREATE TABLE \"wide_café\" (id INTEGER PRIMARY KEY, tëxt VARCHAR(40))",
+        L"INSERT INTO \"wide_café\" VALUES (1, 'ça 日本 😀')", L"INSERT INTO \"wide_café\" VALUES (2, ?)"})
     Check(SQL_SUCCEEDED(SQLExecDirectW(s, W(sql), SQL_NTS)), "SQLExecDirectW", sql);
   SQLFreeStmt(s, SQL_RESET_PARAMS);
   const std::wstring both = std::wstring(L"ça 日本 😀,") + param;
