@@ -18,12 +18,15 @@ constexpr InfoRow Text(uint16_t type, const char* name, const char* value) {
   return {type, name, InfoKind::kText, InfoSource::kFixed, 0, value, nullptr};
 }
 
-// The library's file, and the ODBC version it implements: 3.51 on Windows,
-// whose headers (mingw-w64's) stop there.
+// The library's file, and the ODBC version it implements: 3.51 on Windows
+// and in the library for iODBC, whose headers (mingw-w64's, iODBC's) stop
+// there.
 #if defined(_WIN64)
 constexpr char kDriverFile3[] = "VELDRVW64.DLL", kOdbcVersion3[] = "03.51";
 #elif defined(_WIN32)
 constexpr char kDriverFile3[] = "VELDRVW32.DLL", kOdbcVersion3[] = "03.51";
+#elif defined(_IODBCUNIX_H)
+constexpr char kDriverFile3[] = "libvelodbcw-iodbc.so", kOdbcVersion3[] = "03.51";
 #else
 constexpr char kDriverFile3[] = "libvelodbcw.so", kOdbcVersion3[] = "03.80";
 #endif

@@ -57,8 +57,7 @@ struct Made {
   std::vector<std::string> columns;
   const char* notNull;
 };
-const Made kMade[] = {{"browse_child", {"id", "parent_id", "note"}, "-"},
-                      {"browse_parent", {"id", "name"}, "name"}};
+const Made kMade[] = {{"browse_child", {"id", "parent_id", "note"}, "-"}, {"browse_parent", {"id", "name"}, "name"}};
 
 class Browse : public Conformance {
  protected:
@@ -115,8 +114,8 @@ TEST_P(Browse, AnswersAgreeWithEachOtherAndTheCreateTable) {
     SCOPED_TRACE(made.name);
     // A browser names the table as SQLTables gave it: catalog and schema.
     const std::string cat = tables[t][0] == "-" ? "" : tables[t][0], schem = tables[t][1] == "-" ? "" : tables[t][1];
-    const Rows& cols = columns[made.name] = Fetch(
-        s, SQLColumns(s, T(cat), SQL_NTS, T(schem), SQL_NTS, T(made.name), SQL_NTS, T("%"), SQL_NTS));
+    const Rows& cols = columns[made.name] =
+        Fetch(s, SQLColumns(s, T(cat), SQL_NTS, T(schem), SQL_NTS, T(made.name), SQL_NTS, T("%"), SQL_NTS));
     EXPECT_EQ(made.columns, Column(cols, 4));
     for (const auto& row : cols) {
       EXPECT_EQ(tables[t][2], row[2]);
@@ -131,26 +130,26 @@ TEST_P(Browse, AnswersAgreeWithEachOtherAndTheCreateTable) {
     SQLFreeStmt(s, SQL_CLOSE);
     const Rows keys = Fetch(s, SQLPrimaryKeys(s, T(cat), SQL_NTS, T(schem), SQL_NTS, T(made.name), SQL_NTS));
     EXPECT_EQ(std::vector<std::string>({"id"}), Column(keys, 4));
-    const Rows special = Fetch(s, SQLSpecialColumns(s, SQL_BEST_ROWID, T(cat), SQL_NTS, T(schem), SQL_NTS,
-                                                    T(made.name), SQL_NTS, SQL_SCOPE_CURROW, SQL_NULLABLE));
+    const Rows special = Fetch(s, SQLSpecialColumns(s, SQL_BEST_ROWID, T(cat), SQL_NTS, T(schem), SQL_NTS, T(made.name),
+                                                    SQL_NTS, SQL_SCOPE_CURROW, SQL_NULLABLE));
     EXPECT_TRUE(Within(Column(special, 2), Set(made.columns)));
     for (const auto& row : special) dataTypes.push_back(row[2]);
   }
 
   // The one foreign key, asked from either end: the same row, naming
   // columns SQLColumns and SQLPrimaryKeys gave.
-  const Rows fromParent = Fetch(s, SQLForeignKeys(s, nullptr, 0, nullptr, 0, T("browse_parent"), SQL_NTS, nullptr,
-                                                  0, nullptr, 0, nullptr, 0));
-  const Rows fromChild = Fetch(s, SQLForeignKeys(s, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0,
-                                                 T("browse_child"), SQL_NTS));
+  const Rows fromParent = Fetch(
+      s, SQLForeignKeys(s, nullptr, 0, nullptr, 0, T("browse_parent"), SQL_NTS, nullptr, 0, nullptr, 0, nullptr, 0));
+  const Rows fromChild = Fetch(
+      s, SQLForeignKeys(s, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, T("browse_child"), SQL_NTS));
   EXPECT_EQ(fromParent, fromChild);
   ASSERT_EQ(1u, fromChild.size());
   const std::vector<std::string> key = fromChild[0];
   EXPECT_EQ((std::vector<std::string>{"browse_parent", "id", "browse_child", "parent_id"}),
             (std::vector<std::string>{key[2], key[3], key[6], key[7]}));
 
-  const Rows statistics = Fetch(s, SQLStatistics(s, nullptr, 0, nullptr, 0, T("browse_child"), SQL_NTS,
-                                                 SQL_INDEX_ALL, SQL_QUICK));
+  const Rows statistics =
+      Fetch(s, SQLStatistics(s, nullptr, 0, nullptr, 0, T("browse_child"), SQL_NTS, SQL_INDEX_ALL, SQL_QUICK));
   bool noteIndex = false;
   for (const auto& row : statistics) {
     EXPECT_TRUE(row[8] == "-" || Within({row[8]}, Set(Column(columns["browse_child"], 4)))) << row[8];
