@@ -65,9 +65,14 @@ grep -q 'adduser --system' "$work/server/postinst"
 # The maintainer scripts, their paths pointed at the scratch root.
 export ODBCSYSINI=$work/odbc ODBCINI=$work/odbc/odbc.ini HOME=$work/odbc
 for t in "$share"/drivers/*.ini; do sed "s|= /usr/|= $root/usr/|" "$t" >"$work/drivers/${t##*/}"; done
-sed -i "s|/usr/share/velora-odbc/drivers|$work/drivers|" "$work/odbc/postinst"
+sed -i "s|/usr/share/velora-odbc/drivers|$work/drivers|; s|/etc/odbcinst.ini|$work/iodbcinst.ini|" \
+  "$work/odbc/postinst" "$work/odbc/prerm"
 sh "$work/odbc/postinst" configure && sh "$work/odbc/postinst" configure  # again: an upgrade
 [[ $(odbcinst -q -d) == $'[Velora]\n[Velora ANSI]' ]]
+# The library for iODBC, where the build has it, in iODBC's file only.
+libi=$(ls "$root"/usr/lib/*/odbc/libvelodbcw-iodbc.so 2>/dev/null || true)
+[[ -z $libi ]] || diff <(printf '[Velora iODBC]\nDescription = Velora ODBC driver\nDriver = %s\nSetup = %s\nThreading = 0\n' \
+                          "$libi" "$libi") "$work/iodbcinst.ini"
 diff <(printf '[%s]\nDescription=Velora ODBC driver\nDriver=%s\nSetup=%s\nThreading=0\nUsageCount=1\n\n' \
          Velora "$libw" "$libw" "Velora ANSI" "$lib" "$lib") "$ODBCSYSINI/odbcinst.ini"
 add='import ctypes, sys; sys.exit(1 - ctypes.CDLL("libodbcinst.so.2").SQLConfigDataSource(ctypes.c_void_p(1), 1, b"Velora", b"DSN=Tty\0Service=7\0\0"))'
@@ -83,3 +88,4 @@ out=$(isql -b -v VeloraLocal <<<"SELECT 6 * 7" 2>&1)
 
 sh "$work/odbc/prerm" remove
 ! grep -q "^\[Velora" <(odbcinst -q -d 2>&1)  # both unregistered
+! grep -q "^\[Velora" "$work/iodbcinst.ini" 2>/dev/null
