@@ -46,6 +46,9 @@ enum : uint32_t {
   // The server offered the description of parameter markers at login
   // (protocol/DESCRIBE.md).
   kConnectionDescribe = 0x40,
+  // The server offered executions answered with their first rows at login
+  // (protocol/QUICK.md).
+  kConnectionQuick = 0x80,
 };
 
 // What a cancel request needs (protocol/CANCEL.md), copied for the thread

@@ -22,7 +22,7 @@ const MessageLayout kMessages[] = {
      {kDataSource, kUserName, kPassword, E},
      {E},
      {kVersionElement, kNativeLengthValues, kFetchType, kCatalogType, kBatchType, kCancelType,
-      kStreamType, kCancelKey, kSessionInfo, kDescribeType, E}},
+      kStreamType, kCancelKey, kSessionInfo, kDescribeType, kQuickType, E}},
     {kDisconnect, false, {E}, {E}, {E}},
     {kGetError,
      false,
@@ -111,6 +111,15 @@ const MessageLayout kMessages[] = {
     // Only to a server whose connect reply offered DESCRIBE_PARAMS
     // (protocol/DESCRIBE.md): the markers of the statement's text.
     {kDescribeParams, false, {kStatementId, E}, {E}, {kParameterSetDescription, E}},
+    // Only to a server whose connect reply offered QUICK_ROWS
+    // (protocol/QUICK.md): an execution answered with its row count and
+    // the first block of its rows.
+    {kExecuteRows,
+     false,
+     {kStatementId, E},
+     {kParameterDataSetElement, kMaxLength, E},
+     {kNumberOfRows, kBlockCode, kNumberOfRowsInSet, kSqlstate, kErrorCode, kErrorText, kFileName,
+      kLineNumber, E}},
 };
 
 const int kMessageCount = static_cast<int>(sizeof kMessages / sizeof kMessages[0]);
