@@ -221,8 +221,9 @@ bool ClibConnection::InitiateConnection(const char* server, const char* service)
 }
 
 void ClibConnection::SetPending(PendingReply* pending) {
-  if (pending != nullptr && pending_ != nullptr && pending_ != pending &&
-      pending_->AfterNextWrite()) {
+  // Two replies owed (two closes written one after the other): the
+  // older is read first, as it comes first.
+  if (pending != nullptr && pending_ != nullptr && pending_->AfterNextWrite()) {
     PendingReply* before = pending_;
     pending_ = nullptr;
     if (!before->Settle(this)) return;  // the lost connection takes both replies

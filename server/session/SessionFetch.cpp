@@ -160,7 +160,8 @@ int Session::ExecuteRows(uint32_t id, const std::vector<ParamIn>& params, uint32
   if (!s) return kSqlError;
   RowCount(id, rowCount);
   if (s->position == Position::kNone || s->description.empty()) {
-    *blockCode = kSqlNoDataFound;  // no result set: nothing to close
+    *blockCode = kSqlNoDataFound;  // no result set: nothing to close, no record
+    diagnostic->sqlstate.clear();
     return rc;
   }
   static thread_local std::vector<uint16_t> wanted;

@@ -274,6 +274,39 @@ TEST_F(ServerStatement, BlocksEndAtTheBudgetTheEndOrTheFailingRow) {
   EXPECT_EQ(order, "0:1 0:2 0:3 ");
 }
 
+// Executions with their first block (offered at login): "rc count code: rows
+// state"; a result sent whole leaves no cursor open (the fetch after it: 24000).
+TEST_F(ServerStatement, ExecutionsBringTheirCountAndFirstRows) {
+  if (OnPostgres()) GTEST_SKIP() << "the budgets count SQLite's TINYINT rows";
+  ASSERT_EQ(c.Exec(s, "CREATE TABLE q (v TINYINT)"), 0);
+  ASSERT_EQ(c.Exec(s, "INSERT INTO q VALUES (1), (2), (3), (1000)"), 0);
+  auto run = [&](const char* sql, int limit, uint32_t budget) {
+    EXPECT_EQ(c.Exec(s, sql, {}, nullptr, Msg::kPrepare), 0);
+    ExecuteRowsRequest r;
+    r.SetStatementId(s);
+    auto* list = new (std::nothrow) ParameterDataList();
+    auto* value = new (std::nothrow) ParameterDataElement();
+    EXPECT_TRUE(value->Set(1, 4, &limit, 4, false));
+    if (limit < 0) delete value, value = nullptr;
+    if (value) list->Append(value);
+    r.Get<ParameterDataSetElement>()->SetList(list);
+    r.Get<MaxLengthElement>()->value = budget;
+    const int rc = c.Exchange(&r);
+    std::string out = std::to_string(rc) + " " + std::to_string(r.Get<NumberOfRowsElement>()->value) + " " +
+                      std::to_string(r.Get<BlockCodeElement>()->value) + ":";
+    FetchDataSetElement row;
+    int status = 0;
+    while (r.Get<RowBlockElement>()->NextRow(&row, &status)) out += " " + std::to_string(row.List()->Head()->Data()[0]);
+    return out + " " + r.Get<SqlstateElement>()->value.TextOrEmpty() + "|" + std::to_string(c.Fetch(s, {1}));
+  };
+  const char* upTo = "SELECT v FROM q WHERE rowid <= ?";
+  EXPECT_EQ(run(upTo, 3, 1000), "0 -1 100: 1 2 3 02000|-1");
+  EXPECT_EQ(run(upTo, 3, 1), "0 -1 0: 1 |0");
+  EXPECT_EQ(run(upTo, 4, 1000), "0 -1 -1: 1 2 3 22003|100");
+  EXPECT_EQ(run(upTo, -1, 1000), "-1 -1 0: |-1");
+  EXPECT_EQ(run("UPDATE q SET v = v WHERE rowid <= ?", 2, 1000), "0 2 100: |-1");
+}
+
 // 200 sets in one request, some failing (duplicate keys at both ends and
 // in the middle of PostgreSQL's groups, a wrong parameter count): the
 // others' rows stay, each once, in both storages and both modes (with
