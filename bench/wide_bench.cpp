@@ -27,31 +27,42 @@ struct Col {
   SQLLEN size;
 };
 const Col kCols[kColumns] = {
-    {"id INTEGER", SQL_C_SLONG, 4},           {"small SMALLINT", SQL_C_SSHORT, 2},
-    {"qty INTEGER", SQL_C_SLONG, 4},          {"big BIGINT", SQL_C_SBIGINT, 8},
-    {"price DOUBLE", SQL_C_DOUBLE, 8},        {"ratio FLOAT", SQL_C_DOUBLE, 8},
-    {"score REAL", SQL_C_FLOAT, 4},           {"total DECIMAL(12,2)", SQL_C_CHAR, 16},
-    {"rate NUMERIC(10,4)", SQL_C_CHAR, 16},   {"code VARCHAR(20)", SQL_C_CHAR, 24},
-    {"title VARCHAR(60)", SQL_C_CHAR, 64},    {"note VARCHAR(100)", SQL_C_CHAR, 104},
+    {"id INTEGER", SQL_C_SLONG, 4},
+    {"small SMALLINT", SQL_C_SSHORT, 2},
+    {"qty INTEGER", SQL_C_SLONG, 4},
+    {"big BIGINT", SQL_C_SBIGINT, 8},
+    {"price DOUBLE", SQL_C_DOUBLE, 8},
+    {"ratio FLOAT", SQL_C_DOUBLE, 8},
+    {"score REAL", SQL_C_FLOAT, 4},
+    {"total DECIMAL(12,2)", SQL_C_CHAR, 16},
+    {"rate NUMERIC(10,4)", SQL_C_CHAR, 16},
+    {"code VARCHAR(20)", SQL_C_CHAR, 24},
+    {"title VARCHAR(60)", SQL_C_CHAR, 64},
+    {"note VARCHAR(100)", SQL_C_CHAR, 104},
     {"created TIMESTAMP", SQL_C_TYPE_TIMESTAMP, sizeof(SQL_TIMESTAMP_STRUCT)},
     {"changed TIMESTAMP", SQL_C_TYPE_TIMESTAMP, sizeof(SQL_TIMESTAMP_STRUCT)},
-    {"day DATE", SQL_C_TYPE_DATE, sizeof(SQL_DATE_STRUCT)}, {"tag VARCHAR(40)", SQL_C_CHAR, 40}};
+    {"day DATE", SQL_C_TYPE_DATE, sizeof(SQL_DATE_STRUCT)},
+    {"tag VARCHAR(40)", SQL_C_CHAR, 40}};
 
 void CreateDatabase(const std::string& path, long rows) {
   std::string sql = "CREATE TABLE wide (";
   for (int c = 0; c < kColumns; ++c) sql += std::string(c ? ", " : "") + kCols[c].sql;
-  sql += "); INSERT INTO wide WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
-         std::to_string(rows) +
-         ") SELECT i, i % 30000, i * 3, i * 1000003, i * 0.5, i * 0.125, i * 0.25, round(i * 1.01, 2),"
-         " CASE WHEN i % 7 = 0 THEN NULL ELSE round(i * 0.0001, 4) END, printf('code-%08d', i),"
-         " printf('%-50s', 'title of row ' || i), CASE WHEN i % 5 = 0 THEN NULL ELSE"
-         " printf('%-90s', 'a longer note about row ' || i) END,"
-         " datetime('2024-01-01 00:00:00', '+' || i || ' seconds'), CASE WHEN i % 3 = 0 THEN NULL ELSE"
-         " datetime('2024-06-01 12:00:00', '+' || i || ' minutes') END, date('2024-01-01', '+' || (i % 365) || ' days'),"
-         " CASE WHEN i % 11 = 0 THEN NULL ELSE 'tag-' || (i % 97) END FROM n;";
+  sql +=
+      "); INSERT INTO wide WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i "
+      "< " +
+      std::to_string(rows) +
+      ") SELECT i, i % 30000, i * 3, i * 1000003, i * 0.5, i * 0.125, i * 0.25, round(i * 1.01, 2),"
+      " CASE WHEN i % 7 = 0 THEN NULL ELSE round(i * 0.0001, 4) END, printf('code-%08d', i),"
+      " printf('%-50s', 'title of row ' || i), CASE WHEN i % 5 = 0 THEN NULL ELSE"
+      " printf('%-90s', 'a longer note about row ' || i) END,"
+      " datetime('2024-01-01 00:00:00', '+' || i || ' seconds'), CASE WHEN i % 3 = 0 THEN NULL ELSE"
+      " datetime('2024-06-01 12:00:00', '+' || i || ' minutes') END, date('2024-01-01', '+' || (i "
+      "% 365) || ' days'),"
+      " CASE WHEN i % 11 = 0 THEN NULL ELSE 'tag-' || (i % 97) END FROM n;";
   sqlite3* db = nullptr;
   char* error = nullptr;
-  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK || sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK)
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK ||
+      sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK)
     Fail(std::string("creating the table: ") + (error ? error : "?"));
   sqlite3_close(db);
 }
@@ -65,8 +76,10 @@ double FetchWide(SQLHDBC dbc, bool rowWise, SQLULEN size, long* count) {
   for (const Col& c : kCols) rowBytes += (c.size + 7) / 8 * 8 + sizeof(SQLLEN);
   std::vector<char> buffer(static_cast<size_t>(rowBytes) * size);
   SQLULEN fetched = 0;
-  ODBC_OK(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, (SQLPOINTER)(rowWise ? rowBytes : 0), 0), SQL_HANDLE_STMT, stmt);
-  ODBC_OK(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)size, 0), SQL_HANDLE_STMT, stmt);
+  ODBC_OK(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, (SQLPOINTER)(rowWise ? rowBytes : 0), 0),
+          SQL_HANDLE_STMT, stmt);
+  ODBC_OK(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)size, 0), SQL_HANDLE_STMT,
+          stmt);
   ODBC_OK(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0), SQL_HANDLE_STMT, stmt);
   std::vector<SQLINTEGER*> ids;
   size_t at = 0;
@@ -74,11 +87,13 @@ double FetchWide(SQLHDBC dbc, bool rowWise, SQLULEN size, long* count) {
     const size_t value = static_cast<size_t>((kCols[c].size + 7) / 8 * 8);
     char* data = buffer.data() + (rowWise ? at : at * size);
     SQLLEN* length = reinterpret_cast<SQLLEN*>(data + (rowWise ? value : value * size));
-    ODBC_OK(SQLBindCol(stmt, SQLUSMALLINT(c + 1), kCols[c].cType, data, kCols[c].size, length), SQL_HANDLE_STMT, stmt);
+    ODBC_OK(SQLBindCol(stmt, SQLUSMALLINT(c + 1), kCols[c].cType, data, kCols[c].size, length),
+            SQL_HANDLE_STMT, stmt);
     at += value + sizeof(SQLLEN);
   }
   const Clock::time_point start = Clock::now();
-  ODBC_OK(SQLExecDirect(stmt, (SQLCHAR*)"SELECT * FROM wide ORDER BY id", SQL_NTS), SQL_HANDLE_STMT, stmt);
+  ODBC_OK(SQLExecDirect(stmt, (SQLCHAR*)"SELECT * FROM wide ORDER BY id", SQL_NTS), SQL_HANDLE_STMT,
+          stmt);
   long rows = 0;
   long long checksum = 0;
   for (SQLRETURN rc; (rc = SQLFetch(stmt)) != SQL_NO_DATA;) {
@@ -104,7 +119,9 @@ void Measure(const std::string& server, const std::string& driver, const std::st
   for (bool rowWise : {true, false}) {
     long count = 0;
     const double rate = FetchWide(odbc.dbc, rowWise, rowWise ? 100 : 1000, &count);
-    std::printf("  %s: %10.0f rows/s %11.0f values/s (%ld rows)\n", rowWise ? "row-wise, rowsets of 100   " : "column-wise, arrays of 1000", rate, rate * kColumns, count);
+    std::printf("  %s: %10.0f rows/s %11.0f values/s (%ld rows)\n",
+                rowWise ? "row-wise, rowsets of 100   " : "column-wise, arrays of 1000", rate,
+                rate * kColumns, count);
   }
   Disconnect(&odbc);
   StopServer();
@@ -119,8 +136,10 @@ int main(int argc, char** argv) {
   ParseOptions(argc, argv, &rows, &server, &driver);
   MakeWorkDir();
   const std::string db = g_dir + "/wide.db";
-  std::printf("wide_bench: %ld rows of 16 columns (integers, doubles, decimals, text, timestamps, a date; some NULLs)\n",
-              rows);
+  std::printf(
+      "wide_bench: %ld rows of 16 columns (integers, doubles, decimals, text, timestamps, a date; "
+      "some NULLs)\n",
+      rows);
   CreateDatabase(db, rows);
   Measure(server, driver, db);
   RemoveDir();

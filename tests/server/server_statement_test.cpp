@@ -203,6 +203,15 @@ TEST_F(ServerStatement, OptionsCursorNamesAndTransactions) {
   EXPECT_EQ(count(), U32(4));
 }
 
+// A block reply's one-byte values, then its record's SQLSTATE: " 1 2 3 02000".
+std::string BlockText(Request* r) {
+  std::string out;
+  FetchDataSetElement row;
+  int status = 0;
+  while (r->Get<RowBlockElement>()->NextRow(&row, &status)) out += " " + std::to_string(row.List()->Head()->Data()[0]);
+  return out + " " + r->Get<SqlstateElement>()->value.TextOrEmpty();
+}
+
 // Blocks of rows (offered at login): at least one row however small the
 // budget, rows while the budget lasts, and the end, the maximum rows or a
 // failing row (22003 at row 4) after the rows with their record in the
@@ -218,11 +227,8 @@ TEST_F(ServerStatement, BlocksEndAtTheBudgetTheEndOrTheFailingRow) {
     r.Get<ColumnNumberVectorElement>()->SetCount(1);
     r.Get<ColumnNumberVectorElement>()->SetAt(0, 1);
     r.Get<MaxLengthElement>()->value = budget;
-    std::string out = std::to_string(c.Exchange(&r)) + ":";
-    FetchDataSetElement row;
-    int status = 0;
-    while (r.Get<RowBlockElement>()->NextRow(&row, &status)) out += " " + std::to_string(row.List()->Head()->Data()[0]);
-    return out + " " + r.Get<SqlstateElement>()->value.TextOrEmpty();
+    const int rc = c.Exchange(&r);
+    return std::to_string(rc) + ":" + BlockText(&r);
   };
   const char* three = "SELECT v FROM b WHERE rowid <= 3";  // rows of 10 bytes
   const struct {
@@ -292,12 +298,9 @@ TEST_F(ServerStatement, ExecutionsBringTheirCountAndFirstRows) {
     r.Get<ParameterDataSetElement>()->SetList(list);
     r.Get<MaxLengthElement>()->value = budget;
     const int rc = c.Exchange(&r);
-    std::string out = std::to_string(rc) + " " + std::to_string(r.Get<NumberOfRowsElement>()->value) + " " +
-                      std::to_string(r.Get<BlockCodeElement>()->value) + ":";
-    FetchDataSetElement row;
-    int status = 0;
-    while (r.Get<RowBlockElement>()->NextRow(&row, &status)) out += " " + std::to_string(row.List()->Head()->Data()[0]);
-    return out + " " + r.Get<SqlstateElement>()->value.TextOrEmpty() + "|" + std::to_string(c.Fetch(s, {1}));
+    return std::to_string(rc) + " " + std::to_string(r.Get<NumberOfRowsElement>()->value) + " " +
+           std::to_string(r.Get<BlockCodeElement>()->value) + ":" + BlockText(&r) + "|" +
+           std::to_string(c.Fetch(s, {1}));
   };
   const char* upTo = "SELECT v FROM q WHERE rowid <= ?";
   EXPECT_EQ(run(upTo, 3, 1000), "0 -1 100: 1 2 3 02000|-1");
