@@ -55,14 +55,12 @@ class QuickWireTest : public SessionTest, public ::testing::WithParamInterface<Q
 
 TEST_P(QuickWireTest, ExecutionsTravelAsOffered) {
   const QuickCase& c = GetParam();
+  // clang-format off
   // fetchType, catalogType, batchType, cancelType, streamType, cancelKey, sessionInfo, describeType, quickType.
-  const std::string offer =
-      c.offer ? U16(1) + U16(0) + U16(0) + U16(0) + U16(0) + U32(0) + U32(0) + U16(0) + U16(0) + U16(1) : "";
-  const std::string described = c.query ? U16(1) + Column("a", 4, 1, SQL_INTEGER, 4) : U16(0);
-  Talk(server, {{Greeting(), U16(0)},
-                {ConnectFrame("public", ""), ReplyFrame(ConnectBody() + offer)},
-                {Frame(0, ""), Alloc(7)},
-                {Frame(23, U32(7) + Text16("Q ?")), ReplyFrame(U16(0) + described)}});
+  const std::string offer = c.offer ? U16(1) + U16(0) + U16(0) + U16(0) + U16(0) + U32(0) + U32(0) + U16(0) + U16(0) + U16(1) : "";
+  Talk(server, {{Greeting(), U16(0)}, {ConnectFrame("public", ""), ReplyFrame(ConnectBody() + offer)}, {Frame(0, ""), Alloc(7)},
+                {Frame(23, U32(7) + Text16("Q ?")), ReplyFrame(U16(0) + (c.query ? U16(1) + Column("a", 4, 1, SQL_INTEGER, 4) : U16(0)))}});
+  // clang-format on
   for (const auto& step : c.talk) server.Expect(step.first).Send(step.second);
   SQLHSTMT s = Open();
   SQLINTEGER v = 5, a = 0;
@@ -70,9 +68,8 @@ TEST_P(QuickWireTest, ExecutionsTravelAsOffered) {
   ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &v, 0, nullptr), SQL_SUCCESS);
   if (c.query) SQLBindCol(s, 1, SQL_C_SLONG, &a, 0, nullptr);
   auto call = [&](char what, SQLRETURN rc, const std::string& value = "") {
-    std::string diag = rc == SQL_ERROR ? Diag(nullptr, s) : "";
-    return std::string(1, what) + std::to_string(rc) + (value.empty() ? "" : ":" + value) +
-           (diag.empty() ? "" : ":" + diag.substr(0, 5)) + " ";
+    const std::string diag = rc == SQL_ERROR ? ":" + Diag(nullptr, s).substr(0, 5) : "";
+    return std::string(1, what) + std::to_string(rc) + (value.empty() ? "" : ":" + value) + diag + " ";
   };
   std::string got = call('E', SQLExecute(s));
   for (SQLRETURN rc = SQL_SUCCESS; c.query && got[1] == '0' && rc == SQL_SUCCESS;) {

@@ -203,6 +203,13 @@ TEST_F(ServerStatement, OptionsCursorNamesAndTransactions) {
   EXPECT_EQ(count(), U32(4));
 }
 
+// A fetch-block request of statement id for its first column.
+FetchBlockRequest* OneColumn(FetchBlockRequest* r, uint32_t id) {
+  r->SetStatementId(id);
+  EXPECT_TRUE(r->Get<ColumnNumberVectorElement>()->SetCount(1));
+  r->Get<ColumnNumberVectorElement>()->SetAt(0, 1);
+  return r;
+}
 // A block reply's one-byte values, then its record's SQLSTATE: " 1 2 3 02000".
 std::string BlockText(Request* r) {
   std::string out;
@@ -223,10 +230,7 @@ TEST_F(ServerStatement, BlocksEndAtTheBudgetTheEndOrTheFailingRow) {
   ASSERT_EQ(c.Exec(s, "INSERT INTO b VALUES (1), (2), (3), (1000)"), 0);
   auto block = [&](uint32_t budget) {
     FetchBlockRequest r;
-    r.SetStatementId(s);
-    r.Get<ColumnNumberVectorElement>()->SetCount(1);
-    r.Get<ColumnNumberVectorElement>()->SetAt(0, 1);
-    r.Get<MaxLengthElement>()->value = budget;
+    OneColumn(&r, s)->Get<MaxLengthElement>()->value = budget;
     const int rc = c.Exchange(&r);
     return std::to_string(rc) + ":" + BlockText(&r);
   };
@@ -236,20 +240,14 @@ TEST_F(ServerStatement, BlocksEndAtTheBudgetTheEndOrTheFailingRow) {
     uint32_t budget;
     const char* reply;
   } rows[] = {
-      {three, 1, "0: 1 "},
-      {nullptr, 1, "0: 2 "},
-      {nullptr, 10, "0: 3 "},
-      {nullptr, 1, "100: 02000"},
-      {three, 30, "0: 1 2 3 "},
-      {nullptr, 9, "100: 02000"},
-      {three, 31, "100: 1 2 3 02000"},
-      {"SELECT v FROM b", 1000, "-1: 1 2 3 22003"},
-      {nullptr, 1000, "100: 02000"},
+      // clang-format off
+      {three, 1, "0: 1 "}, {nullptr, 1, "0: 2 "}, {nullptr, 10, "0: 3 "}, {nullptr, 1, "100: 02000"},
+      {three, 30, "0: 1 2 3 "}, {nullptr, 9, "100: 02000"}, {three, 31, "100: 1 2 3 02000"},
+      {"SELECT v FROM b", 1000, "-1: 1 2 3 22003"}, {nullptr, 1000, "100: 02000"},
+      // clang-format on
   };
   for (const auto& r : rows) {
-    if (r.sql) {
-      ASSERT_EQ(c.Exec(s, r.sql), 0);
-    }
+    EXPECT_EQ(r.sql ? c.Exec(s, r.sql) : 0, 0);
     EXPECT_EQ(block(r.budget), r.reply) << r.budget;
   }
   EXPECT_EQ(c.State(s), "00000");  // the record went with the block
@@ -263,12 +261,7 @@ TEST_F(ServerStatement, BlocksEndAtTheBudgetTheEndOrTheFailingRow) {
   ASSERT_EQ(c.Exec(s, three), 0);
   FetchBlockRequest ahead[3];
   int status = 0;
-  for (FetchBlockRequest& r : ahead) {
-    r.SetStatementId(s);
-    r.Get<ColumnNumberVectorElement>()->SetCount(1);
-    r.Get<ColumnNumberVectorElement>()->SetAt(0, 1);
-    ASSERT_TRUE(r.Send(&status, &c.connection));
-  }
+  for (FetchBlockRequest& r : ahead) ASSERT_TRUE(OneColumn(&r, s)->Send(&status, &c.connection));
   std::string order;
   FetchDataSetElement row;
   for (FetchBlockRequest& r : ahead) {
@@ -293,8 +286,7 @@ TEST_F(ServerStatement, ExecutionsBringTheirCountAndFirstRows) {
     auto* list = new (std::nothrow) ParameterDataList();
     auto* value = new (std::nothrow) ParameterDataElement();
     EXPECT_TRUE(value->Set(1, 4, &limit, 4, false));
-    if (limit < 0) delete value, value = nullptr;
-    if (value) list->Append(value);
+    limit < 0 ? delete value : list->Append(value);  // -1: no parameter at all
     r.Get<ParameterDataSetElement>()->SetList(list);
     r.Get<MaxLengthElement>()->value = budget;
     const int rc = c.Exchange(&r);
