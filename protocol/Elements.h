@@ -80,6 +80,7 @@
   X(CancelTypeElement)              \
   X(CatalogTypeElement)             \
   X(DescribeTypeElement)            \
+  X(ResultsTypeElement)             \
   X(FetchDataElement)               \
   X(FetchDataSetElement)            \
   X(FetchTypeElement)               \
@@ -90,6 +91,7 @@
   X(ParameterSetsElement)           \
   X(QuickTypeElement)               \
   X(ResultSetDescriptionElement)    \
+  X(RoutineTypeElement)             \
   X(RowBlockElement)                \
   X(StreamTypeElement)              \
   X(SessionInfoElement)

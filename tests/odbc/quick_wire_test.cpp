@@ -18,7 +18,7 @@ std::string Block(int code, std::initializer_list<int32_t> rows, const std::stri
 std::string Rows(int count, int code, std::initializer_list<int32_t> rows, const std::string& state = "02000") {
   return ReplyFrame(U16(0) + Raw(int32_t(count)) + U16(uint16_t(code)) + Block(code, rows, state));
 }
-std::string ExecRows(int32_t v) { return Frame(49, U32(7) + Set(v) + U32(256)); }
+std::string ExecRows(int32_t v) { return Frame(64, U32(7) + Set(v) + U32(256)); }
 const std::string kClose = Frame(15, U32(7) + U16(0)), kOk = ReturnOnly(0);
 
 struct QuickCase {
@@ -56,8 +56,9 @@ class QuickWireTest : public SessionTest, public ::testing::WithParamInterface<Q
 TEST_P(QuickWireTest, ExecutionsTravelAsOffered) {
   const QuickCase& c = GetParam();
   // clang-format off
-  // fetchType, catalogType, batchType, cancelType, streamType, cancelKey, sessionInfo, describeType, quickType.
-  const std::string offer = c.offer ? U16(1) + U16(0) + U16(0) + U16(0) + U16(0) + U32(0) + U32(0) + U16(0) + U16(0) + U16(1) : "";
+  // fetchType, catalogType, batchType, cancelType, streamType, cancelKey, sessionInfo, describeType, resultsType,
+  // routineType, quickType.
+  const std::string offer = c.offer ? U16(1) + U16(0) + U16(0) + U16(0) + U16(0) + U32(0) + U32(0) + U16(0) + U16(0) + U16(0) + U16(0) + U16(1) : "";
   Talk(server, {{Greeting(), U16(0)}, {ConnectFrame("public", ""), ReplyFrame(ConnectBody() + offer)}, {Frame(0, ""), Alloc(7)},
                 {Frame(23, U32(7) + Text16("Q ?")), ReplyFrame(U16(0) + (c.query ? U16(1) + Column("a", 4, 1, SQL_INTEGER, 4) : U16(0)))}});
   // clang-format on
