@@ -52,6 +52,9 @@ enum : uint32_t {
   // The server offered the procedure and privilege requests at login
   // (protocol/KEYS.md).
   kConnectionRoutines = 0x400,
+  // The server offered executions answered with their first rows at login
+  // (protocol/QUICK.md).
+  kConnectionQuick = 0x800,
 };
 
 // What a cancel request needs (protocol/CANCEL.md), copied for the thread

@@ -128,7 +128,22 @@ class DroppedReply final : public PendingReply {
 };
 DroppedReply gDroppedReply;
 
+// Reads and drops the reply of a close sent without waiting for it, once
+// the next request has been written.
+class UnawaitedReply final : public PendingReply {
+ public:
+  bool Settle(ClibConnection* connection) override { return DiscardReply(connection); }
+  bool AfterNextWrite() const override { return true; }
+};
+UnawaitedReply gUnawaitedReply;
+
 }  // namespace
+
+bool Statement::SendUnawaited(Request* request, int* status) {
+  if (!request->Send(status, &connection_->clib)) return false;
+  connection_->clib.SetPending(&gUnawaitedReply);
+  return true;
+}
 
 FetchBlock::~FetchBlock() {
   Drop();

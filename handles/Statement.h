@@ -77,6 +77,10 @@ class Statement : public HandleObject {
   // is written on the connection. False when it was not sent (the block
   // is then asked for when needed, as without it).
   bool SendAhead(Request* request);
+  // Writes request without waiting for its reply, which is read and
+  // dropped when the next reply on the connection is read (after the next
+  // request has been written). False with *status when it was not sent.
+  bool SendUnawaited(Request* request, int* status);
   // The block asked for ahead (owned by the caller), its reply read when
   // still on its way (SQLCancel from another thread may cancel it then),
   // with the outcome as Exchange gives it.

@@ -69,6 +69,14 @@ class Execution {
   }
   // Deletes the active request and forgets the sequence.
   void Drop();
+  // Hands the active request to the caller (owned from now on) and
+  // forgets the sequence.
+  Request* Release() {
+    Request* request = request_;
+    request_ = nullptr;
+    Drop();
+    return request;
+  }
 
   Request* ActiveRequest() const { return request_; }
   ParameterDataSetElement* Values() const { return values_; }
@@ -98,8 +106,16 @@ class Cursor {
 
   uint32_t RowsFetched() const { return rowsFetched_; }
   void CountRow() { ++rowsFetched_; }
-  // A new execution: no row fetched yet.
-  void Restart() { rowsFetched_ = 0; }
+  // A new execution: no row fetched yet, and no word from the server
+  // about its cursor.
+  void Restart() {
+    rowsFetched_ = 0;
+    serverClosed_ = false;
+  }
+  // The server sent every row of the execution and closed its cursor
+  // itself (protocol/QUICK.md): closing it asks nothing.
+  bool ServerClosed() const { return serverClosed_; }
+  void MarkServerClosed() { serverClosed_ = true; }
 
   GetDataPosition* Position() { return &position_; }
 
@@ -112,6 +128,7 @@ class Cursor {
   uint32_t rowsFetched_ = 0;
   GetDataPosition position_;
   bool named_ = false;
+  bool serverClosed_ = false;
 };
 
 // The fetch-block reply being served (owned), the bytes the last block
@@ -127,8 +144,13 @@ class FetchBlock final : public PendingReply {
   // A block is served, or the next one was asked for ahead.
   bool Active() const { return reply_ != nullptr || ahead_ != nullptr; }
   Request* Reply() const { return reply_; }
-  // reply (owned from now on) becomes the block served; none may be.
-  void Adopt(Request* reply) { reply_ = reply; }
+  // reply (owned from now on) becomes the block served, end the return
+  // code of what follows its rows; none may be served.
+  void Adopt(Request* reply, int end) {
+    reply_ = reply;
+    end_ = end;
+  }
+  int EndCode() const { return end_; }
   // Hands the block served to the caller; none is served after it.
   Request* Release() {
     Request* reply = reply_;
@@ -171,6 +193,7 @@ class FetchBlock final : public PendingReply {
 
  private:
   Request* reply_ = nullptr;
+  int end_ = 0;
   uint32_t budget_ = 0;  // 0: no block asked for yet
   FetchDataSetElement* row_ = nullptr;
   Request* ahead_ = nullptr;              // the next block asked for ahead

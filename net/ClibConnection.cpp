@@ -220,8 +220,19 @@ bool ClibConnection::InitiateConnection(const char* server, const char* service)
   return true;
 }
 
+void ClibConnection::SetPending(PendingReply* pending) {
+  // Two replies owed (two closes written one after the other): the
+  // older is read first, as it comes first.
+  if (pending != nullptr && pending_ != nullptr && pending_->AfterNextWrite()) {
+    PendingReply* before = pending_;
+    pending_ = nullptr;
+    if (!before->Settle(this)) return;  // the lost connection takes both replies
+  }
+  pending_ = pending;
+}
+
 bool ClibConnection::Write(const void* buffer, uint32_t length) {
-  if (pending_ != nullptr) {
+  if (pending_ != nullptr && !pending_->AfterNextWrite()) {
     PendingReply* pending = pending_;
     pending_ = nullptr;
     if (!pending->Settle(this)) return false;
@@ -259,6 +270,11 @@ bool ClibConnection::Write(const void* buffer, uint32_t length) {
 bool ClibConnection::Read(void* buffer, uint32_t length) {
   Trace('N', 3, "ClibConnection::Read(len=%u)", length);
   if (length == 0) return true;  // nothing to wait for; the socket is not touched
+  if (pending_ != nullptr) {     // its reply comes first
+    PendingReply* pending = pending_;
+    pending_ = nullptr;
+    if (!pending->Settle(this)) return false;
+  }
   char* bytes = static_cast<char*>(buffer);
   uint32_t received = 0;
   while (received < length) {

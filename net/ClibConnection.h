@@ -24,10 +24,13 @@ class ClibConnection;
 // of rows asked for before the application wants it): whatever is written
 // next must wait until it has been read, so that no reply is taken for
 // another's. Settle reads it (into its owner, or drops it); false when the
-// connection failed meanwhile.
+// connection failed meanwhile. A reply nobody waits for (a close whose
+// outcome no call reports) may instead let the next request be written
+// first: it is read before that request's reply.
 class PendingReply {
  public:
   virtual bool Settle(ClibConnection* connection) = 0;
+  virtual bool AfterNextWrite() const { return false; }
 
  protected:
   ~PendingReply() = default;
@@ -74,9 +77,10 @@ class ClibConnection {
   void CountRequest() { ++requests_; }
   uint32_t Requests() const { return requests_; }
 
-  // The reply still owed (null: none); one at a time. Releasing the
+  // The reply still owed (null: none); one at a time: one that waits for
+  // the next write is read before another takes its place. Releasing the
   // connection forgets it (the reply goes with the socket).
-  void SetPending(PendingReply* pending) { pending_ = pending; }
+  void SetPending(PendingReply* pending);
   PendingReply* Pending() const { return pending_; }
 
   int Socket() const { return socket_; }

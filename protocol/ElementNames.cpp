@@ -61,6 +61,7 @@ const ValueNameEntry kRetrieveDataOption[] = {{0, "RD_OFF"}, {1, "RD_ON"}};
 const ValueNameEntry kReturnCode[] = {
     {-2, "INVALID_HANDLE"}, {-1, "RC_ERROR"},  {0, "SUCCESS"},        {1, "SUCCESS_WITH_INFO"},
     {2, "STILL_EXECUTING"}, {99, "NEED_DATA"}, {100, "NO_DATA_FOUND"}};
+const ValueNameEntry kQuickType[] = {{0, "QUICK_NONE"}, {1, "QUICK_ROWS"}};
 const ValueNameEntry kStreamType[] = {{0, "STREAM_NONE"}, {1, "STREAM_AHEAD"}};
 const ValueNameEntry kSpecialColumnScope[] = {{0, "CURROW"}, {1, "TRANSACTION"}, {2, "SESSION"}};
 const ValueNameEntry kSpecialColumnType[] = {{1, "BEST_ROWID"}, {2, "SCT_ROWVER"}};
@@ -91,6 +92,8 @@ const ValueNameTable kValueTables[] = {
     VEL_VALUE_TABLE(El::kIndexType, kIndexType),
     VEL_VALUE_TABLE(El::kNoscanOption, kNoscanOption),
     VEL_VALUE_TABLE(El::kNullability, kNullability),
+    VEL_VALUE_TABLE(El::kQuickType, kQuickType),
+    VEL_VALUE_TABLE(El::kBlockCode, kReturnCode),
     VEL_VALUE_TABLE(El::kRetrieveDataOption, kRetrieveDataOption),
     VEL_VALUE_TABLE(El::kReturnCode, kReturnCode),
     VEL_VALUE_TABLE(El::kSpecialColumnScope, kSpecialColumnScope),

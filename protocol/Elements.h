@@ -20,6 +20,7 @@
 #define VEL_KIND_ELEMENTS(X)                                                \
   X(El::kAccessMode, AccessMode, EnumElement)                               \
   X(El::kAutocommitMode, AutocommitMode, EnumElement)                       \
+  X(El::kBlockCode, BlockCode, EnumElement)                                 \
   X(El::kBatchMode, BatchMode, EnumElement)                                 \
   X(El::kAccuracy, Accuracy, EnumElement)                                   \
   X(El::kBookmarkUseOption, BookmarkUseOption, EnumElement)                 \
@@ -88,6 +89,7 @@
   X(ParameterDataSetElement)        \
   X(ParameterSetDescriptionElement) \
   X(ParameterSetsElement)           \
+  X(QuickTypeElement)               \
   X(ResultSetDescriptionElement)    \
   X(RoutineTypeElement)             \
   X(RowBlockElement)                \

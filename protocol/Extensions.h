@@ -1,6 +1,7 @@
 // The offers a server appends to its connect reply after catalogType, in
 // this order: batchType, cancelType, streamType (then cancelKey),
-// sessionInfo, describeType, resultsType. Each is a 16-bit code; 0 (and a reply that
+// sessionInfo, describeType, resultsType, (routineType,
+// protocol/KEYS.md), quickType. Each is a 16-bit code; 0 (and a reply that
 // ends before the element) means not offered, so a driver sends such a
 // server exactly what it always sent.
 #ifndef VELORA_PROTOCOL_EXTENSIONS_H
@@ -33,6 +34,11 @@ enum : int32_t { kResultsNone = 0, kResultsMore = 1 };
 // send clients to data at execution, which fast_executemany does not do
 // reliably. A longer value through such a client needs a declared length.
 constexpr uint32_t kUnsizedMarker = 8000;
+
+// Executions answered with their row count and first block of rows
+// (protocol/QUICK.md).
+using QuickTypeElement = OfferElement<El::kQuickType>;
+enum : int32_t { kQuickNone = 0, kQuickRows = 1 };
 
 // The stream offer's codes (protocol/STREAM.md).
 enum : int32_t { kStreamNone = 0, kStreamAhead = 1 };

@@ -22,7 +22,8 @@ const MessageLayout kMessages[] = {
      {kDataSource, kUserName, kPassword, E},
      {E},
      {kVersionElement, kNativeLengthValues, kFetchType, kCatalogType, kBatchType, kCancelType,
-      kStreamType, kCancelKey, kSessionInfo, kDescribeType, kResultsType, kRoutineType, E}},
+      kStreamType, kCancelKey, kSessionInfo, kDescribeType, kResultsType, kRoutineType, kQuickType,
+      E}},
     {kDisconnect, false, {E}, {E}, {E}},
     {kGetError,
      false,
@@ -138,6 +139,15 @@ const MessageLayout kMessages[] = {
      {kStatementId, E},
      {kTableQualifier, kTableOwner, kTableName, kColumnName, E},
      {kResultSetDescription, E}},
+    // Only to a server whose connect reply offered QUICK_ROWS
+    // (protocol/QUICK.md): an execution answered with its row count and
+    // the first block of its rows.
+    {kExecuteRows,
+     false,
+     {kStatementId, E},
+     {kParameterDataSetElement, kMaxLength, E},
+     {kNumberOfRows, kBlockCode, kNumberOfRowsInSet, kSqlstate, kErrorCode, kErrorText, kFileName,
+      kLineNumber, E}},
 };
 
 const int kMessageCount = static_cast<int>(sizeof kMessages / sizeof kMessages[0]);

@@ -89,7 +89,9 @@
   X(76, kSessionInfo, sessionInfo)                             \
   X(77, kDescribeType, describeType)                           \
   X(78, kResultsType, resultsType)                             \
-  X(81, kRoutineType, routineType)
+  X(81, kRoutineType, routineType)                             \
+  X(84, kQuickType, quickType)                                 \
+  X(85, kBlockCode, blockCode)
 
 // Element numbers: El::kStatementId.
 namespace El {
@@ -100,8 +102,8 @@ enum Number : int8_t {
 };
 }  // namespace El
 
-// Number of entries of the element name table (element numbers 0..81).
-constexpr int kElementIdCount = El::kRoutineType + 1;
+// Number of entries of the element name table (element numbers 0..85).
+constexpr int kElementIdCount = El::kBlockCode + 1;
 
 // X(code, Name): every message code except the connect request's, which
 // has a class of its own; each becomes Msg::kName and the class NameRequest.
@@ -147,7 +149,8 @@ constexpr int kElementIdCount = El::kRoutineType + 1;
   X(60, Procedures)       \
   X(61, ProcedureColumns) \
   X(62, TablePrivileges)  \
-  X(63, ColumnPrivileges)
+  X(63, ColumnPrivileges) \
+  X(64, ExecuteRows)
 
 // Message codes by name: Msg::kFetch.
 namespace Msg {

@@ -1,12 +1,15 @@
 // The fetch-block request and the rows it brings.
 #include "odbc/fetch/BlockFetch.h"
 
+#include <sqlext.h>
+
 #include <new>
 
 #include "base/Settings.h"
 #include "convert/ColumnValue.h"
 #include "handles/ClientDiagnostics.h"
 #include "handles/Connection.h"
+#include "handles/OptionValues.h"
 #include "handles/Statement.h"
 #include "protocol/Requests.h"
 
@@ -71,7 +74,7 @@ SQLRETURN TakeBlock(Statement* stmt) {
     delete request;
     return result;
   }
-  stmt->block.Adopt(request);
+  stmt->block.Adopt(request, rc);
   // Asked for ahead only while more rows may follow and blocks are still
   // what the statement would ask for; a request that cannot be made or
   // sent now is made when the rows are needed.
@@ -103,12 +106,34 @@ bool BlocksAllowed(Statement* stmt) {
 
 bool FetchesBlocks(Statement* stmt) { return stmt->block.Active() || BlocksAllowed(stmt); }
 
+bool ExecutesWithRows(Statement* stmt) {
+  if ((stmt->OwningConnection()->flags & kConnectionQuick) == 0) return false;
+  // A statement without a result set has no rows to bring: its count comes.
+  if (stmt->cursor.ColumnCount() == 0) return true;
+  return stmt->options.Get(OptionSlot::kCursorType) != SQL_CURSOR_STATIC && BlocksAllowed(stmt);
+}
+
+void AdoptFirstBlock(Statement* stmt, Request* reply) {
+  const int32_t count = reply->Get<NumberOfRowsElement>()->value;
+  stmt->parameters.SetArrayRowCount(count < -1 ? -1 : count);
+  const int end = reply->Get<BlockCodeElement>()->value;
+  if (end == SQL_NO_DATA_FOUND) stmt->cursor.MarkServerClosed();
+  // Without rows and without an end the rows are asked for as usual.
+  const bool rows = reply->Get<RowBlockElement>()->Rows() != 0 || end != SQL_SUCCESS;
+  if (stmt->cursor.ColumnCount() == 0 || !rows) {
+    delete reply;
+    return;
+  }
+  stmt->block.NextBudget(kFirstBlockBudget, kMaxBlockBudget);
+  stmt->block.Adopt(reply, end == SQL_SUCCESS || end == SQL_NO_DATA_FOUND ? end : SQL_ERROR);
+}
+
 SQLRETURN NextBlockRow(Statement* stmt, const uint8_t** bytes, uint32_t* length) {
   RowBlockElement* rows =
       stmt->block.Reply() != nullptr ? stmt->block.Reply()->Get<RowBlockElement>() : nullptr;
   if (rows != nullptr && rows->RowsLeft() == 0) {
+    const int end = stmt->block.EndCode();
     Request* used = stmt->block.Release();
-    const int end = used->ReturnCode();
     const SQLRETURN rc = end == SQL_SUCCESS ? SQL_SUCCESS : BlockEnd(stmt, used, end);
     delete used;
     if (rc != SQL_SUCCESS) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 class FetchDataSetElement;
+class Request;
 class Statement;
 
 // The first block asks for kFirstBlockBudget bytes of rows, so that the
@@ -30,6 +31,17 @@ constexpr uint32_t kMaxBlockBudget = 64u * 1024u;
 // would be read on demand: such a value is asked for on its own, of the
 // row the server's cursor stands on.
 bool FetchesBlocks(Statement* stmt);
+
+// True when stmt's next execution goes in an execute-rows request
+// (protocol/QUICK.md): the server offered it, and the statement has no
+// result set or fetches it in blocks through a forward-only cursor.
+bool ExecutesWithRows(Statement* stmt);
+
+// Takes the reply of an execute-rows request that succeeded (owned from
+// now on): its row count becomes SQLRowCount's answer, its rows the block
+// SQLFetch serves first, and a result the server sent whole needs no
+// close request.
+void AdoptFirstBlock(Statement* stmt, Request* reply);
 
 // The next row of the block, as its encoding's bytes (which stay valid
 // until the next call or until the block is dropped), asking the server

@@ -5,6 +5,8 @@
 
 #include <sqlext.h>
 
+#include <cstring>
+
 #include "base/Trace.h"
 #include "base/Unaligned.h"
 #include "handles/ClientDiagnostics.h"
@@ -13,6 +15,14 @@
 #include "protocol/FetchData.h"
 
 namespace {
+
+// Numbers travel little-endian (protocol/ValueLayout.h).
+constexpr bool kWireIsNative =
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    false;
+#else
+    true;
+#endif
 
 // "GetDataFinal" dump of what was written: never more than the buffer
 // holds, whatever length the conversion reports for the whole value.
@@ -84,8 +94,40 @@ SQLRETURN ConversionResult(Statement* stmt, Conversion outcome, bool pieces) {
 
 namespace {
 
+// The width of the values whose wire form is the C type's own (numbers
+// travel little-endian, as the machines the driver runs on hold them):
+// such a value is copied as it lies; 0 for every other pair.
+uint32_t NativeWidth(int32_t sqlType, SQLSMALLINT cType) {
+  if (!kWireIsNative) return 0;
+  switch (sqlType) {
+    case SQL_SMALLINT:
+      return cType == SQL_C_SSHORT || cType == SQL_C_SHORT ? 2 : 0;
+    case SQL_INTEGER:
+      return cType == SQL_C_SLONG || cType == SQL_C_LONG ? 4 : 0;
+    case SQL_REAL:
+      return cType == SQL_C_FLOAT ? 4 : 0;
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+      return cType == SQL_C_DOUBLE ? 8 : 0;
+    default:
+      return 0;
+  }
+}
+
 SQLRETURN BoundValue(Statement* stmt, ColumnValue* value, const ValueInPlace& in,
                      const TransferTarget& target) {
+  // The value is loaded all the same: SQLGetData reads it from there.
+  const uint32_t width = in.isNull ? 0 : NativeWidth(value->SqlType(), target.fCType);
+  if (width != 0 && in.length == width && target.rgbValue != nullptr &&
+      !value->HasMark(ColumnValue::kOdbc3TypeCodes) && !TraceEnabled('X', 3) &&
+      value->Load(in.data, width) == kLoadDone) {
+    std::memcpy(target.rgbValue, in.data, width);
+    if (target.pcbValue != nullptr) StoreUnaligned<SQLLEN>(target.pcbValue, width);
+    if (target.indicator != nullptr && target.indicator != target.pcbValue)
+      StoreUnaligned<SQLLEN>(target.indicator, 0);
+    value->SetMark(ColumnValue::kHeld);
+    return SQL_SUCCESS;
+  }
   const ConversionPlan plan = PlanConversion(value->SqlType(), target.fCType, false);
   // A C type without a conversion is refused before anything is loaded or
   // written, the length indicator included.

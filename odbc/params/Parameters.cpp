@@ -14,6 +14,7 @@
 #include "handles/Frame.h"
 #include "handles/Odbc3Rules.h"
 #include "handles/Statement.h"
+#include "odbc/fetch/BlockFetch.h"
 #include "odbc/params/ParamArrays.h"
 #include "odbc/Workers.h"
 #include "protocol/Elements.h"
@@ -183,6 +184,8 @@ int ParamDataWorker(Statement* s, SQLPOINTER* prgbValue) {
       rc = s->CheckResult(rc, status);
     } else if (request->ReturnsResultSet()) {
       rc = s->AdoptResultSet(request->Get<ResultSetDescriptionElement>());
+    } else if (request->MessageCode() == Msg::kExecuteRows) {
+      AdoptFirstBlock(s, execution.Release());
     }
   }
   s->DropActiveRequest();

@@ -12,6 +12,7 @@
 #include "handles/Frame.h"
 #include "handles/Odbc3Rules.h"
 #include "base/Trace.h"
+#include "odbc/fetch/BlockFetch.h"
 #include "odbc/params/ParamArrays.h"
 #include "odbc/Workers.h"
 #include "protocol/Requests.h"
@@ -84,6 +85,7 @@ int FreeStmtWorker(Statement* s, SQLUSMALLINT fOption, bool remove) {
     s->DropBlock();
     s->scroll.Drop();  // its scratch file goes with it
   }
+  if (fOption == SQL_CLOSE && s->cursor.ServerClosed()) return SQL_SUCCESS;
   if (fOption == SQL_DROP || fOption == SQL_UNBIND) {
     s->Unbind();
     if (fOption == SQL_UNBIND) return SQL_SUCCESS;
@@ -97,6 +99,12 @@ int FreeStmtWorker(Statement* s, SQLUSMALLINT fOption, bool remove) {
   request.SetStatementId(s->StatementId());
   request.Get<FreeOptionElement>()->value = fOption;
   int status = kStatusCommunicationFailure;
+  // With a server that offered executions with rows, a close travels with
+  // the next request: its reply is read before that request's. Closing a
+  // cursor of a statement the server knows cannot fail there; a lost
+  // connection is reported by the next call.
+  if (fOption == SQL_CLOSE && (s->OwningConnection()->flags & kConnectionQuick) != 0)
+    return s->SendUnawaited(&request, &status) ? SQL_SUCCESS : s->CheckResult(SQL_ERROR, status);
   const int rc = s->Exchange(&request, &status);
   // A server that refuses the drop keeps the statement. A server that can no
   // longer be reached has forgotten it with the session: the handle goes
@@ -154,6 +162,8 @@ int RunExecution(Statement* s, Request* request) {
     rc = SendActive(s);
     if (rc == SQL_SUCCESS && request->ReturnsResultSet()) {
       rc = s->AdoptResultSet(request->Get<ResultSetDescriptionElement>());
+    } else if (rc == SQL_SUCCESS && request->MessageCode() == Msg::kExecuteRows) {
+      AdoptFirstBlock(s, s->execution.Release());
     }
   }
   s->DropActiveRequest();
@@ -166,7 +176,13 @@ namespace {
 
 int ExecuteOnce(Statement* s, const SQLCHAR*, SQLINTEGER) {
   s->DropActiveRequest();
-  ExecuteRequest* request = new (std::nothrow) ExecuteRequest;
+  Request* request = nullptr;
+  if (ExecutesWithRows(s)) {
+    request = new (std::nothrow) ExecuteRowsRequest;
+    if (request != nullptr) request->Get<MaxLengthElement>()->value = kFirstBlockBudget;
+  } else {
+    request = new (std::nothrow) ExecuteRequest;
+  }
   if (request == nullptr || request->Failed()) {
     delete request;
     return VEL_POST(s, SQL_ERROR, kDiagMemory);

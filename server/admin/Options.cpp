@@ -50,6 +50,7 @@ const char kUsage[] =
     "  --no-block-fetch     do not offer many rows per fetch request at login\n"
     "  --no-batch           do not offer many parameter sets per request at login\n"
     "  --no-stream          do not offer blocks of rows asked for ahead at login\n"
+    "  --no-quick           do not offer executions answered with their first rows\n"
     "  --print-config       print the options as a configuration file and exit\n"
     "  --version            print the version and exit\n"
     "  --help               this text\n"
@@ -95,6 +96,7 @@ bool* FileFlag(const std::string& name, Options* o) {
   if (name == "block-fetch") return &o->blockFetch;
   if (name == "batch") return &o->batch;
   if (name == "stream") return &o->stream;
+  if (name == "quick") return &o->quick;
   if (name == "metrics-tls") return &o->metricsTls;
   return nullptr;
 }
@@ -192,6 +194,8 @@ bool SetFlag(const std::string& arg, Options* o) {
     o->batch = false;
   } else if (arg == "--no-stream") {
     o->stream = false;
+  } else if (arg == "--no-quick") {
+    o->quick = false;
   } else if (arg == "--allow-plaintext") {
     o->allowPlaintext = true;
   } else if (arg == "--metrics-tls") {
@@ -254,6 +258,7 @@ std::string ConfigText(const Options& o) {
   t += std::string("block-fetch = ") + yes(o.blockFetch) + "\n";
   t += std::string("batch = ") + yes(o.batch) + "\n";
   t += std::string("stream = ") + yes(o.stream) + "\n";
+  t += std::string("quick = ") + yes(o.quick) + "\n";
   return t;
 }
 

@@ -32,6 +32,7 @@ struct Options {
   bool blockFetch = true;  // offer the fetch-block request at login
   bool batch = true;       // offer the execute-batch request at login
   bool stream = true;      // offer blocks asked for ahead at login (with block-fetch)
+  bool quick = true;       // offer executions answered with their first rows (with block-fetch)
   std::string config;      // the configuration file read, if any
   bool help = false;
   bool version = false;

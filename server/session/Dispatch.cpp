@@ -10,6 +10,7 @@
 #include "server/session/Dispatch.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "protocol/Elements.h"
@@ -54,6 +55,7 @@ int HandleConnect(Session* s, Request* r) {
     if (s->OffersDescribe()) r->Get<DescribeTypeElement>()->value = kDescribeParams;
     if (s->OffersResults()) r->Get<ResultsTypeElement>()->value = kResultsMore;
     r->Get<RoutineTypeElement>()->value = kRoutinesAndRights;
+    if (s->OffersQuick()) r->Get<QuickTypeElement>()->value = kQuickRows;
     if (s->CancelKey() != 0) {
       r->Get<CancelTypeElement>()->value = kCancelRequest;
       r->Get<CancelKeyElement>()->value = s->CancelKey();
@@ -184,11 +186,10 @@ int HandleFetch(Session* s, Request* r) {
   return rc;
 }
 
-// The rows of a block, encoded as they are fetched, and with a return
-// code other than SQL_SUCCESS the diagnostic of the row after them.
-int HandleFetchBlock(Session* s, Request* r) {
+// Encodes each row fetched for a block into the reply's block.
+std::function<bool(const std::vector<CellOut>&)> RowSink(Request* r) {
   RowBlockElement* block = r->Get<RowBlockElement>();
-  auto sink = [block](const std::vector<CellOut>& row) {
+  return [block](const std::vector<CellOut>& row) {
     bool ok = block->BeginRow(static_cast<uint16_t>(row.size()));
     for (size_t i = 0; ok && i < row.size(); ++i) {
       const CellOut& cell = row[i];
@@ -198,10 +199,29 @@ int HandleFetchBlock(Session* s, Request* r) {
     if (!ok) block->Clear();  // no row is left half written
     return ok;
   };
+}
+
+// The rows of a block, encoded as they are fetched, and with a return
+// code other than SQL_SUCCESS the diagnostic of the row after them.
+int HandleFetchBlock(Session* s, Request* r) {
   Diagnostic d;
   const int rc = s->FetchBlock(Id(r), Wanted(r), r->Get<MaxLengthElement>()->value,
-                               RowBlockElement::kMaxRows, sink, &d);
+                               RowBlockElement::kMaxRows, RowSink(r), &d);
   if (rc != kSqlSuccess) PutDiagnostic(r, d);
+  return rc;
+}
+
+// An execution with its row count and the first block of its rows; the
+// block's own code and record travel beside the execution's return code.
+int HandleExecuteRows(Session* s, Request* r) {
+  int32_t count = -1;
+  int blockCode = kSqlNoDataFound;
+  Diagnostic d;
+  const int rc = s->ExecuteRows(Id(r), Parameters(r), r->Get<MaxLengthElement>()->value, RowSink(r),
+                                &count, &blockCode, &d);
+  r->Get<NumberOfRowsElement>()->value = count;
+  r->Get<BlockCodeElement>()->value = blockCode;
+  if (blockCode != kSqlSuccess && !d.sqlstate.empty()) PutDiagnostic(r, d);
   return rc;
 }
 

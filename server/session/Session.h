@@ -142,6 +142,16 @@ class Session {
                  uint32_t maxRows, const std::function<bool(const std::vector<CellOut>&)>& sink,
                  Diagnostic* diagnostic);
   static constexpr uint32_t kMaxBlockBudget = 1u << 20;
+  // Executes the prepared statement, then fetches the first block of its
+  // rows as FetchBlock does, every column of each row (protocol/QUICK.md):
+  // *rowCount is the count of the execution, *blockCode the block's
+  // return code (SQL_NO_DATA_FOUND after the last row or without a result
+  // set; then no cursor stays open). Returns the execution's return code;
+  // the block is fetched only when it is SQL_SUCCESS (else *blockCode is
+  // SQL_SUCCESS with no rows: they are fetched as usual).
+  int ExecuteRows(uint32_t id, const std::vector<ParamIn>& params, uint32_t budget,
+                  const std::function<bool(const std::vector<CellOut>&)>& sink, int32_t* rowCount,
+                  int* blockCode, Diagnostic* diagnostic);
   int GetData(uint32_t id, int column, CellOut* cell);
   int GetRowNumber(uint32_t id, uint32_t* number);
   int RowCount(uint32_t id, int32_t* count);
@@ -223,6 +233,8 @@ class Session {
   bool OffersDescribe() const { return true; }
   bool OffersResults() const { return true; }
   bool OffersStream() const { return options_.blockFetch && options_.stream; }
+  // Executions answered with their first block: offered with blocks.
+  bool OffersQuick() const { return options_.blockFetch && options_.quick; }
   // The session-info offer (protocol/SESSION.md): both storages quote
   // identifiers with SQL's double quote; a read-only user's session is
   // read-only; SQLite keeps names as written and sorts NULLs low,

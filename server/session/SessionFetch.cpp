@@ -2,6 +2,7 @@
 // block reply (built on the one-row fetch, so that both give the same rows,
 // limits and diagnostics).
 
+#include "protocol/RowBlock.h"
 #include "server/Diagnostics.h"
 #include "server/session/Session.h"
 #include "server/session/SessionStatement.h"
@@ -146,6 +147,30 @@ int Session::FetchBlock(uint32_t id, const std::vector<uint16_t>& wanted, uint32
     for (const CellOut& cell : row) total += 7 + cell.data.size();
     if (total >= budget || rows >= maxRows) return kSqlSuccess;
   }
+}
+
+int Session::ExecuteRows(uint32_t id, const std::vector<ParamIn>& params, uint32_t budget,
+                         const std::function<bool(const std::vector<CellOut>&)>& sink,
+                         int32_t* rowCount, int* blockCode, Diagnostic* diagnostic) {
+  *rowCount = -1;
+  *blockCode = kSqlSuccess;  // no rows sent: they are fetched as usual
+  const int rc = Execute(id, params);
+  if (rc != kSqlSuccess) return rc;
+  Statement* s = Ready(id);
+  if (!s) return kSqlError;
+  RowCount(id, rowCount);
+  if (s->position == Position::kNone || s->description.empty()) {
+    *blockCode = kSqlNoDataFound;  // no result set: nothing to close, no record
+    diagnostic->sqlstate.clear();
+    return rc;
+  }
+  static thread_local std::vector<uint16_t> wanted;
+  wanted.resize(s->description.size());
+  for (size_t i = 0; i < wanted.size(); ++i) wanted[i] = static_cast<uint16_t>(i + 1);
+  *blockCode = FetchBlock(id, wanted, budget, RowBlockElement::kMaxRows, sink, diagnostic);
+  // The whole result went: nothing is left for a close request to end.
+  if (*blockCode == kSqlNoDataFound) CloseCursor(s);
+  return rc;
 }
 
 }  // namespace velsrv

@@ -303,6 +303,12 @@ class PgStatement : public StorageStatement {
   // Runs the statement: a query opens a cursor (held past the end of its
   // transaction in autocommit mode, where PostgreSQL keeps its rows); any
   // other statement runs to its end, rows it returns held as one batch.
+  // A query whose last execution fit in its cursor's first batch runs
+  // whole as the prepared statement too: one round trip instead of a
+  // transaction, a cursor and its close around each execution (lookups
+  // by key executed again and again). Should its rows outgrow that batch
+  // after all, that execution holds them, and the next opens a cursor
+  // again.
   Status Start() {
     changed_ = 0;
     PgParams params;
@@ -312,7 +318,7 @@ class PgStatement : public StorageStatement {
     const int* lengths = params.lengths.data();
     const int* formats = params.formats.data();
     int n = static_cast<int>(binds_.size());
-    if (cursor_) {
+    if (cursor_ && !whole_) {
       std::string cursor = session_->NextName("velora_c");
       bool hold = !session_->InTransaction();
       Status st = session_->OpenCursor(this, [&](PGconn* c) {
@@ -324,7 +330,9 @@ class PgStatement : public StorageStatement {
       // A query a held cursor cannot keep (FOR UPDATE) runs as a whole.
       if (st.ok) {
         cursorName_ = cursor;
-        return FetchBatch();
+        st = FetchBatch();
+        whole_ = st.ok && !more_ && rows_ <= kFirstBatchRows;
+        return st;
       }
       if (!(hold && st.sqlstate == kStateNotCapable)) return st;
     }
@@ -338,6 +346,7 @@ class PgStatement : public StorageStatement {
     changed_ = std::strtoll(PQcmdTuples(batch_.get()), nullptr, 10);
     more_ = false;
     Measure();
+    if (rows_ > kFirstBatchRows) whole_ = false;
     return Status::Ok();
   }
 
@@ -398,6 +407,7 @@ class PgStatement : public StorageStatement {
   PgSession* session_;
   std::string name_, text_;
   bool cursor_;
+  bool whole_ = false;  // the next execution runs without a cursor
   bool readOnly_ = false;
   std::vector<Oid> paramTypes_;
   std::vector<Value> binds_;

@@ -97,7 +97,7 @@ TEST(ServerCommandLine, EveryConfigurationKeyRoundTripsAndTheCommandLineWins) {
       "tls-cert = /etc/c.pem\ntls-key = /etc/c.key\nallow-plaintext = yes\nport-file = /run/port\n"
       "max-clients = 7\nmax-frame = 4096\nmax-statements = 9\nlock-timeout = 5\ndrain-timeout = 0\n"
       "metrics = [::1]:9480\nmetrics-auth = basic:/etc/m.secret\nmetrics-tls = yes\nverbose = 2\n"
-      "trace-frames = yes\nblock-fetch = no\nbatch = no\nstream = no\n";
+      "trace-frames = yes\nblock-fetch = no\nbatch = no\nstream = no\nquick = no\n";
   const std::string path = Write(scratch.Folder() + "/all.conf", "# comment\n\n" + text);
   Options o;
   std::string error;
