@@ -105,9 +105,8 @@ constexpr FunctionName kFunctions[] = {
 // Exported, yet always "HYC00": not claimed, so that applications do not
 // count on them.
 constexpr SQLUSMALLINT kNotImplemented[] = {
-    SQL_API_SQLBROWSECONNECT,    SQL_API_SQLCOLUMNPRIVILEGES, SQL_API_SQLNATIVESQL,
-    SQL_API_SQLPROCEDURECOLUMNS, SQL_API_SQLPROCEDURES,       SQL_API_SQLTABLEPRIVILEGES,
-    SQL_API_SQLBULKOPERATIONS,
+    SQL_API_SQLBROWSECONNECT, SQL_API_SQLCOLUMNPRIVILEGES, SQL_API_SQLPROCEDURECOLUMNS,
+    SQL_API_SQLPROCEDURES,    SQL_API_SQLTABLEPRIVILEGES,  SQL_API_SQLBULKOPERATIONS,
 };
 
 // The key functions only where the connection's server offered them at
@@ -116,6 +115,8 @@ bool Offered(SQLUSMALLINT id, const Connection* c) {
   for (SQLUSMALLINT never : kNotImplemented) {
     if (id == never) return false;
   }
+  // SQLNativeSql where the server translates texts (protocol/ESCAPES.md).
+  if (id == SQL_API_SQLNATIVESQL) return c->OffersNativeSql();
   return (id != SQL_API_SQLPRIMARYKEYS && id != SQL_API_SQLFOREIGNKEYS) || c->OffersKeys();
 }
 

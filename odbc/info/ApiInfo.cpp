@@ -1,6 +1,7 @@
-// Exports of the ODBC 2.0 library only: SQLGetInfo and SQLGetFunctions.
-// The ODBC 3.x library answers both with its own exports (odbc3/), which
-// add what it supports beyond these and fall back on the same workers.
+// Exports of the ODBC 2.0 library only: SQLGetInfo, SQLGetFunctions and
+// SQLNativeSql. The ODBC 3.x library answers them with its own exports
+// (odbc3/), which add what it supports beyond these and fall back on the
+// same workers.
 #include <sql.h>
 #include <sqlext.h>
 
@@ -24,4 +25,14 @@ VEL_EXPORT SQLRETURN SQLGetFunctions(SQLHDBC hdbc, SQLUSMALLINT fFunction, SQLUS
   ConnectionHold hold(hdbc);
   if (hold.Get() == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(GetFunctions(fFunction, pfExists, hold.Get()));
+}
+
+VEL_EXPORT SQLRETURN SQLNativeSql(SQLHDBC hdbc, SQLCHAR* szSqlStrIn, SQLINTEGER cbSqlStrIn,
+                                  SQLCHAR*, SQLINTEGER, SQLINTEGER*) {
+  Trace('A', 2, "SQLNativeSql: hdbc=0x%08lx", HandleValue(hdbc));
+  TraceArgument("szSqlStrIn", reinterpret_cast<const char*>(szSqlStrIn), cbSqlStrIn);
+  ConnectionHold hold(hdbc);
+  Connection* c = hold.Get();
+  if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(NativeSqlWorker(c, szSqlStrIn, cbSqlStrIn));
 }

@@ -104,13 +104,16 @@ Answer Build(const InfoRow& row, Connection* c) {
     default:
       break;
   }
+  // What the storage's escapes run, as the server said at login.
+  uint32_t served = 0;
+  if (row.kind == InfoKind::kLong && c->ServerInfo(row.type, &served)) a.number = served;
   return a;
 }
 
 // "    NAME=value": numbers in decimal, "Y" and "N" as "Yes" and "No".
-void TraceAnswer(const InfoRow& row, const Answer& a) {
+void TraceAnswer(const InfoRow& row, const Answer& a, bool served) {
   if (!TraceEnabled('A', 2)) return;
-  if (row.trace != nullptr) {
+  if (row.trace != nullptr && !served) {
     Trace('A', 2, "%s", row.trace);
   } else if (row.kind != InfoKind::kText) {
     Trace('A', 2, "    %s=%lu", row.name, static_cast<unsigned long>(a.number));
@@ -142,7 +145,8 @@ int GetInfoWorker(Connection* c, SQLUSMALLINT fInfoType, SQLPOINTER rgbInfoValue
   const InfoRow* row = FindAnyInfoRow(fInfoType, odbc3);
   if (row == nullptr) return VEL_POST(c, SQL_ERROR, kDiagUnknownInfoType);
   const Answer a = Build(*row, c);
-  TraceAnswer(*row, a);
+  uint32_t served = 0;
+  TraceAnswer(*row, a, c->ServerInfo(row->type, &served));
   switch (row->kind) {
     case InfoKind::kShort: {
       const uint16_t value = static_cast<uint16_t>(a.number);

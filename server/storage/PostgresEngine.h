@@ -65,6 +65,7 @@ class PgSession : public StorageSession {
   // identifies a row beside the primary key.
   bool HasRowId(const std::string&) override { return false; }
   bool TypeNames(std::map<int16_t, std::string>* out) override;
+  bool IsProcedure(const std::string& name) override;
   void SetAbandoned(std::function<bool()> abandoned) override { abandoned_ = std::move(abandoned); }
   void SetRunLimit(const RunLimit* limit) override { limit_ = limit; }
 
