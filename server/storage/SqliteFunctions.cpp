@@ -116,7 +116,8 @@ void Difference(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 // The date of a 'YYYY-MM-DD...' text: false for anything else.
 bool DateOf(sqlite3_value* v, int* y, int* m, int* d) {
   const std::string t = TextOf(v);
-  return t.size() >= 10 && std::sscanf(t.c_str(), "%4d-%2d-%2d", y, m, d) == 3 && *m >= 1 && *m <= 12;
+  return t.size() >= 10 && std::sscanf(t.c_str(), "%4d-%2d-%2d", y, m, d) == 3 && *m >= 1 &&
+         *m <= 12;
 }
 
 void DayName(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -131,9 +132,9 @@ void DayName(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }
 
 void MonthName(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  static const char* const kMonths[] = {"January", "February", "March",     "April",
-                                        "May",     "June",     "July",      "August",
-                                        "September", "October", "November", "December"};
+  static const char* const kMonths[] = {"January",   "February", "March",    "April",
+                                        "May",       "June",     "July",     "August",
+                                        "September", "October",  "November", "December"};
   int y, m, d;
   if (!DateOf(argv[0], &y, &m, &d)) return sqlite3_result_null(ctx);
   sqlite3_result_text(ctx, kMonths[m - 1], -1, SQLITE_STATIC);
@@ -205,19 +206,31 @@ struct Registered {
 };
 
 const Registered kOwn[] = {
-    {"locate", 2, Locate},         {"locate", 3, Locate},     {"repeat", 2, RepeatFunction},
-    {"space", 1, Space},           {"soundex", 1, SoundexFunction},
-    {"difference", 2, Difference}, {"dayname", 1, DayName},   {"monthname", 1, MonthName},
-    {"truncate", 2, Truncate},     {"rand", 1, Rand},
+    {"locate", 2, Locate},   {"locate", 3, Locate},           {"repeat", 2, RepeatFunction},
+    {"space", 1, Space},     {"soundex", 1, SoundexFunction}, {"difference", 2, Difference},
+    {"dayname", 1, DayName}, {"monthname", 1, MonthName},     {"truncate", 2, Truncate},
+    {"rand", 1, Rand},
 };
 
 const Registered kMath[] = {
-    {"acos", 1, Math1<Acos>},       {"asin", 1, Math1<Asin>},       {"atan", 1, Math1<Atan>},
-    {"atan2", 2, Math2<Atan2>},     {"ceiling", 1, Math1<Ceil>},    {"ceil", 1, Math1<Ceil>},
-    {"cos", 1, Math1<Cos>},         {"degrees", 1, Math1<Degrees>}, {"exp", 1, Math1<Exp>},
-    {"floor", 1, Math1<Floor>},     {"ln", 1, Math1<Ln>},           {"log10", 1, Math1<Log10>},
-    {"pi", 0, Pi},                  {"power", 2, Math2<Pow>},       {"radians", 1, Math1<Radians>},
-    {"sin", 1, Math1<Sin>},         {"sqrt", 1, Math1<Sqrt>},       {"tan", 1, Math1<Tan>},
+    {"acos", 1, Math1<Acos>},
+    {"asin", 1, Math1<Asin>},
+    {"atan", 1, Math1<Atan>},
+    {"atan2", 2, Math2<Atan2>},
+    {"ceiling", 1, Math1<Ceil>},
+    {"ceil", 1, Math1<Ceil>},
+    {"cos", 1, Math1<Cos>},
+    {"degrees", 1, Math1<Degrees>},
+    {"exp", 1, Math1<Exp>},
+    {"floor", 1, Math1<Floor>},
+    {"ln", 1, Math1<Ln>},
+    {"log10", 1, Math1<Log10>},
+    {"pi", 0, Pi},
+    {"power", 2, Math2<Pow>},
+    {"radians", 1, Math1<Radians>},
+    {"sin", 1, Math1<Sin>},
+    {"sqrt", 1, Math1<Sqrt>},
+    {"tan", 1, Math1<Tan>},
 };
 
 bool Register(sqlite3* db, const Registered& r, int flags) {

@@ -219,7 +219,8 @@ class Escapes : public Conformance {
       SQLCHAR label[64] = {0};
       SQLNumResultCols(s, &columns);
       SQLDescribeCol(s, 1, label, sizeof label, nullptr, nullptr, nullptr, nullptr, nullptr);
-      result = columns == 0 ? "no result set" : Rows(s, SQL_SUCCESS, {1}) + (full ? std::string("|") + (char*)label : "");
+      result =
+          columns == 0 ? "no result set" : Rows(s, SQL_SUCCESS, {1}) + (full ? std::string("|") + (char*)label : "");
     }
     SQLFreeStmt(s, SQL_CLOSE);
     return result;
@@ -264,7 +265,8 @@ TEST_P(Escapes, EveryClaimedConversionRuns) {
     for (const auto& to : kTypes) {
       if (!(mask & to.bit)) continue;
       const char* literal = from.literal[0] == '\'' && from.literal[1] == '1' ? to.literal : from.literal;
-      const std::string sql = std::string("{fn CONVERT({fn CONVERT(") + literal + ", " + from.name + ")}, " + to.name + ")}";
+      const std::string sql =
+          std::string("{fn CONVERT({fn CONVERT(") + literal + ", " + from.name + ")}, " + to.name + ")}";
       EXPECT_NE(kError, Run(sql)) << sql;
     }
   }
