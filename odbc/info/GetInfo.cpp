@@ -44,6 +44,13 @@ void FormatDbmsVersion(const char* version, char* out, size_t size) {
                 version);
 }
 
+// The server's answer for a row (protocol/ESCAPES.md): false when it gave
+// none. ODBC 2.01's number of SQL_OJ_CAPABILITIES asks ODBC 3's.
+bool Served(const InfoRow& row, const Connection* c, uint32_t* value) {
+  const uint16_t type = row.type == 65003 ? static_cast<uint16_t>(SQL_OJ_CAPABILITIES) : row.type;
+  return row.kind == InfoKind::kLong && c->ServerInfo(type, value);
+}
+
 Answer Build(const InfoRow& row, Connection* c) {
   Answer a;
   a.number = row.number;
@@ -106,7 +113,7 @@ Answer Build(const InfoRow& row, Connection* c) {
   }
   // What the storage's escapes run, as the server said at login.
   uint32_t served = 0;
-  if (row.kind == InfoKind::kLong && c->ServerInfo(row.type, &served)) a.number = served;
+  if (Served(row, c, &served)) a.number = served;
   return a;
 }
 
@@ -146,7 +153,7 @@ int GetInfoWorker(Connection* c, SQLUSMALLINT fInfoType, SQLPOINTER rgbInfoValue
   if (row == nullptr) return VEL_POST(c, SQL_ERROR, kDiagUnknownInfoType);
   const Answer a = Build(*row, c);
   uint32_t served = 0;
-  TraceAnswer(*row, a, c->ServerInfo(row->type, &served));
+  TraceAnswer(*row, a, Served(*row, c, &served));
   switch (row->kind) {
     case InfoKind::kShort: {
       const uint16_t value = static_cast<uint16_t>(a.number);

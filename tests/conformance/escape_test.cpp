@@ -245,6 +245,7 @@ TEST_P(Escapes, EveryClauseGivesItsValueAndTheMasksClaimWhatRuns) {
       EXPECT_EQ(want != kError, (Mask(row.info) & row.bit) != 0);
     }
   }
+  EXPECT_EQ(Mask(SQL_OJ_CAPABILITIES), Mask(65003));  // ODBC 2.01's number of it
   // Every bit claimed has its row.
   for (SQLUSMALLINT info : {SQL_STRING_FUNCTIONS, SQL_NUMERIC_FUNCTIONS, SQL_TIMEDATE_FUNCTIONS, SQL_SYSTEM_FUNCTIONS,
                             SQL_CONVERT_FUNCTIONS, SQL_TIMEDATE_ADD_INTERVALS, SQL_TIMEDATE_DIFF_INTERVALS,
