@@ -46,9 +46,12 @@ enum : uint32_t {
   // The server offered the description of parameter markers at login
   // (protocol/DESCRIBE.md).
   kConnectionDescribe = 0x40,
+  // The server offered the results of a text one after the other at login
+  // (protocol/RESULTS.md).
+  kConnectionResults = 0x80,
   // The server sent SQLGetInfo answers and translates texts for
   // SQLNativeSql (protocol/ESCAPES.md).
-  kConnectionInfoAnswers = 0x80,
+  kConnectionInfoAnswers = 0x100,
 };
 
 // What a cancel request needs (protocol/CANCEL.md), copied for the thread
@@ -148,6 +151,7 @@ class Connection : public HandleObject {
   bool OffersKeys() const { return (flags & kConnectionKeys) != 0; }
   bool OffersBatch() const { return (flags & kConnectionBatch) != 0; }
   bool OffersDescribe() const { return (flags & kConnectionDescribe) != 0; }
+  bool OffersResults() const { return (flags & kConnectionResults) != 0; }
   // The session-info offer of the login (protocol/SESSION.md, 16 bits),
   // 0 when the server made none. Such a server is taken to be one over
   // SQLite, the storage servers had before any offer: its SQL quotes

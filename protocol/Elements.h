@@ -80,6 +80,7 @@
   X(CancelTypeElement)              \
   X(CatalogTypeElement)             \
   X(DescribeTypeElement)            \
+  X(ResultsTypeElement)             \
   X(FetchDataElement)               \
   X(FetchDataSetElement)            \
   X(FetchTypeElement)               \

@@ -1,8 +1,8 @@
 // The offers a server appends to its connect reply after catalogType, in
 // this order: batchType, cancelType, streamType (then cancelKey),
-// sessionInfo, describeType, infoAnswers. Each but infoAnswers is a 16-bit code; 0 (and a reply
-// that ends before the element) means not offered, so a driver sends such a server exactly what it
-// always sent.
+// sessionInfo, describeType, resultsType, infoAnswers. Each but infoAnswers
+// is a 16-bit code; 0 (and a reply that ends before the element) means not
+// offered, so a driver sends such a server exactly what it always sent.
 #ifndef VELORA_PROTOCOL_EXTENSIONS_H
 #define VELORA_PROTOCOL_EXTENSIONS_H
 
@@ -20,6 +20,12 @@ using StreamTypeElement = OfferElement<El::kStreamType>;
 // The parameter descriptions of a prepared statement (protocol/DESCRIBE.md).
 using DescribeTypeElement = OfferElement<El::kDescribeType>;
 enum : int32_t { kDescribeNone = 0, kDescribeParams = 1 };
+
+// The results of a text of several statements, and of a parameter array
+// on a query, one after the other (protocol/RESULTS.md); in the
+// more-results reply: whether a next result came.
+using ResultsTypeElement = OfferElement<El::kResultsType>;
+enum : int32_t { kResultsNone = 0, kResultsMore = 1 };
 // The size of a character or binary marker whose length nothing declares
 // (a long type, an unknown marker): any value the storage takes travels,
 // but clients size a buffer per row by it (pyodbc's fast_executemany: two
@@ -65,7 +71,7 @@ class CancelKeyElement final : public Element {
 using SessionInfoElement = OfferElement<El::kSessionInfo>;
 
 // SQLGetInfo answers of the server's (protocol/ESCAPES.md): a 16-bit count
-// after describeType, then per answer a 16-bit information type and its
+// after resultsType, then per answer a 16-bit information type and its
 // 32-bit value. A reply that ends before it holds none; a server that
 // sends it answers the native-SQL request too.
 class InfoAnswersElement final : public Element {
