@@ -52,6 +52,9 @@ enum : uint32_t {
   // The server sent SQLGetInfo answers and translates texts for
   // SQLNativeSql (protocol/ESCAPES.md).
   kConnectionInfoAnswers = 0x100,
+  // The server offered the procedure and privilege requests at login
+  // (protocol/KEYS.md).
+  kConnectionRoutines = 0x400,
 };
 
 // What a cancel request needs (protocol/CANCEL.md), copied for the thread
@@ -149,6 +152,7 @@ class Connection : public HandleObject {
   bool LoggedIn() const { return (flags & kConnectionLoggedIn) != 0; }
   // The key requests go only to a server that offered them at login.
   bool OffersKeys() const { return (flags & kConnectionKeys) != 0; }
+  bool OffersRoutines() const { return (flags & kConnectionRoutines) != 0; }
   bool OffersBatch() const { return (flags & kConnectionBatch) != 0; }
   bool OffersDescribe() const { return (flags & kConnectionDescribe) != 0; }
   bool OffersResults() const { return (flags & kConnectionResults) != 0; }

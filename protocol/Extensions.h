@@ -1,8 +1,9 @@
 // The offers a server appends to its connect reply after catalogType, in
 // this order: batchType, cancelType, streamType (then cancelKey),
-// sessionInfo, describeType, resultsType, infoAnswers. Each but infoAnswers
-// is a 16-bit code; 0 (and a reply that ends before the element) means not
-// offered, so a driver sends such a server exactly what it always sent.
+// sessionInfo, describeType, resultsType, routineType, infoAnswers. Each but
+// infoAnswers is a 16-bit code; 0 (and a reply that ends before the element)
+// means not offered, so a driver sends such a server exactly what it always
+// sent.
 #ifndef VELORA_PROTOCOL_EXTENSIONS_H
 #define VELORA_PROTOCOL_EXTENSIONS_H
 
@@ -71,7 +72,7 @@ class CancelKeyElement final : public Element {
 using SessionInfoElement = OfferElement<El::kSessionInfo>;
 
 // SQLGetInfo answers of the server's (protocol/ESCAPES.md): a 16-bit count
-// after resultsType, then per answer a 16-bit information type and its
+// after routineType, then per answer a 16-bit information type and its
 // 32-bit value. A reply that ends before it holds none; a server that
 // sends it answers the native-SQL request too.
 class InfoAnswersElement final : public Element {
