@@ -305,7 +305,6 @@ class Session {
   StorageEngine* engine_;
   std::string peer_;
   std::string location_;  // the database (primary) of the session
-  std::string user_;      // whom the session logged in as
   std::unique_ptr<StorageSession> storage_;
   // With --read-storage: the session of the other side (the primary while
   // storage_ is a standby's, or the standby's kept for the next switch);
