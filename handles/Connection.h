@@ -49,6 +49,9 @@ enum : uint32_t {
   // The server offered the results of a text one after the other at login
   // (protocol/RESULTS.md).
   kConnectionResults = 0x80,
+  // The server sent SQLGetInfo answers and translates texts for
+  // SQLNativeSql (protocol/ESCAPES.md).
+  kConnectionInfoAnswers = 0x100,
   // The server offered the procedure and privilege requests at login
   // (protocol/KEYS.md).
   kConnectionRoutines = 0x400,
@@ -179,6 +182,17 @@ class Connection : public HandleObject {
     return static_cast<uint16_t>(identifierCase != 0 ? identifierCase : 4);  // SQL_IC_MIXED
   }
   bool NullsSortLow() const { return sessionInfo == 0 || (sessionInfo & kSessionNullsLow) != 0; }
+  // The server's SQLGetInfo answers of the login (protocol/ESCAPES.md).
+  bool OffersNativeSql() const { return (flags & kConnectionInfoAnswers) != 0; }
+  uint16_t infoAnswerCount = 0;
+  uint16_t infoAnswerTypes[InfoAnswersElement::kMaxAnswers] = {};
+  uint32_t infoAnswerValues[InfoAnswersElement::kMaxAnswers] = {};
+  // The server's answer for an information type: false when it gave none.
+  bool ServerInfo(uint16_t type, uint32_t* value) const {
+    for (uint16_t i = 0; i < infoAnswerCount; ++i)
+      if (infoAnswerTypes[i] == type) return *value = infoAnswerValues[i], true;
+    return false;
+  }
   // The most bytes of parameter sets one execute-batch request carries
   // (a set larger than it goes alone).
   uint32_t batchBudget = 256u << 10;

@@ -106,6 +106,10 @@ SQLLEN QuietRowCount(Statement* s);
 // set; SQL_ERROR when that close fails.
 int MoreResultsWorker(Statement* s);
 int NativeSqlWorker(Connection* c, const SQLCHAR* in, SQLINTEGER cbIn);
+// The text a statement runs as, from a server that translates it
+// (Connection::OffersNativeSql): SQL_SUCCESS with *out set, or SQL_ERROR
+// posted on c (a null text "S1009", a bad length "S1090").
+int TranslateSqlWorker(Connection* c, const SQLCHAR* in, SQLINTEGER cbIn, String* out);
 
 // Parameters (odbc/params/Parameters.cpp). Bindings are read at execution only.
 // The parameter markers of sql: question marks outside string literals,

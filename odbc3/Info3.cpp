@@ -106,7 +106,6 @@ constexpr FunctionName kFunctions[] = {
 // count on them.
 constexpr SQLUSMALLINT kNotImplemented[] = {
     SQL_API_SQLBROWSECONNECT,
-    SQL_API_SQLNATIVESQL,
     SQL_API_SQLBULKOPERATIONS,
 };
 
@@ -126,6 +125,9 @@ bool Offered(SQLUSMALLINT id, const Connection* c) {
     case SQL_API_SQLTABLEPRIVILEGES:
     case SQL_API_SQLCOLUMNPRIVILEGES:
       return c->OffersRoutines();
+    // Where the server translates texts (protocol/ESCAPES.md).
+    case SQL_API_SQLNATIVESQL:
+      return c->OffersNativeSql();
     default:
       return true;
   }

@@ -1,5 +1,5 @@
 // Exports: the wide-character forms of SQLConnect, SQLDriverConnect,
-// SQLBrowseConnect and SQLNativeSql.
+// SQLBrowseConnect and SQLNativeSql, and SQLNativeSql's narrow form.
 #include "base/Trace.h"
 #include "handles/Connection.h"
 #include "handles/Frame.h"
@@ -66,8 +66,13 @@ VEL_EXPORT SQLRETURN SQLBrowseConnectW(SQLHDBC hdbc, SQLWCHAR* szConnStrIn, SQLS
   return TraceReturnCode(BrowseConnectWorker(c, in.Text(), in.ShortLength()));
 }
 
+// The text as the server will run it (its escape clauses translated),
+// from a server that offered the translation at login; cbSqlStrMax and
+// *pcbSqlStr count characters, a cut text keeps whole characters and
+// posts "01004".
 VEL_EXPORT SQLRETURN SQLNativeSqlW(SQLHDBC hdbc, SQLWCHAR* szSqlStrIn, SQLINTEGER cbSqlStrIn,
-                                   SQLWCHAR*, SQLINTEGER, SQLINTEGER*) {
+                                   SQLWCHAR* szSqlStr, SQLINTEGER cbSqlStrMax,
+                                   SQLINTEGER* pcbSqlStr) {
   Trace('A', 2, "SQLNativeSqlW: hdbc=0x%08lx", HandleValue(hdbc));
   ConnectionHold hold(hdbc);
   Connection* c = hold.Get();
@@ -77,5 +82,36 @@ VEL_EXPORT SQLRETURN SQLNativeSqlW(SQLHDBC hdbc, SQLWCHAR* szSqlStrIn, SQLINTEGE
     return TraceReturnCode(PostWideFailure(c, r));
   }
   TraceArgument("szSqlStrIn", in.Value().TextOrEmpty(), SQL_NTS);
-  return TraceReturnCode(NativeSqlWorker(c, in.Text(), in.Length()));
+  if (!c->OffersNativeSql()) return TraceReturnCode(NativeSqlWorker(c, in.Text(), in.Length()));
+  if (szSqlStr != nullptr && cbSqlStrMax < 0)
+    return TraceReturnCode(VEL_POST(c, SQL_ERROR, kDiagInvalidLength));
+  String text;
+  const int rc = TranslateSqlWorker(c, in.Text(), in.Length(), &text);
+  if (rc != SQL_SUCCESS) return TraceReturnCode(rc);
+  long need = 0;
+  const bool whole = CopyWideOutput(text, szSqlStr, cbSqlStrMax, &need);
+  if (pcbSqlStr) *pcbSqlStr = static_cast<SQLINTEGER>(need);
+  if (whole) return TraceReturnCode(SQL_SUCCESS);
+  return TraceReturnCode(VEL_POST(c, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated));
+}
+
+// The narrow form: lengths in bytes, a cut text posts "01004".
+VEL_EXPORT SQLRETURN SQLNativeSql(SQLHDBC hdbc, SQLCHAR* szSqlStrIn, SQLINTEGER cbSqlStrIn,
+                                  SQLCHAR* szSqlStr, SQLINTEGER cbSqlStrMax,
+                                  SQLINTEGER* pcbSqlStr) {
+  Trace('A', 2, "SQLNativeSql: hdbc=0x%08lx", HandleValue(hdbc));
+  TraceArgument("szSqlStrIn", reinterpret_cast<const char*>(szSqlStrIn), cbSqlStrIn);
+  ConnectionHold hold(hdbc);
+  Connection* c = hold.Get();
+  if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  if (!c->OffersNativeSql()) return TraceReturnCode(NativeSqlWorker(c, szSqlStrIn, cbSqlStrIn));
+  if (szSqlStr != nullptr && cbSqlStrMax < 0)
+    return TraceReturnCode(VEL_POST(c, SQL_ERROR, kDiagInvalidLength));
+  String text;
+  const int rc = TranslateSqlWorker(c, szSqlStrIn, cbSqlStrIn, &text);
+  if (rc != SQL_SUCCESS) return TraceReturnCode(rc);
+  if (pcbSqlStr) *pcbSqlStr = static_cast<SQLINTEGER>(text.Length());
+  if (CopyOutput(text.TextOrEmpty(), text.Length(), reinterpret_cast<char*>(szSqlStr), cbSqlStrMax))
+    return TraceReturnCode(SQL_SUCCESS);
+  return TraceReturnCode(VEL_POST(c, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated));
 }

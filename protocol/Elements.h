@@ -69,7 +69,8 @@
   X(El::kFkTableOwner, FkTableOwner, StringElement)                         \
   X(El::kFkTableName, FkTableName, StringElement)                           \
   X(El::kQueryTimeout, QueryTimeout, ULongElement)                          \
-  X(El::kRequestNumber, RequestNumber, ULongElement)
+  X(El::kRequestNumber, RequestNumber, ULongElement)                        \
+  X(El::kNativeStatement, NativeStatement, StringElement)
 
 // X(ClassName): the composite and row elements, each a class of its own
 // with a static kId.
@@ -94,7 +95,8 @@
   X(RoutineTypeElement)             \
   X(RowBlockElement)                \
   X(StreamTypeElement)              \
-  X(SessionInfoElement)
+  X(SessionInfoElement)             \
+  X(InfoAnswersElement)
 
 #define VEL_DECLARE_KIND_ELEMENT(number, Name, Kind) \
   using Name##Element = ConcreteElement<Kind, number>;

@@ -1,9 +1,9 @@
 // The offers a server appends to its connect reply after catalogType, in
 // this order: batchType, cancelType, streamType (then cancelKey),
-// sessionInfo, describeType, resultsType, (routineType,
-// protocol/KEYS.md), quickType. Each is a 16-bit code; 0 (and a reply that
-// ends before the element) means not offered, so a driver sends such a
-// server exactly what it always sent.
+// sessionInfo, describeType, resultsType, routineType (protocol/KEYS.md),
+// quickType, infoAnswers. Each but infoAnswers is a 16-bit code; 0 (and a
+// reply that ends before the element) means not offered, so a driver sends
+// such a server exactly what it always sent.
 #ifndef VELORA_PROTOCOL_EXTENSIONS_H
 #define VELORA_PROTOCOL_EXTENSIONS_H
 
@@ -75,6 +75,45 @@ class CancelKeyElement final : public Element {
 // What the session's SQL and rights are, for SQLGetInfo (protocol/SESSION.md):
 // a 16-bit code after cancelKey, 0 when not offered.
 using SessionInfoElement = OfferElement<El::kSessionInfo>;
+
+// SQLGetInfo answers of the server's (protocol/ESCAPES.md): a 16-bit count
+// after routineType, then per answer a 16-bit information type and its
+// 32-bit value. A reply that ends before it holds none; a server that
+// sends it answers the native-SQL request too.
+class InfoAnswersElement final : public Element {
+ public:
+  static constexpr int kId = El::kInfoAnswers;
+  static constexpr uint16_t kMaxAnswers = 48;
+  int ElementId() const override { return kId; }
+  uint32_t ElementSize() const override { return 2 + 6u * count; }
+  bool GetElement(ElementCursor* cursor, int* status) override {
+    count = 0;
+    if (cursor->Left() == 0) return true;
+    uint16_t n = 0;
+    if (!wire::Read(cursor, &n, status)) return false;
+    for (uint16_t i = 0; i < n; ++i) {
+      uint16_t type = 0;
+      uint32_t value = 0;
+      if (!wire::Read(cursor, &type, status) || !wire::Read(cursor, &value, status)) return false;
+      if (count < kMaxAnswers) {
+        types[count] = type;
+        values[count++] = value;
+      }
+    }
+    return true;
+  }
+  bool PutElement(ElementCursor* cursor, int* status) override {
+    if (!wire::Write(cursor, count, status)) return false;
+    for (uint16_t i = 0; i < count; ++i)
+      if (!wire::Write(cursor, types[i], status) || !wire::Write(cursor, values[i], status))
+        return false;
+    return true;
+  }
+  bool LeftOutOfRequest() const override { return count == 0; }
+  uint16_t count = 0;
+  uint16_t types[kMaxAnswers] = {};
+  uint32_t values[kMaxAnswers] = {};
+};
 
 // The session-info code (16 bits): the identifier quote character (7
 // bits), the read-only flag, the isolation levels the storage runs as

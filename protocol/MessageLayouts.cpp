@@ -23,7 +23,7 @@ const MessageLayout kMessages[] = {
      {E},
      {kVersionElement, kNativeLengthValues, kFetchType, kCatalogType, kBatchType, kCancelType,
       kStreamType, kCancelKey, kSessionInfo, kDescribeType, kResultsType, kRoutineType, kQuickType,
-      E}},
+      kInfoAnswers, E}},
     {kDisconnect, false, {E}, {E}, {E}},
     {kGetError,
      false,
@@ -148,6 +148,9 @@ const MessageLayout kMessages[] = {
      {kParameterDataSetElement, kMaxLength, E},
      {kNumberOfRows, kBlockCode, kNumberOfRowsInSet, kSqlstate, kErrorCode, kErrorText, kFileName,
       kLineNumber, E}},
+    // Only to a server whose connect reply held infoAnswers
+    // (protocol/ESCAPES.md): a text with its escape clauses translated.
+    {kNativeSql, false, {E}, {kStatement, E}, {kNativeStatement, E}},
 };
 
 const int kMessageCount = static_cast<int>(sizeof kMessages / sizeof kMessages[0]);

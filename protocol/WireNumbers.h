@@ -89,6 +89,8 @@
   X(76, kSessionInfo, sessionInfo)                             \
   X(77, kDescribeType, describeType)                           \
   X(78, kResultsType, resultsType)                             \
+  X(79, kInfoAnswers, infoAnswers)                             \
+  X(80, kNativeStatement, nativeStatement)                     \
   X(81, kRoutineType, routineType)                             \
   X(84, kQuickType, quickType)                                 \
   X(85, kBlockCode, blockCode)
@@ -146,6 +148,7 @@ constexpr int kElementIdCount = El::kBlockCode + 1;
   X(47, Cancel)           \
   X(48, DescribeParams)   \
   X(49, MoreResults)      \
+  X(50, NativeSql)        \
   X(60, Procedures)       \
   X(61, ProcedureColumns) \
   X(62, TablePrivileges)  \

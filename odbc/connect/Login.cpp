@@ -212,7 +212,8 @@ int LoginOnce(Connection* c, const String& password, TlsMode mode, int32_t secon
     c->flags |= kConnectionLoggedIn;
     c->flags &= ~uint32_t{kConnectionBlockFetch | kConnectionKeys | kConnectionBatch |
                           kConnectionStream | kConnectionDescribe | kConnectionResults |
-                          kConnectionRoutines | kConnectionQuick};
+                          kConnectionRoutines | kConnectionQuick |
+                          kConnectionInfoAnswers};
     if (request.Get<FetchTypeElement>()->value == kFetchBlock) c->flags |= kConnectionBlockFetch;
     if (request.Get<StreamTypeElement>()->value == kStreamAhead) c->flags |= kConnectionStream;
     if (request.Get<CatalogTypeElement>()->value == kCatalogKeys) c->flags |= kConnectionKeys;
@@ -224,6 +225,13 @@ int LoginOnce(Connection* c, const String& password, TlsMode mode, int32_t secon
       c->flags |= kConnectionDescribe;
     if (request.Get<ResultsTypeElement>()->value == kResultsMore) c->flags |= kConnectionResults;
     if (request.Get<QuickTypeElement>()->value == kQuickRows) c->flags |= kConnectionQuick;
+    const InfoAnswersElement* answers = request.Get<InfoAnswersElement>();
+    c->infoAnswerCount = answers->count;
+    for (uint16_t i = 0; i < answers->count; ++i) {
+      c->infoAnswerTypes[i] = answers->types[i];
+      c->infoAnswerValues[i] = answers->values[i];
+    }
+    if (answers->count != 0) c->flags |= kConnectionInfoAnswers;
     // The cancel connection is encrypted as the session's is; a session
     // that preferred TLS and got it requires it for the cancel too.
     const TlsMode cancelTls = !c->clib.Encrypted()       ? TlsMode::kOff

@@ -1,7 +1,8 @@
-// Exports of the ODBC 2.0 library only: SQLGetInfo, SQLGetFunctions, and
-// the four catalog functions it refuses ("S1C00") whatever the server
-// offers. The ODBC 3.x library answers these with its own exports (odbc3/),
-// which add what it supports beyond these and fall back on the same workers.
+// Exports of the ODBC 2.0 library only: SQLGetInfo, SQLGetFunctions,
+// SQLNativeSql, and the four catalog functions it refuses ("S1C00")
+// whatever the server offers. The ODBC 3.x library answers these with its
+// own exports (odbc3/), which add what it supports beyond these and fall
+// back on the same workers.
 #include <sql.h>
 #include <sqlext.h>
 
@@ -59,4 +60,14 @@ VEL_EXPORT SQLRETURN SQLColumnPrivileges(SQLHSTMT hstmt, SQLCHAR* szTableQualifi
                                          SQLSMALLINT cbColumnName) {
   return ColumnPrivilegesEntry(false, hstmt, szTableQualifier, cbTableQualifier, szTableOwner,
                                cbTableOwner, szTableName, cbTableName, szColumnName, cbColumnName);
+}
+
+VEL_EXPORT SQLRETURN SQLNativeSql(SQLHDBC hdbc, SQLCHAR* szSqlStrIn, SQLINTEGER cbSqlStrIn,
+                                  SQLCHAR*, SQLINTEGER, SQLINTEGER*) {
+  Trace('A', 2, "SQLNativeSql: hdbc=0x%08lx", HandleValue(hdbc));
+  TraceArgument("szSqlStrIn", reinterpret_cast<const char*>(szSqlStrIn), cbSqlStrIn);
+  ConnectionHold hold(hdbc);
+  Connection* c = hold.Get();
+  if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
+  return TraceReturnCode(NativeSqlWorker(c, szSqlStrIn, cbSqlStrIn));
 }

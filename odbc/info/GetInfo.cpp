@@ -44,6 +44,13 @@ void FormatDbmsVersion(const char* version, char* out, size_t size) {
                 version);
 }
 
+// The server's answer for a row (protocol/ESCAPES.md): false when it gave
+// none. ODBC 2.01's number of SQL_OJ_CAPABILITIES asks ODBC 3's.
+bool Served(const InfoRow& row, const Connection* c, uint32_t* value) {
+  const uint16_t type = row.type == 65003 ? static_cast<uint16_t>(SQL_OJ_CAPABILITIES) : row.type;
+  return row.kind == InfoKind::kLong && c->ServerInfo(type, value);
+}
+
 Answer Build(const InfoRow& row, Connection* c) {
   Answer a;
   a.number = row.number;
@@ -111,13 +118,16 @@ Answer Build(const InfoRow& row, Connection* c) {
     default:
       break;
   }
+  // What the storage's escapes run, as the server said at login.
+  uint32_t served = 0;
+  if (Served(row, c, &served)) a.number = served;
   return a;
 }
 
 // "    NAME=value": numbers in decimal, "Y" and "N" as "Yes" and "No".
-void TraceAnswer(const InfoRow& row, const Answer& a) {
+void TraceAnswer(const InfoRow& row, const Answer& a, bool served) {
   if (!TraceEnabled('A', 2)) return;
-  if (row.trace != nullptr) {
+  if (row.trace != nullptr && !served) {
     Trace('A', 2, "%s", row.trace);
   } else if (row.kind != InfoKind::kText) {
     Trace('A', 2, "    %s=%lu", row.name, static_cast<unsigned long>(a.number));
@@ -149,7 +159,8 @@ int GetInfoWorker(Connection* c, SQLUSMALLINT fInfoType, SQLPOINTER rgbInfoValue
   const InfoRow* row = FindAnyInfoRow(fInfoType, odbc3);
   if (row == nullptr) return VEL_POST(c, SQL_ERROR, kDiagUnknownInfoType);
   const Answer a = Build(*row, c);
-  TraceAnswer(*row, a);
+  uint32_t served = 0;
+  TraceAnswer(*row, a, Served(*row, c, &served));
   switch (row->kind) {
     case InfoKind::kShort: {
       const uint16_t value = static_cast<uint16_t>(a.number);

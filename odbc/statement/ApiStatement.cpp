@@ -94,16 +94,6 @@ VEL_EXPORT SQLRETURN SQLMoreResults(SQLHSTMT hstmt) {
   return TraceReturnCode(MoreResultsWorker(s));
 }
 
-VEL_EXPORT SQLRETURN SQLNativeSql(SQLHDBC hdbc, SQLCHAR* szSqlStrIn, SQLINTEGER cbSqlStrIn,
-                                  SQLCHAR*, SQLINTEGER, SQLINTEGER*) {
-  Trace('A', 2, "SQLNativeSql: hdbc=0x%08lx", HandleValue(hdbc));
-  TraceArgument("szSqlStrIn", reinterpret_cast<const char*>(szSqlStrIn), cbSqlStrIn);
-  ConnectionHold hold(hdbc);
-  Connection* c = hold.Get();
-  if (c == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
-  return TraceReturnCode(NativeSqlWorker(c, szSqlStrIn, cbSqlStrIn));
-}
-
 VEL_EXPORT SQLRETURN SQLNumResultCols(SQLHSTMT hstmt, SQLSMALLINT* pccol) {
   VEL_STATEMENT_ENTRY("SQLNumResultCols");
   return TraceReturnCode(NumResultColsWorker(s, pccol));

@@ -154,6 +154,22 @@ int MoreResultsWorker(Statement* s) {
   return SQL_NO_DATA_FOUND;
 }
 
+int TranslateSqlWorker(Connection* c, const SQLCHAR* in, SQLINTEGER cbIn, String* out) {
+  if (in == nullptr) return VEL_POST(c, SQL_ERROR, kDiagInvalidArgument);
+  if (!ValidLength(cbIn)) return VEL_POST(c, SQL_ERROR, kDiagInvalidLength);
+  if (!c->LoggedIn()) return VEL_POST(c, SQL_ERROR, kDiagConnectionNotOpen);
+  NativeSqlRequest request;
+  if (request.Failed() || !request.Get<StatementElement>()->value.SetString(
+                              reinterpret_cast<const char*>(in), static_cast<int32_t>(cbIn)))
+    return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  int status = kStatusCommunicationFailure;
+  const int rc = request.Exchange(&status, &c->clib);
+  if (rc != SQL_SUCCESS) return c->CheckResult(rc, status);
+  if (!out->SetString(request.Get<NativeStatementElement>()->value))
+    return VEL_POST(c, SQL_ERROR, kDiagMemory);
+  return SQL_SUCCESS;
+}
+
 int NativeSqlWorker(Connection* c, const SQLCHAR* in, SQLINTEGER cbIn) {
   if (!ValidLength(cbIn)) return VEL_POST(c, SQL_ERROR, kDiagInvalidLength);
   String text;

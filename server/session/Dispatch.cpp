@@ -61,6 +61,12 @@ int HandleConnect(Session* s, Request* r) {
       r->Get<CancelKeyElement>()->value = s->CancelKey();
     }
     r->Get<SessionInfoElement>()->value = s->SessionInfo();
+    InfoAnswersElement* answers = r->Get<InfoAnswersElement>();
+    for (const auto& [type, value] : s->EscapeAnswers()) {
+      if (answers->count == InfoAnswersElement::kMaxAnswers) break;
+      answers->types[answers->count] = type;
+      answers->values[answers->count++] = value;
+    }
   }
   return rc;
 }
@@ -97,6 +103,14 @@ int HandleDescribeParams(Session* s, Request* r) {
   const int rc = s->DescribeParams(Id(r), &params);
   if (rc == kSqlSuccess && !SetDescription(r, params, r->Get<ParameterSetDescriptionElement>()))
     return s->PostError(Id(r), kStateMemory, kTextMemory);
+  return rc;
+}
+
+int HandleNativeSql(Session* s, Request* r) {
+  std::string text;
+  const int rc = s->NativeSql(Text(r->Get<StatementElement>()), &text);
+  if (rc == kSqlSuccess && !SetText(r->Get<NativeStatementElement>(), text))
+    return s->PostError(0, kStateMemory, kTextMemory);
   return rc;
 }
 

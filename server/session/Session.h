@@ -24,6 +24,7 @@
 #include "server/values/SqlTypes.h"
 #include "server/values/Value.h"
 #include "server/storage/Storage.h"
+#include "server/session/Escapes.h"
 
 namespace velsrv {
 
@@ -110,6 +111,11 @@ class Session {
   int Prepare(uint32_t id, const std::string& sql, std::vector<ColumnOut>* columns);
   // The parameter markers of the statement's text, each as a column.
   int DescribeParams(uint32_t id, std::vector<ColumnOut>* params);
+  // The text sql runs as, its escape clauses translated (SQLNativeSql).
+  int NativeSql(const std::string& sql, std::string* out);
+  // The SQLGetInfo answers that follow the storage's escapes, offered at
+  // login (protocol/ESCAPES.md).
+  std::vector<std::pair<uint16_t, uint32_t>> EscapeAnswers() const;
   int ExecDirect(uint32_t id, const std::string& sql, const std::vector<ParamIn>& params,
                  std::vector<ColumnOut>* columns);
   int Execute(uint32_t id, const std::vector<ParamIn>& params);
@@ -267,6 +273,8 @@ class Session {
   void CloseCursor(Statement* s);
   void CloseAllCursors();
   int Compile(Statement* s, const std::string& sql);
+  // What escape translation needs of the session.
+  EscapeContext Escapes();
   // Compiles a prepared statement again on the session's current side
   // when it was prepared on the other one.
   int FollowSession(Statement* s);

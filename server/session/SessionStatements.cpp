@@ -6,6 +6,7 @@
 #include "protocol/Extensions.h"
 #include "server/Diagnostics.h"
 #include "server/session/Escapes.h"
+#include "server/storage/SqliteFunctions.h"
 #include "server/session/MarkerColumns.h"
 #include "server/session/Session.h"
 #include "server/session/SessionStatement.h"
@@ -248,7 +249,7 @@ int Session::Compile(Statement* s, const std::string& sql) {
   s->description.clear();
   s->rowCount = -1;
   std::string rest, text = sql, error;
-  if (s->options.noscan == 0 && !TranslateEscapes(sql, storage_->Dialect(), &text, &error))
+  if (s->options.noscan == 0 && !TranslateEscapes(sql, Escapes(), &text, &error))
     return Fail(s->id, kStateSyntax, 0, "syntax error in escape clause: " + error);
   std::vector<std::string> statements;
   std::vector<int> markers;
@@ -270,6 +271,28 @@ int Session::Compile(Statement* s, const std::string& sql) {
   s->sql = sql;
   s->side = storage_.get();
   return kSqlSuccess;
+}
+
+EscapeContext Session::Escapes() {
+  EscapeContext context;
+  context.dialect = storage_->Dialect();
+  context.user = user_;
+  StorageSession* storage = storage_.get();
+  context.isProcedure = [storage](const std::string& name) { return storage->IsProcedure(name); };
+  return context;
+}
+
+int Session::NativeSql(const std::string& sql, std::string* out) {
+  if (!storage_) return NotLoggedIn(0);
+  std::string error;
+  if (!TranslateEscapes(sql, Escapes(), out, &error))
+    return Fail(0, kStateSyntax, 0, "syntax error in escape clause: " + error);
+  return kSqlSuccess;
+}
+
+std::vector<std::pair<uint16_t, uint32_t>> Session::EscapeAnswers() const {
+  return EscapeInfoAnswers(storage_ ? storage_->Dialect() : SqlDialect::kSqlite,
+                           SqliteLibraryVersion());
 }
 
 int Session::FollowSession(Statement* s) {

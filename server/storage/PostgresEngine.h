@@ -70,6 +70,7 @@ class PgSession : public StorageSession {
   Status Grants(const std::string& table, bool columns, std::vector<GrantEntry>* out,
                 bool* kept) override;
   bool TypeNames(std::map<int16_t, std::string>* out) override;
+  bool IsProcedure(const std::string& name) override;
   void SetAbandoned(std::function<bool()> abandoned) override { abandoned_ = std::move(abandoned); }
   void SetRunLimit(const RunLimit* limit) override { limit_ = limit; }
 

@@ -1,6 +1,7 @@
 // The PostgreSQL storage engine through libpq: one database connection per
 // client session. Result sets are read through cursors a batch of rows at
 // a time, so the server never holds a whole result.
+#include <cctype>
 #include <libpq-fe.h>
 
 #include <algorithm>
@@ -696,6 +697,21 @@ Status PgSession::ForeignKeys(const std::string& table, std::vector<ForeignKeyEn
     out->back().referencedColumns.push_back(Field(r.get(), i, 4));
   }
   return st;
+}
+
+// A name as PostgreSQL resolves it: folded to lower case unless quoted.
+bool PgSession::IsProcedure(const std::string& name) {
+  std::string folded;
+  if (name.size() > 1 && name.front() == '"' && name.back() == '"') {
+    folded = name.substr(1, name.size() - 2);
+  } else {
+    for (char c : name) folded += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  PgResult r;
+  // A schema's name before it does not matter: any procedure of that name.
+  if (folded.find('.') != std::string::npos) folded = folded.substr(folded.rfind('.') + 1);
+  Status st = Query("SELECT 1 FROM pg_proc WHERE prokind = 'p' AND proname = $1", folded, &r);
+  return st.ok && PQntuples(r.get()) > 0;
 }
 
 // One row per argument (none for a routine without), in the order of

@@ -11,6 +11,7 @@
 
 #include "server/Diagnostics.h"
 #include "server/storage/SqliteErrors.h"
+#include "server/storage/SqliteFunctions.h"
 #include "server/storage/SqliteKeeper.h"
 #include "server/storage/Storage.h"
 #include "server/storage/WriteQueue.h"
@@ -527,6 +528,10 @@ class SqliteEngine : public StorageEngine {
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, busyTimeoutMs_);
     sqlite3_limit(db, SQLITE_LIMIT_LENGTH, maxValueBytes_);
+    if (!RegisterSqliteFunctions(db)) {
+      sqlite3_close_v2(db);
+      return Status::Error(kStateMemory, SQLITE_NOMEM, "cannot register the scalar functions");
+    }
     auto* session = new SqliteSession(db, QueueOf(db), busyTimeoutMs_, stop_, file);
     // WAL lets readers go on while one client writes. An in-memory
     // database has no journal file and keeps its own mode; a kept file is

@@ -274,6 +274,12 @@ class StorageSession {
   // The engine's name of each SQL type it has, for the type information;
   // false: the server's own names, every type.
   virtual bool TypeNames(std::map<int16_t, std::string>*) { return false; }
+  // True when name is a stored procedure (run with CALL) rather than a
+  // function; {call name(...)} becomes the one or the other.
+  virtual bool IsProcedure(const std::string& name) {
+    (void)name;
+    return false;
+  }
   // Asked now and then while a statement waits for other sessions: true
   // once the client has gone, and the wait ends without running the
   // statement. An engine without such waits may ignore it.

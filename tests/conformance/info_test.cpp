@@ -101,33 +101,6 @@ const Fact kFacts[] = {
     {SQL_PARAM_ARRAY_SELECTS, SQL_PAS_BATCH, nullptr, kBoth},
 };
 
-// Each scalar function SQLGetInfo claims runs through its escape.
-struct Function {
-  SQLUSMALLINT type;
-  SQLUINTEGER bit;
-  const char* call;
-};
-const Function kFunctions[] = {
-    {SQL_STRING_FUNCTIONS, SQL_FN_STR_CONCAT, "{fn CONCAT('a', 'b')}"},
-    {SQL_STRING_FUNCTIONS, SQL_FN_STR_UCASE, "{fn UCASE('a')}"},
-    {SQL_STRING_FUNCTIONS, SQL_FN_STR_LCASE, "{fn LCASE('A')}"},
-    {SQL_STRING_FUNCTIONS, SQL_FN_STR_LENGTH, "{fn LENGTH('abc')}"},
-    {SQL_STRING_FUNCTIONS, SQL_FN_STR_LTRIM, "{fn LTRIM('  a')}"},
-    {SQL_STRING_FUNCTIONS, SQL_FN_STR_RTRIM, "{fn RTRIM('a  ')}"},
-    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_ABS, "{fn ABS(-1)}"},
-    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_NOW, "{fn NOW()}"},
-    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_CURDATE, "{fn CURDATE()}"},
-    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_CURTIME, "{fn CURTIME()}"},
-    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_YEAR, "{fn YEAR({d '2024-05-06'})}"},
-    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_MONTH, "{fn MONTH({d '2024-05-06'})}"},
-    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_DAYOFMONTH, "{fn DAYOFMONTH({d '2024-05-06'})}"},
-    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_HOUR, "{fn HOUR({ts '2024-05-06 07:08:09'})}"},
-    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_MINUTE, "{fn MINUTE({ts '2024-05-06 07:08:09'})}"},
-    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_SECOND, "{fn SECOND({ts '2024-05-06 07:08:09'})}"},
-    {SQL_CONVERT_FUNCTIONS, SQL_FN_CVT_CONVERT, "{fn CONVERT('1', SQL_INTEGER)}"},
-    {SQL_CONVERT_FUNCTIONS, SQL_FN_CVT_CAST, "CAST('1' AS INTEGER)"},
-};
-
 class Info : public Conformance {
  protected:
   // A text answer in a buffer of size characters through the library's
@@ -259,17 +232,6 @@ TEST_P(Info, AnswersAreTrue) {
   EXPECT_EQ(
       OnPostgres() ? SQL_TXN_READ_COMMITTED | SQL_TXN_REPEATABLE_READ | SQL_TXN_SERIALIZABLE : SQL_TXN_SERIALIZABLE,
       levels);
-}
-
-TEST_P(Info, ClaimedScalarFunctionsRun) {
-  for (const Function& f : kFunctions) {
-    SCOPED_TRACE(f.call);
-    SQLUINTEGER claimed = 0;
-    ASSERT_EQ(SQL_SUCCESS, SQLGetInfo(c.dbc, f.type, &claimed, sizeof claimed, nullptr));
-    EXPECT_NE(0u, claimed & f.bit);  // each of these runs on both storages
-    EXPECT_EQ(SQL_SUCCESS, Exec(std::string("SELECT ") + f.call)) << Diag(SQL_HANDLE_STMT, s);
-    SQLFreeStmt(s, SQL_CLOSE);
-  }
 }
 
 // The search-pattern escape makes '_' a plain character in catalog

@@ -164,7 +164,7 @@ TEST(ServerEscapes, ClausesBecomeSqlite) {
       {"SELECT {fn CONVERT(x, SQL_INTEGER)} FROM t", "SELECT CAST(x AS INTEGER) FROM t"},
       {"SELECT {fn CONCAT('a', {fn UCASE(b)})}", "SELECT ('a' || upper(b))"},
       {"SELECT '{d x}' -- {oj\n", "SELECT '{d x}' -- {oj\n"},
-      {"SELECT {fn LENGTH('ab')}", "SELECT LENGTH('ab')"},
+      {"SELECT {fn LENGTH('ab')}", "SELECT length(rtrim('ab'))"},
       {"SELECT 1 WHERE a LIKE 'x\\_%' {escape '\\'}", "SELECT 1 WHERE a LIKE 'x\\_%'  ESCAPE '\\'"},
       {"SELECT {d 5}", nullptr},
       {"SELECT {zz 1}", nullptr},
