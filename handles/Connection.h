@@ -46,6 +46,8 @@ enum : uint32_t {
   // The server offered the description of parameter markers at login
   // (protocol/DESCRIBE.md).
   kConnectionDescribe = 0x40,
+  // The server offered cursors that write back (protocol/EDIT.md).
+  kConnectionEdit = 0x80,
 };
 
 // What a cancel request needs (protocol/CANCEL.md), copied for the thread
@@ -145,6 +147,9 @@ class Connection : public HandleObject {
   bool OffersKeys() const { return (flags & kConnectionKeys) != 0; }
   bool OffersBatch() const { return (flags & kConnectionBatch) != 0; }
   bool OffersDescribe() const { return (flags & kConnectionDescribe) != 0; }
+  // Cursors write back: the server offered it and the application is the
+  // ODBC 3.80 library's.
+  bool EditsRows() const;
   // The session-info offer of the login (protocol/SESSION.md, 16 bits),
   // 0 when the server made none. Such a server is taken to be one over
   // SQLite, the storage servers had before any offer: its SQL quotes

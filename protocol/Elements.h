@@ -68,7 +68,8 @@
   X(El::kFkTableOwner, FkTableOwner, StringElement)                         \
   X(El::kFkTableName, FkTableName, StringElement)                           \
   X(El::kQueryTimeout, QueryTimeout, ULongElement)                          \
-  X(El::kRequestNumber, RequestNumber, ULongElement)
+  X(El::kRequestNumber, RequestNumber, ULongElement)                        \
+  X(El::kEditOperation, EditOperation, EnumElement)
 
 // X(ClassName): the composite and row elements, each a class of its own
 // with a static kId.
@@ -79,6 +80,7 @@
   X(CancelTypeElement)              \
   X(CatalogTypeElement)             \
   X(DescribeTypeElement)            \
+  X(EditTypeElement)                \
   X(FetchDataElement)               \
   X(FetchDataSetElement)            \
   X(FetchTypeElement)               \

@@ -87,7 +87,9 @@
   X(74, kQueryTimeout, queryTimeout)                           \
   X(75, kRequestNumber, requestNumber)                         \
   X(76, kSessionInfo, sessionInfo)                             \
-  X(77, kDescribeType, describeType)
+  X(77, kDescribeType, describeType)                           \
+  X(78, kEditType, editType)                                   \
+  X(79, kEditOperation, editOperation)
 
 // Element numbers: El::kStatementId.
 namespace El {
@@ -98,8 +100,8 @@ enum Number : int8_t {
 };
 }  // namespace El
 
-// Number of entries of the element name table (element numbers 0..77).
-constexpr int kElementIdCount = El::kDescribeType + 1;
+// Number of entries of the element name table (element numbers 0..79).
+constexpr int kElementIdCount = El::kEditOperation + 1;
 
 // X(code, Name): every message code except the connect request's, which
 // has a class of its own; each becomes Msg::kName and the class NameRequest.
@@ -140,7 +142,8 @@ constexpr int kElementIdCount = El::kDescribeType + 1;
   X(45, ExecuteBatch)    \
   X(46, SetQueryTimeout) \
   X(47, Cancel)          \
-  X(48, DescribeParams)
+  X(48, DescribeParams)  \
+  X(49, EditRow)
 
 // Message codes by name: Msg::kFetch.
 namespace Msg {

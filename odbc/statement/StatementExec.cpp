@@ -14,6 +14,7 @@
 #include "base/Trace.h"
 #include "odbc/params/ParamArrays.h"
 #include "odbc/Workers.h"
+#include "odbc/fetch/EditRows.h"
 #include "protocol/Requests.h"
 
 namespace {
@@ -229,7 +230,7 @@ int NoRowsChanged(Statement* s, int rc) {
 }  // namespace
 
 int ExecuteWorker(Statement* s) {
-  return NoRowsChanged(s, RunParameterSets(s, ExecuteOnce, nullptr, 0));
+  return NoRowsChanged(s, CheckEditable(s, RunParameterSets(s, ExecuteOnce, nullptr, 0)));
 }
 
 int ContinueArray(Statement* s, int rc) {
@@ -238,7 +239,7 @@ int ContinueArray(Statement* s, int rc) {
 
 int ExecDirectWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
   if (!ValidLength(cbSql)) return VEL_POST(s, SQL_ERROR, kDiagInvalidLength);
-  const int rc = RunParameterSets(s, ExecDirectOnce, sql, cbSql);
+  const int rc = CheckEditable(s, RunParameterSets(s, ExecDirectOnce, sql, cbSql));
   s->parameters.SetSearched(sql != nullptr && SearchedChange(sql, cbSql));
   return NoRowsChanged(s, rc);
 }

@@ -10,6 +10,19 @@ namespace velsrv {
 // Where a statement's cursor stands; kNone: no cursor is open.
 enum class Position { kNone, kBefore, kOnRow, kAfter };
 
+// What a cursor needs to write its rows back (SessionEdit.cpp): the one
+// table its query reads, that table's column behind each result column,
+// the key that finds a row, and per row read its key and its values as
+// read (the version an optimistic write compares).
+struct EditPlan {
+  bool on = false;
+  std::string why;  // why the cursor is read-only, when it is
+  std::string table;
+  std::vector<std::string> columns;                    // SQL text, by result column
+  std::vector<std::string> keys;                       // SQL text of the key's expressions
+  std::vector<std::vector<Value>> rowKeys, rowValues;  // by row number - 1
+};
+
 struct Session::Statement {
   uint32_t id = 0;
   std::string cursorName;
@@ -30,6 +43,7 @@ struct Session::Statement {
   std::vector<std::vector<Value>> rows;
   size_t staticIndex = 0;
   int64_t rowCount = -1;
+  EditPlan edit;
 };
 
 }  // namespace velsrv
