@@ -33,15 +33,11 @@ SQLRETURN AddRowValues(Statement* s, uint32_t i, const RowShape& shape, Request*
     const SQLLEN length = t.pcbValue != nullptr ? LoadUnaligned(t.pcbValue) : SQL_NTS;
     if (length == SQL_COLUMN_IGNORE) continue;
     const bool null = t.indicator != nullptr && LoadUnaligned(t.indicator) == SQL_NULL_DATA;
-    const ParameterInput in{t.fCType,          v->SqlType(),
-                            null ? nullptr : t.rgbValue,
-                            t.pcbValue,        false,
-                            0,                 FollowsOdbc3(*s),
-                            v->binding->precision > 0,
-                            v->binding->scale};
+    const ParameterInput in{
+        t.fCType, v->SqlType(),     null ? nullptr : t.rgbValue, t.pcbValue,       false,
+        0,        FollowsOdbc3(*s), v->binding->precision > 0,   v->binding->scale};
     ConvertedValue converted;
-    const ParamOutcome outcome =
-        ConvertParameter(in, s->OwningConnection()->typeSizes, &converted);
+    const ParamOutcome outcome = ConvertParameter(in, s->OwningConnection()->typeSizes, &converted);
     if (outcome != kParamDone) return s->PostConversion(outcome);
     ParameterDataElement* e = new (std::nothrow) ParameterDataElement;
     if (e == nullptr || !e->Set(static_cast<uint16_t>(c), SentSqlType(v->SqlType()),
@@ -128,7 +124,7 @@ SQLRETURN EditRowset(Statement* stmt, SQLULEN irow, SQLUSMALLINT fOption) {
     ++done;
     if (rc != SQL_SUCCESS) ++failed;
     if (status != nullptr) {
-      status[i] = rc != SQL_SUCCESS        ? SQL_ROW_ERROR
+      status[i] = rc != SQL_SUCCESS       ? SQL_ROW_ERROR
                   : fOption == SQL_UPDATE ? SQL_ROW_UPDATED
                   : fOption == SQL_DELETE ? SQL_ROW_DELETED
                                           : SQL_ROW_ADDED;

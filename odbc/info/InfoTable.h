@@ -34,6 +34,9 @@ enum class InfoSource : uint8_t {
   kQuotedCase,        // and quoted ones
   kNullCollation,     // where the server sorts NULLs
   kConvertFunction,   // SQL_CONVERT_<type>: number holds the type's code
+  // number holds a read-only cursor's answer; cursors that write back
+  // (Connection::EditsRows) add their operations and concurrencies.
+  kEditing,
 };
 
 struct InfoRow {

@@ -18,7 +18,7 @@ namespace {
 
 struct Token {
   size_t begin = 0, end = 0;
-  std::string text;  // as written
+  std::string text;   // as written
   std::string upper;  // a word in capitals; empty for anything else
 };
 
@@ -144,8 +144,8 @@ void Session::PlanEdit(Statement* s, std::string* text) {
     if (t[i].text == "(") ++depth;
     if (t[i].text == ")") --depth;
     if (depth != 0) continue;
-    static const char* const kRefused[] = {"JOIN",  "UNION",  "INTERSECT", "EXCEPT", "GROUP",
-                                           "HAVING", "DISTINCT", "WINDOW", "FOR", "INTO"};
+    static const char* const kRefused[] = {"JOIN",   "UNION",    "INTERSECT", "EXCEPT", "GROUP",
+                                           "HAVING", "DISTINCT", "WINDOW",    "FOR",    "INTO"};
     for (const char* word : kRefused)
       if (t[i].upper == word) return;
     if (t[i].upper == "FROM" && from == 0) from = i;

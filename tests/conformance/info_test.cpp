@@ -94,6 +94,13 @@ const Fact kFacts[] = {
     {SQL_ASYNC_NOTIFICATION, SQL_ASYNC_NOTIFICATION_NOT_CAPABLE, nullptr, kOdbc3Only},
     {SQL_PROCEDURES, 0, "N", kBoth},
     {SQL_DESCRIBE_PARAMETER, 0, "N", kBoth},
+    // Static cursors write back through SQLSetPos, optimistically, in Velora only.
+    {SQL_POS_OPERATIONS, SQL_POS_POSITION | SQL_POS_UPDATE | SQL_POS_DELETE | SQL_POS_ADD, nullptr, kOdbc3Only},
+    {SQL_POS_OPERATIONS, SQL_POS_POSITION, nullptr, kOdbc2Only},
+    {SQL_SCROLL_CONCURRENCY, SQL_SCCO_READ_ONLY | SQL_SCCO_OPT_ROWVER | SQL_SCCO_OPT_VALUES, nullptr, kOdbc3Only},
+    {SQL_SCROLL_CONCURRENCY, SQL_SCCO_READ_ONLY, nullptr, kOdbc2Only},
+    {SQL_STATIC_SENSITIVITY, 0, nullptr, kBoth},
+    {SQL_KEYSET_CURSOR_ATTRIBUTES1, 0, nullptr, kOdbc3Only},
 };
 
 // Each scalar function SQLGetInfo claims runs through its escape.

@@ -28,20 +28,131 @@ struct EditCase {
 };
 
 const char* const kSame[3] = {"a", "b", "c"};
-#define SAME {kSame[0], kSame[1], kSame[2]}
+#define SAME \
+  { kSame[0], kSame[1], kSame[2] }
 const EditCase kEdits[] = {
-    {"update one", SQL_CONCUR_ROWVER, 2, SQL_UPDATE, {"a", "x", "c"}, {}, "", SQL_SUCCESS, "", "020", "1/a;2/x;3/c", kOdbc3Only},
-    {"update all", SQL_CONCUR_VALUES, kAll, SQL_UPDATE, {"x", "y", "z"}, {}, "", SQL_SUCCESS, "", "222", "1/x;2/y;3/z", kOdbc3Only},
-    {"update ignored column", SQL_CONCUR_ROWVER, 1, SQL_UPDATE, {"~", "b", "c"}, {}, "", SQL_SUCCESS, "", "200", "1/a;2/b;3/c", kOdbc3Only},
-    {"row operations", SQL_CONCUR_ROWVER, kAll, SQL_UPDATE, {"x", "y", "z"}, {P, I, P}, "", SQL_SUCCESS, "", "202", "1/x;2/b;3/z", kOdbc3Only},
+    {"update one",
+     SQL_CONCUR_ROWVER,
+     2,
+     SQL_UPDATE,
+     {"a", "x", "c"},
+     {},
+     "",
+     SQL_SUCCESS,
+     "",
+     "020",
+     "1/a;2/x;3/c",
+     kOdbc3Only},
+    {"update all",
+     SQL_CONCUR_VALUES,
+     kAll,
+     SQL_UPDATE,
+     {"x", "y", "z"},
+     {},
+     "",
+     SQL_SUCCESS,
+     "",
+     "222",
+     "1/x;2/y;3/z",
+     kOdbc3Only},
+    {"update ignored column",
+     SQL_CONCUR_ROWVER,
+     1,
+     SQL_UPDATE,
+     {"~", "b", "c"},
+     {},
+     "",
+     SQL_SUCCESS,
+     "",
+     "200",
+     "1/a;2/b;3/c",
+     kOdbc3Only},
+    {"row operations",
+     SQL_CONCUR_ROWVER,
+     kAll,
+     SQL_UPDATE,
+     {"x", "y", "z"},
+     {P, I, P},
+     "",
+     SQL_SUCCESS,
+     "",
+     "202",
+     "1/x;2/b;3/z",
+     kOdbc3Only},
     {"delete one", SQL_CONCUR_ROWVER, 1, SQL_DELETE, SAME, {}, "", SQL_SUCCESS, "", "100", "2/b;3/c", kOdbc3Only},
     {"delete all", SQL_CONCUR_VALUES, kAll, SQL_DELETE, SAME, {}, "", SQL_SUCCESS, "", "111", "", kOdbc3Only},
-    {"add one", SQL_CONCUR_ROWVER, 3, SQL_ADD, {"a", "b", "d"}, {}, "", SQL_SUCCESS, "", "004", "1/a;2/b;3/c;4/d", kOdbc3Only},
-    {"changed since read: rowver", SQL_CONCUR_ROWVER, 2, SQL_UPDATE, {"a", "x", "c"}, {}, "UPDATE setpos_t SET name = 'o' WHERE id = 2", SQL_SUCCESS_WITH_INFO, "01001", "050", "1/a;2/o;3/c", kOdbc3Only},
-    {"changed since read: values", SQL_CONCUR_VALUES, kAll, SQL_UPDATE, {"x", "y", "z"}, {}, "UPDATE setpos_t SET name = 'o' WHERE id = 2", SQL_SUCCESS_WITH_INFO, "01001", "252", "1/x;2/o;3/z", kOdbc3Only},
-    {"deleted since read", SQL_CONCUR_ROWVER, 3, SQL_DELETE, SAME, {}, "DELETE FROM setpos_t WHERE id = 3", SQL_SUCCESS_WITH_INFO, "01001", "005", "1/a;2/b", kOdbc3Only},
-    {"read-only cursor", SQL_CONCUR_READ_ONLY, 1, SQL_UPDATE, {"x", "b", "c"}, {}, "", SQL_ERROR, "HYC00", "000", "1/a;2/b;3/c", kBoth},
-    {"2.0 cursors position", SQL_CONCUR_ROWVER, 1, SQL_UPDATE, {"x", "b", "c"}, {}, "", SQL_ERROR, "HYC00", "000", "1/a;2/b;3/c", kOdbc2Only},
+    {"add one",
+     SQL_CONCUR_ROWVER,
+     3,
+     SQL_ADD,
+     {"a", "b", "d"},
+     {},
+     "",
+     SQL_SUCCESS,
+     "",
+     "004",
+     "1/a;2/b;3/c;4/d",
+     kOdbc3Only},
+    {"changed since read: rowver",
+     SQL_CONCUR_ROWVER,
+     2,
+     SQL_UPDATE,
+     {"a", "x", "c"},
+     {},
+     "UPDATE setpos_t SET name = 'o' WHERE id = 2",
+     SQL_SUCCESS_WITH_INFO,
+     "01001",
+     "050",
+     "1/a;2/o;3/c",
+     kOdbc3Only},
+    {"changed since read: values",
+     SQL_CONCUR_VALUES,
+     kAll,
+     SQL_UPDATE,
+     {"x", "y", "z"},
+     {},
+     "UPDATE setpos_t SET name = 'o' WHERE id = 2",
+     SQL_SUCCESS_WITH_INFO,
+     "01001",
+     "252",
+     "1/x;2/o;3/z",
+     kOdbc3Only},
+    {"deleted since read",
+     SQL_CONCUR_ROWVER,
+     3,
+     SQL_DELETE,
+     SAME,
+     {},
+     "DELETE FROM setpos_t WHERE id = 3",
+     SQL_SUCCESS_WITH_INFO,
+     "01001",
+     "005",
+     "1/a;2/b",
+     kOdbc3Only},
+    {"read-only cursor",
+     SQL_CONCUR_READ_ONLY,
+     1,
+     SQL_UPDATE,
+     {"x", "b", "c"},
+     {},
+     "",
+     SQL_ERROR,
+     "HYC00",
+     "000",
+     "1/a;2/b;3/c",
+     kBoth},
+    {"2.0 cursors position",
+     SQL_CONCUR_ROWVER,
+     1,
+     SQL_UPDATE,
+     {"x", "b", "c"},
+     {},
+     "",
+     SQL_ERROR,
+     "HYC00",
+     "000",
+     "1/a;2/b;3/c",
+     kOdbc2Only},
 };
 #undef SAME
 
@@ -122,18 +233,22 @@ struct DowngradeCase {
   const char* name;
   SQLULEN asked;
   const char* sql;
-  SQLRETURN rc;      // of the execution
+  SQLRETURN rc;  // of the execution
   const char* state;
-  SQLULEN used;      // SQL_ATTR_CONCURRENCY afterwards
+  SQLULEN used;  // SQL_ATTR_CONCURRENCY afterwards
   Libraries libraries;
 };
 
 const DowngradeCase kDowngrades[] = {
-    {"one table with a key", SQL_CONCUR_ROWVER, "SELECT id, name FROM setpos_t", SQL_SUCCESS, "", SQL_CONCUR_ROWVER, kOdbc3Only},
-    {"a join", SQL_CONCUR_VALUES, "SELECT a.id FROM setpos_t a JOIN setpos_t b ON a.id = b.id", SQL_SUCCESS_WITH_INFO, "01S02", SQL_CONCUR_READ_ONLY, kOdbc3Only},
-    {"a computed column", SQL_CONCUR_ROWVER, "SELECT id + 1 FROM setpos_t", SQL_SUCCESS_WITH_INFO, "01S02", SQL_CONCUR_READ_ONLY, kOdbc3Only},
+    {"one table with a key", SQL_CONCUR_ROWVER, "SELECT id, name FROM setpos_t", SQL_SUCCESS, "", SQL_CONCUR_ROWVER,
+     kOdbc3Only},
+    {"a join", SQL_CONCUR_VALUES, "SELECT a.id FROM setpos_t a JOIN setpos_t b ON a.id = b.id", SQL_SUCCESS_WITH_INFO,
+     "01S02", SQL_CONCUR_READ_ONLY, kOdbc3Only},
+    {"a computed column", SQL_CONCUR_ROWVER, "SELECT id + 1 FROM setpos_t", SQL_SUCCESS_WITH_INFO, "01S02",
+     SQL_CONCUR_READ_ONLY, kOdbc3Only},
     {"no table", SQL_CONCUR_ROWVER, "SELECT 1", SQL_SUCCESS_WITH_INFO, "01S02", SQL_CONCUR_READ_ONLY, kOdbc3Only},
-    {"2.0 library", SQL_CONCUR_ROWVER, "SELECT id, name FROM setpos_t", SQL_SUCCESS, "", SQL_CONCUR_READ_ONLY, kOdbc2Only},
+    {"2.0 library", SQL_CONCUR_ROWVER, "SELECT id, name FROM setpos_t", SQL_SUCCESS, "", SQL_CONCUR_READ_ONLY,
+     kOdbc2Only},
 };
 
 TEST_P(SetPos, QueriesWithoutAKeyAreReadOnly) {
@@ -152,8 +267,8 @@ TEST_P(SetPos, QueriesWithoutAKeyAreReadOnly) {
 TEST_P(SetPos, ReadOnlyUserCannotWrite) {
   if (!lib().odbc3) return;
   OdbcConnection reader;
-  ASSERT_TRUE(SQL_SUCCEEDED(reader.DriverConnect("DRIVER={Velora};Server=127.0.0.1;Service=" +
-                                                 std::to_string(g_c.Port()) + ";UID=reader;PWD=pages")));
+  ASSERT_TRUE(SQL_SUCCEEDED(reader.DriverConnect(
+      "DRIVER={Velora};Server=127.0.0.1;Service=" + std::to_string(g_c.Port()) + ";UID=reader;PWD=pages")));
   OdbcConnection owner;
   ASSERT_TRUE(SQL_SUCCEEDED(owner.DriverConnect("DSN=VelKeys")));
   owner.Execute("DROP TABLE IF EXISTS setpos_t");
