@@ -107,15 +107,16 @@ constexpr FunctionName kFunctions[] = {
 constexpr SQLUSMALLINT kNotImplemented[] = {
     SQL_API_SQLBROWSECONNECT,    SQL_API_SQLCOLUMNPRIVILEGES, SQL_API_SQLNATIVESQL,
     SQL_API_SQLPROCEDURECOLUMNS, SQL_API_SQLPROCEDURES,       SQL_API_SQLTABLEPRIVILEGES,
-    SQL_API_SQLBULKOPERATIONS,
 };
 
 // The key functions only where the connection's server offered them at
-// login (protocol/KEYS.md); elsewhere they answer "S1C00".
+// login (protocol/KEYS.md); elsewhere they answer "S1C00". SQLBulkOperations
+// (SQL_ADD) where cursors write back (protocol/EDIT.md).
 bool Offered(SQLUSMALLINT id, const Connection* c) {
   for (SQLUSMALLINT never : kNotImplemented) {
     if (id == never) return false;
   }
+  if (id == SQL_API_SQLBULKOPERATIONS) return c->EditsRows();
   return (id != SQL_API_SQLPRIMARYKEYS && id != SQL_API_SQLFOREIGNKEYS) || c->OffersKeys();
 }
 

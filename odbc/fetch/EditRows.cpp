@@ -97,7 +97,9 @@ SQLRETURN CheckEditable(Statement* stmt, SQLRETURN rc) {
   return checked == SQL_SUCCESS ? rc : checked;
 }
 
-SQLRETURN EditRowset(Statement* stmt, SQLULEN irow, SQLUSMALLINT fOption) {
+namespace {
+
+SQLRETURN EditRows(Statement* stmt, SQLULEN irow, SQLUSMALLINT fOption, uint64_t addRows) {
   StaticCursor::State& st = stmt->scroll.state;
   const bool odbc3 = FollowsOdbc3(*stmt);
   const Descriptor& ard = stmt->RowDescriptor();
@@ -108,7 +110,7 @@ SQLRETURN EditRowset(Statement* stmt, SQLULEN irow, SQLUSMALLINT fOption) {
   const int32_t operation = fOption == SQL_UPDATE   ? kEditUpdate
                             : fOption == SQL_DELETE ? kEditDelete
                                                     : kEditAdd;
-  const uint64_t rows = fOption == SQL_ADD ? (st.lastSize == 0 ? 1 : st.lastSize) : st.rowsetRows;
+  const uint64_t rows = fOption == SQL_ADD ? addRows : st.rowsetRows;
   const uint64_t first = irow == 0 ? 0 : irow - 1;
   const uint64_t last = irow == 0 ? rows : irow;
   // SQL_ATTR_ROW_OPERATION_PTR: the rows of a whole-rowset operation to
@@ -141,4 +143,19 @@ SQLRETURN EditRowset(Statement* stmt, SQLULEN irow, SQLUSMALLINT fOption) {
     if (!conflict) return SQL_ERROR;
   }
   return result;
+}
+
+}  // namespace
+
+SQLRETURN EditRowset(Statement* stmt, SQLULEN irow, SQLUSMALLINT fOption) {
+  const uint64_t size = stmt->scroll.state.lastSize;
+  return EditRows(stmt, irow, fOption, size == 0 ? 1 : size);
+}
+
+SQLRETURN BulkOperationsWorker(Statement* stmt, SQLSMALLINT operation) {
+  if (operation != SQL_ADD || !Editable(stmt))
+    return VEL_POST(stmt, SQL_ERROR, kDiagBulkOperationsUnimplemented);
+  if (stmt->cursor.ColumnCount() == 0) return VEL_POST(stmt, SQL_ERROR, kDiagNoResultSet);
+  const SQLULEN size = stmt->RowDescriptor().header.arraySize;
+  return EditRows(stmt, 0, SQL_ADD, size == 0 ? 1 : size);
 }

@@ -25,4 +25,9 @@ SQLRETURN CheckEditable(Statement* stmt, SQLRETURN rc);
 // SQL_ROW_ADDED or SQL_ROW_ERROR.
 SQLRETURN EditRowset(Statement* stmt, SQLULEN irow, SQLUSMALLINT fOption);
 
+// SQLBulkOperations: SQL_ADD adds the rows of the bound arrays
+// (SQL_ATTR_ROW_ARRAY_SIZE of them) to the open cursor's table; the other
+// operations answer "HYC00".
+SQLRETURN BulkOperationsWorker(Statement* stmt, SQLSMALLINT operation);
+
 #endif

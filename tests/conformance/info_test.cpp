@@ -101,6 +101,10 @@ const Fact kFacts[] = {
     {SQL_SCROLL_CONCURRENCY, SQL_SCCO_READ_ONLY, nullptr, kOdbc2Only},
     {SQL_STATIC_SENSITIVITY, 0, nullptr, kBoth},
     {SQL_KEYSET_CURSOR_ATTRIBUTES1, 0, nullptr, kOdbc3Only},
+    {SQL_STATIC_CURSOR_ATTRIBUTES1,
+     (SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | SQL_CA1_BOOKMARK | SQL_CA1_LOCK_NO_CHANGE |
+      SQL_CA1_POS_POSITION | SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE | SQL_CA1_BULK_ADD),
+     nullptr, kOdbc3Only},
 };
 
 // Each scalar function SQLGetInfo claims runs through its escape.
@@ -345,7 +349,14 @@ const Claim kClaims[] = {
                                 SQL_NULLABLE);
      }},
     {SQL_API_SQLGETTYPEINFO, [](SQLHDBC, SQLHSTMT h) { return SQLGetTypeInfo(h, SQL_ALL_TYPES); }},
-    {SQL_API_SQLBULKOPERATIONS, [](SQLHDBC, SQLHSTMT h) { return SQLBulkOperations(h, SQL_ADD); }},
+    {SQL_API_SQLBULKOPERATIONS,
+     [](SQLHDBC, SQLHSTMT h) {
+       SQLINTEGER a = 1;
+       SQLSetStmtAttr(h, SQL_ATTR_CONCURRENCY, (SQLPOINTER)SQL_CONCUR_ROWVER, 0);
+       SQLExecDirect(h, T("SELECT a FROM info_t"), SQL_NTS);
+       SQLBindCol(h, 1, SQL_C_SLONG, &a, 0, nullptr);
+       return SQLBulkOperations(h, SQL_ADD);
+     }},
     {SQL_API_SQLBROWSECONNECT,
      [](SQLHDBC, SQLHSTMT) {
        SQLHENV e;

@@ -28,6 +28,7 @@ struct EditCase {
 
 constexpr SQLULEN kRowver = SQL_CONCUR_ROWVER, kValues = SQL_CONCUR_VALUES;
 constexpr SQLRETURN kOk = SQL_SUCCESS, kInfo = SQL_SUCCESS_WITH_INFO;
+constexpr SQLUSMALLINT kBulkAdd = 99;  // SQLBulkOperations SQL_ADD (the rows of the arrays)
 const char kChange2[] = "UPDATE setpos_t SET name = 'o' WHERE id = 2";
 // clang-format off
 const EditCase kEdits[] = {
@@ -38,6 +39,8 @@ const EditCase kEdits[] = {
     {kRowver, 1, SQL_DELETE, "abc", "", "", kOk, "", "100", "2/b;3/c", kOdbc3Only},
     {kValues, 0, SQL_DELETE, "abc", "", "", kOk, "", "111", "", kOdbc3Only},
     {kRowver, 3, SQL_ADD, "abd", "", "", kOk, "", "004", "1/a;2/b;3/c;4/d", kOdbc3Only},
+    {kValues, 0, kBulkAdd, "def", "", "", kOk, "", "444", "1/a;2/b;3/c;4/d;5/e;6/f", kOdbc3Only},
+    {kRowver, 0, kBulkAdd, "def", "PIP", "", kOk, "", "404", "1/a;2/b;3/c;4/d;6/f", kOdbc3Only},
     // Changed or deleted by another connection since read: not overwritten.
     {kRowver, 2, SQL_UPDATE, "axc", "", kChange2, kInfo, "01001", "050", "1/a;2/o;3/c", kOdbc3Only},
     {kValues, 0, SQL_UPDATE, "xyz", "", kChange2, kInfo, "01001", "252", "1/x;2/o;3/z", kOdbc3Only},
@@ -100,13 +103,16 @@ TEST_P(SetPos, WritesRowsBack) {
       operations[i] = row.operations[0] && row.operations[i] == 'I' ? SQL_ROW_IGNORE : SQL_ROW_PROCEED;
     }
     if (row.op == SQL_ADD) ids[row.irow - 1] = 4;
+    for (int i = 0; i < 3 && row.op == kBulkAdd; ++i) ids[i] = 4 + i;
     if (row.operations[0]) SQLSetStmtAttr(s2, SQL_ATTR_ROW_OPERATION_PTR, operations, 0);
     if (row.between[0]) {
       OdbcConnection other(lib().version);
       ASSERT_TRUE(SQL_SUCCEEDED(other.DriverConnect(std::string("DSN=") + lib().dsn)));
       ASSERT_EQ(SQL_SUCCESS, other.Execute(row.between));
     }
-    EXPECT_EQ(row.rc, SQLSetPos(s2, row.irow, row.op, SQL_LOCK_NO_CHANGE)) << Diag(SQL_HANDLE_STMT, s2);
+    const SQLRETURN rc =
+        row.op == kBulkAdd ? SQLBulkOperations(s2, SQL_ADD) : SQLSetPos(s2, row.irow, row.op, SQL_LOCK_NO_CHANGE);
+    EXPECT_EQ(row.rc, rc) << Diag(SQL_HANDLE_STMT, s2);
     EXPECT_EQ(row.state[0] ? lib().State(row.state) : "", FirstState(SQL_HANDLE_STMT, s2));
     std::string got;
     for (SQLUSMALLINT status : statuses) got += std::to_string(status);
