@@ -99,12 +99,6 @@ const Fact kFacts[] = {
     {SQL_POS_OPERATIONS, SQL_POS_POSITION, nullptr, kOdbc2Only},
     {SQL_SCROLL_CONCURRENCY, SQL_SCCO_READ_ONLY | SQL_SCCO_OPT_ROWVER | SQL_SCCO_OPT_VALUES, nullptr, kOdbc3Only},
     {SQL_SCROLL_CONCURRENCY, SQL_SCCO_READ_ONLY, nullptr, kOdbc2Only},
-    {SQL_STATIC_SENSITIVITY, 0, nullptr, kBoth},
-    {SQL_KEYSET_CURSOR_ATTRIBUTES1, 0, nullptr, kOdbc3Only},
-    {SQL_STATIC_CURSOR_ATTRIBUTES1,
-     (SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | SQL_CA1_BOOKMARK | SQL_CA1_LOCK_NO_CHANGE |
-      SQL_CA1_POS_POSITION | SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE | SQL_CA1_BULK_ADD),
-     nullptr, kOdbc3Only},
 };
 
 // Each scalar function SQLGetInfo claims runs through its escape.
