@@ -46,8 +46,11 @@ enum : uint32_t {
   // The server offered the description of parameter markers at login
   // (protocol/DESCRIBE.md).
   kConnectionDescribe = 0x40,
+  // The server offered the results of a text one after the other at login
+  // (protocol/RESULTS.md).
+  kConnectionResults = 0x80,
   // The server offered cursors that write back (protocol/EDIT.md).
-  kConnectionEdit = 0x80,
+  kConnectionEdit = 0x100,
 };
 
 // What a cancel request needs (protocol/CANCEL.md), copied for the thread
@@ -147,6 +150,7 @@ class Connection : public HandleObject {
   bool OffersKeys() const { return (flags & kConnectionKeys) != 0; }
   bool OffersBatch() const { return (flags & kConnectionBatch) != 0; }
   bool OffersDescribe() const { return (flags & kConnectionDescribe) != 0; }
+  bool OffersResults() const { return (flags & kConnectionResults) != 0; }
   // Cursors write back: the server offered it and the application is the
   // ODBC 3.80 library's.
   bool EditsRows() const;

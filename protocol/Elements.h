@@ -80,6 +80,7 @@
   X(CancelTypeElement)              \
   X(CatalogTypeElement)             \
   X(DescribeTypeElement)            \
+  X(ResultsTypeElement)             \
   X(EditTypeElement)                \
   X(FetchDataElement)               \
   X(FetchDataSetElement)            \

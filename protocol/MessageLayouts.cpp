@@ -22,7 +22,7 @@ const MessageLayout kMessages[] = {
      {kDataSource, kUserName, kPassword, E},
      {E},
      {kVersionElement, kNativeLengthValues, kFetchType, kCatalogType, kBatchType, kCancelType,
-      kStreamType, kCancelKey, kSessionInfo, kDescribeType, kEditType, E}},
+      kStreamType, kCancelKey, kSessionInfo, kDescribeType, kResultsType, kEditType, E}},
     {kDisconnect, false, {E}, {E}, {E}},
     {kGetError,
      false,
@@ -111,6 +111,9 @@ const MessageLayout kMessages[] = {
     // Only to a server whose connect reply offered DESCRIBE_PARAMS
     // (protocol/DESCRIBE.md): the markers of the statement's text.
     {kDescribeParams, false, {kStatementId, E}, {E}, {kParameterSetDescription, E}},
+    // Only to a server whose connect reply offered RESULTS_MORE
+    // (protocol/RESULTS.md): the next result of the statement's text.
+    {kMoreResults, true, {kStatementId, E}, {E}, {kResultsType, kResultSetDescription, E}},
     // Only to a server whose connect reply offered EDIT_ROWS
     // (protocol/EDIT.md): one row of a cursor written back by its key.
     {kEditRow,

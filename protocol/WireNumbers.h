@@ -88,8 +88,9 @@
   X(75, kRequestNumber, requestNumber)                         \
   X(76, kSessionInfo, sessionInfo)                             \
   X(77, kDescribeType, describeType)                           \
-  X(78, kEditType, editType)                                   \
-  X(79, kEditOperation, editOperation)
+  X(78, kResultsType, resultsType)                             \
+  X(79, kEditType, editType)                                   \
+  X(80, kEditOperation, editOperation)
 
 // Element numbers: El::kStatementId.
 namespace El {
@@ -100,7 +101,7 @@ enum Number : int8_t {
 };
 }  // namespace El
 
-// Number of entries of the element name table (element numbers 0..79).
+// Number of entries of the element name table (element numbers 0..80).
 constexpr int kElementIdCount = El::kEditOperation + 1;
 
 // X(code, Name): every message code except the connect request's, which
@@ -143,7 +144,8 @@ constexpr int kElementIdCount = El::kEditOperation + 1;
   X(46, SetQueryTimeout) \
   X(47, Cancel)          \
   X(48, DescribeParams)  \
-  X(49, EditRow)
+  X(49, MoreResults)     \
+  X(50, EditRow)
 
 // Message codes by name: Msg::kFetch.
 namespace Msg {

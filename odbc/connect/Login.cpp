@@ -210,8 +210,9 @@ int LoginOnce(Connection* c, const String& password, TlsMode mode, int32_t secon
     const NativeLengthValuesElement* sizes = request.Get<NativeLengthValuesElement>();
     for (int i = 0; i < kTypeSizeCount; ++i) c->typeSizes.size[i] = sizes->values[i];
     c->flags |= kConnectionLoggedIn;
-    c->flags &= ~uint32_t{kConnectionBlockFetch | kConnectionKeys | kConnectionBatch |
-                          kConnectionStream | kConnectionDescribe | kConnectionEdit};
+    c->flags &=
+        ~uint32_t{kConnectionBlockFetch | kConnectionKeys | kConnectionBatch | kConnectionStream |
+                  kConnectionDescribe | kConnectionResults | kConnectionEdit};
     if (request.Get<FetchTypeElement>()->value == kFetchBlock) c->flags |= kConnectionBlockFetch;
     if (request.Get<StreamTypeElement>()->value == kStreamAhead) c->flags |= kConnectionStream;
     if (request.Get<CatalogTypeElement>()->value == kCatalogKeys) c->flags |= kConnectionKeys;
@@ -219,6 +220,7 @@ int LoginOnce(Connection* c, const String& password, TlsMode mode, int32_t secon
     c->sessionInfo = request.Get<SessionInfoElement>()->value & 0xFFFF;
     if (request.Get<DescribeTypeElement>()->value == kDescribeParams)
       c->flags |= kConnectionDescribe;
+    if (request.Get<ResultsTypeElement>()->value == kResultsMore) c->flags |= kConnectionResults;
     if (request.Get<EditTypeElement>()->value == kEditRows) c->flags |= kConnectionEdit;
     // The cancel connection is encrypted as the session's is; a session
     // that preferred TLS and got it requires it for the cancel too.

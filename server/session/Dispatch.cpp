@@ -52,6 +52,7 @@ int HandleConnect(Session* s, Request* r) {
     if (s->OffersStream()) r->Get<StreamTypeElement>()->value = kStreamAhead;
     r->Get<CatalogTypeElement>()->value = kCatalogKeys;
     if (s->OffersDescribe()) r->Get<DescribeTypeElement>()->value = kDescribeParams;
+    if (s->OffersResults()) r->Get<ResultsTypeElement>()->value = kResultsMore;
     r->Get<EditTypeElement>()->value = kEditRows;
     if (s->CancelKey() != 0) {
       r->Get<CancelTypeElement>()->value = kCancelRequest;
@@ -104,6 +105,14 @@ int HandleExecDirect(Session* s, Request* r) {
 }
 
 int HandleExecute(Session* s, Request* r) { return s->Execute(Id(r), Parameters(r)); }
+
+int HandleMoreResults(Session* s, Request* r) {
+  std::vector<ColumnOut> columns;
+  bool more = false;
+  const int rc = s->MoreResults(Id(r), &more, &columns);
+  r->Get<ResultsTypeElement>()->value = more ? kResultsMore : kResultsNone;
+  return Described(s, r, rc, columns);
+}
 
 // The sets are decoded one at a time into parameters whose buffers stay
 // from set to set; the outcomes are encoded after the last set ran.

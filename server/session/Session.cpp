@@ -198,7 +198,9 @@ bool Session::MoveForReads(bool toStandby) {
 
 int Session::Disconnect() {
   // An open transaction is rolled back: nothing is committed that the
-  // client did not commit.
+  // client did not commit. In autocommit the statements not reached yet
+  // run, as when their statement is freed.
+  if (storage_ && autocommit_ && !storage_->InTransaction()) DrainAll();
   if (storage_ && storage_->InTransaction()) {
     CloseAllCursors();
     storage_->Rollback();
@@ -280,11 +282,16 @@ void Session::CloseAllCursors() {
 int Session::FreeStatement(uint32_t id, int option) {
   Statement* s = Ready(id);
   if (!s) return kSqlError;
+  // The statements of a text of several that were not reached run now,
+  // their results dropped: closing gives up results, not work.
   if (option == 0) {
+    Drain(s);
+    Rewind(s);
     CloseCursor(s);  // closing without a cursor is fine
     return kSqlSuccess;
   }
   if (option == 1) {
+    Drain(s);
     CloseCursor(s);
     statements_.erase(id);
     diagnostics_.erase(id);

@@ -55,6 +55,8 @@ class PgSession : public StorageSession {
   Status LockReadOnly() override;
   std::string EngineVersion() const override;
   SqlDialect Dialect() const override { return SqlDialect::kPostgres; }
+  void SplitStatements(const std::string& sql, std::vector<std::string>* statements,
+                       std::vector<int>* markers) const override;
   Status Tables(std::vector<TableEntry>* out) override;
   Status TableColumns(const std::string& table, std::vector<TableColumnEntry>* out) override;
   Status Indexes(const std::string& table, std::vector<IndexEntry>* out) override;

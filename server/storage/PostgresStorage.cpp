@@ -491,6 +491,25 @@ Status PgSession::Prepare(const std::string& sql, std::unique_ptr<StorageStateme
   return Status::Ok();
 }
 
+// A text that does not scan (an unterminated quote) stays one statement,
+// whose preparation reports it.
+void PgSession::SplitStatements(const std::string& sql, std::vector<std::string>* statements,
+                                std::vector<int>* markers) const {
+  statements->clear();
+  markers->clear();
+  std::string rest = sql, text, after, error;
+  while (HoldsStatement(rest)) {
+    int count = 0;
+    if (!FirstPostgresStatement(rest, &text, &after, &count, &error)) after.clear();
+    std::string statement = rest.substr(0, rest.size() - after.size());
+    if (HoldsStatement(statement)) {
+      statements->push_back(std::move(statement));
+      markers->push_back(count);
+    }
+    rest.swap(after);
+  }
+}
+
 // Read from pg_type: the built-in type of each SQL type, and instead of it
 // a domain on the search path named like the SQL type (so that a
 // "CREATE DOMAIN tinyint AS smallint" adds TINYINT).

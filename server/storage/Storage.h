@@ -236,6 +236,13 @@ class StorageSession {
   }
   virtual std::string EngineVersion() const = 0;
   virtual SqlDialect Dialect() const = 0;
+  // Cuts sql into its statements as the engine reads them: a semicolon
+  // ends one outside quoted text and comments (and the BEGIN ... END of a
+  // trigger on SQLite, dollar quotes on PostgreSQL); *markers receives the
+  // "?" markers of each. Statements of nothing but blanks and comments are
+  // left out.
+  virtual void SplitStatements(const std::string& sql, std::vector<std::string>* statements,
+                               std::vector<int>* markers) const = 0;
   // The engine's name of each SQL type it has, for the type information;
   // false: the server's own names, every type.
   virtual bool TypeNames(std::map<int16_t, std::string>*) { return false; }
@@ -284,6 +291,9 @@ std::unique_ptr<StorageEngine> CreateSqliteEngine(int lockWaitMs, int maxValueBy
 // SQLite; running statements are cancelled once *stop is set.
 std::unique_ptr<StorageEngine> CreatePostgresEngine(int lockWaitMs, int maxValueBytes,
                                                     const std::atomic<bool>* stop = nullptr);
+
+// True when text holds more than blanks, semicolons and comments.
+bool HoldsStatement(const std::string& text);
 
 // True for a PostgreSQL location ("postgresql://..." or "postgres://...").
 bool IsPostgresLocation(const std::string& location);
