@@ -49,6 +49,9 @@ enum : uint32_t {
   // The server offered the results of a text one after the other at login
   // (protocol/RESULTS.md).
   kConnectionResults = 0x80,
+  // The server offered the procedure and privilege requests at login
+  // (protocol/KEYS.md).
+  kConnectionRoutines = 0x400,
   // The server offered cursors that write back (protocol/EDIT.md).
   kConnectionEdit = 0x100,
 };
@@ -148,6 +151,7 @@ class Connection : public HandleObject {
   bool LoggedIn() const { return (flags & kConnectionLoggedIn) != 0; }
   // The key requests go only to a server that offered them at login.
   bool OffersKeys() const { return (flags & kConnectionKeys) != 0; }
+  bool OffersRoutines() const { return (flags & kConnectionRoutines) != 0; }
   bool OffersBatch() const { return (flags & kConnectionBatch) != 0; }
   bool OffersDescribe() const { return (flags & kConnectionDescribe) != 0; }
   bool OffersResults() const { return (flags & kConnectionResults) != 0; }

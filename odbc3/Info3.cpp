@@ -105,19 +105,32 @@ constexpr FunctionName kFunctions[] = {
 // Exported, yet always "HYC00": not claimed, so that applications do not
 // count on them.
 constexpr SQLUSMALLINT kNotImplemented[] = {
-    SQL_API_SQLBROWSECONNECT,    SQL_API_SQLCOLUMNPRIVILEGES, SQL_API_SQLNATIVESQL,
-    SQL_API_SQLPROCEDURECOLUMNS, SQL_API_SQLPROCEDURES,       SQL_API_SQLTABLEPRIVILEGES,
+    SQL_API_SQLBROWSECONNECT,
+    SQL_API_SQLNATIVESQL,
 };
 
-// The key functions only where the connection's server offered them at
-// login (protocol/KEYS.md); elsewhere they answer "S1C00". SQLBulkOperations
-// (SQL_ADD) where cursors write back (protocol/EDIT.md).
+// The key functions, and the procedure and privilege functions, only where
+// the connection's server offered them at login (protocol/KEYS.md);
+// elsewhere they answer "S1C00". SQLBulkOperations (SQL_ADD) where
+// cursors write back (protocol/EDIT.md).
 bool Offered(SQLUSMALLINT id, const Connection* c) {
   for (SQLUSMALLINT never : kNotImplemented) {
     if (id == never) return false;
   }
-  if (id == SQL_API_SQLBULKOPERATIONS) return c->EditsRows();
-  return (id != SQL_API_SQLPRIMARYKEYS && id != SQL_API_SQLFOREIGNKEYS) || c->OffersKeys();
+  switch (id) {
+    case SQL_API_SQLPRIMARYKEYS:
+    case SQL_API_SQLFOREIGNKEYS:
+      return c->OffersKeys();
+    case SQL_API_SQLPROCEDURES:
+    case SQL_API_SQLPROCEDURECOLUMNS:
+    case SQL_API_SQLTABLEPRIVILEGES:
+    case SQL_API_SQLCOLUMNPRIVILEGES:
+      return c->OffersRoutines();
+    case SQL_API_SQLBULKOPERATIONS:
+      return c->EditsRows();
+    default:
+      return true;
+  }
 }
 
 bool Exported(const OwnExports& exports, SQLUSMALLINT id, const Connection* c) {

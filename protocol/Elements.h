@@ -91,6 +91,7 @@
   X(ParameterSetDescriptionElement) \
   X(ParameterSetsElement)           \
   X(ResultSetDescriptionElement)    \
+  X(RoutineTypeElement)             \
   X(RowBlockElement)                \
   X(StreamTypeElement)              \
   X(SessionInfoElement)

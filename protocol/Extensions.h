@@ -1,8 +1,8 @@
 // The offers a server appends to its connect reply after catalogType, in
 // this order: batchType, cancelType, streamType (then cancelKey),
-// sessionInfo, describeType, resultsType, editType. Each is a 16-bit code; 0 (and a reply that
-// ends before the element) means not offered, so a driver sends such a
-// server exactly what it always sent.
+// sessionInfo, describeType, resultsType, routineType, editType. Each is a 16-bit code; 0 (and a
+// reply that ends before the element) means not offered, so a driver sends such a server exactly
+// what it always sent.
 #ifndef VELORA_PROTOCOL_EXTENSIONS_H
 #define VELORA_PROTOCOL_EXTENSIONS_H
 

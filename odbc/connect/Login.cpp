@@ -212,10 +212,12 @@ int LoginOnce(Connection* c, const String& password, TlsMode mode, int32_t secon
     c->flags |= kConnectionLoggedIn;
     c->flags &=
         ~uint32_t{kConnectionBlockFetch | kConnectionKeys | kConnectionBatch | kConnectionStream |
-                  kConnectionDescribe | kConnectionResults | kConnectionEdit};
+                  kConnectionDescribe | kConnectionResults | kConnectionRoutines | kConnectionEdit};
     if (request.Get<FetchTypeElement>()->value == kFetchBlock) c->flags |= kConnectionBlockFetch;
     if (request.Get<StreamTypeElement>()->value == kStreamAhead) c->flags |= kConnectionStream;
     if (request.Get<CatalogTypeElement>()->value == kCatalogKeys) c->flags |= kConnectionKeys;
+    if (request.Get<RoutineTypeElement>()->value == kRoutinesAndRights)
+      c->flags |= kConnectionRoutines;
     if (request.Get<BatchTypeElement>()->value == kBatchSets) c->flags |= kConnectionBatch;
     c->sessionInfo = request.Get<SessionInfoElement>()->value & 0xFFFF;
     if (request.Get<DescribeTypeElement>()->value == kDescribeParams)

@@ -53,6 +53,7 @@ int HandleConnect(Session* s, Request* r) {
     r->Get<CatalogTypeElement>()->value = kCatalogKeys;
     if (s->OffersDescribe()) r->Get<DescribeTypeElement>()->value = kDescribeParams;
     if (s->OffersResults()) r->Get<ResultsTypeElement>()->value = kResultsMore;
+    r->Get<RoutineTypeElement>()->value = kRoutinesAndRights;
     r->Get<EditTypeElement>()->value = kEditRows;
     if (s->CancelKey() != 0) {
       r->Get<CancelTypeElement>()->value = kCancelRequest;
@@ -300,6 +301,31 @@ int HandleForeignKeys(Session* s, Request* r) {
   std::vector<ColumnOut> columns;
   const int rc = s->ForeignKeys(Id(r), Text(r->Get<TableNameElement>()),
                                 Text(r->Get<FkTableNameElement>()), WantsOdbc3(r), &columns);
+  return Described(s, r, rc, columns);
+}
+
+int HandleProcedures(Session* s, Request* r) {
+  std::vector<ColumnOut> columns;
+  return Described(s, r, s->Procedures(Id(r), Text(r->Get<TableNameElement>()), &columns), columns);
+}
+
+int HandleProcedureColumns(Session* s, Request* r) {
+  std::vector<ColumnOut> columns;
+  const int rc = s->ProcedureColumns(Id(r), Text(r->Get<TableNameElement>()),
+                                     Text(r->Get<ColumnNameElement>()), WantsOdbc3(r), &columns);
+  return Described(s, r, rc, columns);
+}
+
+int HandleTablePrivileges(Session* s, Request* r) {
+  std::vector<ColumnOut> columns;
+  return Described(s, r, s->TablePrivileges(Id(r), Text(r->Get<TableNameElement>()), &columns),
+                   columns);
+}
+
+int HandleColumnPrivileges(Session* s, Request* r) {
+  std::vector<ColumnOut> columns;
+  const int rc = s->ColumnPrivileges(Id(r), Text(r->Get<TableNameElement>()),
+                                     Text(r->Get<ColumnNameElement>()), &columns);
   return Described(s, r, rc, columns);
 }
 

@@ -147,6 +147,7 @@ int Session::Connect(const std::string& dataSource, const std::string& user,
     return FailStatus(0, st, __LINE__);
   }
   userReadOnly_ = rights.readOnly;
+  user_ = user;
   if (userReadOnly_) accessMode_ = 1;
   if (!encrypted_ && options_.allowPlaintext)
     Log(0, "%s: user \"%s\" logs in without encryption (--allow-plaintext)", peer_.c_str(),

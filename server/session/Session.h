@@ -171,6 +171,14 @@ class Session {
   int PrimaryKeys(uint32_t id, const std::string& table, std::vector<ColumnOut>* columns);
   int ForeignKeys(uint32_t id, const std::string& pkTable, const std::string& fkTable, bool odbc3,
                   std::vector<ColumnOut>* columns);
+  // Offered at login (RoutineResults.cpp builds the rows); the privileges
+  // show the rights of the session's user.
+  int Procedures(uint32_t id, const std::string& name, std::vector<ColumnOut>* columns);
+  int ProcedureColumns(uint32_t id, const std::string& name, const std::string& column, bool odbc3,
+                       std::vector<ColumnOut>* columns);
+  int TablePrivileges(uint32_t id, const std::string& table, std::vector<ColumnOut>* columns);
+  int ColumnPrivileges(uint32_t id, const std::string& table, const std::string& column,
+                       std::vector<ColumnOut>* columns);
 
   // Options and transactions (SessionOptions.cpp).
   int SetAccessMode(int mode);
@@ -317,6 +325,7 @@ class Session {
   bool encrypted_ = false;
   bool loggedIn_ = false;
   bool userReadOnly_ = false;  // the users file says so: the access mode stays read-only
+  std::string user_;           // the name the session logged in with
   bool finished_ = false;
   bool autocommit_ = SessionDefault(OptionSlot::kAutocommit) != 0;
   uint32_t accessMode_ = SessionDefault(OptionSlot::kAccessMode);

@@ -66,6 +66,9 @@ class PgSession : public StorageSession {
   // PostgreSQL's row addresses (ctid) change with every update: no column
   // identifies a row beside the primary key.
   bool HasRowId(const std::string&) override { return false; }
+  Status Routines(std::vector<RoutineEntry>* out) override;
+  Status Grants(const std::string& table, bool columns, std::vector<GrantEntry>* out,
+                bool* kept) override;
   bool TypeNames(std::map<int16_t, std::string>* out) override;
   void SetAbandoned(std::function<bool()> abandoned) override { abandoned_ = std::move(abandoned); }
   void SetRunLimit(const RunLimit* limit) override { limit_ = limit; }

@@ -4,9 +4,10 @@
 # byte as parameters and as literals, in a UTF-8 and (in a child) in the C
 # locale; fast_executemany inserts 10,000 rows correctly, and texts of 1,000
 # characters, integers and dates as the markers' types; the catalog calls
-# work; a static cursor reads its rows; the connection's query timeout stops
-# an endless query; several statements in one request give their results
-# in turn through nextset(). Run by run_with_server.sh, which sets VELORA_DSN and a
+# work (procedures too); a static cursor reads its rows; the connection's
+# query timeout stops an endless query; several statements in one request
+# give their results in turn through nextset(). Run by run_with_server.sh,
+# which sets VELORA_DSN and a
 # UTF-8 locale.
 import datetime
 import os
@@ -62,6 +63,15 @@ def catalog(cur, t, tag):
     check("type info", [(r.column_size, r.num_prec_radix) for r in cur.getTypeInfo(pyodbc.SQL_INTEGER)][:1],
           [(10, 10)])
     check("primary keys", [(r.column_name, r.key_seq) for r in cur.primaryKeys(t)], [("id", 1)])
+    # PostgreSQL's functions with their arguments and return value; SQLite has none.
+    pg = bool(os.environ.get("VEL_TEST_STORAGE"))
+    if pg:
+        cur.execute(f"CREATE FUNCTION add_{tag}(a INTEGER, b VARCHAR) RETURNS BIGINT LANGUAGE SQL AS 'SELECT 1::BIGINT'")
+    check("procedures", [(r.procedure_name, r.procedure_type) for r in cur.procedures(procedure=f"add\\_{tag}")],
+          [(f"add_{tag}", 2)][: 1 if pg else 0])
+    check("procedure columns", [(r.column_name, r.column_type, r.data_type, r.ordinal_position)
+                                for r in cur.procedureColumns(procedure=f"add\\_{tag}")],
+          [("RETURN_VALUE", 5, -5, 0), ("a", 1, 4, 1), ("b", 1, 12, 2)][: 3 if pg else 0])
 
 
 def timeout(cur, t, tag):
