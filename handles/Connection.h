@@ -58,6 +58,8 @@ enum : uint32_t {
   // The server offered executions answered with their first rows at login
   // (protocol/QUICK.md).
   kConnectionQuick = 0x800,
+  // The server offered cursors that write back (protocol/EDIT.md).
+  kConnectionEdit = 0x200,
 };
 
 // What a cancel request needs (protocol/CANCEL.md), copied for the thread
@@ -159,6 +161,9 @@ class Connection : public HandleObject {
   bool OffersBatch() const { return (flags & kConnectionBatch) != 0; }
   bool OffersDescribe() const { return (flags & kConnectionDescribe) != 0; }
   bool OffersResults() const { return (flags & kConnectionResults) != 0; }
+  // Cursors write back: the server offered it and the application is the
+  // ODBC 3.80 library's.
+  bool EditsRows() const;
   // The session-info offer of the login (protocol/SESSION.md, 16 bits),
   // 0 when the server made none. Such a server is taken to be one over
   // SQLite, the storage servers had before any offer: its SQL quotes

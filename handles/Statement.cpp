@@ -291,6 +291,10 @@ int Statement::ConvertParameterValue(ParameterBinding* b, bool atExec) {
   return SQL_SUCCESS;
 }
 
+int Statement::PostConversion(int outcome) {
+  return VEL_POST(this, SQL_ERROR, *kOutcomeDiagnostics[outcome]);
+}
+
 int Statement::AddParameterValues() {
   ParameterBinding* current = execution.Current();
   ParameterBinding* b = current != nullptr ? static_cast<ParameterBinding*>(current->NextItem())

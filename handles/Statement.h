@@ -171,6 +171,9 @@ class Statement : public HandleObject {
   int AddParameterValue(ParameterBinding* b, bool atExec);
   // Converts binding b into b->converted; SQL_SUCCESS or SQL_ERROR, posted.
   int ConvertParameterValue(ParameterBinding* b, bool atExec);
+  // Posts the diagnostic of a parameter conversion's outcome (not
+  // kParamDone) with SQL_ERROR.
+  int PostConversion(int outcome);
 
   // The parts, in the order they are made; each is changed only through
   // its own operations. The column bindings are the application row

@@ -74,6 +74,9 @@ class StaticCursor {
     uint64_t lastSize = 0;    // the rowset size of the last fetch (0: none yet)
     uint64_t current = 0;     // the row SQLGetData reads (0: none)
     uint32_t budget = 0;      // bytes the last block asked for (0: none yet)
+    // The row statuses the last fetch filled (SQLSetPos updates them);
+    // the application's, may be null.
+    uint16_t* rowStatus = nullptr;
   };
   State state;
 };

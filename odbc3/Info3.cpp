@@ -107,11 +107,13 @@ constexpr FunctionName kFunctions[] = {
 constexpr SQLUSMALLINT kNotImplemented[] = {
     SQL_API_SQLBROWSECONNECT,
     SQL_API_SQLBULKOPERATIONS,
+    SQL_API_SQLNATIVESQL,
 };
 
 // The key functions, and the procedure and privilege functions, only where
 // the connection's server offered them at login (protocol/KEYS.md);
-// elsewhere they answer "S1C00".
+// elsewhere they answer "S1C00". SQLBulkOperations (SQL_ADD) where
+// cursors write back (protocol/EDIT.md).
 bool Offered(SQLUSMALLINT id, const Connection* c) {
   for (SQLUSMALLINT never : kNotImplemented) {
     if (id == never) return false;
@@ -128,6 +130,8 @@ bool Offered(SQLUSMALLINT id, const Connection* c) {
     // Where the server translates texts (protocol/ESCAPES.md).
     case SQL_API_SQLNATIVESQL:
       return c->OffersNativeSql();
+    case SQL_API_SQLBULKOPERATIONS:
+      return c->EditsRows();
     default:
       return true;
   }

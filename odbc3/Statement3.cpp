@@ -9,6 +9,7 @@
 #include "handles/Connection.h"
 #include "handles/Frame.h"
 #include "handles/Statement.h"
+#include "odbc/fetch/EditRows.h"
 #include "odbc/fetch/Fetch.h"
 #include "odbc/Workers.h"
 #include "odbc/Workers3.h"
@@ -96,7 +97,7 @@ VEL_EXPORT SQLRETURN SQLColAttributeW(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLUSMA
   return TraceReturnCode(whole ? rc : VEL_POST(s, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated));
 }
 
-VEL_EXPORT SQLRETURN SQLBulkOperations(SQLHSTMT hstmt, SQLSMALLINT /*operation*/) {
+VEL_EXPORT SQLRETURN SQLBulkOperations(SQLHSTMT hstmt, SQLSMALLINT operation) {
   VEL_STATEMENT_ENTRY("SQLBulkOperations");
-  return TraceReturnCode(VEL_POST(s, SQL_ERROR, kDiagBulkOperationsUnimplemented));
+  return TraceReturnCode(BulkOperationsWorker(s, operation));
 }

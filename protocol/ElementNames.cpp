@@ -51,6 +51,12 @@ const ValueNameEntry kCursorTypeOption[] = {{0, "CURSOR_FORWARD_ONLY"},
                                             {1, "CURSOR_KEYSET_DRIVEN"},
                                             {2, "CURSOR_DYNAMIC"},
                                             {3, "CURSOR_STATIC"}};
+const ValueNameEntry kEditOperation[] = {{0, "EDIT_UPDATE"},
+                                         {1, "EDIT_DELETE"},
+                                         {2, "EDIT_ADD"},
+                                         {3, "EDIT_REFRESH"},
+                                         {4, "EDIT_CHECK"}};
+const ValueNameEntry kEditType[] = {{0, "EDIT_NONE"}, {1, "EDIT_ROWS"}};
 const ValueNameEntry kFetchType[] = {{0, "FETCH_ONE_ROW"}, {1, "FETCH_BLOCK"}};
 const ValueNameEntry kFreeOption[] = {
     {0, "CLOSE"}, {1, "DROP"}, {2, "UNBIND"}, {3, "RESET_PARAMS"}};
@@ -87,6 +93,8 @@ const ValueNameTable kValueTables[] = {
     VEL_VALUE_TABLE(El::kCatalogType, kCatalogType),
     VEL_VALUE_TABLE(El::kConcurrencyOption, kConcurrencyOption),
     VEL_VALUE_TABLE(El::kCursorTypeOption, kCursorTypeOption),
+    VEL_VALUE_TABLE(El::kEditOperation, kEditOperation),
+    VEL_VALUE_TABLE(El::kEditType, kEditType),
     VEL_VALUE_TABLE(El::kFetchType, kFetchType),
     VEL_VALUE_TABLE(El::kFreeOption, kFreeOption),
     VEL_VALUE_TABLE(El::kIndexType, kIndexType),

@@ -71,6 +71,7 @@
   X(El::kQueryTimeout, QueryTimeout, ULongElement)                          \
   X(El::kRequestNumber, RequestNumber, ULongElement)                        \
   X(El::kNativeStatement, NativeStatement, StringElement)
+X(El::kEditOperation, EditOperation, EnumElement)
 
 // X(ClassName): the composite and row elements, each a class of its own
 // with a static kId.
@@ -82,6 +83,7 @@
   X(CatalogTypeElement)             \
   X(DescribeTypeElement)            \
   X(ResultsTypeElement)             \
+  X(EditTypeElement)                \
   X(FetchDataElement)               \
   X(FetchDataSetElement)            \
   X(FetchTypeElement)               \

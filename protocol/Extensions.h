@@ -1,9 +1,9 @@
 // The offers a server appends to its connect reply after catalogType, in
 // this order: batchType, cancelType, streamType (then cancelKey),
 // sessionInfo, describeType, resultsType, routineType (protocol/KEYS.md),
-// quickType, infoAnswers. Each but infoAnswers is a 16-bit code; 0 (and a
-// reply that ends before the element) means not offered, so a driver sends
-// such a server exactly what it always sent.
+// quickType, infoAnswers, editType. Each but infoAnswers is a 16-bit code; 0
+// (and a reply that ends before the element) means not offered, so a driver
+// sends such a server exactly what it always sent.
 #ifndef VELORA_PROTOCOL_EXTENSIONS_H
 #define VELORA_PROTOCOL_EXTENSIONS_H
 
@@ -27,6 +27,22 @@ enum : int32_t { kDescribeNone = 0, kDescribeParams = 1 };
 // more-results reply: whether a next result came.
 using ResultsTypeElement = OfferElement<El::kResultsType>;
 enum : int32_t { kResultsNone = 0, kResultsMore = 1 };
+// Cursors that write back (protocol/EDIT.md): the edit-row request, and
+// a wish in the concurrency option (kConcurrencyEditable added to an
+// optimistic value) that makes a statement's cursor keep its rows' keys.
+using EditTypeElement = OfferElement<El::kEditType>;
+enum : int32_t { kEditNone = 0, kEditRows = 1 };
+constexpr uint32_t kConcurrencyEditable = 0x100;
+// The edit-row request's operations (editOperation).
+enum EditOperationValue : int32_t {
+  kEditUpdate = 0,
+  kEditDelete = 1,
+  kEditAdd = 2,
+  kEditRefresh = 3,
+  // Whether the statement's cursor writes back: "01S02" when it does not.
+  kEditCheck = 4,
+};
+
 // The size of a character or binary marker whose length nothing declares
 // (a long type, an unknown marker): any value the storage takes travels,
 // but clients size a buffer per row by it (pyodbc's fast_executemany: two

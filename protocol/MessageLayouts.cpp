@@ -23,7 +23,7 @@ const MessageLayout kMessages[] = {
      {E},
      {kVersionElement, kNativeLengthValues, kFetchType, kCatalogType, kBatchType, kCancelType,
       kStreamType, kCancelKey, kSessionInfo, kDescribeType, kResultsType, kRoutineType, kQuickType,
-      kInfoAnswers, E}},
+      kInfoAnswers, kEditType, E}},
     {kDisconnect, false, {E}, {E}, {E}},
     {kGetError,
      false,
@@ -151,6 +151,13 @@ const MessageLayout kMessages[] = {
     // Only to a server whose connect reply held infoAnswers
     // (protocol/ESCAPES.md): a text with its escape clauses translated.
     {kNativeSql, false, {E}, {kStatement, E}, {kNativeStatement, E}},
+    // Only to a server whose connect reply offered EDIT_ROWS
+    // (protocol/EDIT.md): one row of a cursor written back by its key.
+    {kEditRow,
+     false,
+     {kStatementId, E},
+     {kEditOperation, kRowNumber, kConcurrencyOption, kParameterDataSetElement, E},
+     {kNumberOfRows, kFetchDataSet, E}},
 };
 
 const int kMessageCount = static_cast<int>(sizeof kMessages / sizeof kMessages[0]);

@@ -92,6 +92,8 @@
   X(79, kInfoAnswers, infoAnswers)                             \
   X(80, kNativeStatement, nativeStatement)                     \
   X(81, kRoutineType, routineType)                             \
+  X(82, kEditType, editType)                                   \
+  X(83, kEditOperation, editOperation)                         \
   X(84, kQuickType, quickType)                                 \
   X(85, kBlockCode, blockCode)
 
@@ -149,6 +151,7 @@ constexpr int kElementIdCount = El::kBlockCode + 1;
   X(48, DescribeParams)   \
   X(49, MoreResults)      \
   X(50, NativeSql)        \
+  X(51, EditRow)          \
   X(60, Procedures)       \
   X(61, ProcedureColumns) \
   X(62, TablePrivileges)  \

@@ -12,6 +12,7 @@ namespace velsrv {
 // clang-format off
 inline constexpr char
   kStateNone[]                   = "00000",  // no diagnostic
+  kStateOperationConflict[]      = "01001",  // a cursor's row changed since it was read
   kStateOptionChanged[]          = "01S02",
   kStateNoData[]                 = "02000",
   kStateParameterCount[]         = "07001",
@@ -54,6 +55,7 @@ inline constexpr char
   kStateNoMoreStatements[]       = "S1014",
   kStateLength[]                 = "S1090",
   kStateOptionType[]             = "S1092",
+  kStateRowOutOfRange[]          = "S1107",
   kStateParameterNumber[]        = "S1093",
   kStateColumnType[]             = "S1097",
   kStateScopeType[]              = "S1098",

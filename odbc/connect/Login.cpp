@@ -210,10 +210,10 @@ int LoginOnce(Connection* c, const String& password, TlsMode mode, int32_t secon
     const NativeLengthValuesElement* sizes = request.Get<NativeLengthValuesElement>();
     for (int i = 0; i < kTypeSizeCount; ++i) c->typeSizes.size[i] = sizes->values[i];
     c->flags |= kConnectionLoggedIn;
-    c->flags &= ~uint32_t{kConnectionBlockFetch | kConnectionKeys | kConnectionBatch |
-                          kConnectionStream | kConnectionDescribe | kConnectionResults |
-                          kConnectionRoutines | kConnectionQuick |
-                          kConnectionInfoAnswers};
+    c->flags &=
+        ~uint32_t{kConnectionBlockFetch | kConnectionKeys | kConnectionBatch | kConnectionStream |
+                  kConnectionDescribe | kConnectionResults | kConnectionRoutines |
+                  kConnectionQuick | kConnectionInfoAnswers | kConnectionEdit};
     if (request.Get<FetchTypeElement>()->value == kFetchBlock) c->flags |= kConnectionBlockFetch;
     if (request.Get<StreamTypeElement>()->value == kStreamAhead) c->flags |= kConnectionStream;
     if (request.Get<CatalogTypeElement>()->value == kCatalogKeys) c->flags |= kConnectionKeys;
@@ -232,6 +232,7 @@ int LoginOnce(Connection* c, const String& password, TlsMode mode, int32_t secon
       c->infoAnswerValues[i] = answers->values[i];
     }
     if (answers->count != 0) c->flags |= kConnectionInfoAnswers;
+    if (request.Get<EditTypeElement>()->value == kEditRows) c->flags |= kConnectionEdit;
     // The cancel connection is encrypted as the session's is; a session
     // that preferred TLS and got it requires it for the cancel too.
     const TlsMode cancelTls = !c->clib.Encrypted()       ? TlsMode::kOff

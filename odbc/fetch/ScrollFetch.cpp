@@ -15,6 +15,7 @@
 #include "handles/Connection.h"
 #include "handles/Statement.h"
 #include "odbc/fetch/BlockFetch.h"
+#include "odbc/fetch/EditRows.h"
 #include "odbc/connect/ConnectString.h"
 #include "protocol/Requests.h"
 
@@ -340,6 +341,7 @@ SQLRETURN ScrollFetch(Statement* stmt, SQLSMALLINT orientation, SQLLEN offset, u
   if (spares == nullptr) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
   ClearCurrent(stmt, spares);
   st.lastSize = size;
+  st.rowStatus = target.rowStatus;
   if (target.rowsFetched) StoreUnaligned<SQLULEN>(target.rowsFetched, 0);
   if (d.place != Place::kRow) {
     st.start = 0;
@@ -382,19 +384,27 @@ SQLRETURN ScrollFetch(Statement* stmt, SQLSMALLINT orientation, SQLLEN offset, u
 SQLRETURN SetPosWorker(Statement* stmt, SQLULEN irow, SQLUSMALLINT fOption, SQLUSMALLINT fLock) {
   if (fOption > SQL_ADD || fLock > SQL_LOCK_UNLOCK)
     return VEL_POST(stmt, SQL_ERROR, kDiagInvalidArgument);
-  // The cursors are read-only: positioning is all there is.
-  if ((fOption != SQL_POSITION && fOption != SQL_REFRESH) || fLock != SQL_LOCK_NO_CHANGE)
+  // A read-only cursor only positions; rows are never locked.
+  const bool edits = fOption == SQL_UPDATE || fOption == SQL_DELETE || fOption == SQL_ADD;
+  if ((edits && !Editable(stmt)) || fLock != SQL_LOCK_NO_CHANGE)
     return VEL_POST(stmt, SQL_ERROR, kDiagReadOnlyCursor);
   if (stmt->cursor.ColumnCount() == 0) return VEL_POST(stmt, SQL_ERROR, kDiagNoResultSet);
   // A forward-only cursor keeps no row but the current one.
   if (!stmt->scroll.Active()) return VEL_POST(stmt, SQL_ERROR, kDiagInvalidCursorPosition);
   StaticCursor::State& st = stmt->scroll.state;
+  // Rows are added from the rowset's buffers wherever the cursor stands.
+  if (fOption == SQL_ADD) {
+    if (irow > (st.lastSize == 0 ? 1 : st.lastSize))
+      return VEL_POST(stmt, SQL_ERROR, kDiagRowValueOutOfRange);
+    return EditRowset(stmt, irow, fOption);
+  }
   if (st.rowsetRows == 0) return VEL_POST(stmt, SQL_ERROR, kDiagNoCurrentRow);
   if (irow > st.rowsetRows) return VEL_POST(stmt, SQL_ERROR, kDiagRowValueOutOfRange);
   // Row 0 means every row: refreshing them all leaves the first current;
   // positioning needs one row.
   if (irow == 0 && fOption == SQL_POSITION)
     return VEL_POST(stmt, SQL_ERROR, kDiagInvalidCursorPosition);
+  if (edits) return EditRowset(stmt, irow, fOption);
   const uint64_t row = st.start + (irow == 0 ? 0 : irow - 1);
   FetchDataSetElement* spares = stmt->block.Row();
   if (spares == nullptr) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);

@@ -115,6 +115,17 @@ Answer Build(const InfoRow& row, Connection* c) {
     case InfoSource::kConvertFunction:
       a.number = ConvertFunctionMask(static_cast<int32_t>(row.number));
       break;
+    case InfoSource::kEditing:
+      // Static cursors write back through SQLSetPos, optimistically; the
+      // driver's rows do not change with them (no sensitivity).
+      if (!c->EditsRows()) break;
+      if (row.type == SQL_SCROLL_CONCURRENCY) a.number |= SQL_SCCO_OPT_ROWVER | SQL_SCCO_OPT_VALUES;
+      if (row.type == SQL_POS_OPERATIONS) a.number |= SQL_POS_UPDATE | SQL_POS_DELETE | SQL_POS_ADD;
+      if (row.type == SQL_STATIC_CURSOR_ATTRIBUTES1)
+        a.number |= SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE | SQL_CA1_BULK_ADD;
+      if (row.type == SQL_STATIC_CURSOR_ATTRIBUTES2)
+        a.number |= SQL_CA2_OPT_ROWVER_CONCURRENCY | SQL_CA2_OPT_VALUES_CONCURRENCY;
+      break;
     default:
       break;
   }

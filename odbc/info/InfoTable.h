@@ -38,6 +38,9 @@ enum class InfoSource : uint8_t {
   // (protocol/RESULTS.md): number, or "Y"; without, 0 or "N".
   kResults,
   kArraySelects,  // SQL_PAS_BATCH with such a server, else SQL_PAS_NO_SELECT
+  // number holds a read-only cursor's answer; cursors that write back
+  // (Connection::EditsRows) add their operations and concurrencies.
+  kEditing,
 };
 
 struct InfoRow {

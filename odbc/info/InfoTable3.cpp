@@ -18,6 +18,9 @@ constexpr InfoRow Results(uint16_t type, const char* name, uint32_t value,
                           InfoSource source = InfoSource::kResults) {
   return {type, name, InfoKind::kLong, source, value, nullptr, nullptr};
 }
+constexpr InfoRow Editing(uint16_t type, const char* name, uint32_t value) {
+  return {type, name, InfoKind::kLong, InfoSource::kEditing, value, nullptr, nullptr};
+}
 constexpr InfoRow Text(uint16_t type, const char* name, const char* value) {
   return {type, name, InfoKind::kText, InfoSource::kFixed, 0, value, nullptr};
 }
@@ -41,16 +44,18 @@ constexpr InfoRow kInfoRows3[] = {
     Text(SQL_DRIVER_ODBC_VER, "DRIVER_ODBC_VER", kOdbcVersion3),
     Long(SQL_ODBC_INTERFACE_CONFORMANCE, "ODBC_INTERFACE_CONFORMANCE", SQL_OIC_CORE),
     Long(SQL_SQL_CONFORMANCE, "SQL_CONFORMANCE", SQL_SC_SQL92_ENTRY),
-    // Cursors are read-only, forward-only or static (every direction,
+    // Cursors are forward-only or static (every direction,
     // bookmarks, SQLSetPos positions); SQL_ATTR_MAX_ROWS holds. unixODBC
     // puts its cursor library in only without SQL_CA1_ABSOLUTE here.
     Long(SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES1, "FORWARD_ONLY_CURSOR_ATTRIBUTES1", SQL_CA1_NEXT),
     Long(SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES2, "FORWARD_ONLY_CURSOR_ATTRIBUTES2",
          SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_MAX_ROWS_SELECT),
-    Long(SQL_STATIC_CURSOR_ATTRIBUTES1, "STATIC_CURSOR_ATTRIBUTES1",
+    Editing(SQL_SCROLL_CONCURRENCY, "SCROLL_CONCURRENCY", SQL_SCCO_READ_ONLY),
+    Editing(SQL_POS_OPERATIONS, "POS_OPERATIONS", SQL_POS_POSITION),
+    Editing(SQL_STATIC_CURSOR_ATTRIBUTES1, "STATIC_CURSOR_ATTRIBUTES1",
          SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | SQL_CA1_BOOKMARK |
              SQL_CA1_LOCK_NO_CHANGE | SQL_CA1_POS_POSITION),
-    Long(SQL_STATIC_CURSOR_ATTRIBUTES2, "STATIC_CURSOR_ATTRIBUTES2",
+    Editing(SQL_STATIC_CURSOR_ATTRIBUTES2, "STATIC_CURSOR_ATTRIBUTES2",
          SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_MAX_ROWS_SELECT | SQL_CA2_CRC_EXACT),
     Long(SQL_KEYSET_CURSOR_ATTRIBUTES1, "KEYSET_CURSOR_ATTRIBUTES1", 0),
     Long(SQL_KEYSET_CURSOR_ATTRIBUTES2, "KEYSET_CURSOR_ATTRIBUTES2", 0),

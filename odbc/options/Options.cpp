@@ -83,7 +83,8 @@ class OptionWait {
 uint32_t UsedValue(const Connection* c, uint16_t code, uint32_t asked) {
   switch (code) {
     case Msg::kSetConcurrency:
-      return SQL_CONCUR_READ_ONLY;
+      // Cursors that write back lock no rows: the check compares versions.
+      return c->EditsRows() && asked == SQL_CONCUR_LOCK ? SQL_CONCUR_ROWVER : SQL_CONCUR_READ_ONLY;
     case Msg::kSetAccessMode:
       return SQL_MODE_READ_ONLY;
     case Msg::kSetIsolation:
@@ -108,7 +109,11 @@ int SendOption(Owner* owner, Connection* connection, uint16_t code, uint32_t sta
     return VEL_POST(owner, SQL_ERROR, kDiagMemory);
   }
   request->SetStatementId(statementId);
-  SetOptionValue(request, code, value);
+  // A server that offered cursors that write back is asked for one
+  // (protocol/EDIT.md); any other is told the value as always.
+  const bool editable = code == Msg::kSetConcurrency && connection->EditsRows() &&
+                        value != SQL_CONCUR_READ_ONLY && value <= SQL_CONCUR_VALUES;
+  SetOptionValue(request, code, editable ? value | kConcurrencyEditable : value);
   int status = kStatusCommunicationFailure;
   const int rc = request->Exchange(&status, &connection->clib);
   delete request;

@@ -15,6 +15,7 @@
 #include "odbc/fetch/BlockFetch.h"
 #include "odbc/params/ParamArrays.h"
 #include "odbc/Workers.h"
+#include "odbc/fetch/EditRows.h"
 #include "protocol/Requests.h"
 
 namespace {
@@ -247,7 +248,7 @@ int NoRowsChanged(Statement* s, int rc) {
 }  // namespace
 
 int ExecuteWorker(Statement* s) {
-  return NoRowsChanged(s, RunParameterSets(s, ExecuteOnce, nullptr, 0));
+  return NoRowsChanged(s, CheckEditable(s, RunParameterSets(s, ExecuteOnce, nullptr, 0)));
 }
 
 int NextSelectSet(Statement* s) { return NextSelectSet(s, ExecuteOnce, ExecDirectOnce); }
@@ -258,7 +259,7 @@ int ContinueArray(Statement* s, int rc) {
 
 int ExecDirectWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
   if (!ValidLength(cbSql)) return VEL_POST(s, SQL_ERROR, kDiagInvalidLength);
-  const int rc = RunParameterSets(s, ExecDirectOnce, sql, cbSql);
+  const int rc = CheckEditable(s, RunParameterSets(s, ExecDirectOnce, sql, cbSql));
   s->parameters.SetSearched(sql != nullptr && SearchedChange(sql, cbSql));
   return NoRowsChanged(s, rc);
 }

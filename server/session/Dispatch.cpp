@@ -56,6 +56,7 @@ int HandleConnect(Session* s, Request* r) {
     if (s->OffersResults()) r->Get<ResultsTypeElement>()->value = kResultsMore;
     r->Get<RoutineTypeElement>()->value = kRoutinesAndRights;
     if (s->OffersQuick()) r->Get<QuickTypeElement>()->value = kQuickRows;
+    r->Get<EditTypeElement>()->value = kEditRows;
     if (s->CancelKey() != 0) {
       r->Get<CancelTypeElement>()->value = kCancelRequest;
       r->Get<CancelKeyElement>()->value = s->CancelKey();
@@ -246,6 +247,21 @@ int HandleGetData(Session* s, Request* r) {
       !r->Get<FetchDataElement>()->Set(cell.column, cell.data.data(),
                                        static_cast<uint32_t>(cell.data.size()), cell.isNull))
     return s->PostError(Id(r), kStateMemory, kTextMemory);
+  return rc;
+}
+
+int HandleEditRow(Session* s, Request* r) {
+  std::vector<CellOut> row;
+  int64_t changed = 0;
+  const int rc = s->EditRow(Id(r), Code<EditOperationElement>(r), r->Get<RowNumberElement>()->value,
+                            static_cast<uint32_t>(Code<ConcurrencyOptionElement>(r)), Parameters(r),
+                            &changed, &row);
+  r->Get<NumberOfRowsElement>()->value =
+      changed > INT32_MAX ? INT32_MAX : static_cast<int32_t>(changed);
+  FetchDataSetElement* set = r->Get<FetchDataSetElement>();
+  if (!set->ResetList()) return s->PostError(Id(r), kStateMemory, kTextMemory);
+  for (const CellOut& cell : row)
+    if (!PutCell(set->List(), cell)) return s->PostError(Id(r), kStateMemory, kTextMemory);
   return rc;
 }
 

@@ -265,6 +265,8 @@ void Session::CloseCursor(Statement* s) {
   s->isStatic = false;
   s->rows.clear();
   s->staticIndex = 0;
+  s->edit.rowKeys.clear();
+  s->edit.rowValues.clear();
 }
 
 bool Session::Busy() const {

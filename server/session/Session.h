@@ -93,6 +93,8 @@ struct StatementOptions {
   uint32_t rowsetSize = SessionDefault(OptionSlot::kRowsetSize);
   uint32_t useBookmarks = SessionDefault(OptionSlot::kUseBookmarks);
   uint32_t queryTimeout = 0;  // seconds; 0: none
+  // The driver asked for a cursor that writes back (protocol/EDIT.md).
+  bool editable = false;
 };
 
 class Session {
@@ -160,6 +162,11 @@ class Session {
                   int* blockCode, Diagnostic* diagnostic);
   int GetData(uint32_t id, int column, CellOut* cell);
   int GetRowNumber(uint32_t id, uint32_t* number);
+  // Writes row rowNumber of the statement's cursor back (SessionEdit.cpp,
+  // protocol/EDIT.md): operation is an EditOperationValue; values are by
+  // result column. *changed: the rows written; *row: a refreshed row.
+  int EditRow(uint32_t id, int operation, uint32_t rowNumber, uint32_t concurrency,
+              const std::vector<ParamIn>& values, int64_t* changed, std::vector<CellOut>* row);
   int RowCount(uint32_t id, int32_t* count);
 
   // Catalog functions (SessionCatalog.cpp); odbc3: with the columns ODBC 3
@@ -275,6 +282,14 @@ class Session {
   int Compile(Statement* s, const std::string& sql);
   // What escape translation needs of the session.
   EscapeContext Escapes();
+  // With an editable concurrency: whether the query text can write back,
+  // and the text that also reads each row's key (SessionEdit.cpp).
+  void PlanEdit(Statement* s, std::string* text);
+  void KeepEditRow(Statement* s);
+  // Runs sql with values bound in order; the first row's values into
+  // *row (when given), the rows changed into *changed.
+  Status RunOnce(const std::string& sql, const std::vector<Value>& values, std::vector<Value>* row,
+                 bool* found, int64_t* changed);
   // Compiles a prepared statement again on the session's current side
   // when it was prepared on the other one.
   int FollowSession(Statement* s);

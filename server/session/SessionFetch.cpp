@@ -77,6 +77,7 @@ int Session::Fetch(uint32_t id, const std::vector<uint16_t>& wanted, std::vector
   }
   s->position = Position::kOnRow;
   s->rowNumber++;
+  KeepEditRow(s);
   // The row's size is checked while it is built: a column vector may name
   // a column many times, and values built by SQL may each reach the
   // largest frame, so an unchecked row could take any amount of memory.

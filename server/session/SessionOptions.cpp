@@ -74,11 +74,28 @@ int Session::SetStatementOption(int code, uint32_t id, uint32_t value) {
     o = &s->options;
   }
   switch (code) {
-    case Msg::kSetConcurrency:
+    case Msg::kSetConcurrency: {
+      // The edit offer's wish (protocol/EDIT.md): optimistic cursors that
+      // write back. Rows are not locked: SQL_CONCUR_LOCK becomes
+      // SQL_CONCUR_ROWVER, whose check compares the row's values.
+      const uint32_t asked = value & ~kConcurrencyEditable;
+      o->editable = (value & kConcurrencyEditable) != 0 && asked >= 2 && asked <= 4;
+      if (o->editable && (asked == 3 || asked == 4)) {
+        o->concurrency = asked;
+        return kSqlSuccess;
+      }
+      if (o->editable && asked == 2) {
+        o->concurrency = 3;
+        return Info(id, kStateOptionChanged,
+                    "option value changed: rows are not locked; a row changed by another "
+                    "connection since it was read is not overwritten");
+      }
+      o->editable = false;
       o->concurrency = value;
       if (value != 1)
         return Info(id, kStateOptionChanged, "option value changed: cursors are read-only");
       return kSqlSuccess;
+    }
     case Msg::kSetCursorType:
       o->cursorType = value;
       if (value != 0)

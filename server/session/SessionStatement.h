@@ -10,6 +10,19 @@ namespace velsrv {
 // Where a statement's cursor stands; kNone: no cursor is open.
 enum class Position { kNone, kBefore, kOnRow, kAfter };
 
+// What a cursor needs to write its rows back (SessionEdit.cpp): the one
+// table its query reads, that table's column behind each result column,
+// the key that finds a row, and per row read its key and its values as
+// read (the version an optimistic write compares).
+struct EditPlan {
+  bool on = false;
+  std::string why;  // why the cursor is read-only, when it is
+  std::string table;
+  std::vector<std::string> columns;                    // SQL text, by result column
+  std::vector<std::string> keys;                       // SQL text of the key's expressions
+  std::vector<std::vector<Value>> rowKeys, rowValues;  // by row number - 1
+};
+
 struct Session::Statement {
   uint32_t id = 0;
   std::string cursorName;
@@ -44,6 +57,7 @@ struct Session::Statement {
   size_t part = 0, next = 0;
   std::unique_ptr<StorageStatement> head;
   std::vector<ParamIn> values;
+  EditPlan edit;
 };
 
 }  // namespace velsrv

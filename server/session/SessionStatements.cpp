@@ -211,7 +211,8 @@ int Session::RunOne(Statement* s, const std::vector<ParamIn>& params) {
 
 void Session::Describe(Statement* s, bool fromFirstRow, std::vector<ColumnOut>* columns) {
   s->description.clear();
-  int n = s->storage->ColumnCount();
+  // The key columns of a cursor that writes back stay hidden.
+  int n = s->storage->ColumnCount() - (s->edit.on ? static_cast<int>(s->edit.keys.size()) : 0);
   for (int i = 0; i < n; ++i) {
     ColumnMeta meta = s->storage->Column(i);
     ColumnOut c;
@@ -248,6 +249,7 @@ int Session::Compile(Statement* s, const std::string& sql) {
   s->part = s->next = 0;
   s->description.clear();
   s->rowCount = -1;
+  s->edit = EditPlan();
   std::string rest, text = sql, error;
   if (s->options.noscan == 0 && !TranslateEscapes(sql, Escapes(), &text, &error))
     return Fail(s->id, kStateSyntax, 0, "syntax error in escape clause: " + error);
@@ -260,7 +262,18 @@ int Session::Compile(Statement* s, const std::string& sql) {
     text = statements[0];
     s->next = s->parts.size();
   }
+  const std::string plain = text;
+  if (s->options.editable && s->parts.empty()) PlanEdit(s, &text);
   Status st = storage_->Prepare(text, &s->storage, &rest);
+  const size_t hidden = s->edit.on ? s->edit.keys.size() : 0;
+  if (s->edit.on &&
+      (!st.ok || s->storage->ColumnCount() != static_cast<int>(s->edit.columns.size() + hidden))) {
+    // The text with the key did not compile as planned: read-only.
+    s->edit = EditPlan();
+    s->edit.why = "the query's key cannot be read";
+    s->storage.reset();
+    st = storage_->Prepare(plain, &s->storage, &rest);
+  }
   if (!st.ok) return FailStatus(s->id, st, __LINE__);
   if (!OnlyBlanks(rest)) {
     s->storage.reset();

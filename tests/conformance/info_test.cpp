@@ -99,6 +99,11 @@ const Fact kFacts[] = {
     {SQL_BATCH_SUPPORT, SQL_BS_SELECT_EXPLICIT | SQL_BS_ROW_COUNT_EXPLICIT, nullptr, kBoth},
     {SQL_BATCH_ROW_COUNT, SQL_BRC_EXPLICIT, nullptr, kBoth},
     {SQL_PARAM_ARRAY_SELECTS, SQL_PAS_BATCH, nullptr, kBoth},
+    // Static cursors write back through SQLSetPos, optimistically, in Velora only.
+    {SQL_POS_OPERATIONS, SQL_POS_POSITION | SQL_POS_UPDATE | SQL_POS_DELETE | SQL_POS_ADD, nullptr, kOdbc3Only},
+    {SQL_POS_OPERATIONS, SQL_POS_POSITION, nullptr, kOdbc2Only},
+    {SQL_SCROLL_CONCURRENCY, SQL_SCCO_READ_ONLY | SQL_SCCO_OPT_ROWVER | SQL_SCCO_OPT_VALUES, nullptr, kOdbc3Only},
+    {SQL_SCROLL_CONCURRENCY, SQL_SCCO_READ_ONLY, nullptr, kOdbc2Only},
 };
 
 class Info : public Conformance {
@@ -305,7 +310,14 @@ const Claim kClaims[] = {
                                 SQL_NULLABLE);
      }},
     {SQL_API_SQLGETTYPEINFO, [](SQLHDBC, SQLHSTMT h) { return SQLGetTypeInfo(h, SQL_ALL_TYPES); }},
-    {SQL_API_SQLBULKOPERATIONS, [](SQLHDBC, SQLHSTMT h) { return SQLBulkOperations(h, SQL_ADD); }},
+    {SQL_API_SQLBULKOPERATIONS,
+     [](SQLHDBC, SQLHSTMT h) {
+       SQLINTEGER a = 1;
+       SQLSetStmtAttr(h, SQL_ATTR_CONCURRENCY, (SQLPOINTER)SQL_CONCUR_ROWVER, 0);
+       SQLExecDirect(h, T("SELECT a FROM info_t"), SQL_NTS);
+       SQLBindCol(h, 1, SQL_C_SLONG, &a, 0, nullptr);
+       return SQLBulkOperations(h, SQL_ADD);
+     }},
     {SQL_API_SQLBROWSECONNECT,
      [](SQLHDBC, SQLHSTMT) {
        SQLHENV e;

@@ -95,6 +95,7 @@ int main(int argc, char** argv) {
   setenv("VELODBC_DIALOG", "none", 1);  // never a prompt on whoever's terminal
   g_c.AddUser("alice", "wonderland");
   g_c.AddUser("semi", " a;b}c");
+  g_c.AddUser("reader", "pages", "--read-only");
   for (VeloraServer* server : {&g_a, &g_b, &g_c}) {
     if (!server->Start()) return std::fprintf(stderr, "no server: %s\n", server->Error().c_str()), 1;
   }

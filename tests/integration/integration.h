@@ -7,7 +7,7 @@
 // "VelKeys" (server C by ODBC's keys Port, UID and PWD), "VelWide" (server
 // A through the ODBC 3.x library, driver Velora; all others use the ODBC
 // 2.0 one, Velora ANSI). Server C also knows "semi" with the password
-// " a;b}c".
+// " a;b}c", and the read-only user "reader" with "pages".
 #ifndef VELORA_TESTS_INTEGRATION_INTEGRATION_H
 #define VELORA_TESTS_INTEGRATION_INTEGRATION_H
 

@@ -79,6 +79,8 @@ class FakeResultSet {
   }
   // From the fetch of row `row` on, the server hangs up.
   void HangUpAt(int row) { hangUp_ = row; }
+  // The connect reply offers cursors that write back (and nothing else).
+  void OfferEdits() { edits_ = true; }
   // The bodies of the requests of one code so far, concatenated.
   std::string Sent(uint16_t code) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -88,8 +90,12 @@ class FakeResultSet {
  private:
   std::string Reply(uint16_t code, const std::string& body) {
     switch (code) {
-      case 5:
-        return ConnectBody();
+      case 5:  // the offers up to editType: only it, when asked
+        return edits_ ? ConnectBody() + U16(0) + U16(0) + U16(0) + U16(0) + U16(0) + U32(0) + U32(0) + U16(0) + U16(0) +
+                            U16(0) + U16(0) + U16(1)
+                      : ConnectBody();
+      case 50:  // edit row: one row written
+        return U16(0) + U32(1) + U16(0);
       case 0:
         return U16(0) + U32(7);  // allocate statement
       case 10:                   // execute directly
@@ -118,6 +124,7 @@ class FakeResultSet {
     return Value(column, (column == 2 ? "b-" : "c-") + std::to_string(row_) + std::string(1, '\0'));
   }
   int rows_, row_ = 0, hangUp_ = 1 << 30;
+  bool edits_ = false;
   std::mutex mutex_;
   std::map<uint16_t, std::string> sent_;
 };

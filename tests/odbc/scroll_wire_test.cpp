@@ -35,9 +35,9 @@ int ScratchFiles() {
 class ScrollWireTest : public OdbcTest {
  protected:
   void Open(int rows, SQLULEN rowset, const std::string& keys = "", bool bookmarks = false) {
-    results_ = new FakeResultSet(rows);
+    if (results_ == nullptr) results_ = new FakeResultSet(rows);
     results_->Serve(server_);
-    Connect(server_.Port() + keys);
+    Connect(server_.Port() + keys, concurrency_ != SQL_CONCUR_READ_ONLY ? "VeloraFakeW" : "VeloraFake");
     ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_STATIC, 0));
     ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)rowset, 0));
     ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, status_, 0));
@@ -47,6 +47,9 @@ class ScrollWireTest : public OdbcTest {
     EXPECT_EQ(SQL_ERROR, SQLBindCol(stmt_, 0, SQL_C_VARBOOKMARK, &unused, 4, nullptr));  // bookmarks off
     if (bookmarks) {
       ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_ON, 0)) << State();
+    }
+    if (concurrency_ != SQL_CONCUR_READ_ONLY) {
+      ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_CONCURRENCY, (SQLPOINTER)concurrency_, 0));
     }
     ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, (SQLCHAR*)"SELECT a, b, c FROM t", SQL_NTS));
   }
@@ -82,7 +85,7 @@ class ScrollWireTest : public OdbcTest {
   FakeResultSet* results_ = nullptr;
   FakeServer server_;
   SQLUSMALLINT status_[4] = {};
-  SQLULEN fetched_ = 0, rowset_ = 1;
+  SQLULEN fetched_ = 0, rowset_ = 1, concurrency_ = SQL_CONCUR_READ_ONLY;
   SQLINTEGER a_[4] = {};
 };
 
@@ -186,6 +189,24 @@ TEST_F(ScrollWireTest, BookmarksAndPositions) {
   EXPECT_EQ(SQL_ERROR, SQLFetchScroll(stmt_, SQL_FETCH_BOOKMARK, 0));
   EXPECT_EQ("HY111", State());
   EXPECT_EQ(Repeat(6), Fetches());  // the fourth rowset needed the end
+}
+
+// To a server that offers cursors that write back: the concurrency with the
+// wish, the check after the execution, and an update of row 2 by its number
+// with the bound value (column 1, INTEGER 42).
+TEST_F(ScrollWireTest, SetPosUpdatesARowByItsNumber) {
+  results_ = new FakeResultSet(3);
+  results_->OfferEdits();
+  concurrency_ = SQL_CONCUR_ROWVER;
+  Open(3, 1);
+  EXPECT_EQ(U32(7) + U16(0x103), results_->Sent(28));
+  EXPECT_EQ("0 1 0 300", Scroll(SQL_FETCH_ABSOLUTE, 2));
+  a_[0] = 42;
+  ASSERT_EQ(SQL_SUCCESS, SQLSetPos(stmt_, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE)) << State();
+  EXPECT_EQ(U32(7) + U16(4) + U32(0) + U16(0) + U16(0) + U32(7) + U16(0) + U32(2) + U16(SQL_CONCUR_ROWVER) + U16(1) +
+                U16(1) + U16(SQL_INTEGER) + std::string(1, '\0') + U32(4) + U32(42),
+            results_->Sent(50));
+  EXPECT_EQ("2", std::to_string(status_[0]));  // SQL_ROW_UPDATED
 }
 
 // Past the memory bound rows go to a scratch file (named nowhere: removed

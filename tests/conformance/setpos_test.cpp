@@ -1,0 +1,175 @@
+// Cursors that write back: SQLSetPos SQL_UPDATE, SQL_DELETE and SQL_ADD
+// on one row and on the rowset, SQL_COLUMN_IGNORE, SQL_ATTR_ROW_OPERATION_PTR,
+// optimistic concurrency against another connection's change, and the
+// concurrencies a query or a user cannot have ("01S02", refused writes).
+// The ODBC 2.0 library's cursors only position.
+#include "conformance.h"
+
+namespace {
+
+// A row: concurrency, SQLSetPos's row (0: the rowset) and operation; the
+// name buffers after the fetch ("~": SQL_COLUMN_IGNORE); the row operations
+// ("PIP": SQL_ROW_PROCEED, SQL_ROW_IGNORE; "": none set); another
+// connection's change between fetch and SetPos; the outcome, the row
+// statuses (SQL_ROW_* digits) and the table afterwards.
+struct EditCase {
+  SQLULEN concurrency;
+  SQLSETPOSIROW irow;
+  SQLUSMALLINT op;
+  const char* names;
+  const char* operations;
+  const char* between;
+  SQLRETURN rc;
+  const char* state;
+  const char* statuses;
+  const char* rows;
+  Libraries libraries;
+};
+
+constexpr SQLULEN kRowver = SQL_CONCUR_ROWVER, kValues = SQL_CONCUR_VALUES;
+constexpr SQLRETURN kOk = SQL_SUCCESS, kInfo = SQL_SUCCESS_WITH_INFO;
+constexpr SQLUSMALLINT kBulkAdd = 99;  // SQLBulkOperations SQL_ADD (the rows of the arrays)
+const char kChange2[] = "UPDATE setpos_t SET name = 'o' WHERE id = 2";
+// clang-format off
+const EditCase kEdits[] = {
+    {kRowver, 2, SQL_UPDATE, "axc", "", "", kOk, "", "020", "1/a;2/x;3/c", kOdbc3Only},
+    {kValues, 0, SQL_UPDATE, "xyz", "", "", kOk, "", "222", "1/x;2/y;3/z", kOdbc3Only},
+    {kRowver, 1, SQL_UPDATE, "~bc", "", "", kOk, "", "200", "1/a;2/b;3/c", kOdbc3Only},
+    {kRowver, 0, SQL_UPDATE, "xyz", "PIP", "", kOk, "", "202", "1/x;2/b;3/z", kOdbc3Only},
+    {kRowver, 1, SQL_DELETE, "abc", "", "", kOk, "", "100", "2/b;3/c", kOdbc3Only},
+    {kValues, 0, SQL_DELETE, "abc", "", "", kOk, "", "111", "", kOdbc3Only},
+    {kRowver, 3, SQL_ADD, "abd", "", "", kOk, "", "004", "1/a;2/b;3/c;4/d", kOdbc3Only},
+    {kValues, 0, kBulkAdd, "def", "", "", kOk, "", "444", "1/a;2/b;3/c;4/d;5/e;6/f", kOdbc3Only},
+    {kRowver, 0, kBulkAdd, "def", "PIP", "", kOk, "", "404", "1/a;2/b;3/c;4/d;6/f", kOdbc3Only},
+    // Changed or deleted by another connection since read: not overwritten.
+    {kRowver, 2, SQL_UPDATE, "axc", "", kChange2, kInfo, "01001", "050", "1/a;2/o;3/c", kOdbc3Only},
+    {kValues, 0, SQL_UPDATE, "xyz", "", kChange2, kInfo, "01001", "252", "1/x;2/o;3/z", kOdbc3Only},
+    {kRowver, 3, SQL_DELETE, "abc", "", "DELETE FROM setpos_t WHERE id = 3", kInfo, "01001", "005", "1/a;2/b", kOdbc3Only},
+    {SQL_CONCUR_READ_ONLY, 1, SQL_UPDATE, "xbc", "", "", SQL_ERROR, "HYC00", "000", "1/a;2/b;3/c", kBoth},
+    {kRowver, 1, SQL_UPDATE, "xbc", "", "", SQL_ERROR, "HYC00", "000", "1/a;2/b;3/c", kOdbc2Only},
+};
+// clang-format on
+
+class SetPos : public Conformance {
+ protected:
+  void Fill() {
+    Exec("DROP TABLE IF EXISTS setpos_t");
+    ASSERT_EQ(SQL_SUCCESS, Exec("CREATE TABLE setpos_t (id INTEGER PRIMARY KEY, name VARCHAR(20))"));
+    ASSERT_EQ(SQL_SUCCESS, Exec("INSERT INTO setpos_t VALUES (1, 'a'), (2, 'b'), (3, 'c')"));
+  }
+  // A static cursor of three-row rowsets over sql with concurrency; the
+  // execution's outcome.
+  SQLRETURN Open(SQLHSTMT stmt, SQLULEN concurrency, const char* sql) {
+    SQLSetStmtAttr(stmt, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_STATIC, 0);
+    SQLSetStmtAttr(stmt, SQL_ATTR_CONCURRENCY, (SQLPOINTER)concurrency, 0);
+    SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)3, 0);
+    return Exec(stmt, sql);
+  }
+  std::string Table() {
+    SQLHSTMT t = c.Statement();
+    const std::string rows = Rows(t, Exec(t, "SELECT id, name FROM setpos_t ORDER BY id"), {1, 2});
+    SQLFreeHandle(SQL_HANDLE_STMT, t);
+    return rows;
+  }
+};
+
+TEST_P(SetPos, WritesRowsBack) {
+  for (const EditCase& row : kEdits) {
+    if (!lib().Holds(row.libraries)) continue;
+    SCOPED_TRACE(std::string(row.names) + " " + std::to_string(row.op) + " " + row.between);
+    Fill();
+    SQLHSTMT s2 = c.Statement();
+    SQLINTEGER ids[3] = {};
+    SQLCHAR names[3][21] = {};
+    SQLLEN idLengths[3] = {}, nameLengths[3] = {};
+    SQLUSMALLINT statuses[3] = {}, operations[3] = {};
+    SQLSetStmtAttr(s2, SQL_ATTR_ROW_STATUS_PTR, statuses, 0);
+    ASSERT_TRUE(SQL_SUCCEEDED(Open(s2, row.concurrency, "SELECT id, name FROM setpos_t ORDER BY id")));
+    SQLBindCol(s2, 1, SQL_C_SLONG, ids, 0, idLengths);
+    SQLBindCol(s2, 2, SQL_C_CHAR, names, sizeof names[0], nameLengths);
+    ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(s2, SQL_FETCH_FIRST, 0));
+    for (int i = 0; i < 3; ++i) {
+      names[i][0] = row.names[i] == '~' ? 'z' : row.names[i];
+      nameLengths[i] = row.names[i] == '~' ? SQL_COLUMN_IGNORE : SQL_NTS;
+      operations[i] = row.operations[0] && row.operations[i] == 'I' ? SQL_ROW_IGNORE : SQL_ROW_PROCEED;
+    }
+    if (row.op == SQL_ADD) ids[row.irow - 1] = 4;
+    for (int i = 0; i < 3 && row.op == kBulkAdd; ++i) ids[i] = 4 + i;
+    if (row.operations[0]) SQLSetStmtAttr(s2, SQL_ATTR_ROW_OPERATION_PTR, operations, 0);
+    if (row.between[0]) {
+      OdbcConnection other(lib().version);
+      ASSERT_TRUE(SQL_SUCCEEDED(other.DriverConnect(std::string("DSN=") + lib().dsn)));
+      ASSERT_EQ(SQL_SUCCESS, other.Execute(row.between));
+    }
+    const SQLRETURN rc =
+        row.op == kBulkAdd ? SQLBulkOperations(s2, SQL_ADD) : SQLSetPos(s2, row.irow, row.op, SQL_LOCK_NO_CHANGE);
+    EXPECT_EQ(row.rc, rc) << Diag(SQL_HANDLE_STMT, s2);
+    EXPECT_EQ(row.state[0] ? lib().State(row.state) : "", FirstState(SQL_HANDLE_STMT, s2));
+    EXPECT_EQ(row.statuses, std::to_string(statuses[0]) + std::to_string(statuses[1]) + std::to_string(statuses[2]));
+    SQLFreeHandle(SQL_HANDLE_STMT, s2);
+    EXPECT_EQ(row.rows, Table());
+  }
+}
+
+// The execution warns "01S02" (else succeeds) and the concurrency reads back as used.
+struct DowngradeCase {
+  SQLULEN asked;
+  const char* sql;
+  const char* state;
+  SQLULEN used;
+  Libraries libraries;
+};
+
+// clang-format off
+const DowngradeCase kDowngrades[] = {
+    {kRowver, "SELECT id, name FROM setpos_t", "", kRowver, kOdbc3Only},
+    {kValues, "SELECT a.id FROM setpos_t a JOIN setpos_t b ON a.id = b.id", "01S02", SQL_CONCUR_READ_ONLY, kOdbc3Only},
+    {kRowver, "SELECT id + 1 FROM setpos_t", "01S02", SQL_CONCUR_READ_ONLY, kOdbc3Only},
+    {kRowver, "SELECT 1", "01S02", SQL_CONCUR_READ_ONLY, kOdbc3Only},
+    {kRowver, "SELECT id, name FROM setpos_t", "", SQL_CONCUR_READ_ONLY, kOdbc2Only},
+};
+// clang-format on
+
+TEST_P(SetPos, QueriesWithoutAKeyAreReadOnly) {
+  Fill();
+  for (const DowngradeCase& row : kDowngrades) {
+    if (!lib().Holds(row.libraries)) continue;
+    SCOPED_TRACE(row.sql);
+    SQLHSTMT s2 = c.Statement();
+    EXPECT_EQ(row.state[0] ? kInfo : kOk, Open(s2, row.asked, row.sql)) << Diag(SQL_HANDLE_STMT, s2);
+    EXPECT_EQ(row.state, FirstState(SQL_HANDLE_STMT, s2));
+    SQLULEN used = 0;
+    SQLGetStmtAttr(s2, SQL_ATTR_CONCURRENCY, &used, 0, nullptr);
+    EXPECT_EQ(row.used, used);
+    SQLFreeHandle(SQL_HANDLE_STMT, s2);
+  }
+}
+
+// A read-only user's cursor writes nothing.
+TEST_P(SetPos, ReadOnlyUserCannotWrite) {
+  if (!lib().odbc3) return;
+  OdbcConnection reader;
+  ASSERT_TRUE(SQL_SUCCEEDED(reader.DriverConnect(
+      "DRIVER={Velora};Server=127.0.0.1;Service=" + std::to_string(g_c.Port()) + ";UID=reader;PWD=pages")));
+  OdbcConnection owner;
+  ASSERT_TRUE(SQL_SUCCEEDED(owner.DriverConnect("DSN=VelKeys")));
+  owner.Execute("DROP TABLE IF EXISTS setpos_t");
+  ASSERT_EQ(SQL_SUCCESS, owner.Execute("CREATE TABLE setpos_t (id INTEGER PRIMARY KEY, name VARCHAR(20))"));
+  ASSERT_EQ(SQL_SUCCESS, owner.Execute("INSERT INTO setpos_t VALUES (1, 'a')"));
+  SQLHSTMT r = reader.Statement();
+  SQLCHAR name[21] = "x";
+  SQLLEN length = SQL_NTS;
+  ASSERT_TRUE(SQL_SUCCEEDED(Open(r, SQL_CONCUR_ROWVER, "SELECT name FROM setpos_t")));
+  ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(r, SQL_FETCH_FIRST, 0));
+  SQLBindCol(r, 1, SQL_C_CHAR, name, sizeof name, &length);
+  EXPECT_EQ(SQL_ERROR, SQLSetPos(r, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE));
+  const std::string state = FirstState(SQL_HANDLE_STMT, r);
+  EXPECT_TRUE(state == "42000" || state == "28000" || state == "25000") << Diag(SQL_HANDLE_STMT, r);
+  SQLFreeHandle(SQL_HANDLE_STMT, r);
+  SQLHSTMT t = owner.Statement();
+  EXPECT_EQ("a", Rows(t, Exec(t, "SELECT name FROM setpos_t"), {1}));
+}
+
+VEL_CONFORMANCE_SUITE(SetPos);
+
+}  // namespace
