@@ -31,7 +31,6 @@ constexpr FixedAttribute kConnectionDefaults[] = {
 // The row and parameter arrays and the descriptor handles are the
 // statement's descriptors' (odbc/descriptors/ArrayAttributes.h), asked first.
 constexpr FixedAttribute kStatementDefaults[] = {
-    {SQL_ATTR_METADATA_ID, SQL_FALSE, false},
     {SQL_ATTR_ENABLE_AUTO_IPD, SQL_FALSE, false},
 };
 // clang-format on
@@ -66,7 +65,8 @@ bool ConnectionOption(SQLINTEGER a) { return a >= SQL_ACCESS_MODE && a <= SQL_PA
 
 // Scrolling asked for by its qualities rather than by cursor type: a
 // scrollable or insensitive cursor is the static one, a nonscrollable one
-// goes forward only. *handled false for other attributes.
+// goes forward only; the statement's own flags. *handled false for other
+// attributes.
 int SetCursorQuality(Statement* s, SQLINTEGER attribute, SQLULEN value, bool* handled) {
   *handled = true;
   const bool scrolls = s->options.Get(OptionSlot::kCursorType) != SQL_CURSOR_FORWARD_ONLY;
@@ -86,6 +86,11 @@ int SetCursorQuality(Statement* s, SQLINTEGER attribute, SQLULEN value, bool* ha
     case SQL_ATTR_FETCH_BOOKMARK_PTR:
       s->fetchBookmark = reinterpret_cast<void*>(value);
       return SQL_SUCCESS;
+    case SQL_ATTR_METADATA_ID:
+      if (value != SQL_TRUE && value != SQL_FALSE)
+        return VEL_POST(s, SQL_ERROR, kDiagInvalidArgument);
+      s->metadataId = value == SQL_TRUE;
+      return SQL_SUCCESS;
     default:
       *handled = false;
       return SQL_SUCCESS;
@@ -103,6 +108,9 @@ bool GetCursorQuality(Statement* s, SQLINTEGER attribute, SQLLEN* value) {
       return true;
     case SQL_ATTR_FETCH_BOOKMARK_PTR:
       *value = reinterpret_cast<SQLLEN>(s->fetchBookmark);
+      return true;
+    case SQL_ATTR_METADATA_ID:
+      *value = s->metadataId ? SQL_TRUE : SQL_FALSE;
       return true;
     default:
       return false;
