@@ -25,7 +25,6 @@ struct FixedAttribute {
 
 // clang-format off
 constexpr FixedAttribute kConnectionDefaults[] = {
-    {SQL_ATTR_METADATA_ID, SQL_FALSE, false},
     {SQL_ATTR_AUTO_IPD, SQL_FALSE, true},
 };
 // The row and parameter arrays and the descriptor handles are the
@@ -127,6 +126,12 @@ int SetConnectAttrWorker(Connection* c, SQLINTEGER attribute, SQLPOINTER value, 
   if (const FixedAttribute* row = FindFixed(kConnectionDefaults, attribute)) {
     return SetFixed(c, *row, value);
   }
+  if (attribute == SQL_ATTR_METADATA_ID) {
+    const SQLULEN on = reinterpret_cast<SQLULEN>(value);
+    if (on != SQL_TRUE && on != SQL_FALSE) return VEL_POST(c, SQL_ERROR, kDiagInvalidArgument);
+    c->metadataId = on == SQL_TRUE;
+    return SQL_SUCCESS;
+  }
   if (attribute == SQL_ATTR_CONNECTION_TIMEOUT) {
     c->SetConnectionTimeout(static_cast<int32_t>(reinterpret_cast<SQLULEN>(value)));
     return SQL_SUCCESS;
@@ -158,6 +163,8 @@ int GetConnectAttrWorker(Connection* c, SQLINTEGER attribute, FieldValue* out) {
   switch (attribute) {
     case SQL_ATTR_CONNECTION_TIMEOUT:
       return SetNumber(out, c->ConnectionTimeout(), sizeof(SQLUINTEGER));
+    case SQL_ATTR_METADATA_ID:
+      return SetNumber(out, c->metadataId ? SQL_TRUE : SQL_FALSE, sizeof(SQLUINTEGER));
     case SQL_ATTR_CONNECTION_DEAD:
       // Dead: never logged in, or its socket closed after a failure.
       return SetNumber(out, c->LoggedIn() && c->clib.IsOpen() ? SQL_CD_FALSE : SQL_CD_TRUE,
