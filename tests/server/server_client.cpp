@@ -77,7 +77,6 @@ int Client::Call(uint16_t code, uint32_t id, int32_t value, std::unique_ptr<Requ
 
 int Client::Exec(uint32_t id, const std::string& sql, const std::vector<Param>& params, std::vector<int>* types,
                  uint16_t code) {
-  if (code != Msg::kExecute) Call(Msg::kFreeStatement, id, 0);  // an open cursor is closed first
   std::unique_ptr<Request> r(Request::CreateRequest(code));
   r->SetStatementId(id);
   if (auto* text = r->Get<StatementElement>(); text && !text->value.SetString(ForStorage(sql).c_str()))
