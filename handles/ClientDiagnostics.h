@@ -114,6 +114,7 @@ inline constexpr ClientDiagnostic
   kDiagReadOnlyCursor                   {"S1C00", 1061, "cursors are read-only: SQLSetPos only positions"},
   kDiagProcedures                       {"S1C00", 1071, "SQL procedures are not supported"},
   kDiagArraySelect                      {"S1C00", 1071, "a statement that returns rows cannot take an array of parameter sets"},
+  kDiagArraySelectAtExec                {"S1C00", 1071, "the parameter sets of a query cannot take data at execution"},
   kDiagBrowseConnectUnimplemented       {"S1C00", 3028, "SQLBrowseConnect not implemented"},
   kDiagColumnPrivilegesUnimplemented    {"S1C00", 3028, "SQLColumnPrivileges not implemented"},
   kDiagForeignKeysUnimplemented         {"S1C00", 3028, "SQLForeignKeys not implemented"},

@@ -46,6 +46,12 @@ enum : uint32_t {
   // The server offered the description of parameter markers at login
   // (protocol/DESCRIBE.md).
   kConnectionDescribe = 0x40,
+  // The server offered the results of a text one after the other at login
+  // (protocol/RESULTS.md).
+  kConnectionResults = 0x80,
+  // The server offered the procedure and privilege requests at login
+  // (protocol/KEYS.md).
+  kConnectionRoutines = 0x400,
 };
 
 // What a cancel request needs (protocol/CANCEL.md), copied for the thread
@@ -145,8 +151,10 @@ class Connection : public HandleObject {
   bool LoggedIn() const { return (flags & kConnectionLoggedIn) != 0; }
   // The key requests go only to a server that offered them at login.
   bool OffersKeys() const { return (flags & kConnectionKeys) != 0; }
+  bool OffersRoutines() const { return (flags & kConnectionRoutines) != 0; }
   bool OffersBatch() const { return (flags & kConnectionBatch) != 0; }
   bool OffersDescribe() const { return (flags & kConnectionDescribe) != 0; }
+  bool OffersResults() const { return (flags & kConnectionResults) != 0; }
   // The session-info offer of the login (protocol/SESSION.md, 16 bits),
   // 0 when the server made none. Such a server is taken to be one over
   // SQLite, the storage servers had before any offer: its SQL quotes

@@ -231,6 +231,9 @@ class Parameters {
     SQLLEN sum = 0;
     SQLULEN run = 0, failed = 0;
     bool warned = false;
+    // A query's array (protocol/RESULTS.md): the sets from row on run one
+    // at each SQLMoreResults.
+    bool selects = false;
   };
   ArrayProgress& Progress() { return progress_; }
   String& ProgressText() { return progressText_; }

@@ -148,6 +148,36 @@ int GetTypeInfoWorker(Statement* s, SQLSMALLINT fSqlType);
 // the statement's result set as it was.
 int PrimaryKeysWorker(Statement* s, const String* texts);
 int ForeignKeysWorker(Statement* s, const String* texts);
+// Procedures (texts: qualifier, owner, name pattern), their columns (and
+// a column pattern), the privileges of tables (qualifier, owner, table
+// pattern) and of columns (qualifier, owner, table, column pattern), where
+// the server offered them at login; to any other server nothing is sent
+// and the call answers "S1C00" as the keys do.
+int ProceduresWorker(Statement* s, const String* texts);
+int ProcedureColumnsWorker(Statement* s, const String* texts);
+int TablePrivilegesWorker(Statement* s, const String* texts);
+int ColumnPrivilegesWorker(Statement* s, const String* texts);
+// The ANSI entries of those four functions, which each library exports in
+// its own way: served false answers "S1C00" whatever the server offered
+// (the 2.0 library's odbc/info/ApiInfo.cpp), true calls the worker
+// (odbc3/WideCatalog.cpp).
+SQLRETURN ProceduresEntry(bool served, SQLHSTMT hstmt, SQLCHAR* szProcQualifier,
+                          SQLSMALLINT cbProcQualifier, SQLCHAR* szProcOwner,
+                          SQLSMALLINT cbProcOwner, SQLCHAR* szProcName, SQLSMALLINT cbProcName);
+SQLRETURN ProcedureColumnsEntry(bool served, SQLHSTMT hstmt, SQLCHAR* szProcQualifier,
+                                SQLSMALLINT cbProcQualifier, SQLCHAR* szProcOwner,
+                                SQLSMALLINT cbProcOwner, SQLCHAR* szProcName,
+                                SQLSMALLINT cbProcName, SQLCHAR* szColumnName,
+                                SQLSMALLINT cbColumnName);
+SQLRETURN TablePrivilegesEntry(bool served, SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
+                               SQLSMALLINT cbTableQualifier, SQLCHAR* szTableOwner,
+                               SQLSMALLINT cbTableOwner, SQLCHAR* szTableName,
+                               SQLSMALLINT cbTableName);
+SQLRETURN ColumnPrivilegesEntry(bool served, SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
+                                SQLSMALLINT cbTableQualifier, SQLCHAR* szTableOwner,
+                                SQLSMALLINT cbTableOwner, SQLCHAR* szTableName,
+                                SQLSMALLINT cbTableName, SQLCHAR* szColumnName,
+                                SQLSMALLINT cbColumnName);
 
 // SQLGetInfo (odbc/info/GetInfo.cpp, its table in odbc/info/InfoTable.cpp). The
 // ODBC 3.x library (odbc3 true) answers from odbc/info/InfoTable3.cpp first.

@@ -105,18 +105,30 @@ constexpr FunctionName kFunctions[] = {
 // Exported, yet always "HYC00": not claimed, so that applications do not
 // count on them.
 constexpr SQLUSMALLINT kNotImplemented[] = {
-    SQL_API_SQLBROWSECONNECT,    SQL_API_SQLCOLUMNPRIVILEGES, SQL_API_SQLNATIVESQL,
-    SQL_API_SQLPROCEDURECOLUMNS, SQL_API_SQLPROCEDURES,       SQL_API_SQLTABLEPRIVILEGES,
+    SQL_API_SQLBROWSECONNECT,
+    SQL_API_SQLNATIVESQL,
     SQL_API_SQLBULKOPERATIONS,
 };
 
-// The key functions only where the connection's server offered them at
-// login (protocol/KEYS.md); elsewhere they answer "S1C00".
+// The key functions, and the procedure and privilege functions, only where
+// the connection's server offered them at login (protocol/KEYS.md);
+// elsewhere they answer "S1C00".
 bool Offered(SQLUSMALLINT id, const Connection* c) {
   for (SQLUSMALLINT never : kNotImplemented) {
     if (id == never) return false;
   }
-  return (id != SQL_API_SQLPRIMARYKEYS && id != SQL_API_SQLFOREIGNKEYS) || c->OffersKeys();
+  switch (id) {
+    case SQL_API_SQLPRIMARYKEYS:
+    case SQL_API_SQLFOREIGNKEYS:
+      return c->OffersKeys();
+    case SQL_API_SQLPROCEDURES:
+    case SQL_API_SQLPROCEDURECOLUMNS:
+    case SQL_API_SQLTABLEPRIVILEGES:
+    case SQL_API_SQLCOLUMNPRIVILEGES:
+      return c->OffersRoutines();
+    default:
+      return true;
+  }
 }
 
 bool Exported(const OwnExports& exports, SQLUSMALLINT id, const Connection* c) {

@@ -1,6 +1,7 @@
 // Exports: the wide-character forms of the catalog functions and of
-// SQLGetTypeInfo. Each text is converted and handed to the worker of the
-// ANSI function; the ones without a worker are refused as there.
+// SQLGetTypeInfo, and the ANSI forms of the four catalog functions the 2.0
+// library refuses. Each text is converted and handed to the worker of the
+// ANSI function.
 #include "base/Trace.h"
 #include "handles/Frame.h"
 #include "handles/Statement.h"
@@ -25,8 +26,6 @@ int StoreWideTexts(Statement* s, const SQLWCHAR* const (&in)[N], const SQLSMALLI
   }
   return SQL_SUCCESS;
 }
-
-int Refuse(Statement* s, const ClientDiagnostic& d) { return VEL_POST(s, SQL_ERROR, d); }
 
 }  // namespace
 
@@ -95,7 +94,7 @@ VEL_EXPORT SQLRETURN SQLTablePrivilegesW(SQLHSTMT hstmt, SQLWCHAR* szTableQualif
   Trace('A', 2, "SQLTablePrivilegesW: hstmt=0x%08lx", HandleValue(hstmt));
   const SQLWCHAR* const in[] = {szTableQualifier, szTableOwner, szTableName};
   const SQLSMALLINT units[] = {cbTableQualifier, cbTableOwner, cbTableName};
-  VEL_WIDE_CATALOG_CALL(Refuse(s, kDiagTablePrivilegesUnimplemented));
+  VEL_WIDE_CATALOG_CALL(TablePrivilegesWorker(s, texts));
 }
 
 VEL_EXPORT SQLRETURN SQLColumnPrivilegesW(SQLHSTMT hstmt, SQLWCHAR* szTableQualifier,
@@ -106,7 +105,7 @@ VEL_EXPORT SQLRETURN SQLColumnPrivilegesW(SQLHSTMT hstmt, SQLWCHAR* szTableQuali
   Trace('A', 2, "SQLColumnPrivilegesW: hstmt=0x%08lx", HandleValue(hstmt));
   const SQLWCHAR* const in[] = {szTableQualifier, szTableOwner, szTableName, szColumnName};
   const SQLSMALLINT units[] = {cbTableQualifier, cbTableOwner, cbTableName, cbColumnName};
-  VEL_WIDE_CATALOG_CALL(Refuse(s, kDiagColumnPrivilegesUnimplemented));
+  VEL_WIDE_CATALOG_CALL(ColumnPrivilegesWorker(s, texts));
 }
 
 VEL_EXPORT SQLRETURN SQLPrimaryKeysW(SQLHSTMT hstmt, SQLWCHAR* szTableQualifier,
@@ -141,7 +140,7 @@ VEL_EXPORT SQLRETURN SQLProceduresW(SQLHSTMT hstmt, SQLWCHAR* szProcQualifier,
   Trace('A', 2, "SQLProceduresW: hstmt=0x%08lx", HandleValue(hstmt));
   const SQLWCHAR* const in[] = {szProcQualifier, szProcOwner, szProcName};
   const SQLSMALLINT units[] = {cbProcQualifier, cbProcOwner, cbProcName};
-  VEL_WIDE_CATALOG_CALL(Refuse(s, kDiagProceduresUnimplemented));
+  VEL_WIDE_CATALOG_CALL(ProceduresWorker(s, texts));
 }
 
 VEL_EXPORT SQLRETURN SQLProcedureColumnsW(SQLHSTMT hstmt, SQLWCHAR* szProcQualifier,
@@ -152,7 +151,7 @@ VEL_EXPORT SQLRETURN SQLProcedureColumnsW(SQLHSTMT hstmt, SQLWCHAR* szProcQualif
   Trace('A', 2, "SQLProcedureColumnsW: hstmt=0x%08lx", HandleValue(hstmt));
   const SQLWCHAR* const in[] = {szProcQualifier, szProcOwner, szProcName, szColumnName};
   const SQLSMALLINT units[] = {cbProcQualifier, cbProcOwner, cbProcName, cbColumnName};
-  VEL_WIDE_CATALOG_CALL(Refuse(s, kDiagProcedureColumnsUnimplemented));
+  VEL_WIDE_CATALOG_CALL(ProcedureColumnsWorker(s, texts));
 }
 
 // No text: the ANSI call's worker as it is.
@@ -162,4 +161,38 @@ VEL_EXPORT SQLRETURN SQLGetTypeInfoW(SQLHSTMT hstmt, SQLSMALLINT fSqlType) {
   Statement* s = hold.Get();
   if (s == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(GetTypeInfoWorker(s, fSqlType));
+}
+
+VEL_EXPORT SQLRETURN SQLProcedures(SQLHSTMT hstmt, SQLCHAR* szProcQualifier,
+                                   SQLSMALLINT cbProcQualifier, SQLCHAR* szProcOwner,
+                                   SQLSMALLINT cbProcOwner, SQLCHAR* szProcName,
+                                   SQLSMALLINT cbProcName) {
+  return ProceduresEntry(true, hstmt, szProcQualifier, cbProcQualifier, szProcOwner, cbProcOwner,
+                         szProcName, cbProcName);
+}
+
+VEL_EXPORT SQLRETURN SQLProcedureColumns(SQLHSTMT hstmt, SQLCHAR* szProcQualifier,
+                                         SQLSMALLINT cbProcQualifier, SQLCHAR* szProcOwner,
+                                         SQLSMALLINT cbProcOwner, SQLCHAR* szProcName,
+                                         SQLSMALLINT cbProcName, SQLCHAR* szColumnName,
+                                         SQLSMALLINT cbColumnName) {
+  return ProcedureColumnsEntry(true, hstmt, szProcQualifier, cbProcQualifier, szProcOwner,
+                               cbProcOwner, szProcName, cbProcName, szColumnName, cbColumnName);
+}
+
+VEL_EXPORT SQLRETURN SQLTablePrivileges(SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
+                                        SQLSMALLINT cbTableQualifier, SQLCHAR* szTableOwner,
+                                        SQLSMALLINT cbTableOwner, SQLCHAR* szTableName,
+                                        SQLSMALLINT cbTableName) {
+  return TablePrivilegesEntry(true, hstmt, szTableQualifier, cbTableQualifier, szTableOwner,
+                              cbTableOwner, szTableName, cbTableName);
+}
+
+VEL_EXPORT SQLRETURN SQLColumnPrivileges(SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
+                                         SQLSMALLINT cbTableQualifier, SQLCHAR* szTableOwner,
+                                         SQLSMALLINT cbTableOwner, SQLCHAR* szTableName,
+                                         SQLSMALLINT cbTableName, SQLCHAR* szColumnName,
+                                         SQLSMALLINT cbColumnName) {
+  return ColumnPrivilegesEntry(true, hstmt, szTableQualifier, cbTableQualifier, szTableOwner,
+                               cbTableOwner, szTableName, cbTableName, szColumnName, cbColumnName);
 }

@@ -79,6 +79,7 @@
   X(CancelTypeElement)              \
   X(CatalogTypeElement)             \
   X(DescribeTypeElement)            \
+  X(ResultsTypeElement)             \
   X(FetchDataElement)               \
   X(FetchDataSetElement)            \
   X(FetchTypeElement)               \
@@ -88,6 +89,7 @@
   X(ParameterSetDescriptionElement) \
   X(ParameterSetsElement)           \
   X(ResultSetDescriptionElement)    \
+  X(RoutineTypeElement)             \
   X(RowBlockElement)                \
   X(StreamTypeElement)              \
   X(SessionInfoElement)

@@ -1,6 +1,6 @@
 // The offers a server appends to its connect reply after catalogType, in
 // this order: batchType, cancelType, streamType (then cancelKey),
-// sessionInfo, describeType. Each is a 16-bit code; 0 (and a reply that
+// sessionInfo, describeType, resultsType. Each is a 16-bit code; 0 (and a reply that
 // ends before the element) means not offered, so a driver sends such a
 // server exactly what it always sent.
 #ifndef VELORA_PROTOCOL_EXTENSIONS_H
@@ -20,6 +20,12 @@ using StreamTypeElement = OfferElement<El::kStreamType>;
 // The parameter descriptions of a prepared statement (protocol/DESCRIBE.md).
 using DescribeTypeElement = OfferElement<El::kDescribeType>;
 enum : int32_t { kDescribeNone = 0, kDescribeParams = 1 };
+
+// The results of a text of several statements, and of a parameter array
+// on a query, one after the other (protocol/RESULTS.md); in the
+// more-results reply: whether a next result came.
+using ResultsTypeElement = OfferElement<El::kResultsType>;
+enum : int32_t { kResultsNone = 0, kResultsMore = 1 };
 // The size of a character or binary marker whose length nothing declares
 // (a long type, an unknown marker): any value the storage takes travels,
 // but clients size a buffer per row by it (pyodbc's fast_executemany: two

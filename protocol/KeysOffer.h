@@ -1,6 +1,7 @@
-// The offer of the key requests (protocol/KEYS.md): the primary-keys and
-// foreign-keys requests, sent only to a server whose connect reply offered
-// them.
+// The offers of the catalog requests beyond the basic four (protocol/KEYS.md):
+// the primary-keys and foreign-keys requests, and the procedure and
+// privilege requests, each sent only to a server whose connect reply
+// offered them.
 #ifndef VELORA_PROTOCOL_KEYSOFFER_H
 #define VELORA_PROTOCOL_KEYSOFFER_H
 
@@ -20,5 +21,9 @@ enum CatalogTypeValue : int32_t {
 };
 
 using CatalogTypeElement = OfferElement<El::kCatalogType>;
+
+// The offer of the procedure and privilege requests, after describeType.
+using RoutineTypeElement = OfferElement<El::kRoutineType>;
+enum RoutineTypeValue : int32_t { kRoutinesNone = 0, kRoutinesAndRights = 1 };
 
 #endif

@@ -22,7 +22,7 @@ const MessageLayout kMessages[] = {
      {kDataSource, kUserName, kPassword, E},
      {E},
      {kVersionElement, kNativeLengthValues, kFetchType, kCatalogType, kBatchType, kCancelType,
-      kStreamType, kCancelKey, kSessionInfo, kDescribeType, E}},
+      kStreamType, kCancelKey, kSessionInfo, kDescribeType, kResultsType, kRoutineType, E}},
     {kDisconnect, false, {E}, {E}, {E}},
     {kGetError,
      false,
@@ -111,6 +111,33 @@ const MessageLayout kMessages[] = {
     // Only to a server whose connect reply offered DESCRIBE_PARAMS
     // (protocol/DESCRIBE.md): the markers of the statement's text.
     {kDescribeParams, false, {kStatementId, E}, {E}, {kParameterSetDescription, E}},
+    // Only to a server whose connect reply offered RESULTS_MORE
+    // (protocol/RESULTS.md): the next result of the statement's text.
+    {kMoreResults, true, {kStatementId, E}, {E}, {kResultsType, kResultSetDescription, E}},
+    // Only to a server whose connect reply offered ROUTINES_AND_RIGHTS
+    // (protocol/KEYS.md): the procedures, their columns, and the rights on
+    // tables and columns. tableName carries the procedure's name, columnName
+    // the column's; a trailing catalogType asks for ODBC 3's columns.
+    {kProcedures,
+     true,
+     {kStatementId, E},
+     {kTableQualifier, kTableOwner, kTableName, E},
+     {kResultSetDescription, E}},
+    {kProcedureColumns,
+     true,
+     {kStatementId, E},
+     {kTableQualifier, kTableOwner, kTableName, kColumnName, kCatalogType, E},
+     {kResultSetDescription, E}},
+    {kTablePrivileges,
+     true,
+     {kStatementId, E},
+     {kTableQualifier, kTableOwner, kTableName, E},
+     {kResultSetDescription, E}},
+    {kColumnPrivileges,
+     true,
+     {kStatementId, E},
+     {kTableQualifier, kTableOwner, kTableName, kColumnName, E},
+     {kResultSetDescription, E}},
 };
 
 const int kMessageCount = static_cast<int>(sizeof kMessages / sizeof kMessages[0]);

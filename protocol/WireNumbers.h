@@ -87,7 +87,9 @@
   X(74, kQueryTimeout, queryTimeout)                           \
   X(75, kRequestNumber, requestNumber)                         \
   X(76, kSessionInfo, sessionInfo)                             \
-  X(77, kDescribeType, describeType)
+  X(77, kDescribeType, describeType)                           \
+  X(78, kResultsType, resultsType)                             \
+  X(81, kRoutineType, routineType)
 
 // Element numbers: El::kStatementId.
 namespace El {
@@ -98,49 +100,54 @@ enum Number : int8_t {
 };
 }  // namespace El
 
-// Number of entries of the element name table (element numbers 0..77).
-constexpr int kElementIdCount = El::kDescribeType + 1;
+// Number of entries of the element name table (element numbers 0..81).
+constexpr int kElementIdCount = El::kRoutineType + 1;
 
 // X(code, Name): every message code except the connect request's, which
 // has a class of its own; each becomes Msg::kName and the class NameRequest.
-#define VEL_MESSAGES(X)  \
-  X(0, AllocStatement)   \
-  X(4, Columns)          \
-  X(8, Disconnect)       \
-  X(9, GetError)         \
-  X(10, ExecDirect)      \
-  X(11, Execute)         \
-  X(12, FetchBlock)      \
-  X(13, Fetch)           \
-  X(14, ForeignKeys)     \
-  X(15, FreeStatement)   \
-  X(16, GetCursorName)   \
-  X(17, GetData)         \
-  X(18, GetRowNumber)    \
-  X(19, GetTypeInfo)     \
-  X(23, Prepare)         \
-  X(24, PrimaryKeys)     \
-  X(25, RowCount)        \
-  X(26, SetAccessMode)   \
-  X(27, SetAutocommit)   \
-  X(28, SetConcurrency)  \
-  X(29, SetCursorName)   \
-  X(30, SetCursorType)   \
-  X(31, SetMaxLength)    \
-  X(32, SetMaxRows)      \
-  X(33, SetNoscan)       \
-  X(35, SetRetrieveData) \
-  X(36, SetRowsetSize)   \
-  X(38, SetIsolation)    \
-  X(39, SetUseBookmarks) \
-  X(40, SpecialColumns)  \
-  X(41, Statistics)      \
-  X(43, Tables)          \
-  X(44, Transact)        \
-  X(45, ExecuteBatch)    \
-  X(46, SetQueryTimeout) \
-  X(47, Cancel)          \
-  X(48, DescribeParams)
+#define VEL_MESSAGES(X)   \
+  X(0, AllocStatement)    \
+  X(4, Columns)           \
+  X(8, Disconnect)        \
+  X(9, GetError)          \
+  X(10, ExecDirect)       \
+  X(11, Execute)          \
+  X(12, FetchBlock)       \
+  X(13, Fetch)            \
+  X(14, ForeignKeys)      \
+  X(15, FreeStatement)    \
+  X(16, GetCursorName)    \
+  X(17, GetData)          \
+  X(18, GetRowNumber)     \
+  X(19, GetTypeInfo)      \
+  X(23, Prepare)          \
+  X(24, PrimaryKeys)      \
+  X(25, RowCount)         \
+  X(26, SetAccessMode)    \
+  X(27, SetAutocommit)    \
+  X(28, SetConcurrency)   \
+  X(29, SetCursorName)    \
+  X(30, SetCursorType)    \
+  X(31, SetMaxLength)     \
+  X(32, SetMaxRows)       \
+  X(33, SetNoscan)        \
+  X(35, SetRetrieveData)  \
+  X(36, SetRowsetSize)    \
+  X(38, SetIsolation)     \
+  X(39, SetUseBookmarks)  \
+  X(40, SpecialColumns)   \
+  X(41, Statistics)       \
+  X(43, Tables)           \
+  X(44, Transact)         \
+  X(45, ExecuteBatch)     \
+  X(46, SetQueryTimeout)  \
+  X(47, Cancel)           \
+  X(48, DescribeParams)   \
+  X(49, MoreResults)      \
+  X(60, Procedures)       \
+  X(61, ProcedureColumns) \
+  X(62, TablePrivileges)  \
+  X(63, ColumnPrivileges)
 
 // Message codes by name: Msg::kFetch.
 namespace Msg {

@@ -38,6 +38,22 @@ for corpus in "$root"/tests/*/corpus/*/; do
   echo "== $name: $(find "$finds/$name/new" -type f | wc -l) new inputs," \
     "$(find "$finds/$name/crashes" -type f | wc -l) faults (build/fuzz-finds/$name)"
 done
+# The call-sequence fuzzer (tests/callseq) drives both libraries through
+# unixODBC against a real server: built with the sanitizers in
+# build/callseq, run for SECONDS from a new seed; a failing input lands in
+# build/fuzz-finds/callseq_fuzz/crashes/ (replay: callseq_fuzz FILE).
+if [ $# -eq 0 ] || [[ " $* " == *" callseq_fuzz "* ]]; then
+  cmake -S "$root" -B "$root/build/callseq" -DCMAKE_BUILD_TYPE=Debug -DVEL_SANITIZE=ON -DVEL_WERROR=ON >/dev/null
+  cmake --build "$root/build/callseq" -j"$(nproc)" --target callseq_fuzz
+  mkdir -p "$finds/callseq_fuzz/crashes"
+  seed=$(od -An -N4 -tu4 /dev/urandom | tr -d ' ')
+  echo "== callseq_fuzz: ${seconds}s from seed $seed"
+  if ! (cd "$finds/callseq_fuzz/crashes" && ASAN_OPTIONS=detect_leaks=1 \
+      LSAN_OPTIONS=suppressions="$root/tests/callseq/lsan.supp" \
+      "$root/build/callseq/tests/callseq/callseq_fuzz" --seed "$seed" --seconds "$seconds"); then
+    failed+=(callseq_fuzz)
+  fi
+fi
 if [ ${#failed[@]} -gt 0 ]; then
   echo "faults found by: ${failed[*]}" >&2
   exit 1

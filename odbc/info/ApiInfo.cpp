@@ -1,6 +1,7 @@
-// Exports of the ODBC 2.0 library only: SQLGetInfo and SQLGetFunctions.
-// The ODBC 3.x library answers both with its own exports (odbc3/), which
-// add what it supports beyond these and fall back on the same workers.
+// Exports of the ODBC 2.0 library only: SQLGetInfo, SQLGetFunctions, and
+// the four catalog functions it refuses ("S1C00") whatever the server
+// offers. The ODBC 3.x library answers these with its own exports (odbc3/),
+// which add what it supports beyond these and fall back on the same workers.
 #include <sql.h>
 #include <sqlext.h>
 
@@ -24,4 +25,38 @@ VEL_EXPORT SQLRETURN SQLGetFunctions(SQLHDBC hdbc, SQLUSMALLINT fFunction, SQLUS
   ConnectionHold hold(hdbc);
   if (hold.Get() == nullptr) return TraceReturnCode(SQL_INVALID_HANDLE);
   return TraceReturnCode(GetFunctions(fFunction, pfExists, hold.Get()));
+}
+
+VEL_EXPORT SQLRETURN SQLProcedures(SQLHSTMT hstmt, SQLCHAR* szProcQualifier,
+                                   SQLSMALLINT cbProcQualifier, SQLCHAR* szProcOwner,
+                                   SQLSMALLINT cbProcOwner, SQLCHAR* szProcName,
+                                   SQLSMALLINT cbProcName) {
+  return ProceduresEntry(false, hstmt, szProcQualifier, cbProcQualifier, szProcOwner, cbProcOwner,
+                         szProcName, cbProcName);
+}
+
+VEL_EXPORT SQLRETURN SQLProcedureColumns(SQLHSTMT hstmt, SQLCHAR* szProcQualifier,
+                                         SQLSMALLINT cbProcQualifier, SQLCHAR* szProcOwner,
+                                         SQLSMALLINT cbProcOwner, SQLCHAR* szProcName,
+                                         SQLSMALLINT cbProcName, SQLCHAR* szColumnName,
+                                         SQLSMALLINT cbColumnName) {
+  return ProcedureColumnsEntry(false, hstmt, szProcQualifier, cbProcQualifier, szProcOwner,
+                               cbProcOwner, szProcName, cbProcName, szColumnName, cbColumnName);
+}
+
+VEL_EXPORT SQLRETURN SQLTablePrivileges(SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
+                                        SQLSMALLINT cbTableQualifier, SQLCHAR* szTableOwner,
+                                        SQLSMALLINT cbTableOwner, SQLCHAR* szTableName,
+                                        SQLSMALLINT cbTableName) {
+  return TablePrivilegesEntry(false, hstmt, szTableQualifier, cbTableQualifier, szTableOwner,
+                              cbTableOwner, szTableName, cbTableName);
+}
+
+VEL_EXPORT SQLRETURN SQLColumnPrivileges(SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
+                                         SQLSMALLINT cbTableQualifier, SQLCHAR* szTableOwner,
+                                         SQLSMALLINT cbTableOwner, SQLCHAR* szTableName,
+                                         SQLSMALLINT cbTableName, SQLCHAR* szColumnName,
+                                         SQLSMALLINT cbColumnName) {
+  return ColumnPrivilegesEntry(false, hstmt, szTableQualifier, cbTableQualifier, szTableOwner,
+                               cbTableOwner, szTableName, cbTableName, szColumnName, cbColumnName);
 }

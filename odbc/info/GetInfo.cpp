@@ -98,6 +98,13 @@ Answer Build(const InfoRow& row, Connection* c) {
     case InfoSource::kUserName:
       a.text = c->userName.TextOrEmpty();
       break;
+    case InfoSource::kResults:
+      if (!c->OffersResults()) a.number = 0;
+      if (row.kind == InfoKind::kText) a.text = c->OffersResults() ? "Y" : "N";
+      break;
+    case InfoSource::kArraySelects:
+      a.number = c->OffersResults() ? SQL_PAS_BATCH : SQL_PAS_NO_SELECT;
+      break;
     case InfoSource::kConvertFunction:
       a.number = ConvertFunctionMask(static_cast<int32_t>(row.number));
       break;

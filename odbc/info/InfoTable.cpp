@@ -97,7 +97,7 @@ constexpr InfoRow kInfoRows[] = {
     Short(33, "MAX_PROCEDURE_NAME_LEN", 0),
     Short(34, "MAX_QUALIFIER_NAME_LEN", 0),
     Short(35, "MAX_TABLE_NAME_LEN", 0),
-    Text(36, "MULT_RESULT_SETS", "N"),
+    From(36, "MULT_RESULT_SETS", InfoKind::kText, InfoSource::kResults),
     Text(37, "MULTIPLE_ACTIVE_TXN", "N"),
     Text(38, "OUTER_JOINS", "Y"),
     Text(39, "OWNER_TERM", "Database"),

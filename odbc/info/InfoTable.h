@@ -34,6 +34,10 @@ enum class InfoSource : uint8_t {
   kQuotedCase,        // and quoted ones
   kNullCollation,     // where the server sorts NULLs
   kConvertFunction,   // SQL_CONVERT_<type>: number holds the type's code
+  // With a server that gives the results of a text one after the other
+  // (protocol/RESULTS.md): number, or "Y"; without, 0 or "N".
+  kResults,
+  kArraySelects,  // SQL_PAS_BATCH with such a server, else SQL_PAS_NO_SELECT
 };
 
 struct InfoRow {

@@ -14,6 +14,10 @@ constexpr InfoRow Short(uint16_t type, const char* name, uint32_t value) {
 constexpr InfoRow Long(uint16_t type, const char* name, uint32_t value) {
   return {type, name, InfoKind::kLong, InfoSource::kFixed, value, nullptr, nullptr};
 }
+constexpr InfoRow Results(uint16_t type, const char* name, uint32_t value,
+                          InfoSource source = InfoSource::kResults) {
+  return {type, name, InfoKind::kLong, source, value, nullptr, nullptr};
+}
 constexpr InfoRow Text(uint16_t type, const char* name, const char* value) {
   return {type, name, InfoKind::kText, InfoSource::kFixed, 0, value, nullptr};
 }
@@ -51,9 +55,12 @@ constexpr InfoRow kInfoRows3[] = {
     Long(SQL_DYNAMIC_CURSOR_ATTRIBUTES2, "DYNAMIC_CURSOR_ATTRIBUTES2", 0),
     Long(SQL_CURSOR_SENSITIVITY, "CURSOR_SENSITIVITY", SQL_UNSPECIFIED),
     Long(SQL_PARAM_ARRAY_ROW_COUNTS, "PARAM_ARRAY_ROW_COUNTS", SQL_PARC_NO_BATCH),
-    Long(SQL_PARAM_ARRAY_SELECTS, "PARAM_ARRAY_SELECTS", SQL_PAS_NO_SELECT),
-    Long(SQL_BATCH_SUPPORT, "BATCH_SUPPORT", 0),
-    Long(SQL_BATCH_ROW_COUNT, "BATCH_ROW_COUNT", 0),
+    // A text of several statements gives each one's result set or count
+    // (not a procedure's: there are none), a query's array a result set
+    // per set; both through SQLMoreResults, with a server that offers it.
+    Results(SQL_PARAM_ARRAY_SELECTS, "PARAM_ARRAY_SELECTS", 0, InfoSource::kArraySelects),
+    Results(SQL_BATCH_SUPPORT, "BATCH_SUPPORT", SQL_BS_SELECT_EXPLICIT | SQL_BS_ROW_COUNT_EXPLICIT),
+    Results(SQL_BATCH_ROW_COUNT, "BATCH_ROW_COUNT", SQL_BRC_EXPLICIT),
     Long(SQL_ASYNC_MODE, "ASYNC_MODE", SQL_AM_NONE),
     Long(SQL_MAX_ASYNC_CONCURRENT_STATEMENTS, "MAX_ASYNC_CONCURRENT_STATEMENTS", 0),
 #ifdef SQL_ASYNC_DBC_FUNCTIONS

@@ -1,8 +1,9 @@
 // The catalog functions and SQLGetTypeInfo. SQLTables, SQLColumns,
 // SQLStatistics, SQLSpecialColumns and SQLGetTypeInfo are one request each
 // whose reply describes a result set, fetched like a query's, and so are
-// SQLPrimaryKeys and SQLForeignKeys with a server that offered them; the
-// other four catalog functions are refused.
+// SQLPrimaryKeys and SQLForeignKeys, and in the 3.x library SQLProcedures,
+// SQLProcedureColumns, SQLTablePrivileges and SQLColumnPrivileges, with a
+// server that offered them; the 2.0 library refuses those four.
 #include <sql.h>
 #include <sqlext.h>
 
@@ -108,6 +109,38 @@ int ForeignKeysWorker(Statement* s, const String* texts) {
   return Forward<ForeignKeysRequest, TableQualifierElement, TableOwnerElement, TableNameElement,
                  FkTableQualifierElement, FkTableOwnerElement, FkTableNameElement>(
       s, texts, [=](Request* r) { r->Get<CatalogTypeElement>()->value = CatalogLayout(s); });
+}
+
+// A request of the routines offer: refused without a request where the
+// server made none.
+template <class R, class... E, class Fill>
+int ForwardRoutines(Statement* s, const String* texts, const ClientDiagnostic& refusal, Fill fill) {
+  if (!s->OwningConnection()->OffersRoutines()) return VEL_POST(s, SQL_ERROR, refusal);
+  return Forward<R, E...>(s, texts, fill);
+}
+
+int ProceduresWorker(Statement* s, const String* texts) {
+  return ForwardRoutines<ProceduresRequest, TableQualifierElement, TableOwnerElement,
+                         TableNameElement>(s, texts, kDiagProceduresUnimplemented, [](Request*) {});
+}
+
+int ProcedureColumnsWorker(Statement* s, const String* texts) {
+  return ForwardRoutines<ProcedureColumnsRequest, TableQualifierElement, TableOwnerElement,
+                         TableNameElement, ColumnNameElement>(
+      s, texts, kDiagProcedureColumnsUnimplemented,
+      [=](Request* r) { r->Get<CatalogTypeElement>()->value = CatalogLayout(s); });
+}
+
+int TablePrivilegesWorker(Statement* s, const String* texts) {
+  return ForwardRoutines<TablePrivilegesRequest, TableQualifierElement, TableOwnerElement,
+                         TableNameElement>(s, texts, kDiagTablePrivilegesUnimplemented,
+                                           [](Request*) {});
+}
+
+int ColumnPrivilegesWorker(Statement* s, const String* texts) {
+  return ForwardRoutines<ColumnPrivilegesRequest, TableQualifierElement, TableOwnerElement,
+                         TableNameElement, ColumnNameElement>(
+      s, texts, kDiagColumnPrivilegesUnimplemented, [](Request*) {});
 }
 
 namespace {
@@ -247,29 +280,31 @@ VEL_EXPORT SQLRETURN SQLSpecialColumns(SQLHSTMT hstmt, SQLUSMALLINT fColType,
   VEL_CATALOG_CALL(SpecialColumnsWorker(s, fColType, texts, fScope, fNullable));
 }
 
-VEL_EXPORT SQLRETURN SQLTablePrivileges(SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
-                                        SQLSMALLINT cbTableQualifier, SQLCHAR* szTableOwner,
-                                        SQLSMALLINT cbTableOwner, SQLCHAR* szTableName,
-                                        SQLSMALLINT cbTableName) {
+SQLRETURN TablePrivilegesEntry(bool served, SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
+                               SQLSMALLINT cbTableQualifier, SQLCHAR* szTableOwner,
+                               SQLSMALLINT cbTableOwner, SQLCHAR* szTableName,
+                               SQLSMALLINT cbTableName) {
   Trace('A', 2, "SQLTablePrivileges: hstmt=0x%08lx", HandleValue(hstmt));
   const TextArgument args[] = {{"szTableQualifier", szTableQualifier, cbTableQualifier},
                                {"szTableOwner", szTableOwner, cbTableOwner},
                                {"szTableName", szTableName, cbTableName}};
-  VEL_CATALOG_CALL(Refuse(s, kDiagTablePrivilegesUnimplemented));
+  VEL_CATALOG_CALL(served ? TablePrivilegesWorker(s, texts)
+                          : Refuse(s, kDiagTablePrivilegesUnimplemented));
 }
 
-VEL_EXPORT SQLRETURN SQLColumnPrivileges(SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
-                                         SQLSMALLINT cbTableQualifier, SQLCHAR* szTableOwner,
-                                         SQLSMALLINT cbTableOwner, SQLCHAR* szTableName,
-                                         SQLSMALLINT cbTableName, SQLCHAR* szColumnName,
-                                         SQLSMALLINT cbColumnName) {
+SQLRETURN ColumnPrivilegesEntry(bool served, SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
+                                SQLSMALLINT cbTableQualifier, SQLCHAR* szTableOwner,
+                                SQLSMALLINT cbTableOwner, SQLCHAR* szTableName,
+                                SQLSMALLINT cbTableName, SQLCHAR* szColumnName,
+                                SQLSMALLINT cbColumnName) {
   Trace('A', 2, "SQLColumnPrivileges: hstmt=0x%08lx", HandleValue(hstmt));
   const TextArgument args[] = {
       {"szTableQualifier", szTableQualifier, cbTableQualifier, &kDiagColumnNameMemory},
       {"szTableOwner", szTableOwner, cbTableOwner},
       {"szTableName", szTableName, cbTableName},
       {"szColumnName", szColumnName, cbColumnName}};
-  VEL_CATALOG_CALL(Refuse(s, kDiagColumnPrivilegesUnimplemented));
+  VEL_CATALOG_CALL(served ? ColumnPrivilegesWorker(s, texts)
+                          : Refuse(s, kDiagColumnPrivilegesUnimplemented));
 }
 
 VEL_EXPORT SQLRETURN SQLPrimaryKeys(SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
@@ -300,28 +335,28 @@ VEL_EXPORT SQLRETURN SQLForeignKeys(SQLHSTMT hstmt, SQLCHAR* szPkTableQualifier,
   VEL_CATALOG_CALL(ForeignKeysWorker(s, texts));
 }
 
-VEL_EXPORT SQLRETURN SQLProcedures(SQLHSTMT hstmt, SQLCHAR* szProcQualifier,
-                                   SQLSMALLINT cbProcQualifier, SQLCHAR* szProcOwner,
-                                   SQLSMALLINT cbProcOwner, SQLCHAR* szProcName,
-                                   SQLSMALLINT cbProcName) {
+SQLRETURN ProceduresEntry(bool served, SQLHSTMT hstmt, SQLCHAR* szProcQualifier,
+                          SQLSMALLINT cbProcQualifier, SQLCHAR* szProcOwner,
+                          SQLSMALLINT cbProcOwner, SQLCHAR* szProcName, SQLSMALLINT cbProcName) {
   Trace('A', 2, "SQLProcedures: hstmt=0x%08lx", HandleValue(hstmt));
   const TextArgument args[] = {{"szProcQualifier", szProcQualifier, cbProcQualifier},
                                {"szProcOwner", szProcOwner, cbProcOwner},
                                {"szProcName", szProcName, cbProcName}};
-  VEL_CATALOG_CALL(Refuse(s, kDiagProceduresUnimplemented));
+  VEL_CATALOG_CALL(served ? ProceduresWorker(s, texts) : Refuse(s, kDiagProceduresUnimplemented));
 }
 
-VEL_EXPORT SQLRETURN SQLProcedureColumns(SQLHSTMT hstmt, SQLCHAR* szProcQualifier,
-                                         SQLSMALLINT cbProcQualifier, SQLCHAR* szProcOwner,
-                                         SQLSMALLINT cbProcOwner, SQLCHAR* szProcName,
-                                         SQLSMALLINT cbProcName, SQLCHAR* szColumnName,
-                                         SQLSMALLINT cbColumnName) {
+SQLRETURN ProcedureColumnsEntry(bool served, SQLHSTMT hstmt, SQLCHAR* szProcQualifier,
+                                SQLSMALLINT cbProcQualifier, SQLCHAR* szProcOwner,
+                                SQLSMALLINT cbProcOwner, SQLCHAR* szProcName,
+                                SQLSMALLINT cbProcName, SQLCHAR* szColumnName,
+                                SQLSMALLINT cbColumnName) {
   Trace('A', 2, "SQLProcedureColumns: hstmt=0x%08lx", HandleValue(hstmt));
   const TextArgument args[] = {{"szProcQualifier", szProcQualifier, cbProcQualifier},
                                {"szProcOwner", szProcOwner, cbProcOwner},
                                {"szProcName", szProcName, cbProcName},
                                {"szColumnName", szColumnName, cbColumnName}};
-  VEL_CATALOG_CALL(Refuse(s, kDiagProcedureColumnsUnimplemented));
+  VEL_CATALOG_CALL(served ? ProcedureColumnsWorker(s, texts)
+                          : Refuse(s, kDiagProcedureColumnsUnimplemented));
 }
 
 VEL_EXPORT SQLRETURN SQLGetTypeInfo(SQLHSTMT hstmt, SQLSMALLINT fSqlType) {

@@ -103,9 +103,22 @@ SQLLEN CountSet(Statement* s) {
   return rows;
 }
 
-// What follows a set: the next one, the end of the array, or the
-// application (data at execution).
-enum class Next { kGoOn, kStop, kNeedData };
+// What follows a set: the next one, the end of the array, the
+// application (data at execution), or its result set (a query's array,
+// whose next set SQLMoreResults runs).
+enum class Next { kGoOn, kStop, kNeedData, kSelects };
+
+// A query's array: the sets from row next on wait for SQLMoreResults.
+void KeepSelects(SetRun* r, SQLULEN next) {
+  Parameters::ArrayProgress& p = r->s->parameters.Progress();
+  String& text = r->s->parameters.ProgressText();
+  p.selects = next < r->size;
+  p.row = next;
+  p.direct = r->sql != nullptr;
+  if (p.direct && reinterpret_cast<const char*>(r->sql) != text.TextOrEmpty() &&
+      !text.SetString(reinterpret_cast<const char*>(r->sql), static_cast<int32_t>(r->cbSql)))
+    p.selects = false;
+}
 
 // Counts the outcome rc of set row executed alone (its records are those
 // after mark) and tells what follows it.
@@ -117,6 +130,13 @@ Next Finish(SetRun* r, SQLULEN row, int rc, ErrorData* mark) {
     Unknown(r, row, 1, status);
     TagRecords(&s->errors, mark, row);
     return Next::kStop;
+  }
+  if (ok && s->cursor.ColumnCount() != 0 && s->OwningConnection()->OffersResults()) {
+    // A query: one result set per set, this one first.
+    Record(r, row, rc, -1);
+    TagRecords(&s->errors, mark, row);
+    KeepSelects(r, row + 1);
+    return Next::kSelects;
   }
   if (ok && s->cursor.ColumnCount() != 0) {
     // A statement that returns rows: its result set is not kept.
@@ -301,11 +321,18 @@ Next RunBatches(SetRun* r, SQLULEN from) {
 }
 
 // Runs the sets from row from on; SQL_NEED_DATA when one waits for its
-// data, else the array's result.
-int RunFrom(SetRun* r, SQLULEN from) {
+// data, else the array's result. With probe the first set runs alone:
+// a query keeps its result set and leaves the other sets to SQLMoreResults.
+int RunFrom(SetRun* r, SQLULEN from, bool probe = false) {
   Statement* s = r->s;
   Next next = Next::kGoOn;
-  if (s->OwningConnection()->OffersBatch()) {
+  while (probe && from < r->size && r->Ignored(from)) ++from;
+  if (probe && from < r->size) next = RunOneSet(r, from++);
+  if (next == Next::kSelects) {
+    s->parameters.SetSetRow(0);
+    return r->warned ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS;
+  }
+  if (next == Next::kGoOn && s->OwningConnection()->OffersBatch()) {
     next = RunBatches(r, from);
   } else {
     for (SQLULEN row = from; row < r->size && next == Next::kGoOn; ++row)
@@ -339,10 +366,14 @@ int RunParameterSets(Statement* s, ExecuteOnceFunction once, const SQLCHAR* sql,
   s->parameters.SetArrayRowCount(-2);
   s->parameters.SetSetRow(0);
   s->parameters.Progress().pending = false;
+  s->parameters.Progress().selects = false;
   SetRun r = MakeRun(s, once, sql, cbSql);
+  // A server that gives results one after the other takes a query's
+  // array: a result set per set (protocol/RESULTS.md).
+  const bool results = s->OwningConnection()->OffersResults();
   if (r.size == 1 && r.operations == nullptr && r.statuses == nullptr && r.processed == nullptr)
     return once(s, sql, cbSql);
-  if (r.size > 1 && sql == nullptr && s->cursor.ColumnCount() != 0) {
+  if (r.size > 1 && sql == nullptr && s->cursor.ColumnCount() != 0 && !results) {
     // A prepared statement that returns rows.
     return VEL_POST(s, SQL_ERROR, kDiagArraySelect);
   }
@@ -373,7 +404,30 @@ int RunParameterSets(Statement* s, ExecuteOnceFunction once, const SQLCHAR* sql,
   }
   s->DropActiveRequest();
   s->Restart();
-  return RunFrom(&r, 0);
+  return RunFrom(&r, 0, results && (sql != nullptr || s->cursor.ColumnCount() != 0));
+}
+
+int NextSelectSet(Statement* s, ExecuteOnceFunction execute, ExecuteOnceFunction execDirect) {
+  Parameters::ArrayProgress& p = s->parameters.Progress();
+  p.selects = false;
+  const String& text = s->parameters.ProgressText();
+  SetRun r = p.direct ? MakeRun(s, execDirect, reinterpret_cast<const SQLCHAR*>(text.TextOrEmpty()),
+                                static_cast<SQLINTEGER>(text.Length()))
+                      : MakeRun(s, execute, nullptr, 0);
+  SQLULEN row = p.row;
+  while (row < r.size && r.Ignored(row)) ++row;
+  if (row >= r.size) return SQL_NO_DATA_FOUND;
+  ErrorData* mark = s->errors.Tail();
+  s->parameters.SetSetRow(row);
+  int rc = r.once(s, r.sql, r.cbSql);
+  s->parameters.SetSetRow(0);
+  if (rc == SQL_NEED_DATA) {
+    s->DropActiveRequest();
+    rc = VEL_POST(s, SQL_ERROR, kDiagArraySelectAtExec);
+  }
+  // A failing set: with a status array the sets after it still come.
+  if (Finish(&r, row, rc, mark) == Next::kGoOn) KeepSelects(&r, row + 1);
+  return rc;
 }
 
 int ContinueParameterSets(Statement* s, ExecuteOnceFunction execute, ExecuteOnceFunction execDirect,
@@ -390,6 +444,8 @@ int ContinueParameterSets(Statement* s, ExecuteOnceFunction execute, ExecuteOnce
   r.failed = p.failed;
   r.warned = p.warned;
   // The set just sent: the records of this call are all its own.
-  if (Finish(&r, p.row, rc, nullptr) == Next::kStop) return RunFrom(&r, r.size);
+  const Next next = Finish(&r, p.row, rc, nullptr);
+  if (next == Next::kSelects) return rc;
+  if (next == Next::kStop) return RunFrom(&r, r.size);
   return RunFrom(&r, p.row + 1);
 }

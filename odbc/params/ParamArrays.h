@@ -42,6 +42,17 @@ int ContinueParameterSets(Statement* s, ExecuteOnceFunction execute, ExecuteOnce
 // executions (odbc/statement/StatementExec.cpp).
 int ContinueArray(Statement* s, int rc);
 
+// A query's array (a server that gives results one after the other): runs
+// the next set not ignored, whose result set becomes the statement's, for
+// SQLMoreResults after the results of the set before; SQL_NO_DATA_FOUND
+// when none is left. A failing set returns SQL_ERROR; the sets after it
+// still come when there is a status array.
+int NextSelectSet(Statement* s, ExecuteOnceFunction execute, ExecuteOnceFunction execDirect);
+
+// NextSelectSet with SQLExecute's and SQLExecDirect's single executions
+// (odbc/statement/StatementExec.cpp).
+int NextSelectSet(Statement* s);
+
 // SQLParamOptions: crow sets (the parameter descriptor's array size) and
 // pirow where the number of the set being executed, or of the one that
 // failed and ended the array, is written ("S1107" for crow 0).

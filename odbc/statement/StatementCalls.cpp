@@ -9,6 +9,7 @@
 #include "handles/Frame.h"
 #include "odbc/connect/ConnectString.h"
 #include "odbc/fetch/ScrollFetch.h"
+#include "odbc/params/ParamArrays.h"
 #include "odbc/Workers.h"
 #include "protocol/Requests.h"
 
@@ -124,6 +125,26 @@ SQLLEN QuietRowCount(Statement* s) {
 }
 
 int MoreResultsWorker(Statement* s) {
+  if (s->OwningConnection()->OffersResults()) {
+    // The server closes the cursor and runs the text's next statement
+    // (protocol/RESULTS.md); after the last one, a query's array runs its
+    // next set.
+    s->DropActiveRequest();
+    s->Restart();
+    MoreResultsRequest request;
+    if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
+    request.SetStatementId(s->StatementId());
+    int status = kStatusCommunicationFailure;
+    const int rc = s->Exchange(&request, &status);
+    if (rc != SQL_SUCCESS) {
+      s->ForgetResultSet();
+      return s->CheckResult(rc, status);
+    }
+    const int adopted = s->AdoptResultSet(request.Get<ResultSetDescriptionElement>());
+    if (adopted != SQL_SUCCESS || request.Get<ResultsTypeElement>()->value == kResultsMore)
+      return adopted;
+    return s->parameters.Progress().selects ? NextSelectSet(s) : SQL_NO_DATA_FOUND;
+  }
   // A statement has one result set at most: there is never another, and
   // the cursor of the one there was is closed (nothing to close without).
   if (s->cursor.ColumnCount() != 0) {

@@ -80,6 +80,7 @@ int AllocStmtWorker(Connection* c, SQLHSTMT* phstmt) {
 int FreeStmtWorker(Statement* s, SQLUSMALLINT fOption, bool remove) {
   s->DropActiveRequest();
   if (fOption == SQL_CLOSE || fOption == SQL_DROP) {
+    s->parameters.Progress().selects = false;  // pending results go
     s->DropBlock();
     s->scroll.Drop();  // its scratch file goes with it
   }
@@ -122,6 +123,7 @@ int PrepareWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
     return VEL_POST(s, SQL_ERROR, kDiagMemory);
   }
   s->ForgetResultSet();
+  s->parameters.Progress().selects = false;
   s->parameters.SetText(CountMarkers(reinterpret_cast<const char*>(sql), cbSql));
   s->parameters.SetSearched(sql != nullptr && SearchedChange(sql, cbSql));
   request.SetStatementId(s->StatementId());
@@ -231,6 +233,8 @@ int NoRowsChanged(Statement* s, int rc) {
 int ExecuteWorker(Statement* s) {
   return NoRowsChanged(s, RunParameterSets(s, ExecuteOnce, nullptr, 0));
 }
+
+int NextSelectSet(Statement* s) { return NextSelectSet(s, ExecuteOnce, ExecDirectOnce); }
 
 int ContinueArray(Statement* s, int rc) {
   return ContinueParameterSets(s, ExecuteOnce, ExecDirectOnce, rc);

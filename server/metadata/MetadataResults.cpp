@@ -31,6 +31,32 @@ Status MatchingTables(StorageSession* storage, const std::string& pattern,
   return Status::Ok();
 }
 
+// The rows of one type description in the layout shared by SQLColumns and
+// SQLSpecialColumns: DATA_TYPE, TYPE_NAME, PRECISION, LENGTH, SCALE.
+void TypeFields(const SqlTypeDesc& t, std::vector<Value>* row) {
+  row->push_back(Value::Integer(t.sqlType));
+  const char* name = SqlTypeName(t.sqlType);
+  row->push_back(name ? Value::Text(name) : Value::Null());
+  row->push_back(Value::Integer(t.precision));
+  row->push_back(Value::Integer(t.length));
+  const SqlTypeInfo* type = FindSqlTypeInfo(t.sqlType);
+  row->push_back(type->minScale >= 0 ? Value::Integer(t.scale) : Value::Null());
+}
+
+// ODBC 3's SQL_DATA_TYPE and SQL_DATETIME_SUB of a type (NULL for the
+// types without a subcode).
+void VerboseType(int16_t code, std::vector<Value>* row) {
+  const int16_t subcode = DateTimeSubcode(code);
+  row->push_back(Value::Integer(VerboseSqlType(code)));
+  row->push_back(subcode != 0 ? Value::Integer(subcode) : Value::Null());
+}
+
+SqlTypeDesc ColumnType(const std::string& declared) {
+  SqlTypeDesc t;
+  if (!TypeFromDeclared(declared, &t)) t = TypeForCode(kSqlVarChar);
+  return t;
+}
+
 namespace {
 
 constexpr uint32_t kNameLength = kCatalogNameLength;
@@ -113,52 +139,15 @@ const ColumnLayout kTypeInfoColumns3[] = {
     {"INTERVAL_PRECISION", kSqlSmallInt, 0, 1},
 };
 
-// A layout followed, when odbc3, by ODBC 3's further columns.
-template <size_t N, size_t M>
-std::vector<ColumnOut> Describe(const ColumnLayout (&layout)[N], const ColumnLayout (&more)[M],
-                                bool odbc3) {
-  std::vector<ColumnOut> out = Describe(layout, N);
-  if (odbc3) {
-    std::vector<ColumnOut> tail = Describe(more, M);
-    out.insert(out.end(), tail.begin(), tail.end());
-  }
-  return out;
-}
-
 Value Str(const char* s) { return s ? Value::Text(s) : Value::Null(); }
 Value Str(const std::string& s) { return Value::Text(s); }
 Value Int(int64_t v) { return Value::Integer(v); }
-
-// The rows of one type description in the layout shared by SQLColumns and
-// SQLSpecialColumns: DATA_TYPE, TYPE_NAME, PRECISION, LENGTH, SCALE.
-void TypeFields(const SqlTypeDesc& t, std::vector<Value>* row) {
-  row->push_back(Int(t.sqlType));
-  row->push_back(Str(SqlTypeName(t.sqlType)));
-  row->push_back(Int(t.precision));
-  row->push_back(Int(t.length));
-  const SqlTypeInfo* type = FindSqlTypeInfo(t.sqlType);
-  row->push_back(type->minScale >= 0 ? Int(t.scale) : Value::Null());
-}
-
-// ODBC 3's SQL_DATA_TYPE and SQL_DATETIME_SUB of a type (NULL for the
-// types without a subcode).
-void VerboseType(int16_t code, std::vector<Value>* row) {
-  const int16_t subcode = DateTimeSubcode(code);
-  row->push_back(Int(VerboseSqlType(code)));
-  row->push_back(subcode != 0 ? Int(subcode) : Value::Null());
-}
 
 // COLUMN_DEF as the storage gives the default (a quoted text, a number,
 // NULL, an expression); TRUNCATED when longer than the column holds.
 Value DefaultText(const TableColumnEntry& c) {
   if (!c.hasDefault) return Value::Null();
   return Str(c.defaultValue.size() > 254 ? std::string("TRUNCATED") : c.defaultValue);
-}
-
-SqlTypeDesc ColumnType(const std::string& declared) {
-  SqlTypeDesc t;
-  if (!TypeFromDeclared(declared, &t)) t = TypeForCode(kSqlVarChar);
-  return t;
 }
 
 // One element of a search pattern: any run ("%"), any one character

@@ -1,6 +1,8 @@
 // Catalog and type-information result sets with the columns ODBC 2.0
 // defines for SQLTables, SQLColumns, SQLStatistics, SQLSpecialColumns,
-// SQLPrimaryKeys, SQLForeignKeys and SQLGetTypeInfo (names, order, types).
+// SQLPrimaryKeys, SQLForeignKeys, SQLProcedures, SQLProcedureColumns,
+// SQLTablePrivileges, SQLColumnPrivileges and SQLGetTypeInfo (names, order,
+// types).
 #ifndef VELORA_SERVER_METADATA_METADATARESULTS_H
 #define VELORA_SERVER_METADATA_METADATARESULTS_H
 
@@ -29,6 +31,28 @@ struct ColumnLayout {
 constexpr uint32_t kCatalogNameLength = 128;
 
 std::vector<ColumnOut> Describe(const ColumnLayout* layout, size_t count);
+
+// A layout followed, when odbc3, by ODBC 3's further columns.
+template <size_t N, size_t M>
+std::vector<ColumnOut> Describe(const ColumnLayout (&layout)[N], const ColumnLayout (&more)[M],
+                                bool odbc3) {
+  std::vector<ColumnOut> out = Describe(layout, N);
+  if (odbc3) {
+    std::vector<ColumnOut> tail = Describe(more, M);
+    out.insert(out.end(), tail.begin(), tail.end());
+  }
+  return out;
+}
+
+// The fields of one type description in the layout shared by SQLColumns,
+// SQLSpecialColumns and SQLProcedureColumns: DATA_TYPE, TYPE_NAME,
+// PRECISION, LENGTH, SCALE.
+void TypeFields(const SqlTypeDesc& t, std::vector<Value>* row);
+// ODBC 3's SQL_DATA_TYPE and SQL_DATETIME_SUB of a type (NULL for the
+// types without a subcode).
+void VerboseType(int16_t code, std::vector<Value>* row);
+// The type a declared type names; VARCHAR for a name the server does not know.
+SqlTypeDesc ColumnType(const std::string& declared);
 
 // The tables whose names match pattern (see PatternMatch), sorted by name.
 Status MatchingTables(StorageSession* storage, const std::string& pattern,
@@ -61,6 +85,24 @@ Status CatalogPrimaryKeys(StorageSession* storage, const std::string& table, Res
 // odbc3: NO ACTION as ODBC 3's SQL_NO_ACTION, and DEFERRABILITY after PK_NAME.
 Status CatalogForeignKeys(StorageSession* storage, const std::string& pkTable,
                           const std::string& fkTable, bool odbc3, ResultSet* out);
+// Procedures and functions whose names match name, and their columns
+// matching column (RoutineResults.cpp); SQLite has none.
+Status CatalogProcedures(StorageSession* storage, const std::string& name, ResultSet* out);
+Status CatalogProcedureColumns(StorageSession* storage, const std::string& name,
+                               const std::string& column, bool odbc3, ResultSet* out);
+// Who may do what on the tables matching table, or on the columns matching
+// column of the one table named table: the storage's grants, and the
+// server's own rights of user (a read-only user: SELECT alone, and the
+// storage's grants of SELECT alone).
+struct SessionRights {
+  std::string user;
+  bool readOnly = false;
+};
+Status CatalogTablePrivileges(StorageSession* storage, const std::string& table,
+                              const SessionRights& rights, ResultSet* out);
+Status CatalogColumnPrivileges(StorageSession* storage, const std::string& table,
+                               const std::string& column, const SessionRights& rights,
+                               ResultSet* out);
 // Every type (sqlType 0) or the one asked for (91, 92, 93 as 9, 10, 11);
 // unknown types give no rows.
 // names: the engine's own name of each type it has (others are left out);

@@ -52,6 +52,8 @@ int HandleConnect(Session* s, Request* r) {
     if (s->OffersStream()) r->Get<StreamTypeElement>()->value = kStreamAhead;
     r->Get<CatalogTypeElement>()->value = kCatalogKeys;
     if (s->OffersDescribe()) r->Get<DescribeTypeElement>()->value = kDescribeParams;
+    if (s->OffersResults()) r->Get<ResultsTypeElement>()->value = kResultsMore;
+    r->Get<RoutineTypeElement>()->value = kRoutinesAndRights;
     if (s->CancelKey() != 0) {
       r->Get<CancelTypeElement>()->value = kCancelRequest;
       r->Get<CancelKeyElement>()->value = s->CancelKey();
@@ -103,6 +105,14 @@ int HandleExecDirect(Session* s, Request* r) {
 }
 
 int HandleExecute(Session* s, Request* r) { return s->Execute(Id(r), Parameters(r)); }
+
+int HandleMoreResults(Session* s, Request* r) {
+  std::vector<ColumnOut> columns;
+  bool more = false;
+  const int rc = s->MoreResults(Id(r), &more, &columns);
+  r->Get<ResultsTypeElement>()->value = more ? kResultsMore : kResultsNone;
+  return Described(s, r, rc, columns);
+}
 
 // The sets are decoded one at a time into parameters whose buffers stay
 // from set to set; the outcomes are encoded after the last set ran.
@@ -275,6 +285,31 @@ int HandleForeignKeys(Session* s, Request* r) {
   std::vector<ColumnOut> columns;
   const int rc = s->ForeignKeys(Id(r), Text(r->Get<TableNameElement>()),
                                 Text(r->Get<FkTableNameElement>()), WantsOdbc3(r), &columns);
+  return Described(s, r, rc, columns);
+}
+
+int HandleProcedures(Session* s, Request* r) {
+  std::vector<ColumnOut> columns;
+  return Described(s, r, s->Procedures(Id(r), Text(r->Get<TableNameElement>()), &columns), columns);
+}
+
+int HandleProcedureColumns(Session* s, Request* r) {
+  std::vector<ColumnOut> columns;
+  const int rc = s->ProcedureColumns(Id(r), Text(r->Get<TableNameElement>()),
+                                     Text(r->Get<ColumnNameElement>()), WantsOdbc3(r), &columns);
+  return Described(s, r, rc, columns);
+}
+
+int HandleTablePrivileges(Session* s, Request* r) {
+  std::vector<ColumnOut> columns;
+  return Described(s, r, s->TablePrivileges(Id(r), Text(r->Get<TableNameElement>()), &columns),
+                   columns);
+}
+
+int HandleColumnPrivileges(Session* s, Request* r) {
+  std::vector<ColumnOut> columns;
+  const int rc = s->ColumnPrivileges(Id(r), Text(r->Get<TableNameElement>()),
+                                     Text(r->Get<ColumnNameElement>()), &columns);
   return Described(s, r, rc, columns);
 }
 

@@ -147,6 +147,7 @@ int Session::Connect(const std::string& dataSource, const std::string& user,
     return FailStatus(0, st, __LINE__);
   }
   userReadOnly_ = rights.readOnly;
+  user_ = user;
   if (userReadOnly_) accessMode_ = 1;
   if (!encrypted_ && options_.allowPlaintext)
     Log(0, "%s: user \"%s\" logs in without encryption (--allow-plaintext)", peer_.c_str(),
@@ -198,7 +199,9 @@ bool Session::MoveForReads(bool toStandby) {
 
 int Session::Disconnect() {
   // An open transaction is rolled back: nothing is committed that the
-  // client did not commit.
+  // client did not commit. In autocommit the statements not reached yet
+  // run, as when their statement is freed.
+  if (storage_ && autocommit_ && !storage_->InTransaction()) DrainAll();
   if (storage_ && storage_->InTransaction()) {
     CloseAllCursors();
     storage_->Rollback();
@@ -289,11 +292,16 @@ void Session::CloseAllCursors() {
 int Session::FreeStatement(uint32_t id, int option) {
   Statement* s = Ready(id);
   if (!s) return kSqlError;
+  // The statements of a text of several that were not reached run now,
+  // their results dropped: closing gives up results, not work.
   if (option == 0) {
+    Drain(s);
+    Rewind(s);
     CloseCursor(s);  // closing without a cursor is fine
     return kSqlSuccess;
   }
   if (option == 1) {
+    Drain(s);
     CloseCursor(s);
     statements_.erase(id);
     diagnostics_.erase(id);

@@ -113,6 +113,10 @@ class Session {
   int ExecDirect(uint32_t id, const std::string& sql, const std::vector<ParamIn>& params,
                  std::vector<ColumnOut>* columns);
   int Execute(uint32_t id, const std::vector<ParamIn>& params);
+  // Runs the next statement of the text executed last (protocol/RESULTS.md):
+  // *more true with its result set's columns (none for a row count); else
+  // false with the columns of the first statement when it was prepared.
+  int MoreResults(uint32_t id, bool* more, std::vector<ColumnOut>* columns);
   // Runs the statement (sql, or the one prepared when sql is empty) once
   // per set that nextSet gives (false: no more), an outcome per set run
   // into *outcomes; with stop, no set after a failing one runs
@@ -160,6 +164,14 @@ class Session {
   int PrimaryKeys(uint32_t id, const std::string& table, std::vector<ColumnOut>* columns);
   int ForeignKeys(uint32_t id, const std::string& pkTable, const std::string& fkTable, bool odbc3,
                   std::vector<ColumnOut>* columns);
+  // Offered at login (RoutineResults.cpp builds the rows); the privileges
+  // show the rights of the session's user.
+  int Procedures(uint32_t id, const std::string& name, std::vector<ColumnOut>* columns);
+  int ProcedureColumns(uint32_t id, const std::string& name, const std::string& column, bool odbc3,
+                       std::vector<ColumnOut>* columns);
+  int TablePrivileges(uint32_t id, const std::string& table, std::vector<ColumnOut>* columns);
+  int ColumnPrivileges(uint32_t id, const std::string& table, const std::string& column,
+                       std::vector<ColumnOut>* columns);
 
   // Options and transactions (SessionOptions.cpp).
   int SetAccessMode(int mode);
@@ -209,6 +221,7 @@ class Session {
   bool OffersBatch() const { return options_.batch; }
   // Blocks asked for ahead are fetch-block requests: offered with them.
   bool OffersDescribe() const { return true; }
+  bool OffersResults() const { return true; }
   bool OffersStream() const { return options_.blockFetch && options_.stream; }
   // The session-info offer (protocol/SESSION.md): both storages quote
   // identifiers with SQL's double quote; a read-only user's session is
@@ -249,6 +262,16 @@ class Session {
   // when it was prepared on the other one.
   int FollowSession(Statement* s);
   int Run(Statement* s, const std::vector<ParamIn>& params);
+  int RunOne(Statement* s, const std::vector<ParamIn>& params);
+  // Statement k of a text of several, with its share of the values.
+  int RunPart(Statement* s, size_t k);
+  // Runs the statements not yet run, their results dropped; *rows
+  // (may be null) receives the sum of their counts. The first failure
+  // ends it and is returned.
+  int Drain(Statement* s, int64_t* rows = nullptr);
+  void DrainAll();
+  // Brings the first statement of a text of several back into storage.
+  void Rewind(Statement* s);
   int BindParameters(Statement* s, const std::vector<ParamIn>& params);
   void Answer(Statement* s, StorageSetRun* together, bool stop, std::vector<SetOutcome>* outcomes,
               size_t* ended);
@@ -290,6 +313,7 @@ class Session {
   bool encrypted_ = false;
   bool loggedIn_ = false;
   bool userReadOnly_ = false;  // the users file says so: the access mode stays read-only
+  std::string user_;           // the name the session logged in with
   bool finished_ = false;
   bool autocommit_ = SessionDefault(OptionSlot::kAutocommit) != 0;
   uint32_t accessMode_ = SessionDefault(OptionSlot::kAccessMode);

@@ -60,6 +60,8 @@ int Session::ExecuteBatch(uint32_t id, const std::string& sql, bool stop,
   } else if (FollowSession(s) != kSqlSuccess) {
     return kSqlError;
   }
+  Drain(s);
+  Rewind(s);
   CloseCursor(s);
   if (s->storage->ColumnCount() > 0)
     return Fail(id, kStateGeneral, 0,
@@ -73,7 +75,9 @@ int Session::ExecuteBatch(uint32_t id, const std::string& sql, bool stop,
   static thread_local std::vector<ParamIn> params;
   // An engine that sends the sets together (PostgreSQL's pipeline) answers
   // them after the last one; the others run each at once.
-  std::unique_ptr<StorageSetRun> together = s->storage->StartSets(stop);
+  // A text of several statements runs them all for each set.
+  std::unique_ptr<StorageSetRun> together =
+      s->parts.empty() ? s->storage->StartSets(stop) : nullptr;
   waiting_.clear();
   size_t ended = SIZE_MAX;  // the set whose failure ended the transaction
   while (nextSet(&params)) {
@@ -91,8 +95,12 @@ int Session::ExecuteBatch(uint32_t id, const std::string& sql, bool stop,
         waiting_.push_back(outcomes->size() - 1);
       } else {
         o.rows = s->rowCount;
+        if (!s->parts.empty()) {
+          if (!s->dmlText) o.rows = 0;
+          o.rc = Drain(s, &o.rows);
+        }
       }
-      continue;
+      if (o.rc == kSqlSuccess) continue;
     }
     s->storage->Reset();
     GetError(id, &o.diagnostic);

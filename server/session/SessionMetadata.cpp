@@ -101,4 +101,30 @@ int Session::ForeignKeys(uint32_t id, const std::string& pkTable, const std::str
   });
 }
 
+int Session::Procedures(uint32_t id, const std::string& name, std::vector<ColumnOut>* columns) {
+  return OpenCatalog(id, columns,
+                     [&](ResultSet* r) { return CatalogProcedures(storage_.get(), name, r); });
+}
+
+int Session::ProcedureColumns(uint32_t id, const std::string& name, const std::string& column,
+                              bool odbc3, std::vector<ColumnOut>* columns) {
+  return OpenCatalog(id, columns, [&](ResultSet* r) {
+    return CatalogProcedureColumns(storage_.get(), name, column, odbc3, r);
+  });
+}
+
+int Session::TablePrivileges(uint32_t id, const std::string& table,
+                             std::vector<ColumnOut>* columns) {
+  return OpenCatalog(id, columns, [&](ResultSet* r) {
+    return CatalogTablePrivileges(storage_.get(), table, {user_, userReadOnly_}, r);
+  });
+}
+
+int Session::ColumnPrivileges(uint32_t id, const std::string& table, const std::string& column,
+                              std::vector<ColumnOut>* columns) {
+  return OpenCatalog(id, columns, [&](ResultSet* r) {
+    return CatalogColumnPrivileges(storage_.get(), table, column, {user_, userReadOnly_}, r);
+  });
+}
+
 }  // namespace velsrv

@@ -130,6 +130,12 @@ int Session::Transact(int type) {
   if (type != 0 && type != 1)
     return Fail(0, kStateTransactionCode, 0,
                 "invalid transaction operation code " + std::to_string(type));
+  // The statements of a text of several not reached yet are part of the
+  // transaction: a commit runs them first, a rollback drops them.
+  for (auto& entry : statements_) {
+    if (type == 0) Drain(entry.second.get());
+    entry.second->next = entry.second->parts.size();
+  }
   if (!storage_->InTransaction()) return kSqlSuccess;
   // Cursors close at the end of a transaction; prepared statements stay.
   CloseAllCursors();

@@ -30,6 +30,20 @@ struct Session::Statement {
   std::vector<std::vector<Value>> rows;
   size_t staticIndex = 0;
   int64_t rowCount = -1;
+  // A text of several statements (empty for one): each one's text and
+  // markers; storage holds statement part (the first one waits in head
+  // meanwhile); next is the one SQLMoreResults runs (parts.size(): none
+  // left); values are the execution's, each statement taking its share
+  // in marker order.
+  struct Part {
+    std::string text;
+    int markers = 0;
+    bool dml = false;
+  };
+  std::vector<Part> parts;
+  size_t part = 0, next = 0;
+  std::unique_ptr<StorageStatement> head;
+  std::vector<ParamIn> values;
 };
 
 }  // namespace velsrv

@@ -85,8 +85,98 @@ int Session::BindParameters(Statement* s, const std::vector<ParamIn>& params) {
   return kSqlSuccess;
 }
 
-// Binds, executes up to the first row and opens the cursor.
+// Runs the statement, the first of a text of several: the statements of
+// the execution before that were not reached run first.
 int Session::Run(Statement* s, const std::vector<ParamIn>& params) {
+  if (s->parts.empty()) return RunOne(s, params);
+  Drain(s);
+  Rewind(s);
+  size_t markers = 0;
+  for (const Statement::Part& part : s->parts) markers += static_cast<size_t>(part.markers);
+  if (params.size() != markers)
+    return Fail(s->id, kStateParameterCount, 0,
+                "wrong number of parameters: the statements have " + std::to_string(markers) +
+                    ", " + std::to_string(params.size()) + " were sent");
+  s->values = params;
+  return RunPart(s, 0);
+}
+
+int Session::RunPart(Statement* s, size_t k) {
+  s->next = k + 1;
+  int rc = kSqlSuccess;
+  if (k != s->part) {
+    CloseCursor(s);
+    if (s->part == 0) s->head = std::move(s->storage);
+    s->storage.reset();
+    s->part = k;
+    s->rowCount = -1;
+    std::string rest;
+    Status st = storage_->Prepare(s->parts[k].text, &s->storage, &rest);
+    if (!st.ok) rc = FailStatus(s->id, st, __LINE__);
+    s->dmlText = s->parts[k].dml;
+  }
+  if (rc == kSqlSuccess) {
+    int first = 0;
+    for (size_t i = 0; i < k; ++i) first += s->parts[i].markers;
+    std::vector<ParamIn> share;
+    for (const ParamIn& p : s->values) {
+      if (p.number <= first || p.number > first + s->parts[k].markers) continue;
+      share.push_back(p);
+      share.back().number = static_cast<uint16_t>(p.number - first);
+    }
+    rc = RunOne(s, share);
+  }
+  // No statement runs after a failing one.
+  if (rc == kSqlError) {
+    s->next = s->parts.size();
+    Rewind(s);
+  }
+  return rc;
+}
+
+int Session::Drain(Statement* s, int64_t* rows) {
+  int rc = kSqlSuccess;
+  while (rc == kSqlSuccess && s->next < s->parts.size()) {
+    rc = RunPart(s, s->next);
+    if (rows && rc == kSqlSuccess && s->dmlText)
+      *rows = s->rowCount < 0 || *rows < 0 ? -1 : *rows + s->rowCount;
+    CloseCursor(s);
+  }
+  return rc;
+}
+
+void Session::DrainAll() {
+  for (auto& entry : statements_) Drain(entry.second.get());
+}
+
+void Session::Rewind(Statement* s) {
+  if (s->part == 0) return;
+  CloseCursor(s);
+  s->storage = std::move(s->head);
+  s->part = 0;
+  s->dmlText = s->parts[0].dml;
+}
+
+int Session::MoreResults(uint32_t id, bool* more, std::vector<ColumnOut>* columns) {
+  *more = false;
+  columns->clear();
+  Statement* s = Ready(id);
+  if (!s) return kSqlError;
+  CloseCursor(s);
+  if (s->next < s->parts.size()) {
+    const int rc = RunPart(s, s->next);
+    if (rc != kSqlSuccess) return rc;
+    *more = true;
+    Describe(s, true, columns);
+    return kSqlSuccess;
+  }
+  Rewind(s);
+  if (s->prepared && s->storage) Describe(s, false, columns);
+  return kSqlSuccess;
+}
+
+// Binds, executes up to the first row and opens the cursor.
+int Session::RunOne(Statement* s, const std::vector<ParamIn>& params) {
   // Nothing runs once the request is stopped (a cancel that overtook it,
   // its timeout past): a statement too short for the engine to notice the
   // stop would otherwise run to its end.
@@ -142,17 +232,33 @@ void Session::Describe(Statement* s, bool fromFirstRow, std::vector<ColumnOut>* 
 }
 
 // Replaces the statement's SQL with sql, closing a cursor read to its end
-// (the callers refuse one with rows left); escape clauses are rewritten unless no-scan is on;
-// only one statement is accepted.
+// (the callers refuse one with rows left); escape clauses are rewritten
+// unless no-scan is on; a text of several statements compiles its first
+// one, the others when they are reached (one may create what the next one
+// uses), and the statements of the text before that were not reached run
+// first.
 int Session::Compile(Statement* s, const std::string& sql) {
+  Drain(s);
   CloseCursor(s);
   s->prepared = false;
   s->storage.reset();
+  s->head.reset();
+  s->parts.clear();
+  s->part = s->next = 0;
   s->description.clear();
   s->rowCount = -1;
   std::string rest, text = sql, error;
   if (s->options.noscan == 0 && !TranslateEscapes(sql, storage_->Dialect(), &text, &error))
     return Fail(s->id, kStateSyntax, 0, "syntax error in escape clause: " + error);
+  std::vector<std::string> statements;
+  std::vector<int> markers;
+  storage_->SplitStatements(text, &statements, &markers);
+  if (statements.size() > 1) {
+    for (size_t i = 0; i < statements.size(); ++i)
+      s->parts.push_back({statements[i], markers[i], ChangesRows(statements[i])});
+    text = statements[0];
+    s->next = s->parts.size();
+  }
   Status st = storage_->Prepare(text, &s->storage, &rest);
   if (!st.ok) return FailStatus(s->id, st, __LINE__);
   if (!OnlyBlanks(rest)) {
@@ -160,6 +266,7 @@ int Session::Compile(Statement* s, const std::string& sql) {
     return Fail(s->id, kStateSyntax, 0, "only one SQL statement per request");
   }
   s->dmlText = ChangesRows(sql);
+  if (!s->parts.empty()) s->parts[0].markers = s->storage->ParameterCount();
   s->sql = sql;
   s->side = storage_.get();
   return kSqlSuccess;
@@ -201,14 +308,21 @@ int Session::DescribeParams(uint32_t id, std::vector<ColumnOut>* params) {
     return Fail(id, kStateSequence, 0, "function sequence error: no prepared statement");
   int rc = FollowSession(s);
   if (rc != kSqlSuccess) return rc;
-  const int n = s->storage->ParameterCount();
+  // Of a text of several statements, the engine knows the first one's.
+  StorageStatement* first = s->part == 0 ? s->storage.get() : s->head.get();
+  const int known = first ? first->ParameterCount() : 0;
+  int n = known;
+  if (!s->parts.empty()) {
+    n = 0;
+    for (const Statement::Part& part : s->parts) n += part.markers;
+  }
   std::vector<MarkerColumn> marked = MarkerColumns(s->sql);
   if (static_cast<int>(marked.size()) != n) marked.assign(n, MarkerColumn());
   std::map<std::string, std::vector<TableColumnEntry>> tables;
   for (int i = 0; i < n; ++i) {
     ColumnOut p;
     p.nullability = 2;
-    const std::string engine = s->storage->ParameterType(i + 1);
+    const std::string engine = i < known ? first->ParameterType(i + 1) : "";
     std::string declared;
     const MarkerColumn& m = marked[i];
     for (size_t t = 0; declared.empty() && t < m.tables.size(); ++t) {

@@ -55,6 +55,8 @@ class PgSession : public StorageSession {
   Status LockReadOnly() override;
   std::string EngineVersion() const override;
   SqlDialect Dialect() const override { return SqlDialect::kPostgres; }
+  void SplitStatements(const std::string& sql, std::vector<std::string>* statements,
+                       std::vector<int>* markers) const override;
   Status Tables(std::vector<TableEntry>* out) override;
   Status TableColumns(const std::string& table, std::vector<TableColumnEntry>* out) override;
   Status Indexes(const std::string& table, std::vector<IndexEntry>* out) override;
@@ -64,6 +66,9 @@ class PgSession : public StorageSession {
   // PostgreSQL's row addresses (ctid) change with every update: no column
   // identifies a row beside the primary key.
   bool HasRowId(const std::string&) override { return false; }
+  Status Routines(std::vector<RoutineEntry>* out) override;
+  Status Grants(const std::string& table, bool columns, std::vector<GrantEntry>* out,
+                bool* kept) override;
   bool TypeNames(std::map<int16_t, std::string>* out) override;
   void SetAbandoned(std::function<bool()> abandoned) override { abandoned_ = std::move(abandoned); }
   void SetRunLimit(const RunLimit* limit) override { limit_ = limit; }

@@ -491,6 +491,25 @@ Status PgSession::Prepare(const std::string& sql, std::unique_ptr<StorageStateme
   return Status::Ok();
 }
 
+// A text that does not scan (an unterminated quote) stays one statement,
+// whose preparation reports it.
+void PgSession::SplitStatements(const std::string& sql, std::vector<std::string>* statements,
+                                std::vector<int>* markers) const {
+  statements->clear();
+  markers->clear();
+  std::string rest = sql, text, after, error;
+  while (HoldsStatement(rest)) {
+    int count = 0;
+    if (!FirstPostgresStatement(rest, &text, &after, &count, &error)) after.clear();
+    std::string statement = rest.substr(0, rest.size() - after.size());
+    if (HoldsStatement(statement)) {
+      statements->push_back(std::move(statement));
+      markers->push_back(count);
+    }
+    rest.swap(after);
+  }
+}
+
 // Read from pg_type: the built-in type of each SQL type, and instead of it
 // a domain on the search path named like the SQL type (so that a
 // "CREATE DOMAIN tinyint AS smallint" adds TINYINT).
@@ -660,6 +679,108 @@ Status PgSession::ForeignKeys(const std::string& table, std::vector<ForeignKeyEn
     out->back().columns.push_back(Field(r.get(), i, 3));
     out->back().referencedColumns.push_back(Field(r.get(), i, 4));
   }
+  return st;
+}
+
+// One row per argument (none for a routine without), in the order of
+// proallargtypes; the mode letters are pg_proc's: i in, o out, b in and
+// out, v variadic, t a column of RETURNS TABLE.
+Status PgSession::Routines(std::vector<RoutineEntry>* out) {
+  PgResult r;
+  Status st = Run(
+      [](PGconn* c) {
+        return PQsendQueryParams(
+            c,
+            "SELECT p.oid, p.proname, p.prokind = 'p', p.proretset,"
+            " coalesce(obj_description(p.oid, 'pg_proc'), ''), a.o IS NOT NULL,"
+            " coalesce(p.proargnames[a.o], ''), coalesce(p.proargmodes[a.o], 'i'), t.typname,"
+            " t.typtype = 'd', CASE WHEN t.typtype = 'd' THEN t.typbasetype ELSE t.oid END,"
+            " r.typname, r.typtype = 'd', CASE WHEN r.typtype = 'd' THEN r.typbasetype ELSE r.oid "
+            "END"
+            " FROM pg_proc p JOIN pg_namespace n ON n.oid = p.pronamespace"
+            " LEFT JOIN pg_type r ON r.oid = p.prorettype"
+            " LEFT JOIN LATERAL unnest(coalesce(p.proallargtypes, p.proargtypes::oid[]))"
+            " WITH ORDINALITY AS a(t, o) ON true LEFT JOIN pg_type t ON t.oid = a.t"
+            " WHERE p.prokind IN ('f', 'p') AND pg_function_is_visible(p.oid)"
+            " AND n.nspname NOT IN ('pg_catalog', 'information_schema')"
+            " ORDER BY p.proname, p.oid, a.o",
+            0, nullptr, nullptr, nullptr, nullptr, 0);
+      },
+      &r);
+  auto type = [&](int row, int column) {
+    return CatalogType(Field(r.get(), row, column), Field(r.get(), row, column + 1) == "t",
+                       std::strtoul(PQgetvalue(r.get(), row, column + 2), nullptr, 10), -1);
+  };
+  std::string oid;
+  bool columnsOut = false;  // the routine's rows are made of its out and table arguments
+  for (int i = 0; st.ok && i <= PQntuples(r.get()); ++i) {
+    const bool next = i == PQntuples(r.get()) || Field(r.get(), i, 0) != oid;
+    // A function that returns a value of its own (not void, no out
+    // arguments) ends with it: first for a scalar, a result column for a set.
+    if (next && !out->empty() && !out->back().procedure && !columnsOut) {
+      RoutineEntry& e = out->back();
+      const std::string returned = type(i - 1, 11);
+      if (Field(r.get(), i - 1, 11) != "void") {
+        RoutineColumnEntry value{e.returnsSet ? e.name : "RETURN_VALUE", e.returnsSet ? 3 : 5,
+                                 returned};
+        if (e.returnsSet)
+          e.columns.push_back(value);
+        else
+          e.columns.insert(e.columns.begin(), value);
+      }
+    }
+    if (i == PQntuples(r.get())) break;
+    if (next) {
+      oid = Field(r.get(), i, 0);
+      columnsOut = false;
+      RoutineEntry e;
+      e.name = Field(r.get(), i, 1);
+      e.procedure = Field(r.get(), i, 2) == "t";
+      e.returnsSet = Field(r.get(), i, 3) == "t";
+      e.remarks = Field(r.get(), i, 4);
+      out->push_back(e);
+    }
+    if (Field(r.get(), i, 5) != "t") continue;
+    RoutineEntry& e = out->back();
+    const std::string mode = Field(r.get(), i, 7);
+    const int kind = mode == "b" ? 2 : mode == "t" ? 3 : mode == "o" ? (e.procedure ? 4 : 3) : 1;
+    if (kind == 3) columnsOut = true;
+    e.columns.push_back({Field(r.get(), i, 6), kind, type(i, 8)});
+  }
+  // Parameters before result columns, each kept in its own order.
+  for (RoutineEntry& e : *out)
+    std::stable_sort(e.columns.begin(), e.columns.end(),
+                     [](const RoutineColumnEntry& a, const RoutineColumnEntry& b) {
+                       return (a.kind == 3) < (b.kind == 3);
+                     });
+  return st;
+}
+
+Status PgSession::Grants(const std::string& table, bool columns, std::vector<GrantEntry>* out,
+                         bool* kept) {
+  *kept = true;
+  PgResult r;
+  // The grants the information schema shows this role, on the visible
+  // table of that name.
+  Status st = Query(columns ? "SELECT g.column_name, g.grantor, g.grantee, g.privilege_type,"
+                              " g.is_grantable = 'YES', CASE WHEN g.grantee = 'PUBLIC' THEN true"
+                              " ELSE pg_has_role(g.grantee, 'USAGE') END"
+                              " FROM information_schema.column_privileges g"
+                              " JOIN pg_class c ON c.oid = to_regclass(quote_ident($1))"
+                              " JOIN pg_namespace n ON n.oid = c.relnamespace"
+                              " WHERE g.table_schema = n.nspname AND g.table_name = c.relname"
+                            : "SELECT '', g.grantor, g.grantee, g.privilege_type,"
+                              " g.is_grantable = 'YES', CASE WHEN g.grantee = 'PUBLIC' THEN true"
+                              " ELSE pg_has_role(g.grantee, 'USAGE') END"
+                              " FROM information_schema.table_privileges g"
+                              " JOIN pg_class c ON c.oid = to_regclass(quote_ident($1))"
+                              " JOIN pg_namespace n ON n.oid = c.relnamespace"
+                              " WHERE g.table_schema = n.nspname AND g.table_name = c.relname",
+                    table, &r);
+  for (int i = 0; st.ok && i < PQntuples(r.get()); ++i)
+    out->push_back({Field(r.get(), i, 0), Field(r.get(), i, 1), Field(r.get(), i, 2),
+                    Field(r.get(), i, 3), Field(r.get(), i, 4) == "t",
+                    Field(r.get(), i, 5) == "t"});
   return st;
 }
 

@@ -294,6 +294,45 @@ class SqliteSession : public StorageSession {
     return std::string("SQLite ") + sqlite3_libversion();
   }
   SqlDialect Dialect() const override { return SqlDialect::kSqlite; }
+  // A semicolon outside quotes and comments ends a statement where SQLite
+  // finds the text before it complete (not inside a trigger's BEGIN ...
+  // END).
+  void SplitStatements(const std::string& sql, std::vector<std::string>* statements,
+                       std::vector<int>* markers) const override {
+    statements->clear();
+    markers->clear();
+    size_t start = 0;
+    int count = 0;
+    auto cut = [&](size_t end) {
+      std::string text = sql.substr(start, end - start);
+      if (HoldsStatement(text)) {
+        statements->push_back(std::move(text));
+        markers->push_back(count);
+      }
+      start = end;
+      count = 0;
+    };
+    for (size_t i = 0; i < sql.size();) {
+      const char c = sql[i];
+      size_t next = i + 1;
+      if (c == '\'' || c == '"' || c == '`' || c == '[') {
+        next = sql.find(c == '[' ? ']' : c, i + 1);
+        next = next == std::string::npos ? sql.size() : next + 1;
+      } else if (sql.compare(i, 2, "--") == 0) {
+        next = sql.find('\n', i);
+        if (next == std::string::npos) next = sql.size();
+      } else if (sql.compare(i, 2, "/*") == 0) {
+        next = sql.find("*/", i + 2);
+        next = next == std::string::npos ? sql.size() : next + 2;
+      } else if (c == '?') {
+        ++count;
+      } else if (c == ';' && sqlite3_complete(sql.substr(start, next - start).c_str())) {
+        cut(next);
+      }
+      i = next;
+    }
+    cut(sql.size());
+  }
 
   Status Tables(std::vector<TableEntry>* out) override {
     return Query(

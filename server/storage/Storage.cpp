@@ -1,12 +1,29 @@
 // The server's engine: each data source's location chooses SQLite or
 // PostgreSQL.
 #include <algorithm>
+#include <cctype>
 #include <mutex>
 
 #include "server/storage/PostgresText.h"
 #include "server/storage/Storage.h"
 
 namespace velsrv {
+
+bool HoldsStatement(const std::string& text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text.compare(i, 2, "--") == 0) {
+      i = text.find('\n', i);
+      if (i == std::string::npos) return false;
+    } else if (text.compare(i, 2, "/*") == 0) {
+      i = text.find("*/", i + 2);
+      if (i == std::string::npos) return false;
+      ++i;
+    } else if (!std::isspace(static_cast<unsigned char>(text[i])) && text[i] != ';') {
+      return true;
+    }
+  }
+  return false;
+}
 
 namespace {
 

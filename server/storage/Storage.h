@@ -156,6 +156,34 @@ struct ForeignKeyEntry {
   std::string deferrable;
 };
 
+// One argument or result column of a routine, in ODBC's terms.
+struct RoutineColumnEntry {
+  std::string name;  // empty for an unnamed argument
+  // ODBC's COLUMN_TYPE: SQL_PARAM_INPUT 1, SQL_PARAM_INPUT_OUTPUT 2,
+  // SQL_RESULT_COL 3, SQL_PARAM_OUTPUT 4, SQL_RETURN_VALUE 5.
+  int kind = 1;
+  std::string declaredType;  // as a column of that type would be declared
+};
+
+// A function or procedure of the database.
+struct RoutineEntry {
+  std::string name;
+  bool procedure = false;   // a procedure (CALL); otherwise a function
+  bool returnsSet = false;  // a function whose rows are a result set
+  std::string remarks;
+  // In ODBC's order: the return value, the parameters in call order, then
+  // the result set's columns.
+  std::vector<RoutineColumnEntry> columns;
+};
+
+// A right the database's own grants give on a table or one of its columns.
+struct GrantEntry {
+  std::string column;  // empty for the table's own grants
+  std::string grantor, grantee, privilege;
+  bool grantable = false;
+  bool mine = false;  // the grantee is the server's own role (or everyone)
+};
+
 // What ends a request early: its statement's query timeout, and a cancel
 // sent on a connection of its own. The session arms it around each
 // request; an engine asks Stopped() while a statement runs or waits (for
@@ -236,6 +264,13 @@ class StorageSession {
   }
   virtual std::string EngineVersion() const = 0;
   virtual SqlDialect Dialect() const = 0;
+  // Cuts sql into its statements as the engine reads them: a semicolon
+  // ends one outside quoted text and comments (and the BEGIN ... END of a
+  // trigger on SQLite, dollar quotes on PostgreSQL); *markers receives the
+  // "?" markers of each. Statements of nothing but blanks and comments are
+  // left out.
+  virtual void SplitStatements(const std::string& sql, std::vector<std::string>* statements,
+                               std::vector<int>* markers) const = 0;
   // The engine's name of each SQL type it has, for the type information;
   // false: the server's own names, every type.
   virtual bool TypeNames(std::map<int16_t, std::string>*) { return false; }
@@ -260,6 +295,22 @@ class StorageSession {
   virtual Status ForeignKeys(const std::string& table, std::vector<ForeignKeyEntry>* out) = 0;
   virtual Status RowCount(const std::string& table, int64_t* out) = 0;
   virtual bool HasRowId(const std::string& table) = 0;
+  // The database's functions and procedures, sorted by name; by default
+  // none (an engine without stored routines).
+  virtual Status Routines(std::vector<RoutineEntry>* out) {
+    out->clear();
+    return Status::Ok();
+  }
+  // The grants on one table (columns false) or on its columns (true), with
+  // *kept true; an engine without grants sets *kept false and gives none:
+  // every session may do everything there.
+  virtual Status Grants(const std::string& table, bool columns, std::vector<GrantEntry>* out,
+                        bool* kept) {
+    (void)table, (void)columns;
+    out->clear();
+    *kept = false;
+    return Status::Ok();
+  }
 };
 
 class StorageEngine {
@@ -284,6 +335,9 @@ std::unique_ptr<StorageEngine> CreateSqliteEngine(int lockWaitMs, int maxValueBy
 // SQLite; running statements are cancelled once *stop is set.
 std::unique_ptr<StorageEngine> CreatePostgresEngine(int lockWaitMs, int maxValueBytes,
                                                     const std::atomic<bool>* stop = nullptr);
+
+// True when text holds more than blanks, semicolons and comments.
+bool HoldsStatement(const std::string& text);
 
 // True for a PostgreSQL location ("postgresql://..." or "postgres://...").
 bool IsPostgresLocation(const std::string& location);

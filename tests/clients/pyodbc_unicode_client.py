@@ -4,8 +4,10 @@
 # byte as parameters and as literals, in a UTF-8 and (in a child) in the C
 # locale; fast_executemany inserts 10,000 rows correctly, and texts of 1,000
 # characters, integers and dates as the markers' types; the catalog calls
-# work; a static cursor reads its rows; the connection's query timeout stops
-# an endless query. Run by run_with_server.sh, which sets VELORA_DSN and a
+# work (procedures too); a static cursor reads its rows; the connection's
+# query timeout stops an endless query; several statements in one request
+# give their results in turn through nextset(). Run by run_with_server.sh,
+# which sets VELORA_DSN and a
 # UTF-8 locale.
 import datetime
 import os
@@ -61,6 +63,15 @@ def catalog(cur, t, tag):
     check("type info", [(r.column_size, r.num_prec_radix) for r in cur.getTypeInfo(pyodbc.SQL_INTEGER)][:1],
           [(10, 10)])
     check("primary keys", [(r.column_name, r.key_seq) for r in cur.primaryKeys(t)], [("id", 1)])
+    # PostgreSQL's functions with their arguments and return value; SQLite has none.
+    pg = bool(os.environ.get("VEL_TEST_STORAGE"))
+    if pg:
+        cur.execute(f"CREATE FUNCTION add_{tag}(a INTEGER, b VARCHAR) RETURNS BIGINT LANGUAGE SQL AS 'SELECT 1::BIGINT'")
+    check("procedures", [(r.procedure_name, r.procedure_type) for r in cur.procedures(procedure=f"add\\_{tag}")],
+          [(f"add_{tag}", 2)][: 1 if pg else 0])
+    check("procedure columns", [(r.column_name, r.column_type, r.data_type, r.ordinal_position)
+                                for r in cur.procedureColumns(procedure=f"add\\_{tag}")],
+          [("RETURN_VALUE", 5, -5, 0), ("a", 1, 4, 1), ("b", 1, 12, 2)][: 3 if pg else 0])
 
 
 def timeout(cur, t, tag):
@@ -88,10 +99,28 @@ def scroll(cur, t, tag):
     cnxn.close()
 
 
+def several(cur, t, tag):
+    # A count, a result set and a count in turn, one marker list across the
+    # statements; an error in the third after the first two ran (and stay).
+    cur.execute(f"CREATE TABLE {t}_s (id INTEGER); INSERT INTO {t}_s VALUES (?); SELECT id FROM {t}_s"
+                f" WHERE id = ?; UPDATE {t}_s SET id = ? WHERE id = 1", 1, 1, 5)
+    check("results in turn", [(cur.nextset(), cur.rowcount), (cur.nextset(), [tuple(r) for r in cur]),
+                              (cur.nextset(), cur.rowcount), cur.nextset()], [(True, 1), (True, [(1,)]), (True, 1), False])
+    cur.execute(f"INSERT INTO {t}_s VALUES (2); DELETE FROM {t}_s WHERE id = 5; SELECT * FROM nowhere")
+    try:
+        check("third fails", (cur.nextset(), cur.nextset()), None)
+    except pyodbc.Error as e:
+        check("third fails", e.args[0], "42S02")
+    check("two ran", [r[0] for r in cur.execute(f"SELECT id FROM {t}_s")], [2])
+    check("info", [cur.connection.getinfo(i) for i in (pyodbc.SQL_MULT_RESULT_SETS, pyodbc.SQL_BATCH_SUPPORT,
+                                                       pyodbc.SQL_BATCH_ROW_COUNT, pyodbc.SQL_PARAM_ARRAY_SELECTS)],
+          [True, 3, 2, 1])
+
+
 def main():
     tag = "c" if "--child" in sys.argv else "utf8"
     cur = pyodbc.connect(f"DSN={os.environ['VELORA_DSN']}", autocommit=True).cursor()
-    for group in (text, many, catalog, scroll, timeout):
+    for group in (text, many, catalog, scroll, several, timeout):
         try:
             group(cur, f"uni_{tag}", tag)
         except (pyodbc.Error, AttributeError) as e:

@@ -5,7 +5,9 @@
 // of each argument, and the states a call is allowed in and leaves the
 // statement in (S1 allocated, S2/S3 prepared without/with a result set,
 // S4 executed without a result set, S5 cursor open, S6 fetched).
+#include <algorithm>
 #include <functional>
+#include <vector>
 
 #include "conformance.h"
 
@@ -58,19 +60,20 @@ struct CallCase {
 const Call kExecDirect = [](SQLHSTMT s, SQLHSTMT) { return SQLExecDirect(s, T("SELECT 1"), SQL_NTS); };
 const Call kRun = [](SQLHSTMT s, SQLHSTMT) { return SQLExecute(s); };
 const Call kFetch = [](SQLHSTMT s, SQLHSTMT) { return SQLFetch(s); };
-const Call kNumCols = [](SQLHSTMT s, SQLHSTMT) {
-  SQLSMALLINT n = 0;
-  return SQLNumResultCols(s, &n);
-};
-const Call kNumParams = [](SQLHSTMT s, SQLHSTMT) {
-  SQLSMALLINT n = -1;
-  const SQLRETURN rc = SQLNumParams(s, &n);
-  return rc == SQL_SUCCESS && n != 0 ? SQLRETURN(99) : rc;  // no markers in the texts below
-};
-const Call kRowCount = [](SQLHSTMT s, SQLHSTMT) {
-  SQLLEN n = 0;
-  return SQLRowCount(s, &n);
-};
+// A count of s (SQLRowCount, SQLNumParams, SQLNumResultCols): 97 when it
+// is not want (any count when want is -99).
+template <typename T>
+Call Is(SQLRETURN (*ask)(SQLHSTMT, T*), T want) {
+  return [=](SQLHSTMT s, SQLHSTMT) {
+    T n = -7;
+    const SQLRETURN rc = ask(s, &n);
+    return rc == SQL_SUCCESS && want != -99 && n != want ? SQLRETURN(97) : rc;
+  };
+}
+Call Count(SQLLEN want = -99) { return Is<SQLLEN>(SQLRowCount, want); }
+Call Params(SQLSMALLINT want) { return Is<SQLSMALLINT>(SQLNumParams, want); }
+Call Cols(SQLSMALLINT want = -99) { return Is<SQLSMALLINT>(SQLNumResultCols, want); }
+const Call kNumCols = Cols(), kNumParams = Params(0), kRowCount = Count();  // no markers in the texts below
 const Call kCloseCursor = [](SQLHSTMT s, SQLHSTMT) { return SQLCloseCursor(s); };
 const Call kClose = [](SQLHSTMT s, SQLHSTMT) { return SQLFreeStmt(s, SQL_CLOSE); };
 const Call kCancel = [](SQLHSTMT s, SQLHSTMT) { return SQLCancel(s); };
@@ -97,13 +100,6 @@ Call NameIs(SQLSMALLINT size, const char* want) {
     return SQL_SUCCEEDED(rc) && !right ? SQLRETURN(98) : rc;
   };
 }
-Call Count(SQLLEN want) {
-  return [want](SQLHSTMT s, SQLHSTMT) {
-    SQLLEN n = -7;
-    const SQLRETURN rc = SQLRowCount(s, &n);
-    return rc == SQL_SUCCESS && n != want ? SQLRETURN(97) : rc;
-  };
-}
 Call Describe(SQLUSMALLINT number) {
   return [number](SQLHSTMT s, SQLHSTMT) {
     SQLSMALLINT type = 0, scale = 0, nullable = 0;
@@ -111,16 +107,40 @@ Call Describe(SQLUSMALLINT number) {
     return SQLDescribeParam(s, number, &type, &size, &scale, &nullable);
   };
 }
-Call Params(SQLSMALLINT want) {
-  return [want](SQLHSTMT s, SQLHSTMT) {
-    SQLSMALLINT n = -1;
-    const SQLRETURN rc = SQLNumParams(s, &n);
-    return rc == SQL_SUCCESS && n != want ? SQLRETURN(96) : rc;
-  };
-}
 Call Free(SQLUSMALLINT option) {
   return [option](SQLHSTMT s, SQLHSTMT) { return SQLFreeStmt(s, option); };
 }
+// The next row's first column is want (on t with sql: of sql's result).
+Call FetchIs(SQLINTEGER want, const char* sql = nullptr) {
+  return [=](SQLHSTMT s, SQLHSTMT t) {
+    SQLHSTMT h = sql ? t : s;
+    SQLINTEGER got = -1;
+    SQLRETURN rc = sql ? SQLExecDirect(t, T(sql), SQL_NTS) : SQL_SUCCESS;
+    if (SQL_SUCCEEDED(rc)) rc = SQLFetch(h);
+    if (SQL_SUCCEEDED(rc)) rc = SQLGetData(h, 1, SQL_C_SLONG, &got, 0, nullptr);
+    if (sql) SQLFreeStmt(t, SQL_CLOSE);
+    return SQL_SUCCEEDED(rc) && got != want ? SQLRETURN(93) : rc;
+  };
+}
+// Parameter n takes the values given, an array when more than one.
+SQLINTEGER g_values[2][4];
+Call Values(SQLUSMALLINT n, std::vector<SQLINTEGER> values) {
+  return [=](SQLHSTMT s, SQLHSTMT) {
+    std::copy(values.begin(), values.end(), g_values[n - 1]);
+    if (values.size() > 1) SQLParamOptions(s, values.size(), nullptr);
+    return SQLBindParameter(s, n, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, g_values[n - 1], 0, nullptr);
+  };
+}
+// The call fails (SQL_ERROR).
+Call Failing(Call call) {
+  return [=](SQLHSTMT s, SQLHSTMT t) { return call(s, t) == SQL_ERROR ? SQL_SUCCESS : SQLRETURN(92); };
+}
+// Several statements: a count, a result set, a count; an error in the third.
+const char kThree[] =
+    "INSERT INTO conf_exec VALUES (3); SELECT v FROM conf_exec WHERE v = 3; DELETE FROM conf_exec WHERE v = 3";
+const char kThirdFails[] =
+    "DELETE FROM conf_exec WHERE v > 3; INSERT INTO conf_exec VALUES (4); SELECT * FROM conformance_no_such_table";
+
 // SQLNativeSql is not offered: the escape clauses are the server's to
 // translate, and the connection has no statement to ask it with.
 SQLHDBC g_dbc = SQL_NULL_HDBC;  // the connection of the case running
@@ -184,6 +204,22 @@ const CallCase kCalls[] = {
     {"reset parameters", "S1", {Prepare("SELECT ?"), Free(SQL_RESET_PARAMS), Params(1)}, SQL_SUCCESS, ""},
     {"more results after an update", "S4", {kMoreResults}, SQL_NO_DATA, ""},
     {"more results closes the cursor", "S5", {kMoreResults, kFetch}, SQL_ERROR, "HY010"},
+    {"cancel with nothing running", "S1", {kCancel}, SQL_SUCCESS, ""},
+    {"cancel closes the cursor (ODBC 2)", "S5", {kCancel, kFetch}, SQL_ERROR, "HY010", kOdbc2Only},
+    // Several statements in one text: each one's outcome in turn.
+    {"several: a count first", "S1", {Direct(kThree), Cols(0), Count(1)}, SQL_SUCCESS, ""},
+    {"several: a result set next", "S1", {Direct(kThree), kMoreResults, Cols(1), FetchIs(3)}, SQL_SUCCESS, ""},
+    {"several: a count last", "S1", {Direct(kThree), kMoreResults, kMoreResults, Cols(0), Count(1)}, SQL_SUCCESS, ""},
+    {"several: then no more", "S1", {Direct(kThree), kMoreResults, kMoreResults, kMoreResults}, SQL_NO_DATA, ""},
+    {"several prepared, run again", "S1", {Prepare(kThree), kRun, kMoreResults, kMoreResults, kMoreResults, kRun, Count(1)}, SQL_SUCCESS, ""},
+    {"several: the third fails there", "S1", {Direct(kThirdFails), kMoreResults, kMoreResults}, SQL_ERROR, "42S02"},
+    {"several: the two before it ran", "S1", {Direct(kThirdFails), kMoreResults, Failing(kMoreResults), FetchIs(1, "SELECT COUNT(*) FROM conf_exec WHERE v = 4")}, SQL_SUCCESS, "42S02"},
+    {"several: closing runs the rest", "S1", {Direct("DELETE FROM conf_exec WHERE v = 6; INSERT INTO conf_exec VALUES (6)"), kClose, FetchIs(1, "SELECT COUNT(*) FROM conf_exec WHERE v = 6")}, SQL_SUCCESS, ""},
+    {"several: one list of markers", "S1", {Prepare("SELECT ? FROM conf_exec WHERE v = 1; SELECT v FROM conf_exec WHERE v = ?"), Values(1, {7}), Values(2, {2}), kRun, FetchIs(7), kMoreResults, FetchIs(2)}, SQL_SUCCESS, ""},
+    // An array on a query: a result set per parameter set.
+    {"array on a query", "S1", {Prepare("SELECT v FROM conf_exec WHERE v = ?"), Values(1, {2, 1}), kRun, FetchIs(2), kMoreResults, FetchIs(1)}, SQL_SUCCESS, ""},
+    {"array on a query, direct", "S1", {Values(1, {2, 1}), Direct("SELECT v FROM conf_exec WHERE v = ?"), kMoreResults, FetchIs(1)}, SQL_SUCCESS, ""},
+    {"array on a query: then no more", "S1", {Values(1, {2, 1}), Direct("SELECT v FROM conf_exec WHERE v = ?"), kMoreResults, kMoreResults}, SQL_NO_DATA, ""},
     {"cancel with nothing running", "S1", {kCancel}, SQL_SUCCESS, ""},
     {"cancel closes the cursor (ODBC 2)", "S5", {kCancel, kFetch}, SQL_ERROR, "HY010", kOdbc2Only},
     // Markers.

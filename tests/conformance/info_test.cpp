@@ -94,6 +94,11 @@ const Fact kFacts[] = {
     {SQL_ASYNC_NOTIFICATION, SQL_ASYNC_NOTIFICATION_NOT_CAPABLE, nullptr, kOdbc3Only},
     {SQL_PROCEDURES, 0, "N", kBoth},
     {SQL_DESCRIBE_PARAMETER, 0, "N", kBoth},
+    // A text of several statements, a query's array: results in turn.
+    {SQL_MULT_RESULT_SETS, 0, "Y", kBoth},
+    {SQL_BATCH_SUPPORT, SQL_BS_SELECT_EXPLICIT | SQL_BS_ROW_COUNT_EXPLICIT, nullptr, kBoth},
+    {SQL_BATCH_ROW_COUNT, SQL_BRC_EXPLICIT, nullptr, kBoth},
+    {SQL_PARAM_ARRAY_SELECTS, SQL_PAS_BATCH, nullptr, kBoth},
 };
 
 // Each scalar function SQLGetInfo claims runs through its escape.

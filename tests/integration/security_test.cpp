@@ -161,6 +161,17 @@ TEST(Security, RightsPerUser) {
   }
   SQLHSTMT st = reader.Statement();
   EXPECT_EQ(Rows(st, SQLExecDirect(st, (SQLCHAR*)"SELECT book FROM shelf", SQL_NTS), {1}), "atlas");
+  // Through the 3.x library the reader's rights on the table (and the
+  // storage's grants it is shown) are SELECT alone: PRIVILEGE/GRANTEE.
+  OdbcConnection wide;
+  std::string viaWide = At(s.t.Port(), "reader", "pages") + tls;
+  ASSERT_TRUE(SQL_SUCCEEDED(wide.DriverConnect(viaWide.replace(8, 11, "Velora")))) << wide.Diag();
+  SQLHSTMT w = wide.Statement();
+  const std::string rights = Rows(w, SQLTablePrivileges(w, 0, 0, 0, 0, (SQLCHAR*)"shelf", SQL_NTS), {6, 5}) + ";";
+  size_t rows = 0, selects = 0;
+  for (size_t at = 0; (at = rights.find(';', at)) != std::string::npos; ++at) ++rows;
+  for (size_t at = 0; (at = rights.find("SELECT/", at)) != std::string::npos; ++at) ++selects;
+  EXPECT_TRUE(rows == selects && rights.find("SELECT/reader;") != std::string::npos) << rights;
   EXPECT_TRUE(SQL_SUCCEEDED(clerk.DriverConnect(At(s.t.Port(), "clerk", "desk") + tls))) << clerk.Diag();
   std::string other = At(s.t.Port(), "clerk", "desk") + tls;
   other.replace(other.find("main"), 4, "ledger");

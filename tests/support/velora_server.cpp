@@ -78,6 +78,9 @@ bool VeloraServer::Start(const std::vector<std::string>& extra) {
   }
   const std::string portFile = folder_ + "/port", usersFile = folder_ + "/users";
   const std::string logFile = folder_ + "/server.log";
+  // A server started again waits for its own port, not the last one's.
+  unlink(portFile.c_str());
+  port_ = 0;
   if (location_.empty()) location_ = TestStorage().empty() ? folder_ + "/test.db" : FreshPostgresSchema();
   if (location_.empty()) {
     error_ = "cannot make a schema in " + TestStorage();
