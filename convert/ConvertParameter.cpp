@@ -9,6 +9,7 @@
 #include "base/Alloc.h"
 #include "convert/ParameterJob.h"
 #include "convert/SqlTypeTable.h"
+#include "convert/WideText.h"
 #include "protocol/ValueLayout.h"
 
 ConvertedValue::~ConvertedValue() { VelFree(data_); }
@@ -66,13 +67,10 @@ using paramjob::Job;
 
 namespace {
 
-// Length of the NUL-terminated value at data: bytes, or 16-bit units.
+// Bytes of the value at data before its NUL (a wide text: its 0 unit).
 uint64_t Measure(const void* data, bool wide) {
   if (!wide) return std::strlen(static_cast<const char*>(data));
-  const uint8_t* p = static_cast<const uint8_t*>(data);
-  uint64_t n = 0;
-  while (p[n] != 0 || p[n + 1] != 0) n += 2;
-  return n;
+  return WideBytes(data);
 }
 
 }  // namespace

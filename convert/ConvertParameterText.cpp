@@ -144,10 +144,10 @@ ParamOutcome FromText(Job& j, bool fromDefault) {
 }
 
 ParamOutcome FromWide(Job& j) {
-  if (j.in.strictWide && j.length % 2 != 0) return kParamInvalidWide;
+  if (j.in.strictWide && j.length % kWideUnitBytes != 0) return kParamInvalidWide;
   String utf8;
   const auto* units = static_cast<const SQLWCHAR*>(j.in.data);
-  const long count = static_cast<long>(j.length / 2);
+  const long count = static_cast<long>(j.length / kWideUnitBytes);
   const WideResult r =
       j.in.strictWide ? WideToUtf8(units, count, &utf8) : WideToUtf8Lenient(units, count, &utf8);
   if (r == WideResult::kNoMemory) return kParamMemory;

@@ -21,7 +21,7 @@ enum ParamSource : uint8_t {
   kSrcDate,
   kSrcTime,
   kSrcTimestamp,
-  kSrcWide,     // UTF-16LE text, lengths in bytes
+  kSrcWide,     // wide text (SQLWCHAR units), lengths in bytes
   kSrcNumeric,  // SQL_NUMERIC_STRUCT, read as its decimal text
   kSrcGuid,     // SQLGUID, read as its text
 };

@@ -109,8 +109,8 @@ int PutHex(const PieceSource& s, uint64_t offset, std::size_t unitSize, void* rg
   return bytes < remaining || units == 0 ? kConversionTruncated : kConversionDone;
 }
 
-// UTF-16 units of the text from offset: whole characters while they fit,
-// the first half of a pair when nothing else would.
+// Wide units of the text from offset: whole characters while they fit, in
+// UTF-16 the first half of a pair when nothing else would.
 int PutWide(const PieceSource& s, uint64_t offset, void* rgbValue, uint64_t room, SQLLEN* pcbValue,
             uint64_t* next) {
   auto* out = static_cast<SQLWCHAR*>(rgbValue);
@@ -122,7 +122,7 @@ int PutWide(const PieceSource& s, uint64_t offset, void* rgbValue, uint64_t room
   uint32_t cp = 0;
   // An offset two bytes into a character beyond the BMP: its first half
   // went out with the previous piece.
-  if (offset >= 2 && CharAt(s, offset - 2, &cp) == 4 && cp >= 0x10000) {
+  if (kWideUnitBytes == 2 && offset >= 2 && CharAt(s, offset - 2, &cp) == 4 && cp >= 0x10000) {
     k = offset + 2;
     need = 1;
     if (cap > 0) {
@@ -135,7 +135,7 @@ int PutWide(const PieceSource& s, uint64_t offset, void* rgbValue, uint64_t room
   }
   while (k < s.length) {
     const uint64_t size = CharAt(s, k, &cp);
-    const uint64_t n = cp >= 0x10000 ? 2 : 1;
+    const uint64_t n = static_cast<uint64_t>(WideUnits(cp));
     need += n;
     if (!full && written + n <= cap) {
       if (n == 2) {

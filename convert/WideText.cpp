@@ -8,8 +8,8 @@ namespace {
 constexpr uint32_t kReplacement = 0xFFFD;
 constexpr uint32_t kLone = 0xFFFFFFFF;  // a surrogate without its other half
 
-bool IsHigh(SQLWCHAR u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLow(SQLWCHAR u) { return u >= 0xDC00 && u <= 0xDFFF; }
+bool IsHigh(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool IsLow(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 bool InRange(unsigned char b, unsigned char lo, unsigned char hi) { return b >= lo && b <= hi; }
 
 // Bytes of the UTF-8 form of one code point.
@@ -37,14 +37,25 @@ char* PutUtf8(uint32_t cp, char* p) {
 // The code point starting at text[*k] of n units, *k moved past it, or
 // kLone.
 uint32_t NextCodePoint(const SQLWCHAR* text, long n, long* k) {
-  SQLWCHAR u = text[(*k)++];
+  const auto u = static_cast<uint32_t>(text[(*k)++]);
+  if (kWideUnitBytes == 4) return IsHigh(u) || IsLow(u) || u > 0x10FFFF ? kLone : u;
   if (IsLow(u)) return kLone;
   if (!IsHigh(u)) return u;
   if (*k >= n || !IsLow(text[*k])) return kLone;
-  SQLWCHAR low = text[(*k)++];
-  return 0x10000 + ((static_cast<uint32_t>(u) - 0xD800) << 10) + (low - 0xDC00);
+  const auto low = static_cast<uint32_t>(text[(*k)++]);
+  return 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
 }
 }  // namespace
+
+uint64_t WideBytes(const void* data) {
+  const auto* p = static_cast<const unsigned char*>(data);
+  uint64_t n = 0;
+  for (;; n += kWideUnitBytes) {
+    bool zero = true;
+    for (long b = 0; b < kWideUnitBytes; ++b) zero = zero && p[n + b] == 0;
+    if (zero) return n;
+  }
+}
 
 long WideLength(const SQLWCHAR* text) {
   long n = 0;
@@ -130,7 +141,7 @@ long Utf8ToWidePiece(const char* text, long bytes, SQLWCHAR* out, long outUnits,
   for (long k = 0; k < bytes;) {
     uint32_t cp;
     long size = DecodeUtf8(s + k, bytes - k, &cp);
-    long units = cp >= 0x10000 ? 2 : 1;
+    const long units = WideUnits(cp);
     need += units;
     k += size;
     if (full || written + units > room) {

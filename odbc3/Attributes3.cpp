@@ -27,8 +27,8 @@ int PutField(const FieldValue& value, SQLPOINTER buffer, long bufferLength, SQLI
   if (bufferLength < 0) return SQL_ERROR;
   if (wide) {
     long need = 0;
-    *cut = !CopyWideOutput(value.text, buffer, bufferLength / 2, &need);
-    if (length != nullptr) *length = static_cast<SQLINTEGER>(need * 2);
+    *cut = !CopyWideOutput(value.text, buffer, bufferLength / kWideUnitBytes, &need);
+    if (length != nullptr) *length = static_cast<SQLINTEGER>(need * kWideUnitBytes);
     return SQL_SUCCESS;
   }
   if (length != nullptr) *length = static_cast<SQLINTEGER>(value.text.Length());
@@ -126,7 +126,7 @@ VEL_EXPORT SQLRETURN SQLSetConnectAttrW(SQLHDBC hdbc, SQLINTEGER fAttribute, SQL
     return TraceReturnCode(VEL_POST(c, SQL_ERROR, kDiagInvalidLength));
   String text;
   const WideResult r = WideToUtf8(static_cast<const SQLWCHAR*>(pValue),
-                                  cbValue == SQL_NTS ? SQL_NTS : cbValue / 2, &text);
+                                  cbValue == SQL_NTS ? SQL_NTS : cbValue / kWideUnitBytes, &text);
   if (r == WideResult::kInvalid)
     return TraceReturnCode(VEL_POST(c, SQL_ERROR, kDiagInvalidWideText));
   if (r != WideResult::kOk) {

@@ -130,7 +130,7 @@ VEL_EXPORT SQLRETURN SQLGetDiagFieldW(SQLSMALLINT fHandleType, SQLHANDLE handle,
   }
   if (cbDiagInfoMax < 0) return TraceReturnCode(SQL_ERROR);
   long need = 0;
-  const bool whole = CopyWideOutput(value.text, rgbDiagInfo, cbDiagInfoMax / 2, &need);
-  if (pcbDiagInfo != nullptr) *pcbDiagInfo = ShortCount(need * 2);
+  const bool whole = CopyWideOutput(value.text, rgbDiagInfo, cbDiagInfoMax / kWideUnitBytes, &need);
+  if (pcbDiagInfo != nullptr) *pcbDiagInfo = ShortCount(need * kWideUnitBytes);
   return TraceReturnCode(whole ? SQL_SUCCESS : SQL_SUCCESS_WITH_INFO);
 }

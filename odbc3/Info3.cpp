@@ -196,8 +196,8 @@ VEL_EXPORT SQLRETURN SQLGetInfoW(SQLHDBC hdbc, SQLUSMALLINT fInfoType, SQLPOINTE
   if (SQL_SUCCEEDED(rc) && !text.SetString(narrow)) rc = VEL_POST(c, SQL_ERROR, kDiagMemory);
   if (!SQL_SUCCEEDED(rc)) return TraceReturnCode(rc);
   long need = 0;
-  const bool whole = CopyWideOutput(text, rgbInfoValue, cbInfoValueMax / 2, &need);
-  if (pcbInfoValue != nullptr) *pcbInfoValue = ShortCount(need * 2);
+  const bool whole = CopyWideOutput(text, rgbInfoValue, cbInfoValueMax / kWideUnitBytes, &need);
+  if (pcbInfoValue != nullptr) *pcbInfoValue = ShortCount(need * kWideUnitBytes);
   return TraceReturnCode(whole ? rc : VEL_POST(c, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated));
 }
 

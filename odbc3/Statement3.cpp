@@ -91,8 +91,8 @@ VEL_EXPORT SQLRETURN SQLColAttributeW(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLUSMA
   VelFree(narrow);
   if (!SQL_SUCCEEDED(rc)) return TraceReturnCode(rc);
   long need = 0;
-  const bool whole = CopyWideOutput(text, rgbText, cbTextMax / 2, &need);
-  if (pcbText != nullptr) *pcbText = ShortCount(need * 2);
+  const bool whole = CopyWideOutput(text, rgbText, cbTextMax / kWideUnitBytes, &need);
+  if (pcbText != nullptr) *pcbText = ShortCount(need * kWideUnitBytes);
   return TraceReturnCode(whole ? rc : VEL_POST(s, SQL_SUCCESS_WITH_INFO, kDiagDataTruncated));
 }
 

@@ -1,7 +1,7 @@
-// The edge of the wide-character (W) entry points: their UTF-16 texts in
-// and out, converted to and from the UTF-8 texts the workers take. Input
-// lengths and output sizes are in characters (UTF-16 units) unless an
-// entry point says bytes.
+// The edge of the wide-character (W) entry points: their wide texts (UTF-16,
+// or UTF-32 under iODBC: convert/WideText.h) in and out, converted to and
+// from the UTF-8 texts the workers take. Input lengths and output sizes are
+// in characters (SQLWCHAR units) unless an entry point says bytes.
 #ifndef VELORA_ODBC3_WIDEARGS_H
 #define VELORA_ODBC3_WIDEARGS_H
 
@@ -36,7 +36,7 @@ class WideArg {
 };
 
 // Posts on object what a failed conversion means: "22018" for text that
-// is not UTF-16, "S1001" when memory ran out; returns SQL_ERROR.
+// is not UTF-16 (or UTF-32), "S1001" when memory ran out; returns SQL_ERROR.
 template <class T>
 int PostWideFailure(T* object, WideResult result) {
   if (result == WideResult::kInvalid) return VEL_POST(object, SQL_ERROR, kDiagInvalidWideText);

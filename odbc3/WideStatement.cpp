@@ -154,7 +154,7 @@ VEL_EXPORT SQLRETURN SQLColAttributesW(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLUSM
   }
   long count = 0;
   const int result = HandOut(s, rc, text.text, static_cast<uint32_t>(bytes),
-                             static_cast<SQLWCHAR*>(rgbDesc), cbDescMax / 2, &count);
-  if (pcbDesc) *pcbDesc = ShortCount(count * 2);
+                             static_cast<SQLWCHAR*>(rgbDesc), cbDescMax / kWideUnitBytes, &count);
+  if (pcbDesc) *pcbDesc = ShortCount(count * kWideUnitBytes);
   return TraceReturnCode(result);
 }

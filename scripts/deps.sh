@@ -9,15 +9,20 @@
 #                  Windows DLLs the mingw-w64 cross compilers (32- and
 #                  64-bit), Wine (32- and 64-bit), Xvfb and wixl for the
 #                  installers (i386 packages: only then is the i386
-#                  architecture added)
+#                  architecture added), and iODBC (libiodbc2, iodbc for
+#                  iodbctest) with its headers unpacked into build/iodbc
+#                  (libiodbc2-dev conflicts with unixodbc-dev, so it is
+#                  not installed); CMake builds the library for iODBC
+#                  from them
 set -euo pipefail
 purpose=${1:-test}
+root=$(cd "$(dirname "$0")/.." && pwd)
 demo=(cmake g++ make pkg-config unixodbc unixodbc-dev odbcinst libsqlite3-dev sqlite3 libpq-dev
       libcrypt-dev libssl-dev openssl)
 test=(libgtest-dev googletest postgresql postgresql-client patch clang clang-format libclang-rt-14-dev prometheus
-      python3 python3-pyodbc perl libdbd-odbc-perl php-cli php-odbc r-cran-rodbc nodejs dpkg-dev lintian man-db
+      python3 python3-pyodbc python3-sqlalchemy python3-pytest python3-pandas perl libdbd-odbc-perl php-cli php-odbc r-cran-rodbc nodejs dpkg-dev lintian man-db
       g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 xvfb xauth fonts-wine
-      wixl msitools)
+      wixl msitools libiodbc2 iodbc)
 case "$purpose" in
   demo) packages=("${demo[@]}") ;;
   test) packages=("${demo[@]}" "${test[@]}") ;;
@@ -43,4 +48,16 @@ if ((${#missing[@]})); then
   apt=(apt-get -o DPkg::Lock::Timeout=900 -o Acquire::Retries=5)
   $SUDO "${apt[@]}" update -qq
   $SUDO "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+if [[ $purpose == test && ! -f $root/build/iodbc/usr/include/iodbc/sql.h ]]; then
+  download=$(mktemp -d)
+  chmod 755 "$download"  # apt's download user writes there
+  if (cd "$download" && apt-get download -qq libiodbc2-dev) &&
+     mkdir -p "$root/build/iodbc" && dpkg-deb -x "$download"/libiodbc2-dev_*.deb "$root/build/iodbc"; then
+    echo "iODBC's headers: $root/build/iodbc/usr/include/iodbc"
+  else
+    echo "deps.sh: iODBC's headers could not be fetched: the library for iODBC is not built" >&2
+  fi
+  rm -rf "$download"
 fi

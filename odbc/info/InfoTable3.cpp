@@ -22,12 +22,15 @@ constexpr InfoRow Text(uint16_t type, const char* name, const char* value) {
   return {type, name, InfoKind::kText, InfoSource::kFixed, 0, value, nullptr};
 }
 
-// The library's file, and the ODBC version it implements: 3.51 on Windows,
-// whose headers (mingw-w64's) stop there.
+// The library's file, and the ODBC version it implements: 3.51 on Windows
+// and in the library for iODBC, whose headers (mingw-w64's, iODBC's) stop
+// there.
 #if defined(_WIN64)
 constexpr char kDriverFile3[] = "VELDRVW64.DLL", kOdbcVersion3[] = "03.51";
 #elif defined(_WIN32)
 constexpr char kDriverFile3[] = "VELDRVW32.DLL", kOdbcVersion3[] = "03.51";
+#elif defined(_IODBCUNIX_H)
+constexpr char kDriverFile3[] = "libvelodbcw-iodbc.so", kOdbcVersion3[] = "03.51";
 #else
 constexpr char kDriverFile3[] = "libvelodbcw.so", kOdbcVersion3[] = "03.80";
 #endif
@@ -75,6 +78,10 @@ constexpr InfoRow kInfoRows3[] = {
     // No catalogs (SQL_CATALOG_NAME is "N"): nothing names or places one.
     Text(SQL_CATALOG_NAME_SEPARATOR, "CATALOG_NAME_SEPARATOR", ""),
     Text(SQL_CATALOG_TERM, "CATALOG_TERM", ""),
+    // No schemas either (SQL_SCHEMA_USAGE is 0, SQLTables lists none): a
+    // term would have a browser show a level with nothing in it. The 2.0
+    // library keeps its owner term.
+    Text(SQL_SCHEMA_TERM, "SCHEMA_TERM", ""),
     Short(SQL_CATALOG_LOCATION, "CATALOG_LOCATION", 0),
     Long(SQL_CATALOG_USAGE, "CATALOG_USAGE", 0),
     Short(SQL_MAX_CATALOG_NAME_LEN, "MAX_CATALOG_NAME_LEN", 0),

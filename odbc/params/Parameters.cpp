@@ -9,6 +9,7 @@
 #include "base/Alloc.h"
 #include "base/Check.h"
 #include "convert/ParameterTable.h"
+#include "convert/WideText.h"
 #include "handles/Connection.h"
 #include "handles/Frame.h"
 #include "handles/Odbc3Rules.h"
@@ -247,11 +248,8 @@ int PutDataWorker(Statement* s, SQLPOINTER rgbValue, SQLLEN cbValue) {
   }
   std::size_t piece = static_cast<std::size_t>(cbValue);
   if (cbValue == SQL_NTS) {
-    piece = b->fCType == SQL_C_WCHAR ? 0 : std::strlen(static_cast<const char*>(rgbValue));
-    if (b->fCType == SQL_C_WCHAR) {
-      const uint8_t* w = static_cast<const uint8_t*>(rgbValue);
-      while (w[piece] != 0 || w[piece + 1] != 0) piece += 2;
-    }
+    piece = b->fCType == SQL_C_WCHAR ? WideBytes(rgbValue)
+                                     : std::strlen(static_cast<const char*>(rgbValue));
   }
   const std::size_t had = b->ownsPieces ? static_cast<std::size_t>(b->collected) : 0;
   if (!b->ownsPieces || had + piece > static_cast<std::size_t>(b->capacity)) {

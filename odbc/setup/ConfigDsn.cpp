@@ -68,7 +68,8 @@ BOOL FailWrite(HWND window, const char* dsn) {
 // A request that needs a name and got none: FALSE, with the reason for the
 // caller's SQLInstallerError.
 BOOL FailWithoutName() {
-  SQLPostInstallerError(ODBC_ERROR_INVALID_DSN, "no data source name (DSN=) given");
+  char text[] = "no data source name (DSN=) given";  // iODBC's declaration takes char*
+  SQLPostInstallerError(ODBC_ERROR_INVALID_DSN, text);
   return FALSE;
 }
 

@@ -140,9 +140,15 @@ void ConvertParams(const std::vector<Value>& binds, const std::vector<Oid>& type
       case Value::Kind::kInteger:
         out->bytes.append(b, std::snprintf(b, sizeof b, "%lld", static_cast<long long>(v.integer)));
         break;
-      case Value::Kind::kReal:
-        out->bytes.append(b, std::snprintf(b, sizeof b, "%.17g", v.real));
+      case Value::Kind::kReal: {
+        // The shortest text that reads back as the same double (0.1, not
+        // 0.10000000000000001): a NUMERIC column or a comparison with one
+        // gets the decimal the application sent.
+        int length = std::snprintf(b, sizeof b, "%.15g", v.real);
+        if (std::strtod(b, nullptr) != v.real) length = std::snprintf(b, sizeof b, "%.17g", v.real);
+        out->bytes.append(b, length);
         break;
+      }
       default:
         out->bytes += v.bytes;
     }

@@ -253,6 +253,7 @@ class SqliteSession : public StorageSession {
 
   Status Prepare(const std::string& sql, std::unique_ptr<StorageStatement>* out,
                  std::string* rest) override {
+    if (IsPragma(sql)) RefreshSchema();
     sqlite3_stmt* stmt = nullptr;
     const char* tail = nullptr;
     int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, &tail);
@@ -447,6 +448,23 @@ class SqliteSession : public StorageSession {
     if (rc != SQLITE_DONE) st = SqliteStatus(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_));
     sqlite3_finalize(stmt);
     return st;
+  }
+
+  static bool IsPragma(const std::string& sql) {
+    size_t at = sql.find_first_not_of(" \t\r\n");
+    return at != std::string::npos && sqlite3_strnicmp(sql.c_str() + at, "PRAGMA", 6) == 0;
+  }
+  // A PRAGMA that describes tables (index_list, foreign_key_list) reads the
+  // connection's copy of the schema without checking that it is current,
+  // so it would miss what another session created since. A statement that
+  // reads the schema table checks, and reloads a stale copy.
+  void RefreshSchema() {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db_, "SELECT 1 FROM sqlite_schema LIMIT 0", -1, &stmt, nullptr) ==
+        SQLITE_OK)
+      sqlite3_step(stmt);
+    sqlite3_finalize(stmt);
+    turn_.After();
   }
 
   // Asked by SQLite every few thousand steps: non-zero interrupts the

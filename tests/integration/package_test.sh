@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The two Debian packages built from this build tree and unpacked into a
+# The Debian packages built from this build tree and unpacked into a
 # scratch root: their files, dependencies (from dpkg-shlibdeps), lintian's
 # verdict (no errors; when lintian is installed), the manual pages, the
 # unit and its configuration file; velora-odbc's maintainer scripts run
@@ -27,6 +27,15 @@ for name in odbc server; do
       { cat "$work/lintian-$name.log"; exit 1; }
   fi
 done
+# The SQLAlchemy dialect: for all architectures, found through its entry
+# point in the unpacked tree.
+py=$(ls "$work"/python3-sqlalchemy-velora_*_all.deb)
+dpkg-deb -x "$py" "$root"
+[[ $(dpkg-deb -f "$py" Depends) == *python3-sqlalchemy*velora-odbc* ]]
+! command -v lintian >/dev/null || lintian --fail-on error "$py" >"$work/lintian-py.log" 2>&1 ||
+  { cat "$work/lintian-py.log"; exit 1; }
+! python3 -c 'import sqlalchemy' 2>/dev/null || PYTHONPATH=$root/usr/lib/python3/dist-packages python3 -c \
+  'import sqlalchemy; assert sqlalchemy.create_engine("velora://u@h:1/").dialect.name == "velora"'
 [[ $(dpkg-deb -f "$work"/velora-odbc_*.deb Depends) == *libssl3*odbcinst* ||
    $(dpkg-deb -f "$work"/velora-odbc_*.deb Depends) == *odbcinst*libssl3* ]]
 [[ $(dpkg-deb -f "$work"/velora-server_*.deb Depends) == *adduser*libpq5*libsqlite3* ]]
@@ -56,9 +65,14 @@ grep -q 'adduser --system' "$work/server/postinst"
 # The maintainer scripts, their paths pointed at the scratch root.
 export ODBCSYSINI=$work/odbc ODBCINI=$work/odbc/odbc.ini HOME=$work/odbc
 for t in "$share"/drivers/*.ini; do sed "s|= /usr/|= $root/usr/|" "$t" >"$work/drivers/${t##*/}"; done
-sed -i "s|/usr/share/velora-odbc/drivers|$work/drivers|" "$work/odbc/postinst"
+sed -i "s|/usr/share/velora-odbc/drivers|$work/drivers|; s|/etc/odbcinst.ini|$work/iodbcinst.ini|" \
+  "$work/odbc/postinst" "$work/odbc/prerm"
 sh "$work/odbc/postinst" configure && sh "$work/odbc/postinst" configure  # again: an upgrade
 [[ $(odbcinst -q -d) == $'[Velora]\n[Velora ANSI]' ]]
+# The library for iODBC, where the build has it, in iODBC's file only.
+libi=$(ls "$root"/usr/lib/*/odbc/libvelodbcw-iodbc.so 2>/dev/null || true)
+[[ -z $libi ]] || diff <(printf '[Velora iODBC]\nDescription = Velora ODBC driver\nDriver = %s\nSetup = %s\nThreading = 0\n' \
+                          "$libi" "$libi") "$work/iodbcinst.ini"
 diff <(printf '[%s]\nDescription=Velora ODBC driver\nDriver=%s\nSetup=%s\nThreading=0\nUsageCount=1\n\n' \
          Velora "$libw" "$libw" "Velora ANSI" "$lib" "$lib") "$ODBCSYSINI/odbcinst.ini"
 add='import ctypes, sys; sys.exit(1 - ctypes.CDLL("libodbcinst.so.2").SQLConfigDataSource(ctypes.c_void_p(1), 1, b"Velora", b"DSN=Tty\0Service=7\0\0"))'
@@ -74,3 +88,4 @@ out=$(isql -b -v VeloraLocal <<<"SELECT 6 * 7" 2>&1)
 
 sh "$work/odbc/prerm" remove
 ! grep -q "^\[Velora" <(odbcinst -q -d 2>&1)  # both unregistered
+! grep -q "^\[Velora" "$work/iodbcinst.ini" 2>/dev/null

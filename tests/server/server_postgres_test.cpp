@@ -114,6 +114,7 @@ TEST_F(ServerPostgres, EachParameterFormStored) {
       {"bigint", -5, FromHex("ff 7f ff ff ff ff ff ff 00 00"), "9223372036854775807"},
       {"numeric(20,2)", 2, FromHex("01 f1 00 00 00 00 00 00 00 00 00 70"), "-7.00"},
       {"double precision", 8, FromHex("00 00 00 00 00 00 f8 3f"), "1.5"},
+      {"text", 8, FromHex("9a 99 99 99 99 99 b9 3f"), "0.1"},  // the shortest text of the double
       {"date", 9, FromHex("e8 07 02 00 1d 00"), "2024-02-29"},
       {"timestamp", 11, FromHex("d0 07 01 00 02 00 03 00 04 00 05 00 40 42 0f 00"), "2000-01-02 03:04:05.001"},
       {"bytea", -2, std::string("A\0B", 3), "\\x410042"},
@@ -150,7 +151,7 @@ TEST_F(ServerPostgres, FailuresMapAndKeepTheTransaction) {
       {"SELECT nope FROM k", "-1 S0022"},
       {"INSERT INTO k VALUES (1, 'a', 3)", "-1 21S01"},
       {"SELEC 1", "-1 37000"},
-      {"SELECT 1; SELECT 2", "-1 37000"},
+      {"SELECT 1; SELECT 2", "0 00000"},  // one result after the other
       {"SELECT '; ?' || $x$;$x$ /* ; */", "0 00000"},
       {"CREATE TABLE k (x INTEGER)", "-1 S0001"},
       {"SELECT {fn MONTH({d '2024-05-06'})}", "0 00000"},

@@ -194,6 +194,11 @@ TEST_F(ServerStatement, OptionsCursorNamesAndTransactions) {
   ASSERT_TRUE(other.OpenAndLogin(server.Port()));
   uint32_t o = other.Alloc();
   auto count = [&] { return other.Query(o, "SELECT CAST(count(*) AS INTEGER) FROM r")[0][0].bytes; };
+  // A table another client made shows in the storage's own descriptions.
+  const char* keys = OnPostgres() ? "SELECT indexname FROM pg_indexes WHERE tablename = 'r2'" : "PRAGMA index_list(r2)";
+  EXPECT_EQ(other.Query(o, keys).size(), 0u);
+  ASSERT_EQ(c.Exec(t, "CREATE TABLE r2 (x INTEGER UNIQUE)"), 0);
+  EXPECT_EQ(other.Query(o, keys).size(), 1u);
   ASSERT_EQ(c.Call(Msg::kSetAutocommit, 0, 0), 0);
   ASSERT_EQ(c.Exec(t, "INSERT INTO r VALUES (4)"), 0);
   EXPECT_EQ(count(), U32(3));
