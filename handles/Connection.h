@@ -123,6 +123,8 @@ class Connection : public HandleObject {
 
   String dataSourceName;  // as passed by the application
   void* quietModeWindow = nullptr;
+  // SQL_ATTR_METADATA_ID of the statements allocated from now on.
+  bool metadataId = false;
   Environment* environment = nullptr;  // the owner; not owned
 
   TypeSizes typeSizes = {};  // valid once logged in

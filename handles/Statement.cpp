@@ -108,6 +108,7 @@ Statement::ReplyWait::~ReplyWait() {
 void Statement::Allocated(uint32_t id) {
   statementId_ = id;
   options = connection_->options;
+  metadataId = connection_->metadataId;
 }
 
 void Execution::Drop() {

@@ -186,6 +186,8 @@ class Statement : public HandleObject {
   StaticCursor scroll;  // the rows of a static cursor
   // SQL_ATTR_FETCH_BOOKMARK_PTR: the bookmark SQL_FETCH_BOOKMARK starts from.
   void* fetchBookmark = nullptr;
+  // SQL_ATTR_METADATA_ID: the catalog functions' texts are identifiers.
+  bool metadataId = false;
   Execution execution;
   OptionValues options;  // taken from the connection at allocation
   // The statement's own descriptors, views of the parts above.

@@ -126,20 +126,20 @@ constexpr FieldRow kFields[] = {
     {SQL_DESC_AUTO_UNIQUE_VALUE, Width::kInteger, false, kIrd, true},
     {SQL_DESC_BASE_COLUMN_NAME, Width::kText, false, kIrd, true},
     {SQL_DESC_BASE_TABLE_NAME, Width::kText, false, kIrd, true},
-    {SQL_DESC_CASE_SENSITIVE, Width::kInteger, false, kIrd, true},
+    {SQL_DESC_CASE_SENSITIVE, Width::kInteger, false, kIrd | kIpd, true},
     {SQL_DESC_CATALOG_NAME, Width::kText, false, kIrd, true},
     {SQL_DESC_DISPLAY_SIZE, Width::kLen, false, kIrd, true},
-    {SQL_DESC_FIXED_PREC_SCALE, Width::kSmall, false, kIrd, true},
+    {SQL_DESC_FIXED_PREC_SCALE, Width::kSmall, false, kIrd | kIpd, true},
     {SQL_DESC_LABEL, Width::kText, false, kIrd, true},
     {SQL_DESC_LITERAL_PREFIX, Width::kText, false, kIrd, true},
     {SQL_DESC_LITERAL_SUFFIX, Width::kText, false, kIrd, true},
-    {SQL_DESC_LOCAL_TYPE_NAME, Width::kText, false, kIrd, true},
-    {SQL_DESC_NUM_PREC_RADIX, Width::kInteger, false, kIrd, true},
+    {SQL_DESC_LOCAL_TYPE_NAME, Width::kText, false, kIrd | kIpd, true},
+    {SQL_DESC_NUM_PREC_RADIX, Width::kInteger, false, kIrd | kIpd, true},
     {SQL_DESC_SCHEMA_NAME, Width::kText, false, kIrd, true},
     {SQL_DESC_SEARCHABLE, Width::kSmall, false, kIrd, true},
     {SQL_DESC_TABLE_NAME, Width::kText, false, kIrd, true},
-    {SQL_DESC_TYPE_NAME, Width::kText, false, kIrd, true},
-    {SQL_DESC_UNSIGNED, Width::kSmall, false, kIrd, true},
+    {SQL_DESC_TYPE_NAME, Width::kText, false, kIrd | kIpd, true},
+    {SQL_DESC_UNSIGNED, Width::kSmall, false, kIrd | kIpd, true},
     {SQL_DESC_UPDATABLE, Width::kSmall, false, kIrd, true},
 };
 
@@ -253,6 +253,18 @@ SQLLEN IpdValue(const ParameterBinding* b, SQLSMALLINT field) {
     case SQL_DESC_UNNAMED:
       return SQL_UNNAMED;
     default:
+      break;
+  }
+  // The qualities of the parameter's type, as a column's of that type.
+  const SqlTypeInfo* info = FindSqlTypeInfo(SentSqlType(type));
+  switch (field) {
+    case SQL_DESC_UNSIGNED:
+      return info == nullptr || info->isUnsigned ? SQL_TRUE : SQL_FALSE;
+    case SQL_DESC_CASE_SENSITIVE:
+      return info && IsCaseSensitive(*info) ? SQL_TRUE : SQL_FALSE;
+    case SQL_DESC_NUM_PREC_RADIX:
+      return info && !info->isUnsigned ? info->radix : 0;
+    default:  // SQL_DESC_FIXED_PREC_SCALE: no money types
       return 0;
   }
 }
@@ -492,7 +504,13 @@ int GetDescTextWorker(Descriptor* d, SQLSMALLINT rec, SQLSMALLINT field, const c
   if (!RecordAllowed(d, rec, false)) return VEL_POST(d, SQL_ERROR, kDiagDescriptorIndex);
   if (rec > Count(d)) return SQL_NO_DATA_FOUND;
   const Record r = Find(d, rec, false);
-  if (r.column == nullptr) return SQL_SUCCESS;  // parameters have no names
+  if (r.column == nullptr) {  // parameters have no names, only types
+    const SQLSMALLINT type = r.param ? r.param->fSqlType : SQL_VARCHAR;
+    if (field == SQL_DESC_TYPE_NAME || field == SQL_DESC_LOCAL_TYPE_NAME)
+      *text = SqlTypeName(SentSqlType(type));
+    *length = static_cast<uint32_t>(std::strlen(*text));
+    return SQL_SUCCESS;
+  }
   const AttributeRow* attribute =
       FindAttribute(field == SQL_DESC_NAME ? SQL_COLUMN_NAME : static_cast<uint16_t>(field));
   if (attribute != nullptr) *text = ColumnAttributeText(*r.column, attribute->source, length);

@@ -17,6 +17,10 @@
 SQLRETURN GetData(Statement* stmt, SQLUSMALLINT icol, const TransferTarget& target) {
   if (target.cbValueMax < 0) return VEL_POST(stmt, SQL_ERROR, kDiagInvalidLength);
   const bool scrolls = stmt->scroll.Active();
+  // A forward-only cursor's rowset of several rows has no current row of
+  // its own: only a static cursor is positioned within one (SQLSetPos).
+  if (!scrolls && FollowsOdbc3(*stmt) && stmt->RowDescriptor().header.arraySize > 1)
+    return VEL_POST(stmt, SQL_ERROR, kDiagInvalidCursorPosition);
   if (icol == 0) {
     // The bookmark of a static cursor's current row: its number. Without
     // bookmarks column 0 is no column to an ODBC 3 application.

@@ -145,14 +145,38 @@ int ColumnPrivilegesWorker(Statement* s, const String* texts) {
 
 namespace {
 
+// How a text argument reads while SQL_ATTR_METADATA_ID is on: a list of
+// values is unchanged; an identifier loses its quotes; a pattern argument
+// becomes an identifier searched for as itself, and may not be null.
+enum class Reading : uint8_t { kValues, kIdentifier, kPattern };
+
 // One text argument of a catalog function: its ODBC name, the text and its
-// length, and what a failure to store it posts.
+// length, what a failure to store it posts, and how it reads.
 struct TextArgument {
   const char* name;
   const SQLCHAR* text;
   SQLSMALLINT length;
   const ClientDiagnostic* memory = &kDiagMemory;
+  Reading reading = Reading::kIdentifier;
 };
+
+// The identifier in text: without its double quotes (a doubled quote
+// inside them is one), with "%", "_" and "\" escaped as a pattern's
+// characters when pattern. Case is left alone: the server compares names
+// without it.
+int AsIdentifier(const String& text, bool pattern, String* out) {
+  const char* t = text.TextOrEmpty();
+  uint32_t n = text.Length();
+  const bool quoted = n >= 2 && t[0] == '"' && t[n - 1] == '"';
+  if (quoted) ++t, n -= 2;
+  out->Clear();
+  for (uint32_t i = 0; i < n; ++i) {
+    if (quoted && t[i] == '"' && i + 1 < n && t[i + 1] == '"') ++i;
+    const bool special = t[i] == '%' || t[i] == '_' || t[i] == '\\';
+    if ((pattern && special && !out->Append("\\", 1)) || !out->Append(t + i, 1)) return 0;
+  }
+  return 1;
+}
 
 // Traces each text argument (before the lookup).
 template <int N>
@@ -168,10 +192,17 @@ template <int N>
 int StoreTexts(Statement* s, const TextArgument (&args)[N], String (&texts)[N]) {
   for (const TextArgument& a : args) {
     if (!ValidLength(a.length)) return VEL_POST(s, SQL_ERROR, kDiagInvalidLength);
+    if (s->metadataId && a.reading == Reading::kPattern && a.text == nullptr)
+      return VEL_POST(s, SQL_ERROR, kDiagInvalidArgument);
   }
   for (int i = 0; i < N; ++i) {
-    if (!texts[i].SetString(reinterpret_cast<const char*>(args[i].text), args[i].length)) {
-      return VEL_POST(s, SQL_ERROR, *args[i].memory);
+    String given;
+    const TextArgument& a = args[i];
+    if (!given.SetString(reinterpret_cast<const char*>(a.text), a.length) ||
+        !(s->metadataId && a.reading != Reading::kValues
+              ? AsIdentifier(given, a.reading == Reading::kPattern, &texts[i])
+              : texts[i].SetString(given))) {
+      return VEL_POST(s, SQL_ERROR, *a.memory);
     }
   }
   return SQL_SUCCESS;
@@ -201,10 +232,11 @@ VEL_EXPORT SQLRETURN SQLTables(SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
                                SQLSMALLINT cbTableName, SQLCHAR* szTableType,
                                SQLSMALLINT cbTableType) {
   Trace('A', 2, "SQLTables: hstmt=0x%08lx", HandleValue(hstmt));
-  const TextArgument args[] = {{"szTableQualifier", szTableQualifier, cbTableQualifier},
-                               {"szTableOwner", szTableOwner, cbTableOwner},
-                               {"szTableName", szTableName, cbTableName},
-                               {"szTableType", szTableType, cbTableType, &kDiagTableTypeMemory}};
+  const TextArgument args[] = {
+      {"szTableQualifier", szTableQualifier, cbTableQualifier},
+      {"szTableOwner", szTableOwner, cbTableOwner},
+      {"szTableName", szTableName, cbTableName, &kDiagMemory, Reading::kPattern},
+      {"szTableType", szTableType, cbTableType, &kDiagTableTypeMemory, Reading::kValues}};
   VEL_CATALOG_CALL(TablesWorker(s, texts));
 }
 
@@ -217,8 +249,8 @@ VEL_EXPORT SQLRETURN SQLColumns(SQLHSTMT hstmt, SQLCHAR* szTableQualifier,
   const TextArgument args[] = {
       {"szTableQualifier", szTableQualifier, cbTableQualifier},
       {"szTableOwner", szTableOwner, cbTableOwner},
-      {"szTableName", szTableName, cbTableName},
-      {"szColumnName", szColumnName, cbColumnName, &kDiagColumnNameMemory}};
+      {"szTableName", szTableName, cbTableName, &kDiagMemory, Reading::kPattern},
+      {"szColumnName", szColumnName, cbColumnName, &kDiagColumnNameMemory, Reading::kPattern}};
   VEL_CATALOG_CALL(ColumnsWorker(s, texts));
 }
 

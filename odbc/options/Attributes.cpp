@@ -25,13 +25,11 @@ struct FixedAttribute {
 
 // clang-format off
 constexpr FixedAttribute kConnectionDefaults[] = {
-    {SQL_ATTR_METADATA_ID, SQL_FALSE, false},
     {SQL_ATTR_AUTO_IPD, SQL_FALSE, true},
 };
 // The row and parameter arrays and the descriptor handles are the
 // statement's descriptors' (odbc/descriptors/ArrayAttributes.h), asked first.
 constexpr FixedAttribute kStatementDefaults[] = {
-    {SQL_ATTR_METADATA_ID, SQL_FALSE, false},
     {SQL_ATTR_ENABLE_AUTO_IPD, SQL_FALSE, false},
 };
 // clang-format on
@@ -66,7 +64,8 @@ bool ConnectionOption(SQLINTEGER a) { return a >= SQL_ACCESS_MODE && a <= SQL_PA
 
 // Scrolling asked for by its qualities rather than by cursor type: a
 // scrollable or insensitive cursor is the static one, a nonscrollable one
-// goes forward only. *handled false for other attributes.
+// goes forward only; the statement's own flags. *handled false for other
+// attributes.
 int SetCursorQuality(Statement* s, SQLINTEGER attribute, SQLULEN value, bool* handled) {
   *handled = true;
   const bool scrolls = s->options.Get(OptionSlot::kCursorType) != SQL_CURSOR_FORWARD_ONLY;
@@ -86,6 +85,11 @@ int SetCursorQuality(Statement* s, SQLINTEGER attribute, SQLULEN value, bool* ha
     case SQL_ATTR_FETCH_BOOKMARK_PTR:
       s->fetchBookmark = reinterpret_cast<void*>(value);
       return SQL_SUCCESS;
+    case SQL_ATTR_METADATA_ID:
+      if (value != SQL_TRUE && value != SQL_FALSE)
+        return VEL_POST(s, SQL_ERROR, kDiagInvalidArgument);
+      s->metadataId = value == SQL_TRUE;
+      return SQL_SUCCESS;
     default:
       *handled = false;
       return SQL_SUCCESS;
@@ -104,6 +108,9 @@ bool GetCursorQuality(Statement* s, SQLINTEGER attribute, SQLLEN* value) {
     case SQL_ATTR_FETCH_BOOKMARK_PTR:
       *value = reinterpret_cast<SQLLEN>(s->fetchBookmark);
       return true;
+    case SQL_ATTR_METADATA_ID:
+      *value = s->metadataId ? SQL_TRUE : SQL_FALSE;
+      return true;
     default:
       return false;
   }
@@ -118,6 +125,12 @@ bool TextAttribute(SQLINTEGER a) {
 int SetConnectAttrWorker(Connection* c, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length) {
   if (const FixedAttribute* row = FindFixed(kConnectionDefaults, attribute)) {
     return SetFixed(c, *row, value);
+  }
+  if (attribute == SQL_ATTR_METADATA_ID) {
+    const SQLULEN on = reinterpret_cast<SQLULEN>(value);
+    if (on != SQL_TRUE && on != SQL_FALSE) return VEL_POST(c, SQL_ERROR, kDiagInvalidArgument);
+    c->metadataId = on == SQL_TRUE;
+    return SQL_SUCCESS;
   }
   if (attribute == SQL_ATTR_CONNECTION_TIMEOUT) {
     c->SetConnectionTimeout(static_cast<int32_t>(reinterpret_cast<SQLULEN>(value)));
@@ -150,6 +163,8 @@ int GetConnectAttrWorker(Connection* c, SQLINTEGER attribute, FieldValue* out) {
   switch (attribute) {
     case SQL_ATTR_CONNECTION_TIMEOUT:
       return SetNumber(out, c->ConnectionTimeout(), sizeof(SQLUINTEGER));
+    case SQL_ATTR_METADATA_ID:
+      return SetNumber(out, c->metadataId ? SQL_TRUE : SQL_FALSE, sizeof(SQLUINTEGER));
     case SQL_ATTR_CONNECTION_DEAD:
       // Dead: never logged in, or its socket closed after a failure.
       return SetNumber(out, c->LoggedIn() && c->clib.IsOpen() ? SQL_CD_FALSE : SQL_CD_TRUE,

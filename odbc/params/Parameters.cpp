@@ -20,16 +20,47 @@
 #include "protocol/Elements.h"
 #include "protocol/Requests.h"
 
+namespace {
+
+bool WordChar(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  return (u >= '0' && u <= '9') || ((u | 0x20) >= 'a' && (u | 0x20) <= 'z') || u == '_' ||
+         u >= 0x80;
+}
+
+// The length of the "$tag$" (or "$$") that opens a dollar quote at i, or
+// 0: "$1" and a "$" inside a word open none.
+std::size_t DollarTag(const char* sql, std::size_t n, std::size_t i) {
+  if (i > 0 && WordChar(sql[i - 1])) return 0;
+  std::size_t j = i + 1;
+  if (j < n && sql[j] >= '0' && sql[j] <= '9') return 0;
+  while (j < n && WordChar(sql[j])) ++j;
+  return j < n && sql[j] == '$' ? j + 1 - i : 0;
+}
+
+}  // namespace
+
+// Markers are counted outside quoted text and comments as the server reads
+// them, whatever the storage: E'...' takes backslash escapes and
+// $tag$...$tag$ quotes text up to the same tag.
 uint16_t CountMarkers(const char* sql, long length) {
   if (sql == nullptr) return 0;
   const std::size_t n = length == SQL_NTS ? std::strlen(sql) : static_cast<std::size_t>(length);
   uint16_t count = 0;
   for (std::size_t i = 0; i < n; ++i) {
     const char ch = sql[i];
+    std::size_t tag = 0;
     if (ch == '\'' || ch == '"') {
+      const bool escapes =
+          ch == '\'' && i > 0 && (sql[i - 1] | 0x20) == 'e' && (i < 2 || !WordChar(sql[i - 2]));
       // A doubled quote inside stays inside.
       for (++i; i < n && sql[i] != ch; ++i) {
+        if (escapes && sql[i] == '\\') ++i;
       }
+    } else if (ch == '$' && (tag = DollarTag(sql, n, i)) != 0) {
+      std::size_t end = i + tag;
+      while (end + tag <= n && std::memcmp(sql + end, sql + i, tag) != 0) ++end;
+      i = end + tag - 1;
     } else if (ch == '-' && i + 1 < n && sql[i + 1] == '-') {
       while (i < n && sql[i] != '\n') ++i;
     } else if (ch == '/' && i + 1 < n && sql[i + 1] == '*') {

@@ -64,6 +64,12 @@ Value Deferrability(const std::string& deferrable) {
                                                               : 7);
 }
 
+// A key's table argument names one table, without case and without
+// pattern characters; an empty one (a null argument) names every table.
+bool Names(const std::string& argument, const std::string& table) {
+  return argument.empty() || Upper(argument) == Upper(table);
+}
+
 struct ForeignKeyRow {
   std::string pkTable, fkTable;
   const ForeignKeyEntry* key;
@@ -75,9 +81,9 @@ Status CatalogPrimaryKeys(StorageSession* storage, const std::string& table, Res
   out->columns =
       Describe(kPrimaryKeyColumns, sizeof kPrimaryKeyColumns / sizeof kPrimaryKeyColumns[0]);
   std::vector<TableEntry> tables;
-  Status st = MatchingTables(storage, table, &tables);
+  Status st = MatchingTables(storage, "", &tables);
   for (size_t t = 0; st.ok && t < tables.size(); ++t) {
-    if (tables[t].type == "VIEW") continue;
+    if (tables[t].type == "VIEW" || !Names(table, tables[t].name)) continue;
     PrimaryKeyEntry key;
     st = storage->PrimaryKey(tables[t].name, &key);
     for (size_t k = 0; st.ok && k < key.columns.size(); ++k)
@@ -102,13 +108,13 @@ Status CatalogForeignKeys(StorageSession* storage, const std::string& pkTable,
   std::vector<std::vector<ForeignKeyEntry>> keys(all.size());
   std::vector<ForeignKeyRow> found;
   for (size_t t = 0; t < all.size(); ++t) {
-    if (all[t].type == "VIEW" || !PatternMatch(fkTable, all[t].name)) continue;
+    if (all[t].type == "VIEW" || !Names(fkTable, all[t].name)) continue;
     st = storage->ForeignKeys(all[t].name, &keys[t]);
     if (!st.ok) return st;
     for (const ForeignKeyEntry& k : keys[t]) {
       auto it = names.find(Upper(k.referencedTable));
       const std::string& referenced = it == names.end() ? k.referencedTable : it->second;
-      if (PatternMatch(pkTable, referenced)) found.push_back({referenced, all[t].name, &k});
+      if (Names(pkTable, referenced)) found.push_back({referenced, all[t].name, &k});
     }
   }
   // Named by the primary-key table alone: ordered by the foreign-key

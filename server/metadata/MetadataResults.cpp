@@ -385,8 +385,19 @@ ResultSet TypeInfo(int sqlType, const std::map<int16_t, std::string>* names, boo
   if (sqlType >= kSqlTypeDate && sqlType <= kSqlTypeTimestamp) sqlType = SentSqlType(sqlType);
   ResultSet r;
   r.columns = Describe(kTypeInfoColumns, kTypeInfoColumns3, odbc3);
-  // The catalogue's order is by DATA_TYPE, as SQLGetTypeInfo requires.
-  for (const SqlTypeInfo& t : AllSqlTypes()) {
+  // The catalogue's order is by DATA_TYPE, as SQLGetTypeInfo requires; the
+  // ODBC 3 codes of the date and time types (91 to 93) come last.
+  std::vector<const SqlTypeInfo*> types;
+  for (const SqlTypeInfo& t : AllSqlTypes()) types.push_back(&t);
+  const auto code = [odbc3](const SqlTypeInfo* t) {
+    return odbc3 && DateTimeSubcode(t->code) != 0
+               ? VerboseSqlType(t->code) * 10 + DateTimeSubcode(t->code)
+               : t->code;
+  };
+  std::stable_sort(types.begin(), types.end(),
+                   [&](const SqlTypeInfo* a, const SqlTypeInfo* b) { return code(a) < code(b); });
+  for (const SqlTypeInfo* type : types) {
+    const SqlTypeInfo& t = *type;
     if (t.listedName == nullptr || (sqlType != 0 && t.code != sqlType)) continue;
     const char* name = t.listedName;
     if (names) {

@@ -77,10 +77,10 @@ Status CatalogStatistics(StorageSession* storage, const std::string& qualifier,
 Status CatalogSpecialColumns(StorageSession* storage, int columnType, const std::string& qualifier,
                              const std::string& owner, const std::string& table, int scope,
                              int nullable, ResultSet* out);
-// Primary keys of the tables whose names match table; foreign keys of the
-// tables matching fkTable that refer to tables matching pkTable (KeyCatalog.cpp).
-// The qualifiers and owners are ignored, as for the columns: there are
-// none.
+// Primary keys of the table named table; foreign keys of the table named
+// fkTable that refer to the table named pkTable (KeyResults.cpp). The
+// names are not patterns; an empty one names every table. The qualifiers
+// and owners are ignored, as for the columns: there are none.
 Status CatalogPrimaryKeys(StorageSession* storage, const std::string& table, ResultSet* out);
 // odbc3: NO ACTION as ODBC 3's SQL_NO_ACTION, and DEFERRABILITY after PK_NAME.
 Status CatalogForeignKeys(StorageSession* storage, const std::string& pkTable,

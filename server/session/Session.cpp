@@ -257,6 +257,17 @@ int Session::AllocStatement(uint32_t* id) {
   return kSqlSuccess;
 }
 
+// A cursor read to its end may be replaced without closing it first, as
+// the driver manager lets applications do; one with rows left may not.
+Session::Statement* Session::ReadyWithoutCursor(uint32_t id) {
+  Statement* s = Ready(id);
+  if (s && (s->position == Position::kBefore || s->position == Position::kOnRow)) {
+    Fail(id, kStateCursorState, 0, "invalid cursor state: a cursor is open");
+    return nullptr;
+  }
+  return s;
+}
+
 void Session::CloseCursor(Statement* s) {
   if (s->storage && s->position != Position::kNone) s->storage->Reset();
   s->position = Position::kNone;

@@ -272,6 +272,9 @@ class Session {
   // The statement, when logged in; null with the diagnostic posted
   // otherwise.
   Statement* Ready(uint32_t id);
+  // Ready, and with no cursor open that still has rows to give: null with
+  // "24000" posted otherwise (for the calls that would replace the cursor).
+  Statement* ReadyWithoutCursor(uint32_t id);
   int Fail(uint32_t subject, const char* sqlstate, int native, const std::string& text,
            int rc = kSqlError, int line = 0);
   int FailStatus(uint32_t subject, const Status& status, int line);

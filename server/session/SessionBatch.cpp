@@ -50,7 +50,7 @@ int Session::ExecuteBatch(uint32_t id, const std::string& sql, bool stop,
                           const std::function<bool(std::vector<ParamIn>*)>& nextSet,
                           std::vector<SetOutcome>* outcomes) {
   outcomes->clear();
-  Statement* s = Ready(id);
+  Statement* s = ReadyWithoutCursor(id);
   if (!s) return kSqlError;
   if (!sql.empty()) {
     const int rc = Compile(s, sql);

@@ -233,12 +233,12 @@ void Session::Describe(Statement* s, bool fromFirstRow, std::vector<ColumnOut>* 
   *columns = s->description;
 }
 
-// Replaces the statement's SQL with sql: the open cursor is closed
-// implicitly rather than refused, as most applications expect when they
-// reuse a statement; escape clauses are rewritten unless no-scan is on;
-// a text of several statements compiles its first one, the others when
-// they are reached (one may create what the next one uses), and the
-// statements of the text before that were not reached run first.
+// Replaces the statement's SQL with sql, closing a cursor read to its end
+// (the callers refuse one with rows left); escape clauses are rewritten
+// unless no-scan is on; a text of several statements compiles its first
+// one, the others when they are reached (one may create what the next one
+// uses), and the statements of the text before that were not reached run
+// first.
 int Session::Compile(Statement* s, const std::string& sql) {
   Drain(s);
   CloseCursor(s);
@@ -321,7 +321,7 @@ int Session::FollowSession(Statement* s) {
 
 int Session::Prepare(uint32_t id, const std::string& sql, std::vector<ColumnOut>* columns) {
   columns->clear();
-  Statement* s = Ready(id);
+  Statement* s = ReadyWithoutCursor(id);
   if (!s) return kSqlError;
   int rc = Compile(s, sql);
   if (rc != kSqlSuccess) return rc;
@@ -406,7 +406,7 @@ int Session::DescribeParams(uint32_t id, std::vector<ColumnOut>* params) {
 int Session::ExecDirect(uint32_t id, const std::string& sql, const std::vector<ParamIn>& params,
                         std::vector<ColumnOut>* columns) {
   columns->clear();
-  Statement* s = Ready(id);
+  Statement* s = ReadyWithoutCursor(id);
   if (!s) return kSqlError;
   int rc = Compile(s, sql);
   if (rc != kSqlSuccess) return rc;
@@ -420,7 +420,7 @@ int Session::ExecDirect(uint32_t id, const std::string& sql, const std::vector<P
 }
 
 int Session::Execute(uint32_t id, const std::vector<ParamIn>& params) {
-  Statement* s = Ready(id);
+  Statement* s = ReadyWithoutCursor(id);
   if (!s) return kSqlError;
   if (!s->prepared || !s->storage)
     return Fail(id, kStateSequence, 0, "function sequence error: no prepared statement");

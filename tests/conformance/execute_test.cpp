@@ -176,6 +176,10 @@ const CallCase kCalls[] = {
     {"update counts its rows", "S1", {Direct("UPDATE conf_exec SET v = v"), Count(2)}, SQL_SUCCESS, ""},
     // The states each call is allowed in.
     {"direct with a cursor open", "S6", {kExecDirect}, SQL_ERROR, "24000"},
+    {"direct with a cursor open, not fetched", "S5", {kExecDirect}, SQL_ERROR, "24000"},
+    {"prepare with a cursor open", "S5", {Prepare("SELECT 1")}, SQL_ERROR, "24000"},
+    {"execute with a cursor open", "S5p", {kRun}, SQL_ERROR, "24000"},
+    {"execute with a cursor open, fetched", "S6p", {kRun}, SQL_ERROR, "24000"},
     {"execute again", "S4p", {kRun}, SQL_SUCCESS, ""},
     {"execute after a direct execution", "S4", {kRun}, SQL_ERROR, "HY010"},
     {"fetch unexecuted", "S3", {kFetch}, SQL_ERROR, "HY010"},

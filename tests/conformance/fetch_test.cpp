@@ -52,6 +52,26 @@ SQLRETURN Describe(SQLHSTMT s, SQLUSMALLINT col) {
   return SQLDescribeCol(s, col, name, sizeof name, &length, &type, &size, &scale, &nullable);
 }
 
+// A rowset of three rows (cursor type set before execution: the case's
+// text is executed again), then SQLGetData of its bound column at the
+// first row and after SQLSetPos to the second: "first second".
+SQLRETURN RowsetRead(SQLHSTMT s, SQLULEN cursor, Seen* seen) {
+  static SQLINTEGER bound[3];
+  SQLINTEGER got = 0;
+  SQLFreeStmt(s, SQL_CLOSE);
+  SQLSetStmtAttr(s, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)cursor, 0);
+  SQLSetStmtAttr(s, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)3, 0);
+  SQLExecDirect(s, (SQLCHAR*)"SELECT 1 UNION ALL SELECT 2 UNION ALL SELECT 3", SQL_NTS);
+  SQLBindCol(s, 1, SQL_C_SLONG, bound, 0, nullptr);
+  SQLRETURN rc = SQLFetchScroll(s, SQL_FETCH_NEXT, 0);
+  for (SQLUSMALLINT row = 1; row <= 2 && SQL_SUCCEEDED(rc); ++row) {
+    if (row == 2) rc = SQLSetPos(s, 2, SQL_POSITION, SQL_LOCK_NO_CHANGE);
+    if (SQL_SUCCEEDED(rc)) rc = SQLGetData(s, 1, SQL_C_SLONG, &got, 0, nullptr);
+    if (SQL_SUCCEEDED(rc)) *seen += (row == 2 ? " " : "") + std::to_string(got);
+  }
+  return rc;
+}
+
 struct FetchCase {
   const char* name;
   const char* sql;  // executed first; "" for none
@@ -250,6 +270,12 @@ const FetchCase kFetch[] = {
        return rc;
      },
      SQL_SUCCESS, "", "aabbcc", kBoth},
+    {"a bound column of a rowset read at the row positioned on", "SELECT 1 UNION ALL SELECT 2 UNION ALL SELECT 3",
+     [](SQLHSTMT s, bool, Seen* seen) { return RowsetRead(s, SQL_CURSOR_STATIC, seen); }, SQL_SUCCESS, "", "1 2",
+     kOdbc3Only},
+    {"a forward-only rowset of three rows", "SELECT 1 UNION ALL SELECT 2 UNION ALL SELECT 3",
+     [](SQLHSTMT s, bool, Seen* seen) { return RowsetRead(s, SQL_CURSOR_FORWARD_ONLY, seen); }, SQL_ERROR, "HY109", "",
+     kOdbc3Only},
     // SQLNumResultCols, SQLDescribeCol
     {"count the columns", "SELECT 1, 2",
      [](SQLHSTMT s, bool, Seen* seen) {

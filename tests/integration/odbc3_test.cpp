@@ -114,11 +114,9 @@ TEST(Odbc3Library, AttributesCursorsAndColumns) {
 TEST(Odbc3Library, CatalogColumnsRowCountsAndWideDefaults) {
   const struct {
     SQLULEN version;
-    SQLSMALLINT columns, typeColumns;
-    const char *names, *column, *type;
-  } rows[] = {{SQL_OV_ODBC3, 18, 19, "TABLE_CAT/COLUMN_SIZE/ORDINAL_POSITION",
-               "4/5/4/-/-/1/NO;12/-/12/-/20/2/YES;91/-/9/1/-/3/YES", "4/4/-/10/-"},
-              {SQL_OV_ODBC2, 12, 15, "TABLE_QUALIFIER/PRECISION/", "4;12;9", "4"}};
+    const char *column, *type;
+  } rows[] = {{SQL_OV_ODBC3, "4/5/4/-/-/1/NO;12/-/12/-/20/2/YES;91/-/9/1/-/3/YES", "4/4/-/10/-"},
+              {SQL_OV_ODBC2, "4;12;9", "4"}};
   for (const auto& r : rows) {
     SCOPED_TRACE(r.version);
     OdbcConnection c(r.version);
@@ -126,30 +124,18 @@ TEST(Odbc3Library, CatalogColumnsRowCountsAndWideDefaults) {
     ASSERT_EQ(SQL_SUCCESS, c.Execute("DROP TABLE IF EXISTS cat3"));
     ASSERT_EQ(SQL_SUCCESS, c.Execute("CREATE TABLE cat3 (a INTEGER NOT NULL DEFAULT 5, b VARCHAR(20), d DATE)"));
     SQLHSTMT s = c.Statement();
-    ASSERT_EQ(SQL_SUCCESS, SQLColumns(s, nullptr, 0, nullptr, 0, (SQLCHAR*)"cat3", SQL_NTS, nullptr, 0));
-    SQLSMALLINT count = 0;
-    EXPECT_EQ(SQL_SUCCESS, SQLNumResultCols(s, &count));
-    EXPECT_EQ(r.columns, count);
-    std::string names;
-    for (SQLUSMALLINT col : {1, 7, 17}) {
-      SQLCHAR name[32] = {0};
-      SQLColAttribute(s, col, SQL_DESC_NAME, name, sizeof name, nullptr, nullptr);
-      names += (col > 1 ? "/" : "") + std::string(reinterpret_cast<char*>(name));
-    }
-    EXPECT_EQ(r.names, names);
+    // The columns' values (their names are tests/conformance/catalog_test.cpp's).
+    const bool odbc3 = r.version == SQL_OV_ODBC3;
     const std::vector<int> more = {5, 13, 14, 15, 16, 17, 18}, typeMore = {2, 16, 17, 18, 19};
-    EXPECT_EQ(r.column, Rows(s, SQL_SUCCESS, r.columns > 12 ? more : std::vector<int>{5}));
-    ASSERT_EQ(SQL_SUCCESS, SQLGetTypeInfo(s, SQL_INTEGER));
-    EXPECT_EQ(SQL_SUCCESS, SQLNumResultCols(s, &count));
-    EXPECT_EQ(r.typeColumns, count);
-    EXPECT_EQ(r.type, Rows(s, SQL_SUCCESS, r.typeColumns > 15 ? typeMore : std::vector<int>{2}));
+    EXPECT_EQ(r.column, Rows(s, SQLColumns(s, nullptr, 0, nullptr, 0, (SQLCHAR*)"cat3", SQL_NTS, nullptr, 0),
+                             odbc3 ? more : std::vector<int>{5}));
+    EXPECT_EQ(r.type, Rows(s, SQLGetTypeInfo(s, SQL_INTEGER), odbc3 ? typeMore : std::vector<int>{2}));
     // Foreign keys: NO ACTION as ODBC 3's own code, and DEFERRABILITY
     // (which SQLite does not tell).
     for (const char* sql :
          {"DROP TABLE IF EXISTS cat3f", "DROP TABLE IF EXISTS cat3p", "CREATE TABLE cat3p (id INTEGER PRIMARY KEY)",
           "CREATE TABLE cat3f (p INTEGER REFERENCES cat3p (id))"})
       ASSERT_EQ(SQL_SUCCESS, c.Execute(sql)) << sql;
-    const bool odbc3 = r.version == SQL_OV_ODBC3;
     EXPECT_EQ(
         odbc3 ? (OnPostgres() ? "3/3/7" : "3/3/-") : "1/1",
         Rows(s,

@@ -130,7 +130,7 @@ TEST_F(ParameterWireTest, RefusalsPostOneRecordAndSendNothing) {
 // leaves one out; a null buffer is NULL. Markers are counted in the text.
 TEST_F(ParameterWireTest, OrderIgnoreNullAndDescription) {
   ScriptStatement()
-      .Expect(Direct("? '?' \"?\" /* ? */ ?-- ?\n?", U16(2) + P(1, 4, "", true) + P(3, 12, Z("c"))))
+      .Expect(Direct("? '?' \"?\" /* ? */ ?-- ?\n? $q$?$q$ E'\\'?'", U16(2) + P(1, 4, "", true) + P(3, 12, Z("c"))))
       .Send(kNoColumns);
   SQLHSTMT s = Open();
   SQLLEN nts = SQL_NTS, ignore = SQL_IGNORE;
@@ -143,7 +143,8 @@ TEST_F(ParameterWireTest, OrderIgnoreNullAndDescription) {
   // either it is refused).
   ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_INTEGER, 10, 3, nullptr, 0, nullptr), SQL_ERROR);
   ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_INTEGER, 10, 3, nullptr, 0, &nts), SQL_SUCCESS);
-  EXPECT_EQ(SQLExecDirect(s, M("? '?' \"?\" /* ? */ ?-- ?\n?"), SQL_NTS), SQL_SUCCESS) << Diag(nullptr, s);
+  EXPECT_EQ(SQLExecDirect(s, M("? '?' \"?\" /* ? */ ?-- ?\n? $q$?$q$ E'\\'?'"), SQL_NTS), SQL_SUCCESS)
+      << Diag(nullptr, s);
   EXPECT_EQ(SQLNumParams(s, &n), SQL_SUCCESS);
   EXPECT_EQ(n, 3);
   EXPECT_EQ(SQLDescribeParam(s, 1, &type, &size, &scale, &nullable), SQL_SUCCESS);

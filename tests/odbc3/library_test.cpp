@@ -167,7 +167,7 @@ TEST_F(Library, ConnectionAttributesWithoutASession) {
     SQLULEN value;
     std::string record;  // of the set; its value is read back when it succeeds
   } rows[] = {{SQL_ATTR_CONNECTION_DEAD, SQL_CD_TRUE, "HY092"},
-              {SQL_ATTR_METADATA_ID, SQL_TRUE, "HYC00"},
+              {SQL_ATTR_METADATA_ID, SQL_TRUE, ""},
               {SQL_ATTR_METADATA_ID, SQL_FALSE, ""},
               {SQL_ATTR_CONNECTION_TIMEOUT, 0, ""},
               {SQL_ATTR_CONNECTION_TIMEOUT, 9, ""},

@@ -134,6 +134,7 @@ TEST_F(WideTest, NamesCutByCharactersNeverSplitAPair) {
   EXPECT_EQ(SQL_SUCCESS, SQLColAttributesW(s, 1, SQL_COLUMN_TYPE, nullptr, 0, nullptr, &type));
   EXPECT_EQ(SQL_INTEGER, type);
   const W longName(300, u'\u00e9');
+  SQLFreeStmt(s, SQL_CLOSE);
   ASSERT_EQ(SQL_SUCCESS, SQLExecDirectW(s, P(u"SELECT 1 AS \"" + longName + u"\""), SQL_NTS));
   SQLWCHAR name[301];
   EXPECT_EQ(SQL_SUCCESS, SQLDescribeColW(s, 1, name, 301, nullptr, nullptr, nullptr, nullptr, nullptr));

@@ -189,6 +189,7 @@ struct InProcess {
   }
   bool Exec(const std::string& sql, std::vector<velsrv::CellOut>* row = nullptr) {
     std::vector<velsrv::ColumnOut> columns;
+    session.FreeStatement(s, 0);  // the last query's cursor
     if (!Note(s, session.ExecDirect(s, sql, {}, &columns))) return false;
     for (const velsrv::ColumnOut& c : columns) names += c.name + ",";
     return !row || Note(s, session.Fetch(s, {1, 2}, row));

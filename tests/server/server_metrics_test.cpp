@@ -91,6 +91,7 @@ TEST_F(ServerMetrics, EachMetricMovesByWhatClientsDid) {
   ASSERT_EQ(c.Exec(s, "INSERT INTO t VALUES (1), (2), (3)"), 0);
   ASSERT_EQ(c.Query(s, "SELECT n FROM t", 1).size(), 3u);
   ASSERT_EQ(c.Call(Msg::kTables, s), 0);
+  ASSERT_EQ(c.Call(Msg::kFreeStatement, s, 0), 0);
   ExecuteBatchRequest batch;  // no sets: one batch, nothing run
   batch.SetStatementId(s);
   EXPECT_EQ(1, batch.Get<StatementElement>()->value.SetString("INSERT INTO t VALUES (8)"));

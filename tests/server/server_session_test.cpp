@@ -274,9 +274,11 @@ TEST_F(ServerRobustness, NoValueOrRowGrowsBeyondTheFrameLimit) {
   };
   for (const auto& r : rows) {
     if (OnPostgres() && !r.pg) continue;
+    c.Call(Msg::kFreeStatement, s, 0);
     int rc = c.Exec(s, OnPostgres() ? r.pg : r.sql);
     EXPECT_EQ(c.Outcome(rc || r.fetch.empty() ? rc : c.Fetch(s, r.fetch), s), r.outcome) << r.sql;
   }
+  c.Call(Msg::kFreeStatement, s, 0);
   EXPECT_EQ(c.Query(s, "SELECT 41 + 1").at(0).at(0).bytes, U32(42));  // the session goes on
 }
 

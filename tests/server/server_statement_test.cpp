@@ -39,6 +39,7 @@ TEST_F(ServerStatement, PrepareExecuteFetchGetData) {
   EXPECT_EQ(c.Call(Msg::kFreeStatement, s, 0), 0);  // closing without a cursor
   ASSERT_EQ(c.Execute(s), 0);
   EXPECT_EQ(c.Fetch(s, {1}), 0);
+  EXPECT_EQ(c.Call(Msg::kFreeStatement, s, 0), 0);  // a cursor with rows left refuses a new text
   ASSERT_EQ(c.Exec(s,
                    OnPostgres() ? "SELECT 1, 5000000000, 2.5::float8, 'x', x'00ff', NULL"
                                 : "SELECT 1, 5000000000, 2.5, 'x', x'00ff', NULL",
@@ -384,6 +385,7 @@ TEST_F(ServerStatement, EveryTypeFetched) {
   for (const auto& r : rows) {
     const std::string table = "t" + std::to_string(++n), e = r[2];
     const bool fails = e.size() == 5 && e[2] != ' ';
+    c.Call(Msg::kFreeStatement, s, 0);
     ASSERT_EQ(c.Exec(s, "CREATE TABLE " + table + " (c " + r[0] + ")"), 0) << r[0];
     ASSERT_EQ(c.Exec(s, "INSERT INTO " + table + " VALUES (" + r[1] + "), (NULL)"), 0);
     std::vector<Cell> row;
