@@ -63,6 +63,7 @@ inline constexpr ClientDiagnostic
   kDiagInvalidConversionRequested       {"22005", 1027, "invalid conversion requested"},
   kDiagNoResultSet                      {"24000", 1006, "result set does not exist"},
   kDiagNoCurrentRow                     {"24000", 1006, "invalid cursor state: the cursor is not on a row"},
+  kDiagCursorStillOpen                  {"24000", 1006, "invalid cursor state: the result set has rows not yet fetched"},
   kDiagReadOnlyDescriptor               {"HY016", 1072, "cannot modify an implementation row descriptor"},
   kDiagInconsistentDescriptor           {"HY021", 1072, "inconsistent descriptor information"},
   kDiagPiecesOfFixedData                {"HY019", 1072, "non-character and non-binary data sent in pieces"},

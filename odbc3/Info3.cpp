@@ -106,8 +106,6 @@ constexpr FunctionName kFunctions[] = {
 // count on them.
 constexpr SQLUSMALLINT kNotImplemented[] = {
     SQL_API_SQLBROWSECONNECT,
-    SQL_API_SQLBULKOPERATIONS,
-    SQL_API_SQLNATIVESQL,
 };
 
 // The key functions, and the procedure and privilege functions, only where

@@ -70,8 +70,8 @@
   X(El::kFkTableName, FkTableName, StringElement)                           \
   X(El::kQueryTimeout, QueryTimeout, ULongElement)                          \
   X(El::kRequestNumber, RequestNumber, ULongElement)                        \
-  X(El::kNativeStatement, NativeStatement, StringElement)
-X(El::kEditOperation, EditOperation, EnumElement)
+  X(El::kNativeStatement, NativeStatement, StringElement)                   \
+  X(El::kEditOperation, EditOperation, EnumElement)
 
 // X(ClassName): the composite and row elements, each a class of its own
 // with a static kId.

@@ -125,8 +125,19 @@ namespace {
 bool SearchedChange(const SQLCHAR* sql, SQLINTEGER cbSql);
 }  // namespace
 
+// A result that came whole with its execution (protocol/QUICK.md) is
+// closed on the server, yet open to the application until its rows are
+// fetched or it is closed: a new execution over it is refused, as the
+// server refuses one over a cursor with rows left.
+static bool UnfetchedRowsHeld(Statement* s) {
+  Request* reply = s->block.Reply();
+  return s->cursor.ServerClosed() && reply != nullptr &&
+         reply->Get<RowBlockElement>()->RowsLeft() != 0;
+}
+
 int PrepareWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
   if (!ValidLength(cbSql)) return VEL_POST(s, SQL_ERROR, kDiagInvalidLength);
+  if (UnfetchedRowsHeld(s)) return VEL_POST(s, SQL_ERROR, kDiagCursorStillOpen);
   PrepareRequest request;
   if (request.Failed() || !SetSql(request.Get<StatementElement>(), sql, cbSql)) {
     return VEL_POST(s, SQL_ERROR, kDiagMemory);
@@ -178,9 +189,9 @@ namespace {
 int ExecuteOnce(Statement* s, const SQLCHAR*, SQLINTEGER) {
   s->DropActiveRequest();
   Request* request = nullptr;
-  if (ExecutesWithRows(s)) {
+  const bool withRows = ExecutesWithRows(s);
+  if (withRows) {
     request = new (std::nothrow) ExecuteRowsRequest;
-    if (request != nullptr) request->Get<MaxLengthElement>()->value = kFirstBlockBudget;
   } else {
     request = new (std::nothrow) ExecuteRequest;
   }
@@ -188,6 +199,7 @@ int ExecuteOnce(Statement* s, const SQLCHAR*, SQLINTEGER) {
     delete request;
     return VEL_POST(s, SQL_ERROR, kDiagMemory);
   }
+  if (withRows) request->Get<MaxLengthElement>()->value = kFirstBlockBudget;
   // The description taken at prepare time stays; this reply has none.
   return RunExecution(s, request);
 }
@@ -248,6 +260,7 @@ int NoRowsChanged(Statement* s, int rc) {
 }  // namespace
 
 int ExecuteWorker(Statement* s) {
+  if (UnfetchedRowsHeld(s)) return VEL_POST(s, SQL_ERROR, kDiagCursorStillOpen);
   return NoRowsChanged(s, CheckEditable(s, RunParameterSets(s, ExecuteOnce, nullptr, 0)));
 }
 
@@ -259,6 +272,7 @@ int ContinueArray(Statement* s, int rc) {
 
 int ExecDirectWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
   if (!ValidLength(cbSql)) return VEL_POST(s, SQL_ERROR, kDiagInvalidLength);
+  if (UnfetchedRowsHeld(s)) return VEL_POST(s, SQL_ERROR, kDiagCursorStillOpen);
   const int rc = CheckEditable(s, RunParameterSets(s, ExecDirectOnce, sql, cbSql));
   s->parameters.SetSearched(sql != nullptr && SearchedChange(sql, cbSql));
   return NoRowsChanged(s, rc);

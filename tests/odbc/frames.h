@@ -92,9 +92,9 @@ class FakeResultSet {
     switch (code) {
       case 5:  // the offers up to editType: only it, when asked
         return edits_ ? ConnectBody() + U16(0) + U16(0) + U16(0) + U16(0) + U16(0) + U32(0) + U32(0) + U16(0) + U16(0) +
-                            U16(0) + U16(0) + U16(1)
+                            U16(0) + U16(0) + U16(0) + U16(0) + U16(1)
                       : ConnectBody();
-      case 50:  // edit row: one row written
+      case 51:  // edit row: one row written
         return U16(0) + U32(1) + U16(0);
       case 0:
         return U16(0) + U32(7);  // allocate statement

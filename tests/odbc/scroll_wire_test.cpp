@@ -205,7 +205,7 @@ TEST_F(ScrollWireTest, SetPosUpdatesARowByItsNumber) {
   ASSERT_EQ(SQL_SUCCESS, SQLSetPos(stmt_, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE)) << State();
   EXPECT_EQ(U32(7) + U16(4) + U32(0) + U16(0) + U16(0) + U32(7) + U16(0) + U32(2) + U16(SQL_CONCUR_ROWVER) + U16(1) +
                 U16(1) + U16(SQL_INTEGER) + std::string(1, '\0') + U32(4) + U32(42),
-            results_->Sent(50));
+            results_->Sent(51));
   EXPECT_EQ("2", std::to_string(status_[0]));  // SQL_ROW_UPDATED
 }
 

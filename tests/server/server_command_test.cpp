@@ -179,6 +179,7 @@ TEST(ServerSignals, HangUpReloadsWithoutDroppingSessions) {
   ASSERT_TRUE(server.WaitForLog("reloaded on SIGHUP"));
   EXPECT_NE(server.Log().find("certificate " + stem + ".pem reloaded"), std::string::npos);
   EXPECT_EQ(c.Exec(s, "SELECT 1"), 0);
+  c.Call(Msg::kFreeStatement, s, 0);
   Client old, fresh;
   EXPECT_NE(old.Connect(server.Port(), "db", "alice", "one"), 0);
   EXPECT_EQ(fresh.Connect(server.Port(), "db", "alice", "two"), 0);
