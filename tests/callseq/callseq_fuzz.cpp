@@ -209,6 +209,12 @@ class Run {
  private:
   template <class F>
   SQLRETURN Call(const char* name, SQLSMALLINT type, SQLHANDLE h, F f, std::vector<Buffer*> outs = {});
+  // A C type; for a library without wide entry points unixODBC widens
+  // SQL_C_WCHAR itself (past a short buffer): such runs read text narrow.
+  const decltype(kCTypes[0])& CType(Input& in) {
+    const auto& c = in.Pick(kCTypes);
+    return c.type == SQL_C_WCHAR && !unicode_ ? kCTypes[0] : c;
+  }
   Stmt* PickStmt(Input& in) { return stmts_.empty() ? nullptr : stmts_[in.Next() % stmts_.size()].get(); }
   Buffer* Keep(Stmt* s, size_t n) {
     s->kept.push_back(std::make_unique<Buffer>(n));
@@ -317,7 +323,7 @@ void Run::Step(Input& in) {
     }
     case 9:
     case 10: {
-      const auto& c = in.Pick(kCTypes);
+      const auto& c = CType(in);
       Buffer value(SizeOf(c, room));
       const SQLLEN declared = c.size ? static_cast<SQLLEN>(c.size) : len;
       const bool noIndicator = in.Next() % 4 == 0;
@@ -329,7 +335,7 @@ void Run::Step(Input& in) {
     }
     case 11: {
       if (!s) break;
-      const auto& c = in.Pick(kCTypes);
+      const auto& c = CType(in);
       const size_t each = SizeOf(c, room);
       Buffer* value = Keep(s, each * kRows);
       Buffer* indicator = Keep(s, sizeof(SQLLEN) * kRows);
