@@ -165,7 +165,6 @@ bool TextField(SQLUSMALLINT f) {
 }
 
 constexpr int kRows = 3;  // the largest row array the input sets
-constexpr int kBound = 5;
 
 // A statement with the buffers the driver may write later: bound columns
 // (kRows rows each) with their indicators, and the attribute pointers.
@@ -211,7 +210,7 @@ class Run {
   SQLRETURN Call(const char* name, SQLSMALLINT type, SQLHANDLE h, F f, std::vector<Buffer*> outs = {});
   // A C type; for a library without wide entry points unixODBC widens
   // SQL_C_WCHAR itself (past a short buffer): such runs read text narrow.
-  const decltype(kCTypes[0])& CType(Input& in) {
+  decltype(kCTypes[0]) CType(Input& in) {
     const auto& c = in.Pick(kCTypes);
     return c.type == SQL_C_WCHAR && !unicode_ ? kCTypes[0] : c;
   }
