@@ -29,6 +29,7 @@ TEST_F(ServerPostgres, EachTypeDescribedAndFetched) {
   ASSERT_EQ(c.Exec(s, "/* PostgreSQL */ CREATE DOMAIN tinyint AS smallint"), 0);
   ASSERT_EQ(c.Call(Msg::kGetTypeInfo, s, -6), 0);
   EXPECT_EQ(c.Query(s, "", 1).at(0).at(0).bytes, std::string("TINYINT") + '\0');
+  c.Call(Msg::kFreeStatement, s, 0);  // a cursor with rows left refuses a new text
   const char* rows[][4] = {
       {"boolean", "true", "-7", "01"},
       {"smallint", "-2", "5", "fe ff"},
@@ -56,6 +57,7 @@ TEST_F(ServerPostgres, EachTypeDescribedAndFetched) {
   int n = 0;
   for (const auto& r : rows) {
     const std::string table = "t" + std::to_string(++n), e = r[3];
+    c.Call(Msg::kFreeStatement, s, 0);
     ASSERT_EQ(c.Exec(s, "/* PostgreSQL */ CREATE TABLE " + table + " (c " + r[0] + ")"), 0) << r[0];
     ASSERT_EQ(c.Exec(s, "INSERT INTO " + table + " VALUES (" + r[1] + ")"), 0) << r[0];
     std::vector<int> types;
@@ -92,6 +94,7 @@ TEST_F(ServerPostgres, BinaryAndTextRowsAgree) {
     std::string forms[2];
     for (int text = 0; text < 2; ++text) {
       std::vector<Cell> row;
+      c.Call(Msg::kFreeStatement, s, 0);
       int rc = c.Exec(s, "SELECT " + v + (text ? ", NULL::interval" : ""));
       rc = rc ? rc : c.Fetch(s, {1}, &row);
       forms[text] = rc ? c.Outcome(rc, s) : row.at(0).isNull ? "null" : row.at(0).bytes;
@@ -157,7 +160,11 @@ TEST_F(ServerPostgres, FailuresMapAndKeepTheTransaction) {
       {"SELECT {fn MONTH({d '2024-05-06'})}", "0 00000"},
       {"INSERT INTO k VALUES (2, 'b')", "0 00000"},
   };
-  for (const auto& r : rows) EXPECT_EQ(c.Outcome(c.Exec(s, r[0]), s), r[1]) << r[0];
+  for (const auto& r : rows) {
+    c.Call(Msg::kFreeStatement, s, 0);
+    EXPECT_EQ(c.Outcome(c.Exec(s, r[0]), s), r[1]) << r[0];
+  }
+  c.Call(Msg::kFreeStatement, s, 0);
   ASSERT_EQ(c.Call(Msg::kTransact, 0, 0), 0);
   EXPECT_EQ(Count(&c, s, "k"), U32(2));
 }
@@ -228,8 +235,10 @@ TEST_F(ServerPostgres, ReadOnlyUserCannotSwitchItOff) {
     ASSERT_EQ(r.Call(Msg::kSetAutocommit, 0, autocommit), 0);
     for (const char* sql : {"SET SESSION CHARACTERISTICS AS TRANSACTION READ WRITE",
                             "SELECT set_config('default_transaction_read_only', 'off', false)",
-                            "SET transaction_read_only = off", "INSERT INTO ro VALUES (1)"})
+                            "SET transaction_read_only = off", "INSERT INTO ro VALUES (1)"}) {
+      r.Call(Msg::kFreeStatement, rs, 0);
       r.Exec(rs, sql);
+    }
     EXPECT_EQ(r.Outcome(r.Exec(rs, "INSERT INTO ro VALUES (1)"), rs), "-1 42000") << autocommit;
   }
   EXPECT_EQ(Count(&r, rs, "ro"), U32(0));
