@@ -34,15 +34,24 @@ char* PutUtf8(uint32_t cp, char* p) {
   return p;
 }
 
+// Unit i of text, which an application may hand over at any address
+// (pyodbc's parameter arrays put wide texts at odd ones).
+uint32_t UnitAt(const SQLWCHAR* text, long i) {
+  SQLWCHAR unit;
+  std::memcpy(&unit, reinterpret_cast<const unsigned char*>(text) + i * kWideUnitBytes,
+              sizeof unit);
+  return static_cast<uint32_t>(unit);
+}
+
 // The code point starting at text[*k] of n units, *k moved past it, or
 // kLone.
 uint32_t NextCodePoint(const SQLWCHAR* text, long n, long* k) {
-  const auto u = static_cast<uint32_t>(text[(*k)++]);
+  const uint32_t u = UnitAt(text, (*k)++);
   if (kWideUnitBytes == 4) return IsHigh(u) || IsLow(u) || u > 0x10FFFF ? kLone : u;
   if (IsLow(u)) return kLone;
   if (!IsHigh(u)) return u;
-  if (*k >= n || !IsLow(text[*k])) return kLone;
-  const auto low = static_cast<uint32_t>(text[(*k)++]);
+  if (*k >= n || !IsLow(UnitAt(text, *k))) return kLone;
+  const uint32_t low = UnitAt(text, (*k)++);
   return 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
 }
 }  // namespace
@@ -60,7 +69,7 @@ uint64_t WideBytes(const void* data) {
 long WideLength(const SQLWCHAR* text) {
   long n = 0;
   if (text != nullptr)
-    while (text[n] != 0) ++n;
+    while (UnitAt(text, n) != 0) ++n;
   return n;
 }
 
