@@ -40,7 +40,7 @@ inline constexpr ClientDiagnostic
   kDiagCursorTypeChanged                {"01S02", 1072, "option value changed: keyset-driven and dynamic cursors are static"},
   kDiagSynchronousOnly                  {"01S02", 1072, "option value changed: calls run synchronously"},
   kDiagFetchBeforeStart                 {"01S06", 1072, "attempt to fetch before the result set returned the first rowset"},
-  kDiagNotCursorSpecification           {"07005", 1006, "prepared statement not a cursor-specification"},
+  kDiagNotAQuery                        {"07005", 1006, "prepared statement is not a query"},
   kDiagConnectionFailure                {"08001", 3047, "connection failure"},
   kDiagNoServerAnswered                 {"08001", 3047, "no server answered: %s"},
   kDiagTlsFailure                       {"08001", 3047, "TLS handshake failed: %s"},

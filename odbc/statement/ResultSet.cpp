@@ -20,7 +20,7 @@ namespace {
 // Describing a column without a result set: ODBC 3 says the statement is
 // not a query (07005), ODBC 2 that the cursor state is invalid.
 int NoResultSet(Statement* s) {
-  return FollowsOdbc3(*s) ? VEL_POST(s, SQL_ERROR, kDiagNotCursorSpecification)
+  return FollowsOdbc3(*s) ? VEL_POST(s, SQL_ERROR, kDiagNotAQuery)
                           : VEL_POST(s, SQL_ERROR, kDiagNoResultSet);
 }
 
