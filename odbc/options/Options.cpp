@@ -97,12 +97,16 @@ uint32_t UsedValue(const Connection* c, uint16_t code, uint32_t asked) {
   }
 }
 
+uint32_t StatementIdOf(const Connection*) { return 0; }
+uint32_t StatementIdOf(const Statement* s) { return s->StatementId(); }
+
 // Sends the option request code with value on connection's socket; the
 // outcome is posted on owner (the connection or the statement).
 template <class Owner>
 int SendOption(Owner* owner, Connection* connection, uint16_t code, uint32_t statementId,
                uint32_t value) {
   OptionWait wait(connection, owner->options.QueryTimeout());
+  if (connection->Revive() && statementId != 0) statementId = StatementIdOf(owner);
   Request* request = Request::CreateRequest(code);
   if (request == nullptr || request->Failed()) {
     delete request;
@@ -427,6 +431,20 @@ int SendChangedOptions(Connection* c) {
     if (rc != SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
   }
   return result;
+}
+
+void SendStatementOptions(Statement* s) {
+  Connection* c = s->OwningConnection();
+  for (const OptionDefault& d : kOptionDefaults) {
+    const int32_t value = s->options.Get(d.slot);
+    const bool session = d.slot == OptionSlot::kAccessMode || d.slot == OptionSlot::kAutocommit ||
+                         d.slot == OptionSlot::kTxnIsolation;
+    if (d.request == 0 || session || value == c->options.Get(d.slot)) continue;
+    static_cast<void>(SendOption(s, c, d.request, s->StatementId(),
+                                 d.slot == OptionSlot::kUseBookmarks && value == SQL_UB_VARIABLE
+                                     ? SQL_UB_ON
+                                     : static_cast<uint32_t>(value)));
+  }
 }
 
 int SetScrollOptionsWorker(Statement* s, SQLUSMALLINT fConcurrency, SQLLEN crowKeyset,

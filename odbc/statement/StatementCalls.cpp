@@ -163,6 +163,7 @@ int TranslateSqlWorker(Connection* c, const SQLCHAR* in, SQLINTEGER cbIn, String
                               reinterpret_cast<const char*>(in), static_cast<int32_t>(cbIn)))
     return VEL_POST(c, SQL_ERROR, kDiagMemory);
   int status = kStatusCommunicationFailure;
+  static_cast<void>(c->Revive());
   const int rc = request.Exchange(&status, &c->clib);
   if (rc != SQL_SUCCESS) return c->CheckResult(rc, status);
   if (!out->SetString(request.Get<NativeStatementElement>()->value))
