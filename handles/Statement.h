@@ -113,9 +113,12 @@ class Statement : public HandleObject {
   // The text last prepared, kept when the connection may make its session
   // again (which prepares it again); empty otherwise.
   String preparedText;
-  // An execution left a result set that was not closed since: the server
-  // may hold a cursor (Connection::Idle).
-  bool ResultOpen() const { return resultOpen_ && cursor.ColumnCount() != 0; }
+  // An execution left a result set that was not closed since, and the
+  // server did not close its cursor itself: it may hold one
+  // (Connection::Idle).
+  bool ResultOpen() const {
+    return resultOpen_ && cursor.ColumnCount() != 0 && !cursor.ServerClosed();
+  }
   void ResultClosed() { resultOpen_ = false; }
   // The value of result column icol (from 1), or null when there is none.
   ColumnValue* Column(unsigned icol) { return cursor.Column(icol); }

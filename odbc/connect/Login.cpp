@@ -387,6 +387,7 @@ void WipeRetryPassword(Connection* c) {
   if (c->retryPassword.Length() != 0)
     std::memset(const_cast<char*>(c->retryPassword.Text()), 0, c->retryPassword.Length());
   c->retryPassword.Clear();
+  c->retryServers.Clear();
   c->relogin = nullptr;
 }
 
