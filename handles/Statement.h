@@ -110,9 +110,11 @@ class Statement : public HandleObject {
     statementId_ = id;
     sentTimeout_ = 0;
   }
-  // The text last prepared, kept when the connection may make its session
-  // again (which prepares it again); empty otherwise.
+  // The text last prepared and the cursor name set, kept when the
+  // connection may make its session again (which gives them to the new
+  // one); empty otherwise.
   String preparedText;
+  String cursorName;
   // An execution left a result set that was not closed since, and the
   // server did not close its cursor itself: it may hold one
   // (Connection::Idle).

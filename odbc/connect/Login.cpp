@@ -392,8 +392,9 @@ void WipeRetryPassword(Connection* c) {
 }
 
 // The statements of a session made again: new ids, their own options
-// where they differ from the connection's, their texts prepared again (a
-// text the new session refuses is its execution's error later). False
+// where they differ from the connection's, their cursor names, their
+// texts prepared again (a text the new session refuses is its
+// execution's error later). False
 // when the connection fails meanwhile.
 bool RestoreStatements(Connection* c) {
   for (Statement* s = c->statements.Head(); s != nullptr;
@@ -404,6 +405,14 @@ bool RestoreStatements(Connection* c) {
     s->Reallocated(alloc.Get<StatementIdElement>()->value);
     SendStatementOptions(s);
     if (!c->clib.IsOpen()) return false;
+    if (s->cursorName.Length() != 0) {
+      SetCursorNameRequest name;
+      if (name.Failed() || !name.Get<CursorNameElement>()->value.SetString(s->cursorName))
+        return false;
+      name.SetStatementId(s->StatementId());
+      static_cast<void>(name.Exchange(&status, &c->clib));
+      if (status != kStatusReplied) return false;
+    }
     if (s->preparedText.Length() == 0) continue;
     PrepareRequest prepare;
     if (prepare.Failed() || !prepare.Get<StatementElement>()->value.SetString(s->preparedText))

@@ -35,6 +35,9 @@ int SetCursorNameWorker(Statement* s, const SQLCHAR* cursor, SQLSMALLINT cbCurso
   request.SetStatementId(s->StatementId());
   int status = kStatusCommunicationFailure;
   const int rc = s->Exchange(&request, &status);
+  if (rc == SQL_SUCCESS && s->OwningConnection()->relogin != nullptr &&
+      !s->cursorName.SetString(request.Get<CursorNameElement>()->value))
+    return VEL_POST(s, SQL_ERROR, kDiagCursorNameMemory);
   return Outcome(s, rc, status);
 }
 

@@ -133,7 +133,8 @@ TEST_F(TwoServers, DrainingServerFinishesItsStatementAndSendsLoginsOn) {
 
 // A server restarted (SIGKILL) between two statements of a connection:
 // with ConnectRetryCount=1 an idle one (autocommit, or its transaction
-// committed: "done") is logged in again and its prepared statement runs;
+// committed: "done") is logged in again and its prepared statement runs
+// under its cursor name;
 // one with a transaction or a cursor open, or without the key, gets
 // "08S01".
 TEST(Reconnect, IdleConnectionOutlivesARestartOnlyWithTheKey) {
@@ -170,6 +171,7 @@ TEST(Reconnect, IdleConnectionOutlivesARestartOnlyWithTheKey) {
     if (r.state[0] != 'c') SQLFreeStmt(s, SQL_CLOSE);
     if (r.state[0] == 'd') SQLEndTran(SQL_HANDLE_DBC, c.dbc, SQL_COMMIT);
     ASSERT_EQ(SQLPrepare(p, (SQLCHAR*)"SELECT 1 + 1", SQL_NTS), SQL_SUCCESS);
+    ASSERT_EQ(SQLSetCursorName(p, (SQLCHAR*)"kept", SQL_NTS), SQL_SUCCESS);
     prepared.push_back(p);
   }
   server.Stop(SIGKILL);
@@ -178,6 +180,9 @@ TEST(Reconnect, IdleConnectionOutlivesARestartOnlyWithTheKey) {
     const std::string found = Rows(prepared[i], SQLExecute(prepared[i]), {1});
     EXPECT_EQ(found.substr(0, std::strlen(rows[i].found)), rows[i].found)
         << rows[i].driver << " " << rows[i].retry << " " << rows[i].state << ": " << found;
+    SQLCHAR name[16] = "";
+    SQLGetCursorName(prepared[i], name, sizeof name, nullptr);
+    EXPECT_EQ(std::string((char*)name), found == "2" ? "kept" : "") << rows[i].driver;
   }
 }
 
