@@ -131,7 +131,8 @@ TEST_F(TwoServers, DrainingServerFinishesItsStatementAndSendsLoginsOn) {
   EXPECT_EQ(busy.Diag().substr(0, 5), "08S01");
 }
 
-// A server restarted (SIGKILL) between two statements of a connection:
+// A server restarted (SIGKILL) between two statements of a connection
+// (plaintext or encrypted):
 // with ConnectRetryCount=1 an idle one (autocommit, or its transaction
 // committed: "done") is logged in again and its prepared statement runs
 // under its cursor name;
@@ -139,19 +140,22 @@ TEST_F(TwoServers, DrainingServerFinishesItsStatementAndSendsLoginsOn) {
 // "08S01".
 TEST(Reconnect, IdleConnectionOutlivesARestartOnlyWithTheKey) {
   VeloraServer server;
-  ASSERT_TRUE(server.Start()) << server.Error();
+  const std::string stem = server.Folder() + "/cert";
+  ASSERT_TRUE(MakeTestCertificate(stem, "localhost"));
+  const std::vector<std::string> tls = {"--tls-cert", stem + ".pem", "--tls-key", stem + ".key"};
+  ASSERT_TRUE(server.Start(tls)) << server.Error();
   const std::string port = server.PortText();
   const struct {
     const char *driver, *retry, *state, *found;
   } rows[] = {
       {"Velora", "1", "idle", "2"},
       {"Velora", "0", "idle", "rc -1 08S01"},
-      {"Velora", "1", "open", "rc -1 08S01"},
+      {"Velora", "1;TLS=require", "open", "rc -1 08S01"},
       {"Velora", "0", "open", "rc -1 08S01"},
       {"Velora", "1", "done", "2"},
       {"Velora", "1", "cursor", "rc -1 08S01"},
       {"Velora", "0", "cursor", "rc -1 08S01"},
-      {"Velora ANSI", "1", "idle", "2"},
+      {"Velora ANSI", "1;TLS=require", "idle", "2"},
       {"Velora ANSI", "0", "idle", "rc -1 08S01"},
       {"Velora ANSI", "1", "open", "rc -1 08S01"},
       {"Velora ANSI", "1", "cursor", "rc -1 08S01"},
@@ -175,7 +179,7 @@ TEST(Reconnect, IdleConnectionOutlivesARestartOnlyWithTheKey) {
     prepared.push_back(p);
   }
   server.Stop(SIGKILL);
-  ASSERT_TRUE(server.Start({"--port", port})) << server.Error();
+  ASSERT_TRUE(server.Start({"--port", port, tls[0], tls[1], tls[2], tls[3]})) << server.Error();
   for (size_t i = 0; i < prepared.size(); ++i) {
     const std::string found = Rows(prepared[i], SQLExecute(prepared[i]), {1});
     EXPECT_EQ(found.substr(0, std::strlen(rows[i].found)), rows[i].found)
