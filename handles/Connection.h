@@ -210,10 +210,12 @@ class Connection : public HandleObject {
   // since the last commit or rollback (the session had a transaction).
   bool (*relogin)(Connection* c) = nullptr;
   bool workSinceCommit = false;
-  // What relogin logs in with: the password and the servers as given
-  // (kept only while relogin is set; the password is wiped with it).
+  // What relogin logs in with: the password, the servers and the service
+  // as given (kept only while relogin is set; the password is wiped with
+  // it).
   String retryPassword;
   String retryServers;
+  String retryService;
   // Nothing of the session would be lost with it: no transaction, and no
   // statement with a cursor, data awaited at execution, results pending or
   // rows owed. The execution caller sends goes whole: it counts as none.

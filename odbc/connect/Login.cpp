@@ -388,14 +388,14 @@ void WipeRetryPassword(Connection* c) {
     std::memset(const_cast<char*>(c->retryPassword.Text()), 0, c->retryPassword.Length());
   c->retryPassword.Clear();
   c->retryServers.Clear();
+  c->retryService.Clear();
   c->relogin = nullptr;
 }
 
 // The statements of a session made again: new ids, their own options
 // where they differ from the connection's, their cursor names, their
 // texts prepared again (a text the new session refuses is its
-// execution's error later). False
-// when the connection fails meanwhile.
+// execution's error later). False when the connection fails meanwhile.
 bool RestoreStatements(Connection* c) {
   for (Statement* s = c->statements.Head(); s != nullptr;
        s = static_cast<Statement*>(s->NextItem())) {
@@ -436,6 +436,9 @@ bool Relogin(Connection* c) {
   const int interval = SmallNumber(c->settings.connectRetryInterval, 3600, 1);
   const int32_t timeout = c->options.LoginTimeout();
   const uint32_t flags = c->flags;
+  char server[sizeof c->server], service[sizeof c->service];
+  std::memcpy(server, c->server, sizeof server);
+  std::memcpy(service, c->service, sizeof service);
   const uint32_t records = c->errors.Count();
   const SocketFailureReporter reporter = c->clib.FailureReporter();
   c->clib.SetFailureReporter(nullptr);
@@ -455,6 +458,8 @@ bool Relogin(Connection* c) {
     DropSession(c);
     std::snprintf(c->settings.servers, sizeof c->settings.servers, "%s",
                   c->retryServers.TextOrEmpty());
+    std::snprintf(c->settings.service, sizeof c->settings.service, "%s",
+                  c->retryService.TextOrEmpty());
     c->options.Set(OptionSlot::kLoginTimeout, left);
     const int rc = LoginConnection(c, c->retryPassword);
     c->options.Set(OptionSlot::kLoginTimeout, timeout);
@@ -470,15 +475,21 @@ bool Relogin(Connection* c) {
   c->clib.ReleaseConnection();
   c->SetCancelKey(0, TlsMode::kOff);
   c->flags = flags;
+  // The server that answered last stays the connection's.
+  std::memcpy(c->server, server, sizeof server);
+  std::memcpy(c->settings.servers, server, sizeof server);
+  std::memcpy(c->service, service, sizeof service);
+  std::memcpy(c->settings.service, service, sizeof service);
   return false;
 }
 
 // Turns connection resiliency on for c's new session when its keys ask for
 // it (no memory for the copies: off).
-void ArmRelogin(Connection* c, const String& password, const char* servers) {
+void ArmRelogin(Connection* c, const String& password, const ConnectSettings& given) {
   WipeRetryPassword(c);
   if (SmallNumber(c->settings.connectRetryCount, 255, 0) == 0) return;
-  if (!c->retryPassword.SetString(password) || !c->retryServers.SetString(servers)) {
+  if (!c->retryPassword.SetString(password) || !c->retryServers.SetString(given.servers) ||
+      !c->retryService.SetString(given.service)) {
     WipeRetryPassword(c);
     return;
   }
@@ -487,11 +498,14 @@ void ArmRelogin(Connection* c, const String& password, const char* servers) {
 
 }  // namespace
 
+// The login of SQLConnect and SQLDriverConnect: the settings as given
+// are kept for the logins of connection resiliency.
 static int LoginAndArm(Connection* c, const String& password) {
-  char servers[sizeof c->settings.servers];
-  std::memcpy(servers, c->settings.servers, sizeof servers);
+  ConnectSettings given = {};
+  std::memcpy(given.servers, c->settings.servers, sizeof given.servers);
+  std::memcpy(given.service, c->settings.service, sizeof given.service);
   const int rc = LoginConnection(c, password);
-  if (c->LoggedIn()) ArmRelogin(c, password, servers);
+  if (c->LoggedIn()) ArmRelogin(c, password, given);
   return rc;
 }
 
