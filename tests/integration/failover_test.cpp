@@ -131,6 +131,18 @@ TEST_F(TwoServers, DrainingServerFinishesItsStatementAndSendsLoginsOn) {
   EXPECT_EQ(busy.Diag().substr(0, 5), "08S01");
 }
 
+// An idle connection whose server was killed is made again on the next
+// server of its list.
+TEST_F(TwoServers, IdleConnectionMovesToTheNextServer) {
+  OdbcConnection c;
+  ASSERT_TRUE(SQL_SUCCEEDED(c.DriverConnect(List(";ConnectRetryCount=2;ConnectRetryInterval=0")))) << c.Diag();
+  SQLHSTMT p = c.Statement();
+  ASSERT_EQ(SQLPrepare(p, (SQLCHAR*)"SELECT 3", SQL_NTS), SQL_SUCCESS);
+  first.Stop(SIGKILL);
+  EXPECT_EQ(Rows(p, SQLExecute(p), {1}), "3");
+  EXPECT_EQ(ServerName(c), "localhost");
+}
+
 // A server restarted (SIGKILL) between two statements of a connection
 // (plaintext or encrypted):
 // with ConnectRetryCount=1 an idle one (autocommit, or its transaction
