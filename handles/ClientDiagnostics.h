@@ -39,6 +39,7 @@ inline constexpr ClientDiagnostic
   kDiagTlsFallback                      {"01000", 3047, "no encryption (%s): connected without TLS"},
   kDiagCursorTypeChanged                {"01S02", 1072, "option value changed: keyset-driven and dynamic cursors are static"},
   kDiagSynchronousOnly                  {"01S02", 1072, "option value changed: calls run synchronously"},
+  kDiagKeysetSizeChanged                {"01S02", 1072, "option value changed: the keyset is the whole result set"},
   kDiagFetchBeforeStart                 {"01S06", 1072, "attempt to fetch before the result set returned the first rowset"},
   kDiagNotAQuery                        {"07005", 1006, "prepared statement is not a query"},
   kDiagConnectionFailure                {"08001", 3047, "connection failure"},

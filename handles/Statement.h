@@ -188,6 +188,9 @@ class Statement : public HandleObject {
   void* fetchBookmark = nullptr;
   // SQL_ATTR_METADATA_ID: the catalog functions' texts are identifiers.
   bool metadataId = false;
+  // The text prepared or run is a positioned UPDATE or DELETE (WHERE
+  // CURRENT OF): the other cursors' rows are told before it runs.
+  bool positioned = false;
   Execution execution;
   OptionValues options;  // taken from the connection at allocation
   // The statement's own descriptors, views of the parts above.
