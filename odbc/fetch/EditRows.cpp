@@ -34,6 +34,9 @@ SQLRETURN AddRowValues(Statement* s, uint32_t i, const RowShape& shape, Request*
     const TransferTarget t = RowTarget(*v->binding, i, shape);
     const SQLLEN length = t.pcbValue != nullptr ? LoadUnaligned(t.pcbValue) : SQL_NTS;
     if (length == SQL_COLUMN_IGNORE) continue;
+    // Rows are written from their buffers only.
+    if (length == SQL_DATA_AT_EXEC || length <= SQL_LEN_DATA_AT_EXEC_OFFSET)
+      return VEL_POST(s, SQL_ERROR, kDiagEditDataAtExec);
     const bool null = t.indicator != nullptr && LoadUnaligned(t.indicator) == SQL_NULL_DATA;
     const ParameterInput in{
         t.fCType, v->SqlType(),     null ? nullptr : t.rgbValue, t.pcbValue,       false,

@@ -11,7 +11,7 @@
 namespace {
 
 // A row: concurrency, SQLSetPos's row (0: the rowset) and operation; the
-// name buffers after the fetch ("~": SQL_COLUMN_IGNORE); the row operations
+// name buffers after the fetch ("~": SQL_COLUMN_IGNORE, "@": SQL_DATA_AT_EXEC); the row operations
 // ("PIP": SQL_ROW_PROCEED, SQL_ROW_IGNORE; "": none set); another
 // connection's change between fetch and SetPos; the outcome, the row
 // statuses (SQL_ROW_* digits), the table afterwards and the name buffers
@@ -47,6 +47,7 @@ const EditCase kEdits[] = {
     {kRowver, 2, SQL_UPDATE, "axc", "", "", kOk, "", "020", "1/a;2/x;3/c", kOdbc3Only},
     {kValues, 0, SQL_UPDATE, "xyz", "", "", kOk, "", "222", "1/x;2/y;3/z", kOdbc3Only},
     {kRowver, 1, SQL_UPDATE, "~bc", "", "", kOk, "", "200", "1/a;2/b;3/c", kOdbc3Only},
+    {kRowver, 1, SQL_UPDATE, "@bc", "", "", SQL_ERROR, "HYC00", "500", "1/a;2/b;3/c", kOdbc3Only},  // data at execution
     {kRowver, 0, SQL_UPDATE, "xyz", "PIP", "", kOk, "", "202", "1/x;2/b;3/z", kOdbc3Only},
     {kRowver, 1, SQL_DELETE, "abc", "", "", kOk, "", "100", "2/b;3/c", kOdbc3Only},
     {kValues, 0, SQL_DELETE, "abc", "", "", kOk, "", "111", "", kOdbc3Only},
@@ -145,7 +146,7 @@ TEST_P(SetPos, WritesRowsBack) {
     ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(s2, SQL_FETCH_FIRST, 0));
     for (int i = 0; i < 3; ++i) {
       names[i][0] = row.names[i] == '~' ? 'z' : row.names[i];
-      nameLengths[i] = row.names[i] == '~' ? SQL_COLUMN_IGNORE : SQL_NTS;
+      nameLengths[i] = row.names[i] == '~' ? SQL_COLUMN_IGNORE : row.names[i] == '@' ? SQL_DATA_AT_EXEC : SQL_NTS;
       operations[i] = row.operations[0] && row.operations[i] == 'I' ? SQL_ROW_IGNORE : SQL_ROW_PROCEED;
     }
     if (row.op == SQL_ADD) ids[row.irow - 1] = 4;
