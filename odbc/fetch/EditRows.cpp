@@ -22,8 +22,11 @@
 namespace {
 
 // The bound values of rowset row i, each converted as a parameter of its
-// column's SQL type, into request's value list; SQL_ERROR posted.
-SQLRETURN AddRowValues(Statement* s, uint32_t i, const RowShape& shape, Request* request) {
+// column's SQL type, into request's value list; SQL_ERROR posted. A value
+// given at execution gets a binding on s->editPieces when atExec allows
+// it (a one-row operation), else is refused.
+SQLRETURN AddRowValues(Statement* s, uint32_t i, const RowShape& shape, Request* request,
+                       bool atExec) {
   ParameterDataList* list = new (std::nothrow) ParameterDataList;
   if (list == nullptr) return VEL_POST(s, SQL_ERROR, kDiagMemory);
   request->Get<ParameterDataSetElement>()->SetList(list);
@@ -34,9 +37,18 @@ SQLRETURN AddRowValues(Statement* s, uint32_t i, const RowShape& shape, Request*
     const TransferTarget t = RowTarget(*v->binding, i, shape);
     const SQLLEN length = t.pcbValue != nullptr ? LoadUnaligned(t.pcbValue) : SQL_NTS;
     if (length == SQL_COLUMN_IGNORE) continue;
-    // Rows are written from their buffers only.
-    if (length == SQL_DATA_AT_EXEC || length <= SQL_LEN_DATA_AT_EXEC_OFFSET)
-      return VEL_POST(s, SQL_ERROR, kDiagEditDataAtExec);
+    if (length == SQL_DATA_AT_EXEC || length <= SQL_LEN_DATA_AT_EXEC_OFFSET) {
+      // Values at execution are taken for one row at a time.
+      ParameterBinding* b = atExec ? new (std::nothrow) ParameterBinding : nullptr;
+      if (!atExec) return VEL_POST(s, SQL_ERROR, kDiagEditDataAtExec);
+      if (b == nullptr) return VEL_POST(s, SQL_ERROR, kDiagMemory);
+      b->ipar = static_cast<uint16_t>(c);
+      b->fCType = t.fCType;
+      b->fSqlType = static_cast<SQLSMALLINT>(v->SqlType());
+      b->rgbValue = t.rgbValue;
+      s->editPieces.Append(b);
+      continue;
+    }
     const bool null = t.indicator != nullptr && LoadUnaligned(t.indicator) == SQL_NULL_DATA;
     const ParameterInput in{
         t.fCType, v->SqlType(),     null ? nullptr : t.rgbValue, t.pcbValue,       false,
@@ -58,24 +70,41 @@ SQLRETURN AddRowValues(Statement* s, uint32_t i, const RowShape& shape, Request*
 // One edit-row request: operation on row (0 for an added row), values
 // from rowset row i. SQL_SUCCESS, SQL_SUCCESS_WITH_INFO (the row was not
 // written: changed by another connection) or SQL_ERROR, posted.
-SQLRETURN EditOne(Statement* s, int32_t operation, uint64_t row, uint32_t i,
-                  const RowShape& shape) {
-  EditRowRequest request;
-  if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
-  request.SetStatementId(s->StatementId());
-  request.Get<EditOperationElement>()->value = operation;
-  request.Get<RowNumberElement>()->value = row > UINT32_MAX ? 0 : static_cast<uint32_t>(row);
-  request.Get<ConcurrencyOptionElement>()->value = s->options.Get(OptionSlot::kConcurrency);
+// SQL_SUCCESS_WITH_INFO, SQL_NEED_DATA (values at execution awaited: the
+// request is the statement's execution's) or SQL_ERROR, posted.
+SQLRETURN EditOne(Statement* s, int32_t operation, uint64_t row, uint32_t i, const RowShape& shape,
+                  bool atExec) {
+  EditRowRequest* request = new (std::nothrow) EditRowRequest;
+  if (request == nullptr || request->Failed()) {
+    delete request;
+    return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  }
+  request->SetStatementId(s->StatementId());
+  request->Get<EditOperationElement>()->value = operation;
+  request->Get<RowNumberElement>()->value = row > UINT32_MAX ? 0 : static_cast<uint32_t>(row);
+  request->Get<ConcurrencyOptionElement>()->value = s->options.Get(OptionSlot::kConcurrency);
+  s->editPieces.Clear();
+  SQLRETURN rc = SQL_SUCCESS;
   if (operation != kEditDelete) {
-    if (AddRowValues(s, i, shape, &request) != SQL_SUCCESS) return SQL_ERROR;
+    rc = AddRowValues(s, i, shape, request, atExec);
   } else {
     ParameterDataList* list = new (std::nothrow) ParameterDataList;
-    if (list == nullptr) return VEL_POST(s, SQL_ERROR, kDiagMemory);
-    request.Get<ParameterDataSetElement>()->SetList(list);
+    if (list == nullptr) rc = VEL_POST(s, SQL_ERROR, kDiagMemory);
+    if (list != nullptr) request->Get<ParameterDataSetElement>()->SetList(list);
+  }
+  if (rc == SQL_SUCCESS && s->editPieces.Count() != 0) {
+    s->execution.Begin(request, request->Get<ParameterDataSetElement>());
+    s->execution.SetCurrent(s->editPieces.Head());
+    s->execution.SetStage(Execution::kAtParameter);
+    return SQL_NEED_DATA;
   }
   int status = kStatusCommunicationFailure;
-  const int rc = s->Exchange(&request, &status);
-  return rc == SQL_SUCCESS ? SQL_SUCCESS : s->CheckResult(rc, status);
+  if (rc == SQL_SUCCESS) {
+    rc = s->Exchange(request, &status);
+    if (rc != SQL_SUCCESS) rc = s->CheckResult(rc, status);
+  }
+  delete request;
+  return rc;
 }
 
 }  // namespace
@@ -144,6 +173,55 @@ SQLRETURN RefreshRow(Statement* s, uint64_t row, bool* deleted) {
 bool Editable(Statement* stmt) {
   return stmt->OwningConnection()->EditsRows() &&
          stmt->options.Get(OptionSlot::kConcurrency) != SQL_CONCUR_READ_ONLY;
+}
+
+bool EditAwaitsData(Statement* stmt) {
+  return stmt->editPieces.Count() != 0 && stmt->execution.CurrentStage() != Execution::kIdle;
+}
+
+SQLRETURN EditParamData(Statement* s, SQLPOINTER* token) {
+  Execution& execution = s->execution;
+  ParameterBinding* b = execution.Current();
+  if (execution.CurrentStage() == Execution::kDataComing) {
+    // The value b's pieces make, as a parameter of its column's type.
+    const SQLLEN length = b->putNull ? SQL_NULL_DATA : b->collected;
+    const ParameterInput in{b->fCType,        b->fSqlType, b->putNull ? nullptr : b->putData,
+                            &length,          true,        b->collected,
+                            FollowsOdbc3(*s), false,       0};
+    ConvertedValue converted;
+    const ParamOutcome outcome = ConvertParameter(in, s->OwningConnection()->typeSizes, &converted);
+    ParameterDataElement* e =
+        outcome == kParamDone ? new (std::nothrow) ParameterDataElement : nullptr;
+    SQLRETURN rc = SQL_SUCCESS;
+    if (outcome != kParamDone) {
+      rc = s->PostConversion(outcome);
+    } else if (e == nullptr || !e->Set(b->ipar, SentSqlType(b->fSqlType), converted.Data(),
+                                       converted.Length(), converted.IsNull())) {
+      delete e;
+      rc = VEL_POST(s, SQL_ERROR, kDiagMemory);
+    } else {
+      execution.Values()->List()->Append(e);
+      b = static_cast<ParameterBinding*>(b->NextItem());
+    }
+    if (rc == SQL_SUCCESS && b == nullptr) {
+      // Every value is in: the row is written.
+      int status = kStatusCommunicationFailure;
+      rc = s->Exchange(execution.ActiveRequest(), &status);
+      if (rc != SQL_SUCCESS) rc = s->CheckResult(rc, status);
+    }
+    if (rc != SQL_SUCCESS || b == nullptr) {
+      if (s->editStatus != nullptr)
+        *s->editStatus = rc == SQL_SUCCESS ? s->editWritten : SQL_ROW_ERROR;
+      execution.Drop();
+      s->editPieces.Clear();
+      return rc;
+    }
+  }
+  b->DropPieces();
+  execution.SetCurrent(b);
+  execution.SetStage(Execution::kDataComing);
+  if (token != nullptr) *token = b->rgbValue;
+  return SQL_NEED_DATA;
 }
 
 SQLRETURN TellPositions(Statement* stmt) {
@@ -254,7 +332,12 @@ SQLRETURN EditRows(Statement* stmt, SQLULEN irow, SQLUSMALLINT fOption, uint64_t
       if (KeepsKeys(stmt)) rc = RefreshRow(stmt, row, &deleted);
       if (rc == SQL_SUCCESS && !deleted) rc = DeliverHeldRow(stmt, row, slot, shape);
     } else {
-      rc = EditOne(stmt, operation, row, slot, shape);
+      rc = EditOne(stmt, operation, row, slot, shape, last - first == 1);
+      if (rc == SQL_NEED_DATA) {
+        stmt->editStatus = status != nullptr ? &status[i] : nullptr;
+        stmt->editWritten = fOption == SQL_UPDATE ? SQL_ROW_UPDATED : SQL_ROW_ADDED;
+        return rc;
+      }
     }
     ++done;
     if (rc != SQL_SUCCESS) ++failed;

@@ -50,6 +50,12 @@ SQLRETURN EditRowset(Statement* stmt, SQLULEN irow, SQLUSMALLINT fOption);
 // the connection that keeps its keys stands on, told to the server.
 SQLRETURN TellPositions(Statement* stmt);
 
+// True while a row of SQLSetPos or SQLBulkOperations awaits values given
+// at execution; SQLParamData then names the next column's buffer or, the
+// values all given, writes the row.
+bool EditAwaitsData(Statement* stmt);
+SQLRETURN EditParamData(Statement* stmt, SQLPOINTER* token);
+
 // SQLBulkOperations: SQL_ADD adds the rows of the bound arrays
 // (SQL_ATTR_ROW_ARRAY_SIZE of them) to the open cursor's table; the other
 // operations answer "HYC00".

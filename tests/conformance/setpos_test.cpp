@@ -47,7 +47,10 @@ const EditCase kEdits[] = {
     {kRowver, 2, SQL_UPDATE, "axc", "", "", kOk, "", "020", "1/a;2/x;3/c", kOdbc3Only},
     {kValues, 0, SQL_UPDATE, "xyz", "", "", kOk, "", "222", "1/x;2/y;3/z", kOdbc3Only},
     {kRowver, 1, SQL_UPDATE, "~bc", "", "", kOk, "", "200", "1/a;2/b;3/c", kOdbc3Only},
-    {kRowver, 1, SQL_UPDATE, "@bc", "", "", SQL_ERROR, "HYC00", "500", "1/a;2/b;3/c", kOdbc3Only},  // data at execution
+    // Data at execution ("q"), for one row at a time.
+    {kRowver, 1, SQL_UPDATE, "@bc", "", "", kOk, "", "200", "1/q;2/b;3/c", kOdbc3Only},
+    {kRowver, 3, SQL_ADD, "ab@", "", "", kOk, "", "004", "1/a;2/b;3/c;4/q", kOdbc3Only},
+    {kValues, 0, SQL_UPDATE, "@yz", "", "", kInfo, "HYC00", "522", "1/a;2/y;3/z", kOdbc3Only},
     {kRowver, 0, SQL_UPDATE, "xyz", "PIP", "", kOk, "", "202", "1/x;2/b;3/z", kOdbc3Only},
     {kRowver, 1, SQL_DELETE, "abc", "", "", kOk, "", "100", "2/b;3/c", kOdbc3Only},
     {kValues, 0, SQL_DELETE, "abc", "", "", kOk, "", "111", "", kOdbc3Only},
@@ -154,10 +157,12 @@ TEST_P(SetPos, WritesRowsBack) {
     if (row.operations[0] && row.op != kPositioned) SQLSetStmtAttr(s2, SQL_ATTR_ROW_OPERATION_PTR, operations, 0);
     ASSERT_EQ(SQL_SUCCESS, row.between[0] ? Elsewhere(row.between) : SQL_SUCCESS);
     std::string state;
-    const SQLRETURN rc = row.op >= kBulkAdd      ? SQLBulkOperations(s2, row.op - 100)
-                         : row.op == kRefetch    ? SQLFetchScroll(s2, SQL_FETCH_FIRST, 0)
-                         : row.op == kPositioned ? Positioned(s2, row.irow, row.operations, &state)
-                                                 : SQLSetPos(s2, row.irow, row.op, SQL_LOCK_NO_CHANGE);
+    SQLRETURN rc = row.op >= kBulkAdd      ? SQLBulkOperations(s2, row.op - 100)
+                   : row.op == kRefetch    ? SQLFetchScroll(s2, SQL_FETCH_FIRST, 0)
+                   : row.op == kPositioned ? Positioned(s2, row.irow, row.operations, &state)
+                                           : SQLSetPos(s2, row.irow, row.op, SQL_LOCK_NO_CHANGE);
+    for (SQLPOINTER token = nullptr; rc == SQL_NEED_DATA && (rc = SQLParamData(s2, &token)) == SQL_NEED_DATA;)
+      SQLPutData(s2, (SQLPOINTER) "q", 1);
     EXPECT_EQ(row.rc, rc) << Diag(SQL_HANDLE_STMT, s2);
     EXPECT_EQ(row.state[0] ? lib().State(row.state) : "",
               row.op == kPositioned ? state : FirstState(SQL_HANDLE_STMT, s2));
