@@ -227,6 +227,8 @@ void Session::KeepEditRow(Statement* s) {
 int Session::PlanPositioned(Statement* s, std::string* text) {
   s->positionedOn.clear();
   s->positionedKeys = 0;
+  // Most texts are not positioned: only one naming CURRENT is read further.
+  if (Upper(*text).find("CURRENT") == std::string::npos) return kSqlSuccess;
   std::vector<Token> t;
   if (!Tokens(*text, &t)) return kSqlSuccess;
   size_t n = t.size();
