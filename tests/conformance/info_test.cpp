@@ -108,6 +108,8 @@ const Fact kFacts[] = {
     {SQL_SCROLL_CONCURRENCY, SQL_SCCO_READ_ONLY, nullptr, kOdbc2Only},
     {SQL_POSITIONED_STATEMENTS, SQL_PS_POSITIONED_UPDATE | SQL_PS_POSITIONED_DELETE, nullptr, kOdbc3Only},
     {SQL_POSITIONED_STATEMENTS, 0, nullptr, kOdbc2Only},
+    {SQL_SCROLL_OPTIONS, SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_KEYSET_DRIVEN, nullptr, kOdbc3Only},
+    {SQL_SCROLL_OPTIONS, SQL_SO_FORWARD_ONLY | SQL_SO_STATIC, nullptr, kOdbc2Only},
 };
 
 class Info : public Conformance {
