@@ -15,8 +15,9 @@ namespace {
 // ("PIP": SQL_ROW_PROCEED, SQL_ROW_IGNORE; "": none set); another
 // connection's change between fetch and SetPos; the outcome, the row
 // statuses (SQL_ROW_* digits), the table afterwards and the name buffers
-// afterwards (when given). kPositioned runs `operations` (%s: the cursor's
-// name) on another statement with the cursor on row irow.
+// afterwards (when given). kPositioned (kForwardPositioned: over a
+// forward-only cursor) runs `operations` (%s: the cursor's name) on another
+// statement with the cursor on row irow.
 struct EditCase {
   SQLULEN concurrency;
   SQLSETPOSIROW irow;
@@ -38,7 +39,7 @@ constexpr SQLRETURN kOk = SQL_SUCCESS, kInfo = SQL_SUCCESS_WITH_INFO;
 // a keyset-driven cursor's SQLFetchScroll again; a positioned statement.
 constexpr SQLUSMALLINT kBulkAdd = 100 + SQL_ADD, kBulkUpdate = 100 + SQL_UPDATE_BY_BOOKMARK,
                        kBulkDelete = 100 + SQL_DELETE_BY_BOOKMARK, kBulkFetch = 100 + SQL_FETCH_BY_BOOKMARK,
-                       kRefetch = 90, kPositioned = 91;
+                       kRefetch = 90, kPositioned = 91, kForwardPositioned = 92;
 const char kDelete3[] = "DELETE FROM setpos_t WHERE id = 3",
            kUpdateAt[] = "UPDATE setpos_t SET name = 'p' WHERE CURRENT OF %s";
 const char kChange2[] = "UPDATE setpos_t SET name = 'o' WHERE id = 2";
@@ -78,6 +79,7 @@ const EditCase kEdits[] = {
     {kValues, 0, kRefetch, "xyz", "", "INSERT INTO setpos_t VALUES (0, 'n')", kOk, "", "000", "0/n;1/a;2/b;3/c", kOdbc3Only, "abc"},
     {kRowver, 2, kPositioned, "abc", kUpdateAt, "", kOk, "", "000", "1/a;2/p;3/c", kOdbc3Only},
     {kValues, 3, kPositioned, "abc", "delete from setpos_t where current of %s", "", kOk, "", "000", "1/a;2/b", kOdbc3Only},
+    {kRowver, 0, kForwardPositioned, "abc", kUpdateAt, "", kOk, "", "000", "1/a;2/b;3/p", kOdbc3Only},  // the last row fetched
     {kRowver, 1, kPositioned, "abc", "DELETE FROM setpos_t WHERE CURRENT OF other", "", SQL_ERROR, "34000", "000", "1/a;2/b;3/c", kOdbc3Only},
     {SQL_CONCUR_READ_ONLY, 1, kPositioned, "abc", kUpdateAt, "", SQL_ERROR, "24000", "000", "1/a;2/b;3/c", kBoth},
     {kRowver, 1, kPositioned, "abc", kUpdateAt, "", SQL_ERROR, "24000", "000", "1/a;2/b;3/c", kOdbc2Only},
@@ -140,8 +142,11 @@ TEST_P(SetPos, WritesRowsBack) {
     const bool marked = row.op > kBulkAdd;
     SQLUINTEGER marks[3] = {};
     if (marked) SQLSetStmtAttr(s2, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_VARIABLE, 0);
-    if (row.op == kPositioned) SQLSetCursorName(s2, (SQLCHAR*)"edits", SQL_NTS);
-    const SQLULEN type = row.op == kRefetch ? SQL_CURSOR_KEYSET_DRIVEN : SQL_CURSOR_STATIC;
+    const bool positioned = row.op == kPositioned || row.op == kForwardPositioned;
+    if (positioned) SQLSetCursorName(s2, (SQLCHAR*)"edits", SQL_NTS);
+    const SQLULEN type = row.op == kRefetch             ? SQL_CURSOR_KEYSET_DRIVEN
+                         : row.op == kForwardPositioned ? SQL_CURSOR_FORWARD_ONLY
+                                                        : SQL_CURSOR_STATIC;
     ASSERT_TRUE(SQL_SUCCEEDED(Open(s2, row.concurrency, "SELECT id, name FROM setpos_t ORDER BY id", type)));
     SQLBindCol(s2, 1, SQL_C_SLONG, ids, 0, idLengths);
     SQLBindCol(s2, 2, SQL_C_CHAR, names, sizeof names[0], nameLengths);
@@ -154,18 +159,17 @@ TEST_P(SetPos, WritesRowsBack) {
     }
     if (row.op == SQL_ADD) ids[row.irow - 1] = 4;
     for (int i = 0; i < 3 && row.op == kBulkAdd; ++i) ids[i] = 4 + i;
-    if (row.operations[0] && row.op != kPositioned) SQLSetStmtAttr(s2, SQL_ATTR_ROW_OPERATION_PTR, operations, 0);
+    if (row.operations[0] && !positioned) SQLSetStmtAttr(s2, SQL_ATTR_ROW_OPERATION_PTR, operations, 0);
     ASSERT_EQ(SQL_SUCCESS, row.between[0] ? Elsewhere(row.between) : SQL_SUCCESS);
     std::string state;
-    SQLRETURN rc = row.op >= kBulkAdd      ? SQLBulkOperations(s2, row.op - 100)
-                   : row.op == kRefetch    ? SQLFetchScroll(s2, SQL_FETCH_FIRST, 0)
-                   : row.op == kPositioned ? Positioned(s2, row.irow, row.operations, &state)
-                                           : SQLSetPos(s2, row.irow, row.op, SQL_LOCK_NO_CHANGE);
+    SQLRETURN rc = row.op >= kBulkAdd   ? SQLBulkOperations(s2, row.op - 100)
+                   : row.op == kRefetch ? SQLFetchScroll(s2, SQL_FETCH_FIRST, 0)
+                   : positioned         ? Positioned(s2, row.irow, row.operations, &state)
+                                        : SQLSetPos(s2, row.irow, row.op, SQL_LOCK_NO_CHANGE);
     for (SQLPOINTER token = nullptr; rc == SQL_NEED_DATA && (rc = SQLParamData(s2, &token)) == SQL_NEED_DATA;)
       SQLPutData(s2, (SQLPOINTER) "q", 1);
     EXPECT_EQ(row.rc, rc) << Diag(SQL_HANDLE_STMT, s2);
-    EXPECT_EQ(row.state[0] ? lib().State(row.state) : "",
-              row.op == kPositioned ? state : FirstState(SQL_HANDLE_STMT, s2));
+    EXPECT_EQ(row.state[0] ? lib().State(row.state) : "", positioned ? state : FirstState(SQL_HANDLE_STMT, s2));
     EXPECT_EQ(row.statuses, std::to_string(statuses[0]) + std::to_string(statuses[1]) + std::to_string(statuses[2]));
     const std::string buffers{char(names[0][0]), char(names[1][0]), char(names[2][0])};
     EXPECT_EQ(row.buffers[0] ? row.buffers : buffers, buffers);
