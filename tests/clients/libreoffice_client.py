@@ -35,10 +35,7 @@ def check(what, got, want):
 
 
 def rows(rs, *cols):
-    out = []
-    while rs.next():
-        out.append(tuple(rs.getString(c) for c in cols))
-    return out
+    return [tuple(rs.getString(c) for c in cols) for _ in iter(rs.next, False)]
 
 
 def connect(work):
@@ -102,15 +99,13 @@ def plain(v):
 def read_types(ctx, base, con):
     names = ", ".join(c for c, _, _ in TYPES)
     ps = con.prepareStatement(f"SELECT {names} FROM all_types WHERE id = ? AND c_varchar = ?")
-    ps.setInt(1, 1)
-    ps.setString(2, "hello world")
+    ps.setInt(1, 1), ps.setString(2, "hello world")
     rs = ps.executeQuery()
     check("row", rs.next(), True)
     for i, (col, getter, want) in enumerate(TYPES, 1):
         check(col, plain(getattr(rs, getter)(i)), want)
     check("one row", rs.next(), False)
-    ps.setInt(1, 2)
-    ps.setString(2, "x")
+    ps.setInt(1, 2), ps.setString(2, "x")
     check("no row", ps.executeQuery().next(), False)
     ps = base.prepareStatement("SELECT name FROM lo_base WHERE name = ?")
     ps.setString(1, TEXT)
@@ -128,8 +123,7 @@ def edit(rs, table, other, waits=False):
     rs.moveToInsertRow()
     for i, setter, value in [(1, "updateInt", 3), (2, "updateString", "added \u65e5"), (3, "updateDouble", 7.5)]:
         getattr(rs, setter)(i, value)
-    rs.insertRow()
-    rs.moveToCurrentRow()
+    rs.insertRow(), rs.moveToCurrentRow()
     check(f"{table}: second", rs.absolute(2) and rs.getInt(1), 2)
     rs.deleteRow()
     check(f"{table}: first", rs.first() and rs.getInt(1), 1)
