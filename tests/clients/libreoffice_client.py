@@ -113,13 +113,7 @@ def read_types(ctx, base, con):
     check("non-ASCII parameter", rs.next() and rs.getString(1), TEXT)
 
 
-# The bridge's updateRow calls SQLBulkOperations(SQL_UPDATE_BY_BOOKMARK),
-# which Velora does not have yet: until then its updateRow must fail with
-# HYC00 and change nothing, and this test fails when it starts to work.
-UPDATE_WAITS = True
-
-
-def edit(rs, table, other, waits=False):
+def edit(rs, table, other):
     rs.moveToInsertRow()
     for i, setter, value in [(1, "updateInt", 3), (2, "updateString", "added \u65e5"), (3, "updateDouble", 7.5)]:
         getattr(rs, setter)(i, value)
@@ -128,16 +122,10 @@ def edit(rs, table, other, waits=False):
     rs.deleteRow()
     check(f"{table}: first", rs.first() and rs.getInt(1), 1)
     rs.updateString(2, "ch\u00e2nged \u00e9")
-    try:
-        rs.updateRow()
-        check(f"{table}: updateRow works now: set UPDATE_WAITS to False", waits, False)
-    except Exception as e:
-        if not waits:
-            raise
-        check(f"{table}: updateRow", e.SQLState, "HYC00")
+    rs.updateRow()  # the bridge: SQLBulkOperations(SQL_UPDATE_BY_BOOKMARK)
     got = rows(other.createStatement().executeQuery(f"SELECT id, name, amount FROM {table} ORDER BY id"), 1, 2, 3)
     check(f"{table}: after editing", [(int(i), n, float(a)) for i, n, a in got],
-          [(1, "first" if waits else "ch\u00e2nged \u00e9", 1.25), (3, "added \u65e5", 7.5)])
+          [(1, "ch\u00e2nged \u00e9", 1.25), (3, "added \u65e5", 7.5)])
 
 
 def base_grid(ctx, base, con):
@@ -155,7 +143,7 @@ def cursor(ctx, base, con):
     rs = st.executeQuery("SELECT id, name, amount FROM lo_edit ORDER BY id")
     check("cursor concurrency", rs.ResultSetConcurrency, 1008 if ODBC3 else 1007)  # else read-only
     if ODBC3:
-        edit(rs, "lo_edit", base, UPDATE_WAITS)
+        edit(rs, "lo_edit", base)
 
 
 def main():
