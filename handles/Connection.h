@@ -60,6 +60,10 @@ enum : uint32_t {
   kConnectionQuick = 0x800,
   // The server offered cursors that write back (protocol/EDIT.md).
   kConnectionEdit = 0x200,
+  // The session describes interval columns as the SQL_INTERVAL_* types:
+  // the server offered them and the ODBC 3.80 library asked for them for
+  // an application of ODBC 3 (protocol/INTERVALS.md).
+  kConnectionIntervals = 0x4000,
 };
 
 // What a cancel request needs (protocol/CANCEL.md), copied for the thread

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "protocol/IntervalText.h"
 #include "protocol/ValueLayout.h"
 #include "server/values/DecimalText.h"
 #include "server/Diagnostics.h"
@@ -95,6 +96,19 @@ Status DecodeParameter(int16_t sqlType, const uint8_t* data, uint32_t length, Va
   float real = 0;
   double number = 0;
   layout::DateTime dt;
+  if (sqlType >= kSqlIntervalYear && sqlType <= kSqlIntervalMinuteToSecond) {
+    // ODBC's form as ISO 8601, which PostgreSQL reads whatever the
+    // marker's type (protocol/INTERVALS.md).
+    interval::Fields f;
+    char text[interval::kTextBytes];
+    const int code = sqlType - interval::kSqlCodeBase;
+    if (interval::Parse(code, reinterpret_cast<const char*>(p),
+                        layout::ParameterTextLength(p, length), &f) != interval::Outcome::kDone)
+      return Status::Error(kStateInvalidCharacter, 0,
+                           std::string("not a value of ") + SqlTypeName(sqlType));
+    *out = Value::Text(std::string(text, interval::ToIso8601(f, text)));
+    return Status::Ok();
+  }
   switch (layout::LayoutOf(sqlType)) {
     case layout::Layout::kText:
       *out = Value::Text(
