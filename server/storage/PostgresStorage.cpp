@@ -208,9 +208,6 @@ class PgStatement : public StorageStatement {
     binary_ = PQnfields(description) > 0;
     for (int i = 0; i < PQnfields(description); ++i) {
       types_.push_back(PQftype(description, i));
-      intervalCodes_.push_back(types_.back() == kPgInterval && session_->Intervals()
-                                   ? IntervalCode(PQfmod(description, i))
-                                   : 0);
       binary_ = binary_ && PgBinaryReadable(types_.back());
     }
     std::string word = FirstWord(text_);
@@ -294,14 +291,6 @@ class PgStatement : public StorageStatement {
         return Value::Text(WithoutZone(v, n, true));
       case kPgTimeTz:
         return Value::Text(WithoutZone(v, n, false));
-      case kPgInterval: {
-        // ISO 8601 from the session, in ODBC's form of the column's type.
-        interval::Fields f;
-        char text[interval::kTextBytes];
-        const int code = intervalCodes_[index];
-        if (code == 0 || !interval::FromIso8601(v, code, &f)) return Value::Text(std::string(v, n));
-        return Value::Text(std::string(text, interval::Format(code, f, text)));
-      }
       default:
         return Value::Text(std::string(v, n));
     }
@@ -464,8 +453,7 @@ class PgStatement : public StorageStatement {
   // The execution.
   bool started_ = false;
   std::string cursorName_;
-  std::vector<Oid> types_;          // of the result columns
-  std::vector<int> intervalCodes_;  // an interval column's code, when described so; else 0
+  std::vector<Oid> types_;  // of the result columns
   bool binary_ = false;
   PgResult batch_;
   int rows_ = 0, row_ = -1;

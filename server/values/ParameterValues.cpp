@@ -98,15 +98,16 @@ Status DecodeParameter(int16_t sqlType, const uint8_t* data, uint32_t length, Va
   layout::DateTime dt;
   if (sqlType >= kSqlIntervalYear && sqlType <= kSqlIntervalMinuteToSecond) {
     // ODBC's form as ISO 8601, which PostgreSQL reads whatever the
-    // marker's type (protocol/INTERVALS.md).
+    // marker's type (protocol/INTERVALS.md); other text goes as it came,
+    // for the storage to judge.
     interval::Fields f;
     char text[interval::kTextBytes];
-    const int code = sqlType - interval::kSqlCodeBase;
-    if (interval::Parse(code, reinterpret_cast<const char*>(p),
-                        layout::ParameterTextLength(p, length), &f) != interval::Outcome::kDone)
-      return Status::Error(kStateInvalidCharacter, 0,
-                           std::string("not a value of ") + SqlTypeName(sqlType));
-    *out = Value::Text(std::string(text, interval::ToIso8601(f, text)));
+    const uint32_t n = layout::ParameterTextLength(p, length);
+    const char* given = reinterpret_cast<const char*>(p);
+    *out =
+        interval::Parse(sqlType - interval::kSqlCodeBase, given, n, &f) == interval::Outcome::kDone
+            ? Value::Text(std::string(text, interval::ToIso8601(f, text)))
+            : Value::Text(std::string(given, n));
     return Status::Ok();
   }
   switch (layout::LayoutOf(sqlType)) {
