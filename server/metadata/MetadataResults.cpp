@@ -424,8 +424,13 @@ ResultSet TypeInfo(int sqlType, const std::map<int16_t, std::string>* names, boo
       if (it == names->end()) continue;
       name = it->second.c_str();
     }
-    // Binary literals are written X'...'; the other quoted types plainly.
-    const char* prefix = IsQuoted(t) ? "'" : t.form == SqlForm::kBinary ? "X'" : nullptr;
+    // Binary literals are written X'...' (PostgreSQL's bytea '\x...': its
+    // X'...' is a bit string); the other quoted types plainly, and
+    // PostgreSQL's boolean BIT too (it takes '1', not 1).
+    const bool postgres = names != nullptr;
+    const char* prefix = IsQuoted(t) || (postgres && t.code == kSqlBit) ? "'"
+                         : t.form == SqlForm::kBinary                   ? (postgres ? "'\\x" : "X'")
+                                                                        : nullptr;
     const char* createParams = t.sizing == SqlSizing::kPadded    ? "length"
                                : t.sizing == SqlSizing::kVarying ? "max length"
                                : t.sizing == SqlSizing::kDigits  ? "precision,scale"
