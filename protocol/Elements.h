@@ -84,6 +84,7 @@
   X(DescribeTypeElement)            \
   X(ResultsTypeElement)             \
   X(EditTypeElement)                \
+  X(DecimalTypeElement)             \
   X(FetchDataElement)               \
   X(FetchDataSetElement)            \
   X(FetchTypeElement)               \

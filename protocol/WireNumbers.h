@@ -95,7 +95,8 @@
   X(82, kEditType, editType)                                   \
   X(83, kEditOperation, editOperation)                         \
   X(84, kQuickType, quickType)                                 \
-  X(85, kBlockCode, blockCode)
+  X(85, kBlockCode, blockCode)                                 \
+  X(86, kDecimalType, decimalType)
 
 // Element numbers: El::kStatementId.
 namespace El {
@@ -106,8 +107,8 @@ enum Number : int8_t {
 };
 }  // namespace El
 
-// Number of entries of the element name table (element numbers 0..85).
-constexpr int kElementIdCount = El::kBlockCode + 1;
+// Number of entries of the element name table (element numbers 0..86).
+constexpr int kElementIdCount = El::kDecimalType + 1;
 
 // X(code, Name): every message code except the connect request's, which
 // has a class of its own; each becomes Msg::kName and the class NameRequest.

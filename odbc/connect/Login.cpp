@@ -213,7 +213,7 @@ int LoginOnce(Connection* c, const String& password, TlsMode mode, int32_t secon
     c->flags &=
         ~uint32_t{kConnectionBlockFetch | kConnectionKeys | kConnectionBatch | kConnectionStream |
                   kConnectionDescribe | kConnectionResults | kConnectionRoutines |
-                  kConnectionQuick | kConnectionInfoAnswers | kConnectionEdit};
+                  kConnectionQuick | kConnectionInfoAnswers | kConnectionEdit | kConnectionDecimal};
     if (request.Get<FetchTypeElement>()->value == kFetchBlock) c->flags |= kConnectionBlockFetch;
     if (request.Get<StreamTypeElement>()->value == kStreamAhead) c->flags |= kConnectionStream;
     if (request.Get<CatalogTypeElement>()->value == kCatalogKeys) c->flags |= kConnectionKeys;
@@ -233,6 +233,7 @@ int LoginOnce(Connection* c, const String& password, TlsMode mode, int32_t secon
     }
     if (answers->count != 0) c->flags |= kConnectionInfoAnswers;
     if (request.Get<EditTypeElement>()->value == kEditRows) c->flags |= kConnectionEdit;
+    if (request.Get<DecimalTypeElement>()->value == kDecimalText) c->flags |= kConnectionDecimal;
     // The cancel connection is encrypted as the session's is; a session
     // that preferred TLS and got it requires it for the cancel too.
     const TlsMode cancelTls = !c->clib.Encrypted()       ? TlsMode::kOff

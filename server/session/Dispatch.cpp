@@ -57,6 +57,7 @@ int HandleConnect(Session* s, Request* r) {
     r->Get<RoutineTypeElement>()->value = kRoutinesAndRights;
     if (s->OffersQuick()) r->Get<QuickTypeElement>()->value = kQuickRows;
     r->Get<EditTypeElement>()->value = kEditRows;
+    r->Get<DecimalTypeElement>()->value = kDecimalText;
     if (s->CancelKey() != 0) {
       r->Get<CancelTypeElement>()->value = kCancelRequest;
       r->Get<CancelKeyElement>()->value = s->CancelKey();
