@@ -182,6 +182,14 @@ const CallCase kCalls[] = {
     // A catalog result set is a cursor like a query's.
     {"fetch after tables", "S1", [](SQLHSTMT s) -> SQLRETURN { return Tab(s, 0, 0, "conf\\_cat\\_p", 0) ? SQL_ERROR : SQLFetch(s); }, SQL_SUCCESS, ""},
     {"procedures, rows left", "S5", [](SQLHSTMT s) { return SQLProcedures(s, 0, 0, 0, 0, 0, 0); }, SQL_ERROR, "24000", kOdbc3Only},
+    {"procedure columns, negative length", "S1", [](SQLHSTMT s) { return SQLProcedureColumns(s, 0, 0, 0, 0, T("x"), -5, 0, 0); }, SQL_ERROR, "HY090", kOdbc3Only},
+    {"column privileges, negative length", "S1", [](SQLHSTMT s) { return SQLColumnPrivileges(s, 0, 0, 0, 0, T("x"), -5, 0, 0); }, SQL_ERROR, "HY090", kOdbc3Only},
+    {"column privileges, rows left", "S5", [](SQLHSTMT s) { return SQLColumnPrivileges(s, 0, 0, 0, 0, T("x"), SQL_NTS, 0, 0); }, SQL_ERROR, "24000", kOdbc3Only},
+    {"procedure columns", "S1", [](SQLHSTMT s) { return SQLProcedureColumns(s, 0, 0, 0, 0, 0, 0, 0, 0); }, SQL_SUCCESS, "", kOdbc3Only},
+    // The 2.0 library has no routine or privilege catalogs: SQLGetFunctions
+    // says so, and the driver manager refuses them.
+    {"procedures", "S1", [](SQLHSTMT s) { return SQLProcedures(s, 0, 0, 0, 0, 0, 0); }, SQL_ERROR, "IM001", kOdbc2Only},
+    {"column privileges", "S1", [](SQLHSTMT s) { return SQLColumnPrivileges(s, 0, 0, 0, 0, T("x"), SQL_NTS, 0, 0); }, SQL_ERROR, "IM001", kOdbc2Only},
     {"table privileges, rows left", "S5", [](SQLHSTMT s) { return SQLTablePrivileges(s, 0, 0, 0, 0, T("x"), SQL_NTS); }, SQL_ERROR, "24000", kOdbc3Only},
     {"execute with a catalog cursor open", "S1", [](SQLHSTMT s) -> SQLRETURN { return SQLGetTypeInfo(s, 0) ? SQL_ERROR : SQLExecDirect(s, T("SELECT 1"), SQL_NTS); }, SQL_ERROR, "24000"},
 };
