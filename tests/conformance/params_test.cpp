@@ -25,8 +25,6 @@ const ExecCase kExecutions[] = {
     {"a NULL", {nullptr}, "SELECT ?", "-", kBoth},
     {"bindings beyond the markers are ignored", {"7", "8", "9"}, "SELECT ?", "7", kBoth},
     {"bindings of a text without markers are ignored", {"7", "8"}, "SELECT 1", "1", kBoth},
-    {"a marker without a binding", {}, "SELECT ?", "07002", kOdbc3Only},
-    {"a marker without a binding", {}, "SELECT ?", "07001", kOdbc2Only},
     {"markers in literals and comments are none", {"7"}, "SELECT '?', ? -- ?", "?", kBoth},
 };
 
@@ -305,11 +303,9 @@ TEST_P(Params, ArraysOfParameterSets) {
   SQLFreeHandle(SQL_HANDLE_STMT, t);
 }
 
-// NUMERIC and DECIMAL parameters keep every digit and their scale: an
-// SQL_C_NUMERIC structure (sign, magnitude, scale) at the scale the
-// application descriptor gives (apdScale; -1: left alone, the structure's
-// counts), or text (SQL_C_CHAR, scale unused) sent as DECIMAL; read back
-// as text, at least the parameter's decimal digits after the point.
+// NUMERIC and DECIMAL parameters keep every digit and their scale, read back
+// as text: an SQL_C_NUMERIC structure at the application descriptor's scale
+// (apdScale; -1: the structure's), or text sent as DECIMAL.
 struct NumericCase {
   const char* what;
   bool text;
@@ -344,14 +340,9 @@ TEST_P(Params, NumericValuesKeepTheirDigits) {
     SQLFreeHandle(SQL_HANDLE_STMT, s);
     ASSERT_EQ(ok, SQLAllocHandle(SQL_HANDLE_STMT, c.dbc, &s));
     SQL_NUMERIC_STRUCT n = {row.size > 38 ? SQLCHAR{38} : static_cast<SQLCHAR>(row.size), row.scale, row.sign, {}};
-    for (const char* d = row.digits; *d != 0 && !row.text; ++d) {  // n.val = n.val * 10 + digit
-      unsigned carry = static_cast<unsigned>(*d - '0');
-      for (SQLCHAR& byte : n.val) {
-        carry += byte * 10u;
-        byte = static_cast<SQLCHAR>(carry & 0xff);
-        carry >>= 8;
-      }
-    }
+    for (const char* d = row.digits; *d != 0 && !row.text; ++d)  // n.val = n.val * 10 + digit
+      for (unsigned i = 0, carry = unsigned(*d - '0'); i < 16; ++i, carry >>= 8)
+        n.val[i] = SQLCHAR(carry += n.val[i] * 10u);
     SQLLEN length = row.text ? SQL_NTS : sizeof n;
     SQLPOINTER value = row.text ? (SQLPOINTER)row.digits : &n;
     ASSERT_EQ(ok, SQLBindParameter(s, 1, SQL_PARAM_INPUT, row.text ? SQL_C_CHAR : SQL_C_NUMERIC,

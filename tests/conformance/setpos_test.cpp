@@ -47,6 +47,11 @@ const EditCase kEdits[] = {
     {kRowver, 3, SQL_DELETE, "abc", "", "DELETE FROM setpos_t WHERE id = 3", kInfo, "01001", "005", "1/a;2/b", kOdbc3Only},
     {SQL_CONCUR_READ_ONLY, 1, SQL_UPDATE, "xbc", "", "", SQL_ERROR, "HYC00", "000", "1/a;2/b;3/c", kBoth},
     {kRowver, 1, SQL_UPDATE, "xbc", "", "", SQL_ERROR, "HYC00", "000", "1/a;2/b;3/c", kOdbc2Only},
+    // Positioning: a row of the rowset; the operation (the driver manager answers for it).
+    {SQL_CONCUR_READ_ONLY, 1, SQL_POSITION, "abc", "", "", kOk, "", "000", "1/a;2/b;3/c", kBoth},
+    {SQL_CONCUR_READ_ONLY, 4, SQL_POSITION, "abc", "", "", SQL_ERROR, "HY107", "000", "1/a;2/b;3/c", kBoth},
+    {SQL_CONCUR_READ_ONLY, 0, SQL_POSITION, "abc", "", "", SQL_ERROR, "HY109", "000", "1/a;2/b;3/c", kBoth},
+    {SQL_CONCUR_READ_ONLY, 1, 9, "abc", "", "", SQL_ERROR, "HY092", "000", "1/a;2/b;3/c", kBoth},
 };
 // clang-format on
 
@@ -168,58 +173,6 @@ TEST_P(SetPos, ReadOnlyUserCannotWrite) {
   SQLFreeHandle(SQL_HANDLE_STMT, r);
   SQLHSTMT t = owner.Statement();
   EXPECT_EQ("a", Rows(t, Exec(t, "SELECT name FROM setpos_t"), {1}));
-}
-
-// SQLSetPos's arguments and states over a static cursor of three-row
-// rowsets: from S1 (allocated), S5 (executed), S7 (a rowset of 3 fetched),
-// S7s (a rowset of 2), S8 (needing data).
-struct PositionCase {
-  const char* start;
-  SQLSETPOSIROW irow;
-  SQLUSMALLINT op, lock;
-  SQLRETURN rc;
-  const char* state;  // ODBC 3's form; "" for none
-  Libraries libraries;
-};
-
-// clang-format off
-const PositionCase kPositions[] = {
-    {"S7", 1, SQL_POSITION, SQL_LOCK_NO_CHANGE, kOk, "", kBoth},
-    {"S7", 4, SQL_POSITION, SQL_LOCK_NO_CHANGE, SQL_ERROR, "HY107", kBoth},
-    {"S7s", 3, SQL_POSITION, SQL_LOCK_NO_CHANGE, SQL_ERROR, "HY107", kBoth},
-    {"S7", 1, 9, SQL_LOCK_NO_CHANGE, SQL_ERROR, "HY092", kBoth},  // the driver manager answers
-    {"S7", 1, SQL_POSITION, 9, SQL_ERROR, "HY092", kBoth},
-    {"S7", 0, SQL_POSITION, SQL_LOCK_NO_CHANGE, SQL_ERROR, "HY109", kBoth},
-    {"S5", 1, SQL_POSITION, SQL_LOCK_NO_CHANGE, SQL_ERROR, "24000", kBoth},
-    {"S1", 1, SQL_POSITION, SQL_LOCK_NO_CHANGE, SQL_ERROR, "HY010", kBoth},
-    {"S8", 1, SQL_POSITION, SQL_LOCK_NO_CHANGE, SQL_ERROR, "HY010", kBoth},
-};
-// clang-format on
-
-TEST_P(SetPos, ArgumentsAndStates) {
-  for (const PositionCase& row : kPositions) {
-    if (!lib().Holds(row.libraries)) continue;
-    SCOPED_TRACE(std::string(row.start) + " row " + std::to_string(row.irow) + " op " + std::to_string(row.op));
-    Fill();
-    SQLHSTMT s2 = c.Statement();
-    const std::string start = row.start;
-    static SQLLEN atExec = SQL_DATA_AT_EXEC;
-    if (start == "S8")
-      SQLBindParameter(s2, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 5, 0, (SQLPOINTER)1, 0, &atExec);
-    if (start != "S1") {
-      const SQLRETURN rc = Open(s2, SQL_CONCUR_READ_ONLY,
-                                start == "S8"    ? "SELECT id FROM setpos_t WHERE name = ?"
-                                : start == "S7s" ? "SELECT id, name FROM setpos_t WHERE id < 3"
-                                                 : "SELECT id, name FROM setpos_t ORDER BY id");
-      ASSERT_EQ(start == "S8" ? SQL_NEED_DATA : kOk, rc) << Diag(SQL_HANDLE_STMT, s2);
-    }
-    if (start[1] == '7') {
-      ASSERT_EQ(kOk, SQLFetchScroll(s2, SQL_FETCH_NEXT, 0));
-    }
-    EXPECT_EQ(row.rc, SQLSetPos(s2, row.irow, row.op, row.lock));
-    EXPECT_EQ(row.state[0] ? lib().State(row.state) : "", FirstState(SQL_HANDLE_STMT, s2));
-    SQLFreeHandle(SQL_HANDLE_STMT, s2);
-  }
 }
 
 VEL_CONFORMANCE_SUITE(SetPos);
