@@ -199,7 +199,6 @@ const CallCase kCalls[] = {
     {"row count prepared", "S2", {kRowCount}, SQL_ERROR, "HY010"},
     {"row count with a cursor", "S6", {kRowCount}, SQL_SUCCESS, ""},
     {"cursor name with a cursor open", "S5", {kSetName}, SQL_ERROR, "24000"},
-    // SQLSetScrollOptions before execution; SQLColAttributes on a result.
     {"scroll options", "S1", {Scroll(SQL_CONCUR_READ_ONLY, SQL_SCROLL_STATIC, 1)}, SQL_SUCCESS, ""},
     {"scroll options, concurrency 9", "S1", {Scroll(9, SQL_SCROLL_STATIC, 1)}, SQL_ERROR, "HY108"},
     {"scroll options, rowset 0", "S1", {Scroll(SQL_CONCUR_READ_ONLY, SQL_SCROLL_STATIC, 0)}, SQL_ERROR, "HY107"},
