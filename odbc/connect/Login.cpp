@@ -212,11 +212,11 @@ int LoginOnce(Connection* c, const String& password, TlsMode mode, int32_t secon
     const NativeLengthValuesElement* sizes = request.Get<NativeLengthValuesElement>();
     for (int i = 0; i < kTypeSizeCount; ++i) c->typeSizes.size[i] = sizes->values[i];
     c->flags |= kConnectionLoggedIn;
-    c->flags &= ~uint32_t{kConnectionBlockFetch | kConnectionKeys | kConnectionBatch |
-                          kConnectionStream | kConnectionDescribe | kConnectionResults |
-                          kConnectionRoutines | kConnectionQuick | kConnectionInfoAnswers |
-                          kConnectionEdit | kConnectionEditKeys | kConnectionIntervals |
-                          kConnectionDecimal};
+    c->flags &=
+        ~uint32_t{kConnectionBlockFetch | kConnectionKeys | kConnectionBatch | kConnectionStream |
+                  kConnectionDescribe | kConnectionResults | kConnectionRoutines |
+                  kConnectionQuick | kConnectionInfoAnswers | kConnectionEdit |
+                  kConnectionEditKeys | kConnectionIntervals | kConnectionDecimal};
     if (request.Get<FetchTypeElement>()->value == kFetchBlock) c->flags |= kConnectionBlockFetch;
     if (request.Get<StreamTypeElement>()->value == kStreamAhead) c->flags |= kConnectionStream;
     if (request.Get<CatalogTypeElement>()->value == kCatalogKeys) c->flags |= kConnectionKeys;
