@@ -25,6 +25,10 @@ namespace {
 // kBatchBytes, counting libpq's own bytes per value, at most kMaxBatchRows.
 constexpr int kFirstBatchRows = 64, kMaxBatchRows = 1 << 16;
 constexpr size_t kBatchBytes = 1 << 20, kValueOverhead = 16;
+// The rows of a plain INSERT's forms for parameter arrays, and the most
+// parameters one statement takes.
+constexpr size_t kChunkRows[] = {64, 16, 4};
+constexpr size_t kMaxParameters = 65535;
 
 // The declared type (in the names SqlTypes maps) of a PostgreSQL type with
 // its modifier; empty for types whose values describe themselves.
@@ -180,6 +184,7 @@ class PgStatement : public StorageStatement {
   ~PgStatement() override {
     Reset();
     session_->Command("DEALLOCATE " + name_);
+    for (const PgChunk& c : chunks_) session_->Command("DEALLOCATE " + c.name);
   }
 
   static std::string FirstWord(const std::string& text) {
@@ -284,10 +289,55 @@ class PgStatement : public StorageStatement {
   std::unique_ptr<StorageSetRun> StartSets(bool stop) override {
     Reset();
     return session_->StartSets(
-        name_, [this](PgParams* out) { ConvertParams(binds_, paramTypes_, out); }, stop);
+        name_, [this](PgParams* out) { ConvertParams(binds_, paramTypes_, out); }, stop,
+        Chunked() ? chunks_ : std::vector<PgChunk>());
   }
 
  private:
+  // A plain INSERT of one row into a table without triggers or rules
+  // (nothing of which could tell many rows in one statement from as many
+  // statements) gets its forms of several rows, for parameter arrays.
+  // The table is looked at for every array (a trigger may come between
+  // two); the forms are prepared once.
+  bool Chunked() {
+    if (!chunksChecked_) {
+      chunksChecked_ = true;
+      if (paramTypes_.empty() || !SplitInsertValues(text_, &chunkTable_, &chunkHead_, &chunkRow_))
+        chunkTable_.clear();
+    }
+    if (chunkTable_.empty()) return false;
+    PgResult plain;
+    Status st = session_->Query(
+        "SELECT 1 FROM pg_class c WHERE c.oid = to_regclass($1) AND c.relkind = 'r'"
+        " AND NOT c.relhasrules AND NOT EXISTS (SELECT 1 FROM pg_trigger t"
+        " WHERE t.tgrelid = c.oid AND NOT t.tgisinternal) AND NOT EXISTS (SELECT 1"
+        " FROM pg_constraint k WHERE k.conrelid = c.oid AND k.confrelid = c.oid)",
+        chunkTable_, &plain);
+    if (!st.ok || PQntuples(plain.get()) != 1) return false;
+    const size_t n = paramTypes_.size();
+    for (size_t rows : kChunkRows) {
+      if (!chunks_.empty() && chunks_.back().rows <= rows) break;  // prepared before
+      if (rows * n > kMaxParameters) continue;
+      std::string sql = chunkHead_;
+      std::vector<Oid> types;
+      for (size_t r = 0; r < rows; ++r) {
+        sql += (r ? "," : "") + ShiftMarkers(chunkRow_, static_cast<int>(r * n));
+        types.insert(types.end(), paramTypes_.begin(), paramTypes_.end());
+      }
+      std::string name = session_->NextName("velora_m");
+      st = session_->Run(
+          [&](PGconn* c) {
+            return PQsendPrepare(c, name.c_str(), sql.c_str(), static_cast<int>(types.size()),
+                                 types.data());
+          },
+          nullptr);
+      if (!st.ok) break;
+      chunks_.push_back({rows, name});
+    }
+    if (chunks_.empty()) chunkTable_.clear();  // its forms do not prepare: never again
+    return !chunks_.empty();
+  }
+
   // Keeps the last batch's rows: the current row stays readable after the
   // end of the rows has been reached.
   StepResult Finish(StepResult r) {
@@ -413,6 +463,9 @@ class PgStatement : public StorageStatement {
   std::vector<Oid> paramTypes_;
   std::vector<Value> binds_;
   std::vector<ColumnMeta> columns_;
+  bool chunksChecked_ = false;
+  std::string chunkTable_, chunkHead_, chunkRow_;  // of a plain INSERT of one row
+  std::vector<PgChunk> chunks_;                    // its forms of several rows, largest first
   // The execution.
   bool started_ = false;
   std::string cursorName_;
