@@ -5,6 +5,7 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -125,14 +126,41 @@ bool Textual(Oid type) {
          type == kPgUnknown;
 }
 
+// The width of a number's binary form for a parameter of type, when the
+// number has type's very kind and fits (else 0: it goes as text, and
+// PostgreSQL says what does not fit); its bits into *bits.
+int BinaryNumber(const Value& v, Oid type, uint64_t* bits) {
+  if (v.kind == Value::Kind::kReal && type == kPgFloat8) {
+    std::memcpy(bits, &v.real, 8);
+    return 8;
+  }
+  if (v.kind != Value::Kind::kInteger) return 0;
+  *bits = static_cast<uint64_t>(v.integer);
+  if (type == kPgInt8) return 8;
+  if (type == kPgInt4 && v.integer >= INT32_MIN && v.integer <= INT32_MAX) return 4;
+  if (type == kPgInt2 && v.integer >= INT16_MIN && v.integer <= INT16_MAX) return 2;
+  return 0;
+}
+
 // The values as libpq sends them to parameters of types: raw bytes for
-// bytea and for text holding NUL, text otherwise.
+// bytea and for text holding NUL, numbers of the parameter's own type in
+// binary form (nothing to write here and to read there), text otherwise.
 void ConvertParams(const std::vector<Value>& binds, const std::vector<Oid>& types, PgParams* out) {
   out->bytes.clear();
   out->lengths.clear();
   out->formats.clear();
+  out->lengths.reserve(binds.size());
+  out->formats.reserve(binds.size());
   for (size_t i = 0; i < binds.size(); ++i) {
     const Value& v = binds[i];
+    uint64_t bits = 0;
+    if (const int width = BinaryNumber(v, types[i], &bits)) {
+      for (int k = width - 1; k >= 0; --k) out->bytes.push_back(static_cast<char>(bits >> (8 * k)));
+      out->bytes.push_back('\0');
+      out->lengths.push_back(width);
+      out->formats.push_back(1);
+      continue;
+    }
     const bool rawBytes =
         (v.kind == Value::Kind::kBlob && (types[i] == kPgBytea || Textual(types[i]))) ||
         (v.kind == Value::Kind::kText &&
