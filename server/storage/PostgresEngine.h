@@ -112,7 +112,7 @@ class PgSession : public StorageSession {
   // A catalog query with one text parameter.
   Status Query(const char* sql, const std::string& argument, PgResult* out);
   // The prepared statement name run once per set added, each set under
-  // the savepoint, in one pipeline (PostgresSets.cpp); bound gives the
+  // the savepoint, in one pipeline (PostgresSets.cpp); bound appends the
   // values bound now; consecutive sets may go together as one of chunks
   // (largest first). Null outside a transaction.
   std::unique_ptr<StorageSetRun> StartSets(const std::string& name,

@@ -58,8 +58,9 @@ class PgSetRun : public StorageSetRun {
   }
 
   void Add() override {
-    sets_.emplace_back();
-    bound_(&sets_.back());
+    firstValue_.push_back(values_.lengths.size());
+    firstByte_.push_back(values_.bytes.size());
+    bound_(&values_);
     states_.push_back(State::kWaiting);
     results_.emplace_back();
     alone_.push_back(false);
@@ -67,10 +68,10 @@ class PgSetRun : public StorageSetRun {
       entered_ = true;
       if (!PQenterPipelineMode(conn_) || PQsetnonblocking(conn_, 1) != 0) Break();
     }
-    Queue(sets_.size() - 1);
+    Queue(states_.size() - 1);
     // What has arrived is read now and then: PostgreSQL, whose replies
     // would otherwise pile up, goes on reading the sets.
-    if (sets_.size() % 32 == 0) Pump();
+    if (states_.size() % 32 == 0) Pump();
   }
 
   void Finish(std::vector<SetResult>* out) override;
@@ -130,20 +131,20 @@ class PgSetRun : public StorageSetRun {
     if (broken_) return;
     if (grouped_ == 0 && !Plain(kPgSavepoint, Kind::kSavepoint, set)) return;
     const char* name = name_.c_str();
-    lengths_.clear();
-    formats_.clear();
-    values_.clear();
-    for (size_t i = set; i < set + count; ++i) {
-      const PgParams& p = sets_[i];
-      p.Pointers(&pointers_);
-      values_.insert(values_.end(), pointers_.begin(), pointers_.end());
-      lengths_.insert(lengths_.end(), p.lengths.begin(), p.lengths.end());
-      formats_.insert(formats_.end(), p.formats.begin(), p.formats.end());
-    }
     for (const PgChunk& c : chunks_)
       if (c.rows == count) name = c.name.c_str();
-    if (!PQsendQueryPrepared(conn_, name, static_cast<int>(lengths_.size()), values_.data(),
-                             lengths_.data(), formats_.data(), 0))
+    // The sets' values lie one after the other.
+    const size_t from = firstValue_[set];
+    const size_t to =
+        set + count < firstValue_.size() ? firstValue_[set + count] : values_.lengths.size();
+    pointers_.clear();
+    for (size_t v = from, at = firstByte_[set]; v < to; ++v) {
+      const int n = values_.lengths[v];
+      pointers_.push_back(n < 0 ? nullptr : values_.bytes.data() + at);
+      at += n < 0 ? 0 : static_cast<size_t>(n) + 1;
+    }
+    if (!PQsendQueryPrepared(conn_, name, static_cast<int>(to - from), pointers_.data(),
+                             values_.lengths.data() + from, values_.formats.data() + from, 0))
       return Break();
     flight_.push_back({Kind::kExecute, set, count});
     for (size_t i = set; i < set + count; ++i) states_[i] = State::kSent;
@@ -256,12 +257,14 @@ class PgSetRun : public StorageSetRun {
   std::string name_;
   std::function<void(PgParams*)> bound_;
   bool stop_;
-  std::vector<PgParams> sets_;  // kept until the end: a set may be sent again
+  // Every set's values, kept until the end (a set may be sent again): a
+  // set's first value and its first byte.
+  PgParams values_;
+  std::vector<size_t> firstValue_, firstByte_;
   std::vector<State> states_;
   std::vector<SetResult> results_;
   std::deque<Command> flight_;
-  std::vector<const char*> pointers_, values_;
-  std::vector<int> lengths_, formats_;          // of the execute being sent
+  std::vector<const char*> pointers_;           // of the execute being sent
   std::vector<PgChunk> chunks_;                 // largest first; none: every set alone
   std::vector<bool> alone_;                     // a set that goes alone (its chunk failed)
   size_t queuedFrom_ = 0, queued_ = 0;          // the sets queued for a chunk
@@ -296,7 +299,7 @@ void PgSetRun::Finish(std::vector<SetResult>* out) {
     group_ = group_ > 1 ? group_ / 2 : 1;
     Plain(kPgRollbackTo, Kind::kRepair, 0);
     Plain(kPgRelease, Kind::kRepair, 0);
-    for (size_t set = 0; set < sets_.size(); ++set) {
+    for (size_t set = 0; set < states_.size(); ++set) {
       if (states_[set] == State::kRan) states_[set] = State::kWaiting;
       if (states_[set] != State::kWaiting) continue;
       if (set < after || !halt) {
@@ -313,7 +316,7 @@ void PgSetRun::Finish(std::vector<SetResult>* out) {
   if (!repair_.ok && !broken_) session_->Rollback();  // the transaction is lost
   // Sets left unanswered share the failure that left them so; with stop,
   // the outcomes end at the first failure (the sets after it did not run).
-  for (size_t set = 0; set < sets_.size(); ++set) {
+  for (size_t set = 0; set < states_.size(); ++set) {
     SetResult& r = results_[set];
     if (states_[set] != State::kDone && states_[set] != State::kFailed)
       r.status = broken_ ? broke_ : repair_;

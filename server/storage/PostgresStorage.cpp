@@ -142,15 +142,11 @@ int BinaryNumber(const Value& v, Oid type, uint64_t* bits) {
   return 0;
 }
 
-// The values as libpq sends them to parameters of types: raw bytes for
-// bytea and for text holding NUL, numbers of the parameter's own type in
-// binary form (nothing to write here and to read there), text otherwise.
+// The values as libpq sends them to parameters of types, appended to
+// *out: raw bytes for bytea and for text holding NUL, numbers of the
+// parameter's own type in binary form (nothing to write here and to read
+// there), text otherwise.
 void ConvertParams(const std::vector<Value>& binds, const std::vector<Oid>& types, PgParams* out) {
-  out->bytes.clear();
-  out->lengths.clear();
-  out->formats.clear();
-  out->lengths.reserve(binds.size());
-  out->formats.reserve(binds.size());
   for (size_t i = 0; i < binds.size(); ++i) {
     const Value& v = binds[i];
     uint64_t bits = 0;
