@@ -25,6 +25,7 @@ const SetCase kSet[] = {
     {true, SQL_ATTR_CURSOR_TYPE, SQL_CURSOR_STATIC, SQL_SUCCESS, "", SQL_CURSOR_STATIC, kBoth},
     {true, SQL_ATTR_CURSOR_TYPE, SQL_CURSOR_KEYSET_DRIVEN, SQL_SUCCESS_WITH_INFO, "01S02", SQL_CURSOR_STATIC, kBoth},
     {true, SQL_ATTR_CONCURRENCY, SQL_CONCUR_READ_ONLY, SQL_SUCCESS, "", SQL_CONCUR_READ_ONLY, kBoth},
+    {true, SQL_ATTR_CURSOR_SENSITIVITY, SQL_SENSITIVE, SQL_ERROR, "HYC00", 0, kOdbc3Only},
     // Rows are never locked; the 2.0 library's cursors are read-only: the
     // concurrency reads back as used.
     {true, SQL_ATTR_CONCURRENCY, SQL_CONCUR_LOCK, SQL_SUCCESS_WITH_INFO, "01S02", SQL_CONCUR_ROWVER, kOdbc3Only},
