@@ -60,6 +60,9 @@ enum : uint32_t {
   kConnectionQuick = 0x800,
   // The server offered cursors that write back (protocol/EDIT.md).
   kConnectionEdit = 0x200,
+  // The server keeps read-only cursors' keys and runs positioned
+  // statements (EDIT_KEYS, protocol/EDIT.md).
+  kConnectionEditKeys = 0x2000,
 };
 
 // What a cancel request needs (protocol/CANCEL.md), copied for the thread
@@ -166,6 +169,7 @@ class Connection : public HandleObject {
   // Cursors write back: the server offered it and the application is the
   // ODBC 3.80 library's.
   bool EditsRows() const;
+  bool KeepsCursorKeys() const { return EditsRows() && (flags & kConnectionEditKeys) != 0; }
   // The session-info offer of the login (protocol/SESSION.md, 16 bits),
   // 0 when the server made none. Such a server is taken to be one over
   // SQLite, the storage servers had before any offer: its SQL quotes

@@ -188,6 +188,16 @@ class Statement : public HandleObject {
   void* fetchBookmark = nullptr;
   // SQL_ATTR_METADATA_ID: the catalog functions' texts are identifiers.
   bool metadataId = false;
+  // The text prepared or run is a positioned UPDATE or DELETE (WHERE
+  // CURRENT OF): the other cursors' rows are told before it runs.
+  bool positioned = false;
+  // A row SQLSetPos or SQLBulkOperations writes with values given at
+  // execution: a binding per such column (its number, C and SQL types,
+  // its buffer as the token), while the execution awaits them; the row's
+  // status and the status it gets once written.
+  ParameterBindingList editPieces;
+  uint16_t* editStatus = nullptr;
+  uint16_t editWritten = 0;
   Execution execution;
   OptionValues options;  // taken from the connection at allocation
   // The statement's own descriptors, views of the parts above.

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "base/LinkedList.h"
+#include "base/Alloc.h"
 #include "base/RowStore.h"
 #include "handles/ErrorData.h"
 
@@ -18,6 +19,17 @@ class RowFailure : public ListItem {
   ~RowFailure() override { delete record; }
   uint64_t row = 0;
   ErrorData* record = nullptr;  // owned
+};
+
+// A row read again from the server (SQLSetPos SQL_REFRESH, a keyset
+// cursor's fetch): its new bytes, or deleted, in place of those held.
+class RowOverride : public ListItem {
+ public:
+  ~RowOverride() override { VelFree(bytes); }
+  uint64_t row = 0;
+  uint8_t* bytes = nullptr;  // owned (VelAlloc)
+  uint32_t length = 0;
+  bool deleted = false;
 };
 
 class StaticCursor {
@@ -37,6 +49,7 @@ class StaticCursor {
   void Drop() {
     rows.Clear();
     failures.Clear();
+    overrides.Clear();
     state = State();
     active_ = false;
   }
@@ -45,6 +58,7 @@ class StaticCursor {
   void Lose() {
     rows.Clear();
     failures.Clear();
+    overrides.Clear();
     state = State();
     state.lost = true;
   }
@@ -56,9 +70,16 @@ class StaticCursor {
     }
     return nullptr;
   }
+  RowOverride* OverrideOf(uint64_t row) {
+    for (RowOverride* o = overrides.First(); o != nullptr; o = overrides.Next()) {
+      if (o->row == row) return o;
+    }
+    return nullptr;
+  }
 
   RowStore rows;
   TypedList<RowFailure> failures;
+  TypedList<RowOverride> overrides;
 
  private:
   bool active_ = false;

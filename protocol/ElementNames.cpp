@@ -56,7 +56,7 @@ const ValueNameEntry kEditOperation[] = {{0, "EDIT_UPDATE"},
                                          {2, "EDIT_ADD"},
                                          {3, "EDIT_REFRESH"},
                                          {4, "EDIT_CHECK"}};
-const ValueNameEntry kEditType[] = {{0, "EDIT_NONE"}, {1, "EDIT_ROWS"}};
+const ValueNameEntry kEditType[] = {{0, "EDIT_NONE"}, {1, "EDIT_ROWS"}, {2, "EDIT_KEYS"}};
 const ValueNameEntry kFetchType[] = {{0, "FETCH_ONE_ROW"}, {1, "FETCH_BLOCK"}};
 const ValueNameEntry kFreeOption[] = {
     {0, "CLOSE"}, {1, "DROP"}, {2, "UNBIND"}, {3, "RESET_PARAMS"}};

@@ -30,8 +30,11 @@ enum : int32_t { kResultsNone = 0, kResultsMore = 1 };
 // Cursors that write back (protocol/EDIT.md): the edit-row request, and
 // a wish in the concurrency option (kConcurrencyEditable added to an
 // optimistic value) that makes a statement's cursor keep its rows' keys.
+// EDIT_KEYS adds read-only cursors that keep their keys (the wish on
+// SQL_CONCUR_READ_ONLY), the position request and positioned statements
+// (WHERE CURRENT OF).
 using EditTypeElement = OfferElement<El::kEditType>;
-enum : int32_t { kEditNone = 0, kEditRows = 1 };
+enum : int32_t { kEditNone = 0, kEditRows = 1, kEditKeys = 2 };
 constexpr uint32_t kConcurrencyEditable = 0x100;
 // The edit-row request's operations (editOperation).
 enum EditOperationValue : int32_t {
@@ -41,6 +44,8 @@ enum EditOperationValue : int32_t {
   kEditRefresh = 3,
   // Whether the statement's cursor writes back: "01S02" when it does not.
   kEditCheck = 4,
+  // The row the application's cursor stands on, for WHERE CURRENT OF.
+  kEditPosition = 5,
 };
 
 // The size of a character or binary marker whose length nothing declares

@@ -232,7 +232,9 @@ int LoginOnce(Connection* c, const String& password, TlsMode mode, int32_t secon
       c->infoAnswerValues[i] = answers->values[i];
     }
     if (answers->count != 0) c->flags |= kConnectionInfoAnswers;
-    if (request.Get<EditTypeElement>()->value == kEditRows) c->flags |= kConnectionEdit;
+    const int32_t edits = request.Get<EditTypeElement>()->value;
+    if (edits == kEditRows || edits == kEditKeys) c->flags |= kConnectionEdit;
+    if (edits == kEditKeys) c->flags |= kConnectionEditKeys;
     // The cancel connection is encrypted as the session's is; a session
     // that preferred TLS and got it requires it for the cancel too.
     const TlsMode cancelTls = !c->clib.Encrypted()       ? TlsMode::kOff

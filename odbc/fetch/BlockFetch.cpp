@@ -110,7 +110,8 @@ bool ExecutesWithRows(Statement* stmt) {
   if ((stmt->OwningConnection()->flags & kConnectionQuick) == 0) return false;
   // A statement without a result set has no rows to bring: its count comes.
   if (stmt->cursor.ColumnCount() == 0) return true;
-  return stmt->options.Get(OptionSlot::kCursorType) != SQL_CURSOR_STATIC && BlocksAllowed(stmt);
+  const int32_t type = stmt->options.Get(OptionSlot::kCursorType);
+  return type != SQL_CURSOR_STATIC && type != SQL_CURSOR_KEYSET_DRIVEN && BlocksAllowed(stmt);
 }
 
 void AdoptFirstBlock(Statement* stmt, Request* reply) {

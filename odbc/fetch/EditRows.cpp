@@ -3,6 +3,7 @@
 
 #include <sqlext.h>
 
+#include <cstring>
 #include <new>
 
 #include "base/Unaligned.h"
@@ -14,14 +15,18 @@
 #include "handles/Odbc3Rules.h"
 #include "handles/Statement.h"
 #include "odbc/fetch/Fetch.h"
+#include "odbc/fetch/ScrollFetch.h"
 #include "protocol/Requests.h"
 #include "protocol/SqlTypeCatalog.h"
 
 namespace {
 
 // The bound values of rowset row i, each converted as a parameter of its
-// column's SQL type, into request's value list; SQL_ERROR posted.
-SQLRETURN AddRowValues(Statement* s, uint32_t i, const RowShape& shape, Request* request) {
+// column's SQL type, into request's value list; SQL_ERROR posted. A value
+// given at execution gets a binding on s->editPieces when atExec allows
+// it (a one-row operation), else is refused.
+SQLRETURN AddRowValues(Statement* s, uint32_t i, const RowShape& shape, Request* request,
+                       bool atExec) {
   ParameterDataList* list = new (std::nothrow) ParameterDataList;
   if (list == nullptr) return VEL_POST(s, SQL_ERROR, kDiagMemory);
   request->Get<ParameterDataSetElement>()->SetList(list);
@@ -32,6 +37,18 @@ SQLRETURN AddRowValues(Statement* s, uint32_t i, const RowShape& shape, Request*
     const TransferTarget t = RowTarget(*v->binding, i, shape);
     const SQLLEN length = t.pcbValue != nullptr ? LoadUnaligned(t.pcbValue) : SQL_NTS;
     if (length == SQL_COLUMN_IGNORE) continue;
+    if (length == SQL_DATA_AT_EXEC || length <= SQL_LEN_DATA_AT_EXEC_OFFSET) {
+      // Values at execution are taken for one row at a time.
+      ParameterBinding* b = atExec ? new (std::nothrow) ParameterBinding : nullptr;
+      if (!atExec) return VEL_POST(s, SQL_ERROR, kDiagEditDataAtExec);
+      if (b == nullptr) return VEL_POST(s, SQL_ERROR, kDiagMemory);
+      b->ipar = static_cast<uint16_t>(c);
+      b->fCType = t.fCType;
+      b->fSqlType = static_cast<SQLSMALLINT>(v->SqlType());
+      b->rgbValue = t.rgbValue;
+      s->editPieces.Append(b);
+      continue;
+    }
     const bool null = t.indicator != nullptr && LoadUnaligned(t.indicator) == SQL_NULL_DATA;
     const ParameterInput in{
         t.fCType, v->SqlType(),     null ? nullptr : t.rgbValue, t.pcbValue,       false,
@@ -53,64 +70,246 @@ SQLRETURN AddRowValues(Statement* s, uint32_t i, const RowShape& shape, Request*
 // One edit-row request: operation on row (0 for an added row), values
 // from rowset row i. SQL_SUCCESS, SQL_SUCCESS_WITH_INFO (the row was not
 // written: changed by another connection) or SQL_ERROR, posted.
-SQLRETURN EditOne(Statement* s, int32_t operation, uint64_t row, uint32_t i,
-                  const RowShape& shape) {
-  EditRowRequest request;
-  if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
-  request.SetStatementId(s->StatementId());
-  request.Get<EditOperationElement>()->value = operation;
-  request.Get<RowNumberElement>()->value = row > UINT32_MAX ? 0 : static_cast<uint32_t>(row);
-  request.Get<ConcurrencyOptionElement>()->value = s->options.Get(OptionSlot::kConcurrency);
+// SQL_SUCCESS_WITH_INFO, SQL_NEED_DATA (values at execution awaited: the
+// request is the statement's execution's) or SQL_ERROR, posted.
+SQLRETURN EditOne(Statement* s, int32_t operation, uint64_t row, uint32_t i, const RowShape& shape,
+                  bool atExec) {
+  EditRowRequest* request = new (std::nothrow) EditRowRequest;
+  if (request == nullptr || request->Failed()) {
+    delete request;
+    return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  }
+  request->SetStatementId(s->StatementId());
+  request->Get<EditOperationElement>()->value = operation;
+  request->Get<RowNumberElement>()->value = row > UINT32_MAX ? 0 : static_cast<uint32_t>(row);
+  request->Get<ConcurrencyOptionElement>()->value = s->options.Get(OptionSlot::kConcurrency);
+  s->editPieces.Clear();
+  SQLRETURN rc = SQL_SUCCESS;
   if (operation != kEditDelete) {
-    if (AddRowValues(s, i, shape, &request) != SQL_SUCCESS) return SQL_ERROR;
+    rc = AddRowValues(s, i, shape, request, atExec);
   } else {
     ParameterDataList* list = new (std::nothrow) ParameterDataList;
-    if (list == nullptr) return VEL_POST(s, SQL_ERROR, kDiagMemory);
-    request.Get<ParameterDataSetElement>()->SetList(list);
+    if (list == nullptr) rc = VEL_POST(s, SQL_ERROR, kDiagMemory);
+    if (list != nullptr) request->Get<ParameterDataSetElement>()->SetList(list);
+  }
+  if (rc == SQL_SUCCESS && s->editPieces.Count() != 0) {
+    s->execution.Begin(request, request->Get<ParameterDataSetElement>());
+    s->execution.SetCurrent(s->editPieces.Head());
+    s->execution.SetStage(Execution::kAtParameter);
+    return SQL_NEED_DATA;
   }
   int status = kStatusCommunicationFailure;
-  const int rc = s->Exchange(&request, &status);
-  return rc == SQL_SUCCESS ? SQL_SUCCESS : s->CheckResult(rc, status);
+  if (rc == SQL_SUCCESS) {
+    rc = s->Exchange(request, &status);
+    if (rc != SQL_SUCCESS) rc = s->CheckResult(rc, status);
+  }
+  delete request;
+  return rc;
 }
 
 }  // namespace
+
+RowShape AppRowShape(Statement* stmt) {
+  if (!FollowsOdbc3(*stmt))
+    return RowShape{static_cast<SQLULEN>(static_cast<uint32_t>(stmt->options.BindType())), 0};
+  const Descriptor& ard = stmt->RowDescriptor();
+  return RowShape{ard.BindType(),
+                  ard.header.bindOffsetPtr != nullptr ? *ard.header.bindOffsetPtr : 0};
+}
+
+bool KeyedCursor(Statement* stmt) {
+  return Editable(stmt) || (stmt->OwningConnection()->KeepsCursorKeys() &&
+                            stmt->options.Get(OptionSlot::kCursorType) == SQL_CURSOR_KEYSET_DRIVEN);
+}
+
+bool KeepsKeys(Statement* stmt) { return KeyedCursor(stmt) && stmt->scroll.Active(); }
+
+SQLRETURN RefreshRow(Statement* s, uint64_t row, bool* deleted) {
+  *deleted = false;
+  EditRowRequest request;
+  ParameterDataList* list = new (std::nothrow) ParameterDataList;
+  if (request.Failed() || list == nullptr) {
+    delete list;
+    return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  }
+  request.Get<ParameterDataSetElement>()->SetList(list);
+  request.SetStatementId(s->StatementId());
+  request.Get<EditOperationElement>()->value = kEditRefresh;
+  request.Get<RowNumberElement>()->value = row > UINT32_MAX ? 0 : static_cast<uint32_t>(row);
+  request.Get<ConcurrencyOptionElement>()->value = s->options.Get(OptionSlot::kConcurrency);
+  int status = kStatusCommunicationFailure;
+  const int rc = s->Exchange(&request, &status);
+  if (rc != SQL_SUCCESS) {
+    const SQLRETURN checked = s->CheckResult(rc, status);
+    if (checked != SQL_SUCCESS_WITH_INFO) return checked == SQL_SUCCESS ? SQL_ERROR : checked;
+    // The server's "01001" (the row is gone) is the row's status, not a
+    // warning of the call.
+    delete s->TakeLastError();
+    *deleted = true;
+  }
+  RowOverride* o = s->scroll.OverrideOf(row);
+  if (o == nullptr) {
+    o = new (std::nothrow) RowOverride;
+    if (o == nullptr) return VEL_POST(s, SQL_ERROR, kDiagMemory);
+    o->row = row;
+    s->scroll.overrides.Append(o);
+  }
+  VelFree(o->bytes);
+  o->bytes = nullptr;
+  o->length = 0;
+  o->deleted = *deleted;
+  if (*deleted) return SQL_SUCCESS;
+  FetchDataSetElement* values = request.Get<FetchDataSetElement>();
+  const uint32_t size = values->ElementSize();
+  o->bytes = static_cast<uint8_t*>(VelAlloc(size == 0 ? 1 : size));
+  if (o->bytes == nullptr) return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  ElementCursor cursor{o->bytes, o->bytes + size};
+  int put = 0;
+  if (!values->PutElement(&cursor, &put)) return VEL_POST(s, SQL_ERROR, kDiagMemory);
+  o->length = size;
+  return SQL_SUCCESS;
+}
 
 bool Editable(Statement* stmt) {
   return stmt->OwningConnection()->EditsRows() &&
          stmt->options.Get(OptionSlot::kConcurrency) != SQL_CONCUR_READ_ONLY;
 }
 
+bool EditAwaitsData(Statement* stmt) {
+  return stmt->editPieces.Count() != 0 && stmt->execution.CurrentStage() != Execution::kIdle;
+}
+
+SQLRETURN EditParamData(Statement* s, SQLPOINTER* token) {
+  Execution& execution = s->execution;
+  ParameterBinding* b = execution.Current();
+  if (execution.CurrentStage() == Execution::kDataComing) {
+    // The value b's pieces make, as a parameter of its column's type.
+    const SQLLEN length = b->putNull ? SQL_NULL_DATA : b->collected;
+    const ParameterInput in{b->fCType,        b->fSqlType, b->putNull ? nullptr : b->putData,
+                            &length,          true,        b->collected,
+                            FollowsOdbc3(*s), false,       0};
+    ConvertedValue converted;
+    const ParamOutcome outcome = ConvertParameter(in, s->OwningConnection()->typeSizes, &converted);
+    ParameterDataElement* e =
+        outcome == kParamDone ? new (std::nothrow) ParameterDataElement : nullptr;
+    SQLRETURN rc = SQL_SUCCESS;
+    if (outcome != kParamDone) {
+      rc = s->PostConversion(outcome);
+    } else if (e == nullptr || !e->Set(b->ipar, SentSqlType(b->fSqlType), converted.Data(),
+                                       converted.Length(), converted.IsNull())) {
+      delete e;
+      rc = VEL_POST(s, SQL_ERROR, kDiagMemory);
+    } else {
+      execution.Values()->List()->Append(e);
+      b = static_cast<ParameterBinding*>(b->NextItem());
+    }
+    if (rc == SQL_SUCCESS && b == nullptr) {
+      // Every value is in: the row is written.
+      int status = kStatusCommunicationFailure;
+      rc = s->Exchange(execution.ActiveRequest(), &status);
+      if (rc != SQL_SUCCESS) rc = s->CheckResult(rc, status);
+    }
+    if (rc != SQL_SUCCESS || b == nullptr) {
+      if (s->editStatus != nullptr)
+        *s->editStatus = rc == SQL_SUCCESS ? s->editWritten : SQL_ROW_ERROR;
+      execution.Drop();
+      s->editPieces.Clear();
+      return rc;
+    }
+  }
+  b->DropPieces();
+  execution.SetCurrent(b);
+  execution.SetStage(Execution::kDataComing);
+  if (token != nullptr) *token = b->rgbValue;
+  return SQL_NEED_DATA;
+}
+
+SQLRETURN TellPositions(Statement* stmt) {
+  Connection* c = stmt->OwningConnection();
+  if (!c->KeepsCursorKeys()) return SQL_SUCCESS;
+  const uint32_t count = c->statements.Count();
+  for (uint32_t i = 0; i < count && i <= UINT16_MAX; ++i) {
+    Statement* other = c->statements.ItemAt(static_cast<uint16_t>(i));
+    if (other == nullptr || other == stmt || !Editable(other) || other->cursor.ColumnCount() == 0)
+      continue;
+    // A static cursor's current row; a forward-only cursor's last row
+    // handed to the application (the server may have read ahead).
+    const uint64_t row =
+        other->scroll.Active() ? other->scroll.state.current : other->cursor.RowsFetched();
+    if (row == 0 || row > UINT32_MAX) continue;
+    EditRowRequest request;
+    ParameterDataList* list = new (std::nothrow) ParameterDataList;
+    if (request.Failed() || list == nullptr) {
+      delete list;
+      return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
+    }
+    request.Get<ParameterDataSetElement>()->SetList(list);
+    request.SetStatementId(other->StatementId());
+    request.Get<EditOperationElement>()->value = kEditPosition;
+    request.Get<RowNumberElement>()->value = static_cast<uint32_t>(row);
+    request.Get<ConcurrencyOptionElement>()->value = other->options.Get(OptionSlot::kConcurrency);
+    int status = kStatusCommunicationFailure;
+    const int rc = other->Exchange(&request, &status);
+    if (rc == SQL_SUCCESS) continue;
+    // A cursor the server cannot place keeps its record; the positioned
+    // statement's own outcome says what became of it.
+    other->CheckResult(rc, status);
+    if (status != kStatusReplied) return VEL_POST(stmt, SQL_ERROR, kDiagCommunicationFailure);
+  }
+  return SQL_SUCCESS;
+}
+
 SQLRETURN CheckEditable(Statement* stmt, SQLRETURN rc) {
-  if ((rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) || !Editable(stmt) ||
+  if ((rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) || !KeyedCursor(stmt) ||
       stmt->cursor.ColumnCount() == 0)
     return rc;
+  const bool keyset = stmt->options.Get(OptionSlot::kCursorType) == SQL_CURSOR_KEYSET_DRIVEN;
   EditRowRequest request;
   if (request.Failed()) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
   request.SetStatementId(stmt->StatementId());
   request.Get<EditOperationElement>()->value = kEditCheck;
   int status = kStatusCommunicationFailure;
   const int answer = stmt->Exchange(&request, &status);
-  if (answer == SQL_SUCCESS) return rc;
+  if (answer == SQL_SUCCESS) {
+    if (!keyset) return rc;
+    // A keyset-driven cursor's keys are those of the rows there are now:
+    // every row is read (and its key kept by the server) at once.
+    const SQLRETURN read = ScrollsStatically(stmt) ? ReadStaticToEnd(stmt) : SQL_SUCCESS;
+    return read == SQL_SUCCESS ? rc : read;
+  }
   const SQLRETURN checked = stmt->CheckResult(answer, status);
-  if (checked == SQL_SUCCESS_WITH_INFO)
+  if (checked == SQL_SUCCESS_WITH_INFO) {
+    // A query without a key: read-only, and a keyset-driven cursor static.
     stmt->options.Set(OptionSlot::kConcurrency, SQL_CONCUR_READ_ONLY);
+    if (keyset) stmt->options.Set(OptionSlot::kCursorType, SQL_CURSOR_STATIC);
+  }
   return checked == SQL_SUCCESS ? rc : checked;
 }
 
 namespace {
 
-SQLRETURN EditRows(Statement* stmt, SQLULEN irow, SQLUSMALLINT fOption, uint64_t addRows) {
+// The row a bookmark names: the 4-byte row number in column 0's buffer of
+// rowset row i (0: none, or not a row the cursor holds).
+uint64_t MarkedRow(Statement* s, const ColumnBinding& mark, uint32_t i, const RowShape& shape) {
+  const TransferTarget t = RowTarget(mark, i, shape);
+  uint32_t number = 0;
+  if (t.rgbValue != nullptr) std::memcpy(&number, t.rgbValue, sizeof number);
+  return number <= s->scroll.Held() ? number : 0;
+}
+
+// fOption: SQLSetPos's SQL_UPDATE, SQL_DELETE or SQL_ADD on rowset row irow
+// (0: every row), or with marks (column 0's binding) the rows the
+// bookmarks of the bound arrays name, SQL_REFRESH then fetching them.
+SQLRETURN EditRows(Statement* stmt, SQLULEN irow, SQLUSMALLINT fOption, uint64_t addRows,
+                   const ColumnBinding* marks = nullptr) {
   StaticCursor::State& st = stmt->scroll.state;
   const bool odbc3 = FollowsOdbc3(*stmt);
   const Descriptor& ard = stmt->RowDescriptor();
-  const RowShape shape =
-      odbc3 ? RowShape{ard.BindType(),
-                       ard.header.bindOffsetPtr != nullptr ? *ard.header.bindOffsetPtr : 0}
-            : RowShape{static_cast<SQLULEN>(static_cast<uint32_t>(stmt->options.BindType())), 0};
+  const RowShape shape = AppRowShape(stmt);
   const int32_t operation = fOption == SQL_UPDATE   ? kEditUpdate
                             : fOption == SQL_DELETE ? kEditDelete
                                                     : kEditAdd;
-  const uint64_t rows = fOption == SQL_ADD ? addRows : st.rowsetRows;
+  const uint64_t rows = fOption == SQL_ADD || marks != nullptr ? addRows : st.rowsetRows;
   const uint64_t first = irow == 0 ? 0 : irow - 1;
   const uint64_t last = irow == 0 ? rows : irow;
   // SQL_ATTR_ROW_OPERATION_PTR: the rows of a whole-rowset operation to
@@ -121,15 +320,34 @@ SQLRETURN EditRows(Statement* stmt, SQLULEN irow, SQLUSMALLINT fOption, uint64_t
   uint64_t done = 0, failed = 0;
   for (uint64_t i = first; i < last; ++i) {
     if (irow == 0 && operations != nullptr && operations[i] == SQL_ROW_IGNORE) continue;
-    const uint64_t row = fOption == SQL_ADD ? 0 : st.start + i;
-    const SQLRETURN rc = EditOne(stmt, operation, row, static_cast<uint32_t>(i), shape);
+    const uint32_t slot = static_cast<uint32_t>(i);
+    const uint64_t row = marks != nullptr     ? MarkedRow(stmt, *marks, slot, shape)
+                         : fOption == SQL_ADD ? 0
+                                              : st.start + i;
+    SQLRETURN rc = SQL_SUCCESS;
+    bool deleted = false;
+    if (marks != nullptr && row == 0) {
+      rc = VEL_POST(stmt, SQL_ERROR, kDiagInvalidBookmark);
+    } else if (fOption == SQL_REFRESH) {
+      if (KeepsKeys(stmt)) rc = RefreshRow(stmt, row, &deleted);
+      if (rc == SQL_SUCCESS && !deleted) rc = DeliverHeldRow(stmt, row, slot, shape);
+    } else {
+      rc = EditOne(stmt, operation, row, slot, shape, last - first == 1);
+      if (rc == SQL_NEED_DATA) {
+        stmt->editStatus = status != nullptr ? &status[i] : nullptr;
+        stmt->editWritten = fOption == SQL_UPDATE ? SQL_ROW_UPDATED : SQL_ROW_ADDED;
+        return rc;
+      }
+    }
     ++done;
     if (rc != SQL_SUCCESS) ++failed;
     if (status != nullptr) {
       status[i] = rc != SQL_SUCCESS       ? SQL_ROW_ERROR
+                  : deleted               ? SQL_ROW_DELETED
                   : fOption == SQL_UPDATE ? SQL_ROW_UPDATED
                   : fOption == SQL_DELETE ? SQL_ROW_DELETED
-                                          : SQL_ROW_ADDED;
+                  : fOption == SQL_ADD    ? SQL_ROW_ADDED
+                                          : SQL_ROW_SUCCESS;
     }
     if (rc != SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
     // A connection lost leaves nothing more to write.
@@ -153,9 +371,22 @@ SQLRETURN EditRowset(Statement* stmt, SQLULEN irow, SQLUSMALLINT fOption) {
 }
 
 SQLRETURN BulkOperationsWorker(Statement* stmt, SQLSMALLINT operation) {
-  if (operation != SQL_ADD || !Editable(stmt))
+  if (operation < SQL_ADD || operation > SQL_FETCH_BY_BOOKMARK)
+    return VEL_POST(stmt, SQL_ERROR, kDiagOptionOutOfRange);
+  // Fetching by bookmark needs no cursor that writes back.
+  if (operation != SQL_FETCH_BY_BOOKMARK && !Editable(stmt))
     return VEL_POST(stmt, SQL_ERROR, kDiagBulkOperationsUnimplemented);
   if (stmt->cursor.ColumnCount() == 0) return VEL_POST(stmt, SQL_ERROR, kDiagNoResultSet);
   const SQLULEN size = stmt->RowDescriptor().header.arraySize;
-  return EditRows(stmt, 0, SQL_ADD, size == 0 ? 1 : size);
+  if (operation == SQL_ADD) return EditRows(stmt, 0, SQL_ADD, size == 0 ? 1 : size);
+  // The other operations name their rows by the bookmarks bound to column 0.
+  if (stmt->options.Get(OptionSlot::kUseBookmarks) == SQL_UB_OFF)
+    return VEL_POST(stmt, SQL_ERROR, kDiagOptionOutOfRange);
+  const ColumnBinding* marks = stmt->RowBindings().Find(0);
+  if (marks == nullptr || !stmt->scroll.Active())
+    return VEL_POST(stmt, SQL_ERROR, kDiagInvalidCursorPosition);
+  const SQLUSMALLINT fOption = operation == SQL_UPDATE_BY_BOOKMARK   ? SQL_UPDATE
+                               : operation == SQL_DELETE_BY_BOOKMARK ? SQL_DELETE
+                                                                     : SQL_REFRESH;
+  return EditRows(stmt, 0, fOption, size == 0 ? 1 : size, marks);
 }

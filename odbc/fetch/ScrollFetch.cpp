@@ -13,6 +13,7 @@
 #include "convert/ColumnValue.h"
 #include "handles/ClientDiagnostics.h"
 #include "handles/Connection.h"
+#include "handles/Odbc3Rules.h"
 #include "handles/Statement.h"
 #include "odbc/fetch/BlockFetch.h"
 #include "odbc/fetch/EditRows.h"
@@ -175,8 +176,16 @@ SQLRETURN DeliverStored(Statement* s, uint64_t row, uint32_t slot, const RowShap
   if (element == nullptr) return VEL_POST(s, SQL_ERROR, kDiagMemory);
   const uint8_t* bytes = nullptr;
   uint32_t length = 0;
-  const RowStore::Outcome o = s->scroll.rows.Read(row - 1, &bytes, &length);
-  if (o != RowStore::kStored) return StoreFailed(s, o);
+  // A row read again since: its new values.
+  const RowOverride* fresh = s->scroll.overrides.Count() != 0 ? s->scroll.OverrideOf(row) : nullptr;
+  if (fresh != nullptr && fresh->deleted) return VEL_POST(s, SQL_ERROR, kDiagInvalidCursorPosition);
+  if (fresh != nullptr) {
+    bytes = fresh->bytes;
+    length = fresh->length;
+  } else {
+    const RowStore::Outcome o = s->scroll.rows.Read(row - 1, &bytes, &length);
+    if (o != RowStore::kStored) return StoreFailed(s, o);
+  }
   if (length == 0) return PostFailure(s, row);
   ElementCursor cursor{const_cast<uint8_t*>(bytes), bytes + length};
   int status = 0;
@@ -215,6 +224,42 @@ SQLRETURN DeliverStored(Statement* s, uint64_t row, uint32_t slot, const RowShap
   if (mark != nullptr) {
     const SQLRETURN rc = PutBookmark(s, row, RowTarget(*mark, slot, shape));
     if (rc != SQL_SUCCESS) return rc == SQL_ERROR ? rc : SQL_SUCCESS_WITH_INFO;
+  }
+  return result;
+}
+
+// True when row (from 1) was read again with values other than those first read.
+bool ChangedSinceRead(Statement* s, uint64_t row) {
+  const RowOverride* fresh = s->scroll.OverrideOf(row);
+  const uint8_t* bytes = nullptr;
+  uint32_t length = 0;
+  if (fresh == nullptr || fresh->deleted ||
+      s->scroll.rows.Read(row - 1, &bytes, &length) != RowStore::kStored)
+    return false;
+  return length != fresh->length || std::memcmp(bytes, fresh->bytes, length) != 0;
+}
+
+// SQLSetPos SQL_REFRESH of row irow of the rowset (0: every row): read
+// again by key from a server that keeps the keys, else as held; the bound
+// buffers get the values, the row statuses say what became of each row.
+SQLRETURN RefreshRowset(Statement* s, SQLULEN irow) {
+  StaticCursor::State& st = s->scroll.state;
+  const RowShape shape = AppRowShape(s);
+  uint16_t* status = FollowsOdbc3(*s) ? s->ird.header.arrayStatusPtr : st.rowStatus;
+  const bool byKey = KeepsKeys(s);
+  const uint64_t first = irow == 0 ? 0 : irow - 1;
+  const uint64_t last = irow == 0 ? st.rowsetRows : irow;
+  SQLRETURN result = SQL_SUCCESS;
+  for (uint64_t i = first; i < last; ++i) {
+    bool deleted = false;
+    if (byKey && RefreshRow(s, st.start + i, &deleted) == SQL_ERROR) return SQL_ERROR;
+    const SQLRETURN rc =
+        deleted ? SQL_SUCCESS
+                : DeliverStored(s, st.start + i, static_cast<uint32_t>(i), shape, false, true);
+    if (status != nullptr)
+      status[i] = deleted ? SQL_ROW_DELETED : rc == SQL_ERROR ? SQL_ROW_ERROR : SQL_ROW_SUCCESS;
+    if (rc != SQL_SUCCESS)
+      result = irow != 0 && rc == SQL_ERROR ? SQL_ERROR : SQL_SUCCESS_WITH_INFO;
   }
   return result;
 }
@@ -315,7 +360,8 @@ SQLRETURN Locate(Statement* s, SQLSMALLINT orientation, int64_t offset, uint64_t
 
 bool ScrollsStatically(Statement* stmt) {
   if (stmt->scroll.Active()) return true;
-  if (stmt->options.Get(OptionSlot::kCursorType) != SQL_CURSOR_STATIC ||
+  const int32_t type = stmt->options.Get(OptionSlot::kCursorType);
+  if ((type != SQL_CURSOR_STATIC && type != SQL_CURSOR_KEYSET_DRIVEN) ||
       stmt->cursor.ColumnCount() == 0 || stmt->cursor.RowsFetched() != 0 || stmt->block.Active())
     return false;
   stmt->scroll.Begin(stmt->OwningConnection()->cursorMemory);
@@ -357,14 +403,32 @@ SQLRETURN ScrollFetch(Statement* stmt, SQLSMALLINT orientation, SQLLEN offset, u
   st.afterEnd = false;
   st.rowsetRows = rows;
   st.current = first;
+  // A keyset-driven cursor reads its rows again by their keys at each
+  // fetch: others' changes show, a row gone is SQL_ROW_DELETED.
+  const bool keyset =
+      stmt->options.Get(OptionSlot::kCursorType) == SQL_CURSOR_KEYSET_DRIVEN && KeepsKeys(stmt);
+  if (keyset) {
+    stmt->scroll.overrides.Clear();
+    for (uint32_t i = 0; i < rows; ++i) {
+      bool deleted = false;
+      if (RefreshRow(stmt, first + i, &deleted) == SQL_ERROR) return SQL_ERROR;
+    }
+  }
   SQLRETURN result = SQL_SUCCESS;
   for (uint32_t i = 0; i < rows; ++i) {
+    const RowOverride* gone =
+        stmt->scroll.overrides.Count() != 0 ? stmt->scroll.OverrideOf(first + i) : nullptr;
+    if (gone != nullptr && gone->deleted) {
+      if (target.rowStatus) target.rowStatus[i] = SQL_ROW_DELETED;
+      continue;
+    }
     const SQLRETURN rc = DeliverStored(stmt, first + i, i, target.shape, i == 0, true);
     if (target.rowStatus) {
       target.rowStatus[i] = rc == SQL_ERROR ? SQL_ROW_ERROR
                             : rc == SQL_SUCCESS_WITH_INFO && target.infoStatus
                                 ? SQL_ROW_SUCCESS_WITH_INFO
-                                : SQL_ROW_SUCCESS;
+                            : keyset && ChangedSinceRead(stmt, first + i) ? SQL_ROW_UPDATED
+                                                                          : SQL_ROW_SUCCESS;
     }
     if (rc == SQL_ERROR) {
       result = size == 1 ? SQL_ERROR : SQL_SUCCESS_WITH_INFO;
@@ -410,7 +474,19 @@ SQLRETURN SetPosWorker(Statement* stmt, SQLULEN irow, SQLUSMALLINT fOption, SQLU
   if (spares == nullptr) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
   ClearCurrent(stmt, spares);
   st.current = row;
-  return DeliverStored(stmt, row, 0, RowShape{0, 0}, true, false);
+  SQLRETURN result = SQL_SUCCESS;
+  if (fOption == SQL_REFRESH) {
+    result = RefreshRowset(stmt, irow);
+    if (result == SQL_ERROR) return result;
+    const RowOverride* gone = stmt->scroll.OverrideOf(row);
+    if (gone != nullptr && gone->deleted) return result;
+  }
+  const SQLRETURN rc = DeliverStored(stmt, row, 0, RowShape{0, 0}, true, false);
+  return rc == SQL_SUCCESS ? result : rc;
+}
+
+SQLRETURN DeliverHeldRow(Statement* stmt, uint64_t row, uint32_t slot, const RowShape& shape) {
+  return DeliverStored(stmt, row, slot, shape, false, true);
 }
 
 SQLRETURN ReadStaticToEnd(Statement* stmt) {

@@ -39,6 +39,10 @@ SQLRETURN ScrollFetch(Statement* stmt, SQLSMALLINT orientation, SQLLEN offset, u
 // one SQLGetData reads; other operations and locks are refused.
 SQLRETURN SetPosWorker(Statement* stmt, SQLULEN irow, SQLUSMALLINT fOption, SQLUSMALLINT fLock);
 
+// Row (from 1) of a static cursor, as it is held, into the bound buffers as
+// rowset row slot (SQLBulkOperations SQL_FETCH_BY_BOOKMARK).
+SQLRETURN DeliverHeldRow(Statement* stmt, uint64_t row, uint32_t slot, const RowShape& shape);
+
 // Reads the rest of a static cursor's result set, before the end of a
 // transaction closes the server's cursor (SQL_CB_PRESERVE: the rows stay).
 SQLRETURN ReadStaticToEnd(Statement* stmt);

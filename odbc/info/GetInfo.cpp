@@ -122,7 +122,26 @@ Answer Build(const InfoRow& row, Connection* c) {
       if (row.type == SQL_SCROLL_CONCURRENCY) a.number |= SQL_SCCO_OPT_ROWVER | SQL_SCCO_OPT_VALUES;
       if (row.type == SQL_POS_OPERATIONS) a.number |= SQL_POS_UPDATE | SQL_POS_DELETE | SQL_POS_ADD;
       if (row.type == SQL_STATIC_CURSOR_ATTRIBUTES1)
-        a.number |= SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE | SQL_CA1_BULK_ADD;
+        a.number |= SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE | SQL_CA1_BULK_ADD |
+                    SQL_CA1_BULK_UPDATE_BY_BOOKMARK | SQL_CA1_BULK_DELETE_BY_BOOKMARK |
+                    SQL_CA1_BULK_FETCH_BY_BOOKMARK;
+      // A row's number stays its bookmark through updates and deletes.
+      if (row.type == SQL_BOOKMARK_PERSISTENCE) a.number |= SQL_BP_UPDATE | SQL_BP_DELETE;
+      if (!c->KeepsCursorKeys()) break;
+      // UPDATE and DELETE ... WHERE CURRENT OF a cursor that writes back.
+      if (row.type == SQL_POSITIONED_STATEMENTS)
+        a.number |= SQL_PS_POSITIONED_UPDATE | SQL_PS_POSITIONED_DELETE;
+      // Keyset-driven cursors: a static cursor's rows, each read again by
+      // its key when fetched; the keyset is the whole result set.
+      if (row.type == SQL_SCROLL_OPTIONS) a.number |= SQL_SO_KEYSET_DRIVEN;
+      if (row.type == SQL_KEYSET_CURSOR_ATTRIBUTES1)
+        a.number = FindInfoRow3(SQL_STATIC_CURSOR_ATTRIBUTES1)->number | SQL_CA1_POS_UPDATE |
+                   SQL_CA1_POS_DELETE | SQL_CA1_BULK_ADD | SQL_CA1_BULK_UPDATE_BY_BOOKMARK |
+                   SQL_CA1_BULK_DELETE_BY_BOOKMARK | SQL_CA1_BULK_FETCH_BY_BOOKMARK;
+      if (row.type == SQL_KEYSET_CURSOR_ATTRIBUTES2)
+        a.number = SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_OPT_ROWVER_CONCURRENCY |
+                   SQL_CA2_OPT_VALUES_CONCURRENCY | SQL_CA2_SENSITIVITY_DELETIONS |
+                   SQL_CA2_SENSITIVITY_UPDATES | SQL_CA2_MAX_ROWS_SELECT | SQL_CA2_CRC_EXACT;
       if (row.type == SQL_STATIC_CURSOR_ATTRIBUTES2)
         a.number |= SQL_CA2_OPT_ROWVER_CONCURRENCY | SQL_CA2_OPT_VALUES_CONCURRENCY;
       break;

@@ -69,6 +69,8 @@ bool ConnectionOption(SQLINTEGER a) { return a >= SQL_ACCESS_MODE && a <= SQL_PA
 int SetCursorQuality(Statement* s, SQLINTEGER attribute, SQLULEN value, bool* handled) {
   *handled = true;
   const bool scrolls = s->options.Get(OptionSlot::kCursorType) != SQL_CURSOR_FORWARD_ONLY;
+  const bool keyset = s->options.Get(OptionSlot::kCursorType) == SQL_CURSOR_KEYSET_DRIVEN;
+  const bool keys = s->OwningConnection()->KeepsCursorKeys();
   switch (attribute) {
     case SQL_ATTR_CURSOR_SCROLLABLE:
       if (value != SQL_SCROLLABLE && value != SQL_NONSCROLLABLE)
@@ -78,10 +80,22 @@ int SetCursorQuality(Statement* s, SQLINTEGER attribute, SQLULEN value, bool* ha
           s, SQL_CURSOR_TYPE,
           value == SQL_SCROLLABLE ? SQL_CURSOR_STATIC : SQL_CURSOR_FORWARD_ONLY);
     case SQL_ATTR_CURSOR_SENSITIVITY:
-      if (value == SQL_UNSPECIFIED || (value == SQL_INSENSITIVE && scrolls)) return SQL_SUCCESS;
+      if (value == SQL_UNSPECIFIED || (value == SQL_INSENSITIVE && scrolls && !keyset))
+        return SQL_SUCCESS;
       if (value == SQL_INSENSITIVE)
         return SetStmtOptionWorker(s, SQL_CURSOR_TYPE, SQL_CURSOR_STATIC);
+      // A keyset-driven cursor sees others' updates and deletes.
+      if (value == SQL_SENSITIVE && keys)
+        return keyset ? SQL_SUCCESS
+                      : SetStmtOptionWorker(s, SQL_CURSOR_TYPE, SQL_CURSOR_KEYSET_DRIVEN);
       return VEL_POST(s, SQL_ERROR, kDiagOptionNotCapable);
+    case SQL_ATTR_KEYSET_SIZE:
+      // The keys of the whole result set are taken at the execution.
+      if (!keys) {
+        *handled = false;
+        return SQL_SUCCESS;
+      }
+      return value == 0 ? SQL_SUCCESS : VEL_POST(s, SQL_SUCCESS_WITH_INFO, kDiagKeysetSizeChanged);
     case SQL_ATTR_FETCH_BOOKMARK_PTR:
       s->fetchBookmark = reinterpret_cast<void*>(value);
       return SQL_SUCCESS;
@@ -103,7 +117,13 @@ bool GetCursorQuality(Statement* s, SQLINTEGER attribute, SQLLEN* value) {
       *value = scrolls ? SQL_SCROLLABLE : SQL_NONSCROLLABLE;
       return true;
     case SQL_ATTR_CURSOR_SENSITIVITY:
-      *value = scrolls ? SQL_INSENSITIVE : SQL_UNSPECIFIED;
+      *value = s->options.Get(OptionSlot::kCursorType) == SQL_CURSOR_KEYSET_DRIVEN ? SQL_SENSITIVE
+               : scrolls                                                           ? SQL_INSENSITIVE
+                         : SQL_UNSPECIFIED;
+      return true;
+    case SQL_ATTR_KEYSET_SIZE:
+      if (!s->OwningConnection()->KeepsCursorKeys()) return false;
+      *value = 0;
       return true;
     case SQL_ATTR_FETCH_BOOKMARK_PTR:
       *value = reinterpret_cast<SQLLEN>(s->fetchBookmark);

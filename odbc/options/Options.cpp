@@ -97,6 +97,14 @@ uint32_t UsedValue(const Connection* c, uint16_t code, uint32_t asked) {
   }
 }
 
+// Whether owner's read-only cursors keep their keys: keyset-driven ones
+// on a server that offers it.
+template <class Owner>
+bool KeysWished(Owner* owner, const Connection* connection) {
+  return connection->KeepsCursorKeys() &&
+         owner->options.Get(OptionSlot::kCursorType) == SQL_CURSOR_KEYSET_DRIVEN;
+}
+
 // Sends the option request code with value on connection's socket; the
 // outcome is posted on owner (the connection or the statement).
 template <class Owner>
@@ -112,7 +120,8 @@ int SendOption(Owner* owner, Connection* connection, uint16_t code, uint32_t sta
   // A server that offered cursors that write back is asked for one
   // (protocol/EDIT.md); any other is told the value as always.
   const bool editable = code == Msg::kSetConcurrency && connection->EditsRows() &&
-                        value != SQL_CONCUR_READ_ONLY && value <= SQL_CONCUR_VALUES;
+                        value <= SQL_CONCUR_VALUES &&
+                        (value != SQL_CONCUR_READ_ONLY || KeysWished(owner, connection));
   SetOptionValue(request, code, editable ? value | kConcurrencyEditable : value);
   int status = kStatusCommunicationFailure;
   const int rc = request->Exchange(&status, &connection->clib);
@@ -126,7 +135,8 @@ int SendOption(Owner* owner, Connection* connection, uint16_t code, uint32_t sta
   // itself, so those values are honoured and that warning is not the
   // application's.
   const bool honoured = code == Msg::kSetRowsetSize ||
-                        (code == Msg::kSetCursorType && value == SQL_CURSOR_STATIC) ||
+                        (code == Msg::kSetCursorType &&
+                         (value == SQL_CURSOR_STATIC || value == SQL_CURSOR_KEYSET_DRIVEN)) ||
                         (code == Msg::kSetUseBookmarks && value != SQL_UB_OFF);
   const bool changed = result == SQL_SUCCESS_WITH_INFO &&
                        owner->errors.Count() == recordsBefore + 1 &&
@@ -149,8 +159,12 @@ int SendOption(Owner* owner, Connection* connection, uint16_t code, uint32_t sta
 // driver without the type asked for, and what applications expect (office
 // suites and report tools ask for keyset-driven cursors to scroll, and
 // take the static one with "01S02"); refusing them would end their work.
-SQLULEN KeptValue(SQLUSMALLINT option, SQLULEN value, bool* changed) {
+// A server that keeps cursors' keys (protocol/EDIT.md, EDIT_KEYS) has
+// keyset-driven cursors in the ODBC 3.80 library.
+SQLULEN KeptValue(const Connection* c, SQLUSMALLINT option, SQLULEN value, bool* changed) {
   *changed = false;
+  if (option == SQL_CURSOR_TYPE && value == SQL_CURSOR_KEYSET_DRIVEN && c->KeepsCursorKeys())
+    return value;
   if (option == SQL_CURSOR_TYPE &&
       (value == SQL_CURSOR_KEYSET_DRIVEN || value == SQL_CURSOR_DYNAMIC)) {
     *changed = true;
@@ -168,17 +182,27 @@ uint32_t SentValue(SQLUSMALLINT option, SQLULEN value) {
 template <class Owner>
 int StoreAndSend(Owner* owner, const OptionRow* row, SQLUSMALLINT fOption, SQLULEN vParam,
                  uint32_t statementId) {
-  bool changed = false;
-  const SQLULEN kept = KeptValue(fOption, vParam, &changed);
-  owner->options.Set(row->slot, static_cast<int32_t>(kept));
   Connection* connection = nullptr;
   if constexpr (std::is_same_v<Owner, Statement>) {
     connection = owner->OwningConnection();
   } else {
     connection = owner;
   }
-  const int rc = SendOption(owner, connection, OptionDefaultOf(row->slot).request, statementId,
-                            SentValue(fOption, kept));
+  bool changed = false;
+  const SQLULEN kept = KeptValue(connection, fOption, vParam, &changed);
+  const bool keysBefore = KeysWished(owner, connection);
+  owner->options.Set(row->slot, static_cast<int32_t>(kept));
+  int rc = SendOption(owner, connection, OptionDefaultOf(row->slot).request, statementId,
+                      SentValue(fOption, kept));
+  // A read-only cursor keeps its keys while it is keyset-driven: the
+  // server is told when that changes with the cursor type.
+  if (rc != SQL_ERROR && fOption == SQL_CURSOR_TYPE &&
+      KeysWished(owner, connection) != keysBefore) {
+    const int told =
+        SendOption(owner, connection, Msg::kSetConcurrency, statementId,
+                   static_cast<uint32_t>(owner->options.Get(OptionSlot::kConcurrency)));
+    if (told != SQL_SUCCESS) rc = told;
+  }
   if (changed && rc == SQL_SUCCESS)
     return VEL_POST(owner, SQL_SUCCESS_WITH_INFO, kDiagCursorTypeChanged);
   return rc;
@@ -225,7 +249,7 @@ int KeepBeforeLogin(Connection* c, const OptionRow* row, SQLUSMALLINT fOption, S
     case OptionAction::kStore:
     case OptionAction::kStoreAndSend: {
       bool changed = false;
-      c->options.Set(row->slot, static_cast<int32_t>(KeptValue(fOption, vParam, &changed)));
+      c->options.Set(row->slot, static_cast<int32_t>(KeptValue(c, fOption, vParam, &changed)));
       return SQL_SUCCESS;
     }
     case OptionAction::kQualifier:

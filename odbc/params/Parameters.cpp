@@ -15,6 +15,7 @@
 #include "handles/Odbc3Rules.h"
 #include "handles/Statement.h"
 #include "odbc/fetch/BlockFetch.h"
+#include "odbc/fetch/EditRows.h"
 #include "odbc/params/ParamArrays.h"
 #include "odbc/Workers.h"
 #include "protocol/Elements.h"
@@ -199,6 +200,7 @@ int AwaitData(Statement* s, ParameterBinding* b, SQLPOINTER* prgbValue) {
 }  // namespace
 
 int ParamDataWorker(Statement* s, SQLPOINTER* prgbValue) {
+  if (EditAwaitsData(s)) return EditParamData(s, prgbValue);
   Execution& execution = s->execution;
   if (execution.CurrentStage() == Execution::kAtParameter)
     return AwaitData(s, execution.Current(), prgbValue);

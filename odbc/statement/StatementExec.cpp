@@ -123,6 +123,19 @@ int FreeStmtWorker(Statement* s, SQLUSMALLINT fOption, bool remove) {
 
 namespace {
 bool SearchedChange(const SQLCHAR* sql, SQLINTEGER cbSql);
+// True when the text is an UPDATE or DELETE naming CURRENT OF a cursor.
+bool Positioned(const SQLCHAR* sql, SQLINTEGER cbSql) {
+  if (!SearchedChange(sql, cbSql)) return false;
+  const char* p = reinterpret_cast<const char*>(sql);
+  const size_t n = cbSql == SQL_NTS ? std::strlen(p) : static_cast<size_t>(cbSql);
+  static const char kWords[] = "CURRENT OF ";
+  for (size_t i = 0; i + sizeof kWords - 1 <= n; ++i) {
+    size_t k = 0;
+    while (k < sizeof kWords - 1 && (p[i + k] & ~0x20) == (kWords[k] & ~0x20)) ++k;
+    if (k == sizeof kWords - 1) return true;
+  }
+  return false;
+}
 }  // namespace
 
 // A result that came whole with its execution (protocol/QUICK.md) is
@@ -146,6 +159,7 @@ int PrepareWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
   s->parameters.Progress().selects = false;
   s->parameters.SetText(CountMarkers(reinterpret_cast<const char*>(sql), cbSql));
   s->parameters.SetSearched(sql != nullptr && SearchedChange(sql, cbSql));
+  s->positioned = sql != nullptr && Positioned(sql, cbSql);
   request.SetStatementId(s->StatementId());
   int status = kStatusCommunicationFailure;
   const int rc = s->Exchange(&request, &status);
@@ -261,6 +275,7 @@ int NoRowsChanged(Statement* s, int rc) {
 
 int ExecuteWorker(Statement* s) {
   if (UnfetchedRowsHeld(s)) return VEL_POST(s, SQL_ERROR, kDiagCursorStillOpen);
+  if (s->positioned && TellPositions(s) != SQL_SUCCESS) return SQL_ERROR;
   return NoRowsChanged(s, CheckEditable(s, RunParameterSets(s, ExecuteOnce, nullptr, 0)));
 }
 
@@ -273,6 +288,8 @@ int ContinueArray(Statement* s, int rc) {
 int ExecDirectWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
   if (!ValidLength(cbSql)) return VEL_POST(s, SQL_ERROR, kDiagInvalidLength);
   if (UnfetchedRowsHeld(s)) return VEL_POST(s, SQL_ERROR, kDiagCursorStillOpen);
+  s->positioned = sql != nullptr && Positioned(sql, cbSql);
+  if (s->positioned && TellPositions(s) != SQL_SUCCESS) return SQL_ERROR;
   const int rc = CheckEditable(s, RunParameterSets(s, ExecDirectOnce, sql, cbSql));
   s->parameters.SetSearched(sql != nullptr && SearchedChange(sql, cbSql));
   return NoRowsChanged(s, rc);

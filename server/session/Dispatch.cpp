@@ -56,7 +56,7 @@ int HandleConnect(Session* s, Request* r) {
     if (s->OffersResults()) r->Get<ResultsTypeElement>()->value = kResultsMore;
     r->Get<RoutineTypeElement>()->value = kRoutinesAndRights;
     if (s->OffersQuick()) r->Get<QuickTypeElement>()->value = kQuickRows;
-    r->Get<EditTypeElement>()->value = kEditRows;
+    r->Get<EditTypeElement>()->value = kEditKeys;
     if (s->CancelKey() != 0) {
       r->Get<CancelTypeElement>()->value = kCancelRequest;
       r->Get<CancelKeyElement>()->value = s->CancelKey();

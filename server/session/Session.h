@@ -289,6 +289,10 @@ class Session {
   // and the text that also reads each row's key (SessionEdit.cpp).
   void PlanEdit(Statement* s, std::string* text);
   void KeepEditRow(Statement* s);
+  // A text ending in WHERE CURRENT OF <cursor>: the condition becomes the
+  // cursor's key, whose values are bound at each run (BindPositioned).
+  int PlanPositioned(Statement* s, std::string* text);
+  int BindPositioned(Statement* s, int first);
   // Runs sql with values bound in order; the first row's values into
   // *row (when given), the rows changed into *changed.
   Status RunOnce(const std::string& sql, const std::vector<Value>& values, std::vector<Value>* row,

@@ -224,6 +224,69 @@ void Session::KeepEditRow(Statement* s) {
   plan.rowValues.push_back(std::move(values));
 }
 
+int Session::PlanPositioned(Statement* s, std::string* text) {
+  s->positionedOn.clear();
+  s->positionedKeys = 0;
+  // Most texts are not positioned: only one naming CURRENT is read further.
+  if (Upper(*text).find("CURRENT") == std::string::npos) return kSqlSuccess;
+  std::vector<Token> t;
+  if (!Tokens(*text, &t)) return kSqlSuccess;
+  size_t n = t.size();
+  if (n > 0 && t[n - 1].text == ";") --n;
+  if (n < 6 || t[n - 4].upper != "WHERE" || t[n - 3].upper != "CURRENT" || t[n - 2].upper != "OF" ||
+      !IsName(t[n - 1]) || (t[0].upper != "UPDATE" && t[0].upper != "DELETE"))
+    return kSqlSuccess;
+  const std::string name = CatalogName(t[n - 1], SqlDialect::kSqlite);
+  Statement* cursor = nullptr;
+  for (auto& entry : statements_)
+    if (entry.second.get() != s && Upper(entry.second->cursorName) == Upper(name))
+      cursor = entry.second.get();
+  if (cursor == nullptr)
+    return Fail(s->id, kStateCursorName, 0, "invalid cursor name \"" + name + "\"");
+  if (!cursor->edit.on || cursor->position == Position::kNone)
+    return Fail(
+        s->id, kStateCursorState, 0,
+        "invalid cursor state: cursor \"" + name + "\" is not open over rows it can write back");
+  // The statement's table must be the cursor's.
+  const size_t table = t[0].upper == "DELETE" ? 2 : 1;
+  const SqlDialect dialect = storage_->Dialect();
+  std::vector<Token> own;
+  if (!Tokens(cursor->edit.table, &own) || own.empty() || table >= n ||
+      CatalogName(own[0], dialect) != CatalogName(t[table], dialect))
+    return Fail(
+        s->id, kStateSyntax, 0,
+        "syntax error: the positioned statement's table is not that of cursor \"" + name + "\"");
+  *text = text->substr(0, t[n - 4].begin) + KeyCondition(cursor->edit).substr(1);
+  s->positionedOn = name;
+  s->positionedKeys = static_cast<int>(cursor->edit.keys.size());
+  return kSqlSuccess;
+}
+
+int Session::BindPositioned(Statement* s, int first) {
+  if (s->positionedOn.empty()) return kSqlSuccess;
+  Statement* cursor = nullptr;
+  for (auto& entry : statements_)
+    if (entry.second.get() != s && Upper(entry.second->cursorName) == Upper(s->positionedOn))
+      cursor = entry.second.get();
+  const EditPlan* plan = cursor ? &cursor->edit : nullptr;
+  if (plan == nullptr || !plan->on || cursor->position == Position::kNone ||
+      static_cast<int>(plan->keys.size()) != s->positionedKeys)
+    return Fail(s->id, kStateCursorState, 0,
+                "invalid cursor state: cursor \"" + s->positionedOn + "\" is not open");
+  if (cursor->options.concurrency == 1)
+    return Fail(s->id, kStateCursorState, 0,
+                "invalid cursor state: cursor \"" + s->positionedOn + "\" is read-only");
+  const size_t row = plan->current != 0 ? plan->current : plan->rowKeys.size();
+  if (row == 0 || (cursor->position == Position::kAfter && plan->current == 0))
+    return Fail(s->id, kStateCursorState, 0,
+                "invalid cursor state: cursor \"" + s->positionedOn + "\" stands on no row");
+  for (int k = 0; k < s->positionedKeys; ++k) {
+    Status st = s->storage->Bind(first + k + 1, plan->rowKeys[row - 1][k]);
+    if (!st.ok) return FailStatus(s->id, st, __LINE__);
+  }
+  return kSqlSuccess;
+}
+
 Status Session::RunOnce(const std::string& sql, const std::vector<Value>& values,
                         std::vector<Value>* row, bool* found, int64_t* changed) {
   std::unique_ptr<StorageStatement> statement;
@@ -263,6 +326,15 @@ int Session::EditRow(uint32_t id, int operation, uint32_t rowNumber, uint32_t co
     return Fail(id, kStateCursorState, 0,
                 "invalid cursor state: the cursor cannot write back" +
                     (plan.why.empty() ? std::string() : ": " + plan.why));
+  if (operation == kEditPosition) {
+    if (rowNumber < 1 || rowNumber > plan.rowKeys.size())
+      return Fail(id, kStateRowOutOfRange, 0, "row " + std::to_string(rowNumber) + " was not read");
+    plan.current = rowNumber;
+    return kSqlSuccess;
+  }
+  // A read-only cursor that keeps its keys reads rows again, nothing more.
+  if (s->options.concurrency == 1 && operation != kEditRefresh)
+    return Fail(id, kStateCursorState, 0, "invalid cursor state: the cursor is read-only");
   if (operation < kEditUpdate || operation > kEditRefresh)
     return Fail(id, kStateInvalidArgument, 0,
                 "invalid edit operation " + std::to_string(operation));

@@ -79,8 +79,10 @@ int Session::SetStatementOption(int code, uint32_t id, uint32_t value) {
       // write back. Rows are not locked: SQL_CONCUR_LOCK becomes
       // SQL_CONCUR_ROWVER, whose check compares the row's values.
       const uint32_t asked = value & ~kConcurrencyEditable;
-      o->editable = (value & kConcurrencyEditable) != 0 && asked >= 2 && asked <= 4;
-      if (o->editable && (asked == 3 || asked == 4)) {
+      o->editable = (value & kConcurrencyEditable) != 0 && asked >= 1 && asked <= 4;
+      // SQL_CONCUR_READ_ONLY with the wish: the rows' keys are kept for
+      // reading rows again, nothing is written.
+      if (o->editable && (asked == 1 || asked == 3 || asked == 4)) {
         o->concurrency = asked;
         return kSqlSuccess;
       }

@@ -21,11 +21,16 @@ struct EditPlan {
   std::vector<std::string> columns;                    // SQL text, by result column
   std::vector<std::string> keys;                       // SQL text of the key's expressions
   std::vector<std::vector<Value>> rowKeys, rowValues;  // by row number - 1
+  uint32_t current = 0;  // the row the application stands on (0: the last read)
 };
 
 struct Session::Statement {
   uint32_t id = 0;
   std::string cursorName;
+  // A positioned statement (WHERE CURRENT OF): the cursor it names, and
+  // the markers of that cursor's key added after the statement's own.
+  std::string positionedOn;
+  int positionedKeys = 0;
   StatementOptions options;
   std::unique_ptr<StorageStatement> storage;
   // What storage was compiled from, and on which side (primary or

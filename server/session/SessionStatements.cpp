@@ -60,7 +60,7 @@ int Session::BeginIfNeeded(Statement* s) {
 }
 
 int Session::BindParameters(Statement* s, const std::vector<ParamIn>& params) {
-  int markers = s->storage->ParameterCount();
+  int markers = s->storage->ParameterCount() - s->positionedKeys;
   if (static_cast<int>(params.size()) != markers)
     return Fail(s->id, kStateParameterCount, 0,
                 "wrong number of parameters: the statement has " + std::to_string(markers) + ", " +
@@ -83,7 +83,7 @@ int Session::BindParameters(Statement* s, const std::vector<ParamIn>& params) {
     Status st = s->storage->Bind(p.number, v);
     if (!st.ok) return FailStatus(s->id, st, __LINE__);
   }
-  return kSqlSuccess;
+  return BindPositioned(s, markers);
 }
 
 // Runs the statement, the first of a text of several: the statements of
@@ -262,6 +262,12 @@ int Session::Compile(Statement* s, const std::string& sql) {
     text = statements[0];
     s->next = s->parts.size();
   }
+  s->positionedOn.clear();
+  s->positionedKeys = 0;
+  if (s->parts.empty()) {
+    const int positioned = PlanPositioned(s, &text);
+    if (positioned != kSqlSuccess) return positioned;
+  }
   const std::string plain = text;
   if (s->options.editable && s->parts.empty()) PlanEdit(s, &text);
   Status st = storage_->Prepare(text, &s->storage, &rest);
@@ -346,7 +352,7 @@ int Session::DescribeParams(uint32_t id, std::vector<ColumnOut>* params) {
   if (rc != kSqlSuccess) return rc;
   // Of a text of several statements, the engine knows the first one's.
   StorageStatement* first = s->part == 0 ? s->storage.get() : s->head.get();
-  const int known = first ? first->ParameterCount() : 0;
+  const int known = first ? first->ParameterCount() - s->positionedKeys : 0;
   int n = known;
   if (!s->parts.empty()) {
     n = 0;

@@ -1,17 +1,23 @@
-// Cursors that write back: SQLSetPos SQL_UPDATE, SQL_DELETE and SQL_ADD
-// on one row and on the rowset, SQL_COLUMN_IGNORE, SQL_ATTR_ROW_OPERATION_PTR,
-// optimistic concurrency against another connection's change, and the
-// concurrencies a query or a user cannot have ("01S02", refused writes).
-// The ODBC 2.0 library's cursors only position.
+// Cursors that write back: SQLSetPos SQL_UPDATE, SQL_DELETE, SQL_ADD and
+// SQL_REFRESH on one row and on the rowset, SQL_COLUMN_IGNORE,
+// SQL_ATTR_ROW_OPERATION_PTR, SQLBulkOperations with bookmarks, positioned
+// statements, keyset-driven cursors, optimistic concurrency against another
+// connection's change, and the concurrencies a query or a user cannot have
+// ("01S02", refused writes). The ODBC 2.0 library's cursors only position.
+#include <cstdio>
+
 #include "conformance.h"
 
 namespace {
 
 // A row: concurrency, SQLSetPos's row (0: the rowset) and operation; the
-// name buffers after the fetch ("~": SQL_COLUMN_IGNORE); the row operations
+// name buffers after the fetch ("~": SQL_COLUMN_IGNORE, "@": SQL_DATA_AT_EXEC); the row operations
 // ("PIP": SQL_ROW_PROCEED, SQL_ROW_IGNORE; "": none set); another
 // connection's change between fetch and SetPos; the outcome, the row
-// statuses (SQL_ROW_* digits) and the table afterwards.
+// statuses (SQL_ROW_* digits), the table afterwards and the name buffers
+// afterwards (when given). kPositioned (kForwardPositioned: over a
+// forward-only cursor) runs `operations` (%s: the cursor's name) on another
+// statement with the cursor on row irow.
 struct EditCase {
   SQLULEN concurrency;
   SQLSETPOSIROW irow;
@@ -24,17 +30,28 @@ struct EditCase {
   const char* statuses;
   const char* rows;
   Libraries libraries;
+  const char* buffers = "";
 };
 
 constexpr SQLULEN kRowver = SQL_CONCUR_ROWVER, kValues = SQL_CONCUR_VALUES;
 constexpr SQLRETURN kOk = SQL_SUCCESS, kInfo = SQL_SUCCESS_WITH_INFO;
-constexpr SQLUSMALLINT kBulkAdd = 99;  // SQLBulkOperations SQL_ADD (the rows of the arrays)
+// SQLBulkOperations: SQL_ADD (the rows of the arrays), and by the bookmarks of the rows fetched;
+// a keyset-driven cursor's SQLFetchScroll again; a positioned statement.
+constexpr SQLUSMALLINT kBulkAdd = 100 + SQL_ADD, kBulkUpdate = 100 + SQL_UPDATE_BY_BOOKMARK,
+                       kBulkDelete = 100 + SQL_DELETE_BY_BOOKMARK, kBulkFetch = 100 + SQL_FETCH_BY_BOOKMARK,
+                       kRefetch = 90, kPositioned = 91, kForwardPositioned = 92;
+const char kDelete3[] = "DELETE FROM setpos_t WHERE id = 3",
+           kUpdateAt[] = "UPDATE setpos_t SET name = 'p' WHERE CURRENT OF %s";
 const char kChange2[] = "UPDATE setpos_t SET name = 'o' WHERE id = 2";
 // clang-format off
 const EditCase kEdits[] = {
     {kRowver, 2, SQL_UPDATE, "axc", "", "", kOk, "", "020", "1/a;2/x;3/c", kOdbc3Only},
     {kValues, 0, SQL_UPDATE, "xyz", "", "", kOk, "", "222", "1/x;2/y;3/z", kOdbc3Only},
     {kRowver, 1, SQL_UPDATE, "~bc", "", "", kOk, "", "200", "1/a;2/b;3/c", kOdbc3Only},
+    // Data at execution ("q"), for one row at a time.
+    {kRowver, 1, SQL_UPDATE, "@bc", "", "", kOk, "", "200", "1/q;2/b;3/c", kOdbc3Only},
+    {kRowver, 3, SQL_ADD, "ab@", "", "", kOk, "", "004", "1/a;2/b;3/c;4/q", kOdbc3Only},
+    {kValues, 0, SQL_UPDATE, "@yz", "", "", kInfo, "HYC00", "522", "1/a;2/y;3/z", kOdbc3Only},
     {kRowver, 0, SQL_UPDATE, "xyz", "PIP", "", kOk, "", "202", "1/x;2/b;3/z", kOdbc3Only},
     {kRowver, 1, SQL_DELETE, "abc", "", "", kOk, "", "100", "2/b;3/c", kOdbc3Only},
     {kValues, 0, SQL_DELETE, "abc", "", "", kOk, "", "111", "", kOdbc3Only},
@@ -44,9 +61,28 @@ const EditCase kEdits[] = {
     // Changed or deleted by another connection since read: not overwritten.
     {kRowver, 2, SQL_UPDATE, "axc", "", kChange2, kInfo, "01001", "050", "1/a;2/o;3/c", kOdbc3Only},
     {kValues, 0, SQL_UPDATE, "xyz", "", kChange2, kInfo, "01001", "252", "1/x;2/o;3/z", kOdbc3Only},
-    {kRowver, 3, SQL_DELETE, "abc", "", "DELETE FROM setpos_t WHERE id = 3", kInfo, "01001", "005", "1/a;2/b", kOdbc3Only},
+    {kRowver, 3, SQL_DELETE, "abc", "", kDelete3, kInfo, "01001", "005", "1/a;2/b", kOdbc3Only},
     {SQL_CONCUR_READ_ONLY, 1, SQL_UPDATE, "xbc", "", "", SQL_ERROR, "HYC00", "000", "1/a;2/b;3/c", kBoth},
     {kRowver, 1, SQL_UPDATE, "xbc", "", "", SQL_ERROR, "HYC00", "000", "1/a;2/b;3/c", kOdbc2Only},
+    // SQL_REFRESH reads the rows again by their keys; a static cursor without keys holds its rows.
+    {kRowver, 0, SQL_REFRESH, "xyz", "", kChange2, kOk, "", "000", "1/a;2/o;3/c", kOdbc3Only, "aoc"},
+    {kValues, 0, SQL_REFRESH, "xyz", "", kDelete3, kOk, "", "001", "1/a;2/b", kOdbc3Only, "abz"},
+    {SQL_CONCUR_READ_ONLY, 2, SQL_REFRESH, "xyz", "", kChange2, kOk, "", "000", "1/a;2/o;3/c", kBoth, "xbz"},
+    {kRowver, 0, kBulkUpdate, "xyz", "PIP", "", kOk, "", "202", "1/x;2/b;3/z", kOdbc3Only},
+    {kValues, 0, kBulkDelete, "abc", "IPP", "", kOk, "", "011", "1/a", kOdbc3Only},
+    {kRowver, 0, kBulkUpdate, "axc", "", kChange2, kInfo, "01001", "252", "1/a;2/o;3/c", kOdbc3Only},
+    {kRowver, 0, kBulkFetch, "xyz", "", kChange2, kOk, "", "000", "1/a;2/o;3/c", kOdbc3Only, "aoc"},
+    {SQL_CONCUR_READ_ONLY, 0, kBulkFetch, "xyz", "", kChange2, kOk, "", "000", "1/a;2/o;3/c", kOdbc3Only, "abc"},
+    // Keyset-driven: others' updates show, deletes are SQL_ROW_DELETED, rows added are not in the keyset.
+    {SQL_CONCUR_READ_ONLY, 0, kRefetch, "xyz", "", kChange2, kOk, "", "020", "1/a;2/o;3/c", kOdbc3Only, "aoc"},
+    {kRowver, 0, kRefetch, "xyz", "", kDelete3, kOk, "", "001", "1/a;2/b", kOdbc3Only, "abz"},
+    {kValues, 0, kRefetch, "xyz", "", "INSERT INTO setpos_t VALUES (0, 'n')", kOk, "", "000", "0/n;1/a;2/b;3/c", kOdbc3Only, "abc"},
+    {kRowver, 2, kPositioned, "abc", kUpdateAt, "", kOk, "", "000", "1/a;2/p;3/c", kOdbc3Only},
+    {kValues, 3, kPositioned, "abc", "delete from setpos_t where current of %s", "", kOk, "", "000", "1/a;2/b", kOdbc3Only},
+    {kRowver, 0, kForwardPositioned, "abc", kUpdateAt, "", kOk, "", "000", "1/a;2/b;3/p", kOdbc3Only},  // the last row fetched
+    {kRowver, 1, kPositioned, "abc", "DELETE FROM setpos_t WHERE CURRENT OF other", "", SQL_ERROR, "34000", "000", "1/a;2/b;3/c", kOdbc3Only},
+    {SQL_CONCUR_READ_ONLY, 1, kPositioned, "abc", kUpdateAt, "", SQL_ERROR, "24000", "000", "1/a;2/b;3/c", kBoth},
+    {kRowver, 1, kPositioned, "abc", kUpdateAt, "", SQL_ERROR, "24000", "000", "1/a;2/b;3/c", kOdbc2Only},
 };
 // clang-format on
 
@@ -59,11 +95,30 @@ class SetPos : public Conformance {
   }
   // A static cursor of three-row rowsets over sql with concurrency; the
   // execution's outcome.
-  SQLRETURN Open(SQLHSTMT stmt, SQLULEN concurrency, const char* sql) {
-    SQLSetStmtAttr(stmt, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_STATIC, 0);
+  SQLRETURN Open(SQLHSTMT stmt, SQLULEN concurrency, const char* sql, SQLULEN type = SQL_CURSOR_STATIC) {
+    SQLSetStmtAttr(stmt, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)type, 0);
     SQLSetStmtAttr(stmt, SQL_ATTR_CONCURRENCY, (SQLPOINTER)concurrency, 0);
     SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)3, 0);
     return Exec(stmt, sql);
+  }
+  // sql run on another connection.
+  SQLRETURN Elsewhere(const char* sql) {
+    OdbcConnection other(lib().version);
+    if (!SQL_SUCCEEDED(other.DriverConnect(std::string("DSN=") + lib().dsn))) return SQL_ERROR;
+    return other.Execute(sql);
+  }
+  // sql (%s: the cursor's name) on another statement with cursor on rowset row irow; *state its SQLSTATE.
+  SQLRETURN Positioned(SQLHSTMT cursor, SQLSETPOSIROW irow, const char* sql, std::string* state) {
+    SQLCHAR name[32] = {};
+    char text[160];
+    SQLSetPos(cursor, irow, SQL_POSITION, SQL_LOCK_NO_CHANGE);
+    SQLGetCursorName(cursor, name, sizeof name, nullptr);
+    std::snprintf(text, sizeof text, sql, reinterpret_cast<char*>(name));
+    SQLHSTMT other = c.Statement();
+    const SQLRETURN rc = Exec(other, text);
+    *state = FirstState(SQL_HANDLE_STMT, other);
+    SQLFreeHandle(SQL_HANDLE_STMT, other);
+    return rc;
   }
   std::string Table() {
     SQLHSTMT t = c.Statement();
@@ -84,28 +139,40 @@ TEST_P(SetPos, WritesRowsBack) {
     SQLLEN idLengths[3] = {}, nameLengths[3] = {};
     SQLUSMALLINT statuses[3] = {}, operations[3] = {};
     SQLSetStmtAttr(s2, SQL_ATTR_ROW_STATUS_PTR, statuses, 0);
-    ASSERT_TRUE(SQL_SUCCEEDED(Open(s2, row.concurrency, "SELECT id, name FROM setpos_t ORDER BY id")));
+    const bool marked = row.op > kBulkAdd;
+    SQLUINTEGER marks[3] = {};
+    if (marked) SQLSetStmtAttr(s2, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_VARIABLE, 0);
+    const bool positioned = row.op == kPositioned || row.op == kForwardPositioned;
+    if (positioned) SQLSetCursorName(s2, (SQLCHAR*)"edits", SQL_NTS);
+    const SQLULEN type = row.op == kRefetch             ? SQL_CURSOR_KEYSET_DRIVEN
+                         : row.op == kForwardPositioned ? SQL_CURSOR_FORWARD_ONLY
+                                                        : SQL_CURSOR_STATIC;
+    ASSERT_TRUE(SQL_SUCCEEDED(Open(s2, row.concurrency, "SELECT id, name FROM setpos_t ORDER BY id", type)));
     SQLBindCol(s2, 1, SQL_C_SLONG, ids, 0, idLengths);
     SQLBindCol(s2, 2, SQL_C_CHAR, names, sizeof names[0], nameLengths);
+    if (marked) SQLBindCol(s2, 0, SQL_C_VARBOOKMARK, marks, sizeof marks[0], nullptr);
     ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(s2, SQL_FETCH_FIRST, 0));
     for (int i = 0; i < 3; ++i) {
       names[i][0] = row.names[i] == '~' ? 'z' : row.names[i];
-      nameLengths[i] = row.names[i] == '~' ? SQL_COLUMN_IGNORE : SQL_NTS;
+      nameLengths[i] = row.names[i] == '~' ? SQL_COLUMN_IGNORE : row.names[i] == '@' ? SQL_DATA_AT_EXEC : SQL_NTS;
       operations[i] = row.operations[0] && row.operations[i] == 'I' ? SQL_ROW_IGNORE : SQL_ROW_PROCEED;
     }
     if (row.op == SQL_ADD) ids[row.irow - 1] = 4;
     for (int i = 0; i < 3 && row.op == kBulkAdd; ++i) ids[i] = 4 + i;
-    if (row.operations[0]) SQLSetStmtAttr(s2, SQL_ATTR_ROW_OPERATION_PTR, operations, 0);
-    if (row.between[0]) {
-      OdbcConnection other(lib().version);
-      ASSERT_TRUE(SQL_SUCCEEDED(other.DriverConnect(std::string("DSN=") + lib().dsn)));
-      ASSERT_EQ(SQL_SUCCESS, other.Execute(row.between));
-    }
-    const SQLRETURN rc =
-        row.op == kBulkAdd ? SQLBulkOperations(s2, SQL_ADD) : SQLSetPos(s2, row.irow, row.op, SQL_LOCK_NO_CHANGE);
+    if (row.operations[0] && !positioned) SQLSetStmtAttr(s2, SQL_ATTR_ROW_OPERATION_PTR, operations, 0);
+    ASSERT_EQ(SQL_SUCCESS, row.between[0] ? Elsewhere(row.between) : SQL_SUCCESS);
+    std::string state;
+    SQLRETURN rc = row.op >= kBulkAdd   ? SQLBulkOperations(s2, row.op - 100)
+                   : row.op == kRefetch ? SQLFetchScroll(s2, SQL_FETCH_FIRST, 0)
+                   : positioned         ? Positioned(s2, row.irow, row.operations, &state)
+                                        : SQLSetPos(s2, row.irow, row.op, SQL_LOCK_NO_CHANGE);
+    for (SQLPOINTER token = nullptr; rc == SQL_NEED_DATA && (rc = SQLParamData(s2, &token)) == SQL_NEED_DATA;)
+      SQLPutData(s2, (SQLPOINTER) "q", 1);
     EXPECT_EQ(row.rc, rc) << Diag(SQL_HANDLE_STMT, s2);
-    EXPECT_EQ(row.state[0] ? lib().State(row.state) : "", FirstState(SQL_HANDLE_STMT, s2));
+    EXPECT_EQ(row.state[0] ? lib().State(row.state) : "", positioned ? state : FirstState(SQL_HANDLE_STMT, s2));
     EXPECT_EQ(row.statuses, std::to_string(statuses[0]) + std::to_string(statuses[1]) + std::to_string(statuses[2]));
+    const std::string buffers{char(names[0][0]), char(names[1][0]), char(names[2][0])};
+    EXPECT_EQ(row.buffers[0] ? row.buffers : buffers, buffers);
     SQLFreeHandle(SQL_HANDLE_STMT, s2);
     EXPECT_EQ(row.rows, Table());
   }
@@ -118,6 +185,7 @@ struct DowngradeCase {
   const char* state;
   SQLULEN used;
   Libraries libraries;
+  SQLULEN type = SQL_CURSOR_STATIC;  // asked; a keyset-driven cursor without a key is static
 };
 
 // clang-format off
@@ -127,6 +195,7 @@ const DowngradeCase kDowngrades[] = {
     {kRowver, "SELECT id + 1 FROM setpos_t", "01S02", SQL_CONCUR_READ_ONLY, kOdbc3Only},
     {kRowver, "SELECT 1", "01S02", SQL_CONCUR_READ_ONLY, kOdbc3Only},
     {kRowver, "SELECT id, name FROM setpos_t", "", SQL_CONCUR_READ_ONLY, kOdbc2Only},
+    {SQL_CONCUR_READ_ONLY, "SELECT 1", "01S02", SQL_CONCUR_READ_ONLY, kOdbc3Only, SQL_CURSOR_KEYSET_DRIVEN},
 };
 // clang-format on
 
@@ -136,11 +205,13 @@ TEST_P(SetPos, QueriesWithoutAKeyAreReadOnly) {
     if (!lib().Holds(row.libraries)) continue;
     SCOPED_TRACE(row.sql);
     SQLHSTMT s2 = c.Statement();
-    EXPECT_EQ(row.state[0] ? kInfo : kOk, Open(s2, row.asked, row.sql)) << Diag(SQL_HANDLE_STMT, s2);
+    EXPECT_EQ(row.state[0] ? kInfo : kOk, Open(s2, row.asked, row.sql, row.type)) << Diag(SQL_HANDLE_STMT, s2);
     EXPECT_EQ(row.state, FirstState(SQL_HANDLE_STMT, s2));
-    SQLULEN used = 0;
+    SQLULEN used = 0, type = 0;
     SQLGetStmtAttr(s2, SQL_ATTR_CONCURRENCY, &used, 0, nullptr);
+    SQLGetStmtAttr(s2, SQL_ATTR_CURSOR_TYPE, &type, 0, nullptr);
     EXPECT_EQ(row.used, used);
+    EXPECT_EQ(SQL_CURSOR_STATIC, type);
     SQLFreeHandle(SQL_HANDLE_STMT, s2);
   }
 }

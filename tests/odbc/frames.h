@@ -80,7 +80,7 @@ class FakeResultSet {
   // From the fetch of row `row` on, the server hangs up.
   void HangUpAt(int row) { hangUp_ = row; }
   // The connect reply offers cursors that write back (and nothing else).
-  void OfferEdits() { edits_ = true; }
+  void OfferEdits(uint16_t code = 1) { edits_ = code; }
   // The bodies of the requests of one code so far, concatenated.
   std::string Sent(uint16_t code) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -92,7 +92,7 @@ class FakeResultSet {
     switch (code) {
       case 5:  // the offers up to editType: only it, when asked
         return edits_ ? ConnectBody() + U16(0) + U16(0) + U16(0) + U16(0) + U16(0) + U32(0) + U32(0) + U16(0) + U16(0) +
-                            U16(0) + U16(0) + U16(0) + U16(0) + U16(1)
+                            U16(0) + U16(0) + U16(0) + U16(0) + U16(edits_)
                       : ConnectBody();
       case 51:  // edit row: one row written
         return U16(0) + U32(1) + U16(0);
@@ -124,7 +124,7 @@ class FakeResultSet {
     return Value(column, (column == 2 ? "b-" : "c-") + std::to_string(row_) + std::string(1, '\0'));
   }
   int rows_, row_ = 0, hangUp_ = 1 << 30;
-  bool edits_ = false;
+  uint16_t edits_ = 0;
   std::mutex mutex_;
   std::map<uint16_t, std::string> sent_;
 };

@@ -196,17 +196,22 @@ TEST_F(ScrollWireTest, BookmarksAndPositions) {
 // with the bound value (column 1, INTEGER 42).
 TEST_F(ScrollWireTest, SetPosUpdatesARowByItsNumber) {
   results_ = new FakeResultSet(3);
-  results_->OfferEdits();
+  results_->OfferEdits(2);  // EDIT_KEYS
   concurrency_ = SQL_CONCUR_ROWVER;
   Open(3, 1);
   EXPECT_EQ(U32(7) + U16(0x103), results_->Sent(28));
   EXPECT_EQ("0 1 0 300", Scroll(SQL_FETCH_ABSOLUTE, 2));
   a_[0] = 42;
   ASSERT_EQ(SQL_SUCCESS, SQLSetPos(stmt_, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE)) << State();
+  EXPECT_EQ("2", std::to_string(status_[0]));                                               // SQL_ROW_UPDATED
+  ASSERT_EQ(SQL_SUCCESS, SQLSetPos(stmt_, 1, SQL_REFRESH, SQL_LOCK_NO_CHANGE)) << State();  // read again by key
+  SQLHSTMT positioned = nullptr;  // its cursor's row told first
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &positioned)));
+  SQLExecDirect(positioned, (SQLCHAR*)"DELETE FROM t WHERE CURRENT OF c", SQL_NTS);
   EXPECT_EQ(U32(7) + U16(4) + U32(0) + U16(0) + U16(0) + U32(7) + U16(0) + U32(2) + U16(SQL_CONCUR_ROWVER) + U16(1) +
-                U16(1) + U16(SQL_INTEGER) + std::string(1, '\0') + U32(4) + U32(42),
+                U16(1) + U16(SQL_INTEGER) + std::string(1, '\0') + U32(4) + U32(42) + U32(7) + U16(3) + U32(2) +
+                U16(SQL_CONCUR_ROWVER) + U16(0) + U32(7) + U16(5) + U32(2) + U16(SQL_CONCUR_ROWVER) + U16(0),
             results_->Sent(51));
-  EXPECT_EQ("2", std::to_string(status_[0]));  // SQL_ROW_UPDATED
 }
 
 // Past the memory bound rows go to a scratch file (named nowhere: removed
