@@ -13,7 +13,8 @@
 #                  iodbctest) with its headers unpacked into build/iodbc
 #                  (libiodbc2-dev conflicts with unixodbc-dev, so it is
 #                  not installed); CMake builds the library for iODBC
-#                  from them
+#                  from them; LibreOffice Base without its GUI, its
+#                  database drivers (the ODBC bridge) and Python UNO
 set -euo pipefail
 purpose=${1:-test}
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,7 +23,7 @@ demo=(cmake g++ make pkg-config unixodbc unixodbc-dev odbcinst libsqlite3-dev sq
 test=(libgtest-dev googletest postgresql postgresql-client patch clang clang-format libclang-rt-14-dev prometheus
       python3 python3-pyodbc python3-sqlalchemy python3-pytest python3-pandas perl libdbd-odbc-perl php-cli php-odbc r-cran-rodbc nodejs dpkg-dev lintian man-db
       g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 xvfb xauth fonts-wine
-      wixl msitools libiodbc2 iodbc)
+      wixl msitools libiodbc2 iodbc libreoffice-base-nogui libreoffice-base-drivers python3-uno)
 case "$purpose" in
   demo) packages=("${demo[@]}") ;;
   test) packages=("${demo[@]}" "${test[@]}") ;;

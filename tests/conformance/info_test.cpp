@@ -205,6 +205,10 @@ TEST_P(Info, AnswersAreTrue) {
   // SQL_DBMS_VER begins "##.##.####".
   SQLSMALLINT length = 0;
   SQLRETURN rc = SQL_ERROR;
+  // ODBC 3's SQL_KEYWORDS leaves ODBC's own keywords out (the 2.0 list is fixed).
+  const std::string keywords = "," + Ask({SQL_KEYWORDS, true}, &length, &rc) + ",", odbc = SQL_ODBC_KEYWORDS ",";
+  for (size_t at = 0, end = 0; lib().odbc3 && (end = odbc.find(',', at)) != odbc.npos; at = end + 1)
+    EXPECT_EQ(keywords.npos, keywords.find("," + odbc.substr(at, end - at + 1))) << odbc.substr(at, end - at);
   const std::string version = Ask({SQL_DBMS_VER, true}, &length, &rc);
   ASSERT_GE(version.size(), 10u);
   for (size_t i = 0; i < 10; ++i) EXPECT_EQ(i == 2 || i == 5 ? '.' : 'd', isdigit(version[i]) ? 'd' : version[i]);

@@ -57,8 +57,9 @@ OdbcConnection::~OdbcConnection() {
 
 SQLRETURN OdbcConnection::DriverConnect(const std::string& in) {
   SQLCHAR text[1024] = {0};
+  SQLSMALLINT length = 0;  // iODBC 3.52 writes it even when it is not given
   SQLRETURN rc =
-      SQLDriverConnect(dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, text, sizeof text, nullptr, SQL_DRIVER_NOPROMPT);
+      SQLDriverConnect(dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, text, sizeof text, &length, SQL_DRIVER_NOPROMPT);
   out = reinterpret_cast<char*>(text);
   return rc;
 }
