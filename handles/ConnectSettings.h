@@ -17,6 +17,10 @@ struct ConnectSettings {
   char tls[16];             // net/Tls.h has the modes
   char tlsCaFile[260];
   char cursorMemory[32];  // as written; Connection::cursorMemory has its bytes
+  // Connection resiliency: how many times a lost idle session is made
+  // again at its next call, and the seconds between the tries.
+  char connectRetryCount[8];
+  char connectRetryInterval[8];
 };
 
 #endif

@@ -208,6 +208,28 @@ class Connection : public HandleObject {
   // (a set larger than it goes alone).
   uint32_t batchBudget = 256u << 10;
 
+  // Connection resiliency ("ConnectRetryCount=", odbc/connect/Login.cpp):
+  // the function that makes a lost session again, set at login when the
+  // key asks for it (null: off). A statement ran in manual-commit mode
+  // since the last commit or rollback (the session had a transaction).
+  bool (*relogin)(Connection* c) = nullptr;
+  bool workSinceCommit = false;
+  // What relogin logs in with: the password, the servers and the service
+  // as given (kept only while relogin is set; the password is wiped with
+  // it).
+  String retryPassword;
+  String retryServers;
+  String retryService;
+  // Nothing of the session would be lost with it: no transaction, and no
+  // statement with a cursor, data awaited at execution, results pending or
+  // rows owed. The execution caller sends goes whole: it counts as none.
+  bool Idle(const Statement* caller = nullptr);
+  // Called before a request is written: a session that is idle and whose
+  // server is gone is made again (once) by relogin. True when it was: the
+  // statements have new ids, so a request made already takes its
+  // statement's id again.
+  bool Revive(const Statement* caller = nullptr);
+
   // Cancelling, the one state another thread reads while a call runs
   // (under cancelLock_). The login stores the session's cancel key (0: the
   // server offers no cancelling, nor query timeouts of its own) and the
@@ -246,6 +268,7 @@ class Connection : public HandleObject {
 
  private:
   bool failed_ = false;
+  bool reviving_ = false;
   // Serialises the calls on this connection and its statements: the
   // protocol carries one exchange at a time.
   Lock callLock_;

@@ -45,6 +45,7 @@ class Waiting {
 
 int Statement::Exchange(Request* request, int* status) {
   unansweredStatus_ = kStatusReplied;
+  if (connection_->Revive(this)) request->SetStatementId(statementId_);
   ReplyWait wait(this);
   // A server that offers cancelling ends a statement at its query timeout
   // itself; it learns the timeout before the first request that differs.
@@ -64,7 +65,39 @@ int Statement::Exchange(Request* request, int* status) {
   Waiting waiting(connection_, this, connection_->clib.Requests() + 1);
   const int rc = request->Exchange(status, &connection_->clib);
   if (*status != kStatusReplied && request->Written()) unansweredStatus_ = *status;
+  // What connection resiliency must know: an execution may leave a cursor
+  // (until closed, or a reply says there is no result), and in
+  // manual-commit mode it begins or extends a transaction.
+  const uint16_t code = request->MessageCode();
+  const bool execution = code == Msg::kExecute || code == Msg::kExecuteRows ||
+                         code == Msg::kExecuteBatch ||
+                         (request->ReturnsResultSet() && code != Msg::kPrepare);
+  if (code == Msg::kPrepare) resultOpen_ = false;
+  if (execution && *status == kStatusReplied) {
+    if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) resultOpen_ = true;
+    if (rc == SQL_NO_DATA_FOUND) resultOpen_ = false;
+    connection_->workSinceCommit = !connection_->options.Autocommit();
+  }
   return rc;
+}
+
+bool Connection::Idle(const Statement* caller) {
+  if (workSinceCommit && !options.Autocommit()) return false;
+  for (Statement* s = statements.Head(); s != nullptr; s = static_cast<Statement*>(s->NextItem())) {
+    if (s->ResultOpen() || (s != caller && s->execution.ActiveRequest() != nullptr) ||
+        s->block.Active() || s->scroll.Active() || s->parameters.Progress().selects)
+      return false;
+  }
+  return true;
+}
+
+bool Connection::Revive(const Statement* caller) {
+  if (relogin == nullptr || reviving_ || !LoggedIn() || !Idle(caller) || !clib.PeerGone())
+    return false;
+  reviving_ = true;
+  const bool revived = relogin(this);
+  reviving_ = false;
+  return revived;
 }
 
 bool Statement::SendAhead(Request* request) {

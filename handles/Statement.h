@@ -17,6 +17,7 @@
 #include "handles/ParameterBinding.h"
 #include "handles/StatementParts.h"
 #include "handles/StaticCursor.h"
+#include "base/String.h"
 #include "protocol/Element.h"
 
 class ColumnValue;
@@ -103,6 +104,24 @@ class Statement : public HandleObject {
   // The server allocated the statement as id; it takes the connection's
   // current statement options.
   void Allocated(uint32_t id);
+  // A new session allocated the statement as id (connection resiliency):
+  // its options stay, and the server learns its query timeout anew.
+  void Reallocated(uint32_t id) {
+    statementId_ = id;
+    sentTimeout_ = 0;
+  }
+  // The text last prepared and the cursor name set, kept when the
+  // connection may make its session again (which gives them to the new
+  // one); empty otherwise.
+  String preparedText;
+  String cursorName;
+  // An execution left a result set that was not closed since, and the
+  // server did not close its cursor itself: it may hold one
+  // (Connection::Idle).
+  bool ResultOpen() const {
+    return resultOpen_ && cursor.ColumnCount() != 0 && !cursor.ServerClosed();
+  }
+  void ResultClosed() { resultOpen_ = false; }
   // The value of result column icol (from 1), or null when there is none.
   ColumnValue* Column(unsigned icol) { return cursor.Column(icol); }
 
@@ -213,6 +232,7 @@ class Statement : public HandleObject {
   uint32_t statementId_ = 0;
   uint32_t sentTimeout_ = 0;               // the query timeout the server has (its default 0)
   int unansweredStatus_ = kStatusReplied;  // see Unanswered
+  bool resultOpen_ = false;                // see ResultOpen
 };
 
 #endif

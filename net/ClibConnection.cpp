@@ -331,6 +331,17 @@ void ClibConnection::ApplyTimeout() {
   }
 }
 
+bool ClibConnection::PeerGone() {
+  if (socket_ < 0 || state_ == SocketState::kDropped) return true;
+  const PeerWord word = inboxStart_ < inboxEnd_ ? PeerWord::kBytes : PeekPeer(socket_);
+  if (word == PeerWord::kNothing) return false;
+  if (pending_ == nullptr) return word == PeerWord::kClosed;  // bytes: not ours to judge
+  PendingReply* pending = pending_;
+  pending_ = nullptr;
+  if (!pending->Settle(this) || socket_ < 0) return true;
+  return inboxStart_ == inboxEnd_ && PeekPeer(socket_) == PeerWord::kClosed;
+}
+
 void ClibConnection::ReleaseConnection() {
   Trace('N', 2, "ClibConnection::ReleaseConnection");
   inboxStart_ = inboxEnd_ = 0;

@@ -83,6 +83,12 @@ class ClibConnection {
   void SetPending(PendingReply* pending);
   PendingReply* Pending() const { return pending_; }
 
+  // True when the server is known to be gone, found without waiting: the
+  // socket was closed after a failure, or the peer ended the stream. A
+  // reply still owed that has arrived is read first; one still on its way
+  // means the peer is there.
+  bool PeerGone();
+
   int Socket() const { return socket_; }
   SocketState State() const { return state_; }
   // Failures from now on go to reporter (null: reported to nobody).

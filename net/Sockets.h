@@ -45,6 +45,9 @@ void ResetSocket(int socket);
 // peer closed), or -1. Interrupted calls are repeated.
 long SendSome(int socket, const char* bytes, uint32_t length);
 long ReceiveSome(int socket, char* bytes, uint32_t length);
+// What a socket has for the reader now, without waiting or taking it.
+enum class PeerWord { kNothing, kBytes, kClosed };  // kClosed: end of stream or an error
+PeerWord PeekPeer(int socket);
 // TCP_NODELAY and SO_KEEPALIVE turned on.
 bool SetNoDelay(int socket);
 bool SetKeepAlive(int socket);

@@ -127,6 +127,17 @@ long ReceiveSome(int socket, char* bytes, uint32_t length) {
   return static_cast<long>(n);
 }
 
+PeerWord PeekPeer(int socket) {
+  char byte;
+  ssize_t n;
+  do {
+    n = recv(socket, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+  } while (n < 0 && errno == EINTR);
+  if (n > 0) return PeerWord::kBytes;
+  return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) ? PeerWord::kNothing
+                                                            : PeerWord::kClosed;
+}
+
 bool SetNoDelay(int socket) { return SetFlag(socket, IPPROTO_TCP, TCP_NODELAY); }
 bool SetKeepAlive(int socket) { return SetFlag(socket, SOL_SOCKET, SO_KEEPALIVE); }
 

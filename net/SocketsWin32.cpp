@@ -91,6 +91,20 @@ long ReceiveSome(int socket, char* bytes, uint32_t length) {
   return n == SOCKET_ERROR ? TakeError() : n;
 }
 
+PeerWord PeekPeer(int socket) {
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(static_cast<SOCKET>(socket), &readable);
+  timeval now = {0, 0};
+  const int ready = select(0, &readable, nullptr, nullptr, &now);
+  if (ready == 0) return PeerWord::kNothing;
+  char byte;
+  // Readable: a receive does not block.
+  if (ready == SOCKET_ERROR || recv(static_cast<SOCKET>(socket), &byte, 1, MSG_PEEK) <= 0)
+    return PeerWord::kClosed;
+  return PeerWord::kBytes;
+}
+
 bool SetNoDelay(int socket) { return SetFlag(socket, IPPROTO_TCP, TCP_NODELAY); }
 bool SetKeepAlive(int socket) { return SetFlag(socket, SOL_SOCKET, SO_KEEPALIVE); }
 

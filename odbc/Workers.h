@@ -69,6 +69,9 @@ int GetStmtOptionWorker(Statement* s, SQLUSMALLINT fOption, SQLPOINTER pvParam);
 // login that only a session answers. SQL_SUCCESS, or SQL_SUCCESS_WITH_INFO
 // when one was refused (its record is queued on the connection).
 int SendChangedOptions(Connection* c);
+// Sends the options of s that differ from its connection's (a statement a
+// new session allocated takes the connection's); failures are posted on s.
+void SendStatementOptions(Statement* s);
 
 // Transactions (odbc/connect/Transact.cpp): commits (0) or rolls back (1) one
 // connection's server transaction; for a null hdbc, every logged-in

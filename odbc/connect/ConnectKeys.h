@@ -72,6 +72,8 @@ inline constexpr ConnectKey kConnectKeys[] = {
     {"TLS", nullptr, kFromBoth, "off", VEL_SETTING(tls), 0, KeyOut::kWithTls},
     {"TLSCAFile", nullptr, kFromBoth, "", VEL_SETTING(tlsCaFile), 0, KeyOut::kWithTls},
     {"CursorMemory", nullptr, kFromBoth | kEmptyIsGiven, "256M", VEL_SETTING(cursorMemory), 0, KeyOut::kNone},
+    {"ConnectRetryCount", nullptr, kFromBoth, "0", VEL_SETTING(connectRetryCount), 0, KeyOut::kGiven},
+    {"ConnectRetryInterval", nullptr, kFromBoth, "1", VEL_SETTING(connectRetryInterval), 0, KeyOut::kGiven},
     {"Database", nullptr, kFromBoth, "", VEL_SETTING(database), 0, KeyOut::kLead},
     {"PWD", nullptr, kFromBoth | kEmptyIsGiven, "", VEL_SETTING(pwd), 0, KeyOut::kGiven},
     // clang-format on

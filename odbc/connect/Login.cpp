@@ -12,6 +12,7 @@
 
 #include "handles/ClientDiagnostics.h"
 #include "handles/Connection.h"
+#include "handles/Statement.h"
 #include "base/Trace.h"
 #include "odbc/connect/ConnectKeys.h"
 #include "odbc/connect/ConnectString.h"
@@ -369,6 +370,147 @@ static int LoginConnection(Connection* c, const String& password) {
   return VEL_POST_ERROR(c, SQL_ERROR, kDiagNoServerAnswered.native, lastState, text);
 }
 
+namespace {
+
+// A key's count of seconds or tries: digits up to max; anything else is
+// fallback.
+int SmallNumber(const char* text, int max, int fallback) {
+  int value = 0;
+  if (*text == '\0') return fallback;
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (*p < '0' || *p > '9') return fallback;
+    value = value * 10 + (*p - '0');
+    if (value > max) return max;
+  }
+  return value;
+}
+
+void WipeRetryPassword(Connection* c) {
+  if (c->retryPassword.Length() != 0)
+    std::memset(const_cast<char*>(c->retryPassword.Text()), 0, c->retryPassword.Length());
+  c->retryPassword.Clear();
+  c->retryServers.Clear();
+  c->retryService.Clear();
+  c->relogin = nullptr;
+}
+
+// The statements of a session made again: new ids, their own options
+// where they differ from the connection's, their cursor names, their
+// texts prepared again (a text the new session refuses is its
+// execution's error later). False when the connection fails meanwhile.
+bool RestoreStatements(Connection* c) {
+  for (Statement* s = c->statements.Head(); s != nullptr;
+       s = static_cast<Statement*>(s->NextItem())) {
+    AllocStatementRequest alloc;
+    int status = kStatusCommunicationFailure;
+    if (alloc.Failed() || alloc.Exchange(&status, &c->clib) != SQL_SUCCESS) return false;
+    s->Reallocated(alloc.Get<StatementIdElement>()->value);
+    SendStatementOptions(s);
+    if (!c->clib.IsOpen()) return false;
+    if (s->cursorName.Length() != 0) {
+      SetCursorNameRequest name;
+      if (name.Failed() || !name.Get<CursorNameElement>()->value.SetString(s->cursorName))
+        return false;
+      name.SetStatementId(s->StatementId());
+      static_cast<void>(name.Exchange(&status, &c->clib));
+      if (status != kStatusReplied) return false;
+    }
+    if (s->preparedText.Length() == 0) continue;
+    PrepareRequest prepare;
+    if (prepare.Failed() || !prepare.Get<StatementElement>()->value.SetString(s->preparedText))
+      return false;
+    prepare.SetStatementId(s->StatementId());
+    static_cast<void>(prepare.Exchange(&status, &c->clib));
+    if (status != kStatusReplied) return false;
+  }
+  return true;
+}
+
+// Connection resiliency: the session of c, idle when its server went away,
+// is made again: at most ConnectRetryCount logins ConnectRetryInterval
+// seconds apart, all within the login timeout, on the servers as given.
+// The options set are sent again (the login sends those that differ from
+// a new session's), then the statements are restored. Whatever fails, the
+// records of the tries go (the call reports its own "08S01" then), and the
+// connection stays logged in on a closed socket, as a lost one does.
+bool Relogin(Connection* c) {
+  const int tries = SmallNumber(c->settings.connectRetryCount, 255, 0);
+  const int interval = SmallNumber(c->settings.connectRetryInterval, 3600, 1);
+  const int32_t timeout = c->options.LoginTimeout();
+  const uint32_t flags = c->flags;
+  char server[sizeof c->server], service[sizeof c->service];
+  std::memcpy(server, c->server, sizeof server);
+  std::memcpy(service, c->service, sizeof service);
+  const uint32_t records = c->errors.Count();
+  const SocketFailureReporter reporter = c->clib.FailureReporter();
+  c->clib.SetFailureReporter(nullptr);
+  const auto start = std::chrono::steady_clock::now();
+  bool revived = false;
+  for (int i = 0; i < tries && !revived; ++i) {
+    const auto spent =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start)
+            .count();
+    int32_t left = timeout > 0 ? timeout - static_cast<int32_t>(spent) : 0;
+    if (i > 0 && timeout > 0 && left <= interval) break;
+    if (i > 0) {
+      Lock::Pause(interval * 1000);
+      left -= interval;
+    }
+    Trace('P', 1, "connection lost while idle: logging in again (try %d of %d)", i + 1, tries);
+    DropSession(c);
+    std::snprintf(c->settings.servers, sizeof c->settings.servers, "%s",
+                  c->retryServers.TextOrEmpty());
+    std::snprintf(c->settings.service, sizeof c->settings.service, "%s",
+                  c->retryService.TextOrEmpty());
+    c->options.Set(OptionSlot::kLoginTimeout, left);
+    const int rc = LoginConnection(c, c->retryPassword);
+    c->options.Set(OptionSlot::kLoginTimeout, timeout);
+    revived =
+        c->LoggedIn() && (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) && RestoreStatements(c);
+  }
+  while (c->errors.Count() > records) delete c->TakeLastError();
+  c->clib.SetFailureReporter(reporter);
+  if (revived) {
+    c->workSinceCommit = false;
+    return true;
+  }
+  c->clib.ReleaseConnection();
+  c->SetCancelKey(0, TlsMode::kOff);
+  c->flags = flags;
+  // The server that answered last stays the connection's.
+  std::memcpy(c->server, server, sizeof server);
+  std::memcpy(c->settings.servers, server, sizeof server);
+  std::memcpy(c->service, service, sizeof service);
+  std::memcpy(c->settings.service, service, sizeof service);
+  return false;
+}
+
+// Turns connection resiliency on for c's new session when its keys ask for
+// it (no memory for the copies: off).
+void ArmRelogin(Connection* c, const String& password, const ConnectSettings& given) {
+  WipeRetryPassword(c);
+  if (SmallNumber(c->settings.connectRetryCount, 255, 0) == 0) return;
+  if (!c->retryPassword.SetString(password) || !c->retryServers.SetString(given.servers) ||
+      !c->retryService.SetString(given.service)) {
+    WipeRetryPassword(c);
+    return;
+  }
+  c->relogin = Relogin;
+}
+
+}  // namespace
+
+// The login of SQLConnect and SQLDriverConnect: the settings as given
+// are kept for the logins of connection resiliency.
+static int LoginAndArm(Connection* c, const String& password) {
+  ConnectSettings given = {};
+  std::memcpy(given.servers, c->settings.servers, sizeof given.servers);
+  std::memcpy(given.service, c->settings.service, sizeof given.service);
+  const int rc = LoginConnection(c, password);
+  if (c->LoggedIn()) ArmRelogin(c, password, given);
+  return rc;
+}
+
 // The completed string says what was used: the data source, or the
 // driver and the server's data source when one was named; then the keys
 // as the table says (the encryption asked for among them, so that a
@@ -448,7 +590,7 @@ static int ParseConnectString(Connection* c, HWND hwnd, const String& in, String
   const bool copied = c->userName.SetString(settings.user) && password.SetString(settings.pwd);
   if (!copied) return VEL_POST(c, SQL_ERROR, kDiagMemory);
 
-  const int rc = LoginConnection(c, password);
+  const int rc = LoginAndArm(c, password);
   if (!c->LoggedIn()) return rc;
   if (!CompleteConnectString(c, driver.TextOrEmpty(), driverBraced, given, out)) {
     // The call fails, so the connection must not stay logged in.
@@ -487,7 +629,7 @@ int ConnectWorker(Connection* c, const SQLCHAR* dsn, SQLSMALLINT cbDSN, const SQ
     std::memset(stored, 0, sizeof stored);
     if (!set) return VEL_POST(c, SQL_ERROR, kDiagMemory);
   }
-  return LoginConnection(c, password);
+  return LoginAndArm(c, password);
 }
 
 int DriverConnectText(Connection* c, HWND hwnd, const SQLCHAR* in, SQLSMALLINT cbIn,
@@ -534,6 +676,7 @@ int DisconnectWorker(Connection* c) {
   bool unreachable = rc != SQL_SUCCESS && status == kStatusCommunicationFailure;
   if (rc != SQL_SUCCESS && !unreachable) return c->CheckResult(rc, status);
   DropSession(c);
+  WipeRetryPassword(c);
   // The statements still open belong to the session that ended: the
   // server has forgotten their identifiers, so their handles go with it
   // (nothing is sent). A later login cannot reach them by mistake.

@@ -29,13 +29,17 @@ int TransactConnection(Connection* c, int fType) {
   // The completion type is the server's to judge.
   request.Get<TransactionTypeElement>()->value = fType;
   int status = kStatusCommunicationFailure;
+  static_cast<void>(c->Revive());
   const int rc = request.Exchange(&status, &c->clib);
+  if (rc == SQL_SUCCESS) c->workSinceCommit = false;
   // The end of a transaction closes the server's cursors. Rows held from
   // blocks fetched before autocommit was switched off go with them, so
   // that the next fetch sees what one row at a time would (odbc/fetch/BlockFetch.h).
   if (!c->options.Autocommit()) {
-    for (Statement* s = c->statements.First(); s != nullptr; s = c->statements.Next())
+    for (Statement* s = c->statements.First(); s != nullptr; s = c->statements.Next()) {
       s->DropBlock();
+      if (rc == SQL_SUCCESS) s->ResultClosed();
+    }
   }
   return rc == SQL_SUCCESS ? SQL_SUCCESS : c->CheckResult(rc, status);
 }

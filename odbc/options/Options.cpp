@@ -97,6 +97,9 @@ uint32_t UsedValue(const Connection* c, uint16_t code, uint32_t asked) {
   }
 }
 
+uint32_t StatementIdOf(const Connection*) { return 0; }
+uint32_t StatementIdOf(const Statement* s) { return s->StatementId(); }
+
 // Whether owner's read-only cursors keep their keys: keyset-driven ones
 // on a server that offers it.
 template <class Owner>
@@ -111,6 +114,7 @@ template <class Owner>
 int SendOption(Owner* owner, Connection* connection, uint16_t code, uint32_t statementId,
                uint32_t value) {
   OptionWait wait(connection, owner->options.QueryTimeout());
+  if (connection->Revive() && statementId != 0) statementId = StatementIdOf(owner);
   Request* request = Request::CreateRequest(code);
   if (request == nullptr || request->Failed()) {
     delete request;
@@ -451,6 +455,20 @@ int SendChangedOptions(Connection* c) {
     if (rc != SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
   }
   return result;
+}
+
+void SendStatementOptions(Statement* s) {
+  Connection* c = s->OwningConnection();
+  for (const OptionDefault& d : kOptionDefaults) {
+    const int32_t value = s->options.Get(d.slot);
+    const bool session = d.slot == OptionSlot::kAccessMode || d.slot == OptionSlot::kAutocommit ||
+                         d.slot == OptionSlot::kTxnIsolation;
+    if (d.request == 0 || session || value == c->options.Get(d.slot)) continue;
+    static_cast<void>(SendOption(s, c, d.request, s->StatementId(),
+                                 d.slot == OptionSlot::kUseBookmarks && value == SQL_UB_VARIABLE
+                                     ? SQL_UB_ON
+                                     : static_cast<uint32_t>(value)));
+  }
 }
 
 int SetScrollOptionsWorker(Statement* s, SQLUSMALLINT fConcurrency, SQLLEN crowKeyset,

@@ -35,6 +35,9 @@ int SetCursorNameWorker(Statement* s, const SQLCHAR* cursor, SQLSMALLINT cbCurso
   request.SetStatementId(s->StatementId());
   int status = kStatusCommunicationFailure;
   const int rc = s->Exchange(&request, &status);
+  if (rc == SQL_SUCCESS && s->OwningConnection()->relogin != nullptr &&
+      !s->cursorName.SetString(request.Get<CursorNameElement>()->value))
+    return VEL_POST(s, SQL_ERROR, kDiagCursorNameMemory);
   return Outcome(s, rc, status);
 }
 
@@ -163,6 +166,7 @@ int TranslateSqlWorker(Connection* c, const SQLCHAR* in, SQLINTEGER cbIn, String
                               reinterpret_cast<const char*>(in), static_cast<int32_t>(cbIn)))
     return VEL_POST(c, SQL_ERROR, kDiagMemory);
   int status = kStatusCommunicationFailure;
+  static_cast<void>(c->Revive());
   const int rc = request.Exchange(&status, &c->clib);
   if (rc != SQL_SUCCESS) return c->CheckResult(rc, status);
   if (!out->SetString(request.Get<NativeStatementElement>()->value))

@@ -62,6 +62,7 @@ int AllocStmtWorker(Connection* c, SQLHSTMT* phstmt) {
   AllocStatementRequest request;
   int rc = SQL_ERROR;
   int status = kStatusMemoryFailure;
+  static_cast<void>(c->Revive());
   if (!request.Failed()) rc = request.Exchange(&status, &c->clib);
   if (rc == SQL_SUCCESS) {
     s->Allocated(request.Get<StatementIdElement>()->value);
@@ -82,6 +83,7 @@ int AllocStmtWorker(Connection* c, SQLHSTMT* phstmt) {
 int FreeStmtWorker(Statement* s, SQLUSMALLINT fOption, bool remove) {
   s->DropActiveRequest();
   if (fOption == SQL_CLOSE || fOption == SQL_DROP) {
+    s->ResultClosed();
     s->parameters.Progress().selects = false;  // pending results go
     s->DropBlock();
     s->scroll.Drop();  // its scratch file goes with it
@@ -161,6 +163,12 @@ int PrepareWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
   s->parameters.SetSearched(sql != nullptr && SearchedChange(sql, cbSql));
   s->positioned = sql != nullptr && Positioned(sql, cbSql);
   request.SetStatementId(s->StatementId());
+  // A connection that may make its session again prepares the text again
+  // there.
+  s->preparedText.Clear();
+  if (s->OwningConnection()->relogin != nullptr &&
+      !s->preparedText.SetString(request.Get<StatementElement>()->value))
+    return VEL_POST(s, SQL_ERROR, kDiagMemory);
   int status = kStatusCommunicationFailure;
   const int rc = s->Exchange(&request, &status);
   if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);

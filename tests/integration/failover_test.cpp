@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <cstring>
+#include <memory>
 #include <thread>
 
 #include "integration.h"
@@ -127,6 +129,77 @@ TEST_F(TwoServers, DrainingServerFinishesItsStatementAndSendsLoginsOn) {
   SQLHSTMT after = SQL_NULL_HSTMT;
   EXPECT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, busy.dbc, &after), SQL_ERROR);
   EXPECT_EQ(busy.Diag().substr(0, 5), "08S01");
+}
+
+// An idle connection whose server was killed is made again on the next
+// server of its list.
+TEST_F(TwoServers, IdleConnectionMovesToTheNextServer) {
+  OdbcConnection c;
+  ASSERT_TRUE(SQL_SUCCEEDED(c.DriverConnect(List(";ConnectRetryCount=2;ConnectRetryInterval=0")))) << c.Diag();
+  SQLHSTMT p = c.Statement();
+  ASSERT_EQ(SQLPrepare(p, (SQLCHAR*)"SELECT 3", SQL_NTS), SQL_SUCCESS);
+  first.Stop(SIGKILL);
+  EXPECT_EQ(Rows(p, SQLExecute(p), {1}), "3");
+  EXPECT_EQ(ServerName(c), "localhost");
+}
+
+// A server restarted (SIGKILL) between two statements of a connection
+// (plaintext or encrypted):
+// with ConnectRetryCount=1 an idle one (autocommit, or its transaction
+// committed: "done") is logged in again and its prepared statement runs
+// under its cursor name;
+// one with a transaction or a cursor open, or without the key, gets
+// "08S01".
+TEST(Reconnect, IdleConnectionOutlivesARestartOnlyWithTheKey) {
+  VeloraServer server;
+  const std::string stem = server.Folder() + "/cert";
+  ASSERT_TRUE(MakeTestCertificate(stem, "localhost"));
+  const std::vector<std::string> tls = {"--tls-cert", stem + ".pem", "--tls-key", stem + ".key"};
+  ASSERT_TRUE(server.Start(tls)) << server.Error();
+  const std::string port = server.PortText();
+  const struct {
+    const char *driver, *retry, *state, *found;
+  } rows[] = {
+      {"Velora", "1", "idle", "2"},
+      {"Velora", "0", "idle", "rc -1 08S01"},
+      {"Velora", "1;TLS=require", "open", "rc -1 08S01"},
+      {"Velora", "0", "open", "rc -1 08S01"},
+      {"Velora", "1", "done", "2"},
+      {"Velora", "1", "cursor", "rc -1 08S01"},
+      {"Velora", "0", "cursor", "rc -1 08S01"},
+      {"Velora ANSI", "1;TLS=require", "idle", "2"},
+      {"Velora ANSI", "0", "idle", "rc -1 08S01"},
+      {"Velora ANSI", "1", "open", "rc -1 08S01"},
+      {"Velora ANSI", "1", "cursor", "rc -1 08S01"},
+  };
+  std::vector<std::unique_ptr<OdbcConnection>> connections;
+  std::vector<SQLHSTMT> prepared;
+  for (const auto& r : rows) {
+    connections.emplace_back(new OdbcConnection);
+    OdbcConnection& c = *connections.back();
+    ASSERT_TRUE(SQL_SUCCEEDED(c.DriverConnect(std::string("DRIVER={") + r.driver +
+                                              "};Server=127.0.0.1;Service=" + port + ";ConnectRetryCount=" + r.retry)))
+        << c.Diag();
+    if (r.state[0] == 'o' || r.state[0] == 'd')
+      SQLSetConnectAttr(c.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0);
+    SQLHSTMT s = c.Statement(), p = c.Statement();
+    ASSERT_EQ(SQLExecDirect(s, (SQLCHAR*)"SELECT 1", SQL_NTS), SQL_SUCCESS);
+    if (r.state[0] != 'c') SQLFreeStmt(s, SQL_CLOSE);
+    if (r.state[0] == 'd') SQLEndTran(SQL_HANDLE_DBC, c.dbc, SQL_COMMIT);
+    ASSERT_EQ(SQLPrepare(p, (SQLCHAR*)"SELECT 1 + 1", SQL_NTS), SQL_SUCCESS);
+    ASSERT_EQ(SQLSetCursorName(p, (SQLCHAR*)"kept", SQL_NTS), SQL_SUCCESS);
+    prepared.push_back(p);
+  }
+  server.Stop(SIGKILL);
+  ASSERT_TRUE(server.Start({"--port", port, tls[0], tls[1], tls[2], tls[3]})) << server.Error();
+  for (size_t i = 0; i < prepared.size(); ++i) {
+    const std::string found = Rows(prepared[i], SQLExecute(prepared[i]), {1});
+    EXPECT_EQ(found.substr(0, std::strlen(rows[i].found)), rows[i].found)
+        << rows[i].driver << " " << rows[i].retry << " " << rows[i].state << ": " << found;
+    SQLCHAR name[16] = "";
+    SQLGetCursorName(prepared[i], name, sizeof name, nullptr);
+    EXPECT_EQ(std::string((char*)name), found == "2" ? "kept" : "") << rows[i].driver;
+  }
 }
 
 }  // namespace
