@@ -20,6 +20,9 @@ enum ConversionResult : int {
   kConversionDone = 1,
   kConversionTruncated = 2,  // characters, bytes, fractional digits or time fields dropped
   kConversionNoMemory = 3,
+  kConversionIntervalOverflow = 4,  // "22015": an interval's leading field does not fit
+  kConversionInvalidText = 5,       // "22018": text that is not an interval of the C type
+  kConversionRestricted = 6,        // "07006": no conversion between these types
 };
 
 // Outcome of Load.

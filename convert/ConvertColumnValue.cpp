@@ -2,6 +2,9 @@
 // value's class; and the transfer of one value, whole or in pieces.
 #include "convert/ConvertColumnValue.h"
 
+#include "convert/IntervalValues.h"
+#include "protocol/IntervalText.h"
+
 #include "base/Alloc.h"
 #include "convert/NumericGuid.h"
 #include "convert/ValueOutput.h"
@@ -82,8 +85,8 @@ int ConvertPiece(const ColumnValue* value, CTarget op, const ValueTarget& t, uin
   return result;
 }
 
-int ConvertByOp(const ColumnValue* value, CTarget op, void* rgbValue, SQLLEN cbValueMax,
-                SQLLEN* pcbValue) {
+int ConvertByOp(const ColumnValue* value, CTarget op, SQLSMALLINT cType, void* rgbValue,
+                SQLLEN cbValueMax, SQLLEN* pcbValue) {
   if (IsPieceOp(op)) {
     uint64_t next = 0, end = 0;
     return ConvertPiece(value, op, {rgbValue, cbValueMax, pcbValue, 0, 0}, 0, &next, &end);
@@ -122,6 +125,8 @@ int ConvertByOp(const ColumnValue* value, CTarget op, void* rgbValue, SQLLEN cbV
       return GetNumericStruct(value, 0, 0, rgbValue, pcbValue);
     case kToGuid:
       return GetGuid(value, rgbValue, pcbValue);
+    case kToInterval:
+      return GetIntervalStruct(value, cType, rgbValue, pcbValue);
     case kToChar:
     case kToBinary:
     case kToWChar:
@@ -140,6 +145,12 @@ Conversion FromResult(int result) {
       return Conversion::kNoMemory;
     case kConversionUnknownCType:
       return Conversion::kUnknownCType;
+    case kConversionIntervalOverflow:
+      return Conversion::kIntervalOverflow;
+    case kConversionInvalidText:
+      return Conversion::kInvalidText;
+    case kConversionRestricted:
+      return Conversion::kRestricted;
     default:
       return Conversion::kFailed;
   }
@@ -152,13 +163,15 @@ int ConvertColumnValue(const ColumnValue* value, SQLSMALLINT fCType, void* rgbVa
   if (fCType == SQL_C_DEFAULT) fCType = DefaultCType(value->SqlType());
   CTarget op;
   if (!FindCTarget(fCType, &op)) return kConversionUnknownCType;
-  return ConvertByOp(value, op, rgbValue, cbValueMax, pcbValue);
+  return ConvertByOp(value, op, fCType, rgbValue, cbValueMax, pcbValue);
 }
 
 ConversionPlan PlanConversion(int32_t sqlType, SQLSMALLINT fCType, bool refuse) {
   ConversionPlan plan{fCType == SQL_C_DEFAULT ? DefaultCType(sqlType) : fCType, kToChar,
                       Conversion::kDone, false};
-  if (refuse && RefusesConversion(sqlType, fCType)) {
+  if (IntervalRestricted(sqlType, plan.cType)) {
+    plan.check = Conversion::kRestricted;
+  } else if (refuse && RefusesConversion(sqlType, fCType)) {
     plan.check = Conversion::kRefused;
   } else if (!FindCTarget(plan.cType, &plan.op)) {
     plan.check = Conversion::kUnknownCType;
@@ -186,5 +199,5 @@ Conversion ConvertValue(ColumnValue* value, const RowBytes* bytes, const Convers
         GetNumericStruct(value, target.precision, target.scale, target.rgbValue, target.pcbValue));
   }
   return FromResult(
-      ConvertByOp(value, plan.op, target.rgbValue, target.cbValueMax, target.pcbValue));
+      ConvertByOp(value, plan.op, plan.cType, target.rgbValue, target.cbValueMax, target.pcbValue));
 }

@@ -26,12 +26,15 @@ int ConvertColumnValue(const ColumnValue* value, SQLSMALLINT fCType, void* rgbVa
 // The outcome of one transfer, which the caller turns into its SQLSTATE.
 enum class Conversion : uint8_t {
   kDone,
-  kTruncated,     // "01004": characters or bytes left for the next piece, digits dropped
-  kFailed,        // "22003": the value does not fit the C type
-  kNoMemory,      // "HY001"
-  kUnknownCType,  // "HY003": no conversion for the C type at all
-  kRefused,       // "22005": the column's type does not convert to the C type
-  kMalformed,     // "08S01": the row's bytes are fewer than the column's layout needs
+  kTruncated,         // "01004": characters or bytes left for the next piece, digits dropped
+  kFailed,            // "22003": the value does not fit the C type
+  kNoMemory,          // "HY001"
+  kUnknownCType,      // "HY003": no conversion for the C type at all
+  kRefused,           // "22005": the column's type does not convert to the C type
+  kMalformed,         // "08S01": the row's bytes are fewer than the column's layout needs
+  kIntervalOverflow,  // "22015"
+  kInvalidText,       // "22018" (ODBC 2: "22005")
+  kRestricted,        // "07006": the pair does not convert (intervals)
 };
 
 // The application's C type resolved once for a column's SQL type.

@@ -7,9 +7,11 @@
 #include <cstring>
 
 #include "base/Alloc.h"
+#include "convert/IntervalValues.h"
 #include "convert/ParameterJob.h"
 #include "convert/SqlTypeTable.h"
 #include "convert/WideText.h"
+#include "protocol/IntervalText.h"
 #include "protocol/ValueLayout.h"
 
 ConvertedValue::~ConvertedValue() { VelFree(data_); }
@@ -109,6 +111,11 @@ ParamOutcome ConvertParameter(const ParameterInput& in, const TypeSizes& sizes,
   if (in.data == nullptr) {
     out->SetNull();
     return kParamDone;
+  }
+  if (interval::IsSqlCode(cType) || (sql != nullptr && interval::IsSqlCode(sql->code))) {
+    if (length >= UINT32_MAX) return kParamInvalidLength;
+    return IntervalParameter(cType, sql, static_cast<const char*>(in.data),
+                             static_cast<uint32_t>(length), out);
   }
   if (c == nullptr || sql == nullptr || !ParamPairConverts(c->source, sql->form))
     return kParamNotSupported;

@@ -64,6 +64,8 @@ enum ParamOutcome : uint8_t {
   kParamDateText,              // 01004 could not convert character to date
   kParamTimeText,              // 01004 could not convert character to time
   kParamInvalidWide,           // 22005 (22018 in ODBC 3) not UTF-16: a lone surrogate, half a unit
+  kParamIntervalText,          // 22005 (22018 in ODBC 3) not an interval of the SQL type
+  kParamIntervalOverflow,      // 22015 a leading field of more than nine digits
   kParamOutcomeCount
 };
 

@@ -51,6 +51,19 @@ constexpr CTypeEntry kCTypes[] = {
     {SQL_C_WCHAR, kToWChar},
     {SQL_C_NUMERIC, kToNumeric},
     {SQL_C_GUID, kToGuid},
+    {SQL_C_INTERVAL_YEAR, kToInterval},
+    {SQL_C_INTERVAL_MONTH, kToInterval},
+    {SQL_C_INTERVAL_DAY, kToInterval},
+    {SQL_C_INTERVAL_HOUR, kToInterval},
+    {SQL_C_INTERVAL_MINUTE, kToInterval},
+    {SQL_C_INTERVAL_SECOND, kToInterval},
+    {SQL_C_INTERVAL_YEAR_TO_MONTH, kToInterval},
+    {SQL_C_INTERVAL_DAY_TO_HOUR, kToInterval},
+    {SQL_C_INTERVAL_DAY_TO_MINUTE, kToInterval},
+    {SQL_C_INTERVAL_DAY_TO_SECOND, kToInterval},
+    {SQL_C_INTERVAL_HOUR_TO_MINUTE, kToInterval},
+    {SQL_C_INTERVAL_HOUR_TO_SECOND, kToInterval},
+    {SQL_C_INTERVAL_MINUTE_TO_SECOND, kToInterval},
 };
 
 constexpr uint32_t Bit(CTarget t) { return 1u << t; }
@@ -140,6 +153,20 @@ constexpr ClassRow kSqlTypes[] = {
     {kSqlDate, Make<DateValue>},
     {kSqlTime, Make<TimeValue>},
     {kSqlTimestamp, Make<TimestampValue>},
+    // The intervals travel as text (protocol/IntervalText.h).
+    {101, Make<VarCharValue>},
+    {102, Make<VarCharValue>},
+    {103, Make<VarCharValue>},
+    {104, Make<VarCharValue>},
+    {105, Make<VarCharValue>},
+    {106, Make<VarCharValue>},
+    {107, Make<VarCharValue>},
+    {108, Make<VarCharValue>},
+    {109, Make<VarCharValue>},
+    {110, Make<VarCharValue>},
+    {111, Make<VarCharValue>},
+    {112, Make<VarCharValue>},
+    {113, Make<VarCharValue>},
 };
 
 // The catalogue's codes are the interface's.

@@ -33,6 +33,7 @@ enum CTarget : uint8_t {
   kToWChar,
   kToNumeric,
   kToGuid,
+  kToInterval,  // SQL_C_INTERVAL_YEAR .. SQL_C_INTERVAL_MINUTE_TO_SECOND
 };
 
 // The operation serving cType (the ODBC 3 date and time types included);

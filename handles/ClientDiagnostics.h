@@ -62,6 +62,8 @@ inline constexpr ClientDiagnostic
   kDiagNonNumeric                       {"22005", 1027, "character data is non-numeric"},
   kDiagNotNumeric                       {"22005", 1027, "could not convert character to numeric"},
   kDiagInvalidConversionRequested       {"22005", 1027, "invalid conversion requested"},
+  kDiagIntervalText                     {"22005", 1027, "invalid character value: not an interval of the type"},
+  kDiagIntervalOverflow                 {"22015", 1027, "interval field overflow"},
   kDiagNoResultSet                      {"24000", 1006, "result set does not exist"},
   kDiagNoCurrentRow                     {"24000", 1006, "invalid cursor state: the cursor is not on a row"},
   kDiagCursorStillOpen                  {"24000", 1006, "invalid cursor state: the result set has rows not yet fetched"},

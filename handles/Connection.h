@@ -63,6 +63,10 @@ enum : uint32_t {
   // The server keeps read-only cursors' keys and runs positioned
   // statements (EDIT_KEYS, protocol/EDIT.md).
   kConnectionEditKeys = 0x2000,
+  // The session describes interval columns as the SQL_INTERVAL_* types:
+  // the server offered them and the ODBC 3.80 library asked for them for
+  // an application of ODBC 3 (protocol/INTERVALS.md).
+  kConnectionIntervals = 0x4000,
 };
 
 // What a cancel request needs (protocol/CANCEL.md), copied for the thread

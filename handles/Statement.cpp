@@ -264,6 +264,8 @@ const ClientDiagnostic* const kOutcomeDiagnostics[] = {
     &kDiagDateText,
     &kDiagTimeText,
     &kDiagInvalidWideText,
+    &kDiagIntervalText,
+    &kDiagIntervalOverflow,
 };
 static_assert(sizeof kOutcomeDiagnostics / sizeof kOutcomeDiagnostics[0] == kParamOutcomeCount,
               "one diagnostic per conversion outcome");

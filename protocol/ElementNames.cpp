@@ -57,6 +57,7 @@ const ValueNameEntry kEditOperation[] = {{0, "EDIT_UPDATE"},
                                          {3, "EDIT_REFRESH"},
                                          {4, "EDIT_CHECK"}};
 const ValueNameEntry kEditType[] = {{0, "EDIT_NONE"}, {1, "EDIT_ROWS"}, {2, "EDIT_KEYS"}};
+const ValueNameEntry kIntervalType[] = {{0, "INTERVAL_NONE"}, {1, "INTERVAL_TYPES"}};
 const ValueNameEntry kFetchType[] = {{0, "FETCH_ONE_ROW"}, {1, "FETCH_BLOCK"}};
 const ValueNameEntry kFreeOption[] = {
     {0, "CLOSE"}, {1, "DROP"}, {2, "UNBIND"}, {3, "RESET_PARAMS"}};
@@ -96,6 +97,7 @@ const ValueNameTable kValueTables[] = {
     VEL_VALUE_TABLE(El::kEditOperation, kEditOperation),
     VEL_VALUE_TABLE(El::kEditType, kEditType),
     VEL_VALUE_TABLE(El::kFetchType, kFetchType),
+    VEL_VALUE_TABLE(El::kIntervalType, kIntervalType),
     VEL_VALUE_TABLE(El::kFreeOption, kFreeOption),
     VEL_VALUE_TABLE(El::kIndexType, kIndexType),
     VEL_VALUE_TABLE(El::kNoscanOption, kNoscanOption),

@@ -84,6 +84,7 @@
   X(DescribeTypeElement)            \
   X(ResultsTypeElement)             \
   X(EditTypeElement)                \
+  X(IntervalTypeElement)            \
   X(FetchDataElement)               \
   X(FetchDataSetElement)            \
   X(FetchTypeElement)               \

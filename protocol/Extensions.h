@@ -1,7 +1,7 @@
 // The offers a server appends to its connect reply after catalogType, in
 // this order: batchType, cancelType, streamType (then cancelKey),
 // sessionInfo, describeType, resultsType, routineType (protocol/KEYS.md),
-// quickType, infoAnswers, editType. Each but infoAnswers is a 16-bit code; 0
+// quickType, infoAnswers, editType, intervalType. Each but infoAnswers is a 16-bit code; 0
 // (and a reply that ends before the element) means not offered, so a driver
 // sends such a server exactly what it always sent.
 #ifndef VELORA_PROTOCOL_EXTENSIONS_H
@@ -47,6 +47,11 @@ enum EditOperationValue : int32_t {
   // The row the application's cursor stands on, for WHERE CURRENT OF.
   kEditPosition = 5,
 };
+
+// Interval types (protocol/INTERVALS.md): offered in the connect reply,
+// wished with the set-intervals request.
+using IntervalTypeElement = OfferElement<El::kIntervalType>;
+enum : int32_t { kIntervalNone = 0, kIntervalTypes = 1 };
 
 // The size of a character or binary marker whose length nothing declares
 // (a long type, an unknown marker): any value the storage takes travels,

@@ -23,7 +23,7 @@ const MessageLayout kMessages[] = {
      {E},
      {kVersionElement, kNativeLengthValues, kFetchType, kCatalogType, kBatchType, kCancelType,
       kStreamType, kCancelKey, kSessionInfo, kDescribeType, kResultsType, kRoutineType, kQuickType,
-      kInfoAnswers, kEditType, E}},
+      kInfoAnswers, kEditType, kIntervalType, E}},
     {kDisconnect, false, {E}, {E}, {E}},
     {kGetError,
      false,
@@ -35,6 +35,10 @@ const MessageLayout kMessages[] = {
      {kStatementId, E},
      {kStatement, kParameterDataSetElement, E},
      {kResultSetDescription, E}},
+    // Only to a server whose connect reply offered INTERVAL_TYPES
+    // (protocol/INTERVALS.md): the session's interval columns are
+    // described as the SQL_INTERVAL_* types from then on.
+    {kSetIntervals, false, {kIntervalType, E}, {E}, {E}},
     {kExecute, false, {kStatementId, E}, {kParameterDataSetElement, E}, {E}},
     // Only to a server whose connect reply offered BATCH_SETS
     // (protocol/BATCH.md): many parameter sets, an outcome per set run.

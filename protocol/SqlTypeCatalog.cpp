@@ -57,6 +57,34 @@ constexpr SqlTypeInfo kTypes[] = {
      0, 9, 0, true, 29, kSqlTimestamp, kSizeTimestamp, 16},
     {kSqlVarChar, "VARCHAR", "VARCHAR", kSqlVarChar, F::kText, Z::kVarying, 255, 255, kFixedMax, -1,
      -1, 0, true, 0, kSqlChar, kSizeNone, 0},
+    // The intervals (protocol/IntervalText.h): text of a leading field of up
+    // to nine digits, the further fields and six digits of a second.
+    {101, "INTERVAL YEAR", nullptr, 101, F::kText, Z::kFixed, 9, 9, 9, -1, -1, 0, false, 10, 101,
+     kSizeNone, 0},
+    {102, "INTERVAL MONTH", nullptr, 102, F::kText, Z::kFixed, 9, 9, 9, -1, -1, 0, false, 10, 102,
+     kSizeNone, 0},
+    {103, "INTERVAL DAY", nullptr, 103, F::kText, Z::kFixed, 9, 9, 9, -1, -1, 0, false, 10, 103,
+     kSizeNone, 0},
+    {104, "INTERVAL HOUR", nullptr, 104, F::kText, Z::kFixed, 9, 9, 9, -1, -1, 0, false, 10, 104,
+     kSizeNone, 0},
+    {105, "INTERVAL MINUTE", nullptr, 105, F::kText, Z::kFixed, 9, 9, 9, -1, -1, 0, false, 10, 105,
+     kSizeNone, 0},
+    {106, "INTERVAL SECOND", nullptr, 106, F::kText, Z::kFixed, 16, 16, 16, 6, 6, 0, false, 17, 106,
+     kSizeNone, 0},
+    {107, "INTERVAL YEAR TO MONTH", nullptr, 107, F::kText, Z::kFixed, 12, 12, 12, -1, -1, 0, false,
+     13, 107, kSizeNone, 0},
+    {108, "INTERVAL DAY TO HOUR", nullptr, 108, F::kText, Z::kFixed, 12, 12, 12, -1, -1, 0, false,
+     13, 108, kSizeNone, 0},
+    {109, "INTERVAL DAY TO MINUTE", nullptr, 109, F::kText, Z::kFixed, 15, 15, 15, -1, -1, 0, false,
+     16, 109, kSizeNone, 0},
+    {110, "INTERVAL DAY TO SECOND", nullptr, 110, F::kText, Z::kFixed, 25, 25, 25, 6, 6, 0, false,
+     26, 110, kSizeNone, 0},
+    {111, "INTERVAL HOUR TO MINUTE", nullptr, 111, F::kText, Z::kFixed, 12, 12, 12, -1, -1, 0,
+     false, 13, 111, kSizeNone, 0},
+    {112, "INTERVAL HOUR TO SECOND", nullptr, 112, F::kText, Z::kFixed, 22, 22, 22, 6, 6, 0, false,
+     23, 112, kSizeNone, 0},
+    {113, "INTERVAL MINUTE TO SECOND", nullptr, 113, F::kText, Z::kFixed, 19, 19, 19, 6, 6, 0,
+     false, 20, 113, kSizeNone, 0},
 };
 
 constexpr std::size_t kTypeCount = sizeof kTypes / sizeof kTypes[0];
@@ -75,7 +103,7 @@ constexpr SentAs kSentAs[] = {
 // Direct index by code: every described column and SQLGetData looks codes
 // up. slot[code - kLow] holds the row's position plus one, 0 for none.
 constexpr int kLow = kSqlBit;
-constexpr int kHigh = kSqlVarChar;
+constexpr int kHigh = kSqlIntervalMinuteToSecond;
 
 struct CodeIndex {
   uint8_t slot[kHigh - kLow + 1] = {};
@@ -148,7 +176,14 @@ int32_t Odbc3SqlType(int32_t code) {
   return code;
 }
 
+// The intervals: SQL_INTERVAL (10) with their SQLINTERVAL code, 1 to 13.
+constexpr int16_t kSqlIntervalVerbose = 10;
+static bool IsIntervalCode(int32_t code) {
+  return code >= kSqlIntervalYear && code <= kSqlIntervalMinuteToSecond;
+}
+
 int16_t DateTimeSubcode(int32_t code) {
+  if (IsIntervalCode(code)) return static_cast<int16_t>(code - kSqlIntervalYear + 1);
   if (code >= kSqlDate && code <= kSqlTimestamp) return static_cast<int16_t>(code - kSqlDate + 1);
   if (code >= kSqlTypeDate && code <= kSqlTypeTimestamp)
     return static_cast<int16_t>(code - kSqlTypeDate + 1);
@@ -156,10 +191,13 @@ int16_t DateTimeSubcode(int32_t code) {
 }
 
 int16_t VerboseSqlType(int32_t code) {
+  if (IsIntervalCode(code)) return kSqlIntervalVerbose;
   return DateTimeSubcode(code) != 0 ? kSqlDatetime : static_cast<int16_t>(code);
 }
 
 int32_t ConciseSqlType(int32_t held, int32_t subcode) {
+  if (IsIntervalCode(held))
+    return subcode >= 1 && subcode <= 13 ? kSqlIntervalYear + subcode - 1 : held;
   if (DateTimeSubcode(held) == 0 || subcode < 1 || subcode > 3) return held;
   return kSqlTypeDate + subcode - 1;
 }

@@ -35,6 +35,8 @@ enum SqlTypeCode : int16_t {
   kSqlTypeDate = 91,
   kSqlTypeTime = 92,
   kSqlTypeTimestamp = 93,
+  kSqlIntervalYear = 101,  // .. 113: the intervals (protocol/IntervalText.h)
+  kSqlIntervalMinuteToSecond = 113,
 };
 
 // Longest value of the long types, SQLite's default length limit.
@@ -126,7 +128,8 @@ int32_t Odbc3SqlType(int32_t code);
 // type. The date and time types, by either version's code (the C date and
 // time types share these codes), are SQL_DATETIME with subcode 1 (date),
 // 2 (time) or 3 (timestamp); any other type is its own verbose type, with
-// subcode 0.
+// subcode 0. The intervals (101 to 113) are SQL_INTERVAL (10) with their
+// SQLINTERVAL code, 1 to 13.
 constexpr int16_t kSqlDatetime = 9;
 int16_t VerboseSqlType(int32_t code);
 int16_t DateTimeSubcode(int32_t code);

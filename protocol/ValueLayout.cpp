@@ -50,6 +50,7 @@ constexpr TypeLayout kLayouts[] = {
 }  // namespace
 
 Layout LayoutOf(int32_t sqlType) {
+  if (sqlType >= kSqlIntervalYear && sqlType <= kSqlIntervalMinuteToSecond) return Layout::kText;
   for (const TypeLayout& row : kLayouts)
     if (row.sqlType == sqlType) return row.layout;
   return Layout::kNone;

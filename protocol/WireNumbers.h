@@ -95,7 +95,8 @@
   X(82, kEditType, editType)                                   \
   X(83, kEditOperation, editOperation)                         \
   X(84, kQuickType, quickType)                                 \
-  X(85, kBlockCode, blockCode)
+  X(85, kBlockCode, blockCode)                                 \
+  X(90, kIntervalType, intervalType)
 
 // Element numbers: El::kStatementId.
 namespace El {
@@ -106,8 +107,8 @@ enum Number : int8_t {
 };
 }  // namespace El
 
-// Number of entries of the element name table (element numbers 0..85).
-constexpr int kElementIdCount = El::kBlockCode + 1;
+// Number of entries of the element name table (element numbers 0..90).
+constexpr int kElementIdCount = El::kIntervalType + 1;
 
 // X(code, Name): every message code except the connect request's, which
 // has a class of its own; each becomes Msg::kName and the class NameRequest.
@@ -156,7 +157,8 @@ constexpr int kElementIdCount = El::kBlockCode + 1;
   X(61, ProcedureColumns) \
   X(62, TablePrivileges)  \
   X(63, ColumnPrivileges) \
-  X(64, ExecuteRows)
+  X(64, ExecuteRows)      \
+  X(68, SetIntervals)
 
 // Message codes by name: Msg::kFetch.
 namespace Msg {

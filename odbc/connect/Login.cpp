@@ -12,6 +12,7 @@
 
 #include "handles/ClientDiagnostics.h"
 #include "handles/Connection.h"
+#include "handles/Environment.h"
 #include "handles/Statement.h"
 #include "base/Trace.h"
 #include "odbc/connect/ConnectKeys.h"
@@ -211,10 +212,10 @@ int LoginOnce(Connection* c, const String& password, TlsMode mode, int32_t secon
     const NativeLengthValuesElement* sizes = request.Get<NativeLengthValuesElement>();
     for (int i = 0; i < kTypeSizeCount; ++i) c->typeSizes.size[i] = sizes->values[i];
     c->flags |= kConnectionLoggedIn;
-    c->flags &=
-        ~uint32_t{kConnectionBlockFetch | kConnectionKeys | kConnectionBatch | kConnectionStream |
-                  kConnectionDescribe | kConnectionResults | kConnectionRoutines |
-                  kConnectionQuick | kConnectionInfoAnswers | kConnectionEdit};
+    c->flags &= ~uint32_t{kConnectionBlockFetch | kConnectionKeys | kConnectionBatch |
+                          kConnectionStream | kConnectionDescribe | kConnectionResults |
+                          kConnectionRoutines | kConnectionQuick | kConnectionInfoAnswers |
+                          kConnectionEdit | kConnectionIntervals};
     if (request.Get<FetchTypeElement>()->value == kFetchBlock) c->flags |= kConnectionBlockFetch;
     if (request.Get<StreamTypeElement>()->value == kStreamAhead) c->flags |= kConnectionStream;
     if (request.Get<CatalogTypeElement>()->value == kCatalogKeys) c->flags |= kConnectionKeys;
@@ -252,6 +253,16 @@ int LoginOnce(Connection* c, const String& password, TlsMode mode, int32_t secon
   if (!accepted || (result != SQL_SUCCESS && result != SQL_SUCCESS_WITH_INFO)) {
     DropSession(c);
     return result;
+  }
+  // Interval types, for an ODBC 3 application of the ODBC 3.80 library
+  // (protocol/INTERVALS.md); without them intervals stay character data.
+  if (request.Get<IntervalTypeElement>()->value == kIntervalTypes && c->environment != nullptr &&
+      c->environment->editsRows && c->environment->OdbcVersion() >= SQL_OV_ODBC3) {
+    SetIntervalsRequest wish;
+    int wishStatus = kStatusCommunicationFailure;
+    if (wish.Failed()) return VEL_POST(c, SQL_ERROR, kDiagMemory);
+    wish.Get<IntervalTypeElement>()->value = kIntervalTypes;
+    if (wish.Exchange(&wishStatus, &c->clib) == SQL_SUCCESS) c->flags |= kConnectionIntervals;
   }
   if (SendChangedOptions(c) != SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
   if (fellBack[0] != '\0') {

@@ -85,6 +85,12 @@ SQLRETURN ConversionResult(Statement* stmt, Conversion outcome, bool pieces) {
       return VEL_POST(stmt, SQL_ERROR, kDiagProgramTypeOutOfRange);
     case Conversion::kRefused:
       return VEL_POST(stmt, SQL_ERROR, kDiagInvalidConversionRequested);
+    case Conversion::kIntervalOverflow:
+      return VEL_POST(stmt, SQL_ERROR, kDiagIntervalOverflow);
+    case Conversion::kInvalidText:
+      return VEL_POST(stmt, SQL_ERROR, kDiagIntervalText);
+    case Conversion::kRestricted:
+      return VEL_POST(stmt, SQL_ERROR, kDiagConversionNotSupported);
     case Conversion::kMalformed:
       // The server sent fewer bytes than the column's layout needs.
       return VEL_POST(stmt, SQL_ERROR, kDiagInvalidReply);

@@ -150,7 +150,7 @@ constexpr InfoRow kInfoRows3[] = {
     Long(SQL_DROP_DOMAIN, "DROP_DOMAIN", 0),
     Long(SQL_DROP_SCHEMA, "DROP_SCHEMA", 0),
     Long(SQL_DROP_TRANSLATION, "DROP_TRANSLATION", 0),
-    // The server has no interval types.
+    // {fn CONVERT} of intervals: the server says (PostgreSQL only).
     Long(SQL_CONVERT_INTERVAL_YEAR_MONTH, "CONVERT_INTERVAL_YEAR_MONTH", 0),
     Long(SQL_CONVERT_INTERVAL_DAY_TIME, "CONVERT_INTERVAL_DAY_TIME", 0),
     Text(SQL_XOPEN_CLI_YEAR, "XOPEN_CLI_YEAR", "1995"),

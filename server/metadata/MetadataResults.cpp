@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "protocol/IntervalText.h"
 #include "server/values/SqlTypes.h"
 #include "server/TextCase.h"
 
@@ -379,7 +380,8 @@ Status CatalogSpecialColumns(StorageSession* storage, int columnType, const std:
   return Status::Ok();
 }
 
-ResultSet TypeInfo(int sqlType, const std::map<int16_t, std::string>* names, bool odbc3) {
+ResultSet TypeInfo(int sqlType, const std::map<int16_t, std::string>* names, bool odbc3,
+                   bool intervals) {
   // ODBC 3 applications name the date and time types by their own codes,
   // and the driver manager passes them on unchanged.
   if (sqlType >= kSqlTypeDate && sqlType <= kSqlTypeTimestamp) sqlType = SentSqlType(sqlType);
@@ -398,15 +400,37 @@ ResultSet TypeInfo(int sqlType, const std::map<int16_t, std::string>* names, boo
                    [&](const SqlTypeInfo* a, const SqlTypeInfo* b) { return code(a) < code(b); });
   for (const SqlTypeInfo* type : types) {
     const SqlTypeInfo& t = *type;
-    if (t.listedName == nullptr || (sqlType != 0 && t.code != sqlType)) continue;
+    if (sqlType != 0 && t.code != sqlType) continue;
+    // The intervals: PostgreSQL's, for a session that asked for them;
+    // TYPE_NAME is the column type PostgreSQL takes ("INTERVAL DAY TO
+    // SECOND"), and literals are written as ODBC's interval literals.
+    if (t.code >= kSqlIntervalYear) {
+      if (!intervals || names == nullptr) continue;
+      const Value seconds = t.minScale < 0 ? Value::Null() : Int(t.minScale);
+      r.rows.push_back({Str(t.name), Int(t.code), Int(t.maxPrecision), Str("INTERVAL '"),
+                        Str("' " + std::string(t.name + 9)), Value::Null(), Int(1), Int(0), Int(2),
+                        Value::Null(), Int(0), Value::Null(), Value::Null(), seconds, seconds});
+      if (odbc3) {
+        VerboseType(t.code, &r.rows.back());
+        r.rows.back().push_back(Value::Null());
+        r.rows.back().push_back(Int(interval::kLeadingDigits));
+      }
+      continue;
+    }
+    if (t.listedName == nullptr) continue;
     const char* name = t.listedName;
     if (names) {
       auto it = names->find(t.code);
       if (it == names->end()) continue;
       name = it->second.c_str();
     }
-    // Binary literals are written X'...'; the other quoted types plainly.
-    const char* prefix = IsQuoted(t) ? "'" : t.form == SqlForm::kBinary ? "X'" : nullptr;
+    // Binary literals are written X'...' (PostgreSQL's bytea '\x...': its
+    // X'...' is a bit string); the other quoted types plainly, and
+    // PostgreSQL's boolean BIT too (it takes '1', not 1).
+    const bool postgres = names != nullptr;
+    const char* prefix = IsQuoted(t) || (postgres && t.code == kSqlBit) ? "'"
+                         : t.form == SqlForm::kBinary                   ? (postgres ? "'\\x" : "X'")
+                                                                        : nullptr;
     const char* createParams = t.sizing == SqlSizing::kPadded    ? "length"
                                : t.sizing == SqlSizing::kVarying ? "max length"
                                : t.sizing == SqlSizing::kDigits  ? "precision,scale"
@@ -422,7 +446,7 @@ ResultSet TypeInfo(int sqlType, const std::map<int16_t, std::string>* names, boo
     if (odbc3) {
       VerboseType(t.code, &r.rows.back());
       r.rows.back().push_back(t.radix ? Int(t.radix) : Value::Null());
-      r.rows.back().push_back(Value::Null());  // no interval types
+      r.rows.back().push_back(Value::Null());  // not an interval
     }
   }
   return r;

@@ -107,8 +107,9 @@ Status CatalogColumnPrivileges(StorageSession* storage, const std::string& table
 // unknown types give no rows.
 // names: the engine's own name of each type it has (others are left out);
 // null: the server's names, every type.
+// intervals: list the interval types (PostgreSQL, a session that asked).
 ResultSet TypeInfo(int sqlType, const std::map<int16_t, std::string>* names = nullptr,
-                   bool odbc3 = false);
+                   bool odbc3 = false, bool intervals = false);
 
 }  // namespace velsrv
 

@@ -57,6 +57,7 @@ int HandleConnect(Session* s, Request* r) {
     r->Get<RoutineTypeElement>()->value = kRoutinesAndRights;
     if (s->OffersQuick()) r->Get<QuickTypeElement>()->value = kQuickRows;
     r->Get<EditTypeElement>()->value = kEditKeys;
+    r->Get<IntervalTypeElement>()->value = kIntervalTypes;
     if (s->CancelKey() != 0) {
       r->Get<CancelTypeElement>()->value = kCancelRequest;
       r->Get<CancelKeyElement>()->value = s->CancelKey();
@@ -73,6 +74,10 @@ int HandleConnect(Session* s, Request* r) {
 }
 
 int HandleDisconnect(Session* s, Request*) { return s->Disconnect(); }
+
+int HandleSetIntervals(Session* s, Request* r) {
+  return s->SetIntervals(Code<IntervalTypeElement>(r) == kIntervalTypes);
+}
 
 int HandleGetError(Session* s, Request* r) {
   Diagnostic d;
@@ -422,6 +427,7 @@ constexpr Route kHandlers[] = {
     VEL_MESSAGES(VEL_ROUTE)
 #undef VEL_ROUTE
         {Msg::kConnect, HandleConnect},
+    {Msg::kSetIntervals, HandleSetIntervals},
 };
 
 // Runs the request on the session; fills the reply elements. Returns the

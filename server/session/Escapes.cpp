@@ -191,7 +191,18 @@ const IntervalRow kIntervals[] = {
 
 // {fn CONVERT}'s types: the SQL_CONVERT_* information type of each, its
 // SQL_CVT_* bit, the type it becomes on each storage and its kind.
-enum Kind { kText, kNumber, kInteger, kBit, kDate, kTime, kTimestamp, kBinary };
+enum Kind {
+  kText,
+  kNumber,
+  kInteger,
+  kBit,
+  kDate,
+  kTime,
+  kTimestamp,
+  kBinary,
+  kYearMonth,
+  kDayTime
+};
 struct ConvertRow {
   const char* name;
   uint16_t infoType;
@@ -225,6 +236,11 @@ const ConvertRow kConverts[] = {
     {"SQL_WCHAR", SQL_CONVERT_WCHAR, SQL_CVT_WCHAR, "TEXT", "TEXT", kText},
     {"SQL_WVARCHAR", SQL_CONVERT_WVARCHAR, SQL_CVT_WVARCHAR, "TEXT", "TEXT", kText},
     {"SQL_WLONGVARCHAR", SQL_CONVERT_WLONGVARCHAR, SQL_CVT_WLONGVARCHAR, "TEXT", "TEXT", kText},
+    // PostgreSQL's intervals; SQLite has none.
+    {"SQL_INTERVAL_YEAR_TO_MONTH", SQL_CONVERT_INTERVAL_YEAR_MONTH, SQL_CVT_INTERVAL_YEAR_MONTH,
+     nullptr, "INTERVAL YEAR TO MONTH", kYearMonth},
+    {"SQL_INTERVAL_DAY_TO_SECOND", SQL_CONVERT_INTERVAL_DAY_TIME, SQL_CVT_INTERVAL_DAY_TIME,
+     nullptr, "INTERVAL DAY TO SECOND", kDayTime},
 };
 
 // Whether a value of kind from converts to kind to on the storage: text
@@ -233,6 +249,9 @@ const ConvertRow kConverts[] = {
 // SQLite also a date to a time and a time to a timestamp (its date and
 // time functions take any of them).
 bool Converts(Kind from, Kind to, bool postgres) {
+  const bool intervals =
+      from == kYearMonth || from == kDayTime || to == kYearMonth || to == kDayTime;
+  if (intervals && !postgres) return false;
   if (from == to || from == kText || to == kText) return true;
   const bool numeric = from == kNumber || from == kInteger,
              toNumeric = to == kNumber || to == kInteger;
@@ -593,6 +612,8 @@ class Scanner {
     for (const ConvertRow& r : kConverts) {
       if (type != r.name) continue;
       const char* to = postgres_ ? r.postgres : r.sqlite;
+      if (to == nullptr)
+        return Fail("SQLite storage has no interval type: {fn CONVERT} to " + type);
       if (std::islower(static_cast<unsigned char>(to[0])))
         out->append(std::string(to) + "(" + value + ")");
       else

@@ -199,6 +199,9 @@ class Session {
   // Options and transactions (SessionOptions.cpp).
   int SetAccessMode(int mode);
   int SetAutocommit(int mode);
+  // The session's interval columns are described as SQL_INTERVAL_* types
+  // from now on (protocol/INTERVALS.md).
+  int SetIntervals(bool on);
   int SetIsolation(int level);
   // Statement options by message code (28, 30, 31, 32, 33, 35, 36, 39, 46);
   // id 0 sets the default for statements allocated later.
@@ -355,6 +358,7 @@ class Session {
   std::string user_;           // the name the session logged in with
   bool finished_ = false;
   bool autocommit_ = SessionDefault(OptionSlot::kAutocommit) != 0;
+  bool intervals_ = false;  // SetIntervals was asked
   uint32_t accessMode_ = SessionDefault(OptionSlot::kAccessMode);
   uint32_t isolation_ = SessionDefault(OptionSlot::kTxnIsolation);
   StatementOptions defaults_;

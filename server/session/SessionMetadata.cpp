@@ -36,13 +36,13 @@ int Session::OpenCatalog(uint32_t id, std::vector<ColumnOut>* columns,
 
 int Session::GetTypeInfo(uint32_t id, int sqlType, bool odbc3, std::vector<ColumnOut>* columns) {
   // ODBC's type codes: the ODBC 2 and 3 ones, the wide, GUID and interval
-  // ones (which no storage has, so they give no rows).
+  // ones (the intervals PostgreSQL's alone, for a session that asked).
   const bool known = (sqlType >= -11 && sqlType <= 12) || (sqlType >= 91 && sqlType <= 93) ||
                      (sqlType >= 101 && sqlType <= 113);
   return OpenCatalog(id, columns, [&](ResultSet* r) {
     if (!known) return Status::Error(kStateTypeOutOfRange, 0, "invalid SQL data type");
     std::map<int16_t, std::string> names;
-    *r = TypeInfo(sqlType, storage_->TypeNames(&names) ? &names : nullptr, odbc3);
+    *r = TypeInfo(sqlType, storage_->TypeNames(&names) ? &names : nullptr, odbc3, intervals_);
     return Status::Ok();
   });
 }

@@ -34,6 +34,14 @@ int Session::SetAccessMode(int mode) {
   return kSqlSuccess;
 }
 
+int Session::SetIntervals(bool on) {
+  if (!loggedIn_) return NotLoggedIn(0);
+  if (!on) return Fail(0, kStateInvalidArgument, 0, "invalid interval type");
+  storage_->SetIntervals();
+  intervals_ = true;
+  return kSqlSuccess;
+}
+
 int Session::SetAutocommit(int mode) {
   if (!loggedIn_) return NotLoggedIn(0);
   if (mode != 0 && mode != 1)

@@ -35,6 +35,7 @@ enum : Oid {
   kPgTime = 1083,
   kPgTimestamp = 1114,
   kPgTimestampTz = 1184,
+  kPgInterval = 1186,
   kPgTimeTz = 1266,
   kPgNumeric = 1700,
   kPgJsonb = 3802,

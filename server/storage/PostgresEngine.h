@@ -55,6 +55,8 @@ class PgSession : public StorageSession {
   Status LockReadOnly() override;
   std::string EngineVersion() const override;
   SqlDialect Dialect() const override { return SqlDialect::kPostgres; }
+  void SetIntervals() override { intervals_ = true; }
+  bool Intervals() const { return intervals_; }
   void SplitStatements(const std::string& sql, std::vector<std::string>* statements,
                        std::vector<int>* markers) const override;
   Status Tables(std::vector<TableEntry>* out) override;
@@ -141,6 +143,7 @@ class PgSession : public StorageSession {
   PgEngine* engine_;
   int maxValueBytes_;
   unsigned long names_ = 0;
+  bool intervals_ = false;             // interval columns described as such
   bool locked_ = false;                // every statement in a read-only transaction
   const void* cursorOwner_ = nullptr;  // whose cursor has the transaction
   const void* aheadOwner_ = nullptr;   // whose FETCH was sent ahead

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "protocol/IntervalText.h"
 #include "server/Diagnostics.h"
 #include "server/values/SqlTypes.h"
 #include "server/TextCase.h"
@@ -26,10 +27,44 @@ namespace {
 constexpr int kFirstBatchRows = 64, kMaxBatchRows = 1 << 16;
 constexpr size_t kBatchBytes = 1 << 20, kValueOverhead = 16;
 
+// The interval code (protocol/IntervalText.h) of an interval's modifier:
+// its fields mask (PostgreSQL's YEAR 1<<2, MONTH 1<<1, DAY 1<<3, HOUR 1<<10,
+// MINUTE 1<<11, SECOND 1<<12) in the upper half; one without fields is DAY
+// TO SECOND.
+int IntervalCode(int typmod) {
+  static const struct {
+    int mask, code;
+  } kRanges[] = {
+      {4, interval::kYear},
+      {2, interval::kMonth},
+      {6, interval::kYearToMonth},
+      {8, interval::kDay},
+      {1024, interval::kHour},
+      {2048, interval::kMinute},
+      {4096, interval::kSecond},
+      {1032, interval::kDayToHour},
+      {3080, interval::kDayToMinute},
+      {7176, interval::kDayToSecond},
+      {3072, interval::kHourToMinute},
+      {7168, interval::kHourToSecond},
+      {6144, interval::kMinuteToSecond},
+  };
+  const int range = typmod < 0 ? 0x7FFF : (typmod >> 16) & 0x7FFF;
+  for (const auto& r : kRanges)
+    if (r.mask == range) return r.code;
+  return interval::kDayToSecond;
+}
+
 // The declared type (in the names SqlTypes maps) of a PostgreSQL type with
-// its modifier; empty for types whose values describe themselves.
-std::string DeclaredType(Oid type, int typmod, bool fromTable) {
+// its modifier; empty for types whose values describe themselves. An
+// interval is named as its SQL type only for a session that asked
+// (protocol/INTERVALS.md), else it describes itself as text, as before.
+std::string DeclaredType(Oid type, int typmod, bool fromTable, bool intervals = false) {
   switch (type) {
+    case kPgInterval:
+      if (!intervals) return "";
+      return "INTERVAL(" +
+             std::string(SqlTypeName(interval::kSqlCodeBase + IntervalCode(typmod)) + 9) + ")";
     case kPgBool:
       return "BOOLEAN";
     case kPgBytea:
@@ -82,9 +117,10 @@ std::string DeclaredType(Oid type, int typmod, bool fromTable) {
 // A column's declared type from pg_type: a domain named like a SQL type
 // ("LONGVARCHAR", "TINYINT") is described as that type, others by their
 // base type.
-std::string CatalogType(const std::string& name, bool domain, Oid type, int typmod) {
+std::string CatalogType(const std::string& name, bool domain, Oid type, int typmod,
+                        bool intervals) {
   if (domain && IsExactTypeName(name)) return Upper(name);
-  return DeclaredType(type, typmod, true);
+  return DeclaredType(type, typmod, true, intervals);
 }
 
 std::string Field(const PGresult* r, int row, int column) {
@@ -195,8 +231,9 @@ class PgStatement : public StorageStatement {
   // The type PostgreSQL gave the marker when it prepared the statement
   // (without a length: markers have none).
   std::string ParameterType(int index) const override {
-    return index < 1 || index > ParameterCount() ? ""
-                                                 : DeclaredType(paramTypes_[index - 1], -1, true);
+    return index < 1 || index > ParameterCount()
+               ? ""
+               : DeclaredType(paramTypes_[index - 1], -1, true, session_->Intervals());
   }
   bool IsReadOnly() const override { return readOnly_; }
 
@@ -466,7 +503,7 @@ void PgSession::DescribeColumns(const PGresult* d, std::vector<ColumnMeta>* out)
   for (int i = 0; i < PQnfields(d); ++i) {
     ColumnMeta meta;
     meta.name = PQfname(d, i);
-    meta.declaredType = DeclaredType(PQftype(d, i), PQfmod(d, i), false);
+    meta.declaredType = DeclaredType(PQftype(d, i), PQfmod(d, i), false, intervals_);
     for (int r = 0; catalog && r < PQntuples(catalog.get()); ++r) {
       if (std::strtoul(PQgetvalue(catalog.get(), r, 0), nullptr, 10) != PQftable(d, i) ||
           std::atoi(PQgetvalue(catalog.get(), r, 1)) != PQftablecol(d, i))
@@ -475,7 +512,7 @@ void PgSession::DescribeColumns(const PGresult* d, std::vector<ColumnMeta>* out)
       meta.nullability = Field(catalog.get(), r, 3) == "t" ? 0 : 1;
       meta.declaredType = CatalogType(Field(catalog.get(), r, 4), Field(catalog.get(), r, 5) == "t",
                                       std::strtoul(PQgetvalue(catalog.get(), r, 6), nullptr, 10),
-                                      std::atoi(PQgetvalue(catalog.get(), r, 7)));
+                                      std::atoi(PQgetvalue(catalog.get(), r, 7)), intervals_);
     }
     out->push_back(meta);
   }
@@ -612,7 +649,7 @@ Status PgSession::TableColumns(const std::string& table, std::vector<TableColumn
     e.name = Field(r.get(), i, 0);
     e.declaredType = CatalogType(Field(r.get(), i, 1), Field(r.get(), i, 2) == "t",
                                  std::strtoul(PQgetvalue(r.get(), i, 3), nullptr, 10),
-                                 std::atoi(PQgetvalue(r.get(), i, 4)));
+                                 std::atoi(PQgetvalue(r.get(), i, 4)), intervals_);
     e.notNull = Field(r.get(), i, 5) == "t";
     e.primaryKeyPosition = std::atoi(PQgetvalue(r.get(), i, 6));
     e.hasDefault = Field(r.get(), i, 7) == "t";
@@ -741,7 +778,8 @@ Status PgSession::Routines(std::vector<RoutineEntry>* out) {
       &r);
   auto type = [&](int row, int column) {
     return CatalogType(Field(r.get(), row, column), Field(r.get(), row, column + 1) == "t",
-                       std::strtoul(PQgetvalue(r.get(), row, column + 2), nullptr, 10), -1);
+                       std::strtoul(PQgetvalue(r.get(), row, column + 2), nullptr, 10), -1,
+                       intervals_);
   };
   std::string oid;
   bool columnsOut = false;  // the routine's rows are made of its out and table arguments

@@ -264,6 +264,9 @@ class StorageSession {
   }
   virtual std::string EngineVersion() const = 0;
   virtual SqlDialect Dialect() const = 0;
+  // The session describes its interval columns as the SQL_INTERVAL_*
+  // types (protocol/INTERVALS.md); storages without them ignore it.
+  virtual void SetIntervals() {}
   // Cuts sql into its statements as the engine reads them: a semicolon
   // ends one outside quoted text and comments (and the BEGIN ... END of a
   // trigger on SQLite, dollar quotes on PostgreSQL); *markers receives the

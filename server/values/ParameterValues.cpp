@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "protocol/IntervalText.h"
 #include "protocol/ValueLayout.h"
 #include "server/values/DecimalText.h"
 #include "server/Diagnostics.h"
@@ -95,6 +96,20 @@ Status DecodeParameter(int16_t sqlType, const uint8_t* data, uint32_t length, Va
   float real = 0;
   double number = 0;
   layout::DateTime dt;
+  if (sqlType >= kSqlIntervalYear && sqlType <= kSqlIntervalMinuteToSecond) {
+    // ODBC's form as ISO 8601, which PostgreSQL reads whatever the
+    // marker's type (protocol/INTERVALS.md); other text goes as it came,
+    // for the storage to judge.
+    interval::Fields f;
+    char text[interval::kTextBytes];
+    const uint32_t n = layout::ParameterTextLength(p, length);
+    const char* given = reinterpret_cast<const char*>(p);
+    *out =
+        interval::Parse(sqlType - interval::kSqlCodeBase, given, n, &f) == interval::Outcome::kDone
+            ? Value::Text(std::string(text, interval::ToIso8601(f, text)))
+            : Value::Text(std::string(given, n));
+    return Status::Ok();
+  }
   switch (layout::LayoutOf(sqlType)) {
     case layout::Layout::kText:
       *out = Value::Text(

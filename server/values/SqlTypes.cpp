@@ -111,6 +111,16 @@ SqlTypeDesc TypeForCode(int16_t sqlType, uint32_t n, int16_t scale) {
 bool TypeFromDeclared(const std::string& declared, SqlTypeDesc* out) {
   std::string text = Squeeze(Upper(declared));
   if (text.empty()) return false;
+  // PostgreSQL's intervals, so named by its storage for a session that
+  // asked for them (a name no SQLite declaration takes).
+  if (text.compare(0, 9, "INTERVAL(") == 0) {
+    for (const SqlTypeInfo& t : AllSqlTypes())
+      if (t.code >= kSqlIntervalYear && text == "INTERVAL(" + std::string(t.name + 9) + ")") {
+        *out = TypeForCode(t.code);
+        out->scale = t.minScale > 0 ? t.minScale : 0;
+        return true;
+      }
+  }
   // Split "NAME(a,b)".
   std::string name = text;
   uint32_t n = 0;

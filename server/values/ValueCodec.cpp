@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "protocol/IntervalText.h"
 #include "protocol/ValueLayout.h"
 #include "server/values/DecimalText.h"
 #include "server/Diagnostics.h"
@@ -293,6 +294,18 @@ Status EncodeRowValue(const Value& value, const SqlTypeDesc& type, uint32_t maxL
   Status st = Status::Ok();
   switch (form) {
     case layout::Layout::kText:
+      if (type.sqlType >= kSqlIntervalYear && type.sqlType <= kSqlIntervalMinuteToSecond) {
+        // An interval held as ISO 8601 text (a parameter's, PostgreSQL's)
+        // travels in ODBC's form of its type.
+        interval::Fields f;
+        char text[interval::kTextBytes];
+        const std::string held = AsText(value);
+        if (interval::FromIso8601(held.c_str(), type.sqlType - interval::kSqlCodeBase, &f))
+          return EncodeText(
+              Value::Text(std::string(
+                  text, interval::Format(type.sqlType - interval::kSqlCodeBase, f, text))),
+              type, maxLength, out);
+      }
       return EncodeText(value, type, maxLength, out);
     case layout::Layout::kBinary:
       return EncodeBinary(value, type, maxLength, out);

@@ -72,6 +72,37 @@ SQLRETURN RowsetRead(SQLHSTMT s, SQLULEN cursor, Seen* seen) {
   return rc;
 }
 
+// The first row's column 1 read as C type (an interval structure shown as
+// "type sign fields"), or with sqlType the value of parameter 1 bound as
+// C type from text or from the structure "-1 2 3 4 5 6" (days .. fraction).
+SQLRETURN Interval(SQLHSTMT s, SQLSMALLINT cType, Seen* seen, const char* param = nullptr, SQLSMALLINT sqlType = 0,
+                   SQLSMALLINT paramCType = SQL_C_CHAR) {
+  SQL_INTERVAL_STRUCT v{};
+  char text[32] = {};
+  v.interval_type = SQL_IS_DAY_TO_SECOND, v.interval_sign = SQL_TRUE, v.intval.day_second = {1, 2, 3, 4, 5};
+  SQLRETURN rc = SQL_SUCCESS;
+  if (param != nullptr) {
+    std::strcpy(text, param);
+    rc = SQLBindParameter(s, 1, SQL_PARAM_INPUT, paramCType, sqlType, 0, 0, paramCType == SQL_C_CHAR ? (void*)text : &v,
+                          0, nullptr);
+    const std::string type = sqlType == SQL_VARCHAR                  ? "VARCHAR"
+                             : sqlType == SQL_INTERVAL_YEAR_TO_MONTH ? "INTERVAL YEAR TO MONTH"
+                                                                     : "INTERVAL";
+    if (SQL_SUCCEEDED(rc)) rc = SQLExecDirect(s, (SQLCHAR*)("SELECT CAST(? AS " + type + ")").c_str(), SQL_NTS);
+  }
+  if (SQL_SUCCEEDED(rc)) rc = SQLFetch(s);
+  if (SQL_SUCCEEDED(rc)) rc = SQLGetData(s, 1, cType, cType == SQL_C_CHAR ? (void*)text : &v, sizeof text, nullptr);
+  const auto& f = v.intval.day_second;
+  const bool months = v.interval_type == SQL_IS_YEAR_TO_MONTH || v.interval_type <= SQL_IS_MONTH;
+  char out[96];
+  std::snprintf(out, sizeof out, months ? "%d %d %u %u" : "%d %d %u %u %u %u %u", int(v.interval_type), v.interval_sign,
+                unsigned(months ? v.intval.year_month.year : f.day),
+                unsigned(months ? v.intval.year_month.month : f.hour), unsigned(f.minute), unsigned(f.second),
+                unsigned(f.fraction));
+  *seen = !SQL_SUCCEEDED(rc) ? "" : cType == SQL_C_CHAR ? text : out;
+  return rc;
+}
+
 struct FetchCase {
   const char* name;
   const char* sql;  // executed first; "" for none
@@ -81,6 +112,7 @@ struct FetchCase {
   const char* state;  // ODBC 3's form; "" for none
   const char* seen;
   Libraries libraries;
+  bool postgresOnly = false;  // PostgreSQL's types (intervals)
 };
 
 char g_buffer[64];
@@ -317,13 +349,86 @@ const FetchCase kFetch[] = {
      [](SQLHSTMT s, bool, Seen*) { return Describe(s, 1); }, SQL_ERROR, "07005", "", kOdbc3Only},
     {"describe without a result set", "CREATE TEMPORARY TABLE IF NOT EXISTS conformance_fetch_none (a INTEGER)",
      [](SQLHSTMT s, bool, Seen*) { return Describe(s, 1); }, SQL_ERROR, "24000", "", kOdbc2Only},
+    // Intervals: PostgreSQL's described as ODBC 3's types; text and exact numbers in and out.
+    {"an interval is described by its fields", "SELECT CAST('1 day' AS INTERVAL HOUR TO SECOND(3)), INTERVAL '1 day'",
+     [](SQLHSTMT s, bool, Seen* seen) {
+       SQLCHAR name[64];
+       SQLSMALLINT length = 0, type = 0, scale = 0, nullable = 0;
+       SQLULEN size = 0;
+       SQLLEN code = 0;
+       SQLRETURN rc = SQLDescribeCol(s, 1, name, sizeof name, &length, &type, &size, &scale, &nullable);
+       SQLColAttribute(s, 2, SQL_DESC_DATETIME_INTERVAL_CODE, nullptr, 0, nullptr, &code);
+       *seen =
+           std::to_string(type) + " " + std::to_string(size) + " " + std::to_string(scale) + " " + std::to_string(code);
+       return rc;
+     },
+     SQL_SUCCESS, "", "112 22 6 10", kOdbc3Only, true},
+    {"an interval is text to ODBC 2", "SELECT INTERVAL '-26:03'",
+     [](SQLHSTMT s, bool, Seen* seen) { return Interval(s, SQL_C_CHAR, seen); }, SQL_SUCCESS, "", "PT-26H-3M",
+     kOdbc2Only, true},
+    {"an interval into text", "SELECT INTERVAL '-26:03'",
+     [](SQLHSTMT s, bool, Seen* seen) { return Interval(s, SQL_C_CHAR, seen); }, SQL_SUCCESS, "", "-1 02:03:00",
+     kOdbc3Only, true},
+    {"an interval into its structure", "SELECT INTERVAL '-26:03:04.5'",
+     [](SQLHSTMT s, bool, Seen* seen) { return Interval(s, SQL_C_INTERVAL_DAY_TO_SECOND, seen); }, SQL_SUCCESS, "",
+     "10 1 1 2 3 4 500000", kOdbc3Only, true},
+    {"an interval into other fields", "SELECT INTERVAL '-26:03:04.5'",
+     [](SQLHSTMT s, bool, Seen* seen) { return Interval(s, SQL_C_INTERVAL_HOUR_TO_MINUTE, seen); },
+     SQL_SUCCESS_WITH_INFO, "01S07", "11 1 0 26 3 0 0", kOdbc3Only, true},
+    {"year-month into day-time", "SELECT CAST('3-2' AS INTERVAL YEAR TO MONTH)",
+     [](SQLHSTMT s, bool, Seen* seen) { return Interval(s, SQL_C_INTERVAL_DAY, seen); }, SQL_ERROR, "07006", "",
+     kOdbc3Only, true},
+    {"year-month into months", "SELECT CAST('3-2' AS INTERVAL YEAR TO MONTH)",
+     [](SQLHSTMT s, bool, Seen* seen) { return Interval(s, SQL_C_INTERVAL_MONTH, seen); }, SQL_SUCCESS, "", "2 0 0 38",
+     kOdbc3Only, true},
+    {"a leading field overflows", "SELECT INTERVAL '40 years'",
+     [](SQLHSTMT s, bool, Seen* seen) { return Interval(s, SQL_C_INTERVAL_SECOND, seen); }, SQL_ERROR, "22015", "",
+     kOdbc3Only, true},
+    {"a single field into a number", "SELECT CAST('7' AS INTERVAL DAY)",
+     [](SQLHSTMT s, bool, Seen* seen) {
+       SQLINTEGER n = 0;
+       const SQLRETURN rc = SQLFetch(s) ? SQL_ERROR : SQLGetData(s, 1, SQL_C_SLONG, &n, 0, nullptr);
+       *seen = std::to_string(n);
+       return rc;
+     },
+     SQL_SUCCESS, "", "7", kOdbc3Only, true},
+    {"text into an interval", "SELECT ' -5 10:20'",
+     [](SQLHSTMT s, bool, Seen* seen) { return Interval(s, SQL_C_INTERVAL_DAY_TO_MINUTE, seen); }, SQL_SUCCESS, "",
+     "9 1 5 10 20 0 0", kOdbc3Only},
+    {"text that is no interval", "SELECT '5 x'",
+     [](SQLHSTMT s, bool, Seen* seen) { return Interval(s, SQL_C_INTERVAL_DAY, seen); }, SQL_ERROR, "22018", "",
+     kOdbc3Only},
+    {"a number into a multi-field interval", "SELECT 5",
+     [](SQLHSTMT s, bool, Seen* seen) { return Interval(s, SQL_C_INTERVAL_DAY_TO_HOUR, seen); }, SQL_ERROR, "07006", "",
+     kOdbc3Only},
+    {"a structure parameter", "",
+     [](SQLHSTMT s, bool, Seen* seen) {
+       return Interval(s, SQL_C_INTERVAL_DAY_TO_SECOND, seen, "", SQL_INTERVAL_DAY_TO_SECOND,
+                       SQL_C_INTERVAL_DAY_TO_SECOND);
+     },
+     SQL_SUCCESS, "", "10 1 1 2 3 4 5", kOdbc3Only, true},
+    {"a structure parameter as text", "",
+     [](SQLHSTMT s, bool, Seen* seen) {
+       return Interval(s, SQL_C_CHAR, seen, "", SQL_VARCHAR, SQL_C_INTERVAL_DAY_TO_SECOND);
+     },
+     SQL_SUCCESS, "", "-1 02:03:04.000005", kOdbc3Only},
+    {"a text parameter", "",
+     [](SQLHSTMT s, bool,
+        Seen* seen) { return Interval(s, SQL_C_INTERVAL_YEAR_TO_MONTH, seen, "-3-2", SQL_INTERVAL_YEAR_TO_MONTH); },
+     SQL_SUCCESS, "", "7 1 3 2", kOdbc3Only, true},
+    {"a text parameter that is no interval", "",
+     [](SQLHSTMT s, bool, Seen* seen) { return Interval(s, SQL_C_CHAR, seen, "3 days", SQL_INTERVAL_DAY); }, SQL_ERROR,
+     "22018", "", kOdbc3Only},
+    {"a text parameter overflows", "",
+     [](SQLHSTMT s, bool, Seen* seen) { return Interval(s, SQL_C_CHAR, seen, "1234567890", SQL_INTERVAL_DAY); },
+     SQL_ERROR, "22015", "", kOdbc3Only},
 };
 
 class FetchFamily : public Conformance {};
 
 TEST_P(FetchFamily, CallsKeepTheirContract) {
   for (const FetchCase& row : kFetch) {
-    if (!lib().Holds(row.libraries)) continue;
+    if (!lib().Holds(row.libraries) || (row.postgresOnly && !OnPostgres())) continue;
     SCOPED_TRACE(row.name);
     if (row.sql[0] != '\0') {
       ASSERT_TRUE(SQL_SUCCEEDED(Exec(row.sql))) << Diag(SQL_HANDLE_STMT, s);

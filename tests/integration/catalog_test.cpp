@@ -2,6 +2,7 @@
 // manager against a real server: the columns each type name makes, and
 // what the routines and rights read back as (the other catalog functions'
 // rules are tests/conformance/catalog_test.cpp's).
+#include <map>
 #include <sstream>
 
 #include "integration.h"
@@ -26,17 +27,55 @@ class Catalog : public ::testing::Test {
   SQLHSTMT s = SQL_NULL_HSTMT;
 };
 
+// Per DATA_TYPE: a value written between the type's literal prefix and
+// suffix, and how it reads back as text.
+const std::map<std::string, std::pair<std::string, std::string>> kSamples = {
+    {"-7", {"1", "1"}},
+    {"-6", {"7", "7"}},
+    {"-5", {"7", "7"}},
+    {"-4", {"AB", "AB"}},
+    {"-3", {"AB", "AB"}},
+    {"-2", {"AB", "AB000000000000000000"}},
+    {"-1", {"ab", "ab"}},
+    {"1", {"ab", "ab        "}},
+    {"2", {"1.5", "1.5"}},
+    {"4", {"7", "7"}},
+    {"5", {"7", "7"}},
+    {"6", {"1.5", "1.5"}},
+    {"7", {"1.5", "1.5"}},
+    {"9", {"2024-01-02", "2024-01-02"}},
+    {"10", {"03:04:05", "03:04:05"}},
+    {"11", {"2024-01-02 03:04:05", "2024-01-02 03:04:05"}},
+    {"12", {"ab", "ab"}}};
+
 // Applications build CREATE TABLE from a type's name and parameters: each
-// must make a column of that very type.
+// must make a column of that very type, which takes a literal of the type
+// and gives it back described as the type.
 TEST_F(Catalog, EveryTypeNameAndItsParametersMakeAColumnOfThatType) {
-  std::istringstream types(Rows(SQLGetTypeInfo(s, SQL_ALL_TYPES), {1, 6, 2}));
+  std::istringstream types(Rows(SQLGetTypeInfo(s, SQL_ALL_TYPES), {1, 6, 2, 4, 5}));
   int n = 0;
-  for (std::string name, params, code;
-       std::getline(types, name, '/') && std::getline(types, params, '/') && std::getline(types, code, ';');) {
+  for (std::string name, params, code, prefix, suffix;
+       std::getline(types, name, '/') && std::getline(types, params, '/') && std::getline(types, code, '/') &&
+       std::getline(types, prefix, '/') && std::getline(types, suffix, ';');) {
     const std::string sizes = params == "-" ? "" : params == "max length" || params == "length" ? "(10)" : "(10,2)";
     const std::string table = "made" + std::to_string(n++);
     ASSERT_EQ(c.Execute("CREATE TABLE " + table + " (c " + name + sizes + ")"), SQL_SUCCESS) << name;
     EXPECT_EQ(Rows(SQLColumns(s, 0, 0, 0, 0, S(table.c_str()), SQL_NTS, 0, 0), {5}), code) << name;
+    const auto found = kSamples.find(code);
+    if (found == kSamples.end()) {
+      ADD_FAILURE() << "no sample of type " << code;
+      continue;
+    }
+    const auto& sample = found->second;
+    const std::string insert = "INSERT INTO " + table + " VALUES (" + (prefix == "-" ? "" : prefix) + sample.first +
+                               (suffix == "-" ? "" : suffix) + ")",
+                      select = "SELECT c FROM " + table;
+    EXPECT_EQ(SQLExecDirect(s, S(insert.c_str()), SQL_NTS), SQL_SUCCESS) << insert << Diag(SQL_HANDLE_STMT, s);
+    SQLSMALLINT type = 0;
+    const SQLRETURN rc = SQLExecDirect(s, S(select.c_str()), SQL_NTS);
+    SQLDescribeCol(s, 1, nullptr, 0, nullptr, &type, nullptr, nullptr, nullptr);
+    EXPECT_EQ(std::to_string(type >= 91 && type <= 93 ? type - 82 : type), code) << name;  // the manager's ODBC 3 codes
+    EXPECT_EQ(Rows(rc, {1}), sample.second) << name;
   }
   EXPECT_EQ(n, OnPostgres() ? 14 : 17);  // PostgreSQL has no TINYINT, BINARY, VARBINARY
 }
