@@ -162,11 +162,12 @@ class SqliteStatement : public StorageStatement {
         rc = sqlite3_bind_double(stmt_, index, value.real);
         break;
       case Value::Kind::kText:
-        // A decimal a double holds exactly enough (15 significant digits)
-        // is bound as one, as it always was: a column without a declared
-        // type keeps a number, not text. Longer ones stay text, which a
-        // NUMERIC column keeps whole rather than round.
-        if (value.decimal && SignificantDigits(value.bytes) <= 15) {
+        // A decimal of no more digits than a double tells apart (17) is
+        // bound as one, as it always was: a column without a declared type
+        // keeps a number, and comparisons with REAL values (JSON's among
+        // them) hold. Longer ones stay text, which a NUMERIC column keeps
+        // whole rather than round.
+        if (value.decimal && SignificantDigits(value.bytes) <= 17) {
           rc = sqlite3_bind_double(stmt_, index, std::strtod(value.bytes.c_str(), nullptr));
           break;
         }

@@ -24,6 +24,7 @@ Conversation Converse(const std::string& port, const std::vector<std::string>* r
   c.reference = reference;
   c.queryTimeout = queryTimeout;
   c.probe = probe;
+  c.closeCatalogs = extra.find("TLS") != std::string::npos;  // the TLS sweeps talk to a real server
   c.Run(port);
   return c;
 }

@@ -94,7 +94,7 @@ class TransferTest : public ::testing::Test {
 
 TEST_F(TransferTest, Scenarios) {
   const std::string k123 = std::string("\x7b\0\0\0\0\0\0\0", 8);
-  const SQLSMALLINT kC = SQL_C_CHAR, kB = SQL_C_BINARY, kW = SQL_C_WCHAR;
+  const SQLSMALLINT kC = SQL_C_CHAR, kB = SQL_C_BINARY, kW = SQL_C_WCHAR, kUnknownC = 1234;
   // Little-endian units and the 0 unit after them ("a" stands for 'a', 0).
   auto W = [](const char* units, size_t n = std::string::npos) {
     std::string u(units, n == std::string::npos ? std::strlen(units) : n);
@@ -117,15 +117,15 @@ TEST_F(TransferTest, Scenarios) {
         {SQL_C_SBIGINT, 8, 1, "", k123, 8},
         {kC, 3, 1, "22003", "", 3},
         {kC, 4, 1, "", "123", 3},
-        {SQL_C_INTERVAL_DAY, 100, 0, "S1003", "", kNot}}},
+        {kUnknownC, 100, 0, "S1003", "", kNot}}},
       // An unknown C type is refused whatever the value holds (NULL too) and
       // leaves no piece under way; asking for the length only does not
       // consume a piece.
-      {{SQL_VARCHAR, 0, "", true}, {{SQL_C_INTERVAL_DAY, 100, 1, "S1003", "", kNot}}},
+      {{SQL_VARCHAR, 0, "", true}, {{kUnknownC, 100, 1, "S1003", "", kNot}}},
       {{SQL_VARCHAR, 0, k25, false},
        {{kC, -10, 1, "01004", "", 25},
         {kC, 10, 1, "01004", "abcdefghi", 25},
-        {SQL_C_INTERVAL_DAY, 10, 1, "S1003", "", kNot},
+        {kUnknownC, 10, 1, "S1003", "", kNot},
         {kC, -10, 1, "01004", "", 16},
         {kC, 10, 1, "01004", "jklmnopqr", 16},
         {kC, 10, 1, "", "stuvwxy", 7},
