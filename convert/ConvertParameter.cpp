@@ -21,6 +21,7 @@ void ConvertedValue::SetNull() {
   data_ = nullptr;
   length_ = 0;
   null_ = true;
+  sentType_ = 0;
 }
 
 uint8_t* ConvertedValue::SetSized(uint32_t n) {
@@ -31,6 +32,7 @@ uint8_t* ConvertedValue::SetSized(uint32_t n) {
   data_ = block;
   length_ = n;
   null_ = false;
+  sentType_ = 0;
   return block;
 }
 
@@ -54,6 +56,8 @@ void ConvertedValue::Take(ConvertedValue* other) {
   data_ = other->data_;
   length_ = other->length_;
   null_ = other->null_;
+  sentType_ = other->sentType_;
+  other->sentType_ = 0;
   other->data_ = nullptr;
   other->length_ = 0;
   other->null_ = true;

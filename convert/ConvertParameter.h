@@ -28,6 +28,10 @@ class ConvertedValue {
   uint8_t* SetSized(uint32_t n);
   // Takes other's value, leaving other NULL.
   void Take(ConvertedValue* other);
+  // The value is a decimal text sent under type code (protocol/DECIMAL.md).
+  void SetSentType(int16_t code) { sentType_ = code; }
+  // The type code the value travels under: its own, else fallback.
+  int32_t SentType(int32_t fallback) const { return sentType_ != 0 ? sentType_ : fallback; }
 
   bool IsNull() const { return null_; }
   uint32_t Length() const { return length_; }
@@ -37,6 +41,7 @@ class ConvertedValue {
   uint8_t* data_ = nullptr;
   uint32_t length_ = 0;
   bool null_ = true;
+  int16_t sentType_ = 0;
 };
 
 // What a conversion ends in; every outcome but kParamDone names one client
@@ -87,6 +92,10 @@ struct ParameterInput {
   // one (digitsSet); else the structure's own scale counts.
   bool digitsSet = false;
   int16_t scale = 0;
+  // NUMERIC and DECIMAL values travel as their decimal text, at least
+  // decimalDigits digits after the point (the server offered it).
+  bool exactDecimal = false;
+  int16_t decimalDigits = 0;
 };
 
 // Converts in into *out with the fixed sizes of sizes. On failure *out is

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "convert/ParameterJob.h"
+#include "protocol/Extensions.h"
 
 namespace paramjob {
 
@@ -60,6 +61,48 @@ ParamOutcome PutNumeric(Job& j, const char* t, uint32_t n) {
   }
   if (count > 16) return kParamDataTruncated;
   return PutNumericForm(j, form[0] != 0, digits, count, exponent - (16 - count));
+}
+
+ParamOutcome PutDecimal(Job& j, const char* t, uint32_t n) {
+  if (!j.in.exactDecimal) return PutNumeric(j, t, n);
+  uint32_t i = n > 0 && (t[0] == '-' || t[0] == '+') ? 1 : 0;
+  const bool negative = i == 1 && t[0] == '-';
+  uint32_t digits = 0, point = n, k = i;
+  for (; k < n; ++k) {
+    if (t[k] == '.' && point == n) {
+      point = k;
+    } else if (t[k] >= '0' && t[k] <= '9') {
+      ++digits;
+    } else {
+      return kParamNonNumeric;
+    }
+  }
+  if (digits == 0) return kParamNonNumeric;
+  // Leading zeros of the whole part go, one before the point stays.
+  while (i + 1 < point && t[i] == '0') ++i;
+  const uint32_t fraction = point == n ? 0 : n - point - 1;
+  const uint32_t pad = j.in.decimalDigits > static_cast<int16_t>(fraction)
+                           ? static_cast<uint32_t>(j.in.decimalDigits) - fraction
+                           : 0;
+  const uint32_t whole = point - i;
+  const uint32_t size =
+      (negative ? 1 : 0) + (whole == 0 ? 1 : whole) + (fraction + pad > 0 ? 1 + fraction + pad : 0);
+  if (size >= UINT32_MAX - 1) return kParamInvalidLength;
+  uint8_t* p = j.out->SetSized(size + 1);
+  if (p == nullptr) return kParamMemory;
+  uint32_t o = 0;
+  if (negative) p[o++] = '-';
+  if (whole == 0) p[o++] = '0';
+  std::memcpy(p + o, t + i, whole);
+  o += whole;
+  if (fraction + pad > 0) {
+    p[o++] = '.';
+    std::memcpy(p + o, t + point + 1, fraction);
+    o += fraction;
+    std::memset(p + o, '0', pad);
+  }
+  j.out->SetSentType(kSqlDecimalText);
+  return kParamDone;
 }
 
 ParamOutcome PutInteger(Job& j, const Whole& w, uint32_t sourceWidth) {

@@ -17,7 +17,7 @@ ParamOutcome FromWhole(Job& j, const Whole& w) {
   switch (layout::LayoutOf(j.sql->code)) {
     case layout::Layout::kNumeric:
       if (j.c->cType == SQL_C_ULONG && w.magnitude > 0x7fffffffu) return kParamUlongTooLarge;
-      return PutNumeric(j, text, static_cast<uint32_t>(std::strlen(text)));
+      return PutDecimal(j, text, static_cast<uint32_t>(std::strlen(text)));
     case layout::Layout::kInteger:
       return PutInteger(j, w, j.c->width);
     case layout::Layout::kBit: {

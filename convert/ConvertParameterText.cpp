@@ -139,7 +139,7 @@ ParamOutcome FromText(Job& j, bool fromDefault) {
       return PutDateTime(j, dt);
     }
     default:  // NUMERIC, DECIMAL
-      return PutNumeric(j, t, n);
+      return PutDecimal(j, t, n);
   }
 }
 

@@ -45,6 +45,10 @@ ParamOutcome PutNumericForm(Job& j, bool negative, const char* digits, int count
 // Digits, one point and a leading sign; fewer than 18 characters after the
 // sign; at most 16 significant digits.
 ParamOutcome PutNumeric(Job& j, const char* t, uint32_t n);
+// The same text as exact decimal text when the server takes it, every
+// digit kept and the fraction padded to the parameter's decimal digits;
+// else PutNumeric.
+ParamOutcome PutDecimal(Job& j, const char* t, uint32_t n);
 // Integer targets: the range of the form, and which text an overflow gets
 // (a source wider than the form loses whole digits).
 ParamOutcome PutInteger(Job& j, const Whole& w, uint32_t sourceWidth);

@@ -67,6 +67,8 @@ enum : uint32_t {
   // the server offered them and the ODBC 3.80 library asked for them for
   // an application of ODBC 3 (protocol/INTERVALS.md).
   kConnectionIntervals = 0x4000,
+  // The server offered exact decimal parameters (protocol/DECIMAL.md).
+  kConnectionDecimal = 0x1000,
 };
 
 // What a cancel request needs (protocol/CANCEL.md), copied for the thread
@@ -170,6 +172,7 @@ class Connection : public HandleObject {
   bool OffersBatch() const { return (flags & kConnectionBatch) != 0; }
   bool OffersDescribe() const { return (flags & kConnectionDescribe) != 0; }
   bool OffersResults() const { return (flags & kConnectionResults) != 0; }
+  bool OffersDecimal() const { return (flags & kConnectionDecimal) != 0; }
   // Cursors write back: the server offered it and the application is the
   // ODBC 3.80 library's.
   bool EditsRows() const;

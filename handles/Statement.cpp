@@ -297,8 +297,8 @@ int Statement::AddParameterValue(ParameterBinding* b, bool atExec) {
   if (ConvertParameterValue(b, atExec) != SQL_SUCCESS) return SQL_ERROR;
   ParameterDataElement* e = new (std::nothrow) ParameterDataElement;
   if (e == nullptr) return VEL_POST(this, SQL_ERROR, kDiagMemory);
-  if (!e->Set(b->ipar, SentSqlType(b->fSqlType), b->converted.Data(), b->converted.Length(),
-              b->converted.IsNull())) {
+  if (!e->Set(b->ipar, b->converted.SentType(SentSqlType(b->fSqlType)), b->converted.Data(),
+              b->converted.Length(), b->converted.IsNull())) {
     delete e;
     return VEL_POST(this, SQL_ERROR, kDiagMemory);
   }
@@ -321,7 +321,9 @@ int Statement::ConvertParameterValue(ParameterBinding* b, bool atExec) {
                     b->collected,
                     FollowsOdbc3(*this),
                     b->appPrecision > 0,
-                    b->appScale};
+                    b->appScale,
+                    connection_->OffersDecimal(),
+                    b->ibScale};
   const ParamOutcome outcome = ConvertParameter(in, connection_->typeSizes, &b->converted);
   if (outcome != kParamDone) return VEL_POST(this, SQL_ERROR, *kOutcomeDiagnostics[outcome]);
   return SQL_SUCCESS;

@@ -94,6 +94,9 @@ int AllocStmtWorker(Connection* c, SQLHSTMT* phstmt);
 // SQLCancel (SQL_CLOSE, remove false).
 int FreeStmtWorker(Statement* s, SQLUSMALLINT fOption, bool remove);
 int PrepareWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql);
+// A result that came whole with its execution, closed on the server, has
+// rows the application has not fetched: a new result over it is refused.
+bool UnfetchedRowsHeld(Statement* s);
 int ExecuteWorker(Statement* s);
 int ExecDirectWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql);
 int SetCursorNameWorker(Statement* s, const SQLCHAR* cursor, SQLSMALLINT cbCursor);

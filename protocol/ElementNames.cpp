@@ -58,6 +58,7 @@ const ValueNameEntry kEditOperation[] = {{0, "EDIT_UPDATE"},
                                          {4, "EDIT_CHECK"}};
 const ValueNameEntry kEditType[] = {{0, "EDIT_NONE"}, {1, "EDIT_ROWS"}, {2, "EDIT_KEYS"}};
 const ValueNameEntry kIntervalType[] = {{0, "INTERVAL_NONE"}, {1, "INTERVAL_TYPES"}};
+const ValueNameEntry kDecimalType[] = {{0, "DECIMAL_NONE"}, {1, "DECIMAL_TEXT"}};
 const ValueNameEntry kFetchType[] = {{0, "FETCH_ONE_ROW"}, {1, "FETCH_BLOCK"}};
 const ValueNameEntry kFreeOption[] = {
     {0, "CLOSE"}, {1, "DROP"}, {2, "UNBIND"}, {3, "RESET_PARAMS"}};
@@ -96,6 +97,7 @@ const ValueNameTable kValueTables[] = {
     VEL_VALUE_TABLE(El::kCursorTypeOption, kCursorTypeOption),
     VEL_VALUE_TABLE(El::kEditOperation, kEditOperation),
     VEL_VALUE_TABLE(El::kEditType, kEditType),
+    VEL_VALUE_TABLE(El::kDecimalType, kDecimalType),
     VEL_VALUE_TABLE(El::kFetchType, kFetchType),
     VEL_VALUE_TABLE(El::kIntervalType, kIntervalType),
     VEL_VALUE_TABLE(El::kFreeOption, kFreeOption),

@@ -85,6 +85,7 @@
   X(ResultsTypeElement)             \
   X(EditTypeElement)                \
   X(IntervalTypeElement)            \
+  X(DecimalTypeElement)             \
   X(FetchDataElement)               \
   X(FetchDataSetElement)            \
   X(FetchTypeElement)               \

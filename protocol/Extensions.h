@@ -1,9 +1,9 @@
 // The offers a server appends to its connect reply after catalogType, in
 // this order: batchType, cancelType, streamType (then cancelKey),
 // sessionInfo, describeType, resultsType, routineType (protocol/KEYS.md),
-// quickType, infoAnswers, editType, intervalType. Each but infoAnswers is a 16-bit code; 0
-// (and a reply that ends before the element) means not offered, so a driver
-// sends such a server exactly what it always sent.
+// quickType, infoAnswers, editType, intervalType, decimalType. Each but infoAnswers is a 16-bit
+// code; 0 (and a reply that ends before the element) means not offered, so a driver sends such a
+// server exactly what it always sent.
 #ifndef VELORA_PROTOCOL_EXTENSIONS_H
 #define VELORA_PROTOCOL_EXTENSIONS_H
 
@@ -36,6 +36,13 @@ enum : int32_t { kResultsNone = 0, kResultsMore = 1 };
 using EditTypeElement = OfferElement<El::kEditType>;
 enum : int32_t { kEditNone = 0, kEditRows = 1, kEditKeys = 2 };
 constexpr uint32_t kConcurrencyEditable = 0x100;
+
+// Exact decimal parameters (protocol/DECIMAL.md): a NUMERIC or DECIMAL
+// parameter sent as its decimal text under the SQL type code
+// kSqlDecimalText, every digit and the scale as the application gave them.
+using DecimalTypeElement = OfferElement<El::kDecimalType>;
+enum : int32_t { kDecimalNone = 0, kDecimalText = 1 };
+constexpr int16_t kSqlDecimalText = -86;
 // The edit-row request's operations (editOperation).
 enum EditOperationValue : int32_t {
   kEditUpdate = 0,

@@ -23,7 +23,7 @@ const MessageLayout kMessages[] = {
      {E},
      {kVersionElement, kNativeLengthValues, kFetchType, kCatalogType, kBatchType, kCancelType,
       kStreamType, kCancelKey, kSessionInfo, kDescribeType, kResultsType, kRoutineType, kQuickType,
-      kInfoAnswers, kEditType, kIntervalType, E}},
+      kInfoAnswers, kEditType, kIntervalType, kDecimalType, E}},
     {kDisconnect, false, {E}, {E}, {E}},
     {kGetError,
      false,

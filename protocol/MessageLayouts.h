@@ -16,7 +16,7 @@ struct MessageLayout {
   bool returnsResultSet;
   int8_t requestHeader[4];
   int8_t requestBody[8];
-  int8_t replyBody[17];  // the connect reply has the most: one per offer
+  int8_t replyBody[18];  // the connect reply has the most: one per offer
 };
 
 // The layout of a message code, or null for a code that is never sent.

@@ -96,6 +96,7 @@
   X(83, kEditOperation, editOperation)                         \
   X(84, kQuickType, quickType)                                 \
   X(85, kBlockCode, blockCode)                                 \
+  X(86, kDecimalType, decimalType)                             \
   X(90, kIntervalType, intervalType)
 
 // Element numbers: El::kStatementId.

@@ -212,10 +212,11 @@ int LoginOnce(Connection* c, const String& password, TlsMode mode, int32_t secon
     const NativeLengthValuesElement* sizes = request.Get<NativeLengthValuesElement>();
     for (int i = 0; i < kTypeSizeCount; ++i) c->typeSizes.size[i] = sizes->values[i];
     c->flags |= kConnectionLoggedIn;
-    c->flags &= ~uint32_t{kConnectionBlockFetch | kConnectionKeys | kConnectionBatch |
-                          kConnectionStream | kConnectionDescribe | kConnectionResults |
-                          kConnectionRoutines | kConnectionQuick | kConnectionInfoAnswers |
-                          kConnectionEdit | kConnectionIntervals};
+    c->flags &=
+        ~uint32_t{kConnectionBlockFetch | kConnectionKeys | kConnectionBatch | kConnectionStream |
+                  kConnectionDescribe | kConnectionResults | kConnectionRoutines |
+                  kConnectionQuick | kConnectionInfoAnswers | kConnectionEdit |
+                  kConnectionEditKeys | kConnectionIntervals | kConnectionDecimal};
     if (request.Get<FetchTypeElement>()->value == kFetchBlock) c->flags |= kConnectionBlockFetch;
     if (request.Get<StreamTypeElement>()->value == kStreamAhead) c->flags |= kConnectionStream;
     if (request.Get<CatalogTypeElement>()->value == kCatalogKeys) c->flags |= kConnectionKeys;
@@ -237,6 +238,7 @@ int LoginOnce(Connection* c, const String& password, TlsMode mode, int32_t secon
     const int32_t edits = request.Get<EditTypeElement>()->value;
     if (edits == kEditRows || edits == kEditKeys) c->flags |= kConnectionEdit;
     if (edits == kEditKeys) c->flags |= kConnectionEditKeys;
+    if (request.Get<DecimalTypeElement>()->value == kDecimalText) c->flags |= kConnectionDecimal;
     // The cancel connection is encrypted as the session's is; a session
     // that preferred TLS and got it requires it for the cancel too.
     const TlsMode cancelTls = !c->clib.Encrypted()       ? TlsMode::kOff

@@ -50,15 +50,23 @@ SQLRETURN AddRowValues(Statement* s, uint32_t i, const RowShape& shape, Request*
       continue;
     }
     const bool null = t.indicator != nullptr && LoadUnaligned(t.indicator) == SQL_NULL_DATA;
-    const ParameterInput in{
-        t.fCType, v->SqlType(),     null ? nullptr : t.rgbValue, t.pcbValue,       false,
-        0,        FollowsOdbc3(*s), v->binding->precision > 0,   v->binding->scale};
+    const ParameterInput in{t.fCType,
+                            v->SqlType(),
+                            null ? nullptr : t.rgbValue,
+                            t.pcbValue,
+                            false,
+                            0,
+                            FollowsOdbc3(*s),
+                            v->binding->precision > 0,
+                            v->binding->scale,
+                            s->OwningConnection()->OffersDecimal()};
     ConvertedValue converted;
     const ParamOutcome outcome = ConvertParameter(in, s->OwningConnection()->typeSizes, &converted);
     if (outcome != kParamDone) return s->PostConversion(outcome);
     ParameterDataElement* e = new (std::nothrow) ParameterDataElement;
-    if (e == nullptr || !e->Set(static_cast<uint16_t>(c), SentSqlType(v->SqlType()),
-                                converted.Data(), converted.Length(), converted.IsNull())) {
+    if (e == nullptr ||
+        !e->Set(static_cast<uint16_t>(c), converted.SentType(SentSqlType(v->SqlType())),
+                converted.Data(), converted.Length(), converted.IsNull())) {
       delete e;
       return VEL_POST(s, SQL_ERROR, kDiagMemory);
     }

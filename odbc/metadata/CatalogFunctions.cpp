@@ -41,8 +41,12 @@ bool PutTexts(Request* request, const String* texts) {
 
 // Builds request R, empties the statement's result set, fills in the texts
 // (element classes E...) and then the numbers with fill, and sends it.
+// Over a cursor with rows left the server refuses it ("24000"), as it
+// refuses a new text; one read to its end is closed by the call, as
+// applications calling the catalog one call after another expect.
 template <class R, class... E, class Fill>
 int Forward(Statement* s, const String* texts, Fill fill) {
+  if (UnfetchedRowsHeld(s)) return VEL_POST(s, SQL_ERROR, kDiagCursorStillOpen);
   R request;
   if (request.Failed()) return VEL_POST(s, SQL_ERROR, kDiagMemory);
   s->ForgetResultSet();

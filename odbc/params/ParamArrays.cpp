@@ -189,8 +189,9 @@ int AppendSet(Statement* s, SQLULEN row, ParameterSetsElement* sets) {
       rc = SQL_NEED_DATA;
     } else if (s->ConvertParameterValue(b, false) != SQL_SUCCESS) {
       rc = SQL_ERROR;
-    } else if (!sets->AppendValue(b->ipar, SentSqlType(b->fSqlType), b->converted.Data(),
-                                  b->converted.Length(), b->converted.IsNull())) {
+    } else if (!sets->AppendValue(b->ipar, b->converted.SentType(SentSqlType(b->fSqlType)),
+                                  b->converted.Data(), b->converted.Length(),
+                                  b->converted.IsNull())) {
       rc = VEL_POST(s, SQL_ERROR, kDiagMemory);
     }
     if (rc != SQL_SUCCESS) {

@@ -67,7 +67,9 @@ int ColAttributesWorker(Statement* s, SQLUSMALLINT icol, SQLUSMALLINT fDescType,
   }
   ColumnValue* value = s->Column(icol);
   if (value == nullptr) return VEL_POST(s, SQL_ERROR, kDiagColumnOutOfRange);
-  if (row == nullptr) return SQL_SUCCESS;  // nothing to say about other types
+  // ODBC 2 has nothing to say about other types; ODBC 3 refuses them.
+  if (row == nullptr)
+    return FollowsOdbc3(*s) ? VEL_POST(s, SQL_ERROR, kDiagDescriptorTypeOutOfRange) : SQL_SUCCESS;
   if (row->kind == AttributeKind::kString) {
     uint32_t length = 0;
     const char* text = ColumnAttributeText(*value, row->source, &length);

@@ -144,7 +144,7 @@ bool Positioned(const SQLCHAR* sql, SQLINTEGER cbSql) {
 // closed on the server, yet open to the application until its rows are
 // fetched or it is closed: a new execution over it is refused, as the
 // server refuses one over a cursor with rows left.
-static bool UnfetchedRowsHeld(Statement* s) {
+bool UnfetchedRowsHeld(Statement* s) {
   Request* reply = s->block.Reply();
   return s->cursor.ServerClosed() && reply != nullptr &&
          reply->Get<RowBlockElement>()->RowsLeft() != 0;

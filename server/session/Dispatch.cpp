@@ -58,6 +58,7 @@ int HandleConnect(Session* s, Request* r) {
     if (s->OffersQuick()) r->Get<QuickTypeElement>()->value = kQuickRows;
     r->Get<EditTypeElement>()->value = kEditKeys;
     r->Get<IntervalTypeElement>()->value = kIntervalTypes;
+    r->Get<DecimalTypeElement>()->value = kDecimalText;
     if (s->CancelKey() != 0) {
       r->Get<CancelTypeElement>()->value = kCancelRequest;
       r->Get<CancelKeyElement>()->value = s->CancelKey();

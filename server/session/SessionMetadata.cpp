@@ -25,7 +25,9 @@ int Session::OpenStatic(Statement* s, std::vector<ColumnOut> description,
 int Session::OpenCatalog(uint32_t id, std::vector<ColumnOut>* columns,
                          const std::function<Status(ResultSet*)>& build) {
   columns->clear();
-  Statement* s = Ready(id);
+  // A cursor with rows left is refused as a new text over it is; one read
+  // to its end is closed.
+  Statement* s = ReadyWithoutCursor(id);
   if (!s) return kSqlError;
   ResultSet r;
   Status st = build(&r);

@@ -1,12 +1,14 @@
 // Parameter forms the server receives, decoded by SQL type: texts with
 // their NUL, bytes, fixed-size numbers, BIGINT words with the 0x8000 mark
-// of negative values made from C numbers, the 12-byte NUMERIC form,
+// of negative values made from C numbers, the 12-byte NUMERIC form and
+// the exact decimal text,
 // DATE/TIME/TIMESTAMP fields.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "protocol/IntervalText.h"
+#include "protocol/Extensions.h"
 #include "protocol/ValueLayout.h"
 #include "server/values/DecimalText.h"
 #include "server/Diagnostics.h"
@@ -71,6 +73,27 @@ Status DecodeNumericParameter(const uint8_t* p, uint32_t length, Value* out) {
   return Status::Ok();
 }
 
+// The exact form: the application's decimal text. Whole numbers that fit
+// travel as integers; others as the text, which PostgreSQL reads as the
+// exact numeric and SQLite as its column's affinity makes it.
+Status DecodeDecimalText(const uint8_t* p, uint32_t length, Value* out) {
+  std::string text(reinterpret_cast<const char*>(p), layout::ParameterTextLength(p, length));
+  Decimal d;
+  if (!ParseDecimal(text, &d) || text.find_first_of("eE \t") != std::string::npos)
+    return Status::Error(kStateInvalidCharacter, 0, "NUMERIC parameter is not a decimal number");
+  if (text.find('.') == std::string::npos) {
+    size_t first = text.find_first_not_of("+-0");
+    if (first == std::string::npos) first = text.size();
+    if (text.size() - first <= 18) {
+      const int64_t v = std::strtoll(text.c_str(), nullptr, 10);
+      *out = Value::Integer(v);
+      return Status::Ok();
+    }
+  }
+  *out = Value::Text(text);
+  return Status::Ok();
+}
+
 Status DecodeBigIntParameter(const uint8_t* p, uint32_t length, Value* out) {
   bool negative = false;
   uint64_t magnitude = 0;
@@ -89,6 +112,7 @@ Status DecodeBigIntParameter(const uint8_t* p, uint32_t length, Value* out) {
 
 Status DecodeParameter(int16_t sqlType, const uint8_t* data, uint32_t length, Value* out) {
   const uint8_t* p = data;
+  if (sqlType == kSqlDecimalText) return DecodeDecimalText(p, length, out);
   const SqlTypeInfo* type = FindSqlTypeInfo(sqlType);
   if (type != nullptr && type->sizeIndex != kSizeNone && length != type->formSize)
     return WrongSize(sqlType, length);

@@ -181,6 +181,11 @@ const CallCase kCalls[] = {
     {"identifier columns, no table", "S1", [](SQLHSTMT s) { return Col(s, 0, "a"); }, SQL_ERROR, "HY009", kOdbc3Only, true},
     // A catalog result set is a cursor like a query's.
     {"fetch after tables", "S1", [](SQLHSTMT s) -> SQLRETURN { return Tab(s, 0, 0, "conf\\_cat\\_p", 0) ? SQL_ERROR : SQLFetch(s); }, SQL_SUCCESS, ""},
+    {"procedures, rows left", "S5", [](SQLHSTMT s) { return SQLProcedures(s, 0, 0, 0, 0, 0, 0); }, SQL_ERROR, "24000", kOdbc3Only},
+    {"procedure columns, negative length", "S1", [](SQLHSTMT s) { return SQLProcedureColumns(s, 0, 0, 0, 0, T("x"), -5, 0, 0); }, SQL_ERROR, "HY090", kOdbc3Only},
+    {"column privileges, negative length", "S1", [](SQLHSTMT s) { return SQLColumnPrivileges(s, 0, 0, 0, 0, T("x"), -5, 0, 0); }, SQL_ERROR, "HY090", kOdbc3Only},
+    {"column privileges, rows left", "S5", [](SQLHSTMT s) { return SQLColumnPrivileges(s, 0, 0, 0, 0, T("x"), SQL_NTS, 0, 0); }, SQL_ERROR, "24000", kOdbc3Only},
+    {"table privileges, rows left", "S5", [](SQLHSTMT s) { return SQLTablePrivileges(s, 0, 0, 0, 0, T("x"), SQL_NTS); }, SQL_ERROR, "24000", kOdbc3Only},
     {"execute with a catalog cursor open", "S1", [](SQLHSTMT s) -> SQLRETURN { return SQLGetTypeInfo(s, 0) ? SQL_ERROR : SQLExecDirect(s, T("SELECT 1"), SQL_NTS); }, SQL_ERROR, "24000"},
 };
 // clang-format on
@@ -215,7 +220,10 @@ class CatalogFamily : public Conformance {
     SQLFreeHandle(SQL_HANDLE_STMT, s);
     SQLAllocHandle(SQL_HANDLE_STMT, c.dbc, &s);
     SQLRETURN rc = SQL_SUCCESS;
-    if (start == "S5") rc = SQLExecDirect(s, T("SELECT a FROM conf_cat_p"), SQL_NTS);
+    // S5 executed with rows, S5e without.
+    if (start[1] == '5')
+      rc = SQLExecDirect(s, T(start == "S5" ? "SELECT a FROM conf_cat_p" : "SELECT a FROM conf_cat_p WHERE a < 0"),
+                         SQL_NTS);
     if (start == "S8") {
       static SQLLEN atExec = SQL_DATA_AT_EXEC;
       SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 5, 0, (SQLPOINTER)1, 0, &atExec);
@@ -246,16 +254,19 @@ TEST_P(CatalogFamily, RowsAndTheirOrder) {
 
 TEST_P(CatalogFamily, ArgumentsAndStatesAsOdbcSays) {
   std::vector<CallCase> cases(std::begin(kCalls), std::end(kCalls));
-  // Every function: "HY010" while a statement needs data. (An open cursor
-  // is closed by a catalog call, as applications calling them one after
-  // another expect; executing a text on it is refused.)
-  for (const ShapeCase& row : kShapes) cases.push_back({"needing data", "S8", row.call, SQL_ERROR, "HY010"});
+  // Every function: "HY010" while a statement needs data, "24000" over a cursor
+  // with rows left (from S6 on the driver manager answers); one without rows is closed.
+  for (const ShapeCase& row : kShapes) {
+    cases.push_back({"needing data", "S8", row.call, SQL_ERROR, "HY010"});
+    cases.push_back({"rows left", "S5", row.call, SQL_ERROR, "24000"});
+    cases.push_back({"no rows left", "S5e", row.call, SQL_SUCCESS, ""});
+  }
   for (const CallCase& row : cases) {
     if (!lib().Holds(row.libraries)) continue;
     SCOPED_TRACE(std::string(row.name) + " from " + row.start);
     ASSERT_TRUE(Reach(row.start));
     MetadataId(row.metadataId);
-    EXPECT_EQ(row.rc, row.call(s));
+    EXPECT_EQ(row.rc, row.call(s)) << Diag(SQL_HANDLE_STMT, s);
     EXPECT_EQ(row.state[0] ? lib().State(row.state) : "", FirstState(SQL_HANDLE_STMT, s));
   }
 }

@@ -100,6 +100,12 @@ Call NameIs(SQLSMALLINT size, const char* want) {
     return SQL_SUCCEEDED(rc) && !right ? SQLRETURN(98) : rc;
   };
 }
+Call Scroll(SQLUSMALLINT concurrency, SQLLEN keyset, SQLUSMALLINT rowset) {
+  return [=](SQLHSTMT s, SQLHSTMT) { return SQLSetScrollOptions(s, concurrency, keyset, rowset); };
+}
+Call ColAttributes(SQLUSMALLINT column, SQLUSMALLINT field) {
+  return [=](SQLHSTMT s, SQLHSTMT) { return SQLColAttributes(s, column, field, nullptr, 0, nullptr, nullptr); };
+}
 Call Describe(SQLUSMALLINT number) {
   return [number](SQLHSTMT s, SQLHSTMT) {
     SQLSMALLINT type = 0, scale = 0, nullable = 0;
@@ -193,6 +199,14 @@ const CallCase kCalls[] = {
     {"row count prepared", "S2", {kRowCount}, SQL_ERROR, "HY010"},
     {"row count with a cursor", "S6", {kRowCount}, SQL_SUCCESS, ""},
     {"cursor name with a cursor open", "S5", {kSetName}, SQL_ERROR, "24000"},
+    {"scroll options", "S1", {Scroll(SQL_CONCUR_READ_ONLY, SQL_SCROLL_STATIC, 1)}, SQL_SUCCESS, ""},
+    {"scroll options, optimistic keyset", "S1", {Scroll(SQL_CONCUR_ROWVER, SQL_SCROLL_KEYSET_DRIVEN, 1)}, SQL_SUCCESS, ""},
+    {"scroll options, concurrency 9", "S1", {Scroll(9, SQL_SCROLL_STATIC, 1)}, SQL_ERROR, "HY108"},
+    {"scroll options, rowset 0", "S1", {Scroll(SQL_CONCUR_READ_ONLY, SQL_SCROLL_STATIC, 0)}, SQL_ERROR, "HY107"},
+    {"column attributes", "S5", {ColAttributes(1, SQL_COLUMN_TYPE)}, SQL_SUCCESS, ""},
+    {"column attributes, column 9", "S5", {ColAttributes(9, SQL_COLUMN_TYPE)}, SQL_ERROR, "07009"},
+    {"column attributes, field 9999", "S5", {ColAttributes(1, 9999)}, SQL_ERROR, "HY091", kOdbc3Only},
+    {"column attributes, field 9999", "S5", {ColAttributes(1, 9999)}, SQL_SUCCESS, "", kOdbc2Only},
     // Closing: SQLFreeStmt, SQLCloseCursor, SQLMoreResults, SQLCancel.
     {"close without a cursor", "S1", {kClose}, SQL_SUCCESS, ""},
     {"close, then execute the prepared", "S6p", {kClose, kRun, kFetch}, SQL_SUCCESS, ""},
@@ -297,7 +311,7 @@ TEST_P(Statements, ArgumentsAndStatesAsOdbcSays) {
       const SQLRETURN rc = row.calls[i](s, other);
       ASSERT_TRUE(SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA) << "call " << i << ": " << Diag(SQL_HANDLE_STMT, s);
     }
-    EXPECT_EQ(row.rc, row.calls.back()(s, other));
+    EXPECT_EQ(row.rc, row.calls.back()(s, other)) << Diag(SQL_HANDLE_STMT, s);
     const std::string state = FirstState(SQL_HANDLE_STMT, s);
     EXPECT_EQ(row.state[0] ? lib().State(row.state) : "", state.empty() ? FirstState(SQL_HANDLE_DBC, c.dbc) : state);
   }

@@ -64,6 +64,11 @@ const EditCase kEdits[] = {
     {kValues, 0, SQL_UPDATE, "xyz", "", kChange2, kInfo, "01001", "252", "1/x;2/o;3/z", kBoth},
     {kRowver, 3, SQL_DELETE, "abc", "", kDelete3, kInfo, "01001", "005", "1/a;2/b", kBoth},
     {SQL_CONCUR_READ_ONLY, 1, SQL_UPDATE, "xbc", "", "", SQL_ERROR, "HYC00", "000", "1/a;2/b;3/c", kBoth},
+    // Positioning: a row of the rowset; the operation (the driver manager answers for it).
+    {SQL_CONCUR_READ_ONLY, 1, SQL_POSITION, "abc", "", "", kOk, "", "000", "1/a;2/b;3/c", kBoth},
+    {SQL_CONCUR_READ_ONLY, 4, SQL_POSITION, "abc", "", "", SQL_ERROR, "HY107", "000", "1/a;2/b;3/c", kBoth},
+    {SQL_CONCUR_READ_ONLY, 0, SQL_POSITION, "abc", "", "", SQL_ERROR, "HY109", "000", "1/a;2/b;3/c", kBoth},
+    {SQL_CONCUR_READ_ONLY, 1, 9, "abc", "", "", SQL_ERROR, "HY092", "000", "1/a;2/b;3/c", kBoth},
     // SQL_REFRESH reads the rows again by their keys; a static cursor without keys holds its rows.
     {kRowver, 0, SQL_REFRESH, "xyz", "", kChange2, kOk, "", "000", "1/a;2/o;3/c", kBoth, "aoc"},
     {kValues, 0, SQL_REFRESH, "xyz", "", kDelete3, kOk, "", "001", "1/a;2/b", kBoth, "abz"},

@@ -30,7 +30,7 @@ TEST(ElementEncoding, EveryElementClassRoundTripsItsSample) {
     EXPECT_EQ(sample.size(), e->ElementSize()) << ElementName(id);
     EXPECT_EQ(Hex(sample), Hex(Encode(e.get()))) << ElementName(id);
   }
-  EXPECT_EQ(78, classes);
+  EXPECT_EQ(79, classes);
 }
 
 // Values as senders set them are pinned by the driver's wire tests
