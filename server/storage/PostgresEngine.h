@@ -38,6 +38,13 @@ struct PgParams {
   void Pointers(std::vector<const char*>* out) const;
 };
 
+// A prepared INSERT of rows rows, each the row of a plain INSERT of one
+// row (PostgresSets.cpp).
+struct PgChunk {
+  size_t rows;
+  std::string name;
+};
+
 class PgSession : public StorageSession {
  public:
   PgSession(PGconn* conn, PgEngine* engine, int maxValueBytes);
@@ -107,10 +114,12 @@ class PgSession : public StorageSession {
   // A catalog query with one text parameter.
   Status Query(const char* sql, const std::string& argument, PgResult* out);
   // The prepared statement name run once per set added, each set under
-  // the savepoint, in one pipeline (PostgresSets.cpp); bound gives the
-  // values bound now. Null outside a transaction.
+  // the savepoint, in one pipeline (PostgresSets.cpp); bound appends the
+  // values bound now; consecutive sets may go together as one of chunks
+  // (largest first). Null outside a transaction.
   std::unique_ptr<StorageSetRun> StartSets(const std::string& name,
-                                           std::function<void(PgParams*)> bound, bool stop);
+                                           std::function<void(PgParams*)> bound, bool stop,
+                                           const std::vector<PgChunk>& chunks);
   std::string NextName(const char* prefix) { return prefix + std::to_string(++names_); }
   int MaxValueBytes() const { return maxValueBytes_; }
   // The metadata of the result columns of a described statement.

@@ -14,8 +14,16 @@
 // of the sets that succeeded, each once, as with a savepoint per set. A
 // set run again gives its outcome anew (a statement whose outcome depends
 // on the time or on other sessions' work may have another one then).
+//
+// A plain INSERT of one row into a plain table (PgStatement's chunks)
+// goes further: consecutive sets travel as one INSERT of many rows, which
+// PostgreSQL runs several times faster than as many executions. Such an
+// INSERT succeeds or fails as a whole, so each of its sets gets one row
+// changed, or, when it fails, it is undone like a failing set and its
+// sets go again one by one, which finds the failing set and its record.
 #include <poll.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <deque>
 
@@ -27,45 +35,56 @@ namespace velsrv {
 
 namespace {
 constexpr size_t kLargestGroup = 64;  // sets under one savepoint
+// With chunks: one savepoint per several chunks (a failing chunk is
+// undone and sent again set by set anyway).
+constexpr size_t kLargestChunkedGroup = 256;
 }  // namespace
 
 class PgSetRun : public StorageSetRun {
  public:
-  PgSetRun(PgSession* session, std::string name, std::function<void(PgParams*)> bound, bool stop)
+  PgSetRun(PgSession* session, std::string name, std::function<void(PgParams*)> bound, bool stop,
+           const std::vector<PgChunk>& chunks)
       : session_(session),
         conn_(session->conn_),
         name_(std::move(name)),
         bound_(std::move(bound)),
-        stop_(stop) {}
+        stop_(stop),
+        chunks_(chunks) {
+    if (!chunks_.empty()) group_ = kLargestChunkedGroup;
+  }
   ~PgSetRun() override {
     std::vector<SetResult> unused;
     if (!finished_) Finish(&unused);
   }
 
   void Add() override {
-    sets_.emplace_back();
-    bound_(&sets_.back());
+    firstValue_.push_back(values_.lengths.size());
+    firstByte_.push_back(values_.bytes.size());
+    bound_(&values_);
     states_.push_back(State::kWaiting);
     results_.emplace_back();
+    alone_.push_back(false);
     if (!entered_) {
       entered_ = true;
       if (!PQenterPipelineMode(conn_) || PQsetnonblocking(conn_, 1) != 0) Break();
     }
-    Send(sets_.size() - 1);
+    Queue(states_.size() - 1);
     // What has arrived is read now and then: PostgreSQL, whose replies
     // would otherwise pile up, goes on reading the sets.
-    if (sets_.size() % 32 == 0) Pump();
+    if (states_.size() % 32 == 0) Pump();
   }
 
   void Finish(std::vector<SetResult>* out) override;
 
  private:
   // What the commands in flight are, in the order sent: a group's
-  // savepoint and release name its first set, a repair none.
+  // savepoint and release name its first set, a repair none; an execute
+  // runs count sets from set on.
   enum class Kind { kSavepoint, kExecute, kRelease, kRepair, kSync };
   struct Command {
     Kind kind;
     size_t set;
+    size_t count;
   };
   // A set waits to be sent (again), is in flight, ran in a group not yet
   // released, is done (its group released) or failed.
@@ -77,21 +96,60 @@ class PgSetRun : public StorageSetRun {
       Break();
       return false;
     }
-    flight_.push_back({kind, set});
+    flight_.push_back({kind, set, 0});
     return true;
   }
 
-  void Send(size_t set) {
+  // Sends set next: with the sets queued before it as one chunk when it
+  // follows them and may go in a chunk, or else alone.
+  void Queue(size_t set) {
+    if (chunks_.empty() || alone_[set]) {
+      Flush();
+      return Send(set, 1);
+    }
+    if (queued_ != 0 && queuedFrom_ + queued_ != set) Flush();
+    if (queued_++ == 0) queuedFrom_ = set;
+    if (queued_ == chunks_.front().rows) Flush();
+  }
+
+  // Sends the sets queued: in the largest chunks they fill, the rest alone.
+  void Flush() {
+    while (queued_ != 0) {
+      size_t rows = 1;
+      for (const PgChunk& c : chunks_)
+        if (c.rows <= queued_) {
+          rows = c.rows;
+          break;
+        }
+      Send(queuedFrom_, rows);
+      queuedFrom_ += rows;
+      queued_ -= rows;
+    }
+  }
+
+  void Send(size_t set, size_t count) {
     if (broken_) return;
     if (grouped_ == 0 && !Plain(kPgSavepoint, Kind::kSavepoint, set)) return;
-    const PgParams& p = sets_[set];
-    p.Pointers(&pointers_);
-    if (!PQsendQueryPrepared(conn_, name_.c_str(), static_cast<int>(p.lengths.size()),
-                             pointers_.data(), p.lengths.data(), p.formats.data(), 0))
+    const char* name = name_.c_str();
+    for (const PgChunk& c : chunks_)
+      if (c.rows == count) name = c.name.c_str();
+    // The sets' values lie one after the other.
+    const size_t from = firstValue_[set];
+    const size_t to =
+        set + count < firstValue_.size() ? firstValue_[set + count] : values_.lengths.size();
+    pointers_.clear();
+    for (size_t v = from, at = firstByte_[set]; v < to; ++v) {
+      const int n = values_.lengths[v];
+      pointers_.push_back(n < 0 ? nullptr : values_.bytes.data() + at);
+      at += n < 0 ? 0 : static_cast<size_t>(n) + 1;
+    }
+    if (!PQsendQueryPrepared(conn_, name, static_cast<int>(to - from), pointers_.data(),
+                             values_.lengths.data() + from, values_.formats.data() + from, 0))
       return Break();
-    flight_.push_back({Kind::kExecute, set});
-    states_[set] = State::kSent;
-    if (++grouped_ == group_) EndGroup();
+    flight_.push_back({Kind::kExecute, set, count});
+    for (size_t i = set; i < set + count; ++i) states_[i] = State::kSent;
+    grouped_ += count;
+    if (grouped_ >= group_) EndGroup();
   }
 
   void EndGroup() {
@@ -135,17 +193,25 @@ class PgSetRun : public StorageSetRun {
   void Take(const Command& c, PGresult* r) {
     const ExecStatusType status = PQresultStatus(r);
     const bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
-    if (c.kind == Kind::kExecute) {
-      if (ok) {
-        states_[c.set] = State::kRan;
-        results_[c.set].rows = std::strtoll(PQcmdTuples(r), nullptr, 10);
-      } else if (status == PGRES_PIPELINE_ABORTED) {
-        states_[c.set] = State::kWaiting;
-      } else {
-        states_[c.set] = State::kFailed;
-        results_[c.set].status = PgStatus(conn_, r);
-        failed_ = c.set;
+    const bool failed = !ok && status != PGRES_PIPELINE_ABORTED;
+    if (c.kind == Kind::kExecute && c.count == 1 && failed) {
+      states_[c.set] = State::kFailed;
+      results_[c.set].status = PgStatus(conn_, r);
+      failed_ = c.set;
+      undone_ = true;
+    } else if (c.kind == Kind::kExecute) {
+      int64_t rows = ok ? std::strtoll(PQcmdTuples(r), nullptr, 10) : -1;
+      // A chunk changes one row per set (no trigger or rule can skip one).
+      if (c.count > 1) rows = rows == static_cast<int64_t>(c.count) ? 1 : -1;
+      for (size_t set = c.set; set < c.set + c.count; ++set) {
+        states_[set] = ok ? State::kRan : State::kWaiting;
+        if (ok) results_[set].rows = rows;
+        // A failing chunk is undone, and its sets go again one by one.
+        if (failed) alone_[set] = true;
+      }
+      if (failed) {
         undone_ = true;
+        groupEnd_ = c.set;  // when cancelled, its first set meets the stop
       }
     } else if (c.kind == Kind::kRelease && status != PGRES_PIPELINE_ABORTED) {
       // Its group done; or, when the release itself failed (cancelled),
@@ -164,10 +230,11 @@ class PgSetRun : public StorageSetRun {
 
   // Sends the sync and waits for every answer up to it.
   void Sync() {
+    Flush();
     EndGroup();
     if (broken_) return;
     if (!PQpipelineSync(conn_)) return Break();
-    flight_.push_back({Kind::kSync, 0});
+    flight_.push_back({Kind::kSync, 0, 0});
     const Stopwatch stopwatch;
     std::chrono::steady_clock::time_point nextCancel{};
     for (;;) {
@@ -190,11 +257,17 @@ class PgSetRun : public StorageSetRun {
   std::string name_;
   std::function<void(PgParams*)> bound_;
   bool stop_;
-  std::vector<PgParams> sets_;  // kept until the end: a set may be sent again
+  // Every set's values, kept until the end (a set may be sent again): a
+  // set's first value and its first byte.
+  PgParams values_;
+  std::vector<size_t> firstValue_, firstByte_;
   std::vector<State> states_;
   std::vector<SetResult> results_;
   std::deque<Command> flight_;
-  std::vector<const char*> pointers_;
+  std::vector<const char*> pointers_;           // of the execute being sent
+  std::vector<PgChunk> chunks_;                 // largest first; none: every set alone
+  std::vector<bool> alone_;                     // a set that goes alone (its chunk failed)
+  size_t queuedFrom_ = 0, queued_ = 0;          // the sets queued for a chunk
   size_t group_ = kLargestGroup, grouped_ = 0;  // a group's size; sets sent in the open one
   // Since the last sync: the set that failed, the end of a group whose
   // release failed, and whether a group was undone.
@@ -226,11 +299,11 @@ void PgSetRun::Finish(std::vector<SetResult>* out) {
     group_ = group_ > 1 ? group_ / 2 : 1;
     Plain(kPgRollbackTo, Kind::kRepair, 0);
     Plain(kPgRelease, Kind::kRepair, 0);
-    for (size_t set = 0; set < sets_.size(); ++set) {
+    for (size_t set = 0; set < states_.size(); ++set) {
       if (states_[set] == State::kRan) states_[set] = State::kWaiting;
       if (states_[set] != State::kWaiting) continue;
       if (set < after || !halt) {
-        Send(set);
+        Queue(set);
       } else if (cancel) {
         states_[set] = State::kFailed;
         results_[set].status = Status::Error(kStateCancelled, 0, "operation canceled");
@@ -243,7 +316,7 @@ void PgSetRun::Finish(std::vector<SetResult>* out) {
   if (!repair_.ok && !broken_) session_->Rollback();  // the transaction is lost
   // Sets left unanswered share the failure that left them so; with stop,
   // the outcomes end at the first failure (the sets after it did not run).
-  for (size_t set = 0; set < sets_.size(); ++set) {
+  for (size_t set = 0; set < states_.size(); ++set) {
     SetResult& r = results_[set];
     if (states_[set] != State::kDone && states_[set] != State::kFailed)
       r.status = broken_ ? broke_ : repair_;
@@ -253,11 +326,11 @@ void PgSetRun::Finish(std::vector<SetResult>* out) {
 }
 
 std::unique_ptr<StorageSetRun> PgSession::StartSets(const std::string& name,
-                                                    std::function<void(PgParams*)> bound,
-                                                    bool stop) {
+                                                    std::function<void(PgParams*)> bound, bool stop,
+                                                    const std::vector<PgChunk>& chunks) {
   Settle();  // a cursor's own transaction is not the sets'
   if (PQtransactionStatus(conn_) != PQTRANS_INTRANS) return nullptr;
-  return std::unique_ptr<StorageSetRun>(new PgSetRun(this, name, std::move(bound), stop));
+  return std::unique_ptr<StorageSetRun>(new PgSetRun(this, name, std::move(bound), stop, chunks));
 }
 
 }  // namespace velsrv

@@ -5,6 +5,7 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +27,10 @@ namespace {
 // kBatchBytes, counting libpq's own bytes per value, at most kMaxBatchRows.
 constexpr int kFirstBatchRows = 64, kMaxBatchRows = 1 << 16;
 constexpr size_t kBatchBytes = 1 << 20, kValueOverhead = 16;
+// The rows of a plain INSERT's forms for parameter arrays, and the most
+// parameters one statement takes.
+constexpr size_t kChunkRows[] = {64, 16, 4};
+constexpr size_t kMaxParameters = 65535;
 
 // The interval code (protocol/IntervalText.h) of an interval's modifier:
 // its fields mask (PostgreSQL's YEAR 1<<2, MONTH 1<<1, DAY 1<<3, HOUR 1<<10,
@@ -157,14 +162,37 @@ bool Textual(Oid type) {
          type == kPgUnknown;
 }
 
-// The values as libpq sends them to parameters of types: raw bytes for
-// bytea and for text holding NUL, text otherwise.
+// The width of a number's binary form for a parameter of type, when the
+// number has type's very kind and fits (else 0: it goes as text, and
+// PostgreSQL says what does not fit); its bits into *bits.
+int BinaryNumber(const Value& v, Oid type, uint64_t* bits) {
+  if (v.kind == Value::Kind::kReal && type == kPgFloat8) {
+    std::memcpy(bits, &v.real, 8);
+    return 8;
+  }
+  if (v.kind != Value::Kind::kInteger) return 0;
+  *bits = static_cast<uint64_t>(v.integer);
+  if (type == kPgInt8) return 8;
+  if (type == kPgInt4 && v.integer >= INT32_MIN && v.integer <= INT32_MAX) return 4;
+  if (type == kPgInt2 && v.integer >= INT16_MIN && v.integer <= INT16_MAX) return 2;
+  return 0;
+}
+
+// The values as libpq sends them to parameters of types, appended to
+// *out: raw bytes for bytea and for text holding NUL, numbers of the
+// parameter's own type in binary form (nothing to write here and to read
+// there), text otherwise.
 void ConvertParams(const std::vector<Value>& binds, const std::vector<Oid>& types, PgParams* out) {
-  out->bytes.clear();
-  out->lengths.clear();
-  out->formats.clear();
   for (size_t i = 0; i < binds.size(); ++i) {
     const Value& v = binds[i];
+    uint64_t bits = 0;
+    if (const int width = BinaryNumber(v, types[i], &bits)) {
+      for (int k = width - 1; k >= 0; --k) out->bytes.push_back(static_cast<char>(bits >> (8 * k)));
+      out->bytes.push_back('\0');
+      out->lengths.push_back(width);
+      out->formats.push_back(1);
+      continue;
+    }
     const bool rawBytes =
         (v.kind == Value::Kind::kBlob && (types[i] == kPgBytea || Textual(types[i]))) ||
         (v.kind == Value::Kind::kText &&
@@ -216,6 +244,7 @@ class PgStatement : public StorageStatement {
   ~PgStatement() override {
     Reset();
     session_->Command("DEALLOCATE " + name_);
+    for (const PgChunk& c : chunks_) session_->Command("DEALLOCATE " + c.name);
   }
 
   static std::string FirstWord(const std::string& text) {
@@ -321,10 +350,55 @@ class PgStatement : public StorageStatement {
   std::unique_ptr<StorageSetRun> StartSets(bool stop) override {
     Reset();
     return session_->StartSets(
-        name_, [this](PgParams* out) { ConvertParams(binds_, paramTypes_, out); }, stop);
+        name_, [this](PgParams* out) { ConvertParams(binds_, paramTypes_, out); }, stop,
+        Chunked() ? chunks_ : std::vector<PgChunk>());
   }
 
  private:
+  // A plain INSERT of one row into a table without triggers or rules
+  // (nothing of which could tell many rows in one statement from as many
+  // statements) gets its forms of several rows, for parameter arrays.
+  // The table is looked at for every array (a trigger may come between
+  // two); the forms are prepared once.
+  bool Chunked() {
+    if (!chunksChecked_) {
+      chunksChecked_ = true;
+      if (paramTypes_.empty() || !SplitInsertValues(text_, &chunkTable_, &chunkHead_, &chunkRow_))
+        chunkTable_.clear();
+    }
+    if (chunkTable_.empty()) return false;
+    PgResult plain;
+    Status st = session_->Query(
+        "SELECT 1 FROM pg_class c WHERE c.oid = to_regclass($1) AND c.relkind = 'r'"
+        " AND NOT c.relhasrules AND NOT EXISTS (SELECT 1 FROM pg_trigger t"
+        " WHERE t.tgrelid = c.oid AND NOT t.tgisinternal) AND NOT EXISTS (SELECT 1"
+        " FROM pg_constraint k WHERE k.conrelid = c.oid AND k.confrelid = c.oid)",
+        chunkTable_, &plain);
+    if (!st.ok || PQntuples(plain.get()) != 1) return false;
+    const size_t n = paramTypes_.size();
+    for (size_t rows : kChunkRows) {
+      if (!chunks_.empty() && chunks_.back().rows <= rows) break;  // prepared before
+      if (rows * n > kMaxParameters) continue;
+      std::string sql = chunkHead_;
+      std::vector<Oid> types;
+      for (size_t r = 0; r < rows; ++r) {
+        sql += (r ? "," : "") + ShiftMarkers(chunkRow_, static_cast<int>(r * n));
+        types.insert(types.end(), paramTypes_.begin(), paramTypes_.end());
+      }
+      std::string name = session_->NextName("velora_m");
+      st = session_->Run(
+          [&](PGconn* c) {
+            return PQsendPrepare(c, name.c_str(), sql.c_str(), static_cast<int>(types.size()),
+                                 types.data());
+          },
+          nullptr);
+      if (!st.ok) break;
+      chunks_.push_back({rows, name});
+    }
+    if (chunks_.empty()) chunkTable_.clear();  // its forms do not prepare: never again
+    return !chunks_.empty();
+  }
+
   // Keeps the last batch's rows: the current row stays readable after the
   // end of the rows has been reached.
   StepResult Finish(StepResult r) {
@@ -450,6 +524,9 @@ class PgStatement : public StorageStatement {
   std::vector<Oid> paramTypes_;
   std::vector<Value> binds_;
   std::vector<ColumnMeta> columns_;
+  bool chunksChecked_ = false;
+  std::string chunkTable_, chunkHead_, chunkRow_;  // of a plain INSERT of one row
+  std::vector<PgChunk> chunks_;                    // its forms of several rows, largest first
   // The execution.
   bool started_ = false;
   std::string cursorName_;

@@ -4,6 +4,7 @@
 #include "server/Diagnostics.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 
 namespace velsrv {
@@ -137,6 +138,113 @@ bool FirstPostgresStatement(const std::string& sql, std::string* statement, std:
     i = end;
   }
   return true;
+}
+
+namespace {
+
+size_t SkipSpace(const std::string& s, size_t i) {
+  while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+  return i;
+}
+
+// The keyword word (upper case) at i followed by no identifier character:
+// the position after it, or npos.
+size_t Keyword(const std::string& s, size_t i, const char* word) {
+  const size_t n = std::strlen(word);
+  if (i + n > s.size()) return std::string::npos;
+  for (size_t k = 0; k < n; ++k)
+    if (std::toupper(static_cast<unsigned char>(s[i + k])) != word[k]) return std::string::npos;
+  return i + n < s.size() && IdentifierChar(s[i + n]) ? std::string::npos : i + n;
+}
+
+// The end of the parenthesised text opening at i (quotes inside skipped),
+// or npos; false in *plain when it holds a dollar sign not opening a
+// marker.
+size_t ParenEnd(const std::string& s, size_t i, bool* plain) {
+  int depth = 0;
+  for (size_t j = i; j < s.size(); ++j) {
+    const char c = s[j];
+    if (c == '\'' || c == '"') {
+      const bool escapes = c == '\'' && j > 0 && (s[j - 1] == 'E' || s[j - 1] == 'e');
+      const size_t end = QuotedEnd(s, j, escapes);
+      if (end == std::string::npos) return end;
+      j = end - 1;
+    } else if (c == '$' &&
+               (j + 1 >= s.size() || !std::isdigit(static_cast<unsigned char>(s[j + 1])))) {
+      *plain = false;
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')' && --depth == 0) {
+      return j + 1;
+    }
+  }
+  return std::string::npos;
+}
+
+}  // namespace
+
+bool SplitInsertValues(const std::string& statement, std::string* table, std::string* head,
+                       std::string* row) {
+  const std::string& s = statement;
+  if (s.find("--") != std::string::npos || s.find("/*") != std::string::npos) return false;
+  size_t i = Keyword(s, SkipSpace(s, 0), "INSERT");
+  if (i != std::string::npos) i = Keyword(s, SkipSpace(s, i), "INTO");
+  if (i == std::string::npos) return false;
+  i = SkipSpace(s, i);
+  const size_t name = i;
+  for (;;) {  // a name, qualified or quoted
+    const size_t start = i;
+    if (i < s.size() && s[i] == '"') {
+      i = QuotedEnd(s, i, false);
+      if (i == std::string::npos) return false;
+    } else {
+      while (i < s.size() && IdentifierChar(s[i])) ++i;
+    }
+    if (i == start) return false;
+    if (i >= s.size() || s[i] != '.') break;
+    ++i;
+  }
+  *table = s.substr(name, i - name);
+  bool plain = true;
+  i = SkipSpace(s, i);
+  if (i < s.size() && s[i] == '(') {  // the columns
+    i = ParenEnd(s, i, &plain);
+    if (i == std::string::npos) return false;
+    i = SkipSpace(s, i);
+  }
+  i = Keyword(s, i, "VALUES");
+  if (i == std::string::npos) return false;
+  i = SkipSpace(s, i);
+  if (i >= s.size() || s[i] != '(') return false;
+  const size_t start = i;
+  const size_t end = ParenEnd(s, i, &plain);
+  if (!plain || end == std::string::npos || SkipSpace(s, end) != s.size() || s.find('$') < start)
+    return false;
+  *head = s.substr(0, start);
+  *row = s.substr(start, end - start);
+  return true;
+}
+
+std::string ShiftMarkers(const std::string& row, int offset) {
+  std::string out;
+  for (size_t i = 0; i < row.size();) {
+    const char c = row[i];
+    size_t end = i + 1;
+    if (c == '\'' || c == '"') {
+      end = QuotedEnd(row, i, c == '\'' && i > 0 && (row[i - 1] == 'E' || row[i - 1] == 'e'));
+      if (end == std::string::npos) end = row.size();
+    } else if (c == '$') {
+      while (end < row.size() && std::isdigit(static_cast<unsigned char>(row[end]))) ++end;
+      if (end > i + 1) {
+        out += "$" + std::to_string(std::atoi(row.c_str() + i + 1) + offset);
+        i = end;
+        continue;
+      }
+    }
+    out.append(row, i, end - i);
+    i = end;
+  }
+  return out;
 }
 
 const char* PostgresSqlState(const std::string& state, const std::string& message) {

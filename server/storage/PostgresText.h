@@ -16,6 +16,17 @@ namespace velsrv {
 bool FirstPostgresStatement(const std::string& sql, std::string* statement, std::string* rest,
                             int* markers, std::string* error);
 
+// A plain INSERT of one row, "INSERT INTO table [(columns)] VALUES (row)"
+// with every marker inside the row and nothing after it (no comment, no
+// dollar quote): *table receives the table's name as written, *head the
+// text up to the row, *row the row with its parentheses. False for any
+// other statement.
+bool SplitInsertValues(const std::string& statement, std::string* table, std::string* head,
+                       std::string* row);
+
+// The row with each marker $k written $(k + offset).
+std::string ShiftMarkers(const std::string& row, int offset);
+
 // The ODBC 2.0 SQLSTATE for a PostgreSQL SQLSTATE and its message.
 const char* PostgresSqlState(const std::string& state, const std::string& message);
 

@@ -5,6 +5,7 @@
 // (SqliteKeeper.h).
 #include <sqlite3.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -19,6 +20,18 @@
 namespace velsrv {
 
 namespace {
+
+// The digits of a decimal text from its first non-zero one on.
+size_t SignificantDigits(const std::string& text) {
+  size_t count = 0;
+  for (char c : text) {
+    if (c >= '1' && c <= '9')
+      ++count;
+    else if (c == '0' && count > 0)
+      ++count;
+  }
+  return count;
+}
 
 std::string Text(const unsigned char* text) {
   return text ? reinterpret_cast<const char*>(text) : "";
@@ -149,6 +162,14 @@ class SqliteStatement : public StorageStatement {
         rc = sqlite3_bind_double(stmt_, index, value.real);
         break;
       case Value::Kind::kText:
+        // A decimal a double holds exactly enough (15 significant digits)
+        // is bound as one, as it always was: a column without a declared
+        // type keeps a number, not text. Longer ones stay text, which a
+        // NUMERIC column keeps whole rather than round.
+        if (value.decimal && SignificantDigits(value.bytes) <= 15) {
+          rc = sqlite3_bind_double(stmt_, index, std::strtod(value.bytes.c_str(), nullptr));
+          break;
+        }
         rc = sqlite3_bind_text64(stmt_, index, value.bytes.data(), value.bytes.size(),
                                  SQLITE_TRANSIENT, SQLITE_UTF8);
         break;

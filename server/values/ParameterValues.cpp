@@ -91,6 +91,7 @@ Status DecodeDecimalText(const uint8_t* p, uint32_t length, Value* out) {
     }
   }
   *out = Value::Text(text);
+  out->decimal = true;
   return Status::Ok();
 }
 

@@ -13,6 +13,10 @@ struct Value {
   int64_t integer = 0;
   double real = 0;
   std::string bytes;  // text or blob
+  // Text that is an exact decimal number an application sent for a
+  // NUMERIC or DECIMAL marker: a storage without exact numbers may take
+  // it as a number.
+  bool decimal = false;
 
   static Value Null() { return Value(); }
   static Value Integer(int64_t v) {

@@ -100,6 +100,9 @@ const RowsCase kRows[] = {
     // Columns by table, then position; ODBC 3's date code.
     {[](SQLHSTMT s) { return Col(s, "conf\\_cat\\_p", 0); }, {4, 5, 11, 17, 18}, "a/4/0/1/NO;b/12/0/2/NO;c/91/1/3/YES", kOdbc3Only},
     {[](SQLHSTMT s) { return Col(s, "conf\\_cat\\_p", 0); }, {4, 5, 11}, "a/4/0;b/12/0;c/9/1", kOdbc2Only},
+    // ODBC 3's further columns: COLUMN_DEF, SQL_DATA_TYPE, SQL_DATETIME_SUB, CHAR_OCTET_LENGTH.
+    {[](SQLHSTMT s) { return Col(s, "conf\\_cat\\_p", 0); }, {4, 14, 15, 16}, "a/4/-/-;b/12/-/5;c/9/1/-", kOdbc3Only},
+    {[](SQLHSTMT s) { return Col(s, "conf\\_catxp", 0); }, {4, 13}, "x/-;y/5", kOdbc3Only},
     {[](SQLHSTMT s) { return Col(s, "conf_cat_p", "_"); }, {3, 4}, "conf_cat_p/a;conf_cat_p/b;conf_cat_p/c;conf_catxp/x;conf_catxp/y"},
     // Statistics: the table's row, then unique indexes, then by name and position.
     {[](SQLHSTMT s) { return Stat(s, "conf_catxp", SQL_INDEX_ALL); }, {3, 4, 6, 7, 8, 9}, "conf_catxp/-/-/0/-/-;conf_catxp/0/conf_cat_iu/3/1/x;conf_catxp/1/conf_cat_ia/3/1/x;conf_catxp/1/conf_cat_ia/3/2/y;conf_catxp/1/conf_cat_iz/3/1/y"},
@@ -118,6 +121,7 @@ const RowsCase kRows[] = {
     {[](SQLHSTMT s) { return Foreign(s, "conf_cat_p", 0); }, {3, 4, 7, 8, 9, 10}, "conf_cat_p/b/conf_cat_b/pb/1/2;conf_cat_p/a/conf_cat_b/pa/2/2;conf_cat_p/b/conf_cat_c/pb/1/0;conf_cat_p/a/conf_cat_c/pa/2/0"},
     {[](SQLHSTMT s) { return Foreign(s, 0, "conf_cat_c"); }, {3, 4, 7, 8, 9}, "conf_cat_p/b/conf_cat_c/pb/1;conf_cat_p/a/conf_cat_c/pa/2;conf_catxp/x/conf_cat_c/x/1"},
     {[](SQLHSTMT s) { return Foreign(s, "conf_catxp", "conf_cat_c"); }, {3, 7, 9, 11}, "conf_catxp/conf_cat_c/1/0"},
+    {[](SQLHSTMT s) { return Foreign(s, "conf_catxp", "conf_cat_c"); }, {14}, OnPostgres() ? "7" : "-", kOdbc3Only},  // DEFERRABILITY: SQLite does not tell
     {[](SQLHSTMT s) { return Foreign(s, "conf_cat_c", 0); }, {3}, ""},
     {[](SQLHSTMT s) { return Foreign(s, "conf_cat_%", 0); }, {3}, ""},
     // Types: ordered by DATA_TYPE, the date codes of the application's version.
@@ -126,6 +130,7 @@ const RowsCase kRows[] = {
     {[](SQLHSTMT s) { return SQLGetTypeInfo(s, SQL_TYPE_TIMESTAMP); }, {2, 16, 17}, "93/9/3", kOdbc3Only},
     {[](SQLHSTMT s) { return SQLGetTypeInfo(s, SQL_DATE); }, {2}, "9", kOdbc2Only},
     {[](SQLHSTMT s) { return SQLGetTypeInfo(s, SQL_INTEGER); }, {2}, "4"},
+    {[](SQLHSTMT s) { return SQLGetTypeInfo(s, SQL_INTEGER); }, {2, 16, 17, 18, 19}, "4/4/-/10/-", kOdbc3Only},
     {[](SQLHSTMT s) { return SQLGetTypeInfo(s, SQL_WLONGVARCHAR); }, {2}, ""},
 };
 // clang-format on
@@ -199,7 +204,7 @@ class CatalogFamily : public Conformance {
          {"DROP VIEW IF EXISTS conf_cat_v", "DROP TABLE IF EXISTS conf_cat_b", "DROP TABLE IF EXISTS conf_cat_c",
           "DROP TABLE IF EXISTS conf_cat_p", "DROP TABLE IF EXISTS conf_catxp",
           "CREATE TABLE conf_cat_p (a INTEGER NOT NULL, b VARCHAR(5) NOT NULL, c DATE, PRIMARY KEY (b, a))",
-          "INSERT INTO conf_cat_p VALUES (1, 'x', NULL)", "CREATE TABLE conf_catxp (x INTEGER, y INTEGER)",
+          "INSERT INTO conf_cat_p VALUES (1, 'x', NULL)", "CREATE TABLE conf_catxp (x INTEGER, y INTEGER DEFAULT 5)",
           "CREATE INDEX conf_cat_iz ON conf_catxp (y)", "CREATE UNIQUE INDEX conf_cat_iu ON conf_catxp (x)",
           "CREATE INDEX conf_cat_ia ON conf_catxp (x, y)",
           "CREATE TABLE conf_cat_c (id INTEGER PRIMARY KEY, x INTEGER REFERENCES conf_catxp (x) ON DELETE CASCADE, pa "

@@ -14,14 +14,15 @@ struct RecordCase {
   const char* state;        // ODBC 3's form
   SQLINTEGER columnNumber;  // SQL_DIAG_COLUMN_NUMBER
   SQLLEN rowNumber;         // SQL_DIAG_ROW_NUMBER
+  const char* subclass;     // SQL_DIAG_SUBCLASS_ORIGIN (the class's is ISO 9075 in each)
 };
 
 const RecordCase kRecords[] = {
-    {"SELEC 1", 0, 0, 0, "42000", SQL_NO_COLUMN_NUMBER, SQL_NO_ROW_NUMBER},
-    {"SELECT * FROM conformance_no_such_table", 0, 0, 0, "42S02", SQL_NO_COLUMN_NUMBER, SQL_NO_ROW_NUMBER},
-    {"SELECT 'abcdef'", 1, SQL_C_CHAR, 3, "01004", 1, SQL_ROW_NUMBER_UNKNOWN},
-    {"SELECT 1, 'abcdef'", 2, SQL_C_CHAR, 3, "01004", 2, SQL_ROW_NUMBER_UNKNOWN},
-    {"SELECT 1, 300", 2, SQL_C_STINYINT, 0, "22003", 2, SQL_ROW_NUMBER_UNKNOWN},
+    {"SELEC 1", 0, 0, 0, "42000", SQL_NO_COLUMN_NUMBER, SQL_NO_ROW_NUMBER, "ISO 9075"},
+    {"SELECT * FROM conformance_no_such_table", 0, 0, 0, "42S02", SQL_NO_COLUMN_NUMBER, SQL_NO_ROW_NUMBER, "ODBC 3.0"},
+    {"SELECT 'abcdef'", 1, SQL_C_CHAR, 3, "01004", 1, SQL_ROW_NUMBER_UNKNOWN, "ISO 9075"},
+    {"SELECT 1, 'abcdef'", 2, SQL_C_CHAR, 3, "01004", 2, SQL_ROW_NUMBER_UNKNOWN, "ISO 9075"},
+    {"SELECT 1, 300", 2, SQL_C_STINYINT, 0, "22003", 2, SQL_ROW_NUMBER_UNKNOWN, "ISO 9075"},
 };
 
 class Diagnostics : public Conformance {
@@ -75,6 +76,10 @@ TEST_P(Diagnostics, RecordsAndTheirFields) {
       EXPECT_EQ(row.columnNumber, column);
       EXPECT_EQ(SQL_SUCCESS, SQLGetDiagField(SQL_HANDLE_STMT, s, 1, SQL_DIAG_ROW_NUMBER, &rowNumber, 0, nullptr));
       EXPECT_EQ(row.rowNumber, rowNumber);
+      SQLCHAR origin[16] = {0}, subclass[16] = {0};
+      SQLGetDiagField(SQL_HANDLE_STMT, s, 1, SQL_DIAG_CLASS_ORIGIN, origin, sizeof origin, nullptr);
+      SQLGetDiagField(SQL_HANDLE_STMT, s, 1, SQL_DIAG_SUBCLASS_ORIGIN, subclass, sizeof subclass, nullptr);
+      EXPECT_EQ("ISO 9075/" + std::string(row.subclass), (char*)origin + ("/" + std::string((char*)subclass)));
     }
     EXPECT_EQ(SQL_NO_DATA, SQLGetDiagField(SQL_HANDLE_STMT, s, 2, SQL_DIAG_SQLSTATE, state, sizeof state, &length));
     EXPECT_EQ(SQL_ERROR, SQLGetDiagField(SQL_HANDLE_STMT, s, 0, SQL_DIAG_SQLSTATE, state, sizeof state, &length));

@@ -141,6 +141,23 @@ Call Values(SQLUSMALLINT n, std::vector<SQLINTEGER> values) {
 Call Failing(Call call) {
   return [=](SQLHSTMT s, SQLHSTMT t) { return call(s, t) == SQL_ERROR ? SQL_SUCCESS : SQLRETURN(92); };
 }
+Call MaxRows(SQLULEN n) {
+  return [=](SQLHSTMT s, SQLHSTMT) { return SQLSetStmtAttr(s, SQL_ATTR_MAX_ROWS, (SQLPOINTER)n, 0); };
+}
+// SQL_DIAG_ROW_COUNT of the last execution: 99 when it is not want.
+Call DiagCount(SQLLEN want) {
+  return [=](SQLHSTMT s, SQLHSTMT) {
+    SQLLEN n = -1;
+    const SQLRETURN rc = SQLGetDiagField(SQL_HANDLE_STMT, s, 0, SQL_DIAG_ROW_COUNT, &n, 0, nullptr);
+    return rc == SQL_SUCCESS && n != want ? SQLRETURN(99) : rc;
+  };
+}
+// Parameter 1: wide text "42" of SQL_C_DEFAULT (the C type its SQL type has).
+const Call kWideDefault = [](SQLHSTMT s, SQLHSTMT) {
+  static SQLWCHAR text[] = {u'4', u'2', 0};
+  static SQLLEN nts = SQL_NTS;
+  return SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_DEFAULT, SQL_WVARCHAR, 20, 0, text, 0, &nts);
+};
 // Several statements: a count, a result set, a count; an error in the third.
 const char kThree[] =
     "INSERT INTO conf_exec VALUES (3); SELECT v FROM conf_exec WHERE v = 3; DELETE FROM conf_exec WHERE v = 3";
@@ -180,6 +197,9 @@ const CallCase kCalls[] = {
     {"update of no row", "S1", {Direct("UPDATE conf_exec SET v = 3 WHERE v < 0")}, SQL_SUCCESS, "", kOdbc2Only},
     {"update of no row counts 0", "S1", {Direct("UPDATE conf_exec SET v = 3 WHERE v < 0"), Count(0)}, SQL_SUCCESS, ""},
     {"update counts its rows", "S1", {Direct("UPDATE conf_exec SET v = v"), Count(2)}, SQL_SUCCESS, ""},
+    {"the header counts them too", "S1", {Direct("UPDATE conf_exec SET v = v"), DiagCount(2)}, SQL_SUCCESS, "", kOdbc3Only},
+    {"max rows limits the rows", "S1", {MaxRows(1), Direct("SELECT v FROM conf_exec"), kFetch, kFetch}, SQL_NO_DATA, ""},
+    {"wide text of the default C type", "S1", {kWideDefault, Direct("SELECT ?"), FetchIs(42)}, SQL_SUCCESS, "", kOdbc3Only},
     // The states each call is allowed in.
     {"direct with a cursor open", "S6", {kExecDirect}, SQL_ERROR, "24000"},
     {"direct with a cursor open, not fetched", "S5", {kExecDirect}, SQL_ERROR, "24000"},

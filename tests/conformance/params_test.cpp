@@ -316,12 +316,13 @@ struct NumericCase {
   SQLULEN size;
   SQLSMALLINT decimalDigits;
   const char* rows;
+  const char* onSqlite = nullptr;  // SQLite holds no exact decimals: up to 15 digits are REAL
 };
 
 const std::string k38(38, '9'), k39 = "340282366920938463463374607431768211455";  // 2^128 - 1
 const NumericCase kNumerics[] = {
-    {"the structure's scale", false, 1, 2, "770", -1, 12, 2, "7.70"},
-    {"the descriptor's scale", false, 1, 0, "770", 1, 12, 2, "77.00"},
+    {"the structure's scale", false, 1, 2, "770", -1, 12, 2, "7.70", "7.7"},
+    {"the descriptor's scale", false, 1, 0, "770", 1, 12, 2, "77.00", "77.0"},
     {"38 nines", false, 1, 0, k38.c_str(), -1, 38, 0, k38.c_str()},
     {"the largest magnitude, 39 digits", false, 1, 0, k39.c_str(), -1, 39, 0, k39.c_str()},
     {"negative", false, 0, 3, "12345", -1, 10, 3, "-12.345"},
@@ -330,7 +331,7 @@ const NumericCase kNumerics[] = {
     {"a negative scale", false, 1, -2, "12", -1, 10, 0, "1200"},
     {"30 digits of text", true, 0, 0, "-0123456789012345678901234.5678900", -1, 40, 7,
      "-123456789012345678901234.5678900"},
-    {"text padded to the decimal digits", true, 0, 0, "7.7", -1, 10, 2, "7.70"},
+    {"text padded to the decimal digits", true, 0, 0, "7.7", -1, 10, 2, "7.70", "7.7"},
 };
 
 TEST_P(Params, NumericValuesKeepTheirDigits) {
@@ -355,7 +356,7 @@ TEST_P(Params, NumericValuesKeepTheirDigits) {
       SQLSetDescField(apd, 1, SQL_DESC_SCALE, reinterpret_cast<SQLPOINTER>(static_cast<SQLLEN>(row.apdScale)), 0);
       SQLSetDescField(apd, 1, SQL_DESC_DATA_PTR, &n, 0);
     }
-    EXPECT_EQ(row.rows, Outcome(Exec("SELECT CAST(? AS VARCHAR(60))")));
+    EXPECT_EQ(OnPostgres() || !row.onSqlite ? row.rows : row.onSqlite, Outcome(Exec("SELECT CAST(? AS VARCHAR(60))")));
   }
 }
 

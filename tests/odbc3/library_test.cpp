@@ -9,6 +9,8 @@
 
 namespace {
 
+#define FN(name) Fn<decltype(name)>(#name)  // the library's own entry point
+
 class Library : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { lib_ = dlopen(VEL_DRIVER_PATH, RTLD_NOW | RTLD_LOCAL); }
@@ -17,23 +19,23 @@ class Library : public ::testing::Test {
     return reinterpret_cast<F*>(dlsym(lib_, name));
   }
   SQLRETURN SetEnv(SQLINTEGER attribute, SQLULEN value) {
-    return Fn<decltype(SQLSetEnvAttr)>("SQLSetEnvAttr")(env_, attribute, reinterpret_cast<SQLPOINTER>(value), 0);
+    return FN(SQLSetEnvAttr)(env_, attribute, reinterpret_cast<SQLPOINTER>(value), 0);
   }
   // Record n of a handle as "STATE native message", or "rc N".
   std::string Record(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT n, SQLSMALLINT size = 256) {
     SQLCHAR state[6] = {0}, text[256] = {0};
     SQLINTEGER native = 0;
     SQLSMALLINT length = 0;
-    const SQLRETURN rc = Fn<decltype(SQLGetDiagRec)>("SQLGetDiagRec")(type, h, n, state, &native, text, size, &length);
+    const SQLRETURN rc = FN(SQLGetDiagRec)(type, h, n, state, &native, text, size, &length);
     if (!SQL_SUCCEEDED(rc)) return "rc " + std::to_string(rc);
     return std::string(reinterpret_cast<char*>(state)) + " " + std::to_string(native) + " " +
            reinterpret_cast<char*>(text) + (rc == SQL_SUCCESS ? "" : " (cut of " + std::to_string(length) + ")");
   }
   void SetUp() override {
     ASSERT_NE(nullptr, lib_) << dlerror();
-    ASSERT_EQ(SQL_SUCCESS, Fn<decltype(SQLAllocHandle)>("SQLAllocHandle")(SQL_HANDLE_ENV, nullptr, &env_));
+    ASSERT_EQ(SQL_SUCCESS, FN(SQLAllocHandle)(SQL_HANDLE_ENV, nullptr, &env_));
   }
-  void TearDown() override { Fn<decltype(SQLFreeHandle)>("SQLFreeHandle")(SQL_HANDLE_ENV, env_); }
+  void TearDown() override { FN(SQLFreeHandle)(SQL_HANDLE_ENV, env_); }
 
   static void* lib_;
   SQLHENV env_ = nullptr;
@@ -43,8 +45,8 @@ void* Library::lib_ = nullptr;
 // Each refusal in the form of the version declared before it (none
 // declared: 2's); the records stay until the next call on the handle.
 TEST_F(Library, EnvironmentAttributesAndTheirRecordsByVersion) {
-  auto getEnv = Fn<decltype(SQLGetEnvAttr)>("SQLGetEnvAttr");
-  auto alloc = Fn<decltype(SQLAllocHandle)>("SQLAllocHandle");
+  auto getEnv = FN(SQLGetEnvAttr);
+  auto alloc = FN(SQLAllocHandle);
   SQLHDBC dbc = nullptr;
   EXPECT_EQ(SQL_ERROR, alloc(SQL_HANDLE_DBC, env_, &dbc));
   EXPECT_EQ("S1010 1064 [QTX][Velora ODBC Client]function sequence error", Record(SQL_HANDLE_ENV, env_, 1));
@@ -73,14 +75,14 @@ TEST_F(Library, EnvironmentAttributesAndTheirRecordsByVersion) {
   }
   ASSERT_EQ(SQL_SUCCESS, alloc(SQL_HANDLE_DBC, env_, &dbc));
   EXPECT_EQ(SQL_ERROR, SetEnv(SQL_ATTR_ODBC_VERSION, SQL_OV_ODBC3));  // a connection exists
-  EXPECT_EQ(SQL_SUCCESS, Fn<decltype(SQLFreeHandle)>("SQLFreeHandle")(SQL_HANDLE_DBC, dbc));
-  EXPECT_EQ(SQL_INVALID_HANDLE, Fn<decltype(SQLFreeHandle)>("SQLFreeHandle")(SQL_HANDLE_DBC, dbc));
+  EXPECT_EQ(SQL_SUCCESS, FN(SQLFreeHandle)(SQL_HANDLE_DBC, dbc));
+  EXPECT_EQ(SQL_INVALID_HANDLE, FN(SQLFreeHandle)(SQL_HANDLE_DBC, dbc));
 }
 
 // Records are numbered from the newest, read without being taken, cut to
 // the buffer; the fields of the header and of a record.
 TEST_F(Library, DiagnosticRecordsAndFields) {
-  auto field = Fn<decltype(SQLGetDiagField)>("SQLGetDiagField");
+  auto field = FN(SQLGetDiagField);
   ASSERT_EQ(SQL_SUCCESS, SetEnv(SQL_ATTR_ODBC_VERSION, SQL_OV_ODBC3));
   EXPECT_EQ(SQL_NO_DATA, field(SQL_HANDLE_ENV, env_, 1, SQL_DIAG_SQLSTATE, nullptr, 0, nullptr));
   EXPECT_EQ(SQL_ERROR, SetEnv(SQL_ATTR_ODBC_VERSION, 4));
@@ -125,11 +127,11 @@ TEST_F(Library, DiagnosticRecordsAndFields) {
 TEST_F(Library, InformationAndFunctionsWithoutASession) {
   SQLHDBC dbc = nullptr;
   ASSERT_EQ(SQL_SUCCESS, SetEnv(SQL_ATTR_ODBC_VERSION, SQL_OV_ODBC3_80));
-  ASSERT_EQ(SQL_SUCCESS, Fn<decltype(SQLAllocHandle)>("SQLAllocHandle")(SQL_HANDLE_DBC, env_, &dbc));
+  ASSERT_EQ(SQL_SUCCESS, FN(SQLAllocHandle)(SQL_HANDLE_DBC, env_, &dbc));
   SQLCHAR text[16] = {0};
-  EXPECT_EQ(SQL_SUCCESS, Fn<decltype(SQLGetInfo)>("SQLGetInfo")(dbc, SQL_DRIVER_ODBC_VER, text, sizeof text, nullptr));
+  EXPECT_EQ(SQL_SUCCESS, FN(SQLGetInfo)(dbc, SQL_DRIVER_ODBC_VER, text, sizeof text, nullptr));
   EXPECT_STREQ("03.80", reinterpret_cast<char*>(text));
-  auto functions = Fn<decltype(SQLGetFunctions)>("SQLGetFunctions");
+  auto functions = FN(SQLGetFunctions);
   SQLUSMALLINT all[SQL_API_ODBC3_ALL_FUNCTIONS_SIZE] = {0}, one = 9;
   ASSERT_EQ(SQL_SUCCESS, functions(dbc, SQL_API_ODBC3_ALL_FUNCTIONS, all));
   const struct {
@@ -151,17 +153,17 @@ TEST_F(Library, InformationAndFunctionsWithoutASession) {
   EXPECT_FALSE(SQL_FUNC_EXISTS(all, SQL_API_SQLSETPARAM));
   // The key functions wait for a login whose server offers them.
   EXPECT_FALSE(SQL_FUNC_EXISTS(all, SQL_API_SQLPRIMARYKEYS) || SQL_FUNC_EXISTS(all, SQL_API_SQLFOREIGNKEYS));
-  Fn<decltype(SQLFreeHandle)>("SQLFreeHandle")(SQL_HANDLE_DBC, dbc);
+  FN(SQLFreeHandle)(SQL_HANDLE_DBC, dbc);
 }
 
 // Connection attributes before a session: the defaults the driver keeps,
 // read-only ones, the catalog text by length and cut to the buffer.
 TEST_F(Library, ConnectionAttributesWithoutASession) {
-  auto set = Fn<decltype(SQLSetConnectAttr)>("SQLSetConnectAttr");
-  auto get = Fn<decltype(SQLGetConnectAttr)>("SQLGetConnectAttr");
+  auto set = FN(SQLSetConnectAttr);
+  auto get = FN(SQLGetConnectAttr);
   SQLHDBC dbc = nullptr;
   ASSERT_EQ(SQL_SUCCESS, SetEnv(SQL_ATTR_ODBC_VERSION, SQL_OV_ODBC3));
-  ASSERT_EQ(SQL_SUCCESS, Fn<decltype(SQLAllocHandle)>("SQLAllocHandle")(SQL_HANDLE_DBC, env_, &dbc));
+  ASSERT_EQ(SQL_SUCCESS, FN(SQLAllocHandle)(SQL_HANDLE_DBC, env_, &dbc));
   const struct {
     SQLINTEGER attribute;
     SQLULEN value;
@@ -195,7 +197,7 @@ TEST_F(Library, ConnectionAttributesWithoutASession) {
   EXPECT_EQ("01004", Record(SQL_HANDLE_DBC, dbc, 1).substr(0, 5));
   EXPECT_EQ(SQL_SUCCESS, get(dbc, SQL_ATTR_CURRENT_CATALOG, catalog, sizeof catalog, &length));
   EXPECT_STREQ("main", reinterpret_cast<char*>(catalog));
-  Fn<decltype(SQLFreeHandle)>("SQLFreeHandle")(SQL_HANDLE_DBC, dbc);
+  FN(SQLFreeHandle)(SQL_HANDLE_DBC, dbc);
 }
 
 // The wide forms: texts as UTF-16, lengths in characters for the message
@@ -207,19 +209,17 @@ TEST_F(Library, WideFormsOfRecordsInformationAndAttributes) {
   SQLWCHAR state[6] = {0}, text[16] = {0};
   SQLINTEGER native = 0;
   SQLSMALLINT length = 0;
-  EXPECT_EQ(SQL_SUCCESS_WITH_INFO,
-            Fn<decltype(SQLGetDiagRecW)>("SQLGetDiagRecW")(SQL_HANDLE_ENV, env_, 1, state, &native, text, 10, &length));
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, FN(SQLGetDiagRecW)(SQL_HANDLE_ENV, env_, 1, state, &native, text, 10, &length));
   EXPECT_EQ(u"HY009", wide(state));
   EXPECT_EQ(u"[QTX][Vel", wide(text));
   EXPECT_EQ(68, length);
-  EXPECT_EQ(SQL_SUCCESS, Fn<decltype(SQLGetDiagFieldW)>("SQLGetDiagFieldW")(SQL_HANDLE_ENV, env_, 1, SQL_DIAG_SQLSTATE,
-                                                                            text, sizeof text, &length));
+  EXPECT_EQ(SQL_SUCCESS, FN(SQLGetDiagFieldW)(SQL_HANDLE_ENV, env_, 1, SQL_DIAG_SQLSTATE, text, sizeof text, &length));
   EXPECT_EQ(u"HY009", wide(text));
   EXPECT_EQ(10, length);
 
   SQLHDBC dbc = nullptr;
-  ASSERT_EQ(SQL_SUCCESS, Fn<decltype(SQLAllocHandle)>("SQLAllocHandle")(SQL_HANDLE_DBC, env_, &dbc));
-  auto infoW = Fn<decltype(SQLGetInfoW)>("SQLGetInfoW");
+  ASSERT_EQ(SQL_SUCCESS, FN(SQLAllocHandle)(SQL_HANDLE_DBC, env_, &dbc));
+  auto infoW = FN(SQLGetInfoW);
   const struct {
     SQLUSMALLINT type;
     SQLSMALLINT size;  // bytes of the buffer
@@ -241,21 +241,19 @@ TEST_F(Library, WideFormsOfRecordsInformationAndAttributes) {
   EXPECT_EQ(SQL_SUCCESS, infoW(dbc, SQL_ODBC_INTERFACE_CONFORMANCE, &number, sizeof number, nullptr));
   EXPECT_EQ(static_cast<SQLUINTEGER>(SQL_OIC_CORE), number);
 
-  auto setW = Fn<decltype(SQLSetConnectAttrW)>("SQLSetConnectAttrW");
+  auto setW = FN(SQLSetConnectAttrW);
   const char16_t catalog[] = u"m\u00e4in", lone[] = {u'a', 0xD800, 0};
   EXPECT_EQ(SQL_SUCCESS, setW(dbc, SQL_ATTR_CURRENT_CATALOG, (SQLPOINTER)catalog, 4));
   SQLCHAR narrow[8] = {0};
-  EXPECT_EQ(SQL_SUCCESS, Fn<decltype(SQLGetConnectAttr)>("SQLGetConnectAttr")(dbc, SQL_ATTR_CURRENT_CATALOG, narrow,
-                                                                              sizeof narrow, nullptr));
+  EXPECT_EQ(SQL_SUCCESS, FN(SQLGetConnectAttr)(dbc, SQL_ATTR_CURRENT_CATALOG, narrow, sizeof narrow, nullptr));
   EXPECT_STREQ("m\xc3\xa4", reinterpret_cast<char*>(narrow));
   SQLINTEGER bytes = 0;
-  EXPECT_EQ(SQL_SUCCESS, Fn<decltype(SQLGetConnectAttrW)>("SQLGetConnectAttrW")(dbc, SQL_ATTR_CURRENT_CATALOG, text,
-                                                                                sizeof text, &bytes));
+  EXPECT_EQ(SQL_SUCCESS, FN(SQLGetConnectAttrW)(dbc, SQL_ATTR_CURRENT_CATALOG, text, sizeof text, &bytes));
   EXPECT_EQ(u"m\u00e4", wide(text));
   EXPECT_EQ(4, bytes);
   EXPECT_EQ(SQL_ERROR, setW(dbc, SQL_ATTR_CURRENT_CATALOG, (SQLPOINTER)lone, SQL_NTS));
   EXPECT_EQ("22018", Record(SQL_HANDLE_DBC, dbc, 1).substr(0, 5));
-  Fn<decltype(SQLFreeHandle)>("SQLFreeHandle")(SQL_HANDLE_DBC, dbc);
+  FN(SQLFreeHandle)(SQL_HANDLE_DBC, dbc);
 }
 
 // SQLError and SQLErrorW hand out the newest record with its SQLSTATE in
@@ -276,9 +274,8 @@ TEST_F(Library, ErrorGivesTheDeclaredForm) {
     SQLWCHAR wideState[6] = {0}, wideText[64];
     SQLINTEGER native = 0;
     SQLSMALLINT length = 0;
-    const SQLRETURN rc =
-        r.wide ? Fn<decltype(SQLErrorW)>("SQLErrorW")(env_, nullptr, nullptr, wideState, &native, wideText, 64, &length)
-               : Fn<decltype(SQLError)>("SQLError")(env_, nullptr, nullptr, state, &native, text, 64, &length);
+    const SQLRETURN rc = r.wide ? FN(SQLErrorW)(env_, nullptr, nullptr, wideState, &native, wideText, 64, &length)
+                                : FN(SQLError)(env_, nullptr, nullptr, state, &native, text, 64, &length);
     EXPECT_EQ(SQL_SUCCESS_WITH_INFO, rc);  // the message is cut
     for (int i = 0; r.wide && i < 6; ++i) state[i] = static_cast<SQLCHAR>(wideState[i]);
     EXPECT_STREQ(r.state, reinterpret_cast<char*>(state)) << r.version << r.wide;

@@ -107,32 +107,35 @@ TEST_F(WideTest, SqlTextsAndNamesRoundTripAsUtf8) {
 }
 
 // The name "a", an emoji, "b" (four units) into buffers of 0 to 5
-// characters (SQLDescribeColW) and of 4 to 11 bytes (SQLColAttributesW: an
-// odd size holds whole units): the pair is never split; a name longer than
+// characters (SQLDescribeColW) and of 4 to 11 bytes (SQLColAttributesW and
+// SQLColAttributeW: an odd size holds whole units): the pair is never split; a name longer than
 // the driver's first buffer comes back whole.
 TEST_F(WideTest, NamesCutByCharactersNeverSplitAPair) {
   SQLHSTMT s = Open();
   ASSERT_EQ(SQL_SUCCESS, SQLExecDirectW(s, P(u"SELECT 1 AS \"a\U0001F600b\""), SQL_NTS));
   const struct {
-    bool bytes;  // SQLColAttributesW
+    int form;  // 0 SQLDescribeColW, 1 SQLColAttributesW, 2 SQLColAttributeW
     int size;
     SQLRETURN rc;
     W text;
     // clang-format off
   } cases[] = {{0, 0, 1, u"-"}, {0, 2, 1, u"a"}, {0, 3, 1, u"a"}, {0, 4, 1, u"a\U0001F600"},
                {0, 5, 0, u"a\U0001F600b"}, {1, 4, 1, u"a"}, {1, 7, 1, u"a"}, {1, 8, 1, u"a\U0001F600"},
-               {1, 10, 0, u"a\U0001F600b"}, {1, 11, 0, u"a\U0001F600b"}};
+               {1, 10, 0, u"a\U0001F600b"}, {1, 11, 0, u"a\U0001F600b"}, {2, 8, 1, u"a\U0001F600"},
+               {2, 10, 0, u"a\U0001F600b"}};
   // clang-format on
   for (const auto& c : cases) {
     SQLWCHAR name[8] = {'-', 0};
     SQLSMALLINT length = 0, size = SQLSMALLINT(c.size);
-    EXPECT_EQ(c.rc, c.bytes ? SQLColAttributesW(s, 1, SQL_COLUMN_NAME, name, size, &length, nullptr)
-                            : SQLDescribeColW(s, 1, name, size, &length, nullptr, nullptr, nullptr, nullptr));
-    EXPECT_EQ(c.text + (c.bytes ? u"/8" : u"/4"), Got(name) + u"/" + char16_t('0' + length)) << c.size;
+    EXPECT_EQ(c.rc, c.form == 2 ? SQLColAttributeW(s, 1, SQL_DESC_NAME, name, size, &length, nullptr)
+                    : c.form    ? SQLColAttributesW(s, 1, SQL_COLUMN_NAME, name, size, &length, nullptr)
+                                : SQLDescribeColW(s, 1, name, size, &length, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(c.text + (c.form ? u"/8" : u"/4"), Got(name) + u"/" + char16_t('0' + length)) << c.size;
   }
-  SQLLEN type = 0;
+  SQLLEN type = 0, count = 0;
   EXPECT_EQ(SQL_SUCCESS, SQLColAttributesW(s, 1, SQL_COLUMN_TYPE, nullptr, 0, nullptr, &type));
-  EXPECT_EQ(SQL_INTEGER, type);
+  EXPECT_EQ(SQL_SUCCESS, SQLColAttributeW(s, 1, SQL_DESC_COUNT, nullptr, 0, nullptr, &count));
+  EXPECT_EQ(SQL_INTEGER * 10 + 1, type * 10 + count);
   const W longName(300, u'\u00e9');
   SQLFreeStmt(s, SQL_CLOSE);
   ASSERT_EQ(SQL_SUCCESS, SQLExecDirectW(s, P(u"SELECT 1 AS \"" + longName + u"\""), SQL_NTS));

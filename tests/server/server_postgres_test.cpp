@@ -139,6 +139,44 @@ TEST_F(ServerPostgres, EachParameterFormStored) {
   }
 }
 
+// Arrays of 70 sets (id, id) into a plain INSERT, many rows per statement
+// where nothing can tell: each set's outcome and the rows stored are those
+// of the sets one by one (a trigger skips even ids; a row refers to the
+// next one, not there yet).
+TEST_F(ServerPostgres, ArraysKeepEachSetsOutcome) {
+  const char* rows[][4] = {
+      {"CREATE TABLE a1 (id INTEGER, t TEXT)", "INSERT INTO a1 VALUES (?, '$1 ?' || ? || ?)",
+       "a1 WHERE t = '$1 ?' || id || id", "0 70 70"},
+      {"CREATE TABLE a2 (t TEXT, id INTEGER)", "INSERT INTO a2 (id, t) VALUES (? * 2, E'\\'' || ? || ?)",
+       "a2 WHERE id % 2 = 0", "0 70 70"},
+      {"CREATE TABLE a3 (id INTEGER); CREATE FUNCTION odd() RETURNS trigger LANGUAGE plpgsql AS $f$ BEGIN IF NEW.id % "
+       "2 = 0 THEN RETURN NULL; END IF; RETURN NEW; END $f$; CREATE TRIGGER a3t BEFORE INSERT ON a3 FOR EACH ROW "
+       "EXECUTE FUNCTION odd()",
+       "INSERT INTO a3 VALUES (? + 0 * ? * ?)", "a3", "0 35 35"},
+      {"CREATE TABLE a4 (id INTEGER PRIMARY KEY, up INTEGER REFERENCES a4)",
+       "INSERT INTO a4 VALUES (?, ? + 1 - 2 * ((? + 1) % 2))", "a4", "70 -70 0"},
+  };
+  for (const auto& r : rows) {
+    ASSERT_EQ(c.Exec(s, r[0]), 0) << r[0];
+    c.Call(Msg::kFreeStatement, s, 0);
+    ExecuteBatchRequest b;
+    b.SetStatementId(s);
+    EXPECT_EQ(1, b.Get<StatementElement>()->value.SetString(r[1]));
+    for (uint32_t id = 1; id <= 70; ++id) {
+      EXPECT_TRUE(b.Get<ParameterSetsElement>()->BeginSet());
+      for (uint16_t n = 1; n <= 3; ++n)
+        EXPECT_TRUE(b.Get<ParameterSetsElement>()->AppendValue(n, 4, U32(id).data(), 4, false));
+      b.Get<ParameterSetsElement>()->EndSet();
+    }
+    ASSERT_EQ(c.Exchange(&b), 0) << r[1];
+    BatchOutcome o;
+    int failed = 0, changed = 0;
+    while (b.Get<BatchOutcomesElement>()->Next(&o)) failed += o.returnCode != 0, changed += o.rows;
+    const std::string count = Count(&c, s, r[2]);
+    EXPECT_EQ(std::to_string(failed) + " " + std::to_string(changed) + " " + std::to_string(count[0]), r[3]) << r[1];
+  }
+}
+
 // PostgreSQL's SQLSTATEs as ODBC 2's; a statement failing inside a
 // transaction leaves the transaction usable, as with SQLite.
 TEST_F(ServerPostgres, FailuresMapAndKeepTheTransaction) {

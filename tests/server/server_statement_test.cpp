@@ -92,6 +92,7 @@ TEST_F(ServerStatement, FailuresCarryTheirSqlstates) {
   ASSERT_EQ(c.Exec(t, "SELECT 'abc'"), 0);
   EXPECT_EQ(c.Outcome(c.Fetch(t, {2}), t), "-1 S1002");
   EXPECT_EQ(c.Outcome(c.Call(Msg::kFreeStatement, t, 7), t), "-1 S1092");
+  EXPECT_EQ(c.Call(Msg::kFreeStatement, t, 0), 0);  // a catalog call over unread rows is 24000
   EXPECT_EQ(c.Outcome(c.Call(Msg::kSpecialColumns, t, 9), t), "-1 S1097");
   EXPECT_EQ(c.Call(Msg::kFreeStatement, t, 1), 0);
   EXPECT_EQ(c.Outcome(c.Exec(t, "SELECT 1"), t), "-1 S1000");  // dropped
