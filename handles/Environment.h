@@ -53,9 +53,6 @@ class Environment : public HandleObject {
   // two differ.
   uint32_t OdbcVersion() const { return odbcVersion_; }
   void SetOdbcVersion(uint32_t version) { odbcVersion_ = version; }
-  // Made by the ODBC 3.80 library: its cursors may write back (the ODBC
-  // 2.0 library's SQLSetPos only positions).
-  bool editsRows = false;
 
   ErrorList errors;
   // Changed only under Handles().Mutex(); walked under it, or by the

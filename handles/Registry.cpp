@@ -131,9 +131,7 @@ void Connection::AddStatement(Statement* stmt) {
   Handles().Insert(stmt, this);
 }
 
-bool Connection::EditsRows() const {
-  return (flags & kConnectionEdit) != 0 && environment != nullptr && environment->editsRows;
-}
+bool Connection::EditsRows() const { return (flags & kConnectionEdit) != 0; }
 
 bool Connection::ValidStatement(const Statement* stmt) const {
   return stmt != nullptr && stmt->Owner() == &statements;

@@ -22,7 +22,6 @@ int AllocEnvWorker(SQLHENV* phenv, uint32_t odbcVersion) {
     return SQL_ERROR;
   }
   env->SetOdbcVersion(odbcVersion);
-  env->editsRows = odbcVersion == 0;  // the ODBC 3.80 library's allocation
   Registry().AddEnvironment(env);
   *phenv = env;
   Trace('A', 2, "henv=0x%08lx", HandleValue(env));

@@ -257,9 +257,10 @@ int LoginOnce(Connection* c, const String& password, TlsMode mode, int32_t secon
     return result;
   }
   // Interval types, for an ODBC 3 application of the ODBC 3.80 library
-  // (protocol/INTERVALS.md); without them intervals stay character data.
+  // (protocol/INTERVALS.md; the ODBC 2.0 library's environments answer
+  // as ODBC 2); without them intervals stay character data.
   if (request.Get<IntervalTypeElement>()->value == kIntervalTypes && c->environment != nullptr &&
-      c->environment->editsRows && c->environment->OdbcVersion() >= SQL_OV_ODBC3) {
+      c->environment->OdbcVersion() >= SQL_OV_ODBC3) {
     SetIntervalsRequest wish;
     int wishStatus = kStatusCommunicationFailure;
     if (wish.Failed()) return VEL_POST(c, SQL_ERROR, kDiagMemory);

@@ -51,7 +51,7 @@ bool Served(const InfoRow& row, const Connection* c, uint32_t* value) {
   return row.kind == InfoKind::kLong && c->ServerInfo(type, value);
 }
 
-Answer Build(const InfoRow& row, Connection* c) {
+Answer Build(const InfoRow& row, Connection* c, bool odbc3) {
   Answer a;
   a.number = row.number;
   if (row.text != nullptr) a.text = row.text;
@@ -118,13 +118,17 @@ Answer Build(const InfoRow& row, Connection* c) {
     case InfoSource::kEditing:
       // Static cursors write back through SQLSetPos, optimistically; the
       // driver's rows do not change with them (no sensitivity).
+      // The ODBC 2.0 library has SQLSetPos's operations, not
+      // SQLBulkOperations.
       if (!c->EditsRows()) break;
       if (row.type == SQL_SCROLL_CONCURRENCY) a.number |= SQL_SCCO_OPT_ROWVER | SQL_SCCO_OPT_VALUES;
-      if (row.type == SQL_POS_OPERATIONS) a.number |= SQL_POS_UPDATE | SQL_POS_DELETE | SQL_POS_ADD;
+      if (row.type == SQL_POS_OPERATIONS)
+        a.number |= SQL_POS_REFRESH | SQL_POS_UPDATE | SQL_POS_DELETE | SQL_POS_ADD;
       if (row.type == SQL_STATIC_CURSOR_ATTRIBUTES1)
-        a.number |= SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE | SQL_CA1_BULK_ADD |
-                    SQL_CA1_BULK_UPDATE_BY_BOOKMARK | SQL_CA1_BULK_DELETE_BY_BOOKMARK |
-                    SQL_CA1_BULK_FETCH_BY_BOOKMARK;
+        a.number |= SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE |
+                    (odbc3 ? SQL_CA1_BULK_ADD | SQL_CA1_BULK_UPDATE_BY_BOOKMARK |
+                                 SQL_CA1_BULK_DELETE_BY_BOOKMARK | SQL_CA1_BULK_FETCH_BY_BOOKMARK
+                           : 0);
       // A row's number stays its bookmark through updates and deletes.
       if (row.type == SQL_BOOKMARK_PERSISTENCE) a.number |= SQL_BP_UPDATE | SQL_BP_DELETE;
       if (!c->KeepsCursorKeys()) break;
@@ -136,8 +140,10 @@ Answer Build(const InfoRow& row, Connection* c) {
       if (row.type == SQL_SCROLL_OPTIONS) a.number |= SQL_SO_KEYSET_DRIVEN;
       if (row.type == SQL_KEYSET_CURSOR_ATTRIBUTES1)
         a.number = FindInfoRow3(SQL_STATIC_CURSOR_ATTRIBUTES1)->number | SQL_CA1_POS_UPDATE |
-                   SQL_CA1_POS_DELETE | SQL_CA1_BULK_ADD | SQL_CA1_BULK_UPDATE_BY_BOOKMARK |
-                   SQL_CA1_BULK_DELETE_BY_BOOKMARK | SQL_CA1_BULK_FETCH_BY_BOOKMARK;
+                   SQL_CA1_POS_DELETE |
+                   (odbc3 ? SQL_CA1_BULK_ADD | SQL_CA1_BULK_UPDATE_BY_BOOKMARK |
+                                SQL_CA1_BULK_DELETE_BY_BOOKMARK | SQL_CA1_BULK_FETCH_BY_BOOKMARK
+                          : 0);
       if (row.type == SQL_KEYSET_CURSOR_ATTRIBUTES2)
         a.number = SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_OPT_ROWVER_CONCURRENCY |
                    SQL_CA2_OPT_VALUES_CONCURRENCY | SQL_CA2_SENSITIVITY_DELETIONS |
@@ -157,7 +163,7 @@ Answer Build(const InfoRow& row, Connection* c) {
 // "    NAME=value": numbers in decimal, "Y" and "N" as "Yes" and "No".
 void TraceAnswer(const InfoRow& row, const Answer& a, bool served) {
   if (!TraceEnabled('A', 2)) return;
-  if (row.trace != nullptr && !served) {
+  if (row.trace != nullptr && !served && a.number == row.number) {
     Trace('A', 2, "%s", row.trace);
   } else if (row.kind != InfoKind::kText) {
     Trace('A', 2, "    %s=%lu", row.name, static_cast<unsigned long>(a.number));
@@ -188,7 +194,7 @@ int GetInfoWorker(Connection* c, SQLUSMALLINT fInfoType, SQLPOINTER rgbInfoValue
   }
   const InfoRow* row = FindAnyInfoRow(fInfoType, odbc3);
   if (row == nullptr) return VEL_POST(c, SQL_ERROR, kDiagUnknownInfoType);
-  const Answer a = Build(*row, c);
+  const Answer a = Build(*row, c, odbc3);
   uint32_t served = 0;
   TraceAnswer(*row, a, Served(*row, c, &served));
   switch (row->kind) {

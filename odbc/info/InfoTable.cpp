@@ -13,6 +13,11 @@ constexpr InfoRow Long(uint16_t type, const char* name, uint32_t value,
                        const char* trace = nullptr) {
   return {type, name, InfoKind::kLong, InfoSource::kFixed, value, nullptr, trace};
 }
+// A read-only cursor's answer; cursors that write back add theirs.
+constexpr InfoRow Editing(uint16_t type, const char* name, uint32_t value,
+                          const char* trace = nullptr) {
+  return {type, name, InfoKind::kLong, InfoSource::kEditing, value, nullptr, trace};
+}
 constexpr InfoRow Text(uint16_t type, const char* name, const char* value,
                        const char* trace = nullptr) {
   return {type, name, InfoKind::kText, InfoSource::kFixed, 0, value, trace};
@@ -104,8 +109,8 @@ constexpr InfoRow kInfoRows[] = {
     Text(40, "PROCEDURE_TERM", "", "    PROCEDURE_TERM=empty"),
     Text(41, "QUALIFIER_NAME_SEPARATOR", ""),
     Text(42, "QUALIFIER_TERM", "No Qualifier"),
-    Long(43, "SCROLL_CONCURRENCY", 1, "    SCROLL_CONCURRENCY=SCCO_READ_ONLY"),
-    Long(44, "SCROLL_OPTIONS", 0x11, "    SCROLL_OPTIONS=SO_FORWARD_ONLY"),
+    Editing(43, "SCROLL_CONCURRENCY", 1, "    SCROLL_CONCURRENCY=SCCO_READ_ONLY"),
+    Editing(44, "SCROLL_OPTIONS", 0x11, "    SCROLL_OPTIONS=SO_FORWARD_ONLY"),
     Text(45, "TABLE_TERM", "Table"),
     // Both storages run data definition inside transactions too.
     Short(46, "TXN_CAPABLE", 2, "    TXN_CAPABLE=TC_ALL"),
@@ -145,11 +150,11 @@ constexpr InfoRow kInfoRows[] = {
     From(76, "DRIVER_HLIB", InfoKind::kHandle, InfoSource::kModuleHandle),
     Text(77, "DRIVER_ODBC_VER", "02.00"),
     Long(78, "LOCK_TYPES", 1, "    LOCK_TYPES=NO_CHANGE"),
-    Long(79, "POS_OPERATIONS", 1),  // SQL_POS_POSITION
-    Long(80, "POSITIONED_STATEMENTS", 0),
+    Editing(79, "POS_OPERATIONS", 1),  // SQL_POS_POSITION
+    Editing(80, "POSITIONED_STATEMENTS", 0),
     Long(81, "GETDATA_EXTENSIONS", 11, "    GETDATA_EXTENSIONS=GD_ANY_COLUMN | GD_ANY_ORDER"),
     // Bookmarks (row numbers) hold while the cursor scrolls.
-    Long(82, "BOOKMARK_PERSISTENCE", 0x40),
+    Editing(82, "BOOKMARK_PERSISTENCE", 0x40),
     Long(83, "STATIC_SENSITIVITY", 0),
     Short(84, "FILE_USAGE", 0, "    FILE_USAGE=FILE_NOT_SUPPORTED"),
     From(85, "NULL_COLLATION", InfoKind::kShort, InfoSource::kNullCollation),

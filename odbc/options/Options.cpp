@@ -477,15 +477,27 @@ int SetScrollOptionsWorker(Statement* s, SQLUSMALLINT fConcurrency, SQLLEN crowK
     return VEL_POST(s, SQL_ERROR, kDiagConcurrencyOutOfRange);
   if (crowRowset == 0 || (crowKeyset > 0 && crowKeyset < crowRowset))
     return VEL_POST(s, SQL_ERROR, kDiagRowValueOutOfRange);
-  // Read-only forward-only and static cursors are all there is; this
-  // older call has no "option value changed" to substitute one.
-  if (fConcurrency != SQL_CONCUR_READ_ONLY) return VEL_POST(s, SQL_ERROR, kDiagReadOnlyCursor);
-  if (crowKeyset != SQL_SCROLL_FORWARD_ONLY && crowKeyset != SQL_SCROLL_STATIC)
+  // Forward-only and static cursors, read-only or (with a server whose
+  // cursors write back) optimistic, and keyset-driven ones whose keyset
+  // is the whole result set where the server keeps keys; this older call
+  // has no "option value changed" to substitute another.
+  const Connection* c = s->OwningConnection();
+  const bool optimistic = fConcurrency == SQL_CONCUR_ROWVER || fConcurrency == SQL_CONCUR_VALUES;
+  if (fConcurrency != SQL_CONCUR_READ_ONLY && !(optimistic && c->EditsRows()))
+    return VEL_POST(s, SQL_ERROR, kDiagReadOnlyCursor);
+  const bool keyset = crowKeyset == SQL_SCROLL_KEYSET_DRIVEN && c->KeepsCursorKeys();
+  if (crowKeyset != SQL_SCROLL_FORWARD_ONLY && crowKeyset != SQL_SCROLL_STATIC && !keyset)
     return VEL_POST(s, SQL_ERROR, kDiagKeysetCursors);
-  const SQLULEN type =
-      crowKeyset == SQL_SCROLL_STATIC ? SQL_CURSOR_STATIC : SQL_CURSOR_FORWARD_ONLY;
+  const SQLULEN type = keyset                            ? SQL_CURSOR_KEYSET_DRIVEN
+                       : crowKeyset == SQL_SCROLL_STATIC ? SQL_CURSOR_STATIC
+                                                         : SQL_CURSOR_FORWARD_ONLY;
   int rc = SetStmtOptionWorker(s, SQL_CURSOR_TYPE, type);
   if (rc == SQL_ERROR) return rc;
+  // The concurrency is sent only when it changes: a read-only cursor's
+  // call sends what it always sent.
+  if (s->options.Get(OptionSlot::kConcurrency) != fConcurrency &&
+      SetStmtOptionWorker(s, SQL_CONCURRENCY, fConcurrency) == SQL_ERROR)
+    return SQL_ERROR;
   const int sized = SetStmtOptionWorker(s, SQL_ROWSET_SIZE, crowRowset);
   return sized != SQL_SUCCESS ? sized : rc;
 }

@@ -21,7 +21,8 @@ std::string Library::State(const std::string& odbc3_state) const {
       {"HY092", "S1092"}, {"HY096", "S1096"}, {"HY097", "S1097"}, {"HY098", "S1098"}, {"HY099", "S1099"},
       {"HY100", "S1100"}, {"HY101", "S1101"}, {"HY103", "S1103"}, {"HY104", "S1104"}, {"HY105", "S1105"},
       {"HY106", "S1106"}, {"HY107", "S1107"}, {"HY108", "S1108"}, {"HY109", "S1109"}, {"HY110", "S1110"},
-      {"HY111", "S1111"}, {"HYC00", "S1C00"}, {"HYT00", "S1T00"}, {"HYT01", "S1T00"}, {"01S07", "01S07"}};
+      {"HY111", "S1111"}, {"HYC00", "S1C00"}, {"HYT00", "S1T00"}, {"HYT01", "S1T00"}, {"01S07", "01S07"},
+      {"01001", "01S03"}};
   auto it = kOdbc2.find(odbc3_state);
   return it == kOdbc2.end() ? odbc3_state : it->second;
 }

@@ -220,6 +220,7 @@ const CallCase kCalls[] = {
     {"row count with a cursor", "S6", {kRowCount}, SQL_SUCCESS, ""},
     {"cursor name with a cursor open", "S5", {kSetName}, SQL_ERROR, "24000"},
     {"scroll options", "S1", {Scroll(SQL_CONCUR_READ_ONLY, SQL_SCROLL_STATIC, 1)}, SQL_SUCCESS, ""},
+    {"scroll options, optimistic keyset", "S1", {Scroll(SQL_CONCUR_ROWVER, SQL_SCROLL_KEYSET_DRIVEN, 1)}, SQL_SUCCESS, ""},
     {"scroll options, concurrency 9", "S1", {Scroll(9, SQL_SCROLL_STATIC, 1)}, SQL_ERROR, "HY108"},
     {"scroll options, rowset 0", "S1", {Scroll(SQL_CONCUR_READ_ONLY, SQL_SCROLL_STATIC, 0)}, SQL_ERROR, "HY107"},
     {"column attributes", "S5", {ColAttributes(1, SQL_COLUMN_TYPE)}, SQL_SUCCESS, ""},

@@ -87,8 +87,7 @@ const Fact kFacts[] = {
     // The end of a transaction closes the cursors (24000 at the next fetch).
     {SQL_CURSOR_COMMIT_BEHAVIOR, SQL_CB_CLOSE, nullptr, kBoth},
     {SQL_CURSOR_ROLLBACK_BEHAVIOR, SQL_CB_CLOSE, nullptr, kBoth},
-    {SQL_BOOKMARK_PERSISTENCE, SQL_BP_SCROLL | SQL_BP_UPDATE | SQL_BP_DELETE, nullptr, kOdbc3Only},
-    {SQL_BOOKMARK_PERSISTENCE, SQL_BP_SCROLL, nullptr, kOdbc2Only},
+    {SQL_BOOKMARK_PERSISTENCE, SQL_BP_SCROLL | SQL_BP_UPDATE | SQL_BP_DELETE, nullptr, kBoth},
     {SQL_ASYNC_MODE, SQL_AM_NONE, nullptr, kBoth},
     {SQL_ASYNC_DBC_FUNCTIONS, SQL_ASYNC_DBC_NOT_CAPABLE, nullptr, kOdbc3Only},
     {SQL_DRIVER_AWARE_POOLING_SUPPORTED, SQL_DRIVER_AWARE_POOLING_NOT_CAPABLE, nullptr, kOdbc3Only},
@@ -100,16 +99,14 @@ const Fact kFacts[] = {
     {SQL_BATCH_SUPPORT, SQL_BS_SELECT_EXPLICIT | SQL_BS_ROW_COUNT_EXPLICIT, nullptr, kBoth},
     {SQL_BATCH_ROW_COUNT, SQL_BRC_EXPLICIT, nullptr, kBoth},
     {SQL_PARAM_ARRAY_SELECTS, SQL_PAS_BATCH, nullptr, kBoth},
-    // Static cursors write back through SQLSetPos, optimistically, in Velora only.
+    // Static cursors write back through SQLSetPos, optimistically, and see none of their own changes.
     {SQL_POS_OPERATIONS, SQL_POS_POSITION | SQL_POS_REFRESH | SQL_POS_UPDATE | SQL_POS_DELETE | SQL_POS_ADD, nullptr,
-     kOdbc3Only},
-    {SQL_POS_OPERATIONS, SQL_POS_POSITION, nullptr, kOdbc2Only},
-    {SQL_SCROLL_CONCURRENCY, SQL_SCCO_READ_ONLY | SQL_SCCO_OPT_ROWVER | SQL_SCCO_OPT_VALUES, nullptr, kOdbc3Only},
-    {SQL_SCROLL_CONCURRENCY, SQL_SCCO_READ_ONLY, nullptr, kOdbc2Only},
-    {SQL_POSITIONED_STATEMENTS, SQL_PS_POSITIONED_UPDATE | SQL_PS_POSITIONED_DELETE, nullptr, kOdbc3Only},
-    {SQL_POSITIONED_STATEMENTS, 0, nullptr, kOdbc2Only},
-    {SQL_SCROLL_OPTIONS, SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_KEYSET_DRIVEN, nullptr, kOdbc3Only},
-    {SQL_SCROLL_OPTIONS, SQL_SO_FORWARD_ONLY | SQL_SO_STATIC, nullptr, kOdbc2Only},
+     kBoth},
+    {SQL_LOCK_TYPES, SQL_LCK_NO_CHANGE, nullptr, kBoth},
+    {SQL_STATIC_SENSITIVITY, 0, nullptr, kBoth},
+    {SQL_SCROLL_CONCURRENCY, SQL_SCCO_READ_ONLY | SQL_SCCO_OPT_ROWVER | SQL_SCCO_OPT_VALUES, nullptr, kBoth},
+    {SQL_POSITIONED_STATEMENTS, SQL_PS_POSITIONED_UPDATE | SQL_PS_POSITIONED_DELETE, nullptr, kBoth},
+    {SQL_SCROLL_OPTIONS, SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_KEYSET_DRIVEN, nullptr, kBoth},
 };
 
 class Info : public Conformance {

@@ -3,7 +3,7 @@
 // SQL_ATTR_ROW_OPERATION_PTR, SQLBulkOperations with bookmarks, positioned
 // statements, keyset-driven cursors, optimistic concurrency against another
 // connection's change, and the concurrencies a query or a user cannot have
-// ("01S02", refused writes). The ODBC 2.0 library's cursors only position.
+// ("01S02", refused writes). The ODBC 2.0 library has no SQLBulkOperations.
 #include <cstdio>
 
 #include "conformance.h"
@@ -45,33 +45,33 @@ const char kDelete3[] = "DELETE FROM setpos_t WHERE id = 3",
 const char kChange2[] = "UPDATE setpos_t SET name = 'o' WHERE id = 2";
 // clang-format off
 const EditCase kEdits[] = {
-    {kRowver, 2, SQL_UPDATE, "axc", "", "", kOk, "", "020", "1/a;2/x;3/c", kOdbc3Only},
-    {kValues, 0, SQL_UPDATE, "xyz", "", "", kOk, "", "222", "1/x;2/y;3/z", kOdbc3Only},
-    {kRowver, 1, SQL_UPDATE, "~bc", "", "", kOk, "", "200", "1/a;2/b;3/c", kOdbc3Only},
+    {kRowver, 2, SQL_UPDATE, "axc", "", "", kOk, "", "020", "1/a;2/x;3/c", kBoth},
+    {kValues, 0, SQL_UPDATE, "xyz", "", "", kOk, "", "222", "1/x;2/y;3/z", kBoth},
+    {kRowver, 1, SQL_UPDATE, "~bc", "", "", kOk, "", "200", "1/a;2/b;3/c", kBoth},
     // Data at execution ("q"), for one row at a time.
-    {kRowver, 1, SQL_UPDATE, "@bc", "", "", kOk, "", "200", "1/q;2/b;3/c", kOdbc3Only},
-    {kRowver, 3, SQL_ADD, "ab@", "", "", kOk, "", "004", "1/a;2/b;3/c;4/q", kOdbc3Only},
-    {kValues, 0, SQL_UPDATE, "@yz", "", "", kInfo, "HYC00", "522", "1/a;2/y;3/z", kOdbc3Only},
+    {kRowver, 1, SQL_UPDATE, "@bc", "", "", kOk, "", "200", "1/q;2/b;3/c", kBoth},
+    {kRowver, 3, SQL_ADD, "ab@", "", "", kOk, "", "004", "1/a;2/b;3/c;4/q", kBoth},
+    {kValues, 0, SQL_UPDATE, "@yz", "", "", kInfo, "HYC00", "522", "1/a;2/y;3/z", kBoth},
     {kRowver, 0, SQL_UPDATE, "xyz", "PIP", "", kOk, "", "202", "1/x;2/b;3/z", kOdbc3Only},
-    {kRowver, 1, SQL_DELETE, "abc", "", "", kOk, "", "100", "2/b;3/c", kOdbc3Only},
-    {kValues, 0, SQL_DELETE, "abc", "", "", kOk, "", "111", "", kOdbc3Only},
-    {kRowver, 3, SQL_ADD, "abd", "", "", kOk, "", "004", "1/a;2/b;3/c;4/d", kOdbc3Only},
+    {kRowver, 0, SQL_UPDATE, "xyz", "PIP", "", kOk, "", "222", "1/x;2/y;3/z", kOdbc2Only},  // no row operations in 2.0
+    {kRowver, 1, SQL_DELETE, "abc", "", "", kOk, "", "100", "2/b;3/c", kBoth},
+    {kValues, 0, SQL_DELETE, "abc", "", "", kOk, "", "111", "", kBoth},
+    {kRowver, 3, SQL_ADD, "abd", "", "", kOk, "", "004", "1/a;2/b;3/c;4/d", kBoth},
     {kValues, 0, kBulkAdd, "def", "", "", kOk, "", "444", "1/a;2/b;3/c;4/d;5/e;6/f", kOdbc3Only},
     {kRowver, 0, kBulkAdd, "def", "PIP", "", kOk, "", "404", "1/a;2/b;3/c;4/d;6/f", kOdbc3Only},
     // Changed or deleted by another connection since read: not overwritten.
-    {kRowver, 2, SQL_UPDATE, "axc", "", kChange2, kInfo, "01001", "050", "1/a;2/o;3/c", kOdbc3Only},
-    {kValues, 0, SQL_UPDATE, "xyz", "", kChange2, kInfo, "01001", "252", "1/x;2/o;3/z", kOdbc3Only},
-    {kRowver, 3, SQL_DELETE, "abc", "", kDelete3, kInfo, "01001", "005", "1/a;2/b", kOdbc3Only},
+    {kRowver, 2, SQL_UPDATE, "axc", "", kChange2, kInfo, "01001", "050", "1/a;2/o;3/c", kBoth},
+    {kValues, 0, SQL_UPDATE, "xyz", "", kChange2, kInfo, "01001", "252", "1/x;2/o;3/z", kBoth},
+    {kRowver, 3, SQL_DELETE, "abc", "", kDelete3, kInfo, "01001", "005", "1/a;2/b", kBoth},
     {SQL_CONCUR_READ_ONLY, 1, SQL_UPDATE, "xbc", "", "", SQL_ERROR, "HYC00", "000", "1/a;2/b;3/c", kBoth},
-    {kRowver, 1, SQL_UPDATE, "xbc", "", "", SQL_ERROR, "HYC00", "000", "1/a;2/b;3/c", kOdbc2Only},
     // Positioning: a row of the rowset; the operation (the driver manager answers for it).
     {SQL_CONCUR_READ_ONLY, 1, SQL_POSITION, "abc", "", "", kOk, "", "000", "1/a;2/b;3/c", kBoth},
     {SQL_CONCUR_READ_ONLY, 4, SQL_POSITION, "abc", "", "", SQL_ERROR, "HY107", "000", "1/a;2/b;3/c", kBoth},
     {SQL_CONCUR_READ_ONLY, 0, SQL_POSITION, "abc", "", "", SQL_ERROR, "HY109", "000", "1/a;2/b;3/c", kBoth},
     {SQL_CONCUR_READ_ONLY, 1, 9, "abc", "", "", SQL_ERROR, "HY092", "000", "1/a;2/b;3/c", kBoth},
     // SQL_REFRESH reads the rows again by their keys; a static cursor without keys holds its rows.
-    {kRowver, 0, SQL_REFRESH, "xyz", "", kChange2, kOk, "", "000", "1/a;2/o;3/c", kOdbc3Only, "aoc"},
-    {kValues, 0, SQL_REFRESH, "xyz", "", kDelete3, kOk, "", "001", "1/a;2/b", kOdbc3Only, "abz"},
+    {kRowver, 0, SQL_REFRESH, "xyz", "", kChange2, kOk, "", "000", "1/a;2/o;3/c", kBoth, "aoc"},
+    {kValues, 0, SQL_REFRESH, "xyz", "", kDelete3, kOk, "", "001", "1/a;2/b", kBoth, "abz"},
     {SQL_CONCUR_READ_ONLY, 2, SQL_REFRESH, "xyz", "", kChange2, kOk, "", "000", "1/a;2/o;3/c", kBoth, "xbz"},
     {kRowver, 0, kBulkUpdate, "xyz", "PIP", "", kOk, "", "202", "1/x;2/b;3/z", kOdbc3Only},
     {kValues, 0, kBulkDelete, "abc", "IPP", "", kOk, "", "011", "1/a", kOdbc3Only},
@@ -79,15 +79,14 @@ const EditCase kEdits[] = {
     {kRowver, 0, kBulkFetch, "xyz", "", kChange2, kOk, "", "000", "1/a;2/o;3/c", kOdbc3Only, "aoc"},
     {SQL_CONCUR_READ_ONLY, 0, kBulkFetch, "xyz", "", kChange2, kOk, "", "000", "1/a;2/o;3/c", kOdbc3Only, "abc"},
     // Keyset-driven: others' updates show, deletes are SQL_ROW_DELETED, rows added are not in the keyset.
-    {SQL_CONCUR_READ_ONLY, 0, kRefetch, "xyz", "", kChange2, kOk, "", "020", "1/a;2/o;3/c", kOdbc3Only, "aoc"},
-    {kRowver, 0, kRefetch, "xyz", "", kDelete3, kOk, "", "001", "1/a;2/b", kOdbc3Only, "abz"},
-    {kValues, 0, kRefetch, "xyz", "", "INSERT INTO setpos_t VALUES (0, 'n')", kOk, "", "000", "0/n;1/a;2/b;3/c", kOdbc3Only, "abc"},
-    {kRowver, 2, kPositioned, "abc", kUpdateAt, "", kOk, "", "000", "1/a;2/p;3/c", kOdbc3Only},
-    {kValues, 3, kPositioned, "abc", "delete from setpos_t where current of %s", "", kOk, "", "000", "1/a;2/b", kOdbc3Only},
-    {kRowver, 0, kForwardPositioned, "abc", kUpdateAt, "", kOk, "", "000", "1/a;2/b;3/p", kOdbc3Only},  // the last row fetched
-    {kRowver, 1, kPositioned, "abc", "DELETE FROM setpos_t WHERE CURRENT OF other", "", SQL_ERROR, "34000", "000", "1/a;2/b;3/c", kOdbc3Only},
+    {SQL_CONCUR_READ_ONLY, 0, kRefetch, "xyz", "", kChange2, kOk, "", "020", "1/a;2/o;3/c", kBoth, "aoc"},
+    {kRowver, 0, kRefetch, "xyz", "", kDelete3, kOk, "", "001", "1/a;2/b", kBoth, "abz"},
+    {kValues, 0, kRefetch, "xyz", "", "INSERT INTO setpos_t VALUES (0, 'n')", kOk, "", "000", "0/n;1/a;2/b;3/c", kBoth, "abc"},
+    {kRowver, 2, kPositioned, "abc", kUpdateAt, "", kOk, "", "000", "1/a;2/p;3/c", kBoth},
+    {kValues, 3, kPositioned, "abc", "delete from setpos_t where current of %s", "", kOk, "", "000", "1/a;2/b", kBoth},
+    {kRowver, 0, kForwardPositioned, "abc", kUpdateAt, "", kOk, "", "000", "1/a;2/b;3/p", kBoth},  // the last row fetched
+    {kRowver, 1, kPositioned, "abc", "DELETE FROM setpos_t WHERE CURRENT OF other", "", SQL_ERROR, "34000", "000", "1/a;2/b;3/c", kBoth},
     {SQL_CONCUR_READ_ONLY, 1, kPositioned, "abc", kUpdateAt, "", SQL_ERROR, "24000", "000", "1/a;2/b;3/c", kBoth},
-    {kRowver, 1, kPositioned, "abc", kUpdateAt, "", SQL_ERROR, "24000", "000", "1/a;2/b;3/c", kOdbc2Only},
 };
 // clang-format on
 
@@ -195,12 +194,11 @@ struct DowngradeCase {
 
 // clang-format off
 const DowngradeCase kDowngrades[] = {
-    {kRowver, "SELECT id, name FROM setpos_t", "", kRowver, kOdbc3Only},
-    {kValues, "SELECT a.id FROM setpos_t a JOIN setpos_t b ON a.id = b.id", "01S02", SQL_CONCUR_READ_ONLY, kOdbc3Only},
-    {kRowver, "SELECT id + 1 FROM setpos_t", "01S02", SQL_CONCUR_READ_ONLY, kOdbc3Only},
-    {kRowver, "SELECT 1", "01S02", SQL_CONCUR_READ_ONLY, kOdbc3Only},
-    {kRowver, "SELECT id, name FROM setpos_t", "", SQL_CONCUR_READ_ONLY, kOdbc2Only},
-    {SQL_CONCUR_READ_ONLY, "SELECT 1", "01S02", SQL_CONCUR_READ_ONLY, kOdbc3Only, SQL_CURSOR_KEYSET_DRIVEN},
+    {kRowver, "SELECT id, name FROM setpos_t", "", kRowver, kBoth},
+    {kValues, "SELECT a.id FROM setpos_t a JOIN setpos_t b ON a.id = b.id", "01S02", SQL_CONCUR_READ_ONLY, kBoth},
+    {kRowver, "SELECT id + 1 FROM setpos_t", "01S02", SQL_CONCUR_READ_ONLY, kBoth},
+    {kRowver, "SELECT 1", "01S02", SQL_CONCUR_READ_ONLY, kBoth},
+    {SQL_CONCUR_READ_ONLY, "SELECT 1", "01S02", SQL_CONCUR_READ_ONLY, kBoth, SQL_CURSOR_KEYSET_DRIVEN},
 };
 // clang-format on
 
