@@ -61,6 +61,25 @@ const ConnectCase kCases[] = {
      SQL_ERROR, "HY010", true},
     {"SQLFreeConnect, connected", true, [](SQLHDBC d, const char*) { return SQLFreeConnect(d); }, SQL_ERROR, "HY010",
      true},
+    {"SQLAllocStmt, not connected", false,
+     [](SQLHDBC d, const char*) {
+       SQLHSTMT h;
+       return SQLAllocStmt(d, &h);
+     },
+     SQL_ERROR, "08003", false},
+    {"SQLAllocStmt", true,
+     [](SQLHDBC d, const char*) {
+       SQLHSTMT h;
+       return SQLAllocStmt(d, &h);
+     },
+     SQL_SUCCESS, "", true},
+    // Not offered (SQLGetFunctions says so): refused, and the handle stays unconnected.
+    {"SQLBrowseConnect", false,
+     [](SQLHDBC d, const char* dsn) {
+       SQLCHAR out[64];
+       return SQLBrowseConnect(d, (SQLCHAR*)(std::string("DSN=") + dsn).c_str(), SQL_NTS, out, sizeof out, nullptr);
+     },
+     SQL_ERROR, "HYC00", false},
 };
 
 class Connection : public Conformance {};
@@ -118,6 +137,9 @@ TEST_P(Connection, Allocation) {
   SQLHDBC d = SQL_NULL_HDBC;
   ASSERT_EQ(SQL_SUCCESS, SQLAllocConnect(c.env, &d));
   EXPECT_EQ(SQL_SUCCESS, SQLFreeConnect(d));
+  SQLHENV e = SQL_NULL_HENV;  // the ODBC 2 environment pair
+  ASSERT_EQ(SQL_SUCCESS, SQLAllocEnv(&e));
+  EXPECT_EQ(SQL_SUCCESS, SQLFreeEnv(e));
 }
 
 VEL_CONFORMANCE_SUITE(Connection);
