@@ -72,6 +72,10 @@ for n, url in enumerate(urls):
     got = pd.read_sql(sa.text(f"SELECT COUNT(*) AS n, SUM(i) AS s, MAX(t) AS m FROM many_{n}"), engine)
     if [int(got.n[0]), int(got.s[0]), got.m[0]] != [5000, 12497500, "r9\u00e9"]:  # "r9é" sorts last
         failures.append(f"{url} many: {got.to_dict('records')}")
+    if os.environ.get("VEL_TEST_STORAGE"):  # PostgreSQL's intervals arrive as timedelta
+        got = pd.read_sql(sa.text("SELECT CAST('-1 day -02:03:04.5' AS interval) AS d"), engine).d[0]
+        if got != -pd.Timedelta("1 days 02:03:04.5"):
+            failures.append(f"{url} interval: {got!r}")
     engine.dispose()
 for f in failures:
     print("FAIL", f)

@@ -53,6 +53,25 @@ _ISOLATION_LEVELS = {
 _STORAGE = re.compile(r"\((SQLite|PostgreSQL) (\d+(?:\.\d+)*)")
 
 
+
+# The leading field of each day-time interval type (ODBC's codes 103-113).
+_LEADING = {103: 0, 104: 1, 105: 2, 106: 3, 108: 0, 109: 0, 110: 0, 111: 1, 112: 1, 113: 2}
+
+
+def _interval(sql_type):
+    def convert(value):
+        if value is None:
+            return None
+        text = value.decode()
+        if sql_type not in _LEADING:
+            return text
+        sign = -1 if text.startswith("-") else 1
+        fields = [float(f) for f in re.split("[ :]", text.lstrip("-"))]
+        units = ("days", "hours", "minutes", "seconds")[_LEADING[sql_type]:]
+        return sign * datetime.timedelta(**dict(zip(units, fields)))
+
+    return convert
+
 class _VeloraMixin(object):
     """What both flavours share: the connection, the server's version,
     isolation levels through the ODBC attribute, fast_executemany."""
@@ -138,6 +157,12 @@ class _VeloraMixin(object):
 
         def connect(dbapi_connection):
             self._velora_levels.pop(id(dbapi_connection), None)  # a new connection
+            # PostgreSQL's intervals come as ODBC's interval types, which
+            # pyodbc reads only through a converter: day-time ones become
+            # timedelta (as PostgreSQL's own drivers give), year-month ones
+            # their text ("3-02").
+            for sql_type in range(101, 114):
+                dbapi_connection.add_output_converter(sql_type, _interval(sql_type))
             if level is not None:
                 self.set_isolation_level(dbapi_connection, level)
 
