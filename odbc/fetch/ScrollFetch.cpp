@@ -468,6 +468,12 @@ SQLRETURN SetPosWorker(Statement* stmt, SQLULEN irow, SQLUSMALLINT fOption, SQLU
   // positioning needs one row.
   if (irow == 0 && fOption == SQL_POSITION)
     return VEL_POST(stmt, SQL_ERROR, kDiagInvalidCursorPosition);
+  // A row this cursor deleted (its status says so) is not there to update,
+  // delete or refresh.
+  const uint16_t* statuses = FollowsOdbc3(*stmt) ? stmt->ird.header.arrayStatusPtr : st.rowStatus;
+  if (irow != 0 && fOption != SQL_POSITION && statuses != nullptr &&
+      statuses[irow - 1] == SQL_ROW_DELETED)
+    return VEL_POST(stmt, SQL_ERROR, kDiagInvalidCursorPosition);
   if (edits) return EditRowset(stmt, irow, fOption);
   const uint64_t row = st.start + (irow == 0 ? 0 : irow - 1);
   FetchDataSetElement* spares = stmt->block.Row();

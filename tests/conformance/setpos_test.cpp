@@ -43,6 +43,7 @@ constexpr SQLUSMALLINT kBulkAdd = 100 + SQL_ADD, kBulkUpdate = 100 + SQL_UPDATE_
 const char kDelete3[] = "DELETE FROM setpos_t WHERE id = 3",
            kUpdateAt[] = "UPDATE setpos_t SET name = 'p' WHERE CURRENT OF %s";
 const char kChange2[] = "UPDATE setpos_t SET name = 'o' WHERE id = 2";
+const char kDeleteFirst[] = "SQLSetPos SQL_DELETE";  // through the cursor itself
 // clang-format off
 const EditCase kEdits[] = {
     {kRowver, 2, SQL_UPDATE, "axc", "", "", kOk, "", "020", "1/a;2/x;3/c", kBoth},
@@ -87,6 +88,9 @@ const EditCase kEdits[] = {
     {kRowver, 0, kForwardPositioned, "abc", kUpdateAt, "", kOk, "", "000", "1/a;2/b;3/p", kBoth},  // the last row fetched
     {kRowver, 1, kPositioned, "abc", "DELETE FROM setpos_t WHERE CURRENT OF other", "", SQL_ERROR, "34000", "000", "1/a;2/b;3/c", kBoth},
     {SQL_CONCUR_READ_ONLY, 1, kPositioned, "abc", kUpdateAt, "", SQL_ERROR, "24000", "000", "1/a;2/b;3/c", kBoth},
+    {kRowver, 2, SQL_DELETE, "abc", "", kDeleteFirst, SQL_ERROR, "HY109", "010", "1/a;3/c", kBoth},
+    {kValues, 2, SQL_UPDATE, "axc", "", kDeleteFirst, SQL_ERROR, "HY109", "010", "1/a;3/c", kBoth},
+    {kRowver, 2, SQL_REFRESH, "abc", "", kDeleteFirst, SQL_ERROR, "HY109", "010", "1/a;3/c", kBoth},
 };
 // clang-format on
 
@@ -164,7 +168,9 @@ TEST_P(SetPos, WritesRowsBack) {
     if (row.op == SQL_ADD) ids[row.irow - 1] = 4;
     for (int i = 0; i < 3 && row.op == kBulkAdd; ++i) ids[i] = 4 + i;
     if (row.operations[0] && !positioned) SQLSetStmtAttr(s2, SQL_ATTR_ROW_OPERATION_PTR, operations, 0);
-    ASSERT_EQ(SQL_SUCCESS, row.between[0] ? Elsewhere(row.between) : SQL_SUCCESS);
+    ASSERT_EQ(SQL_SUCCESS, row.between == kDeleteFirst ? SQLSetPos(s2, row.irow, SQL_DELETE, SQL_LOCK_NO_CHANGE)
+                           : row.between[0]            ? Elsewhere(row.between)
+                                                       : SQL_SUCCESS);
     std::string state;
     SQLRETURN rc = row.op >= kBulkAdd   ? SQLBulkOperations(s2, row.op - 100)
                    : row.op == kRefetch ? SQLFetchScroll(s2, SQL_FETCH_FIRST, 0)
