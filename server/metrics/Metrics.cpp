@@ -43,8 +43,6 @@ struct Histogram {
   }
 };
 
-constexpr size_t kCodes = 64;  // message codes below this have a histogram
-
 struct Name {
   uint16_t code;
   const char* name;
@@ -55,6 +53,14 @@ constexpr Name kMessageNames[] = {
 #undef VEL_MESSAGE_NAME
         {Msg::kConnect, "Connect"},
 };
+
+// Every message code has a histogram: one past the highest code.
+constexpr size_t HighestCode() {
+  size_t highest = 0;
+  for (const Name& m : kMessageNames) highest = m.code > highest ? m.code : highest;
+  return highest;
+}
+constexpr size_t kCodes = HighestCode() + 1;
 
 constexpr const char* kKindNames[] = {"query", "update", "ddl", "catalog", "batch"};
 constexpr const char* kRefusalNames[] = {"password",         "throttled", "data_source", "storage",
