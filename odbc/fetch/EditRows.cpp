@@ -21,6 +21,22 @@
 
 namespace {
 
+// An edit request on owner's cursor for row (operation, the row's number,
+// the concurrency) with an empty value list; false without memory.
+bool StartEditRequest(EditRowRequest* request, Statement* owner, int32_t operation, uint64_t row) {
+  ParameterDataList* list = new (std::nothrow) ParameterDataList;
+  if (request->Failed() || list == nullptr) {
+    delete list;
+    return false;
+  }
+  request->Get<ParameterDataSetElement>()->SetList(list);
+  request->SetStatementId(owner->StatementId());
+  request->Get<EditOperationElement>()->value = operation;
+  request->Get<RowNumberElement>()->value = row > UINT32_MAX ? 0 : static_cast<uint32_t>(row);
+  request->Get<ConcurrencyOptionElement>()->value = owner->options.Get(OptionSlot::kConcurrency);
+  return true;
+}
+
 // The bound values of rowset row i, each converted as a parameter of its
 // column's SQL type, into request's value list; SQL_ERROR posted. A value
 // given at execution gets a binding on s->editPieces when atExec allows
@@ -135,16 +151,7 @@ bool KeepsKeys(Statement* stmt) { return KeyedCursor(stmt) && stmt->scroll.Activ
 SQLRETURN RefreshRow(Statement* s, uint64_t row, bool* deleted) {
   *deleted = false;
   EditRowRequest request;
-  ParameterDataList* list = new (std::nothrow) ParameterDataList;
-  if (request.Failed() || list == nullptr) {
-    delete list;
-    return VEL_POST(s, SQL_ERROR, kDiagMemory);
-  }
-  request.Get<ParameterDataSetElement>()->SetList(list);
-  request.SetStatementId(s->StatementId());
-  request.Get<EditOperationElement>()->value = kEditRefresh;
-  request.Get<RowNumberElement>()->value = row > UINT32_MAX ? 0 : static_cast<uint32_t>(row);
-  request.Get<ConcurrencyOptionElement>()->value = s->options.Get(OptionSlot::kConcurrency);
+  if (!StartEditRequest(&request, s, kEditRefresh, row)) return VEL_POST(s, SQL_ERROR, kDiagMemory);
   int status = kStatusCommunicationFailure;
   const int rc = s->Exchange(&request, &status);
   if (rc != SQL_SUCCESS) {
@@ -246,16 +253,8 @@ SQLRETURN TellPositions(Statement* stmt) {
         other->scroll.Active() ? other->scroll.state.current : other->cursor.RowsFetched();
     if (row == 0 || row > UINT32_MAX) continue;
     EditRowRequest request;
-    ParameterDataList* list = new (std::nothrow) ParameterDataList;
-    if (request.Failed() || list == nullptr) {
-      delete list;
+    if (!StartEditRequest(&request, other, kEditPosition, row))
       return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
-    }
-    request.Get<ParameterDataSetElement>()->SetList(list);
-    request.SetStatementId(other->StatementId());
-    request.Get<EditOperationElement>()->value = kEditPosition;
-    request.Get<RowNumberElement>()->value = static_cast<uint32_t>(row);
-    request.Get<ConcurrencyOptionElement>()->value = other->options.Get(OptionSlot::kConcurrency);
     int status = kStatusCommunicationFailure;
     const int rc = other->Exchange(&request, &status);
     if (rc == SQL_SUCCESS) continue;
