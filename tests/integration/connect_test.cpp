@@ -17,9 +17,8 @@ std::string Out(const std::string& dsn, const VeloraServer& server, const std::s
 // uses the server's default data source, or the one Database= names.
 TEST(Connect, ConnectionStringIsCompleted) {
   const std::string at = ";Server=127.0.0.1;Service=" + g_a.PortText();
-  const struct {
-    std::string in, out, logged;
-  } rows[] = {
+  // clang-format off
+  const struct { std::string in, out, logged; } rows[] = {
       {"DSN=VelPrompt", Out("VelPrompt", g_a, "public", "yes"), ""},
       {"DSN=VelOther" + at + ";User=bob;Password=NO", Out("VelOther", g_a, "bob", "no"), ""},
       {"DRIVER={Velora ANSI}" + at + ";UID=carol;PWD=pw",
@@ -27,6 +26,7 @@ TEST(Connect, ConnectionStringIsCompleted) {
       {"Driver=Velora ANSI;Database=reports" + at,
        "DRIVER=Velora ANSI;Database=reports" + at + ";User=public;Password=no",
        "user \"public\" logged in to data source \"reports\""}};
+  // clang-format on
   for (const auto& r : rows) {
     OdbcConnection c;
     ASSERT_TRUE(SQL_SUCCEEDED(c.DriverConnect(r.in))) << r.in << c.Diag();
@@ -44,22 +44,24 @@ TEST(Connect, ConnectionStringGrammar) {
   VeloraServer v6;
   ASSERT_TRUE(v6.Start({"--address", "::1"})) << v6.Error();
   const std::string c = g_c.PortText(), refused = std::to_string(g_refused);
-  const struct {
-    std::string in, state;  // in beginning "connect:": SQLConnect to VelKeys with user/password
-  } rows[] = {{"dsn=VelAuth;uid=alice;pwd=wonderland", ""},
-              {"Dsn=VelAuth; UId =alice;  PWD =wonderland", ""},
-              {"DSN=VelAuth;UID=semi;PWD={ a;b}}c}", ""},
-              {"DSN=VelAuth;UID=alice;PWD=wonderland;pwd=wrong", ""},
-              {"DSN=VelAuth;UID=alice;PWD=wrong;pwd=wonderland", "28000"},
-              {"MyDSN=VelAuth;DRIVER={Velora ANSI};Host=127.0.0.1;Port=" + c + ";UID=alice;PWD=wonderland", ""},
-              {"DSN=VelRefused;Port=" + c + ";UID=alice;PWD=wonderland", ""},
-              {"DSN=VelKeys;Service=" + refused, "08001"},
-              {"dsn=VelKeys", ""},
-              {"DRIVER={Velora ANSI};Server=::1;Port=" + v6.PortText(), ""},
-              {"DRIVER={Velora ANSI};Host=[::1];Port=" + v6.PortText(), ""},
-              {"connect:/", ""},
-              {"connect:alice/wrong", "28000"},
-              {"connect:nobody/", "28000"}};
+  // in beginning "connect:": SQLConnect to VelKeys with user/password
+  // clang-format off
+  const struct { std::string in, state; } rows[] = {
+      {"dsn=VelAuth;uid=alice;pwd=wonderland", ""},
+      {"Dsn=VelAuth; UId =alice;  PWD =wonderland", ""},
+      {"DSN=VelAuth;UID=semi;PWD={ a;b}}c}", ""},
+      {"DSN=VelAuth;UID=alice;PWD=wonderland;pwd=wrong", ""},
+      {"DSN=VelAuth;UID=alice;PWD=wrong;pwd=wonderland", "28000"},
+      {"MyDSN=VelAuth;DRIVER={Velora ANSI};Host=127.0.0.1;Port=" + c + ";UID=alice;PWD=wonderland", ""},
+      {"DSN=VelRefused;Port=" + c + ";UID=alice;PWD=wonderland", ""},
+      {"DSN=VelKeys;Service=" + refused, "08001"},
+      {"dsn=VelKeys", ""},
+      {"DRIVER={Velora ANSI};Server=::1;Port=" + v6.PortText(), ""},
+      {"DRIVER={Velora ANSI};Host=[::1];Port=" + v6.PortText(), ""},
+      {"connect:/", ""},
+      {"connect:alice/wrong", "28000"},
+      {"connect:nobody/", "28000"}};
+  // clang-format on
   for (const auto& r : rows) {
     OdbcConnection conn;
     const size_t slash = r.in.find('/');
@@ -115,13 +117,12 @@ TEST_F(Open, TransactionsOfAConnectionWithoutAutocommitSetBeforeConnecting) {
     OdbcConnection t;
     ASSERT_EQ(SQLSetConnectAttr(t.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0), SQL_SUCCESS);
     ASSERT_TRUE(SQL_SUCCEEDED(t.DriverConnect(dsn))) << t.Diag();
-    const struct {
-      SQLSMALLINT type, end;
-      SQLLEN visible;
-    } rows[] = {{SQL_HANDLE_DBC, SQL_ROLLBACK, 0},
-                {SQL_HANDLE_DBC, SQL_COMMIT, 1},
-                {SQL_HANDLE_ENV, SQL_ROLLBACK, 1},
-                {SQL_HANDLE_ENV, SQL_COMMIT, 2}};
+    // clang-format off
+    const struct { SQLSMALLINT type, end; SQLLEN visible; } rows[] = {{SQL_HANDLE_DBC, SQL_ROLLBACK, 0},
+                                                                      {SQL_HANDLE_DBC, SQL_COMMIT, 1},
+                                                                      {SQL_HANDLE_ENV, SQL_ROLLBACK, 1},
+                                                                      {SQL_HANDLE_ENV, SQL_COMMIT, 2}};
+    // clang-format on
     for (const auto& r : rows) {
       ASSERT_EQ(t.Execute("INSERT INTO ledger VALUES (1)"), SQL_SUCCESS);
       EXPECT_EQ(SQLEndTran(r.type, r.type == SQL_HANDLE_DBC ? t.dbc : t.env, r.end), SQL_SUCCESS) << t.Diag();
