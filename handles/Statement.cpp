@@ -426,6 +426,8 @@ void Cursor::HideColumns() {
   columns_.Clear();
 }
 
+ColumnValue* Cursor::HiddenColumn() const { return hidden_.Head(); }
+
 void Cursor::ShowColumns() {
   if (hidden_.Count() == 0) return;
   columns_.Clear();

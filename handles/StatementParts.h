@@ -109,6 +109,8 @@ class Cursor {
   void HideColumns();
   void ShowColumns();
   void DropHidden() { hidden_.Clear(); }
+  // The first hidden column, or null.
+  ColumnValue* HiddenColumn() const;
 
   uint32_t RowsFetched() const { return rowsFetched_; }
   void CountRow() { ++rowsFetched_; }

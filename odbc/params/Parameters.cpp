@@ -229,9 +229,16 @@ int DescribeParamWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT* pfSqlType,
   if (s->OwningConnection()->OffersDescribe() && s->parameters.HasText()) {
     const int rc = AskDescribed(s);
     if (rc != SQL_SUCCESS) return rc;
+    // The server describes the markers after {?= ...}'s, which is
+    // described as the value's column.
+    const bool returns = s->parameters.Call() == Parameters::kReturnCall;
     const ColumnDescription* d = s->parameters.Described()->Head();
-    for (SQLUSMALLINT i = 1; d != nullptr && i < ipar; ++i)
+    for (SQLUSMALLINT i = returns ? 2 : 1; d != nullptr && i < ipar; ++i)
       d = static_cast<const ColumnDescription*>(d->NextItem());
+    if (returns && ipar == 1) {
+      const ColumnValue* value = s->cursor.HiddenColumn();
+      d = value != nullptr ? value->description : nullptr;
+    }
     if (ipar == 0 || d == nullptr) return VEL_POST(s, SQL_ERROR, kDiagDescribeParamNumber);
     if (pfSqlType != nullptr)
       *pfSqlType = static_cast<SQLSMALLINT>(ReportedSqlType(*s, d->sqlDataType));

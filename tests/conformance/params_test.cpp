@@ -144,8 +144,10 @@ struct CountCase {
 };
 
 const CountCase kCounts[] = {
-    {nullptr, 0, 0, err, "HY010"},   {"SELECT 1", 0, 0, ok, ""},          {"SELECT ?, ?", 2, 2, ok, ""},
-    {"SELECT '?', ?", 1, 1, ok, ""}, {"SELECT ?, ?", 2, 3, err, "07009"}, {"SELECT ?", 1, 0, ok, ""},
+    {nullptr, 0, 0, err, "HY010"},       {"SELECT 1", 0, 0, ok, ""},
+    {"SELECT ?, ?", 2, 2, ok, ""},       {"SELECT '?', ?", 1, 1, ok, ""},
+    {"SELECT ?, ?", 2, 3, err, "07009"}, {"SELECT ?", 1, 0, ok, ""},
+    {"{?= call abs(?)}", 2, 2, ok, ""},  {"{?= call abs(?)}", 2, 3, err, "07009"},
 };
 
 TEST_P(Params, NumParamsAndDescribeParamNumbers) {
