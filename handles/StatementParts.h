@@ -238,11 +238,12 @@ class Parameters {
     return hasText_ && call_ == kReturnCall ? static_cast<uint16_t>(b.ipar - 1) : b.ipar;
   }
   // b receives a value after a call's execution: the return value, or a
-  // marker bound for output.
+  // marker bound for output. SQLSetParam's bindings (input-output with a
+  // buffer of any size) are an ODBC 2 application's inputs.
   bool Receives(const ParameterBinding& b) const {
     return hasText_ && call_ != kNoCall && b.ipar <= markers_ &&
            (ReturnsValue(b) || b.fParamType == SQL_PARAM_OUTPUT ||
-            b.fParamType == SQL_PARAM_INPUT_OUTPUT);
+            (b.fParamType == SQL_PARAM_INPUT_OUTPUT && b.cbValueMax != SQL_SETPARAM_VALUE_MAX));
   }
   bool HasText() const { return hasText_; }
   uint16_t Markers() const { return markers_; }
