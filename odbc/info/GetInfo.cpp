@@ -151,6 +151,13 @@ Answer Build(const InfoRow& row, Connection* c, bool odbc3) {
       if (row.type == SQL_STATIC_CURSOR_ATTRIBUTES2)
         a.number |= SQL_CA2_OPT_ROWVER_CONCURRENCY | SQL_CA2_OPT_VALUES_CONCURRENCY;
       break;
+    case InfoSource::kProcedures: {
+      uint32_t runs = 0;
+      a.text = odbc3 && c->OffersRoutines() && c->ServerInfo(SQL_PROCEDURES, &runs) && runs == 1
+                   ? "Y"
+                   : "N";
+      break;
+    }
     default:
       break;
   }

@@ -82,7 +82,7 @@ constexpr InfoRow kInfoRows[] = {
     From(18, "DBMS_VER", InfoKind::kText, InfoSource::kDbmsVersion),
     Text(19, "ACCESSIBLE_TABLES", "Y"),
     Text(20, "ACCESSIBLE_PROCEDURES", "N"),
-    Text(21, "PROCEDURES", "N"),
+    From(21, "PROCEDURES", InfoKind::kText, InfoSource::kProcedures),
     Short(22, "CONCAT_NULL_BEHAVIOR", 0),
     // The server closes its cursors when a transaction ends; prepared
     // statements stay. A static cursor keeps the rows it holds (more than

@@ -41,6 +41,9 @@ enum class InfoSource : uint8_t {
   // number holds a read-only cursor's answer; cursors that write back
   // (Connection::EditsRows) add their operations and concurrencies.
   kEditing,
+  // "Y" in the 3.x library when the server said its storage runs
+  // procedures (through {call ...}); else "N".
+  kProcedures,
 };
 
 struct InfoRow {

@@ -686,6 +686,9 @@ std::vector<std::pair<uint16_t, uint32_t>> EscapeInfoAnswers(SqlDialect dialect,
   add(SQL_OJ_CAPABILITIES, joins);
   // SQL's own DATE '...' and INTERVAL '...' literals: PostgreSQL's.
   add(SQL_DATETIME_LITERALS, postgres ? 0xFFFFu : 0u);
+  // Procedures that {call ...} runs (a "Y" or "N" answer, as 1 or 0):
+  // PostgreSQL's; SQLite has none.
+  add(SQL_PROCEDURES, postgres ? 1u : 0u);
   return out;
 }
 

@@ -92,7 +92,7 @@ const Fact kFacts[] = {
     {SQL_ASYNC_DBC_FUNCTIONS, SQL_ASYNC_DBC_NOT_CAPABLE, nullptr, kOdbc3Only},
     {SQL_DRIVER_AWARE_POOLING_SUPPORTED, SQL_DRIVER_AWARE_POOLING_NOT_CAPABLE, nullptr, kOdbc3Only},
     {SQL_ASYNC_NOTIFICATION, SQL_ASYNC_NOTIFICATION_NOT_CAPABLE, nullptr, kOdbc3Only},
-    {SQL_PROCEDURES, 0, "N", kBoth},
+    {SQL_PROCEDURES, 0, "N", kOdbc2Only},
     {SQL_DESCRIBE_PARAMETER, 0, "N", kBoth},
     // A text of several statements, a query's array: results in turn.
     {SQL_MULT_RESULT_SETS, 0, "Y", kBoth},
@@ -224,6 +224,10 @@ TEST_P(Info, AnswersAreTrue) {
   EXPECT_EQ(OnPostgres() ? SQL_IC_LOWER : SQL_IC_MIXED, answer);
   ASSERT_EQ(SQL_SUCCESS, SQLGetInfo(c.dbc, SQL_QUOTED_IDENTIFIER_CASE, &answer, sizeof answer, nullptr));
   EXPECT_EQ(OnPostgres() ? SQL_IC_SENSITIVE : SQL_IC_MIXED, answer);
+  // Procedures {call ...} runs: PostgreSQL's, through the 3.x library.
+  char procedures[2] = {};
+  ASSERT_EQ(SQL_SUCCESS, SQLGetInfo(c.dbc, SQL_PROCEDURES, procedures, sizeof procedures, nullptr));
+  EXPECT_STREQ(OnPostgres() && lib().odbc3 ? "Y" : "N", procedures);
   ASSERT_EQ(SQL_SUCCESS, SQLGetInfo(c.dbc, SQL_NULL_COLLATION, &answer, sizeof answer, nullptr));
   ASSERT_EQ(SQL_SUCCESS, Exec("SELECT x FROM (SELECT NULL AS x UNION ALL SELECT 1) q ORDER BY x"));
   ASSERT_EQ(SQL_SUCCESS, SQLFetch(s));
