@@ -343,9 +343,9 @@ Status EncodeRowValue(const Value& value, const SqlTypeDesc& type, uint32_t maxL
 Status EncodeRowView(const ValueView& value, const SqlTypeDesc& type, uint32_t maxLength,
                      std::string* out) {
   out->clear();
-  const char* name = SqlTypeName(type.sqlType);
   // Rows carry the types columns are described with only.
   const SqlTypeInfo* info = FindSqlTypeInfo(type.sqlType);
+  const char* name = info != nullptr ? info->name : "";  // SqlTypeName's
   const layout::Layout form = info != nullptr && info->describedAs == info->code
                                   ? layout::LayoutOf(type.sqlType)
                                   : layout::Layout::kNone;
