@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "base/Alloc.h"
 #include "protocol/WireCodec.h"
 
 namespace {
@@ -12,6 +13,17 @@ bool SkipRow(ElementCursor* cursor, int* status) {
 }
 
 }  // namespace
+
+bool RowBlockElement::Reset() {
+  constexpr uint32_t kKeptBytes = 64u << 10;
+  if (capacity_ > kKeptBytes) {
+    VelFree(bytes_);
+    bytes_ = nullptr;
+    capacity_ = 0;
+  }
+  Clear();
+  return true;
+}
 
 bool RowBlockElement::GetElement(ElementCursor* cursor, int* status) {
   return TakeItems(cursor, status, SkipRow);
