@@ -99,8 +99,10 @@ double FetchWide(SQLHDBC dbc, bool rowWise, SQLULEN size, long* count) {
   for (SQLRETURN rc; (rc = SQLFetch(stmt)) != SQL_NO_DATA;) {
     if (!SQL_SUCCEEDED(rc)) OdbcFail("SQLFetch", SQL_HANDLE_STMT, stmt);
     for (SQLULEN r = 0; r < fetched; ++r) {
-      SQLINTEGER id = 0;  // column 1 is first in the row or in the buffer
-      std::memcpy(&id, buffer.data() + (rowWise ? r * rowBytes : r * 8), sizeof id);
+      // Column 1 is first in the row or in the buffer; a column-wise array
+      // of a fixed C type holds its values at the type's size apart.
+      SQLINTEGER id = 0;
+      std::memcpy(&id, buffer.data() + (rowWise ? r * rowBytes : r * sizeof id), sizeof id);
       checksum += id;
     }
     rows += static_cast<long>(fetched);

@@ -44,6 +44,15 @@ class ColumnBinding : public ListItem {
   // Set through a descriptor only (SQL_C_NUMERIC's digits); 0 otherwise.
   SQLSMALLINT precision = 0;
   SQLSMALLINT scale = 0;
+  // The bytes from one row's value to the next in column-wise arrays, as
+  // worked out for the C type and length it was kept for (every value of
+  // a rowset asks; those two may change between fetches).
+  struct Stride {
+    SQLSMALLINT cType = 0;
+    SQLLEN valueMax = -1;
+    SQLLEN bytes = 0;
+  };
+  mutable Stride stride;
 };
 
 // The statement's bindings, at most one per column number.

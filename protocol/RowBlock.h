@@ -40,7 +40,9 @@ class RowBlockElement final : public ByteListElement {
   [[nodiscard]] bool AppendRow(FetchDataSetElement* row);
   // Sender side, value by value: a row of count values, then each value
   // in fetchData form. False when memory runs out or the block is full.
-  [[nodiscard]] bool BeginRow(uint16_t count);
+  // dataBytes (the values' data together), when known, makes room for the
+  // whole row at once.
+  [[nodiscard]] bool BeginRow(uint16_t count, uint64_t dataBytes = 0);
   [[nodiscard]] bool AppendValue(uint16_t column, const void* data, uint32_t length, bool isNull);
 
   // Receiver side: decodes the next row into row; false when no row is
@@ -50,6 +52,9 @@ class RowBlockElement final : public ByteListElement {
   // the block was read), without decoding it; false when no row is left.
   [[nodiscard]] bool NextRowBytes(const uint8_t** bytes, uint32_t* length);
   uint32_t Rows() const { return count_; }
+  // Room for bytes of rows before any is appended (a block grows once,
+  // not by doubling); false when memory runs out.
+  [[nodiscard]] bool Expect(uint32_t bytes) { return Reserve(bytes); }
   uint32_t RowsLeft() const { return count_ - taken_; }
 };
 

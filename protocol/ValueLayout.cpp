@@ -20,40 +20,45 @@ uint32_t Get32(const uint8_t* p) {
          (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
-struct TypeLayout {
-  int32_t sqlType;
-  Layout layout;
-};
-
-constexpr TypeLayout kLayouts[] = {
-    {kSqlChar, Layout::kText},
-    {kSqlVarChar, Layout::kText},
-    {kSqlLongVarChar, Layout::kText},
-    {kSqlBinary, Layout::kBinary},
-    {kSqlVarBinary, Layout::kBinary},
-    {kSqlLongVarBinary, Layout::kBinary},
-    {kSqlBit, Layout::kBit},
-    {kSqlTinyInt, Layout::kInteger},
-    {kSqlSmallInt, Layout::kInteger},
-    {kSqlInteger, Layout::kInteger},
-    {kSqlBigInt, Layout::kBigInt},
-    {kSqlReal, Layout::kReal},
-    {kSqlFloat, Layout::kDouble},
-    {kSqlDouble, Layout::kDouble},
-    {kSqlNumeric, Layout::kNumeric},
-    {kSqlDecimal, Layout::kNumeric},
-    {kSqlDate, Layout::kDate},
-    {kSqlTime, Layout::kTime},
-    {kSqlTimestamp, Layout::kTimestamp},
-};
-
 }  // namespace
 
+// A switch rather than a table: every value sent or read asks.
 Layout LayoutOf(int32_t sqlType) {
   if (sqlType >= kSqlIntervalYear && sqlType <= kSqlIntervalMinuteToSecond) return Layout::kText;
-  for (const TypeLayout& row : kLayouts)
-    if (row.sqlType == sqlType) return row.layout;
-  return Layout::kNone;
+  switch (sqlType) {
+    case kSqlChar:
+    case kSqlVarChar:
+    case kSqlLongVarChar:
+      return Layout::kText;
+    case kSqlBinary:
+    case kSqlVarBinary:
+    case kSqlLongVarBinary:
+      return Layout::kBinary;
+    case kSqlBit:
+      return Layout::kBit;
+    case kSqlTinyInt:
+    case kSqlSmallInt:
+    case kSqlInteger:
+      return Layout::kInteger;
+    case kSqlBigInt:
+      return Layout::kBigInt;
+    case kSqlReal:
+      return Layout::kReal;
+    case kSqlFloat:
+    case kSqlDouble:
+      return Layout::kDouble;
+    case kSqlNumeric:
+    case kSqlDecimal:
+      return Layout::kNumeric;
+    case kSqlDate:
+      return Layout::kDate;
+    case kSqlTime:
+      return Layout::kTime;
+    case kSqlTimestamp:
+      return Layout::kTimestamp;
+    default:
+      return Layout::kNone;
+  }
 }
 
 void EncodeText(const char* text, uint32_t length, uint8_t* out) {

@@ -37,8 +37,11 @@ bool Travels(const ColumnValue* value) {
 TransferTarget RowTarget(const ColumnBinding& b, uint32_t row, const RowShape& shape) {
   TransferTarget target{b.fCType, b.rgbValue, b.cbValueMax, b.pcbValue, b.indicator};
   if (row == 0 && shape.offset == 0) return target;
+  ColumnBinding::Stride& stride = b.stride;
+  if (stride.cType != b.fCType || stride.valueMax != b.cbValueMax)
+    stride = {b.fCType, b.cbValueMax, ValueStride(b.fCType, b.cbValueMax)};
   target.rgbValue = ArrayElement(static_cast<char*>(target.rgbValue), row, shape.bindType,
-                                 ValueStride(b.fCType, b.cbValueMax), shape.offset);
+                                 stride.bytes, shape.offset);
   target.pcbValue = ArrayElement(target.pcbValue, row, shape.bindType,
                                  static_cast<SQLLEN>(sizeof(SQLLEN)), shape.offset);
   target.indicator = ArrayElement(target.indicator, row, shape.bindType,

@@ -9,6 +9,7 @@
 // WireNumbers.h) and write its Handle<Name> here; the table follows.
 #include "server/session/Dispatch.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -211,7 +212,9 @@ int HandleFetch(Session* s, Request* r) {
 std::function<bool(const std::vector<CellOut>&)> RowSink(Request* r) {
   RowBlockElement* block = r->Get<RowBlockElement>();
   return [block](const std::vector<CellOut>& row) {
-    bool ok = block->BeginRow(static_cast<uint16_t>(row.size()));
+    uint64_t data = 0;
+    for (const CellOut& cell : row) data += cell.data.size();
+    bool ok = block->BeginRow(static_cast<uint16_t>(row.size()), data);
     for (size_t i = 0; ok && i < row.size(); ++i) {
       const CellOut& cell = row[i];
       ok = block->AppendValue(cell.column, cell.data.data(),
@@ -226,6 +229,12 @@ std::function<bool(const std::vector<CellOut>&)> RowSink(Request* r) {
 // code other than SQL_SUCCESS the diagnostic of the row after them.
 int HandleFetchBlock(Session* s, Request* r) {
   Diagnostic d;
+  // The block ends at the row that reaches the budget: room for the
+  // budget and a row or so is made once.
+  const uint32_t budget =
+      std::min<uint32_t>(r->Get<MaxLengthElement>()->value, Session::kMaxBlockBudget);
+  if (!r->Get<RowBlockElement>()->Expect(budget + 512))
+    return s->PostError(Id(r), kStateMemory, kTextMemory);
   const int rc = s->FetchBlock(Id(r), Wanted(r), r->Get<MaxLengthElement>()->value,
                                RowBlockElement::kMaxRows, RowSink(r), &d);
   if (rc != kSqlSuccess) PutDiagnostic(r, d);

@@ -238,6 +238,16 @@ Value PgBinaryValue(Oid type, const char* v, int n) {
 bool PgBinaryCell(Oid type, const char* v, int n, const SqlTypeDesc& column, uint32_t maxLength,
                   std::string* out, Status* status) {
   const int size = FixedSize(type);
+  if (!size && type != kPgNumeric) {
+    // Text and bytes are encoded where libpq holds them (PgBinaryValue's
+    // Text or Blob, without the copy).
+    ValueView view;
+    view.kind = type == kPgBytea ? Value::Kind::kBlob : Value::Kind::kText;
+    view.data = v;
+    view.size = static_cast<size_t>(n);
+    *status = EncodeRowView(view, column, maxLength, out);
+    return true;
+  }
   if (!size || n != size) return false;
   int16_t natural = 0;
   switch (type) {

@@ -16,6 +16,7 @@
 #include "server/storage/SqliteKeeper.h"
 #include "server/storage/Storage.h"
 #include "server/storage/WriteQueue.h"
+#include "server/values/ValueCodec.h"
 
 namespace velsrv {
 
@@ -219,6 +220,37 @@ class SqliteStatement : public StorageStatement {
       default:
         return Value::Null();
     }
+  }
+
+  // Every value straight from SQLite's own: text is encoded where
+  // SQLite holds it, without a Value in between.
+  Cell EncodeColumn(int index, const SqlTypeDesc& type, uint32_t maxLength, std::string* out,
+                    Status* status) const override {
+    ValueView v;
+    switch (sqlite3_column_type(stmt_, index)) {
+      case SQLITE_INTEGER:
+        v.kind = Value::Kind::kInteger;
+        v.integer = sqlite3_column_int64(stmt_, index);
+        break;
+      case SQLITE_FLOAT:
+        v.kind = Value::Kind::kReal;
+        v.real = sqlite3_column_double(stmt_, index);
+        break;
+      case SQLITE_TEXT:
+        v.kind = Value::Kind::kText;
+        v.data = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, index));
+        v.size = v.data ? static_cast<size_t>(sqlite3_column_bytes(stmt_, index)) : 0;
+        break;
+      case SQLITE_BLOB:
+        v.kind = Value::Kind::kBlob;
+        v.data = static_cast<const char*>(sqlite3_column_blob(stmt_, index));
+        v.size = v.data ? static_cast<size_t>(sqlite3_column_bytes(stmt_, index)) : 0;
+        break;
+      default:
+        return Cell::kNull;
+    }
+    *status = EncodeRowView(v, type, maxLength, out);
+    return Cell::kEncoded;
   }
 
   void Reset() override {

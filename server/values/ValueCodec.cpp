@@ -36,15 +36,38 @@ uint8_t* Room(std::string* out, size_t n) {
   return reinterpret_cast<uint8_t*>(&(*out)[0]);
 }
 // Text form of any value.
-std::string AsText(const Value& v) {
+std::string AsText(const ValueView& v) {
   switch (v.kind) {
     case Value::Kind::kInteger:
       return std::to_string(v.integer);
     case Value::Kind::kReal:
       return FormatReal(v.real);
     default:
-      return v.bytes;
+      return std::string(v.data, v.size);
   }
+}
+
+// The text of a text or blob value without its surrounding blanks (seen
+// where it lies); of a number, its text in *scratch.
+void TextSpan(const ValueView& v, std::string* scratch, const char** text, size_t* size) {
+  if (v.kind == Value::Kind::kInteger || v.kind == Value::Kind::kReal) {
+    *scratch = AsText(v);
+    *text = scratch->data();
+    *size = scratch->size();
+    return;
+  }
+  *text = v.data;
+  *size = v.size;
+}
+
+bool Blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// The text of v without the blanks Trim takes off.
+std::string Trimmed(const ValueView& v) {
+  size_t b = 0, e = v.size;
+  while (b < e && Blank(v.data[b])) ++b;
+  while (e > b && Blank(v.data[e - 1])) --e;
+  return std::string(v.data + b, e - b);
 }
 
 // Decimal number text (strtod's hexadecimal forms such as "0x10" are not
@@ -61,7 +84,7 @@ bool ParseDouble(const std::string& text, double* out) {
 }
 
 // Integer value of v; fractional reals and texts are not integers.
-Status ToInt64(const Value& v, const char* type, int64_t* out) {
+Status ToInt64(const ValueView& v, const char* type, int64_t* out) {
   switch (v.kind) {
     case Value::Kind::kInteger:
       *out = v.integer;
@@ -73,7 +96,7 @@ Status ToInt64(const Value& v, const char* type, int64_t* out) {
       *out = static_cast<int64_t>(v.real);
       return Status::Ok();
     case Value::Kind::kText: {
-      std::string t = Trim(v.bytes);
+      std::string t = Trimmed(v);
       if (t.empty()) return NotConvertible(type);
       char* end = nullptr;
       errno = 0;
@@ -85,14 +108,17 @@ Status ToInt64(const Value& v, const char* type, int64_t* out) {
       }
       double d;
       if (!ParseDouble(t, &d)) return NotConvertible(type);
-      return ToInt64(Value::Real(d), type, out);
+      ValueView real;
+      real.kind = Value::Kind::kReal;
+      real.real = d;
+      return ToInt64(real, type, out);
     }
     default:
       return NotConvertible(type);
   }
 }
 
-Status ToDouble(const Value& v, const char* type, double* out) {
+Status ToDouble(const ValueView& v, const char* type, double* out) {
   switch (v.kind) {
     case Value::Kind::kInteger:
       *out = static_cast<double>(v.integer);
@@ -101,14 +127,14 @@ Status ToDouble(const Value& v, const char* type, double* out) {
       *out = v.real;
       return Status::Ok();
     case Value::Kind::kText:
-      if (!ParseDouble(v.bytes, out)) return NotConvertible(type);
+      if (!ParseDouble(std::string(v.data, v.size), out)) return NotConvertible(type);
       return Status::Ok();
     default:
       return NotConvertible(type);
   }
 }
 
-Status ToDecimal(const Value& v, Decimal* out) {
+Status ToDecimal(const ValueView& v, Decimal* out) {
   Decimal d;
   switch (v.kind) {
     case Value::Kind::kInteger: {
@@ -126,7 +152,7 @@ Status ToDecimal(const Value& v, Decimal* out) {
       break;
     }
     case Value::Kind::kText:
-      if (!ParseDecimal(v.bytes, &d)) return NotConvertible("NUMERIC");
+      if (!ParseDecimal(std::string(v.data, v.size), &d)) return NotConvertible("NUMERIC");
       break;
     default:
       return NotConvertible("NUMERIC");
@@ -136,8 +162,16 @@ Status ToDecimal(const Value& v, Decimal* out) {
   return Status::Ok();
 }
 
+// Text seen where it lies.
+struct Span {
+  const char* p;
+  size_t n;
+  char operator[](size_t i) const { return p[i]; }
+  size_t size() const { return n; }
+};
+
 // Reads n digits at text[pos]; false when they are not all digits.
-bool Field(const std::string& text, size_t pos, size_t n, int* out) {
+bool Field(const Span& text, size_t pos, size_t n, int* out) {
   if (pos + n > text.size()) return false;
   int v = 0;
   for (size_t i = pos; i < pos + n; ++i) {
@@ -157,14 +191,14 @@ int DaysInMonth(int year, int month) {
 
 // yyyy-mm-dd at pos, a date that exists: year 1 to 9999, the day within
 // its month ("2023-02-29" is not a date and must not reach applications).
-bool ParseDate(const std::string& t, size_t pos, DateTime* dt) {
+bool ParseDate(const Span& t, size_t pos, DateTime* dt) {
   return Field(t, pos, 4, &dt->year) && t[pos + 4] == '-' && Field(t, pos + 5, 2, &dt->month) &&
          t[pos + 7] == '-' && Field(t, pos + 8, 2, &dt->day) && dt->year >= 1 && dt->month >= 1 &&
          dt->month <= 12 && dt->day >= 1 && dt->day <= DaysInMonth(dt->year, dt->month);
 }
 
 // hh:mm[:ss[.fffffffff]] at pos, to the end of the text.
-bool ParseTime(const std::string& t, size_t pos, DateTime* dt) {
+bool ParseTime(const Span& t, size_t pos, DateTime* dt) {
   if (!Field(t, pos, 2, &dt->hour) || pos + 2 >= t.size() || t[pos + 2] != ':' ||
       !Field(t, pos + 3, 2, &dt->minute))
     return false;
@@ -189,9 +223,12 @@ bool ParseTime(const std::string& t, size_t pos, DateTime* dt) {
 
 // Accepts "yyyy-mm-dd", "yyyy-mm-dd hh:mm[:ss[.f]]" (or with "T"), and for
 // wantTime also "hh:mm[:ss]".
-bool ParseDateTime(const Value& v, bool wantTime, DateTime* dt) {
+bool ParseDateTime(const ValueView& v, bool wantTime, DateTime* dt) {
   if (v.kind != Value::Kind::kText) return false;
-  std::string t = Trim(v.bytes);
+  size_t b = 0, e = v.size;
+  while (b < e && Blank(v.data[b])) ++b;
+  while (e > b && Blank(v.data[e - 1])) --e;
+  const Span t{v.data + b, e - b};
   if (t.size() >= 10 && ParseDate(t, 0, dt)) {
     if (t.size() == 10) return true;
     return (t[10] == ' ' || t[10] == 'T') && ParseTime(t, 11, dt);
@@ -199,27 +236,35 @@ bool ParseDateTime(const Value& v, bool wantTime, DateTime* dt) {
   return wantTime && ParseTime(t, 0, dt);
 }
 
-Status EncodeText(const Value& value, const SqlTypeDesc& type, uint32_t maxLength,
+Status EncodeText(const ValueView& value, const SqlTypeDesc& type, uint32_t maxLength,
                   std::string* out) {
-  std::string text = AsText(value);
-  if (type.sqlType == kSqlChar && text.size() > type.length) return TooLong("the value");
-  if (maxLength && text.size() > maxLength) text.resize(maxLength);
+  std::string scratch;
+  const char* text = nullptr;
+  size_t size = 0;
+  TextSpan(value, &scratch, &text, &size);
+  if (type.sqlType == kSqlChar && size > type.length) return TooLong("the value");
+  if (maxLength && size > maxLength) size = maxLength;
   // The text travels NUL-terminated: an embedded NUL would end it early.
-  size_t nul = text.find('\0');
-  if (nul != std::string::npos) text.resize(nul);
+  if (const void* nul = size ? std::memchr(text, '\0', size) : nullptr)
+    size = static_cast<size_t>(static_cast<const char*>(nul) - text);
   // A CHAR(n) value is n characters, padded with blanks: the driver holds
   // CHAR values at their declared length, and padding it with NUL bytes
   // would hand applications NULs inside their strings.
+  size_t width = size;
   if (type.sqlType == kSqlChar) {
-    size_t width = (maxLength && maxLength < type.length) ? maxLength : type.length;
-    if (text.size() < width) text.resize(width, ' ');
+    const size_t declared = (maxLength && maxLength < type.length) ? maxLength : type.length;
+    if (width < declared) width = declared;
   }
-  layout::EncodeText(text.data(), static_cast<uint32_t>(text.size()),
-                     Room(out, layout::TextBytes(static_cast<uint32_t>(text.size()))));
+  uint8_t* room = Room(out, layout::TextBytes(static_cast<uint32_t>(width)));
+  layout::EncodeText(text, static_cast<uint32_t>(size), room);
+  if (width > size) {
+    std::memset(room + size, ' ', width - size);
+    room[width] = 0;
+  }
   return Status::Ok();
 }
 
-Status EncodeBinary(const Value& value, const SqlTypeDesc& type, uint32_t maxLength,
+Status EncodeBinary(const ValueView& value, const SqlTypeDesc& type, uint32_t maxLength,
                     std::string* out) {
   std::string bytes = AsText(value);
   const uint32_t countBytes = layout::BinaryCountBytes(type.sqlType);
@@ -236,7 +281,7 @@ Status EncodeBinary(const Value& value, const SqlTypeDesc& type, uint32_t maxLen
   return Status::Ok();
 }
 
-Status EncodeNumeric(const Value& value, std::string* out) {
+Status EncodeNumeric(const ValueView& value, std::string* out) {
   Decimal d;
   Status st = ToDecimal(value, &d);
   if (!st.ok) return st;
@@ -280,12 +325,27 @@ bool EncodeRowDateTime(const DateTime& dt, int16_t sqlType, std::string* out) {
   return true;
 }
 
+ValueView ViewOf(const Value& value) {
+  ValueView v;
+  v.kind = value.kind;
+  v.integer = value.integer;
+  v.real = value.real;
+  v.data = value.bytes.data();
+  v.size = value.bytes.size();
+  return v;
+}
+
 Status EncodeRowValue(const Value& value, const SqlTypeDesc& type, uint32_t maxLength,
                       std::string* out) {
+  return EncodeRowView(ViewOf(value), type, maxLength, out);
+}
+
+Status EncodeRowView(const ValueView& value, const SqlTypeDesc& type, uint32_t maxLength,
+                     std::string* out) {
   out->clear();
-  const char* name = SqlTypeName(type.sqlType);
   // Rows carry the types columns are described with only.
   const SqlTypeInfo* info = FindSqlTypeInfo(type.sqlType);
+  const char* name = info != nullptr ? info->name : "";  // SqlTypeName's
   const layout::Layout form = info != nullptr && info->describedAs == info->code
                                   ? layout::LayoutOf(type.sqlType)
                                   : layout::Layout::kNone;
@@ -300,11 +360,13 @@ Status EncodeRowValue(const Value& value, const SqlTypeDesc& type, uint32_t maxL
         interval::Fields f;
         char text[interval::kTextBytes];
         const std::string held = AsText(value);
-        if (interval::FromIso8601(held.c_str(), type.sqlType - interval::kSqlCodeBase, &f))
-          return EncodeText(
-              Value::Text(std::string(
-                  text, interval::Format(type.sqlType - interval::kSqlCodeBase, f, text))),
-              type, maxLength, out);
+        if (interval::FromIso8601(held.c_str(), type.sqlType - interval::kSqlCodeBase, &f)) {
+          ValueView formatted;
+          formatted.kind = Value::Kind::kText;
+          formatted.data = text;
+          formatted.size = interval::Format(type.sqlType - interval::kSqlCodeBase, f, text);
+          return EncodeText(formatted, type, maxLength, out);
+        }
       }
       return EncodeText(value, type, maxLength, out);
     case layout::Layout::kBinary:

@@ -20,6 +20,21 @@ namespace velsrv {
 Status EncodeRowValue(const Value& value, const SqlTypeDesc& type, uint32_t maxLength,
                       std::string* out);
 
+// A value seen where the storage holds it: text and blob bytes are not
+// copied into a Value first (data need not end in a NUL).
+struct ValueView {
+  Value::Kind kind = Value::Kind::kNull;
+  int64_t integer = 0;
+  double real = 0;
+  const char* data = nullptr;
+  size_t size = 0;
+};
+ValueView ViewOf(const Value& value);
+
+// EncodeRowValue of the value view shows (non-null).
+Status EncodeRowView(const ValueView& value, const SqlTypeDesc& type, uint32_t maxLength,
+                     std::string* out);
+
 // The fields of a DATE, TIME or TIMESTAMP value.
 struct DateTime {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
