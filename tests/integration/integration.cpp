@@ -111,6 +111,7 @@ int main(int argc, char** argv) {
                      << Section("VelPrompt", g_a.Port(), "public", "Yes")
                      << Section("VelPrefer", g_a.Port(), "public", "no\nTLS = prefer")
                      << Section("VelWide", g_a.Port(), "public", "no", "Velora")
+                     << Section("VelOtherWide", g_b.Port(), "public", "no", "Velora")
                      << "[VelKeys]\nDriver = Velora ANSI\nServer = 127.0.0.1\nPort = " << g_c.Port()
                      << "\nUID = alice\nPWD = wonderland\n\n"
                      << "[VelFailover]\nDriver = Velora ANSI\nServer = 127.0.0.1:" << g_refused
