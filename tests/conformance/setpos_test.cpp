@@ -4,8 +4,6 @@
 // statements, keyset-driven cursors, optimistic concurrency against another
 // connection's change, and the concurrencies a query or a user cannot have
 // ("01S02", refused writes). The ODBC 2.0 library has no SQLBulkOperations.
-#include <cstdio>
-
 #include "conformance.h"
 
 namespace {
@@ -107,8 +105,8 @@ class SetPos : public Conformance {
  protected:
   void Fill(bool keyed = true) {
     Exec("DROP TABLE IF EXISTS setpos_t");
-    ASSERT_EQ(SQL_SUCCESS, Exec(keyed ? "CREATE TABLE setpos_t (id INTEGER PRIMARY KEY, name VARCHAR(20))"
-                                      : "CREATE TABLE setpos_t (id INTEGER, name VARCHAR(20))"));
+    ASSERT_EQ(SQL_SUCCESS, Exec(std::string("CREATE TABLE setpos_t (id INTEGER") + (keyed ? " PRIMARY KEY" : "") +
+                                ", name VARCHAR(20))"));
     ASSERT_EQ(SQL_SUCCESS, Exec("INSERT INTO setpos_t VALUES (1, 'a'), (2, 'b'), (3, 'c')"));
   }
   // A static cursor of three-row rowsets over sql with concurrency; the
@@ -129,21 +127,19 @@ class SetPos : public Conformance {
   // sql (%s: the cursor's name) on another statement with cursor on rowset row irow; *state its SQLSTATE.
   SQLRETURN Positioned(SQLHSTMT cursor, SQLSETPOSIROW irow, const char* sql, std::string* state) {
     SQLCHAR name[32] = {};
-    char text[160];
     SQLSetPos(cursor, irow, SQL_POSITION, SQL_LOCK_NO_CHANGE);
     SQLGetCursorName(cursor, name, sizeof name, nullptr);
-    std::snprintf(text, sizeof text, sql, reinterpret_cast<char*>(name));
+    std::string text = sql;
     SQLHSTMT other = c.Statement();
-    const SQLRETURN rc = Exec(other, text);
+    const SQLRETURN rc =
+        Exec(other, text.find("%s") == text.npos ? text : text.replace(text.find("%s"), 2, (char*)name));
     *state = FirstState(SQL_HANDLE_STMT, other);
-    SQLFreeHandle(SQL_HANDLE_STMT, other);
-    return rc;
+    return SQLFreeHandle(SQL_HANDLE_STMT, other), rc;
   }
   std::string Table() {
     SQLHSTMT t = c.Statement();
     const std::string rows = Rows(t, Exec(t, "SELECT id, name FROM setpos_t ORDER BY id"), {1, 2});
-    SQLFreeHandle(SQL_HANDLE_STMT, t);
-    return rows;
+    return SQLFreeHandle(SQL_HANDLE_STMT, t), rows;
   }
 };
 
@@ -153,7 +149,7 @@ TEST_P(SetPos, WritesRowsBack) {
     SCOPED_TRACE(std::string(row.names) + " " + std::to_string(row.op) + " " + row.between);
     Fill(row.between != kUpdateFirst);
     const bool locking = row.concurrency == SQL_CONCUR_LOCK;  // in a transaction, so that the lock lasts
-    if (locking) SQLSetConnectAttr(c.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0);
+    SQLSetConnectAttr(c.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)(locking ? SQL_AUTOCOMMIT_OFF : SQL_AUTOCOMMIT_ON), 0);
     SQLHSTMT s2 = c.Statement();
     SQLINTEGER ids[3] = {};
     SQLCHAR names[3][21] = {};
@@ -201,7 +197,7 @@ TEST_P(SetPos, WritesRowsBack) {
     const std::string buffers{char(names[0][0]), char(names[1][0]), char(names[2][0])};
     EXPECT_EQ(row.buffers[0] ? row.buffers : buffers, buffers);
     SQLFreeHandle(SQL_HANDLE_STMT, s2);
-    if (locking) SQLSetConnectAttr(c.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON, 0);  // commits
+    SQLSetConnectAttr(c.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON, 0);  // commits
     EXPECT_EQ(row.rows, Table());
   }
 }

@@ -338,8 +338,7 @@ struct Conversation {
     const auto put = [&](int row, const char* value) {
       for (int at : {row, 2 + row}) std::strcpy(&bound[16 * at], value), lengths[at] = SQL_NTS;
     };
-    ok = ok && array && Note("reset", SQLFreeStmt(stmt_, SQL_RESET_PARAMS)) &&
-         Note("unbind", SQLFreeStmt(stmt_, SQL_UNBIND)) &&
+    ok = ok && array && Note("unbind", SQLFreeStmt(stmt_, SQL_UNBIND)) &&
          Note("sets", odbc3 ? SetStmt(SQL_ATTR_PARAMSET_SIZE, 1) : SQLParamOptions(stmt_, 1, &processed)) &&
          Note("static", SetStmt(SQL_CURSOR_TYPE, SQL_CURSOR_STATIC)) &&
          Note("concurrency", SetStmt(SQL_CONCURRENCY, SQL_CONCUR_VALUES)) &&

@@ -19,11 +19,7 @@ namespace {
 Conversation Converse(const std::string& port, const std::vector<std::string>* reference, int queryTimeout = 0,
                       bool probe = false, const std::string& extra = "", bool odbc3 = false) {
   Conversation c;
-  c.extra = extra;
-  c.odbc3 = odbc3;
-  c.reference = reference;
-  c.queryTimeout = queryTimeout;
-  c.probe = probe;
+  c.extra = extra, c.odbc3 = odbc3, c.reference = reference, c.queryTimeout = queryTimeout, c.probe = probe;
   c.closeCatalogs = extra.find("TLS") != std::string::npos;  // the TLS sweeps talk to a real server
   c.Run(port);
   return c;
