@@ -182,16 +182,37 @@ bool Statement::SendUnawaited(Request* request, int* status) {
 FetchBlock::~FetchBlock() {
   Drop();
   DropRow();
+  delete spare_;
 }
 
 void FetchBlock::Drop() {
-  delete reply_;
+  Recycle(reply_);
   reply_ = nullptr;
   budget_ = 0;
   if (AheadOnItsWay() != 0) connection_->SetPending(&gDroppedReply);
   delete ahead_;
   ahead_ = nullptr;
   aheadNumber_ = 0;
+}
+
+// One request is kept: a statement executed again and again sends the
+// same message each time, and reading its rows needs nothing else.
+void FetchBlock::Recycle(Request* request) {
+  if (request == nullptr || request == spare_) return;
+  if (request->MessageCode() != Msg::kExecuteRows) {
+    delete request;
+    return;
+  }
+  delete spare_;
+  spare_ = request;
+}
+
+Request* FetchBlock::TakeSpare(uint16_t code) {
+  Request* spare = spare_;
+  spare_ = nullptr;
+  if (spare != nullptr && spare->MessageCode() == code && spare->Reset()) return spare;
+  delete spare;
+  return nullptr;
 }
 
 void FetchBlock::SentAhead(Request* request, ClibConnection* connection, uint32_t number) {

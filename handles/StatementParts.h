@@ -170,6 +170,12 @@ class FetchBlock final : public PendingReply {
   // and still on its way is dropped as it arrives, before anything else
   // is written on the connection.
   void Drop();
+  // Keeps a used execute-rows request (owned from now on) for the next
+  // execution to send again; any other request is deleted.
+  void Recycle(Request* request);
+  // The request kept, reset for another message of code (owned by the
+  // caller); null when none is kept or it cannot serve again.
+  Request* TakeSpare(uint16_t code);
 
   // The next block asked for ahead (protocol/STREAM.md): request was sent
   // on connection as the request numbered number, and its reply is read
@@ -197,6 +203,7 @@ class FetchBlock final : public PendingReply {
   uint32_t budget_ = 0;  // 0: no block asked for yet
   FetchDataSetElement* row_ = nullptr;
   Request* ahead_ = nullptr;              // the next block asked for ahead
+  Request* spare_ = nullptr;              // an execute-rows request to send again
   ClibConnection* connection_ = nullptr;  // where it was asked for
   uint32_t aheadNumber_ = 0;              // its request number while on its way
   int aheadStatus_ = 0;                   // the exchange status once read

@@ -72,21 +72,23 @@ bool EnumElement::GetElement(ElementCursor* cursor, int* status) {
   uint16_t code = 0;
   if (!GetEnumeratedElement(cursor, status, &code)) return false;
   value = static_cast<int16_t>(code);
-  int id = ElementId();
-  if (HasValueNames(id)) {
-    Trace('P', 2, "%s.GetElement()=%s", ElementName(id), ValueName(id, value));
-  } else {
-    Trace('P', 2, "%s.GetElement()=%d", ElementName(id), static_cast<int>(value));
+  if (Tracing()) {
+    const int id = ElementId();
+    if (HasValueNames(id))
+      Trace('P', 2, "%s.GetElement()=%s", ElementName(id), ValueName(id, value));
+    else
+      Trace('P', 2, "%s.GetElement()=%d", ElementName(id), static_cast<int>(value));
   }
   return true;
 }
 
 bool EnumElement::PutElement(ElementCursor* cursor, int* status) {
-  int id = ElementId();
-  if (HasValueNames(id)) {
-    Trace('P', 2, "%s.PutElement()=%s", ElementName(id), ValueName(id, value));
-  } else {
-    Trace('P', 2, "%s.PutElement()=%d", ElementName(id), static_cast<int>(value));
+  if (Tracing()) {
+    const int id = ElementId();
+    if (HasValueNames(id))
+      Trace('P', 2, "%s.PutElement()=%s", ElementName(id), ValueName(id, value));
+    else
+      Trace('P', 2, "%s.PutElement()=%d", ElementName(id), static_cast<int>(value));
   }
   return PutEnumeratedElement(cursor, status);
 }
@@ -137,6 +139,8 @@ bool StringElement::PutElement(ElementCursor* cursor, int* status) {
 }
 
 ShortVectorElement::~ShortVectorElement() { VelFree(values_); }
+
+bool ShortVectorElement::Reset() { return SetCount(0); }
 
 bool ShortVectorElement::SetCount(uint16_t n) {
   VelFree(values_);

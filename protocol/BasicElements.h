@@ -21,6 +21,10 @@ class ConcreteElement final : public Kind {
 // Signed 16-bit value; 2 bytes.
 class ShortElement : public Element {
  public:
+  bool Reset() override {
+    value = 0;
+    return true;
+  }
   bool GetElement(ElementCursor* cursor, int* status) override;
   bool PutElement(ElementCursor* cursor, int* status) override;
   uint32_t ElementSize() const override { return 2; }
@@ -30,6 +34,10 @@ class ShortElement : public Element {
 // Signed 32-bit value; 4 bytes.
 class LongElement : public Element {
  public:
+  bool Reset() override {
+    value = 0;
+    return true;
+  }
   bool GetElement(ElementCursor* cursor, int* status) override;
   bool PutElement(ElementCursor* cursor, int* status) override;
   uint32_t ElementSize() const override { return 4; }
@@ -39,6 +47,10 @@ class LongElement : public Element {
 // Unsigned 32-bit value; 4 bytes.
 class ULongElement : public Element {
  public:
+  bool Reset() override {
+    value = 0;
+    return true;
+  }
   bool GetElement(ElementCursor* cursor, int* status) override;
   bool PutElement(ElementCursor* cursor, int* status) override;
   uint32_t ElementSize() const override { return 4; }
@@ -48,6 +60,10 @@ class ULongElement : public Element {
 // 32-bit code sent as its low 16 bits and sign-extended when read.
 class EnumElement : public Element {
  public:
+  bool Reset() override {
+    value = 0;
+    return true;
+  }
   bool GetElement(ElementCursor* cursor, int* status) override;
   bool PutElement(ElementCursor* cursor, int* status) override;
   uint32_t ElementSize() const override { return 2; }
@@ -65,6 +81,10 @@ constexpr uint32_t kMaxStringElementLength = 32767;
 // Text: 16-bit length n, then n bytes without terminator.
 class StringElement : public Element {
  public:
+  bool Reset() override {
+    value.Clear();
+    return true;
+  }
   bool GetElement(ElementCursor* cursor, int* status) override;
   bool PutElement(ElementCursor* cursor, int* status) override;
   uint32_t ElementSize() const override { return value.Length() + 2; }
@@ -76,6 +96,7 @@ class StringElement : public Element {
 class ShortVectorElement : public Element {
  public:
   ~ShortVectorElement() override;
+  bool Reset() override;
   bool GetElement(ElementCursor* cursor, int* status) override;
   bool PutElement(ElementCursor* cursor, int* status) override;
   uint32_t ElementSize() const override { return 2u * count_ + 2u; }

@@ -82,6 +82,10 @@ class ParameterDataSetElement : public Element {
  public:
   static constexpr int kId = El::kParameterDataSetElement;
   ~ParameterDataSetElement() override;
+  bool Reset() override {
+    SetList(nullptr);
+    return true;
+  }
   bool GetElement(ElementCursor* cursor, int* status) override;
   bool PutElement(ElementCursor* cursor, int* status) override;
   int ElementId() const override { return kId; }

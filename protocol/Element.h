@@ -48,6 +48,10 @@ class Element : public ListItem {
   // of a request body that asks for nothing (0), which the other end reads
   // as 0 when the body ends before it. Replies carry every element.
   virtual bool LeftOutOfRequest() const { return false; }
+  // Puts the element back in the state it was created in (buffers may be
+  // kept), so that its request can serve another message of its code;
+  // false for a kind that cannot, whose request is then made anew.
+  virtual bool Reset() { return false; }
 };
 
 class ElementList : public TypedList<Element> {};

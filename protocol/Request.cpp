@@ -32,9 +32,16 @@ void Request::ReleaseFrame() {
   VelFree(frame_);
   frame_ = nullptr;
   frameLength_ = 0;
+  frameCapacity_ = 0;
 }
 
+// A frame buffer large enough is used again: a request reset for message
+// after message builds or reads each frame without allocating.
 bool Request::Allocate(uint32_t length, int* status) {
+  if (frame_ != nullptr && length <= frameCapacity_ && length != 0) {
+    frameLength_ = length;
+    return true;
+  }
   ReleaseFrame();
   frame_ = static_cast<uint8_t*>(VelAlloc(length));
   if (frame_ == nullptr) {
@@ -42,6 +49,20 @@ bool Request::Allocate(uint32_t length, int* status) {
     return false;
   }
   frameLength_ = length;
+  frameCapacity_ = length;
+  return true;
+}
+
+bool Request::Reset() {
+  for (ElementList* list : {&requestHeader_, &requestBody_, &replyHeader_, &replyBody_}) {
+    for (Element* e = list->Head(); e != nullptr; e = Next(e))
+      if (!e->Reset()) return false;
+  }
+  constexpr uint32_t kKeptFrameBytes = 64u << 10;
+  if (frameCapacity_ > kKeptFrameBytes) ReleaseFrame();
+  frameLength_ = 0;
+  size_ = 0;
+  flags_ &= ~kWrittenFlag;
   return true;
 }
 

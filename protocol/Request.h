@@ -118,6 +118,12 @@ class Request {
   // body elements) in the frame buffer; failures as for BuildFrame.
   [[nodiscard]] bool EncodeReply(int* status);
 
+  // Makes the request ready to serve another message of its code, as if
+  // new: every element back in its first state, the frame buffer kept
+  // (unless large). False when an element cannot be reset; the request
+  // must then not be used again.
+  [[nodiscard]] bool Reset();
+
   // The frame built last (request or reply frame) or the reply body read
   // last, and its length in bytes.
   const uint8_t* FrameBytes() const { return frame_; }
@@ -146,6 +152,7 @@ class Request {
   uint8_t* frame_ = nullptr;
   uint32_t size_ = 0;
   uint32_t frameLength_ = 0;
+  uint32_t frameCapacity_ = 0;
   ElementList replyHeader_;
   ElementList replyBody_;
   unsigned flags_ = 0;

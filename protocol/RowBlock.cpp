@@ -1,6 +1,7 @@
 // The block of rows of the fetch-block reply.
 #include "protocol/RowBlock.h"
 
+#include "base/Alloc.h"
 #include "protocol/WireCodec.h"
 
 namespace {
@@ -10,6 +11,17 @@ bool SkipRow(ElementCursor* cursor, int* status) {
 }
 
 }  // namespace
+
+bool RowBlockElement::Reset() {
+  constexpr uint32_t kKeptBytes = 64u << 10;
+  if (capacity_ > kKeptBytes) {
+    VelFree(bytes_);
+    bytes_ = nullptr;
+    capacity_ = 0;
+  }
+  Clear();
+  return true;
+}
 
 bool RowBlockElement::GetElement(ElementCursor* cursor, int* status) {
   return TakeItems(cursor, status, SkipRow);

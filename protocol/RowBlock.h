@@ -32,6 +32,8 @@ class RowBlockElement final : public ByteListElement {
   // Checks that count well-formed rows follow before anything is kept.
   [[nodiscard]] bool GetElement(ElementCursor* cursor, int* status) override;
   int ElementId() const override { return kId; }
+  // Keeps a small buffer for the next block; a large one goes.
+  bool Reset() override;
 
   // Sender side: encodes row after the rows already held. False when
   // memory runs out or the block holds kMaxRows rows (nothing changes).

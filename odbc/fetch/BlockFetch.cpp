@@ -122,7 +122,7 @@ void AdoptFirstBlock(Statement* stmt, Request* reply) {
   // Without rows and without an end the rows are asked for as usual.
   const bool rows = reply->Get<RowBlockElement>()->Rows() != 0 || end != SQL_SUCCESS;
   if (stmt->cursor.ColumnCount() == 0 || !rows) {
-    delete reply;
+    stmt->block.Recycle(reply);
     return;
   }
   stmt->block.NextBudget(kFirstBlockBudget, kMaxBlockBudget);
@@ -136,7 +136,7 @@ SQLRETURN NextBlockRow(Statement* stmt, const uint8_t** bytes, uint32_t* length)
     const int end = stmt->block.EndCode();
     Request* used = stmt->block.Release();
     const SQLRETURN rc = end == SQL_SUCCESS ? SQL_SUCCESS : BlockEnd(stmt, used, end);
-    delete used;
+    stmt->block.Recycle(used);
     if (rc != SQL_SUCCESS) {
       stmt->DropBlock();
       return rc;

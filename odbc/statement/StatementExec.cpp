@@ -213,7 +213,8 @@ int ExecuteOnce(Statement* s, const SQLCHAR*, SQLINTEGER) {
   Request* request = nullptr;
   const bool withRows = ExecutesWithRows(s);
   if (withRows) {
-    request = new (std::nothrow) ExecuteRowsRequest;
+    request = s->block.TakeSpare(Msg::kExecuteRows);
+    if (request == nullptr) request = new (std::nothrow) ExecuteRowsRequest;
   } else {
     request = new (std::nothrow) ExecuteRequest;
   }

@@ -439,11 +439,29 @@ int Run(Session* s, uint16_t code, Request* r) {
   return kSqlError;
 }
 
+// Messages of up to this code keep their request from one message to the
+// next; the others share one slot.
+constexpr uint16_t kKeptCodes = 128;
+// Requests that took more bytes than this are not kept.
+constexpr uint32_t kKeptBytes = 64u << 10;
+
+// The request of code, made once per session thread and reset for each
+// message after (its elements keep their buffers), or made anew when its
+// elements cannot be reset; null for an unknown code.
+std::unique_ptr<Request>& RequestFor(uint16_t code) {
+  static thread_local std::unique_ptr<Request> kept[kKeptCodes];
+  static thread_local std::unique_ptr<Request> other;
+  std::unique_ptr<Request>& request = code < kKeptCodes ? kept[code] : other;
+  if (!request || request->MessageCode() != code || request->Failed() || !request->Reset())
+    request.reset(Request::CreateRequest(code));
+  return request;
+}
+
 }  // namespace
 
 bool Dispatch(Session* session, uint16_t code, const uint8_t* body, uint32_t size,
               std::string* reply, std::string* why) {
-  std::unique_ptr<Request> request(Request::CreateRequest(code));
+  std::unique_ptr<Request>& request = RequestFor(code);
   if (!request || request->Failed()) {
     *why = "unknown message code " + std::to_string(code);
     return false;
@@ -474,6 +492,7 @@ bool Dispatch(Session* session, uint16_t code, const uint8_t* body, uint32_t siz
     session->PostError(Id(request.get()), kStateGeneral, "the reply is too large to send");
     request.reset(Request::CreateRequest(code));
     if (!request || request->Failed()) {
+      request.reset();
       *why = "out of memory";
       return false;
     }
@@ -484,6 +503,7 @@ bool Dispatch(Session* session, uint16_t code, const uint8_t* body, uint32_t siz
     }
   }
   reply->assign(reinterpret_cast<const char*>(request->FrameBytes()), request->FrameLength());
+  if (size > kKeptBytes || request->FrameLength() > kKeptBytes) request.reset();
   return true;
 }
 

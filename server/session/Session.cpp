@@ -32,16 +32,16 @@ int Session::Fail(uint32_t subject, const char* sqlstate, int native, const std:
   d.text = text;
   d.file = kFile;
   d.line = line;
-  if (subject == 0 || statements_.count(subject)) {
-    diagnostics_[subject] = d;
-  } else {
-    strayId_ = subject;
-    strayDiagnostic_ = d;
-    hasStray_ = true;
-  }
   if (rc == kSqlError && loggedIn_) CountError(sqlstate);
   // Errors are logged by default; warnings and the end of data only with -v.
   Log(rc == kSqlError ? 0 : 1, "%s: %s %s", peer_.c_str(), sqlstate, text.c_str());
+  if (subject == 0 || statements_.count(subject)) {
+    diagnostics_[subject] = std::move(d);
+  } else {
+    strayId_ = subject;
+    strayDiagnostic_ = std::move(d);
+    hasStray_ = true;
+  }
   return rc;
 }
 
@@ -80,12 +80,12 @@ int Session::NotLoggedIn(uint32_t subject) {
 int Session::GetError(uint32_t id, Diagnostic* diagnostic) {
   auto it = diagnostics_.find(id);
   if (it != diagnostics_.end()) {
-    *diagnostic = it->second;
+    *diagnostic = std::move(it->second);
     diagnostics_.erase(it);
     return kSqlSuccess;
   }
   if (hasStray_ && strayId_ == id) {
-    *diagnostic = strayDiagnostic_;
+    *diagnostic = std::move(strayDiagnostic_);
     hasStray_ = false;
     return kSqlSuccess;
   }

@@ -134,7 +134,15 @@ int Session::FetchBlock(uint32_t id, const std::vector<uint16_t>& wanted, uint32
                         Diagnostic* diagnostic) {
   if (budget > kMaxBlockBudget) budget = kMaxBlockBudget;
   uint64_t total = 0;
-  std::vector<CellOut> row;  // its cells keep their buffers from row to row
+  // One per session thread: its cells keep their buffers from row to row
+  // and block to block, unless large.
+  static thread_local std::vector<CellOut> row;
+  struct Trim {
+    ~Trim() {
+      for (CellOut& cell : row)
+        if (cell.data.capacity() > (64u << 10)) std::string().swap(cell.data);
+    }
+  } trim;
   for (uint32_t rows = 1;; ++rows) {
     int rc = Fetch(id, wanted, &row);
     if (rc == kSqlSuccess && !sink(row)) rc = PostError(id, kStateMemory, kTextMemory);

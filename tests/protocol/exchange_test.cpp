@@ -30,8 +30,8 @@ TEST(Exchange, RepliesAndWhatTheConnectionIsWorthAfterwards) {
       {ReplyFrame(FromHex("00 00 39 30 00 00 'junk'")), false, -1, 0, kStatusReplied, 12345, true},
       {ReplyFrame(FromHex("ff ff")), false, -1, -1, kStatusReplied, 0, true},  // elements keep zero
       {ReplyFrame(FromHex("00 00 01 00")), false, -1, -1, kStatusCommunicationFailure, 0, true},
-      // The request frame is allocated, the reply buffer not.
-      {ReplyFrame(FromHex("00 00 39 30 00 00")), false, 1, -1, kStatusMemoryFailure, 0, true},
+      // The request frame is allocated, the reply buffer (longer than it) not.
+      {ReplyFrame(FromHex("00 00 39 30 00 00 'junkjunk'")), false, 1, -1, kStatusMemoryFailure, 0, true},
       // Cut short: the stream is out of step, so the connection closes.
       {U32(2), true, -1, -1, kStatusCommunicationFailure, 0, false},
       {U32(6) + FromHex("00 00 01"), true, -1, -1, kStatusCommunicationFailure, 0, false},

@@ -104,6 +104,12 @@ TEST(RequestAllocation, FailureSweepAndRoundTripOfEveryMessage) {
     const std::string frame = FrameOf(*filled), reply = ReplyOf(*filled);
     ASSERT_EQ(U32(static_cast<uint32_t>(frame.size() - 6)) + U16(code), frame.substr(0, 6));
     ASSERT_EQ(U32(static_cast<uint32_t>(reply.size() - 4)), reply.substr(0, 4));
+    // Reset, it is a new request again (the execute-rows request, sent again and again, can be).
+    const bool reset = filled->Reset();
+    EXPECT_TRUE(reset || code != Msg::kExecuteRows) << code;
+    EXPECT_EQ(reset ? FrameOf(*Create(code)) + ReplyOf(*Create(code)) : "",
+              reset ? FrameOf(*filled) + ReplyOf(*filled) : "")
+        << code;
     for (bool isReply : {false, true}) {
       bool decoded = false;
       for (long n = 0; n < 60 && !decoded; ++n) {
