@@ -107,7 +107,7 @@ void SweepAllocations(const std::string& port, long least, const std::string& tl
 
 TEST(Reliability, EveryAllocationFailureIsReported) {
   ScriptedPeer fake;
-  SweepAllocations(fake.Port(), 1500, "", false, &fake);  // 2256 alone, 2248 on
+  SweepAllocations(fake.Port(), 1500, "", false, &fake);  // 2228 alone, 2222 on
   SweepAllocations(fake.Port(), 1500, "", true, &fake);
 }
 
@@ -117,7 +117,7 @@ TEST(Reliability, EveryAllocationFailureOverTlsIsReported) {
   const std::string stem = velora.Folder() + "/cert";
   ASSERT_TRUE(MakeTestCertificate(stem, "localhost"));
   ASSERT_TRUE(velora.Start({"--tls-cert", stem + ".pem", "--tls-key", stem + ".key"})) << velora.Error();
-  SweepAllocations(velora.PortText(), 800, ";TLS=require", false, nullptr, velora.Location());  // 1320
+  SweepAllocations(velora.PortText(), 800, ";TLS=require", false, nullptr, velora.Location());  // 1301
 }
 
 // The peer plays the reference stream cut at every byte offset and then
