@@ -1,6 +1,7 @@
 // The interval conversions (convert/IntervalValues.h).
 #include "convert/IntervalValues.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "convert/ColumnValue.h"
@@ -36,6 +37,75 @@ bool ExactNumber(int32_t code) {
 bool Textual(int32_t code) {
   return code == SQL_CHAR || code == SQL_VARCHAR || code == SQL_LONGVARCHAR || code == SQL_WCHAR ||
          code == SQL_WVARCHAR || code == SQL_WLONGVARCHAR;
+}
+
+// The decimal text of a C whole number at data into out; false for other
+// C types.
+bool WholeNumberText(SQLSMALLINT cType, const char* data, char* out) {
+  long long v = 0;
+  unsigned long long u = 0;
+  bool isSigned = true;
+  switch (cType) {
+    case SQL_C_TINYINT:
+    case SQL_C_STINYINT: {
+      signed char x;
+      std::memcpy(&x, data, sizeof x);
+      v = x;
+      break;
+    }
+    case SQL_C_UTINYINT:
+      u = static_cast<unsigned char>(data[0]);
+      isSigned = false;
+      break;
+    case SQL_C_SHORT:
+    case SQL_C_SSHORT: {
+      SQLSMALLINT x;
+      std::memcpy(&x, data, sizeof x);
+      v = x;
+      break;
+    }
+    case SQL_C_USHORT: {
+      SQLUSMALLINT x;
+      std::memcpy(&x, data, sizeof x);
+      u = x;
+      isSigned = false;
+      break;
+    }
+    case SQL_C_LONG:
+    case SQL_C_SLONG: {
+      SQLINTEGER x;
+      std::memcpy(&x, data, sizeof x);
+      v = x;
+      break;
+    }
+    case SQL_C_ULONG: {
+      SQLUINTEGER x;
+      std::memcpy(&x, data, sizeof x);
+      u = x;
+      isSigned = false;
+      break;
+    }
+    case SQL_C_SBIGINT: {
+      SQLBIGINT x;
+      std::memcpy(&x, data, sizeof x);
+      v = x;
+      break;
+    }
+    case SQL_C_UBIGINT: {
+      SQLUBIGINT x;
+      std::memcpy(&x, data, sizeof x);
+      u = x;
+      isSigned = false;
+      break;
+    }
+    default:
+      return false;
+  }
+  if (isSigned)
+    std::snprintf(out, interval::kTextBytes, "%lld", v);
+  else
+    std::snprintf(out, interval::kTextBytes, "%llu", u);
+  return true;
 }
 
 int FromOutcome(Outcome o) {
@@ -120,11 +190,32 @@ ParamOutcome IntervalParameter(SQLSMALLINT cType, const SqlTypeInfo* sql, const 
                                uint32_t length, ConvertedValue* out) {
   const int32_t sqlType = sql != nullptr ? sql->code : 0;
   const bool sqlInterval = interval::IsSqlCode(sqlType), cInterval = interval::IsSqlCode(cType);
-  if (!(cInterval ? sqlInterval || Textual(sqlType) : sqlInterval && cType == SQL_C_CHAR))
+  if (!(cInterval ? sqlInterval || Textual(sqlType)
+                  : sqlInterval && !IntervalRestricted(sqlType, cType)))
     return kParamNotSupported;
   interval::Fields f;
   int from = sqlType - interval::kSqlCodeBase;
   Outcome outcome;
+  // Wide text and whole numbers become the narrow text the parse takes: an
+  // interval's characters are all ASCII, and a number is the single
+  // field's value (its digits beyond the leading precision overflow).
+  char narrow[interval::kTextBytes];
+  if (cType == SQL_C_WCHAR) {
+    const uint32_t n = length / 2;
+    if (n >= sizeof narrow) return kParamIntervalText;
+    for (uint32_t i = 0; i < n; ++i) {
+      uint16_t unit = 0;
+      std::memcpy(&unit, text + 2 * i, 2);
+      if (unit == 0 || unit > 0x7f) return kParamIntervalText;
+      narrow[i] = static_cast<char>(unit);
+    }
+    text = narrow;
+    length = n;
+  } else if (!cInterval && cType != SQL_C_CHAR) {
+    if (!WholeNumberText(cType, text, narrow)) return kParamNotSupported;
+    text = narrow;
+    length = static_cast<uint32_t>(std::strlen(narrow));
+  }
   if (cInterval) {
     SQL_INTERVAL_STRUCT s;
     std::memcpy(&s, text, sizeof s);

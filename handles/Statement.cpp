@@ -315,11 +315,16 @@ Statement::ParameterSource Statement::SourceOf(const ParameterBinding* b) {
 }
 
 int Statement::AddParameterValue(ParameterBinding* b, bool atExec) {
-  if (ConvertParameterValue(b, atExec) != SQL_SUCCESS) return SQL_ERROR;
+  // An output parameter's buffer holds no value: it goes as NULL (a
+  // procedure's OUT argument takes one), its memory unread.
+  const bool output = b->fParamType == SQL_PARAM_OUTPUT;
+  if (!output && ConvertParameterValue(b, atExec) != SQL_SUCCESS) return SQL_ERROR;
   ParameterDataElement* e = new (std::nothrow) ParameterDataElement;
   if (e == nullptr) return VEL_POST(this, SQL_ERROR, kDiagMemory);
-  if (!e->Set(b->ipar, b->converted.SentType(SentSqlType(b->fSqlType)), b->converted.Data(),
-              b->converted.Length(), b->converted.IsNull())) {
+  const uint16_t number = parameters.SentNumber(*b);
+  if (output ? !e->Set(number, SentSqlType(b->fSqlType), nullptr, 0, true)
+             : !e->Set(number, b->converted.SentType(SentSqlType(b->fSqlType)), b->converted.Data(),
+                       b->converted.Length(), b->converted.IsNull())) {
     delete e;
     return VEL_POST(this, SQL_ERROR, kDiagMemory);
   }
@@ -359,6 +364,11 @@ int Statement::AddParameterValues() {
   ParameterBinding* b = current != nullptr ? static_cast<ParameterBinding*>(current->NextItem())
                                            : parameters.Bindings().Head();
   for (; b != nullptr && parameters.Sends(*b); b = static_cast<ParameterBinding*>(b->NextItem())) {
+    if (parameters.ReturnsValue(*b)) continue;
+    if (b->fParamType == SQL_PARAM_OUTPUT) {
+      if (AddParameterValue(b, false) != SQL_SUCCESS) return SQL_ERROR;
+      continue;
+    }
     const SQLLEN* indicator = SourceOf(b).indicator;
     const SQLLEN ind = indicator != nullptr ? LoadUnaligned(indicator) : 0;
     if (indicator != nullptr && ind == SQL_IGNORE) continue;
@@ -425,6 +435,26 @@ ColumnValue* ResultColumnList::IndexAndFind(unsigned number) {
     indexed_ = count;
   }
   return index_[number - 1];
+}
+
+void Cursor::HideColumns() {
+  hidden_.Clear();
+  while (ColumnValue* v = columns_.Head()) {
+    columns_.Unlink(v);
+    v->binding = nullptr;
+    hidden_.Append(v);
+  }
+  columns_.Clear();
+}
+
+ColumnValue* Cursor::HiddenColumn() const { return hidden_.Head(); }
+
+void Cursor::ShowColumns() {
+  if (hidden_.Count() == 0) return;
+  columns_.Clear();
+  while (ColumnValue* v = hidden_.Head())
+    columns_.Append(static_cast<ColumnValue*>(hidden_.Unlink(v)));
+  hidden_.Clear();
 }
 
 void Statement::Unbind() {

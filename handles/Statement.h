@@ -131,7 +131,10 @@ class Statement : public HandleObject {
   // empty description leaves no result set.
   int AdoptResultSet(ResultSetDescriptionElement* description);
   // Forgets the current result set (a new text is coming).
-  void ForgetResultSet() { cursor.Columns().Clear(); }
+  void ForgetResultSet() {
+    cursor.Columns().Clear();
+    cursor.DropHidden();
+  }
   // A new execution: no row fetched, no block served, the server's row
   // count is SQLRowCount's.
   void Restart() {

@@ -103,6 +103,14 @@ class Cursor {
   // For walking the columns (and their count); the statement changes them.
   ResultColumnList& Columns() { return columns_; }
   uint32_t ColumnCount() const { return columns_.Count(); }
+  // A call's result row went into its output parameters: its columns are
+  // kept out of sight (unlinked from their bindings) until the prepared
+  // text runs again; a new text drops them.
+  void HideColumns();
+  void ShowColumns();
+  void DropHidden() { hidden_.Clear(); }
+  // The first hidden column, or null.
+  ColumnValue* HiddenColumn() const;
 
   uint32_t RowsFetched() const { return rowsFetched_; }
   void CountRow() { ++rowsFetched_; }
@@ -125,6 +133,7 @@ class Cursor {
 
  private:
   ResultColumnList columns_;
+  ResultColumnList hidden_;
   uint32_t rowsFetched_ = 0;
   GetDataPosition position_;
   bool named_ = false;
@@ -216,11 +225,32 @@ class Parameters {
   // At most one binding per parameter number, ascending.
   ParameterBindingList& Bindings() { return bindings_; }
   const ParameterBindingList& Bindings() const { return bindings_; }
+  // How a text calls a procedure: not at all, {call ...}, or
+  // {?= call ...} (its first marker the return value).
+  enum CallForm : uint8_t { kNoCall, kCall, kReturnCall };
   // A text was prepared or executed directly with markers parameter markers.
-  void SetText(uint16_t markers) {
+  void SetText(uint16_t markers, CallForm call = kNoCall) {
     markers_ = markers;
     hasText_ = true;
+    call_ = call;
     SetDescribed(nullptr);
+  }
+  CallForm Call() const { return call_; }
+  // Marker 1 of {?= call ...} receives the return value: it is not sent,
+  // and the markers after it go as the server's from 1.
+  bool ReturnsValue(const ParameterBinding& b) const {
+    return hasText_ && call_ == kReturnCall && b.ipar == 1;
+  }
+  uint16_t SentNumber(const ParameterBinding& b) const {
+    return hasText_ && call_ == kReturnCall ? static_cast<uint16_t>(b.ipar - 1) : b.ipar;
+  }
+  // b receives a value after a call's execution: the return value, or a
+  // marker bound for output. SQLSetParam's bindings (input-output with a
+  // buffer of any size) are an ODBC 2 application's inputs.
+  bool Receives(const ParameterBinding& b) const {
+    return hasText_ && call_ != kNoCall && b.ipar <= markers_ &&
+           (ReturnsValue(b) || b.fParamType == SQL_PARAM_OUTPUT ||
+            (b.fParamType == SQL_PARAM_INPUT_OUTPUT && b.cbValueMax != SQL_SETPARAM_VALUE_MAX));
   }
   bool HasText() const { return hasText_; }
   uint16_t Markers() const { return markers_; }
@@ -276,6 +306,7 @@ class Parameters {
   SQLLEN arrayRows_ = -2;
   ColumnDescriptionList* described_ = nullptr;
   uint16_t markers_ = 0;
+  CallForm call_ = kNoCall;
   bool hasText_ = false;
   bool searched_ = false;
 };

@@ -121,6 +121,13 @@ int TranslateSqlWorker(Connection* c, const SQLCHAR* in, SQLINTEGER cbIn, String
 // The parameter markers of sql: question marks outside string literals,
 // quoted identifiers and comments.
 uint16_t CountMarkers(const char* sql, long length);
+// Makes sql the text of s's parameters: its markers, and whether it is a
+// {call ...} or {?= call ...} escape.
+void SetParameterText(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql);
+// After a call's execution with result rc (odbc/params/Parameters.cpp):
+// the row it returned goes into its output parameters and the cursor is
+// closed, so that no result set is left; rc, or the transfer's outcome.
+int TakeOutputs(Statement* s, int rc);
 int BindParameterWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT fParamType, SQLSMALLINT fCType,
                         SQLSMALLINT fSqlType, SQLULEN cbColDef, SQLSMALLINT ibScale,
                         SQLPOINTER rgbValue, SQLLEN cbValueMax, SQLLEN* pcbValue);

@@ -53,6 +53,26 @@ int ColAttributeWorker(Statement* s, SQLUSMALLINT icol, SQLUSMALLINT field, SQLP
     }
     return rc;
   }
+  // An interval's precisions come from its column size and digits.
+  if (field == SQL_DESC_PRECISION || field == SQL_DESC_DATETIME_INTERVAL_PRECISION) {
+    SQLLEN type = 0, size = 0, digits = 0;
+    int rc = ColAttributesWorker(s, icol, SQL_COLUMN_TYPE, nullptr, 0, nullptr, &type);
+    if (rc == SQL_SUCCESS)
+      rc = ColAttributesWorker(s, icol, SQL_COLUMN_PRECISION, nullptr, 0, nullptr, &size);
+    if (rc == SQL_SUCCESS)
+      rc = ColAttributesWorker(s, icol, SQL_COLUMN_SCALE, nullptr, 0, nullptr, &digits);
+    if (rc != SQL_SUCCESS) return rc;
+    SQLLEN value = 0;
+    if (IntervalPrecision(static_cast<SQLSMALLINT>(type), size, digits,
+                          static_cast<SQLSMALLINT>(field), &value)) {
+      if (number != nullptr) *number = value;
+      return SQL_SUCCESS;
+    }
+    if (field == SQL_DESC_DATETIME_INTERVAL_PRECISION) {
+      if (number != nullptr) *number = 0;
+      return SQL_SUCCESS;
+    }
+  }
   const SQLUSMALLINT descType = DescTypeOf(field);
   if (FindAttribute(descType) == nullptr)
     return VEL_POST(s, SQL_ERROR, kDiagDescriptorTypeOutOfRange);

@@ -26,6 +26,24 @@
 SQLSMALLINT VerboseType(SQLSMALLINT t) { return VerboseSqlType(t); }
 SQLSMALLINT DateTimeIntervalCode(SQLSMALLINT t) { return DateTimeSubcode(t); }
 
+bool IntervalPrecision(SQLSMALLINT type, SQLLEN size, SQLLEN digits, SQLSMALLINT field,
+                       SQLLEN* value) {
+  if (type < SQL_INTERVAL_YEAR || type > SQL_INTERVAL_MINUTE_TO_SECOND) return false;
+  // Further fields and whether seconds are among them, by interval code.
+  static const uint8_t kFurther[] = {0, 0, 0, 0, 0, 0, 1, 1, 2, 3, 1, 2, 1};
+  const int code = type - SQL_INTERVAL_YEAR;
+  const bool seconds = type == SQL_INTERVAL_SECOND || type == SQL_INTERVAL_DAY_TO_SECOND ||
+                       type == SQL_INTERVAL_HOUR_TO_SECOND || type == SQL_INTERVAL_MINUTE_TO_SECOND;
+  if (!seconds || digits < 0) digits = 0;
+  if (field == SQL_DESC_PRECISION) {
+    *value = digits;
+  } else {
+    const SQLLEN leading = size - 3 * kFurther[code] - (digits > 0 ? digits + 1 : 0);
+    *value = leading > 0 ? leading : 0;
+  }
+  return true;
+}
+
 namespace {
 
 // The storage of one record: one of the three is set.
@@ -112,6 +130,7 @@ constexpr FieldRow kFields[] = {
     {SQL_DESC_TYPE, Width::kSmall, false, kAll},
     {SQL_DESC_CONCISE_TYPE, Width::kSmall, false, kAll},
     {SQL_DESC_DATETIME_INTERVAL_CODE, Width::kSmall, false, kAll},
+    {SQL_DESC_DATETIME_INTERVAL_PRECISION, Width::kInteger, false, kAll},
     {SQL_DESC_DATA_PTR, Width::kPointer, false, kApp},
     {SQL_DESC_INDICATOR_PTR, Width::kPointer, false, kApp},
     {SQL_DESC_OCTET_LENGTH_PTR, Width::kPointer, false, kApp},
@@ -222,7 +241,14 @@ SQLLEN RecordValue(const Record& r, SQLSMALLINT field) {
       if (r.column != nullptr) return ColumnOctetLength(*r.column->description);
       return r.row ? r.row->cbValueMax : r.param ? r.param->cbValueMax : 0;
     case SQL_DESC_PRECISION:
-      if (r.column != nullptr) return static_cast<SQLLEN>(r.column->description->precision);
+    case SQL_DESC_DATETIME_INTERVAL_PRECISION:
+      if (r.column != nullptr) {
+        const ColumnDescription& d = *r.column->description;
+        if (IntervalPrecision(type, static_cast<SQLLEN>(d.precision), d.scale, field, &value))
+          return value;
+        return field == SQL_DESC_PRECISION ? static_cast<SQLLEN>(d.precision) : 0;
+      }
+      if (field != SQL_DESC_PRECISION) return 0;
       return r.row ? r.row->precision : r.param ? r.param->appPrecision : 0;
     case SQL_DESC_SCALE:
       if (r.column != nullptr) return r.column->description->scale;
@@ -243,6 +269,9 @@ SQLLEN IpdValue(const ParameterBinding* b, SQLSMALLINT field) {
     case SQL_DESC_OCTET_LENGTH:
       return size;
     case SQL_DESC_PRECISION:
+    case SQL_DESC_DATETIME_INTERVAL_PRECISION:
+      if (IntervalPrecision(type, size, b ? b->ibScale : 0, field, &value)) return value;
+      if (field != SQL_DESC_PRECISION) return 0;
       return CharacterOrBinary(type) ? 0 : size;
     case SQL_DESC_SCALE:
       return b ? b->ibScale : 0;

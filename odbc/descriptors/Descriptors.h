@@ -19,6 +19,13 @@ class Descriptor;
 // (0 for every other type).
 SQLSMALLINT VerboseType(SQLSMALLINT concise);
 SQLSMALLINT DateTimeIntervalCode(SQLSMALLINT concise);
+// SQL_DESC_DATETIME_INTERVAL_PRECISION (leading) or SQL_DESC_PRECISION
+// (seconds: 0 without them) of an interval type of column size size and
+// decimal digits digits; false for other types. The column size is the
+// literal's characters: the leading digits, three for each further field,
+// a point and the digits of a fraction.
+bool IntervalPrecision(SQLSMALLINT type, SQLLEN size, SQLLEN digits, SQLSMALLINT field,
+                       SQLLEN* value);
 
 int AllocDescWorker(Connection* c, SQLHDESC* phdesc);
 // Only explicit descriptors are freed ("HY017" for a statement's own);

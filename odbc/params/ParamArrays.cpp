@@ -401,7 +401,7 @@ int RunParameterSets(Statement* s, ExecuteOnceFunction once, const SQLCHAR* sql,
   }
   if (sql != nullptr) {
     s->ForgetResultSet();
-    s->parameters.SetText(CountMarkers(reinterpret_cast<const char*>(sql), cbSql));
+    SetParameterText(s, sql, cbSql);
   }
   s->DropActiveRequest();
   s->Restart();

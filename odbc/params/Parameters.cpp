@@ -8,6 +8,7 @@
 
 #include "base/Alloc.h"
 #include "base/Check.h"
+#include "convert/ColumnValue.h"
 #include "convert/ParameterTable.h"
 #include "convert/WideText.h"
 #include "handles/Connection.h"
@@ -16,6 +17,8 @@
 #include "handles/Statement.h"
 #include "odbc/fetch/BlockFetch.h"
 #include "odbc/fetch/EditRows.h"
+#include "odbc/fetch/Fetch.h"
+#include "odbc/fetch/GetData.h"
 #include "odbc/params/ParamArrays.h"
 #include "odbc/Workers.h"
 #include "protocol/Elements.h"
@@ -73,6 +76,85 @@ uint16_t CountMarkers(const char* sql, long length) {
     }
   }
   return count;
+}
+
+namespace {
+
+// {call ...} or {?= call ...} as the whole text (blanks around it).
+Parameters::CallForm CallFormOf(const char* sql, long length) {
+  if (sql == nullptr) return Parameters::kNoCall;
+  const std::size_t n = length == SQL_NTS ? std::strlen(sql) : static_cast<std::size_t>(length);
+  std::size_t i = 0;
+  auto blanks = [&] {
+    while (i < n && (sql[i] == ' ' || sql[i] == '\t' || sql[i] == '\r' || sql[i] == '\n')) ++i;
+  };
+  blanks();
+  if (i >= n || sql[i] != '{') return Parameters::kNoCall;
+  ++i;
+  blanks();
+  bool returns = false;
+  if (i < n && sql[i] == '?') {
+    ++i;
+    blanks();
+    if (i >= n || sql[i] != '=') return Parameters::kNoCall;
+    ++i;
+    blanks();
+    returns = true;
+  }
+  if (n - i < 5 || (sql[i] | 0x20) != 'c' || (sql[i + 1] | 0x20) != 'a' ||
+      (sql[i + 2] | 0x20) != 'l' || (sql[i + 3] | 0x20) != 'l' || WordChar(sql[i + 4]))
+    return Parameters::kNoCall;
+  return returns ? Parameters::kReturnCall : Parameters::kCall;
+}
+
+}  // namespace
+
+void SetParameterText(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
+  const char* text = reinterpret_cast<const char*>(sql);
+  s->parameters.SetText(CountMarkers(text, cbSql), CallFormOf(text, cbSql));
+}
+
+// Output parameters are the driver's: the server runs a call as the
+// storage does ({?= call f(?)} as SELECT f(?), a procedure's CALL giving
+// one row of its OUT and INOUT arguments) and the row comes back as any
+// result does; here it goes into the parameters' buffers, the return
+// value from column 1, each other output marker, in order, from the
+// columns after it. So every server that translates calls serves them,
+// with no new request. An unbound return value is dropped.
+int TakeOutputs(Statement* s, int rc) {
+  Parameters& p = s->parameters;
+  if (!SQL_SUCCEEDED(rc) || p.Call() == Parameters::kNoCall || s->cursor.ColumnCount() == 0)
+    return rc;
+  ParameterBindingList& bindings = p.Bindings();
+  bool any = p.Call() == Parameters::kReturnCall;
+  for (ParameterBinding* b = bindings.First(); b != nullptr && !any; b = bindings.Next())
+    any = p.Receives(*b);
+  if (!any) return rc;
+  // The application's column bindings get nothing of this row.
+  ResultColumnList& columns = s->cursor.Columns();
+  for (ColumnValue* v = columns.First(); v != nullptr; v = columns.Next()) v->binding = nullptr;
+  int result = rc;
+  const SQLRETURN fetched = FetchRow(s);
+  if (fetched == SQL_ERROR) result = SQL_ERROR;
+  uint16_t next = p.Call() == Parameters::kReturnCall ? 2 : 1;
+  for (ParameterBinding* b = bindings.Head(); SQL_SUCCEEDED(fetched) && b != nullptr;
+       b = static_cast<ParameterBinding*>(b->NextItem())) {
+    if (!p.Receives(*b)) continue;
+    const uint16_t column = p.ReturnsValue(*b) ? 1 : next++;
+    const Statement::ParameterSource at = s->SourceOf(b);
+    if (column > s->cursor.ColumnCount() || at.data == nullptr) continue;
+    const SQLRETURN got =
+        GetData(s, column,
+                TransferTarget{at.cType, at.data, at.bufferLength, at.indicator, at.nullIndicator});
+    if (got == SQL_ERROR) {
+      result = SQL_ERROR;
+      break;
+    }
+    if (got == SQL_SUCCESS_WITH_INFO) result = SQL_SUCCESS_WITH_INFO;
+  }
+  if (FreeStmtWorker(s, SQL_CLOSE, false) == SQL_ERROR) result = SQL_ERROR;
+  s->cursor.HideColumns();
+  return result;
 }
 
 int BindParameterWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT fParamType, SQLSMALLINT fCType,
@@ -147,9 +229,16 @@ int DescribeParamWorker(Statement* s, SQLUSMALLINT ipar, SQLSMALLINT* pfSqlType,
   if (s->OwningConnection()->OffersDescribe() && s->parameters.HasText()) {
     const int rc = AskDescribed(s);
     if (rc != SQL_SUCCESS) return rc;
+    // The server describes the markers after {?= ...}'s, which is
+    // described as the value's column.
+    const bool returns = s->parameters.Call() == Parameters::kReturnCall;
     const ColumnDescription* d = s->parameters.Described()->Head();
-    for (SQLUSMALLINT i = 1; d != nullptr && i < ipar; ++i)
+    for (SQLUSMALLINT i = returns ? 2 : 1; d != nullptr && i < ipar; ++i)
       d = static_cast<const ColumnDescription*>(d->NextItem());
+    if (returns && ipar == 1) {
+      const ColumnValue* value = s->cursor.HiddenColumn();
+      d = value != nullptr ? value->description : nullptr;
+    }
     if (ipar == 0 || d == nullptr) return VEL_POST(s, SQL_ERROR, kDiagDescribeParamNumber);
     if (pfSqlType != nullptr)
       *pfSqlType = static_cast<SQLSMALLINT>(ReportedSqlType(*s, d->sqlDataType));
@@ -222,7 +311,7 @@ int ParamDataWorker(Statement* s, SQLPOINTER* prgbValue) {
     }
   }
   s->DropActiveRequest();
-  return ContinueArray(s, rc);
+  return ContinueArray(s, TakeOutputs(s, rc));
 }
 
 int PutDataWorker(Statement* s, SQLPOINTER rgbValue, SQLLEN cbValue) {

@@ -159,7 +159,7 @@ int PrepareWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
   }
   s->ForgetResultSet();
   s->parameters.Progress().selects = false;
-  s->parameters.SetText(CountMarkers(reinterpret_cast<const char*>(sql), cbSql));
+  SetParameterText(s, sql, cbSql);
   s->parameters.SetSearched(sql != nullptr && SearchedChange(sql, cbSql));
   s->positioned = sql != nullptr && Positioned(sql, cbSql);
   request.SetStatementId(s->StatementId());
@@ -172,7 +172,10 @@ int PrepareWorker(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
   int status = kStatusCommunicationFailure;
   const int rc = s->Exchange(&request, &status);
   if (rc != SQL_SUCCESS) return s->CheckResult(rc, status);
-  return s->AdoptResultSet(request.Get<ResultSetDescriptionElement>());
+  const int adopted = s->AdoptResultSet(request.Get<ResultSetDescriptionElement>());
+  // {?= call ...} leaves no result set: its value goes to marker 1.
+  if (s->parameters.Call() == Parameters::kReturnCall) s->cursor.HideColumns();
+  return adopted;
 }
 
 namespace {
@@ -201,7 +204,7 @@ int RunExecution(Statement* s, Request* request) {
     }
   }
   s->DropActiveRequest();
-  return rc;
+  return TakeOutputs(s, rc);
 }
 
 }  // namespace
@@ -223,7 +226,10 @@ int ExecuteOnce(Statement* s, const SQLCHAR*, SQLINTEGER) {
     return VEL_POST(s, SQL_ERROR, kDiagMemory);
   }
   if (withRows) request->Get<MaxLengthElement>()->value = kFirstBlockBudget;
-  // The description taken at prepare time stays; this reply has none.
+  // The description taken at prepare time stays (a call's, hidden after
+  // its outputs were taken, comes back); this reply has none.
+  s->cursor.ShowColumns();
+  s->RelinkColumns();
   return RunExecution(s, request);
 }
 
@@ -236,7 +242,7 @@ int ExecDirectOnce(Statement* s, const SQLCHAR* sql, SQLINTEGER cbSql) {
     return VEL_POST(s, SQL_ERROR, kDiagMemory);
   }
   s->ForgetResultSet();
-  s->parameters.SetText(CountMarkers(reinterpret_cast<const char*>(sql), cbSql));
+  SetParameterText(s, sql, cbSql);
   return RunExecution(s, request);
 }
 

@@ -487,10 +487,11 @@ class Scanner {
 
   // {call p(...)} and {?= call f(...)}: on PostgreSQL a procedure is
   // CALLed and a function's rows selected; the value of {?= call} comes
-  // back as the one column of a one-row result set, not into the marker,
-  // which the clause takes up. SQLite has no procedures.
+  // back as the one column of a one-row result set, which the driver
+  // puts into the marker the clause takes up (it sends the markers after
+  // it only). SQLite has no procedures, but its functions return values.
   bool Procedure(const std::string& text, bool returns, std::string* out) {
-    if (!postgres_) return Fail("SQLite storage has no procedures: {call} cannot run");
+    if (!postgres_ && !returns) return Fail("SQLite storage has no procedures: {call} cannot run");
     std::string name = Trim(text.substr(0, text.find('(')));
     if (name.empty()) return Fail("{call} needs a procedure name");
     const std::string call = text.find('(') == std::string::npos ? text + "()" : text;

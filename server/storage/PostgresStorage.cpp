@@ -66,10 +66,18 @@ int IntervalCode(int typmod) {
 // (protocol/INTERVALS.md), else it describes itself as text, as before.
 std::string DeclaredType(Oid type, int typmod, bool fromTable, bool intervals = false) {
   switch (type) {
-    case kPgInterval:
+    case kPgInterval: {
       if (!intervals) return "";
-      return "INTERVAL(" +
-             std::string(SqlTypeName(interval::kSqlCodeBase + IntervalCode(typmod)) + 9) + ")";
+      const int code = IntervalCode(typmod);
+      std::string name = "INTERVAL(" + std::string(SqlTypeName(interval::kSqlCodeBase + code) + 9);
+      // The seconds precision the modifier declares, after a comma (its
+      // low half; 0xFFFF declares none: PostgreSQL's six digits).
+      const int digits = typmod < 0 ? 0xFFFF : typmod & 0xFFFF;
+      const bool seconds = code == interval::kSecond || code == interval::kDayToSecond ||
+                           code == interval::kHourToSecond || code == interval::kMinuteToSecond;
+      if (seconds && digits < interval::kSecondDigits) name += "," + std::to_string(digits);
+      return name + ")";
+    }
     case kPgBool:
       return "BOOLEAN";
     case kPgBytea:

@@ -113,11 +113,22 @@ bool TypeFromDeclared(const std::string& declared, SqlTypeDesc* out) {
   if (text.empty()) return false;
   // PostgreSQL's intervals, so named by its storage for a session that
   // asked for them (a name no SQLite declaration takes).
+  // A declared seconds precision (",3") below the six digits narrows the
+  // column: its fraction and, without digits, its point go.
   if (text.compare(0, 9, "INTERVAL(") == 0) {
+    const size_t comma = text.find(',');
+    const int digits = comma == std::string::npos ? -1 : std::atoi(text.c_str() + comma + 1);
+    const std::string bare = comma == std::string::npos ? text : text.substr(0, comma) + ")";
     for (const SqlTypeInfo& t : AllSqlTypes())
-      if (t.code >= kSqlIntervalYear && text == "INTERVAL(" + std::string(t.name + 9) + ")") {
+      if (t.code >= kSqlIntervalYear && bare == "INTERVAL(" + std::string(t.name + 9) + ")") {
         *out = TypeForCode(t.code);
         out->scale = t.minScale > 0 ? t.minScale : 0;
+        if (digits >= 0 && digits < out->scale) {
+          const uint32_t narrower = static_cast<uint32_t>(out->scale - digits + (digits == 0));
+          out->precision -= narrower;
+          out->length -= narrower;
+          out->scale = static_cast<int16_t>(digits);
+        }
         return true;
       }
   }

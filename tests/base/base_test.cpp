@@ -126,13 +126,11 @@ TEST(ProfileTest, StringsAndIntegers) {
   SettingsFile file(
       "; comment\n[debug]\n  LOGFILE = /tmp/x.log  \nLogMode=\"A2\"\nDebug=-3\n"
       "[Config]\nUseKeepAlive=1x\nEmpty=\n");
-  const struct {
-    const char *section, *key;
-    unsigned size;
-    std::string expected;
-  } rows[] = {
+  // clang-format off
+  const struct { const char *section, *key; unsigned size; std::string expected; } rows[] = {
       {"Debug", "LogFile", 99, "/tmp/x.log"}, {"DEBUG", "logmode", 99, "A2"},  {"Config", "Empty", 99, ""},
       {"Debug", "Missing", 5, "defa"},        {"Debug", "LogFile", 5, "/tmp"}, {"Nowhere", "LogFile", 99, "default"}};
+  // clang-format on
   for (auto& r : rows) {
     char buf[99];
     EXPECT_EQ(r.expected.size(), GetPrivateProfileStringA(r.section, r.key, "default", buf, r.size, "velodbc.ini"));

@@ -228,6 +228,15 @@ const DescCase kCases[] = {
       {kColAttr, kIrd, 3, SQL_DESC_FIXED_PREC_SCALE, SQL_FALSE},
       {kColAttr, kIrd, 4, SQL_DESC_TYPE, 0, err, "07009"},
       {kColAttr, kIrd, 1, 9999, 0, err, "HY091"}}},
+    // Nine leading digits; the seconds PostgreSQL's modifier declares.
+    {"an interval's precisions",
+     "/* PostgreSQL */ SELECT CAST('1 2:3:4.5' AS interval day to second(3)), CAST('5' AS interval minute)",
+     {{kColAttr, kIrd, 1, SQL_DESC_LENGTH, 22},
+      {kColAttr, kIrd, 1, SQL_DESC_PRECISION, 3},
+      {kColAttr, kIrd, 1, SQL_DESC_DATETIME_INTERVAL_PRECISION, 9},
+      {kGet, kIrd, 1, SQL_DESC_PRECISION, 3},
+      {kGet, kIrd, 2, SQL_DESC_DATETIME_INTERVAL_PRECISION, 9},
+      {kGet, kIrd, 2, SQL_DESC_PRECISION, 0}}},
     // Described with all the digits values have (16) and six after the point.
     {"a numeric without declared digits",
      "/* PostgreSQL */ SELECT 123.45, 1.2345678",

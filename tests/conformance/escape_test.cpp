@@ -156,7 +156,7 @@ const EscapeRow kRows[] = {
     {0, 0, "CASE WHEN 'a_c' LIKE 'a\\_c' {escape '\\'} AND 'abc' NOT LIKE 'a\\_c' {escape '\\'} THEN 1 END", "1"},
     {0, 0, "SELECT * FROM {call esc_f(1)}", kError},
     {0, 0, "{call esc_f(1)}", kError, "2|esc_f"},
-    {0, 0, "{?= call esc_f(1)}", kError, "2|esc_f"},
+    {0, 0, "{?= call esc_f(1)}", kError, "no result set"},
     {0, 0, "{call esc_p(1)}", kError, "no result set"},
     {0, 0, "{fn NO_SUCH(1)}", kError},
     {0, 0, "{fn UCASE('a', 'b')}", kError},

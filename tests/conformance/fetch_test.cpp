@@ -2,6 +2,7 @@
 // SQLNumResultCols and SQLDescribeCol: each argument's rules, the
 // SQLSTATEs and the values and lengths a call hands out.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "conformance.h"
@@ -74,17 +75,26 @@ SQLRETURN RowsetRead(SQLHSTMT s, SQLULEN cursor, Seen* seen) {
 
 // The first row's column 1 read as C type (an interval structure shown as
 // "type sign fields"), or with sqlType the value of parameter 1 bound as
-// C type from text or from the structure "-1 2 3 4 5 6" (days .. fraction).
+// C type from text (narrow, wide, or as a whole number) or from the
+// structure "-1 2 3 4 5 6" (days .. fraction).
 SQLRETURN Interval(SQLHSTMT s, SQLSMALLINT cType, Seen* seen, const char* param = nullptr, SQLSMALLINT sqlType = 0,
                    SQLSMALLINT paramCType = SQL_C_CHAR) {
   SQL_INTERVAL_STRUCT v{};
   char text[32] = {};
+  SQLWCHAR wide[32] = {};
+  SQLBIGINT big = param ? std::strtoll(param, nullptr, 10) : 0;
+  SQLINTEGER whole = static_cast<SQLINTEGER>(big);
   v.interval_type = SQL_IS_DAY_TO_SECOND, v.interval_sign = SQL_TRUE, v.intval.day_second = {1, 2, 3, 4, 5};
   SQLRETURN rc = SQL_SUCCESS;
   if (param != nullptr) {
     std::strcpy(text, param);
-    rc = SQLBindParameter(s, 1, SQL_PARAM_INPUT, paramCType, sqlType, 0, 0, paramCType == SQL_C_CHAR ? (void*)text : &v,
-                          0, nullptr);
+    std::copy(text, text + std::strlen(text), wide);
+    void* data = paramCType == SQL_C_CHAR      ? (void*)text
+                 : paramCType == SQL_C_WCHAR   ? (void*)wide
+                 : paramCType == SQL_C_SBIGINT ? (void*)&big
+                 : paramCType == SQL_C_SLONG   ? (void*)&whole
+                                               : &v;
+    rc = SQLBindParameter(s, 1, SQL_PARAM_INPUT, paramCType, sqlType, 0, 0, data, 0, nullptr);
     const std::string type = sqlType == SQL_VARCHAR                  ? "VARCHAR"
                              : sqlType == SQL_INTERVAL_YEAR_TO_MONTH ? "INTERVAL YEAR TO MONTH"
                                                                      : "INTERVAL";
@@ -362,7 +372,7 @@ const FetchCase kFetch[] = {
            std::to_string(type) + " " + std::to_string(size) + " " + std::to_string(scale) + " " + std::to_string(code);
        return rc;
      },
-     SQL_SUCCESS, "", "112 22 6 10", kOdbc3Only, true},
+     SQL_SUCCESS, "", "112 19 3 10", kOdbc3Only, true},
     {"an interval is text to ODBC 2", "SELECT INTERVAL '-26:03'",
      [](SQLHSTMT s, bool, Seen* seen) { return Interval(s, SQL_C_CHAR, seen); }, SQL_SUCCESS, "", "PT-26H-3M",
      kOdbc2Only, true},
@@ -421,6 +431,18 @@ const FetchCase kFetch[] = {
      "22018", "", kOdbc3Only},
     {"a text parameter overflows", "",
      [](SQLHSTMT s, bool, Seen* seen) { return Interval(s, SQL_C_CHAR, seen, "1234567890", SQL_INTERVAL_DAY); },
+     SQL_ERROR, "22015", "", kOdbc3Only},
+    {"a wide text parameter", "",
+     [](SQLHSTMT s, bool,
+        Seen* seen) { return Interval(s, SQL_C_INTERVAL_DAY_TO_SECOND, seen, "5", SQL_INTERVAL_DAY, SQL_C_WCHAR); },
+     SQL_SUCCESS, "", "10 0 5 0 0 0 0", kOdbc3Only, true},
+    {"a whole number parameter", "",
+     [](SQLHSTMT s, bool,
+        Seen* seen) { return Interval(s, SQL_C_INTERVAL_DAY_TO_SECOND, seen, "-3", SQL_INTERVAL_MINUTE, SQL_C_SLONG); },
+     SQL_SUCCESS, "", "10 1 0 0 3 0 0", kOdbc3Only, true},
+    {"a whole number parameter overflows", "",
+     [](SQLHSTMT s, bool,
+        Seen* seen) { return Interval(s, SQL_C_CHAR, seen, "1234567890", SQL_INTERVAL_DAY, SQL_C_SBIGINT); },
      SQL_ERROR, "22015", "", kOdbc3Only},
 };
 

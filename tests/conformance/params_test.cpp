@@ -11,51 +11,81 @@ namespace {
 const SQLRETURN ok = SQL_SUCCESS, err = SQL_ERROR, info = SQL_SUCCESS_WITH_INFO, need = SQL_NEED_DATA;
 
 // Executions with parameters 1 to n bound as text (nullptr: NULL), by
-// SQLExecDirect and by SQLPrepare and SQLExecute.
+// SQLExecDirect and by SQLPrepare and SQLExecute. A call's output marker
+// (out, bound as io) takes a value and leaves no result set.
 struct ExecCase {
   const char* what;
   std::vector<const char*> values;
   const char* sql;
   const char* rows;  // Rows() of the first column, or the SQLSTATE (ODBC 3's form) of the failure
   Libraries libraries;
+  SQLUSMALLINT out = 0;  // the output marker whose value is the outcome
+  SQLSMALLINT io = SQL_PARAM_INPUT, type = SQL_VARCHAR;
+  bool postgresOnly = false;
 };
 
+// clang-format off
 const ExecCase kExecutions[] = {
     {"one marker, one binding", {"7"}, "SELECT ?", "7", kBoth},
     {"a NULL", {nullptr}, "SELECT ?", "-", kBoth},
     {"bindings beyond the markers are ignored", {"7", "8", "9"}, "SELECT ?", "7", kBoth},
     {"bindings of a text without markers are ignored", {"7", "8"}, "SELECT 1", "1", kBoth},
     {"markers in literals and comments are none", {"7"}, "SELECT '?', ? -- ?", "?", kBoth},
+    {"a function's return value", {"x", "-7"}, "{?= call abs(?)}", "7", kBoth, 1, SQL_PARAM_OUTPUT, SQL_INTEGER},
+    {"a return value bound input-output", {"x", "ab"}, " { ? = CALL upper(?)}", "AB", kBoth, 1, SQL_PARAM_INPUT_OUTPUT},
+    {"a user function's return value", {"x", "7"}, "{?= call par_f(?)}", "8", kBoth, 1, SQL_PARAM_OUTPUT, SQL_INTEGER, true},
+    {"a procedure's INOUT argument", {"4", "1"}, "{call par_p(?, ?)}", "8", kBoth, 2, SQL_PARAM_INPUT_OUTPUT, SQL_INTEGER, true},
+    {"a procedure's OUT argument", {"4", "x"}, "{call par_q(?, ?)}", "12", kBoth, 2, SQL_PARAM_OUTPUT, SQL_INTEGER, true},
 };
+// clang-format on
 
 class Params : public Conformance {
  protected:
-  std::string Outcome(SQLRETURN rc) {
+  std::string Outcome(SQLRETURN rc, SQLUSMALLINT out = 0) {
     if (rc != SQL_SUCCESS) return FirstState(SQL_HANDLE_STMT, s);
-    return Rows(s, rc, {1});
+    if (out == 0) return Rows(s, rc, {1});
+    SQLSMALLINT columns = -1;
+    EXPECT_EQ(ok, SQLNumResultCols(s, &columns));
+    EXPECT_EQ(0, columns);
+    EXPECT_EQ(err, SQLFetch(s));
+    EXPECT_EQ(lib().State("24000"), FirstState(SQL_HANDLE_STMT, s));
+    EXPECT_EQ(static_cast<SQLLEN>(std::strlen(text[out - 1])), ind[out - 1]);
+    return text[out - 1];
   }
   char text[8][16] = {};
   SQLLEN ind[8] = {};
 };
 
 TEST_P(Params, ExecutionsSendTheirMarkersBindings) {
+  if (OnPostgres()) {
+    Exec("CREATE OR REPLACE FUNCTION par_f(a integer) RETURNS integer AS 'SELECT a + 1' LANGUAGE SQL");
+    Exec("CREATE OR REPLACE PROCEDURE par_p(a integer, INOUT b integer) LANGUAGE SQL AS 'SELECT a * 2'");
+    Exec("CREATE OR REPLACE PROCEDURE par_q(a integer, OUT b integer) LANGUAGE SQL AS 'SELECT a * 3'");
+  }
   for (const ExecCase& row : kExecutions) {
-    if (!lib().Holds(row.libraries)) continue;
+    if (!lib().Holds(row.libraries) || (row.postgresOnly && !OnPostgres())) continue;
     SCOPED_TRACE(row.what);
     SQLFreeStmt(s, SQL_RESET_PARAMS);
     for (size_t i = 0; i < row.values.size(); ++i) {
-      if (row.values[i] != nullptr) std::strcpy(text[i], row.values[i]);
-      ind[i] = row.values[i] != nullptr ? SQL_NTS : SQL_NULL_DATA;
-      ASSERT_EQ(ok, SQLBindParameter(s, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10,
-                                     0, text[i], sizeof text[i], &ind[i]));
+      const bool out = i + 1 == row.out;
+      ASSERT_EQ(ok, SQLBindParameter(s, static_cast<SQLUSMALLINT>(i + 1), out ? row.io : SQL_PARAM_INPUT, SQL_C_CHAR,
+                                     out ? SQL_VARCHAR : row.type, 10, 0, text[i], sizeof text[i], &ind[i]));
     }
     const std::string expected = row.rows[0] == '0' ? lib().State(row.rows) : row.rows;
-    // The same bindings once more after a text with more markers.
-    EXPECT_EQ(expected, Outcome(Exec(row.sql)));
-    const std::string sql = ForStorage(row.sql);
-    ASSERT_EQ(ok, SQLPrepare(s, (SQLCHAR*)sql.c_str(), SQL_NTS));
-    EXPECT_EQ(expected, Outcome(SQLExecute(s)));
-    SQLFreeStmt(s, SQL_CLOSE);
+    // The same bindings once more after a text with more markers; a
+    // prepared call runs twice.
+    for (int run = 0; run < (row.out ? 3 : 2); ++run) {
+      for (size_t i = 0; i < row.values.size(); ++i) {
+        if (row.values[i] != nullptr) std::strcpy(text[i], row.values[i]);
+        ind[i] = row.values[i] != nullptr ? SQL_NTS : SQL_NULL_DATA;
+      }
+      const std::string sql = ForStorage(row.sql);
+      if (run == 1) {
+        ASSERT_EQ(ok, SQLPrepare(s, (SQLCHAR*)sql.c_str(), SQL_NTS));
+      }
+      EXPECT_EQ(expected, Outcome(run == 0 ? Exec(row.sql) : SQLExecute(s), row.out)) << run;
+      SQLFreeStmt(s, SQL_CLOSE);
+    }
   }
 }
 
@@ -114,8 +144,10 @@ struct CountCase {
 };
 
 const CountCase kCounts[] = {
-    {nullptr, 0, 0, err, "HY010"},   {"SELECT 1", 0, 0, ok, ""},          {"SELECT ?, ?", 2, 2, ok, ""},
-    {"SELECT '?', ?", 1, 1, ok, ""}, {"SELECT ?, ?", 2, 3, err, "07009"}, {"SELECT ?", 1, 0, ok, ""},
+    {nullptr, 0, 0, err, "HY010"},       {"SELECT 1", 0, 0, ok, ""},
+    {"SELECT ?, ?", 2, 2, ok, ""},       {"SELECT '?', ?", 1, 1, ok, ""},
+    {"SELECT ?, ?", 2, 3, err, "07009"}, {"SELECT ?", 1, 0, ok, ""},
+    {"{?= call abs(?)}", 2, 2, ok, ""},  {"{?= call abs(?)}", 2, 3, err, "07009"},
 };
 
 TEST_P(Params, NumParamsAndDescribeParamNumbers) {
@@ -169,26 +201,20 @@ struct SeqCase {
   SQLSMALLINT cType = SQL_C_CHAR;
 };
 
+// clang-format off
 const SeqCase kSequences[] = {
     {"pieces make the value", {{kExec, need}, {kParamData, need}, {kPut, ok, 2}, {kPut, ok, 1}, {kParamData}}, "aba"},
     {"SQL_NTS and SQL_NULL_DATA", {{kExec, need}, {kParamData, need}, {kPut, ok, SQL_NULL_DATA}, {kParamData}}, "-"},
     {"SQLPutData before SQLParamData", {{kExec, need}, {kPut, err, 2, "HY010"}}},
     {"SQLPutData without an execution", {{kPut, err, 2, "HY010"}}},
     {"SQLParamData without an execution", {{kParamData, err, 0, "HY010"}}},
-    {"another function while data is needed",
-     {{kExec, need}, {kCols, err, 0, "HY010"}, {kCancel}, {kPut, err, 2, "HY010"}}},
+    {"another function while data is needed", {{kExec, need}, {kCols, err, 0, "HY010"}, {kCancel}, {kPut, err, 2, "HY010"}}},
     {"a negative length", {{kExec, need}, {kParamData, need}, {kPut, err, -7, "HY090"}}},
     {"no data and a length", {{kExec, need}, {kParamData, need}, {kPutNull, err, 2, "HY009"}}, nullptr, kOdbc3Only},
-    {"a NULL then more pieces",
-     {{kExec, need}, {kParamData, need}, {kPut, ok, SQL_NULL_DATA}, {kPut, err, 2, "HY020"}},
-     nullptr,
-     kOdbc3Only},
-    {"a number in pieces",
-     {{kExec, need}, {kParamData, need}, {kPut, ok, 4}, {kPut, err, 4, "HY019"}},
-     nullptr,
-     kOdbc3Only,
-     SQL_C_LONG},
+    {"a NULL then more pieces", {{kExec, need}, {kParamData, need}, {kPut, ok, SQL_NULL_DATA}, {kPut, err, 2, "HY020"}}, nullptr, kOdbc3Only},
+    {"a number in pieces", {{kExec, need}, {kParamData, need}, {kPut, ok, 4}, {kPut, err, 4, "HY019"}}, nullptr, kOdbc3Only, SQL_C_LONG},
 };
+// clang-format on
 
 TEST_P(Params, DataAtExecutionSequences) {
   for (const SeqCase& row : kSequences) {

@@ -105,15 +105,9 @@ inline void CheckText(const ColumnValue* v, SQLLEN cb, int result, const std::st
 
 // A row of the conversion tables: a value of type from its row bytes,
 // converted to cType into cb bytes.
-struct Row {
-  int32_t type;
-  Bytes row;
-  SQLSMALLINT cType;
-  SQLLEN cb;
-  int result;
-  Bytes out;
-  SQLLEN pcb;
-};
+// clang-format off
+struct Row { int32_t type; Bytes row; SQLSMALLINT cType; SQLLEN cb; int result; Bytes out; SQLLEN pcb; };
+// clang-format on
 // An integer target's row: the value in the C type's width, which is its
 // length; no length after a failure.
 inline Row Int(int32_t type, const Bytes& row, SQLSMALLINT cType, int result, int64_t value) {

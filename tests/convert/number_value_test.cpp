@@ -17,10 +17,8 @@ Bytes I32(int64_t v) { return LE(static_cast<int32_t>(v)); }
 // Each integer target's limits and one past them, as BIGINT (exact sign
 // and magnitude) and as text: {lowest negative magnitude, highest}.
 TEST(NumberValueTest, IntegerTargetLimits) {
-  const struct {
-    SQLSMALLINT cType;
-    uint64_t lowest, highest;
-  } limits[] = {
+  // clang-format off
+  const struct { SQLSMALLINT cType; uint64_t lowest, highest; } limits[] = {
       {SQL_C_BIT, 0, 1},
       {SQL_C_STINYINT, 128, 127},
       {SQL_C_SSHORT, 32768, 32767},
@@ -31,6 +29,7 @@ TEST(NumberValueTest, IntegerTargetLimits) {
       {SQL_C_ULONG, 0, UINT32_MAX},
       {SQL_C_UBIGINT, 0, UINT64_MAX},
   };
+  // clang-format on
   for (const auto& l : limits) {
     // The lowest value and one below it, the highest and one above it.
     for (int k = 0; k < 4; ++k) {

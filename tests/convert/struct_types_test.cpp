@@ -62,10 +62,8 @@ TEST(StructTypesTest, NumericAndGuidTargets) {
 }
 
 TEST(StructTypesTest, TextsOfParameters) {
-  const struct {
-    Bytes in;
-    std::string text;
-  } rows[] = {
+  // clang-format off
+  const struct { Bytes in; std::string text; } rows[] = {
       {Num(10, 2, true, 1234567), "12345.67"},
       {Num(38, 3, false, 5), "-0.005"},
       {Num(5, -2, true, 5), "500"},
@@ -73,6 +71,7 @@ TEST(StructTypesTest, TextsOfParameters) {
       {Num(1, 1, true, 0), "0.0"},
       {Num(38, 0, true, ~0ull, ~0ull), "340282366920938463463374607431768211455"},
   };
+  // clang-format on
   for (const auto& r : rows) {
     SQL_NUMERIC_STRUCT n;
     std::memcpy(&n, r.in.data(), sizeof n);

@@ -15,12 +15,10 @@ using Units = std::vector<SQLWCHAR>;
 const SQLWCHAR kFill = 0xA5A5;
 const long kNts = SQL_NTS;
 
-struct ToUtf8Case {
-  Units in;
-  long units;
-  WideResult result;
-  std::string out;  // appended after "x "
-};
+// out: appended after "x "
+// clang-format off
+struct ToUtf8Case { Units in; long units; WideResult result; std::string out; };
+// clang-format on
 
 const ToUtf8Case kToUtf8[] = {
     {{'a', 'b', 0, 'c'}, kNts, WideResult::kOk, "ab"},
@@ -66,14 +64,11 @@ TEST(WideTextTest, WideToUtf8ReportsMemoryAndKeepsTheString) {
   }
 }
 
-struct ToWideCase {
-  std::string in;
-  long bytes;  // kNts, or -1 for in.size()
-  long outUnits;
-  Units out;  // written units and the terminating 0; kFill where untouched
-  long need;
-  long used;
-};
+// bytes: kNts, or -1 for in.size()
+// out: written units and the terminating 0; kFill where untouched
+// clang-format off
+struct ToWideCase { std::string in; long bytes; long outUnits; Units out; long need; long used; };
+// clang-format on
 
 const std::string kPair = "a\xF0\x9F\x98\x80";  // 'a', U+1F600
 

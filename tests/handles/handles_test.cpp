@@ -203,13 +203,12 @@ TEST_F(HandlesTest, NewestFirstThenNoDataAndOnlyTheMostSpecificHandle) {
 // caller's error and consumes nothing; the length reported stops at 32767.
 TEST_F(HandlesTest, TruncationAndTheLengthCap) {
   const std::string full = "08S01 3047 46 " + kClient + "communication failure";
-  struct Row {
-    SQLSMALLINT size;
-    std::string expected;
-  } rows[] = {{46, "1 " + full.substr(0, full.size() - 1)},
-              {47, "0 " + full},
-              {0, "1 08S01 3047 46 " + kUnwritten},
-              {-1, "-1 ????? -99 -99 " + kUnwritten}};
+  // clang-format off
+  struct Row { SQLSMALLINT size; std::string expected; } rows[] = {{46, "1 " + full.substr(0, full.size() - 1)},
+                                                                   {47, "0 " + full},
+                                                                   {0, "1 08S01 3047 46 " + kUnwritten},
+                                                                   {-1, "-1 ????? -99 -99 " + kUnwritten}};
+  // clang-format on
   for (const Row& row : rows) {
     VEL_POST(c1, SQL_ERROR, kDiagCommunicationFailure);
     EXPECT_EQ(row.expected, ConnError(row.size)) << row.size;

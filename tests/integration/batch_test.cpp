@@ -52,11 +52,10 @@ TEST(Batch, HundredThousandRowsInArraysOfAThousand) {
   EXPECT_EQ("100000/5000050000", Scalar(c, "SELECT count(DISTINCT name), CAST(sum(amount) * 4 AS BIGINT) FROM bulk"));
 }
 
-struct FailCase {
-  const char* dsn;
-  int end;  // -1 autocommit, else SQL_COMMIT or SQL_ROLLBACK
-  const char* rows;
-};
+// end: -1 autocommit, else SQL_COMMIT or SQL_ROLLBACK
+// clang-format off
+struct FailCase { const char* dsn; int end; const char* rows; };
+// clang-format on
 const FailCase kFailCases[] = {
     {"DSN=VelWide", -1, "1;3;5"}, {"DSN=VelWide", SQL_COMMIT, "1;3;5"}, {"DSN=VelWide", SQL_ROLLBACK, "5"},
     {"DSN=VelOpen", -1, "1;5"},   {"DSN=VelOpen", SQL_COMMIT, "1;5"},   {"DSN=VelOpen", SQL_ROLLBACK, "5"},

@@ -57,17 +57,15 @@ TEST_F(Open, TimeoutAndCancelStopTheServersWorkAndTheSessionGoesOn) {
   ASSERT_EQ(SQL_SUCCESS, c.Execute("CREATE TEMP TABLE kept (n INTEGER)"));
   SQLSetConnectAttr(c.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0);
   SQLSetConnectAttr(writer.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0);
-  const struct {
-    const char* sql;
-    bool cancel;
-    const char* expected;
-  } cases[] = {
+  // clang-format off
+  const struct { const char* sql; bool cancel; const char* expected; } cases[] = {
       {kEndless, false, "-1 HYT00 [QTX][Velora ODBC Server]timeout expired"},
       {kEndlessFetch, false, "-1 HYT00 [QTX][Velora ODBC Server]timeout expired"},
       {kEndless, true, "-1 HY008 [QTX][Velora ODBC Server]operation canceled"},
       {kContended, false, "-1 HYT00 [QTX][Velora ODBC Server]timeout expired"},
       {kContended, true, "-1 HY008 [QTX][Velora ODBC Server]operation canceled"},
   };
+  // clang-format on
   int round = 0;
   for (const auto& k : cases) {
     SCOPED_TRACE(std::string(k.sql) + (k.cancel ? " cancelled" : " timed out"));

@@ -57,9 +57,9 @@ TEST(Failover, NextServerAnswersAndFailuresNameEveryServer) {
                 getsockname(silent, reinterpret_cast<sockaddr*>(&at), &size),
             0);
   const std::string hung = std::to_string(ntohs(at.sin_port));
-  const struct {
-    std::string in, found;  // found: in the completed string, else in the record
-  } rows[] = {
+  // found: in the completed string, else in the record
+  // clang-format off
+  const struct { std::string in, found; } rows[] = {
       {"DSN=VelFailover", "Server=localhost;Service=" + a + ";"},
       {"DSN=VelOpen;Server=localhost:" + a + ",127.0.0.1:" + refused, "Server=localhost;Service=" + a + ";"},
       {"DSN=VelOpen;Server=[::1]:" + refused + ",127.0.0.1;Service=" + a, "Server=127.0.0.1;Service=" + a + ";"},
@@ -67,6 +67,7 @@ TEST(Failover, NextServerAnswersAndFailuresNameEveryServer) {
       {"DSN=VelOpen;Server=127.0.0.1:" + refused + ",[::1]:" + refused + ";LoadBalance=yes",
        "08001 [QTX][Velora ODBC Client]no server answered: "},
   };
+  // clang-format on
   for (const auto& r : rows) {
     OdbcConnection c;
     SQLSetConnectAttr(c.dbc, SQL_ATTR_LOGIN_TIMEOUT, (SQLPOINTER)5, 0);
@@ -157,9 +158,8 @@ TEST(Reconnect, IdleConnectionOutlivesARestartOnlyWithTheKey) {
   const std::vector<std::string> tls = {"--tls-cert", stem + ".pem", "--tls-key", stem + ".key"};
   ASSERT_TRUE(server.Start(tls)) << server.Error();
   const std::string port = server.PortText();
-  const struct {
-    const char *driver, *retry, *state, *found;
-  } rows[] = {
+  // clang-format off
+  const struct { const char *driver, *retry, *state, *found; } rows[] = {
       {"Velora", "1", "idle", "2"},
       {"Velora", "0", "idle", "rc -1 08S01"},
       {"Velora", "1;TLS=require", "open", "rc -1 08S01"},
@@ -172,6 +172,7 @@ TEST(Reconnect, IdleConnectionOutlivesARestartOnlyWithTheKey) {
       {"Velora ANSI", "1", "open", "rc -1 08S01"},
       {"Velora ANSI", "1", "cursor", "rc -1 08S01"},
   };
+  // clang-format on
   std::vector<std::unique_ptr<OdbcConnection>> connections;
   std::vector<SQLHSTMT> prepared;
   for (const auto& r : rows) {

@@ -86,11 +86,8 @@ TEST(Security, TlsModesAndTheirRefusals) {
   TlsServers& s = Servers();
   ASSERT_TRUE(s.ready) << s.t.Error() << s.u.Error();
   const std::string ca = ";TLSCAFile=" + s.t.Folder() + "/cert.pem";
-  const struct {
-    std::string in;
-    bool ok;
-    std::string record;
-  } rows[] = {
+  // clang-format off
+  const struct { std::string in; bool ok; std::string record; } rows[] = {
       {At(s.t.Port()) + ";Server=127.0.0.1;TLS=require", true, ""},
       {At(s.t.Port()) + ";Server=localhost;TLS=verify-full" + ca, true, ""},
       {At(s.t.Port()) + ";Server=localhost;TLS=verify-full;TLSCAFile=" + s.u.Folder() + "/other.pem", false,
@@ -107,6 +104,7 @@ TEST(Security, TlsModesAndTheirRefusals) {
       {At(g_a.Port()) + ";Server=127.0.0.1;TLS=sometimes", false,
        "08001 [QTX][Velora ODBC Client]invalid TLS mode \"sometimes\": use off, prefer, require or verify-full"},
   };
+  // clang-format on
   OdbcConnection dsn;  // the data source's own key
   EXPECT_TRUE(SQL_SUCCEEDED(dsn.Connect("VelPrefer", "public", ""))) << dsn.Diag();
   EXPECT_NE(dsn.Diag().find("01000 [QTX][Velora ODBC Client]no encryption ("), std::string::npos) << dsn.Diag();

@@ -66,10 +66,8 @@ struct ConnectedTest : ::testing::Test {
 TEST(ClibConnectionTest, RefusalsAreTracedAndBoxedOnce) {
   Peer refusing(false);
   const std::string refused = "errno 10061: [10061] Connection refused";
-  struct Row {
-    const char* host;
-    std::string service, trace, box;
-  } rows[] = {
+  // clang-format off
+  struct Row { const char* host; std::string service, trace, box; } rows[] = {
       {"127.0.0.1", refusing.port, N0("connect() failed.") + N0(" " + refused),
        "Unable to connect to host.\nHost 127.0.0.1, Service " + refusing.port + "\n" + refused},
       {"127.0.0.1", "0", N0("0: Invalid port number."), "0: Invalid port number."},
@@ -81,6 +79,7 @@ TEST(ClibConnectionTest, RefusalsAreTracedAndBoxedOnce) {
        "Unable to resolve service name:\nService no-such-service-velora/tcp not found in your "
        "SERVICES file."},
   };
+  // clang-format on
   for (const Row& r : rows) {
     TraceCapture trace("");
     BoxCapture boxes;

@@ -93,12 +93,10 @@ class ArraysTest : public ::testing::Test {
 
 // Per call: return code, rows fetched, statuses (0 success, 6 with info,
 // 5 error, 3 no row), then a and b of each row ("-" untouched).
-struct RowCase {
-  SQLSMALLINT aType;
-  bool rowWise;
-  bool offset;  // bound one row further on, the bind offset moving back
-  std::string calls;
-};
+// offset: bound one row further on, the bind offset moving back
+// clang-format off
+struct RowCase { SQLSMALLINT aType; bool rowWise; bool offset; std::string calls; };
+// clang-format on
 const RowCase kRowCases[] = {
     {SQL_C_SLONG, false, false, "0 2 00 1 2 b-1 b-2; 0 2 00 300 4 b-3 b-4; 0 1 03 5 - b-5 -; 100"},
     {SQL_C_SLONG, true, false, "0 2 00 1 2 b-1 b-2; 0 2 00 300 4 b-3 b-4; 0 1 03 5 - b-5 -; 100"},
@@ -108,12 +106,9 @@ const RowCase kRowCases[] = {
 
 TEST_F(ArraysTest, RowArraysInBothBindingKinds) {
   for (const RowCase& c : kRowCases) {
-    struct Row {
-      SQLINTEGER a;
-      SQLLEN aLength;
-      char b[8];
-      SQLLEN bLength;
-    } rows[3];
+    // clang-format off
+    struct Row { SQLINTEGER a; SQLLEN aLength; char b[8]; SQLLEN bLength; } rows[3];
+    // clang-format on
     SQLINTEGER a[3];
     char b[3][8];
     SQLLEN lengths[2][3], shift = c.offset ? -SQLLEN(c.rowWise ? sizeof(Row) : sizeof(SQLLEN)) : 0;
@@ -209,12 +204,11 @@ TEST_F(ArraysTest, ParameterArraysGoOnAfterAFailingSetOnlyWithStatuses) {
 
 // A field set on record 1 (or the header) of a statement's descriptor and
 // read back with its width.
-struct FieldCase {
-  SQLINTEGER attribute;  // the descriptor's handle attribute
-  SQLSMALLINT field;
-  SQLLEN value;
-  SQLLEN read;  // what reads back
-};
+// attribute: the descriptor's handle attribute
+// read: what reads back
+// clang-format off
+struct FieldCase { SQLINTEGER attribute; SQLSMALLINT field; SQLLEN value; SQLLEN read; };
+// clang-format on
 SQLLEN Address(const void* p) { return reinterpret_cast<SQLLEN>(p); }
 SQLLEN g_cell;
 const FieldCase kFields[] = {
@@ -289,13 +283,9 @@ TEST_F(ArraysTest, DescriptorFieldsReadBackAsSet) {
 }
 
 // Refusals, posted on the descriptor.
-struct RefusalCase {
-  SQLINTEGER attribute;
-  SQLSMALLINT rec, field;
-  bool set;
-  SQLRETURN rc;
-  std::string state;
-};
+// clang-format off
+struct RefusalCase { SQLINTEGER attribute; SQLSMALLINT rec, field; bool set; SQLRETURN rc; std::string state; };
+// clang-format on
 const RefusalCase kRefusals[] = {
     {SQL_ATTR_IMP_ROW_DESC, 1, SQL_DESC_CONCISE_TYPE, true, SQL_ERROR, "HY016"},
     {SQL_ATTR_IMP_ROW_DESC, 0, SQL_DESC_COUNT, true, SQL_ERROR, "HY016"},

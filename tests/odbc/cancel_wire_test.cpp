@@ -48,10 +48,9 @@ TEST_F(CancelWire, TheTimeoutTravelsBeforeTheFirstRequestItBoundsAndAgainWhenItC
 TEST_F(CancelWire, TheCancelConnectionCarriesTheKeyAndTheRequestNumber) {
   const std::string answer = U16(0) + ReturnOnly(0);  // greeting status, then the reply
   const std::string greeting = ("L\x06 CANCEL iso8859-1" + std::string(80, '\0')).substr(0, 80);
-  struct Case {
-    std::string sent;
-    bool reset, silent;
-  };
+  // clang-format off
+  struct Case { std::string sent; bool reset, silent; };
+  // clang-format on
   std::vector<Case> cases = {{answer, false, false}, {U16(3), false, false}, {U16(0), false, true}};
   for (size_t cut = 0; cut < answer.size(); ++cut)
     for (bool reset : {false, true}) cases.push_back({answer.substr(0, cut), reset, false});

@@ -15,13 +15,14 @@ namespace {
 // Server lists: ports per host, brackets, bare IPv6, spaces and empty
 // entries; the reasons stay within their buffer however many there are.
 TEST(ConnectStringTest, ServerLists) {
-  const struct {
-    const char *list, *read;  // read: "host service|..."
-  } rows[] = {
+  // read: "host service|..."
+  // clang-format off
+  const struct { const char *list, *read; } rows[] = {
       {"a:1, b ,[::1]:3,::1,[fe80::1]", "a 1|b 9|[::1] 3|::1 9|[fe80::1] 9|"},
       {" ,,", "unknown 9|"},
       {"h:", "h 9|"},
       {"a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p,q", "a 9|b 9|c 9|d 9|e 9|f 9|g 9|h 9|i 9|j 9|k 9|l 9|m 9|n 9|o 9|p 9|"}};
+  // clang-format on
   for (const auto& r : rows) {
     ServerList list;
     ParseServerList(r.list, "9", &list);
@@ -41,20 +42,21 @@ TEST(ConnectStringTest, ServerLists) {
 }
 
 TEST(ConnectStringTest, PairsByTheGrammar) {
-  const struct {
-    const char *text, *key, *value;  // value null: absent
-  } rows[] = {{"DSN=a;Server=b", "Server", "b"},
-              {"MyDSN=x;DSN=y", "DSN", "y"},
-              {"MyDSN=x", "DSN", nullptr},
-              {"dsn=a", "DSN", "a"},
-              {" uId =bob ;DSN=z", "UID", "bob "},
-              {"DSN=", "DSN", ""},
-              {"PWD={a;b=c}}d};DSN=x", "PWD", "a;b=c}d"},
-              {"PWD={a;b=c}}d};DSN=x", "DSN", "x"},
-              {"PWD= {x} junk;DSN=y", "PWD", "x"},
-              {"PWD={open;DSN=y", "DSN", nullptr},
-              {"ODBC;;=v;DSN=1;dsn=2", "DSN", "1"},
-              {"", "DSN", nullptr}};
+  // value null: absent
+  // clang-format off
+  const struct { const char *text, *key, *value; } rows[] = {{"DSN=a;Server=b", "Server", "b"},
+                                                             {"MyDSN=x;DSN=y", "DSN", "y"},
+                                                             {"MyDSN=x", "DSN", nullptr},
+                                                             {"dsn=a", "DSN", "a"},
+                                                             {" uId =bob ;DSN=z", "UID", "bob "},
+                                                             {"DSN=", "DSN", ""},
+                                                             {"PWD={a;b=c}}d};DSN=x", "PWD", "a;b=c}d"},
+                                                             {"PWD={a;b=c}}d};DSN=x", "DSN", "x"},
+                                                             {"PWD= {x} junk;DSN=y", "PWD", "x"},
+                                                             {"PWD={open;DSN=y", "DSN", nullptr},
+                                                             {"ODBC;;=v;DSN=1;dsn=2", "DSN", "1"},
+                                                             {"", "DSN", nullptr}};
+  // clang-format on
   for (const auto& r : rows) {
     char buffer[16] = "old";
     bool found = CopyConnectValue(r.text, static_cast<uint32_t>(std::strlen(r.text)), r.key, buffer, sizeof buffer);

@@ -14,12 +14,9 @@ namespace {
 
 // Row 1 holds these values; row 2 is NULL in every column but id. The
 // radix is SQL_DESC_NUM_PREC_RADIX.
-struct Column {
-  const char* name;
-  const char* declared;
-  const char* literal;
-  SQLLEN radix;
-};
+// clang-format off
+struct Column { const char* name; const char* declared; const char* literal; SQLLEN radix; };
+// clang-format on
 const Column kColumns[] = {
     {"c_char", "CHAR(8)", "'abc'", 0},
     {"c_varchar", "VARCHAR(20)", "'hello world'", 0},
@@ -45,13 +42,9 @@ std::string Date(int y, int m, int d) { return U16(uint16_t(y)) + U16(uint16_t(m
 // state "22018" (22005): refused by SQLGetData. Bound columns are not
 // checked: the class fails with 22003, a C type without a conversion gives
 // HY003. out: the bytes written; length 999: not written.
-struct Pair {
-  const char* column;
-  SQLSMALLINT cType;
-  const char* state;
-  std::string out;
-  SQLLEN length;
-};
+// clang-format off
+struct Pair { const char* column; SQLSMALLINT cType; const char* state; std::string out; SQLLEN length; };
+// clang-format on
 
 const std::string kLong = [] {
   std::string s;
@@ -85,12 +78,9 @@ class FetchServerTest : public OdbcTest {
   }
 
   // Column name of row id, bound or read with SQLGetData, into 48 bytes.
-  struct Outcome {
-    SQLRETURN rc;
-    std::string state;
-    SQLLEN length = 999;
-    char buffer[48];
-  };
+  // clang-format off
+  struct Outcome { SQLRETURN rc; std::string state; SQLLEN length = 999; char buffer[48]; };
+  // clang-format on
   Outcome Read(const std::string& name, SQLSMALLINT c, bool bound, int id = 1) {
     Outcome o;
     std::memset(o.buffer, '#', sizeof o.buffer);

@@ -96,11 +96,9 @@ TEST_F(FetchWireTest, RefusalsSendNothing) {
 // columns are not transferred), or row-wise as SQL_C_SLONG. Per call:
 // return code, rows, statuses (0 success, 5 error, 3 no row), values ("-"
 // untouched).
-struct Rowsets {
-  SQLULEN size;
-  bool rowWise;
-  std::string calls;
-};
+// clang-format off
+struct Rowsets { SQLULEN size; bool rowWise; std::string calls; };
+// clang-format on
 class BlockFetch : public FetchWireTest, public ::testing::WithParamInterface<Rowsets> {};
 INSTANTIATE_TEST_SUITE_P(SizesAndBindings, BlockFetch,
                          ::testing::Values(Rowsets{1, false,
@@ -114,12 +112,9 @@ INSTANTIATE_TEST_SUITE_P(SizesAndBindings, BlockFetch,
 
 TEST_P(BlockFetch, RowsetsBySizeAndBindingKind) {
   const Rowsets& c = GetParam();
-  struct RowWise {
-    SQLINTEGER a;
-    SQLLEN aLength;
-    char b[8];
-    SQLLEN bLength;
-  } rows[3];
+  // clang-format off
+  struct RowWise { SQLINTEGER a; SQLLEN aLength; char b[8]; SQLLEN bLength; } rows[3];
+  // clang-format on
   signed char tiny[3];
   char b[3][8];
   SQLLEN lengths[2][3], fetched = 99;

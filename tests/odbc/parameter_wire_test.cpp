@@ -20,12 +20,12 @@ const std::string kDate = U16(2024) + U16(2) + U16(29), kTime = U16(13) + U16(45
 
 using ParameterWireTest = SessionTest;
 
-struct Row {
-  SQLSMALLINT c, sql;
-  std::string in;   // the application's buffer
-  SQLLEN ind;       // its length indicator
-  std::string out;  // type, null flag, length and value sent; or the record
-};
+// in: the application's buffer
+// ind: its length indicator
+// out: type, null flag, length and value sent; or the record
+// clang-format off
+struct Row { SQLSMALLINT c, sql; std::string in; SQLLEN ind; std::string out; };
+// clang-format on
 const Row kForms[] = {
     {SQL_C_CHAR, SQL_VARCHAR, "ab", SQL_NTS, P(1, 12, Z("ab"))},
     {SQL_C_CHAR, SQL_BINARY, "AB", 2, P(1, -2, "AB")},
@@ -158,11 +158,10 @@ TEST_F(ParameterWireTest, OrderIgnoreNullAndDescription) {
 // SQLDescribeParam: with the server's offer, its description (one request
 // per text; it outranks the binding); without, the binding, and for a
 // parameter not bound LONGVARCHAR of the size of an unsized marker.
-struct DescribeCase {
-  bool offer;
-  std::string talk;  // the describe request's reply; "" for none
-  const char* got;
-};
+// talk: the describe request's reply; "" for none
+// clang-format off
+struct DescribeCase { bool offer; std::string talk; const char* got; };
+// clang-format on
 const DescribeCase kDescribe[] = {
     {false, "", "-1 8000 0 2 / 4 10 3 2 / S1093"},
     {true, ReplyFrame(U16(0) + U16(2) + Column("a", 4, 0, 4, 10) + Column("", 0, 2, -1, 0)),

@@ -93,12 +93,8 @@ class ScrollWireTest : public OdbcTest {
 // answers and how many fetch requests have gone out by then.
 TEST_F(ScrollWireTest, RowsAreReadOnlyAsFarAsAFetchNeeds) {
   Open(5, 1);
-  const struct {
-    SQLSMALLINT orientation;
-    SQLLEN offset;
-    const char* answer;
-    int requests;
-  } steps[] = {
+  // clang-format off
+  const struct { SQLSMALLINT orientation; SQLLEN offset; const char* answer; int requests; } steps[] = {
       {SQL_FETCH_NEXT, 0, "0 1 0 1", 1},       {SQL_FETCH_NEXT, 0, "0 1 0 300", 2},
       {SQL_FETCH_ABSOLUTE, 1, "0 1 0 1", 2},   {SQL_FETCH_PRIOR, 0, "100 0 ", 2},
       {SQL_FETCH_RELATIVE, 2, "0 1 0 300", 2}, {SQL_FETCH_LAST, 0, "0 1 0 5", 6},
@@ -107,6 +103,7 @@ TEST_F(ScrollWireTest, RowsAreReadOnlyAsFarAsAFetchNeeds) {
       {SQL_FETCH_PRIOR, 0, "0 1 0 5", 6},      {SQL_FETCH_RELATIVE, -2, "0 1 0 3", 6},
       {SQL_FETCH_FIRST, 0, "0 1 0 1", 6},
   };
+  // clang-format on
   SQLLEN count = 0;
   ASSERT_EQ(SQL_SUCCESS, SQLRowCount(stmt_, &count));
   EXPECT_EQ(-1, count);  // not known before the end is read
@@ -131,11 +128,8 @@ TEST_F(ScrollWireTest, RowsAreReadOnlyAsFarAsAFetchNeeds) {
 TEST_F(ScrollWireTest, PartialRowsetsAtBothEnds) {
   rowset_ = 3;
   Open(5, 3);
-  const struct {
-    SQLSMALLINT orientation;
-    SQLLEN offset;
-    const char* answer;
-  } steps[] = {
+  // clang-format off
+  const struct { SQLSMALLINT orientation; SQLLEN offset; const char* answer; } steps[] = {
       {SQL_FETCH_NEXT, 0, "0 3 000 1 300 3"},
       {SQL_FETCH_NEXT, 0, "0 2 003 4 5"},
       {SQL_FETCH_NEXT, 0, "100 0 "},
@@ -151,6 +145,7 @@ TEST_F(ScrollWireTest, PartialRowsetsAtBothEnds) {
       {SQL_FETCH_PRIOR, 0, "0 3 000 1 300 3"},
       {SQL_FETCH_PRIOR, 0, "100 0 "},
   };
+  // clang-format on
   for (const auto& s : steps) EXPECT_EQ(s.answer, Scroll(s.orientation, s.offset)) << s.orientation << " " << s.offset;
   EXPECT_EQ(Repeat(6), Fetches());
 }
@@ -171,12 +166,10 @@ TEST_F(ScrollWireTest, BookmarksAndPositions) {
   ASSERT_EQ(SQL_SUCCESS, SQLSetPos(stmt_, 2, SQL_POSITION, SQL_LOCK_NO_CHANGE));
   EXPECT_EQ("b-5", Text(2));
   EXPECT_EQ("5", Text(0));
-  const struct {
-    SQLSETPOSIROW row;
-    SQLUSMALLINT operation;
-    const char* state;
-  } refused[] = {
+  // clang-format off
+  const struct { SQLSETPOSIROW row; SQLUSMALLINT operation; const char* state; } refused[] = {
       {3, SQL_POSITION, "HY107"}, {0, SQL_POSITION, "HY109"}, {1, SQL_UPDATE, "HYC00"}, {1, SQL_DELETE, "HYC00"}};
+  // clang-format on
   for (const auto& r : refused) {
     EXPECT_EQ(SQL_ERROR, SQLSetPos(stmt_, r.row, r.operation, SQL_LOCK_NO_CHANGE));
     EXPECT_EQ(r.state, State()) << r.row << " " << r.operation;

@@ -112,12 +112,13 @@ TEST_F(SessionTest, ConnectReadsDataSourceKeysAndTracesTextsOfExplicitLength) {
 // wire; the data source's PWD and UID serve an empty password and user
 // name. The trace file is the user's alone.
 TEST_F(SessionTest, PasswordsNeverReachTheTrace) {
-  const struct {
-    const char *in, *user, *password;  // in null: SQLConnect(data source, user, password)
-  } rows[] = {{nullptr, "ann", "Sec1"},
-              {nullptr, "", ""},
-              {"DSN=K2;UID=ann;PWD=Sec2", "ann", "Sec2"},
-              {"dsn=K3; uid =ann;pwd={Se;c}}3}", "ann", "Se;c}3"}};
+  // in null: SQLConnect(data source, user, password)
+  // clang-format off
+  const struct { const char *in, *user, *password; } rows[] = {{nullptr, "ann", "Sec1"},
+                                                               {nullptr, "", ""},
+                                                               {"DSN=K2;UID=ann;PWD=Sec2", "ann", "Sec2"},
+                                                               {"dsn=K3; uid =ann;pwd={Se;c}}3}", "ann", "Se;c}3"}};
+  // clang-format on
   FakeServer fakes[4];
   std::ofstream file(ini);
   for (int i = 0; i < 4; ++i) {

@@ -21,26 +21,17 @@ namespace {
 // transfer (no piece position). outcome: "", "01004", "100" (no data) or an
 // error's SQLSTATE. out: the bytes written (a character piece's NUL
 // added). length 12345: not written.
-struct Step {
-  SQLSMALLINT cType;
-  SQLLEN cb;
-  uint16_t icol;
-  const char* outcome;
-  std::string out;
-  SQLLEN length;
-};
+// clang-format off
+struct Step { SQLSMALLINT cType; SQLLEN cb; uint16_t icol; const char* outcome; std::string out; SQLLEN length; };
+// clang-format on
 
 // A column of a type and declared length holding one row's bytes.
-struct Held {
-  int32_t type;
-  uint32_t length;
-  std::string row;
-  bool isNull;
-};
-struct Scenario {
-  Held value;
-  std::vector<Step> steps;
-};
+// clang-format off
+struct Held { int32_t type; uint32_t length; std::string row; bool isNull; };
+// clang-format on
+// clang-format off
+struct Scenario { Held value; std::vector<Step> steps; };
+// clang-format on
 
 // A bound column's transfer without a position, SQLGetData's with one.
 SQLRETURN Transfer(Statement* stmt, ColumnValue* value, const FetchDataElement* element, const TransferTarget& target,

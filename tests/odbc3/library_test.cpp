@@ -50,13 +50,8 @@ TEST_F(Library, EnvironmentAttributesAndTheirRecordsByVersion) {
   SQLHDBC dbc = nullptr;
   EXPECT_EQ(SQL_ERROR, alloc(SQL_HANDLE_DBC, env_, &dbc));
   EXPECT_EQ("S1010 1064 [QTX][Velora ODBC Client]function sequence error", Record(SQL_HANDLE_ENV, env_, 1));
-  const struct {
-    SQLULEN version;
-    SQLINTEGER attribute;
-    SQLULEN value;
-    SQLRETURN rc;
-    std::string record;
-  } rows[] = {
+  // clang-format off
+  const struct { SQLULEN version; SQLINTEGER attribute; SQLULEN value; SQLRETURN rc; std::string record; } rows[] = {
       {SQL_OV_ODBC3, SQL_ATTR_ODBC_VERSION, 4, SQL_ERROR, "HY009 1072"},
       {SQL_OV_ODBC3, 12345, 0, SQL_ERROR, "HY092 1072"},
       {SQL_OV_ODBC3, SQL_ATTR_CONNECTION_POOLING, SQL_CP_ONE_PER_DRIVER, SQL_ERROR, "HYC00 1072"},
@@ -65,6 +60,7 @@ TEST_F(Library, EnvironmentAttributesAndTheirRecordsByVersion) {
       {SQL_OV_ODBC2, 12345, 0, SQL_ERROR, "S1092 1072"},
       {SQL_OV_ODBC2, SQL_ATTR_CP_MATCH, SQL_CP_RELAXED_MATCH, SQL_ERROR, "S1C00 1072"},
   };
+  // clang-format on
   for (const auto& r : rows) {
     ASSERT_EQ(SQL_SUCCESS, SetEnv(SQL_ATTR_ODBC_VERSION, r.version));
     EXPECT_EQ(r.rc, SetEnv(r.attribute, r.value));
@@ -100,14 +96,13 @@ TEST_F(Library, DiagnosticRecordsAndFields) {
   EXPECT_EQ(SQL_SUCCESS, field(SQL_HANDLE_ENV, env_, 0, SQL_DIAG_RETURNCODE, &code, 0, nullptr));
   EXPECT_EQ(1, number);
   EXPECT_EQ(SQL_ERROR, code);
-  const struct {
-    SQLSMALLINT field;
-    std::string text;
-  } rows[] = {{SQL_DIAG_SQLSTATE, "HY009"},
-              {SQL_DIAG_CLASS_ORIGIN, "ISO 9075"},
-              {SQL_DIAG_SUBCLASS_ORIGIN, "ODBC 3.0"},
-              {SQL_DIAG_CONNECTION_NAME, ""},
-              {SQL_DIAG_SERVER_NAME, ""}};
+  // clang-format off
+  const struct { SQLSMALLINT field; std::string text; } rows[] = {{SQL_DIAG_SQLSTATE, "HY009"},
+                                                                  {SQL_DIAG_CLASS_ORIGIN, "ISO 9075"},
+                                                                  {SQL_DIAG_SUBCLASS_ORIGIN, "ODBC 3.0"},
+                                                                  {SQL_DIAG_CONNECTION_NAME, ""},
+                                                                  {SQL_DIAG_SERVER_NAME, ""}};
+  // clang-format on
   for (const auto& r : rows) {
     SQLCHAR text[32] = "x";
     SQLSMALLINT length = -1;
@@ -134,15 +129,14 @@ TEST_F(Library, InformationAndFunctionsWithoutASession) {
   auto functions = FN(SQLGetFunctions);
   SQLUSMALLINT all[SQL_API_ODBC3_ALL_FUNCTIONS_SIZE] = {0}, one = 9;
   ASSERT_EQ(SQL_SUCCESS, functions(dbc, SQL_API_ODBC3_ALL_FUNCTIONS, all));
-  const struct {
-    SQLUSMALLINT id;
-    const char* name;
-  } rows[] = {{SQL_API_SQLALLOCHANDLE, "SQLAllocHandle"},
-              {SQL_API_SQLGETDIAGREC, "SQLGetDiagRec"},
-              {SQL_API_SQLCONNECT, "SQLConnect"},
-              {SQL_API_SQLSETPARAM, "SQLSetParam"},
-              {SQL_API_SQLBULKOPERATIONS, "SQLBulkOperations"},
-              {SQL_API_SQLCOPYDESC, "SQLCopyDesc"}};
+  // clang-format off
+  const struct { SQLUSMALLINT id; const char* name; } rows[] = {{SQL_API_SQLALLOCHANDLE, "SQLAllocHandle"},
+                                                                {SQL_API_SQLGETDIAGREC, "SQLGetDiagRec"},
+                                                                {SQL_API_SQLCONNECT, "SQLConnect"},
+                                                                {SQL_API_SQLSETPARAM, "SQLSetParam"},
+                                                                {SQL_API_SQLBULKOPERATIONS, "SQLBulkOperations"},
+                                                                {SQL_API_SQLCOPYDESC, "SQLCopyDesc"}};
+  // clang-format on
   for (const auto& r : rows) {
     const bool exported = dlsym(lib_, r.name) != nullptr && r.id != SQL_API_SQLBULKOPERATIONS;
     EXPECT_EQ(exported, SQL_FUNC_EXISTS(all, r.id) != 0) << r.name;
@@ -259,14 +253,12 @@ TEST_F(Library, WideFormsOfRecordsInformationAndAttributes) {
 // SQLError and SQLErrorW hand out the newest record with its SQLSTATE in
 // the form the environment declared, as SQLGetDiagRec does.
 TEST_F(Library, ErrorGivesTheDeclaredForm) {
-  const struct {
-    SQLULEN version;
-    bool wide;
-    const char* state;
-  } rows[] = {{SQL_OV_ODBC3, false, "HY009"},
-              {SQL_OV_ODBC3, true, "HY009"},
-              {SQL_OV_ODBC2, false, "S1009"},
-              {SQL_OV_ODBC2, true, "S1009"}};
+  // clang-format off
+  const struct { SQLULEN version; bool wide; const char* state; } rows[] = {{SQL_OV_ODBC3, false, "HY009"},
+                                                                            {SQL_OV_ODBC3, true, "HY009"},
+                                                                            {SQL_OV_ODBC2, false, "S1009"},
+                                                                            {SQL_OV_ODBC2, true, "S1009"}};
+  // clang-format on
   for (const auto& r : rows) {
     ASSERT_EQ(SQL_SUCCESS, SetEnv(SQL_ATTR_ODBC_VERSION, r.version));
     EXPECT_EQ(SQL_ERROR, SetEnv(SQL_ATTR_ODBC_VERSION, 4));

@@ -204,10 +204,9 @@ struct Child {
 // The prompt shows its caption and the user; the typed password is read
 // without echo (OK: 1), end of input (^D on an empty line) cancels (0).
 TEST(TerminalDialogTest, PasswordPromptOnTheTerminal) {
-  const struct {
-    std::string typed;
-    int exit;
-  } rows[] = {{"hunter2\n", 11}, {"\x04", 10}};
+  // clang-format off
+  const struct { std::string typed; int exit; } rows[] = {{"hunter2\n", 11}, {"\x04", 10}};
+  // clang-format on
   for (auto& r : rows) {
     Child c(true, [] { return Prompt("hunter2"); });
     ASSERT_GT(c.pid, 0);

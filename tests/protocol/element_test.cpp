@@ -63,10 +63,8 @@ TEST(ElementDecoding, ValuesArrive) {
 // Bodies that end inside an element, and counts or lengths larger than the
 // bytes left: failure with status 0 and nothing allocated for the claim.
 TEST(ElementDecoding, ShortBodiesFailWithCommunicationStatus) {
-  const struct {
-    int id;
-    std::string bytes;
-  } rows[] = {
+  // clang-format off
+  const struct { int id; std::string bytes; } rows[] = {
       {El::kColumnNumber, FromHex("01")},
       {El::kStatementId, FromHex("01 02 03")},
       {El::kReturnCode, FromHex("01")},
@@ -85,6 +83,7 @@ TEST(ElementDecoding, ShortBodiesFailWithCommunicationStatus) {
       {El::kResultSetDescription, FromHex("ff ff 00 00")},
       {El::kResultSetDescription, FromHex("01 00") + std::string(21, '\0')},
   };
+  // clang-format on
   for (const auto& r : rows) {
     ElementPtr e(CreateElement(r.id));
     int status = -1;

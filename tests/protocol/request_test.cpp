@@ -54,17 +54,14 @@ TEST(RequestFrame, StatementIdOnlyWhereTheMessageHasOne) {
 // communication failure. Bytes after the last element are ignored (the
 // exchange's rows show that).
 TEST(ReplyDecoding, ShortAndLongBodies) {
-  const struct {
-    uint16_t code;
-    const char* body;
-    bool received;
-    int32_t rc;
-  } rows[] = {
+  // clang-format off
+  const struct { uint16_t code; const char* body; bool received; int32_t rc; } rows[] = {
       {Msg::kFetch, "64 00 05", true, 100},
       {Msg::kFetch, "00 00 05", false, 0},
       {Msg::kDisconnect, "", false, 0},
       {Msg::kDisconnect, "01", false, 0},
   };
+  // clang-format on
   TraceCapture trace("P1");
   for (const auto& r : rows) {
     std::unique_ptr<Request> q = Create(r.code);

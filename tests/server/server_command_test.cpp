@@ -42,10 +42,8 @@ TEST(ServerCommandLine, EveryBadOptionOrValueIsOneLineAndStatusTwo) {
   Write(dir + "/nokey.conf", "port 5\n");
   Write(dir + "/unknown.conf", "# fine\nport = 5\ncolour = blue\n");
   Write(dir + "/flag.conf", "allow-plaintext = maybe\n");
-  const struct {
-    std::string arguments;
-    const char* message;
-  } rows[] = {
+  // clang-format off
+  const struct { std::string arguments; const char* message; } rows[] = {
       {"--bogus", "velora-server: unknown option --bogus (velora-server --help"},
       {"stray", "unexpected argument \"stray\""},
       {"--port", "--port needs a value"},
@@ -75,6 +73,7 @@ TEST(ServerCommandLine, EveryBadOptionOrValueIsOneLineAndStatusTwo) {
       {"users --users u passwd --read-only bob", "passwd takes no rights"},
       {"users --config " + dir + "/flag.conf list", "allow-plaintext: invalid value"},
   };
+  // clang-format on
   for (const auto& r : rows) {
     std::string out;
     EXPECT_EQ(RunCommand(r.arguments, &out), 2) << r.arguments;
@@ -122,11 +121,9 @@ TEST(ServerUsersCommand, ListAddPasswdGrantRemoveKeepRightsAndModeAndNeverShowHa
   const std::string users = Write(scratch.Folder() + "/users", "# staff\n");
   chmod(users.c_str(), 0600);
   const std::string u = "users --users " + users + " ";
-  const struct {
-    std::string arguments, input;
-    int status;
-    const char* output;  // list's whole output; a fragment of the others'
-  } rows[] = {
+  // output: list's whole output; a fragment of the others'
+  // clang-format off
+  const struct { std::string arguments, input; int status; const char* output; } rows[] = {
       {u + "add --password-stdin --read-only --datasource sales alice", "one\\n", 0, "alice written"},
       {"adduser --users " + users + " --password-stdin bob", "two\\n", 0, "bob written"},
       {u + "add --password-stdin bob", "x\\n", 1, "user bob exists already"},
@@ -139,6 +136,7 @@ TEST(ServerUsersCommand, ListAddPasswdGrantRemoveKeepRightsAndModeAndNeverShowHa
       {"users --config " + Write(scratch.Folder() + "/c.conf", "users = " + users + "\n") + " list", "", 0,
        "bob\tdatasource=a,datasource=b\n"},
   };
+  // clang-format on
   for (const auto& r : rows) {
     std::string out;
     EXPECT_EQ(RunCommand(r.arguments, &out, r.input), r.status) << r.arguments << ": " << out;

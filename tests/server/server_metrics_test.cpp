@@ -123,11 +123,8 @@ TEST_F(ServerMetrics, EachMetricMovesByWhatClientsDid) {
     return SumOf(after, name, labels) - SumOf(before, name, labels);
   };
   const double n = sqlite ? 1 : 0;
-  const struct {
-    const char* name;
-    Labels labels;
-    double delta;
-  } kExpected[] = {
+  // clang-format off
+  const struct { const char* name; Labels labels; double delta; } kExpected[] = {
       {"velora_sessions_started_total", {{"datasource", "default"}, {"tls", "no"}}, 1 + n},
       {"velora_sessions_started_total", {{"datasource", kOddSource}}, 1},
       {"velora_sessions_open", {}, 2},
@@ -150,6 +147,7 @@ TEST_F(ServerMetrics, EachMetricMovesByWhatClientsDid) {
       {"velora_writers_waiting", {}, 0},
       {"velora_lock_timeouts_total", {}, n},
   };
+  // clang-format on
   for (const auto& e : kExpected)
     EXPECT_EQ(moved(e.name, e.labels), e.delta) << e.name << " " << (e.labels.empty() ? "" : e.labels.rbegin()->second);
   EXPECT_GT(moved("velora_received_bytes_total"), 0);
@@ -196,9 +194,8 @@ TEST(MetricsText, BreakingARuleIsFound) {
 }
 
 TEST_F(ServerMetrics, TheEndpointKeepsItsBounds) {
-  const struct {
-    std::string request, status;
-  } kCases[] = {
+  // clang-format off
+  const struct { std::string request, status; } kCases[] = {
       {"GET /metrics?x=1 HTTP/1.1\r\nHost: a\r\n\r\n", "HTTP/1.1 200 OK"},
       {"GET / HTTP/1.1\r\n\r\n", "HTTP/1.1 404 Not Found"},
       {"POST /metrics HTTP/1.1\r\n\r\n", "HTTP/1.1 405 Method Not Allowed"},
@@ -206,6 +203,7 @@ TEST_F(ServerMetrics, TheEndpointKeepsItsBounds) {
       {"\r\n\r\n", "HTTP/1.1 400 Bad Request"},
       {"GET /metrics HTTP/1.1\r\nX: " + std::string(10000, 'a'), "HTTP/1.1 431 Request Header Fields Too Large"},
   };
+  // clang-format on
   for (const auto& c : kCases) EXPECT_EQ(Http(c.request), c.status) << c.request;
   // Beyond the bound of connections, a new one takes the place of the
   // oldest that has sent no request; the others are served.
@@ -237,10 +235,8 @@ class SecuredMetrics : public ServerMetrics {
 };
 
 TEST_F(SecuredMetrics, OnlyTheTokenOpensIt) {
-  const struct {
-    const char* authorization;
-    const char* status;
-  } kCases[] = {
+  // clang-format off
+  const struct { const char* authorization; const char* status; } kCases[] = {
       {nullptr, "HTTP/1.1 401 Unauthorized"},
       {"Bearer s3cret-token", "HTTP/1.1 200 OK"},
       {"bearer   s3cret-token  ", "HTTP/1.1 200 OK"},  // the scheme without case, spaces around
@@ -251,6 +247,7 @@ TEST_F(SecuredMetrics, OnlyTheTokenOpensIt) {
       {"Basic czNjcmV0LXRva2Vu", "HTTP/1.1 401 Unauthorized"},  // the token as a basic secret
       {"s3cret-token", "HTTP/1.1 401 Unauthorized"},
   };
+  // clang-format on
   for (const auto& c : kCases) {
     const std::string header = c.authorization ? std::string("Authorization: ") + c.authorization + "\r\n" : "";
     EXPECT_EQ(Http("GET /metrics HTTP/1.1\r\n" + header + "\r\n"), c.status) << header;
@@ -280,15 +277,16 @@ class TlsMetrics : public ServerMetrics {
 
 TEST_F(TlsMetrics, ScrapedOverHttpsWithBasicAuthentication) {
   const std::string cert = server.Folder() + "/cert.pem";
-  const struct {
-    std::string authorization, certificate, error;  // error: "" for a scrape
-  } kCases[] = {
+  // error: "" for a scrape
+  // clang-format off
+  const struct { std::string authorization, certificate, error; } kCases[] = {
       {"Basic cHJvbTpwYTU1OndvcmQ=", cert, ""},
       {"Basic cHJvbTpwYTU1OndvcmQK", cert, "answered HTTP/1.1 401 Unauthorized"},
       {"", cert, "answered HTTP/1.1 401 Unauthorized"},
       {"Basic cHJvbTpwYTU1OndvcmQ=", server.Folder() + "/other.pem", "another certificate"},
       {"Basic cHJvbTpwYTU1OndvcmQ=", "", "answered HTTP/1.1 400 Bad Request"},  // plain HTTP
   };
+  // clang-format on
   for (const auto& c : kCases) {
     std::string text, error;
     way = {c.authorization, c.certificate};

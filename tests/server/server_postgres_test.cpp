@@ -106,12 +106,8 @@ TEST_F(ServerPostgres, BinaryAndTextRowsAgree) {
 // Parameters in each wire form into a column of a PostgreSQL type, read
 // back as text.
 TEST_F(ServerPostgres, EachParameterFormStored) {
-  const struct {
-    const char* column;
-    int16_t type;
-    std::string bytes;
-    const char* expected;
-  } rows[] = {
+  // clang-format off
+  const struct { const char* column; int16_t type; std::string bytes; const char* expected; } rows[] = {
       {"boolean", -7, "\x01", "true"},
       {"smallint", -6, "\x80", "-128"},
       {"bigint", -5, FromHex("ff 7f ff ff ff ff ff ff 00 00"), "9223372036854775807"},
@@ -125,6 +121,7 @@ TEST_F(ServerPostgres, EachParameterFormStored) {
       {"text", -3, std::string("A\0B", 3), "-1 22005"},  // PostgreSQL's text holds no NUL
       {"integer", 12, std::string("12x") + '\0', "-1 22005"},
   };
+  // clang-format on
   int n = 0;
   for (const auto& r : rows) {
     const std::string table = "p" + std::to_string(++n);

@@ -40,13 +40,12 @@ int LoginFrom(const char* source, int port, const std::string& user, const std::
 TEST(ServerLogin, GreetingStatusesAndTheConnectReply) {
   VeloraServer server;
   ASSERT_TRUE(server.Start({"--max-clients", "2"})) << server.Error();
-  const struct {
-    std::string block;
-    int status;
-  } greetings[] = {
+  // clang-format off
+  const struct { std::string block; int status; } greetings[] = {
       {"X\x06 WIN32 iso8859-1", 1}, {"L\x05 WIN32 iso8859-1", 2}, {"L\x06 WIN32 utf-8", 4},
       {"L\x06WIN32 iso8859-1", 1},  {"L\x06 WIN32iso8859-1", 1},  {std::string("L\x06 WIN32 iso8859-1\0junk", 23), 1},
   };
+  // clang-format on
   for (const auto& g : greetings) {
     Client c;
     ASSERT_TRUE(c.Open(server.Port()));
@@ -251,12 +250,9 @@ TEST_F(ServerRobustness, BadFramesAndVanishingClientsEndOnlyTheirSession) {
 TEST_F(ServerRobustness, NoValueOrRowGrowsBeyondTheFrameLimit) {
   // SQLite limits values built inside a statement too; PostgreSQL's are
   // refused when they reach the server.
-  const struct {
-    const char* sql;
-    const char* pg;
-    std::vector<uint16_t> fetch;  // empty: the execution itself fails
-    const char* outcome;
-  } rows[] = {
+  // fetch: empty: the execution itself fails
+  // clang-format off
+  const struct { const char* sql; const char* pg; std::vector<uint16_t> fetch; const char* outcome; } rows[] = {
       {"SELECT zeroblob(10000)", "SELECT decode(repeat('00', 10000), 'hex')", {}, "-1 22001"},
       {"SELECT length(group_concat(printf('%.100c', 'x'))) FROM (WITH RECURSIVE n(i) AS "
        "(SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100) SELECT i FROM n)",
@@ -272,6 +268,7 @@ TEST_F(ServerRobustness, NoValueOrRowGrowsBeyondTheFrameLimit) {
       {"SELECT zeroblob(3000), x'02'", "SELECT decode(repeat('00', 3000), 'hex'), x'02'", {1, 2}, "0 00000"},
       {"SELECT zeroblob(4096)", "SELECT decode(repeat('00', 4096), 'hex')", {1}, "0 00000"},  // alone in its row
   };
+  // clang-format on
   for (const auto& r : rows) {
     if (OnPostgres() && !r.pg) continue;
     c.Call(Msg::kFreeStatement, s, 0);

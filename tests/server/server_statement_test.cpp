@@ -132,12 +132,8 @@ TEST_F(ServerStatement, MarkersDescribedByTheirColumns) {
 // Options: code, on the statement or the connection, value, outcome.
 TEST_F(ServerStatement, OptionsCursorNamesAndTransactions) {
   ASSERT_EQ(c.Exec(s, "CREATE TABLE r (x INTEGER)"), 0);
-  const struct {
-    uint16_t code;
-    bool onStatement;
-    int32_t value;
-    const char* outcome;
-  } rows[] = {
+  // clang-format off
+  const struct { uint16_t code; bool onStatement; int32_t value; const char* outcome; } rows[] = {
       {Msg::kSetAccessMode, false, 5, "-1 S1009"},
       {Msg::kSetIsolation, false, 8, "0 00000"},
       {Msg::kSetIsolation, false, 2, OnPostgres() ? "0 00000" : "1 01S02"},
@@ -155,6 +151,7 @@ TEST_F(ServerStatement, OptionsCursorNamesAndTransactions) {
       {Msg::kSetAutocommit, false, 7, "-1 S1009"},
       {Msg::kSetAccessMode, false, 1, "0 00000"},
   };
+  // clang-format on
   for (const auto& r : rows) {
     uint32_t id = r.onStatement ? s : 0;
     EXPECT_EQ(c.Outcome(c.Call(r.code, id, r.value), id), r.outcome) << r.code << " " << r.value;
@@ -244,17 +241,14 @@ TEST_F(ServerStatement, BlocksEndAtTheBudgetTheEndOrTheFailingRow) {
     return std::to_string(rc) + ":" + BlockText(&r);
   };
   const char* three = "SELECT v FROM b WHERE rowid <= 3";  // rows of 10 bytes
-  const struct {
-    const char* sql;  // executed first when given
-    uint32_t budget;
-    const char* reply;
-  } rows[] = {
-      // clang-format off
+  // sql: executed first when given
+  // clang-format off
+  const struct { const char* sql; uint32_t budget; const char* reply; } rows[] = {
       {three, 1, "0: 1 "}, {nullptr, 1, "0: 2 "}, {nullptr, 10, "0: 3 "}, {nullptr, 1, "100: 02000"},
       {three, 30, "0: 1 2 3 "}, {nullptr, 9, "100: 02000"}, {three, 31, "100: 1 2 3 02000"},
       {"SELECT v FROM b", 1000, "-1: 1 2 3 22003"}, {nullptr, 1000, "100: 02000"},
-      // clang-format on
   };
+  // clang-format on
   for (const auto& r : rows) {
     EXPECT_EQ(r.sql ? c.Exec(s, r.sql) : 0, 0);
     EXPECT_EQ(block(r.budget), r.reply) << r.budget;
@@ -403,11 +397,8 @@ TEST_F(ServerStatement, EveryTypeFetched) {
 // refused form. Plain values of every type: tests/integration/parameter_test.
 TEST_F(ServerStatement, EveryParameterForm) {
   if (OnPostgres()) GTEST_SKIP() << "SQLite's quote() (PostgreSQL's forms: server_postgres_test)";
-  const struct {
-    int16_t type;
-    std::string bytes;
-    const char* expected;
-  } rows[] = {
+  // clang-format off
+  const struct { int16_t type; std::string bytes; const char* expected; } rows[] = {
       {-6, "\x80", "-128"},
       {5, U16(0x8000), "-32768"},
       {5, U16(0x7fff), "32767"},
@@ -425,6 +416,7 @@ TEST_F(ServerStatement, EveryParameterForm) {
       {-7, std::string(2, '\0'), "-1 S1090"},  // every type's: tests/server/type_agreement_test
       {99, "x", "-1 S1004"},
   };
+  // clang-format on
   auto read = [&](int16_t type, const std::string& bytes, bool isNull) {
     int rc = c.Exec(s, "SELECT quote(?)", {{1, type, bytes, isNull}});
     Rows got = rc ? Rows() : c.Query(s, "", 1);

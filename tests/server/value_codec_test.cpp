@@ -57,11 +57,8 @@ TEST(ServerTypeMapping, DeclaredTypes) {
 
 // Row values: hex of the wire form, or the SQLSTATE.
 TEST(ServerValueForms, RowLayouts) {
-  const struct {
-    Value value;
-    int16_t type;
-    const char* expected;
-  } rows[] = {
+  // clang-format off
+  const struct { Value value; int16_t type; const char* expected; } rows[] = {
       {Value::Integer(INT64_MIN), kSqlBigInt, "00 80 00 00 00 00 00 00 01 00"},
       {Value::Real(0), kSqlNumeric, "00 00 00 00 00 00 00 00 00 00"},
       {Value::Text("-0.005"), kSqlNumeric, "01 fd 05 00 00 00 00 00 00 00"},
@@ -84,6 +81,7 @@ TEST(ServerValueForms, RowLayouts) {
       {Value::Text("0x10"), kSqlBigInt, "22005"},
       {Value::Text("0x1p3"), kSqlFloat, "22005"},
   };
+  // clang-format on
   for (const auto& r : rows) {
     std::string out;
     Status st = EncodeRowValue(r.value, TypeForCode(r.type, r.type == kSqlVarBinary ? 255 : 0), 0, &out);

@@ -40,10 +40,9 @@ F Export(const char* name) {
 
 // The user of the next modal window (a dialog or message box) of this thread: reads its caption and the text of
 // control g_read into g_shown, then types each act's text into its control, or clicks it when the text is null.
-struct Act {
-  int id;
-  const char* text;
-};
+// clang-format off
+struct Act { int id; const char* text; };
+// clang-format on
 std::vector<Act> g_acts;
 int g_read, g_focus;
 std::string g_shown;
