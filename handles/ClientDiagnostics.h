@@ -114,7 +114,6 @@ inline constexpr ClientDiagnostic
   kDiagSimulatedCursors                 {"S1C00", 1060, "simulated cursors not used"},
   kDiagOptionNotCapable                 {"S1C00", 1072, "option value not supported"},
   kDiagBulkOperationsUnimplemented      {"S1C00", 3028, "SQLBulkOperations not implemented"},
-  kDiagEditDataAtExec                   {"S1C00", 1061, "data at execution is not taken by SQLSetPos and SQLBulkOperations: bind the value"},
   kDiagBookmarks                        {"S1C00", 1061, "bookmarks not supported yet"},
   kDiagReadOnlyCursor                   {"S1C00", 1061, "cursors are read-only: SQLSetPos only positions"},
   kDiagProcedures                       {"S1C00", 1071, "SQL procedures are not supported"},

@@ -215,11 +215,20 @@ class Statement : public HandleObject {
   bool positioned = false;
   // A row SQLSetPos or SQLBulkOperations writes with values given at
   // execution: a binding per such column (its number, C and SQL types,
-  // its buffer as the token), while the execution awaits them; the row's
-  // status and the status it gets once written.
+  // its buffer as the token), while the execution awaits them.
   ParameterBindingList editPieces;
-  uint16_t* editStatus = nullptr;
-  uint16_t editWritten = 0;
+  // The rows of the SQLSetPos or SQLBulkOperations call being written
+  // (rowset rows next .. last - 1; a call stops at a row awaiting values
+  // and goes on after its last SQLParamData): the operation, SQLSetPos's
+  // row (0: every row), the bookmarks naming the rows (or none), the rows
+  // written and failed so far and the call's outcome so far.
+  struct EditRun {
+    uint64_t next = 0, last = 0, done = 0, failed = 0;
+    uint64_t irow = 0;
+    uint16_t option = 0;
+    const ColumnBinding* marks = nullptr;
+    int16_t result = 0;
+  } editRun;
   Execution execution;
   OptionValues options;  // taken from the connection at allocation
   // The statement's own descriptors, views of the parts above.

@@ -39,10 +39,8 @@ bool StartEditRequest(EditRowRequest* request, Statement* owner, int32_t operati
 
 // The bound values of rowset row i, each converted as a parameter of its
 // column's SQL type, into request's value list; SQL_ERROR posted. A value
-// given at execution gets a binding on s->editPieces when atExec allows
-// it (a one-row operation), else is refused.
-SQLRETURN AddRowValues(Statement* s, uint32_t i, const RowShape& shape, Request* request,
-                       bool atExec) {
+// given at execution gets a binding on s->editPieces.
+SQLRETURN AddRowValues(Statement* s, uint32_t i, const RowShape& shape, Request* request) {
   ParameterDataList* list = new (std::nothrow) ParameterDataList;
   if (list == nullptr) return VEL_POST(s, SQL_ERROR, kDiagMemory);
   request->Get<ParameterDataSetElement>()->SetList(list);
@@ -54,9 +52,7 @@ SQLRETURN AddRowValues(Statement* s, uint32_t i, const RowShape& shape, Request*
     const SQLLEN length = t.pcbValue != nullptr ? LoadUnaligned(t.pcbValue) : SQL_NTS;
     if (length == SQL_COLUMN_IGNORE) continue;
     if (length == SQL_DATA_AT_EXEC || length <= SQL_LEN_DATA_AT_EXEC_OFFSET) {
-      // Values at execution are taken for one row at a time.
-      ParameterBinding* b = atExec ? new (std::nothrow) ParameterBinding : nullptr;
-      if (!atExec) return VEL_POST(s, SQL_ERROR, kDiagEditDataAtExec);
+      ParameterBinding* b = new (std::nothrow) ParameterBinding;
       if (b == nullptr) return VEL_POST(s, SQL_ERROR, kDiagMemory);
       b->ipar = static_cast<uint16_t>(c);
       b->fCType = t.fCType;
@@ -93,11 +89,11 @@ SQLRETURN AddRowValues(Statement* s, uint32_t i, const RowShape& shape, Request*
 
 // One edit-row request: operation on row (0 for an added row), values
 // from rowset row i. SQL_SUCCESS, SQL_SUCCESS_WITH_INFO (the row was not
-// written: changed by another connection) or SQL_ERROR, posted.
-// SQL_SUCCESS_WITH_INFO, SQL_NEED_DATA (values at execution awaited: the
-// request is the statement's execution's) or SQL_ERROR, posted.
-SQLRETURN EditOne(Statement* s, int32_t operation, uint64_t row, uint32_t i, const RowShape& shape,
-                  bool atExec) {
+// written: changed by another connection), SQL_NEED_DATA (values at
+// execution awaited: the request is the statement's execution's) or
+// SQL_ERROR, posted.
+SQLRETURN EditOne(Statement* s, int32_t operation, uint64_t row, uint32_t i,
+                  const RowShape& shape) {
   EditRowRequest* request = new (std::nothrow) EditRowRequest;
   if (request == nullptr || request->Failed()) {
     delete request;
@@ -110,7 +106,7 @@ SQLRETURN EditOne(Statement* s, int32_t operation, uint64_t row, uint32_t i, con
   s->editPieces.Clear();
   SQLRETURN rc = SQL_SUCCESS;
   if (operation != kEditDelete) {
-    rc = AddRowValues(s, i, shape, request, atExec);
+    rc = AddRowValues(s, i, shape, request);
   } else {
     ParameterDataList* list = new (std::nothrow) ParameterDataList;
     if (list == nullptr) rc = VEL_POST(s, SQL_ERROR, kDiagMemory);
@@ -130,6 +126,8 @@ SQLRETURN EditOne(Statement* s, int32_t operation, uint64_t row, uint32_t i, con
   delete request;
   return rc;
 }
+
+SQLRETURN ResumeEdits(Statement* stmt, SQLRETURN written);
 
 }  // namespace
 
@@ -225,11 +223,13 @@ SQLRETURN EditParamData(Statement* s, SQLPOINTER* token) {
       if (rc != SQL_SUCCESS) rc = s->CheckResult(rc, status);
     }
     if (rc != SQL_SUCCESS || b == nullptr) {
-      if (s->editStatus != nullptr)
-        *s->editStatus = rc == SQL_SUCCESS ? s->editWritten : SQL_ROW_ERROR;
+      // The row is written (or failed): the call goes on with the next
+      // rows, up to one whose first value at execution is named now.
       execution.Drop();
       s->editPieces.Clear();
-      return rc;
+      rc = ResumeEdits(s, rc);
+      if (rc != SQL_NEED_DATA) return rc;
+      b = execution.Current();
     }
   }
   b->DropPieces();
@@ -304,70 +304,101 @@ uint64_t MarkedRow(Statement* s, const ColumnBinding& mark, uint32_t i, const Ro
   return number <= s->scroll.Held() ? number : 0;
 }
 
-// fOption: SQLSetPos's SQL_UPDATE, SQL_DELETE or SQL_ADD on rowset row irow
-// (0: every row), or with marks (column 0's binding) the rows the
-// bookmarks of the bound arrays name, SQL_REFRESH then fetching them.
-SQLRETURN EditRows(Statement* stmt, SQLULEN irow, SQLUSMALLINT fOption, uint64_t addRows,
-                   const ColumnBinding* marks = nullptr) {
-  StaticCursor::State& st = stmt->scroll.state;
-  const bool odbc3 = FollowsOdbc3(*stmt);
-  const Descriptor& ard = stmt->RowDescriptor();
+// The row statuses of the call: SQL_ATTR_ROW_STATUS_PTR, or the 2.0
+// library's SQLExtendedFetch array.
+uint16_t* RowStatuses(Statement* stmt) {
+  return FollowsOdbc3(*stmt) ? stmt->ird.header.arrayStatusPtr : stmt->scroll.state.rowStatus;
+}
+
+// Rowset row i done with rc (deleted: a refresh found it gone): its status
+// and the call's counts. False when the call is to end with SQL_ERROR.
+bool Account(Statement* stmt, uint64_t i, SQLRETURN rc, bool deleted) {
+  Statement::EditRun& run = stmt->editRun;
+  const uint16_t fOption = run.option;
+  uint16_t* status = RowStatuses(stmt);
+  ++run.done;
+  if (rc != SQL_SUCCESS) ++run.failed, run.result = SQL_SUCCESS_WITH_INFO;
+  if (status != nullptr) {
+    status[i] = rc != SQL_SUCCESS       ? SQL_ROW_ERROR
+                : deleted               ? SQL_ROW_DELETED
+                : fOption == SQL_UPDATE ? SQL_ROW_UPDATED
+                : fOption == SQL_DELETE ? SQL_ROW_DELETED
+                : fOption == SQL_ADD    ? SQL_ROW_ADDED
+                                        : SQL_ROW_SUCCESS;
+  }
+  if (rc != SQL_ERROR) return true;
+  // A connection lost, or memory run out (its record may be lost too),
+  // leaves nothing more to write: the call fails.
+  const ErrorData* last = stmt->errors.Last();
+  return stmt->OwningConnection()->LoggedIn() && last != nullptr &&
+         std::strcmp(last->sqlstate.TextOrEmpty(), "S1001") != 0;
+}
+
+// The rows of the run from its next one on; SQL_NEED_DATA when a row
+// awaits values given at execution (the run resumes once they are in).
+SQLRETURN RunEdits(Statement* stmt) {
+  Statement::EditRun& run = stmt->editRun;
   const RowShape shape = AppRowShape(stmt);
+  const uint16_t fOption = run.option;
   const int32_t operation = fOption == SQL_UPDATE   ? kEditUpdate
                             : fOption == SQL_DELETE ? kEditDelete
                                                     : kEditAdd;
-  const uint64_t rows = fOption == SQL_ADD || marks != nullptr ? addRows : st.rowsetRows;
-  const uint64_t first = irow == 0 ? 0 : irow - 1;
-  const uint64_t last = irow == 0 ? rows : irow;
   // SQL_ATTR_ROW_OPERATION_PTR: the rows of a whole-rowset operation to
   // leave out.
-  const SQLUSMALLINT* operations = odbc3 ? ard.header.arrayStatusPtr : nullptr;
-  uint16_t* status = odbc3 ? stmt->ird.header.arrayStatusPtr : st.rowStatus;
-  SQLRETURN result = SQL_SUCCESS;
-  uint64_t done = 0, failed = 0;
-  for (uint64_t i = first; i < last; ++i) {
-    if (irow == 0 && operations != nullptr && operations[i] == SQL_ROW_IGNORE) continue;
+  const SQLUSMALLINT* operations =
+      FollowsOdbc3(*stmt) ? stmt->RowDescriptor().header.arrayStatusPtr : nullptr;
+  for (; run.next < run.last; ++run.next) {
+    const uint64_t i = run.next;
+    if (run.irow == 0 && operations != nullptr && operations[i] == SQL_ROW_IGNORE) continue;
     const uint32_t slot = static_cast<uint32_t>(i);
-    const uint64_t row = marks != nullptr     ? MarkedRow(stmt, *marks, slot, shape)
+    const uint64_t row = run.marks != nullptr ? MarkedRow(stmt, *run.marks, slot, shape)
                          : fOption == SQL_ADD ? 0
-                                              : st.start + i;
+                                              : stmt->scroll.state.start + i;
     SQLRETURN rc = SQL_SUCCESS;
     bool deleted = false;
-    if (marks != nullptr && row == 0) {
+    if (run.marks != nullptr && row == 0) {
       rc = VEL_POST(stmt, SQL_ERROR, kDiagInvalidBookmark);
     } else if (fOption == SQL_REFRESH) {
       if (KeepsKeys(stmt)) rc = RefreshRow(stmt, row, &deleted);
       if (rc == SQL_SUCCESS && !deleted) rc = DeliverHeldRow(stmt, row, slot, shape);
     } else {
-      rc = EditOne(stmt, operation, row, slot, shape, last - first == 1);
-      if (rc == SQL_NEED_DATA) {
-        stmt->editStatus = status != nullptr ? &status[i] : nullptr;
-        stmt->editWritten = fOption == SQL_UPDATE ? SQL_ROW_UPDATED : SQL_ROW_ADDED;
-        return rc;
-      }
+      // Values at execution are asked for row by row, in the rowset's order.
+      rc = EditOne(stmt, operation, row, slot, shape);
+      if (rc == SQL_NEED_DATA) return rc;
     }
-    ++done;
-    if (rc != SQL_SUCCESS) ++failed;
-    if (status != nullptr) {
-      status[i] = rc != SQL_SUCCESS       ? SQL_ROW_ERROR
-                  : deleted               ? SQL_ROW_DELETED
-                  : fOption == SQL_UPDATE ? SQL_ROW_UPDATED
-                  : fOption == SQL_DELETE ? SQL_ROW_DELETED
-                  : fOption == SQL_ADD    ? SQL_ROW_ADDED
-                                          : SQL_ROW_SUCCESS;
-    }
-    if (rc != SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
-    // A connection lost leaves nothing more to write.
-    if (rc == SQL_ERROR && !stmt->OwningConnection()->LoggedIn()) return SQL_ERROR;
+    if (!Account(stmt, i, rc, deleted)) return SQL_ERROR;  // nothing more to write
   }
   // One row, or every row, failing is the call's error; a row not written
   // because it changed is a warning.
-  if (failed != 0 && failed == done && result != SQL_SUCCESS) {
+  if (run.failed != 0 && run.failed == run.done && run.result != SQL_SUCCESS) {
     const ErrorData* last = stmt->errors.Last();
     const bool conflict = last != nullptr && last->sqlstate.TextOrEmpty()[0] == '0';
     if (!conflict) return SQL_ERROR;
   }
-  return result;
+  return run.result;
+}
+
+SQLRETURN ResumeEdits(Statement* stmt, SQLRETURN written) {
+  if (!Account(stmt, stmt->editRun.next, written, false)) return SQL_ERROR;
+  ++stmt->editRun.next;
+  return RunEdits(stmt);
+}
+
+// fOption: SQLSetPos's SQL_UPDATE, SQL_DELETE or SQL_ADD on rowset row irow
+// (0: every row), or with marks (column 0's binding) the rows the
+// bookmarks of the bound arrays name, SQL_REFRESH then fetching them.
+SQLRETURN EditRows(Statement* stmt, SQLULEN irow, SQLUSMALLINT fOption, uint64_t addRows,
+                   const ColumnBinding* marks = nullptr) {
+  Statement::EditRun& run = stmt->editRun;
+  const uint64_t rows =
+      fOption == SQL_ADD || marks != nullptr ? addRows : stmt->scroll.state.rowsetRows;
+  run = Statement::EditRun{};
+  run.next = irow == 0 ? 0 : irow - 1;
+  run.last = irow == 0 ? rows : irow;
+  run.irow = irow;
+  run.option = fOption;
+  run.marks = marks;
+  return RunEdits(stmt);
 }
 
 }  // namespace

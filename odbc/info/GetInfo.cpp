@@ -53,6 +53,7 @@ bool Served(const InfoRow& row, const Connection* c, uint32_t* value) {
 
 Answer Build(const InfoRow& row, Connection* c, bool odbc3) {
   Answer a;
+  uint32_t served = 0;
   a.number = row.number;
   if (row.text != nullptr) a.text = row.text;
   switch (row.source) {
@@ -150,6 +151,11 @@ Answer Build(const InfoRow& row, Connection* c, bool odbc3) {
                    SQL_CA2_SENSITIVITY_UPDATES | SQL_CA2_MAX_ROWS_SELECT | SQL_CA2_CRC_EXACT;
       if (row.type == SQL_STATIC_CURSOR_ATTRIBUTES2)
         a.number |= SQL_CA2_OPT_ROWVER_CONCURRENCY | SQL_CA2_OPT_VALUES_CONCURRENCY;
+      // Locking cursors where the server said its storage locks rows.
+      if ((row.type == SQL_STATIC_CURSOR_ATTRIBUTES2 ||
+           row.type == SQL_KEYSET_CURSOR_ATTRIBUTES2) &&
+          c->ServerInfo(SQL_SCROLL_CONCURRENCY, &served) && (served & SQL_SCCO_LOCK) != 0)
+        a.number |= SQL_CA2_LOCK_CONCURRENCY;
       break;
     case InfoSource::kProcedures: {
       uint32_t runs = 0;
@@ -161,8 +167,7 @@ Answer Build(const InfoRow& row, Connection* c, bool odbc3) {
     default:
       break;
   }
-  // What the storage's escapes run, as the server said at login.
-  uint32_t served = 0;
+  // What the storage runs, as the server said at login.
   if (Served(row, c, &served)) a.number = served;
   return a;
 }

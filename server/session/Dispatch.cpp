@@ -66,7 +66,7 @@ int HandleConnect(Session* s, Request* r) {
     }
     r->Get<SessionInfoElement>()->value = s->SessionInfo();
     InfoAnswersElement* answers = r->Get<InfoAnswersElement>();
-    for (const auto& [type, value] : s->EscapeAnswers()) {
+    for (const auto& [type, value] : s->InfoAnswers()) {
       if (answers->count == InfoAnswersElement::kMaxAnswers) break;
       answers->types[answers->count] = type;
       answers->values[answers->count++] = value;

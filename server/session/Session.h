@@ -115,9 +115,9 @@ class Session {
   int DescribeParams(uint32_t id, std::vector<ColumnOut>* params);
   // The text sql runs as, its escape clauses translated (SQLNativeSql).
   int NativeSql(const std::string& sql, std::string* out);
-  // The SQLGetInfo answers that follow the storage's escapes, offered at
-  // login (protocol/ESCAPES.md).
-  std::vector<std::pair<uint16_t, uint32_t>> EscapeAnswers() const;
+  // The SQLGetInfo answers that follow the storage (its escapes, the
+  // concurrencies of its cursors), offered at login (protocol/ESCAPES.md).
+  std::vector<std::pair<uint16_t, uint32_t>> InfoAnswers() const;
   int ExecDirect(uint32_t id, const std::string& sql, const std::vector<ParamIn>& params,
                  std::vector<ColumnOut>* columns);
   int Execute(uint32_t id, const std::vector<ParamIn>& params);

@@ -125,6 +125,12 @@ std::string KeyCondition(const EditPlan& plan) {
   return where;
 }
 
+std::string KeyList(const EditPlan& plan) {
+  std::string list;
+  for (const std::string& k : plan.keys) list += (list.empty() ? "" : ", ") + k;
+  return list;
+}
+
 }  // namespace
 
 // The query must be SELECT <columns or *> FROM <table> [alias] followed
@@ -204,6 +210,14 @@ void Session::PlanEdit(Statement* s, std::string* text) {
     return;
   }
   plan.table = t[from + 1].text;
+  // SQL_CONCUR_LOCK (kept on PostgreSQL only): the rows read are locked
+  // until the transaction ends. In autocommit mode that is the query's own
+  // transaction, so the lock lasts while the storage runs the query, as
+  // ODBC allows; with autocommit off, until the commit or rollback.
+  if (s->options.concurrency == 2) {
+    const bool semicolon = t.back().text == ";";
+    text->insert(semicolon ? t.back().begin : text->size(), " FOR UPDATE");
+  }
   std::string hidden;
   for (const std::string& k : plan.keys) hidden += ", " + k;
   text->insert(t[from].begin, hidden.substr(2) + " ");
@@ -399,15 +413,22 @@ int Session::EditRow(uint32_t id, int operation, uint32_t rowNumber, uint32_t co
       sql = "INSERT INTO " + plan.table +
             (names.empty() ? " DEFAULT VALUES" : " (" + names + ") VALUES (" + marks + ")");
     else if (!names.empty())
-      sql = "UPDATE " + plan.table + " SET " + names + KeyCondition(plan);
+      sql = "UPDATE " + plan.table + " SET " + names + KeyCondition(plan) + " RETURNING " +
+            KeyList(plan);
   } else if (operation == kEditDelete) {
     sql = "DELETE FROM " + plan.table + KeyCondition(plan);
   }
   if (byRow)
     for (const Value& k : plan.rowKeys[rowNumber - 1]) bound.push_back(k);
   if (!sql.empty()) {
-    st = RunOnce(sql, bound, nullptr, nullptr, changed);
+    // An update gives the row's key as written: a PostgreSQL row's ctid
+    // changes with every update (and so does a key whose column was set),
+    // and the next write through the cursor finds the row by it.
+    std::vector<Value> key;
+    bool updated = false;
+    st = RunOnce(sql, bound, &key, &updated, changed);
     if (!st.ok) return FailStatus(id, st, __LINE__);
+    if (updated && key.size() == plan.keys.size()) plan.rowKeys[rowNumber - 1] = std::move(key);
     CountStatement(StatementKind::kUpdate);
   }
   if (operation == kEditUpdate || operation == kEditRefresh) {

@@ -83,14 +83,16 @@ int Session::SetStatementOption(int code, uint32_t id, uint32_t value) {
   }
   switch (code) {
     case Msg::kSetConcurrency: {
-      // The edit offer's wish (protocol/EDIT.md): optimistic cursors that
-      // write back. Rows are not locked: SQL_CONCUR_LOCK becomes
-      // SQL_CONCUR_ROWVER, whose check compares the row's values.
+      // The edit offer's wish (protocol/EDIT.md): cursors that write back,
+      // optimistic ones, and SQL_CONCUR_LOCK where the storage locks rows
+      // (PostgreSQL); elsewhere it becomes SQL_CONCUR_ROWVER, whose check
+      // compares the row's values.
       const uint32_t asked = value & ~kConcurrencyEditable;
+      const bool locks = storage_ && storage_->Dialect() == SqlDialect::kPostgres;
       o->editable = (value & kConcurrencyEditable) != 0 && asked >= 1 && asked <= 4;
       // SQL_CONCUR_READ_ONLY with the wish: the rows' keys are kept for
       // reading rows again, nothing is written.
-      if (o->editable && (asked == 1 || asked == 3 || asked == 4)) {
+      if (o->editable && (asked == 1 || asked == 3 || asked == 4 || (asked == 2 && locks))) {
         o->concurrency = asked;
         return kSqlSuccess;
       }

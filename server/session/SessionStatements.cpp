@@ -309,9 +309,14 @@ int Session::NativeSql(const std::string& sql, std::string* out) {
   return kSqlSuccess;
 }
 
-std::vector<std::pair<uint16_t, uint32_t>> Session::EscapeAnswers() const {
-  return EscapeInfoAnswers(storage_ ? storage_->Dialect() : SqlDialect::kSqlite,
-                           SqliteLibraryVersion());
+std::vector<std::pair<uint16_t, uint32_t>> Session::InfoAnswers() const {
+  const SqlDialect dialect = storage_ ? storage_->Dialect() : SqlDialect::kSqlite;
+  std::vector<std::pair<uint16_t, uint32_t>> answers =
+      EscapeInfoAnswers(dialect, SqliteLibraryVersion());
+  // SQL_SCROLL_CONCURRENCY: read-only, optimistic, and locking where the
+  // storage locks rows (SetStatementOption).
+  answers.emplace_back(43, 0x1 | 0x4 | 0x8 | (dialect == SqlDialect::kPostgres ? 0x2 : 0));
+  return answers;
 }
 
 int Session::FollowSession(Statement* s) {

@@ -27,8 +27,9 @@ const SetCase kSet[] = {
     {true, SQL_ATTR_CURSOR_SENSITIVITY, SQL_SENSITIVE, SQL_SUCCESS, "", SQL_SENSITIVE, kOdbc3Only},
     {true, SQL_ATTR_KEYSET_SIZE, 5, SQL_SUCCESS_WITH_INFO, "01S02", 0, kOdbc3Only},
     {true, SQL_ATTR_CONCURRENCY, SQL_CONCUR_READ_ONLY, SQL_SUCCESS, "", SQL_CONCUR_READ_ONLY, kBoth},
-    // Rows are never locked: optimistic instead, read back as used.
-    {true, SQL_ATTR_CONCURRENCY, SQL_CONCUR_LOCK, SQL_SUCCESS_WITH_INFO, "01S02", SQL_CONCUR_ROWVER, kBoth},
+    // Rows are locked where the storage can (PostgreSQL); else optimistic instead, read back as used.
+    {true, SQL_ATTR_CONCURRENCY, SQL_CONCUR_LOCK, SQLRETURN(OnPostgres() ? SQL_SUCCESS : SQL_SUCCESS_WITH_INFO),
+     OnPostgres() ? "" : "01S02", SQLULEN(OnPostgres() ? SQL_CONCUR_LOCK : SQL_CONCUR_ROWVER), kBoth},
     {true, SQL_ATTR_CONCURRENCY, SQL_CONCUR_VALUES, SQL_SUCCESS, "", SQL_CONCUR_VALUES, kBoth},
     // SQL_ASYNC_MODE is none: asynchronous execution cannot be switched on.
     {true, SQL_ATTR_ASYNC_ENABLE, SQL_ASYNC_ENABLE_OFF, SQL_SUCCESS, "", SQL_ASYNC_ENABLE_OFF, kBoth},

@@ -4,8 +4,6 @@
 // statements, keyset-driven cursors, optimistic concurrency against another
 // connection's change, and the concurrencies a query or a user cannot have
 // ("01S02", refused writes). The ODBC 2.0 library has no SQLBulkOperations.
-#include <cstdio>
-
 #include "conformance.h"
 
 namespace {
@@ -44,15 +42,21 @@ const char kDelete3[] = "DELETE FROM setpos_t WHERE id = 3",
            kUpdateAt[] = "UPDATE setpos_t SET name = 'p' WHERE CURRENT OF %s";
 const char kChange2[] = "UPDATE setpos_t SET name = 'o' WHERE id = 2";
 const char kDeleteFirst[] = "SQLSetPos SQL_DELETE";  // through the cursor itself
+// Updated through the cursor itself first, on a table without a key (PostgreSQL: found by its ctid).
+const char kUpdateFirst[] = "SQLSetPos SQL_UPDATE";
+// PostgreSQL only: a row the cursor locked (autocommit off) cannot be updated elsewhere (lock timeout).
+const char kLockedElsewhere[] = "UPDATE setpos_t SET name = 'o' WHERE id = 2";
 // clang-format off
 const EditCase kEdits[] = {
     {kRowver, 2, SQL_UPDATE, "axc", "", "", kOk, "", "020", "1/a;2/x;3/c", kBoth},
     {kValues, 0, SQL_UPDATE, "xyz", "", "", kOk, "", "222", "1/x;2/y;3/z", kBoth},
     {kRowver, 1, SQL_UPDATE, "~bc", "", "", kOk, "", "200", "1/a;2/b;3/c", kBoth},
-    // Data at execution ("q"), for one row at a time.
-    {kRowver, 1, SQL_UPDATE, "@bc", "", "", kOk, "", "200", "1/q;2/b;3/c", kBoth},
-    {kRowver, 3, SQL_ADD, "ab@", "", "", kOk, "", "004", "1/a;2/b;3/c;4/q", kBoth},
-    {kValues, 0, SQL_UPDATE, "@yz", "", "", kInfo, "HYC00", "522", "1/a;2/y;3/z", kBoth},
+    // Data at execution, asked row by row with the row's buffer ("pp", "qq", "rr" for rowset rows 1, 2, 3).
+    {kRowver, 1, SQL_UPDATE, "@bc", "", "", kOk, "", "200", "1/pp;2/b;3/c", kBoth},
+    {kRowver, 3, SQL_ADD, "ab@", "", "", kOk, "", "004", "1/a;2/b;3/c;4/rr", kBoth},
+    {kValues, 0, SQL_UPDATE, "@y@", "", "", kOk, "", "222", "1/pp;2/y;3/rr", kBoth},
+    {kRowver, 0, SQL_UPDATE, "@@@", "PIP", "", kOk, "", "202", "1/pp;2/b;3/rr", kOdbc3Only},
+    {kValues, 0, kBulkAdd, "d@f", "", "", kOk, "", "444", "1/a;2/b;3/c;4/d;5/qq;6/f", kOdbc3Only},
     {kRowver, 0, SQL_UPDATE, "xyz", "PIP", "", kOk, "", "202", "1/x;2/b;3/z", kOdbc3Only},
     {kRowver, 0, SQL_UPDATE, "xyz", "PIP", "", kOk, "", "222", "1/x;2/y;3/z", kOdbc2Only},  // no row operations in 2.0
     {kRowver, 1, SQL_DELETE, "abc", "", "", kOk, "", "100", "2/b;3/c", kBoth},
@@ -91,14 +95,18 @@ const EditCase kEdits[] = {
     {kRowver, 2, SQL_DELETE, "abc", "", kDeleteFirst, SQL_ERROR, "HY109", "010", "1/a;3/c", kBoth},
     {kValues, 2, SQL_UPDATE, "axc", "", kDeleteFirst, SQL_ERROR, "HY109", "010", "1/a;3/c", kBoth},
     {kRowver, 2, SQL_REFRESH, "abc", "", kDeleteFirst, SQL_ERROR, "HY109", "010", "1/a;3/c", kBoth},
+    {kValues, 2, SQL_UPDATE, "axc", "", kUpdateFirst, kOk, "", "020", "1/a;2/x;3/c", kBoth},
+    {SQL_CONCUR_LOCK, 2, SQL_UPDATE, "axc", "", kLockedElsewhere, kOk, "", "020", "1/a;2/x;3/c", kBoth},
+    {kRowver, 2, SQL_DELETE, "axc", "", kUpdateFirst, kOk, "", "010", "1/a;3/c", kBoth},
 };
 // clang-format on
 
 class SetPos : public Conformance {
  protected:
-  void Fill() {
+  void Fill(bool keyed = true) {
     Exec("DROP TABLE IF EXISTS setpos_t");
-    ASSERT_EQ(SQL_SUCCESS, Exec("CREATE TABLE setpos_t (id INTEGER PRIMARY KEY, name VARCHAR(20))"));
+    ASSERT_EQ(SQL_SUCCESS, Exec(std::string("CREATE TABLE setpos_t (id INTEGER") + (keyed ? " PRIMARY KEY" : "") +
+                                ", name VARCHAR(20))"));
     ASSERT_EQ(SQL_SUCCESS, Exec("INSERT INTO setpos_t VALUES (1, 'a'), (2, 'b'), (3, 'c')"));
   }
   // A static cursor of three-row rowsets over sql with concurrency; the
@@ -113,34 +121,35 @@ class SetPos : public Conformance {
   SQLRETURN Elsewhere(const char* sql) {
     OdbcConnection other(lib().version);
     if (!SQL_SUCCEEDED(other.DriverConnect(std::string("DSN=") + lib().dsn))) return SQL_ERROR;
+    if (OnPostgres()) other.Execute("SET lock_timeout = 1000");  // a locked row waits a second at most
     return other.Execute(sql);
   }
   // sql (%s: the cursor's name) on another statement with cursor on rowset row irow; *state its SQLSTATE.
   SQLRETURN Positioned(SQLHSTMT cursor, SQLSETPOSIROW irow, const char* sql, std::string* state) {
     SQLCHAR name[32] = {};
-    char text[160];
     SQLSetPos(cursor, irow, SQL_POSITION, SQL_LOCK_NO_CHANGE);
     SQLGetCursorName(cursor, name, sizeof name, nullptr);
-    std::snprintf(text, sizeof text, sql, reinterpret_cast<char*>(name));
+    std::string text = sql;
     SQLHSTMT other = c.Statement();
-    const SQLRETURN rc = Exec(other, text);
+    const SQLRETURN rc =
+        Exec(other, text.find("%s") == text.npos ? text : text.replace(text.find("%s"), 2, (char*)name));
     *state = FirstState(SQL_HANDLE_STMT, other);
-    SQLFreeHandle(SQL_HANDLE_STMT, other);
-    return rc;
+    return SQLFreeHandle(SQL_HANDLE_STMT, other), rc;
   }
   std::string Table() {
     SQLHSTMT t = c.Statement();
     const std::string rows = Rows(t, Exec(t, "SELECT id, name FROM setpos_t ORDER BY id"), {1, 2});
-    SQLFreeHandle(SQL_HANDLE_STMT, t);
-    return rows;
+    return SQLFreeHandle(SQL_HANDLE_STMT, t), rows;
   }
 };
 
 TEST_P(SetPos, WritesRowsBack) {
   for (const EditCase& row : kEdits) {
-    if (!lib().Holds(row.libraries)) continue;
+    if (!lib().Holds(row.libraries) || (row.between == kLockedElsewhere && !OnPostgres())) continue;
     SCOPED_TRACE(std::string(row.names) + " " + std::to_string(row.op) + " " + row.between);
-    Fill();
+    Fill(row.between != kUpdateFirst);
+    const bool locking = row.concurrency == SQL_CONCUR_LOCK;  // in a transaction, so that the lock lasts
+    SQLSetConnectAttr(c.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)(locking ? SQL_AUTOCOMMIT_OFF : SQL_AUTOCOMMIT_ON), 0);
     SQLHSTMT s2 = c.Statement();
     SQLINTEGER ids[3] = {};
     SQLCHAR names[3][21] = {};
@@ -168,22 +177,27 @@ TEST_P(SetPos, WritesRowsBack) {
     if (row.op == SQL_ADD) ids[row.irow - 1] = 4;
     for (int i = 0; i < 3 && row.op == kBulkAdd; ++i) ids[i] = 4 + i;
     if (row.operations[0] && !positioned) SQLSetStmtAttr(s2, SQL_ATTR_ROW_OPERATION_PTR, operations, 0);
-    ASSERT_EQ(SQL_SUCCESS, row.between == kDeleteFirst ? SQLSetPos(s2, row.irow, SQL_DELETE, SQL_LOCK_NO_CHANGE)
-                           : row.between[0]            ? Elsewhere(row.between)
-                                                       : SQL_SUCCESS);
+    ASSERT_EQ(locking ? SQL_ERROR : SQL_SUCCESS,
+              row.between == kDeleteFirst   ? SQLSetPos(s2, row.irow, SQL_DELETE, SQL_LOCK_NO_CHANGE)
+              : row.between == kUpdateFirst ? SQLSetPos(s2, row.irow, SQL_UPDATE, SQL_LOCK_NO_CHANGE)
+              : row.between[0]              ? Elsewhere(row.between)
+                                            : SQL_SUCCESS);
     std::string state;
     SQLRETURN rc = row.op >= kBulkAdd   ? SQLBulkOperations(s2, row.op - 100)
                    : row.op == kRefetch ? SQLFetchScroll(s2, SQL_FETCH_FIRST, 0)
                    : positioned         ? Positioned(s2, row.irow, row.operations, &state)
                                         : SQLSetPos(s2, row.irow, row.op, SQL_LOCK_NO_CHANGE);
-    for (SQLPOINTER token = nullptr; rc == SQL_NEED_DATA && (rc = SQLParamData(s2, &token)) == SQL_NEED_DATA;)
-      SQLPutData(s2, (SQLPOINTER) "q", 1);
+    for (SQLPOINTER token = nullptr; rc == SQL_NEED_DATA && (rc = SQLParamData(s2, &token)) == SQL_NEED_DATA;) {
+      char piece = char('p' + (static_cast<SQLCHAR*>(token) - names[0]) / sizeof names[0]);  // in two pieces
+      SQLPutData(s2, &piece, 1), SQLPutData(s2, &piece, 1);
+    }
     EXPECT_EQ(row.rc, rc) << Diag(SQL_HANDLE_STMT, s2);
     EXPECT_EQ(row.state[0] ? lib().State(row.state) : "", positioned ? state : FirstState(SQL_HANDLE_STMT, s2));
     EXPECT_EQ(row.statuses, std::to_string(statuses[0]) + std::to_string(statuses[1]) + std::to_string(statuses[2]));
     const std::string buffers{char(names[0][0]), char(names[1][0]), char(names[2][0])};
     EXPECT_EQ(row.buffers[0] ? row.buffers : buffers, buffers);
     SQLFreeHandle(SQL_HANDLE_STMT, s2);
+    SQLSetConnectAttr(c.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON, 0);  // commits
     EXPECT_EQ(row.rows, Table());
   }
 }

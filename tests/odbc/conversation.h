@@ -91,10 +91,13 @@ class ScriptedPeer {
   // server; a fetch gives two rows, then the end.
   std::string Reply(uint16_t code, const std::string& body) {
     const bool executes = code == 10 || code == 23;
-    if (code == 10 && body.find("VALUES (?)") != std::string::npos) ++ranSets_;           // the array's set alone
-    if (code == 5) return ConnectBody(SQL_SUCCESS_WITH_INFO) + U16(0) + U16(0) + U16(1);  // batches offered
-    if (code == 45) {                                                                     // every set changes a row
-      const size_t at = 6 + (uint8_t(body[4]) | uint8_t(body[5]) << 8) + 2;               // id, text, mode
+    if (code == 10 && body.find("VALUES (?)") != std::string::npos) ++ranSets_;  // the array's set alone
+    if (code == 5) {  // batches and cursors that write back (EDIT_ROWS) offered
+      return ConnectBody(SQL_SUCCESS_WITH_INFO) + U16(0) + U16(0) + U16(1) + U16(0) + U16(0) + U32(0) + U32(0) +
+             std::string(12, '\0') + U16(1);
+    }
+    if (code == 45) {                                                        // every set changes a row
+      const size_t at = 6 + (uint8_t(body[4]) | uint8_t(body[5]) << 8) + 2;  // id, text, mode
       const uint16_t sets = uint16_t(uint8_t(body[at]) | uint8_t(body[at + 1]) << 8);
       ranSets_ += sets;
       std::string reply = U16(0) + U16(sets);
@@ -102,6 +105,7 @@ class ScriptedPeer {
       return reply;
     }
     if (code == 0) return U16(0) + U32(7);
+    if (code == 51) return U16(0) + U32(1) + U16(0);  // edit row: one row written
     if (executes && body.find("FAIL") != std::string::npos) return U16(uint16_t(SQL_ERROR));
     if (executes || code == 4 || code == 19 || code == 40 || code == 41 || code == 43) {
       row_ = 0;
@@ -168,7 +172,7 @@ struct Conversation {
   // (SQLAllocHandle, the attributes, SQLFetchScroll, SQLCloseCursor,
   // SQLEndTran, SQLGetDiagRec, SQLFreeHandle) where they exist.
   bool odbc3 = false;
-  bool array = true;  // ends with an array of parameter sets
+  bool array = true;  // ends with an array of parameter sets, then writes through a cursor
   // Closes each catalog result before the next call, as a real server
   // asks (24000 over unread rows); scripted replies follow the old order.
   bool closeCatalogs = false;
@@ -326,8 +330,28 @@ struct Conversation {
       const SQLRETURN rc = SQLExecDirect(stmt_, M("INSERT INTO t VALUES (?)"), SQL_NTS);
       std::string name = "array/" + std::to_string(processed) + "/";
       for (SQLUSMALLINT status : statuses) name += std::to_string(status);
-      Note(name.c_str(), rc);
+      ok = Note(name.c_str(), rc);
     }
+    // A static cursor with optimistic concurrency over e (id, a, b), rowsets of two rows: the second row's a and
+    // b updated ("new"), then rows added from the buffers: the first ("add0"), by SQLBulkOperations both ("add1").
+    SQLLEN lengths[4];
+    const auto put = [&](int row, const char* value) {
+      for (int at : {row, 2 + row}) std::strcpy(&bound[16 * at], value), lengths[at] = SQL_NTS;
+    };
+    ok = ok && array && Note("unbind", SQLFreeStmt(stmt_, SQL_UNBIND)) &&
+         Note("sets", odbc3 ? SetStmt(SQL_ATTR_PARAMSET_SIZE, 1) : SQLParamOptions(stmt_, 1, &processed)) &&
+         Note("static", SetStmt(SQL_CURSOR_TYPE, SQL_CURSOR_STATIC)) &&
+         Note("concurrency", SetStmt(SQL_CONCURRENCY, SQL_CONCUR_VALUES)) &&
+         Note("rowset", SetStmt(odbc3 ? SQL_ATTR_ROW_ARRAY_SIZE : SQL_ROWSET_SIZE, 2)) &&
+         Note("bind", SQLBindCol(stmt_, 2, SQL_C_CHAR, &bound[0], 16, lengths)) &&
+         Note("bind", SQLBindCol(stmt_, 3, SQL_C_CHAR, &bound[32], 16, lengths + 2)) &&
+         Note("select", SQLExecDirect(stmt_, M("SELECT id, a, b FROM e ORDER BY id"), SQL_NTS)) &&
+         Note("fetch", odbc3 ? Fetch() : SQLExtendedFetch(stmt_, SQL_FETCH_NEXT, 0, &processed, statuses)) &&
+         (put(1, "new"), true) && Note("update", SQLSetPos(stmt_, 2, SQL_UPDATE, SQL_LOCK_NO_CHANGE)) &&
+         (put(0, "add0"), put(1, "add1"), true) &&
+         Note("add", odbc3 ? SQLBulkOperations(stmt_, SQL_ADD) : SQLSetPos(stmt_, 1, SQL_ADD, SQL_LOCK_NO_CHANGE)) &&
+         Note("close", Close()) &&
+         Note("commit", odbc3 ? SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT) : SQLTransact(env_, dbc_, SQL_COMMIT));
   }
 
   bool connected_ = false, cleaning_ = false;

@@ -19,14 +19,24 @@ namespace {
 Conversation Converse(const std::string& port, const std::vector<std::string>* reference, int queryTimeout = 0,
                       bool probe = false, const std::string& extra = "", bool odbc3 = false) {
   Conversation c;
-  c.extra = extra;
-  c.odbc3 = odbc3;
-  c.reference = reference;
-  c.queryTimeout = queryTimeout;
-  c.probe = probe;
+  c.extra = extra, c.odbc3 = odbc3, c.reference = reference, c.queryTimeout = queryTimeout, c.probe = probe;
   c.closeCatalogs = extra.find("TLS") != std::string::npos;  // the TLS sweeps talk to a real server
   c.Run(port);
   return c;
+}
+
+// The rows of e in the real server's SQLite database ("a b|" each, by id),
+// then e set back to the two rows the conversation's cursor reads.
+std::string RowsOfE(const std::string& db) {
+  FILE* f = popen(("sqlite3 -cmd \".timeout 5000\" " + db +
+                   " \"CREATE TABLE IF NOT EXISTS e (id INTEGER PRIMARY KEY, a, b); SELECT a "
+                   "|| ' ' || b || '|' FROM e ORDER BY id; DELETE FROM e; INSERT INTO e VALUES (1, 'one', 'one'), "
+                   "(2, 'two', 'two')\"")
+                      .c_str(),
+                  "r");
+  std::string rows;
+  for (int ch; (ch = fgetc(f)) != EOF;) rows += ch == '\n' ? "" : std::string(1, char(ch));
+  return pclose(f), rows;
 }
 
 // Every handle was freed, and the conversation left its reference only
@@ -55,8 +65,14 @@ void ExpectLeftWith(const Conversation& c, std::initializer_list<const char*> st
 // it did not (the others' outcomes are unknown, "1").
 // With odbc3, through the ODBC 3.x calls (records in their 3.x form).
 void SweepAllocations(const std::string& port, long least, const std::string& tls = "", bool odbc3 = false,
-                      const ScriptedPeer* peer = nullptr) {
+                      const ScriptedPeer* peer = nullptr, const std::string& db = "") {
+  // Over TLS, with db: a real server's database, whose rows are checked after each run: the rows the cursor
+  // wrote are there wholly or not at all, the row added at most once.
+  if (!db.empty()) RowsOfE(db);
   const std::vector<std::string> reference = Converse(port, nullptr, 0, false, tls, odbc3).lines;
+  const std::string wrote = db.empty() ? "" : RowsOfE(db), whole[] = {"one one|two two|", "one one|new new|", wrote};
+  EXPECT_TRUE(db.empty() || wrote == "one one|new new|add0 add0|") << wrote;
+  const auto update = std::find(reference.begin(), reference.end(), "update 0") - reference.begin();
   for (int mode = 0; mode < (tls.empty() ? 2 : 1); ++mode) {  // over TLS: failing alone
     const bool once = mode == 0;
     long n = 0;
@@ -67,6 +83,8 @@ void SweepAllocations(const std::string& port, long least, const std::string& tl
       Conversation c = Converse(port, &reference, 0, true, tls, odbc3);  // probing
       ResetAllocFailure();
       const std::string text = c.Text();
+      const std::string rows = db.empty() || (c.left >= 0 && c.left < update) ? "" : RowsOfE(db);  // e written?
+      EXPECT_TRUE(rows.empty() || std::count(whole, std::end(whole), rows)) << n << ": " << rows << " after " << text;
       if (peer && odbc3 && text.find("|array/") != std::string::npos) {
         const std::string st = text.substr(text.find("|array/") + 9, 3);  // "array/3/000"
         const long ran = peer->RanSets() - ranBefore, unknown = std::count(st.begin(), st.end(), '1');
@@ -89,7 +107,7 @@ void SweepAllocations(const std::string& port, long least, const std::string& tl
 
 TEST(Reliability, EveryAllocationFailureIsReported) {
   ScriptedPeer fake;
-  SweepAllocations(fake.Port(), 1500, "", false, &fake);  // 1722 alone, 1714 on
+  SweepAllocations(fake.Port(), 1500, "", false, &fake);  // 2228 alone, 2222 on
   SweepAllocations(fake.Port(), 1500, "", true, &fake);
 }
 
@@ -99,7 +117,7 @@ TEST(Reliability, EveryAllocationFailureOverTlsIsReported) {
   const std::string stem = velora.Folder() + "/cert";
   ASSERT_TRUE(MakeTestCertificate(stem, "localhost"));
   ASSERT_TRUE(velora.Start({"--tls-cert", stem + ".pem", "--tls-key", stem + ".key"})) << velora.Error();
-  SweepAllocations(velora.PortText(), 800, ";TLS=require");  // 1018
+  SweepAllocations(velora.PortText(), 800, ";TLS=require", false, nullptr, velora.Location());  // 1301
 }
 
 // The peer plays the reference stream cut at every byte offset and then
