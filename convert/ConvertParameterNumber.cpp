@@ -102,39 +102,44 @@ ParamOutcome FromNumber(Job& j) {
     std::memcpy(&d, p, 8);
     return FromDouble(j, d);
   }
+  Whole w{false, 0};
+  ReadWholeNumber(*j.c, p, &w.negative, &w.magnitude);
+  return FromWhole(j, w);
+}
+
+}  // namespace paramjob
+
+void ReadWholeNumber(const ParamCTypeRow& c, const void* data, bool* negative,
+                     uint64_t* magnitude) {
   int64_t s = 0;
   uint64_t u = 0;
-  switch (j.c->width) {
+  switch (c.width) {
     case 1: {
       int8_t v;
-      std::memcpy(&v, p, 1);
+      std::memcpy(&v, data, 1);
       s = v;
       u = static_cast<uint8_t>(v);
       break;
     }
     case 2: {
       int16_t v;
-      std::memcpy(&v, p, 2);
+      std::memcpy(&v, data, 2);
       s = v;
       u = static_cast<uint16_t>(v);
       break;
     }
     case 4: {
       int32_t v;
-      std::memcpy(&v, p, 4);
+      std::memcpy(&v, data, 4);
       s = v;
       u = static_cast<uint32_t>(v);
       break;
     }
-    default: {
-      std::memcpy(&u, p, 8);
+    default:
+      std::memcpy(&u, data, 8);
       s = static_cast<int64_t>(u);
       break;
-    }
   }
-  Whole w{false, u};
-  if (j.c->isSigned && s < 0) w = Whole{true, 0 - static_cast<uint64_t>(s)};
-  return FromWhole(j, w);
+  *negative = c.isSigned && s < 0;
+  *magnitude = *negative ? 0 - static_cast<uint64_t>(s) : u;
 }
-
-}  // namespace paramjob

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "convert/ColumnValue.h"
+#include "convert/ParameterTable.h"
 #include "protocol/IntervalText.h"
 
 namespace {
@@ -40,71 +41,15 @@ bool Textual(int32_t code) {
 }
 
 // The decimal text of a C whole number at data into out; false for other
-// C types.
+// C types (SQL_C_BIT included: not a count of an interval's field).
 bool WholeNumberText(SQLSMALLINT cType, const char* data, char* out) {
-  long long v = 0;
-  unsigned long long u = 0;
-  bool isSigned = true;
-  switch (cType) {
-    case SQL_C_TINYINT:
-    case SQL_C_STINYINT: {
-      signed char x;
-      std::memcpy(&x, data, sizeof x);
-      v = x;
-      break;
-    }
-    case SQL_C_UTINYINT:
-      u = static_cast<unsigned char>(data[0]);
-      isSigned = false;
-      break;
-    case SQL_C_SHORT:
-    case SQL_C_SSHORT: {
-      SQLSMALLINT x;
-      std::memcpy(&x, data, sizeof x);
-      v = x;
-      break;
-    }
-    case SQL_C_USHORT: {
-      SQLUSMALLINT x;
-      std::memcpy(&x, data, sizeof x);
-      u = x;
-      isSigned = false;
-      break;
-    }
-    case SQL_C_LONG:
-    case SQL_C_SLONG: {
-      SQLINTEGER x;
-      std::memcpy(&x, data, sizeof x);
-      v = x;
-      break;
-    }
-    case SQL_C_ULONG: {
-      SQLUINTEGER x;
-      std::memcpy(&x, data, sizeof x);
-      u = x;
-      isSigned = false;
-      break;
-    }
-    case SQL_C_SBIGINT: {
-      SQLBIGINT x;
-      std::memcpy(&x, data, sizeof x);
-      v = x;
-      break;
-    }
-    case SQL_C_UBIGINT: {
-      SQLUBIGINT x;
-      std::memcpy(&x, data, sizeof x);
-      u = x;
-      isSigned = false;
-      break;
-    }
-    default:
-      return false;
-  }
-  if (isSigned)
-    std::snprintf(out, interval::kTextBytes, "%lld", v);
-  else
-    std::snprintf(out, interval::kTextBytes, "%llu", u);
+  const ParamCTypeRow* c = FindParamCType(cType);
+  if (c == nullptr || c->source != kSrcInteger || cType == SQL_C_BIT) return false;
+  bool negative = false;
+  uint64_t magnitude = 0;
+  ReadWholeNumber(*c, data, &negative, &magnitude);
+  std::snprintf(out, interval::kTextBytes, "%s%llu", negative ? "-" : "",
+                static_cast<unsigned long long>(magnitude));
   return true;
 }
 

@@ -36,6 +36,10 @@ struct ParamCTypeRow {
 // The row of cType, or the catalogue row of the type a parameter of sqlType
 // is sent as; null for those refused with "07006".
 const ParamCTypeRow* FindParamCType(SQLSMALLINT cType);
+
+// The value at data of an integer C type's row (source kSrcInteger): its
+// sign and magnitude.
+void ReadWholeNumber(const ParamCTypeRow& c, const void* data, bool* negative, uint64_t* magnitude);
 const SqlTypeInfo* FindParamSqlType(int32_t sqlType);
 // ODBC's C and SQL type codes: those of the tables above, and the valid
 // ones the driver cannot send (intervals, GUIDs), refused only when a
