@@ -176,6 +176,16 @@ bool TransferQuick(ColumnValue* value, const ValueInPlace& in, const TransferTar
     if (target.cbValueMax <= 0 || n >= static_cast<uint64_t>(target.cbValueMax)) return false;
     if (n > 0) std::memcpy(target.rgbValue, in.data, n);
     static_cast<char*>(target.rgbValue)[n] = '\0';
+  } else if (target.fCType == SQL_C_CHAR &&
+             (value->SqlType() == SQL_TIMESTAMP || value->SqlType() == SQL_DATE ||
+              value->SqlType() == SQL_TIME)) {
+    // Their text is written whole by the value's own conversion, as the
+    // general way does; a cut one goes that way again for its record.
+    SQLLEN length = 0;
+    if (value->Load(in.data, in.length) != kLoadDone ||
+        value->GetChar(target.rgbValue, target.cbValueMax, &length) != kConversionDone)
+      return false;
+    n = length > 0 ? static_cast<uint32_t>(length) : 0;
   } else {
     return false;
   }

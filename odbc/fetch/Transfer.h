@@ -52,8 +52,8 @@ SQLRETURN TransferBound(Statement* stmt, ColumnValue* value, const ValueInPlace&
 
 // The common pairs of a bound value that no SQLGetData will read (another
 // row of the rowset follows): a NULL with an indicator, a number whose
-// wire form is the C type's, a VARCHAR that fits its SQL_C_CHAR buffer,
-// written as TransferBound writes them, nothing loaded. False, with
+// wire form is the C type's, a VARCHAR, date or time that fits its
+// SQL_C_CHAR buffer, written as TransferBound writes them, not held. False, with
 // nothing written, for every other value (TransferBound's then).
 bool TransferQuick(ColumnValue* value, const ValueInPlace& in, const TransferTarget& target);
 

@@ -258,7 +258,7 @@ bool PgBinaryCell(Oid type, const char* v, int n, const SqlTypeDesc& column, uin
     view.kind = type == kPgBytea ? Value::Kind::kBlob : Value::Kind::kText;
     view.data = v;
     view.size = static_cast<size_t>(n);
-    *status = EncodeRowView(view, column, maxLength, out);
+    EncodeRowCell(view, column, maxLength, out, status);
     return true;
   }
   if (!size || n != size) return false;
@@ -283,7 +283,7 @@ bool PgBinaryCell(Oid type, const char* v, int n, const SqlTypeDesc& column, uin
       ValueView view;
       view.kind = Value::Kind::kReal;
       view.real = Float8(v);
-      *status = EncodeRowView(view, column, maxLength, out);
+      EncodeRowCell(view, column, maxLength, out, status);
       return true;
     }
     case kPgInt2:
@@ -292,7 +292,7 @@ bool PgBinaryCell(Oid type, const char* v, int n, const SqlTypeDesc& column, uin
       ValueView view;
       view.kind = Value::Kind::kInteger;
       view.integer = type == kPgInt2 ? Int16(v) : type == kPgInt4 ? Int32(v) : Int64(v);
-      *status = EncodeRowView(view, column, maxLength, out);
+      EncodeRowCell(view, column, maxLength, out, status);
       return true;
     }
     default:  // the other integers: their Values hold no text

@@ -344,10 +344,15 @@ Status EncodeRowValue(const Value& value, const SqlTypeDesc& type, uint32_t maxL
 
 namespace {
 
+// Every pair, by the catalogue (below).
+Status EncodeGeneral(const ValueView& value, const SqlTypeDesc& type, uint32_t maxLength,
+                     std::string* out);
+
 // The commonest pairs (whole numbers as INTEGER or SMALLINT, doubles as
-// FLOAT, the code doubles are described with; text as VARCHAR) in their row forms without the
-// catalogue's lookups: the same bytes the general way writes. False for every other pair, and for
-// values the general way refuses (its diagnostic then).
+// FLOAT, the code they are described with; text as VARCHAR) in their row
+// forms without the catalogue's lookups: the same bytes the general way
+// writes. False for every other pair, and for values the general way
+// refuses (its diagnostic then).
 bool EncodeCommon(const ValueView& value, const SqlTypeDesc& type, uint32_t maxLength,
                   std::string* out) {
   uint8_t bytes[8];
@@ -383,6 +388,22 @@ bool EncodeCommon(const ValueView& value, const SqlTypeDesc& type, uint32_t maxL
 Status EncodeRowView(const ValueView& value, const SqlTypeDesc& type, uint32_t maxLength,
                      std::string* out) {
   if (EncodeCommon(value, type, maxLength, out)) return Status::Ok();
+  return EncodeGeneral(value, type, maxLength, out);
+}
+
+void EncodeRowCell(const ValueView& value, const SqlTypeDesc& type, uint32_t maxLength,
+                   std::string* out, Status* status) {
+  if (EncodeCommon(value, type, maxLength, out)) {
+    if (!status->ok) *status = Status::Ok();
+    return;
+  }
+  *status = EncodeGeneral(value, type, maxLength, out);
+}
+
+namespace {
+
+Status EncodeGeneral(const ValueView& value, const SqlTypeDesc& type, uint32_t maxLength,
+                     std::string* out) {
   out->clear();
   // Rows carry the types columns are described with only.
   const SqlTypeInfo* info = FindSqlTypeInfo(type.sqlType);
@@ -459,5 +480,7 @@ Status EncodeRowView(const ValueView& value, const SqlTypeDesc& type, uint32_t m
   }
   return Status::Error(kStateTypeOutOfRange, 0, "column type has no row layout");
 }
+
+}  // namespace
 
 }  // namespace velsrv
