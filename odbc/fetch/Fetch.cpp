@@ -203,7 +203,8 @@ SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived, const RowShape*
     if (spares == nullptr) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
     const uint8_t* bytes = nullptr;
     uint32_t length = 0;
-    const SQLRETURN rc = NextBlockRow(stmt, &bytes, &length);
+    uint32_t left = 0;
+    const SQLRETURN rc = NextBlockRow(stmt, &bytes, &length, &left);
     if (rc != SQL_SUCCESS) {
       stmt->block.DropRow();
       return rc;
@@ -211,7 +212,7 @@ SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived, const RowShape*
     if (arrived) *arrived = true;
     stmt->cursor.CountRow();
     // Quick only while the next row is in this block already.
-    const bool quick = followed && stmt->block.Reply()->Get<RowBlockElement>()->RowsLeft() > 0;
+    const bool quick = followed && left > 0;
     return DeliverBlockRow(stmt, bytes, length, row, shape, spares, quick);
   }
 
