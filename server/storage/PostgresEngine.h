@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,6 +44,14 @@ struct PgParams {
 struct PgChunk {
   size_t rows;
   std::string name;
+};
+
+// The same INSERT prepared as the rows of unnest over one array per
+// parameter (PostgresSets.cpp): its name (empty: none) and each
+// parameter's element type.
+struct PgUnnest {
+  std::string name;
+  std::vector<Oid> elements;
 };
 
 class PgSession : public StorageSession {
@@ -116,10 +125,15 @@ class PgSession : public StorageSession {
   // The prepared statement name run once per set added, each set under
   // the savepoint, in one pipeline (PostgresSets.cpp); bound appends the
   // values bound now; consecutive sets may go together as one of chunks
-  // (largest first). Null outside a transaction.
+  // (largest first), or, before that, as one execution of unnest. Null
+  // outside a transaction.
   std::unique_ptr<StorageSetRun> StartSets(const std::string& name,
                                            std::function<void(PgParams*)> bound, bool stop,
-                                           const std::vector<PgChunk>& chunks);
+                                           const std::vector<PgChunk>& chunks,
+                                           const PgUnnest& unnest);
+  // The array types of elements (found once per session) into *arrays:
+  // false when one has none that unnest can take.
+  bool ArrayTypes(const std::vector<Oid>& elements, std::vector<Oid>* arrays);
   std::string NextName(const char* prefix) { return prefix + std::to_string(++names_); }
   int MaxValueBytes() const { return maxValueBytes_; }
   // The metadata of the result columns of a described statement.
@@ -152,6 +166,7 @@ class PgSession : public StorageSession {
   PgEngine* engine_;
   int maxValueBytes_;
   unsigned long names_ = 0;
+  std::map<Oid, Oid> arrayTypes_;      // a type's array type; 0: none to use
   bool intervals_ = false;             // interval columns described as such
   bool locked_ = false;                // every statement in a read-only transaction
   const void* cursorOwner_ = nullptr;  // whose cursor has the transaction
