@@ -330,11 +330,22 @@ void PgSession::Command(const std::string& sql) {
       nullptr);
 }
 
-Status PgSession::Query(const char* sql, const std::string& argument, PgResult* out) {
+Status PgSession::Query(const char* sql, const std::string& argument, PgResult* out,
+                        const char* name) {
   const char* values[] = {argument.c_str()};
-  return Run(
-      [&](PGconn* c) { return PQsendQueryParams(c, sql, 1, nullptr, values, nullptr, nullptr, 0); },
+  if (name && queries_.count(name) == 0) {
+    Status st = Run([&](PGconn* c) { return PQsendPrepare(c, name, sql, 1, nullptr); }, nullptr);
+    if (!st.ok) return st;
+    queries_.insert(name);
+  }
+  Status st = Run(
+      [&](PGconn* c) {
+        return name ? PQsendQueryPrepared(c, name, 1, values, nullptr, nullptr, 0)
+                    : PQsendQueryParams(c, sql, 1, nullptr, values, nullptr, nullptr, 0);
+      },
       out);
+  if (!st.ok && name) queries_.erase(name);  // prepared again next time (a DEALLOCATE ALL)
+  return st;
 }
 
 bool PgSession::ArrayTypes(const std::vector<Oid>& elements, std::vector<Oid>* arrays) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -120,8 +121,10 @@ class PgSession : public StorageSession {
   void CloseCursor(const void* owner, const std::string& name);
   // A command whose outcome does not matter (CLOSE, DEALLOCATE).
   void Command(const std::string& sql);
-  // A catalog query with one text parameter.
-  Status Query(const char* sql, const std::string& argument, PgResult* out);
+  // A catalog query with one text parameter; with a name, prepared under
+  // it once per session (a query run again and again is planned once).
+  Status Query(const char* sql, const std::string& argument, PgResult* out,
+               const char* name = nullptr);
   // The prepared statement name run once per set added, each set under
   // the savepoint, in one pipeline (PostgresSets.cpp); bound appends the
   // values bound now; consecutive sets may go together as one of chunks
@@ -167,6 +170,7 @@ class PgSession : public StorageSession {
   int maxValueBytes_;
   unsigned long names_ = 0;
   std::map<Oid, Oid> arrayTypes_;      // a type's array type; 0: none to use
+  std::set<std::string> queries_;      // the catalog queries prepared
   bool intervals_ = false;             // interval columns described as such
   bool locked_ = false;                // every statement in a read-only transaction
   const void* cursorOwner_ = nullptr;  // whose cursor has the transaction
