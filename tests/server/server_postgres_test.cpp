@@ -128,11 +128,8 @@ TEST_F(ServerPostgres, EachParameterFormStored) {
     ASSERT_EQ(c.Exec(s, "CREATE TABLE " + table + " (c " + r.column + ")"), 0) << r.column;
     int rc = c.Exec(s, "INSERT INTO " + table + " VALUES (?)", {{1, r.type, r.bytes}});
     Rows got = rc ? Rows() : c.Query(s, "SELECT CAST(c AS TEXT) FROM " + table);
-    EXPECT_EQ(rc                ? c.Outcome(rc, s)
-              : got.size() == 1 ? got[0][0].bytes
-                                : "rows",
-              rc ? r.expected : std::string(r.expected) + '\0')
-        << r.column;
+    const std::string stored = got.size() == 1 ? got[0][0].bytes : "rows";
+    EXPECT_EQ(rc ? c.Outcome(rc, s) : stored, rc ? r.expected : std::string(r.expected) + '\0') << r.column;
   }
 }
 
@@ -158,11 +155,10 @@ TEST_F(ServerPostgres, ArraysKeepEachSetsOutcome) {
       {"CREATE TABLE a5 (id INTEGER, a SMALLINT, b BIGINT, c REAL, d FLOAT, e NUMERIC(8,2), "
        "m FLOAT, f TEXT, g VARCHAR(20), h CHAR(20), j BYTEA, k DATE, l TIMESTAMP, o NAME)",
        "INSERT INTO a5 (id, a, b, c, d, e, m, f, g, h, j, k, l, o) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-       "a5, LATERAL (SELECT CASE id % 10 WHEN 6 THEN '' ELSE 'q\"b\\c,{a}\xc3\xa9''' || id END AS x) v WHERE CASE id % "
-       "10 "
-       "WHEN 5 THEN num_nulls(a, b, c, d, e, m, f, g, h, j, k, l, o) = 13 ELSE a = id AND b = id AND c = id + 0.25 AND "
-       "d = c AND e = c AND m = id AND f = x AND g = x AND CAST(h AS TEXT) = x AND convert_from(j, 'UTF8') = x AND "
-       "k = DATE '2024-01-01' + id % 28 AND l = k AND CAST(o AS TEXT) = x END",
+       "a5, LATERAL (SELECT CASE id % 10 WHEN 6 THEN '' ELSE 'q\"b\\c,{a}\xc3\xa9''' || id END AS x) v WHERE "
+       "CASE id % 10 WHEN 5 THEN num_nulls(a, b, c, d, e, m, f, g, h, j, k, l, o) = 13 ELSE a = id AND b = id AND "
+       "c = id + 0.25 AND d = c AND e = c AND m = id AND f = x AND g = x AND CAST(h AS TEXT) = x AND "
+       "convert_from(j, 'UTF8') = x AND k = DATE '2024-01-01' + id % 28 AND l = k AND CAST(o AS TEXT) = x END",
        "0 70 70", "inndddnttttDDt"},
       {"CREATE TABLE a6 (id INTEGER CHECK (id NOT IN (1, 70)), n INTEGER)", "INSERT INTO a6 VALUES (?, ?)", "a6",
        "2 66 68", "in"},
