@@ -67,11 +67,20 @@ int TextValue::GetDouble(void* rgbValue, SQLLEN* pcbValue) const {
   return PutFixed(&v, sizeof v, rgbValue, pcbValue);
 }
 
+// A short text's buffer is kept from row to row (one allocation per
+// column, not per value); a long one is made to measure each time.
 bool TextValue::Hold(const uint8_t* bytes, uint32_t n) {
-  VelFree(buffer_);
+  constexpr uint32_t kKeptBytes = 256;
   textLength_ = 0;
-  buffer_ = static_cast<char*>(VelAlloc(static_cast<std::size_t>(n) + 1));
-  if (!buffer_) return false;
+  const uint64_t need = static_cast<uint64_t>(n) + 1;
+  if (buffer_ == nullptr || need > capacity_ || capacity_ > kKeptBytes) {
+    VelFree(buffer_);
+    capacity_ = 0;
+    const uint64_t size = need < kKeptBytes ? kKeptBytes : need;
+    buffer_ = static_cast<char*>(VelAlloc(static_cast<std::size_t>(size)));
+    if (!buffer_) return false;
+    capacity_ = static_cast<uint32_t>(size);
+  }
   if (n > 0) std::memcpy(buffer_, bytes, n);
   buffer_[n] = '\0';
   textLength_ = n;

@@ -41,10 +41,11 @@ class TextValue : public NumberValue {
 
   char* buffer_ = nullptr;
   uint32_t textLength_ = 0;
+  uint32_t capacity_ = 0;  // of buffer_, kept from load to load
 };
 
-// Holds at most the declared length of text, in a buffer of the text's
-// size allocated by each Load; converts as the text padded with NULs to
+// Holds at most the declared length of text, in a buffer that grows to
+// the longest text loaded (see Hold); converts as the text padded with NULs to
 // the declared length.
 class CharValue : public TextValue {
  public:

@@ -16,6 +16,7 @@
 #include <cstdint>
 
 #include "base/LinkedList.h"
+#include "convert/ConvertColumnValue.h"
 
 class ColumnBinding : public ListItem {
  public:
@@ -53,6 +54,20 @@ class ColumnBinding : public ListItem {
     SQLLEN bytes = 0;
   };
   mutable Stride stride;
+  // The conversion planned for the C type and the column's SQL type it
+  // was kept for (every bound value asks; both may change between fetches).
+  struct Planned {
+    int32_t sqlType = 0;
+    SQLSMALLINT cType = 0;
+    bool known = false;
+    ConversionPlan plan{};
+  };
+  mutable Planned planned;
+  const ConversionPlan& Plan(int32_t sqlType, SQLSMALLINT cType) const {
+    if (!planned.known || planned.sqlType != sqlType || planned.cType != cType)
+      planned = {sqlType, cType, true, PlanConversion(sqlType, cType, false)};
+    return planned.plan;
+  }
 };
 
 // The statement's bindings, at most one per column number.

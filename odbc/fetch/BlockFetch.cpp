@@ -129,7 +129,7 @@ void AdoptFirstBlock(Statement* stmt, Request* reply) {
   stmt->block.Adopt(reply, end == SQL_SUCCESS || end == SQL_NO_DATA_FOUND ? end : SQL_ERROR);
 }
 
-SQLRETURN NextBlockRow(Statement* stmt, const uint8_t** bytes, uint32_t* length) {
+SQLRETURN NextBlockRow(Statement* stmt, const uint8_t** bytes, uint32_t* length, uint32_t* left) {
   RowBlockElement* rows =
       stmt->block.Reply() != nullptr ? stmt->block.Reply()->Get<RowBlockElement>() : nullptr;
   if (rows != nullptr && rows->RowsLeft() == 0) {
@@ -156,5 +156,6 @@ SQLRETURN NextBlockRow(Statement* stmt, const uint8_t** bytes, uint32_t* length)
     stmt->DropBlock();
     return VEL_POST(stmt, SQL_ERROR, kDiagInvalidReply);
   }
+  if (left != nullptr) *left = rows->RowsLeft();
   return SQL_SUCCESS;
 }

@@ -47,7 +47,9 @@ void AdoptFirstBlock(Statement* stmt, Request* reply);
 // until the next call or until the block is dropped), asking the server
 // for the next block when the one held is used up. SQL_SUCCESS with the
 // row; SQL_NO_DATA_FOUND or SQL_ERROR, with the server's record, at the row
-// where the block said the result set ends or fails.
-SQLRETURN NextBlockRow(Statement* stmt, const uint8_t** bytes, uint32_t* length);
+// where the block said the result set ends or fails. *left (when given):
+// the rows the block holds after this one.
+SQLRETURN NextBlockRow(Statement* stmt, const uint8_t** bytes, uint32_t* length,
+                       uint32_t* left = nullptr);
 
 #endif

@@ -113,14 +113,20 @@ SQLRETURN DeliverRow(Statement* stmt, FetchDataList* values, uint32_t row, const
 // into an element from spares first. The row's bytes were checked whole
 // when the block arrived; a column the result set lacks, or one named
 // twice, makes the reply malformed.
+//
+// The values of a row that another row of the same block follows in the
+// rowset (quick) are never read by SQLGetData: those of the common pairs
+// go into the arrays without being loaded (TransferQuick), a pass over the
+// row with one test per value; the rowset's last row goes the whole way.
 SQLRETURN DeliverBlockRow(Statement* stmt, const uint8_t* bytes, uint32_t length, uint32_t row,
-                          const RowShape& shape, FetchDataSetElement* spares) {
+                          const RowShape& shape, FetchDataSetElement* spares, bool quick) {
   // Decoding only reads through the cursor.
   ElementCursor cursor{const_cast<uint8_t*>(bytes), bytes + length};
   int status = 0;
   uint16_t count = 0;
   if (!wire::Read(&cursor, &count, &status)) return VEL_POST(stmt, SQL_ERROR, kDiagInvalidReply);
   const bool traced = TraceEnabled('P', 2);
+  quick = quick && !TraceEnabled('X', 3);
   SQLRETURN result = SQL_SUCCESS;
   for (uint16_t i = 0; i < count; ++i) {
     ElementCursor at = cursor;
@@ -139,7 +145,9 @@ SQLRETURN DeliverBlockRow(Statement* stmt, const uint8_t* bytes, uint32_t length
     value->SetMark(ColumnValue::kArrived);
     SQLRETURN rc = SQL_SUCCESS;
     if (value->binding != nullptr && !traced) {
-      rc = TransferBound(stmt, value, in, RowTarget(*value->binding, row, shape));
+      const TransferTarget target = RowTarget(*value->binding, row, shape);
+      if (quick && TransferQuick(value, in, target)) continue;
+      rc = TransferBound(stmt, value, in, target);
     } else {
       FetchDataElement* element = spares->TakeSpare();
       if (element == nullptr || !element->GetElement(&at, &status)) {
@@ -161,7 +169,8 @@ SQLRETURN DeliverBlockRow(Statement* stmt, const uint8_t* bytes, uint32_t length
 
 }  // namespace
 
-SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived, const RowShape* placed) {
+SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived, const RowShape* placed,
+                   bool followed) {
   if (arrived) *arrived = false;
   const RowShape shape =
       placed != nullptr
@@ -194,14 +203,17 @@ SQLRETURN FetchRow(Statement* stmt, uint32_t row, bool* arrived, const RowShape*
     if (spares == nullptr) return VEL_POST(stmt, SQL_ERROR, kDiagMemory);
     const uint8_t* bytes = nullptr;
     uint32_t length = 0;
-    const SQLRETURN rc = NextBlockRow(stmt, &bytes, &length);
+    uint32_t left = 0;
+    const SQLRETURN rc = NextBlockRow(stmt, &bytes, &length, &left);
     if (rc != SQL_SUCCESS) {
       stmt->block.DropRow();
       return rc;
     }
     if (arrived) *arrived = true;
     stmt->cursor.CountRow();
-    return DeliverBlockRow(stmt, bytes, length, row, shape, spares);
+    // Quick only while the next row is in this block already.
+    const bool quick = followed && left > 0;
+    return DeliverBlockRow(stmt, bytes, length, row, shape, spares, quick);
   }
 
   FetchRequest request;
@@ -261,7 +273,7 @@ SQLRETURN FetchRows(Statement* stmt, uint32_t size, const RowShape& shape, SQLUL
   for (; row < size; ++row) {
     const uint32_t recordsBefore = stmt->errors.Count();
     bool arrived = false;
-    const SQLRETURN rc = FetchRow(stmt, row, &arrived, &shape);
+    const SQLRETURN rc = FetchRow(stmt, row, &arrived, &shape, row + 1 < size);
     if (!arrived) {
       if (row == 0) return rc;  // the end, or a failure before any row
       if (rc == SQL_NO_DATA_FOUND) {

@@ -37,9 +37,9 @@ class ColumnBinding;
 TransferTarget RowTarget(const ColumnBinding& b, uint32_t row, const RowShape& shape);
 
 // shape: where row goes; by default the statement's SQL_BIND_TYPE without
-// an offset.
+// an offset. followed: another row of the rowset comes after this one.
 SQLRETURN FetchRow(Statement* stmt, uint32_t row = 0, bool* arrived = nullptr,
-                   const RowShape* shape = nullptr);
+                   const RowShape* shape = nullptr, bool followed = false);
 
 // SQLExtendedFetch: on a static cursor every direction (odbc/fetch/ScrollFetch.h);
 // on a forward-only cursor SQL_FETCH_NEXT, and SQL_FETCH_FIRST before the

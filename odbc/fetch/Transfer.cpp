@@ -13,6 +13,7 @@
 #include "handles/ColumnBinding.h"
 #include "handles/Statement.h"
 #include "protocol/FetchData.h"
+#include "protocol/ValueLayout.h"
 
 namespace {
 
@@ -134,7 +135,9 @@ SQLRETURN BoundValue(Statement* stmt, ColumnValue* value, const ValueInPlace& in
     value->SetMark(ColumnValue::kHeld);
     return SQL_SUCCESS;
   }
-  const ConversionPlan plan = PlanConversion(value->SqlType(), target.fCType, false);
+  const ConversionPlan plan = value->binding != nullptr
+                                  ? value->binding->Plan(value->SqlType(), target.fCType)
+                                  : PlanConversion(value->SqlType(), target.fCType, false);
   // A C type without a conversion is refused before anything is loaded or
   // written, the length indicator included.
   if (plan.check != Conversion::kDone) return ConversionResult(stmt, plan.check);
@@ -151,6 +154,48 @@ SQLRETURN BoundValue(Statement* stmt, ColumnValue* value, const ValueInPlace& in
   TraceFinal(plan, target);
   return ConversionResult(stmt, outcome, plan.pieces);
 }
+
+}  // namespace
+
+bool TransferQuick(ColumnValue* value, const ValueInPlace& in, const TransferTarget& target) {
+  const ColumnBinding* b = value->binding;
+  if (b == nullptr || b->Plan(value->SqlType(), target.fCType).check != Conversion::kDone)
+    return false;
+  if (in.isNull) {
+    if (target.indicator == nullptr) return false;  // "22002": TransferBound's
+    StoreUnaligned<SQLLEN>(target.indicator, SQL_NULL_DATA);
+    return true;
+  }
+  if (target.rgbValue == nullptr || value->HasMark(ColumnValue::kOdbc3TypeCodes)) return false;
+  uint32_t n = NativeWidth(value->SqlType(), target.fCType);
+  if (n != 0) {
+    if (in.length != n) return false;
+    std::memcpy(target.rgbValue, in.data, n);
+  } else if (target.fCType == SQL_C_CHAR && value->SqlType() == SQL_VARCHAR) {
+    n = layout::RowTextLength(in.data, in.length);  // as VARCHAR values load
+    if (target.cbValueMax <= 0 || n >= static_cast<uint64_t>(target.cbValueMax)) return false;
+    if (n > 0) std::memcpy(target.rgbValue, in.data, n);
+    static_cast<char*>(target.rgbValue)[n] = '\0';
+  } else if (target.fCType == SQL_C_CHAR &&
+             (value->SqlType() == SQL_TIMESTAMP || value->SqlType() == SQL_DATE ||
+              value->SqlType() == SQL_TIME)) {
+    // Their text is written whole by the value's own conversion, as the
+    // general way does; a cut one goes that way again for its record.
+    SQLLEN length = 0;
+    if (value->Load(in.data, in.length) != kLoadDone ||
+        value->GetChar(target.rgbValue, target.cbValueMax, &length) != kConversionDone)
+      return false;
+    n = length > 0 ? static_cast<uint32_t>(length) : 0;
+  } else {
+    return false;
+  }
+  if (target.pcbValue != nullptr) StoreUnaligned<SQLLEN>(target.pcbValue, n);
+  if (target.indicator != nullptr && target.indicator != target.pcbValue)
+    StoreUnaligned<SQLLEN>(target.indicator, 0);
+  return true;
+}
+
+namespace {
 
 SQLRETURN PieceValue(Statement* stmt, ColumnValue* value, const ConversionPlan& plan,
                      const ValueInPlace* in, const FetchDataElement* source,

@@ -50,6 +50,13 @@ SQLRETURN ConversionResult(Statement* stmt, Conversion outcome, bool pieces = tr
 SQLRETURN TransferBound(Statement* stmt, ColumnValue* value, const ValueInPlace& in,
                         const TransferTarget& target);
 
+// The common pairs of a bound value that no SQLGetData will read (another
+// row of the rowset follows): a NULL with an indicator, a number whose
+// wire form is the C type's, a VARCHAR, date or time that fits its
+// SQL_C_CHAR buffer, written as TransferBound writes them, not held. False, with
+// nothing written, for every other value (TransferBound's then).
+bool TransferQuick(ColumnValue* value, const ValueInPlace& in, const TransferTarget& target);
+
 // SQLGetData's transfer of column icol through plan (checked). in holds
 // the value's bytes, or is null when value already holds the row's value
 // (a bound column's); source is the element in holds, when one does (a

@@ -16,6 +16,19 @@ namespace velsrv {
 namespace {
 
 uint64_t BigEndian(const char* p, int n) {
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  // One load and a byte swap for the widths of numbers (every value asks).
+  if (n == 8) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return __builtin_bswap64(v);
+  }
+  if (n == 4) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return __builtin_bswap32(v);
+  }
+#endif
   uint64_t v = 0;
   for (int i = 0; i < n; ++i) v = v << 8 | static_cast<unsigned char>(p[i]);
   return v;
@@ -245,7 +258,7 @@ bool PgBinaryCell(Oid type, const char* v, int n, const SqlTypeDesc& column, uin
     view.kind = type == kPgBytea ? Value::Kind::kBlob : Value::Kind::kText;
     view.data = v;
     view.size = static_cast<size_t>(n);
-    *status = EncodeRowView(view, column, maxLength, out);
+    EncodeRowCell(view, column, maxLength, out, status);
     return true;
   }
   if (!size || n != size) return false;
@@ -266,7 +279,23 @@ bool PgBinaryCell(Oid type, const char* v, int n, const SqlTypeDesc& column, uin
     case kPgTimestampTz:
       natural = kSqlTimestamp;
       break;
-    default:  // integers and doubles: their Values hold no text
+    case kPgFloat8: {  // as PgBinaryValue reads it, without the Value
+      ValueView view;
+      view.kind = Value::Kind::kReal;
+      view.real = Float8(v);
+      EncodeRowCell(view, column, maxLength, out, status);
+      return true;
+    }
+    case kPgInt2:
+    case kPgInt4:
+    case kPgInt8: {
+      ValueView view;
+      view.kind = Value::Kind::kInteger;
+      view.integer = type == kPgInt2 ? Int16(v) : type == kPgInt4 ? Int32(v) : Int64(v);
+      EncodeRowCell(view, column, maxLength, out, status);
+      return true;
+    }
+    default:  // the other integers: their Values hold no text
       *status = EncodeRowValue(PgBinaryValue(type, v, n), column, maxLength, out);
       return true;
   }

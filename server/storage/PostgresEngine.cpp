@@ -6,6 +6,7 @@
 #include <poll.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <condition_variable>
 #include <mutex>
 #include <map>
@@ -329,11 +330,48 @@ void PgSession::Command(const std::string& sql) {
       nullptr);
 }
 
-Status PgSession::Query(const char* sql, const std::string& argument, PgResult* out) {
+Status PgSession::Query(const char* sql, const std::string& argument, PgResult* out,
+                        const char* name) {
   const char* values[] = {argument.c_str()};
-  return Run(
-      [&](PGconn* c) { return PQsendQueryParams(c, sql, 1, nullptr, values, nullptr, nullptr, 0); },
+  if (name && queries_.count(name) == 0) {
+    Status st = Run([&](PGconn* c) { return PQsendPrepare(c, name, sql, 1, nullptr); }, nullptr);
+    if (!st.ok) return st;
+    queries_.insert(name);
+  }
+  Status st = Run(
+      [&](PGconn* c) {
+        return name ? PQsendQueryPrepared(c, name, 1, values, nullptr, nullptr, 0)
+                    : PQsendQueryParams(c, sql, 1, nullptr, values, nullptr, nullptr, 0);
+      },
       out);
+  if (!st.ok && name) queries_.erase(name);  // prepared again next time (a DEALLOCATE ALL)
+  return st;
+}
+
+bool PgSession::ArrayTypes(const std::vector<Oid>& elements, std::vector<Oid>* arrays) {
+  std::string missing;
+  for (const Oid e : elements)
+    if (arrayTypes_.count(e) == 0) missing += (missing.empty() ? "" : ",") + std::to_string(e);
+  if (!missing.empty()) {
+    // Base types only, whose array literals part their elements at commas
+    // (a domain, an enum, a composite or an array keeps the other forms).
+    PgResult r;
+    Status st = Query(
+        "SELECT t.oid, t.typarray FROM pg_type t WHERE t.oid = ANY (CAST($1 AS oid[]))"
+        " AND t.typtype = 'b' AND t.typdelim = ',' AND t.typarray <> 0",
+        "{" + missing + "}", &r);
+    if (!st.ok) return false;
+    for (const Oid e : elements) arrayTypes_.emplace(e, 0);
+    for (int i = 0; i < PQntuples(r.get()); ++i)
+      arrayTypes_[static_cast<Oid>(std::strtoul(PQgetvalue(r.get(), i, 0), nullptr, 10))] =
+          static_cast<Oid>(std::strtoul(PQgetvalue(r.get(), i, 1), nullptr, 10));
+  }
+  arrays->clear();
+  for (const Oid e : elements) {
+    arrays->push_back(arrayTypes_[e]);
+    if (arrays->back() == 0) return false;
+  }
+  return true;
 }
 
 Status PgSession::Begin() { return Exec(locked_ ? "BEGIN READ ONLY" : "BEGIN"); }

@@ -7,7 +7,9 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -43,6 +45,14 @@ struct PgParams {
 struct PgChunk {
   size_t rows;
   std::string name;
+};
+
+// The same INSERT prepared as the rows of unnest over one array per
+// parameter (PostgresSets.cpp): its name (empty: none) and each
+// parameter's element type.
+struct PgUnnest {
+  std::string name;
+  std::vector<Oid> elements;
 };
 
 class PgSession : public StorageSession {
@@ -111,15 +121,22 @@ class PgSession : public StorageSession {
   void CloseCursor(const void* owner, const std::string& name);
   // A command whose outcome does not matter (CLOSE, DEALLOCATE).
   void Command(const std::string& sql);
-  // A catalog query with one text parameter.
-  Status Query(const char* sql, const std::string& argument, PgResult* out);
+  // A catalog query with one text parameter; with a name, prepared under
+  // it once per session (a query run again and again is planned once).
+  Status Query(const char* sql, const std::string& argument, PgResult* out,
+               const char* name = nullptr);
   // The prepared statement name run once per set added, each set under
   // the savepoint, in one pipeline (PostgresSets.cpp); bound appends the
   // values bound now; consecutive sets may go together as one of chunks
-  // (largest first). Null outside a transaction.
+  // (largest first), or, before that, as one execution of unnest. Null
+  // outside a transaction.
   std::unique_ptr<StorageSetRun> StartSets(const std::string& name,
                                            std::function<void(PgParams*)> bound, bool stop,
-                                           const std::vector<PgChunk>& chunks);
+                                           const std::vector<PgChunk>& chunks,
+                                           const PgUnnest& unnest);
+  // The array types of elements (found once per session) into *arrays:
+  // false when one has none that unnest can take.
+  bool ArrayTypes(const std::vector<Oid>& elements, std::vector<Oid>* arrays);
   std::string NextName(const char* prefix) { return prefix + std::to_string(++names_); }
   int MaxValueBytes() const { return maxValueBytes_; }
   // The metadata of the result columns of a described statement.
@@ -152,6 +169,8 @@ class PgSession : public StorageSession {
   PgEngine* engine_;
   int maxValueBytes_;
   unsigned long names_ = 0;
+  std::map<Oid, Oid> arrayTypes_;      // a type's array type; 0: none to use
+  std::set<std::string> queries_;      // the catalog queries prepared
   bool intervals_ = false;             // interval columns described as such
   bool locked_ = false;                // every statement in a read-only transaction
   const void* cursorOwner_ = nullptr;  // whose cursor has the transaction

@@ -253,6 +253,7 @@ class PgStatement : public StorageStatement {
     Reset();
     session_->Command("DEALLOCATE " + name_);
     for (const PgChunk& c : chunks_) session_->Command("DEALLOCATE " + c.name);
+    if (!unnest_.name.empty()) session_->Command("DEALLOCATE " + unnest_.name);
   }
 
   static std::string FirstWord(const std::string& text) {
@@ -357,9 +358,10 @@ class PgStatement : public StorageStatement {
 
   std::unique_ptr<StorageSetRun> StartSets(bool stop) override {
     Reset();
+    const bool chunked = Chunked();
     return session_->StartSets(
         name_, [this](PgParams* out) { ConvertParams(binds_, paramTypes_, out); }, stop,
-        Chunked() ? chunks_ : std::vector<PgChunk>());
+        chunked ? chunks_ : std::vector<PgChunk>(), chunked ? Unnested() : PgUnnest());
   }
 
  private:
@@ -381,7 +383,7 @@ class PgStatement : public StorageStatement {
         " AND NOT c.relhasrules AND NOT EXISTS (SELECT 1 FROM pg_trigger t"
         " WHERE t.tgrelid = c.oid AND NOT t.tgisinternal) AND NOT EXISTS (SELECT 1"
         " FROM pg_constraint k WHERE k.conrelid = c.oid AND k.confrelid = c.oid)",
-        chunkTable_, &plain);
+        chunkTable_, &plain, "velora_plain");
     if (!st.ok || PQntuples(plain.get()) != 1) return false;
     const size_t n = paramTypes_.size();
     for (size_t rows : kChunkRows) {
@@ -405,6 +407,43 @@ class PgStatement : public StorageStatement {
     }
     if (chunks_.empty()) chunkTable_.clear();  // its forms do not prepare: never again
     return !chunks_.empty();
+  }
+
+  // A plain INSERT whose row is only its markers, "VALUES ($1, $2, ...)",
+  // gets its form over one array per parameter: "INSERT INTO table
+  // [(columns)] SELECT unnest($1), unnest($2), ...", each parameter of the
+  // array type of the type PostgreSQL gave the marker (none for a type
+  // without one, such as a domain's: the chunks then). Of the ways to send
+  // a few thousand rows it costs PostgreSQL the least: about a third less
+  // than INSERTs of 64 rows, and less than a COPY per request, which sets
+  // up and frees a slot per buffered row each time and cannot travel in
+  // the pipeline beside the savepoints. The unnest calls sit in the select
+  // list, where they run in step (the arrays are equally long) row by row;
+  // in FROM, each one's rows would be stored first. Prepared once.
+  const PgUnnest& Unnested() {
+    if (unnestChecked_) return unnest_;
+    unnestChecked_ = true;
+    const size_t n = paramTypes_.size();
+    std::string row = "(", written;
+    for (size_t i = 0; i < n; ++i) row += (i ? ",$" : "$") + std::to_string(i + 1);
+    row += ")";
+    for (const char ch : chunkRow_)
+      if (!std::isspace(static_cast<unsigned char>(ch))) written += ch;
+    std::vector<Oid> arrays;
+    if (written != row || !session_->ArrayTypes(paramTypes_, &arrays)) return unnest_;
+    // The head ends with VALUES and the space before the row.
+    const size_t values = chunkHead_.find_last_not_of(" \t\r\n") + 1 - 6;
+    std::string sql = chunkHead_.substr(0, values) + "SELECT";
+    for (size_t i = 0; i < n; ++i)
+      sql += (i ? ", unnest($" : " unnest($") + std::to_string(i + 1) + ")";
+    const std::string name = session_->NextName("velora_u");
+    const Status st = session_->Run(
+        [&](PGconn* c) {
+          return PQsendPrepare(c, name.c_str(), sql.c_str(), static_cast<int>(n), arrays.data());
+        },
+        nullptr);
+    if (st.ok) unnest_ = {name, paramTypes_};
+    return unnest_;
   }
 
   // Keeps the last batch's rows: the current row stays readable after the
@@ -535,6 +574,8 @@ class PgStatement : public StorageStatement {
   bool chunksChecked_ = false;
   std::string chunkTable_, chunkHead_, chunkRow_;  // of a plain INSERT of one row
   std::vector<PgChunk> chunks_;                    // its forms of several rows, largest first
+  bool unnestChecked_ = false;
+  PgUnnest unnest_;  // its form over arrays
   // The execution.
   bool started_ = false;
   std::string cursorName_;

@@ -249,7 +249,7 @@ class SqliteStatement : public StorageStatement {
       default:
         return Cell::kNull;
     }
-    *status = EncodeRowView(v, type, maxLength, out);
+    EncodeRowCell(v, type, maxLength, out, status);
     return Cell::kEncoded;
   }
 

@@ -34,6 +34,10 @@ ValueView ViewOf(const Value& value);
 // EncodeRowValue of the value view shows (non-null).
 Status EncodeRowView(const ValueView& value, const SqlTypeDesc& type, uint32_t maxLength,
                      std::string* out);
+// EncodeRowView with its outcome in *status: a cell's encoder, which makes
+// no Status for the common values (every value of every row asks).
+void EncodeRowCell(const ValueView& value, const SqlTypeDesc& type, uint32_t maxLength,
+                   std::string* out, Status* status);
 
 // The fields of a DATE, TIME or TIMESTAMP value.
 struct DateTime {

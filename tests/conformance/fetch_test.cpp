@@ -113,6 +113,41 @@ SQLRETURN Interval(SQLHSTMT s, SQLSMALLINT cType, Seen* seen, const char* param 
   return rc;
 }
 
+// A rowset of size rows (at most 4) bound column-wise: column 1 as cType
+// (SQL_C_SLONG or SQL_C_STINYINT), column 2 as text in room bytes, with
+// indicators or without; "rows", then per row "status:value:text/length",
+// or only the status of a row that failed or did not come.
+SQLRETURN Rowset(SQLHSTMT s, bool odbc3, SQLULEN size, SQLSMALLINT cType, SQLLEN room, bool indicators, Seen* seen) {
+  static SQLINTEGER whole[4];
+  static SQLSCHAR tiny[4];
+  static char text[32];
+  static SQLLEN lengths[2][4];
+  SQLUSMALLINT status[4] = {9, 9, 9, 9};
+  SQLULEN rows = 0;
+  const bool isTiny = cType == SQL_C_STINYINT;
+  SQLBindCol(s, 1, cType, isTiny ? (void*)tiny : whole, 0, indicators ? lengths[0] : nullptr);
+  SQLBindCol(s, 2, SQL_C_CHAR, text, room, indicators ? lengths[1] : nullptr);
+  SQLRETURN rc;
+  if (odbc3) {
+    SQLSetStmtAttr(s, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(size), 0);
+    SQLSetStmtAttr(s, SQL_ATTR_ROW_STATUS_PTR, status, 0);
+    SQLSetStmtAttr(s, SQL_ATTR_ROWS_FETCHED_PTR, &rows, 0);
+    rc = SQLFetch(s);
+  } else {
+    SQLSetStmtOption(s, SQL_ROWSET_SIZE, size);
+    rc = SQLExtendedFetch(s, SQL_FETCH_NEXT, 0, &rows, status);
+  }
+  *seen = std::to_string(rows);
+  for (SQLULEN i = 0; i < size; ++i) {
+    *seen += " " + std::to_string(status[i]);
+    if (status[i] == SQL_ROW_ERROR || status[i] == SQL_ROW_NOROW) continue;
+    const bool null = indicators && lengths[1][i] == SQL_NULL_DATA;
+    *seen += ":" + (indicators && lengths[0][i] == SQL_NULL_DATA ? "-" : std::to_string(isTiny ? tiny[i] : whole[i])) +
+             ":" + (null ? "-" : text + i * room) + "/" + (indicators ? std::to_string(lengths[1][i]) : "");
+  }
+  return rc;
+}
+
 struct FetchCase {
   const char* name;
   const char* sql;  // executed first; "" for none
@@ -194,27 +229,27 @@ const FetchCase kFetch[] = {
        return SQLFetch(s);
      },
      SQL_ERROR, "22002", "", kBoth},
-    {"a NULL without an indicator in a rowset: that row fails", "SELECT NULL UNION ALL SELECT 'b'",
-     [](SQLHSTMT s, bool odbc3, Seen* seen) {
-       static char values[2][8];
-       SQLUSMALLINT status[2] = {9, 9};
-       SQLULEN rows = 0;
-       SQLBindCol(s, 1, SQL_C_CHAR, values, sizeof values[0], nullptr);
-       SQLRETURN rc;
-       if (odbc3) {
-         SQLSetStmtAttr(s, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(2), 0);
-         SQLSetStmtAttr(s, SQL_ATTR_ROW_STATUS_PTR, status, 0);
-         SQLSetStmtAttr(s, SQL_ATTR_ROWS_FETCHED_PTR, &rows, 0);
-         rc = SQLFetch(s);
-       } else {
-         SQLSetStmtOption(s, SQL_ROWSET_SIZE, 2);
-         rc = SQLExtendedFetch(s, SQL_FETCH_NEXT, 0, &rows, status);
-       }
-       *seen =
-           std::to_string(rows) + " " + std::to_string(status[0]) + " " + std::to_string(status[1]) + " " + values[1];
-       return rc;
-     },
-     SQL_SUCCESS_WITH_INFO, "22002", "2 5 0 b", kBoth},
+    {"a NULL without an indicator in a rowset: that row fails", "SELECT 1, NULL UNION ALL SELECT 2, 'b'",
+     [](SQLHSTMT s, bool odbc3, Seen* seen) { return Rowset(s, odbc3, 2, SQL_C_SLONG, 8, false, seen); },
+     SQL_SUCCESS_WITH_INFO, "22002", "2 5 0:2:b/", kBoth},
+    // Column-wise arrays: NULLs among values, rows that end inside the
+    // rowset, cut texts and values out of range in one row of several.
+    {"column-wise arrays with a NULL, the rows ending inside the rowset",
+     "SELECT 1, 'a' UNION ALL SELECT NULL, NULL UNION ALL SELECT 3, 'ccc'",
+     [](SQLHSTMT s, bool odbc3, Seen* seen) { return Rowset(s, odbc3, 4, SQL_C_SLONG, 8, true, seen); }, SQL_SUCCESS,
+     "", "3 0:1:a/1 0:-:-/-1 0:3:ccc/3 3", kBoth},
+    {"column-wise arrays: a text longer than its buffer", "SELECT 1, 'a' UNION ALL SELECT 2, 'bcdefg' UNION ALL SELECT 3, 'c'",
+     [](SQLHSTMT s, bool odbc3, Seen* seen) { return Rowset(s, odbc3, 3, SQL_C_SLONG, 4, true, seen); },
+     SQL_SUCCESS_WITH_INFO, "01004", "3 0:1:a/1 6:2:bcd/6 0:3:c/1", kOdbc3Only},
+    {"column-wise arrays: a text longer than its buffer", "SELECT 1, 'a' UNION ALL SELECT 2, 'bcdefg' UNION ALL SELECT 3, 'c'",
+     [](SQLHSTMT s, bool odbc3, Seen* seen) { return Rowset(s, odbc3, 3, SQL_C_SLONG, 4, true, seen); },
+     SQL_SUCCESS_WITH_INFO, "01004", "3 0:1:a/1 0:2:bcd/6 0:3:c/1", kOdbc2Only},
+    {"column-wise arrays: a value out of range fails its row", "SELECT 1, 'a' UNION ALL SELECT 300, 'b' UNION ALL SELECT 3, 'c'",
+     [](SQLHSTMT s, bool odbc3, Seen* seen) { return Rowset(s, odbc3, 3, SQL_C_STINYINT, 8, true, seen); },
+     SQL_SUCCESS_WITH_INFO, "22003", "3 0:1:a/1 5 0:3:c/1", kBoth},
+    {"column-wise arrays of one row", "SELECT 7, 'seven' UNION ALL SELECT 8, 'eight'",
+     [](SQLHSTMT s, bool odbc3, Seen* seen) { return Rowset(s, odbc3, 1, SQL_C_SLONG, 8, true, seen); }, SQL_SUCCESS,
+     "", "1 0:7:seven/5", kBoth},
     // SQLGetData
     {"get column 0 without bookmarks", "SELECT 1",
      [](SQLHSTMT s, bool, Seen*) {

@@ -119,11 +119,12 @@ TEST(TextValueTest, LoadKeepsWhatTheBytesAndDeclaredLengthAllow) {
   EXPECT_EQ(2u, v->length);
   ASSERT_EQ(kLoadDone, v->Load(nullptr, 0));
   CheckText(v.get(), 1, kDone, "", 0);
-  // A failed allocation leaves an empty value (a CHAR's NULs).
+  // A failed allocation (a text longer than the buffer kept) leaves an
+  // empty value (a CHAR's NULs).
   ASSERT_EQ(kLoadDone, LoadBytes(v.get(), T("old")));
   c = Make(SQL_CHAR, 4);
   SetAllocFailAfter(0);
-  EXPECT_EQ(kLoadNoMemory, LoadBytes(v.get(), T("new")));
+  EXPECT_EQ(kLoadNoMemory, LoadBytes(v.get(), T(std::string(300, 'n'))));
   EXPECT_EQ(kLoadNoMemory, LoadBytes(c.get(), T("abcd")));
   ResetAllocFailure();
   CheckText(v.get(), 8, kDone, "", 0);

@@ -128,30 +128,41 @@ TEST_F(ServerPostgres, EachParameterFormStored) {
     ASSERT_EQ(c.Exec(s, "CREATE TABLE " + table + " (c " + r.column + ")"), 0) << r.column;
     int rc = c.Exec(s, "INSERT INTO " + table + " VALUES (?)", {{1, r.type, r.bytes}});
     Rows got = rc ? Rows() : c.Query(s, "SELECT CAST(c AS TEXT) FROM " + table);
-    EXPECT_EQ(rc                ? c.Outcome(rc, s)
-              : got.size() == 1 ? got[0][0].bytes
-                                : "rows",
-              rc ? r.expected : std::string(r.expected) + '\0')
-        << r.column;
+    const std::string stored = got.size() == 1 ? got[0][0].bytes : "rows";
+    EXPECT_EQ(rc ? c.Outcome(rc, s) : stored, rc ? r.expected : std::string(r.expected) + '\0') << r.column;
   }
 }
 
-// Arrays of 70 sets (id, id) into a plain INSERT, many rows per statement
-// where nothing can tell: each set's outcome and the rows stored are those
-// of the sets one by one (a trigger skips even ids; a row refers to the
-// next one, not there yet).
+// Arrays of 70 sets into a plain INSERT, many rows per statement where
+// nothing can tell: each set's outcome and the rows stored are those of
+// the sets one by one (a trigger skips even ids; a row refers to the next
+// one, not there yet; a check refuses the first and the last set). Each
+// parameter's values by kind: i the id; n the id, d the id + 0.25, t text
+// ("" for ids ending in 6), D a date (each NULL for ids ending in 5); x
+// the id as a double, 3e9 (beyond INTEGER) for id 35.
 TEST_F(ServerPostgres, ArraysKeepEachSetsOutcome) {
-  const char* rows[][4] = {
+  const char* rows[][5] = {
       {"CREATE TABLE a1 (id INTEGER, t TEXT)", "INSERT INTO a1 VALUES (?, '$1 ?' || ? || ?)",
-       "a1 WHERE t = '$1 ?' || id || id", "0 70 70"},
+       "a1 WHERE t = '$1 ?' || id || id", "0 70 70", "iii"},
       {"CREATE TABLE a2 (t TEXT, id INTEGER)", "INSERT INTO a2 (id, t) VALUES (? * 2, E'\\'' || ? || ?)",
-       "a2 WHERE id % 2 = 0", "0 70 70"},
+       "a2 WHERE id % 2 = 0", "0 70 70", "iii"},
       {"CREATE TABLE a3 (id INTEGER); CREATE FUNCTION odd() RETURNS trigger LANGUAGE plpgsql AS $f$ BEGIN IF NEW.id % "
        "2 = 0 THEN RETURN NULL; END IF; RETURN NEW; END $f$; CREATE TRIGGER a3t BEFORE INSERT ON a3 FOR EACH ROW "
        "EXECUTE FUNCTION odd()",
-       "INSERT INTO a3 VALUES (? + 0 * ? * ?)", "a3", "0 35 35"},
+       "INSERT INTO a3 VALUES (? + 0 * ? * ?)", "a3", "0 35 35", "iii"},
       {"CREATE TABLE a4 (id INTEGER PRIMARY KEY, up INTEGER REFERENCES a4)",
-       "INSERT INTO a4 VALUES (?, ? + 1 - 2 * ((? + 1) % 2))", "a4", "70 -70 0"},
+       "INSERT INTO a4 VALUES (?, ? + 1 - 2 * ((? + 1) % 2))", "a4", "70 -70 0", "iii"},
+      {"CREATE TABLE a5 (id INTEGER, a SMALLINT, b BIGINT, c REAL, d FLOAT, e NUMERIC(8,2), "
+       "m FLOAT, f TEXT, g VARCHAR(20), h CHAR(20), j BYTEA, k DATE, l TIMESTAMP, o NAME)",
+       "INSERT INTO a5 (id, a, b, c, d, e, m, f, g, h, j, k, l, o) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+       "a5, LATERAL (SELECT CASE id % 10 WHEN 6 THEN '' ELSE 'q\"b\\c,{a}\xc3\xa9''' || id END AS x) v WHERE "
+       "CASE id % 10 WHEN 5 THEN num_nulls(a, b, c, d, e, m, f, g, h, j, k, l, o) = 13 ELSE a = id AND b = id AND "
+       "c = id + 0.25 AND d = c AND e = c AND m = id AND f = x AND g = x AND CAST(h AS TEXT) = x AND "
+       "convert_from(j, 'UTF8') = x AND k = DATE '2024-01-01' + id % 28 AND l = k AND CAST(o AS TEXT) = x END",
+       "0 70 70", "inndddnttttDDt"},
+      {"CREATE TABLE a6 (id INTEGER CHECK (id NOT IN (1, 70)), n INTEGER)", "INSERT INTO a6 VALUES (?, ?)", "a6",
+       "2 66 68", "in"},
+      {"CREATE TABLE a7 (id INTEGER, n INTEGER)", "INSERT INTO a7 VALUES (?, ?)", "a7 WHERE n = id", "1 68 69", "ix"},
   };
   for (const auto& r : rows) {
     ASSERT_EQ(c.Exec(s, r[0]), 0) << r[0];
@@ -161,8 +172,20 @@ TEST_F(ServerPostgres, ArraysKeepEachSetsOutcome) {
     EXPECT_EQ(1, b.Get<StatementElement>()->value.SetString(r[1]));
     for (uint32_t id = 1; id <= 70; ++id) {
       EXPECT_TRUE(b.Get<ParameterSetsElement>()->BeginSet());
-      for (uint16_t n = 1; n <= 3; ++n)
-        EXPECT_TRUE(b.Get<ParameterSetsElement>()->AppendValue(n, 4, U32(id).data(), 4, false));
+      for (uint16_t n = 1; r[4][n - 1]; ++n) {
+        const char kind = r[4][n - 1];
+        const double d = kind == 'x' ? (id == 35 ? 3e9 : id) : id + 0.25;
+        char date[16];
+        std::snprintf(date, sizeof date, "2024-01-%02u", id % 28 + 1);
+        const std::string v = kind == 'i' || kind == 'n'   ? U32(id)
+                              : kind == 'd' || kind == 'x' ? std::string(reinterpret_cast<const char*>(&d), 8)
+                              : kind == 'D'                ? std::string(date) + '\0'
+                              : id % 10 == 6               ? std::string(1, '\0')
+                                                           : "q\"b\\c,{a}\xc3\xa9'" + std::to_string(id) + '\0';
+        const int16_t type = kind == 'i' || kind == 'n' ? 4 : kind == 'd' || kind == 'x' ? 8 : 12;
+        EXPECT_TRUE(b.Get<ParameterSetsElement>()->AppendValue(n, type, v.data(), static_cast<uint32_t>(v.size()),
+                                                               id % 10 == 5 && kind != 'i' && kind != 'x'));
+      }
       b.Get<ParameterSetsElement>()->EndSet();
     }
     ASSERT_EQ(c.Exchange(&b), 0) << r[1];
