@@ -105,24 +105,14 @@ TEST_F(FetchServerTest, ConversionsBoundAndUnbound) {
       {"c_char", SQL_C_CHAR, "", Z("abc     "), 8},
       {"c_varchar", SQL_C_DEFAULT, "", Z("hello world"), 11},
       {"c_binary", SQL_C_BINARY, "", "ABCD", 4},
-      {"c_varbin", SQL_C_CHAR, "", Z("4546"), 4},  // two hexadecimal digits a byte
-      {"c_bit", SQL_C_BIT, "", "\x01", 1},
       {"c_tinyint", SQL_C_UTINYINT, "", "\xf4", 1},  // the byte as it is
-      {"c_smallint", SQL_C_SSHORT, "", Raw<int16_t>(1234), 2},
-      {"c_integer", SQL_C_CHAR, "", Z("-123456"), 7},
-      {"c_integer", SQL_C_SSHORT, "22003", "", SQL_NO_TOTAL},
       {"c_bigint", SQL_C_DEFAULT, "", Z("9000000000000000001"), 19},
-      {"c_bigint", SQL_C_SBIGINT, "", Raw<int64_t>(9000000000000000001LL), 8},
       {"c_bigint", SQL_C_SLONG, "22003", "", SQL_NO_TOTAL},
-      {"c_real", SQL_C_FLOAT, "", Raw(2.5f), 4},
       {"c_float", SQL_C_SLONG, "01S07", Raw<int32_t>(-1234), 4},
       {"c_numeric", SQL_C_CHAR, "", Z("12345.67"), 8},
       {"c_date", SQL_C_TYPE_DATE, "", Date(2024, 2, 29), 6},
-      {"c_date", SQL_C_CHAR, "", Z("2024-02-29"), 10},
-      {"c_time", SQL_C_TYPE_TIME, "", Date(13, 45, 30), 6},
       {"c_timestamp", SQL_C_TYPE_DATE, "01S07", Date(2024, 2, 29), 6},
       {"c_timestamp", SQL_C_TYPE_TIMESTAMP, "", Date(2024, 2, 29) + Date(13, 45, 30) + Raw<uint32_t>(250000000), 16},
-      {"c_timestamp", SQL_C_CHAR, "", Z("2024-02-29 13:45:30.250"), 23},
       {"c_longvar", SQL_C_TYPE_TIMESTAMP, "", Date(2024, 2, 29) + Date(13, 45, 30) + Raw<uint32_t>(0), 16},
       // Refused pairs, and a C type the driver has no conversion for.
       {"c_integer", SQL_C_TYPE_DATE, "22018", "", 999},
@@ -170,14 +160,6 @@ TEST_F(FetchServerTest, NullsAndRadixOfEveryColumn) {
   EXPECT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 1, SQL_C_CHAR, buffer, sizeof buffer, &length));
   EXPECT_EQ(SQL_NULL_DATA, length);
   EXPECT_EQ(SQL_NO_DATA, SQLGetData(stmt_, 1, SQL_C_CHAR, buffer, sizeof buffer, &length));
-  // Without a length indicator a NULL fails with 22002, leaving the buffer.
-  SQLFreeStmt(stmt_, SQL_CLOSE);
-  SQLINTEGER value = 7;
-  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, &value, 0, nullptr));
-  Exec("SELECT c_integer FROM all_types WHERE id = 2");
-  EXPECT_EQ(SQL_ERROR, SQLFetch(stmt_));
-  EXPECT_EQ("22002", State());
-  EXPECT_EQ(7, value);
 }
 
 TEST_F(FetchServerTest, LongValuesComeInPiecesThenNoData) {

@@ -1,18 +1,24 @@
 // The metrics endpoint of a real server: each metric moves by what clients
 // did, the text keeps the exposition format's rules, the endpoint keeps its
-// bounds, and the status command reads it.
+// bounds, the status command reads it, and the real Prometheus server
+// (Debian's prometheus package; skipped without it) scrapes it.
 #include <arpa/inet.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
 
 #include <csignal>
 #include <cstdio>
+#include <fstream>
 #include <thread>
 
 #include "server/metrics/MetricsParse.h"
 #include "server/admin/StatusCommand.h"
 #include "server_client.h"
+#include "support/socket_io.h"
 
 namespace {
 
@@ -70,12 +76,13 @@ class ServerMetrics : public ::testing::Test {
     ssize_t n;
     while (poll(&p, 1, 10000) == 1 && (n = recv(fd, buffer, sizeof buffer, 0)) > 0) in.append(buffer, n);
     close(fd);
+    lastAnswer = in;
     lastHead = in.substr(0, in.find("\r\n\r\n"));
     return in.substr(0, in.find("\r\n"));
   }
   VeloraServer server;
   int port = 0;
-  std::string address, last, lastHead;
+  std::string address, last, lastHead, lastAnswer;
   velsrv::ScrapeWay way;
 };
 
@@ -335,6 +342,99 @@ TEST_F(ServerMetrics, StatusSummarisesOrSaysTheEndpointIsOff) {
   out = status("--config " + config, &code);
   EXPECT_EQ(code, 1);
   EXPECT_NE(out.find("The metrics endpoint is off"), std::string::npos) << out;
+}
+
+// Prometheus over HTTPS with a bearer token, through an idle-connection
+// flood; a query through its HTTP API returns what a client's statements moved.
+class PrometheusMetrics : public ServerMetrics {
+ protected:
+  std::vector<std::string> Extra() override {
+    EXPECT_TRUE(MakeTestCertificate(server.Folder() + "/cert", "localhost"));
+    return {"--metrics-tls",
+            "--tls-cert",
+            server.Folder() + "/cert.pem",
+            "--tls-key",
+            server.Folder() + "/cert.key",
+            "--metrics-auth",
+            "bearer:" + Write("token", "pr0metheus-token\n")};
+  }
+  // The value of the first sample of a query ("" when it has none or does not answer).
+  std::string Query(int webPort, const std::string& expression) {
+    std::string path = "/api/v1/query?query=";
+    for (unsigned char c : expression) {
+      char hex[4];
+      snprintf(hex, sizeof hex, "%%%02X", c);
+      path += isalnum(c) || c == '_' ? std::string(1, char(c)) : hex;
+    }
+    const int fd = ConnectFrom(1, webPort);  // none before Prometheus listens
+    if (fd < 0) return "";
+    Answer(fd, "GET " + path + " HTTP/1.0\r\n\r\n");
+    // ..."result":[{"metric":{...},"value":[1733000000.123,"3"]}]...
+    const size_t at = lastAnswer.find("\"value\":["), quote = at == std::string::npos ? at : lastAnswer.find(",\"", at);
+    return quote == std::string::npos ? "" : lastAnswer.substr(quote + 2, lastAnswer.find('"', quote + 2) - quote - 2);
+  }
+};
+
+TEST_F(PrometheusMetrics, ScrapesTheEndpointThroughAFloodAndAnswersQueries) {
+  const char kPrometheus[] = "/usr/bin/prometheus";
+  if (access(kPrometheus, X_OK) != 0 || OnPostgres()) GTEST_SKIP() << "no prometheus, or its storage run";
+  const std::string folder = server.Folder();
+  // Loopback only: one scrape target, no alerting, no remote storage.
+  uint16_t webPort = 0;
+  close(LoopbackSocket(&webPort, false));  // a free port, for Prometheus's own listener
+  FILE* f = fopen((folder + "/prometheus.yml").c_str(), "w");
+  fprintf(f,
+          "global:\n  scrape_interval: 1s\n  scrape_timeout: 1s\n"
+          "scrape_configs:\n  - job_name: velora\n    scheme: https\n"
+          "    authorization:\n      type: Bearer\n      credentials_file: %s/token\n"
+          "    tls_config:\n      ca_file: %s/cert.pem\n      server_name: localhost\n"
+          "    static_configs:\n      - targets: ['127.0.0.1:%d']\n",
+          folder.c_str(), folder.c_str(), port);
+  fclose(f);
+  const pid_t prometheus = fork();
+  if (prometheus == 0) {
+    const std::string config = "--config.file=" + folder + "/prometheus.yml",
+                      storage = "--storage.tsdb.path=" + folder + "/tsdb",
+                      web = "--web.listen-address=127.0.0.1:" + std::to_string(webPort);
+    freopen((folder + "/prometheus.log").c_str(), "w", stderr);
+    execl(kPrometheus, kPrometheus, config.c_str(), storage.c_str(), web.c_str(), "--log.level=debug",
+          static_cast<char*>(nullptr));  // debug: a failed scrape says why
+    _exit(127);
+  }
+  ASSERT_GT(prometheus, 0);
+  Client c;
+  ASSERT_EQ(c.Connect(server.Port(), "any", "alice", "secret"), 0);
+  const uint32_t s = c.Alloc();
+  ASSERT_EQ(c.Exec(s, "CREATE TABLE t (n INTEGER)"), 0);
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(c.Exec(s, "INSERT INTO t VALUES (1)"), 0);
+  std::string updates, rows, up;
+  {
+    IdleFlood flood(port, 24);
+    // At most 20 s: Prometheus's start and a few scrapes a second apart.
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < limit &&
+           (updates != "3" || rows != "3" || Query(webPort, "count_over_time(up{job=\"velora\"}[1m])") < "4")) {
+      usleep(250000);
+      updates = Query(webPort, "velora_statements_total{kind=\"update\"}");
+      rows = Query(webPort, "velora_rows_written_total");
+    }
+    EXPECT_GT(flood.Reopened(), 20) << "the flood did not go on";
+  }
+  // Every scrape succeeded (up is 0 for a failed one).
+  up = Query(webPort, "min_over_time(up{job=\"velora\"}[1m])");
+  const std::string scrapes = Query(webPort, "count_over_time(up{job=\"velora\"}[1m])");
+  kill(prometheus, SIGTERM);
+  int status = 0;
+  for (int i = 0; i < 100 && waitpid(prometheus, &status, WNOHANG) == 0; ++i) usleep(50000);
+  if (waitpid(prometheus, &status, WNOHANG) == 0) {
+    kill(prometheus, SIGKILL);
+    waitpid(prometheus, &status, 0);
+  }
+  EXPECT_EQ(updates, "3");
+  EXPECT_EQ(rows, "3");
+  EXPECT_EQ(up, "1") << scrapes << " scrapes";
+  EXPECT_GE(scrapes, "4");
+  if (HasFailure()) ADD_FAILURE() << "prometheus said:\n" << std::ifstream(folder + "/prometheus.log").rdbuf();
 }
 
 }  // namespace
