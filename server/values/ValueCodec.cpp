@@ -236,6 +236,16 @@ bool ParseDateTime(const ValueView& v, bool wantTime, DateTime* dt) {
   return wantTime && ParseTime(t, 0, dt);
 }
 
+// The bytes of a text that travel in a row: cut at the session's most,
+// then at an embedded NUL (the text travels NUL-terminated, so one would
+// end it early).
+size_t RowTextSize(const char* text, size_t size, uint32_t maxLength) {
+  if (maxLength && size > maxLength) size = maxLength;
+  if (const void* nul = size ? std::memchr(text, '\0', size) : nullptr)
+    size = static_cast<size_t>(static_cast<const char*>(nul) - text);
+  return size;
+}
+
 Status EncodeText(const ValueView& value, const SqlTypeDesc& type, uint32_t maxLength,
                   std::string* out) {
   std::string scratch;
@@ -243,10 +253,7 @@ Status EncodeText(const ValueView& value, const SqlTypeDesc& type, uint32_t maxL
   size_t size = 0;
   TextSpan(value, &scratch, &text, &size);
   if (type.sqlType == kSqlChar && size > type.length) return TooLong("the value");
-  if (maxLength && size > maxLength) size = maxLength;
-  // The text travels NUL-terminated: an embedded NUL would end it early.
-  if (const void* nul = size ? std::memchr(text, '\0', size) : nullptr)
-    size = static_cast<size_t>(static_cast<const char*>(nul) - text);
+  size = RowTextSize(text, size, maxLength);
   // A CHAR(n) value is n characters, padded with blanks: the driver holds
   // CHAR values at their declared length, and padding it with NUL bytes
   // would hand applications NULs inside their strings.
@@ -367,13 +374,8 @@ bool EncodeCommon(const ValueView& value, const SqlTypeDesc& type, uint32_t maxL
     layout::EncodeDouble(value.real, bytes);
     n = 8;
   } else if (value.kind == Value::Kind::kText && type.sqlType == kSqlVarChar) {
-    // EncodeText's way for a VARCHAR: cut at the session's most, then at an
-    // embedded NUL; NUL-terminated.
-    size_t size = value.size;
-    if (maxLength && size > maxLength) size = maxLength;
-    if (const void* nul = size ? std::memchr(value.data, '\0', size) : nullptr)
-      size = static_cast<size_t>(static_cast<const char*>(nul) - value.data);
-    out->assign(value.data, size);
+    // EncodeText's way for a VARCHAR, NUL-terminated.
+    out->assign(value.data, RowTextSize(value.data, value.size, maxLength));
     out->push_back('\0');
     return true;
   } else {
