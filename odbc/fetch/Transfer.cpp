@@ -48,6 +48,14 @@ SQLRETURN PutNull(Statement* stmt, const TransferTarget& target) {
   return SQL_SUCCESS;
 }
 
+// A value copied whole: its length, and "not NULL" in an indicator of
+// its own.
+void PutCopiedLength(const TransferTarget& target, SQLLEN n) {
+  if (target.pcbValue != nullptr) StoreUnaligned<SQLLEN>(target.pcbValue, n);
+  if (target.indicator != nullptr && target.indicator != target.pcbValue)
+    StoreUnaligned<SQLLEN>(target.indicator, 0);
+}
+
 // The target of a conversion. The length is SQL_NO_TOTAL until the
 // conversion reports one (a failed one reports none).
 ValueTarget ToValueTarget(const ColumnValue* value, const TransferTarget& target) {
@@ -129,9 +137,7 @@ SQLRETURN BoundValue(Statement* stmt, ColumnValue* value, const ValueInPlace& in
       !value->HasMark(ColumnValue::kOdbc3TypeCodes) && !TraceEnabled('X', 3) &&
       value->Load(in.data, width) == kLoadDone) {
     std::memcpy(target.rgbValue, in.data, width);
-    if (target.pcbValue != nullptr) StoreUnaligned<SQLLEN>(target.pcbValue, width);
-    if (target.indicator != nullptr && target.indicator != target.pcbValue)
-      StoreUnaligned<SQLLEN>(target.indicator, 0);
+    PutCopiedLength(target, width);
     value->SetMark(ColumnValue::kHeld);
     return SQL_SUCCESS;
   }
@@ -189,9 +195,7 @@ bool TransferQuick(ColumnValue* value, const ValueInPlace& in, const TransferTar
   } else {
     return false;
   }
-  if (target.pcbValue != nullptr) StoreUnaligned<SQLLEN>(target.pcbValue, n);
-  if (target.indicator != nullptr && target.indicator != target.pcbValue)
-    StoreUnaligned<SQLLEN>(target.indicator, 0);
+  PutCopiedLength(target, n);
   return true;
 }
 
