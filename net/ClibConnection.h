@@ -102,6 +102,7 @@ class ClibConnection {
 
  private:
   void ApplyTimeout();
+  long Receive(char* bytes, uint32_t length);
   void Report(const char* format, ...) __attribute__((format(printf, 2, 3)));
   int socket_ = -1;
   TlsSession* tls_ = nullptr;
@@ -115,6 +116,12 @@ class ClibConnection {
   uint32_t requests_ = 0;
   PendingReply* pending_ = nullptr;
   bool secret_ = false;
+  // Polling for replies (see ReceiveSoon): for pollMicros_, unless the
+  // waits that follow a poll that found nothing are still being skipped.
+  int pollMicros_ = 0;
+  static constexpr int kFullCredit = 8;
+  int pollCredit_ = kFullCredit / 2;
+  uint32_t pollsSkipped_ = 0, pollPause_ = 2;
 };
 
 #endif

@@ -45,6 +45,17 @@ void ResetSocket(int socket);
 // peer closed), or -1. Interrupted calls are repeated.
 long SendSome(int socket, const char* bytes, uint32_t length);
 long ReceiveSome(int socket, char* bytes, uint32_t length);
+// A receive that waits about micros at most, polling instead of sleeping:
+// a reply that comes within that time is read without the scheduler
+// waking the caller (on a virtual machine that wake-up costs as much as
+// the round trip itself). As ReceiveSome, or kNothingYet when nothing
+// came in that time (no error recorded).
+constexpr long kNothingYet = -2;
+long ReceiveSoon(int socket, char* bytes, uint32_t length, int micros);
+// Whether polling for a reply can pay: only where the peer can run on
+// another processor meanwhile (never on Windows, whose sockets here have
+// no receive that does not wait).
+bool PollingPays();
 // What a socket has for the reader now, without waiting or taking it.
 enum class PeerWord { kNothing, kBytes, kClosed };  // kClosed: end of stream or an error
 PeerWord PeekPeer(int socket);

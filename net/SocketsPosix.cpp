@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/time.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -126,6 +127,26 @@ long ReceiveSome(int socket, char* bytes, uint32_t length) {
   if (n < 0) TakeErrno();
   return static_cast<long>(n);
 }
+
+long ReceiveSoon(int socket, char* bytes, uint32_t length, int micros) {
+  timespec start{};
+  clock_gettime(CLOCK_MONOTONIC, &start);
+  for (;;) {
+    const ssize_t n = recv(socket, bytes, length, MSG_DONTWAIT);
+    if (n >= 0) return static_cast<long>(n);
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+      TakeErrno();
+      return -1;
+    }
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const long long waited = (now.tv_sec - start.tv_sec) * 1000000LL +
+                             (now.tv_nsec - start.tv_nsec) / 1000;
+    if (waited >= micros) return kNothingYet;
+  }
+}
+
+bool PollingPays() { return sysconf(_SC_NPROCESSORS_ONLN) > 1; }
 
 PeerWord PeekPeer(int socket) {
   char byte;

@@ -91,6 +91,10 @@ long ReceiveSome(int socket, char* bytes, uint32_t length) {
   return n == SOCKET_ERROR ? TakeError() : n;
 }
 
+long ReceiveSoon(int, char*, uint32_t, int) { return kNothingYet; }
+
+bool PollingPays() { return false; }
+
 PeerWord PeekPeer(int socket) {
   fd_set readable;
   FD_ZERO(&readable);

@@ -6,6 +6,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <chrono>
 #include <thread>
 
 #include "base/Settings.h"
@@ -263,6 +264,34 @@ TEST(ClibConnectionTest, KeepAliveSwitchIsReadOnceAndNoDelayAlwaysSet) {
   getsockopt(conn.Socket(), IPPROTO_TCP, TCP_NODELAY, &noDelay, &size);
   EXPECT_NE(0, keepAlive);
   EXPECT_NE(0, noDelay);
+  ForgetSettings();
+}
+
+// Replies polled for, or not: whether they come at once, in pieces, or
+// only after polling has given up, and after enough slow ones that the
+// connection sleeps at once, each read gets its block whole.
+TEST(ClibConnectionTest, RepliesComeWholeWhetherPolledForOrNot) {
+  for (const char* polling : {"0", "50", "1"}) {
+    SettingsFile file(std::string("[Config]\nReplyPolling=") + polling + "\n");
+    ForgetSettings();
+    Peer peer;
+    BoxedConnection conn;
+    ASSERT_TRUE(conn.Open(peer.port));
+    peer.accepted = accept(peer.fd, nullptr, nullptr);
+    for (int reply = 0; reply < 12; ++reply) {
+      const int late = reply % 3 == 0 ? 0 : 2000;  // microseconds before each piece
+      std::thread writer([&] {
+        for (const char* piece : {"abc", "defgh"}) {
+          std::this_thread::sleep_for(std::chrono::microseconds(late));
+          peer.Send(piece);
+        }
+      });
+      char buf[8];
+      EXPECT_TRUE(conn.Read(buf, 8)) << polling << " " << reply;
+      writer.join();
+      EXPECT_EQ("abcdefgh", std::string(buf, 8)) << polling << " " << reply;
+    }
+  }
   ForgetSettings();
 }
 
