@@ -32,9 +32,9 @@ const Key kKeys[] = {
     {"Config", "UseKeepAlive", nullptr, &DriverSettings::useKeepAlive, 0},
     {"Config", "Ctl3D", nullptr, &DriverSettings::ctl3d, 1},
     {"Config", "BlockFetch", nullptr, &DriverSettings::blockFetch, 1},
-    // Long enough for a short statement's reply from a server nearby; a
-    // connection whose replies take longer soon stops polling.
-    {"Config", "ReplyPolling", nullptr, &DriverSettings::replyPolling, 50},
+    // Long enough for a short statement's reply from a server nearby,
+    // short enough that a client waiting on slower ones burns little.
+    {"Config", "ReplyPolling", nullptr, &DriverSettings::replyPolling, 100},
 };
 
 }  // namespace

@@ -11,7 +11,7 @@ struct DriverSettings {
   int useKeepAlive;   // [Config] UseKeepAlive: SO_KEEPALIVE on connections
   int ctl3d;          // [Config] Ctl3D: three-dimensional dialog controls
   int blockFetch;     // [Config] BlockFetch: rows in blocks where the server offers them
-  int replyPolling;   // [Config] ReplyPolling: microseconds a reply is polled for (0: never)
+  int replyPolling;   // [Config] ReplyPolling: most microseconds a reply is polled for (0: never)
   unsigned reading;   // 1 for the first reading of the file, 2 for the next...
 };
 

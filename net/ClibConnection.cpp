@@ -268,28 +268,24 @@ bool ClibConnection::Write(const void* buffer, uint32_t length) {
   return true;
 }
 
-// A reply is polled for a little while before the receive sleeps. Each
-// poll that finds nothing costs two credits, each that does earns one back:
-// a connection whose replies mostly come in time keeps polling, while one
-// of longer statements runs out and sleeps at once for the next 2 waits,
-// then 4, up to 64 (polling under two microseconds a reply on average).
+// A reply is polled for while replies come soon: for twice the recent
+// time a reply took (an average over the last few waits, sleeping ones
+// included), at most pollMicros_; once replies take longer than that, the
+// receive sleeps at once until they come sooner again.
 long ClibConnection::Receive(char* bytes, uint32_t length) {
-  if (pollMicros_ > 0 && pollsSkipped_ == 0) {
-    const long n = ReceiveSoon(socket_, bytes, length, pollMicros_);
-    if (n != kNothingYet) {
-      if (pollCredit_ < kFullCredit && ++pollCredit_ == kFullCredit) pollPause_ = 2;
-      return n;
-    }
-    pollCredit_ -= 2;
-    if (pollCredit_ <= 0) {
-      pollsSkipped_ = pollPause_;
-      if (pollPause_ < 64) pollPause_ *= 2;
-      pollCredit_ = kFullCredit / 2;
-    }
-  } else if (pollsSkipped_ > 0) {
-    --pollsSkipped_;
+  if (pollMicros_ == 0) return ReceiveSome(socket_, bytes, length);
+  const auto start = std::chrono::steady_clock::now();
+  long n = kNothingYet;
+  if (replyMicros_ <= pollMicros_) {
+    const long budget = 2 * replyMicros_ + 20;
+    n = ReceiveSoon(socket_, bytes, length, static_cast<int>(budget < pollMicros_ ? budget : pollMicros_));
   }
-  return ReceiveSome(socket_, bytes, length);
+  if (n == kNothingYet) n = ReceiveSome(socket_, bytes, length);
+  const long took = static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                          std::chrono::steady_clock::now() - start)
+                                          .count());
+  replyMicros_ += (took - replyMicros_) / 4;
+  return n;
 }
 
 bool ClibConnection::Read(void* buffer, uint32_t length) {

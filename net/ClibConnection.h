@@ -116,12 +116,10 @@ class ClibConnection {
   uint32_t requests_ = 0;
   PendingReply* pending_ = nullptr;
   bool secret_ = false;
-  // Polling for replies (see ReceiveSoon): for pollMicros_, unless the
-  // waits that follow a poll that found nothing are still being skipped.
+  // Polling for replies (see ReceiveSoon): at most pollMicros_ (0: never),
+  // guided by how long replies took lately.
   int pollMicros_ = 0;
-  static constexpr int kFullCredit = 8;
-  int pollCredit_ = kFullCredit / 2;
-  uint32_t pollsSkipped_ = 0, pollPause_ = 2;
+  long replyMicros_ = 0;
 };
 
 #endif
