@@ -278,7 +278,8 @@ long ClibConnection::Receive(char* bytes, uint32_t length) {
   long n = kNothingYet;
   if (replyMicros_ <= pollMicros_) {
     const long budget = 2 * replyMicros_ + 20;
-    n = ReceiveSoon(socket_, bytes, length, static_cast<int>(budget < pollMicros_ ? budget : pollMicros_));
+    n = ReceiveSoon(socket_, bytes, length,
+                    static_cast<int>(budget < pollMicros_ ? budget : pollMicros_));
   }
   if (n == kNothingYet) n = ReceiveSome(socket_, bytes, length);
   const long took = static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(

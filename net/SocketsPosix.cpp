@@ -140,8 +140,8 @@ long ReceiveSoon(int socket, char* bytes, uint32_t length, int micros) {
     }
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    const long long waited = (now.tv_sec - start.tv_sec) * 1000000LL +
-                             (now.tv_nsec - start.tv_nsec) / 1000;
+    const long long waited =
+        (now.tv_sec - start.tv_sec) * 1000000LL + (now.tv_nsec - start.tv_nsec) / 1000;
     if (waited >= micros) return kNothingYet;
   }
 }
