@@ -318,6 +318,17 @@ const FetchCase kFetch[] = {
        return rc;
      },
      SQL_NO_DATA, "", "5 calls", kBoth},
+    {"a CHAR(n) holds n characters of any width", "CREATE TABLE fetch_char (c CHAR(4))",
+     [](SQLHSTMT s, bool, Seen* seen) {
+       SQLExecDirect(s, (SQLCHAR*)"INSERT INTO fetch_char VALUES ('\xC3\xA9t\xC3\xA9')", SQL_NTS);
+       SQLExecDirect(s, (SQLCHAR*)"SELECT c FROM fetch_char", SQL_NTS);
+       SQLFetch(s);
+       const SQLRETURN rc = Pieces(s, 1, SQL_C_CHAR, 64, seen);
+       SQLFreeStmt(s, SQL_CLOSE);
+       SQLExecDirect(s, (SQLCHAR*)"DROP TABLE fetch_char", SQL_NTS);
+       return rc;
+     },
+     SQL_NO_DATA, "", "0:6:\xC3\xA9t\xC3\xA9  100", kBoth},
     {"a NULL without an indicator", "SELECT NULL",
      [](SQLHSTMT s, bool, Seen*) {
        SQLFetch(s);
