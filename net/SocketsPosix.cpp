@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -138,6 +139,10 @@ long ReceiveSoon(int socket, char* bytes, uint32_t length, int micros) {
       TakeErrno();
       return -1;
     }
+    // Between two looks the processor goes to whatever else is ready to
+    // run on it (on a busy machine, perhaps the server itself): polling
+    // must not delay the reply it waits for.
+    sched_yield();
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     const long long waited =
