@@ -432,10 +432,9 @@ TEST_F(SessionTest, StatementPrepareDescribesAndCloseKeepsTheDescriptionForExecu
   EXPECT_STREQ((char*)name, "AMO");
   EXPECT_EQ(Stmt(SQLColAttributes(s, 0, SQL_COLUMN_COUNT, nullptr, 0, nullptr, nullptr), s),
             "ERROR S1C00 1061 C:bookmarks not supported yet");
-  for (SQLUSMALLINT outside : {0, 4}) {
+  for (SQLUSMALLINT outside : {0, 4})
     EXPECT_EQ(Stmt(SQLDescribeCol(s, outside, name, sizeof name, nullptr, nullptr, nullptr, nullptr, nullptr), s),
               "ERROR S1002 1044 C:column number out of range");
-  }
   EXPECT_EQ(Stmt(SQLColAttributes(s, 4, SQL_COLUMN_NAME, nullptr, 0, nullptr, nullptr), s),
             "ERROR S1002 1044 C:column number out of range");
   EXPECT_EQ(Stmt(SQLPrepare(s, (SQLCHAR*)"q", SQL_NTS), s).substr(0, 11), "ERROR S1001");
