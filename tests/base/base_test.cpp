@@ -23,13 +23,12 @@ std::string Of(const String& s) { return s.Text() ? std::string(s.Text(), s.Leng
 // text and SQL_NULL_DATA store an empty, non-null text. Concatenate drops
 // each piece's trailing blank.
 TEST(StringTest, LengthsBlanksAndConcatenation) {
-  const struct {
-    const char* text;
-    int32_t count;
-    std::string stored;
-  } rows[] = {{"abc   ", SQL_NTS, "abc"}, {"ab\t ", SQL_NTS, "ab\t"},         {"   ", 3, ""},
-              {nullptr, 5, ""},           {"xyz", SQL_NULL_DATA, ""},         {"abcdef", 3, "abc"},
-              {"abcdef", -3, "abcdef"},   {"a\0b", 3, std::string("a\0b", 3)}};
+  // clang-format off
+  struct Row { const char* text; int32_t count; std::string stored; };
+  // clang-format on
+  const Row rows[] = {{"abc   ", SQL_NTS, "abc"}, {"ab\t ", SQL_NTS, "ab\t"},         {"   ", 3, ""},
+                      {nullptr, 5, ""},           {"xyz", SQL_NULL_DATA, ""},         {"abcdef", 3, "abc"},
+                      {"abcdef", -3, "abcdef"},   {"a\0b", 3, std::string("a\0b", 3)}};
   for (auto& r : rows) {
     String s;
     EXPECT_EQ(1, s.SetString(r.text, r.count));
@@ -136,13 +135,13 @@ TEST(ProfileTest, StringsAndIntegers) {
     EXPECT_EQ(r.expected.size(), GetPrivateProfileStringA(r.section, r.key, "default", buf, r.size, "velodbc.ini"));
     EXPECT_EQ(r.expected, buf) << r.key;
   }
-  const struct {
-    const char *section, *key;
-    unsigned expected;
-  } numbers[] = {{"Debug", "Debug", static_cast<unsigned>(-3)},
-                 {"Config", "UseKeepAlive", 1},
-                 {"Config", "Empty", 0},
-                 {"Config", "Missing", 7}};
+  // clang-format off
+  struct Number { const char *section, *key; unsigned expected; };
+  // clang-format on
+  const Number numbers[] = {{"Debug", "Debug", static_cast<unsigned>(-3)},
+                            {"Config", "UseKeepAlive", 1},
+                            {"Config", "Empty", 0},
+                            {"Config", "Missing", 7}};
   for (auto& n : numbers) EXPECT_EQ(n.expected, GetPrivateProfileIntA(n.section, n.key, 7, "velodbc.ini")) << n.key;
   setenv("VELODBC_INI", "/nonexistent/velodbc.ini", 1);
   EXPECT_EQ(4u, GetPrivateProfileIntA("Config", "UseKeepAlive", 4, "velodbc.ini"));

@@ -78,21 +78,21 @@ const char* const kSql[] = {"SELECT i, t, d, b, ts FROM cs ORDER BY i",
                             "DELETE FROM cs WHERE i > 100",
                             "SELECT ?, ?"};
 // C types with their fixed size (0: as the buffer length says).
-const struct {
-  SQLSMALLINT type;
-  size_t size;
-} kCTypes[] = {{SQL_C_CHAR, 0},
-               {SQL_C_WCHAR, 0},
-               {SQL_C_BINARY, 0},
-               {SQL_C_SLONG, 4},
-               {SQL_C_SSHORT, 2},
-               {SQL_C_DOUBLE, 8},
-               {SQL_C_SBIGINT, 8},
-               {SQL_C_BIT, 1},
-               {SQL_C_TYPE_TIMESTAMP, sizeof(SQL_TIMESTAMP_STRUCT)},
-               {SQL_C_NUMERIC, sizeof(SQL_NUMERIC_STRUCT)},
-               {SQL_C_DEFAULT, 0},
-               {SQL_C_GUID, sizeof(SQLGUID)}};
+// clang-format off
+struct CType { SQLSMALLINT type; size_t size; };
+// clang-format on
+const CType kCTypes[] = {{SQL_C_CHAR, 0},
+                         {SQL_C_WCHAR, 0},
+                         {SQL_C_BINARY, 0},
+                         {SQL_C_SLONG, 4},
+                         {SQL_C_SSHORT, 2},
+                         {SQL_C_DOUBLE, 8},
+                         {SQL_C_SBIGINT, 8},
+                         {SQL_C_BIT, 1},
+                         {SQL_C_TYPE_TIMESTAMP, sizeof(SQL_TIMESTAMP_STRUCT)},
+                         {SQL_C_NUMERIC, sizeof(SQL_NUMERIC_STRUCT)},
+                         {SQL_C_DEFAULT, 0},
+                         {SQL_C_GUID, sizeof(SQLGUID)}};
 // The bytes a value of C type c may take with a buffer length of room:
 // a fixed-size type ignores the length; so may SQL_C_DEFAULT.
 template <class C>
@@ -100,51 +100,51 @@ size_t SizeOf(const C& c, size_t room) {
   return c.size ? c.size : c.type == SQL_C_DEFAULT ? std::max<size_t>(room, 32) : room;
 }
 // Information types with the size of an integer answer (0: text).
-const struct {
-  SQLUSMALLINT type;
-  size_t size;
-} kInfo[] = {{SQL_DRIVER_NAME, 0},
-             {SQL_DBMS_VER, 0},
-             {SQL_IDENTIFIER_QUOTE_CHAR, 0},
-             {SQL_KEYWORDS, 0},
-             {SQL_SEARCH_PATTERN_ESCAPE, 0},
-             {SQL_MAX_COLUMN_NAME_LEN, 2},
-             {SQL_TXN_CAPABLE, 2},
-             {SQL_GETDATA_EXTENSIONS, 4},
-             {SQL_STRING_FUNCTIONS, 4},
-             {SQL_CONVERT_VARCHAR, 4},
-             {SQL_DEFAULT_TXN_ISOLATION, 4},
-             {SQL_CURSOR_COMMIT_BEHAVIOR, 2},
-             {SQL_DATA_SOURCE_READ_ONLY, 0},
-             {SQL_DRIVER_ODBC_VER, 0},
-             {SQL_STATIC_CURSOR_ATTRIBUTES1, 4},
-             {SQL_ASYNC_MODE, 4},
-             {SQL_DTC_TRANSITION_COST, 4},
-             {9999, 0}};
+// clang-format off
+struct Info { SQLUSMALLINT type; size_t size; };
+// clang-format on
+const Info kInfo[] = {{SQL_DRIVER_NAME, 0},
+                      {SQL_DBMS_VER, 0},
+                      {SQL_IDENTIFIER_QUOTE_CHAR, 0},
+                      {SQL_KEYWORDS, 0},
+                      {SQL_SEARCH_PATTERN_ESCAPE, 0},
+                      {SQL_MAX_COLUMN_NAME_LEN, 2},
+                      {SQL_TXN_CAPABLE, 2},
+                      {SQL_GETDATA_EXTENSIONS, 4},
+                      {SQL_STRING_FUNCTIONS, 4},
+                      {SQL_CONVERT_VARCHAR, 4},
+                      {SQL_DEFAULT_TXN_ISOLATION, 4},
+                      {SQL_CURSOR_COMMIT_BEHAVIOR, 2},
+                      {SQL_DATA_SOURCE_READ_ONLY, 0},
+                      {SQL_DRIVER_ODBC_VER, 0},
+                      {SQL_STATIC_CURSOR_ATTRIBUTES1, 4},
+                      {SQL_ASYNC_MODE, 4},
+                      {SQL_DTC_TRANSITION_COST, 4},
+                      {9999, 0}};
 // Statement attributes: a value to set, and whether it is a pointer the
 // driver writes through (set to a guarded buffer of the statement's).
-const struct {
-  SQLINTEGER attr;
-  SQLULEN value;
-} kStmtAttrs[] = {{SQL_ATTR_ROW_ARRAY_SIZE, 3},
-                  {SQL_ATTR_ROW_ARRAY_SIZE, 1},
-                  {SQL_ATTR_CURSOR_TYPE, SQL_CURSOR_STATIC},
-                  {SQL_ATTR_CURSOR_TYPE, SQL_CURSOR_FORWARD_ONLY},
-                  {SQL_ATTR_MAX_ROWS, 2},
-                  {SQL_ATTR_QUERY_TIMEOUT, 1},
-                  {SQL_ATTR_CONCURRENCY, SQL_CONCUR_LOCK},
-                  {SQL_ATTR_NOSCAN, SQL_NOSCAN_ON},
-                  {SQL_ATTR_MAX_LENGTH, 4},
-                  {SQL_ATTR_RETRIEVE_DATA, SQL_RD_OFF},
-                  {SQL_ATTR_USE_BOOKMARKS, SQL_UB_VARIABLE},
-                  {SQL_ATTR_PARAMSET_SIZE, 2},
-                  {SQL_ATTR_ROWS_FETCHED_PTR, 1},
-                  {SQL_ATTR_ROW_STATUS_PTR, 1},
-                  {SQL_ATTR_PARAMS_PROCESSED_PTR, 1},
-                  {SQL_ATTR_ROW_BIND_TYPE, 0},
-                  {SQL_ATTR_ASYNC_ENABLE, 1},
-                  {SQL_ATTR_METADATA_ID, 1},
-                  {12345, 1}};
+// clang-format off
+struct StmtAttr { SQLINTEGER attr; SQLULEN value; };
+// clang-format on
+const StmtAttr kStmtAttrs[] = {{SQL_ATTR_ROW_ARRAY_SIZE, 3},
+                               {SQL_ATTR_ROW_ARRAY_SIZE, 1},
+                               {SQL_ATTR_CURSOR_TYPE, SQL_CURSOR_STATIC},
+                               {SQL_ATTR_CURSOR_TYPE, SQL_CURSOR_FORWARD_ONLY},
+                               {SQL_ATTR_MAX_ROWS, 2},
+                               {SQL_ATTR_QUERY_TIMEOUT, 1},
+                               {SQL_ATTR_CONCURRENCY, SQL_CONCUR_LOCK},
+                               {SQL_ATTR_NOSCAN, SQL_NOSCAN_ON},
+                               {SQL_ATTR_MAX_LENGTH, 4},
+                               {SQL_ATTR_RETRIEVE_DATA, SQL_RD_OFF},
+                               {SQL_ATTR_USE_BOOKMARKS, SQL_UB_VARIABLE},
+                               {SQL_ATTR_PARAMSET_SIZE, 2},
+                               {SQL_ATTR_ROWS_FETCHED_PTR, 1},
+                               {SQL_ATTR_ROW_STATUS_PTR, 1},
+                               {SQL_ATTR_PARAMS_PROCESSED_PTR, 1},
+                               {SQL_ATTR_ROW_BIND_TYPE, 0},
+                               {SQL_ATTR_ASYNC_ENABLE, 1},
+                               {SQL_ATTR_METADATA_ID, 1},
+                               {12345, 1}};
 const SQLINTEGER kConnAttrs[] = {SQL_ATTR_AUTOCOMMIT,  SQL_ATTR_TXN_ISOLATION,   SQL_ATTR_CURRENT_CATALOG,
                                  SQL_ATTR_ACCESS_MODE, SQL_ATTR_CONNECTION_DEAD, SQL_ATTR_LOGIN_TIMEOUT,
                                  SQL_ATTR_PACKET_SIZE, SQL_ATTR_ODBC_CURSORS,    4321};
@@ -601,11 +601,10 @@ std::string ReadFile(const char* path) {
 // Each input runs once per library (an ODBC 3 application on Velora, an
 // ODBC 2 one on Velora ANSI); the text of the first rule broken, if any.
 std::string PlayBoth(const std::string& input) {
-  const struct {
-    const char* dsn;
-    SQLULEN version;
-    bool unicode;
-  } libraries[] = {
+  // clang-format off
+  struct Library { const char* dsn; SQLULEN version; bool unicode; };
+  // clang-format on
+  const Library libraries[] = {
       {"CallWide", SQL_OV_ODBC3, true}, {"CallAnsi", SQL_OV_ODBC2, false}, {"CallAnsi", SQL_OV_ODBC3, false}};
   for (const auto& l : libraries) {
     std::string broken;

@@ -17,17 +17,12 @@ const int kDone = kConversionDone, kCut = kConversionTruncated;
 const char kSmile[] = "a\xF0\x9F\x98\x80z";  // a, U+1F600, z: 6 bytes, 4 units
 const std::string kBin("\x00\xFF\x1A", 3);
 
-struct PieceCase {
-  PieceForm form;
-  std::string source;
-  uint64_t length;  // the value's length: the source's bytes, then NULs
-  uint64_t offset;
-  SQLLEN cbValueMax;
-  int result;
-  SQLLEN pcb;
-  uint64_t next;
-  const char* out;  // what the buffer holds: text, or UTF-16 units in hexadecimal
-};
+// length: the value's length: the source's bytes, then NULs
+// out: what the buffer holds: text, or UTF-16 units in hexadecimal
+// clang-format off
+struct PieceCase { PieceForm form; std::string source; uint64_t length; uint64_t offset; SQLLEN cbValueMax;
+    int result; SQLLEN pcb; uint64_t next; const char* out; };
+// clang-format on
 
 PieceCase P(PieceForm form, const std::string& source, uint64_t offset, SQLLEN cb, int result, SQLLEN pcb,
             uint64_t next, const char* out) {

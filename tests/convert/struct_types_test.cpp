@@ -20,15 +20,10 @@ ValuePtr Described(int32_t type, uint32_t precision, int16_t scale, const Bytes&
 }
 
 TEST(StructTypesTest, NumericAndGuidTargets) {
-  const struct {
-    int32_t type;
-    uint32_t precision;
-    int16_t scale;
-    Bytes row;
-    SQLSMALLINT cType;
-    int result;
-    Bytes out;
-  } rows[] = {
+  // clang-format off
+  struct Row { int32_t type; uint32_t precision; int16_t scale; Bytes row; SQLSMALLINT cType; int result; Bytes out; };
+  // clang-format on
+  const Row rows[] = {
       // The column's precision and scale when its type has a scale.
       {SQL_NUMERIC, 10, 2, N(false, -2, "1234567"), SQL_C_NUMERIC, kDone, Num(10, 2, true, 1234567)},
       {SQL_INTEGER, 10, 0, LE(int32_t(-42)), SQL_C_NUMERIC, kDone, Num(10, 0, false, 42)},

@@ -28,14 +28,13 @@ SQLREAL kReal = 2.5f;
 SQLDOUBLE kDouble = -1234.625;
 unsigned char kBytes[] = {0x41, 0x00, 0x43, 0xff};
 
-const struct {
-  const char* declared;
-  SQLSMALLINT cType;
-  SQLSMALLINT sqlType;
-  const void* value;
-  SQLLEN length;         // SQL_NTS for texts
-  std::string expected;  // binary values come back as hexadecimal digits
-} kTypes[] = {
+// length: SQL_NTS for texts
+// expected: binary values come back as hexadecimal digits
+// clang-format off
+struct TypeCase { const char* declared; SQLSMALLINT cType; SQLSMALLINT sqlType; const void* value; SQLLEN length;
+    std::string expected; };
+// clang-format on
+const TypeCase kTypes[] = {
     {"CHAR(8)", SQL_C_CHAR, SQL_CHAR, "abc", SQL_NTS, "abc     "},
     {"VARCHAR(20)", SQL_C_CHAR, SQL_VARCHAR, "h\xc3\xa9llo", SQL_NTS, "h\xc3\xa9llo"},
     {"LONGVARCHAR", SQL_C_CHAR, SQL_LONGVARCHAR, "a longer text", SQL_NTS, "a longer text"},

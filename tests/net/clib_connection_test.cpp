@@ -158,13 +158,10 @@ TEST_F(ConnectedTest, WriteAndReadExactBlocksWithTraceAndDumps) {
 // the connection, and shows the one box this connection ever shows.
 TEST(ClibConnectionTest, EndTruncationAndResetOfTheStream) {
   const std::string reset = " errno 10054: [10054] Connection reset by peer";
-  struct Row {
-    std::string sent;
-    bool reset;
-    std::string trace;
-    SocketState state;
-    std::vector<std::string> boxes;
-  } rows[] = {
+  // clang-format off
+  struct Row { std::string sent; bool reset; std::string trace; SocketState state; std::vector<std::string> boxes; };
+  // clang-format on
+  Row rows[] = {
       {"", false, N0("recv() returned EOF."), SocketState::kOpen, {}},
       {"abc", false, N0("recv() failed: Truncation."), SocketState::kOpen, {}},
       {"", true, N0("recv() failed.") + N0(reset), SocketState::kDropped, {"Receive failed.\n" + reset.substr(1)}}};
@@ -298,11 +295,11 @@ TEST(ClibConnectionTest, RepliesComeWholeWhetherPolledForOrNot) {
 // The ends of the text table and a text cut at its buffer (the texts in
 // use are shown by the refusals above).
 TEST(ClibConnectionTest, ErrorTextBounds) {
-  const struct {
-    int number;
-    size_t size;
-    const char* text;
-  } rows[] = {{9999, 256, ""}, {10001, 256, ""}, {11005, 256, ""}, {0, 256, "[10000] No Error"}, {10061, 8, "[10061]"}};
+  // clang-format off
+  struct Row { int number; size_t size; const char* text; };
+  // clang-format on
+  const Row rows[] = {
+      {9999, 256, ""}, {10001, 256, ""}, {11005, 256, ""}, {0, 256, "[10000] No Error"}, {10061, 8, "[10061]"}};
   for (const auto& r : rows) {
     char text[256];
     ClibConnection::LoadErrorText(r.number, text, r.size);

@@ -153,13 +153,10 @@ TEST_F(ArraysTest, RowArraysInBothBindingKinds) {
 }
 
 // Four sets of one SQL_C_CHAR parameter, the second failing on the server.
-struct SetCase {
-  bool statuses, ignoreThird, rowWise;
-  SQLRETURN rc;
-  std::string sent, status;
-  SQLULEN processed;
-  SQLLEN rows;
-};
+// clang-format off
+struct SetCase { bool statuses, ignoreThird, rowWise; SQLRETURN rc; std::string sent, status; SQLULEN processed;
+    SQLLEN rows; };
+// clang-format on
 const SetCase kSetCases[] = {
     {true, false, false, SQL_SUCCESS_WITH_INFO, "ok bad ok ok ", "0 5 0 0", 4, 3},
     {true, false, true, SQL_SUCCESS_WITH_INFO, "ok bad ok ok ", "0 5 0 0", 4, 3},
@@ -169,10 +166,9 @@ const SetCase kSetCases[] = {
 
 TEST_F(ArraysTest, ParameterArraysGoOnAfterAFailingSetOnlyWithStatuses) {
   for (const SetCase& c : kSetCases) {
-    struct Set {
-      char v[8];
-      SQLLEN length;
-    } sets[4] = {{"a", SQL_NTS}, {"bad", SQL_NTS}, {"c", SQL_NTS}, {"d", SQL_NTS}};
+    // clang-format off
+    struct Set { char v[8]; SQLLEN length; } sets[4] = {{"a", SQL_NTS}, {"bad", SQL_NTS}, {"c", SQL_NTS}, {"d", SQL_NTS}};
+    // clang-format on
     char values[4][8] = {"a", "bad", "c", "d"};
     SQLLEN lengths[4] = {SQL_NTS, SQL_NTS, SQL_NTS, SQL_NTS};
     SQLUSMALLINT status[4] = {9, 9, 9, 9}, operations[4] = {0, 0, SQL_PARAM_IGNORE, 0};
@@ -253,17 +249,10 @@ TEST_F(ArraysTest, DescriptorFieldsReadBackAsSet) {
     SQLLEN read = 0;  // small fields fill its low bytes
     SQLINTEGER length = 0;
     ASSERT_EQ(SQL_SUCCESS, GetDescFieldWorker(d, 1, c.field, &read, sizeof read, &length));
-    if (length == 2) {
-      SQLSMALLINT small = 0;
-      std::memcpy(&small, &read, sizeof small);
-      read = small;
-    }
-    if (length == 4) {
-      SQLINTEGER four = 0;
-      std::memcpy(&four, &read, sizeof four);
-      read = four;
-    }
-    EXPECT_EQ(c.read, read) << c.attribute << " " << c.field;
+    SQLSMALLINT two = 0;
+    SQLINTEGER four = 0;
+    std::memcpy(&two, &read, sizeof two), std::memcpy(&four, &read, sizeof four);
+    EXPECT_EQ(c.read, length == 2 ? two : length == 4 ? four : read) << c.attribute << " " << c.field;
   }
   // The statement attributes and SQLBindCol/SQLBindParameter are the same
   // fields.
@@ -282,14 +271,13 @@ TEST_F(ArraysTest, DescriptorFieldsReadBackAsSet) {
   EXPECT_EQ(2, type);
 }
 
-// Refusals, posted on the descriptor.
+// Refusals, posted on the descriptor (those of ODBC 3's states through the
+// driver manager: tests/conformance/descriptor_test.cpp).
 // clang-format off
 struct RefusalCase { SQLINTEGER attribute; SQLSMALLINT rec, field; bool set; SQLRETURN rc; std::string state; };
 // clang-format on
 const RefusalCase kRefusals[] = {
     {SQL_ATTR_IMP_ROW_DESC, 1, SQL_DESC_CONCISE_TYPE, true, SQL_ERROR, "HY016"},
-    {SQL_ATTR_IMP_ROW_DESC, 0, SQL_DESC_COUNT, true, SQL_ERROR, "HY016"},
-    {SQL_ATTR_APP_ROW_DESC, 0, SQL_DESC_ALLOC_TYPE, true, SQL_ERROR, "S1091"},
     {SQL_ATTR_APP_ROW_DESC, 1, SQL_DESC_NAME, false, SQL_ERROR, "S1091"},
     {SQL_ATTR_APP_ROW_DESC, 0, SQL_DESC_ROWS_PROCESSED_PTR, false, SQL_ERROR, "S1091"},
     {SQL_ATTR_APP_ROW_DESC, -1, SQL_DESC_DATA_PTR, true, SQL_ERROR, "S1002"},

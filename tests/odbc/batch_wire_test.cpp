@@ -22,15 +22,14 @@ std::string Batch(int mode, const std::string& sets, int count) {
 }
 std::string Outcomes(const std::string& list, int count) { return ReplyFrame(U16(0) + U16(uint16_t(count)) + list); }
 
-struct BatchCase {
-  const char* name;
-  bool offer, statuses;
-  SQLULEN budget;
-  const char* operations;  // per set, '1' ignores it
-  SQLLEN atExecSet;        // the set (from 0) whose value comes at execution; -1 none
-  std::string result;      // return code, statuses, pirow, row count, records (with their set numbers)
-  std::vector<std::pair<std::string, std::string>> talk;  // a reply "": the connection closes
-};
+// operations: per set, '1' ignores it
+// atExecSet: the set (from 0) whose value comes at execution; -1 none
+// result: return code, statuses, pirow, row count, records (with their set numbers)
+// talk: a reply "": the connection closes
+// clang-format off
+struct BatchCase { const char* name; bool offer, statuses; SQLULEN budget; const char* operations; SQLLEN atExecSet;
+    std::string result; std::vector<std::pair<std::string, std::string>> talk; };
+// clang-format on
 
 // clang-format off
 const std::string kThree = Set(1) + Set(2) + Set(3);

@@ -136,14 +136,13 @@ TEST_F(CatalogWireTest, Odbc3NamesAndTypeCodes) {
 // Numbers: 2 or 4 bytes whatever cbInfoValueMax says. Texts:
 // whole with their NUL, or cut to cbInfoValueMax - 1 characters and a NUL
 // with "01004". Several trace lines name another value than the answer.
-const struct {
-  SQLUSMALLINT type;
-  SQLSMALLINT cbMax;
-  std::string bytes;  // the buffer's start afterwards (filled with '#' before)
-  SQLSMALLINT pcb;
-  SQLRETURN rc;
-  std::string trace;  // the answer's trace line after four blanks
-} kInfo[] = {
+// bytes: the buffer's start afterwards (filled with '#' before)
+// trace: the answer's trace line after four blanks
+// clang-format off
+struct InfoCase { SQLUSMALLINT type; SQLSMALLINT cbMax; std::string bytes; SQLSMALLINT pcb; SQLRETURN rc;
+    std::string trace; };
+// clang-format on
+const InfoCase kInfo[] = {
     {SQL_ACTIVE_STATEMENTS, 2, U16(16), 2, 0, "ACTIVE_STATEMENTS=16"},
     {SQL_ACTIVE_STATEMENTS, 0, U16(16), 2, 0, "ACTIVE_STATEMENTS=16"},
     {SQL_IDENTIFIER_CASE, 2, U16(SQL_IC_MIXED), 2, 0, "IDENTIFIER_CASE=4"},

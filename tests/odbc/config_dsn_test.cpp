@@ -34,13 +34,12 @@ TEST(ConfigDsn, AddConfigureRenameAndRemove) {
                            "Password=No\n\n";
   const std::string bad = "Cannot write data source \"Bad[\": a name has 1 to 32 characters, none of []{}(),;?*=!@\\.";
   const std::pair<int, const char*> ok{IDOK, nullptr};
-  const struct {
-    WORD request;
-    std::string list;
-    std::vector<std::pair<int, const char*>> actions;  // with the dialog; a null text clicks
-    BOOL result;
-    std::string ini, box;
-  } rows[] = {
+  // actions: with the dialog; a null text clicks
+  // clang-format off
+  struct Row { WORD request; std::string list; std::vector<std::pair<int, const char*>> actions; BOOL result;
+      std::string ini, box; };
+  // clang-format on
+  const Row rows[] = {
       {ODBC_ADD_DSN, added, {}, TRUE, sales + "\n", ""},
       {ODBC_ADD_DSN, "Server=db2", {}, FALSE, sales + "\n", ""},
       // Values are cut at 255 characters; a string without "=" ends the list.

@@ -270,15 +270,13 @@ struct Conversation {
     // Odd columns bound and even ones read in pieces, then the other way.
     auto Row = [&](int bind) {
       bool ok = Note("unbind", SQLFreeStmt(stmt_, SQL_UNBIND));
-      for (int c = 2 - bind; ok && c <= columns && c <= 20; c += 2) {
+      for (int c = 2 - bind; ok && c <= columns && c <= 20; c += 2)
         ok = Note("bind", SQLBindCol(stmt_, c, bind ? SQL_C_CHAR : SQL_C_DEFAULT, &bound[64 * c - 64], 64, &length));
-      }
       ok = ok && Note("fetch", Fetch());
       for (int c = 1 + bind; ok && c <= columns && c <= 20; c += 2) {
         SQLRETURN rc = SQL_SUCCESS_WITH_INFO;
-        for (int piece = 0; ok && rc == SQL_SUCCESS_WITH_INFO && piece < 4; ++piece) {
+        for (int piece = 0; ok && rc == SQL_SUCCESS_WITH_INFO && piece < 4; ++piece)
           ok = Note("get", rc = SQLGetData(stmt_, c, SQL_C_CHAR, buffer, 40, &length));
-        }
       }
       return ok;
     };
@@ -288,9 +286,8 @@ struct Conversation {
               Note("timeout", SetStmt(SQL_QUERY_TIMEOUT, SQLULEN(queryTimeout))) &&
               Note("exec", SQLExecDirect(stmt_, M("SELECT * FROM t"), SQL_NTS)) &&
               Note("cols", SQLNumResultCols(stmt_, &columns));
-    for (int c = 1; ok && c <= columns && c <= 20; ++c) {
+    for (int c = 1; ok && c <= columns && c <= 20; ++c)
       ok = Note("describe", SQLDescribeCol(stmt_, c, M(buffer), 12, nullptr, nullptr, nullptr, nullptr, nullptr));
-    }
     ok = ok && Row(1) && Row(0) && Note("fetch", Fetch()) && Note("close", Close());
     SQLCHAR* t = M("t");
     const auto next = [&] { return !closeCatalogs || Note("close", Close()); };

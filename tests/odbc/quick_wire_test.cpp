@@ -21,12 +21,11 @@ std::string Rows(int count, int code, std::initializer_list<int32_t> rows, const
 std::string ExecRows(int32_t v) { return Frame(64, U32(7) + Set(v) + U32(256)); }
 const std::string kClose = Frame(15, U32(7) + U16(0)), kOk = ReturnOnly(0);
 
-struct QuickCase {
-  const char* name;
-  bool offer, query;
-  std::string result;  // per call: return code (and value fetched or row count)
-  std::vector<std::pair<std::string, std::string>> talk;
-};
+// result: per call: return code (and value fetched or row count)
+// clang-format off
+struct QuickCase { const char* name; bool offer, query; std::string result;
+    std::vector<std::pair<std::string, std::string>> talk; };
+// clang-format on
 
 // clang-format off
 const QuickCase kCases[] = {

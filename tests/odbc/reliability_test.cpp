@@ -44,9 +44,8 @@ std::string RowsOfE(const std::string& db) {
 // A failure may be absorbed, or lose only a record (the result stands).
 void ExpectLeftWith(const Conversation& c, std::initializer_list<const char*> states, const std::string& what) {
   const std::string text = c.Text();
-  for (const char* wrong : {"freec -", "freee -", "freec 1", "freee 1", "login state", "probe -", "handle left"}) {
+  for (const char* wrong : {"freec -", "freee -", "freec 1", "freee 1", "login state", "probe -", "handle left"})
     EXPECT_EQ(text.find(wrong), std::string::npos) << what << ": " << text;
-  }
   const auto result = [](const std::string& l) { return l.substr(0, l.find(' ', l.find(' ') + 1)); };
   const size_t left = size_t(c.left);
   if (c.lines == *c.reference || (c.left >= 0 && result((*c.reference)[left]) == result(c.lines[left]))) return;

@@ -205,13 +205,13 @@ INSTANTIATE_TEST_SUITE_P(
 // tests/integration/connect_test.cpp, ConnectionStringIsCompleted.)
 TEST_F(SessionTest, OptionsSetBeforeLoginReachTheSessionAndTransactions) {
   EXPECT_EQ(Conn(SQLTransact(henv, hdbc, SQL_COMMIT)), "ERROR 08S01 3047 C:communication failure");
-  const struct {
-    SQLUSMALLINT option;
-    SQLULEN value, get;
-  } rows[] = {{SQL_QUIET_MODE, 0x1234, 0x1234}, {SQL_PACKET_SIZE, 4096, 4096}, {SQL_KEYSET_SIZE, 10, 10},
-              {SQL_AUTOCOMMIT, 0, 0},           {SQL_TXN_ISOLATION, 8, 8},     {SQL_MAX_ROWS, 5, 5},
-              {SQL_ROWSET_SIZE, 3, 3},          {SQL_QUERY_TIMEOUT, 9, 9},     {SQL_ODBC_CURSORS, 2, 7},
-              {SQL_ASYNC_ENABLE, 0, 0}};
+  // clang-format off
+  struct Row { SQLUSMALLINT option; SQLULEN value, get; };
+  // clang-format on
+  const Row rows[] = {{SQL_QUIET_MODE, 0x1234, 0x1234}, {SQL_PACKET_SIZE, 4096, 4096}, {SQL_KEYSET_SIZE, 10, 10},
+                      {SQL_AUTOCOMMIT, 0, 0},           {SQL_TXN_ISOLATION, 8, 8},     {SQL_MAX_ROWS, 5, 5},
+                      {SQL_ROWSET_SIZE, 3, 3},          {SQL_QUERY_TIMEOUT, 9, 9},     {SQL_ODBC_CURSORS, 2, 7},
+                      {SQL_ASYNC_ENABLE, 0, 0}};
   for (const auto& r : rows) {
     SQLUINTEGER answer = 7;
     EXPECT_EQ(SQLSetConnectOption(hdbc, r.option, r.value), SQL_SUCCESS) << r.option;
@@ -259,18 +259,15 @@ TEST_F(SessionTest, OptionsSetBeforeLoginReachTheSessionAndTransactions) {
 // only stored, or not kept at all, send nothing.
 TEST_F(SessionTest, EveryOptionRequestHasItsFrame) {
   // wide: a 32-bit number rather than a 16-bit enumerated value.
-  const struct {
-    SQLUSMALLINT option;
-    uint16_t code;
-    bool wide;
-    SQLULEN value;
-    bool statement;
-  } rows[] = {{SQL_ACCESS_MODE, 26, false, 1, false}, {SQL_AUTOCOMMIT, 27, false, 0, false},
-              {SQL_TXN_ISOLATION, 38, 0, 2, 0},       {SQL_MAX_ROWS, 32, true, 70000, true},
-              {SQL_NOSCAN, 33, false, 1, true},       {SQL_MAX_LENGTH, 31, true, 4096, true},
-              {SQL_CURSOR_TYPE, 30, false, 3, true},  {SQL_CONCURRENCY, 28, false, 2, true},
-              {SQL_ROWSET_SIZE, 36, true, 25, true},  {SQL_RETRIEVE_DATA, 35, false, 0, true},
-              {SQL_USE_BOOKMARKS, 39, false, 1, true}};
+  // clang-format off
+  struct Row { SQLUSMALLINT option; uint16_t code; bool wide; SQLULEN value; bool statement; };
+  // clang-format on
+  const Row rows[] = {{SQL_ACCESS_MODE, 26, false, 1, false}, {SQL_AUTOCOMMIT, 27, false, 0, false},
+                      {SQL_TXN_ISOLATION, 38, 0, 2, 0},       {SQL_MAX_ROWS, 32, true, 70000, true},
+                      {SQL_NOSCAN, 33, false, 1, true},       {SQL_MAX_LENGTH, 31, true, 4096, true},
+                      {SQL_CURSOR_TYPE, 30, false, 3, true},  {SQL_CONCURRENCY, 28, false, 2, true},
+                      {SQL_ROWSET_SIZE, 36, true, 25, true},  {SQL_RETRIEVE_DATA, 35, false, 0, true},
+                      {SQL_USE_BOOKMARKS, 39, false, 1, true}};
   auto body = [](const auto& r, uint32_t id) {
     return (r.statement ? U32(id) : "") +
            (r.wide ? U32(static_cast<uint32_t>(r.value)) : U16(static_cast<uint16_t>(r.value)));
@@ -284,9 +281,8 @@ TEST_F(SessionTest, EveryOptionRequestHasItsFrame) {
   server.ExpectEnd();
   ASSERT_EQ(Connect(), SQL_SUCCESS);
   for (const auto& r : rows) EXPECT_EQ(SQLSetConnectOption(hdbc, r.option, r.value), SQL_SUCCESS);
-  for (SQLUSMALLINT stored : {SQL_QUERY_TIMEOUT, SQL_LOGIN_TIMEOUT, SQL_ODBC_CURSORS}) {
+  for (SQLUSMALLINT stored : {SQL_QUERY_TIMEOUT, SQL_LOGIN_TIMEOUT, SQL_ODBC_CURSORS})
     EXPECT_EQ(SQLSetConnectOption(hdbc, stored, 9), SQL_SUCCESS) << stored;
-  }
   EXPECT_EQ(Conn(SQLSetConnectOption(hdbc, 4321, 9)), "ERROR S1092 1072 C:option type out of range");
   SQLHSTMT s = nullptr;
   ASSERT_EQ(SQLAllocStmt(hdbc, &s), SQL_SUCCESS);
@@ -312,14 +308,13 @@ TEST_F(SessionTest, OptionRefusalsQualifierAndRowNumber) {
                            {Frame(18, U32(7)), ReplyFrame(U16(0) + U32(42))},
                            {Frame(18, U32(7)), ReplyFrame(U16(0) + U32(43))}});
   SQLHSTMT s = Open();
-  const struct {
-    bool statement, get;
-    SQLUSMALLINT option;
-    const char* diag;
-  } refused[] = {{0, 0, SQL_PACKET_SIZE, "1056 C:can't change network packet size"},
-                 {0, 1, SQL_TRANSLATE_OPTION, "1057 C:translation DLL not supported"},
-                 {1, 0, SQL_KEYSET_SIZE, "1059 C:keyset-driven cursors not supported"},
-                 {1, 1, SQL_GET_BOOKMARK, "1061 C:bookmarks not supported yet"}};
+  // clang-format off
+  struct Refusal { bool statement, get; SQLUSMALLINT option; const char* diag; };
+  // clang-format on
+  const Refusal refused[] = {{0, 0, SQL_PACKET_SIZE, "1056 C:can't change network packet size"},
+                             {0, 1, SQL_TRANSLATE_OPTION, "1057 C:translation DLL not supported"},
+                             {1, 0, SQL_KEYSET_SIZE, "1059 C:keyset-driven cursors not supported"},
+                             {1, 1, SQL_GET_BOOKMARK, "1061 C:bookmarks not supported yet"}};
   for (const auto& r : refused) {
     SQLULEN answer = 99;
     SQLRETURN rc =
@@ -409,20 +404,20 @@ TEST_F(SessionTest, StatementPrepareDescribesAndCloseKeepsTheDescriptionForExecu
   EXPECT_EQ((char*)name + (" " + std::to_string(length)) + " " + std::to_string(type) + " " +
                 std::to_string(precision) + " " + std::to_string(scale) + " " + std::to_string(nullable),
             "AMOU 6 2 10 2 1");
-  const struct {
-    SQLUSMALLINT icol, type;
-    SQLLEN number;
-    const char* text = nullptr;           // set for the text answers; the label is the name when there is none
-  } rows[] = {{99, SQL_COLUMN_COUNT, 3},  // whatever the column
-              {2, SQL_COLUMN_TYPE, SQL_VARCHAR},
-              {1, SQL_COLUMN_LENGTH, 12},
-              {2, SQL_COLUMN_LENGTH, 80},  // VARCHAR(20): up to four bytes a character
-              {2, SQL_COLUMN_DISPLAY_SIZE, 20},
-              {2, SQL_COLUMN_NULLABLE, SQL_NO_NULLS},
-              {1, SQL_COLUMN_UPDATABLE, SQL_ATTR_WRITE},
-              {1, 5000, -1},  // unknown: nothing written
-              {1, SQL_COLUMN_TABLE_NAME, 0, "SALES"},
-              {1, SQL_COLUMN_LABEL, 0, "AMOUNT"}};
+  // text: set for the text answers; the label is the name when there is none
+  // clang-format off
+  struct Row { SQLUSMALLINT icol, type; SQLLEN number; const char* text = nullptr; };
+  // clang-format on
+  const Row rows[] = {{99, SQL_COLUMN_COUNT, 3},  // whatever the column
+                      {2, SQL_COLUMN_TYPE, SQL_VARCHAR},
+                      {1, SQL_COLUMN_LENGTH, 12},
+                      {2, SQL_COLUMN_LENGTH, 80},  // VARCHAR(20): up to four bytes a character
+                      {2, SQL_COLUMN_DISPLAY_SIZE, 20},
+                      {2, SQL_COLUMN_NULLABLE, SQL_NO_NULLS},
+                      {1, SQL_COLUMN_UPDATABLE, SQL_ATTR_WRITE},
+                      {1, 5000, -1},  // unknown: nothing written
+                      {1, SQL_COLUMN_TABLE_NAME, 0, "SALES"},
+                      {1, SQL_COLUMN_LABEL, 0, "AMOUNT"}};
   for (const auto& r : rows) {
     char text[64] = {0};
     SQLLEN number = -1;  // every bit set: the whole SQLLEN must be written
@@ -437,10 +432,9 @@ TEST_F(SessionTest, StatementPrepareDescribesAndCloseKeepsTheDescriptionForExecu
   EXPECT_STREQ((char*)name, "AMO");
   EXPECT_EQ(Stmt(SQLColAttributes(s, 0, SQL_COLUMN_COUNT, nullptr, 0, nullptr, nullptr), s),
             "ERROR S1C00 1061 C:bookmarks not supported yet");
-  for (SQLUSMALLINT outside : {0, 4}) {
+  for (SQLUSMALLINT outside : {0, 4})
     EXPECT_EQ(Stmt(SQLDescribeCol(s, outside, name, sizeof name, nullptr, nullptr, nullptr, nullptr, nullptr), s),
               "ERROR S1002 1044 C:column number out of range");
-  }
   EXPECT_EQ(Stmt(SQLColAttributes(s, 4, SQL_COLUMN_NAME, nullptr, 0, nullptr, nullptr), s),
             "ERROR S1002 1044 C:column number out of range");
   EXPECT_EQ(Stmt(SQLPrepare(s, (SQLCHAR*)"q", SQL_NTS), s).substr(0, 11), "ERROR S1001");

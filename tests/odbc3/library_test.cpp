@@ -158,19 +158,19 @@ TEST_F(Library, ConnectionAttributesWithoutASession) {
   SQLHDBC dbc = nullptr;
   ASSERT_EQ(SQL_SUCCESS, SetEnv(SQL_ATTR_ODBC_VERSION, SQL_OV_ODBC3));
   ASSERT_EQ(SQL_SUCCESS, FN(SQLAllocHandle)(SQL_HANDLE_DBC, env_, &dbc));
-  const struct {
-    SQLINTEGER attribute;
-    SQLULEN value;
-    std::string record;  // of the set; its value is read back when it succeeds
-  } rows[] = {{SQL_ATTR_CONNECTION_DEAD, SQL_CD_TRUE, "HY092"},
-              {SQL_ATTR_METADATA_ID, SQL_TRUE, ""},
-              {SQL_ATTR_METADATA_ID, SQL_FALSE, ""},
-              {SQL_ATTR_CONNECTION_TIMEOUT, 0, ""},
-              {SQL_ATTR_CONNECTION_TIMEOUT, 9, ""},
-              {SQL_ATTR_ANSI_APP, SQL_AA_FALSE, "HY092"},
-              {SQL_ATTR_AUTOCOMMIT, SQL_AUTOCOMMIT_OFF, ""},
-              {SQL_ATTR_LOGIN_TIMEOUT, 7, ""},
-              {SQL_ATTR_TXN_ISOLATION, SQL_TXN_SERIALIZABLE, ""}};
+  // record: of the set; its value is read back when it succeeds
+  // clang-format off
+  struct Row { SQLINTEGER attribute; SQLULEN value; std::string record; };
+  // clang-format on
+  const Row rows[] = {{SQL_ATTR_CONNECTION_DEAD, SQL_CD_TRUE, "HY092"},
+                      {SQL_ATTR_METADATA_ID, SQL_TRUE, ""},
+                      {SQL_ATTR_METADATA_ID, SQL_FALSE, ""},
+                      {SQL_ATTR_CONNECTION_TIMEOUT, 0, ""},
+                      {SQL_ATTR_CONNECTION_TIMEOUT, 9, ""},
+                      {SQL_ATTR_ANSI_APP, SQL_AA_FALSE, "HY092"},
+                      {SQL_ATTR_AUTOCOMMIT, SQL_AUTOCOMMIT_OFF, ""},
+                      {SQL_ATTR_LOGIN_TIMEOUT, 7, ""},
+                      {SQL_ATTR_TXN_ISOLATION, SQL_TXN_SERIALIZABLE, ""}};
   for (const auto& r : rows) {
     const SQLRETURN rc = set(dbc, r.attribute, reinterpret_cast<SQLPOINTER>(r.value), 0);
     EXPECT_EQ(r.record.empty() ? SQL_SUCCESS : SQL_ERROR, rc) << r.attribute;
@@ -214,15 +214,14 @@ TEST_F(Library, WideFormsOfRecordsInformationAndAttributes) {
   SQLHDBC dbc = nullptr;
   ASSERT_EQ(SQL_SUCCESS, FN(SQLAllocHandle)(SQL_HANDLE_DBC, env_, &dbc));
   auto infoW = FN(SQLGetInfoW);
-  const struct {
-    SQLUSMALLINT type;
-    SQLSMALLINT size;  // bytes of the buffer
-    std::u16string text;
-    SQLRETURN rc;
-  } rows[] = {{SQL_DRIVER_ODBC_VER, 32, u"03.80", SQL_SUCCESS},
-              {SQL_DRIVER_ODBC_VER, 7, u"03", SQL_SUCCESS_WITH_INFO},
-              {SQL_CATALOG_TERM, 32, u"", SQL_SUCCESS},
-              {SQL_DBMS_NAME, 32, u"Velora", SQL_SUCCESS}};
+  // size: bytes of the buffer
+  // clang-format off
+  struct Row { SQLUSMALLINT type; SQLSMALLINT size; std::u16string text; SQLRETURN rc; };
+  // clang-format on
+  const Row rows[] = {{SQL_DRIVER_ODBC_VER, 32, u"03.80", SQL_SUCCESS},
+                      {SQL_DRIVER_ODBC_VER, 7, u"03", SQL_SUCCESS_WITH_INFO},
+                      {SQL_CATALOG_TERM, 32, u"", SQL_SUCCESS},
+                      {SQL_DBMS_NAME, 32, u"Velora", SQL_SUCCESS}};
   for (const auto& r : rows) {
     SQLWCHAR value[16] = {0};
     EXPECT_EQ(r.rc, infoW(dbc, r.type, value, r.size, &length)) << r.type;

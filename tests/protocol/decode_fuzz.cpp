@@ -22,15 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int status = -1;
   bool decoded =
       reply ? request->DecodeReplyBody(body, length, &status) : request->DecodeRequestBody(body, length, &status);
-  if (!decoded && status != kStatusCommunicationFailure && status != kStatusMemoryFailure) {
-    __builtin_trap();
-  }
+  if (!decoded && status != kStatusCommunicationFailure && status != kStatusMemoryFailure) __builtin_trap();
   if (decoded) {
     status = -1;
     bool encoded = reply ? request->EncodeReply(&status) : request->BuildFrame(&status);
-    if (!encoded && status != kStatusMemoryFailure && status != kStatusValueTooLong) {
-      __builtin_trap();
-    }
+    if (!encoded && status != kStatusMemoryFailure && status != kStatusValueTooLong) __builtin_trap();
   }
   ResetAllocFailure();
   delete request;

@@ -19,14 +19,10 @@ namespace {
 TEST(Exchange, RepliesAndWhatTheConnectionIsWorthAfterwards) {
   const std::string request = FromHex("04 00 00 00 12 00 07 00 00 00");
   const uint32_t tooLong = Request::kMaxBodyLength + 1;
-  const struct {
-    std::string reply;
-    bool serverCloses;
-    long failAfter;
-    int rc, status;
-    uint32_t rowNumber;
-    bool open;
-  } rows[] = {
+  // clang-format off
+  struct Row { std::string reply; bool serverCloses; long failAfter; int rc, status; uint32_t rowNumber; bool open; };
+  // clang-format on
+  const Row rows[] = {
       {ReplyFrame(FromHex("00 00 39 30 00 00 'junk'")), false, -1, 0, kStatusReplied, 12345, true},
       {ReplyFrame(FromHex("ff ff")), false, -1, -1, kStatusReplied, 0, true},  // elements keep zero
       {ReplyFrame(FromHex("00 00 01 00")), false, -1, -1, kStatusCommunicationFailure, 0, true},

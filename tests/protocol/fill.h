@@ -18,17 +18,15 @@ inline std::string SampleOf(Element* e) {
   if (dynamic_cast<EnumElement*>(e)) hex = "fb ff";
   if (dynamic_cast<StringElement*>(e)) hex = "05 00 'te' e4 ' x'";
   if (dynamic_cast<ShortVectorElement*>(e)) hex = "03 00 01 ff 02 ff 03 ff";
-  if (dynamic_cast<NativeLengthValuesElement*>(e)) {
+  if (dynamic_cast<NativeLengthValuesElement*>(e))
     hex = "0a 00 01 00 06 00 0c 00 08 00 08 00 04 00 0c 00 04 00 02 00 06 00 10 00 01 00";
-  }
   if (dynamic_cast<CancelKeyElement*>(e)) hex = "01 02 03 04 05 06 07 88";
   // count, then each answer's 16-bit information type and 32-bit value
   if (dynamic_cast<InfoAnswersElement*>(e)) hex = "02 00 32 00 59 14 00 00 73 00 21 00 00 80";
   // column, null flag, 32-bit length, bytes
   if (dynamic_cast<FetchDataElement*>(e)) hex = "02 00 00 04 00 00 00 01 02 00 03";
-  if (dynamic_cast<FetchDataSetElement*>(e)) {
+  if (dynamic_cast<FetchDataSetElement*>(e))
     hex = "03 00 01 00 00 03 00 00 00 'row' 02 00 01 00 00 00 00 03 00 00 01 00 00 00 'x'";
-  }
   // row count, then each row as a fetchDataSet
   if (dynamic_cast<RowBlockElement*>(e)) hex = "02 00 01 00 01 00 00 02 00 00 00 'ab' 00 00";
   // number, SQL type, null flag, 32-bit length, bytes

@@ -16,16 +16,10 @@
 #include "support/bytes.h"
 #include "support/velora_server.h"
 
-struct Param {
-  uint16_t number;
-  int16_t sqlType;
-  std::string bytes;
-  bool isNull = false;
-};
-struct Cell {
-  bool isNull = true;
-  std::string bytes;
-};
+// clang-format off
+struct Param { uint16_t number; int16_t sqlType; std::string bytes; bool isNull = false; };
+struct Cell { bool isNull = true; std::string bytes; };
+// clang-format on
 using Rows = std::vector<std::vector<Cell>>;
 
 constexpr int kCommFailure = -1000;

@@ -47,9 +47,7 @@ class ServerMetrics : public ::testing::Test {
   // Writes text to a file of the server's folder; its path.
   std::string Write(const std::string& name, const std::string& text) {
     const std::string path = server.Folder() + "/" + name;
-    FILE* f = fopen(path.c_str(), "w");
-    fputs(text.c_str(), f);
-    fclose(f);
+    std::ofstream(path) << text;
     return path;
   }
   std::vector<MetricSample> Scrape() {
@@ -336,10 +334,7 @@ TEST_F(ServerMetrics, StatusSummarisesOrSaysTheEndpointIsOff) {
   out = status("--interval 0 --metrics 127.0.0.1:" + std::to_string(UnusedLoopbackPort()), &code);
   EXPECT_EQ(code, 1);
   EXPECT_NE(out.find("The metrics endpoint does not answer"), std::string::npos) << out;
-  const std::string config = server.Folder() + "/plain.conf";
-  FILE* f = fopen(config.c_str(), "w");
-  fclose(f);
-  out = status("--config " + config, &code);
+  out = status("--config " + Write("plain.conf", ""), &code);
   EXPECT_EQ(code, 1);
   EXPECT_NE(out.find("The metrics endpoint is off"), std::string::npos) << out;
 }
@@ -350,13 +345,10 @@ class PrometheusMetrics : public ServerMetrics {
  protected:
   std::vector<std::string> Extra() override {
     EXPECT_TRUE(MakeTestCertificate(server.Folder() + "/cert", "localhost"));
-    return {"--metrics-tls",
-            "--tls-cert",
-            server.Folder() + "/cert.pem",
-            "--tls-key",
-            server.Folder() + "/cert.key",
-            "--metrics-auth",
-            "bearer:" + Write("token", "pr0metheus-token\n")};
+    // clang-format off
+    return {"--metrics-tls", "--tls-cert", server.Folder() + "/cert.pem", "--tls-key", server.Folder() + "/cert.key",
+            "--metrics-auth", "bearer:" + Write("token", "pr0metheus-token\n")};
+    // clang-format on
   }
   // The value of the first sample of a query ("" when it has none or does not answer).
   std::string Query(int webPort, const std::string& expression) {

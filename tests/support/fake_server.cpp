@@ -48,9 +48,8 @@ void FakeServer::Run() {
         bool complete = ReadExactly(peer_, step.bytes.size(), &got, kWaitMillis);
         received_.push_back(got);
         if (!complete) return Fail("step " + std::to_string(i) + ": short request: " + Hex(got));
-        if (got != step.bytes) {
+        if (got != step.bytes)
           return Fail("step " + std::to_string(i) + ": expected " + Hex(step.bytes) + ", got " + Hex(got));
-        }
         break;
       }
       case Step::kSend:
@@ -86,9 +85,8 @@ void FakeServer::Run() {
         for (std::string head, body; ReadExactly(peer_, 6, &head, kWaitMillis) || !head.empty();) {
           const uint8_t* h = reinterpret_cast<const uint8_t*>(head.data());
           const uint32_t length = h[0] | h[1] << 8 | h[2] << 16 | uint32_t(h[3]) << 24;
-          if (head.size() < 6 || !ReadExactly(peer_, length, &body, kWaitMillis)) {
+          if (head.size() < 6 || !ReadExactly(peer_, length, &body, kWaitMillis))
             return Fail("step " + std::to_string(i) + ": request cut short: " + Hex(head));
-          }
           const std::string answer = step.answer(static_cast<uint16_t>(h[4] | h[5] << 8), body);
           if (answer.empty()) break;  // hang up
           if (!WriteAll(peer_, ReplyFrame(answer))) return Fail("step " + std::to_string(i) + ": reply not sent");
