@@ -41,8 +41,9 @@ class ColumnValue : public ListItem {
 
   ColumnBinding* binding = nullptr;          // not owned
   ColumnDescription* description = nullptr;  // owned
-  // Declared length for fixed kinds; actual byte count of the loaded value
-  // for VARCHAR, LONGVARCHAR, VARBINARY and LONGVARBINARY.
+  // Declared length for fixed kinds (a CHAR value's bytes where its
+  // characters take more); actual byte count of the loaded value for
+  // VARCHAR, LONGVARCHAR, VARBINARY and LONGVARBINARY.
   uint32_t length = 0;
   FetchDataElement* data = nullptr;  // owned, set by the fetch code
 

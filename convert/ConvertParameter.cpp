@@ -92,6 +92,12 @@ ParamOutcome ConvertParameter(const ParameterInput& in, const TypeSizes& sizes,
   SQLSMALLINT cType = in.cType;
   if (sql != nullptr && cType == SQL_C_DEFAULT) cType = ParamDefaultCType(in.sqlType);
   const ParamCTypeRow* c = FindParamCType(cType);
+  // The server has no GUID type and keeps GUIDs as text: a SQL_GUID
+  // parameter is sent as VARCHAR, from the C types ODBC converts to
+  // SQL_GUID (text, wide text, SQLGUID).
+  const bool guidText = sql == nullptr && in.sqlType == SQL_GUID && c != nullptr &&
+                        (c->source == kSrcChar || c->source == kSrcWide || c->source == kSrcGuid);
+  if (guidText) sql = FindParamSqlType(kSqlVarChar);
   // The length: NULL first, then the refused indicators, then the value's.
   uint64_t length = 0;
   const SQLLEN indicator = in.indicator != nullptr ? LoadUnaligned(in.indicator) : SQL_NTS;
@@ -156,6 +162,7 @@ ParamOutcome ConvertParameter(const ParameterInput& in, const TypeSizes& sizes,
       outcome = FromDateTime(j);
       break;
   }
+  if (outcome == kParamDone && guidText) next.SetSentType(kSqlVarChar);
   if (outcome == kParamDone) out->Take(&next);
   return outcome;
 }

@@ -42,8 +42,8 @@ const ParamCTypeRow* FindParamCType(SQLSMALLINT cType);
 void ReadWholeNumber(const ParamCTypeRow& c, const void* data, bool* negative, uint64_t* magnitude);
 const SqlTypeInfo* FindParamSqlType(int32_t sqlType);
 // ODBC's C and SQL type codes: those of the tables above, and the valid
-// ones the driver cannot send (intervals, GUIDs), refused only when a
-// value is converted.
+// ones outside them (intervals, GUIDs), converted on their own or refused
+// when a value is converted.
 bool IsCType(SQLSMALLINT cType);
 bool IsSqlType(SQLSMALLINT sqlType);
 // The C type SQL_C_DEFAULT stands for with a parameter of sqlType: wide

@@ -88,11 +88,17 @@ bool TextValue::Hold(const uint8_t* bytes, uint32_t n) {
 }
 
 // The declared length is the server's word, unchecked: it sizes nothing.
-// The buffer holds the text that arrived (at most the declared length);
-// the conversions make up the NUL padding as they write it.
+// It counts characters, one to four UTF-8 bytes each: the buffer holds the
+// text that arrived, cut after that many characters, and the value's
+// length is its bytes (at least the declared length: the conversions make
+// up the NUL padding as they write it).
 int CharValue::Load(const uint8_t* bytes, uint32_t size) {
-  uint32_t n = layout::RowTextLength(bytes, size);
-  if (n > length) n = length;
+  const uint32_t declared = description != nullptr ? description->length : length;
+  const uint32_t held = layout::RowTextLength(bytes, size);
+  uint32_t n = 0;
+  for (uint32_t characters = 0; n < held; ++n)
+    if ((bytes[n] & 0xC0) != 0x80 && characters++ == declared) break;
+  length = n > declared ? n : declared;
   return Hold(bytes, n) ? kLoadDone : kLoadNoMemory;
 }
 

@@ -122,6 +122,13 @@ int32_t SentSqlType(int32_t code);
 // SQL_DATE, ...), or code itself.
 int32_t Odbc3SqlType(int32_t code);
 
+// The most bytes a value of a column of form and length takes: texts
+// travel in UTF-8, up to four bytes a character (a long text's length is
+// already the largest there is); other values take their length.
+constexpr uint32_t OctetLength(SqlForm form, uint32_t length) {
+  return form == SqlForm::kText && length < kSqlLongLength ? 4 * length : length;
+}
+
 // ODBC 3 names a type twice: its verbose type (SQL_DESC_TYPE, the
 // SQL_DATA_TYPE column) with a date and time subcode
 // (SQL_DESC_DATETIME_INTERVAL_CODE, SQL_DATETIME_SUB), and its concise

@@ -60,9 +60,7 @@ const AttributeRow* FindAttribute(uint16_t descType) {
 
 SQLLEN ColumnOctetLength(const ColumnDescription& d) {
   const SqlTypeInfo* type = FindSqlTypeInfo(d.sqlDataType);
-  const bool text = type != nullptr && type->form == SqlForm::kText;
-  // A long text's length is already the largest there is.
-  return text && d.length < kSqlLongLength ? 4 * static_cast<SQLLEN>(d.length) : d.length;
+  return type != nullptr ? static_cast<SQLLEN>(OctetLength(type->form, d.length)) : d.length;
 }
 
 SQLLEN ColumnSize(const ColumnValue& value) {

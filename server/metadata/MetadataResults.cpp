@@ -294,7 +294,7 @@ Status CatalogColumns(StorageSession* storage, const std::string&, const std::st
         VerboseType(type.sqlType, &row);
         const SqlForm form = FindSqlTypeInfo(type.sqlType)->form;
         const bool octets = form == SqlForm::kText || form == SqlForm::kBinary;
-        row.push_back(octets ? Int(type.length) : Value::Null());
+        row.push_back(octets ? Int(OctetLength(form, type.length)) : Value::Null());
         row.push_back(Int(static_cast<int64_t>(position)));
         row.push_back(Str(nullable ? "YES" : "NO"));
       }

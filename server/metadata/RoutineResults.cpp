@@ -171,7 +171,7 @@ Status CatalogProcedureColumns(StorageSession* storage, const std::string& name,
         VerboseType(type.sqlType, &row);
         const SqlForm form = FindSqlTypeInfo(type.sqlType)->form;
         const bool octets = form == SqlForm::kText || form == SqlForm::kBinary;
-        row.push_back(octets ? Value::Integer(type.length) : Value::Null());
+        row.push_back(octets ? Value::Integer(OctetLength(form, type.length)) : Value::Null());
         row.push_back(Value::Integer(position));
         row.push_back(Text("YES"));
       }

@@ -64,6 +64,7 @@ const DeclaredName kDeclaredNames[] = {
     {"LONGVARBINARY", kSqlLongVarBinary},
     {"LONG VARBINARY", kSqlLongVarBinary},
     {"IMAGE", kSqlLongVarBinary},
+    {"BYTEA", kSqlLongVarBinary},
 };
 
 // Collapses runs of blanks to one.

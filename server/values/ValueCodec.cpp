@@ -60,6 +60,13 @@ void TextSpan(const ValueView& v, std::string* scratch, const char** text, size_
   *size = v.size;
 }
 
+// The UTF-8 characters of size bytes of text.
+size_t Characters(const char* text, size_t size) {
+  size_t n = 0;
+  for (size_t i = 0; i < size; ++i) n += (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+  return n;
+}
+
 bool Blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // The text of v without the blanks Trim takes off.
@@ -252,15 +259,18 @@ Status EncodeText(const ValueView& value, const SqlTypeDesc& type, uint32_t maxL
   const char* text = nullptr;
   size_t size = 0;
   TextSpan(value, &scratch, &text, &size);
-  if (type.sqlType == kSqlChar && size > type.length) return TooLong("the value");
+  if (type.sqlType == kSqlChar && Characters(text, size) > type.length) return TooLong("the value");
   size = RowTextSize(text, size, maxLength);
-  // A CHAR(n) value is n characters, padded with blanks: the driver holds
-  // CHAR values at their declared length, and padding it with NUL bytes
-  // would hand applications NULs inside their strings.
+  // A CHAR(n) value is n characters (of one to four UTF-8 bytes), padded
+  // with blanks: the driver holds CHAR values at their declared length,
+  // and padding it with NUL bytes would hand applications NULs inside
+  // their strings.
   size_t width = size;
   if (type.sqlType == kSqlChar) {
     const size_t declared = (maxLength && maxLength < type.length) ? maxLength : type.length;
-    if (width < declared) width = declared;
+    const size_t characters = Characters(text, size);
+    if (characters < declared) width = size + (declared - characters);
+    if (maxLength && width > maxLength) width = size > maxLength ? size : maxLength;
   }
   uint8_t* room = Room(out, layout::TextBytes(static_cast<uint32_t>(width)));
   layout::EncodeText(text, static_cast<uint32_t>(size), room);

@@ -101,7 +101,7 @@ const RowsCase kRows[] = {
     {[](SQLHSTMT s) { return Col(s, "conf\\_cat\\_p", 0); }, {4, 5, 11, 17, 18}, "a/4/0/1/NO;b/12/0/2/NO;c/91/1/3/YES", kOdbc3Only},
     {[](SQLHSTMT s) { return Col(s, "conf\\_cat\\_p", 0); }, {4, 5, 11}, "a/4/0;b/12/0;c/9/1", kOdbc2Only},
     // ODBC 3's further columns: COLUMN_DEF, SQL_DATA_TYPE, SQL_DATETIME_SUB, CHAR_OCTET_LENGTH.
-    {[](SQLHSTMT s) { return Col(s, "conf\\_cat\\_p", 0); }, {4, 14, 15, 16}, "a/4/-/-;b/12/-/5;c/9/1/-", kOdbc3Only},
+    {[](SQLHSTMT s) { return Col(s, "conf\\_cat\\_p", 0); }, {4, 14, 15, 16}, "a/4/-/-;b/12/-/20;c/9/1/-", kOdbc3Only},
     {[](SQLHSTMT s) { return Col(s, "conf\\_catxp", 0); }, {4, 13}, "x/-;y/5", kOdbc3Only},
     {[](SQLHSTMT s) { return Col(s, "conf_cat_p", "_"); }, {3, 4}, "conf_cat_p/a;conf_cat_p/b;conf_cat_p/c;conf_catxp/x;conf_catxp/y"},
     // Statistics: the table's row, then unique indexes, then by name and position.

@@ -45,6 +45,13 @@ SQLRETURN Pieces(SQLHSTMT s, SQLUSMALLINT col, SQLSMALLINT type, SQLLEN size, Se
   return rc;
 }
 
+// SQLExtendedFetch of one row.
+SQLRETURN Extended(SQLHSTMT s, SQLUSMALLINT type) {
+  SQLULEN rows = 0;
+  SQLUSMALLINT status[1];
+  return SQLExtendedFetch(s, type, 0, &rows, status);
+}
+
 // SQLDescribeCol of column col with room for 7 characters of its name.
 SQLRETURN Describe(SQLHSTMT s, SQLUSMALLINT col) {
   SQLCHAR name[8];
@@ -190,23 +197,13 @@ const FetchCase kFetch[] = {
     // SQLFetch, SQLExtendedFetch, SQLFetchScroll
     {"fetch before execute", "", [](SQLHSTMT s, bool, Seen*) { return SQLFetch(s); }, SQL_ERROR, "HY010", "", kBoth},
     {"extended fetch before execute", "",
-     [](SQLHSTMT s, bool, Seen*) {
-       SQLULEN rows = 0;
-       SQLUSMALLINT status[1];
-       return SQLExtendedFetch(s, SQL_FETCH_NEXT, 0, &rows, status);
-     },
-     SQL_ERROR, "HY010", "", kOdbc2Only},
+     [](SQLHSTMT s, bool, Seen*) { return Extended(s, SQL_FETCH_NEXT); }, SQL_ERROR, "HY010", "", kOdbc2Only},
     {"fetch scroll before execute", "", [](SQLHSTMT s, bool, Seen*) { return SQLFetchScroll(s, SQL_FETCH_NEXT, 0); },
      SQL_ERROR, "HY010", "", kOdbc3Only},
     {"fetch without a result set", "CREATE TEMPORARY TABLE IF NOT EXISTS conformance_fetch_none (a INTEGER)",
      [](SQLHSTMT s, bool, Seen*) { return SQLFetch(s); }, SQL_ERROR, "24000", "", kBoth},
     {"extended fetch without a result set", "CREATE TEMPORARY TABLE IF NOT EXISTS conformance_fetch_none (a INTEGER)",
-     [](SQLHSTMT s, bool, Seen*) {
-       SQLULEN rows = 0;
-       SQLUSMALLINT status[1];
-       return SQLExtendedFetch(s, SQL_FETCH_NEXT, 0, &rows, status);
-     },
-     SQL_ERROR, "24000", "", kOdbc2Only},
+     [](SQLHSTMT s, bool, Seen*) { return Extended(s, SQL_FETCH_NEXT); }, SQL_ERROR, "24000", "", kOdbc2Only},
     {"no data after the end, and again", "SELECT 1",
      [](SQLHSTMT s, bool, Seen* seen) {
        *seen = std::to_string(SQLFetch(s));
@@ -217,12 +214,7 @@ const FetchCase kFetch[] = {
     {"fetch type out of range", "SELECT 1", [](SQLHSTMT s, bool, Seen*) { return SQLFetchScroll(s, 99, 0); }, SQL_ERROR,
      "HY106", "", kOdbc3Only},
     {"extended fetch type out of range", "SELECT 1",
-     [](SQLHSTMT s, bool, Seen*) {
-       SQLULEN rows = 0;
-       SQLUSMALLINT status[1];
-       return SQLExtendedFetch(s, 99, 0, &rows, status);
-     },
-     SQL_ERROR, "HY106", "", kOdbc2Only},
+     [](SQLHSTMT s, bool, Seen*) { return Extended(s, 99); }, SQL_ERROR, "HY106", "", kOdbc2Only},
     {"a NULL into a column bound without an indicator", "SELECT NULL",
      [](SQLHSTMT s, bool, Seen*) {
        SQLBindCol(s, 1, SQL_C_CHAR, g_buffer, sizeof g_buffer, nullptr);
@@ -318,6 +310,17 @@ const FetchCase kFetch[] = {
        return rc;
      },
      SQL_NO_DATA, "", "5 calls", kBoth},
+    {"a CHAR(n) holds n characters of any width", "CREATE TABLE fetch_char (c CHAR(4))",
+     [](SQLHSTMT s, bool, Seen* seen) {
+       SQLExecDirect(s, (SQLCHAR*)"INSERT INTO fetch_char VALUES ('\xC3\xA9t\xC3\xA9')", SQL_NTS);
+       SQLExecDirect(s, (SQLCHAR*)"SELECT c FROM fetch_char", SQL_NTS);
+       SQLFetch(s);
+       const SQLRETURN rc = Pieces(s, 1, SQL_C_CHAR, 64, seen);
+       SQLFreeStmt(s, SQL_CLOSE);
+       SQLExecDirect(s, (SQLCHAR*)"DROP TABLE fetch_char", SQL_NTS);
+       return rc;
+     },
+     SQL_NO_DATA, "", "0:6:\xC3\xA9t\xC3\xA9  100", kBoth},
     {"a NULL without an indicator", "SELECT NULL",
      [](SQLHSTMT s, bool, Seen*) {
        SQLFetch(s);

@@ -63,8 +63,8 @@ const Row kForms[] = {
      P(1, 12, Z("-12345.67"))},
     {SQL_C_NUMERIC, SQL_NUMERIC, std::string("\x05\x01\x01\x7d", 4) + std::string(15, '\0'), 0,
      P(1, 2, FromHex("00 f2 00 00 00 00 00 00 00 00 50 12"))},
-    {SQL_C_GUID, SQL_CHAR, U32(0x6F9619FF) + U16(0x8B86) + U16(0xD011) + FromHex("b4 2d 00 c0 4f c9 64 ff"), 0,
-     P(1, 1, Z("6f9619ff-8b86-d011-b42d-00c04fc964ff"))},
+    {SQL_C_GUID, SQL_GUID, U32(0x6F9619FF) + U16(0x8B86) + U16(0xD011) + FromHex("b4 2d 00 c0 4f c9 64 ff"), 0,
+     P(1, 12, Z("6f9619ff-8b86-d011-b42d-00c04fc964ff"))},
 };
 
 TEST_F(ParameterWireTest, EachPairSendsItsValueForm) {
